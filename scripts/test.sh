@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The whole test run: set-up, the sanitizer builds, every test through CTest
+# (display tests on Xvfb at depths 24, 16 and 15), each fuzz target briefly on
+# its seed corpus, and the benchmarks built. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+fuzz_seconds=${VAXO_FUZZ_SECONDS:-20}
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1"
+export SDL_AUDIODRIVER=dummy
+
+# Build first: ASan + UBSan (tests, fuzz targets, benchmarks), then TSan for the threaded tests.
+scripts/setup.sh build-asan address -DVAXO_BENCH=OFF
+scripts/setup.sh build-tsan thread
+
+# Virtual displays for the window and OpenGL tests, one per pixel depth.
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+start_xvfb() { # display depth
+    Xvfb ":$1" -screen 0 "1024x768x$2" +extension GLX -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+}
+start_xvfb 91 24; export VAXO_DISPLAY_24=:91
+start_xvfb 92 16; export VAXO_DISPLAY_16=:92
+start_xvfb 93 15; export VAXO_DISPLAY_15=:93
+for d in 91 92 93; do
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$d" ] && break; sleep 0.1; done
+done
+export LIBGL_ALWAYS_SOFTWARE=1
+
+status=0
+ctest --test-dir build-asan -j"$jobs" --output-on-failure || status=1
+ctest --test-dir build-tsan -j"$jobs" --output-on-failure --no-tests=ignore || status=1
+
+# Fuzz targets, a few at a time, each for a fixed time on a copy of its seed corpus.
+if [ -f build-asan/fuzz_targets.txt ]; then
+    work=$(mktemp -d)
+    run_fuzz() { # target corpus
+        local out="$work/$1"; mkdir -p "$out"
+        [ -d "$2" ] && cp -r "$2"/. "$out"/ 2>/dev/null || true
+        if build-asan/fuzz/"$1" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=0 "$out" >"$work/$1.log" 2>&1; then
+            echo "fuzz $1: ok"
+        else
+            echo "fuzz $1: FAILED"; tail -50 "$work/$1.log"; return 1
+        fi
+    }
+    export -f run_fuzz; export work fuzz_seconds
+    grep -v '^$' build-asan/fuzz_targets.txt | xargs -P "$jobs" -L 1 bash -c 'run_fuzz "$0" "$1"' || status=1
+    rm -rf "$work"
+fi
+
+# Benchmarks are measured in a release build; here they only have to build.
+scripts/setup.sh build-bench none -DVAXO_TESTS=OFF -DVAXO_FUZZ=OFF || status=1
+
+if [ $status -ne 0 ]; then echo "TESTS FAILED"; else echo "ALL TESTS PASSED"; fi
+exit $status
