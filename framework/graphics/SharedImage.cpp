@@ -1,0 +1,104 @@
+#include "graphics/SharedImage.h"
+
+#include "graphics/GraphicsApp.h"
+#include "graphics/MemoryImage.h"
+
+namespace Vaxo
+{
+
+SharedImageRef::SharedImageRef() : mSharedImage(nullptr), mUnsharedImage(nullptr), mOwnsUnshared(false) {}
+
+SharedImageRef::SharedImageRef(SharedImage* sharedImage)
+    : mSharedImage(sharedImage), mUnsharedImage(nullptr), mOwnsUnshared(false)
+{
+    if (mSharedImage != nullptr)
+        mSharedImage->mRefCount++;
+}
+
+SharedImageRef::SharedImageRef(const SharedImageRef& other)
+    : mSharedImage(other.mSharedImage), mUnsharedImage(other.mUnsharedImage), mOwnsUnshared(false)
+{
+    if (mSharedImage != nullptr)
+        mSharedImage->mRefCount++;
+}
+
+SharedImageRef::~SharedImageRef()
+{
+    Release();
+}
+
+SharedImageRef& SharedImageRef::operator=(const SharedImageRef& other)
+{
+    if (&other == this)
+        return *this;
+    return *this = other.mSharedImage;
+}
+
+SharedImageRef& SharedImageRef::operator=(SharedImage* sharedImage)
+{
+    if (sharedImage != nullptr && sharedImage == mSharedImage)
+    {
+        // Same entry: keep its count steady (a dip to 0 would mark it for clean-up)
+        // and drop only the unshared part, as a fresh assignment would.
+        SharedImage* keep = mSharedImage;
+        mSharedImage = nullptr;
+        Release();
+        mSharedImage = keep;
+        return *this;
+    }
+    Release();
+    mSharedImage = sharedImage;
+    if (mSharedImage != nullptr)
+        mSharedImage->mRefCount++;
+    return *this;
+}
+
+SharedImageRef& SharedImageRef::operator=(MemoryImage* memoryImage)
+{
+    if (memoryImage != nullptr && memoryImage == mUnsharedImage)
+    {
+        // Already held: releasing it first would delete an owned image that is being
+        // assigned again. Only the shared part goes.
+        mUnsharedImage = nullptr;
+        Release();
+        mUnsharedImage = memoryImage;
+        return *this;
+    }
+    Release();
+    mUnsharedImage = memoryImage;
+    return *this;
+}
+
+void SharedImageRef::Release()
+{
+    if (mOwnsUnshared && mUnsharedImage != nullptr)
+    {
+        delete mUnsharedImage;
+        // Else a borrowed image assigned later would be deleted too.
+        mOwnsUnshared = false;
+    }
+    mUnsharedImage = nullptr;
+    if (mSharedImage != nullptr)
+    {
+        // fetch_sub returns the count before: 1 means this was the last reference.
+        if (mSharedImage->mRefCount.fetch_sub(1) == 1 && gGraphicsApp != nullptr)
+            gGraphicsApp->mSharedImagesDirty = true;
+        mSharedImage = nullptr;
+    }
+}
+
+Image* SharedImageRef::GetImage() const
+{
+    return GetMemoryImage();
+}
+
+MemoryImage* SharedImageRef::GetMemoryImage() const
+{
+    if (mUnsharedImage != nullptr)
+        return mUnsharedImage;
+    if (mSharedImage != nullptr)
+        return mSharedImage->mImage;
+    return nullptr;
+}
+
+} // namespace Vaxo
