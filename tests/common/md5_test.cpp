@@ -1,0 +1,163 @@
+#include "common/md5.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+
+std::string Hex(const unsigned char digest[16])
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (int i = 0; i < 16; i++)
+    {
+        out.push_back(digits[digest[i] >> 4]);
+        out.push_back(digits[digest[i] & 15]);
+    }
+    return out;
+}
+
+const unsigned char* Bytes(const std::string& s)
+{
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
+int32_t Len(const std::string& s)
+{
+    return static_cast<int32_t>(s.size());
+}
+
+struct DigestCase
+{
+    std::string input;
+    const char* digest;
+};
+
+// RFC 1321, appendix A.5.
+const DigestCase kRfc1321[] = {
+    {"", "d41d8cd98f00b204e9800998ecf8427e"},
+    {"a", "0cc175b9c0f1b6a831c399e269772661"},
+    {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+    {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+    {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+    {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+    {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+     "57edf4a22be3c955ac49da2e2107b67a"},
+};
+
+TEST(Md5, Rfc1321Suite)
+{
+    for (const DigestCase& c : kRfc1321)
+    {
+        unsigned char out[16];
+        Vaxo::md5(Bytes(c.input), Len(c.input), out);
+        EXPECT_EQ(Hex(out), c.digest) << '"' << c.input << '"';
+    }
+}
+
+TEST(Md5, SelfTestPasses)
+{
+    EXPECT_EQ(Vaxo::md5_self_test(0), 0);
+}
+
+TEST(Md5, StreamingInAnyPiecesEqualsOneCall)
+{
+    std::string text;
+    for (int i = 0; i < 300; i++)
+        text.push_back(static_cast<char>(i * 7 + 3));
+    unsigned char whole[16];
+    Vaxo::md5(Bytes(text), Len(text), whole);
+    for (int piece : {1, 3, 55, 56, 63, 64, 65, 128})
+    {
+        Vaxo::md5_context ctx;
+        Vaxo::md5_starts(&ctx);
+        for (size_t pos = 0; pos < text.size(); pos += piece)
+        {
+            std::string part = text.substr(pos, piece);
+            Vaxo::md5_update(&ctx, Bytes(part), Len(part));
+        }
+        unsigned char out[16];
+        Vaxo::md5_finish(&ctx, out);
+        EXPECT_EQ(Hex(out), Hex(whole)) << "pieces of " << piece;
+    }
+}
+
+TEST(Md5, MillionAs)
+{
+    // The long-message check of the FIPS/NIST examples.
+    std::string text(1000000, 'a');
+    unsigned char out[16];
+    Vaxo::md5(Bytes(text), Len(text), out);
+    EXPECT_EQ(Hex(out), "7707d6ae4e027c70eea2a935c2296f21");
+}
+
+TEST(Md5, FileDigestAndErrors)
+{
+    char dir[] = "/tmp/md5testXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string path = std::string(dir) + "/abc.txt";
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fputs("message digest", f);
+    fclose(f);
+
+    unsigned char out[16];
+    EXPECT_EQ(Vaxo::md5_file(path.c_str(), out), 0);
+    EXPECT_EQ(Hex(out), "f96b697d7cb7938d525a2f31aaf161d0");
+    EXPECT_EQ(Vaxo::md5_file((std::string(dir) + "/missing").c_str(), out), 1);
+    // Reading a folder fails after it opens.
+    EXPECT_EQ(Vaxo::md5_file(dir, out), 2);
+
+    unlink(path.c_str());
+    rmdir(dir);
+}
+
+struct HmacCase
+{
+    std::string key;
+    std::string data;
+    const char* digest;
+};
+
+// RFC 2202, section 2, test cases 1 to 7.
+const HmacCase kRfc2202[] = {
+    {std::string(16, '\x0b'), "Hi There", "9294727a3638bb1c13f48ef8158bfc9d"},
+    {"Jefe", "what do ya want for nothing?", "750c783e6ab0b503eaa86e310a5db738"},
+    {std::string(16, '\xaa'), std::string(50, '\xdd'), "56be34521d144c88dbb8c733f0e8b3f6"},
+    {"\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19",
+     std::string(50, '\xcd'), "697eaf0aca3a3aea3a75164746ffaa79"},
+    {std::string(16, '\x0c'), "Test With Truncation", "56461ef2342edc00f9bab995690efd4c"},
+    {std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
+     "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"},
+    {std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data",
+     "6f630fad67cda0ee1fb1f562db3aa53e"},
+};
+
+TEST(HmacMd5, Rfc2202Cases)
+{
+    int n = 1;
+    for (const HmacCase& c : kRfc2202)
+    {
+        unsigned char out[16];
+        Vaxo::md5_hmac(Bytes(c.key), Len(c.key), Bytes(c.data), Len(c.data), out);
+        EXPECT_EQ(Hex(out), c.digest) << "case " << n++;
+    }
+}
+
+TEST(HmacMd5, StreamingEqualsOneCall)
+{
+    const HmacCase& c = kRfc2202[6];
+    Vaxo::md5_context ctx;
+    Vaxo::md5_hmac_starts(&ctx, Bytes(c.key), Len(c.key));
+    Vaxo::md5_hmac_update(&ctx, Bytes(c.data), 10);
+    Vaxo::md5_hmac_update(&ctx, Bytes(c.data) + 10, Len(c.data) - 10);
+    unsigned char out[16];
+    Vaxo::md5_hmac_finish(&ctx, out);
+    EXPECT_EQ(Hex(out), c.digest);
+}
+
+} // namespace
