@@ -1,0 +1,647 @@
+#include "common/XMLParser.h"
+
+#include <algorithm>
+
+namespace Vaxo
+{
+
+// ---- XMLSection ------------------------------------------------------------------------
+
+// One appended piece: the name, with the "/" before it unless it began the path. Nodes are
+// immutable once made, so snapshots can share them.
+struct XMLSection::Node
+{
+    std::string mText;
+    std::shared_ptr<Node> mParent;
+    size_t mTotal = 0; // length of the joined text up to and including this piece
+
+    Node(std::string text, std::shared_ptr<Node> parent)
+        : mText(std::move(text)), mParent(std::move(parent)),
+          mTotal(mText.size() + (mParent ? mParent->mTotal : 0))
+    {
+    }
+
+    // Unlinks the chain one node at a time: a path tens of thousands of elements deep
+    // would otherwise be freed by as many nested destructor calls.
+    ~Node()
+    {
+        std::shared_ptr<Node> p = std::move(mParent);
+        while (p && p.use_count() == 1)
+        {
+            std::shared_ptr<Node> next = std::move(p->mParent);
+            p = std::move(next);
+        }
+    }
+};
+
+size_t XMLSection::length() const
+{
+    return mTop ? mTop->mTotal : 0;
+}
+
+VaxoString XMLSection::ToString() const
+{
+    VaxoString text(length(), '\0');
+    for (const Node* n = mTop.get(); n; n = n->mParent.get())
+        std::copy(n->mText.begin(), n->mText.end(), text.begin() + (n->mTotal - n->mText.size()));
+    return text;
+}
+
+bool XMLSection::operator==(const VaxoString& text) const
+{
+    return text.size() == length() && ToString() == text;
+}
+
+void XMLSection::Append(const VaxoString& name)
+{
+    if (!mTop)
+    {
+        if (!name.empty())
+            mTop = std::make_shared<Node>(name, nullptr);
+        return;
+    }
+    mTop = std::make_shared<Node>("/" + name, mTop);
+}
+
+// A piece without a "/" can only be the first one (every later piece starts with "/"), so
+// the last "/" of the joined text is always in the top piece when it exists at all.
+VaxoString XMLSection::LastPart() const
+{
+    if (!mTop)
+        return VaxoString();
+    size_t slash = mTop->mText.rfind('/');
+    if (slash == std::string::npos)
+        return ToString();
+    return mTop->mText.substr(slash + 1);
+}
+
+void XMLSection::RemoveLastPart()
+{
+    if (!mTop)
+        return;
+    size_t slash = mTop->mText.rfind('/');
+    if (slash == std::string::npos)
+        mTop.reset();
+    else if (slash == 0)
+        mTop = mTop->mParent;
+    else
+        mTop = std::make_shared<Node>(mTop->mText.substr(0, slash), mTop->mParent);
+}
+
+// ---- XMLParser -------------------------------------------------------------------------
+
+namespace
+{
+
+constexpr size_t kReadBlock = 64 * 1024;
+
+inline bool IsXMLSpace(uint32_t c)
+{
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+
+inline bool EndsWith(const std::string& s, const char* tail, size_t n)
+{
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+} // namespace
+
+XMLParser::XMLParser() = default;
+
+XMLParser::~XMLParser()
+{
+    CloseFile();
+}
+
+void XMLParser::CloseFile()
+{
+    if (mFile)
+        fclose(mFile);
+    mFile = nullptr;
+    mReadPos = mReadLen = 0;
+    if (mSource == SOURCE_FILE)
+        mSource = SOURCE_NONE;
+}
+
+void XMLParser::ResetParseState()
+{
+    mSection.Clear();
+    mLineNum = 1;
+    mHasFailed = false;
+    mErrorText.clear();
+    mByteSwap = false;
+    mFirstChar = true;
+    mSawMark = false;
+    mInputBroken = false;
+    mPushBack.clear();
+}
+
+bool XMLParser::OpenFile(const std::string& path)
+{
+    CloseFile();
+    mNarrowSource.clear();
+    mWideSource.clear();
+    mSourcePos = 0;
+    mSource = SOURCE_NONE;
+
+    mFile = fopen(path.c_str(), "rb");
+    if (!mFile)
+    {
+        mLineNum = 0;
+        Fail("Unable to open file " + path);
+        return false;
+    }
+    mSource = SOURCE_FILE;
+
+    if (!mForcedEncoding)
+    {
+        // The mark stays in the read-ahead: decoding starts at the first byte.
+        FillReadBuffer();
+        const uint8_t* b = mReadBuf.data();
+        mEncoding = XML_ENCODING_SINGLE_BYTE;
+        if (mReadLen >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+            mEncoding = XML_ENCODING_UTF16;
+        else if (mReadLen >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
+            mEncoding = XML_ENCODING_UTF8;
+    }
+
+    mFileName = path;
+    ResetParseState();
+    return true;
+}
+
+void XMLParser::SetStringSource(const std::string& text)
+{
+    CloseFile();
+    ResetParseState();
+    mWideSource.clear();
+    mNarrowSource = text;
+    mSourcePos = 0;
+    mSource = SOURCE_NARROW;
+}
+
+void XMLParser::SetStringSource(const std::wstring& text)
+{
+    CloseFile();
+    ResetParseState();
+    mNarrowSource.clear();
+    mWideSource = text;
+    mSourcePos = 0;
+    mSource = SOURCE_WIDE;
+}
+
+void XMLParser::SetEncodingType(XMLEncodingType type)
+{
+    if (type < XML_ENCODING_SINGLE_BYTE || type > XML_ENCODING_UTF16_BE)
+        return;
+    mEncoding = type;
+    mForcedEncoding = true;
+}
+
+void XMLParser::Fail(const std::string& text)
+{
+    mHasFailed = true;
+    mErrorText = text;
+}
+
+bool XMLParser::AddAttribute(XMLElement* element, const std::string& name, const std::string& value)
+{
+    auto result = element->mAttributes.insert(std::make_pair(name, value));
+    if (!result.second)
+        result.first->second = value;
+    if (name != "/")
+        element->mAttributeNames.push_back(name);
+    return result.second;
+}
+
+void XMLParser::PushBackText(const std::string& text)
+{
+    for (auto it = text.rbegin(); it != text.rend(); ++it)
+        mPushBack.push_back(static_cast<uint8_t>(*it));
+}
+
+// ---- Character input -------------------------------------------------------------------
+
+bool XMLParser::FillReadBuffer()
+{
+    if (!mFile)
+        return false;
+    if (mReadBuf.size() != kReadBlock)
+        mReadBuf.resize(kReadBlock);
+    // Keep what has not been consumed yet (only the sniffed mark can be there).
+    size_t keep = mReadLen - mReadPos;
+    if (keep && mReadPos)
+        std::copy(mReadBuf.begin() + mReadPos, mReadBuf.begin() + mReadLen, mReadBuf.begin());
+    mReadPos = 0;
+    mReadLen = keep;
+    mReadLen += fread(mReadBuf.data() + keep, 1, kReadBlock - keep, mFile);
+    return mReadLen > 0;
+}
+
+inline int XMLParser::ReadFileByte()
+{
+    if (mReadPos >= mReadLen && !FillReadBuffer())
+        return -1;
+    return mReadBuf[mReadPos++];
+}
+
+inline uint32_t XMLParser::GetChar()
+{
+    if (!mPushBack.empty())
+    {
+        uint32_t c = mPushBack.back();
+        mPushBack.pop_back();
+        return c;
+    }
+    switch (mSource)
+    {
+    case SOURCE_NARROW:
+        if (mSourcePos < mNarrowSource.size())
+            return static_cast<uint8_t>(mNarrowSource[mSourcePos++]);
+        return kEndOfInput;
+    case SOURCE_WIDE:
+        if (mSourcePos < mWideSource.size())
+        {
+            uint32_t c = static_cast<uint32_t>(mWideSource[mSourcePos++]);
+            // Only the low byte is ever stored; values beyond Unicode keep it and stay
+            // clear of the two marker values and of the whitespace test.
+            if (c > 0x10FFFF)
+                c = (c & 0xFF) | 0x100;
+            return c;
+        }
+        return kEndOfInput;
+    case SOURCE_FILE:
+        return DecodeChar();
+    default:
+        return kEndOfInput;
+    }
+}
+
+uint32_t XMLParser::DecodeChar()
+{
+    if (mInputBroken)
+        return kBadInput;
+    uint32_t c;
+    switch (mEncoding)
+    {
+    case XML_ENCODING_SINGLE_BYTE:
+    {
+        int b = ReadFileByte();
+        return b < 0 ? kEndOfInput : static_cast<uint32_t>(b);
+    }
+    case XML_ENCODING_UTF8:
+        c = DecodeUTF8();
+        if (mFirstChar && c != kBadInput && c != kEndOfInput)
+        {
+            mFirstChar = false;
+            if (c == 0xFEFF)
+                c = DecodeUTF8();
+        }
+        break;
+    default:
+        c = DecodeUTF16();
+        break;
+    }
+    if (c == kBadInput)
+        mInputBroken = true;
+    return c;
+}
+
+uint32_t XMLParser::DecodeUTF8()
+{
+    int lead = ReadFileByte();
+    if (lead < 0)
+        return kEndOfInput;
+    if (lead < 0x80)
+        return static_cast<uint32_t>(lead);
+    int follow;
+    uint32_t c;
+    if ((lead & 0xE0) == 0xC0)
+        follow = 1, c = lead & 0x1F;
+    else if ((lead & 0xF0) == 0xE0)
+        follow = 2, c = lead & 0x0F;
+    else if ((lead & 0xF8) == 0xF0)
+        follow = 3, c = lead & 0x07;
+    else if ((lead & 0xFC) == 0xF8)
+        follow = 4, c = lead & 0x03;
+    else if ((lead & 0xFE) == 0xFC)
+        follow = 5, c = lead & 0x01;
+    else
+        return kBadInput; // a continuation byte, 0xFE or 0xFF
+    const uint32_t leadPayload = c;
+    int second = -1;
+    for (int i = 0; i < follow; ++i)
+    {
+        int b = ReadFileByte();
+        if (b < 0 || (b & 0xC0) != 0x80)
+            return kBadInput;
+        if (i == 0)
+            second = b;
+        c = (c << 6) | (b & 0x3F);
+    }
+    // Overlong forms.
+    if (follow == 1 && (lead == 0xC0 || lead == 0xC1))
+        return kBadInput;
+    if (leadPayload == 0 && ((follow == 2 && second < 0xA0) || (follow == 3 && second < 0x90) ||
+                             (follow == 4 && second < 0x88) || (follow == 5 && second < 0x84)))
+        return kBadInput;
+    if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF)
+        return kBadInput;
+    return c;
+}
+
+int XMLParser::ReadUTF16Unit(uint32_t* unit)
+{
+    int a = ReadFileByte();
+    if (a < 0)
+        return 0;
+    int b = ReadFileByte();
+    if (b < 0)
+        return -1; // half a unit: the file was cut
+    *unit = mByteSwap ? static_cast<uint32_t>((a << 8) | b) : static_cast<uint32_t>((b << 8) | a);
+    return 1;
+}
+
+uint32_t XMLParser::DecodeUTF16()
+{
+    uint32_t unit = 0;
+    int r;
+    if (mSawMark)
+        r = ReadUTF16Unit(&unit);
+    else
+    {
+        mSawMark = true;
+        mByteSwap = mEncoding == XML_ENCODING_UTF16_BE;
+        r = ReadUTF16Unit(&unit);
+        // With a mark the first unit gives the byte order and is dropped. Without one
+        // (a forced encoding) the units are little-endian and the first is a character.
+        if (mEncoding == XML_ENCODING_UTF16 && r > 0 && (unit == 0xFEFF || unit == 0xFFFE))
+        {
+            mByteSwap = unit == 0xFFFE;
+            r = ReadUTF16Unit(&unit);
+        }
+    }
+    if (r == 0)
+        return kEndOfInput;
+    if (r < 0)
+        return kBadInput;
+    if (unit >= 0xDC00 && unit <= 0xDFFF)
+        return kBadInput; // a second half with no first half
+    if (unit < 0xD800 || unit > 0xDBFF)
+        return unit;
+    // A first half must be followed by a second half; a lone one means a damaged file.
+    uint32_t low = 0;
+    if (ReadUTF16Unit(&low) <= 0 || low < 0xDC00 || low > 0xDFFF)
+        return kBadInput;
+    return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+}
+
+// ---- Tokenizing ------------------------------------------------------------------------
+
+namespace
+{
+
+// The attribute state of a start tag while it is read.
+struct AttributeState
+{
+    bool mBegun = false;     // an attribute is pending
+    bool mValueMode = false; // after its "="
+    bool mEndQuote = false;  // a closing double quote was seen since the last "="
+    std::string mKey;
+    std::string mValue;
+};
+
+} // namespace
+
+bool XMLParser::NextElement(XMLElement* element)
+{
+    for (;;)
+    {
+        element->mType = XMLElement::TYPE_NONE;
+        element->mSection = mSection;
+        element->mValue.clear();
+        element->mInstruction.clear();
+        element->mAttributes.clear();
+
+        std::string& value = element->mValue;
+        std::string& instruction = element->mInstruction;
+        bool inQuote = false;
+        bool pendingBlank = false;
+        AttributeState attr;
+
+        auto commit = [&]()
+        {
+            std::string name = XMLDecodeString(attr.mKey);
+            AddAttribute(element, name, XMLDecodeString(attr.mValue));
+            attr.mKey.clear();
+            attr.mValue.clear();
+            attr.mBegun = false;
+            return name;
+        };
+
+        bool done = false;
+        while (!done)
+        {
+            uint32_t c = GetChar();
+            if (c == kEndOfInput || c == kBadInput)
+            {
+                if (c == kBadInput)
+                    Fail("Illegal Character");
+                if (element->mType != XMLElement::TYPE_NONE)
+                    Fail("Unexpected End of File");
+                return false;
+            }
+            if (c == '\n')
+                ++mLineNum;
+
+            const int32_t type = element->mType;
+            if (type == XMLElement::TYPE_COMMENT)
+            {
+                instruction += static_cast<char>(c);
+                if (c == '>' && EndsWith(instruction, "-->", 3))
+                {
+                    instruction.resize(instruction.size() - 3);
+                    done = true;
+                }
+                continue;
+            }
+            if (type == XMLElement::TYPE_INSTRUCTION)
+            {
+                std::string& target = (instruction.empty() && !IsXMLSpace(c)) ? value : instruction;
+                target += static_cast<char>(c);
+                if (c == '>' && EndsWith(target, "?>", 2))
+                {
+                    target.resize(target.size() - 2);
+                    done = true;
+                }
+                continue;
+            }
+
+            bool content = false;
+            if (c == '"')
+            {
+                inQuote = !inQuote;
+                if (!inQuote)
+                    attr.mEndQuote = true;
+                content = type == XMLElement::TYPE_NONE || type == XMLElement::TYPE_ELEMENT;
+            }
+            else if (inQuote)
+                content = true;
+            else if (c == '<')
+            {
+                if (type == XMLElement::TYPE_ELEMENT)
+                {
+                    mPushBack.push_back(c);
+                    done = true;
+                }
+                else if (type == XMLElement::TYPE_NONE)
+                    element->mType = XMLElement::TYPE_START;
+                else
+                {
+                    Fail("Unexpected '<'");
+                    return false;
+                }
+            }
+            else if (c == '>')
+            {
+                if (type == XMLElement::TYPE_START)
+                {
+                    bool empty = false;
+                    if (attr.mBegun && attr.mKey == "/")
+                    {
+                        // "<br />": the blank before the slash made it an attribute name.
+                        empty = true;
+                        attr = AttributeState();
+                    }
+                    else
+                    {
+                        bool committed = attr.mBegun;
+                        std::string lastName;
+                        if (committed)
+                            lastName = commit();
+                        if (!lastName.empty())
+                        {
+                            // <a b="x/"> is an empty element too (a quirk stored files keep).
+                            auto it = element->mAttributes.find(lastName);
+                            if (it != element->mAttributes.end() && !it->second.empty() &&
+                                it->second.back() == '/')
+                            {
+                                it->second.pop_back();
+                                it->second = XMLDecodeString(it->second);
+                                empty = true;
+                            }
+                        }
+                        if (!committed && !value.empty() && value.back() == '/')
+                        {
+                            value.pop_back();
+                            empty = true;
+                        }
+                    }
+                    if (empty)
+                        PushBackText("</" + value + ">");
+                    mSection.Append(value);
+                    done = true;
+                }
+                else if (type == XMLElement::TYPE_END)
+                {
+                    if (mSection.empty())
+                    {
+                        Fail("Unexpected End");
+                        return false;
+                    }
+                    std::string open = mSection.LastPart();
+                    if (open != value)
+                    {
+                        Fail("End '" + value + "' Doesn't Match Start '" + open + "'");
+                        return false;
+                    }
+                    mSection.RemoveLastPart();
+                    done = true;
+                }
+                else
+                {
+                    Fail("Unexpected '>'");
+                    return false;
+                }
+            }
+            else if (c == '/' && type == XMLElement::TYPE_START && value.empty())
+                element->mType = XMLElement::TYPE_END;
+            else if (c == '?' && type == XMLElement::TYPE_START && value.empty())
+                element->mType = XMLElement::TYPE_INSTRUCTION;
+            else if (IsXMLSpace(c))
+            {
+                if (!value.empty())
+                    pendingBlank = true;
+                if (type == XMLElement::TYPE_START && value == "!--")
+                    element->mType = XMLElement::TYPE_COMMENT;
+            }
+            else if (c > 32)
+                content = true;
+            else
+            {
+                Fail("Illegal Character");
+                return false;
+            }
+
+            if (!content)
+                continue;
+
+            if (element->mType == XMLElement::TYPE_NONE)
+                element->mType = XMLElement::TYPE_ELEMENT;
+            if (element->mType != XMLElement::TYPE_START)
+            {
+                if (pendingBlank)
+                {
+                    value += ' ';
+                    pendingBlank = false;
+                }
+                value += static_cast<char>(c);
+                continue;
+            }
+
+            if (pendingBlank)
+            {
+                // A blank right after "=" does not end the attribute.
+                if (!attr.mBegun)
+                    attr.mBegun = true;
+                else if (attr.mValueMode)
+                {
+                    if (!attr.mValue.empty() || attr.mEndQuote)
+                    {
+                        commit();
+                        attr.mBegun = true;
+                        attr.mValueMode = false;
+                    }
+                }
+                else if (c != '=')
+                {
+                    commit();
+                    attr.mBegun = true;
+                }
+                pendingBlank = false;
+            }
+            if (!attr.mBegun)
+                value += static_cast<char>(c);
+            else if (c == '=' && !inQuote)
+            {
+                // A quoted "=" is part of the value (it used to be swallowed).
+                attr.mValueMode = true;
+                attr.mEndQuote = false;
+            }
+            else if (attr.mValueMode)
+                attr.mValue += static_cast<char>(c);
+            else
+                attr.mKey += static_cast<char>(c);
+        }
+
+        if (attr.mBegun)
+            commit();
+        value = XMLDecodeString(value);
+        if (element->mType == XMLElement::TYPE_COMMENT && !mAllowComments)
+            continue;
+        return true;
+    }
+}
+
+} // namespace Vaxo
