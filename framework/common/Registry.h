@@ -1,0 +1,114 @@
+// The settings store: a small registry-like tree of keys and typed values that
+// the application keeps its settings in (window mode, volumes, current user).
+// The whole tree lives in memory, is loaded once from "registry.bin" in the
+// application-data folder and written back whole at shutdown. Key paths are
+// key names separated by single backslashes; names compare without case and
+// keep the spelling they were first created with.
+//
+// Every free function takes the store's one lock for its whole duration, so
+// the store may be used from any thread. Only the free functions touch the
+// tree; FRegKey and FRegVal are public for the file format and the tests.
+#pragma once
+
+#include "common/Common.h"
+#include "common/DataSync.h"
+#include "common/SmartPtr.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace Vaxo
+{
+
+// Value types: the Windows registry's codes, which the file stores.
+constexpr uint32_t REG_NONE_YET = 0; // made by a refused write; reads as missing
+constexpr uint32_t REG_SZ = 1;       // a string; read back with a terminating NUL
+constexpr uint32_t REG_BINARY = 3;   // raw bytes
+constexpr uint32_t REG_DWORD = 4;    // one native unsigned 32-bit number
+
+// One named value of a key.
+class FRegVal : public RefCount
+{
+public:
+    FRegVal();
+
+    // Types 1 and 3 copy `length` bytes (at most 65535: the file's strings
+    // can hold no more); type 4 takes exactly 4 bytes; anything else is
+    // refused and leaves the value unchanged.
+    bool SetVal(uint32_t type, const unsigned char* data, uint32_t length);
+    // *length receives the full size; its incoming value is the capacity of
+    // `data`. Null `data` only asks for the size. False for a value that was
+    // never set, or when `data` is too small (what fits is copied).
+    bool GetVal(uint32_t* type, unsigned char* data, uint32_t* length) const;
+    // Type byte, then a String (types 1, 3) or a Long (type 4).
+    void SyncState(DataSync& sync);
+
+    uint32_t mType;
+    uint32_t mNumber;   // type 4
+    std::string mBytes; // types 1 and 3, no terminator
+};
+
+// One key: named sub-keys and named values.
+class FRegKey : public RefCount
+{
+public:
+    typedef std::map<std::string, SmartPtr<FRegKey>, StringLessNoCase> KeyMap;
+    typedef std::map<std::string, SmartPtr<FRegVal>, StringLessNoCase> ValMap;
+
+    FRegKey();
+
+    // Follows a backslash-separated path; with `create` missing keys are made,
+    // otherwise a missing one gives null. The result is owned by the tree.
+    FRegKey* GetKey(const std::string& path, bool create);
+    FRegKey* GetKeyNoPath(const std::string& name, bool create);
+    // Removes the last key of the path with its whole subtree.
+    bool EraseKey(const std::string& path);
+
+    bool GetVal(const std::string& name, uint32_t* type, unsigned char* data, uint32_t* length) const;
+    bool SetVal(const std::string& name, uint32_t type, const unsigned char* data, uint32_t length);
+    bool EraseVal(const std::string& name);
+    // Appends the sub-key names in case-insensitive order.
+    void GetSubKeys(std::vector<std::string>* names) const;
+
+    // Flag byte (bit 0: has sub-keys, bit 1: has values), then the maps.
+    void SyncState(DataSync& sync);
+    bool IsBeingRead() const { return mReading; }
+
+    KeyMap mSubKeys;
+    ValMap mValues;
+
+private:
+    bool mReading; // inside this key's own SyncState while reading (cycle guard)
+};
+
+// Loads the store from `path` the first time it is called; later calls do
+// nothing. A missing or damaged file gives an empty store.
+void RegistryFileOpen(const std::string& path);
+// Writes the whole tree to the path given to RegistryFileOpen, through a
+// temporary file beside it, so a failed write leaves the old file whole.
+void RegistryFileClose();
+
+// False when the store is not open or the key or value is missing, or the
+// buffer is too small. The last flag is not used.
+bool VaxoRegistryRead(const std::string& keyPath, const std::string& valueName, uint32_t* type,
+                      unsigned char* data, uint32_t* length, bool unused = false);
+// Creates every missing key on the path; true whenever the key exists
+// afterwards, even when the value refused the data.
+bool VaxoRegistryWrite(const std::string& keyPath, const std::string& valueName, uint32_t type,
+                       const unsigned char* data, uint32_t length);
+bool VaxoRegistryEraseVal(const std::string& keyPath, const std::string& valueName);
+bool VaxoRegistryEraseKey(const std::string& keyPath);
+// Empties `names` first; false (and empty) when the key is missing.
+bool VaxoRegistryGetSubKeys(const std::string& keyPath, std::vector<std::string>* names);
+
+// Test support: forgets the tree and the path, so RegistryFileOpen loads again.
+void RegistryResetForTest();
+// Test support: called with the temporary file's path after it was written and
+// closed, just before the rename; returning false abandons the save there, as
+// a crash would. An empty function restores the normal behaviour.
+void RegistrySetBeforeRenameHookForTest(std::function<bool(const std::string&)> hook);
+
+} // namespace Vaxo

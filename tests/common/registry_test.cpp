@@ -1,0 +1,511 @@
+// The settings store: file bytes, names without case, value sizes, damaged
+// files and the safe save.
+#include "common/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace Vaxo;
+
+namespace
+{
+
+typedef std::vector<uint8_t> Bytes;
+
+const Bytes kEmptyStore = {0x01, 0x00, 0x00, 0x00, 0x00};
+// One sub-key "A" holding one number value "x" = 5.
+const Bytes kAx5 = {0x01, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00,
+                    0x41, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x01, 0x00, 0x00, 0x00, 0x01,
+                    0x00, 0x78, 0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0x05, 0x00, 0x00, 0x00};
+
+Bytes ReadFile(const std::string& path)
+{
+    Bytes bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return bytes;
+    int c;
+    while ((c = std::fgetc(f)) != EOF)
+        bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    ASSERT_EQ(std::fclose(f), 0);
+}
+
+bool WriteNumber(const std::string& key, const std::string& name, uint32_t value)
+{
+    return VaxoRegistryWrite(key, name, REG_DWORD, reinterpret_cast<const unsigned char*>(&value), 4);
+}
+
+bool WriteString(const std::string& key, const std::string& name, const std::string& value)
+{
+    return VaxoRegistryWrite(key, name, REG_SZ, reinterpret_cast<const unsigned char*>(value.data()),
+                             static_cast<uint32_t>(value.size()));
+}
+
+bool ReadNumber(const std::string& key, const std::string& name, uint32_t* value)
+{
+    uint32_t type = 0, length = 4;
+    return VaxoRegistryRead(key, name, &type, reinterpret_cast<unsigned char*>(value), &length) &&
+           type == REG_DWORD;
+}
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/vaxo_registry_XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        mDir = dir;
+        mPath = mDir + "/registry.bin";
+        RegistryResetForTest();
+        RegistrySetBeforeRenameHookForTest(nullptr);
+    }
+    void TearDown() override
+    {
+        RegistryResetForTest();
+        RegistrySetBeforeRenameHookForTest(nullptr);
+        std::remove(mPath.c_str());
+        std::remove((mPath + ".tmp").c_str());
+        rmdir(mDir.c_str());
+    }
+    // Saves, forgets the tree and loads the file again.
+    void Reload()
+    {
+        RegistryFileClose();
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+    }
+
+    std::string mDir;
+    std::string mPath;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- file bytes
+
+TEST_F(RegistryTest, EmptyStoreIsFiveBytes)
+{
+    RegistryFileOpen(mPath);
+    RegistryFileClose();
+    EXPECT_EQ(ReadFile(mPath), kEmptyStore);
+}
+
+TEST_F(RegistryTest, OneKeyWithOneNumberHasTheDocumentedBytes)
+{
+    RegistryFileOpen(mPath);
+    EXPECT_TRUE(WriteNumber("A", "x", 5));
+    RegistryFileClose();
+    EXPECT_EQ(ReadFile(mPath), kAx5);
+}
+
+TEST_F(RegistryTest, DocumentedFileLoads)
+{
+    WriteFile(mPath, kAx5);
+    RegistryFileOpen(mPath);
+    uint32_t x = 0;
+    EXPECT_TRUE(ReadNumber("a", "X", &x));
+    EXPECT_EQ(x, 5u);
+}
+
+TEST_F(RegistryTest, ValuesOfEveryTypeSurviveSaveAndLoad)
+{
+    RegistryFileOpen(mPath);
+    std::string binary("\x00\x01\xFF", 3);
+    WriteString("SOFTWARE\\Game", "UserProfile", "Alice");
+    WriteNumber("SOFTWARE\\Game", "MusicVolume", 0xDEADBEEF);
+    VaxoRegistryWrite("SOFTWARE\\Game\\Dialog", "Last", REG_BINARY,
+                      reinterpret_cast<const unsigned char*>(binary.data()), 3);
+    Reload();
+
+    char text[16] = {};
+    uint32_t type = 0, length = sizeof(text);
+    EXPECT_TRUE(VaxoRegistryRead("software\\game", "userprofile", &type,
+                                 reinterpret_cast<unsigned char*>(text), &length));
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(length, 6u);
+    EXPECT_STREQ(text, "Alice");
+    uint32_t volume = 0;
+    EXPECT_TRUE(ReadNumber("SOFTWARE\\Game", "MusicVolume", &volume));
+    EXPECT_EQ(volume, 0xDEADBEEFu);
+    unsigned char bin[3] = {};
+    length = 3;
+    EXPECT_TRUE(VaxoRegistryRead("SOFTWARE\\Game\\Dialog", "Last", &type, bin, &length));
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(bin), 3), binary);
+}
+
+// --------------------------------------------------------------------- names
+
+TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("Key", "Volume", 1);
+    WriteNumber("KEY", "VOLUME", 2);
+    WriteNumber("key\\beta", "v", 0);
+    WriteNumber("key\\Alpha", "v", 0);
+    WriteNumber("KEY\\ALPHA", "v", 0);
+    WriteNumber("key\\gamma", "v", 0);
+    uint32_t v = 0;
+    EXPECT_TRUE(ReadNumber("kEy", "volume", &v));
+    EXPECT_EQ(v, 2u);
+
+    std::vector<std::string> names = {"stale"};
+    EXPECT_TRUE(VaxoRegistryGetSubKeys("KEY", &names));
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
+    Reload();
+    EXPECT_TRUE(VaxoRegistryGetSubKeys("Key", &names));
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
+}
+
+TEST_F(RegistryTest, GetSubKeysOfAMissingKeyEmptiesTheListAndFails)
+{
+    RegistryFileOpen(mPath);
+    std::vector<std::string> names = {"stale"};
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("Nowhere", &names));
+    EXPECT_TRUE(names.empty());
+}
+
+TEST_F(RegistryTest, WritingADeepPathCreatesEveryKeyAndErasingTheTopRemovesThem)
+{
+    RegistryFileOpen(mPath);
+    EXPECT_TRUE(WriteNumber("A\\B\\C", "n", 3));
+    std::vector<std::string> names;
+    EXPECT_TRUE(VaxoRegistryGetSubKeys("A", &names));
+    EXPECT_EQ(names, std::vector<std::string>{"B"});
+    EXPECT_TRUE(VaxoRegistryGetSubKeys("A\\B", &names));
+    EXPECT_EQ(names, std::vector<std::string>{"C"});
+    EXPECT_TRUE(VaxoRegistryEraseKey("a"));
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("A", &names));
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("A\\B\\C", &names));
+    EXPECT_FALSE(VaxoRegistryEraseKey("A"));
+}
+
+TEST_F(RegistryTest, EraseKeyOfANestedPathLeavesItsParent)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("A\\B\\C", "n", 3);
+    EXPECT_TRUE(VaxoRegistryEraseKey("A\\b"));
+    std::vector<std::string> names = {"x"};
+    EXPECT_TRUE(VaxoRegistryGetSubKeys("A", &names));
+    EXPECT_TRUE(names.empty());
+    EXPECT_FALSE(VaxoRegistryEraseKey("Missing\\B"));
+}
+
+TEST_F(RegistryTest, EraseValReportsWhetherTheValueExisted)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("K", "v", 1);
+    EXPECT_TRUE(VaxoRegistryEraseVal("K", "V"));
+    EXPECT_FALSE(VaxoRegistryEraseVal("K", "v"));
+    EXPECT_FALSE(VaxoRegistryEraseVal("Missing", "v"));
+    uint32_t n = 0;
+    EXPECT_FALSE(ReadNumber("K", "v", &n));
+}
+
+TEST_F(RegistryTest, OperationsBeforeOpeningFail)
+{
+    uint32_t n = 0;
+    std::vector<std::string> names = {"stale"};
+    EXPECT_FALSE(WriteNumber("K", "v", 1));
+    EXPECT_FALSE(ReadNumber("K", "v", &n));
+    EXPECT_FALSE(VaxoRegistryEraseVal("K", "v"));
+    EXPECT_FALSE(VaxoRegistryEraseKey("K"));
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("K", &names));
+    EXPECT_TRUE(names.empty());
+    RegistryFileClose(); // no root: nothing written
+    EXPECT_TRUE(ReadFile(mPath).empty());
+}
+
+TEST_F(RegistryTest, SecondOpenDoesNothing)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("K", "v", 1);
+    WriteFile(mPath, kAx5);
+    RegistryFileOpen(mPath);
+    uint32_t n = 0;
+    EXPECT_TRUE(ReadNumber("K", "v", &n));
+    EXPECT_FALSE(ReadNumber("A", "x", &n));
+}
+
+// -------------------------------------------------------------- value sizes
+
+TEST(RegistryValue, GetValSizeRules)
+{
+    struct Case
+    {
+        const char* name;
+        uint32_t type;
+        std::string stored;
+        bool nullData;
+        uint32_t capacity;
+        bool result;
+        uint32_t length;
+        std::string copied; // bytes of the buffer after the call, `capacity` long
+    } cases[] = {
+        {"string fits", REG_SZ, "abcd", false, 8, true, 5, std::string("abcd\0......", 8)},
+        {"string exactly fits", REG_SZ, "abcd", false, 5, true, 5, std::string("abcd\0", 5)},
+        {"string one byte short", REG_SZ, "abcd", false, 4, false, 5, "abcd"},
+        {"string two bytes short", REG_SZ, "abcd", false, 3, false, 5, "abc"},
+        {"empty string", REG_SZ, "", false, 1, true, 1, std::string("\0", 1)},
+        {"size query", REG_SZ, "abcd", true, 0, true, 5, ""},
+        {"binary", REG_BINARY, "xyz", false, 3, true, 3, "xyz"},
+        {"binary short", REG_BINARY, "xyz", false, 2, false, 3, "xy"},
+        {"number", REG_DWORD, std::string("\x05\x00\x00\x00", 4), false, 4, true, 4,
+         std::string("\x05\x00\x00\x00", 4)},
+        {"number short", REG_DWORD, std::string("\x05\x01\x00\x00", 4), false, 2, false, 4, "\x05\x01"},
+    };
+    for (const Case& c : cases)
+    {
+        FRegVal val;
+        ASSERT_TRUE(val.SetVal(c.type, reinterpret_cast<const unsigned char*>(c.stored.data()),
+                               static_cast<uint32_t>(c.stored.size())))
+            << c.name;
+        std::string buffer(c.capacity, '.');
+        uint32_t type = 0, length = c.capacity;
+        unsigned char* data = c.nullData ? nullptr : reinterpret_cast<unsigned char*>(&buffer[0]);
+        EXPECT_EQ(val.GetVal(&type, data, &length), c.result) << c.name;
+        EXPECT_EQ(type, c.type) << c.name;
+        EXPECT_EQ(length, c.length) << c.name;
+        if (!c.nullData)
+            EXPECT_EQ(buffer, c.copied) << c.name;
+    }
+}
+
+TEST(RegistryValue, RefusedWritesLeaveTheValueUnchanged)
+{
+    FRegVal val;
+    const unsigned char five[4] = {5, 0, 0, 0};
+    ASSERT_TRUE(val.SetVal(REG_DWORD, five, 4));
+    EXPECT_FALSE(val.SetVal(REG_DWORD, five, 3));
+    EXPECT_FALSE(val.SetVal(2, five, 4));
+    EXPECT_FALSE(val.SetVal(REG_SZ, five, 0x10000)); // longer than the file can hold
+    EXPECT_EQ(val.mType, REG_DWORD);
+    EXPECT_EQ(val.mNumber, 5u);
+}
+
+TEST(RegistryValue, ANeverSetValueReadsAsMissingAndKeepsTheLength)
+{
+    FRegVal val;
+    uint32_t type = 99, length = 77;
+    unsigned char buf[4];
+    EXPECT_FALSE(val.GetVal(&type, buf, &length));
+    EXPECT_EQ(type, REG_NONE_YET);
+    EXPECT_EQ(length, 77u);
+}
+
+TEST_F(RegistryTest, RefusedNumberWriteStillCreatesTheKey)
+{
+    RegistryFileOpen(mPath);
+    const unsigned char three[3] = {1, 2, 3};
+    EXPECT_TRUE(VaxoRegistryWrite("New\\Key", "n", REG_DWORD, three, 3));
+    std::vector<std::string> names;
+    EXPECT_TRUE(VaxoRegistryGetSubKeys("New", &names));
+    EXPECT_EQ(names, std::vector<std::string>{"Key"});
+    uint32_t length = 4;
+    unsigned char buf[4];
+    EXPECT_FALSE(VaxoRegistryRead("New\\Key", "n", nullptr, buf, &length));
+    // The empty entry is saved as its type byte alone.
+    RegistryFileClose();
+    Bytes expected = {1,    0,    0,    0, 1, 1, 0, 0, 0, 3,   0,    'N',  'e',  'w',  0xFF,
+                      0xFF, 0xFF, 0xFF, 1, 1, 0, 0, 0, 3, 0,   'K',  'e',  'y',  0xFF, 0xFF,
+                      0xFF, 0xFF, 2,    1, 0, 0, 0, 1, 0, 'n', 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    EXPECT_EQ(ReadFile(mPath), expected);
+}
+
+// ----------------------------------------------------------- damaged files
+
+TEST_F(RegistryTest, EveryTruncationLoadsAsAnEmptyStore)
+{
+    for (size_t n = 0; n < kAx5.size(); ++n)
+    {
+        RegistryResetForTest();
+        WriteFile(mPath, Bytes(kAx5.begin(), kAx5.begin() + n));
+        RegistryFileOpen(mPath);
+        std::vector<std::string> names = {"stale"};
+        EXPECT_TRUE(VaxoRegistryGetSubKeys("A", &names) == false) << n;
+        // Still usable, and saves as an empty store.
+        RegistryFileClose();
+        EXPECT_EQ(ReadFile(mPath), kEmptyStore) << n;
+    }
+}
+
+TEST_F(RegistryTest, DamagedFilesLoadAsAnEmptyStore)
+{
+    struct Case
+    {
+        const char* name;
+        Bytes file;
+        const char* error; // what the reader reports
+    } cases[] = {
+        // The sub-key reference points at id 1, which is the value "x": wrong class.
+        {"key reference to a value",
+         {1, 0, 0, 0,   1,    2,    0,    0,    0, 1, 0, 'A', 0xFF, 0xFF, 0xFF, 0xFF, 2, 1, 0, 0,
+          0, 1, 0, 'x', 0xFF, 0xFF, 0xFF, 0xFF, 4, 5, 0, 0,   0,    1,    0,    'B',  1, 0, 0, 0},
+         "DataSync: shared object of wrong type - 1"},
+        // The root's only sub-key is a new key whose own sub-key refers back to it.
+        {"key containing itself",
+         {1, 0, 0, 0, 1, 1, 0, 0, 0, 1, 0, 'A', 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0, 0, 0, 1, 0, 'B', 0, 0, 0, 0},
+         "FRegKey: key contains itself"},
+        {"negative sub-key count",
+         {1, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF},
+         "DataSync: Invalid stl count - -1"},
+        {"back-reference never defined",
+         {1, 0, 0, 0, 1, 1, 0, 0, 0, 1, 0, 'A', 7, 0, 0, 0},
+         "DataSync: GetRefCountForRead id not found - 7"},
+        {"string longer than the file",
+         {1, 0, 0, 0, 1, 1, 0, 0, 0, 0xFF, 0xFF, 'A'},
+         "DataReader: attempt to read past end."},
+    };
+    for (const Case& c : cases)
+    {
+        std::string error;
+        try
+        {
+            DataSync sync;
+            sync.OpenReader(reinterpret_cast<const char*>(c.file.data()),
+                            static_cast<int32_t>(c.file.size()));
+            sync.SyncVersion(1, -1, -1);
+            SmartPtr<FRegKey> root = new FRegKey();
+            root->SyncState(sync);
+        }
+        catch (const AceException& e)
+        {
+            error = e.mMessage;
+        }
+        EXPECT_EQ(error, c.error) << c.name;
+
+        RegistryResetForTest();
+        WriteFile(mPath, c.file);
+        RegistryFileOpen(mPath);
+        RegistryFileClose();
+        EXPECT_EQ(ReadFile(mPath), kEmptyStore) << c.name;
+    }
+}
+
+TEST_F(RegistryTest, DeeplyNestedKeysAreCappedAndLoadAsAnEmptyStore)
+{
+    Bytes file = {1, 0, 0, 0};
+    for (int i = 0; i < 5000; ++i)
+        file.insert(file.end(), {1, 1, 0, 0, 0, 1, 0, 'k', 0xFF, 0xFF, 0xFF, 0xFF});
+    file.push_back(0);
+    WriteFile(mPath, file);
+    RegistryFileOpen(mPath);
+    std::vector<std::string> names;
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("k", &names));
+}
+
+TEST_F(RegistryTest, NullAndSharedReferencesAreAccepted)
+{
+    // Root: sub-keys "A" (new, with a null value "n" and the value "v" = 7)
+    // and "B" (a back-reference to A).
+    Bytes file = {1,    0,    0,    0, 1, 2, 0, 0,   0,    1,    0,    'A',  0xFF, 0xFF, 0xFF, 0xFF,
+                  2,    2,    0,    0, 0, 1, 0, 'n', 0xFE, 0xFF, 0xFF, 0xFF, 1,    0,    'v',  0xFF,
+                  0xFF, 0xFF, 0xFF, 4, 7, 0, 0, 0,   1,    0,    'B',  0,    0,    0,    0};
+    WriteFile(mPath, file);
+    RegistryFileOpen(mPath);
+    uint32_t v = 0;
+    EXPECT_TRUE(ReadNumber("B", "v", &v));
+    EXPECT_EQ(v, 7u);
+    uint32_t length = 4;
+    EXPECT_FALSE(VaxoRegistryRead("B", "n", nullptr, nullptr, &length));
+    EXPECT_EQ(length, 4u);
+    // A write through one name shows through the other: they are one key.
+    WriteNumber("A", "w", 9);
+    EXPECT_TRUE(ReadNumber("B", "w", &v));
+    EXPECT_EQ(v, 9u);
+    // Saved again, the shared key stays one key.
+    Reload();
+    WriteNumber("B", "z", 1);
+    EXPECT_TRUE(ReadNumber("A", "z", &v));
+}
+
+TEST_F(RegistryTest, OtherVersionNumbersAreReadAsVersionOne)
+{
+    Bytes file = kAx5;
+    file[0] = 7;
+    WriteFile(mPath, file);
+    RegistryFileOpen(mPath);
+    uint32_t x = 0;
+    EXPECT_TRUE(ReadNumber("A", "x", &x));
+    EXPECT_EQ(x, 5u);
+}
+
+// ------------------------------------------------------------- safe saving
+
+TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("A", "x", 5);
+    RegistryFileClose();
+    ASSERT_EQ(ReadFile(mPath), kAx5);
+
+    WriteNumber("A", "x", 6);
+    WriteString("A", "big", std::string(5000, 's'));
+    std::string seenTemp;
+    RegistrySetBeforeRenameHookForTest(
+        [&](const std::string& temp)
+        {
+            seenTemp = temp;
+            return false; // the "crash" comes before the rename
+        });
+    RegistryFileClose();
+    EXPECT_EQ(GetFileDir(seenTemp), GetFileDir(mPath)); // same folder, so the rename is atomic
+    EXPECT_GT(ReadFile(seenTemp).size(), 5000u);
+    EXPECT_EQ(ReadFile(mPath), kAx5);
+
+    RegistrySetBeforeRenameHookForTest(nullptr);
+    RegistryResetForTest();
+    RegistryFileOpen(mPath);
+    uint32_t x = 0;
+    EXPECT_TRUE(ReadNumber("A", "x", &x));
+    EXPECT_EQ(x, 5u);
+
+    // The next save replaces the leftover temporary file and succeeds.
+    WriteNumber("A", "x", 8);
+    RegistryFileClose();
+    EXPECT_FALSE(FileExists(seenTemp));
+    RegistryResetForTest();
+    RegistryFileOpen(mPath);
+    EXPECT_TRUE(ReadNumber("A", "x", &x));
+    EXPECT_EQ(x, 8u);
+}
+
+TEST_F(RegistryTest, SavingIntoAMissingFolderIsSilent)
+{
+    std::string path = mDir + "/missing/registry.bin";
+    RegistryFileOpen(path);
+    WriteNumber("A", "x", 5);
+    RegistryFileClose();
+    EXPECT_FALSE(FileExists(path));
+    uint32_t x = 0;
+    EXPECT_TRUE(ReadNumber("A", "x", &x)); // the tree stays usable
+}
+
+TEST_F(RegistryTest, TreeStaysUsableAfterSaving)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("A", "x", 5);
+    RegistryFileClose();
+    WriteNumber("A", "y", 6);
+    Reload();
+    uint32_t y = 0;
+    EXPECT_TRUE(ReadNumber("A", "y", &y));
+    EXPECT_EQ(y, 6u);
+}
