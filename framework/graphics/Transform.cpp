@@ -47,7 +47,9 @@ void Transform::RotateRad(float angle)
         mMatrix.RotateRad(angle);
         return;
     }
-    if (mHaveScale)
+    // Once a translation follows the rotation, a further rotation must turn that
+    // translation too, which adding to the angle would not.
+    if (mHaveScale || mTransX2 != 0 || mTransY2 != 0)
     {
         MakeComplex();
         mMatrix.RotateRad(angle);
@@ -70,10 +72,10 @@ void Transform::Scale(float sx, float sy)
         mMatrix.Scale(sx, sy);
         return;
     }
-    // A scale after a non-zero first translation would scale that translation too,
-    // which the simple form has no place for.
-    bool staysSimple =
-        !mHaveRot && mTransX1 == 0 && mTransY1 == 0 && (sx >= 0 || sx * mScaleX == -1) && sy >= 0;
+    // A scale after any translation would scale that translation too, which the simple
+    // form has no place for.
+    bool staysSimple = !mHaveRot && mTransX1 == 0 && mTransY1 == 0 && mTransX2 == 0 && mTransY2 == 0 &&
+                       (sx >= 0 || sx * mScaleX == -1) && sy >= 0;
     if (staysSimple)
     {
         mHaveScale = true;
