@@ -568,6 +568,9 @@ std::string GetPathFrom(const std::string& relPath, const std::string& dir)
 
         if (component == "..")
         {
+            // Above the root is the root: an absolute path must not turn relative.
+            if (folder.size() == 1)
+                continue;
             // folder ends in a separator here; its last component lies before that one.
             const size_t last = folder.size() - 1;
             const size_t prev = last == 0 ? std::string::npos : folder.find_last_of(kSeparators, last - 1);

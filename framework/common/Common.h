@@ -150,7 +150,7 @@ std::string GetFileDir(const std::string& path, bool withSlash = false);
 std::string RemoveTrailingSlash(const std::string& path);
 // Appends "/" (or "\\" when backSlash) unless empty or already ending in a separator.
 std::string AddTrailingSlash(const std::string& path, bool backSlash = false);
-// Resolves relPath against dir, folding leading "." and ".." into dir.
+// Resolves relPath against dir, folding leading "." and ".." into dir (".." at a root stays there).
 std::string GetPathFrom(const std::string& relPath, const std::string& dir);
 // GetPathFrom(relPath, GetCurDir()).
 std::string GetFullPath(const std::string& relPath);

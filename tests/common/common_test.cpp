@@ -416,6 +416,14 @@ TEST(GetPathFrom, ResolvesRelativePaths)
         EXPECT_EQ(GetPathFrom(c.relPath, c.dir), c.result) << c.relPath << " from " << c.dir;
 }
 
+TEST(GetPathFrom, ParentOfTheRootIsTheRoot)
+{
+    EXPECT_EQ(GetPathFrom("../x", "/"), "/x");
+    EXPECT_EQ(GetPathFrom("../../../x", "/a/b/"), "/x");
+    EXPECT_EQ(GetPathFrom("../f.png", "D:\\"), "D:\\f.png");
+    EXPECT_EQ(GetPathFrom("..\\..\\f", "\\"), "\\f");
+}
+
 TEST(Paths, GetFileNameTakesTheTextAfterTheLastSeparator)
 {
     const struct
