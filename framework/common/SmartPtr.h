@@ -12,7 +12,9 @@
 #include "common/Common.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <type_traits>
 
 namespace Vaxo
@@ -106,6 +108,24 @@ public:
     const T* operator->() const { return mPtr; }
     const T& operator*() const { return *mPtr; }
     operator const T*() const { return mPtr; }
+    explicit operator bool() const { return mPtr != nullptr; }
+
+    // Comparisons by address; spelled out because the pointer conversions of
+    // SmartPtr would make the built-in ones ambiguous.
+    friend bool operator==(const ConstSmartPtr& a, const ConstSmartPtr& b) { return a.mPtr == b.mPtr; }
+    friend bool operator!=(const ConstSmartPtr& a, const ConstSmartPtr& b) { return a.mPtr != b.mPtr; }
+    friend bool operator==(const ConstSmartPtr& a, const T* b) { return a.mPtr == b; }
+    friend bool operator!=(const ConstSmartPtr& a, const T* b) { return a.mPtr != b; }
+    friend bool operator==(const T* a, const ConstSmartPtr& b) { return a == b.mPtr; }
+    friend bool operator!=(const T* a, const ConstSmartPtr& b) { return a != b.mPtr; }
+    friend bool operator==(const ConstSmartPtr& a, std::nullptr_t) { return a.mPtr == nullptr; }
+    friend bool operator!=(const ConstSmartPtr& a, std::nullptr_t) { return a.mPtr != nullptr; }
+    friend bool operator==(std::nullptr_t, const ConstSmartPtr& a) { return a.mPtr == nullptr; }
+    friend bool operator!=(std::nullptr_t, const ConstSmartPtr& a) { return a.mPtr != nullptr; }
+    friend bool operator<(const ConstSmartPtr& a, const ConstSmartPtr& b)
+    {
+        return std::less<const T*>()(a.mPtr, b.mPtr);
+    }
 
 protected:
     static void AddRef(const T* p)
@@ -152,6 +172,18 @@ public:
     T* operator->() const { return get(); }
     T& operator*() const { return *get(); }
     operator T*() const { return get(); }
+
+    // Exact matches, so that comparing with a T* is not ambiguous.
+    friend bool operator==(const SmartPtr& a, const SmartPtr& b) { return a.mPtr == b.mPtr; }
+    friend bool operator!=(const SmartPtr& a, const SmartPtr& b) { return a.mPtr != b.mPtr; }
+    friend bool operator==(const SmartPtr& a, T* b) { return a.mPtr == b; }
+    friend bool operator!=(const SmartPtr& a, T* b) { return a.mPtr != b; }
+    friend bool operator==(T* a, const SmartPtr& b) { return a == b.mPtr; }
+    friend bool operator!=(T* a, const SmartPtr& b) { return a != b.mPtr; }
+    friend bool operator==(const SmartPtr& a, std::nullptr_t) { return a.mPtr == nullptr; }
+    friend bool operator!=(const SmartPtr& a, std::nullptr_t) { return a.mPtr != nullptr; }
+    friend bool operator==(std::nullptr_t, const SmartPtr& a) { return a.mPtr == nullptr; }
+    friend bool operator!=(std::nullptr_t, const SmartPtr& a) { return a.mPtr != nullptr; }
 };
 
 } // namespace Vaxo

@@ -1,0 +1,282 @@
+#include "common/SmartPtr.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using Vaxo::ConstSmartPtr;
+using Vaxo::RefCount;
+using Vaxo::SmartPtr;
+
+namespace
+{
+
+// Records destructor calls, most derived first.
+std::vector<std::string> gLog;
+
+class Tracked : public RefCount
+{
+public:
+    explicit Tracked(std::string name = "obj") : mName(std::move(name)) {}
+    ~Tracked() override { gLog.push_back("~Tracked " + mName); }
+    int Value() const { return 7; }
+    void Touch() { mTouched++; }
+
+    std::string mName;
+    int mTouched = 0;
+};
+
+class Derived : public Tracked
+{
+public:
+    Derived() : Tracked("derived") {}
+    ~Derived() override { gLog.push_back("~Derived"); }
+};
+
+// A singly linked chain in which each node holds the only reference to the next.
+class Node : public RefCount
+{
+public:
+    explicit Node(int id) : mId(id) {}
+    ~Node() override { gLog.push_back("~Node " + std::to_string(mId)); }
+
+    int mId;
+    SmartPtr<Node> mNext;
+};
+
+class SmartPtrTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { gLog.clear(); }
+};
+
+TEST_F(SmartPtrTest, NewObjectHasNoOwnersUntilTheFirstPointer)
+{
+    Tracked* raw = new Tracked();
+    EXPECT_EQ(raw->GetRefCount(), 0);
+    {
+        SmartPtr<Tracked> p(raw);
+        EXPECT_EQ(raw->GetRefCount(), 1);
+        EXPECT_TRUE(gLog.empty());
+    }
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Tracked obj"}));
+}
+
+TEST_F(SmartPtrTest, LastReleaseRunsTheWholeDestructorChain)
+{
+    {
+        SmartPtr<Tracked> p(new Derived());
+    }
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Derived", "~Tracked derived"}));
+}
+
+TEST_F(SmartPtrTest, ReleaseReturnsTheRemainingCount)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    SmartPtr<Tracked> b(a);
+    // A pointer that is never destroyed: its unit is given up by hand below.
+    alignas(SmartPtr<Tracked>) unsigned char storage[sizeof(SmartPtr<Tracked>)];
+    new (storage) SmartPtr<Tracked>(a);
+    EXPECT_EQ(a->GetRefCount(), 3);
+    EXPECT_EQ(a->Release(), 2);
+    EXPECT_TRUE(gLog.empty());
+}
+
+TEST_F(SmartPtrTest, CopyingNullTouchesNoCount)
+{
+    SmartPtr<Tracked> empty;
+    SmartPtr<Tracked> copy(empty);
+    EXPECT_EQ(copy.get(), nullptr);
+    SmartPtr<Tracked> assigned;
+    assigned = empty;
+    EXPECT_EQ(assigned.get(), nullptr);
+    EXPECT_TRUE(gLog.empty());
+}
+
+TEST_F(SmartPtrTest, SelfAssignmentLeavesTheCountUnchanged)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    SmartPtr<Tracked> b(a);
+    a = b;
+    EXPECT_EQ(a->GetRefCount(), 2);
+    SmartPtr<Tracked>& alias = a;
+    a = alias;
+    EXPECT_EQ(a->GetRefCount(), 2);
+    a = a.get();
+    EXPECT_EQ(a->GetRefCount(), 2);
+    EXPECT_TRUE(gLog.empty());
+}
+
+TEST_F(SmartPtrTest, AssigningNullReleasesTheOldPointee)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    a = nullptr;
+    EXPECT_EQ(a.get(), nullptr);
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Tracked obj"}));
+}
+
+TEST_F(SmartPtrTest, AssigningToANullHolderOnlyRaisesTheNewCount)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    SmartPtr<Tracked> b;
+    b = a;
+    EXPECT_EQ(a->GetRefCount(), 2);
+    EXPECT_EQ(b.get(), a.get());
+}
+
+TEST_F(SmartPtrTest, AssignmentMovesTheCountsFromOldToNew)
+{
+    SmartPtr<Tracked> a(new Tracked("a"));
+    SmartPtr<Tracked> keepA(a);
+    SmartPtr<Tracked> b(new Tracked("b"));
+    a = b;
+    EXPECT_EQ(keepA->GetRefCount(), 1);
+    EXPECT_EQ(b->GetRefCount(), 2);
+    keepA = nullptr;
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Tracked a"}));
+}
+
+TEST_F(SmartPtrTest, WalkingAChainThroughItsOwnLinkIsSafe)
+{
+    // The old node holds the only reference to the new one: the new one must
+    // gain its reference before the old one goes.
+    SmartPtr<Node> head(new Node(1));
+    head->mNext = new Node(2);
+    head->mNext->mNext = new Node(3);
+    head = head->mNext;
+    EXPECT_EQ(head->mId, 2);
+    EXPECT_EQ(head->GetRefCount(), 1);
+    head = head->mNext;
+    EXPECT_EQ(head->mId, 3);
+    head = head->mNext;
+    EXPECT_EQ(head.get(), nullptr);
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Node 1", "~Node 2", "~Node 3"}));
+}
+
+// Reports, from its destructor, what a holder points to at that moment.
+class Probe : public Tracked
+{
+public:
+    Probe(SmartPtr<Tracked>* holder, Tracked** seen) : Tracked("probe"), mHolder(holder), mSeen(seen) {}
+    ~Probe() override { *mSeen = mHolder->get(); }
+
+    SmartPtr<Tracked>* mHolder;
+    Tracked** mSeen;
+};
+
+TEST_F(SmartPtrTest, OldPointeeIsReleasedAfterTheNewOneIsStored)
+{
+    SmartPtr<Tracked> holder;
+    Tracked* seenByOld = nullptr;
+    holder = new Probe(&holder, &seenByOld);
+    Tracked* second = new Tracked("second");
+    holder = second;
+    EXPECT_EQ(seenByOld, second);
+    EXPECT_EQ(second->GetRefCount(), 1);
+}
+
+TEST_F(SmartPtrTest, ConstPointerGivesConstAccessAndShares)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    ConstSmartPtr<Tracked> c(a.get());
+    EXPECT_EQ(a->GetRefCount(), 2);
+    EXPECT_EQ(c->Value(), 7);
+    ConstSmartPtr<Tracked> d;
+    d = c;
+    EXPECT_EQ(a->GetRefCount(), 3);
+    a = nullptr;
+    d = nullptr;
+    EXPECT_TRUE(gLog.empty());
+    c = nullptr;
+    EXPECT_EQ(gLog.size(), 1u);
+}
+
+TEST_F(SmartPtrTest, NonConstPointerGivesWritableAccess)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    a->Touch();
+    (*a).Touch();
+    EXPECT_EQ(a->mTouched, 2);
+}
+
+TEST_F(SmartPtrTest, MovingHandsOverTheReferenceWithoutCounting)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    Tracked* raw = a.get();
+    SmartPtr<Tracked> b(std::move(a));
+    EXPECT_EQ(a.get(), nullptr);
+    EXPECT_EQ(raw->GetRefCount(), 1);
+    SmartPtr<Tracked> c(new Tracked("c"));
+    c = std::move(b);
+    EXPECT_EQ(c.get(), raw);
+    EXPECT_EQ(raw->GetRefCount(), 1);
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Tracked c"}));
+}
+
+TEST_F(SmartPtrTest, DerivedPointerConvertsToBase)
+{
+    SmartPtr<Derived> d(new Derived());
+    SmartPtr<Tracked> t(d);
+    EXPECT_EQ(d->GetRefCount(), 2);
+    SmartPtr<RefCount> r;
+    r = d.get();
+    EXPECT_EQ(d->GetRefCount(), 3);
+}
+
+TEST_F(SmartPtrTest, ComparesLikeARawPointer)
+{
+    SmartPtr<Tracked> a(new Tracked());
+    SmartPtr<Tracked> b(a);
+    SmartPtr<Tracked> n;
+    EXPECT_TRUE(a == b);
+    EXPECT_FALSE(a != b);
+    EXPECT_TRUE(n == nullptr);
+    EXPECT_TRUE(!n);
+    EXPECT_TRUE(a);
+    EXPECT_TRUE(a == a.get());
+    EXPECT_TRUE(a.get() == b);
+    EXPECT_TRUE(a != nullptr);
+    EXPECT_TRUE(nullptr == n);
+    SmartPtr<Tracked> other(new Tracked("other"));
+    EXPECT_TRUE(a != other);
+    EXPECT_NE(a < other, other < a);
+    if (n)
+        ADD_FAILURE() << "null pointer tested true";
+    // Passing to raw-pointer parameters of both constnesses.
+    auto takesConst = [](const Tracked* t) { return t; };
+    auto takesMutable = [](Tracked* t) { return t; };
+    EXPECT_EQ(takesConst(a), takesMutable(a));
+
+    ConstSmartPtr<Tracked> c(a.get());
+    ConstSmartPtr<Tracked> cn;
+    EXPECT_TRUE(c == a.get());
+    EXPECT_TRUE(static_cast<const Tracked*>(a.get()) == c);
+    EXPECT_TRUE(cn == nullptr);
+    EXPECT_TRUE(c != cn);
+    EXPECT_FALSE(!c);
+    EXPECT_EQ(takesConst(c), a.get());
+}
+
+TEST_F(SmartPtrTest, CopyingASharedObjectMakesAnUnownedObject)
+{
+    SmartPtr<Tracked> a(new Tracked("a"));
+    Tracked* copy = new Tracked(*a);
+    EXPECT_EQ(copy->GetRefCount(), 0);
+    SmartPtr<Tracked> b(copy);
+    EXPECT_EQ(copy->GetRefCount(), 1);
+    EXPECT_EQ(a->GetRefCount(), 1);
+}
+
+TEST_F(SmartPtrTest, PointersInContainersKeepTheirObjects)
+{
+    std::vector<SmartPtr<Tracked>> list;
+    SmartPtr<Tracked> a(new Tracked());
+    for (int i = 0; i < 100; i++)
+        list.push_back(a);
+    EXPECT_EQ(a->GetRefCount(), 101);
+    list.clear();
+    EXPECT_EQ(a->GetRefCount(), 1);
+}
+
+} // namespace
