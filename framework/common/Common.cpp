@@ -189,6 +189,7 @@ template <class S> S DecodeXML(const S& text)
 {
     S out;
     out.reserve(text.size());
+    size_t nextSemi = text.find(';');
     size_t i = 0;
     while (i < text.size())
     {
@@ -199,7 +200,11 @@ template <class S> S DecodeXML(const S& text)
             ++i;
             continue;
         }
-        const size_t semi = text.find(';', i + 1);
+        // The first ";" after an earlier "&" is also the first after this one while it lies
+        // ahead, so a text of many "&" is still read in one pass.
+        if (nextSemi != S::npos && nextSemi <= i)
+            nextSemi = text.find(';', i + 1);
+        const size_t semi = nextSemi;
         if (semi == S::npos)
         {
             out.push_back(c);
@@ -480,25 +485,33 @@ std::string URLEncode(const std::string& text)
 std::string Evaluate(const std::string& text, const std::map<std::string, std::string>& vars)
 {
     static const std::string kEmpty;
-    std::string result = text;
     const size_t maxLength = std::max(kEvaluateMaxLength, text.size());
+    // Text before the first "%" never changes again, so it moves to done; the rest is kept
+    // reversed (its next character last) so a substitution costs only the value's length.
+    std::string done;
+    std::string pending(text.rbegin(), text.rend());
     // Substituted values are scanned again, so a value that names itself would never end.
     for (int count = 0; count < kEvaluateMaxSubstitutions; ++count)
     {
-        const size_t open = result.find('%');
-        if (open == std::string::npos)
+        const size_t open = pending.rfind('%');
+        if (open == std::string::npos || open == 0)
             break;
-        const size_t close = result.find('%', open + 1);
+        const size_t close = pending.rfind('%', open - 1);
         if (close == std::string::npos)
             break;
-        const auto found = vars.find(result.substr(open + 1, close - open - 1));
+        // Forward positions of the two "%" within pending.
+        const size_t openAt = pending.size() - 1 - open;
+        const size_t closeAt = pending.size() - 1 - close;
+        const auto found = vars.find(std::string(pending.rbegin() + openAt + 1, pending.rbegin() + closeAt));
         const std::string& value = found == vars.end() ? kEmpty : found->second;
-        const size_t referenceLength = close - open + 1;
-        if (result.size() - referenceLength + value.size() > maxLength)
+        if (done.size() + pending.size() - (closeAt - openAt + 1) + value.size() > maxLength)
             break;
-        result.replace(open, referenceLength, value);
+        done.append(pending.rbegin(), pending.rbegin() + openAt);
+        pending.resize(close);
+        pending.append(value.rbegin(), value.rend());
     }
-    return result;
+    done.append(pending.rbegin(), pending.rend());
+    return done;
 }
 
 // ---- Paths -----------------------------------------------------------------------------
@@ -557,14 +570,14 @@ std::string GetPathFrom(const std::string& relPath, const std::string& dir)
     if (!folder.empty() && !IsSeparator(folder.back()))
         folder.push_back(sep);
 
-    std::string rest = relPath;
+    size_t restStart = 0; // relPath from here on is not folded yet
     while (!folder.empty())
     {
-        const size_t end = rest.find_first_of(kSeparators);
+        const size_t end = relPath.find_first_of(kSeparators, restStart);
         if (end == std::string::npos)
             break;
-        const std::string component = rest.substr(0, end);
-        rest.erase(0, end + 1);
+        const std::string component = relPath.substr(restStart, end - restStart);
+        restStart = end + 1;
 
         if (component == "..")
         {
@@ -598,7 +611,7 @@ std::string GetPathFrom(const std::string& relPath, const std::string& dir)
         }
     }
 
-    std::string result = drive + folder + rest;
+    std::string result = drive + folder + relPath.substr(restStart);
     std::replace(result.begin(), result.end(), otherSep, sep);
     return result;
 }

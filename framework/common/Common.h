@@ -135,7 +135,7 @@ std::string URLEncode(const std::string& text);
 // Stops after a bounded amount of work so that a self-referencing value can't hang.
 std::string Evaluate(const std::string& text, const std::map<std::string, std::string>& vars);
 // Most substitutions Evaluate makes before it returns the text as it stands.
-constexpr int kEvaluateMaxSubstitutions = 10000;
+constexpr int kEvaluateMaxSubstitutions = 1000;
 // Longest text Evaluate grows to by substitution (a longer input is returned as it is).
 constexpr size_t kEvaluateMaxLength = 1 << 20;
 

@@ -347,6 +347,25 @@ TEST(XMLEscaping, DecodeOfEncodeGivesTheOriginal)
     }
 }
 
+TEST(LargeInput, TextHelpersReadLongTextsInOnePass)
+{
+    // Each of these took time quadratic in the length when rescanned from the start.
+    const std::string ampersands(1 << 20, '&');
+    EXPECT_EQ(XMLDecodeString(ampersands), ampersands);
+
+    std::string dots;
+    for (int i = 0; i < 300000; ++i)
+        dots += "./";
+    EXPECT_EQ(GetPathFrom(dots + "f", "/d/"), "/d/f");
+
+    const std::map<std::string, std::string> vars = {{"v", "1"}};
+    std::string refs;
+    for (int i = 0; i < 900; ++i)
+        refs += "%v%";
+    const std::string prefix(1 << 20, 'p');
+    EXPECT_EQ(Evaluate(prefix + refs, vars), prefix + std::string(900, '1'));
+}
+
 // ---- Web form and substitution ---------------------------------------------------------
 
 TEST(URLEncode, EscapesOnlyTheListedCharacters)
