@@ -26,11 +26,11 @@ const unsigned char kSigningKey[64] = {
     0x6B, 0x24, 0xBA, 0x0D, 0xE5, 0x9E, 0x47, 0x72, 0x13, 0xAF, 0xD8, 0x3B, 0x80, 0x5C, 0xC7, 0x2E,
 };
 
-// Slicing-by-8 tables: table[0] is the byte-at-a-time table, table[k][i] the
+// Slicing-by-16 tables: table[0] is the byte-at-a-time table, table[k][i] the
 // CRC of byte i followed by k zero bytes. Results equal the plain method's.
 struct CrcTables
 {
-    uint32_t table[8][256];
+    uint32_t table[16][256];
 
     CrcTables()
     {
@@ -41,7 +41,7 @@ struct CrcTables
                 c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : (c << 1);
             table[0][i] = c;
         }
-        for (int k = 1; k < 8; k++)
+        for (int k = 1; k < 16; k++)
             for (uint32_t i = 0; i < 256; i++)
                 table[k][i] = (table[k - 1][i] << 8) ^ table[0][table[k - 1][i] >> 24];
     }
@@ -498,12 +498,18 @@ uint32_t Buffer::GetCRC32(uint32_t seed) const
     uint32_t crc = seed;
     const uint8_t* p = mData.data();
     size_t n = mData.size();
-    for (; n >= 8; p += 8, n -= 8)
+    for (; n >= 16; p += 16, n -= 16)
     {
         uint32_t a = crc ^ LoadBigEndian32(p);
-        crc = t.table[7][a >> 24] ^ t.table[6][(a >> 16) & 0xFF] ^ t.table[5][(a >> 8) & 0xFF] ^
-              t.table[4][a & 0xFF] ^ t.table[3][p[4]] ^ t.table[2][p[5]] ^ t.table[1][p[6]] ^
-              t.table[0][p[7]];
+        uint32_t b = LoadBigEndian32(p + 4);
+        uint32_t c = LoadBigEndian32(p + 8);
+        uint32_t d = LoadBigEndian32(p + 12);
+        crc = t.table[15][a >> 24] ^ t.table[14][(a >> 16) & 0xFF] ^ t.table[13][(a >> 8) & 0xFF] ^
+              t.table[12][a & 0xFF] ^ t.table[11][b >> 24] ^ t.table[10][(b >> 16) & 0xFF] ^
+              t.table[9][(b >> 8) & 0xFF] ^ t.table[8][b & 0xFF] ^ t.table[7][c >> 24] ^
+              t.table[6][(c >> 16) & 0xFF] ^ t.table[5][(c >> 8) & 0xFF] ^ t.table[4][c & 0xFF] ^
+              t.table[3][d >> 24] ^ t.table[2][(d >> 16) & 0xFF] ^ t.table[1][(d >> 8) & 0xFF] ^
+              t.table[0][d & 0xFF];
     }
     for (; n > 0; p++, n--)
         crc = (crc << 8) ^ t.table[0][(crc >> 24) ^ *p];

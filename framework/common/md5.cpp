@@ -11,7 +11,13 @@ namespace
 
 inline uint32_t Load32(const unsigned char* p)
 {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+#else
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+#endif
 }
 
 inline void Store32(uint32_t v, unsigned char* p)
@@ -27,13 +33,22 @@ inline uint32_t Rotl(uint32_t x, int n)
     return (x << n) | (x >> (32 - n));
 }
 
+// Each step adds the message word and constant before the round function, and
+// the round functions touch b (the word just computed) last, so that most of
+// a step runs in parallel with the one before it.
 #define MD5_STEP(f, a, b, c, d, x, s, t)                                                                     \
-    a += f(b, c, d) + (x) + (t);                                                                             \
+    a += (x) + (t);                                                                                          \
+    a += f(b, c, d);                                                                                         \
     a = Rotl(a, s) + b;
 
 #define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
-#define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+// G = (b & d) | (c & ~d); the two masks are disjoint, so the half that
+// doesn't wait for b is added first.
+#define MD5_STEP_G(a, b, c, d, x, s, t)                                                                      \
+    a += (x) + (t) + ((c) & ~(d));                                                                           \
+    a += (b) & (d);                                                                                          \
+    a = Rotl(a, s) + b;
+#define MD5_H(x, y, z) ((x) ^ ((y) ^ (z)))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 
 void ProcessBlock(uint32_t state[4], const unsigned char* data)
@@ -60,22 +75,22 @@ void ProcessBlock(uint32_t state[4], const unsigned char* data)
     MD5_STEP(MD5_F, c, d, a, b, X[14], 17, 0xA679438E)
     MD5_STEP(MD5_F, b, c, d, a, X[15], 22, 0x49B40821)
 
-    MD5_STEP(MD5_G, a, b, c, d, X[1], 5, 0xF61E2562)
-    MD5_STEP(MD5_G, d, a, b, c, X[6], 9, 0xC040B340)
-    MD5_STEP(MD5_G, c, d, a, b, X[11], 14, 0x265E5A51)
-    MD5_STEP(MD5_G, b, c, d, a, X[0], 20, 0xE9B6C7AA)
-    MD5_STEP(MD5_G, a, b, c, d, X[5], 5, 0xD62F105D)
-    MD5_STEP(MD5_G, d, a, b, c, X[10], 9, 0x02441453)
-    MD5_STEP(MD5_G, c, d, a, b, X[15], 14, 0xD8A1E681)
-    MD5_STEP(MD5_G, b, c, d, a, X[4], 20, 0xE7D3FBC8)
-    MD5_STEP(MD5_G, a, b, c, d, X[9], 5, 0x21E1CDE6)
-    MD5_STEP(MD5_G, d, a, b, c, X[14], 9, 0xC33707D6)
-    MD5_STEP(MD5_G, c, d, a, b, X[3], 14, 0xF4D50D87)
-    MD5_STEP(MD5_G, b, c, d, a, X[8], 20, 0x455A14ED)
-    MD5_STEP(MD5_G, a, b, c, d, X[13], 5, 0xA9E3E905)
-    MD5_STEP(MD5_G, d, a, b, c, X[2], 9, 0xFCEFA3F8)
-    MD5_STEP(MD5_G, c, d, a, b, X[7], 14, 0x676F02D9)
-    MD5_STEP(MD5_G, b, c, d, a, X[12], 20, 0x8D2A4C8A)
+    MD5_STEP_G(a, b, c, d, X[1], 5, 0xF61E2562)
+    MD5_STEP_G(d, a, b, c, X[6], 9, 0xC040B340)
+    MD5_STEP_G(c, d, a, b, X[11], 14, 0x265E5A51)
+    MD5_STEP_G(b, c, d, a, X[0], 20, 0xE9B6C7AA)
+    MD5_STEP_G(a, b, c, d, X[5], 5, 0xD62F105D)
+    MD5_STEP_G(d, a, b, c, X[10], 9, 0x02441453)
+    MD5_STEP_G(c, d, a, b, X[15], 14, 0xD8A1E681)
+    MD5_STEP_G(b, c, d, a, X[4], 20, 0xE7D3FBC8)
+    MD5_STEP_G(a, b, c, d, X[9], 5, 0x21E1CDE6)
+    MD5_STEP_G(d, a, b, c, X[14], 9, 0xC33707D6)
+    MD5_STEP_G(c, d, a, b, X[3], 14, 0xF4D50D87)
+    MD5_STEP_G(b, c, d, a, X[8], 20, 0x455A14ED)
+    MD5_STEP_G(a, b, c, d, X[13], 5, 0xA9E3E905)
+    MD5_STEP_G(d, a, b, c, X[2], 9, 0xFCEFA3F8)
+    MD5_STEP_G(c, d, a, b, X[7], 14, 0x676F02D9)
+    MD5_STEP_G(b, c, d, a, X[12], 20, 0x8D2A4C8A)
 
     MD5_STEP(MD5_H, a, b, c, d, X[5], 4, 0xFFFA3942)
     MD5_STEP(MD5_H, d, a, b, c, X[8], 11, 0x8771F681)
@@ -119,7 +134,7 @@ void ProcessBlock(uint32_t state[4], const unsigned char* data)
 
 #undef MD5_STEP
 #undef MD5_F
-#undef MD5_G
+#undef MD5_STEP_G
 #undef MD5_H
 #undef MD5_I
 
