@@ -100,6 +100,13 @@ inline bool IsXMLSpace(uint32_t c)
     return c == ' ' || (c >= 9 && c <= 13);
 }
 
+// Most texts hold no entity: skip the copy for them.
+inline void DecodeInPlace(std::string& text)
+{
+    if (text.find('&') != std::string::npos)
+        text = XMLDecodeString(text);
+}
+
 inline bool EndsWith(const std::string& s, const char* tail, size_t n)
 {
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
@@ -207,12 +214,21 @@ void XMLParser::Fail(const std::string& text)
 
 bool XMLParser::AddAttribute(XMLElement* element, const std::string& name, const std::string& value)
 {
-    auto result = element->mAttributes.insert(std::make_pair(name, value));
-    if (!result.second)
-        result.first->second = value;
+    return StoreAttribute(element, std::string(name), std::string(value));
+}
+
+bool XMLParser::StoreAttribute(XMLElement* element, std::string&& name, std::string&& value)
+{
+    XMLParamMap& map = element->mAttributes;
+    auto it = map.lower_bound(name);
+    bool isNew = it == map.end() || map.key_comp()(name, it->first);
     if (name != "/")
         element->mAttributeNames.push_back(name);
-    return result.second;
+    if (isNew)
+        map.emplace_hint(it, std::move(name), std::move(value));
+    else
+        it->second = std::move(value);
+    return isNew;
 }
 
 void XMLParser::PushBackText(const std::string& text)
@@ -397,6 +413,60 @@ uint32_t XMLParser::DecodeUTF16()
     return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
 }
 
+// Content comes mostly in runs of ordinary characters. When the next bytes of the input are
+// characters as they stand (a narrow string, single-byte files, ASCII in UTF-8 files), the
+// rest of such a run is appended at once; the run stops at every character the state
+// machine must look at, so the tokens are exactly those of the character-by-character path.
+void XMLParser::TakeContentRun(std::string* target, bool inQuote, bool inStartTag)
+{
+    if (!mPushBack.empty())
+        return;
+    const uint8_t* begin;
+    const uint8_t* end;
+    uint32_t limit = 0x100; // first byte value that is not a character by itself
+    if (mSource == SOURCE_NARROW)
+    {
+        begin = reinterpret_cast<const uint8_t*>(mNarrowSource.data()) + mSourcePos;
+        end = reinterpret_cast<const uint8_t*>(mNarrowSource.data()) + mNarrowSource.size();
+    }
+    else if (mSource == SOURCE_FILE && !mInputBroken &&
+             (mEncoding == XML_ENCODING_SINGLE_BYTE || (mEncoding == XML_ENCODING_UTF8 && !mFirstChar)))
+    {
+        begin = mReadBuf.data() + mReadPos;
+        end = mReadBuf.data() + mReadLen;
+        if (mEncoding == XML_ENCODING_UTF8)
+            limit = 0x80;
+    }
+    else
+        return;
+
+    const uint8_t* p = begin;
+    if (inQuote)
+    {
+        // Everything up to the closing quote is content; line feeds still count.
+        while (p < end && *p != '"' && *p < limit)
+        {
+            if (*p == '\n')
+                ++mLineNum;
+            ++p;
+        }
+    }
+    else
+    {
+        while (p<end&& * p> 32 && *p < limit && *p != '"' && *p != '<' && *p != '>' &&
+               !(inStartTag && *p == '='))
+            ++p;
+    }
+    size_t n = static_cast<size_t>(p - begin);
+    if (!n)
+        return;
+    target->append(reinterpret_cast<const char*>(begin), n);
+    if (mSource == SOURCE_NARROW)
+        mSourcePos += n;
+    else
+        mReadPos += n;
+}
+
 // ---- Tokenizing ------------------------------------------------------------------------
 
 namespace
@@ -432,8 +502,10 @@ bool XMLParser::NextElement(XMLElement* element)
 
         auto commit = [&]()
         {
-            std::string name = XMLDecodeString(attr.mKey);
-            AddAttribute(element, name, XMLDecodeString(attr.mValue));
+            DecodeInPlace(attr.mKey);
+            DecodeInPlace(attr.mValue);
+            std::string name = attr.mKey;
+            StoreAttribute(element, std::move(attr.mKey), std::move(attr.mValue));
             attr.mKey.clear();
             attr.mValue.clear();
             attr.mBegun = false;
@@ -528,7 +600,7 @@ bool XMLParser::NextElement(XMLElement* element)
                                 it->second.back() == '/')
                             {
                                 it->second.pop_back();
-                                it->second = XMLDecodeString(it->second);
+                                DecodeInPlace(it->second);
                                 empty = true;
                             }
                         }
@@ -589,6 +661,7 @@ bool XMLParser::NextElement(XMLElement* element)
 
             if (element->mType == XMLElement::TYPE_NONE)
                 element->mType = XMLElement::TYPE_ELEMENT;
+            std::string* target;
             if (element->mType != XMLElement::TYPE_START)
             {
                 if (pendingBlank)
@@ -597,47 +670,50 @@ bool XMLParser::NextElement(XMLElement* element)
                     pendingBlank = false;
                 }
                 value += static_cast<char>(c);
-                continue;
+                target = &value;
             }
-
-            if (pendingBlank)
+            else
             {
-                // A blank right after "=" does not end the attribute.
-                if (!attr.mBegun)
-                    attr.mBegun = true;
-                else if (attr.mValueMode)
+                if (pendingBlank)
                 {
-                    if (!attr.mValue.empty() || attr.mEndQuote)
+                    // A blank right after "=" does not end the attribute.
+                    if (!attr.mBegun)
+                        attr.mBegun = true;
+                    else if (attr.mValueMode)
+                    {
+                        if (!attr.mValue.empty() || attr.mEndQuote)
+                        {
+                            commit();
+                            attr.mBegun = true;
+                            attr.mValueMode = false;
+                        }
+                    }
+                    else if (c != '=')
                     {
                         commit();
                         attr.mBegun = true;
-                        attr.mValueMode = false;
                     }
+                    pendingBlank = false;
                 }
-                else if (c != '=')
+                if (!attr.mBegun)
+                    target = &value;
+                else if (c == '=' && !inQuote)
                 {
-                    commit();
-                    attr.mBegun = true;
+                    // A quoted "=" is part of the value (it used to be swallowed).
+                    attr.mValueMode = true;
+                    attr.mEndQuote = false;
+                    continue;
                 }
-                pendingBlank = false;
+                else
+                    target = attr.mValueMode ? &attr.mValue : &attr.mKey;
+                *target += static_cast<char>(c);
             }
-            if (!attr.mBegun)
-                value += static_cast<char>(c);
-            else if (c == '=' && !inQuote)
-            {
-                // A quoted "=" is part of the value (it used to be swallowed).
-                attr.mValueMode = true;
-                attr.mEndQuote = false;
-            }
-            else if (attr.mValueMode)
-                attr.mValue += static_cast<char>(c);
-            else
-                attr.mKey += static_cast<char>(c);
+            TakeContentRun(target, inQuote, element->mType == XMLElement::TYPE_START);
         }
 
         if (attr.mBegun)
             commit();
-        value = XMLDecodeString(value);
+        DecodeInPlace(value);
         if (element->mType == XMLElement::TYPE_COMMENT && !mAllowComments)
             continue;
         return true;

@@ -157,6 +157,8 @@ private:
     bool FillReadBuffer();
     int ReadFileByte();
     void PushBackText(const std::string& text);
+    bool StoreAttribute(XMLElement* element, std::string&& name, std::string&& value);
+    void TakeContentRun(std::string* target, bool inQuote, bool inStartTag);
 
     std::string mFileName;
     std::string mErrorText;
