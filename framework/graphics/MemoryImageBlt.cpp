@@ -1,0 +1,976 @@
+// MemoryImage: copies of other images onto the 32-bit pixels: straight (alpha or
+// additive, tinted), stretched (nearest pixel or filtered), rotated (bilinear).
+//
+// Sources are MemoryImages read through their palette form when they hold one, else
+// through their 32-bit pixels; every loop below is a template over the two readers.
+// Rectangles from the caller are clipped to both images, so no read or write leaves
+// either image whatever the caller passes.
+#include "graphics/MemoryImage.h"
+
+#include "graphics/GraphicsApp.h"
+#include "graphics/MemoryImagePixels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+// Source pixels from the 32-bit form.
+struct BitsReader
+{
+    const uint32_t* bits;
+    uint32_t operator[](size_t i) const { return bits[i]; }
+    void CopyRun(uint32_t* out, size_t from, size_t n) const
+    {
+        std::memcpy(out, bits + from, n * sizeof(uint32_t));
+    }
+};
+
+// Source pixels from the palette form.
+struct PaletteReader
+{
+    const uint8_t* indices;
+    const uint32_t* palette;
+    uint32_t operator[](size_t i) const { return palette[indices[i]]; }
+    void CopyRun(uint32_t* out, size_t from, size_t n) const
+    {
+        for (size_t j = 0; j < n; ++j)
+            out[j] = palette[indices[from + j]];
+    }
+};
+
+// Calls f with the reader of the source's current form; false when it has no pixels.
+template <class F> bool WithReader(MemoryImage* src, F&& f)
+{
+    if (src->mPalette != nullptr && src->mPaletteIndices != nullptr)
+    {
+        f(PaletteReader{src->mPaletteIndices, src->mPalette});
+        return true;
+    }
+    const uint32_t* bits = src->GetBits();
+    if (bits == nullptr)
+        return false;
+    f(BitsReader{bits});
+    return true;
+}
+
+TRect<int> Bounds(const Image* image)
+{
+    return TRect<int>(0, 0, image->GetWidth(), image->GetHeight());
+}
+
+// Clips a straight copy of srcRect to (x, y) against both images. On success srcRect and
+// (x, y) describe the visible part, which is at least one pixel.
+bool ClipStraightCopy(const Image* dest, const Image* src, int& x, int& y, TRect<int>& srcRect)
+{
+    const TRect<int> s = srcRect.Intersection(Bounds(src));
+    if (s.mWidth <= 0 || s.mHeight <= 0)
+        return false;
+    const int64_t dx = int64_t(x) + (int64_t(s.mX) - srcRect.mX);
+    const int64_t dy = int64_t(y) + (int64_t(s.mY) - srcRect.mY);
+    const int64_t left = std::max<int64_t>(dx, 0);
+    const int64_t top = std::max<int64_t>(dy, 0);
+    const int64_t right = std::min<int64_t>(dx + s.mWidth, dest->GetWidth());
+    const int64_t bottom = std::min<int64_t>(dy + s.mHeight, dest->GetHeight());
+    if (right <= left || bottom <= top)
+        return false;
+    srcRect =
+        TRect<int>(int(s.mX + (left - dx)), int(s.mY + (top - dy)), int(right - left), int(bottom - top));
+    x = int(left);
+    y = int(top);
+    return true;
+}
+
+bool IsGrey(const Color& c)
+{
+    return c.mRed == c.mGreen && c.mGreen == c.mBlue;
+}
+
+// The straight alpha copy, one reader, all colour cases.
+template <class Reader>
+void NormalBltLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int x, int y,
+                   const TRect<int>& r, const Color& color, bool white, const uint8_t* runs)
+{
+    const BlendTable& table = BlendTable::Get();
+    for (int row = 0; row < r.mHeight; ++row)
+    {
+        const size_t s0 = size_t(r.mY + row) * size_t(srcWidth) + size_t(r.mX);
+        uint32_t* d = dest + size_t(y + row) * size_t(destWidth) + size_t(x);
+        if (runs != nullptr)
+        {
+            // Opaque destination, white colour: whole runs are copied or skipped.
+            int i = 0;
+            while (i < r.mWidth)
+            {
+                int n = runs[s0 + size_t(i)];
+                if (n < 1)
+                    n = 1;
+                if (n > r.mWidth - i)
+                    n = r.mWidth - i;
+                const uint32_t sa = src[s0 + size_t(i)] >> 24;
+                if (sa == 255)
+                {
+                    src.CopyRun(d + i, s0 + size_t(i), size_t(n));
+                }
+                else if (sa != 0)
+                {
+                    for (int j = i; j < i + n; ++j)
+                    {
+                        const uint32_t s = src[s0 + size_t(j)];
+                        const uint32_t a = s >> 24;
+                        d[j] = BltMix(s, d[j], a, 256 - a, 255);
+                    }
+                }
+                i += n;
+            }
+            continue;
+        }
+        if (white)
+        {
+            for (int i = 0; i < r.mWidth; ++i)
+            {
+                const uint32_t s = src[s0 + size_t(i)];
+                const uint32_t sa = s >> 24;
+                if (sa != 0)
+                    d[i] = BltWeighted(s, d[i], sa);
+            }
+            continue;
+        }
+        const uint32_t ca = uint32_t(color.mAlpha);
+        const uint32_t cR = uint32_t(color.mRed), cG = uint32_t(color.mGreen), cB = uint32_t(color.mBlue);
+        const bool grey = IsGrey(color);
+        for (int i = 0; i < r.mWidth; ++i)
+        {
+            const uint32_t s = src[s0 + size_t(i)];
+            const uint32_t a = ((s >> 24) * ca) / 255;
+            if (a == 0)
+                continue;
+            const uint32_t dv = d[i];
+            const uint32_t da = dv >> 24;
+            const uint32_t na = table.newAlpha[a][da];
+            const uint32_t sw = table.srcShare[a][da];
+            const uint32_t dw = 256 - sw;
+            const uint32_t sR = (s >> 16) & 0xFF, sG = (s >> 8) & 0xFF, sB = s & 0xFF;
+            const uint32_t dR = (dv >> 16) & 0xFF, dG = (dv >> 8) & 0xFF, dB = dv & 0xFF;
+            uint32_t red, green, blue;
+            if (grey)
+            {
+                const uint32_t c = cR;
+                red = (dR * dw + ((sR * c) >> 8) * sw) >> 8;
+                blue = ((dB * dw) >> 8) + ((((sB * c) >> 8) * sw) >> 8);
+                green = (dG * dw + ((sG * c * sw) >> 8)) >> 8;
+            }
+            else
+            {
+                red = (256 * dR * dw + sR * sw * cR) >> 16;
+                green = (dG * dw + ((sG * sw * cG) >> 8)) >> 8;
+                blue = ((dB * dw) >> 8) + ((sB * sw * cB) >> 16);
+            }
+            d[i] = na << 24 | red << 16 | green << 8 | blue;
+        }
+    }
+}
+
+template <class Reader>
+void AdditiveBltLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int x, int y,
+                     const TRect<int>& r, const Color& color, bool white, bool srcHasAlpha,
+                     const uint8_t* add)
+{
+    const uint32_t ca = uint32_t(color.mAlpha);
+    const uint32_t kR = (ca * uint32_t(color.mRed)) / 255;
+    const uint32_t kG = (ca * uint32_t(color.mGreen)) / 255;
+    const uint32_t kB = (ca * uint32_t(color.mBlue)) / 255;
+    for (int row = 0; row < r.mHeight; ++row)
+    {
+        const size_t s0 = size_t(r.mY + row) * size_t(srcWidth) + size_t(r.mX);
+        uint32_t* d = dest + size_t(y + row) * size_t(destWidth) + size_t(x);
+        for (int i = 0; i < r.mWidth; ++i)
+        {
+            const uint32_t s = src[s0 + size_t(i)];
+            const uint32_t sa = s >> 24;
+            const uint32_t sR = (s >> 16) & 0xFF, sG = (s >> 8) & 0xFF, sB = s & 0xFF;
+            uint32_t aR, aG, aB;
+            if (white)
+            {
+                if (srcHasAlpha)
+                {
+                    aR = (sR * sa) >> 8;
+                    aG = (sG * sa) >> 8;
+                    aB = (sB * sa) >> 8;
+                }
+                else
+                {
+                    aR = sR;
+                    aG = sG;
+                    aB = sB;
+                }
+            }
+            else if (srcHasAlpha)
+            {
+                aR = (sR * kR * sa) >> 16;
+                aG = (sG * kG * sa) >> 16;
+                aB = (((sB * kB) >> 8) * sa) >> 8;
+            }
+            else
+            {
+                aR = (sR * kR) >> 8;
+                aG = (sG * kG) >> 8;
+                aB = (sB * kB) >> 8;
+            }
+            const uint32_t dv = d[i];
+            d[i] = (dv & 0xFF000000u) | uint32_t(add[((dv >> 16) & 0xFF) + aR]) << 16 |
+                   uint32_t(add[((dv >> 8) & 0xFF) + aG]) << 8 | uint32_t(add[(dv & 0xFF) + aB]);
+        }
+    }
+}
+
+// The sampled source index of each destination step of a nearest-pixel stretch: the
+// truncated running real, or -1 where it falls outside 0 .. limit - 1.
+std::vector<int> NearestSamples(double start, double step, int count, int limit)
+{
+    std::vector<int> out(size_t(count > 0 ? count : 0));
+    double pos = start;
+    for (int i = 0; i < count; ++i)
+    {
+        out[size_t(i)] = (pos > -1.0 && pos < double(limit)) ? static_cast<int>(pos) : -1;
+        pos += step;
+    }
+    return out;
+}
+
+// Four channel accumulators (blue, green, red, alpha) of the filtered stretch.
+struct Acc
+{
+    uint32_t c[4];
+};
+
+inline void AddWeighted(Acc& acc, uint32_t pixel, uint32_t w)
+{
+    acc.c[0] += (pixel & 0xFF) * w;
+    acc.c[1] += ((pixel >> 8) & 0xFF) * w;
+    acc.c[2] += ((pixel >> 16) & 0xFF) * w;
+    acc.c[3] += (pixel >> 24) * w;
+}
+
+// Where a destination entry (or row) of an enlarging pass takes its two samples.
+struct Tap
+{
+    int i0;      // first sample, window-relative
+    int i1;      // second sample (i0 itself at the window's last sample)
+    uint32_t w0; // weights; w1 is 0 when the second sample is not needed
+    uint32_t w1;
+};
+
+// Where a window column (or row) of a shrinking pass adds its weight.
+struct Spread
+{
+    int a;
+    int b;
+    uint32_t wa;
+    uint32_t wb;
+};
+
+// Enlarging taps for destination entries 1 .. count: p = start + step (k - 1), clamped
+// to the window [0, windowSize - 1] so that no sample leaves the source strip even when
+// the strip is narrower than a pixel. total is 257 (columns) or 256 (rows).
+std::vector<Tap> EnlargeTaps(double start, double srcSize, int count, int windowSize, uint32_t total)
+{
+    double step = count == 1 ? srcSize : (srcSize - 1) / (count - 1);
+    if (step < 0)
+        step = 0;
+    std::vector<Tap> taps(size_t(count) + 1);
+    for (int k = 1; k <= count; ++k)
+    {
+        double p = start + step * (k - 1);
+        p = std::clamp(p, 0.0, double(windowSize - 1));
+        const int i = static_cast<int>(p);
+        Tap t;
+        t.i0 = i;
+        t.w0 = static_cast<uint32_t>((1 - (p - i)) * total);
+        t.w1 = total - t.w0;
+        t.i1 = (t.w1 > 0 && i + 1 < windowSize) ? i + 1 : i;
+        taps[size_t(k)] = t;
+    }
+    return taps;
+}
+
+// Shrinking spreads for window positions 0 .. windowSize - 1 (area averaging).
+std::vector<Spread> ShrinkSpreads(double ratio, double offset, int windowSize, uint32_t total)
+{
+    const uint32_t full = static_cast<uint32_t>(ratio * total);
+    std::vector<Spread> out(static_cast<size_t>(windowSize));
+    for (int c = 0; c < windowSize; ++c)
+    {
+        const double p = ratio * c + ratio * offset + 1;
+        const int a = static_cast<int>(std::floor(p));
+        const int b = static_cast<int>(std::floor(p + ratio));
+        Spread s;
+        s.a = a;
+        s.b = b;
+        if (a == b)
+        {
+            s.wa = full;
+            s.wb = 0;
+        }
+        else
+        {
+            s.wa = static_cast<uint32_t>((b - p) * total);
+            s.wb = static_cast<uint32_t>((p + ratio - b) * total);
+        }
+        out[size_t(c)] = s;
+    }
+    return out;
+}
+
+// The filtered composite of one pixel: each channel is its accumulator's top 16 bits.
+inline uint32_t FilteredOver(const Acc& acc, uint32_t d)
+{
+    const uint32_t a = std::min<uint32_t>(acc.c[3] >> 16, 255);
+    if (a == 0)
+        return d;
+    const uint32_t r = std::min<uint32_t>(acc.c[2] >> 16, 255);
+    const uint32_t g = std::min<uint32_t>(acc.c[1] >> 16, 255);
+    const uint32_t b = std::min<uint32_t>(acc.c[0] >> 16, 255);
+    // An opaque result is the filtered colour itself, so a one-colour source comes
+    // out as exactly that colour at any size.
+    if (a == 255)
+        return 0xFF000000u | r << 16 | g << 8 | b;
+    const uint32_t da = d >> 24;
+    const uint32_t na = da + (a * (255 - da)) / 255;
+    const uint32_t keep = 256 - a;
+    const uint32_t nr = ((((d >> 16) & 0xFF) * keep) >> 8) + ((r * a) >> 8);
+    const uint32_t ng = ((((d >> 8) & 0xFF) * keep) >> 8) + ((g * a) >> 8);
+    const uint32_t nb = (((d & 0xFF) * keep) >> 8) + ((b * a) >> 8);
+    return na << 24 | nr << 16 | ng << 8 | nb;
+}
+
+template <class Reader>
+void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const Reader& src, int srcWidth,
+                     int winX0, int winY0, int winW, int winH, const TRect<double>& s)
+{
+    const int dW = d.mWidth;
+    const int dH = d.mHeight;
+    const size_t entries = size_t(dW) + 4;
+
+    // Horizontal pass of one window row into entries 0 .. dW + 3.
+    const bool enlargeX = s.mWidth < dW;
+    std::vector<Tap> xTaps;
+    std::vector<Spread> xSpreads;
+    if (enlargeX)
+        xTaps = EnlargeTaps(s.mX - winX0, s.mWidth, dW, winW, 257);
+    else
+        xSpreads = ShrinkSpreads(dW / s.mWidth, winX0 - s.mX, winW, 257);
+    auto horizontal = [&](int windowRow, std::vector<Acc>& out)
+    {
+        std::fill(out.begin(), out.end(), Acc{{0, 0, 0, 0}});
+        const size_t row = size_t(winY0 + windowRow) * size_t(srcWidth) + size_t(winX0);
+        if (enlargeX)
+        {
+            for (int k = 1; k <= dW; ++k)
+            {
+                const Tap& t = xTaps[size_t(k)];
+                Acc& acc = out[size_t(k)];
+                AddWeighted(acc, src[row + size_t(t.i0)], t.w0);
+                if (t.w1 > 0)
+                    AddWeighted(acc, src[row + size_t(t.i1)], t.w1);
+            }
+            return;
+        }
+        for (int c = 0; c < winW; ++c)
+        {
+            const Spread& sp = xSpreads[size_t(c)];
+            const uint32_t pixel = src[row + size_t(c)];
+            if (sp.a >= 0 && size_t(sp.a) < entries)
+                AddWeighted(out[size_t(sp.a)], pixel, sp.wa);
+            if (sp.a != sp.b && sp.b >= 0 && size_t(sp.b) < entries)
+                AddWeighted(out[size_t(sp.b)], pixel, sp.wb);
+        }
+    };
+
+    auto composite = [&](int k, const std::vector<Acc>& v)
+    {
+        // Row k of the vertical pass is destination row k - 1.
+        if (k < 1 || k > dH)
+            return;
+        uint32_t* out = dest + size_t(d.mY + k - 1) * size_t(destWidth) + size_t(d.mX);
+        for (int i = 0; i < dW; ++i)
+            out[i] = FilteredOver(v[size_t(i) + 1], out[i]);
+    };
+
+    std::vector<Acc> v(entries);
+    if (s.mHeight < dH)
+    {
+        // Enlarging rows: each output row mixes two window rows, made on demand.
+        const std::vector<Tap> yTaps = EnlargeTaps(s.mY - winY0, s.mHeight, dH, winH, 256);
+        std::vector<Acc> h0(entries), h1(entries);
+        int have0 = -1, have1 = -1;
+        for (int k = 1; k <= dH; ++k)
+        {
+            const Tap& t = yTaps[size_t(k)];
+            if (have0 != t.i0)
+            {
+                if (have1 == t.i0)
+                {
+                    std::swap(h0, h1);
+                    std::swap(have0, have1);
+                }
+                else
+                {
+                    horizontal(t.i0, h0);
+                    have0 = t.i0;
+                }
+            }
+            if (t.w1 > 0 && have1 != t.i1)
+            {
+                horizontal(t.i1, h1);
+                have1 = t.i1;
+            }
+            for (int e = 1; e <= dW; ++e)
+            {
+                Acc& acc = v[size_t(e)];
+                const Acc& a0 = h0[size_t(e)];
+                for (int c = 0; c < 4; ++c)
+                    acc.c[c] = a0.c[c] * t.w0;
+                if (t.w1 > 0)
+                {
+                    const Acc& a1 = h1[size_t(e)];
+                    for (int c = 0; c < 4; ++c)
+                        acc.c[c] += a1.c[c] * t.w1;
+                }
+            }
+            composite(k, v);
+        }
+        return;
+    }
+
+    // Shrinking rows: window rows add into at most two output rows; rows are finished
+    // (and composited) as soon as no later window row can reach them.
+    const std::vector<Spread> ySpreads = ShrinkSpreads(dH / s.mHeight, winY0 - s.mY, winH, 256);
+    std::vector<Acc> h(entries), next(entries);
+    std::fill(next.begin(), next.end(), Acc{{0, 0, 0, 0}});
+    std::fill(v.begin(), v.end(), Acc{{0, 0, 0, 0}});
+    int base = ySpreads.empty() ? 0 : ySpreads[0].a; // row held in v; base + 1 in next
+    auto addRow = [&](std::vector<Acc>& target, uint32_t w)
+    {
+        for (int e = 1; e <= dW; ++e)
+            for (int c = 0; c < 4; ++c)
+                target[size_t(e)].c[c] += h[size_t(e)].c[c] * w;
+    };
+    for (int r = 0; r < winH; ++r)
+    {
+        const Spread& sp = ySpreads[size_t(r)];
+        while (base < sp.a && base <= dH)
+        {
+            composite(base, v);
+            std::swap(v, next);
+            std::fill(next.begin(), next.end(), Acc{{0, 0, 0, 0}});
+            ++base;
+        }
+        if (base < sp.a) // past the last output row
+            break;
+        horizontal(r, h);
+        addRow(v, sp.wa); // sp.a == base
+        if (sp.b != sp.a && sp.wb > 0)
+            addRow(next, sp.wb);
+    }
+    composite(base, v);
+    composite(base + 1, next);
+}
+
+// The part [lo, hi] (window pixel indices of the top-left sample) of columns col where
+// lo <= floor((u0 + col du) / 65536) <= hi, intersected into [first, last].
+void LimitAxis(int64_t u0, int64_t du, int64_t lo, int64_t hi, int64_t& first, int64_t& last)
+{
+    // Need lo * 65536 <= u0 + col du < (hi + 1) * 65536.
+    const int64_t low = lo * 65536 - u0;
+    const int64_t high = (hi + 1) * 65536 - u0; // exclusive
+    auto floorDiv = [](int64_t a, int64_t b)
+    {
+        int64_t q = a / b;
+        if ((a % b != 0) && ((a < 0) != (b < 0)))
+            --q;
+        return q;
+    };
+    if (du == 0)
+    {
+        if (!(low <= 0 && 0 < high))
+            last = first - 1;
+        return;
+    }
+    if (du > 0)
+    {
+        first = std::max(first, -floorDiv(-low, du)); // ceil(low / du)
+        last = std::min(last, -floorDiv(-high, du) - 1);
+    }
+    else
+    {
+        last = std::min(last, floorDiv(low, du));
+        first = std::max(first, floorDiv(high, du) + 1);
+    }
+}
+
+template <class Reader>
+void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int srcHeight,
+                 const TRect<int>& srcRect, const TRect<double>& out, float x, float y, double rot, float cx,
+                 float cy, const Color& color, bool white, int drawMode, const uint8_t* add)
+{
+    const int64_t du = static_cast<int64_t>(std::cos(rot) * 65536);
+    const int64_t dv = static_cast<int64_t>(std::sin(rot) * 65536);
+    const double c = std::cos(rot);
+    const double s = std::sin(rot);
+    const int64_t W = srcRect.mWidth;
+    const int64_t Hh = srcRect.mHeight;
+    // Top-left sample limits in source-rectangle coordinates: the 2 x 2 sample stays
+    // inside both the source rectangle and the source image.
+    const int64_t uLo = std::max<int64_t>(0, -int64_t(srcRect.mX));
+    const int64_t uHi = std::min<int64_t>(W - 2, int64_t(srcWidth) - 2 - srcRect.mX);
+    const int64_t vLo = std::max<int64_t>(0, -int64_t(srcRect.mY));
+    const int64_t vHi = std::min<int64_t>(Hh - 2, int64_t(srcHeight) - 2 - srcRect.mY);
+    if (uHi < uLo || vHi < vLo)
+        return;
+
+    const uint32_t ca = uint32_t(color.mAlpha);
+    const uint32_t cc[3] = {uint32_t(color.mRed), uint32_t(color.mGreen), uint32_t(color.mBlue)};
+    const uint32_t k[3] = {(ca * cc[0]) / 255, (ca * cc[1]) / 255, (ca * cc[2]) / 255};
+
+    const int x0 = static_cast<int>(out.mX);
+    const int y0 = static_cast<int>(out.mY);
+    const int64_t lastCol = static_cast<int64_t>(out.mWidth - 1);
+    for (int row = 0; row < out.mHeight; ++row)
+    {
+        const int Y = y0 + row;
+        const float DX = (float(x0) - cx) - x;
+        const float DY = (float(Y) - cy) - y;
+        const double uStart = (c * DX - s * DY + cx) * 65536;
+        const double vStart = (c * DY + s * DX + cy) * 65536;
+        // Far-off positions cannot reach the source; also keeps the conversions defined.
+        if (!(std::abs(uStart) < 1e15 && std::abs(vStart) < 1e15))
+            continue;
+        const int64_t u0 = static_cast<int64_t>(uStart);
+        const int64_t v0 = static_cast<int64_t>(vStart);
+
+        int64_t first = 0;
+        int64_t last = lastCol;
+        if (du < 0)
+        {
+            if ((u0 >> 16) < 0)
+                continue;
+            first = std::max<int64_t>({first, (W * 65536 - u0 - 0x27FFF) / du, 0});
+            last = std::min(last, (0x7FFF - u0) / du);
+        }
+        else if (du > 0)
+        {
+            if ((u0 >> 16) >= W - 1)
+                continue;
+            first = std::max<int64_t>({first, (65536 - u0) / du, 0});
+            last = std::min(last, (W * 65536 - u0 - 0x17FFF) / du);
+        }
+        else if (!(u0 >= 0 && u0 < (W - 1) * 65536))
+            continue;
+        if (dv < 0)
+        {
+            if ((v0 >> 16) < 0)
+                continue;
+            first = std::max(first, (Hh * 65536 - v0 - 0x27FFF) / dv);
+            last = std::min(last, (0 - v0) / dv);
+        }
+        else if (dv > 0)
+        {
+            if ((v0 >> 16) >= Hh - 1)
+                continue;
+            first = std::max(first, (65536 - v0) / dv);
+            last = std::min(last, (Hh * 65536 - v0 - 0x17FFF) / dv);
+        }
+        else if (!(v0 >= 0 && v0 < (Hh - 1) * 65536))
+            continue;
+        LimitAxis(u0, du, uLo, uHi, first, last);
+        LimitAxis(v0, dv, vLo, vHi, first, last);
+
+        uint32_t* d = dest + size_t(Y) * size_t(destWidth) + size_t(x0);
+        for (int64_t col = first; col <= last; ++col)
+        {
+            const int64_t u = u0 + col * du;
+            const int64_t v = v0 + col * dv;
+            const uint32_t fx = (uint32_t(u) & 0xFFFE) + 1;
+            const uint32_t fy = (uint32_t(v) & 0xFFFE) + 1;
+            const size_t i00 =
+                size_t(srcRect.mY + (v >> 16)) * size_t(srcWidth) + size_t(srcRect.mX + (u >> 16));
+            const uint32_t p[4] = {src[i00], src[i00 + 1], src[i00 + size_t(srcWidth)],
+                                   src[i00 + size_t(srcWidth) + 1]};
+            const uint32_t w[4] = {((65536 - fx) * (65536 - fy)) >> 16, (fx * (65536 - fy)) >> 16,
+                                   (fy * (65536 - fx)) >> 16, (fx * fy) >> 16};
+            uint32_t share[4];
+            uint32_t A = 0;
+            for (int q = 0; q < 4; ++q)
+            {
+                share[q] = ((p[q] >> 24) * w[q]) >> 16;
+                if (!white)
+                    share[q] = (ca * share[q]) >> 8;
+                A += share[q];
+            }
+            if (A == 0)
+                continue;
+            uint32_t sum[3] = {0, 0, 0}; // red, green, blue
+            for (int q = 0; q < 4; ++q)
+            {
+                sum[0] += share[q] * ((p[q] >> 16) & 0xFF);
+                sum[1] += share[q] * ((p[q] >> 8) & 0xFF);
+                sum[2] += share[q] * (p[q] & 0xFF);
+            }
+            const uint32_t dvx = d[col];
+            const uint32_t dch[3] = {(dvx >> 16) & 0xFF, (dvx >> 8) & 0xFF, dvx & 0xFF};
+            uint32_t res[3];
+            uint32_t alpha;
+            if (drawMode == 0)
+            {
+                uint32_t P[3];
+                for (int ch = 0; ch < 3; ++ch)
+                {
+                    P[ch] = sum[ch] >> 8;
+                    if (!white)
+                        P[ch] = (P[ch] * (cc[ch] + 1)) >> 8;
+                }
+                if (A >= 251)
+                {
+                    alpha = 255;
+                    for (int ch = 0; ch < 3; ++ch)
+                        res[ch] = std::min<uint32_t>(P[ch], 255);
+                }
+                else
+                {
+                    const uint32_t da = dvx >> 24;
+                    const uint32_t inv = 256 - A;
+                    const uint32_t kk = (inv * (256 - da)) >> 8;
+                    alpha = 255 - kk;
+                    for (int ch = 0; ch < 3; ++ch)
+                        res[ch] =
+                            std::min<uint32_t>((256 * P[ch] + ((da * dch[ch]) >> 8) * inv) / (256 - kk), 255);
+                }
+            }
+            else
+            {
+                alpha = dvx >> 24;
+                for (int ch = 0; ch < 3; ++ch)
+                {
+                    const uint32_t P = white ? (sum[ch] >> 8) : ((sum[ch] * k[ch]) >> 16);
+                    res[ch] = add[dch[ch] + std::min<uint32_t>(P, 255)];
+                }
+            }
+            d[col] = alpha << 24 | res[0] << 16 | res[1] << 8 | res[2];
+        }
+    }
+}
+
+// A stretch's clipped destination inside bounds and the source part it shows
+// (mirrored: the clipped part measured from the right edge).
+bool ClipStretch(const TRect<double>& srcRect, const TRect<int>& bounds, const TRect<int>& destRect,
+                 TRect<double>& srcRectOut, TRect<int>& destRectOut, bool mirror)
+{
+    if (destRect.mWidth <= 0 || destRect.mHeight <= 0 || !(srcRect.mWidth > 0) || !(srcRect.mHeight > 0))
+        return false;
+    const TRect<int> out = destRect.Intersection(bounds);
+    const double sx = srcRect.mWidth / destRect.mWidth;
+    const double sy = srcRect.mHeight / destRect.mHeight;
+    const double clippedLeft = double(out.mX) - destRect.mX;
+    srcRectOut.mX = mirror ? srcRect.mX + sx * (double(destRect.mWidth) - out.mWidth - clippedLeft)
+                           : srcRect.mX + sx * clippedLeft;
+    srcRectOut.mY = srcRect.mY + sy * (double(out.mY) - destRect.mY);
+    srcRectOut.mWidth = srcRect.mWidth + sx * (double(out.mWidth) - destRect.mWidth);
+    srcRectOut.mHeight = srcRect.mHeight + sy * (double(out.mHeight) - destRect.mHeight);
+    destRectOut = out;
+    return srcRectOut.mWidth > 0 && srcRectOut.mHeight > 0;
+}
+
+TRect<double> ToDouble(const TRect<int>& r)
+{
+    return TRect<double>(r.mX, r.mY, r.mWidth, r.mHeight);
+}
+
+bool Within(const TRect<int>& inner, const TRect<int>& outer)
+{
+    return inner.Intersection(outer) == inner;
+}
+
+} // namespace
+
+void MemoryImage::Blt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color, int drawMode)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    if (dynamic_cast<MemoryImage*>(image) == nullptr)
+        return;
+    if (drawMode == 0)
+        NormalBlt(image, x, y, srcRect, color);
+    else if (drawMode == 1)
+        AdditiveBlt(image, x, y, srcRect, color);
+}
+
+void MemoryImage::NormalBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return;
+    src->mDrawn = true;
+    TRect<int> r = srcRect;
+    if (!ClipStraightCopy(this, src, x, y, r))
+        return;
+    // Flags as last committed: the fast path is for destinations known to be opaque.
+    const bool white = color == Color::White;
+    const bool runPath = white && !mHasAlpha && !mHasTrans;
+    const Color col = ClampedColor(color);
+    const uint8_t* runs = runPath ? src->GetRLAlphaData() : nullptr;
+    uint32_t* bits = GetBits();
+    if (bits == nullptr)
+        return;
+    const bool drew =
+        WithReader(src, [&](const auto& reader)
+                   { NormalBltLoop(bits, mWidth, reader, src->mWidth, x, y, r, col, white, runs); });
+    if (drew)
+        BitsChanged();
+}
+
+void MemoryImage::AdditiveBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return;
+    src->mDrawn = true;
+    TRect<int> r = srcRect;
+    if (!ClipStraightCopy(this, src, x, y, r))
+        return;
+    const bool white = color == Color::White;
+    const Color col = ClampedColor(color);
+    const bool srcHasAlpha = src->mHasAlpha;
+    const uint8_t* add = mApp != nullptr ? mApp->mAdd8BitMaxTable : AddTable::Get();
+    uint32_t* bits = GetBits();
+    if (bits == nullptr)
+        return;
+    const bool drew = WithReader(
+        src, [&](const auto& reader)
+        { AdditiveBltLoop(bits, mWidth, reader, src->mWidth, x, y, r, col, white, srcHasAlpha, add); });
+    if (drew)
+        BitsChanged();
+}
+
+void MemoryImage::BltF(Image* image, float x, float y, const TRect<int>& srcRect, const TRect<int>& clipRect,
+                       const Color& color, int drawMode)
+{
+    BltRotated(image, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
+}
+
+bool MemoryImage::BltRotatedClipHelper(float& x, float& y, const TRect<int>& srcRect,
+                                       const TRect<int>& clipRect, double angle, TRect<double>& destRectOut,
+                                       float rotCenterX, float rotCenterY)
+{
+    const float c = std::cos(static_cast<float>(angle));
+    const float s = std::sin(static_cast<float>(angle));
+    const float w = static_cast<float>(srcRect.mWidth);
+    const float h = static_cast<float>(srcRect.mHeight);
+    const float px[4] = {0, w, 0, w};
+    const float py[4] = {0, 0, h, h};
+    float minX = 10000000, minY = 10000000, maxX = -10000000, maxY = -10000000;
+    for (int i = 0; i < 4; ++i)
+    {
+        const float X = s * (py[i] - rotCenterY) + c * (px[i] - rotCenterX) + rotCenterX + x;
+        const float Y = c * (py[i] - rotCenterY) - s * (px[i] - rotCenterX) + rotCenterY + y;
+        minX = std::min(minX, X);
+        maxX = std::max(maxX, X);
+        minY = std::min(minY, Y);
+        maxY = std::max(maxY, Y);
+    }
+    destRectOut =
+        TRect<double>(minX, minY, double(maxX) - minX, double(maxY) - minY).Intersection(ToDouble(clipRect));
+    return destRectOut.mWidth > 0 && destRectOut.mHeight > 0;
+}
+
+void MemoryImage::BltRotated(Image* image, float x, float y, const TRect<int>& srcRect,
+                             const TRect<int>& clipRect, const Color& color, int drawMode, double angle,
+                             float rotCenterX, float rotCenterY)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return;
+    if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(angle) && std::isfinite(rotCenterX) &&
+          std::isfinite(rotCenterY)))
+        return;
+    if (srcRect.mWidth <= 0 || srcRect.mHeight <= 0)
+        return;
+    TRect<double> out;
+    if (!BltRotatedClipHelper(x, y, srcRect, clipRect.Intersection(Bounds(this)), angle, out, rotCenterX,
+                              rotCenterY))
+        return;
+    uint32_t* bits = GetBits();
+    if (bits == nullptr)
+        return;
+    const bool white = color == Color::White;
+    const Color col = ClampedColor(color);
+    const uint8_t* add = mApp != nullptr ? mApp->mAdd8BitMaxTable : AddTable::Get();
+    const bool drew =
+        WithReader(src,
+                   [&](const auto& reader)
+                   {
+                       RotatedLoop(bits, mWidth, reader, src->mWidth, src->mHeight, srcRect, out, x, y, angle,
+                                   rotCenterX, rotCenterY, col, white, drawMode, add);
+                   });
+    if (drew)
+        BitsChanged();
+}
+
+bool MemoryImage::StretchBltClipHelper(const TRect<int>& srcRect, const TRect<int>& clipRect,
+                                       const TRect<int>& destRect, TRect<double>& srcRectOut,
+                                       TRect<int>& destRectOut)
+{
+    return ClipStretch(ToDouble(srcRect), clipRect, destRect, srcRectOut, destRectOut, false);
+}
+
+bool MemoryImage::StretchBltMirrorClipHelper(const TRect<int>& srcRect, const TRect<int>& clipRect,
+                                             const TRect<int>& destRect, TRect<double>& srcRectOut,
+                                             TRect<int>& destRectOut)
+{
+    return ClipStretch(ToDouble(srcRect), clipRect, destRect, srcRectOut, destRectOut, true);
+}
+
+void MemoryImage::StretchBlt(Image* image, const TRect<int>& destRect, const TRect<int>& srcRect,
+                             const TRect<int>& clipRect, const Color& color, int drawMode, bool fastStretch)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    if (dynamic_cast<MemoryImage*>(image) == nullptr)
+        return;
+    TRect<double> s;
+    TRect<int> d;
+    if (!StretchBltClipHelper(srcRect, clipRect.Intersection(Bounds(this)), destRect, s, d))
+        return;
+    if (fastStretch)
+        FastStretchBlt(image, d, s, color, drawMode);
+    else
+        SlowStretchBlt(image, d, s, color, drawMode);
+}
+
+void MemoryImage::FastStretchBlt(Image* image, const TRect<int>& destRect, const TRect<double>& srcRect,
+                                 const Color& color, int)
+{
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src != nullptr)
+        src->mDrawn = true;
+    TRect<int> d = destRect;
+    TRect<double> s = srcRect;
+    // Callers other than StretchBlt may pass an unclipped destination.
+    if (!Within(d, Bounds(this)) && !ClipStretch(srcRect, Bounds(this), destRect, s, d, false))
+        d = TRect<int>();
+    uint32_t* bits = GetBits();
+    if (src != nullptr && color == Color::White && bits != nullptr && d.mWidth > 0 && d.mHeight > 0)
+    {
+        const std::vector<int> cols = NearestSamples(s.mX, s.mWidth / d.mWidth, d.mWidth, src->mWidth);
+        const std::vector<int> rows = NearestSamples(s.mY, s.mHeight / d.mHeight, d.mHeight, src->mHeight);
+        WithReader(src,
+                   [&](const auto& reader)
+                   {
+                       for (int j = 0; j < d.mHeight; ++j)
+                       {
+                           const int sy = rows[size_t(j)];
+                           if (sy < 0)
+                               continue;
+                           const size_t srow = size_t(sy) * size_t(src->mWidth);
+                           uint32_t* out = bits + size_t(d.mY + j) * size_t(mWidth) + size_t(d.mX);
+                           for (int i = 0; i < d.mWidth; ++i)
+                           {
+                               const int sx = cols[size_t(i)];
+                               if (sx < 0)
+                                   continue;
+                               const uint32_t pixel = reader[srow + size_t(sx)];
+                               const uint32_t sa = pixel >> 24;
+                               if (sa != 0)
+                                   out[i] = BltWeighted(pixel, out[i], sa);
+                           }
+                       }
+                   });
+    }
+    BitsChanged();
+}
+
+void MemoryImage::SlowStretchBlt(Image* image, const TRect<int>& destRect, const TRect<double>& srcRect,
+                                 const Color&, int)
+{
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return;
+    src->mDrawn = true;
+    TRect<int> d = destRect;
+    TRect<double> s = srcRect;
+    if (!Within(d, Bounds(this)) && !ClipStretch(srcRect, Bounds(this), destRect, s, d, false))
+        return;
+    if (d.mWidth <= 0 || d.mHeight <= 0 || !(s.mWidth > 0 && s.mHeight > 0))
+        return;
+    if (!(std::abs(s.mX) < 1e9 && std::abs(s.mY) < 1e9 && s.mWidth < 1e9 && s.mHeight < 1e9))
+        return;
+    // The source window: whole pixels touched by the source rectangle, within the image.
+    const double fx0 = std::floor(s.mX);
+    const double fy0 = std::floor(s.mY);
+    const int64_t winX0 = std::max<int64_t>(int64_t(fx0), 0);
+    const int64_t winY0 = std::max<int64_t>(int64_t(fy0), 0);
+    const int64_t winX1 =
+        std::min<int64_t>(int64_t(fx0) + int64_t(std::ceil(s.mX - fx0 + s.mWidth)), src->mWidth);
+    const int64_t winY1 =
+        std::min<int64_t>(int64_t(fy0) + int64_t(std::ceil(s.mY - fy0 + s.mHeight)), src->mHeight);
+    if (winX1 <= winX0 || winY1 <= winY0)
+        return;
+    uint32_t* bits = GetBits();
+    if (bits == nullptr)
+        return;
+    const bool drew = WithReader(src,
+                                 [&](const auto& reader)
+                                 {
+                                     FilteredStretch(bits, mWidth, d, reader, src->mWidth, int(winX0),
+                                                     int(winY0), int(winX1 - winX0), int(winY1 - winY0), s);
+                                 });
+    if (drew)
+        BitsChanged();
+}
+
+void MemoryImage::BltMatrix(Image* image, float x, float y, const VaxoMatrix3& matrix,
+                            const TRect<int>& clipRect, const Color& color, int drawMode,
+                            const TRect<int>& srcRect, bool blend)
+{
+    if (image != nullptr)
+        image->mDrawn = true;
+    BltMatrixHelper(image, x, y, matrix, clipRect, color, drawMode, srcRect, GetBits(), mWidth, mHeight,
+                    blend);
+    BitsChanged();
+}
+
+void MemoryImage::BltTrianglesTex(Image* texture, const TriVertex (*triangles)[3], int numTriangles,
+                                  const TRect<int>& clipRect, const Color& color, int drawMode, float tx,
+                                  float ty, bool blend)
+{
+    if (texture != nullptr)
+        texture->mDrawn = true;
+    BltTrianglesTexHelper(texture, triangles, numTriangles, clipRect, color, drawMode, GetBits(), mWidth,
+                          mHeight, tx, ty, blend);
+    BitsChanged();
+}
+
+// Matrix copies and textured triangles are drawn by the 3D renderer only; in software
+// they leave the pixels as they are.
+void MemoryImage::BltMatrixHelper(Image*, float, float, const VaxoMatrix3&, const TRect<int>&, const Color&,
+                                  int, const TRect<int>&, void*, int, int, bool)
+{
+}
+
+void MemoryImage::BltTrianglesTexHelper(Image*, const TriVertex (*)[3], int, const TRect<int>&, const Color&,
+                                        int, void*, int, int, float, float, bool)
+{
+}
+
+} // namespace Vaxo
