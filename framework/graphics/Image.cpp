@@ -1,5 +1,7 @@
 #include "graphics/Image.h"
 
+#include "graphics/Graphics.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -257,6 +259,11 @@ void Image::CopyAttributes(Image* other)
     mAnimInfo.reset();
     if (other->mAnimInfo)
         mAnimInfo.reset(new AnimInfo(*other->mAnimInfo));
+}
+
+Graphics* Image::GetGraphics()
+{
+    return new Graphics(this);
 }
 
 } // namespace Vaxo

@@ -101,6 +101,7 @@ SharedImageRef TestApp::GetSharedImage(const std::string& fileName, const std::s
         if (served != mServed.end())
         {
             ref.mSharedImage->mImage = served->second.get();
+            ImageMutexLock lock(this); // only to keep the count map whole across threads
             mLoadCount[key.first]++;
         }
     }
