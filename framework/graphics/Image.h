@@ -50,7 +50,7 @@ public:
 
     // A manifest can ask for any frame count; more frames than this are not kept, so
     // a bad number cannot claim unbounded memory.
-    static const int32_t kMaxFrames = 65536;
+    static constexpr int32_t kMaxFrames = 65536;
 
     int32_t mAnimType;
     // Time units per frame when no per-frame delays are given.
