@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -400,10 +401,16 @@ void DataSync_SyncSTLMapImpl(Map& map, DataSync& sync, KeyFunc keyFunc, ValFunc 
     {
         typename Map::key_type key{};
         keyFunc(sync, key);
-        // An equal key under the map's ordering reuses the earlier entry.
-        auto& value = map[key];
-        value = typename Map::mapped_type();
-        valFunc(sync, value);
+        // Files list their entries in map order, so most keys go at the end
+        // (one comparison); an equal key under the map's ordering reuses the
+        // earlier entry.
+        typename Map::iterator entry;
+        if (!map.empty() && map.key_comp()(std::prev(map.end())->first, key))
+            entry = map.emplace_hint(map.end(), std::move(key), typename Map::mapped_type());
+        else
+            entry = map.emplace(std::move(key), typename Map::mapped_type()).first;
+        entry->second = typename Map::mapped_type();
+        valFunc(sync, entry->second);
     }
 }
 

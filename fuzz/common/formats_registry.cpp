@@ -1,0 +1,64 @@
+// The settings store loading arbitrary file bytes: it must end with a usable
+// store (empty when the file is damaged) and save it again.
+#include "common/Registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace Vaxo;
+
+namespace
+{
+
+std::string gDir;
+
+void RemoveTempFolder()
+{
+    std::remove((gDir + "/registry.bin").c_str());
+    std::remove((gDir + "/registry.bin.tmp").c_str());
+    rmdir(gDir.c_str());
+}
+
+std::string TempPath()
+{
+    // /dev/shm keeps the save's fsync cheap.
+    char shm[] = "/dev/shm/vaxo_fuzz_registry_XXXXXX";
+    char tmp[] = "/tmp/vaxo_fuzz_registry_XXXXXX";
+    const char* dir = mkdtemp(shm);
+    if (dir == nullptr)
+        dir = mkdtemp(tmp);
+    if (dir == nullptr)
+        abort();
+    gDir = dir;
+    atexit(RemoveTempFolder);
+    return gDir + "/registry.bin";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const std::string path = TempPath();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        abort();
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+
+    RegistryResetForTest();
+    RegistryFileOpen(path);
+    std::vector<std::string> names;
+    VaxoRegistryGetSubKeys("A", &names);
+    unsigned char buffer[16];
+    uint32_t type = 0, length = sizeof(buffer);
+    VaxoRegistryRead("A", "x", &type, buffer, &length);
+    uint32_t one = 1;
+    if (!VaxoRegistryWrite("A\\B", "x", REG_DWORD, reinterpret_cast<const unsigned char*>(&one), 4))
+        abort();
+    RegistryFileClose();
+    return 0;
+}
