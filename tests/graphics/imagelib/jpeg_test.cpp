@@ -1,0 +1,235 @@
+// JPEG reader and writer, checked against libjpeg's own decode of the same bytes.
+#include "graphics/imagelib/ImageLib.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+// jpeglib.h needs FILE and size_t first.
+#include <jpeglib.h>
+
+using namespace Vaxo::ImageLib;
+
+namespace
+{
+
+// Encodes samples (1, 3 or 4 components a pixel) with libjpeg into memory.
+std::vector<uint8_t> EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space,
+                                const std::vector<uint8_t>& samples, bool progressive = false)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = space;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height)
+    {
+        JSAMPROW row =
+            const_cast<JSAMPROW>(samples.data() + size_t(cinfo.next_scanline) * width * components);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    free(buffer);
+    return out;
+}
+
+// libjpeg's own decode, turned into ARGB words by hand.
+std::vector<uint32_t> ReferenceDecode(const std::vector<uint8_t>& bytes)
+{
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    int n = cinfo.output_components;
+    std::vector<uint8_t> row(size_t(cinfo.output_width) * n);
+    std::vector<uint32_t> out;
+    while (cinfo.output_scanline < cinfo.output_height)
+    {
+        JSAMPROW p = row.data();
+        jpeg_read_scanlines(&cinfo, &p, 1);
+        for (size_t x = 0; x < cinfo.output_width; ++x)
+        {
+            const uint8_t* s = row.data() + x * n;
+            out.push_back(n == 1 ? 0xFF000000u | s[0] * 0x010101u
+                                 : 0xFF000000u | uint32_t(s[0]) << 16 | uint32_t(s[1]) << 8 | s[2]);
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+std::vector<uint8_t> Samples(int width, int height, int components)
+{
+    std::vector<uint8_t> v;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < components; ++c)
+                v.push_back(uint8_t((x * (3 + c) + y * (5 - c)) & 0xFF));
+    return v;
+}
+
+std::unique_ptr<Image> Decode(const std::vector<uint8_t>& bytes)
+{
+    return std::unique_ptr<Image>(GetJPEGImageFromMemory(bytes.data(), bytes.size()));
+}
+
+std::vector<uint32_t> Pixels(const Image& image)
+{
+    return std::vector<uint32_t>(image.GetBits(),
+                                 image.GetBits() + size_t(image.GetWidth()) * image.GetHeight());
+}
+
+} // namespace
+
+TEST(JpegReader, ColourMatchesLibjpeg)
+{
+    auto bytes = EncodeJpeg(61, 37, 3, JCS_RGB, Samples(61, 37, 3));
+    auto image = Decode(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->GetWidth(), 61);
+    EXPECT_EQ(image->GetHeight(), 37);
+    EXPECT_EQ(Pixels(*image), ReferenceDecode(bytes));
+}
+
+TEST(JpegReader, GreyMatchesLibjpegAndIsOpaqueGrey)
+{
+    auto bytes = EncodeJpeg(33, 20, 1, JCS_GRAYSCALE, Samples(33, 20, 1));
+    auto image = Decode(bytes);
+    ASSERT_TRUE(image);
+    std::vector<uint32_t> px = Pixels(*image);
+    EXPECT_EQ(px, ReferenceDecode(bytes));
+    for (uint32_t p : px)
+        ASSERT_EQ(p, 0xFF000000u | (p & 0xFF) * 0x010101u);
+}
+
+TEST(JpegReader, ProgressiveMatchesLibjpeg)
+{
+    auto bytes = EncodeJpeg(50, 40, 3, JCS_RGB, Samples(50, 40, 3), true);
+    auto image = Decode(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(Pixels(*image), ReferenceDecode(bytes));
+}
+
+TEST(JpegReader, CmykIsRefused)
+{
+    auto bytes = EncodeJpeg(16, 16, 4, JCS_CMYK, Samples(16, 16, 4));
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_FALSE(Decode(bytes));
+}
+
+TEST(JpegReader, SizeAboveCapIsRefused)
+{
+    auto bytes = EncodeJpeg(8, 8, 3, JCS_RGB, Samples(8, 8, 3));
+    // Rewrite the frame header's height and width (big-endian, after the precision byte).
+    size_t sof = 2;
+    while (sof + 9 < bytes.size() && !(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC0))
+        ++sof;
+    ASSERT_LT(sof + 9, bytes.size());
+    for (auto size : {std::pair<int, int>{16385, 8}, {8, 16385}, {16384, 8192}})
+    {
+        std::vector<uint8_t> b = bytes;
+        b[sof + 5] = uint8_t(size.second >> 8);
+        b[sof + 6] = uint8_t(size.second);
+        b[sof + 7] = uint8_t(size.first >> 8);
+        b[sof + 8] = uint8_t(size.first);
+        EXPECT_FALSE(Decode(b));
+    }
+}
+
+TEST(JpegReader, TruncatedScanIsFinishedAsLibjpegDoes)
+{
+    auto bytes = EncodeJpeg(64, 64, 3, JCS_RGB, Samples(64, 64, 3));
+    std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3));
+    auto image = Decode(part);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->GetWidth(), 64);
+    EXPECT_EQ(Pixels(*image), ReferenceDecode(part));
+}
+
+TEST(JpegReader, BadInputGivesNull)
+{
+    auto bytes = EncodeJpeg(16, 16, 3, JCS_RGB, Samples(16, 16, 3));
+    std::vector<uint8_t> headerOnly(bytes.begin(), bytes.begin() + 40);
+    EXPECT_FALSE(Decode(headerOnly));
+    std::vector<uint8_t> notJpeg = {'G', 'I', 'F', '8', '9', 'a', 1, 2, 3};
+    EXPECT_FALSE(Decode(notJpeg));
+    EXPECT_EQ(GetJPEGImage("/nonexistent/dir/a.jpg"), nullptr);
+}
+
+TEST(JpegReader, ErrorAfterPixelsAllocatedGivesNull)
+{
+    // A second frame header after the scan is an error met while the last rows
+    // are read or the file finished: the pixels are already allocated then.
+    auto bytes = EncodeJpeg(16, 16, 3, JCS_RGB, Samples(16, 16, 3));
+    size_t sof = 2;
+    while (!(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC0))
+        ++sof;
+    size_t sofLength = size_t(bytes[sof + 2] << 8 | bytes[sof + 3]) + 2;
+    std::vector<uint8_t> damaged(bytes.begin(), bytes.end() - 2); // without the end marker
+    damaged.insert(damaged.end(), bytes.begin() + long(sof), bytes.begin() + long(sof + sofLength));
+    damaged.push_back(0xFF);
+    damaged.push_back(0xD9);
+    EXPECT_FALSE(Decode(damaged));
+}
+
+TEST(JpegWriter, RoundTripWithinTolerance)
+{
+    char dir[] = "/tmp/jpeg_testXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string path = std::string(dir) + "/a.jpg";
+    const int w = 48, h = 32;
+    std::unique_ptr<Image> image(AllocateImage(w, h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image->mBits[y * w + x] =
+                0x12000000u | uint32_t(x * 5) << 16 | uint32_t(y * 7) << 8 | uint32_t(200 - x);
+    ASSERT_TRUE(WriteJPEGImage(path, image.get()));
+    std::unique_ptr<Image> back(GetJPEGImage(path));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->GetWidth(), w);
+    ASSERT_EQ(back->GetHeight(), h);
+    int worst = 0;
+    for (int i = 0; i < w * h; ++i)
+    {
+        uint32_t a = image->mBits[i], b = back->mBits[i];
+        EXPECT_EQ(b >> 24, 0xFFu); // JPEG has no alpha
+        for (int shift : {0, 8, 16})
+            worst = std::max(worst, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
+    }
+    EXPECT_LE(worst, 16);
+
+    // The file is a baseline three-component JPEG.
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(Pixels(*back), ReferenceDecode(bytes));
+    unlink(path.c_str());
+    rmdir(dir);
+}
+
+TEST(JpegWriter, UnopenablePathGivesFalse)
+{
+    std::unique_ptr<Image> image(AllocateImage(1, 1));
+    EXPECT_FALSE(WriteJPEGImage("/nonexistent/dir/a.jpg", image.get()));
+}
