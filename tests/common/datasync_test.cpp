@@ -1,5 +1,6 @@
 // The save format: wire bytes, integer widths, versions, shared objects,
 // containers, and the behaviour on damaged streams.
+#include "common/Buffer.h"
 #include "common/DataSync.h"
 #include "common/HighScoreInfo.h"
 
@@ -731,4 +732,38 @@ TEST(DataSyncRoundTrip, ScalarsAndFloatsComeBackUnchanged)
         r.SyncFloat(back);
         EXPECT_EQ(std::memcmp(&back, &f, 4), 0) << f;
     }
+}
+
+TEST(DataSyncRoundTrip, ReaderOverABufferReadsItsBytesInPlace)
+{
+    SmartPtr<HighScoreInfo> row = new HighScoreInfo("Zed", -40);
+    Bytes bytes = Write([&](DataSync& s) { DataSync_SyncSmartPtr(s, row); });
+    Buffer buffer;
+    buffer.SetData(bytes.data(), static_cast<int32_t>(bytes.size()));
+    DataSync r;
+    r.OpenReader(buffer);
+    SmartPtr<HighScoreInfo> back;
+    DataSync_SyncSmartPtr(r, back);
+    EXPECT_EQ(back->mName, "Zed");
+    EXPECT_EQ(back->mScore, -40);
+    EXPECT_EQ(r.GetReader()->GetBytesRemaining(), 0);
+}
+
+TEST(DataSyncRoundTrip, ProfileStyleCountThroughTheWriterAndReader)
+{
+    // Profiles write a count with DataWriter::WriteLong and read it back with
+    // DataReader::ReadLong, between ordinary syncs.
+    Bytes bytes = Write(
+        [](DataSync& s)
+        {
+            s.SyncVersion(2, -1, -1);
+            s.GetWriter()->WriteLong(3);
+        });
+    EXPECT_EQ(bytes, (Bytes{2, 0, 0, 0, 3, 0, 0, 0}));
+    DataSync r;
+    r.OpenReader(reinterpret_cast<const char*>(bytes.data()), 8);
+    EXPECT_TRUE(r.SyncVersion(2, -1, -1));
+    EXPECT_EQ(r.mVersion, 2);
+    EXPECT_EQ(r.GetReader()->ReadLong(), 3);
+    EXPECT_EQ(r.GetWriter(), nullptr);
 }

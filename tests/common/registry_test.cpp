@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Vaxo;
@@ -508,4 +509,31 @@ TEST_F(RegistryTest, TreeStaysUsableAfterSaving)
     uint32_t y = 0;
     EXPECT_TRUE(ReadNumber("A", "y", &y));
     EXPECT_EQ(y, 6u);
+}
+
+TEST_F(RegistryTest, FullDiskLeavesTheOldFileWhole)
+{
+    RegistryFileOpen(mPath);
+    WriteNumber("A", "x", 5);
+    RegistryFileClose();
+    // The temporary file lands on a device that is always full.
+    ASSERT_EQ(symlink("/dev/full", (mPath + ".tmp").c_str()), 0);
+    WriteNumber("A", "x", 6);
+    RegistryFileClose();
+    EXPECT_EQ(ReadFile(mPath), kAx5);
+    EXPECT_FALSE(FileExists(mPath + ".tmp")); // the failed temporary file is removed
+}
+
+TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
+{
+    ASSERT_EQ(mkdir(mPath.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((mPath + "/inside").c_str(), 0700), 0);
+    RegistryFileOpen(mPath); // a folder: nothing to load
+    WriteNumber("A", "x", 5);
+    RegistryFileClose();
+    EXPECT_FALSE(FileExists(mPath + ".tmp"));
+    uint32_t x = 0;
+    EXPECT_TRUE(ReadNumber("A", "x", &x));
+    rmdir((mPath + "/inside").c_str());
+    rmdir(mPath.c_str());
 }
