@@ -29,7 +29,8 @@ public:
 
     // --- State and access
     void Clear();
-    // Replaces the bytes; both cursors keep their values.
+    // Replaces the bytes; both cursors keep their values (later writes still
+    // land at the write cursor, the bytes growing to reach it).
     void SetData(const std::vector<uint8_t>& data);
     void SetData(const uint8_t* bytes, int32_t count);
     const uint8_t* GetDataPtr() const { return mData.empty() ? nullptr : mData.data(); }

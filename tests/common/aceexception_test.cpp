@@ -10,13 +10,6 @@ using Vaxo::AceException;
 namespace
 {
 
-TEST(AceException, CarriesItsMessage)
-{
-    AceException e(std::string("Integer expected"));
-    EXPECT_EQ(e.mMessage, "Integer expected");
-    EXPECT_STREQ(e.what(), "Integer expected");
-}
-
 TEST(AceException, IsAStdException)
 {
     try

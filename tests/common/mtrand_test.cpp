@@ -107,14 +107,6 @@ TEST(MTRandRanges, FloatRangeIsDrawOverMaxTimesRangeBothEndsIncluded)
     }
 }
 
-TEST(MTRandRanges, NoAssertFormsAreTheSameDraws)
-{
-    MTRand a(8), b(8);
-    EXPECT_EQ(a.NextNoAssert(), b.Next());
-    EXPECT_EQ(a.NextNoAssert(1000u), b.Next(1000u));
-    EXPECT_EQ(a.NextNoAssert(3.0f), b.Next(3.0f));
-}
-
 TEST(MTRandState, SerializeIsBigEndianStateWords)
 {
     MTRand rand(4357);

@@ -21,10 +21,8 @@ public:
     explicit Tracked(std::string name = "obj") : mName(std::move(name)) {}
     ~Tracked() override { gLog.push_back("~Tracked " + mName); }
     int Value() const { return 7; }
-    void Touch() { mTouched++; }
 
     std::string mName;
-    int mTouched = 0;
 };
 
 class Derived : public Tracked
@@ -192,14 +190,6 @@ TEST_F(SmartPtrTest, ConstPointerGivesConstAccessAndShares)
     EXPECT_EQ(gLog.size(), 1u);
 }
 
-TEST_F(SmartPtrTest, NonConstPointerGivesWritableAccess)
-{
-    SmartPtr<Tracked> a(new Tracked());
-    a->Touch();
-    (*a).Touch();
-    EXPECT_EQ(a->mTouched, 2);
-}
-
 TEST_F(SmartPtrTest, MovingHandsOverTheReferenceWithoutCounting)
 {
     SmartPtr<Tracked> a(new Tracked());
@@ -265,17 +255,6 @@ TEST_F(SmartPtrTest, CopyingASharedObjectMakesAnUnownedObject)
     EXPECT_EQ(copy->GetRefCount(), 0);
     SmartPtr<Tracked> b(copy);
     EXPECT_EQ(copy->GetRefCount(), 1);
-    EXPECT_EQ(a->GetRefCount(), 1);
-}
-
-TEST_F(SmartPtrTest, PointersInContainersKeepTheirObjects)
-{
-    std::vector<SmartPtr<Tracked>> list;
-    SmartPtr<Tracked> a(new Tracked());
-    for (int i = 0; i < 100; i++)
-        list.push_back(a);
-    EXPECT_EQ(a->GetRefCount(), 101);
-    list.clear();
     EXPECT_EQ(a->GetRefCount(), 1);
 }
 
