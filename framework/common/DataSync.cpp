@@ -313,12 +313,20 @@ void DataSync::Close()
     objects.swap(mReadObjects);
 }
 
+DataWriter* DataSync::Writer()
+{
+    // A sync that was never opened must not write through a null writer.
+    if (mWriter == nullptr)
+        throw AceException("DataSync: not open");
+    return mWriter;
+}
+
 template <class T> void DataSync::SyncByteImpl(T& v)
 {
     if (mReader != nullptr)
         v = FromWire<T>(static_cast<int8_t>(mReader->ReadByte()));
     else
-        mWriter->WriteByte(static_cast<uint8_t>(v));
+        Writer()->WriteByte(static_cast<uint8_t>(v));
 }
 
 template <class T> void DataSync::SyncShortImpl(T& v)
@@ -326,7 +334,7 @@ template <class T> void DataSync::SyncShortImpl(T& v)
     if (mReader != nullptr)
         v = FromWire<T>(static_cast<int16_t>(mReader->ReadShort()));
     else
-        mWriter->WriteShort(static_cast<uint16_t>(v));
+        Writer()->WriteShort(static_cast<uint16_t>(v));
 }
 
 template <class T> void DataSync::SyncLongImpl(T& v)
@@ -334,7 +342,7 @@ template <class T> void DataSync::SyncLongImpl(T& v)
     if (mReader != nullptr)
         v = FromWire<T>(mReader->ReadLong());
     else
-        mWriter->WriteLong(static_cast<uint32_t>(v));
+        Writer()->WriteLong(static_cast<uint32_t>(v));
 }
 
 void DataSync::SyncByte(char& v)
@@ -453,7 +461,7 @@ void DataSync::SyncFloat(float& v)
     if (mReader != nullptr)
         v = mReader->ReadFloat();
     else
-        mWriter->WriteFloat(v);
+        Writer()->WriteFloat(v);
 }
 
 void DataSync::SyncBoolBit(bool& v)
@@ -461,7 +469,7 @@ void DataSync::SyncBoolBit(bool& v)
     if (mReader != nullptr)
         v = mReader->ReadBoolBit();
     else
-        mWriter->WriteBoolBit(v);
+        Writer()->WriteBoolBit(v);
 }
 
 void DataSync::SyncBoolBit(char& v)
@@ -469,7 +477,7 @@ void DataSync::SyncBoolBit(char& v)
     if (mReader != nullptr)
         v = mReader->ReadBoolBit() ? 1 : 0;
     else
-        mWriter->WriteBoolBit(v != 0);
+        Writer()->WriteBoolBit(v != 0);
 }
 
 void DataSync::SyncString(std::string& str)
@@ -477,7 +485,7 @@ void DataSync::SyncString(std::string& str)
     if (mReader != nullptr)
         mReader->ReadString(str);
     else
-        mWriter->WriteString(str);
+        Writer()->WriteString(str);
 }
 
 void DataSync::SyncBytes(void* data, int32_t count)
@@ -485,7 +493,7 @@ void DataSync::SyncBytes(void* data, int32_t count)
     if (mReader != nullptr)
         mReader->ReadBytes(data, count);
     else
-        mWriter->WriteBytes(data, count);
+        Writer()->WriteBytes(data, count);
 }
 
 void DataSync::EndBit()
@@ -493,7 +501,7 @@ void DataSync::EndBit()
     if (mReader != nullptr)
         mReader->EndBit();
     else
-        mWriter->EndBit();
+        Writer()->EndBit();
 }
 
 bool DataSync::SyncVersion(int32_t version, int32_t min, int32_t max)

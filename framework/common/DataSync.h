@@ -200,6 +200,7 @@ public:
     int32_t mVersion;
 
 private:
+    DataWriter* Writer();
     template <class T> void SyncByteImpl(T& v);
     template <class T> void SyncShortImpl(T& v);
     template <class T> void SyncLongImpl(T& v);
@@ -235,6 +236,19 @@ constexpr int32_t DATASYNC_VECTOR_MARKER_ABOVE = 50;
 // Throws unless 0 <= count.
 void DataSync_CheckCount(int32_t count);
 
+// Counts one level of shared objects being read for as long as it lives.
+class DataSyncNestingGuard
+{
+public:
+    explicit DataSyncNestingGuard(DataSync& sync) : mSync(sync) { mSync.EnterSharedObject(); }
+    ~DataSyncNestingGuard() { mSync.LeaveSharedObject(); }
+    DataSyncNestingGuard(const DataSyncNestingGuard&) = delete;
+    DataSyncNestingGuard& operator=(const DataSyncNestingGuard&) = delete;
+
+private:
+    DataSync& mSync;
+};
+
 // A shared object: written once with its state, referred to by id afterwards.
 // T must have a default constructor and a non-virtual SyncState(DataSync&).
 template <class T> void DataSync_SyncRefCount(DataSync& sync, T*& p)
@@ -257,22 +271,13 @@ template <class T> void DataSync_SyncRefCount(DataSync& sync, T*& p)
     }
     else if (id == DATASYNC_REF_NEW)
     {
-        sync.EnterSharedObject();
+        DataSyncNestingGuard nesting(sync);
         T* obj = new T();
         // Listed before its state is read, so references back to it from
         // inside its own state resolve.
         sync.AddRefCountForRead(obj);
         p = obj;
-        try
-        {
-            obj->SyncState(sync);
-        }
-        catch (...)
-        {
-            sync.LeaveSharedObject();
-            throw;
-        }
-        sync.LeaveSharedObject();
+        obj->SyncState(sync);
     }
     else
     {

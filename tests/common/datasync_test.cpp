@@ -767,3 +767,23 @@ TEST(DataSyncRoundTrip, ProfileStyleCountThroughTheWriterAndReader)
     EXPECT_EQ(r.GetReader()->ReadLong(), 3);
     EXPECT_EQ(r.GetWriter(), nullptr);
 }
+
+TEST(DataSyncErrors, SyncingAnUnopenedStreamThrowsInsteadOfCrashing)
+{
+    DataSync s;
+    int v = 1;
+    std::string str = "x";
+    try
+    {
+        s.SyncLong(v);
+        FAIL() << "no exception";
+    }
+    catch (const AceException& e)
+    {
+        EXPECT_EQ(e.mMessage, "DataSync: not open");
+    }
+    EXPECT_THROW(s.SyncString(str), AceException);
+    s.OpenWriter(16);
+    s.Close();
+    EXPECT_THROW(s.EndBit(), AceException);
+}
