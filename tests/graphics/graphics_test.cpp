@@ -1,0 +1,818 @@
+// Graphics against a recording image: what each drawing call hands to its destination.
+#include "graphics/Graphics.h"
+#include "graphics/support/RecordingImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace Vaxo;
+
+namespace
+{
+typedef std::vector<std::string> Calls;
+
+const std::string kWhite = "(255,255,255,255)";
+const std::string kBlack = "(0,0,0,255)";
+
+// ---- State --------------------------------------------------------------------------
+
+TEST(GraphicsState, NewContextCoversTheDestination)
+{
+    RecordingImage dest("dest", 100, 80);
+    Graphics g(&dest);
+    EXPECT_EQ(g.mDestImage, &dest);
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 100, 80));
+    EXPECT_EQ(g.mColor, Color(0, 0, 0, 255));
+    EXPECT_EQ(g.mFont, nullptr);
+    EXPECT_EQ(g.mDrawMode, DRAWMODE_NORMAL);
+    EXPECT_FALSE(g.mColorizeImages);
+    EXPECT_TRUE(g.mWriteColoredString);
+    EXPECT_EQ(g.mScaleX, 1.0f);
+    EXPECT_EQ(g.mScaleY, 1.0f);
+    EXPECT_FALSE(g.mIs3D);
+    dest.mIs3D = true;
+    Graphics g3(&dest);
+    EXPECT_TRUE(g3.mIs3D);
+}
+
+// (translation, x) -> the destination x the caller's x lands on.
+struct TransCase
+{
+    float trans;
+    int x;
+    int expected;
+};
+
+TEST(GraphicsState, TranslationIsSinglePrecisionTruncatedTowardZero)
+{
+    const TransCase cases[] = {
+        {10.7f, 5, 15},             // 15.7 -> 15
+        {-0.5f, 0, 0},              // -0.5 -> 0, not floor's -1
+        {-1.5f, 0, -1},             // -1.5 -> -1
+        {-0.25f, -3, -3},           // -3.25 -> -3
+        {0.999f, 2, 2},             // 2.999 -> 2
+        {16777216.0f, 1, 16777216}, // 2^24 + 1 is not a float: the sum stays 2^24
+    };
+    for (const TransCase& c : cases)
+    {
+        RecordingImage dest("dest", 10, 10);
+        RecordingImage src("src", 4, 4);
+        Graphics g(&dest);
+        g.TranslateF(c.trans, 0);
+        // The stretched form passes its destination rectangle unclipped.
+        g.DrawImage(&src, c.x, 0, 4, 4);
+        Calls expected = {"StretchBlt(src,(" + std::to_string(c.expected) + ",0,4,4),(0,0,4,4),(0,0,10,10)," +
+                          kWhite + ",0,false)"};
+        EXPECT_EQ(dest.TakeCalls(), expected) << "translation " << c.trans << " x " << c.x;
+    }
+}
+
+TEST(GraphicsState, TranslateAddsIntegersAndFloats)
+{
+    RecordingImage dest("dest", 10, 10);
+    Graphics g(&dest);
+    g.Translate(3, -2);
+    g.TranslateF(0.5f, 0.25f);
+    EXPECT_EQ(g.mTransX, 3.5f);
+    EXPECT_EQ(g.mTransY, -1.75f);
+}
+
+TEST(GraphicsState, SetClipRectStaysInsideTheDestination)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetClipRect(-10, -10, 50, 50);
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 40, 40));
+    g.ClipRect(-20, -20, 200, 200);
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 40, 40));
+    g.SetClipRect(TRect<int>(50, 50, 500, 500));
+    EXPECT_EQ(g.mClipRect, TRect<int>(50, 50, 50, 50));
+    g.ClearClipRect();
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 100, 100));
+}
+
+TEST(GraphicsState, ClipRectIsTranslatedAndOnlyShrinks)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.Translate(10, 20);
+    g.ClipRect(0, 0, 30, 30);
+    EXPECT_EQ(g.mClipRect, TRect<int>(10, 20, 30, 30));
+    g.ClipRect(TRect<int>(5, 5, 100, 2));
+    EXPECT_EQ(g.mClipRect, TRect<int>(15, 25, 25, 2));
+    g.ClipRect(200, 200, 5, 5);
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 0, 0));
+}
+
+TEST(GraphicsState, ScaleOriginIsStoredInDestinationCoordinates)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.TranslateF(5.5f, 2);
+    g.SetScale(2, 3, 10, 20);
+    EXPECT_EQ(g.mScaleX, 2.0f);
+    EXPECT_EQ(g.mScaleY, 3.0f);
+    EXPECT_EQ(g.mScaleOrigX, 15.5f);
+    EXPECT_EQ(g.mScaleOrigY, 22.0f);
+}
+
+void ChangeEveryField(Graphics& g, Image* otherDest, Font* font)
+{
+    g.mDestImage = otherDest;
+    g.TranslateF(1.5f, 2.5f);
+    g.SetScale(2, 3, 4, 5);
+    g.SetClipRect(1, 2, 3, 4);
+    g.SetColor(Color(1, 2, 3, 4));
+    g.SetFont(font);
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.SetColorizeImages(true);
+    g.SetFastStretch(true);
+    g.mWriteColoredString = false;
+    g.SetLinearBlend(true);
+    g.mIs3D = true;
+}
+
+void ExpectSameState(const GraphicsState& a, const GraphicsState& b)
+{
+    EXPECT_EQ(a.mDestImage, b.mDestImage);
+    EXPECT_EQ(a.mTransX, b.mTransX);
+    EXPECT_EQ(a.mTransY, b.mTransY);
+    EXPECT_EQ(a.mScaleX, b.mScaleX);
+    EXPECT_EQ(a.mScaleY, b.mScaleY);
+    EXPECT_EQ(a.mScaleOrigX, b.mScaleOrigX);
+    EXPECT_EQ(a.mScaleOrigY, b.mScaleOrigY);
+    EXPECT_EQ(a.mClipRect, b.mClipRect);
+    EXPECT_EQ(a.mColor, b.mColor);
+    EXPECT_EQ(a.mFont, b.mFont);
+    EXPECT_EQ(a.mDrawMode, b.mDrawMode);
+    EXPECT_EQ(a.mColorizeImages, b.mColorizeImages);
+    EXPECT_EQ(a.mFastStretch, b.mFastStretch);
+    EXPECT_EQ(a.mWriteColoredString, b.mWriteColoredString);
+    EXPECT_EQ(a.mLinearBlend, b.mLinearBlend);
+    EXPECT_EQ(a.mIs3D, b.mIs3D);
+}
+
+TEST(GraphicsState, PopStateRestoresEverySavedField)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage other("other", 50, 50);
+    Graphics g(&dest);
+    g.TranslateF(0.5f, 0.5f);
+    g.SetColor(Color(9, 8, 7, 6));
+    GraphicsState before = g;
+    g.PushState();
+    ChangeEveryField(g, &other, reinterpret_cast<Font*>(&other));
+    g.PopState();
+    ExpectSameState(g, before);
+    EXPECT_TRUE(g.mStateStack.empty());
+}
+
+TEST(GraphicsState, PopStateOnAnEmptyStackChangesNothing)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetColor(Color(1, 2, 3));
+    GraphicsState before = g;
+    g.PopState();
+    ExpectSameState(g, before);
+}
+
+TEST(GraphicsState, StatesNestLastInFirstOut)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetColor(Color(1, 1, 1));
+    g.PushState();
+    g.SetColor(Color(2, 2, 2));
+    g.PushState();
+    g.SetColor(Color(3, 3, 3));
+    g.PopState();
+    EXPECT_EQ(g.GetColor(), Color(2, 2, 2));
+    g.PopState();
+    EXPECT_EQ(g.GetColor(), Color(1, 1, 1));
+}
+
+TEST(GraphicsState, CopiesAreIndependentAndStartWithAnEmptyStack)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.Translate(4, 5);
+    g.PushState();
+    Graphics copy(g);
+    ExpectSameState(copy, g);
+    EXPECT_TRUE(copy.mStateStack.empty());
+    copy.Translate(100, 100);
+    copy.SetColor(Color(5, 5, 5));
+    EXPECT_EQ(g.mTransX, 4.0f);
+    EXPECT_EQ(g.mColor, Color(0, 0, 0, 255));
+
+    Graphics* created = g.Create();
+    ExpectSameState(*created, g);
+    EXPECT_TRUE(created->mStateStack.empty());
+    delete created;
+}
+
+TEST(GraphicsState, AContextOnNullDrawsIntoThePlaceholder)
+{
+    Graphics g(nullptr);
+    EXPECT_EQ(g.mDestImage, GraphicsState::StaticImage());
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 0, 0));
+    EXPECT_FALSE(g.mIs3D);
+    RecordingImage src("src", 10, 10);
+    g.SetColor(Color::White);
+    g.FillRect(0, 0, 10, 10);
+    g.DrawRect(0, 0, 10, 10);
+    g.DrawLine(0, 0, 10, 10);
+    g.DrawImage(&src, 0, 0);
+    g.DrawImageBox(TRect<int>(0, 0, 50, 50), &src);
+    TPoint<int> tri[3] = {{0, 0}, {5, 0}, {0, 5}};
+    g.PolyFill(tri, 3);
+    g.PolyFillAA(tri, 3);
+    EXPECT_EQ(GraphicsState::StaticImage()->mWidth, 0);
+    EXPECT_EQ(GraphicsState::StaticImage()->mHeight, 0);
+}
+
+TEST(GraphicsState, TruncToIntSaturatesInsteadOfOverflowing)
+{
+    EXPECT_EQ(TruncToInt(2.9), 2);
+    EXPECT_EQ(TruncToInt(-2.9), -2);
+    EXPECT_EQ(TruncToInt(1e20), 2147483647);
+    EXPECT_EQ(TruncToInt(-1e20), -2147483647 - 1);
+    EXPECT_EQ(TruncToInt(std::nan("")), 0);
+}
+
+// ---- Rectangles ---------------------------------------------------------------------
+
+TEST(GraphicsShapes, FillRectTranslatesAndClips)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetColor(Color(10, 20, 30, 40));
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.Translate(5, 5);
+    g.FillRect(0, 0, 10, 10);
+    g.FillRect(90, -10, 20, 20);
+    g.FillRect(TRect<int>(200, 200, 5, 5));
+    Calls expected = {
+        "FillRect((5,5,10,10),(10,20,30,40),1)",
+        "FillRect((95,0,5,15),(10,20,30,40),1)",
+        // Wholly outside: the destination still gets the empty rectangle.
+        "FillRect((0,0,0,0),(10,20,30,40),1)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsShapes, FillRectSkipsAlphaZeroButClearRectDoesNot)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetColor(Color(255, 255, 255, 0));
+    g.FillRect(1, 2, 3, 4);
+    g.DrawRect(1, 2, 3, 4);
+    g.ClearRect(1, 2, 3, 4);
+    g.ClearRect(TRect<int>(-5, 98, 10, 10));
+    Calls expected = {"ClearRect((1,2,3,4))", "ClearRect((0,98,5,2))"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsShapes, DrawRectInsideTheClipGoesToTheDestinationWhole)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.Translate(2, 3);
+    g.DrawRect(0, 0, 10, 10);
+    // The outline is 11 x 11: touching the clip's last column is still inside.
+    g.DrawRect(TRect<int>(87, 0, 10, 5));
+    Calls expected = {"DrawRect((2,3,10,10)," + kBlack + ",0)", "DrawRect((89,3,10,5)," + kBlack + ",0)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsShapes, DrawRectAcrossTheClipBecomesFourClippedFills)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetClipRect(0, 0, 10, 10);
+    g.DrawRect(5, 2, 10, 4);
+    Calls expected = {
+        "FillRect((5,2,5,1)," + kBlack + ",0)", // top (5,2,11,1)
+        "FillRect((5,6,5,1)," + kBlack + ",0)", // bottom (5,6,11,1)
+        "FillRect((5,3,1,3)," + kBlack + ",0)", // left (5,3,1,3)
+        "FillRect((0,0,0,0)," + kBlack + ",0)", // right (15,3,1,3) is outside
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsShapes, DrawRectWithANegativeSizeDrawsNothing)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.DrawRect(50, 50, -10, 5);
+    g.DrawRect(50, 50, 5, -10);
+    g.SetClipRect(0, 0, 52, 52);
+    g.DrawRect(50, 50, -10, 5);
+    EXPECT_TRUE(dest.TakeCalls().empty());
+}
+
+// ---- Lines --------------------------------------------------------------------------
+
+struct LineCase
+{
+    const char* name;
+    int x1, y1, x2, y2;
+    const char* expected; // empty: nothing drawn
+};
+
+TEST(GraphicsLines, SegmentsAreClippedToTheLastPixelInside)
+{
+    const LineCase cases[] = {
+        {"horizontal", -10, 5, 10, 5, "DrawLine(0,5,4,5,(0,0,0,255),0)"},
+        {"horizontal reversed", 10, 5, -10, 5, "DrawLine(0,5,4,5,(0,0,0,255),0)"},
+        {"vertical", 3, -5, 3, 20, "DrawLine(3,0,3,9,(0,0,0,255),0)"},
+        {"diagonal", -5, -5, 20, 20, "DrawLine(0,0,4,4,(0,0,0,255),0)"},
+        {"inside", 1, 1, 3, 8, "DrawLine(1,1,3,8,(0,0,0,255),0)"},
+        {"left of the clip", -5, 0, -1, 9, ""},
+        {"right of the clip", 5, 0, 9, 9, ""},
+        {"above the clip", 0, -5, 4, -1, ""},
+        {"below the clip", 0, 10, 4, 12, ""},
+        {"vertical on the right edge", 5, 0, 5, 9, ""},
+    };
+    for (const LineCase& c : cases)
+    {
+        RecordingImage dest("dest", 100, 100);
+        Graphics g(&dest);
+        g.SetClipRect(0, 0, 5, 10);
+        g.DrawLine(c.x1, c.y1, c.x2, c.y2);
+        Calls expected;
+        if (*c.expected)
+            expected.push_back(c.expected);
+        EXPECT_EQ(dest.TakeCalls(), expected) << c.name;
+    }
+}
+
+TEST(GraphicsLines, AntiAliasedLinesAreClippedTheSameWay)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetClipRect(0, 0, 5, 10);
+    g.SetColor(Color(1, 2, 3, 0));
+    g.DrawLineAA(-10, 5, 10, 5);
+    // No alpha test for lines.
+    Calls expected = {"DrawLineAA(0,5,4,5,(1,2,3,0),0)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsLines, EndsBetweenTheLastPixelAndTheEdgeDoNotExtrapolateBackwards)
+{
+    // Translation 0.5 puts the segment from (0.5, 599.5) to (700.5, 600.5): it leaves
+    // the 800 x 600 image half-way, in the last row. Clipping to row 599 used to move
+    // the end to x = -349.5.
+    RecordingImage dest("dest", 800, 600);
+    Graphics g(&dest);
+    g.TranslateF(0.5f, 0.5f);
+    double x1 = 0.5, y1 = 599.5, x2 = 700.5, y2 = 600.5;
+    ASSERT_TRUE(g.DrawLineClipHelper(&x1, &y1, &x2, &y2));
+    EXPECT_DOUBLE_EQ(x1, 0.5);
+    EXPECT_DOUBLE_EQ(y1, 599.5);
+    EXPECT_NEAR(x2, 350.5, 1e-6);
+    EXPECT_LT(y2, 600.0);
+    EXPECT_GE(y2, 599.5);
+
+    g.DrawLine(0, 599, 700, 600);
+    ASSERT_EQ(dest.mCalls.size(), 1u);
+    EXPECT_EQ(dest.mCalls[0].compare(0, 25, "DrawLine(0.5,599.5,350.5,"), 0) << dest.mCalls[0];
+}
+
+TEST(GraphicsLines, TheSameHoldsAtTheRightEdge)
+{
+    RecordingImage dest("dest", 800, 600);
+    Graphics g(&dest);
+    double x1 = 799.5, y1 = 0, x2 = 800.5, y2 = 100;
+    ASSERT_TRUE(g.DrawLineClipHelper(&x1, &y1, &x2, &y2));
+    EXPECT_DOUBLE_EQ(x1, 799.5);
+    EXPECT_LT(x2, 800.0);
+    EXPECT_GE(x2, 799.5);
+    EXPECT_NEAR(y2, 50.0, 1e-6);
+}
+
+// Distance of (px, py) from the line through the segment, over its length.
+double OffLine(double x1, double y1, double x2, double y2, double px, double py)
+{
+    double len = std::hypot(x2 - x1, y2 - y1);
+    if (len == 0)
+        return std::hypot(px - x1, py - y1);
+    return std::fabs((x2 - x1) * (y1 - py) - (x1 - px) * (y2 - y1)) / len;
+}
+
+TEST(GraphicsLines, ClippedPointsStayOnTheSegmentAndInsideTheClip)
+{
+    std::mt19937 rng(1234);
+    std::uniform_int_distribution<int> coord(-300, 300);
+    std::uniform_int_distribution<int> frac(0, 3);
+    RecordingImage dest("dest", 200, 150);
+    for (int n = 0; n < 20000; n++)
+    {
+        Graphics g(&dest);
+        g.SetClipRect(coord(rng) / 4 + 50, coord(rng) / 4 + 40, coord(rng) / 3 + 100, coord(rng) / 3 + 100);
+        double ox1 = coord(rng) + frac(rng) * 0.25, oy1 = coord(rng) + frac(rng) * 0.25;
+        double ox2 = coord(rng) + frac(rng) * 0.25, oy2 = coord(rng) + frac(rng) * 0.25;
+        double x1 = ox1, y1 = oy1, x2 = ox2, y2 = oy2;
+        if (!g.DrawLineClipHelper(&x1, &y1, &x2, &y2))
+            continue;
+        const TRect<int>& c = g.mClipRect;
+        for (double x : {x1, x2})
+        {
+            ASSERT_GE(x, c.mX);
+            ASSERT_LT(x, c.mX + c.mWidth);
+            ASSERT_GE(x, std::min(ox1, ox2) - 1e-6);
+            ASSERT_LE(x, std::max(ox1, ox2) + 1e-6);
+        }
+        for (double y : {y1, y2})
+        {
+            ASSERT_GE(y, c.mY);
+            ASSERT_LT(y, c.mY + c.mHeight);
+            ASSERT_GE(y, std::min(oy1, oy2) - 1e-6);
+            ASSERT_LE(y, std::max(oy1, oy2) + 1e-6);
+        }
+        ASSERT_LT(OffLine(ox1, oy1, ox2, oy2, x1, y1), 1e-6);
+        ASSERT_LT(OffLine(ox1, oy1, ox2, oy2, x2, y2), 1e-6);
+    }
+}
+
+// ---- Images ---------------------------------------------------------------------------
+
+TEST(GraphicsImages, DrawImageBlitsTheVisiblePart)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 20, 10);
+    Graphics g(&dest);
+    g.Translate(3, 2);
+    g.DrawImage(&src, 5, 5);
+    g.SetClipRect(10, 0, 100, 100); // destination x from 13
+    g.DrawImage(&src, 5, 5);
+    g.DrawImage(&src, 200, 5);
+    Calls expected = {
+        "Blt(src,8,7,(0,0,20,10)," + kWhite + ",0)",
+        "Blt(src,13,7,(5,0,15,10)," + kWhite + ",0)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, ColorizedImagesAreTintedWithTheCurrentColour)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 4, 4);
+    Graphics g(&dest);
+    g.SetColor(Color(10, 20, 30, 40));
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.DrawImage(&src, 0, 0);
+    g.SetColorizeImages(true);
+    g.DrawImage(&src, 0, 0);
+    Calls expected = {"Blt(src,0,0,(0,0,4,4)," + kWhite + ",1)", "Blt(src,0,0,(0,0,4,4),(10,20,30,40),1)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, DrawImageWithASourceRectangleOffsetsTheSource)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 20, 10);
+    Graphics g(&dest);
+    g.DrawImage(&src, 50, 60, TRect<int>(2, 3, 5, 4));
+    g.SetClipRect(52, 0, 100, 100);
+    g.DrawImage(&src, 50, 60, TRect<int>(2, 3, 5, 4));
+    Calls expected = {"Blt(src,50,60,(2,3,5,4)," + kWhite + ",0)",
+                      "Blt(src,52,60,(4,3,3,4)," + kWhite + ",0)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, SourceRectanglesOutsideTheImageDrawNothing)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 20, 10);
+    Graphics g(&dest);
+    const TRect<int> bad[] = {
+        {15, 0, 6, 10},        {0, 5, 20, 6}, // past the right or bottom
+        {-1, 0, 5, 5},         {0, -1, 5, 5}, // before the left or top
+        {2147483647, 0, 2, 2},                // right edge beyond the int range
+    };
+    for (const TRect<int>& r : bad)
+    {
+        g.DrawImage(&src, 0, 0, r);
+        g.DrawImageMirror(&src, 0, 0, r, true);
+    }
+    g.SetScale(2, 2, 0, 0);
+    g.DrawImage(&src, 0, 0, TRect<int>(-1, 0, 5, 5));
+    EXPECT_TRUE(dest.TakeCalls().empty());
+}
+
+TEST(GraphicsImages, ScaledDrawsStretchAboutTheOrigin)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    g.SetScale(2, 2, 0, 0);
+    g.DrawImage(&src, 3, 3);
+    g.SetScale(1.5f, 1.5f, 0, 0);
+    g.DrawImage(&src, 0, 0, TRect<int>(0, 0, 3, 3));
+    g.SetScale(2, 2, 10, 10);
+    g.DrawImage(&src, 13, 10, TRect<int>(1, 1, 2, 2));
+    Calls expected = {
+        "StretchBlt(src,(6,6,20,20),(0,0,10,10),(0,0,100,100)," + kWhite + ",0,false)",
+        "StretchBlt(src,(0,0,5,5),(0,0,3,3),(0,0,100,100)," + kWhite + ",0,false)", // ceil(4.5)
+        "StretchBlt(src,(16,10,4,4),(1,1,2,2),(0,0,100,100)," + kWhite + ",0,false)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, MirroredDrawsTakeClippedPixelsFromTheRightOfTheSource)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 10, 5);
+    Graphics g(&dest);
+    g.SetClipRect(10, 0, 90, 100);
+    // Clipped by 3 on the left: 7 pixels, source x 0 to 6.
+    g.DrawImageMirror(&src, 7, 20);
+    g.DrawImageMirror(&src, 50, 20, TRect<int>(0, 0, 10, 5), false);
+    g.SetClipRect(0, 0, 55, 22);
+    // Clipped by 5 on the right and 3 at the bottom: source x 5 to 9, rows 0 and 1.
+    g.DrawImageMirror(&src, 50, 20, TRect<int>(0, 0, 10, 5), true);
+    Calls expected = {
+        "BltMirror(src,10,20,(0,0,7,5)," + kWhite + ",0)",
+        "Blt(src,50,20,(0,0,10,5)," + kWhite + ",0)",
+        "BltMirror(src,50,20,(5,0,5,2)," + kWhite + ",0)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    g.DrawImage(&src, TRect<int>(0, 0, 20, 20), TRect<int>(-5, 0, 10, 10));
+    g.DrawImageF(&src, 1.5f, 2.0f, TRect<int>(-2, -3, 5, 5));
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(-5, 0, 10, 10), true);
+    g.DrawImage(&src, TRect<int>(0, 0, 20, 20), TRect<int>(10, 0, 10, 10));
+    Calls expected = {
+        // The right half of the source is inside: it lands on the right half.
+        "StretchBlt(src,(10,0,10,20),(0,0,5,10),(0,0,100,100)," + kWhite + ",0,false)",
+        "BltF(src,3.5,5,(0,0,3,2),(0,0,100,100)," + kWhite + ",0)",
+        // Mirrored, the source's right half lands on the left.
+        "StretchBltMirror(src,(0,0,10,20),(0,0,5,10),(0,0,100,100)," + kWhite + ",0,false)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, OtherDrawsPassTheirArgumentsThrough)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 10, 6);
+    Graphics g(&dest);
+    g.TranslateF(1.5f, 2.5f);
+    g.SetFastStretch(true);
+    g.SetLinearBlend(true);
+    g.DrawImage(&src, 1, 2, 30, 40);
+    g.DrawImageF(&src, 0.25f, 0.5f);
+    g.DrawImageRotatedF(&src, 10, 20, 0.5, 3, 4);
+    g.DrawImageRotatedF(&src, 10, 20, 0.5);
+    g.DrawImageRotated(&src, 10, 20, 0.5);
+    TRect<int> part(1, 1, 5, 3);
+    g.DrawImageRotated(&src, 10, 20, 0.5, &part);
+    VaxoMatrix3 m;
+    m.LoadIdentity();
+    g.DrawImageMatrix(&src, m, 5, 6);
+    TriVertex v;
+    g.DrawTriangleTex(&src, v, v, v);
+    TriVertex tris[2][3];
+    g.DrawTrianglesTex(&src, tris, 2);
+    const std::string clip = "(0,0,100,100)";
+    Calls expected = {
+        "StretchBlt(src,(2,4,30,40),(0,0,10,6)," + clip + "," + kWhite + ",0,true)",
+        "BltF(src,1.75,3,(0,0,10,6)," + clip + "," + kWhite + ",0)",
+        "BltRotated(src,11.5,22.5,(0,0,10,6)," + clip + "," + kWhite + ",0,0.5,3,4)",
+        "BltRotated(src,11.5,22.5,(0,0,10,6)," + clip + "," + kWhite + ",0,0.5,5,3)",
+        "BltRotated(src,11.5,22.5,(0,0,10,6)," + clip + "," + kWhite + ",0,0.5,5,3)",
+        "BltRotated(src,11.5,22.5,(1,1,5,3)," + clip + "," + kWhite + ",0,0.5,2,1)", // 5 / 2, 3 / 2
+        "BltMatrix(src,6.5,8.5,[1,0,0;0,1,0]," + clip + "," + kWhite + ",0,(0,0,10,6),true)",
+        "BltTrianglesTex(src,1," + clip + "," + kWhite + ",0,1.5,2.5,true)",
+        "BltTrianglesTex(src,2," + clip + "," + kWhite + ",0,1.5,2.5,true)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, CelsOutsideTheGridDrawNothing)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 20, 30); // 2 columns, 3 rows of 10 x 10
+    src.mNumCols = 2;
+    src.mNumRows = 3;
+    Graphics g(&dest);
+    g.DrawImageCel(&src, 0, 0, 3);    // column 1, row 1
+    g.DrawImageCel(&src, 0, 0, 0, 2); // column 0, row 2
+    g.DrawImageCel(&src, 0, 0, 6);
+    g.DrawImageCel(&src, 0, 0, -1);
+    g.DrawImageCel(&src, 0, 0, 2, 0);
+    g.DrawImageCel(&src, 0, 0, 0, -1);
+    g.DrawImageCel(&src, TRect<int>(0, 0, 20, 20), 5);
+    g.DrawImageCel(&src, TRect<int>(0, 0, 20, 20), 1, 3);
+    Calls expected = {
+        "Blt(src,0,0,(10,10,10,10)," + kWhite + ",0)",
+        "Blt(src,0,0,(0,20,10,10)," + kWhite + ",0)",
+        "StretchBlt(src,(0,0,20,20),(10,20,10,10),(0,0,100,100)," + kWhite + ",0,false)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+
+    src.mNumCols = 0; // a manifest may say cols="0": one column
+    g.DrawImageCel(&src, 0, 0, 1);
+    Calls oneColumn = {"Blt(src,0,0,(0,10,20,10)," + kWhite + ",0)"};
+    EXPECT_EQ(dest.TakeCalls(), oneColumn);
+}
+
+TEST(GraphicsImages, DrawImageAnimShowsTheAnimationsCel)
+{
+    RecordingImage dest("dest", 100, 100);
+    RecordingImage src("src", 40, 10);
+    src.mNumCols = 4;
+    src.mAnimInfo.reset(new AnimInfo());
+    src.mAnimInfo->mAnimType = AnimInfo::AnimType_Loop;
+    src.mAnimInfo->mFrameDelay = 5;
+    src.mAnimInfo->Compute(4);
+    Graphics g(&dest);
+    g.DrawImageAnim(&src, 1, 2, 12); // frame 2
+    Calls expected = {"Blt(src,1,2,(20,0,10,10)," + kWhite + ",0)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+Calls BoxBlt(int x, int y, int sx, int sy, int w, int h)
+{
+    return {"Blt(skin," + std::to_string(x) + "," + std::to_string(y) + "," +
+            RectText(TRect<int>(sx, sy, w, h)) + "," + kWhite + ",0)"};
+}
+
+void Append(Calls& to, const Calls& more)
+{
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+TEST(GraphicsImages, ImageBoxTilesEdgesBetweenCorners)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage skin("skin", 30, 30);
+    Graphics g(&dest);
+    g.DrawImageBox(TRect<int>(0, 0, 100, 20), &skin);
+
+    // Corners 10 x 10 (20 < 2 x 10 is false); 8 edge tiles of 10 fill the 80 pixels
+    // between them; no height is left for side edges or centre.
+    Calls expected;
+    Append(expected, BoxBlt(0, 0, 0, 0, 10, 10));
+    Append(expected, BoxBlt(90, 0, 20, 0, 10, 10));
+    Append(expected, BoxBlt(0, 10, 0, 20, 10, 10));
+    Append(expected, BoxBlt(90, 10, 20, 20, 10, 10));
+    for (int i = 0; i < 8; i++)
+    {
+        Append(expected, BoxBlt(10 + 10 * i, 0, 10, 0, 10, 10));
+        Append(expected, BoxBlt(10 + 10 * i, 10, 10, 20, 10, 10));
+    }
+    EXPECT_EQ(dest.TakeCalls(), expected);
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 200, 200));
+}
+
+TEST(GraphicsImages, ImageBoxShrinksCornersIntoASmallBox)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage skin("skin", 30, 30);
+    Graphics g(&dest);
+    g.DrawImageBox(TRect<int>(0, 0, 30, 30), TRect<int>(0, 0, 15, 15), &skin);
+
+    // Corners 7 x 7, middle strip 16 wide: one tile per edge, clipped to 1 pixel.
+    Calls expected;
+    Append(expected, BoxBlt(0, 0, 0, 0, 7, 7));
+    Append(expected, BoxBlt(8, 0, 23, 0, 7, 7));
+    Append(expected, BoxBlt(0, 8, 0, 23, 7, 7));
+    Append(expected, BoxBlt(8, 8, 23, 23, 7, 7));
+    Append(expected, BoxBlt(7, 0, 7, 0, 1, 7));
+    Append(expected, BoxBlt(7, 8, 7, 23, 1, 7));
+    Append(expected, BoxBlt(0, 7, 0, 7, 7, 1));
+    Append(expected, BoxBlt(8, 7, 23, 7, 7, 1));
+    Append(expected, BoxBlt(7, 7, 7, 7, 1, 1));
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsImages, ImageBoxOfAHugeBoxDrawsOnlyWhatIsVisible)
+{
+    RecordingImage dest("dest", 64, 48);
+    RecordingImage skin("skin", 3, 3);
+    Graphics g(&dest);
+    g.DrawImageBox(TRect<int>(-1000000000, -1000000000, 2000000000, 2000000000), &skin);
+    // Each visible pixel is one centre tile; corners and edges are far outside.
+    EXPECT_EQ(dest.mCalls.size(), 64u * 48u);
+    g.DrawImageBox(TRect<int>(0, 0, -5, 10), &skin);
+    EXPECT_EQ(dest.mCalls.size(), 64u * 48u);
+}
+
+// ---- Transforms -------------------------------------------------------------------------
+
+TEST(GraphicsTransform, PlainTransformsBlitWithHalfAPixelAdded)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage src("src", 11, 11);
+    Graphics g(&dest);
+    Transform t;
+    t.Translate(20, 30);
+    // Centred on (120, 130): 120 - 5.5 + 0.5 = 115.
+    g.DrawImageTransform(&src, t, 100, 100);
+    g.DrawImageTransformF(&src, t, 100, 100);
+    Calls expected = {
+        "Blt(src,115,125,(0,0,11,11)," + kWhite + ",0)",
+        "BltF(src,115,125,(0,0,11,11),(0,0,200,200)," + kWhite + ",0)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsTransform, HorizontalMirrorsUseTheMirrorBlitter)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    Transform mirror;
+    mirror.Scale(-1, 1);
+    mirror.Translate(3, 4);
+    g.DrawImageTransform(&src, mirror, 50, 60);
+    Calls expected = {"BltMirror(src,48,59,(0,0,10,10)," + kWhite + ",0)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsTransform, AnyNegativeXScaleMirrors)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    Transform t;
+    t.Scale(-1, 1);
+    t.Scale(2, 1); // still simple: scale (-2, 1)
+    ASSERT_FALSE(t.mComplex);
+    g.DrawImageTransform(&src, t, 50, 60);
+    Transform grow;
+    grow.Scale(2, 3);
+    g.DrawImageTransform(&src, grow, 50, 60);
+    Calls expected = {
+        "StretchBltMirror(src,(40,55,20,10),(0,0,10,10),(0,0,200,200)," + kWhite + ",0,false)",
+        "StretchBlt(src,(40,45,20,30),(0,0,10,10),(0,0,200,200)," + kWhite + ",0,false)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsTransform, RotationsRotateAboutTheImageCentre)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    Transform t;
+    t.Translate(1.5f, 0);
+    t.RotateRad(0.5f);
+    t.Translate(7, 8);
+    // Centre (5 - 1.5, 5) = (3.5, 5); position 50 + 7 - 3.5 + 0.5 = 54, 40 + 8 - 5 + 0.5.
+    g.DrawImageTransform(&src, t, 50, 40);
+    g.DrawImageTransformF(&src, t, 50, 40);
+    Calls expected = {
+        "BltRotated(src,54,43,(0,0,10,10),(0,0,200,200)," + kWhite + ",0,0.5,3,5)",
+        "BltRotated(src,54,43.5,(0,0,10,10),(0,0,200,200)," + kWhite + ",0,0.5,3.5,5)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsTransform, ComplexTransformsGoToTheMatrixBlitter)
+{
+    RecordingImage dest("dest", 200, 200);
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    g.Translate(1, 2);
+    Transform t;
+    t.Scale(1, -1);
+    ASSERT_TRUE(t.mComplex);
+    g.DrawImageTransform(&src, t, 50, 40);
+    Calls expected = {"BltMatrix(src,51,42,[1,0,0;0,-1,0],(0,0,200,200)," + kWhite + ",0,(0,0,10,10),false)"};
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsTransform, ThreeDDestinationsTakeFloatDrawsAsMatrices)
+{
+    RecordingImage dest("dest", 200, 200);
+    dest.mIs3D = true;
+    RecordingImage src("src", 10, 10);
+    Graphics g(&dest);
+    Transform t;
+    t.Translate(5, 5);
+    g.DrawImageTransformF(&src, t, 50, 40);
+    g.DrawImageTransform(&src, t, 50, 40);
+    Calls expected = {
+        "BltMatrix(src,50,40,[1,0,5;0,1,5],(0,0,200,200)," + kWhite + ",0,(0,0,10,10),false)",
+        "Blt(src,50,40,(0,0,10,10)," + kWhite + ",0)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+} // namespace

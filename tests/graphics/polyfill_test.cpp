@@ -1,0 +1,345 @@
+// Polygon fills against a recording image: the spans and coverage maps they hand over,
+// checked against an independent even-odd point-in-polygon test at pixel centres.
+#include "graphics/Graphics.h"
+#include "graphics/support/RecordingImage.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+using namespace Vaxo;
+
+namespace
+{
+typedef std::vector<TPoint<int>> Poly;
+typedef std::set<std::pair<int, int>> PixelSet; // (y, x)
+
+// Spans as (y, x, width) triples, comparable and printable.
+typedef std::array<int, 3> S;
+std::vector<S> Triples(const std::vector<Span>& spans)
+{
+    std::vector<S> out;
+    for (const Span& s : spans)
+        out.push_back(S{s.mY, s.mX, s.mWidth});
+    return out;
+}
+S Triple(const Span& s)
+{
+    return S{s.mY, s.mX, s.mWidth};
+}
+
+PixelSet SpanPixels(const std::vector<Span>& spans)
+{
+    PixelSet pixels;
+    for (const Span& s : spans)
+        for (int x = s.mX; x < s.mX + s.mWidth; x++)
+            EXPECT_TRUE(pixels.insert({s.mY, x}).second) << "pixel " << x << "," << s.mY << " twice";
+    return pixels;
+}
+
+// Even-odd rule at the pixel centre, by counting edge crossings left of it; edges own
+// their top end and not their bottom end. Pixels whose centre lies on an edge are
+// ambiguous and left out of both sets.
+enum Verdict
+{
+    kOutside,
+    kInside,
+    kOnEdge
+};
+
+Verdict CentreInside(const Poly& poly, double tx, double ty, int x, int y)
+{
+    double cx = x + 0.5 - tx;
+    double cy = y + 0.5 - ty;
+    int crossings = 0;
+    size_t n = poly.size();
+    for (size_t i = 0; i < n; i++)
+    {
+        const TPoint<int>& a = poly[i];
+        const TPoint<int>& b = poly[(i + 1) % n];
+        double top = std::min(a.mY, b.mY);
+        double bottom = std::max(a.mY, b.mY);
+        if (!(top <= cy && cy < bottom))
+            continue;
+        double xc = a.mX + (cy - a.mY) * double(b.mX - a.mX) / double(b.mY - a.mY);
+        if (std::fabs(xc - cx) < 1e-6)
+            return kOnEdge;
+        if (xc < cx)
+            crossings++;
+    }
+    return crossings % 2 == 1 ? kInside : kOutside;
+}
+
+void ExpectMatchesOracle(const Poly& poly, float tx, float ty, const TRect<int>& clip, bool antiAlias)
+{
+    RecordingImage dest("dest", 64, 48);
+    Graphics g(&dest);
+    g.SetClipRect(clip);
+    g.TranslateF(tx, ty);
+    if (antiAlias)
+        g.PolyFillAA(poly.data(), int(poly.size()));
+    else
+        g.PolyFill(poly.data(), int(poly.size()));
+    PixelSet filled = SpanPixels(dest.mSpans);
+    for (int y = 0; y < 48; y++)
+        for (int x = 0; x < 64; x++)
+        {
+            bool inClip = g.mClipRect.Contains(x, y);
+            Verdict v = CentreInside(poly, tx, ty, x, y);
+            if (v == kOnEdge)
+                continue;
+            bool expected = inClip && v == kInside;
+            ASSERT_EQ(filled.count({y, x}) == 1, expected) << "pixel " << x << "," << y;
+        }
+}
+
+TEST(PolyFill, ASquareCoversThePixelsWhoseCentresAreInside)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    g.SetColor(Color(1, 2, 3, 4));
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.PolyFill(square.data(), 4);
+    std::vector<S> expected;
+    for (int y = 0; y < 10; y++)
+        expected.push_back(S{y, 0, 10});
+    EXPECT_EQ(Triples(dest.mSpans), expected);
+    std::vector<std::string> calls = {"FillScanLines(10,(1,2,3,4),1)"};
+    EXPECT_EQ(dest.TakeCalls(), calls);
+}
+
+TEST(PolyFill, ATranslationMovesTheSpans)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.Translate(20, 30);
+    Poly triangle = {{0, 0}, {4, 4}, {0, 4}};
+    g.PolyFill(triangle.data(), 3);
+    // Centres (20.5 + i, 30.5 + row) left of the diagonal x = y.
+    std::vector<S> expected = {{30, 20, 1}, {31, 20, 2}, {32, 20, 3}, {33, 20, 4}};
+    EXPECT_EQ(Triples(dest.mSpans), expected);
+}
+
+TEST(PolyFill, SpansStartAtTheClipsLeftEdge)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetClipRect(5, 0, 100, 3);
+    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    g.PolyFill(square.data(), 4);
+    std::vector<S> expected = {{0, 5, 5}, {1, 5, 5}, {2, 5, 5}};
+    EXPECT_EQ(Triples(dest.mSpans), expected);
+}
+
+TEST(PolyFill, APolygonOutsideTheClipsRowsStillCallsTheDestination)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    Poly square = {{0, 200}, {10, 200}, {10, 300}, {0, 300}};
+    g.PolyFill(square.data(), 4);
+    std::vector<std::string> calls = {"FillScanLines(0,(0,0,0,255),0)"};
+    EXPECT_EQ(dest.TakeCalls(), calls);
+    g.PolyFill(square.data(), 0);
+    EXPECT_TRUE(dest.TakeCalls().empty());
+}
+
+TEST(PolyFill, AStarIsFilledByTheEvenOddRule)
+{
+    // A pentagram: its inner pentagon is crossed twice and stays empty.
+    Poly star = {{32, 2}, {44, 42}, {10, 16}, {54, 16}, {20, 42}};
+    ExpectMatchesOracle(star, 0, 0, TRect<int>(0, 0, 64, 48), false);
+    RecordingImage dest("dest", 64, 48);
+    Graphics g(&dest);
+    g.PolyFill(star.data(), 5);
+    PixelSet filled = SpanPixels(dest.mSpans);
+    EXPECT_EQ(filled.count({22, 32}), 0u); // centre of the star
+    EXPECT_EQ(filled.count({16, 32}), 0u);
+    EXPECT_EQ(filled.count({10, 32}), 1u); // the top point
+}
+
+TEST(PolyFill, HorizontalEdgesAreNeitherInsertedNorLeftBehind)
+{
+    // An L shape and a step shape: several horizontal edges at the same rows.
+    Poly ell = {{2, 2}, {12, 2}, {12, 8}, {6, 8}, {6, 20}, {2, 20}};
+    Poly steps = {{0, 0}, {10, 0}, {10, 5}, {20, 5}, {20, 10}, {30, 10}, {30, 15}, {0, 15}};
+    for (float t : {0.0f, 0.25f, 0.5f, -0.75f})
+    {
+        ExpectMatchesOracle(ell, t, t, TRect<int>(0, 0, 64, 48), false);
+        ExpectMatchesOracle(steps, t, -t, TRect<int>(0, 0, 64, 48), false);
+    }
+}
+
+TEST(PolyFill, RandomPolygonsMatchThePointInPolygonOracle)
+{
+    std::mt19937 rng(77);
+    std::uniform_int_distribution<int> count(3, 12);
+    std::uniform_int_distribution<int> coord(-20, 80);
+    std::uniform_int_distribution<int> quarter(-4, 4);
+    std::uniform_int_distribution<int> clipPos(-10, 40);
+    for (int n = 0; n < 300; n++)
+    {
+        Poly poly(size_t(count(rng)));
+        for (TPoint<int>& p : poly)
+            p = TPoint<int>(coord(rng), coord(rng) * 3 / 4);
+        float tx = quarter(rng) * 0.25f;
+        float ty = quarter(rng) * 0.25f;
+        TRect<int> clip(clipPos(rng), clipPos(rng), 40, 30);
+        ExpectMatchesOracle(poly, tx, ty, clip, n % 2 == 1);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST(PolyFill, OnlyTheFirst8192SpansAreKept)
+{
+    RecordingImage dest("dest", 100, 20000);
+    Graphics g(&dest);
+    // A slot from the top: two spans on every row but the first.
+    Poly comb = {{0, 0}, {90, 0}, {90, 10000}, {60, 10000}, {60, 1}, {30, 1}, {30, 10000}, {0, 10000}};
+    g.PolyFill(comb.data(), int(comb.size()));
+    ASSERT_EQ(dest.mSpans.size(), 8192u);
+    EXPECT_EQ(Triple(dest.mSpans[0]), (S{0, 0, 90}));
+    EXPECT_EQ(Triple(dest.mSpans[1]), (S{1, 0, 30}));
+    EXPECT_EQ(Triple(dest.mSpans[2]), (S{1, 60, 30}));
+    EXPECT_EQ(Triple(dest.mSpans.back()), (S{4096, 0, 30}));
+}
+
+TEST(PolyFill, ConvexPolygonsGoToA3DDestination)
+{
+    RecordingImage dest("dest", 100, 100);
+    dest.mIs3D = true;
+    dest.mPolyFill3DResult = true;
+    Graphics g(&dest);
+    g.TranslateF(1.5f, 2.7f);
+    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    g.PolyFill(square.data(), 4, true);
+    g.PolyFillAA(square.data(), 4, true);
+    std::vector<std::string> convex = {"PolyFill3D(4,(0,0,100,100),(0,0,0,255),0,1,2,true)",
+                                       "PolyFill3D(4,(0,0,100,100),(0,0,0,255),0,1,2,true)"};
+    EXPECT_EQ(dest.TakeCalls(), convex);
+    g.PolyFill(square.data(), 4, false);
+    std::vector<std::string> spans = {"FillScanLines(10,(0,0,0,255),0)"};
+    EXPECT_EQ(dest.TakeCalls(), spans);
+    // A destination that declines draws the spans itself.
+    dest.mPolyFill3DResult = false;
+    g.PolyFill(square.data(), 4, true);
+    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLines(10,(0,0,0,255),0)");
+}
+
+TEST(PolyFill, ComparatorsNeverAnswerEqual)
+{
+    TPoint<int> points[2] = {{0, 5}, {9, 5}};
+    Graphics::mPFPoints = points;
+    int a = 0, b = 1;
+    EXPECT_EQ(Graphics::PFCompareInd(&a, &b), -1);
+    EXPECT_EQ(Graphics::PFCompareInd(&b, &a), -1);
+    points[1].mY = 4;
+    EXPECT_EQ(Graphics::PFCompareInd(&a, &b), 1);
+    Graphics::mPFPoints = nullptr;
+    Edge e1 = {1.0, 0, 0, 0}, e2 = {1.0, 0, 1, 0}, e3 = {2.0, 0, 2, 0};
+    EXPECT_EQ(Graphics::PFCompareActive(&e1, &e2), -1);
+    EXPECT_EQ(Graphics::PFCompareActive(&e3, &e1), 1);
+}
+
+// ---- Anti-aliased -----------------------------------------------------------------------
+
+TEST(PolyFillAA, SmallPolygonsShareTheStaticCoverageMap)
+{
+    RecordingImage dest("dest", 400, 300);
+    Graphics g(&dest);
+    Poly square = {{0, 0}, {99, 0}, {99, 99}, {0, 99}};
+    g.PolyFillAA(square.data(), 4);
+    const unsigned char* first = dest.mCoverageAddress;
+    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(99,(0,0,0,255),0,(0,0,256,256))");
+    Poly other = {{50, 50}, {60, 50}, {55, 60}};
+    g.PolyFillAA(other.data(), 3);
+    EXPECT_EQ(dest.mCoverageAddress, first);
+    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(9,(0,0,0,255),0,(50,50,256,256))");
+}
+
+TEST(PolyFillAA, LargePolygonsGetAMapOfTheirBoundingBox)
+{
+    RecordingImage dest("dest", 400, 300);
+    Graphics g(&dest);
+    g.Translate(10, 10);
+    Poly wide = {{0, 0}, {299, 0}, {299, 9}, {0, 9}};
+    g.PolyFillAA(wide.data(), 4);
+    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(9,(0,0,0,255),0,(10,10,300,10))");
+}
+
+TEST(PolyFillAA, TheMapIsLimitedToTheClip)
+{
+    RecordingImage dest("dest", 800, 600);
+    Graphics g(&dest);
+    Poly huge = {{-1000000, -1000000}, {1000000, -1000000}, {1000000, 1000000}, {-1000000, 1000000}};
+    g.PolyFillAA(huge.data(), 4);
+    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(600,(0,0,0,255),0,(0,0,800,600))");
+    EXPECT_EQ(Triple(dest.mSpans.front()), (S{0, 0, 800}));
+    // The clipped ends are fully covered.
+    EXPECT_EQ(dest.mCoverage[0], 255);
+    EXPECT_EQ(dest.mCoverage[799], 255);
+
+    // Far outside: nothing to cover, nothing drawn.
+    Poly far = {{5000, 5000}, {6000, 5000}, {6000, 6000}};
+    g.PolyFillAA(far.data(), 3);
+    EXPECT_TRUE(dest.TakeCalls().empty());
+}
+
+TEST(PolyFillAA, AlignedEdgesGetHalfCoverageAndTheInsideIsFull)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    g.PolyFillAA(square.data(), 4);
+    ASSERT_EQ(dest.mSpans.size(), 10u);
+    EXPECT_EQ(Triple(dest.mSpans[3]), (S{3, 0, 10}));
+    // Crossings at x = 0 and 10 lie half a pixel from the nearest centres: 0.5 x 255.
+    std::vector<int> row3(dest.mCoverage.begin() + 3 * 256, dest.mCoverage.begin() + 3 * 256 + 11);
+    std::vector<int> expected = {127, 255, 255, 255, 255, 255, 255, 255, 255, 127, 0};
+    EXPECT_EQ(row3, expected);
+}
+
+TEST(PolyFillAA, ClippedEndsAreFullyCovered)
+{
+    RecordingImage dest("dest", 100, 100);
+    Graphics g(&dest);
+    g.SetClipRect(5, 0, 100, 100);
+    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    g.PolyFillAA(square.data(), 4);
+    EXPECT_EQ(dest.mCoverX, 5);
+    EXPECT_EQ(Triple(dest.mSpans[0]), (S{0, 5, 5}));
+    EXPECT_EQ(dest.mCoverage[0], 255);
+    EXPECT_EQ(dest.mCoverage[4], 127);
+}
+
+TEST(PolyFillAA, EverySpanPixelHasItsCoverageInsideTheMap)
+{
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> coord(-400, 1200);
+    for (int n = 0; n < 200; n++)
+    {
+        RecordingImage dest("dest", 800, 600);
+        Graphics g(&dest);
+        g.TranslateF(std::uniform_real_distribution<float>(-3, 3)(rng), 0.3f);
+        Poly poly(size_t(3 + n % 7));
+        for (TPoint<int>& p : poly)
+            p = TPoint<int>(coord(rng), coord(rng));
+        g.PolyFillAA(poly.data(), int(poly.size()));
+        for (const Span& s : dest.mSpans)
+        {
+            ASSERT_GE(s.mX, dest.mCoverX);
+            ASSERT_GE(s.mY, dest.mCoverY);
+            ASSERT_LE(s.mX + s.mWidth, dest.mCoverX + dest.mCoverWidth);
+            ASSERT_LT(s.mY, dest.mCoverY + dest.mCoverHeight);
+            ASSERT_LE(s.mX + s.mWidth, 800);
+        }
+    }
+}
+
+} // namespace
