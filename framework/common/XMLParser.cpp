@@ -165,7 +165,7 @@ bool XMLParser::OpenFile(const std::string& path)
     {
         // The mark stays in the read-ahead: decoding starts at the first byte.
         FillReadBuffer();
-        const uint8_t* b = mReadBuf.data();
+        const uint8_t* b = mReadBuf.get();
         mEncoding = XML_ENCODING_SINGLE_BYTE;
         if (mReadLen >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
             mEncoding = XML_ENCODING_UTF16;
@@ -243,15 +243,15 @@ bool XMLParser::FillReadBuffer()
 {
     if (!mFile)
         return false;
-    if (mReadBuf.size() != kReadBlock)
-        mReadBuf.resize(kReadBlock);
+    if (!mReadBuf)
+        mReadBuf.reset(new uint8_t[kReadBlock]); // left uninitialised: fread fills what is used
     // Keep what has not been consumed yet (only the sniffed mark can be there).
     size_t keep = mReadLen - mReadPos;
     if (keep && mReadPos)
-        std::copy(mReadBuf.begin() + mReadPos, mReadBuf.begin() + mReadLen, mReadBuf.begin());
+        std::copy(mReadBuf.get() + mReadPos, mReadBuf.get() + mReadLen, mReadBuf.get());
     mReadPos = 0;
     mReadLen = keep;
-    mReadLen += fread(mReadBuf.data() + keep, 1, kReadBlock - keep, mFile);
+    mReadLen += fread(mReadBuf.get() + keep, 1, kReadBlock - keep, mFile);
     return mReadLen > 0;
 }
 
@@ -432,8 +432,8 @@ void XMLParser::TakeContentRun(std::string* target, bool inQuote, bool inStartTa
     else if (mSource == SOURCE_FILE && !mInputBroken &&
              (mEncoding == XML_ENCODING_SINGLE_BYTE || (mEncoding == XML_ENCODING_UTF8 && !mFirstChar)))
     {
-        begin = mReadBuf.data() + mReadPos;
-        end = mReadBuf.data() + mReadLen;
+        begin = mReadBuf.get() + mReadPos;
+        end = mReadBuf.get() + mReadLen;
         if (mEncoding == XML_ENCODING_UTF8)
             limit = 0x80;
     }

@@ -184,7 +184,7 @@ private:
     size_t mSourcePos = 0;
 
     // File bytes read ahead (fread in blocks).
-    std::vector<uint8_t> mReadBuf;
+    std::unique_ptr<uint8_t[]> mReadBuf;
     size_t mReadPos = 0;
     size_t mReadLen = 0;
 };
