@@ -113,9 +113,4 @@ public:
     bool operator!=(const TRect& other) const { return !(*this == other); }
 };
 
-typedef TRect<int> Rect;
-typedef TRect<double> FRect;
-typedef TPoint<int> Point;
-typedef TPoint<double> FPoint;
-
 } // namespace Vaxo
