@@ -556,6 +556,19 @@ TEST(BufferCrc, MatchesBitwiseFormForEveryLengthAndSeed)
     }
 }
 
+TEST(BufferCrc, MatchesBitwiseFormForLongBuffers)
+{
+    std::mt19937 rng(12);
+    for (size_t length : {1000u, 4096u, 4109u, 65543u})
+    {
+        Bytes data(length);
+        for (uint8_t& byte : data)
+            byte = static_cast<uint8_t>(rng());
+        for (uint32_t seed : {0u, 0xFFFFFFFFu, 0x80000001u})
+            EXPECT_EQ(FromBytes(data).GetCRC32(seed), BitwiseCrc(data, seed)) << "length " << length;
+    }
+}
+
 TEST(BufferCrc, CoversTheUnwrittenBitsOfTheLastByte)
 {
     Buffer b;
