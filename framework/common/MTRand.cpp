@@ -5,6 +5,9 @@
 namespace Vaxo
 {
 
+// Saved states and recorded seeds are 32-bit words whatever the host's long is.
+static_assert(MTRand::kStateBytes == 2496, "a saved state is 624 words of 4 bytes");
+
 #if defined(__clang__)
 [[clang::require_constant_initialization]]
 #endif
