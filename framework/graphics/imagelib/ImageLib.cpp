@@ -4,6 +4,7 @@
 #include "graphics/imagelib/ImageFileIO.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -94,7 +95,7 @@ void ComposeFromAlpha(Image* alpha)
 
 Image::~Image()
 {
-    delete[] mBits;
+    std::free(mBits);
 }
 
 bool IsAcceptedSize(int64_t width, int64_t height)
@@ -111,7 +112,10 @@ Image* NewImage(int64_t width, int64_t height, bool zeroed)
     std::unique_ptr<Image> image(new (std::nothrow) Image());
     if (!image)
         return nullptr;
-    image->mBits = zeroed ? new (std::nothrow) uint32_t[count]() : new (std::nothrow) uint32_t[count];
+    // calloc rather than a zeroing loop: a file may claim a large image and
+    // supply few pixels, and fresh zero pages cost nothing until written.
+    void* bits = zeroed ? std::calloc(count, sizeof(uint32_t)) : std::malloc(count * sizeof(uint32_t));
+    image->mBits = static_cast<uint32_t*>(bits);
     if (image->mBits == nullptr)
         return nullptr;
     image->mWidth = int32_t(width);

@@ -37,7 +37,8 @@ public:
 
     int32_t mWidth = 0;
     int32_t mHeight = 0;
-    uint32_t* mBits = nullptr; // owned; allocated with new[] (a new owner may take it and set this null)
+    uint32_t* mBits =
+        nullptr; // owned; from std::malloc (a new owner may take it, set this null, std::free it)
 };
 
 // Largest image any reader accepts; a damaged file can claim any size, so

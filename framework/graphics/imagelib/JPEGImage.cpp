@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <new>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -237,7 +238,9 @@ bool EncodeJpeg(JpegWriteState* st)
 
 Image* ReadJPEGFile(FILE* file)
 {
-    JpegReadState* st = new JpegReadState();
+    JpegReadState* st = new (std::nothrow) JpegReadState();
+    if (st == nullptr)
+        return nullptr;
     st->file = file;
     st->cinfo.err = jpeg_std_error(&st->err.pub);
     st->err.pub.error_exit = JpegErrorExit;
@@ -272,7 +275,12 @@ bool WriteJPEGImage(const std::string& path, Image* image)
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;
-    JpegWriteState* st = new JpegWriteState();
+    JpegWriteState* st = new (std::nothrow) JpegWriteState();
+    if (st == nullptr)
+    {
+        std::fclose(file);
+        return false;
+    }
     st->file = file;
     st->image = image;
     st->cinfo.err = jpeg_std_error(&st->err.pub);

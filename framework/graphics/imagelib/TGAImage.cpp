@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace Vaxo
 {
@@ -64,13 +65,14 @@ Image* ReadTGAFile(FILE* file)
     if (skip > 0 && std::fseek(file, skip, SEEK_CUR) != 0)
         return nullptr;
 
-    std::unique_ptr<Image> image(NewImage(width, height, false));
+    // Zeroed: a short file leaves the missing pixels zero.
+    std::unique_ptr<Image> image(NewImage(width, height, true));
     if (!image)
         return nullptr;
     size_t count = size_t(width) * size_t(height);
-    size_t got = std::fread(image->mBits, 4, count, file);
-    // A short file leaves the missing pixels zero.
-    std::memset(image->mBits + got, 0, (count - got) * 4);
+    size_t got = std::fread(image->mBits, 1, count * 4, file) / 4;
+    if (got < count)
+        image->mBits[got] = 0; // no half pixels
     BytesToPixels(image->mBits, got);
     return image.release();
 }
@@ -103,7 +105,9 @@ bool WriteTGAImage(const std::string& path, Image* image)
     bool ok = std::fwrite(h, 1, kHeaderSize, file) == kHeaderSize;
 
     size_t width = size_t(image->mWidth);
-    std::unique_ptr<uint8_t[]> row(new uint8_t[width * 4]);
+    std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[width * 4]);
+    if (!row)
+        ok = false;
     for (int32_t y = 0; ok && y < image->mHeight; ++y)
     {
         const uint32_t* src = image->mBits + size_t(y) * width;

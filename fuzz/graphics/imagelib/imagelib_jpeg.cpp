@@ -1,0 +1,11 @@
+// Bytes in, the JPEG reader called from memory (the size cap keeps allocations bounded).
+#include "graphics/imagelib/ImageLib.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    delete Vaxo::ImageLib::GetJPEGImageFromMemory(data, size);
+    return 0;
+}
