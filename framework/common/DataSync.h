@@ -230,6 +230,8 @@ enum : int32_t
 // Marker after a vector count above 50 ("TCEV" little-endian).
 constexpr uint32_t DATASYNC_VECTOR_MARKER = 0x56454354;
 constexpr int32_t DATASYNC_VECTOR_MARKER_ABOVE = 50;
+// Most elements a vector reserves up front when reading.
+constexpr int32_t DATASYNC_VECTOR_MAX_RESERVE = 65536;
 
 // Throws the exception for a back-reference to an object of another class.
 [[noreturn]] void DataSync_ThrowWrongType(int32_t id);
@@ -349,10 +351,15 @@ template <class Vec, class Func> void DataSync_SyncSTLVectorImpl(Vec& vec, DataS
         if (static_cast<uint32_t>(sync.GetReader()->ReadLong()) != DATASYNC_VECTOR_MARKER)
             throw AceException("DataSync: Invalid stl vector");
     }
-    // A damaged count can be anything: every element takes at least one bit
-    // on the wire, so never reserve more than the rest of the stream can hold.
-    int32_t remaining = sync.GetReader()->GetBytesRemaining();
-    vec.reserve(static_cast<size_t>(count < remaining ? count : remaining));
+    // A damaged count can be anything: reserve no more than the rest of the
+    // stream could hold, and beyond DATASYNC_VECTOR_MAX_RESERVE let the vector
+    // grow with the elements actually read.
+    int32_t reserve = sync.GetReader()->GetBytesRemaining();
+    if (count < reserve)
+        reserve = count;
+    if (reserve > DATASYNC_VECTOR_MAX_RESERVE)
+        reserve = DATASYNC_VECTOR_MAX_RESERVE;
+    vec.reserve(static_cast<size_t>(reserve));
     for (int32_t i = 0; i < count; ++i)
     {
         vec.emplace_back();

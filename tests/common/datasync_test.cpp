@@ -787,3 +787,26 @@ TEST(DataSyncErrors, SyncingAnUnopenedStreamThrowsInsteadOfCrashing)
     s.Close();
     EXPECT_THROW(s.EndBit(), AceException);
 }
+
+TEST(DataSyncDamaged, LargeVectorReservesAtMostTheCapThenGrowsWithTheData)
+{
+    // 100,000 Longs claimed and present: the reading succeeds, though the first
+    // reservation was capped.
+    const int32_t n = 100000;
+    std::vector<int> v(n);
+    for (int32_t i = 0; i < n; ++i)
+        v[i] = i * 3;
+    Bytes bytes = Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(v, s, DataSyncFunc_SyncInt()); });
+    std::vector<int> back;
+    DataSync r;
+    r.OpenReader(reinterpret_cast<const char*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    DataSync_SyncSTLVectorImpl(back, r, DataSyncFunc_SyncInt());
+    EXPECT_EQ(back, v);
+
+    // The same count over a stream cut short: fails once the bytes run out.
+    Bytes cut(bytes.begin(), bytes.begin() + 8 + 4 * 70000 + 2);
+    std::vector<int> partial;
+    r.OpenReader(reinterpret_cast<const char*>(cut.data()), static_cast<int32_t>(cut.size()));
+    EXPECT_THROW(DataSync_SyncSTLVectorImpl(partial, r, DataSyncFunc_SyncInt()), AceException);
+    EXPECT_EQ(partial.size(), 70001u);
+}
