@@ -278,3 +278,30 @@ TEST_F(SharedImageCacheTest, MemoryImagesRegisterWithTheApplication)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(TestAppCopyImage, CopiesPixelsAndGridOfAMemoryImage)
+{
+    TestApp app;
+    MemoryImage source;
+    source.Create(3, 2);
+    uint32_t* bits = source.GetBits();
+    for (int i = 0; i < 6; i++)
+        bits[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x111111);
+    source.BitsChanged();
+    source.mNumCols = 3;
+    std::unique_ptr<MemoryImage> copy(app.CopyImage(&source));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy.get(), &source);
+    EXPECT_EQ(copy->GetWidth(), 3);
+    EXPECT_EQ(copy->GetHeight(), 2);
+    EXPECT_EQ(copy->mNumCols, 3);
+    uint32_t* copied = copy->GetBits();
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(copied[i], bits[i]) << i;
+    EXPECT_EQ(app.mCopyImageCalls, (std::vector<Image*>{&source}));
+}
+
+} // namespace

@@ -1,5 +1,7 @@
 #include "graphics/support/TestApp.h"
 
+#include "graphics/Graphics.h"
+#include "graphics/MemoryImage.h"
 #include "graphics/NativeDisplay.h"
 
 #include <cctype>
@@ -111,7 +113,17 @@ SharedImageRef TestApp::GetSharedImage(const std::string& fileName, const std::s
 MemoryImage* TestApp::CopyImage(Image* image)
 {
     mCopyImageCalls.push_back(image);
-    return mCopyImageFunc ? mCopyImageFunc(image) : nullptr;
+    if (mCopyImageFunc)
+        return mCopyImageFunc(image);
+    if (auto* memoryImage = dynamic_cast<MemoryImage*>(image))
+        return new MemoryImage(*memoryImage);
+    // Any other image: drawn into a new one of its size, as the application does.
+    auto* copy = new MemoryImage(this);
+    copy->Create(image->GetWidth(), image->GetHeight());
+    Graphics g(copy);
+    g.DrawImage(image, 0, 0);
+    copy->CopyAttributes(image);
+    return copy;
 }
 
 } // namespace Vaxo

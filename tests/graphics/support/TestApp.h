@@ -31,7 +31,8 @@ public:
     std::map<std::pair<std::string, std::string>, SharedImage> mSharedImageMap;
     // How often each upper-cased name was "loaded" from the served images.
     std::map<std::string, int> mLoadCount;
-    // Answers CopyImage when set; otherwise CopyImage records the call and returns null.
+    // Answers CopyImage when set; otherwise a memory image is copied whole and any
+    // other image is drawn into a new memory image. Every call is recorded.
     std::function<MemoryImage*(Image*)> mCopyImageFunc;
     std::vector<Image*> mCopyImageCalls;
 
