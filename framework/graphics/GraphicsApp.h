@@ -39,7 +39,10 @@
 //                       whole image (the rectangle 0, 0, width, height).
 // Fields (read by the display, the renderer and the software lines):
 //   mDisplay, mAdd8BitMaxTable, mWidth, mHeight, mIsWindowed, mVSyncBroken, mFullRedraw,
-//   mMinimized, mSharedImagesDirty; see each below.
+//   mMinimized, mSharedImagesDirty; see each below. The application inherits them and must
+//   not declare its own: its mMutex, mDisplay, mWidth, mHeight, mIsWindowed and mMinimized
+//   are these, its two 256-byte tables (i, then 255) are mAdd8BitMaxTable, and its
+//   constructor sets mWidth and mHeight as it likes after this constructor ran.
 #pragma once
 
 #include <atomic>
