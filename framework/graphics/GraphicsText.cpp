@@ -146,6 +146,13 @@ int WriteWordWrappedHelper(Graphics* g, const std::string& str, int x, int y, in
 int Graphics::WriteWordWrapped(const TRect<int>& rect, const std::string& str, int lineSpacing,
                                int justification, int* maxWidth, int maxChars, int* lastWidth)
 {
+    // Layout needs metrics; without a face there is nothing to lay out.
+    if (mFont == nullptr)
+    {
+        if (maxWidth != nullptr)
+            *maxWidth = 0;
+        return 0;
+    }
     Color saved = mColor;
     int oldColor = mColor.ToInt();
     // An opaque colour passes as 0xRRGGBB so that opaque white is not taken for -1.
@@ -277,6 +284,8 @@ int Graphics::GetWordWrappedHeight(int width, const std::string& str, int lineSp
 int Graphics::DrawStringWordWrapped(const std::string& str, int x, int y, int wrapWidth, int lineSpacing,
                                     int justification, int* maxWidth)
 {
+    if (mFont == nullptr)
+        return WriteWordWrapped(TRect<int>(x, y, wrapWidth, 0), str, lineSpacing, justification, maxWidth);
     int top = Saturate(int64_t(y) + mFont->GetAscentPadding() - mFont->GetAscent());
     return WriteWordWrapped(TRect<int>(x, top, wrapWidth, 0), str, lineSpacing, justification, maxWidth, -1,
                             nullptr);

@@ -321,6 +321,20 @@ TEST_F(WordWrap, ZeroWidthFontsAndNegativeRectsEnd)
     EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, -10, 0), "abc"), 8 + 3 * 12 + 4 - 12);
 }
 
+TEST(WordWrapWithoutFont, DrawsAndMeasuresNothing)
+{
+    RecordingImage dest("dest", 10, 10);
+    Graphics g(&dest);
+    int maxWidth = 7;
+    EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, 50, 0), "abc def", -1, -1, &maxWidth), 0);
+    EXPECT_EQ(maxWidth, 0);
+    EXPECT_EQ(g.GetWordWrappedHeight(50, "abc"), 0);
+    EXPECT_EQ(g.DrawStringWordWrapped("abc", 0, 0, 50), 0);
+    EXPECT_EQ(g.GetColorStringWidth("abc"), 0);
+    EXPECT_EQ(g.StringWidth("abc"), 0);
+    EXPECT_TRUE(dest.mCalls.empty());
+}
+
 TEST(WriteWordWrappedHelper, StopsAtMaxChars)
 {
     RecordingImage dest("dest", 10, 10);
