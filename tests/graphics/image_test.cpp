@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Vaxo;
@@ -404,10 +405,21 @@ TEST(GraphicsApp, AddTableSaturatesAt255)
 TEST(GraphicsApp, ImageMutexCanBeRetakenByItsHolder)
 {
     TestApp app;
-    ImageMutexLock outer(&app);
-    ImageMutexLock inner(&app); // as RemoveMemoryImage does around the renderer
-    ImageMutexLock none(nullptr);
-    SUCCEED() << "a non-recursive mutex would have deadlocked above";
+    {
+        ImageMutexLock outer(&app);
+        ImageMutexLock inner(&app); // as RemoveMemoryImage does around the renderer
+        ImageMutexLock none(nullptr);
+    }
+    // Both levels were released: another thread gets the mutex.
+    bool taken = false;
+    std::thread other(
+        [&]
+        {
+            ImageMutexLock lock(&app);
+            taken = true;
+        });
+    other.join();
+    EXPECT_TRUE(taken);
 }
 
 TEST(TestApp, RecordsPopupsInOrder)
