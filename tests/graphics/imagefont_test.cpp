@@ -1,0 +1,547 @@
+// Image fonts: choosing the active layers, metrics, measuring, and the order, colour and
+// pixels of drawn glyphs.
+#include "graphics/ImageFont.h"
+
+#include "graphics/FontData.h"
+#include "graphics/Graphics.h"
+#include "graphics/MemoryImage.h"
+#include "graphics/support/RecordingImage.h"
+#include "graphics/support/TestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Vaxo
+{
+namespace
+{
+
+constexpr uint8_t U(char c)
+{
+    return static_cast<uint8_t>(c);
+}
+
+std::shared_ptr<MemoryImage> MakeImage(int width, int height, uint32_t fill)
+{
+    auto image = std::make_shared<MemoryImage>(nullptr);
+    image->Create(width, height);
+    uint32_t* bits = image->GetBits();
+    for (int i = 0; i < width * height; ++i)
+        bits[i] = fill;
+    image->BitsChanged();
+    return image;
+}
+
+void FillRect(MemoryImage& image, int x, int y, int width, int height, uint32_t color)
+{
+    uint32_t* bits = image.GetBits();
+    for (int row = y; row < y + height; ++row)
+        for (int col = x; col < x + width; ++col)
+            bits[row * image.GetWidth() + col] = color;
+    image.BitsChanged();
+}
+
+// Three glyphs on a 64 x 16 sheet: a (0,0,4,8) b (4,0,6,8) c (10,0,5,8).
+const char kMainLayer[] = "CreateLayer Main;\n"
+                          "LayerSetImage Main 'glyphs.png';\n"
+                          "LayerSetImageMap Main ('a' 'b' 'c') ((0 0 4 8) (4 0 6 8) (10 0 5 8));\n"
+                          "LayerSetCharWidths Main ('a' 'b' 'c') (5 7 6);\n"
+                          "LayerSetAscent Main 6;\n";
+
+class ImageFontTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vaxo_imagefont_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        mDir = pattern;
+        mGlyphs = MakeImage(64, 16, 0xFFFFFFFF);
+        mApp.ServeImage(mDir + "/glyphs.png", mGlyphs);
+    }
+    void TearDown() override
+    {
+        for (const std::string& file : mFiles)
+            std::remove(file.c_str());
+        std::remove(mDir.c_str());
+    }
+
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        const std::string path = mDir + "/" + name;
+        FILE* f = std::fopen(path.c_str(), "wb");
+        EXPECT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+        mFiles.push_back(path);
+        return path;
+    }
+
+    std::unique_ptr<ImageFont> Make(const std::string& descriptor)
+    {
+        auto font = std::make_unique<ImageFont>(&mApp, Write("font.txt", descriptor));
+        EXPECT_TRUE(font->mFontData->mInitialized) << descriptor;
+        EXPECT_TRUE(mApp.mPopups.empty()) << (mApp.mPopups.empty() ? "" : mApp.mPopups[0].first);
+        return font;
+    }
+
+    // Names of the active layers' base layers, in order.
+    static std::vector<std::string> Active(ImageFont& font)
+    {
+        font.Prepare();
+        std::vector<std::string> names;
+        for (const ActiveFontLayer& active : font.mActiveLayerList)
+            for (const auto& entry : font.mFontData->mFontLayerMap)
+                if (entry.second == active.mBaseFontLayer)
+                    names.push_back(entry.first);
+        return names;
+    }
+
+    // The Blt calls of drawing str at (x, y) into a recording image.
+    static std::vector<std::string> DrawCalls(ImageFont& font, const std::string& str, int x, int y,
+                                              const Color& color = Color::White, int* width = nullptr,
+                                              std::list<TRect<int>>* areas = nullptr)
+    {
+        RecordingImage dest("dest", 800, 600);
+        Graphics g(&dest);
+        font.DrawStringEx(&g, x, y, str, color, nullptr, areas, width);
+        return dest.TakeCalls();
+    }
+
+    TestApp mApp;
+    std::string mDir;
+    std::shared_ptr<MemoryImage> mGlyphs;
+    std::vector<std::string> mFiles;
+};
+
+// ---- Layers -------------------------------------------------------------------------------------
+
+TEST_F(ImageFontTest, LayersAreChosenByPointRange)
+{
+    auto font = Make("CreateLayer Small; LayerPointRange Small 0 11;\n"
+                     "CreateLayer Big; LayerPointRange Big 12 -1;\n"
+                     "CreateLayer Mid; LayerPointRange Mid 10 14;\n"
+                     "CreateLayer Any;\n"
+                     "SetDefaultPointSize 12;");
+    EXPECT_EQ(font->GetPointSize(), 12);
+    EXPECT_EQ(font->GetDefaultPointSize(), 12);
+    const std::pair<int, std::vector<std::string>> cases[] = {
+        {12, {"BIG", "MID", "ANY"}}, {8, {"SMALL", "ANY"}}, {11, {"SMALL", "MID", "ANY"}},
+        {100, {"BIG", "ANY"}},       {-1, {"ANY"}},         {-2, {}},
+    };
+    for (const auto& c : cases)
+    {
+        font->SetPointSize(c.first);
+        EXPECT_EQ(Active(*font), c.second) << c.first;
+    }
+}
+
+TEST_F(ImageFontTest, LayersAreChosenByRequiredAndExcludedTags)
+{
+    auto font = Make("CreateLayer Plain; LayerExcludeTags Plain ('glow');\n"
+                     "CreateLayer Glow; LayerRequireTags Glow ('glow');\n"
+                     "CreateLayer Both; LayerRequireTags Both ('glow' 'big');\n"
+                     "CreateLayer Always;");
+    EXPECT_EQ(Active(*font), (std::vector<std::string>{"PLAIN", "ALWAYS"}));
+    EXPECT_TRUE(font->AddTag("glow"));
+    EXPECT_FALSE(font->AddTag("GLOW"));
+    EXPECT_TRUE(font->HasTag("GLOW"));
+    EXPECT_FALSE(font->HasTag("glow"));
+    EXPECT_EQ(Active(*font), (std::vector<std::string>{"GLOW", "ALWAYS"}));
+    EXPECT_TRUE(font->AddTag("Big"));
+    EXPECT_EQ(Active(*font), (std::vector<std::string>{"GLOW", "BOTH", "ALWAYS"}));
+    EXPECT_TRUE(font->RemoveTag("glow"));
+    EXPECT_FALSE(font->RemoveTag("glow"));
+    EXPECT_EQ(Active(*font), (std::vector<std::string>{"PLAIN", "ALWAYS"}));
+}
+
+TEST_F(ImageFontTest, MetricsTakeTheLargestAscentAndHeightAndTheSmallestPadding)
+{
+    auto font =
+        Make("CreateLayer One; LayerSetAscent One 10; LayerSetHeight One 12;\n"
+             "LayerSetAscentPadding One 2; LayerSetLineSpacingOffset One 1;\n"
+             "CreateLayer Two; LayerSetImage Two 'glyphs.png'; LayerSetImageMap Two ('a') ((0 0 1 14));\n"
+             "LayerSetAscent Two 8; LayerSetAscentPadding Two 1; LayerSetLineSpacingOffset Two 3;\n"
+             "CreateLayer Three; LayerSetAscentPadding Three 5; LayerSetLineSpacingOffset Three -4;");
+    EXPECT_EQ(font->GetAscent(), 10);
+    EXPECT_EQ(font->GetHeight(), 14); // Two's height is its default height from the map
+    EXPECT_EQ(font->GetAscentPadding(), 1);
+    EXPECT_EQ(font->GetLineSpacingOffset(), 3);
+    EXPECT_EQ(font->GetLineSpacing(), 17);
+    EXPECT_EQ(font->GetDescent(), 4);
+}
+
+TEST_F(ImageFontTest, NoActiveLayerLeavesZeroMetricsAndZeroWidth)
+{
+    auto font = Make(std::string(kMainLayer) + "LayerPointRange Main 10 20;");
+    font->SetPointSize(30);
+    EXPECT_EQ(font->StringWidth("abc"), 0);
+    EXPECT_EQ(font->GetAscent(), 0);
+    EXPECT_EQ(font->GetHeight(), 0);
+    int width = -1;
+    EXPECT_TRUE(DrawCalls(*font, "abc", 0, 0, Color::White, &width).empty());
+    EXPECT_EQ(width, 0);
+}
+
+TEST_F(ImageFontTest, FailedFontMeasuresAndDrawsNothing)
+{
+    ImageFont font(&mApp, Write("bad.txt", "Frobnicate;"));
+    EXPECT_FALSE(font.mFontData->mInitialized);
+    EXPECT_EQ(mApp.mPopups.size(), 1u);
+    EXPECT_EQ(font.StringWidth("abc"), 0);
+    int width = -1;
+    std::list<TRect<int>> areas = {TRect<int>(1, 1, 1, 1)};
+    EXPECT_TRUE(DrawCalls(font, "abc", 5, 5, Color::White, &width, &areas).empty());
+    EXPECT_EQ(width, 0);
+    EXPECT_TRUE(areas.empty());
+}
+
+// ---- Measuring and scaling ----------------------------------------------------------------------
+
+TEST_F(ImageFontTest, TwelvePointLayerScaledToEighteen)
+{
+    auto font = Make(std::string(kMainLayer) + "LayerSetPointSize Main 12;\nSetDefaultPointSize 12;");
+    EXPECT_EQ(font->StringWidth("abc"), 18);
+    font->SetPointSize(18);
+    // Widths 5, 7, 6 times 1.5, truncated: 7, 10, 9.
+    EXPECT_EQ(font->CharWidth('a'), 7);
+    EXPECT_EQ(font->StringWidth("abc"), 26);
+    EXPECT_EQ(font->GetAscent(), 9);
+    int width = 0;
+    DrawCalls(*font, "abc", 0, 0, Color::White, &width);
+    EXPECT_EQ(width, 26);
+
+    ASSERT_EQ(font->mActiveLayerList.size(), 1u);
+    const ActiveFontLayer& active = font->mActiveLayerList.front();
+    ASSERT_TRUE(active.mOwnsImage);
+    // Glyphs 4x8, 6x8, 5x8 scaled: 6x12, 9x12, 7x12, side by side.
+    EXPECT_EQ(active.mScaledImage->GetWidth(), 22);
+    EXPECT_EQ(active.mScaledImage->GetHeight(), 12);
+    EXPECT_EQ(active.mScaledCharImageRects[U('a')], TRect<int>(0, 0, 6, 12));
+    EXPECT_EQ(active.mScaledCharImageRects[U('b')], TRect<int>(6, 0, 9, 12));
+    EXPECT_EQ(active.mScaledCharImageRects[U('c')], TRect<int>(15, 0, 7, 12));
+    EXPECT_EQ(mApp.mMemoryImageSet.count(dynamic_cast<MemoryImage*>(active.mScaledImage)), 1u);
+}
+
+TEST_F(ImageFontTest, HundredPointLayerAtTwentyNineMeasuresAsItDraws)
+{
+    auto font = Make("CreateLayer Main; LayerSetPointSize Main 100; LayerSetCharWidths Main ('a') (100);");
+    font->SetPointSize(29);
+    EXPECT_EQ(font->StringWidth("a"), 29);
+    int width = 0;
+    DrawCalls(*font, "a", 0, 0, Color::White, &width);
+    EXPECT_EQ(width, 29);
+}
+
+TEST_F(ImageFontTest, StringWidthEqualsTheDrawnWidthAtEveryScale)
+{
+    auto font = Make(std::string(kMainLayer) +
+                     "LayerSetPointSize Main 12; SetDefaultPointSize 12; LayerSetSpacing Main 1;\n"
+                     "LayerSetKerningPairs Main ('ab' 'bc' 'ca' 'cc') (-1 2 -3 4);");
+    const std::string texts[] = {"", "a", "abc", "cabbcca", "ccccc", "a b\xE9zc"};
+    const double scales[] = {1.0, 0.5, 0.77, 1.3, 2.0, 3.14159};
+    const int sizes[] = {12, 9, 29, 18};
+    for (double scale : scales)
+        for (int size : sizes)
+            for (const std::string& text : texts)
+            {
+                font->SetScale(scale);
+                font->SetPointSize(size);
+                int width = -1;
+                DrawCalls(*font, text, 3, 40, Color::White, &width);
+                EXPECT_EQ(font->StringWidth(text), width) << scale << " " << size << " " << text;
+            }
+}
+
+TEST_F(ImageFontTest, KerningAndSpacingAtScaleOne)
+{
+    auto font =
+        Make(std::string(kMainLayer) + "LayerSetSpacing Main 1; LayerSetKerningPairs Main ('ab') (-3);");
+    EXPECT_EQ(font->CharWidthKern('b', 'a'), 7 - 3 + 1);
+    EXPECT_EQ(font->CharWidthKern('b', 'c'), 7 + 1);
+    EXPECT_EQ(font->CharWidthKern('b', 0), 7);
+    EXPECT_EQ(font->StringWidth("ab"), 5 + 5);
+    const std::vector<std::string> expected = {
+        "Blt(?,10,14,(0,0,4,8),(255,255,255,255),0)",
+        "Blt(?,13,14,(4,0,6,8),(255,255,255,255),0)",
+    };
+    EXPECT_EQ(DrawCalls(*font, "ab", 10, 20), expected);
+}
+
+TEST_F(ImageFontTest, CharactersFromDotEightyUpAreUnsignedCodes)
+{
+    auto font =
+        Make(std::string(kMainLayer) + "LayerSetImageMap Main ('\xE9' '\xFF') ((20 0 3 8) (30 0 2 8));\n"
+                                       "LayerSetCharWidths Main ('\xE9' '\xFF' '\x80') (4 9 11);\n"
+                                       "SetCharMap ('\x81') ('\xFF');");
+    EXPECT_EQ(font->StringWidth("\xE9\xFF\x80\x81"), 4 + 9 + 11 + 9);
+    const std::vector<std::string> expected = {
+        "Blt(?,0,4,(20,0,3,8),(255,255,255,255),0)",
+        "Blt(?,4,4,(30,0,2,8),(255,255,255,255),0)",
+        "Blt(?,24,4,(30,0,2,8),(255,255,255,255),0)",
+    };
+    // \x80 has a width but no rectangle: its draw is an empty source, which draws nothing.
+    EXPECT_EQ(DrawCalls(*font, "\xE9\xFF\x80\x81", 0, 10), expected);
+}
+
+// ---- Drawing order and colour --------------------------------------------------------------------
+
+TEST_F(ImageFontTest, BaseOrderPutsAWholeLayerUnderAnother)
+{
+    auto font =
+        Make(std::string(kMainLayer) +
+             "CreateLayerFrom Shadow Main; LayerSetBaseOrder Shadow -1; LayerSetOffset Shadow (1 1);\n"
+             "LayerSetDrawMode Shadow 1; LayerSetDrawMode Main 0;");
+    std::list<TRect<int>> areas;
+    const std::vector<std::string> expected = {
+        "Blt(?,1,5,(0,0,4,8),(255,255,255,255),1)",
+        "Blt(?,6,5,(4,0,6,8),(255,255,255,255),1)",
+        "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
+        "Blt(?,5,4,(4,0,6,8),(255,255,255,255),0)",
+    };
+    EXPECT_EQ(DrawCalls(*font, "ab", 0, 10, Color::White, nullptr, &areas), expected);
+    // The areas come in queue order: character by character, layer by layer.
+    const std::list<TRect<int>> queued = {TRect<int>(0, 4, 4, 8), TRect<int>(1, 5, 4, 8),
+                                          TRect<int>(5, 4, 6, 8), TRect<int>(6, 5, 6, 8)};
+    EXPECT_EQ(areas, queued);
+}
+
+TEST_F(ImageFontTest, OrderBucketsClampAtZeroAndTwoFiftyFive)
+{
+    auto font = Make(
+        std::string(kMainLayer) +
+        "CreateLayerFrom Low Main; LayerSetBaseOrder Low -100; LayerSetCharOrders Low ('a' 'b') (-100 0);"
+        "LayerSetDrawMode Low 1;\n"
+        "CreateLayerFrom High Main; LayerSetBaseOrder High 100; LayerSetCharOrders High ('a' 'b') (100 0);"
+        "\nCreateLayer Unused; LayerRequireTags Unused ('x');");
+    // Queue: a Main(128) Low(0) High(255), b Main(128) Low(28) High(228), a again.
+    // Draw mode 1 marks Low, the x position the character.
+    const std::vector<std::string> expected = {
+        "Blt(?,0,4,(0,0,4,8),(255,255,255,255),1)",  "Blt(?,12,4,(0,0,4,8),(255,255,255,255),1)",
+        "Blt(?,5,4,(4,0,6,8),(255,255,255,255),1)",  "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
+        "Blt(?,5,4,(4,0,6,8),(255,255,255,255),0)",  "Blt(?,12,4,(0,0,4,8),(255,255,255,255),0)",
+        "Blt(?,5,4,(4,0,6,8),(255,255,255,255),0)",  "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
+        "Blt(?,12,4,(0,0,4,8),(255,255,255,255),0)",
+    };
+    EXPECT_EQ(DrawCalls(*font, "aba", 0, 10), expected);
+}
+
+TEST_F(ImageFontTest, ColourArithmeticIsClamped)
+{
+    struct ColourCase
+    {
+        const char* mult;
+        const char* add;
+        Color text;
+        Color expected;
+    };
+    const ColourCase cases[] = {
+        {"(1 0 0 1)", "(0 0 0 0)", Color(255, 255, 255, 128), Color(255, 0, 0, 128)},
+        {"(1 1 1 1)", "(0.4 0 0 0)", Color(200, 10, 0, 255), Color(255, 10, 0, 255)},
+        {"(0.5 1 1 1)", "(0 0 0 0)", Color(200, 10, 0, 255), Color(99, 10, 0, 255)},
+        {"(-1 2 1 1)", "(0 0 0 -0.5)", Color(200, 200, 7, 255), Color(0, 255, 7, 128)},
+        {"(1 1 1 1)", "(0 0 0 0)", Color(300, -5, 7, 999), Color(255, 0, 7, 255)},
+    };
+    for (const ColourCase& c : cases)
+    {
+        auto font = Make(std::string(kMainLayer) + "LayerSetColorMult Main " + c.mult +
+                         ";LayerSetColorAdd Main " + c.add + ";");
+        const std::vector<std::string> calls = DrawCalls(*font, "a", 0, 10, c.text);
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0], "Blt(?,0,4,(0,0,4,8)," + ColorText(c.expected) + ",0)") << c.mult << " " << c.add;
+    }
+}
+
+TEST_F(ImageFontTest, QueueStopsAtFourThousandNinetySixGlyphDraws)
+{
+    auto font = Make(std::string(kMainLayer) + "CreateLayerFrom Second Main;");
+    std::list<TRect<int>> areas;
+    int width = 0;
+    RecordingImage dest("dest", 800, 600);
+    Graphics g(&dest);
+    font->DrawStringEx(&g, 0, 10, std::string(2049, 'a'), Color::White, nullptr, &areas, &width);
+    EXPECT_EQ(areas.size(), 4096u);
+    EXPECT_EQ(width, 2048 * 5);
+    EXPECT_EQ(font->StringWidth(std::string(2049, 'a')), 2049 * 5);
+}
+
+TEST_F(ImageFontTest, GraphicsStateIsRestored)
+{
+    auto font = Make(std::string(kMainLayer) + "LayerSetDrawMode Main 0; LayerSetColorMult Main (0 1 1 1);");
+    RecordingImage dest("dest", 800, 600);
+    Graphics g(&dest);
+    g.SetColor(Color(1, 2, 3, 4));
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.SetColorizeImages(false);
+    g.SetFont(font.get());
+    g.DrawString("abc", 10, 10);
+    EXPECT_EQ(dest.TakeCalls().size(), 3u);
+    EXPECT_EQ(g.GetColor(), Color(1, 2, 3, 4));
+    EXPECT_EQ(g.GetDrawMode(), DRAWMODE_ADDITIVE);
+    EXPECT_FALSE(g.GetColorizeImages());
+}
+
+TEST_F(ImageFontTest, DefinesArePrintable)
+{
+    auto font = Make("Define Rects ((0 0 1 1) (1 0 2 1)); Define Word 'hi';");
+    EXPECT_EQ(font->GetDefine("rects"), "((0, 0, 1, 1), (1, 0, 2, 1))");
+    EXPECT_EQ(font->GetDefine("WORD"), "'hi'");
+    EXPECT_EQ(font->GetDefine("none"), "");
+}
+
+// ---- Glyph sheets and copies ---------------------------------------------------------------------
+
+TEST_F(ImageFontTest, CopiesDuplicateOwnedSheetsOnce)
+{
+    auto font = Make(std::string(kMainLayer) + "LayerSetPointSize Main 12; SetDefaultPointSize 12;");
+    font->SetPointSize(24);
+    font->Prepare();
+    const size_t images = mApp.mMemoryImageSet.size();
+    {
+        std::unique_ptr<Font> copy(font->Duplicate());
+        auto* imageFont = static_cast<ImageFont*>(copy.get());
+        ASSERT_EQ(imageFont->mActiveLayerList.size(), 1u);
+        const ActiveFontLayer& copied = imageFont->mActiveLayerList.front();
+        EXPECT_TRUE(copied.mOwnsImage);
+        EXPECT_NE(copied.mScaledImage, font->mActiveLayerList.front().mScaledImage);
+        EXPECT_EQ(mApp.mCopyImageCalls.size(), 1u);
+        EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 1);
+        EXPECT_EQ(imageFont->mFontData, font->mFontData);
+        EXPECT_EQ(font->mFontData->mRefCount.load(), 2);
+
+        ActiveFontLayer moved(std::move(imageFont->mActiveLayerList.front()));
+        EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 1);
+        EXPECT_EQ(imageFont->mActiveLayerList.front().mScaledImage, nullptr);
+        ActiveFontLayer assigned;
+        assigned = moved;
+        EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 2);
+        assigned = std::move(moved);
+        EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 1);
+    }
+    EXPECT_EQ(mApp.mMemoryImageSet.size(), images);
+    EXPECT_EQ(font->mFontData->mRefCount.load(), 1);
+}
+
+TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMade)
+{
+    auto font = Make(std::string(kMainLayer) + "CreateLayer Empty; LayerSetCharWidths Empty ('a') (3);");
+    const size_t images = mApp.mMemoryImageSet.size();
+    font->SetScale(2000);
+    font->Prepare();
+    ASSERT_EQ(font->mActiveLayerList.size(), 2u);
+    for (const ActiveFontLayer& active : font->mActiveLayerList)
+        EXPECT_EQ(active.mScaledImage, nullptr);
+    EXPECT_EQ(mApp.mMemoryImageSet.size(), images);
+    EXPECT_EQ(font->StringWidth("ab"), 2000 * 5 + 2000 * 7);
+    int width = 0;
+    EXPECT_TRUE(DrawCalls(*font, "ab", 0, 0, Color::White, &width).empty());
+    EXPECT_EQ(width, 2000 * 12);
+
+    font->SetScale(2);
+    font->Prepare();
+    EXPECT_NE(font->mActiveLayerList.front().mScaledImage, nullptr);
+    EXPECT_EQ(font->mActiveLayerList.back().mScaledImage, nullptr); // no glyph rectangles
+}
+
+TEST_F(ImageFontTest, LegacyFontScalesThroughTheGlobalApplication)
+{
+    auto strip = MakeImage(15, 10, 0xFFFFFFFF);
+    ImageFont font(strip.get(), Write("widths.txt", "5 20 a 7 b 8"));
+    ASSERT_TRUE(font.mFontData->mInitialized);
+    EXPECT_EQ(font.mFontData->mApp, nullptr);
+    EXPECT_EQ(font.StringWidth("AB b"), 7 + 8 + 5 + 8);
+    EXPECT_EQ(font.GetAscent(), 20);
+    EXPECT_EQ(font.GetHeight(), 10);
+
+    const size_t images = mApp.mMemoryImageSet.size();
+    font.SetScale(1.5);
+    font.Prepare();
+    EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 1);
+    EXPECT_EQ(font.StringWidth("ab"), 10 + 12);
+    std::unique_ptr<Font> copy(font.Duplicate());
+    EXPECT_EQ(mApp.mCopyImageCalls.size(), 1u);
+    EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 2);
+}
+
+TEST_F(ImageFontTest, BareImageFontHasOneEmptyLayer)
+{
+    auto image = MakeImage(30, 12, 0xFFFFFFFF);
+    ImageFont font(image.get());
+    EXPECT_FALSE(font.mActiveListValid);
+    EXPECT_EQ(font.GetPointSize(), 0);
+    EXPECT_EQ(font.StringWidth("abc"), 0);
+    EXPECT_TRUE(font.mActiveListValid);
+    EXPECT_EQ(font.GetAscent(), 12);
+    EXPECT_EQ(font.GetHeight(), 12);
+    ASSERT_EQ(font.mActiveLayerList.size(), 1u);
+    EXPECT_EQ(font.mActiveLayerList.front().mScaledImage, image.get());
+}
+
+// ---- Pixels -------------------------------------------------------------------------------------
+
+TEST_F(ImageFontTest, DrawsGlyphPixelsIntoASoftwareImage)
+{
+    // a: 4x4 opaque red; b: left half opaque green, right half transparent.
+    auto sheet = MakeImage(8, 4, 0);
+    FillRect(*sheet, 0, 0, 4, 4, 0xFFFF0000);
+    FillRect(*sheet, 4, 0, 2, 4, 0xFF00FF00);
+    mApp.ServeImage(mDir + "/pix.png", sheet);
+    auto font = Make("CreateLayer Main; LayerSetImage Main 'pix.png';\n"
+                     "LayerSetImageMap Main ('a' 'b') ((0 0 4 4) (4 0 4 4));\n"
+                     "LayerSetCharWidths Main ('a' 'b') (5 5); LayerSetAscent Main 4;");
+
+    auto dest = MakeImage(800, 600, 0xFF0000FF);
+    dest->CommitBits();
+    Graphics g(dest.get());
+    g.SetFont(font.get());
+    g.SetColor(Color::White);
+    g.DrawString("ab", 10, 20);
+
+    const uint32_t* bits = dest->GetBits();
+    auto at = [&](int x, int y) { return bits[y * 800 + x]; };
+    struct PixelCase
+    {
+        int x, y;
+        uint32_t expected;
+    };
+    const PixelCase cases[] = {
+        {10, 16, 0xFFFF0000}, {13, 19, 0xFFFF0000}, {14, 16, 0xFF0000FF}, // a and the gap after it
+        {15, 16, 0xFF00FF00}, {16, 19, 0xFF00FF00}, {17, 16, 0xFF0000FF}, // b's green half, clear half
+        {18, 19, 0xFF0000FF}, {10, 15, 0xFF0000FF}, {10, 20, 0xFF0000FF}, // around the glyphs
+    };
+    for (const PixelCase& c : cases)
+        EXPECT_EQ(at(c.x, c.y), c.expected) << c.x << "," << c.y;
+}
+
+TEST_F(ImageFontTest, ScaledGlyphPixels)
+{
+    auto sheet = MakeImage(4, 4, 0xFFFF0000);
+    mApp.ServeImage(mDir + "/red.png", sheet);
+    auto font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
+                     "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
+                     "LayerSetAscent Main 4; SetDefaultPointSize 10;");
+    font->SetPointSize(20);
+
+    auto dest = MakeImage(800, 600, 0xFF000000);
+    dest->CommitBits();
+    Graphics g(dest.get());
+    g.SetFont(font.get());
+    g.SetColor(Color::White);
+    g.DrawString("a", 100, 100);
+    const uint32_t* bits = dest->GetBits();
+    // An 8x8 red square from (100, 92).
+    EXPECT_EQ(bits[92 * 800 + 100], 0xFFFF0000u);
+    EXPECT_EQ(bits[95 * 800 + 104], 0xFFFF0000u);
+    EXPECT_EQ(bits[99 * 800 + 107], 0xFFFF0000u);
+    EXPECT_EQ(bits[99 * 800 + 108], 0xFF000000u);
+    EXPECT_EQ(bits[100 * 800 + 100], 0xFF000000u);
+    EXPECT_EQ(bits[91 * 800 + 100], 0xFF000000u);
+}
+
+} // namespace
+} // namespace Vaxo
