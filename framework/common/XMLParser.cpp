@@ -214,21 +214,38 @@ void XMLParser::Fail(const std::string& text)
 
 bool XMLParser::AddAttribute(XMLElement* element, const std::string& name, const std::string& value)
 {
-    return StoreAttribute(element, std::string(name), std::string(value));
+    bool isNew = false;
+    StoreAttribute(element, name, value, &isNew);
+    return isNew;
 }
 
-bool XMLParser::StoreAttribute(XMLElement* element, std::string&& name, std::string&& value)
+XMLParamMap::iterator XMLParser::StoreAttribute(XMLElement* element, const std::string& name,
+                                                const std::string& value, bool* isNew)
 {
     XMLParamMap& map = element->mAttributes;
     auto it = map.lower_bound(name);
-    bool isNew = it == map.end() || map.key_comp()(name, it->first);
+    *isNew = it == map.end() || map.key_comp()(name, it->first);
     if (name != "/")
         element->mAttributeNames.push_back(name);
-    if (isNew)
-        map.emplace_hint(it, std::move(name), std::move(value));
-    else
-        it->second = std::move(value);
-    return isNew;
+    if (!*isNew)
+    {
+        it->second = value;
+        return it;
+    }
+    if (mNodePool.empty())
+        return map.emplace_hint(it, name, value);
+    XMLParamMap::node_type node = std::move(mNodePool.back());
+    mNodePool.pop_back();
+    node.key().assign(name);
+    node.mapped().assign(value);
+    return map.insert(it, std::move(node));
+}
+
+void XMLParser::RecycleAttributes(XMLElement* element)
+{
+    XMLParamMap& map = element->mAttributes;
+    while (!map.empty())
+        mNodePool.push_back(map.extract(map.begin()));
 }
 
 void XMLParser::PushBackText(const std::string& text)
@@ -417,54 +434,117 @@ uint32_t XMLParser::DecodeUTF16()
 // characters as they stand (a narrow string, single-byte files, ASCII in UTF-8 files), the
 // rest of such a run is appended at once; the run stops at every character the state
 // machine must look at, so the tokens are exactly those of the character-by-character path.
-void XMLParser::TakeContentRun(std::string* target, bool inQuote, bool inStartTag)
+namespace
 {
-    if (!mPushBack.empty())
-        return;
-    const uint8_t* begin;
-    const uint8_t* end;
-    uint32_t limit = 0x100; // first byte value that is not a character by itself
-    if (mSource == SOURCE_NARROW)
-    {
-        begin = reinterpret_cast<const uint8_t*>(mNarrowSource.data()) + mSourcePos;
-        end = reinterpret_cast<const uint8_t*>(mNarrowSource.data()) + mNarrowSource.size();
-    }
-    else if (mSource == SOURCE_FILE && !mInputBroken &&
-             (mEncoding == XML_ENCODING_SINGLE_BYTE || (mEncoding == XML_ENCODING_UTF8 && !mFirstChar)))
-    {
-        begin = mReadBuf.get() + mReadPos;
-        end = mReadBuf.get() + mReadLen;
-        if (mEncoding == XML_ENCODING_UTF8)
-            limit = 0x80;
-    }
-    else
-        return;
 
-    const uint8_t* p = begin;
-    if (inQuote)
+// Byte classes for TakeContentRun: a set bit means the byte continues a run.
+enum : uint8_t
+{
+    RUN_TEXT = 1,      // unquoted text and end-tag names
+    RUN_TAG = 2,       // unquoted start-tag names, keys and values ("=" switches)
+    RUN_QUOTED = 4,    // quoted content, line feeds included (counted)
+    RUN_BLANK = 64,    // white space outside quotes (the same in every encoding)
+    RUN_ASCII_ONLY = 8 // the same three, shifted by 3, for UTF-8 files
+};
+
+struct RunTable
+{
+    uint8_t mBits[256];
+    RunTable()
     {
-        // Everything up to the closing quote is content; line feeds still count.
-        while (p < end && *p != '"' && *p < limit)
+        for (int b = 0; b < 256; ++b)
         {
-            if (*p == '\n')
-                ++mLineNum;
-            ++p;
+            uint8_t bits = 0;
+            if (b > 32 && b != '"' && b != '<' && b != '>')
+                bits |= RUN_TEXT;
+            if (b > 32 && b != '"' && b != '<' && b != '>' && b != '=')
+                bits |= RUN_TAG;
+            if (b != '"')
+                bits |= RUN_QUOTED;
+            if (b < 0x80)
+                bits |= static_cast<uint8_t>(bits << 3);
+            if (b == ' ' || (b >= 9 && b <= 13))
+                bits |= RUN_BLANK;
+            mBits[b] = bits;
         }
     }
-    else
+};
+
+const RunTable kRunTable;
+
+} // namespace
+
+// Content comes mostly in runs of ordinary characters. When the next bytes of the input are
+// characters as they stand (a narrow string, single-byte files, ASCII in UTF-8 files), the
+// rest of such a run is appended at once; the run stops at every character the state
+// machine must look at, so the tokens are exactly those of the character-by-character path.
+bool XMLParser::RawWindow(const uint8_t** begin, const uint8_t** end, int* shift) const
+{
+    if (!mPushBack.empty())
+        return false;
+    *shift = 0;
+    if (mSource == SOURCE_NARROW)
     {
-        while (p<end&& * p> 32 && *p < limit && *p != '"' && *p != '<' && *p != '>' &&
-               !(inStartTag && *p == '='))
-            ++p;
+        *begin = reinterpret_cast<const uint8_t*>(mNarrowSource.data()) + mSourcePos;
+        *end = reinterpret_cast<const uint8_t*>(mNarrowSource.data()) + mNarrowSource.size();
+        return true;
     }
+    if (mSource == SOURCE_FILE && !mInputBroken &&
+        (mEncoding == XML_ENCODING_SINGLE_BYTE || (mEncoding == XML_ENCODING_UTF8 && !mFirstChar)))
+    {
+        *begin = mReadBuf.get() + mReadPos;
+        *end = mReadBuf.get() + mReadLen;
+        if (mEncoding == XML_ENCODING_UTF8)
+            *shift = 3;
+        return true;
+    }
+    return false;
+}
+
+void XMLParser::Consume(size_t count)
+{
+    if (mSource == SOURCE_NARROW)
+        mSourcePos += count;
+    else
+        mReadPos += count;
+}
+
+void XMLParser::SkipBlankRun()
+{
+    const uint8_t* begin;
+    const uint8_t* end;
+    int shift;
+    if (!RawWindow(&begin, &end, &shift))
+        return;
+    const uint8_t* p = begin;
+    while (p < end && (kRunTable.mBits[*p] & RUN_BLANK))
+        ++p;
+    mLineNum += static_cast<int32_t>(std::count(begin, p, '\n'));
+    Consume(static_cast<size_t>(p - begin));
+}
+
+void XMLParser::TakeContentRun(std::string* target, bool inQuote, bool inStartTag)
+{
+    const uint8_t* begin;
+    const uint8_t* end;
+    int shift;
+    if (!RawWindow(&begin, &end, &shift))
+        return;
+
+    const uint8_t mask = static_cast<uint8_t>((inQuote      ? RUN_QUOTED
+                                               : inStartTag ? RUN_TAG
+                                                            : RUN_TEXT)
+                                              << shift);
+    const uint8_t* p = begin;
+    while (p < end && (kRunTable.mBits[*p] & mask))
+        ++p;
     size_t n = static_cast<size_t>(p - begin);
     if (!n)
         return;
+    if (inQuote)
+        mLineNum += static_cast<int32_t>(std::count(begin, p, '\n'));
     target->append(reinterpret_cast<const char*>(begin), n);
-    if (mSource == SOURCE_NARROW)
-        mSourcePos += n;
-    else
-        mReadPos += n;
+    Consume(n);
 }
 
 // ---- Tokenizing ------------------------------------------------------------------------
@@ -475,11 +555,18 @@ namespace
 // The attribute state of a start tag while it is read.
 struct AttributeState
 {
+    // The text buffers are the parser's, kept between tokens for their capacity.
+    AttributeState(std::string& key, std::string& value) : mKey(key), mValue(value)
+    {
+        mKey.clear();
+        mValue.clear();
+    }
+
     bool mBegun = false;     // an attribute is pending
     bool mValueMode = false; // after its "="
     bool mEndQuote = false;  // a closing double quote was seen since the last "="
-    std::string mKey;
-    std::string mValue;
+    std::string& mKey;
+    std::string& mValue;
 };
 
 } // namespace
@@ -492,24 +579,24 @@ bool XMLParser::NextElement(XMLElement* element)
         element->mSection = mSection;
         element->mValue.clear();
         element->mInstruction.clear();
-        element->mAttributes.clear();
+        RecycleAttributes(element);
 
         std::string& value = element->mValue;
         std::string& instruction = element->mInstruction;
         bool inQuote = false;
         bool pendingBlank = false;
-        AttributeState attr;
+        AttributeState attr(mAttrKey, mAttrValue);
 
         auto commit = [&]()
         {
             DecodeInPlace(attr.mKey);
             DecodeInPlace(attr.mValue);
-            std::string name = attr.mKey;
-            StoreAttribute(element, std::move(attr.mKey), std::move(attr.mValue));
+            bool isNew;
+            auto it = StoreAttribute(element, attr.mKey, attr.mValue, &isNew);
             attr.mKey.clear();
             attr.mValue.clear();
             attr.mBegun = false;
-            return name;
+            return it;
         };
 
         bool done = false;
@@ -584,20 +671,17 @@ bool XMLParser::NextElement(XMLElement* element)
                     {
                         // "<br />": the blank before the slash made it an attribute name.
                         empty = true;
-                        attr = AttributeState();
+                        attr.mBegun = false;
+                        attr.mKey.clear();
                     }
                     else
                     {
                         bool committed = attr.mBegun;
-                        std::string lastName;
                         if (committed)
-                            lastName = commit();
-                        if (!lastName.empty())
                         {
                             // <a b="x/"> is an empty element too (a quirk stored files keep).
-                            auto it = element->mAttributes.find(lastName);
-                            if (it != element->mAttributes.end() && !it->second.empty() &&
-                                it->second.back() == '/')
+                            auto it = commit();
+                            if (!it->first.empty() && !it->second.empty() && it->second.back() == '/')
                             {
                                 it->second.pop_back();
                                 DecodeInPlace(it->second);
@@ -647,6 +731,8 @@ bool XMLParser::NextElement(XMLElement* element)
                     pendingBlank = true;
                 if (type == XMLElement::TYPE_START && value == "!--")
                     element->mType = XMLElement::TYPE_COMMENT;
+                else
+                    SkipBlankRun(); // more blanks change nothing
             }
             else if (c > 32)
                 content = true;

@@ -157,8 +157,15 @@ private:
     bool FillReadBuffer();
     int ReadFileByte();
     void PushBackText(const std::string& text);
-    bool StoreAttribute(XMLElement* element, std::string&& name, std::string&& value);
+    XMLParamMap::iterator StoreAttribute(XMLElement* element, const std::string& name,
+                                         const std::string& value, bool* isNew);
+    // Moves the element's attribute nodes into mNodePool.
+    void RecycleAttributes(XMLElement* element);
+    // The input bytes that are characters as they stand, when there are any.
+    bool RawWindow(const uint8_t** begin, const uint8_t** end, int* shift) const;
+    void Consume(size_t count);
     void TakeContentRun(std::string* target, bool inQuote, bool inStartTag);
+    void SkipBlankRun();
 
     std::string mFileName;
     std::string mErrorText;
@@ -182,6 +189,12 @@ private:
     std::string mNarrowSource;
     std::wstring mWideSource;
     size_t mSourcePos = 0;
+
+    // Attribute map nodes and text buffers reused from token to token, so that steady
+    // tokenizing allocates little.
+    std::vector<XMLParamMap::node_type> mNodePool;
+    std::string mAttrKey;
+    std::string mAttrValue;
 
     // File bytes read ahead (fread in blocks).
     std::unique_ptr<uint8_t[]> mReadBuf;
