@@ -18,7 +18,11 @@ namespace ImageLib
 namespace
 {
 
-constexpr size_t kSourceBufferSize = 4096;
+// libjpeg-turbo decodes with its fast Huffman path only while a few KB of
+// input sit in the buffer, so the buffer is well above that.
+constexpr size_t kSourceBufferSize = 65536;
+// Rows handed to libjpeg per call (fewer calls, less per-row overhead).
+constexpr int kRowsPerRead = 16;
 // Bounds the coefficient memory of a progressive file that claims a huge size.
 constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
 // A progressive file may repeat scans without end; each costs a pass over the image.
@@ -50,7 +54,7 @@ void JpegLimitScans(j_common_ptr cinfo)
         longjmp(reinterpret_cast<JpegErrorMgr*>(cinfo->err)->jump, 1);
 }
 
-// The data source: up to 4096 bytes at a time from the stream.
+// The data source: up to kSourceBufferSize bytes at a time from the stream.
 struct PakSource
 {
     jpeg_source_mgr pub;
@@ -165,10 +169,16 @@ bool DecodeJpeg(JpegReadState* st)
     uint32_t* bits = st->image->mBits;
     if (direct)
     {
+        JSAMPROW rows[kRowsPerRead];
         while (cinfo->output_scanline < cinfo->output_height)
         {
-            JSAMPROW row = reinterpret_cast<JSAMPROW>(bits + size_t(cinfo->output_scanline) * width);
-            jpeg_read_scanlines(cinfo, &row, 1);
+            JDIMENSION first = cinfo->output_scanline;
+            JDIMENSION count = cinfo->output_height - first;
+            if (count > JDIMENSION(kRowsPerRead))
+                count = kRowsPerRead;
+            for (JDIMENSION i = 0; i < count; ++i)
+                rows[i] = reinterpret_cast<JSAMPROW>(bits + size_t(first + i) * width);
+            jpeg_read_scanlines(cinfo, rows, count);
         }
     }
     else
