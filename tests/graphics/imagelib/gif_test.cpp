@@ -170,6 +170,17 @@ TEST(GifReader, KwKwKCodeRepeatsPreviousStringAndItsFirstByte)
     EXPECT_EQ(Pixels(*image), Expected({1, 1, 1, 1, 1, 1, 2}, kFourColors));
 }
 
+TEST(GifReader, StringPastTheLastPixelIsCutAtTheImageEnd)
+{
+    // The same codes give 1 + 2 + 3 pixels; a 5-pixel image keeps the first 5.
+    auto codes = Codes({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {5, 4}});
+    auto bytes =
+        GifBuilder().Header(5, 1, kFourColors).Descriptor(5, 1, {}, false).Data(2, codes).Trailer().Bytes();
+    auto image = Decode(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(Pixels(*image), Expected({1, 1, 1, 1, 1}, kFourColors));
+}
+
 TEST(GifReader, ClearMidStreamResetsTableAndWidth)
 {
     std::vector<uint8_t> idx = Noise(30 * 20, 4, 3);

@@ -194,6 +194,30 @@ TEST(JpegReader, ErrorAfterPixelsAllocatedGivesNull)
     EXPECT_FALSE(Decode(damaged));
 }
 
+TEST(JpegReader, ProgressiveFileWithEndlessScansIsRefused)
+{
+    // The last scan repeated: libjpeg only warns about such a sequence, and
+    // each repeat costs a pass over the image, so a damaged file could run on.
+    auto bytes = EncodeJpeg(24, 16, 3, JCS_RGB, Samples(24, 16, 3), true);
+    size_t lastScan = 0;
+    for (size_t i = 2; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA)
+            lastScan = i;
+    ASSERT_GT(lastScan, 0u);
+    std::vector<uint8_t> scan(bytes.begin() + long(lastScan), bytes.end() - 2);
+    auto build = [&](int repeats)
+    {
+        std::vector<uint8_t> out(bytes.begin(), bytes.end() - 2);
+        for (int i = 0; i < repeats; ++i)
+            out.insert(out.end(), scan.begin(), scan.end());
+        out.push_back(0xFF);
+        out.push_back(0xD9);
+        return out;
+    };
+    EXPECT_TRUE(Decode(build(20)));
+    EXPECT_FALSE(Decode(build(1200)));
+}
+
 TEST(JpegWriter, RoundTripWithinTolerance)
 {
     char dir[] = "/tmp/jpeg_testXXXXXX";
