@@ -1,5 +1,6 @@
 #include "graphics/ImageHelpers.h"
 
+#include "graphics/Graphics.h"
 #include "graphics/MemoryImage.h"
 
 #include <algorithm>
@@ -243,6 +244,16 @@ int32_t GetPow2Index(int32_t n)
     while ((u >> k) != 1)
         ++k;
     return k;
+}
+
+void FillRectWithOutline(Graphics* g, int32_t x, int32_t y, int32_t width, int32_t height,
+                         int32_t outlineColor)
+{
+    g->FillRect(x, y, width, height);
+    const Color saved = g->GetColor();
+    g->SetColor(Color(outlineColor));
+    g->DrawRect(x, y, width, height);
+    g->SetColor(saved);
 }
 
 uint32_t GetPixelFromImage(Image* img, int32_t x, int32_t y)

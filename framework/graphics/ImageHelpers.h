@@ -39,6 +39,11 @@ bool Quantize8Bit(const uint32_t* src, int32_t width, int32_t height, uint8_t* i
 // k when n is 2^k (k 1 to 30), 31 for the most negative value, else 0.
 int32_t GetPow2Index(int32_t n);
 
+// g's FillRect in its colour, then a DrawRect outline in outlineColor (ARGB; a
+// top byte of 0 means opaque). g's colour is restored afterwards.
+void FillRectWithOutline(Graphics* g, int32_t x, int32_t y, int32_t width, int32_t height,
+                         int32_t outlineColor);
+
 // The ARGB pixel at (x, y) of a MemoryImage; 0 outside it or for other images.
 uint32_t GetPixelFromImage(Image* img, int32_t x, int32_t y);
 

@@ -294,10 +294,10 @@ void MemoryImage::SetBits(const uint32_t* bits, int width, int height, bool comm
         mHeight = height;
         mBits = AllocBits();
     }
+    // A reused array keeps the guard word it was made with (AllocBits writes it).
     const size_t count = PixelCount();
     if (count != 0)
         std::memmove(mBits, bits, count * sizeof(uint32_t));
-    mBits[count] = kGuardWord;
     BitsChanged();
     if (commit)
         CommitBits();

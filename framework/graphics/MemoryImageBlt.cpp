@@ -238,7 +238,7 @@ std::vector<int> NearestSamples(double start, double step, int count, int limit)
     double pos = start;
     for (int i = 0; i < count; ++i)
     {
-        out[size_t(i)] = (pos > -1.0 && pos < double(limit)) ? static_cast<int>(pos) : -1;
+        out[size_t(i)] = (limit > 0 && pos > -1.0 && pos < double(limit)) ? static_cast<int>(pos) : -1;
         pos += step;
     }
     return out;

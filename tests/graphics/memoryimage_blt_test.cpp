@@ -315,6 +315,18 @@ TEST(MemoryImageStretch, SourceRectanglePastTheSourceReadsNothingOutside)
     EXPECT_FALSE(Touched(*dest, 0).empty());
 }
 
+TEST(MemoryImageStretch, EmptySourceDrawsNothing)
+{
+    auto src = ExactImage(0, 0, 0u);
+    auto dest = ExactImage(8, 8, 0u);
+    for (bool fast : {false, true})
+        dest->StretchBlt(src.get(), TRect<int>(0, 0, 8, 8), TRect<int>(0, 0, 2, 2), TRect<int>(0, 0, 8, 8),
+                         Color::White, 0, fast);
+    dest->BltF(src.get(), 1, 1, TRect<int>(0, 0, 2, 2), TRect<int>(0, 0, 8, 8), Color::White, 0);
+    dest->Blt(src.get(), 1, 1, TRect<int>(0, 0, 2, 2), Color::White, 0);
+    EXPECT_TRUE(Touched(*dest, 0).empty());
+}
+
 TEST(MemoryImageRotated, AngleZeroDrawsTheInnerSourcePixels)
 {
     std::vector<uint32_t> pixels(20, 0xFFFFFFFF);
