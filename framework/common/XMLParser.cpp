@@ -151,6 +151,7 @@ bool XMLParser::OpenFile(const std::string& path)
     mWideSource.clear();
     mSourcePos = 0;
     mSource = SOURCE_NONE;
+    mPushBack.clear();
 
     mFile = fopen(path.c_str(), "rb");
     if (!mFile)
