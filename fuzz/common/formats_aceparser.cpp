@@ -48,6 +48,17 @@ public:
     }
 
 private:
+    template <typename F> static void Try(F call)
+    {
+        try
+        {
+            call();
+        }
+        catch (const Vaxo::AceException&)
+        {
+        }
+    }
+
     void CallGetters(const std::string& key)
     {
         const Vaxo::XMLElementEx& e = mCurrentElement;
@@ -55,78 +66,16 @@ private:
         int i = 0;
         float f = 0;
         bool b = false;
-        try
-        {
-            e.GetString(key);
-            e.GetStringIfPresent(key, s);
-            e.GetStringReq(key);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetInt(key, 0);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetIntReq(key);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetIntIfPresent(key, i);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetFloat(key, 0);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetFloatReq(key);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetFloatIfPresent(key, f);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetBool(key, false);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetBoolReq(key);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
-        try
-        {
-            e.GetBoolIfPresent(key, b);
-        }
-        catch (const Vaxo::AceException&)
-        {
-        }
+        Try([&] { e.GetStringIfPresent(key, s) && e.GetStringReq(key).size(); });
+        Try([&] { e.GetInt(key, 0); });
+        Try([&] { e.GetIntReq(key); });
+        Try([&] { e.GetIntIfPresent(key, i); });
+        Try([&] { e.GetFloat(key, 0); });
+        Try([&] { e.GetFloatReq(key); });
+        Try([&] { e.GetFloatIfPresent(key, f); });
+        Try([&] { e.GetBool(key, false); });
+        Try([&] { e.GetBoolReq(key); });
+        Try([&] { e.GetBoolIfPresent(key, b); });
         Vaxo::ParseStrWithEscapes(e.GetString(key));
     }
 };
