@@ -58,7 +58,10 @@ std::unique_ptr<Image> TestPicture()
                 g = 90;
                 b = 160;
             }
-            r = std::min(255, r + n);
+            // Texture, as painted art has, in every channel.
+            r = std::min(255, r + n * 2);
+            g = std::min(255, g + int(noise >> 26 & 15));
+            b = std::min(255, b + int(noise >> 22 & 15));
             uint32_t a = x < 100 ? uint32_t(x * 255 / 100) : 255u;
             image->mBits[y * kWidth + x] = a << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
         }
