@@ -26,9 +26,11 @@ SDL_mutex* RenderCritSec()
 
 namespace
 {
-// Largest side of a scaled glyph sheet; a larger one (an absurd scale or point size)
-// is not made and that layer draws nothing.
+// Largest side of a scaled glyph sheet, and most pixels of all sheets of one font; a
+// sheet beyond them (an absurd scale or point size in a hand-edited file) is not made
+// and its layer draws nothing. Real fonts need well under a million pixels.
 const int64_t kMaxSheetSide = 16384;
+const int64_t kMaxSheetPixels = int64_t(1) << 24;
 
 int32_t Clamp32(int64_t value)
 {
@@ -300,6 +302,7 @@ void ImageFont::GenerateActiveFontLayers()
     mHeight = 0;
     mLineSpacingOffset = 0;
     bool first = true;
+    int64_t sheetPixels = 0;
 
     for (FontLayer& layer : mFontData->mFontLayerList)
     {
@@ -334,9 +337,10 @@ void ImageFont::GenerateActiveFontLayers()
                 tallest = std::max<int64_t>(tallest, h);
             }
             const bool fits = x > 0 && tallest > 0 && x <= kMaxSheetSide && tallest <= kMaxSheetSide &&
-                              x * tallest <= MemoryImage::kMaxPixels;
+                              sheetPixels + x * tallest <= kMaxSheetPixels;
             if (fits)
             {
+                sheetPixels += x * tallest;
                 MemoryImage* sheet = new MemoryImage(mFontData->ImageApp());
                 sheet->Create(int(x), int(tallest));
                 if (layerImage != nullptr)

@@ -448,6 +448,22 @@ TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMade)
     EXPECT_EQ(font->mActiveLayerList.back().mScaledImage, nullptr); // no glyph rectangles
 }
 
+TEST_F(ImageFontTest, SheetsOfOneFontShareAPixelBudget)
+{
+    // Each layer's sheet at scale 64 is 4096 x 1024 pixels; four fit in 1 << 24.
+    std::string text =
+        "CreateLayer L0; LayerSetImage L0 'glyphs.png'; LayerSetImageMap L0 ('a') ((0 0 64 16));\n";
+    for (int i = 1; i < 5; ++i)
+        text += "CreateLayerFrom L" + std::to_string(i) + " L0;\n";
+    auto font = Make(text);
+    font->SetScale(64);
+    font->Prepare();
+    std::vector<bool> made;
+    for (const ActiveFontLayer& active : font->mActiveLayerList)
+        made.push_back(active.mScaledImage != nullptr);
+    EXPECT_EQ(made, (std::vector<bool>{true, true, true, true, false}));
+}
+
 TEST_F(ImageFontTest, LegacyFontScalesThroughTheGlobalApplication)
 {
     auto strip = MakeImage(15, 10, 0xFFFFFFFF);
