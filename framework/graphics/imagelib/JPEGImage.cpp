@@ -25,8 +25,11 @@ constexpr size_t kSourceBufferSize = 65536;
 constexpr int kRowsPerRead = 16;
 // Bounds the coefficient memory of a progressive file that claims a huge size.
 constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
-// A progressive file may repeat scans without end; each costs a pass over the image.
-constexpr int kMaxScans = 1000;
+// A progressive file may repeat scans without end, and each costs a pass over
+// the whole image: at most 1000 scans, and fewer for a large image so that
+// scans x pixels stays within a bound (32 scans at the largest size).
+constexpr uint64_t kMaxScans = 1000;
+constexpr uint64_t kScanPixelBudget = uint64_t(kMaxImagePixels) * 32;
 
 bool IsLittleEndianHost()
 {
@@ -50,7 +53,14 @@ void JpegErrorExit(j_common_ptr cinfo)
 
 void JpegLimitScans(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+    if (!cinfo->is_decompressor)
+        return;
+    j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    uint64_t pixels = uint64_t(d->image_width) * d->image_height;
+    uint64_t limit = pixels == 0 ? kMaxScans : kScanPixelBudget / pixels;
+    if (limit > kMaxScans)
+        limit = kMaxScans;
+    if (uint64_t(d->input_scan_number) > limit)
         longjmp(reinterpret_cast<JpegErrorMgr*>(cinfo->err)->jump, 1);
 }
 

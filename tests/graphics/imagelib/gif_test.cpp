@@ -500,6 +500,26 @@ TEST(GifReader, SizeComesFromImageNotLogicalScreen)
     EXPECT_EQ(image->GetHeight(), 1);
 }
 
+TEST(GifReader, StrayBytesBetweenBlocksAreSkipped)
+{
+    std::vector<uint8_t> idx = {3, 2, 1};
+    LzwOptions o;
+    o.minCodeSize = 2;
+    auto bytes = GifBuilder()
+                     .Header(3, 1, kFourColors)
+                     .Byte(0)
+                     .Byte('x')
+                     .Extension(0xFE, "c")
+                     .Byte(0x80)
+                     .Descriptor(3, 1, {}, false)
+                     .Data(2, LzwEncode(idx, o))
+                     .Trailer()
+                     .Bytes();
+    auto image = Decode(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(Pixels(*image), Expected(idx, kFourColors));
+}
+
 TEST(GifReader, TrailerBeforeFirstImageGivesNull)
 {
     auto bytes = GifBuilder().Header(2, 2, kFourColors).Extension(0xFE, "x").Trailer().Bytes();
