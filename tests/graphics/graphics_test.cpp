@@ -556,12 +556,21 @@ TEST(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
     g.DrawImageF(&src, 1.5f, 2.0f, TRect<int>(-2, -3, 5, 5));
     g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(-5, 0, 10, 10), true);
     g.DrawImage(&src, TRect<int>(0, 0, 20, 20), TRect<int>(10, 0, 10, 10));
+    TRect<int> overhang(-2, 0, 10, 12);
+    g.DrawImageRotatedF(&src, 10, 20, 0.5, 5, 6, &overhang);
+    VaxoMatrix3 m;
+    m.LoadIdentity();
+    g.DrawImageMatrix(&src, m, TRect<int>(5, 5, 10, 10), 0, 0);
+    g.DrawImageMatrix(&src, m, TRect<int>(10, 0, 5, 5), 0, 0);
     Calls expected = {
         // The right half of the source is inside: it lands on the right half.
         "StretchBlt(src,(10,0,10,20),(0,0,5,10),(0,0,100,100)," + kWhite + ",0,false)",
         "BltF(src,3.5,5,(0,0,3,2),(0,0,100,100)," + kWhite + ",0)",
         // Mirrored, the source's right half lands on the left.
         "StretchBltMirror(src,(0,0,10,20),(0,0,5,10),(0,0,100,100)," + kWhite + ",0,false)",
+        // The pixels left keep their place and turn about the same point.
+        "BltRotated(src,12,20,(0,0,8,10),(0,0,100,100)," + kWhite + ",0,0.5,3,6)",
+        "BltMatrix(src,0,0,[1,0,0;0,1,0],(0,0,100,100)," + kWhite + ",0,(5,5,5,5),false)",
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }

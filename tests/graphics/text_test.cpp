@@ -168,6 +168,12 @@ TEST_F(TextDraw, ColourStringWidthEqualsWhatDrawStringColorReturns)
         EXPECT_EQ(g.GetColorStringWidth(text), drawn) << text;
     }
     EXPECT_EQ(g.GetColorStringWidth("Score: ^FF0000^10"), 90);
+    // With escapes off they are measured as text, as they are drawn.
+    g.mWriteColoredString = false;
+    EXPECT_EQ(g.DrawStringColor("a^FF0000^b", 0, 0), 100);
+    EXPECT_EQ(g.GetColorStringWidth("a^FF0000^b"), 100);
+    EXPECT_EQ(g.GetWordWrappedHeight(500, "a^FF0000^b"),
+              g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "a^FF0000^b"));
 }
 
 TEST_F(TextDraw, ShadowIsDrawnFirstInItsOwnColour)
