@@ -1,0 +1,459 @@
+// The OpenGL renderer against the recording fake: start-up, frames, draw modes, the
+// operations' vertices, and the life of image textures.
+#include "graphics/gl/GL3DInterface.h"
+#include "graphics/gl/GLState.h"
+#include "graphics/gl/TextureData.h"
+#include "graphics/gl/support/GLFakeRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace Vaxo
+{
+namespace
+{
+
+class GLRenderer : public ::testing::Test
+{
+protected:
+    GLFakeRenderer mR;
+    FakeGL& gl() { return *mR.mGL; }
+    GL3DInterface& renderer() { return *mR.mRenderer; }
+    std::unique_ptr<MemoryImage> Pattern(int32_t w, int32_t h) { return PatternImage(&mR.mApp, w, h); }
+    GLTextureData* Data(MemoryImage& image) { return static_cast<GLTextureData*>(image.m3DData); }
+};
+
+// --- Start-up ---------------------------------------------------------------------
+
+TEST(GLRendererInit, ReadsLimitsExtensionsAndTheApplicationsSize)
+{
+    GLFakeRenderer r(false);
+    r.mApp.mFullRedraw = false;
+    ASSERT_TRUE(r.mRenderer->Init());
+    EXPECT_EQ(TextureData::mMaxTextureWidth, 1024); // the fake says 2048
+    EXPECT_EQ(TextureData::mMaxTextureHeight, 1024);
+    EXPECT_EQ(TextureData::mMinTextureWidth, 1);
+    EXPECT_EQ(TextureData::mMaxTextureAspectRatio, 65536);
+    EXPECT_EQ(TextureData::mSupportedPixelFormats, 5);
+    EXPECT_TRUE(gHasBGRExtension);
+    EXPECT_TRUE(gHasEdgeClampExtension);
+    EXPECT_EQ(r.mRenderer->mWidth, 800);
+    EXPECT_EQ(r.mRenderer->mHeight, 600);
+    const double ortho[4] = {0, 800, 600, 0};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(r.mGL->mOrtho[i], ortho[i]);
+    EXPECT_TRUE(r.mGL->mEnabled.count(GL_TEXTURE_2D));
+}
+
+TEST(GLRendererInit, EveryFrameRedrawsTheWholeScreenWindowedOrNot)
+{
+    for (bool windowed : {true, false})
+    {
+        GLFakeRenderer r(false);
+        r.mApp.mIsWindowed = windowed;
+        r.mApp.mFullRedraw = false;
+        ASSERT_TRUE(r.mRenderer->Init());
+        EXPECT_TRUE(r.mApp.mFullRedraw) << "windowed " << windowed;
+        EXPECT_EQ(r.mRenderer->mIsWindowed, windowed);
+    }
+}
+
+TEST(GLRendererInit, FailsWithoutAnOpenGLVideoMode)
+{
+    GLFakeRenderer r(false);
+    r.mGL->mHasContext = false;
+    EXPECT_FALSE(r.mRenderer->Init());
+    EXPECT_FALSE(X3DInterface::mErrorString.empty());
+}
+
+TEST(GLRendererInit, ADriverWithoutATextureSizeGetsSixtyFourSquare)
+{
+    GLFakeRenderer r(false);
+    r.mGL->mMaxTextureSize = 0;
+    ASSERT_TRUE(r.mRenderer->Init());
+    EXPECT_EQ(TextureData::mMaxTextureWidth, 64);
+    EXPECT_EQ(TextureData::mMinTextureHeight, 64);
+    EXPECT_EQ(TextureData::mMaxTextureAspectRatio, 1);
+}
+
+TEST(GLRendererInit, ANullExtensionStringMeansNoExtensions)
+{
+    GLFakeRenderer r(false);
+    gHasBGRExtension = gHasEdgeClampExtension = true;
+    r.mGL->mNullExtensions = true;
+    ASSERT_TRUE(r.mRenderer->Init());
+    EXPECT_FALSE(gHasBGRExtension);
+    EXPECT_FALSE(gHasEdgeClampExtension);
+}
+
+TEST(GLRendererInit, TheSgisEdgeClampCountsToo)
+{
+    GLFakeRenderer r(false);
+    r.mGL->mExtensions = "GL_SGIS_texture_edge_clamp";
+    ASSERT_TRUE(r.mRenderer->Init());
+    EXPECT_TRUE(gHasEdgeClampExtension);
+    EXPECT_FALSE(gHasBGRExtension);
+}
+
+TEST(CheckExtension, WholeWordsAnywhereInTheList)
+{
+    const struct
+    {
+        const char* list;
+        bool found;
+    } cases[] = {
+        {"GL_EXT_bgra", true},
+        {"GL_A GL_EXT_bgra GL_B", true},
+        {"GL_A GL_EXT_bgra", true},
+        {"GL_EXT_bgra_extended", false},
+        {"GL_EXT_bgra_extended GL_EXT_bgra", true}, // first occurrence fails, a later one counts
+        {"XGL_EXT_bgra", false},
+        {"GL_A\tGL_EXT_bgra\n", true},
+        {"", false},
+        {"GL_EXT_bgr", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckExtension(c.list, "GL_EXT_bgra"), c.found) << '"' << c.list << '"';
+    EXPECT_FALSE(CheckExtension(nullptr, "GL_EXT_bgra"));
+    EXPECT_FALSE(CheckExtension("GL_A", ""));
+}
+
+// --- Frames -------------------------------------------------------------------------
+
+TEST_F(GLRenderer, DrawsAreDroppedWhileDrawingIsSuspended)
+{
+    auto image = Pattern(8, 8);
+    mR.mApp.mMinimized = true;
+    renderer().FillRect(TRect<int>(0, 0, 10, 10), Color::White, 0);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    renderer().DrawLine(0, 0, 5, 5, Color::White, 0);
+    EXPECT_TRUE(gl().mPrimitives.empty());
+    EXPECT_EQ(gl().mGens, 0);
+    EXPECT_FALSE(renderer().mSceneBegun);
+    renderer().Flush(false);
+    EXPECT_EQ(gl().mSwaps, 0);
+}
+
+TEST_F(GLRenderer, ForcedFlushSwapsWithNothingDrawn)
+{
+    renderer().Flush(false);
+    EXPECT_EQ(gl().mSwaps, 0);
+    renderer().Flush(true);
+    EXPECT_EQ(gl().mSwaps, 1);
+}
+
+TEST_F(GLRenderer, TheFirstDrawBeginsTheFrameAndFlushEndsIt)
+{
+    renderer().FillRect(TRect<int>(0, 0, 10, 10), Color::White, 0);
+    EXPECT_TRUE(renderer().mSceneBegun);
+    EXPECT_TRUE(gl().mEnabled.count(GL_BLEND));
+    renderer().Flush(false);
+    EXPECT_EQ(gl().mSwaps, 1);
+    EXPECT_FALSE(renderer().mSceneBegun);
+}
+
+TEST_F(GLRenderer, TheBlendFunctionFollowsEachCallsDrawMode)
+{
+    auto image = Pattern(8, 8);
+    renderer().FillRect(TRect<int>(0, 0, 10, 10), Color::White, 0);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 1, false);
+    ASSERT_EQ(gl().mPrimitives.size(), 2u);
+    EXPECT_EQ(gl().mPrimitives[0].blendDest, GLenum(GL_ONE_MINUS_SRC_ALPHA));
+    EXPECT_EQ(gl().mPrimitives[1].blendSource, GLenum(GL_SRC_ALPHA));
+    EXPECT_EQ(gl().mPrimitives[1].blendDest, GLenum(GL_ONE));
+    EXPECT_EQ(gl().mBlendFuncs.back(), std::make_pair(GLenum(GL_SRC_ALPHA), GLenum(GL_ONE)));
+}
+
+// --- Untextured operations ---------------------------------------------------------------
+
+TEST_F(GLRenderer, LinesSendThreeVerticesSoTheEndPixelIsLit)
+{
+    renderer().DrawLine(0, 0, 10, 0, Color(1, 2, 3, 4), 0);
+    ASSERT_EQ(gl().mPrimitives.size(), 1u);
+    const FakePrimitive& line = gl().mPrimitives[0];
+    EXPECT_EQ(line.mode, GLenum(GL_LINE_STRIP));
+    EXPECT_FALSE(line.textured);
+    const float expected[3][2] = {{0, 0}, {10, 0}, {10.5f, 0.5f}};
+    ASSERT_EQ(line.vertices.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ(line.vertices[i].x, expected[i][0]);
+        EXPECT_EQ(line.vertices[i].y, expected[i][1]);
+        EXPECT_EQ(line.vertices[i].color, 0x04010203u);
+    }
+}
+
+TEST_F(GLRenderer, RectanglesFollowThePushedTransform)
+{
+    VaxoTransform2D t(true);
+    t.Scale(2, 3);
+    t.Translate(100, 0);
+    renderer().PushTransform(t, false);
+    renderer().FillRect(TRect<int>(1, 1, 4, 2), Color::White, 0);
+    const auto& v = gl().mPrimitives.at(0).vertices;
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_EQ(v[0].x, 102);
+    EXPECT_EQ(v[0].y, 3);
+    EXPECT_EQ(v[2].x, 110);
+    EXPECT_EQ(v[2].y, 9);
+}
+
+TEST_F(GLRenderer, PolygonsOfTwoPointsDrawNothing)
+{
+    const TPoint<int> points[3] = {{0, 0}, {10, 0}, {0, 10}};
+    renderer().FillPoly(points, 2, nullptr, Color::White, 0, 0, 0);
+    EXPECT_TRUE(gl().mPrimitives.empty());
+}
+
+TEST_F(GLRenderer, PolygonsAreOffsetAndCutByTheClipRectangle)
+{
+    const TPoint<int> points[3] = {{0, 0}, {10, 0}, {0, 10}};
+    renderer().FillPoly(points, 3, nullptr, Color::White, 0, 5, 6);
+    ASSERT_EQ(gl().mPrimitives.size(), 1u);
+    EXPECT_EQ(gl().mPrimitives[0].mode, GLenum(GL_POLYGON));
+    EXPECT_EQ(gl().mPrimitives[0].vertices[1].x, 15);
+    EXPECT_EQ(gl().mPrimitives[0].vertices[1].y, 6);
+    const TRect<int> clip(0, 0, 10, 10);
+    renderer().FillPoly(points, 3, &clip, Color(255, 0, 0), 0, 5, 6);
+    ASSERT_EQ(gl().mPrimitives.size(), 2u);
+    const FakePrimitive& fan = gl().mPrimitives[1];
+    EXPECT_EQ(fan.mode, GLenum(GL_TRIANGLE_FAN));
+    for (const FakeVertex& v : fan.vertices)
+    {
+        EXPECT_LE(v.x, 10);
+        EXPECT_LE(v.y, 10);
+        EXPECT_EQ(v.color, 0xFFFF0000u);
+    }
+}
+
+TEST_F(GLRenderer, UntexturedTrianglesUseEachVertexsColourOrTheCalls)
+{
+    renderer().DrawTriangle(TriVertex(0, 0, 0, 0, 0xFF00FF00), TriVertex(5, 0, 0, 0), TriVertex(0, 5, 0, 0),
+                            Color(0, 0, 255), 0);
+    const auto& v = gl().mPrimitives.at(0).vertices;
+    EXPECT_EQ(v[0].color, 0xFF00FF00u);
+    EXPECT_EQ(v[1].color, 0xFF0000FFu);
+}
+
+// --- Textured operations ---------------------------------------------------------------
+
+TEST_F(GLRenderer, AStripOf250TrianglesGoesInBatchesOf100)
+{
+    auto image = Pattern(64, 64);
+    std::vector<TriVertex> strip(252);
+    for (size_t i = 0; i < strip.size(); ++i)
+        strip[i] = TriVertex(float(i), float(i % 2), 0, 0);
+    renderer().DrawTrianglesTexStrip(strip.data(), 250, Color::White, 0, image.get(), 0, 0, false);
+    const auto batches = gl().PrimitivesOf(GL_TRIANGLES);
+    ASSERT_EQ(batches.size(), 3u);
+    EXPECT_EQ(batches[0]->vertices.size(), 300u);
+    EXPECT_EQ(batches[1]->vertices.size(), 300u);
+    EXPECT_EQ(batches[2]->vertices.size(), 150u);
+    // Triangle 100 (the first of batch two) is vertices 100, 101, 102 with no change of winding.
+    EXPECT_EQ(batches[1]->vertices[0].x, 100);
+    EXPECT_EQ(batches[1]->vertices[2].x, 102);
+}
+
+TEST_F(GLRenderer, ABltUnderAPushedTransformIgnoresItsFilterFlag)
+{
+    auto image = Pattern(8, 8);
+    VaxoTransform2D t(true);
+    renderer().PushTransform(t, false);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    EXPECT_TRUE(gLinearFilter);
+    EXPECT_EQ(gl().mTextures.at(Data(*image)->mTextures[0].mTexture).params.at(GL_TEXTURE_MAG_FILTER),
+              GL_LINEAR);
+    renderer().PopTransform();
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    EXPECT_EQ(gl().mTextures.at(Data(*image)->mTextures[0].mTexture).params.at(GL_TEXTURE_MAG_FILTER),
+              GL_NEAREST);
+}
+
+TEST_F(GLRenderer, TransformedWithAPushedTransformAndAnOffsetDrawsUncentred)
+{
+    auto image = Pattern(16, 8);
+    VaxoTransform2D identity(true);
+    renderer().PushTransform(identity, false);
+    renderer().BltTransformed(image.get(), nullptr, Color::White, 0, TRect<int>(0, 0, 16, 8), identity, false,
+                              10, 20, true);
+    // Centring is folded into the matrix (corner at (2, 16)); the draw itself is uncentred
+    // and so sits half a pixel up and left.
+    const auto& v = gl().mPrimitives.at(0).vertices;
+    EXPECT_FLOAT_EQ(v[0].x, 1.5f);
+    EXPECT_FLOAT_EQ(v[0].y, 15.5f);
+}
+
+TEST_F(GLRenderer, MirrorStretchAndRotationPlaceTheCornersByTheirTransforms)
+{
+    auto image = Pattern(16, 8);
+    const TRect<int> src(0, 0, 16, 8);
+    renderer().BltMirror(image.get(), 100, 50, src, Color::White, 0, false);
+    // Source-local (0, 0) lands at (x + width, y), less the half-pixel shift.
+    EXPECT_FLOAT_EQ(gl().mPrimitives.at(0).vertices[0].x, 115.5f);
+    EXPECT_FLOAT_EQ(gl().mPrimitives.at(0).vertices[0].y, 49.5f);
+    renderer().StretchBlt(image.get(), TRect<int>(10, 10, 32, 24), src, nullptr, Color::White, 0, true,
+                          false);
+    EXPECT_FLOAT_EQ(gl().mPrimitives.at(1).vertices[2].x, 41.5f);
+    EXPECT_FLOAT_EQ(gl().mPrimitives.at(1).vertices[2].y, 33.5f);
+    renderer().BltRotated(image.get(), 0, 0, nullptr, Color::White, 0, M_PI / 2, 0, 0, src);
+    // (16, 0) turns to (0, -16).
+    EXPECT_NEAR(gl().mPrimitives.at(2).vertices[1].x, -0.5f, 1e-4);
+    EXPECT_NEAR(gl().mPrimitives.at(2).vertices[1].y, -16.5f, 1e-4);
+}
+
+TEST_F(GLRenderer, EmptyImagesGetNoTextureAndTheirDrawsAreDropped)
+{
+    MemoryImage image(&mR.mApp);
+    image.Create(0, 16);
+    renderer().Blt(&image, 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
+    renderer().BltRotated(&image, 0, 0, nullptr, Color::White, 0, 1.0, 0, 0, TRect<int>(0, 0, 16, 16));
+    EXPECT_EQ(image.m3DData, nullptr);
+    EXPECT_EQ(gl().mGens, 0);
+    EXPECT_TRUE(gl().PrimitivesOf(GL_QUADS).empty());
+}
+
+TEST_F(GLRenderer, ImagesNotRegisteredWithTheApplicationAreNotTextured)
+{
+    // Nothing would tell the renderer when such an image dies.
+    auto image = ExactImage(8, 8, 0xFFFFFFFFu, nullptr);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    EXPECT_EQ(image->m3DData, nullptr);
+    EXPECT_TRUE(renderer().mImageSet.empty());
+}
+
+TEST_F(GLRenderer, NoTextureCallIsMadeBetweenBeginAndEnd)
+{
+    auto a = Pattern(300, 140);
+    auto b = Pattern(64, 64);
+    const TRect<int> clip(0, 0, 100, 100);
+    renderer().Blt(a.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, true);
+    renderer().BltClipF(a.get(), 10, 10, TRect<int>(0, 0, 300, 140), &clip, Color::White, 1);
+    const TriVertex tris[1][3] = {{TriVertex(0, 0, 0, 0), TriVertex(300, 0, 1, 0), TriVertex(0, 140, 0, 1)}};
+    renderer().DrawTrianglesTex(tris, 1, Color::White, 0, a.get(), 0, 0, true);
+    renderer().DrawTrianglesTex(tris, 1, Color::White, 0, b.get(), 0, 0, false);
+    renderer().FillRect(TRect<int>(0, 0, 5, 5), Color::White, 0);
+    EXPECT_GT(gl().mPrimitives.size(), 5u);
+    EXPECT_EQ(gl().mCallsInsideBegin, 0);
+    EXPECT_FALSE(gl().mPrimitives.back().textured);
+}
+
+// --- Texture life cycle ---------------------------------------------------------------
+
+TEST_F(GLRenderer, TexturesAreBuiltOnceThenRefilledInPlaceWhenTheBitsChange)
+{
+    auto image = Pattern(300, 140); // four pieces
+    const TRect<int> src(0, 0, 300, 140);
+    renderer().Blt(image.get(), 0, 0, src, Color::White, 0, false);
+    renderer().Blt(image.get(), 0, 0, src, Color::White, 0, false);
+    EXPECT_EQ(gl().mGens, 4);
+    EXPECT_EQ(gl().mUploads, 4);
+    EXPECT_EQ(renderer().mImageSet.count(image.get()), 1u);
+    const std::vector<GLTextureDataPiece> before = Data(*image)->mTextures;
+
+    image->GetBits()[0] = 0xFF123456;
+    image->BitsChanged();
+    renderer().Blt(image.get(), 0, 0, src, Color::White, 0, false);
+    EXPECT_EQ(gl().mGens, 4);
+    EXPECT_EQ(gl().mSubUploads, 4);
+    EXPECT_TRUE(gl().mDeletedNames.empty());
+    EXPECT_EQ(Data(*image)->mTextures[0].mTexture, before[0].mTexture);
+    EXPECT_EQ(gl().mTextures.at(before[0].mTexture).texels[0], 0xFF123456u);
+}
+
+TEST_F(GLRenderer, TexturesAreRebuiltWhenTheSizeOrFlagsChange)
+{
+    auto image = Pattern(64, 64);
+    const TRect<int> src(0, 0, 64, 64);
+    renderer().Blt(image.get(), 0, 0, src, Color::White, 0, false);
+    const uint32_t first = Data(*image)->mTextures[0].mTexture;
+    image->m3DFlags = kTexFlagPowerOfTwo;
+    renderer().Blt(image.get(), 0, 0, src, Color::White, 0, false);
+    EXPECT_EQ(gl().mDeletedNames, std::vector<uint32_t>{first});
+    EXPECT_EQ(gl().mGens, 2);
+
+    image->Create(100, 10);
+    image->GetBits();
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 100, 10), Color::White, 0, false);
+    EXPECT_EQ(gl().mDeletedNames.size(), 2u);
+    EXPECT_EQ(gl().mGens, 3);
+    EXPECT_EQ(Data(*image)->mTextures[0].mWidth, 128);
+}
+
+TEST_F(GLRenderer, ImagesAskingToPurgeGiveTheirPixelsUpAfterTheFirstBuild)
+{
+    auto image = Pattern(64, 64);
+    image->mPurgeBits = true;
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 64, 64), Color::White, 0, false);
+    EXPECT_EQ(image->mBits, nullptr);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 64, 64), Color::White, 0, false);
+    EXPECT_EQ(gl().mGens, 1);
+    EXPECT_EQ(gl().mUploads, 1);
+}
+
+TEST_F(GLRenderer, APurgedImagesPixelsAreReadBackFromItsTextures)
+{
+    auto image = Pattern(300, 140);
+    image->mPurgeBits = true;
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, false);
+    ASSERT_EQ(image->mBits, nullptr);
+    const uint32_t* bits = image->GetBits();
+    EXPECT_EQ(gl().mReadBacks, 4);
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 300; ++x)
+            ASSERT_EQ(bits[y * 300 + x], PatternPixel(x, y)) << x << "," << y;
+}
+
+TEST_F(GLRenderer, CleanupReadsPurgedPixelsBackBeforeDroppingTheTextures)
+{
+    auto purged = Pattern(64, 32);
+    purged->mPurgeBits = true;
+    auto kept = Pattern(16, 16);
+    renderer().Blt(purged.get(), 0, 0, TRect<int>(0, 0, 64, 32), Color::White, 0, false);
+    renderer().Blt(kept.get(), 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
+    ASSERT_EQ(purged->mBits, nullptr);
+    {
+        ImageMutexLock lock(&mR.mApp);
+        renderer().Cleanup();
+    }
+    EXPECT_TRUE(renderer().mImageSet.empty());
+    EXPECT_EQ(purged->m3DData, nullptr);
+    EXPECT_EQ(kept->m3DData, nullptr);
+    EXPECT_EQ(gl().mDeletedNames.size(), 2u);
+    ASSERT_NE(purged->mBits, nullptr);
+    EXPECT_EQ(purged->mBits[31 * 64 + 63], PatternPixel(63, 31));
+}
+
+TEST_F(GLRenderer, DestroyingAnImageDeletesItsTextures)
+{
+    auto image = Pattern(300, 140);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, false);
+    image.reset();
+    EXPECT_EQ(gl().mDeletedNames.size(), 4u);
+    EXPECT_TRUE(gl().mTextures.empty() || gl().mTextures.count(1) == 0);
+    EXPECT_TRUE(renderer().mImageSet.empty());
+}
+
+TEST_F(GLRenderer, DroppingTexturesAsksForARebuildOnTheNextDraw)
+{
+    auto image = Pattern(8, 8);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    image->Delete3DBuffers();
+    EXPECT_EQ(image->m3DData, nullptr);
+    EXPECT_EQ(gl().mDeletedNames.size(), 1u);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    EXPECT_EQ(gl().mGens, 2);
+}
+
+TEST_F(GLRenderer, WithoutAContextTextureNamesAreForgottenNotDeleted)
+{
+    auto image = Pattern(8, 8);
+    renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 8, 8), Color::White, 0, false);
+    gl().mHasContext = false; // the video mode went away and took its textures along
+    image.reset();
+    EXPECT_TRUE(gl().mDeletedNames.empty());
+    EXPECT_TRUE(renderer().mImageSet.empty());
+}
+
+} // namespace
+} // namespace Vaxo

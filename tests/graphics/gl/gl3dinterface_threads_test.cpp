@@ -1,0 +1,70 @@
+// Images that die on the loading thread: their texture names wait for the main thread.
+#include "graphics/gl/GL3DInterface.h"
+#include "graphics/gl/TextureData.h"
+#include "graphics/gl/support/GLFakeRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace Vaxo
+{
+namespace
+{
+
+TEST(GLRendererThreads, TexturesOfImagesDestroyedOffTheMainThreadAreDeletedAtTheNextFrame)
+{
+    GLFakeRenderer r;
+    auto image = PatternImage(&r.mApp, 300, 140);
+    r.mRenderer->Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, false);
+    r.mRenderer->Flush(false);
+    const std::vector<GLTextureDataPiece> pieces = static_cast<GLTextureData*>(image->m3DData)->mTextures;
+    ASSERT_EQ(pieces.size(), 4u);
+
+    std::thread loader([&image] { image.reset(); });
+    loader.join();
+    EXPECT_EQ(r.mGL->mCallsOffThread, 0);
+    EXPECT_TRUE(r.mGL->mDeletedNames.empty());
+    EXPECT_TRUE(r.mRenderer->mImageSet.empty());
+
+    r.mRenderer->FillRect(TRect<int>(0, 0, 1, 1), Color::White, 0); // begins the next frame
+    ASSERT_EQ(r.mGL->mDeletedNames.size(), 4u);
+    for (size_t i = 0; i < pieces.size(); ++i)
+        EXPECT_EQ(r.mGL->mDeletedNames[i], pieces[i].mTexture);
+    EXPECT_TRUE(r.mRenderer->mPendingDeletes.empty());
+}
+
+TEST(GLRendererThreads, ImagesDyingOnManyThreadsAtOnceAllGetTheirTexturesDeleted)
+{
+    GLFakeRenderer r;
+    std::vector<std::unique_ptr<MemoryImage>> images;
+    for (int i = 0; i < 8; ++i)
+    {
+        images.push_back(PatternImage(&r.mApp, 16, 16));
+        r.mRenderer->Blt(images.back().get(), 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
+    }
+    r.mRenderer->Flush(false);
+    std::vector<std::thread> threads;
+    for (auto& image : images)
+        threads.emplace_back([&image] { image.reset(); });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(r.mGL->mCallsOffThread, 0);
+    r.mRenderer->Flush(true);
+    EXPECT_EQ(r.mGL->mDeletedNames.size(), 8u);
+}
+
+TEST(GLRendererThreads, QueuedNamesOfAVanishedContextAreDroppedNotDeleted)
+{
+    GLFakeRenderer r;
+    auto image = PatternImage(&r.mApp, 16, 16);
+    r.mRenderer->Blt(image.get(), 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
+    std::thread([&image] { image.reset(); }).join();
+    r.mGL->mHasContext = false;
+    r.mRenderer->Flush(true);
+    EXPECT_TRUE(r.mGL->mDeletedNames.empty());
+    EXPECT_TRUE(r.mRenderer->mPendingDeletes.empty());
+}
+
+} // namespace
+} // namespace Vaxo

@@ -1,0 +1,418 @@
+// Texture grids: the good-size table, piece layouts, uploads and the grid walks, against
+// the recording fake OpenGL.
+#include "graphics/gl/GLState.h"
+#include "graphics/gl/TextureData.h"
+#include "graphics/gl/support/FakeGL.h"
+#include "graphics/gl/support/GLTestUtil.h"
+#include "graphics/support/TestApp.h"
+
+#include <gtest/gtest.h>
+
+namespace Vaxo
+{
+namespace
+{
+
+TEST(GoodTextureSize, TableOfExamples)
+{
+    const struct
+    {
+        int32_t length;
+        int32_t size;
+    } cases[] = {{100, 128}, {190, 128},   {200, 256}, {300, 256}, {600, 64}, {640, 512}, {700, 128},
+                 {800, 256}, {1000, 1024}, {0, 1},     {1, 1},     {64, 64},  {65, 128},  {1023, 1024}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TextureData::GoodTextureSize(c.length), c.size) << "length " << c.length;
+}
+
+TEST(GoodTextureSize, EveryEntryWastesLittleOrLeavesASmallRemainder)
+{
+    // Independent restatement of the rule's promise: either the power of two above wastes
+    // at most 64, or the entry divides the length up to a remainder under 64 or a power of two.
+    for (int32_t s = 1; s < 1024; ++s)
+    {
+        const int32_t size = TextureData::GoodTextureSize(s);
+        ASSERT_TRUE(size > 0 && (size & (size - 1)) == 0) << s;
+        const int32_t rest = s % size;
+        const bool fits = size >= s && size - s <= 64;
+        const bool splits = size < s && (rest < 64 || (rest & (rest - 1)) == 0);
+        EXPECT_TRUE(fits || splits) << "length " << s << " size " << size;
+    }
+}
+
+TEST(BestTextureDimensions, FlagBit2GivesSixtyFourSquare)
+{
+    ScopedTextureLimits limits;
+    for (auto size : {std::pair<int, int>(1, 1), {800, 600}, {5000, 3}})
+    {
+        int32_t w = size.first, h = size.second;
+        TextureData::GetBestTextureDimensions(w, h, false, true, kTexFlag64);
+        EXPECT_EQ(w, 64);
+        EXPECT_EQ(h, 64);
+    }
+}
+
+TEST(BestTextureDimensions, AspectLimitDoublesTheShortSide)
+{
+    ScopedTextureLimits limits(1024, 1, 2);
+    int32_t w = 256, h = 32;
+    TextureData::GetBestTextureDimensions(w, h, true, true, 0);
+    EXPECT_EQ(w, 256);
+    EXPECT_EQ(h, 128);
+}
+
+TEST(BestTextureDimensions, LimitsBeyondTheTableAndBrokenMinimaStayBounded)
+{
+    // An unclamped limit larger than the table, and a minimum and aspect of 0.
+    ScopedTextureLimits limits(4096, 0, 0);
+    int32_t w = 3000, h = 0;
+    TextureData::GetBestTextureDimensions(w, h, false, true, 0);
+    EXPECT_EQ(w, 4096);
+    EXPECT_EQ(h, 4096); // aspect 0 counts as 1
+}
+
+struct GridCase
+{
+    const char* name;
+    int32_t w, h;
+    uint32_t flags;
+    int32_t pieceW, pieceH, across, down;
+    int32_t rightW, rightH, bottomW, bottomH;
+    float maxU, maxV;
+};
+
+TEST(TextureGrid, LayoutTable)
+{
+    ScopedTextureLimits limits;
+    TestApp app;
+    const GridCase cases[] = {
+        {"800x600", 800, 600, 0, 256, 64, 4, 10, 32, 64, 256, 32, 3.125f, 9.375f},
+        {"800x600 power of two", 800, 600, kTexFlagPowerOfTwo, 1024, 1024, 1, 1, 1024, 1024, 1024, 1024,
+         800.0f / 1024, 600.0f / 1024},
+        {"800x600 64", 800, 600, kTexFlag64, 64, 64, 13, 10, 64, 64, 64, 64, 12.5f, 9.375f},
+        {"640x480", 640, 480, 0, 512, 512, 2, 1, 128, 512, 512, 512, 1.25f, 0.9375f},
+        {"64x64", 64, 64, 0, 64, 64, 1, 1, 64, 64, 64, 64, 1.0f, 1.0f},
+        {"100x50", 100, 50, 0, 128, 64, 1, 1, 128, 64, 128, 64, 0.78125f, 0.78125f},
+    };
+    for (const GridCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        MemoryImage image(&app);
+        image.Create(c.w, c.h);
+        image.m3DFlags = c.flags;
+        GLTextureData data;
+        data.CreateTextureDimensions(&image);
+        EXPECT_EQ(data.mPieceWidth, c.pieceW);
+        EXPECT_EQ(data.mPieceHeight, c.pieceH);
+        ASSERT_EQ(data.mPiecesAcross, c.across);
+        ASSERT_EQ(data.mPiecesDown, c.down);
+        ASSERT_EQ(data.mTextures.size(), size_t(c.across * c.down));
+        // Right column above the corner, bottom row left of the corner.
+        const GLTextureDataPiece& right = data.mTextures[size_t(c.across - 1)];
+        const GLTextureDataPiece& bottom = data.mTextures[size_t((c.down - 1) * c.across)];
+        EXPECT_EQ(right.mWidth, c.rightW);
+        EXPECT_EQ(right.mHeight, c.rightH);
+        EXPECT_EQ(bottom.mWidth, c.bottomW);
+        EXPECT_EQ(bottom.mHeight, c.bottomH);
+        EXPECT_FLOAT_EQ(data.mMaxTotalU, c.maxU);
+        EXPECT_FLOAT_EQ(data.mMaxTotalV, c.maxV);
+    }
+}
+
+TEST(TextureGrid, EightHundredBySixHundredCornerAndRightColumn)
+{
+    ScopedTextureLimits limits;
+    TestApp app;
+    MemoryImage image(&app);
+    image.Create(800, 600);
+    GLTextureData data;
+    data.CreateTextureDimensions(&image);
+    EXPECT_EQ(data.mTextures.back().mWidth, 32);
+    EXPECT_EQ(data.mTextures.back().mHeight, 32);
+    EXPECT_EQ(data.mTextures[3].mWidth, 32); // right column, first row
+    EXPECT_EQ(data.mTextures[3].mHeight, 64);
+    EXPECT_EQ(data.mTextures[36].mWidth, 256); // bottom row, first column
+    EXPECT_EQ(data.mTextures[36].mHeight, 32);
+    EXPECT_EQ(data.mTextures[5].mWidth, 256); // interior
+    EXPECT_EQ(data.mTextures[5].mHeight, 64);
+}
+
+TEST(TextureGrid, EmptyImageGetsNoPiecesAndNoTexture)
+{
+    ScopedTextureLimits limits;
+    ScopedFakeGL gl;
+    TestApp app;
+    for (auto size : {std::pair<int, int>(0, 10), {10, 0}, {0, 0}})
+    {
+        MemoryImage image(&app);
+        image.Create(size.first, size.second);
+        GLTextureData data;
+        data.CreateTextures(&image);
+        EXPECT_TRUE(data.mTextures.empty());
+        EXPECT_EQ(data.mPixelFormat, 0);
+        data.Blt(0, 0, TRect<int>(0, 0, 10, 10), Color::White);
+    }
+    EXPECT_EQ(gl->mGens, 0);
+    EXPECT_TRUE(gl->mPrimitives.empty());
+}
+
+class TextureUpload : public ::testing::Test
+{
+protected:
+    ScopedTextureLimits mLimits;
+    ScopedFakeGL mGL;
+    TestApp mApp;
+
+    void SetUp() override
+    {
+        gHasBGRExtension = true;
+        gHasEdgeClampExtension = true;
+    }
+};
+
+TEST_F(TextureUpload, OnePieceHoldsThePixelsAndRepeatsTheLastColumnAndRow)
+{
+    auto image = PatternImage(&mApp, 100, 50); // one 128 x 64 texture
+    GLTextureData data;
+    data.CreateTextures(image.get());
+    ASSERT_EQ(data.mTextures.size(), 1u);
+    EXPECT_EQ(data.mPixelFormat, 1);
+    EXPECT_EQ(data.mTexMemSize, 4 * 128 * 64);
+    const FakeTexture& t = mGL->mTextures.at(data.mTextures[0].mTexture);
+    ASSERT_EQ(t.width, 128);
+    ASSERT_EQ(t.height, 64);
+    EXPECT_EQ(mGL->mUploadFormat, GLenum(GL_BGRA));
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(t.texels[size_t(y * 128 + x)], PatternPixel(x, y)) << x << "," << y;
+    for (int y = 0; y < 50; ++y)
+        EXPECT_EQ(t.texels[size_t(y * 128 + 100)], PatternPixel(99, y));
+    for (int x = 0; x < 101; ++x)
+        EXPECT_EQ(t.texels[size_t(50 * 128 + x)], PatternPixel(std::min(x, 99), 49));
+    EXPECT_EQ(t.params.at(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(t.params.at(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+}
+
+TEST_F(TextureUpload, WithoutTheBgraExtensionRedAndBlueAreSwapped)
+{
+    gHasBGRExtension = false;
+    gHasEdgeClampExtension = false;
+    auto image = PatternImage(&mApp, 8, 8);
+    GLTextureData data;
+    data.CreateTextures(image.get());
+    EXPECT_EQ(mGL->mUploadFormat, GLenum(GL_RGBA));
+    // The fake turns RGBA words back into ARGB: equal pixels mean the swap was made.
+    const FakeTexture& t = mGL->mTextures.at(data.mTextures[0].mTexture);
+    EXPECT_EQ(t.texels[9], PatternPixel(1, 1));
+    EXPECT_EQ(t.params.at(GL_TEXTURE_WRAP_T), GL_CLAMP);
+}
+
+TEST_F(TextureUpload, PaletteFormIsUploadedWithoutUnpalettizing)
+{
+    auto image = std::make_unique<MemoryImage>(&mApp);
+    image->Create(4, 2);
+    uint32_t* bits = image->GetBits();
+    const uint32_t colours[2] = {0xFF112233, 0x80445566};
+    for (int i = 0; i < 8; ++i)
+        bits[i] = colours[i % 3 == 0];
+    image->BitsChanged();
+    ASSERT_TRUE(image->Palletize());
+    ASSERT_EQ(image->mBits, nullptr);
+    GLTextureData data;
+    data.CreateTextures(image.get());
+    EXPECT_EQ(image->mBits, nullptr);
+    EXPECT_NE(image->mPalette, nullptr);
+    const FakeTexture& t = mGL->mTextures.at(data.mTextures[0].mTexture);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(t.texels[size_t((i / 4) * t.width + i % 4)], colours[i % 3 == 0]) << i;
+}
+
+TEST_F(TextureUpload, FailedTextureNameLeavesThePieceUnfilled)
+{
+    mGL->mFailGenTextures = true;
+    auto image = PatternImage(&mApp, 8, 8);
+    GLTextureData data;
+    data.CreateTextures(image.get());
+    EXPECT_EQ(data.mPixelFormat, 1);
+    EXPECT_EQ(data.mTextures[0].mTexture, 0u);
+    EXPECT_EQ(mGL->mUploads, 0);
+}
+
+TEST_F(TextureUpload, ReadBackGivesThePixelsOfEveryPiece)
+{
+    auto image = PatternImage(&mApp, 300, 140); // 2 x 2 pieces
+    GLTextureData data;
+    data.CreateTextures(image.get());
+    ASSERT_EQ(data.mTextures.size(), 4u);
+    std::vector<uint32_t> back(300 * 140, 0);
+    ASSERT_TRUE(data.ReadBackPixels(back.data()));
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 300; ++x)
+            ASSERT_EQ(back[size_t(y * 300 + x)], PatternPixel(x, y)) << x << "," << y;
+}
+
+TEST_F(TextureUpload, ReleasingTheBoundPieceLeavesTexturingOff)
+{
+    auto image = PatternImage(&mApp, 8, 8);
+    GLTextureData data;
+    data.CreateTextures(image.get());
+    ASSERT_EQ(gCurTexture, data.mTextures[0].mTexture);
+    const uint32_t name = gCurTexture;
+    data.ReleaseTextures();
+    EXPECT_EQ(gCurTexture, 0u);
+    EXPECT_EQ(mGL->mEnabled.count(GL_TEXTURE_2D), 0u);
+    EXPECT_EQ(mGL->mDeletedNames, std::vector<uint32_t>{name});
+    EXPECT_EQ(data.mTexMemSize, 0);
+}
+
+class TextureWalk : public TextureUpload
+{
+protected:
+    GLTextureData mData;
+    std::unique_ptr<MemoryImage> mImage;
+
+    void Make(int32_t w, int32_t h, uint32_t flags = 0)
+    {
+        mImage = PatternImage(&mApp, w, h);
+        mImage->m3DFlags = flags;
+        mData.CreateTextures(mImage.get());
+        mGL->ClearRecords();
+    }
+};
+
+TEST_F(TextureWalk, BltAcrossAPieceBoundaryDrawsTwoQuadsThatMeet)
+{
+    Make(300, 40); // pieces 256 and 64 wide
+    mData.Blt(10, 20, TRect<int>(250, 0, 20, 40), Color::White);
+    ASSERT_EQ(mGL->mPrimitives.size(), 2u);
+    const FakePrimitive& a = mGL->mPrimitives[0];
+    const FakePrimitive& b = mGL->mPrimitives[1];
+    EXPECT_EQ(a.texture, mData.mTextures[0].mTexture);
+    EXPECT_EQ(b.texture, mData.mTextures[1].mTexture);
+    EXPECT_FLOAT_EQ(a.vertices[0].x, 10);
+    EXPECT_FLOAT_EQ(a.vertices[1].x, 16);
+    EXPECT_FLOAT_EQ(b.vertices[0].x, 16);
+    EXPECT_FLOAT_EQ(b.vertices[1].x, 30);
+    EXPECT_FLOAT_EQ(a.vertices[0].u, 250.0f / 256);
+    EXPECT_FLOAT_EQ(a.vertices[1].u, 1.0f);
+    EXPECT_FLOAT_EQ(b.vertices[0].u, 0.0f);
+    EXPECT_FLOAT_EQ(b.vertices[1].u, 14.0f / 64);
+    EXPECT_FLOAT_EQ(a.vertices[2].y, 60);
+    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
+}
+
+TEST_F(TextureWalk, SourceOutsideTheImageIsClippedBeforeTheWalk)
+{
+    Make(64, 64);
+    // Hanging over the top-left: the visible part still lands where its pixels belong.
+    mData.Blt(100, 100, TRect<int>(-10, -20, 30, 40), Color::White);
+    ASSERT_EQ(mGL->mPrimitives.size(), 1u);
+    const FakePrimitive& q = mGL->mPrimitives[0];
+    EXPECT_FLOAT_EQ(q.vertices[0].x, 110);
+    EXPECT_FLOAT_EQ(q.vertices[0].y, 120);
+    EXPECT_FLOAT_EQ(q.vertices[2].x, 130);
+    EXPECT_FLOAT_EQ(q.vertices[2].y, 140);
+    EXPECT_FLOAT_EQ(q.vertices[2].u, 20.0f / 64);
+    mGL->ClearRecords();
+    mData.Blt(0, 0, TRect<int>(64, 0, 10, 10), Color::White);    // wholly right of it
+    mData.Blt(0, 0, TRect<int>(-50, -50, 10, 10), Color::White); // wholly before it
+    mData.Blt(0, 0, TRect<int>(0, 0, 0, 10), Color::White);      // empty
+    EXPECT_TRUE(mGL->mPrimitives.empty());
+    mData.Blt(0, 0, TRect<int>(-1000000, -1000000, 2000000, 2000000), Color::White);
+    EXPECT_EQ(mGL->mPrimitives.size(), 1u);
+}
+
+TEST_F(TextureWalk, TransformedWithoutCentreSitsHalfAPixelUpAndLeft)
+{
+    Make(16, 8);
+    VaxoTransform2D identity(true);
+    mData.BltTransformed(identity, TRect<int>(0, 0, 16, 8), Color::White, nullptr, 10, 20, false);
+    ASSERT_EQ(mGL->mPrimitives.size(), 1u);
+    EXPECT_FLOAT_EQ(mGL->mPrimitives[0].vertices[0].x, 9.5f);
+    EXPECT_FLOAT_EQ(mGL->mPrimitives[0].vertices[0].y, 19.5f);
+    mGL->ClearRecords();
+    mData.BltTransformed(identity, TRect<int>(0, 0, 16, 8), Color::White, nullptr, 10, 20, true);
+    EXPECT_FLOAT_EQ(mGL->mPrimitives[0].vertices[0].x, 2);
+    EXPECT_FLOAT_EQ(mGL->mPrimitives[0].vertices[0].y, 16);
+}
+
+TEST_F(TextureWalk, TransformedPartsCrossingTheClipAreCutOthersAreQuads)
+{
+    Make(300, 10);
+    VaxoTransform2D identity(true);
+    const TRect<int> clip(0, 0, 200, 100);
+    mData.BltTransformed(identity, TRect<int>(0, 0, 300, 10), Color(255, 0, 0, 128), &clip, 0.5f, 0.5f,
+                         false);
+    // The first piece (0..256) crosses x = 200; the second lies wholly outside.
+    ASSERT_EQ(mGL->mPrimitives.size(), 1u);
+    const FakePrimitive& fan = mGL->mPrimitives[0];
+    EXPECT_EQ(fan.mode, GLenum(GL_TRIANGLE_FAN));
+    for (const FakeVertex& v : fan.vertices)
+    {
+        EXPECT_LE(v.x, 200.0f);
+        EXPECT_EQ(v.color, 0x80FF0000u);
+    }
+    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
+}
+
+TEST_F(TextureWalk, SingleTextureTrianglesScaleTheirCoordinates)
+{
+    Make(100, 50);
+    const TriVertex tris[1][3] = {
+        {TriVertex(0, 0, 0, 0), TriVertex(10, 0, 1, 0, 0xFF00FF00), TriVertex(0, 10, 0, 1)}};
+    mData.BltTriangles(tris, 1, 0x80FFFFFF, 5, 6);
+    ASSERT_EQ(mGL->mPrimitives.size(), 1u);
+    const FakePrimitive& p = mGL->mPrimitives[0];
+    EXPECT_EQ(p.mode, GLenum(GL_TRIANGLES));
+    EXPECT_FLOAT_EQ(p.vertices[1].u, 0.78125f);
+    EXPECT_FLOAT_EQ(p.vertices[2].v, 0.78125f);
+    EXPECT_FLOAT_EQ(p.vertices[1].x, 15);
+    EXPECT_FLOAT_EQ(p.vertices[1].y, 6);
+    EXPECT_EQ(p.vertices[0].color, 0x80FFFFFFu);
+    EXPECT_EQ(p.vertices[1].color, 0xFF00FF00u);
+}
+
+TEST_F(TextureWalk, MultiPieceTrianglesAreCutIntoOneFanPerPiece)
+{
+    Make(300, 140); // 2 x 2 pieces: 256 x 128, the 64-wide column and the 16-high row
+    ASSERT_EQ(mData.mTextures.size(), 4u);
+    // The whole image as one triangle covering the top-left half.
+    const TriVertex tris[1][3] = {{TriVertex(0, 0, 0, 0), TriVertex(300, 0, 1, 0), TriVertex(0, 140, 0, 1)}};
+    mData.BltTriangles(tris, 1, 0xFFFFFFFF, 0, 0);
+    // Every piece gets a part of it except the bottom-right one, which is under the diagonal.
+    const auto fans = mGL->PrimitivesOf(GL_TRIANGLE_FAN);
+    ASSERT_EQ(fans.size(), 3u);
+    for (const FakePrimitive* fan : fans)
+        for (const FakeVertex& v : fan->vertices)
+        {
+            // Within rounding of the interpolated crossings.
+            EXPECT_GE(v.u, -1e-6f);
+            EXPECT_LE(v.u, 1.0f + 1e-6f);
+            EXPECT_GE(v.v, -1e-6f);
+            EXPECT_LE(v.v, 1.0f + 1e-6f);
+        }
+    // In the right column u runs over 44 of the 64 texels.
+    float maxU = 0;
+    for (const FakeVertex& v : fans[1]->vertices)
+        maxU = std::max(maxU, v.u);
+    EXPECT_EQ(fans[1]->texture, mData.mTextures[1].mTexture);
+    EXPECT_NEAR(maxU, 44.0f / 64, 1e-5);
+    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
+}
+
+TEST_F(TextureWalk, FilterChangesAreMadeOncePerPieceAndOutsideBeginEnd)
+{
+    Make(300, 40);
+    gLinearFilter = true;
+    mData.Blt(0, 0, TRect<int>(0, 0, 300, 40), Color::White);
+    mData.Blt(0, 0, TRect<int>(0, 0, 300, 40), Color::White);
+    EXPECT_EQ(mGL->mTextures.at(mData.mTextures[0].mTexture).params.at(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(mGL->mTextures.at(mData.mTextures[1].mTexture).params.at(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_TRUE(mData.mTextures[0].mLinearFilter);
+    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
+    // Two pieces drawn twice, bound alternately: four binds, no redundant ones.
+    EXPECT_EQ(mGL->mBinds, 4);
+}
+
+} // namespace
+} // namespace Vaxo
