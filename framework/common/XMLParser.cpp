@@ -645,6 +645,12 @@ bool XMLParser::NextElement(XMLElement* element)
                 if (!inQuote)
                     attr.mEndQuote = true;
                 content = type == XMLElement::TYPE_NONE || type == XMLElement::TYPE_ELEMENT;
+                if (inQuote && type == XMLElement::TYPE_START && !pendingBlank)
+                {
+                    // Quoted content goes where the next character would go.
+                    std::string* target = !attr.mBegun ? &value : attr.mValueMode ? &attr.mValue : &attr.mKey;
+                    TakeContentRun(target, true, true);
+                }
             }
             else if (inQuote)
                 content = true;
@@ -730,7 +736,7 @@ bool XMLParser::NextElement(XMLElement* element)
             {
                 if (!value.empty())
                     pendingBlank = true;
-                if (type == XMLElement::TYPE_START && value == "!--")
+                if (type == XMLElement::TYPE_START && value.size() == 3 && value == "!--")
                     element->mType = XMLElement::TYPE_COMMENT;
                 else
                     SkipBlankRun(); // more blanks change nothing
