@@ -29,10 +29,10 @@ class MemoryImage : public Image
 {
 public:
     // Written after the last pixel of every pixel array this class allocates.
-    static const uint32_t kGuardWord = 0x4BEEFADE;
+    static constexpr uint32_t kGuardWord = 0x4BEEFADE;
     // Largest pixel count Create and SetBits accept; larger or negative sizes give an
     // empty image instead of a wrapped or runaway allocation.
-    static const int64_t kMaxPixels = int64_t(1) << 26;
+    static constexpr int64_t kMaxPixels = int64_t(1) << 26;
 
     // Width x height pixels, row-major, followed by the guard word; null while the
     // pixels live only in another form (palette, native data, textures) or not yet.

@@ -244,18 +244,20 @@ std::vector<int> NearestSamples(double start, double step, int count, int limit)
     return out;
 }
 
-// Four channel accumulators (blue, green, red, alpha) of the filtered stretch.
-struct Acc
+// Four channel accumulators (blue, green, red, alpha) of the filtered stretch. They
+// hold whole numbers below 2^24 (weights at most 257 x 256 on 8-bit values), which a
+// float holds exactly, so the sums are the integer ones while four channels go through
+// the vector unit together.
+struct alignas(16) Acc
 {
-    uint32_t c[4];
+    float c[4];
 };
 
 inline void AddWeighted(Acc& acc, uint32_t pixel, uint32_t w)
 {
-    acc.c[0] += (pixel & 0xFF) * w;
-    acc.c[1] += ((pixel >> 8) & 0xFF) * w;
-    acc.c[2] += ((pixel >> 16) & 0xFF) * w;
-    acc.c[3] += (pixel >> 24) * w;
+    const float fw = float(w);
+    for (int c = 0; c < 4; ++c)
+        acc.c[c] += float((pixel >> (8 * c)) & 0xFF) * fw;
 }
 
 // Where a destination entry (or row) of an enlarging pass takes its two samples.
@@ -329,20 +331,17 @@ std::vector<Spread> ShrinkSpreads(double ratio, double offset, int windowSize, u
 }
 
 // The filtered composite of one pixel: each channel is its accumulator's top 16 bits.
-inline uint32_t FilteredOver(const Acc& acc, uint32_t d)
+// The filtered composite of one pixel from its four channel values (0-255).
+inline uint32_t FilteredOver(const BlendTable& table, uint32_t a, uint32_t r, uint32_t g, uint32_t b,
+                             uint32_t d)
 {
-    const uint32_t a = std::min<uint32_t>(acc.c[3] >> 16, 255);
     if (a == 0)
         return d;
-    const uint32_t r = std::min<uint32_t>(acc.c[2] >> 16, 255);
-    const uint32_t g = std::min<uint32_t>(acc.c[1] >> 16, 255);
-    const uint32_t b = std::min<uint32_t>(acc.c[0] >> 16, 255);
     // An opaque result is the filtered colour itself, so a one-colour source comes
     // out as exactly that colour at any size.
     if (a == 255)
         return 0xFF000000u | r << 16 | g << 8 | b;
-    const uint32_t da = d >> 24;
-    const uint32_t na = da + (a * (255 - da)) / 255;
+    const uint32_t na = table.newAlpha[a][d >> 24]; // da + (a (255 - da)) / 255
     const uint32_t keep = 256 - a;
     const uint32_t nr = ((((d >> 16) & 0xFF) * keep) >> 8) + ((r * a) >> 8);
     const uint32_t ng = ((((d >> 8) & 0xFF) * keep) >> 8) + ((g * a) >> 8);
@@ -350,10 +349,23 @@ inline uint32_t FilteredOver(const Acc& acc, uint32_t d)
     return na << 24 | nr << 16 | ng << 8 | nb;
 }
 
+// Each channel of an accumulator is its top 16 bits (weights 257 x 256 in all); the
+// scale by 2^-16 is exact, so truncation gives acc >> 16.
+inline uint32_t Top(float acc)
+{
+    return std::min<uint32_t>(uint32_t(acc * (1.0f / 65536.0f)), 255);
+}
+
+inline uint32_t FilteredOver(const BlendTable& table, const Acc& acc, uint32_t d)
+{
+    return FilteredOver(table, Top(acc.c[3]), Top(acc.c[2]), Top(acc.c[1]), Top(acc.c[0]), d);
+}
+
 template <class Reader>
 void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const Reader& src, int srcWidth,
                      int winX0, int winY0, int winW, int winH, const TRect<double>& s)
 {
+    const BlendTable& table = BlendTable::Get();
     const int dW = d.mWidth;
     const int dH = d.mHeight;
     const size_t entries = size_t(dW) + 4;
@@ -368,20 +380,22 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
         xSpreads = ShrinkSpreads(dW / s.mWidth, winX0 - s.mX, winW, 257);
     auto horizontal = [&](int windowRow, std::vector<Acc>& out)
     {
-        std::fill(out.begin(), out.end(), Acc{{0, 0, 0, 0}});
         const size_t row = size_t(winY0 + windowRow) * size_t(srcWidth) + size_t(winX0);
         if (enlargeX)
         {
             for (int k = 1; k <= dW; ++k)
             {
                 const Tap& t = xTaps[size_t(k)];
+                const uint32_t p0 = src[row + size_t(t.i0)];
+                const uint32_t p1 = src[row + size_t(t.i1)];
+                const float w0 = float(t.w0), w1 = float(t.w1);
                 Acc& acc = out[size_t(k)];
-                AddWeighted(acc, src[row + size_t(t.i0)], t.w0);
-                if (t.w1 > 0)
-                    AddWeighted(acc, src[row + size_t(t.i1)], t.w1);
+                for (int c = 0; c < 4; ++c)
+                    acc.c[c] = float((p0 >> (8 * c)) & 0xFF) * w0 + float((p1 >> (8 * c)) & 0xFF) * w1;
             }
             return;
         }
+        std::fill(out.begin(), out.end(), Acc{{0, 0, 0, 0}});
         for (int c = 0; c < winW; ++c)
         {
             const Spread& sp = xSpreads[size_t(c)];
@@ -400,7 +414,7 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
             return;
         uint32_t* out = dest + size_t(d.mY + k - 1) * size_t(destWidth) + size_t(d.mX);
         for (int i = 0; i < dW; ++i)
-            out[i] = FilteredOver(v[size_t(i) + 1], out[i]);
+            out[i] = FilteredOver(table, v[size_t(i) + 1], out[i]);
     };
 
     std::vector<Acc> v(entries);
@@ -431,20 +445,18 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
                 horizontal(t.i1, h1);
                 have1 = t.i1;
             }
-            for (int e = 1; e <= dW; ++e)
+            // Row k of the vertical pass goes straight into destination row k - 1.
+            uint32_t* out = dest + size_t(d.mY + k - 1) * size_t(destWidth) + size_t(d.mX);
+            const Acc* a0 = h0.data() + 1;
+            const Acc* a1 = (t.w1 > 0 ? h1 : h0).data() + 1;
+            const float w0 = float(t.w0), w1 = float(t.w1);
+            for (int i = 0; i < dW; ++i)
             {
-                Acc& acc = v[size_t(e)];
-                const Acc& a0 = h0[size_t(e)];
+                Acc m;
                 for (int c = 0; c < 4; ++c)
-                    acc.c[c] = a0.c[c] * t.w0;
-                if (t.w1 > 0)
-                {
-                    const Acc& a1 = h1[size_t(e)];
-                    for (int c = 0; c < 4; ++c)
-                        acc.c[c] += a1.c[c] * t.w1;
-                }
+                    m.c[c] = a0[i].c[c] * w0 + a1[i].c[c] * w1;
+                out[i] = FilteredOver(table, m, out[i]);
             }
-            composite(k, v);
         }
         return;
     }
@@ -458,9 +470,10 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
     int base = ySpreads.empty() ? 0 : ySpreads[0].a; // row held in v; base + 1 in next
     auto addRow = [&](std::vector<Acc>& target, uint32_t w)
     {
+        const float fw = float(w);
         for (int e = 1; e <= dW; ++e)
             for (int c = 0; c < 4; ++c)
-                target[size_t(e)].c[c] += h[size_t(e)].c[c] * w;
+                target[size_t(e)].c[c] += h[size_t(e)].c[c] * fw;
     };
     for (int r = 0; r < winH; ++r)
     {
@@ -515,6 +528,21 @@ void LimitAxis(int64_t u0, int64_t du, int64_t lo, int64_t hi, int64_t& first, i
     }
 }
 
+// ceil(2^32 / m) for m 1..256: n * r >> 32 is exactly n / m for every n below 2^17 (the
+// error stays under 2^-15, less than the 1/m gap to the next whole number).
+const uint64_t* Reciprocals()
+{
+    static const uint64_t* table = []
+    {
+        uint64_t* t = new uint64_t[257]; // built on first use, never destroyed
+        t[0] = 0;
+        for (uint64_t m = 1; m <= 256; ++m)
+            t[m] = ((uint64_t(1) << 32) + m - 1) / m;
+        return t;
+    }();
+    return table;
+}
+
 template <class Reader>
 void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int srcHeight,
                  const TRect<int>& srcRect, const TRect<double>& out, float x, float y, double rot, float cx,
@@ -535,6 +563,7 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
     if (uHi < uLo || vHi < vLo)
         return;
 
+    const uint64_t* recip = Reciprocals();
     const uint32_t ca = uint32_t(color.mAlpha);
     const uint32_t cc[3] = {uint32_t(color.mRed), uint32_t(color.mGreen), uint32_t(color.mBlue)};
     const uint32_t k[3] = {(ca * cc[0]) / 255, (ca * cc[1]) / 255, (ca * cc[2]) / 255};
@@ -648,9 +677,10 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
                     const uint32_t inv = 256 - A;
                     const uint32_t kk = (inv * (256 - da)) >> 8;
                     alpha = 255 - kk;
+                    const uint64_t reciprocal = recip[256 - kk];
                     for (int ch = 0; ch < 3; ++ch)
-                        res[ch] =
-                            std::min<uint32_t>((256 * P[ch] + ((da * dch[ch]) >> 8) * inv) / (256 - kk), 255);
+                        res[ch] = std::min<uint32_t>(
+                            uint32_t(((256 * P[ch] + ((da * dch[ch]) >> 8) * inv) * reciprocal) >> 32), 255);
                 }
             }
             else
