@@ -23,9 +23,9 @@ class GLDepth : public ::testing::TestWithParam<const char*>
 
 TEST_P(GLDepth, TexturesAreExactAndPixelsWithinTheScreensPrecision)
 {
-    const std::string skip = GLTestContext::Open(GetParam(), 320, 240);
-    if (!skip.empty())
-        GTEST_SKIP() << skip;
+    if (!GLTestContext::Requested(GetParam()))
+        GTEST_SKIP() << GetParam() << " is not set";
+    ASSERT_EQ(GLTestContext::Open(GetParam(), 320, 240), "");
     {
         GLTestRenderer r(320, 240);
         auto image = PatternImage(&r.mApp, 300, 140);

@@ -15,6 +15,12 @@ int gWidth = 0;
 int gHeight = 0;
 } // namespace
 
+bool GLTestContext::Requested(const char* envVar)
+{
+    const char* display = std::getenv(envVar);
+    return display != nullptr && *display != '\0';
+}
+
 std::string GLTestContext::Open(const char* envVar, int width, int height)
 {
     const char* display = std::getenv(envVar);
@@ -22,10 +28,17 @@ std::string GLTestContext::Open(const char* envVar, int width, int height)
         return std::string(envVar) + " is not set";
     setenv("DISPLAY", display, 1);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    // Never a fallback driver (SDL would try a text console when X refuses once).
+    setenv("SDL_VIDEODRIVER", "x11", 1);
     dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NODELETE);
     dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return std::string("SDL video: ") + SDL_GetError();
+    // A busy X server now and then refuses a connection that succeeds a moment later.
+    for (int attempt = 0; SDL_InitSubSystem(SDL_INIT_VIDEO) != 0; ++attempt)
+    {
+        if (attempt == 20)
+            return std::string("SDL video: ") + SDL_GetError();
+        SDL_Delay(100);
+    }
     return Reopen(width, height);
 }
 

@@ -24,6 +24,8 @@ namespace Vaxo
 class GLTestContext
 {
 public:
+    // The environment names a display for these tests.
+    static bool Requested(const char* envVar);
     // Sets an OpenGL video mode of width x height on the display in envVar. Empty on
     // success, else why not (the variable is unset, or SDL refused).
     static std::string Open(const char* envVar, int width, int height);
