@@ -17,7 +17,7 @@ using namespace Vaxo::ImageLib;
 namespace
 {
 
-struct PngSpec
+struct PngLayout
 {
     int width = 0;
     int height = 0;
@@ -30,10 +30,10 @@ struct PngSpec
     int greyKey = -1;                  // tRNS of a grey image
 };
 
-PngSpec Spec(int width, int height, int bitDepth, int colorType, std::vector<uint16_t> samples,
+PngLayout Layout(int width, int height, int bitDepth, int colorType, std::vector<uint16_t> samples,
              std::vector<uint32_t> palette = {}, std::vector<uint8_t> paletteAlpha = {}, int greyKey = -1)
 {
-    PngSpec s;
+    PngLayout s;
     s.width = width;
     s.height = height;
     s.bitDepth = bitDepth;
@@ -71,7 +71,7 @@ void NoFlush(png_structp) {}
 
 // Packs the samples (most significant bits first below 8 bits, big-endian at
 // 16) and lets libpng write the file.
-std::vector<uint8_t> EncodePng(const PngSpec& s)
+std::vector<uint8_t> EncodePng(const PngLayout& s)
 {
     int channels = Channels(s.colorType);
     size_t rowBytes = (size_t(s.width) * channels * s.bitDepth + 7) / 8;
@@ -145,7 +145,7 @@ std::vector<uint32_t> Pixels(const Image& image)
 struct PngCase
 {
     const char* name;
-    PngSpec spec;
+    PngLayout layout;
     std::vector<uint32_t> expected;
 };
 
@@ -158,10 +158,10 @@ class PngColorTypes : public testing::TestWithParam<PngCase>
 TEST_P(PngColorTypes, DecodesToExactArgb)
 {
     const PngCase& c = GetParam();
-    auto image = Decode(EncodePng(c.spec));
+    auto image = Decode(EncodePng(c.layout));
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->GetWidth(), c.spec.width);
-    EXPECT_EQ(image->GetHeight(), c.spec.height);
+    EXPECT_EQ(image->GetWidth(), c.layout.width);
+    EXPECT_EQ(image->GetHeight(), c.layout.height);
     EXPECT_EQ(Pixels(*image), c.expected);
 }
 
@@ -170,45 +170,45 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Grey scales to 8 bits by repeating the bits: 1 bit x255, 2 bits x85, 4 bits x17.
         PngCase{"grey1",
-                Spec(4, 1, 1, PNG_COLOR_TYPE_GRAY, {0, 1, 1, 0}),
+                Layout(4, 1, 1, PNG_COLOR_TYPE_GRAY, {0, 1, 1, 0}),
                 {0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF000000}},
         PngCase{"grey2",
-                Spec(4, 1, 2, PNG_COLOR_TYPE_GRAY, {0, 1, 2, 3}),
+                Layout(4, 1, 2, PNG_COLOR_TYPE_GRAY, {0, 1, 2, 3}),
                 {0xFF000000, 0xFF555555, 0xFFAAAAAA, 0xFFFFFFFF}},
         PngCase{
-            "grey4", Spec(3, 1, 4, PNG_COLOR_TYPE_GRAY, {0, 7, 15}), {0xFF000000, 0xFF777777, 0xFFFFFFFF}},
+            "grey4", Layout(3, 1, 4, PNG_COLOR_TYPE_GRAY, {0, 7, 15}), {0xFF000000, 0xFF777777, 0xFFFFFFFF}},
         PngCase{"grey8",
-                Spec(3, 1, 8, PNG_COLOR_TYPE_GRAY, {0, 0x5A, 0xFF}),
+                Layout(3, 1, 8, PNG_COLOR_TYPE_GRAY, {0, 0x5A, 0xFF}),
                 {0xFF000000, 0xFF5A5A5A, 0xFFFFFFFF}},
         PngCase{"grey8Key",
-                Spec(3, 1, 8, PNG_COLOR_TYPE_GRAY, {0x10, 0x20, 0x10}, {}, {}, 0x10),
+                Layout(3, 1, 8, PNG_COLOR_TYPE_GRAY, {0x10, 0x20, 0x10}, {}, {}, 0x10),
                 {0x00101010, 0xFF202020, 0x00101010}},
-        PngCase{"grey16", Spec(2, 1, 16, PNG_COLOR_TYPE_GRAY, {0x12FF, 0xABCD}), {0xFF121212, 0xFFABABAB}},
+        PngCase{"grey16", Layout(2, 1, 16, PNG_COLOR_TYPE_GRAY, {0x12FF, 0xABCD}), {0xFF121212, 0xFFABABAB}},
         PngCase{"greyAlpha8",
-                Spec(2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {0x40, 0x80, 0xC0, 0x00}),
+                Layout(2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {0x40, 0x80, 0xC0, 0x00}),
                 {0x80404040, 0x00C0C0C0}},
-        PngCase{"greyAlpha16", Spec(1, 1, 16, PNG_COLOR_TYPE_GRAY_ALPHA, {0x3456, 0x9ABC}), {0x9A343434}},
+        PngCase{"greyAlpha16", Layout(1, 1, 16, PNG_COLOR_TYPE_GRAY_ALPHA, {0x3456, 0x9ABC}), {0x9A343434}},
         PngCase{"rgb8",
-                Spec(2, 2, 8, PNG_COLOR_TYPE_RGB, {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252}),
+                Layout(2, 2, 8, PNG_COLOR_TYPE_RGB, {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252}),
                 {0xFF010203, 0xFF040506, 0xFF070809, 0xFFFAFBFC}},
         PngCase{"rgba8",
-                Spec(2, 1, 8, PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0x20, 0x30, 0x40, 0xA0, 0xB0, 0xC0, 0xFF}),
+                Layout(2, 1, 8, PNG_COLOR_TYPE_RGB_ALPHA, {0x10, 0x20, 0x30, 0x40, 0xA0, 0xB0, 0xC0, 0xFF}),
                 {0x40102030, 0xFFA0B0C0}},
-        PngCase{"rgb16", Spec(1, 1, 16, PNG_COLOR_TYPE_RGB, {0x1122, 0x3344, 0x5566}), {0xFF113355}},
+        PngCase{"rgb16", Layout(1, 1, 16, PNG_COLOR_TYPE_RGB, {0x1122, 0x3344, 0x5566}), {0xFF113355}},
         PngCase{"rgba16",
-                Spec(2, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA,
+                Layout(2, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA,
                      {0x1234, 0x5678, 0x9ABC, 0xDEF0, 0x0001, 0xFF00, 0x8080, 0x7FFF}),
                 {0xDE12569A, 0x7F00FF80}},
         PngCase{"palette2Trns",
-                Spec(4, 1, 2, PNG_COLOR_TYPE_PALETTE, {0, 1, 2, 3}, {0x102030, 0x405060, 0x708090, 0xA0B0C0},
+                Layout(4, 1, 2, PNG_COLOR_TYPE_PALETTE, {0, 1, 2, 3}, {0x102030, 0x405060, 0x708090, 0xA0B0C0},
                      {0x00, 0x80}),
                 {0x00102030, 0x80405060, 0xFF708090, 0xFFA0B0C0}},
         PngCase{"palette1",
-                Spec(3, 1, 1, PNG_COLOR_TYPE_PALETTE, {1, 0, 1}, {0x0000FF, 0xFF0000}),
+                Layout(3, 1, 1, PNG_COLOR_TYPE_PALETTE, {1, 0, 1}, {0x0000FF, 0xFF0000}),
                 {0xFFFF0000, 0xFF0000FF, 0xFFFF0000}},
         PngCase{
             "palette8",
-            Spec(2, 1, 8, PNG_COLOR_TYPE_PALETTE, {2, 1}, {0x000000, 0x111111, 0x123456}, {0xFF, 0x22, 0x33}),
+            Layout(2, 1, 8, PNG_COLOR_TYPE_PALETTE, {2, 1}, {0x000000, 0x111111, 0x123456}, {0xFF, 0x22, 0x33}),
             {0x33123456, 0x22111111}}),
     [](const testing::TestParamInfo<PngCase>& info) { return std::string(info.param.name); });
 
@@ -216,19 +216,19 @@ namespace
 {
 
 // An RGBA picture whose every pixel differs, as samples and as expected ARGB.
-void Picture(int width, int height, int bitDepth, PngSpec* spec, std::vector<uint32_t>* expected)
+void Picture(int width, int height, int bitDepth, PngLayout* layout, std::vector<uint32_t>* expected)
 {
-    spec->width = width;
-    spec->height = height;
-    spec->bitDepth = bitDepth;
-    spec->colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    layout->width = width;
+    layout->height = height;
+    layout->bitDepth = bitDepth;
+    layout->colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
         {
             uint8_t r = uint8_t(x * 7 + y), g = uint8_t(y * 13), b = uint8_t(x ^ y), a = uint8_t(255 - x - y);
             // At 16 bits the low byte is noise the reader must drop.
             for (uint8_t v : {r, g, b, a})
-                spec->samples.push_back(bitDepth == 16 ? uint16_t(v << 8 | ((x * 31 + y) & 0xFF)) : v);
+                layout->samples.push_back(bitDepth == 16 ? uint16_t(v << 8 | ((x * 31 + y) & 0xFF)) : v);
             expected->push_back(uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | b);
         }
 }
@@ -240,11 +240,11 @@ TEST(PngReader, InterlacedFileCombinesAllPasses)
     for (int size : {1, 5, 8, 13})
     {
         SCOPED_TRACE(size);
-        PngSpec spec;
+        PngLayout layout;
         std::vector<uint32_t> expected;
-        Picture(size + 3, size, 8, &spec, &expected);
-        spec.interlaced = true;
-        auto image = Decode(EncodePng(spec));
+        Picture(size + 3, size, 8, &layout, &expected);
+        layout.interlaced = true;
+        auto image = Decode(EncodePng(layout));
         ASSERT_TRUE(image);
         EXPECT_EQ(Pixels(*image), expected);
     }
@@ -252,21 +252,21 @@ TEST(PngReader, InterlacedFileCombinesAllPasses)
 
 TEST(PngReader, SixteenBitInterlacedKeepsHighBytes)
 {
-    PngSpec spec;
+    PngLayout layout;
     std::vector<uint32_t> expected;
-    Picture(19, 17, 16, &spec, &expected);
-    spec.interlaced = true;
-    auto image = Decode(EncodePng(spec));
+    Picture(19, 17, 16, &layout, &expected);
+    layout.interlaced = true;
+    auto image = Decode(EncodePng(layout));
     ASSERT_TRUE(image);
     EXPECT_EQ(Pixels(*image), expected);
 }
 
 TEST(PngReader, TruncatedFileGivesNull)
 {
-    PngSpec spec;
+    PngLayout layout;
     std::vector<uint32_t> expected;
-    Picture(64, 64, 8, &spec, &expected);
-    std::vector<uint8_t> bytes = EncodePng(spec);
+    Picture(64, 64, 8, &layout, &expected);
+    std::vector<uint8_t> bytes = EncodePng(layout);
     // Cuts in the signature, the header, the image data and before the end chunk.
     for (size_t cut : {size_t(4), size_t(20), bytes.size() / 2, bytes.size() - 12, bytes.size() - 1})
     {
@@ -278,10 +278,10 @@ TEST(PngReader, TruncatedFileGivesNull)
 
 TEST(PngReader, DamagedDataGivesNull)
 {
-    PngSpec spec;
+    PngLayout layout;
     std::vector<uint32_t> expected;
-    Picture(32, 32, 8, &spec, &expected);
-    std::vector<uint8_t> bytes = EncodePng(spec);
+    Picture(32, 32, 8, &layout, &expected);
+    std::vector<uint8_t> bytes = EncodePng(layout);
     bytes[bytes.size() / 2] ^= 0xFF; // inside the image data: its CRC no longer matches
     EXPECT_FALSE(Decode(bytes));
     std::vector<uint8_t> notPng = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0};
@@ -292,8 +292,8 @@ TEST(PngReader, SizeAboveCapGivesNull)
 {
     // The header of a 1 x 1 file is rewritten (with its CRC) to claim the size;
     // the reader must refuse it before allocating anything.
-    PngSpec spec = Spec(1, 1, 8, PNG_COLOR_TYPE_GRAY, {0x80});
-    std::vector<uint8_t> small = EncodePng(spec);
+    PngLayout layout = Layout(1, 1, 8, PNG_COLOR_TYPE_GRAY, {0x80});
+    std::vector<uint8_t> small = EncodePng(layout);
     ASSERT_TRUE(Decode(small));
     for (auto size : {std::pair<uint32_t, uint32_t>{16385, 1}, {1, 16385}, {16384, 16384}, {16384, 4097}})
     {
