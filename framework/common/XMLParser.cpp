@@ -8,16 +8,18 @@ namespace Vaxo
 // ---- XMLSection ------------------------------------------------------------------------
 
 // One appended piece: the name, with the "/" before it unless it began the path. Nodes are
-// immutable once made, so snapshots can share them.
+// immutable once made, so snapshots can share them. A piece is a prefix of a shared text:
+// closing one part of a name that holds "/" shortens the view instead of copying the rest.
 struct XMLSection::Node
 {
-    std::string mText;
+    std::shared_ptr<const std::string> mText;
+    size_t mLength; // characters of mText in this piece
     std::shared_ptr<Node> mParent;
-    size_t mTotal = 0; // length of the joined text up to and including this piece
+    size_t mTotal; // length of the joined text up to and including this piece
 
-    Node(std::string text, std::shared_ptr<Node> parent)
-        : mText(std::move(text)), mParent(std::move(parent)),
-          mTotal(mText.size() + (mParent ? mParent->mTotal : 0))
+    Node(std::shared_ptr<const std::string> text, size_t length, std::shared_ptr<Node> parent)
+        : mText(std::move(text)), mLength(length), mParent(std::move(parent)),
+          mTotal(length + (mParent ? mParent->mTotal : 0))
     {
     }
 
@@ -32,6 +34,8 @@ struct XMLSection::Node
             p = std::move(next);
         }
     }
+
+    size_t LastSlash() const { return mLength ? mText->rfind('/', mLength - 1) : std::string::npos; }
 };
 
 size_t XMLSection::length() const
@@ -43,7 +47,7 @@ VaxoString XMLSection::ToString() const
 {
     VaxoString text(length(), '\0');
     for (const Node* n = mTop.get(); n; n = n->mParent.get())
-        std::copy(n->mText.begin(), n->mText.end(), text.begin() + (n->mTotal - n->mText.size()));
+        std::copy(n->mText->begin(), n->mText->begin() + n->mLength, text.begin() + (n->mTotal - n->mLength));
     return text;
 }
 
@@ -54,13 +58,17 @@ bool XMLSection::operator==(const VaxoString& text) const
 
 void XMLSection::Append(const VaxoString& name)
 {
+    std::shared_ptr<const std::string> text;
     if (!mTop)
     {
-        if (!name.empty())
-            mTop = std::make_shared<Node>(name, nullptr);
-        return;
+        if (name.empty())
+            return;
+        text = std::make_shared<const std::string>(name);
     }
-    mTop = std::make_shared<Node>("/" + name, mTop);
+    else
+        text = std::make_shared<const std::string>("/" + name);
+    size_t length = text->size();
+    mTop = std::make_shared<Node>(std::move(text), length, mTop);
 }
 
 // A piece without a "/" can only be the first one (every later piece starts with "/"), so
@@ -69,23 +77,23 @@ VaxoString XMLSection::LastPart() const
 {
     if (!mTop)
         return VaxoString();
-    size_t slash = mTop->mText.rfind('/');
+    size_t slash = mTop->LastSlash();
     if (slash == std::string::npos)
         return ToString();
-    return mTop->mText.substr(slash + 1);
+    return mTop->mText->substr(slash + 1, mTop->mLength - slash - 1);
 }
 
 void XMLSection::RemoveLastPart()
 {
     if (!mTop)
         return;
-    size_t slash = mTop->mText.rfind('/');
+    size_t slash = mTop->LastSlash();
     if (slash == std::string::npos)
         mTop.reset();
     else if (slash == 0)
         mTop = mTop->mParent;
     else
-        mTop = std::make_shared<Node>(mTop->mText.substr(0, slash), mTop->mParent);
+        mTop = std::make_shared<Node>(mTop->mText, slash, mTop->mParent);
 }
 
 // ---- XMLParser -------------------------------------------------------------------------

@@ -588,3 +588,24 @@ TEST(Sources, NarrowWideAndFileGiveTheSameTokens)
         }
     }
 }
+
+TEST(Tokenizer, ClosingThePartsOfALongSlashedNameStaysLinear)
+{
+    // One quoted name of 100,000 parts, closed part by part.
+    const int parts = 100000;
+    std::string name;
+    for (int i = 0; i < parts; ++i)
+        name += i ? "/p" : "p";
+    std::string doc = "<\"" + name + "\">";
+    for (int i = 0; i < parts; ++i)
+        doc += "</p>";
+    XMLParser parser;
+    parser.SetStringSource(doc);
+    XMLElement e;
+    int ends = 0;
+    while (parser.NextElement(&e))
+        ends += e.mType == XMLElement::TYPE_END;
+    EXPECT_FALSE(parser.HasFailed()) << parser.GetErrorText();
+    EXPECT_EQ(ends, parts);
+    EXPECT_TRUE(parser.GetSection().empty());
+}
