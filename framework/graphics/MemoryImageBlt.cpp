@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace Vaxo
@@ -543,11 +544,14 @@ const uint64_t* Reciprocals()
     return table;
 }
 
-template <class Reader>
+// kWhite and kNormal (draw mode 0) are fixed per instantiation, so the per-pixel loop
+// carries no tests of them.
+template <bool kWhite, bool kNormal, class Reader>
 void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int srcHeight,
                  const TRect<int>& srcRect, const TRect<double>& out, float x, float y, double rot, float cx,
-                 float cy, const Color& color, bool white, int drawMode, const uint8_t* add)
+                 float cy, const Color& color, const uint8_t* add)
 {
+    constexpr bool white = kWhite;
     const int64_t du = static_cast<int64_t>(std::cos(rot) * 65536);
     const int64_t dv = static_cast<int64_t>(std::sin(rot) * 65536);
     const double c = std::cos(rot);
@@ -645,18 +649,20 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
             }
             if (A == 0)
                 continue;
-            uint32_t sum[3] = {0, 0, 0}; // red, green, blue
+            // Red and blue summed in one word: each lane stays below 255 x 255, as the
+            // shares add up to at most 255.
+            uint32_t redBlue = 0, green = 0;
             for (int q = 0; q < 4; ++q)
             {
-                sum[0] += share[q] * ((p[q] >> 16) & 0xFF);
-                sum[1] += share[q] * ((p[q] >> 8) & 0xFF);
-                sum[2] += share[q] * (p[q] & 0xFF);
+                redBlue += (p[q] & 0xFF00FFu) * share[q];
+                green += ((p[q] >> 8) & 0xFF) * share[q];
             }
+            const uint32_t sum[3] = {redBlue >> 16, green, redBlue & 0xFFFF}; // red, green, blue
             const uint32_t dvx = d[col];
             const uint32_t dch[3] = {(dvx >> 16) & 0xFF, (dvx >> 8) & 0xFF, dvx & 0xFF};
             uint32_t res[3];
             uint32_t alpha;
-            if (drawMode == 0)
+            if (kNormal)
             {
                 uint32_t P[3];
                 for (int ch = 0; ch < 3; ++ch)
@@ -670,6 +676,14 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
                     alpha = 255;
                     for (int ch = 0; ch < 3; ++ch)
                         res[ch] = std::min<uint32_t>(P[ch], 255);
+                }
+                else if ((dvx >> 24) == 255)
+                {
+                    // Opaque destination: k = 0, so the divisor is 256.
+                    const uint32_t inv = 256 - A;
+                    alpha = 255;
+                    for (int ch = 0; ch < 3; ++ch)
+                        res[ch] = std::min<uint32_t>((256 * P[ch] + ((255 * dch[ch]) >> 8) * inv) >> 8, 255);
                 }
                 else
                 {
@@ -845,13 +859,22 @@ void MemoryImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
     const bool white = color == Color::White;
     const Color col = ClampedColor(color);
     const uint8_t* add = mApp != nullptr ? mApp->mAdd8BitMaxTable : AddTable::Get();
-    const bool drew =
-        WithReader(src,
-                   [&](const auto& reader)
-                   {
-                       RotatedLoop(bits, mWidth, reader, src->mWidth, src->mHeight, srcRect, out, x, y, angle,
-                                   rotCenterX, rotCenterY, col, white, drawMode, add);
-                   });
+    const bool drew = WithReader(src,
+                                 [&](const auto& reader)
+                                 {
+                                     auto run = [&](auto whiteTag, auto normalTag)
+                                     {
+                                         RotatedLoop<decltype(whiteTag)::value, decltype(normalTag)::value>(
+                                             bits, mWidth, reader, src->mWidth, src->mHeight, srcRect, out, x,
+                                             y, angle, rotCenterX, rotCenterY, col, add);
+                                     };
+                                     using T = std::true_type;
+                                     using F = std::false_type;
+                                     if (white)
+                                         drawMode == 0 ? run(T(), T()) : run(T(), F());
+                                     else
+                                         drawMode == 0 ? run(F(), T()) : run(F(), F());
+                                 });
     if (drew)
         BitsChanged();
 }
