@@ -150,6 +150,7 @@ void BM_Memcpy_Sprite(benchmark::State& state)
         for (int y = 0; y < kSprite; ++y)
             std::memcpy(&dest[size_t(p.second + y) * kDestW + size_t(p.first)], &sprite[size_t(y) * kSprite],
                         kSprite * 4);
+        benchmark::DoNotOptimize(dest.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations());

@@ -61,6 +61,22 @@ TEST(MemoryImageFillRect, BlendTable)
     }
 }
 
+TEST(MemoryImageFillRect, OpaqueRowsAndMixedRowsBlendAlike)
+{
+    // Row 0 is all opaque; row 1 has one transparent pixel, so it takes the per-alpha
+    // tables: its opaque pixels must come out as row 0's.
+    auto image = ExactImage(
+        4, 2,
+        {0xFF102030, 0xFF405060, 0xFF708090, 0xFFA0B0C0, 0xFF102030, 0xFF405060, 0x00000000, 0xFFA0B0C0});
+    image->FillRect(TRect<int>(0, 0, 4, 2), Color(250, 5, 128, 77), 0);
+    for (int x : {0, 1, 3})
+        EXPECT_EQ(At(*image, x, 1), At(*image, x, 0)) << x;
+    // sw = 77, dw = 179 over opaque: red (250 x 77 + 16 x 179) >> 8 = 86.
+    EXPECT_EQ(At(*image, 0, 0) >> 16, 0xFF56u);
+    // Over transparent: alpha 77, sw = 255, dw = 1.
+    EXPECT_EQ(At(*image, 2, 1), 0x4DF9047Fu);
+}
+
 TEST(MemoryImageFillRect, AdditiveModeBlendsNormally)
 {
     auto normal = ExactImage(2, 2, 0xFF204060u);
