@@ -410,8 +410,19 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
                 const uint32_t p1 = src[row + size_t(t.i1)];
                 const float w0 = float(t.w0), w1 = float(t.w1);
                 Acc& acc = out[size_t(k)];
+#if defined(__SSE2__)
+                const __m128i zero = _mm_setzero_si128();
+                auto lanes = [zero](uint32_t p)
+                {
+                    const __m128i bytes = _mm_cvtsi32_si128(int(p));
+                    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero));
+                };
+                _mm_store_ps(acc.c, _mm_add_ps(_mm_mul_ps(lanes(p0), _mm_set1_ps(w0)),
+                                               _mm_mul_ps(lanes(p1), _mm_set1_ps(w1))));
+#else
                 for (int c = 0; c < 4; ++c)
                     acc.c[c] = float((p0 >> (8 * c)) & 0xFF) * w0 + float((p1 >> (8 * c)) & 0xFF) * w1;
+#endif
             }
             return;
         }
