@@ -10,6 +10,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <typeinfo>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Vaxo
 {
@@ -84,19 +89,27 @@ bool HasAny(const std::vector<std::string>& have, const std::vector<std::string>
 
 // ---- ActiveFontLayer ------------------------------------------------------------------------
 
-ActiveFontLayer::ActiveFontLayer() : mBaseFontLayer(nullptr), mScaledImage(nullptr), mOwnsImage(false) {}
+ActiveFontLayer::ActiveFontLayer()
+    : mBaseFontLayer(nullptr), mScaledImage(nullptr), mOwnsImage(false), mAdvance(), mGlyphX(), mGlyphY(),
+      mBucket(), mHasKerning(false), mGlyphBitsImage(nullptr), mGlyphBitsStamp(0)
+{
+}
 
 ActiveFontLayer::ActiveFontLayer(const ActiveFontLayer& other)
-    : mBaseFontLayer(nullptr), mScaledImage(nullptr), mOwnsImage(false)
+    : mBaseFontLayer(nullptr), mScaledImage(nullptr), mOwnsImage(false), mHasKerning(false),
+      mGlyphBitsImage(nullptr), mGlyphBitsStamp(0)
 {
     CopyFrom(other);
 }
 
 ActiveFontLayer::ActiveFontLayer(ActiveFontLayer&& other) noexcept
-    : mBaseFontLayer(other.mBaseFontLayer), mScaledImage(other.mScaledImage), mOwnsImage(other.mOwnsImage)
+    : mBaseFontLayer(other.mBaseFontLayer), mScaledImage(other.mScaledImage), mOwnsImage(other.mOwnsImage),
+      mHasKerning(other.mHasKerning), mGlyphBits(std::move(other.mGlyphBits)),
+      mGlyphBitsImage(other.mGlyphBitsImage), mGlyphBitsStamp(other.mGlyphBitsStamp)
 {
-    std::copy(std::begin(other.mScaledCharImageRects), std::end(other.mScaledCharImageRects),
-              std::begin(mScaledCharImageRects));
+    CopyTables(other);
+    std::copy(std::begin(other.mGlyphInkRects), std::end(other.mGlyphInkRects), std::begin(mGlyphInkRects));
+    other.mGlyphBitsImage = nullptr;
     other.mScaledImage = nullptr;
     other.mOwnsImage = false;
 }
@@ -119,10 +132,16 @@ ActiveFontLayer& ActiveFontLayer::operator=(ActiveFontLayer&& other) noexcept
         mBaseFontLayer = other.mBaseFontLayer;
         mScaledImage = other.mScaledImage;
         mOwnsImage = other.mOwnsImage;
-        std::copy(std::begin(other.mScaledCharImageRects), std::end(other.mScaledCharImageRects),
-                  std::begin(mScaledCharImageRects));
+        CopyTables(other);
+        mHasKerning = other.mHasKerning;
+        mGlyphBits = std::move(other.mGlyphBits);
+        std::copy(std::begin(other.mGlyphInkRects), std::end(other.mGlyphInkRects),
+                  std::begin(mGlyphInkRects));
+        mGlyphBitsImage = other.mGlyphBitsImage;
+        mGlyphBitsStamp = other.mGlyphBitsStamp;
         other.mScaledImage = nullptr;
         other.mOwnsImage = false;
+        other.mGlyphBitsImage = nullptr;
     }
     return *this;
 }
@@ -138,13 +157,84 @@ void ActiveFontLayer::FreeImage()
         delete mScaledImage;
     mScaledImage = nullptr;
     mOwnsImage = false;
+    mGlyphBits.clear();
+    mGlyphBitsImage = nullptr;
+}
+
+const uint32_t* ActiveFontLayer::GlyphBits()
+{
+    MemoryImage* image = dynamic_cast<MemoryImage*>(mScaledImage);
+    if (image == nullptr)
+        return nullptr;
+    if (mGlyphBitsImage == image && mGlyphBitsStamp == image->mBitsChangedCount &&
+        mGlyphBits.size() == image->PixelCount())
+        return mGlyphBits.data();
+    const size_t count = image->PixelCount();
+    if (image->mPalette != nullptr && image->mPaletteIndices != nullptr)
+    {
+        // Read the palette form as the blitters do; GetBits would give it up.
+        mGlyphBits.resize(count);
+        for (size_t i = 0; i < count; ++i)
+            mGlyphBits[i] = image->mPalette[image->mPaletteIndices[i]];
+    }
+    else
+    {
+        const uint32_t* bits = image->GetBits();
+        if (bits == nullptr)
+            return nullptr;
+        mGlyphBits.assign(bits, bits + count);
+    }
+    mGlyphBitsImage = image;
+    mGlyphBitsStamp = image->mBitsChangedCount;
+    FindInk(image->GetWidth(), image->GetHeight());
+    return mGlyphBits.data();
+}
+
+void ActiveFontLayer::FindInk(int32_t width, int32_t height)
+{
+    const TRect<int> bounds(0, 0, width, height);
+    for (int code = 0; code < 256; ++code)
+    {
+        // Only a rectangle wholly inside the sheet is ever drawn.
+        const TRect<int>& rect = mScaledCharImageRects[code];
+        TRect<int>& ink = mGlyphInkRects[code];
+        ink = TRect<int>();
+        if (rect.Intersection(bounds) != rect || rect.mWidth < 1 || rect.mHeight < 1)
+            continue;
+        int32_t left = rect.mX + rect.mWidth, right = rect.mX, top = rect.mY + rect.mHeight, bottom = rect.mY;
+        for (int32_t y = rect.mY; y < rect.mY + rect.mHeight; ++y)
+        {
+            const uint32_t* row = mGlyphBits.data() + size_t(y) * size_t(width);
+            for (int32_t x = rect.mX; x < rect.mX + rect.mWidth; ++x)
+            {
+                if ((row[x] >> 24) == 0)
+                    continue;
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y + 1);
+            }
+        }
+        if (right > left)
+            ink = TRect<int>(left, top, right - left, bottom - top);
+    }
+}
+
+void ActiveFontLayer::CopyTables(const ActiveFontLayer& other)
+{
+    std::copy(std::begin(other.mScaledCharImageRects), std::end(other.mScaledCharImageRects),
+              std::begin(mScaledCharImageRects));
+    std::copy(std::begin(other.mAdvance), std::end(other.mAdvance), std::begin(mAdvance));
+    std::copy(std::begin(other.mGlyphX), std::end(other.mGlyphX), std::begin(mGlyphX));
+    std::copy(std::begin(other.mGlyphY), std::end(other.mGlyphY), std::begin(mGlyphY));
+    std::copy(std::begin(other.mBucket), std::end(other.mBucket), std::begin(mBucket));
 }
 
 void ActiveFontLayer::CopyFrom(const ActiveFontLayer& other)
 {
     mBaseFontLayer = other.mBaseFontLayer;
-    std::copy(std::begin(other.mScaledCharImageRects), std::end(other.mScaledCharImageRects),
-              std::begin(mScaledCharImageRects));
+    CopyTables(other);
+    mHasKerning = other.mHasKerning;
     if (!other.mOwnsImage || other.mScaledImage == nullptr)
     {
         mScaledImage = other.mScaledImage;
@@ -287,6 +377,9 @@ void ImageFont::Prepare()
 
 int32_t ImageFont::ScaledLength(const FontLayer& layer, int64_t length) const
 {
+    // The common unscaled case, without floating point.
+    if (mScale == 1.0 && (layer.mPointSize == 0 || layer.mPointSize == mPointSize))
+        return Clamp32(length);
     if (layer.mPointSize == 0)
         return TruncToInt(mScale * double(length));
     return TruncToInt(mScale * double(mPointSize) * double(length) / double(layer.mPointSize));
@@ -360,6 +453,21 @@ void ImageFont::GenerateActiveFontLayers()
             }
         }
 
+        bool kerning = layer.mSpacing != 0;
+        for (int code = 0; code < 256; ++code)
+        {
+            const CharData& cd = layer.mCharData[code];
+            active.mAdvance[code] = ScaledLength(layer, cd.mWidth);
+            active.mGlyphX[code] = ScaledLength(layer, int64_t(layer.mOffset.mX) + cd.mOffset.mX);
+            active.mGlyphY[code] =
+                ScaledLength(layer, int64_t(layer.mAscent) - layer.mOffset.mY - cd.mOffset.mY);
+            active.mBucket[code] = uint8_t(
+                std::max<int64_t>(0, std::min<int64_t>(255, int64_t(layer.mBaseOrder) + cd.mOrder + 128)));
+            for (int next = 0; next < 256 && !kerning; ++next)
+                kerning = cd.mKerningOffsets[next] != 0;
+        }
+        active.mHasKerning = kerning;
+
         const int32_t ascent = ScaledLength(layer, layer.mAscent);
         const int32_t height = ScaledLength(layer, layer.mHeight != 0 ? layer.mHeight : layer.mDefaultHeight);
         const int32_t padding = ScaledLength(layer, layer.mAscentPadding);
@@ -383,9 +491,9 @@ int ImageFont::CharWidthKern(char c, char prev)
     for (const ActiveFontLayer& active : mActiveLayerList)
     {
         const FontLayer& layer = *active.mBaseFontLayer;
-        const int64_t advance = ScaledLength(layer, layer.mCharData[code].mWidth);
+        const int64_t advance = active.mAdvance[code];
         int64_t kerning = 0;
-        if (prevCode != 0)
+        if (prevCode != 0 && active.mHasKerning)
             kerning = ScaledLength(layer,
                                    int64_t(layer.mCharData[prevCode].mKerningOffsets[code]) + layer.mSpacing);
         result = std::max(result, advance + kerning);
@@ -454,18 +562,19 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, 
         const uint8_t next = i + 1 < str.size() ? map[static_cast<uint8_t>(str[i + 1])] : 0;
         int64_t maxX = curX;
         int layerIndex = 0;
-        for (const ActiveFontLayer& active : mActiveLayerList)
+        for (ActiveFontLayer& active : mActiveLayerList)
         {
             if (count == kRenderCommandPoolSize || layerIndex == FontData::kMaxLayers)
                 break;
             const FontLayer& layer = *active.mBaseFontLayer;
-            const CharData& cd = layer.mCharData[code];
-            const int64_t gx = curX + ScaledLength(layer, int64_t(layer.mOffset.mX) + cd.mOffset.mX);
-            const int64_t gy =
-                int64_t(y) - ScaledLength(layer, int64_t(layer.mAscent) - layer.mOffset.mY - cd.mOffset.mY);
-            const int64_t advance = ScaledLength(layer, cd.mWidth);
+            const int64_t gx = curX + active.mGlyphX[code];
+            const int64_t gy = int64_t(y) - active.mGlyphY[code];
+            const int64_t advance = active.mAdvance[code];
             const int64_t kerning =
-                next != 0 ? ScaledLength(layer, int64_t(cd.mKerningOffsets[next]) + layer.mSpacing) : 0;
+                next != 0 && active.mHasKerning
+                    ? ScaledLength(layer,
+                                   int64_t(layer.mCharData[code].mKerningOffsets[next]) + layer.mSpacing)
+                    : 0;
 
             RenderCommand& command = gRenderCommandPool[count++];
             command.mImage = active.mScaledImage;
@@ -475,9 +584,10 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, 
             command.mDrawMode = layer.mDrawMode;
             command.mColor = layerColors[layerIndex++];
             command.mNext = nullptr;
+            command.mActiveLayer = &active;
+            command.mCharCode = code;
 
-            const int bucket = int(
-                std::max<int64_t>(0, std::min<int64_t>(255, int64_t(layer.mBaseOrder) + cd.mOrder + 128)));
+            const int bucket = active.mBucket[code];
             if (gRenderTail[bucket] != nullptr)
                 gRenderTail[bucket]->mNext = &command;
             else
@@ -494,22 +604,198 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, 
     if (width != nullptr)
         *width = Clamp32(curX - x);
 
+    DrawQueue(g);
+    g->SetColorizeImages(colorize);
+}
+
+namespace
+{
+// Graphics's coordinate rule, (x + translation) truncated, inlined for the glyph loop.
+inline int32_t Translate(int32_t x, float translation)
+{
+    const double value = static_cast<float>(x) + translation;
+    if (!(value == value))
+        return 0;
+    if (value >= 2147483647.0)
+        return INT32_MAX;
+    if (value <= -2147483648.0)
+        return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// A plain software destination that glyphs may be copied into directly: where
+// Graphics::DrawImage would end in MemoryImage's own opaque-destination blend.
+struct DirectTarget
+{
+    uint32_t* bits = nullptr;
+    int32_t width = 0;
+    // The context's clip, already inside the image.
+    int32_t clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+    float transX = 0, transY = 0;
+
+    explicit DirectTarget(Graphics* g)
+    {
+        // A subclass may draw differently (display formats, textures), so the type must
+        // match exactly; the blend below is the one for opaque destinations.
+        Image* image = g->mDestImage;
+        if (g->mScaleX != 1 || g->mScaleY != 1 || typeid(*image) != typeid(MemoryImage))
+            return;
+        MemoryImage* dest = static_cast<MemoryImage*>(image);
+        if (dest->mHasAlpha || dest->mHasTrans)
+            return;
+        const TRect<int> clip =
+            g->mClipRect.Intersection(TRect<int>(0, 0, dest->GetWidth(), dest->GetHeight()));
+        if (clip.mWidth < 1 || clip.mHeight < 1)
+            return;
+        bits = dest->GetBits();
+        width = dest->GetWidth();
+        clipLeft = clip.mX;
+        clipTop = clip.mY;
+        clipRight = clip.mX + clip.mWidth;
+        clipBottom = clip.mY + clip.mHeight;
+        transX = g->mTransX;
+        transY = g->mTransY;
+    }
+};
+
+// MemoryImage's white, normal-mode blend of one source pixel onto an opaque destination:
+// transparent keeps the destination, opaque copies, the rest is the blitter's rule
+// BltMix(s, d, a, 256 - a, 255), written out so that it inlines.
+inline uint32_t GlyphOver(uint32_t sp, uint32_t dp)
+{
+    const uint32_t a = sp >> 24;
+    if (a == 0)
+        return dp;
+    if (a == 255)
+        return sp;
+    const uint32_t keep = 256 - a;
+    const uint32_t red = (((sp >> 16) & 0xFF) * a + ((dp >> 16) & 0xFF) * keep) >> 8;
+    const uint32_t green = (((sp >> 8) & 0xFF) * a + ((dp >> 8) & 0xFF) * keep) >> 8;
+    const uint32_t blue = (((sp & 0xFF) * a) >> 8) + (((dp & 0xFF) * keep) >> 8);
+    return 0xFF000000u | red << 16 | green << 8 | blue;
+}
+
+#if defined(__SSE2__)
+// GlyphOver on one row, four pixels at a time and without branches (the alpha of
+// glyph pixels changes too often to predict). Red and blue are worked on together in
+// the two 16-bit halves of each pixel, then green: every product and sum stays below
+// 65,536 (a + keep = 256), so the 16-bit lanes give the same numbers as 32-bit ones.
+void GlyphRow(const uint32_t* s, uint32_t* d, int32_t width)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_set1_epi32(255);
+    const __m128i alphaByte = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    const __m128i blueLanes = _mm_set1_epi32(0x0000FFFF);
+    const __m128i greenByte = _mm_set1_epi32(0xFF);
+    const __m128i full256 = _mm_set1_epi16(256);
+    int32_t i = 0;
+    for (; i + 4 <= width; i += 4)
+    {
+        const __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i a32 = _mm_srli_epi32(sp, 24);
+        const __m128i clear = _mm_cmpeq_epi32(a32, zero);
+        const __m128i full = _mm_cmpeq_epi32(a32, opaque);
+        const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
+        const __m128i keep16 = _mm_sub_epi16(full256, a16);
+
+        const __m128i srcRB = _mm_mullo_epi16(_mm_and_si128(sp, lowBytes), a16);
+        const __m128i dstRB = _mm_mullo_epi16(_mm_and_si128(dp, lowBytes), keep16);
+        const __m128i together = _mm_srli_epi16(_mm_add_epi16(srcRB, dstRB), 8);
+        const __m128i apart = _mm_add_epi16(_mm_srli_epi16(srcRB, 8), _mm_srli_epi16(dstRB, 8));
+        const __m128i redBlue =
+            _mm_or_si128(_mm_and_si128(blueLanes, apart), _mm_andnot_si128(blueLanes, together));
+
+        const __m128i srcG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(sp, 8), lowBytes), a16);
+        const __m128i dstG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(dp, 8), lowBytes), keep16);
+        const __m128i green = _mm_and_si128(_mm_srli_epi16(_mm_add_epi16(srcG, dstG), 8), greenByte);
+
+        const __m128i mixed = _mm_or_si128(_mm_or_si128(redBlue, _mm_slli_epi32(green, 8)), alphaByte);
+        const __m128i kept = _mm_or_si128(_mm_and_si128(clear, dp), _mm_and_si128(full, sp));
+        const __m128i out = _mm_or_si128(kept, _mm_andnot_si128(_mm_or_si128(clear, full), mixed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
+    }
+    for (; i < width; ++i)
+        d[i] = GlyphOver(s[i], d[i]);
+}
+#else
+void GlyphRow(const uint32_t* s, uint32_t* d, int32_t width)
+{
+    for (int32_t i = 0; i < width; ++i)
+        d[i] = GlyphOver(s[i], d[i]);
+}
+#endif
+
+// One glyph copied into the target as MemoryImage's blit would draw it. Only its ink
+// (the part that is not fully transparent) is visited: the rest would change nothing.
+void DrawGlyphDirect(const DirectTarget& target, const RenderCommand& command, const uint32_t* glyph,
+                     const TRect<int>& ink)
+{
+    const TRect<int>& whole = command.mSrcRect;
+    const int32_t sheetWidth = command.mImage->GetWidth();
+    if (whole.mX < 0 || whole.mY < 0 || int64_t(whole.mX) + whole.mWidth > sheetWidth ||
+        int64_t(whole.mY) + whole.mHeight > command.mImage->GetHeight())
+        return; // Graphics draws nothing either
+    if (ink.mWidth < 1 || ink.mHeight < 1)
+        return;
+    const TRect<int>& src = ink;
+    const int32_t tx = Translate(command.mX, target.transX) + (ink.mX - whole.mX);
+    const int32_t ty = Translate(command.mY, target.transY) + (ink.mY - whole.mY);
+    const int32_t left = std::max(tx, target.clipLeft);
+    const int32_t top = std::max(ty, target.clipTop);
+    const int32_t right = int32_t(std::min<int64_t>(int64_t(tx) + src.mWidth, target.clipRight));
+    const int32_t bottom = int32_t(std::min<int64_t>(int64_t(ty) + src.mHeight, target.clipBottom));
+    if (right <= left || bottom <= top)
+        return;
+    const int32_t width = right - left;
+    const size_t sx = size_t(int64_t(left) - tx + src.mX);
+    const size_t sy = size_t(int64_t(top) - ty + src.mY);
+    for (int32_t row = 0; row < bottom - top; ++row)
+    {
+        const uint32_t* s = glyph + (sy + size_t(row)) * size_t(sheetWidth) + sx;
+        uint32_t* d = target.bits + (size_t(top) + size_t(row)) * size_t(target.width) + size_t(left);
+        GlyphRow(s, d, width);
+    }
+    command.mImage->mDrawn = true;
+}
+} // namespace
+
+void ImageFont::DrawQueue(Graphics* g)
+{
+    const DirectTarget target(g);
+    if (target.bits != nullptr)
+        for (ActiveFontLayer& active : mActiveLayerList)
+            active.GlyphBits();
+
     const Color savedColor = g->GetColor();
+    bool drewDirect = false;
     for (int bucket = 0; bucket < 256; ++bucket)
     {
         for (RenderCommand* command = gRenderHead[bucket]; command != nullptr; command = command->mNext)
         {
+            if (command->mImage == nullptr)
+                continue;
             const int drawMode = g->GetDrawMode();
-            if (command->mDrawMode != -1)
-                g->SetDrawMode(command->mDrawMode);
+            const int commandMode = command->mDrawMode != -1 ? command->mDrawMode : drawMode;
+            const ActiveFontLayer& layer = *command->mActiveLayer;
+            if (target.bits != nullptr && commandMode == DRAWMODE_NORMAL && command->mColor == Color::White &&
+                layer.mGlyphBitsImage == command->mImage && !layer.mGlyphBits.empty())
+            {
+                DrawGlyphDirect(target, *command, layer.mGlyphBits.data(),
+                                layer.mGlyphInkRects[command->mCharCode]);
+                drewDirect = true;
+                continue;
+            }
+            g->SetDrawMode(commandMode);
             g->SetColor(command->mColor);
-            if (command->mImage != nullptr)
-                g->DrawImage(command->mImage, command->mX, command->mY, command->mSrcRect);
+            g->DrawImage(command->mImage, command->mX, command->mY, command->mSrcRect);
             g->SetDrawMode(drawMode);
         }
     }
+    if (drewDirect)
+        static_cast<MemoryImage*>(g->mDestImage)->BitsChanged();
     g->SetColor(savedColor);
-    g->SetColorizeImages(colorize);
 }
 
 } // namespace Vaxo

@@ -46,6 +46,24 @@ public:
     bool mOwnsImage;
     // Per character code: the glyph's area in mScaledImage.
     TRect<int> mScaledCharImageRects[256];
+    // Per character code, the scaled values drawing and measuring need, worked out once
+    // when the layers are chosen: the advance, the glyph's offset from the pen (x) and
+    // its top above the baseline (y), and its order bucket (0-255).
+    int32_t mAdvance[256];
+    int32_t mGlyphX[256];
+    int32_t mGlyphY[256];
+    uint8_t mBucket[256];
+    // Some kerning offset or the layer spacing is not 0 (else every kerning is 0).
+    bool mHasKerning;
+    // mScaledImage's pixels as plain words, for copying glyphs straight into software
+    // images; made on first use and again when the image or its pixels change. Drawing
+    // thread only (under RenderCritSec).
+    std::vector<uint32_t> mGlyphBits;
+    const Image* mGlyphBitsImage;
+    int32_t mGlyphBitsStamp;
+    // Per character code, the part of its glyph rectangle that is not fully
+    // transparent (empty when none is); made with mGlyphBits.
+    TRect<int> mGlyphInkRects[256];
 
 public:
     ActiveFontLayer();
@@ -57,9 +75,16 @@ public:
     ActiveFontLayer& operator=(ActiveFontLayer&& other) noexcept;
     virtual ~ActiveFontLayer();
 
+    // mGlyphBits brought up to date; null when the image has no pixels to read.
+    const uint32_t* GlyphBits();
+
 private:
     void FreeImage();
     void CopyFrom(const ActiveFontLayer& other);
+    // Copies the per-character tables (not the image or the pixel cache).
+    void CopyTables(const ActiveFontLayer& other);
+    // Fills mGlyphInkRects from mGlyphBits (a width x height sheet).
+    void FindInk(int32_t width, int32_t height);
 };
 
 // One queued glyph draw.
@@ -76,6 +101,9 @@ public:
     Color mColor;
     // The following command of the same bucket.
     RenderCommand* mNext;
+    // The entry the glyph was queued from (its pixel cache), and the mapped code.
+    ActiveFontLayer* mActiveLayer;
+    uint8_t mCharCode;
 };
 
 // Glyph draws queued by one DrawStringEx at most; later ones are dropped.
@@ -147,6 +175,12 @@ public:
     // positions, advances, kerning), so that measuring and drawing always agree.
     // layerPointSize 0 means the layer does not scale with the point size.
     int32_t ScaledLength(const FontLayer& layer, int64_t length) const;
+
+private:
+    // Draws the queued glyphs, bucket by bucket. A glyph whose draw would be a plain
+    // copy into an opaque software image (white, normal mode, unscaled context) is
+    // copied straight from the sheet's pixels, the rest go through Graphics.
+    void DrawQueue(Graphics* g);
 };
 
 } // namespace Vaxo
