@@ -345,6 +345,21 @@ TEST(MemoryImageRotated, AngleZeroDrawsTheInnerSourcePixels)
     EXPECT_EQ(At(*dest, 4, 4), 0xFFC66331u);
 }
 
+TEST(MemoryImageRotated, HalfPixelOffsetMixesNeighbours)
+{
+    auto src = Source(
+        4, 2,
+        {0xFF000000, 0xFFC86432, 0xFF3264C8, 0xFFFFFFFF, 0xFF000000, 0xFFC86432, 0xFF3264C8, 0xFFFFFFFF});
+    auto dest = OpaqueDest(8, 4, 0xFF000000);
+    dest->BltF(src.get(), 2.5f, 1.0f, TRect<int>(0, 0, 4, 2), TRect<int>(0, 0, 8, 4), Color::White, 0);
+    // fx = 32769: weights 32766 and 32768, shares 127 and 127 (A = 254), channels the
+    // sum of share x channel >> 8. Only row 0 of the source (the last row is not drawn).
+    EXPECT_EQ(At(*dest, 3, 1), 0xFF633118u);
+    EXPECT_EQ(At(*dest, 4, 1), 0xFF7C637Cu);
+    EXPECT_EQ(At(*dest, 5, 1), 0xFF97B0E1u);
+    EXPECT_EQ(Touched(*dest, 0xFF000000).size(), 3u);
+}
+
 TEST(MemoryImageRotated, BoundsOutsideTheClipDrawNothing)
 {
     auto src = Source(4, 4, std::vector<uint32_t>(16, 0xFFFFFFFF));
