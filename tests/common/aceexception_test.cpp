@@ -10,18 +10,12 @@ using Vaxo::AceException;
 namespace
 {
 
-TEST(AceException, IsAStdException)
+TEST(AceException, IsAStdExceptionCarryingItsMessage)
 {
-    try
-    {
-        throw AceException("File not found: a.xml");
-    }
-    catch (const std::exception& e)
-    {
-        EXPECT_STREQ(e.what(), "File not found: a.xml");
-        return;
-    }
-    FAIL() << "not caught as std::exception";
+    const AceException e("File not found: a.xml");
+    const std::exception& base = e;
+    EXPECT_STREQ(base.what(), "File not found: a.xml");
+    EXPECT_EQ(e.mMessage, "File not found: a.xml");
 }
 
 TEST(ThrowAceException, FormatsPrintfStyle)

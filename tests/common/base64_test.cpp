@@ -42,19 +42,13 @@ const struct
     {"foobar", "Zm9vYmFy"},
 };
 
-TEST(Base64, EncodesTheRfc4648Vectors)
-{
-    for (const auto& v : kRfc4648)
-        EXPECT_EQ(Encode(v.bytes), v.text) << v.bytes;
-}
-
-TEST(Base64, DecodesTheRfc4648Vectors)
+TEST(Base64, Rfc4648Vectors)
 {
     for (const auto& v : kRfc4648)
     {
-        if (*v.text == '\0')
-            continue; // an empty text decodes to null, below
-        EXPECT_EQ(Decode(v.text), v.bytes) << v.text;
+        EXPECT_EQ(Encode(v.bytes), v.text) << v.bytes;
+        if (*v.text != '\0') // an empty text decodes to null, below
+            EXPECT_EQ(Decode(v.text), v.bytes) << v.text;
     }
 }
 
@@ -67,23 +61,10 @@ TEST(Base64, EncodesTheExamples)
     std::string out = "keep";
     Base64Encode("abc", -1, out);
     EXPECT_EQ(out, "");
-}
-
-TEST(Base64, EncodeChunkAppends)
-{
-    std::string out = "x";
     const unsigned char three[3] = {0x4D, 0x61, 0x6E};
+    Base64EncodeChunk(three, out); // appends
     Base64EncodeChunk(three, out);
-    EXPECT_EQ(out, "xTWFu");
-}
-
-TEST(Base64, DecodeKeepsThreeBytesPerGroupAndReportsTheUnpaddedLength)
-{
-    int length = 0;
-    std::unique_ptr<unsigned char[]> bytes(Base64Decode("QQ==", length));
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(length, 1);
-    EXPECT_EQ(bytes[0], 0x41);
+    EXPECT_EQ(out, "TWFuTWFu");
 }
 
 TEST(Base64, DecodeRefusesTextsThatAreNotWholeGroups)

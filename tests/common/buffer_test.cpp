@@ -37,20 +37,6 @@ struct LayoutCase
     int32_t bits;
 };
 
-class BufferLayout : public ::testing::TestWithParam<LayoutCase>
-{
-};
-
-TEST_P(BufferLayout, WritesExactBytesAndBitLength)
-{
-    const LayoutCase& c = GetParam();
-    Buffer b;
-    c.write(b);
-    EXPECT_EQ(Contents(b), c.bytes);
-    EXPECT_EQ(b.GetDataLenBits(), c.bits);
-    EXPECT_EQ(b.GetDataLen(), (c.bits + 7) / 8);
-}
-
 const LayoutCase kLayouts[] = {
     {"BitsLsbFirst", [](Buffer& b) { b.WriteNumBits(5, 3), b.WriteNumBits(1, 1); }, {0x0D}, 4},
     {"UnalignedByteSpansTwoBytes",
@@ -93,23 +79,26 @@ const LayoutCase kLayouts[] = {
      17 * 8},
 };
 
-INSTANTIATE_TEST_SUITE_P(Writers, BufferLayout, ::testing::ValuesIn(kLayouts),
-                         [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
+TEST(BufferLayout, WritersGiveExactBytesAndBitLength)
+{
+    for (const LayoutCase& c : kLayouts)
+    {
+        Buffer b;
+        c.write(b);
+        EXPECT_EQ(Contents(b), c.bytes) << c.name;
+        EXPECT_EQ(b.GetDataLenBits(), c.bits) << c.name;
+        EXPECT_EQ(b.GetDataLen(), (c.bits + 7) / 8) << c.name;
+    }
+}
 
 // ---- Reading ---------------------------------------------------------------------------
-
-TEST(BufferRead, ShortIsSignExtended)
-{
-    Buffer b = FromBytes({0xFE, 0xFF});
-    EXPECT_EQ(b.ReadShort(), -2);
-}
 
 TEST(BufferRead, TypedRoundTrip)
 {
     Buffer b;
     b.WriteNumBits(5, 3);
     b.WriteByte(0xA5);
-    b.WriteShort(-12345);
+    b.WriteShort(-12345); // read back sign-extended
     b.WriteLong(INT32_MIN);
     b.WriteBoolean(true);
     b.WriteString("hello");
@@ -170,23 +159,18 @@ TEST(BufferRead, NumBitsCountsOutsideRangeAreClamped)
     EXPECT_EQ(b.GetDataLenBits(), 40);
 }
 
-TEST(BufferRead, EmptyBufferReadsZerosAndStaysAtEnd)
-{
-    Buffer b;
-    EXPECT_EQ(b.ReadByte(), 0);
-    EXPECT_EQ(b.ReadLong(), 0);
-    EXPECT_EQ(b.ReadShort(), 0);
-    EXPECT_EQ(b.ReadNumBits(32, true), 0);
-    EXPECT_EQ(b.ReadString(), "");
-    EXPECT_EQ(b.ReadUTF8String(), L"");
-    EXPECT_EQ(b.ReadLine(), "");
-    EXPECT_TRUE(b.AtEnd());
-    EXPECT_FALSE(b.PastEnd());
-    EXPECT_EQ(b.GetDataPtr(), nullptr);
-}
-
 TEST(BufferRead, PastTheEndYieldsZerosWithoutMovingTheCursor)
 {
+    Buffer empty;
+    EXPECT_EQ(empty.ReadNumBits(32, true), 0);
+    EXPECT_EQ(empty.ReadShort(), 0);
+    EXPECT_EQ(empty.ReadString(), "");
+    EXPECT_EQ(empty.ReadUTF8String(), L"");
+    EXPECT_EQ(empty.ReadLine(), "");
+    EXPECT_TRUE(empty.AtEnd());
+    EXPECT_FALSE(empty.PastEnd());
+    EXPECT_EQ(empty.GetDataPtr(), nullptr);
+
     Buffer b = FromBytes({0xAB});
     EXPECT_EQ(b.ReadByte(), 0xAB);
     EXPECT_EQ(b.ReadByte(), 0);
@@ -219,18 +203,14 @@ TEST(BufferRead, BooleanTakesAnyNonZeroByteAsTrue)
     EXPECT_TRUE(b.ReadBoolean());
 }
 
-TEST(BufferRead, StringWithNegativeLengthIsEmpty)
+TEST(BufferRead, StringLengthOutsideTheDataIsBounded)
 {
-    Buffer b = FromBytes({0xFF, 0xFF, 'x'});
-    EXPECT_EQ(b.ReadString(), "");
-    EXPECT_EQ(b.ReadByte(), 'x');
-}
-
-TEST(BufferRead, StringLongerThanDataIsPaddedWithZeros)
-{
-    Buffer b = FromBytes({0x04, 0x00, 'a', 'b'});
-    EXPECT_EQ(b.ReadString(), std::string("ab\0\0", 4));
-    EXPECT_TRUE(b.AtEnd());
+    Buffer negative = FromBytes({0xFF, 0xFF, 'x'});
+    EXPECT_EQ(negative.ReadString(), "");
+    EXPECT_EQ(negative.ReadByte(), 'x');
+    Buffer longer = FromBytes({0x04, 0x00, 'a', 'b'});
+    EXPECT_EQ(longer.ReadString(), std::string("ab\0\0", 4)); // padded with zeros
+    EXPECT_TRUE(longer.AtEnd());
 }
 
 TEST(BufferRead, BufferNeverReadsMoreThanTheBytesLeft)
@@ -264,35 +244,22 @@ TEST(BufferRead, LineEndsAtLineFeedOrZeroAndDropsCarriageReturns)
     EXPECT_TRUE(b.AtEnd());
 }
 
-TEST(BufferRead, Utf8StringStopsAtFirstInvalidSequence)
+TEST(BufferRead, Utf8StringStopsAtCountInvalidSequenceOrDataEnd)
 {
-    Buffer b = FromBytes({0x03, 0x00, 'a', 0xC0, 0x80, 'b'});
-    EXPECT_EQ(b.ReadUTF8String(), L"a");
-    // The cursor ends after the characters decoded.
-    EXPECT_EQ(b.ReadByte(), 0xC0);
-}
-
-TEST(BufferRead, Utf8StringReadsAtMostCountCharacters)
-{
-    Buffer b = FromBytes({0x02, 0x00, 'a', 'b', 'c'});
-    EXPECT_EQ(b.ReadUTF8String(), L"ab");
-    EXPECT_EQ(b.ReadByte(), 'c');
-}
-
-TEST(BufferRead, Utf8StringStopsAtTheDataEnd)
-{
-    Buffer b = FromBytes({0x09, 0x00, 'a', 0xE2, 0x82});
-    EXPECT_EQ(b.ReadUTF8String(), L"a");
-}
-
-TEST(BufferRead, Utf8StringAlignsTheReadCursor)
-{
-    Buffer b;
-    b.WriteNumBits(3, 2);
-    b.WriteUTF8String(L"xy");
-    EXPECT_EQ(b.ReadNumBits(2, false), 3);
-    EXPECT_EQ(b.ReadUTF8String(), L"xy");
-    EXPECT_TRUE(b.AtEnd());
+    const struct
+    {
+        Bytes bytes;
+        std::wstring text;
+        int next; // the byte after the characters decoded
+    } cases[] = {{{0x03, 0x00, 'a', 0xC0, 0x80, 'b'}, L"a", 0xC0},
+                 {{0x02, 0x00, 'a', 'b', 'c'}, L"ab", 'c'},
+                 {{0x09, 0x00, 'a', 0xE2, 0x82}, L"a", 0xE2}};
+    for (const auto& c : cases)
+    {
+        Buffer b = FromBytes(c.bytes);
+        EXPECT_EQ(b.ReadUTF8String(), c.text);
+        EXPECT_EQ(b.ReadByte(), c.next);
+    }
 }
 
 TEST(BufferRead, ReplacementKeepsLaterFieldsAligned)
@@ -318,35 +285,24 @@ TEST(BufferState, SetDataKeepsCursorsAndSetsLength)
     EXPECT_EQ(b.GetDataLenBits(), 0);
 }
 
-TEST(BufferState, ClearResetsEverything)
+TEST(BufferState, ClearAndSeekFrontReset)
 {
     Buffer b;
     b.WriteLong(5);
     b.ReadByte();
+    b.SeekFront();
+    EXPECT_EQ(b.ReadByte(), 5);
     b.Clear();
     EXPECT_EQ(b.GetDataLenBits(), 0);
     EXPECT_TRUE(b.AtEnd());
     b.WriteByte(3);
     EXPECT_EQ(Contents(b), Bytes{3});
     EXPECT_EQ(b.ReadByte(), 3);
-}
 
-TEST(BufferState, CopiesAreDeep)
-{
-    Buffer a;
-    a.WriteByte(1);
-    Buffer b = a;
-    b.WriteByte(2);
-    EXPECT_EQ(Contents(a), Bytes{1});
-    EXPECT_EQ(Contents(b), (Bytes{1, 2}));
-}
-
-TEST(BufferState, SeekFrontRewindsTheReadCursor)
-{
-    Buffer b = FromBytes({5, 6});
-    b.ReadShort();
-    b.SeekFront();
-    EXPECT_EQ(b.ReadByte(), 5);
+    Buffer copy = b; // deep
+    copy.WriteByte(2);
+    EXPECT_EQ(Contents(b), Bytes{3});
+    EXPECT_EQ(Contents(copy), (Bytes{3, 2}));
 }
 
 TEST(BufferState, WritesAfterSetDataLandAtTheWriteCursor)
@@ -403,7 +359,7 @@ struct DecodeCase
     std::wstring expected;
 };
 
-TEST(BufferUtf8, WholeContentDecodingTable)
+TEST(BufferUtf8, WholeContentDecodingTableIgnoresTheReadCursor)
 {
     const DecodeCase cases[] = {
         {"euro", {0xE2, 0x82, 0xAC}, L"\u20AC"},
@@ -429,10 +385,8 @@ TEST(BufferUtf8, WholeContentDecodingTable)
     };
     for (const DecodeCase& c : cases)
         EXPECT_EQ(FromBytes(c.bytes).UTF8ToWideString(), c.expected) << c.name;
-}
 
-TEST(BufferUtf8, WholeContentDecodingIgnoresTheReadCursor)
-{
+    // The read cursor is neither used nor moved.
     Buffer b = FromBytes({'a', 'b'});
     b.ReadByte();
     EXPECT_EQ(b.UTF8ToWideString(), L"ab");
@@ -441,30 +395,16 @@ TEST(BufferUtf8, WholeContentDecodingIgnoresTheReadCursor)
 
 // ---- Web text form -------------------------------------------------------------------
 
-TEST(BufferWeb, OneByteExample)
-{
-    Buffer b;
-    b.WriteByte(0x41);
-    EXPECT_EQ(b.ToWebString(), "00000008--");
-    Buffer back;
-    back.FromWebString("00000008--");
-    EXPECT_EQ(Contents(back), Bytes{0x41});
-    EXPECT_EQ(back.GetDataLenBits(), 8);
-}
-
-TEST(BufferWeb, ToWebStringKeepsTheReadCursor)
-{
-    Buffer b = FromBytes({1, 2});
-    b.WriteByte(3);
-    b.ReadByte();
-    b.ToWebString();
-    EXPECT_EQ(b.ReadByte(), 2);
-}
-
-TEST(BufferWeb, EmptyBuffer)
+TEST(BufferWeb, ExamplesAndTheReadCursorStays)
 {
     Buffer b;
     EXPECT_EQ(b.ToWebString(), "00000000");
+    b.WriteByte(0x41);
+    EXPECT_EQ(b.ToWebString(), "00000008--");
+    b.WriteByte(3);
+    b.ReadByte();
+    b.ToWebString();
+    EXPECT_EQ(b.ReadByte(), 3);
 }
 
 TEST(BufferWeb, RoundTripsEveryBitLength)
@@ -537,40 +477,21 @@ TEST(BufferCrc, CheckValuesForBothSeeds)
     EXPECT_EQ(b.GetCRC32(), 0x89A1897Fu);
 }
 
-TEST(BufferCrc, EmptyBufferGivesTheSeed)
-{
-    Buffer b;
-    EXPECT_EQ(b.GetCRC32(0x12345678u), 0x12345678u);
-}
-
 TEST(BufferCrc, MatchesBitwiseFormForEveryLengthAndSeed)
 {
     std::mt19937 rng(11);
+    std::vector<size_t> lengths = {1000, 4096, 4109, 65543};
     for (size_t length = 0; length < 300; length++)
+        lengths.push_back(length);
+    for (size_t length : lengths)
     {
         Bytes data(length);
         for (uint8_t& byte : data)
             byte = static_cast<uint8_t>(rng());
-        uint32_t seed = static_cast<uint32_t>(rng());
-        EXPECT_EQ(FromBytes(data).GetCRC32(seed), BitwiseCrc(data, seed)) << "length " << length;
-    }
-}
-
-TEST(BufferCrc, MatchesBitwiseFormForLongBuffers)
-{
-    std::mt19937 rng(12);
-    for (size_t length : {1000u, 4096u, 4109u, 65543u})
-    {
-        Bytes data(length);
-        for (uint8_t& byte : data)
-            byte = static_cast<uint8_t>(rng());
-        for (uint32_t seed : {0u, 0xFFFFFFFFu, 0x80000001u})
+        for (uint32_t seed : {0u, 0xFFFFFFFFu, 0x80000001u, static_cast<uint32_t>(rng())})
             EXPECT_EQ(FromBytes(data).GetCRC32(seed), BitwiseCrc(data, seed)) << "length " << length;
     }
-}
-
-TEST(BufferCrc, CoversTheUnwrittenBitsOfTheLastByte)
-{
+    // The unwritten bits of the last byte count as zeros.
     Buffer b;
     b.WriteNumBits(1, 1);
     EXPECT_EQ(b.GetCRC32(0), BitwiseCrc({0x01}, 0));
@@ -586,12 +507,7 @@ TEST(BufferHmac, SixteenBytesThatDependOnEveryByte)
     EXPECT_EQ(Contents(a.GetHMAC()), Contents(sig));
     Buffer b = FromBytes({'p', 'r', 'o', 'p', 't'});
     EXPECT_NE(Contents(b.GetHMAC()), Contents(sig));
-}
-
-TEST(BufferHmac, EmptyBufferGivesEmptySignature)
-{
-    Buffer empty;
-    EXPECT_EQ(empty.GetHMAC().GetDataLen(), 0);
+    EXPECT_EQ(Buffer().GetHMAC().GetDataLen(), 0);
 }
 
 } // namespace

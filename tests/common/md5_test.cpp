@@ -57,10 +57,6 @@ TEST(Md5, Rfc1321Suite)
         Vaxo::md5(Bytes(c.input), Len(c.input), out);
         EXPECT_EQ(Hex(out), c.digest) << '"' << c.input << '"';
     }
-}
-
-TEST(Md5, SelfTestPasses)
-{
     EXPECT_EQ(Vaxo::md5_self_test(0), 0);
 }
 
@@ -88,7 +84,6 @@ TEST(Md5, StreamingInAnyPiecesEqualsOneCall)
 
 TEST(Md5, MillionAs)
 {
-    // The long-message check of the FIPS/NIST examples.
     std::string text(1000000, 'a');
     unsigned char out[16];
     Vaxo::md5(Bytes(text), Len(text), out);
@@ -101,9 +96,7 @@ TEST(Md5, FileDigestAndErrors)
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string path = std::string(dir) + "/abc.txt";
     FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fputs("message digest", f);
-    fclose(f);
+    ASSERT_TRUE(f != nullptr && fputs("message digest", f) >= 0 && fclose(f) == 0);
 
     unsigned char out[16];
     EXPECT_EQ(Vaxo::md5_file(path.c_str(), out), 0);

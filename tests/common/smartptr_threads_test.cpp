@@ -55,22 +55,14 @@ TEST(SmartPtrThreads, RacingLastReleasesDeleteExactlyOnce)
         SmartPtr<Counted>* first = new SmartPtr<Counted>(new Counted(&deletions));
         SmartPtr<Counted>* second = new SmartPtr<Counted>(*first);
         std::atomic<bool> go{false};
-        std::thread a(
-            [&]
+        auto drop = [&go](SmartPtr<Counted>* p)
+        {
+            while (!go.load())
             {
-                while (!go.load())
-                {
-                }
-                delete first;
-            });
-        std::thread b(
-            [&]
-            {
-                while (!go.load())
-                {
-                }
-                delete second;
-            });
+            }
+            delete p;
+        };
+        std::thread a(drop, first), b(drop, second);
         go.store(true);
         a.join();
         b.join();

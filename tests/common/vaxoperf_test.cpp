@@ -30,9 +30,10 @@ TEST_F(ProfilerTest, ReportsOneSectionAsAShareOfTheTotal)
 {
     VaxoPerf::BeginPerf();
     EXPECT_TRUE(VaxoPerf::IsPerfOn());
-    VaxoPerf::StartTiming("Draw");
-    mClock.Advance(50);
-    VaxoPerf::StopTiming("Draw");
+    {
+        AutoPerf section("Draw");
+        mClock.Advance(50);
+    }
     mClock.Advance(150);
     VaxoPerf::EndPerf();
     EXPECT_FALSE(VaxoPerf::IsPerfOn());
@@ -130,18 +131,6 @@ TEST_F(ProfilerTest, AnEmptyRunReportsAZeroShare)
                                       "Zero (1 calls, %0.00 time): 0.00 (0.00 avg, 0.00 longest)\n");
 }
 
-TEST_F(ProfilerTest, AutoPerfTimesItsScope)
-{
-    VaxoPerf::BeginPerf();
-    {
-        AutoPerf section("Scope");
-        mClock.Advance(4);
-    }
-    VaxoPerf::EndPerf();
-    EXPECT_EQ(VaxoPerf::GetResults(), "Total Time: 4.00\n"
-                                      "Scope (1 calls, %100.00 time): 4.00 (4.00 avg, 4.00 longest)\n");
-}
-
 TEST_F(ProfilerTest, PerfTimerMeasuresMilliseconds)
 {
     PerfTimer timer;
@@ -157,12 +146,6 @@ TEST_F(ProfilerTest, PerfTimerMeasuresMilliseconds)
     EXPECT_DOUBLE_EQ(timer.GetDuration(), 1000.5);
     timer.CalcDuration();
     EXPECT_DOUBLE_EQ(timer.GetDuration(), 6000.5);
-}
-
-TEST(CPUSpeed, CounterRateIsAHundredThousandPerSecond)
-{
-    EXPECT_EQ(GetCPUSpeed(), 100000);
-    EXPECT_EQ(GetCPUSpeedMHz(), 0);
 }
 
 // ---- Trace files -----------------------------------------------------------------------
@@ -232,19 +215,17 @@ TEST(Ratio, ReducesByTheGreatestCommonDivisor)
     {
         int32_t numerator, denominator;
         int32_t reducedNumerator, reducedDenominator;
-    } cases[] = {
-        {2, 4, 1, 2},
-        {0, 5, 0, 1},
-        {5, 0, 1, 0},
-        {-2, 4, 1, -2},
-        {6, -9, -2, 3},
-        {12, 18, 2, 3},
-        {7, 7, 1, 1},
-        {4, 3, 4, 3},
-        {0, 0, 0, 0},
-        {INT_MIN, -1, INT_MIN, 1},
-        {INT_MIN, INT_MIN, 1, 1},
-    };
+    } cases[] = {{2, 4, 1, 2},
+                 {0, 5, 0, 1},
+                 {5, 0, 1, 0},
+                 {-2, 4, 1, -2},
+                 {6, -9, -2, 3},
+                 {12, 18, 2, 3},
+                 {7, 7, 1, 1},
+                 {4, 3, 4, 3},
+                 {0, 0, 0, 0},
+                 {INT_MIN, -1, INT_MIN, 1},
+                 {INT_MIN, INT_MIN, 1, 1}};
     for (const auto& c : cases)
     {
         const Ratio r(c.numerator, c.denominator);
