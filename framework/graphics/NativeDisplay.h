@@ -24,6 +24,19 @@ class MemoryImage;
 class NativeDisplay
 {
 public:
+    // Results of a display's Init, named by ResultToString.
+    enum
+    {
+        RESULT_OK = 0,
+        RESULT_FAIL = 1,
+        RESULT_DD_CREATE_FAIL = 2, // the video mode was refused; mErrorString has why
+        RESULT_SURFACE_FAIL = 3,
+        RESULT_EXCLUSIVE_FAIL = 4,
+        RESULT_DISPCHANGE_FAIL = 5,
+        RESULT_INVALID_COLORDEPTH = 6, // the screen is not 16 or 32 bits of a known layout
+        RESULT_3D_FAIL = 7             // the hardware renderer did not start; named RESULT_UNKNOWN
+    };
+
     // The application; not owned.
     GraphicsApp* mApp;
     // The hardware renderer, or null. Owned: deleted with the display.
@@ -69,6 +82,11 @@ public:
 
     // Drops the image's texture data through the renderer, when there is one.
     void Remove3DData(MemoryImage* image);
+    // Builds the add tables from the bit counts and settles the refresh rate (60 to
+    // 100 Hz; outside that the application is told the rate cannot pace frames).
+    void PostInit();
+    // The name of a result code; "RESULT_UNKNOWN" outside 0 to 6.
+    static std::string ResultToString(int result);
 };
 
 } // namespace Vaxo

@@ -1,0 +1,802 @@
+// NativeImage blitters: route choice (3D, software image, surface copy, own loops) and
+// the own loops over the source's premultiplied native data and its run lengths.
+#include "graphics/NativeImage.h"
+
+#include "graphics/GraphicsApp.h"
+#include "graphics/NativeDisplay.h"
+#include "graphics/NativeImagePixels.h"
+#include "graphics/X3DInterface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+// Clips a straight (or mirrored) copy of srcRect at (x, y) against both images. On
+// success srcRect and (x, y) give the visible part; for a mirror, x is the destination
+// column of the rectangle's right-most source column's mirror, as for an unclipped call.
+bool ClipCopy(int destW, int destH, const Image* src, int& x, int& y, TRect<int>& srcRect, bool mirror)
+{
+    const TRect<int> s = srcRect.Intersection(TRect<int>(0, 0, src->GetWidth(), src->GetHeight()));
+    if (s.mWidth <= 0 || s.mHeight <= 0)
+        return false;
+    // Destination column of source column c: x + (c - left) unmirrored, x + (right - 1 - c) mirrored.
+    const int64_t left = srcRect.mX, right = int64_t(srcRect.mX) + srcRect.mWidth;
+    int64_t c0 = s.mX, c1 = int64_t(s.mX) + s.mWidth; // source columns [c0, c1)
+    const auto destCol = [&](int64_t c) { return mirror ? x + (right - 1 - c) : x + (c - left); };
+    // Keep the columns whose destination lies in [0, destW).
+    while (c0 < c1 && (destCol(c0) < 0 || destCol(c0) >= destW))
+    {
+        // Jump straight to the boundary instead of stepping pixel by pixel.
+        const int64_t d = destCol(c0);
+        const int64_t target = d < 0 ? 0 : destW - 1;
+        const int64_t jump = std::max<int64_t>(1, std::llabs(target - d));
+        c0 += jump;
+    }
+    while (c1 > c0 && (destCol(c1 - 1) < 0 || destCol(c1 - 1) >= destW))
+    {
+        const int64_t d = destCol(c1 - 1);
+        const int64_t target = d < 0 ? 0 : destW - 1;
+        const int64_t jump = std::max<int64_t>(1, std::llabs(target - d));
+        c1 -= jump;
+    }
+    if (c1 <= c0)
+        return false;
+    int64_t r0 = s.mY, r1 = int64_t(s.mY) + s.mHeight;
+    const int64_t top = srcRect.mY;
+    r0 = std::max<int64_t>(r0, top - y);
+    r1 = std::min<int64_t>(r1, top - y + destH);
+    if (r1 <= r0)
+        return false;
+    const int64_t newX = mirror ? destCol(c1 - 1) : destCol(c0);
+    y = int(y + (r0 - top));
+    x = int(newX);
+    srcRect = TRect<int>(int(c0), int(r0), int(c1 - c0), int(r1 - r0));
+    return true;
+}
+
+// Native word of source pixel i: per pixel, or through the palette indices.
+struct DirectWords
+{
+    const uint32_t* n;
+    uint32_t operator()(size_t i) const { return n[i]; }
+};
+struct PaletteWords
+{
+    const uint32_t* n;
+    const uint8_t* idx;
+    uint32_t operator()(size_t i) const { return n[idx[i]]; }
+};
+
+template <class F> bool WithNativeReader(MemoryImage* src, const uint32_t* n, F&& f)
+{
+    if (n == nullptr)
+        return false;
+    if (src->mPalette != nullptr && src->mPaletteIndices != nullptr)
+        f(PaletteWords{n, src->mPaletteIndices});
+    else
+        f(DirectWords{n});
+    return true;
+}
+
+// Everything one own loop needs about the destination and the colour.
+struct LoopSetup
+{
+    SurfaceFormat f;
+    void* bits;
+    int32_t pitch;
+    bool white;
+    Color c;
+    ColorFactors k;
+    LoopSetup(const NativeDisplay& d, void* b, int32_t p, const Color& color)
+        : f(d), bits(b), pitch(p), white(color == Color::White), c(ClampedColor(color)), k(c)
+    {
+    }
+};
+
+// The alpha route of NormalBlt (and NormalBltMirror) for one word type.
+template <class P, bool Mirror, class Reader>
+void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+                const TRect<int>& sr)
+{
+    const SurfaceFormat& f = L.f;
+    const bool packed16 = f.kind == SurfaceKind::k565 || f.kind == SurfaceKind::k555;
+    const uint32_t P16 = f.Packed();
+    const uint32_t* M = f.mask;
+    const uint32_t A = uint32_t(L.c.mAlpha);
+    const bool grey = L.k.Grey() && (f.bpp == 32 || packed16);
+    const uint32_t kg = L.k.k[0];
+    for (int j = 0; j < sr.mHeight; ++j)
+    {
+        const size_t base = size_t(sr.mY + j) * size_t(srcWidth) + size_t(sr.mX);
+        P* row = SurfaceRow<P>(L.bits, L.pitch, y + j);
+        P* out = Mirror ? row + x + sr.mWidth - 1 : row + x;
+        int left = sr.mWidth;
+        size_t i = 0;
+        while (left > 0)
+        {
+            int run = runs[base + i];
+            if (run <= 0)
+                run = 1;
+            if (run > left)
+                run = left;
+            const uint32_t first = rd(base + i);
+            const uint32_t a0 = first >> 24;
+            if (a0 != 0)
+            {
+                for (int q = 0; q < run; ++q)
+                {
+                    const uint32_t s = rd(base + i + size_t(q));
+                    P* dp = Mirror ? out - (i + size_t(q)) : out + (i + size_t(q));
+                    const uint32_t d = *dp;
+                    uint32_t nd;
+                    if (L.white)
+                    {
+                        if (a0 == 255)
+                            nd = s;
+                        else
+                        {
+                            const uint32_t fct = 256 - (s >> 24);
+                            if (f.bpp == 32)
+                                nd = s + ((((d & 0x00FF00FF) * fct) >> 8) & 0x00FF00FF) +
+                                     ((((d & 0x0000FF00) * fct) >> 8) & 0x0000FF00);
+                            else if (packed16)
+                                nd = Fold((((fct >> 3) * Spread(d, P16)) >> 5) & P16) + s;
+                            else
+                            {
+                                nd = s;
+                                for (int k = 0; k < 3; ++k)
+                                    nd += M[k] & (((M[k] & d) * fct) >> 8);
+                            }
+                        }
+                    }
+                    else
+                    {
+                        const uint32_t ap = (s >> 24) * A / 255;
+                        const uint32_t fct = 256 - ap;
+                        const bool opaqueRun = a0 == 255 && A == 255;
+                        if (grey)
+                        {
+                            if (f.bpp == 32)
+                                nd = opaqueRun
+                                         ? ((((s & 0xFF00) * kg) >> 8) & 0xFF00) +
+                                               ((((s & 0x00FF00FF) * kg) >> 8) & 0x00FF00FF)
+                                         : ((((d & 0x00FF00FF) * fct + (s & 0x00FF00FF) * kg) >> 8) &
+                                            0x00FF00FF) +
+                                               ((((d & 0xFF00) * fct + (s & 0xFF00) * kg) >> 8) & 0xFF00);
+                            else
+                                nd = opaqueRun ? Fold(((Spread(s & 0xFFFF, P16) * (kg >> 3)) >> 5) & P16)
+                                               : Fold(((Spread(d, P16) * (fct >> 3) +
+                                                        Spread(s & 0xFFFF, P16) * (kg >> 3)) >>
+                                                       5) &
+                                                      P16);
+                        }
+                        else
+                        {
+                            nd = 0;
+                            for (int k = 0; k < 3; ++k)
+                                nd += opaqueRun ? M[k] & (((M[k] & s) * L.k.k[k]) >> 8)
+                                                : M[k] & ((((M[k] & d) * fct) + (M[k] & s) * L.k.k[k]) >> 8);
+                        }
+                    }
+                    *dp = static_cast<P>(nd);
+                }
+            }
+            i += size_t(run);
+            left -= run;
+        }
+    }
+}
+
+// The additive loops of AdditiveBlt (and AdditiveBltMirror).
+template <class P, bool Mirror, class Reader>
+void AdditiveRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+                   const TRect<int>& sr)
+{
+    const SurfaceFormat& f = L.f;
+    for (int j = 0; j < sr.mHeight; ++j)
+    {
+        const size_t base = size_t(sr.mY + j) * size_t(srcWidth) + size_t(sr.mX);
+        P* row = SurfaceRow<P>(L.bits, L.pitch, y + j);
+        P* out = Mirror ? row + x + sr.mWidth - 1 : row + x;
+        int left = sr.mWidth;
+        size_t i = 0;
+        while (left > 0)
+        {
+            int run = runs[base + i];
+            if (run <= 0)
+                run = 1;
+            if (run > left)
+                run = left;
+            if ((rd(base + i) & 0x00FFFFFF) != 0)
+            {
+                for (int q = 0; q < run; ++q)
+                {
+                    const uint32_t s = rd(base + i + size_t(q));
+                    P* dp = Mirror ? out - (i + size_t(q)) : out + (i + size_t(q));
+                    const uint32_t d = *dp;
+                    uint32_t nd = 0;
+                    for (int k = 0; k < 3; ++k)
+                    {
+                        const uint32_t m = f.mask[k];
+                        const int32_t sh = f.shift[k];
+                        const uint32_t idx = L.white ? ((m & d) + (m & s)) >> sh
+                                                     : ((m & d) >> sh) + ((((m & s) >> sh) * L.k.k[k]) >> 8);
+                        nd |= uint32_t(f.add[k][idx]) << sh;
+                    }
+                    *dp = static_cast<P>(nd);
+                }
+            }
+            i += size_t(run);
+            left -= run;
+        }
+    }
+}
+
+} // namespace
+
+// --- Dispatchers ----------------------------------------------------------------------
+
+void NativeImage::Blt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color, int drawMode)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    CommitBits();
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->Blt(image, float(x), float(y), srcRect, color, drawMode, false);
+        return;
+    }
+    if (UsesSoftwareRoute())
+    {
+        MemoryImage::Blt(image, x, y, srcRect, color, drawMode);
+        return;
+    }
+    if (drawMode == 0)
+        NormalBlt(image, x, y, srcRect, color);
+    else if (drawMode == 1)
+        AdditiveBlt(image, x, y, srcRect, color);
+}
+
+void NativeImage::BltMirror(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color,
+                            int drawMode)
+{
+    CommitBits();
+    if (Is3D())
+    {
+        if (image != nullptr)
+            image->mDrawn = true;
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->BltMirror(image, float(x), float(y), srcRect, color, drawMode, false);
+        return;
+    }
+    // No own software form: a mirrored stretch of the same size gives the same pixels.
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        if (image != nullptr)
+            image->mDrawn = true;
+        std::unique_ptr<MemoryImage> mirrored = MirroredCopy(image, srcRect);
+        if (mirrored)
+            MemoryImage::Blt(mirrored.get(), x, y, TRect<int>(0, 0, mirrored->mWidth, mirrored->mHeight),
+                             color, drawMode);
+        return;
+    }
+    if (drawMode == 0)
+        NormalBltMirror(image, x, y, srcRect, color);
+    else if (drawMode == 1)
+        AdditiveBltMirror(image, x, y, srcRect, color);
+}
+
+void NativeImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color,
+                           int drawMode)
+{
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
+        return;
+    }
+    CommitBits();
+    if (UsesSoftwareRoute())
+    {
+        MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
+        return;
+    }
+    if (!LineInImage(startX, startY, endX, endY))
+        return;
+    if (startY == endY)
+    {
+        const int x = int(std::min(startX, endX));
+        FillRect(TRect<int>(x, int(startY), int(std::max(startX, endX)) - x + 1, int(endY - startY + 1.0)),
+                 color, drawMode);
+        return;
+    }
+    if (startX == endX)
+    {
+        const int y = int(std::min(startY, endY));
+        FillRect(TRect<int>(int(startX), y, int(endX - startX + 1.0), int(std::max(startY, endY)) - y + 1),
+                 color, drawMode);
+        return;
+    }
+    if (!GenerateDDSurface())
+    {
+        MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
+        return;
+    }
+    if (drawMode == 0)
+        NormalDrawLine(startX, startY, endX, endY, color);
+    else if (drawMode == 1)
+        AdditiveDrawLine(startX, startY, endX, endY, color);
+}
+
+void NativeImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color,
+                             int drawMode)
+{
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
+        return;
+    }
+    CommitBits();
+    if (UsesSoftwareRoute())
+    {
+        MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
+        return;
+    }
+    if (!LineInImage(startX, startY, endX, endY))
+        return;
+    if (startY == endY)
+    {
+        const int x = int(std::min(startX, endX));
+        FillRect(TRect<int>(x, int(startY), int(std::max(startX, endX)) - x + 1, int(endY - startY + 1.0)),
+                 color, drawMode);
+        return;
+    }
+    if (startX == endX)
+    {
+        const int y = int(std::min(startY, endY));
+        FillRect(TRect<int>(int(startX), y, int(endX - startX + 1.0), int(std::max(startY, endY)) - y + 1),
+                 color, drawMode);
+        return;
+    }
+    if (!GenerateDDSurface())
+    {
+        MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
+        return;
+    }
+    if (drawMode == 0)
+        NormalDrawLineAA(startX, startY, endX, endY, color);
+    else if (drawMode == 1)
+        AdditiveDrawLineAA(startX, startY, endX, endY, color);
+}
+
+bool NativeImage::LineInImage(double x1, double y1, double x2, double y2) const
+{
+    const auto inX = [&](double v) { return std::isfinite(v) && v > -1.0 && v < double(mWidth); };
+    const auto inY = [&](double v) { return std::isfinite(v) && v > -1.0 && v < double(mHeight); };
+    return inX(x1) && inX(x2) && inY(y1) && inY(y2);
+}
+
+void NativeImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Color& color, int drawMode,
+                                            const unsigned char* coverage, int coverX, int coverY,
+                                            int coverWidth, int coverHeight)
+{
+    if (spanCount <= 0 || spans == nullptr || coverage == nullptr)
+        return;
+    if (Is3D())
+    {
+        int left = spans[0].mX, top = spans[0].mY, right = left + spans[0].mWidth - 1, bottom = top;
+        for (int i = 1; i < spanCount; ++i)
+        {
+            left = std::min(left, spans[i].mX);
+            top = std::min(top, spans[i].mY);
+            right = std::max(right, spans[i].mX + spans[i].mWidth - 1);
+            bottom = std::max(bottom, spans[i].mY);
+        }
+        for (int i = 0; i < spanCount; ++i)
+        {
+            spans[i].mX -= left;
+            spans[i].mY -= top;
+        }
+        MemoryImage temp(gGraphicsApp);
+        temp.Create(right - left + 1, bottom - top + 1);
+        temp.FillScanLinesWithCoverage(spans, spanCount, color, drawMode, coverage, coverX - left,
+                                       coverY - top, coverWidth, coverHeight);
+        Blt(&temp, left, top, TRect<int>(0, 0, temp.mWidth, temp.mHeight), Color::White, drawMode);
+        return;
+    }
+    CommitBits();
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        MemoryImage::FillScanLinesWithCoverage(spans, spanCount, color, drawMode, coverage, coverX, coverY,
+                                               coverWidth, coverHeight);
+        return;
+    }
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    const SurfaceFormat f(*mDisplay);
+    const Color c = ClampedColor(color);
+    const uint32_t ch[3] = {uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue)};
+    uint32_t q = 0;
+    for (int k = 0; k < 3; ++k)
+        q += f.mask[k] & ((f.mask[k] * ch[k]) >> 8);
+    const uint32_t A = uint32_t(c.mAlpha);
+    for (int s = 0; s < spanCount; ++s)
+    {
+        const Span& span = spans[s];
+        if (span.mY < 0 || span.mY >= mHeight)
+            continue;
+        for (int i = 0; i < span.mWidth; ++i)
+        {
+            const int x = span.mX + i;
+            const int cx = x - coverX, cy = span.mY - coverY;
+            if (x < 0 || x >= mWidth || cx < 0 || cy < 0 || cx >= coverWidth || cy >= coverHeight)
+                continue;
+            const uint32_t a =
+                ((uint32_t(coverage[size_t(cx) + size_t(cy) * size_t(coverWidth)]) + 1) * A) >> 8;
+            const auto mix = [&](uint32_t d)
+            {
+                uint32_t nd = 0;
+                for (int k = 0; k < 3; ++k)
+                    nd += f.mask[k] & ((((f.mask[k] & d) * (256 - a)) + (f.mask[k] & q) * a) >> 8);
+                return nd;
+            };
+            if (f.bpp == 16)
+            {
+                uint16_t* w = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, span.mY) + x;
+                *w = static_cast<uint16_t>(mix(*w));
+            }
+            else
+            {
+                uint32_t* w = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, span.mY) + x;
+                *w = mix(*w);
+            }
+        }
+    }
+    DeleteAllNonSurfaceData();
+}
+
+// Matrix copies and textured triangles have a software raster only in the 3D renderer;
+// here the helper is handed the surface (or the software pixels when there is none).
+void NativeImage::BltMatrix(Image* image, float x, float y, const VaxoMatrix3& matrix,
+                            const TRect<int>& clipRect, const Color& color, int drawMode,
+                            const TRect<int>& srcRect, bool blend)
+{
+    if (image != nullptr)
+        image->mDrawn = true;
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->BltTransformed(image, &clipRect, color, drawMode, srcRect, matrix, blend,
+                                                   x, y, false);
+        return;
+    }
+    CommitBits();
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        MemoryImage::BltMatrix(image, x, y, matrix, clipRect, color, drawMode, srcRect, blend);
+        return;
+    }
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    BltMatrixHelper(image, x, y, matrix, clipRect, color, drawMode, srcRect, mLockedBits, mLockedPitch,
+                    PixelFormatCode(), blend);
+    DeleteAllNonSurfaceData();
+}
+
+void NativeImage::BltTrianglesTex(Image* texture, const TriVertex (*triangles)[3], int numTriangles,
+                                  const TRect<int>& clipRect, const Color& color, int drawMode, float tx,
+                                  float ty, bool blend)
+{
+    if (texture != nullptr)
+        texture->mDrawn = true;
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->DrawTrianglesTex(triangles, numTriangles, color, drawMode, texture, tx,
+                                                     ty, blend);
+        return;
+    }
+    CommitBits();
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        MemoryImage::BltTrianglesTex(texture, triangles, numTriangles, clipRect, color, drawMode, tx, ty,
+                                     blend);
+        return;
+    }
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    BltTrianglesTexHelper(texture, triangles, numTriangles, clipRect, color, drawMode, mLockedBits,
+                          mLockedPitch, PixelFormatCode(), tx, ty, blend);
+    DeleteAllNonSurfaceData();
+}
+
+std::unique_ptr<MemoryImage> NativeImage::MirroredCopy(Image* image, const TRect<int>& srcRect)
+{
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return nullptr;
+    const TRect<int> r = srcRect.Intersection(TRect<int>(0, 0, src->mWidth, src->mHeight));
+    if (r.mWidth <= 0 || r.mHeight <= 0 || r.mWidth != srcRect.mWidth || r.mHeight != srcRect.mHeight)
+        return nullptr;
+    const uint32_t* bits = src->GetBits();
+    if (bits == nullptr)
+        return nullptr;
+    std::vector<uint32_t> pixels(size_t(r.mWidth) * size_t(r.mHeight));
+    for (int j = 0; j < r.mHeight; ++j)
+        for (int i = 0; i < r.mWidth; ++i)
+            pixels[size_t(j) * size_t(r.mWidth) + size_t(r.mWidth - 1 - i)] =
+                bits[size_t(r.mY + j) * size_t(src->mWidth) + size_t(r.mX + i)];
+    auto copy = std::make_unique<MemoryImage>(nullptr);
+    copy->SetBits(pixels.data(), r.mWidth, r.mHeight);
+    return copy;
+}
+
+int NativeImage::PixelFormatCode() const
+{
+    if (mDisplay == nullptr)
+        return 0;
+    if (mDisplay->mBitsPerPixel == 32)
+        return 0x888;
+    if (mDisplay->mRedMask == 0xF800 && mDisplay->mGreenMask == 0x07E0 && mDisplay->mBlueMask == 0x001F)
+        return 0x565;
+    if (mDisplay->mRedMask == 0x7C00 && mDisplay->mGreenMask == 0x03E0 && mDisplay->mBlueMask == 0x001F)
+        return 0x555;
+    return 0;
+}
+
+// --- Own loops ------------------------------------------------------------------------
+
+void NativeImage::NormalBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr || !SurfaceFormatUsable())
+        return;
+    NativeImage* nativeSrc = dynamic_cast<NativeImage*>(image);
+    src->CommitBits();
+    TRect<int> sr = srcRect;
+    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, false))
+        return;
+    const bool white = color == Color::White;
+
+    // Volatile source: read straight from its 32-bit pixels, no caches.
+    if (src->mIsVolatile && !(nativeSrc != nullptr && nativeSrc->HasSurface()) && !mNoLock && white)
+    {
+        GenerateDDSurface();
+        SurfaceLock lock(this);
+        if (!lock.Locked())
+            return;
+        const bool palette = src->mPalette != nullptr && src->mPaletteIndices != nullptr;
+        const uint32_t* bits = palette ? nullptr : src->GetBits();
+        if (!palette && bits == nullptr)
+            return;
+        const SurfaceFormat f(*mDisplay);
+        for (int j = 0; j < sr.mHeight; ++j)
+        {
+            const size_t base = size_t(sr.mY + j) * size_t(src->mWidth) + size_t(sr.mX);
+            for (int i = 0; i < sr.mWidth; ++i)
+            {
+                const uint32_t p =
+                    palette ? src->mPalette[src->mPaletteIndices[base + size_t(i)]] : bits[base + size_t(i)];
+                const uint32_t a = p >> 24;
+                const uint32_t cs[3] = {(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
+                const auto mix = [&](uint32_t d)
+                {
+                    uint32_t nd = 0;
+                    for (int k = 0; k < 3; ++k)
+                    {
+                        const uint32_t M = f.mask[k];
+                        nd += f.bpp == 32
+                                  ? M & (((M >> 1) + (M & d) * (256 - a) + M * ((a * cs[k]) >> 8)) >> 8)
+                                  : M & (((M >> 1) + (M & d) * (256 - a) + ((M * cs[k] * a) >> 8)) >> 8);
+                    }
+                    return nd;
+                };
+                if (f.bpp == 16)
+                {
+                    uint16_t* w = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y + j) + x + i;
+                    *w = static_cast<uint16_t>(mix(*w));
+                }
+                else
+                {
+                    uint32_t* w = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y + j) + x + i;
+                    *w = mix(*w);
+                }
+            }
+        }
+        DeleteAllNonSurfaceData();
+        return;
+    }
+
+    // Opaque source with white: a copy.
+    if (!src->mHasAlpha && white)
+    {
+        if (nativeSrc != nullptr && nativeSrc->HasSurface() && (mVideoMemory || !nativeSrc->mVideoMemory))
+        {
+            if (!GenerateDDSurface())
+                return;
+            // The platform copy runs with the platform lock released; the count stays.
+            if (mLockCount > 0)
+                UnlockSurfaceInternal();
+            SurfaceBlt(nativeSrc, sr, TRect<int>(x, y, sr.mWidth, sr.mHeight));
+            if (mLockCount >= 1)
+                LockSurfaceInternal();
+            DeleteAllNonSurfaceData();
+            return;
+        }
+        if (mNoLock)
+            return;
+        GenerateDDSurface();
+        SurfaceLock lock(this);
+        if (!lock.Locked())
+            return;
+        const uint32_t* n = src->GetNativeAlphaData(mDisplay);
+        const bool skipTrans = src->mHasTrans;
+        const int bpp = mDisplay->mBitsPerPixel;
+        const bool drew = WithNativeReader(
+            src, n,
+            [&](const auto& rd)
+            {
+                for (int j = 0; j < sr.mHeight; ++j)
+                {
+                    const size_t base = size_t(sr.mY + j) * size_t(src->mWidth) + size_t(sr.mX);
+                    for (int i = 0; i < sr.mWidth; ++i)
+                    {
+                        const uint32_t s = rd(base + size_t(i));
+                        if (skipTrans && (s >> 24) == 0)
+                            continue;
+                        if (bpp == 16)
+                            SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y + j)[x + i] = uint16_t(s);
+                        else
+                            SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y + j)[x + i] = s;
+                    }
+                }
+            });
+        if (drew)
+            DeleteAllNonSurfaceData();
+        return;
+    }
+
+    // Alpha source, or a modulating colour.
+    if (mNoLock)
+        return;
+    GenerateDDSurface();
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
+    const uint8_t* runs = src->GetRLAlphaData();
+    if (runs == nullptr)
+        return;
+    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
+    const bool drew =
+        WithNativeReader(src, n,
+                         [&](const auto& rd)
+                         {
+                             if (L.f.bpp == 16)
+                                 AlphaRoute<uint16_t, false>(L, rd, runs, src->mWidth, x, y, sr);
+                             else
+                                 AlphaRoute<uint32_t, false>(L, rd, runs, src->mWidth, x, y, sr);
+                         });
+    if (drew)
+        DeleteAllNonSurfaceData();
+}
+
+void NativeImage::AdditiveBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (mNoLock || src == nullptr || !SurfaceFormatUsable())
+        return;
+    TRect<int> sr = srcRect;
+    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, false))
+        return;
+    GenerateDDSurface();
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
+    src->CommitBits();
+    const uint8_t* runs = src->GetRLAdditiveData(mDisplay);
+    if (runs == nullptr)
+        return;
+    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
+    const bool drew =
+        WithNativeReader(src, n,
+                         [&](const auto& rd)
+                         {
+                             if (L.f.bpp == 16)
+                                 AdditiveRoute<uint16_t, false>(L, rd, runs, src->mWidth, x, y, sr);
+                             else
+                                 AdditiveRoute<uint32_t, false>(L, rd, runs, src->mWidth, x, y, sr);
+                         });
+    if (drew)
+        DeleteAllNonSurfaceData();
+}
+
+void NativeImage::NormalBltMirror(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (mNoLock || src == nullptr || !SurfaceFormatUsable())
+        return;
+    src->CommitBits();
+    TRect<int> sr = srcRect;
+    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, true))
+        return;
+    GenerateDDSurface();
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
+    const uint8_t* runs = src->GetRLAlphaData();
+    if (runs == nullptr)
+        return;
+    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
+    const bool drew = WithNativeReader(src, n,
+                                       [&](const auto& rd)
+                                       {
+                                           if (L.f.bpp == 16)
+                                               AlphaRoute<uint16_t, true>(L, rd, runs, src->mWidth, x, y, sr);
+                                           else
+                                               AlphaRoute<uint32_t, true>(L, rd, runs, src->mWidth, x, y, sr);
+                                       });
+    if (drew)
+        DeleteAllNonSurfaceData();
+}
+
+void NativeImage::AdditiveBltMirror(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (mNoLock || src == nullptr || !SurfaceFormatUsable())
+        return;
+    TRect<int> sr = srcRect;
+    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, true))
+        return;
+    GenerateDDSurface();
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
+    src->CommitBits();
+    const uint8_t* runs = src->GetRLAdditiveData(mDisplay);
+    if (runs == nullptr)
+        return;
+    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
+    const bool drew =
+        WithNativeReader(src, n,
+                         [&](const auto& rd)
+                         {
+                             if (L.f.bpp == 16)
+                                 AdditiveRoute<uint16_t, true>(L, rd, runs, src->mWidth, x, y, sr);
+                             else
+                                 AdditiveRoute<uint32_t, true>(L, rd, runs, src->mWidth, x, y, sr);
+                         });
+    if (drew)
+        DeleteAllNonSurfaceData();
+}
+
+} // namespace Vaxo

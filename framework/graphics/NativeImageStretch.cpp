@@ -1,0 +1,463 @@
+// NativeImage resampling: scaled and mirrored copies (nearest pixel in 16.16 fixed
+// point, or filtered through a temporary software image), rotation with a bilinear
+// filter, and drawing at fractional positions.
+#include "graphics/NativeImage.h"
+
+#include "graphics/GraphicsApp.h"
+#include "graphics/NativeDisplay.h"
+#include "graphics/NativeImagePixels.h"
+#include "graphics/X3DInterface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+struct StretchJob
+{
+    SurfaceFormat f;
+    void* bits;
+    int32_t pitch;
+    bool white;
+    Color c;
+    ColorFactors k;
+    int drawMode;
+};
+
+// The nearest-pixel loop of the fast stretch; Mirror walks the destination leftwards.
+template <class P, bool Mirror, class Reader>
+void NearestLoop(const StretchJob& J, const Reader& rd, int srcW, int srcH, const TRect<double>& s,
+                 const TRect<int>& d)
+{
+    const SurfaceFormat& f = J.f;
+    const int32_t x0 = int32_t(s.mX * 65536.0);
+    int32_t yf = int32_t(s.mY * 65536.0);
+    const int32_t stepX = int32_t(s.mWidth * 65536.0 / d.mWidth);
+    const int32_t stepY = int32_t(s.mHeight * 65536.0 / d.mHeight);
+    const uint32_t A = uint32_t(J.c.mAlpha);
+    for (int j = 0; j < d.mHeight; ++j, yf += stepY)
+    {
+        const int sy = std::clamp(yf >> 16, 0, srcH - 1);
+        P* row = SurfaceRow<P>(J.bits, J.pitch, d.mY + j);
+        int32_t xf = x0;
+        for (int i = 0; i < d.mWidth; ++i, xf += stepX)
+        {
+            const int sx = std::clamp(xf >> 16, 0, srcW - 1);
+            const uint32_t s32 = rd(size_t(sy) * size_t(srcW) + size_t(sx));
+            P* dp = Mirror ? row + d.mX + d.mWidth - 1 - i : row + d.mX + i;
+            const uint32_t dw = *dp;
+            uint32_t nd = 0;
+            if (J.drawMode != 0)
+            {
+                if (s32 == 0)
+                    continue;
+                for (int k = 0; k < 3; ++k)
+                {
+                    const uint32_t m = f.mask[k];
+                    const int32_t sh = f.shift[k];
+                    const uint32_t idx = J.white ? ((m & dw) + (m & s32)) >> sh
+                                                 : ((m & dw) >> sh) + ((((m & s32) >> sh) * J.k.k[k]) >> 8);
+                    nd |= uint32_t(f.add[k][idx]) << sh;
+                }
+            }
+            else if (J.white)
+            {
+                const uint32_t a = s32 >> 24;
+                if (a == 0)
+                    continue;
+                nd = s32;
+                for (int k = 0; k < 3; ++k)
+                    nd += (((f.mask[k] & dw) * (256 - a)) >> 8) & f.mask[k];
+            }
+            else
+            {
+                const uint32_t ap = (s32 >> 24) * A / 255;
+                if (ap == 0)
+                    continue;
+                for (int k = 0; k < 3; ++k)
+                    nd += ((((f.mask[k] & dw) * (256 - ap)) + (f.mask[k] & s32) * J.k.k[k]) >> 8) & f.mask[k];
+            }
+            *dp = static_cast<P>(nd);
+        }
+    }
+}
+
+// 32-bit source pixel i of a rotation: its pixels, or its palette form.
+struct BitsPixels
+{
+    const uint32_t* bits;
+    uint32_t operator()(size_t i) const { return bits[i]; }
+};
+struct PalettePixels
+{
+    const uint32_t* palette;
+    const uint8_t* idx;
+    uint32_t operator()(size_t i) const { return palette[idx[i]]; }
+};
+
+// The 16.16 position of column `col` along a row lies inside [0, limit - 1) whole pixels.
+inline bool Inside(int64_t u0, int64_t du, int64_t col, int32_t limit)
+{
+    const int64_t u = u0 + col * du;
+    const int64_t iu = u >> 16;
+    return iu >= 0 && iu < int64_t(limit) - 1;
+}
+
+// First and last column of a row whose 2 x 2 neighbourhood lies inside an axis of
+// `limit` pixels; false when the row is skipped. Follows the division bounds, then
+// pulls either end in while it would still read outside.
+bool AxisRange(int64_t u, int64_t du, int32_t limit, bool lastWithoutBias, int64_t& first, int64_t& last,
+               bool takeMax)
+{
+    const int64_t iu = u >> 16;
+    int64_t f = 0, l = last;
+    if (du < 0)
+    {
+        if (iu < 0)
+            return false;
+        f = ((int64_t(limit) << 16) - u - 0x20000 - 0x7FFF) / du;
+        if (f < 0)
+            f = 0;
+        l = std::min(l, lastWithoutBias ? (-u) / du : (0x7FFF - u) / du);
+    }
+    else if (du > 0)
+    {
+        if (iu >= limit - 1)
+            return false;
+        f = (0x10000 - u) / du;
+        if (f <= 0)
+            f = 0;
+        l = std::min(l, ((int64_t(limit - 1) << 16) - u - 0x10000 - 0x7FFF) / du);
+    }
+    else
+    {
+        if (!(u >= 0 && u < (int64_t(limit - 1) << 16)))
+            return false;
+    }
+    first = takeMax ? std::max(first, f) : f;
+    last = l;
+    return true;
+}
+
+template <class P, class Pixels>
+void RotateLoop(const StretchJob& J, const Pixels& px, int srcStride, const TRect<int>& sr,
+                const TRect<double>& out, float x, float y, double angle, float cx, float cy)
+{
+    const SurfaceFormat& f = J.f;
+    const bool additive = J.drawMode != 0;
+    const int32_t cosF = int32_t(std::cos(angle) * 65536.0);
+    const int32_t sinF = int32_t(std::sin(angle) * 65536.0);
+    const float cosA = float(std::cos(angle)), sinA = float(std::sin(angle));
+    const int x0 = int(out.mX), y0 = int(out.mY);
+    const int W = sr.mWidth, H = sr.mHeight;
+    const uint32_t A = uint32_t(J.c.mAlpha);
+    const uint32_t R = uint32_t(J.c.mRed), G = uint32_t(J.c.mGreen), B = uint32_t(J.c.mBlue);
+    const int height = int(out.mHeight);
+    for (int r = 0; r < height; ++r)
+    {
+        const float dx = float(x0) - cx - x;
+        const float dy = float(y0 + r) - cy - y;
+        const float uf = cosA * dx - sinA * dy + cx;
+        const float vf = sinA * dx + cosA * dy + cy;
+        if (!(std::fabs(uf) < 30000.0f && std::fabs(vf) < 30000.0f))
+            continue;
+        const int64_t u = int64_t(int32_t(uf * 65536.0f)), v = int64_t(int32_t(vf * 65536.0f));
+        int64_t first = 0, last = int64_t(out.mWidth - 1.0);
+        if (!AxisRange(u, cosF, W, false, first, last, false))
+            continue;
+        int64_t lastU = last;
+        if (!AxisRange(v, sinF, H, true, first, last, true))
+            continue;
+        last = std::min(last, lastU);
+        // Never read outside the rectangle, whatever the rounding of the bounds above.
+        while (first <= last && !(Inside(u, cosF, first, W) && Inside(v, sinF, first, H)))
+            ++first;
+        while (last >= first && !(Inside(u, cosF, last, W) && Inside(v, sinF, last, H)))
+            --last;
+        if (first > last)
+            continue;
+        const int destY = y0 + r;
+        P* row = SurfaceRow<P>(J.bits, J.pitch, destY);
+        int64_t uu = u + first * cosF, vv = v + first * sinF;
+        for (int64_t col = first; col <= last; ++col, uu += cosF, vv += sinF)
+        {
+            const int destX = x0 + int(col);
+            const int iu = int(uu >> 16), iv = int(vv >> 16);
+            const uint32_t fu = uint32_t(uu & 0xFFFE) + 1, fv = uint32_t(vv & 0xFFFE) + 1;
+            const uint32_t w[4] = {((65536 - fu) * (65536 - fv)) >> 16, (fu * (65536 - fv)) >> 16,
+                                   ((65536 - fu) * fv) >> 16, (fu * fv) >> 16};
+            const size_t base = size_t(sr.mY + iv) * size_t(srcStride) + size_t(sr.mX + iu);
+            const uint32_t p[4] = {px(base), px(base + 1), px(base + size_t(srcStride)),
+                                   px(base + size_t(srcStride) + 1)};
+            uint32_t at = 0, V[3] = {0, 0, 0};
+            for (int q = 0; q < 4; ++q)
+            {
+                uint32_t aw = ((p[q] >> 24) * w[q]) >> 16;
+                if (!additive && !J.white)
+                    aw = (A * aw) >> 8;
+                at += aw;
+                V[0] += ((p[q] >> 16) & 0xFF) * aw;
+                V[1] += ((p[q] >> 8) & 0xFF) * aw;
+                V[2] += (p[q] & 0xFF) * aw;
+            }
+            P* dp = row + destX;
+            const uint32_t d = *dp;
+            uint32_t nd = 0;
+            if (!additive)
+            {
+                for (int k = 0; k < 3; ++k)
+                {
+                    const int32_t b = f.bits[k];
+                    uint32_t chan;
+                    if (J.white)
+                        chan = V[k] >> (16 - b);
+                    else if (k < 2)
+                        chan = (V[k] * ((k == 0 ? R : G) + 1)) >> (24 - b);
+                    else
+                        chan = ((V[k] >> 8) * (B + 1)) >> (16 - b);
+                    nd |= ((((f.mask[k] & d) * (256 - at)) >> 8) & f.mask[k]) + (chan << f.shift[k]);
+                }
+            }
+            else
+            {
+                for (int k = 0; k < 3; ++k)
+                {
+                    const int32_t b = f.bits[k];
+                    const uint32_t add =
+                        k == 0 ? ((V[0] >> (16 - b)) * J.k.k[0]) >> 8 : (V[k] * J.k.k[k]) >> (24 - b);
+                    const uint32_t idx = std::min<uint32_t>(((f.mask[k] & d) >> f.shift[k]) + add,
+                                                            uint32_t(2 * ((1 << b) - 1)));
+                    nd |= uint32_t(f.add[k][idx]) << f.shift[k];
+                }
+            }
+            *dp = static_cast<P>(nd);
+        }
+    }
+}
+
+} // namespace
+
+void NativeImage::BltF(Image* image, float x, float y, const TRect<int>& srcRect, const TRect<int>& clipRect,
+                       const Color& color, int drawMode)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    if (Is3D())
+    {
+        X3DInterface* iface = mDisplay->m3DInterface.get();
+        if (iface == nullptr)
+            return;
+        const TRect<double> dest(x, y, srcRect.mWidth, srcRect.mHeight);
+        const TRect<double> clip(clipRect.mX, clipRect.mY, clipRect.mWidth, clipRect.mHeight);
+        const TRect<double> in = dest.Intersection(clip);
+        if (in.mWidth == dest.mWidth && in.mHeight == dest.mHeight)
+            iface->Blt(image, x, y, srcRect, color, drawMode, true);
+        else if (in.mWidth > 0 && in.mHeight > 0)
+            iface->BltClipF(image, x, y, srcRect, &clipRect, color, drawMode);
+        return;
+    }
+    BltRotated(image, x, y, srcRect, clipRect, color, drawMode, 0.0, 0.0f, 0.0f);
+}
+
+void NativeImage::BltRotated(Image* image, float x, float y, const TRect<int>& srcRect,
+                             const TRect<int>& clipRect, const Color& color, int drawMode, double angle,
+                             float rotCenterX, float rotCenterY)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    if (mNoLock)
+        return;
+    CommitBits();
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->BltRotated(image, x, y, &clipRect, color, drawMode, angle, rotCenterX,
+                                               rotCenterY, srcRect);
+        return;
+    }
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        MemoryImage::BltRotated(image, x, y, srcRect, clipRect, color, drawMode, angle, rotCenterX,
+                                rotCenterY);
+        return;
+    }
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return;
+    if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(angle) && std::isfinite(rotCenterX) &&
+          std::isfinite(rotCenterY)))
+        return;
+    const TRect<int> sr = srcRect.Intersection(TRect<int>(0, 0, src->mWidth, src->mHeight));
+    if (sr.mWidth != srcRect.mWidth || sr.mHeight != srcRect.mHeight || sr.mWidth <= 0 || sr.mHeight <= 0)
+        return;
+    TRect<double> out;
+    if (!BltRotatedClipHelper(x, y, srcRect, clipRect.Intersection(TRect<int>(0, 0, mWidth, mHeight)), angle,
+                              out, rotCenterX, rotCenterY))
+        return;
+    // Whole destination pixels only, inside the image.
+    out = out.Intersection(TRect<double>(0, 0, mWidth, mHeight));
+    if (!(out.mWidth >= 1.0 && out.mHeight >= 1.0))
+        return;
+    src->CommitBits();
+    const bool palette = src->mPalette != nullptr && src->mPaletteIndices != nullptr;
+    const uint32_t* bits = palette ? nullptr : src->GetBits();
+    if (!palette && bits == nullptr)
+        return;
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    const Color c = ClampedColor(color);
+    const StretchJob J{SurfaceFormat(*mDisplay), mLockedBits, mLockedPitch, color == Color::White, c,
+                       ColorFactors(c),          drawMode};
+    const auto run = [&](const auto& px)
+    {
+        if (J.f.bpp == 16)
+            RotateLoop<uint16_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
+        else
+            RotateLoop<uint32_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
+    };
+    if (palette)
+        run(PalettePixels{src->mPalette, src->mPaletteIndices});
+    else
+        run(BitsPixels{bits});
+    DeleteAllNonSurfaceData();
+}
+
+// The nearest-pixel stretch on the locked surface; false when nothing could be drawn.
+bool NativeImage::FastStretchToSurface(MemoryImage* src, const TRect<double>& s, const TRect<int>& d,
+                                       const Color& color, int drawMode, bool mirror)
+{
+    src->CommitBits();
+    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
+    if (n == nullptr || d.mWidth <= 0 || d.mHeight <= 0 || src->mWidth <= 0 || src->mHeight <= 0)
+        return false;
+    if (!(std::fabs(s.mX) < 30000.0 && std::fabs(s.mY) < 30000.0 && s.mWidth < 30000.0 &&
+          s.mHeight < 30000.0))
+        return false;
+    const TRect<int> dd = d.Intersection(TRect<int>(0, 0, mWidth, mHeight));
+    if (dd.mWidth != d.mWidth || dd.mHeight != d.mHeight)
+        return false;
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return false;
+    const Color c = ClampedColor(color);
+    const StretchJob J{SurfaceFormat(*mDisplay), mLockedBits, mLockedPitch, color == Color::White, c,
+                       ColorFactors(c),          drawMode};
+    const bool palette = src->mPalette != nullptr && src->mPaletteIndices != nullptr;
+    const auto run = [&](const auto& rd)
+    {
+        if (J.f.bpp == 16)
+            mirror ? NearestLoop<uint16_t, true>(J, rd, src->mWidth, src->mHeight, s, d)
+                   : NearestLoop<uint16_t, false>(J, rd, src->mWidth, src->mHeight, s, d);
+        else
+            mirror ? NearestLoop<uint32_t, true>(J, rd, src->mWidth, src->mHeight, s, d)
+                   : NearestLoop<uint32_t, false>(J, rd, src->mWidth, src->mHeight, s, d);
+    };
+    if (palette)
+        run(PalettePixels{n, src->mPaletteIndices});
+    else
+        run(BitsPixels{n});
+    return true;
+}
+
+void NativeImage::StretchBlt(Image* image, const TRect<int>& destRect, const TRect<int>& srcRect,
+                             const TRect<int>& clipRect, const Color& color, int drawMode, bool fastStretch)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    NativeImage* nativeSrc = dynamic_cast<NativeImage*>(image);
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    CommitBits();
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->StretchBlt(image, destRect, srcRect, &clipRect, color, drawMode,
+                                               fastStretch, false);
+        return;
+    }
+    if (src == nullptr)
+        return;
+    TRect<double> s;
+    TRect<int> d;
+    if (!StretchBltClipHelper(srcRect, clipRect.Intersection(TRect<int>(0, 0, mWidth, mHeight)), destRect, s,
+                              d))
+        return;
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        MemoryImage::StretchBlt(image, destRect, srcRect, clipRect, color, drawMode, fastStretch);
+        return;
+    }
+    if (!fastStretch)
+    {
+        // Filtered: stretch into a temporary software image, then blit it.
+        MemoryImage temp(mApp);
+        temp.Create(d.mWidth, d.mHeight);
+        if (temp.GetBits() == nullptr || temp.PixelCount() == 0)
+            return;
+        temp.SlowStretchBlt(image, TRect<int>(0, 0, d.mWidth, d.mHeight), s, Color::White, 0);
+        Blt(&temp, d.mX, d.mY, TRect<int>(0, 0, d.mWidth, d.mHeight), color, drawMode);
+        return;
+    }
+    // A plain copy of an opaque surface at its own size; the platform copy cannot scale.
+    if (nativeSrc != nullptr && nativeSrc->HasSurface() && color == Color::White && drawMode == 0 &&
+        !nativeSrc->mHasAlpha && int(s.mWidth) == d.mWidth && int(s.mHeight) == d.mHeight &&
+        s.mWidth == double(int(s.mWidth)) && s.mHeight == double(int(s.mHeight)))
+    {
+        if (mLockCount > 0)
+            UnlockSurfaceInternal();
+        SurfaceBlt(nativeSrc, TRect<int>(int(s.mX), int(s.mY), int(s.mWidth), int(s.mHeight)), d);
+        if (mLockCount >= 1)
+            LockSurfaceInternal();
+        DeleteAllNonSurfaceData();
+        return;
+    }
+    if (FastStretchToSurface(src, s, d, color, drawMode, false))
+        DeleteAllNonSurfaceData();
+}
+
+void NativeImage::StretchBltMirror(Image* image, const TRect<int>& destRect, const TRect<int>& srcRect,
+                                   const TRect<int>& clipRect, const Color& color, int drawMode,
+                                   bool fastStretch)
+{
+    if (image == nullptr)
+        return;
+    image->mDrawn = true;
+    CommitBits();
+    if (Is3D())
+    {
+        if (mDisplay->m3DInterface)
+            mDisplay->m3DInterface->StretchBlt(image, destRect, srcRect, &clipRect, color, drawMode,
+                                               fastStretch, true);
+        return;
+    }
+    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
+    if (src == nullptr)
+        return;
+    if (UsesSoftwareRoute() || !GenerateDDSurface())
+    {
+        // No mirrored software stretch exists: stretch a mirrored copy instead.
+        std::unique_ptr<MemoryImage> mirrored = MirroredCopy(image, srcRect);
+        if (mirrored)
+            MemoryImage::StretchBlt(mirrored.get(), destRect,
+                                    TRect<int>(0, 0, mirrored->mWidth, mirrored->mHeight), clipRect, color,
+                                    drawMode, fastStretch);
+        return;
+    }
+    TRect<double> s;
+    TRect<int> d;
+    if (!StretchBltMirrorClipHelper(srcRect, clipRect.Intersection(TRect<int>(0, 0, mWidth, mHeight)),
+                                    destRect, s, d))
+        return;
+    if (FastStretchToSurface(src, s, d, color, drawMode, true))
+        DeleteAllNonSurfaceData();
+}
+
+} // namespace Vaxo

@@ -1,0 +1,803 @@
+// Display-format images on hand-made SDL surfaces (no video mode needed): format
+// conversion, the display's tables, the three states of an image, the routes of every
+// draw, the blit loops against a floating-point reference, stretching and rotation.
+#include "graphics/NativeImagePixels.h"
+#include "graphics/support/MemoryImageTestUtil.h"
+#include "graphics/support/SDLImageTestUtil.h"
+#include "graphics/support/TestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace Vaxo
+{
+namespace
+{
+
+const TestFormat kFormats[] = {TestFormat::k888, TestFormat::k565, TestFormat::k555};
+
+// --- Format conversion -----------------------------------------------------------------
+
+TEST(SDLImageFormat, SurfaceMadeFrom123456On565Holds11AA)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 1, 1, 0xFF123456u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    EXPECT_EQ(SurfaceWord(*image, 0, 0), 0x11AAu);
+}
+
+TEST(SDLImageFormat, Surface565WordFFFFReadsBackAsFFF8FCF8WithGuardWord)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 2, 1, 0xFF000000u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    SetSurfaceWord(*image, 1, 0, 0xFFFF);
+    image->DeleteAllNonSurfaceData();
+    ASSERT_EQ(image->mBits, nullptr);
+    uint32_t* bits = image->GetBits();
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(bits[0], 0xFF000000u);
+    EXPECT_EQ(bits[1], 0xFFF8FCF8u);
+    EXPECT_EQ(bits[2], MemoryImage::kGuardWord);
+    EXPECT_TRUE(image->HasSurface()) << "read-back keeps the surface";
+}
+
+TEST(SDLImageFormat, OpaqueWhiteFillGivesFFFFOn565AndFEFEFEOn888)
+{
+    const struct
+    {
+        TestFormat format;
+        uint32_t expected;
+        uint32_t colourMask;
+    } rows[] = {{TestFormat::k565, 0xFFFF, 0xFFFF},
+                {TestFormat::k555, 0x7FFF, 0x7FFF},
+                {TestFormat::k888, 0xFEFEFE, 0xFFFFFF}};
+    for (const auto& row : rows)
+    {
+        FormatDisplay display(row.format);
+        auto image = MakeSDLImage(&display, 3, 2, 0xFF102030u);
+        image->FillRect(TRect<int>(0, 0, 3, 2), Color::White, 0);
+        EXPECT_EQ(SurfaceWord(*image, 2, 1) & row.colourMask, row.expected) << FormatName(row.format);
+    }
+}
+
+TEST(SDLImageFormat, AdditiveWhiteFillSaturatesEveryChannel)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        auto image = MakeSDLImage(&display, 2, 2, 0xFF405060u);
+        image->FillRect(TRect<int>(0, 0, 2, 2), Color::White, 1);
+        const uint32_t all = display.mRedMask | display.mGreenMask | display.mBlueMask;
+        EXPECT_EQ(SurfaceWord(*image, 1, 1) & all, all) << FormatName(f);
+    }
+}
+
+// --- The display's tables ---------------------------------------------------------------
+
+TEST(NativeDisplayTables, AddTableSizesAndSaturation)
+{
+    FormatDisplay d565(TestFormat::k565);
+    EXPECT_EQ(d565.mRedAddTable.size(), 63u);
+    EXPECT_EQ(d565.mGreenAddTable.size(), 127u);
+    EXPECT_EQ(d565.mBlueAddTable.size(), 63u);
+    EXPECT_EQ(d565.mRedAddTable[30], 30);
+    EXPECT_EQ(d565.mRedAddTable[31], 31);
+    EXPECT_EQ(d565.mRedAddTable[62], 31);
+    FormatDisplay d555(TestFormat::k555);
+    EXPECT_EQ(d555.mGreenAddTable.size(), 63u);
+    FormatDisplay d888(TestFormat::k888);
+    EXPECT_EQ(d888.mRedAddTable.size(), 511u);
+    EXPECT_EQ(d888.mGreenAddTable[300], 255);
+    EXPECT_EQ(d888.mBlueAddTable[254], 254);
+}
+
+TEST(NativeDisplayTables, RefreshRateIsClampedTo60To100Hz)
+{
+    const struct
+    {
+        uint32_t rate, expectedRate, expectedMs;
+        bool broken;
+    } rows[] = {{0, 60, 16, true},   {59, 60, 16, true},    {60, 60, 16, false},
+                {75, 75, 13, false}, {100, 100, 10, false}, {120, 100, 10, true}};
+    TestApp app;
+    for (const auto& row : rows)
+    {
+        TestDisplay display(&app);
+        display.mRefreshRate = row.rate;
+        app.mVSyncBroken = !row.broken;
+        display.PostInit();
+        EXPECT_EQ(display.mRefreshRate, row.expectedRate) << row.rate;
+        EXPECT_EQ(display.mMillisecondsPerFrame, row.expectedMs) << row.rate;
+        EXPECT_EQ(app.mVSyncBroken, row.broken) << row.rate;
+    }
+}
+
+TEST(NativeDisplayTables, ResultNames)
+{
+    const struct
+    {
+        int code;
+        const char* name;
+    } rows[] = {{0, "RESULT_OK"},
+                {1, "RESULT_FAIL"},
+                {2, "RESULT_DD_CREATE_FAIL"},
+                {3, "RESULT_SURFACE_FAIL"},
+                {4, "RESULT_EXCLUSIVE_FAIL"},
+                {5, "RESULT_DISPCHANGE_FAIL"},
+                {6, "RESULT_INVALID_COLORDEPTH"},
+                {7, "RESULT_UNKNOWN"},
+                {-1, "RESULT_UNKNOWN"},
+                {1000, "RESULT_UNKNOWN"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(NativeDisplay::ResultToString(row.code), row.name) << row.code;
+}
+
+// --- States, locks and the software copy --------------------------------------------------
+
+TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 4, 4, 0xFF336699u);
+    EXPECT_FALSE(image->HasSurface());
+    ASSERT_NE(image->mBits, nullptr);
+
+    ASSERT_TRUE(image->GenerateDDSurface()); // both
+    EXPECT_TRUE(image->HasSurface());
+    EXPECT_NE(image->mBits, nullptr);
+    EXPECT_EQ(SurfaceWord(*image, 3, 3), 0x336699u);
+
+    image->FillRect(TRect<int>(0, 0, 2, 2), Color(255, 0, 0), 0); // surface only
+    EXPECT_EQ(image->mBits, nullptr);
+    EXPECT_EQ(SurfaceWord(*image, 0, 0), 0xFE0000u);
+
+    uint32_t* bits = image->GetBits(); // both again
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(bits[0], 0xFFFE0000u);
+    EXPECT_EQ(bits[15], 0xFF336699u);
+
+    bits[15] = 0xFF000000u;
+    image->BitsChanged(); // the software pixels are newer: the surface goes unread
+    EXPECT_FALSE(image->HasSurface());
+    EXPECT_EQ(image->GetBits()[15], 0xFF000000u);
+}
+
+TEST(SDLImageStates, NestedLocksCountAndNeverGoBelowZero)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    EXPECT_TRUE(image->LockSurface());
+    EXPECT_TRUE(image->LockSurface());
+    EXPECT_EQ(image->mLockCount, 2);
+    EXPECT_TRUE(image->UnlockSurface());
+    EXPECT_EQ(image->mLockCount, 1);
+    EXPECT_NE(image->mLockedBits, nullptr);
+    EXPECT_TRUE(image->UnlockSurface());
+    EXPECT_EQ(image->mLockCount, 0);
+    EXPECT_FALSE(image->UnlockSurface());
+    EXPECT_EQ(image->mLockCount, 0);
+}
+
+TEST(SDLImageStates, TranslucentImageGetsNoSurfaceAndFillsInSoftware)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF000000u, 0x80000000u});
+    EXPECT_FALSE(image->GenerateDDSurface());
+    image->FillRect(TRect<int>(0, 0, 1, 1), Color(0, 0, 255), 0);
+    EXPECT_FALSE(image->HasSurface());
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(image->mBits[0], 0xFF0000FFu);
+}
+
+TEST(SDLImageStates, DrawThatDrawsNothingKeepsTheSoftwarePixels)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 2, 2, 0xFF123456u);
+    image->FillRect(TRect<int>(0, 0, 2, 2), Color::White, 2); // unknown mode
+    ASSERT_NE(image->GetBits(), nullptr);
+    EXPECT_EQ(image->GetBits()[3], 0xFF123456u);
+
+    image->mNoLock = true; // every surface draw refused
+    image->DrawLine(0.0, 0.0, 1.0, 1.0, Color::White, 0);
+    image->NormalFillRect(TRect<int>(0, 0, 2, 2), Color::White);
+    image->mNoLock = false;
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(image->mBits[0], 0xFF123456u);
+}
+
+TEST(SDLImageStates, FailedLockKeepsPixelsAndGetBitsReturnsNull)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 2, 2, 0xFF010203u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    image->DeleteAllNonSurfaceData();
+    image->mNoLock = true;
+    EXPECT_EQ(image->GetBits(), nullptr);
+    // Draws from it find no pixels and draw nothing; DeleteDDSurface keeps the only copy.
+    auto dest = MakeSDLImage(&display, 2, 2, 0xFF000000u);
+    dest->Blt(image.get(), 0, 0, TRect<int>(0, 0, 2, 2), Color(10, 20, 30), 0);
+    image->DeleteDDSurface();
+    EXPECT_TRUE(image->HasSurface());
+    image->mNoLock = false;
+    ASSERT_NE(image->GetBits(), nullptr);
+    EXPECT_EQ(image->GetBits()[0], 0xFF010203u);
+}
+
+TEST(SDLImageStates, DeleteAllNonSurfaceDataWithoutSurfaceKeepsPixels)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 1, 1, 0xFF445566u);
+    image->DeleteAllNonSurfaceData();
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(image->mBits[0], 0xFF445566u);
+}
+
+TEST(SDLImageStates, CreateDropsTheOldPalette)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 4, 4, 0xFF112233u);
+    ASSERT_TRUE(image->Palletize());
+    ASSERT_NE(image->mPalette, nullptr);
+    image->Create(8, 8);
+    EXPECT_EQ(image->mPalette, nullptr);
+    EXPECT_EQ(image->mPaletteIndices, nullptr);
+    ASSERT_NE(image->GetBits(), nullptr);
+    EXPECT_EQ(image->GetBits()[63], 0u);
+}
+
+TEST(SDLImageStates, SurfaceFromPurgedAndPalettizedImagesKeepsThePixels)
+{
+    TestApp app;
+    FormatDisplay display(TestFormat::k888, &app);
+    app.mDisplay = &display;
+    {
+        SDLImage image(&display);
+        const std::vector<uint32_t> pixels{0xFF112233u, 0xFF445566u};
+        image.SetBits(pixels.data(), 2, 1);
+        image.MemoryImage::PurgeBits(); // pixels now only in the native form
+        ASSERT_EQ(image.mBits, nullptr);
+        ASSERT_TRUE(image.GenerateDDSurface());
+        EXPECT_EQ(SurfaceWord(image, 1, 0), 0x445566u);
+    }
+    {
+        SDLImage image(&display);
+        const std::vector<uint32_t> pixels{0xFF112233u, 0xFF445566u};
+        image.SetBits(pixels.data(), 2, 1);
+        ASSERT_TRUE(image.Palletize());
+        ASSERT_TRUE(image.GenerateDDSurface());
+        EXPECT_EQ(SurfaceWord(image, 0, 0), 0x112233u);
+    }
+    app.mDisplay = nullptr;
+}
+
+TEST(SDLImageStates, PurgeWithWantSurfaceKeepsOnlyTheSurface)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
+    image->mWantDDSurface = true;
+    image->PurgeBits();
+    EXPECT_TRUE(image->HasSurface());
+    EXPECT_EQ(image->mBits, nullptr);
+    EXPECT_EQ(SurfaceWord(*image, 1, 1), 0xFFFFu);
+}
+
+TEST(SDLImageStates, SetVideoMemoryKeepsPixelsAndDropsSurface)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 2, 2, 0xFF0A0B0Cu);
+    image->FillRect(TRect<int>(0, 0, 1, 1), Color(255, 255, 255), 0);
+    ASSERT_EQ(image->mBits, nullptr);
+    image->SetVideoMemory(false); // unchanged: nothing happens
+    EXPECT_TRUE(image->HasSurface());
+    image->SetVideoMemory(true);
+    EXPECT_FALSE(image->HasSurface());
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(image->mBits[0], 0xFFFEFEFEu);
+    EXPECT_EQ(image->mBits[3], 0xFF0A0B0Cu);
+}
+
+TEST(SDLImageStates, ScreenImageClearKeepsItsSurface)
+{
+    FormatDisplay display(TestFormat::k565);
+    SDL_Surface* screen = SDL_CreateRGBSurface(0, 3, 2, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(screen, nullptr);
+    {
+        SDLImage image(&display);
+        image.SetSurface(screen);
+        EXPECT_EQ(image.mWidth, 3);
+        image.FillRect(TRect<int>(0, 0, 3, 2), Color::White, 0);
+        EXPECT_EQ(SurfaceWord(image, 2, 1), 0xFFFFu);
+        image.ClearRect(TRect<int>(1, 0, 2, 2));
+        EXPECT_EQ(image.mSurface, screen);
+        EXPECT_EQ(SurfaceWord(image, 0, 0), 0xFFFFu);
+        EXPECT_EQ(SurfaceWord(image, 2, 1), 0u);
+        image.Clear();
+        EXPECT_EQ(SurfaceWord(image, 0, 0), 0u);
+        // A software draw on it goes back into the screen surface.
+        image.mDrawToBits = true;
+        image.FillRect(TRect<int>(0, 0, 1, 1), Color::White, 0);
+        EXPECT_EQ(image.mSurface, screen);
+        EXPECT_EQ(SurfaceWord(image, 0, 0), 0xFFFFu);
+        image.PurgeBits();
+        EXPECT_EQ(image.mSurface, screen);
+        image.ReleaseSurface();
+        EXPECT_EQ(image.mSurface, nullptr);
+    }
+    SDL_FreeSurface(screen); // the image never freed it
+}
+
+// --- Lines ----------------------------------------------------------------------------------
+
+TEST(SDLImageLines, HorizontalLineEqualsFillRect)
+{
+    for (TestFormat f : kFormats)
+        for (int mode = 0; mode < 2; ++mode)
+        {
+            FormatDisplay display(f);
+            auto a = MakeSDLImage(&display, 8, 3, 0xFF204060u);
+            auto b = MakeSDLImage(&display, 8, 3, 0xFF204060u);
+            const Color c(200, 100, 50, 160);
+            a->DrawLine(6.0, 1.0, 2.0, 1.0, c, mode);
+            b->FillRect(TRect<int>(2, 1, 5, 1), c, mode);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 8; ++x)
+                    EXPECT_EQ(SurfaceWord(*a, x, y), SurfaceWord(*b, x, y)) << FormatName(f) << x << "," << y;
+        }
+}
+
+TEST(SDLImageLines, AntiAliasedLevelLineBlendsElevenPixelsFully)
+{
+    // White is 0xFE per channel in the line colour; weight 255 keeps 254 x 255 / 256 = 0xFD.
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 24, 14, 0xFF000000u);
+    image->NormalDrawLineAA(10.0, 10.0, 20.0, 10.0, Color(255, 255, 255));
+    for (int x = 0; x < 24; ++x)
+        EXPECT_EQ(SurfaceWord(*image, x, 10) & 0xFFFFFF, (x >= 10 && x <= 20) ? 0xFDFDFDu : 0u) << x;
+    for (int x = 0; x < 24; ++x)
+        EXPECT_EQ(SurfaceWord(*image, x, 11) & 0xFFFFFF, 0u) << x;
+}
+
+TEST(SDLImageLines, AntiAliasedLineInOneColumnRunningLeftStaysInItsColumn)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        auto image = MakeSDLImage(&display, 3, 8, 0xFF000000u);
+        image->DrawLineAA(0.9, 0.0, 0.1, 7.0, Color::White, 0);
+        for (int y = 0; y < 8; ++y)
+        {
+            EXPECT_EQ(SurfaceWord(*image, 1, y), 0u) << FormatName(f) << " row " << y;
+            EXPECT_EQ(SurfaceWord(*image, 2, y), 0u) << FormatName(f) << " row " << y;
+        }
+        EXPECT_NE(SurfaceWord(*image, 0, 3), 0u);
+    }
+}
+
+TEST(SDLImageLines, AdditiveAntiAliasedLineChangesNothing)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 8, 8, 0xFF808080u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    const uint32_t before = SurfaceWord(*image, 3, 3);
+    image->DrawLineAA(0.0, 0.0, 7.0, 6.0, Color::White, 1);
+    EXPECT_EQ(SurfaceWord(*image, 3, 3), before);
+}
+
+// --- Blit routes ----------------------------------------------------------------------------
+
+// A source with every class of pixel: transparent, opaque and translucent runs.
+std::vector<uint32_t> MixedPixels(int width, int height, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    for (auto& p : pixels)
+    {
+        const uint32_t kind = rng() % 4;
+        const uint32_t rgb = rng() & 0xFFFFFF;
+        p = kind == 0 ? rgb : (kind == 1 ? 0xFF000000u | rgb : ((1 + rng() % 254) << 24) | rgb);
+    }
+    return pixels;
+}
+
+// Straight alpha in float: the colour scaled by the colour's factors over d.
+double ReferenceChannel(uint32_t p, int k, const Color& c, double dUnits, int bits)
+{
+    const double maxv = double((1 << bits) - 1);
+    const double a = double(p >> 24) / 255.0 * (c.mAlpha / 255.0);
+    const int channel[3] = {c.mRed, c.mGreen, c.mBlue};
+    const double s = double((p >> (16 - 8 * k)) & 0xFF) / 255.0 * channel[k] / 255.0 * maxv;
+    return s * a + dUnits * (1.0 - a);
+}
+
+struct RouteCase
+{
+    Color color;
+    bool palette;
+};
+
+TEST(SDLImageBlt, AlphaZeroPixelsAreUntouchedInEveryRouteAndFormat)
+{
+    const Color colors[] = {Color::White, Color(128, 128, 128, 200), Color(200, 100, 50)};
+    for (TestFormat f : kFormats)
+        for (const Color& c : colors)
+            for (bool palette : {false, true})
+                for (int mode = 0; mode < 2; ++mode)
+                {
+                    FormatDisplay display(f);
+                    auto src = MakeSDLImage(&display, 16, 6, MixedPixels(16, 6, 7));
+                    if (palette)
+                        ASSERT_TRUE(src->Palletize());
+                    auto dest = MakeSDLImage(&display, 20, 8, MixedPixels(20, 8, 9));
+                    std::vector<uint32_t> opaque = MixedPixels(20, 8, 9);
+                    for (auto& p : opaque)
+                        p |= 0xFF000000u;
+                    dest = MakeSDLImage(&display, 20, 8, opaque);
+                    ASSERT_TRUE(dest->GenerateDDSurface());
+                    std::vector<uint32_t> before;
+                    for (int y = 0; y < 8; ++y)
+                        for (int x = 0; x < 20; ++x)
+                            before.push_back(SurfaceWord(*dest, x, y));
+                    const std::vector<uint32_t> srcPixels = MixedPixels(16, 6, 7);
+                    dest->Blt(src.get(), 2, 1, TRect<int>(1, 0, 15, 6), c, mode);
+                    for (int j = 0; j < 6; ++j)
+                        for (int i = 0; i < 15; ++i)
+                        {
+                            uint32_t p = srcPixels[size_t(j) * 16 + size_t(i + 1)];
+                            if (palette)
+                                p = src->mPalette[src->mPaletteIndices[size_t(j) * 16 + size_t(i + 1)]];
+                            if ((p >> 24) != 0)
+                                continue;
+                            EXPECT_EQ(SurfaceWord(*dest, 2 + i, 1 + j),
+                                      before[size_t(1 + j) * 20 + size_t(2 + i)])
+                                << FormatName(f) << " mode " << mode << " palette " << palette;
+                        }
+                }
+}
+
+TEST(SDLImageBlt, AlphaRouteFollowsTheFloatReferenceWithinRounding)
+{
+    const Color colors[] = {Color::White, Color(128, 128, 128), Color(200, 100, 50),
+                            Color(255, 255, 255, 180)};
+    for (TestFormat f : kFormats)
+        for (const Color& c : colors)
+        {
+            FormatDisplay display(f);
+            const std::vector<uint32_t> srcPixels = MixedPixels(32, 8, 3);
+            auto src = MakeSDLImage(&display, 32, 8, srcPixels);
+            auto dest = MakeSDLImage(&display, 32, 8, 0xFF6080A0u);
+            ASSERT_TRUE(dest->GenerateDDSurface());
+            const uint32_t d0 = SurfaceWord(*dest, 0, 0);
+            dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 32, 8), c, 0);
+            const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
+            const int shifts[3] = {display.mRedShift, display.mGreenShift, display.mBlueShift};
+            const int bits[3] = {display.mRedBits, display.mGreenBits, display.mBlueBits};
+            for (int i = 0; i < 32 * 8; ++i)
+            {
+                const uint32_t got = SurfaceWord(*dest, i % 32, i / 32);
+                for (int k = 0; k < 3; ++k)
+                {
+                    const double ref = ReferenceChannel(srcPixels[size_t(i)], k, c,
+                                                        double((d0 & masks[k]) >> shifts[k]), bits[k]);
+                    const double have = double((got & masks[k]) >> shifts[k]);
+                    // The premultiplied source and the destination's share each truncate once;
+                    // the packed 16-bit loops weigh the destination in 32 steps, not 256.
+                    const double tolerance = display.mBitsPerPixel == 32 ? 2.0 : 3.0;
+                    EXPECT_NEAR(have, ref, tolerance) << FormatName(f) << " pixel " << i << " channel " << k;
+                }
+            }
+        }
+}
+
+TEST(SDLImageBlt, GreyPackedPathMatchesPerChannelPathExhaustively)
+{
+    // Every alpha against several destinations and grey levels: the packed grey loop and
+    // the per-channel loop (a colour one step off grey) agree within rounding.
+    for (TestFormat f : kFormats)
+        for (int k : {40, 128, 255})
+        {
+            FormatDisplay display(f);
+            std::vector<uint32_t> srcPixels;
+            for (uint32_t a = 0; a < 256; ++a)
+                srcPixels.push_back(a << 24 | 0xC08040u);
+            auto src = MakeSDLImage(&display, 256, 1, srcPixels);
+            for (uint32_t d : {0xFF000000u, 0xFF7F3F1Fu, 0xFFFFFFFFu})
+            {
+                auto grey = MakeSDLImage(&display, 256, 1, d);
+                auto chan = MakeSDLImage(&display, 256, 1, d);
+                grey->Blt(src.get(), 0, 0, TRect<int>(0, 0, 256, 1), Color(k, k, k), 0);
+                chan->Blt(src.get(), 0, 0, TRect<int>(0, 0, 256, 1), Color(k, k, k == 255 ? 254 : k + 1), 0);
+                const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
+                const int shifts[3] = {display.mRedShift, display.mGreenShift, display.mBlueShift};
+                for (int x = 0; x < 256; ++x)
+                {
+                    const uint32_t g = SurfaceWord(*grey, x, 0), c = SurfaceWord(*chan, x, 0);
+                    // The packed 16-bit form weighs in 32 steps: a 6-bit green may differ by 2.
+                    const double tolerance = display.mBitsPerPixel == 32 ? 1.0 : 2.0;
+                    for (int ch = 0; ch < 3; ++ch)
+                        EXPECT_NEAR(double((g & masks[ch]) >> shifts[ch]),
+                                    double((c & masks[ch]) >> shifts[ch]), tolerance)
+                            << FormatName(f) << " k " << k << " a " << x << " channel " << ch;
+                }
+            }
+        }
+}
+
+TEST(SDLImageBlt, OpaqueSourceWithWhiteCopiesDisplayFormatColours)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        const std::vector<uint32_t> pixels{0xFF123456u, 0xFFFFFFFFu, 0xFF000000u, 0xFF80FF01u};
+        auto src = MakeSDLImage(&display, 4, 1, pixels);
+        auto dest = MakeSDLImage(&display, 4, 1, 0xFF555555u);
+        dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 4, 1), Color::White, 0);
+        const SurfaceFormat format(display);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFFFFFF, format.FromArgb(pixels[size_t(x)]))
+                << FormatName(f) << " " << x;
+    }
+}
+
+TEST(SDLImageBlt, RectangleStartingInsideARunIsCutAtBothEnds)
+{
+    FormatDisplay display(TestFormat::k888);
+    // One translucent run of 10 pixels; blit columns 3..6 only.
+    auto src = MakeSDLImage(&display, 10, 1, 0x80FFFFFFu);
+    auto dest = MakeSDLImage(&display, 10, 1, 0xFF000000u);
+    dest->Blt(src.get(), 3, 0, TRect<int>(3, 0, 4, 1), Color::White, 0);
+    for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFFFFFF, (x >= 3 && x <= 6) ? 0x808080u : 0u) << x;
+}
+
+TEST(SDLImageBlt, AdditiveWhiteAddsUnscaledAndSaturates)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto src = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF102030u, 0xFFF0F0F0u});
+    auto dest = MakeSDLImage(&display, 2, 1, 0xFF203040u);
+    dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 2, 1), Color::White, 1);
+    EXPECT_EQ(SurfaceWord(*dest, 0, 0) & 0xFFFFFF, 0x305070u);
+    EXPECT_EQ(SurfaceWord(*dest, 1, 0) & 0xFFFFFF, 0xFFFFFFu);
+    auto half = MakeSDLImage(&display, 1, 1, 0xFF000000u);
+    half->Blt(src.get(), 0, 0, TRect<int>(0, 0, 1, 1), Color(128, 128, 128), 1);
+    EXPECT_EQ(SurfaceWord(*half, 0, 0) & 0xFFFFFF, 0x081018u); // channel x 128 / 256
+}
+
+TEST(SDLImageBlt, CoverageFillFullAndEmpty)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 2, 1, 0xFF000000u);
+    Span span{0, 0, 2};
+    const unsigned char coverage[2] = {255, 0};
+    image->FillScanLinesWithCoverage(&span, 1, Color(255, 255, 255), 0, coverage, 0, 0, 2, 1);
+    // White is 0xFE per channel; a = 255 keeps 254 x 255 / 256 = 0xFD (and a 256th of black).
+    EXPECT_EQ(SurfaceWord(*image, 0, 0) & 0xFFFFFF, 0xFDFDFDu);
+    EXPECT_EQ(SurfaceWord(*image, 1, 0) & 0xFFFFFF, 0u);
+}
+
+TEST(SDLImageBlt, DrawsWithoutSoftwareRouteFallBackWhenThereIsNoSurface)
+{
+    FormatDisplay display(TestFormat::k888);
+    // A destination with a translucent pixel can never have a surface.
+    auto dest = MakeSDLImage(&display, 4, 1,
+                             std::vector<uint32_t>{0xFF000000u, 0xFF000000u, 0xFF000000u, 0x80000000u});
+    auto src = MakeSDLImage(&display, 3, 1, std::vector<uint32_t>{0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u});
+    dest->BltMirror(src.get(), 0, 0, TRect<int>(0, 0, 3, 1), Color::White, 0);
+    // The software blitter keeps 255 x 255 / 256 of an opaque channel.
+    ASSERT_NE(dest->mBits, nullptr);
+    EXPECT_EQ(dest->mBits[0], 0xFFFE0000u);
+    EXPECT_EQ(dest->mBits[2], 0xFF0000FEu);
+    Span spans[1] = {Span{0, 0, 3}};
+    const unsigned char coverage[3] = {0, 0, 0};
+    dest->FillScanLinesWithCoverage(spans, 1, Color(0, 0, 0), 0, coverage, 0, 0, 3, 1);
+    dest->StretchBltMirror(src.get(), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1),
+                           Color::White, 0, true);
+    EXPECT_EQ(dest->mBits[0], 0xFFFE0000u);
+    dest->StretchBlt(src.get(), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1),
+                     Color::White, 0, true);
+    dest->BltMatrix(src.get(), 0, 0, VaxoMatrix3(), TRect<int>(0, 0, 3, 1), Color::White, 0,
+                    TRect<int>(0, 0, 3, 1), false);
+    EXPECT_FALSE(dest->HasSurface());
+    ASSERT_NE(dest->mBits, nullptr) << "the only copy of the pixels survives";
+    EXPECT_EQ(dest->mBits[0], 0xFF0000FEu);
+    EXPECT_EQ(dest->mBits[1], 0xFF00FE00u);
+    EXPECT_EQ(dest->mBits[3], 0x80000000u);
+}
+
+TEST(SDLImageRoutes, ScreenOf3DDisplaySendsEveryCallToTheRenderer)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto* renderer = new RecordingRenderer(&display);
+    display.m3DInterface.reset(renderer);
+    display.mIs3D = true;
+    SDL_Surface* screen = SDL_CreateRGBSurface(0, 8, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    display.mScreenImage = new SDLImage(&display);
+    display.mScreenImage->SetSurface(screen);
+    SDLImage& s = *display.mScreenImage;
+    auto src = MakeSDLImage(&display, 4, 4, 0x80FFFFFFu);
+    const TRect<int> r(0, 0, 4, 4);
+    EXPECT_TRUE(s.Is3D());
+    EXPECT_FALSE(s.LockSurface());
+    s.FillRect(r, Color::White, 0);
+    s.DrawLine(0, 0, 3, 2, Color::White, 0);
+    s.Blt(src.get(), 0, 0, r, Color::White, 0);
+    s.BltF(src.get(), 0.5f, 0.5f, r, TRect<int>(0, 0, 8, 8), Color::White, 0);
+    s.BltF(src.get(), 6.5f, 0.5f, r, TRect<int>(0, 0, 8, 8), Color::White, 0);
+    s.BltRotated(src.get(), 0, 0, r, TRect<int>(0, 0, 8, 8), Color::White, 0, 1.0, 0, 0);
+    s.StretchBlt(src.get(), r, r, r, Color::White, 0, false);
+    s.StretchBltMirror(src.get(), r, r, r, Color::White, 0, false);
+    s.BltMirror(src.get(), 0, 0, r, Color::White, 0);
+    s.ClearRect(r);
+    EXPECT_TRUE(s.PolyFill3D(nullptr, 0, &r, Color::White, 0, 0, 0, true));
+    const std::vector<std::string> expected{"FillRect",  "DrawLine",   "Blt",        "Blt",
+                                            "BltClipF",  "BltRotated", "StretchBlt", "StretchBltMirror",
+                                            "BltMirror", "FillRect",   "FillPoly"};
+    EXPECT_EQ(renderer->mCalls, expected);
+
+    // Another image with a surface draws itself; one without takes the software route.
+    auto other = MakeSDLImage(&display, 4, 4, 0xFF000000u);
+    ASSERT_TRUE(other->GenerateDDSurface());
+    EXPECT_FALSE(other->Is3D());
+    other->FillRect(r, Color::White, 0);
+    EXPECT_EQ(SurfaceWord(*other, 0, 0), 0xFEFEFEu);
+    auto plain = MakeSDLImage(&display, 4, 4, 0xFF000000u);
+    plain->Blt(src.get(), 0, 0, r, Color::White, 0);
+    EXPECT_FALSE(plain->HasSurface());
+    EXPECT_EQ(renderer->mCalls.size(), expected.size());
+    delete display.mScreenImage;
+    display.mScreenImage = nullptr;
+    SDL_FreeSurface(screen);
+}
+
+// --- Stretching and rotation -------------------------------------------------------------------
+
+TEST(SDLImageStretch, EqualSizeFastStretchCopiesExactly)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        const std::vector<uint32_t> opaque{0xFF102030u, 0xFF405060u, 0xFF708090u,
+                                           0xFFA0B0C0u, 0xFFD0E0F0u, 0xFF000000u};
+        for (bool surfaceSource : {true, false})
+        {
+            auto src = MakeSDLImage(&display, 3, 2, opaque);
+            if (surfaceSource)
+                ASSERT_TRUE(src->GenerateDDSurface());
+            auto dest = MakeSDLImage(&display, 5, 4, 0xFFFFFFFFu);
+            dest->StretchBlt(src.get(), TRect<int>(1, 1, 3, 2), TRect<int>(0, 0, 3, 2),
+                             TRect<int>(0, 0, 5, 4), Color::White, 0, true);
+            const SurfaceFormat format(display);
+            for (int j = 0; j < 2; ++j)
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_EQ(SurfaceWord(*dest, 1 + i, 1 + j) & 0xFFFFFF,
+                              format.FromArgb(opaque[size_t(j * 3 + i)]))
+                        << FormatName(f) << " surface " << surfaceSource;
+            EXPECT_EQ(SurfaceWord(*dest, 0, 0) & 0xFFFFFF, format.FromArgb(0xFFFFFFFFu));
+        }
+    }
+}
+
+TEST(SDLImageStretch, DoubleSizeFastStretchScalesInsteadOfCopying)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto src = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF0000FFu, 0xFFFF0000u});
+    ASSERT_TRUE(src->GenerateDDSurface());
+    auto dest = MakeSDLImage(&display, 4, 2, 0xFF000000u);
+    dest->StretchBlt(src.get(), TRect<int>(0, 0, 4, 2), TRect<int>(0, 0, 2, 1), TRect<int>(0, 0, 4, 2),
+                     Color::White, 0, true);
+    const uint32_t expected[4] = {0xFFu, 0xFFu, 0xFF0000u, 0xFF0000u};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(SurfaceWord(*dest, x, y) & 0xFFFFFF, expected[x]) << x << "," << y;
+}
+
+TEST(SDLImageStretch, MirrorWithEqualSizesFlipsLeftToRight)
+{
+    for (bool fast : {false, true})
+    {
+        FormatDisplay display(TestFormat::k888);
+        auto src = MakeSDLImage(&display, 3, 1, std::vector<uint32_t>{0xFF000001u, 0xFF000002u, 0xFF000003u});
+        auto dest = MakeSDLImage(&display, 3, 1, 0xFF000000u);
+        dest->StretchBltMirror(src.get(), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1),
+                               TRect<int>(0, 0, 3, 1), Color::White, 0, fast);
+        EXPECT_EQ(SurfaceWord(*dest, 0, 0) & 0xFF, 3u);
+        EXPECT_EQ(SurfaceWord(*dest, 1, 0) & 0xFF, 2u);
+        EXPECT_EQ(SurfaceWord(*dest, 2, 0) & 0xFF, 1u);
+        auto mirror = MakeSDLImage(&display, 3, 1, 0xFF000000u);
+        mirror->BltMirror(src.get(), 0, 0, TRect<int>(0, 0, 3, 1), Color::White, 0);
+        EXPECT_EQ(SurfaceWord(*mirror, 0, 0) & 0xFF, 3u);
+        EXPECT_EQ(SurfaceWord(*mirror, 2, 0) & 0xFF, 1u);
+    }
+}
+
+TEST(SDLImageStretch, BltFShiftsByTheFraction)
+{
+    FormatDisplay display(TestFormat::k888);
+    // A ramp of 0, 64, 128, 192 in blue. The rotation loop's row bounds keep a margin of
+    // about half a pixel at each side, so at x = 1 only the 64 is drawn, in column 2; at
+    // x = 0.5 the sample points fall half way, giving 32 and 96 in columns 1 and 2.
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 3; ++y)
+        for (uint32_t b : {0u, 64u, 128u, 192u})
+            pixels.push_back(0xFF000000u | b);
+    auto src = MakeSDLImage(&display, 4, 3, pixels);
+    auto whole = MakeSDLImage(&display, 8, 4, 0xFF000000u);
+    whole->BltF(src.get(), 1.0f, 0.0f, TRect<int>(0, 0, 4, 3), TRect<int>(0, 0, 8, 4), Color::White, 0);
+    auto half = MakeSDLImage(&display, 8, 4, 0xFF000000u);
+    half->BltF(src.get(), 0.5f, 0.0f, TRect<int>(0, 0, 4, 3), TRect<int>(0, 0, 8, 4), Color::White, 0);
+    EXPECT_NEAR(double(SurfaceWord(*whole, 2, 0) & 0xFF), 64.0, 1.0);
+    EXPECT_EQ(SurfaceWord(*whole, 3, 0) & 0xFF, 0u);
+    EXPECT_NEAR(double(SurfaceWord(*half, 1, 0) & 0xFF), 32.0, 1.0);
+    EXPECT_NEAR(double(SurfaceWord(*half, 2, 0) & 0xFF), 96.0, 1.0);
+}
+
+TEST(SDLImageStretch, RotationByZeroAtIntegerPositionReproducesTheSource)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        std::vector<uint32_t> pixels;
+        for (int i = 0; i < 36; ++i)
+            pixels.push_back(0xFF000000u | uint32_t(i * 7) << 16 | uint32_t(255 - i * 5) << 8 |
+                             uint32_t(i * 3));
+        auto src = MakeSDLImage(&display, 6, 6, pixels);
+        auto dest = MakeSDLImage(&display, 8, 8, 0xFF000000u);
+        dest->BltRotated(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 6, 6), TRect<int>(0, 0, 8, 8), Color::White,
+                         0, 0.0, 0.0f, 0.0f);
+        const SurfaceFormat format(display);
+        const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
+        // Pixels whose 2 x 2 window fits, less the columns the row bounds' margins leave out.
+        for (int j = 0; j < 5; ++j)
+            for (int i = 1; i < 4; ++i)
+            {
+                const uint32_t got = SurfaceWord(*dest, 1 + i, 1 + j);
+                const uint32_t want = format.FromArgb(pixels[size_t(j * 6 + i)]);
+                for (int k = 0; k < 3; ++k)
+                {
+                    const int sh =
+                        k == 0 ? display.mRedShift : (k == 1 ? display.mGreenShift : display.mBlueShift);
+                    // The odd fractions keep 65534/65536 of the pixel: 250 becomes 248.
+                    EXPECT_NEAR(double((got & masks[k]) >> sh), double((want & masks[k]) >> sh), 2.0)
+                        << FormatName(f) << " " << i << "," << j;
+                }
+            }
+    }
+}
+
+TEST(SDLImageStretch, RotationNeverReadsOutsideTheSourceRectangle)
+{
+    // Inside the rectangle green, around it red: no red may reach the destination.
+    FormatDisplay display(TestFormat::k888);
+    std::vector<uint32_t> pixels(20 * 20, 0xFFFF0000u);
+    for (int y = 5; y < 15; ++y)
+        for (int x = 4; x < 16; ++x)
+            pixels[size_t(y * 20 + x)] = 0xFF00FF00u;
+    auto src = MakeSDLImage(&display, 20, 20, pixels);
+    for (double angle = -7.0; angle < 7.0; angle += 0.37)
+        for (int mode = 0; mode < 2; ++mode)
+        {
+            auto dest = MakeSDLImage(&display, 40, 40, 0xFF000000u);
+            dest->BltRotated(src.get(), 13.3f, 11.7f, TRect<int>(4, 5, 12, 10), TRect<int>(0, 0, 40, 40),
+                             Color::White, mode, angle, 6.0f, 5.0f);
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 40; ++x)
+                    ASSERT_EQ(SurfaceWord(*dest, x, y) & 0xFF0000, 0u) << angle << " at " << x << "," << y;
+        }
+}
+
+TEST(SDLImageStretch, AdditiveRotationWithWhiteAddsChannelScaledBy255Over256)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto src = MakeSDLImage(&display, 4, 4, 0xFF808080u);
+    auto dest = MakeSDLImage(&display, 6, 6, 0xFF000000u);
+    dest->BltRotated(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 4, 4), TRect<int>(0, 0, 6, 6), Color::White, 1,
+                     0.0, 0.0f, 0.0f);
+    const uint32_t v = SurfaceWord(*dest, 2, 2) & 0xFF;
+    EXPECT_GE(v, 0x7Eu);
+    EXPECT_LE(v, 0x80u);
+}
+
+} // namespace
+} // namespace Vaxo
