@@ -627,6 +627,9 @@ inline int32_t Translate(int32_t x, float translation)
 // Graphics::DrawImage would end in MemoryImage's own opaque-destination blend.
 struct DirectTarget
 {
+    // Null when glyphs must go through Graphics.
+    MemoryImage* dest = nullptr;
+    // Fetched with the first glyph that lands, as the blitter would.
     uint32_t* bits = nullptr;
     int32_t width = 0;
     // The context's clip, already inside the image.
@@ -647,7 +650,7 @@ struct DirectTarget
             g->mClipRect.Intersection(TRect<int>(0, 0, dest->GetWidth(), dest->GetHeight()));
         if (clip.mWidth < 1 || clip.mHeight < 1)
             return;
-        bits = dest->GetBits();
+        this->dest = dest;
         width = dest->GetWidth();
         clipLeft = clip.mX;
         clipTop = clip.mY;
@@ -729,28 +732,33 @@ void GlyphRow(const uint32_t* s, uint32_t* d, int32_t width)
 
 // One glyph copied into the target as MemoryImage's blit would draw it. Only its ink
 // (the part that is not fully transparent) is visited: the rest would change nothing.
-void DrawGlyphDirect(const DirectTarget& target, const RenderCommand& command, const uint32_t* glyph,
+bool DrawGlyphDirect(DirectTarget& target, const RenderCommand& command, const uint32_t* glyph,
                      const TRect<int>& ink)
 {
     const TRect<int>& whole = command.mSrcRect;
     const int32_t sheetWidth = command.mImage->GetWidth();
     if (whole.mX < 0 || whole.mY < 0 || int64_t(whole.mX) + whole.mWidth > sheetWidth ||
         int64_t(whole.mY) + whole.mHeight > command.mImage->GetHeight())
-        return; // Graphics draws nothing either
+        return false; // Graphics draws nothing either
     if (ink.mWidth < 1 || ink.mHeight < 1)
-        return;
+        return false;
     const TRect<int>& src = ink;
-    const int32_t tx = Translate(command.mX, target.transX) + (ink.mX - whole.mX);
-    const int32_t ty = Translate(command.mY, target.transY) + (ink.mY - whole.mY);
-    const int32_t left = std::max(tx, target.clipLeft);
-    const int32_t top = std::max(ty, target.clipTop);
-    const int32_t right = int32_t(std::min<int64_t>(int64_t(tx) + src.mWidth, target.clipRight));
-    const int32_t bottom = int32_t(std::min<int64_t>(int64_t(ty) + src.mHeight, target.clipBottom));
+    // 64-bit: a glyph far off screen may lie near the ends of the int range.
+    const int64_t tx = int64_t(Translate(command.mX, target.transX)) + (ink.mX - whole.mX);
+    const int64_t ty = int64_t(Translate(command.mY, target.transY)) + (ink.mY - whole.mY);
+    const int32_t left = int32_t(std::max<int64_t>(tx, target.clipLeft));
+    const int32_t top = int32_t(std::max<int64_t>(ty, target.clipTop));
+    const int32_t right = int32_t(std::min<int64_t>(tx + src.mWidth, target.clipRight));
+    const int32_t bottom = int32_t(std::min<int64_t>(ty + src.mHeight, target.clipBottom));
     if (right <= left || bottom <= top)
-        return;
+        return false;
+    if (target.bits == nullptr)
+        target.bits = target.dest->GetBits();
+    if (target.bits == nullptr)
+        return false;
     const int32_t width = right - left;
-    const size_t sx = size_t(int64_t(left) - tx + src.mX);
-    const size_t sy = size_t(int64_t(top) - ty + src.mY);
+    const size_t sx = size_t(left - tx + src.mX);
+    const size_t sy = size_t(top - ty + src.mY);
     for (int32_t row = 0; row < bottom - top; ++row)
     {
         const uint32_t* s = glyph + (sy + size_t(row)) * size_t(sheetWidth) + sx;
@@ -758,13 +766,14 @@ void DrawGlyphDirect(const DirectTarget& target, const RenderCommand& command, c
         GlyphRow(s, d, width);
     }
     command.mImage->mDrawn = true;
+    return true;
 }
 } // namespace
 
 void ImageFont::DrawQueue(Graphics* g)
 {
-    const DirectTarget target(g);
-    if (target.bits != nullptr)
+    DirectTarget target(g);
+    if (target.dest != nullptr)
         for (ActiveFontLayer& active : mActiveLayerList)
             active.GlyphBits();
 
@@ -779,12 +788,12 @@ void ImageFont::DrawQueue(Graphics* g)
             const int drawMode = g->GetDrawMode();
             const int commandMode = command->mDrawMode != -1 ? command->mDrawMode : drawMode;
             const ActiveFontLayer& layer = *command->mActiveLayer;
-            if (target.bits != nullptr && commandMode == DRAWMODE_NORMAL && command->mColor == Color::White &&
+            if (target.dest != nullptr && commandMode == DRAWMODE_NORMAL && command->mColor == Color::White &&
                 layer.mGlyphBitsImage == command->mImage && !layer.mGlyphBits.empty())
             {
-                DrawGlyphDirect(target, *command, layer.mGlyphBits.data(),
-                                layer.mGlyphInkRects[command->mCharCode]);
-                drewDirect = true;
+                if (DrawGlyphDirect(target, *command, layer.mGlyphBits.data(),
+                                    layer.mGlyphInkRects[command->mCharCode]))
+                    drewDirect = true;
                 continue;
             }
             g->SetDrawMode(commandMode);
@@ -794,7 +803,7 @@ void ImageFont::DrawQueue(Graphics* g)
         }
     }
     if (drewDirect)
-        static_cast<MemoryImage*>(g->mDestImage)->BitsChanged();
+        target.dest->BitsChanged();
     g->SetColor(savedColor);
 }
 
