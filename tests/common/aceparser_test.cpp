@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,13 +11,15 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <tuple>
 #include <vector>
 
 using namespace Vaxo;
 
 namespace
 {
+
+typedef std::vector<std::string> Lines;
 
 // The message of the AceException the call throws, or "no exception".
 template <typename F> std::string ThrownBy(F f)
@@ -38,56 +39,28 @@ template <typename F> std::string ThrownBy(F f)
 
 // ---- AceParseInt / AceParseFloat / AceParseBool ----------------------------------------
 
-struct IntCase
+TEST(Numbers, AceParseIntReadsLikeScanfAndSaturates)
 {
-    const char* text;
-    int value;
-};
-
-class AceParseIntValue : public ::testing::TestWithParam<IntCase>
-{
-};
-
-TEST_P(AceParseIntValue, ReadsLikeScanf)
-{
-    EXPECT_EQ(AceParseInt(GetParam().text, nullptr), GetParam().value) << GetParam().text;
+    const std::pair<const char*, int> cases[] = {
+        {"0x1F", 31},   {"0X1F", 0}, {"12abc", 12}, {" 7", 7},  {"+7", 7},  {"-12", -12},
+        {"\t\n42", 42}, {"007", 7},  {"0x", 0},     {"0xg", 0}, {"1.9", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AceParseInt(c.first, nullptr), c.second) << c.first;
+    const std::pair<const char*, int> beyond32Bits[] = {
+        {"0x7fffffff", 2147483647},
+        {"0xFF00FF00", -16711936},
+        {"0x123456789", -1},
+        {"0xFFFFFFFF", -1},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},
+        {"99999999999999999999", 2147483647},
+        {"-2147483648", -2147483648},
+        {"-99999999999999999999", -2147483648},
+    };
+    for (const auto& c : beyond32Bits)
+        EXPECT_EQ(AceParseInt(c.first, nullptr), c.second) << c.first;
 }
-
-INSTANTIATE_TEST_SUITE_P(Numbers, AceParseIntValue,
-                         ::testing::Values(IntCase{"0x1F", 31}, IntCase{"0X1F", 0}, IntCase{"12abc", 12},
-                                           IntCase{" 7", 7}, IntCase{"+7", 7}, IntCase{"-12", -12},
-                                           IntCase{"\t\n42", 42}, IntCase{"007", 7}, IntCase{"0x", 0},
-                                           IntCase{"0xg", 0}, IntCase{"0x7fffffff", INT_MAX},
-                                           IntCase{"0xFFFFFFFF", -1}, IntCase{"0xFF00FF00", int(0xFF00FF00u)},
-                                           IntCase{"0x123456789", -1}, IntCase{"2147483647", INT_MAX},
-                                           IntCase{"2147483648", INT_MAX},
-                                           IntCase{"99999999999999999999", INT_MAX},
-                                           IntCase{"-2147483648", INT_MIN},
-                                           IntCase{"-99999999999999999999", INT_MIN}, IntCase{"1.9", 1}));
-
-struct BadNumberCase
-{
-    const char* text;
-    const char* context;
-    const char* message;
-};
-
-class AceParseIntError : public ::testing::TestWithParam<BadNumberCase>
-{
-};
-
-TEST_P(AceParseIntError, Throws)
-{
-    EXPECT_EQ(ThrownBy([] { AceParseInt(GetParam().text, GetParam().context); }), GetParam().message);
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, AceParseIntError,
-                         ::testing::Values(BadNumberCase{"abc", nullptr, "Integer expected"},
-                                           BadNumberCase{"abc", "count", "Integer expected (count)"},
-                                           BadNumberCase{"", nullptr, "Integer expected"},
-                                           BadNumberCase{"  ", nullptr, "Integer expected"},
-                                           BadNumberCase{"-", "n", "Integer expected (n)"},
-                                           BadNumberCase{"x10", nullptr, "Integer expected"}));
 
 TEST(Numbers, AceParseFloatReadsLikeScanf)
 {
@@ -98,15 +71,7 @@ TEST(Numbers, AceParseFloatReadsLikeScanf)
     EXPECT_FLOAT_EQ(AceParseFloat(".5", nullptr), 0.5f);
     EXPECT_FLOAT_EQ(AceParseFloat("7.", nullptr), 7.0f);
     EXPECT_FLOAT_EQ(AceParseFloat("2,5", nullptr), 2.0f);
-    // Out of range gives infinity rather than undefined behaviour.
-    EXPECT_TRUE(std::isinf(AceParseFloat("1e999", nullptr)));
-}
-
-TEST(Numbers, AceParseFloatFailures)
-{
-    EXPECT_EQ(ThrownBy([] { AceParseFloat("abc", "scale"); }), "Float expected (scale)");
-    EXPECT_EQ(ThrownBy([] { AceParseFloat("", nullptr); }), "Float expected");
-    EXPECT_EQ(ThrownBy([] { AceParseFloat("-", nullptr); }), "Float expected");
+    EXPECT_TRUE(std::isinf(AceParseFloat("1e999", nullptr))); // not undefined behaviour
 }
 
 TEST(Numbers, AceParseBoolWords)
@@ -115,6 +80,19 @@ TEST(Numbers, AceParseBoolWords)
         EXPECT_TRUE(AceParseBool(t, nullptr)) << t;
     for (const char* f : {"false", "Off", "no", "NO", "0"})
         EXPECT_FALSE(AceParseBool(f, nullptr)) << f;
+}
+
+TEST(Numbers, FailuresNameTheContextWhenThereIsOne)
+{
+    EXPECT_EQ(ThrownBy([] { AceParseInt("abc", nullptr); }), "Integer expected");
+    EXPECT_EQ(ThrownBy([] { AceParseInt("abc", "count"); }), "Integer expected (count)");
+    EXPECT_EQ(ThrownBy([] { AceParseInt("", nullptr); }), "Integer expected");
+    EXPECT_EQ(ThrownBy([] { AceParseInt("  ", nullptr); }), "Integer expected");
+    EXPECT_EQ(ThrownBy([] { AceParseInt("-", "n"); }), "Integer expected (n)");
+    EXPECT_EQ(ThrownBy([] { AceParseInt("x10", nullptr); }), "Integer expected");
+    EXPECT_EQ(ThrownBy([] { AceParseFloat("abc", "scale"); }), "Float expected (scale)");
+    EXPECT_EQ(ThrownBy([] { AceParseFloat("", nullptr); }), "Float expected");
+    EXPECT_EQ(ThrownBy([] { AceParseFloat("-", nullptr); }), "Float expected");
     EXPECT_EQ(ThrownBy([] { AceParseBool("2", "visible"); }), "Boolean expected (visible)");
     EXPECT_EQ(ThrownBy([] { AceParseBool("", nullptr); }), "Boolean expected");
     EXPECT_EQ(ThrownBy([] { AceParseBool(" yes", nullptr); }), "Boolean expected");
@@ -122,9 +100,9 @@ TEST(Numbers, AceParseBoolWords)
 
 // ---- ParseStrWithEscapes and StringParser ----------------------------------------------
 
-TEST(Escapes, ParseStrWithEscapes)
+TEST(Escapes, ParseStrWithEscapesKeepsATrailingBackslash)
 {
-    struct
+    const struct
     {
         std::string in, out;
     } cases[] = {
@@ -147,15 +125,11 @@ TEST(StringParserTest, ReadStringStopsBeforeTheDelimiter)
     EXPECT_EQ(p.ReadString(",;"), "gamma");
     EXPECT_TRUE(p.AtEnd());
     EXPECT_EQ(p.ReadString(",;"), "");
-}
-
-TEST(StringParserTest, SkipWhitespace)
-{
-    StringParser p(" \t\r\n x");
-    p.SkipWhitespace();
-    EXPECT_EQ(p.mPos, 5);
-    p.SkipWhitespace();
-    EXPECT_EQ(p.mPos, 5);
+    StringParser blanks(" \t\r\n x");
+    blanks.SkipWhitespace();
+    EXPECT_EQ(blanks.mPos, 5);
+    blanks.SkipWhitespace();
+    EXPECT_EQ(blanks.mPos, 5);
 }
 
 // ---- XMLElementEx getters --------------------------------------------------------------
@@ -177,7 +151,7 @@ XMLElementEx MakeElement()
 
 } // namespace
 
-TEST(Getters, ValuesAndDefaults)
+TEST(Getters, ValuesDefaultsAndIfPresent)
 {
     const XMLElementEx e = MakeElement();
     EXPECT_EQ(e.GetString("path"), "a/b.xml");
@@ -191,11 +165,7 @@ TEST(Getters, ValuesAndDefaults)
     EXPECT_TRUE(e.GetBool("b", false));
     EXPECT_TRUE(e.GetBool("missing", true));
     EXPECT_TRUE(e.GetBoolReq("b"));
-}
 
-TEST(Getters, IfPresentLeavesOutputAloneWhenMissing)
-{
-    const XMLElementEx e = MakeElement();
     std::string s = "keep";
     int i = 9;
     float f = 9.0f;
@@ -204,80 +174,33 @@ TEST(Getters, IfPresentLeavesOutputAloneWhenMissing)
     EXPECT_FALSE(e.GetIntIfPresent("missing", i));
     EXPECT_FALSE(e.GetFloatIfPresent("missing", f));
     EXPECT_FALSE(e.GetBoolIfPresent("missing", b));
-    EXPECT_EQ(s, "keep");
-    EXPECT_EQ(i, 9);
-    EXPECT_EQ(f, 9.0f);
-    EXPECT_FALSE(b);
+    EXPECT_EQ(std::make_tuple(s, i, f, b), std::make_tuple(std::string("keep"), 9, 9.0f, false));
     EXPECT_TRUE(e.GetStringIfPresent("n", s));
     EXPECT_TRUE(e.GetIntIfPresent("n", i));
     EXPECT_TRUE(e.GetFloatIfPresent("f", f));
     EXPECT_TRUE(e.GetBoolIfPresent("b", b));
-    EXPECT_EQ(s, "12");
-    EXPECT_EQ(i, 12);
-    EXPECT_EQ(f, 2.5f);
-    EXPECT_TRUE(b);
+    EXPECT_EQ(std::make_tuple(s, i, f, b), std::make_tuple(std::string("12"), 12, 2.5f, true));
 }
 
-struct GetterMessageCase
-{
-    const char* name;
-    std::function<void(const XMLElementEx&)> call;
-    const char* message;
-};
-
-class GetterMessage : public ::testing::TestWithParam<GetterMessageCase>
-{
-};
-
-TEST_P(GetterMessage, Throws)
+TEST(Getters, MessagesNameTheKeyExceptForGetIntAndGetIntReq)
 {
     const XMLElementEx e = MakeElement();
-    EXPECT_EQ(ThrownBy([&] { GetParam().call(e); }), GetParam().message);
+    int i;
+    float f;
+    bool b;
+    EXPECT_EQ(ThrownBy([&] { e.GetStringReq("id"); }), "id parameter required");
+    EXPECT_EQ(ThrownBy([&] { e.GetInt("bad", 0); }), "Integer expected");
+    EXPECT_EQ(ThrownBy([&] { e.GetIntReq("count"); }), "count parameter required");
+    EXPECT_EQ(ThrownBy([&] { e.GetIntReq("bad"); }), "Integer expected");
+    EXPECT_EQ(ThrownBy([&] { e.GetIntIfPresent("bad", i); }), "Integer expected (bad)");
+    EXPECT_EQ(ThrownBy([&] { e.GetFloat("bad", 0); }), "Float expected (bad)");
+    EXPECT_EQ(ThrownBy([&] { e.GetFloatReq("x"); }), "x parameter required");
+    EXPECT_EQ(ThrownBy([&] { e.GetFloatReq("bad"); }), "Float expected (bad)");
+    EXPECT_EQ(ThrownBy([&] { e.GetFloatIfPresent("bad", f); }), "Float expected (bad)");
+    EXPECT_EQ(ThrownBy([&] { e.GetBool("n", false); }), "Boolean expected (n)");
+    EXPECT_EQ(ThrownBy([&] { e.GetBoolReq("on"); }), "on parameter required");
+    EXPECT_EQ(ThrownBy([&] { e.GetBoolIfPresent("f", b); }), "Boolean expected (f)");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Getters, GetterMessage,
-    ::testing::Values(
-        GetterMessageCase{"StringReqMissing", [](const XMLElementEx& e) { e.GetStringReq("id"); },
-                          "id parameter required"},
-        GetterMessageCase{"IntBadHasNoName", [](const XMLElementEx& e) { e.GetInt("bad", 0); },
-                          "Integer expected"},
-        GetterMessageCase{"IntReqMissing", [](const XMLElementEx& e) { e.GetIntReq("count"); },
-                          "count parameter required"},
-        GetterMessageCase{"IntReqBadHasNoName", [](const XMLElementEx& e) { e.GetIntReq("bad"); },
-                          "Integer expected"},
-        GetterMessageCase{"IntIfPresentBadNamesKey",
-                          [](const XMLElementEx& e)
-                          {
-                              int i;
-                              e.GetIntIfPresent("bad", i);
-                          },
-                          "Integer expected (bad)"},
-        GetterMessageCase{"FloatBadNamesKey", [](const XMLElementEx& e) { e.GetFloat("bad", 0); },
-                          "Float expected (bad)"},
-        GetterMessageCase{"FloatReqMissing", [](const XMLElementEx& e) { e.GetFloatReq("x"); },
-                          "x parameter required"},
-        GetterMessageCase{"FloatReqBad", [](const XMLElementEx& e) { e.GetFloatReq("bad"); },
-                          "Float expected (bad)"},
-        GetterMessageCase{"FloatIfPresentBad",
-                          [](const XMLElementEx& e)
-                          {
-                              float f;
-                              e.GetFloatIfPresent("bad", f);
-                          },
-                          "Float expected (bad)"},
-        GetterMessageCase{"BoolBadNamesKey", [](const XMLElementEx& e) { e.GetBool("n", false); },
-                          "Boolean expected (n)"},
-        GetterMessageCase{"BoolReqMissing", [](const XMLElementEx& e) { e.GetBoolReq("on"); },
-                          "on parameter required"},
-        GetterMessageCase{"BoolIfPresentBad",
-                          [](const XMLElementEx& e)
-                          {
-                              bool b;
-                              e.GetBoolIfPresent("f", b);
-                          },
-                          "Boolean expected (f)"}),
-    [](const ::testing::TestParamInfo<GetterMessageCase>& info) { return std::string(info.param.name); });
 
 TEST(Getters, MissingStringStaysValidAfterTheElementChanges)
 {
@@ -295,169 +218,130 @@ TEST(Getters, MissingStringStaysValidAfterTheElementChanges)
 namespace
 {
 
-class TempDir
+struct TempDir
 {
-public:
     TempDir()
     {
         char tmpl[] = "/tmp/aceparser_test_XXXXXX";
-        mPath = mkdtemp(tmpl);
-        mPath += "/";
+        mPath = mkdtemp(tmpl) + std::string("/");
     }
     ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
     std::string Write(const std::string& name, const std::string& text) const
     {
-        std::string path = mPath + name;
         size_t slash = name.rfind('/');
         if (slash != std::string::npos)
             mkdir((mPath + name.substr(0, slash)).c_str(), 0700);
-        FILE* f = fopen(path.c_str(), "wb");
+        FILE* f = fopen((mPath + name).c_str(), "wb");
         fwrite(text.data(), 1, text.size(), f);
         fclose(f);
-        return path;
+        return mPath + name;
     }
-    std::string mPath;
+    std::string mPath; // ends in "/"
 };
 
-// Walks every element, following "IncludeFile"; a test may replace the walk.
+// Walks every element as "S:name@file:line", following "IncludeFile"; a test may replace the walk.
 class WalkParser : public AceParser
 {
 public:
     void DoParse() override
     {
+        static const char* const kKind[] = {"?", "S:", "E:", "T:"};
         if (mBody)
-        {
-            mBody(*this);
-            return;
-        }
+            return mBody(*this);
         while (NextElement())
         {
             const XMLElementEx& e = mCurrentElement;
-            std::string where = GetFileName(mCurrentParser->GetFileName()) + ":" +
-                                std::to_string(mCurrentParser->GetCurrentLineNum());
-            if (e.mType == XMLElement::TYPE_START)
-                mSeen.push_back("S:" + e.mValue + "@" + where);
-            else if (e.mType == XMLElement::TYPE_END)
-                mSeen.push_back("E:" + e.mValue + "@" + where);
-            else if (e.mType == XMLElement::TYPE_ELEMENT)
-                mSeen.push_back("T:" + e.mValue + "@" + where);
+            if (e.mType >= XMLElement::TYPE_START && e.mType <= XMLElement::TYPE_ELEMENT)
+                mSeen.push_back(kKind[e.mType] + e.mValue + "@" + GetFileName(mCurrentParser->GetFileName()) +
+                                ":" + std::to_string(mCurrentParser->GetCurrentLineNum()));
             if (e.mType == XMLElement::TYPE_START && e.mValue == "IncludeFile")
                 DoInclude();
         }
     }
 
-    size_t OpenFiles() const { return mIncludeStack.size(); }
-    bool HasCurrentParser() const { return mCurrentParser != nullptr; }
-
     using AceParser::EndElement;
-    using AceParser::mCurrentElement;
     using AceParser::mCurrentParser;
+    using AceParser::mIncludeStack;
     using AceParser::NextElement;
     using AceParser::NextElementReq;
     using AceParser::ThrowUnexpectedElement;
 
     std::function<void(WalkParser&)> mBody;
-    std::vector<std::string> mSeen;
+    Lines mSeen;
 };
-
-typedef std::vector<std::string> Lines;
 
 } // namespace
 
-TEST(Parse, IncludedFileReturnsToTheElementAfterTheInclude)
+TEST(Parse, IncludesAreRelativeToTheIncludingFileAndReturnAfterTheInclude)
 {
     TempDir dir;
-    dir.Write("main.xml", "<Game>\n<IncludeFile path=\"inc.xml\"/>\n<After/>\n</Game>");
-    dir.Write("inc.xml", "<Inner>x</Inner>");
-    WalkParser p;
-    ASSERT_TRUE(p.Parse(dir.mPath + "main.xml")) << p.GetError();
-    EXPECT_EQ(p.mSeen,
-              (Lines{"S:Game@main.xml:1", "S:IncludeFile@main.xml:2", "S:Inner@inc.xml:1", "T:x@inc.xml:1",
-                     "E:Inner@inc.xml:1", "S:After@main.xml:3", "E:After@main.xml:3", "E:Game@main.xml:4"}));
-    EXPECT_EQ(p.GetError(), "");
-}
-
-TEST(Parse, IncludePathsAreRelativeToTheIncludingFile)
-{
-    TempDir dir;
-    dir.Write("main.xml", "<IncludeFile Path=\"sub/a.xml\"/>");
-    dir.Write("sub/a.xml", "<A/><IncludeFile path=\"b.xml\"/>");
+    dir.Write("main.xml", "<Game>\n<IncludeFile path=\"sub/a.xml\"/>\n<After/>\n</Game>");
+    dir.Write("sub/a.xml", "<A>x</A><IncludeFile Path=\"b.xml\"/>");
     dir.Write("sub/b.xml", "<B/>");
     WalkParser p;
     ASSERT_TRUE(p.Parse(dir.mPath + "main.xml")) << p.GetError();
-    EXPECT_EQ(p.mSeen, (Lines{"S:IncludeFile@main.xml:1", "S:A@a.xml:1", "E:A@a.xml:1",
-                              "S:IncludeFile@a.xml:1", "S:B@b.xml:1", "E:B@b.xml:1"}));
+    EXPECT_EQ(p.mSeen, (Lines{"S:Game@main.xml:1", "S:IncludeFile@main.xml:2", "S:A@a.xml:1", "T:x@a.xml:1",
+                              "E:A@a.xml:1", "S:IncludeFile@a.xml:1", "S:B@b.xml:1", "E:B@b.xml:1",
+                              "S:After@main.xml:3", "E:After@main.xml:3", "E:Game@main.xml:4"}));
+    EXPECT_EQ(p.GetError(), "");
 }
 
 TEST(Parse, ErrorTrailNamesEveryOpenFileInnermostFirst)
 {
+    // "@" stands for the folder of the files; sub/inc.xml holds "<Inner>\n</Other>".
+    const struct
+    {
+        const char* main;
+        const char* error;
+    } cases[] = {
+        {"<Game>\n\n<IncludeFile path=\"sub/inc.xml\"/>\n</Game>",
+         "End 'Other' Doesn't Match Start 'Inner' (@sub/inc.xml:2) (@main.xml:3)"},
+        {"<IncludeFile path=\"inc.xml\">text</IncludeFile>", "Expecting end element (@main.xml:1)"},
+        {"<IncludeFile file=\"inc.xml\"/>", "path parameter required (@main.xml:1)"},
+        {"<a>\n<IncludeFile path=\"none.xml\"/>", "File not found: @none.xml (:0) (@main.xml:2)"},
+        {"</a>", "Unexpected End (@main.xml:1)"},
+    };
     TempDir dir;
-    dir.Write("main.xml", "<Game>\n\n<IncludeFile path=\"sub/inc.xml\"/>\n</Game>");
     dir.Write("sub/inc.xml", "<Inner>\n</Other>");
-    WalkParser p;
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
-    EXPECT_EQ(p.GetError(), "End 'Other' Doesn't Match Start 'Inner' (" + dir.mPath + "sub/inc.xml:2) (" +
-                                dir.mPath + "main.xml:3)");
-    EXPECT_EQ(p.OpenFiles(), 0u);
-    EXPECT_FALSE(p.HasCurrentParser());
-}
-
-TEST(Parse, IncludeWithContentExpectsEndElement)
-{
-    TempDir dir;
-    dir.Write("main.xml", "<IncludeFile path=\"inc.xml\">text</IncludeFile>");
-    WalkParser p;
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
-    EXPECT_EQ(p.GetError(), "Expecting end element (" + dir.mPath + "main.xml:1)");
-}
-
-TEST(Parse, IncludeWithoutPathIsRequired)
-{
-    TempDir dir;
-    dir.Write("main.xml", "<IncludeFile file=\"inc.xml\"/>");
-    WalkParser p;
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
-    EXPECT_EQ(p.GetError(), "path parameter required (" + dir.mPath + "main.xml:1)");
-}
-
-TEST(Parse, MissingIncludeKeepsItsFailedParserOnTheTrail)
-{
-    TempDir dir;
-    dir.Write("main.xml", "<a>\n<IncludeFile path=\"none.xml\"/>");
-    WalkParser p;
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
-    EXPECT_EQ(p.GetError(), "File not found: " + dir.mPath + "none.xml (:0) (" + dir.mPath + "main.xml:2)");
-}
-
-TEST(Parse, MissingTopFile)
-{
-    WalkParser p;
+    WalkParser p; // one parser for all: each Parse starts clean
+    for (const auto& c : cases)
+    {
+        std::string expected = c.error;
+        for (size_t at = 0; (at = expected.find('@', at)) != std::string::npos; at += dir.mPath.size())
+            expected.replace(at, 1, dir.mPath);
+        EXPECT_FALSE(p.Parse(dir.Write("main.xml", c.main)));
+        EXPECT_EQ(p.GetError(), expected);
+        EXPECT_TRUE(p.mIncludeStack.empty());
+        EXPECT_EQ(p.mCurrentParser, nullptr);
+    }
     EXPECT_FALSE(p.Parse("/nonexistent/game.xml"));
     EXPECT_EQ(p.GetError(), "File not found: /nonexistent/game.xml (:0)");
+    p.mSeen.clear();
+    EXPECT_TRUE(p.Parse(dir.Write("main.xml", "<a/>")));
+    EXPECT_EQ(p.GetError(), "");
+    EXPECT_EQ(p.mSeen, (Lines{"S:a@main.xml:1", "E:a@main.xml:1"}));
 }
 
 TEST(Parse, IncludeNestingIsCapped)
 {
     TempDir dir;
-    dir.Write("loop.xml", "<IncludeFile path=\"loop.xml\"/>");
     WalkParser p;
-    EXPECT_FALSE(p.Parse(dir.mPath + "loop.xml"));
+    EXPECT_FALSE(p.Parse(dir.Write("loop.xml", "<IncludeFile path=\"loop.xml\"/>")));
     std::string expected = "Include files nested deeper than 64: " + dir.mPath + "loop.xml";
     EXPECT_EQ(p.GetError().substr(0, expected.size()), expected);
-    // One trail entry per open file.
-    size_t entries = 0;
+    size_t entries = 0; // one trail entry per open file
     for (size_t at = 0; (at = p.GetError().find(" (", at)) != std::string::npos; ++at)
         ++entries;
     EXPECT_EQ(entries, size_t(AceParser::kMaxIncludeDepth));
-    EXPECT_EQ(p.OpenFiles(), 0u);
+    EXPECT_TRUE(p.mIncludeStack.empty());
 }
 
-TEST(Parse, EndOfOutermostFile)
+TEST(Parse, SteppingPastTheEndOrToAnotherTypeIsThrown)
 {
     TempDir dir;
-    dir.Write("main.xml", "<a/>");
+    std::string empty = dir.Write("empty.xml", "<a/>"), text = dir.Write("text.xml", "<a>text</a>");
     WalkParser p;
-    std::vector<std::string> log;
+    Lines log;
     p.mBody = [&log](WalkParser& w)
     {
         log.push_back(w.NextElement(XMLElement::TYPE_START) ? "start" : "end");
@@ -465,23 +349,16 @@ TEST(Parse, EndOfOutermostFile)
         log.push_back(w.NextElement(XMLElement::TYPE_START) ? "start" : "end");
         w.NextElementReq(XMLElement::TYPE_START);
     };
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
+    EXPECT_FALSE(p.Parse(empty));
     EXPECT_EQ(log, (Lines{"start", "end"}));
-    EXPECT_EQ(p.GetError(), "Expecting start element (" + dir.mPath + "main.xml:1)");
-}
-
-TEST(Parse, WrongElementTypeIsThrown)
-{
-    TempDir dir;
-    dir.Write("main.xml", "<a>text</a>");
-    WalkParser p;
+    EXPECT_EQ(p.GetError(), "Expecting start element (" + empty + ":1)");
     p.mBody = [](WalkParser& w)
     {
         w.NextElement(XMLElement::TYPE_START);
         w.NextElement(XMLElement::TYPE_START);
     };
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
-    EXPECT_EQ(p.GetError(), "Expecting start element (" + dir.mPath + "main.xml:1)");
+    EXPECT_FALSE(p.Parse(text));
+    EXPECT_EQ(p.GetError(), "Expecting start element (" + text + ":1)");
 }
 
 TEST(Parse, ThrowUnexpectedElementNamesTheExpectedType)
@@ -495,11 +372,11 @@ TEST(Parse, ThrowUnexpectedElementNamesTheExpectedType)
         EXPECT_EQ(ThrownBy([&] { p.ThrowUnexpectedElement(type); }), expected[type]) << type;
 }
 
-TEST(Parse, XMLErrorSeenOnlyByTheParserIsStillReported)
+TEST(Parse, XMLErrorSeenOnlyByTheTokenizerIsStillReported)
 {
     // The subclass reads the tokenizer itself and stops at false: no exception.
     TempDir dir;
-    dir.Write("main.xml", "<a>\n>");
+    std::string path = dir.Write("main.xml", "<a>\n>");
     WalkParser p;
     p.mBody = [](WalkParser& w)
     {
@@ -508,35 +385,15 @@ TEST(Parse, XMLErrorSeenOnlyByTheParserIsStillReported)
         {
         }
     };
-    EXPECT_FALSE(p.Parse(dir.mPath + "main.xml"));
-    EXPECT_EQ(p.GetError(), "Unexpected '>' (" + dir.mPath + "main.xml:2)");
+    EXPECT_FALSE(p.Parse(path));
+    EXPECT_EQ(p.GetError(), "Unexpected '>' (" + path + ":2)");
 }
 
-TEST(Parse, ParserIsReusableAndStartsClean)
+TEST(Parse, OtherExceptionsPassThroughAndNothingIsFoundOutsideParse)
 {
     TempDir dir;
-    dir.Write("bad.xml", "</a>");
-    dir.Write("good.xml", "<a/>");
-    WalkParser p;
-    EXPECT_FALSE(p.Parse(dir.mPath + "bad.xml"));
-    EXPECT_EQ(p.GetError(), "Unexpected End (" + dir.mPath + "bad.xml:1)");
-    p.mSeen.clear();
-    EXPECT_TRUE(p.Parse(dir.mPath + "good.xml"));
-    EXPECT_EQ(p.GetError(), "");
-    EXPECT_EQ(p.mSeen.size(), 2u);
-}
-
-TEST(Parse, OtherExceptionsPassThrough)
-{
-    TempDir dir;
-    dir.Write("main.xml", "<a/>");
-    WalkParser p;
-    p.mBody = [](WalkParser&) { throw std::runtime_error("not ours"); };
-    EXPECT_THROW(p.Parse(dir.mPath + "main.xml"), std::runtime_error);
-}
-
-TEST(Parse, StepsOutsideParseFindNothing)
-{
     WalkParser p;
     EXPECT_FALSE(p.NextElement());
+    p.mBody = [](WalkParser&) { throw std::runtime_error("not ours"); };
+    EXPECT_THROW(p.Parse(dir.Write("main.xml", "<a/>")), std::runtime_error);
 }
