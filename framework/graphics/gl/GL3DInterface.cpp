@@ -31,6 +31,13 @@ GLTextureData* DataOf(MemoryImage* image)
     return static_cast<GLTextureData*>(image->m3DData);
 }
 
+// A point plus an offset, wrapping like the 32-bit sum it always was instead of
+// overflowing (undefined) for points far off the screen.
+int32_t Offset(int32_t value, int32_t offset)
+{
+    return int32_t(uint32_t(value) + uint32_t(offset));
+}
+
 } // namespace
 
 GL3DInterface::GL3DInterface(NativeDisplay* display)
@@ -496,10 +503,10 @@ void GL3DInterface::FillPoly(const TPoint<int>* points, int count, const TRect<i
         {
             if (mTransformStack.empty())
             {
-                gl.Vertex2i(points[i].mX + tx, points[i].mY + ty);
+                gl.Vertex2i(Offset(points[i].mX, tx), Offset(points[i].mY, ty));
                 continue;
             }
-            float x = float(points[i].mX + tx), y = float(points[i].mY + ty);
+            float x = float(Offset(points[i].mX, tx)), y = float(Offset(points[i].mY, ty));
             TransformPoint(x, y);
             gl.Vertex2f(x, y);
         }
@@ -511,7 +518,7 @@ void GL3DInterface::FillPoly(const TPoint<int>* points, int count, const TRect<i
     list.reserve(count);
     for (int i = 0; i < count; ++i)
     {
-        float x = float(points[i].mX + tx), y = float(points[i].mY + ty);
+        float x = float(Offset(points[i].mX, tx)), y = float(Offset(points[i].mY, ty));
         TransformPoint(x, y);
         list.push_back(GLVertex{x, y, 0, 0, argb});
     }

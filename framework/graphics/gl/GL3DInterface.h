@@ -15,6 +15,7 @@
 
 #include "graphics/X3DInterface.h"
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <thread>
@@ -41,8 +42,9 @@ public:
     // frame. Image mutex.
     std::vector<uint32_t> mPendingDeletes;
     // The thread that owns the OpenGL context: the one that made this interface or last
-    // ran Init.
-    std::thread::id mContextThread;
+    // ran Init. Atomic: the loading thread reads it when its images die, and the display
+    // may be set up again meanwhile.
+    std::atomic<std::thread::id> mContextThread;
 
 public:
     explicit GL3DInterface(NativeDisplay* display);
