@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace Vaxo;
@@ -18,38 +20,26 @@ typedef std::vector<std::string> Calls;
 const std::string kWhite = "(255,255,255,255)";
 const std::string kBlack = "(0,0,0,255)";
 
+struct OnDest : public ::testing::Test
+{
+    RecordingImage dest{"dest", 100, 100};
+    RecordingImage src{"src", 20, 10};
+    Graphics g{&dest};
+};
+typedef OnDest GraphicsContext;
+typedef OnDest GraphicsShapes;
+typedef OnDest GraphicsLines;
+typedef OnDest GraphicsImages;
+
 // ---- State --------------------------------------------------------------------------
 
-TEST(GraphicsState, NewContextCoversTheDestination)
+TEST(GraphicsTranslation, TranslationIsSinglePrecisionTruncatedTowardZero)
 {
-    RecordingImage dest("dest", 100, 80);
-    Graphics g(&dest);
-    EXPECT_EQ(g.mDestImage, &dest);
-    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 100, 80));
-    EXPECT_EQ(g.mColor, Color(0, 0, 0, 255));
-    EXPECT_EQ(g.mFont, nullptr);
-    EXPECT_EQ(g.mDrawMode, DRAWMODE_NORMAL);
-    EXPECT_FALSE(g.mColorizeImages);
-    EXPECT_TRUE(g.mWriteColoredString);
-    EXPECT_EQ(g.mScaleX, 1.0f);
-    EXPECT_EQ(g.mScaleY, 1.0f);
-    EXPECT_FALSE(g.mIs3D);
-    dest.mIs3D = true;
-    Graphics g3(&dest);
-    EXPECT_TRUE(g3.mIs3D);
-}
-
-// (translation, x) -> the destination x the caller's x lands on.
-struct TransCase
-{
-    float trans;
-    int x;
-    int expected;
-};
-
-TEST(GraphicsState, TranslationIsSinglePrecisionTruncatedTowardZero)
-{
-    const TransCase cases[] = {
+    const struct
+    {
+        float trans;
+        int x, expected;
+    } cases[] = {
         {10.7f, 5, 15},             // 15.7 -> 15
         {-0.5f, 0, 0},              // -0.5 -> 0, not floor's -1
         {-1.5f, 0, -1},             // -1.5 -> -1
@@ -57,10 +47,9 @@ TEST(GraphicsState, TranslationIsSinglePrecisionTruncatedTowardZero)
         {0.999f, 2, 2},             // 2.999 -> 2
         {16777216.0f, 1, 16777216}, // 2^24 + 1 is not a float: the sum stays 2^24
     };
-    for (const TransCase& c : cases)
+    for (const auto& c : cases)
     {
-        RecordingImage dest("dest", 10, 10);
-        RecordingImage src("src", 4, 4);
+        RecordingImage dest("dest", 10, 10), src("src", 4, 4);
         Graphics g(&dest);
         g.TranslateF(c.trans, 0);
         // The stretched form passes its destination rectangle unclipped.
@@ -71,20 +60,9 @@ TEST(GraphicsState, TranslationIsSinglePrecisionTruncatedTowardZero)
     }
 }
 
-TEST(GraphicsState, TranslateAddsIntegersAndFloats)
+TEST_F(GraphicsContext, ClipRectsAreTranslatedStayInsideTheDestinationAndOnlyShrink)
 {
-    RecordingImage dest("dest", 10, 10);
-    Graphics g(&dest);
-    g.Translate(3, -2);
-    g.TranslateF(0.5f, 0.25f);
-    EXPECT_EQ(g.mTransX, 3.5f);
-    EXPECT_EQ(g.mTransY, -1.75f);
-}
-
-TEST(GraphicsState, SetClipRectStaysInsideTheDestination)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
+    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 100, 100));
     g.SetClipRect(-10, -10, 50, 50);
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 40, 40));
     g.ClipRect(-20, -20, 200, 200);
@@ -93,12 +71,7 @@ TEST(GraphicsState, SetClipRectStaysInsideTheDestination)
     EXPECT_EQ(g.mClipRect, TRect<int>(50, 50, 50, 50));
     g.ClearClipRect();
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 100, 100));
-}
 
-TEST(GraphicsState, ClipRectIsTranslatedAndOnlyShrinks)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
     g.Translate(10, 20);
     g.ClipRect(0, 0, 30, 30);
     EXPECT_EQ(g.mClipRect, TRect<int>(10, 20, 30, 30));
@@ -108,120 +81,69 @@ TEST(GraphicsState, ClipRectIsTranslatedAndOnlyShrinks)
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 0, 0));
 }
 
-TEST(GraphicsState, ScaleOriginIsStoredInDestinationCoordinates)
+// Every field of the state, so a lost field shows in the comparison.
+auto Fields(const GraphicsState& s)
 {
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.TranslateF(5.5f, 2);
-    g.SetScale(2, 3, 10, 20);
-    EXPECT_EQ(g.mScaleX, 2.0f);
-    EXPECT_EQ(g.mScaleY, 3.0f);
-    EXPECT_EQ(g.mScaleOrigX, 15.5f);
-    EXPECT_EQ(g.mScaleOrigY, 22.0f);
+    return std::make_tuple(s.mDestImage, s.mTransX, s.mTransY, s.mScaleX, s.mScaleY, s.mScaleOrigX,
+                           s.mScaleOrigY, s.mClipRect, s.mColor, s.mFont, s.mDrawMode, s.mColorizeImages,
+                           s.mFastStretch, s.mWriteColoredString, s.mLinearBlend, s.mIs3D);
 }
 
-void ChangeEveryField(Graphics& g, Image* otherDest, Font* font)
+TEST_F(GraphicsContext, PopStateRestoresEverySavedFieldLastInFirstOut)
 {
-    g.mDestImage = otherDest;
+    g.TranslateF(0.5f, 0.5f);
+    g.SetColor(Color(9, 8, 7, 6));
+    GraphicsState before = g;
+    g.PopState(); // empty stack: nothing changes
+    EXPECT_EQ(Fields(g), Fields(before));
+    g.PushState();
+    g.PushState();
+    g.mDestImage = &src;
     g.TranslateF(1.5f, 2.5f);
     g.SetScale(2, 3, 4, 5);
+    EXPECT_EQ(g.mScaleOrigX, 6.0f); // the origin is kept in destination coordinates
+    EXPECT_EQ(g.mScaleOrigY, 8.0f);
     g.SetClipRect(1, 2, 3, 4);
     g.SetColor(Color(1, 2, 3, 4));
-    g.SetFont(font);
+    g.SetFont(reinterpret_cast<Font*>(&src)); // only compared
     g.SetDrawMode(DRAWMODE_ADDITIVE);
     g.SetColorizeImages(true);
     g.SetFastStretch(true);
     g.mWriteColoredString = false;
     g.SetLinearBlend(true);
     g.mIs3D = true;
-}
-
-void ExpectSameState(const GraphicsState& a, const GraphicsState& b)
-{
-    EXPECT_EQ(a.mDestImage, b.mDestImage);
-    EXPECT_EQ(a.mTransX, b.mTransX);
-    EXPECT_EQ(a.mTransY, b.mTransY);
-    EXPECT_EQ(a.mScaleX, b.mScaleX);
-    EXPECT_EQ(a.mScaleY, b.mScaleY);
-    EXPECT_EQ(a.mScaleOrigX, b.mScaleOrigX);
-    EXPECT_EQ(a.mScaleOrigY, b.mScaleOrigY);
-    EXPECT_EQ(a.mClipRect, b.mClipRect);
-    EXPECT_EQ(a.mColor, b.mColor);
-    EXPECT_EQ(a.mFont, b.mFont);
-    EXPECT_EQ(a.mDrawMode, b.mDrawMode);
-    EXPECT_EQ(a.mColorizeImages, b.mColorizeImages);
-    EXPECT_EQ(a.mFastStretch, b.mFastStretch);
-    EXPECT_EQ(a.mWriteColoredString, b.mWriteColoredString);
-    EXPECT_EQ(a.mLinearBlend, b.mLinearBlend);
-    EXPECT_EQ(a.mIs3D, b.mIs3D);
-}
-
-TEST(GraphicsState, PopStateRestoresEverySavedField)
-{
-    RecordingImage dest("dest", 100, 100);
-    RecordingImage other("other", 50, 50);
-    Graphics g(&dest);
-    g.TranslateF(0.5f, 0.5f);
-    g.SetColor(Color(9, 8, 7, 6));
-    GraphicsState before = g;
+    GraphicsState changed = g;
     g.PushState();
-    ChangeEveryField(g, &other, reinterpret_cast<Font*>(&other));
+    g.SetColor(Color(5, 5, 5));
     g.PopState();
-    ExpectSameState(g, before);
+    EXPECT_EQ(Fields(g), Fields(changed));
+    g.PopState();
+    g.PopState();
+    EXPECT_EQ(Fields(g), Fields(before));
     EXPECT_TRUE(g.mStateStack.empty());
 }
 
-TEST(GraphicsState, PopStateOnAnEmptyStackChangesNothing)
+TEST_F(GraphicsContext, CopiesAreIndependentAndStartWithAnEmptyStack)
 {
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.SetColor(Color(1, 2, 3));
-    GraphicsState before = g;
-    g.PopState();
-    ExpectSameState(g, before);
-}
-
-TEST(GraphicsState, StatesNestLastInFirstOut)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.SetColor(Color(1, 1, 1));
-    g.PushState();
-    g.SetColor(Color(2, 2, 2));
-    g.PushState();
-    g.SetColor(Color(3, 3, 3));
-    g.PopState();
-    EXPECT_EQ(g.GetColor(), Color(2, 2, 2));
-    g.PopState();
-    EXPECT_EQ(g.GetColor(), Color(1, 1, 1));
-}
-
-TEST(GraphicsState, CopiesAreIndependentAndStartWithAnEmptyStack)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
     g.Translate(4, 5);
     g.PushState();
     Graphics copy(g);
-    ExpectSameState(copy, g);
+    EXPECT_EQ(Fields(copy), Fields(g));
     EXPECT_TRUE(copy.mStateStack.empty());
     copy.Translate(100, 100);
     copy.SetColor(Color(5, 5, 5));
     EXPECT_EQ(g.mTransX, 4.0f);
     EXPECT_EQ(g.mColor, Color(0, 0, 0, 255));
-
-    Graphics* created = g.Create();
-    ExpectSameState(*created, g);
+    std::unique_ptr<Graphics> created(g.Create());
+    EXPECT_EQ(Fields(*created), Fields(g));
     EXPECT_TRUE(created->mStateStack.empty());
-    delete created;
 }
 
-TEST(GraphicsState, AContextOnNullDrawsIntoThePlaceholder)
+TEST(GraphicsNullContext, AContextOnNullDrawsIntoTheEmptyPlaceholder)
 {
     Graphics g(nullptr);
     EXPECT_EQ(g.mDestImage, GraphicsState::StaticImage());
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 0, 0));
-    EXPECT_FALSE(g.mIs3D);
     RecordingImage src("src", 10, 10);
     g.SetColor(Color::White);
     g.FillRect(0, 0, 10, 10);
@@ -236,7 +158,7 @@ TEST(GraphicsState, AContextOnNullDrawsIntoThePlaceholder)
     EXPECT_EQ(GraphicsState::StaticImage()->mHeight, 0);
 }
 
-TEST(GraphicsState, TruncToIntSaturatesInsteadOfOverflowing)
+TEST(GraphicsTruncToInt, TruncToIntSaturatesInsteadOfOverflowing)
 {
     EXPECT_EQ(TruncToInt(2.9), 2);
     EXPECT_EQ(TruncToInt(-2.9), -2);
@@ -247,57 +169,40 @@ TEST(GraphicsState, TruncToIntSaturatesInsteadOfOverflowing)
 
 // ---- Rectangles ---------------------------------------------------------------------
 
-TEST(GraphicsShapes, FillRectTranslatesAndClips)
+TEST_F(GraphicsShapes, FillRectTranslatesClipsAndSkipsAlphaZeroButClearRectDoesNot)
 {
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
     g.SetColor(Color(10, 20, 30, 40));
     g.SetDrawMode(DRAWMODE_ADDITIVE);
     g.Translate(5, 5);
     g.FillRect(0, 0, 10, 10);
     g.FillRect(90, -10, 20, 20);
-    g.FillRect(TRect<int>(200, 200, 5, 5));
-    Calls expected = {
-        "FillRect((5,5,10,10),(10,20,30,40),1)",
-        "FillRect((95,0,5,15),(10,20,30,40),1)",
-        // Wholly outside: the destination still gets the empty rectangle.
-        "FillRect((0,0,0,0),(10,20,30,40),1)",
-    };
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsShapes, FillRectSkipsAlphaZeroButClearRectDoesNot)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
+    g.FillRect(TRect<int>(200, 200, 5, 5)); // wholly outside: still the empty rectangle
     g.SetColor(Color(255, 255, 255, 0));
     g.FillRect(1, 2, 3, 4);
     g.DrawRect(1, 2, 3, 4);
     g.ClearRect(1, 2, 3, 4);
-    g.ClearRect(TRect<int>(-5, 98, 10, 10));
-    Calls expected = {"ClearRect((1,2,3,4))", "ClearRect((0,98,5,2))"};
+    g.ClearRect(TRect<int>(-10, 93, 10, 10));
+    Calls expected = {"FillRect((5,5,10,10),(10,20,30,40),1)", "FillRect((95,0,5,15),(10,20,30,40),1)",
+                      "FillRect((0,0,0,0),(10,20,30,40),1)", "ClearRect((6,7,3,4))", "ClearRect((0,98,5,2))"};
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsShapes, DrawRectInsideTheClipGoesToTheDestinationWhole)
+TEST_F(GraphicsShapes, DrawRectInsideTheClipIsWholeAcrossItFourFillsNegativeNothing)
 {
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
     g.Translate(2, 3);
     g.DrawRect(0, 0, 10, 10);
     // The outline is 11 x 11: touching the clip's last column is still inside.
     g.DrawRect(TRect<int>(87, 0, 10, 5));
-    Calls expected = {"DrawRect((2,3,10,10)," + kBlack + ",0)", "DrawRect((89,3,10,5)," + kBlack + ",0)"};
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsShapes, DrawRectAcrossTheClipBecomesFourClippedFills)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
+    g.Translate(-2, -3);
     g.SetClipRect(0, 0, 10, 10);
     g.DrawRect(5, 2, 10, 4);
+    // A negative width or height draws nothing, inside the clip or across it.
+    g.DrawRect(5, 5, -10, 5);
+    g.DrawRect(5, 5, 5, -10);
+    g.SetClipRect(0, 0, 7, 7);
+    g.DrawRect(5, 5, -10, 5);
     Calls expected = {
+        "DrawRect((2,3,10,10)," + kBlack + ",0)", "DrawRect((89,3,10,5)," + kBlack + ",0)",
         "FillRect((5,2,5,1)," + kBlack + ",0)", // top (5,2,11,1)
         "FillRect((5,6,5,1)," + kBlack + ",0)", // bottom (5,6,11,1)
         "FillRect((5,3,1,3)," + kBlack + ",0)", // left (5,3,1,3)
@@ -306,29 +211,16 @@ TEST(GraphicsShapes, DrawRectAcrossTheClipBecomesFourClippedFills)
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsShapes, DrawRectWithANegativeSizeDrawsNothing)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.DrawRect(50, 50, -10, 5);
-    g.DrawRect(50, 50, 5, -10);
-    g.SetClipRect(0, 0, 52, 52);
-    g.DrawRect(50, 50, -10, 5);
-    EXPECT_TRUE(dest.TakeCalls().empty());
-}
-
 // ---- Lines --------------------------------------------------------------------------
 
-struct LineCase
+TEST_F(GraphicsLines, SegmentsAreClippedToTheLastPixelInside)
 {
-    const char* name;
-    int x1, y1, x2, y2;
-    const char* expected; // empty: nothing drawn
-};
-
-TEST(GraphicsLines, SegmentsAreClippedToTheLastPixelInside)
-{
-    const LineCase cases[] = {
+    const struct
+    {
+        const char* name;
+        int x1, y1, x2, y2;
+        const char* expected; // empty: nothing drawn
+    } cases[] = {
         {"horizontal", -10, 5, 10, 5, "DrawLine(0,5,4,5,(0,0,0,255),0)"},
         {"horizontal reversed", 10, 5, -10, 5, "DrawLine(0,5,4,5,(0,0,0,255),0)"},
         {"vertical", 3, -5, 3, 20, "DrawLine(3,0,3,9,(0,0,0,255),0)"},
@@ -340,32 +232,22 @@ TEST(GraphicsLines, SegmentsAreClippedToTheLastPixelInside)
         {"below the clip", 0, 10, 4, 12, ""},
         {"vertical on the right edge", 5, 0, 5, 9, ""},
     };
-    for (const LineCase& c : cases)
+    g.SetClipRect(0, 0, 5, 10);
+    for (const auto& c : cases)
     {
-        RecordingImage dest("dest", 100, 100);
-        Graphics g(&dest);
-        g.SetClipRect(0, 0, 5, 10);
         g.DrawLine(c.x1, c.y1, c.x2, c.y2);
         Calls expected;
         if (*c.expected)
             expected.push_back(c.expected);
         EXPECT_EQ(dest.TakeCalls(), expected) << c.name;
     }
-}
-
-TEST(GraphicsLines, AntiAliasedLinesAreClippedTheSameWay)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.SetClipRect(0, 0, 5, 10);
+    // Anti-aliased lines clip the same way and have no alpha test.
     g.SetColor(Color(1, 2, 3, 0));
     g.DrawLineAA(-10, 5, 10, 5);
-    // No alpha test for lines.
-    Calls expected = {"DrawLineAA(0,5,4,5,(1,2,3,0),0)"};
-    EXPECT_EQ(dest.TakeCalls(), expected);
+    EXPECT_EQ(dest.TakeCalls(), Calls{"DrawLineAA(0,5,4,5,(1,2,3,0),0)"});
 }
 
-TEST(GraphicsLines, EndsBetweenTheLastPixelAndTheEdgeDoNotExtrapolateBackwards)
+TEST(GraphicsLineClip, EndsBetweenTheLastPixelAndTheEdgeDoNotExtrapolateBackwards)
 {
     // Translation 0.5 puts the segment from (0.5, 599.5) to (700.5, 600.5): it leaves
     // the 800 x 600 image half-way, in the last row. Clipping to row 599 used to move
@@ -380,17 +262,12 @@ TEST(GraphicsLines, EndsBetweenTheLastPixelAndTheEdgeDoNotExtrapolateBackwards)
     EXPECT_NEAR(x2, 350.5, 1e-6);
     EXPECT_LT(y2, 600.0);
     EXPECT_GE(y2, 599.5);
-
     g.DrawLine(0, 599, 700, 600);
     ASSERT_EQ(dest.mCalls.size(), 1u);
     EXPECT_EQ(dest.mCalls[0].compare(0, 25, "DrawLine(0.5,599.5,350.5,"), 0) << dest.mCalls[0];
-}
 
-TEST(GraphicsLines, TheSameHoldsAtTheRightEdge)
-{
-    RecordingImage dest("dest", 800, 600);
-    Graphics g(&dest);
-    double x1 = 799.5, y1 = 0, x2 = 800.5, y2 = 100;
+    // The same at the right edge.
+    x1 = 799.5, y1 = 0, x2 = 800.5, y2 = 100;
     ASSERT_TRUE(g.DrawLineClipHelper(&x1, &y1, &x2, &y2));
     EXPECT_DOUBLE_EQ(x1, 799.5);
     EXPECT_LT(x2, 800.0);
@@ -398,7 +275,7 @@ TEST(GraphicsLines, TheSameHoldsAtTheRightEdge)
     EXPECT_NEAR(y2, 50.0, 1e-6);
 }
 
-// Distance of (px, py) from the line through the segment, over its length.
+// Distance of (px, py) from the line through the segment.
 double OffLine(double x1, double y1, double x2, double y2, double px, double py)
 {
     double len = std::hypot(x2 - x1, y2 - y1);
@@ -407,7 +284,7 @@ double OffLine(double x1, double y1, double x2, double y2, double px, double py)
     return std::fabs((x2 - x1) * (y1 - py) - (x1 - px) * (y2 - y1)) / len;
 }
 
-TEST(GraphicsLines, ClippedPointsStayOnTheSegmentAndInsideTheClip)
+TEST(GraphicsLineClip, ClippedPointsStayOnTheSegmentAndInsideTheClip)
 {
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> coord(-300, 300);
@@ -424,19 +301,13 @@ TEST(GraphicsLines, ClippedPointsStayOnTheSegmentAndInsideTheClip)
             continue;
         const TRect<int>& c = g.mClipRect;
         for (double x : {x1, x2})
-        {
-            ASSERT_GE(x, c.mX);
-            ASSERT_LT(x, c.mX + c.mWidth);
-            ASSERT_GE(x, std::min(ox1, ox2) - 1e-6);
-            ASSERT_LE(x, std::max(ox1, ox2) + 1e-6);
-        }
+            ASSERT_TRUE(x >= c.mX && x < c.mX + c.mWidth && x >= std::min(ox1, ox2) - 1e-6 &&
+                        x <= std::max(ox1, ox2) + 1e-6)
+                << x;
         for (double y : {y1, y2})
-        {
-            ASSERT_GE(y, c.mY);
-            ASSERT_LT(y, c.mY + c.mHeight);
-            ASSERT_GE(y, std::min(oy1, oy2) - 1e-6);
-            ASSERT_LE(y, std::max(oy1, oy2) + 1e-6);
-        }
+            ASSERT_TRUE(y >= c.mY && y < c.mY + c.mHeight && y >= std::min(oy1, oy2) - 1e-6 &&
+                        y <= std::max(oy1, oy2) + 1e-6)
+                << y;
         ASSERT_LT(OffLine(ox1, oy1, ox2, oy2, x1, y1), 1e-6);
         ASSERT_LT(OffLine(ox1, oy1, ox2, oy2, x2, y2), 1e-6);
     }
@@ -444,55 +315,34 @@ TEST(GraphicsLines, ClippedPointsStayOnTheSegmentAndInsideTheClip)
 
 // ---- Images ---------------------------------------------------------------------------
 
-TEST(GraphicsImages, DrawImageBlitsTheVisiblePart)
+TEST_F(GraphicsImages, DrawImageBlitsTheVisiblePartOfTheImageOrSourceRectangle)
 {
-    RecordingImage dest("dest", 100, 100);
-    RecordingImage src("src", 20, 10);
-    Graphics g(&dest);
     g.Translate(3, 2);
     g.DrawImage(&src, 5, 5);
     g.SetClipRect(10, 0, 100, 100); // destination x from 13
     g.DrawImage(&src, 5, 5);
     g.DrawImage(&src, 200, 5);
+    g.Translate(-3, -2);
+    g.ClearClipRect();
+    g.DrawImage(&src, 50, 60, TRect<int>(2, 3, 5, 4));
+    g.SetClipRect(52, 0, 100, 100);
+    g.DrawImage(&src, 50, 60, TRect<int>(2, 3, 5, 4));
+    // Colorized images are tinted with the current colour.
+    g.SetColor(Color(10, 20, 30, 40));
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.DrawImage(&src, 52, 0, TRect<int>(0, 0, 4, 4));
+    g.SetColorizeImages(true);
+    g.DrawImage(&src, 52, 0, TRect<int>(0, 0, 4, 4));
     Calls expected = {
-        "Blt(src,8,7,(0,0,20,10)," + kWhite + ",0)",
-        "Blt(src,13,7,(5,0,15,10)," + kWhite + ",0)",
+        "Blt(src,8,7,(0,0,20,10)," + kWhite + ",0)", "Blt(src,13,7,(5,0,15,10)," + kWhite + ",0)",
+        "Blt(src,50,60,(2,3,5,4)," + kWhite + ",0)", "Blt(src,52,60,(4,3,3,4)," + kWhite + ",0)",
+        "Blt(src,52,0,(0,0,4,4)," + kWhite + ",1)",  "Blt(src,52,0,(0,0,4,4),(10,20,30,40),1)",
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsImages, ColorizedImagesAreTintedWithTheCurrentColour)
+TEST_F(GraphicsImages, SourceRectanglesOutsideTheImageDrawNothing)
 {
-    RecordingImage dest("dest", 100, 100);
-    RecordingImage src("src", 4, 4);
-    Graphics g(&dest);
-    g.SetColor(Color(10, 20, 30, 40));
-    g.SetDrawMode(DRAWMODE_ADDITIVE);
-    g.DrawImage(&src, 0, 0);
-    g.SetColorizeImages(true);
-    g.DrawImage(&src, 0, 0);
-    Calls expected = {"Blt(src,0,0,(0,0,4,4)," + kWhite + ",1)", "Blt(src,0,0,(0,0,4,4),(10,20,30,40),1)"};
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsImages, DrawImageWithASourceRectangleOffsetsTheSource)
-{
-    RecordingImage dest("dest", 100, 100);
-    RecordingImage src("src", 20, 10);
-    Graphics g(&dest);
-    g.DrawImage(&src, 50, 60, TRect<int>(2, 3, 5, 4));
-    g.SetClipRect(52, 0, 100, 100);
-    g.DrawImage(&src, 50, 60, TRect<int>(2, 3, 5, 4));
-    Calls expected = {"Blt(src,50,60,(2,3,5,4)," + kWhite + ",0)",
-                      "Blt(src,52,60,(4,3,3,4)," + kWhite + ",0)"};
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsImages, SourceRectanglesOutsideTheImageDrawNothing)
-{
-    RecordingImage dest("dest", 100, 100);
-    RecordingImage src("src", 20, 10);
-    Graphics g(&dest);
     const TRect<int> bad[] = {
         {15, 0, 6, 10},        {0, 5, 20, 6}, // past the right or bottom
         {-1, 0, 5, 5},         {0, -1, 5, 5}, // before the left or top
@@ -508,11 +358,9 @@ TEST(GraphicsImages, SourceRectanglesOutsideTheImageDrawNothing)
     EXPECT_TRUE(dest.TakeCalls().empty());
 }
 
-TEST(GraphicsImages, ScaledDrawsStretchAboutTheOrigin)
+TEST_F(GraphicsImages, ScaledDrawsStretchAboutTheOrigin)
 {
-    RecordingImage dest("dest", 100, 100);
     RecordingImage src("src", 10, 10);
-    Graphics g(&dest);
     g.SetScale(2, 2, 0, 0);
     g.DrawImage(&src, 3, 3);
     g.SetScale(1.5f, 1.5f, 0, 0);
@@ -527,11 +375,9 @@ TEST(GraphicsImages, ScaledDrawsStretchAboutTheOrigin)
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsImages, MirroredDrawsTakeClippedPixelsFromTheRightOfTheSource)
+TEST_F(GraphicsImages, MirroredDrawsTakeClippedPixelsFromTheRightOfTheSource)
 {
-    RecordingImage dest("dest", 100, 100);
     RecordingImage src("src", 10, 5);
-    Graphics g(&dest);
     g.SetClipRect(10, 0, 90, 100);
     // Clipped by 3 on the left: 7 pixels, source x 0 to 6.
     g.DrawImageMirror(&src, 7, 20);
@@ -547,11 +393,9 @@ TEST(GraphicsImages, MirroredDrawsTakeClippedPixelsFromTheRightOfTheSource)
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
+TEST_F(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
 {
-    RecordingImage dest("dest", 100, 100);
     RecordingImage src("src", 10, 10);
-    Graphics g(&dest);
     g.DrawImage(&src, TRect<int>(0, 0, 20, 20), TRect<int>(-5, 0, 10, 10));
     g.DrawImageF(&src, 1.5f, 2.0f, TRect<int>(-2, -3, 5, 5));
     g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(-5, 0, 10, 10), true);
@@ -575,50 +419,24 @@ TEST(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsImages, OtherDrawsPassTheirArgumentsThrough)
+TEST_F(GraphicsImages, RotatedDrawsTurnAboutTheCentreOfTheirSource)
 {
-    RecordingImage dest("dest", 100, 100);
     RecordingImage src("src", 10, 6);
-    Graphics g(&dest);
     g.TranslateF(1.5f, 2.5f);
-    g.SetFastStretch(true);
-    g.SetLinearBlend(true);
-    g.DrawImage(&src, 1, 2, 30, 40);
-    g.DrawImageF(&src, 0.25f, 0.5f);
-    g.DrawImageRotatedF(&src, 10, 20, 0.5, 3, 4);
-    g.DrawImageRotatedF(&src, 10, 20, 0.5);
     g.DrawImageRotated(&src, 10, 20, 0.5);
     TRect<int> part(1, 1, 5, 3);
     g.DrawImageRotated(&src, 10, 20, 0.5, &part);
-    VaxoMatrix3 m;
-    m.LoadIdentity();
-    g.DrawImageMatrix(&src, m, 5, 6);
-    TriVertex v;
-    g.DrawTriangleTex(&src, v, v, v);
-    TriVertex tris[2][3];
-    g.DrawTrianglesTex(&src, tris, 2);
-    const std::string clip = "(0,0,100,100)";
-    Calls expected = {
-        "StretchBlt(src,(2,4,30,40),(0,0,10,6)," + clip + "," + kWhite + ",0,true)",
-        "BltF(src,1.75,3,(0,0,10,6)," + clip + "," + kWhite + ",0)",
-        "BltRotated(src,11.5,22.5,(0,0,10,6)," + clip + "," + kWhite + ",0,0.5,3,4)",
-        "BltRotated(src,11.5,22.5,(0,0,10,6)," + clip + "," + kWhite + ",0,0.5,5,3)",
-        "BltRotated(src,11.5,22.5,(0,0,10,6)," + clip + "," + kWhite + ",0,0.5,5,3)",
-        "BltRotated(src,11.5,22.5,(1,1,5,3)," + clip + "," + kWhite + ",0,0.5,2,1)", // 5 / 2, 3 / 2
-        "BltMatrix(src,6.5,8.5,[1,0,0;0,1,0]," + clip + "," + kWhite + ",0,(0,0,10,6),true)",
-        "BltTrianglesTex(src,1," + clip + "," + kWhite + ",0,1.5,2.5,true)",
-        "BltTrianglesTex(src,2," + clip + "," + kWhite + ",0,1.5,2.5,true)",
-    };
+    const std::string rest = "(0,0,100,100)," + kWhite + ",0,0.5,";
+    Calls expected = {"BltRotated(src,11.5,22.5,(0,0,10,6)," + rest + "5,3)",
+                      "BltRotated(src,11.5,22.5,(1,1,5,3)," + rest + "2,1)"}; // 5 / 2, 3 / 2
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsImages, CelsOutsideTheGridDrawNothing)
+TEST_F(GraphicsImages, CelsOutsideTheGridDrawNothingAndAnimationsPickTheirCel)
 {
-    RecordingImage dest("dest", 100, 100);
     RecordingImage src("src", 20, 30); // 2 columns, 3 rows of 10 x 10
     src.mNumCols = 2;
     src.mNumRows = 3;
-    Graphics g(&dest);
     g.DrawImageCel(&src, 0, 0, 3);    // column 1, row 1
     g.DrawImageCel(&src, 0, 0, 0, 2); // column 0, row 2
     g.DrawImageCel(&src, 0, 0, 6);
@@ -627,93 +445,59 @@ TEST(GraphicsImages, CelsOutsideTheGridDrawNothing)
     g.DrawImageCel(&src, 0, 0, 0, -1);
     g.DrawImageCel(&src, TRect<int>(0, 0, 20, 20), 5);
     g.DrawImageCel(&src, TRect<int>(0, 0, 20, 20), 1, 3);
+    src.mNumCols = 0; // a manifest may say cols="0": one column
+    g.DrawImageCel(&src, 0, 0, 1);
+    RecordingImage strip("strip", 40, 10);
+    strip.mNumCols = 4;
+    strip.mAnimInfo.reset(new AnimInfo());
+    strip.mAnimInfo->mAnimType = AnimInfo::AnimType_Loop;
+    strip.mAnimInfo->mFrameDelay = 5;
+    strip.mAnimInfo->Compute(4);
+    g.DrawImageAnim(&strip, 1, 2, 12); // frame 2
     Calls expected = {
         "Blt(src,0,0,(10,10,10,10)," + kWhite + ",0)",
         "Blt(src,0,0,(0,20,10,10)," + kWhite + ",0)",
         "StretchBlt(src,(0,0,20,20),(10,20,10,10),(0,0,100,100)," + kWhite + ",0,false)",
+        "Blt(src,0,0,(0,10,20,10)," + kWhite + ",0)",
+        "Blt(strip,1,2,(20,0,10,10)," + kWhite + ",0)",
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
-
-    src.mNumCols = 0; // a manifest may say cols="0": one column
-    g.DrawImageCel(&src, 0, 0, 1);
-    Calls oneColumn = {"Blt(src,0,0,(0,10,20,10)," + kWhite + ",0)"};
-    EXPECT_EQ(dest.TakeCalls(), oneColumn);
 }
 
-TEST(GraphicsImages, DrawImageAnimShowsTheAnimationsCel)
+std::string BoxBlt(int x, int y, int sx, int sy, int w, int h)
 {
-    RecordingImage dest("dest", 100, 100);
-    RecordingImage src("src", 40, 10);
-    src.mNumCols = 4;
-    src.mAnimInfo.reset(new AnimInfo());
-    src.mAnimInfo->mAnimType = AnimInfo::AnimType_Loop;
-    src.mAnimInfo->mFrameDelay = 5;
-    src.mAnimInfo->Compute(4);
-    Graphics g(&dest);
-    g.DrawImageAnim(&src, 1, 2, 12); // frame 2
-    Calls expected = {"Blt(src,1,2,(20,0,10,10)," + kWhite + ",0)"};
-    EXPECT_EQ(dest.TakeCalls(), expected);
+    return "Blt(skin," + std::to_string(x) + "," + std::to_string(y) + "," +
+           RectText(TRect<int>(sx, sy, w, h)) + "," + kWhite + ",0)";
 }
 
-Calls BoxBlt(int x, int y, int sx, int sy, int w, int h)
+TEST(GraphicsImageBox, EdgesAreTiledBetweenCorners)
 {
-    return {"Blt(skin," + std::to_string(x) + "," + std::to_string(y) + "," +
-            RectText(TRect<int>(sx, sy, w, h)) + "," + kWhite + ",0)"};
-}
-
-void Append(Calls& to, const Calls& more)
-{
-    to.insert(to.end(), more.begin(), more.end());
-}
-
-TEST(GraphicsImages, ImageBoxTilesEdgesBetweenCorners)
-{
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage skin("skin", 30, 30);
+    RecordingImage dest("dest", 200, 200), skin("skin", 30, 30);
     Graphics g(&dest);
     g.DrawImageBox(TRect<int>(0, 0, 100, 20), &skin);
-
     // Corners 10 x 10 (20 < 2 x 10 is false); 8 edge tiles of 10 fill the 80 pixels
     // between them; no height is left for side edges or centre.
-    Calls expected;
-    Append(expected, BoxBlt(0, 0, 0, 0, 10, 10));
-    Append(expected, BoxBlt(90, 0, 20, 0, 10, 10));
-    Append(expected, BoxBlt(0, 10, 0, 20, 10, 10));
-    Append(expected, BoxBlt(90, 10, 20, 20, 10, 10));
+    Calls expected = {BoxBlt(0, 0, 0, 0, 10, 10), BoxBlt(90, 0, 20, 0, 10, 10), BoxBlt(0, 10, 0, 20, 10, 10),
+                      BoxBlt(90, 10, 20, 20, 10, 10)};
     for (int i = 0; i < 8; i++)
     {
-        Append(expected, BoxBlt(10 + 10 * i, 0, 10, 0, 10, 10));
-        Append(expected, BoxBlt(10 + 10 * i, 10, 10, 20, 10, 10));
+        expected.push_back(BoxBlt(10 + 10 * i, 0, 10, 0, 10, 10));
+        expected.push_back(BoxBlt(10 + 10 * i, 10, 10, 20, 10, 10));
     }
     EXPECT_EQ(dest.TakeCalls(), expected);
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 200, 200));
-}
 
-TEST(GraphicsImages, ImageBoxShrinksCornersIntoASmallBox)
-{
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage skin("skin", 30, 30);
-    Graphics g(&dest);
+    // A 15 x 15 part: corners 7 x 7, middle strip 16 wide, one tile per edge clipped to 1.
     g.DrawImageBox(TRect<int>(0, 0, 30, 30), TRect<int>(0, 0, 15, 15), &skin);
-
-    // Corners 7 x 7, middle strip 16 wide: one tile per edge, clipped to 1 pixel.
-    Calls expected;
-    Append(expected, BoxBlt(0, 0, 0, 0, 7, 7));
-    Append(expected, BoxBlt(8, 0, 23, 0, 7, 7));
-    Append(expected, BoxBlt(0, 8, 0, 23, 7, 7));
-    Append(expected, BoxBlt(8, 8, 23, 23, 7, 7));
-    Append(expected, BoxBlt(7, 0, 7, 0, 1, 7));
-    Append(expected, BoxBlt(7, 8, 7, 23, 1, 7));
-    Append(expected, BoxBlt(0, 7, 0, 7, 7, 1));
-    Append(expected, BoxBlt(8, 7, 23, 7, 7, 1));
-    Append(expected, BoxBlt(7, 7, 7, 7, 1, 1));
+    expected = {BoxBlt(0, 0, 0, 0, 7, 7),   BoxBlt(8, 0, 23, 0, 7, 7), BoxBlt(0, 8, 0, 23, 7, 7),
+                BoxBlt(8, 8, 23, 23, 7, 7), BoxBlt(7, 0, 7, 0, 1, 7),  BoxBlt(7, 8, 7, 23, 1, 7),
+                BoxBlt(0, 7, 0, 7, 7, 1),   BoxBlt(8, 7, 23, 7, 7, 1), BoxBlt(7, 7, 7, 7, 1, 1)};
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
-TEST(GraphicsImages, ImageBoxOfAHugeBoxDrawsOnlyWhatIsVisible)
+TEST(GraphicsImageBox, AHugeBoxDrawsOnlyWhatIsVisible)
 {
-    RecordingImage dest("dest", 64, 48);
-    RecordingImage skin("skin", 3, 3);
+    RecordingImage dest("dest", 64, 48), skin("skin", 3, 3);
     Graphics g(&dest);
     g.DrawImageBox(TRect<int>(-1000000000, -1000000000, 2000000000, 2000000000), &skin);
     // Each visible pixel is one centre tile; corners and edges are far outside.
@@ -724,94 +508,53 @@ TEST(GraphicsImages, ImageBoxOfAHugeBoxDrawsOnlyWhatIsVisible)
 
 // ---- Transforms -------------------------------------------------------------------------
 
-TEST(GraphicsTransform, PlainTransformsBlitWithHalfAPixelAdded)
+TEST(GraphicsTransform, EachKindOfTransformGoesToItsBlitter)
 {
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage src("src", 11, 11);
+    RecordingImage dest("dest", 200, 200), src11("src", 11, 11), src("src", 10, 10);
     Graphics g(&dest);
-    Transform t;
-    t.Translate(20, 30);
-    // Centred on (120, 130): 120 - 5.5 + 0.5 = 115.
-    g.DrawImageTransform(&src, t, 100, 100);
-    g.DrawImageTransformF(&src, t, 100, 100);
-    Calls expected = {
-        "Blt(src,115,125,(0,0,11,11)," + kWhite + ",0)",
-        "BltF(src,115,125,(0,0,11,11),(0,0,200,200)," + kWhite + ",0)",
-    };
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsTransform, HorizontalMirrorsUseTheMirrorBlitter)
-{
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage src("src", 10, 10);
-    Graphics g(&dest);
-    Transform mirror;
+    Transform plain, mirror, wideMirror, grow, rotated, flip;
+    plain.Translate(20, 30);
     mirror.Scale(-1, 1);
     mirror.Translate(3, 4);
-    g.DrawImageTransform(&src, mirror, 50, 60);
-    Calls expected = {"BltMirror(src,48,59,(0,0,10,10)," + kWhite + ",0)"};
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsTransform, AnyNegativeXScaleMirrors)
-{
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage src("src", 10, 10);
-    Graphics g(&dest);
-    Transform t;
-    t.Scale(-1, 1);
-    t.Scale(2, 1); // still simple: scale (-2, 1)
-    ASSERT_FALSE(t.mComplex);
-    g.DrawImageTransform(&src, t, 50, 60);
-    Transform grow;
+    wideMirror.Scale(-1, 1);
+    wideMirror.Scale(2, 1); // still simple: scale (-2, 1)
     grow.Scale(2, 3);
+    rotated.Translate(1.5f, 0);
+    rotated.RotateRad(0.5f);
+    rotated.Translate(7, 8);
+    flip.Scale(1, -1);
+    ASSERT_FALSE(wideMirror.mComplex);
+    ASSERT_TRUE(flip.mComplex);
+
+    // Centred on (120, 130): 120 - 5.5 + 0.5 = 115.
+    g.DrawImageTransform(&src11, plain, 100, 100);
+    g.DrawImageTransformF(&src11, plain, 100, 100);
+    g.DrawImageTransform(&src, mirror, 50, 60);
+    g.DrawImageTransform(&src, wideMirror, 50, 60);
     g.DrawImageTransform(&src, grow, 50, 60);
-    Calls expected = {
-        "StretchBltMirror(src,(40,55,20,10),(0,0,10,10),(0,0,200,200)," + kWhite + ",0,false)",
-        "StretchBlt(src,(40,45,20,30),(0,0,10,10),(0,0,200,200)," + kWhite + ",0,false)",
-    };
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsTransform, RotationsRotateAboutTheImageCentre)
-{
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage src("src", 10, 10);
-    Graphics g(&dest);
-    Transform t;
-    t.Translate(1.5f, 0);
-    t.RotateRad(0.5f);
-    t.Translate(7, 8);
     // Centre (5 - 1.5, 5) = (3.5, 5); position 50 + 7 - 3.5 + 0.5 = 54, 40 + 8 - 5 + 0.5.
-    g.DrawImageTransform(&src, t, 50, 40);
-    g.DrawImageTransformF(&src, t, 50, 40);
-    Calls expected = {
-        "BltRotated(src,54,43,(0,0,10,10),(0,0,200,200)," + kWhite + ",0,0.5,3,5)",
-        "BltRotated(src,54,43.5,(0,0,10,10),(0,0,200,200)," + kWhite + ",0,0.5,3.5,5)",
-    };
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsTransform, ComplexTransformsGoToTheMatrixBlitter)
-{
-    RecordingImage dest("dest", 200, 200);
-    RecordingImage src("src", 10, 10);
-    Graphics g(&dest);
+    g.DrawImageTransform(&src, rotated, 50, 40);
+    g.DrawImageTransformF(&src, rotated, 50, 40);
     g.Translate(1, 2);
-    Transform t;
-    t.Scale(1, -1);
-    ASSERT_TRUE(t.mComplex);
-    g.DrawImageTransform(&src, t, 50, 40);
-    Calls expected = {"BltMatrix(src,51,42,[1,0,0;0,-1,0],(0,0,200,200)," + kWhite + ",0,(0,0,10,10),false)"};
+    g.DrawImageTransform(&src, flip, 50, 40);
+    const std::string clip = "(0,0,200,200)," + kWhite + ",0";
+    Calls expected = {
+        "Blt(src,115,125,(0,0,11,11)," + kWhite + ",0)",
+        "BltF(src,115,125,(0,0,11,11)," + clip + ")",
+        "BltMirror(src,48,59,(0,0,10,10)," + kWhite + ",0)",
+        "StretchBltMirror(src,(40,55,20,10),(0,0,10,10)," + clip + ",false)",
+        "StretchBlt(src,(40,45,20,30),(0,0,10,10)," + clip + ",false)",
+        "BltRotated(src,54,43,(0,0,10,10)," + clip + ",0.5,3,5)",
+        "BltRotated(src,54,43.5,(0,0,10,10)," + clip + ",0.5,3.5,5)",
+        "BltMatrix(src,51,42,[1,0,0;0,-1,0]," + clip + ",(0,0,10,10),false)",
+    };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
 TEST(GraphicsTransform, ThreeDDestinationsTakeFloatDrawsAsMatrices)
 {
-    RecordingImage dest("dest", 200, 200);
+    RecordingImage dest("dest", 200, 200), src("src", 10, 10);
     dest.mIs3D = true;
-    RecordingImage src("src", 10, 10);
     Graphics g(&dest);
     Transform t;
     t.Translate(5, 5);

@@ -21,16 +21,16 @@ typedef std::set<std::pair<int, int>> PixelSet; // (y, x)
 
 // Spans as (y, x, width) triples, comparable and printable.
 typedef std::array<int, 3> S;
+S Triple(const Span& s)
+{
+    return S{s.mY, s.mX, s.mWidth};
+}
 std::vector<S> Triples(const std::vector<Span>& spans)
 {
     std::vector<S> out;
     for (const Span& s : spans)
-        out.push_back(S{s.mY, s.mX, s.mWidth});
+        out.push_back(Triple(s));
     return out;
-}
-S Triple(const Span& s)
-{
-    return S{s.mY, s.mX, s.mWidth};
 }
 
 PixelSet SpanPixels(const std::vector<Span>& spans)
@@ -43,16 +43,8 @@ PixelSet SpanPixels(const std::vector<Span>& spans)
 }
 
 // Even-odd rule at the pixel centre, by counting edge crossings left of it; edges own
-// their top end and not their bottom end. Pixels whose centre lies on an edge are
-// ambiguous and left out of both sets.
-enum Verdict
-{
-    kOutside,
-    kInside,
-    kOnEdge
-};
-
-Verdict CentreInside(const Poly& poly, double tx, double ty, int x, int y)
+// their top end and not their bottom end. A centre on an edge is ambiguous: -1.
+int CentreInside(const Poly& poly, double tx, double ty, int x, int y)
 {
     double cx = x + 0.5 - tx;
     double cy = y + 0.5 - ty;
@@ -68,11 +60,11 @@ Verdict CentreInside(const Poly& poly, double tx, double ty, int x, int y)
             continue;
         double xc = a.mX + (cy - a.mY) * double(b.mX - a.mX) / double(b.mY - a.mY);
         if (std::fabs(xc - cx) < 1e-6)
-            return kOnEdge;
+            return -1;
         if (xc < cx)
             crossings++;
     }
-    return crossings % 2 == 1 ? kInside : kOutside;
+    return crossings % 2;
 }
 
 void ExpectMatchesOracle(const Poly& poly, float tx, float ty, const TRect<int>& clip, bool antiAlias)
@@ -90,89 +82,77 @@ void ExpectMatchesOracle(const Poly& poly, float tx, float ty, const TRect<int>&
         for (int x = 0; x < 64; x++)
         {
             bool inClip = g.mClipRect.Contains(x, y);
-            Verdict v = CentreInside(poly, tx, ty, x, y);
-            if (v == kOnEdge)
+            int v = CentreInside(poly, tx, ty, x, y);
+            if (v < 0)
                 continue;
-            bool expected = inClip && v == kInside;
+            bool expected = inClip && v == 1;
             ASSERT_EQ(filled.count({y, x}) == 1, expected) << "pixel " << x << "," << y;
         }
 }
 
-TEST(PolyFill, ASquareCoversThePixelsWhoseCentresAreInside)
+TEST(PolyFill, SpansCoverThePixelsWhoseCentresAreInside)
 {
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    g.SetColor(Color(1, 2, 3, 4));
-    g.SetDrawMode(DRAWMODE_ADDITIVE);
-    g.PolyFill(square.data(), 4);
-    std::vector<S> expected;
+    const Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    std::vector<S> squareRows;
     for (int y = 0; y < 10; y++)
-        expected.push_back(S{y, 0, 10});
-    EXPECT_EQ(Triples(dest.mSpans), expected);
-    std::vector<std::string> calls = {"FillScanLines(10,(1,2,3,4),1)"};
-    EXPECT_EQ(dest.TakeCalls(), calls);
+        squareRows.push_back(S{y, 0, 10});
+    const struct
+    {
+        const char* name;
+        Poly poly;
+        int tx, ty;
+        TRect<int> clip;
+        std::vector<S> expected;
+    } cases[] = {
+        {"square", square, 0, 0, {0, 0, 100, 100}, squareRows},
+        // Centres (20.5 + i, 30.5 + row) left of the diagonal x = y.
+        {"translated",
+         {{0, 0}, {4, 4}, {0, 4}},
+         20,
+         30,
+         {0, 0, 100, 100},
+         {{30, 20, 1}, {31, 20, 2}, {32, 20, 3}, {33, 20, 4}}},
+        {"clipped on the left", square, 0, 0, {5, 0, 100, 3}, {{0, 5, 5}, {1, 5, 5}, {2, 5, 5}}},
+        {"below the clip", {{0, 200}, {10, 200}, {10, 300}, {0, 300}}, 0, 0, {0, 0, 100, 100}, {}},
+    };
+    for (const auto& c : cases)
+    {
+        RecordingImage dest("dest", 100, 100);
+        Graphics g(&dest);
+        g.SetClipRect(c.clip);
+        g.Translate(c.tx, c.ty);
+        g.SetColor(Color(1, 2, 3, 4));
+        g.SetDrawMode(DRAWMODE_ADDITIVE);
+        g.PolyFill(c.poly.data(), int(c.poly.size()));
+        EXPECT_EQ(Triples(dest.mSpans), c.expected) << c.name;
+        // Even with no span the destination is called once.
+        std::string call = "FillScanLines(" + std::to_string(c.expected.size()) + ",(1,2,3,4),1)";
+        EXPECT_EQ(dest.TakeCalls(), std::vector<std::string>{call}) << c.name;
+        g.PolyFill(c.poly.data(), 0);
+        EXPECT_TRUE(dest.TakeCalls().empty());
+    }
 }
 
-TEST(PolyFill, ATranslationMovesTheSpans)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.Translate(20, 30);
-    Poly triangle = {{0, 0}, {4, 4}, {0, 4}};
-    g.PolyFill(triangle.data(), 3);
-    // Centres (20.5 + i, 30.5 + row) left of the diagonal x = y.
-    std::vector<S> expected = {{30, 20, 1}, {31, 20, 2}, {32, 20, 3}, {33, 20, 4}};
-    EXPECT_EQ(Triples(dest.mSpans), expected);
-}
-
-TEST(PolyFill, SpansStartAtTheClipsLeftEdge)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    g.SetClipRect(5, 0, 100, 3);
-    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    g.PolyFill(square.data(), 4);
-    std::vector<S> expected = {{0, 5, 5}, {1, 5, 5}, {2, 5, 5}};
-    EXPECT_EQ(Triples(dest.mSpans), expected);
-}
-
-TEST(PolyFill, APolygonOutsideTheClipsRowsStillCallsTheDestination)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
-    Poly square = {{0, 200}, {10, 200}, {10, 300}, {0, 300}};
-    g.PolyFill(square.data(), 4);
-    std::vector<std::string> calls = {"FillScanLines(0,(0,0,0,255),0)"};
-    EXPECT_EQ(dest.TakeCalls(), calls);
-    g.PolyFill(square.data(), 0);
-    EXPECT_TRUE(dest.TakeCalls().empty());
-}
-
-TEST(PolyFill, AStarIsFilledByTheEvenOddRule)
+TEST(PolyFill, StarsAndHorizontalEdgesFollowTheEvenOddRule)
 {
     // A pentagram: its inner pentagon is crossed twice and stays empty.
     Poly star = {{32, 2}, {44, 42}, {10, 16}, {54, 16}, {20, 42}};
-    ExpectMatchesOracle(star, 0, 0, TRect<int>(0, 0, 64, 48), false);
+    // An L shape and a step shape: several horizontal edges at the same rows.
+    Poly ell = {{2, 2}, {12, 2}, {12, 8}, {6, 8}, {6, 20}, {2, 20}};
+    Poly steps = {{0, 0}, {10, 0}, {10, 5}, {20, 5}, {20, 10}, {30, 10}, {30, 15}, {0, 15}};
+    const TRect<int> all(0, 0, 64, 48);
+    ExpectMatchesOracle(star, 0, 0, all, false);
+    for (float t : {0.0f, 0.25f, 0.5f, -0.75f})
+    {
+        ExpectMatchesOracle(ell, t, t, all, false);
+        ExpectMatchesOracle(steps, t, -t, all, false);
+    }
     RecordingImage dest("dest", 64, 48);
     Graphics g(&dest);
     g.PolyFill(star.data(), 5);
     PixelSet filled = SpanPixels(dest.mSpans);
     EXPECT_EQ(filled.count({22, 32}), 0u); // centre of the star
-    EXPECT_EQ(filled.count({16, 32}), 0u);
     EXPECT_EQ(filled.count({10, 32}), 1u); // the top point
-}
-
-TEST(PolyFill, HorizontalEdgesAreNeitherInsertedNorLeftBehind)
-{
-    // An L shape and a step shape: several horizontal edges at the same rows.
-    Poly ell = {{2, 2}, {12, 2}, {12, 8}, {6, 8}, {6, 20}, {2, 20}};
-    Poly steps = {{0, 0}, {10, 0}, {10, 5}, {20, 5}, {20, 10}, {30, 10}, {30, 15}, {0, 15}};
-    for (float t : {0.0f, 0.25f, 0.5f, -0.75f})
-    {
-        ExpectMatchesOracle(ell, t, t, TRect<int>(0, 0, 64, 48), false);
-        ExpectMatchesOracle(steps, t, -t, TRect<int>(0, 0, 64, 48), false);
-    }
 }
 
 TEST(PolyFill, RandomPolygonsMatchThePointInPolygonOracle)
@@ -220,12 +200,10 @@ TEST(PolyFill, ConvexPolygonsGoToA3DDestination)
     Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
     g.PolyFill(square.data(), 4, true);
     g.PolyFillAA(square.data(), 4, true);
-    std::vector<std::string> convex = {"PolyFill3D(4,(0,0,100,100),(0,0,0,255),0,1,2,true)",
-                                       "PolyFill3D(4,(0,0,100,100),(0,0,0,255),0,1,2,true)"};
-    EXPECT_EQ(dest.TakeCalls(), convex);
+    EXPECT_EQ(dest.TakeCalls(),
+              std::vector<std::string>(2, "PolyFill3D(4,(0,0,100,100),(0,0,0,255),0,1,2,true)"));
     g.PolyFill(square.data(), 4, false);
-    std::vector<std::string> spans = {"FillScanLines(10,(0,0,0,255),0)"};
-    EXPECT_EQ(dest.TakeCalls(), spans);
+    EXPECT_EQ(dest.TakeCalls(), std::vector<std::string>{"FillScanLines(10,(0,0,0,255),0)"});
     // A destination that declines draws the spans itself.
     dest.mPolyFill3DResult = false;
     g.PolyFill(square.data(), 4, true);
@@ -249,7 +227,7 @@ TEST(PolyFill, ComparatorsNeverAnswerEqual)
 
 // ---- Anti-aliased -----------------------------------------------------------------------
 
-TEST(PolyFillAA, SmallPolygonsShareTheStaticCoverageMap)
+TEST(PolyFillAA, SmallPolygonsShareTheStaticCoverageMapLargeOnesGetTheirBoundingBox)
 {
     RecordingImage dest("dest", 400, 300);
     Graphics g(&dest);
@@ -261,12 +239,6 @@ TEST(PolyFillAA, SmallPolygonsShareTheStaticCoverageMap)
     g.PolyFillAA(other.data(), 3);
     EXPECT_EQ(dest.mCoverageAddress, first);
     EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(9,(0,0,0,255),0,(50,50,256,256))");
-}
-
-TEST(PolyFillAA, LargePolygonsGetAMapOfTheirBoundingBox)
-{
-    RecordingImage dest("dest", 400, 300);
-    Graphics g(&dest);
     g.Translate(10, 10);
     Poly wide = {{0, 0}, {299, 0}, {299, 9}, {0, 9}};
     g.PolyFillAA(wide.data(), 4);
@@ -291,7 +263,7 @@ TEST(PolyFillAA, TheMapIsLimitedToTheClip)
     EXPECT_TRUE(dest.TakeCalls().empty());
 }
 
-TEST(PolyFillAA, AlignedEdgesGetHalfCoverageAndTheInsideIsFull)
+TEST(PolyFillAA, AlignedEdgesGetHalfCoverageClippedEndsAndTheInsideFull)
 {
     RecordingImage dest("dest", 100, 100);
     Graphics g(&dest);
@@ -303,14 +275,8 @@ TEST(PolyFillAA, AlignedEdgesGetHalfCoverageAndTheInsideIsFull)
     std::vector<int> row3(dest.mCoverage.begin() + 3 * 256, dest.mCoverage.begin() + 3 * 256 + 11);
     std::vector<int> expected = {127, 255, 255, 255, 255, 255, 255, 255, 255, 127, 0};
     EXPECT_EQ(row3, expected);
-}
 
-TEST(PolyFillAA, ClippedEndsAreFullyCovered)
-{
-    RecordingImage dest("dest", 100, 100);
-    Graphics g(&dest);
     g.SetClipRect(5, 0, 100, 100);
-    Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
     g.PolyFillAA(square.data(), 4);
     EXPECT_EQ(dest.mCoverX, 5);
     EXPECT_EQ(Triple(dest.mSpans[0]), (S{0, 5, 5}));

@@ -30,23 +30,14 @@ protected:
     int mDeaths = 0;
 };
 
-TEST_F(SharedImageRefTest, DefaultIsEmpty)
-{
-    SharedImageRef ref;
-    EXPECT_EQ(ref.mSharedImage, nullptr);
-    EXPECT_EQ(ref.mUnsharedImage, nullptr);
-    EXPECT_FALSE(ref.mOwnsUnshared);
-    EXPECT_EQ(static_cast<Image*>(ref), nullptr);
-    EXPECT_EQ(static_cast<MemoryImage*>(ref), nullptr);
-    EXPECT_FALSE(ref);
-}
-
-TEST_F(SharedImageRefTest, ConstructionCopyAndDestructionCountTheEntry)
+TEST_F(SharedImageRefTest, ConstructionCopyAndDestructionCountTheEntryButNeverDeleteItsImage)
 {
     SharedImage entry;
+    entry.mImage = new CountedImage(&mDeaths);
     {
         SharedImageRef a(&entry);
         EXPECT_EQ(entry.mRefCount, 1);
+        EXPECT_EQ(static_cast<Image*>(a), static_cast<Image*>(entry.mImage));
         {
             SharedImageRef b(a);
             EXPECT_EQ(entry.mRefCount, 2);
@@ -56,17 +47,6 @@ TEST_F(SharedImageRefTest, ConstructionCopyAndDestructionCountTheEntry)
     }
     EXPECT_EQ(entry.mRefCount, 0);
     EXPECT_TRUE(mApp.mSharedImagesDirty);
-}
-
-TEST_F(SharedImageRefTest, ReleaseNeverDeletesASharedImage)
-{
-    SharedImage entry;
-    entry.mImage = new CountedImage(&mDeaths);
-    {
-        SharedImageRef ref(&entry);
-        EXPECT_EQ(ref.operator->(), entry.mImage);
-        EXPECT_EQ(static_cast<Image*>(ref), static_cast<Image*>(entry.mImage));
-    }
     EXPECT_EQ(mDeaths, 0);
     delete entry.mImage;
 }
@@ -76,20 +56,17 @@ TEST_F(SharedImageRefTest, CopyAssignmentTakesOnlyTheSharedEntry)
     SharedImage entry;
     SharedImageRef shared(&entry);
     CountedImage image(&mDeaths);
-    SharedImageRef unshared;
+    SharedImageRef unshared, target;
     unshared = &image;
-
-    SharedImageRef target;
     target = unshared;
     EXPECT_EQ(target.mUnsharedImage, nullptr);
     EXPECT_EQ(target.mSharedImage, nullptr);
-
     target = shared;
     EXPECT_EQ(target.mSharedImage, &entry);
     EXPECT_EQ(entry.mRefCount, 2);
 }
 
-TEST_F(SharedImageRefTest, CopyConstructionSharesUnsharedImageWithoutOwning)
+TEST_F(SharedImageRefTest, CopyConstructionSharesTheUnsharedImageWithoutOwningIt)
 {
     auto* image = new CountedImage(&mDeaths);
     SharedImageRef owner;
@@ -120,9 +97,8 @@ TEST_F(SharedImageRefTest, UnsharedImageWinsOverSharedEntry)
 TEST_F(SharedImageRefTest, AssigningAnImageKeepsTheOwnershipFlag)
 {
     CountedImage image(&mDeaths);
-    SharedImageRef ref;
+    SharedImageRef ref, copy;
     ref.mOwnsUnshared = true; // set before: no image yet, so nothing is deleted
-    SharedImageRef copy;
     copy = &image;
     EXPECT_FALSE(copy.mOwnsUnshared);
     auto* owned = new CountedImage(&mDeaths);
@@ -137,6 +113,7 @@ TEST_F(SharedImageRefTest, AssigningAnImageKeepsTheOwnershipFlag)
 TEST_F(SharedImageRefTest, ReleaseClearsOwnershipOnceItDeleted)
 {
     CountedImage borrowed(&mDeaths);
+    SharedImage entry;
     SharedImageRef ref;
     ref = new CountedImage(&mDeaths);
     ref.mOwnsUnshared = true;
@@ -146,6 +123,14 @@ TEST_F(SharedImageRefTest, ReleaseClearsOwnershipOnceItDeleted)
     ref.Release(); // must not delete the borrowed one
     EXPECT_EQ(mDeaths, 1);
     EXPECT_EQ(ref.mUnsharedImage, nullptr);
+
+    // Taking an entry releases an owned unshared image too.
+    ref = new CountedImage(&mDeaths);
+    ref.mOwnsUnshared = true;
+    ref = &entry;
+    EXPECT_EQ(mDeaths, 2);
+    EXPECT_EQ(ref.mUnsharedImage, nullptr);
+    EXPECT_EQ(entry.mRefCount, 1);
 }
 
 // Assigning what is already held used to release it first: an owned image was deleted
@@ -177,23 +162,11 @@ TEST_F(SharedImageRefTest, SelfAssignmentChangesNothing)
     EXPECT_EQ(mDeaths, 1);
 }
 
-TEST_F(SharedImageRefTest, AssigningAnEntryReleasesTheUnsharedImage)
-{
-    SharedImage entry;
-    SharedImageRef ref;
-    ref = new CountedImage(&mDeaths);
-    ref.mOwnsUnshared = true;
-    ref = &entry;
-    EXPECT_EQ(mDeaths, 1);
-    EXPECT_EQ(ref.mUnsharedImage, nullptr);
-    EXPECT_EQ(entry.mRefCount, 1);
-}
-
 TEST_F(SharedImageRefTest, ReleaseWithoutApplicationStillCounts)
 {
     SharedImage entry;
     SharedImageRef ref(&entry);
-    TestApp* saved = static_cast<TestApp*>(gGraphicsApp);
+    GraphicsApp* saved = gGraphicsApp;
     gGraphicsApp = nullptr;
     ref.Release();
     gGraphicsApp = saved;
@@ -202,106 +175,47 @@ TEST_F(SharedImageRefTest, ReleaseWithoutApplicationStillCounts)
 
 // ---- The stand-in's cache --------------------------------------------------------------
 
-class SharedImageCacheTest : public ::testing::Test
+TEST(SharedImageCache, NamesDifferingInCaseShareOneEntryVariantsDoNot)
 {
-protected:
-    TestApp mApp;
-    std::shared_ptr<MemoryImage> mPicture = std::make_shared<MemoryImage>();
-};
-
-TEST_F(SharedImageCacheTest, NamesDifferingInCaseShareOneEntryLoadedOnce)
-{
-    mApp.ServeImage("fonts/Tahoma.png", mPicture);
+    TestApp app;
+    auto picture = std::make_shared<MemoryImage>();
+    app.ServeImage("fonts/Tahoma.png", picture);
     bool isNew = false;
-    SharedImageRef a = mApp.GetSharedImage("fonts/tahoma.png", "", &isNew);
+    SharedImageRef a = app.GetSharedImage("fonts/tahoma.png", "", &isNew);
     EXPECT_TRUE(isNew);
-    SharedImageRef b = mApp.GetSharedImage("FONTS/TAHOMA.PNG", "", &isNew);
+    SharedImageRef b = app.GetSharedImage("FONTS/TAHOMA.PNG", "", &isNew);
     EXPECT_FALSE(isNew);
     EXPECT_EQ(a.mSharedImage, b.mSharedImage);
     EXPECT_EQ(a.mSharedImage->mRefCount, 2);
-    EXPECT_EQ(static_cast<MemoryImage*>(a), mPicture.get());
-    EXPECT_EQ(mApp.mLoadCount["FONTS/TAHOMA.PNG"], 1);
+    EXPECT_EQ(static_cast<MemoryImage*>(a), picture.get());
+    SharedImageRef variant = app.GetSharedImage("fonts/tahoma.png", "x", nullptr);
+    EXPECT_NE(variant.mSharedImage, a.mSharedImage);
+    EXPECT_EQ(app.mLoadCount["FONTS/TAHOMA.PNG"], 2);
+    // An unknown name gives an entry without an image.
+    SharedImageRef missing = app.GetSharedImage("missing", "", nullptr);
+    ASSERT_NE(missing.mSharedImage, nullptr);
+    EXPECT_FALSE(missing);
 }
 
-TEST_F(SharedImageCacheTest, VariantsAreSeparateEntries)
-{
-    mApp.ServeImage("a", mPicture);
-    SharedImageRef a = mApp.GetSharedImage("a", "x", nullptr);
-    SharedImageRef b = mApp.GetSharedImage("a", "y", nullptr);
-    EXPECT_NE(a.mSharedImage, b.mSharedImage);
-    EXPECT_EQ(mApp.mLoadCount["A"], 2);
-}
-
-TEST_F(SharedImageCacheTest, UnknownNameGivesEntryWithoutImage)
-{
-    SharedImageRef a = mApp.GetSharedImage("missing", "", nullptr);
-    ASSERT_NE(a.mSharedImage, nullptr);
-    EXPECT_EQ(static_cast<Image*>(a), nullptr);
-    EXPECT_FALSE(a);
-}
-
-TEST_F(SharedImageCacheTest, EntrySurvivesUntilCleanUp)
-{
-    mApp.ServeImage("a", mPicture);
-    SharedImage* first;
-    {
-        SharedImageRef a = mApp.GetSharedImage("a", "", nullptr);
-        first = a.mSharedImage;
-    }
-    EXPECT_TRUE(mApp.mSharedImagesDirty);
-    bool isNew = true;
-    {
-        SharedImageRef again = mApp.GetSharedImage("a", "", &isNew);
-        EXPECT_FALSE(isNew);
-        EXPECT_EQ(again.mSharedImage, first);
-        mApp.CleanSharedImages(); // in use: kept
-        EXPECT_EQ(mApp.mSharedImageMap.size(), 1u);
-    }
-    mApp.mSharedImagesDirty = true;
-    mApp.CleanSharedImages();
-    EXPECT_TRUE(mApp.mSharedImageMap.empty());
-    EXPECT_FALSE(mApp.mSharedImagesDirty);
-    SharedImageRef fresh = mApp.GetSharedImage("a", "", &isNew);
-    EXPECT_TRUE(isNew);
-    EXPECT_EQ(mApp.mLoadCount["A"], 2);
-}
-
-TEST_F(SharedImageCacheTest, MemoryImagesRegisterWithTheApplication)
-{
-    MemoryImage* raw;
-    {
-        MemoryImage image;
-        raw = &image;
-        EXPECT_EQ(mApp.mMemoryImageSet.count(raw), 1u);
-    }
-    EXPECT_EQ(mApp.mMemoryImageSet.count(raw), 0u);
-}
-
-} // namespace
-
-namespace
-{
-
-TEST(TestAppCopyImage, CopiesPixelsAndGridOfAMemoryImage)
+TEST(SharedImageCache, EntrySurvivesUntilCleanUp)
 {
     TestApp app;
-    MemoryImage source;
-    source.Create(3, 2);
-    uint32_t* bits = source.GetBits();
-    for (int i = 0; i < 6; i++)
-        bits[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x111111);
-    source.BitsChanged();
-    source.mNumCols = 3;
-    std::unique_ptr<MemoryImage> copy(app.CopyImage(&source));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy.get(), &source);
-    EXPECT_EQ(copy->GetWidth(), 3);
-    EXPECT_EQ(copy->GetHeight(), 2);
-    EXPECT_EQ(copy->mNumCols, 3);
-    uint32_t* copied = copy->GetBits();
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(copied[i], bits[i]) << i;
-    EXPECT_EQ(app.mCopyImageCalls, (std::vector<Image*>{&source}));
+    app.ServeImage("a", std::make_shared<MemoryImage>());
+    bool isNew = true;
+    {
+        SharedImageRef first = app.GetSharedImage("a", "", nullptr);
+        first = SharedImageRef();
+        SharedImageRef again = app.GetSharedImage("a", "", &isNew);
+        EXPECT_FALSE(isNew);
+        app.CleanSharedImages(); // in use: kept
+        EXPECT_EQ(app.mSharedImageMap.size(), 1u);
+    }
+    app.CleanSharedImages();
+    EXPECT_TRUE(app.mSharedImageMap.empty());
+    EXPECT_FALSE(app.mSharedImagesDirty);
+    SharedImageRef fresh = app.GetSharedImage("a", "", &isNew);
+    EXPECT_TRUE(isNew);
+    EXPECT_EQ(app.mLoadCount["A"], 2);
 }
 
 } // namespace

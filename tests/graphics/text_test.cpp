@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ namespace
 {
 typedef std::vector<std::string> Calls;
 
-std::string Draw(int x, int y, const std::string& text, const Color& c)
+std::string Draw(int x, int y, const std::string& text, const Color& c = Color::Black)
 {
     return "DrawString(" + std::to_string(x) + "," + std::to_string(y) + ",\"" + text + "\"," + ColorText(c) +
            ")";
@@ -34,65 +35,34 @@ struct TextFixture : public ::testing::Test
 
     TextFixture() { g.SetFont(&font); }
 };
+typedef TextFixture TextDraw;
+typedef TextFixture WordWrap;
 
 // ---- Plain runs and escapes ---------------------------------------------------------------
 
-typedef TextFixture TextDraw;
-
-TEST_F(TextDraw, DrawStringHandsTheTextToTheFont)
-{
-    g.SetColor(Color(1, 2, 3, 4));
-    g.DrawString("hi", 5, 6);
-    EXPECT_EQ(font.TakeCalls(), Calls{Draw(5, 6, "hi", Color(1, 2, 3, 4))});
-    g.SetFont(nullptr);
-    g.DrawString("hi", 5, 6);
-    EXPECT_TRUE(font.TakeCalls().empty());
-}
-
-struct EscapeCase
-{
-    const char* text;
-    int oldColor;
-    std::vector<std::string> draws; // with the context colour (10, 20, 30, 128)
-    int width;
-    Color after;
-};
-
 TEST_F(TextDraw, ColourEscapesSplitTheRunAndKeepTheAlpha)
 {
-    const Color start(10, 20, 30, 128);
-    const EscapeCase cases[] = {
+    const Color start(10, 20, 30, 128), red(255, 0, 0, 128), green(0, 255, 0, 128), black(0, 0, 0, 128),
+        odd(0xA0, 0xB1, 0xC2, 128);
+    const struct
+    {
+        const char* text;
+        int oldColor;
+        Calls draws;
+        int width;
+        Color after;
+    } cases[] = {
         {"ab^^cd", -1, {Draw(0, 0, "ab^cd", start)}, 50, start},
-        {"Score: ^FF0000^10",
-         -1,
-         {Draw(0, 0, "Score: ", start), Draw(70, 0, "10", Color(255, 0, 0, 128))},
-         90,
-         Color(255, 0, 0, 128)},
-        {"x^oldclr^y",
-         0x00FF00,
-         {Draw(0, 0, "x", start), Draw(10, 0, "y", Color(0, 255, 0, 128))},
-         20,
-         Color(0, 255, 0, 128)},
-        {"^zz0000^q",
-         -1,
-         {Draw(0, 0, "", start), Draw(0, 0, "q", Color(0, 0, 0, 128))},
-         10,
-         Color(0, 0, 0, 128)},
-        {"^oldxyz^q",
-         -1,
-         {Draw(0, 0, "", start), Draw(0, 0, "q", Color(0, 0, 0, 128))},
-         10,
-         Color(0, 0, 0, 128)},
-        {"^a0B1c2^",
-         -1,
-         {Draw(0, 0, "", start), Draw(0, 0, "", Color(0xA0, 0xB1, 0xC2, 128))},
-         0,
-         Color(0xA0, 0xB1, 0xC2, 128)},
+        {"Score: ^FF0000^10", -1, {Draw(0, 0, "Score: ", start), Draw(70, 0, "10", red)}, 90, red},
+        {"x^oldclr^y", 0x00FF00, {Draw(0, 0, "x", start), Draw(10, 0, "y", green)}, 20, green},
+        {"^zz0000^q", -1, {Draw(0, 0, "", start), Draw(0, 0, "q", black)}, 10, black},
+        {"^oldxyz^q", -1, {Draw(0, 0, "", start), Draw(0, 0, "q", black)}, 10, black},
+        {"^a0B1c2^", -1, {Draw(0, 0, "", start), Draw(0, 0, "", odd)}, 0, odd},
         // Too short for an escape: the rest is neither drawn nor measured.
         {"abc^12", -1, {Draw(0, 0, "abc", start)}, 30, start},
         {"^", -1, {Draw(0, 0, "", start)}, 0, start},
     };
-    for (const EscapeCase& c : cases)
+    for (const auto& c : cases)
     {
         g.SetColor(start);
         int width = g.WriteString(c.text, 0, 0, -1, -1, true, 0, -1, c.oldColor);
@@ -100,10 +70,7 @@ TEST_F(TextDraw, ColourEscapesSplitTheRunAndKeepTheAlpha)
         EXPECT_EQ(width, c.width) << c.text;
         EXPECT_EQ(g.GetColor(), c.after) << c.text;
     }
-}
-
-TEST_F(TextDraw, OldColourDefaultsToTheCurrentColour)
-{
+    // Without an old colour, ^oldclr^ goes back to the colour the text started with.
     g.SetColor(Color(1, 2, 3));
     g.WriteString("^FF0000^a^oldclr^b", 0, 0, -1, -1);
     Calls expected = {Draw(0, 0, "", Color(1, 2, 3)), Draw(0, 0, "a", Color(255, 0, 0)),
@@ -111,18 +78,14 @@ TEST_F(TextDraw, OldColourDefaultsToTheCurrentColour)
     EXPECT_EQ(font.TakeCalls(), expected);
 }
 
-TEST_F(TextDraw, EscapesAreLiteralWhenColouredStringsAreOff)
-{
-    g.mWriteColoredString = false;
-    EXPECT_EQ(g.WriteString("a^FF0000^b", 0, 0, -1, -1), 100);
-    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 0, "a^FF0000^b", Color::Black)});
-    EXPECT_EQ(g.GetColor(), Color::Black);
-}
-
-TEST_F(TextDraw, MeasuringDrawsNothingAndChangesNoColour)
+TEST_F(TextDraw, EscapesAreLiteralWhenOffAndMeasuringDrawsNothing)
 {
     EXPECT_EQ(g.WriteString("ab^FF0000^cd", 0, 0, -1, -1, false), 40);
     EXPECT_TRUE(font.TakeCalls().empty());
+    EXPECT_EQ(g.GetColor(), Color::Black);
+    g.mWriteColoredString = false;
+    EXPECT_EQ(g.WriteString("a^FF0000^b", 0, 0, -1, -1), 100);
+    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 0, "a^FF0000^b")});
     EXPECT_EQ(g.GetColor(), Color::Black);
 }
 
@@ -131,9 +94,7 @@ TEST_F(TextDraw, OffsetAndLengthPickPartOfTheString)
     EXPECT_EQ(g.WriteString("hello world", 0, 0, -1, -1, true, 6, 3), 30);
     EXPECT_EQ(g.WriteString("hello", 0, 0, -1, -1, true, 3, 100), 20);
     EXPECT_EQ(g.WriteString("hello", 0, 0, -1, -1, true, 9, 2), 0);
-    Calls expected = {Draw(0, 0, "wor", Color::Black), Draw(0, 0, "lo", Color::Black),
-                      Draw(0, 0, "", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
+    EXPECT_EQ(font.TakeCalls(), (Calls{Draw(0, 0, "wor"), Draw(0, 0, "lo"), Draw(0, 0, "")}));
 }
 
 TEST_F(TextDraw, JustificationCentresOrRightAligns)
@@ -144,17 +105,21 @@ TEST_F(TextDraw, JustificationCentresOrRightAligns)
     g.WriteString("abcde", 100, 7, 101, 2);
     // Wider than the room: centring moves it left, truncating toward zero.
     g.WriteString("abcde", 100, 7, 45, 0);
-    Calls expected = {Draw(125, 7, "abcde", Color::Black), Draw(151, 7, "abcde", Color::Black),
-                      Draw(100, 7, "abcde", Color::Black), Draw(98, 7, "abcde", Color::Black)};
+    Calls expected = {Draw(125, 7, "abcde"), Draw(151, 7, "abcde"), Draw(100, 7, "abcde"),
+                      Draw(98, 7, "abcde")};
     EXPECT_EQ(font.TakeCalls(), expected);
 }
 
-TEST_F(TextDraw, DrawStringColorRestoresTheColour)
+TEST_F(TextDraw, DrawStringColorAndShadowRestoreTheColour)
 {
     g.SetColor(Color(9, 9, 9, 200));
     EXPECT_EQ(g.DrawStringColor("a^00FF00^bc", 3, 4), 30);
     EXPECT_EQ(g.GetColor(), Color(9, 9, 9, 200));
-    Calls expected = {Draw(3, 4, "a", Color(9, 9, 9, 200)), Draw(13, 4, "bc", Color(0, 255, 0, 200))};
+    DrawStringWithShadow(&g, "hi", 10, 20, 0x123456, 2, 3);
+    EXPECT_EQ(g.GetColor(), Color(9, 9, 9, 200));
+    Calls expected = {Draw(3, 4, "a", Color(9, 9, 9, 200)), Draw(13, 4, "bc", Color(0, 255, 0, 200)),
+                      Draw(12, 23, "hi", Color(0x12, 0x34, 0x56, 255)),
+                      Draw(10, 20, "hi", Color(9, 9, 9, 200))};
     EXPECT_EQ(font.TakeCalls(), expected);
 }
 
@@ -176,89 +141,57 @@ TEST_F(TextDraw, ColourStringWidthEqualsWhatDrawStringColorReturns)
               g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "a^FF0000^b"));
 }
 
-TEST_F(TextDraw, ShadowIsDrawnFirstInItsOwnColour)
-{
-    g.SetColor(Color(1, 2, 3));
-    DrawStringWithShadow(&g, "hi", 10, 20, 0x123456, 2, 3);
-    Calls expected = {Draw(12, 23, "hi", Color(0x12, 0x34, 0x56, 255)), Draw(10, 20, "hi", Color(1, 2, 3))};
-    EXPECT_EQ(font.TakeCalls(), expected);
-    EXPECT_EQ(g.GetColor(), Color(1, 2, 3));
-}
-
 // ---- Word wrap ----------------------------------------------------------------------------
 
-typedef TextFixture WordWrap;
-
-TEST_F(WordWrap, BreaksAtTheLastSpaceThatFits)
+TEST_F(WordWrap, LinesBreakAtTheLastSpaceThatFits)
 {
-    int maxWidth = -1;
-    // 55 pixels hold five characters, not six.
-    int height = g.WriteWordWrapped(TRect<int>(10, 20, 55, 0), "aaa bbb", -1, -1, &maxWidth);
-    Calls expected = {Draw(10, 28, "aaa", Color::Black), Draw(10, 40, "bbb", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-    // ascent - padding + one line spacing + descent.
-    EXPECT_EQ(height, 8 + 12 + 4);
-    // The first line measures up to the character that broke it ("aaa bb").
-    EXPECT_EQ(maxWidth, 60);
+    const struct
+    {
+        int width;
+        const char* text;
+        int maxChars;
+        Calls draws;
+        int lines; // 0: height not checked
+    } cases[] = {
+        {55, "aaa bbb", -1, {Draw(0, 8, "aaa"), Draw(0, 20, "bbb")}, 2}, // 5 characters fit, not 6
+        {35, "abcdefgh", -1, {Draw(0, 8, "abc"), Draw(0, 20, "def"), Draw(0, 32, "gh")}, 3},
+        // Narrower than a character: still one per line.
+        {3, "abc", -1, {Draw(0, 8, "a"), Draw(0, 20, "b"), Draw(0, 32, "c")}, 3},
+        {500, "a\n\nb", -1, {Draw(0, 8, "a"), Draw(0, 20, ""), Draw(0, 32, "b")}, 3},
+        // Leading spaces of a wrapped line are dropped, not those after a newline.
+        {45, "abcd   ef\n  gh", -1, {Draw(0, 8, "abcd"), Draw(0, 20, "ef"), Draw(0, 32, "  gh")}, 3},
+        {500, "hello world", 3, {Draw(0, 8, "hel")}, 0},
+        // Across a break the second line is cut and a third not drawn at all.
+        {45, "abc def ghi", 6, {Draw(0, 8, "abc"), Draw(0, 20, "de")}, 0},
+    };
+    for (const auto& c : cases)
+    {
+        int height = g.WriteWordWrapped(TRect<int>(0, 0, c.width, 0), c.text, -1, -1, nullptr, c.maxChars);
+        EXPECT_EQ(font.TakeCalls(), c.draws) << c.text;
+        // Ascent, one line spacing per further line, descent.
+        if (c.lines > 0)
+            EXPECT_EQ(height, 8 + (c.lines - 1) * 12 + 4) << c.text;
+    }
 }
 
-TEST_F(WordWrap, AWordWiderThanTheRectIsSplit)
+TEST_F(WordWrap, WidestAndLastWidthsAreReported)
 {
-    g.WriteWordWrapped(TRect<int>(0, 0, 35, 0), "abcdefgh");
-    Calls expected = {Draw(0, 8, "abc", Color::Black), Draw(0, 20, "def", Color::Black),
-                      Draw(0, 32, "gh", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-}
-
-TEST_F(WordWrap, ANarrowRectStillTakesOneCharacterPerLine)
-{
-    int height = g.WriteWordWrapped(TRect<int>(0, 0, 3, 0), "abc");
-    Calls expected = {Draw(0, 8, "a", Color::Black), Draw(0, 20, "b", Color::Black),
-                      Draw(0, 32, "c", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-    EXPECT_EQ(height, 8 + 3 * 12 + 4 - 12);
-}
-
-TEST_F(WordWrap, NewlinesEndLinesAndATrailingOneAddsALine)
-{
-    int lastWidth = 0;
-    int height = g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "a\n\nb", -1, -1, nullptr, -1, &lastWidth);
-    Calls expected = {Draw(0, 8, "a", Color::Black), Draw(0, 20, "", Color::Black),
-                      Draw(0, 32, "b", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-    EXPECT_EQ(height, 8 + 2 * 12 + 4);
+    int maxWidth = -1, lastWidth = 0;
+    g.WriteWordWrapped(TRect<int>(10, 20, 55, 0), "aaa bbb", -1, -1, &maxWidth);
+    EXPECT_EQ(font.TakeCalls(), (Calls{Draw(10, 28, "aaa"), Draw(10, 40, "bbb")}));
+    EXPECT_EQ(maxWidth, 60); // the first line measures up to the character that broke it
+    g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "a\n\nb", -1, -1, nullptr, -1, &lastWidth);
     EXPECT_EQ(lastWidth, 10);
-
-    height = g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "ab\n", -1, -1, nullptr, -1, &lastWidth);
-    EXPECT_EQ(height, 8 + 12 + 4);
+    // A trailing newline adds a line.
+    EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "ab\n", -1, -1, nullptr, -1, &lastWidth),
+              8 + 12 + 4);
     EXPECT_EQ(lastWidth, 0);
-}
+    font.TakeCalls();
 
-TEST_F(WordWrap, LeadingSpacesOfAWrappedLineAreDroppedButNotAfterANewline)
-{
-    g.WriteWordWrapped(TRect<int>(0, 0, 45, 0), "abcd   ef\n  gh");
-    Calls expected = {Draw(0, 8, "abcd", Color::Black), Draw(0, 20, "ef", Color::Black),
-                      Draw(0, 32, "  gh", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-}
-
-TEST_F(WordWrap, MaxCharsDrawsOnlyTheFirstCharacters)
-{
-    g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "hello world", -1, -1, nullptr, 3);
-    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 8, "hel", Color::Black)});
-    // Across a break: the second line is cut, a third is not drawn at all.
-    g.WriteWordWrapped(TRect<int>(0, 0, 45, 0), "abc def ghi", -1, -1, nullptr, 6);
-    Calls expected = {Draw(0, 8, "abc", Color::Black), Draw(0, 20, "de", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-}
-
-TEST_F(WordWrap, LastWidthContinuesTheFirstLineAndReportsTheLast)
-{
-    int lastWidth = 30;
-    g.WriteWordWrapped(TRect<int>(100, 0, 60, 0), "ab cd", -1, -1, nullptr, -1, &lastWidth);
     // 30 used already: "ab " fits up to 60, "c" does not; the first line starts at x 130.
-    Calls expected = {Draw(130, 8, "ab", Color::Black), Draw(100, 20, "cd", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
+    lastWidth = 30;
+    g.WriteWordWrapped(TRect<int>(100, 0, 60, 0), "ab cd", -1, -1, nullptr, -1, &lastWidth);
+    EXPECT_EQ(font.TakeCalls(), (Calls{Draw(130, 8, "ab"), Draw(100, 20, "cd")}));
     EXPECT_EQ(lastWidth, 20);
 }
 
@@ -272,6 +205,13 @@ TEST_F(WordWrap, EscapesTakeNoRoomAndCarryToLaterLines)
     EXPECT_EQ(font.TakeCalls(), expected);
     EXPECT_EQ(maxWidth, 40);
     EXPECT_EQ(g.GetColor(), Color(1, 1, 1));
+
+    // Opaque white is passed on as 0xFFFFFF, not as -1 ("use the current colour").
+    g.SetColor(Color::White);
+    g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "^FF0000^a^oldclr^b");
+    expected = {Draw(0, 8, "", Color::White), Draw(0, 8, "a", Color(255, 0, 0)),
+                Draw(10, 8, "b", Color::White)};
+    EXPECT_EQ(font.TakeCalls(), expected);
 }
 
 TEST_F(WordWrap, LinesAboveTheClipAreSkippedWithTheirEscapes)
@@ -280,8 +220,7 @@ TEST_F(WordWrap, LinesAboveTheClipAreSkippedWithTheirEscapes)
     g.WriteWordWrapped(TRect<int>(0, 0, 35, 0), "abc ^FF0000^de fgh");
     // Line tops 8 and 20 lie above the clip's top (30); "fgh" is the last line and is
     // always drawn, in the colour the text started with.
-    Calls expected = {Draw(0, 32, "fgh", Color::Black)};
-    EXPECT_EQ(font.TakeCalls(), expected);
+    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 32, "fgh")});
 }
 
 TEST_F(WordWrap, HeightAndDrawingAgree)
@@ -303,31 +242,24 @@ TEST_F(WordWrap, DrawStringWordWrappedPutsTheFirstBaselineAtY)
     g.SetFont(&padded);
     int height = g.DrawStringWordWrapped("aa bb", 5, 50, 25);
     // Rect top = 50 + 2 - 8 = 44; first baseline at 44 + 8 - 2 = 50.
-    Calls expected = {Draw(5, 50, "aa", Color::Black), Draw(5, 65, "bb", Color::Black)};
-    EXPECT_EQ(padded.TakeCalls(), expected);
+    EXPECT_EQ(padded.TakeCalls(), (Calls{Draw(5, 50, "aa"), Draw(5, 65, "bb")}));
     EXPECT_EQ(height, 6 + 15 + 4);
 }
 
-TEST_F(WordWrap, AnOpaqueWhiteTextKeepsWhiteForOldclr)
-{
-    // Opaque white is passed as 0xFFFFFF, not as -1 ("use the current colour").
-    g.SetColor(Color::White);
-    g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "^FF0000^a^oldclr^b");
-    Calls expected = {Draw(0, 8, "", Color::White), Draw(0, 8, "a", Color(255, 0, 0)),
-                      Draw(10, 8, "b", Color::White)};
-    EXPECT_EQ(font.TakeCalls(), expected);
-}
-
-TEST_F(WordWrap, ZeroWidthFontsAndNegativeRectsEnd)
+TEST_F(WordWrap, ZeroWidthFontsAndNegativeRectsEndAndTheHelperStopsAtMaxChars)
 {
     FixedFont empty(0);
     g.SetFont(&empty);
     EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, 10, 0), "abc def"), 8 + 4);
     g.SetFont(&font);
-    EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, -10, 0), "abc"), 8 + 3 * 12 + 4 - 12);
+    EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, -10, 0), "abc"), 8 + 2 * 12 + 4);
+    font.TakeCalls();
+    EXPECT_EQ(WriteWordWrappedHelper(&g, "hello", 0, 0, -1, -1, true, 2, 3, -1, 4), 20);
+    EXPECT_EQ(WriteWordWrappedHelper(&g, "hello", 0, 0, -1, -1, true, 4, 1, -1, 4), -1);
+    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 0, "ll")});
 }
 
-TEST(WordWrapWithoutFont, DrawsAndMeasuresNothing)
+TEST(TextWithoutFont, DrawsAndMeasuresNothing)
 {
     RecordingImage dest("dest", 10, 10);
     Graphics g(&dest);
@@ -338,62 +270,29 @@ TEST(WordWrapWithoutFont, DrawsAndMeasuresNothing)
     EXPECT_EQ(g.DrawStringWordWrapped("abc", 0, 0, 50), 0);
     EXPECT_EQ(g.GetColorStringWidth("abc"), 0);
     EXPECT_EQ(g.StringWidth("abc"), 0);
+    g.DrawString("hi", 5, 6);
     EXPECT_TRUE(dest.mCalls.empty());
-}
-
-TEST(WriteWordWrappedHelper, StopsAtMaxChars)
-{
-    RecordingImage dest("dest", 10, 10);
-    FixedFont font(10);
-    Graphics g(&dest);
-    g.SetFont(&font);
-    EXPECT_EQ(WriteWordWrappedHelper(&g, "hello", 0, 0, -1, -1, true, 2, 3, -1, 4), 20);
-    EXPECT_EQ(WriteWordWrappedHelper(&g, "hello", 0, 0, -1, -1, true, 4, 1, -1, 4), -1);
-    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 0, "ll", Color::Black)});
 }
 
 // ---- Fonts --------------------------------------------------------------------------------
 
-TEST(SysFontTest, MeasuresNothingAndHasFixedMetrics)
+TEST(SysFontTest, MeasuresAndDrawsNothingAndKeepsFixedMetricsThroughDuplicate)
 {
-    SysFont font(nullptr, "Arial", 48, 0, true, true, true);
+    TestApp app;
+    SysFont font("Arial", 12);
+    font.mAscent = 99;
+    std::unique_ptr<Font> copy(font.Duplicate());
+    ASSERT_NE(dynamic_cast<SysFont*>(copy.get()), nullptr);
+    EXPECT_EQ(dynamic_cast<SysFont*>(copy.get())->mApp, &app);
+    EXPECT_EQ((std::vector<int>{copy->GetAscent(), copy->GetDescent(), copy->GetLineSpacing()}),
+              (std::vector<int>{10, 10, 20}));
     EXPECT_EQ(font.StringWidth("not empty"), 0);
-    EXPECT_EQ(font.CharWidth('W'), 0);
-    EXPECT_EQ(font.CharWidthKern('A', 'V'), 0);
-    EXPECT_EQ(font.GetAscent(), 10);
-    EXPECT_EQ(font.GetDescent(), 10);
-    EXPECT_EQ(font.GetHeight(), 20);
-    EXPECT_EQ(font.GetLineSpacing(), 20);
-    EXPECT_EQ(font.GetAscentPadding(), 0);
-    EXPECT_EQ(font.CreateImageFont(), nullptr);
-
     RecordingImage dest("dest", 10, 10);
     Graphics g(&dest);
     g.SetFont(&font);
     g.DrawString("abc", 0, 0);
     g.WriteWordWrapped(TRect<int>(0, 0, 100, 0), "abc def");
     EXPECT_TRUE(dest.mCalls.empty());
-}
-
-TEST(SysFontTest, BindsToTheApplicationAndDuplicatesWithFixedMetrics)
-{
-    TestApp app;
-    SysFont font("Arial", 12);
-    EXPECT_EQ(font.mApp, &app);
-    font.mAscent = 99;
-    font.mHeight = 99;
-    Font* copy = font.Duplicate();
-    SysFont* sys = dynamic_cast<SysFont*>(copy);
-    ASSERT_NE(sys, nullptr);
-    EXPECT_EQ(sys->mApp, &app);
-    EXPECT_EQ(sys->GetAscent(), 10);
-    EXPECT_EQ(sys->GetHeight(), 20);
-    delete copy;
-
-    TestApp* other = nullptr;
-    font.Init(other, "x", 1, 0, false, false, false);
-    EXPECT_EQ(font.mApp, nullptr);
-    EXPECT_EQ(font.GetAscent(), 10);
 }
 
 // A face that only knows how to measure whole strings.
