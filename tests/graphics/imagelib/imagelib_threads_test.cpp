@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace Vaxo::ImageLib;
@@ -29,8 +29,7 @@ std::unique_ptr<Image> NoiseImage(int32_t w, int32_t h, uint32_t seed)
 {
     std::mt19937 rng(seed);
     std::unique_ptr<Image> image(AllocateImage(w, h));
-    for (int32_t i = 0; i < w * h; ++i)
-        image->mBits[i] = rng();
+    std::generate(image->mBits, image->mBits + w * h, rng);
     return image;
 }
 
@@ -38,18 +37,17 @@ std::unique_ptr<Image> NoiseImage(int32_t w, int32_t h, uint32_t seed)
 
 TEST(ImageLibThreads, TwoThreadsDecodeDifferentFilesAtOnce)
 {
-    char dir[] = "/tmp/imagelib_threadsXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string base(dir);
+    std::string base = std::filesystem::temp_directory_path() / "imagelib_threadsXXXXXX";
+    ASSERT_NE(mkdtemp(&base[0]), nullptr);
     ResetForTesting();
     EnableAllDecoders();
 
     // Thread one reads a GIF and a PNG with its alpha companion, thread two a TGA and a JPEG.
     std::vector<uint32_t> table(256);
-    for (size_t i = 0; i < 256; ++i)
-        table[i] = uint32_t(i * 0x010101);
     std::vector<uint8_t> indices(120 * 90);
     std::mt19937 rng(5);
+    for (size_t i = 0; i < 256; ++i)
+        table[i] = uint32_t(i * 0x010101);
     for (auto& v : indices)
         v = uint8_t(rng() % 256);
     auto gif = Vaxo::TestGif::GifBuilder()
@@ -58,18 +56,12 @@ TEST(ImageLibThreads, TwoThreadsDecodeDifferentFilesAtOnce)
                    .Data(8, Vaxo::TestGif::LzwEncode(indices, Vaxo::TestGif::LzwOptions()))
                    .Trailer()
                    .Bytes();
-    FILE* f = fopen((base + "/a.gif").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(gif.data(), 1, gif.size(), f);
-    fclose(f);
-    auto png = NoiseImage(100, 80, 1);
-    auto pngAlpha = NoiseImage(100, 80, 2);
-    auto tga = NoiseImage(90, 70, 3);
-    auto jpg = NoiseImage(64, 48, 4);
-    ASSERT_TRUE(WritePNGImage(base + "/b.png", png.get()));
-    ASSERT_TRUE(WritePNGImage(base + "/b_.png", pngAlpha.get()));
-    ASSERT_TRUE(WriteTGAImage(base + "/c.tga", tga.get()));
-    ASSERT_TRUE(WriteJPEGImage(base + "/d.jpg", jpg.get()));
+    std::ofstream(base + "/a.gif", std::ios::binary)
+        .write(reinterpret_cast<const char*>(gif.data()), long(gif.size()));
+    ASSERT_TRUE(WritePNGImage(base + "/b.png", NoiseImage(100, 80, 1).get()));
+    ASSERT_TRUE(WritePNGImage(base + "/b_.png", NoiseImage(100, 80, 2).get()));
+    ASSERT_TRUE(WriteTGAImage(base + "/c.tga", NoiseImage(90, 70, 3).get()));
+    ASSERT_TRUE(WriteJPEGImage(base + "/d.jpg", NoiseImage(64, 48, 4).get()));
 
     // What each name gives on one thread alone.
     const std::vector<std::string> names = {base + "/a.gif", base + "/b", base + "/c.tga", base + "/d"};
@@ -97,9 +89,6 @@ TEST(ImageLibThreads, TwoThreadsDecodeDifferentFilesAtOnce)
     one.join();
     two.join();
     EXPECT_EQ(mismatches.load(), 0);
-
-    for (const char* n : {"/a.gif", "/b.png", "/b_.png", "/c.tga", "/d.jpg"})
-        unlink((base + n).c_str());
-    rmdir(dir);
+    std::filesystem::remove_all(base);
     ResetForTesting();
 }
