@@ -197,25 +197,4 @@ TEST(SharedImageCache, NamesDifferingInCaseShareOneEntryVariantsDoNot)
     EXPECT_FALSE(missing);
 }
 
-TEST(SharedImageCache, EntrySurvivesUntilCleanUp)
-{
-    TestApp app;
-    app.ServeImage("a", std::make_shared<MemoryImage>());
-    bool isNew = true;
-    {
-        SharedImageRef first = app.GetSharedImage("a", "", nullptr);
-        first = SharedImageRef();
-        SharedImageRef again = app.GetSharedImage("a", "", &isNew);
-        EXPECT_FALSE(isNew);
-        app.CleanSharedImages(); // in use: kept
-        EXPECT_EQ(app.mSharedImageMap.size(), 1u);
-    }
-    app.CleanSharedImages();
-    EXPECT_TRUE(app.mSharedImageMap.empty());
-    EXPECT_FALSE(app.mSharedImagesDirty);
-    SharedImageRef fresh = app.GetSharedImage("a", "", &isNew);
-    EXPECT_TRUE(isNew);
-    EXPECT_EQ(app.mLoadCount["A"], 2);
-}
-
 } // namespace
