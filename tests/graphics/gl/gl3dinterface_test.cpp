@@ -338,6 +338,17 @@ TEST_F(GLRenderer, NoTextureCallIsMadeBetweenBeginAndEnd)
     EXPECT_FALSE(gl().mPrimitives.back().textured);
 }
 
+TEST_F(GLRenderer, CurrentTextureIsTheImagesFirstPieceOrNone)
+{
+    auto image = Pattern(300, 140);
+    renderer().SetCurTexture(image.get());
+    EXPECT_EQ(gCurTexture, Data(*image)->mTextures[0].mTexture);
+    EXPECT_EQ(gl().mBound, gCurTexture);
+    renderer().SetCurTexture(nullptr);
+    EXPECT_EQ(gCurTexture, 0u);
+    EXPECT_EQ(gl().mEnabled.count(GL_TEXTURE_2D), 0u);
+}
+
 // --- Texture life cycle ---------------------------------------------------------------
 
 TEST_F(GLRenderer, TexturesAreBuiltOnceThenRefilledInPlaceWhenTheBitsChange)

@@ -34,6 +34,23 @@ TEST(GLRendererThreads, TexturesOfImagesDestroyedOffTheMainThreadAreDeletedAtThe
     EXPECT_TRUE(r.mRenderer->mPendingDeletes.empty());
 }
 
+TEST(GLRendererThreads, ADeletedBoundNameIsBoundAgainWhenTheDriverHandsItOutAnew)
+{
+    GLFakeRenderer r;
+    auto first = PatternImage(&r.mApp, 16, 16);
+    r.mRenderer->Blt(first.get(), 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
+    const uint32_t name = static_cast<GLTextureData*>(first->m3DData)->mTextures[0].mTexture;
+    r.mRenderer->Flush(false); // the name stays bound across the frame's end
+    std::thread([&first] { first.reset(); }).join();
+
+    auto second = PatternImage(&r.mApp, 16, 16);
+    r.mRenderer->Blt(second.get(), 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
+    ASSERT_EQ(static_cast<GLTextureData*>(second->m3DData)->mTextures[0].mTexture, name);
+    const FakePrimitive& quad = r.mGL->mPrimitives.back();
+    EXPECT_EQ(quad.texture, name);
+    EXPECT_TRUE(quad.textured);
+}
+
 TEST(GLRendererThreads, ImagesDyingOnManyThreadsAtOnceAllGetTheirTexturesDeleted)
 {
     GLFakeRenderer r;

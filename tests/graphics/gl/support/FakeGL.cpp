@@ -53,9 +53,15 @@ void GenTextures(GLsizei count, GLuint* names)
     for (GLsizei i = 0; i < count; ++i)
     {
         ++f.mGens;
-        names[i] = f.mFailGenTextures ? 0 : f.mNextName++;
-        if (names[i] != 0)
-            f.mTextures[names[i]];
+        names[i] = 0;
+        if (f.mFailGenTextures)
+            continue;
+        // The lowest free name, as drivers do: a deleted name comes back.
+        GLuint name = 1;
+        while (f.mTextures.count(name) != 0)
+            ++name;
+        names[i] = name;
+        f.mTextures[name];
     }
 }
 void DeleteTextures(GLsizei count, const GLuint* names)
@@ -241,7 +247,6 @@ FakeGL& FakeGL::Install()
     f.mU = f.mV = 0;
     f.mBlendSource = GL_ONE;
     f.mBlendDest = GL_ZERO;
-    f.mNextName = 1;
     f.mThread = std::this_thread::get_id();
     SetGLFunctions(&kTable);
     return f;

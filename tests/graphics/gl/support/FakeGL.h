@@ -87,7 +87,6 @@ public:
     uint32_t mColor = 0xFFFFFFFF;
     float mU = 0, mV = 0;
     GLenum mBlendSource = GL_ONE, mBlendDest = GL_ZERO;
-    uint32_t mNextName = 1;
     std::thread::id mThread;
 
 public:
