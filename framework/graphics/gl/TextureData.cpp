@@ -270,7 +270,7 @@ void GLTextureData::CreateTextures(MemoryImage* image)
                     for (int32_t col = 0; col < cw; ++col)
                         out[col] = image->mPalette[indices[col]];
                 }
-                else
+                else if (bits != nullptr) // an image that holds no pixels uploads as transparent
                 {
                     std::copy(bits + from, bits + from + cw, out);
                 }
