@@ -108,7 +108,8 @@ bool GL3DInterface::Init3D()
 
     // The back buffer is undefined after a swap here, windowed or not: every frame must
     // redraw the whole screen.
-    mApp->mFullRedraw = true;
+    if (mApp != nullptr)
+        mApp->mFullRedraw = true;
     return true;
 }
 
