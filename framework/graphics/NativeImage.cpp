@@ -696,8 +696,7 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
     double fdx = endX - startX;
     const double fdy = endY - startY;
     int xdir = 1;
-    // Ends in one column still lean by the sign of the real width: stepping the other way
-    // would walk out of the image.
+    // Ends in one column: the partner pixels lean by the sign of the real width.
     if (dxi < 0 || (dxi == 0 && fdx < 0))
     {
         dxi = -dxi;
@@ -743,7 +742,8 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
     int x = xi1, y = yi1;
     if (dxi < dyi)
     {
-        const int step = int((fdx / fdy) * 65536.0);
+        // Ends in one column: the line keeps to it (its partner leans by the real slope).
+        const int step = dxi == 0 ? 0 : int((fdx / fdy) * 65536.0);
         blend(x, y, weightOf());
         for (int i = 0; i < dyi - 1; ++i)
         {
@@ -762,8 +762,8 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
     }
     else
     {
-        // A run that is level in whole pixels but falls a fraction still steps down only.
-        const int step = dxi == 0 ? 0 : std::max(0, int((fdy / fdx) * 65536.0));
+        // Ends in one row: the line keeps to it.
+        const int step = (dxi == 0 || dyi == 0) ? 0 : std::max(0, int((fdy / fdx) * 65536.0));
         blend(x, y, weightOf());
         for (int i = 0; i < dxi - 1; ++i)
         {

@@ -101,18 +101,12 @@ struct LoopSetup
     }
 };
 
-// The alpha route of NormalBlt (and NormalBltMirror) for one word type.
-template <class P, bool Mirror, class Reader>
-void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
-                const TRect<int>& sr)
+// Walks the runs of the source rectangle: transparent runs are skipped, opaque runs go
+// through copy(s) when copyOpaque is set, every other pixel through blend(s, d).
+template <class P, bool Mirror, class Reader, class Copy, class Blend>
+void WalkRuns(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+              const TRect<int>& sr, bool copyOpaque, Copy copy, Blend blend)
 {
-    const SurfaceFormat& f = L.f;
-    const bool packed16 = f.kind == SurfaceKind::k565 || f.kind == SurfaceKind::k555;
-    const uint32_t P16 = f.Packed();
-    const uint32_t* M = f.mask;
-    const uint32_t A = uint32_t(L.c.mAlpha);
-    const bool grey = L.k.Grey() && (f.bpp == 32 || packed16);
-    const uint32_t kg = L.k.k[0];
     for (int j = 0; j < sr.mHeight; ++j)
     {
         const size_t base = size_t(sr.mY + j) * size_t(srcWidth) + size_t(sr.mX);
@@ -127,72 +121,105 @@ void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int s
                 run = 1;
             if (run > left)
                 run = left;
-            const uint32_t first = rd(base + i);
-            const uint32_t a0 = first >> 24;
-            if (a0 != 0)
+            const uint32_t a0 = rd(base + i) >> 24;
+            if (a0 == 255 && copyOpaque)
             {
                 for (int q = 0; q < run; ++q)
                 {
-                    const uint32_t s = rd(base + i + size_t(q));
                     P* dp = Mirror ? out - (i + size_t(q)) : out + (i + size_t(q));
-                    const uint32_t d = *dp;
-                    uint32_t nd;
-                    if (L.white)
-                    {
-                        if (a0 == 255)
-                            nd = s;
-                        else
-                        {
-                            const uint32_t fct = 256 - (s >> 24);
-                            if (f.bpp == 32)
-                                nd = s + ((((d & 0x00FF00FF) * fct) >> 8) & 0x00FF00FF) +
-                                     ((((d & 0x0000FF00) * fct) >> 8) & 0x0000FF00);
-                            else if (packed16)
-                                nd = Fold((((fct >> 3) * Spread(d, P16)) >> 5) & P16) + s;
-                            else
-                            {
-                                nd = s;
-                                for (int k = 0; k < 3; ++k)
-                                    nd += M[k] & (((M[k] & d) * fct) >> 8);
-                            }
-                        }
-                    }
-                    else
-                    {
-                        const uint32_t ap = (s >> 24) * A / 255;
-                        const uint32_t fct = 256 - ap;
-                        const bool opaqueRun = a0 == 255 && A == 255;
-                        if (grey)
-                        {
-                            if (f.bpp == 32)
-                                nd = opaqueRun
-                                         ? ((((s & 0xFF00) * kg) >> 8) & 0xFF00) +
-                                               ((((s & 0x00FF00FF) * kg) >> 8) & 0x00FF00FF)
-                                         : ((((d & 0x00FF00FF) * fct + (s & 0x00FF00FF) * kg) >> 8) &
-                                            0x00FF00FF) +
-                                               ((((d & 0xFF00) * fct + (s & 0xFF00) * kg) >> 8) & 0xFF00);
-                            else
-                                nd = opaqueRun ? Fold(((Spread(s & 0xFFFF, P16) * (kg >> 3)) >> 5) & P16)
-                                               : Fold(((Spread(d, P16) * (fct >> 3) +
-                                                        Spread(s & 0xFFFF, P16) * (kg >> 3)) >>
-                                                       5) &
-                                                      P16);
-                        }
-                        else
-                        {
-                            nd = 0;
-                            for (int k = 0; k < 3; ++k)
-                                nd += opaqueRun ? M[k] & (((M[k] & s) * L.k.k[k]) >> 8)
-                                                : M[k] & ((((M[k] & d) * fct) + (M[k] & s) * L.k.k[k]) >> 8);
-                        }
-                    }
-                    *dp = static_cast<P>(nd);
+                    *dp = static_cast<P>(copy(rd(base + i + size_t(q))));
+                }
+            }
+            else if (a0 != 0)
+            {
+                for (int q = 0; q < run; ++q)
+                {
+                    P* dp = Mirror ? out - (i + size_t(q)) : out + (i + size_t(q));
+                    *dp = static_cast<P>(blend(rd(base + i + size_t(q)), uint32_t(*dp)));
                 }
             }
             i += size_t(run);
             left -= run;
         }
     }
+}
+
+// The alpha route of NormalBlt (and NormalBltMirror) for one word type: the per-pixel
+// formula is chosen once per call, by the colour and the format.
+template <class P, bool Mirror, class Reader>
+void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+                const TRect<int>& sr)
+{
+    const SurfaceFormat& f = L.f;
+    const bool packed16 = f.kind == SurfaceKind::k565 || f.kind == SurfaceKind::k555;
+    const uint32_t P16 = f.Packed();
+    const uint32_t M0 = f.mask[0], M1 = f.mask[1], M2 = f.mask[2];
+    const uint32_t A = uint32_t(L.c.mAlpha);
+    const uint32_t k0 = L.k.k[0], k1 = L.k.k[1], k2 = L.k.k[2];
+    const auto walk = [&](bool copyOpaque, auto copy, auto blend)
+    { WalkRuns<P, Mirror>(L, rd, runs, srcWidth, x, y, sr, copyOpaque, copy, blend); };
+    const auto same = [](uint32_t s) { return s; };
+
+    if (L.white)
+    {
+        if (f.bpp == 32)
+            walk(true, same,
+                 [](uint32_t s, uint32_t d)
+                 {
+                     const uint32_t fct = 256 - (s >> 24);
+                     return s + ((((d & 0x00FF00FF) * fct) >> 8) & 0x00FF00FF) +
+                            ((((d & 0x0000FF00) * fct) >> 8) & 0x0000FF00);
+                 });
+        else if (packed16)
+            walk(true, same,
+                 [P16](uint32_t s, uint32_t d)
+                 { return Fold((((((256 - (s >> 24)) >> 3)) * Spread(d, P16)) >> 5) & P16) + s; });
+        else
+            walk(true, same,
+                 [=](uint32_t s, uint32_t d)
+                 {
+                     const uint32_t fct = 256 - (s >> 24);
+                     return s + (M0 & (((M0 & d) * fct) >> 8)) + (M1 & (((M1 & d) * fct) >> 8)) +
+                            (M2 & (((M2 & d) * fct) >> 8));
+                 });
+        return;
+    }
+    // A modulating colour: the effective alpha is a x A / 255.
+    const bool copyOpaque = A == 255;
+    if (L.k.Grey() && f.bpp == 32)
+        walk(
+            copyOpaque,
+            [k0](uint32_t s)
+            { return ((((s & 0xFF00) * k0) >> 8) & 0xFF00) + ((((s & 0x00FF00FF) * k0) >> 8) & 0x00FF00FF); },
+            [k0, A](uint32_t s, uint32_t d)
+            {
+                const uint32_t fct = 256 - (s >> 24) * A / 255;
+                return ((((d & 0x00FF00FF) * fct + (s & 0x00FF00FF) * k0) >> 8) & 0x00FF00FF) +
+                       ((((d & 0xFF00) * fct + (s & 0xFF00) * k0) >> 8) & 0xFF00);
+            });
+    else if (L.k.Grey() && packed16)
+        walk(
+            copyOpaque,
+            [k0, P16](uint32_t s) { return Fold(((Spread(s & 0xFFFF, P16) * (k0 >> 3)) >> 5) & P16); },
+            [k0, A, P16](uint32_t s, uint32_t d)
+            {
+                const uint32_t fct = 256 - (s >> 24) * A / 255;
+                return Fold(((Spread(d, P16) * (fct >> 3) + Spread(s & 0xFFFF, P16) * (k0 >> 3)) >> 5) & P16);
+            });
+    else
+        walk(
+            copyOpaque,
+            [=](uint32_t s) {
+                return (M0 & (((M0 & s) * k0) >> 8)) + (M1 & (((M1 & s) * k1) >> 8)) +
+                       (M2 & (((M2 & s) * k2) >> 8));
+            },
+            [=](uint32_t s, uint32_t d)
+            {
+                const uint32_t fct = 256 - (s >> 24) * A / 255;
+                return (M0 & ((((M0 & d) * fct) + (M0 & s) * k0) >> 8)) +
+                       (M1 & ((((M1 & d) * fct) + (M1 & s) * k1) >> 8)) +
+                       (M2 & ((((M2 & d) * fct) + (M2 & s) * k2) >> 8));
+            });
 }
 
 // The additive loops of AdditiveBlt (and AdditiveBltMirror).

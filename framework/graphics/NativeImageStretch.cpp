@@ -144,19 +144,26 @@ bool AxisRange(int64_t u, int64_t du, int32_t limit, bool lastWithoutBias, int64
     return true;
 }
 
-template <class P, class Pixels>
+template <class P, bool Additive, bool White, class Pixels>
 void RotateLoop(const StretchJob& J, const Pixels& px, int srcStride, const TRect<int>& sr,
                 const TRect<double>& out, float x, float y, double angle, float cx, float cy)
 {
     const SurfaceFormat& f = J.f;
-    const bool additive = J.drawMode != 0;
     const int32_t cosF = int32_t(std::cos(angle) * 65536.0);
     const int32_t sinF = int32_t(std::sin(angle) * 65536.0);
     const float cosA = float(std::cos(angle)), sinA = float(std::sin(angle));
     const int x0 = int(out.mX), y0 = int(out.mY);
     const int W = sr.mWidth, H = sr.mHeight;
     const uint32_t A = uint32_t(J.c.mAlpha);
-    const uint32_t R = uint32_t(J.c.mRed), G = uint32_t(J.c.mGreen), B = uint32_t(J.c.mBlue);
+    const uint32_t R1 = uint32_t(J.c.mRed) + 1, G1 = uint32_t(J.c.mGreen) + 1, B1 = uint32_t(J.c.mBlue) + 1;
+    const uint32_t M0 = f.mask[0], M1 = f.mask[1], M2 = f.mask[2];
+    const int32_t S0 = f.shift[0], S1 = f.shift[1], S2 = f.shift[2];
+    const int32_t b0 = f.bits[0], b1 = f.bits[1], b2 = f.bits[2];
+    const int32_t* T0 = f.add[0];
+    const int32_t* T1 = f.add[1];
+    const int32_t* T2 = f.add[2];
+    const uint32_t top0 = uint32_t(2 * ((1 << b0) - 1)), top1 = uint32_t(2 * ((1 << b1) - 1)),
+                   top2 = uint32_t(2 * ((1 << b2) - 1));
     const int height = int(out.mHeight);
     for (int r = 0; r < height; ++r)
     {
@@ -170,7 +177,7 @@ void RotateLoop(const StretchJob& J, const Pixels& px, int srcStride, const TRec
         int64_t first = 0, last = int64_t(out.mWidth - 1.0);
         if (!AxisRange(u, cosF, W, false, first, last, false))
             continue;
-        int64_t lastU = last;
+        const int64_t lastU = last;
         if (!AxisRange(v, sinF, H, true, first, last, true))
             continue;
         last = std::min(last, lastU);
@@ -181,63 +188,84 @@ void RotateLoop(const StretchJob& J, const Pixels& px, int srcStride, const TRec
             --last;
         if (first > last)
             continue;
-        const int destY = y0 + r;
-        P* row = SurfaceRow<P>(J.bits, J.pitch, destY);
+        P* row = SurfaceRow<P>(J.bits, J.pitch, y0 + r) + x0;
         int64_t uu = u + first * cosF, vv = v + first * sinF;
         for (int64_t col = first; col <= last; ++col, uu += cosF, vv += sinF)
         {
-            const int destX = x0 + int(col);
             const int iu = int(uu >> 16), iv = int(vv >> 16);
             const uint32_t fu = uint32_t(uu & 0xFFFE) + 1, fv = uint32_t(vv & 0xFFFE) + 1;
-            const uint32_t w[4] = {((65536 - fu) * (65536 - fv)) >> 16, (fu * (65536 - fv)) >> 16,
-                                   ((65536 - fu) * fv) >> 16, (fu * fv) >> 16};
+            const uint32_t gu = 65536 - fu, gv = 65536 - fv;
             const size_t base = size_t(sr.mY + iv) * size_t(srcStride) + size_t(sr.mX + iu);
-            const uint32_t p[4] = {px(base), px(base + 1), px(base + size_t(srcStride)),
-                                   px(base + size_t(srcStride) + 1)};
-            uint32_t at = 0, V[3] = {0, 0, 0};
-            for (int q = 0; q < 4; ++q)
+            const uint32_t p00 = px(base), p10 = px(base + 1), p01 = px(base + size_t(srcStride)),
+                           p11 = px(base + size_t(srcStride) + 1);
+            uint32_t aw00 = ((p00 >> 24) * ((gu * gv) >> 16)) >> 16;
+            uint32_t aw10 = ((p10 >> 24) * ((fu * gv) >> 16)) >> 16;
+            uint32_t aw01 = ((p01 >> 24) * ((gu * fv) >> 16)) >> 16;
+            uint32_t aw11 = ((p11 >> 24) * ((fu * fv) >> 16)) >> 16;
+            if (!Additive && !White)
             {
-                uint32_t aw = ((p[q] >> 24) * w[q]) >> 16;
-                if (!additive && !J.white)
-                    aw = (A * aw) >> 8;
-                at += aw;
-                V[0] += ((p[q] >> 16) & 0xFF) * aw;
-                V[1] += ((p[q] >> 8) & 0xFF) * aw;
-                V[2] += (p[q] & 0xFF) * aw;
+                aw00 = (A * aw00) >> 8;
+                aw10 = (A * aw10) >> 8;
+                aw01 = (A * aw01) >> 8;
+                aw11 = (A * aw11) >> 8;
             }
-            P* dp = row + destX;
-            const uint32_t d = *dp;
-            uint32_t nd = 0;
-            if (!additive)
+            const uint32_t at = aw00 + aw10 + aw01 + aw11;
+            if (at == 0)
+                continue;
+            const auto sum = [&](int s)
             {
-                for (int k = 0; k < 3; ++k)
+                return ((p00 >> s) & 0xFF) * aw00 + ((p10 >> s) & 0xFF) * aw10 + ((p01 >> s) & 0xFF) * aw01 +
+                       ((p11 >> s) & 0xFF) * aw11;
+            };
+            const uint32_t V0 = sum(16), V1 = sum(8), V2 = sum(0);
+            P* dp = row + col;
+            const uint32_t d = *dp;
+            uint32_t nd;
+            if (!Additive)
+            {
+                uint32_t c0, c1, c2;
+                if (White)
                 {
-                    const int32_t b = f.bits[k];
-                    uint32_t chan;
-                    if (J.white)
-                        chan = V[k] >> (16 - b);
-                    else if (k < 2)
-                        chan = (V[k] * ((k == 0 ? R : G) + 1)) >> (24 - b);
-                    else
-                        chan = ((V[k] >> 8) * (B + 1)) >> (16 - b);
-                    nd |= ((((f.mask[k] & d) * (256 - at)) >> 8) & f.mask[k]) + (chan << f.shift[k]);
+                    c0 = V0 >> (16 - b0);
+                    c1 = V1 >> (16 - b1);
+                    c2 = V2 >> (16 - b2);
                 }
+                else
+                {
+                    c0 = (V0 * R1) >> (24 - b0);
+                    c1 = (V1 * G1) >> (24 - b1);
+                    c2 = ((V2 >> 8) * B1) >> (16 - b2);
+                }
+                const uint32_t keep = 256 - at;
+                nd = (((((M0 & d) * keep) >> 8) & M0) + (c0 << S0)) |
+                     (((((M1 & d) * keep) >> 8) & M1) + (c1 << S1)) |
+                     (((((M2 & d) * keep) >> 8) & M2) + (c2 << S2));
             }
             else
             {
-                for (int k = 0; k < 3; ++k)
-                {
-                    const int32_t b = f.bits[k];
-                    const uint32_t add =
-                        k == 0 ? ((V[0] >> (16 - b)) * J.k.k[0]) >> 8 : (V[k] * J.k.k[k]) >> (24 - b);
-                    const uint32_t idx = std::min<uint32_t>(((f.mask[k] & d) >> f.shift[k]) + add,
-                                                            uint32_t(2 * ((1 << b) - 1)));
-                    nd |= uint32_t(f.add[k][idx]) << f.shift[k];
-                }
+                const uint32_t a0 = ((V0 >> (16 - b0)) * J.k.k[0]) >> 8;
+                const uint32_t a1 = (V1 * J.k.k[1]) >> (24 - b1);
+                const uint32_t a2 = (V2 * J.k.k[2]) >> (24 - b2);
+                nd = uint32_t(T0[std::min(((M0 & d) >> S0) + a0, top0)]) << S0 |
+                     uint32_t(T1[std::min(((M1 & d) >> S1) + a1, top1)]) << S1 |
+                     uint32_t(T2[std::min(((M2 & d) >> S2) + a2, top2)]) << S2;
             }
             *dp = static_cast<P>(nd);
         }
     }
+}
+
+// The four forms of the rotation loop, chosen once per call.
+template <class P, class Pixels>
+void Rotate(const StretchJob& J, const Pixels& px, int srcStride, const TRect<int>& sr,
+            const TRect<double>& out, float x, float y, double angle, float cx, float cy)
+{
+    if (J.drawMode != 0)
+        RotateLoop<P, true, false>(J, px, srcStride, sr, out, x, y, angle, cx, cy);
+    else if (J.white)
+        RotateLoop<P, false, true>(J, px, srcStride, sr, out, x, y, angle, cx, cy);
+    else
+        RotateLoop<P, false, false>(J, px, srcStride, sr, out, x, y, angle, cx, cy);
 }
 
 } // namespace
@@ -319,9 +347,9 @@ void NativeImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
     const auto run = [&](const auto& px)
     {
         if (J.f.bpp == 16)
-            RotateLoop<uint16_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
+            Rotate<uint16_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
         else
-            RotateLoop<uint32_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
+            Rotate<uint32_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
     };
     if (palette)
         run(PalettePixels{src->mPalette, src->mPaletteIndices});

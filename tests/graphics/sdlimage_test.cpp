@@ -373,6 +373,13 @@ TEST(SDLImageLines, AntiAliasedLineInOneColumnRunningLeftStaysInItsColumn)
             EXPECT_EQ(SurfaceWord(*image, 2, y), 0u) << FormatName(f) << " row " << y;
         }
         EXPECT_NE(SurfaceWord(*image, 0, 3), 0u);
+
+        // Ends in one column with a start fraction: the walk must not drift to column 0.
+        auto wide = MakeSDLImage(&display, 6, 4, 0xFF000000u);
+        wide->DrawLineAA(2.875, 0.8125, 2.0, 2.0, Color::White, 0);
+        for (int y = 0; y < 4; ++y)
+            for (int x : {0, 4, 5})
+                EXPECT_EQ(SurfaceWord(*wide, x, y), 0u) << FormatName(f) << " " << x << "," << y;
     }
 }
 
@@ -484,7 +491,7 @@ TEST(SDLImageBlt, AlphaRouteFollowsTheFloatReferenceWithinRounding)
                     const double have = double((got & masks[k]) >> shifts[k]);
                     // The premultiplied source and the destination's share each truncate once;
                     // the packed 16-bit loops weigh the destination in 32 steps, not 256.
-                    const double tolerance = display.mBitsPerPixel == 32 ? 2.0 : 3.0;
+                    const double tolerance = display.mBitsPerPixel == 32 ? 2.0 : 4.0;
                     EXPECT_NEAR(have, ref, tolerance) << FormatName(f) << " pixel " << i << " channel " << k;
                 }
             }
