@@ -186,6 +186,7 @@ TEST_F(FontDataTest, ErrorTexts)
         {"CreateLayerFrom Copy Nowhere;", {"Undefined Layer", kTypeError}},
         {"(Main) 1;", {"Missing Command"}},
         {"LayerSetAscent Main 1 x(;", {"Unexpected List Start"}},
+        {"CreateHorzSpanRectList R (2147483000 0 0 1) (1000 1000);", {kTypeError}},
     };
     for (const ErrorCase& c : cases)
     {
