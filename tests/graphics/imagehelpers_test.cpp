@@ -52,43 +52,33 @@ TEST(HSLShift, GoldenTable)
         EXPECT_EQ(Shift(row.pixel, row.hue, row.sat, row.light), row.expected) << row.what;
 }
 
-TEST(HSLShift, ExtremeShiftsStayInRange)
+TEST(HSLShift, ExtremeShiftsStayInRangeAndNegativeCountsDoNothing)
 {
-    const int extremes[] = {INT_MIN, -1000, 1000, INT_MAX};
-    for (int v : extremes)
+    for (int v : {INT_MIN, -1000, 1000, INT_MAX})
     {
-        const uint32_t out = Shift(0xAB336699, v, v, 0);
-        EXPECT_EQ(out >> 24, 0xABu) << v;
+        EXPECT_EQ(Shift(0xAB336699, v, v, 0) >> 24, 0xABu) << v;
         EXPECT_EQ(Shift(0xAB336699, 0, 0, v), v > 0 ? 0xABFFFFFFu : 0xAB000000u) << v;
     }
-}
-
-TEST(HSLShift, NegativeCountDoesNothing)
-{
     uint32_t pixel = 0xFF123456;
     HSLShift(&pixel, &pixel, -5, 50, 50, 50);
     EXPECT_EQ(pixel, 0xFF123456u);
 }
 
-TEST(HSLShiftImage, TrueColourImageGetsShiftedPixelsAndGuard)
+TEST(HSLShiftImage, TrueColourAndPaletteImages)
 {
     auto src = ExactImage(2, 1, {0xFFFF0000, 0x80808080});
     std::unique_ptr<MemoryImage> out(HSLShiftImage(src.get(), 85, 0, 0));
     ASSERT_NE(out, nullptr);
     ASSERT_NE(out->mBits, nullptr);
-    EXPECT_EQ(out->mBits[0], 0xFF00FE00u);
-    EXPECT_EQ(out->mBits[1], 0x80808080u);
-    EXPECT_EQ(out->mBits[2], 0x4BEEFADEu);
+    EXPECT_EQ(std::vector<uint32_t>(out->mBits, out->mBits + 3),
+              (std::vector<uint32_t>{0xFF00FE00, 0x80808080, 0x4BEEFADE})); // with the guard word
     EXPECT_EQ(src->mBits[0], 0xFFFF0000u);
-}
 
-TEST(HSLShiftImage, PaletteImageStaysAPaletteImage)
-{
     const std::vector<uint32_t> pixels = {0xFFFF0000, 0xFFFF0000, 0x80808080};
-    MemoryImage src(nullptr);
-    src.SetBits(pixels.data(), 3, 1, true);
-    ASSERT_TRUE(src.Palletize());
-    std::unique_ptr<MemoryImage> out(HSLShiftImage(&src, 85, 0, 0));
+    MemoryImage pal(nullptr);
+    pal.SetBits(pixels.data(), 3, 1, true);
+    ASSERT_TRUE(pal.Palletize());
+    out.reset(HSLShiftImage(&pal, 85, 0, 0));
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(out->mBits, nullptr);
     ASSERT_NE(out->mPalette, nullptr);
@@ -99,10 +89,7 @@ TEST(HSLShiftImage, PaletteImageStaysAPaletteImage)
     const uint32_t* bits = out->GetBits();
     EXPECT_EQ(std::vector<uint32_t>(bits, bits + 3),
               (std::vector<uint32_t>{0xFF00FE00, 0xFF00FE00, 0x80808080}));
-}
 
-TEST(HSLShiftImage, OtherImagesGiveNull)
-{
     Image plain;
     EXPECT_EQ(HSLShiftImage(&plain, 1, 2, 3), nullptr);
     EXPECT_EQ(HSLShiftImage(nullptr, 1, 2, 3), nullptr);
@@ -128,12 +115,12 @@ TEST(LinearRamps, Table)
 TEST(Quantize8Bit, PaletteInOrderOfFirstAppearance)
 {
     const uint32_t src[] = {0xFF00FF00, 0x80000000, 0xFF00FF00, 0x00000000, 0x80000000, 0xFFFFFFFF};
-    uint8_t indices[6];
+    std::vector<uint8_t> indices(6);
     uint32_t palette[256];
     int32_t count = -1;
-    ASSERT_TRUE(Quantize8Bit(src, 3, 2, indices, palette, &count));
+    ASSERT_TRUE(Quantize8Bit(src, 3, 2, indices.data(), palette, &count));
     EXPECT_EQ(count, 4);
-    EXPECT_EQ(std::vector<uint8_t>(indices, indices + 6), (std::vector<uint8_t>{0, 1, 0, 2, 1, 3}));
+    EXPECT_EQ(indices, (std::vector<uint8_t>{0, 1, 0, 2, 1, 3}));
     EXPECT_EQ(std::vector<uint32_t>(palette, palette + 4),
               (std::vector<uint32_t>{0xFF00FF00, 0x80000000, 0x00000000, 0xFFFFFFFF}));
 }
@@ -169,9 +156,8 @@ TEST(GetPixelFromImage, InsideOutsideAndPaletteForm)
 {
     auto image = ExactImage(3, 2, {1, 2, 3, 4, 5, 6});
     EXPECT_EQ(GetPixelFromImage(image.get(), 2, 1), 6u);
-    EXPECT_EQ(GetPixelFromImage(image.get(), 3, 0), 0u);
-    EXPECT_EQ(GetPixelFromImage(image.get(), 0, 2), 0u);
-    EXPECT_EQ(GetPixelFromImage(image.get(), -1, 0), 0u);
+    for (auto xy : {std::make_pair(3, 0), std::make_pair(0, 2), std::make_pair(-1, 0)})
+        EXPECT_EQ(GetPixelFromImage(image.get(), xy.first, xy.second), 0u) << xy.first << "," << xy.second;
     ASSERT_TRUE(image->Palletize());
     EXPECT_EQ(GetPixelFromImage(image.get(), 1, 1), 5u);
     EXPECT_NE(image->mPalette, nullptr); // read without leaving the palette form

@@ -16,103 +16,66 @@ namespace Vaxo
 namespace
 {
 
+constexpr uint32_t kGuard = 0x4BEEFADE;
+
 std::vector<uint32_t> Pixels(MemoryImage& image)
 {
     const uint32_t* bits = image.GetBits();
     return std::vector<uint32_t>(bits, bits + image.PixelCount());
 }
 
-std::vector<uint8_t> RunLengths(MemoryImage& image)
+// An application with a software display (888 unless changed) for the scope.
+struct AppWithDisplay
 {
-    const uint8_t* runs = image.GetRLAlphaData();
-    return std::vector<uint8_t>(runs, runs + image.PixelCount());
-}
-
-// 256 (or more) distinct opaque colours.
-std::vector<uint32_t> DistinctColours(int count)
-{
-    std::vector<uint32_t> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(0xFF000000u | uint32_t(i * 0x010203));
-    return out;
-}
-
-TEST(MemoryImageSize, NewImageHoldsOnlyTheGuardWord)
-{
-    MemoryImage image(nullptr);
-    const uint32_t* bits = image.GetBits();
-    ASSERT_NE(bits, nullptr);
-    EXPECT_EQ(bits[0], 0x4BEEFADEu);
-    image.CommitBits();
-    EXPECT_FALSE(image.mHasTrans);
-    EXPECT_FALSE(image.mHasAlpha);
-}
-
-TEST(MemoryImageSize, CreateMakesZeroPixelsAndGuardOnDemand)
-{
-    MemoryImage image(nullptr);
-    image.Create(4, 3);
-    EXPECT_EQ(image.mBits, nullptr);
-    EXPECT_TRUE(image.mHasTrans);
-    EXPECT_TRUE(image.mHasAlpha);
-    const uint32_t* bits = image.GetBits();
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(bits[i], 0u) << i;
-    EXPECT_EQ(bits[12], 0x4BEEFADEu);
-}
+    TestApp app;
+    TestDisplay display{&app};
+    AppWithDisplay() { app.mDisplay = &display; }
+    ~AppWithDisplay() { app.mDisplay = nullptr; }
+};
 
 TEST(MemoryImageSize, NegativeOrHugeSizesGiveAnEmptyImage)
 {
-    const int sizes[][2] = {{-1, 5},        {5, -1},         {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX},
-                            {65536, 65536}, {-65536, -65536}};
+    const int sizes[][2] = {{-1, 5}, {5, -1}, {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {65536, 65536}};
     for (const auto& s : sizes)
     {
         MemoryImage image(nullptr);
         image.Create(s[0], s[1]);
-        EXPECT_EQ(image.GetWidth(), 0) << s[0] << " x " << s[1];
-        EXPECT_EQ(image.GetHeight(), 0);
-        EXPECT_EQ(image.GetBits()[0], 0x4BEEFADEu);
-
+        EXPECT_EQ(image.GetWidth() | image.GetHeight(), 0) << s[0] << " x " << s[1];
+        EXPECT_EQ(image.GetBits()[0], kGuard);
         const uint32_t one = 0xFF123456;
         MemoryImage other(nullptr);
         other.SetBits(&one, s[0], s[1], true);
-        EXPECT_EQ(other.GetWidth(), 0);
-        EXPECT_EQ(other.GetHeight(), 0);
+        EXPECT_EQ(other.GetWidth() | other.GetHeight(), 0) << s[0] << " x " << s[1];
     }
-}
-
-TEST(MemoryImageSetBits, OwnArrayChangesNothing)
-{
-    auto image = ExactImage(2, 2, 0xFF000000u);
-    const int32_t count = image->mBitsChangedCount;
-    image->SetBits(image->mBits, 2, 2, true);
-    EXPECT_EQ(image->mBitsChangedCount, count);
 }
 
 TEST(MemoryImageSetBits, AllocatesWhenThePixelArrayIsMissing)
 {
     const std::vector<uint32_t> pixels = {0xFF010203, 0x80040506, 0x00070809, 0xFF0A0B0C};
-    // After Create (same size, no array yet).
-    MemoryImage created(nullptr);
+    MemoryImage created(nullptr); // same size, no array yet
     created.Create(2, 2);
     created.SetBits(pixels.data(), 2, 2, true);
     EXPECT_EQ(Pixels(created), pixels);
-    EXPECT_EQ(created.mBits[4], 0x4BEEFADEu);
+    EXPECT_EQ(created.mBits[4], kGuard);
 
-    // After Palletize (same size, array freed).
-    MemoryImage palletized(nullptr);
+    MemoryImage palletized(nullptr); // same size, array freed
     palletized.SetBits(pixels.data(), 2, 2, true);
     ASSERT_TRUE(palletized.Palletize());
-    ASSERT_EQ(palletized.mBits, nullptr);
     const std::vector<uint32_t> other = {1, 2, 3, 4};
     palletized.SetBits(other.data(), 2, 2, true);
     EXPECT_EQ(palletized.mPalette, nullptr);
     EXPECT_EQ(Pixels(palletized), other);
+
+    // Its own array is neither copied onto itself nor counted as a change.
+    auto exact = ExactImage(2, 2, 0xFF000000u);
+    const int32_t count = exact->mBitsChangedCount;
+    exact->SetBits(exact->mBits, 2, 2, true);
+    EXPECT_EQ(exact->mBitsChangedCount, count);
 }
 
-TEST(MemoryImageSetBits, CommitWorksOutTheFlags)
+TEST(MemoryImageCommit, FlagsFromThePixels)
 {
-    struct Row
+    const struct
     {
         std::vector<uint32_t> pixels;
         bool trans, alpha;
@@ -122,7 +85,7 @@ TEST(MemoryImageSetBits, CommitWorksOutTheFlags)
         {{0x80000000, 0xFFFFFFFF}, false, true},
         {{0x00000000, 0x01FFFFFF}, true, true},
     };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
         MemoryImage image(nullptr);
         image.SetBits(row.pixels.data(), 2, 1, true);
@@ -130,17 +93,6 @@ TEST(MemoryImageSetBits, CommitWorksOutTheFlags)
         EXPECT_EQ(image.mHasAlpha, row.alpha);
         EXPECT_FALSE(image.mBitsChanged);
     }
-}
-
-TEST(MemoryImageCommit, ForcedModeKeepsTheFlags)
-{
-    auto image = ExactImage(3, 1, 0x00000000u);
-    image->SetImageMode(false, true);
-    image->FillRect(TRect<int>(0, 0, 3, 1), Color(255, 0, 0, 255), 0);
-    image->CommitBits();
-    EXPECT_FALSE(image->mHasTrans);
-    EXPECT_TRUE(image->mHasAlpha);
-    EXPECT_TRUE(image->mBitsChanged);
 }
 
 TEST(MemoryImageCommit, BitsChangedCountsAndDropsCaches)
@@ -153,54 +105,48 @@ TEST(MemoryImageCommit, BitsChangedCountsAndDropsCaches)
     const int32_t count = image->mBitsChangedCount;
     image->BitsChanged();
     EXPECT_EQ(image->mBitsChangedCount, count + 1);
-    EXPECT_TRUE(image->mBitsChanged);
     EXPECT_EQ(image->mNativeAlphaData, nullptr);
     EXPECT_EQ(image->mRLAlphaData, nullptr);
     EXPECT_EQ(image->mRLAdditiveData, nullptr);
 }
 
-TEST(MemoryImageRunLength, RunsOfTheThreeAlphaClasses)
+TEST(MemoryImageRunLength, RunsPerAlphaClassCappedAt255AndStoppedAtRowEnds)
 {
-    auto image = ExactImage(6, 1, {0x00000000, 0x00FFFFFF, 0x00123456, 0xFF000000, 0x80FFFFFF, 0x80000000});
-    EXPECT_EQ(RunLengths(*image), (std::vector<uint8_t>{3, 2, 1, 1, 2, 1}));
-}
-
-TEST(MemoryImageRunLength, LongRunsAreCappedAt255)
-{
-    auto image = ExactImage(300, 1, 0xFF808080u);
-    const std::vector<uint8_t> runs = RunLengths(*image);
-    for (int i = 0; i < 46; ++i)
-        EXPECT_EQ(runs[size_t(i)], 255) << i;
-    for (int i = 46; i < 300; ++i)
-        EXPECT_EQ(runs[size_t(i)], 300 - i) << i;
-}
-
-TEST(MemoryImageRunLength, RunsStopAtTheEndOfEachRow)
-{
-    auto narrow = ExactImage(1, 5, {0xFF000000, 0xFF000000, 0x00000000, 0x80000000, 0x80000000});
-    EXPECT_EQ(RunLengths(*narrow), (std::vector<uint8_t>{1, 1, 1, 1, 1}));
-    auto wide = ExactImage(3, 2, 0xFF000000u);
-    EXPECT_EQ(RunLengths(*wide), (std::vector<uint8_t>{3, 2, 1, 3, 2, 1}));
-}
-
-TEST(MemoryImageRunLength, AdditiveRunsSplitColourlessPixels)
-{
+    std::vector<uint8_t> long300(300);
+    for (int i = 0; i < 300; ++i)
+        long300[size_t(i)] = uint8_t(i < 46 ? 255 : 300 - i);
+    const struct
+    {
+        int width, height;
+        std::vector<uint32_t> pixels; // one pixel fills the whole image
+        std::vector<uint8_t> runs;
+    } rows[] = {
+        {6, 1, {0x00000000, 0x00FFFFFF, 0x00123456, 0xFF000000, 0x80FFFFFF, 0x80000000}, {3, 2, 1, 1, 2, 1}},
+        {300, 1, {0xFF808080}, long300},
+        {1, 5, {0xFF000000, 0xFF000000, 0x00000000, 0x80000000, 0x80000000}, {1, 1, 1, 1, 1}},
+        {3, 2, {0xFF000000}, {3, 2, 1, 3, 2, 1}},
+    };
+    for (const auto& row : rows)
+    {
+        auto image = row.pixels.size() == 1 ? ExactImage(row.width, row.height, row.pixels[0])
+                                            : ExactImage(row.width, row.height, row.pixels);
+        const uint8_t* runs = image->GetRLAlphaData();
+        EXPECT_EQ(std::vector<uint8_t>(runs, runs + image->PixelCount()), row.runs) << row.width;
+    }
+    // Additive runs split on whether the native word has any colour.
     TestDisplay display;
     auto image = ExactImage(5, 1, {0xFF000000, 0x00FFFFFF, 0xFF010000, 0x80FFFFFF, 0x00000000});
     const uint8_t* runs = image->GetRLAdditiveData(&display);
-    // Native words: black and transparent have no colour; the other two do.
     EXPECT_EQ(std::vector<uint8_t>(runs, runs + 5), (std::vector<uint8_t>{2, 1, 2, 1, 1}));
 }
 
 TEST(MemoryImageNative, ConversionForHandFilledFormats)
 {
-    struct Row
+    const struct
     {
         const char* name;
         void (TestDisplay::*set)();
-        uint32_t pixel;
-        uint32_t native;
-        uint32_t back;
+        uint32_t pixel, native, back;
     } rows[] = {
         {"888", &TestDisplay::Set888, 0x80FF8040, 0x80804020, 0x80FE7F3F},
         {"888", &TestDisplay::Set888, 0xFF102030, 0xFF102030, 0xFF102030},
@@ -213,22 +159,27 @@ TEST(MemoryImageNative, ConversionForHandFilledFormats)
         {"555", &TestDisplay::Set555, 0xFF102030, 0xFF000886, 0xFF102030},
         {"555", &TestDisplay::Set555, 0xFFFFFFFF, 0xFF007FFF, 0xFFF8F8F8},
     };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        TestApp app;
-        TestDisplay display(&app);
-        (display.*row.set)();
-        app.mDisplay = &display;
-        MemoryImage image(&app);
+        AppWithDisplay env;
+        (env.display.*row.set)();
+        MemoryImage image(&env.app);
         image.SetBits(&row.pixel, 1, 1, true);
-        ASSERT_NE(image.GetNativeAlphaData(&display), nullptr);
+        ASSERT_NE(image.GetNativeAlphaData(&env.display), nullptr);
         EXPECT_EQ(image.mNativeAlphaData[0], row.native) << row.name << " " << std::hex << row.pixel;
         // Purged on a software display, the pixels come back from the native words.
         image.PurgeBits();
         EXPECT_EQ(image.mBits, nullptr);
         EXPECT_EQ(Pixels(image)[0], row.back) << row.name << " " << std::hex << row.pixel;
-        app.mDisplay = nullptr;
     }
+}
+
+std::vector<uint32_t> DistinctColours(int count)
+{
+    std::vector<uint32_t> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(0xFF000000u | uint32_t(i * 0x010203));
+    return out;
 }
 
 TEST(MemoryImagePalette, PalletizeThenGetBitsGivesIdenticalPixels)
@@ -241,12 +192,14 @@ TEST(MemoryImagePalette, PalletizeThenGetBitsGivesIdenticalPixels)
     image.SetBits(pixels.data(), 32, 16, true);
     ASSERT_TRUE(image.Palletize());
     EXPECT_EQ(image.mBits, nullptr);
-    EXPECT_TRUE(image.mWantPalette);
     EXPECT_EQ(image.mPaletteCount, 256);
     EXPECT_EQ(GetPixelFromImage(&image, 1, 0), pixels[1]);
     EXPECT_EQ(Pixels(image), pixels);
     EXPECT_EQ(image.mPalette, nullptr);
-    EXPECT_EQ(image.mPaletteIndices, nullptr);
+    image.ReInit(); // back to the palette form
+    EXPECT_NE(image.mPalette, nullptr);
+    EXPECT_EQ(image.mBits, nullptr);
+    EXPECT_EQ(Pixels(image), pixels);
 }
 
 TEST(MemoryImagePalette, TooManyColoursLeaveTheImageUnchanged)
@@ -271,173 +224,103 @@ TEST(MemoryImagePalette, CommitReadsOnlyTheColoursInUse)
     ASSERT_TRUE(image.Palletize());
     image.BitsChanged();
     image.CommitBits();
-    // The 254 unused palette entries are zero; read as colours they would be transparent.
+    // The 254 unused entries are zero: read as colours they would be transparent.
     EXPECT_FALSE(image.mHasTrans);
     EXPECT_FALSE(image.mHasAlpha);
 }
 
-TEST(MemoryImagePalette, ReInitReturnsToThePaletteForm)
+TEST(MemoryImagePurge, SoftwareDisplayKeepsNativeDataOrPaletteAndRebuilds)
 {
-    const std::vector<uint32_t> pixels = {0xFF112233, 0x80445566};
-    MemoryImage image(nullptr);
-    image.SetBits(pixels.data(), 2, 1, true);
-    ASSERT_TRUE(image.Palletize());
-    image.GetBits();
-    EXPECT_EQ(image.mPalette, nullptr);
-    image.ReInit();
-    EXPECT_NE(image.mPalette, nullptr);
-    EXPECT_EQ(image.mBits, nullptr);
-    EXPECT_EQ(Pixels(image), pixels);
-}
-
-TEST(MemoryImagePurge, SoftwareDisplayKeepsNativeDataOrPalette)
-{
-    TestApp app;
-    TestDisplay display(&app);
-    app.mDisplay = &display;
+    AppWithDisplay env;
     const std::vector<uint32_t> pixels = {0xFF102030, 0xFFFFFFFF, 0x00000000, 0xFF000000};
-
-    MemoryImage trueColour(&app);
+    MemoryImage trueColour(&env.app);
     trueColour.SetBits(pixels.data(), 2, 2, true);
     trueColour.PurgeBits();
-    EXPECT_TRUE(trueColour.mPurgeBits);
     EXPECT_EQ(trueColour.mBits, nullptr);
     EXPECT_NE(trueColour.mNativeAlphaData, nullptr);
     EXPECT_EQ(Pixels(trueColour), pixels);
-    // ReInit purges again.
-    trueColour.ReInit();
+    trueColour.ReInit(); // purges again
     EXPECT_EQ(trueColour.mBits, nullptr);
+    trueColour.DeleteSWBuffers(); // takes the pixels back first
+    EXPECT_EQ(trueColour.mNativeAlphaData, nullptr);
+    ASSERT_NE(trueColour.mBits, nullptr);
+    EXPECT_EQ(Pixels(trueColour), pixels);
 
-    MemoryImage palletized(&app);
+    MemoryImage palletized(&env.app);
     palletized.SetBits(pixels.data(), 2, 2, true);
     ASSERT_TRUE(palletized.Palletize());
     palletized.PurgeBits();
     EXPECT_NE(palletized.mPalette, nullptr);
     EXPECT_EQ(Pixels(palletized), pixels);
-    app.mDisplay = nullptr;
-}
 
-TEST(MemoryImagePurge, WithoutADisplayThePixelsStay)
-{
-    MemoryImage image(nullptr);
-    const uint32_t pixel = 0xFF445566;
-    image.SetBits(&pixel, 1, 1, true);
-    image.PurgeBits();
-    ASSERT_NE(image.mBits, nullptr);
-    EXPECT_EQ(image.mBits[0], pixel);
+    MemoryImage noDisplay(nullptr); // nothing to rebuild from: the pixels stay
+    noDisplay.SetBits(pixels.data(), 2, 2, true);
+    noDisplay.PurgeBits();
+    ASSERT_NE(noDisplay.mBits, nullptr);
+    EXPECT_EQ(noDisplay.mBits[0], pixels[0]);
 }
-
-// Texture data the renderer would own; only its presence matters here.
-struct FakeTextures
-{
-    int unused = 0;
-};
 
 TEST(MemoryImagePurge, ThreeDPurgeOfPaletteImageFreesItsNativeTable)
 {
-    TestApp app;
-    TestDisplay display(&app);
-    display.mIs3D = true;
-    display.m3DInterface = std::make_unique<X3DInterface>(&display);
-    app.mDisplay = &display;
-    FakeTextures textures;
+    AppWithDisplay env;
+    env.display.mIs3D = true;
+    env.display.m3DInterface = std::make_unique<X3DInterface>(&env.display);
+    int textures = 0; // only the presence of texture data matters
 
     // 32 x 32 pixels: a 256-entry table read as the whole image would overrun it.
     std::vector<uint32_t> pixels(32 * 32);
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = (i % 3 == 0) ? 0xFF0000FFu : 0x80FF0000u;
-    MemoryImage image(&app);
+    MemoryImage image(&env.app);
     image.SetBits(pixels.data(), 32, 32, true);
     ASSERT_TRUE(image.Palletize());
-    ASSERT_NE(image.GetNativeAlphaData(&display), nullptr);
+    ASSERT_NE(image.GetNativeAlphaData(&env.display), nullptr);
     image.m3DData = reinterpret_cast<TextureData*>(&textures);
     image.PurgeBits();
     EXPECT_EQ(image.mBits, nullptr);
     EXPECT_EQ(image.mPalette, nullptr);
     EXPECT_EQ(image.mNativeAlphaData, nullptr);
-
-    MemoryImage copy(image); // must not read the table as 1024 words
+    MemoryImage copy(image);
     EXPECT_EQ(copy.mNativeAlphaData, nullptr);
     // The base renderer cannot read textures back: the pixels come back as zeros.
     EXPECT_EQ(Pixels(image), std::vector<uint32_t>(1024, 0u));
     image.m3DData = nullptr;
-    app.mDisplay = nullptr;
 }
 
-TEST(MemoryImageCopy, PaletteOnlySourceGivesPaletteOnlyCopy)
+TEST(MemoryImageCopy, PurgedExactAndPaletteSourcesCopyWithoutReadingPastThePixels)
 {
-    const std::vector<uint32_t> pixels = {0xFF112233, 0x80445566, 0x00000000};
-    MemoryImage image(nullptr);
-    image.SetBits(pixels.data(), 3, 1, true);
-    ASSERT_TRUE(image.Palletize());
-    MemoryImage copy(image);
-    EXPECT_EQ(copy.mBits, nullptr);
-    ASSERT_NE(copy.mPalette, nullptr);
-    EXPECT_NE(copy.mPalette, image.mPalette);
-    EXPECT_EQ(copy.mPaletteCount, 3);
-    EXPECT_EQ(Pixels(copy), pixels);
-}
-
-TEST(MemoryImageCopy, PurgedSourceIsLeftAsItWas)
-{
-    TestApp app;
-    TestDisplay display(&app);
-    app.mDisplay = &display;
+    AppWithDisplay env;
     const std::vector<uint32_t> pixels = {0xFF112233, 0xFF445566};
-    MemoryImage image(&app);
+    MemoryImage image(&env.app);
     image.SetBits(pixels.data(), 2, 1, true);
     image.PurgeBits();
     ASSERT_EQ(image.mBits, nullptr);
-    MemoryImage copy(image);
-    EXPECT_EQ(image.mBits, nullptr);
-    EXPECT_NE(image.mNativeAlphaData, nullptr);
-    ASSERT_NE(copy.mBits, nullptr);
-    EXPECT_EQ(copy.mBits[2], 0x4BEEFADEu);
-    EXPECT_EQ(Pixels(copy), pixels);
-    EXPECT_EQ(app.mMemoryImageSet.count(&copy), 1u);
-    app.mDisplay = nullptr;
-}
+    {
+        MemoryImage copy(image);
+        EXPECT_EQ(image.mBits, nullptr); // the source is left purged
+        ASSERT_NE(copy.mBits, nullptr);
+        EXPECT_EQ(copy.mBits[2], kGuard);
+        EXPECT_EQ(Pixels(copy), pixels);
+        EXPECT_EQ(env.app.mMemoryImageSet.count(&copy), 1u);
+    }
+    EXPECT_EQ(env.app.mMemoryImageSet.size(), 1u); // the copy left the set
+    MemoryImage joined;                            // the default image joins the current application
+    EXPECT_EQ(env.app.mMemoryImageSet.count(&joined), 1u);
 
-TEST(MemoryImageCopy, ExactSourceCopiesWithoutReadingPastThePixels)
-{
-    auto image = ExactImage(3, 2, 0xFF0000FFu);
-    MemoryImage copy(*image);
-    EXPECT_EQ(copy.mBits[6], 0x4BEEFADEu);
+    auto exact = ExactImage(3, 2, 0xFF0000FFu);
+    MemoryImage copy(*exact);
+    EXPECT_EQ(copy.mBits[6], kGuard);
     EXPECT_EQ(Pixels(copy), std::vector<uint32_t>(6, 0xFF0000FFu));
-}
 
-TEST(MemoryImageApp, ImagesRegisterForTheirLifetime)
-{
-    TestApp app;
-    MemoryImage* image = new MemoryImage();
-    EXPECT_EQ(image->mApp, &app);
-    EXPECT_EQ(app.mMemoryImageSet.count(image), 1u);
-    delete image;
-    EXPECT_EQ(app.mMemoryImageSet.count(image), 0u);
-}
-
-TEST(MemoryImageClear, SetsEveryPixelToZero)
-{
-    auto image = ExactImage(3, 3, 0xFFFFFFFFu);
-    image->Clear();
-    EXPECT_EQ(Pixels(*image), std::vector<uint32_t>(9, 0u));
-    EXPECT_TRUE(image->mBitsChanged);
-}
-
-TEST(MemoryImageBuffers, DeleteSWBuffersKeepsThePixels)
-{
-    TestApp app;
-    TestDisplay display(&app);
-    app.mDisplay = &display;
-    const uint32_t pixel = 0xFF0A0B0C;
-    MemoryImage image(&app);
-    image.SetBits(&pixel, 1, 1, true);
-    image.PurgeBits();
-    image.DeleteSWBuffers();
-    EXPECT_EQ(image.mNativeAlphaData, nullptr);
-    ASSERT_NE(image.mBits, nullptr);
-    EXPECT_EQ(image.mBits[0], pixel);
-    app.mDisplay = nullptr;
+    const std::vector<uint32_t> three = {0xFF112233, 0x80445566, 0x00000000};
+    MemoryImage pal(nullptr);
+    pal.SetBits(three.data(), 3, 1, true);
+    ASSERT_TRUE(pal.Palletize());
+    MemoryImage palCopy(pal); // stays in palette form, with a palette of its own
+    EXPECT_EQ(palCopy.mBits, nullptr);
+    ASSERT_NE(palCopy.mPalette, nullptr);
+    EXPECT_NE(palCopy.mPalette, pal.mPalette);
+    EXPECT_EQ(Pixels(palCopy), three);
 }
 
 } // namespace
