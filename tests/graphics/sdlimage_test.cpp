@@ -548,6 +548,55 @@ TEST(SDLImageBlt, OpaqueSourceWithWhiteCopiesDisplayFormatColours)
     }
 }
 
+TEST(SDLImageBlt, OpaqueSurfaceSourceIsCopiedByThePlatformInsideACallersLock)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        const std::vector<uint32_t> pixels{0xFF123456u, 0xFFFFFFFFu, 0xFF000000u, 0xFF80FF01u};
+        auto src = MakeSDLImage(&display, 2, 2, pixels);
+        ASSERT_TRUE(src->GenerateDDSurface());
+        src->DeleteAllNonSurfaceData(); // the surface alone holds the source
+        auto dest = MakeSDLImage(&display, 4, 4, 0xFF555555u);
+        ASSERT_TRUE(dest->GenerateDDSurface());
+        ASSERT_TRUE(dest->LockSurface());
+        dest->Blt(src.get(), 1, 2, TRect<int>(0, 0, 2, 2), Color::White, 0);
+        EXPECT_EQ(dest->mLockCount, 1);
+        EXPECT_NE(dest->mLockedBits, nullptr);
+        dest->UnlockSurface();
+        const SurfaceFormat format(display);
+        EXPECT_EQ(SurfaceWord(*dest, 1, 2), format.FromArgb(pixels[0])) << FormatName(f);
+        EXPECT_EQ(SurfaceWord(*dest, 2, 3), format.FromArgb(pixels[3])) << FormatName(f);
+        EXPECT_EQ(SurfaceWord(*dest, 0, 0), format.FromArgb(0xFF555555u)) << FormatName(f);
+        EXPECT_TRUE(src->mDrawn);
+    }
+}
+
+TEST(SDLImageBlt, VolatileSourceDrawnFromItsPixelsMatchesTheCachedRoute)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        const std::vector<uint32_t> pixels = MixedPixels(24, 4, 11);
+        auto cached = MakeSDLImage(&display, 24, 4, pixels);
+        auto live = MakeSDLImage(&display, 24, 4, pixels);
+        live->SetVolatile(true);
+        auto a = MakeSDLImage(&display, 24, 4, 0xFF3070B0u);
+        auto b = MakeSDLImage(&display, 24, 4, 0xFF3070B0u);
+        a->Blt(cached.get(), 0, 0, TRect<int>(0, 0, 24, 4), Color::White, 0);
+        b->Blt(live.get(), 0, 0, TRect<int>(0, 0, 24, 4), Color::White, 0);
+        EXPECT_EQ(live->mNativeAlphaData, nullptr) << "no cache for a volatile source";
+        const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
+        const int shifts[3] = {display.mRedShift, display.mGreenShift, display.mBlueShift};
+        for (int i = 0; i < 96; ++i)
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(double((SurfaceWord(*a, i % 24, i / 24) & masks[k]) >> shifts[k]),
+                            double((SurfaceWord(*b, i % 24, i / 24) & masks[k]) >> shifts[k]),
+                            display.mBitsPerPixel == 32 ? 2.0 : 3.0)
+                    << FormatName(f) << " pixel " << i;
+    }
+}
+
 TEST(SDLImageBlt, RectangleStartingInsideARunIsCutAtBothEnds)
 {
     FormatDisplay display(TestFormat::k888);
