@@ -95,22 +95,7 @@ TEST(MemoryImageCommit, FlagsFromThePixels)
     }
 }
 
-TEST(MemoryImageCommit, BitsChangedCountsAndDropsCaches)
-{
-    auto image = ExactImage(2, 2, 0xFF00FF00u);
-    TestDisplay display;
-    ASSERT_NE(image->GetNativeAlphaData(&display), nullptr);
-    ASSERT_NE(image->GetRLAlphaData(), nullptr);
-    ASSERT_NE(image->GetRLAdditiveData(&display), nullptr);
-    const int32_t count = image->mBitsChangedCount;
-    image->BitsChanged();
-    EXPECT_EQ(image->mBitsChangedCount, count + 1);
-    EXPECT_EQ(image->mNativeAlphaData, nullptr);
-    EXPECT_EQ(image->mRLAlphaData, nullptr);
-    EXPECT_EQ(image->mRLAdditiveData, nullptr);
-}
-
-TEST(MemoryImageRunLength, RunsPerAlphaClassCappedAt255AndStoppedAtRowEnds)
+TEST(MemoryImageRunLength, RunsPerAlphaClassAndRedoneAfterDrawing)
 {
     std::vector<uint8_t> long300(300);
     for (int i = 0; i < 300; ++i)
@@ -138,6 +123,16 @@ TEST(MemoryImageRunLength, RunsPerAlphaClassCappedAt255AndStoppedAtRowEnds)
     auto image = ExactImage(5, 1, {0xFF000000, 0x00FFFFFF, 0xFF010000, 0x80FFFFFF, 0x00000000});
     const uint8_t* runs = image->GetRLAdditiveData(&display);
     EXPECT_EQ(std::vector<uint8_t>(runs, runs + 5), (std::vector<uint8_t>{2, 1, 2, 1, 1}));
+    EXPECT_EQ(image->GetRLAlphaData()[0], 1);
+    EXPECT_EQ(image->GetNativeAlphaData(&display)[1], 0u);
+    // Drawing counts a change and drops the cached tables: they follow the new pixels.
+    const int32_t count = image->mBitsChangedCount;
+    image->FillRect(TRect<int>(0, 0, 5, 1), Color(0, 0, 0), 0);
+    EXPECT_EQ(image->mBitsChangedCount, count + 1);
+    runs = image->GetRLAdditiveData(&display);
+    EXPECT_EQ(std::vector<uint8_t>(runs, runs + 5), (std::vector<uint8_t>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(image->GetRLAlphaData()[0], 5);
+    EXPECT_EQ(image->GetNativeAlphaData(&display)[1], 0xFF000000u);
 }
 
 TEST(MemoryImageNative, ConversionForHandFilledFormats)
@@ -304,7 +299,8 @@ TEST(MemoryImageCopy, PurgedExactAndPaletteSourcesCopyWithoutReadingPastThePixel
         EXPECT_EQ(env.app.mMemoryImageSet.count(&copy), 1u);
     }
     EXPECT_EQ(env.app.mMemoryImageSet.size(), 1u); // the copy left the set
-    MemoryImage joined;                            // the default image joins the current application
+    // An image made without an application joins the current one.
+    MemoryImage joined;
     EXPECT_EQ(env.app.mMemoryImageSet.count(&joined), 1u);
 
     auto exact = ExactImage(3, 2, 0xFF0000FFu);
