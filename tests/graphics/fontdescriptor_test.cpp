@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,15 @@ namespace Vaxo
 namespace
 {
 
+using Strings = std::vector<std::string>;
+
 // A parser that writes down every command (printable form and line) and every error.
 class ScriptParser : public DescParser
 {
 public:
-    std::vector<std::string> mCommands;
+    Strings mCommands;
     std::vector<int> mLines;
-    std::vector<std::string> mErrors;
+    Strings mErrors;
     bool mResult = true;
 
     bool Error(const std::string& message) override
@@ -35,13 +38,17 @@ public:
         mLines.push_back(mCurrentLineNum);
         return mResult;
     }
+    ListDataElement Parse(const std::string& text)
+    {
+        ListDataElement list;
+        EXPECT_TRUE(ParseToList(text, &list, false, nullptr)) << text;
+        return list;
+    }
     // Defines name as a define command would: a list resolved, a single value as written.
     void DefineFromText(const std::string& name, const std::string& text)
     {
-        ListDataElement parsed;
-        ASSERT_TRUE(ParseToList(text, &parsed, false, nullptr));
-        ASSERT_EQ(parsed.mElementVector.size(), 1u);
-        DataElement* value = parsed.mElementVector[0];
+        ListDataElement parsed = Parse(text);
+        DataElement* value = parsed.mElementVector.at(0);
         if (value->mIsList)
         {
             auto* resolved = new ListDataElement();
@@ -55,66 +62,37 @@ public:
     using DescParser::SetDefine;
 };
 
-class TempFile
-{
-public:
-    explicit TempFile(const std::string& contents)
-    {
-        char pattern[] = "/tmp/vaxo_fontdesc_XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        EXPECT_NE(dir, nullptr);
-        mDir = dir != nullptr ? dir : "/tmp";
-        mPath = mDir + "/font.txt";
-        FILE* f = std::fopen(mPath.c_str(), "wb");
-        std::fwrite(contents.data(), 1, contents.size(), f);
-        std::fclose(f);
-    }
-    ~TempFile()
-    {
-        std::remove(mPath.c_str());
-        std::remove(mDir.c_str());
-    }
-    const std::string& Path() const { return mPath; }
-
-private:
-    std::string mDir;
-    std::string mPath;
-};
-
 struct Loaded
 {
     bool result;
-    std::vector<std::string> commands;
+    Strings commands;
     std::vector<int> lines;
-    std::vector<std::string> errors;
+    Strings errors;
 };
 
 Loaded LoadText(const std::string& text, bool commandResult = true)
 {
-    TempFile file(text);
+    char pattern[] = "/tmp/vaxo_fontdesc_XXXXXX";
+    EXPECT_NE(mkdtemp(pattern), nullptr);
+    const std::string path = std::string(pattern) + "/font.txt";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
     ScriptParser parser;
     parser.mResult = commandResult;
-    Loaded out;
-    out.result = parser.LoadDescriptor(file.Path());
-    out.commands = parser.mCommands;
-    out.lines = parser.mLines;
-    out.errors = parser.mErrors;
+    Loaded out{parser.LoadDescriptor(path), parser.mCommands, parser.mLines, parser.mErrors};
     EXPECT_EQ(parser.mCurrentLineNum, 0);
     EXPECT_TRUE(parser.mCurrentLine.empty());
+    std::remove(path.c_str());
+    std::remove(pattern);
     return out;
 }
 
 // ---- Reading commands from a file ----------------------------------------------------------
 
-struct SplitCase
-{
-    const char* text;
-    std::vector<std::string> commands;
-};
-
 TEST(DescriptorFile, SplitsCommandsAsTheLanguageDefines)
 {
-    const SplitCase cases[] = {
+    const std::pair<const char*, Strings> cases[] = {
         {"A B;C", {"(A, B)", "(C)"}},
         {"A 'x;y';", {"(A, 'x;y')"}},
         {"A \"x;y\" z;", {"(A, \"x;y\", z)"}},
@@ -130,22 +108,16 @@ TEST(DescriptorFile, SplitsCommandsAsTheLanguageDefines)
         {"A 'x\\';y';", {"(A, 'x';y')"}},
         {"A x\\;y;", {"(A, x)", "(y)"}},
         {"A 'multi\n    line';", {"(A, 'multi\nline')"}},
+        {"", {}},
+        {"   \n\t\n", {}},
+        {"# only\n# comments", {}},
+        {"  ; # c ;\n ; , ", {}},
     };
-    for (const SplitCase& c : cases)
+    for (const auto& c : cases)
     {
-        Loaded loaded = LoadText(c.text);
-        EXPECT_TRUE(loaded.result) << c.text;
-        EXPECT_EQ(loaded.commands, c.commands) << c.text;
-    }
-}
-
-TEST(DescriptorFile, BlankAndCommentOnlyTextsReachNoCommand)
-{
-    for (const char* text : {"", "   \n\t\n", "# only\n# comments", ";;;", "  ; # c ;\n ;"})
-    {
-        Loaded loaded = LoadText(text);
-        EXPECT_TRUE(loaded.result) << text;
-        EXPECT_TRUE(loaded.commands.empty()) << text;
+        Loaded loaded = LoadText(c.first);
+        EXPECT_TRUE(loaded.result) << c.first;
+        EXPECT_EQ(loaded.commands, c.second) << c.first;
     }
 }
 
@@ -160,12 +132,12 @@ TEST(DescriptorFile, FirstFailingCommandEndsTheLoad)
 {
     Loaded loaded = LoadText("A;B;C;", false);
     EXPECT_FALSE(loaded.result);
-    EXPECT_EQ(loaded.commands, (std::vector<std::string>{"(A)"}));
+    EXPECT_EQ(loaded.commands, Strings{"(A)"});
 
     Loaded parseError = LoadText("A;B x(1);C;");
     EXPECT_FALSE(parseError.result);
-    EXPECT_EQ(parseError.commands, (std::vector<std::string>{"(A)"}));
-    EXPECT_EQ(parseError.errors, (std::vector<std::string>{"Unexpected List Start"}));
+    EXPECT_EQ(parseError.commands, Strings{"(A)"});
+    EXPECT_EQ(parseError.errors, Strings{"Unexpected List Start"});
 }
 
 TEST(DescriptorFile, MissingFileFailsWithoutAnError)
@@ -177,47 +149,24 @@ TEST(DescriptorFile, MissingFileFailsWithoutAnError)
     EXPECT_EQ(parser.mError, "");
 }
 
-TEST(DescriptorFile, ErrorSeesTheCommandAndItsLine)
-{
-    class Watching : public ScriptParser
-    {
-    public:
-        std::string mSeenLine;
-        int mSeenNum = 0;
-        bool HandleCommand(const ListDataElement&) override
-        {
-            mSeenLine = mCurrentLine;
-            mSeenNum = mCurrentLineNum;
-            return false;
-        }
-    };
-    TempFile file("\nFirst\n  'a;b' (1);");
-    Watching parser;
-    EXPECT_FALSE(parser.LoadDescriptor(file.Path()));
-    EXPECT_EQ(parser.mSeenLine, "First\n'a;b' (1)");
-    EXPECT_EQ(parser.mSeenNum, 2);
-}
-
 TEST(DescriptorFile, HundredThousandOpeningParenthesesAreRefused)
 {
     Loaded loaded = LoadText("A " + std::string(100000, '(') + ";");
     EXPECT_FALSE(loaded.result);
-    EXPECT_EQ(loaded.errors, (std::vector<std::string>{"List Nesting Too Deep"}));
+    EXPECT_EQ(loaded.errors, Strings{"List Nesting Too Deep"});
 }
 
 // ---- Splitting one command ---------------------------------------------------------------------
 
-struct ParseCase
-{
-    const char* text;
-    bool ok;
-    const char* printed; // the parsed elements as a list
-    const char* error;   // "" when none
-};
-
 TEST(DescriptorSplit, ValuesListsAndErrors)
 {
-    const ParseCase cases[] = {
+    struct
+    {
+        const char* text;
+        bool ok;
+        const char* printed; // the parsed elements as a list
+        const char* error;   // "" when none
+    } const cases[] = {
         {"A (1, 2 (3))", true, "(A, (1, 2, (3)))", ""},
         {"A,B\t C\nD", true, "(A, B, C, D)", ""},
         {"A ()", true, "(A, ())", ""},
@@ -233,7 +182,7 @@ TEST(DescriptorSplit, ValuesListsAndErrors)
         {"A (1 'x", false, "(A, (1, 'x))", "Unterminated Single Quotes"},
         {"A \"x", false, "(A, \"x)", "Unterminated Double Quotes"},
     };
-    for (const ParseCase& c : cases)
+    for (const auto& c : cases)
     {
         ScriptParser parser;
         ListDataElement list;
@@ -241,16 +190,9 @@ TEST(DescriptorSplit, ValuesListsAndErrors)
         EXPECT_EQ(DescParser::DataElementToString(&list), c.printed) << c.text;
         EXPECT_EQ(parser.mError, c.error) << c.text;
     }
-}
-
-TEST(DescriptorSplit, CommandStartingWithAListIsMissingItsCommand)
-{
     ScriptParser parser;
     EXPECT_FALSE(parser.ParseDescriptorLine("(A) B"));
-    EXPECT_EQ(parser.mErrors, (std::vector<std::string>{"Missing Command"}));
-    EXPECT_TRUE(parser.mCommands.empty());
-    EXPECT_TRUE(parser.ParseDescriptorLine(" , "));
-    EXPECT_TRUE(parser.mCommands.empty());
+    EXPECT_EQ(parser.mErrors, Strings{"Missing Command"});
 }
 
 TEST(DescriptorSplit, SharedPositionContinuesAfterTheList)
@@ -266,11 +208,11 @@ TEST(DescriptorSplit, SharedPositionContinuesAfterTheList)
 TEST(DescriptorSplit, NestingDepthIsCapped)
 {
     ScriptParser parser;
-    std::string deepest =
-        "A " + std::string(DescParser::kMaxListDepth, '(') + std::string(DescParser::kMaxListDepth, ')');
+    const int max = DescParser::kMaxListDepth;
+    const std::string deepest = "A " + std::string(max, '(') + std::string(max, ')');
     ListDataElement ok;
     EXPECT_TRUE(parser.ParseToList(deepest, &ok, false, nullptr));
-    EXPECT_EQ(DataElementDepth(&ok), DescParser::kMaxListDepth + 1);
+    EXPECT_EQ(DataElementDepth(&ok), max + 1);
 
     ListDataElement tooDeep;
     EXPECT_FALSE(parser.ParseToList("A (" + deepest.substr(2) + ")", &tooDeep, false, nullptr));
@@ -298,19 +240,16 @@ TEST(DescriptorText, Unquote)
 
 TEST(DescriptorText, IsImmediate)
 {
-    const std::pair<std::string, bool> cases[] = {
-        {"0", true},    {"9x", true},  {"-1", true}, {"+1", true},  {"'a'", true}, {"\"a\"", true},
-        {"abc", false}, {"_1", false}, {"", false},  {".5", false}, {"#1", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DescParser::IsImmediate(c.first), c.second) << c.first;
+    for (const char* text : {"0", "9x", "-1", "+1", "'a'", "\"a\""})
+        EXPECT_TRUE(DescParser::IsImmediate(text)) << text;
+    for (const char* text : {"abc", "_1", "", ".5", "#1"})
+        EXPECT_FALSE(DescParser::IsImmediate(text)) << text;
 }
 
 TEST(DescriptorValues, DataElementsCopyDeeply)
 {
-    ListDataElement list;
     ScriptParser parser;
-    ASSERT_TRUE(parser.ParseToList("a (b (c))", &list, false, nullptr));
+    ListDataElement list = parser.Parse("a (b (c))");
     std::unique_ptr<DataElement> copy(list.Duplicate());
     static_cast<SingleDataElement*>(list.mElementVector[0])->mString = "changed";
     EXPECT_EQ(DescParser::DataElementToString(copy.get()), "(a, (b, (c)))");
@@ -324,162 +263,147 @@ TEST(DescriptorValues, DataElementsCopyDeeply)
 
 // ---- Conversions -------------------------------------------------------------------------------
 
-class DescriptorConvert : public ::testing::Test
+template <typename T> std::string Join(const std::vector<T>& values)
 {
-protected:
-    ListDataElement Parse(const std::string& text)
-    {
-        ListDataElement list;
-        EXPECT_TRUE(parser.ParseToList(text, &list, false, nullptr)) << text;
-        return list;
-    }
-    ScriptParser parser;
-};
+    std::ostringstream out;
+    for (size_t i = 0; i < values.size(); ++i)
+        out << (i == 0 ? "" : " ") << values[i];
+    return out.str();
+}
 
-TEST_F(DescriptorConvert, DataToStringUnquotesAndFollowsSingleDefines)
+// Runs one conversion on element, starting from a junk output, and prints the output.
+std::string Convert(ScriptParser& parser, const std::string& kind, DataElement* element, bool* ok)
 {
-    parser.DefineFromText("Word", "'hello'");
-    parser.DefineFromText("Pair", "(1 2)");
-    ListDataElement list = Parse("'it''s' plain word WORD pair (x)");
-    const std::pair<bool, std::string> expected[] = {
-        {true, "it's"}, {true, "plain"}, {true, "hello"}, {true, "hello"}, {false, ""}, {false, ""},
-    };
-    for (size_t i = 0; i < list.mElementVector.size(); ++i)
+    if (kind == "String")
     {
         std::string out = "junk";
-        EXPECT_EQ(parser.DataToString(list.mElementVector[i], &out), expected[i].first) << i;
-        EXPECT_EQ(out, expected[i].second) << i;
+        *ok = parser.DataToString(element, &out);
+        return out;
     }
-    int value = 7;
-    ListDataElement ints = Parse("'12' 0x1F abc");
-    EXPECT_TRUE(parser.DataToInt(ints.mElementVector[0], &value));
-    EXPECT_EQ(value, 12);
-    EXPECT_TRUE(parser.DataToInt(ints.mElementVector[1], &value));
-    EXPECT_EQ(value, 31);
-    EXPECT_FALSE(parser.DataToInt(ints.mElementVector[2], &value));
-    EXPECT_EQ(value, 0);
-}
-
-TEST_F(DescriptorConvert, GetValuesResolvesNamesAndDropsNothingElse)
-{
-    parser.DefineFromText("W", "12");
-    parser.DefineFromText("R", "(1 2 3 4)");
-    ListDataElement in = Parse("(w 'a' -3 +4 \"b\"\"c\" (r) R)");
-    ListDataElement out;
-    ASSERT_TRUE(parser.GetValues(static_cast<ListDataElement*>(in.mElementVector[0]), &out));
-    EXPECT_EQ(DescParser::DataElementToString(&out), "(12, a, -3, +4, b\"c, ((1, 2, 3, 4)), (1, 2, 3, 4))");
-}
-
-TEST_F(DescriptorConvert, GetValuesReportsAnUnknownName)
-{
-    ListDataElement in = Parse("(1 missing 3)");
-    ListDataElement out;
-    EXPECT_FALSE(parser.GetValues(static_cast<ListDataElement*>(in.mElementVector[0]), &out));
-    EXPECT_EQ(parser.mErrors, (std::vector<std::string>{"Unable to Dereference \"missing\""}));
-}
-
-TEST_F(DescriptorConvert, DataToIntVectorKeepsTheNumbersBeforeAFailure)
-{
-    std::vector<int> out = {9, 9};
-    ListDataElement partial = Parse("(1 '2a' 3)");
-    EXPECT_FALSE(parser.DataToIntVector(partial.mElementVector[0], &out));
-    EXPECT_EQ(out, (std::vector<int>{1}));
-    EXPECT_TRUE(parser.mErrors.empty());
-
-    ListDataElement unknown = Parse("(1 x 3)");
-    EXPECT_FALSE(parser.DataToIntVector(unknown.mElementVector[0], &out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_EQ(parser.mErrors, (std::vector<std::string>{"Unable to Dereference \"x\""}));
-
-    ListDataElement good = Parse("(1 -2 0x10)");
-    EXPECT_TRUE(parser.DataToIntVector(good.mElementVector[0], &out));
-    EXPECT_EQ(out, (std::vector<int>{1, -2, 16}));
-}
-
-TEST_F(DescriptorConvert, DataToDoubleVector)
-{
-    std::vector<double> out;
-    ListDataElement list = Parse("(1 0.5 -0.25 '.5') (1 1e3)");
-    EXPECT_TRUE(parser.DataToDoubleVector(list.mElementVector[0], &out));
-    EXPECT_EQ(out, (std::vector<double>{1.0, 0.5, -0.25, 0.5}));
-    EXPECT_FALSE(parser.DataToDoubleVector(list.mElementVector[1], &out));
-    EXPECT_EQ(out, (std::vector<double>{1.0}));
-}
-
-TEST_F(DescriptorConvert, DataToStringVectorFromListsAndDefines)
-{
-    parser.DefineFromText("Chars", "('a' 'b')");
-    parser.DefineFromText("One", "'a'");
-    std::vector<std::string> out;
-    ListDataElement args = Parse("chars ('x' y) ('x' (y)) one nothing");
-    parser.DefineFromText("Y", "'why'");
-
-    EXPECT_TRUE(parser.DataToStringVector(args.mElementVector[0], &out));
-    EXPECT_EQ(out, (std::vector<std::string>{"a", "b"}));
-    EXPECT_TRUE(parser.DataToStringVector(args.mElementVector[1], &out));
-    // A define made from a single value keeps its quotes; only DataToString unquotes it.
-    EXPECT_EQ(out, (std::vector<std::string>{"x", "'why'"}));
-    EXPECT_FALSE(parser.DataToStringVector(args.mElementVector[2], &out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(parser.DataToStringVector(args.mElementVector[3], &out));
-    EXPECT_TRUE(parser.mErrors.empty());
-    EXPECT_FALSE(parser.DataToStringVector(args.mElementVector[4], &out));
-    EXPECT_EQ(parser.mErrors, (std::vector<std::string>{"Unable to Dereference \"nothing\""}));
-}
-
-TEST_F(DescriptorConvert, DataToListCopiesADefinedList)
-{
-    parser.DefineFromText("Rects", "((0 0 1 1) (1 0 2 1))");
-    parser.DefineFromText("Single", "7");
-    ListDataElement args = Parse("rects (rects 'q') single 5");
-    ListDataElement out;
-    EXPECT_TRUE(parser.DataToList(args.mElementVector[0], &out));
-    EXPECT_EQ(DescParser::DataElementToString(&out), "((0, 0, 1, 1), (1, 0, 2, 1))");
-    EXPECT_TRUE(parser.DataToList(args.mElementVector[1], &out));
-    EXPECT_EQ(DescParser::DataElementToString(&out), "(((0, 0, 1, 1), (1, 0, 2, 1)), q)");
-    EXPECT_FALSE(parser.DataToList(args.mElementVector[2], &out));
-    EXPECT_FALSE(parser.DataToList(args.mElementVector[3], &out));
-    EXPECT_TRUE(parser.mErrors.empty());
-}
-
-TEST_F(DescriptorConvert, DefinesThatNestDefinesStopAtTheDepthCap)
-{
-    // Each round wraps the previous value once more, as repeated defines in a file could.
-    parser.DefineFromText("A", "(1)");
-    int round = 0;
-    for (; round < 2 * DescParser::kMaxListDepth; ++round)
+    if (kind == "Int")
     {
-        ListDataElement in = Parse("(a)");
-        auto* value = new ListDataElement();
-        if (!parser.GetValues(static_cast<ListDataElement*>(in.mElementVector[0]), value))
+        int out = 7;
+        *ok = parser.DataToInt(element, &out);
+        return std::to_string(out);
+    }
+    if (kind == "IntVector")
+    {
+        std::vector<int> out = {9, 9};
+        *ok = parser.DataToIntVector(element, &out);
+        return Join(out);
+    }
+    if (kind == "DoubleVector")
+    {
+        std::vector<double> out = {9};
+        *ok = parser.DataToDoubleVector(element, &out);
+        return Join(out);
+    }
+    if (kind == "StringVector")
+    {
+        Strings out = {"junk"};
+        *ok = parser.DataToStringVector(element, &out);
+        return Join(out);
+    }
+    ListDataElement out;
+    *ok = kind == "List" ? parser.DataToList(element, &out)
+                         : parser.GetValues(static_cast<ListDataElement*>(element), &out);
+    return DescParser::DataElementToString(&out);
+}
+
+// Defines are looked up when a value is converted; partial results stay in the output.
+TEST(DescriptorConvert, ConversionsResolveDefinesAndKeepPartialResults)
+{
+    ScriptParser parser;
+    const std::pair<const char*, const char*> defines[] = {
+        {"Word", "'hello'"},    {"Pair", "(1 2)"}, {"W", "12"},    {"R", "(1 2 3 4)"},
+        {"Chars", "('a' 'b')"}, {"One", "'a'"},    {"Y", "'why'"}, {"Rects", "((0 0 1 1) (1 0 2 1))"},
+        {"Single", "7"},
+    };
+    for (const auto& d : defines)
+        parser.DefineFromText(d.first, d.second);
+    struct
+    {
+        const char* kind;
+        const char* value;
+        bool ok;
+        const char* out; // nullptr: not checked
+        const char* error;
+    } const cases[] = {
+        {"String", "'it''s'", true, "it's", ""},
+        {"String", "plain", true, "plain", ""},
+        {"String", "word", true, "hello", ""},
+        {"String", "WORD", true, "hello", ""},
+        {"String", "pair", false, "", ""},
+        {"String", "(x)", false, "", ""},
+        {"Int", "'12'", true, "12", ""},
+        {"Int", "0x1F", true, "31", ""},
+        {"Int", "abc", false, "0", ""},
+        {"GetValues", "(w 'a' -3 +4 \"b\"\"c\" (r) R)", true,
+         "(12, a, -3, +4, b\"c, ((1, 2, 3, 4)), (1, 2, 3, 4))", ""},
+        {"GetValues", "(1 missing 3)", false, nullptr, "Unable to Dereference \"missing\""},
+        {"IntVector", "(1 '2a' 3)", false, "1", ""},
+        {"IntVector", "(1 x 3)", false, "", "Unable to Dereference \"x\""},
+        {"IntVector", "(1 -2 0x10)", true, "1 -2 16", ""},
+        {"DoubleVector", "(1 0.5 -0.25 '.5')", true, "1 0.5 -0.25 0.5", ""},
+        {"DoubleVector", "(1 1e3)", false, "1", ""},
+        {"StringVector", "chars", true, "a b", ""},
+        // A define made from a single value keeps its quotes; only DataToString unquotes it.
+        {"StringVector", "('x' y)", true, "x 'why'", ""},
+        {"StringVector", "('x' (y))", false, "", ""},
+        {"StringVector", "one", false, nullptr, ""},
+        {"StringVector", "nothing", false, nullptr, "Unable to Dereference \"nothing\""},
+        {"List", "rects", true, "((0, 0, 1, 1), (1, 0, 2, 1))", ""},
+        {"List", "(rects 'q')", true, "(((0, 0, 1, 1), (1, 0, 2, 1)), q)", ""},
+        {"List", "single", false, nullptr, ""},
+        {"List", "5", false, nullptr, ""},
+    };
+    for (const auto& c : cases)
+    {
+        parser.mErrors.clear();
+        ListDataElement value = parser.Parse(c.value);
+        bool ok = !c.ok;
+        const std::string out = Convert(parser, c.kind, value.mElementVector.at(0), &ok);
+        EXPECT_EQ(ok, c.ok) << c.kind << " " << c.value;
+        if (c.out != nullptr)
+            EXPECT_EQ(out, c.out) << c.kind << " " << c.value;
+        EXPECT_EQ(Join(parser.mErrors), c.error) << c.kind << " " << c.value;
+    }
+}
+
+// Each round redefines A from a list of copies of A, as repeated defines in a file could;
+// "(a)" nests one level deeper per round, sixteen copies multiply the size.
+TEST(DescriptorConvert, DefinesBuiltFromDefinesStopAtTheDepthAndSizeCaps)
+{
+    struct
+    {
+        const char* start;
+        const char* round;
+        const char* error;
+        bool nests;
+    } const cases[] = {
+        {"(1)", "(a)", "List Nesting Too Deep", true},
+        {"(1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1)", "(a a a a a a a a a a a a a a a a)", "List Too Large", false}};
+    for (const auto& c : cases)
+    {
+        ScriptParser parser;
+        parser.DefineFromText("A", c.start);
+        int round = 0;
+        for (; round < 2 * DescParser::kMaxListDepth; ++round)
         {
-            delete value;
-            break;
+            ListDataElement in = parser.Parse(c.round);
+            auto value = std::make_unique<ListDataElement>();
+            if (!parser.GetValues(static_cast<ListDataElement*>(in.mElementVector[0]), value.get()))
+                break;
+            ASSERT_TRUE(parser.SetDefine("A", value.release()));
         }
-        ASSERT_TRUE(parser.SetDefine("A", value));
+        EXPECT_EQ(parser.mError, c.error);
+        EXPECT_LE(DataElementCount(parser.Dereference("a")), DescParser::kMaxValueElements);
+        if (c.nests)
+        {
+            EXPECT_EQ(round, DescParser::kMaxListDepth - 1);
+            EXPECT_EQ(DataElementDepth(parser.Dereference("a")), DescParser::kMaxListDepth);
+        }
     }
-    EXPECT_EQ(round, DescParser::kMaxListDepth - 1);
-    EXPECT_EQ(parser.mError, "List Nesting Too Deep");
-    EXPECT_EQ(DataElementDepth(parser.Dereference("a")), DescParser::kMaxListDepth);
-}
-
-TEST_F(DescriptorConvert, DefinesThatMultiplyStopAtTheSizeCap)
-{
-    parser.DefineFromText("A", "(1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1)");
-    bool failed = false;
-    for (int round = 0; round < 8 && !failed; ++round)
-    {
-        ListDataElement in = Parse("(a a a a a a a a a a a a a a a a)");
-        auto* value = new ListDataElement();
-        failed = !parser.GetValues(static_cast<ListDataElement*>(in.mElementVector[0]), value);
-        if (failed)
-            delete value;
-        else
-            ASSERT_TRUE(parser.SetDefine("A", value));
-    }
-    EXPECT_TRUE(failed);
-    EXPECT_EQ(parser.mError, "List Too Large");
-    EXPECT_LE(DataElementCount(parser.Dereference("a")), DescParser::kMaxValueElements);
 }
 
 } // namespace

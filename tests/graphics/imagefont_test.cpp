@@ -31,31 +31,15 @@ std::shared_ptr<MemoryImage> MakeImage(int width, int height, uint32_t fill)
 {
     auto image = std::make_shared<MemoryImage>(nullptr);
     image->Create(width, height);
-    uint32_t* bits = image->GetBits();
-    for (int i = 0; i < width * height; ++i)
-        bits[i] = fill;
+    std::fill_n(image->GetBits(), width * height, fill);
     image->BitsChanged();
-    return image;
-}
-
-// An opaque image holding pixels, with its flags committed (as a screen-sized image
-// that was cleared would be).
-std::unique_ptr<MemoryImage> ExactCopy(const std::vector<uint32_t>& pixels, int width, int height)
-{
-    auto image = std::make_unique<MemoryImage>(nullptr);
-    image->Create(width, height);
-    std::copy(pixels.begin(), pixels.end(), image->GetBits());
-    image->BitsChanged();
-    image->CommitBits();
     return image;
 }
 
 void FillRect(MemoryImage& image, int x, int y, int width, int height, uint32_t color)
 {
-    uint32_t* bits = image.GetBits();
     for (int row = y; row < y + height; ++row)
-        for (int col = x; col < x + width; ++col)
-            bits[row * image.GetWidth() + col] = color;
+        std::fill_n(image.GetBits() + row * image.GetWidth() + x, width, color);
     image.BitsChanged();
 }
 
@@ -189,29 +173,25 @@ TEST_F(ImageFontTest, MetricsTakeTheLargestAscentAndHeightAndTheSmallestPadding)
     EXPECT_EQ(font->GetDescent(), 4);
 }
 
-TEST_F(ImageFontTest, NoActiveLayerLeavesZeroMetricsAndZeroWidth)
+TEST_F(ImageFontTest, FontWithoutAUsableLayerMeasuresAndDrawsNothing)
 {
-    auto font = Make(std::string(kMainLayer) + "LayerPointRange Main 10 20;");
-    font->SetPointSize(30);
-    EXPECT_EQ(font->StringWidth("abc"), 0);
-    EXPECT_EQ(font->GetAscent(), 0);
-    EXPECT_EQ(font->GetHeight(), 0);
-    int width = -1;
-    EXPECT_TRUE(DrawCalls(*font, "abc", 0, 0, Color::White, &width).empty());
-    EXPECT_EQ(width, 0);
-}
+    auto outOfRange = Make(std::string(kMainLayer) + "LayerPointRange Main 10 20;");
+    outOfRange->SetPointSize(30);
+    EXPECT_EQ(outOfRange->GetAscent(), 0);
+    EXPECT_EQ(outOfRange->GetHeight(), 0);
 
-TEST_F(ImageFontTest, FailedFontMeasuresAndDrawsNothing)
-{
-    ImageFont font(&mApp, Write("bad.txt", "Frobnicate;"));
-    EXPECT_FALSE(font.mFontData->mInitialized);
+    ImageFont failed(&mApp, Write("bad.txt", "Frobnicate;"));
+    EXPECT_FALSE(failed.mFontData->mInitialized);
     EXPECT_EQ(mApp.mPopups.size(), 1u);
-    EXPECT_EQ(font.StringWidth("abc"), 0);
-    int width = -1;
-    std::list<TRect<int>> areas = {TRect<int>(1, 1, 1, 1)};
-    EXPECT_TRUE(DrawCalls(font, "abc", 5, 5, Color::White, &width, &areas).empty());
-    EXPECT_EQ(width, 0);
-    EXPECT_TRUE(areas.empty());
+    for (ImageFont* font : {outOfRange.get(), &failed})
+    {
+        EXPECT_EQ(font->StringWidth("abc"), 0);
+        int width = -1;
+        std::list<TRect<int>> areas = {TRect<int>(1, 1, 1, 1)};
+        EXPECT_TRUE(DrawCalls(*font, "abc", 5, 5, Color::White, &width, &areas).empty());
+        EXPECT_EQ(width, 0);
+        EXPECT_TRUE(areas.empty());
+    }
 }
 
 // ---- Measuring and scaling ----------------------------------------------------------------------
@@ -399,14 +379,6 @@ TEST_F(ImageFontTest, GraphicsStateIsRestored)
     EXPECT_FALSE(g.GetColorizeImages());
 }
 
-TEST_F(ImageFontTest, DefinesArePrintable)
-{
-    auto font = Make("Define Rects ((0 0 1 1) (1 0 2 1)); Define Word 'hi';");
-    EXPECT_EQ(font->GetDefine("rects"), "((0, 0, 1, 1), (1, 0, 2, 1))");
-    EXPECT_EQ(font->GetDefine("WORD"), "'hi'");
-    EXPECT_EQ(font->GetDefine("none"), "");
-}
-
 // ---- Glyph sheets and copies ---------------------------------------------------------------------
 
 TEST_F(ImageFontTest, CopiesDuplicateOwnedSheetsOnce)
@@ -513,6 +485,26 @@ TEST_F(ImageFontTest, BareImageFontHasOneEmptyLayer)
 
 // ---- Pixels -------------------------------------------------------------------------------------
 
+struct PixelCase
+{
+    int x, y;
+    uint32_t expected;
+};
+
+// Draws text at (x, y) with font into an opaque 800 x 600 image and checks the pixels.
+void ExpectPixels(ImageFont& font, const std::string& text, int x, int y, uint32_t background,
+                  const std::vector<PixelCase>& cases)
+{
+    auto dest = MakeImage(800, 600, background);
+    dest->CommitBits();
+    Graphics g(dest.get());
+    g.SetFont(&font);
+    g.SetColor(Color::White);
+    g.DrawString(text, x, y);
+    for (const PixelCase& c : cases)
+        EXPECT_EQ(dest->GetBits()[c.y * 800 + c.x], c.expected) << c.x << "," << c.y;
+}
+
 TEST_F(ImageFontTest, DrawsGlyphPixelsIntoASoftwareImage)
 {
     // a: 4x4 opaque red; b: left half opaque green, right half transparent.
@@ -523,28 +515,35 @@ TEST_F(ImageFontTest, DrawsGlyphPixelsIntoASoftwareImage)
     auto font = Make("CreateLayer Main; LayerSetImage Main 'pix.png';\n"
                      "LayerSetImageMap Main ('a' 'b') ((0 0 4 4) (4 0 4 4));\n"
                      "LayerSetCharWidths Main ('a' 'b') (5 5); LayerSetAscent Main 4;");
+    ExpectPixels(*font, "ab", 10, 20, 0xFF0000FF,
+                 {
+                     {10, 16, 0xFFFF0000},
+                     {13, 19, 0xFFFF0000},
+                     {14, 16, 0xFF0000FF}, // a and the gap after it
+                     {15, 16, 0xFF00FF00},
+                     {16, 19, 0xFF00FF00},
+                     {17, 16, 0xFF0000FF}, // b's green, clear half
+                     {18, 19, 0xFF0000FF},
+                     {10, 15, 0xFF0000FF},
+                     {10, 20, 0xFF0000FF}, // around the glyphs
+                 });
+}
 
-    auto dest = MakeImage(800, 600, 0xFF0000FF);
-    dest->CommitBits();
-    Graphics g(dest.get());
-    g.SetFont(font.get());
-    g.SetColor(Color::White);
-    g.DrawString("ab", 10, 20);
-
-    const uint32_t* bits = dest->GetBits();
-    auto at = [&](int x, int y) { return bits[y * 800 + x]; };
-    struct PixelCase
-    {
-        int x, y;
-        uint32_t expected;
-    };
-    const PixelCase cases[] = {
-        {10, 16, 0xFFFF0000}, {13, 19, 0xFFFF0000}, {14, 16, 0xFF0000FF}, // a and the gap after it
-        {15, 16, 0xFF00FF00}, {16, 19, 0xFF00FF00}, {17, 16, 0xFF0000FF}, // b's green half, clear half
-        {18, 19, 0xFF0000FF}, {10, 15, 0xFF0000FF}, {10, 20, 0xFF0000FF}, // around the glyphs
-    };
-    for (const PixelCase& c : cases)
-        EXPECT_EQ(at(c.x, c.y), c.expected) << c.x << "," << c.y;
+TEST_F(ImageFontTest, ScaledGlyphPixels)
+{
+    mApp.ServeImage(mDir + "/red.png", MakeImage(4, 4, 0xFFFF0000));
+    auto font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
+                     "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
+                     "LayerSetAscent Main 4; SetDefaultPointSize 10;");
+    font->SetPointSize(20);
+    // An 8x8 red square from (100, 92).
+    ExpectPixels(*font, "a", 100, 100, 0xFF000000,
+                 {{100, 92, 0xFFFF0000},
+                  {104, 95, 0xFFFF0000},
+                  {107, 99, 0xFFFF0000},
+                  {108, 99, 0xFF000000},
+                  {100, 100, 0xFF000000},
+                  {100, 91, 0xFF000000}});
 }
 
 // Glyphs drawn into a plain opaque software image are copied straight from the sheet;
@@ -577,11 +576,13 @@ TEST_F(ImageFontTest, DirectGlyphCopyMatchesTheBlitter)
         std::vector<uint32_t> background(80 * 30);
         for (uint32_t& pixel : background)
             pixel = 0xFF000000u | (rng() & 0xFFFFFF);
-        auto direct = ExactCopy(background, 80, 30);
-        auto blitted = ExactCopy(background, 80, 30);
+        auto direct = MakeImage(80, 30, 0), blitted = MakeImage(80, 30, 0);
         const std::string text = "abcdeedcbaeacbd";
         for (auto* image : {direct.get(), blitted.get()})
         {
+            std::copy(background.begin(), background.end(), image->GetBits());
+            image->BitsChanged();
+            image->CommitBits();
             Graphics g(image);
             g.Translate(3, -2);
             g.SetClipRect(2, 1, 60, 20);
@@ -603,37 +604,11 @@ TEST_F(ImageFontTest, DirectGlyphCopyMatchesTheBlitter)
                 ++area;
             }
         }
-        int differing = 0;
-        for (int i = 0; i < 80 * 30; ++i)
-            differing += direct->GetBits()[i] != blitted->GetBits()[i];
-        EXPECT_EQ(differing, 0) << "colours " << colours;
+        EXPECT_EQ(std::vector<uint32_t>(direct->GetBits(), direct->GetBits() + 80 * 30),
+                  std::vector<uint32_t>(blitted->GetBits(), blitted->GetBits() + 80 * 30))
+            << "colours " << colours;
         EXPECT_NE(std::vector<uint32_t>(direct->GetBits(), direct->GetBits() + 80 * 30), background);
     }
-}
-
-TEST_F(ImageFontTest, ScaledGlyphPixels)
-{
-    auto sheet = MakeImage(4, 4, 0xFFFF0000);
-    mApp.ServeImage(mDir + "/red.png", sheet);
-    auto font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
-                     "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
-                     "LayerSetAscent Main 4; SetDefaultPointSize 10;");
-    font->SetPointSize(20);
-
-    auto dest = MakeImage(800, 600, 0xFF000000);
-    dest->CommitBits();
-    Graphics g(dest.get());
-    g.SetFont(font.get());
-    g.SetColor(Color::White);
-    g.DrawString("a", 100, 100);
-    const uint32_t* bits = dest->GetBits();
-    // An 8x8 red square from (100, 92).
-    EXPECT_EQ(bits[92 * 800 + 100], 0xFFFF0000u);
-    EXPECT_EQ(bits[95 * 800 + 104], 0xFFFF0000u);
-    EXPECT_EQ(bits[99 * 800 + 107], 0xFFFF0000u);
-    EXPECT_EQ(bits[99 * 800 + 108], 0xFF000000u);
-    EXPECT_EQ(bits[100 * 800 + 100], 0xFF000000u);
-    EXPECT_EQ(bits[91 * 800 + 100], 0xFF000000u);
 }
 
 } // namespace
