@@ -21,16 +21,11 @@ namespace
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
-int Channel(uint32_t pixel, int shift)
-{
-    return int((pixel >> shift) & 0xFF);
-}
-
 int MaxChannelDifference(uint32_t a, uint32_t b)
 {
     int worst = 0;
     for (int shift : {0, 8, 16})
-        worst = std::max(worst, std::abs(Channel(a, shift) - Channel(b, shift)));
+        worst = std::max(worst, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
     return worst;
 }
 
@@ -145,10 +140,8 @@ TEST_F(GLPixels, ABltAcrossAPieceBoundaryShowsNoSeam)
     {
         renderer().Blt(image.get(), 5, 7, TRect<int>(0, 0, 300, 40), Color::White, 0, linear);
         ASSERT_EQ(static_cast<GLTextureData*>(image->m3DData)->mTextures.size(), 2u);
-        const std::vector<uint32_t> screen = GLTestContext::ReadPixels(5, 7, 300, 40);
-        for (int y = 0; y < 40; ++y)
-            for (int x = 0; x < 300; ++x)
-                ASSERT_EQ(screen[y * 300 + x], PatternPixel(x, y)) << x << "," << y << " linear " << linear;
+        EXPECT_EQ(PatternMismatch(GLTestContext::ReadPixels(5, 7, 300, 40).data(), 300, 40), "")
+            << "linear " << linear;
     }
 }
 
@@ -157,28 +150,25 @@ TEST_F(GLPixels, MirrorStretchAndRotationLandWhereTheTransformsSay)
     auto image = Quadrants(32, 32);
     const TRect<int> src(0, 0, 32, 32);
     const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF, white = 0xFFFFFFFF;
-
+    // The centres of the quadrants of a w x h area at (left, top), clockwise from top-left.
+    auto expectQuadrants = [&](int left, int top, int w, int h, std::vector<uint32_t> colours)
+    {
+        EXPECT_EQ(std::vector<uint32_t>(
+                      {PixelAt(left + w / 4, top + h / 4), PixelAt(left + 3 * w / 4, top + h / 4),
+                       PixelAt(left + 3 * w / 4, top + 3 * h / 4), PixelAt(left + w / 4, top + 3 * h / 4)}),
+                  colours)
+            << "at " << left << "," << top;
+    };
     renderer().BltMirror(image.get(), 100, 100, src, Color::White, 0, false);
-    EXPECT_EQ(PixelAt(108, 108), green);
-    EXPECT_EQ(PixelAt(124, 108), red);
-    EXPECT_EQ(PixelAt(108, 124), white);
-    EXPECT_EQ(PixelAt(124, 124), blue);
-
+    expectQuadrants(100, 100, 32, 32, {green, red, blue, white});
     renderer().StretchBlt(image.get(), TRect<int>(200, 100, 64, 32), src, nullptr, Color::White, 0, true,
                           true);
-    EXPECT_EQ(PixelAt(216, 108), green);
-    EXPECT_EQ(PixelAt(248, 108), red);
-    EXPECT_EQ(PixelAt(216, 124), white);
-    EXPECT_EQ(PixelAt(248, 124), blue);
-    EXPECT_EQ(PixelAt(198, 108), 0xFF000000u); // nothing left of the stretched area
+    expectQuadrants(200, 100, 64, 32, {green, red, blue, white});
+    EXPECT_EQ(PixelAt(198, 108), 0xFF000000u); // nothing left or right of the stretched area
     EXPECT_EQ(PixelAt(266, 108), 0xFF000000u);
-
     // A quarter turn about the centre: (1, 0) goes to (0, -1), so right becomes up.
     renderer().BltRotated(image.get(), 300, 100, nullptr, Color::White, 0, M_PI / 2, 16, 16, src);
-    EXPECT_EQ(PixelAt(308, 108), green);
-    EXPECT_EQ(PixelAt(324, 108), white);
-    EXPECT_EQ(PixelAt(308, 124), red);
-    EXPECT_EQ(PixelAt(324, 124), blue);
+    expectQuadrants(300, 100, 32, 32, {green, white, blue, red});
 }
 
 TEST_F(GLPixels, MultiPieceTrianglesEqualTheSingleTextureOnesWithinOne)
@@ -237,9 +227,7 @@ TEST_F(GLPixels, UploadsHoldThePixelsAndTheRepeatedBorderInEitherByteOrder)
         const GLTextureData* data = static_cast<GLTextureData*>(image->m3DData);
         ASSERT_EQ(data->mTextures.size(), 1u);
         const std::vector<uint32_t> t = TextureTexels(data->mTextures[0].mTexture, 128, 64);
-        for (int y = 0; y < 50; ++y)
-            for (int x = 0; x < 100; ++x)
-                ASSERT_EQ(t[y * 128 + x], PatternPixel(x, y)) << x << "," << y << " bgra " << bgra;
+        EXPECT_EQ(PatternMismatch(t.data(), 100, 50, 128), "") << "bgra " << bgra;
         for (int y = 0; y < 50; ++y)
             ASSERT_EQ(t[y * 128 + 100], PatternPixel(99, y)) << "column border " << y;
         for (int x = 0; x <= 100; ++x)
@@ -284,16 +272,11 @@ TEST_F(GLPixels, APurgedImageSurvivesANewContextWithItsPixels)
     ASSERT_TRUE(renderer().Init());
 
     ASSERT_NE(image->mBits, nullptr);
-    for (int y = 0; y < 140; ++y)
-        for (int x = 0; x < 300; ++x)
-            ASSERT_EQ(image->mBits[y * 300 + x], PatternPixel(x, y)) << x << "," << y;
+    EXPECT_EQ(PatternMismatch(image->mBits, 300, 140), "");
     renderer().FillRect(TRect<int>(0, 0, kWidth, kHeight), Color(0, 0, 0), 0);
     renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, false);
     EXPECT_EQ(image->mBits, nullptr); // purged again once the new textures hold it
-    const std::vector<uint32_t> screen = GLTestContext::ReadPixels(0, 0, 300, 140);
-    for (int y = 0; y < 140; ++y)
-        for (int x = 0; x < 300; ++x)
-            ASSERT_EQ(screen[y * 300 + x], PatternPixel(x, y)) << x << "," << y;
+    EXPECT_EQ(PatternMismatch(GLTestContext::ReadPixels(0, 0, 300, 140).data(), 300, 140), "");
 }
 
 } // namespace

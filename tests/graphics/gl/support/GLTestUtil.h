@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <sstream>
+#include <string>
 
 namespace Vaxo
 {
@@ -36,6 +38,23 @@ inline uint32_t PatternPixel(int32_t x, int32_t y)
 {
     return 0xFF000000u | (uint32_t(x & 0xFF) << 16) | (uint32_t(y & 0xFF) << 8) |
            uint32_t((x * 7 + y * 13) & 0xFF);
+}
+
+// Empty when the w x h rectangle of pixels (rows stride words apart, w when 0) holds the
+// pattern; else where and how it first differs.
+inline std::string PatternMismatch(const uint32_t* pixels, int32_t w, int32_t h, int32_t stride = 0)
+{
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            if (pixels[size_t(y) * size_t(stride ? stride : w) + size_t(x)] != PatternPixel(x, y))
+            {
+                std::ostringstream s;
+                s << "at " << x << "," << y << ": 0x" << std::hex
+                  << pixels[size_t(y) * size_t(stride ? stride : w) + size_t(x)] << " instead of 0x"
+                  << PatternPixel(x, y);
+                return s.str();
+            }
+    return "";
 }
 
 // A w x h image of the pattern, registered with app.
