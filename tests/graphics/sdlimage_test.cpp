@@ -765,6 +765,18 @@ TEST(SDLImageStretch, MirrorWithEqualSizesFlipsLeftToRight)
         mirror->BltMirror(src.get(), 0, 0, TRect<int>(0, 0, 3, 1), Color::White, 0);
         EXPECT_EQ(SurfaceWord(*mirror, 0, 0) & 0xFF, 3u);
         EXPECT_EQ(SurfaceWord(*mirror, 2, 0) & 0xFF, 1u);
+        // Hanging off the left edge: the source's last column falls outside.
+        auto edge = MakeSDLImage(&display, 3, 1, 0xFF000000u);
+        edge->BltMirror(src.get(), -1, 0, TRect<int>(0, 0, 3, 1), Color::White, 0);
+        EXPECT_EQ(SurfaceWord(*edge, 0, 0) & 0xFF, 2u);
+        EXPECT_EQ(SurfaceWord(*edge, 1, 0) & 0xFF, 1u);
+        EXPECT_EQ(SurfaceWord(*edge, 2, 0) & 0xFF, 0u);
+        // And off the right edge: the source's first column falls outside.
+        auto right = MakeSDLImage(&display, 3, 1, 0xFF000000u);
+        right->BltMirror(src.get(), 1, 0, TRect<int>(0, 0, 3, 1), Color(255, 255, 255), 1);
+        EXPECT_EQ(SurfaceWord(*right, 0, 0) & 0xFF, 0u);
+        EXPECT_EQ(SurfaceWord(*right, 1, 0) & 0xFF, 3u);
+        EXPECT_EQ(SurfaceWord(*right, 2, 0) & 0xFF, 2u);
     }
 }
 
