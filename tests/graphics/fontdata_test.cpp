@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,10 +59,7 @@ protected:
 
     void Write(const std::string& path, const std::string& text)
     {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
+        std::ofstream(path, std::ios::binary) << text;
     }
 
     // Loads a descriptor that starts with a layer "Main" drawing from glyphs.png.

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -75,9 +76,7 @@ Loaded LoadText(const std::string& text, bool commandResult = true)
     char pattern[] = "/tmp/vaxo_fontdesc_XXXXXX";
     EXPECT_NE(mkdtemp(pattern), nullptr);
     const std::string path = std::string(pattern) + "/font.txt";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    std::ofstream(path, std::ios::binary) << text;
     ScriptParser parser;
     parser.mResult = commandResult;
     Loaded out{parser.LoadDescriptor(path), parser.mCommands, parser.mLines, parser.mErrors};
@@ -263,7 +262,7 @@ TEST(DescriptorValues, DataElementsCopyDeeply)
 
 // ---- Conversions -------------------------------------------------------------------------------
 
-template <typename T> std::string Join(const std::vector<T>& values)
+template <typename T> std::string Print(const std::vector<T>& values)
 {
     std::ostringstream out;
     for (size_t i = 0; i < values.size(); ++i)
@@ -271,39 +270,36 @@ template <typename T> std::string Join(const std::vector<T>& values)
     return out.str();
 }
 
+std::string Print(const std::string& value)
+{
+    return value;
+}
+std::string Print(int value)
+{
+    return std::to_string(value);
+}
+
 // Runs one conversion on element, starting from a junk output, and prints the output.
+template <typename Out>
+std::string Run(ScriptParser& parser, bool (DescParser::*convert)(DataElement*, Out*), Out out,
+                DataElement* element, bool* ok)
+{
+    *ok = (parser.*convert)(element, &out);
+    return Print(out);
+}
+
 std::string Convert(ScriptParser& parser, const std::string& kind, DataElement* element, bool* ok)
 {
     if (kind == "String")
-    {
-        std::string out = "junk";
-        *ok = parser.DataToString(element, &out);
-        return out;
-    }
+        return Run(parser, &DescParser::DataToString, std::string("junk"), element, ok);
     if (kind == "Int")
-    {
-        int out = 7;
-        *ok = parser.DataToInt(element, &out);
-        return std::to_string(out);
-    }
+        return Run(parser, &DescParser::DataToInt, 7, element, ok);
     if (kind == "IntVector")
-    {
-        std::vector<int> out = {9, 9};
-        *ok = parser.DataToIntVector(element, &out);
-        return Join(out);
-    }
+        return Run(parser, &DescParser::DataToIntVector, std::vector<int>{9, 9}, element, ok);
     if (kind == "DoubleVector")
-    {
-        std::vector<double> out = {9};
-        *ok = parser.DataToDoubleVector(element, &out);
-        return Join(out);
-    }
+        return Run(parser, &DescParser::DataToDoubleVector, std::vector<double>{9}, element, ok);
     if (kind == "StringVector")
-    {
-        Strings out = {"junk"};
-        *ok = parser.DataToStringVector(element, &out);
-        return Join(out);
-    }
+        return Run(parser, &DescParser::DataToStringVector, Strings{"junk"}, element, ok);
     ListDataElement out;
     *ok = kind == "List" ? parser.DataToList(element, &out)
                          : parser.GetValues(static_cast<ListDataElement*>(element), &out);
@@ -366,7 +362,7 @@ TEST(DescriptorConvert, ConversionsResolveDefinesAndKeepPartialResults)
         EXPECT_EQ(ok, c.ok) << c.kind << " " << c.value;
         if (c.out != nullptr)
             EXPECT_EQ(out, c.out) << c.kind << " " << c.value;
-        EXPECT_EQ(Join(parser.mErrors), c.error) << c.kind << " " << c.value;
+        EXPECT_EQ(Print(parser.mErrors), c.error) << c.kind << " " << c.value;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -21,6 +22,8 @@ namespace Vaxo
 {
 namespace
 {
+
+using Strings = std::vector<std::string>;
 
 constexpr uint8_t U(char c)
 {
@@ -71,10 +74,7 @@ protected:
     std::string Write(const std::string& name, const std::string& text)
     {
         const std::string path = mDir + "/" + name;
-        FILE* f = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
+        std::ofstream(path, std::ios::binary) << text;
         mFiles.push_back(path);
         return path;
     }
@@ -144,17 +144,17 @@ TEST_F(ImageFontTest, LayersAreChosenByRequiredAndExcludedTags)
                      "CreateLayer Glow; LayerRequireTags Glow ('glow');\n"
                      "CreateLayer Both; LayerRequireTags Both ('glow' 'big');\n"
                      "CreateLayer Always;");
-    EXPECT_EQ(Active(*font), (std::vector<std::string>{"PLAIN", "ALWAYS"}));
+    EXPECT_EQ(Active(*font), (Strings{"PLAIN", "ALWAYS"}));
     EXPECT_TRUE(font->AddTag("glow"));
     EXPECT_FALSE(font->AddTag("GLOW"));
     EXPECT_TRUE(font->HasTag("GLOW"));
     EXPECT_FALSE(font->HasTag("glow"));
-    EXPECT_EQ(Active(*font), (std::vector<std::string>{"GLOW", "ALWAYS"}));
+    EXPECT_EQ(Active(*font), (Strings{"GLOW", "ALWAYS"}));
     EXPECT_TRUE(font->AddTag("Big"));
-    EXPECT_EQ(Active(*font), (std::vector<std::string>{"GLOW", "BOTH", "ALWAYS"}));
+    EXPECT_EQ(Active(*font), (Strings{"GLOW", "BOTH", "ALWAYS"}));
     EXPECT_TRUE(font->RemoveTag("glow"));
     EXPECT_FALSE(font->RemoveTag("glow"));
-    EXPECT_EQ(Active(*font), (std::vector<std::string>{"PLAIN", "ALWAYS"}));
+    EXPECT_EQ(Active(*font), (Strings{"PLAIN", "ALWAYS"}));
 }
 
 TEST_F(ImageFontTest, MetricsTakeTheLargestAscentAndHeightAndTheSmallestPadding)
@@ -259,7 +259,7 @@ TEST_F(ImageFontTest, KerningAndSpacingAtScaleOne)
     EXPECT_EQ(font->CharWidthKern('b', 'c'), 7 + 1);
     EXPECT_EQ(font->CharWidthKern('b', 0), 7);
     EXPECT_EQ(font->StringWidth("ab"), 5 + 5);
-    const std::vector<std::string> expected = {
+    const Strings expected = {
         "Blt(?,10,14,(0,0,4,8),(255,255,255,255),0)",
         "Blt(?,13,14,(4,0,6,8),(255,255,255,255),0)",
     };
@@ -273,7 +273,7 @@ TEST_F(ImageFontTest, CharactersFromDotEightyUpAreUnsignedCodes)
                                        "LayerSetCharWidths Main ('\xE9' '\xFF' '\x80') (4 9 11);\n"
                                        "SetCharMap ('\x81') ('\xFF');");
     EXPECT_EQ(font->StringWidth("\xE9\xFF\x80\x81"), 4 + 9 + 11 + 9);
-    const std::vector<std::string> expected = {
+    const Strings expected = {
         "Blt(?,0,4,(20,0,3,8),(255,255,255,255),0)",
         "Blt(?,4,4,(30,0,2,8),(255,255,255,255),0)",
         "Blt(?,24,4,(30,0,2,8),(255,255,255,255),0)",
@@ -284,44 +284,31 @@ TEST_F(ImageFontTest, CharactersFromDotEightyUpAreUnsignedCodes)
 
 // ---- Drawing order and colour --------------------------------------------------------------------
 
-TEST_F(ImageFontTest, BaseOrderPutsAWholeLayerUnderAnother)
+TEST_F(ImageFontTest, OrderBucketsClampAtZeroAndTwoFiftyFive)
 {
     auto font =
         Make(std::string(kMainLayer) +
-             "CreateLayerFrom Shadow Main; LayerSetBaseOrder Shadow -1; LayerSetOffset Shadow (1 1);\n"
-             "LayerSetDrawMode Shadow 1; LayerSetDrawMode Main 0;");
-    std::list<TRect<int>> areas;
-    const std::vector<std::string> expected = {
-        "Blt(?,1,5,(0,0,4,8),(255,255,255,255),1)",
-        "Blt(?,6,5,(4,0,6,8),(255,255,255,255),1)",
-        "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
-        "Blt(?,5,4,(4,0,6,8),(255,255,255,255),0)",
-    };
-    EXPECT_EQ(DrawCalls(*font, "ab", 0, 10, Color::White, nullptr, &areas), expected);
-    // The areas come in queue order: character by character, layer by layer.
-    const std::list<TRect<int>> queued = {TRect<int>(0, 4, 4, 8), TRect<int>(1, 5, 4, 8),
-                                          TRect<int>(5, 4, 6, 8), TRect<int>(6, 5, 6, 8)};
-    EXPECT_EQ(areas, queued);
-}
-
-TEST_F(ImageFontTest, OrderBucketsClampAtZeroAndTwoFiftyFive)
-{
-    auto font = Make(
-        std::string(kMainLayer) +
-        "CreateLayerFrom Low Main; LayerSetBaseOrder Low -100; LayerSetCharOrders Low ('a' 'b') (-100 0);"
-        "LayerSetDrawMode Low 1;\n"
-        "CreateLayerFrom High Main; LayerSetBaseOrder High 100; LayerSetCharOrders High ('a' 'b') (100 0);"
-        "\nCreateLayer Unused; LayerRequireTags Unused ('x');");
+             "CreateLayerFrom Low Main; LayerSetBaseOrder Low -100; LayerSetCharOrders Low ('a' 'b') "
+             "(-100 0); LayerSetDrawMode Low 1; LayerSetOffset Low (1 1);\n"
+             "CreateLayerFrom High Main; LayerSetBaseOrder High 100; LayerSetCharOrders High ('a' 'b') "
+             "(100 0);\nCreateLayer Unused; LayerRequireTags Unused ('x');");
     // Queue: a Main(128) Low(0) High(255), b Main(128) Low(28) High(228), a again.
-    // Draw mode 1 marks Low, the x position the character.
-    const std::vector<std::string> expected = {
-        "Blt(?,0,4,(0,0,4,8),(255,255,255,255),1)",  "Blt(?,12,4,(0,0,4,8),(255,255,255,255),1)",
-        "Blt(?,5,4,(4,0,6,8),(255,255,255,255),1)",  "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
+    // Draw mode 1 and the offset (1, 1) mark Low, the x position the character.
+    const Strings expected = {
+        "Blt(?,1,5,(0,0,4,8),(255,255,255,255),1)",  "Blt(?,13,5,(0,0,4,8),(255,255,255,255),1)",
+        "Blt(?,6,5,(4,0,6,8),(255,255,255,255),1)",  "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
         "Blt(?,5,4,(4,0,6,8),(255,255,255,255),0)",  "Blt(?,12,4,(0,0,4,8),(255,255,255,255),0)",
         "Blt(?,5,4,(4,0,6,8),(255,255,255,255),0)",  "Blt(?,0,4,(0,0,4,8),(255,255,255,255),0)",
         "Blt(?,12,4,(0,0,4,8),(255,255,255,255),0)",
     };
-    EXPECT_EQ(DrawCalls(*font, "aba", 0, 10), expected);
+    std::list<TRect<int>> areas;
+    EXPECT_EQ(DrawCalls(*font, "aba", 0, 10, Color::White, nullptr, &areas), expected);
+    // The areas come in queue order: character by character, layer by layer.
+    const std::list<TRect<int>> queued = {
+        {0, 4, 4, 8}, {1, 5, 4, 8},  {0, 4, 4, 8},  {5, 4, 6, 8},  {6, 5, 6, 8},
+        {5, 4, 6, 8}, {12, 4, 4, 8}, {13, 5, 4, 8}, {12, 4, 4, 8},
+    };
+    EXPECT_EQ(areas, queued);
 }
 
 TEST_F(ImageFontTest, ColourArithmeticIsClamped)
