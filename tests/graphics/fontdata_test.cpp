@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -50,12 +50,7 @@ protected:
         mImage = MakeImage(64, 16);
         mApp.ServeImage(mDir + "/glyphs.png", mImage);
     }
-    void TearDown() override
-    {
-        std::remove(mPath.c_str());
-        std::remove((mDir + "/widths.txt").c_str());
-        std::remove(mDir.c_str());
-    }
+    void TearDown() override { std::filesystem::remove_all(mDir); }
 
     void Write(const std::string& path, const std::string& text)
     {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -82,8 +82,7 @@ Loaded LoadText(const std::string& text, bool commandResult = true)
     Loaded out{parser.LoadDescriptor(path), parser.mCommands, parser.mLines, parser.mErrors};
     EXPECT_EQ(parser.mCurrentLineNum, 0);
     EXPECT_TRUE(parser.mCurrentLine.empty());
-    std::remove(path.c_str());
-    std::remove(pattern);
+    std::filesystem::remove_all(pattern);
     return out;
 }
 

@@ -10,8 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,10 +37,7 @@ TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
     const std::string path = dir + "/font.txt";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(kDescriptor, f);
-    std::fclose(f);
+    std::ofstream(path) << kDescriptor;
 
     auto sheet = std::make_shared<MemoryImage>(nullptr);
     sheet->Create(8, 6);
@@ -90,8 +88,7 @@ TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
 
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(app.mPopups.empty());
-    std::remove(path.c_str());
-    std::remove(dir.c_str());
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
