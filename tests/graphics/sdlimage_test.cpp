@@ -135,6 +135,38 @@ TEST(NativeDisplayTables, ResultNames)
         EXPECT_EQ(NativeDisplay::ResultToString(row.code), row.name) << row.code;
 }
 
+TEST(NativeDisplayTables, SurfaceLoopsAcceptOnlyLayoutsTheyKnow)
+{
+    const struct
+    {
+        int bpp;
+        uint32_t r, g, b;
+        int bits[3], shifts[3];
+        bool ok;
+    } rows[] = {
+        {32, 0xFF0000, 0xFF00, 0xFF, {8, 8, 8}, {16, 8, 0}, true},
+        {16, 0xF800, 0x07E0, 0x001F, {5, 6, 5}, {11, 5, 0}, true},
+        {16, 0x7C00, 0x03E0, 0x001F, {5, 5, 5}, {10, 5, 0}, true},
+        {16, 0x001F, 0x07E0, 0xF800, {5, 6, 5}, {0, 5, 11}, true},  // BGR: the per-channel loops
+        {32, 0xFF, 0xFF00, 0xFF0000, {8, 8, 8}, {0, 8, 16}, false}, // red and blue swapped
+        {32, 0xFF000000, 0xFF0000, 0xFF00, {8, 8, 8}, {24, 16, 8}, false},
+        {32, 0x3FF00000, 0xFFC00, 0x3FF, {10, 10, 10}, {20, 10, 0}, false},
+        {24, 0xFF0000, 0xFF00, 0xFF, {8, 8, 8}, {16, 8, 0}, false},
+        {8, 0xE0, 0x1C, 0x03, {3, 3, 2}, {5, 2, 0}, false},
+    };
+    for (const auto& row : rows)
+    {
+        FormatDisplay display(TestFormat::k888);
+        display.SetFormat(row.bpp, row.r, row.g, row.b, row.bits[0], row.bits[1], row.bits[2], row.shifts[0],
+                          row.shifts[1], row.shifts[2]);
+        display.PostInit();
+        EXPECT_EQ(SurfaceFormatOk(display), row.ok) << std::hex << row.r << " " << row.g << " " << row.b;
+    }
+    FormatDisplay noTables(TestFormat::k565);
+    noTables.mGreenAddTable.clear();
+    EXPECT_FALSE(SurfaceFormatOk(noTables));
+}
+
 // --- States, locks and the software copy --------------------------------------------------
 
 TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
@@ -687,9 +719,20 @@ TEST(SDLImageRoutes, ScreenOf3DDisplaySendsEveryCallToTheRenderer)
     s.BltMirror(src.get(), 0, 0, r, Color::White, 0);
     s.ClearRect(r);
     EXPECT_TRUE(s.PolyFill3D(nullptr, 0, &r, Color::White, 0, 0, 0, true));
-    const std::vector<std::string> expected{"FillRect",  "DrawLine",   "Blt",        "Blt",
-                                            "BltClipF",  "BltRotated", "StretchBlt", "StretchBltMirror",
-                                            "BltMirror", "FillRect",   "FillPoly"};
+    s.BltMatrix(src.get(), 1.0f, 1.0f, VaxoMatrix3(), r, Color::White, 0, r, true);
+    const TriVertex tri[1][3] = {};
+    s.BltTrianglesTex(src.get(), tri, 1, r, Color::White, 0, 0.0f, 0.0f, true);
+    s.DrawLineAA(0, 0, 3, 2, Color::White, 0);
+    // A coverage fill is drawn into a temporary image, which is then blitted.
+    Span spans[2] = {Span{2, 3, 2}, Span{3, 1, 4}};
+    const unsigned char coverage[64] = {};
+    s.FillScanLinesWithCoverage(spans, 2, Color::White, 0, coverage, 0, 0, 8, 8);
+    EXPECT_EQ(spans[0].mX, 2) << "spans are moved to the temporary image's corner";
+    EXPECT_EQ(spans[1].mY, 1);
+    const std::vector<std::string> expected{
+        "FillRect",         "DrawLine",         "Blt",       "Blt",      "BltClipF", "BltRotated",
+        "StretchBlt",       "StretchBltMirror", "BltMirror", "FillRect", "FillPoly", "BltTransformed",
+        "DrawTrianglesTex", "DrawLine",         "Blt"};
     EXPECT_EQ(renderer->mCalls, expected);
 
     // Another image with a surface draws itself; one without takes the software route.
