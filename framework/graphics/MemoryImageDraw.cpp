@@ -381,6 +381,10 @@ void MemoryImage::NormalDrawLineAA(double startX, double startY, double endX, do
         return static_cast<uint32_t>(std::min(65536.0 * std::abs(num) / std::abs(den), 16777216.0));
     };
 
+    // The error starts from both start fractions and the step is truncated, so the
+    // carries can outnumber the whole pixels between the ends; past the end's row or
+    // column the walk (and its neighbours) would leave the line's box.
+    int minorLeft = std::min(dxi, dyi);
     int x = x1, y = y1;
     if (dxi < dyi)
     {
@@ -392,7 +396,11 @@ void MemoryImage::NormalDrawLineAA(double startX, double startY, double endX, do
             if (e > 0xFFFF)
             {
                 e &= 0xFFFF;
-                x += sx;
+                if (minorLeft > 0)
+                {
+                    --minorLeft;
+                    x += sx;
+                }
             }
             ++y;
             const uint32_t w = weight();
@@ -410,7 +418,11 @@ void MemoryImage::NormalDrawLineAA(double startX, double startY, double endX, do
             if (e > 0xFFFF)
             {
                 e &= 0xFFFF;
-                y += sy;
+                if (minorLeft > 0)
+                {
+                    --minorLeft;
+                    y += sy;
+                }
             }
             x += sx;
             const uint32_t w = weight();

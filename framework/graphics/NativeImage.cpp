@@ -739,6 +739,10 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
     };
     const auto weightOf = [&]() { return 255 - ((err >> 8) & 255); };
 
+    // The error starts from both start fractions and the step is truncated, so the
+    // carries can outnumber the whole pixels between the ends; past the end's row or
+    // column the walk (and its partners) would leave the line's box.
+    int minorLeft = std::min(dxi, dyi);
     int x = xi1, y = yi1;
     if (dxi < dyi)
     {
@@ -751,7 +755,11 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
             if (err > 0xFFFF)
             {
                 err &= 0xFFFF;
-                x += xdir;
+                if (minorLeft > 0)
+                {
+                    --minorLeft;
+                    x += xdir;
+                }
             }
             ++y;
             const uint32_t v = weightOf();
@@ -771,7 +779,11 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
             if (err > 0xFFFF)
             {
                 err &= 0xFFFF;
-                y += 1;
+                if (minorLeft > 0)
+                {
+                    --minorLeft;
+                    y += 1;
+                }
             }
             x += xdir;
             const uint32_t v = weightOf();

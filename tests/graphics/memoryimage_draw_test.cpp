@@ -208,21 +208,65 @@ TEST(MemoryImageLines, EndPointsOutsideTheImageAreClipped)
     EXPECT_NE(At(*image, 0, 150), 0u);
 }
 
+TEST(MemoryImageLines, AALineWritesOnlyInsideItsBoxWidenedByOne)
+{
+    // Box of the truncated end points, widened by one for the neighbour pixels.
+    const auto outside = [](MemoryImage& image, double x1, double y1, double x2, double y2)
+    {
+        Points out;
+        for (const auto& p : Touched(image, 0))
+            if (p.first < int(std::min(x1, x2)) - 1 || p.first > int(std::max(x1, x2)) + 1 ||
+                p.second < int(std::min(y1, y2)) - 1 || p.second > int(std::max(y1, y2)) + 1)
+                out.insert(p);
+        return out;
+    };
+    // Lines whose error carries once more than the whole pixels between their ends.
+    const struct
+    {
+        double x1, y1, x2, y2;
+    } rows[] = {
+        {0.875, 2.81, 2, 2},         // shallow, ends in one row, rising
+        {1.875, 7.875, 7.1875, 7.5}, // longer, ends in one row
+        {1.9375, 9.6875, 8.1875, 9.125},
+        {11.8125, 3.9375, 8.25, 8.0}, // steep, running left
+        {9.8125, 0.9375, 7.25, 7.6875},
+    };
+    for (const auto& row : rows)
+    {
+        auto image = ExactImage(12, 12, 0u);
+        image->DrawLineAA(row.x1, row.y1, row.x2, row.y2, Color::White, 0);
+        EXPECT_FALSE(Touched(*image, 0).empty());
+        EXPECT_EQ(outside(*image, row.x1, row.y1, row.x2, row.y2), Points{})
+            << row.x1 << "," << row.y1 << " " << row.x2 << "," << row.y2;
+    }
+
+    std::mt19937 rng(131);
+    std::uniform_int_distribution<int> sixteenths(0, 12 * 16 - 1);
+    for (int i = 0; i < 3000; ++i)
+    {
+        const double x1 = sixteenths(rng) / 16.0, y1 = sixteenths(rng) / 16.0;
+        const double x2 = sixteenths(rng) / 16.0, y2 = sixteenths(rng) / 16.0;
+        auto image = ExactImage(12, 12, 0u);
+        image->DrawLineAA(x1, y1, x2, y2, Color::White, 0);
+        ASSERT_EQ(outside(*image, x1, y1, x2, y2), Points{}) << x1 << "," << y1 << " " << x2 << "," << y2;
+    }
+}
+
 TEST(MemoryImageLines, ShallowUpwardAALineStaysInsideTheLastRow)
 {
-    // The minor walk follows the real slope (upward here); stepping down would write
-    // row 600 of an 800 x 600 image.
+    // The neighbours follow the real slope (upward here); below would be row 600 of an
+    // 800 x 600 image. The walk itself keeps to row 599, where both ends lie.
     auto image = ExactImage(800, 600, 0u);
     image->DrawLineAA(0.5, 599.9, 700.0, 599.1, Color::White, 0);
     int onLastRow = 0, onRowAbove = 0;
     for (const auto& p : Touched(*image, 0))
     {
-        EXPECT_GE(p.second, 597);
+        EXPECT_GE(p.second, 598);
         onLastRow += p.second == 599;
         onRowAbove += p.second == 598;
     }
     EXPECT_GT(onLastRow, 100);
-    EXPECT_GT(onRowAbove, 100); // the line rises to row 598 as it goes right
+    EXPECT_GT(onRowAbove, 100); // the neighbours take the rise toward row 598
 }
 
 TEST(MemoryImageCoverage, WeightsFollowTheirOwnBytes)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -413,6 +414,39 @@ TEST(SDLImageLines, AntiAliasedLineInOneColumnRunningLeftStaysInItsColumn)
             for (int x : {0, 4, 5})
                 EXPECT_EQ(SurfaceWord(*wide, x, y), 0u) << FormatName(f) << " " << x << "," << y;
     }
+}
+
+TEST(SDLImageLines, AntiAliasedLineWritesOnlyInsideItsBoxWidenedByOne)
+{
+    // Each line's error carries once more than the whole pixels between its ends.
+    const struct
+    {
+        double x1, y1, x2, y2;
+    } rows[] = {
+        {8.25, 8.0, 11.8125, 3.9375}, // steep, running left
+        {10.125, 11.375, 11.9375, 2.5},
+        {9.8125, 0.9375, 7.25, 7.6875},
+    };
+    for (TestFormat f : kFormats)
+        for (const auto& row : rows)
+        {
+            FormatDisplay display(f);
+            auto image = MakeSDLImage(&display, 14, 14, 0xFF000000u);
+            image->DrawLineAA(row.x1, row.y1, row.x2, row.y2, Color::White, 0);
+            const int left = int(std::min(row.x1, row.x2)) - 1, right = int(std::max(row.x1, row.x2)) + 1;
+            const int top = int(std::min(row.y1, row.y2)) - 1, bottom = int(std::max(row.y1, row.y2)) + 1;
+            int drawn = 0;
+            for (int y = 0; y < 14; ++y)
+                for (int x = 0; x < 14; ++x)
+                {
+                    const bool inside = x >= left && x <= right && y >= top && y <= bottom;
+                    drawn += SurfaceWord(*image, x, y) != 0;
+                    if (!inside)
+                        EXPECT_EQ(SurfaceWord(*image, x, y), 0u)
+                            << FormatName(f) << " " << row.x1 << "," << row.y1 << " at " << x << "," << y;
+                }
+            EXPECT_GT(drawn, 0);
+        }
 }
 
 TEST(SDLImageLines, AdditiveAntiAliasedLineChangesNothing)
