@@ -153,6 +153,19 @@ protected:
     bool FastStretchToSurface(MemoryImage* src, const TRect<double>& srcRect, const TRect<int>& destRect,
                               const Color& color, int drawMode, bool mirror);
     static std::unique_ptr<MemoryImage> MirroredCopy(Image* image, const TRect<int>& srcRect);
+
+private:
+    // The routing DrawLine and DrawLineAA share; antiAlias picks the line drawn at the end.
+    void RouteLine(double startX, double startY, double endX, double endY, const Color& color, int drawMode,
+                   bool antiAlias);
+    // The run-length blitters after the source checks: clipped, then RunsToSurface.
+    void RunsBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color, bool additive,
+                 bool mirror);
+    // The run-length loops on the locked surface for an already clipped srcRect at (x, y).
+    void RunsToSurface(MemoryImage* src, int x, int y, const TRect<int>& srcRect, const Color& color,
+                       bool additive, bool mirror);
+    // Platform copy from another image's surface; drops the software forms afterwards.
+    void CopyFromSurface(NativeImage* src, const TRect<int>& srcRect, const TRect<int>& destRect);
 };
 
 // Holds a surface lock for a scope. The image is left locked only when Locked().

@@ -62,50 +62,29 @@ bool ClipCopy(int destW, int destH, const Image* src, int& x, int& y, TRect<int>
     return true;
 }
 
-// Native word of source pixel i: per pixel, or through the palette indices.
-struct DirectWords
-{
-    const uint32_t* n;
-    uint32_t operator()(size_t i) const { return n[i]; }
-};
-struct PaletteWords
-{
-    const uint32_t* n;
-    const uint8_t* idx;
-    uint32_t operator()(size_t i) const { return n[idx[i]]; }
-};
-
+// The native words of the source, through its palette indices when it has them.
 template <class F> bool WithNativeReader(MemoryImage* src, const uint32_t* n, F&& f)
 {
     if (n == nullptr)
         return false;
-    if (src->mPalette != nullptr && src->mPaletteIndices != nullptr)
-        f(PaletteWords{n, src->mPaletteIndices});
-    else
-        f(DirectWords{n});
+    const bool palette = src->mPalette != nullptr && src->mPaletteIndices != nullptr;
+    WithWords(n, palette ? src->mPaletteIndices : nullptr, f);
     return true;
 }
 
-// Everything one own loop needs about the destination and the colour.
-struct LoopSetup
+// What a run-length loop does with one run, told by the run's first word.
+enum class RunAction
 {
-    SurfaceFormat f;
-    void* bits;
-    int32_t pitch;
-    bool white;
-    Color c;
-    ColorFactors k;
-    LoopSetup(const NativeDisplay& d, void* b, int32_t p, const Color& color)
-        : f(d), bits(b), pitch(p), white(color == Color::White), c(ClampedColor(color)), k(c)
-    {
-    }
+    kSkip,
+    kCopy,
+    kBlend
 };
 
-// Walks the runs of the source rectangle: transparent runs are skipped, opaque runs go
-// through copy(s) when copyOpaque is set, every other pixel through blend(s, d).
-template <class P, bool Mirror, class Reader, class Copy, class Blend>
-void WalkRuns(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
-              const TRect<int>& sr, bool copyOpaque, Copy copy, Blend blend)
+// Walks the runs of the source rectangle: action(first word) picks per run whether its
+// pixels are skipped, go through copy(s), or through blend(s, d).
+template <class P, bool Mirror, class Reader, class Action, class Copy, class Blend>
+void WalkRuns(const SurfaceDraw& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+              const TRect<int>& sr, Action action, Copy copy, Blend blend)
 {
     for (int j = 0; j < sr.mHeight; ++j)
     {
@@ -121,8 +100,8 @@ void WalkRuns(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int src
                 run = 1;
             if (run > left)
                 run = left;
-            const uint32_t a0 = rd(base + i) >> 24;
-            if (a0 == 255 && copyOpaque)
+            const RunAction what = action(rd(base + i));
+            if (what == RunAction::kCopy)
             {
                 for (int q = 0; q < run; ++q)
                 {
@@ -130,7 +109,7 @@ void WalkRuns(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int src
                     *dp = static_cast<P>(copy(rd(base + i + size_t(q))));
                 }
             }
-            else if (a0 != 0)
+            else if (what == RunAction::kBlend)
             {
                 for (int q = 0; q < run; ++q)
                 {
@@ -147,7 +126,7 @@ void WalkRuns(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int src
 // The alpha route of NormalBlt (and NormalBltMirror) for one word type: the per-pixel
 // formula is chosen once per call, by the colour and the format.
 template <class P, bool Mirror, class Reader>
-void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+void AlphaRoute(const SurfaceDraw& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
                 const TRect<int>& sr)
 {
     const SurfaceFormat& f = L.f;
@@ -156,8 +135,17 @@ void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int s
     const uint32_t M0 = f.mask[0], M1 = f.mask[1], M2 = f.mask[2];
     const uint32_t A = uint32_t(L.c.mAlpha);
     const uint32_t k0 = L.k.k[0], k1 = L.k.k[1], k2 = L.k.k[2];
+    // Transparent runs are skipped, opaque ones copied when copyOpaque is set, the rest blended.
     const auto walk = [&](bool copyOpaque, auto copy, auto blend)
-    { WalkRuns<P, Mirror>(L, rd, runs, srcWidth, x, y, sr, copyOpaque, copy, blend); };
+    {
+        const auto action = [copyOpaque](uint32_t s)
+        {
+            const uint32_t a0 = s >> 24;
+            return a0 == 255 && copyOpaque ? RunAction::kCopy
+                                           : (a0 != 0 ? RunAction::kBlend : RunAction::kSkip);
+        };
+        WalkRuns<P, Mirror>(L, rd, runs, srcWidth, x, y, sr, action, copy, blend);
+    };
     const auto same = [](uint32_t s) { return s; };
 
     if (L.white)
@@ -222,49 +210,31 @@ void AlphaRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int s
             });
 }
 
-// The additive loops of AdditiveBlt (and AdditiveBltMirror).
+// The additive loops of AdditiveBlt (and AdditiveBltMirror): runs starting with a black
+// word add nothing and are skipped.
 template <class P, bool Mirror, class Reader>
-void AdditiveRoute(const LoopSetup& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
+void AdditiveRoute(const SurfaceDraw& L, const Reader& rd, const uint8_t* runs, int srcWidth, int x, int y,
                    const TRect<int>& sr)
 {
-    const SurfaceFormat& f = L.f;
-    for (int j = 0; j < sr.mHeight; ++j)
-    {
-        const size_t base = size_t(sr.mY + j) * size_t(srcWidth) + size_t(sr.mX);
-        P* row = SurfaceRow<P>(L.bits, L.pitch, y + j);
-        P* out = Mirror ? row + x + sr.mWidth - 1 : row + x;
-        int left = sr.mWidth;
-        size_t i = 0;
-        while (left > 0)
-        {
-            int run = runs[base + i];
-            if (run <= 0)
-                run = 1;
-            if (run > left)
-                run = left;
-            if ((rd(base + i) & 0x00FFFFFF) != 0)
-            {
-                for (int q = 0; q < run; ++q)
-                {
-                    const uint32_t s = rd(base + i + size_t(q));
-                    P* dp = Mirror ? out - (i + size_t(q)) : out + (i + size_t(q));
-                    const uint32_t d = *dp;
-                    uint32_t nd = 0;
-                    for (int k = 0; k < 3; ++k)
-                    {
-                        const uint32_t m = f.mask[k];
-                        const int32_t sh = f.shift[k];
-                        const uint32_t idx = L.white ? ((m & d) + (m & s)) >> sh
-                                                     : ((m & d) >> sh) + ((((m & s) >> sh) * L.k.k[k]) >> 8);
-                        nd |= uint32_t(f.add[k][idx]) << sh;
-                    }
-                    *dp = static_cast<P>(nd);
-                }
-            }
-            i += size_t(run);
-            left -= run;
-        }
-    }
+    WalkRuns<P, Mirror>(
+        L, rd, runs, srcWidth, x, y, sr,
+        [](uint32_t s) { return (s & 0x00FFFFFF) != 0 ? RunAction::kBlend : RunAction::kSkip; },
+        [](uint32_t s) { return s; }, [&L](uint32_t s, uint32_t d) { return AddWords(L, s, d); });
+}
+
+// One run-length loop, alpha or additive, straight or mirrored, for one word type.
+template <class P, class Reader>
+void RunsRoute(bool additive, bool mirror, const SurfaceDraw& L, const Reader& rd, const uint8_t* runs,
+               int srcWidth, int x, int y, const TRect<int>& sr)
+{
+    if (additive && mirror)
+        AdditiveRoute<P, true>(L, rd, runs, srcWidth, x, y, sr);
+    else if (additive)
+        AdditiveRoute<P, false>(L, rd, runs, srcWidth, x, y, sr);
+    else if (mirror)
+        AlphaRoute<P, true>(L, rd, runs, srcWidth, x, y, sr);
+    else
+        AlphaRoute<P, false>(L, rd, runs, srcWidth, x, y, sr);
 }
 
 } // namespace
@@ -326,47 +296,17 @@ void NativeImage::BltMirror(Image* image, int x, int y, const TRect<int>& srcRec
 void NativeImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color,
                            int drawMode)
 {
-    if (Is3D())
-    {
-        if (mDisplay->m3DInterface)
-            mDisplay->m3DInterface->DrawLine(startX, startY, endX, endY, color, drawMode);
-        return;
-    }
-    CommitBits();
-    if (UsesSoftwareRoute())
-    {
-        MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
-        return;
-    }
-    if (!LineInImage(startX, startY, endX, endY))
-        return;
-    if (startY == endY)
-    {
-        const int x = int(std::min(startX, endX));
-        FillRect(TRect<int>(x, int(startY), int(std::max(startX, endX)) - x + 1, int(endY - startY + 1.0)),
-                 color, drawMode);
-        return;
-    }
-    if (startX == endX)
-    {
-        const int y = int(std::min(startY, endY));
-        FillRect(TRect<int>(int(startX), y, int(endX - startX + 1.0), int(std::max(startY, endY)) - y + 1),
-                 color, drawMode);
-        return;
-    }
-    if (!GenerateDDSurface())
-    {
-        MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
-        return;
-    }
-    if (drawMode == 0)
-        NormalDrawLine(startX, startY, endX, endY, color);
-    else if (drawMode == 1)
-        AdditiveDrawLine(startX, startY, endX, endY, color);
+    RouteLine(startX, startY, endX, endY, color, drawMode, false);
 }
 
 void NativeImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color,
                              int drawMode)
+{
+    RouteLine(startX, startY, endX, endY, color, drawMode, true);
+}
+
+void NativeImage::RouteLine(double startX, double startY, double endX, double endY, const Color& color,
+                            int drawMode, bool antiAlias)
 {
     if (Is3D())
     {
@@ -375,9 +315,16 @@ void NativeImage::DrawLineAA(double startX, double startY, double endX, double e
         return;
     }
     CommitBits();
+    const auto software = [&]
+    {
+        if (antiAlias)
+            MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
+        else
+            MemoryImage::DrawLine(startX, startY, endX, endY, color, drawMode);
+    };
     if (UsesSoftwareRoute())
     {
-        MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
+        software();
         return;
     }
     if (!LineInImage(startX, startY, endX, endY))
@@ -398,13 +345,15 @@ void NativeImage::DrawLineAA(double startX, double startY, double endX, double e
     }
     if (!GenerateDDSurface())
     {
-        MemoryImage::DrawLineAA(startX, startY, endX, endY, color, drawMode);
+        software();
         return;
     }
     if (drawMode == 0)
-        NormalDrawLineAA(startX, startY, endX, endY, color);
+        antiAlias ? NormalDrawLineAA(startX, startY, endX, endY, color)
+                  : NormalDrawLine(startX, startY, endX, endY, color);
     else if (drawMode == 1)
-        AdditiveDrawLineAA(startX, startY, endX, endY, color);
+        antiAlias ? AdditiveDrawLineAA(startX, startY, endX, endY, color)
+                  : AdditiveDrawLine(startX, startY, endX, endY, color);
 }
 
 bool NativeImage::LineInImage(double x1, double y1, double x2, double y2) const
@@ -479,16 +428,7 @@ void NativeImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Co
                     nd += f.mask[k] & ((((f.mask[k] & d) * (256 - a)) + (f.mask[k] & q) * a) >> 8);
                 return nd;
             };
-            if (f.bpp == 16)
-            {
-                uint16_t* w = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, span.mY) + x;
-                *w = static_cast<uint16_t>(mix(*w));
-            }
-            else
-            {
-                uint32_t* w = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, span.mY) + x;
-                *w = mix(*w);
-            }
+            MixWord(mLockedBits, mLockedPitch, f.bpp, x, span.mY, mix);
         }
     }
     DeleteAllNonSurfaceData();
@@ -635,16 +575,7 @@ void NativeImage::NormalBlt(Image* image, int x, int y, const TRect<int>& srcRec
                     }
                     return nd;
                 };
-                if (f.bpp == 16)
-                {
-                    uint16_t* w = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y + j) + x + i;
-                    *w = static_cast<uint16_t>(mix(*w));
-                }
-                else
-                {
-                    uint32_t* w = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y + j) + x + i;
-                    *w = mix(*w);
-                }
+                MixWord(mLockedBits, mLockedPitch, f.bpp, x + i, y + j, mix);
             }
         }
         DeleteAllNonSurfaceData();
@@ -658,13 +589,7 @@ void NativeImage::NormalBlt(Image* image, int x, int y, const TRect<int>& srcRec
         {
             if (!GenerateDDSurface())
                 return;
-            // The platform copy runs with the platform lock released; the count stays.
-            if (mLockCount > 0)
-                UnlockSurfaceInternal();
-            SurfaceBlt(nativeSrc, sr, TRect<int>(x, y, sr.mWidth, sr.mHeight));
-            if (mLockCount >= 1)
-                LockSurfaceInternal();
-            DeleteAllNonSurfaceData();
+            CopyFromSurface(nativeSrc, sr, TRect<int>(x, y, sr.mWidth, sr.mHeight));
             return;
         }
         if (mNoLock)
@@ -703,96 +628,37 @@ void NativeImage::NormalBlt(Image* image, int x, int y, const TRect<int>& srcRec
     // Alpha source, or a modulating colour.
     if (mNoLock)
         return;
-    GenerateDDSurface();
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
-    const uint8_t* runs = src->GetRLAlphaData();
-    if (runs == nullptr)
-        return;
-    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
-    const bool drew =
-        WithNativeReader(src, n,
-                         [&](const auto& rd)
-                         {
-                             if (L.f.bpp == 16)
-                                 AlphaRoute<uint16_t, false>(L, rd, runs, src->mWidth, x, y, sr);
-                             else
-                                 AlphaRoute<uint32_t, false>(L, rd, runs, src->mWidth, x, y, sr);
-                         });
-    if (drew)
-        DeleteAllNonSurfaceData();
+    RunsToSurface(src, x, y, sr, color, false, false);
 }
 
 void NativeImage::AdditiveBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
 {
-    if (image == nullptr)
-        return;
-    image->mDrawn = true;
-    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
-    if (mNoLock || src == nullptr || !SurfaceFormatUsable())
-        return;
-    TRect<int> sr = srcRect;
-    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, false))
-        return;
-    GenerateDDSurface();
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
-    src->CommitBits();
-    const uint8_t* runs = src->GetRLAdditiveData(mDisplay);
-    if (runs == nullptr)
-        return;
-    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
-    const bool drew =
-        WithNativeReader(src, n,
-                         [&](const auto& rd)
-                         {
-                             if (L.f.bpp == 16)
-                                 AdditiveRoute<uint16_t, false>(L, rd, runs, src->mWidth, x, y, sr);
-                             else
-                                 AdditiveRoute<uint32_t, false>(L, rd, runs, src->mWidth, x, y, sr);
-                         });
-    if (drew)
-        DeleteAllNonSurfaceData();
+    RunsBlt(image, x, y, srcRect, color, true, false);
 }
 
 void NativeImage::NormalBltMirror(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
 {
-    if (image == nullptr)
-        return;
-    image->mDrawn = true;
-    MemoryImage* src = dynamic_cast<MemoryImage*>(image);
-    if (mNoLock || src == nullptr || !SurfaceFormatUsable())
-        return;
-    src->CommitBits();
-    TRect<int> sr = srcRect;
-    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, true))
-        return;
-    GenerateDDSurface();
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const uint32_t* n = src->GetNativeAlphaData(mDisplay);
-    const uint8_t* runs = src->GetRLAlphaData();
-    if (runs == nullptr)
-        return;
-    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
-    const bool drew = WithNativeReader(src, n,
-                                       [&](const auto& rd)
-                                       {
-                                           if (L.f.bpp == 16)
-                                               AlphaRoute<uint16_t, true>(L, rd, runs, src->mWidth, x, y, sr);
-                                           else
-                                               AlphaRoute<uint32_t, true>(L, rd, runs, src->mWidth, x, y, sr);
-                                       });
-    if (drew)
-        DeleteAllNonSurfaceData();
+    RunsBlt(image, x, y, srcRect, color, false, true);
 }
 
 void NativeImage::AdditiveBltMirror(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color)
+{
+    RunsBlt(image, x, y, srcRect, color, true, true);
+}
+
+void NativeImage::CopyFromSurface(NativeImage* src, const TRect<int>& srcRect, const TRect<int>& destRect)
+{
+    // The platform copy runs with the platform lock released; the count stays.
+    if (mLockCount > 0)
+        UnlockSurfaceInternal();
+    SurfaceBlt(src, srcRect, destRect);
+    if (mLockCount >= 1)
+        LockSurfaceInternal();
+    DeleteAllNonSurfaceData();
+}
+
+void NativeImage::RunsBlt(Image* image, int x, int y, const TRect<int>& srcRect, const Color& color,
+                          bool additive, bool mirror)
 {
     if (image == nullptr)
         return;
@@ -800,27 +666,36 @@ void NativeImage::AdditiveBltMirror(Image* image, int x, int y, const TRect<int>
     MemoryImage* src = dynamic_cast<MemoryImage*>(image);
     if (mNoLock || src == nullptr || !SurfaceFormatUsable())
         return;
+    // Alpha runs: commit before clipping; the additive route commits after taking the native words.
+    if (!additive)
+        src->CommitBits();
     TRect<int> sr = srcRect;
-    if (!ClipCopy(mWidth, mHeight, src, x, y, sr, true))
-        return;
+    if (ClipCopy(mWidth, mHeight, src, x, y, sr, mirror))
+        RunsToSurface(src, x, y, sr, color, additive, mirror);
+}
+
+void NativeImage::RunsToSurface(MemoryImage* src, int x, int y, const TRect<int>& sr, const Color& color,
+                                bool additive, bool mirror)
+{
     GenerateDDSurface();
     SurfaceLock lock(this);
     if (!lock.Locked())
         return;
     const uint32_t* n = src->GetNativeAlphaData(mDisplay);
-    src->CommitBits();
-    const uint8_t* runs = src->GetRLAdditiveData(mDisplay);
+    if (additive)
+        src->CommitBits();
+    const uint8_t* runs = additive ? src->GetRLAdditiveData(mDisplay) : src->GetRLAlphaData();
     if (runs == nullptr)
         return;
-    const LoopSetup L(*mDisplay, mLockedBits, mLockedPitch, color);
+    const SurfaceDraw L(*mDisplay, mLockedBits, mLockedPitch, color);
     const bool drew =
         WithNativeReader(src, n,
                          [&](const auto& rd)
                          {
                              if (L.f.bpp == 16)
-                                 AdditiveRoute<uint16_t, true>(L, rd, runs, src->mWidth, x, y, sr);
+                                 RunsRoute<uint16_t>(additive, mirror, L, rd, runs, src->mWidth, x, y, sr);
                              else
-                                 AdditiveRoute<uint32_t, true>(L, rd, runs, src->mWidth, x, y, sr);
+                                 RunsRoute<uint32_t>(additive, mirror, L, rd, runs, src->mWidth, x, y, sr);
                          });
     if (drew)
         DeleteAllNonSurfaceData();

@@ -124,4 +124,74 @@ struct ColorFactors
     bool Grey() const { return k[0] == k[1] && k[1] == k[2]; }
 };
 
+// Everything one surface loop needs about the locked destination and the colour.
+struct SurfaceDraw
+{
+    SurfaceFormat f;
+    void* bits;
+    int32_t pitch;
+    bool white;
+    Color c; // clamped
+    ColorFactors k;
+    int drawMode;
+    SurfaceDraw(const NativeDisplay& d, void* b, int32_t p, const Color& color, int mode = 0)
+        : f(d), bits(b), pitch(p), white(color == Color::White), c(ClampedColor(color)), k(c), drawMode(mode)
+    {
+    }
+};
+
+// Channel-wise saturating sum of destination word d and source word s (scaled by the
+// colour's factors unless the colour is white), through the add tables.
+inline uint32_t AddWords(const SurfaceDraw& J, uint32_t s, uint32_t d)
+{
+    const SurfaceFormat& f = J.f;
+    uint32_t nd = 0;
+    for (int k = 0; k < 3; ++k)
+    {
+        const uint32_t m = f.mask[k];
+        const int32_t sh = f.shift[k];
+        const uint32_t idx =
+            J.white ? ((m & d) + (m & s)) >> sh : ((m & d) >> sh) + ((((m & s) >> sh) * J.k.k[k]) >> 8);
+        nd |= uint32_t(f.add[k][idx]) << sh;
+    }
+    return nd;
+}
+
+// Source word i: straight from the words, or through the palette indices.
+struct DirectWords
+{
+    const uint32_t* n;
+    uint32_t operator()(size_t i) const { return n[i]; }
+};
+struct PaletteWords
+{
+    const uint32_t* n;
+    const uint8_t* idx;
+    uint32_t operator()(size_t i) const { return n[idx[i]]; }
+};
+
+// Calls f with the reader of `words`: indexed when `indices` is set.
+template <class F> void WithWords(const uint32_t* words, const uint8_t* indices, F&& f)
+{
+    if (indices != nullptr)
+        f(PaletteWords{words, indices});
+    else
+        f(DirectWords{words});
+}
+
+// Replaces the surface word at (x, y) by mix(word), for 16- or 32-bit words.
+template <class F> void MixWord(void* bits, int32_t pitch, int32_t bpp, int32_t x, int32_t y, F&& mix)
+{
+    if (bpp == 16)
+    {
+        uint16_t* w = SurfaceRow<uint16_t>(bits, pitch, y) + x;
+        *w = static_cast<uint16_t>(mix(uint32_t(*w)));
+    }
+    else
+    {
+        uint32_t* w = SurfaceRow<uint32_t>(bits, pitch, y) + x;
+        *w = mix(*w);
+    }
+}
+
 } // namespace Vaxo

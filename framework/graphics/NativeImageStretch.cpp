@@ -18,20 +18,9 @@ namespace Vaxo
 namespace
 {
 
-struct StretchJob
-{
-    SurfaceFormat f;
-    void* bits;
-    int32_t pitch;
-    bool white;
-    Color c;
-    ColorFactors k;
-    int drawMode;
-};
-
 // The nearest-pixel loop of the fast stretch; Mirror walks the destination leftwards.
 template <class P, bool Mirror, class Reader>
-void NearestLoop(const StretchJob& J, const Reader& rd, int srcW, int srcH, const TRect<double>& s,
+void NearestLoop(const SurfaceDraw& J, const Reader& rd, int srcW, int srcH, const TRect<double>& s,
                  const TRect<int>& d)
 {
     const SurfaceFormat& f = J.f;
@@ -56,14 +45,7 @@ void NearestLoop(const StretchJob& J, const Reader& rd, int srcW, int srcH, cons
             {
                 if (s32 == 0)
                     continue;
-                for (int k = 0; k < 3; ++k)
-                {
-                    const uint32_t m = f.mask[k];
-                    const int32_t sh = f.shift[k];
-                    const uint32_t idx = J.white ? ((m & dw) + (m & s32)) >> sh
-                                                 : ((m & dw) >> sh) + ((((m & s32) >> sh) * J.k.k[k]) >> 8);
-                    nd |= uint32_t(f.add[k][idx]) << sh;
-                }
+                nd = AddWords(J, s32, dw);
             }
             else if (J.white)
             {
@@ -86,19 +68,6 @@ void NearestLoop(const StretchJob& J, const Reader& rd, int srcW, int srcH, cons
         }
     }
 }
-
-// 32-bit source pixel i of a rotation: its pixels, or its palette form.
-struct BitsPixels
-{
-    const uint32_t* bits;
-    uint32_t operator()(size_t i) const { return bits[i]; }
-};
-struct PalettePixels
-{
-    const uint32_t* palette;
-    const uint8_t* idx;
-    uint32_t operator()(size_t i) const { return palette[idx[i]]; }
-};
 
 // The 16.16 position of column `col` along a row lies inside [0, limit - 1) whole pixels.
 inline bool Inside(int64_t u0, int64_t du, int64_t col, int32_t limit)
@@ -145,7 +114,7 @@ bool AxisRange(int64_t u, int64_t du, int32_t limit, bool lastWithoutBias, int64
 }
 
 template <class P, bool Additive, bool White, class Pixels>
-void RotateLoop(const StretchJob& J, const Pixels& px, int srcStride, const TRect<int>& sr,
+void RotateLoop(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRect<int>& sr,
                 const TRect<double>& out, float x, float y, double angle, float cx, float cy)
 {
     const SurfaceFormat& f = J.f;
@@ -257,7 +226,7 @@ void RotateLoop(const StretchJob& J, const Pixels& px, int srcStride, const TRec
 
 // The four forms of the rotation loop, chosen once per call.
 template <class P, class Pixels>
-void Rotate(const StretchJob& J, const Pixels& px, int srcStride, const TRect<int>& sr,
+void Rotate(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRect<int>& sr,
             const TRect<double>& out, float x, float y, double angle, float cx, float cy)
 {
     if (J.drawMode != 0)
@@ -341,9 +310,7 @@ void NativeImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
     SurfaceLock lock(this);
     if (!lock.Locked())
         return;
-    const Color c = ClampedColor(color);
-    const StretchJob J{SurfaceFormat(*mDisplay), mLockedBits, mLockedPitch, color == Color::White, c,
-                       ColorFactors(c),          drawMode};
+    const SurfaceDraw J(*mDisplay, mLockedBits, mLockedPitch, color, drawMode);
     const auto run = [&](const auto& px)
     {
         if (J.f.bpp == 16)
@@ -351,10 +318,7 @@ void NativeImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
         else
             Rotate<uint32_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
     };
-    if (palette)
-        run(PalettePixels{src->mPalette, src->mPaletteIndices});
-    else
-        run(BitsPixels{bits});
+    WithWords(palette ? src->mPalette : bits, palette ? src->mPaletteIndices : nullptr, run);
     DeleteAllNonSurfaceData();
 }
 
@@ -375,9 +339,7 @@ bool NativeImage::FastStretchToSurface(MemoryImage* src, const TRect<double>& s,
     SurfaceLock lock(this);
     if (!lock.Locked())
         return false;
-    const Color c = ClampedColor(color);
-    const StretchJob J{SurfaceFormat(*mDisplay), mLockedBits, mLockedPitch, color == Color::White, c,
-                       ColorFactors(c),          drawMode};
+    const SurfaceDraw J(*mDisplay, mLockedBits, mLockedPitch, color, drawMode);
     const bool palette = src->mPalette != nullptr && src->mPaletteIndices != nullptr;
     const auto run = [&](const auto& rd)
     {
@@ -388,10 +350,7 @@ bool NativeImage::FastStretchToSurface(MemoryImage* src, const TRect<double>& s,
             mirror ? NearestLoop<uint32_t, true>(J, rd, src->mWidth, src->mHeight, s, d)
                    : NearestLoop<uint32_t, false>(J, rd, src->mWidth, src->mHeight, s, d);
     };
-    if (palette)
-        run(PalettePixels{n, src->mPaletteIndices});
-    else
-        run(BitsPixels{n});
+    WithWords(n, palette ? src->mPaletteIndices : nullptr, run);
     return true;
 }
 
@@ -439,12 +398,7 @@ void NativeImage::StretchBlt(Image* image, const TRect<int>& destRect, const TRe
         !nativeSrc->mHasAlpha && int(s.mWidth) == d.mWidth && int(s.mHeight) == d.mHeight &&
         s.mWidth == double(int(s.mWidth)) && s.mHeight == double(int(s.mHeight)))
     {
-        if (mLockCount > 0)
-            UnlockSurfaceInternal();
-        SurfaceBlt(nativeSrc, TRect<int>(int(s.mX), int(s.mY), int(s.mWidth), int(s.mHeight)), d);
-        if (mLockCount >= 1)
-            LockSurfaceInternal();
-        DeleteAllNonSurfaceData();
+        CopyFromSurface(nativeSrc, TRect<int>(int(s.mX), int(s.mY), int(s.mWidth), int(s.mHeight)), d);
         return;
     }
     if (FastStretchToSurface(src, s, d, color, drawMode, false))
