@@ -133,6 +133,28 @@ template <class Plot> void WalkLine(double x1, double y1, double x2, double y2, 
     }
 }
 
+// Horizontal and vertical lines are one-pixel rectangles; true when the line was one.
+bool FillStraightLine(MemoryImage& image, double startX, double startY, double endX, double endY,
+                      const Color& color, int drawMode)
+{
+    if (startY == endY)
+    {
+        const int x = static_cast<int>(std::min(startX, endX));
+        image.FillRect(
+            TRect<int>(x, static_cast<int>(startY), static_cast<int>(std::max(startX, endX)) - x + 1, 1),
+            color, drawMode);
+        return true;
+    }
+    if (startX == endX)
+    {
+        const int y = static_cast<int>(std::min(startY, endY));
+        image.FillRect(
+            TRect<int>(static_cast<int>(startX), y, 1, static_cast<int>(std::max(startY, endY)) - y + 1),
+            color, drawMode);
+        return true;
+    }
+    return false;
+}
 } // namespace
 
 void MemoryImage::FillRect(const TRect<int>& rect, const Color& color, int)
@@ -213,22 +235,9 @@ void MemoryImage::ClearRect(const TRect<int>& rect)
 void MemoryImage::DrawLine(double startX, double startY, double endX, double endY, const Color& color,
                            int drawMode)
 {
-    if (!ClipSegmentToImage(startX, startY, endX, endY, mWidth, mHeight))
+    if (!ClipSegmentToImage(startX, startY, endX, endY, mWidth, mHeight) ||
+        FillStraightLine(*this, startX, startY, endX, endY, color, drawMode))
         return;
-    if (startY == endY)
-    {
-        const int x = static_cast<int>(std::min(startX, endX));
-        FillRect(TRect<int>(x, static_cast<int>(startY), static_cast<int>(std::max(startX, endX)) - x + 1, 1),
-                 color, drawMode);
-        return;
-    }
-    if (startX == endX)
-    {
-        const int y = static_cast<int>(std::min(startY, endY));
-        FillRect(TRect<int>(static_cast<int>(startX), y, 1, static_cast<int>(std::max(startY, endY)) - y + 1),
-                 color, drawMode);
-        return;
-    }
     if (drawMode == 0)
         NormalDrawLine(startX, startY, endX, endY, color);
     else if (drawMode == 1)
@@ -302,22 +311,9 @@ void MemoryImage::AdditiveDrawLine(double startX, double startY, double endX, do
 void MemoryImage::DrawLineAA(double startX, double startY, double endX, double endY, const Color& color,
                              int drawMode)
 {
-    if (!ClipSegmentToImage(startX, startY, endX, endY, mWidth, mHeight))
+    if (!ClipSegmentToImage(startX, startY, endX, endY, mWidth, mHeight) ||
+        FillStraightLine(*this, startX, startY, endX, endY, color, drawMode))
         return;
-    if (startY == endY)
-    {
-        const int x = static_cast<int>(std::min(startX, endX));
-        FillRect(TRect<int>(x, static_cast<int>(startY), static_cast<int>(std::max(startX, endX)) - x + 1, 1),
-                 color, drawMode);
-        return;
-    }
-    if (startX == endX)
-    {
-        const int y = static_cast<int>(std::min(startY, endY));
-        FillRect(TRect<int>(static_cast<int>(startX), y, 1, static_cast<int>(std::max(startY, endY)) - y + 1),
-                 color, drawMode);
-        return;
-    }
     if (drawMode == 0)
         NormalDrawLineAA(startX, startY, endX, endY, color);
     else
