@@ -46,65 +46,42 @@ void WalkLine(double sx, double sy, double ex, double ey, bool withFraction, boo
     const double minY = std::min(sy, ey), maxY = std::max(sy, ey);
     double dx = ex - sx, dy = ey - sy;
     const bool xMajor = looseMajor ? std::fabs(dy) < std::fabs(dx) : std::abs(int(dy)) < std::abs(int(dx));
-    const auto outside = [&](int x, int y)
-    { return double(x) < minX || double(y) < minY || double(x) > maxX || double(y) > maxY; };
-    if (xMajor)
+    // Walk along the major axis a, stepping the minor axis b; the two orientations only
+    // swap which coordinate is which.
+    double sa = xMajor ? sx : sy, sb = xMajor ? sy : sx;
+    double ea = xMajor ? ex : ey, eb = xMajor ? ey : ex;
+    double da = xMajor ? dx : dy, db = xMajor ? dy : dx;
+    const auto plotAB = [&](int a, int b) { xMajor ? plot(a, b) : plot(b, a); };
+    const auto outsideAB = [&](int a, int b)
     {
-        if (dx < 0)
-        {
-            std::swap(sx, ex);
-            std::swap(sy, ey);
-            dx = -dx;
-            dy = -dy;
-        }
-        const int step = dy >= 0 ? 1 : -1;
-        dy = std::fabs(dy);
-        int x = int(sx), y = int(sy);
-        plot(x, y);
-        const int inc1 = int(2 * dy), inc2 = int(2 * (dy - dx));
-        int err = withFraction ? int(double(inc1) * (sy - int(sy)) + int(2 * dy - dx)) : int(2 * dy - dx);
-        for (x = int(sx) + 1; double(x) <= ex; ++x)
-        {
-            if (err > 0)
-            {
-                y += step;
-                if (outside(x, y))
-                    return;
-                err += inc2;
-            }
-            else
-                err += inc1;
-            plot(x, y);
-        }
+        const int x = xMajor ? a : b, y = xMajor ? b : a;
+        return double(x) < minX || double(y) < minY || double(x) > maxX || double(y) > maxY;
+    };
+    if (da < 0)
+    {
+        std::swap(sa, ea);
+        std::swap(sb, eb);
+        da = -da;
+        db = -db;
     }
-    else
+    const int step = db >= 0 ? 1 : -1;
+    db = std::fabs(db);
+    int a = int(sa), b = int(sb);
+    plotAB(a, b);
+    const int inc1 = int(2 * db), inc2 = int(2 * (db - da));
+    int err = withFraction ? int(double(inc1) * (sb - int(sb)) + int(2 * db - da)) : int(2 * db - da);
+    for (a = int(sa) + 1; double(a) <= ea; ++a)
     {
-        if (dy < 0)
+        if (err > 0)
         {
-            std::swap(sx, ex);
-            std::swap(sy, ey);
-            dx = -dx;
-            dy = -dy;
+            b += step;
+            if (outsideAB(a, b))
+                return;
+            err += inc2;
         }
-        const int step = dx >= 0 ? 1 : -1;
-        dx = std::fabs(dx);
-        int x = int(sx), y = int(sy);
-        plot(x, y);
-        const int inc1 = int(2 * dx), inc2 = int(2 * (dx - dy));
-        int err = withFraction ? int(double(inc1) * (sx - int(sx)) + int(2 * dx - dy)) : int(2 * dx - dy);
-        for (y = int(sy) + 1; double(y) <= ey; ++y)
-        {
-            if (err > 0)
-            {
-                x += step;
-                if (outside(x, y))
-                    return;
-                err += inc2;
-            }
-            else
-                err += inc1;
-            plot(x, y);
-        }
+        else
+            err += inc1;
+        plotAB(a, b);
     }
 }
 
