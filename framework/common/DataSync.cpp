@@ -345,116 +345,23 @@ template <class T> void DataSync::SyncLongImpl(T& v)
         Writer()->WriteLong(static_cast<uint32_t>(v));
 }
 
-void DataSync::SyncByte(char& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(signed char& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(unsigned char& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(short& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(unsigned short& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(int& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(unsigned int& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(long& v)
-{
-    SyncByteImpl(v);
-}
-void DataSync::SyncByte(unsigned long& v)
-{
-    SyncByteImpl(v);
-}
-
-void DataSync::SyncShort(char& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(signed char& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(unsigned char& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(short& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(unsigned short& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(int& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(unsigned int& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(long& v)
-{
-    SyncShortImpl(v);
-}
-void DataSync::SyncShort(unsigned long& v)
-{
-    SyncShortImpl(v);
-}
-
-void DataSync::SyncLong(char& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(signed char& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(unsigned char& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(short& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(unsigned short& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(int& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(unsigned int& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(long& v)
-{
-    SyncLongImpl(v);
-}
-void DataSync::SyncLong(unsigned long& v)
-{
-    SyncLongImpl(v);
-}
+// Every integer width has its own overload, so callers never convert through a wider type.
+// clang-format off
+#define VAXO_SYNC_EVERY_WIDTH(Name)                                 \
+    void DataSync::Name(char& v) { Name##Impl(v); }                 \
+    void DataSync::Name(signed char& v) { Name##Impl(v); }          \
+    void DataSync::Name(unsigned char& v) { Name##Impl(v); }        \
+    void DataSync::Name(short& v) { Name##Impl(v); }                \
+    void DataSync::Name(unsigned short& v) { Name##Impl(v); }       \
+    void DataSync::Name(int& v) { Name##Impl(v); }                  \
+    void DataSync::Name(unsigned int& v) { Name##Impl(v); }         \
+    void DataSync::Name(long& v) { Name##Impl(v); }                 \
+    void DataSync::Name(unsigned long& v) { Name##Impl(v); }
+VAXO_SYNC_EVERY_WIDTH(SyncByte)
+VAXO_SYNC_EVERY_WIDTH(SyncShort)
+VAXO_SYNC_EVERY_WIDTH(SyncLong)
+#undef VAXO_SYNC_EVERY_WIDTH
+// clang-format on
 
 void DataSync::SyncFloat(float& v)
 {
