@@ -31,7 +31,10 @@
 //                       outside the lock: a name starting with "!" gets a blank
 //                       display-format image from the platform, any other is loaded with
 //                       GetImage(fileName, false). The image stays null when the file
-//                       cannot be loaded.
+//                       cannot be loaded. A request that finds an entry another thread
+//                       is still filling waits until the fill is done, so it never sees
+//                       a null image for a file that loads; the image pointer is
+//                       published to it by that hand-over.
 //   CleanSharedImages   (not called by graphics) under mMutex and only when
 //                       mSharedImagesDirty is set: delete the image of every entry whose
 //                       count is 0, remove those entries, clear the flag. Once per update.

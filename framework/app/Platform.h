@@ -1,0 +1,134 @@
+// Platform: what a window system must supply to the application object.
+//
+// The application (VaxoAppBase) owns exactly one platform object and reaches the window,
+// input, threads, cursors, clipboard, message boxes, fonts and the audio factories only
+// through it. Every operation has a harmless default (nothing, false, 0, null or an
+// empty string), so a port overrides what its window system offers and the application
+// runs, without window, sound or input, on the bare base. PlatformSDL (framework/app/sdl)
+// is the platform of this system; tests use a recording stand-in.
+//
+// The application makes its platform through a replaceable factory (SetPlatformFactory),
+// so tests can run the whole object headless.
+#pragma once
+
+#include "graphics/Rect.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace Vaxo
+{
+
+class Font;
+class Image;
+class MusicInterface;
+class NativeImage;
+class SoundManager;
+class VaxoAppBase;
+
+// Opaque thread handle of the platform: a thread is a pointer to it, null means none.
+struct HTHREAD_;
+
+class Platform
+{
+public:
+    // The owning application; not owned.
+    VaxoAppBase* mApp;
+    // The executable's path as GetExePath reports it; nothing fills it on this system.
+    std::string mExePath;
+
+public:
+    explicit Platform(VaxoAppBase* app);
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+    virtual ~Platform();
+
+    // First call of the application's Init: caption, focus flags, folders, settings store.
+    virtual void AppInit() {}
+    virtual bool IsAlreadyRunning() { return false; }
+    virtual void NotifyGameCopy() {}
+    virtual bool IsTabletPC() { return false; }
+    // Makes (or re-makes) the window and display; a display result code (0 = OK). The
+    // base has no display: 2, the code of a refused video mode.
+    virtual int InitDisplay(bool firstTime);
+    virtual void DestroyDisplay() {}
+    virtual void RestoreScreenResolution() {}
+    // Last step before the process ends through VaxoAppBase::DoExit.
+    virtual void HandlePrematureExit() {}
+    virtual bool Handle3DProblems() { return false; }
+    // Presents the frame; false when the display has failed.
+    virtual bool Redraw(TRect<int>* rect);
+    // tick: GetAccurateTime milliseconds; called at most once a second while drawing.
+    virtual void UpdateScreenSaverInfo(uint32_t tick) { (void)tick; }
+    // Cursor number 0 to 12, or -1 for none.
+    virtual void SetCursor(int cursor) { (void)cursor; }
+    // Shows the image as the cursor (null: none); true when the shown cursor changed.
+    virtual bool SetCursorImage(Image* image);
+    virtual void ShowWindow(int showCommand) { (void)showCommand; }
+    // Message boxes never block in tests: they answer 1 OK, 2 Cancel, 3 Abort, 4 Retry,
+    // 5 Ignore, 6 Yes, 7 No (0 from the base, which shows nothing). type: the box type
+    // (0 to 5) with icon flags (16 error, 32 question).
+    virtual int MessageBoxA(const char* text, const char* caption, uint32_t type, bool modal);
+    virtual int MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal);
+    virtual void BeginPopup() {}
+    virtual void EndPopup() {}
+    virtual bool IsMinimized() { return false; }
+    virtual void SetCapture() {}
+    virtual void ReleaseCapture() {}
+    virtual void BringToFront() {}
+    virtual void HandleWindowMove() {}
+    virtual bool IsMouseIn(bool checkFocus);
+    // Mouse position in window pixels.
+    virtual TPoint<int> GetMousePos();
+    virtual void FinishInitWindow() {}
+    virtual void HandleNewWindowShowing() {}
+    // Turns pending window-system events into VaxoAppBase::HandleWinEvent calls.
+    virtual void DoMessageLoop() {}
+    // Factories: new objects owned by the caller, or null when the platform has none.
+    virtual MusicInterface* CreateMusicInterface() { return nullptr; }
+    virtual SoundManager* CreateSoundManager() { return nullptr; }
+    virtual void CopyToClipboard(const std::string& text) { (void)text; }
+    virtual std::string GetClipboard() { return std::string(); }
+    virtual NativeImage* CreateNativeImage() { return nullptr; }
+    virtual Font* CreateFont(const std::string& face, int pointSize, bool bold, bool italic, bool underline,
+                             bool fourthFlag);
+    virtual void TakeScreenshot() {}
+    virtual void DumpProgramInfo() {}
+    virtual void ShowMemoryUsage() {}
+    virtual std::string& GetExePath() { return mExePath; }
+    virtual std::string GetProductVersion(const std::string& path);
+    // The whole command line, the program's name first.
+    virtual std::string GetCmdLine() { return std::string(); }
+    // Any thread. 0 from the base, which cannot tell threads apart.
+    virtual uint32_t GetCurrentThreadId() { return 0; }
+    // Runs proc(arg) on a new thread; null when no thread was started.
+    virtual HTHREAD_* BeginThread(uint32_t (*proc)(void*), void* arg);
+    // Blocks until the thread has ended and frees its handle.
+    virtual void WaitForThread(HTHREAD_* thread) { (void)thread; }
+    // priority: 2 normal, 3 raised; a null thread means the calling one.
+    virtual void SetThreadPriority(HTHREAD_* thread, int priority);
+    // Bodies of the cursor and timer threads (run on those threads).
+    virtual void CursorThreadProc() {}
+    virtual void TimerThreadProc() {}
+
+protected:
+    // The per-user data folder: $HOME (or "/"), "Library/Application Support/", the
+    // application's company name, "/", its product name, "/".
+    std::string DataFolderBelowHome() const;
+    // Sets the data folder (DataFolderBelowHome) and opens the settings store
+    // "registry.bin" in it. For the platforms' AppInit.
+    void OpenSettingsStore();
+};
+
+// Makes the platform of an application; the application owns the result.
+typedef std::function<Platform*(VaxoAppBase*)> PlatformFactory;
+// Installs the factory the VaxoAppBase constructor uses (an empty one restores the
+// default); returns the one it replaces. Install before constructing the application.
+PlatformFactory SetPlatformFactory(PlatformFactory factory);
+// The platform a new application gets: from the installed factory, else the default.
+Platform* CreatePlatform(VaxoAppBase* app);
+// The platform of this system, made when no factory is installed.
+Platform* CreateDefaultPlatform(VaxoAppBase* app);
+
+} // namespace Vaxo
