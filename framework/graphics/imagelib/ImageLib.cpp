@@ -28,6 +28,9 @@ std::atomic<uint32_t> gAlphaComposeColor{0xFFFFFF};
 namespace
 {
 
+thread_local bool tHasComposeOverride = false;
+thread_local uint32_t tComposeOverride = 0;
+
 // Kept here rather than shared: this module needs only the plain C-locale
 // comparison of extensions.
 int stricmp(const char* a, const char* b)
@@ -84,7 +87,7 @@ void MergeAlpha(Image* color, const Image* alpha)
 // An alpha image alone becomes the compose colour under its blue channel.
 void ComposeFromAlpha(Image* alpha)
 {
-    uint32_t rgb = gAlphaComposeColor.load() & 0x00FFFFFF;
+    uint32_t rgb = (tHasComposeOverride ? tComposeOverride : gAlphaComposeColor.load()) & 0x00FFFFFF;
     size_t count = size_t(alpha->mWidth) * size_t(alpha->mHeight);
     uint32_t* bits = alpha->mBits;
     for (size_t i = 0; i < count; ++i)
@@ -92,6 +95,19 @@ void ComposeFromAlpha(Image* alpha)
 }
 
 } // namespace
+
+ScopedAlphaComposeColor::ScopedAlphaComposeColor(uint32_t rgb)
+    : mHadOverride(tHasComposeOverride), mPrevious(tComposeOverride)
+{
+    tHasComposeOverride = true;
+    tComposeOverride = rgb;
+}
+
+ScopedAlphaComposeColor::~ScopedAlphaComposeColor()
+{
+    tHasComposeOverride = mHadOverride;
+    tComposeOverride = mPrevious;
+}
 
 Image::~Image()
 {

@@ -64,9 +64,23 @@ extern std::atomic<ImageDecoder> gJP2Decoder;
 
 // False disables the alpha-image search whatever the caller asks (default true).
 extern std::atomic<bool> gAutoLoadAlpha;
-// RGB (low 24 bits) given to an image made from an alpha image alone; the
-// resource manager sets it around one load (default 0xFFFFFF).
+// RGB (low 24 bits) given to an image made from an alpha image alone (default
+// 0xFFFFFF); a load of one colour sets ScopedAlphaComposeColor instead.
 extern std::atomic<uint32_t> gAlphaComposeColor;
+// Overrides gAlphaComposeColor for the loads of the calling thread while it lives, so
+// that the colour one load asks for never reaches another thread's load.
+class ScopedAlphaComposeColor
+{
+public:
+    explicit ScopedAlphaComposeColor(uint32_t rgb);
+    ~ScopedAlphaComposeColor();
+    ScopedAlphaComposeColor(const ScopedAlphaComposeColor&) = delete;
+    ScopedAlphaComposeColor& operator=(const ScopedAlphaComposeColor&) = delete;
+
+private:
+    bool mHadOverride;
+    uint32_t mPrevious;
+};
 
 void EnableAllDecoders();
 void EnableJPGDecoder();
