@@ -189,7 +189,18 @@ public:
     // Hit test; x, y in this container's coordinates, local coordinates written on a hit.
     Widget* GetWidgetAtHelper(int x, int y, int flags, bool* found, int* localX, int* localY);
 
+protected:
+    // This widget's subtree is leaving the manager (WidgetRemovedHelper runs): its hooks
+    // cannot re-attach it, and children added meanwhile stay detached.
+    bool mLeavingManager;
+
+    // Marks this container dirty even when it already is: its area changed, and what
+    // lies in front of the new area must be redrawn too.
+    void MarkDirtyAgain();
+
 private:
+    // container is this one or one of its ancestors.
+    bool IsInParentChain(WidgetContainer* container);
     // Moves mUpdatePos past pos when a pass stands on it, so that the pass neither skips
     // nor repeats a child.
     void StepUpdatePosPast(WidgetList::iterator pos);

@@ -1,0 +1,547 @@
+#include "widgets/WidgetContainer.h"
+
+#include "graphics/Graphics.h"
+#include "widgets/Widget.h"
+#include "widgets/WidgetManager.h"
+
+#include <vector>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+// Saves the two flag words of a pass and puts them back on every way out; the
+// above-modal switch is left as the pass set it.
+class FlagWordsGuard
+{
+public:
+    explicit FlagWordsGuard(ModalFlags* flags)
+        : mFlags(flags), mAboveFlags(flags->mAboveFlags), mBelowFlags(flags->mBelowFlags)
+    {
+    }
+    ~FlagWordsGuard()
+    {
+        mFlags->mAboveFlags = mAboveFlags;
+        mFlags->mBelowFlags = mBelowFlags;
+    }
+    FlagWordsGuard(const FlagWordsGuard&) = delete;
+    FlagWordsGuard& operator=(const FlagWordsGuard&) = delete;
+
+private:
+    ModalFlags* mFlags;
+    int32_t mAboveFlags;
+    int32_t mBelowFlags;
+};
+
+// The children as they are now: hooks called while walking may add, remove or reorder
+// children, so walks that call hooks go over a copy and skip what left meanwhile.
+std::vector<Widget*> Snapshot(const WidgetContainer::WidgetList& widgets)
+{
+    return std::vector<Widget*>(widgets.begin(), widgets.end());
+}
+
+} // namespace
+
+WidgetContainer::WidgetContainer()
+    : mWidgetManager(nullptr), mParent(nullptr), mUpdatePosMoved(false), mUpdatePos(mWidgets.end()),
+      mLastUpdateTick(0), mUpdateCount(0), mDirty(false), mX(0), mY(0), mWidth(0), mHeight(0),
+      mTranslucent(false), mClipToBounds(true), mPriority(0), mZOrder(0), mLeavingManager(false)
+{
+}
+
+WidgetContainer::~WidgetContainer() = default;
+
+TRect<int> WidgetContainer::GetRect()
+{
+    return TRect<int>(mX, mY, mWidth, mHeight);
+}
+
+bool WidgetContainer::Intersects(WidgetContainer* other)
+{
+    return GetRect().Intersects(other->GetRect());
+}
+
+WidgetContainer::WidgetList::iterator WidgetContainer::FindWidget(Widget* widget)
+{
+    for (auto it = mWidgets.begin(); it != mWidgets.end(); ++it)
+    {
+        if (*it == widget)
+            return it;
+    }
+    return mWidgets.end();
+}
+
+bool WidgetContainer::IsInParentChain(WidgetContainer* container)
+{
+    for (WidgetContainer* c = this; c != nullptr; c = c->mParent)
+    {
+        if (c == container)
+            return true;
+    }
+    return false;
+}
+
+void WidgetContainer::AddWidget(Widget* widget)
+{
+    // A widget lives in one list at a time, and never inside its own subtree; one whose
+    // removal is under way cannot come back from that removal's hooks.
+    if (widget == nullptr || widget->mLeavingManager || IsInParentChain(widget) || HasWidget(widget))
+        return;
+    if (widget->mParent != nullptr)
+        widget->mParent->RemoveWidget(widget);
+    if (widget->mParent != nullptr || widget->mLeavingManager)
+        return;
+
+    InsertWidgetHelper(mWidgets.end(), widget);
+    WidgetManager* manager = mLeavingManager ? nullptr : mWidgetManager;
+    widget->mWidgetManager = manager;
+    widget->mParent = this;
+    if (manager != nullptr)
+    {
+        widget->AddedToManager(manager);
+        widget->MarkDirtyFull();
+        manager->RehupMouse();
+    }
+    MarkDirty();
+}
+
+void WidgetContainer::RemoveWidget(Widget* widget)
+{
+    if (FindWidget(widget) == mWidgets.end())
+        return;
+    widget->WidgetRemovedHelper();
+    // The removal's hooks may have taken the widget out already (or elsewhere).
+    if (widget->mParent != this)
+        return;
+    auto it = FindWidget(widget);
+    if (it == mWidgets.end())
+        return;
+    widget->mParent = nullptr;
+    StepUpdatePosPast(it);
+    mWidgets.erase(it);
+}
+
+bool WidgetContainer::HasWidget(Widget* widget)
+{
+    return FindWidget(widget) != mWidgets.end();
+}
+
+void WidgetContainer::DisableWidget(Widget* widget)
+{
+    (void)widget;
+}
+
+void WidgetContainer::RemoveAllWidgets(bool doDelete, bool recursive)
+{
+    while (!mWidgets.empty())
+    {
+        Widget* widget = mWidgets.front();
+        RemoveWidget(widget);
+        if (recursive)
+            widget->RemoveAllWidgets(doDelete, true);
+        if (doDelete)
+            delete widget;
+    }
+}
+
+void WidgetContainer::SetFocus(Widget* widget)
+{
+    (void)widget;
+}
+
+bool WidgetContainer::IsBelow(Widget* a, Widget* b)
+{
+    bool found = false;
+    return IsBelowHelper(a, b, &found);
+}
+
+bool WidgetContainer::IsBelowHelper(Widget* a, Widget* b, bool* found)
+{
+    for (Widget* child : mWidgets)
+    {
+        if (child == a)
+        {
+            *found = true;
+            return true;
+        }
+        if (child == b)
+        {
+            *found = true;
+            return false;
+        }
+        bool below = child->IsBelowHelper(a, b, found);
+        if (*found)
+            return below;
+    }
+    return false;
+}
+
+void WidgetContainer::MarkAllDirty()
+{
+    MarkDirty();
+    for (Widget* child : mWidgets)
+    {
+        child->mDirty = true;
+        child->MarkAllDirty();
+    }
+}
+
+WidgetContainer::WidgetList::iterator WidgetContainer::InsertWidgetHelper(WidgetList::iterator start,
+                                                                          Widget* widget)
+{
+    auto it = start;
+    while (it != mWidgets.end() && (*it)->mZOrder < widget->mZOrder)
+        ++it;
+    if (it != mWidgets.end() && ((*it)->mZOrder == widget->mZOrder || it == mWidgets.begin()))
+        return mWidgets.insert(it, widget);
+    // A higher band (or the end): back up to the last child of this band or below.
+    while (it != mWidgets.begin())
+    {
+        auto prev = std::prev(it);
+        if ((*prev)->mZOrder <= widget->mZOrder)
+            break;
+        it = prev;
+    }
+    return mWidgets.insert(it, widget);
+}
+
+void WidgetContainer::StepUpdatePosPast(WidgetList::iterator pos)
+{
+    if (mUpdatePos == pos)
+    {
+        ++mUpdatePos;
+        mUpdatePosMoved = true;
+    }
+}
+
+void WidgetContainer::ReorderWidget(Widget* widget, Placement placement, Widget* ref)
+{
+    auto it = FindWidget(widget);
+    if (it == mWidgets.end())
+        return;
+    StepUpdatePosPast(it);
+    mWidgets.erase(it);
+
+    auto start = mWidgets.end();
+    if (placement == kBack)
+        start = mWidgets.begin();
+    else if (placement == kBehind || placement == kInfront)
+    {
+        auto refIt = FindWidget(ref);
+        if (refIt != mWidgets.end())
+            start = placement == kBehind ? refIt : std::next(refIt);
+    }
+    InsertWidgetHelper(start, widget);
+    // The widget now covers, or is covered by, other widgets than before.
+    widget->MarkDirtyAgain();
+    widget->OrderInManagerChanged();
+}
+
+void WidgetContainer::BringToFront(Widget* widget)
+{
+    ReorderWidget(widget, kFront, nullptr);
+}
+
+void WidgetContainer::BringToBack(Widget* widget)
+{
+    ReorderWidget(widget, kBack, nullptr);
+}
+
+void WidgetContainer::PutBehind(Widget* widget, Widget* ref)
+{
+    ReorderWidget(widget, kBehind, ref);
+}
+
+void WidgetContainer::PutInfront(Widget* widget, Widget* ref)
+{
+    ReorderWidget(widget, kInfront, ref);
+}
+
+TPoint<int> WidgetContainer::GetAbsPos()
+{
+    if (mParent == nullptr)
+        return TPoint<int>(mX, mY);
+    return mParent->GetAbsPos() + TPoint<int>(mX, mY);
+}
+
+void WidgetContainer::MarkDirty()
+{
+    if (mParent != nullptr)
+        mParent->MarkDirty(this);
+    else
+        mDirty = true;
+}
+
+void WidgetContainer::MarkDirtyAgain()
+{
+    mDirty = false;
+    MarkDirty();
+}
+
+void WidgetContainer::MarkDirtyFull()
+{
+    if (mParent != nullptr)
+        mParent->MarkDirtyFull(this);
+    else
+        mDirty = true;
+}
+
+void WidgetContainer::MarkDirty(WidgetContainer* child)
+{
+    if (child->mDirty)
+        return;
+    MarkDirty();
+    child->mDirty = true;
+    if (mParent != nullptr)
+        return;
+
+    // The root: what lies in front of the child and overlaps it is drawn after it, so
+    // it must be drawn again too.
+    if (child->mTranslucent)
+    {
+        MarkDirtyFull(child);
+        return;
+    }
+    auto it = FindWidget(static_cast<Widget*>(child));
+    if (it == mWidgets.end())
+        return;
+    for (++it; it != mWidgets.end(); ++it)
+    {
+        Widget* front = *it;
+        if (front->mVisible && front->Intersects(child))
+            MarkDirty(front);
+    }
+}
+
+void WidgetContainer::MarkDirtyFull(WidgetContainer* child)
+{
+    MarkDirtyFull();
+    child->mDirty = true;
+    if (mParent != nullptr)
+        return;
+
+    auto childIt = FindWidget(static_cast<Widget*>(child));
+    if (childIt == mWidgets.end())
+        return;
+
+    // Below the child, down to the first opaque widget that covers all of its area.
+    const TRect<int> area = child->GetRect().Intersection(TRect<int>(0, 0, mWidth, mHeight));
+    for (auto it = childIt; it != mWidgets.begin();)
+    {
+        Widget* below = *--it;
+        if (!below->mVisible)
+            continue;
+        if (!below->mTranslucent && !below->mHasTransparentParts && below->Contains(area.mX, area.mY) &&
+            below->Contains(area.mX + area.mWidth - 1, area.mY + area.mHeight - 1))
+        {
+            below->MarkDirty();
+            break;
+        }
+        if (below->Intersects(child))
+            MarkDirty(below);
+    }
+
+    // In front of it.
+    for (auto it = childIt; it != mWidgets.end(); ++it)
+    {
+        Widget* front = *it;
+        if (front->mVisible && front->Intersects(child))
+            MarkDirty(front);
+    }
+}
+
+void WidgetContainer::AddedToManager(WidgetManager* manager)
+{
+    for (Widget* child : Snapshot(mWidgets))
+    {
+        if (child->mParent != this)
+            continue;
+        child->mWidgetManager = manager;
+        child->AddedToManager(manager);
+        MarkDirty();
+    }
+}
+
+void WidgetContainer::RemovedFromManager(WidgetManager* manager)
+{
+    for (Widget* child : Snapshot(mWidgets))
+    {
+        // A child whose own removal already ran (WidgetRemovedHelper goes depth first)
+        // has heard RemovedFromManager once; it must not hear it again per level.
+        if (child->mParent != this || child->mWidgetManager == nullptr)
+            continue;
+        if (manager != nullptr)
+            manager->DisableWidget(child);
+        child->RemovedFromManager(manager);
+        child->mWidgetManager = nullptr;
+    }
+    if (manager != nullptr && manager->mPopupCommandWidget == this)
+        manager->mPopupCommandWidget = nullptr;
+}
+
+void WidgetContainer::Update()
+{
+    ++mUpdateCount;
+}
+
+void WidgetContainer::UpdateAll(ModalFlags* flags)
+{
+    FlagWordsGuard guard(flags);
+    flags->ModFlags(mFlagsMod);
+    if (flags->GetFlags() & WF_MARK_DIRTY)
+        MarkDirty();
+
+    // Hooks below may detach this container; the manager object itself lives on.
+    WidgetManager* manager = mWidgetManager;
+    if (manager == nullptr)
+        return;
+
+    if ((flags->GetFlags() & WF_UPDATE) && mLastUpdateTick != uint32_t(manager->mUpdateCount))
+    {
+        mLastUpdateTick = uint32_t(manager->mUpdateCount);
+        Update();
+    }
+
+    // mUpdatePos is moved by RemoveWidget and the z-order operations, and left at the end
+    // by a nested pass over this container, so the walk neither skips nor repeats.
+    mUpdatePos = mWidgets.begin();
+    while (mUpdatePos != mWidgets.end())
+    {
+        Widget* child = *mUpdatePos;
+        mUpdatePosMoved = false;
+        if (child == manager->mBaseModalWidget)
+            flags->mAboveModal = true;
+        child->UpdateAll(flags);
+        if (!mUpdatePosMoved)
+            ++mUpdatePos;
+    }
+    mUpdatePosMoved = true;
+}
+
+void WidgetContainer::UpdateF(float fraction)
+{
+    (void)fraction;
+}
+
+void WidgetContainer::UpdateFAll(ModalFlags* flags, float fraction)
+{
+    FlagWordsGuard guard(flags);
+    flags->ModFlags(mFlagsMod);
+    WidgetManager* manager = mWidgetManager;
+    if (flags->GetFlags() & WF_UPDATE)
+        UpdateF(fraction);
+
+    mUpdatePos = mWidgets.begin();
+    while (mUpdatePos != mWidgets.end())
+    {
+        Widget* child = *mUpdatePos;
+        mUpdatePosMoved = false;
+        if (manager != nullptr && child == manager->mBaseModalWidget)
+            flags->mAboveModal = true;
+        child->UpdateFAll(flags, fraction);
+        if (!mUpdatePosMoved)
+            ++mUpdatePos;
+    }
+    mUpdatePosMoved = true;
+}
+
+void WidgetContainer::Draw(Graphics* g)
+{
+    (void)g;
+}
+
+void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
+{
+    WidgetManager* manager = mWidgetManager;
+    if (manager != nullptr && mPriority > manager->mMinDeferredPriority)
+        manager->FlushDeferredOverlayWidgets(mPriority);
+
+    FlagWordsGuard guard(flags);
+    flags->ModFlags(mFlagsMod);
+    if (mClipToBounds && (flags->GetFlags() & WF_CLIP))
+        g->ClipRect(0, 0, mWidth, mHeight);
+
+    if (mWidgets.empty())
+    {
+        if (flags->GetFlags() & WF_DRAW)
+            Draw(g);
+        return;
+    }
+
+    if (flags->GetFlags() & WF_DRAW)
+    {
+        g->PushState();
+        Draw(g);
+        g->PopState();
+    }
+    for (Widget* child : Snapshot(mWidgets))
+    {
+        if (child->mParent != this)
+            continue;
+        if (manager != nullptr && child == manager->mBaseModalWidget)
+            flags->mAboveModal = true;
+        if (!child->mVisible)
+            continue;
+        Graphics childGraphics(*g);
+        childGraphics.Translate(child->mX, child->mY);
+        child->DrawAll(flags, &childGraphics);
+        child->mDirty = false;
+    }
+}
+
+void WidgetContainer::SysColorChangedAll()
+{
+    SysColorChanged();
+    for (Widget* child : Snapshot(mWidgets))
+    {
+        if (child->mParent == this)
+            child->SysColorChangedAll();
+    }
+}
+
+void WidgetContainer::SysColorChanged() {}
+
+Widget* WidgetContainer::GetWidgetAtHelper(int x, int y, int flags, bool* found, int* localX, int* localY)
+{
+    const int ownFlags = mFlagsMod.Apply(flags);
+    WidgetManager* manager = mWidgetManager;
+    bool belowModal = false;
+    for (auto it = mWidgets.rbegin(); it != mWidgets.rend(); ++it)
+    {
+        Widget* child = *it;
+        int childFlags = child->mFlagsMod.Apply(ownFlags);
+        if (belowModal && manager != nullptr)
+            childFlags = manager->mBelowModalFlagsMod.Apply(childFlags);
+        if (manager != nullptr && child == manager->mBaseModalWidget)
+            belowModal = true;
+        if (!(childFlags & WF_MOUSE) || !child->mVisible)
+            continue;
+
+        const int childX = x - child->mX;
+        const int childY = y - child->mY;
+        Widget* hit = child->GetWidgetAtHelper(childX, childY, childFlags, found, localX, localY);
+        if (hit != nullptr)
+        {
+            *found = true;
+            return hit;
+        }
+        if (child->mMouseVisible && child->GetInsetRect().Contains(x, y))
+        {
+            *found = true;
+            if (child->IsPointVisible(childX, childY))
+            {
+                if (localX != nullptr)
+                    *localX = childX;
+                if (localY != nullptr)
+                    *localY = childY;
+                return child;
+            }
+        }
+    }
+    *found = false;
+    return nullptr;
+}
+
+} // namespace Vaxo
