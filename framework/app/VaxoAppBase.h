@@ -613,6 +613,8 @@ public:
     void DemoSyncString(std::string* value);
 
 private:
+    // True on the main thread, and before Init has taken its id.
+    bool OnMainThread();
     // The settings-store key path and value name of a value name holding backslashes.
     void RegistryKeyAndName(const std::string& valueName, std::string* keyPath, std::string* name) const;
     // Writes the settings store to disk now, making the data folder first.

@@ -2,6 +2,7 @@
 
 #include "graphics/GraphicsApp.h"
 #include "graphics/MemoryImage.h"
+#include "graphics/NativeImage.h"
 
 namespace Vaxo
 {
@@ -99,6 +100,11 @@ MemoryImage* SharedImageRef::GetMemoryImage() const
     if (mSharedImage != nullptr)
         return mSharedImage->mImage;
     return nullptr;
+}
+
+SharedImageRef::operator NativeImage*() const
+{
+    return mSharedImage != nullptr ? dynamic_cast<NativeImage*>(mSharedImage->mImage) : nullptr;
 }
 
 } // namespace Vaxo

@@ -15,6 +15,7 @@ namespace Vaxo
 
 class Image;
 class MemoryImage;
+class NativeImage;
 
 // One registry entry. Held by value in the application's map (never copied or moved).
 struct SharedImage
@@ -24,8 +25,11 @@ struct SharedImage
     // Number of SharedImageRef objects referring to the entry. Atomic: the loading
     // thread copies references while the main thread draws.
     std::atomic<int32_t> mRefCount;
+    // The request that made the entry is still loading mImage outside the registry lock;
+    // other requests wait until it clears. Clearing it publishes mImage to them.
+    std::atomic<bool> mFilling;
 
-    SharedImage() : mImage(nullptr), mRefCount(0) {}
+    SharedImage() : mImage(nullptr), mRefCount(0), mFilling(false) {}
     SharedImage(const SharedImage&) = delete;
     SharedImage& operator=(const SharedImage&) = delete;
 };
@@ -67,6 +71,9 @@ public:
     MemoryImage* GetMemoryImage() const;
     operator Image*() const { return GetImage(); }
     operator MemoryImage*() const { return GetMemoryImage(); }
+    // The entry's image when it is a display-format image; the unshared image is not
+    // considered.
+    operator NativeImage*() const;
     MemoryImage* operator->() const { return GetMemoryImage(); }
     // Holds an image (unshared or loaded shared).
     explicit operator bool() const { return GetMemoryImage() != nullptr; }

@@ -1,0 +1,125 @@
+// The loading thread (the game's LoadingThreadProc, handed over to the main thread at an
+// update), the cursor and timer threads, and the cursor choice.
+#include "app/VaxoAppBase.h"
+
+namespace Vaxo
+{
+
+void VaxoAppBase::StartLoadingThread()
+{
+    if (mLoadingThreadStarted)
+        return;
+    WaitForLoadingThread();
+    mYieldMainThread = true;
+    mPlatform->SetThreadPriority(nullptr, 3);
+    mLoadingThreadStarted = true;
+    mLoadingThread = mPlatform->BeginThread(LoadingThreadProcStub, this);
+    // A platform without threads: the work runs here, so that loading still completes
+    // and the main loop stops yielding to a thread that does not exist.
+    if (mLoadingThread == nullptr)
+        LoadingThreadProcStub(this);
+}
+
+uint32_t VaxoAppBase::LoadingThreadProcStub(void* app)
+{
+    VaxoAppBase* self = static_cast<VaxoAppBase*>(app);
+    self->LoadingThreadProc();
+    self->mLoadingThreadCompleted = true;
+    return 0;
+}
+
+void VaxoAppBase::WaitForLoadingThread()
+{
+    if (mLoadingThread == nullptr)
+        return;
+    mPlatform->WaitForThread(mLoadingThread);
+    mLoadingThread = nullptr;
+}
+
+double VaxoAppBase::GetLoadingThreadProgress()
+{
+    if (mLoaded)
+        return 1.0;
+    int32_t total = mNumLoadingThreadTasks;
+    if (!mLoadingThreadStarted || total <= 0)
+        return 0.0;
+    double progress = double(mCompletedLoadingThreadTasks.load()) / total;
+    return progress < 1.0 ? progress : 1.0;
+}
+
+void VaxoAppBase::LoadingThreadProc() {}
+void VaxoAppBase::LoadingThreadCompleted() {}
+
+void VaxoAppBase::StartCursorThread()
+{
+    if (mCursorThread == nullptr)
+        mCursorThread = mPlatform->BeginThread(CursorThreadProcStub, this);
+}
+
+uint32_t VaxoAppBase::CursorThreadProcStub(void* app)
+{
+    static_cast<VaxoAppBase*>(app)->mPlatform->CursorThreadProc();
+    return 0;
+}
+
+uint32_t VaxoAppBase::TimerThread(void* app)
+{
+    static_cast<VaxoAppBase*>(app)->mPlatform->TimerThreadProc();
+    return 0;
+}
+
+void VaxoAppBase::SetCursor(int cursorNum)
+{
+    mCursorNum = cursorNum;
+    EnforceCursor();
+}
+
+int VaxoAppBase::GetCursor()
+{
+    return mCursorNum;
+}
+
+void VaxoAppBase::SetCursorImage(int cursorNum, Image* image)
+{
+    if (cursorNum < 0 || cursorNum >= kNumCursors)
+        return;
+    mCursorImages[cursorNum] = image;
+    EnforceCursor();
+}
+
+void VaxoAppBase::EnableCustomCursors(bool enabled)
+{
+    mCustomCursorsEnabled = enabled;
+    EnforceCursor();
+}
+
+void VaxoAppBase::EnforceCursor()
+{
+    if (mDisplay == nullptr)
+        return;
+    bool changed = false;
+    if (mSEHOccured || !mMouseIn)
+    {
+        mPlatform->SetCursor(-1);
+        changed = mPlatform->SetCursorImage(nullptr);
+    }
+    else
+    {
+        Image* image = mCursorNum >= 0 && mCursorNum < kNumCursors ? mCursorImages[mCursorNum] : nullptr;
+        bool useImage = image != nullptr && (mPlayingDemo || mCustomCursorsEnabled || mCursorNum == 12);
+        if (useImage)
+        {
+            changed = mPlatform->SetCursorImage(image);
+            mPlatform->SetCursor(mPlayingDemo ? (mPlatform->IsMouseIn(false) ? 4 : 0) : 11);
+        }
+        else
+        {
+            mPlatform->SetCursor(mCursorNum);
+            changed = mPlatform->SetCursorImage(nullptr);
+        }
+    }
+    if (changed)
+        mCustomCursorDirty = true;
+}
+
+} // namespace Vaxo

@@ -1,0 +1,477 @@
+// The main loop: fixed updates of mFrameTime milliseconds from a time accumulator capped
+// at 200 ms, drawing of the dirty widgets when no update is due, sleeping otherwise; the
+// frame-rate overlay; presenting with display recovery. Re-entrant: modal waits call
+// UpdateApp themselves, and Shutdown makes every nested call return.
+#include "app/MusicInterface.h"
+#include "app/SoundManager.h"
+#include "app/VaxoAppBase.h"
+#include "common/MTRand.h"
+#include "graphics/Color.h"
+#include "graphics/Font.h"
+#include "graphics/Graphics.h"
+#include "graphics/MemoryImage.h"
+#include "graphics/NativeDisplay.h"
+#include "widgets/WidgetManager.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Vaxo
+{
+
+Font* gFPSFont = nullptr;
+MemoryImage* gFPSImage = nullptr;
+PerfTimer gFPSTimer;
+int32_t gFrameCount = 0;
+int32_t gFPSDisplay = 0;
+bool gForceDisplay = false;
+bool gIsFailing = false;
+MemoryImage* gDemoTimeLeftImage = nullptr;
+
+namespace
+{
+// The most real time the accumulator holds (20 updates at normal speed).
+constexpr double kMaxTimeAcc = 200.0;
+// The longest the main thread sleeps per step to leave time to the loading thread.
+constexpr int32_t kMaxLoadingYieldMs = 250;
+
+// Random numbers are refused for the lifetime of the guard (drawing must not consume
+// them, or demos would replay differently).
+class NoRandGuard
+{
+public:
+    NoRandGuard() { MTRand::SetRandAllowed(false); }
+    ~NoRandGuard() { MTRand::SetRandAllowed(true); }
+    NoRandGuard(const NoRandGuard&) = delete;
+    NoRandGuard& operator=(const NoRandGuard&) = delete;
+};
+
+// Fills the overlay image black and writes the text in white.
+void PaintOverlay(MemoryImage* image, const std::string& text)
+{
+    Graphics g(image);
+    g.SetColor(Color(0));
+    g.FillRect(0, 0, image->GetWidth(), image->GetHeight());
+    g.SetColor(Color(0xFFFFFF));
+    g.SetFont(gFPSFont);
+    g.DrawString(text, 2, gFPSFont->GetAscent());
+    image->BitsChanged();
+}
+} // namespace
+
+bool CreateFPSFont()
+{
+    if (gFPSFont == nullptr && gVaxoAppBase != nullptr)
+        gFPSFont = gVaxoAppBase->CreateFont("Tahoma", 8, false, false, false, true);
+    return gFPSFont != nullptr;
+}
+
+void VaxoAppBase::DoMainLoop()
+{
+    while (!mShutdown)
+    {
+        mExitToTop = false;
+        UpdateApp();
+    }
+}
+
+bool VaxoAppBase::UpdateApp()
+{
+    for (;;)
+    {
+        bool updated = false;
+        if (!UpdateAppStep(&updated))
+            return false;
+        if (updated)
+            return true;
+    }
+}
+
+bool VaxoAppBase::UpdateAppStep(bool* updated)
+{
+    if (updated != nullptr)
+        *updated = false;
+    if (mExitToTop)
+        return false;
+    if (mUpdateAppState == 3)
+        mUpdateAppState = 0;
+
+    mUpdateAppDepth++;
+    if (mUpdateAppState == 0)
+    {
+        mPlatform->DoMessageLoop();
+        ProcessDemo();
+        if (!ProcessDeferredMessages(true))
+            mUpdateAppState = 1;
+    }
+    else
+    {
+        int32_t countBefore = mUpdateCount;
+        Process(true);
+        if (updated != nullptr)
+            *updated = mUpdateCount != countBefore;
+    }
+    mUpdateAppDepth--;
+    return true;
+}
+
+bool VaxoAppBase::Process(bool allowSleep)
+{
+    ProcessDeferredErrors();
+    if (mDeferredShutdown.exchange(false))
+        Shutdown();
+
+    if (mPlayingDemo && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
+    {
+        if (!mFastForwardMuted && !mFastForwardStep)
+        {
+            mFastForwardMuted = true;
+            Mute(true);
+        }
+        while (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker)
+        {
+            mLastTime = GetAccurateTime();
+            mTimeAcc = 0.0;
+            int32_t countBefore = mUpdateCount;
+            if (DoUpdateFrames())
+            {
+                ProcessSafeDeleteList();
+                DoUpdateFramesF(1.0f);
+                ProcessSafeDeleteList();
+            }
+            if (GetTicks() - mFastForwardRedrawTick > 999 || mFastForwardStep)
+            {
+                mFastForwardStep = false;
+                mFastForwardRedrawTick = GetTicks();
+                DrawDirtyStuff();
+                mUpdateAppState = 3;
+                return true;
+            }
+            if (mUpdateCount == countBefore)
+            {
+                mUpdateAppState = 3;
+                return true;
+            }
+        }
+    }
+    if (mPlayingDemo && mFastForwardMuted)
+    {
+        mFastForwardMuted = false;
+        if (mSoundManager != nullptr)
+            mSoundManager->StopAllSounds();
+        Unmute(true);
+    }
+
+    if (mPaused || mUpdateMultiplier <= 0.0)
+    {
+        // Nothing to update: back to the window events at the next step, and sleep a
+        // frame instead of spinning.
+        mUpdateAppState = 3;
+        if (!allowSleep)
+            return false;
+        ThreadSleep(uint32_t(mFrameTime));
+        ProcessSafeDeleteList();
+        return true;
+    }
+
+    const double updateLength = mFrameTime / mUpdateMultiplier;
+    uint32_t now = GetAccurateTime();
+    UpdateFTimeAcc();
+
+    bool draw = false;
+    int32_t slept = 0;
+    if (mUpdateAppState == 1)
+    {
+        mNonDrawCount++;
+        if (mNonDrawCount >= int32_t(std::ceil(mUpdateMultiplier * 10.0)) && mLoaded)
+        {
+            draw = true;
+        }
+        else if (mTimeAcc >= updateLength)
+        {
+            if (DoUpdateFrames())
+                mUpdateAppState = 2;
+            else
+                mUpdateAppState = 3; // updates are held (demo playback waits): events first
+            mHasPendingDraw = true;
+        }
+        else
+        {
+            draw = true;
+        }
+    }
+    else if (mUpdateAppState == 2)
+    {
+        mUpdateAppState = 3;
+        ProcessSafeDeleteList();
+        DoUpdateFramesF(1.0f);
+        ProcessSafeDeleteList();
+        mTimeAcc -= updateLength;
+        if (mTimeAccHoldMs > 0)
+            mTimeAcc = 0.0;
+    }
+    else
+    {
+        draw = true;
+    }
+
+    if (draw)
+    {
+        mUpdateAppState = 3;
+        mNonDrawCount = 0;
+        if (mHasPendingDraw)
+        {
+            DrawDirtyStuff();
+        }
+        else
+        {
+            int32_t wait = int32_t(updateLength - mTimeAcc);
+            if (wait >= 1)
+            {
+                if (!allowSleep)
+                    return false;
+                ThreadSleep(uint32_t(wait));
+                slept = wait;
+            }
+        }
+    }
+
+    if (mYieldMainThread)
+    {
+        // About twice the time the main thread used itself, for the loading thread.
+        int32_t yield = 2 * int32_t(GetAccurateTime() - now) - 3 * slept;
+        if (yield > kMaxLoadingYieldMs)
+            yield = kMaxLoadingYieldMs;
+        if (yield >= 0)
+        {
+            if (!allowSleep)
+                return false;
+            ThreadSleep(uint32_t(yield));
+        }
+    }
+
+    ProcessSafeDeleteList();
+    return true;
+}
+
+void VaxoAppBase::UpdateFTimeAcc()
+{
+    uint32_t now = GetAccurateTime();
+    if (mLastTime != 0)
+    {
+        int32_t elapsed = int32_t(now - mLastTime);
+        mTimeAcc = std::min(mTimeAcc + elapsed, kMaxTimeAcc);
+        if (mTimeAccHoldMs > 0)
+            mTimeAccHoldMs = std::max(0, mTimeAccHoldMs - elapsed);
+    }
+    mLastTime = now;
+}
+
+void VaxoAppBase::ClearUpdateBacklog(bool holdOff)
+{
+    mLastTime = GetAccurateTime();
+    mTimeAcc = 0.0;
+    if (holdOff)
+        mTimeAccHoldMs = 1000;
+}
+
+void VaxoAppBase::HandleLoadingCompleted()
+{
+    mPlatform->SetThreadPriority(nullptr, 2);
+    mYieldMainThread = false;
+    mLoaded = true;
+    LoadingThreadCompleted();
+}
+
+bool VaxoAppBase::DoUpdateFrames()
+{
+    if (mPlayingDemo)
+    {
+        if (mLoadingThreadCompleted && !mLoaded && mDemoLoadDone)
+            HandleLoadingCompleted();
+        // Updates wait for the real loading thread, and for the due demo command.
+        if (mLoaded != mDemoLoadDone)
+            return false;
+        if (mUpdateCount == mDemoCommandTime)
+            return false;
+    }
+    else if (mLoadingThreadCompleted && !mLoaded)
+    {
+        HandleLoadingCompleted();
+        if (mRecordingDemo)
+        {
+            WriteDemoTimingBlock();
+            mDemoBuffer.WriteNumBits(0, 1);
+            mDemoBuffer.WriteNumBits(9, 5);
+        }
+    }
+    UpdateFrames();
+    return true;
+}
+
+void VaxoAppBase::UpdateFrames()
+{
+    mUpdateCount++;
+    if (!mMinimized)
+        mWidgetManager->UpdateFrame();
+    if (mMusicInterface != nullptr)
+        mMusicInterface->Update();
+    CleanSharedImages();
+}
+
+void VaxoAppBase::DoUpdateFramesF(float) {}
+
+bool VaxoAppBase::DrawDirtyStuff()
+{
+    if (mDrawing)
+        return false;
+    NoRandGuard noRand;
+
+    if (gIsFailing)
+    {
+        Redraw(nullptr);
+        mHasPendingDraw = false;
+        return false;
+    }
+
+    if (mShowFPS)
+    {
+        if (mShowFPSMode == 0 && CreateFPSFont())
+        {
+            gFrameCount++;
+            if (gFPSImage == nullptr)
+            {
+                gFPSImage = CreateNativeImage();
+                gFPSImage->Create(50, gFPSFont->GetHeight() + 4);
+                gFPSImage->SetImageMode(false, false);
+                gFPSImage->SetVolatile(true);
+                gFPSImage->PurgeBits();
+            }
+            if (gFPSTimer.GetDuration() >= 1000.0 || gForceDisplay)
+            {
+                gFPSTimer.Stop();
+                if (gForceDisplay)
+                {
+                    gForceDisplay = false;
+                    gFPSDisplay = 0;
+                }
+                else
+                {
+                    gFPSDisplay = int32_t(gFrameCount * 1000 / gFPSTimer.GetDuration() + 0.5);
+                }
+                gFPSTimer.Start();
+                gFrameCount = 0;
+                PaintOverlay(gFPSImage, StrFormat("FPS: %d", gFPSDisplay));
+            }
+        }
+        else if (mShowFPSMode == 1 && mWidgetManager != nullptr && CreateFPSFont())
+        {
+            if (gFPSImage == nullptr)
+            {
+                gFPSImage = CreateNativeImage();
+                gFPSImage->Create(50, gFPSFont->GetHeight() + 4);
+                gFPSImage->SetImageMode(false, false);
+                gFPSImage->SetVolatile(true);
+                gFPSImage->PurgeBits();
+            }
+            PaintOverlay(gFPSImage,
+                         StrFormat("%d,%d", mWidgetManager->mLastMouseX, mWidgetManager->mLastMouseY));
+        }
+        if (mPlayingDemo)
+            CalculateDemoTimeLeft();
+    }
+
+    uint32_t now = GetAccurateTime();
+    if (now - mScreenSaverInfoTick > 1000)
+    {
+        mScreenSaverInfoTick = now;
+        mPlatform->UpdateScreenSaverInfo(now);
+    }
+
+    mDrawing = true;
+    bool drawn = mWidgetManager->DrawScreen();
+    mDrawing = false;
+
+    bool due = drawn || now - mLastDrawTick > 999 || mCustomCursorDirty;
+    if (!due || int32_t(now - mNextDrawTick) < 0)
+    {
+        mHasPendingDraw = false;
+        return false;
+    }
+
+    if (mShowFPS && gFPSImage != nullptr && mDisplay != nullptr && mDisplay->GetScreenImage() != nullptr)
+    {
+        Graphics g(mDisplay->GetScreenImage());
+        int32_t fpsY = mHeight - gFPSImage->GetHeight() - 10;
+        g.DrawImage(gFPSImage, mWidth - gFPSImage->GetWidth() - 10, fpsY);
+        if (mPlayingDemo && gDemoTimeLeftImage != nullptr)
+            g.DrawImage(gDemoTimeLeftImage, mWidth - gDemoTimeLeftImage->GetWidth() - 10,
+                        fpsY - gDemoTimeLeftImage->GetHeight() - 5);
+    }
+    if (mWaitForVSync && mIsPhysWindowed && mDisplay != nullptr && mDisplay->mMillisecondsPerFrame > 0)
+    {
+        uint32_t sinceLast = GetAccurateTime() - mLastDrawTick;
+        if (sinceLast < mDisplay->mMillisecondsPerFrame)
+            ThreadSleep(mDisplay->mMillisecondsPerFrame - sinceLast);
+    }
+    mLastDrawTick = GetAccurateTime();
+    Redraw(nullptr);
+    UpdateFTimeAcc();
+    uint32_t t = GetAccurateTime();
+    if (mLoadingThreadStarted && !mLoadingThreadCompleted)
+    {
+        // While loading, presents are spaced by the draw time (at least 15 ms) plus 35.
+        mNextDrawTick += std::max<uint32_t>(15, t - now) + 35;
+        if (int32_t(t - mNextDrawTick) >= 0)
+            mNextDrawTick = t;
+    }
+    else
+    {
+        mNextDrawTick = t;
+    }
+    mCustomCursorDirty = false;
+    mHasPendingDraw = false;
+    return true;
+}
+
+void VaxoAppBase::Redraw(TRect<int>* rect)
+{
+    if (mDrawing || mShutdown)
+        return;
+    if (mPlatform->Redraw(rect))
+    {
+        if (gIsFailing)
+        {
+            gIsFailing = false;
+            mRedrawRetryTick = 0;
+        }
+        return;
+    }
+    gIsFailing = true;
+    uint32_t t = GetTicks();
+    // At most one recovery a second, active or not: re-making the display every frame
+    // would stall the program.
+    if (t - mRedrawRetryTick <= 1000)
+        return;
+    if (!mActive && !mIsPhysWindowed)
+        return;
+    if (mPlatform->IsMinimized() || mMinimized)
+        return;
+    mRedrawRetryTick = t;
+    mWidgetManager->mScreenImage = nullptr;
+    int result = mPlatform->InitDisplay(false);
+    if (result == NativeDisplay::RESULT_INVALID_COLORDEPTH && mIsWindowed)
+    {
+        if (mActive && !mForceWindowed)
+        {
+            SwitchScreenMode(false);
+            mForceFullscreen = true;
+        }
+    }
+    else if (result == NativeDisplay::RESULT_3D_FAIL)
+    {
+        Set3DAcclerated(false, true);
+    }
+}
+
+} // namespace Vaxo

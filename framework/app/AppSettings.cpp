@@ -1,0 +1,216 @@
+// Settings: the application's values in the settings store, under "SOFTWARE\" + mRegKey,
+// and the nine settings ReadFromRegistry and WriteToRegistry keep. The two orders differ
+// ("InProgress" is read last but written before "WaitForVSync"); stored demos replay
+// them in these orders, so they stay as they are.
+#include "app/VaxoAppBase.h"
+
+#include "common/Registry.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace Vaxo
+{
+
+namespace
+{
+// Longest text RegistryReadString reads, in bytes (the store adds a terminator).
+constexpr uint32_t kMaxRegistryString = 1023;
+
+// A volume as a whole percent. Rounded: truncating made 0.58 come back as 0.57 and lose
+// a percent at every start.
+int VolumeToPercent(double volume)
+{
+    return int(std::lround(volume * 100.0));
+}
+} // namespace
+
+void VaxoAppBase::RegistryKeyAndName(const std::string& valueName, std::string* keyPath,
+                                     std::string* name) const
+{
+    *keyPath = RemoveTrailingSlash("SOFTWARE\\" + mRegKey);
+    size_t slash = valueName.rfind('\\');
+    if (slash == std::string::npos)
+    {
+        *name = valueName;
+        return;
+    }
+    *keyPath += "\\" + valueName.substr(0, slash);
+    *name = valueName.substr(slash + 1);
+}
+
+// PENDING: while recording a demo, each store operation below is appended to the demo
+// (commands 10 to 13); while playing, the answer comes from the demo instead of the store.
+
+bool VaxoAppBase::RegistryWrite(const std::string& valueName, uint32_t type, const uint8_t* data,
+                                uint32_t length)
+{
+    if (mRegKey.empty())
+        return false;
+    std::string keyPath, name;
+    RegistryKeyAndName(valueName, &keyPath, &name);
+    return VaxoRegistryWrite(keyPath, name, type, data, length);
+}
+
+bool VaxoAppBase::RegistryWriteString(const std::string& valueName, const std::string& value)
+{
+    return RegistryWrite(valueName, REG_SZ, reinterpret_cast<const uint8_t*>(value.data()),
+                         uint32_t(value.size()));
+}
+
+bool VaxoAppBase::RegistryWriteInteger(const std::string& valueName, int value)
+{
+    int32_t word = value;
+    return RegistryWrite(valueName, REG_DWORD, reinterpret_cast<const uint8_t*>(&word), 4);
+}
+
+bool VaxoAppBase::RegistryWriteBoolean(const std::string& valueName, bool value)
+{
+    return RegistryWriteInteger(valueName, value ? 1 : 0);
+}
+
+bool VaxoAppBase::RegistryWriteData(const std::string& valueName, const uint8_t* data, uint32_t length)
+{
+    return RegistryWrite(valueName, REG_BINARY, data, length);
+}
+
+bool VaxoAppBase::RegistryRead(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* length)
+{
+    if (mRegKey.empty())
+        return false;
+    std::string keyPath, name;
+    RegistryKeyAndName(valueName, &keyPath, &name);
+    return VaxoRegistryRead(keyPath, name, type, data, length);
+}
+
+bool VaxoAppBase::RegistryReadString(const std::string& valueName, std::string* value)
+{
+    // One byte more than the longest text: the store hands strings back with their
+    // terminator, which is not part of the text.
+    uint8_t buffer[kMaxRegistryString + 1];
+    uint32_t type = 0;
+    uint32_t length = sizeof(buffer);
+    if (!RegistryRead(valueName, &type, buffer, &length) || type != REG_SZ)
+        return false;
+    if (length > 0 && buffer[length - 1] == 0)
+        length--;
+    value->assign(reinterpret_cast<const char*>(buffer), length);
+    return true;
+}
+
+bool VaxoAppBase::RegistryReadInteger(const std::string& valueName, int* value)
+{
+    uint8_t buffer[4];
+    uint32_t type = 0;
+    uint32_t length = sizeof(buffer);
+    if (!RegistryRead(valueName, &type, buffer, &length) || type != REG_DWORD)
+        return false;
+    int32_t word;
+    std::memcpy(&word, buffer, 4);
+    *value = word;
+    return true;
+}
+
+bool VaxoAppBase::RegistryReadBoolean(const std::string& valueName, bool* value)
+{
+    int word = 0;
+    if (!RegistryReadInteger(valueName, &word))
+        return false;
+    *value = word != 0;
+    return true;
+}
+
+bool VaxoAppBase::RegistryReadData(const std::string& valueName, uint8_t* data, uint32_t* length)
+{
+    uint32_t type = 0;
+    return RegistryRead(valueName, &type, data, length) && type == REG_BINARY;
+}
+
+bool VaxoAppBase::RegistryEraseKey(const std::string& keyName)
+{
+    if (mRegKey.empty())
+        return false;
+    return VaxoRegistryEraseKey(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName);
+}
+
+void VaxoAppBase::RegistryEraseValue(const std::string& valueName)
+{
+    if (mRegKey.empty())
+        return;
+    std::string keyPath, name;
+    RegistryKeyAndName(valueName, &keyPath, &name);
+    VaxoRegistryEraseVal(keyPath, name);
+}
+
+bool VaxoAppBase::RegistryGetSubKeys(const std::string& keyName, std::vector<std::string>* subKeys)
+{
+    if (mRegKey.empty())
+        return false;
+    return VaxoRegistryGetSubKeys(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName, subKeys);
+}
+
+void VaxoAppBase::FlushSettingsStore()
+{
+    // On a fresh machine nothing else makes the data folder, and the store could not be
+    // written into it.
+    std::string folder = GetAppDataFolder();
+    if (!folder.empty())
+        MkDir(folder);
+    RegistryFileClose();
+}
+
+void VaxoAppBase::ReadFromRegistry()
+{
+    mReadFromRegistry = true;
+    mRegKey = GetString("RegistryKey", mRegKey);
+    if (mRegKey.empty())
+        return;
+
+    int value = 0;
+    if (RegistryReadInteger("MusicVolume", &value))
+        mMusicVolume = value / 100.0;
+    if (RegistryReadInteger("SfxVolume", &value))
+        mSfxVolume = value / 100.0;
+    if (RegistryReadInteger("Muted", &value))
+        mMuteCount = value;
+    if (RegistryReadInteger("ScreenMode", &value))
+        mIsWindowed = value == 0;
+    if (RegistryReadInteger("PreferredX", &value))
+        mPreferredX = value;
+    if (RegistryReadInteger("PreferredY", &value))
+        mPreferredY = value;
+    if (RegistryReadInteger("CustomCursors", &value))
+    {
+        mCustomCursorsEnabled = value != 0;
+        EnforceCursor();
+    }
+    if (RegistryReadInteger("WaitForVSync", &value))
+        mWaitForVSync = value != 0;
+    if (RegistryReadInteger("InProgress", &value))
+        mLastShutdownClean = value == 0;
+
+    if (!mIsScreenSaver)
+    {
+        RegistryWriteInteger("InProgress", 1);
+        // On disk now, so that a crash is seen at the next start.
+        FlushSettingsStore();
+    }
+}
+
+void VaxoAppBase::WriteToRegistry()
+{
+    if (mRegKey.empty())
+        return;
+    RegistryWriteInteger("MusicVolume", VolumeToPercent(mMusicVolume));
+    RegistryWriteInteger("SfxVolume", VolumeToPercent(mSfxVolume));
+    RegistryWriteInteger("Muted", mMuteCount - mAutoMuteCount > 0 ? 1 : 0);
+    RegistryWriteInteger("ScreenMode", mIsWindowed ? 0 : 1);
+    RegistryWriteInteger("PreferredX", mPreferredX);
+    RegistryWriteInteger("PreferredY", mPreferredY);
+    RegistryWriteBoolean("CustomCursors", mCustomCursorsEnabled);
+    RegistryWriteInteger("InProgress", 0);
+    RegistryWriteBoolean("WaitForVSync", mWaitForVSync);
+    FlushSettingsStore();
+}
+
+} // namespace Vaxo
