@@ -1,6 +1,7 @@
 #include "graphics/ImageFont.h"
 
 #include "common/Common.h"
+#include "graphics/BlendKernels.h"
 #include "graphics/FontData.h"
 #include "graphics/Graphics.h"
 #include "graphics/GraphicsApp.h"
@@ -11,10 +12,6 @@
 #include <algorithm>
 #include <limits>
 #include <typeinfo>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace Vaxo
 {
@@ -624,7 +621,7 @@ inline int32_t Translate(int32_t x, float translation)
 }
 
 // A plain software destination that glyphs may be copied into directly: where
-// Graphics::DrawImage would end in MemoryImage's own opaque-destination blend.
+// Graphics::DrawImage would end in MemoryImage's own straight copy.
 struct DirectTarget
 {
     // Null when glyphs must go through Graphics.
@@ -632,6 +629,9 @@ struct DirectTarget
     // Fetched with the first glyph that lands, as the blitter would.
     uint32_t* bits = nullptr;
     int32_t width = 0;
+    // The image's flags say it is opaque: white glyphs take the run rule, as the
+    // blitter decides from the same flags.
+    bool opaque = false;
     // The context's clip, already inside the image.
     int32_t clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
     float transX = 0, transY = 0;
@@ -639,19 +639,18 @@ struct DirectTarget
     explicit DirectTarget(Graphics* g)
     {
         // A subclass may draw differently (display formats, textures), so the type must
-        // match exactly; the blend below is the one for opaque destinations.
+        // match exactly.
         Image* image = g->mDestImage;
         if (g->mScaleX != 1 || g->mScaleY != 1 || typeid(*image) != typeid(MemoryImage))
             return;
         MemoryImage* dest = static_cast<MemoryImage*>(image);
-        if (dest->mHasAlpha || dest->mHasTrans)
-            return;
         const TRect<int> clip =
             g->mClipRect.Intersection(TRect<int>(0, 0, dest->GetWidth(), dest->GetHeight()));
         if (clip.mWidth < 1 || clip.mHeight < 1)
             return;
         this->dest = dest;
         width = dest->GetWidth();
+        opaque = !dest->mHasAlpha && !dest->mHasTrans;
         clipLeft = clip.mX;
         clipTop = clip.mY;
         clipRight = clip.mX + clip.mWidth;
@@ -661,80 +660,15 @@ struct DirectTarget
     }
 };
 
-// MemoryImage's white, normal-mode blend of one source pixel onto an opaque destination:
-// transparent keeps the destination, opaque copies, the rest is the blitter's rule
-// BltMix(s, d, a, 256 - a, 255), written out so that it inlines.
-inline uint32_t GlyphOver(uint32_t sp, uint32_t dp)
-{
-    const uint32_t a = sp >> 24;
-    if (a == 0)
-        return dp;
-    if (a == 255)
-        return sp;
-    const uint32_t keep = 256 - a;
-    const uint32_t red = (((sp >> 16) & 0xFF) * a + ((dp >> 16) & 0xFF) * keep) >> 8;
-    const uint32_t green = (((sp >> 8) & 0xFF) * a + ((dp >> 8) & 0xFF) * keep) >> 8;
-    const uint32_t blue = (((sp & 0xFF) * a) >> 8) + (((dp & 0xFF) * keep) >> 8);
-    return 0xFF000000u | red << 16 | green << 8 | blue;
-}
-
-#if defined(__SSE2__)
-// GlyphOver on one row, four pixels at a time and without branches (the alpha of
-// glyph pixels changes too often to predict). Red and blue are worked on together in
-// the two 16-bit halves of each pixel, then green: every product and sum stays below
-// 65,536 (a + keep = 256), so the 16-bit lanes give the same numbers as 32-bit ones.
-void GlyphRow(const uint32_t* s, uint32_t* d, int32_t width)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i opaque = _mm_set1_epi32(255);
-    const __m128i alphaByte = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
-    const __m128i blueLanes = _mm_set1_epi32(0x0000FFFF);
-    const __m128i greenByte = _mm_set1_epi32(0xFF);
-    const __m128i full256 = _mm_set1_epi16(256);
-    int32_t i = 0;
-    for (; i + 4 <= width; i += 4)
-    {
-        const __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i a32 = _mm_srli_epi32(sp, 24);
-        const __m128i clear = _mm_cmpeq_epi32(a32, zero);
-        const __m128i full = _mm_cmpeq_epi32(a32, opaque);
-        const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
-        const __m128i keep16 = _mm_sub_epi16(full256, a16);
-
-        const __m128i srcRB = _mm_mullo_epi16(_mm_and_si128(sp, lowBytes), a16);
-        const __m128i dstRB = _mm_mullo_epi16(_mm_and_si128(dp, lowBytes), keep16);
-        const __m128i together = _mm_srli_epi16(_mm_add_epi16(srcRB, dstRB), 8);
-        const __m128i apart = _mm_add_epi16(_mm_srli_epi16(srcRB, 8), _mm_srli_epi16(dstRB, 8));
-        const __m128i redBlue =
-            _mm_or_si128(_mm_and_si128(blueLanes, apart), _mm_andnot_si128(blueLanes, together));
-
-        const __m128i srcG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(sp, 8), lowBytes), a16);
-        const __m128i dstG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(dp, 8), lowBytes), keep16);
-        const __m128i green = _mm_and_si128(_mm_srli_epi16(_mm_add_epi16(srcG, dstG), 8), greenByte);
-
-        const __m128i mixed = _mm_or_si128(_mm_or_si128(redBlue, _mm_slli_epi32(green, 8)), alphaByte);
-        const __m128i kept = _mm_or_si128(_mm_and_si128(clear, dp), _mm_and_si128(full, sp));
-        const __m128i out = _mm_or_si128(kept, _mm_andnot_si128(_mm_or_si128(clear, full), mixed));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
-    }
-    for (; i < width; ++i)
-        d[i] = GlyphOver(s[i], d[i]);
-}
-#else
-void GlyphRow(const uint32_t* s, uint32_t* d, int32_t width)
-{
-    for (int32_t i = 0; i < width; ++i)
-        d[i] = GlyphOver(s[i], d[i]);
-}
-#endif
-
 // One glyph copied into the target as MemoryImage's blit would draw it. Only its ink
 // (the part that is not fully transparent) is visited: the rest would change nothing.
 bool DrawGlyphDirect(DirectTarget& target, const RenderCommand& command, const uint32_t* glyph,
                      const TRect<int>& ink)
 {
+    const Color& color = command.mColor;
+    const bool white = color == Color::White;
+    const BlendTint tint{uint32_t(color.mAlpha), uint32_t(color.mRed), uint32_t(color.mGreen),
+                         uint32_t(color.mBlue), color.mRed == color.mGreen && color.mGreen == color.mBlue};
     const TRect<int>& whole = command.mSrcRect;
     const int32_t sheetWidth = command.mImage->GetWidth();
     if (whole.mX < 0 || whole.mY < 0 || int64_t(whole.mX) + whole.mWidth > sheetWidth ||
@@ -763,7 +697,12 @@ bool DrawGlyphDirect(DirectTarget& target, const RenderCommand& command, const u
     {
         const uint32_t* s = glyph + (sy + size_t(row)) * size_t(sheetWidth) + sx;
         uint32_t* d = target.bits + (size_t(top) + size_t(row)) * size_t(target.width) + size_t(left);
-        GlyphRow(s, d, width);
+        if (!white)
+            FastBlend::TintedRow(s, d, width, tint);
+        else if (target.opaque)
+            FastBlend::OverOpaqueRow(s, d, width);
+        else
+            FastBlend::WeightedRow(s, d, width);
     }
     command.mImage->mDrawn = true;
     return true;
@@ -788,7 +727,7 @@ void ImageFont::DrawQueue(Graphics* g)
             const int drawMode = g->GetDrawMode();
             const int commandMode = command->mDrawMode != -1 ? command->mDrawMode : drawMode;
             const ActiveFontLayer& layer = *command->mActiveLayer;
-            if (target.dest != nullptr && commandMode == DRAWMODE_NORMAL && command->mColor == Color::White &&
+            if (target.dest != nullptr && commandMode == DRAWMODE_NORMAL &&
                 layer.mGlyphBitsImage == command->mImage && !layer.mGlyphBits.empty())
             {
                 if (DrawGlyphDirect(target, *command, layer.mGlyphBits.data(),

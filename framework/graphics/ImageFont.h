@@ -177,9 +177,9 @@ public:
     int32_t ScaledLength(const FontLayer& layer, int64_t length) const;
 
 private:
-    // Draws the queued glyphs, bucket by bucket. A glyph whose draw would be a plain
-    // copy into an opaque software image (white, normal mode, unscaled context) is
-    // copied straight from the sheet's pixels, the rest go through Graphics.
+    // Draws the queued glyphs, bucket by bucket. A normal-mode glyph drawn into a plain
+    // software image by an unscaled context is blended straight from the sheet's pixels
+    // by the blitter's own rules; the rest go through Graphics.
     void DrawQueue(Graphics* g);
 };
 

@@ -7,6 +7,7 @@
 // either image whatever the caller passes.
 #include "graphics/MemoryImage.h"
 
+#include "graphics/BlendKernels.h"
 #include "graphics/GraphicsApp.h"
 #include "graphics/MemoryImagePixels.h"
 
@@ -96,88 +97,42 @@ bool IsGrey(const Color& c)
     return c.mRed == c.mGreen && c.mGreen == c.mBlue;
 }
 
-// The straight alpha copy, one reader, all colour cases.
-template <class Reader>
+// A source row as 32-bit pixels: in place for the 32-bit form, expanded into scratch
+// for the palette form.
+inline const uint32_t* SourceRow(const BitsReader& src, size_t from, size_t, std::vector<uint32_t>&)
+{
+    return src.bits + from;
+}
+inline const uint32_t* SourceRow(const PaletteReader& src, size_t from, size_t n,
+                                 std::vector<uint32_t>& scratch)
+{
+    scratch.resize(n);
+    src.CopyRun(scratch.data(), from, n);
+    return scratch.data();
+}
+
+// The straight alpha copy, one reader, all colour cases: runs (opaque destination,
+// white colour) copy or skip whole runs; else white takes the weighted rule and any
+// other colour the tinted one. Rows is FastBlend, or PortableBlend when source and
+// destination share pixels (its loops go pixel by pixel from the left).
+template <class Rows, class Reader>
 void NormalBltLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int x, int y,
                    const TRect<int>& r, const Color& color, bool white, const uint8_t* runs)
 {
-    const BlendTable& table = BlendTable::Get();
+    const BlendTint tint{uint32_t(color.mAlpha), uint32_t(color.mRed), uint32_t(color.mGreen),
+                         uint32_t(color.mBlue), IsGrey(color)};
+    std::vector<uint32_t> scratch;
     for (int row = 0; row < r.mHeight; ++row)
     {
         const size_t s0 = size_t(r.mY + row) * size_t(srcWidth) + size_t(r.mX);
+        const uint32_t* s = SourceRow(src, s0, size_t(r.mWidth), scratch);
         uint32_t* d = dest + size_t(y + row) * size_t(destWidth) + size_t(x);
         if (runs != nullptr)
-        {
-            // Opaque destination, white colour: whole runs are copied or skipped.
-            int i = 0;
-            while (i < r.mWidth)
-            {
-                int n = runs[s0 + size_t(i)];
-                if (n < 1)
-                    n = 1;
-                if (n > r.mWidth - i)
-                    n = r.mWidth - i;
-                const uint32_t sa = src[s0 + size_t(i)] >> 24;
-                if (sa == 255)
-                {
-                    src.CopyRun(d + i, s0 + size_t(i), size_t(n));
-                }
-                else if (sa != 0)
-                {
-                    for (int j = i; j < i + n; ++j)
-                    {
-                        const uint32_t s = src[s0 + size_t(j)];
-                        const uint32_t a = s >> 24;
-                        d[j] = BltMix(s, d[j], a, 256 - a, 255);
-                    }
-                }
-                i += n;
-            }
-            continue;
-        }
-        if (white)
-        {
-            for (int i = 0; i < r.mWidth; ++i)
-            {
-                const uint32_t s = src[s0 + size_t(i)];
-                const uint32_t sa = s >> 24;
-                if (sa != 0)
-                    d[i] = BltWeighted(s, d[i], sa);
-            }
-            continue;
-        }
-        const uint32_t ca = uint32_t(color.mAlpha);
-        const uint32_t cR = uint32_t(color.mRed), cG = uint32_t(color.mGreen), cB = uint32_t(color.mBlue);
-        const bool grey = IsGrey(color);
-        for (int i = 0; i < r.mWidth; ++i)
-        {
-            const uint32_t s = src[s0 + size_t(i)];
-            const uint32_t a = ((s >> 24) * ca) / 255;
-            if (a == 0)
-                continue;
-            const uint32_t dv = d[i];
-            const uint32_t da = dv >> 24;
-            const uint32_t na = table.newAlpha[a][da];
-            const uint32_t sw = table.srcShare[a][da];
-            const uint32_t dw = 256 - sw;
-            const uint32_t sR = (s >> 16) & 0xFF, sG = (s >> 8) & 0xFF, sB = s & 0xFF;
-            const uint32_t dR = (dv >> 16) & 0xFF, dG = (dv >> 8) & 0xFF, dB = dv & 0xFF;
-            uint32_t red, green, blue;
-            if (grey)
-            {
-                const uint32_t c = cR;
-                red = (dR * dw + ((sR * c) >> 8) * sw) >> 8;
-                blue = ((dB * dw) >> 8) + ((((sB * c) >> 8) * sw) >> 8);
-                green = (dG * dw + ((sG * c * sw) >> 8)) >> 8;
-            }
-            else
-            {
-                red = (256 * dR * dw + sR * sw * cR) >> 16;
-                green = (dG * dw + ((sG * sw * cG) >> 8)) >> 8;
-                blue = ((dB * dw) >> 8) + ((sB * sw * cB) >> 16);
-            }
-            d[i] = na << 24 | red << 16 | green << 8 | blue;
-        }
+            Rows::OverOpaqueRuns(s, runs + s0, d, r.mWidth);
+        else if (white)
+            Rows::WeightedRow(s, d, r.mWidth);
+        else
+            Rows::TintedRow(s, d, r.mWidth, tint);
     }
 }
 
@@ -306,30 +261,29 @@ std::vector<Tap> EnlargeTaps(double start, double srcSize, int count, int window
     return taps;
 }
 
-// Shrinking spreads for window positions 0 .. windowSize - 1 (area averaging).
+// Shrinking spreads for window positions 0 .. windowSize - 1 (area averaging). Position
+// c covers the entries from edge c to edge c + 1; its weights are differences of the
+// rounded edges times total, so the weights an entry takes add up to exactly total and
+// a one-colour opaque source stays opaque (truncating each weight would lose up to one
+// unit per position).
 std::vector<Spread> ShrinkSpreads(double ratio, double offset, int windowSize, uint32_t total)
 {
-    const uint32_t full = static_cast<uint32_t>(ratio * total);
+    auto edge = [&](int c) { return ratio * c + ratio * offset + 1; };
+    auto units = [&](double p) { return std::llround(p * total); };
     std::vector<Spread> out(static_cast<size_t>(windowSize));
+    double p = edge(0);
     for (int c = 0; c < windowSize; ++c)
     {
-        const double p = ratio * c + ratio * offset + 1;
-        const int a = static_cast<int>(std::floor(p));
-        const int b = static_cast<int>(std::floor(p + ratio));
+        const double q = edge(c + 1);
         Spread s;
-        s.a = a;
-        s.b = b;
-        if (a == b)
-        {
-            s.wa = full;
-            s.wb = 0;
-        }
-        else
-        {
-            s.wa = static_cast<uint32_t>((b - p) * total);
-            s.wb = static_cast<uint32_t>((p + ratio - b) * total);
-        }
+        s.a = static_cast<int>(std::floor(p));
+        // A position never spans more than two entries (ratio <= 1).
+        s.b = std::min(static_cast<int>(std::floor(q)), s.a + 1);
+        const double split = s.a == s.b ? q : double(s.b);
+        s.wa = static_cast<uint32_t>(units(split) - units(p));
+        s.wb = static_cast<uint32_t>(units(q) - units(split));
         out[size_t(c)] = s;
+        p = q;
     }
     return out;
 }
@@ -817,9 +771,17 @@ void MemoryImage::NormalBlt(Image* image, int x, int y, const TRect<int>& srcRec
     uint32_t* bits = GetBits();
     if (bits == nullptr)
         return;
-    const bool drew =
-        WithReader(src, [&](const auto& reader)
-                   { NormalBltLoop(bits, mWidth, reader, src->mWidth, x, y, r, col, white, runs); });
+    // A copy of an image onto itself may read pixels it has already written.
+    const bool shared = src == this && TRect<int>(x, y, r.mWidth, r.mHeight).Intersects(r);
+    const bool drew = WithReader(
+        src,
+        [&](const auto& reader)
+        {
+            if (shared)
+                NormalBltLoop<PortableBlend>(bits, mWidth, reader, src->mWidth, x, y, r, col, white, runs);
+            else
+                NormalBltLoop<FastBlend>(bits, mWidth, reader, src->mWidth, x, y, r, col, white, runs);
+        });
     if (drew)
         BitsChanged();
 }

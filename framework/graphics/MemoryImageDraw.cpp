@@ -6,6 +6,7 @@
 // other than the context exist.
 #include "graphics/MemoryImage.h"
 
+#include "graphics/BlendKernels.h"
 #include "graphics/MemoryImagePixels.h"
 
 #include <algorithm>
@@ -173,50 +174,8 @@ void MemoryImage::FillRect(const TRect<int>& rect, const Color& color, int)
     }
     else if (a != 0)
     {
-        // For a fixed weight the new alpha and the two shares depend only on the
-        // destination alpha: work them out once per value (with the colour's share
-        // already multiplied in) instead of dividing per pixel. Red and blue go through
-        // one word: each lane stays below 255 x 256.
-        const uint32_t cRB = c & 0xFF00FFu, cG = (c >> 8) & 0xFF;
-        uint32_t alphaWord[256], destShare[256], srcRB[256], srcG[256];
-        for (uint32_t da = 0; da < 256; ++da)
-        {
-            const uint32_t na = da + ((255 - da) * a) / 255;
-            const uint32_t sw = (a * 255) / na; // na >= a > 0
-            alphaWord[da] = na << 24;
-            destShare[da] = 256 - sw;
-            srcRB[da] = cRB * sw;
-            srcG[da] = cG * sw;
-        }
         for (int y = r.mY; y < r.mY + r.mHeight; ++y)
-        {
-            uint32_t* p = bits + size_t(y) * size_t(mWidth) + size_t(r.mX);
-            // Rows of opaque pixels (the usual screen content) take one set of shares,
-            // in a loop the compiler can run on several pixels at once.
-            uint32_t allAlpha = 0xFF000000u;
-            for (int i = 0; i < r.mWidth; ++i)
-                allAlpha &= p[i];
-            if (allAlpha == 0xFF000000u)
-            {
-                const uint32_t dw = destShare[255], sRB = srcRB[255], sG = srcG[255];
-                for (int i = 0; i < r.mWidth; ++i)
-                {
-                    const uint32_t d = p[i];
-                    p[i] = 0xFF000000u | (((sRB + (d & 0xFF00FFu) * dw) >> 8) & 0xFF00FFu) |
-                           ((sG + ((d >> 8) & 0xFF) * dw) & 0xFF00u);
-                }
-                continue;
-            }
-            for (int i = 0; i < r.mWidth; ++i)
-            {
-                const uint32_t d = p[i];
-                const uint32_t da = d >> 24;
-                const uint32_t dw = destShare[da];
-                const uint32_t rb = ((srcRB[da] + (d & 0xFF00FFu) * dw) >> 8) & 0xFF00FFu;
-                const uint32_t g = (srcG[da] + ((d >> 8) & 0xFF) * dw) & 0xFF00u;
-                p[i] = alphaWord[da] | rb | g;
-            }
-        }
+            FastBlend::FillRow(bits + size_t(y) * size_t(mWidth) + size_t(r.mX), r.mWidth, c);
     }
     BitsChanged();
 }

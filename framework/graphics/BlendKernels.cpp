@@ -1,0 +1,409 @@
+#include "graphics/BlendKernels.h"
+
+#include "graphics/MemoryImagePixels.h"
+
+#include <algorithm>
+#include <cstring>
+#if VAXO_SSE2_BLEND
+#include <emmintrin.h>
+#endif
+
+namespace Vaxo
+{
+
+namespace
+{
+
+// BltMix(s, d, a, 256 - a, 255) with a the source pixel's own alpha.
+inline uint32_t MixOverOpaque(uint32_t s, uint32_t d)
+{
+    const uint32_t a = s >> 24;
+    return BltMix(s, d, a, 256 - a, 255);
+}
+
+// NormalBlt's tinted rule for one pixel; d unchanged when the tinted alpha is 0.
+inline uint32_t TintOver(uint32_t s, uint32_t d, const BlendTint& tint, const BlendTable& table)
+{
+    const uint32_t a = ((s >> 24) * tint.alpha) / 255;
+    if (a == 0)
+        return d;
+    const uint32_t da = d >> 24;
+    const uint32_t na = table.newAlpha[a][da];
+    const uint32_t sw = table.srcShare[a][da];
+    const uint32_t dw = 256 - sw;
+    const uint32_t sR = (s >> 16) & 0xFF, sG = (s >> 8) & 0xFF, sB = s & 0xFF;
+    const uint32_t dR = (d >> 16) & 0xFF, dG = (d >> 8) & 0xFF, dB = d & 0xFF;
+    uint32_t red, green, blue;
+    if (tint.grey)
+    {
+        const uint32_t c = tint.red;
+        red = (dR * dw + ((sR * c) >> 8) * sw) >> 8;
+        blue = ((dB * dw) >> 8) + ((((sB * c) >> 8) * sw) >> 8);
+        green = (dG * dw + ((sG * c * sw) >> 8)) >> 8;
+    }
+    else
+    {
+        red = (256 * dR * dw + sR * sw * tint.red) >> 16;
+        green = (dG * dw + ((sG * sw * tint.green) >> 8)) >> 8;
+        blue = ((dB * dw) >> 8) + ((sB * sw * tint.blue) >> 16);
+    }
+    return na << 24 | red << 16 | green << 8 | blue;
+}
+
+} // namespace
+
+// ---- Plain loops ----------------------------------------------------------------------------
+
+void PortableBlend::OverOpaqueRuns(const uint32_t* s, const uint8_t* runs, uint32_t* d, int32_t n)
+{
+    int32_t i = 0;
+    while (i < n)
+    {
+        const int32_t run = std::min<int32_t>(std::max<int32_t>(runs[i], 1), n - i);
+        const uint32_t a = s[i] >> 24;
+        if (a == 255)
+            std::memmove(d + i, s + i, size_t(run) * sizeof(uint32_t));
+        else if (a != 0)
+            for (int32_t j = i; j < i + run; ++j)
+                d[j] = MixOverOpaque(s[j], d[j]);
+        i += run;
+    }
+}
+
+void PortableBlend::OverOpaqueRow(const uint32_t* s, uint32_t* d, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+    {
+        const uint32_t a = s[i] >> 24;
+        if (a == 255)
+            d[i] = s[i];
+        else if (a != 0)
+            d[i] = MixOverOpaque(s[i], d[i]);
+    }
+}
+
+void PortableBlend::WeightedRow(const uint32_t* s, uint32_t* d, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+    {
+        const uint32_t sa = s[i] >> 24;
+        if (sa != 0)
+            d[i] = BltWeighted(s[i], d[i], sa);
+    }
+}
+
+void PortableBlend::TintedRow(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint)
+{
+    const BlendTable& table = BlendTable::Get();
+    for (int32_t i = 0; i < n; ++i)
+        d[i] = TintOver(s[i], d[i], tint, table);
+}
+
+void PortableBlend::FillRow(uint32_t* d, int32_t n, uint32_t c)
+{
+    // Over an opaque pixel the shares are the colour's alpha and its rest; red and blue
+    // go through one word, each lane staying below 255 x 256.
+    const uint32_t a = c >> 24;
+    const uint32_t dw = 256 - a;
+    const uint32_t srcRB = (c & 0xFF00FFu) * a;
+    const uint32_t srcG = ((c >> 8) & 0xFF) * a;
+    for (int32_t i = 0; i < n; ++i)
+    {
+        const uint32_t p = d[i];
+        if ((p >> 24) != 255)
+        {
+            d[i] = FillBlend(c, p, a);
+            continue;
+        }
+        d[i] = 0xFF000000u | (((srcRB + (p & 0xFF00FFu) * dw) >> 8) & 0xFF00FFu) |
+               ((srcG + ((p >> 8) & 0xFF) * dw) & 0xFF00u);
+    }
+}
+
+// ---- SSE2 loops -----------------------------------------------------------------------------
+//
+// Pixels are worked on in 16-bit lanes, where every product and sum of these rules fits:
+// the two shares of a mix add up to 256, so a channel times its share stays below 65,536.
+
+#if VAXO_SSE2_BLEND
+namespace
+{
+
+inline __m128i Load(const uint32_t* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+inline void Store(uint32_t* p, __m128i v)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// Bit mask of the 16 bytes whose value is 255; the alpha bytes are 0x8888.
+inline int FullBytes(__m128i v)
+{
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi32(-1)));
+}
+
+inline bool AllOpaque(__m128i v)
+{
+    return (FullBytes(v) & 0x8888) == 0x8888;
+}
+
+inline bool AllTransparent(__m128i v)
+{
+    return (_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) & 0x8888) == 0x8888;
+}
+
+// MixOverOpaque of four pixels: red and blue in the two halves of each pixel's word,
+// then green; red and green truncated after the sum, blue's products apart.
+inline __m128i Mix4(__m128i sp, __m128i dp)
+{
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    const __m128i blueLanes = _mm_set1_epi32(0x0000FFFF);
+    const __m128i a32 = _mm_srli_epi32(sp, 24);
+    const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
+    const __m128i keep16 = _mm_sub_epi16(_mm_set1_epi16(256), a16);
+
+    const __m128i srcRB = _mm_mullo_epi16(_mm_and_si128(sp, lowBytes), a16);
+    const __m128i dstRB = _mm_mullo_epi16(_mm_and_si128(dp, lowBytes), keep16);
+    const __m128i together = _mm_srli_epi16(_mm_add_epi16(srcRB, dstRB), 8);
+    const __m128i apart = _mm_add_epi16(_mm_srli_epi16(srcRB, 8), _mm_srli_epi16(dstRB, 8));
+    const __m128i redBlue =
+        _mm_or_si128(_mm_and_si128(blueLanes, apart), _mm_andnot_si128(blueLanes, together));
+
+    const __m128i srcG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(sp, 8), lowBytes), a16);
+    const __m128i dstG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(dp, 8), lowBytes), keep16);
+    const __m128i green = _mm_and_si128(_mm_add_epi16(srcG, dstG), _mm_set1_epi32(0xFF00));
+    return _mm_or_si128(_mm_or_si128(redBlue, green), _mm_set1_epi32(int(0xFF000000u)));
+}
+
+// OverOpaqueRow of four pixels, without branches: the alpha of glyph and sprite edge
+// pixels changes too often to predict.
+inline __m128i Over4(__m128i sp, __m128i dp)
+{
+    const __m128i a32 = _mm_srli_epi32(sp, 24);
+    const __m128i clear = _mm_cmpeq_epi32(a32, _mm_setzero_si128());
+    const __m128i full = _mm_cmpeq_epi32(a32, _mm_set1_epi32(255));
+    const __m128i kept = _mm_or_si128(_mm_and_si128(clear, dp), _mm_and_si128(full, sp));
+    return _mm_or_si128(kept, _mm_andnot_si128(_mm_or_si128(clear, full), Mix4(sp, dp)));
+}
+
+// Runs group(s, d) on each four pixels of a row; the last one to three go through a
+// padded copy whose extra pixels are transparent over opaque black, which no rule here
+// changes and every opacity test passes.
+template <class Group> inline void ByFours(const uint32_t* s, uint32_t* d, int32_t n, Group group)
+{
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        group(s + i, d + i);
+    const int32_t left = n - i;
+    if (left == 0)
+        return;
+    uint32_t s4[4] = {0, 0, 0, 0};
+    uint32_t d4[4] = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+    std::memcpy(s4, s + i, size_t(left) * sizeof(uint32_t));
+    std::memcpy(d4, d + i, size_t(left) * sizeof(uint32_t));
+    group(s4, d4);
+    std::memcpy(d + i, d4, size_t(left) * sizeof(uint32_t));
+}
+
+// Lane masks that keep the first 1, 2 or 3 pixels of four.
+inline __m128i FirstPixels(int32_t count)
+{
+    return _mm_cmplt_epi32(_mm_set_epi32(3, 2, 1, 0), _mm_set1_epi32(count));
+}
+
+// Translucent run of a run-length walk: every pixel of it mixed, whatever its alpha,
+// the pixels after it left alone; room is the row's pixels from s on.
+inline void MixRun(const uint32_t* s, uint32_t* d, int32_t run, int32_t room)
+{
+    int32_t j = 0;
+    for (; j + 4 <= run; j += 4)
+        Store(d + j, Mix4(Load(s + j), Load(d + j)));
+    const int32_t left = run - j;
+    if (left == 0)
+        return;
+    if (room - j < 4)
+    {
+        for (; j < run; ++j)
+            d[j] = MixOverOpaque(s[j], d[j]);
+        return;
+    }
+    const __m128i dp = Load(d + j);
+    const __m128i keep = FirstPixels(left);
+    const __m128i mixed = Mix4(Load(s + j), dp);
+    Store(d + j, _mm_or_si128(_mm_and_si128(keep, mixed), _mm_andnot_si128(keep, dp)));
+}
+
+// The tinted rule on four pixels over opaque ones, where the tinted alpha a' is the
+// source share and 256 - a' the destination's. In 16-bit lanes (B, G, R, A per pixel),
+// with p = s c: red and green (not grey) and green (grey) are
+// (d dw + ((p sw) >> 8)) >> 8, built from the high (H) and low (L) halves of p sw;
+// blue (not grey) is ((d dw) >> 8) + H; grey red and blue use t = p >> 8 instead.
+struct TintVectors
+{
+    __m128i alpha;   // the tint's alpha in the low half of each 32-bit lane
+    __m128i channel; // the tint per lane, 0 for alpha
+    explicit TintVectors(const BlendTint& tint)
+        : alpha(_mm_set1_epi32(int(tint.alpha))),
+          channel(_mm_set_epi16(0, short(tint.red), short(tint.green), short(tint.blue), 0, short(tint.red),
+                                short(tint.green), short(tint.blue)))
+    {
+    }
+};
+
+// One 16-bit channel lane (0 blue, 1 green, 2 red) of both pixels of a half.
+template <int Lane> inline __m128i LaneMask()
+{
+    return _mm_set_epi16(0, Lane == 2 ? -1 : 0, Lane == 1 ? -1 : 0, Lane == 0 ? -1 : 0, 0, Lane == 2 ? -1 : 0,
+                         Lane == 1 ? -1 : 0, Lane == 0 ? -1 : 0);
+}
+
+template <bool Grey> inline __m128i TintHalf(__m128i s, __m128i d, __m128i sw, __m128i channel)
+{
+    const __m128i dw = _mm_sub_epi16(_mm_set1_epi16(256), sw);
+    const __m128i m = _mm_mullo_epi16(d, dw);
+    const __m128i p = _mm_mullo_epi16(s, channel);
+    const __m128i hi = _mm_mulhi_epu16(p, sw);
+    const __m128i lo = _mm_mullo_epi16(p, sw);
+    const __m128i together =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(m, _mm_slli_epi16(hi, 8)), _mm_srli_epi16(lo, 8)), 8);
+    const __m128i blue = LaneMask<0>();
+    if (!Grey)
+        return _mm_or_si128(_mm_and_si128(blue, _mm_add_epi16(_mm_srli_epi16(m, 8), hi)),
+                            _mm_andnot_si128(blue, together));
+    const __m128i t = _mm_mullo_epi16(_mm_srli_epi16(p, 8), sw);
+    const __m128i red = _mm_and_si128(LaneMask<2>(), _mm_srli_epi16(_mm_add_epi16(m, t), 8));
+    const __m128i green = _mm_and_si128(LaneMask<1>(), together);
+    return _mm_or_si128(_mm_or_si128(red, green),
+                        _mm_and_si128(blue, _mm_add_epi16(_mm_srli_epi16(m, 8), _mm_srli_epi16(t, 8))));
+}
+
+template <bool Grey> inline __m128i Tint4(__m128i sp, __m128i dp, const TintVectors& v)
+{
+    // a' = (sa ca) / 255, exact for every product below 65,536 as (x 0x8081) >> 23.
+    const __m128i product = _mm_mullo_epi16(_mm_srli_epi32(sp, 24), v.alpha);
+    __m128i a = _mm_srli_epi16(_mm_mulhi_epu16(product, _mm_set1_epi16(short(0x8081))), 7);
+    a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = TintHalf<Grey>(_mm_unpacklo_epi8(sp, zero), _mm_unpacklo_epi8(dp, zero),
+                                       _mm_unpacklo_epi32(a, a), v.channel);
+    const __m128i high = TintHalf<Grey>(_mm_unpackhi_epi8(sp, zero), _mm_unpackhi_epi8(dp, zero),
+                                        _mm_unpackhi_epi32(a, a), v.channel);
+    return _mm_or_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(int(0xFF000000u)));
+}
+
+template <bool Grey> void TintedRows(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint)
+{
+    const TintVectors v(tint);
+    const BlendTable& table = BlendTable::Get();
+    ByFours(s, d, n,
+            [&](const uint32_t* s4, uint32_t* d4)
+            {
+                const __m128i sp = Load(s4);
+                if (AllTransparent(sp))
+                    return;
+                const __m128i dp = Load(d4);
+                if (AllOpaque(dp))
+                {
+                    Store(d4, Tint4<Grey>(sp, dp, v));
+                    return;
+                }
+                for (int k = 0; k < 4; ++k)
+                    d4[k] = TintOver(s4[k], d4[k], tint, table);
+            });
+}
+
+} // namespace
+
+void Sse2Blend::OverOpaqueRuns(const uint32_t* s, const uint8_t* runs, uint32_t* d, int32_t n)
+{
+    int32_t i = 0;
+    while (i < n)
+    {
+        const int32_t run = std::min<int32_t>(std::max<int32_t>(runs[i], 1), n - i);
+        const uint32_t a = s[i] >> 24;
+        if (a == 255)
+            std::memcpy(d + i, s + i, size_t(run) * sizeof(uint32_t));
+        else if (a != 0)
+            MixRun(s + i, d + i, run, n - i);
+        i += run;
+    }
+}
+
+void Sse2Blend::OverOpaqueRow(const uint32_t* s, uint32_t* d, int32_t n)
+{
+    ByFours(s, d, n, [](const uint32_t* s4, uint32_t* d4) { Store(d4, Over4(Load(s4), Load(d4))); });
+}
+
+void Sse2Blend::WeightedRow(const uint32_t* s, uint32_t* d, int32_t n)
+{
+    // Over an opaque pixel the weighted rule is the plain mix (new alpha 255, source
+    // share a), which also leaves the pixel as it was for a source alpha of 0.
+    ByFours(s, d, n,
+            [](const uint32_t* s4, uint32_t* d4)
+            {
+                const __m128i sp = Load(s4);
+                if (AllTransparent(sp))
+                    return;
+                const __m128i dp = Load(d4);
+                if (AllOpaque(dp))
+                {
+                    Store(d4, Mix4(sp, dp));
+                    return;
+                }
+                for (int k = 0; k < 4; ++k)
+                    if ((s4[k] >> 24) != 0)
+                        d4[k] = BltWeighted(s4[k], d4[k], s4[k] >> 24);
+            });
+}
+
+void Sse2Blend::TintedRow(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint)
+{
+    if (tint.grey)
+        TintedRows<true>(s, d, n, tint);
+    else
+        TintedRows<false>(s, d, n, tint);
+}
+
+void Sse2Blend::FillRow(uint32_t* d, int32_t n, uint32_t c)
+{
+    const uint32_t a = c >> 24;
+    const uint32_t dw = 256 - a;
+    // Red and blue in the halves of each word, then green beside a constant alpha: its
+    // lane takes 255 x 256 with no destination share, so it comes out as 255.
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    const __m128i dwRB = _mm_set1_epi32(int(dw << 16 | dw));
+    const __m128i srcRB = _mm_set1_epi32(int((c & 0xFF00FFu) * a));
+    const __m128i dwG = _mm_set1_epi32(int(dw));
+    const __m128i srcGA = _mm_set1_epi32(int(0xFF000000u | ((c >> 8) & 0xFF) * a));
+    const __m128i highBytes = _mm_set1_epi32(int(0xFF00FF00u));
+    auto blend = [&](__m128i p)
+    {
+        const __m128i rb =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(p, lowBytes), dwRB), srcRB), 8);
+        const __m128i ga =
+            _mm_and_si128(_mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(p, 8), dwG), srcGA), highBytes);
+        return _mm_or_si128(rb, ga);
+    };
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        const __m128i p0 = Load(d + i);
+        const __m128i p1 = Load(d + i + 4);
+        if (AllOpaque(_mm_and_si128(p0, p1)))
+        {
+            Store(d + i, blend(p0));
+            Store(d + i + 4, blend(p1));
+            continue;
+        }
+        for (int32_t k = i; k < i + 8; ++k)
+            d[k] = FillBlend(c, d[k], a);
+    }
+    PortableBlend::FillRow(d + i, n - i, c);
+}
+
+#endif
+
+} // namespace Vaxo
