@@ -18,6 +18,9 @@ export SDL_AUDIODRIVER=dummy
 # Build first: ASan + UBSan (tests, fuzz targets, benchmarks), then TSan for the threaded tests.
 scripts/setup.sh build-asan address -DVAXO_BENCH=ON
 scripts/setup.sh build-tsan thread
+# The libraries as a user builds them: default compiler and options (no sanitizer).
+cmake -S . -B build-default >/dev/null
+cmake --build build-default -j"$jobs" --target vaxo_libraries
 
 # Virtual displays for the window and OpenGL tests, one per pixel depth.
 pids=()

@@ -8,7 +8,9 @@
 #include "common/md5.h"
 
 #include <benchmark/benchmark.h>
+#if VAXO_HAVE_OPENSSL
 #include <openssl/md5.h>
+#endif
 #include <zlib.h>
 
 #include <memory>
@@ -79,6 +81,7 @@ void BM_Md5_1MB(benchmark::State& state)
 }
 BENCHMARK(BM_Md5_1MB);
 
+#if VAXO_HAVE_OPENSSL
 void BM_OpenSSLMD5_1MB(benchmark::State& state)
 {
     std::vector<uint8_t> bytes = RandomBytes(kMegabyte);
@@ -91,6 +94,7 @@ void BM_OpenSSLMD5_1MB(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * kMegabyte);
 }
 BENCHMARK(BM_OpenSSLMD5_1MB);
+#endif
 
 struct Shared : public Vaxo::RefCount
 {

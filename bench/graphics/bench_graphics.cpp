@@ -10,8 +10,10 @@
 #include "graphics/Graphics.h"
 #include "graphics/MemoryImage.h"
 
+#if VAXO_HAVE_SDL_GFX
 #include <SDL/SDL.h>
 #include <SDL/SDL_gfxPrimitives.h>
+#endif
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -54,6 +56,7 @@ void BM_PolyFill(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+#if VAXO_HAVE_SDL_GFX
 void BM_SDLGfxFilledPolygon(benchmark::State& state)
 {
     std::vector<uint32_t> pixels(size_t(kWidth) * kHeight);
@@ -74,6 +77,7 @@ void BM_SDLGfxFilledPolygon(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
     SDL_FreeSurface(surface);
 }
+#endif
 
 void BM_DrawImageBox(benchmark::State& state)
 {
@@ -101,5 +105,7 @@ void BM_DrawImageBox(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_PolyFill)->Arg(20)->Arg(100)->Arg(250);
+#if VAXO_HAVE_SDL_GFX
 BENCHMARK(BM_SDLGfxFilledPolygon)->Arg(20)->Arg(100)->Arg(250);
+#endif
 BENCHMARK(BM_DrawImageBox)->Unit(benchmark::kMicrosecond);

@@ -8,9 +8,13 @@
 #include "graphics/MemoryImage.h"
 
 #include <SDL.h>
-#include <SDL_rotozoom.h>
 #include <benchmark/benchmark.h>
+#if VAXO_HAVE_SDL_GFX
+#include <SDL_rotozoom.h>
+#endif
+#if VAXO_HAVE_PIXMAN
 #include <pixman.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +47,7 @@ std::vector<uint32_t> SpritePixels()
     return pixels;
 }
 
+#if VAXO_HAVE_PIXMAN
 std::vector<uint32_t> Premultiplied(const std::vector<uint32_t>& pixels)
 {
     std::vector<uint32_t> out(pixels.size());
@@ -54,6 +59,7 @@ std::vector<uint32_t> Premultiplied(const std::vector<uint32_t>& pixels)
     }
     return out;
 }
+#endif
 
 // Positions spread over the destination, the sprite always fully inside.
 std::vector<std::pair<int, int>> Positions()
@@ -116,6 +122,7 @@ void BM_SDL_BlitSurface_Sprite(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+#if VAXO_HAVE_PIXMAN
 void BM_Pixman_Over_Sprite(benchmark::State& state)
 {
     std::vector<uint32_t> destPixels(kDestW * kDestH, 0xFF304050);
@@ -137,6 +144,7 @@ void BM_Pixman_Over_Sprite(benchmark::State& state)
     pixman_image_unref(dest);
     state.SetItemsProcessed(state.iterations());
 }
+#endif
 
 void BM_Memcpy_Sprite(benchmark::State& state)
 {
@@ -181,6 +189,7 @@ void BM_SlowStretchBlt_2x(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+#if VAXO_HAVE_SDL_GFX
 void BM_SDLgfx_ZoomSurface_2x(benchmark::State& state)
 {
     SDL_Surface* src = MakeSurface(kPicW, kPicH, true, Picture(kPicW, kPicH));
@@ -193,6 +202,7 @@ void BM_SDLgfx_ZoomSurface_2x(benchmark::State& state)
     SDL_FreeSurface(src);
     state.SetItemsProcessed(state.iterations());
 }
+#endif
 
 void BM_BltRotated_30deg(benchmark::State& state)
 {
@@ -206,6 +216,7 @@ void BM_BltRotated_30deg(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+#if VAXO_HAVE_SDL_GFX
 void BM_SDLgfx_RotozoomSurface_30deg(benchmark::State& state)
 {
     SDL_Surface* src = MakeSurface(kPicW, kPicH, true, Picture(kPicW, kPicH));
@@ -218,6 +229,7 @@ void BM_SDLgfx_RotozoomSurface_30deg(benchmark::State& state)
     SDL_FreeSurface(src);
     state.SetItemsProcessed(state.iterations());
 }
+#endif
 
 void BM_FillRect_Translucent(benchmark::State& state)
 {
@@ -228,6 +240,7 @@ void BM_FillRect_Translucent(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+#if VAXO_HAVE_PIXMAN
 void BM_Pixman_OverSolid(benchmark::State& state)
 {
     std::vector<uint32_t> destPixels(kDestW * kDestH, 0xFF304050);
@@ -244,16 +257,25 @@ void BM_Pixman_OverSolid(benchmark::State& state)
     pixman_image_unref(dest);
     state.SetItemsProcessed(state.iterations());
 }
+#endif
 
 } // namespace
 
 BENCHMARK(BM_NormalBlt_Sprite);
 BENCHMARK(BM_SDL_BlitSurface_Sprite);
+#if VAXO_HAVE_PIXMAN
 BENCHMARK(BM_Pixman_Over_Sprite);
+#endif
 BENCHMARK(BM_Memcpy_Sprite);
 BENCHMARK(BM_SlowStretchBlt_2x);
+#if VAXO_HAVE_SDL_GFX
 BENCHMARK(BM_SDLgfx_ZoomSurface_2x);
+#endif
 BENCHMARK(BM_BltRotated_30deg);
+#if VAXO_HAVE_SDL_GFX
 BENCHMARK(BM_SDLgfx_RotozoomSurface_30deg);
+#endif
 BENCHMARK(BM_FillRect_Translucent);
+#if VAXO_HAVE_PIXMAN
 BENCHMARK(BM_Pixman_OverSolid);
+#endif

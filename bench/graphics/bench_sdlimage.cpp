@@ -11,8 +11,10 @@
 #include "graphics/support/TestApp.h"
 
 #include <SDL.h>
-#include <SDL_rotozoom.h>
 #include <benchmark/benchmark.h>
+#if VAXO_HAVE_SDL_GFX
+#include <SDL_rotozoom.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -121,6 +123,7 @@ void RotateOurs(benchmark::State& state, TestFormat format)
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(positions.size()));
 }
 
+#if VAXO_HAVE_SDL_GFX
 void RotateSDL(benchmark::State& state, TestFormat format)
 {
     Scene scene(format);
@@ -141,6 +144,7 @@ void RotateSDL(benchmark::State& state, TestFormat format)
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(positions.size()));
     SDL_FreeSurface(sprite);
 }
+#endif
 
 void Redraw(benchmark::State& state, const char* env)
 {
@@ -198,9 +202,13 @@ BENCHMARK_CAPTURE(BlitSDL, 888, TestFormat::k888);
 BENCHMARK_CAPTURE(BlitOurs, 565, TestFormat::k565);
 BENCHMARK_CAPTURE(BlitSDL, 565, TestFormat::k565);
 BENCHMARK_CAPTURE(RotateOurs, 888, TestFormat::k888);
+#if VAXO_HAVE_SDL_GFX
 BENCHMARK_CAPTURE(RotateSDL, 888, TestFormat::k888);
+#endif
 BENCHMARK_CAPTURE(RotateOurs, 565, TestFormat::k565);
+#if VAXO_HAVE_SDL_GFX
 BENCHMARK_CAPTURE(RotateSDL, 565, TestFormat::k565);
+#endif
 BENCHMARK_CAPTURE(Redraw, depth24, "VAXO_DISPLAY_24")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Redraw, depth16, "VAXO_DISPLAY_16")->Unit(benchmark::kMillisecond);
 
