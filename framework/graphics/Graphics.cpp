@@ -220,6 +220,16 @@ TRect<int> Graphics::Translated(int x, int y, int width, int height) const
     return TRect<int>(TransX(x), TransY(y), width, height);
 }
 
+int32_t Graphics::ScaledX(int32_t tx) const
+{
+    return TruncToInt(mScaleOrigX + std::floor(mScaleX * (static_cast<float>(tx) - mScaleOrigX)));
+}
+
+int32_t Graphics::ScaledY(int32_t ty) const
+{
+    return TruncToInt(mScaleOrigY + std::floor(mScaleY * (static_cast<float>(ty) - mScaleOrigY)));
+}
+
 // ---- Shapes -------------------------------------------------------------------------------
 
 void Graphics::FillRect(int x, int y, int width, int height)
@@ -404,8 +414,8 @@ void Graphics::DrawImage(Image* image, int x, int y, const TRect<int>& src)
     }
     if (src.mWidth < 1 || src.mHeight < 1)
         return;
-    int destX = TruncToInt(mScaleOrigX + std::floor(mScaleX * (static_cast<float>(tx) - mScaleOrigX)));
-    int destY = TruncToInt(mScaleOrigY + std::floor(mScaleY * (static_cast<float>(ty) - mScaleOrigY)));
+    int destX = ScaledX(tx);
+    int destY = ScaledY(ty);
     int destWidth = TruncToInt(std::ceil(mScaleX * static_cast<float>(src.mWidth)));
     int destHeight = TruncToInt(std::ceil(mScaleY * static_cast<float>(src.mHeight)));
     mDestImage->StretchBlt(image, TRect<int>(destX, destY, destWidth, destHeight), src, mClipRect, Tint(),
@@ -632,19 +642,33 @@ void Graphics::DrawImageBox(const TRect<int>& src, const TRect<int>& dest, Image
     const int64_t innerH = dh - 2 * ch;
     const int64_t n = (mw + innerW - 1) / mw;
     const int64_t m = (mh + innerH - 1) / mh;
-    // The visible range of the box's inside in caller coordinates (with a pixel of
-    // margin against the translation's fraction).
-    const int64_t visLeft = int64_t(mClipRect.mX) - TruncToInt(mTransX) - 1;
-    const int64_t visRight = int64_t(mClipRect.mX) + mClipRect.mWidth - TruncToInt(mTransX) + 1;
-    const int64_t visTop = int64_t(mClipRect.mY) - TruncToInt(mTransY) - 1;
-    const int64_t visBottom = int64_t(mClipRect.mY) + mClipRect.mHeight - TruncToInt(mTransY) + 1;
-    int64_t iFirst, iLast, jFirst, jLast;
-    VisibleTiles(dx + cw, mw, n, visLeft, visRight, iFirst, iLast);
-    VisibleTiles(dy + ch, mh, m, visTop, visBottom, jFirst, jLast);
+    int64_t visLo, visHi, iFirst, iLast, jFirst, jLast;
+    VisibleSpan(false, visLo, visHi);
+    VisibleTiles(dx + cw, mw, n, visLo, visHi, iFirst, iLast);
+    VisibleSpan(true, visLo, visHi);
+    VisibleTiles(dy + ch, mh, m, visLo, visHi, jFirst, jLast);
+
+    // Each band is clipped on the axis it is tiled along, to where its tiles land, so
+    // that a scaled box has no holes; across that axis its tiles end where the corners do.
+    int64_t innerX0, innerX1, innerY0, innerY1;
+    BoxSpan(false, dx + cw, rightX, innerX0, innerX1);
+    BoxSpan(true, dy + ch, bottomY, innerY0, innerY1);
+    const int64_t clipX0 = mClipRect.mX, clipX1 = clipX0 + mClipRect.mWidth;
+    const int64_t clipY0 = mClipRect.mY, clipY1 = clipY0 + mClipRect.mHeight;
+    auto band = [&](int64_t x0, int64_t x1, int64_t y0, int64_t y1)
+    {
+        x0 = std::max(x0, clipX0);
+        x1 = std::min(x1, clipX1);
+        y0 = std::max(y0, clipY0);
+        y1 = std::min(y1, clipY1);
+        if (x1 <= x0 || y1 <= y0)
+            return TRect<int>();
+        return TRect<int>(at(x0), at(y0), at(x1 - x0), at(y1 - y0));
+    };
 
     {
         Graphics edges(*this);
-        edges.ClipRect(at(dx + cw), dest.mY, at(innerW), dest.mHeight);
+        edges.mClipRect = band(innerX0, innerX1, clipY0, clipY1);
         for (int64_t i = iFirst; i < iLast; i++)
         {
             int x = at(dx + cw + i * mw);
@@ -654,7 +678,7 @@ void Graphics::DrawImageBox(const TRect<int>& src, const TRect<int>& dest, Image
     }
     {
         Graphics edges(*this);
-        edges.ClipRect(dest.mX, at(dy + ch), dest.mWidth, at(innerH));
+        edges.mClipRect = band(clipX0, clipX1, innerY0, innerY1);
         for (int64_t j = jFirst; j < jLast; j++)
         {
             int y = at(dy + ch + j * mh);
@@ -664,12 +688,55 @@ void Graphics::DrawImageBox(const TRect<int>& src, const TRect<int>& dest, Image
     }
     {
         Graphics centre(*this);
-        centre.ClipRect(at(dx + cw), at(dy + ch), at(innerW), at(innerH));
+        centre.mClipRect = band(innerX0, innerX1, innerY0, innerY1);
         for (int64_t i = iFirst; i < iLast; i++)
             for (int64_t j = jFirst; j < jLast; j++)
                 centre.DrawImage(image, at(dx + cw + i * mw), at(dy + ch + j * mh),
                                  part(sx + cw, sy + ch, mw, mh));
     }
+}
+
+void Graphics::BoxSpan(bool yAxis, int64_t a, int64_t b, int64_t& lo, int64_t& hi) const
+{
+    const int32_t ta = yAxis ? TransY(SaturateToInt(a)) : TransX(SaturateToInt(a));
+    if (mScaleX == 1 && mScaleY == 1)
+    {
+        lo = ta;
+        hi = int64_t(ta) + (b - a);
+        return;
+    }
+    const int32_t tb = yAxis ? TransY(SaturateToInt(b)) : TransX(SaturateToInt(b));
+    lo = yAxis ? ScaledY(ta) : ScaledX(ta);
+    hi = yAxis ? ScaledY(tb) : ScaledX(tb);
+}
+
+void Graphics::VisibleSpan(bool yAxis, int64_t& lo, int64_t& hi) const
+{
+    const float trans = yAxis ? mTransY : mTransX;
+    const float scale = yAxis ? mScaleY : mScaleX;
+    const double clipLo = yAxis ? mClipRect.mY : mClipRect.mX;
+    const double clipHi = clipLo + (yAxis ? mClipRect.mHeight : mClipRect.mWidth);
+    if (mScaleX == 1 && mScaleY == 1)
+    {
+        // A pixel of margin against the translation's fraction.
+        lo = int64_t(clipLo) - TruncToInt(trans) - 1;
+        hi = int64_t(clipHi) - TruncToInt(trans) + 1;
+        return;
+    }
+    if (!(scale > 0)) // tiles of no width draw nothing
+    {
+        lo = hi = 0;
+        return;
+    }
+    // Back through the scale; the margin covers the floor of the scaled position (a
+    // destination pixel) and the single-precision sums.
+    const double orig = yAxis ? mScaleOrigY : mScaleOrigX;
+    const double a = (clipLo - orig) / scale + orig - trans;
+    const double b = (clipHi - orig) / scale + orig - trans;
+    const double margin = (2 + 1e-6 * (std::fabs(a) + std::fabs(b) + std::fabs(orig))) / scale + 2;
+    const double limit = 4e18;
+    lo = int64_t(std::clamp(std::floor(a - margin), -limit, limit));
+    hi = int64_t(std::clamp(std::ceil(b + margin), -limit, limit));
 }
 
 void Graphics::DrawImageTransform(Image* image, const Transform& transform, float x, float y)

@@ -259,6 +259,14 @@ private:
     TRect<int> Translated(int x, int y, int width, int height) const;
     // The part of the destination-rectangle the clip lets through.
     TRect<int> Clipped(const TRect<int>& rect) const { return rect.Intersection(mClipRect); }
+    // Where a translated position lands under the scale (about the scale origin).
+    int32_t ScaledX(int32_t tx) const;
+    int32_t ScaledY(int32_t ty) const;
+    // The destination span [lo, hi) of the caller span [a, b) on one axis, placed as the
+    // image-box tiles drawn in it are placed.
+    void BoxSpan(bool yAxis, int64_t a, int64_t b, int64_t& lo, int64_t& hi) const;
+    // The caller span whose drawing can reach the clip on one axis, a little wide.
+    void VisibleSpan(bool yAxis, int64_t& lo, int64_t& hi) const;
     template <bool AntiAlias> void PolyFillImpl(const TPoint<int>* vertices, int numVertices, bool convex);
 };
 

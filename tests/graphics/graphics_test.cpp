@@ -367,10 +367,21 @@ TEST_F(GraphicsImages, ScaledDrawsStretchAboutTheOrigin)
     g.DrawImage(&src, 0, 0, TRect<int>(0, 0, 3, 3));
     g.SetScale(2, 2, 10, 10);
     g.DrawImage(&src, 13, 10, TRect<int>(1, 1, 2, 2));
+    // Cels and animation frames drawn at a point are scaled alike.
+    src.mNumCols = 2;
+    src.mNumRows = 2;
+    g.DrawImageCel(&src, 15, 20, 3);
+    src.mAnimInfo.reset(new AnimInfo());
+    src.mAnimInfo->mAnimType = AnimInfo::AnimType_Loop;
+    src.mAnimInfo->mFrameDelay = 5;
+    src.mAnimInfo->Compute(4);
+    g.DrawImageAnim(&src, 15, 20, 7); // frame 1
     Calls expected = {
         "StretchBlt(src,(6,6,20,20),(0,0,10,10),(0,0,100,100)," + kWhite + ",0,false)",
         "StretchBlt(src,(0,0,5,5),(0,0,3,3),(0,0,100,100)," + kWhite + ",0,false)", // ceil(4.5)
         "StretchBlt(src,(16,10,4,4),(1,1,2,2),(0,0,100,100)," + kWhite + ",0,false)",
+        "StretchBlt(src,(20,30,10,10),(5,5,5,5),(0,0,100,100)," + kWhite + ",0,false)",
+        "StretchBlt(src,(20,30,10,10),(5,0,5,5),(0,0,100,100)," + kWhite + ",0,false)",
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }

@@ -382,6 +382,42 @@ TEST(MemoryImageThroughGraphics, CoverageFillDrawsTheInsideOfASquare)
     EXPECT_EQ(At(*image, 35, 20), 0xFF000000u);
 }
 
+TEST(MemoryImageThroughGraphics, ScaledImageBoxesCoverTheirWholeScaledRectangle)
+{
+    Pixels32 skinPixels(30 * 30);
+    for (size_t i = 0; i < skinPixels.size(); ++i)
+        skinPixels[i] = 0xFF000000u | uint32_t(i * 2654435761u >> 8);
+    auto skin = Source(30, 30, skinPixels);
+    const struct
+    {
+        int imageW, imageH;
+        float scale, orig;
+        TRect<int> box, clip, covered; // box in caller coordinates; clip and covered on the image
+    } cases[] = {
+        {200, 100, 0.5f, 0, {0, 0, 400, 60}, {0, 0, 200, 100}, {0, 0, 200, 30}},
+        {200, 80, 2, 0, {0, 0, 100, 40}, {0, 0, 200, 80}, {0, 0, 200, 80}},
+        // Origin (10, 10): x 10 + floor(1.5 (20 - 10)) = 25 to 10 + floor(1.5 (70 - 10)) = 100.
+        {120, 90, 1.5f, 10, {20, 20, 50, 30}, {0, 0, 120, 90}, {25, 25, 75, 45}},
+        // floor(0.7 x 5) = 3 to floor(0.7 x 106) = 74, rows 2 to 35, then clipped.
+        {120, 60, 0.7f, 0, {5, 3, 101, 47}, {10, 0, 40, 60}, {10, 2, 40, 33}},
+    };
+    for (const auto& c : cases)
+    {
+        auto image = ExactImage(c.imageW, c.imageH, 0u);
+        Graphics g(image.get());
+        g.SetClipRect(c.clip);
+        g.SetScale(c.scale, c.scale, c.orig, c.orig);
+        g.DrawImageBox(c.box, skin.get());
+        Points expected;
+        for (int y = c.covered.mY; y < c.covered.mY + c.covered.mHeight; ++y)
+            for (int x = c.covered.mX; x < c.covered.mX + c.covered.mWidth; ++x)
+                expected.insert({x, y});
+        EXPECT_EQ(Touched(*image, 0), expected) << "scale " << c.scale;
+        for (const auto& p : expected)
+            ASSERT_EQ(At(*image, p.first, p.second) >> 24, 0xFFu) << p.first << "," << p.second;
+    }
+}
+
 TEST(MemoryImageBlt, CallsThatCannotDrawLeaveThePixels)
 {
     auto src = Source(4, 4, 0xFFFFFFFF);
@@ -502,9 +538,9 @@ TEST(MemoryImageStretch, GoldenTable)
         // Fast 2 to 4 samples 0, 0, 1, 1; alpha 255 over black by the weighted rule gives 254.
         {true, false, black, {red, blue}, {0xFFFE0000, 0xFFFE0000, 0xFF0000FE, 0xFF0000FE}},
         {true, true, black, {red, blue}, {black, black, black, black}}, // fast with a tint draws nothing
-        // Three columns of (int)(257 / 3) = 85 sum to 255 of 257: alpha 254, each channel
-        // (c x 255 x 256) >> 16, then blended over black with a = 254.
-        {false, false, black, {0xFF336699, 0xFF336699, 0xFF336699}, {0xFF316496}},
+        // 3 to 2: rounded edges 257, 428, 600, 771 give the columns 171, 86 + 86 and 171
+        // of 257; (86 x 200 x 256) >> 16 = 67 and ((86 x 200 + 171 x 60) x 256) >> 16 = 107.
+        {false, false, black, {black, grey, 0xFF3C3C3C}, {0xFF434343, 0xFF6B6B6B}},
         // 2 to 3, step 0.5: weights 128 or 129 of 257, (129 x 200 x 256) >> 16 = 100.
         {false, false, 0, {black, grey}, {black, 0xFF646464, grey}},
         // 4 to 2, weights 128 of 257 each: (128 x 200 x 256) >> 16 = 100.
@@ -523,16 +559,22 @@ TEST(MemoryImageStretch, GoldenTable)
 
 TEST(MemoryImageStretch, FilteredOneColourSourceKeepsItsColour)
 {
-    const int sizes[][2] = {{7, 5}, {2, 1}, {3, 2}, {10, 1}, {3, 9}, {13, 13}, {6, 1}, {300, 200}};
-    for (const auto& size : sizes)
-    {
-        auto src = Source(3, 2, 0xFF336699);
-        auto dest = ExactImage(size[0], size[1], 0x80FFFFFFu);
-        dest->StretchBlt(src.get(), TRect<int>(0, 0, size[0], size[1]), TRect<int>(0, 0, 3, 2),
-                         TRect<int>(0, 0, size[0], size[1]), Color::White, 0, false);
-        EXPECT_EQ(Pixels(*dest), Pixels32(size_t(size[0] * size[1]), 0xFF336699))
-            << size[0] << " x " << size[1];
-    }
+    // Shrinking and enlarging on either axis, onto a transparent image.
+    const int sizes[] = {1, 2, 3, 4, 5, 7, 9, 13, 31, 300};
+    for (int sw : {1, 3, 5, 13, 300})
+        for (int sh : {1, 2, 9, 31})
+        {
+            auto src = Source(sw, sh, 0xFF3C7FD2);
+            for (int dw : sizes)
+                for (int dh : sizes)
+                {
+                    auto dest = ExactImage(dw, dh, 0u);
+                    const TRect<int> all(0, 0, dw, dh);
+                    dest->StretchBlt(src.get(), all, TRect<int>(0, 0, sw, sh), all, Color::White, 0, false);
+                    ASSERT_EQ(Pixels(*dest), Pixels32(size_t(dw * dh), 0xFF3C7FD2))
+                        << sw << " x " << sh << " to " << dw << " x " << dh;
+                }
+        }
 }
 
 TEST(MemoryImageStretch, FilteredEnlargeOfAClippedStripStaysInTheSource)
