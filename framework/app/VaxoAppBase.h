@@ -491,13 +491,16 @@ public:
     // ======== Settings store (AppSettings.cpp) ========
     // Value types: 1 string, 3 bytes, 4 32-bit integer. Value names may hold "\" (the
     // part before the last one extends the key path). All false when mRegKey is empty.
-    bool RegistryWrite(const std::string& valueName, uint32_t type, const uint8_t* data, uint32_t length);
+    // Every read and write goes through these two, so an application may keep its
+    // settings elsewhere.
+    virtual bool RegistryWrite(const std::string& valueName, uint32_t type, const uint8_t* data,
+                               uint32_t length);
     bool RegistryWriteString(const std::string& valueName, const std::string& value);
     bool RegistryWriteInteger(const std::string& valueName, int value);
     bool RegistryWriteBoolean(const std::string& valueName, bool value);
     bool RegistryWriteData(const std::string& valueName, const uint8_t* data, uint32_t length);
     // *length: the buffer size on entry, the value's length on return.
-    bool RegistryRead(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* length);
+    virtual bool RegistryRead(const std::string& valueName, uint32_t* type, uint8_t* data, uint32_t* length);
     // Texts of up to 1023 bytes.
     bool RegistryReadString(const std::string& valueName, std::string* value);
     bool RegistryReadInteger(const std::string& valueName, int* value);

@@ -1,0 +1,277 @@
+// The application object's life cycle: Init's order, Shutdown, EndStart, the window's
+// result table, the destructor's acceleration question, and the fatal exits.
+#include "app/support/AppTestEnv.h"
+#include "graphics/NativeDisplay.h"
+#include "resources/ResourceManager.h"
+
+#include "common/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace Vaxo;
+
+namespace
+{
+
+std::vector<std::string> CallsAfter(const std::vector<std::string>& calls, const std::string& first)
+{
+    auto it = std::find(calls.begin(), calls.end(), first);
+    return std::vector<std::string>(it, calls.end());
+}
+
+TEST(VaxoAppBase, InitRunsItsStepsInOrder)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    std::vector<std::string> expected = {"AppInit",
+                                         "IsAlreadyRunning",
+                                         "AutoDemoHook",
+                                         "InitPropertiesHook",
+                                         "ReadFromRegistry",
+                                         "PreDisplayHook",
+                                         "InitDisplay",
+                                         "PreDDInterfaceInitHook",
+                                         "PostDDInterfaceInitHook",
+                                         "FinishInitWindow",
+                                         "InitHook"};
+    EXPECT_EQ(env.mPlatform->mCalls, expected);
+    EXPECT_TRUE(app.mInitialized);
+    EXPECT_NE(app.mPrimaryThreadId, 0u);
+    // A platform without sound still leaves the silent objects behind.
+    EXPECT_NE(app.mSoundManager, nullptr);
+    EXPECT_NE(app.mMusicInterface, nullptr);
+}
+
+TEST(VaxoAppBase, InitAfterShutdownOnlyTakesTheThreadId)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Shutdown();
+    app.Init();
+    EXPECT_NE(app.mPrimaryThreadId, 0u);
+    EXPECT_TRUE(env.mPlatform->CallsStartingWith("AppInit").empty());
+    EXPECT_FALSE(app.mInitialized);
+}
+
+TEST(VaxoAppBase, ShutdownRunsOnceAndOffTheMainThreadIsDeferred)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    std::thread other([&app] { app.Shutdown(); });
+    other.join();
+    EXPECT_FALSE(app.mShutdown);
+    EXPECT_TRUE(app.mDeferredShutdown);
+    EXPECT_TRUE(env.mPlatform->CallsStartingWith("ShutdownHook").empty());
+
+    app.Process(true);
+    app.Shutdown();
+    EXPECT_TRUE(app.mShutdown);
+    EXPECT_TRUE(app.mExitToTop);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("ShutdownHook").size(), 1u);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("RestoreScreenResolution").size(), 1u);
+}
+
+TEST(VaxoAppBase, StartRunsTheLoopUntilShutdownThenEndStartOnce)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    env.mPlatform->mOnMessageLoop = [&app] { app.Shutdown(); };
+    app.Start();
+    std::vector<std::string> expected = {"ShutdownHook",    "WaitForThread", "RestoreScreenResolution",
+                                         "WriteToRegistry", "WaitForThread", "PreTerminate",
+                                         "WriteToRegistry"};
+    EXPECT_EQ(CallsAfter(env.mPlatform->mCalls, "ShutdownHook"), expected);
+    size_t before = env.mPlatform->mCalls.size();
+    app.EndStart();
+    EXPECT_EQ(env.mPlatform->mCalls.size(), before);
+    EXPECT_FALSE(app.mRunning);
+}
+
+TEST(VaxoAppBase, MakeWindowSwitchesModeOrDropsAccelerationByResult)
+{
+    struct Row
+    {
+        bool windowed;
+        bool is3D;
+        std::deque<int> results;
+        int initDisplays;
+        bool windowedAfter, is3DAfter, forceFullscreen, forceWindowed;
+        // Only a window made by MakeWindow is finished; a 3D fallback re-makes the display.
+        size_t finished;
+    };
+    const Row rows[] = {
+        {true, false, {0}, 1, true, false, false, false, 1},
+        {true, false, {6, 0}, 2, false, false, true, false, 1}, // no 16-bit window: full screen
+        {false, false, {4, 0}, 2, true, false, false, true, 1}, // no exclusive mode: windowed
+        {false, false, {5, 0}, 2, true, false, false, true, 1},
+        {true, true, {7, 0}, 2, true, false, false, false, 0}, // 3D failed to start
+        {true, true, {2, 0}, 2, true, false, false, false, 0}, // any failure with 3D on
+    };
+    for (const Row& row : rows)
+    {
+        AppTestEnv env;
+        RecordingApp app;
+        app.mIsWindowed = row.windowed;
+        env.mPlatform->m3DOnFirstDisplay = row.is3D;
+        env.mPlatform->mInitDisplayResults = row.results;
+        app.MakeWindow();
+        SCOPED_TRACE(row.results.front());
+        EXPECT_EQ(int(env.mPlatform->CallsStartingWith("InitDisplay").size()), row.initDisplays);
+        EXPECT_EQ(app.mIsWindowed, row.windowedAfter);
+        EXPECT_EQ(app.Is3DAccelerated(), row.is3DAfter);
+        EXPECT_EQ(app.mForceFullscreen, row.forceFullscreen);
+        EXPECT_EQ(app.mForceWindowed, row.forceWindowed);
+        EXPECT_EQ(env.mPlatform->CallsStartingWith("FinishInitWindow").size(), row.finished);
+    }
+}
+
+using VaxoAppBaseDeathTest = ::testing::Test;
+
+TEST_F(VaxoAppBaseDeathTest, FatalWindowFailuresShowTheirTextAndExitWithFailure)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            AppTestEnv env;
+            RecordingApp app;
+            app.mForceWindowed = true;
+            env.mPlatform->mInitDisplayResults = {6};
+            app.MakeWindow();
+        },
+        ::testing::ExitedWithCode(1), "FATAL ERROR: Please set your desktop color depth to 16 bit\\.");
+    EXPECT_EXIT(
+        {
+            AppTestEnv env;
+            RecordingApp app;
+            env.mPlatform->mInitDisplayResults = {2};
+            app.MakeWindow();
+        },
+        ::testing::ExitedWithCode(1),
+        "FATAL ERROR: Failed to initialize DirectDraw: RESULT_DD_CREATE_FAIL test display error");
+}
+
+TEST_F(VaxoAppBaseDeathTest, FatalStartUpPathsExitWithANonZeroStatus)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::pair<std::string, std::string> commandLines[] = {
+        {"game -bogus=1", "Invalid command line parameter: -bogus"},
+        {"game -play", "Demo file not found: vaxoapp\\.dmo"},
+    };
+    for (const auto& row : commandLines)
+    {
+        EXPECT_EXIT(
+            {
+                AppTestEnv env;
+                RecordingApp app;
+                env.mPlatform->mCmdLine = row.first;
+                app.Init();
+            },
+            ::testing::ExitedWithCode(1), "FATAL ERROR: " + row.second);
+    }
+    EXPECT_EXIT(
+        {
+            AppTestEnv env;
+            RecordingApp app;
+            app.Init();
+            app.LoadResourceManifest();
+        },
+        ::testing::ExitedWithCode(1), "FATAL ERROR: Resource file not found: properties/resources\\.xml");
+    // Off the main thread the error only waits for the main loop, which shows it and exits.
+    EXPECT_EXIT(
+        {
+            AppTestEnv env;
+            RecordingApp app;
+            app.Init();
+            app.mResourceManager->ParseResourcesFile("missing.xml");
+            std::thread loader([&app] { app.ShowResourceError(true); });
+            loader.join();
+            std::fprintf(stderr, "still running\n");
+            app.Process(true);
+        },
+        ::testing::ExitedWithCode(1), "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml");
+}
+
+TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)
+{
+    const std::string question = "MessageBoxA(36,Game Hardware Acceleration Confirmation,"
+                                 "Hardware Acceleration was switched on during this session.\r\n"
+                                 "If this resulted in slower performance, it should be switched off.\r\n"
+                                 "Would you like to keep Hardware Acceleration switched on?)";
+    struct Row
+    {
+        bool withDisplay, stored, recommended;
+        int answer;
+        bool asked;
+        int storedAfter; // -1: nothing stored
+    };
+    const Row rows[] = {
+        {true, false, false, 7, true, -1},   {true, false, false, 6, true, 1},
+        {true, true, false, 6, false, 1},    {true, false, true, 6, false, 1},
+        {false, false, false, 6, false, -1},
+    };
+    for (const Row& row : rows)
+    {
+        AppTestEnv env;
+        int storedAfter = -1;
+        {
+            RecordingApp app;
+            app.mRegKey = "Test\\Game";
+            app.mCaptionPrefix = "Game";
+            app.Init();
+            if (row.stored)
+                app.RegistryWriteInteger("Is3D", 0);
+            if (!row.withDisplay)
+                app.mPlatform->DestroyDisplay();
+            else
+            {
+                static_cast<TestDisplay*>(app.mDisplay)->mRecommend3D = row.recommended;
+                app.mDisplay->mIs3D = true;
+            }
+            app.mChanged3D = true;
+            env.mPlatform->mMessageBoxAnswers = {row.answer};
+        }
+        uint32_t type = 0, value = 0, length = 4;
+        if (VaxoRegistryRead("SOFTWARE\\Test\\Game", "Is3D", &type, reinterpret_cast<uint8_t*>(&value),
+                             &length))
+            storedAfter = int(value);
+        SCOPED_TRACE(&row - rows);
+        EXPECT_EQ(std::count(env.mFinalCalls.begin(), env.mFinalCalls.end(), question), row.asked ? 1 : 0);
+        EXPECT_EQ(storedAfter, row.storedAfter);
+    }
+}
+
+// Reads members the destructor deletes, after the destructor has begun. Keeps nothing of
+// its own, which would be gone before the base destructor runs.
+std::atomic<bool> gLoadingStarted{false};
+std::atomic<bool> gManagersAlive{false};
+class SlowLoadingApp : public VaxoAppBase
+{
+public:
+    void LoadingThreadProc() override
+    {
+        gLoadingStarted = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        gManagersAlive = mResourceManager != nullptr && mWidgetManager != nullptr;
+    }
+};
+
+TEST(VaxoAppBase, DestructorWaitsForTheLoadingThreadBeforeDeletingWhatItUses)
+{
+    AppTestEnv env;
+    {
+        SlowLoadingApp app;
+        app.StartLoadingThread();
+        while (!gLoadingStarted)
+            std::this_thread::yield();
+    }
+    EXPECT_TRUE(gManagersAlive);
+}
+
+} // namespace
