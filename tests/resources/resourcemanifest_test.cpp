@@ -362,6 +362,12 @@ TEST_F(ManifestTest, ReparseUpdatesDeclaredRecords)
     EXPECT_FALSE(Reparse(Manifest("<Resources id=\"g\"><Image id=\"A\" path=\"x.png\"/></Resources>")));
     EXPECT_EQ(mManager.GetErrorText(), "earlier");
     EXPECT_EQ(a->mPath, "x.png");
+
+    // A redeclared path is read whole: "!empty" makes a placeholder of the record.
+    mManager.mError.clear();
+    mManager.mHasFailed = false;
+    EXPECT_TRUE(Reparse(Manifest("<Resources id=\"g\"><Image id=\"B\" path=\"!empty\"/></Resources>")));
+    EXPECT_TRUE(Image("B")->mEmpty);
 }
 
 TEST(ReadIntVector, AtoiAtStartAndAfterEveryComma)
