@@ -1,0 +1,141 @@
+#include "widgets/support/RecordingWidget.h"
+
+#include "common/Common.h"
+#include "graphics/Graphics.h"
+
+namespace Vaxo
+{
+
+RecordingWidget::RecordingWidget(const std::string& name, std::vector<std::string>* log, int x, int y,
+                                 int width, int height)
+    : mName(name), mLog(log), mFill(0, 0, 0, 0), mOverlayPriority(-1)
+{
+    Resize(x, y, width, height);
+}
+
+void RecordingWidget::Record(const std::string& hook, const std::string& args)
+{
+    if (mLog != nullptr)
+        mLog->push_back(mName + "." + hook + (args.empty() ? "" : "(" + args + ")"));
+    auto it = mActions.find(hook);
+    if (it != mActions.end() && it->second)
+    {
+        // Copied: the action may replace or clear itself.
+        std::function<void()> action = it->second;
+        action();
+    }
+}
+
+void RecordingWidget::Update()
+{
+    Widget::Update();
+    Record("Update");
+}
+
+void RecordingWidget::Draw(Graphics* g)
+{
+    g->SetColor(mFill);
+    g->FillRect(0, 0, mWidth, mHeight);
+    if (mOverlayPriority >= 0)
+        DeferOverlay(mOverlayPriority);
+    Record("Draw");
+}
+
+void RecordingWidget::DrawOverlay(Graphics* g, int priority)
+{
+    Record("DrawOverlay", StrFormat("%d@%g,%g", priority, double(g->mTransX), double(g->mTransY)));
+}
+
+void RecordingWidget::GotFocus()
+{
+    Widget::GotFocus();
+    Record("GotFocus");
+}
+
+void RecordingWidget::LostFocus()
+{
+    Widget::LostFocus();
+    Record("LostFocus");
+}
+
+void RecordingWidget::KeyChar(char c)
+{
+    Record("KeyChar", StrFormat("%d", int(c)));
+}
+
+void RecordingWidget::KeyDown(KeyCode key)
+{
+    Record("KeyDown", StrFormat("%d", int(key)));
+    Widget::KeyDown(key);
+}
+
+void RecordingWidget::KeyUp(KeyCode key)
+{
+    Record("KeyUp", StrFormat("%d", int(key)));
+}
+
+void RecordingWidget::MouseEnter()
+{
+    Record("MouseEnter");
+}
+
+void RecordingWidget::MouseLeave()
+{
+    Record("MouseLeave");
+}
+
+void RecordingWidget::MouseMove(int x, int y)
+{
+    Record("MouseMove", StrFormat("%d,%d", x, y));
+}
+
+void RecordingWidget::MouseDown(int x, int y, int button, int count)
+{
+    Record("MouseDown", StrFormat("%d,%d,%d,%d", x, y, button, count));
+}
+
+void RecordingWidget::MouseUp(int x, int y, int button, int count)
+{
+    Record("MouseUp", StrFormat("%d,%d,%d,%d", x, y, button, count));
+}
+
+void RecordingWidget::MouseDrag(int x, int y)
+{
+    Record("MouseDrag", StrFormat("%d,%d", x, y));
+}
+
+void RecordingWidget::MouseWheel(int delta)
+{
+    Record("MouseWheel", StrFormat("%d", delta));
+}
+
+bool RecordingWidget::IsPointVisible(int x, int y)
+{
+    return mPointVisible ? mPointVisible(x, y) : true;
+}
+
+void RecordingWidget::AddedToManager(WidgetManager* manager)
+{
+    Widget::AddedToManager(manager);
+    Record("AddedToManager");
+}
+
+void RecordingWidget::RemovedFromManager(WidgetManager* manager)
+{
+    Widget::RemovedFromManager(manager);
+    Record("RemovedFromManager");
+}
+
+void RecordingWidget::OrderInManagerChanged()
+{
+    Record("OrderInManagerChanged");
+}
+
+std::vector<std::string> TakeLog(std::vector<std::string>& log)
+{
+    std::vector<std::string> taken;
+    taken.swap(log);
+    return taken;
+}
+
+} // namespace Vaxo

@@ -1,0 +1,68 @@
+// RecordingWidget: a widget for the widget tests, fuzz targets and benchmarks that writes
+// every hook the framework calls into a shared log and can run an action from inside any
+// hook (to remove, reorder, disable or focus widgets mid-call).
+//
+// Log lines look like "A.MouseDown(3,4,0,1)": the widget's name, the hook, its arguments
+// (mouse hooks get button and count split as the base class splits them). Draw fills the
+// widget's rect with mFill (nothing when its alpha is 0) and logs "A.Draw"; DrawOverlay
+// logs the priority and where the context puts the widget's origin: "A.DrawOverlay(1@10,20)".
+#pragma once
+
+#include "graphics/Color.h"
+#include "widgets/Widget.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace Vaxo
+{
+
+class RecordingWidget : public Widget
+{
+public:
+    std::string mName;
+    // Shared with the other widgets of a test; not owned, may be null.
+    std::vector<std::string>* mLog;
+    // Run after the hook of that name was logged ("Update", "MouseDown", ...).
+    std::map<std::string, std::function<void()>> mActions;
+    // What Draw fills the rect with.
+    Color mFill;
+    // Answers IsPointVisible when set.
+    std::function<bool(int, int)> mPointVisible;
+    // Overlay priority to defer from Draw, or -1 for none.
+    int mOverlayPriority;
+
+public:
+    RecordingWidget(const std::string& name, std::vector<std::string>* log, int x = 0, int y = 0,
+                    int width = 0, int height = 0);
+
+    void Update() override;
+    void Draw(Graphics* g) override;
+    void DrawOverlay(Graphics* g, int priority) override;
+    void GotFocus() override;
+    void LostFocus() override;
+    void KeyChar(char c) override;
+    void KeyDown(KeyCode key) override;
+    void KeyUp(KeyCode key) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+    void MouseMove(int x, int y) override;
+    void MouseDown(int x, int y, int button, int count) override;
+    void MouseUp(int x, int y, int button, int count) override;
+    void MouseDrag(int x, int y) override;
+    void MouseWheel(int delta) override;
+    bool IsPointVisible(int x, int y) override;
+    void AddedToManager(WidgetManager* manager) override;
+    void RemovedFromManager(WidgetManager* manager) override;
+    void OrderInManagerChanged() override;
+
+private:
+    void Record(const std::string& hook, const std::string& args = "");
+};
+
+// The log so far, then empties it.
+std::vector<std::string> TakeLog(std::vector<std::string>& log);
+
+} // namespace Vaxo

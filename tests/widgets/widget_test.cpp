@@ -1,0 +1,274 @@
+// The widget base: colours, placement, visibility and disabling, the input defaults, the
+// text and number helpers, and the listener interfaces' defaults.
+#include "graphics/Graphics.h"
+#include "graphics/support/FixedFont.h"
+#include "widgets/ButtonListener.h"
+#include "widgets/EditListener.h"
+#include "widgets/support/WidgetTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+using namespace Vaxo;
+
+namespace
+{
+
+std::string RectText(const TRect<int>& r)
+{
+    return std::to_string(r.mX) + "," + std::to_string(r.mY) + "," + std::to_string(r.mWidth) + "," +
+           std::to_string(r.mHeight);
+}
+
+TEST(Widget, ColorTable)
+{
+    RecordingWidget w("W", nullptr);
+    w.SetColor(5, Color(1, 2, 3, 4));
+    ASSERT_EQ(w.mColors.size(), 6u);
+    EXPECT_EQ(w.mColors[0], Color(0, 0, 0, 255));
+    EXPECT_EQ(w.GetColor(5), Color(1, 2, 3, 4));
+    EXPECT_EQ(w.GetColor(9), Color(0, 0, 0, 255));
+    EXPECT_EQ(w.GetColor(9, Color::White), Color::White);
+    EXPECT_EQ(w.mColors.size(), 6u);
+
+    int rgb[2][3] = {{1, 2, 3}, {4, 5, 6}};
+    w.SetColors(rgb, 2);
+    EXPECT_EQ(w.mColors, (std::vector<Color>{Color(1, 2, 3, 255), Color(4, 5, 6, 255)}));
+    int rgba[1][4] = {{7, 8, 9, 10}};
+    w.SetColors(rgba, 1);
+    EXPECT_EQ(w.mColors, (std::vector<Color>{Color(7, 8, 9, 10)}));
+}
+
+TEST(Widget, LayoutAppliesLowerBitsFirst)
+{
+    // The widget starts at (1, 2, 30, 40); the sibling S is at (100, 200, 60, 20); the
+    // parent is 400 x 300.
+    struct Case
+    {
+        int flags;
+        bool relIsParent;
+        int leftPad, topPad, widthPad, heightPad;
+        const char* rect;
+    };
+    const Case cases[] = {
+        {LAYOUT_SAME_WIDTH | LAYOUT_CENTER_X, false, 0, 0, 0, 0, "100,2,60,40"},
+        {LAYOUT_SAME_WIDTH | LAYOUT_CENTER_X, true, 0, 0, -100, 0, "50,2,300,40"},
+        {LAYOUT_CENTER_Y, true, 0, 1, 0, 0, "1,131,30,40"},
+        {LAYOUT_SET_LEFT | LAYOUT_SET_TOP | LAYOUT_SET_WIDTH | LAYOUT_SET_HEIGHT, false, 5, 6, 7, 8,
+         "5,6,7,8"},
+        // The third dialog button: first button's left and height, bottom 10 above it.
+        {LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_HEIGHT, false, 0, -10, 0, 0, "100,170,30,20"},
+        {LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, false, 0, -10, 0, 0,
+         "100,170,60,20"},
+        {LAYOUT_RIGHT_OF | LAYOUT_ALIGN_TOP | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, false, 10, 0, 0, 0,
+         "170,200,60,20"},
+        {LAYOUT_ALIGN_LEFT | LAYOUT_BELOW | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, false, 0, 10, 0, 0,
+         "100,230,60,20"},
+        {LAYOUT_GROW_RIGHT, false, 0, 0, 0, 0, "1,2,159,40"},
+        {LAYOUT_GROW_LEFT | LAYOUT_GROW_TOP, false, 0, 0, 0, 0, "1,2,99,198"},
+        {LAYOUT_GROW_BOTTOM, true, 0, 0, 0, 0, "1,2,30,298"},
+        {LAYOUT_LEFT_OF | LAYOUT_ALIGN_BOTTOM, false, 0, -8, 0, 0, "70,172,30,40"},
+        {LAYOUT_ALIGN_RIGHT, true, 0, 0, 0, 0, "370,2,30,40"},
+        {0x4 | 0x8 | 0x400000, false, 0, 0, 0, 0, "1,2,30,40"},
+    };
+    for (const Case& c : cases)
+    {
+        WidgetTestEnv env;
+        RecordingWidget* parent = env.Add("P", 0, 0, 400, 300);
+        RecordingWidget* sibling = env.Add("S", 100, 200, 60, 20, parent);
+        RecordingWidget* w = env.Add("W", 1, 2, 30, 40, parent);
+        w->Layout(c.flags, c.relIsParent ? parent : sibling, c.leftPad, c.topPad, c.widthPad, c.heightPad);
+        EXPECT_EQ(RectText(w->GetRect()), c.rect) << std::hex << c.flags;
+    }
+}
+
+TEST(Widget, ResizeRedrawsBothAreasAndRechecksTheMouse)
+{
+    WidgetTestEnv env;
+    RecordingWidget* w = env.Add("W", 0, 0, 50, 50);
+    env.Add("Front", 300, 300, 50, 50);
+    env.mManager->MouseMove(340, 340);
+    env.CleanAll();
+    env.Take();
+
+    w->Resize(0, 0, 50, 50);
+    EXPECT_EQ(env.DirtyNames(), "");
+    EXPECT_TRUE(env.Take().empty());
+
+    // Moved under Front: the new area reaches Front although the old one left W dirty.
+    w->Resize(290, 290, 40, 40);
+    EXPECT_EQ(env.DirtyNames(), "W Front");
+    EXPECT_TRUE(env.Take().empty()); // Front keeps the mouse
+
+    env.mManager->RemoveWidget(env["Front"]);
+    env.Take();
+    w->Move(310, 310);
+    EXPECT_EQ(env.Take(), (std::vector<std::string>{"W.MouseEnter", "W.MouseMove(30,30)"}));
+}
+
+TEST(Widget, ShownAgainIsRedrawn)
+{
+    WidgetTestEnv env;
+    RecordingWidget* top = env.Add("T", 0, 0, 100, 100);
+    RecordingWidget* child = env.Add("C", 10, 10, 20, 20, top);
+    env.mManager->DrawScreen();
+    child->SetVisible(false);
+    env.mManager->DrawScreen();
+    env.Take();
+    child->SetVisible(true);
+    EXPECT_TRUE(env.mManager->IsDirty());
+    env.mManager->DrawScreen();
+    EXPECT_EQ(env.Take(), (std::vector<std::string>{"T.Draw", "C.Draw"}));
+}
+
+TEST(Widget, DisablingAndEnablingUnderTheMouse)
+{
+    WidgetTestEnv env;
+    RecordingWidget* panel = env.Add("P", 100, 100, 200, 200);
+    RecordingWidget* w = env.Add("W", 10, 10, 50, 50, panel);
+    env.mManager->MouseMove(120, 130);
+    env.Take();
+    w->SetDisabled(true);
+    EXPECT_EQ(env.Take(), (std::vector<std::string>{"W.MouseLeave"}));
+    // Enabling checks the resting mouse against the widget in its parent's coordinates.
+    w->SetDisabled(false);
+    EXPECT_EQ(env.Take(), (std::vector<std::string>{"W.MouseEnter", "W.MouseMove(10,20)"}));
+}
+
+TEST(Widget, ClickCountsSplitIntoButtonAndCount)
+{
+    struct Case
+    {
+        int clickCount;
+        const char* down;
+    };
+    const Case cases[] = {{1, "W.MouseDown(4,5,0,1)"},
+                          {2, "W.MouseDown(4,5,0,2)"},
+                          {-1, "W.MouseDown(4,5,1,1)"},
+                          {-2, "W.MouseDown(4,5,1,2)"},
+                          {3, "W.MouseDown(4,5,2,1)"}};
+    for (const Case& c : cases)
+    {
+        std::vector<std::string> log;
+        RecordingWidget w("W", &log);
+        w.Widget::MouseDown(4, 5, c.clickCount);
+        w.Widget::MouseUp(4, 5, c.clickCount);
+        std::string up = std::string(c.down).replace(2, 9, "MouseUp");
+        EXPECT_EQ(log, (std::vector<std::string>{c.down, up}));
+    }
+}
+
+TEST(Widget, TabMovesAlongTheTabChain)
+{
+    WidgetTestEnv env;
+    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+    RecordingWidget* b = env.Add("B", 0, 0, 10, 10);
+    RecordingWidget* c = env.Add("C", 0, 0, 10, 10);
+    b->mTabNext = c;
+    b->mTabPrev = a;
+    env.mManager->SetFocus(b);
+    env.mManager->KeyDown(KEYCODE_TAB);
+    EXPECT_EQ(env.mManager->mFocusWidget, c);
+
+    env.mManager->SetFocus(b);
+    env.mManager->KeyDown(KEYCODE_SHIFT);
+    env.mManager->KeyDown(KEYCODE_TAB);
+    EXPECT_EQ(env.mManager->mFocusWidget, a);
+
+    env.mManager->KeyDown(KEYCODE_TAB); // A has no target
+    EXPECT_EQ(env.mManager->mFocusWidget, a);
+}
+
+TEST(Widget, CenteredLines)
+{
+    FixedFont font(7, 8, 12);
+    MemoryImage image(nullptr);
+    image.Create(10, 10);
+    Graphics g(&image);
+    g.SetFont(&font);
+    g.SetColor(Color::White);
+    RecordingWidget w("W", nullptr, 0, 0, 100, 30);
+
+    EXPECT_EQ(RectText(w.WriteCenteredLine(&g, 20, "abc")), "39,12,21,12");
+    EXPECT_EQ(
+        RectText(w.WriteCenteredLine(&g, 20, "abc", Color(1, 2, 3), Color(4, 5, 6), TPoint<int>(-2, 3))),
+        "37,12,23,15");
+    EXPECT_EQ(font.TakeCalls(), (std::vector<std::string>{"DrawString(39,20,\"abc\",(255,255,255,255))",
+                                                          "DrawString(37,23,\"abc\",(4,5,6,255))",
+                                                          "DrawString(39,20,\"abc\",(1,2,3,255))"}));
+
+    // The coloured-string switch is imposed for the call and restored after.
+    g.mWriteColoredString = false;
+    EXPECT_EQ(w.WriteString(&g, "^FF0000^ab", 0, 20), 14);
+    EXPECT_FALSE(g.mWriteColoredString);
+}
+
+TEST(Widget, NumbersFromADigitStrip)
+{
+    struct DigitsCase
+    {
+        int n;
+        int digits;
+    };
+    const DigitsCase digitCases[] = {{0, 1},         {9, 1},           {10, 2},      {-5, 1},
+                                     {999999999, 9}, {1000000000, 10}, {INT_MAX, 10}};
+    RecordingWidget w("W", nullptr);
+    for (const DigitsCase& c : digitCases)
+        EXPECT_EQ(w.GetNumDigits(c.n), c.digits) << c.n;
+
+    // Ten 3-pixel cells; cell d is the colour 0xFF0000d0.
+    std::vector<uint32_t> cells(30 * 2);
+    for (int i = 0; i < 60; ++i)
+        cells[size_t(i)] = 0xFF000000u | uint32_t((i % 30) / 3 * 16);
+    MemoryImage strip(nullptr);
+    strip.SetBits(cells.data(), 30, 2);
+
+    struct StripCase
+    {
+        int number;
+        const char* row; // digit drawn at x 0..13 of row 1 ('.' nothing)
+    };
+    const StripCase stripCases[] = {{907, "999.000.777..."}, {0, "000..........."}, {-3, ".............."}};
+    for (const StripCase& c : stripCases)
+    {
+        MemoryImage dest(nullptr);
+        dest.Create(14, 4);
+        Graphics g(&dest);
+        w.WriteNumberFromStrip(&g, c.number, 0, 1, &strip, 1);
+        std::string row;
+        for (int x = 0; x < 14; ++x)
+        {
+            uint32_t p = dest.GetBits()[14 + x];
+            row += p == 0 ? '.' : char('0' + ((p & 0xFF) + 8) / 16); // the blend may lose a unit
+        }
+        EXPECT_EQ(row, c.row) << c.number;
+        EXPECT_EQ(dest.GetBits()[3 * 14], 0u) << "clipped to the strip's height";
+    }
+}
+
+TEST(Listeners, DefaultsForwardAndAccept)
+{
+    struct PressOnly : ButtonListener
+    {
+        std::vector<int> mPressed;
+        void ButtonPress(int id) override { mPressed.push_back(id); }
+    } button;
+    ButtonListener& asBase = button;
+    asBase.ButtonPress(7, 2);
+    asBase.ButtonPress(8, -1);
+    EXPECT_EQ(button.mPressed, (std::vector<int>{7, 8}));
+
+    struct Plain : EditListener
+    {
+    } edit;
+    EXPECT_TRUE(edit.AllowRawKey(1, KEYCODE_RETURN));
+    EXPECT_TRUE(edit.AllowRawChar(1, '\t'));
+    EXPECT_TRUE(edit.AllowKey(1, KeyCode(300)));
+    EXPECT_TRUE(edit.AllowChar(1, char(0xE9)));
+    EXPECT_TRUE(edit.AllowText(1, std::string(5000, 'x')));
+}
+
+} // namespace

@@ -1,0 +1,323 @@
+// The widget tree: z-order, the update walk while hooks change the tree, dirty marks at
+// the root, hit testing and the manager hand-over to subtrees.
+#include "widgets/support/WidgetTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace Vaxo;
+
+namespace
+{
+
+std::string Names(const WidgetContainer::WidgetList& widgets)
+{
+    std::string names;
+    for (Widget* widget : widgets)
+        names += (names.empty() ? "" : " ") + static_cast<RecordingWidget*>(widget)->mName;
+    return names;
+}
+
+// The widgets whose hook of that name ran, in order.
+std::string Heard(const std::vector<std::string>& log, const std::string& hook)
+{
+    std::string names;
+    for (const std::string& line : log)
+    {
+        size_t dot = line.find('.');
+        if (line.compare(dot + 1, std::string::npos, hook) == 0)
+            names += (names.empty() ? "" : " ") + line.substr(0, dot);
+    }
+    return names;
+}
+
+TEST(WidgetContainer, ZOrderOperations)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(WidgetTestEnv&)> op;
+        const char* order;
+    };
+    const Case cases[] = {
+        {"add twice", [](WidgetTestEnv& e) { e.mManager->AddWidget(e["A"]); }, "A B C D"},
+        {"remove a stranger", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["X"]); }, "A B C D"},
+        {"front", [](WidgetTestEnv& e) { e.mManager->BringToFront(e["A"]); }, "B C D A"},
+        {"back", [](WidgetTestEnv& e) { e.mManager->BringToBack(e["D"]); }, "D A B C"},
+        {"behind", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["D"], e["B"]); }, "A D B C"},
+        {"in front", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["A"], e["C"]); }, "B C A D"},
+        {"behind a stranger", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["A"], e["X"]); }, "B C D A"},
+        {"higher band stays in front",
+         [](WidgetTestEnv& e)
+         {
+             e.mManager->RemoveWidget(e["B"]);
+             e["B"]->mZOrder = 1;
+             e.mManager->AddWidget(e["B"]);
+             e.mManager->AddWidget(e["X"]);
+             e.mManager->BringToBack(e["B"]);
+         },
+         "A C D X B"},
+        {"moved to another parent", [](WidgetTestEnv& e) { e["A"]->AddWidget(e["B"]); }, "A C D"},
+        {"never into its own subtree", [](WidgetTestEnv& e) { e["B"]->AddWidget(e["B"]); }, "A B C D"},
+    };
+    for (const Case& c : cases)
+    {
+        WidgetTestEnv env;
+        for (const char* name : {"A", "B", "C", "D"})
+            env.Add(name, 0, 0, 10, 10);
+        env.Add("X", 0, 0, 10, 10, nullptr, false);
+        c.op(env);
+        EXPECT_EQ(Names(env.mManager->mWidgets), c.order) << c.what;
+        for (Widget* w : env.mManager->mWidgets)
+            EXPECT_EQ(w->mParent, env.mManager) << c.what;
+    }
+}
+
+TEST(WidgetContainer, UpdateWalkWhileHooksChangeTheTree)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(WidgetTestEnv&)> inUpdateOfB;
+        const char* updated;
+        const char* order;
+    };
+    const Case cases[] = {
+        {"nothing", [](WidgetTestEnv&) {}, "A B C D", "A B C D"},
+        {"removes itself", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["B"]); }, "A B C D", "A C D"},
+        {"removes a later sibling", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["C"]); }, "A B D",
+         "A B D"},
+        {"removes an earlier sibling", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["A"]); }, "A B C D",
+         "B C D"},
+        {"to front", [](WidgetTestEnv& e) { e.mManager->BringToFront(e["B"]); }, "A B C D", "A C D B"},
+        {"to back", [](WidgetTestEnv& e) { e.mManager->BringToBack(e["B"]); }, "A B C D", "B A C D"},
+        {"puts a later sibling behind the walk", [](WidgetTestEnv& e) { e.mManager->BringToBack(e["D"]); },
+         "A B C", "D A B C"},
+        {"nested frame", [](WidgetTestEnv& e) { e.mManager->UpdateFrame(); }, "A B A B C D", "A B C D"},
+    };
+    for (const Case& c : cases)
+    {
+        WidgetTestEnv env;
+        for (const char* name : {"A", "B", "C", "D"})
+            env.Add(name, 0, 0, 10, 10);
+        env.Add("B1", 0, 0, 5, 5, env["B"]);
+        env["B"]->mActions["Update"] = [&env, &c]()
+        {
+            env["B"]->mActions.clear();
+            c.inUpdateOfB(env);
+        };
+        env.mManager->UpdateFrame();
+        std::string updated = Heard(env.Take(), "Update");
+        // B1 runs inside B's pass; leave it out of the sibling order.
+        std::string siblings;
+        for (size_t p = 0; p < updated.size();)
+        {
+            size_t end = updated.find(' ', p);
+            std::string name = updated.substr(p, end == std::string::npos ? std::string::npos : end - p);
+            if (name != "B1")
+                siblings += (siblings.empty() ? "" : " ") + name;
+            p = end == std::string::npos ? updated.size() : end + 1;
+        }
+        EXPECT_EQ(siblings, c.updated) << c.what;
+        EXPECT_EQ(Names(env.mManager->mWidgets), c.order) << c.what;
+        // The next frame walks everything still attached once.
+        env.mManager->UpdateFrame();
+        std::string next = Heard(env.Take(), "Update");
+        for (Widget* w : env.mManager->mWidgets)
+        {
+            const std::string& name = static_cast<RecordingWidget*>(w)->mName;
+            EXPECT_NE(next.find(name), std::string::npos) << c.what << ": " << name;
+        }
+        EXPECT_EQ(next.size(), Names(env.mManager->mWidgets).size() + (env["B"]->mParent ? 3 : 0)) << c.what;
+    }
+}
+
+TEST(WidgetContainer, BelowTheModalWidgetThePassUsesTheBelowFlags)
+{
+    WidgetTestEnv env;
+    for (const char* name : {"A", "B", "C"})
+        env.Add(name, 0, 0, 10, 10);
+    env.Add("A1", 0, 0, 5, 5, env["A"]);
+    env.Add("B1", 0, 0, 5, 5, env["B"]);
+    env.mManager->AddBaseModal(env["B"], FlagsMod(0, WF_UPDATE));
+    env.mManager->UpdateFrame();
+    EXPECT_EQ(Heard(env.Take(), "Update"), "B B1 C");
+}
+
+TEST(WidgetContainer, DirtyMarksAtTheRoot)
+{
+    // Back to front: L covers the others' area; R only touches C.
+    struct Case
+    {
+        const char* what;
+        std::function<void(WidgetTestEnv&)> op;
+        const char* dirty;
+    };
+    const Case cases[] = {
+        {"front overlaps, touching is not overlapping", [](WidgetTestEnv& e) { e["P"]->MarkDirty(); },
+         "P C Q"},
+        {"hidden widgets in front are skipped",
+         [](WidgetTestEnv& e)
+         {
+             e["C"]->mVisible = false;
+             e["P"]->MarkDirty();
+         },
+         "P Q"},
+        {"translucent reaches below",
+         [](WidgetTestEnv& e)
+         {
+             e["P"]->mTranslucent = true;
+             e["P"]->MarkDirty();
+         },
+         "L M P C Q R"},
+        {"an opaque coverer stops the walk", [](WidgetTestEnv& e) { e["Q"]->MarkDirtyFull(); }, "C Q"},
+        {"a translucent coverer does not",
+         [](WidgetTestEnv& e)
+         {
+             e["C"]->mTranslucent = true;
+             e["Q"]->MarkDirtyFull();
+         },
+         "L M P C Q R"},
+        {"nor one with transparent parts",
+         [](WidgetTestEnv& e)
+         {
+             e["C"]->mHasTransparentParts = true;
+             e["Q"]->MarkDirtyFull();
+         },
+         "L M P C Q R"},
+        {"already dirty does nothing",
+         [](WidgetTestEnv& e)
+         {
+             e["P"]->mDirty = true;
+             e["P"]->MarkDirty();
+         },
+         "P"},
+        {"a child marks its top-level ancestor", [](WidgetTestEnv& e) { e["Q1"]->MarkDirty(); }, "Q Q1"},
+    };
+    for (const Case& c : cases)
+    {
+        WidgetTestEnv env;
+        env.Add("L", 0, 0, 400, 400);
+        env.Add("M", 50, 50, 100, 100);
+        env.Add("P", 100, 100, 100, 100);
+        env.Add("C", 140, 140, 120, 120);
+        env.Add("Q", 150, 150, 100, 100);
+        env.Add("R", 260, 100, 50, 50);
+        env.Add("Q1", 10, 10, 5, 5, env["Q"]);
+        env.CleanAll();
+        c.op(env);
+        EXPECT_EQ(env.DirtyNames(), c.dirty) << c.what;
+    }
+}
+
+TEST(WidgetContainer, HitTest)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(WidgetTestEnv&)> setup;
+        int x, y;
+        const char* hit; // name@localX,localY or "none"
+    };
+    const auto none = [](WidgetTestEnv&) {};
+    const Case cases[] = {
+        {"front to back", none, 125, 125, "Front@5,5"},
+        {"children before their parent", none, 115, 115, "Inner@5,5"},
+        {"a child outside its parent", none, 360, 360, "Outside@10,10"},
+        {"the parent itself", none, 105, 105, "Panel@5,5"},
+        {"inset edge, left and top inclusive", none, 510, 410, "Inset@10,10"},
+        {"inside the rect, outside the insets", none, 505, 405, "Back@505,405"},
+        {"inset right and bottom exclusive", none, 590, 490, "Back@590,490"},
+        {"point visible", none, 610, 150, "Round@10,50"},
+        {"point not visible goes on behind", none, 690, 150, "Back@690,150"},
+        {"hidden", [](WidgetTestEnv& e) { e["Front"]->mVisible = false; }, 125, 125, "Inner@15,15"},
+        {"mouse-invisible", [](WidgetTestEnv& e) { e["Front"]->mMouseVisible = false; }, 125, 125,
+         "Inner@15,15"},
+        {"a mouse-invisible parent keeps its children",
+         [](WidgetTestEnv& e) { e["Panel"]->mMouseVisible = false; }, 115, 115, "Inner@5,5"},
+        {"disabled is no target", [](WidgetTestEnv& e) { e["Front"]->mDisabled = true; }, 125, 125, "none"},
+        {"masked behind the modal widget", [](WidgetTestEnv& e) { e.mManager->AddBaseModal(e["Inset"]); },
+         125, 125, "none"},
+        {"in front of the modal widget", [](WidgetTestEnv& e) { e.mManager->AddBaseModal(e["Inset"]); }, 610,
+         150, "Round@10,50"},
+        {"a flags mod without the mouse",
+         [](WidgetTestEnv& e) { e["Panel"]->mFlagsMod = FlagsMod(0, WF_MOUSE); }, 115, 115, "Back@115,115"},
+    };
+    for (const Case& c : cases)
+    {
+        WidgetTestEnv env;
+        env.Add("Back", 0, 0, 800, 600);
+        RecordingWidget* panel = env.Add("Panel", 100, 100, 200, 200);
+        env.Add("Outside", 250, 250, 100, 100, panel);
+        env.Add("Inner", 10, 10, 50, 50, panel);
+        env.Add("Front", 120, 120, 30, 30);
+        env.Add("Inset", 500, 400, 100, 100)->mInsets = Insets(10, 10, 10, 10);
+        env.Add("Round", 600, 100, 100, 100)->mPointVisible = [](int x, int) { return x < 50; };
+        c.setup(env);
+        int lx = -1;
+        int ly = -1;
+        Widget* hit = env.mManager->GetWidgetAt(c.x, c.y, &lx, &ly);
+        std::string got = hit == nullptr ? "none"
+                                         : static_cast<RecordingWidget*>(hit)->mName + "@" +
+                                               std::to_string(lx) + "," + std::to_string(ly);
+        EXPECT_EQ(got, c.hit) << c.what;
+    }
+    // GetAnyWidgetAt still finds a disabled widget.
+    WidgetTestEnv env;
+    env.Add("A", 0, 0, 10, 10)->mDisabled = true;
+    EXPECT_EQ(env.mManager->GetAnyWidgetAt(5, 5, nullptr, nullptr), env["A"]);
+}
+
+TEST(WidgetContainer, IsBelowFollowsTheDrawingOrder)
+{
+    WidgetTestEnv env;
+    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+    RecordingWidget* a1 = env.Add("A1", 0, 0, 10, 10, a);
+    RecordingWidget* b = env.Add("B", 0, 0, 10, 10);
+    RecordingWidget* stray = env.Add("X", 0, 0, 10, 10, nullptr, false);
+    EXPECT_TRUE(env.mManager->IsBelow(a, a1));
+    EXPECT_TRUE(env.mManager->IsBelow(a1, b));
+    EXPECT_FALSE(env.mManager->IsBelow(b, a1));
+    EXPECT_TRUE(env.mManager->IsBelow(b, nullptr));
+    EXPECT_FALSE(env.mManager->IsBelow(stray, nullptr));
+}
+
+TEST(WidgetContainer, SubtreeJoinsAndLeavesTheManagerOnce)
+{
+    WidgetTestEnv env;
+    RecordingWidget* dialog = env.Add("D", 0, 0, 100, 100, nullptr, false);
+    RecordingWidget* list = env.Add("L", 0, 0, 50, 50, dialog);
+    env.Add("I", 0, 0, 10, 10, list);
+    env.Take();
+
+    env.mManager->AddWidget(dialog);
+    EXPECT_EQ(Heard(env.Take(), "AddedToManager"), "I L D");
+    EXPECT_EQ(env["I"]->mWidgetManager, env.mManager);
+
+    env.mManager->RemoveWidget(dialog);
+    EXPECT_EQ(Heard(env.Take(), "RemovedFromManager"), "I L D");
+    for (const char* name : {"D", "L", "I"})
+        EXPECT_EQ(env[name]->mWidgetManager, nullptr) << name;
+    EXPECT_EQ(dialog->mParent, nullptr);
+    EXPECT_EQ(list->mParent, dialog);
+
+    // A hook cannot bring back a widget whose removal is under way, nor attach a new
+    // child to it.
+    env.mManager->AddWidget(dialog);
+    RecordingWidget* late = env.Add("N", 0, 0, 10, 10, nullptr, false);
+    list->mActions["RemovedFromManager"] = [&env, list, late]()
+    {
+        env.mManager->AddWidget(list);
+        list->AddWidget(late);
+    };
+    env.mManager->RemoveWidget(dialog);
+    EXPECT_EQ(list->mParent, dialog);
+    EXPECT_EQ(late->mParent, list);
+    EXPECT_EQ(late->mWidgetManager, nullptr);
+    EXPECT_EQ(Names(env.mManager->mWidgets), "");
+}
+
+} // namespace
