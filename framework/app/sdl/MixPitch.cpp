@@ -1,0 +1,315 @@
+#include "app/sdl/MixPitch.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+// Sample codecs: Get answers a signed value, Put takes one.
+struct SampleS8
+{
+    static constexpr int kBytes = 1;
+    static int32_t Get(const uint8_t* p) { return int8_t(*p); }
+    static void Put(uint8_t* p, int32_t v) { *p = uint8_t(int8_t(v)); }
+};
+
+struct SampleU8
+{
+    static constexpr int kBytes = 1;
+    static int32_t Get(const uint8_t* p) { return int32_t(*p) - 128; }
+    static void Put(uint8_t* p, int32_t v) { *p = uint8_t(v + 128); }
+};
+
+// 16-bit samples; Swapped for the byte order opposite to this machine's.
+template <bool Swapped, bool Unsigned> struct Sample16
+{
+    static constexpr int kBytes = 2;
+    static int32_t Get(const uint8_t* p)
+    {
+        uint16_t u;
+        std::memcpy(&u, p, 2);
+        if (Swapped)
+            u = uint16_t((u >> 8) | (u << 8));
+        return Unsigned ? int32_t(u) - 32768 : int32_t(int16_t(u));
+    }
+    static void Put(uint8_t* p, int32_t v)
+    {
+        uint16_t u = Unsigned ? uint16_t(v + 32768) : uint16_t(int16_t(v));
+        if (Swapped)
+            u = uint16_t((u >> 8) | (u << 8));
+        std::memcpy(p, &u, 2);
+    }
+};
+
+constexpr bool kBigEndian = SDL_BYTEORDER == SDL_BIG_ENDIAN;
+
+template <class S>
+uint32_t Resample(const uint8_t* src, uint32_t srcFrames, uint8_t* dst, uint32_t dstFrames, int32_t channels,
+                  uint32_t ratio, bool loop, uint64_t& pos)
+{
+    const size_t frameBytes = size_t(S::kBytes) * size_t(channels);
+    const uint64_t end = uint64_t(srcFrames) << 16;
+    uint32_t made = 0;
+    while (made < dstFrames)
+    {
+        if (pos >= end)
+        {
+            if (!loop || srcFrames == 0)
+                break;
+            pos %= end;
+        }
+        const uint32_t i = uint32_t(pos >> 16);
+        const uint8_t* a = src + i * frameBytes;
+        uint8_t* out = dst + made * frameBytes;
+        if (ratio == uint32_t(kPitchUnity) && (pos & 0xFFFF) == 0)
+        {
+            // Unchanged rate on a whole frame: the source as it is, up to its end.
+            const uint32_t n = std::min(dstFrames - made, srcFrames - i);
+            std::memcpy(out, a, n * frameBytes);
+            made += n;
+            pos += uint64_t(n) << 16;
+            continue;
+        }
+        const uint32_t j = i + 1 < srcFrames ? i + 1 : (loop ? 0 : i);
+        const uint8_t* b = src + j * frameBytes;
+        const int64_t frac = int64_t(pos & 0xFFFF);
+        for (int32_t c = 0; c < channels; ++c)
+        {
+            const int32_t sa = S::Get(a + c * S::kBytes);
+            const int32_t sb = S::Get(b + c * S::kBytes);
+            S::Put(out + c * S::kBytes, sa + int32_t(((sb - sa) * frac) >> 16));
+        }
+        ++made;
+        pos += ratio;
+    }
+    uint8_t* rest = dst + made * frameBytes;
+    for (size_t k = 0; k < size_t(dstFrames - made) * size_t(channels); ++k)
+        S::Put(rest + k * S::kBytes, 0);
+    return made;
+}
+
+// One channel's pitch and the sound it plays. Guarded by the audio lock; the effect reads
+// and advances it inside the mixing callback, which runs under that lock.
+struct PitchChannel
+{
+    int32_t ratio = kPitchUnity;
+    // The sound the effect reads; null when none (the effect then leaves the data alone).
+    Mix_Chunk* source = nullptr;
+    PitchFormat format{0, 0};
+    uint32_t sourceFrames = 0;
+    bool loop = false;
+    // Read position in source frames, 16.16.
+    uint64_t pos = 0;
+    // What the mixer plays on the channel: silence over gCarrierData.
+    Mix_Chunk carrier{0, nullptr, 0, 0};
+};
+
+// Constant-initialised and trivially destructible: the audio thread may still use it while
+// the program's statics are destroyed.
+PitchChannel gPitchChannels[kPitchChannels];
+
+// The carriers' data, never written: the effect replaces the mixer's copy of it.
+uint8_t gCarrierData[16384];
+
+class AudioLock
+{
+public:
+    AudioLock() { SDL_LockAudio(); }
+    ~AudioLock() { SDL_UnlockAudio(); }
+    AudioLock(const AudioLock&) = delete;
+    AudioLock& operator=(const AudioLock&) = delete;
+};
+
+// The channel effect. Audio thread: no lock, no allocation, no mixer call.
+void PitchEffect(int /*channel*/, void* stream, int len, void* udata)
+{
+    PitchChannel& ch = *static_cast<PitchChannel*>(udata);
+    const int32_t frameBytes = PitchFrameBytes(ch.format);
+    if (ch.source == nullptr || frameBytes == 0 || len <= 0)
+        return;
+    ResamplePitch(ch.source->abuf, ch.sourceFrames, static_cast<uint8_t*>(stream), uint32_t(len / frameBytes),
+                  ch.format, uint32_t(ch.ratio), ch.loop, ch.pos);
+}
+
+bool MixerOpen()
+{
+    int frequency = 0;
+    int channels = 0;
+    Uint16 format = 0;
+    return Mix_QuerySpec(&frequency, &format, &channels) != 0;
+}
+
+// The mixer keeps its channel count after it is closed, but not the channels.
+bool ChannelExists(int channel)
+{
+    return channel >= 0 && channel < kPitchChannels && MixerOpen() && channel < Mix_AllocateChannels(-1);
+}
+
+// Output frames left of a sound played once: every frame whose read position lies before
+// the source's end, at least one so that the play has a length.
+uint64_t FramesLeft(const PitchChannel& ch)
+{
+    const uint64_t end = uint64_t(ch.sourceFrames) << 16;
+    if (ch.pos >= end)
+        return 1;
+    return std::max<uint64_t>(1, (end - ch.pos + uint64_t(ch.ratio) - 1) / uint64_t(ch.ratio));
+}
+
+// Registers the effect and plays the carrier, timed to the frames left at the current ratio
+// (or repeating forever for a looping sound). The channel must be halted. Under the lock.
+int StartCarrier(int channel, PitchChannel& ch)
+{
+    const uint64_t frameBytes = uint64_t(PitchFrameBytes(ch.format));
+    const uint64_t carrierFrames = sizeof(gCarrierData) / frameBytes;
+    uint64_t segmentFrames = carrierFrames;
+    uint64_t segments = 0; // 0: forever
+    if (!ch.loop)
+    {
+        // The mixer repeats one carrier length: split the frames left into equal segments,
+        // so the play ends less than one frame per segment after the sound.
+        const uint64_t frames = FramesLeft(ch);
+        segments = (frames + carrierFrames - 1) / carrierFrames;
+        segmentFrames = (frames + segments - 1) / segments;
+    }
+    ch.carrier.allocated = 0;
+    ch.carrier.abuf = gCarrierData;
+    ch.carrier.alen = Uint32(segmentFrames * frameBytes);
+    ch.carrier.volume = ch.source->volume;
+    if (Mix_RegisterEffect(channel, PitchEffect, nullptr, &ch) == 0)
+        return -1;
+    return Mix_PlayChannelTimed(channel, &ch.carrier, segments == 0 ? -1 : int(segments - 1), -1);
+}
+
+} // namespace
+
+int32_t PitchFrameBytes(const PitchFormat& format)
+{
+    if (format.channels <= 0)
+        return 0;
+    switch (format.format)
+    {
+    case AUDIO_U8:
+    case AUDIO_S8:
+        return format.channels;
+    case AUDIO_U16LSB:
+    case AUDIO_S16LSB:
+    case AUDIO_U16MSB:
+    case AUDIO_S16MSB:
+        return 2 * format.channels;
+    default:
+        return 0;
+    }
+}
+
+uint32_t ResamplePitch(const uint8_t* src, uint32_t srcFrames, uint8_t* dst, uint32_t dstFrames,
+                       const PitchFormat& format, uint32_t ratio, bool loop, uint64_t& pos)
+{
+    const int32_t n = format.channels;
+    switch (format.format)
+    {
+    case AUDIO_U8:
+        return Resample<SampleU8>(src, srcFrames, dst, dstFrames, n, ratio, loop, pos);
+    case AUDIO_S8:
+        return Resample<SampleS8>(src, srcFrames, dst, dstFrames, n, ratio, loop, pos);
+    case AUDIO_S16LSB:
+        return Resample<Sample16<kBigEndian, false>>(src, srcFrames, dst, dstFrames, n, ratio, loop, pos);
+    case AUDIO_S16MSB:
+        return Resample<Sample16<!kBigEndian, false>>(src, srcFrames, dst, dstFrames, n, ratio, loop, pos);
+    case AUDIO_U16LSB:
+        return Resample<Sample16<kBigEndian, true>>(src, srcFrames, dst, dstFrames, n, ratio, loop, pos);
+    case AUDIO_U16MSB:
+        return Resample<Sample16<!kBigEndian, true>>(src, srcFrames, dst, dstFrames, n, ratio, loop, pos);
+    default:
+        return 0;
+    }
+}
+
+int Mix_Pitch(int channel, int ratio)
+{
+    if (channel < 0 || channel >= kPitchChannels)
+    {
+        SDL_SetError("Mix_Pitch: no channel %d", channel);
+        return 0;
+    }
+    AudioLock lock;
+    PitchChannel& ch = gPitchChannels[channel];
+    ch.ratio = std::clamp(ratio, kPitchMinRatio, kPitchMaxRatio);
+    // A sound playing once is re-timed from where it is, so it ends with its last frame.
+    if (!ch.loop && ch.source != nullptr && ChannelExists(channel) && Mix_Playing(channel) != 0 &&
+        Mix_GetChunk(channel) == &ch.carrier)
+    {
+        const bool paused = Mix_Paused(channel) != 0;
+        Mix_HaltChannel(channel);
+        StartCarrier(channel, ch);
+        if (paused)
+            Mix_Pause(channel);
+    }
+    return 1;
+}
+
+int Mix_PlayChannelPitched(int channel, Mix_Chunk* chunk, int loops)
+{
+    int frequency = 0;
+    int channels = 0;
+    Uint16 format = 0;
+    if (chunk == nullptr || (loops != 0 && loops != -1))
+    {
+        SDL_SetError("Mix_PlayChannelPitched: no chunk, or loops other than 0 and -1");
+        return -1;
+    }
+    if (Mix_QuerySpec(&frequency, &format, &channels) == 0)
+    {
+        SDL_SetError("Audio device hasn't been opened");
+        return -1;
+    }
+    const PitchFormat pitchFormat{format, channels};
+    if (PitchFrameBytes(pitchFormat) == 0 || !ChannelExists(channel))
+    {
+        SDL_SetError("Mix_PlayChannelPitched: no channel %d, or an unknown device format", channel);
+        return -1;
+    }
+    AudioLock lock;
+    // A chunk freed while it played leaves its effects on the channel, which would run on
+    // this unrelated play.
+    Mix_HaltChannel(channel);
+    Mix_UnregisterAllEffects(channel);
+    PitchChannel& ch = gPitchChannels[channel];
+    ch.source = chunk;
+    ch.format = pitchFormat;
+    ch.sourceFrames = chunk->alen / Uint32(PitchFrameBytes(pitchFormat));
+    ch.loop = loops == -1;
+    ch.pos = 0;
+    return StartCarrier(channel, ch);
+}
+
+void Mix_FreeChunkPitched(Mix_Chunk* chunk)
+{
+    if (chunk == nullptr)
+        return;
+    {
+        AudioLock lock;
+        for (int c = 0; c < kPitchChannels; ++c)
+        {
+            PitchChannel& ch = gPitchChannels[c];
+            if (ch.source != chunk)
+                continue;
+            if (ChannelExists(c))
+            {
+                if (Mix_GetChunk(c) == &ch.carrier)
+                    Mix_HaltChannel(c);
+                Mix_UnregisterEffect(c, PitchEffect);
+            }
+            ch.source = nullptr;
+        }
+    }
+    Mix_FreeChunk(chunk);
+}
+
+} // namespace Vaxo

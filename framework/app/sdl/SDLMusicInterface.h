@@ -1,0 +1,83 @@
+// SDLMusicInterface: the music player over SDL_mixer 1.2's streamed music. Songs are
+// registered under small integer ids and one plays at a time; fades are the mixer's own.
+//
+// gSDLSongFinished is set on the mixer's audio thread by the music-finished hook, which the
+// mixer calls when a song ends by itself or a fade-out ends; Mix_HaltMusic does not call
+// it, so a song stopped by StopMusic is not reported finished.
+#pragma once
+
+#include "app/MusicInterface.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct _Mix_Music;
+typedef struct _Mix_Music Mix_Music;
+
+namespace Vaxo
+{
+
+// Set by the audio thread when a song finished, cleared by SongFinished on the main thread.
+extern std::atomic<int32_t> gSDLSongFinished;
+
+// The mixer's music-finished hook.
+void SDLMusicFinishedCallback();
+
+// Milliseconds of a fade at speed (volume per 10 ms update): 10 / speed, truncated. A
+// speed of 0 or below, or not finite, fades at once (0); very slow fades are capped at
+// the largest int.
+int MusicFadeTimeMs(double speed);
+
+class SDLMusicInterface : public MusicInterface
+{
+public:
+    // Indexed by song id; null where no song is loaded. Owned.
+    std::vector<Mix_Music*> mMusicList;
+    // The song last started by PlayMusic or FadeIn, -1 when none or after a stop. A song
+    // that ended by itself keeps its id here until the next start or stop.
+    int mCurrentSong = -1;
+
+public:
+    SDLMusicInterface();
+    ~SDLMusicInterface() override;
+    SDLMusicInterface(const SDLMusicInterface&) = delete;
+    SDLMusicInterface& operator=(const SDLMusicInterface&) = delete;
+
+    // The song of songId, null when the id lies outside the list or holds none.
+    Mix_Music* GetMusicById(int songId);
+
+    // Ids from 0 to kMaxSongId; the list grows to songId + 1 entries.
+    bool LoadMusic(int songId, const std::string& fileName) override;
+    // offset is not used: songs start at their beginning.
+    void PlayMusic(int songId, int offset, bool noLoop) override;
+    void StopMusic(int songId) override;
+    void PauseMusic(int songId) override;
+    void ResumeMusic(int songId) override;
+    void StopAllMusic() override;
+    void UnloadMusic(int songId) override;
+    void UnloadAllMusic() override;
+    void PauseAllMusic() override;
+    void ResumeAllMusic() override;
+    void FadeIn(int songId, int offset, double speed, bool noLoop) override;
+    // Only for the current song; stopSong is not used and the current song stays.
+    void FadeOut(int songId, bool stopSong, double speed) override;
+    void FadeOutAll(bool stopSong, double speed) override;
+    void SetSongVolume(int songId, double volume) override;
+    void SetSongMaxVolume(int songId, double volume) override;
+    void SetMusicAmplify(int songId, double amplify) override;
+    bool IsPlaying(int songId) override;
+    bool SongFinished() override;
+    bool HasSong(int songId) override;
+    void SetVolume(double volume) override;
+    void Update() override;
+
+    // songId is a song id (not -1) and the current song.
+    bool IsCurrent(int songId) const;
+
+    // The largest song id LoadMusic takes: the list is one entry per id up to the largest.
+    static constexpr int kMaxSongId = 65535;
+};
+
+} // namespace Vaxo

@@ -1,0 +1,224 @@
+#include "app/sdl/SDLSoundManager.h"
+
+#include "app/sdl/MixPitch.h"
+#include "app/sdl/SDLSoundInstance.h"
+#include "common/Common.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cmath>
+
+namespace Vaxo
+{
+
+bool OpenMixerDevice()
+{
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
+    int frequency = 0;
+    int channels = 0;
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&frequency, &format, &channels) != 0)
+        return true;
+    return Mix_OpenAudio(44100, AUDIO_S16MSB, 2, 1024) == 0 ||
+           Mix_OpenAudio(22050, AUDIO_S16MSB, 2, 1024) == 0;
+}
+
+int MixerVolume(double volume)
+{
+    const double v = volume * MIX_MAX_VOLUME;
+    if (!(v > 0.0))
+        return 0;
+    return v >= MIX_MAX_VOLUME ? MIX_MAX_VOLUME : int(v);
+}
+
+SDLSoundChunk::~SDLSoundChunk()
+{
+    Mix_FreeChunkPitched(mMixChunk);
+}
+
+namespace
+{
+
+Mix_Chunk* LoadChunk(const std::string& path)
+{
+    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+    return file == nullptr ? nullptr : Mix_LoadWAV_RW(file, 1);
+}
+
+} // namespace
+
+SDLSoundManager::SDLSoundManager()
+    : mSourceSounds(size_t(mMaxSounds)), mSourceFileNames(size_t(mMaxSounds)),
+      mBaseVolumes(size_t(mMaxSounds), 1.0), mBasePans(size_t(mMaxSounds), 0),
+      mPlayingSounds(size_t(mNumChannels))
+{
+    if (!OpenMixerDevice())
+        return;
+    Mix_AllocateChannels(mNumChannels);
+    mInitialized = true;
+}
+
+SDLSoundManager::~SDLSoundManager()
+{
+    ReleaseChannels();
+    ReleaseSounds();
+}
+
+bool SDLSoundManager::Initialized()
+{
+    return mInitialized;
+}
+
+bool SDLSoundManager::LoadSound(unsigned int id, const std::string& file)
+{
+    if (!mInitialized || id >= unsigned(mMaxSounds))
+        return false;
+    ReleaseSound(id);
+    mSourceFileNames[id] = file;
+    const std::string path = gVaxoWorkingDir + file;
+    Mix_Chunk* chunk = LoadChunk(path + ".wav");
+    if (chunk == nullptr)
+        chunk = LoadChunk(path + ".ogg");
+    if (chunk == nullptr)
+        return false;
+    mSourceSounds[id] = new SDLSoundChunk(chunk);
+    return true;
+}
+
+int SDLSoundManager::LoadSound(const std::string& file)
+{
+    // Only an id that really holds the sound answers: after a failed load the name stays
+    // recorded, and a retry must load again rather than report an empty id as loaded.
+    for (int id = 0; id < mMaxSounds; ++id)
+        if (mSourceSounds[size_t(id)] != nullptr && mSourceFileNames[size_t(id)] == file)
+            return id;
+    for (int id = mMaxSounds - 1; id >= 0; --id)
+        if (mSourceSounds[size_t(id)] == nullptr)
+            return LoadSound(unsigned(id), file) ? id : -1;
+    return -1;
+}
+
+void SDLSoundManager::ReleaseSound(unsigned int id)
+{
+    if (id >= unsigned(mMaxSounds) || mSourceSounds[id] == nullptr)
+        return;
+    mSourceSounds[id] = nullptr;
+    mSourceFileNames[id].clear();
+}
+
+void SDLSoundManager::SetVolume(double volume)
+{
+    mMasterVolume = volume;
+    for (auto& instance : mPlayingSounds)
+        if (instance != nullptr)
+            instance->RehupVolume();
+}
+
+bool SDLSoundManager::SetBaseVolume(unsigned int id, double volume)
+{
+    if (id >= unsigned(mMaxSounds))
+        return false;
+    mBaseVolumes[id] = volume;
+    return true;
+}
+
+bool SDLSoundManager::SetBasePan(unsigned int id, int pan)
+{
+    if (id >= unsigned(mMaxSounds))
+        return false;
+    mBasePans[id] = pan;
+    return true;
+}
+
+SoundInstance* SDLSoundManager::GetSoundInstance(unsigned int id)
+{
+    if (id >= unsigned(mMaxSounds))
+        return nullptr;
+    const int channel = FindFreeChannel();
+    if (channel < 0 || mSourceSounds[id] == nullptr)
+        return nullptr;
+    auto& slot = mPlayingSounds[size_t(channel)];
+    slot = std::make_unique<SDLSoundInstance>(this, mSourceSounds[id].get(), channel);
+    slot->SetBasePan(mBasePans[id]);
+    slot->SetBaseVolume(mBaseVolumes[id]);
+    return slot.get();
+}
+
+void SDLSoundManager::ReleaseSounds()
+{
+    for (auto& sound : mSourceSounds)
+        sound = nullptr;
+}
+
+void SDLSoundManager::ReleaseChannels()
+{
+    for (auto& instance : mPlayingSounds)
+        instance.reset();
+}
+
+void SDLSoundManager::Flush() {}
+
+void SDLSoundManager::StopAllSounds()
+{
+    for (auto& instance : mPlayingSounds)
+    {
+        if (instance == nullptr)
+            continue;
+        // Kept, so that a stopped auto-release instance is still reclaimed.
+        const bool autoRelease = instance->mAutoRelease;
+        instance->Stop(true);
+        instance->mAutoRelease = autoRelease;
+    }
+}
+
+int SDLSoundManager::GetFreeSoundId()
+{
+    for (int id = 0; id < mMaxSounds; ++id)
+        if (mSourceSounds[size_t(id)] == nullptr)
+            return id;
+    return -1;
+}
+
+int SDLSoundManager::GetNumSounds()
+{
+    int count = 0;
+    for (const auto& sound : mSourceSounds)
+        if (sound != nullptr)
+            ++count;
+    return count;
+}
+
+void SDLSoundManager::SetCooperativeWindow(void* /*window*/, bool /*isWindowed*/) {}
+
+int SDLSoundManager::FindFreeChannel()
+{
+    const uint32_t now = GetTicks();
+    if (now - mLastReleaseTick > 1000)
+    {
+        ReleaseFreeChannels();
+        mLastReleaseTick = now;
+    }
+    for (int channel = 0; channel < mNumChannels; ++channel)
+    {
+        auto& instance = mPlayingSounds[size_t(channel)];
+        if (instance == nullptr)
+            return channel;
+        if (instance->IsReleased())
+        {
+            instance.reset();
+            return channel;
+        }
+    }
+    return -1;
+}
+
+void SDLSoundManager::ReleaseFreeChannels()
+{
+    for (auto& instance : mPlayingSounds)
+        if (instance != nullptr && instance->IsReleased())
+            instance.reset();
+}
+
+} // namespace Vaxo
