@@ -55,6 +55,10 @@ bool DecodePng(PngReadState* st)
         return false;
 
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    // The pixels need only the header, palette, tRNS and image data. Any other
+    // chunk is skipped unread: libpng would otherwise allocate a text chunk's
+    // whole claimed length (up to 2 GB) before it could check the CRC.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
     png_uint_32 width, height;
     int bitDepth, colorType, interlace;

@@ -6,11 +6,23 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VAXO_ALLOCATION_HOOKS 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define VAXO_ALLOCATION_HOOKS 1
+#endif
+#ifdef VAXO_ALLOCATION_HOOKS
+#include <sanitizer/allocator_interface.h>
+#endif
 
 using namespace Vaxo::ImageLib;
 
@@ -201,6 +213,41 @@ TEST(PngReader, TruncatedOrDamagedFileGivesNull)
     bytes[bytes.size() / 2] ^= 0xFF; // inside the image data: its CRC no longer matches
     EXPECT_FALSE(Decode(bytes));
     EXPECT_FALSE(Decode({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}));
+}
+
+#ifdef VAXO_ALLOCATION_HOOKS
+namespace
+{
+// The largest block asked for while recording (the sanitizer reports every malloc).
+std::atomic<bool> gRecordAllocations{false};
+std::atomic<size_t> gLargestAllocation{0};
+
+void NoteAllocation(const volatile void*, size_t size)
+{
+    if (gRecordAllocations && size > gLargestAllocation)
+        gLargestAllocation = size;
+}
+void NoteFree(const volatile void*) {}
+} // namespace
+#endif
+
+TEST(PngReader, ChunkClaimingHugeLengthIsNotAllocated)
+{
+#ifndef VAXO_ALLOCATION_HOOKS
+    GTEST_SKIP() << "allocations are observed only in sanitizer builds";
+#else
+    // The signature and header of a valid file, then a text chunk claiming
+    // about 2 GB of which a few bytes follow.
+    std::vector<uint8_t> bytes = EncodePng({1, 1, 8, PNG_COLOR_TYPE_GRAY, {0x80}});
+    bytes.resize(33);
+    const uint8_t chunk[] = {0x7F, 0xFF, 0xFF, 0x00, 't', 'E', 'X', 't', 'k', 0, 'v'};
+    bytes.insert(bytes.end(), chunk, chunk + sizeof chunk);
+    ASSERT_TRUE(__sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree));
+    gRecordAllocations = true;
+    EXPECT_FALSE(Decode(bytes));
+    gRecordAllocations = false;
+    EXPECT_LT(gLargestAllocation.load(), size_t(1) << 20);
+#endif
 }
 
 TEST(PngReader, SizeAboveCapGivesNull)
