@@ -184,8 +184,31 @@ MemoryImage* VaxoAppBase::CopyImage(Image* image, const TRect<int>& rect)
 {
     MemoryImage* copy = CreateNativeImage();
     copy->Create(rect.mWidth, rect.mHeight);
-    Graphics g(copy);
-    g.DrawImage(image, -rect.mX, -rect.mY);
+    MemoryImage* source = dynamic_cast<MemoryImage*>(image);
+    const uint32_t* from = source != nullptr ? source->GetBits() : nullptr;
+    uint32_t* to = copy->GetBits();
+    if (from != nullptr && to != nullptr)
+    {
+        // Pixels as they are: drawing onto the new, transparent image would blend them.
+        // What lies outside the source stays transparent.
+        for (int32_t y = 0; y < copy->mHeight; y++)
+        {
+            int32_t sy = rect.mY + y;
+            for (int32_t x = 0; x < copy->mWidth && sy >= 0 && sy < source->mHeight; x++)
+            {
+                int32_t sx = rect.mX + x;
+                if (sx >= 0 && sx < source->mWidth)
+                    to[size_t(y) * size_t(copy->mWidth) + size_t(x)] =
+                        from[size_t(sy) * size_t(source->mWidth) + size_t(sx)];
+            }
+        }
+        copy->BitsChanged();
+    }
+    else
+    {
+        Graphics g(copy);
+        g.DrawImage(image, -rect.mX, -rect.mY);
+    }
     copy->CopyAttributes(image);
     return copy;
 }

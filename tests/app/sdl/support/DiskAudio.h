@@ -1,11 +1,9 @@
 // DiskAudio: audio tests that hear what the mixer made. The fixture opens SDL's disk
-// audio driver (no delay, so sound is mixed far faster than real time) into a file of a
-// fresh temporary folder, which also holds the test's sound files; the helpers write
-// tones as WAV files and read the mixed output back (signed 16-bit big-endian stereo)
-// to measure a tone's frequency and length.
-//
-// Waits are bounded by the amount of audio mixed or by generous timeouts, never by
-// tight wall-clock limits, so a loaded machine only makes the tests slower.
+// driver without delay (sound is mixed far faster than real time) into a file of a fresh
+// temporary folder, which also holds the test's sound files; the helpers write tones as
+// WAV files and measure a tone's length and frequency in the mixed output (signed 16-bit
+// big-endian stereo at 44,100 Hz). Waits are bounded by the amount of audio mixed or by
+// generous timeouts, so a loaded machine only makes the tests slower.
 #pragma once
 
 #include <SDL.h>
@@ -17,7 +15,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,52 +28,37 @@ namespace Vaxo
 
 constexpr int kDiskRate = 44100;
 
-// Writes a mono 16-bit PCM WAV of a sine tone (amplitude 0 gives silence).
-inline void WriteToneWav(const std::string& path, double frequency, int32_t frames, int rate = kDiskRate,
-                         int16_t amplitude = 10000)
+// A mono 16-bit PCM WAV file of a sine tone at 44,100 Hz.
+inline void WriteToneWav(const std::string& path, double frequency, int32_t frames)
 {
-    auto le32 = [](std::ofstream& out, uint32_t v)
-    {
-        const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-        out.write(b, 4);
-    };
-    auto le16 = [](std::ofstream& out, uint16_t v)
-    {
-        const char b[2] = {char(v), char(v >> 8)};
-        out.write(b, 2);
-    };
-    std::ofstream out(path, std::ios::binary);
-    const uint32_t dataBytes = uint32_t(frames) * 2;
-    out.write("RIFF", 4);
-    le32(out, 36 + dataBytes);
-    out.write("WAVEfmt ", 8);
-    le32(out, 16);
-    le16(out, 1); // PCM
-    le16(out, 1); // mono
-    le32(out, uint32_t(rate));
-    le32(out, uint32_t(rate) * 2);
-    le16(out, 2);
-    le16(out, 16);
-    out.write("data", 4);
-    le32(out, dataBytes);
-    for (int32_t i = 0; i < frames; ++i)
-        le16(out, uint16_t(int16_t(std::lround(amplitude * std::sin(2 * M_PI * frequency * i / rate)))));
+    std::vector<int16_t> samples(static_cast<size_t>(frames));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = int16_t(std::lround(10000 * std::sin(2 * M_PI * frequency * double(i) / kDiskRate)));
+    const uint32_t bytes = uint32_t(frames) * 2;
+    // RIFF size, "fmt " size, PCM, mono, rate, byte rate, frame bytes, bits, data size.
+    const uint32_t sizes[] = {36 + bytes, 16, 1 | 1 << 16, kDiskRate, kDiskRate * 2, 2 | 16 << 16, bytes};
+    std::ofstream out(path, std::ios::binary); // this machine is little-endian, as WAV files are
+    out.write("RIFF", 4).write(reinterpret_cast<const char*>(sizes), 4).write("WAVEfmt ", 8);
+    out.write(reinterpret_cast<const char*>(sizes + 1), 20).write("data", 4);
+    out.write(reinterpret_cast<const char*>(sizes + 6), 4)
+        .write(reinterpret_cast<const char*>(samples.data()), bytes);
 }
 
-// The stretch of output between the first and the last sample louder than a threshold.
+// The next sound from sample `from` on: first loud sample to the last one before a
+// silence of `gap` samples (or the end).
 struct Sound
 {
     size_t first = 0;
-    size_t end = 0; // one past the last loud sample; 0 when nothing was heard
+    size_t end = 0; // 0 when nothing was heard
     size_t Frames() const { return end - first; }
 };
 
-inline Sound FindSound(const std::vector<int16_t>& samples, size_t from = 0, int threshold = 1000)
+inline Sound FindSound(const std::vector<int16_t>& heard, size_t from = 0, size_t gap = SIZE_MAX)
 {
     Sound s;
-    for (size_t i = from; i < samples.size(); ++i)
+    for (size_t i = from; i < heard.size() && (s.end == 0 || i - s.end < gap); ++i)
     {
-        if (std::abs(samples[i]) <= threshold)
+        if (std::abs(heard[i]) <= 1000)
             continue;
         if (s.end == 0)
             s.first = i;
@@ -85,42 +67,32 @@ inline Sound FindSound(const std::vector<int16_t>& samples, size_t from = 0, int
     return s;
 }
 
-// Frequency in Hz of the tone in samples [first, end), by rising zero crossings.
-inline double MeasureFrequency(const std::vector<int16_t>& samples, size_t first, size_t end)
+// Frequency in Hz of the tone in heard[first, end), by rising zero crossings.
+inline double MeasureFrequency(const std::vector<int16_t>& heard, size_t first, size_t end)
 {
-    int crossings = 0;
-    size_t firstCrossing = 0;
-    size_t lastCrossing = 0;
+    std::vector<size_t> crossings;
     for (size_t i = first + 1; i < end; ++i)
-    {
-        if (samples[i - 1] < 0 && samples[i] >= 0)
-        {
-            if (crossings++ == 0)
-                firstCrossing = i;
-            lastCrossing = i;
-        }
-    }
-    if (crossings < 2)
+        if (heard[i - 1] < 0 && heard[i] >= 0)
+            crossings.push_back(i);
+    if (crossings.size() < 2)
         return 0.0;
-    return double(crossings - 1) * kDiskRate / double(lastCrossing - firstCrossing);
+    return double(crossings.size() - 1) * kDiskRate / double(crossings.back() - crossings.front());
 }
 
 class DiskAudioTest : public ::testing::Test
 {
 protected:
     std::string mDir; // ends in "/"
-    std::string mOutput;
 
     void SetUp() override
     {
         // In memory where there is a memory file system: the mixer writes fast.
-        std::string pattern =
+        std::string dir =
             access("/dev/shm", W_OK) == 0 ? "/dev/shm/vaxo_audio.XXXXXX" : "/tmp/vaxo_audio.XXXXXX";
-        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-        mDir = pattern + "/";
-        mOutput = mDir + "mixed.raw";
+        ASSERT_NE(mkdtemp(&dir[0]), nullptr);
+        mDir = dir + "/";
         setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", mOutput.c_str(), 1);
+        setenv("SDL_DISKAUDIOFILE", (mDir + "mixed.raw").c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "0", 1);
         ASSERT_EQ(SDL_Init(0), 0);
     }
@@ -133,50 +105,43 @@ protected:
         std::filesystem::remove_all(mDir, ignored);
     }
 
-    // Closes the mixer (however often it was opened), which also ends the output file.
+    // Closes the mixer however often it was opened, which also ends the output file.
     static void CloseAudio()
     {
-        int frequency;
-        int channels;
+        int frequency, channels;
         Uint16 format;
         while (Mix_QuerySpec(&frequency, &format, &channels) != 0)
             Mix_CloseAudio();
     }
 
-    // Stereo frames mixed so far (as far as the driver has written them out).
-    int64_t MixedFrames() const
-    {
-        struct stat st;
-        return stat(mOutput.c_str(), &st) == 0 ? int64_t(st.st_size) / 4 : 0;
-    }
-
-    // Asks done() until it answers true (answering true), or for at most 20 s.
+    // Asks done() until it answers true (answering true), for at most 20 s.
     static bool WaitFor(const std::function<bool()>& done)
     {
-        const uint32_t start = SDL_GetTicks();
-        while (!done())
-        {
+        for (const uint32_t start = SDL_GetTicks(); !done(); SDL_Delay(1))
             if (SDL_GetTicks() - start >= 20000)
                 return false;
-            SDL_Delay(1);
-        }
         return true;
     }
 
-    // Waits until at least frames more frames have been mixed.
+    // Waits until at least `frames` more frames have reached the output file.
     bool WaitMixed(int64_t frames)
     {
-        const int64_t target = MixedFrames() + frames;
-        return WaitFor([&] { return MixedFrames() >= target; });
+        auto mixed = [this]
+        {
+            struct stat st;
+            return stat((mDir + "mixed.raw").c_str(), &st) == 0 ? int64_t(st.st_size) / 4 : 0;
+        };
+        const int64_t target = mixed() + frames;
+        return WaitFor([&] { return mixed() >= target; });
     }
 
     // Closes the mixer and answers the left channel of everything it mixed.
     std::vector<int16_t> MixedLeft()
     {
         CloseAudio();
-        std::ifstream in(mOutput, std::ios::binary);
-        const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                               std::istreambuf_iterator<char>());
+        std::ifstream in(mDir + "mixed.raw", std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
         std::vector<int16_t> left(bytes.size() / 4);
         for (size_t i = 0; i < left.size(); ++i)
             left[i] = int16_t(uint16_t(bytes[4 * i] << 8 | bytes[4 * i + 1]));

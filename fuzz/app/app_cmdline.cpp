@@ -1,0 +1,36 @@
+// The command-line splitter over arbitrary text: it must end and hand on only options
+// made of the text's own characters.
+#include "app/VaxoAppBase.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace
+{
+
+class CmdLineApp : public Vaxo::VaxoAppBase
+{
+public:
+    size_t mOptionBytes = 0;
+    void HandleCmdLineParam(const std::string& name, const std::string& value) override
+    {
+        if (name.empty())
+            std::abort();
+        mOptionBytes += name.size() + value.size();
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static CmdLineApp* app = new CmdLineApp();
+    app->mOptionBytes = 0;
+    app->ParseCmdLine(std::string(reinterpret_cast<const char*>(data), size));
+    // Quotes, blanks and equals signs are never part of an option.
+    if (app->mOptionBytes > size)
+        std::abort();
+    return 0;
+}

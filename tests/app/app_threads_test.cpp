@@ -1,0 +1,126 @@
+// What the loading thread shares with the main thread: shared images asked for on two
+// threads, the memory-image set walked while images come and go, the hand-over of the
+// loading thread's completion, and shutdown and errors raised off the main thread.
+#include "app/support/AppTestEnv.h"
+#include "graphics/MemoryImage.h"
+#include "resources/ResourceManager.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace Vaxo;
+
+namespace
+{
+
+// Loads slowly, and says when a load has begun.
+class SlowImageApp : public VaxoAppBase
+{
+public:
+    std::atomic<int32_t> mLoads{0};
+    std::atomic<bool> mLoadBegun{false};
+    MemoryImage* GetImage(const std::string&, bool) override
+    {
+        mLoads++;
+        mLoadBegun = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        auto* image = new MemoryImage(this);
+        image->Create(4, 4);
+        return image;
+    }
+};
+
+TEST(AppThreads, TwoThreadsAskingForOneNewPictureBothGetItLoadedOnce)
+{
+    AppTestEnv env;
+    SlowImageApp app;
+    SharedImageRef first, second;
+    std::thread loader([&] { first = app.GetSharedImage("fonts/sheet.png", "", nullptr); });
+    while (!app.mLoadBegun)
+        std::this_thread::yield();
+    // Arrives while the entry is being filled.
+    std::thread other([&] { second = app.GetSharedImage("FONTS/SHEET.PNG", "", nullptr); });
+    loader.join();
+    other.join();
+    EXPECT_NE(static_cast<Image*>(first), nullptr);
+    EXPECT_EQ(static_cast<Image*>(second), static_cast<Image*>(first));
+    EXPECT_EQ(app.mLoads, 1);
+}
+
+TEST(AppThreads, DisplayDataWalksWhileTheLoadingThreadMakesImages)
+{
+    AppTestEnv env;
+    VaxoAppBase app;
+    std::atomic<bool> done{false};
+    std::thread loader(
+        [&]
+        {
+            for (int i = 0; i < 300; i++)
+            {
+                MemoryImage image(&app);
+                image.Create(2, 2);
+            }
+            done = true;
+        });
+    while (!done)
+    {
+        app.ReInitImages();
+        app.DeleteNativeImageData();
+        app.DeleteExtraImageData();
+    }
+    loader.join();
+    EXPECT_TRUE(app.mMemoryImageSet.empty());
+}
+
+TEST(AppThreads, LoadingCompletesOnTheMainThreadExactlyOnce)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    app.mLoadingWork = [&app]
+    {
+        app.mNumLoadingThreadTasks = 4;
+        for (int i = 0; i < 4; i++)
+            app.mCompletedLoadingThreadTasks++;
+        // The main loop must not have handed over yet.
+        EXPECT_FALSE(app.mLoaded);
+    };
+    app.StartLoadingThread();
+    EXPECT_TRUE(app.mYieldMainThread);
+    while (!app.mLoaded)
+        app.UpdateAppStep(nullptr);
+    for (int i = 0; i < 50; i++)
+        app.UpdateAppStep(nullptr);
+    EXPECT_EQ(app.mCompletedOnThreads, std::vector<uint32_t>{app.mPrimaryThreadId});
+    EXPECT_FALSE(app.mYieldMainThread);
+    EXPECT_EQ(app.GetLoadingThreadProgress(), 1.0);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("SetThreadPriority"),
+              (std::vector<std::string>{"SetThreadPriority(3)", "SetThreadPriority(2)"}));
+    app.WaitForLoadingThread();
+}
+
+TEST(AppThreads, ShutdownAndErrorsFromTheLoadingThreadWaitForTheMainLoop)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    app.mResourceManager->ParseResourcesFile("missing.xml");
+    app.mLoadingWork = [&app]
+    {
+        app.ShowResourceError(false);
+        app.Shutdown();
+    };
+    app.StartLoadingThread();
+    app.WaitForLoadingThread();
+    EXPECT_FALSE(app.mShutdown);
+    EXPECT_TRUE(env.mPlatform->CallsStartingWith("MessageBoxA").empty());
+    app.Process(true);
+    EXPECT_TRUE(app.mShutdown);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA").size(), 1u);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("ShutdownHook").size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+// The main loop against the fake clock: update rate, backlog cap and hold-off, speed,
+// forced draws, unwinding after Shutdown, presents, the overlay, display recovery.
+#include "app/support/AppTestEnv.h"
+#include "widgets/WidgetManager.h"
+
+#include <gtest/gtest.h>
+
+using namespace Vaxo;
+
+namespace
+{
+
+// Counts updates and draws; can force a present on every draw.
+class LoopApp : public RecordingApp
+{
+public:
+    std::vector<int32_t> mDrawsAtUpdate;
+    bool mPresentEveryDraw = false;
+    std::function<void()> mOnUpdate;
+
+    void UpdateFrames() override
+    {
+        RecordingApp::UpdateFrames();
+        if (mPresentEveryDraw)
+            mCustomCursorDirty = true;
+        if (mOnUpdate)
+            mOnUpdate();
+    }
+    bool DrawDirtyStuff() override
+    {
+        mDrawsAtUpdate.push_back(mUpdateCount);
+        return RecordingApp::DrawDirtyStuff();
+    }
+};
+
+// Runs loop steps until the fake clock has moved ms on; the updates run meanwhile.
+int32_t RunFor(AppTestEnv& env, VaxoAppBase& app, uint32_t ms)
+{
+    uint32_t end = env.mClock.AccurateTime() + ms;
+    int32_t before = app.mUpdateCount;
+    while (int32_t(env.mClock.AccurateTime() - end) < 0)
+        app.UpdateAppStep(nullptr);
+    return app.mUpdateCount - before;
+}
+
+// Runs loop steps until the loop sleeps; the updates run meanwhile.
+int32_t RunUntilSleep(AppTestEnv& env, VaxoAppBase& app)
+{
+    int32_t sleeps = env.mClock.GetSleepCount();
+    int32_t before = app.mUpdateCount;
+    while (env.mClock.GetSleepCount() == sleeps)
+        app.UpdateAppStep(nullptr);
+    return app.mUpdateCount - before;
+}
+
+class MainLoop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mApp.Init();
+        RunFor(mEnv, mApp, 100); // settle into the fixed step
+    }
+    AppTestEnv mEnv;
+    LoopApp mApp;
+};
+
+TEST_F(MainLoop, OneSecondGivesOneHundredUpdatesAndTheMultiplierScalesThem)
+{
+    EXPECT_EQ(RunFor(mEnv, mApp, 1000), 100);
+    mApp.mUpdateMultiplier = 2.0;
+    RunFor(mEnv, mApp, 100);
+    EXPECT_EQ(RunFor(mEnv, mApp, 1000), 200);
+}
+
+TEST_F(MainLoop, AStallRunsAtMostTwentyUpdatesAndTheHoldOffNone)
+{
+    struct Row
+    {
+        uint32_t stallMs;
+        bool clear, holdOff;
+        int32_t updates;
+    };
+    // RunFor stops right after a sleep, with one update due.
+    const Row rows[] = {
+        {5000, false, false, 20}, // the accumulator holds at most 200 ms
+        {50, false, false, 6},
+        {50, true, false, 5},
+        {50, true, true, 1}, // held: every update empties the accumulator
+    };
+    for (const Row& row : rows)
+    {
+        if (row.clear)
+            mApp.ClearUpdateBacklog(row.holdOff);
+        mEnv.mClock.Advance(row.stallMs);
+        EXPECT_EQ(RunUntilSleep(mEnv, mApp), row.updates) << row.stallMs << row.clear << row.holdOff;
+        RunFor(mEnv, mApp, 1100);
+    }
+}
+
+TEST_F(MainLoop, BacklogIsDrawnAfterTenUpdateDecisionsPerSpeedOnceLoaded)
+{
+    struct Row
+    {
+        double multiplier;
+        bool loaded;
+        int32_t longestRun; // most updates between two draws while the backlog runs
+    };
+    const Row rows[] = {{1.0, true, 9}, {2.0, true, 19}, {1.0, false, 20}};
+    for (const Row& row : rows)
+    {
+        mApp.mUpdateMultiplier = row.multiplier;
+        mApp.mLoaded = row.loaded;
+        RunFor(mEnv, mApp, 100);
+        mEnv.mClock.Advance(200);
+        mApp.mDrawsAtUpdate.clear();
+        int32_t start = mApp.mUpdateCount;
+        RunUntilSleep(mEnv, mApp);
+        int32_t longest = 0, last = start;
+        for (int32_t at : mApp.mDrawsAtUpdate)
+        {
+            longest = std::max(longest, at - last);
+            last = at;
+        }
+        EXPECT_EQ(longest, row.longestRun) << row.multiplier << " " << row.loaded;
+    }
+}
+
+TEST_F(MainLoop, NestedWaitsUnwindAfterShutdown)
+{
+    bool nestedResult = true;
+    int32_t depthSeen = 0;
+    mApp.mOnUpdate = [&]
+    {
+        if (mApp.mUpdateCount != 20)
+            return;
+        // A modal wait: it keeps the program running until the loop must unwind.
+        while ((nestedResult = mApp.UpdateApp()))
+        {
+            depthSeen = std::max(depthSeen, mApp.mUpdateAppDepth);
+            if (mApp.mUpdateCount == 30)
+                mApp.Shutdown();
+        }
+    };
+    mApp.mUpdateCount = 0;
+    mApp.DoMainLoop();
+    EXPECT_FALSE(nestedResult);
+    EXPECT_EQ(depthSeen, 1);
+    EXPECT_EQ(mApp.mUpdateCount, 30);
+    EXPECT_FALSE(mApp.UpdateApp());
+}
+
+TEST_F(MainLoop, UpdatesStoppedBySpeedZeroOrPauseStillHandleEventsAndSleep)
+{
+    for (int paused = 0; paused < 2; paused++)
+    {
+        AppTestEnv env;
+        LoopApp app;
+        app.Init();
+        if (paused)
+            app.mPaused = true;
+        else
+            app.mUpdateMultiplier = 0.0;
+        int32_t loops = 0;
+        env.mPlatform->mOnMessageLoop = [&]
+        {
+            if (++loops == 50)
+                app.Shutdown();
+        };
+        uint32_t start = env.mClock.AccurateTime();
+        app.DoMainLoop();
+        EXPECT_EQ(app.mUpdateCount, 0);
+        // One frame's sleep per pass instead of a spin.
+        EXPECT_EQ(env.mClock.AccurateTime() - start, 490u);
+    }
+}
+
+TEST_F(MainLoop, PresentsWaitForChangesOrASecondAndAreSpacedWhileLoading)
+{
+    mEnv.mPlatform->mPresentTimes.clear();
+    RunFor(mEnv, mApp, 3000); // nothing dirty: one present a second
+    std::vector<uint32_t>& presents = mEnv.mPlatform->mPresentTimes;
+    ASSERT_EQ(presents.size(), 3u);
+    EXPECT_GE(presents[1] - presents[0], 1000u);
+
+    struct Row
+    {
+        bool loading;
+        uint32_t gap;
+    };
+    for (const Row& row : {Row{false, 10}, Row{true, 50}})
+    {
+        mApp.mPresentEveryDraw = true;
+        mApp.mLoadingThreadStarted = row.loading;
+        RunFor(mEnv, mApp, 100);
+        presents.clear();
+        RunFor(mEnv, mApp, 500);
+        ASSERT_GE(presents.size(), 2u);
+        for (size_t i = 1; i < presents.size(); i++)
+            EXPECT_EQ(presents[i] - presents[i - 1], row.gap) << row.loading;
+    }
+}
+
+TEST_F(MainLoop, OverlayShowsZeroAtOnceThenFramesPerSecond)
+{
+    mApp.mPresentEveryDraw = true;
+    mApp.mShowFPS = true;
+    gForceDisplay = true;
+    RunFor(mEnv, mApp, 10);
+    ASSERT_NE(gFPSFont, nullptr);
+    auto* font = static_cast<TestFont*>(gFPSFont);
+    ASSERT_FALSE(font->mDrawn.empty());
+    EXPECT_EQ(font->mDrawn.back(), "FPS: 0");
+    EXPECT_EQ(gFPSDisplay, 0);
+    RunFor(mEnv, mApp, 1000);
+    EXPECT_EQ(font->mDrawn.back(), "FPS: 100");
+    EXPECT_EQ(gFPSImage->GetWidth(), 50);
+    EXPECT_EQ(gFPSImage->GetHeight(), 16);
+}
+
+TEST_F(MainLoop, DisplayRecoveryIsTriedAtMostOnceASecond)
+{
+    for (bool active : {true, false})
+    {
+        mApp.mActive = active;
+        mApp.mPresentEveryDraw = true;
+        mEnv.mPlatform->mRedrawResult = false;
+        size_t before = mEnv.mPlatform->CallsStartingWith("InitDisplay").size();
+        RunFor(mEnv, mApp, 3050);
+        // At once, then 1001, 2002 and 3003 ms later.
+        EXPECT_EQ(mEnv.mPlatform->CallsStartingWith("InitDisplay").size() - before, 4u) << active;
+        mEnv.mPlatform->mRedrawResult = true;
+        RunFor(mEnv, mApp, 100);
+        EXPECT_FALSE(gIsFailing);
+    }
+}
+
+} // namespace
