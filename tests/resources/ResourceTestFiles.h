@@ -25,6 +25,8 @@ public:
     {
         const char* home = std::getenv("HOME");
         std::string base = home != nullptr && *home != '\0' ? home : "/tmp";
+        while (base.size() > 1 && base.back() == '/')
+            base.pop_back();
         std::string pattern = base + "/vaxo_res_XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
@@ -66,6 +68,7 @@ std::unique_ptr<ImageLib::Image> MakeFileImage(int width, int height, PixelFunc 
 // ".tga"). False when the writer fails.
 inline bool WriteImageFile(const std::string& path, int width, int height, uint32_t color)
 {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     auto image = MakeFileImage(width, height, [color](int, int) { return color; });
     std::string ext = path.substr(path.rfind('.'));
     if (ext == ".png")
