@@ -3,6 +3,7 @@
 // generated manifest.
 #include "game/res/ResourceIds.h"
 
+#include "app/sdl/SDLSoundManager.h"
 #include "app/support/AppTestEnv.h"
 #include "game/res/GameManifest.h"
 #include "graphics/MemoryImage.h"
@@ -11,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -158,8 +161,13 @@ protected:
 
 TEST_F(BindingTest, EveryGroupBindsEveryId)
 {
+    // Real sounds: WAVs and one OGG through the mixer, on a device that plays nothing.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    mApp.mSoundManager.reset(new SDLSoundManager());
+    ASSERT_TRUE(mApp.mSoundManager->Initialized());
     GameManifestOptions options;
-    options.mPathOverrides["SOUND_RIGHTCLICK_COMPLETE"] = "!empty";
+    options.mOggSource = VAXO_TEST_DATA_DIR "/blip.ogg";
+    options.mPathOverrides["SOUND_KELVIX_BOING"] = "!empty";
     options.mPathOverrides["IMAGE_SIMPLEBUBBLES"] = "!empty";
     Parse(options);
     const char* groups[] = {"Fame", "Help",  "Init",     "LoadingScreen", "LoadingThread",
@@ -185,7 +193,17 @@ TEST_F(BindingTest, EveryGroupBindsEveryId)
         if (GetSoundRefById(id) == nullptr)
             EXPECT_TRUE(IsBound(id)) << name;
     }
-    EXPECT_EQ(SOUND_RIGHTCLICK_COMPLETE, -2);
+    EXPECT_EQ(SOUND_KELVIX_BOING, -2);
+    // 43 sounds loaded, each under an id of its own; the OGG is the second.
+    std::vector<int> soundIds;
+    for (int id = 0; id < RESOURCE_ID_MAX; ++id)
+        if (GetSoundRefById(id) != nullptr && GetSoundById(id) >= 0)
+            soundIds.push_back(GetSoundById(id));
+    std::sort(soundIds.begin(), soundIds.end());
+    EXPECT_EQ(std::unique(soundIds.begin(), soundIds.end()) - soundIds.begin(), 43);
+    EXPECT_EQ(mApp.mSoundManager->GetNumSounds(), 43);
+    EXPECT_TRUE(std::ifstream(mFolder.Dir() + "sounds/SOUND_RIGHTCLICK_COMPLETE.ogg"));
+    EXPECT_GE(SOUND_RIGHTCLICK_COMPLETE, 0);
     EXPECT_EQ(IMAGE_SIMPLEBUBBLES->GetWidth(), 1);
     // Each kind of generated image arrives with its grid: an animation of 4 cels of 4 pixels.
     int images = 0;
@@ -201,7 +219,7 @@ TEST_F(BindingTest, EveryGroupBindsEveryId)
     }
     EXPECT_EQ(GetIdByImage(IMAGE_HELP_PAGE3), IMAGE_HELP_PAGE3_ID);
     EXPECT_EQ(GetIdByFont(FONT_SCRIPT), FONT_SCRIPT_ID);
-    EXPECT_EQ(GetIdBySound(SOUND_RIGHTCLICK_COMPLETE), SOUND_RIGHTCLICK_COMPLETE_ID);
+    EXPECT_EQ(GetIdBySound(SOUND_KELVIX_BOING), SOUND_KELVIX_BOING_ID);
 }
 
 TEST_F(BindingTest, ExtractByNameMatchesCaseExactly)
