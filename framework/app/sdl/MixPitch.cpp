@@ -50,6 +50,34 @@ template <bool Swapped, bool Unsigned> struct Sample16
 
 constexpr bool kBigEndian = SDL_BYTEORDER == SDL_BIG_ENDIAN;
 
+// Output frame a + (b - a) x fraction from source frames a and b.
+template <class S, int Channels>
+inline void MixFrame(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t channels, int32_t frac15)
+{
+    const int32_t n = Channels != 0 ? Channels : channels;
+    for (int32_t c = 0; c < n; ++c)
+    {
+        const int32_t sa = S::Get(a + c * S::kBytes);
+        const int32_t sb = S::Get(b + c * S::kBytes);
+        // 15 fraction bits keep the product within 32 bits.
+        S::Put(out + c * S::kBytes, sa + (((sb - sa) * frac15) >> 15));
+    }
+}
+
+// count output frames whose two source frames both lie inside the source: the loop the
+// mixer spends its time in, without end checks.
+template <class S, int Channels>
+void MixInside(const uint8_t* src, uint8_t* out, uint32_t count, int32_t channels, uint32_t ratio,
+               uint64_t& pos)
+{
+    const size_t frameBytes = size_t(S::kBytes) * size_t(Channels != 0 ? Channels : channels);
+    for (uint32_t k = 0; k < count; ++k, out += frameBytes, pos += ratio)
+    {
+        const uint8_t* a = src + size_t(pos >> 16) * frameBytes;
+        MixFrame<S, Channels>(a, a + frameBytes, out, channels, int32_t(pos & 0xFFFF) >> 1);
+    }
+}
+
 template <class S>
 uint32_t Resample(const uint8_t* src, uint32_t srcFrames, uint8_t* dst, uint32_t dstFrames, int32_t channels,
                   uint32_t ratio, bool loop, uint64_t& pos)
@@ -77,15 +105,21 @@ uint32_t Resample(const uint8_t* src, uint32_t srcFrames, uint8_t* dst, uint32_t
             pos += uint64_t(n) << 16;
             continue;
         }
-        const uint32_t j = i + 1 < srcFrames ? i + 1 : (loop ? 0 : i);
-        const uint8_t* b = src + j * frameBytes;
-        const int64_t frac = int64_t(pos & 0xFFFF);
-        for (int32_t c = 0; c < channels; ++c)
+        if (i + 1 < srcFrames)
         {
-            const int32_t sa = S::Get(a + c * S::kBytes);
-            const int32_t sb = S::Get(b + c * S::kBytes);
-            S::Put(out + c * S::kBytes, sa + int32_t(((sb - sa) * frac) >> 16));
+            const uint64_t inside = ((uint64_t(srcFrames - 1) << 16) - pos + ratio - 1) / ratio;
+            const uint32_t n = uint32_t(std::min<uint64_t>(inside, dstFrames - made));
+            if (channels == 2)
+                MixInside<S, 2>(src, out, n, channels, ratio, pos);
+            else if (channels == 1)
+                MixInside<S, 1>(src, out, n, channels, ratio, pos);
+            else
+                MixInside<S, 0>(src, out, n, channels, ratio, pos);
+            made += n;
+            continue;
         }
+        // The last frame: towards the first one when looping, else held.
+        MixFrame<S, 0>(a, loop ? src : a, out, channels, int32_t(pos & 0xFFFF) >> 1);
         ++made;
         pos += ratio;
     }
