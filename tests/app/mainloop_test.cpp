@@ -150,17 +150,28 @@ TEST_F(MainLoop, NestedWaitsUnwindAfterShutdown)
     EXPECT_FALSE(mApp.UpdateApp());
 }
 
-TEST_F(MainLoop, UpdatesStoppedBySpeedZeroOrPauseStillHandleEventsAndSleep)
+TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
 {
-    for (int paused = 0; paused < 2; paused++)
+    struct Row
+    {
+        const char* why;
+        // Fake milliseconds for 50 loop passes (a held update only waits for the first to
+        // fall due).
+        uint32_t elapsed;
+    };
+    const Row rows[] = {{"speed 0", 490}, {"paused", 490}, {"demo waits for its command", 10}};
+    for (const Row& row : rows)
     {
         AppTestEnv env;
         LoopApp app;
         app.Init();
-        if (paused)
+        std::string why = row.why;
+        if (why == "speed 0")
+            app.mUpdateMultiplier = 0.0;
+        else if (why == "paused")
             app.mPaused = true;
         else
-            app.mUpdateMultiplier = 0.0;
+            app.mPlayingDemo = true; // the command of update 0 was never played
         int32_t loops = 0;
         env.mPlatform->mOnMessageLoop = [&]
         {
@@ -169,9 +180,9 @@ TEST_F(MainLoop, UpdatesStoppedBySpeedZeroOrPauseStillHandleEventsAndSleep)
         };
         uint32_t start = env.mClock.AccurateTime();
         app.DoMainLoop();
-        EXPECT_EQ(app.mUpdateCount, 0);
+        EXPECT_EQ(app.mUpdateCount, 0) << why;
         // One frame's sleep per pass instead of a spin.
-        EXPECT_EQ(env.mClock.AccurateTime() - start, 490u);
+        EXPECT_EQ(env.mClock.AccurateTime() - start, row.elapsed) << why;
     }
 }
 

@@ -81,7 +81,9 @@ TEST(AppSettings, ValueNamesWithBackslashesExtendTheKeyPath)
         app.RegistryWriteString("Text", row.first);
         EXPECT_EQ(app.RegistryReadString("Text", &text), row.second) << row.first.size();
         if (row.second)
+        {
             EXPECT_EQ(text, row.first);
+        }
     }
     EXPECT_FALSE(app.RegistryReadInteger("Text", &value)); // wrong type
 }

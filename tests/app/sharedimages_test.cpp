@@ -111,4 +111,22 @@ TEST(SharedImages, CopyImageTakesTheRectangleAndTheAttributes)
     EXPECT_EQ(app.GetImage(env.mHome + "none.png", true), nullptr);
 }
 
+TEST(SharedImages, APlatformWithoutDisplayOrThreadsStillGivesImagesAndLoads)
+{
+    AppTestEnv env;
+    PlatformFactory testFactory = SetPlatformFactory([](VaxoAppBase* app) { return new Platform(app); });
+    struct BareApp : VaxoAppBase
+    {
+        bool mRan = false;
+        void LoadingThreadProc() override { mRan = true; }
+    } app;
+    SetPlatformFactory(testFactory);
+    std::unique_ptr<MemoryImage> image(app.CreateNativeImage());
+    EXPECT_NE(image, nullptr);
+    SharedImageRef blank = app.GetSharedImage("!blank", "", nullptr);
+    EXPECT_NE(static_cast<Image*>(blank), nullptr);
+    app.StartLoadingThread();
+    EXPECT_TRUE(app.mRan && app.mLoadingThreadCompleted);
+}
+
 } // namespace
