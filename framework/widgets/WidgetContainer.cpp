@@ -298,13 +298,16 @@ void WidgetContainer::MarkDirty(WidgetContainer* child)
         return;
 
     // The root: what lies in front of the child and overlaps it is drawn after it, so
-    // it must be drawn again too.
-    if (child->mTranslucent)
+    // it must be drawn again too. Where the child lets what is below show (translucent,
+    // or parts it does not paint), that must be drawn fresh first, or the child's
+    // drawing there lands on its own last frame.
+    Widget* widget = static_cast<Widget*>(child);
+    if (widget->mTranslucent || widget->mHasTransparentParts)
     {
         MarkDirtyFull(child);
         return;
     }
-    auto it = FindWidget(static_cast<Widget*>(child));
+    auto it = FindWidget(widget);
     if (it == mWidgets.end())
         return;
     for (++it; it != mWidgets.end(); ++it)
@@ -356,7 +359,8 @@ void WidgetContainer::AddedToManager(WidgetManager* manager)
 {
     for (Widget* child : Snapshot(mWidgets))
     {
-        if (child->mParent != this)
+        // A child whose removal is under way stays out.
+        if (child->mParent != this || child->mLeavingManager)
             continue;
         child->mWidgetManager = manager;
         child->AddedToManager(manager);

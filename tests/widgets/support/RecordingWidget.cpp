@@ -8,7 +8,7 @@ namespace Vaxo
 
 RecordingWidget::RecordingWidget(const std::string& name, std::vector<std::string>* log, int x, int y,
                                  int width, int height)
-    : mName(name), mLog(log), mFill(0, 0, 0, 0), mOverlayPriority(-1)
+    : mName(name), mLog(log), mFill(0, 0, 0, 0), mFillInset(0), mOverlayPriority(-1)
 {
     Resize(x, y, width, height);
 }
@@ -35,7 +35,7 @@ void RecordingWidget::Update()
 void RecordingWidget::Draw(Graphics* g)
 {
     g->SetColor(mFill);
-    g->FillRect(0, 0, mWidth, mHeight);
+    g->FillRect(mFillInset, mFillInset, mWidth - 2 * mFillInset, mHeight - 2 * mFillInset);
     if (mOverlayPriority >= 0)
         DeferOverlay(mOverlayPriority);
     Record("Draw");

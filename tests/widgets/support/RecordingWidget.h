@@ -4,7 +4,8 @@
 //
 // Log lines look like "A.MouseDown(3,4,0,1)": the widget's name, the hook, its arguments
 // (mouse hooks get button and count split as the base class splits them). Draw fills the
-// widget's rect with mFill (nothing when its alpha is 0) and logs "A.Draw"; DrawOverlay
+// widget's rect (less mFillInset) with mFill (nothing when its alpha is 0) and logs
+// "A.Draw"; DrawOverlay
 // logs the priority and where the context puts the widget's origin: "A.DrawOverlay(1@10,20)".
 #pragma once
 
@@ -27,8 +28,9 @@ public:
     std::vector<std::string>* mLog;
     // Run after the hook of that name was logged ("Update", "MouseDown", ...).
     std::map<std::string, std::function<void()>> mActions;
-    // What Draw fills the rect with.
+    // What Draw fills the rect with, leaving a margin of mFillInset pixels unpainted.
     Color mFill;
+    int mFillInset;
     // Answers IsPointVisible when set.
     std::function<bool(int, int)> mPointVisible;
     // Overlay priority to defer from Draw, or -1 for none.

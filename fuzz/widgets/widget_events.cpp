@@ -1,0 +1,268 @@
+// Random mouse, key, focus, update and draw events against the widget manager, mixed
+// with tree changes made directly and from inside the widgets' own hooks (once per armed
+// hook). After every step: the hover, capture, focus and base-modal widgets are each
+// null or in the tree, every widget's parent lists it once, and a widget has the manager
+// exactly when it is in the tree.
+#include "widgets/support/WidgetTestEnv.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace Vaxo;
+
+namespace
+{
+
+const int kNumWidgets = 8;
+const char* const kHooks[] = {"Update",
+                              "Draw",
+                              "MouseEnter",
+                              "MouseLeave",
+                              "MouseMove",
+                              "MouseDown",
+                              "MouseUp",
+                              "MouseDrag",
+                              "GotFocus",
+                              "LostFocus",
+                              "KeyDown",
+                              "KeyUp",
+                              "KeyChar",
+                              "MouseWheel",
+                              "AddedToManager",
+                              "RemovedFromManager",
+                              "OrderInManagerChanged"};
+const int kClickCounts[] = {1, 2, -1, -2, 3};
+
+class Bytes
+{
+public:
+    Bytes(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
+    bool Empty() const { return mSize == 0; }
+    int Next()
+    {
+        if (mSize == 0)
+            return 0;
+        --mSize;
+        return *mData++;
+    }
+
+private:
+    const uint8_t* mData;
+    size_t mSize;
+};
+
+struct Run
+{
+    WidgetTestEnv mEnv;
+    std::vector<RecordingWidget*> mWidgets;
+    int mNestedFrames = 0;
+};
+
+bool InTree(WidgetManager* manager, WidgetContainer* widget)
+{
+    for (WidgetContainer* c = widget; c != nullptr; c = c->mParent)
+    {
+        if (c == manager)
+            return true;
+    }
+    return false;
+}
+
+void Check(Run& run)
+{
+    WidgetManager* m = run.mEnv.mManager;
+    for (Widget* held : {m->mHoverWidget, m->mCaptureWidget, m->mFocusWidget, m->mBaseModalWidget})
+    {
+        if (held != nullptr && (held->mWidgetManager != m || !InTree(m, held)))
+            abort();
+    }
+    std::vector<WidgetContainer*> containers(run.mWidgets.begin(), run.mWidgets.end());
+    containers.push_back(m);
+    for (WidgetContainer* c : containers)
+    {
+        for (Widget* child : c->mWidgets)
+        {
+            if (child->mParent != c)
+                abort();
+        }
+    }
+    for (RecordingWidget* w : run.mWidgets)
+    {
+        if (w->mParent != nullptr)
+        {
+            int listed = 0;
+            for (Widget* child : w->mParent->mWidgets)
+                listed += child == w;
+            if (listed != 1)
+                abort();
+        }
+        if ((w->mWidgetManager == m) != InTree(m, w) ||
+            (w->mWidgetManager != m && w->mWidgetManager != nullptr))
+            abort();
+    }
+}
+
+void Change(Run& run, int op, int a, int b, bool fromDraw)
+{
+    WidgetManager* m = run.mEnv.mManager;
+    RecordingWidget* x = run.mWidgets[size_t(a % kNumWidgets)];
+    RecordingWidget* y = run.mWidgets[size_t(b % kNumWidgets)];
+    WidgetContainer* parent = x->mParent;
+    switch (op % 14)
+    {
+    case 0:
+        if (parent != nullptr)
+            parent->RemoveWidget(x);
+        break;
+    case 1:
+        m->AddWidget(x);
+        break;
+    case 2:
+        y->AddWidget(x);
+        break;
+    case 3:
+        if (parent != nullptr)
+            parent->BringToFront(x);
+        break;
+    case 4:
+        if (parent != nullptr)
+            parent->BringToBack(x);
+        break;
+    case 5:
+        if (parent != nullptr)
+            parent->PutBehind(x, y);
+        break;
+    case 6:
+        x->SetDisabled(!x->mDisabled);
+        break;
+    case 7:
+        x->SetVisible(!x->mVisible);
+        break;
+    case 8:
+        m->SetFocus(x);
+        break;
+    case 9:
+        if (x->mWidgetManager == m && InTree(m, x))
+            m->AddBaseModal(x);
+        break;
+    case 10:
+        if (!m->mPreModalInfoList.empty())
+            m->RemoveBaseModal(m->mPreModalInfoList.back().mModalWidget);
+        break;
+    case 11:
+        x->Resize(b * 3, a * 2, 20 + b, 20 + a % 64);
+        break;
+    case 12:
+        x->mWantsFocus = !x->mWantsFocus;
+        x->mMouseVisible = (b & 1) != 0;
+        break;
+    default:
+        // A nested loop, as a modal dialog's wait runs one; never from a draw.
+        if (!fromDraw && run.mNestedFrames < 3)
+        {
+            ++run.mNestedFrames;
+            m->UpdateFrame();
+            --run.mNestedFrames;
+        }
+        break;
+    }
+}
+
+// Makes the hook of a widget run one change the next time it is called.
+void Arm(Run& run, Bytes& in)
+{
+    RecordingWidget* w = run.mWidgets[size_t(in.Next() % kNumWidgets)];
+    const std::string hook = kHooks[size_t(in.Next()) % (sizeof(kHooks) / sizeof(kHooks[0]))];
+    const int op = in.Next();
+    const int a = in.Next();
+    const int b = in.Next();
+    Run* r = &run;
+    w->mActions[hook] = [r, w, hook, op, a, b]()
+    {
+        w->mActions.erase(hook);
+        Change(*r, op, a, b, hook == "Draw");
+    };
+}
+
+void Event(Run& run, Bytes& in)
+{
+    WidgetManager* m = run.mEnv.mManager;
+    const int op = in.Next();
+    const int x = in.Next() * 4;
+    const int y = in.Next() * 3;
+    const int arg = in.Next();
+    switch (op % 14)
+    {
+    case 0:
+        m->MouseMove(x, y);
+        break;
+    case 1:
+        m->MouseDown(x, y, kClickCounts[arg % 5]);
+        break;
+    case 2:
+        m->MouseUp(x, y, kClickCounts[arg % 5]);
+        break;
+    case 3:
+        m->MouseExit(x, y);
+        break;
+    case 4:
+        m->MouseWheel(int8_t(arg));
+        break;
+    case 5:
+        m->KeyDown(KeyCode(int8_t(arg) * 3));
+        break;
+    case 6:
+        m->KeyUp(KeyCode(int8_t(arg) * 3));
+        break;
+    case 7:
+        m->KeyChar(char(arg));
+        break;
+    case 8:
+        m->LostFocus();
+        break;
+    case 9:
+        m->GotFocus();
+        break;
+    case 10:
+        m->UpdateFrame();
+        break;
+    case 11:
+        m->DrawScreen();
+        break;
+    case 12:
+        Change(run, in.Next(), x, y, false);
+        break;
+    default:
+        Arm(run, in);
+        break;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Bytes in(data, size);
+    Run run;
+    for (int i = 0; i < kNumWidgets; ++i)
+    {
+        const int x = in.Next() * 3;
+        const int y = in.Next() * 2;
+        const int w = 1 + in.Next() * 2;
+        const int h = 1 + in.Next() * 2;
+        // Into the manager or into an earlier widget.
+        const int parent = in.Next() % (i + 1);
+        WidgetContainer* into = parent == i ? nullptr : run.mWidgets[size_t(parent)];
+        run.mWidgets.push_back(run.mEnv.Add(std::to_string(i), x, y, w, h, into));
+    }
+    for (int steps = 0; !in.Empty() && steps < 400; ++steps)
+    {
+        Event(run, in);
+        run.mEnv.mLog.clear();
+        Check(run);
+    }
+    return 0;
+}
