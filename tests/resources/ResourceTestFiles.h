@@ -4,13 +4,12 @@
 
 #include "graphics/imagelib/ImageLib.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,8 @@ public:
         std::string pattern = base + "/vaxo_res_XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
-        EXPECT_NE(mkdtemp(buffer.data()), nullptr);
+        if (mkdtemp(buffer.data()) == nullptr)
+            throw std::runtime_error("cannot make a folder below " + base);
         mPath = buffer.data();
     }
     ~TempFolder() { std::filesystem::remove_all(mPath); }
