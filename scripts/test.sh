@@ -42,23 +42,8 @@ status=0
 ctest --test-dir build-asan -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-tsan -j"$jobs" --output-on-failure --no-tests=ignore || status=1
 
-# Fuzz targets, a few at a time, each for a fixed time on a copy of its seed corpus.
-if [ -f build-asan/fuzz_targets.txt ]; then
-    work=$(mktemp -d)
-    run_fuzz() { # target corpus
-        local out="$work/$1"; mkdir -p "$out"
-        [ -d "$2" ] && cp -r "$2"/. "$out"/ 2>/dev/null || true
-        if build-asan/fuzz/"$1" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
-            -print_final_stats=0 "$out" >"$work/$1.log" 2>&1; then
-            echo "fuzz $1: ok"
-        else
-            echo "fuzz $1: FAILED"; tail -50 "$work/$1.log"; return 1
-        fi
-    }
-    export -f run_fuzz; export work fuzz_seconds
-    grep -v '^$' build-asan/fuzz_targets.txt | xargs -P "$jobs" -L 1 bash -c 'run_fuzz "$0" "$1"' || status=1
-    rm -rf "$work"
-fi
+# Fuzz targets, a few at a time, each briefly on its seeds; prints each one's covered edges.
+scripts/fuzz.sh build-asan "$fuzz_seconds" || status=1
 
 if [ $status -ne 0 ]; then echo "TESTS FAILED"; else echo "ALL TESTS PASSED"; fi
 exit $status

@@ -51,6 +51,12 @@ void JpegErrorExit(j_common_ptr cinfo)
     longjmp(reinterpret_cast<JpegErrorMgr*>(cinfo->err)->jump, 1);
 }
 
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+// Nearly every fuzzed input is damaged: printing each message would cost more
+// than decoding it.
+void JpegNoOutput(j_common_ptr) {}
+#endif
+
 void JpegLimitScans(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor)
@@ -264,6 +270,9 @@ Image* ReadJPEGFile(FILE* file)
     st->file = file;
     st->cinfo.err = jpeg_std_error(&st->err.pub);
     st->err.pub.error_exit = JpegErrorExit;
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    st->err.pub.output_message = JpegNoOutput;
+#endif
     std::memset(&st->progress, 0, sizeof(st->progress));
     bool ok = DecodeJpeg(st);
     jpeg_destroy_decompress(&st->cinfo);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -213,6 +214,30 @@ TEST(PngReader, TruncatedOrDamagedFileGivesNull)
     bytes[bytes.size() / 2] ^= 0xFF; // inside the image data: its CRC no longer matches
     EXPECT_FALSE(Decode(bytes));
     EXPECT_FALSE(Decode({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}));
+}
+
+TEST(PngReader, WrongChunkCrcGivesNull)
+{
+    // Only the stored CRC changes, so nothing but the CRC check can refuse the file.
+    std::vector<uint32_t> expected;
+    const std::vector<uint8_t> good = EncodePng(Picture(8, 8, 8, &expected));
+    ASSERT_TRUE(Decode(good));
+    for (const char* chunk : {"IHDR", "IDAT"})
+    {
+        std::vector<uint8_t> bytes = good;
+        size_t at = 8; // past the signature; a chunk is length, type, data, CRC
+        size_t length = 0;
+        for (; at + 12 <= bytes.size(); at += 12 + length)
+        {
+            length = size_t(bytes[at]) << 24 | size_t(bytes[at + 1]) << 16 | size_t(bytes[at + 2]) << 8 |
+                     bytes[at + 3];
+            if (std::memcmp(&bytes[at + 4], chunk, 4) == 0)
+                break;
+        }
+        ASSERT_LE(at + 12 + length, bytes.size()) << chunk;
+        bytes[at + 8 + length + 3] ^= 0x01;
+        EXPECT_FALSE(Decode(bytes)) << chunk;
+    }
 }
 
 #ifdef VAXO_ALLOCATION_HOOKS
