@@ -1,10 +1,11 @@
 // The generated manifest loaded as the game loads it: "Init" and "LoadingScreen" on the
 // main thread, "LoadingThread" one resource per step on the loading thread while the
-// main loop keeps updating, its binding made there; afterwards every id is bound.
+// main loop runs and draws, its binding made there; afterwards every id is bound.
 #include "game/res/ResourceIds.h"
 
 #include "app/support/AppTestEnv.h"
 #include "game/res/GameManifest.h"
+#include "common/Clock.h"
 #include "resources/ResourceManager.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,24 @@ namespace Vaxo
 namespace
 {
 
-TEST(ResourceIdsThreads, LoadingThreadGroupLoadsWhileTheMainLoopRuns)
+// Presents on every update, as a loading screen with moving parts does.
+class LoadingScreenApp : public RecordingApp
+{
+public:
+    void UpdateFrames() override
+    {
+        RecordingApp::UpdateFrames();
+        mCustomCursorDirty = true;
+    }
+};
+
+TEST(ResourceIdsThreads, LoadingThreadGroupLoadsWhileTheMainLoopDraws)
 {
     AppTestEnv env;
-    RecordingApp app;
+    LoadingScreenApp app;
     app.Init();
+    // The real clock: the loop draws between the updates it has time left for.
+    TimeSource* fakeClock = SetTimeSource(nullptr);
     TempFolder folder;
     ResourceManager* manager = app.mResourceManager.get();
     ASSERT_TRUE(manager->ParseResourcesFile(WriteGameManifest(folder))) << manager->GetErrorText();
@@ -43,22 +57,27 @@ TEST(ResourceIdsThreads, LoadingThreadGroupLoadsWhileTheMainLoopRuns)
 
     double lastProgress = 0.0;
     int updatesWhileLoading = 0;
+    size_t presentsWhileLoading = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!app.mLoaded && std::chrono::steady_clock::now() < deadline)
     {
-        env.mClock.Advance(10);
         bool updated = false;
         app.UpdateAppStep(&updated);
         double progress = app.GetLoadingThreadProgress();
         EXPECT_GE(progress, lastProgress);
         EXPECT_LE(progress, 1.0);
         lastProgress = progress;
-        if (!app.mLoaded && updated)
-            ++updatesWhileLoading;
+        if (!app.mLoaded)
+        {
+            updatesWhileLoading += updated;
+            presentsWhileLoading = env.mPlatform->mPresentTimes.size();
+        }
     }
+    SetTimeSource(fakeClock);
     ASSERT_TRUE(app.mLoaded);
     EXPECT_EQ(lastProgress, 1.0);
     EXPECT_GT(updatesWhileLoading, 0);
+    EXPECT_GT(presentsWhileLoading, 0u);
     EXPECT_EQ(app.mCompletedLoadingThreadTasks.load(), 442);
     EXPECT_FALSE(manager->HadError()) << manager->GetErrorText();
     EXPECT_TRUE(bound);
