@@ -525,7 +525,9 @@ Widget* WidgetContainer::GetWidgetAtHelper(int x, int y, int flags, bool* found,
 
         const int childX = x - child->mX;
         const int childY = y - child->mY;
-        Widget* hit = child->GetWidgetAtHelper(childX, childY, childFlags, found, localX, localY);
+        Widget* hit = child->mWidgets.empty()
+                          ? nullptr
+                          : child->GetWidgetAtHelper(childX, childY, childFlags, found, localX, localY);
         if (hit != nullptr)
         {
             *found = true;
