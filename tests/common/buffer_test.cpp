@@ -130,7 +130,7 @@ struct NumBitsCase
     int32_t expected;
 };
 
-TEST(BufferRead, NumBitsTable)
+TEST(BufferRead, NumBitsTableClampedCountsAndUnwrittenBits)
 {
     const NumBitsCase cases[] = {
         {{0x07}, 3, true, -1},
@@ -149,14 +149,14 @@ TEST(BufferRead, NumBitsTable)
         Buffer b = FromBytes(c.bytes);
         EXPECT_EQ(b.ReadNumBits(c.count, c.isSigned), c.expected) << "count " << c.count;
     }
-}
-
-TEST(BufferRead, NumBitsCountsOutsideRangeAreClamped)
-{
     Buffer b = FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
     EXPECT_EQ(b.ReadNumBits(-4, false), 0);
     EXPECT_EQ(b.ReadNumBits(40, false), -1); // 32 bits
     EXPECT_EQ(b.GetDataLenBits(), 40);
+    b = Buffer();
+    b.WriteNumBits(1, 1);
+    EXPECT_EQ(b.ReadNumBits(8, false), 1);
+    EXPECT_TRUE(b.PastEnd());
 }
 
 TEST(BufferRead, PastTheEndYieldsZerosWithoutMovingTheCursor)
@@ -187,41 +187,25 @@ TEST(BufferRead, PastTheEndYieldsZerosWithoutMovingTheCursor)
     EXPECT_TRUE(c.AtEnd());
 }
 
-TEST(BufferRead, BitReadsMayUseTheUnwrittenBitsOfTheLastByte)
-{
-    Buffer b;
-    b.WriteNumBits(1, 1);
-    EXPECT_EQ(b.ReadNumBits(8, false), 1);
-    EXPECT_TRUE(b.PastEnd());
-}
-
-TEST(BufferRead, BooleanTakesAnyNonZeroByteAsTrue)
+TEST(BufferRead, BooleansStringsAndBuffersReadOnlyWhatIsThere)
 {
     Buffer b = FromBytes({0x02, 0x00, 0x80});
     EXPECT_TRUE(b.ReadBoolean());
     EXPECT_FALSE(b.ReadBoolean());
     EXPECT_TRUE(b.ReadBoolean());
-}
-
-TEST(BufferRead, StringLengthOutsideTheDataIsBounded)
-{
     Buffer negative = FromBytes({0xFF, 0xFF, 'x'});
     EXPECT_EQ(negative.ReadString(), "");
     EXPECT_EQ(negative.ReadByte(), 'x');
     Buffer longer = FromBytes({0x04, 0x00, 'a', 'b'});
     EXPECT_EQ(longer.ReadString(), std::string("ab\0\0", 4)); // padded with zeros
     EXPECT_TRUE(longer.AtEnd());
-}
-
-TEST(BufferRead, BufferNeverReadsMoreThanTheBytesLeft)
-{
     Buffer huge = FromBytes({0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3});
     Bytes data{42};
     huge.ReadBuffer(&data);
     EXPECT_EQ(data, (Bytes{1, 2, 3}));
     EXPECT_TRUE(huge.AtEnd());
 
-    Buffer negative = FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 2});
+    negative = FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 2});
     negative.ReadBuffer(&data);
     EXPECT_TRUE(data.empty());
 
@@ -233,7 +217,7 @@ TEST(BufferRead, BufferNeverReadsMoreThanTheBytesLeft)
     EXPECT_EQ(data, (Bytes{0x11, 0x22}));
 }
 
-TEST(BufferRead, LineEndsAtLineFeedOrZeroAndDropsCarriageReturns)
+TEST(BufferRead, LinesAndUtf8StringsStopWhereTheirDataEnds)
 {
     const std::string text("ab\r\ncd\na\rb\0tail", 15);
     Buffer b = FromBytes(Bytes(text.begin(), text.end()));
@@ -242,10 +226,6 @@ TEST(BufferRead, LineEndsAtLineFeedOrZeroAndDropsCarriageReturns)
     EXPECT_EQ(b.ReadLine(), "ab");
     EXPECT_EQ(b.ReadLine(), "tail");
     EXPECT_TRUE(b.AtEnd());
-}
-
-TEST(BufferRead, Utf8StringStopsAtCountInvalidSequenceOrDataEnd)
-{
     const struct
     {
         Bytes bytes;
@@ -260,11 +240,7 @@ TEST(BufferRead, Utf8StringStopsAtCountInvalidSequenceOrDataEnd)
         EXPECT_EQ(b.ReadUTF8String(), c.text);
         EXPECT_EQ(b.ReadByte(), c.next);
     }
-}
-
-TEST(BufferRead, ReplacementKeepsLaterFieldsAligned)
-{
-    Buffer b;
+    b = Buffer();
     b.WriteUTF8String(std::wstring{L'a', 0xD800, L'b'});
     b.WriteLong(77);
     EXPECT_EQ(b.ReadUTF8String(), (std::wstring{L'a', 0xFFFD, L'b'}));
@@ -273,7 +249,7 @@ TEST(BufferRead, ReplacementKeepsLaterFieldsAligned)
 
 // ---- State -----------------------------------------------------------------------------
 
-TEST(BufferState, SetDataKeepsCursorsAndSetsLength)
+TEST(BufferState, SetDataClearSeekFrontAndTheWriteCursor)
 {
     Buffer b = FromBytes({1, 2, 3});
     EXPECT_EQ(b.ReadByte(), 1);
@@ -283,11 +259,7 @@ TEST(BufferState, SetDataKeepsCursorsAndSetsLength)
     b.SetData(nullptr, 0);
     EXPECT_EQ(b.GetDataPtr(), nullptr);
     EXPECT_EQ(b.GetDataLenBits(), 0);
-}
-
-TEST(BufferState, ClearAndSeekFrontReset)
-{
-    Buffer b;
+    b = Buffer();
     b.WriteLong(5);
     b.ReadByte();
     b.SeekFront();
@@ -303,13 +275,9 @@ TEST(BufferState, ClearAndSeekFrontReset)
     copy.WriteByte(2);
     EXPECT_EQ(Contents(b), Bytes{3});
     EXPECT_EQ(Contents(copy), (Bytes{3, 2}));
-}
-
-TEST(BufferState, WritesAfterSetDataLandAtTheWriteCursor)
-{
     // The write cursor keeps its value across SetData; a shorter buffer must
     // not make the next write go out of bounds.
-    Buffer b;
+    b = Buffer();
     b.WriteLong(0);
     b.WriteNumBits(1, 3);
     b.SetData(Bytes{0xAA});
@@ -395,7 +363,7 @@ TEST(BufferUtf8, WholeContentDecodingTableIgnoresTheReadCursor)
 
 // ---- Web text form -------------------------------------------------------------------
 
-TEST(BufferWeb, ExamplesAndTheReadCursorStays)
+TEST(BufferWeb, ExamplesAndDecodingTable)
 {
     Buffer b;
     EXPECT_EQ(b.ToWebString(), "00000000");
@@ -405,28 +373,6 @@ TEST(BufferWeb, ExamplesAndTheReadCursorStays)
     b.ReadByte();
     b.ToWebString();
     EXPECT_EQ(b.ReadByte(), 3);
-}
-
-TEST(BufferWeb, RoundTripsEveryBitLength)
-{
-    std::mt19937 rng(7);
-    for (int32_t bits = 0; bits < 200; bits++)
-    {
-        Buffer b;
-        for (int32_t i = 0; i < bits; i++)
-            b.WriteNumBits(static_cast<int32_t>(rng() & 1), 1);
-        std::string text = b.ToWebString();
-        ASSERT_EQ(text.size(), 8u + (bits + 5) / 6);
-        Buffer back;
-        back.FromWebString(text);
-        EXPECT_EQ(back.GetDataLenBits(), bits);
-        EXPECT_EQ(Contents(back), Contents(b)) << "bits " << bits;
-        EXPECT_EQ(back.ToWebString(), text);
-    }
-}
-
-TEST(BufferWeb, DecodingTable)
-{
     struct Case
     {
         const char* text;
@@ -454,6 +400,24 @@ TEST(BufferWeb, DecodingTable)
     }
 }
 
+TEST(BufferWeb, RoundTripsEveryBitLength)
+{
+    std::mt19937 rng(7);
+    for (int32_t bits = 0; bits < 200; bits++)
+    {
+        Buffer b;
+        for (int32_t i = 0; i < bits; i++)
+            b.WriteNumBits(static_cast<int32_t>(rng() & 1), 1);
+        std::string text = b.ToWebString();
+        ASSERT_EQ(text.size(), 8u + (bits + 5) / 6);
+        Buffer back;
+        back.FromWebString(text);
+        EXPECT_EQ(back.GetDataLenBits(), bits);
+        EXPECT_EQ(Contents(back), Contents(b)) << "bits " << bits;
+        EXPECT_EQ(back.ToWebString(), text);
+    }
+}
+
 // ---- CRC-32 --------------------------------------------------------------------------
 
 // Independent bit-at-a-time form of the same CRC.
@@ -468,17 +432,13 @@ uint32_t BitwiseCrc(const Bytes& data, uint32_t crc)
     return crc;
 }
 
-TEST(BufferCrc, CheckValuesForBothSeeds)
+TEST(BufferCrc, CheckValuesAndTheBitwiseFormForEveryLengthAndSeed)
 {
     const std::string check = "123456789";
     Buffer b = FromBytes(Bytes(check.begin(), check.end()));
     EXPECT_EQ(b.GetCRC32(0), 0x89A1897Fu);
     EXPECT_EQ(b.GetCRC32(0xFFFFFFFFu), 0x0376E6E7u);
     EXPECT_EQ(b.GetCRC32(), 0x89A1897Fu);
-}
-
-TEST(BufferCrc, MatchesBitwiseFormForEveryLengthAndSeed)
-{
     std::mt19937 rng(11);
     std::vector<size_t> lengths = {1000, 4096, 4109, 65543};
     for (size_t length = 0; length < 300; length++)
@@ -492,7 +452,7 @@ TEST(BufferCrc, MatchesBitwiseFormForEveryLengthAndSeed)
             EXPECT_EQ(FromBytes(data).GetCRC32(seed), BitwiseCrc(data, seed)) << "length " << length;
     }
     // The unwritten bits of the last byte count as zeros.
-    Buffer b;
+    b = Buffer();
     b.WriteNumBits(1, 1);
     EXPECT_EQ(b.GetCRC32(0), BitwiseCrc({0x01}, 0));
 }

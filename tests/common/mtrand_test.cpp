@@ -12,7 +12,7 @@ namespace
 
 // Replays must match the published generator: every draw is the standard
 // MT19937 output with the top bit cleared.
-TEST(MTRandSequence, MatchesStdMt19937OverAMillionDraws)
+TEST(MTRandSequence, MatchesStdMt19937AndTheFirstDrawsForEachSeed)
 {
     for (uint32_t seed : {1u, 4357u, 5489u, 19650218u, 0xFFFFFFFFu})
     {
@@ -28,10 +28,6 @@ TEST(MTRandSequence, MatchesStdMt19937OverAMillionDraws)
             }
         }
     }
-}
-
-TEST(MTRandSequence, FirstDrawsForSeeds4357ZeroDefaultAnd5489)
-{
     MTRand seeded(4357), zero(0), fallback, reseeded(77);
     reseeded.Next();
     reseeded.SRand(0u);
@@ -44,7 +40,7 @@ TEST(MTRandSequence, FirstDrawsForSeeds4357ZeroDefaultAnd5489)
     EXPECT_EQ(MTRand(5489).Next(), 1351727964u); // 3499211612 & 0x7FFFFFFF
 }
 
-TEST(MTRandRanges, IntegerRangeIsTheUnsignedRemainder)
+TEST(MTRandRanges, IntegerAndFloatRanges)
 {
     MTRand a(99), b(99);
     for (uint32_t range : {1u, 2u, 7u, 100u, 65536u, 0x80000000u, 0xFFFFFFFFu})
@@ -52,19 +48,11 @@ TEST(MTRandRanges, IntegerRangeIsTheUnsignedRemainder)
         for (int i = 0; i < 100; i++)
             EXPECT_EQ(a.Next(range), b.Next() % range);
     }
-}
-
-TEST(MTRandRanges, RangeZeroGivesZeroInsteadOfDividingByZero)
-{
     MTRand rand(5);
     EXPECT_EQ(rand.Next(0u), 0u);
     EXPECT_EQ(rand.NextNoAssert(0u), 0u);
     EXPECT_EQ(Vaxo::Rand(0), 0);
-}
-
-TEST(MTRandRanges, FloatRangeIsDrawOverMaxTimesRangeBothEndsIncluded)
-{
-    MTRand a(31), b(31);
+    a = MTRand(31), b = MTRand(31);
     for (int i = 0; i < 10000; i++)
     {
         float f = a.Next(10.0f);
@@ -75,7 +63,7 @@ TEST(MTRandRanges, FloatRangeIsDrawOverMaxTimesRangeBothEndsIncluded)
     }
 }
 
-TEST(MTRandState, SerializeIsBigEndianStateWords)
+TEST(MTRandState, SerializedStateRoundTrips)
 {
     MTRand rand(4357);
     std::string state = rand.Serialize();
@@ -84,20 +72,12 @@ TEST(MTRandState, SerializeIsBigEndianStateWords)
     EXPECT_EQ(state.substr(0, 4), std::string("\x00\x00\x11\x05", 4));
     // word[1] = 1812433253 * (4357 ^ (4357 >> 30)) + 1, mod 2^32 = 0x9C4563FA.
     EXPECT_EQ(state.substr(4, 4), std::string("\x9C\x45\x63\xFA", 4));
-}
-
-TEST(MTRandState, SerializeRoundTripContinuesTheSequence)
-{
     MTRand first(2024);
     for (int i = 0; i < 624; i++)
         first.Next(); // index now 624: the next draw regenerates
     MTRand second(first.Serialize());
     for (int i = 0; i < 5000; i++)
         ASSERT_EQ(second.Next(), first.Next()) << "draw " << i;
-}
-
-TEST(MTRandState, SRandStateKeepsTheIndex)
-{
     MTRand source(555);
     MTRand target(1);
     target.Next(); // index 1
@@ -112,10 +92,6 @@ TEST(MTRandState, SRandStateKeepsTheIndex)
     y ^= (y << 15) & 0xEFC60000u;
     y ^= y >> 18;
     EXPECT_EQ(target.Next(), y & 0x7FFFFFFFu);
-}
-
-TEST(MTRandState, WrongLengthStateReseedsWithDefault)
-{
     for (size_t length : {0u, 1u, 2495u, 2497u, 5000u})
     {
         MTRand rand(42);
@@ -136,10 +112,6 @@ TEST(MTRandGlobal, RandAndSRandUseTheGlobalGenerator)
     EXPECT_EQ(Vaxo::Rand(2.5f), local.Next(2.5f));
     Vaxo::SRand(0u);
     EXPECT_EQ(Vaxo::gMTRand.Next(), 2146374468u);
-}
-
-TEST(MTRandGlobal, NegativeRangeGivesTheDrawUnreduced)
-{
     Vaxo::SRand(4357u);
     EXPECT_EQ(Vaxo::Rand(-1), 2146374468);
     EXPECT_EQ(Vaxo::Rand(-5), 699692587);

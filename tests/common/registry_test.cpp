@@ -189,7 +189,7 @@ TEST_F(RegistryTest, KeysAndValuesAreCreatedAndErasedByPath)
     EXPECT_FALSE(ReadNumber("K", "v", &n));
 }
 
-TEST_F(RegistryTest, OperationsBeforeOpeningFail)
+TEST_F(RegistryTest, OperationsBeforeOpeningFailAndASecondOpenDoesNothing)
 {
     uint32_t n = 0;
     std::vector<std::string> names = {"stale"};
@@ -201,22 +201,18 @@ TEST_F(RegistryTest, OperationsBeforeOpeningFail)
     EXPECT_TRUE(names.empty());
     RegistryFileClose(); // no root: nothing written
     EXPECT_TRUE(ReadFile(mPath).empty());
-}
-
-TEST_F(RegistryTest, SecondOpenDoesNothing)
-{
     RegistryFileOpen(mPath);
     WriteNumber("K", "v", 1);
     WriteFile(mPath, kAx5);
     RegistryFileOpen(mPath);
-    uint32_t n = 0;
+    n = 0;
     EXPECT_TRUE(ReadNumber("K", "v", &n));
     EXPECT_FALSE(ReadNumber("A", "x", &n));
 }
 
 // -------------------------------------------------------------- value sizes
 
-TEST(RegistryValue, GetValSizeRules)
+TEST(RegistryValue, GetValSizeRulesAndRefusedWrites)
 {
     struct Case
     {
@@ -256,10 +252,6 @@ TEST(RegistryValue, GetValSizeRules)
         if (!c.nullData)
             EXPECT_EQ(buffer, c.copied) << c.name;
     }
-}
-
-TEST(RegistryValue, RefusedWritesLeaveTheValueUnchanged)
-{
     FRegVal val;
     uint32_t type = 99, length = 77;
     unsigned char buf[4];

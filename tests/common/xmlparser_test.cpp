@@ -170,24 +170,16 @@ TEST(Tokenizer, FailsWithThisTextAndLine)
         EXPECT_EQ(Last(Tokens(c.first)), c.second) << c.first;
 }
 
-TEST(Tokenizer, CommentsComeOutWhenAllowed)
+TEST(Tokenizer, CommentsOpenFailuresAndAttributeNames)
 {
     // The blank that makes it a comment is not part of the body.
     EXPECT_EQ(Tokens("<!-- c --><a/>", true), (Lines{"C:!--|c ", "S:a", "E:a"}));
     EXPECT_EQ(Tokens("<!--\n-->", true), (Lines{"C:!--|"}));
-}
-
-TEST(Tokenizer, OpenFailureNamesThePathWithLineZero)
-{
     XMLParser parser;
     EXPECT_FALSE(parser.OpenFile("/nonexistent/dir/file.xml"));
     EXPECT_EQ(Drain(parser), (Lines{"ERR Unable to open file /nonexistent/dir/file.xml @0"}));
     EXPECT_EQ(parser.GetFileName(), "");
-}
-
-TEST(Tokenizer, AttributeNamesListKeepsRepeatsAndIsNotEmptiedByNextElement)
-{
-    XMLParser parser;
+    // The names list keeps repeats and is not emptied by the next element.
     parser.SetStringSource("<a B=\"1\" b=\"2\" c=3><d y=2>");
     XMLElement e;
     ASSERT_TRUE(parser.NextElement(&e));
@@ -195,12 +187,8 @@ TEST(Tokenizer, AttributeNamesListKeepsRepeatsAndIsNotEmptiedByNextElement)
     ASSERT_TRUE(parser.NextElement(&e));
     EXPECT_EQ(e.mAttributeNames, (Lines{"B", "b", "c", "y"}));
     EXPECT_EQ(e.mAttributes.size(), 1u);
-}
-
-TEST(Tokenizer, AddAttributeReportsNewNamesAndSkipsSlashInTheList)
-{
-    XMLParser parser;
-    XMLElement e;
+    // AddAttribute reports new names and leaves "/" out of the list.
+    e = XMLElement();
     EXPECT_TRUE(parser.AddAttribute(&e, "Id", "1"));
     EXPECT_FALSE(parser.AddAttribute(&e, "ID", "2"));
     EXPECT_TRUE(parser.AddAttribute(&e, "/", ""));
@@ -257,7 +245,7 @@ TEST(Tokenizer, DeepNestingAndLongSlashedNamesStayLinear)
     }
 }
 
-TEST(Tokenizer, WideStringSourceKeepsLowBytes)
+TEST(Tokenizer, WideSourcesKeepLowBytesAndANewSourceResetsState)
 {
     XMLParser parser;
     parser.SetStringSource(std::wstring(L"<a v=\"\u0141\">\u20AC\n</a>"));
@@ -265,11 +253,6 @@ TEST(Tokenizer, WideStringSourceKeepsLowBytes)
     EXPECT_EQ(parser.GetCurrentLineNum(), 2);
     parser.SetStringSource(std::wstring(L"<a>x\u0120y</a>")); // a low byte that is a blank is content
     EXPECT_EQ(Drain(parser), (Lines{"S:a", "T:x y", "E:a"}));
-}
-
-TEST(Tokenizer, SetStringSourceResetsState)
-{
-    XMLParser parser;
     parser.SetStringSource("<a>\n</b>");
     EXPECT_EQ(Last(Drain(parser)), "ERR End 'b' Doesn't Match Start 'a' @2");
     parser.SetStringSource("<c/>");
@@ -354,7 +337,7 @@ TEST(Encodings, FileDecodesTo)
         EXPECT_EQ(ParseFile(dir.Write("doc.xml", c.bytes), c.forced), c.expected) << c.name;
 }
 
-TEST(Encodings, FileRecordsNameAndCountsLines)
+TEST(Encodings, FileRecordsNameCountsLinesAndCrossesReadBlocks)
 {
     TempDir dir;
     std::string path = dir.Write("doc.xml", "<a>\n\n<b>\n</a>");
@@ -363,30 +346,25 @@ TEST(Encodings, FileRecordsNameAndCountsLines)
     EXPECT_EQ(parser.GetFileName(), path);
     EXPECT_EQ(parser.GetCurrentLineNum(), 1);
     EXPECT_EQ(Last(Drain(parser)), "ERR End 'a' Doesn't Match Start 'b' @4");
-}
-
-TEST(Encodings, LargeFileCrossesReadBlocks)
-{
-    TempDir dir;
     std::string doc = kBom8 + "<r>";
     for (int i = 0; i < 20000; ++i)
         doc += "<i n=\"" + std::to_string(i) + "\">\xC3\xA9</i>\n";
-    XMLParser parser;
-    ASSERT_TRUE(parser.OpenFile(dir.Write("big.xml", doc + "</r>")));
+    XMLParser big;
+    ASSERT_TRUE(big.OpenFile(dir.Write("big.xml", doc + "</r>")));
     XMLElement e;
     int texts = 0;
     std::string lastN;
-    while (parser.NextElement(&e))
+    while (big.NextElement(&e))
     {
         if (e.mType == XMLElement::TYPE_ELEMENT && e.mValue == "\xE9")
             ++texts;
         else if (e.mType == XMLElement::TYPE_START && e.mValue == "i")
             lastN = e.mAttributes["n"];
     }
-    EXPECT_FALSE(parser.HasFailed()) << parser.GetErrorText();
+    EXPECT_FALSE(big.HasFailed()) << big.GetErrorText();
     EXPECT_EQ(texts, 20000);
     EXPECT_EQ(lastN, "19999");
-    EXPECT_EQ(parser.GetCurrentLineNum(), 20001);
+    EXPECT_EQ(big.GetCurrentLineNum(), 20001);
 }
 
 // A narrow string and single-byte files take runs of plain content in bulk; a wide string is

@@ -16,53 +16,27 @@ using namespace Vaxo;
 namespace
 {
 
-// ---- Color -----------------------------------------------------------------------------
+// ---- Color and TRect ------------------------------------------------------------------
 
-struct ColorFromIntCase
+TEST(Color, PackedIntsArraysAndChannelIndex)
 {
-    uint32_t argb;
-    Color expected;
-};
-
-TEST(Color, FromPackedIntTreatsTopByteZeroAsOpaque)
-{
-    const ColorFromIntCase cases[] = {{0x00112233u, Color(0x11, 0x22, 0x33, 255)},
-                                      {0x80112233u, Color(0x11, 0x22, 0x33, 128)},
-                                      {0xD0000000u, Color(0, 0, 0, 208)},
-                                      {0xFFFFFFFFu, Color(255, 255, 255, 255)},
-                                      {0x01000000u, Color(0, 0, 0, 1)},
-                                      {0x00000000u, Color(0, 0, 0, 255)}};
+    // A top byte of 0 means opaque; with an alpha given, the top byte is ignored.
+    const std::pair<uint32_t, Color> cases[] = {{0x00112233u, Color(0x11, 0x22, 0x33, 255)},
+                                                {0x80112233u, Color(0x11, 0x22, 0x33, 128)},
+                                                {0xD0000000u, Color(0, 0, 0, 208)},
+                                                {0x01000000u, Color(0, 0, 0, 1)}};
     for (const auto& c : cases)
-        EXPECT_EQ(Color(static_cast<int>(c.argb)), c.expected) << std::hex << c.argb;
-    // With an alpha given, the top byte is ignored and alpha 0 stays 0.
+        EXPECT_EQ(Color(static_cast<int>(c.first)), c.second) << std::hex << c.first;
     EXPECT_EQ(Color(0x112233, 0), Color(17, 34, 51, 0));
     EXPECT_EQ(Color(static_cast<int>(0xFF112233u), 7), Color(17, 34, 51, 7));
-}
-
-TEST(Color, FromArraysAndRGBA)
-{
     const unsigned char bytes[] = {9, 8, 7};
-    const int ints[] = {300, -1, 5};
     EXPECT_EQ(Color(bytes), Color(9, 8, 7, 255));
-    EXPECT_EQ(Color(ints), Color(300, -1, 5, 255));
-    VaxoRGBA rgba{1, 2, 3, 4}; // b, g, r, a
-    EXPECT_EQ(Color(rgba), Color(3, 2, 1, 4));
-}
-
-TEST(Color, PackingToIntAndRGBA)
-{
-    EXPECT_EQ(static_cast<uint32_t>(Color(255, 255, 255, 255).ToInt()), 0xFFFFFFFFu);
-    EXPECT_EQ(Color(1, 2, 3, 4).ToInt(), 0x04010203);
-    // Not masked: a green of 256 spills into red's lowest bit.
+    EXPECT_EQ(Color(VaxoRGBA{1, 2, 3, 4}), Color(3, 2, 1, 4)); // b, g, r, a
+    // Not masked: a green of 256 spills into red's lowest bit; RGBA truncates to a byte.
     EXPECT_EQ(static_cast<uint32_t>(Color(0, 256, 0, 0).ToInt()), 0x00010000u);
-    // RGBA is the ARGB word in little-endian byte order; channels are truncated to a byte.
-    VaxoRGBA rgba = Color(0x12, 0x34, 0x56, 0x78).ToRGBA();
-    EXPECT_EQ((std::vector<int>{rgba.b, rgba.g, rgba.r, rgba.a}), (std::vector<int>{0x56, 0x34, 0x12, 0x78}));
     EXPECT_EQ(Color(0x1FF, 0, 0, 0).ToRGBA().r, 0xFF);
-}
 
-TEST(Color, IndexOutOfRangeReachesSpareNotTheChannels)
-{
+    // An index outside 0-3 reaches a spare value, never a channel.
     Color c(1, 2, 3, 4);
     c[2] = 30;
     c[7] = 99;
@@ -72,44 +46,29 @@ TEST(Color, IndexOutOfRangeReachesSpareNotTheChannels)
     EXPECT_EQ((std::vector<int>{k[0], k[3], k[4], k[-5]}), (std::vector<int>{1, 4, 0, 0}));
 }
 
-// ---- TRect -----------------------------------------------------------------------------
-
-struct RectPairCase
+TEST(Rect, IntersectionUnionAndContains)
 {
-    TRect<int> a;
-    TRect<int> b;
-    TRect<int> expected;
-};
-
-TEST(Rect, IntersectionTable)
-{
-    const RectPairCase cases[] = {
+    const struct
+    {
+        TRect<int> a, b, expected;
+    } cases[] = {
         {{0, 0, 10, 10}, {10, 0, 5, 5}, {10, 0, 0, 5}}, // touching: zero width kept
         {{0, 0, 10, 10}, {11, 0, 5, 5}, {0, 0, 0, 0}},  // apart: the empty rectangle
         {{0, 0, 10, 10}, {2, 3, 4, 5}, {2, 3, 4, 5}},   // inside
-        {{0, 0, 10, 10}, {-5, -5, 10, 10}, {0, 0, 5, 5}}, {{5, 5, 10, 10}, {0, 0, 8, 20}, {5, 5, 3, 10}},
-        {{0, 0, 10, 10}, {0, 20, 10, 10}, {0, 0, 0, 0}},
+        {{0, 0, 10, 10}, {-5, -5, 10, 10}, {0, 0, 5, 5}},
+        {{5, 5, 10, 10}, {0, 0, 8, 20}, {5, 5, 3, 10}},
+        // Right edges beyond the int range; the overlap is still exact.
+        {{INT32_MAX - 10, 0, INT32_MAX, 10}, {0, 0, INT32_MAX, 10}, {INT32_MAX - 10, 0, 10, 10}},
     };
     for (const auto& c : cases)
     {
         EXPECT_EQ(c.a.Intersection(c.b), c.expected);
         EXPECT_EQ(c.b.Intersection(c.a), c.expected);
     }
-}
-
-TEST(Rect, IntersectionOfHugeOrDoubleRectanglesDoesNotOverflow)
-{
-    const int big = std::numeric_limits<int>::max();
-    TRect<int> a(big - 10, 0, big, 10);
-    TRect<int> b(0, 0, big, 10);
-    // Right edges lie beyond the int range; the overlap is still exact.
-    EXPECT_EQ(a.Intersection(b), TRect<int>(big - 10, 0, 10, 10));
     EXPECT_EQ(TRect<double>(0.5, 0, 2, 2).Intersection(TRect<double>(1, 1, 4, 4)),
               TRect<double>(1, 1, 1.5, 1));
-}
 
-TEST(Rect, UnionDoesNotSkipEmptyRectanglesContainsExcludesTheBottomRight)
-{
+    // Union does not skip empty rectangles; Contains excludes the bottom-right edges.
     EXPECT_EQ(TRect<int>(5, 5, 1, 1).Union(TRect<int>(0, 0, 0, 0)), TRect<int>(0, 0, 6, 6));
     EXPECT_EQ(TRect<int>(1, 2, 3, 4).Union(TRect<int>(10, -2, 1, 1)), TRect<int>(1, -2, 10, 8));
     TRect<int> r(10, 20, 5, 5);
@@ -198,28 +157,20 @@ VaxoMatrix3 Make(float a, float b, float c, float d, float e, float f, float g, 
     return m;
 }
 
-TEST(Matrix, ProductIsRowByColumn)
+TEST(Matrix, ProductsAndTransformSteps)
 {
     VaxoMatrix3 a = Make(1, 2, 3, 4, 5, 6, 7, 8, 9);
     VaxoMatrix3 b = Make(9, 8, 7, 6, 5, 4, 3, 2, 1);
-    // Worked by hand: row 0 of a times the columns of b.
+    // Worked by hand: each row of a times the columns of b.
     EXPECT_EQ(a * b, Make(30, 24, 18, 84, 69, 54, 138, 114, 90));
     VaxoMatrix3 c = a;
     c *= b;
     EXPECT_EQ(c, a * b);
-}
-
-TEST(Matrix, PointAndVectorProducts)
-{
-    VaxoMatrix3 a = Make(1, 2, 3, 4, 5, 6, 7, 8, 9);
     EXPECT_EQ(a * VaxoVector2(1, 1), VaxoVector2(6, 15));
     EXPECT_EQ(a * VaxoVector3(1, 0, 2), VaxoVector3(7, 16, 25));
-}
 
-TEST(Matrix, RotationTurnsCounterClockwiseAndStepsApplyInOrder)
-{
     VaxoTransform2D r;
-    r.RotateDeg(90);
+    r.RotateDeg(90); // counter-clockwise on the screen: (1, 0) goes up
     VaxoVector2 p = r * VaxoVector2(1, 0);
     EXPECT_NEAR(p.x, 0, 1e-6);
     EXPECT_NEAR(p.y, -1, 1e-6);
@@ -295,23 +246,15 @@ TEST(Transform, SimpleOrComplexFormAndTheSameMatrixEitherWay)
         SCOPED_TRACE(i);
         EXPECT_EQ(t.mComplex, cases[i].complex);
         ExpectNear(t.GetMatrix(), want, 1e-5);
+        // Made complex it keeps its matrix, and later steps still apply; Reset clears both.
+        t.MakeComplex();
+        Apply(t, want, Step{'T', 1, 1});
+        EXPECT_TRUE(t.mComplex);
+        ExpectNear(t.GetMatrix(), want, 1e-5);
+        t.Reset();
+        EXPECT_FALSE(t.mComplex);
+        ExpectNear(t.GetMatrix(), M3::Identity(), 0);
     }
-}
-
-TEST(Transform, ResetAndMakeComplexKeepTheirMatrix)
-{
-    Transform t;
-    M3 want = M3::Identity();
-    for (const Step& s : {Step{'T', 1, 2}, Step{'r', 0.3f, 0}, Step{'T', 4, 5}})
-        Apply(t, want, s);
-    t.MakeComplex();
-    EXPECT_TRUE(t.mComplex);
-    ExpectNear(t.GetMatrix(), want, 1e-5);
-    Apply(t, want, Step{'T', 1, 1});
-    ExpectNear(t.GetMatrix(), want, 1e-5);
-    t.Reset();
-    EXPECT_FALSE(t.mComplex);
-    ExpectNear(t.GetMatrix(), M3::Identity(), 0);
 }
 
 TEST(Transform, RandomSequencesEqualProductOfElementarySteps)

@@ -111,7 +111,7 @@ protected:
 
 // ---- Layers -------------------------------------------------------------------------------------
 
-TEST_F(ImageFontTest, LayersAreChosenByPointRange)
+TEST_F(ImageFontTest, LayersAreChosenByPointRangeAndTags)
 {
     auto font = Make("CreateLayer Small; LayerPointRange Small 0 11;\n"
                      "CreateLayer Big; LayerPointRange Big 12 -1;\n"
@@ -129,14 +129,10 @@ TEST_F(ImageFontTest, LayersAreChosenByPointRange)
         font->SetPointSize(c.first);
         EXPECT_EQ(Active(*font), c.second) << c.first;
     }
-}
-
-TEST_F(ImageFontTest, LayersAreChosenByRequiredAndExcludedTags)
-{
-    auto font = Make("CreateLayer Plain; LayerExcludeTags Plain ('glow');\n"
-                     "CreateLayer Glow; LayerRequireTags Glow ('glow');\n"
-                     "CreateLayer Both; LayerRequireTags Both ('glow' 'big');\n"
-                     "CreateLayer Always;");
+    font = Make("CreateLayer Plain; LayerExcludeTags Plain ('glow');\n"
+                "CreateLayer Glow; LayerRequireTags Glow ('glow');\n"
+                "CreateLayer Both; LayerRequireTags Both ('glow' 'big');\n"
+                "CreateLayer Always;");
     EXPECT_EQ(Active(*font), (Strings{"PLAIN", "ALWAYS"}));
     EXPECT_TRUE(font->AddTag("glow"));
     EXPECT_FALSE(font->AddTag("GLOW"));
@@ -164,6 +160,15 @@ TEST_F(ImageFontTest, MetricsTakeTheLargestAscentAndHeightAndTheSmallestPadding)
     EXPECT_EQ(font->GetLineSpacingOffset(), 3);
     EXPECT_EQ(font->GetLineSpacing(), 17);
     EXPECT_EQ(font->GetDescent(), 4);
+    // A font made on a bare image has one empty layer of the image's height.
+    auto image = MakeImage(30, 12, 0xFFFFFFFF);
+    ImageFont bare(image.get());
+    EXPECT_EQ(bare.GetPointSize(), 0);
+    EXPECT_EQ(bare.StringWidth("abc"), 0);
+    EXPECT_EQ(bare.GetAscent(), 12);
+    EXPECT_EQ(bare.GetHeight(), 12);
+    ASSERT_EQ(bare.mActiveLayerList.size(), 1u);
+    EXPECT_EQ(bare.mActiveLayerList.front().mScaledImage, image.get());
 }
 
 TEST_F(ImageFontTest, FontWithoutAUsableLayerMeasuresAndDrawsNothing)
@@ -189,7 +194,7 @@ TEST_F(ImageFontTest, FontWithoutAUsableLayerMeasuresAndDrawsNothing)
 
 // ---- Measuring and scaling ----------------------------------------------------------------------
 
-TEST_F(ImageFontTest, TwelvePointLayerScaledToEighteen)
+TEST_F(ImageFontTest, ScaledLayersMeasureAsTheyDraw)
 {
     auto font = Make(std::string(kMainLayer) + "LayerSetPointSize Main 12;\nSetDefaultPointSize 12;");
     EXPECT_EQ(font->StringWidth("abc"), 18);
@@ -212,14 +217,9 @@ TEST_F(ImageFontTest, TwelvePointLayerScaledToEighteen)
     EXPECT_EQ(active.mScaledCharImageRects[U('b')], TRect<int>(6, 0, 9, 12));
     EXPECT_EQ(active.mScaledCharImageRects[U('c')], TRect<int>(15, 0, 7, 12));
     EXPECT_EQ(mApp.mMemoryImageSet.count(dynamic_cast<MemoryImage*>(active.mScaledImage)), 1u);
-}
-
-TEST_F(ImageFontTest, HundredPointLayerAtTwentyNineMeasuresAsItDraws)
-{
-    auto font = Make("CreateLayer Main; LayerSetPointSize Main 100; LayerSetCharWidths Main ('a') (100);");
+    font = Make("CreateLayer Main; LayerSetPointSize Main 100; LayerSetCharWidths Main ('a') (100);");
     font->SetPointSize(29);
     EXPECT_EQ(font->StringWidth("a"), 29);
-    int width = 0;
     DrawCalls(*font, "a", 0, 0, Color::White, &width);
     EXPECT_EQ(width, 29);
 }
@@ -244,7 +244,7 @@ TEST_F(ImageFontTest, StringWidthEqualsTheDrawnWidthAtEveryScale)
             }
 }
 
-TEST_F(ImageFontTest, KerningAndSpacingAtScaleOne)
+TEST_F(ImageFontTest, KerningSpacingAndCodesFromEighty)
 {
     auto font =
         Make(std::string(kMainLayer) + "LayerSetSpacing Main 1; LayerSetKerningPairs Main ('ab') (-3);");
@@ -257,27 +257,20 @@ TEST_F(ImageFontTest, KerningAndSpacingAtScaleOne)
         "Blt(?,13,14,(4,0,6,8),(255,255,255,255),0)",
     };
     EXPECT_EQ(DrawCalls(*font, "ab", 10, 20), expected);
-}
-
-TEST_F(ImageFontTest, CharactersFromDotEightyUpAreUnsignedCodes)
-{
-    auto font =
-        Make(std::string(kMainLayer) + "LayerSetImageMap Main ('\xE9' '\xFF') ((20 0 3 8) (30 0 2 8));\n"
-                                       "LayerSetCharWidths Main ('\xE9' '\xFF' '\x80') (4 9 11);\n"
-                                       "SetCharMap ('\x81') ('\xFF');");
+    font = Make(std::string(kMainLayer) + "LayerSetImageMap Main ('\xE9' '\xFF') ((20 0 3 8) (30 0 2 8));\n"
+                                          "LayerSetCharWidths Main ('\xE9' '\xFF' '\x80') (4 9 11);\n"
+                                          "SetCharMap ('\x81') ('\xFF');");
     EXPECT_EQ(font->StringWidth("\xE9\xFF\x80\x81"), 4 + 9 + 11 + 9);
-    const Strings expected = {
-        "Blt(?,0,4,(20,0,3,8),(255,255,255,255),0)",
-        "Blt(?,4,4,(30,0,2,8),(255,255,255,255),0)",
-        "Blt(?,24,4,(30,0,2,8),(255,255,255,255),0)",
-    };
     // \x80 has a width but no rectangle: its draw is an empty source, which draws nothing.
-    EXPECT_EQ(DrawCalls(*font, "\xE9\xFF\x80\x81", 0, 10), expected);
+    EXPECT_EQ(
+        DrawCalls(*font, "\xE9\xFF\x80\x81", 0, 10),
+        (Strings{"Blt(?,0,4,(20,0,3,8),(255,255,255,255),0)", "Blt(?,4,4,(30,0,2,8),(255,255,255,255),0)",
+                 "Blt(?,24,4,(30,0,2,8),(255,255,255,255),0)"}));
 }
 
 // ---- Drawing order and colour --------------------------------------------------------------------
 
-TEST_F(ImageFontTest, OrderBucketsClampAtZeroAndTwoFiftyFive)
+TEST_F(ImageFontTest, OrderBucketsClampAndTheGraphicsStateIsRestored)
 {
     auto font =
         Make(std::string(kMainLayer) +
@@ -302,6 +295,20 @@ TEST_F(ImageFontTest, OrderBucketsClampAtZeroAndTwoFiftyFive)
         {5, 4, 6, 8}, {12, 4, 4, 8}, {13, 5, 4, 8}, {12, 4, 4, 8},
     };
     EXPECT_EQ(areas, queued);
+
+    // The context's colour, draw mode and colorize flag are restored after drawing.
+    font = Make(std::string(kMainLayer) + "LayerSetDrawMode Main 0; LayerSetColorMult Main (0 1 1 1);");
+    RecordingImage dest("dest", 800, 600);
+    Graphics g(&dest);
+    g.SetColor(Color(1, 2, 3, 4));
+    g.SetDrawMode(DRAWMODE_ADDITIVE);
+    g.SetColorizeImages(false);
+    g.SetFont(font.get());
+    g.DrawString("abc", 10, 10);
+    EXPECT_EQ(dest.TakeCalls().size(), 3u);
+    EXPECT_EQ(g.GetColor(), Color(1, 2, 3, 4));
+    EXPECT_EQ(g.GetDrawMode(), DRAWMODE_ADDITIVE);
+    EXPECT_FALSE(g.GetColorizeImages());
 }
 
 TEST_F(ImageFontTest, ColourArithmeticIsClamped)
@@ -343,22 +350,6 @@ TEST_F(ImageFontTest, QueueStopsAtFourThousandNinetySixGlyphDraws)
     EXPECT_EQ(font->StringWidth(std::string(2049, 'a')), 2049 * 5);
 }
 
-TEST_F(ImageFontTest, GraphicsStateIsRestored)
-{
-    auto font = Make(std::string(kMainLayer) + "LayerSetDrawMode Main 0; LayerSetColorMult Main (0 1 1 1);");
-    RecordingImage dest("dest", 800, 600);
-    Graphics g(&dest);
-    g.SetColor(Color(1, 2, 3, 4));
-    g.SetDrawMode(DRAWMODE_ADDITIVE);
-    g.SetColorizeImages(false);
-    g.SetFont(font.get());
-    g.DrawString("abc", 10, 10);
-    EXPECT_EQ(dest.TakeCalls().size(), 3u);
-    EXPECT_EQ(g.GetColor(), Color(1, 2, 3, 4));
-    EXPECT_EQ(g.GetDrawMode(), DRAWMODE_ADDITIVE);
-    EXPECT_FALSE(g.GetColorizeImages());
-}
-
 // ---- Glyph sheets and copies ---------------------------------------------------------------------
 
 TEST_F(ImageFontTest, CopiesDuplicateOwnedSheetsOnce)
@@ -392,7 +383,7 @@ TEST_F(ImageFontTest, CopiesDuplicateOwnedSheetsOnce)
     EXPECT_EQ(font->mFontData->mRefCount.load(), 1);
 }
 
-TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMade)
+TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMadeAndShareAPixelBudget)
 {
     auto font = Make(std::string(kMainLayer) + "CreateLayer Empty; LayerSetCharWidths Empty ('a') (3);");
     const size_t images = mApp.mMemoryImageSet.size();
@@ -411,16 +402,12 @@ TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMade)
     font->Prepare();
     EXPECT_NE(font->mActiveLayerList.front().mScaledImage, nullptr);
     EXPECT_EQ(font->mActiveLayerList.back().mScaledImage, nullptr); // no glyph rectangles
-}
-
-TEST_F(ImageFontTest, SheetsOfOneFontShareAPixelBudget)
-{
     // Each layer's sheet at scale 64 is 4096 x 1024 pixels; four fit in 1 << 24.
     std::string text =
         "CreateLayer L0; LayerSetImage L0 'glyphs.png'; LayerSetImageMap L0 ('a') ((0 0 64 16));\n";
     for (int i = 1; i < 5; ++i)
         text += "CreateLayerFrom L" + std::to_string(i) + " L0;\n";
-    auto font = Make(text);
+    font = Make(text);
     font->SetScale(64);
     font->Prepare();
     std::vector<bool> made;
@@ -449,18 +436,6 @@ TEST_F(ImageFontTest, LegacyFontScalesThroughTheGlobalApplication)
     EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 2);
 }
 
-TEST_F(ImageFontTest, BareImageFontHasOneEmptyLayer)
-{
-    auto image = MakeImage(30, 12, 0xFFFFFFFF);
-    ImageFont font(image.get());
-    EXPECT_EQ(font.GetPointSize(), 0);
-    EXPECT_EQ(font.StringWidth("abc"), 0);
-    EXPECT_EQ(font.GetAscent(), 12);
-    EXPECT_EQ(font.GetHeight(), 12);
-    ASSERT_EQ(font.mActiveLayerList.size(), 1u);
-    EXPECT_EQ(font.mActiveLayerList.front().mScaledImage, image.get());
-}
-
 // ---- Pixels -------------------------------------------------------------------------------------
 
 struct PixelCase
@@ -483,7 +458,7 @@ void ExpectPixels(ImageFont& font, const std::string& text, int x, int y, uint32
         EXPECT_EQ(dest->GetBits()[c.y * 800 + c.x], c.expected) << c.x << "," << c.y;
 }
 
-TEST_F(ImageFontTest, DrawsGlyphPixelsIntoASoftwareImage)
+TEST_F(ImageFontTest, GlyphPixelsAtScaleOneAndTwo)
 {
     // a: 4x4 opaque red; b: left half opaque green, right half transparent.
     auto sheet = MakeImage(8, 4, 0);
@@ -493,26 +468,21 @@ TEST_F(ImageFontTest, DrawsGlyphPixelsIntoASoftwareImage)
     auto font = Make("CreateLayer Main; LayerSetImage Main 'pix.png';\n"
                      "LayerSetImageMap Main ('a' 'b') ((0 0 4 4) (4 0 4 4));\n"
                      "LayerSetCharWidths Main ('a' 'b') (5 5); LayerSetAscent Main 4;");
+    // a's red and the gap after it; b's green and clear halves; around the glyphs.
     ExpectPixels(*font, "ab", 10, 20, 0xFF0000FF,
-                 {
-                     {10, 16, 0xFFFF0000},
-                     {13, 19, 0xFFFF0000},
-                     {14, 16, 0xFF0000FF}, // a and the gap after it
-                     {15, 16, 0xFF00FF00},
-                     {16, 19, 0xFF00FF00},
-                     {17, 16, 0xFF0000FF}, // b's green, clear half
-                     {18, 19, 0xFF0000FF},
-                     {10, 15, 0xFF0000FF},
-                     {10, 20, 0xFF0000FF}, // around the glyphs
-                 });
-}
-
-TEST_F(ImageFontTest, ScaledGlyphPixels)
-{
+                 {{10, 16, 0xFFFF0000},
+                  {13, 19, 0xFFFF0000},
+                  {14, 16, 0xFF0000FF},
+                  {15, 16, 0xFF00FF00},
+                  {16, 19, 0xFF00FF00},
+                  {17, 16, 0xFF0000FF},
+                  {18, 19, 0xFF0000FF},
+                  {10, 15, 0xFF0000FF},
+                  {10, 20, 0xFF0000FF}});
     mApp.ServeImage(mDir + "/red.png", MakeImage(4, 4, 0xFFFF0000));
-    auto font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
-                     "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
-                     "LayerSetAscent Main 4; SetDefaultPointSize 10;");
+    font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
+                "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
+                "LayerSetAscent Main 4; SetDefaultPointSize 10;");
     font->SetPointSize(20);
     // An 8x8 red square from (100, 92).
     ExpectPixels(*font, "a", 100, 100, 0xFF000000,

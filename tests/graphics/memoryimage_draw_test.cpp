@@ -94,7 +94,7 @@ TEST(MemoryImageFillRect, BlendTable)
     }
 }
 
-TEST(MemoryImageFillRect, OpaqueRowsAndMixedRowsBlendAlike)
+TEST(MemoryImageFillRect, OpaqueMixedEmptyAndOutsideRectangles)
 {
     // Row 1 has one transparent pixel, so it takes the per-alpha tables: its opaque
     // pixels must come out as row 0's.
@@ -106,11 +106,7 @@ TEST(MemoryImageFillRect, OpaqueRowsAndMixedRowsBlendAlike)
         EXPECT_EQ(At(*image, x, 1), At(*image, x, 0)) << x;
     EXPECT_EQ(At(*image, 0, 0) >> 16, 0xFF56u); // (250 x 77 + 16 x 179) >> 8 = 86
     EXPECT_EQ(At(*image, 2, 1), 0x4DF9047Fu);   // over transparent: sw = 255, dw = 1
-}
-
-TEST(MemoryImageFillRect, EmptyAndOutsideRectanglesStayInside)
-{
-    auto image = ExactImage(4, 4, 0u);
+    image = ExactImage(4, 4, 0u);
     image->FillRect(TRect<int>(0, 0, 0, 0), Color(255, 0, 0), 0);
     EXPECT_TRUE(Touched(*image, 0).empty());
     image->FillRect(TRect<int>(-10, -10, 100, 100), Color(255, 0, 0), 0);
@@ -193,7 +189,7 @@ TEST(MemoryImageLines, GoldenPixels)
     }
 }
 
-TEST(MemoryImageLines, EndPointsOutsideTheImageAreClipped)
+TEST(MemoryImageLines, EndsOutsideTheImageAreClippedAndNeighboursStayInside)
 {
     auto image = ExactImage(10, 300, 0u);
     image->DrawLine(-50, -40, 60, 70, Color::White, 0);
@@ -206,6 +202,19 @@ TEST(MemoryImageLines, EndPointsOutsideTheImageAreClipped)
     image->DrawLineAA(0.1, 0.5, 0.9, 299.5, Color::White, 0);
     EXPECT_NE(At(*image, 9, 150), 0u);
     EXPECT_NE(At(*image, 0, 150), 0u);
+    // The neighbours follow the real slope (upward here); below would be row 600 of an
+    // 800 x 600 image. The walk itself keeps to row 599, where both ends lie.
+    image = ExactImage(800, 600, 0u);
+    image->DrawLineAA(0.5, 599.9, 700.0, 599.1, Color::White, 0);
+    int onLastRow = 0, onRowAbove = 0;
+    for (const auto& p : Touched(*image, 0))
+    {
+        EXPECT_GE(p.second, 598);
+        onLastRow += p.second == 599;
+        onRowAbove += p.second == 598;
+    }
+    EXPECT_GT(onLastRow, 100);
+    EXPECT_GT(onRowAbove, 100); // the neighbours take the rise toward row 598
 }
 
 TEST(MemoryImageLines, AALineWritesOnlyInsideItsBoxWidenedByOne)
@@ -252,24 +261,7 @@ TEST(MemoryImageLines, AALineWritesOnlyInsideItsBoxWidenedByOne)
     }
 }
 
-TEST(MemoryImageLines, ShallowUpwardAALineStaysInsideTheLastRow)
-{
-    // The neighbours follow the real slope (upward here); below would be row 600 of an
-    // 800 x 600 image. The walk itself keeps to row 599, where both ends lie.
-    auto image = ExactImage(800, 600, 0u);
-    image->DrawLineAA(0.5, 599.9, 700.0, 599.1, Color::White, 0);
-    int onLastRow = 0, onRowAbove = 0;
-    for (const auto& p : Touched(*image, 0))
-    {
-        EXPECT_GE(p.second, 598);
-        onLastRow += p.second == 599;
-        onRowAbove += p.second == 598;
-    }
-    EXPECT_GT(onLastRow, 100);
-    EXPECT_GT(onRowAbove, 100); // the neighbours take the rise toward row 598
-}
-
-TEST(MemoryImageCoverage, WeightsFollowTheirOwnBytes)
+TEST(MemoryImageCoverage, WeightsFollowTheirOwnBytesAndSpansStayInTheMap)
 {
     auto image = ExactImage(6, 4, 0u);
     // The map's top-left is at (2, 1); the span covers x 2..4 of row 2.
@@ -288,16 +280,20 @@ TEST(MemoryImageCoverage, WeightsFollowTheirOwnBytes)
         one->FillScanLinesWithCoverage(&first, 1, Color(255, 128, 0, alpha), 0, coverage, 0, 0, 1, 1);
         EXPECT_EQ(At(*one, 0, 0) != 0, alpha >= 128) << alpha;
     }
-}
-
-TEST(MemoryImageCoverage, SpansOutsideTheImageOrMapAreSkipped)
-{
-    auto image = ExactImage(4, 4, 0u);
-    const unsigned char coverage[4] = {255, 255, 255, 255};
+    image = ExactImage(4, 4, 0u);
+    const unsigned char full[4] = {255, 255, 255, 255};
     Span spans[] = {{-1, 0, 4}, {4, 0, 4}, {1, -5, 20}, {2, 0, 4}};
-    image->FillScanLinesWithCoverage(spans, 4, Color::White, 0, coverage, 1, 1, 2, 2);
+    image->FillScanLinesWithCoverage(spans, 4, Color::White, 0, full, 1, 1, 2, 2);
     // Only the map's 2 x 2 pixels at (1, 1) can be drawn.
     EXPECT_EQ(Touched(*image, 0), (Points{{1, 1}, {2, 1}, {1, 2}, {2, 2}}));
+    image = ExactImage(40, 40, 0xFF000000u);
+    Graphics g(image.get());
+    g.SetColor(Color::White);
+    const TPoint<int> square[] = {{10, 10}, {30, 10}, {30, 30}, {10, 30}};
+    g.PolyFillAA(square, 4);
+    EXPECT_EQ(At(*image, 20, 20), 0xFFFEFEFEu); // coverage 255: weight 255 over black
+    EXPECT_EQ(At(*image, 5, 5), 0xFF000000u);
+    EXPECT_EQ(At(*image, 35, 20), 0xFF000000u);
 }
 
 TEST(FillRectWithOutline, FillsThenOutlinesAndRestoresTheColour)
@@ -370,18 +366,6 @@ TEST(MemoryImageThroughGraphics, RandomLinesAndPolygonsStayInTheClip)
     }
 }
 
-TEST(MemoryImageThroughGraphics, CoverageFillDrawsTheInsideOfASquare)
-{
-    auto image = ExactImage(40, 40, 0xFF000000u);
-    Graphics g(image.get());
-    g.SetColor(Color::White);
-    const TPoint<int> square[] = {{10, 10}, {30, 10}, {30, 30}, {10, 30}};
-    g.PolyFillAA(square, 4);
-    EXPECT_EQ(At(*image, 20, 20), 0xFFFEFEFEu); // coverage 255: weight 255 over black
-    EXPECT_EQ(At(*image, 5, 5), 0xFF000000u);
-    EXPECT_EQ(At(*image, 35, 20), 0xFF000000u);
-}
-
 TEST(MemoryImageThroughGraphics, ScaledImageBoxesCoverTheirWholeScaledRectangle)
 {
     Pixels32 skinPixels(30 * 30);
@@ -418,7 +402,7 @@ TEST(MemoryImageThroughGraphics, ScaledImageBoxesCoverTheirWholeScaledRectangle)
     }
 }
 
-TEST(MemoryImageBlt, CallsThatCannotDrawLeaveThePixels)
+TEST(MemoryImageBlt, CallsThatCannotDrawLeaveThePixelsAndSourcesAreClipped)
 {
     auto src = Source(4, 4, 0xFFFFFFFF);
     Image plain;
@@ -436,6 +420,19 @@ TEST(MemoryImageBlt, CallsThatCannotDrawLeaveThePixels)
                      0.7, 2, 2); // bounds outside the clip
     EXPECT_EQ(dest->mBitsChangedCount, before);
     EXPECT_TRUE(Touched(*dest, 0).empty());
+    src = Source(3, 3, 0xFF00FF00);
+    dest = Source(8, 8, 0xFF000000);
+    // The rectangle reaches 2 pixels left and above the source and far past it.
+    dest->Blt(src.get(), 1, 1, TRect<int>(-2, -2, 10, 10), Color::White, 0);
+    Points expected;
+    for (int y = 3; y < 6; ++y)
+        for (int x = 3; x < 6; ++x)
+            expected.insert({x, y});
+    EXPECT_EQ(Touched(*dest, 0xFF000000), expected);
+    // Partly off the destination on every side.
+    dest->Blt(src.get(), -2, 6, TRect<int>(0, 0, 3, 3), Color::White, 1);
+    dest->Blt(src.get(), 7, -1, TRect<int>(0, 0, 3, 3), Color(1, 2, 3, 4), 0);
+    EXPECT_EQ(At(*dest, 0, 7), 0xFF00FF00u);
 }
 
 TEST(MemoryImageBlt, OnePixelGoldenTable)
@@ -509,23 +506,6 @@ TEST(MemoryImageBlt, RunPathAndWeightedPathAgreeForPartialAlpha)
     EXPECT_TRUE(weighted->mHasAlpha);
 }
 
-TEST(MemoryImageBlt, SourceRectangleIsClippedToTheSource)
-{
-    auto src = Source(3, 3, 0xFF00FF00);
-    auto dest = Source(8, 8, 0xFF000000);
-    // The rectangle reaches 2 pixels left and above the source and far past it.
-    dest->Blt(src.get(), 1, 1, TRect<int>(-2, -2, 10, 10), Color::White, 0);
-    Points expected;
-    for (int y = 3; y < 6; ++y)
-        for (int x = 3; x < 6; ++x)
-            expected.insert({x, y});
-    EXPECT_EQ(Touched(*dest, 0xFF000000), expected);
-    // Partly off the destination on every side.
-    dest->Blt(src.get(), -2, 6, TRect<int>(0, 0, 3, 3), Color::White, 1);
-    dest->Blt(src.get(), 7, -1, TRect<int>(0, 0, 3, 3), Color(1, 2, 3, 4), 0);
-    EXPECT_EQ(At(*dest, 0, 7), 0xFF00FF00u);
-}
-
 TEST(MemoryImageStretch, GoldenTable)
 {
     const uint32_t red = 0xFFFF0000, blue = 0xFF0000FF, black = 0xFF000000, grey = 0xFFC8C8C8;
@@ -577,7 +557,7 @@ TEST(MemoryImageStretch, FilteredOneColourSourceKeepsItsColour)
         }
 }
 
-TEST(MemoryImageStretch, FilteredEnlargeOfAClippedStripStaysInTheSource)
+TEST(MemoryImageStretch, ClippingScalesTheSourceAndReadsNothingOutside)
 {
     // Columns 90..99 of a 2-pixel source stretched to 100 come from its right pixel only.
     auto src = Source(2, 1, {0xFFFF0000, 0xFF0000FF});
@@ -587,29 +567,24 @@ TEST(MemoryImageStretch, FilteredEnlargeOfAClippedStripStaysInTheSource)
     Pixels32 expected(100, 0u);
     std::fill(expected.begin() + 90, expected.end(), 0xFF0000FFu);
     EXPECT_EQ(Pixels(*dest), expected);
-}
 
-TEST(MemoryImageStretch, ClipHelperScalesTheSource)
-{
-    MemoryImage image(nullptr);
+    // The clip helper scales the source with the destination it keeps.
     TRect<double> s;
     TRect<int> d;
-    const TRect<int> clip(0, 0, 10, 10), src(0, 0, 20, 20);
-    ASSERT_TRUE(image.StretchBltClipHelper(clip, TRect<int>(5, 0, 100, 100), src, s, d));
+    const TRect<int> clip(0, 0, 10, 10), whole(0, 0, 20, 20);
+    ASSERT_TRUE(dest->StretchBltClipHelper(clip, TRect<int>(5, 0, 100, 100), whole, s, d));
     EXPECT_EQ(d, TRect<int>(5, 0, 15, 20));
     EXPECT_DOUBLE_EQ(s.mX, 2.5);
     EXPECT_DOUBLE_EQ(s.mWidth, 7.5);
-    ASSERT_TRUE(image.StretchBltMirrorClipHelper(clip, TRect<int>(5, 0, 100, 100), src, s, d));
+    ASSERT_TRUE(dest->StretchBltMirrorClipHelper(clip, TRect<int>(5, 0, 100, 100), whole, s, d));
     EXPECT_DOUBLE_EQ(s.mX, 0.0);
-    EXPECT_FALSE(image.StretchBltClipHelper(clip, TRect<int>(50, 50, 10, 10), src, s, d));
-    EXPECT_FALSE(image.StretchBltClipHelper(clip, TRect<int>(0, 0, 10, 10), TRect<int>(0, 0, 0, 20), s, d));
-}
+    EXPECT_FALSE(dest->StretchBltClipHelper(clip, TRect<int>(50, 50, 10, 10), whole, s, d));
+    EXPECT_FALSE(dest->StretchBltClipHelper(clip, TRect<int>(0, 0, 10, 10), TRect<int>(0, 0, 0, 20), s, d));
 
-TEST(MemoryImageStretch, RectanglesPastOrEmptySourcesReadNothingOutside)
-{
-    auto src = Source(3, 3, 0xFF808080);
+    // Rectangles past the source or an empty source read nothing outside.
+    src = Source(3, 3, 0xFF808080);
     auto empty = ExactImage(0, 0, 0u);
-    auto dest = ExactImage(20, 20, 0u);
+    dest = ExactImage(20, 20, 0u);
     const TRect<int> all(0, 0, 20, 20);
     auto clean = ExactImage(8, 8, 0u);
     for (bool fast : {false, true})
@@ -626,7 +601,7 @@ TEST(MemoryImageStretch, RectanglesPastOrEmptySourcesReadNothingOutside)
     EXPECT_TRUE(Touched(*clean, 0).empty());
 }
 
-TEST(MemoryImageRotated, AngleZeroDrawsTheInnerSourcePixels)
+TEST(MemoryImageRotated, GoldenValues)
 {
     Pixels32 pixels(20, 0xFFFFFFFF);
     pixels[1 * 5 + 2] = 0xFFC86432;
@@ -642,14 +617,10 @@ TEST(MemoryImageRotated, AngleZeroDrawsTheInnerSourcePixels)
     EXPECT_EQ(At(*dest, 3, 3), 0xFFFDFDFDu);
     // Each from its own pixel: (254 x 200) >> 8 = 198, 99, 49.
     EXPECT_EQ(At(*dest, 4, 4), 0xFFC66331u);
-}
-
-TEST(MemoryImageRotated, HalfPixelOffsetAndAdditiveGoldenValues)
-{
-    auto src = Source(
+    src = Source(
         4, 2,
         {0xFF000000, 0xFFC86432, 0xFF3264C8, 0xFFFFFFFF, 0xFF000000, 0xFFC86432, 0xFF3264C8, 0xFFFFFFFF});
-    auto dest = Source(8, 4, 0xFF000000);
+    dest = Source(8, 4, 0xFF000000);
     dest->BltF(src.get(), 2.5f, 1.0f, TRect<int>(0, 0, 4, 2), TRect<int>(0, 0, 8, 4), Color::White, 0);
     // fx = 32769: weights 32766 and 32768, shares 127 and 127 (A = 254), channels the
     // sum of share x channel >> 8. Only row 0 of the source (the last row is not drawn).

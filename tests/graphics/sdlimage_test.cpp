@@ -19,84 +19,58 @@ namespace
 
 const TestFormat kFormats[] = {TestFormat::k888, TestFormat::k565, TestFormat::k555};
 
-// --- Format conversion -----------------------------------------------------------------
-
-TEST(SDLImageFormat, SurfaceMadeFrom123456On565Holds11AA)
+// Channel k (0 red, 1 green, 2 blue) of a surface word, in the display's units.
+double Channel(const NativeDisplay& d, uint32_t word, int k)
 {
-    FormatDisplay display(TestFormat::k565);
-    auto image = MakeSDLImage(&display, 1, 1, 0xFF123456u);
-    ASSERT_TRUE(image->GenerateDDSurface());
-    EXPECT_EQ(SurfaceWord(*image, 0, 0), 0x11AAu);
+    const uint32_t masks[3] = {d.mRedMask, d.mGreenMask, d.mBlueMask};
+    const int shifts[3] = {d.mRedShift, d.mGreenShift, d.mBlueShift};
+    return double((word & masks[k]) >> shifts[k]);
 }
 
-TEST(SDLImageFormat, Surface565WordFFFFReadsBackAsFFF8FCF8WithGuardWord)
+// --- Format conversion and the display's tables --------------------------------------------
+
+TEST(SDLImageFormat, SurfaceWordsAndTheirReadBack)
 {
-    FormatDisplay display(TestFormat::k565);
-    auto image = MakeSDLImage(&display, 2, 1, 0xFF000000u);
+    FormatDisplay d565(TestFormat::k565);
+    auto image = MakeSDLImage(&d565, 2, 1, 0xFF123456u);
     ASSERT_TRUE(image->GenerateDDSurface());
+    EXPECT_EQ(SurfaceWord(*image, 0, 0), 0x11AAu);
     SetSurfaceWord(*image, 1, 0, 0xFFFF);
     image->DeleteAllNonSurfaceData();
     ASSERT_EQ(image->mBits, nullptr);
     uint32_t* bits = image->GetBits();
     ASSERT_NE(bits, nullptr);
-    EXPECT_EQ(bits[0], 0xFF000000u);
     EXPECT_EQ(bits[1], 0xFFF8FCF8u);
     EXPECT_EQ(bits[2], MemoryImage::kGuardWord);
     EXPECT_TRUE(image->HasSurface()) << "read-back keeps the surface";
-}
 
-TEST(SDLImageFormat, OpaqueWhiteFillGivesFFFFOn565AndFEFEFEOn888)
-{
-    const struct
+    // Opaque white is FFFF on 565 and FEFEFE on 888; additive white saturates every channel.
+    const std::pair<TestFormat, uint32_t> white[] = {
+        {TestFormat::k565, 0xFFFF}, {TestFormat::k555, 0x7FFF}, {TestFormat::k888, 0xFEFEFE}};
+    for (const auto& row : white)
     {
-        TestFormat format;
-        uint32_t expected;
-        uint32_t colourMask;
-    } rows[] = {{TestFormat::k565, 0xFFFF, 0xFFFF},
-                {TestFormat::k555, 0x7FFF, 0x7FFF},
-                {TestFormat::k888, 0xFEFEFE, 0xFFFFFF}};
-    for (const auto& row : rows)
-    {
-        FormatDisplay display(row.format);
-        auto image = MakeSDLImage(&display, 3, 2, 0xFF102030u);
-        image->FillRect(TRect<int>(0, 0, 3, 2), Color::White, 0);
-        EXPECT_EQ(SurfaceWord(*image, 2, 1) & row.colourMask, row.expected) << FormatName(row.format);
-    }
-}
-
-TEST(SDLImageFormat, AdditiveWhiteFillSaturatesEveryChannel)
-{
-    for (TestFormat f : kFormats)
-    {
-        FormatDisplay display(f);
-        auto image = MakeSDLImage(&display, 2, 2, 0xFF405060u);
-        image->FillRect(TRect<int>(0, 0, 2, 2), Color::White, 1);
+        FormatDisplay display(row.first);
         const uint32_t all = display.mRedMask | display.mGreenMask | display.mBlueMask;
-        EXPECT_EQ(SurfaceWord(*image, 1, 1) & all, all) << FormatName(f);
+        auto normal = MakeSDLImage(&display, 3, 2, 0xFF102030u);
+        normal->FillRect(TRect<int>(0, 0, 3, 2), Color::White, 0);
+        EXPECT_EQ(SurfaceWord(*normal, 2, 1) & all, row.second) << FormatName(row.first);
+        auto additive = MakeSDLImage(&display, 2, 2, 0xFF405060u);
+        additive->FillRect(TRect<int>(0, 0, 2, 2), Color::White, 1);
+        EXPECT_EQ(SurfaceWord(*additive, 1, 1) & all, all) << FormatName(row.first);
     }
 }
 
-// --- The display's tables ---------------------------------------------------------------
-
-TEST(NativeDisplayTables, AddTableSizesAndSaturation)
+TEST(NativeDisplayTables, AddTablesAndRefreshRateClamp)
 {
-    FormatDisplay d565(TestFormat::k565);
+    FormatDisplay d565(TestFormat::k565), d888(TestFormat::k888);
     EXPECT_EQ(d565.mRedAddTable.size(), 63u);
     EXPECT_EQ(d565.mGreenAddTable.size(), 127u);
-    EXPECT_EQ(d565.mBlueAddTable.size(), 63u);
-    EXPECT_EQ(d565.mRedAddTable[30], 30);
     EXPECT_EQ(d565.mRedAddTable[31], 31);
     EXPECT_EQ(d565.mRedAddTable[62], 31);
-    FormatDisplay d555(TestFormat::k555);
-    EXPECT_EQ(d555.mGreenAddTable.size(), 63u);
-    FormatDisplay d888(TestFormat::k888);
     EXPECT_EQ(d888.mRedAddTable.size(), 511u);
     EXPECT_EQ(d888.mGreenAddTable[300], 255);
-    EXPECT_EQ(d888.mBlueAddTable[254], 254);
-}
 
-TEST(NativeDisplayTables, RefreshRateIsClampedTo60To100Hz)
-{
+    // 60 to 100 Hz; a rate outside marks vertical sync broken.
     const struct
     {
         uint32_t rate, expectedRate, expectedMs;
@@ -114,26 +88,6 @@ TEST(NativeDisplayTables, RefreshRateIsClampedTo60To100Hz)
         EXPECT_EQ(display.mMillisecondsPerFrame, row.expectedMs) << row.rate;
         EXPECT_EQ(app.mVSyncBroken, row.broken) << row.rate;
     }
-}
-
-TEST(NativeDisplayTables, ResultNames)
-{
-    const struct
-    {
-        int code;
-        const char* name;
-    } rows[] = {{0, "RESULT_OK"},
-                {1, "RESULT_FAIL"},
-                {2, "RESULT_DD_CREATE_FAIL"},
-                {3, "RESULT_SURFACE_FAIL"},
-                {4, "RESULT_EXCLUSIVE_FAIL"},
-                {5, "RESULT_DISPCHANGE_FAIL"},
-                {6, "RESULT_INVALID_COLORDEPTH"},
-                {7, "RESULT_UNKNOWN"},
-                {-1, "RESULT_UNKNOWN"},
-                {1000, "RESULT_UNKNOWN"}};
-    for (const auto& row : rows)
-        EXPECT_EQ(NativeDisplay::ResultToString(row.code), row.name) << row.code;
 }
 
 TEST(NativeDisplayTables, SurfaceLoopsAcceptOnlyLayoutsTheyKnow)
@@ -175,10 +129,10 @@ TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
     FormatDisplay display(TestFormat::k888);
     auto image = MakeSDLImage(&display, 4, 4, 0xFF336699u);
     EXPECT_FALSE(image->HasSurface());
+    image->DeleteAllNonSurfaceData(); // without a surface the pixels stay
     ASSERT_NE(image->mBits, nullptr);
 
     ASSERT_TRUE(image->GenerateDDSurface()); // both
-    EXPECT_TRUE(image->HasSurface());
     EXPECT_NE(image->mBits, nullptr);
     EXPECT_EQ(SurfaceWord(*image, 3, 3), 0x336699u);
 
@@ -195,100 +149,64 @@ TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
     image->BitsChanged(); // the software pixels are newer: the surface goes unread
     EXPECT_FALSE(image->HasSurface());
     EXPECT_EQ(image->GetBits()[15], 0xFF000000u);
-}
 
-TEST(SDLImageStates, NestedLocksCountAndNeverGoBelowZero)
-{
-    FormatDisplay display(TestFormat::k565);
-    auto image = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
+    // Locks nest and never count below zero.
     ASSERT_TRUE(image->GenerateDDSurface());
     EXPECT_TRUE(image->LockSurface());
     EXPECT_TRUE(image->LockSurface());
-    EXPECT_EQ(image->mLockCount, 2);
     EXPECT_TRUE(image->UnlockSurface());
     EXPECT_EQ(image->mLockCount, 1);
     EXPECT_NE(image->mLockedBits, nullptr);
     EXPECT_TRUE(image->UnlockSurface());
-    EXPECT_EQ(image->mLockCount, 0);
     EXPECT_FALSE(image->UnlockSurface());
     EXPECT_EQ(image->mLockCount, 0);
+
+    // A translucent image gets no surface and fills in software.
+    auto translucent = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF000000u, 0x80000000u});
+    EXPECT_FALSE(translucent->GenerateDDSurface());
+    translucent->FillRect(TRect<int>(0, 0, 1, 1), Color(0, 0, 255), 0);
+    EXPECT_FALSE(translucent->HasSurface());
+    EXPECT_EQ(translucent->mBits[0], 0xFF0000FFu);
 }
 
-TEST(SDLImageStates, TranslucentImageGetsNoSurfaceAndFillsInSoftware)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto image = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF000000u, 0x80000000u});
-    EXPECT_FALSE(image->GenerateDDSurface());
-    image->FillRect(TRect<int>(0, 0, 1, 1), Color(0, 0, 255), 0);
-    EXPECT_FALSE(image->HasSurface());
-    ASSERT_NE(image->mBits, nullptr);
-    EXPECT_EQ(image->mBits[0], 0xFF0000FFu);
-}
-
-TEST(SDLImageStates, DrawThatDrawsNothingKeepsTheSoftwarePixels)
+TEST(SDLImageStates, DrawsThatDrawNothingAndFailedLocksKeepThePixels)
 {
     FormatDisplay display(TestFormat::k565);
     auto image = MakeSDLImage(&display, 2, 2, 0xFF123456u);
     image->FillRect(TRect<int>(0, 0, 2, 2), Color::White, 2); // unknown mode
     ASSERT_NE(image->GetBits(), nullptr);
     EXPECT_EQ(image->GetBits()[3], 0xFF123456u);
-
     image->mNoLock = true; // every surface draw refused
     image->DrawLine(0.0, 0.0, 1.0, 1.0, Color::White, 0);
     image->NormalFillRect(TRect<int>(0, 0, 2, 2), Color::White);
     image->mNoLock = false;
     ASSERT_NE(image->mBits, nullptr);
     EXPECT_EQ(image->mBits[0], 0xFF123456u);
-}
 
-TEST(SDLImageStates, FailedLockKeepsPixelsAndGetBitsReturnsNull)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto image = MakeSDLImage(&display, 2, 2, 0xFF010203u);
-    ASSERT_TRUE(image->GenerateDDSurface());
-    image->DeleteAllNonSurfaceData();
-    image->mNoLock = true;
-    EXPECT_EQ(image->GetBits(), nullptr);
+    FormatDisplay d888(TestFormat::k888);
+    auto surfaceOnly = MakeSDLImage(&d888, 2, 2, 0xFF010203u);
+    ASSERT_TRUE(surfaceOnly->GenerateDDSurface());
+    surfaceOnly->DeleteAllNonSurfaceData();
+    surfaceOnly->mNoLock = true;
+    EXPECT_EQ(surfaceOnly->GetBits(), nullptr);
     // Draws from it find no pixels and draw nothing; DeleteDDSurface keeps the only copy.
-    auto dest = MakeSDLImage(&display, 2, 2, 0xFF000000u);
-    dest->Blt(image.get(), 0, 0, TRect<int>(0, 0, 2, 2), Color(10, 20, 30), 0);
-    image->DeleteDDSurface();
-    EXPECT_TRUE(image->HasSurface());
-    image->mNoLock = false;
-    ASSERT_NE(image->GetBits(), nullptr);
-    EXPECT_EQ(image->GetBits()[0], 0xFF010203u);
+    auto dest = MakeSDLImage(&d888, 2, 2, 0xFF000000u);
+    dest->Blt(surfaceOnly.get(), 0, 0, TRect<int>(0, 0, 2, 2), Color(10, 20, 30), 0);
+    surfaceOnly->DeleteDDSurface();
+    EXPECT_TRUE(surfaceOnly->HasSurface());
+    surfaceOnly->mNoLock = false;
+    ASSERT_NE(surfaceOnly->GetBits(), nullptr);
+    EXPECT_EQ(surfaceOnly->GetBits()[0], 0xFF010203u);
 }
 
-TEST(SDLImageStates, DeleteAllNonSurfaceDataWithoutSurfaceKeepsPixels)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto image = MakeSDLImage(&display, 1, 1, 0xFF445566u);
-    image->DeleteAllNonSurfaceData();
-    ASSERT_NE(image->mBits, nullptr);
-    EXPECT_EQ(image->mBits[0], 0xFF445566u);
-}
-
-TEST(SDLImageStates, CreateDropsTheOldPalette)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto image = MakeSDLImage(&display, 4, 4, 0xFF112233u);
-    ASSERT_TRUE(image->Palletize());
-    ASSERT_NE(image->mPalette, nullptr);
-    image->Create(8, 8);
-    EXPECT_EQ(image->mPalette, nullptr);
-    EXPECT_EQ(image->mPaletteIndices, nullptr);
-    ASSERT_NE(image->GetBits(), nullptr);
-    EXPECT_EQ(image->GetBits()[63], 0u);
-}
-
-TEST(SDLImageStates, SurfaceFromPurgedAndPalettizedImagesKeepsThePixels)
+TEST(SDLImageStates, PalettesPurgesAndVideoMemory)
 {
     TestApp app;
     FormatDisplay display(TestFormat::k888, &app);
     app.mDisplay = &display;
+    const std::vector<uint32_t> pixels{0xFF112233u, 0xFF445566u};
     {
         SDLImage image(&display);
-        const std::vector<uint32_t> pixels{0xFF112233u, 0xFF445566u};
         image.SetBits(pixels.data(), 2, 1);
         image.MemoryImage::PurgeBits(); // pixels now only in the native form
         ASSERT_EQ(image.mBits, nullptr);
@@ -297,35 +215,30 @@ TEST(SDLImageStates, SurfaceFromPurgedAndPalettizedImagesKeepsThePixels)
     }
     {
         SDLImage image(&display);
-        const std::vector<uint32_t> pixels{0xFF112233u, 0xFF445566u};
         image.SetBits(pixels.data(), 2, 1);
         ASSERT_TRUE(image.Palletize());
         ASSERT_TRUE(image.GenerateDDSurface());
         EXPECT_EQ(SurfaceWord(image, 0, 0), 0x112233u);
+        image.Create(8, 8); // drops the old palette
+        EXPECT_EQ(image.mPalette, nullptr);
+        EXPECT_EQ(image.mPaletteIndices, nullptr);
+        EXPECT_EQ(image.GetBits()[63], 0u);
     }
     app.mDisplay = nullptr;
-}
 
-TEST(SDLImageStates, PurgeWithWantSurfaceKeepsOnlyTheSurface)
-{
-    FormatDisplay display(TestFormat::k565);
-    auto image = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
-    image->mWantDDSurface = true;
-    image->PurgeBits();
-    EXPECT_TRUE(image->HasSurface());
-    EXPECT_EQ(image->mBits, nullptr);
-    EXPECT_EQ(SurfaceWord(*image, 1, 1), 0xFFFFu);
-}
+    auto wanted = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
+    wanted->mWantDDSurface = true;
+    wanted->PurgeBits(); // keeps only the surface
+    EXPECT_TRUE(wanted->HasSurface());
+    EXPECT_EQ(wanted->mBits, nullptr);
+    EXPECT_EQ(SurfaceWord(*wanted, 1, 1), 0xFFFFFFu);
 
-TEST(SDLImageStates, SetVideoMemoryKeepsPixelsAndDropsSurface)
-{
-    FormatDisplay display(TestFormat::k888);
     auto image = MakeSDLImage(&display, 2, 2, 0xFF0A0B0Cu);
     image->FillRect(TRect<int>(0, 0, 1, 1), Color(255, 255, 255), 0);
     ASSERT_EQ(image->mBits, nullptr);
     image->SetVideoMemory(false); // unchanged: nothing happens
     EXPECT_TRUE(image->HasSurface());
-    image->SetVideoMemory(true);
+    image->SetVideoMemory(true); // keeps the pixels, drops the surface
     EXPECT_FALSE(image->HasSurface());
     ASSERT_NE(image->mBits, nullptr);
     EXPECT_EQ(image->mBits[0], 0xFFFEFEFEu);
@@ -364,7 +277,7 @@ TEST(SDLImageStates, ScreenImageClearKeepsItsSurface)
 
 // --- Lines ----------------------------------------------------------------------------------
 
-TEST(SDLImageLines, HorizontalLineEqualsFillRect)
+TEST(SDLImageLines, HorizontalLineEqualsFillRectAndAdditiveAntiAliasingDrawsNothing)
 {
     for (TestFormat f : kFormats)
         for (int mode = 0; mode < 2; ++mode)
@@ -379,6 +292,12 @@ TEST(SDLImageLines, HorizontalLineEqualsFillRect)
                 for (int x = 0; x < 8; ++x)
                     EXPECT_EQ(SurfaceWord(*a, x, y), SurfaceWord(*b, x, y)) << FormatName(f) << x << "," << y;
         }
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 8, 8, 0xFF808080u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    const uint32_t before = SurfaceWord(*image, 3, 3);
+    image->DrawLineAA(0.0, 0.0, 7.0, 6.0, Color::White, 1);
+    EXPECT_EQ(SurfaceWord(*image, 3, 3), before);
 }
 
 TEST(SDLImageLines, AntiAliasedLevelLineBlendsElevenPixelsFully)
@@ -388,44 +307,26 @@ TEST(SDLImageLines, AntiAliasedLevelLineBlendsElevenPixelsFully)
     auto image = MakeSDLImage(&display, 24, 14, 0xFF000000u);
     image->NormalDrawLineAA(10.0, 10.0, 20.0, 10.0, Color(255, 255, 255));
     for (int x = 0; x < 24; ++x)
-        EXPECT_EQ(SurfaceWord(*image, x, 10) & 0xFFFFFF, (x >= 10 && x <= 20) ? 0xFDFDFDu : 0u) << x;
-    for (int x = 0; x < 24; ++x)
-        EXPECT_EQ(SurfaceWord(*image, x, 11) & 0xFFFFFF, 0u) << x;
-}
-
-TEST(SDLImageLines, AntiAliasedLineInOneColumnRunningLeftStaysInItsColumn)
-{
-    for (TestFormat f : kFormats)
     {
-        FormatDisplay display(f);
-        auto image = MakeSDLImage(&display, 3, 8, 0xFF000000u);
-        image->DrawLineAA(0.9, 0.0, 0.1, 7.0, Color::White, 0);
-        for (int y = 0; y < 8; ++y)
-        {
-            EXPECT_EQ(SurfaceWord(*image, 1, y), 0u) << FormatName(f) << " row " << y;
-            EXPECT_EQ(SurfaceWord(*image, 2, y), 0u) << FormatName(f) << " row " << y;
-        }
-        EXPECT_NE(SurfaceWord(*image, 0, 3), 0u);
-
-        // Ends in one column with a start fraction: the walk must not drift to column 0.
-        auto wide = MakeSDLImage(&display, 6, 4, 0xFF000000u);
-        wide->DrawLineAA(2.875, 0.8125, 2.0, 2.0, Color::White, 0);
-        for (int y = 0; y < 4; ++y)
-            for (int x : {0, 4, 5})
-                EXPECT_EQ(SurfaceWord(*wide, x, y), 0u) << FormatName(f) << " " << x << "," << y;
+        EXPECT_EQ(SurfaceWord(*image, x, 10) & 0xFFFFFF, (x >= 10 && x <= 20) ? 0xFDFDFDu : 0u) << x;
+        EXPECT_EQ(SurfaceWord(*image, x, 11) & 0xFFFFFF, 0u) << x;
     }
 }
 
-TEST(SDLImageLines, AntiAliasedLineWritesOnlyInsideItsBoxWidenedByOne)
+TEST(SDLImageLines, AntiAliasedLinesWriteOnlyInsideTheirBoxWidenedByOne)
 {
-    // Each line's error carries once more than the whole pixels between its ends.
+    // Each line's error carries once more than the whole pixels between its ends; lines
+    // with both ends in one column (one running left, one with a start fraction) stay in it.
     const struct
     {
         double x1, y1, x2, y2;
+        int left, top, right, bottom; // the box that may be written
     } rows[] = {
-        {8.25, 8.0, 11.8125, 3.9375}, // steep, running left
-        {10.125, 11.375, 11.9375, 2.5},
-        {9.8125, 0.9375, 7.25, 7.6875},
+        {8.25, 8.0, 11.8125, 3.9375, 7, 2, 12, 9}, // steep, running left
+        {10.125, 11.375, 11.9375, 2.5, 9, 1, 12, 12},
+        {9.8125, 0.9375, 7.25, 7.6875, 6, 0, 10, 8},
+        {0.9, 0.0, 0.1, 7.0, 0, 0, 0, 13},
+        {2.875, 0.8125, 2.0, 2.0, 1, 0, 3, 13},
     };
     for (TestFormat f : kFormats)
         for (const auto& row : rows)
@@ -433,13 +334,11 @@ TEST(SDLImageLines, AntiAliasedLineWritesOnlyInsideItsBoxWidenedByOne)
             FormatDisplay display(f);
             auto image = MakeSDLImage(&display, 14, 14, 0xFF000000u);
             image->DrawLineAA(row.x1, row.y1, row.x2, row.y2, Color::White, 0);
-            const int left = int(std::min(row.x1, row.x2)) - 1, right = int(std::max(row.x1, row.x2)) + 1;
-            const int top = int(std::min(row.y1, row.y2)) - 1, bottom = int(std::max(row.y1, row.y2)) + 1;
             int drawn = 0;
             for (int y = 0; y < 14; ++y)
                 for (int x = 0; x < 14; ++x)
                 {
-                    const bool inside = x >= left && x <= right && y >= top && y <= bottom;
+                    const bool inside = x >= row.left && x <= row.right && y >= row.top && y <= row.bottom;
                     drawn += SurfaceWord(*image, x, y) != 0;
                     if (!inside)
                         EXPECT_EQ(SurfaceWord(*image, x, y), 0u)
@@ -447,16 +346,6 @@ TEST(SDLImageLines, AntiAliasedLineWritesOnlyInsideItsBoxWidenedByOne)
                 }
             EXPECT_GT(drawn, 0);
         }
-}
-
-TEST(SDLImageLines, AdditiveAntiAliasedLineChangesNothing)
-{
-    FormatDisplay display(TestFormat::k565);
-    auto image = MakeSDLImage(&display, 8, 8, 0xFF808080u);
-    ASSERT_TRUE(image->GenerateDDSurface());
-    const uint32_t before = SurfaceWord(*image, 3, 3);
-    image->DrawLineAA(0.0, 0.0, 7.0, 6.0, Color::White, 1);
-    EXPECT_EQ(SurfaceWord(*image, 3, 3), before);
 }
 
 // --- Blit routes ----------------------------------------------------------------------------
@@ -485,48 +374,34 @@ double ReferenceChannel(uint32_t p, int k, const Color& c, double dUnits, int bi
     return s * a + dUnits * (1.0 - a);
 }
 
-struct RouteCase
-{
-    Color color;
-    bool palette;
-};
-
 TEST(SDLImageBlt, AlphaZeroPixelsAreUntouchedInEveryRouteAndFormat)
 {
     const Color colors[] = {Color::White, Color(128, 128, 128, 200), Color(200, 100, 50)};
+    const std::vector<uint32_t> srcPixels = MixedPixels(16, 6, 7);
+    std::vector<uint32_t> opaque = MixedPixels(20, 8, 9);
+    for (auto& p : opaque)
+        p |= 0xFF000000u;
     for (TestFormat f : kFormats)
         for (const Color& c : colors)
             for (bool palette : {false, true})
                 for (int mode = 0; mode < 2; ++mode)
                 {
                     FormatDisplay display(f);
-                    auto src = MakeSDLImage(&display, 16, 6, MixedPixels(16, 6, 7));
+                    auto src = MakeSDLImage(&display, 16, 6, srcPixels);
                     if (palette)
                         ASSERT_TRUE(src->Palletize());
-                    auto dest = MakeSDLImage(&display, 20, 8, MixedPixels(20, 8, 9));
-                    std::vector<uint32_t> opaque = MixedPixels(20, 8, 9);
-                    for (auto& p : opaque)
-                        p |= 0xFF000000u;
-                    dest = MakeSDLImage(&display, 20, 8, opaque);
+                    auto dest = MakeSDLImage(&display, 20, 8, opaque);
                     ASSERT_TRUE(dest->GenerateDDSurface());
                     std::vector<uint32_t> before;
-                    for (int y = 0; y < 8; ++y)
-                        for (int x = 0; x < 20; ++x)
-                            before.push_back(SurfaceWord(*dest, x, y));
-                    const std::vector<uint32_t> srcPixels = MixedPixels(16, 6, 7);
+                    for (int i = 0; i < 160; ++i)
+                        before.push_back(SurfaceWord(*dest, i % 20, i / 20));
                     dest->Blt(src.get(), 2, 1, TRect<int>(1, 0, 15, 6), c, mode);
                     for (int j = 0; j < 6; ++j)
                         for (int i = 0; i < 15; ++i)
-                        {
-                            uint32_t p = srcPixels[size_t(j) * 16 + size_t(i + 1)];
-                            if (palette)
-                                p = src->mPalette[src->mPaletteIndices[size_t(j) * 16 + size_t(i + 1)]];
-                            if ((p >> 24) != 0)
-                                continue;
-                            EXPECT_EQ(SurfaceWord(*dest, 2 + i, 1 + j),
-                                      before[size_t(1 + j) * 20 + size_t(2 + i)])
-                                << FormatName(f) << " mode " << mode << " palette " << palette;
-                        }
+                            if ((srcPixels[size_t(j) * 16 + size_t(i + 1)] >> 24) == 0)
+                                EXPECT_EQ(SurfaceWord(*dest, 2 + i, 1 + j),
+                                          before[size_t(1 + j) * 20 + size_t(2 + i)])
+                                    << FormatName(f) << " mode " << mode << " palette " << palette;
                 }
 }
 
@@ -544,23 +419,17 @@ TEST(SDLImageBlt, AlphaRouteFollowsTheFloatReferenceWithinRounding)
             ASSERT_TRUE(dest->GenerateDDSurface());
             const uint32_t d0 = SurfaceWord(*dest, 0, 0);
             dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 32, 8), c, 0);
-            const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
-            const int shifts[3] = {display.mRedShift, display.mGreenShift, display.mBlueShift};
             const int bits[3] = {display.mRedBits, display.mGreenBits, display.mBlueBits};
+            // The premultiplied source and the destination's share each truncate once;
+            // the packed 16-bit loops weigh the destination in 32 steps, not 256.
+            const double tolerance = display.mBitsPerPixel == 32 ? 2.0 : 4.0;
             for (int i = 0; i < 32 * 8; ++i)
-            {
-                const uint32_t got = SurfaceWord(*dest, i % 32, i / 32);
                 for (int k = 0; k < 3; ++k)
-                {
-                    const double ref = ReferenceChannel(srcPixels[size_t(i)], k, c,
-                                                        double((d0 & masks[k]) >> shifts[k]), bits[k]);
-                    const double have = double((got & masks[k]) >> shifts[k]);
-                    // The premultiplied source and the destination's share each truncate once;
-                    // the packed 16-bit loops weigh the destination in 32 steps, not 256.
-                    const double tolerance = display.mBitsPerPixel == 32 ? 2.0 : 4.0;
-                    EXPECT_NEAR(have, ref, tolerance) << FormatName(f) << " pixel " << i << " channel " << k;
-                }
-            }
+                    EXPECT_NEAR(
+                        Channel(display, SurfaceWord(*dest, i % 32, i / 32), k),
+                        ReferenceChannel(srcPixels[size_t(i)], k, c, Channel(display, d0, k), bits[k]),
+                        tolerance)
+                        << FormatName(f) << " pixel " << i << " channel " << k;
         }
 }
 
@@ -582,59 +451,46 @@ TEST(SDLImageBlt, GreyPackedPathMatchesPerChannelPathExhaustively)
                 auto chan = MakeSDLImage(&display, 256, 1, d);
                 grey->Blt(src.get(), 0, 0, TRect<int>(0, 0, 256, 1), Color(k, k, k), 0);
                 chan->Blt(src.get(), 0, 0, TRect<int>(0, 0, 256, 1), Color(k, k, k == 255 ? 254 : k + 1), 0);
-                const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
-                const int shifts[3] = {display.mRedShift, display.mGreenShift, display.mBlueShift};
+                // The packed 16-bit form weighs in 32 steps: a 6-bit green may differ by 2.
+                const double tolerance = display.mBitsPerPixel == 32 ? 1.0 : 2.0;
                 for (int x = 0; x < 256; ++x)
-                {
-                    const uint32_t g = SurfaceWord(*grey, x, 0), c = SurfaceWord(*chan, x, 0);
-                    // The packed 16-bit form weighs in 32 steps: a 6-bit green may differ by 2.
-                    const double tolerance = display.mBitsPerPixel == 32 ? 1.0 : 2.0;
                     for (int ch = 0; ch < 3; ++ch)
-                        EXPECT_NEAR(double((g & masks[ch]) >> shifts[ch]),
-                                    double((c & masks[ch]) >> shifts[ch]), tolerance)
+                        EXPECT_NEAR(Channel(display, SurfaceWord(*grey, x, 0), ch),
+                                    Channel(display, SurfaceWord(*chan, x, 0), ch), tolerance)
                             << FormatName(f) << " k " << k << " a " << x << " channel " << ch;
-                }
             }
         }
 }
 
-TEST(SDLImageBlt, OpaqueSourceWithWhiteCopiesDisplayFormatColours)
+TEST(SDLImageBlt, OpaqueSourcesCopyDisplayFormatColoursAlsoInsideACallersLock)
 {
+    const std::vector<uint32_t> pixels{0xFF123456u, 0xFFFFFFFFu, 0xFF000000u, 0xFF80FF01u};
     for (TestFormat f : kFormats)
     {
         FormatDisplay display(f);
-        const std::vector<uint32_t> pixels{0xFF123456u, 0xFFFFFFFFu, 0xFF000000u, 0xFF80FF01u};
+        const SurfaceFormat format(display);
         auto src = MakeSDLImage(&display, 4, 1, pixels);
         auto dest = MakeSDLImage(&display, 4, 1, 0xFF555555u);
         dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 4, 1), Color::White, 0);
-        const SurfaceFormat format(display);
         for (int x = 0; x < 4; ++x)
             EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFFFFFF, format.FromArgb(pixels[size_t(x)]))
                 << FormatName(f) << " " << x;
-    }
-}
 
-TEST(SDLImageBlt, OpaqueSurfaceSourceIsCopiedByThePlatformInsideACallersLock)
-{
-    for (TestFormat f : kFormats)
-    {
-        FormatDisplay display(f);
-        const std::vector<uint32_t> pixels{0xFF123456u, 0xFFFFFFFFu, 0xFF000000u, 0xFF80FF01u};
-        auto src = MakeSDLImage(&display, 2, 2, pixels);
-        ASSERT_TRUE(src->GenerateDDSurface());
-        src->DeleteAllNonSurfaceData(); // the surface alone holds the source
-        auto dest = MakeSDLImage(&display, 4, 4, 0xFF555555u);
-        ASSERT_TRUE(dest->GenerateDDSurface());
-        ASSERT_TRUE(dest->LockSurface());
-        dest->Blt(src.get(), 1, 2, TRect<int>(0, 0, 2, 2), Color::White, 0);
-        EXPECT_EQ(dest->mLockCount, 1);
-        EXPECT_NE(dest->mLockedBits, nullptr);
-        dest->UnlockSurface();
-        const SurfaceFormat format(display);
-        EXPECT_EQ(SurfaceWord(*dest, 1, 2), format.FromArgb(pixels[0])) << FormatName(f);
-        EXPECT_EQ(SurfaceWord(*dest, 2, 3), format.FromArgb(pixels[3])) << FormatName(f);
-        EXPECT_EQ(SurfaceWord(*dest, 0, 0), format.FromArgb(0xFF555555u)) << FormatName(f);
-        EXPECT_TRUE(src->mDrawn);
+        // A source held only by its surface is copied by the platform.
+        auto surfaceSrc = MakeSDLImage(&display, 2, 2, pixels);
+        ASSERT_TRUE(surfaceSrc->GenerateDDSurface());
+        surfaceSrc->DeleteAllNonSurfaceData();
+        auto locked = MakeSDLImage(&display, 4, 4, 0xFF555555u);
+        ASSERT_TRUE(locked->GenerateDDSurface());
+        ASSERT_TRUE(locked->LockSurface());
+        locked->Blt(surfaceSrc.get(), 1, 2, TRect<int>(0, 0, 2, 2), Color::White, 0);
+        EXPECT_EQ(locked->mLockCount, 1);
+        EXPECT_NE(locked->mLockedBits, nullptr);
+        locked->UnlockSurface();
+        EXPECT_EQ(SurfaceWord(*locked, 1, 2), format.FromArgb(pixels[0])) << FormatName(f);
+        EXPECT_EQ(SurfaceWord(*locked, 2, 3), format.FromArgb(pixels[3])) << FormatName(f);
+        EXPECT_EQ(SurfaceWord(*locked, 0, 0), format.FromArgb(0xFF555555u)) << FormatName(f);
+        EXPECT_TRUE(surfaceSrc->mDrawn);
     }
 }
 
@@ -652,51 +508,42 @@ TEST(SDLImageBlt, VolatileSourceDrawnFromItsPixelsMatchesTheCachedRoute)
         a->Blt(cached.get(), 0, 0, TRect<int>(0, 0, 24, 4), Color::White, 0);
         b->Blt(live.get(), 0, 0, TRect<int>(0, 0, 24, 4), Color::White, 0);
         EXPECT_EQ(live->mNativeAlphaData, nullptr) << "no cache for a volatile source";
-        const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
-        const int shifts[3] = {display.mRedShift, display.mGreenShift, display.mBlueShift};
         for (int i = 0; i < 96; ++i)
             for (int k = 0; k < 3; ++k)
-                EXPECT_NEAR(double((SurfaceWord(*a, i % 24, i / 24) & masks[k]) >> shifts[k]),
-                            double((SurfaceWord(*b, i % 24, i / 24) & masks[k]) >> shifts[k]),
+                EXPECT_NEAR(Channel(display, SurfaceWord(*a, i % 24, i / 24), k),
+                            Channel(display, SurfaceWord(*b, i % 24, i / 24), k),
                             display.mBitsPerPixel == 32 ? 2.0 : 3.0)
                     << FormatName(f) << " pixel " << i;
     }
 }
 
-TEST(SDLImageBlt, RectangleStartingInsideARunIsCutAtBothEnds)
+TEST(SDLImageBlt, RunCutAtBothEndsAdditiveAndCoverageGoldenValues)
 {
     FormatDisplay display(TestFormat::k888);
     // One translucent run of 10 pixels; blit columns 3..6 only.
-    auto src = MakeSDLImage(&display, 10, 1, 0x80FFFFFFu);
+    auto run = MakeSDLImage(&display, 10, 1, 0x80FFFFFFu);
     auto dest = MakeSDLImage(&display, 10, 1, 0xFF000000u);
-    dest->Blt(src.get(), 3, 0, TRect<int>(3, 0, 4, 1), Color::White, 0);
+    dest->Blt(run.get(), 3, 0, TRect<int>(3, 0, 4, 1), Color::White, 0);
     for (int x = 0; x < 10; ++x)
         EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFFFFFF, (x >= 3 && x <= 6) ? 0x808080u : 0u) << x;
-}
 
-TEST(SDLImageBlt, AdditiveWhiteAddsUnscaledAndSaturates)
-{
-    FormatDisplay display(TestFormat::k888);
+    // Additive white adds unscaled and saturates; a grey colour scales by channel x 128 / 256.
     auto src = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF102030u, 0xFFF0F0F0u});
-    auto dest = MakeSDLImage(&display, 2, 1, 0xFF203040u);
-    dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 2, 1), Color::White, 1);
-    EXPECT_EQ(SurfaceWord(*dest, 0, 0) & 0xFFFFFF, 0x305070u);
-    EXPECT_EQ(SurfaceWord(*dest, 1, 0) & 0xFFFFFF, 0xFFFFFFu);
+    auto sum = MakeSDLImage(&display, 2, 1, 0xFF203040u);
+    sum->Blt(src.get(), 0, 0, TRect<int>(0, 0, 2, 1), Color::White, 1);
+    EXPECT_EQ(SurfaceWord(*sum, 0, 0) & 0xFFFFFF, 0x305070u);
+    EXPECT_EQ(SurfaceWord(*sum, 1, 0) & 0xFFFFFF, 0xFFFFFFu);
     auto half = MakeSDLImage(&display, 1, 1, 0xFF000000u);
     half->Blt(src.get(), 0, 0, TRect<int>(0, 0, 1, 1), Color(128, 128, 128), 1);
-    EXPECT_EQ(SurfaceWord(*half, 0, 0) & 0xFFFFFF, 0x081018u); // channel x 128 / 256
-}
+    EXPECT_EQ(SurfaceWord(*half, 0, 0) & 0xFFFFFF, 0x081018u);
 
-TEST(SDLImageBlt, CoverageFillFullAndEmpty)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto image = MakeSDLImage(&display, 2, 1, 0xFF000000u);
+    // White is 0xFE per channel; coverage 255 keeps 254 x 255 / 256 = 0xFD.
+    auto cover = MakeSDLImage(&display, 2, 1, 0xFF000000u);
     Span span{0, 0, 2};
     const unsigned char coverage[2] = {255, 0};
-    image->FillScanLinesWithCoverage(&span, 1, Color(255, 255, 255), 0, coverage, 0, 0, 2, 1);
-    // White is 0xFE per channel; a = 255 keeps 254 x 255 / 256 = 0xFD (and a 256th of black).
-    EXPECT_EQ(SurfaceWord(*image, 0, 0) & 0xFFFFFF, 0xFDFDFDu);
-    EXPECT_EQ(SurfaceWord(*image, 1, 0) & 0xFFFFFF, 0u);
+    cover->FillScanLinesWithCoverage(&span, 1, Color(255, 255, 255), 0, coverage, 0, 0, 2, 1);
+    EXPECT_EQ(SurfaceWord(*cover, 0, 0) & 0xFFFFFF, 0xFDFDFDu);
+    EXPECT_EQ(SurfaceWord(*cover, 1, 0) & 0xFFFFFF, 0u);
 }
 
 TEST(SDLImageBlt, DrawsWithoutSoftwareRouteFallBackWhenThereIsNoSurface)
@@ -786,34 +633,27 @@ TEST(SDLImageRoutes, ScreenOf3DDisplaySendsEveryCallToTheRenderer)
 
 // --- Stretching and rotation -------------------------------------------------------------------
 
-TEST(SDLImageStretch, EqualSizeFastStretchCopiesExactly)
+TEST(SDLImageStretch, FastStretchCopiesAtEqualSizeAndScalesAtDouble)
 {
+    const std::vector<uint32_t> opaque{0xFF102030u, 0xFF405060u, 0xFF708090u,
+                                       0xFFA0B0C0u, 0xFFD0E0F0u, 0xFF000000u};
     for (TestFormat f : kFormats)
-    {
-        FormatDisplay display(f);
-        const std::vector<uint32_t> opaque{0xFF102030u, 0xFF405060u, 0xFF708090u,
-                                           0xFFA0B0C0u, 0xFFD0E0F0u, 0xFF000000u};
         for (bool surfaceSource : {true, false})
         {
+            FormatDisplay display(f);
+            const SurfaceFormat format(display);
             auto src = MakeSDLImage(&display, 3, 2, opaque);
             if (surfaceSource)
                 ASSERT_TRUE(src->GenerateDDSurface());
             auto dest = MakeSDLImage(&display, 5, 4, 0xFFFFFFFFu);
             dest->StretchBlt(src.get(), TRect<int>(1, 1, 3, 2), TRect<int>(0, 0, 3, 2),
                              TRect<int>(0, 0, 5, 4), Color::White, 0, true);
-            const SurfaceFormat format(display);
-            for (int j = 0; j < 2; ++j)
-                for (int i = 0; i < 3; ++i)
-                    EXPECT_EQ(SurfaceWord(*dest, 1 + i, 1 + j) & 0xFFFFFF,
-                              format.FromArgb(opaque[size_t(j * 3 + i)]))
-                        << FormatName(f) << " surface " << surfaceSource;
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(SurfaceWord(*dest, 1 + i % 3, 1 + i / 3) & 0xFFFFFF,
+                          format.FromArgb(opaque[size_t(i)]))
+                    << FormatName(f) << " surface " << surfaceSource;
             EXPECT_EQ(SurfaceWord(*dest, 0, 0) & 0xFFFFFF, format.FromArgb(0xFFFFFFFFu));
         }
-    }
-}
-
-TEST(SDLImageStretch, DoubleSizeFastStretchScalesInsteadOfCopying)
-{
     FormatDisplay display(TestFormat::k888);
     auto src = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF0000FFu, 0xFFFF0000u});
     ASSERT_TRUE(src->GenerateDDSurface());
@@ -821,40 +661,38 @@ TEST(SDLImageStretch, DoubleSizeFastStretchScalesInsteadOfCopying)
     dest->StretchBlt(src.get(), TRect<int>(0, 0, 4, 2), TRect<int>(0, 0, 2, 1), TRect<int>(0, 0, 4, 2),
                      Color::White, 0, true);
     const uint32_t expected[4] = {0xFFu, 0xFFu, 0xFF0000u, 0xFF0000u};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(SurfaceWord(*dest, x, y) & 0xFFFFFF, expected[x]) << x << "," << y;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(SurfaceWord(*dest, i % 4, i / 4) & 0xFFFFFF, expected[i % 4]) << i;
 }
 
-TEST(SDLImageStretch, MirrorWithEqualSizesFlipsLeftToRight)
+TEST(SDLImageStretch, MirrorsFlipLeftToRightAlsoHangingOffEitherEdge)
 {
-    for (bool fast : {false, true})
+    // The blue channel numbers the source columns 1, 2, 3; 0 is the background.
+    const struct
     {
-        FormatDisplay display(TestFormat::k888);
-        auto src = MakeSDLImage(&display, 3, 1, std::vector<uint32_t>{0xFF000001u, 0xFF000002u, 0xFF000003u});
-        auto dest = MakeSDLImage(&display, 3, 1, 0xFF000000u);
-        dest->StretchBltMirror(src.get(), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1),
-                               TRect<int>(0, 0, 3, 1), Color::White, 0, fast);
-        EXPECT_EQ(SurfaceWord(*dest, 0, 0) & 0xFF, 3u);
-        EXPECT_EQ(SurfaceWord(*dest, 1, 0) & 0xFF, 2u);
-        EXPECT_EQ(SurfaceWord(*dest, 2, 0) & 0xFF, 1u);
-        auto mirror = MakeSDLImage(&display, 3, 1, 0xFF000000u);
-        mirror->BltMirror(src.get(), 0, 0, TRect<int>(0, 0, 3, 1), Color::White, 0);
-        EXPECT_EQ(SurfaceWord(*mirror, 0, 0) & 0xFF, 3u);
-        EXPECT_EQ(SurfaceWord(*mirror, 2, 0) & 0xFF, 1u);
-        // Hanging off the left edge: the source's last column falls outside.
-        auto edge = MakeSDLImage(&display, 3, 1, 0xFF000000u);
-        edge->BltMirror(src.get(), -1, 0, TRect<int>(0, 0, 3, 1), Color::White, 0);
-        EXPECT_EQ(SurfaceWord(*edge, 0, 0) & 0xFF, 2u);
-        EXPECT_EQ(SurfaceWord(*edge, 1, 0) & 0xFF, 1u);
-        EXPECT_EQ(SurfaceWord(*edge, 2, 0) & 0xFF, 0u);
-        // And off the right edge: the source's first column falls outside.
-        auto right = MakeSDLImage(&display, 3, 1, 0xFF000000u);
-        right->BltMirror(src.get(), 1, 0, TRect<int>(0, 0, 3, 1), Color(255, 255, 255), 1);
-        EXPECT_EQ(SurfaceWord(*right, 0, 0) & 0xFF, 0u);
-        EXPECT_EQ(SurfaceWord(*right, 1, 0) & 0xFF, 3u);
-        EXPECT_EQ(SurfaceWord(*right, 2, 0) & 0xFF, 2u);
-    }
+        bool stretch, fast;
+        int x;
+        uint32_t expected[3];
+    } cases[] = {
+        {true, false, 0, {3, 2, 1}},  {true, true, 0, {3, 2, 1}},
+        {false, false, 0, {3, 2, 1}}, {false, false, -1, {2, 1, 0}}, // the source's last column falls outside
+        {false, false, 1, {0, 3, 2}}, // the source's first column falls outside
+    };
+    FormatDisplay display(TestFormat::k888);
+    auto src = MakeSDLImage(&display, 3, 1, std::vector<uint32_t>{0xFF000001u, 0xFF000002u, 0xFF000003u});
+    for (const auto& c : cases)
+        for (int mode = 0; mode < 2; ++mode)
+        {
+            auto dest = MakeSDLImage(&display, 3, 1, 0xFF000000u);
+            if (c.stretch)
+                dest->StretchBltMirror(src.get(), TRect<int>(0, 0, 3, 1), TRect<int>(0, 0, 3, 1),
+                                       TRect<int>(0, 0, 3, 1), Color::White, mode, c.fast);
+            else
+                dest->BltMirror(src.get(), c.x, 0, TRect<int>(0, 0, 3, 1), Color::White, mode);
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFF, c.expected[x])
+                    << c.stretch << c.fast << c.x << mode;
+        }
 }
 
 TEST(SDLImageStretch, BltFShiftsByTheFraction)
@@ -878,7 +716,7 @@ TEST(SDLImageStretch, BltFShiftsByTheFraction)
     EXPECT_NEAR(double(SurfaceWord(*half, 2, 0) & 0xFF), 96.0, 1.0);
 }
 
-TEST(SDLImageStretch, RotationByZeroAtIntegerPositionReproducesTheSource)
+TEST(SDLImageStretch, RotationByZeroReproducesTheSourceAndAdditiveScalesBy255Over256)
 {
     for (TestFormat f : kFormats)
     {
@@ -892,23 +730,21 @@ TEST(SDLImageStretch, RotationByZeroAtIntegerPositionReproducesTheSource)
         dest->BltRotated(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 6, 6), TRect<int>(0, 0, 8, 8), Color::White,
                          0, 0.0, 0.0f, 0.0f);
         const SurfaceFormat format(display);
-        const uint32_t masks[3] = {display.mRedMask, display.mGreenMask, display.mBlueMask};
-        // Pixels whose 2 x 2 window fits, less the columns the row bounds' margins leave out.
+        // Pixels whose 2 x 2 window fits, less the columns the row bounds' margins leave out;
+        // the odd fractions keep 65534/65536 of the pixel: 250 becomes 248.
         for (int j = 0; j < 5; ++j)
             for (int i = 1; i < 4; ++i)
-            {
-                const uint32_t got = SurfaceWord(*dest, 1 + i, 1 + j);
-                const uint32_t want = format.FromArgb(pixels[size_t(j * 6 + i)]);
                 for (int k = 0; k < 3; ++k)
-                {
-                    const int sh =
-                        k == 0 ? display.mRedShift : (k == 1 ? display.mGreenShift : display.mBlueShift);
-                    // The odd fractions keep 65534/65536 of the pixel: 250 becomes 248.
-                    EXPECT_NEAR(double((got & masks[k]) >> sh), double((want & masks[k]) >> sh), 2.0)
+                    EXPECT_NEAR(Channel(display, SurfaceWord(*dest, 1 + i, 1 + j), k),
+                                Channel(display, format.FromArgb(pixels[size_t(j * 6 + i)]), k), 2.0)
                         << FormatName(f) << " " << i << "," << j;
-                }
-            }
     }
+    FormatDisplay display(TestFormat::k888);
+    auto grey = MakeSDLImage(&display, 4, 4, 0xFF808080u);
+    auto dest = MakeSDLImage(&display, 6, 6, 0xFF000000u);
+    dest->BltRotated(grey.get(), 1.0f, 1.0f, TRect<int>(0, 0, 4, 4), TRect<int>(0, 0, 6, 6), Color::White, 1,
+                     0.0, 0.0f, 0.0f);
+    EXPECT_NEAR(double(SurfaceWord(*dest, 2, 2) & 0xFF), 0x7F, 1.0);
 }
 
 TEST(SDLImageStretch, RotationNeverReadsOutsideTheSourceRectangle)
@@ -930,18 +766,6 @@ TEST(SDLImageStretch, RotationNeverReadsOutsideTheSourceRectangle)
                 for (int x = 0; x < 40; ++x)
                     ASSERT_EQ(SurfaceWord(*dest, x, y) & 0xFF0000, 0u) << angle << " at " << x << "," << y;
         }
-}
-
-TEST(SDLImageStretch, AdditiveRotationWithWhiteAddsChannelScaledBy255Over256)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto src = MakeSDLImage(&display, 4, 4, 0xFF808080u);
-    auto dest = MakeSDLImage(&display, 6, 6, 0xFF000000u);
-    dest->BltRotated(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 4, 4), TRect<int>(0, 0, 6, 6), Color::White, 1,
-                     0.0, 0.0f, 0.0f);
-    const uint32_t v = SurfaceWord(*dest, 2, 2) & 0xFF;
-    EXPECT_GE(v, 0x7Eu);
-    EXPECT_LE(v, 0x80u);
 }
 
 } // namespace

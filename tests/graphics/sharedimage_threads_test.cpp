@@ -40,23 +40,4 @@ TEST(SharedImageRefThreads, ConcurrentCopiesAndReleasesKeepTheCountExact)
     EXPECT_EQ(entry.mRefCount, 1);
     EXPECT_FALSE(app.mSharedImagesDirty);
 }
-
-TEST(SharedImageRefThreads, CacheRequestsFromTwoThreadsShareOneEntry)
-{
-    TestApp app;
-    std::vector<SharedImageRef> fromLoader;
-    std::thread loader(
-        [&]
-        {
-            for (int i = 0; i < 500; i++)
-                fromLoader.push_back(app.GetSharedImage("fonts/a.png", "", nullptr));
-        });
-    std::vector<SharedImageRef> fromMain;
-    for (int i = 0; i < 500; i++)
-        fromMain.push_back(app.GetSharedImage("FONTS/A.PNG", "", nullptr));
-    loader.join();
-    ASSERT_EQ(app.mSharedImageMap.size(), 1u);
-    EXPECT_EQ(app.mSharedImageMap.begin()->second.mRefCount, 1000);
-}
-
 } // namespace

@@ -78,7 +78,7 @@ TEST_F(TextDraw, ColourEscapesSplitTheRunAndKeepTheAlpha)
     EXPECT_EQ(font.TakeCalls(), expected);
 }
 
-TEST_F(TextDraw, EscapesAreLiteralWhenOffAndMeasuringDrawsNothing)
+TEST_F(TextDraw, EscapesOffsetsLengthsAndJustification)
 {
     EXPECT_EQ(g.WriteString("ab^FF0000^cd", 0, 0, -1, -1, false), 40);
     EXPECT_TRUE(font.TakeCalls().empty());
@@ -87,18 +87,10 @@ TEST_F(TextDraw, EscapesAreLiteralWhenOffAndMeasuringDrawsNothing)
     EXPECT_EQ(g.WriteString("a^FF0000^b", 0, 0, -1, -1), 100);
     EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 0, "a^FF0000^b")});
     EXPECT_EQ(g.GetColor(), Color::Black);
-}
-
-TEST_F(TextDraw, OffsetAndLengthPickPartOfTheString)
-{
     EXPECT_EQ(g.WriteString("hello world", 0, 0, -1, -1, true, 6, 3), 30);
     EXPECT_EQ(g.WriteString("hello", 0, 0, -1, -1, true, 3, 100), 20);
     EXPECT_EQ(g.WriteString("hello", 0, 0, -1, -1, true, 9, 2), 0);
     EXPECT_EQ(font.TakeCalls(), (Calls{Draw(0, 0, "wor"), Draw(0, 0, "lo"), Draw(0, 0, "")}));
-}
-
-TEST_F(TextDraw, JustificationCentresOrRightAligns)
-{
     // "abcde" is 50 pixels: centred in 101 it moves (101 - 50) / 2 = 25.
     g.WriteString("abcde", 100, 7, 101, 0);
     g.WriteString("abcde", 100, 7, 101, 1);
@@ -110,7 +102,7 @@ TEST_F(TextDraw, JustificationCentresOrRightAligns)
     EXPECT_EQ(font.TakeCalls(), expected);
 }
 
-TEST_F(TextDraw, DrawStringColorAndShadowRestoreTheColour)
+TEST_F(TextDraw, DrawStringColorRestoresTheColourAndMeasuresAsItDraws)
 {
     g.SetColor(Color(9, 9, 9, 200));
     EXPECT_EQ(g.DrawStringColor("a^00FF00^bc", 3, 4), 30);
@@ -121,10 +113,6 @@ TEST_F(TextDraw, DrawStringColorAndShadowRestoreTheColour)
                       Draw(12, 23, "hi", Color(0x12, 0x34, 0x56, 255)),
                       Draw(10, 20, "hi", Color(9, 9, 9, 200))};
     EXPECT_EQ(font.TakeCalls(), expected);
-}
-
-TEST_F(TextDraw, ColourStringWidthEqualsWhatDrawStringColorReturns)
-{
     const char* texts[] = {"",         "plain", "ab^^cd", "Score: ^FF0000^10", "x^oldclr^y", "abc^12",
                            "^FF0000^", "^^^^",  "a^b",    "^zz0000^q!"};
     for (const char* text : texts)
@@ -174,7 +162,7 @@ TEST_F(WordWrap, LinesBreakAtTheLastSpaceThatFits)
     }
 }
 
-TEST_F(WordWrap, WidestAndLastWidthsAreReported)
+TEST_F(WordWrap, WidthsReportedAndTheFirstBaseline)
 {
     int maxWidth = -1, lastWidth = 0;
     g.WriteWordWrapped(TRect<int>(10, 20, 55, 0), "aaa bbb", -1, -1, &maxWidth);
@@ -193,9 +181,15 @@ TEST_F(WordWrap, WidestAndLastWidthsAreReported)
     g.WriteWordWrapped(TRect<int>(100, 0, 60, 0), "ab cd", -1, -1, nullptr, -1, &lastWidth);
     EXPECT_EQ(font.TakeCalls(), (Calls{Draw(130, 8, "ab"), Draw(100, 20, "cd")}));
     EXPECT_EQ(lastWidth, 20);
+    FixedFont padded(10, 8, 12, 2, 3); // ascent 8, padding 2, line spacing 15
+    g.SetFont(&padded);
+    int height = g.DrawStringWordWrapped("aa bb", 5, 50, 25);
+    // Rect top = 50 + 2 - 8 = 44; first baseline at 44 + 8 - 2 = 50.
+    EXPECT_EQ(padded.TakeCalls(), (Calls{Draw(5, 50, "aa"), Draw(5, 65, "bb")}));
+    EXPECT_EQ(height, 6 + 15 + 4);
 }
 
-TEST_F(WordWrap, EscapesTakeNoRoomAndCarryToLaterLines)
+TEST_F(WordWrap, EscapesTakeNoRoomCarryToLaterLinesAndAreSkippedAboveTheClip)
 {
     g.SetColor(Color(1, 1, 1));
     int maxWidth = 0;
@@ -212,18 +206,14 @@ TEST_F(WordWrap, EscapesTakeNoRoomAndCarryToLaterLines)
     expected = {Draw(0, 8, "", Color::White), Draw(0, 8, "a", Color(255, 0, 0)),
                 Draw(10, 8, "b", Color::White)};
     EXPECT_EQ(font.TakeCalls(), expected);
-}
-
-TEST_F(WordWrap, LinesAboveTheClipAreSkippedWithTheirEscapes)
-{
     g.SetClipRect(0, 30, 800, 100);
     g.WriteWordWrapped(TRect<int>(0, 0, 35, 0), "abc ^FF0000^de fgh");
     // Line tops 8 and 20 lie above the clip's top (30); "fgh" is the last line and is
     // always drawn, in the colour the text started with.
-    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 32, "fgh")});
+    EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 32, "fgh", Color::White)});
 }
 
-TEST_F(WordWrap, HeightAndDrawingAgree)
+TEST_F(WordWrap, HeightAndDrawingAgreeAndDegenerateFontsEnd)
 {
     const char* texts[] = {"", "a", "aaa bbb ccc", "one\ntwo\n", "^FF0000^red text here", "x  y  z"};
     for (const char* text : texts)
@@ -234,20 +224,6 @@ TEST_F(WordWrap, HeightAndDrawingAgree)
         EXPECT_EQ(measured, drawn) << text;
         EXPECT_EQ(measuredWidest, drawnWidest) << text;
     }
-}
-
-TEST_F(WordWrap, DrawStringWordWrappedPutsTheFirstBaselineAtY)
-{
-    FixedFont padded(10, 8, 12, 2, 3); // ascent 8, padding 2, line spacing 15
-    g.SetFont(&padded);
-    int height = g.DrawStringWordWrapped("aa bb", 5, 50, 25);
-    // Rect top = 50 + 2 - 8 = 44; first baseline at 44 + 8 - 2 = 50.
-    EXPECT_EQ(padded.TakeCalls(), (Calls{Draw(5, 50, "aa"), Draw(5, 65, "bb")}));
-    EXPECT_EQ(height, 6 + 15 + 4);
-}
-
-TEST_F(WordWrap, ZeroWidthFontsAndNegativeRectsEndAndTheHelperStopsAtMaxChars)
-{
     FixedFont empty(0);
     g.SetFont(&empty);
     EXPECT_EQ(g.WriteWordWrapped(TRect<int>(0, 0, 10, 0), "abc def"), 8 + 4);
@@ -259,7 +235,7 @@ TEST_F(WordWrap, ZeroWidthFontsAndNegativeRectsEndAndTheHelperStopsAtMaxChars)
     EXPECT_EQ(font.TakeCalls(), Calls{Draw(0, 0, "ll")});
 }
 
-TEST(TextWithoutFont, DrawsAndMeasuresNothing)
+TEST(TextWithoutFont, NoFontOrTheSystemFontDrawsAndMeasuresNothing)
 {
     RecordingImage dest("dest", 10, 10);
     Graphics g(&dest);
@@ -272,12 +248,7 @@ TEST(TextWithoutFont, DrawsAndMeasuresNothing)
     EXPECT_EQ(g.StringWidth("abc"), 0);
     g.DrawString("hi", 5, 6);
     EXPECT_TRUE(dest.mCalls.empty());
-}
 
-// ---- Fonts --------------------------------------------------------------------------------
-
-TEST(SysFontTest, MeasuresAndDrawsNothingAndKeepsFixedMetricsThroughDuplicate)
-{
     TestApp app;
     SysFont font("Arial", 12);
     font.mAscent = 99;
@@ -287,13 +258,13 @@ TEST(SysFontTest, MeasuresAndDrawsNothingAndKeepsFixedMetricsThroughDuplicate)
     EXPECT_EQ((std::vector<int>{copy->GetAscent(), copy->GetDescent(), copy->GetLineSpacing()}),
               (std::vector<int>{10, 10, 20}));
     EXPECT_EQ(font.StringWidth("not empty"), 0);
-    RecordingImage dest("dest", 10, 10);
-    Graphics g(&dest);
     g.SetFont(&font);
     g.DrawString("abc", 0, 0);
     g.WriteWordWrapped(TRect<int>(0, 0, 100, 0), "abc def");
     EXPECT_TRUE(dest.mCalls.empty());
 }
+
+// ---- Fonts --------------------------------------------------------------------------------
 
 // A face that only knows how to measure whole strings.
 class StringOnlyFont : public Font
