@@ -61,17 +61,8 @@ void VaxoAppBase::Set3DAcclerated(bool is3D, bool reinit)
     if (!reinit)
         return;
     int result = mPlatform->InitDisplay(false);
-    if (result == NativeDisplay::RESULT_OK)
-        return;
-    if (is3D)
-    {
-        Set3DAcclerated(false, true);
-        return;
-    }
-    std::string error = mDisplay != nullptr ? mDisplay->mErrorString : std::string();
-    Popup(GetString("FAILED_INIT_DIRECTDRAW", "Failed to initialize DirectDraw: ") +
-              NativeDisplay::ResultToString(result) + " " + error,
-          true);
+    if (result != NativeDisplay::RESULT_OK)
+        DisplayFailed(result, is3D);
 }
 
 bool VaxoAppBase::Is3DAccelerated()

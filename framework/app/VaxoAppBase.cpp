@@ -315,7 +315,12 @@ void VaxoAppBase::MakeWindow()
         mPlatform->FinishInitWindow();
         return;
     }
-    if (is3D)
+    DisplayFailed(result, is3D);
+}
+
+void VaxoAppBase::DisplayFailed(int result, bool was3D)
+{
+    if (was3D)
     {
         Set3DAcclerated(false, true);
         return;

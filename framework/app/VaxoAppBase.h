@@ -628,6 +628,9 @@ private:
     void ProcessDeferredErrors();
     // Removes and deletes the dialogs still open (destructor).
     void DeleteAllDialogs();
+    // A display that failed to start: with 3D on it drops to software drawing, else the
+    // program ends with the display's error.
+    void DisplayFailed(int result, bool was3D);
 };
 
 // The one application object, or null.
