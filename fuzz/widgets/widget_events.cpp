@@ -5,6 +5,8 @@
 // exactly when it is in the tree.
 #include "widgets/support/WidgetTestEnv.h"
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,23 +38,11 @@ const char* const kHooks[] = {"Update",
                               "OrderInManagerChanged"};
 const int kClickCounts[] = {1, 2, -1, -2, 3};
 
-class Bytes
+// One byte of the input as an int (0 once the input is used up).
+int Next(FuzzedDataProvider& in)
 {
-public:
-    Bytes(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
-    bool Empty() const { return mSize == 0; }
-    int Next()
-    {
-        if (mSize == 0)
-            return 0;
-        --mSize;
-        return *mData++;
-    }
-
-private:
-    const uint8_t* mData;
-    size_t mSize;
-};
+    return in.ConsumeIntegral<uint8_t>();
+}
 
 struct Run
 {
@@ -172,13 +162,13 @@ void Change(Run& run, int op, int a, int b, bool fromDraw)
 }
 
 // Makes the hook of a widget run one change the next time it is called.
-void Arm(Run& run, Bytes& in)
+void Arm(Run& run, FuzzedDataProvider& in)
 {
-    RecordingWidget* w = run.mWidgets[size_t(in.Next() % kNumWidgets)];
-    const std::string hook = kHooks[size_t(in.Next()) % (sizeof(kHooks) / sizeof(kHooks[0]))];
-    const int op = in.Next();
-    const int a = in.Next();
-    const int b = in.Next();
+    RecordingWidget* w = run.mWidgets[size_t(Next(in) % kNumWidgets)];
+    const std::string hook = kHooks[size_t(Next(in)) % (sizeof(kHooks) / sizeof(kHooks[0]))];
+    const int op = Next(in);
+    const int a = Next(in);
+    const int b = Next(in);
     Run* r = &run;
     w->mActions[hook] = [r, w, hook, op, a, b]()
     {
@@ -187,13 +177,13 @@ void Arm(Run& run, Bytes& in)
     };
 }
 
-void Event(Run& run, Bytes& in)
+void Event(Run& run, FuzzedDataProvider& in)
 {
     WidgetManager* m = run.mEnv.mManager;
-    const int op = in.Next();
-    const int x = in.Next() * 4;
-    const int y = in.Next() * 3;
-    const int arg = in.Next();
+    const int op = Next(in);
+    const int x = Next(in) * 4;
+    const int y = Next(in) * 3;
+    const int arg = Next(in);
     switch (op % 14)
     {
     case 0:
@@ -233,7 +223,7 @@ void Event(Run& run, Bytes& in)
         m->DrawScreen();
         break;
     case 12:
-        Change(run, in.Next(), x, y, false);
+        Change(run, Next(in), x, y, false);
         break;
     default:
         Arm(run, in);
@@ -245,20 +235,20 @@ void Event(Run& run, Bytes& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Bytes in(data, size);
+    FuzzedDataProvider in(data, size);
     Run run;
     for (int i = 0; i < kNumWidgets; ++i)
     {
-        const int x = in.Next() * 3;
-        const int y = in.Next() * 2;
-        const int w = 1 + in.Next() * 2;
-        const int h = 1 + in.Next() * 2;
+        const int x = Next(in) * 3;
+        const int y = Next(in) * 2;
+        const int w = 1 + Next(in) * 2;
+        const int h = 1 + Next(in) * 2;
         // Into the manager or into an earlier widget.
-        const int parent = in.Next() % (i + 1);
+        const int parent = Next(in) % (i + 1);
         WidgetContainer* into = parent == i ? nullptr : run.mWidgets[size_t(parent)];
         run.mWidgets.push_back(run.mEnv.Add(std::to_string(i), x, y, w, h, into));
     }
-    for (int steps = 0; !in.Empty() && steps < 400; ++steps)
+    for (int steps = 0; in.remaining_bytes() > 0 && steps < 400; ++steps)
     {
         Event(run, in);
         run.mEnv.mLog.clear();

@@ -5,6 +5,8 @@
 #include "widgets/WidgetManager.h"
 #include "widgets/support/RecordingWidget.h"
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,23 +24,11 @@ const int kWidth = 64;
 const int kHeight = 48;
 const int kNumWidgets = 7;
 
-class Bytes
+// One byte of the input as an int (0 once the input is used up).
+int Next(FuzzedDataProvider& in)
 {
-public:
-    Bytes(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
-    bool Empty() const { return mSize == 0; }
-    int Next()
-    {
-        if (mSize == 0)
-            return 0;
-        --mSize;
-        return *mData++;
-    }
-
-private:
-    const uint8_t* mData;
-    size_t mSize;
-};
+    return in.ConsumeIntegral<uint8_t>();
+}
 
 // Kind 0 opaque, 1 translucent, 2 opaque with an unpainted margin.
 void SetLook(RecordingWidget* w, int kind, int colour)
@@ -49,13 +39,13 @@ void SetLook(RecordingWidget* w, int kind, int colour)
     w->mFill = Color(colour * 37 & 0xFF, colour * 91 & 0xFF, colour * 13 & 0xFF, kind == 1 ? 128 : 255);
 }
 
-void Change(WidgetManager& m, std::vector<std::unique_ptr<RecordingWidget>>& widgets, Bytes& in)
+void Change(WidgetManager& m, std::vector<std::unique_ptr<RecordingWidget>>& widgets, FuzzedDataProvider& in)
 {
-    const int op = in.Next();
-    RecordingWidget* x = widgets[size_t(in.Next() % kNumWidgets)].get();
-    RecordingWidget* y = widgets[size_t(in.Next() % kNumWidgets)].get();
-    const int a = in.Next();
-    const int b = in.Next();
+    const int op = Next(in);
+    RecordingWidget* x = widgets[size_t(Next(in) % kNumWidgets)].get();
+    RecordingWidget* y = widgets[size_t(Next(in) % kNumWidgets)].get();
+    const int a = Next(in);
+    const int b = Next(in);
     WidgetContainer* parent = x->mParent;
     switch (op % 9)
     {
@@ -101,7 +91,7 @@ void Change(WidgetManager& m, std::vector<std::unique_ptr<RecordingWidget>>& wid
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Bytes in(data, size);
+    FuzzedDataProvider in(data, size);
     WidgetManager manager(nullptr);
     manager.Resize(TRect<int>(0, 0, kWidth, kHeight), TRect<int>(0, 0, kWidth, kHeight));
     MemoryImage screen(nullptr);
@@ -115,16 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::unique_ptr<RecordingWidget>> widgets;
     for (int i = 0; i < kNumWidgets; ++i)
     {
-        widgets.push_back(std::make_unique<RecordingWidget>(std::to_string(i), nullptr, in.Next() % 70 - 5,
-                                                            in.Next() % 50 - 5, 1 + in.Next() % 40,
-                                                            1 + in.Next() % 30));
-        SetLook(widgets.back().get(), in.Next() % 3, in.Next());
-        const int parent = in.Next() % (i + 1);
+        widgets.push_back(std::make_unique<RecordingWidget>(std::to_string(i), nullptr, Next(in) % 70 - 5,
+                                                            Next(in) % 50 - 5, 1 + Next(in) % 40,
+                                                            1 + Next(in) % 30));
+        SetLook(widgets.back().get(), Next(in) % 3, Next(in));
+        const int parent = Next(in) % (i + 1);
         (parent == i ? static_cast<WidgetContainer*>(&manager) : widgets[size_t(parent)].get())
             ->AddWidget(widgets.back().get());
     }
 
-    for (int steps = 0; !in.Empty() && steps < 200; ++steps)
+    for (int steps = 0; in.remaining_bytes() > 0 && steps < 200; ++steps)
     {
         Change(manager, widgets, in);
         manager.mScreenImage = &screen;
