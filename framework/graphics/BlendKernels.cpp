@@ -50,59 +50,17 @@ inline uint32_t TintOver(uint32_t s, uint32_t d, const BlendTint& tint, const Bl
     return na << 24 | red << 16 | green << 8 | blue;
 }
 
-} // namespace
-
-// ---- Plain loops ----------------------------------------------------------------------------
-
-void PortableBlend::OverOpaqueRuns(const uint32_t* s, const uint8_t* runs, uint32_t* d, int32_t n)
+// Calls row(source row, destination row) for each row of the rectangle.
+template <class Row> inline void ForRows(const BlendRect& r, Row row)
 {
-    int32_t i = 0;
-    while (i < n)
-    {
-        const int32_t run = std::min<int32_t>(std::max<int32_t>(runs[i], 1), n - i);
-        const uint32_t a = s[i] >> 24;
-        if (a == 255)
-            std::memmove(d + i, s + i, size_t(run) * sizeof(uint32_t));
-        else if (a != 0)
-            for (int32_t j = i; j < i + run; ++j)
-                d[j] = MixOverOpaque(s[j], d[j]);
-        i += run;
-    }
+    for (int32_t y = 0; y < r.height; ++y)
+        row(r.src + size_t(y) * r.srcStride, r.dest + size_t(y) * r.destStride);
 }
 
-void PortableBlend::OverOpaqueRow(const uint32_t* s, uint32_t* d, int32_t n)
+// FillBlend over one row; over an opaque pixel the shares are the colour's alpha and
+// its rest, and red and blue go through one word, each lane staying below 255 x 256.
+void FillRow(uint32_t* d, int32_t n, uint32_t c)
 {
-    for (int32_t i = 0; i < n; ++i)
-    {
-        const uint32_t a = s[i] >> 24;
-        if (a == 255)
-            d[i] = s[i];
-        else if (a != 0)
-            d[i] = MixOverOpaque(s[i], d[i]);
-    }
-}
-
-void PortableBlend::WeightedRow(const uint32_t* s, uint32_t* d, int32_t n)
-{
-    for (int32_t i = 0; i < n; ++i)
-    {
-        const uint32_t sa = s[i] >> 24;
-        if (sa != 0)
-            d[i] = BltWeighted(s[i], d[i], sa);
-    }
-}
-
-void PortableBlend::TintedRow(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint)
-{
-    const BlendTable& table = BlendTable::Get();
-    for (int32_t i = 0; i < n; ++i)
-        d[i] = TintOver(s[i], d[i], tint, table);
-}
-
-void PortableBlend::FillRow(uint32_t* d, int32_t n, uint32_t c)
-{
-    // Over an opaque pixel the shares are the colour's alpha and its rest; red and blue
-    // go through one word, each lane staying below 255 x 256.
     const uint32_t a = c >> 24;
     const uint32_t dw = 256 - a;
     const uint32_t srcRB = (c & 0xFF00FFu) * a;
@@ -120,12 +78,89 @@ void PortableBlend::FillRow(uint32_t* d, int32_t n, uint32_t c)
     }
 }
 
+} // namespace
+
+// ---- Plain loops ----------------------------------------------------------------------------
+
+void PortableBlend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
+{
+    for (int32_t y = 0; y < r.height; ++y)
+    {
+        const uint32_t* s = r.src + size_t(y) * r.srcStride;
+        const uint8_t* run = runs + size_t(y) * r.srcStride;
+        uint32_t* d = r.dest + size_t(y) * r.destStride;
+        int32_t i = 0;
+        while (i < r.width)
+        {
+            const int32_t n = std::min<int32_t>(std::max<int32_t>(run[i], 1), r.width - i);
+            const uint32_t a = s[i] >> 24;
+            if (a == 255)
+                std::memmove(d + i, s + i, size_t(n) * sizeof(uint32_t));
+            else if (a != 0)
+                for (int32_t j = i; j < i + n; ++j)
+                    d[j] = MixOverOpaque(s[j], d[j]);
+            i += n;
+        }
+    }
+}
+
+void PortableBlend::OverOpaque(const BlendRect& r)
+{
+    ForRows(r,
+            [&](const uint32_t* s, uint32_t* d)
+            {
+                for (int32_t i = 0; i < r.width; ++i)
+                {
+                    const uint32_t a = s[i] >> 24;
+                    if (a == 255)
+                        d[i] = s[i];
+                    else if (a != 0)
+                        d[i] = MixOverOpaque(s[i], d[i]);
+                }
+            });
+}
+
+void PortableBlend::Weighted(const BlendRect& r)
+{
+    ForRows(r,
+            [&](const uint32_t* s, uint32_t* d)
+            {
+                for (int32_t i = 0; i < r.width; ++i)
+                {
+                    const uint32_t sa = s[i] >> 24;
+                    if (sa != 0)
+                        d[i] = BltWeighted(s[i], d[i], sa);
+                }
+            });
+}
+
+void PortableBlend::Tinted(const BlendRect& r, const BlendTint& tint)
+{
+    const BlendTable& table = BlendTable::Get();
+    ForRows(r,
+            [&](const uint32_t* s, uint32_t* d)
+            {
+                for (int32_t i = 0; i < r.width; ++i)
+                    d[i] = TintOver(s[i], d[i], tint, table);
+            });
+}
+
+void PortableBlend::Fill(const BlendRect& r, uint32_t c)
+{
+    for (int32_t y = 0; y < r.height; ++y)
+        FillRow(r.dest + size_t(y) * r.destStride, r.width, c);
+}
+
 // ---- SSE2 loops -----------------------------------------------------------------------------
 //
 // Pixels are worked on in 16-bit lanes, where every product and sum of these rules fits:
 // the two shares of a mix add up to 256, so a channel times its share stays below 65,536.
 
 #if VAXO_SSE2_BLEND
+// The per-group steps are small and run in the innermost loops; the compiler would
+// rather call them.
+#define VAXO_ALWAYS_INLINE __attribute__((always_inline))
+
 namespace
 {
 
@@ -155,57 +190,80 @@ inline bool AllTransparent(__m128i v)
     return (_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) & 0x8888) == 0x8888;
 }
 
-// MixOverOpaque of four pixels: red and blue in the two halves of each pixel's word,
-// then green; red and green truncated after the sum, blue's products apart.
-inline __m128i Mix4(__m128i sp, __m128i dp)
+// BltMix of four pixels with source shares a (0 to 256, per pixel in both halves of
+// its word) and destination shares 256 - a: red and blue in the two halves of each
+// word, then green. Red and green are truncated after the sum; blue's products are
+// truncated apart, which is the same sum with their low bytes cleared.
+inline __m128i MixShares(__m128i sp, __m128i dp, __m128i a16)
 {
     const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
-    const __m128i blueLanes = _mm_set1_epi32(0x0000FFFF);
-    const __m128i a32 = _mm_srli_epi32(sp, 24);
-    const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
+    const __m128i blueApart = _mm_set1_epi32(int(0xFFFFFF00u));
     const __m128i keep16 = _mm_sub_epi16(_mm_set1_epi16(256), a16);
-
-    const __m128i srcRB = _mm_mullo_epi16(_mm_and_si128(sp, lowBytes), a16);
-    const __m128i dstRB = _mm_mullo_epi16(_mm_and_si128(dp, lowBytes), keep16);
-    const __m128i together = _mm_srli_epi16(_mm_add_epi16(srcRB, dstRB), 8);
-    const __m128i apart = _mm_add_epi16(_mm_srli_epi16(srcRB, 8), _mm_srli_epi16(dstRB, 8));
-    const __m128i redBlue =
-        _mm_or_si128(_mm_and_si128(blueLanes, apart), _mm_andnot_si128(blueLanes, together));
-
-    const __m128i srcG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(sp, 8), lowBytes), a16);
-    const __m128i dstG = _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(dp, 8), lowBytes), keep16);
-    const __m128i green = _mm_and_si128(_mm_add_epi16(srcG, dstG), _mm_set1_epi32(0xFF00));
-    return _mm_or_si128(_mm_or_si128(redBlue, green), _mm_set1_epi32(int(0xFF000000u)));
+    const __m128i srcRB = _mm_and_si128(_mm_mullo_epi16(_mm_and_si128(sp, lowBytes), a16), blueApart);
+    const __m128i dstRB = _mm_and_si128(_mm_mullo_epi16(_mm_and_si128(dp, lowBytes), keep16), blueApart);
+    const __m128i redBlue = _mm_srli_epi16(_mm_add_epi16(srcRB, dstRB), 8);
+    const __m128i srcG = _mm_mullo_epi16(_mm_srli_epi16(sp, 8), a16);
+    const __m128i dstG = _mm_mullo_epi16(_mm_srli_epi16(dp, 8), keep16);
+    return _mm_or_si128(redBlue, _mm_and_si128(_mm_add_epi16(srcG, dstG), _mm_set1_epi32(0xFF00)));
 }
 
-// OverOpaqueRow of four pixels, without branches: the alpha of glyph and sprite edge
-// pixels changes too often to predict.
+// Each pixel's alpha in both halves of its word.
+inline __m128i AlphaHalves(__m128i sp)
+{
+    const __m128i a32 = _mm_srli_epi32(sp, 24);
+    return _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
+}
+
+// MixOverOpaque of four pixels.
+inline __m128i Mix4(__m128i sp, __m128i dp)
+{
+    return _mm_or_si128(MixShares(sp, dp, AlphaHalves(sp)), _mm_set1_epi32(int(0xFF000000u)));
+}
+
+// OverOpaqueRow of four pixels, without branches (the alpha of glyph and sprite edge
+// pixels changes too often to predict): an opaque pixel mixes with share 256, which is
+// a copy; a transparent one with share 0, which keeps the colour, and its alpha is kept.
 inline __m128i Over4(__m128i sp, __m128i dp)
 {
-    const __m128i a32 = _mm_srli_epi32(sp, 24);
-    const __m128i clear = _mm_cmpeq_epi32(a32, _mm_setzero_si128());
-    const __m128i full = _mm_cmpeq_epi32(a32, _mm_set1_epi32(255));
-    const __m128i kept = _mm_or_si128(_mm_and_si128(clear, dp), _mm_and_si128(full, sp));
-    return _mm_or_si128(kept, _mm_andnot_si128(_mm_or_si128(clear, full), Mix4(sp, dp)));
+    const __m128i a16 = AlphaHalves(sp);
+    const __m128i share = _mm_sub_epi16(a16, _mm_cmpeq_epi16(a16, _mm_set1_epi16(255)));
+    const __m128i clear = _mm_cmpeq_epi32(a16, _mm_setzero_si128());
+    const __m128i alpha = _mm_and_si128(_mm_or_si128(dp, _mm_xor_si128(clear, _mm_set1_epi32(-1))),
+                                        _mm_set1_epi32(int(0xFF000000u)));
+    return _mm_or_si128(MixShares(sp, dp, share), alpha);
 }
 
-// Runs group(s, d) on each four pixels of a row; the last one to three go through a
-// padded copy whose extra pixels are transparent over opaque black, which no rule here
-// changes and every opacity test passes.
-template <class Group> inline void ByFours(const uint32_t* s, uint32_t* d, int32_t n, Group group)
+// Runs group(s, d) on each four pixels of every row; the last one to three of a row go
+// through a padded copy whose extra pixels are transparent over opaque black, which no
+// rule here changes and every opacity test passes.
+template <class Group> VAXO_ALWAYS_INLINE inline void ByFours(const BlendRect& r, Group group)
 {
-    int32_t i = 0;
-    for (; i + 4 <= n; i += 4)
-        group(s + i, d + i);
-    const int32_t left = n - i;
-    if (left == 0)
-        return;
-    uint32_t s4[4] = {0, 0, 0, 0};
-    uint32_t d4[4] = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
-    std::memcpy(s4, s + i, size_t(left) * sizeof(uint32_t));
-    std::memcpy(d4, d + i, size_t(left) * sizeof(uint32_t));
-    group(s4, d4);
-    std::memcpy(d + i, d4, size_t(left) * sizeof(uint32_t));
+    const int32_t whole = r.width & ~3;
+    const int32_t left = r.width - whole;
+    // Small rectangles (glyphs) touch one or two cache lines per row, rows far apart:
+    // ask for all of them at once rather than wait for each in turn.
+    if (r.width <= 32)
+        for (int32_t y = 0; y < r.height; ++y)
+        {
+            const uint32_t* d = r.dest + size_t(y) * r.destStride;
+            _mm_prefetch(reinterpret_cast<const char*>(d), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(d + r.width - 1), _MM_HINT_T0);
+        }
+    for (int32_t y = 0; y < r.height; ++y)
+    {
+        const uint32_t* s = r.src + size_t(y) * r.srcStride;
+        uint32_t* d = r.dest + size_t(y) * r.destStride;
+        for (int32_t i = 0; i < whole; i += 4)
+            group(s + i, d + i);
+        if (left == 0)
+            continue;
+        uint32_t s4[4] = {0, 0, 0, 0};
+        uint32_t d4[4] = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+        std::memcpy(s4, s + whole, size_t(left) * sizeof(uint32_t));
+        std::memcpy(d4, d + whole, size_t(left) * sizeof(uint32_t));
+        group(s4, d4);
+        std::memcpy(d + whole, d4, size_t(left) * sizeof(uint32_t));
+    }
 }
 
 // Lane masks that keep the first 1, 2 or 3 pixels of four.
@@ -237,10 +295,18 @@ inline void MixRun(const uint32_t* s, uint32_t* d, int32_t run, int32_t room)
 }
 
 // The tinted rule on four pixels over opaque ones, where the tinted alpha a' is the
-// source share and 256 - a' the destination's. In 16-bit lanes (B, G, R, A per pixel),
-// with p = s c: red and green (not grey) and green (grey) are
-// (d dw + ((p sw) >> 8)) >> 8, built from the high (H) and low (L) halves of p sw;
-// blue (not grey) is ((d dw) >> 8) + H; grey red and blue use t = p >> 8 instead.
+// source share sw and 256 - a' the destination's, dw. In 16-bit lanes (B, G, R, A per
+// pixel), with m = d dw, q = s c and x = (q sw) >> 8 (the top half of q times sw << 8):
+// red and green are (m + x) >> 8 and blue (m >> 8) + (x >> 8), which is the same sum
+// with m's low byte cleared. A grey tint takes t = (q >> 8) sw in place of x for red and
+// blue; a black one adds nothing to m.
+enum class TintKind
+{
+    kColour,
+    kGrey,
+    kBlack
+};
+
 struct TintVectors
 {
     __m128i alpha;   // the tint's alpha in the low half of each 32-bit lane
@@ -253,53 +319,43 @@ struct TintVectors
     }
 };
 
-// One 16-bit channel lane (0 blue, 1 green, 2 red) of both pixels of a half.
-template <int Lane> inline __m128i LaneMask()
+template <TintKind Kind> inline __m128i TintHalf(__m128i s, __m128i d, __m128i sw, __m128i channel)
 {
-    return _mm_set_epi16(0, Lane == 2 ? -1 : 0, Lane == 1 ? -1 : 0, Lane == 0 ? -1 : 0, 0, Lane == 2 ? -1 : 0,
-                         Lane == 1 ? -1 : 0, Lane == 0 ? -1 : 0);
+    const __m128i m = _mm_mullo_epi16(d, _mm_sub_epi16(_mm_set1_epi16(256), sw));
+    if (Kind == TintKind::kBlack)
+        return _mm_srli_epi16(m, 8);
+    const __m128i blueApart = _mm_set_epi16(-1, -1, -1, short(0xFF00), -1, -1, -1, short(0xFF00));
+    const __m128i mApart = _mm_and_si128(m, blueApart);
+    const __m128i q = _mm_mullo_epi16(s, channel);
+    const __m128i x = _mm_mulhi_epu16(q, _mm_slli_epi16(sw, 8));
+    if (Kind == TintKind::kColour)
+        return _mm_srli_epi16(_mm_add_epi16(mApart, x), 8);
+    const __m128i t = _mm_mullo_epi16(_mm_srli_epi16(q, 8), sw);
+    const __m128i green = _mm_set_epi16(0, 0, -1, 0, 0, 0, -1, 0);
+    return _mm_srli_epi16(
+        _mm_add_epi16(mApart, _mm_or_si128(_mm_and_si128(green, x), _mm_andnot_si128(green, t))), 8);
 }
 
-template <bool Grey> inline __m128i TintHalf(__m128i s, __m128i d, __m128i sw, __m128i channel)
-{
-    const __m128i dw = _mm_sub_epi16(_mm_set1_epi16(256), sw);
-    const __m128i m = _mm_mullo_epi16(d, dw);
-    const __m128i p = _mm_mullo_epi16(s, channel);
-    const __m128i hi = _mm_mulhi_epu16(p, sw);
-    const __m128i lo = _mm_mullo_epi16(p, sw);
-    const __m128i together =
-        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(m, _mm_slli_epi16(hi, 8)), _mm_srli_epi16(lo, 8)), 8);
-    const __m128i blue = LaneMask<0>();
-    if (!Grey)
-        return _mm_or_si128(_mm_and_si128(blue, _mm_add_epi16(_mm_srli_epi16(m, 8), hi)),
-                            _mm_andnot_si128(blue, together));
-    const __m128i t = _mm_mullo_epi16(_mm_srli_epi16(p, 8), sw);
-    const __m128i red = _mm_and_si128(LaneMask<2>(), _mm_srli_epi16(_mm_add_epi16(m, t), 8));
-    const __m128i green = _mm_and_si128(LaneMask<1>(), together);
-    return _mm_or_si128(_mm_or_si128(red, green),
-                        _mm_and_si128(blue, _mm_add_epi16(_mm_srli_epi16(m, 8), _mm_srli_epi16(t, 8))));
-}
-
-template <bool Grey> inline __m128i Tint4(__m128i sp, __m128i dp, const TintVectors& v)
+template <TintKind Kind> inline __m128i Tint4(__m128i sp, __m128i dp, const TintVectors& v)
 {
     // a' = (sa ca) / 255, exact for every product below 65,536 as (x 0x8081) >> 23.
     const __m128i product = _mm_mullo_epi16(_mm_srli_epi32(sp, 24), v.alpha);
     __m128i a = _mm_srli_epi16(_mm_mulhi_epu16(product, _mm_set1_epi16(short(0x8081))), 7);
     a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
     const __m128i zero = _mm_setzero_si128();
-    const __m128i low = TintHalf<Grey>(_mm_unpacklo_epi8(sp, zero), _mm_unpacklo_epi8(dp, zero),
+    const __m128i low = TintHalf<Kind>(_mm_unpacklo_epi8(sp, zero), _mm_unpacklo_epi8(dp, zero),
                                        _mm_unpacklo_epi32(a, a), v.channel);
-    const __m128i high = TintHalf<Grey>(_mm_unpackhi_epi8(sp, zero), _mm_unpackhi_epi8(dp, zero),
+    const __m128i high = TintHalf<Kind>(_mm_unpackhi_epi8(sp, zero), _mm_unpackhi_epi8(dp, zero),
                                         _mm_unpackhi_epi32(a, a), v.channel);
     return _mm_or_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(int(0xFF000000u)));
 }
 
-template <bool Grey> void TintedRows(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint)
+template <TintKind Kind> void TintedRect(const BlendRect& r, const BlendTint& tint)
 {
     const TintVectors v(tint);
     const BlendTable& table = BlendTable::Get();
-    ByFours(s, d, n,
-            [&](const uint32_t* s4, uint32_t* d4)
+    ByFours(r,
+            [&](const uint32_t* s4, uint32_t* d4) VAXO_ALWAYS_INLINE
             {
                 const __m128i sp = Load(s4);
                 if (AllTransparent(sp))
@@ -307,7 +363,7 @@ template <bool Grey> void TintedRows(const uint32_t* s, uint32_t* d, int32_t n, 
                 const __m128i dp = Load(d4);
                 if (AllOpaque(dp))
                 {
-                    Store(d4, Tint4<Grey>(sp, dp, v));
+                    Store(d4, Tint4<Kind>(sp, dp, v));
                     return;
                 }
                 for (int k = 0; k < 4; ++k)
@@ -317,32 +373,39 @@ template <bool Grey> void TintedRows(const uint32_t* s, uint32_t* d, int32_t n, 
 
 } // namespace
 
-void Sse2Blend::OverOpaqueRuns(const uint32_t* s, const uint8_t* runs, uint32_t* d, int32_t n)
+void Sse2Blend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
 {
-    int32_t i = 0;
-    while (i < n)
+    for (int32_t y = 0; y < r.height; ++y)
     {
-        const int32_t run = std::min<int32_t>(std::max<int32_t>(runs[i], 1), n - i);
-        const uint32_t a = s[i] >> 24;
-        if (a == 255)
-            std::memcpy(d + i, s + i, size_t(run) * sizeof(uint32_t));
-        else if (a != 0)
-            MixRun(s + i, d + i, run, n - i);
-        i += run;
+        const uint32_t* s = r.src + size_t(y) * r.srcStride;
+        const uint8_t* run = runs + size_t(y) * r.srcStride;
+        uint32_t* d = r.dest + size_t(y) * r.destStride;
+        int32_t i = 0;
+        while (i < r.width)
+        {
+            const int32_t n = std::min<int32_t>(std::max<int32_t>(run[i], 1), r.width - i);
+            const uint32_t a = s[i] >> 24;
+            if (a == 255)
+                std::memcpy(d + i, s + i, size_t(n) * sizeof(uint32_t));
+            else if (a != 0)
+                MixRun(s + i, d + i, n, r.width - i);
+            i += n;
+        }
     }
 }
 
-void Sse2Blend::OverOpaqueRow(const uint32_t* s, uint32_t* d, int32_t n)
+void Sse2Blend::OverOpaque(const BlendRect& r)
 {
-    ByFours(s, d, n, [](const uint32_t* s4, uint32_t* d4) { Store(d4, Over4(Load(s4), Load(d4))); });
+    ByFours(r, [](const uint32_t* s4, uint32_t* d4) VAXO_ALWAYS_INLINE
+            { Store(d4, Over4(Load(s4), Load(d4))); });
 }
 
-void Sse2Blend::WeightedRow(const uint32_t* s, uint32_t* d, int32_t n)
+void Sse2Blend::Weighted(const BlendRect& r)
 {
     // Over an opaque pixel the weighted rule is the plain mix (new alpha 255, source
     // share a), which also leaves the pixel as it was for a source alpha of 0.
-    ByFours(s, d, n,
-            [](const uint32_t* s4, uint32_t* d4)
+    ByFours(r,
+            [](const uint32_t* s4, uint32_t* d4) VAXO_ALWAYS_INLINE
             {
                 const __m128i sp = Load(s4);
                 if (AllTransparent(sp))
@@ -359,15 +422,17 @@ void Sse2Blend::WeightedRow(const uint32_t* s, uint32_t* d, int32_t n)
             });
 }
 
-void Sse2Blend::TintedRow(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint)
+void Sse2Blend::Tinted(const BlendRect& r, const BlendTint& tint)
 {
-    if (tint.grey)
-        TintedRows<true>(s, d, n, tint);
+    if (!tint.grey)
+        TintedRect<TintKind::kColour>(r, tint);
+    else if (tint.red != 0)
+        TintedRect<TintKind::kGrey>(r, tint);
     else
-        TintedRows<false>(s, d, n, tint);
+        TintedRect<TintKind::kBlack>(r, tint);
 }
 
-void Sse2Blend::FillRow(uint32_t* d, int32_t n, uint32_t c)
+void Sse2Blend::Fill(const BlendRect& r, uint32_t c)
 {
     const uint32_t a = c >> 24;
     const uint32_t dw = 256 - a;
@@ -387,21 +452,25 @@ void Sse2Blend::FillRow(uint32_t* d, int32_t n, uint32_t c)
             _mm_and_si128(_mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(p, 8), dwG), srcGA), highBytes);
         return _mm_or_si128(rb, ga);
     };
-    int32_t i = 0;
-    for (; i + 8 <= n; i += 8)
+    for (int32_t y = 0; y < r.height; ++y)
     {
-        const __m128i p0 = Load(d + i);
-        const __m128i p1 = Load(d + i + 4);
-        if (AllOpaque(_mm_and_si128(p0, p1)))
+        uint32_t* d = r.dest + size_t(y) * r.destStride;
+        int32_t i = 0;
+        for (; i + 8 <= r.width; i += 8)
         {
-            Store(d + i, blend(p0));
-            Store(d + i + 4, blend(p1));
-            continue;
+            const __m128i p0 = Load(d + i);
+            const __m128i p1 = Load(d + i + 4);
+            if (AllOpaque(_mm_and_si128(p0, p1)))
+            {
+                Store(d + i, blend(p0));
+                Store(d + i + 4, blend(p1));
+                continue;
+            }
+            for (int32_t k = i; k < i + 8; ++k)
+                d[k] = FillBlend(c, d[k], a);
         }
-        for (int32_t k = i; k < i + 8; ++k)
-            d[k] = FillBlend(c, d[k], a);
+        FillRow(d + i, r.width - i, c);
     }
-    PortableBlend::FillRow(d + i, n - i, c);
 }
 
 #endif

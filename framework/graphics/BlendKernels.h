@@ -9,6 +9,7 @@
 // except in the portable loops, which go pixel by pixel from the left.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__) && !defined(VAXO_PORTABLE_BLEND)
@@ -28,33 +29,45 @@ struct BlendTint
     bool grey;
 };
 
-// Both builds have the same loops (static, so that a loop can take the build as a
+// A rectangle of source pixels and the destination pixels it lands on, both width x
+// height, each with its own row stride (in pixels). Fills leave src unused.
+struct BlendRect
+{
+    const uint32_t* src;
+    size_t srcStride;
+    uint32_t* dest;
+    size_t destStride;
+    int32_t width;
+    int32_t height;
+};
+
+// Both builds have the same loops (static, so that a caller can take the build as a
 // template argument):
-// - OverOpaqueRuns: onto an opaque destination by the source's run-length alpha bytes:
-//   transparent runs skipped, opaque runs copied, translucent pixels mixed with their own
-//   alpha a as BltMix(s, d, a, 256 - a, 255);
-// - OverOpaqueRow: the same rule decided pixel by pixel, without run bytes;
-// - WeightedRow: BltWeighted of every source pixel whose alpha is not 0 (a white copy
-//   onto a destination not known to be opaque);
-// - TintedRow: a copy tinted by a colour other than white;
-// - FillRow: FillBlend of colour c (alpha 1 to 254) over every pixel.
+// - OverOpaqueRuns: onto an opaque destination by the source's run-length alpha bytes
+//   (laid out as the source pixels): transparent runs skipped, opaque runs copied,
+//   translucent pixels mixed with their own alpha a as BltMix(s, d, a, 256 - a, 255);
+// - OverOpaque: the same rule decided pixel by pixel, without run bytes;
+// - Weighted: BltWeighted of every source pixel whose alpha is not 0 (a white copy onto
+//   a destination not known to be opaque);
+// - Tinted: a copy tinted by a colour other than white;
+// - Fill: FillBlend of colour c (alpha 1 to 254) over every destination pixel.
 struct PortableBlend
 {
-    static void OverOpaqueRuns(const uint32_t* s, const uint8_t* runs, uint32_t* d, int32_t n);
-    static void OverOpaqueRow(const uint32_t* s, uint32_t* d, int32_t n);
-    static void WeightedRow(const uint32_t* s, uint32_t* d, int32_t n);
-    static void TintedRow(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint);
-    static void FillRow(uint32_t* d, int32_t n, uint32_t c);
+    static void OverOpaqueRuns(const BlendRect& r, const uint8_t* runs);
+    static void OverOpaque(const BlendRect& r);
+    static void Weighted(const BlendRect& r);
+    static void Tinted(const BlendRect& r, const BlendTint& tint);
+    static void Fill(const BlendRect& r, uint32_t c);
 };
 
 #if VAXO_SSE2_BLEND
 struct Sse2Blend
 {
-    static void OverOpaqueRuns(const uint32_t* s, const uint8_t* runs, uint32_t* d, int32_t n);
-    static void OverOpaqueRow(const uint32_t* s, uint32_t* d, int32_t n);
-    static void WeightedRow(const uint32_t* s, uint32_t* d, int32_t n);
-    static void TintedRow(const uint32_t* s, uint32_t* d, int32_t n, const BlendTint& tint);
-    static void FillRow(uint32_t* d, int32_t n, uint32_t c);
+    static void OverOpaqueRuns(const BlendRect& r, const uint8_t* runs);
+    static void OverOpaque(const BlendRect& r);
+    static void Weighted(const BlendRect& r);
+    static void Tinted(const BlendRect& r, const BlendTint& tint);
+    static void Fill(const BlendRect& r, uint32_t c);
 };
 using FastBlend = Sse2Blend;
 #else

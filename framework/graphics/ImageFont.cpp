@@ -10,6 +10,7 @@
 #include <SDL_mutex.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <typeinfo>
 
@@ -579,9 +580,10 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, 
             command.mY = Clamp32(gy);
             command.mSrcRect = active.mScaledCharImageRects[code];
             command.mDrawMode = layer.mDrawMode;
-            command.mColor = layerColors[layerIndex++];
+            command.mColor = layerColors[layerIndex];
             command.mNext = nullptr;
             command.mActiveLayer = &active;
+            command.mLayerIndex = uint8_t(layerIndex++);
             command.mCharCode = code;
 
             const int bucket = active.mBucket[code];
@@ -601,7 +603,7 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, 
     if (width != nullptr)
         *width = Clamp32(curX - x);
 
-    DrawQueue(g);
+    DrawQueue(g, layerColors);
     g->SetColorizeImages(colorize);
 }
 
@@ -635,6 +637,9 @@ struct DirectTarget
     // The context's clip, already inside the image.
     int32_t clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
     float transX = 0, transY = 0;
+    // The translation as whole numbers, when it is one (it usually is).
+    bool wholeTrans = false;
+    int32_t transXi = 0, transYi = 0;
 
     explicit DirectTarget(Graphics* g)
     {
@@ -657,64 +662,124 @@ struct DirectTarget
         clipBottom = clip.mY + clip.mHeight;
         transX = g->mTransX;
         transY = g->mTransY;
+        wholeTrans = std::abs(transX) <= kExactInFloat && std::abs(transY) <= kExactInFloat &&
+                     transX == std::trunc(transX) && transY == std::trunc(transY);
+        transXi = wholeTrans ? int32_t(transX) : 0;
+        transYi = wholeTrans ? int32_t(transY) : 0;
+    }
+
+    // Translate without floating point where the float sum is exact: whole numbers up to
+    // 2^24 are floats exactly.
+    int32_t X(int32_t x) const { return Shift(x, transX, transXi); }
+    int32_t Y(int32_t y) const { return Shift(y, transY, transYi); }
+
+private:
+    static constexpr int64_t kExactInFloat = int64_t(1) << 24;
+    int32_t Shift(int32_t v, float translation, int32_t whole) const
+    {
+        const int64_t sum = int64_t(v) + whole;
+        if (wholeTrans && std::abs(int64_t(v)) <= kExactInFloat && std::abs(sum) <= kExactInFloat)
+            return int32_t(sum);
+        return Translate(v, translation);
     }
 };
 
-// One glyph copied into the target as MemoryImage's blit would draw it. Only its ink
-// (the part that is not fully transparent) is visited: the rest would change nothing.
-bool DrawGlyphDirect(DirectTarget& target, const RenderCommand& command, const uint32_t* glyph,
-                     const TRect<int>& ink)
+// How the glyphs of one active layer are drawn in one DrawQueue: blended straight from
+// the sheet's pixels (glyphs not null) or through Graphics.
+struct LayerDraw
 {
-    const Color& color = command.mColor;
-    const bool white = color == Color::White;
-    const BlendTint tint{uint32_t(color.mAlpha), uint32_t(color.mRed), uint32_t(color.mGreen),
+    enum Rule
+    {
+        kOverOpaque,
+        kWeighted,
+        kTinted
+    };
+    const uint32_t* glyphs = nullptr;
+    int32_t sheetWidth = 0;
+    // Per code, the glyph's ink (empty for a glyph rectangle not wholly on the sheet).
+    const TRect<int>* ink = nullptr;
+    // NormalBlt's choice for the layer's colour and the target's flags.
+    Rule rule = kOverOpaque;
+    BlendTint tint = {};
+
+    LayerDraw() = default;
+    LayerDraw(const ActiveFontLayer& active, const Color& color, bool opaqueTarget)
+        : glyphs(active.mGlyphBits.data()), sheetWidth(active.mScaledImage->GetWidth()),
+          ink(active.mGlyphInkRects)
+    {
+        const bool white = color == Color::White;
+        rule = !white ? kTinted : (opaqueTarget ? kOverOpaque : kWeighted);
+        tint = BlendTint{uint32_t(color.mAlpha), uint32_t(color.mRed), uint32_t(color.mGreen),
                          uint32_t(color.mBlue), color.mRed == color.mGreen && color.mGreen == color.mBlue};
-    const TRect<int>& whole = command.mSrcRect;
-    const int32_t sheetWidth = command.mImage->GetWidth();
-    if (whole.mX < 0 || whole.mY < 0 || int64_t(whole.mX) + whole.mWidth > sheetWidth ||
-        int64_t(whole.mY) + whole.mHeight > command.mImage->GetHeight())
-        return false; // Graphics draws nothing either
+    }
+};
+
+// One glyph blended into the target as MemoryImage's blit would draw it. Only its ink
+// (the part that is not fully transparent) is visited: the rest would change nothing.
+bool DrawGlyphDirect(DirectTarget& target, const LayerDraw& draw, const RenderCommand& command)
+{
+    const TRect<int>& ink = draw.ink[command.mCharCode];
     if (ink.mWidth < 1 || ink.mHeight < 1)
         return false;
-    const TRect<int>& src = ink;
+    const TRect<int>& whole = command.mSrcRect;
     // 64-bit: a glyph far off screen may lie near the ends of the int range.
-    const int64_t tx = int64_t(Translate(command.mX, target.transX)) + (ink.mX - whole.mX);
-    const int64_t ty = int64_t(Translate(command.mY, target.transY)) + (ink.mY - whole.mY);
+    const int64_t tx = int64_t(target.X(command.mX)) + (ink.mX - whole.mX);
+    const int64_t ty = int64_t(target.Y(command.mY)) + (ink.mY - whole.mY);
     const int32_t left = int32_t(std::max<int64_t>(tx, target.clipLeft));
     const int32_t top = int32_t(std::max<int64_t>(ty, target.clipTop));
-    const int32_t right = int32_t(std::min<int64_t>(tx + src.mWidth, target.clipRight));
-    const int32_t bottom = int32_t(std::min<int64_t>(ty + src.mHeight, target.clipBottom));
+    const int32_t right = int32_t(std::min<int64_t>(tx + ink.mWidth, target.clipRight));
+    const int32_t bottom = int32_t(std::min<int64_t>(ty + ink.mHeight, target.clipBottom));
     if (right <= left || bottom <= top)
         return false;
     if (target.bits == nullptr)
         target.bits = target.dest->GetBits();
     if (target.bits == nullptr)
         return false;
-    const int32_t width = right - left;
-    const size_t sx = size_t(left - tx + src.mX);
-    const size_t sy = size_t(top - ty + src.mY);
-    for (int32_t row = 0; row < bottom - top; ++row)
+    const size_t sx = size_t(left - tx + ink.mX);
+    const size_t sy = size_t(top - ty + ink.mY);
+    const size_t destWidth = size_t(target.width);
+    const BlendRect rect{draw.glyphs + sy * size_t(draw.sheetWidth) + sx,
+                         size_t(draw.sheetWidth),
+                         target.bits + size_t(top) * destWidth + size_t(left),
+                         destWidth,
+                         right - left,
+                         bottom - top};
+    switch (draw.rule)
     {
-        const uint32_t* s = glyph + (sy + size_t(row)) * size_t(sheetWidth) + sx;
-        uint32_t* d = target.bits + (size_t(top) + size_t(row)) * size_t(target.width) + size_t(left);
-        if (!white)
-            FastBlend::TintedRow(s, d, width, tint);
-        else if (target.opaque)
-            FastBlend::OverOpaqueRow(s, d, width);
-        else
-            FastBlend::WeightedRow(s, d, width);
+    case LayerDraw::kOverOpaque:
+        FastBlend::OverOpaque(rect);
+        break;
+    case LayerDraw::kWeighted:
+        FastBlend::Weighted(rect);
+        break;
+    case LayerDraw::kTinted:
+        FastBlend::Tinted(rect, draw.tint);
+        break;
     }
     command.mImage->mDrawn = true;
     return true;
 }
 } // namespace
 
-void ImageFont::DrawQueue(Graphics* g)
+void ImageFont::DrawQueue(Graphics* g, const Color* layerColors)
 {
     DirectTarget target(g);
-    if (target.dest != nullptr)
-        for (ActiveFontLayer& active : mActiveLayerList)
-            active.GlyphBits();
+    const int drawMode = g->GetDrawMode();
+    // Per active layer; drawing thread only (under RenderCritSec).
+    static LayerDraw draws[FontData::kMaxLayers];
+    int index = 0;
+    for (ActiveFontLayer& active : mActiveLayerList)
+    {
+        if (index == FontData::kMaxLayers)
+            break;
+        const int32_t layerMode = active.mBaseFontLayer->mDrawMode;
+        const int mode = layerMode != -1 ? layerMode : drawMode;
+        const bool direct = target.dest != nullptr && mode == DRAWMODE_NORMAL &&
+                            active.mScaledImage != nullptr && active.GlyphBits() != nullptr &&
+                            !active.mGlyphBits.empty();
+        draws[index] = direct ? LayerDraw(active, layerColors[index], target.opaque) : LayerDraw();
+        ++index;
+    }
 
     const Color savedColor = g->GetColor();
     bool drewDirect = false;
@@ -724,18 +789,13 @@ void ImageFont::DrawQueue(Graphics* g)
         {
             if (command->mImage == nullptr)
                 continue;
-            const int drawMode = g->GetDrawMode();
-            const int commandMode = command->mDrawMode != -1 ? command->mDrawMode : drawMode;
-            const ActiveFontLayer& layer = *command->mActiveLayer;
-            if (target.dest != nullptr && commandMode == DRAWMODE_NORMAL &&
-                layer.mGlyphBitsImage == command->mImage && !layer.mGlyphBits.empty())
+            const LayerDraw& draw = draws[command->mLayerIndex];
+            if (draw.glyphs != nullptr)
             {
-                if (DrawGlyphDirect(target, *command, layer.mGlyphBits.data(),
-                                    layer.mGlyphInkRects[command->mCharCode]))
-                    drewDirect = true;
+                drewDirect = DrawGlyphDirect(target, draw, *command) || drewDirect;
                 continue;
             }
-            g->SetDrawMode(commandMode);
+            g->SetDrawMode(command->mDrawMode != -1 ? command->mDrawMode : drawMode);
             g->SetColor(command->mColor);
             g->DrawImage(command->mImage, command->mX, command->mY, command->mSrcRect);
             g->SetDrawMode(drawMode);

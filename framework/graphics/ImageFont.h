@@ -101,8 +101,10 @@ public:
     Color mColor;
     // The following command of the same bucket.
     RenderCommand* mNext;
-    // The entry the glyph was queued from (its pixel cache), and the mapped code.
+    // The entry the glyph was queued from (its pixel cache), its place in the active
+    // list, and the mapped code.
     ActiveFontLayer* mActiveLayer;
+    uint8_t mLayerIndex;
     uint8_t mCharCode;
 };
 
@@ -177,10 +179,11 @@ public:
     int32_t ScaledLength(const FontLayer& layer, int64_t length) const;
 
 private:
-    // Draws the queued glyphs, bucket by bucket. A normal-mode glyph drawn into a plain
-    // software image by an unscaled context is blended straight from the sheet's pixels
-    // by the blitter's own rules; the rest go through Graphics.
-    void DrawQueue(Graphics* g);
+    // Draws the queued glyphs, bucket by bucket; layerColors: the colour of each active
+    // layer's glyphs. A normal-mode glyph drawn into a plain software image by an
+    // unscaled context is blended straight from the sheet's pixels by the blitter's own
+    // rules; the rest go through Graphics.
+    void DrawQueue(Graphics* g, const Color* layerColors);
 };
 
 } // namespace Vaxo

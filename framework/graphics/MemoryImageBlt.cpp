@@ -97,20 +97,6 @@ bool IsGrey(const Color& c)
     return c.mRed == c.mGreen && c.mGreen == c.mBlue;
 }
 
-// A source row as 32-bit pixels: in place for the 32-bit form, expanded into scratch
-// for the palette form.
-inline const uint32_t* SourceRow(const BitsReader& src, size_t from, size_t, std::vector<uint32_t>&)
-{
-    return src.bits + from;
-}
-inline const uint32_t* SourceRow(const PaletteReader& src, size_t from, size_t n,
-                                 std::vector<uint32_t>& scratch)
-{
-    scratch.resize(n);
-    src.CopyRun(scratch.data(), from, n);
-    return scratch.data();
-}
-
 // The straight alpha copy, one reader, all colour cases: runs (opaque destination,
 // white colour) copy or skip whole runs; else white takes the weighted rule and any
 // other colour the tinted one. Rows is FastBlend, or PortableBlend when source and
@@ -121,18 +107,33 @@ void NormalBltLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidt
 {
     const BlendTint tint{uint32_t(color.mAlpha), uint32_t(color.mRed), uint32_t(color.mGreen),
                          uint32_t(color.mBlue), IsGrey(color)};
-    std::vector<uint32_t> scratch;
-    for (int row = 0; row < r.mHeight; ++row)
+    auto draw = [&](const BlendRect& rect, const uint8_t* rectRuns)
     {
-        const size_t s0 = size_t(r.mY + row) * size_t(srcWidth) + size_t(r.mX);
-        const uint32_t* s = SourceRow(src, s0, size_t(r.mWidth), scratch);
-        uint32_t* d = dest + size_t(y + row) * size_t(destWidth) + size_t(x);
-        if (runs != nullptr)
-            Rows::OverOpaqueRuns(s, runs + s0, d, r.mWidth);
+        if (rectRuns != nullptr)
+            Rows::OverOpaqueRuns(rect, rectRuns);
         else if (white)
-            Rows::WeightedRow(s, d, r.mWidth);
+            Rows::Weighted(rect);
         else
-            Rows::TintedRow(s, d, r.mWidth, tint);
+            Rows::Tinted(rect, tint);
+    };
+    const size_t s0 = size_t(r.mY) * size_t(srcWidth) + size_t(r.mX);
+    uint32_t* d0 = dest + size_t(y) * size_t(destWidth) + size_t(x);
+    if constexpr (std::is_same_v<Reader, BitsReader>)
+    {
+        draw(BlendRect{src.bits + s0, size_t(srcWidth), d0, size_t(destWidth), r.mWidth, r.mHeight},
+             runs != nullptr ? runs + s0 : nullptr);
+    }
+    else
+    {
+        // The palette form a row at a time, through 32-bit pixels.
+        std::vector<uint32_t> row(size_t(r.mWidth));
+        for (int i = 0; i < r.mHeight; ++i)
+        {
+            const size_t from = s0 + size_t(i) * size_t(srcWidth);
+            src.CopyRun(row.data(), from, row.size());
+            draw(BlendRect{row.data(), 0, d0 + size_t(i) * size_t(destWidth), 0, r.mWidth, 1},
+                 runs != nullptr ? runs + from : nullptr);
+        }
     }
 }
 

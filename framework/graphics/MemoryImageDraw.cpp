@@ -172,10 +172,10 @@ void MemoryImage::FillRect(const TRect<int>& rect, const Color& color, int)
         for (int y = r.mY; y < r.mY + r.mHeight; ++y)
             std::fill_n(bits + size_t(y) * size_t(mWidth) + size_t(r.mX), size_t(r.mWidth), c);
     }
-    else if (a != 0)
+    else if (a != 0 && r.mWidth > 0 && r.mHeight > 0)
     {
-        for (int y = r.mY; y < r.mY + r.mHeight; ++y)
-            FastBlend::FillRow(bits + size_t(y) * size_t(mWidth) + size_t(r.mX), r.mWidth, c);
+        uint32_t* first = bits + size_t(r.mY) * size_t(mWidth) + size_t(r.mX);
+        FastBlend::Fill(BlendRect{nullptr, 0, first, size_t(mWidth), r.mWidth, r.mHeight}, c);
     }
     BitsChanged();
 }

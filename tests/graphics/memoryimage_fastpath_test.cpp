@@ -170,49 +170,50 @@ TEST(FastPathFill, TranslucentFillsMatchThePlainBlend)
     }
 }
 
-// Both builds of every row loop, at every offset of a 16-byte line and every length up
-// to 40, give the same pixels.
+// Both builds of every loop, on two rows at every offset of a 16-byte line and every
+// width up to 40, give the same pixels.
 TEST(FastPathRows, PortableAndVectorLoopsAgree)
 {
 #if VAXO_SSE2_BLEND
     std::mt19937 rng(3);
     for (int trial = 0; trial < 600; ++trial)
     {
-        const int offset = trial % 4, n = int(rng() % 41);
-        const Pixels src = RandomPixels(rng, size_t(n + 4));
-        Pixels dest = RandomPixels(rng, size_t(n + 4));
+        const int offset = trial % 4, n = int(rng() % 41), stride = n + 4;
+        const Pixels src = RandomPixels(rng, size_t(2 * stride));
+        Pixels dest = RandomPixels(rng, size_t(2 * stride));
         if (rng() % 2)
             for (uint32_t& p : dest)
                 p |= 0xFF000000u;
-        auto runsImage = Image(n + 4, 1, src);
+        auto runsImage = Image(stride, 2, src);
         const uint8_t* runs = runsImage->GetRLAlphaData() + offset;
         const Color c = RandomColor(rng);
         const BlendTint tint{uint32_t(c.mAlpha), uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue),
                              c.mRed == c.mGreen && c.mGreen == c.mBlue};
         Pixels plain = dest, vector = dest;
-        const uint32_t* s = src.data() + offset;
+        const BlendRect p{src.data() + offset, size_t(stride), plain.data() + offset, size_t(stride), n, 2};
+        const BlendRect v{src.data() + offset, size_t(stride), vector.data() + offset, size_t(stride), n, 2};
         const uint32_t fill = (src[0] & 0xFFFFFF) | (1 + rng() % 254) << 24;
         switch (trial / 4 % 5)
         {
         case 0:
-            PortableBlend::OverOpaqueRuns(s, runs, plain.data() + offset, n);
-            Sse2Blend::OverOpaqueRuns(s, runs, vector.data() + offset, n);
+            PortableBlend::OverOpaqueRuns(p, runs);
+            Sse2Blend::OverOpaqueRuns(v, runs);
             break;
         case 1:
-            PortableBlend::OverOpaqueRow(s, plain.data() + offset, n);
-            Sse2Blend::OverOpaqueRow(s, vector.data() + offset, n);
+            PortableBlend::OverOpaque(p);
+            Sse2Blend::OverOpaque(v);
             break;
         case 2:
-            PortableBlend::WeightedRow(s, plain.data() + offset, n);
-            Sse2Blend::WeightedRow(s, vector.data() + offset, n);
+            PortableBlend::Weighted(p);
+            Sse2Blend::Weighted(v);
             break;
         case 3:
-            PortableBlend::TintedRow(s, plain.data() + offset, n, tint);
-            Sse2Blend::TintedRow(s, vector.data() + offset, n, tint);
+            PortableBlend::Tinted(p, tint);
+            Sse2Blend::Tinted(v, tint);
             break;
         default:
-            PortableBlend::FillRow(plain.data() + offset, n, fill);
-            Sse2Blend::FillRow(vector.data() + offset, n, fill);
+            PortableBlend::Fill(p, fill);
+            Sse2Blend::Fill(v, fill);
         }
         ASSERT_EQ(vector, plain) << "trial " << trial;
     }
