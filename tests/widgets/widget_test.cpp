@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Vaxo;
@@ -106,7 +107,7 @@ TEST(Widget, ResizeRedrawsBothAreasAndRechecksTheMouse)
     env.mManager->RemoveWidget(env["Front"]);
     env.Take();
     w->Move(310, 310);
-    EXPECT_EQ(env.Take(), (std::vector<std::string>{"W.MouseEnter", "W.MouseMove(30,30)"}));
+    EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(30,30)");
 }
 
 TEST(Widget, ShownAgainIsRedrawn)
@@ -121,7 +122,7 @@ TEST(Widget, ShownAgainIsRedrawn)
     child->SetVisible(true);
     EXPECT_TRUE(env.mManager->IsDirty());
     env.mManager->DrawScreen();
-    EXPECT_EQ(env.Take(), (std::vector<std::string>{"T.Draw", "C.Draw"}));
+    EXPECT_EQ(env.TakeText(), "T.Draw C.Draw");
 }
 
 TEST(Widget, DisablingAndEnablingUnderTheMouse)
@@ -132,32 +133,25 @@ TEST(Widget, DisablingAndEnablingUnderTheMouse)
     env.mManager->MouseMove(120, 130);
     env.Take();
     w->SetDisabled(true);
-    EXPECT_EQ(env.Take(), (std::vector<std::string>{"W.MouseLeave"}));
+    EXPECT_EQ(env.TakeText(), "W.MouseLeave");
     // Enabling checks the resting mouse against the widget in its parent's coordinates.
     w->SetDisabled(false);
-    EXPECT_EQ(env.Take(), (std::vector<std::string>{"W.MouseEnter", "W.MouseMove(10,20)"}));
+    EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(10,20)");
 }
 
 TEST(Widget, ClickCountsSplitIntoButtonAndCount)
 {
-    struct Case
-    {
-        int clickCount;
-        const char* down;
-    };
-    const Case cases[] = {{1, "W.MouseDown(4,5,0,1)"},
-                          {2, "W.MouseDown(4,5,0,2)"},
-                          {-1, "W.MouseDown(4,5,1,1)"},
-                          {-2, "W.MouseDown(4,5,1,2)"},
-                          {3, "W.MouseDown(4,5,2,1)"}};
-    for (const Case& c : cases)
+    // Click count to "button,count".
+    const std::pair<int, std::string> cases[] = {
+        {1, "0,1"}, {2, "0,2"}, {-1, "1,1"}, {-2, "1,2"}, {3, "2,1"}};
+    for (const auto& c : cases)
     {
         std::vector<std::string> log;
         RecordingWidget w("W", &log);
-        w.Widget::MouseDown(4, 5, c.clickCount);
-        w.Widget::MouseUp(4, 5, c.clickCount);
-        std::string up = std::string(c.down).replace(2, 9, "MouseUp");
-        EXPECT_EQ(log, (std::vector<std::string>{c.down, up}));
+        w.Widget::MouseDown(4, 5, c.first);
+        w.Widget::MouseUp(4, 5, c.first);
+        EXPECT_EQ(log, (std::vector<std::string>{"W.MouseDown(4,5," + c.second + ")",
+                                                 "W.MouseUp(4,5," + c.second + ")"}));
     }
 }
 
@@ -169,17 +163,16 @@ TEST(Widget, TabMovesAlongTheTabChain)
     RecordingWidget* c = env.Add("C", 0, 0, 10, 10);
     b->mTabNext = c;
     b->mTabPrev = a;
-    env.mManager->SetFocus(b);
-    env.mManager->KeyDown(KEYCODE_TAB);
-    EXPECT_EQ(env.mManager->mFocusWidget, c);
-
-    env.mManager->SetFocus(b);
-    env.mManager->KeyDown(KEYCODE_SHIFT);
-    env.mManager->KeyDown(KEYCODE_TAB);
-    EXPECT_EQ(env.mManager->mFocusWidget, a);
-
-    env.mManager->KeyDown(KEYCODE_TAB); // A has no target
-    EXPECT_EQ(env.mManager->mFocusWidget, a);
+    WidgetManager* m = env.mManager;
+    m->SetFocus(b);
+    m->KeyDown(KEYCODE_TAB);
+    EXPECT_EQ(m->mFocusWidget, c);
+    m->SetFocus(b);
+    m->KeyDown(KEYCODE_SHIFT);
+    m->KeyDown(KEYCODE_TAB);
+    EXPECT_EQ(m->mFocusWidget, a);
+    m->KeyDown(KEYCODE_TAB); // A has no target
+    EXPECT_EQ(m->mFocusWidget, a);
 }
 
 TEST(Widget, CenteredLines)
@@ -208,16 +201,12 @@ TEST(Widget, CenteredLines)
 
 TEST(Widget, NumbersFromADigitStrip)
 {
-    struct DigitsCase
-    {
-        int n;
-        int digits;
-    };
-    const DigitsCase digitCases[] = {{0, 1},         {9, 1},           {10, 2},      {-5, 1},
-                                     {999999999, 9}, {1000000000, 10}, {INT_MAX, 10}};
+    // Number to its digit count.
+    const std::pair<int, int> digitCases[] = {{0, 1},         {9, 1},           {10, 2},      {-5, 1},
+                                              {999999999, 9}, {1000000000, 10}, {INT_MAX, 10}};
     RecordingWidget w("W", nullptr);
-    for (const DigitsCase& c : digitCases)
-        EXPECT_EQ(w.GetNumDigits(c.n), c.digits) << c.n;
+    for (const auto& c : digitCases)
+        EXPECT_EQ(w.GetNumDigits(c.first), c.second) << c.first;
 
     // Ten 3-pixel cells; cell d is the colour 0xFF0000d0.
     std::vector<uint32_t> cells(30 * 2);
@@ -226,25 +215,22 @@ TEST(Widget, NumbersFromADigitStrip)
     MemoryImage strip(nullptr);
     strip.SetBits(cells.data(), 30, 2);
 
-    struct StripCase
-    {
-        int number;
-        const char* row; // digit drawn at x 0..13 of row 1 ('.' nothing)
-    };
-    const StripCase stripCases[] = {{907, "999.000.777..."}, {0, "000..........."}, {-3, ".............."}};
-    for (const StripCase& c : stripCases)
+    // Number to the digits drawn at x 0..13 of row 1 ('.' nothing).
+    const std::pair<int, const char*> stripCases[] = {
+        {907, "999.000.777..."}, {0, "000..........."}, {-3, ".............."}};
+    for (const auto& c : stripCases)
     {
         MemoryImage dest(nullptr);
         dest.Create(14, 4);
         Graphics g(&dest);
-        w.WriteNumberFromStrip(&g, c.number, 0, 1, &strip, 1);
+        w.WriteNumberFromStrip(&g, c.first, 0, 1, &strip, 1);
         std::string row;
         for (int x = 0; x < 14; ++x)
         {
             uint32_t p = dest.GetBits()[14 + x];
             row += p == 0 ? '.' : char('0' + ((p & 0xFF) + 8) / 16); // the blend may lose a unit
         }
-        EXPECT_EQ(row, c.row) << c.number;
+        EXPECT_EQ(row, c.second) << c.first;
         EXPECT_EQ(dest.GetBits()[3 * 14], 0u) << "clipped to the strip's height";
     }
 }

@@ -14,8 +14,6 @@ using namespace Vaxo;
 namespace
 {
 
-typedef std::vector<std::string> Log;
-
 TEST(WidgetManager, PressOnOneWidgetReleaseOverAnother)
 {
     WidgetTestEnv env;
@@ -29,9 +27,8 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnother)
     m->MouseDown(70, 75, 1);
     m->MouseMove(250, 40);
     m->MouseUp(250, 40, 1);
-    EXPECT_EQ(env.Take(),
-              (Log{"A.MouseEnter", "A.MouseMove(10,15)", "A.MouseDown(10,15,0,1)", "A.MouseDrag(190,-20)",
-                   "A.MouseLeave", "A.MouseUp(190,-20,0,1)", "B.MouseEnter", "B.MouseMove(50,40)"}));
+    EXPECT_EQ(env.TakeText(), "A.MouseEnter A.MouseMove(10,15) A.MouseDown(10,15,0,1) A.MouseDrag(190,-20) "
+                              "A.MouseLeave A.MouseUp(190,-20,0,1) B.MouseEnter B.MouseMove(50,40)");
     EXPECT_EQ(m->mCaptureWidget, nullptr);
     EXPECT_FALSE(a->mIsDown);
 
@@ -45,14 +42,13 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnother)
     EXPECT_EQ(m->mCaptureWidget, a);
     m->MouseUp(70, 75, -1);
     EXPECT_EQ(m->mCaptureWidget, nullptr);
-    EXPECT_EQ(env.Take(),
-              (Log{"B.MouseLeave", "A.MouseEnter", "A.MouseMove(10,15)", "A.MouseDown(10,15,0,1)",
-                   "A.MouseDrag(90,240)", "A.MouseLeave", "A.MouseDown(90,240,1,1)", "A.MouseUp(90,240,0,1)",
-                   "A.MouseUp(10,15,1,1)", "A.MouseEnter", "A.MouseMove(10,15)"}));
+    EXPECT_EQ(env.TakeText(), "B.MouseLeave A.MouseEnter A.MouseMove(10,15) A.MouseDown(10,15,0,1) "
+                              "A.MouseDrag(90,240) A.MouseLeave A.MouseDown(90,240,1,1) "
+                              "A.MouseUp(90,240,0,1) A.MouseUp(10,15,1,1) A.MouseEnter A.MouseMove(10,15)");
     EXPECT_EQ(m->mLastPressedButton, -1);
 
     m->MouseExit(0, 0);
-    EXPECT_EQ(env.Take(), (Log{"A.MouseLeave"}));
+    EXPECT_EQ(env.TakeText(), "A.MouseLeave");
     EXPECT_FALSE(m->mMouseInWindow);
 }
 
@@ -70,7 +66,7 @@ TEST(WidgetManager, ModalLayers)
 
     // What a widget behind the modal layer held is taken away at once.
     m->AddBaseModal(d);
-    EXPECT_EQ(env.Take(), (Log{"W.MouseLeave", "W.MouseUp(10,10,0,1)", "W.LostFocus"}));
+    EXPECT_EQ(env.TakeText(), "W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus");
     EXPECT_TRUE(m->mHoverWidget == nullptr && m->mCaptureWidget == nullptr && m->mFocusWidget == nullptr);
 
     // Behind it: no hover, press or focus, but still updated and drawn.
@@ -81,7 +77,7 @@ TEST(WidgetManager, ModalLayers)
     w->MarkDirty();
     m->UpdateFrame();
     m->DrawScreen();
-    EXPECT_EQ(env.Take(), (Log{"W.Update", "D.Update", "W.Draw"}));
+    EXPECT_EQ(env.TakeText(), "W.Update D.Update W.Draw");
 
     // A layer over a layer whose widget is gone pops with it.
     RecordingWidget* e = env.Add("E", 500, 0, 50, 50);
@@ -96,7 +92,7 @@ TEST(WidgetManager, ModalLayers)
     EXPECT_EQ(m->mBaseModalWidget, nullptr);
     // The focus widget from before the first layer comes back.
     EXPECT_EQ(m->mFocusWidget, w);
-    EXPECT_EQ(env.Take(), (Log{"D.RemovedFromManager", "W.GotFocus"}));
+    EXPECT_EQ(env.TakeText(), "D.RemovedFromManager W.GotFocus");
     m->MouseMove(30, 30);
     EXPECT_EQ(m->mHoverWidget, w);
 }
@@ -111,34 +107,25 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
         const char* what;
         const char* hook;
         Action action;
-        Log expected;
+        const char* expected;
     };
     const Action removeW = [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["W"]); };
     const Action disableW = [](WidgetTestEnv& e) { e["W"]->SetDisabled(true); };
     const Case cases[] = {
-        {"removed",
-         "",
-         removeW,
-         {"W.GotFocus", "W.MouseDown(10,10,0,1)", "W.MouseLeave", "W.MouseUp(10,10,0,1)", "W.LostFocus",
-          "W.RemovedFromManager"}},
-        {"disabled",
-         "",
-         disableW,
-         {"W.GotFocus", "W.MouseDown(10,10,0,1)", "W.MouseLeave", "W.MouseUp(10,10,0,1)", "W.LostFocus"}},
-        {"removes itself when pressed",
-         "MouseDown",
-         removeW,
-         {"W.GotFocus", "W.MouseDown(10,10,0,1)", "W.MouseLeave", "W.MouseUp(10,10,0,1)", "W.LostFocus",
-          "W.RemovedFromManager"}},
-        {"removes itself when focused: the press is not delivered",
-         "GotFocus",
-         removeW,
-         {"W.GotFocus", "W.MouseLeave", "W.MouseUp(10,10,0,1)", "W.LostFocus", "W.RemovedFromManager"}},
-        {"takes the focus again while leaving",
-         "RemovedFromManager",
+        {"removed", "", removeW,
+         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus "
+         "W.RemovedFromManager"},
+        {"disabled", "", disableW,
+         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus"},
+        {"removes itself when pressed", "MouseDown", removeW,
+         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus "
+         "W.RemovedFromManager"},
+        {"removes itself when focused: the press is not delivered", "GotFocus", removeW,
+         "W.GotFocus W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus W.RemovedFromManager"},
+        {"takes the focus again while leaving", "RemovedFromManager",
          [](WidgetTestEnv& e) { e.mManager->SetFocus(e["W"]); },
-         {"W.GotFocus", "W.MouseDown(10,10,0,1)", "W.MouseLeave", "W.MouseUp(10,10,0,1)", "W.LostFocus",
-          "W.RemovedFromManager", "W.GotFocus", "W.LostFocus"}},
+         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus "
+         "W.RemovedFromManager W.GotFocus W.LostFocus"},
     };
     for (const Case& c : cases)
     {
@@ -155,7 +142,7 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
             c.action(env);
         else if (w->mParent != nullptr)
             removeW(env);
-        EXPECT_EQ(env.Take(), c.expected) << c.what;
+        EXPECT_EQ(env.TakeText(), c.expected) << c.what;
         EXPECT_TRUE(m->mHoverWidget == nullptr && m->mCaptureWidget == nullptr && m->mFocusWidget == nullptr)
             << c.what;
         m->MouseUp(10, 10, 1);
@@ -178,10 +165,10 @@ TEST(WidgetManager, KeysAndWindowFocus)
     // keeps its place and hears GotFocus again with the window.
     m->LostFocus();
     m->LostFocus();
-    EXPECT_EQ(env.Take(), (Log{"W.KeyUp(17)", "W.KeyUp(65)", "W.LostFocus"}));
+    EXPECT_EQ(env.TakeText(), "W.KeyUp(17) W.KeyUp(65) W.LostFocus");
     EXPECT_EQ(m->mHeldButtons, 0u);
     m->GotFocus();
-    EXPECT_EQ(env.Take(), (Log{"W.GotFocus"}));
+    EXPECT_EQ(env.TakeText(), "W.GotFocus");
     EXPECT_EQ(m->mFocusWidget, w);
 
     // Codes outside 0-254 reach the widget but never the key table.
@@ -191,27 +178,21 @@ TEST(WidgetManager, KeysAndWindowFocus)
         m->KeyDown(KeyCode(k));
         m->KeyUp(KeyCode(k));
     }
-    EXPECT_EQ(env.Take(), (Log{"W.KeyDown(255)", "W.KeyUp(255)", "W.KeyDown(-1)", "W.KeyUp(-1)",
-                               "W.KeyDown(100000)", "W.KeyUp(100000)"}));
+    EXPECT_EQ(env.TakeText(),
+              "W.KeyDown(255) W.KeyUp(255) W.KeyDown(-1) W.KeyUp(-1) W.KeyDown(100000) W.KeyUp(100000)");
     EXPECT_EQ(m->mLastPressedButton, lastPressed);
     for (bool down : m->mKeyDown)
         EXPECT_FALSE(down);
-}
 
-TEST(WidgetManager, KeyEventsWhileControlIsHeld)
-{
-    WidgetTestEnv env;
-    RecordingWidget* w = env.Add("W", 0, 0, 10, 10);
-    WidgetManager* m = env.mManager;
+    // Tab under control goes to the default tab widget, and its release nowhere.
     m->mDefaultTabWidget = env.Add("T", 0, 0, 10, 10);
-    m->SetFocus(w);
     env.Take();
     m->KeyDown(KEYCODE_CONTROL);
     m->KeyChar('\t');
     m->KeyUp(KEYCODE_TAB);
     m->KeyChar('a');
     m->MouseWheel(-2);
-    EXPECT_EQ(env.Take(), (Log{"W.KeyDown(17)", "T.KeyChar(9)", "W.KeyChar(97)", "W.MouseWheel(-2)"}));
+    EXPECT_EQ(env.TakeText(), "W.KeyDown(17) T.KeyChar(9) W.KeyChar(97) W.MouseWheel(-2)");
 }
 
 TEST(WidgetManager, OverlaysDrawInPriorityOrder)
@@ -224,8 +205,8 @@ TEST(WidgetManager, OverlaysDrawInPriorityOrder)
     env.Add("Dlg", 0, 0, 10, 10)->mPriority = 1;
     env.Take();
     env.mManager->DrawScreen();
-    EXPECT_EQ(env.Take(), (Log{"X.Draw", "Y.Draw", "Z.Draw", "N.Draw", "N.DrawOverlay(0@110,120)", "Dlg.Draw",
-                               "Y.DrawOverlay(1@0,0)", "X.DrawOverlay(3@0,0)"}));
+    EXPECT_EQ(env.TakeText(), "X.Draw Y.Draw Z.Draw N.Draw N.DrawOverlay(0@110,120) Dlg.Draw "
+                              "Y.DrawOverlay(1@0,0) X.DrawOverlay(3@0,0)");
     EXPECT_TRUE(env.mManager->mDeferredOverlays.empty());
     EXPECT_FALSE(env.mManager->DrawScreen());
 }
@@ -280,7 +261,7 @@ TEST(WidgetManager, DrawsOnlyDirtyTopLevelWidgets)
     a->MarkDirty();
     env.Take();
     EXPECT_TRUE(env.mManager->DrawScreen());
-    EXPECT_EQ(env.Take(), (Log{"A.Draw"}));
+    EXPECT_EQ(env.TakeText(), "A.Draw");
     EXPECT_EQ(env.Pixel(50, 50), 0xFF0000FFu);
     EXPECT_EQ(env.Pixel(250, 50), 0xFF123456u);
 
@@ -289,7 +270,7 @@ TEST(WidgetManager, DrawsOnlyDirtyTopLevelWidgets)
     EXPECT_FALSE(env.mManager->DrawScreen());
     a->MarkDirty();
     env.mManager->DrawScreen();
-    EXPECT_EQ(env.Take(), (Log{"A.Draw", "B.Draw"}));
+    EXPECT_EQ(env.TakeText(), "A.Draw B.Draw");
     EXPECT_EQ(env.Pixel(250, 50), 0xFF00FF00u);
 
     // A finger widget shows the hand while hovered.

@@ -26,6 +26,14 @@ void RecordingWidget::Record(const std::string& hook, const std::string& args)
     }
 }
 
+std::string RecordingWidget::Args(std::initializer_list<int> values)
+{
+    std::string text;
+    for (int v : values)
+        text += (text.empty() ? "" : ",") + std::to_string(v);
+    return text;
+}
+
 void RecordingWidget::Update()
 {
     Widget::Update();
@@ -58,60 +66,10 @@ void RecordingWidget::LostFocus()
     Record("LostFocus");
 }
 
-void RecordingWidget::KeyChar(char c)
-{
-    Record("KeyChar", StrFormat("%d", int(c)));
-}
-
 void RecordingWidget::KeyDown(KeyCode key)
 {
-    Record("KeyDown", StrFormat("%d", int(key)));
+    Record("KeyDown", std::to_string(int(key)));
     Widget::KeyDown(key);
-}
-
-void RecordingWidget::KeyUp(KeyCode key)
-{
-    Record("KeyUp", StrFormat("%d", int(key)));
-}
-
-void RecordingWidget::MouseEnter()
-{
-    Record("MouseEnter");
-}
-
-void RecordingWidget::MouseLeave()
-{
-    Record("MouseLeave");
-}
-
-void RecordingWidget::MouseMove(int x, int y)
-{
-    Record("MouseMove", StrFormat("%d,%d", x, y));
-}
-
-void RecordingWidget::MouseDown(int x, int y, int button, int count)
-{
-    Record("MouseDown", StrFormat("%d,%d,%d,%d", x, y, button, count));
-}
-
-void RecordingWidget::MouseUp(int x, int y, int button, int count)
-{
-    Record("MouseUp", StrFormat("%d,%d,%d,%d", x, y, button, count));
-}
-
-void RecordingWidget::MouseDrag(int x, int y)
-{
-    Record("MouseDrag", StrFormat("%d,%d", x, y));
-}
-
-void RecordingWidget::MouseWheel(int delta)
-{
-    Record("MouseWheel", StrFormat("%d", delta));
-}
-
-bool RecordingWidget::IsPointVisible(int x, int y)
-{
-    return mPointVisible ? mPointVisible(x, y) : true;
 }
 
 void RecordingWidget::AddedToManager(WidgetManager* manager)
@@ -124,11 +82,6 @@ void RecordingWidget::RemovedFromManager(WidgetManager* manager)
 {
     Widget::RemovedFromManager(manager);
     Record("RemovedFromManager");
-}
-
-void RecordingWidget::OrderInManagerChanged()
-{
-    Record("OrderInManagerChanged");
 }
 
 std::vector<std::string> TakeLog(std::vector<std::string>& log)

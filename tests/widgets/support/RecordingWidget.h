@@ -13,6 +13,7 @@
 #include "widgets/Widget.h"
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,23 +46,31 @@ public:
     void DrawOverlay(Graphics* g, int priority) override;
     void GotFocus() override;
     void LostFocus() override;
-    void KeyChar(char c) override;
+    void KeyChar(char c) override { Record("KeyChar", std::to_string(int(c))); }
     void KeyDown(KeyCode key) override;
-    void KeyUp(KeyCode key) override;
-    void MouseEnter() override;
-    void MouseLeave() override;
-    void MouseMove(int x, int y) override;
-    void MouseDown(int x, int y, int button, int count) override;
-    void MouseUp(int x, int y, int button, int count) override;
-    void MouseDrag(int x, int y) override;
-    void MouseWheel(int delta) override;
-    bool IsPointVisible(int x, int y) override;
+    void KeyUp(KeyCode key) override { Record("KeyUp", std::to_string(int(key))); }
+    void MouseEnter() override { Record("MouseEnter"); }
+    void MouseLeave() override { Record("MouseLeave"); }
+    void MouseMove(int x, int y) override { Record("MouseMove", Args({x, y})); }
+    void MouseDown(int x, int y, int button, int count) override
+    {
+        Record("MouseDown", Args({x, y, button, count}));
+    }
+    void MouseUp(int x, int y, int button, int count) override
+    {
+        Record("MouseUp", Args({x, y, button, count}));
+    }
+    void MouseDrag(int x, int y) override { Record("MouseDrag", Args({x, y})); }
+    void MouseWheel(int delta) override { Record("MouseWheel", std::to_string(delta)); }
+    bool IsPointVisible(int x, int y) override { return mPointVisible ? mPointVisible(x, y) : true; }
     void AddedToManager(WidgetManager* manager) override;
     void RemovedFromManager(WidgetManager* manager) override;
-    void OrderInManagerChanged() override;
+    void OrderInManagerChanged() override { Record("OrderInManagerChanged"); }
 
 private:
     void Record(const std::string& hook, const std::string& args = "");
+    // "1,2,3".
+    static std::string Args(std::initializer_list<int> values);
 };
 
 // The log so far, then empties it.

@@ -58,6 +58,14 @@ RecordingWidget* WidgetTestEnv::operator[](const std::string& name) const
     return nullptr;
 }
 
+std::string WidgetTestEnv::TakeText()
+{
+    std::string text;
+    for (const std::string& line : Take())
+        text += (text.empty() ? "" : " ") + line;
+    return text;
+}
+
 std::string WidgetTestEnv::DirtyNames() const
 {
     std::string names;

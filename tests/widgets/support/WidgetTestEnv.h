@@ -45,6 +45,8 @@ public:
                          WidgetContainer* parent = nullptr, bool attach = true);
     RecordingWidget* operator[](const std::string& name) const;
     std::vector<std::string> Take() { return TakeLog(mLog); }
+    // The same joined by spaces.
+    std::string TakeText();
     // Names of the dirty widgets, in the order they were made, joined by spaces.
     std::string DirtyNames() const;
     // Clears every dirty mark (manager included), as if everything had been drawn.
