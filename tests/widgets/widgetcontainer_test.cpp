@@ -36,20 +36,24 @@ std::string Heard(const std::vector<std::string>& log, const std::string& hook)
 
 TEST(WidgetContainer, ZOrderOperations)
 {
+    // A and B overlap, C stands apart, D overlaps all three. A reordered widget is
+    // redrawn with whatever now lies in front of it.
     struct Case
     {
         const char* what;
         std::function<void(WidgetTestEnv&)> op;
         const char* order;
+        const char* dirty; // null: not checked
     };
     const Case cases[] = {
-        {"add twice", [](WidgetTestEnv& e) { e.mManager->AddWidget(e["A"]); }, "A B C D"},
-        {"remove a stranger", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["X"]); }, "A B C D"},
-        {"front", [](WidgetTestEnv& e) { e.mManager->BringToFront(e["A"]); }, "B C D A"},
-        {"back", [](WidgetTestEnv& e) { e.mManager->BringToBack(e["D"]); }, "D A B C"},
-        {"behind", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["D"], e["B"]); }, "A D B C"},
-        {"in front", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["A"], e["C"]); }, "B C A D"},
-        {"behind a stranger", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["A"], e["X"]); }, "B C D A"},
+        {"add twice", [](WidgetTestEnv& e) { e.mManager->AddWidget(e["A"]); }, "A B C D", ""},
+        {"remove a stranger", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["X"]); }, "A B C D", ""},
+        {"front", [](WidgetTestEnv& e) { e.mManager->BringToFront(e["A"]); }, "B C D A", "A"},
+        {"back", [](WidgetTestEnv& e) { e.mManager->BringToBack(e["D"]); }, "D A B C", "A B C D"},
+        {"behind", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["D"], e["B"]); }, "A D B C", "B C D"},
+        {"in front", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["A"], e["C"]); }, "B C A D", "A D"},
+        {"behind a stranger", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["A"], e["X"]); }, "B C D A",
+         "A"},
         {"higher band stays in front",
          [](WidgetTestEnv& e)
          {
@@ -59,18 +63,23 @@ TEST(WidgetContainer, ZOrderOperations)
              e.mManager->AddWidget(e["X"]);
              e.mManager->BringToBack(e["B"]);
          },
-         "A C D X B"},
-        {"moved to another parent", [](WidgetTestEnv& e) { e["A"]->AddWidget(e["B"]); }, "A C D"},
-        {"never into its own subtree", [](WidgetTestEnv& e) { e["B"]->AddWidget(e["B"]); }, "A B C D"},
+         "A C D X B", nullptr},
+        {"moved to another parent", [](WidgetTestEnv& e) { e["A"]->AddWidget(e["B"]); }, "A C D", "A B D"},
+        {"never into its own subtree", [](WidgetTestEnv& e) { e["B"]->AddWidget(e["B"]); }, "A B C D", ""},
     };
     for (const Case& c : cases)
     {
         WidgetTestEnv env;
-        for (const char* name : {"A", "B", "C", "D"})
-            env.Add(name, 0, 0, 10, 10);
+        env.Add("A", 0, 0, 10, 10);
+        env.Add("B", 5, 5, 10, 10);
+        env.Add("C", 30, 0, 10, 10);
+        env.Add("D", 0, 8, 40, 4);
         env.Add("X", 0, 0, 10, 10, nullptr, false);
+        env.CleanAll();
         c.op(env);
         EXPECT_EQ(Names(env.mManager->mWidgets), c.order) << c.what;
+        if (c.dirty != nullptr)
+            EXPECT_EQ(env.DirtyNames(), c.dirty) << c.what;
         for (Widget* w : env.mManager->mWidgets)
             EXPECT_EQ(w->mParent, env.mManager) << c.what;
     }
@@ -149,6 +158,7 @@ TEST(WidgetContainer, DirtyMarksAtTheRoot)
         {"an opaque coverer stops the walk", "", "", "Q", true, "C Q"},
         {"a translucent coverer does not", "C", "translucent", "Q", true, "L M P C Q R"},
         {"nor one with transparent parts", "C", "transparent", "Q", true, "L M P C Q R"},
+        {"transparent parts show what is below", "P", "transparent", "P", false, "L M P C Q R"},
         {"already dirty does nothing", "P", "dirty", "P", false, "P"},
         {"a child marks its top-level ancestor", "", "", "Q1", false, "Q Q1"},
     };

@@ -50,6 +50,13 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnother)
     m->MouseExit(0, 0);
     EXPECT_EQ(env.TakeText(), "A.MouseLeave");
     EXPECT_FALSE(m->mMouseInWindow);
+
+    // A press on nothing whose release is lost (the window lost the focus) leaves no
+    // button behind to turn later moves into drags.
+    m->MouseDown(700, 500, 1);
+    m->DoMouseUps();
+    m->MouseMove(70, 75);
+    EXPECT_EQ(env.TakeText(), "A.MouseEnter A.MouseMove(10,15)");
 }
 
 TEST(WidgetManager, ModalLayers)
@@ -99,8 +106,9 @@ TEST(WidgetManager, ModalLayers)
 
 TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
 {
-    // W is hovered, then pressed (and focused by the press); the action runs from W's
-    // hook, or after the press when no hook is named.
+    // W, inside P at (5, 5), is hovered, then pressed (and focused by the press); the
+    // action runs from W's hook, or after the press when no hook is named. The missing
+    // release reaches W in its own coordinates.
     typedef std::function<void(WidgetTestEnv&)> Action;
     struct Case
     {
@@ -109,28 +117,28 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
         Action action;
         const char* expected;
     };
-    const Action removeW = [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["W"]); };
+    const Action removeW = [](WidgetTestEnv& e) { e["P"]->RemoveWidget(e["W"]); };
     const Action disableW = [](WidgetTestEnv& e) { e["W"]->SetDisabled(true); };
     const Case cases[] = {
         {"removed", "", removeW,
-         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus "
+         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
          "W.RemovedFromManager"},
         {"disabled", "", disableW,
-         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus"},
+         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus"},
         {"removes itself when pressed", "MouseDown", removeW,
-         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus "
+         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
          "W.RemovedFromManager"},
         {"removes itself when focused: the press is not delivered", "GotFocus", removeW,
-         "W.GotFocus W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus W.RemovedFromManager"},
+         "W.GotFocus W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus W.RemovedFromManager"},
         {"takes the focus again while leaving", "RemovedFromManager",
          [](WidgetTestEnv& e) { e.mManager->SetFocus(e["W"]); },
-         "W.GotFocus W.MouseDown(10,10,0,1) W.MouseLeave W.MouseUp(10,10,0,1) W.LostFocus "
+         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
          "W.RemovedFromManager W.GotFocus W.LostFocus"},
     };
     for (const Case& c : cases)
     {
         WidgetTestEnv env;
-        RecordingWidget* w = env.Add("W", 0, 0, 100, 100);
+        RecordingWidget* w = env.Add("W", 0, 0, 100, 100, env.Add("P", 5, 5, 200, 200));
         w->mWantsFocus = true;
         WidgetManager* m = env.mManager;
         m->MouseMove(10, 10);
