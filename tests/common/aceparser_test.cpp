@@ -62,7 +62,7 @@ TEST(Numbers, AceParseIntReadsLikeScanfAndSaturates)
         EXPECT_EQ(AceParseInt(c.first, nullptr), c.second) << c.first;
 }
 
-TEST(Numbers, AceParseFloatReadsLikeScanf)
+TEST(Numbers, AceParseFloatAndBool)
 {
     EXPECT_FLOAT_EQ(AceParseFloat("1.5", nullptr), 1.5f);
     EXPECT_FLOAT_EQ(AceParseFloat(" -2.25x", nullptr), -2.25f);
@@ -72,10 +72,6 @@ TEST(Numbers, AceParseFloatReadsLikeScanf)
     EXPECT_FLOAT_EQ(AceParseFloat("7.", nullptr), 7.0f);
     EXPECT_FLOAT_EQ(AceParseFloat("2,5", nullptr), 2.0f);
     EXPECT_TRUE(std::isinf(AceParseFloat("1e999", nullptr))); // not undefined behaviour
-}
-
-TEST(Numbers, AceParseBoolWords)
-{
     for (const char* t : {"true", "TRUE", "On", "yes", "YES", "1"})
         EXPECT_TRUE(AceParseBool(t, nullptr)) << t;
     for (const char* f : {"false", "Off", "no", "NO", "0"})
@@ -100,7 +96,7 @@ TEST(Numbers, FailuresNameTheContextWhenThereIsOne)
 
 // ---- ParseStrWithEscapes and StringParser ----------------------------------------------
 
-TEST(Escapes, ParseStrWithEscapesKeepsATrailingBackslash)
+TEST(Escapes, ParseStrWithEscapesAndStringParser)
 {
     const struct
     {
@@ -111,10 +107,6 @@ TEST(Escapes, ParseStrWithEscapesKeepsATrailingBackslash)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseStrWithEscapes(c.in), c.out) << c.in;
-}
-
-TEST(StringParserTest, ReadStringStopsBeforeTheDelimiter)
-{
     StringParser p("  alpha, beta ;gamma");
     EXPECT_EQ(p.ReadString(",;"), "alpha");
     EXPECT_EQ(p.mPos, 7);
@@ -182,7 +174,7 @@ TEST(Getters, ValuesDefaultsAndIfPresent)
     EXPECT_EQ(std::make_tuple(s, i, f, b), std::make_tuple(std::string("12"), 12, 2.5f, true));
 }
 
-TEST(Getters, MessagesNameTheKeyExceptForGetIntAndGetIntReq)
+TEST(Getters, MessagesNameTheKeyAndMissingStringsStayValid)
 {
     const XMLElementEx e = MakeElement();
     int i;
@@ -200,17 +192,13 @@ TEST(Getters, MessagesNameTheKeyExceptForGetIntAndGetIntReq)
     EXPECT_EQ(ThrownBy([&] { e.GetBool("n", false); }), "Boolean expected (n)");
     EXPECT_EQ(ThrownBy([&] { e.GetBoolReq("on"); }), "on parameter required");
     EXPECT_EQ(ThrownBy([&] { e.GetBoolIfPresent("f", b); }), "Boolean expected (f)");
-}
-
-TEST(Getters, MissingStringStaysValidAfterTheElementChanges)
-{
-    XMLElementEx e;
-    const std::string& missing = e.GetString("nothing");
+    XMLElementEx e2;
+    const std::string& missing = e2.GetString("nothing");
     XMLParser p;
-    p.AddAttribute(&e, "nothing", "now here");
-    e.mAttributes.clear();
+    p.AddAttribute(&e2, "nothing", "now here");
+    e2.mAttributes.clear();
     EXPECT_EQ(missing, "");
-    EXPECT_EQ(&e.GetString("other"), &missing);
+    EXPECT_EQ(&e2.GetString("other"), &missing);
 }
 
 // ---- Parsing files ---------------------------------------------------------------------
@@ -372,7 +360,7 @@ TEST(Parse, ThrowUnexpectedElementNamesTheExpectedType)
         EXPECT_EQ(ThrownBy([&] { p.ThrowUnexpectedElement(type); }), expected[type]) << type;
 }
 
-TEST(Parse, XMLErrorSeenOnlyByTheTokenizerIsStillReported)
+TEST(Parse, TokenizerErrorsAndForeignExceptions)
 {
     // The subclass reads the tokenizer itself and stops at false: no exception.
     TempDir dir;
@@ -387,13 +375,9 @@ TEST(Parse, XMLErrorSeenOnlyByTheTokenizerIsStillReported)
     };
     EXPECT_FALSE(p.Parse(path));
     EXPECT_EQ(p.GetError(), "Unexpected '>' (" + path + ":2)");
-}
-
-TEST(Parse, OtherExceptionsPassThroughAndNothingIsFoundOutsideParse)
-{
-    TempDir dir;
-    WalkParser p;
-    EXPECT_FALSE(p.NextElement());
-    p.mBody = [](WalkParser&) { throw std::runtime_error("not ours"); };
-    EXPECT_THROW(p.Parse(dir.Write("main.xml", "<a/>")), std::runtime_error);
+    TempDir dir2;
+    WalkParser p2;
+    EXPECT_FALSE(p2.NextElement());
+    p2.mBody = [](WalkParser&) { throw std::runtime_error("not ours"); };
+    EXPECT_THROW(p2.Parse(dir2.Write("main.xml", "<a/>")), std::runtime_error);
 }

@@ -169,7 +169,7 @@ TEST(DataSyncWire, StringLengthIsTwoBytesAndLongerTextsAreCut)
     EXPECT_EQ(tail, 99);
 }
 
-TEST(DataSyncWire, VectorMarkerOnlyAboveFifty)
+TEST(DataSyncWire, ContainersHaveTheirDocumentedBytes)
 {
     std::vector<int> v50(50, 7), v51(51, 7);
     Bytes b50 = Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(v50, s, DataSyncFunc_SyncInt()); });
@@ -178,10 +178,6 @@ TEST(DataSyncWire, VectorMarkerOnlyAboveFifty)
     EXPECT_EQ(Bytes(b50.begin(), b50.begin() + 8), (Bytes{50, 0, 0, 0, 7, 0, 0, 0}));
     ASSERT_EQ(b51.size(), 8u + 51 * 4);
     EXPECT_EQ(Bytes(b51.begin(), b51.begin() + 12), (Bytes{51, 0, 0, 0, 0x54, 0x43, 0x45, 0x56, 7, 0, 0, 0}));
-}
-
-TEST(DataSyncWire, ListAndMapHaveNoMarker)
-{
     std::list<SmartPtr<HighScoreInfo>> list(60);
     Bytes bl = Write([&](DataSync& s) { DataSync_SyncSTLListImpl(list, s, DataSyncFunc_SyncSmartPtr()); });
     ASSERT_EQ(bl.size(), 4u + 60 * 4);
@@ -195,10 +191,6 @@ TEST(DataSyncWire, ListAndMapHaveNoMarker)
               { DataSync_SyncSTLMapImpl(map, s, DataSyncFunc_SyncString(), DataSyncFunc_SyncSmartPtr()); });
     EXPECT_EQ(bm, (Bytes{2,   0,    0,    0,    1,    0, 'a', 0xFE, 0xFF, 0xFF, 0xFF, 1, 0,
                          'b', 0xFF, 0xFF, 0xFF, 0xFF, 1, 0,   'B',  2,    0,    0,    0}));
-}
-
-TEST(DataSyncWire, CharBitVectorPacksAfterTheCount)
-{
     std::vector<char> v = {1, 0, 1, 1}, back;
     Bytes b =
         Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(v, s, DataSyncFunc_SyncCharBit()), s.EndBit(); });
@@ -211,7 +203,7 @@ TEST(DataSyncWire, CharBitVectorPacksAfterTheCount)
 
 // -------------------------------------------------------------- shared objects
 
-TEST(DataSyncShared, SameObjectWrittenTwiceIsStateThenId)
+TEST(DataSyncShared, SameObjectWrittenTwiceIsStateThenIdAndCyclesSurvive)
 {
     SmartPtr<HighScoreInfo> row = new HighScoreInfo("Al", 9);
     Rows rows = {row, row}, back;
@@ -225,52 +217,24 @@ TEST(DataSyncShared, SameObjectWrittenTwiceIsStateThenId)
     EXPECT_EQ(back[0].get(), back[1].get());
     EXPECT_EQ(back[0]->mName, "Al");
     EXPECT_EQ(back[0]->mScore, 9);
-}
 
-TEST(DataSyncShared, CycleSurvivesWritingAndReadingBack)
-{
-    SmartPtr<Node> a = new Node(), b = new Node(), back;
-    a->mValue = 1;
-    b->mValue = 2;
-    a->mNext = b;
-    b->mNext = a;
-    Bytes bytes = Write([&](DataSync& s) { DataSync_SyncSmartPtr(s, a); });
-    b->mNext = nullptr; // break the cycle so both are freed
+    // A cycle survives writing and reading back.
+    SmartPtr<Node> na = new Node(), nb = new Node(), nback;
+    na->mValue = 1;
+    nb->mValue = 2;
+    na->mNext = nb;
+    nb->mNext = na;
+    const Bytes bytes = Write([&](DataSync& s) { DataSync_SyncSmartPtr(s, na); });
+    nb->mNext = nullptr; // break the cycle so both are freed
     EXPECT_EQ(bytes,
               (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 0, 0, 0, 0}));
-    {
-        DataSync r;
-        Open(r, bytes);
-        DataSync_SyncSmartPtr(r, back);
-    }
-    ASSERT_TRUE(back.get() != nullptr && back->mNext.get() != nullptr);
-    EXPECT_EQ(back->mValue, 1);
-    EXPECT_EQ(back->mNext->mValue, 2);
-    EXPECT_EQ(back->mNext->mNext.get(), back.get());
-    back->mNext->mNext = nullptr;
-}
-
-TEST(DataSyncShared, VectorOfHighScoreRowsRoundTrips)
-{
-    Rows rows, back = {new HighScoreInfo("stale", 1)};
-    for (int i = 0; i < 60; ++i)
-        rows.push_back(new HighScoreInfo("Player" + std::to_string(i), 1000 - i * 7));
-    rows.push_back(nullptr);
-    rows.push_back(rows[3]);
-    Bytes bytes =
-        Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(rows, s, DataSyncFunc_SyncSmartPtr()); });
-    DataSync r;
     Open(r, bytes);
-    DataSync_SyncSTLVectorImpl(back, r, DataSyncFunc_SyncSmartPtr());
-    EXPECT_EQ(r.GetReader()->GetBytesRemaining(), 0);
-    ASSERT_EQ(back.size(), rows.size());
-    for (int i = 0; i < 60; ++i)
-    {
-        EXPECT_EQ(back[i]->mName, rows[i]->mName);
-        EXPECT_EQ(back[i]->mScore, rows[i]->mScore);
-    }
-    EXPECT_EQ(back[60].get(), nullptr);
-    EXPECT_EQ(back[61].get(), back[3].get());
+    DataSync_SyncSmartPtr(r, nback);
+    ASSERT_TRUE(nback.get() != nullptr && nback->mNext.get() != nullptr);
+    EXPECT_EQ(nback->mValue, 1);
+    EXPECT_EQ(nback->mNext->mValue, 2);
+    EXPECT_EQ(nback->mNext->mNext.get(), nback.get());
+    nback->mNext->mNext = nullptr;
 }
 
 TEST(DataSyncShared, MapReadingClearsFirstAndReusesKeysThatCompareEqual)
@@ -290,7 +254,7 @@ TEST(DataSyncShared, MapReadingClearsFirstAndReusesKeysThatCompareEqual)
 
 // ------------------------------------------------------------------ widths
 
-TEST(DataSyncWidths, ReadsSignExtendOrTruncateIntoTheVariable)
+TEST(DataSyncWidths, ReadsSignExtendOrTruncateAndFloatsComeBackBitForBit)
 {
     const Bytes ff = {0xFF}, bytes = {0x34, 0x92, 0xEF, 0xCD, 0xAB, 0x89},
                 tail(bytes.begin() + 2, bytes.end());
@@ -308,10 +272,6 @@ TEST(DataSyncWidths, ReadsSignExtendOrTruncateIntoTheVariable)
     EXPECT_EQ(ReadAs<unsigned short>(tail, &DataSync::SyncLong), 0xCDEF);
     EXPECT_EQ(ReadAs<unsigned long>(tail, &DataSync::SyncLong), 0x89ABCDEFul);
     EXPECT_EQ(ReadAs<long>(tail, &DataSync::SyncLong), static_cast<int32_t>(0x89ABCDEFu));
-}
-
-TEST(DataSyncWidths, FloatsComeBackBitForBit)
-{
     for (float f : {0.0f, -0.0f, 1.5f, -1e30f, 3.14159f, INFINITY})
     {
         float v = f, back = 0;
@@ -325,7 +285,7 @@ TEST(DataSyncWidths, FloatsComeBackBitForBit)
 
 // ------------------------------------------------------------------ versions
 
-TEST(DataSyncVersion, AcceptedRanges)
+TEST(DataSyncVersion, AcceptedRangesAndACountWrittenBetweenSyncs)
 {
     const struct
     {
@@ -346,10 +306,6 @@ TEST(DataSyncVersion, AcceptedRanges)
         EXPECT_EQ(r.SyncVersion(c.version, c.min, c.max), c.accepted) << c.stored << " in " << c.version;
         EXPECT_EQ(r.mVersion, c.accepted ? c.stored : 0);
     }
-}
-
-TEST(DataSyncVersion, ProfilesWriteACountThroughTheWriterBetweenSyncs)
-{
     const Bytes bytes = Write([](DataSync& s) { s.SyncVersion(2, -1, -1), s.GetWriter()->WriteLong(3); });
     EXPECT_EQ(bytes, (Bytes{2, 0, 0, 0, 3, 0, 0, 0}));
     DataSync r;
@@ -362,7 +318,7 @@ TEST(DataSyncVersion, ProfilesWriteACountThroughTheWriterBetweenSyncs)
 
 // ------------------------------------------------------------------ failures
 
-TEST(DataSyncErrors, ThreeDocumentedTexts)
+TEST(DataSyncErrors, DocumentedTextsAndWhereAFailedReadLeavesThePosition)
 {
     int v = 0;
     std::vector<int> ints;
@@ -374,15 +330,11 @@ TEST(DataSyncErrors, ThreeDocumentedTexts)
               "DataSync: Invalid stl vector");
     EXPECT_EQ(ReadError({5, 0, 0, 0}, [&](DataSync& s) { DataSync_SyncRefCount(s, p); }),
               "DataSync: GetRefCountForRead id not found - 5");
-}
-
-TEST(DataSyncErrors, ReadPastEndLeavesThePositionWhereTheValueBegan)
-{
     const Bytes bytes = {9, 0, 1, 2, 3};
     DataSync r;
     Open(r, bytes);
     short first = 0;
-    int v = 0;
+    v = 0;
     std::string str;
     r.SyncShort(first);
     EXPECT_THROW(r.SyncLong(v), AceException);
@@ -390,27 +342,9 @@ TEST(DataSyncErrors, ReadPastEndLeavesThePositionWhereTheValueBegan)
     Open(r, bytes);
     EXPECT_THROW(r.SyncString(str), AceException); // claims 9 bytes, has 3
     EXPECT_EQ(r.GetReader()->GetPosition(), 0);
-}
-
-TEST(DataSyncErrors, ReaderEndBitSkipsTheRestOfTheBitByte)
-{
-    const Bytes bytes = {0x03, 0x2A};
-    DataSync r;
-    Open(r, bytes);
-    bool a = false;
-    char next = 0;
-    r.SyncBoolBit(a);
-    r.EndBit();
-    r.SyncByte(next);
-    EXPECT_TRUE(a);
-    EXPECT_EQ(next, 0x2A);
-}
-
-TEST(DataSyncErrors, SyncingAnUnopenedStreamThrowsInsteadOfCrashing)
-{
     DataSync s;
-    int v = 1;
-    std::string str = "x";
+    v = 1;
+    str = "x";
     EXPECT_EQ(Thrown(s, [&](DataSync& d) { d.SyncLong(v); }), "DataSync: not open");
     EXPECT_THROW(s.SyncString(str), AceException);
     s.OpenWriter(16);
@@ -418,7 +352,7 @@ TEST(DataSyncErrors, SyncingAnUnopenedStreamThrowsInsteadOfCrashing)
     EXPECT_THROW(s.EndBit(), AceException);
 }
 
-TEST(DataSyncDamaged, NegativeCountsThrow)
+TEST(DataSyncDamaged, CountsAreBoundedByTheBytesLeft)
 {
     const Bytes neg = {0xFF, 0xFF, 0xFF, 0xFF};
     std::vector<int> v;
@@ -433,29 +367,22 @@ TEST(DataSyncDamaged, NegativeCountsThrow)
         ReadError(neg, [&](DataSync& s)
                   { DataSync_SyncSTLMapImpl(m, s, DataSyncFunc_SyncString(), DataSyncFunc_SyncSmartPtr()); }),
         "");
-}
-
-TEST(DataSyncDamaged, HugeVectorCountReservesNoMoreThanTheBytesLeft)
-{
-    const Bytes bytes = {0xFF, 0xFF, 0xFF, 0x7F, 0x54, 0x43, 0x45, 0x56, 1, 0, 0, 0, 2, 0};
-    std::vector<int> v;
+    // A huge count reserves no more than the bytes left.
+    const Bytes huge = {0xFF, 0xFF, 0xFF, 0x7F, 0x54, 0x43, 0x45, 0x56, 1, 0, 0, 0, 2, 0};
     DataSync r;
-    Open(r, bytes);
+    Open(r, huge);
     EXPECT_THROW(DataSync_SyncSTLVectorImpl(v, r, DataSyncFunc_SyncInt()), AceException);
     EXPECT_EQ(v.size(), 2u); // the element read so far and the one being read stay
     EXPECT_LE(v.capacity(), 6u);
-}
-
-TEST(DataSyncDamaged, LargeVectorReservesAtMostTheCapThenGrowsWithTheData)
-{
-    std::vector<int> v(100000), back, partial;
-    for (size_t i = 0; i < v.size(); ++i)
-        v[i] = int(i) * 3;
-    const Bytes bytes = Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(v, s, DataSyncFunc_SyncInt()); });
-    DataSync r;
+    // A large vector reserves at most the cap, then grows with the data.
+    std::vector<int> large(100000), back, partial;
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = int(i) * 3;
+    const Bytes bytes =
+        Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(large, s, DataSyncFunc_SyncInt()); });
     Open(r, bytes);
     DataSync_SyncSTLVectorImpl(back, r, DataSyncFunc_SyncInt());
-    EXPECT_EQ(back, v);
+    EXPECT_EQ(back, large);
 
     // The same count over a stream cut short: fails once the bytes run out.
     const Bytes cut(bytes.begin(), bytes.begin() + 8 + 4 * 70000 + 2);
@@ -513,19 +440,7 @@ TEST(DataSyncDamaged, EveryTruncationOfAValidStreamThrowsAceException)
 
 // ------------------------------------------------------------------ writer
 
-TEST(DataWriterGrowth, ZeroInitialCapacityStillGrows)
-{
-    DataSync s;
-    s.OpenWriter(0);
-    for (int i = 0; i < 1000; ++i)
-        s.SyncLong(i);
-    ASSERT_EQ(s.GetWriter()->GetDataLen(), 4000);
-    const char* p = s.GetWriter()->GetDataPtr();
-    EXPECT_EQ(static_cast<uint8_t>(p[999 * 4]), 999 & 0xFF);
-    EXPECT_EQ(static_cast<uint8_t>(p[999 * 4 + 1]), 999 >> 8);
-}
-
-TEST(DataSyncReader, ReadsABufferInPlace)
+TEST(DataSyncReader, ReadsABufferInPlaceSkipsBitBytesAndTheWriterGrows)
 {
     SmartPtr<HighScoreInfo> row = new HighScoreInfo("Zed", -40), back;
     const Bytes bytes = Write([&](DataSync& s) { DataSync_SyncSmartPtr(s, row); });
@@ -537,4 +452,23 @@ TEST(DataSyncReader, ReadsABufferInPlace)
     EXPECT_EQ(back->mName, "Zed");
     EXPECT_EQ(back->mScore, -40);
     EXPECT_EQ(r.GetReader()->GetBytesRemaining(), 0);
+    // EndBit on a reader skips the rest of the bit byte.
+    const Bytes bits = {0x03, 0x2A};
+    Open(r, bits);
+    bool a = false;
+    char next = 0;
+    r.SyncBoolBit(a);
+    r.EndBit();
+    r.SyncByte(next);
+    EXPECT_TRUE(a);
+    EXPECT_EQ(next, 0x2A);
+    // A writer opened with no capacity still grows.
+    DataSync s;
+    s.OpenWriter(0);
+    for (int i = 0; i < 1000; ++i)
+        s.SyncLong(i);
+    ASSERT_EQ(s.GetWriter()->GetDataLen(), 4000);
+    const char* p = s.GetWriter()->GetDataPtr();
+    EXPECT_EQ(static_cast<uint8_t>(p[999 * 4]), 999 & 0xFF);
+    EXPECT_EQ(static_cast<uint8_t>(p[999 * 4 + 1]), 999 >> 8);
 }

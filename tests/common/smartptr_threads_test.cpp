@@ -70,26 +70,4 @@ TEST(SmartPtrThreads, RacingLastReleasesDeleteExactlyOnce)
     EXPECT_EQ(deletions.load(), rounds);
 }
 
-TEST(SmartPtrThreads, ReassigningSeparatePointersToSharedObjects)
-{
-    std::atomic<int> deletions{0};
-    {
-        std::vector<SmartPtr<Counted>> pool;
-        for (int i = 0; i < 4; i++)
-            pool.push_back(new Counted(&deletions));
-        auto work = [&pool](int seed)
-        {
-            SmartPtr<Counted> mine;
-            for (int i = 0; i < 200000; i++)
-                mine = pool[(i + seed) % pool.size()];
-        };
-        std::thread a(work, 0), b(work, 1);
-        a.join();
-        b.join();
-        for (const SmartPtr<Counted>& p : pool)
-            EXPECT_EQ(p->GetRefCount(), 1);
-    }
-    EXPECT_EQ(deletions.load(), 4);
-}
-
 } // namespace

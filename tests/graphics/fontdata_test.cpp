@@ -92,7 +92,7 @@ protected:
 
 // ---- Commands and arguments ---------------------------------------------------------------------
 
-TEST_F(FontDataTest, CommandAndLayerNamesInAnyCase)
+TEST_F(FontDataTest, NamesInAnyCaseArgumentsAsWrittenAndOneLoadOnly)
 {
     FontData& data = Load("layersetascent Main 10;\nLAYERSETASCENT main 11;\nLayerSetAscentPadding MAIN 2;\n"
                           "cReAtElAyEr Second;");
@@ -102,15 +102,15 @@ TEST_F(FontDataTest, CommandAndLayerNamesInAnyCase)
     EXPECT_EQ(Main().mAscentPadding, 2);
     EXPECT_EQ(data.mFontLayerList.size(), 2u);
     EXPECT_EQ(data.mFontLayerMap.count("SECOND"), 1u);
-}
-
-TEST_F(FontDataTest, SingleIntArgumentsAreTakenAsWrittenListsResolveDefines)
-{
-    FontData& data = Load("Define W 12;\nLayerSetCharWidths Main ('a' 'b') (W W);\nLayerSetAscent Main W;");
-    EXPECT_FALSE(data.mInitialized);
+    FontData& data2 = Load("Define W 12;\nLayerSetCharWidths Main ('a' 'b') (W W);\nLayerSetAscent Main W;");
+    EXPECT_FALSE(data2.mInitialized);
     EXPECT_EQ(Char('a').mWidth, 12);
     EXPECT_EQ(Char('b').mWidth, 12);
     EXPECT_EQ(Messages(), Strings{kTypeError});
+    FontData& data22 = Load("SetDefaultPointSize 12;");
+    EXPECT_TRUE(data22.mInitialized);
+    EXPECT_FALSE(data22.Load(&mApp, mPath));
+    EXPECT_EQ(data22.mFontLayerList.size(), 1u);
 }
 
 TEST_F(FontDataTest, ErrorTexts)
@@ -155,7 +155,7 @@ TEST_F(FontDataTest, ErrorTexts)
     }
 }
 
-TEST_F(FontDataTest, PopupTextNamesFileLineAndCommand)
+TEST_F(FontDataTest, PopupTextNamesFileLineAndCommandOnlyWithAnApplication)
 {
     Load("\n# comment\n  LayerSetAscent Nowhere\n 5;");
     const std::string prefix = "Font Descriptor Error in " + mPath + "\r\n";
@@ -163,28 +163,17 @@ TEST_F(FontDataTest, PopupTextNamesFileLineAndCommand)
         {prefix + "Undefined Layer on Line 5:\r\n\r\nLayerSetAscent Nowhere\n5", false},
         {prefix + "Invalid Paramater Type on Line 5:\r\n\r\nLayerSetAscent Nowhere\n5", false}};
     EXPECT_EQ(mApp.mPopups, expected);
-}
-
-TEST_F(FontDataTest, ALoadedFontRefusesASecondLoad)
-{
-    FontData& data = Load("SetDefaultPointSize 12;");
-    EXPECT_TRUE(data.mInitialized);
-    EXPECT_FALSE(data.Load(&mApp, mPath));
-    EXPECT_EQ(data.mFontLayerList.size(), 1u);
-}
-
-TEST_F(FontDataTest, ErrorsWithoutAnApplicationAreSilent)
-{
+    // Without an application the errors are silent.
     Write(mPath, "Frobnicate;");
     FontData data;
     EXPECT_TRUE(data.Load(nullptr, mPath));
     EXPECT_FALSE(data.mInitialized);
-    EXPECT_TRUE(mApp.mPopups.empty());
+    EXPECT_EQ(mApp.mPopups.size(), expected.size());
 }
 
 // ---- Individual commands -------------------------------------------------------------------------
 
-TEST_F(FontDataTest, SetCharMapAppliesTheGoodEntriesBeforeFailing)
+TEST_F(FontDataTest, CharMapColoursAndKerning)
 {
     FontData& data = Load("SetCharMap ('a' 'bc' 'd') ('x' 'y' 'z');");
     EXPECT_FALSE(data.mInitialized);
@@ -199,10 +188,6 @@ TEST_F(FontDataTest, SetCharMapAppliesTheGoodEntriesBeforeFailing)
     EXPECT_TRUE(high.mInitialized);
     EXPECT_EQ(high.mCharMap[0xE9], 0xC9);
     EXPECT_EQ(high.mCharMap[U('e')], 0xFF);
-}
-
-TEST_F(FontDataTest, Colours)
-{
     const std::pair<const char*, Color> cases[] = {
         {"(1 0.5 0 1)", Color(255, 127, 0, 255)},
         {"0x00FF0000", Color(255, 0, 0, 255)},
@@ -218,10 +203,6 @@ TEST_F(FontDataTest, Colours)
         EXPECT_EQ(Main().mColorMult, c.second) << value;
         EXPECT_EQ(Main().mColorAdd, c.second) << value;
     }
-}
-
-TEST_F(FontDataTest, KerningKeepsTheLowEightBitsSigned)
-{
     EXPECT_TRUE(Load("LayerSetKerningPairs Main ('AV' 'To' 'xy') (-3 200 0x17F);").mInitialized);
     EXPECT_EQ(Char('A').mKerningOffsets[U('V')], -3);
     EXPECT_EQ(Char('T').mKerningOffsets[U('o')], -56);
@@ -229,7 +210,7 @@ TEST_F(FontDataTest, KerningKeepsTheLowEightBitsSigned)
     EXPECT_EQ(Char('V').mKerningOffsets[U('A')], 0);
 }
 
-TEST_F(FontDataTest, ImageMapSetsRectanglesAndTheDefaultHeight)
+TEST_F(FontDataTest, ImageMapsAndSpanLists)
 {
     EXPECT_TRUE(Load("LayerSetCharOffsets Main ('b') ((0 3));\n"
                      "LayerSetImageMap Main ('a' 'b') ((0 0 10 12) (10 2 54 14));\n"
@@ -239,10 +220,6 @@ TEST_F(FontDataTest, ImageMapSetsRectanglesAndTheDefaultHeight)
     EXPECT_EQ(Char('b').mImageRect, TRect<int>(10, 2, 54, 14));
     EXPECT_EQ(Main().mDefaultHeight, 17); // 14 + offset 3
     EXPECT_EQ(Char('a').mOffset, TPoint<int>(1, -2));
-}
-
-TEST_F(FontDataTest, ImageMapStopsAtARectangleOutsideAndSkipsMalformedEntries)
-{
     EXPECT_FALSE(Load("LayerSetImageMap Main ('a' 'b' 'c') ((0 0 4 4) (60 0 5 16) (4 0 4 4));").mInitialized);
     EXPECT_EQ(Char('a').mImageRect, TRect<int>(0, 0, 4, 4));
     EXPECT_EQ(Char('c').mImageRect, TRect<int>());
@@ -251,10 +228,6 @@ TEST_F(FontDataTest, ImageMapStopsAtARectangleOutsideAndSkipsMalformedEntries)
     EXPECT_EQ(Char('a').mImageRect, TRect<int>(0, 0, 4, 4));
     EXPECT_EQ(Main().mDefaultHeight, 4);
     EXPECT_EQ(Messages(), Strings{kTypeError});
-}
-
-TEST_F(FontDataTest, HorizontalSpanRectListFeedsTheImageMap)
-{
     FontData& data = Load("CreateHorzSpanRectList Spans (10 1 0 15) (3 4 5);\n"
                           "LayerSetImageMap Main ('a' 'b' 'c') spans;");
     EXPECT_TRUE(data.mInitialized);
@@ -263,7 +236,7 @@ TEST_F(FontDataTest, HorizontalSpanRectListFeedsTheImageMap)
     EXPECT_EQ(Char('c').mImageRect, TRect<int>(17, 1, 5, 15));
 }
 
-TEST_F(FontDataTest, DefineOfItselfCannotReachTheOldValue)
+TEST_F(FontDataTest, DefinesOfThemselvesOrEachOtherStop)
 {
     FontData& data = Load("Define A (1 2);\nDefine A (A);");
     EXPECT_FALSE(data.mInitialized);
@@ -275,10 +248,6 @@ TEST_F(FontDataTest, DefineOfItselfCannotReachTheOldValue)
     EXPECT_EQ(DescParser::DataElementToString(chain.Dereference("b")), "5");
     EXPECT_EQ(DescParser::DataElementToString(chain.Dereference("a")), "A");
     EXPECT_EQ(DescParser::DataElementToString(chain.Dereference("c")), "'q'");
-}
-
-TEST_F(FontDataTest, DefinesNestingThroughEachOtherStopAtTheCap)
-{
     std::string text = "Define A (1);\n";
     for (int i = 0; i < 200; ++i)
         text += "Define B (A);\nDefine A (B);\n";
@@ -286,7 +255,7 @@ TEST_F(FontDataTest, DefinesNestingThroughEachOtherStopAtTheCap)
     EXPECT_EQ(Messages(), Strings{"List Nesting Too Deep"});
 }
 
-TEST_F(FontDataTest, ExistingLayerNameIsReportedAndLoadingGoesOn)
+TEST_F(FontDataTest, ExistingLayerNamesAndTooManyLayers)
 {
     FontData& data = Load("LayerSetAscent Main 4;\nCreateLayer MAIN;\nCreateLayerFrom Copy Main;\n"
                           "CreateLayerFrom main Main;\nLayerSetAscent Copy 9;");
@@ -297,16 +266,12 @@ TEST_F(FontDataTest, ExistingLayerNameIsReportedAndLoadingGoesOn)
     FontLayer& copy = *data.mFontLayerMap.at("COPY");
     EXPECT_EQ(copy.mAscent, 9);
     EXPECT_EQ(static_cast<Image*>(copy.mImage), mImage.get());
-}
-
-TEST_F(FontDataTest, TooManyLayersAreRefused)
-{
     std::string text;
     for (int i = 0; i < FontData::kMaxLayers + 5; ++i)
         text += "CreateLayer L" + std::to_string(i) + ";";
-    FontData& data = Load(text);
-    EXPECT_FALSE(data.mInitialized);
-    EXPECT_EQ(int(data.mFontLayerList.size()), FontData::kMaxLayers);
+    FontData& data3 = Load(text);
+    EXPECT_FALSE(data3.mInitialized);
+    EXPECT_EQ(int(data3.mFontLayerList.size()), FontData::kMaxLayers);
     EXPECT_EQ(Messages(), Strings{"Too Many Layers"});
 }
 
@@ -387,26 +352,18 @@ TEST_F(LegacyTest, WidthsLieSideBySide)
     EXPECT_EQ(Char('r').mImageRect, TRect<int>(11, 0, 2, 4));
 }
 
-TEST_F(LegacyTest, UnreadableWidthCountsAsZero)
+TEST_F(LegacyTest, UnreadableOrNegativeWidthsAndGlyphsInsideTheImage)
 {
     LoadWidths("3 4 a b 6 c", 20);
     EXPECT_TRUE(mResult);
     EXPECT_EQ(Char('a').mWidth, 0);
     EXPECT_EQ(Char('b').mImageRect, TRect<int>(0, 0, 6, 4));
     EXPECT_EQ(Char('c').mWidth, 0);
-}
-
-TEST_F(LegacyTest, NegativeWidthIsRefused)
-{
     LoadWidths("3 4 a 5 b -2 c 3", 20);
     EXPECT_FALSE(mResult);
     EXPECT_EQ(mData->mError, "Negative Character Width");
     LoadWidths("-3 4 a 5", 20);
     EXPECT_FALSE(mResult);
-}
-
-TEST_F(LegacyTest, GlyphRectanglesStayInsideTheImage)
-{
     LoadWidths("3 4 a 6 b 6 c 2147483647 d 9", 10);
     EXPECT_TRUE(mResult);
     EXPECT_EQ(Char('a').mImageRect, TRect<int>(0, 0, 6, 4));
@@ -414,10 +371,6 @@ TEST_F(LegacyTest, GlyphRectanglesStayInsideTheImage)
     EXPECT_EQ(Char('b').mWidth, 6);
     EXPECT_EQ(Char('c').mImageRect, TRect<int>(10, 0, 0, 4));
     EXPECT_EQ(Char('d').mImageRect, TRect<int>(10, 0, 0, 4));
-}
-
-TEST_F(LegacyTest, MissingFileLeavesTheLayerButNotInitialised)
-{
     FontData data;
     EXPECT_FALSE(data.LoadLegacy(mImage.get(), mDir + "/none.txt"));
     EXPECT_FALSE(data.mInitialized);

@@ -119,39 +119,27 @@ TEST(DescriptorFile, SplitsCommandsAsTheLanguageDefines)
     }
 }
 
-TEST(DescriptorFile, LineNumberIsWhereTheCommandStarts)
+TEST(DescriptorFile, LinesFailuresAndMissingFiles)
 {
     Loaded loaded = LoadText("\n\n# comment\nFourth;\nFifth\nstill fifth; Sixth;\r\n\r\n  Eighth");
     ASSERT_EQ(loaded.commands.size(), 4u);
     EXPECT_EQ(loaded.lines, (std::vector<int>{4, 5, 6, 8}));
-}
-
-TEST(DescriptorFile, FirstFailingCommandEndsTheLoad)
-{
-    Loaded loaded = LoadText("A;B;C;", false);
-    EXPECT_FALSE(loaded.result);
-    EXPECT_EQ(loaded.commands, Strings{"(A)"});
+    Loaded loaded2 = LoadText("A;B;C;", false);
+    EXPECT_FALSE(loaded2.result);
+    EXPECT_EQ(loaded2.commands, Strings{"(A)"});
 
     Loaded parseError = LoadText("A;B x(1);C;");
     EXPECT_FALSE(parseError.result);
     EXPECT_EQ(parseError.commands, Strings{"(A)"});
     EXPECT_EQ(parseError.errors, Strings{"Unexpected List Start"});
-}
-
-TEST(DescriptorFile, MissingFileFailsWithoutAnError)
-{
     ScriptParser parser;
     parser.mError = "old";
     EXPECT_FALSE(parser.LoadDescriptor("/nonexistent/vaxo/font.txt"));
     EXPECT_TRUE(parser.mErrors.empty());
     EXPECT_EQ(parser.mError, "");
-}
-
-TEST(DescriptorFile, HundredThousandOpeningParenthesesAreRefused)
-{
-    Loaded loaded = LoadText("A " + std::string(100000, '(') + ";");
-    EXPECT_FALSE(loaded.result);
-    EXPECT_EQ(loaded.errors, Strings{"List Nesting Too Deep"});
+    Loaded loaded22 = LoadText("A " + std::string(100000, '(') + ";");
+    EXPECT_FALSE(loaded22.result);
+    EXPECT_EQ(loaded22.errors, Strings{"List Nesting Too Deep"});
 }
 
 // ---- Splitting one command ---------------------------------------------------------------------
@@ -193,7 +181,7 @@ TEST(DescriptorSplit, ValuesListsAndErrors)
     EXPECT_EQ(parser.mErrors, Strings{"Missing Command"});
 }
 
-TEST(DescriptorSplit, SharedPositionContinuesAfterTheList)
+TEST(DescriptorSplit, SharedPositionAndNestingCap)
 {
     ScriptParser parser;
     ListDataElement list;
@@ -201,25 +189,21 @@ TEST(DescriptorSplit, SharedPositionContinuesAfterTheList)
     EXPECT_TRUE(parser.ParseToList("1 2) rest", &list, true, &pos));
     EXPECT_EQ(pos, 4);
     EXPECT_EQ(DescParser::DataElementToString(&list), "(1, 2)");
-}
-
-TEST(DescriptorSplit, NestingDepthIsCapped)
-{
-    ScriptParser parser;
+    ScriptParser parser2;
     const int max = DescParser::kMaxListDepth;
     const std::string deepest = "A " + std::string(max, '(') + std::string(max, ')');
     ListDataElement ok;
-    EXPECT_TRUE(parser.ParseToList(deepest, &ok, false, nullptr));
+    EXPECT_TRUE(parser2.ParseToList(deepest, &ok, false, nullptr));
     EXPECT_EQ(DataElementDepth(&ok), max + 1);
 
     ListDataElement tooDeep;
-    EXPECT_FALSE(parser.ParseToList("A (" + deepest.substr(2) + ")", &tooDeep, false, nullptr));
-    EXPECT_EQ(parser.mError, "List Nesting Too Deep");
+    EXPECT_FALSE(parser2.ParseToList("A (" + deepest.substr(2) + ")", &tooDeep, false, nullptr));
+    EXPECT_EQ(parser2.mError, "List Nesting Too Deep");
 }
 
 // ---- Small helpers -----------------------------------------------------------------------------
 
-TEST(DescriptorText, Unquote)
+TEST(DescriptorText, UnquoteAndIsImmediate)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"abc", "abc"},
@@ -234,10 +218,6 @@ TEST(DescriptorText, Unquote)
     };
     for (const auto& c : cases)
         EXPECT_EQ(DescParser::Unquote(c.first), c.second) << c.first;
-}
-
-TEST(DescriptorText, IsImmediate)
-{
     for (const char* text : {"0", "9x", "-1", "+1", "'a'", "\"a\""})
         EXPECT_TRUE(DescParser::IsImmediate(text)) << text;
     for (const char* text : {"abc", "_1", "", ".5", "#1"})

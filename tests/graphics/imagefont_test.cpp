@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -492,71 +491,6 @@ TEST_F(ImageFontTest, GlyphPixelsAtScaleOneAndTwo)
                   {108, 99, 0xFF000000},
                   {100, 100, 0xFF000000},
                   {100, 91, 0xFF000000}});
-}
-
-// Glyphs drawn into a plain opaque software image are copied straight from the sheet;
-// the result must be what the blitter draws, pixel for pixel.
-TEST_F(ImageFontTest, DirectGlyphCopyMatchesTheBlitter)
-{
-    std::mt19937 rng(7);
-    for (int colours : {4, 0})
-    {
-        auto sheet = MakeImage(37, 9, 0);
-        uint32_t* bits = sheet->GetBits();
-        const uint32_t alphas[] = {0, 255, 1, 128, 254};
-        for (int i = 0; i < 37 * 9; ++i)
-        {
-            const uint32_t alpha = rng() % 3 == 0 ? alphas[rng() % 5] : rng() % 256;
-            const uint32_t rgb = colours != 0 ? (rng() % uint32_t(colours)) * 0x3F2A11u : rng() & 0xFFFFFF;
-            bits[i] = (colours != 0 ? alphas[rng() % 3] : alpha) << 24 | (rgb & 0xFFFFFF);
-        }
-        sheet->BitsChanged();
-        const std::string name = "sheet" + std::to_string(colours) + ".png";
-        mApp.ServeImage(mDir + "/" + name, sheet);
-        auto font =
-            Make("CreateLayer Main; LayerSetImage Main '" + name +
-                 "';\n"
-                 "LayerSetImageMap Main ('a' 'b' 'c' 'd' 'e') ((0 0 7 9) (7 0 5 9) (12 0 9 9) (21 0 3 9) "
-                 "(24 0 13 9));\n"
-                 "LayerSetCharWidths Main ('a' 'b' 'c' 'd' 'e') (6 5 8 3 12); LayerSetAscent Main 7;");
-        EXPECT_EQ(sheet->mPalette != nullptr, colours != 0);
-
-        std::vector<uint32_t> background(80 * 30);
-        for (uint32_t& pixel : background)
-            pixel = 0xFF000000u | (rng() & 0xFFFFFF);
-        auto direct = MakeImage(80, 30, 0), blitted = MakeImage(80, 30, 0);
-        const std::string text = "abcdeedcbaeacbd";
-        for (auto* image : {direct.get(), blitted.get()})
-        {
-            std::copy(background.begin(), background.end(), image->GetBits());
-            image->BitsChanged();
-            image->CommitBits();
-            Graphics g(image);
-            g.Translate(3, -2);
-            g.SetClipRect(2, 1, 60, 20);
-            g.SetColor(Color::White);
-            if (image == direct.get())
-            {
-                font->DrawString(&g, -6, 12, text, Color::White, g.mClipRect);
-                continue;
-            }
-            std::list<TRect<int>> areas;
-            Graphics scratch(nullptr);
-            font->DrawStringEx(&scratch, -6, 12, text, Color::White, nullptr, &areas, nullptr);
-            const ActiveFontLayer& active = font->mActiveLayerList.front();
-            g.SetColorizeImages(true);
-            auto area = areas.begin();
-            for (char c : text)
-            {
-                g.DrawImage(active.mScaledImage, area->mX, area->mY, active.mScaledCharImageRects[U(c)]);
-                ++area;
-            }
-        }
-        EXPECT_EQ(std::vector<uint32_t>(direct->GetBits(), direct->GetBits() + 80 * 30),
-                  std::vector<uint32_t>(blitted->GetBits(), blitted->GetBits() + 80 * 30))
-            << "colours " << colours;
-        EXPECT_NE(std::vector<uint32_t>(direct->GetBits(), direct->GetBits() + 80 * 30), background);
-    }
 }
 
 } // namespace

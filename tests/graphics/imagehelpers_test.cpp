@@ -22,7 +22,7 @@ uint32_t Shift(uint32_t pixel, int hue, int sat, int light)
     return out;
 }
 
-TEST(HSLShift, GoldenTable)
+TEST(HSLShift, GoldenTableAndExtremes)
 {
     struct Row
     {
@@ -50,10 +50,6 @@ TEST(HSLShift, GoldenTable)
     };
     for (const Row& row : rows)
         EXPECT_EQ(Shift(row.pixel, row.hue, row.sat, row.light), row.expected) << row.what;
-}
-
-TEST(HSLShift, ExtremeShiftsStayInRangeAndNegativeCountsDoNothing)
-{
     for (int v : {INT_MIN, -1000, 1000, INT_MAX})
     {
         EXPECT_EQ(Shift(0xAB336699, v, v, 0) >> 24, 0xABu) << v;
@@ -95,7 +91,7 @@ TEST(HSLShiftImage, TrueColourAndPaletteImages)
     EXPECT_EQ(HSLShiftImage(nullptr, 1, 2, 3), nullptr);
 }
 
-TEST(LinearRamps, Table)
+TEST(LinearRamps, RampsAndPow2Indices)
 {
     EXPECT_EQ(LinearCombine(5, 0, 100, 10), 50);
     EXPECT_EQ(LinearCombine(10, 0, 100, 10), 100);
@@ -110,9 +106,17 @@ TEST(LinearRamps, Table)
     EXPECT_FLOAT_EQ(LinearRampF(15, 0.0f, 1.0f, 0.0f, 10, 10), 0.5f);
     EXPECT_FLOAT_EQ(LinearRampF(2, 0.0f, 1.0f, 0.0f, 10, 10), 0.2f);
     EXPECT_FLOAT_EQ(LinearRampF(30, 0.0f, 1.0f, 0.25f, 10, 10), 0.25f);
+    const struct
+    {
+        int32_t n;
+        int32_t k;
+    } rows[] = {{1024, 10}, {1000, 0},     {2, 1},        {1, 0},       {0, 0},  {-2, 0},
+                {3, 0},     {1 << 30, 30}, {INT_MIN, 31}, {INT_MAX, 0}, {256, 8}};
+    for (const auto& row : rows)
+        EXPECT_EQ(GetPow2Index(row.n), row.k) << row.n;
 }
 
-TEST(Quantize8Bit, PaletteInOrderOfFirstAppearance)
+TEST(Quantize8Bit, PaletteInOrderOfFirstAppearanceUpTo256Colours)
 {
     const uint32_t src[] = {0xFF00FF00, 0x80000000, 0xFF00FF00, 0x00000000, 0x80000000, 0xFFFFFFFF};
     std::vector<uint8_t> indices(6);
@@ -123,33 +127,17 @@ TEST(Quantize8Bit, PaletteInOrderOfFirstAppearance)
     EXPECT_EQ(indices, (std::vector<uint8_t>{0, 1, 0, 2, 1, 3}));
     EXPECT_EQ(std::vector<uint32_t>(palette, palette + 4),
               (std::vector<uint32_t>{0xFF00FF00, 0x80000000, 0x00000000, 0xFFFFFFFF}));
-}
-
-TEST(Quantize8Bit, TwoHundredFiftySixColoursFitAndOneMoreDoesNot)
-{
-    std::vector<uint32_t> src;
+    std::vector<uint32_t> src2;
     for (uint32_t i = 0; i < 257; ++i)
-        src.push_back((i * 2654435761u) | 0xFF000000u); // scattered, so inserts land everywhere
-    std::vector<uint8_t> indices(257);
-    uint32_t palette[256];
-    ASSERT_TRUE(Quantize8Bit(src.data(), 256, 1, indices.data(), palette));
+        src2.push_back((i * 2654435761u) | 0xFF000000u); // scattered, so inserts land everywhere
+    std::vector<uint8_t> indices2(257);
+    uint32_t palette2[256];
+    ASSERT_TRUE(Quantize8Bit(src2.data(), 256, 1, indices2.data(), palette2));
     for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(palette[indices[size_t(i)]], src[size_t(i)]) << i;
-    EXPECT_FALSE(Quantize8Bit(src.data(), 257, 1, indices.data(), palette));
-    EXPECT_TRUE(Quantize8Bit(src.data(), 0, 5, indices.data(), palette));
-    EXPECT_TRUE(Quantize8Bit(src.data(), -3, 5, indices.data(), palette));
-}
-
-TEST(GetPow2Index, Table)
-{
-    const struct
-    {
-        int32_t n;
-        int32_t k;
-    } rows[] = {{1024, 10}, {1000, 0},     {2, 1},        {1, 0},       {0, 0},  {-2, 0},
-                {3, 0},     {1 << 30, 30}, {INT_MIN, 31}, {INT_MAX, 0}, {256, 8}};
-    for (const auto& row : rows)
-        EXPECT_EQ(GetPow2Index(row.n), row.k) << row.n;
+        ASSERT_EQ(palette2[indices2[size_t(i)]], src2[size_t(i)]) << i;
+    EXPECT_FALSE(Quantize8Bit(src2.data(), 257, 1, indices2.data(), palette2));
+    EXPECT_TRUE(Quantize8Bit(src2.data(), 0, 5, indices2.data(), palette2));
+    EXPECT_TRUE(Quantize8Bit(src2.data(), -3, 5, indices2.data(), palette2));
 }
 
 TEST(GetPixelFromImage, InsideOutsideAndPaletteForm)

@@ -33,7 +33,7 @@ struct AppWithDisplay
     ~AppWithDisplay() { app.mDisplay = nullptr; }
 };
 
-TEST(MemoryImageSize, NegativeOrHugeSizesGiveAnEmptyImage)
+TEST(MemoryImageSize, SizesSetBitsAndCommittedFlags)
 {
     const int sizes[][2] = {{-1, 5}, {5, -1}, {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {65536, 65536}};
     for (const auto& s : sizes)
@@ -47,10 +47,6 @@ TEST(MemoryImageSize, NegativeOrHugeSizesGiveAnEmptyImage)
         other.SetBits(&one, s[0], s[1], true);
         EXPECT_EQ(other.GetWidth() | other.GetHeight(), 0) << s[0] << " x " << s[1];
     }
-}
-
-TEST(MemoryImageSetBits, AllocatesWhenThePixelArrayIsMissing)
-{
     const std::vector<uint32_t> pixels = {0xFF010203, 0x80040506, 0x00070809, 0xFF0A0B0C};
     MemoryImage created(nullptr); // same size, no array yet
     created.Create(2, 2);
@@ -71,10 +67,6 @@ TEST(MemoryImageSetBits, AllocatesWhenThePixelArrayIsMissing)
     const int32_t count = exact->mBitsChangedCount;
     exact->SetBits(exact->mBits, 2, 2, true);
     EXPECT_EQ(exact->mBitsChangedCount, count);
-}
-
-TEST(MemoryImageCommit, FlagsFromThePixels)
-{
     const struct
     {
         std::vector<uint32_t> pixels;
@@ -177,7 +169,7 @@ std::vector<uint32_t> DistinctColours(int count)
     return out;
 }
 
-TEST(MemoryImagePalette, PalletizeThenGetBitsGivesIdenticalPixels)
+TEST(MemoryImagePalette, PalletizeRoundTripsAndRefusesTooManyColours)
 {
     const std::vector<uint32_t> colours = DistinctColours(256);
     std::vector<uint32_t> pixels;
@@ -195,36 +187,28 @@ TEST(MemoryImagePalette, PalletizeThenGetBitsGivesIdenticalPixels)
     EXPECT_NE(image.mPalette, nullptr);
     EXPECT_EQ(image.mBits, nullptr);
     EXPECT_EQ(Pixels(image), pixels);
-}
-
-TEST(MemoryImagePalette, TooManyColoursLeaveTheImageUnchanged)
-{
-    const std::vector<uint32_t> pixels = DistinctColours(257);
-    MemoryImage image(nullptr);
-    image.SetBits(pixels.data(), 257, 1, true);
-    MakeExact(image);
-    EXPECT_FALSE(image.Palletize());
-    EXPECT_FALSE(image.mWantPalette);
-    EXPECT_EQ(image.mPalette, nullptr);
-    EXPECT_EQ(image.mPaletteIndices, nullptr);
-    ASSERT_NE(image.mBits, nullptr);
-    EXPECT_EQ(Pixels(image), pixels);
-}
-
-TEST(MemoryImagePalette, CommitReadsOnlyTheColoursInUse)
-{
-    const std::vector<uint32_t> pixels = {0xFF112233, 0xFF445566, 0xFF112233};
-    MemoryImage image(nullptr);
-    image.SetBits(pixels.data(), 3, 1, true);
-    ASSERT_TRUE(image.Palletize());
-    image.BitsChanged();
-    image.CommitBits();
+    const std::vector<uint32_t> pixels2 = DistinctColours(257);
+    MemoryImage image2(nullptr);
+    image2.SetBits(pixels2.data(), 257, 1, true);
+    MakeExact(image2);
+    EXPECT_FALSE(image2.Palletize());
+    EXPECT_FALSE(image2.mWantPalette);
+    EXPECT_EQ(image2.mPalette, nullptr);
+    EXPECT_EQ(image2.mPaletteIndices, nullptr);
+    ASSERT_NE(image2.mBits, nullptr);
+    EXPECT_EQ(Pixels(image2), pixels2);
+    const std::vector<uint32_t> pixels22 = {0xFF112233, 0xFF445566, 0xFF112233};
+    MemoryImage image22(nullptr);
+    image22.SetBits(pixels22.data(), 3, 1, true);
+    ASSERT_TRUE(image22.Palletize());
+    image22.BitsChanged();
+    image22.CommitBits();
     // The 254 unused entries are zero: read as colours they would be transparent.
-    EXPECT_FALSE(image.mHasTrans);
-    EXPECT_FALSE(image.mHasAlpha);
+    EXPECT_FALSE(image22.mHasTrans);
+    EXPECT_FALSE(image22.mHasAlpha);
 }
 
-TEST(MemoryImagePurge, SoftwareDisplayKeepsNativeDataOrPaletteAndRebuilds)
+TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
 {
     AppWithDisplay env;
     const std::vector<uint32_t> pixels = {0xFF102030, 0xFFFFFFFF, 0x00000000, 0xFF000000};
@@ -253,23 +237,19 @@ TEST(MemoryImagePurge, SoftwareDisplayKeepsNativeDataOrPaletteAndRebuilds)
     noDisplay.PurgeBits();
     ASSERT_NE(noDisplay.mBits, nullptr);
     EXPECT_EQ(noDisplay.mBits[0], pixels[0]);
-}
-
-TEST(MemoryImagePurge, ThreeDPurgeOfPaletteImageFreesItsNativeTable)
-{
-    AppWithDisplay env;
-    env.display.mIs3D = true;
-    env.display.m3DInterface = std::make_unique<X3DInterface>(&env.display);
+    AppWithDisplay env2;
+    env2.display.mIs3D = true;
+    env2.display.m3DInterface = std::make_unique<X3DInterface>(&env2.display);
     int textures = 0; // only the presence of texture data matters
 
     // 32 x 32 pixels: a 256-entry table read as the whole image would overrun it.
-    std::vector<uint32_t> pixels(32 * 32);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = (i % 3 == 0) ? 0xFF0000FFu : 0x80FF0000u;
-    MemoryImage image(&env.app);
-    image.SetBits(pixels.data(), 32, 32, true);
+    std::vector<uint32_t> pixels3(32 * 32);
+    for (size_t i = 0; i < pixels3.size(); ++i)
+        pixels3[i] = (i % 3 == 0) ? 0xFF0000FFu : 0x80FF0000u;
+    MemoryImage image(&env2.app);
+    image.SetBits(pixels3.data(), 32, 32, true);
     ASSERT_TRUE(image.Palletize());
-    ASSERT_NE(image.GetNativeAlphaData(&env.display), nullptr);
+    ASSERT_NE(image.GetNativeAlphaData(&env2.display), nullptr);
     image.m3DData = reinterpret_cast<TextureData*>(&textures);
     image.PurgeBits();
     EXPECT_EQ(image.mBits, nullptr);
@@ -277,7 +257,7 @@ TEST(MemoryImagePurge, ThreeDPurgeOfPaletteImageFreesItsNativeTable)
     EXPECT_EQ(image.mNativeAlphaData, nullptr);
     MemoryImage copy(image);
     EXPECT_EQ(copy.mNativeAlphaData, nullptr);
-    // The base renderer cannot read textures back: the pixels come back as zeros.
+    // The base renderer cannot read textures back: the pixels3 come back as zeros.
     EXPECT_EQ(Pixels(image), std::vector<uint32_t>(1024, 0u));
     image.m3DData = nullptr;
 }

@@ -176,7 +176,7 @@ TEST(PolyFill, RandomPolygonsMatchThePointInPolygonOracle)
     }
 }
 
-TEST(PolyFill, OnlyTheFirst8192SpansAreKept)
+TEST(PolyFill, SpanLimitConvexHandOffAndStrictComparators)
 {
     RecordingImage dest("dest", 100, 20000);
     Graphics g(&dest);
@@ -188,30 +188,22 @@ TEST(PolyFill, OnlyTheFirst8192SpansAreKept)
     EXPECT_EQ(Triple(dest.mSpans[1]), (S{1, 0, 30}));
     EXPECT_EQ(Triple(dest.mSpans[2]), (S{1, 60, 30}));
     EXPECT_EQ(Triple(dest.mSpans.back()), (S{4096, 0, 30}));
-}
-
-TEST(PolyFill, ConvexPolygonsGoToA3DDestination)
-{
-    RecordingImage dest("dest", 100, 100);
-    dest.mIs3D = true;
-    dest.mPolyFill3DResult = true;
-    Graphics g(&dest);
-    g.TranslateF(1.5f, 2.7f);
+    RecordingImage dest2("dest", 100, 100);
+    dest2.mIs3D = true;
+    dest2.mPolyFill3DResult = true;
+    Graphics g2(&dest2);
+    g2.TranslateF(1.5f, 2.7f);
     Poly square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    g.PolyFill(square.data(), 4, true);
-    g.PolyFillAA(square.data(), 4, true);
-    EXPECT_EQ(dest.TakeCalls(),
+    g2.PolyFill(square.data(), 4, true);
+    g2.PolyFillAA(square.data(), 4, true);
+    EXPECT_EQ(dest2.TakeCalls(),
               std::vector<std::string>(2, "PolyFill3D(4,(0,0,100,100),(0,0,0,255),0,1,2,true)"));
-    g.PolyFill(square.data(), 4, false);
-    EXPECT_EQ(dest.TakeCalls(), std::vector<std::string>{"FillScanLines(10,(0,0,0,255),0)"});
+    g2.PolyFill(square.data(), 4, false);
+    EXPECT_EQ(dest2.TakeCalls(), std::vector<std::string>{"FillScanLines(10,(0,0,0,255),0)"});
     // A destination that declines draws the spans itself.
-    dest.mPolyFill3DResult = false;
-    g.PolyFill(square.data(), 4, true);
-    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLines(10,(0,0,0,255),0)");
-}
-
-TEST(PolyFill, ComparatorsNeverAnswerEqual)
-{
+    dest2.mPolyFill3DResult = false;
+    g2.PolyFill(square.data(), 4, true);
+    EXPECT_EQ(dest2.TakeCalls().back(), "FillScanLines(10,(0,0,0,255),0)");
     TPoint<int> points[2] = {{0, 5}, {9, 5}};
     Graphics::mPFPoints = points;
     int a = 0, b = 1;
@@ -227,7 +219,7 @@ TEST(PolyFill, ComparatorsNeverAnswerEqual)
 
 // ---- Anti-aliased -----------------------------------------------------------------------
 
-TEST(PolyFillAA, SmallPolygonsShareTheStaticCoverageMapLargeOnesGetTheirBoundingBox)
+TEST(PolyFillAA, TheCoverageMapIsSharedOrTheBoundingBoxAndLimitedToTheClip)
 {
     RecordingImage dest("dest", 400, 300);
     Graphics g(&dest);
@@ -243,24 +235,20 @@ TEST(PolyFillAA, SmallPolygonsShareTheStaticCoverageMapLargeOnesGetTheirBounding
     Poly wide = {{0, 0}, {299, 0}, {299, 9}, {0, 9}};
     g.PolyFillAA(wide.data(), 4);
     EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(9,(0,0,0,255),0,(10,10,300,10))");
-}
-
-TEST(PolyFillAA, TheMapIsLimitedToTheClip)
-{
-    RecordingImage dest("dest", 800, 600);
-    Graphics g(&dest);
+    RecordingImage dest3("dest", 800, 600);
+    Graphics g3(&dest3);
     Poly huge = {{-1000000, -1000000}, {1000000, -1000000}, {1000000, 1000000}, {-1000000, 1000000}};
-    g.PolyFillAA(huge.data(), 4);
-    EXPECT_EQ(dest.TakeCalls().back(), "FillScanLinesWithCoverage(600,(0,0,0,255),0,(0,0,800,600))");
-    EXPECT_EQ(Triple(dest.mSpans.front()), (S{0, 0, 800}));
+    g3.PolyFillAA(huge.data(), 4);
+    EXPECT_EQ(dest3.TakeCalls().back(), "FillScanLinesWithCoverage(600,(0,0,0,255),0,(0,0,800,600))");
+    EXPECT_EQ(Triple(dest3.mSpans.front()), (S{0, 0, 800}));
     // The clipped ends are fully covered.
-    EXPECT_EQ(dest.mCoverage[0], 255);
-    EXPECT_EQ(dest.mCoverage[799], 255);
+    EXPECT_EQ(dest3.mCoverage[0], 255);
+    EXPECT_EQ(dest3.mCoverage[799], 255);
 
     // Far outside: nothing to cover, nothing drawn.
     Poly far = {{5000, 5000}, {6000, 5000}, {6000, 6000}};
-    g.PolyFillAA(far.data(), 3);
-    EXPECT_TRUE(dest.TakeCalls().empty());
+    g3.PolyFillAA(far.data(), 3);
+    EXPECT_TRUE(dest3.TakeCalls().empty());
 }
 
 TEST(PolyFillAA, AlignedEdgesGetHalfCoverageClippedEndsAndTheInsideFull)

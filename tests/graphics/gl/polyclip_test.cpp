@@ -81,7 +81,7 @@ TEST(PolyClipRect, Table)
     }
 }
 
-TEST(PolyClipTexture, CutsToTheUnitSquareInTextureSpace)
+TEST(PolyClipTexture, CutsToTheUnitSquareAndInterpolates)
 {
     // u from -0.5 to 1.5 over x 0..20: the part 0 <= u < 1 remains, positions follow.
     VertexList out;
@@ -93,10 +93,6 @@ TEST(PolyClipTexture, CutsToTheUnitSquareInTextureSpace)
     ASSERT_EQ(out.size(), 4);
     for (int i = 0; i < 4; ++i)
         ExpectVertex(out[i], expected[i]);
-}
-
-TEST(PolyClipInterpolate, ColoursPerChannelTruncatedCoordinatesByTheFraction)
-{
     const struct
     {
         uint32_t from, to;
@@ -117,7 +113,7 @@ TEST(PolyClipInterpolate, ColoursPerChannelTruncatedCoordinatesByTheFraction)
     ExpectVertex(Interpolate(V(10, 100, 0.5f, 1), V(20, 50, 1, 0), 0.2f), V(12, 90, 0.6f, 0.8f));
 }
 
-TEST(VertexListGrowth, TheHundredAndFirstVertexMovesToAHeapArrayOf200)
+TEST(VertexListGrowth, HeapArraysCopiesAndSelfAssignment)
 {
     VertexList list;
     for (int i = 0; i < 100; ++i)
@@ -130,10 +126,6 @@ TEST(VertexListGrowth, TheHundredAndFirstVertexMovesToAHeapArrayOf200)
     ASSERT_EQ(list.size(), 101);
     for (int i = 0; i < 101; ++i)
         EXPECT_EQ(list[i].x, float(i));
-}
-
-TEST(VertexListGrowth, CopiesAndSelfAssignmentHoldEveryVertexInlineOrOnTheHeap)
-{
     for (int count : {3, 100, 150})
     {
         VertexList list;

@@ -15,7 +15,7 @@ namespace Vaxo
 namespace
 {
 
-TEST(GoodTextureSize, TableOfExamples)
+TEST(GoodTextureSize, TableAndWaste)
 {
     const struct
     {
@@ -25,10 +25,6 @@ TEST(GoodTextureSize, TableOfExamples)
                  {800, 256}, {1000, 1024}, {0, 1},     {1, 1},     {64, 64},  {65, 128},  {1023, 1024}};
     for (const auto& c : cases)
         EXPECT_EQ(TextureData::GoodTextureSize(c.length), c.size) << "length " << c.length;
-}
-
-TEST(GoodTextureSize, EveryEntryWastesAtMost64OrSplitsWithASmallRemainder)
-{
     for (int32_t s = 1; s < 1024; ++s)
     {
         const int32_t size = TextureData::GoodTextureSize(s), rest = s % size;
@@ -75,7 +71,7 @@ struct GridCase
     float maxU, maxV;
 };
 
-TEST(TextureGrid, LayoutTable)
+TEST(TextureGrid, LayoutTableAndEmptyImages)
 {
     ScopedTextureLimits limits;
     TestApp app;
@@ -113,16 +109,12 @@ TEST(TextureGrid, LayoutTable)
         EXPECT_FLOAT_EQ(data.mMaxTotalU, c.maxU);
         EXPECT_FLOAT_EQ(data.mMaxTotalV, c.maxV);
     }
-}
-
-TEST(TextureGrid, EmptyImageGetsNoPiecesAndNoTexture)
-{
-    ScopedTextureLimits limits;
+    ScopedTextureLimits limits2;
     ScopedFakeGL gl;
-    TestApp app;
+    TestApp app2;
     for (auto size : {std::pair<int, int>(0, 10), {10, 0}, {0, 0}})
     {
-        MemoryImage image(&app);
+        MemoryImage image(&app2);
         image.Create(size.first, size.second);
         GLTextureData data;
         data.CreateTextures(&image);

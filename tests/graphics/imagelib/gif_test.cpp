@@ -104,42 +104,22 @@ LzwStats ExpectRoundTrip(int width, int height, int colors, const LzwOptions& o,
 
 } // namespace
 
-TEST(GifReader, FollowsCodeSizeGrowthUpToTwelveBits)
+TEST(GifReader, EncodedStreamsRoundTripAtEveryCodeSizeClearAndBlockSize)
 {
     EXPECT_EQ(ExpectRoundTrip(64, 40, 256, LzwOptions()).maxBits, 12);
-}
-
-TEST(GifReader, FullTableFollowedByClearKeepsDecoding)
-{
     EXPECT_GE(ExpectRoundTrip(200, 100, 256, LzwOptions()).fullTableClears, 1);
-}
-
-TEST(GifReader, ClearMidStreamResetsTableAndWidth)
-{
     LzwOptions o = MinCode(2);
     o.clearAtPixel = 317;
     EXPECT_EQ(ExpectRoundTrip(30, 20, 4, o).clears, 2);
-}
-
-TEST(GifReader, OneByteSubBlocks)
-{
     ExpectRoundTrip(17, 13, 4, MinCode(2), 1);
-}
-
-TEST(GifReader, MinimumCodeSizeOneToElevenAccepted)
-{
     for (int m = 1; m <= 11; ++m)
     {
         SCOPED_TRACE(m);
         ExpectRoundTrip(9, 7, m == 1 ? 2 : 4, MinCode(m));
     }
-}
-
-TEST(GifReader, StopsWhenFullTableIsNotCleared)
-{
-    LzwOptions o;
-    o.clearWhenFull = false;
-    Words px = Decode(Gif(200, 100, LzwEncode(Noise(200 * 100, 256, 13), o), 8, Words(256, 0x808080)));
+    LzwOptions o2;
+    o2.clearWhenFull = false;
+    Words px = Decode(Gif(200, 100, LzwEncode(Noise(200 * 100, 256, 13), o2), 8, Words(256, 0x808080)));
     ASSERT_EQ(px.size(), 200u * 100u);
     EXPECT_EQ(px.front(), 0xFF808080u);
     EXPECT_EQ(px.back(), 0u); // never supplied
@@ -185,11 +165,6 @@ TEST(GifReader, HandCodedStreams)
             w.Put(code.first, code.second);
         EXPECT_EQ(Decode(Gif(c.width, 1, w.Finish(), c.minCodeSize)), c.expected) << c.name;
     }
-}
-
-TEST(GifReader, ExtraCodesBeyondImageAreIgnored)
-{
-    EXPECT_EQ(Decode(Gif(2, 2, Lzw({1, 2, 3, 0, 3, 3, 3, 2, 1}))), Expected({1, 2, 3, 0}, kFourColors));
 }
 
 TEST(GifReader, InterlacedRowsComeOutInDisplayOrderForHeightsOneToNine)
@@ -259,7 +234,7 @@ TEST(GifReader, ColourTablesAndTransparency)
     }
 }
 
-TEST(GifReader, SizeComesFromImageNotLogicalScreen)
+TEST(GifReader, ImageSizeStrayBytesAndExtraCodes)
 {
     GifBuilder b;
     b.Header(100, 50, kFourColors).Descriptor(3, 1, {}, false).Data(2, Lzw({3, 2, 1})).Trailer();
@@ -268,10 +243,6 @@ TEST(GifReader, SizeComesFromImageNotLogicalScreen)
     EXPECT_EQ(image->GetWidth(), 3);
     EXPECT_EQ(image->GetHeight(), 1);
     EXPECT_EQ(Decode(b.Bytes()), Expected({3, 2, 1}, kFourColors));
-}
-
-TEST(GifReader, StrayBytesBetweenBlocksAreSkipped)
-{
     Bytes bytes = GifBuilder()
                       .Header(3, 1, kFourColors)
                       .Byte(0)
@@ -283,6 +254,7 @@ TEST(GifReader, StrayBytesBetweenBlocksAreSkipped)
                       .Trailer()
                       .Bytes();
     EXPECT_EQ(Decode(bytes), Expected({3, 2, 1}, kFourColors));
+    EXPECT_EQ(Decode(Gif(2, 2, Lzw({1, 2, 3, 0, 3, 3, 3, 2, 1}))), Expected({1, 2, 3, 0}, kFourColors));
 }
 
 TEST(GifReader, ForeignOrDamagedFilesRefused)

@@ -164,7 +164,7 @@ TEST_F(ImageLibTest, GetImageTriesCandidatesInOrder)
     }
 }
 
-TEST_F(ImageLibTest, FirstImageFoundEndsTheSearchAndMissingDecodersAreSkipped)
+TEST_F(ImageLibTest, FirstImageFoundEndsTheSearchUnderscoreBeforeNameFirst)
 {
     EXPECT_EQ(Load("d/foo.jpg", true), Words()); // the registry starts empty
     RecordAll();
@@ -178,11 +178,9 @@ TEST_F(ImageLibTest, FirstImageFoundEndsTheSearchAndMissingDecodersAreSkipped)
     gTried.clear();
     EXPECT_EQ(Load("d/foo", false), Words({0xFF040506}));
     EXPECT_EQ(gTried, Names({"d/foo.png"}));
-}
-
-TEST_F(ImageLibTest, UnderscoreBeforeNameIsPreferredToAfter)
-{
+    // An underscore before the name is preferred to one after it.
     RecordAll();
+    gTried.clear();
     gPresent["d/foo.png"] = {1, 1, {0xFF102030}};
     gPresent["d/_foo.png"] = {1, 1, {0x00000011}};
     gPresent["d/foo_.png"] = {1, 1, {0x00000022}};
@@ -202,25 +200,17 @@ TEST_F(ImageLibTest, AutoLoadAlphaOffDisablesTheSearch)
 
 // ---- alpha merging ----
 
-TEST_F(ImageLibTest, AlphaImageBlueChannelBecomesAlpha)
+TEST_F(ImageLibTest, AlphaImagesBlueChannelBecomesAlphaWhenTheSizesMatch)
 {
     RecordAll();
     gPresent["d/foo.png"] = {2, 2, {0xFF102030, 0x00405060, 0x80708090, 0x12A0B0C0}};
     gPresent["d/foo_.gif"] = {2, 2, {0xFFFFFF00, 0x000000FF, 0x12345678, 0xAB0000CD}};
     EXPECT_EQ(Load("d/foo.png", true), Words({0x00102030, 0xFF405060, 0x78708090, 0xCDA0B0C0}));
-}
-
-TEST_F(ImageLibTest, AlphaImageOfOtherSizeLeavesImageUnchanged)
-{
     RecordAll();
     gPresent["d/foo.png"] = {2, 1, {0xFF102030, 0x80405060}};
     gPresent["d/_foo.png"] = {1, 2, {0x00, 0x00}};
     EXPECT_EQ(Load("d/foo.png", true), Words({0xFF102030, 0x80405060}));
-}
-
-TEST_F(ImageLibTest, AlphaOnlyImageTakesComposeColorOnlyWhenAsked)
-{
-    RecordAll();
+    gPresent.clear();
     gPresent["_foo.tga"] = {1, 1, {0x00000040}};
     EXPECT_EQ(Load("foo", true), Words({0x40FFFFFF})); // white by default
     EXPECT_EQ(Load("foo", false), Words());
@@ -232,7 +222,7 @@ TEST_F(ImageLibTest, AlphaOnlyImageTakesComposeColorOnlyWhenAsked)
 
 // ---- real files in a temporary folder ----
 
-TEST_F(ImageLibTest, UpperCaseExtensionOpensLowerCaseFile)
+TEST_F(ImageLibTest, FilesOnDiskCaseTgaFirstAndAlphaCompanions)
 {
     EnableAllDecoders();
     TempDir dir;
@@ -240,34 +230,26 @@ TEST_F(ImageLibTest, UpperCaseExtensionOpensLowerCaseFile)
     std::unique_ptr<Image> src = SolidImage(3, 2, 0xFF336699);
     ASSERT_TRUE(WritePNGImage(dir / "images/Foo.png", src.get()));
     EXPECT_EQ(Load(dir / "images/Foo.PNG", true), Pixels(*src));
-}
-
-TEST_F(ImageLibTest, NameWithoutExtensionPrefersTgaOverPng)
-{
     EnableAllDecoders();
-    TempDir dir;
-    std::filesystem::create_directory(dir / "dir.v2");
-    ASSERT_TRUE(WriteTGAImage(dir / "dir.v2/foo.tga", SolidImage(1, 1, 0xFF000001).get()));
-    ASSERT_TRUE(WritePNGImage(dir / "dir.v2/foo.png", SolidImage(1, 1, 0xFF000002).get()));
-    EXPECT_EQ(Load(dir / "dir.v2/foo", true), Words({0xFF000001}));
-    unlink((dir / "dir.v2/foo.tga").c_str());
-    EXPECT_EQ(Load(dir / "dir.v2/foo", true), Words({0xFF000002}));
-}
-
-TEST_F(ImageLibTest, AlphaCompanionFileMergedFromDisk)
-{
+    TempDir dir2;
+    std::filesystem::create_directory(dir2 / "dir2.v2");
+    ASSERT_TRUE(WriteTGAImage(dir2 / "dir2.v2/foo.tga", SolidImage(1, 1, 0xFF000001).get()));
+    ASSERT_TRUE(WritePNGImage(dir2 / "dir2.v2/foo.png", SolidImage(1, 1, 0xFF000002).get()));
+    EXPECT_EQ(Load(dir2 / "dir2.v2/foo", true), Words({0xFF000001}));
+    unlink((dir2 / "dir2.v2/foo.tga").c_str());
+    EXPECT_EQ(Load(dir2 / "dir2.v2/foo", true), Words({0xFF000002}));
     EnableAllDecoders();
-    TempDir dir;
+    TempDir dir22;
     std::unique_ptr<Image> alpha = SolidImage(2, 1, 0xFF000055);
     alpha->mBits[1] = 0xFF0000AA;
-    ASSERT_TRUE(WriteTGAImage(dir / "foo.tga", SolidImage(2, 1, 0xFF102030).get()));
-    ASSERT_TRUE(WritePNGImage(dir / "foo_.png", alpha.get()));
-    EXPECT_EQ(Load(dir / "foo.tga", true), Words({0x55102030, 0xAA102030}));
+    ASSERT_TRUE(WriteTGAImage(dir22 / "foo.tga", SolidImage(2, 1, 0xFF102030).get()));
+    ASSERT_TRUE(WritePNGImage(dir22 / "foo_.png", alpha.get()));
+    EXPECT_EQ(Load(dir22 / "foo.tga", true), Words({0x55102030, 0xAA102030}));
 }
 
 // ---- size cap ----
 
-TEST(ImageSize, CapOnSidesAndPixels)
+TEST(ImageSize, CapOnSidesAndPixelsAndEmptyBuffers)
 {
     struct
     {
@@ -278,20 +260,12 @@ TEST(ImageSize, CapOnSidesAndPixels)
                        {8192, 8192, true},  {65535, 65535, false}};
     for (const auto& c : cases)
         EXPECT_EQ(IsAcceptedSize(c.width, c.height), c.accepted) << c.width << " x " << c.height;
-}
-
-TEST(ImageSize, RefusedSizeAllocatesNothingAndAcceptedSizeIsZeroed)
-{
     EXPECT_EQ(AllocateImage(16385, 1), nullptr);
     EXPECT_EQ(AllocateImage(0, 0), nullptr);
     std::unique_ptr<Image> image(AllocateImage(3, 2));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->GetWidth(), 3);
     EXPECT_EQ(Pixels(*image), Words(6, 0));
-}
-
-TEST(ImageMemory, EmptyBufferGivesNull)
-{
     uint8_t byte = 0;
     EXPECT_EQ(GetTGAImageFromMemory(&byte, 0), nullptr);
     EXPECT_EQ(GetGIFImageFromMemory(nullptr, 0), nullptr);
@@ -334,7 +308,7 @@ std::unique_ptr<Image> DecodeTga(const Bytes& bytes)
 
 } // namespace
 
-TEST(TgaReader, ReadsTopDown32BitPixelsAfterIdFieldAndColourMap)
+TEST(TgaReader, ReadsTopDown32BitPixelsAfterIdFieldAndColourMapTruncatedOnesZero)
 {
     struct
     {
@@ -360,6 +334,11 @@ TEST(TgaReader, ReadsTopDown32BitPixelsAfterIdFieldAndColourMap)
         EXPECT_EQ(image->GetHeight(), c.height);
         EXPECT_EQ(Pixels(*image), kTwoPixelsArgb);
     }
+    Bytes bytes = Tga(2, 2);
+    bytes.push_back(0x11); // a partial third pixel
+    auto image = DecodeTga(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(Pixels(*image), Words({0xFF102030, 0x80A0B0C0, 0, 0}));
 }
 
 TEST(TgaReader, UnsupportedOrDamagedHeaderRefused)
@@ -381,16 +360,7 @@ TEST(TgaReader, UnsupportedOrDamagedHeaderRefused)
         EXPECT_FALSE(DecodeTga(c.second)) << c.first;
 }
 
-TEST(TgaReader, TruncatedPixelsAreZero)
-{
-    Bytes bytes = Tga(2, 2);
-    bytes.push_back(0x11); // a partial third pixel
-    auto image = DecodeTga(bytes);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(Pixels(*image), Words({0xFF102030, 0x80A0B0C0, 0, 0}));
-}
-
-TEST(TgaWriter, WritesHeaderAndBgraPixelsByteForByte)
+TEST(TgaWriter, WritesHeaderAndBgraPixelsAndRoundTripsExactly)
 {
     TempDir dir;
     std::unique_ptr<Image> image(AllocateImage(2, 1));
@@ -400,20 +370,16 @@ TEST(TgaWriter, WritesHeaderAndBgraPixelsByteForByte)
     Bytes expected = {0, 0, 2, 0,  0,    0,    0,    0,    0,    0,    0,    0,    2,
                       0, 1, 0, 32, 0x28, 0x30, 0x20, 0x10, 0xFF, 0xC0, 0xB0, 0xA0, 0x80};
     EXPECT_EQ(ReadBytes(dir / "a.tga"), expected);
-}
-
-TEST(TgaWriter, RoundTripIsExact)
-{
-    TempDir dir;
-    std::unique_ptr<Image> image(AllocateImage(300, 257));
+    TempDir dir3;
+    std::unique_ptr<Image> image2(AllocateImage(300, 257));
     for (int32_t i = 0; i < 300 * 257; ++i)
-        image->mBits[i] = uint32_t(i) * 2654435761u;
-    ASSERT_TRUE(WriteTGAImage(dir / "big.tga", image.get()));
-    std::unique_ptr<Image> back(GetTGAImage(dir / "big.tga"));
+        image2->mBits[i] = uint32_t(i) * 2654435761u;
+    ASSERT_TRUE(WriteTGAImage(dir3 / "big.tga", image2.get()));
+    std::unique_ptr<Image> back(GetTGAImage(dir3 / "big.tga"));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->GetWidth(), 300);
     EXPECT_EQ(back->GetHeight(), 257);
-    EXPECT_EQ(Pixels(*back), Pixels(*image));
+    EXPECT_EQ(Pixels(*back), Pixels(*image2));
 }
 
 TEST(ImageWriters, UnwritablePathFullDiskOrNoImageReportFailure)
