@@ -11,7 +11,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace Vaxo
 {
@@ -23,15 +22,11 @@ public:
     TempFolder()
     {
         const char* home = std::getenv("HOME");
-        std::string base = home != nullptr && *home != '\0' ? home : "/tmp";
-        while (base.size() > 1 && base.back() == '/')
-            base.pop_back();
-        std::string pattern = base + "/vaxo_res_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) == nullptr)
-            throw std::runtime_error("cannot make a folder below " + base);
-        mPath = buffer.data();
+        std::string pattern =
+            (home != nullptr && *home != '\0' ? std::string(home) : "/tmp") + "/vaxo_res_XXXXXX";
+        if (mkdtemp(&pattern[0]) == nullptr)
+            throw std::runtime_error("cannot make " + pattern);
+        mPath = std::filesystem::path(pattern).lexically_normal();
     }
     ~TempFolder() { std::filesystem::remove_all(mPath); }
     TempFolder(const TempFolder&) = delete;
@@ -64,31 +59,26 @@ std::unique_ptr<ImageLib::Image> MakeFileImage(int width, int height, PixelFunc 
     return image;
 }
 
-// Writes a one-colour image; the writer follows the name's extension (".png", ".jpg",
-// ".tga"). False when the writer fails.
+// Writes a one-colour image with the writer of the name's extension (".jpg", ".tga", else
+// PNG). False when the writer fails.
 inline bool WriteImageFile(const std::string& path, int width, int height, uint32_t color)
 {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     auto image = MakeFileImage(width, height, [color](int, int) { return color; });
-    std::string ext = path.substr(path.rfind('.'));
-    if (ext == ".png")
-        return ImageLib::WritePNGImage(path, image.get());
+    const std::string ext = path.substr(path.rfind('.'));
     if (ext == ".jpg")
         return ImageLib::WriteJPEGImage(path, image.get());
-    if (ext == ".tga")
-        return ImageLib::WriteTGAImage(path, image.get());
-    return false;
+    return ext == ".tga" ? ImageLib::WriteTGAImage(path, image.get())
+                         : ImageLib::WritePNGImage(path, image.get());
 }
 
 // A smallest GIF: 1 x 1, two colours, pixel of colour index 0 (red).
 inline std::string TinyGif()
 {
-    static const unsigned char bytes[] = {'G',  'I', 'F',  '8',  '9', 'a', 1, 0, 1, 0,
-                                          0x80, 0,   0,                  // header, 2-colour table
-                                          0xFF, 0,   0,    0,    0,   0, // red, black
-                                          0x2C, 0,   0,    0,    0,   1,   0, 1, 0, 0, // image descriptor
-                                          2,    2,   0x44, 0x01, 0,                    // LZW: clear, 0, end
-                                          0x3B};
+    // Header and a 2-colour table (red, black), the image descriptor, LZW codes clear, 0, end.
+    static const unsigned char bytes[] = {'G', 'I',  'F', '8', '9', 'a', 1, 0,    1,    0, 0x80, 0,
+                                          0,   0xFF, 0,   0,   0,   0,   0, 0x2C, 0,    0, 0,    0,
+                                          1,   0,    1,   0,   0,   2,   2, 0x44, 0x01, 0, 0x3B};
     return std::string(reinterpret_cast<const char*>(bytes), sizeof(bytes));
 }
 

@@ -1,11 +1,10 @@
 // Loading groups and looking resources up, against a headless application: images of
 // every file kind written by the framework's own writers, fonts of every kind, sounds
-// through a sound manager that knows which files exist.
+// through the mixer on its dummy device.
 #include "resources/ResourceManager.h"
 
-#include "app/SoundManager.h"
+#include "app/sdl/SDLSoundManager.h"
 #include "app/support/AppTestEnv.h"
-#include "graphics/FontData.h"
 #include "graphics/ImageFont.h"
 #include "graphics/NativeImage.h"
 #include "graphics/SysFont.h"
@@ -13,57 +12,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
-#include <map>
-#include <set>
+#include <thread>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace Vaxo
 {
 namespace
 {
-
-// Sounds load when their file name is in mFiles; ids are handed out from 0 up to mMaxIds.
-class FileSetSoundManager : public SoundManager
-{
-public:
-    std::set<std::string> mFiles;
-    int mMaxIds = 256;
-    std::map<unsigned int, std::string> mLoaded;
-    std::vector<std::string> mCalls;
-
-    bool LoadSound(unsigned int id, const std::string& file) override
-    {
-        mCalls.push_back(StrFormat("LoadSound(%u,%s)", id, file.c_str()));
-        if (mFiles.count(file) == 0)
-            return false;
-        mLoaded[id] = file;
-        return true;
-    }
-    void ReleaseSound(unsigned int id) override
-    {
-        mCalls.push_back(StrFormat("ReleaseSound(%u)", id));
-        mLoaded.erase(id);
-    }
-    bool SetBaseVolume(unsigned int id, double volume) override
-    {
-        mCalls.push_back(StrFormat("SetBaseVolume(%u,%.2f)", id, volume));
-        return true;
-    }
-    bool SetBasePan(unsigned int id, int pan) override
-    {
-        mCalls.push_back(StrFormat("SetBasePan(%u,%d)", id, pan));
-        return true;
-    }
-    int GetFreeSoundId() override
-    {
-        for (int id = 0; id < mMaxIds; ++id)
-            if (mLoaded.count(id) == 0)
-                return id;
-        return -1;
-    }
-};
 
 // Records the ids ResourceLoadedHook sees.
 class HookedManager : public ResourceManager
@@ -74,21 +33,17 @@ public:
     void ResourceLoadedHook(BaseRes* res) override { mLoadedIds.push_back(res->mId); }
 };
 
-const char kDescriptor[] = "CreateLayer Main;\n"
-                           "LayerSetImage Main 'glyphs.png';\n"
-                           "LayerSetImageMap Main ('a' 'b') ((0 0 4 8) (4 0 4 8));\n"
-                           "LayerSetCharWidths Main ('a' 'b') (5 6);\n"
-                           "LayerSetAscent Main 6;\n";
-
 class ResourceLoadTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         mApp.Init();
-        mSounds = new FileSetSoundManager();
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        mSounds = new SDLSoundManager();
         mApp.mSoundManager.reset(mSounds);
-        mSounds->mFiles = {mDir + "click", mDir + "boing"};
+        mFolder.Write("click.wav", TinyWav(64));
+        mFolder.Write("boing.wav", TinyWav(32));
 
         ASSERT_TRUE(WriteImageFile(mDir + "a.png", 4, 2, 0xFF112233));
         ASSERT_TRUE(WriteImageFile(mDir + "j.jpg", 4, 2, 0xFF808080));
@@ -103,63 +58,55 @@ protected:
             MakeFileImage(2, 2, [](int x, int y) { return 0xFF000000u | uint32_t(0x10 + y * 2 + x); });
         ASSERT_TRUE(ImageLib::WritePNGImage(mDir + "grid.png", grid.get()));
         ASSERT_TRUE(WriteImageFile(mDir + "glyphs.png", 8, 8, 0xFFFFFFFF));
-        mFolder.Write("font.txt", kDescriptor);
+        mFolder.Write("font.txt",
+                      "CreateLayer Main;\nLayerSetImage Main 'glyphs.png';\nLayerSetAscent Main 6;\n"
+                      "LayerSetImageMap Main ('a' 'b') ((0 0 4 8) (4 0 4 8));\n"
+                      "LayerSetCharWidths Main ('a' 'b') (5 6);\n");
         ASSERT_TRUE(WriteImageFile(mDir + "strip.png", 15, 8, 0xFFFFFFFF));
         mFolder.Write("widths.txt", "5 6 a 7 b 8");
     }
 
-    // Parses a manifest whose paths are below the test folder.
-    void Declare(const std::string& groups)
+    // Parses a manifest whose paths are below the test folder ("@" stands for the folder).
+    void Declare(const std::string& groups) { Declare(mManager, groups); }
+    void Declare(ResourceManager& manager, const std::string& groups)
     {
-        std::string path = mFolder.Write("resources.xml", "<ResourceManifest>\n<Resources id=\"Defaults\">"
-                                                          "<SetDefaults path=\"" +
-                                                              mDir + "\"/></Resources>\n" + groups +
-                                                              "</ResourceManifest>\n");
-        ASSERT_TRUE(mManager.ParseResourcesFile(path)) << mManager.GetErrorText();
+        std::string text =
+            "<ResourceManifest><Resources id=\"Defaults\"><SetDefaults path=\"@\"/></Resources>" + groups +
+            "</ResourceManifest>\n";
+        for (size_t at = 0; (at = text.find('@', at)) != std::string::npos; at += mDir.size())
+            text.replace(at, 1, mDir);
+        ASSERT_TRUE(manager.ParseResourcesFile(mFolder.Write("resources.xml", text)))
+            << manager.GetErrorText();
     }
     MemoryImage* Img(const std::string& id) { return mManager.GetImage(id); }
-    ResourceManager::ImageRes* ImageRecord(const std::string& id)
-    {
-        return static_cast<ResourceManager::ImageRes*>(mManager.mImageMap.at(id).get());
-    }
 
     AppTestEnv mEnv;
     RecordingApp mApp;
     TempFolder mFolder;
     const std::string mDir = mFolder.Dir();
-    FileSetSoundManager* mSounds = nullptr;
+    SDLSoundManager* mSounds = nullptr;
     HookedManager mManager{&mApp};
 };
 
 const char kEveryKind[] =
-    "<Resources id=\"All\">\n"
-    "<Image id=\"PNG\" path=\"a.png\"/>\n"
-    "<Image id=\"JPEG\" path=\"j\"/>\n"
-    "<Image id=\"TGA\" path=\"t.tga\" nopal=\"\"/>\n"
-    "<Image id=\"GIF\" path=\"g\"/>\n"
-    "<Image id=\"SHEET\" path=\"sheet.png\" rows=\"2\" cols=\"2\" alphagrid=\"grid.png\""
-    " anim=\"loop\" framedelay=\"3\"/>\n"
+    "<Resources id=\"All\"><Image id=\"PNG\" path=\"a.png\"/><Image id=\"JPEG\" path=\"j\" nopal=\"\" "
+    "a4r4g4b4=\"\" minsubdivide=\"\"/>\n"
+    "<Image id=\"TGA\" path=\"t.tga\" nopal=\"\" ddsurface=\"\" nobits3d=\"\"/>\n"
+    "<Image id=\"GIF\" path=\"g\" ddsurface=\"\" a8r8g8b8=\"\"/>\n"
+    "<Image id=\"SHEET\" path=\"sheet.png\" rows=\"2\" cols=\"2\" alphagrid=\"grid.png\" anim=\"loop\" "
+    "framedelay=\"3\"/>\n"
     "<Image id=\"ALPHA\" path=\"a.png\" variant=\"alpha\" alphaimage=\"j_.png\"/>\n"
-    "<Image id=\"EMPTY\" path=\"!empty\"/>\n"
-    "<Image id=\"PROGRAM\" path=\"!program\"/>\n"
-    "<Sound id=\"CLICK\" path=\"click\" volume=\"0.5\" pan=\"-20\"/>\n"
-    "<Sound id=\"HUSH\" path=\"!empty\"/>\n"
-    "<Font id=\"DESC\" path=\"font.txt\" tags=\"big,\tbold\"/>\n"
-    "<Font id=\"LEGACY\" path=\"widths.txt\" image=\"@strip.png\"/>\n"
-    "<Font id=\"SYS\" path=\"!sys:Sans\" size=\"12\" bold=\"\"/>\n"
-    "<Font id=\"REF\" path=\"!ref:DESC\"/>\n"
-    "</Resources>\n";
-
-std::string EveryKind(const std::string& dir)
-{
-    std::string text = kEveryKind;
-    text.replace(text.find('@'), 1, dir); // the legacy font's picture takes no default path
-    return text;
-}
+    "<Image id=\"EMPTY\" path=\"!empty\"/><Image id=\"PROGRAM\" path=\"!program\"/>\n"
+    "<Sound id=\"CLICK\" path=\"click\" volume=\"0.5\" pan=\"-20\"/><Sound id=\"HUSH\" path=\"!empty\"/>\n"
+    "<Font id=\"DESC\" path=\"font.txt\" tags=\"big,\tbold\"/><Font id=\"LEGACY\" path=\"widths.txt\" "
+    "image=\"@strip.png\"/>\n"
+    "<Font id=\"SYS\" path=\"!sys:Sans\" size=\"12\" bold=\"\"/><Font id=\"REF\" "
+    "path=\"!ref:DESC\"/></Resources>\n";
 
 TEST_F(ResourceLoadTest, GroupLoadsOneResourcePerStepInDeclarationOrder)
 {
-    Declare(EveryKind(mDir));
+    mApp.mDisplay->mIs3D = true;
+    Declare(kEveryKind);
     EXPECT_EQ(mManager.GetNumResources("All"), 13);
     EXPECT_EQ(mManager.GetNumImages("all"), 0); // counts compare the group exactly
     EXPECT_EQ(mManager.GetNumResources(""), 14);
@@ -179,16 +126,26 @@ TEST_F(ResourceLoadTest, GroupLoadsOneResourcePerStepInDeclarationOrder)
     EXPECT_EQ(Img("JPEG")->GetBits()[5] >> 24, 0x40u);
     EXPECT_EQ(Img("TGA")->GetBits()[4], 0x80FF0000u);
     EXPECT_EQ(Img("GIF")->GetBits()[0], 0xFFFF0000u);
-    EXPECT_EQ(Img("EMPTY")->GetWidth(), 1);
-    EXPECT_EQ(Img("EMPTY")->GetHeight(), 1);
+    EXPECT_EQ(Img("EMPTY")->GetWidth() * Img("EMPTY")->GetHeight(), 1);
     EXPECT_FALSE(mManager.GetImage("PROGRAM"));
     // The alpha file replaces the alpha of a copy loaded under its own variant only.
     EXPECT_EQ(Img("ALPHA")->GetBits()[0], 0x40112233u);
-    EXPECT_NE(Img("ALPHA"), Img("PNG"));
+
+    // Flags: palette wanted (now or with the surface), surface wanted, bits purged, textures.
+    const std::tuple<const char*, bool, bool, bool, uint32_t> flags[] = {{"PNG", true, false, false, 0},
+                                                                         {"JPEG", false, false, false, 4 | 1},
+                                                                         {"GIF", true, true, true, 8},
+                                                                         {"TGA", false, false, true, 0}};
+    for (const auto& [id, wantPalette, wantSurface, purgeBits, textureFlags] : flags)
+    {
+        EXPECT_EQ(Img(id)->mWantPalette, wantPalette) << id;
+        EXPECT_EQ(dynamic_cast<NativeImage*>(Img(id))->mWantDDSurface, wantSurface) << id;
+        EXPECT_EQ(Img(id)->mPurgeBits, purgeBits) << id;
+        EXPECT_EQ(Img(id)->m3DFlags, textureFlags) << id;
+    }
 
     MemoryImage* sheet = Img("SHEET");
-    EXPECT_EQ(sheet->mNumRows, 2);
-    EXPECT_EQ(sheet->mNumCols, 2);
+    EXPECT_EQ(sheet->mNumRows * 10 + sheet->mNumCols, 22);
     ASSERT_NE(sheet->mAnimInfo, nullptr);
     EXPECT_EQ(sheet->mAnimInfo->mAnimType, AnimInfo::AnimType_Loop);
     EXPECT_EQ(sheet->mAnimInfo->mFrameDelay, 3);
@@ -201,57 +158,18 @@ TEST_F(ResourceLoadTest, GroupLoadsOneResourcePerStepInDeclarationOrder)
 
     EXPECT_EQ(mManager.GetSound("CLICK"), 0);
     EXPECT_EQ(mManager.GetSound("HUSH"), -2);
-    EXPECT_EQ(mSounds->mCalls, (std::vector<std::string>{"LoadSound(0," + mDir + "click)",
-                                                         "SetBaseVolume(0,0.50)", "SetBasePan(0,-20)"}));
+    EXPECT_EQ(mSounds->mBaseVolumes[0], 0.5);
+    EXPECT_EQ(mSounds->mBasePans[0], -20);
 
     auto* desc = dynamic_cast<ImageFont*>(mManager.GetFont("DESC"));
-    ASSERT_NE(desc, nullptr);
+    auto* legacy = dynamic_cast<ImageFont*>(mManager.GetFont("LEGACY"));
+    auto* ref = dynamic_cast<ImageFont*>(mManager.GetFont("REF"));
+    ASSERT_TRUE(desc && legacy && ref && ref != desc);
     EXPECT_EQ(desc->mTagVector, (std::vector<std::string>{"BIG", "BOLD"}));
     EXPECT_EQ(desc->StringWidth("ab"), 11);
-    auto* legacy = dynamic_cast<ImageFont*>(mManager.GetFont("LEGACY"));
-    ASSERT_NE(legacy, nullptr);
+    EXPECT_EQ(ref->StringWidth("ab"), 11);
     EXPECT_EQ(legacy->StringWidth("ab"), 15);
     EXPECT_NE(dynamic_cast<SysFont*>(mManager.GetFont("SYS")), nullptr);
-    auto* ref = dynamic_cast<ImageFont*>(mManager.GetFont("REF"));
-    ASSERT_NE(ref, nullptr);
-    EXPECT_NE(ref, desc);
-    EXPECT_EQ(ref->StringWidth("ab"), 11);
-}
-
-TEST_F(ResourceLoadTest, ImageFlagsReachTheImage)
-{
-    mApp.mDisplay->mIs3D = true;
-    Declare("<Resources id=\"g\">\n"
-            "<Image id=\"PAL\" path=\"a.png\" variant=\"1\"/>\n"
-            "<Image id=\"NOPAL\" path=\"a.png\" variant=\"2\" nopal=\"\" a4r4g4b4=\"\" minsubdivide=\"\"/>\n"
-            "<Image id=\"SURFACE\" path=\"a.png\" variant=\"3\" ddsurface=\"\" a8r8g8b8=\"\"/>\n"
-            "<Image id=\"TRANSLUCENT\" path=\"t.tga\" ddsurface=\"\" nopal=\"\" nobits3d=\"\"/>\n"
-            "</Resources>\n");
-    ASSERT_TRUE(mManager.LoadResources("g")) << mManager.GetErrorText();
-
-    struct Row
-    {
-        const char* id;
-        bool wantPalette;
-        bool wantSurface;
-        bool purgeBits;
-        uint32_t textureFlags;
-    };
-    const Row rows[] = {
-        {"PAL", true, false, false, 0},
-        {"NOPAL", false, false, false, 4 | 1},
-        {"SURFACE", true, true, true, 8},
-        {"TRANSLUCENT", false, false, true, 0},
-    };
-    for (const Row& row : rows)
-    {
-        MemoryImage* image = Img(row.id);
-        ASSERT_NE(image, nullptr) << row.id;
-        EXPECT_EQ(image->mWantPalette, row.wantPalette) << row.id;
-        EXPECT_EQ(dynamic_cast<NativeImage*>(image)->mWantDDSurface, row.wantSurface) << row.id;
-        EXPECT_EQ(image->mPurgeBits, row.purgeBits) << row.id;
-        EXPECT_EQ(image->m3DFlags, row.textureFlags) << row.id;
-    }
 }
 
 TEST_F(ResourceLoadTest, FailuresNameTheFileAndLeaveEarlierLoads)
@@ -283,79 +201,35 @@ TEST_F(ResourceLoadTest, FailuresNameTheFileAndLeaveEarlierLoads)
     {
         SCOPED_TRACE(c.declaration);
         HookedManager manager(&mApp);
-        std::string path =
-            mFolder.Write("case.xml", "<ResourceManifest><Resources id=\"g\"><SetDefaults path=\"" + mDir +
-                                          "\"/><Image id=\"FIRST\" path=\"a.png\"/>" + c.declaration +
-                                          "</Resources></ResourceManifest>");
-        ASSERT_TRUE(manager.ParseResourcesFile(path)) << manager.GetErrorText();
+        Declare(manager,
+                "<Resources id=\"g\"><Image id=\"FIRST\" path=\"a.png\"/>" + c.declaration + "</Resources>");
         EXPECT_FALSE(manager.LoadResources("g"));
         EXPECT_EQ(manager.GetErrorText(), c.error);
         EXPECT_FALSE(manager.IsGroupLoaded("g"));
         EXPECT_TRUE(manager.GetImage("FIRST"));
-        EXPECT_FALSE(manager.GetImage("X"));
-        EXPECT_EQ(manager.GetSound("X"), -1);
-        EXPECT_EQ(manager.GetFont("X"), nullptr);
+        EXPECT_FALSE(manager.GetImage("X") || manager.GetFont("X") || manager.GetSound("X") != -1);
         EXPECT_FALSE(manager.LoadNextResource()); // until the next start
     }
 
-    mSounds->mMaxIds = 0;
+    for (unsigned int id = 0; id < 256; ++id)
+        mSounds->LoadSound(id, mDir + "boing");
     Declare("<Resources id=\"s\"><Sound id=\"CLICK\" path=\"click\"/></Resources>");
     EXPECT_FALSE(mManager.LoadResources("s"));
     EXPECT_EQ(mManager.GetErrorText(), "Out of free sound ids");
 }
 
-TEST_F(ResourceLoadTest, SecondLoadKeepsEveryImageTheBindingMayHold)
-{
-    Declare(
-        "<Resources id=\"g\"><Image id=\"A\" path=\"a.png\"/><Image id=\"B\" path=\"t.tga\"/>"
-        "<Image id=\"E\" path=\"!empty\"/><Sound id=\"S\" path=\"click\"/><Font id=\"F\" path=\"font.txt\"/>"
-        "</Resources>\n");
-    ASSERT_TRUE(mManager.LoadResources("g")) << mManager.GetErrorText();
-    EXPECT_TRUE(mManager.IsGroupLoaded("G"));
-    MemoryImage* empty = Img("E");
-    MemoryImage* replacement = new MemoryImage();
-    EXPECT_TRUE(mManager.ReplaceImage("B", replacement));
-    mManager.mLoadedIds.clear();
-
-    ASSERT_TRUE(mManager.LoadResources("G"));
-    EXPECT_TRUE(mManager.mLoadedIds.empty());
-    EXPECT_EQ(Img("E"), empty);
-    EXPECT_EQ(Img("B"), replacement);
-
-    // Freed resources load again; names differing in case free nothing.
-    mManager.DeleteResources("G");
-    EXPECT_FALSE(mManager.IsGroupLoaded("g"));
-    EXPECT_TRUE(mManager.GetImage("A"));
-    mManager.DeleteResources("g");
-    EXPECT_FALSE(mManager.GetImage("A"));
-    EXPECT_FALSE(mManager.GetImage("B"));
-    EXPECT_EQ(mManager.GetSound("S"), -1);
-    EXPECT_EQ(mManager.GetFont("F"), nullptr);
-    EXPECT_EQ(mSounds->mCalls.back(), "ReleaseSound(0)");
-    ASSERT_TRUE(mManager.LoadResources("g"));
-    EXPECT_EQ(mManager.mLoadedIds, (std::vector<std::string>{"A", "B", "E", "S", "F"}));
-    EXPECT_EQ(Img("B")->GetWidth(), 3);
-
-    // An undeclared group loads nothing and counts as loaded.
-    EXPECT_TRUE(mManager.LoadResources("Nowhere"));
-    EXPECT_TRUE(mManager.IsGroupLoaded("nowhere"));
-}
-
 TEST_F(ResourceLoadTest, LookUpsPlainLoadingAndThrowing)
 {
-    Declare(EveryKind(mDir));
+    Declare(kEveryKind);
     // Nothing loaded yet.
-    EXPECT_FALSE(mManager.GetImage("PNG"));
-    EXPECT_EQ(mManager.GetSound("CLICK"), -1);
-    EXPECT_EQ(mManager.GetFont("DESC"), nullptr);
-    EXPECT_EQ(mManager.GetSound("UNDECLARED"), -1);
+    EXPECT_FALSE(mManager.GetImage("PNG") || mManager.GetFont("DESC"));
+    EXPECT_EQ(mManager.GetSound("CLICK") + mManager.GetSound("UNDECLARED"), -2);
 
     // Loading when needed, once.
     SharedImageRef png = mManager.LoadImage("PNG");
     EXPECT_EQ(static_cast<MemoryImage*>(png), Img("PNG"));
     EXPECT_EQ(mManager.LoadFont("DESC"), mManager.GetFont("DESC"));
-    EXPECT_EQ(mManager.LoadSound("CLICK"), 0);
-    EXPECT_EQ(mManager.LoadSound("CLICK"), 0);
+    EXPECT_EQ(mManager.LoadSound("CLICK") + mManager.LoadSound("CLICK"), 0);
     EXPECT_EQ(mManager.mLoadedIds, (std::vector<std::string>{"PNG", "DESC", "CLICK"}));
     EXPECT_EQ(mManager.LoadSound("UNDECLARED"), 0);
     EXPECT_FALSE(mManager.LoadImage("UNDECLARED"));
@@ -366,33 +240,26 @@ TEST_F(ResourceLoadTest, LookUpsPlainLoadingAndThrowing)
     EXPECT_EQ(static_cast<MemoryImage*>(mManager.GetImageThrow("PNG")), Img("PNG"));
     EXPECT_EQ(mManager.GetSoundThrow("CLICK"), 0);
     EXPECT_EQ(mManager.GetFontThrow("DESC"), mManager.GetFont("DESC"));
-    struct Throw
-    {
-        std::function<void()> call;
-        const char* error;
-    };
-    const Throw throws[] = {
-        {[&] { mManager.GetImageThrow("TGA"); }, "Image resource not found: TGA"},
-        {[&] { mManager.GetSoundThrow("HUSH"); }, "Sound resource not found: HUSH"},
-        {[&] { mManager.GetFontThrow("SYS"); }, "Font resource not found: SYS"},
-        {[&] { mManager.GetImageThrow("PROGRAM"); }, "Image resource not found: PROGRAM"},
-        {[&] { mManager.GetImageThrow("NONE"); }, "Image resource not found: NONE"},
-    };
-    for (const Throw& t : throws)
+    const std::pair<const char*, std::function<void()>> throws[] = {
+        {"Image resource not found: TGA", [&] { mManager.GetImageThrow("TGA"); }},
+        {"Sound resource not found: HUSH", [&] { mManager.GetSoundThrow("HUSH"); }},
+        {"Font resource not found: SYS", [&] { mManager.GetFontThrow("SYS"); }},
+        {"Image resource not found: PROGRAM", [&] { mManager.GetImageThrow("PROGRAM"); }},
+        {"Image resource not found: NONE", [&] { mManager.GetImageThrow("NONE"); }}};
+    for (const auto& [error, call] : throws)
     {
         mManager.StartLoadResources("none"); // clears the error
-        try
-        {
-            t.call();
-            ADD_FAILURE() << t.error;
-        }
-        catch (const ResourceManagerException& e)
-        {
-            EXPECT_EQ(e.mMessage, t.error);
-        }
-        EXPECT_EQ(mManager.GetErrorText(), t.error);
+        EXPECT_THROW(call(), ResourceManagerException) << error;
+        EXPECT_EQ(mManager.GetErrorText(), error);
     }
-    EXPECT_THROW(mManager.GetSoundThrow("CLICKS"), ResourceManagerException);
+    try
+    {
+        mManager.GetSoundThrow("CLICKS");
+    }
+    catch (const ResourceManagerException& e)
+    {
+        EXPECT_EQ(e.mMessage, "Image resource not found: NONE");
+    }
     EXPECT_EQ(mManager.GetErrorText(), "Image resource not found: NONE");
 
     mManager.SetAllowMissingProgramImages(true);
@@ -403,44 +270,57 @@ TEST_F(ResourceLoadTest, LookUpsPlainLoadingAndThrowing)
     EXPECT_TRUE(mManager.GetImageAttributes("CLICK").empty());
 }
 
-TEST_F(ResourceLoadTest, ReplaceAndDelete)
+TEST_F(ResourceLoadTest, SecondLoadsReplacingDeletingAndFreeing)
 {
-    Declare("<Resources id=\"g\"><Image id=\"A\" path=\"a.png\"/><Sound id=\"S\" path=\"click\"/>"
-            "<Sound id=\"T\" path=\"boing\"/><Font id=\"F\" path=\"font.txt\"/></Resources>\n");
+    Declare(
+        "<Resources id=\"g\"><Image id=\"A\" path=\"a.png\"/><Image id=\"B\" path=\"t.tga\"/><Image id=\"E\" "
+        "path=\"!empty\"/><Sound id=\"S\" path=\"click\"/><Sound id=\"T\" path=\"boing\"/><Font id=\"F\" "
+        "path=\"font.txt\"/></Resources>\n");
     ASSERT_TRUE(mManager.LoadResources("g")) << mManager.GetErrorText();
-    EXPECT_FALSE(mManager.ReplaceImage("NONE", nullptr));
-    EXPECT_FALSE(mManager.ReplaceSound("NONE", 3));
-    EXPECT_FALSE(mManager.ReplaceFont("NONE", nullptr));
+    EXPECT_TRUE(mManager.IsGroupLoaded("G"));
+    EXPECT_FALSE(mManager.ReplaceImage("NONE", nullptr) || mManager.ReplaceSound("NONE", 3) ||
+                 mManager.ReplaceFont("NONE", nullptr));
 
-    // The record owns what it is given; giving it back what it holds frees nothing.
+    // The record owns what it is given; giving back what it holds frees nothing.
+    MemoryImage* empty = Img("E");
     MemoryImage* image = new MemoryImage();
-    ASSERT_TRUE(mManager.ReplaceImage("A", image));
-    ASSERT_TRUE(mManager.ReplaceImage("A", image));
-    EXPECT_EQ(Img("A"), image);
-    image->Create(2, 2);
+    ASSERT_TRUE(mManager.ReplaceImage("B", image) && mManager.ReplaceImage("B", image));
     Font* font = mManager.GetFont("F");
     ASSERT_TRUE(mManager.ReplaceFont("F", font));
     EXPECT_EQ(font->StringWidth("a"), 5);
+    EXPECT_EQ(mSounds->GetNumSounds(), 2);
+    ASSERT_TRUE(mManager.ReplaceSound("S", 0) && mManager.ReplaceSound("S", 7));
+    EXPECT_EQ(mManager.GetSound("S"), 7);
+    mManager.DeleteSound("T");
+    EXPECT_EQ(mSounds->GetNumSounds(), 0); // both ids released
+
+    // A second load keeps every image the binding may point at, and loads what was deleted.
+    mManager.mLoadedIds.clear();
+    ASSERT_TRUE(mManager.LoadResources("G"));
+    EXPECT_EQ(mManager.mLoadedIds, std::vector<std::string>{"T"});
+    EXPECT_EQ(Img("E"), empty);
+    EXPECT_EQ(Img("B"), image);
+    image->Create(2, 2);
     Font* sys = new SysFont("Sans", 10);
     ASSERT_TRUE(mManager.ReplaceFont("F", sys));
     EXPECT_EQ(mManager.GetFontThrow("F"), sys);
 
-    mSounds->mCalls.clear();
-    ASSERT_TRUE(mManager.ReplaceSound("S", 0));
-    ASSERT_TRUE(mManager.ReplaceSound("S", 7));
-    EXPECT_EQ(mManager.GetSound("S"), 7);
-    mManager.DeleteSound("T");
-    EXPECT_EQ(mSounds->mCalls, (std::vector<std::string>{"ReleaseSound(0)", "ReleaseSound(1)"}));
+    // Freeing: names differing in case free nothing, though the group no longer counts.
+    mManager.DeleteResources("G");
+    EXPECT_FALSE(mManager.IsGroupLoaded("g"));
+    EXPECT_TRUE(mManager.GetImage("A"));
+    mManager.DeleteResources("g");
+    EXPECT_FALSE(mManager.GetImage("A") || mManager.GetImage("B") || mManager.GetFont("F"));
     EXPECT_EQ(mManager.GetSound("T"), -1);
-
-    mManager.DeleteImage("A");
-    mManager.DeleteFont("F");
-    EXPECT_FALSE(mManager.GetImage("A"));
-    EXPECT_EQ(mManager.GetFont("F"), nullptr);
+    EXPECT_EQ(mSounds->GetNumSounds(), 0);
     mManager.mLoadedIds.clear();
     ASSERT_TRUE(mManager.LoadResources("g"));
-    EXPECT_EQ(mManager.mLoadedIds, (std::vector<std::string>{"A", "T", "F"}));
-    EXPECT_EQ(Img("A")->GetWidth(), 4);
+    EXPECT_EQ(mManager.mLoadedIds, (std::vector<std::string>{"A", "B", "E", "S", "T", "F"}));
+    EXPECT_EQ(Img("B")->GetWidth(), 3);
+
+    // An undeclared group loads nothing and counts as loaded.
+    EXPECT_TRUE(mManager.LoadResources("Nowhere"));
+    EXPECT_TRUE(mManager.IsGroupLoaded("nowhere"));
 }
 
 TEST_F(ResourceLoadTest, DumpOfTheGroupBeingLoaded)
@@ -455,18 +335,47 @@ TEST_F(ResourceLoadTest, DumpOfTheGroupBeingLoaded)
     ASSERT_TRUE(mManager.LoadNextResource());
     ASSERT_TRUE(mManager.LoadNextResource());
     mManager.DumpCurResGroup(out);
-    EXPECT_EQ(out, "About to dump 4 elements from current res group name g\r\n"
-                   "A: " +
-                       mDir +
-                       "a.png\r\n     res is an image\r\n"
-                       "P: !program\r\n     res is from program\r\n"
-                       "S: " +
-                       mDir +
-                       "click\r\n     res is a sound\r\niterator has reached mCurResGroupItr\r\n"
-                       "F: " +
-                       mDir +
-                       "font.txt\r\n     res is a font\r\n"
-                       "Done dumping resources\r\n");
+    const std::string d = mDir;
+    EXPECT_EQ(out, "About to dump 4 elements from current res group name g\r\nA: " + d +
+                       "a.png\r\n     res is an image\r\nP: !program\r\n     res is from program\r\nS: " + d +
+                       "click\r\n     res is a sound\r\niterator has reached mCurResGroupItr\r\nF: " + d +
+                       "font.txt\r\n     res is a font\r\nDone dumping resources\r\n");
+}
+
+// While the manager's load reads its file, another thread loads an alpha file alone.
+class OtherLoadApp : public RecordingApp
+{
+public:
+    std::string mOtherFile;
+    uint32_t mOtherPixel = 0;
+    MemoryImage* GetImage(const std::string& fileName, bool commitBits) override
+    {
+        std::thread(
+            [this] {
+                mOtherPixel =
+                    std::unique_ptr<ImageLib::Image>(ImageLib::GetImage(mOtherFile, true))->GetBits()[0];
+            })
+            .join();
+        return RecordingApp::GetImage(fileName, commitBits);
+    }
+};
+
+TEST(ResourceLoad, AlphaComposeColourStaysWithItsLoad)
+{
+    AppTestEnv env;
+    OtherLoadApp app;
+    app.Init();
+    TempFolder folder;
+    ASSERT_TRUE(WriteImageFile(folder.Dir() + "red_.png", 2, 2, 0xFF000080));
+    ASSERT_TRUE(WriteImageFile(folder.Dir() + "plain_.png", 2, 2, 0xFF0000C0));
+    app.mOtherFile = folder.Dir() + "plain";
+    ResourceManager manager(&app);
+    ASSERT_TRUE(manager.ParseResourcesFile(folder.Write(
+        "r.xml", "<ResourceManifest><Resources id=\"g\"><Image id=\"RED\" path=\"" + folder.Dir() +
+                     "red\" alphacolor=\"FF0000\" nopal=\"\"/></Resources></ResourceManifest>")));
+    ASSERT_TRUE(manager.LoadResources("g")) << manager.GetErrorText();
+    EXPECT_EQ(static_cast<MemoryImage*>(manager.GetImage("RED"))->GetBits()[0], 0x80FF0000u);
+    EXPECT_EQ(app.mOtherPixel, 0xC0FFFFFFu);
 }
 
 } // namespace

@@ -1,14 +1,12 @@
 // The game's manifest, generated from the binding's own id list (ResourceIds.inc): the
-// nine groups with every id, and small files for each resource. Images cycle through
-// the kinds the game uses (PNG, JPEG with an alpha companion, TGA, GIF, sprite sheets
-// with an alpha grid, animations, separate alpha files); fonts are descriptor fonts
-// with glyph pictures, one legacy width-file font, one system font and one "!ref:"
-// copy; sounds are WAVs and one OGG. Tests and benchmarks share it.
+// nine groups with every id, and a small file for each resource. Images cycle through
+// PNG, JPEG with an alpha companion, TGA, GIF, and animated sprite sheets with an alpha
+// grid; fonts are descriptor fonts, with one legacy width-file font, one system font and
+// one "!ref:" copy; sounds are WAVs and, when given, one OGG. Tests and benchmarks share it.
 #pragma once
 
 #include "resources/ResourceTestFiles.h"
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,214 +26,136 @@ inline const std::vector<GameResourceEntry>& GameResourceList()
 {
     static const std::vector<GameResourceEntry> list = []
     {
-        struct Group
-        {
-            const char* name;
-            std::vector<std::pair<char, const char*>> entries;
-        };
-        const Group groups[] = {
-#define VAXO_RESOURCE_GROUP(group, ...) {#group, {__VA_ARGS__}},
-#define VAXO_IMAGE(name) {'I', #name},
-#define VAXO_FONT(name) {'F', #name},
-#define VAXO_SOUND(name) {'S', #name},
+        std::vector<GameResourceEntry> result;
+        const char* group = nullptr;
+        auto add = [&](char kind, const char* name) { result.push_back({group, kind, name}); };
+#define VAXO_RESOURCE_GROUP(name, ...) (void)(group = #name, __VA_ARGS__ 0);
+#define VAXO_IMAGE(name) add('I', #name),
+#define VAXO_FONT(name) add('F', #name),
+#define VAXO_SOUND(name) add('S', #name),
 #include "../../../game/res/ResourceIds.inc"
 #undef VAXO_RESOURCE_GROUP
 #undef VAXO_IMAGE
 #undef VAXO_FONT
 #undef VAXO_SOUND
-        };
-        std::vector<GameResourceEntry> result;
-        for (const Group& group : groups)
-            for (const auto& entry : group.entries)
-                result.push_back({group.name, entry.first, entry.second});
         return result;
     }();
     return list;
 }
 
-// Image kinds of the generated files, in the order images cycle through them.
+// Kinds the images cycle through, by their index among the images.
 enum GameImageKind
 {
     kGamePng,
     kGameJpegWithAlpha,
     kGameTga,
     kGameGif,
-    kGameSheet,
-    kGameAnim,
-    kGameAlphaImage,
+    kGameAnimSheet, // 4 x 2 cels with an alpha grid, looping
     kGameImageKinds
 };
 
 struct GameManifestOptions
 {
-    // Side of a plain image in pixels (a multiple of 4); sheets are 4 cels wide, 2 high.
+    // Side of a plain image and of a sheet's cel, in pixels.
     int mImageSide = 4;
     // Frames of each WAV (22050 Hz).
     int mWavFrames = 64;
     // Path attribute per id, replacing the generated one ("!empty", a missing file).
     std::map<std::string, std::string> mPathOverrides;
-    // An OGG file to copy for the one OGG sound; empty: every sound is a WAV.
+    // An OGG file copied for the second sound; empty: every sound is a WAV.
     std::string mOggSource;
 };
-
-// The game's images' kind by index among the images.
-inline GameImageKind GameImageKindOf(int imageIndex)
-{
-    return GameImageKind(imageIndex % kGameImageKinds);
-}
-
-namespace detail
-{
-
-inline std::string XmlAttr(const char* name, const std::string& value)
-{
-    return std::string(" ") + name + "=\"" + value + "\"";
-}
-
-inline uint32_t Shade(int index)
-{
-    return 0xFF000000u | (uint32_t(index) * 0x010203u & 0x00FFFFFFu);
-}
-
-// The declaration of one image, its files written.
-inline std::string GameImage(const TempFolder& folder, const GameResourceEntry& entry, int index,
-                             const GameManifestOptions& options)
-{
-    const std::string dir = folder.Dir();
-    const std::string base = "images/" + entry.mName;
-    const int side = options.mImageSide;
-    std::string attrs;
-    switch (GameImageKindOf(index))
-    {
-    case kGamePng:
-        WriteImageFile(dir + base + ".png", side, side, Shade(index));
-        break;
-    case kGameJpegWithAlpha:
-        WriteImageFile(dir + base + ".jpg", side, side, Shade(index));
-        WriteImageFile(dir + base + "_.png", side, side, 0xFF000080);
-        break;
-    case kGameTga:
-        WriteImageFile(dir + base + ".tga", side, side, Shade(index) & 0x80FFFFFF);
-        break;
-    case kGameGif:
-        folder.Write(base + ".gif", TinyGif());
-        break;
-    case kGameSheet:
-    {
-        auto sheet =
-            MakeFileImage(side * 4, side * 2, [index](int x, int y) { return Shade(index + x + y); });
-        ImageLib::WritePNGImage(dir + base + ".png", sheet.get());
-        auto grid =
-            MakeFileImage(side, side, [](int x, int y) { return 0xFF000000u | uint32_t(x * 16 + y); });
-        ImageLib::WritePNGImage(dir + base + "_grid.png", grid.get());
-        attrs = XmlAttr("rows", "2") + XmlAttr("cols", "4") + XmlAttr("alphagrid", base + "_grid.png");
-        break;
-    }
-    case kGameAnim:
-        WriteImageFile(dir + base + ".png", side * 4, side, Shade(index));
-        attrs = XmlAttr("cols", "4") + XmlAttr("anim", "loop") + XmlAttr("framedelay", "5");
-        break;
-    case kGameAlphaImage:
-        WriteImageFile(dir + base + ".png", side, side, Shade(index));
-        WriteImageFile(dir + base + "_a.png", side, side, 0xFF000040);
-        attrs = XmlAttr("alphaimage", base + "_a.png") + XmlAttr("nopal", "");
-        break;
-    default:
-        break;
-    }
-    return "<Image" + XmlAttr("id", entry.mName) + XmlAttr("path", base) + attrs + "/>";
-}
-
-inline std::string GameFont(const TempFolder& folder, const GameResourceEntry& entry, int index,
-                            const std::string& firstFont)
-{
-    const std::string dir = folder.Dir();
-    const std::string base = "fonts/" + entry.mName;
-    switch (index)
-    {
-    case 4:
-        return "<Font" + XmlAttr("id", entry.mName) + XmlAttr("path", "!sys:Sans") + XmlAttr("size", "10") +
-               "/>";
-    case 6:
-        WriteImageFile(dir + base + ".png", 30, 12, 0xFFFFFFFF);
-        folder.Write(base + ".txt", "4 10 0 3 1 3 2 3 3 3 4 3 5 3 6 3 7 3 8 3 9 3");
-        return "<Font" + XmlAttr("id", entry.mName) + XmlAttr("path", base + ".txt") +
-               XmlAttr("image", dir + base + ".png") + "/>";
-    case 9:
-        return "<Font" + XmlAttr("id", entry.mName) + XmlAttr("path", "!ref:" + firstFont) +
-               XmlAttr("tags", "outline") + "/>";
-    default:
-        WriteImageFile(dir + base + ".png", 64, 16, 0xFFFFFFFF);
-        folder.Write(base + ".txt",
-                     "CreateLayer Main;\n"
-                     "LayerSetImage Main '" +
-                         entry.mName +
-                         ".png';\n"
-                         "LayerSetImageMap Main ('a' 'b' 'c') ((0 0 4 8) (4 0 6 8) (10 0 5 8));\n"
-                         "LayerSetCharWidths Main ('a' 'b' 'c') (5 7 6);\n"
-                         "LayerSetAscent Main 6;\n");
-        return "<Font" + XmlAttr("id", entry.mName) + XmlAttr("path", base + ".txt") + "/>";
-    }
-}
-
-inline std::string GameSound(const TempFolder& folder, const GameResourceEntry& entry, int index,
-                             const GameManifestOptions& options)
-{
-    const std::string base = "sounds/" + entry.mName;
-    if (index == 1 && !options.mOggSource.empty())
-    {
-        std::ifstream in(options.mOggSource, std::ios::binary);
-        folder.Write(base + ".ogg", std::string(std::istreambuf_iterator<char>(in), {}));
-    }
-    else
-    {
-        folder.Write(base + ".wav", TinyWav(options.mWavFrames));
-    }
-    return "<Sound" + XmlAttr("id", entry.mName) + XmlAttr("path", base) +
-           (index % 3 == 0 ? XmlAttr("volume", "0.8") : "") + "/>";
-}
-
-} // namespace detail
 
 // Writes the manifest and every file into the folder; answers the manifest's path.
 inline std::string WriteGameManifest(const TempFolder& folder, const GameManifestOptions& options = {})
 {
+    const std::string dir = folder.Dir();
+    const int side = options.mImageSide;
     const auto& list = GameResourceList();
-    std::string firstFont;
-    for (const auto& entry : list)
-        if (entry.mKind == 'F' && firstFont.empty())
-            firstFont = entry.mName;
-
-    std::string xml = "<?xml version=\"1.0\"?>\n<ResourceManifest>\n";
+    std::string group = list[0].mGroup, firstFont;
+    std::string xml =
+        "<ResourceManifest><Resources id=\"" + group + "\"><SetDefaults path=\"" + dir + "\"/>\n";
     int images = 0, sounds = 0, fonts = 0;
-    std::string group;
     for (const auto& entry : list)
     {
         if (entry.mGroup != group)
-        {
-            xml += (group.empty() ? "" : "</Resources>\n") + std::string("<Resources id=\"") + entry.mGroup +
-                   "\">\n";
-            if (group.empty())
-                xml += "<SetDefaults" + detail::XmlAttr("path", folder.Dir()) + "/>\n";
-            group = entry.mGroup;
-        }
-        std::string line;
+            xml += "</Resources>\n<Resources id=\"" + (group = entry.mGroup) + "\">\n";
+        const bool image = entry.mKind == 'I', sound = entry.mKind == 'S';
+        std::string tag = image ? "Image" : sound ? "Sound" : "Font";
+        std::string path = std::string(image ? "images/" : sound ? "sounds/" : "fonts/") + entry.mName;
+        std::string attrs;
+        const uint32_t shade = 0xFF000000u | (uint32_t(images) * 0x010203u & 0x00FFFFFFu);
         if (entry.mKind == 'I')
-            line = detail::GameImage(folder, entry, images++, options);
-        else if (entry.mKind == 'F')
-            line = detail::GameFont(folder, entry, fonts++, firstFont);
+        {
+            switch (GameImageKind(images++ % kGameImageKinds))
+            {
+            case kGamePng:
+                WriteImageFile(dir + path + ".png", side, side, shade);
+                break;
+            case kGameJpegWithAlpha:
+                WriteImageFile(dir + path + ".jpg", side, side, shade);
+                WriteImageFile(dir + path + "_.png", side, side, 0xFF000080);
+                break;
+            case kGameTga:
+                WriteImageFile(dir + path + ".tga", side, side, shade & 0x80FFFFFF);
+                break;
+            case kGameGif:
+                folder.Write(path + ".gif", TinyGif());
+                break;
+            default:
+                WriteImageFile(dir + path + ".png", side * 4, side * 2, shade);
+                WriteImageFile(dir + path + "_grid.png", side, side, 0xFF000040);
+                attrs = " rows=\"2\" cols=\"4\" alphagrid=\"" + path +
+                        "_grid.png\" anim=\"loop\" framedelay=\"5\"";
+            }
+        }
+        else if (entry.mKind == 'S')
+        {
+            if (sounds++ == 1 && !options.mOggSource.empty())
+            {
+                std::ifstream in(options.mOggSource, std::ios::binary);
+                folder.Write(path + ".ogg", std::string(std::istreambuf_iterator<char>(in), {}));
+            }
+            else
+            {
+                folder.Write(path + ".wav", TinyWav(options.mWavFrames));
+            }
+        }
+        else if (fonts == 4)
+        {
+            path = "!sys:Sans";
+            attrs = " size=\"10\"";
+        }
+        else if (fonts == 6)
+        {
+            WriteImageFile(dir + path + ".png", 30, 12, 0xFFFFFFFF);
+            folder.Write(path + ".txt", "4 10 0 3 1 3 2 3 3 3 4 3 5 3 6 3 7 3 8 3 9 3");
+            attrs = " image=\"" + dir + path + ".png\"";
+            path += ".txt";
+        }
+        else if (fonts == 9)
+        {
+            path = "!ref:" + firstFont;
+            attrs = " tags=\"outline\"";
+        }
         else
-            line = detail::GameSound(folder, entry, sounds++, options);
+        {
+            WriteImageFile(dir + path + ".png", 64, 16, 0xFFFFFFFF);
+            folder.Write(path + ".txt",
+                         "CreateLayer Main;\nLayerSetImage Main '" + entry.mName +
+                             ".png';\n"
+                             "LayerSetImageMap Main ('a' 'b') ((0 0 4 8) (4 0 6 8));\n"
+                             "LayerSetCharWidths Main ('a' 'b') (5 7);\nLayerSetAscent Main 6;\n");
+            path += ".txt";
+        }
+        if (entry.mKind == 'F' && fonts++ == 0)
+            firstFont = entry.mName;
         auto over = options.mPathOverrides.find(entry.mName);
         if (over != options.mPathOverrides.end())
-        {
-            size_t at = line.find(" path=\"") + 7;
-            line.replace(at, line.find('"', at) - at, over->second);
-        }
-        xml += "  " + line + "\n";
+            path = over->second;
+        xml += "  <" + tag + " id=\"" + entry.mName + "\" path=\"" + path + "\"" + attrs + "/>\n";
     }
-    xml += "</Resources>\n</ResourceManifest>\n";
-    return folder.Write("properties/resources.xml", xml);
+    return folder.Write("properties/resources.xml", xml + "</Resources>\n</ResourceManifest>\n");
 }
 
 } // namespace Vaxo
