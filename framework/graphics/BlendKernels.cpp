@@ -8,6 +8,12 @@
 #include <emmintrin.h>
 #endif
 
+#if defined(__GNUC__)
+#define VAXO_NOINLINE __attribute__((noinline))
+#else
+#define VAXO_NOINLINE
+#endif
+
 namespace Vaxo
 {
 
@@ -57,9 +63,10 @@ template <class Row> inline void ForRows(const BlendRect& r, Row row)
         row(r.src + size_t(y) * r.srcStride, r.dest + size_t(y) * r.destStride);
 }
 
-// FillBlend over one row; over an opaque pixel the shares are the colour's alpha and
+// FillBlend over one row (out of line: the vector loop keeps its constants in registers
+// around it); over an opaque pixel the shares are the colour's alpha and
 // its rest, and red and blue go through one word, each lane staying below 255 x 256.
-void FillRow(uint32_t* d, int32_t n, uint32_t c)
+VAXO_NOINLINE void FillRow(uint32_t* d, int32_t n, uint32_t c)
 {
     const uint32_t a = c >> 24;
     const uint32_t dw = 256 - a;
@@ -266,6 +273,16 @@ template <class Group> VAXO_ALWAYS_INLINE inline void ByFours(const BlendRect& r
     }
 }
 
+// Asks for the cache lines of n pixels from p on, ahead of their use.
+inline void PrefetchRow(const uint32_t* p, int32_t n)
+{
+    const char* first = reinterpret_cast<const char*>(p);
+    const char* last = reinterpret_cast<const char*>(p + n - 1);
+    for (const char* line = first; line <= last; line += 64)
+        _mm_prefetch(line, _MM_HINT_T0);
+    _mm_prefetch(last, _MM_HINT_T0);
+}
+
 // Lane masks that keep the first 1, 2 or 3 pixels of four.
 inline __m128i FirstPixels(int32_t count)
 {
@@ -371,15 +388,86 @@ template <TintKind Kind> void TintedRect(const BlendRect& r, const BlendTint& ti
             });
 }
 
+// FillBlend over opaque pixels: red and blue in the halves of each word, then green
+// beside a constant alpha, whose lane takes 255 x 256 with no destination share and so
+// comes out as 255.
+struct FillVectors
+{
+    __m128i destRB, srcRB, destG, srcGA;
+    explicit FillVectors(uint32_t c)
+    {
+        const uint32_t a = c >> 24, dw = 256 - a;
+        destRB = _mm_set1_epi32(int(dw << 16 | dw));
+        srcRB = _mm_set1_epi32(int((c & 0xFF00FFu) * a));
+        destG = _mm_set1_epi32(int(dw));
+        srcGA = _mm_set1_epi32(int(0xFF000000u | ((c >> 8) & 0xFF) * a));
+    }
+    __m128i Blend(__m128i p) const
+    {
+        const __m128i rb = _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(p, _mm_set1_epi32(0x00FF00FF)), destRB), srcRB), 8);
+        const __m128i ga = _mm_and_si128(_mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(p, 8), destG), srcGA),
+                                         _mm_set1_epi32(int(0xFF00FF00u)));
+        return _mm_or_si128(rb, ga);
+    }
+};
+
+// Blends the rectangle's opaque pixels from row y, pixel i on, row after row (eight,
+// four, then one at a time), and stops on a pixel that is not opaque: false, with y and
+// i on the group it is in; true at the end. Nothing is called inside, so the constants
+// stay in registers.
+VAXO_NOINLINE bool FillOpaque(const BlendRect& r, int32_t& y, int32_t& i, const FillVectors& shared)
+{
+    const FillVectors v = shared; // a copy the stores below cannot change
+    const int32_t width = r.width, height = r.height;
+    const size_t stride = r.destStride;
+    for (; y < height; ++y, i = 0)
+    {
+        uint32_t* d = r.dest + size_t(y) * stride;
+        for (; width - i >= 8; i += 8)
+        {
+            const __m128i p0 = Load(d + i);
+            const __m128i p1 = Load(d + i + 4);
+            if (!AllOpaque(_mm_and_si128(p0, p1)))
+                return false;
+            Store(d + i, v.Blend(p0));
+            Store(d + i + 4, v.Blend(p1));
+        }
+        if (width - i >= 4)
+        {
+            const __m128i p = Load(d + i);
+            if (!AllOpaque(p))
+                return false;
+            Store(d + i, v.Blend(p));
+            i += 4;
+        }
+        for (; i < width; ++i)
+        {
+            if ((d[i] >> 24) != 255)
+                return false;
+            d[i] = uint32_t(_mm_cvtsi128_si32(v.Blend(_mm_cvtsi32_si128(int(d[i])))));
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void Sse2Blend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
 {
+    // The destination rows of a sprite are asked for a few rows ahead: the run walk's
+    // first touch of a row (a translucent edge) would otherwise wait for it. Wide rows
+    // stream well enough without.
+    const int32_t rowsAhead = r.width <= 256 ? 4 : 0;
+    for (int32_t y = 0; y < std::min(rowsAhead, r.height); ++y)
+        PrefetchRow(r.dest + size_t(y) * r.destStride, r.width);
     for (int32_t y = 0; y < r.height; ++y)
     {
         const uint32_t* s = r.src + size_t(y) * r.srcStride;
         const uint8_t* run = runs + size_t(y) * r.srcStride;
         uint32_t* d = r.dest + size_t(y) * r.destStride;
+        if (rowsAhead > 0 && y + rowsAhead < r.height)
+            PrefetchRow(d + size_t(rowsAhead) * r.destStride, r.width);
         int32_t i = 0;
         while (i < r.width)
         {
@@ -434,42 +522,14 @@ void Sse2Blend::Tinted(const BlendRect& r, const BlendTint& tint)
 
 void Sse2Blend::Fill(const BlendRect& r, uint32_t c)
 {
-    const uint32_t a = c >> 24;
-    const uint32_t dw = 256 - a;
-    // Red and blue in the halves of each word, then green beside a constant alpha: its
-    // lane takes 255 x 256 with no destination share, so it comes out as 255.
-    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
-    const __m128i dwRB = _mm_set1_epi32(int(dw << 16 | dw));
-    const __m128i srcRB = _mm_set1_epi32(int((c & 0xFF00FFu) * a));
-    const __m128i dwG = _mm_set1_epi32(int(dw));
-    const __m128i srcGA = _mm_set1_epi32(int(0xFF000000u | ((c >> 8) & 0xFF) * a));
-    const __m128i highBytes = _mm_set1_epi32(int(0xFF00FF00u));
-    auto blend = [&](__m128i p)
+    const FillVectors v(c);
+    int32_t y = 0, i = 0;
+    while (!FillOpaque(r, y, i, v))
     {
-        const __m128i rb =
-            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(p, lowBytes), dwRB), srcRB), 8);
-        const __m128i ga =
-            _mm_and_si128(_mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(p, 8), dwG), srcGA), highBytes);
-        return _mm_or_si128(rb, ga);
-    };
-    for (int32_t y = 0; y < r.height; ++y)
-    {
-        uint32_t* d = r.dest + size_t(y) * r.destStride;
-        int32_t i = 0;
-        for (; i + 8 <= r.width; i += 8)
-        {
-            const __m128i p0 = Load(d + i);
-            const __m128i p1 = Load(d + i + 4);
-            if (AllOpaque(_mm_and_si128(p0, p1)))
-            {
-                Store(d + i, blend(p0));
-                Store(d + i + 4, blend(p1));
-                continue;
-            }
-            for (int32_t k = i; k < i + 8; ++k)
-                d[k] = FillBlend(c, d[k], a);
-        }
-        FillRow(d + i, r.width - i, c);
+        // Up to eight pixels, one of them not opaque, by the table rule.
+        const int32_t n = std::min<int32_t>(8, r.width - i);
+        FillRow(r.dest + size_t(y) * r.destStride + size_t(i), n, c);
+        i += n;
     }
 }
 
