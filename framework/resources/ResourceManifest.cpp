@@ -32,13 +32,6 @@ int IntAttribute(const XMLElement& element, const char* name, int defaultValue)
     return value == nullptr ? defaultValue : std::atoi(value->c_str());
 }
 
-std::string WithoutTrailingSlash(const std::string& text)
-{
-    if (!text.empty() && (text.back() == '/' || text.back() == '\\'))
-        return text.substr(0, text.size() - 1);
-    return text;
-}
-
 } // namespace
 
 void ReadIntVector(const std::string& text, std::vector<int>& intVector)
@@ -380,9 +373,9 @@ bool ResourceManager::ReadFontAttributes(XMLElement& element, FontRes* res)
 bool ResourceManager::ParseSetDefaults(XMLElement& element)
 {
     if (const std::string* value = FindAttribute(element, "path"))
-        mDefaultPath = WithoutTrailingSlash(*value) + "/";
+        mDefaultPath = RemoveTrailingSlash(*value) + "/";
     if (const std::string* value = FindAttribute(element, "idprefix"))
-        mDefaultIdPrefix = WithoutTrailingSlash(*value);
+        mDefaultIdPrefix = RemoveTrailingSlash(*value);
     return true;
 }
 
