@@ -157,7 +157,6 @@ TEST(Getters, ValuesDefaultsAndIfPresent)
     EXPECT_TRUE(e.GetBool("b", false));
     EXPECT_TRUE(e.GetBool("missing", true));
     EXPECT_TRUE(e.GetBoolReq("b"));
-
     std::string s = "keep";
     int i = 9;
     float f = 9.0f;

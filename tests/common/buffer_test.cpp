@@ -106,7 +106,6 @@ TEST(BufferRead, TypedRoundTrip)
     b.WriteLine("a line");
     b.WriteBuffer({9, 8, 7});
     b.WriteNumBits(-3, 5);
-
     EXPECT_EQ(b.ReadNumBits(3, false), 5);
     EXPECT_EQ(b.ReadByte(), 0xA5);
     EXPECT_EQ(b.ReadShort(), -12345);
@@ -170,14 +169,12 @@ TEST(BufferRead, PastTheEndYieldsZerosWithoutMovingTheCursor)
     EXPECT_TRUE(empty.AtEnd());
     EXPECT_FALSE(empty.PastEnd());
     EXPECT_EQ(empty.GetDataPtr(), nullptr);
-
     Buffer b = FromBytes({0xAB});
     EXPECT_EQ(b.ReadByte(), 0xAB);
     EXPECT_EQ(b.ReadByte(), 0);
     EXPECT_EQ(b.ReadLong(), 0);
     EXPECT_TRUE(b.AtEnd());
     EXPECT_FALSE(b.PastEnd());
-
     // An unaligned byte needs the second stored byte.
     Buffer c = FromBytes({0xAB});
     c.ReadNumBits(4, false);
@@ -204,11 +201,9 @@ TEST(BufferRead, BooleansStringsAndBuffersReadOnlyWhatIsThere)
     huge.ReadBuffer(&data);
     EXPECT_EQ(data, (Bytes{1, 2, 3}));
     EXPECT_TRUE(huge.AtEnd());
-
     negative = FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 2});
     negative.ReadBuffer(&data);
     EXPECT_TRUE(data.empty());
-
     Buffer unaligned;
     unaligned.WriteNumBits(0, 4);
     unaligned.WriteBuffer({0x11, 0x22});
@@ -270,7 +265,6 @@ TEST(BufferState, SetDataClearSeekFrontAndTheWriteCursor)
     b.WriteByte(3);
     EXPECT_EQ(Contents(b), Bytes{3});
     EXPECT_EQ(b.ReadByte(), 3);
-
     Buffer copy = b; // deep
     copy.WriteByte(2);
     EXPECT_EQ(Contents(b), Bytes{3});
@@ -353,7 +347,6 @@ TEST(BufferUtf8, WholeContentDecodingTableIgnoresTheReadCursor)
     };
     for (const DecodeCase& c : cases)
         EXPECT_EQ(FromBytes(c.bytes).UTF8ToWideString(), c.expected) << c.name;
-
     // The read cursor is neither used nor moved.
     Buffer b = FromBytes({'a', 'b'});
     b.ReadByte();

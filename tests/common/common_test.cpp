@@ -61,7 +61,6 @@ TEST(NumberParsing, AcceptsTheStrictSyntaxAndRejectsEverythingElse)
         ExpectParse(c.first, true, c.second);
     for (const char* text : {"", "1.2.3", "1e5", "+1", " 1", "1 ", "0x10", "1,5", "--1", "1-", "..", "inf"})
         ExpectParse(text, false, 0.0);
-
     // U+0131 has low byte 0x31 ("1"): compared by value it is not a digit.
     int value = 5;
     EXPECT_FALSE(StringToInt(std::wstring(L"1\u0131"), &value));
@@ -114,13 +113,11 @@ TEST(CaseInsensitive, CompareFindAndPrefix)
     EXPECT_EQ(stricmp("abc", "AB"), 'c');
     EXPECT_EQ(stricmp("[", "a"), '[' - 'a');    // "[" sorts after "A" but before "a"
     EXPECT_EQ(stricmp("\xE9", "a"), -23 - 'a'); // bytes above 127 are signed, not case-mapped
-
     const std::tuple<const char*, const char*, int> finds[] = {
         {"Hello", "LL", 2}, {"Hello", "hello", 0}, {"Hello", "lo", 3}, {"Hello", "lox", -1},
         {"abab", "BA", 1},  {"Hello", "", 0},      {"", "", -1},       {"", "a", -1}};
     for (const auto& f : finds)
         EXPECT_EQ(StrFindNoCase(std::get<0>(f), std::get<1>(f)), std::get<2>(f)) << std::get<1>(f);
-
     EXPECT_TRUE(StrPrefixNoCase("FileName", "file"));
     EXPECT_TRUE(StrPrefixNoCase("FileName", ""));
     EXPECT_FALSE(StrPrefixNoCase("Fi", "file"));
@@ -128,7 +125,6 @@ TEST(CaseInsensitive, CompareFindAndPrefix)
     EXPECT_TRUE(StrPrefixNoCase("FileName", "fist", 2));
     EXPECT_TRUE(StrPrefixNoCase("Fi", "file", 2));
     EXPECT_TRUE(StrPrefixNoCase("abc", "xyz", 0));
-
     std::map<std::string, int, StringLessNoCase> names;
     names["Alpha"] = 1;
     names["ALPHA"] = 2;
@@ -145,7 +141,6 @@ TEST(TextHelpers, CaseTrimConversionsAndURLEncoding)
     EXPECT_EQ(Upper("MiXeD 123 \xE9"), "MIXED 123 \xE9");
     EXPECT_EQ(Lower(std::wstring(L"AbC")), L"abc");
     EXPECT_EQ(StringToUpper(std::wstring(L"AbC")), L"ABC");
-
     EXPECT_EQ(Trim(std::string(" \t a b \r\n")), "a b");
     EXPECT_EQ(Trim(std::string(" \t\n ")), "");
     EXPECT_EQ(Trim(std::string("x")), "x");
@@ -156,11 +151,9 @@ TEST(TextHelpers, CaseTrimConversionsAndURLEncoding)
     inlineRTrim(all, " ");
     inlineRTrim(none, "x");
     EXPECT_EQ(text + "|" + all + "|" + none, "value||keep ");
-
     // Narrow text is read as Latin-1; wide text keeps its low byte.
     EXPECT_EQ(StringToWString("a\xE9\xFF"), (std::wstring{L'a', wchar_t(0xE9), wchar_t(0xFF)}));
     EXPECT_EQ(WStringToString(std::wstring{L'a', wchar_t(0x1E9), wchar_t(0x20AC)}), "a\xE9\xAC");
-
     EXPECT_EQ(URLEncode("a b"), "a+b");
     EXPECT_EQ(URLEncode("100%&a+b?"), "100%25%26a%2Bb%3F");
     EXPECT_EQ(URLEncode("\t\n\r"), "%09%0A%0D");
@@ -220,12 +213,10 @@ TEST(LargeInput, TextHelpersReadLongTextsInOnePass)
     // Each of these took time quadratic in the length when rescanned from the start.
     const std::string ampersands(1 << 20, '&');
     EXPECT_EQ(XMLDecodeString(ampersands), ampersands);
-
     std::string dots;
     for (int i = 0; i < 300000; ++i)
         dots += "./";
     EXPECT_EQ(GetPathFrom(dots + "f", "/d/"), "/d/f");
-
     const std::map<std::string, std::string> vars = {{"v", "1"}};
     std::string refs;
     for (int i = 0; i < 900; ++i)
@@ -302,7 +293,6 @@ TEST(Paths, NamesFoldersAndSlashes)
         {"/root", false, ""},        {"/root", true, "/"}};
     for (const auto& c : dirs)
         EXPECT_EQ(GetFileDir(std::get<0>(c), std::get<1>(c)), std::get<2>(c)) << std::get<0>(c);
-
     EXPECT_EQ(RemoveTrailingSlash("a/b/"), "a/b");
     EXPECT_EQ(RemoveTrailingSlash("a\\b\\"), "a\\b");
     EXPECT_EQ(RemoveTrailingSlash("a//"), "a/");
@@ -312,7 +302,6 @@ TEST(Paths, NamesFoldersAndSlashes)
     EXPECT_EQ(AddTrailingSlash("a", true), "a\\");
     EXPECT_EQ(AddTrailingSlash("a\\"), "a\\");
     EXPECT_EQ(AddTrailingSlash("a/", true), "a/");
-
     const std::string saved = gAppDataFolder;
     const std::pair<const char*, const char*> folders[] = {
         {"/tmp/x", "/tmp/x/"}, {"C:\\data\\", "C:\\data\\"}, {"/tmp/y/", "/tmp/y/"}, {"", ""}};
@@ -349,7 +338,6 @@ TEST_F(FileTest, MkDirExistsDeleteAndDate)
     ASSERT_EQ(stat((mDir + "a/b/c").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_FALSE(MkDir(deep)); // the final creation fails when the folder is already there
-
     const std::string path = mDir + "f.txt";
     EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(GetFileDate(path), 0);

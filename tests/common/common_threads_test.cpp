@@ -30,21 +30,4 @@ TEST(InterlockedCounterThreads, TwoThreadsLoseNoUpdate)
     EXPECT_EQ(count, 400000);
 }
 
-TEST(FakeClockThreads, SleepsFromTwoThreadsAllAdvanceTheClock)
-{
-    FakeTimeSource fake;
-    ScopedTimeSource installed(fake);
-    auto work = []
-    {
-        for (int i = 0; i < 10000; ++i)
-            ThreadSleep(3);
-    };
-    std::thread a(work);
-    std::thread b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(GetTicks(), 60000u);
-    EXPECT_EQ(fake.GetSleepCount(), 20000);
-}
-
 } // namespace

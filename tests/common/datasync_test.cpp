@@ -156,7 +156,6 @@ TEST(DataSyncWire, StringLengthIsTwoBytesAndLongerTextsAreCut)
     ASSERT_EQ(bytes.size(), 302u);
     EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 2), (Bytes{0x2C, 0x01}));
     EXPECT_EQ(std::string(bytes.begin() + 2, bytes.end()), s300);
-
     // Cut at 65,535 so the stream stays readable.
     bytes = Write([&](DataSync& s) { s.SyncString(s70000), s.SyncLong(tail); });
     ASSERT_EQ(bytes.size(), 2u + 65535u + 4u);
@@ -182,7 +181,6 @@ TEST(DataSyncWire, ContainersHaveTheirDocumentedBytes)
     Bytes bl = Write([&](DataSync& s) { DataSync_SyncSTLListImpl(list, s, DataSyncFunc_SyncSmartPtr()); });
     ASSERT_EQ(bl.size(), 4u + 60 * 4);
     EXPECT_EQ(Bytes(bl.begin(), bl.begin() + 8), (Bytes{60, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}));
-
     std::map<std::string, SmartPtr<HighScoreInfo>> map;
     map["b"] = new HighScoreInfo("B", 2);
     map["a"] = nullptr;
@@ -209,7 +207,6 @@ TEST(DataSyncShared, SameObjectWrittenTwiceIsStateThenIdAndCyclesSurvive)
     Rows rows = {row, row}, back;
     Bytes b = Write([&](DataSync& s) { DataSync_SyncSTLVectorImpl(rows, s, DataSyncFunc_SyncSmartPtr()); });
     EXPECT_EQ(b, (Bytes{2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 'A', 'l', 9, 0, 0, 0, 0, 0, 0, 0}));
-
     DataSync r;
     Open(r, b);
     DataSync_SyncSTLVectorImpl(back, r, DataSyncFunc_SyncSmartPtr());
@@ -217,7 +214,6 @@ TEST(DataSyncShared, SameObjectWrittenTwiceIsStateThenIdAndCyclesSurvive)
     EXPECT_EQ(back[0].get(), back[1].get());
     EXPECT_EQ(back[0]->mName, "Al");
     EXPECT_EQ(back[0]->mScore, 9);
-
     // A cycle survives writing and reading back.
     SmartPtr<Node> na = new Node(), nb = new Node(), nback;
     na->mValue = 1;
@@ -383,7 +379,6 @@ TEST(DataSyncDamaged, CountsAreBoundedByTheBytesLeft)
     Open(r, bytes);
     DataSync_SyncSTLVectorImpl(back, r, DataSyncFunc_SyncInt());
     EXPECT_EQ(back, large);
-
     // The same count over a stream cut short: fails once the bytes run out.
     const Bytes cut(bytes.begin(), bytes.begin() + 8 + 4 * 70000 + 2);
     Open(r, cut);

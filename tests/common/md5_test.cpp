@@ -88,14 +88,12 @@ TEST(Md5, FileDigestAndErrors)
     std::string path = std::string(dir) + "/abc.txt";
     FILE* f = fopen(path.c_str(), "wb");
     ASSERT_TRUE(f != nullptr && fputs("message digest", f) >= 0 && fclose(f) == 0);
-
     unsigned char out[16];
     EXPECT_EQ(Vaxo::md5_file(path.c_str(), out), 0);
     EXPECT_EQ(Hex(out), "f96b697d7cb7938d525a2f31aaf161d0");
     EXPECT_EQ(Vaxo::md5_file((std::string(dir) + "/missing").c_str(), out), 1);
     // Reading a folder fails after it opens.
     EXPECT_EQ(Vaxo::md5_file(dir, out), 2);
-
     unlink(path.c_str());
     rmdir(dir);
 }

@@ -82,13 +82,11 @@ TEST_F(RegistryThreadsTest, TwoThreadsReadAndWriteAtOnce)
     std::thread a(work, 0), b(work, 1);
     a.join();
     b.join();
-
     uint32_t n0 = 0, n1 = 0;
     EXPECT_TRUE(ReadNumber("Thread0", "Counter", &n0));
     EXPECT_TRUE(ReadNumber("Thread1", "Counter", &n1));
     EXPECT_EQ(n0, static_cast<uint32_t>(kRounds));
     EXPECT_EQ(n1, static_cast<uint32_t>(kRounds));
-
     // The last save holds a whole, readable tree.
     RegistryFileClose();
     RegistryResetForTest();
@@ -107,7 +105,6 @@ TEST_F(RegistryThreadsTest, ConcurrentOpensLoadTheFileOnce)
     VaxoRegistryWrite("A", "x", REG_DWORD, reinterpret_cast<const unsigned char*>(&five), 4);
     RegistryFileClose();
     RegistryResetForTest();
-
     std::atomic<int> found{0};
     auto open = [&]()
     {

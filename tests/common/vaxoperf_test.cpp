@@ -183,14 +183,12 @@ TEST_F(TraceTest, FilesAlternateOnceAHundredThousandCharactersAreWritten)
     VaxoTrace(half.c_str());
     VaxoTrace(rest.c_str()); // 100,001 characters: this file is done
     EXPECT_EQ(Read("trace1.txt"), half + "\n" + rest + "\n");
-
     VaxoTrace("second");
     EXPECT_EQ(Read("trace2.txt"), "second\n");
     const std::string exactly(100000 - 6, 'c');
     VaxoTrace(exactly.c_str()); // 100,000 is not past the limit yet
     VaxoTraceFmt("!");          // and this passes it
     EXPECT_EQ(Read("trace2.txt"), "second\n" + exactly + "\n!");
-
     VaxoTrace("third"); // the first file is emptied and used again
     EXPECT_EQ(Read("trace1.txt"), "third\n");
 }
@@ -199,26 +197,23 @@ TEST_F(TraceTest, FilesAlternateOnceAHundredThousandCharactersAreWritten)
 
 TEST(Ratio, ReducesByTheGreatestCommonDivisor)
 {
-    const struct
-    {
-        int32_t numerator, denominator;
-        int32_t reducedNumerator, reducedDenominator;
-    } cases[] = {{2, 4, 1, 2},
-                 {0, 5, 0, 1},
-                 {5, 0, 1, 0},
-                 {-2, 4, 1, -2},
-                 {6, -9, -2, 3},
-                 {12, 18, 2, 3},
-                 {7, 7, 1, 1},
-                 {4, 3, 4, 3},
-                 {0, 0, 0, 0},
-                 {INT_MIN, -1, INT_MIN, 1},
-                 {INT_MIN, INT_MIN, 1, 1}};
+    // numerator, denominator, then the reduced pair
+    const int32_t cases[][4] = {{2, 4, 1, 2},
+                                {0, 5, 0, 1},
+                                {5, 0, 1, 0},
+                                {-2, 4, 1, -2},
+                                {6, -9, -2, 3},
+                                {12, 18, 2, 3},
+                                {7, 7, 1, 1},
+                                {4, 3, 4, 3},
+                                {0, 0, 0, 0},
+                                {INT_MIN, -1, INT_MIN, 1},
+                                {INT_MIN, INT_MIN, 1, 1}};
     for (const auto& c : cases)
     {
-        const Ratio r(c.numerator, c.denominator);
-        EXPECT_EQ(r.mNumerator, c.reducedNumerator) << c.numerator << "/" << c.denominator;
-        EXPECT_EQ(r.mDenominator, c.reducedDenominator) << c.numerator << "/" << c.denominator;
+        const Ratio r(c[0], c[1]);
+        EXPECT_EQ(std::make_pair(r.mNumerator, r.mDenominator), std::make_pair(c[2], c[3]))
+            << c[0] << "/" << c[1];
     }
     const Ratio unit;
     EXPECT_EQ(unit, Ratio(1, 1));

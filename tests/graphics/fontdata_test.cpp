@@ -181,9 +181,7 @@ TEST_F(FontDataTest, CharMapColoursAndKerning)
     EXPECT_EQ(data.mCharMap[U('b')], 'b');
     EXPECT_EQ(data.mCharMap[U('d')], 'z');
     EXPECT_EQ(Messages(), Strings{kTypeError});
-
     EXPECT_EQ(Load("SetCharMap ('a' 'b') ('x');").mCharMap[U('a')], 'a'); // size mismatch: nothing applied
-
     FontData& high = Load("SetCharMap ('\xE9' 'e') ('\xC9' '\xFF');");
     EXPECT_TRUE(high.mInitialized);
     EXPECT_EQ(high.mCharMap[0xE9], 0xC9);
@@ -223,7 +221,6 @@ TEST_F(FontDataTest, ImageMapsAndSpanLists)
     EXPECT_FALSE(Load("LayerSetImageMap Main ('a' 'b' 'c') ((0 0 4 4) (60 0 5 16) (4 0 4 4));").mInitialized);
     EXPECT_EQ(Char('a').mImageRect, TRect<int>(0, 0, 4, 4));
     EXPECT_EQ(Char('c').mImageRect, TRect<int>());
-
     EXPECT_FALSE(Load("LayerSetImageMap Main ('a' 'bb' 'c') ((0 0 4 4) (4 0 4 4) (8 0 4));").mInitialized);
     EXPECT_EQ(Char('a').mImageRect, TRect<int>(0, 0, 4, 4));
     EXPECT_EQ(Main().mDefaultHeight, 4);
@@ -242,7 +239,6 @@ TEST_F(FontDataTest, DefinesOfThemselvesOrEachOtherStop)
     EXPECT_FALSE(data.mInitialized);
     EXPECT_EQ(Messages(), Strings{"Unable to Dereference \"A\""});
     EXPECT_EQ(data.Dereference("A"), nullptr);
-
     FontData& chain = Load("Define A 5;\nDefine B A;\nDefine A A;\nDefine C 'q';");
     EXPECT_TRUE(chain.mInitialized);
     EXPECT_EQ(DescParser::DataElementToString(chain.Dereference("b")), "5");
@@ -342,7 +338,6 @@ TEST_F(LegacyTest, WidthsLieSideBySide)
     const std::string from = "ABCa", to = "abCa";
     for (size_t i = 0; i < from.size(); ++i)
         EXPECT_EQ(mData->mCharMap[U(from[i])], U(to[i])) << from[i];
-
     LoadWidths("3 4\nQ 5\n\tR\n6\nr 2\n", 20);
     EXPECT_TRUE(mResult);
     // A listed capital draws its small letter unless that is listed too.

@@ -127,7 +127,6 @@ TEST(DescriptorFile, LinesFailuresAndMissingFiles)
     Loaded loaded2 = LoadText("A;B;C;", false);
     EXPECT_FALSE(loaded2.result);
     EXPECT_EQ(loaded2.commands, Strings{"(A)"});
-
     Loaded parseError = LoadText("A;B x(1);C;");
     EXPECT_FALSE(parseError.result);
     EXPECT_EQ(parseError.commands, Strings{"(A)"});
@@ -195,7 +194,6 @@ TEST(DescriptorSplit, SharedPositionAndNestingCap)
     ListDataElement ok;
     EXPECT_TRUE(parser2.ParseToList(deepest, &ok, false, nullptr));
     EXPECT_EQ(DataElementDepth(&ok), max + 1);
-
     ListDataElement tooDeep;
     EXPECT_FALSE(parser2.ParseToList("A (" + deepest.substr(2) + ")", &tooDeep, false, nullptr));
     EXPECT_EQ(parser2.mError, "List Nesting Too Deep");
@@ -231,7 +229,6 @@ TEST(DescriptorValues, DataElementsCopyDeeply)
     std::unique_ptr<DataElement> copy(list.Duplicate());
     static_cast<SingleDataElement*>(list.mElementVector[0])->mString = "changed";
     EXPECT_EQ(DescParser::DataElementToString(copy.get()), "(a, (b, (c)))");
-
     ListDataElement assigned;
     assigned.mElementVector.push_back(new SingleDataElement("old"));
     assigned = list;

@@ -35,7 +35,6 @@ TEST(Color, PackedIntsArraysAndChannelIndex)
     // Not masked: a green of 256 spills into red's lowest bit; RGBA truncates to a byte.
     EXPECT_EQ(static_cast<uint32_t>(Color(0, 256, 0, 0).ToInt()), 0x00010000u);
     EXPECT_EQ(Color(0x1FF, 0, 0, 0).ToRGBA().r, 0xFF);
-
     // An index outside 0-3 reaches a spare value, never a channel.
     Color c(1, 2, 3, 4);
     c[2] = 30;
@@ -67,7 +66,6 @@ TEST(Rect, IntersectionUnionAndContains)
     }
     EXPECT_EQ(TRect<double>(0.5, 0, 2, 2).Intersection(TRect<double>(1, 1, 4, 4)),
               TRect<double>(1, 1, 1.5, 1));
-
     // Union does not skip empty rectangles; Contains excludes the bottom-right edges.
     EXPECT_EQ(TRect<int>(5, 5, 1, 1).Union(TRect<int>(0, 0, 0, 0)), TRect<int>(0, 0, 6, 6));
     EXPECT_EQ(TRect<int>(1, 2, 3, 4).Union(TRect<int>(10, -2, 1, 1)), TRect<int>(1, -2, 10, 8));
@@ -100,7 +98,6 @@ TEST(Vector, SyncVaxoVector2RoundTripsTwoFloats)
     DataSync_SyncVaxoVector2(writer, single);
     // A count Long, then x and y of each point as Floats.
     ASSERT_EQ(writer.GetWriter()->GetDataLen(), 4 + 2 * 8 + 8);
-
     DataSync reader;
     reader.OpenReader(writer.GetWriter()->GetDataPtr(), writer.GetWriter()->GetDataLen());
     std::vector<VaxoVector2> read;
@@ -168,7 +165,6 @@ TEST(Matrix, ProductsAndTransformSteps)
     EXPECT_EQ(c, a * b);
     EXPECT_EQ(a * VaxoVector2(1, 1), VaxoVector2(6, 15));
     EXPECT_EQ(a * VaxoVector3(1, 0, 2), VaxoVector3(7, 16, 25));
-
     VaxoTransform2D r;
     r.RotateDeg(90); // counter-clockwise on the screen: (1, 0) goes up
     VaxoVector2 p = r * VaxoVector2(1, 0);

@@ -71,7 +71,6 @@ TEST_F(GraphicsContext, ClipRectsAreTranslatedStayInsideTheDestinationAndOnlyShr
     EXPECT_EQ(g.mClipRect, TRect<int>(50, 50, 50, 50));
     g.ClearClipRect();
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 100, 100));
-
     g.Translate(10, 20);
     g.ClipRect(0, 0, 30, 30);
     EXPECT_EQ(g.mClipRect, TRect<int>(10, 20, 30, 30));
@@ -156,15 +155,6 @@ TEST(GraphicsNullContext, AContextOnNullDrawsIntoTheEmptyPlaceholder)
     g.PolyFillAA(tri, 3);
     EXPECT_EQ(GraphicsState::StaticImage()->mWidth, 0);
     EXPECT_EQ(GraphicsState::StaticImage()->mHeight, 0);
-}
-
-TEST(GraphicsTruncToInt, TruncToIntSaturatesInsteadOfOverflowing)
-{
-    EXPECT_EQ(TruncToInt(2.9), 2);
-    EXPECT_EQ(TruncToInt(-2.9), -2);
-    EXPECT_EQ(TruncToInt(1e20), 2147483647);
-    EXPECT_EQ(TruncToInt(-1e20), -2147483647 - 1);
-    EXPECT_EQ(TruncToInt(std::nan("")), 0);
 }
 
 // ---- Rectangles ---------------------------------------------------------------------
@@ -265,7 +255,6 @@ TEST(GraphicsLineClip, EndsBetweenTheLastPixelAndTheEdgeDoNotExtrapolateBackward
     g.DrawLine(0, 599, 700, 600);
     ASSERT_EQ(dest.mCalls.size(), 1u);
     EXPECT_EQ(dest.mCalls[0].compare(0, 25, "DrawLine(0.5,599.5,350.5,"), 0) << dest.mCalls[0];
-
     // The same at the right edge.
     x1 = 799.5, y1 = 0, x2 = 800.5, y2 = 100;
     ASSERT_TRUE(g.DrawLineClipHelper(&x1, &y1, &x2, &y2));
@@ -497,7 +486,6 @@ TEST(GraphicsImageBox, EdgesAreTiledBetweenCorners)
     }
     EXPECT_EQ(dest.TakeCalls(), expected);
     EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 200, 200));
-
     // A 15 x 15 part: corners 7 x 7, middle strip 16 wide, one tile per edge clipped to 1.
     g.DrawImageBox(TRect<int>(0, 0, 30, 30), TRect<int>(0, 0, 15, 15), &skin);
     expected = {BoxBlt(0, 0, 0, 0, 7, 7),   BoxBlt(8, 0, 23, 0, 7, 7), BoxBlt(0, 8, 0, 23, 7, 7),
@@ -536,7 +524,6 @@ TEST(GraphicsTransform, EachKindOfTransformGoesToItsBlitter)
     flip.Scale(1, -1);
     ASSERT_FALSE(wideMirror.mComplex);
     ASSERT_TRUE(flip.mComplex);
-
     // Centred on (120, 130): 120 - 5.5 + 0.5 = 115.
     g.DrawImageTransform(&src11, plain, 100, 100);
     g.DrawImageTransformF(&src11, plain, 100, 100);

@@ -61,7 +61,6 @@ TEST(Image, CelRectsWalkRowsLeftToRightAndAnimationsStepAlongTheStrip)
     EXPECT_EQ(MakeGrid(40, 30, 1, 0).GetCelRect(2), TRect<int>(0, 60, 40, 30));
     EXPECT_EQ(MakeGrid(40, 30, -2, 4).GetCelRect(1), TRect<int>(10, 0, 10, 30));
     EXPECT_EQ(MakeGrid(40, 30, 0, 0).GetAnimCelRect(0), TRect<int>(0, 0, 40, 30));
-
     Image vertical = MakeGrid(20, 50, 5, 1), horizontal = MakeGrid(50, 20, 1, 5);
     for (Image* strip : {&vertical, &horizontal})
     {
@@ -88,7 +87,6 @@ TEST(Image, CopiesAndCopyAttributesTakeGridAndAnimationButNotPathOrDrawnFlag)
     ASSERT_NE(copy.mAnimInfo, nullptr);
     source.mAnimInfo->mAnimType = AnimInfo::AnimType_Loop;
     EXPECT_EQ(copy.mAnimInfo->mAnimType, AnimInfo::AnimType_Once); // its own animation
-
     Image target = MakeGrid(100, 50, 1, 1);
     target.mFilePath = "keep";
     target.CopyAttributes(&source);
@@ -145,7 +143,6 @@ TEST(AnimInfo, FrameMapsAndPerFrameDelays)
     pingPong.Compute(4);
     EXPECT_EQ(pingPong.mFrameMap, (std::vector<int32_t>{0, 1, 2, 3, 2, 1}));
     EXPECT_EQ(pingPong.mNumCels, 6);
-
     AnimInfo mapped;
     mapped.mAnimType = AnimInfo::AnimType_Once;
     mapped.mFrameMap = {4, 7, 1};
@@ -153,7 +150,6 @@ TEST(AnimInfo, FrameMapsAndPerFrameDelays)
     EXPECT_EQ(mapped.mNumCels, 3);
     EXPECT_EQ(mapped.GetCel(1), 7);
     EXPECT_EQ(mapped.GetCel(99), 1);
-
     // Delays below one take the frame delay.
     AnimInfo delays;
     delays.mFrameDelay = 3;
@@ -186,14 +182,6 @@ public:
     Image* GetScreenImage() override { return nullptr; }
 };
 
-class RemovalRecorder : public X3DInterface
-{
-public:
-    using X3DInterface::X3DInterface;
-    std::vector<MemoryImage*> mRemoved;
-    void RemoveMemoryImage(MemoryImage* image) override { mRemoved.push_back(image); }
-};
-
 TEST(X3DInterface, PushConcatenatesSoTheNewTransformAppliesLast)
 {
     BareDisplay display(nullptr);
@@ -211,23 +199,6 @@ TEST(X3DInterface, PushConcatenatesSoTheNewTransformAppliesLast)
     for (int i = 0; i < 4; i++) // one more than pushed: nothing happens
         base.PopTransform();
     EXPECT_TRUE(base.mTransformStack.empty());
-}
-
-TEST(NativeDisplay, ForwardsRemovalToTheRenderer)
-{
-    TestApp app;
-    BareDisplay display(&app);
-    MemoryImage* token = reinterpret_cast<MemoryImage*>(&display); // only compared, never used
-    display.Remove3DData(token);                                   // no renderer: nothing happens
-    auto* renderer = new RemovalRecorder(&display);
-    display.m3DInterface.reset(renderer);
-    app.mDisplay = &display;
-    app.Remove3DData(token);
-    app.RemoveMemoryImage(token);
-    EXPECT_EQ(renderer->mRemoved, (std::vector<MemoryImage*>{token, token}));
-    EXPECT_FALSE(app.Is3DAccelerated());
-    display.mIs3D = true;
-    EXPECT_TRUE(app.Is3DAccelerated());
 }
 
 // ---- Application interface -------------------------------------------------------------

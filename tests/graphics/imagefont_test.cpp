@@ -176,7 +176,6 @@ TEST_F(ImageFontTest, FontWithoutAUsableLayerMeasuresAndDrawsNothing)
     outOfRange->SetPointSize(30);
     EXPECT_EQ(outOfRange->GetAscent(), 0);
     EXPECT_EQ(outOfRange->GetHeight(), 0);
-
     ImageFont failed(&mApp, Write("bad.txt", "Frobnicate;"));
     EXPECT_FALSE(failed.mFontData->mInitialized);
     EXPECT_EQ(mApp.mPopups.size(), 1u);
@@ -205,7 +204,6 @@ TEST_F(ImageFontTest, ScaledLayersMeasureAsTheyDraw)
     int width = 0;
     DrawCalls(*font, "abc", 0, 0, Color::White, &width);
     EXPECT_EQ(width, 26);
-
     ASSERT_EQ(font->mActiveLayerList.size(), 1u);
     const ActiveFontLayer& active = font->mActiveLayerList.front();
     ASSERT_TRUE(active.mOwnsImage);
@@ -294,7 +292,6 @@ TEST_F(ImageFontTest, OrderBucketsClampAndTheGraphicsStateIsRestored)
         {5, 4, 6, 8}, {12, 4, 4, 8}, {13, 5, 4, 8}, {12, 4, 4, 8},
     };
     EXPECT_EQ(areas, queued);
-
     // The context's colour, draw mode and colorize flag are restored after drawing.
     font = Make(std::string(kMainLayer) + "LayerSetDrawMode Main 0; LayerSetColorMult Main (0 1 1 1);");
     RecordingImage dest("dest", 800, 600);
@@ -368,7 +365,6 @@ TEST_F(ImageFontTest, CopiesDuplicateOwnedSheetsOnce)
         EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 1);
         EXPECT_EQ(imageFont->mFontData, font->mFontData);
         EXPECT_EQ(font->mFontData->mRefCount.load(), 2);
-
         ActiveFontLayer moved(std::move(imageFont->mActiveLayerList.front()));
         EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 1);
         EXPECT_EQ(imageFont->mActiveLayerList.front().mScaledImage, nullptr);
@@ -396,7 +392,6 @@ TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMadeAndShareAPixelBudget)
     int width = 0;
     EXPECT_TRUE(DrawCalls(*font, "ab", 0, 0, Color::White, &width).empty());
     EXPECT_EQ(width, 2000 * 12);
-
     font->SetScale(2);
     font->Prepare();
     EXPECT_NE(font->mActiveLayerList.front().mScaledImage, nullptr);
@@ -424,7 +419,6 @@ TEST_F(ImageFontTest, LegacyFontScalesThroughTheGlobalApplication)
     EXPECT_EQ(font.StringWidth("AB b"), 7 + 8 + 5 + 8);
     EXPECT_EQ(font.GetAscent(), 20);
     EXPECT_EQ(font.GetHeight(), 10);
-
     const size_t images = mApp.mMemoryImageSet.size();
     font.SetScale(1.5);
     font.Prepare();

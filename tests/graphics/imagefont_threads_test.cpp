@@ -38,7 +38,6 @@ TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
     const std::string dir = pattern;
     const std::string path = dir + "/font.txt";
     std::ofstream(path) << kDescriptor;
-
     auto sheet = std::make_shared<MemoryImage>(nullptr);
     sheet->Create(8, 6);
     uint32_t* bits = sheet->GetBits();
@@ -46,11 +45,9 @@ TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
         bits[i] = i % 3 == 0 ? 0 : 0xFFFFFFFFu;
     sheet->BitsChanged();
     app.ServeImage(dir + "/glyphs.png", sheet);
-
     ImageFont original(&app, path);
     ASSERT_TRUE(original.mFontData->mInitialized);
     const int expectedWidth = original.StringWidth("abab");
-
     std::atomic<int> failures(0);
     auto draw = [&](int pointSize)
     {
@@ -85,7 +82,6 @@ TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
     first.join();
     second.join();
     loader.join();
-
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(app.mPopups.empty());
     std::filesystem::remove_all(dir);

@@ -69,7 +69,6 @@ TEST(HSLShiftImage, TrueColourAndPaletteImages)
     EXPECT_EQ(std::vector<uint32_t>(out->mBits, out->mBits + 3),
               (std::vector<uint32_t>{0xFF00FE00, 0x80808080, 0x4BEEFADE})); // with the guard word
     EXPECT_EQ(src->mBits[0], 0xFFFF0000u);
-
     const std::vector<uint32_t> pixels = {0xFFFF0000, 0xFFFF0000, 0x80808080};
     MemoryImage pal(nullptr);
     pal.SetBits(pixels.data(), 3, 1, true);
@@ -85,7 +84,6 @@ TEST(HSLShiftImage, TrueColourAndPaletteImages)
     const uint32_t* bits = out->GetBits();
     EXPECT_EQ(std::vector<uint32_t>(bits, bits + 3),
               (std::vector<uint32_t>{0xFF00FE00, 0xFF00FE00, 0x80808080}));
-
     Image plain;
     EXPECT_EQ(HSLShiftImage(&plain, 1, 2, 3), nullptr);
     EXPECT_EQ(HSLShiftImage(nullptr, 1, 2, 3), nullptr);

@@ -238,7 +238,6 @@ TEST(MemoryImageLines, AALineWritesOnlyInsideItsBoxWidenedByOne)
         EXPECT_EQ(outside(*image, row.x1, row.y1, row.x2, row.y2), Points{})
             << row.x1 << "," << row.y1 << " " << row.x2 << "," << row.y2;
     }
-
     std::mt19937 rng(131);
     std::uniform_int_distribution<int> sixteenths(0, 12 * 16 - 1);
     for (int i = 0; i < 3000; ++i)
@@ -345,7 +344,6 @@ TEST(MemoryImageThroughGraphics, RandomLinesAndPolygonsStayInTheClip)
             poly.emplace_back(coord(rng), coord(rng));
         g.PolyFill(poly.data(), int(poly.size()));
         ExpectOnlyInside(*image, clip, 0, round);
-
         // Anti-aliased lines may shade the neighbour of their last pixel inside the clip.
         image->Clear();
         for (int i = 0; i < 20; ++i)
@@ -525,7 +523,6 @@ TEST(MemoryImageStretch, ClippingScalesTheSourceAndReadsNothingOutside)
     Pixels32 expected(100, 0u);
     std::fill(expected.begin() + 90, expected.end(), 0xFF0000FFu);
     EXPECT_EQ(Pixels(*dest), expected);
-
     // The clip helper scales the source with the destination it keeps.
     TRect<double> s;
     TRect<int> d;
@@ -538,7 +535,6 @@ TEST(MemoryImageStretch, ClippingScalesTheSourceAndReadsNothingOutside)
     EXPECT_DOUBLE_EQ(s.mX, 0.0);
     EXPECT_FALSE(dest->StretchBltClipHelper(clip, TRect<int>(50, 50, 10, 10), whole, s, d));
     EXPECT_FALSE(dest->StretchBltClipHelper(clip, TRect<int>(0, 0, 10, 10), TRect<int>(0, 0, 0, 20), s, d));
-
     // Rectangles past the source or an empty source read nothing outside.
     src = Source(3, 3, 0xFF808080);
     auto empty = ExactImage(0, 0, 0u);
@@ -586,7 +582,6 @@ TEST(MemoryImageRotated, GoldenValues)
     EXPECT_EQ(At(*dest, 4, 1), 0xFF7C637Cu);
     EXPECT_EQ(At(*dest, 5, 1), 0xFF97B0E1u);
     EXPECT_EQ(Touched(*dest, 0xFF000000).size(), 3u);
-
     auto grey = Source(4, 3, 0xFF404040);
     auto additive = ExactImage(6, 6, 0x20101010u);
     additive->BltF(grey.get(), 1, 1, TRect<int>(0, 0, 4, 3), TRect<int>(0, 0, 6, 6), Color::White, 1);

@@ -53,7 +53,6 @@ TEST(MemoryImageSize, SizesSetBitsAndCommittedFlags)
     created.SetBits(pixels.data(), 2, 2, true);
     EXPECT_EQ(Pixels(created), pixels);
     EXPECT_EQ(created.mBits[4], kGuard);
-
     MemoryImage palletized(nullptr); // same size, array freed
     palletized.SetBits(pixels.data(), 2, 2, true);
     ASSERT_TRUE(palletized.Palletize());
@@ -61,7 +60,6 @@ TEST(MemoryImageSize, SizesSetBitsAndCommittedFlags)
     palletized.SetBits(other.data(), 2, 2, true);
     EXPECT_EQ(palletized.mPalette, nullptr);
     EXPECT_EQ(Pixels(palletized), other);
-
     // Its own array is neither copied onto itself nor counted as a change.
     auto exact = ExactImage(2, 2, 0xFF000000u);
     const int32_t count = exact->mBitsChangedCount;
@@ -224,14 +222,12 @@ TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
     EXPECT_EQ(trueColour.mNativeAlphaData, nullptr);
     ASSERT_NE(trueColour.mBits, nullptr);
     EXPECT_EQ(Pixels(trueColour), pixels);
-
     MemoryImage palletized(&env.app);
     palletized.SetBits(pixels.data(), 2, 2, true);
     ASSERT_TRUE(palletized.Palletize());
     palletized.PurgeBits();
     EXPECT_NE(palletized.mPalette, nullptr);
     EXPECT_EQ(Pixels(palletized), pixels);
-
     MemoryImage noDisplay(nullptr); // nothing to rebuild from: the pixels stay
     noDisplay.SetBits(pixels.data(), 2, 2, true);
     noDisplay.PurgeBits();
@@ -241,7 +237,6 @@ TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
     env2.display.mIs3D = true;
     env2.display.m3DInterface = std::make_unique<X3DInterface>(&env2.display);
     int textures = 0; // only the presence of texture data matters
-
     // 32 x 32 pixels: a 256-entry table read as the whole image would overrun it.
     std::vector<uint32_t> pixels3(32 * 32);
     for (size_t i = 0; i < pixels3.size(); ++i)
@@ -282,12 +277,10 @@ TEST(MemoryImageCopy, PurgedExactAndPaletteSourcesCopyWithoutReadingPastThePixel
     // An image made without an application joins the current one.
     MemoryImage joined;
     EXPECT_EQ(env.app.mMemoryImageSet.count(&joined), 1u);
-
     auto exact = ExactImage(3, 2, 0xFF0000FFu);
     MemoryImage copy(*exact);
     EXPECT_EQ(copy.mBits[6], kGuard);
     EXPECT_EQ(Pixels(copy), std::vector<uint32_t>(6, 0xFF0000FFu));
-
     const std::vector<uint32_t> three = {0xFF112233, 0x80445566, 0x00000000};
     MemoryImage pal(nullptr);
     pal.SetBits(three.data(), 3, 1, true);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -96,39 +97,32 @@ TEST(PolyFill, SpansCoverThePixelsWhoseCentresAreInside)
     std::vector<S> squareRows;
     for (int y = 0; y < 10; y++)
         squareRows.push_back(S{y, 0, 10});
-    const struct
-    {
-        const char* name;
-        Poly poly;
-        int tx, ty;
-        TRect<int> clip;
-        std::vector<S> expected;
-    } cases[] = {
-        {"square", square, 0, 0, {0, 0, 100, 100}, squareRows},
-        // Centres (20.5 + i, 30.5 + row) left of the diagonal x = y.
+    const TRect<int> all(0, 0, 100, 100);
+    // Translated (20, 30): centres (20.5 + i, 30.5 + row) left of the diagonal x = y.
+    const std::tuple<const char*, Poly, int, int, TRect<int>, std::vector<S>> cases[] = {
+        {"square", square, 0, 0, all, squareRows},
         {"translated",
          {{0, 0}, {4, 4}, {0, 4}},
          20,
          30,
-         {0, 0, 100, 100},
+         all,
          {{30, 20, 1}, {31, 20, 2}, {32, 20, 3}, {33, 20, 4}}},
         {"clipped on the left", square, 0, 0, {5, 0, 100, 3}, {{0, 5, 5}, {1, 5, 5}, {2, 5, 5}}},
-        {"below the clip", {{0, 200}, {10, 200}, {10, 300}, {0, 300}}, 0, 0, {0, 0, 100, 100}, {}},
-    };
-    for (const auto& c : cases)
+        {"below the clip", {{0, 200}, {10, 200}, {10, 300}, {0, 300}}, 0, 0, all, {}}};
+    for (const auto& [name, poly, tx, ty, clip, expected] : cases)
     {
         RecordingImage dest("dest", 100, 100);
         Graphics g(&dest);
-        g.SetClipRect(c.clip);
-        g.Translate(c.tx, c.ty);
+        g.SetClipRect(clip);
+        g.Translate(tx, ty);
         g.SetColor(Color(1, 2, 3, 4));
         g.SetDrawMode(DRAWMODE_ADDITIVE);
-        g.PolyFill(c.poly.data(), int(c.poly.size()));
-        EXPECT_EQ(Triples(dest.mSpans), c.expected) << c.name;
+        g.PolyFill(poly.data(), int(poly.size()));
+        EXPECT_EQ(Triples(dest.mSpans), expected) << name;
         // Even with no span the destination is called once.
-        std::string call = "FillScanLines(" + std::to_string(c.expected.size()) + ",(1,2,3,4),1)";
-        EXPECT_EQ(dest.TakeCalls(), std::vector<std::string>{call}) << c.name;
-        g.PolyFill(c.poly.data(), 0);
+        std::string call = "FillScanLines(" + std::to_string(expected.size()) + ",(1,2,3,4),1)";
+        EXPECT_EQ(dest.TakeCalls(), std::vector<std::string>{call}) << name;
+        g.PolyFill(poly.data(), 0);
         EXPECT_TRUE(dest.TakeCalls().empty());
     }
 }
@@ -176,7 +170,7 @@ TEST(PolyFill, RandomPolygonsMatchThePointInPolygonOracle)
     }
 }
 
-TEST(PolyFill, SpanLimitConvexHandOffAndStrictComparators)
+TEST(PolyFill, OnlyTheFirst8192SpansAreKeptAndConvexPolygonsGoToA3DDestination)
 {
     RecordingImage dest("dest", 100, 20000);
     Graphics g(&dest);
@@ -204,17 +198,6 @@ TEST(PolyFill, SpanLimitConvexHandOffAndStrictComparators)
     dest2.mPolyFill3DResult = false;
     g2.PolyFill(square.data(), 4, true);
     EXPECT_EQ(dest2.TakeCalls().back(), "FillScanLines(10,(0,0,0,255),0)");
-    TPoint<int> points[2] = {{0, 5}, {9, 5}};
-    Graphics::mPFPoints = points;
-    int a = 0, b = 1;
-    EXPECT_EQ(Graphics::PFCompareInd(&a, &b), -1);
-    EXPECT_EQ(Graphics::PFCompareInd(&b, &a), -1);
-    points[1].mY = 4;
-    EXPECT_EQ(Graphics::PFCompareInd(&a, &b), 1);
-    Graphics::mPFPoints = nullptr;
-    Edge e1 = {1.0, 0, 0, 0}, e2 = {1.0, 0, 1, 0}, e3 = {2.0, 0, 2, 0};
-    EXPECT_EQ(Graphics::PFCompareActive(&e1, &e2), -1);
-    EXPECT_EQ(Graphics::PFCompareActive(&e3, &e1), 1);
 }
 
 // ---- Anti-aliased -----------------------------------------------------------------------
@@ -244,7 +227,6 @@ TEST(PolyFillAA, TheCoverageMapIsSharedOrTheBoundingBoxAndLimitedToTheClip)
     // The clipped ends are fully covered.
     EXPECT_EQ(dest3.mCoverage[0], 255);
     EXPECT_EQ(dest3.mCoverage[799], 255);
-
     // Far outside: nothing to cover, nothing drawn.
     Poly far = {{5000, 5000}, {6000, 5000}, {6000, 6000}};
     g3.PolyFillAA(far.data(), 3);
@@ -263,7 +245,6 @@ TEST(PolyFillAA, AlignedEdgesGetHalfCoverageClippedEndsAndTheInsideFull)
     std::vector<int> row3(dest.mCoverage.begin() + 3 * 256, dest.mCoverage.begin() + 3 * 256 + 11);
     std::vector<int> expected = {127, 255, 255, 255, 255, 255, 255, 255, 255, 127, 0};
     EXPECT_EQ(row3, expected);
-
     g.SetClipRect(5, 0, 100, 100);
     g.PolyFillAA(square.data(), 4);
     EXPECT_EQ(dest.mCoverX, 5);

@@ -43,7 +43,6 @@ TEST(SDLImageFormat, SurfaceWordsAndTheirReadBack)
     EXPECT_EQ(bits[1], 0xFFF8FCF8u);
     EXPECT_EQ(bits[2], MemoryImage::kGuardWord);
     EXPECT_TRUE(image->HasSurface()) << "read-back keeps the surface";
-
     // Opaque white is FFFF on 565 and FEFEFE on 888; additive white saturates every channel.
     const std::pair<TestFormat, uint32_t> white[] = {
         {TestFormat::k565, 0xFFFF}, {TestFormat::k555, 0x7FFF}, {TestFormat::k888, 0xFEFEFE}};
@@ -69,7 +68,6 @@ TEST(NativeDisplayTables, AddTablesAndRefreshRateClamp)
     EXPECT_EQ(d565.mRedAddTable[62], 31);
     EXPECT_EQ(d888.mRedAddTable.size(), 511u);
     EXPECT_EQ(d888.mGreenAddTable[300], 255);
-
     // 60 to 100 Hz; a rate outside marks vertical sync broken.
     const struct
     {
@@ -131,25 +129,20 @@ TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
     EXPECT_FALSE(image->HasSurface());
     image->DeleteAllNonSurfaceData(); // without a surface the pixels stay
     ASSERT_NE(image->mBits, nullptr);
-
     ASSERT_TRUE(image->GenerateDDSurface()); // both
     EXPECT_NE(image->mBits, nullptr);
     EXPECT_EQ(SurfaceWord(*image, 3, 3), 0x336699u);
-
     image->FillRect(TRect<int>(0, 0, 2, 2), Color(255, 0, 0), 0); // surface only
     EXPECT_EQ(image->mBits, nullptr);
     EXPECT_EQ(SurfaceWord(*image, 0, 0), 0xFE0000u);
-
     uint32_t* bits = image->GetBits(); // both again
     ASSERT_NE(bits, nullptr);
     EXPECT_EQ(bits[0], 0xFFFE0000u);
     EXPECT_EQ(bits[15], 0xFF336699u);
-
     bits[15] = 0xFF000000u;
     image->BitsChanged(); // the software pixels are newer: the surface goes unread
     EXPECT_FALSE(image->HasSurface());
     EXPECT_EQ(image->GetBits()[15], 0xFF000000u);
-
     // Locks nest and never count below zero.
     ASSERT_TRUE(image->GenerateDDSurface());
     EXPECT_TRUE(image->LockSurface());
@@ -160,7 +153,6 @@ TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
     EXPECT_TRUE(image->UnlockSurface());
     EXPECT_FALSE(image->UnlockSurface());
     EXPECT_EQ(image->mLockCount, 0);
-
     // A translucent image gets no surface and fills in software.
     auto translucent = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF000000u, 0x80000000u});
     EXPECT_FALSE(translucent->GenerateDDSurface());
@@ -182,7 +174,6 @@ TEST(SDLImageStates, DrawsThatDrawNothingAndFailedLocksKeepThePixels)
     image->mNoLock = false;
     ASSERT_NE(image->mBits, nullptr);
     EXPECT_EQ(image->mBits[0], 0xFF123456u);
-
     FormatDisplay d888(TestFormat::k888);
     auto surfaceOnly = MakeSDLImage(&d888, 2, 2, 0xFF010203u);
     ASSERT_TRUE(surfaceOnly->GenerateDDSurface());
@@ -225,14 +216,12 @@ TEST(SDLImageStates, PalettesPurgesAndVideoMemory)
         EXPECT_EQ(image.GetBits()[63], 0u);
     }
     app.mDisplay = nullptr;
-
     auto wanted = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
     wanted->mWantDDSurface = true;
     wanted->PurgeBits(); // keeps only the surface
     EXPECT_TRUE(wanted->HasSurface());
     EXPECT_EQ(wanted->mBits, nullptr);
     EXPECT_EQ(SurfaceWord(*wanted, 1, 1), 0xFFFFFFu);
-
     auto image = MakeSDLImage(&display, 2, 2, 0xFF0A0B0Cu);
     image->FillRect(TRect<int>(0, 0, 1, 1), Color(255, 255, 255), 0);
     ASSERT_EQ(image->mBits, nullptr);
@@ -475,7 +464,6 @@ TEST(SDLImageBlt, OpaqueSourcesCopyDisplayFormatColoursAlsoInsideACallersLock)
         for (int x = 0; x < 4; ++x)
             EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFFFFFF, format.FromArgb(pixels[size_t(x)]))
                 << FormatName(f) << " " << x;
-
         // A source held only by its surface is copied by the platform.
         auto surfaceSrc = MakeSDLImage(&display, 2, 2, pixels);
         ASSERT_TRUE(surfaceSrc->GenerateDDSurface());
@@ -526,7 +514,6 @@ TEST(SDLImageBlt, RunCutAtBothEndsAdditiveAndCoverageGoldenValues)
     dest->Blt(run.get(), 3, 0, TRect<int>(3, 0, 4, 1), Color::White, 0);
     for (int x = 0; x < 10; ++x)
         EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFFFFFF, (x >= 3 && x <= 6) ? 0x808080u : 0u) << x;
-
     // Additive white adds unscaled and saturates; a grey colour scales by channel x 128 / 256.
     auto src = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF102030u, 0xFFF0F0F0u});
     auto sum = MakeSDLImage(&display, 2, 1, 0xFF203040u);
@@ -536,7 +523,6 @@ TEST(SDLImageBlt, RunCutAtBothEndsAdditiveAndCoverageGoldenValues)
     auto half = MakeSDLImage(&display, 1, 1, 0xFF000000u);
     half->Blt(src.get(), 0, 0, TRect<int>(0, 0, 1, 1), Color(128, 128, 128), 1);
     EXPECT_EQ(SurfaceWord(*half, 0, 0) & 0xFFFFFF, 0x081018u);
-
     // White is 0xFE per channel; coverage 255 keeps 254 x 255 / 256 = 0xFD.
     auto cover = MakeSDLImage(&display, 2, 1, 0xFF000000u);
     Span span{0, 0, 2};
@@ -615,7 +601,6 @@ TEST(SDLImageRoutes, ScreenOf3DDisplaySendsEveryCallToTheRenderer)
         "StretchBlt",       "StretchBltMirror", "BltMirror", "FillRect", "FillPoly", "BltTransformed",
         "DrawTrianglesTex", "DrawLine",         "Blt"};
     EXPECT_EQ(renderer->mCalls, expected);
-
     // Another image with a surface draws itself; one without takes the software route.
     auto other = MakeSDLImage(&display, 4, 4, 0xFF000000u);
     ASSERT_TRUE(other->GenerateDDSurface());

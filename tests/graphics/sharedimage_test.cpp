@@ -51,7 +51,6 @@ TEST_F(SharedImageRefTest, CopiesCountTheEntryButNeverDeleteItsImage)
     EXPECT_TRUE(mApp.mSharedImagesDirty);
     EXPECT_EQ(mDeaths, 1); // only the local one
     delete entry.mImage;
-
     // Copy assignment takes only the shared entry; copy construction borrows the
     // unshared image without owning it.
     SharedImageRef shared(&entry), unshared, target;
@@ -73,7 +72,6 @@ TEST_F(SharedImageRefTest, CopiesCountTheEntryButNeverDeleteItsImage)
     EXPECT_EQ(mDeaths, 2);
     owner.Release();
     EXPECT_EQ(mDeaths, 3);
-
     // Release without an application still counts.
     GraphicsApp* saved = gGraphicsApp;
     gGraphicsApp = nullptr;
@@ -97,7 +95,6 @@ TEST_F(SharedImageRefTest, ReleaseClearsOwnershipOnceItDeleted)
     ref.Release(); // must not delete the borrowed one
     EXPECT_EQ(mDeaths, 1);
     EXPECT_EQ(ref.mUnsharedImage, nullptr);
-
     // Taking an entry releases an owned unshared image too.
     ref = new CountedImage(&mDeaths);
     ref.mOwnsUnshared = true;
@@ -120,7 +117,6 @@ TEST_F(SharedImageRefTest, SelfAssignmentChangesNothing)
     ref = &entry;
     EXPECT_EQ(entry.mRefCount, 1);
     EXPECT_FALSE(mApp.mSharedImagesDirty);
-
     auto* owned = new CountedImage(&mDeaths);
     SharedImageRef owner;
     owner = owned;

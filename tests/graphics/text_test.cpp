@@ -175,7 +175,6 @@ TEST_F(WordWrap, WidthsReportedAndTheFirstBaseline)
               8 + 12 + 4);
     EXPECT_EQ(lastWidth, 0);
     font.TakeCalls();
-
     // 30 used already: "ab " fits up to 60, "c" does not; the first line starts at x 130.
     lastWidth = 30;
     g.WriteWordWrapped(TRect<int>(100, 0, 60, 0), "ab cd", -1, -1, nullptr, -1, &lastWidth);
@@ -199,7 +198,6 @@ TEST_F(WordWrap, EscapesTakeNoRoomCarryToLaterLinesAndAreSkippedAboveTheClip)
     EXPECT_EQ(font.TakeCalls(), expected);
     EXPECT_EQ(maxWidth, 40);
     EXPECT_EQ(g.GetColor(), Color(1, 1, 1));
-
     // Opaque white is passed on as 0xFFFFFF, not as -1 ("use the current colour").
     g.SetColor(Color::White);
     g.WriteWordWrapped(TRect<int>(0, 0, 500, 0), "^FF0000^a^oldclr^b");
@@ -248,7 +246,6 @@ TEST(TextWithoutFont, NoFontOrTheSystemFontDrawsAndMeasuresNothing)
     EXPECT_EQ(g.StringWidth("abc"), 0);
     g.DrawString("hi", 5, 6);
     EXPECT_TRUE(dest.mCalls.empty());
-
     TestApp app;
     SysFont font("Arial", 12);
     font.mAscent = 99;
@@ -262,29 +259,6 @@ TEST(TextWithoutFont, NoFontOrTheSystemFontDrawsAndMeasuresNothing)
     g.DrawString("abc", 0, 0);
     g.WriteWordWrapped(TRect<int>(0, 0, 100, 0), "abc def");
     EXPECT_TRUE(dest.mCalls.empty());
-}
-
-// ---- Fonts --------------------------------------------------------------------------------
-
-// A face that only knows how to measure whole strings.
-class StringOnlyFont : public Font
-{
-public:
-    int StringWidth(const std::string& str) override { return int(str.size()) * 7 + (str == "W" ? 5 : 0); }
-    Font* Duplicate() override { return new StringOnlyFont(*this); }
-};
-
-TEST(FontTest, CharWidthsComeFromStringWidth)
-{
-    StringOnlyFont font;
-    EXPECT_EQ(font.CharWidth('a'), 7);
-    EXPECT_EQ(font.CharWidth('W'), 12);
-    EXPECT_EQ(font.CharWidthKern('W', 'A'), 12);
-    font.mAscent = 5;
-    font.mHeight = 9;
-    font.mLineSpacingOffset = -2;
-    EXPECT_EQ(font.GetDescent(), 4);
-    EXPECT_EQ(font.GetLineSpacing(), 7);
 }
 
 } // namespace

@@ -106,7 +106,6 @@ TEST_F(GLRenderer, SuspendedDrawsAreDroppedAndFlushSwapsAfterADrawOrWhenForced)
     EXPECT_FALSE(renderer().mSceneBegun);
     renderer().Flush(false);
     EXPECT_EQ(gl().mSwaps, 0);
-
     mR.mApp.mMinimized = false;
     renderer().Flush(true);
     EXPECT_EQ(gl().mSwaps, 1);
@@ -134,7 +133,6 @@ TEST_F(GLRenderer, LinesRectanglesPolygonsAndUntexturedTriangles)
         EXPECT_EQ(line.vertices[i].y, expected[i][1]);
         EXPECT_EQ(line.vertices[i].color, 0x04010203u);
     }
-
     // Rectangles follow the pushed transform.
     gl().ClearRecords();
     VaxoTransform2D t(true);
@@ -147,7 +145,6 @@ TEST_F(GLRenderer, LinesRectanglesPolygonsAndUntexturedTriangles)
     ASSERT_EQ(v.size(), 4u);
     EXPECT_EQ(std::make_pair(v[0].x, v[0].y), std::make_pair(102.0f, 3.0f));
     EXPECT_EQ(std::make_pair(v[2].x, v[2].y), std::make_pair(110.0f, 9.0f));
-
     // Polygons are offset and cut by the clip rectangle; two points draw nothing.
     gl().ClearRecords();
     const TPoint<int> points[3] = {{0, 0}, {10, 0}, {0, 10}};
@@ -164,7 +161,6 @@ TEST_F(GLRenderer, LinesRectanglesPolygonsAndUntexturedTriangles)
     EXPECT_EQ(gl().mPrimitives[1].mode, GLenum(GL_TRIANGLE_FAN));
     for (const FakeVertex& fv : gl().mPrimitives[1].vertices)
         EXPECT_TRUE(fv.x <= 10 && fv.y <= 10 && fv.color == 0xFFFF0000u);
-
     // Untextured triangles take each vertex's colour, or the call's when it has none.
     gl().ClearRecords();
     renderer().DrawTriangle(TriVertex(0, 0, 0, 0, 0xFF00FF00), TriVertex(5, 0, 0, 0), TriVertex(0, 5, 0, 0),
@@ -240,7 +236,6 @@ TEST_F(GLRenderer, NoTextureCallIsMadeBetweenBeginAndEndAndTheCurrentTextureIsTh
     EXPECT_GT(gl().mPrimitives.size(), 5u);
     EXPECT_EQ(gl().mCallsInsideBegin, 0);
     EXPECT_FALSE(gl().mPrimitives.back().textured);
-
     renderer().SetCurTexture(a.get());
     EXPECT_EQ(gCurTexture, Data(*a)->mTextures[0].mTexture);
     EXPECT_EQ(gl().mBound, gCurTexture);
@@ -266,7 +261,6 @@ TEST_F(GLRenderer, TexturesAreBuiltOnceRefilledInPlaceAndRebuiltWhenTheSizeOrFla
     EXPECT_TRUE(gl().mDeletedNames.empty());
     EXPECT_EQ(Data(*image)->mTextures[0].mTexture, first);
     EXPECT_EQ(gl().mTextures.at(first).texels[0], 0xFF123456u);
-
     image->Create(64, 64);
     image->GetBits();
     Draw(image.get());
@@ -328,7 +322,6 @@ TEST_F(GLRenderer, TexturesAreDeletedWithTheirImageOrForgottenWithoutAContext)
     EXPECT_EQ(gl().mDeletedNames.size(), 8u);
     EXPECT_TRUE(gl().mTextures.empty());
     EXPECT_TRUE(renderer().mImageSet.empty());
-
     gl().ClearRecords();
     image = Pattern(8, 8);
     Draw(image.get());

@@ -36,7 +36,6 @@ TEST(GLRendererThreads, TexturesOfImagesDestroyedOffTheMainThreadAreDeletedAtThe
     EXPECT_EQ(r.mGL->mCallsOffThread, 0);
     EXPECT_TRUE(r.mGL->mDeletedNames.empty());
     EXPECT_TRUE(r.mRenderer->mImageSet.empty());
-
     r.mRenderer->FillRect(TRect<int>(0, 0, 1, 1), Color::White, 0); // begins the next frame
     std::vector<uint32_t> deleted = r.mGL->mDeletedNames;
     std::sort(deleted.begin(), deleted.end());
@@ -53,7 +52,6 @@ TEST(GLRendererThreads, ADeletedBoundNameIsBoundAgainWhenTheDriverHandsItOutAnew
     const uint32_t name = static_cast<GLTextureData*>(first->m3DData)->mTextures[0].mTexture;
     r.mRenderer->Flush(false); // the name stays bound across the frame's end
     std::thread([&first] { first.reset(); }).join();
-
     auto second = PatternImage(&r.mApp, 16, 16);
     r.mRenderer->Blt(second.get(), 0, 0, TRect<int>(0, 0, 16, 16), Color::White, 0, false);
     ASSERT_EQ(static_cast<GLTextureData*>(second->m3DData)->mTextures[0].mTexture, name);

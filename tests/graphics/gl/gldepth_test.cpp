@@ -34,7 +34,6 @@ TEST_P(GLDepth, TexturesAreExactAndPixelsWithinTheScreensPrecision)
         r.mRenderer->Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, false);
         // Texels read back whole even though the screen holds 5 or 6 bits a channel.
         EXPECT_EQ(PatternMismatch(image->GetBits(), 300, 140), "");
-
         GLint red = 0, green = 0, blue = 0;
         glGetIntegerv(GL_RED_BITS, &red);
         glGetIntegerv(GL_GREEN_BITS, &green);

@@ -110,13 +110,11 @@ TEST_F(GLPixels, IntegerBltMatchesTheSoftwareBltOpaqueExactlyBlendedWithinTwo)
         }
     image->BitsChanged();
     const Color background(40, 80, 120);
-
     MemoryImage software(app());
     software.Create(100, 60);
     software.FillRect(TRect<int>(0, 0, 100, 60), background, 0);
     software.CommitBits(); // an opaque destination, as the screen is: the straight-copy path
     software.Blt(image.get(), 10, 20, TRect<int>(0, 0, w, h), Color::White, 0);
-
     renderer().FillRect(TRect<int>(0, 0, 100, 60), background, 0);
     renderer().Blt(image.get(), 10, 20, TRect<int>(0, 0, w, h), Color::White, 0, false);
     const std::vector<uint32_t> screen = GLTestContext::ReadPixels(0, 0, 100, 60);
@@ -261,7 +259,6 @@ TEST_F(GLPixels, APurgedImageSurvivesANewContextWithItsPixels)
     renderer().Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0, false);
     ASSERT_EQ(image->mBits, nullptr);
     renderer().Flush(true);
-
     // What the display does when it switches modes: clean up under the image mutex, set a
     // new video mode, start the renderer again.
     {
@@ -270,7 +267,6 @@ TEST_F(GLPixels, APurgedImageSurvivesANewContextWithItsPixels)
     }
     ASSERT_EQ(GLTestContext::Reopen(kWidth, kHeight), "");
     ASSERT_TRUE(renderer().Init());
-
     ASSERT_NE(image->mBits, nullptr);
     EXPECT_EQ(PatternMismatch(image->mBits, 300, 140), "");
     renderer().FillRect(TRect<int>(0, 0, kWidth, kHeight), Color(0, 0, 0), 0);

@@ -140,28 +140,6 @@ protected:
     }
 };
 
-TEST_F(TextureUpload, OnePieceHoldsThePixelsInEitherByteOrder)
-{
-    for (bool bgra : {true, false})
-    {
-        gHasBGRExtension = gHasEdgeClampExtension = bgra;
-        auto image = PatternImage(&mApp, 100, 50); // one 128 x 64 texture
-        GLTextureData data;
-        data.CreateTextures(image.get());
-        ASSERT_EQ(data.mTextures.size(), 1u);
-        EXPECT_EQ(data.mPixelFormat, 1);
-        EXPECT_EQ(data.mTexMemSize, 4 * 128 * 64);
-        EXPECT_EQ(mGL->mUploadFormat, GLenum(bgra ? GL_BGRA : GL_RGBA));
-        // The fake turns RGBA words back into ARGB: equal pixels mean the swap was made.
-        const FakeTexture& t = mGL->mTextures.at(data.mTextures[0].mTexture);
-        ASSERT_EQ(t.width, 128);
-        ASSERT_EQ(t.height, 64);
-        EXPECT_EQ(PatternMismatch(t.texels.data(), 100, 50, 128), "") << "bgra " << bgra;
-        EXPECT_EQ(t.params.at(GL_TEXTURE_WRAP_S), bgra ? GL_CLAMP_TO_EDGE : GL_CLAMP);
-        EXPECT_EQ(t.params.at(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    }
-}
-
 TEST_F(TextureUpload, FailedTextureNameLeavesThePieceUnfilled)
 {
     mGL->mFailGenTextures = true;
@@ -216,21 +194,6 @@ protected:
     }
 };
 
-TEST_F(TextureWalk, BltAcrossAPieceBoundaryDrawsTwoQuadsThatMeet)
-{
-    Make(300, 40); // pieces 256 and 64 wide
-    mData.Blt(10, 20, TRect<int>(250, 0, 20, 40), Color::White);
-    ASSERT_EQ(mGL->mPrimitives.size(), 2u);
-    EXPECT_EQ(mGL->mPrimitives[0].texture, mData.mTextures[0].mTexture);
-    EXPECT_EQ(mGL->mPrimitives[1].texture, mData.mTextures[1].mTexture);
-    ExpectVertex(0, 0, 10, 20, 250.0f / 256);
-    ExpectVertex(0, 1, 16, 20, 1);
-    ExpectVertex(0, 2, 16, 60);
-    ExpectVertex(1, 0, 16, 20, 0);
-    ExpectVertex(1, 1, 30, 20, 14.0f / 64);
-    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
-}
-
 TEST_F(TextureWalk, SourceOutsideTheImageIsClippedBeforeTheWalk)
 {
     Make(64, 64);
@@ -248,7 +211,7 @@ TEST_F(TextureWalk, SourceOutsideTheImageIsClippedBeforeTheWalk)
     EXPECT_EQ(mGL->mPrimitives.size(), 1u);
 }
 
-TEST_F(TextureWalk, TransformedWithoutCentreSitsHalfAPixelUpAndLeft)
+TEST_F(TextureWalk, TransformedPartsSitHalfAPixelUpAndAreCutByTheClip)
 {
     Make(16, 8);
     VaxoTransform2D identity(true);
@@ -256,12 +219,7 @@ TEST_F(TextureWalk, TransformedWithoutCentreSitsHalfAPixelUpAndLeft)
     mData.BltTransformed(identity, TRect<int>(0, 0, 16, 8), Color::White, nullptr, 10, 20, true);
     ExpectVertex(0, 0, 9.5f, 19.5f);
     ExpectVertex(1, 0, 2, 16);
-}
-
-TEST_F(TextureWalk, TransformedPartsCrossingTheClipAreCutOthersAreQuads)
-{
     Make(300, 10);
-    VaxoTransform2D identity(true);
     const TRect<int> clip(0, 0, 200, 100);
     mData.BltTransformed(identity, TRect<int>(0, 0, 300, 10), Color(255, 0, 0, 128), &clip, 0.5f, 0.5f,
                          false);
@@ -269,10 +227,7 @@ TEST_F(TextureWalk, TransformedPartsCrossingTheClipAreCutOthersAreQuads)
     ASSERT_EQ(mGL->mPrimitives.size(), 1u);
     EXPECT_EQ(mGL->mPrimitives[0].mode, GLenum(GL_TRIANGLE_FAN));
     for (const FakeVertex& v : mGL->mPrimitives[0].vertices)
-    {
-        EXPECT_LE(v.x, 200.0f);
-        EXPECT_EQ(v.color, 0x80FF0000u);
-    }
+        EXPECT_TRUE(v.x <= 200.0f && v.color == 0x80FF0000u) << v.x;
     EXPECT_EQ(mGL->mCallsInsideBegin, 0);
 }
 
@@ -288,31 +243,6 @@ TEST_F(TextureWalk, SingleTextureTrianglesScaleTheirCoordinates)
     ExpectVertex(0, 2, 5, 16, 0, 0.78125f);
     EXPECT_EQ(mGL->mPrimitives[0].vertices[0].color, 0x80FFFFFFu);
     EXPECT_EQ(mGL->mPrimitives[0].vertices[1].color, 0xFF00FF00u);
-}
-
-TEST_F(TextureWalk, MultiPieceTrianglesAreCutIntoOneFanPerPiece)
-{
-    Make(300, 140); // 2 x 2 pieces: 256 x 128, the 64-wide column and the 16-high row
-    ASSERT_EQ(mData.mTextures.size(), 4u);
-    const TriVertex tris[1][3] = {{TriVertex(0, 0, 0, 0), TriVertex(300, 0, 1, 0), TriVertex(0, 140, 0, 1)}};
-    mData.BltTriangles(tris, 1, 0xFFFFFFFF, 0, 0);
-    // Every piece gets a part except the bottom-right one, which is under the diagonal.
-    const auto fans = mGL->PrimitivesOf(GL_TRIANGLE_FAN);
-    ASSERT_EQ(fans.size(), 3u);
-    for (const FakePrimitive* fan : fans)
-        for (const FakeVertex& v : fan->vertices)
-        {
-            // Within rounding of the interpolated crossings.
-            EXPECT_TRUE(v.u >= -1e-6f && v.u <= 1 + 1e-6f && v.v >= -1e-6f && v.v <= 1 + 1e-6f)
-                << v.u << "," << v.v;
-        }
-    // In the right column u runs over 44 of the 64 texels.
-    float maxU = 0;
-    for (const FakeVertex& v : fans[1]->vertices)
-        maxU = std::max(maxU, v.u);
-    EXPECT_EQ(fans[1]->texture, mData.mTextures[1].mTexture);
-    EXPECT_NEAR(maxU, 44.0f / 64, 1e-5);
-    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
 }
 
 TEST_F(TextureWalk, FilterChangesAreMadeOncePerPieceAndOutsideBeginEnd)

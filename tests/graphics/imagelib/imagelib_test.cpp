@@ -172,7 +172,6 @@ TEST_F(ImageLibTest, FirstImageFoundEndsTheSearchUnderscoreBeforeNameFirst)
     gPresent["d/foo.png"] = {1, 1, {0xFF040506}};
     EXPECT_EQ(Load("d/foo", false), Words({0xFF010203}));
     EXPECT_EQ(gTried, Names({"d/foo.tga", "d/foo.jpg"}));
-
     ResetForTesting();
     gPNGDecoder = RecordingDecoder;
     gTried.clear();
@@ -214,7 +213,6 @@ TEST_F(ImageLibTest, AlphaImagesBlueChannelBecomesAlphaWhenTheSizesMatch)
     gPresent["_foo.tga"] = {1, 1, {0x00000040}};
     EXPECT_EQ(Load("foo", true), Words({0x40FFFFFF})); // white by default
     EXPECT_EQ(Load("foo", false), Words());
-
     gAlphaComposeColor = 0xAA336699; // only the low 24 bits count
     gPresent["d/foo_.png"] = {3, 1, {0xFFFFFF00, 0x00000080, 0x123456FF}};
     EXPECT_EQ(Load("d/foo", true), Words({0x00336699, 0x80336699, 0xFF336699}));

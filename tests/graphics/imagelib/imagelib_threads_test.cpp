@@ -41,7 +41,6 @@ TEST(ImageLibThreads, TwoThreadsDecodeDifferentFilesAtOnce)
     ASSERT_NE(mkdtemp(&base[0]), nullptr);
     ResetForTesting();
     EnableAllDecoders();
-
     // Thread one reads a GIF and a PNG with its alpha companion, thread two a TGA and a JPEG.
     std::vector<uint32_t> table(256);
     std::vector<uint8_t> indices(120 * 90);
@@ -62,7 +61,6 @@ TEST(ImageLibThreads, TwoThreadsDecodeDifferentFilesAtOnce)
     ASSERT_TRUE(WritePNGImage(base + "/b_.png", NoiseImage(100, 80, 2).get()));
     ASSERT_TRUE(WriteTGAImage(base + "/c.tga", NoiseImage(90, 70, 3).get()));
     ASSERT_TRUE(WriteJPEGImage(base + "/d.jpg", NoiseImage(64, 48, 4).get()));
-
     // What each name gives on one thread alone.
     const std::vector<std::string> names = {base + "/a.gif", base + "/b", base + "/c.tga", base + "/d"};
     std::vector<std::vector<uint32_t>> expected;
@@ -72,7 +70,6 @@ TEST(ImageLibThreads, TwoThreadsDecodeDifferentFilesAtOnce)
         ASSERT_TRUE(image) << n;
         expected.push_back(Pixels(*image));
     }
-
     std::atomic<int> mismatches{0};
     auto work = [&](size_t first)
     {
