@@ -511,20 +511,22 @@ void WidgetManager::RehupMouse()
     }
 }
 
+// The cursor is set before the hook: a control's hook tells its listener last, and the
+// listener may delete the control (in a nested modal loop).
 void WidgetManager::MouseEnter(Widget* widget)
 {
     widget->mIsOver = true;
-    widget->MouseEnter();
     if (widget->mShowsFinger)
         widget->ShowFinger(true);
+    widget->MouseEnter();
 }
 
 void WidgetManager::MouseLeave(Widget* widget)
 {
     widget->mIsOver = false;
-    widget->MouseLeave();
     if (widget->mShowsFinger)
         widget->ShowFinger(false);
+    widget->MouseLeave();
 }
 
 void WidgetManager::DoMouseUps(Widget* widget, unsigned long buttons)
