@@ -1,0 +1,337 @@
+// The edit field: keys as SDL sends them, undo, clipboard, limits, scrolling, mouse
+// selection, password display, drawing and the caret blink. States are written as the
+// text with '|' at the caret and '^' at the selection anchor.
+#include "graphics/support/FixedFont.h"
+#include "widgets/EditListener.h"
+#include "widgets/EditWidget.h"
+#include "widgets/support/ClipboardPlatform.h"
+#include "widgets/support/WidgetTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <map>
+#include <sstream>
+#include <string>
+
+using namespace Vaxo;
+
+namespace
+{
+
+class ScriptListener : public EditListener
+{
+public:
+    // "K<key>" per AllowKey, "t:<text>" per AllowText, "r:<text>" per return.
+    std::string mLog;
+    std::string mRefusedText = "-";
+
+    bool AllowKey(int, KeyCode key) override { return Log("K" + std::to_string(int(key))); }
+    bool AllowText(int, const VaxoString& text) override { return Log("t:" + text) && text != mRefusedText; }
+    void EditWidgetText(int, const VaxoString& text) override { Log("r:" + text); }
+
+private:
+    bool Log(const std::string& entry)
+    {
+        mLog += entry + " ";
+        return true;
+    }
+};
+
+// An edit field at (10, 10, 108, 20) in an application with a clipboard, focused, with
+// a 6-pixel fixed font.
+struct Field
+{
+    AppTestEnv mAppEnv;
+    ClipboardPlatform* mClipboard = nullptr;
+    std::unique_ptr<RecordingApp> mApp = MakeClipboardApp(mAppEnv, &mClipboard);
+    WidgetTestEnv mEnv{mApp.get()};
+    WidgetManager* mManager = mEnv.mManager;
+    ScriptListener mListener;
+    EditWidget mEdit{7, &mListener};
+
+    explicit Field(int charWidth = 6, int width = 108)
+    {
+        FixedFont font(charWidth);
+        mEdit.SetFont(&font);
+        mEdit.Resize(10, 10, width, 20);
+        mManager->AddWidget(&mEdit);
+        mManager->SetFocus(&mEdit);
+    }
+    ~Field() { mManager->RemoveWidget(&mEdit); }
+
+    void Set(const std::string& state)
+    {
+        mEdit.mString.clear();
+        mEdit.mHilitePos = -1;
+        for (char c : state)
+        {
+            if (c == '|')
+                mEdit.mCursorPos = int(mEdit.mString.size());
+            else if (c == '^')
+                mEdit.mHilitePos = int(mEdit.mString.size());
+            else
+                mEdit.mString += c;
+        }
+    }
+    std::string State() const
+    {
+        std::string s;
+        for (int i = 0; i <= int(mEdit.mString.size()); ++i)
+            s += std::string(i == mEdit.mHilitePos ? "^" : "") + (i == mEdit.mCursorPos ? "|" : "") +
+                 (i < int(mEdit.mString.size()) ? mEdit.mString.substr(i, 1) : "");
+        return s;
+    }
+    void Press(int key, char c)
+    {
+        if (key != 0)
+            mManager->KeyDown(KeyCode(key));
+        if (c != 0)
+            mManager->KeyChar(c);
+        if (key != 0)
+            mManager->KeyUp(KeyCode(key));
+    }
+    // What SDL sends: a letter as its key and its character (a control code while
+    // control is held), other characters alone; [S] and [C] press or release shift and
+    // control; named keys with the character SDL adds to some of them.
+    void Play(const std::string& script)
+    {
+        static const std::map<std::string, std::pair<int, char>> keys = {
+            {"L", {37, 0}}, {"R", {39, 0}},     {"HOME", {36, 0}}, {"END", {35, 0}},
+            {"BS", {8, 8}}, {"DEL", {46, 127}}, {"RET", {13, 13}}, {"TAB", {9, 9}}};
+        for (size_t i = 0; i < script.size(); ++i)
+        {
+            const char c = script[i];
+            if (c != '[')
+            {
+                const int key = std::isalpha(c) ? std::toupper(c) : 0;
+                Press(key, mManager->mKeyDown[17] && key != 0 ? char(key & 0x1F) : c);
+                continue;
+            }
+            const size_t end = script.find(']', i);
+            const std::string name = script.substr(i + 1, end - i - 1);
+            i = end;
+            if (name == "S" || name == "C")
+            {
+                const KeyCode key = name == "S" ? KEYCODE_SHIFT : KEYCODE_CONTROL;
+                mManager->mKeyDown[key] ? mManager->KeyUp(key) : mManager->KeyDown(key);
+            }
+            else
+                Press(keys.at(name).first, keys.at(name).second);
+        }
+    }
+};
+
+TEST(EditWidget, KeysAsSdlSendsThem)
+{
+    struct Case
+    {
+        const char* start;
+        const char* script;
+        const char* expected;
+        const char* clipBefore;
+        const char* clipAfter;
+    };
+    const Case cases[] = {
+        {"^abc|", "x", "x|", "", ""},
+        {"|", "ab[C]z", "|", "", ""},
+        {"|", "ab[C]zz", "ab|", "", ""},
+        {"|", "abc[BS][BS][C]z", "|", "", ""},
+        {"|", "abc[L][L]x[C]z", "a|bc", "", ""},
+        {"|", "ab[HOME][BS][C]z", "|", "", ""},
+        {"|hello", "[BS]", "|hello", "", ""},
+        {"abc|", "[BS]", "ab|", "", ""},
+        {"ab|cd", "[DEL]", "ab|d", "", ""},
+        {"ab|", "[DEL]", "ab|", "", ""},
+        {"a^bc|d", "[DEL]", "a|d", "", ""},
+        {"a|bc^d", "[BS]", "a|d", "", ""},
+        {"a^bc|d", "x", "ax|d", "", ""},
+        {"ab|", "[TAB][RET]", "ab|", "", ""},
+        {"ab|", "[S]X[S]", "abX|", "", ""},
+        {"hello|", "[S][L][L]", "hel|lo^", "", ""},
+        {"hello|", "[S][L][L][S][L]", "hel|lo", "", ""},
+        {"a|bc^d", "[R]", "abc|d", "", ""},
+        {"a|bc", "[S][END]", "a^bc|", "", ""},
+        {"ab|c", "[HOME]", "|abc", "", ""},
+        {"abc def|", "[C][L]", "abc |def", "", ""},
+        {"|abc def", "[C][R]", "abc |def", "", ""},
+        {"abc def|", "[C][S][L]", "abc |def^", "", ""},
+        {"a^bc|de", "[C]c", "a^bc|de", "", "bc"},
+        {"ab|", "[C]c", "ab|", "zz", "zz"},
+        {"a^bc|de", "[C]x", "a|de", "", "bc"},
+        {"a^bc|de", "[C]xz", "a^bc|de", "", "bc"},
+        {"|", "[C]v", "ab|", "ab\ncd", "ab\ncd"},
+        {"|", "[C]v", "abc|",
+         "a\tb\x01"
+         "c\x7f",
+         "a\tb\x01"
+         "c\x7f"},
+        {"1^23|4", "[C]v", "1xy|4", "xy", "xy"},
+        {"1^23|4", "[C]vz", "1^23|4", "xy", "xy"},
+    };
+    for (const Case& c : cases)
+    {
+        Field f;
+        f.Set(c.start);
+        f.mClipboard->mClipboard = c.clipBefore;
+        f.Play(c.script);
+        EXPECT_EQ(f.State(), c.expected) << c.start << " " << c.script;
+        EXPECT_EQ(f.mClipboard->mClipboard, c.clipAfter) << c.start << " " << c.script;
+    }
+}
+
+TEST(EditWidget, LimitsAndListener)
+{
+    struct Case
+    {
+        int maxChars, maxPixels, checkWidth, checkLimit;
+        const char* refused;
+        const char* start;
+        const char* script;
+        const char* expected;
+        const char* log;
+    };
+    const Case cases[] = {
+        {3, -1, 0, 0, "-", "abc|", "d", "abc|", "t:abc "},
+        {-5, -1, 0, 0, "-", "ab|", "c", "abc|", "t:abc "},
+        {3, -1, 0, 0, "-", "abcdef|", "[S][HOME]", "|abc^", "K16 K36 t:abc "},
+        {-1, 20, 0, 0, "-", "ab|", "cd", "abc|", "t:abc t:abc "},
+        {-1, -1, 10, 25, "-", "|", "abc", "ab|", "t:a t:ab t:ab "},
+        {-1, 13, 10, 0, "-", "|", "ab", "a|", "t:a t:a "},
+        {-1, -1, 0, 0, "ab", "abc|", "[BS]", "abc|", "K8 t:ab t:abc "},
+        {-1, -1, 0, 0, "", "|", "ab[C]z", "ab|", "t:a t:ab K17 K90 t:ab t: "},
+        {-1, -1, 0, 0, "-", "ab|", "[C]c", "ab|", "K17 t:ab "},
+        {-1, -1, 0, 0, "-", "ab|", "[RET]", "ab|", "K13 t:ab r:ab t:ab "},
+    };
+    for (const Case& c : cases)
+    {
+        Field f;
+        f.mEdit.mMaxChars = c.maxChars;
+        f.mEdit.mMaxPixels = c.maxPixels;
+        if (c.checkWidth > 0)
+        {
+            FixedFont check(c.checkWidth);
+            f.mEdit.AddWidthCheckFont(&check, c.checkLimit);
+        }
+        f.mListener.mRefusedText = c.refused;
+        f.Set(c.start);
+        f.Play(c.script);
+        EXPECT_EQ(f.State(), c.expected) << c.start << " " << c.script;
+        EXPECT_EQ(f.mListener.mLog, c.log) << c.start << " " << c.script;
+    }
+}
+
+TEST(EditWidget, ScrollsToKeepTheCaretInView)
+{
+    // Usable width is the field's less 8 pixels.
+    struct Case
+    {
+        int charWidth, width;
+        const char* script;
+        int leftPos;
+    };
+    const Case cases[] = {
+        {6, 108, "abcdefghijklmnopqrst", 4},
+        {6, 108, "abcdefghijklmnopqrst[HOME]", 0},
+        {6, 108, "abcdefghijklmnopqrst[HOME][END]", 10},
+        {30, 20, "ab", 1},
+        {6, 28, "abcdefghijklmnopqrst[HOME][R][R][R][R]", 4},
+    };
+    for (const Case& c : cases)
+    {
+        Field f(c.charWidth, c.width);
+        f.Play(c.script);
+        EXPECT_EQ(f.mEdit.mLeftPos, c.leftPos) << c.script;
+    }
+}
+
+TEST(EditWidget, MouseSelects)
+{
+    // Tokens: d/u press and release, D/U the same as a double click, m a move; then the
+    // x in the field (a caret goes after a character once x reaches its middle + 5).
+    struct Case
+    {
+        char password;
+        const char* events;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0, "d20 u20", "hel|lo world"},          {0, "d0 u0", "|hello world"},
+        {0, "d20 u20 D20 U20", "^hello| world"}, {0, "d33 u33 D33 U33", "^hello world|"},
+        {0, "d8 m26 u26", "h^ell|o world"},      {'*', "d20 u20 D20 U20", "hel^l|o world"},
+    };
+    for (const Case& c : cases)
+    {
+        Field f;
+        f.mEdit.mPasswordChar = c.password;
+        f.Set("hello world|");
+        std::istringstream events(c.events);
+        std::string token;
+        while (events >> token)
+        {
+            const int x = 10 + std::stoi(token.substr(1)), y = 15;
+            const char kind = token[0];
+            if (kind == 'm')
+                f.mManager->MouseMove(x, y);
+            else if (kind == 'd' || kind == 'D')
+                f.mManager->MouseDown(x, y, kind == 'D' ? 2 : 1);
+            else
+                f.mManager->MouseUp(x, y, kind == 'U' ? 2 : 1);
+        }
+        EXPECT_EQ(f.State(), c.expected) << c.events;
+    }
+}
+
+TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)
+{
+    Field f;
+    f.Set("ab|");
+    f.mEdit.mPasswordChar = '*';
+    FixedFont* font = static_cast<FixedFont*>(f.mEdit.mFont.get());
+    f.mManager->DrawScreen();
+    EXPECT_EQ(f.mEdit.GetDisplayString(), "**");
+    EXPECT_EQ(font->TakeCalls(), (std::vector<std::string>{"DrawString(4,12,\"**\",(0,0,0,255))",
+                                                           "DrawString(4,12,\"**\",(255,255,255,255))"}));
+    // The caret: a 2-pixel bar at text x 12, rows 4 to 15 of the field.
+    EXPECT_EQ(f.mEnv.Pixel(26, 14), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(27, 25), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(28, 14), 0xFFFFFFFFu);
+    EXPECT_EQ(f.mEnv.Pixel(26, 13), 0xFFFFFFFFu);
+
+    // A phase lasts 41 updates; the hidden phase draws no bar.
+    for (int i = 0; i < 40; ++i)
+        f.mManager->UpdateFrame();
+    EXPECT_TRUE(f.mEdit.mCaretShown);
+    f.mManager->UpdateFrame();
+    EXPECT_FALSE(f.mEdit.mCaretShown);
+    f.mManager->DrawScreen();
+    EXPECT_EQ(f.mEnv.Pixel(26, 14), 0xFFFFFFFFu);
+
+    // A selection is filled; copying it from a password field leaves the clipboard alone.
+    f.Set("^ab|");
+    f.mClipboard->mClipboard = "old";
+    f.Play("[C]c");
+    f.mManager->DrawScreen();
+    EXPECT_EQ(f.mEnv.Pixel(14, 14), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(27, 14), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(28, 14), 0xFFFFFFFFu);
+    EXPECT_EQ(f.mClipboard->mClipboard, "old");
+}
+
+TEST(EditWidget, WorksWithoutAFont)
+{
+    WidgetTestEnv env;
+    EditWidget edit(1, nullptr);
+    edit.Resize(0, 0, 50, 20);
+    env.mManager->AddWidget(&edit);
+    env.mManager->SetFocus(&edit);
+    env.mManager->KeyChar('a');
+    env.mManager->MouseDown(30, 5, 2);
+    env.mManager->DrawScreen();
+    // The system font measures every character 0 wide, so nothing can be typed.
+    EXPECT_TRUE(edit.mFont != nullptr);
+    EXPECT_EQ(edit.mString, "");
+    env.mManager->RemoveWidget(&edit);
+}
+
+} // namespace
