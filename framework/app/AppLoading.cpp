@@ -24,7 +24,8 @@ uint32_t VaxoAppBase::LoadingThreadProcStub(void* app)
 {
     VaxoAppBase* self = static_cast<VaxoAppBase*>(app);
     self->LoadingThreadProc();
-    self->mLoadingThreadCompleted = true;
+    // Release: whatever the work made is visible to the main thread that sees the flag.
+    self->mLoadingThreadCompleted.store(true, std::memory_order_release);
     return 0;
 }
 
@@ -40,11 +41,11 @@ double VaxoAppBase::GetLoadingThreadProgress()
 {
     if (mLoaded)
         return 1.0;
-    int32_t total = mNumLoadingThreadTasks;
-    if (!mLoadingThreadStarted || total <= 0)
+    const int32_t total = mNumLoadingThreadTasks.load(std::memory_order_acquire);
+    const int32_t completed = mCompletedLoadingThreadTasks.load(std::memory_order_acquire);
+    if (!mLoadingThreadStarted || total <= 0 || completed <= 0)
         return 0.0;
-    double progress = double(mCompletedLoadingThreadTasks.load()) / total;
-    return progress < 1.0 ? progress : 1.0;
+    return completed < total ? double(completed) / total : 1.0;
 }
 
 void VaxoAppBase::LoadingThreadProc() {}

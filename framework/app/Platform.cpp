@@ -106,10 +106,4 @@ Platform* CreatePlatform(VaxoAppBase* app)
     return factory ? factory(app) : CreateDefaultPlatform(app);
 }
 
-// PENDING: the SDL platform's file defines this (new PlatformSDL) and it goes from here.
-Platform* CreateDefaultPlatform(VaxoAppBase* app)
-{
-    return new Platform(app);
-}
-
 } // namespace Vaxo

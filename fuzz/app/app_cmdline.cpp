@@ -22,11 +22,18 @@ public:
     }
 };
 
+// The splitter needs no window, input or sound: the bare platform.
+CmdLineApp* MakeApp()
+{
+    Vaxo::SetPlatformFactory([](Vaxo::VaxoAppBase* owner) { return new Vaxo::Platform(owner); });
+    return new CmdLineApp();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CmdLineApp* app = new CmdLineApp();
+    static CmdLineApp* app = MakeApp();
     app->mOptionBytes = 0;
     app->ParseCmdLine(std::string(reinterpret_cast<const char*>(data), size));
     // Quotes, blanks and equals signs are never part of an option.

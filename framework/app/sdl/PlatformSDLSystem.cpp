@@ -1,0 +1,184 @@
+// PlatformSDL services: the 13 cursors, threads over SDL threads, the screen before a
+// system box, and the message boxes over the alert panel.
+#include "app/sdl/PlatformSDL.h"
+
+#include "app/VaxoAppBase.h"
+#include "app/sdl/AlertPanel.h"
+#include "app/sdl/SDLCursors.h"
+#include "common/Common.h"
+#include "graphics/SDLDisplay.h"
+#include "widgets/WidgetManager.h"
+
+#include <SDL.h>
+#include <SDL_thread.h>
+
+namespace Vaxo
+{
+
+namespace
+{
+constexpr int kArrowCursor = 0;
+constexpr int kInvisibleCursor = 11;
+constexpr int kLastCursor = 12;
+constexpr int kCancel = 2;
+
+// What a new thread needs; owned by the thread once it runs.
+struct ThreadStart
+{
+    uint32_t (*mProc)(void*);
+    void* mArg;
+};
+
+int SDLThreadFunc(void* record)
+{
+    ThreadStart* start = static_cast<ThreadStart*>(record);
+    uint32_t (*proc)(void*) = start->mProc;
+    void* arg = start->mArg;
+    delete start;
+    return int(proc(arg));
+}
+
+// Button titles of a box type and the result of each panel answer.
+struct BoxButtons
+{
+    const char* mDefault;
+    const char* mAlternate;
+    const char* mOther;
+    int mDefaultResult;
+    int mAlternateResult;
+    int mOtherResult;
+};
+
+BoxButtons ButtonsOfType(uint32_t type)
+{
+    switch (type & 0xF)
+    {
+    case 1:
+        return {"Cancel", "Ok", nullptr, 2, 1, 2};
+    case 2:
+        return {"Ignore", "Abort", "Retry", 5, 3, 4};
+    case 3:
+        return {"Cancel", "Yes", "No", 2, 6, 7};
+    case 4:
+        return {"No", "Yes", nullptr, 7, 6, 2};
+    case 5:
+        return {"Cancel", "Retry", nullptr, 2, 4, 2};
+    default:
+        // The panel's own single button; every way of closing it is Cancel.
+        return {nullptr, nullptr, nullptr, 2, 2, 2};
+    }
+}
+} // namespace
+
+void PlatformSDL::InitCursors()
+{
+    for (int i = 0; i < kLastCursor; ++i)
+    {
+        const CursorPicture& picture = kCursorPictures[i];
+        // SDL copies the planes; it only asks for writable pointers.
+        Uint8* data = const_cast<Uint8*>(picture.mBits->mBytes);
+        mCursors[i] = SDL_CreateCursor(data, data + kCursorPlaneBytes, kCursorSize, kCursorSize,
+                                       picture.mHotX, picture.mHotY);
+    }
+    mCursors[kLastCursor] = nullptr;
+}
+
+void PlatformSDL::SetCursor(int cursor)
+{
+    SDL_Cursor* choice = nullptr;
+    if (uint32_t(cursor) > uint32_t(kLastCursor))
+        choice = mCursors[kArrowCursor];
+    else
+        choice = mCursors[cursor] != nullptr ? mCursors[cursor] : mCursors[kInvisibleCursor];
+    if (choice == mCurrentCursor)
+        return;
+    mCurrentCursor = choice;
+    if (choice != nullptr)
+    {
+        SDL_SetCursor(choice);
+        if (!mCursorShown)
+        {
+            SDL_ShowCursor(SDL_ENABLE);
+            mCursorShown = true;
+        }
+    }
+    else if (mCursorShown)
+    {
+        // Not even the invisible cursor could be made: hide the system's.
+        SDL_ShowCursor(SDL_DISABLE);
+        mCursorShown = false;
+    }
+}
+
+uint32_t PlatformSDL::GetCurrentThreadId()
+{
+    return SDL_ThreadID();
+}
+
+HTHREAD_* PlatformSDL::BeginThread(uint32_t (*proc)(void*), void* arg)
+{
+    ThreadStart* start = new ThreadStart{proc, arg};
+    SDL_Thread* thread = SDL_CreateThread(SDLThreadFunc, start);
+    // No thread will ever free the record.
+    if (thread == nullptr)
+        delete start;
+    return reinterpret_cast<HTHREAD_*>(thread);
+}
+
+void PlatformSDL::WaitForThread(HTHREAD_* thread)
+{
+    if (thread != nullptr)
+        SDL_WaitThread(reinterpret_cast<SDL_Thread*>(thread), nullptr);
+}
+
+bool PlatformSDL::OnMainThread()
+{
+    // Before Init has taken the main thread's id, the caller can only be that thread.
+    return mApp->mPrimaryThreadId == 0 || GetCurrentThreadId() == mApp->mPrimaryThreadId;
+}
+
+void PlatformSDL::BeginPopup()
+{
+    if (mApp->mIsPhysWindowed || mDisplay == nullptr || !mDisplay->mInitialized || !OnMainThread())
+        return;
+    // A system box cannot show over a full-screen window.
+    mApp->SwitchScreenMode(true);
+    mApp->mIsPopupOpen = false;
+    mApp->mWidgetManager->MarkAllDirty();
+    mApp->DrawDirtyStuff();
+}
+
+int PlatformSDL::MessageBoxA(const char* text, const char* caption, uint32_t type, bool)
+{
+    if (!OnMainThread())
+        return kCancel;
+    const BoxButtons buttons = ButtonsOfType(type);
+    switch (MacMessageBox(caption, text, buttons.mDefault, buttons.mAlternate, buttons.mOther))
+    {
+    case kAlertDefaultReturn:
+        return buttons.mDefaultResult;
+    case kAlertAlternateReturn:
+        return buttons.mAlternateResult;
+    case kAlertOtherReturn:
+        return buttons.mOtherResult;
+    default:
+        return kCancel;
+    }
+}
+
+int PlatformSDL::MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal)
+{
+    if (!OnMainThread())
+        return kCancel;
+    std::string narrowText = text != nullptr ? WStringToString(text) : std::string();
+    std::string narrowCaption = caption != nullptr ? WStringToString(caption) : std::string();
+    return MessageBoxA(narrowText.c_str(), narrowCaption.c_str(), type, modal);
+}
+
+int MacMessageBox(const char* title, const char* message, const char* defaultButton,
+                  const char* alternateButton, const char* otherButton)
+{
+    return RunAlertPanel(title, message, defaultButton, alternateButton, otherButton);
+}
+
+} // namespace Vaxo
