@@ -369,6 +369,7 @@ TEST_F(Buttons, AListenerMayDeleteTheButton)
         {
             if (mLog.mCalls.back().rfind(row.killOn, 0) != 0)
                 return;
+            mLog.mAction = nullptr;
             mManager->RemoveWidget(button.get());
             button.reset();
             killed = true;
@@ -387,7 +388,6 @@ TEST_F(Buttons, AListenerMayDeleteTheButton)
         step([&] { mManager->MouseUp(11, 10, 1); });
         step([&] { mManager->MouseMove(300, 300); });
         EXPECT_TRUE(killed) << row.killOn;
-        mLog.mAction = nullptr;
         mLog.Take();
         mManager->MouseMove(500, 500);
     }

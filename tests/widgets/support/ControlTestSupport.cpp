@@ -1,9 +1,5 @@
 #include "widgets/support/ControlTestSupport.h"
 
-#include "graphics/Graphics.h"
-#include "graphics/support/RecordingImage.h"
-#include "widgets/Widget.h"
-
 #include <cstdio>
 
 namespace Vaxo
@@ -115,14 +111,6 @@ void ControlTestApp::UpdateFrames()
         std::function<void()> hook = mOnUpdate;
         hook();
     }
-}
-
-std::string DrawCalls(Widget* widget)
-{
-    RecordingImage image("screen", 800, 600);
-    Graphics g(&image);
-    widget->Draw(&g);
-    return Join(image.TakeCalls());
 }
 
 } // namespace Vaxo

@@ -8,6 +8,8 @@
 #pragma once
 
 #include "app/support/AppTestEnv.h"
+#include "graphics/Graphics.h"
+#include "graphics/support/RecordingImage.h"
 #include "widgets/ButtonListener.h"
 #include "widgets/CheckboxListener.h"
 #include "widgets/DialogListener.h"
@@ -25,8 +27,6 @@
 
 namespace Vaxo
 {
-
-class Widget;
 
 class ListenerLog : public ButtonListener,
                     public CheckboxListener,
@@ -100,7 +100,17 @@ private:
     std::unique_ptr<T> mWidget;
 };
 
-// The image calls of widget->Draw on a fresh context, joined by spaces.
-std::string DrawCalls(Widget* widget);
+// The image calls of widget->Draw on a fresh context, joined by spaces. Inline, so the
+// recording image is linked from the graphics test support by each test program.
+inline std::string DrawCalls(Widget* widget)
+{
+    RecordingImage image("screen", 800, 600);
+    Graphics g(&image);
+    widget->Draw(&g);
+    std::string text;
+    for (const std::string& call : image.TakeCalls())
+        text += (text.empty() ? "" : " ") + call;
+    return text;
+}
 
 } // namespace Vaxo

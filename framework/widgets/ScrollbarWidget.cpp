@@ -1,0 +1,336 @@
+#include "widgets/ScrollbarWidget.h"
+
+#include "graphics/Graphics.h"
+#include "widgets/WidgetMath.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace Vaxo
+{
+
+namespace
+{
+const Color kTrackColor(232, 232, 232);
+const Color kPagingColor(48, 48, 48);
+const Color kThumbFace(212, 212, 212);
+const Color kThumbShadow(132, 132, 132);
+constexpr int kMinThumbSize = 8;
+// Update ticks before an arrow or a track press repeats; the track then repeats every 5.
+constexpr int kRepeatDelay = 24;
+constexpr int kPagingRestart = 20;
+} // namespace
+
+ScrollbarWidget::ScrollbarWidget(int id, ScrollListener* listener)
+    : mInvisIfNoScroll(false), mId(id), mValue(0.0), mMaxValue(0.0), mPageSize(0.0), mHorizontal(false),
+      mPressedOnThumb(false), mThumbPosAtPress(0), mPressX(0), mPressY(0), mPagingDir(0), mPagingTicks(0),
+      mArrowTicks(0), mLastMouseX(0), mLastMouseY(0), mListener(listener)
+{
+    Widget::SetDisabled(true);
+    mUpButton = std::make_unique<ScrollbuttonWidget>(0, this, 0);
+    mDownButton = std::make_unique<ScrollbuttonWidget>(1, this, 0);
+    mUpButton->SetDisabled(true);
+    mDownButton->SetDisabled(true);
+    AddWidget(mUpButton.get());
+    AddWidget(mDownButton.get());
+}
+
+ScrollbarWidget::~ScrollbarWidget()
+{
+    RemoveAllWidgets(false, false);
+}
+
+void ScrollbarWidget::TellListener(int times)
+{
+    ScrollListener* listener = mListener;
+    const int id = mId;
+    const double value = mValue;
+    for (int i = 0; i < times; ++i)
+        listener->ScrollPosition(id, value);
+}
+
+bool ScrollbarWidget::Clamp()
+{
+    const double old = mValue;
+    if (mValue > mMaxValue - mPageSize)
+        mValue = mMaxValue - mPageSize;
+    // NaN counts as below the range.
+    if (!(mValue >= 0.0))
+        mValue = 0.0;
+    const bool canScroll = mPageSize < mMaxValue;
+    SetDisabled(!canScroll);
+    mUpButton->SetDisabled(!canScroll);
+    mDownButton->SetDisabled(!canScroll);
+    if (mInvisIfNoScroll)
+    {
+        SetVisible(canScroll);
+        mDownButton->SetVisible(canScroll);
+        mUpButton->SetVisible(canScroll);
+    }
+    return !(mValue == old);
+}
+
+void ScrollbarWidget::ClampValue()
+{
+    if (Clamp())
+        TellListener(1);
+}
+
+void ScrollbarWidget::SetInvisIfNoScroll(bool invisIfNoScroll)
+{
+    mInvisIfNoScroll = invisIfNoScroll;
+    if (!invisIfNoScroll)
+        return;
+    SetVisible(false);
+    mDownButton->SetVisible(false);
+    mUpButton->SetVisible(false);
+}
+
+void ScrollbarWidget::SetMaxValue(double maxValue)
+{
+    mMaxValue = maxValue;
+    const bool moved = Clamp();
+    MarkDirty();
+    if (moved)
+        TellListener(1);
+}
+
+void ScrollbarWidget::SetPageSize(double pageSize)
+{
+    mPageSize = pageSize;
+    const bool moved = Clamp();
+    MarkDirty();
+    if (moved)
+        TellListener(1);
+}
+
+void ScrollbarWidget::SetValue(double value)
+{
+    mValue = value;
+    const bool moved = Clamp();
+    MarkDirty();
+    // Once for the clamp, once for the setting.
+    TellListener(moved ? 2 : 1);
+}
+
+void ScrollbarWidget::SetHorizontal(bool horizontal)
+{
+    mHorizontal = horizontal;
+    mUpButton->mHorizontal = horizontal;
+    mDownButton->mHorizontal = horizontal;
+}
+
+void ScrollbarWidget::ResizeScrollbar(int x, int y, int width, int height)
+{
+    Resize(x, y, width, height);
+    if (mHorizontal)
+    {
+        mUpButton->Resize(0, 0, height, height);
+        mDownButton->Resize(width - height, 0, height, height);
+    }
+    else
+    {
+        mUpButton->Resize(0, 0, width, width);
+        mDownButton->Resize(0, height - width, width, width);
+    }
+}
+
+bool ScrollbarWidget::AtBottom()
+{
+    return mMaxValue - mPageSize - mValue <= 1.0;
+}
+
+void ScrollbarWidget::GoToBottom()
+{
+    // The clamp of the end value and the setting, each heard by the listener.
+    SetValue(mMaxValue - mPageSize);
+}
+
+int ScrollbarWidget::GetTrackSize()
+{
+    const int button = mUpButton->mWidth;
+    return (mHorizontal ? mWidth : mHeight) - 2 * button;
+}
+
+int ScrollbarWidget::GetThumbSize()
+{
+    if (mPageSize > mMaxValue)
+        return 0;
+    // A page equal to the maximum (a fresh bar has both 0) fills the track.
+    const double share = mMaxValue > 0.0 ? mPageSize / mMaxValue : 1.0;
+    return std::max(TruncateToInt(GetTrackSize() * share + 0.5), kMinThumbSize);
+}
+
+int ScrollbarWidget::GetThumbPosition()
+{
+    const int button = mUpButton->mWidth;
+    // Nothing to scroll: the thumb rests at the track start.
+    if (!(mPageSize < mMaxValue))
+        return button;
+    const double freeTrack = GetTrackSize() - GetThumbSize();
+    return TruncateToInt(mValue * freeTrack / (mMaxValue - mPageSize) + 0.5) + button;
+}
+
+void ScrollbarWidget::SetThumbPosition(int position)
+{
+    const int freeTrack = GetTrackSize() - GetThumbSize();
+    // A thumb that fills the track cannot move: the value stays.
+    if (freeTrack <= 0)
+    {
+        SetValue(mValue);
+        return;
+    }
+    SetValue((double(position) - mUpButton->mWidth) * (mMaxValue - mPageSize) / freeTrack);
+}
+
+int ScrollbarWidget::ThumbCompare(int x, int y)
+{
+    const int c = mHorizontal ? x : y;
+    const int position = GetThumbPosition();
+    if (c < position)
+        return -1;
+    if (int64_t(c) < int64_t(position) + GetThumbSize())
+        return 0;
+    return 1;
+}
+
+void ScrollbarWidget::Step(double delta)
+{
+    SetValue(mValue + delta);
+}
+
+// ---- Arrow buttons ---------------------------------------------------------------------
+
+void ScrollbarWidget::ButtonPress(int id)
+{
+    mArrowTicks = 0;
+    Step(id == 0 ? -1.0 : 1.0);
+}
+
+void ScrollbarWidget::ButtonDepress(int id)
+{
+    (void)id;
+}
+
+void ScrollbarWidget::ButtonDownTick(int id)
+{
+    // The first repeat on the 25th update after the press, then one step per update.
+    if (++mArrowTicks <= kRepeatDelay)
+        return;
+    mArrowTicks = kRepeatDelay;
+    Step(id == 0 ? -1.0 : 1.0);
+}
+
+// ---- Mouse on the bar itself -------------------------------------------------------------
+
+void ScrollbarWidget::MouseDown(int x, int y, int clickCount)
+{
+    Widget::MouseDown(x, y, clickCount);
+}
+
+void ScrollbarWidget::MouseDown(int x, int y, int button, int clickCount)
+{
+    Widget::MouseDown(x, y, button, clickCount);
+    mLastMouseX = x;
+    mLastMouseY = y;
+    if (mDisabled)
+        return;
+    const int side = ThumbCompare(x, y);
+    if (side == 0)
+    {
+        mPressedOnThumb = true;
+        mThumbPosAtPress = GetThumbPosition();
+        mPressX = x;
+        mPressY = y;
+        return;
+    }
+    mPagingTicks = 0;
+    mPagingDir = side < 0 ? 1 : 2;
+    Step(side < 0 ? -mPageSize : mPageSize);
+}
+
+void ScrollbarWidget::MouseDrag(int x, int y)
+{
+    mLastMouseX = x;
+    mLastMouseY = y;
+    if (!mPressedOnThumb)
+        return;
+    const int64_t moved = mHorizontal ? int64_t(x) - mPressX : int64_t(y) - mPressY;
+    const int64_t position = std::clamp<int64_t>(mThumbPosAtPress + moved, INT32_MIN, INT32_MAX);
+    SetThumbPosition(int(position));
+}
+
+void ScrollbarWidget::MouseUp(int x, int y)
+{
+    Widget::MouseUp(x, y);
+}
+
+void ScrollbarWidget::MouseUp(int x, int y, int button, int clickCount)
+{
+    Widget::MouseUp(x, y, button, clickCount);
+    mPressedOnThumb = false;
+    mPagingDir = 0;
+    MarkDirty();
+}
+
+void ScrollbarWidget::Update()
+{
+    Widget::Update();
+    if (mPagingDir != 1 && mPagingDir != 2)
+        return;
+    const int towards = mPagingDir == 1 ? -1 : 1;
+    if (ThumbCompare(mLastMouseX, mLastMouseY) != towards)
+    {
+        // The thumb has reached the mouse.
+        mPagingDir = 0;
+        MarkDirty();
+        return;
+    }
+    if (++mPagingTicks <= kRepeatDelay)
+        return;
+    mPagingTicks = kPagingRestart;
+    Step(towards * mPageSize);
+}
+
+// ---- Drawing ---------------------------------------------------------------------------
+
+void ScrollbarWidget::DrawThumb(Graphics* g, int x, int y, int width, int height)
+{
+    g->SetColor(kThumbFace);
+    g->FillRect(x, y, width, height);
+    g->SetColor(Color::White);
+    g->FillRect(x + 1, y + 1, width - 2, 1);
+    g->FillRect(x + 1, y + 1, 1, height - 2);
+    g->SetColor(Color::Black);
+    g->FillRect(x, y + height - 1, width, 1);
+    g->FillRect(x + width - 1, y, 1, height);
+    g->SetColor(kThumbShadow);
+    g->FillRect(x + 1, y + height - 2, width - 2, 1);
+    g->FillRect(x + width - 2, y + 1, 1, height - 2);
+}
+
+void ScrollbarWidget::Draw(Graphics* g)
+{
+    const int size = GetThumbSize();
+    const int position = GetThumbPosition();
+    // The first fill also lies under the up button, which is drawn over it.
+    g->SetColor(mPagingDir == 1 ? kPagingColor : kTrackColor);
+    if (mHorizontal)
+        g->FillRect(0, 0, position, mHeight);
+    else
+        g->FillRect(0, 0, mWidth, position);
+    if (size > 0)
+    {
+        if (mHorizontal)
+            DrawThumb(g, position, 0, size, mHeight);
+        else
+            DrawThumb(g, 0, position, mWidth, size);
+    }
+    g->SetColor(mPagingDir == 2 ? kPagingColor : kTrackColor);
+    if (mHorizontal)
+        g->FillRect(position + size, 0, mWidth - position - size, mHeight);
+    else
+        g->FillRect(0, position + size, mWidth, mHeight - position - size);
+}
+
+} // namespace Vaxo
