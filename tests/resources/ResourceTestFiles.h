@@ -89,7 +89,7 @@ inline std::string TinyWav(int frames)
     {
         std::string out;
         for (int i = 0; i < bytes; ++i)
-            out += char((value >> (8 * i)) & 0xFF);
+            out += char(value >> (8 * i));
         return out;
     };
     std::string data;

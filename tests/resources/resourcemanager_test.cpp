@@ -218,8 +218,12 @@ TEST_F(ResourceLoadTest, FailuresNameTheFileAndLeaveEarlierLoads)
     EXPECT_EQ(mManager.GetErrorText(), "Out of free sound ids");
 }
 
-TEST_F(ResourceLoadTest, LookUpsPlainLoadingAndThrowing)
+TEST_F(ResourceLoadTest, DumpAndLookUpsPlainLoadingAndThrowing)
 {
+    std::string out = "untouched";
+    mManager.DumpCurResGroup(out);
+    EXPECT_EQ(out, "untouched");
+
     Declare(kEveryKind);
     // Nothing loaded yet.
     EXPECT_FALSE(mManager.GetImage("PNG") || mManager.GetFont("DESC"));
@@ -268,6 +272,20 @@ TEST_F(ResourceLoadTest, LookUpsPlainLoadingAndThrowing)
     EXPECT_EQ(mManager.GetSoundThrow("HUSH"), -2);
     EXPECT_EQ(mManager.GetImageAttributes("SHEET").at("ROWS"), "2");
     EXPECT_TRUE(mManager.GetImageAttributes("CLICK").empty());
+
+    // The dump of a started group, the load position after its second resource.
+    mManager.StartLoadResources("g"); // clears the error, so that the manifest parses
+    Declare("<Resources id=\"g\"><Image id=\"A\" path=\"a.png\"/><Image id=\"P\" path=\"!program\"/>"
+            "<Sound id=\"S\" path=\"click\"/><Font id=\"F\" path=\"font.txt\"/></Resources>\n");
+    mManager.StartLoadResources("g");
+    ASSERT_TRUE(mManager.LoadNextResource());
+    ASSERT_TRUE(mManager.LoadNextResource());
+    mManager.DumpCurResGroup(out);
+    const std::string d = mDir;
+    EXPECT_EQ(out, "About to dump 4 elements from current res group name g\r\nA: " + d +
+                       "a.png\r\n     res is an image\r\nP: !program\r\n     res is from program\r\nS: " + d +
+                       "click\r\n     res is a sound\r\niterator has reached mCurResGroupItr\r\nF: " + d +
+                       "font.txt\r\n     res is a font\r\nDone dumping resources\r\n");
 }
 
 TEST_F(ResourceLoadTest, SecondLoadsReplacingDeletingAndFreeing)
@@ -321,25 +339,6 @@ TEST_F(ResourceLoadTest, SecondLoadsReplacingDeletingAndFreeing)
     // An undeclared group loads nothing and counts as loaded.
     EXPECT_TRUE(mManager.LoadResources("Nowhere"));
     EXPECT_TRUE(mManager.IsGroupLoaded("nowhere"));
-}
-
-TEST_F(ResourceLoadTest, DumpOfTheGroupBeingLoaded)
-{
-    std::string out = "untouched";
-    mManager.DumpCurResGroup(out);
-    EXPECT_EQ(out, "untouched");
-
-    Declare("<Resources id=\"g\"><Image id=\"A\" path=\"a.png\"/><Image id=\"P\" path=\"!program\"/>"
-            "<Sound id=\"S\" path=\"click\"/><Font id=\"F\" path=\"font.txt\"/></Resources>\n");
-    mManager.StartLoadResources("g");
-    ASSERT_TRUE(mManager.LoadNextResource());
-    ASSERT_TRUE(mManager.LoadNextResource());
-    mManager.DumpCurResGroup(out);
-    const std::string d = mDir;
-    EXPECT_EQ(out, "About to dump 4 elements from current res group name g\r\nA: " + d +
-                       "a.png\r\n     res is an image\r\nP: !program\r\n     res is from program\r\nS: " + d +
-                       "click\r\n     res is a sound\r\niterator has reached mCurResGroupItr\r\nF: " + d +
-                       "font.txt\r\n     res is a font\r\nDone dumping resources\r\n");
 }
 
 // While the manager's load reads its file, another thread loads an alpha file alone.

@@ -1,8 +1,8 @@
 // The game's manifest, generated from the binding's own id list (ResourceIds.inc): the
 // nine groups with every id, and a small file for each resource. Images cycle through
 // PNG, JPEG with an alpha companion, TGA, GIF, and animated sprite sheets with an alpha
-// grid; fonts are descriptor fonts, with one legacy width-file font, one system font and
-// one "!ref:" copy; sounds are WAVs and, when given, one OGG. Tests and benchmarks share it.
+// grid; fonts are descriptor fonts and one "!ref:" copy; sounds are WAVs and, when given,
+// one OGG. Tests and benchmarks share it.
 #pragma once
 
 #include "resources/ResourceTestFiles.h"
@@ -121,19 +121,7 @@ inline std::string WriteGameManifest(const TempFolder& folder, const GameManifes
                 folder.Write(path + ".wav", TinyWav(options.mWavFrames));
             }
         }
-        else if (fonts == 4)
-        {
-            path = "!sys:Sans";
-            attrs = " size=\"10\"";
-        }
-        else if (fonts == 6)
-        {
-            WriteImageFile(dir + path + ".png", 30, 12, 0xFFFFFFFF);
-            folder.Write(path + ".txt", "4 10 0 3 1 3 2 3 3 3 4 3 5 3 6 3 7 3 8 3 9 3");
-            attrs = " image=\"" + dir + path + ".png\"";
-            path += ".txt";
-        }
-        else if (fonts == 9)
+        else if (fonts == 9) // the last font: a copy of the first
         {
             path = "!ref:" + firstFont;
             attrs = " tags=\"outline\"";

@@ -48,7 +48,6 @@ TEST(ResourceIds, GroupsIdsNamesAndVariables)
     // clang-format on
     const auto& list = GameResourceList();
     ASSERT_EQ(list.size(), size_t(RESOURCE_ID_MAX));
-    EXPECT_EQ(RESOURCE_ID_MAX, 574);
     EXPECT_EQ(gResources[RESOURCE_ID_MAX], nullptr);
     for (const auto& [group, first, last, images, sounds, fonts] : rows)
     {
@@ -81,10 +80,8 @@ TEST(ResourceIds, GroupsIdsNamesAndVariables)
     EXPECT_EQ(GetIdByStringId("image_cursor_hand"), RESOURCE_ID_MAX);
     int elsewhere = 0;
     EXPECT_EQ(GetIdByVariable(&elsewhere), RESOURCE_ID_MAX);
-}
 
-TEST(ResourceIds, LookUpsRefuseIdsOutsideTheirKind)
-{
+    // Look-ups refuse ids outside 0 to 573 and ids of another kind.
     for (int id : {-1, 574, 575, int(SOUND_BUTTON_CLICK_ID), int(FONT_MEDIUM_ID)})
     {
         EXPECT_EQ(GetImageById(id), nullptr) << id;
@@ -96,61 +93,45 @@ TEST(ResourceIds, LookUpsRefuseIdsOutsideTheirKind)
     EXPECT_TRUE(GetSoundById(574) == 0 && GetSoundRefById(FONT_MEDIUM_ID) == nullptr);
 }
 
-class BindingTest : public ::testing::Test
+TEST(ResourceIds, PartialBindingsAndSingleImages)
 {
-protected:
-    void SetUp() override
-    {
-        ClearBinding();
-        mApp.Init();
-    }
-    void TearDown() override { ClearBinding(); }
-
-    void Parse(const GameManifestOptions& options = {})
-    {
-        ASSERT_TRUE(mManager.ParseResourcesFile(WriteGameManifest(mFolder, options)))
-            << mManager.GetErrorText();
-    }
-
-    AppTestEnv mEnv;
-    RecordingApp mApp;
-    TempFolder mFolder;
-    ResourceManager mManager{&mApp};
-};
-
-TEST_F(BindingTest, PartialBindingsAndSingleImages)
-{
-    Parse();
+    ClearBinding();
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    TempFolder folder;
+    ResourceManager manager(&app);
+    ASSERT_TRUE(manager.ParseResourcesFile(WriteGameManifest(folder))) << manager.GetErrorText();
     // Nothing loaded: fonts sort first, and FONT_CHECKNUM first among them.
-    EXPECT_FALSE(ExtractLoadingThreadResources(&mManager));
-    EXPECT_EQ(mManager.GetErrorText(), "Font resource not found: FONT_CHECKNUM");
-    EXPECT_FALSE(ExtractHelpResources(&mManager));
-    EXPECT_EQ(mManager.GetErrorText(), "Font resource not found: FONT_CHECKNUM"); // the first error stays
+    EXPECT_FALSE(ExtractLoadingThreadResources(&manager));
+    EXPECT_EQ(manager.GetErrorText(), "Font resource not found: FONT_CHECKNUM");
+    EXPECT_FALSE(ExtractHelpResources(&manager));
+    EXPECT_EQ(manager.GetErrorText(), "Font resource not found: FONT_CHECKNUM"); // the first error stays
 
     // Group names match exactly.
-    ASSERT_TRUE(mManager.LoadResources("Init"));
-    EXPECT_FALSE(ExtractResourcesByName(&mManager, "init") || ExtractResourcesByName(&mManager, "Nowhere") ||
-                 ExtractResourcesByName(&mManager, nullptr));
+    ASSERT_TRUE(manager.LoadResources("Init"));
+    EXPECT_FALSE(ExtractResourcesByName(&manager, "init") || ExtractResourcesByName(&manager, "Nowhere") ||
+                 ExtractResourcesByName(&manager, nullptr));
     for (int id = IMAGE_CURSOR_DRAGGING_ID; id <= IMAGE_SIMPLEBUBBLES_ID; ++id)
         EXPECT_EQ(GetImageById(id), nullptr) << id;
-    ASSERT_TRUE(ExtractInitResources(&mManager));
+    ASSERT_TRUE(ExtractInitResources(&manager));
 
     // A replaced image the binding holds stays alive across a later load of its group.
     MemoryImage* cursor = new MemoryImage();
     cursor->Create(32, 32);
-    ReplaceImageById(&mManager, IMAGE_CURSOR_HAND_ID, cursor);
-    ASSERT_TRUE(mManager.LoadResources("Init") && ExtractInitResources(&mManager));
+    ReplaceImageById(&manager, IMAGE_CURSOR_HAND_ID, cursor);
+    ASSERT_TRUE(manager.LoadResources("Init") && ExtractInitResources(&manager));
     EXPECT_EQ(IMAGE_CURSOR_HAND, cursor);
     EXPECT_EQ(IMAGE_CURSOR_HAND->GetWidth(), 32);
-    Image* page = LoadImageById(&mManager, IMAGE_HELP_PAGE1_ID);
+    Image* page = LoadImageById(&manager, IMAGE_HELP_PAGE1_ID);
     EXPECT_TRUE(page != nullptr && page == IMAGE_HELP_PAGE1);
 
     // The binding stops at the first missing name in byte order.
-    ASSERT_TRUE(mManager.LoadResources("LoadingThread")) << mManager.GetErrorText();
+    ASSERT_TRUE(manager.LoadResources("LoadingThread")) << manager.GetErrorText();
     const std::string missing = "IMAGE_MAP_BACKGROUND";
-    mManager.DeleteImage(missing);
-    EXPECT_FALSE(ExtractLoadingThreadResources(&mManager));
-    EXPECT_EQ(mManager.GetErrorText(), "Image resource not found: " + missing);
+    manager.DeleteImage(missing);
+    EXPECT_FALSE(ExtractLoadingThreadResources(&manager));
+    EXPECT_EQ(manager.GetErrorText(), "Image resource not found: " + missing);
     int bound = 0;
     for (int id = FONT_MEDIUM_ID; id <= IMAGE_FLOATMID_COLA_SM_ID; ++id)
     {
