@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <map>
 #include <sstream>
 #include <string>
@@ -104,7 +103,7 @@ struct Field
             const char c = script[i];
             if (c != '[')
             {
-                const int key = std::isalpha(c) ? std::toupper(c) : 0;
+                const int key = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ? c & ~0x20 : 0;
                 Press(key, mManager->mKeyDown[17] && key != 0 ? char(key & 0x1F) : c);
                 continue;
             }
@@ -168,6 +167,7 @@ TEST(EditWidget, KeysAsSdlSendsThem)
          "c\x7f"},
         {"1^23|4", "[C]v", "1xy|4", "xy", "xy"},
         {"1^23|4", "[C]vz", "1^23|4", "xy", "xy"},
+        {"a|", "\xe9", "a\xe9|", "", ""},
     };
     for (const Case& c : cases)
     {
@@ -178,6 +178,10 @@ TEST(EditWidget, KeysAsSdlSendsThem)
         EXPECT_EQ(f.State(), c.expected) << c.start << " " << c.script;
         EXPECT_EQ(f.mClipboard->mClipboard, c.clipAfter) << c.start << " " << c.script;
     }
+    Field f;
+    f.mApp->mAllowExtendedChars = false;
+    f.Play("\xe9\x7e");
+    EXPECT_EQ(f.State(), "~|");
 }
 
 TEST(EditWidget, LimitsAndListener)
