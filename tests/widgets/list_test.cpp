@@ -1,0 +1,289 @@
+// List widget: sorted insertion, columns padded with "-", the hilite from y, page sizes
+// (a font of height 0 too), sort keys and the stable sort, the wheel, clicks only on
+// lines that exist, the drawn lines, and listeners that delete the list.
+#include "graphics/support/FixedFont.h"
+#include "widgets/ListWidget.h"
+#include "widgets/ScrollbarWidget.h"
+#include "widgets/support/ControlTestSupport.h"
+#include "widgets/support/WidgetTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+using namespace Vaxo;
+
+namespace
+{
+
+class List : public ::testing::Test
+{
+protected:
+    AppTestEnv mAppEnv;
+    ControlTestApp mApp;
+    WidgetTestEnv mEnv{&mApp};
+    WidgetManager* mManager = mEnv.mManager;
+    ListenerLog mLog;
+    FixedFont mFont{6, 8, 20}; // lines of 20 pixels
+};
+
+std::string Lines(ListWidget& list)
+{
+    std::string text;
+    for (const std::string& line : list.mLines)
+        text += (text.empty() ? "" : " ") + line;
+    return text;
+}
+
+TEST_F(List, SortedInsertionKeepsEqualLinesInTheirOrder)
+{
+    ListWidget list(1, &mFont, nullptr);
+    EXPECT_EQ(list.AddLine("b", true), 0);
+    EXPECT_EQ(list.AddLine("a", true), 0);
+    EXPECT_EQ(list.AddLine("c", true), 2);
+    EXPECT_EQ(list.AddLine("a", false), 3);
+    list.mCompareFunc = strcasecmp;
+    EXPECT_EQ(list.AddLine("B", true), 2);
+    EXPECT_EQ(Lines(list), "a b B c a");
+    EXPECT_EQ(list.GetLineIdx("C"), 3);
+}
+
+TEST_F(List, ColumnsShareTheirLines)
+{
+    ListWidget names(1, &mFont, nullptr), scores(2, &mFont, nullptr);
+    names.mNextColumn = &scores;
+    scores.mPrevColumn = &names;
+    ScrollbarWidget bar(0, &names);
+    names.mScrollbar = &bar;
+    scores.SetColor(2, Color(255, 0, 0));
+    names.AddLine("amy", false);
+    scores.AddLine("12", false);
+    names.AddLine("bob", true);
+    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "amy - bob | - 12 -");
+    EXPECT_EQ(names.mLineColors[1], Color(255, 0, 0)); // the colour of the list added to
+    EXPECT_EQ(names.mLineColors[2], Color(0, 0, 0));
+    EXPECT_EQ(bar.mMaxValue, 3.0);
+
+    scores.SetLineColor(2, Color(0, 0, 255));
+    names.SetColor("nobody", Color(1, 2, 3));
+    EXPECT_EQ(names.mLineColors[2], Color(0, 0, 255));
+    EXPECT_EQ(scores.mLineColors[2], Color(0, 0, 255));
+    scores.SetSelect(1);
+    EXPECT_EQ(names.mSelectIdx, 1);
+
+    scores.RemoveLine(0);
+    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "- bob | 12 -");
+    bar.mMaxValue = 0;
+    names.RemoveLine(-1); // removes nothing, refreshes the bar
+    EXPECT_EQ(bar.mMaxValue, 2.0);
+    names.RemoveAll();
+    EXPECT_TRUE(names.mLines.empty() && scores.mLines.empty());
+    EXPECT_EQ(names.mSelectIdx, -1);
+    EXPECT_EQ(bar.mMaxValue, 0.0);
+}
+
+TEST_F(List, HiliteFollowsTheMouseInEveryColumn)
+{
+    Attached<ListWidget> left(mManager, 1, &mFont, &mLog);
+    Attached<ListWidget> right(mManager, 2, &mFont, &mLog);
+    left->mNextColumn = right.get();
+    right->mPrevColumn = left.get();
+    left->Resize(0, 0, 100, 300);
+    right->Resize(100, 0, 100, 300);
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        left->AddLine(line, false);
+    struct Row
+    {
+        double position;
+        int y;
+        int hilite, cursor;
+        const char* heard;
+    };
+    const Row rows[] = {
+        {0, 2, 0, 1, "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0)"}, // toward zero: line 0
+        {0, 24, 1, 1, "ListHiliteChanged(1,0,1) ListHiliteChanged(2,0,1)"},
+        {0, 25, 1, 1, ""},
+        {1.5, 4, 1, 1, ""},
+        {1.5, 44, 3, 1, "ListHiliteChanged(1,1,3) ListHiliteChanged(2,1,3)"},
+        {0, 200, -1, 0, "ListHiliteChanged(1,3,-1) ListHiliteChanged(2,3,-1)"}, // past the end
+    };
+    for (const Row& row : rows)
+    {
+        left->mPosition = row.position;
+        mManager->MouseMove(50, row.y);
+        EXPECT_EQ(left->mHiliteIdx, row.hilite) << row.y;
+        EXPECT_EQ(right->mHiliteIdx, row.hilite) << row.y;
+        EXPECT_EQ(mApp.mCursorNum, row.cursor) << row.y;
+        EXPECT_EQ(mLog.Take(), row.heard) << row.y;
+    }
+    mManager->MouseMove(50, 10);
+    mManager->MouseMove(500, 500);
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0) ListHiliteChanged(1,0,-1) "
+                           "ListHiliteChanged(2,0,-1)");
+}
+
+TEST_F(List, PageSizeFromHeightAndLineHeight)
+{
+    FixedFont broken(0, 0, 0); // a font that failed to load measures 0
+    struct Row
+    {
+        Font* font;
+        int height;
+        double page;
+        int hiliteAt30;
+    };
+    const Row rows[] = {{&mFont, 68, 3.0, 1}, {&mFont, 25, 1.0, -1}, {&broken, 68, 1.0, -1}};
+    for (const Row& row : rows)
+    {
+        Attached<ListWidget> list(mManager, 1, row.font, &mLog);
+        ScrollbarWidget bar(0, list.get());
+        list->mScrollbar = &bar;
+        list->AddLine("a", false);
+        list->AddLine("b", false);
+        list->Resize(0, 0, 100, row.height);
+        EXPECT_EQ(list->mPageSize, row.page) << row.height;
+        EXPECT_EQ(bar.mPageSize, row.page) << row.height;
+        mManager->MouseMove(50, 30);
+        EXPECT_EQ(list->mHiliteIdx, row.hiliteAt30) << row.height;
+        DrawCalls(list.get());
+        mManager->MouseMove(500, 500);
+        list->mScrollbar = nullptr;
+    }
+    mLog.Take();
+}
+
+// Sorts by line length, so that many lines share a key.
+class ByLength : public ListWidget
+{
+public:
+    ByLength() : ListWidget(1, nullptr, nullptr) {}
+    std::string GetSortKey(int index) override { return std::string(GetStringAt(index).size(), 'x'); }
+};
+
+TEST_F(List, SortKeysAndStableSort)
+{
+    ListWidget names(1, &mFont, nullptr), scores(2, &mFont, nullptr);
+    names.mNextColumn = &scores;
+    scores.mPrevColumn = &names;
+    names.mSortNextFirst = true; // by score, then by name
+    scores.mSortKeyWidth = 3;
+    const char* rows[][2] = {{"bob", "7"}, {"amy", "12"}, {"cat", "7"}};
+    for (const auto& row : rows)
+    {
+        int at = names.AddLine(row[0], false);
+        scores.SetLine(at, row[1]);
+    }
+    names.SetLineColor(1, Color(1, 2, 3));
+    EXPECT_EQ(names.GetSortKey(1), "012amy");
+    names.Sort(true);
+    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "bob cat amy | 7 7 12");
+    EXPECT_EQ(scores.mLineColors[2], Color(1, 2, 3));
+    names.Sort(false);
+    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "amy cat bob | 12 7 7");
+
+    ByLength lengths;
+    for (const char* line : {"bb", "a", "cc", "d"})
+        lengths.AddLine(line, false);
+    lengths.Sort(true);
+    EXPECT_EQ(Lines(lengths), "a d bb cc");
+    lengths.Sort(false);
+    EXPECT_EQ(Lines(lengths), "bb cc a d");
+}
+
+TEST_F(List, WheelMovesTheLinkedBarByFiveLines)
+{
+    Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
+    ScrollbarWidget bar(0, list.get());
+    list->mScrollbar = &bar;
+    list->Resize(0, 0, 100, 68);
+    for (int i = 0; i < 20; ++i)
+        list->AddLine("line", false);
+    const int rows[][2] = {{-1, 5}, {-3, 10}, {0, 10}, {1, 5}, {1, 0}};
+    for (const auto& row : rows)
+    {
+        list->MouseWheel(row[0]);
+        EXPECT_EQ(bar.mValue, row[1]) << row[0];
+        EXPECT_EQ(list->mPosition, row[1]) << row[0];
+    }
+    list->mScrollbar = nullptr;
+}
+
+TEST_F(List, ClicksOnlyOnLinesThatExist)
+{
+    Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
+    list->Resize(0, 0, 100, 300);
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        list->AddLine(line, false);
+    mManager->MouseMove(50, 50);
+    mManager->MouseDown(50, 50, 2);
+    mManager->MouseUp(50, 50, 2);
+    mManager->MouseDown(50, 50, -1);
+    mManager->MouseUp(50, 50, -1);
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,-1,2) ListClicked(1,2,2) ListClicked(1,2,1)");
+
+    // Removing lines drops a hilite past the new end.
+    mManager->MouseMove(50, 90);
+    list->RemoveLine(0);
+    EXPECT_EQ(list->mHiliteIdx, -1);
+    list->mHiliteIdx = 9; // left over by the owner
+    mManager->MouseDown(50, 90, 1);
+    mManager->MouseUp(50, 90, 1);
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,2,4)");
+
+    list.Kill();
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,9,-1) ListClosed(1)");
+}
+
+TEST_F(List, DrawsTheVisibleLinesWithHiliteAndSelection)
+{
+    ListWidget list(1, &mFont, nullptr);
+    list.Resize(0, 0, 100, 68);
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        list.AddLine(line, false);
+    list.SetSelect(1);
+    list.mHiliteIdx = 2;
+    EXPECT_EQ(DrawCalls(&list),
+              "FillRect((0,0,100,68),(255,255,255,255),0) "
+              "FillRect((0,24,100,20),(0,0,128,255),0) DrawRect((0,0,99,67),(255,255,255,255),0)");
+    // Lines 0 to 4 (position 0, page 3, one more), at 4 + 20 i, baseline + ascent 8.
+    std::string calls;
+    for (const std::string& call : mFont.TakeCalls())
+        calls += call + " ";
+    EXPECT_EQ(calls, "DrawString(4,12,\"a\",(0,0,0,255)) DrawString(4,32,\"b\",(255,255,255,255)) "
+                     "DrawString(4,52,\"c\",(0,192,0,255)) DrawString(4,72,\"d\",(0,0,0,255)) "
+                     "DrawString(4,92,\"e\",(0,0,0,255)) ");
+
+    const int justified[][2] = {{1, 47}, {2, 90}};
+    for (const auto& row : justified)
+    {
+        list.mJustify = row[0];
+        DrawCalls(&list);
+        EXPECT_EQ(mFont.TakeCalls()[0], "DrawString(" + std::to_string(row[1]) + ",12,\"a\",(0,0,0,255))");
+    }
+}
+
+TEST_F(List, AListenerMayDeleteTheList)
+{
+    for (const char* killOn : {"ListHiliteChanged", "ListClicked"})
+    {
+        mManager->MouseMove(500, 500);
+        Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
+        list->Resize(0, 0, 100, 300);
+        list->AddLine("a", false);
+        mLog.mAction = [&]
+        {
+            if (mLog.mCalls.back().rfind(killOn, 0) != 0)
+                return;
+            mLog.mAction = nullptr;
+            list.Kill();
+        };
+        mManager->MouseMove(50, 10);
+        if (list.get() != nullptr)
+            mManager->MouseDown(50, 10, 1);
+        EXPECT_EQ(list.get(), nullptr) << killOn;
+        mManager->MouseUp(50, 10, 1);
+        mLog.Take();
+    }
+}
+
+} // namespace
