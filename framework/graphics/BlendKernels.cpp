@@ -240,6 +240,16 @@ inline __m128i Over4(__m128i sp, __m128i dp)
     return _mm_or_si128(MixShares(sp, dp, share), alpha);
 }
 
+// Asks for the cache lines of n pixels from p on, ahead of their use.
+inline void PrefetchRow(const uint32_t* p, int32_t n)
+{
+    const char* first = reinterpret_cast<const char*>(p);
+    const char* last = reinterpret_cast<const char*>(p + n - 1);
+    for (const char* line = first; line <= last; line += 64)
+        _mm_prefetch(line, _MM_HINT_T0);
+    _mm_prefetch(last, _MM_HINT_T0);
+}
+
 // Runs group(s, d) on each four pixels of every row; the last one to three of a row go
 // through a padded copy whose extra pixels are transparent over opaque black, which no
 // rule here changes and every opacity test passes.
@@ -271,16 +281,6 @@ template <class Group> VAXO_ALWAYS_INLINE inline void ByFours(const BlendRect& r
         group(s4, d4);
         std::memcpy(d + whole, d4, size_t(left) * sizeof(uint32_t));
     }
-}
-
-// Asks for the cache lines of n pixels from p on, ahead of their use.
-inline void PrefetchRow(const uint32_t* p, int32_t n)
-{
-    const char* first = reinterpret_cast<const char*>(p);
-    const char* last = reinterpret_cast<const char*>(p + n - 1);
-    for (const char* line = first; line <= last; line += 64)
-        _mm_prefetch(line, _MM_HINT_T0);
-    _mm_prefetch(last, _MM_HINT_T0);
 }
 
 // Lane masks that keep the first 1, 2 or 3 pixels of four.

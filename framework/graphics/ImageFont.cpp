@@ -88,8 +88,8 @@ bool HasAny(const std::vector<std::string>& have, const std::vector<std::string>
 // ---- ActiveFontLayer ------------------------------------------------------------------------
 
 ActiveFontLayer::ActiveFontLayer()
-    : mBaseFontLayer(nullptr), mScaledImage(nullptr), mOwnsImage(false), mAdvance(), mGlyphX(), mGlyphY(),
-      mBucket(), mHasKerning(false), mGlyphBitsImage(nullptr), mGlyphBitsStamp(0)
+    : mBaseFontLayer(nullptr), mScaledImage(nullptr), mOwnsImage(false), mGlyphs(), mHasKerning(false),
+      mGlyphBitsImage(nullptr), mGlyphBitsStamp(0)
 {
 }
 
@@ -106,7 +106,6 @@ ActiveFontLayer::ActiveFontLayer(ActiveFontLayer&& other) noexcept
       mGlyphBitsImage(other.mGlyphBitsImage), mGlyphBitsStamp(other.mGlyphBitsStamp)
 {
     CopyTables(other);
-    std::copy(std::begin(other.mGlyphInkRects), std::end(other.mGlyphInkRects), std::begin(mGlyphInkRects));
     other.mGlyphBitsImage = nullptr;
     other.mScaledImage = nullptr;
     other.mOwnsImage = false;
@@ -133,8 +132,6 @@ ActiveFontLayer& ActiveFontLayer::operator=(ActiveFontLayer&& other) noexcept
         CopyTables(other);
         mHasKerning = other.mHasKerning;
         mGlyphBits = std::move(other.mGlyphBits);
-        std::copy(std::begin(other.mGlyphInkRects), std::end(other.mGlyphInkRects),
-                  std::begin(mGlyphInkRects));
         mGlyphBitsImage = other.mGlyphBitsImage;
         mGlyphBitsStamp = other.mGlyphBitsStamp;
         other.mScaledImage = nullptr;
@@ -195,7 +192,7 @@ void ActiveFontLayer::FindInk(int32_t width, int32_t height)
     {
         // Only a rectangle wholly inside the sheet is ever drawn.
         const TRect<int>& rect = mScaledCharImageRects[code];
-        TRect<int>& ink = mGlyphInkRects[code];
+        TRect<int>& ink = mGlyphs[code].mInk;
         ink = TRect<int>();
         if (rect.Intersection(bounds) != rect || rect.mWidth < 1 || rect.mHeight < 1)
             continue;
@@ -222,10 +219,7 @@ void ActiveFontLayer::CopyTables(const ActiveFontLayer& other)
 {
     std::copy(std::begin(other.mScaledCharImageRects), std::end(other.mScaledCharImageRects),
               std::begin(mScaledCharImageRects));
-    std::copy(std::begin(other.mAdvance), std::end(other.mAdvance), std::begin(mAdvance));
-    std::copy(std::begin(other.mGlyphX), std::end(other.mGlyphX), std::begin(mGlyphX));
-    std::copy(std::begin(other.mGlyphY), std::end(other.mGlyphY), std::begin(mGlyphY));
-    std::copy(std::begin(other.mBucket), std::end(other.mBucket), std::begin(mBucket));
+    std::copy(std::begin(other.mGlyphs), std::end(other.mGlyphs), std::begin(mGlyphs));
 }
 
 void ActiveFontLayer::CopyFrom(const ActiveFontLayer& other)
@@ -455,11 +449,11 @@ void ImageFont::GenerateActiveFontLayers()
         for (int code = 0; code < 256; ++code)
         {
             const CharData& cd = layer.mCharData[code];
-            active.mAdvance[code] = ScaledLength(layer, cd.mWidth);
-            active.mGlyphX[code] = ScaledLength(layer, int64_t(layer.mOffset.mX) + cd.mOffset.mX);
-            active.mGlyphY[code] =
-                ScaledLength(layer, int64_t(layer.mAscent) - layer.mOffset.mY - cd.mOffset.mY);
-            active.mBucket[code] = uint8_t(
+            ActiveFontLayer::Glyph& glyph = active.mGlyphs[code];
+            glyph.mAdvance = ScaledLength(layer, cd.mWidth);
+            glyph.mX = ScaledLength(layer, int64_t(layer.mOffset.mX) + cd.mOffset.mX);
+            glyph.mY = ScaledLength(layer, int64_t(layer.mAscent) - layer.mOffset.mY - cd.mOffset.mY);
+            glyph.mBucket = uint8_t(
                 std::max<int64_t>(0, std::min<int64_t>(255, int64_t(layer.mBaseOrder) + cd.mOrder + 128)));
             for (int next = 0; next < 256 && !kerning; ++next)
                 kerning = cd.mKerningOffsets[next] != 0;
@@ -489,7 +483,7 @@ int ImageFont::CharWidthKern(char c, char prev)
     for (const ActiveFontLayer& active : mActiveLayerList)
     {
         const FontLayer& layer = *active.mBaseFontLayer;
-        const int64_t advance = active.mAdvance[code];
+        const int64_t advance = active.mGlyphs[code].mAdvance;
         int64_t kerning = 0;
         if (prevCode != 0 && active.mHasKerning)
             kerning = ScaledLength(layer,
@@ -522,89 +516,6 @@ void ImageFont::DrawString(Graphics* g, int x, int y, const std::string& str, co
                            const TRect<int>& clipRect)
 {
     DrawStringEx(g, x, y, str, color, &clipRect, nullptr, nullptr);
-}
-
-void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, const Color& color,
-                             const TRect<int>* /*clipRect*/, std::list<TRect<int>>* drawnAreas, int* width)
-{
-    RenderLock lock;
-    std::fill(std::begin(gRenderHead), std::end(gRenderHead), nullptr);
-    std::fill(std::begin(gRenderTail), std::end(gRenderTail), nullptr);
-    if (drawnAreas != nullptr)
-        drawnAreas->clear();
-    if (!mFontData->mInitialized)
-    {
-        if (width != nullptr)
-            *width = 0;
-        return;
-    }
-    Prepare();
-    const bool colorize = g->GetColorizeImages();
-    g->SetColorizeImages(true);
-
-    // Per layer, the colour depends only on the text colour: work it out once.
-    Color layerColors[FontData::kMaxLayers];
-    {
-        int i = 0;
-        for (const ActiveFontLayer& active : mActiveLayerList)
-            if (i < FontData::kMaxLayers)
-                layerColors[i++] = LayerColor(color, *active.mBaseFontLayer);
-    }
-
-    const uint8_t* map = mFontData->mCharMap;
-    int64_t curX = x;
-    int32_t count = 0;
-    for (size_t i = 0; i < str.size() && count < kRenderCommandPoolSize; ++i)
-    {
-        const uint8_t code = map[static_cast<uint8_t>(str[i])];
-        const uint8_t next = i + 1 < str.size() ? map[static_cast<uint8_t>(str[i + 1])] : 0;
-        int64_t maxX = curX;
-        int layerIndex = 0;
-        for (ActiveFontLayer& active : mActiveLayerList)
-        {
-            if (count == kRenderCommandPoolSize || layerIndex == FontData::kMaxLayers)
-                break;
-            const FontLayer& layer = *active.mBaseFontLayer;
-            const int64_t gx = curX + active.mGlyphX[code];
-            const int64_t gy = int64_t(y) - active.mGlyphY[code];
-            const int64_t advance = active.mAdvance[code];
-            const int64_t kerning =
-                next != 0 && active.mHasKerning
-                    ? ScaledLength(layer,
-                                   int64_t(layer.mCharData[code].mKerningOffsets[next]) + layer.mSpacing)
-                    : 0;
-
-            RenderCommand& command = gRenderCommandPool[count++];
-            command.mImage = active.mScaledImage;
-            command.mX = Clamp32(gx);
-            command.mY = Clamp32(gy);
-            command.mSrcRect = active.mScaledCharImageRects[code];
-            command.mDrawMode = layer.mDrawMode;
-            command.mColor = layerColors[layerIndex];
-            command.mNext = nullptr;
-            command.mActiveLayer = &active;
-            command.mLayerIndex = uint8_t(layerIndex++);
-            command.mCharCode = code;
-
-            const int bucket = active.mBucket[code];
-            if (gRenderTail[bucket] != nullptr)
-                gRenderTail[bucket]->mNext = &command;
-            else
-                gRenderHead[bucket] = &command;
-            gRenderTail[bucket] = &command;
-
-            if (drawnAreas != nullptr)
-                drawnAreas->push_back(
-                    TRect<int>(command.mX, command.mY, command.mSrcRect.mWidth, command.mSrcRect.mHeight));
-            maxX = std::max(maxX, curX + advance + kerning);
-        }
-        curX = maxX;
-    }
-    if (width != nullptr)
-        *width = Clamp32(curX - x);
-
-    DrawQueue(g, layerColors);
-    g->SetColorizeImages(colorize);
 }
 
 namespace
@@ -673,6 +584,17 @@ struct DirectTarget
     int32_t X(int32_t x) const { return Shift(x, transX, transXi); }
     int32_t Y(int32_t y) const { return Shift(y, transY, transYi); }
 
+    // A width x height area at (x, y) before translation lies wholly outside the clip;
+    // false also when that cannot be told without floating point.
+    bool Outside(int32_t x, int32_t y, int32_t width, int32_t height) const
+    {
+        const int64_t tx = int64_t(x) + transXi, ty = int64_t(y) + transYi;
+        if (!wholeTrans || std::abs(int64_t(x)) > kExactInFloat || std::abs(tx) > kExactInFloat ||
+            std::abs(int64_t(y)) > kExactInFloat || std::abs(ty) > kExactInFloat)
+            return false;
+        return tx >= clipRight || tx + width <= clipLeft || ty >= clipBottom || ty + height <= clipTop;
+    }
+
 private:
     static constexpr int64_t kExactInFloat = int64_t(1) << 24;
     int32_t Shift(int32_t v, float translation, int32_t whole) const
@@ -684,8 +606,8 @@ private:
     }
 };
 
-// How the glyphs of one active layer are drawn in one DrawQueue: blended straight from
-// the sheet's pixels (glyphs not null) or through Graphics.
+// How the glyphs of one active layer are drawn: blended straight from the sheet's pixels
+// (glyphs not null) or through Graphics.
 struct LayerDraw
 {
     enum Rule
@@ -696,8 +618,8 @@ struct LayerDraw
     };
     const uint32_t* glyphs = nullptr;
     int32_t sheetWidth = 0;
-    // Per code, the glyph's ink (empty for a glyph rectangle not wholly on the sheet).
-    const TRect<int>* ink = nullptr;
+    // Per code, the glyph's ink among the rest of its values.
+    const ActiveFontLayer::Glyph* glyphsOf = nullptr;
     // NormalBlt's choice for the layer's colour and the target's flags.
     Rule rule = kOverOpaque;
     BlendTint tint = {};
@@ -705,7 +627,7 @@ struct LayerDraw
     LayerDraw() = default;
     LayerDraw(const ActiveFontLayer& active, const Color& color, bool opaqueTarget)
         : glyphs(active.mGlyphBits.data()), sheetWidth(active.mScaledImage->GetWidth()),
-          ink(active.mGlyphInkRects)
+          glyphsOf(active.mGlyphs)
     {
         const bool white = color == Color::White;
         rule = !white ? kTinted : (opaqueTarget ? kOverOpaque : kWeighted);
@@ -718,7 +640,7 @@ struct LayerDraw
 // (the part that is not fully transparent) is visited: the rest would change nothing.
 bool DrawGlyphDirect(DirectTarget& target, const LayerDraw& draw, const RenderCommand& command)
 {
-    const TRect<int>& ink = draw.ink[command.mCharCode];
+    const TRect<int>& ink = draw.glyphsOf[command.mCharCode].mInk;
     if (ink.mWidth < 1 || ink.mHeight < 1)
         return false;
     const TRect<int>& whole = command.mSrcRect;
@@ -759,16 +681,17 @@ bool DrawGlyphDirect(DirectTarget& target, const LayerDraw& draw, const RenderCo
     command.mImage->mDrawn = true;
     return true;
 }
-} // namespace
 
-void ImageFont::DrawQueue(Graphics* g, const Color* layerColors)
+// How each active layer's glyphs are drawn in one DrawStringEx; drawing thread only
+// (under RenderCritSec).
+LayerDraw sLayerDraws[FontData::kMaxLayers];
+
+// Decides, per active layer, whether its glyphs are blended straight from the sheet.
+void ChooseLayerDraws(std::list<ActiveFontLayer>& layers, const DirectTarget& target,
+                      const Color* layerColors, int drawMode)
 {
-    DirectTarget target(g);
-    const int drawMode = g->GetDrawMode();
-    // Per active layer; drawing thread only (under RenderCritSec).
-    static LayerDraw draws[FontData::kMaxLayers];
     int index = 0;
-    for (ActiveFontLayer& active : mActiveLayerList)
+    for (ActiveFontLayer& active : layers)
     {
         if (index == FontData::kMaxLayers)
             break;
@@ -777,10 +700,15 @@ void ImageFont::DrawQueue(Graphics* g, const Color* layerColors)
         const bool direct = target.dest != nullptr && mode == DRAWMODE_NORMAL &&
                             active.mScaledImage != nullptr && active.GlyphBits() != nullptr &&
                             !active.mGlyphBits.empty();
-        draws[index] = direct ? LayerDraw(active, layerColors[index], target.opaque) : LayerDraw();
+        sLayerDraws[index] = direct ? LayerDraw(active, layerColors[index], target.opaque) : LayerDraw();
         ++index;
     }
+}
 
+// Draws the queued glyphs, bucket by bucket.
+void DrawQueue(Graphics* g, DirectTarget& target)
+{
+    const int drawMode = g->GetDrawMode();
     const Color savedColor = g->GetColor();
     bool drewDirect = false;
     for (int bucket = 0; bucket < 256; ++bucket)
@@ -789,7 +717,7 @@ void ImageFont::DrawQueue(Graphics* g, const Color* layerColors)
         {
             if (command->mImage == nullptr)
                 continue;
-            const LayerDraw& draw = draws[command->mLayerIndex];
+            const LayerDraw& draw = sLayerDraws[command->mLayerIndex];
             if (draw.glyphs != nullptr)
             {
                 drewDirect = DrawGlyphDirect(target, draw, *command) || drewDirect;
@@ -804,6 +732,102 @@ void ImageFont::DrawQueue(Graphics* g, const Color* layerColors)
     if (drewDirect)
         target.dest->BitsChanged();
     g->SetColor(savedColor);
+}
+} // namespace
+
+void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, const Color& color,
+                             const TRect<int>* /*clipRect*/, std::list<TRect<int>>* drawnAreas, int* width)
+{
+    RenderLock lock;
+    std::fill(std::begin(gRenderHead), std::end(gRenderHead), nullptr);
+    std::fill(std::begin(gRenderTail), std::end(gRenderTail), nullptr);
+    if (drawnAreas != nullptr)
+        drawnAreas->clear();
+    if (!mFontData->mInitialized)
+    {
+        if (width != nullptr)
+            *width = 0;
+        return;
+    }
+    Prepare();
+    const bool colorize = g->GetColorizeImages();
+    g->SetColorizeImages(true);
+
+    // Per layer, the colour depends only on the text colour: work it out once.
+    Color layerColors[FontData::kMaxLayers];
+    {
+        int i = 0;
+        for (const ActiveFontLayer& active : mActiveLayerList)
+            if (i < FontData::kMaxLayers)
+                layerColors[i++] = LayerColor(color, *active.mBaseFontLayer);
+    }
+
+    DirectTarget target(g);
+    ChooseLayerDraws(mActiveLayerList, target, layerColors, g->GetDrawMode());
+
+    const uint8_t* map = mFontData->mCharMap;
+    int64_t curX = x;
+    int32_t count = 0;
+    for (size_t i = 0; i < str.size() && count < kRenderCommandPoolSize; ++i)
+    {
+        const uint8_t code = map[static_cast<uint8_t>(str[i])];
+        const uint8_t next = i + 1 < str.size() ? map[static_cast<uint8_t>(str[i + 1])] : 0;
+        int64_t maxX = curX;
+        int layerIndex = 0;
+        for (ActiveFontLayer& active : mActiveLayerList)
+        {
+            if (count == kRenderCommandPoolSize || layerIndex == FontData::kMaxLayers)
+                break;
+            const FontLayer& layer = *active.mBaseFontLayer;
+            const ActiveFontLayer::Glyph& glyph = active.mGlyphs[code];
+            const int64_t gx = curX + glyph.mX;
+            const int64_t gy = int64_t(y) - glyph.mY;
+            const int64_t advance = glyph.mAdvance;
+            const int64_t kerning =
+                next != 0 && active.mHasKerning
+                    ? ScaledLength(layer,
+                                   int64_t(layer.mCharData[code].mKerningOffsets[next]) + layer.mSpacing)
+                    : 0;
+
+            RenderCommand& command = gRenderCommandPool[count++];
+            command.mImage = active.mScaledImage;
+            command.mX = Clamp32(gx);
+            command.mY = Clamp32(gy);
+            command.mSrcRect = active.mScaledCharImageRects[code];
+            command.mDrawMode = layer.mDrawMode;
+            command.mColor = layerColors[layerIndex];
+            command.mNext = nullptr;
+            command.mActiveLayer = &active;
+            command.mLayerIndex = uint8_t(layerIndex++);
+            command.mCharCode = code;
+
+            // A glyph blended straight from the sheet wholly outside the clip draws nothing:
+            // it stays out of the buckets, which are then quicker to walk.
+            const bool drawsNothing =
+                sLayerDraws[command.mLayerIndex].glyphs != nullptr &&
+                target.Outside(command.mX, command.mY, command.mSrcRect.mWidth, command.mSrcRect.mHeight);
+            const int bucket = glyph.mBucket;
+            if (!drawsNothing)
+            {
+                if (gRenderTail[bucket] != nullptr)
+                    gRenderTail[bucket]->mNext = &command;
+                else
+                    gRenderHead[bucket] = &command;
+                gRenderTail[bucket] = &command;
+            }
+
+            if (drawnAreas != nullptr)
+                drawnAreas->push_back(
+                    TRect<int>(command.mX, command.mY, command.mSrcRect.mWidth, command.mSrcRect.mHeight));
+            maxX = std::max(maxX, curX + advance + kerning);
+        }
+        curX = maxX;
+    }
+    if (width != nullptr)
+        *width = Clamp32(curX - x);
+
+    DrawQueue(g, target);
+    g->SetColorizeImages(colorize);
 }
 
 } // namespace Vaxo

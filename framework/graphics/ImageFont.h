@@ -46,13 +46,22 @@ public:
     bool mOwnsImage;
     // Per character code: the glyph's area in mScaledImage.
     TRect<int> mScaledCharImageRects[256];
-    // Per character code, the scaled values drawing and measuring need, worked out once
-    // when the layers are chosen: the advance, the glyph's offset from the pen (x) and
-    // its top above the baseline (y), and its order bucket (0-255).
-    int32_t mAdvance[256];
-    int32_t mGlyphX[256];
-    int32_t mGlyphY[256];
-    uint8_t mBucket[256];
+    // Per character code, what drawing and measuring need of its glyph, together so that
+    // a glyph draw reads one cache line of them.
+    struct alignas(32) Glyph
+    {
+        // Scaled, worked out once when the layers are chosen: the advance, the glyph's
+        // offset from the pen (x) and its top above the baseline (y).
+        int32_t mAdvance;
+        int32_t mX;
+        int32_t mY;
+        // Order bucket, 0-255.
+        uint8_t mBucket;
+        // The part of the glyph rectangle that is not fully transparent (empty when none
+        // is, or when the rectangle is not wholly on the sheet); made with mGlyphBits.
+        TRect<int> mInk;
+    };
+    Glyph mGlyphs[256];
     // Some kerning offset or the layer spacing is not 0 (else every kerning is 0).
     bool mHasKerning;
     // mScaledImage's pixels as plain words, for copying glyphs straight into software
@@ -61,9 +70,6 @@ public:
     std::vector<uint32_t> mGlyphBits;
     const Image* mGlyphBitsImage;
     int32_t mGlyphBitsStamp;
-    // Per character code, the part of its glyph rectangle that is not fully
-    // transparent (empty when none is); made with mGlyphBits.
-    TRect<int> mGlyphInkRects[256];
 
 public:
     ActiveFontLayer();
@@ -81,9 +87,10 @@ public:
 private:
     void FreeImage();
     void CopyFrom(const ActiveFontLayer& other);
-    // Copies the per-character tables (not the image or the pixel cache).
+    // Copies the per-character tables (not the image or the pixel cache; the inks come
+    // along but are made again with it).
     void CopyTables(const ActiveFontLayer& other);
-    // Fills mGlyphInkRects from mGlyphBits (a width x height sheet).
+    // Fills the glyphs' inks from mGlyphBits (a width x height sheet).
     void FindInk(int32_t width, int32_t height);
 };
 
@@ -177,13 +184,6 @@ public:
     // positions, advances, kerning), so that measuring and drawing always agree.
     // layerPointSize 0 means the layer does not scale with the point size.
     int32_t ScaledLength(const FontLayer& layer, int64_t length) const;
-
-private:
-    // Draws the queued glyphs, bucket by bucket; layerColors: the colour of each active
-    // layer's glyphs. A normal-mode glyph drawn into a plain software image by an
-    // unscaled context is blended straight from the sheet's pixels by the blitter's own
-    // rules; the rest go through Graphics.
-    void DrawQueue(Graphics* g, const Color* layerColors);
 };
 
 } // namespace Vaxo
