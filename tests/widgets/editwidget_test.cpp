@@ -23,10 +23,18 @@ class ScriptListener : public EditListener
 public:
     // "K<key>" per AllowKey, "t:<text>" per AllowText, "r:<text>" per return.
     std::string mLog;
+    // Refused once.
     std::string mRefusedText = "-";
 
     bool AllowKey(int, KeyCode key) override { return Log("K" + std::to_string(int(key))); }
-    bool AllowText(int, const VaxoString& text) override { return Log("t:" + text) && text != mRefusedText; }
+    bool AllowText(int, const VaxoString& text) override
+    {
+        Log("t:" + text);
+        const bool refused = text == mRefusedText;
+        if (refused)
+            mRefusedText = "-";
+        return !refused;
+    }
     void EditWidgetText(int, const VaxoString& text) override { Log("r:" + text); }
 
 private:
@@ -203,7 +211,7 @@ TEST(EditWidget, LimitsAndListener)
         {-1, -1, 10, 25, "-", "|", "abc", "ab|", "t:a t:ab t:ab "},
         {-1, 13, 10, 0, "-", "|", "ab", "a|", "t:a t:a "},
         {-1, -1, 0, 0, "ab", "abc|", "[BS]", "abc|", "K8 t:ab t:abc "},
-        {-1, -1, 0, 0, "", "|", "ab[C]z", "ab|", "t:a t:ab K17 K90 t:ab t: "},
+        {-1, -1, 0, 0, "", "|", "ab[C]zz", "|", "t:a t:ab K17 K90 t:ab t: K90 t:ab t: "},
         {-1, -1, 0, 0, "-", "ab|", "[C]c", "ab|", "K17 t:ab "},
         {-1, -1, 0, 0, "-", "ab|", "[RET]", "ab|", "K13 t:ab r:ab t:ab "},
     };
@@ -294,6 +302,9 @@ TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)
     FixedFont* font = static_cast<FixedFont*>(f.mEdit.mFont.get());
     f.mManager->DrawScreen();
     EXPECT_EQ(f.mEdit.GetDisplayString(), "**");
+    f.mEdit.mPasswordChar = '#';
+    EXPECT_EQ(f.mEdit.GetDisplayString(), "##");
+    f.mEdit.mPasswordChar = '*';
     EXPECT_EQ(font->TakeCalls(), (std::vector<std::string>{"DrawString(4,12,\"**\",(0,0,0,255))",
                                                            "DrawString(4,12,\"**\",(255,255,255,255))"}));
     // The caret: a 2-pixel bar at text x 12, rows 4 to 15 of the field.
@@ -320,6 +331,27 @@ TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)
     EXPECT_EQ(f.mEnv.Pixel(27, 14), 0xFF000000u);
     EXPECT_EQ(f.mEnv.Pixel(28, 14), 0xFFFFFFFFu);
     EXPECT_EQ(f.mClipboard->mClipboard, "old");
+}
+
+TEST(EditWidget, ReturnListenerMayDeleteTheField)
+{
+    struct Closer : EditListener
+    {
+        EditWidget* mEdit = nullptr;
+        void EditWidgetText(int, const VaxoString&) override
+        {
+            mEdit->mParent->RemoveWidget(mEdit);
+            delete mEdit;
+            mEdit = nullptr;
+        }
+    };
+    WidgetTestEnv env;
+    Closer closer;
+    closer.mEdit = new EditWidget(1, &closer);
+    env.mManager->AddWidget(closer.mEdit);
+    env.mManager->SetFocus(closer.mEdit);
+    env.mManager->KeyDown(KEYCODE_RETURN);
+    EXPECT_EQ(closer.mEdit, nullptr);
 }
 
 TEST(EditWidget, WorksWithoutAFont)
