@@ -1,6 +1,7 @@
 // The typed XML parser base: number and boolean texts, escapes, the attribute getters and
 // their messages, stepping across include files, and the error trail of Parse.
 #include "common/AceParser.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -205,27 +206,6 @@ TEST(Getters, MessagesNameTheKeyAndMissingStringsStayValid)
 namespace
 {
 
-struct TempDir
-{
-    TempDir()
-    {
-        char tmpl[] = "/tmp/aceparser_test_XXXXXX";
-        mPath = mkdtemp(tmpl) + std::string("/");
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    std::string Write(const std::string& name, const std::string& text) const
-    {
-        size_t slash = name.rfind('/');
-        if (slash != std::string::npos)
-            mkdir((mPath + name.substr(0, slash)).c_str(), 0700);
-        FILE* f = fopen((mPath + name).c_str(), "wb");
-        fwrite(text.data(), 1, text.size(), f);
-        fclose(f);
-        return mPath + name;
-    }
-    std::string mPath; // ends in "/"
-};
-
 // Walks every element as "S:name@file:line", following "IncludeFile"; a test may replace the walk.
 class WalkParser : public AceParser
 {
@@ -261,7 +241,7 @@ public:
 
 TEST(Parse, IncludesAreRelativeToTheIncludingFileAndReturnAfterTheInclude)
 {
-    TempDir dir;
+    TestFolder dir;
     dir.Write("main.xml", "<Game>\n<IncludeFile path=\"sub/a.xml\"/>\n<After/>\n</Game>");
     dir.Write("sub/a.xml", "<A>x</A><IncludeFile Path=\"b.xml\"/>");
     dir.Write("sub/b.xml", "<B/>");
@@ -288,7 +268,7 @@ TEST(Parse, ErrorTrailNamesEveryOpenFileInnermostFirst)
         {"<a>\n<IncludeFile path=\"none.xml\"/>", "File not found: @none.xml (:0) (@main.xml:2)"},
         {"</a>", "Unexpected End (@main.xml:1)"},
     };
-    TempDir dir;
+    TestFolder dir;
     dir.Write("sub/inc.xml", "<Inner>\n</Other>");
     WalkParser p; // one parser for all: each Parse starts clean
     for (const auto& c : cases)
@@ -311,7 +291,7 @@ TEST(Parse, ErrorTrailNamesEveryOpenFileInnermostFirst)
 
 TEST(Parse, IncludeNestingIsCapped)
 {
-    TempDir dir;
+    TestFolder dir;
     WalkParser p;
     EXPECT_FALSE(p.Parse(dir.Write("loop.xml", "<IncludeFile path=\"loop.xml\"/>")));
     std::string expected = "Include files nested deeper than 64: " + dir.mPath + "loop.xml";
@@ -325,7 +305,7 @@ TEST(Parse, IncludeNestingIsCapped)
 
 TEST(Parse, SteppingPastTheEndOrToAnotherTypeIsThrown)
 {
-    TempDir dir;
+    TestFolder dir;
     std::string empty = dir.Write("empty.xml", "<a/>"), text = dir.Write("text.xml", "<a>text</a>");
     WalkParser p;
     Lines log;
@@ -362,7 +342,7 @@ TEST(Parse, ThrowUnexpectedElementNamesTheExpectedType)
 TEST(Parse, TokenizerErrorsAndForeignExceptions)
 {
     // The subclass reads the tokenizer itself and stops at false: no exception.
-    TempDir dir;
+    TestFolder dir;
     std::string path = dir.Write("main.xml", "<a>\n>");
     WalkParser p;
     p.mBody = [](WalkParser& w)
@@ -374,7 +354,7 @@ TEST(Parse, TokenizerErrorsAndForeignExceptions)
     };
     EXPECT_FALSE(p.Parse(path));
     EXPECT_EQ(p.GetError(), "Unexpected '>' (" + path + ":2)");
-    TempDir dir2;
+    TestFolder dir2;
     WalkParser p2;
     EXPECT_FALSE(p2.NextElement());
     p2.mBody = [](WalkParser&) { throw std::runtime_error("not ours"); };

@@ -1,4 +1,5 @@
 #include "common/Common.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -318,16 +319,9 @@ TEST(Paths, NamesFoldersAndSlashes)
 class FileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vaxo_common_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        mDir = pattern;
-        mDir += "/";
-    }
-    void TearDown() override { EXPECT_EQ(system(("rm -rf '" + mDir + "'").c_str()), 0); }
     static void Touch(const std::string& path) { ASSERT_EQ(fclose(fopen(path.c_str(), "w")), 0); }
-    std::string mDir;
+    TestFolder mFolder;
+    const std::string mDir = mFolder.mPath;
 };
 
 TEST_F(FileTest, MkDirExistsDeleteAndDate)

@@ -1,6 +1,7 @@
 // The XML tokenizer: token streams, error texts with their lines, the attribute machine,
 // comments and instructions, encodings of files, section paths.
 #include "common/XMLParser.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -64,25 +65,6 @@ Lines Tokens(const std::string& doc, bool allowComments = false)
     parser.SetStringSource(doc);
     return Drain(parser);
 }
-
-struct TempDir
-{
-    TempDir()
-    {
-        char tmpl[] = "/tmp/xmlparser_test_XXXXXX";
-        mPath = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::string path = mPath + "/" + name;
-        FILE* f = fopen(path.c_str(), "wb");
-        fwrite(bytes.data(), 1, bytes.size(), f);
-        fclose(f);
-        return path;
-    }
-    std::string mPath;
-};
 
 struct Case
 {
@@ -332,14 +314,14 @@ TEST(Encodings, FileDecodesTo)
         {"OneByteFileIsSingleBytes", "\xFF", -1, {"ERR Unexpected End of File @1"}},
         {"CutUtf8MarkIsSingleBytes", "\xEF\xBB<a/>", -1, {"T:\xEF\xBB", "S:a", "E:a"}},
     };
-    TempDir dir;
+    TestFolder dir;
     for (const auto& c : cases)
         EXPECT_EQ(ParseFile(dir.Write("doc.xml", c.bytes), c.forced), c.expected) << c.name;
 }
 
 TEST(Encodings, FileRecordsNameCountsLinesAndCrossesReadBlocks)
 {
-    TempDir dir;
+    TestFolder dir;
     std::string path = dir.Write("doc.xml", "<a>\n\n<b>\n</a>");
     XMLParser parser;
     ASSERT_TRUE(parser.OpenFile(path));
@@ -373,7 +355,7 @@ TEST(Sources, NarrowWideAndFileGiveTheSameTokens)
 {
     const char alphabet[] = "<<>>//?=?=\"\"  \n\t\r\x01!-abcAB&;lt\xE9";
     std::mt19937 rng(1234);
-    TempDir dir;
+    TestFolder dir;
     for (int round = 0; round < 3000; ++round)
     {
         std::string doc, utf8 = kBom8;

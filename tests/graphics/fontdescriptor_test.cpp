@@ -2,6 +2,8 @@
 // and the conversions of values.
 #include "graphics/FontDescriptor.h"
 
+#include "common/support/TestFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -73,16 +75,13 @@ struct Loaded
 
 Loaded LoadText(const std::string& text, bool commandResult = true)
 {
-    char pattern[] = "/tmp/vaxo_fontdesc_XXXXXX";
-    EXPECT_NE(mkdtemp(pattern), nullptr);
-    const std::string path = std::string(pattern) + "/font.txt";
-    std::ofstream(path, std::ios::binary) << text;
+    TestFolder folder;
+    const std::string path = folder.Write("font.txt", text);
     ScriptParser parser;
     parser.mResult = commandResult;
     Loaded out{parser.LoadDescriptor(path), parser.mCommands, parser.mLines, parser.mErrors};
     EXPECT_EQ(parser.mCurrentLineNum, 0);
     EXPECT_TRUE(parser.mCurrentLine.empty());
-    std::filesystem::remove_all(pattern);
     return out;
 }
 

@@ -18,14 +18,6 @@ using namespace Vaxo;
 namespace
 {
 
-// Records the FillRect calls that the base versions of DrawRect and FillScanLines make.
-class FillRecorder : public Image
-{
-public:
-    std::vector<TRect<int>> mFills;
-    void FillRect(const TRect<int>& rect, const Color&, int) override { mFills.push_back(rect); }
-};
-
 Image MakeGrid(int width, int height, int rows, int cols)
 {
     Image image;
@@ -37,17 +29,6 @@ Image MakeGrid(int width, int height, int rows, int cols)
 }
 
 // ---- Image -----------------------------------------------------------------------------
-
-TEST(Image, DrawRectIsFourFillsAndScanLinesOneFillPerSpan)
-{
-    FillRecorder image;
-    image.DrawRect(TRect<int>(10, 10, 5, 3), Color(), 0);
-    Span spans[] = {{4, 2, 7}, {5, -1, 0}}; // y, x, width
-    image.FillScanLines(spans, 2, Color(), 1);
-    const std::vector<TRect<int>> expected = {{10, 10, 6, 1}, {10, 13, 6, 1}, {10, 11, 1, 2},
-                                              {15, 11, 1, 2}, {2, 4, 7, 1},   {-1, 5, 0, 1}};
-    EXPECT_EQ(image.mFills, expected);
-}
 
 TEST(Image, CelRectsWalkRowsLeftToRightAndAnimationsStepAlongTheStrip)
 {

@@ -1,6 +1,7 @@
 // Image fonts on several threads: text drawn on two threads at once (the glyph queue is
 // process-wide, so every draw runs under the font drawing lock) while a third thread
 // loads fonts, as the loading thread does, from the shared glyph sheet.
+#include "common/support/TestFolder.h"
 #include "graphics/FontData.h"
 #include "graphics/Graphics.h"
 #include "graphics/ImageFont.h"
@@ -10,9 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,18 +31,13 @@ const char kDescriptor[] =
 TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
 {
     TestApp app;
-    char pattern[] = "/tmp/vaxo_fontthreads_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
-    const std::string path = dir + "/font.txt";
-    std::ofstream(path) << kDescriptor;
+    TestFolder folder;
+    const std::string path = folder.Write("font.txt", kDescriptor);
     auto sheet = std::make_shared<MemoryImage>(nullptr);
-    sheet->Create(8, 6);
-    uint32_t* bits = sheet->GetBits();
-    for (int i = 0; i < 8 * 6; ++i)
-        bits[i] = i % 3 == 0 ? 0 : 0xFFFFFFFFu;
-    sheet->BitsChanged();
-    app.ServeImage(dir + "/glyphs.png", sheet);
+    std::vector<uint32_t> bits(8 * 6, 0xFFFFFFFFu);
+    bits[0] = bits[20] = 0;
+    sheet->SetBits(bits.data(), 8, 6);
+    app.ServeImage(folder / "glyphs.png", sheet);
     ImageFont original(&app, path);
     ASSERT_TRUE(original.mFontData->mInitialized);
     const int expectedWidth = original.StringWidth("abab");
@@ -84,7 +77,6 @@ TEST(ImageFontThreads, TwoThreadsDrawWhileAThirdLoads)
     loader.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_TRUE(app.mPopups.empty());
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

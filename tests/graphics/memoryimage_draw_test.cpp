@@ -106,36 +106,6 @@ TEST(MemoryImageFillRect, EmptyAndOutsideRectanglesStayInside)
     EXPECT_EQ(At(*image, 3, 1), 0xFFFF0000u);
 }
 
-TEST(MemoryImageLines, PixelsTouched)
-{
-    const struct
-    {
-        bool aa;
-        double x1, y1, x2, y2;
-        int mode;
-        Points expected;
-    } rows[] = {
-        {false, 3, 5, 9, 5, 0, {{3, 5}, {4, 5}, {5, 5}, {6, 5}, {7, 5}, {8, 5}, {9, 5}}},
-        {false, 3, 5.5, 3, 2, 0, {{3, 2}, {3, 3}, {3, 4}, {3, 5}}},
-        {false, 0, 0, 4, 2, 0, {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}},
-        {false, 0, 0, 4, 4, 0, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}},
-        {false, 0, 0, 3, 2, 2, {}}, // unknown mode
-        // Weight 0 on the neighbours of a 45-degree line leaves them as they were.
-        {true, 0, 0, 4, 4, 0, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}},
-        {true, 0, 0, 7, 5, 1, {}}, // additive: only straight lines are drawn
-        {true, 1, 2, 6, 2, 1, {{1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}}},
-    };
-    for (const auto& row : rows)
-    {
-        auto image = ExactImage(12, 12, 0u);
-        if (row.aa)
-            image->DrawLineAA(row.x1, row.y1, row.x2, row.y2, Color::White, row.mode);
-        else
-            image->DrawLine(row.x1, row.y1, row.x2, row.y2, Color::White, row.mode);
-        EXPECT_EQ(Touched(*image, 0), row.expected) << row.x1 << "," << row.y1 << " " << row.aa;
-    }
-}
-
 TEST(MemoryImageLines, GoldenPixels)
 {
     const struct

@@ -28,58 +28,6 @@ protected:
     int mDeaths = 0;
 };
 
-TEST_F(SharedImageRefTest, CopiesCountTheEntryButNeverDeleteItsImage)
-{
-    SharedImage entry;
-    entry.mImage = new CountedImage(&mDeaths);
-    {
-        SharedImageRef a(&entry);
-        EXPECT_EQ(static_cast<Image*>(a), static_cast<Image*>(entry.mImage));
-        {
-            SharedImageRef b(a);
-            EXPECT_EQ(entry.mRefCount, 2);
-        }
-        EXPECT_EQ(entry.mRefCount, 1);
-        EXPECT_FALSE(mApp.mSharedImagesDirty);
-        // An unshared image wins over the entry while it is set.
-        CountedImage own(&mDeaths);
-        a.mUnsharedImage = &own;
-        EXPECT_EQ(static_cast<MemoryImage*>(a), &own);
-        a.mUnsharedImage = nullptr;
-    }
-    EXPECT_EQ(entry.mRefCount, 0);
-    EXPECT_TRUE(mApp.mSharedImagesDirty);
-    EXPECT_EQ(mDeaths, 1); // only the local one
-    delete entry.mImage;
-    // Copy assignment takes only the shared entry; copy construction borrows the
-    // unshared image without owning it.
-    SharedImageRef shared(&entry), unshared, target;
-    CountedImage image(&mDeaths);
-    unshared = &image;
-    target = unshared;
-    EXPECT_EQ(target.mUnsharedImage, nullptr);
-    target = shared;
-    EXPECT_EQ(entry.mRefCount, 2);
-    auto* owned = new CountedImage(&mDeaths);
-    SharedImageRef owner;
-    owner = owned;
-    owner.mOwnsUnshared = true;
-    {
-        SharedImageRef copy(owner);
-        EXPECT_EQ(copy.mUnsharedImage, owned);
-        EXPECT_FALSE(copy.mOwnsUnshared);
-    }
-    EXPECT_EQ(mDeaths, 2);
-    owner.Release();
-    EXPECT_EQ(mDeaths, 3);
-    // Release without an application still counts.
-    GraphicsApp* saved = gGraphicsApp;
-    gGraphicsApp = nullptr;
-    shared.Release();
-    gGraphicsApp = saved;
-    EXPECT_EQ(entry.mRefCount, 1);
-}
-
 // Release used to leave the ownership flag set, so the next borrowed image was deleted too.
 TEST_F(SharedImageRefTest, ReleaseClearsOwnershipOnceItDeleted)
 {

@@ -2,6 +2,8 @@
 // and the TGA reader and writer.
 #include "graphics/imagelib/ImageLib.h"
 
+#include "common/support/TestFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -95,15 +97,6 @@ Names WithAlpha(const std::string& folder, const std::string& name)
     return Concat({AllExtensions(folder + name), AllExtensions(folder + "_" + name),
                    AllExtensions(folder + name + "_")});
 }
-
-// A temporary folder removed with everything in it.
-struct TempDir
-{
-    std::string path = std::filesystem::temp_directory_path() / "imagelib_testXXXXXX";
-    TempDir() { EXPECT_NE(mkdtemp(&path[0]), nullptr); }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
 
 Bytes ReadBytes(const std::string& path)
 {
@@ -223,13 +216,13 @@ TEST_F(ImageLibTest, AlphaImagesBlueChannelBecomesAlphaWhenTheSizesMatch)
 TEST_F(ImageLibTest, FilesOnDiskCaseTgaFirstAndAlphaCompanions)
 {
     EnableAllDecoders();
-    TempDir dir;
+    Vaxo::TestFolder dir;
     std::filesystem::create_directory(dir / "images");
     std::unique_ptr<Image> src = SolidImage(3, 2, 0xFF336699);
     ASSERT_TRUE(WritePNGImage(dir / "images/Foo.png", src.get()));
     EXPECT_EQ(Load(dir / "images/Foo.PNG", true), Pixels(*src));
     EnableAllDecoders();
-    TempDir dir2;
+    Vaxo::TestFolder dir2;
     std::filesystem::create_directory(dir2 / "dir2.v2");
     ASSERT_TRUE(WriteTGAImage(dir2 / "dir2.v2/foo.tga", SolidImage(1, 1, 0xFF000001).get()));
     ASSERT_TRUE(WritePNGImage(dir2 / "dir2.v2/foo.png", SolidImage(1, 1, 0xFF000002).get()));
@@ -237,7 +230,7 @@ TEST_F(ImageLibTest, FilesOnDiskCaseTgaFirstAndAlphaCompanions)
     unlink((dir2 / "dir2.v2/foo.tga").c_str());
     EXPECT_EQ(Load(dir2 / "dir2.v2/foo", true), Words({0xFF000002}));
     EnableAllDecoders();
-    TempDir dir22;
+    Vaxo::TestFolder dir22;
     std::unique_ptr<Image> alpha = SolidImage(2, 1, 0xFF000055);
     alpha->mBits[1] = 0xFF0000AA;
     ASSERT_TRUE(WriteTGAImage(dir22 / "foo.tga", SolidImage(2, 1, 0xFF102030).get()));
@@ -360,7 +353,7 @@ TEST(TgaReader, UnsupportedOrDamagedHeaderRefused)
 
 TEST(TgaWriter, WritesHeaderAndBgraPixelsAndRoundTripsExactly)
 {
-    TempDir dir;
+    Vaxo::TestFolder dir;
     std::unique_ptr<Image> image(AllocateImage(2, 1));
     image->mBits[0] = 0xFF102030;
     image->mBits[1] = 0x80A0B0C0;
@@ -368,7 +361,7 @@ TEST(TgaWriter, WritesHeaderAndBgraPixelsAndRoundTripsExactly)
     Bytes expected = {0, 0, 2, 0,  0,    0,    0,    0,    0,    0,    0,    0,    2,
                       0, 1, 0, 32, 0x28, 0x30, 0x20, 0x10, 0xFF, 0xC0, 0xB0, 0xA0, 0x80};
     EXPECT_EQ(ReadBytes(dir / "a.tga"), expected);
-    TempDir dir3;
+    Vaxo::TestFolder dir3;
     std::unique_ptr<Image> image2(AllocateImage(300, 257));
     for (int32_t i = 0; i < 300 * 257; ++i)
         image2->mBits[i] = uint32_t(i) * 2654435761u;
@@ -390,7 +383,7 @@ TEST(ImageWriters, UnwritablePathFullDiskOrNoImageReportFailure)
             EXPECT_FALSE(write("/dev/full", image.get()));
     }
     Image empty;
-    TempDir dir;
+    Vaxo::TestFolder dir;
     EXPECT_FALSE(WriteBMPImage(dir / "x.bmp", image.get())); // no BMP writer in this build
     EXPECT_FALSE(std::filesystem::exists(dir / "x.bmp"));
     EXPECT_FALSE(WriteTGAImage(dir / "e.tga", &empty));
