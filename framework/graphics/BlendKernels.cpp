@@ -424,6 +424,19 @@ VAXO_NOINLINE bool FillOpaque(const BlendRect& r, int32_t& y, int32_t& i, const 
     for (; y < height; ++y, i = 0)
     {
         uint32_t* d = r.dest + size_t(y) * stride;
+        for (; width - i >= 16; i += 16)
+        {
+            const __m128i p0 = Load(d + i);
+            const __m128i p1 = Load(d + i + 4);
+            const __m128i p2 = Load(d + i + 8);
+            const __m128i p3 = Load(d + i + 12);
+            if (!AllOpaque(_mm_and_si128(_mm_and_si128(p0, p1), _mm_and_si128(p2, p3))))
+                break;
+            Store(d + i, v.Blend(p0));
+            Store(d + i + 4, v.Blend(p1));
+            Store(d + i + 8, v.Blend(p2));
+            Store(d + i + 12, v.Blend(p3));
+        }
         for (; width - i >= 8; i += 8)
         {
             const __m128i p0 = Load(d + i);
