@@ -47,8 +47,9 @@ TEST(Base64, VectorsExamplesAndRefusedTexts)
     for (const auto& v : kRfc4648)
     {
         EXPECT_EQ(Encode(v.bytes), v.text) << v.bytes;
-        if (*v.text != '\0') // an empty text decodes to null, below
-            EXPECT_EQ(Decode(v.text), v.bytes) << v.text;
+        if (*v.text == '\0') // an empty text decodes to null, below
+            continue;
+        EXPECT_EQ(Decode(v.text), v.bytes) << v.text;
     }
     EXPECT_EQ(Encode("abc"), "YWJj");
     EXPECT_EQ(Encode("A"), "QQ==");

@@ -218,8 +218,7 @@ TEST(RegistryValue, GetValSizeRulesAndRefusedWrites)
         EXPECT_EQ(val.GetVal(&type, data, &length), c.result) << c.name;
         EXPECT_EQ(type, c.type) << c.name;
         EXPECT_EQ(length, c.length) << c.name;
-        if (!c.nullData)
-            EXPECT_EQ(buffer, c.copied) << c.name;
+        EXPECT_EQ(buffer, c.nullData ? buffer : c.copied) << c.name;
     }
     FRegVal val;
     uint32_t type = 99, length = 77;

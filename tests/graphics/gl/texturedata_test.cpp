@@ -187,10 +187,8 @@ protected:
         const FakeVertex& got = mGL->mPrimitives[p].vertices[i];
         EXPECT_FLOAT_EQ(got.x, x);
         EXPECT_FLOAT_EQ(got.y, y);
-        if (!std::isnan(u))
-            EXPECT_FLOAT_EQ(got.u, u);
-        if (!std::isnan(v))
-            EXPECT_FLOAT_EQ(got.v, v);
+        EXPECT_FLOAT_EQ(got.u, std::isnan(u) ? got.u : u);
+        EXPECT_FLOAT_EQ(got.v, std::isnan(v) ? got.v : v);
     }
 };
 
