@@ -1,0 +1,133 @@
+// The application's image utilities: RGB/HSL conversion, tints, mirror and flip, hue
+// rotation and cross-fades. Expected words are worked out by hand from the formulas.
+#include "app/support/AppTestEnv.h"
+#include "graphics/MemoryImage.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace Vaxo;
+using Pixels = std::vector<uint32_t>;
+
+namespace
+{
+
+class ImageUtil : public testing::Test
+{
+protected:
+    AppTestEnv mEnv;
+    VaxoAppBase mApp;
+    Image mPlain; // an image that is not a memory image
+
+    std::unique_ptr<MemoryImage> Make(Pixels pixels, int width)
+    {
+        auto image = std::make_unique<MemoryImage>(&mApp);
+        image->SetBits(pixels.data(), width, int(pixels.size()) / width);
+        return image;
+    }
+    static Pixels Read(MemoryImage* m) { return Pixels(m->GetBits(), m->GetBits() + m->PixelCount()); }
+};
+
+TEST_F(ImageUtil, ConvertsBetweenRGBAndPackedHSL)
+{
+    const std::tuple<bool, int, int, int, uint32_t> rows[] = {
+        {true, 200, 100, 50, 0xFF7D990E},  // hue 14, saturation 153, lightness 125
+        {true, 255, 0, 0, 0xFF7F0100},     // hue and saturation 256 spill by OR
+        {true, 128, 128, 128, 0xFF800000}, // grey
+        {true, 50, 100, 200, 0xFF7D999C},  // blue largest
+        {true, 100, 220, 180, 0xFFA0A071}, // green largest, lightness above 128
+        {true, -10, 10, 0, 0xFF050055},    // read as (0, 10, 0) instead of dividing by zero
+        {false, 0, 255, 128, 0xFFFF0101},
+        {false, 85, 255, 127, 0xFF00FE00},  // rise capped at 255, fall raised to 0
+        {false, 294, 255, 127, 0xFFFEE300}, // off the circle: as the first sextant
+        {false, -42, 255, 127, 0xFFFE0000}, // a negative rise stays in its channel
+    };
+    for (auto [toHSL, a, b, c, expected] : rows)
+        EXPECT_EQ(toHSL ? mApp.RGBToHSL(a, b, c) : mApp.HSLToRGB(a, b, c), expected);
+
+    // The run forms keep each source word's top byte, also when converting in place.
+    uint32_t words[] = {0x80C86432, 0x00FF0000};
+    mApp.RGBToHSL(words, words, 2);
+    EXPECT_EQ(Pixels(words, words + 2), (Pixels{0x807D990E, 0x007F0100}));
+    mApp.HSLToRGB(words, words, 2);
+    EXPECT_EQ(Pixels(words, words + 2), (Pixels{0x80C86332, 0x007F7F7F}));
+}
+
+TEST_F(ImageUtil, TintsPixelsAndPalettesInPlaceAndIntoCopies)
+{
+    const std::tuple<Color, uint32_t, uint32_t> rows[] = {
+        {Color(255, 255, 255, 255), 0xFFFFFFFF, 0xFEFEFEFE}, // the shift form darkens
+        {Color(256, 255, 255, 255), 0xFFFFFFFF, 0xFFFFFFFF}, // the exact form keeps 255
+        {Color(128, 64, 255, 255), 0x80402010, 0x7F20080F},
+        {Color(512, 64, 255, 255), 0x80402010, 0x80800810}, // exact, brightening red
+        {Color(-1, 255, 255, 255), 0xFFFFFFFF, 0xFE00FEFE}, // a negative component gives 0
+    };
+    for (auto [color, pixel, expected] : rows)
+        for (bool palette : {false, true})
+        {
+            auto image = Make({pixel, 0}, 2);
+            EXPECT_EQ(palette && image->Palletize(), palette);
+            std::unique_ptr<MemoryImage> copy(mApp.CreateColorizedImage(image.get(), color));
+            ASSERT_NE(copy, nullptr);
+            EXPECT_EQ(copy->mPalette != nullptr, palette);
+            EXPECT_EQ(Read(copy.get()), (Pixels{expected, 0})) << palette;
+            mApp.ColorizeImage(image.get(), color);
+            EXPECT_EQ(Read(image.get()), (Pixels{expected, 0})) << palette;
+        }
+    EXPECT_EQ(mApp.CreateColorizedImage(&mPlain, Color::White), nullptr);
+    mApp.ColorizeImage(&mPlain, Color::White);
+}
+
+TEST_F(ImageUtil, MirrorAndFlipSwapColumnsAndRowsOfMemoryImagesOnly)
+{
+    auto image = Make({1, 2, 3, 4, 5, 6}, 3);
+    mApp.MirrorImage(image.get());
+    EXPECT_EQ(Read(image.get()), (Pixels{3, 2, 1, 6, 5, 4}));
+    mApp.FlipImage(image.get());
+    EXPECT_EQ(Read(image.get()), (Pixels{6, 5, 4, 3, 2, 1}));
+    mPlain.mWidth = mPlain.mHeight = 4;
+    mApp.MirrorImage(&mPlain);
+    mApp.FlipImage(&mPlain);
+}
+
+TEST_F(ImageUtil, RotatesHueByTheOffsetModulo256)
+{
+    // Hue 14 of (200, 100, 50); 541 would otherwise land on hue 299, off the circle.
+    const std::pair<int, uint32_t> rows[] = {{0, 0x80C86332},  {256, 0x80C86332}, {-256, 0x80C86332},
+                                             {29, 0x80C4C832}, {541, 0x80C4C832}, {-227, 0x80C4C832}};
+    for (auto [offset, expected] : rows)
+    {
+        auto image = Make({0x80C86432}, 1);
+        mApp.RotateImageHue(image.get(), offset);
+        EXPECT_EQ(Read(image.get()), Pixels{expected}) << offset;
+    }
+}
+
+TEST_F(ImageUtil, CrossFadesTwoRegionsAndRefusesBadOnes)
+{
+    auto one = Make({0, 0, 0, 0, 0xFF2040FF, 0x10203040}, 3);
+    auto two = Make({0, 0, 0x00E0C001, 0x30405060}, 2);
+    const TRect<int> rect1(1, 1, 2, 1), rect2(0, 1, 2, 1);
+    const std::pair<double, Pixels> fades[] = {
+        {0.0, {0xFF2040FF, 0x10203040}},  {0.5, {0x7F808080, 0x20304050}}, {1.0, {0x00E0C001, 0x30405060}},
+        {-1.0, {0xFF2040FF, 0x10203040}}, {2.0, {0x00E0C001, 0x30405060}}, // weights kept within 0-256
+    };
+    for (const auto& [fade, expected] : fades)
+    {
+        std::unique_ptr<MemoryImage> out(mApp.CreateCrossfadeImage(one.get(), rect1, two.get(), rect2, fade));
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(Read(out.get()), expected) << fade;
+    }
+    const std::tuple<Image*, TRect<int>, TRect<int>> refused[] = {
+        {two.get(), TRect<int>(2, 1, 2, 1), rect2}, // rect1 leaves image1
+        {two.get(), rect1, TRect<int>(1, 0, 2, 2)}, // rect2 leaves image2
+        {two.get(), rect1, TRect<int>(0, 0, 1, 1)}, // rect2 smaller than rect1
+        {&mPlain, rect1, rect2},                    // not a memory image
+    };
+    for (const auto& [image2, r1, r2] : refused)
+        EXPECT_EQ(mApp.CreateCrossfadeImage(one.get(), r1, image2, r2, 0.5), nullptr);
+}
+
+} // namespace
