@@ -1,8 +1,10 @@
 // Command line: the platform's command line split into options "name" or "name=value",
 // each handed to HandleCmdLineParam; the framework knows seven, the game adds its own.
+#include "app/DemoFile.h"
 #include "app/VaxoAppBase.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace Vaxo
@@ -10,13 +12,12 @@ namespace Vaxo
 
 namespace
 {
-// A demo file name used as it stands: a drive ("C:"), a share-style "X:\" path, or a
-// path from the root of this system's file tree.
-bool IsAbsoluteDemoPath(const std::string& path)
+// A number as the C library's atoi reads it (0 when there is none), but out-of-range
+// values stop at the ends of int instead of being undefined.
+int ParseNumber(const std::string& text)
 {
-    if (!path.empty() && path[0] == '/')
-        return true;
-    return path.size() > 1 && (path[1] == ':' || (path.size() > 2 && path[2] == '\\'));
+    long long value = std::strtoll(text.c_str(), nullptr, 10);
+    return int(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 } // namespace
 
@@ -81,14 +82,14 @@ void VaxoAppBase::HandleCmdLineParam(const std::string& name, const std::string&
     }
     else if (name == "-recnum")
     {
-        DemoDoRecNum(std::atoi(value.c_str()));
+        DemoDoRecNum(ParseNumber(value));
     }
     else if (name == "-playnum")
     {
         DoChangeDir();
-        int skip = std::max(std::atoi(value.c_str()) - 1, 0);
-        int number = GetMaxDemoFileNum(mDemoPrefix, skip, false) - skip;
-        mDemoFileName = mDemoPrefix + StrFormat("%d.dmo", number);
+        int skip = int(std::max<int64_t>(int64_t(ParseNumber(value)) - 1, 0));
+        int64_t number = int64_t(GetMaxDemoFileNum(mDemoPrefix, skip, false)) - skip;
+        mDemoFileName = mDemoPrefix + StrFormat("%lld.dmo", static_cast<long long>(number));
         mRecordingDemo = false;
         mPlayingDemo = true;
     }

@@ -1,68 +1,29 @@
 // File operations and synchronised values that must repeat identically when a demo is
 // replayed: while recording their outcome is kept in the demo, while playing it is taken
 // from there instead of the machine.
+#include "app/DemoFile.h"
 #include "app/VaxoAppBase.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace Vaxo
 {
 
-namespace
-{
-// Closes the file when the scope ends.
-struct FileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-typedef std::unique_ptr<FILE, FileCloser> FilePtr;
-
-// Writes the bytes beside the file and renames them over it only when everything
-// reached the disk, so a failed or interrupted write leaves the old file whole.
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
-{
-    std::string temp = fileName + ".tmp";
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    bool ok = length == 0 || std::fwrite(data, 1, length, file) == length;
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(::fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), fileName.c_str()) == 0)
-        return true;
-    std::remove(temp.c_str());
-    return false;
-}
-
-// The whole regular file; false for folders, files larger than a Buffer holds, and
-// reads that come up short.
-bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)
-{
-    FilePtr file(std::fopen(fileName.c_str(), "rb"));
-    if (file == nullptr)
-        return false;
-    struct stat info;
-    if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > 0x7FFFFFFF)
-        return false;
-    bytes->resize(size_t(info.st_size));
-    return bytes->empty() || std::fread(bytes->data(), 1, bytes->size(), file.get()) == bytes->size();
-}
-} // namespace
-
 bool VaxoAppBase::WriteBytesToFile(const std::string& fileName, const void* data, uint32_t length)
 {
-    // PENDING: while playing, the recorded answer (command 16) and no write; while
-    // recording, the answer is appended to the demo.
+    if (mPlayingDemo)
+        return !TakeDemoAnswer(*this) || mDemoBuffer.ReadNumBits(1, false) != 0;
     std::string folder = GetFileDir(fileName, false);
     if (!folder.empty())
         MkDir(folder);
-    return WriteFileAtomically(fileName, data, length);
+    bool written = WriteFileAtomically(fileName, data, length);
+    if (mRecordingDemo)
+    {
+        BeginDemoCommand(*this, DEMO_FILE_WRITE);
+        mDemoBuffer.WriteNumBits(written ? 1 : 0, 1);
+    }
+    return written;
 }
 
 bool VaxoAppBase::WriteBufferToFile(const std::string& fileName, const Buffer* buffer)
@@ -70,23 +31,47 @@ bool VaxoAppBase::WriteBufferToFile(const std::string& fileName, const Buffer* b
     return WriteBytesToFile(fileName, buffer->GetDataPtr(), uint32_t(buffer->GetDataLen()));
 }
 
-bool VaxoAppBase::ReadBufferFromFile(const std::string& fileName, Buffer* buffer, bool)
+bool VaxoAppBase::ReadBufferFromFile(const std::string& fileName, Buffer* buffer, bool bypass)
 {
-    // PENDING: unless bypassed, while playing the bytes come from the demo (command 15);
-    // while recording they are appended to it.
+    if (mPlayingDemo && !bypass)
+    {
+        if (!TakeDemoAnswer(*this) || mDemoBuffer.ReadNumBits(1, false) == 0)
+            return false;
+        buffer->Clear();
+        buffer->SetData(ReadDemoBytes(mDemoBuffer));
+        return true;
+    }
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(fileName, &bytes))
-        return false;
-    buffer->Clear();
-    buffer->SetData(bytes.data(), int32_t(bytes.size()));
-    return true;
+    bool read = ReadWholeFile(fileName, &bytes);
+    if (read)
+    {
+        buffer->Clear();
+        buffer->SetData(bytes);
+    }
+    if (mRecordingDemo && !bypass)
+    {
+        BeginDemoCommand(*this, DEMO_FILE_READ);
+        mDemoBuffer.WriteNumBits(read ? 1 : 0, 1);
+        if (read)
+            WriteDemoBytes(mDemoBuffer, bytes.data(), int32_t(bytes.size()));
+    }
+    return read;
 }
 
 bool VaxoAppBase::FileExists(const std::string& fileName)
 {
-    // PENDING: the recorded answer while playing (command 14); recorded while recording.
-    FilePtr file(std::fopen(fileName.c_str(), "rb"));
-    return file != nullptr;
+    if (mPlayingDemo)
+        return !TakeDemoAnswer(*this) || mDemoBuffer.ReadNumBits(1, false) != 0;
+    FILE* file = std::fopen(fileName.c_str(), "rb");
+    bool exists = file != nullptr;
+    if (file != nullptr)
+        std::fclose(file);
+    if (mRecordingDemo)
+    {
+        BeginDemoCommand(*this, DEMO_FILE_EXISTS);
+        mDemoBuffer.WriteNumBits(exists ? 1 : 0, 1);
+    }
+    return exists;
 }
 
 bool VaxoAppBase::EraseFile(const std::string& fileName)
@@ -96,9 +81,21 @@ bool VaxoAppBase::EraseFile(const std::string& fileName)
     return FileDelete(fileName);
 }
 
-void VaxoAppBase::DemoSyncBuffer(Buffer*)
+void VaxoAppBase::DemoSyncBuffer(Buffer* buffer)
 {
-    // PENDING: record the bytes (command 18), or replace them with the recorded ones.
+    if (mPlayingDemo)
+    {
+        if (!TakeDemoAnswer(*this))
+            return;
+        std::vector<uint8_t> bytes = ReadDemoBytes(mDemoBuffer);
+        buffer->Clear();
+        buffer->WriteBytes(bytes.data(), int32_t(bytes.size()));
+    }
+    else if (mRecordingDemo)
+    {
+        BeginDemoCommand(*this, DEMO_SYNC_BUFFER);
+        WriteDemoBytes(mDemoBuffer, buffer->GetDataPtr(), buffer->GetDataLen());
+    }
 }
 
 void VaxoAppBase::DemoSyncInt(int* value)
@@ -121,11 +118,15 @@ void VaxoAppBase::DemoSyncBool(bool* value)
 
 void VaxoAppBase::DemoSyncString(std::string* value)
 {
+    // Outside demos the text stays as it is: the round trip below keeps 32767 bytes at
+    // most, and longer texts (a large clipboard) came back empty.
+    if (!mRecordingDemo && !mPlayingDemo)
+        return;
     Buffer buffer;
-    buffer.WriteString(*value);
+    WriteDemoString(buffer, *value);
     DemoSyncBuffer(&buffer);
     buffer.SeekFront();
-    *value = buffer.ReadString();
+    *value = ReadDemoString(buffer);
 }
 
 } // namespace Vaxo

@@ -2,12 +2,15 @@
 // and the nine settings ReadFromRegistry and WriteToRegistry keep. The two orders differ
 // ("InProgress" is read last but written before "WaitForVSync"); stored demos replay
 // them in these orders, so they stay as they are.
+#include "app/DemoFile.h"
 #include "app/VaxoAppBase.h"
 
 #include "common/Registry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace Vaxo
 {
@@ -39,17 +42,42 @@ void VaxoAppBase::RegistryKeyAndName(const std::string& valueName, std::string* 
     *name = valueName.substr(slash + 1);
 }
 
-// PENDING: while recording a demo, each store operation below is appended to the demo
-// (commands 10 to 13); while playing, the answer comes from the demo instead of the store.
+// While a demo is recorded, the outcome of each store operation below (reads, writes, key
+// erasures and listings) is appended to it; while one plays, the answer comes from the
+// demo and the store is not touched. After a live close detached the demo, a read fails
+// and the rest report success.
+
+namespace
+{
+// The result bit of a store operation: recorded, or taken from the demo.
+bool RecordResult(VaxoAppBase& app, int32_t command, bool result)
+{
+    if (app.mRecordingDemo)
+    {
+        BeginDemoCommand(app, command);
+        app.mDemoBuffer.WriteNumBits(result ? 1 : 0, 1);
+    }
+    return result;
+}
+
+bool ReplayResult(VaxoAppBase& app, bool detachedAnswer)
+{
+    if (!TakeDemoAnswer(app))
+        return detachedAnswer;
+    return app.mDemoBuffer.ReadNumBits(1, false) != 0;
+}
+} // namespace
 
 bool VaxoAppBase::RegistryWrite(const std::string& valueName, uint32_t type, const uint8_t* data,
                                 uint32_t length)
 {
     if (mRegKey.empty())
         return false;
+    if (mPlayingDemo)
+        return ReplayResult(*this, true);
     std::string keyPath, name;
     RegistryKeyAndName(valueName, &keyPath, &name);
-    return VaxoRegistryWrite(keyPath, name, type, data, length);
+    return RecordResult(*this, DEMO_REGISTRY_WRITE, VaxoRegistryWrite(keyPath, name, type, data, length));
 }
 
 bool VaxoAppBase::RegistryWriteString(const std::string& valueName, const std::string& value)
@@ -78,9 +106,44 @@ bool VaxoAppBase::RegistryRead(const std::string& valueName, uint32_t* type, uin
 {
     if (mRegKey.empty())
         return false;
+    uint32_t noType = 0;
+    uint32_t noLength = 0;
+    type = type != nullptr ? type : &noType;
+    length = length != nullptr ? length : &noLength;
+    if (mPlayingDemo)
+    {
+        if (!ReplayResult(*this, false))
+            return false;
+        *type = uint32_t(mDemoBuffer.ReadLong());
+        std::vector<uint8_t> value = ReadDemoBytes(mDemoBuffer);
+        // As the store answers: what fits is copied, and a buffer too small for the
+        // recorded value fails.
+        const uint32_t capacity = *length;
+        *length = uint32_t(value.size());
+        if (data == nullptr)
+            return true;
+        std::copy_n(value.begin(), std::min<size_t>(value.size(), capacity), data);
+        return value.size() <= capacity;
+    }
     std::string keyPath, name;
     RegistryKeyAndName(valueName, &keyPath, &name);
-    return VaxoRegistryRead(keyPath, name, type, data, length);
+    const bool read = VaxoRegistryRead(keyPath, name, type, data, length);
+    if (!mRecordingDemo)
+        return read;
+    RecordResult(*this, DEMO_REGISTRY_READ, read);
+    if (read)
+    {
+        // A size-only query (no data) still records the value, as the command holds it.
+        std::vector<uint8_t> value(*length);
+        uint32_t size = *length;
+        if (data == nullptr)
+            VaxoRegistryRead(keyPath, name, type, value.data(), &size, false);
+        else
+            std::copy_n(data, size, value.begin());
+        mDemoBuffer.WriteLong(int32_t(*type));
+        WriteDemoBytes(mDemoBuffer, value.data(), int32_t(value.size()));
+    }
+    return read;
 }
 
 bool VaxoAppBase::RegistryReadString(const std::string& valueName, std::string* value)
@@ -130,7 +193,10 @@ bool VaxoAppBase::RegistryEraseKey(const std::string& keyName)
 {
     if (mRegKey.empty())
         return false;
-    return VaxoRegistryEraseKey(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName);
+    if (mPlayingDemo)
+        return ReplayResult(*this, true);
+    return RecordResult(*this, DEMO_REGISTRY_ERASE_KEY,
+                        VaxoRegistryEraseKey(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName));
 }
 
 void VaxoAppBase::RegistryEraseValue(const std::string& valueName)
@@ -146,7 +212,28 @@ bool VaxoAppBase::RegistryGetSubKeys(const std::string& keyName, std::vector<std
 {
     if (mRegKey.empty())
         return false;
-    return VaxoRegistryGetSubKeys(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName, subKeys);
+    if (mPlayingDemo)
+    {
+        if (!TakeDemoAnswer(*this))
+            return true;
+        if (mDemoBuffer.ReadNumBits(1, false) == 0)
+            return false;
+        // Each name takes at least its 2-byte length.
+        int32_t count = std::min(mDemoBuffer.ReadLong(), DemoBytesLeft(mDemoBuffer) / 2);
+        for (int32_t i = 0; i < count; i++)
+            subKeys->push_back(ReadDemoString(mDemoBuffer));
+        return true;
+    }
+    const size_t before = subKeys->size();
+    const bool listed =
+        VaxoRegistryGetSubKeys(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName, subKeys);
+    if (RecordResult(*this, DEMO_REGISTRY_SUBKEYS, listed) && mRecordingDemo)
+    {
+        mDemoBuffer.WriteLong(int32_t(subKeys->size() - before));
+        for (size_t i = before; i < subKeys->size(); i++)
+            WriteDemoString(mDemoBuffer, (*subKeys)[i]);
+    }
+    return listed;
 }
 
 void VaxoAppBase::FlushSettingsStore()

@@ -37,6 +37,8 @@ public:
     int32_t GetDataLen() const { return (mDataBitSize + 7) / 8; }
     int32_t GetDataLenBits() const { return mDataBitSize; }
     void SeekFront() const { mReadBitPos = 0; }
+    // Bits already read; readers of untrusted streams compare it with GetDataLenBits.
+    int32_t GetReadBitPos() const { return mReadBitPos; }
     bool AtEnd() const { return mReadBitPos >= mDataBitSize; }
     bool PastEnd() const { return mReadBitPos > mDataBitSize; }
     // Smallest n with |value| < 2^n (a negative value counts as its one's

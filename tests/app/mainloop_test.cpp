@@ -171,7 +171,11 @@ TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
         else if (why == "paused")
             app.mPaused = true;
         else
-            app.mPlayingDemo = true; // the command of update 0 was never played
+        {
+            // The recorded hand-over was played; the loading thread has not finished.
+            app.mPlayingDemo = true;
+            app.mDemoLoadDone = true;
+        }
         int32_t loops = 0;
         env.mPlatform->mOnMessageLoop = [&]
         {
