@@ -85,30 +85,46 @@ VAXO_NOINLINE void FillRow(uint32_t* d, int32_t n, uint32_t c)
     }
 }
 
-} // namespace
-
-// ---- Plain loops ----------------------------------------------------------------------------
-
-void PortableBlend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
+// The walk of OverOpaqueRuns: row(y, destination row) first for each row, then per run
+// copy(s, d, n) for an opaque one and mix(s, d, n, pixels left in the row) for a
+// translucent one; transparent runs are skipped.
+template <class Row, class Copy, class Mix>
+inline void WalkRuns(const BlendRect& r, const uint8_t* runs, Row row, Copy copy, Mix mix)
 {
     for (int32_t y = 0; y < r.height; ++y)
     {
         const uint32_t* s = r.src + size_t(y) * r.srcStride;
         const uint8_t* run = runs + size_t(y) * r.srcStride;
         uint32_t* d = r.dest + size_t(y) * r.destStride;
+        row(y, d);
         int32_t i = 0;
         while (i < r.width)
         {
             const int32_t n = std::min<int32_t>(std::max<int32_t>(run[i], 1), r.width - i);
             const uint32_t a = s[i] >> 24;
             if (a == 255)
-                std::memmove(d + i, s + i, size_t(n) * sizeof(uint32_t));
+                copy(s + i, d + i, n);
             else if (a != 0)
-                for (int32_t j = i; j < i + n; ++j)
-                    d[j] = MixOverOpaque(s[j], d[j]);
+                mix(s + i, d + i, n, r.width - i);
             i += n;
         }
     }
+}
+
+} // namespace
+
+// ---- Plain loops ----------------------------------------------------------------------------
+
+void PortableBlend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
+{
+    WalkRuns(
+        r, runs, [](int32_t, uint32_t*) {},
+        [](const uint32_t* s, uint32_t* d, int32_t n) { std::memmove(d, s, size_t(n) * sizeof(uint32_t)); },
+        [](const uint32_t* s, uint32_t* d, int32_t n, int32_t)
+        {
+            for (int32_t j = 0; j < n; ++j)
+                d[j] = MixOverOpaque(s[j], d[j]);
+        });
 }
 
 void PortableBlend::OverOpaque(const BlendRect& r)
@@ -474,25 +490,15 @@ void Sse2Blend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
     const int32_t rowsAhead = r.width <= 256 ? 4 : 0;
     for (int32_t y = 0; y < std::min(rowsAhead, r.height); ++y)
         PrefetchRow(r.dest + size_t(y) * r.destStride, r.width);
-    for (int32_t y = 0; y < r.height; ++y)
-    {
-        const uint32_t* s = r.src + size_t(y) * r.srcStride;
-        const uint8_t* run = runs + size_t(y) * r.srcStride;
-        uint32_t* d = r.dest + size_t(y) * r.destStride;
-        if (rowsAhead > 0 && y + rowsAhead < r.height)
-            PrefetchRow(d + size_t(rowsAhead) * r.destStride, r.width);
-        int32_t i = 0;
-        while (i < r.width)
+    WalkRuns(
+        r, runs,
+        [&](int32_t y, uint32_t* d)
         {
-            const int32_t n = std::min<int32_t>(std::max<int32_t>(run[i], 1), r.width - i);
-            const uint32_t a = s[i] >> 24;
-            if (a == 255)
-                std::memcpy(d + i, s + i, size_t(n) * sizeof(uint32_t));
-            else if (a != 0)
-                MixRun(s + i, d + i, n, r.width - i);
-            i += n;
-        }
-    }
+            if (rowsAhead > 0 && y + rowsAhead < r.height)
+                PrefetchRow(d + size_t(rowsAhead) * r.destStride, r.width);
+        },
+        [](const uint32_t* s, uint32_t* d, int32_t n) { std::memcpy(d, s, size_t(n) * sizeof(uint32_t)); },
+        MixRun);
 }
 
 void Sse2Blend::OverOpaque(const BlendRect& r)

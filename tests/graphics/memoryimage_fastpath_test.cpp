@@ -1,6 +1,7 @@
 // The vector row loops of the software image against plain per-pixel loops written from
 // the blend rules: straight copies (run, weighted and tinted rules, palette sources),
 // translucent fills and layered text, on random pixels, sizes, offsets and clips.
+#include "common/support/TestFolder.h"
 #include "graphics/BlendKernels.h"
 #include "graphics/FontData.h"
 #include "graphics/Graphics.h"
@@ -10,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <vector>
 
@@ -37,6 +35,14 @@ Pixels RandomPixels(std::mt19937& rng, size_t count)
         }
     }
     return out;
+}
+
+// Half of the destinations are opaque, which the blitters treat apart.
+void MaybeOpaque(std::mt19937& rng, Pixels& pixels)
+{
+    if (rng() % 2)
+        for (uint32_t& p : pixels)
+            p |= 0xFF000000u;
 }
 
 uint32_t Mix(uint32_t s, uint32_t d, uint32_t sw, uint32_t alpha, bool blueApart)
@@ -112,9 +118,7 @@ TEST(FastPathBlt, StraightCopiesMatchPlainLoopsForEveryRuleSizeAndClip)
         const int sw = 1 + int(rng() % 40), sh = 1 + int(rng() % 5), dw = 1 + int(rng() % 45),
                   dh = 1 + int(rng() % 5);
         Pixels src = RandomPixels(rng, size_t(sw * sh)), dest = RandomPixels(rng, size_t(dw * dh));
-        if (rng() % 2)
-            for (uint32_t& p : dest)
-                p |= 0xFF000000u;
+        MaybeOpaque(rng, dest);
         const bool palette = rng() % 4 == 0;
         const Pixels colours = RandomPixels(rng, 7);
         if (palette)
@@ -126,8 +130,7 @@ TEST(FastPathBlt, StraightCopiesMatchPlainLoopsForEveryRuleSizeAndClip)
         const Color color = RandomColor(rng);
         auto s = Image(sw, sh, src);
         auto d = Image(dw, dh, dest);
-        if (palette)
-            ASSERT_TRUE(s->Palletize()) << trial;
+        ASSERT_TRUE(!palette || s->Palletize()) << trial;
         const bool runRule = !d->mHasAlpha && !d->mHasTrans;
         for (int row = rect.mY; row < rect.mY + rect.mHeight; ++row)
             for (int col = rect.mX; col < rect.mX + rect.mWidth; ++col)
@@ -149,9 +152,7 @@ TEST(FastPathFill, TranslucentFillsMatchThePlainBlend)
     {
         const int w = 1 + int(rng() % 50), h = 1 + int(rng() % 4);
         Pixels pixels = RandomPixels(rng, size_t(w * h));
-        if (rng() % 2)
-            for (uint32_t& p : pixels)
-                p |= 0xFF000000u;
+        MaybeOpaque(rng, pixels);
         const TRect<int> rect(int(rng() % (w + 2)) - 1, int(rng() % h), int(rng() % (w + 3)),
                               1 + int(rng() % h));
         const Color color(int(rng() % 256), int(rng() % 256), int(rng() % 256), 1 + int(rng() % 254));
@@ -181,9 +182,7 @@ TEST(FastPathRows, PortableAndVectorLoopsAgree)
         const int offset = trial % 4, n = int(rng() % 41), stride = n + 4;
         const Pixels src = RandomPixels(rng, size_t(2 * stride));
         Pixels dest = RandomPixels(rng, size_t(2 * stride));
-        if (rng() % 2)
-            for (uint32_t& p : dest)
-                p |= 0xFF000000u;
+        MaybeOpaque(rng, dest);
         auto runsImage = Image(stride, 2, src);
         const uint8_t* runs = runsImage->GetRLAlphaData() + offset;
         const Color c = RandomColor(rng);
@@ -223,38 +222,34 @@ TEST(FastPathRows, PortableAndVectorLoopsAgree)
 }
 
 // Drawn through Graphics (any other image type) the same glyphs come out the same.
-class ViaGraphicsImage : public MemoryImage
+struct ViaGraphicsImage : MemoryImage
 {
-public:
     ViaGraphicsImage() : MemoryImage(nullptr) {}
 };
 
 TEST(FastPathText, LayeredGlyphsMatchTheBlitter)
 {
     TestApp app;
-    char pattern[] = "/tmp/vaxo_fastpath_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    TestFolder folder;
     std::mt19937 rng(5);
     auto sheet = std::make_shared<MemoryImage>(nullptr);
     const Pixels glyphs = RandomPixels(rng, 64 * 9);
     sheet->SetBits(glyphs.data(), 64, 9, true);
-    app.ServeImage(dir + "/g.png", sheet);
-    std::ofstream(dir + "/f.txt") << "CreateLayer F; LayerSetImage F 'g.png'; LayerSetAscent F 7;\n"
-                                     "LayerSetImageMap F ('a' 'b' 'c') ((0 0 7 9) (7 0 13 9) (20 0 5 8));\n"
-                                     "LayerSetCharWidths F ('a' 'b' 'c') (6 12 4);\n"
-                                     "CreateLayerFrom S F; LayerSetBaseOrder S -2; LayerSetOffset S (2 1);\n"
-                                     "LayerSetColorMult S (0 0 0 0.5);\n"
-                                     "CreateLayerFrom O F; LayerSetBaseOrder O -1; LayerSetOffset O (-1 0);\n"
-                                     "LayerSetColorMult O (1 0.8 0 1);\n";
-    ImageFont font(&app, dir + "/f.txt");
+    app.ServeImage(folder / "g.png", sheet);
+    const std::string path =
+        folder.Write("f.txt", "CreateLayer F; LayerSetImage F 'g.png'; LayerSetAscent F 7;\n"
+                              "LayerSetImageMap F ('a' 'b' 'c') ((0 0 7 9) (7 0 13 9) (20 0 5 8));\n"
+                              "LayerSetCharWidths F ('a' 'b' 'c') (6 12 4);\n"
+                              "CreateLayerFrom S F; LayerSetBaseOrder S -2; LayerSetOffset S (2 1);\n"
+                              "LayerSetColorMult S (0 0 0 0.5);\n"
+                              "CreateLayerFrom O F; LayerSetBaseOrder O -1; LayerSetOffset O (-1 0);\n"
+                              "LayerSetColorMult O (1 0.8 0 1);\n");
+    ImageFont font(&app, path);
     ASSERT_EQ(font.mActiveLayerList.size(), 3u);
     for (int trial = 0; trial < 40; ++trial)
     {
         Pixels pixels = RandomPixels(rng, 60 * 20);
-        if (trial % 2)
-            for (uint32_t& p : pixels)
-                p |= 0xFF000000u;
+        MaybeOpaque(rng, pixels);
         MemoryImage direct(nullptr);
         ViaGraphicsImage blitted;
         direct.SetBits(pixels.data(), 60, 20, true);
@@ -275,7 +270,6 @@ TEST(FastPathText, LayeredGlyphsMatchTheBlitter)
         }
         ASSERT_EQ(Bits(direct), Bits(blitted)) << "trial " << trial;
     }
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace
