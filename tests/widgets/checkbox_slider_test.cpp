@@ -1,30 +1,22 @@
-// Check box and slider: toggling and notifying, the looks of the check box, track clicks
-// reported on release, dragging with the grab offset, clamping, the track drawing, the
-// divisions a short track or a long thumb would make, and listeners that delete them.
+// Check box and slider: toggling and notifying, track clicks reported on release,
+// dragging with the grab offset, clamping, the track drawing, the divisions a short
+// track or a long thumb would make, and listeners that delete them.
 #include "graphics/support/RecordingImage.h"
 #include "widgets/Checkbox.h"
 #include "widgets/Slider.h"
 #include "widgets/support/ControlTestSupport.h"
-#include "widgets/support/WidgetTestEnv.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 using namespace Vaxo;
 
 namespace
 {
 
-class Controls : public ::testing::Test
+class Controls : public ControlTest
 {
 protected:
-    AppTestEnv mAppEnv;
-    ControlTestApp mApp;
-    WidgetTestEnv mEnv{&mApp};
-    WidgetManager* mManager = mEnv.mManager;
-    ListenerLog mLog;
     RecordingImage mTrack{"track", 30, 4};
     RecordingImage mThumb{"thumb", 20, 20};
 };
@@ -49,74 +41,27 @@ TEST_F(Controls, CheckboxTogglesOnEveryPressAndTellsItsListener)
     EXPECT_TRUE(box->IsChecked());
 }
 
-TEST_F(Controls, CheckboxLooks)
-{
-    RecordingImage on("on", 10, 10), off("off", 10, 10), sheet("sheet", 10, 20);
-    struct Row
-    {
-        Image* unchecked;
-        Image* checked;
-        bool rects, isChecked;
-        const char* calls;
-    };
-    const Row rows[] = {
-        {&off, &on, false, true, "Blt(on,0,0,(0,0,10,10),(255,255,255,255),0)"},
-        {&off, &on, false, false, "Blt(off,0,0,(0,0,10,10),(255,255,255,255),0)"},
-        {&off, nullptr, false, true, ""},
-        {&sheet, nullptr, true, true, "Blt(sheet,0,0,(0,0,10,10),(255,255,255,255),0)"},
-        {&sheet, nullptr, true, false, "Blt(sheet,0,0,(0,10,10,10),(255,255,255,255),0)"},
-        {nullptr, &on, true, true, ""},
-        {nullptr, nullptr, false, false,
-         "FillRect((0,0,10,10),(255,255,255,255),0) FillRect((1,1,8,8),(80,80,80,255),0)"},
-        {nullptr, nullptr, true, true,
-         "FillRect((0,0,10,10),(255,255,255,255),0) FillRect((1,1,8,8),(80,80,80,255),0) "
-         "DrawLine(1,1,8,8,(255,255,0,255),0) DrawLine(9,1,1,8,(255,255,0,255),0)"},
-    };
-    for (const Row& row : rows)
-    {
-        Checkbox box(row.unchecked, row.checked, 1, nullptr);
-        box.Resize(0, 0, 10, 10);
-        if (row.rects)
-        {
-            box.mCheckedRect = TRect<int>(0, 0, 10, 10);
-            box.mUncheckedRect = TRect<int>(0, 10, 10, 10);
-        }
-        box.SetChecked(row.isChecked, false);
-        EXPECT_EQ(DrawCalls(&box), row.calls)
-            << (row.unchecked != nullptr) << (row.checked != nullptr) << row.rects;
-    }
-}
-
-TEST_F(Controls, SliderTrackClickJumpsAndReportsOnRelease)
+TEST_F(Controls, SliderTrackClickJumpsAndDragKeepsTheGrabOffsetAndClamps)
 {
     Attached<Slider> slider(mManager, &mTrack, &mThumb, 1, &mLog);
     slider->Resize(100, 100, 200, 20);
-    mManager->MouseDown(150, 110, 1); // off the thumb at 0..19
+    // A click on the track, off the thumb at 0..19, jumps there; heard on the release.
+    mManager->MouseDown(150, 110, 1);
     EXPECT_EQ(slider->mValue, 0.25);
     EXPECT_EQ(mLog.Take(), "");
     mManager->MouseUp(150, 110, 1);
     EXPECT_EQ(mLog.Take(), "SliderVal(1,0.25)");
-}
 
-TEST_F(Controls, SliderDragKeepsTheGrabOffsetAndClamps)
-{
-    Attached<Slider> slider(mManager, &mTrack, &mThumb, 1, &mLog);
-    slider->Resize(100, 100, 200, 20);
-    slider->SetValue(0.25); // the thumb covers 45..64
-    mManager->MouseMove(150, 110);
+    // The thumb now covers 45..64.
     mManager->MouseDown(150, 110, 1); // 5 pixels into the thumb
     EXPECT_EQ(mApp.mCursorNum, 2);
-    struct Row
+    const std::pair<int, const char*> rows[] = {{195, "SliderVal(1,0.5)"}, {195, ""},
+                                                {500, "SliderVal(1,1)"},   {600, ""},
+                                                {0, "SliderVal(1,0)"},     {-50, ""}};
+    for (const auto& [x, heard] : rows)
     {
-        int x;
-        const char* heard;
-    };
-    const Row rows[] = {{195, "SliderVal(1,0.5)"}, {195, ""}, {500, "SliderVal(1,1)"}, {600, ""},
-                        {0, "SliderVal(1,0)"},     {-50, ""}};
-    for (const Row& row : rows)
-    {
-        mManager->MouseMove(row.x, 110);
-        EXPECT_EQ(mLog.Take(), row.heard) << row.x;
+        mManager->MouseMove(x, 110);
+        EXPECT_EQ(mLog.Take(), heard) << x;
     }
     mManager->MouseUp(-50, 110, 1);
     EXPECT_EQ(mLog.Take(), "SliderVal(1,0)");
@@ -131,8 +76,16 @@ TEST_F(Controls, SliderDragKeepsTheGrabOffsetAndClamps)
     mManager->MouseUp(110, 193, 1);
 }
 
-TEST_F(Controls, SliderSetValueClampsSilently)
+TEST_F(Controls, SliderValuesStayWithin0To1)
 {
+    // A thumb as long as the track cannot be dragged anywhere.
+    Attached<Slider> full(mManager, &mTrack, &mThumb, 1, &mLog);
+    full->Resize(0, 0, 20, 20);
+    mManager->MouseDown(5, 5, 1);
+    mManager->MouseMove(15, 5);
+    mManager->MouseUp(15, 5, 1);
+    EXPECT_EQ(mLog.Take(), "SliderVal(1,0)");
+    // SetValue clamps and tells nobody.
     Slider slider(&mTrack, &mThumb, 1, &mLog);
     const double rows[][2] = {{1.7, 1.0}, {-0.5, 0.0}, {0.3, 0.3}, {std::nan(""), 0.0}};
     for (const auto& row : rows)
@@ -165,61 +118,28 @@ TEST_F(Controls, SliderDrawsCapsRepeatedMiddleAndThumb)
     EXPECT_EQ(DrawCalls(&slider), "Blt(thumb,22,0,(0,0,10,10),(255,255,255,255),0)");
 }
 
-TEST_F(Controls, SliderWithAThumbAsLongAsItsTrackKeepsAFiniteValue)
-{
-    Attached<Slider> slider(mManager, &mTrack, &mThumb, 1, &mLog);
-    slider->Resize(0, 0, 20, 20);
-    mManager->MouseDown(5, 5, 1);
-    mManager->MouseMove(15, 5);
-    mManager->MouseUp(15, 5, 1);
-    EXPECT_EQ(mLog.Take(), "SliderVal(1,0)");
-}
-
 TEST_F(Controls, AListenerMayDeleteTheCheckboxOrSlider)
 {
-    struct Row
+    auto box = [this]
     {
-        const char* name;
-        std::function<Widget*()> make;
-        std::function<void(Widget*)> trigger;
+        auto* box = new Checkbox(nullptr, nullptr, 1, &mLog);
+        box->Resize(0, 0, 20, 20);
+        return box;
     };
-    const Row rows[] = {
-        {"box press", [] { return new Checkbox(nullptr, nullptr, 1, nullptr); },
-         [this](Widget*) { mManager->MouseDown(5, 5, 1); }},
-        {"box set", [] { return new Checkbox(nullptr, nullptr, 1, nullptr); },
-         [](Widget* w) { static_cast<Checkbox*>(w)->SetChecked(true, true); }},
-        {"slider drag", [this] { return new Slider(&mTrack, &mThumb, 1, &mLog); },
-         [this](Widget*)
-         {
-             mManager->MouseDown(5, 5, 1);
-             mManager->MouseMove(90, 5);
-         }},
-        {"slider release", [this] { return new Slider(&mTrack, &mThumb, 1, &mLog); },
-         [this](Widget*)
-         {
-             mManager->MouseDown(50, 5, 1);
-             mManager->MouseUp(50, 5, 1);
-         }},
-    };
-    for (const Row& row : rows)
+    auto slider = [this]
     {
-        std::unique_ptr<Widget> widget(row.make());
-        if (auto* box = dynamic_cast<Checkbox*>(widget.get()))
-            box->mListener = &mLog;
-        widget->Resize(0, 0, 200, 20);
-        mManager->AddWidget(widget.get());
-        mLog.mAction = [&]
-        {
-            // Removal sends the missing release, and the slider reports it: kill once.
-            mLog.mAction = nullptr;
-            mManager->RemoveWidget(widget.get());
-            widget.reset();
-        };
-        row.trigger(widget.get());
-        EXPECT_EQ(widget, nullptr) << row.name;
-        mManager->MouseUp(0, 0, 1);
-        mLog.Take();
-    }
+        auto* slider = new Slider(&mTrack, &mThumb, 1, &mLog);
+        slider->Resize(0, 0, 200, 20);
+        return slider;
+    };
+    auto down = [this](int x) { return [=](Widget*) { mManager->MouseDown(x, 5, 1); }; };
+    auto up = [this](int x) { return [=](Widget*) { mManager->MouseUp(x, 5, 1); }; };
+    auto move = [this](int x) { return [=](Widget*) { mManager->MouseMove(x, 5); }; };
+    EXPECT_TRUE(DeletedByListener(mManager, box(), mLog, "", {down(5)}));
+    EXPECT_TRUE(
+        DeletedByListener(mManager, box(), mLog, "", {[](Checkbox* b) { b->SetChecked(true, true); }}));
+    EXPECT_TRUE(DeletedByListener(mManager, slider(), mLog, "", {down(5), move(90)}));
+    EXPECT_TRUE(DeletedByListener(mManager, slider(), mLog, "", {down(50), up(50)}));
 }
 
 } // namespace

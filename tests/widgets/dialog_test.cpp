@@ -4,25 +4,18 @@
 #include "graphics/support/FixedFont.h"
 #include "widgets/Dialog.h"
 #include "widgets/support/ControlTestSupport.h"
-#include "widgets/support/WidgetTestEnv.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
+#include <tuple>
+#include <utility>
 
 using namespace Vaxo;
 
 namespace
 {
 
-class Dialogs : public ::testing::Test
+class Dialogs : public ControlTest
 {
 protected:
-    AppTestEnv mAppEnv;
-    ControlTestApp mApp;
-    WidgetTestEnv mEnv{&mApp};
-    WidgetManager* mManager = mEnv.mManager;
-    ListenerLog mLog;
     FixedFont mHeaderFont{6, 10, 14};
     FixedFont mLinesFont{6, 8, 12};
 
@@ -49,56 +42,31 @@ protected:
             dialog->mParent->RemoveWidget(dialog);
         delete dialog;
     }
-    std::string Names()
-    {
-        std::string names;
-        for (Widget* w : mManager->mWidgets)
-        {
-            auto* button = dynamic_cast<DialogButton*>(w);
-            names += (names.empty() ? "" : " ") + (button != nullptr                     ? button->mLabel
-                                                   : dynamic_cast<Dialog*>(w) != nullptr ? "D"
-                                                                                         : "W");
-        }
-        return names;
-    }
 };
 
 TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtons)
 {
-    struct Row
-    {
-        int mode, sidePadding;
-        const char* labels;
-        TRect<int> yes, no;
+    // At (100, 50), 400 x 300: content insets 24, a button row 24 high at 302.
+    const std::pair<int, const char*> rows[] = {
+        {0, ""},
+        {1, "1000 YES (124,302,172,24) 1001 NO (304,302,172,24)"},
+        {2, "1000 OK (134,302,162,24) 1001 CANCEL (304,302,162,24)"}, // side padding 10
+        {3, "1000 Close (124,302,352,24)"},
     };
-    // At (100, 50), 400 x 300, content insets 24, button row 24 high at 302.
-    const Row rows[] = {
-        {0, 0, "", {}, {}},
-        {1, 0, "YES NO", {124, 302, 172, 24}, {304, 302, 172, 24}},
-        {2, 10, "OK CANCEL", {134, 302, 162, 24}, {304, 302, 162, 24}},
-        {3, 0, "Close", {124, 302, 352, 24}, {}},
-    };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        Dialog* dialog = Make(row.mode, "", "", "Close");
-        dialog->mButtonSidePadding = row.sidePadding;
+        Dialog* dialog = Make(row.first, "", "", "Close");
+        dialog->mButtonSidePadding = row.first == 2 ? 10 : 0;
         dialog->Resize(100, 50, 400, 300);
-        std::string labels;
+        std::vector<std::string> buttons;
         for (DialogButton* b : {dialog->mYesButton.get(), dialog->mNoButton.get()})
         {
             if (b != nullptr)
-                labels += (labels.empty() ? "" : " ") + b->mLabel;
+                buttons.push_back(std::to_string(b->mId) + " " + b->mLabel + " " + RectText(b->GetRect()));
         }
-        EXPECT_EQ(labels, row.labels) << row.mode;
-        if (dialog->mYesButton != nullptr)
-        {
-            EXPECT_EQ(dialog->mYesButton->GetRect(), row.yes) << row.mode;
-            EXPECT_EQ(dialog->mYesButton->mId, 1000);
-            // The drawn buttons are light: their labels are black.
-            EXPECT_EQ(dialog->mYesButton->GetColor(0), Color::Black);
-        }
-        if (dialog->mNoButton != nullptr)
-            EXPECT_EQ(dialog->mNoButton->GetRect(), row.no) << row.mode;
+        EXPECT_EQ(Join(buttons), row.second) << row.first;
+        // The drawn buttons are light: their labels are black.
+        EXPECT_TRUE(row.first == 0 || dialog->mYesButton->GetColor(0) == Color::Black);
         Dispose(dialog);
     }
 
@@ -111,42 +79,21 @@ TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtons)
     EXPECT_EQ(dialog.mNoButton->GetColor(0), Color(1, 2, 3));
 }
 
-TEST_F(Dialogs, ButtonsStayDirectlyInFrontOfTheDialog)
-{
-    RecordingWidget* other = mEnv.Add("W", 0, 0, 800, 600);
-    Dialog* dialog = Make(2);
-    mManager->AddWidget(dialog);
-    EXPECT_EQ(Names(), "W D OK CANCEL");
-    mManager->BringToFront(other);
-    mManager->BringToFront(dialog);
-    EXPECT_EQ(Names(), "W D CANCEL OK");
-    mManager->RemoveWidget(dialog);
-    EXPECT_EQ(Names(), "W");
-    Dispose(dialog);
-}
-
 TEST_F(Dialogs, PreferredHeight)
 {
     const std::string twoLines(70, 'a'); // 58 characters fit in 400 - 48 - 4
-    struct Row
-    {
-        int mode;
-        const char *header, *lines, *footer;
-        int height;
-    };
-    const Row rows[] = {
+    const std::tuple<int, const char*, const char*, const char*, int> rows[] = {
         {0, "Title", "", "", 48 + 14},
         {0, "", "Hello", "", 48 + 12},
-        {0, "Title", "Hello", "", 48 + 14 + 10 + 12},
         {0, "", twoLines.c_str(), "", 48 + 24},
         {2, "Title", "Hello", "Foot", 48 + 14 + 10 + 12 + 8 + 14 + 8 + 24 + 8},
         {3, "Title", "", "OK", 48 + 14 + 8 + 24 + 8},
         {1, "", "", "", 48 + 24 + 8},
     };
-    for (const Row& row : rows)
+    for (const auto& [mode, header, lines, footer, height] : rows)
     {
-        Dialog* dialog = Make(row.mode, row.header, row.lines, row.footer);
-        EXPECT_EQ(dialog->GetPreferredHeight(400), row.height) << row.mode << row.header << row.lines;
+        Dialog* dialog = Make(mode, header, lines, footer);
+        EXPECT_EQ(dialog->GetPreferredHeight(400), height) << mode << header << lines;
         Dispose(dialog);
     }
 }
@@ -159,20 +106,13 @@ TEST_F(Dialogs, DrawnLookAndTextLines)
               "DrawRect((12,12,375,175),(255,255,255,255),0) "
               "FillRect((13,13,374,174),(80,80,80,255),0) FillRect((388,24,12,164),(0,0,0,128),0) "
               "FillRect((24,188,376,12),(0,0,0,128),0)");
-    auto calls = [](FixedFont* font)
-    {
-        std::string text;
-        for (const std::string& call : static_cast<FixedFont*>(font)->TakeCalls())
-            text += call + " ";
-        return text;
-    };
+    auto calls = [](const std::unique_ptr<Font>& font)
+    { return Join(static_cast<FixedFont*>(font.get())->TakeCalls()); };
     // Header at 24 + ascent; body below 10 pixels of space; footer 8 + 14 below the body.
-    EXPECT_EQ(
-        calls(static_cast<FixedFont*>(dialog->mHeaderFont.get())),
-        "DrawString(185,34,\"Title\",(255,255,255,255)) DrawString(188,82,\"Foot\",(255,255,255,255)) ");
+    EXPECT_EQ(calls(dialog->mHeaderFont),
+              "DrawString(185,34,\"Title\",(255,255,255,255)) DrawString(188,82,\"Foot\",(255,255,255,255))");
     // The body is centred (alignment 0) in 26..373.
-    EXPECT_EQ(calls(static_cast<FixedFont*>(dialog->mLinesFont.get())),
-              "DrawString(185,56,\"Hello\",(255,255,0,255)) ");
+    EXPECT_EQ(calls(dialog->mLinesFont), "DrawString(185,56,\"Hello\",(255,255,0,255))");
     EXPECT_EQ(dialog->mTextBottom, 82);
     Dispose(dialog);
 }
@@ -185,21 +125,16 @@ TEST_F(Dialogs, DraggingKeepsTheDialogNearTheScreenAndTheHeldPointInside)
     mManager->MouseMove(150, 150);
     mManager->MouseDown(150, 150, 1);
     EXPECT_EQ(mApp.mCursorNum, 2);
-    struct Row
-    {
-        int toX, toY;
-        int x, y, heldX, heldY;
-    };
-    const Row rows[] = {
+    // Mouse at; the dialog's position and the point it is held by.
+    const std::tuple<int, int, int, int, int, int> rows[] = {
         {60, 60, 10, 10, 50, 50}, {10, 10, -8, -8, 18, 18},      {2, 2, -8, -8, 10, 10},
         {-20, -20, -8, -8, 8, 8}, {795, 595, 608, 508, 187, 87}, {900, 700, 608, 508, 191, 91},
     };
-    for (const Row& row : rows)
+    for (const auto& [toX, toY, x, y, heldX, heldY] : rows)
     {
-        mManager->MouseMove(row.toX, row.toY);
-        EXPECT_EQ(dialog->GetRect(), TRect<int>(row.x, row.y, 200, 100)) << row.toX;
-        EXPECT_EQ(dialog->mDragMouseX, row.heldX) << row.toX;
-        EXPECT_EQ(dialog->mDragMouseY, row.heldY) << row.toX;
+        mManager->MouseMove(toX, toY);
+        EXPECT_EQ(dialog->GetRect(), TRect<int>(x, y, 200, 100)) << toX;
+        EXPECT_EQ(TPoint<int>(dialog->mDragMouseX, dialog->mDragMouseY), TPoint<int>(heldX, heldY)) << toX;
     }
     EXPECT_EQ(dialog->mYesButton->mX, 608 + 24); // the buttons move with it
     mManager->MouseUp(900, 700, 1);
@@ -217,13 +152,20 @@ TEST_F(Dialogs, DraggingKeepsTheDialogNearTheScreenAndTheHeldPointInside)
     Dispose(dialog);
 }
 
-TEST_F(Dialogs, AnswersAreButtons1000To1002)
+TEST_F(Dialogs, ButtonsStayInFrontAndAnswerAs1000To1002)
 {
+    Widget* other = mEnv.Add("W", 0, 0, 800, 600);
     Dialog* dialog = Make(2);
     EXPECT_EQ(dialog->mDialogListener, static_cast<DialogListener*>(&mApp));
     dialog->mDialogListener = &mLog;
     dialog->Resize(100, 100, 400, 200);
+    Widget* yes = dialog->mYesButton.get();
+    Widget* no = dialog->mNoButton.get();
     mManager->AddWidget(dialog);
+    mManager->BringToFront(other);
+    mManager->BringToFront(dialog);
+    EXPECT_EQ(mManager->mWidgets, (WidgetManager::WidgetList{other, dialog, no, yes}));
+
     mManager->MouseMove(200, 260);
     mManager->MouseDown(200, 260, 1);
     mManager->MouseUp(200, 260, 1);
@@ -236,82 +178,67 @@ TEST_F(Dialogs, AnswersAreButtons1000To1002)
         EXPECT_EQ(dialog->mResult, row[1]) << row[0];
     }
     EXPECT_EQ(mLog.Take(), "DialogButtonDepress(5,1001) DialogButtonDepress(5,1002)");
+    mManager->RemoveWidget(dialog);
+    EXPECT_EQ(mManager->mWidgets, (WidgetManager::WidgetList{other}));
     Dispose(dialog);
 }
 
 TEST_F(Dialogs, WaitForResult)
 {
     mApp.Init();
-    struct Row
-    {
-        const char* name;
-        bool inManager;
-        // Runs at the third update of the wait.
-        std::function<void(Dialog*&)> atThirdUpdate;
-        int result;
-        bool stillRegistered;
-    };
     auto click = [this](Dialog*&)
     {
         mManager->MouseMove(200, 260);
         mManager->MouseDown(200, 260, 1);
         mManager->MouseUp(200, 260, 1);
     };
-    auto destroy = [this](Dialog*& dialog)
+    auto destroy = [this](Dialog*& dialog) { Dispose(std::exchange(dialog, nullptr)); };
+    auto destroyOnAnswer = [&](Dialog*& dialog)
     {
-        Dispose(dialog);
-        dialog = nullptr;
+        mLog.mAction = [&]
+        {
+            if (mLog.mCalls.back().rfind("DialogButtonDepress", 0) == 0)
+                mLog.mAction = nullptr, destroy(dialog);
+        };
+        click(dialog);
     };
-    const Row rows[] = {
-        {"not in a manager", false, nullptr, Dialog::kNoResult, false},
-        {"answered", true, click, 1000, false},
-        {"killed and deleted", true, destroy, Dialog::kNoResult, false},
-        {"deleted by the answer's listener", true,
-         [&](Dialog*& dialog)
-         {
-             mLog.mAction = [&]
-             {
-                 if (mLog.mCalls.back().rfind("DialogButtonDepress", 0) != 0)
-                     return;
-                 mLog.mAction = nullptr;
-                 destroy(dialog);
-             };
-             click(dialog);
-         },
-         1000, false},
-        {"left the table", true, [this](Dialog*& dialog) { mApp.mDialogMap.erase(dialog->mId); },
-         Dialog::kNoResult, false},
-    };
-    for (const Row& row : rows)
+    auto leaveTable = [this](Dialog*& dialog) { mApp.mDialogMap.erase(dialog->mId); };
+    // In the manager, what happens at the third update of the wait, the answer.
+    const std::tuple<bool, std::function<void(Dialog*&)>, int> rows[] = {
+        {false, nullptr, Dialog::kNoResult},
+        {true, click, 1000},
+        {true, destroy, Dialog::kNoResult},
+        {true, destroyOnAnswer, 1000},
+        {true, leaveTable, Dialog::kNoResult}};
+    int index = 0;
+    for (const auto& [inManager, atThirdUpdate, result] : rows)
     {
         Dialog* dialog = Make(2);
         dialog->mDialogListener = &mLog;
         dialog->Resize(100, 100, 400, 200);
         mApp.mDialogMap[5] = dialog;
-        if (row.inManager)
+        if (inManager)
             mManager->AddWidget(dialog);
         const int32_t start = mApp.mUpdateCount;
-        mApp.mOnUpdate = [&]
+        mApp.mOnUpdate = [&, hook = atThirdUpdate]
         {
-            if (mApp.mUpdateCount == start + 3 && row.atThirdUpdate)
-                row.atThirdUpdate(dialog);
+            if (mApp.mUpdateCount == start + 3 && hook)
+                hook(dialog);
         };
-        EXPECT_EQ(dialog->WaitForResult(true), row.result) << row.name;
-        EXPECT_EQ(mApp.GetDialog(5) != nullptr, row.stillRegistered) << row.name;
-        EXPECT_EQ(mApp.mUpdateCount - start, row.inManager ? 3 : 0) << row.name;
+        EXPECT_EQ(dialog->WaitForResult(true), result) << index++;
+        EXPECT_EQ(mApp.GetDialog(5), nullptr); // killed, by the wait or before
+        EXPECT_EQ(mApp.mUpdateCount - start, inManager ? 3 : 0);
         mApp.mOnUpdate = nullptr;
         if (dialog != nullptr)
             Dispose(dialog);
         mManager->MouseMove(0, 0);
         mLog.Take();
     }
-
     // A shutdown ends the wait.
     Dialog* dialog = Make(2);
     mManager->AddWidget(dialog);
     mApp.mOnUpdate = [&] { mApp.Shutdown(); };
     EXPECT_EQ(dialog->WaitForResult(false), Dialog::kNoResult);
-    mApp.mOnUpdate = nullptr;
     Dispose(dialog);
 }
 

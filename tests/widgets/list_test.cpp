@@ -5,35 +5,20 @@
 #include "widgets/ListWidget.h"
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/support/ControlTestSupport.h"
-#include "widgets/support/WidgetTestEnv.h"
-
-#include <gtest/gtest.h>
 
 #include <strings.h>
+#include <tuple>
 
 using namespace Vaxo;
 
 namespace
 {
 
-class List : public ::testing::Test
+class List : public ControlTest
 {
 protected:
-    AppTestEnv mAppEnv;
-    ControlTestApp mApp;
-    WidgetTestEnv mEnv{&mApp};
-    WidgetManager* mManager = mEnv.mManager;
-    ListenerLog mLog;
     FixedFont mFont{6, 8, 20}; // lines of 20 pixels
 };
-
-std::string Lines(ListWidget& list)
-{
-    std::string text;
-    for (const std::string& line : list.mLines)
-        text += (text.empty() ? "" : " ") + line;
-    return text;
-}
 
 TEST_F(List, SortedInsertionKeepsEqualLinesInTheirOrder)
 {
@@ -44,7 +29,7 @@ TEST_F(List, SortedInsertionKeepsEqualLinesInTheirOrder)
     EXPECT_EQ(list.AddLine("a", false), 3);
     list.mCompareFunc = strcasecmp;
     EXPECT_EQ(list.AddLine("B", true), 2);
-    EXPECT_EQ(Lines(list), "a b B c a");
+    EXPECT_EQ(Join(list.mLines), "a b B c a");
     EXPECT_EQ(list.GetLineIdx("C"), 3);
 }
 
@@ -59,7 +44,7 @@ TEST_F(List, ColumnsShareTheirLines)
     names.AddLine("amy", false);
     scores.AddLine("12", false);
     names.AddLine("bob", true);
-    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "amy - bob | - 12 -");
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "amy - bob | - 12 -");
     EXPECT_EQ(names.mLineColors[1], Color(255, 0, 0)); // the colour of the list added to
     EXPECT_EQ(names.mLineColors[2], Color(0, 0, 0));
     EXPECT_EQ(bar.mMaxValue, 3.0);
@@ -72,7 +57,7 @@ TEST_F(List, ColumnsShareTheirLines)
     EXPECT_EQ(names.mSelectIdx, 1);
 
     scores.RemoveLine(0);
-    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "- bob | 12 -");
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "- bob | 12 -");
     bar.mMaxValue = 0;
     names.RemoveLine(-1); // removes nothing, refreshes the bar
     EXPECT_EQ(bar.mMaxValue, 2.0);
@@ -92,14 +77,8 @@ TEST_F(List, HiliteFollowsTheMouseInEveryColumn)
     right->Resize(100, 0, 100, 300);
     for (const char* line : {"a", "b", "c", "d", "e"})
         left->AddLine(line, false);
-    struct Row
-    {
-        double position;
-        int y;
-        int hilite, cursor;
-        const char* heard;
-    };
-    const Row rows[] = {
+    // Position, mouse y; hilite, cursor and what the two columns' listener hears.
+    const std::tuple<double, int, int, int, const char*> rows[] = {
         {0, 2, 0, 1, "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0)"}, // toward zero: line 0
         {0, 24, 1, 1, "ListHiliteChanged(1,0,1) ListHiliteChanged(2,0,1)"},
         {0, 25, 1, 1, ""},
@@ -107,14 +86,14 @@ TEST_F(List, HiliteFollowsTheMouseInEveryColumn)
         {1.5, 44, 3, 1, "ListHiliteChanged(1,1,3) ListHiliteChanged(2,1,3)"},
         {0, 200, -1, 0, "ListHiliteChanged(1,3,-1) ListHiliteChanged(2,3,-1)"}, // past the end
     };
-    for (const Row& row : rows)
+    for (const auto& [position, y, hilite, cursor, heard] : rows)
     {
-        left->mPosition = row.position;
-        mManager->MouseMove(50, row.y);
-        EXPECT_EQ(left->mHiliteIdx, row.hilite) << row.y;
-        EXPECT_EQ(right->mHiliteIdx, row.hilite) << row.y;
-        EXPECT_EQ(mApp.mCursorNum, row.cursor) << row.y;
-        EXPECT_EQ(mLog.Take(), row.heard) << row.y;
+        left->mPosition = position;
+        mManager->MouseMove(50, y);
+        EXPECT_EQ(left->mHiliteIdx, hilite) << y;
+        EXPECT_EQ(right->mHiliteIdx, hilite) << y;
+        EXPECT_EQ(mApp.mCursorNum, cursor) << y;
+        EXPECT_EQ(mLog.Take(), heard) << y;
     }
     mManager->MouseMove(50, 10);
     mManager->MouseMove(500, 500);
@@ -125,31 +104,43 @@ TEST_F(List, HiliteFollowsTheMouseInEveryColumn)
 TEST_F(List, PageSizeFromHeightAndLineHeight)
 {
     FixedFont broken(0, 0, 0); // a font that failed to load measures 0
-    struct Row
+    // Font, height; page size, the line under y 30.
+    const std::tuple<Font*, int, double, int> rows[] = {
+        {&mFont, 68, 3.0, 1}, {&mFont, 25, 1.0, -1}, {&broken, 68, 1.0, -1}};
+    for (const auto& [font, height, page, hiliteAt30] : rows)
     {
-        Font* font;
-        int height;
-        double page;
-        int hiliteAt30;
-    };
-    const Row rows[] = {{&mFont, 68, 3.0, 1}, {&mFont, 25, 1.0, -1}, {&broken, 68, 1.0, -1}};
-    for (const Row& row : rows)
-    {
-        Attached<ListWidget> list(mManager, 1, row.font, &mLog);
+        Attached<ListWidget> list(mManager, 1, font, &mLog);
         ScrollbarWidget bar(0, list.get());
         list->mScrollbar = &bar;
         list->AddLine("a", false);
         list->AddLine("b", false);
-        list->Resize(0, 0, 100, row.height);
-        EXPECT_EQ(list->mPageSize, row.page) << row.height;
-        EXPECT_EQ(bar.mPageSize, row.page) << row.height;
+        list->Resize(0, 0, 100, height);
+        EXPECT_EQ(list->mPageSize, page) << height;
+        EXPECT_EQ(bar.mPageSize, page) << height;
         mManager->MouseMove(50, 30);
-        EXPECT_EQ(list->mHiliteIdx, row.hiliteAt30) << row.height;
+        EXPECT_EQ(list->mHiliteIdx, hiliteAt30) << height;
         DrawCalls(list.get());
         mManager->MouseMove(500, 500);
         list->mScrollbar = nullptr;
     }
     mLog.Take();
+}
+
+TEST_F(List, WheelMovesTheLinkedBarByFiveLines)
+{
+    ListWidget list(1, &mFont, &mLog);
+    ScrollbarWidget bar(0, &list);
+    list.mScrollbar = &bar;
+    list.Resize(0, 0, 100, 68);
+    for (int i = 0; i < 20; ++i)
+        list.AddLine("line", false);
+    std::string positions;
+    for (int delta : {-1, -3, 0, 1, 1})
+    {
+        list.MouseWheel(delta);
+        positions += std::to_string(int(list.mPosition)) + " ";
+    }
+    EXPECT_EQ(positions, "5 10 10 5 0 ");
 }
 
 // Sorts by line length, so that many lines share a key.
@@ -176,36 +167,18 @@ TEST_F(List, SortKeysAndStableSort)
     names.SetLineColor(1, Color(1, 2, 3));
     EXPECT_EQ(names.GetSortKey(1), "012amy");
     names.Sort(true);
-    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "bob cat amy | 7 7 12");
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "bob cat amy | 7 7 12");
     EXPECT_EQ(scores.mLineColors[2], Color(1, 2, 3));
     names.Sort(false);
-    EXPECT_EQ(Lines(names) + " | " + Lines(scores), "amy cat bob | 12 7 7");
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "amy cat bob | 12 7 7");
 
     ByLength lengths;
     for (const char* line : {"bb", "a", "cc", "d"})
         lengths.AddLine(line, false);
     lengths.Sort(true);
-    EXPECT_EQ(Lines(lengths), "a d bb cc");
+    EXPECT_EQ(Join(lengths.mLines), "a d bb cc");
     lengths.Sort(false);
-    EXPECT_EQ(Lines(lengths), "bb cc a d");
-}
-
-TEST_F(List, WheelMovesTheLinkedBarByFiveLines)
-{
-    Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
-    ScrollbarWidget bar(0, list.get());
-    list->mScrollbar = &bar;
-    list->Resize(0, 0, 100, 68);
-    for (int i = 0; i < 20; ++i)
-        list->AddLine("line", false);
-    const int rows[][2] = {{-1, 5}, {-3, 10}, {0, 10}, {1, 5}, {1, 0}};
-    for (const auto& row : rows)
-    {
-        list->MouseWheel(row[0]);
-        EXPECT_EQ(bar.mValue, row[1]) << row[0];
-        EXPECT_EQ(list->mPosition, row[1]) << row[0];
-    }
-    list->mScrollbar = nullptr;
+    EXPECT_EQ(Join(lengths.mLines), "bb cc a d");
 }
 
 TEST_F(List, ClicksOnlyOnLinesThatExist)
@@ -246,43 +219,29 @@ TEST_F(List, DrawsTheVisibleLinesWithHiliteAndSelection)
               "FillRect((0,0,100,68),(255,255,255,255),0) "
               "FillRect((0,24,100,20),(0,0,128,255),0) DrawRect((0,0,99,67),(255,255,255,255),0)");
     // Lines 0 to 4 (position 0, page 3, one more), at 4 + 20 i, baseline + ascent 8.
-    std::string calls;
-    for (const std::string& call : mFont.TakeCalls())
-        calls += call + " ";
-    EXPECT_EQ(calls, "DrawString(4,12,\"a\",(0,0,0,255)) DrawString(4,32,\"b\",(255,255,255,255)) "
-                     "DrawString(4,52,\"c\",(0,192,0,255)) DrawString(4,72,\"d\",(0,0,0,255)) "
-                     "DrawString(4,92,\"e\",(0,0,0,255)) ");
+    EXPECT_EQ(Join(mFont.TakeCalls()),
+              "DrawString(4,12,\"a\",(0,0,0,255)) DrawString(4,32,\"b\",(255,255,255,255)) "
+              "DrawString(4,52,\"c\",(0,192,0,255)) DrawString(4,72,\"d\",(0,0,0,255)) "
+              "DrawString(4,92,\"e\",(0,0,0,255))");
 
-    const int justified[][2] = {{1, 47}, {2, 90}};
-    for (const auto& row : justified)
-    {
-        list.mJustify = row[0];
-        DrawCalls(&list);
-        EXPECT_EQ(mFont.TakeCalls()[0], "DrawString(" + std::to_string(row[1]) + ",12,\"a\",(0,0,0,255))");
-    }
+    list.mJustify = 2; // 4 pixels from the right
+    DrawCalls(&list);
+    EXPECT_EQ(mFont.TakeCalls()[0], "DrawString(90,12,\"a\",(0,0,0,255))");
 }
 
 TEST_F(List, AListenerMayDeleteTheList)
 {
     for (const char* killOn : {"ListHiliteChanged", "ListClicked"})
     {
-        mManager->MouseMove(500, 500);
-        Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
+        auto* list = new ListWidget(1, &mFont, &mLog);
         list->Resize(0, 0, 100, 300);
         list->AddLine("a", false);
-        mLog.mAction = [&]
-        {
-            if (mLog.mCalls.back().rfind(killOn, 0) != 0)
-                return;
-            mLog.mAction = nullptr;
-            list.Kill();
-        };
-        mManager->MouseMove(50, 10);
-        if (list.get() != nullptr)
-            mManager->MouseDown(50, 10, 1);
-        EXPECT_EQ(list.get(), nullptr) << killOn;
+        EXPECT_TRUE(DeletedByListener(mManager, list, mLog, killOn,
+                                      {[&](Widget*) { mManager->MouseMove(50, 10); },
+                                       [&](Widget*) { mManager->MouseDown(50, 10, 1); }}))
+            << killOn;
         mManager->MouseUp(50, 10, 1);
-        mLog.Take();
+        mManager->MouseMove(500, 500);
     }
 }
 

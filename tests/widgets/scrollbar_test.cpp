@@ -3,12 +3,9 @@
 // listeners that delete the bar.
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/support/ControlTestSupport.h"
-#include "widgets/support/WidgetTestEnv.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <sstream>
+#include <tuple>
 
 using namespace Vaxo;
 
@@ -16,7 +13,7 @@ namespace
 {
 
 // A vertical bar at (0, 0) of 16 x 132: buttons of 16, a track of 100.
-class Scrollbar : public ::testing::Test
+class Scrollbar : public ControlTest
 {
 protected:
     Scrollbar()
@@ -26,45 +23,33 @@ protected:
         mBar->SetPageSize(10.0);
         mLog.Take();
     }
-    AppTestEnv mAppEnv;
-    ControlTestApp mApp;
-    WidgetTestEnv mEnv{&mApp};
-    WidgetManager* mManager = mEnv.mManager;
-    ListenerLog mLog;
     Attached<ScrollbarWidget> mBar{mManager, 0, &mLog};
 };
 
 TEST_F(Scrollbar, SettersClampAndTheListenerHearsAClampedValueTwice)
 {
-    struct Row
-    {
-        const char* op;
-        double arg;
-        double value;
-        const char* heard;
+    // Setter (v value, m maximum, p page, b GoToBottom), argument, value after, heard.
+    const std::tuple<char, double, double, const char*> rows[] = {
+        {'v', 95, 90, "ScrollPosition(0,90) ScrollPosition(0,90)"},
+        {'v', 50, 50, "ScrollPosition(0,50)"},
+        {'m', 55, 45, "ScrollPosition(0,45)"}, // pulled back, told once
+        {'p', 5, 45, ""},
+        {'v', -3, 0, "ScrollPosition(0,0) ScrollPosition(0,0)"},
+        {'b', 0, 50, "ScrollPosition(0,50)"},
+        {'p', 60, 0, "ScrollPosition(0,0)"}, // nothing to scroll
     };
-    const Row rows[] = {
-        {"value", 95, 90, "ScrollPosition(0,90) ScrollPosition(0,90)"},
-        {"value", 50, 50, "ScrollPosition(0,50)"},
-        {"max", 55, 45, "ScrollPosition(0,45)"}, // pulled back, told once
-        {"page", 5, 45, ""},
-        {"value", -3, 0, "ScrollPosition(0,0) ScrollPosition(0,0)"},
-        {"bottom", 0, 50, "ScrollPosition(0,50)"},
-        {"page", 60, 0, "ScrollPosition(0,0)"}, // nothing to scroll
-    };
-    for (const Row& row : rows)
+    for (const auto& [op, arg, value, heard] : rows)
     {
-        const std::string op = row.op;
-        if (op == "value")
-            mBar->SetValue(row.arg);
-        else if (op == "max")
-            mBar->SetMaxValue(row.arg);
-        else if (op == "page")
-            mBar->SetPageSize(row.arg);
+        if (op == 'v')
+            mBar->SetValue(arg);
+        else if (op == 'm')
+            mBar->SetMaxValue(arg);
+        else if (op == 'p')
+            mBar->SetPageSize(arg);
         else
             mBar->GoToBottom();
-        EXPECT_EQ(mBar->mValue, row.value) << row.op << row.arg;
-        EXPECT_EQ(mLog.Take(), row.heard) << row.op << row.arg;
+        EXPECT_EQ(mBar->mValue, value) << op << arg;
+        EXPECT_EQ(mLog.Take(), heard) << op << arg;
     }
     EXPECT_TRUE(mBar->mDisabled && mBar->mUpButton->mDisabled && mBar->mDownButton->mDisabled);
 
@@ -81,24 +66,20 @@ TEST_F(Scrollbar, SettersClampAndTheListenerHearsAClampedValueTwice)
 
 TEST_F(Scrollbar, ThumbSizeAndPosition)
 {
-    struct Row
-    {
-        double max, page, value;
-        int size, position;
-    };
-    const Row rows[] = {
+    // Maximum, page, value; thumb size and position.
+    const std::tuple<double, double, double, int, int> rows[] = {
         {100, 10, 0, 10, 16},  {100, 1, 0, 8, 16},   // at least 8
         {100, 10, 45, 10, 61}, {100, 1, 99, 8, 108}, // 99 x 92 / 99 + 16
         {10, 20, 0, 0, 16},                          // page past the maximum
         {50, 50, 0, 100, 16},  {0, 0, 0, 100, 16},   // nothing to scroll, a fresh bar too
     };
-    for (const Row& row : rows)
+    for (const auto& [max, page, value, size, position] : rows)
     {
-        mBar->SetMaxValue(row.max);
-        mBar->SetPageSize(row.page);
-        mBar->SetValue(row.value);
-        EXPECT_EQ(mBar->GetThumbSize(), row.size) << row.max << " " << row.page;
-        EXPECT_EQ(mBar->GetThumbPosition(), row.position) << row.max << " " << row.page;
+        mBar->SetMaxValue(max);
+        mBar->SetPageSize(page);
+        mBar->SetValue(value);
+        EXPECT_EQ(mBar->GetThumbSize(), size) << max << " " << page;
+        EXPECT_EQ(mBar->GetThumbPosition(), position) << max << " " << page;
     }
     ScrollbarWidget fresh(1, &mLog);
     fresh.ResizeScrollbar(0, 0, 16, 132);
@@ -108,20 +89,16 @@ TEST_F(Scrollbar, ThumbSizeAndPosition)
 
 TEST_F(Scrollbar, HeldArrowsRepeatFromThe25thUpdate)
 {
-    mManager->MouseMove(8, 124);
-    mManager->MouseDown(8, 124, 1);
-    for (int i = 0; i < 30; ++i)
-        mManager->UpdateFrame();
-    mManager->MouseUp(8, 124, 1);
-    EXPECT_EQ(mBar->mValue, 7.0); // the press, then updates 25 to 30
-
-    // A new press starts the count again.
-    mManager->MouseMove(8, 8);
-    mManager->MouseDown(8, 8, 1);
-    for (int i = 0; i < 25; ++i)
-        mManager->UpdateFrame();
-    mManager->MouseUp(8, 8, 1);
-    EXPECT_EQ(mBar->mValue, 5.0);
+    // Down 30 updates: the press, then updates 25 to 30; up 25: a new press counts anew.
+    for (const auto& [y, updates, value] : {std::tuple(124, 30, 7.0), std::tuple(8, 25, 5.0)})
+    {
+        mManager->MouseMove(8, y);
+        mManager->MouseDown(8, y, 1);
+        for (int i = 0; i < updates; ++i)
+            mManager->UpdateFrame();
+        mManager->MouseUp(8, y, 1);
+        EXPECT_EQ(mBar->mValue, value);
+    }
 }
 
 TEST_F(Scrollbar, HeldTrackPagesUntilTheThumbReachesThePress)
@@ -150,32 +127,26 @@ TEST_F(Scrollbar, HeldTrackPagesUntilTheThumbReachesThePress)
 
 TEST_F(Scrollbar, DraggedThumbMapsPixelsToValues)
 {
-    struct Row
-    {
-        bool horizontal;
-        int to;
-        const char* heard;
-    };
-    const Row rows[] = {
+    const std::tuple<bool, int, const char*> rows[] = {
         {false, 65, "ScrollPosition(0,45)"},
         {false, 300, "ScrollPosition(0,90) ScrollPosition(0,90)"},
         {true, 65, "ScrollPosition(0,45)"},
     };
-    for (const Row& row : rows)
+    for (const auto& [horizontal, to, heard] : rows)
     {
-        mBar->SetHorizontal(row.horizontal);
-        mBar->ResizeScrollbar(0, 0, row.horizontal ? 132 : 16, row.horizontal ? 16 : 132);
+        mBar->SetHorizontal(horizontal);
+        mBar->ResizeScrollbar(0, 0, horizontal ? 132 : 16, horizontal ? 16 : 132);
         mBar->SetValue(0);
         mLog.Take();
-        // 4 pixels into the thumb at 16..25, then moved by to - 20.
-        mManager->MouseDown(row.horizontal ? 20 : 8, row.horizontal ? 8 : 20, 1);
-        mManager->MouseMove(row.horizontal ? row.to : 8, row.horizontal ? 8 : row.to);
+        // 4 pixels into the thumb at 16..25 (along the bar), then moved by to - 20.
+        mManager->MouseDown(horizontal ? 20 : 8, horizontal ? 8 : 20, 1);
+        mManager->MouseMove(horizontal ? to : 8, horizontal ? 8 : to);
         mManager->MouseUp(0, 0, 1);
-        EXPECT_EQ(mLog.Take(), row.heard) << row.horizontal << row.to;
+        EXPECT_EQ(mLog.Take(), heard) << horizontal << to;
     }
 }
 
-TEST_F(Scrollbar, AThumbFillingItsTrackKeepsAFiniteValue)
+TEST_F(Scrollbar, AThumbFillingItsTrackKeepsAFiniteValueAndABarWithNothingToScrollHides)
 {
     // A track of 8 holds only the minimum thumb: no free track to map a drag onto.
     mBar->ResizeScrollbar(0, 0, 16, 40);
@@ -184,10 +155,8 @@ TEST_F(Scrollbar, AThumbFillingItsTrackKeepsAFiniteValue)
     mManager->MouseMove(8, 30);
     mManager->MouseUp(8, 30, 1);
     EXPECT_EQ(mLog.Take(), "ScrollPosition(0,0) ScrollPosition(0,0)");
-}
 
-TEST_F(Scrollbar, InvisibleWhileNothingScrolls)
-{
+    // Hidden while nothing scrolls.
     mBar->SetPageSize(200);
     mBar->SetInvisIfNoScroll(true);
     EXPECT_FALSE(mBar->mVisible || mBar->mUpButton->mVisible || mBar->mDownButton->mVisible);
@@ -197,52 +166,31 @@ TEST_F(Scrollbar, InvisibleWhileNothingScrolls)
 
 TEST_F(Scrollbar, AListenerMayDeleteTheBar)
 {
-    struct Row
+    auto bar = [this]
     {
-        const char* name;
-        std::function<void(ScrollbarWidget*)> trigger;
-    };
-    const Row rows[] = {
-        {"clamped value", [](ScrollbarWidget* bar) { bar->SetValue(500); }},
-        {"arrow press", [this](ScrollbarWidget*) { mManager->MouseDown(8, 124, 1); }},
-        {"arrow tick",
-         [](ScrollbarWidget* bar)
-         {
-             for (int i = 0; i < 25; ++i)
-                 bar->ButtonDownTick(1);
-         }},
-        {"track press", [this](ScrollbarWidget*) { mManager->MouseDown(8, 100, 1); }},
-        {"paging",
-         [](ScrollbarWidget* bar)
-         {
-             bar->mPagingDir = 2;
-             bar->mLastMouseY = 100;
-             for (int i = 0; i < 25; ++i)
-                 bar->Update();
-         }},
-        {"thumb drag",
-         [this](ScrollbarWidget*)
-         {
-             mManager->MouseDown(8, 20, 1);
-             mManager->MouseMove(8, 40);
-         }},
-    };
-    for (const Row& row : rows)
-    {
-        Attached<ScrollbarWidget> bar(mManager, 1, &mLog);
+        auto* bar = new ScrollbarWidget(1, &mLog);
         bar->ResizeScrollbar(0, 0, 16, 132);
         bar->SetMaxValue(100);
         bar->SetPageSize(10);
-        ScrollbarWidget* alive = bar.get();
-        mLog.mAction = [&]
-        {
-            mLog.mAction = nullptr;
-            bar.Kill();
-        };
-        row.trigger(alive);
-        EXPECT_EQ(bar.get(), nullptr) << row.name;
-        mManager->MouseUp(0, 0, 1);
+        return bar;
+    };
+    using Steps = std::vector<std::function<void(ScrollbarWidget*)>>;
+    auto press = [this](int y) { return [=](ScrollbarWidget*) { mManager->MouseDown(8, y, 1); }; };
+    const Steps rows[] = {
+        {[](ScrollbarWidget* b) { b->SetValue(500); }}, // the first of two calls
+        {press(124)},                                   // arrow
+        {[](ScrollbarWidget* b) { b->mArrowTicks = 24, b->ButtonDownTick(1); }},
+        {press(100)}, // track
+        {press(20), [this](ScrollbarWidget*) { mManager->MouseMove(8, 40); }},
+        {[](ScrollbarWidget* b)
+         { b->mPagingDir = 2, b->mLastMouseY = 100, b->mPagingTicks = 24, b->Update(); }},
+    };
+    for (const auto& steps : rows)
+    {
         mLog.Take();
+        EXPECT_TRUE(DeletedByListener<ScrollbarWidget>(mManager, bar(), mLog, "", steps))
+            << &steps - &rows[0];
+        mManager->MouseUp(0, 0, 1);
     }
 }
 

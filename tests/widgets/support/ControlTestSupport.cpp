@@ -5,8 +5,6 @@
 namespace Vaxo
 {
 
-namespace
-{
 std::string Join(const std::vector<std::string>& words)
 {
     std::string text;
@@ -15,19 +13,6 @@ std::string Join(const std::vector<std::string>& words)
     return text;
 }
 
-std::string Call(const char* name, std::initializer_list<double> args)
-{
-    std::string text = std::string(name) + "(";
-    for (double arg : args)
-    {
-        char buf[32];
-        std::snprintf(buf, sizeof(buf), "%g", arg);
-        text += std::string(text.back() == '(' ? "" : ",") + buf;
-    }
-    return text + ")";
-}
-} // namespace
-
 std::string ListenerLog::Take()
 {
     std::string text = Join(mCalls);
@@ -35,81 +20,20 @@ std::string ListenerLog::Take()
     return text;
 }
 
-void ListenerLog::Log(const std::string& call)
+void ListenerLog::LogValues(const char* name, const std::vector<double>& args)
 {
-    mCalls.push_back(call);
+    std::string call = std::string(name) + "(";
+    for (double arg : args)
+    {
+        char buf[32];
+        std::snprintf(buf, sizeof(buf), "%g", arg);
+        call += std::string(call.back() == '(' ? "" : ",") + buf;
+    }
+    mCalls.push_back(call + ")");
     if (mAction)
     {
-        // Copied: the action may clear itself.
-        std::function<void()> action = mAction;
+        std::function<void()> action = mAction; // a copy: the action may clear itself
         action();
-    }
-}
-
-void ListenerLog::ButtonPress(int id, int clickCount)
-{
-    Log(Call("ButtonPress", {double(id), double(clickCount)}));
-}
-void ListenerLog::ButtonDepress(int id)
-{
-    Log(Call("ButtonDepress", {double(id)}));
-}
-void ListenerLog::ButtonDownTick(int id)
-{
-    Log(Call("ButtonDownTick", {double(id)}));
-}
-void ListenerLog::ButtonMouseEnter(int id)
-{
-    Log(Call("ButtonMouseEnter", {double(id)}));
-}
-void ListenerLog::ButtonMouseLeave(int id)
-{
-    Log(Call("ButtonMouseLeave", {double(id)}));
-}
-void ListenerLog::ButtonMouseMove(int id, int x, int y)
-{
-    Log(Call("ButtonMouseMove", {double(id), double(x), double(y)}));
-}
-void ListenerLog::CheckboxChecked(int id, bool checked)
-{
-    Log(Call("CheckboxChecked", {double(id), double(checked)}));
-}
-void ListenerLog::SliderVal(int id, double value)
-{
-    Log(Call("SliderVal", {double(id), value}));
-}
-void ListenerLog::ScrollPosition(int id, double position)
-{
-    Log(Call("ScrollPosition", {double(id), position}));
-}
-void ListenerLog::ListClicked(int id, int index, int clickCount)
-{
-    Log(Call("ListClicked", {double(id), double(index), double(clickCount)}));
-}
-void ListenerLog::ListClosed(int id)
-{
-    Log(Call("ListClosed", {double(id)}));
-}
-void ListenerLog::ListHiliteChanged(int id, int oldIndex, int newIndex)
-{
-    Log(Call("ListHiliteChanged", {double(id), double(oldIndex), double(newIndex)}));
-}
-void ListenerLog::DialogButtonPress(int dialogId, int buttonId)
-{
-    Log(Call("DialogButtonPress", {double(dialogId), double(buttonId)}));
-}
-void ListenerLog::DialogButtonDepress(int dialogId, int buttonId)
-{
-    Log(Call("DialogButtonDepress", {double(dialogId), double(buttonId)}));
-}
-
-void ControlTestApp::UpdateFrames()
-{
-    RecordingApp::UpdateFrames();
-    if (mOnUpdate)
-    {
-        std::function<void()> hook = mOnUpdate;
-        hook();
     }
 }
 

@@ -1,10 +1,11 @@
-// Doubles for the control tests and the list and scroll-bar fuzz target.
+// Doubles for the control tests.
 //
 // ListenerLog is one listener of every control kind that writes each call it hears as
-// one word ("ButtonPress(7,1)", "SliderVal(1,0.25)", "ScrollPosition(0,90)") and can
-// run an action after each call (to remove and delete the control from inside its
-// listener). ControlTestApp counts the sounds played and runs a hook at every update.
-// DrawCalls draws one widget into a recording image and returns what reached the image.
+// one word ("ButtonPress(7,1)", "SliderVal(1,0.25)") and can run an action after each
+// (to remove and delete the control from inside its listener). ControlTestApp counts
+// the sounds played and runs a hook at every update. Attached keeps a control in a
+// container for a test. DrawCalls draws one widget into a recording image. ControlTest is
+// the fixture: an application with its widget manager on an 800 x 600 screen.
 #pragma once
 
 #include "app/support/AppTestEnv.h"
@@ -16,8 +17,10 @@
 #include "widgets/ListListener.h"
 #include "widgets/ScrollListener.h"
 #include "widgets/SliderListener.h"
-
 #include "widgets/Widget.h"
+#include "widgets/support/WidgetTestEnv.h"
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -43,23 +46,27 @@ public:
     // The calls so far joined by spaces; forgets them.
     std::string Take();
 
-    void ButtonPress(int id, int clickCount) override;
-    void ButtonDepress(int id) override;
-    void ButtonDownTick(int id) override;
-    void ButtonMouseEnter(int id) override;
-    void ButtonMouseLeave(int id) override;
-    void ButtonMouseMove(int id, int x, int y) override;
-    void CheckboxChecked(int id, bool checked) override;
-    void SliderVal(int id, double value) override;
-    void ScrollPosition(int id, double position) override;
-    void ListClicked(int id, int index, int clickCount) override;
-    void ListClosed(int id) override;
-    void ListHiliteChanged(int id, int oldIndex, int newIndex) override;
-    void DialogButtonPress(int dialogId, int buttonId) override;
-    void DialogButtonDepress(int dialogId, int buttonId) override;
+    void ButtonPress(int id, int count) override { Log("ButtonPress", id, count); }
+    void ButtonDepress(int id) override { Log("ButtonDepress", id); }
+    void ButtonDownTick(int id) override { Log("ButtonDownTick", id); }
+    void ButtonMouseEnter(int id) override { Log("ButtonMouseEnter", id); }
+    void ButtonMouseLeave(int id) override { Log("ButtonMouseLeave", id); }
+    void ButtonMouseMove(int id, int x, int y) override { Log("ButtonMouseMove", id, x, y); }
+    void CheckboxChecked(int id, bool on) override { Log("CheckboxChecked", id, on); }
+    void SliderVal(int id, double value) override { Log("SliderVal", id, value); }
+    void ScrollPosition(int id, double value) override { Log("ScrollPosition", id, value); }
+    void ListClicked(int id, int i, int count) override { Log("ListClicked", id, i, count); }
+    void ListClosed(int id) override { Log("ListClosed", id); }
+    void ListHiliteChanged(int id, int from, int to) override { Log("ListHiliteChanged", id, from, to); }
+    void DialogButtonPress(int id, int button) override { Log("DialogButtonPress", id, button); }
+    void DialogButtonDepress(int id, int button) override { Log("DialogButtonDepress", id, button); }
 
 private:
-    void Log(const std::string& call);
+    template <typename... Args> void Log(const char* name, Args... args)
+    {
+        LogValues(name, {double(args)...});
+    }
+    void LogValues(const char* name, const std::vector<double>& args);
 };
 
 class ControlTestApp : public RecordingApp
@@ -70,7 +77,13 @@ public:
     std::function<void()> mOnUpdate;
 
     void PlaySample(int soundId) override { mSamples.push_back(soundId); }
-    void UpdateFrames() override;
+    void UpdateFrames() override
+    {
+        RecordingApp::UpdateFrames();
+        std::function<void()> hook = mOnUpdate; // a copy: the hook may clear itself
+        if (hook)
+            hook();
+    }
 };
 
 // A control owned by the test and kept in a container until the test ends or Kill.
@@ -79,6 +92,10 @@ template <typename T> class Attached
 public:
     template <typename... Args>
     explicit Attached(WidgetContainer* parent, Args&&... args) : mWidget(new T(std::forward<Args>(args)...))
+    {
+        parent->AddWidget(mWidget.get());
+    }
+    Attached(WidgetContainer* parent, std::unique_ptr<T> widget) : mWidget(std::move(widget))
     {
         parent->AddWidget(mWidget.get());
     }
@@ -100,6 +117,32 @@ private:
     std::unique_ptr<T> mWidget;
 };
 
+// Adds widget (taking it) to parent and runs the steps in order while it lives; the
+// first listener call that begins with killOn removes and deletes it (once: the removal
+// may send more calls). Whether that happened.
+template <typename T>
+bool DeletedByListener(WidgetContainer* parent, T* widget, ListenerLog& log, const std::string& killOn,
+                       const std::vector<std::function<void(T*)>>& steps)
+{
+    Attached<T> held(parent, std::unique_ptr<T>(widget));
+    log.mAction = [&]
+    {
+        if (log.mCalls.back().rfind(killOn, 0) == 0)
+            log.mAction = nullptr, held.Kill();
+    };
+    for (const auto& step : steps)
+    {
+        if (held.get() != nullptr)
+            step(held.get());
+    }
+    log.mAction = nullptr;
+    log.Take();
+    return held.get() == nullptr;
+}
+
+// Words joined by spaces.
+std::string Join(const std::vector<std::string>& words);
+
 // The image calls of widget->Draw on a fresh context, joined by spaces. Inline, so the
 // recording image is linked from the graphics test support by each test program.
 inline std::string DrawCalls(Widget* widget)
@@ -107,10 +150,17 @@ inline std::string DrawCalls(Widget* widget)
     RecordingImage image("screen", 800, 600);
     Graphics g(&image);
     widget->Draw(&g);
-    std::string text;
-    for (const std::string& call : image.TakeCalls())
-        text += (text.empty() ? "" : " ") + call;
-    return text;
+    return Join(image.TakeCalls());
 }
+
+class ControlTest : public ::testing::Test
+{
+protected:
+    AppTestEnv mAppEnv;
+    ControlTestApp mApp;
+    WidgetTestEnv mEnv{&mApp};
+    WidgetManager* mManager = mEnv.mManager;
+    ListenerLog mLog;
+};
 
 } // namespace Vaxo
