@@ -63,9 +63,9 @@ template <class Row> inline void ForRows(const BlendRect& r, Row row)
         row(r.src + size_t(y) * r.srcStride, r.dest + size_t(y) * r.destStride);
 }
 
-// FillBlend over one row (out of line: the vector loop keeps its constants in registers
-// around it); over an opaque pixel the shares are the colour's alpha and
-// its rest, and red and blue go through one word, each lane staying below 255 x 256.
+// FillBlend over one row. Over an opaque pixel the shares are the colour's alpha and its
+// rest, and red and blue go through one word, each lane staying below 255 x 256. Out of
+// line, so that the vector loop calling it keeps its constants in registers.
 VAXO_NOINLINE void FillRow(uint32_t* d, int32_t n, uint32_t c)
 {
     const uint32_t a = c >> 24;
@@ -197,15 +197,10 @@ inline void Store(uint32_t* p, __m128i v)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// Bit mask of the 16 bytes whose value is 255; the alpha bytes are 0x8888.
-inline int FullBytes(__m128i v)
-{
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi32(-1)));
-}
-
+// Whether the four alpha bytes (mask bits 0x8888 of the sixteen) are all 255 or all 0.
 inline bool AllOpaque(__m128i v)
 {
-    return (FullBytes(v) & 0x8888) == 0x8888;
+    return (_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi32(-1))) & 0x8888) == 0x8888;
 }
 
 inline bool AllTransparent(__m128i v)
@@ -243,7 +238,7 @@ inline __m128i Mix4(__m128i sp, __m128i dp)
     return _mm_or_si128(MixShares(sp, dp, AlphaHalves(sp)), _mm_set1_epi32(int(0xFF000000u)));
 }
 
-// OverOpaqueRow of four pixels, without branches (the alpha of glyph and sprite edge
+// OverOpaque of four pixels, without branches (the alpha of glyph and sprite edge
 // pixels changes too often to predict): an opaque pixel mixes with share 256, which is
 // a copy; a transparent one with share 0, which keeps the colour, and its alpha is kept.
 inline __m128i Over4(__m128i sp, __m128i dp)
@@ -277,11 +272,7 @@ template <class Group> VAXO_ALWAYS_INLINE inline void ByFours(const BlendRect& r
     // ask for all of them at once rather than wait for each in turn.
     if (r.width <= 32)
         for (int32_t y = 0; y < r.height; ++y)
-        {
-            const uint32_t* d = r.dest + size_t(y) * r.destStride;
-            _mm_prefetch(reinterpret_cast<const char*>(d), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(d + r.width - 1), _MM_HINT_T0);
-        }
+            PrefetchRow(r.dest + size_t(y) * r.destStride, r.width);
     for (int32_t y = 0; y < r.height; ++y)
     {
         const uint32_t* s = r.src + size_t(y) * r.srcStride;

@@ -5,8 +5,9 @@
 // two builds: PortableBlend, plain C++ for any processor, and Sse2Blend, four pixels at
 // a time, for x86-64 (where SSE2 is always there, so nothing is chosen at run time).
 // FastBlend names the build the drawing code uses; compiling with VAXO_PORTABLE_BLEND
-// defined makes it the portable one. Source and destination rows must not overlap,
-// except in the portable loops, which go pixel by pixel from the left.
+// defined makes it the portable one. Source and destination must not overlap, except
+// for the portable loops, which blend pixel by pixel from the left (an opaque run is
+// moved as one block).
 #pragma once
 
 #include <cstddef>
