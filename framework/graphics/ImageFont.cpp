@@ -606,8 +606,8 @@ private:
     }
 };
 
-// How the glyphs of one active layer are drawn: blended straight from the sheet's pixels
-// (glyphs not null) or through Graphics.
+// How the glyphs of one active layer are drawn: blended straight from the sheet's pixels,
+// or through Graphics.
 struct LayerDraw
 {
     enum Rule
@@ -616,18 +616,18 @@ struct LayerDraw
         kWeighted,
         kTinted
     };
-    const uint32_t* glyphs = nullptr;
+    // The sheet's pixels; null for glyphs drawn through Graphics.
+    const uint32_t* sheet = nullptr;
     int32_t sheetWidth = 0;
-    // Per code, the glyph's ink among the rest of its values.
-    const ActiveFontLayer::Glyph* glyphsOf = nullptr;
+    // Per code, the glyph's values (its ink among them).
+    const ActiveFontLayer::Glyph* glyphs = nullptr;
     // NormalBlt's choice for the layer's colour and the target's flags.
     Rule rule = kOverOpaque;
     BlendTint tint = {};
 
     LayerDraw() = default;
     LayerDraw(const ActiveFontLayer& active, const Color& color, bool opaqueTarget)
-        : glyphs(active.mGlyphBits.data()), sheetWidth(active.mScaledImage->GetWidth()),
-          glyphsOf(active.mGlyphs)
+        : sheet(active.mGlyphBits.data()), sheetWidth(active.mScaledImage->GetWidth()), glyphs(active.mGlyphs)
     {
         const bool white = color == Color::White;
         rule = !white ? kTinted : (opaqueTarget ? kOverOpaque : kWeighted);
@@ -640,7 +640,7 @@ struct LayerDraw
 // (the part that is not fully transparent) is visited: the rest would change nothing.
 bool DrawGlyphDirect(DirectTarget& target, const LayerDraw& draw, const RenderCommand& command)
 {
-    const TRect<int>& ink = draw.glyphsOf[command.mCharCode].mInk;
+    const TRect<int>& ink = draw.glyphs[command.mCharCode].mInk;
     if (ink.mWidth < 1 || ink.mHeight < 1)
         return false;
     const TRect<int>& whole = command.mSrcRect;
@@ -660,7 +660,7 @@ bool DrawGlyphDirect(DirectTarget& target, const LayerDraw& draw, const RenderCo
     const size_t sx = size_t(left - tx + ink.mX);
     const size_t sy = size_t(top - ty + ink.mY);
     const size_t destWidth = size_t(target.width);
-    const BlendRect rect{draw.glyphs + sy * size_t(draw.sheetWidth) + sx,
+    const BlendRect rect{draw.sheet + sy * size_t(draw.sheetWidth) + sx,
                          size_t(draw.sheetWidth),
                          target.bits + size_t(top) * destWidth + size_t(left),
                          destWidth,
@@ -718,7 +718,7 @@ void DrawQueue(Graphics* g, DirectTarget& target)
             if (command->mImage == nullptr)
                 continue;
             const LayerDraw& draw = sLayerDraws[command->mLayerIndex];
-            if (draw.glyphs != nullptr)
+            if (draw.sheet != nullptr)
             {
                 drewDirect = DrawGlyphDirect(target, draw, *command) || drewDirect;
                 continue;
@@ -797,14 +797,13 @@ void ImageFont::DrawStringEx(Graphics* g, int x, int y, const std::string& str, 
             command.mDrawMode = layer.mDrawMode;
             command.mColor = layerColors[layerIndex];
             command.mNext = nullptr;
-            command.mActiveLayer = &active;
             command.mLayerIndex = uint8_t(layerIndex++);
             command.mCharCode = code;
 
             // A glyph blended straight from the sheet wholly outside the clip draws nothing:
             // it stays out of the buckets, which are then quicker to walk.
             const bool drawsNothing =
-                sLayerDraws[command.mLayerIndex].glyphs != nullptr &&
+                sLayerDraws[command.mLayerIndex].sheet != nullptr &&
                 target.Outside(command.mX, command.mY, command.mSrcRect.mWidth, command.mSrcRect.mHeight);
             const int bucket = glyph.mBucket;
             if (!drawsNothing)

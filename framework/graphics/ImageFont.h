@@ -108,9 +108,8 @@ public:
     Color mColor;
     // The following command of the same bucket.
     RenderCommand* mNext;
-    // The entry the glyph was queued from (its pixel cache), its place in the active
-    // list, and the mapped code.
-    ActiveFontLayer* mActiveLayer;
+    // The place in the active list of the entry the glyph was queued from, and the
+    // mapped code.
     uint8_t mLayerIndex;
     uint8_t mCharCode;
 };
