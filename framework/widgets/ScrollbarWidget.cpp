@@ -89,15 +89,17 @@ void ScrollbarWidget::SetInvisIfNoScroll(bool invisIfNoScroll)
 void ScrollbarWidget::SetMaxValue(double maxValue)
 {
     mMaxValue = maxValue;
-    const bool moved = Clamp();
-    MarkDirty();
-    if (moved)
-        TellListener(1);
+    RangeChanged();
 }
 
 void ScrollbarWidget::SetPageSize(double pageSize)
 {
     mPageSize = pageSize;
+    RangeChanged();
+}
+
+void ScrollbarWidget::RangeChanged()
+{
     const bool moved = Clamp();
     MarkDirty();
     if (moved)

@@ -101,6 +101,8 @@ private:
     // Tells the listener the value, times times, touching nothing of the bar after the
     // first call.
     void TellListener(int times);
+    // After the maximum or the page size changed: clamp, redraw, tell when the value moved.
+    void RangeChanged();
     // One arrow step (-1 or 1) or page step (-page or page).
     void Step(double delta);
 };
