@@ -1,5 +1,5 @@
 // The command line: splitting into options, skipping the program's name, the framework's
-// seven options with the demo file names they choose, and the exit on an unknown option.
+// options with the demo files they choose, and the exit on an unknown option.
 #include "app/support/AppTestEnv.h"
 
 #include <gtest/gtest.h>
@@ -9,58 +9,41 @@ using namespace Vaxo;
 namespace
 {
 
-// Writes down the options instead of acting on them.
-class SplitApp : public VaxoAppBase
+// Writes the options down (split) or acts on them; keeps the current folder either way.
+class CmdLineApp : public VaxoAppBase
 {
 public:
+    bool mSplitOnly = false;
     std::string mOptions;
+    bool ChangeDirHook(const char*) override { return true; }
     void HandleCmdLineParam(const std::string& name, const std::string& value) override
     {
         mOptions += "[" + name + "|" + value + "]";
+        if (!mSplitOnly)
+            VaxoAppBase::HandleCmdLineParam(name, value);
     }
-};
-
-// Keeps the current folder where the test runs.
-class OptionApp : public VaxoAppBase
-{
-public:
-    bool ChangeDirHook(const char*) override { return true; }
 };
 
 TEST(CmdLine, SplitsOptionsAsTheExamplesShow)
 {
     AppTestEnv env;
-    struct Row
-    {
-        const char* text;
-        const char* options;
-    };
-    const Row parsed[] = {
-        {"-changedir=\"C:\\My Games\"", "[-changedir|C:\\My Games]"},
-        {"-demofile=\"a b\"c", "[-demofile|a b][c|]"},
-        {"a=b=c", "[a|bc]"},
-        {"-record   -play ", "[-record|][-play|]"},
-        {"\"=x\"y", "[y|]"}, // an option without a name is dropped
-        {"", ""},
-    };
-    for (const Row& row : parsed)
-    {
-        SplitApp app;
-        app.ParseCmdLine(row.text);
-        EXPECT_EQ(app.mOptions, row.options) << row.text;
-    }
-    const Row whole[] = {
+    const std::pair<const char*, const char*> rows[] = {
+        {"game -changedir=\"C:\\My Games\"", "[-changedir|C:\\My Games]"},
+        {"game -demofile=\"a b\"c", "[-demofile|a b][c|]"}, // the closing quote ends the option
+        {"game a=b=c", "[a|bc]"},
+        {"game -record   -play ", "[-record|][-play|]"},
+        {"game \"=x\"y", "[y|]"}, // an option without a name is dropped
         {"\"C:\\Program Files\\game.exe\" -record", "[-record|]"},
-        {"game -play -recnum=2", "[-play|][-recnum|2]"},
         {"game", ""},
         {"\"C:\\game.exe -record", ""},
     };
-    for (const Row& row : whole)
+    for (const auto& row : rows)
     {
-        SplitApp app;
-        env.mPlatform->mCmdLine = row.text;
+        CmdLineApp app;
+        app.mSplitOnly = true;
+        env.mPlatform->mCmdLine = row.first;
         app.DoParseCmdLine();
-        EXPECT_EQ(app.mOptions, row.options) << row.text;
+        EXPECT_EQ(app.mOptions, row.second) << row.first;
         EXPECT_TRUE(app.mCmdLineParsed);
     }
 }
@@ -71,36 +54,35 @@ TEST(CmdLine, OptionsChooseTheDemoModeAndFile)
     SetAppDataFolder("/data/");
     struct Row
     {
-        std::string options, prefix, file;
-        bool recording, playing;
+        std::string options, prefix, file, mode; // mode: "" none, "r" record, "p" play
     };
     const Row rows[] = {
-        {"-record -play", "vaxoapp", "vaxoapp.dmo", false, true},
-        {"-play -record", "vaxoapp", "vaxoapp.dmo", true, false},
-        {"-demofile=run.dmo", "vaxoapp", "/data/run.dmo", false, false},
-        {"-demofile=x", "vaxoapp", "/data/x", false, false},
-        {"-demofile=C:run.dmo", "vaxoapp", "C:run.dmo", false, false},
-        {"-demofile=ab\\run.dmo", "vaxoapp", "ab\\run.dmo", false, false},
-        {"-demofile=/tmp/run.dmo", "vaxoapp", "/tmp/run.dmo", false, false},
-        {"-recnum=3", "vaxoapp", "/data/vaxoapp1.dmo", true, false},
-        {"-recnum=x", "/tmp/rec", "/tmp/rec1.dmo", true, false},
-        {"-playnum=3", "vaxoapp", "vaxoapp-2.dmo", false, true},
-        {"-playnum=1", "vaxoapp", "vaxoapp0.dmo", false, true},
-        {"-playnum=-5", "vaxoapp", "vaxoapp0.dmo", false, true},
-        {"-playnum=abc", "vaxoapp", "vaxoapp0.dmo", false, true},
-        {"-playnum=99999999999", "vaxoapp", "vaxoapp-2147483646.dmo", false, true},
-        {"-playnum=-99999999999", "vaxoapp", "vaxoapp0.dmo", false, true},
+        {"-record -play", "vaxoapp", "vaxoapp.dmo", "p"},
+        {"-play -record", "vaxoapp", "vaxoapp.dmo", "r"},
+        {"-demofile=run.dmo", "vaxoapp", "/data/run.dmo", ""},
+        {"-demofile=C:run.dmo", "vaxoapp", "C:run.dmo", ""},
+        {"-demofile=ab\\run.dmo", "vaxoapp", "ab\\run.dmo", ""},
+        {"-demofile=/tmp/run.dmo", "vaxoapp", "/tmp/run.dmo", ""},
+        {"-recnum=3", "vaxoapp", "/data/vaxoapp1.dmo", "r"},
+        {"-recnum=x", "/tmp/rec", "/tmp/rec1.dmo", "r"},
+        {"-playnum=3", "vaxoapp", "vaxoapp-2.dmo", "p"},
+        {"-playnum=1", "vaxoapp", "vaxoapp0.dmo", "p"},
+        {"-playnum=-5", "vaxoapp", "vaxoapp0.dmo", "p"},
+        {"-playnum=abc", "vaxoapp", "vaxoapp0.dmo", "p"},
+        {"-playnum=99999999999", "vaxoapp", "vaxoapp-2147483646.dmo", "p"},
+        {"-playnum=-99999999999", "vaxoapp", "vaxoapp0.dmo", "p"},
     };
     for (const Row& row : rows)
     {
-        OptionApp app;
+        CmdLineApp app;
         app.mDemoPrefix = row.prefix;
         app.ParseCmdLine(row.options);
         EXPECT_EQ(app.mDemoFileName, row.file) << row.options;
-        EXPECT_EQ(app.mRecordingDemo, row.recording) << row.options;
-        EXPECT_EQ(app.mPlayingDemo, row.playing) << row.options;
+        EXPECT_EQ(std::string(app.mRecordingDemo ? "r" : "") + (app.mPlayingDemo ? "p" : ""), row.mode)
+            << row.options;
+        app.mRecordingDemo = false; // no demo file is written
     }
-    OptionApp app;
+    CmdLineApp app;
     app.ParseCmdLine("-screensaver -changedir=\"/opt/my game\"");
     EXPECT_TRUE(app.mIsScreenSaver);
     EXPECT_EQ(app.mChangeDir, "/opt/my game");
@@ -112,7 +94,7 @@ TEST(CmdLine, UnknownOptionExitsWithFailure)
     EXPECT_EXIT(
         {
             AppTestEnv env;
-            OptionApp app;
+            CmdLineApp app;
             app.ParseCmdLine("-demofile=\"a b\"c");
         },
         ::testing::ExitedWithCode(1), "Invalid command line parameter: c\n");
