@@ -72,6 +72,10 @@ BoxButtons ButtonsOfType(uint32_t type)
 
 void PlatformSDL::InitCursors()
 {
+    // SDL cannot make cursors without a video device (it would crash): the slots stay
+    // empty, and SetCursor hides the system cursor.
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return;
     for (int i = 0; i < kLastCursor; ++i)
     {
         const CursorPicture& picture = kCursorPictures[i];

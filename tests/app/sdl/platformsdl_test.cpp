@@ -70,9 +70,9 @@ class PlatformSDLTest : public ::testing::Test
 protected:
     // An application on the SDL platform, on the X display named, else on SDL's dummy
     // video driver. False when the display cannot be reached.
-    bool MakeApp(const char* display = nullptr)
+    bool MakeApp(const char* display = nullptr, const char* driver = "dummy")
     {
-        setenv("SDL_VIDEODRIVER", display != nullptr ? "x11" : "dummy", 1);
+        setenv("SDL_VIDEODRIVER", display != nullptr ? "x11" : driver, 1);
         if (display != nullptr)
             setenv("DISPLAY", display, 1);
         // A server still closing an earlier connection now and then refuses the next one.
@@ -393,11 +393,6 @@ TEST_F(PlatformSDLTest, MessageBoxesMapTheirTypeToButtonsAndAnswers)
     SetAlertPanelResponder(previous);
 }
 
-uint32_t ReturnArgument(void* arg)
-{
-    return uint32_t(reinterpret_cast<uintptr_t>(arg));
-}
-
 TEST_F(PlatformSDLTest, ThreadsRunTheirProcedureAndAreWaitedFor)
 {
     ASSERT_TRUE(MakeApp());
@@ -443,7 +438,7 @@ TEST(PlatformSDLDeathTest, AThreadThatCannotStartLeavesNothingBehind)
             rlimit tight = old;
             tight.rlim_cur = pages * rlim_t(sysconf(_SC_PAGESIZE)) + (2u << 20);
             setrlimit(RLIMIT_AS, &tight);
-            HTHREAD_* thread = app->mPlatform->BeginThread(ReturnArgument, nullptr);
+            HTHREAD_* thread = app->mPlatform->BeginThread([](void*) -> uint32_t { return 0; }, nullptr);
             setrlimit(RLIMIT_AS, &old);
             const int leaks = __lsan_do_recoverable_leak_check();
             std::_Exit(thread != nullptr ? 3 : leaks != 0 ? 2 : 0);
@@ -527,6 +522,19 @@ TEST_F(PlatformSDLTest, ARefusedFirstDisplayReturnsItsCodeWithoutThePause)
     EXPECT_EQ(mEnv.mClock.GetSleepCount(), 0);
     EXPECT_EQ(mApp->mDisplay, mPlatform->mDisplay);
     EXPECT_FALSE(mApp->mDisplay->mIs3D);
+}
+
+TEST_F(PlatformSDLTest, WithoutAVideoDeviceThereIsNoCursorAndNoDisplayButNoCrash)
+{
+    ASSERT_FALSE(MakeApp(nullptr, "none such"));
+    for (SDL_Cursor* cursor : mPlatform->mCursors)
+        EXPECT_EQ(cursor, nullptr);
+    mPlatform->SetCursor(0);
+    mPlatform->SetCursor(12);
+    mPlatform->AppInit();
+    EXPECT_EQ(mPlatform->InitDisplay(true), NativeDisplay::RESULT_DD_CREATE_FAIL);
+    EXPECT_FALSE(mApp->mDisplay->mErrorString.empty());
+    EXPECT_EQ(Drain(), "");
 }
 
 // An application on the X display of depth 24, or skipped.
