@@ -3,6 +3,7 @@
 #include "app/VaxoAppBase.h"
 
 #include "common/MTRand.h"
+#include "widgets/Dialog.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
 
@@ -105,10 +106,10 @@ void VaxoAppBase::Popup(const std::wstring& text, bool doExit)
 
 // ---- Dialog table --------------------------------------------------------------------
 
-Dialog* VaxoAppBase::NewDialog(int, bool, const VaxoString&, const VaxoString&, const VaxoString&, int)
+Dialog* VaxoAppBase::NewDialog(int dialogId, bool isModal, const VaxoString& header, const VaxoString& lines,
+                               const VaxoString& footer, int buttonMode)
 {
-    // PENDING: a new Dialog of the id, modal flag, texts and button mode.
-    return nullptr;
+    return new Dialog(nullptr, nullptr, dialogId, isModal, header, lines, footer, buttonMode);
 }
 
 Dialog* VaxoAppBase::DoDialog(int dialogId, bool isModal, const VaxoString& header, const VaxoString& lines,
@@ -129,25 +130,92 @@ Dialog* VaxoAppBase::GetDialog(int dialogId)
 
 void VaxoAppBase::AddDialog(int dialogId, Dialog* dialog)
 {
-    // PENDING: kill an older dialog of the id, place and size the dialog, add it to the
-    // widget manager and open its modal layer.
+    // Already shown under this id: killing "the older dialog" would queue this one for
+    // deletion while it is being registered.
+    if (dialog == nullptr || GetDialog(dialogId) == dialog)
+        return;
+    // One dialog, one entry: a registration under another id is given up first.
+    for (const auto& entry : mDialogMap)
+    {
+        if (entry.second == dialog)
+        {
+            KillDialog(entry.first, false, false);
+            break;
+        }
+    }
+    // A dialog killed earlier and shown again belongs to the table, not to the queue.
+    mSafeDeleteList.remove_if([dialog](const WidgetSafeDeleteInfo& info) { return info.mWidget == dialog; });
+
+    KillDialog(dialogId, true, true);
+    if (dialog->mWidth == 0)
+    {
+        const int width = mWidth / 2;
+        dialog->Resize((mWidth - width) / 2, mHeight / 5, width, dialog->GetPreferredHeight(width));
+    }
     mDialogMap[dialogId] = dialog;
     mDialogList.push_back(dialog);
+    mWidgetManager->AddWidget(dialog);
+    if (dialog->IsModal())
+    {
+        mWidgetManager->AddBaseModal(dialog);
+        ModalOpen();
+    }
 }
 
-void VaxoAppBase::AddDialog(Dialog*)
+void VaxoAppBase::AddDialog(Dialog* dialog)
 {
-    // PENDING: AddDialog with the dialog's own id.
+    if (dialog != nullptr)
+        AddDialog(dialog->mId, dialog);
 }
 
-bool VaxoAppBase::KillDialog(int dialogId, bool, bool)
+namespace
 {
-    // PENDING: result value, removal from the widget manager, modal layer, safe deletion.
+// Closes the modal layer of a dialog. A layer with others above it is taken out of the
+// middle of the stack, the layer above inheriting what it had replaced: left there, it
+// would name the deleted dialog and keep everything masked once the upper layers close.
+void CloseModalLayer(WidgetManager* manager, Dialog* dialog)
+{
+    WidgetManager::PreModalInfoList& layers = manager->mPreModalInfoList;
+    if (!layers.empty() && layers.back().mModalWidget == dialog)
+    {
+        manager->RemoveBaseModal(dialog);
+        return;
+    }
+    for (auto it = layers.begin(); it != layers.end(); ++it)
+    {
+        if (it->mModalWidget != dialog)
+            continue;
+        PreModalInfo& above = *std::next(it);
+        above.mPrevBaseModalWidget = it->mPrevBaseModalWidget;
+        above.mPrevBelowModalFlagsMod = it->mPrevBelowModalFlagsMod;
+        // A focus inside the dialog goes with it.
+        if (above.mPrevFocusWidget != nullptr && above.mPrevFocusWidget->mWidgetManager != manager)
+            above.mPrevFocusWidget = it->mPrevFocusWidget;
+        layers.erase(it);
+        return;
+    }
+}
+} // namespace
+
+bool VaxoAppBase::KillDialog(int dialogId, bool removeWidget, bool deleteWidget)
+{
     auto found = mDialogMap.find(dialogId);
     if (found == mDialogMap.end())
         return false;
-    mDialogList.remove(found->second);
+    Dialog* dialog = found->second;
+    if (dialog->mResult == -1)
+        dialog->mResult = 0;
+    mDialogList.remove(dialog);
     mDialogMap.erase(found);
+    if (removeWidget || deleteWidget)
+        mWidgetManager->RemoveWidget(dialog);
+    if (dialog->IsModal())
+    {
+        ModalClose();
+        CloseModalLayer(mWidgetManager.get(), dialog);
+    }
+    if (deleteWidget)
+        SafeDeleteWidget(dialog);
     return true;
 }
 
@@ -156,17 +224,34 @@ bool VaxoAppBase::KillDialog(int dialogId)
     return KillDialog(dialogId, true, true);
 }
 
-bool VaxoAppBase::KillDialog(Dialog*)
+bool VaxoAppBase::KillDialog(Dialog* dialog)
 {
-    // PENDING: KillDialog with the dialog's own id.
+    if (dialog == nullptr)
+        return false;
+    // By the id it is registered under: another dialog may hold its own id by now.
+    if (GetDialog(dialog->mId) == dialog)
+        return KillDialog(dialog->mId);
+    for (const auto& entry : mDialogMap)
+    {
+        if (entry.second == dialog)
+            return KillDialog(entry.first);
+    }
     return false;
 }
 
 void VaxoAppBase::DeleteAllDialogs()
 {
-    // PENDING: remove each dialog from the widget manager and delete it.
+    const std::map<int32_t, Dialog*> dialogs = std::move(mDialogMap);
     mDialogMap.clear();
     mDialogList.clear();
+    for (const auto& entry : dialogs)
+    {
+        if (entry.second->mParent != nullptr)
+            entry.second->mParent->RemoveWidget(entry.second);
+        delete entry.second;
+    }
+    // The queue owns its widgets; nothing runs later to delete them.
+    ProcessSafeDeleteList();
 }
 
 int VaxoAppBase::GetDialogCount()
@@ -197,6 +282,14 @@ void VaxoAppBase::DialogButtonDepress(int dialogId, int buttonId)
 
 void VaxoAppBase::SafeDeleteWidget(Widget* widget)
 {
+    // Deleted while still in the tree, or twice, it would leave dangling pointers behind.
+    if (widget != nullptr && widget->mParent != nullptr)
+        widget->mParent->RemoveWidget(widget);
+    for (const WidgetSafeDeleteInfo& info : mSafeDeleteList)
+    {
+        if (info.mWidget == widget)
+            return;
+    }
     mSafeDeleteList.push_back(WidgetSafeDeleteInfo{mUpdateAppDepth, widget});
 }
 

@@ -1,0 +1,259 @@
+// The application's dialog table (placement, replacement, the kill forms, modal layers),
+// dialog answers as button events, deferred deletion with its depth rule, and pop-ups and
+// message boxes through the scripted platform.
+#include "app/support/AppTestEnv.h"
+#include "common/MTRand.h"
+#include "widgets/Dialog.h"
+#include "widgets/WidgetManager.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace Vaxo;
+
+namespace
+{
+
+std::vector<std::string> gDeleted;
+
+// Writes its name into gDeleted when deleted; optionally queues another widget then.
+class LoggedWidget : public Widget
+{
+public:
+    explicit LoggedWidget(std::string name, Widget* queueOnDelete = nullptr)
+        : mName(std::move(name)), mQueueOnDelete(queueOnDelete)
+    {
+    }
+    ~LoggedWidget() override
+    {
+        gDeleted.push_back(mName);
+        if (mQueueOnDelete != nullptr)
+            gVaxoAppBase->SafeDeleteWidget(mQueueOnDelete);
+    }
+    std::string mName;
+    Widget* mQueueOnDelete;
+};
+
+class LoggedDialog : public Dialog
+{
+public:
+    LoggedDialog(int id, bool modal, int mode) : Dialog(nullptr, nullptr, id, modal, "Title", "", "", mode) {}
+    ~LoggedDialog() override { gDeleted.push_back("dialog " + std::to_string(mId)); }
+};
+
+// Button events as numbers: presses negative, releases positive.
+class DialogApp : public RecordingApp
+{
+public:
+    std::vector<int> mButtons;
+    using RecordingApp::ButtonPress;
+    void ButtonPress(int id) override { mButtons.push_back(-id); }
+    void ButtonDepress(int id) override { mButtons.push_back(id); }
+    Dialog* NewDialog(int id, bool modal, const VaxoString&, const VaxoString&, const VaxoString&,
+                      int mode) override
+    {
+        return new LoggedDialog(id, modal, mode);
+    }
+};
+
+class Dialogs : public ::testing::Test
+{
+protected:
+    AppTestEnv mEnv;
+    DialogApp mApp;
+    WidgetManager* mManager = mApp.mWidgetManager.get();
+
+    void SetUp() override { gDeleted.clear(); }
+    std::string Deleted()
+    {
+        std::string text;
+        for (const std::string& name : gDeleted)
+            text += (text.empty() ? "" : ",") + name;
+        gDeleted.clear();
+        return text;
+    }
+    // Modal layers, bottom first, as dialog ids.
+    std::string Layers()
+    {
+        std::string text;
+        for (const PreModalInfo& info : mManager->mPreModalInfoList)
+            text += std::to_string(static_cast<Dialog*>(info.mModalWidget)->mId) + " ";
+        return text;
+    }
+};
+
+TEST_F(Dialogs, DoDialogPlacesAddsAndReplacesByIdDeletingAtTheNextSafePoint)
+{
+    Dialog* first = mApp.DoDialog(5, true, "", "", "", 1);
+    // 640 x 480: half the width, centred, a fifth down; 48 of insets, the system font's
+    // header of 20, 8 + 24 + 8 of buttons.
+    EXPECT_EQ(first->GetRect(), TRect<int>(160, 96, 320, 108));
+    EXPECT_EQ(first->mParent, mManager);
+    EXPECT_EQ(mManager->mBaseModalWidget, first);
+    Dialog* second = mApp.DoDialog(5, false, "", "", "", 0);
+    EXPECT_EQ(mApp.GetDialog(5), second);
+    EXPECT_EQ(mApp.GetDialogCount(), 1);
+    EXPECT_EQ(mApp.mDialogList, std::list<Dialog*>{second});
+    EXPECT_EQ(first->mParent, nullptr);
+    EXPECT_EQ(Layers(), "");
+    EXPECT_EQ(Deleted(), "");
+    mApp.ProcessSafeDeleteList();
+    EXPECT_EQ(Deleted(), "dialog 5");
+
+    // A dialog with a width keeps its rectangle.
+    auto* sized = new LoggedDialog(7, false, 0);
+    sized->Resize(1, 2, 1, 4);
+    mApp.AddDialog(sized);
+    EXPECT_EQ(sized->GetRect(), TRect<int>(1, 2, 1, 4));
+    EXPECT_EQ(mApp.GetDialog(7), sized);
+}
+
+TEST_F(Dialogs, KillDialogForms)
+{
+    // Kill; whether the dialog stays in the manager, is queued, keeps its modal layer.
+    const std::tuple<std::function<bool(Dialog*)>, bool, bool> rows[] = {
+        {[this](Dialog*) { return mApp.KillDialog(5, false, false); }, true, false},
+        {[this](Dialog*) { return mApp.KillDialog(5, true, false); }, false, false},
+        {[this](Dialog*) { return mApp.KillDialog(5, false, true); }, false, true},
+        {[this](Dialog*) { return mApp.KillDialog(5); }, false, true},
+        {[this](Dialog* d) { return mApp.KillDialog(d); }, false, true},
+    };
+    int row = 0;
+    for (const auto& [kill, inManager, queued] : rows)
+    {
+        SCOPED_TRACE(row++);
+        Dialog* dialog = mApp.DoDialog(5, true, "", "", "", 0);
+        dialog->mResult = -1;
+        EXPECT_TRUE(kill(dialog));
+        EXPECT_EQ(mApp.GetDialog(5), nullptr);
+        EXPECT_EQ(dialog->mResult, 0);
+        EXPECT_EQ(dialog->mParent != nullptr, inManager);
+        EXPECT_EQ(mApp.mSafeDeleteList.size(), queued ? 1u : 0u);
+        EXPECT_EQ(Layers(), "");
+        EXPECT_EQ(mManager->mBaseModalWidget, nullptr);
+        mApp.SafeDeleteWidget(dialog);
+        mApp.ProcessSafeDeleteList();
+        EXPECT_EQ(Deleted(), "dialog 5");
+    }
+    EXPECT_FALSE(mApp.KillDialog(5));
+    EXPECT_FALSE(mApp.KillDialog(nullptr));
+}
+
+TEST_F(Dialogs, RegisteringAgainAndKillingOutOfOrderKeepTheTableAndLayersWhole)
+{
+    // The same dialog added again under its id stays registered and is not queued.
+    Dialog* lower = mApp.DoDialog(1, true, "", "", "", 0);
+    mApp.AddDialog(1, lower);
+    EXPECT_EQ(mApp.GetDialog(1), lower);
+    EXPECT_TRUE(mApp.mSafeDeleteList.empty());
+    EXPECT_EQ(Layers(), "1 ");
+    // Under another id it moves there.
+    mApp.AddDialog(3, lower);
+    EXPECT_EQ(mApp.GetDialog(1), nullptr);
+    EXPECT_EQ(mApp.GetDialog(3), lower);
+    EXPECT_EQ(mApp.GetDialogCount(), 1);
+    EXPECT_EQ(Layers(), "1 ");
+
+    // Killing the lower of two modal dialogs takes its layer out from under the upper one.
+    Dialog* upper = mApp.DoDialog(2, true, "", "", "", 0);
+    EXPECT_EQ(Layers(), "1 2 ");
+    // KillDialog(Dialog*) goes by registration: lower is under 3, another dialog under 1.
+    auto* impostor = new LoggedDialog(1, false, 0);
+    mApp.AddDialog(impostor);
+    EXPECT_TRUE(mApp.KillDialog(lower));
+    EXPECT_EQ(mApp.GetDialog(3), nullptr);
+    EXPECT_EQ(mApp.GetDialog(1), impostor);
+    EXPECT_EQ(Layers(), "2 ");
+    EXPECT_EQ(mManager->mBaseModalWidget, upper);
+    mApp.KillDialog(upper);
+    EXPECT_EQ(Layers(), "");
+    EXPECT_EQ(mManager->mBaseModalWidget, nullptr);
+    // Shown again after its kill, a dialog leaves the deletion queue.
+    mApp.AddDialog(2, upper);
+    mApp.ProcessSafeDeleteList();
+    EXPECT_EQ(Deleted(), "dialog 1");
+    EXPECT_EQ(mApp.GetDialog(2), upper);
+}
+
+TEST_F(Dialogs, ButtonsOneAndTwoReachTheApplicationAsIdPlus2000And3000)
+{
+    for (int button : {1000, 1001, 1002, 5})
+    {
+        mApp.DialogButtonPress(5, button);
+        mApp.DialogButtonDepress(5, button);
+    }
+    EXPECT_EQ(mApp.mButtons, (std::vector<int>{-2005, 2005, -3005, 3005}));
+}
+
+TEST_F(Dialogs, SafeDeletionKeepsWhatOuterStepsQueuedAndCopesWithDestructorsThatQueueMore)
+{
+    // Depth of the pass over a widget queued at depth 2; whether it is deleted.
+    const std::pair<int, bool> rows[] = {{3, false}, {2, true}, {1, true}, {0, true}};
+    for (const auto& [depth, deleted] : rows)
+    {
+        mApp.mUpdateAppDepth = 2;
+        mApp.SafeDeleteWidget(new LoggedWidget("w"));
+        mApp.mUpdateAppDepth = depth;
+        mApp.ProcessSafeDeleteList();
+        EXPECT_EQ(Deleted(), deleted ? "w" : "") << depth;
+        mApp.mUpdateAppDepth = 0;
+        mApp.ProcessSafeDeleteList();
+        gDeleted.clear();
+    }
+    // A destructor queues another widget: it goes in the same pass. A widget still in the
+    // tree is taken out first; a second queueing does not delete twice.
+    auto* inTree = new LoggedWidget("in tree");
+    mManager->AddWidget(inTree);
+    auto* first = new LoggedWidget("first", inTree);
+    mApp.SafeDeleteWidget(first);
+    mApp.SafeDeleteWidget(first);
+    mApp.ProcessSafeDeleteList();
+    EXPECT_EQ(Deleted(), "first,in tree");
+    EXPECT_TRUE(mManager->mWidgets.empty());
+    EXPECT_EQ(MTRand::GetRandDisallowedCount(), 0);
+}
+
+TEST_F(Dialogs, PopupsAndMessageBoxes)
+{
+    TestPlatform* platform = mEnv.mPlatform;
+    auto calls = [platform]
+    {
+        std::string text;
+        for (const std::string& call : platform->mCalls)
+            text += call + " ";
+        platform->mCalls.clear();
+        return text;
+    };
+    calls();
+    platform->mMessageBoxAnswers = {6, 4};
+    EXPECT_EQ(mApp.MsgBox("Sure?", "Question", 0x24), 6);
+    EXPECT_EQ(calls(), "MessageBoxA(36,Question,Sure?) EndPopup "); // no BeginPopup in a window
+    mApp.mIsPhysWindowed = false;
+    mApp.mTimeAcc = 150.0;
+    mManager->mKeyDown[65] = true;
+    mApp.mCtrlDown = true;
+    EXPECT_EQ(mApp.MsgBox(L"Retry?", L"Error", 5), 4);
+    EXPECT_EQ(calls(), "BeginPopup MessageBoxA(5,Error,Retry?) EndPopup ");
+    EXPECT_FALSE(mApp.mIsPopupOpen);
+    EXPECT_EQ(mApp.mTimeAcc, 0.0);
+    EXPECT_EQ(mApp.mLastTime, mEnv.mClock.AccurateTime());
+    EXPECT_FALSE(mManager->mKeyDown[65] || mApp.mCtrlDown);
+    mApp.Popup("Broken", false);
+    EXPECT_EQ(calls(), "BeginPopup MessageBoxA(16,FATAL ERROR,Broken) EndPopup ");
+
+    // While shutting down the box is left out; in screen-saver mode everything is.
+    mApp.Shutdown();
+    calls();
+    mApp.Popup(L"Late", false);
+    EXPECT_EQ(calls(), "BeginPopup EndPopup ");
+    mApp.mIsScreenSaver = true;
+    EXPECT_EQ(mApp.MsgBox("Saver", "Title", 0), 1);
+    mApp.Popup("Saver", true); // neither a box nor an exit
+    EXPECT_EQ(calls(), "");
+}
+
+} // namespace
