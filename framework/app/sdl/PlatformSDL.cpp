@@ -102,7 +102,13 @@ int PlatformSDL::InitDisplay(bool)
     mApp->PreDDInterfaceInitHook();
     mApp->DeleteNativeImageData();
 
-    int result = mDisplay->Init();
+    // Video that did not come up at construction gets one more try; without it SDL's
+    // OpenGL set-up would crash, so the display reports SDL's error instead.
+    int result = NativeDisplay::RESULT_DD_CREATE_FAIL;
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        result = mDisplay->Init();
+    else
+        mDisplay->mErrorString = SDL_GetError();
     mApp->DemoSyncRefreshRate();
     if (result != NativeDisplay::RESULT_OK)
         return result;

@@ -532,6 +532,7 @@ TEST_F(PlatformSDLTest, WithoutAVideoDeviceThereIsNoCursorAndNoDisplayButNoCrash
     mPlatform->SetCursor(0);
     mPlatform->SetCursor(12);
     mPlatform->AppInit();
+    ASSERT_TRUE(mApp->RegistryWriteBoolean("Is3D", true)); // SDL's OpenGL set-up needs video
     EXPECT_EQ(mPlatform->InitDisplay(true), NativeDisplay::RESULT_DD_CREATE_FAIL);
     EXPECT_FALSE(mApp->mDisplay->mErrorString.empty());
     EXPECT_EQ(Drain(), "");
