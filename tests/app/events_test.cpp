@@ -3,13 +3,13 @@
 // and leaving the window, and the cursor the application asks for.
 #include "app/support/AppTestEnv.h"
 #include "common/VaxoPerf.h"
-#include "graphics/NativeDisplay.h"
 #include "widgets/WidgetManager.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
-#include <sstream>
+#include <tuple>
 
 using namespace Vaxo;
 
@@ -26,7 +26,6 @@ public:
 
     using TestPlatform::TestPlatform;
     bool IsMouseIn(bool) override { return mMouseInWindow; }
-    TPoint<int> GetMousePos() override { return TPoint<int>(700, 500); }
     void SetCapture() override { Log("SetCapture"); }
     void ReleaseCapture() override { Log("ReleaseCapture"); }
     bool SetCursorImage(Image* image) override
@@ -48,38 +47,32 @@ class WinEvents : public ::testing::Test
 protected:
     WinEvents()
     {
-        SetPlatformFactory(
-            [this](VaxoAppBase* app)
-            {
-                mPlatform = new EventPlatform(app);
-                return mPlatform;
-            });
+        SetPlatformFactory([this](VaxoAppBase* app) { return mPlatform = new EventPlatform(app); });
         mApp.reset(new EventApp());
     }
 
-    void Send(WinEventType type, int param = 0, int x = 0, int y = 0)
+    // Sends the event and, unless only queued, handles it.
+    void Send(WinEventType type, int param = 0, bool handle = true)
     {
-        mApp->HandleWinEvent(type, param, x, y, nullptr);
+        mApp->HandleWinEvent(type, param, 5, 6, nullptr);
+        if (handle)
+            mApp->ProcessDeferredMessages(false);
     }
-    // Sends and handles the event.
-    void Handle(WinEventType type, int param = 0, int x = 0, int y = 0)
-    {
-        Send(type, param, x, y);
-        mApp->ProcessDeferredMessages(false);
-    }
+    // The queued types, or the platform calls since the last look, joined by blanks.
     std::string Queue() const
     {
-        std::ostringstream out;
+        std::string out;
         for (const WinEvent& event : mApp->mDeferredMessages)
-            out << (out.tellp() > 0 ? " " : "") << event.mType;
-        return out.str();
+            out += (out.empty() ? "" : " ") + std::to_string(event.mType);
+        return out;
     }
-    // The platform calls since the last look, then forgets them.
-    std::vector<std::string> TakeCalls()
+    std::string TakeCalls()
     {
-        std::vector<std::string> calls = mPlatform->mCalls;
+        std::string out;
+        for (const std::string& call : mPlatform->mCalls)
+            out += (out.empty() ? "" : " ") + call;
         mPlatform->mCalls.clear();
-        return calls;
+        return out;
     }
 
     AppTestEnv mEnv; // restores the platform factory when the test ends
@@ -87,115 +80,93 @@ protected:
     std::unique_ptr<EventApp> mApp;
 };
 
-TEST_F(WinEvents, QueueCoalescesTimersAndColourChangesAndEndsAtClose)
+TEST_F(WinEvents, TheQueueCoalescesTimersAndColourChangesEndsAtCloseAndAnswersAltKeys)
 {
-    struct Row
-    {
-        std::vector<WinEventType> sent;
-        const char* queued;
-    };
-    const Row rows[] = {
+    const std::pair<std::vector<WinEventType>, const char*> sequences[] = {
         {{WINEVENT_TIMER, WINEVENT_TIMER}, "2"},
         {{WINEVENT_TIMER, WINEVENT_MOUSEMOVE, WINEVENT_TIMER}, "2 11 2"},
         {{WINEVENT_SYSCOLORCHANGE, WINEVENT_DISPLAYCHANGE}, "19"},
         {{WINEVENT_DISPLAYCHANGE, WINEVENT_MOUSEMOVE, WINEVENT_SYSCOLORCHANGE}, "20 11"},
         {{WINEVENT_MOUSEMOVE, WINEVENT_CLOSE, WINEVENT_KEYDOWN, WINEVENT_TIMER, WINEVENT_CLOSE}, "11 17"},
     };
-    for (const Row& row : rows)
+    for (const auto& sequence : sequences)
     {
         mApp->mDeferredMessages.clear();
-        for (WinEventType type : row.sent)
-            Send(type);
-        EXPECT_EQ(Queue(), row.queued);
+        for (WinEventType type : sequence.first)
+            Send(type, 0, false);
+        EXPECT_EQ(Queue(), sequence.second);
+    }
+
+    // Type, key, answer, and the result word afterwards (it starts at 99): Alt keys and
+    // the close are the program's, Alt+F4 the system's.
+    const std::tuple<WinEventType, int, int, int> answers[] = {
+        {WINEVENT_SYSKEYDOWN, 'Q', 1, 0}, {WINEVENT_SYSKEYDOWN, 115, 0, 99}, {WINEVENT_CLOSE, 0, 1, 0},
+        {WINEVENT_KEYDOWN, 'Q', 0, 99},   {WINEVENT_SYSKEYUP, 'Q', 0, 99},   {WINEVENT_TIMER, 100, 0, 99},
+    };
+    for (const auto& row : answers)
+    {
+        mApp->mDeferredMessages.clear();
+        int result = 99;
+        EXPECT_EQ(mApp->HandleWinEvent(std::get<0>(row), std::get<1>(row), 0, 0, &result), std::get<2>(row));
+        EXPECT_EQ(result, std::get<3>(row)) << std::get<0>(row);
     }
 
     // A system box is up: events are dropped, but activation is still noted.
     mApp->mDeferredMessages.clear();
     mApp->mIsPopupOpen = true;
-    Send(WINEVENT_MOUSEMOVE);
-    Send(WINEVENT_ACTIVATEAPP, 0);
+    Send(WINEVENT_MOUSEMOVE, 0, false);
+    Send(WINEVENT_ACTIVATEAPP, 0, false);
     EXPECT_EQ(Queue(), "");
     EXPECT_FALSE(mApp->mActive);
-}
-
-TEST_F(WinEvents, AltKeysAndCloseAreAnsweredAsHandledButAltF4IsLeftToTheSystem)
-{
-    struct Row
-    {
-        WinEventType type;
-        int param;
-        int answer;
-        int result; // what the result word holds afterwards (it starts at 99)
-    };
-    const Row rows[] = {
-        {WINEVENT_SYSKEYDOWN, 'Q', 1, 0}, {WINEVENT_SYSKEYDOWN, 115, 0, 99}, {WINEVENT_CLOSE, 0, 1, 0},
-        {WINEVENT_KEYDOWN, 'Q', 0, 99},   {WINEVENT_SYSKEYUP, 'Q', 0, 99},   {WINEVENT_TIMER, 100, 0, 99},
-    };
-    for (const Row& row : rows)
-    {
-        mApp->mDeferredMessages.clear();
-        int result = 99;
-        EXPECT_EQ(mApp->HandleWinEvent(row.type, row.param, 0, 0, &result), row.answer) << row.type;
-        EXPECT_EQ(result, row.result) << row.type;
-    }
 }
 
 TEST_F(WinEvents, FocusLossAndMinimisingMuteAndUnmuteInBalance)
 {
     mApp->Init();
     TakeCalls();
-    struct Row
-    {
-        WinEventType type;
-        int param;
-        bool muted;
-        std::vector<std::string> calls;
+    // Event, parameter, muted afterwards, platform calls and hooks.
+    const std::tuple<WinEventType, int, bool, const char*> rows[] = {
+        {WINEVENT_ACTIVATEAPP, 0, true, "LostFocus ReleaseCapture"},
+        {WINEVENT_SIZE, 0, true, ""}, // minimised while inactive
+        {WINEVENT_SIZE, 1, true, ""},
+        {WINEVENT_ACTIVATEAPP, 1, false, "GotFocus"},
+        {WINEVENT_SIZE, 0, true, "LostFocus ReleaseCapture"}, // minimised while active
+        {WINEVENT_SIZE, 1, false, "GotFocus"},
+        {WINEVENT_ACTIVATEAPP, 1, false, ""},
     };
-    const Row rows[] = {
-        {WINEVENT_ACTIVATEAPP, 0, true, {"LostFocus", "ReleaseCapture"}},
-        {WINEVENT_SIZE, 0, true, {}}, // minimised while inactive
-        {WINEVENT_SIZE, 1, true, {}},
-        {WINEVENT_ACTIVATEAPP, 1, false, {"GotFocus"}},
-        {WINEVENT_SIZE, 0, true, {"LostFocus", "ReleaseCapture"}}, // minimised while active
-        {WINEVENT_SIZE, 1, false, {"GotFocus"}},
-        {WINEVENT_ACTIVATEAPP, 1, false, {}},
-    };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        Handle(row.type, row.param);
-        EXPECT_EQ(mApp->IsMuted(), row.muted) << row.type << " " << row.param;
-        EXPECT_EQ(TakeCalls(), row.calls) << row.type << " " << row.param;
+        Send(std::get<0>(row), std::get<1>(row));
+        EXPECT_EQ(mApp->IsMuted(), std::get<2>(row)) << &row - rows;
+        EXPECT_EQ(TakeCalls(), std::get<3>(row)) << &row - rows;
     }
     EXPECT_EQ(mApp->mAutoMuteCount, 0);
-
     mApp->mMuteOnLostFocus = false;
-    Handle(WINEVENT_ACTIVATEAPP, 0);
+    Send(WINEVENT_ACTIVATEAPP, 0);
     EXPECT_FALSE(mApp->IsMuted());
 }
 
 TEST_F(WinEvents, AltEnterTogglesTheScreenModeAndGoesNoFurther)
 {
     mApp->Init();
-    WidgetManager& widgets = *mApp->mWidgetManager;
-    Handle(WINEVENT_KEYDOWN, 17);
-    ASSERT_TRUE(widgets.mKeyDown[17]);
+    const bool* keyDown = mApp->mWidgetManager->mKeyDown;
+    Send(WINEVENT_KEYDOWN, 17);
+    const bool windowed = mApp->mIsWindowed;
     TakeCalls();
-
-    Handle(WINEVENT_SYSKEYDOWN, 13);
-    EXPECT_FALSE(mApp->mIsWindowed);
+    Send(WINEVENT_SYSKEYDOWN, 13);
+    EXPECT_EQ(mApp->mIsWindowed, !windowed);
     EXPECT_EQ(mPlatform->CallsStartingWith("InitDisplay").size(), 1u);
-    EXPECT_FALSE(widgets.mKeyDown[13]);
-    EXPECT_FALSE(widgets.mKeyDown[17]) << "the keys held are forgotten";
-    EXPECT_FALSE(mApp->mCtrlDown);
+    EXPECT_FALSE(keyDown[13] || keyDown[17] || mApp->mCtrlDown)
+        << "the key goes no further; those held are forgotten";
 
     // With a forced mode it is a key like any other; plain Enter always is.
     mApp->mForceFullscreen = true;
-    Handle(WINEVENT_SYSKEYDOWN, 13);
-    EXPECT_TRUE(widgets.mKeyDown[13]);
-    Handle(WINEVENT_KEYUP, 13);
+    Send(WINEVENT_SYSKEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    Send(WINEVENT_KEYUP, 13);
     mApp->mForceFullscreen = false;
-    Handle(WINEVENT_KEYDOWN, 13);
-    EXPECT_TRUE(widgets.mKeyDown[13]);
+    Send(WINEVENT_KEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
     EXPECT_EQ(mPlatform->CallsStartingWith("InitDisplay").size(), 1u);
 }
 
@@ -203,45 +174,40 @@ TEST_F(WinEvents, CtrlAltDEnablesTheDeveloperKeys)
 {
     VaxoPerf::ResetForTest();
     mApp->Init();
-    WidgetManager& widgets = *mApp->mWidgetManager;
-    Handle(WINEVENT_KEYDOWN, 121); // F10, not yet a developer key
-    EXPECT_TRUE(widgets.mKeyDown[121]);
-    Handle(WINEVENT_KEYUP, 121);
-
-    Handle(WINEVENT_KEYDOWN, 17);
-    Handle(WINEVENT_SYSKEYDOWN, 18);
-    Handle(WINEVENT_SYSKEYDOWN, 'D');
-    Handle(WINEVENT_KEYUP, 17);
-    Handle(WINEVENT_KEYUP, 18);
+    const bool* keyDown = mApp->mWidgetManager->mKeyDown;
+    Send(WINEVENT_KEYDOWN, 121); // F10, not yet a developer key
+    EXPECT_TRUE(keyDown[121]);
+    for (auto key : {std::make_pair(WINEVENT_KEYDOWN, 17),
+                     {WINEVENT_SYSKEYDOWN, 18},
+                     {WINEVENT_SYSKEYDOWN, 'D'},
+                     {WINEVENT_KEYUP, 17},
+                     {WINEVENT_KEYUP, 18},
+                     {WINEVENT_KEYUP, 121}})
+        Send(key.first, key.second);
     ASSERT_TRUE(mApp->mDebugKeysEnabled);
 
-    Handle(WINEVENT_KEYDOWN, 121);
-    EXPECT_FALSE(widgets.mKeyDown[121]) << "consumed";
+    Send(WINEVENT_KEYDOWN, 121);
+    EXPECT_FALSE(keyDown[121]) << "consumed";
     gForceDisplay = false;
-    Handle(WINEVENT_KEYDOWN, 114); // F3: the overlay with 0 at once, and the key goes on
-    EXPECT_TRUE(mApp->mShowFPS);
+    Send(WINEVENT_KEYDOWN, 114); // F3: the overlay with 0 at once, and the key goes on
+    EXPECT_TRUE(mApp->mShowFPS && gForceDisplay && keyDown[114]);
     EXPECT_EQ(mApp->mShowFPSMode, 0);
-    EXPECT_TRUE(gForceDisplay);
-    EXPECT_TRUE(widgets.mKeyDown[114]);
-    Handle(WINEVENT_KEYDOWN, 16);
-    Handle(WINEVENT_KEYDOWN, 114);
+    Send(WINEVENT_KEYDOWN, 16);
+    Send(WINEVENT_KEYDOWN, 114);
     EXPECT_EQ(mApp->mShowFPSMode, 1);
-    Handle(WINEVENT_KEYDOWN, 114);
+    Send(WINEVENT_KEYDOWN, 114);
     EXPECT_EQ(mApp->mShowFPSMode, 0);
-    EXPECT_TRUE(mApp->mShowFPS);
-
-    Handle(WINEVENT_KEYDOWN, 119); // Shift+F8: acceleration switched, and said so
+    Send(WINEVENT_KEYDOWN, 119); // Shift+F8: acceleration switched, and said so
     EXPECT_TRUE(mApp->Is3DAccelerated());
     EXPECT_EQ(mPlatform->CallsStartingWith("MessageBoxA"),
               std::vector<std::string>{"MessageBoxA(0,Mode Switch,3D-Mode: ON)"});
-    Handle(WINEVENT_KEYUP, 16);
+    Send(WINEVENT_KEYUP, 16);
 
-    Handle(WINEVENT_KEYDOWN, 113); // F2: profiling on, then off with its results
+    Send(WINEVENT_KEYDOWN, 113); // F2: profiling on, then off with its results
     EXPECT_TRUE(VaxoPerf::IsPerfOn());
-    Handle(WINEVENT_KEYDOWN, 113);
+    Send(WINEVENT_KEYDOWN, 113);
     EXPECT_FALSE(VaxoPerf::IsPerfOn());
     EXPECT_EQ(mPlatform->CallsStartingWith("MessageBoxA(0,Perf Results").size(), 1u);
-    EXPECT_EQ(mApp->mTimeAcc, 0.0);
     VaxoPerf::ResetForTest();
 }
 
@@ -250,82 +216,64 @@ TEST_F(WinEvents, TheMouseEntersTheWindowAndTheCaptureEndsWithTheLastButton)
     mApp->Init();
     mApp->mMouseIn = false;
     TakeCalls();
-    Handle(WINEVENT_MOUSEMOVE, 0, 5, 6);
-    EXPECT_TRUE(mApp->mMouseIn);
-    EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"SetCursor(0)", "SetCursorImage(null)"}));
-    EXPECT_EQ(mApp->mWidgetManager->mLastMouseX, 5);
-
-    struct Row
-    {
-        WinEventType type;
-        std::vector<std::string> calls;
+    const std::pair<WinEventType, const char*> rows[] = {
+        {WINEVENT_MOUSEMOVE, "SetCursor(0) SetCursorImage(null)"}, // entering: the cursor is set
+        {WINEVENT_LBUTTONDOWN, "SetCapture"},
+        {WINEVENT_RBUTTONDOWN, "SetCapture"},
+        {WINEVENT_LBUTTONUP, ""},
+        {WINEVENT_RBUTTONUP, "ReleaseCapture"},
+        {WINEVENT_MBUTTONDOWN, "SetCapture"},
+        {WINEVENT_MBUTTONUP, "ReleaseCapture"},
     };
-    const Row rows[] = {
-        {WINEVENT_LBUTTONDOWN, {"SetCapture"}},
-        {WINEVENT_RBUTTONDOWN, {"SetCapture"}},
-        {WINEVENT_LBUTTONUP, {}},
-        {WINEVENT_RBUTTONUP, {"ReleaseCapture"}},
-        {WINEVENT_MBUTTONDOWN, {"SetCapture"}},
-        {WINEVENT_MBUTTONUP, {"ReleaseCapture"}},
-    };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        Handle(row.type, 0, 5, 6);
-        EXPECT_EQ(TakeCalls(), row.calls) << row.type;
+        Send(row.first);
+        EXPECT_EQ(TakeCalls(), row.second) << row.first;
     }
 
     // The timer notices the mouse leaving; after a crash report mouse events do nothing.
     mApp->mRunning = true;
     mPlatform->mMouseInWindow = false;
-    Handle(WINEVENT_TIMER, 100);
+    Send(WINEVENT_TIMER, 100);
     EXPECT_FALSE(mApp->mMouseIn);
-    EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"SetCursor(-1)", "SetCursorImage(null)"}));
+    EXPECT_EQ(TakeCalls(), "SetCursor(-1) SetCursorImage(null)");
     mApp->mSEHOccured = true;
-    Handle(WINEVENT_LBUTTONDOWN, 0, 5, 6);
+    Send(WINEVENT_LBUTTONDOWN);
     EXPECT_FALSE(mApp->mMouseIn);
-    EXPECT_TRUE(TakeCalls().empty());
+    EXPECT_EQ(TakeCalls(), "");
 }
 
 TEST_F(WinEvents, EnforceCursorPicksThePlatformCursorOrTheCustomImage)
 {
     mApp->Init();
     MemoryImage image(mApp.get());
-    struct Row
-    {
-        bool mouseIn;
-        bool customEnabled;
-        int slot; // where the image is, -1 none
-        int cursor;
-        std::vector<std::string> calls;
+    // Mouse in the window, custom cursors on, the slot holding the image (-1 none), the
+    // cursor asked for, the platform calls.
+    const std::tuple<bool, bool, int, int, const char*> rows[] = {
+        {false, true, 3, 3, "SetCursor(-1) SetCursorImage(null)"},
+        {true, false, -1, 1, "SetCursor(1) SetCursorImage(null)"},
+        {true, false, 1, 1, "SetCursor(1) SetCursorImage(null)"},
+        {true, true, 1, 1, "SetCursorImage(image) SetCursor(11)"},
+        {true, false, 12, 12, "SetCursorImage(image) SetCursor(11)"},
     };
-    const Row rows[] = {
-        {false, true, 3, 3, {"SetCursor(-1)", "SetCursorImage(null)"}},
-        {true, false, -1, 1, {"SetCursor(1)", "SetCursorImage(null)"}},
-        {true, false, 1, 1, {"SetCursor(1)", "SetCursorImage(null)"}},
-        {true, true, 1, 1, {"SetCursorImage(image)", "SetCursor(11)"}},
-        {true, false, 12, 12, {"SetCursorImage(image)", "SetCursor(11)"}},
-    };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        for (Image*& slot : mApp->mCursorImages)
-            slot = nullptr;
-        if (row.slot >= 0)
-            mApp->mCursorImages[row.slot] = &image;
-        mApp->mMouseIn = row.mouseIn;
-        mApp->mCustomCursorsEnabled = row.customEnabled;
+        std::fill(std::begin(mApp->mCursorImages), std::end(mApp->mCursorImages), nullptr);
+        if (std::get<2>(row) >= 0)
+            mApp->mCursorImages[std::get<2>(row)] = &image;
+        mApp->mMouseIn = std::get<0>(row);
+        mApp->mCustomCursorsEnabled = std::get<1>(row);
         TakeCalls();
-        mApp->SetCursor(row.cursor);
-        EXPECT_EQ(TakeCalls(), row.calls) << row.slot << " " << row.cursor;
+        mApp->SetCursor(std::get<3>(row));
+        EXPECT_EQ(TakeCalls(), std::get<4>(row)) << &row - rows;
     }
 
     // Numbers outside 0 to 12 name no slot.
-    for (Image*& slot : mApp->mCursorImages)
-        slot = nullptr;
+    std::fill(std::begin(mApp->mCursorImages), std::end(mApp->mCursorImages), nullptr);
     mApp->SetCursorImage(-1, &image);
     mApp->SetCursorImage(13, &image);
-    EXPECT_TRUE(TakeCalls().empty());
-    for (Image* slot : mApp->mCursorImages)
-        EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(TakeCalls(), "");
+    EXPECT_EQ(std::count(std::begin(mApp->mCursorImages), std::end(mApp->mCursorImages), nullptr), 13);
 
     // A changed cursor image asks for a present.
     mPlatform->mCursorImageChanges = true;

