@@ -1,0 +1,131 @@
+#include "widgets/ListDialog.h"
+
+#include "graphics/Font.h"
+#include "graphics/Graphics.h"
+
+namespace Vaxo
+{
+
+namespace
+{
+constexpr int kScrollbarWidth = 16;
+} // namespace
+
+ListDialog::ListDialog(int id, bool isModal, const VaxoString& header, const VaxoString& lines,
+                       const VaxoString& footer, int buttonMode)
+    : SimpleDialog(id, isModal, header, lines, footer, buttonMode), mListBottomMargin(100)
+{
+    mListWidget.reset(mSkin->CreateListBox(0, this));
+    if (mListWidget == nullptr)
+        mListWidget = std::make_unique<ListWidget>(0, mSkin->mLabelFont, this);
+    mScrollbar = std::make_unique<ScrollbarWidget>(0, mListWidget.get());
+    mListWidget->mScrollbar = mScrollbar.get();
+    if (mSkin->mInnerWindowImage != nullptr)
+        mListWidget->mDrawOutline = false;
+    mScrollbar->SetInvisIfNoScroll(true);
+    mOverlayDraw = std::make_unique<SimpleOverlayDraw>(this);
+    AddWidget(mListWidget.get());
+    AddWidget(mScrollbar.get());
+    AddWidget(mOverlayDraw.get());
+}
+
+ListDialog::~ListDialog()
+{
+    for (Widget* own : {static_cast<Widget*>(mListWidget.get()), static_cast<Widget*>(mScrollbar.get()),
+                        static_cast<Widget*>(mOverlayDraw.get())})
+        RemoveWidget(own);
+    RemoveAllWidgets(true);
+}
+
+void ListDialog::Resize(int x, int y, int width, int height)
+{
+    SimpleDialog::Resize(x, y, width, height);
+    EnsureFonts();
+    const Insets& content = mContentInsets;
+    const int headerBottom = content.mTop + mHeaderFont->GetHeight() + mSpaceAfterHeader;
+    const int scrollbarWidth = mScrollbar->mVisible ? kScrollbarWidth : 0;
+    const int listLeft = (content.mLeft + content.mRight) / 2 + mListInsets.mLeft;
+    const int listTop = headerBottom + mListInsets.mTop;
+    const int listWidth =
+        (width - content.mLeft - content.mRight) - scrollbarWidth + mListInsets.mRight - mListInsets.mLeft;
+    const int listHeight = height - mListBottomMargin - headerBottom + mListInsets.mBottom - mListInsets.mTop;
+    mListWidget->Resize(listLeft, listTop, listWidth, listHeight);
+    if (mScrollbar->mVisible)
+        mScrollbar->ResizeScrollbar(listLeft + listWidth, listTop, kScrollbarWidth, listHeight);
+}
+
+void ListDialog::Draw(Graphics* g)
+{
+    SimpleDialog::Draw(g);
+}
+
+void ListDialog::DrawOverlay(Graphics* g)
+{
+    Image* frame = mSkin->mInnerWindowImage;
+    if (frame == nullptr)
+        return;
+    TRect<int> rect = mListWidget->GetRect();
+    if (mScrollbar->mVisible)
+        rect.mWidth = mScrollbar->mX + mScrollbar->mWidth - rect.mX;
+    const Insets& insets = mSkin->mInnerWindowInsets;
+    rect.mX += insets.mLeft;
+    rect.mY += insets.mTop;
+    rect.mWidth += insets.mRight - insets.mLeft;
+    rect.mHeight += insets.mBottom - insets.mTop;
+    g->DrawImageBox(rect, frame);
+}
+
+int ListDialog::GetPreferredHeight(int width)
+{
+    return SimpleDialog::GetPreferredHeight(width);
+}
+
+void ListDialog::ListClicked(int id, int index, int clickCount)
+{
+    (void)id;
+    mListWidget->SetSelect(index);
+    if (clickCount == 2)
+        ButtonDepress(1000);
+}
+
+void ListDialog::SetPosition(double position)
+{
+    mScrollbar->SetValue(position);
+}
+
+VaxoString ListDialog::GetSelItem()
+{
+    const int index = mListWidget->mSelectIdx;
+    if (index < 0 || index >= int(mListWidget->mLines.size()))
+        return VaxoString();
+    return mListWidget->mLines[size_t(index)];
+}
+
+bool ListDialog::SetSelect(const VaxoString& name)
+{
+    const std::vector<std::string>& lines = mListWidget->mLines;
+    for (size_t i = 0; i < lines.size(); i++)
+    {
+        if (stricmp(lines[i].c_str(), name.c_str()) == 0)
+        {
+            mListWidget->SetSelect(int(i));
+            EnsureSelectionVisible();
+            return true;
+        }
+    }
+    return false;
+}
+
+void ListDialog::EnsureSelectionVisible()
+{
+    const int selected = mListWidget->mSelectIdx;
+    if (selected >= 0)
+        mScrollbar->SetValue(selected - 0.5 * mListWidget->mPageSize);
+}
+
+void ListDialog::CheckShowScrollbar()
+{
+    Resize(mX, mY, mWidth, mHeight);
+}
+
+} // namespace Vaxo
