@@ -1,0 +1,118 @@
+#include "widgets/Profile.h"
+
+#include "app/VaxoAppBase.h"
+#include "common/AceException.h"
+#include "common/Buffer.h"
+#include "common/Common.h"
+#include "common/DataSync.h"
+
+namespace Vaxo
+{
+
+std::string Profile::mProfileDir;
+int32_t Profile::mMaxChars = 12;
+
+Profile::Profile() : mId(0), mDirty(false) {}
+
+Profile::~Profile() = default;
+
+void Profile::Reset() {}
+
+void Profile::SyncSummary(DataSync& sync)
+{
+    sync.SyncLong(mId);
+    sync.SyncString(mName);
+}
+
+void Profile::SyncDetails(DataSync& sync)
+{
+    (void)sync;
+}
+
+int32_t Profile::GetCurVersion()
+{
+    return 1;
+}
+
+void Profile::DeleteFilesHook() {}
+
+Profile* Profile::Factory()
+{
+    return new Profile();
+}
+
+void Profile::InitProfileDir(const std::string& dir, bool absolute)
+{
+    mProfileDir = absolute ? AddTrailingSlash(dir) : GetAppDataFolder() + AddTrailingSlash(dir);
+    if (gVaxoAppBase != nullptr && gVaxoAppBase->mPlayingDemo)
+        return;
+    if (MkDir(mProfileDir))
+        AllowAllAccess(mProfileDir);
+}
+
+std::string Profile::GetDetailsPath(int32_t id)
+{
+    return StrFormat("%suser%d.dat", mProfileDir.c_str(), int(id));
+}
+
+void Profile::LoadDetails()
+{
+    Buffer buffer;
+    if (gVaxoAppBase == nullptr || !gVaxoAppBase->ReadBufferFromFile(GetDetailsPath(mId), &buffer, false))
+    {
+        Reset();
+        return;
+    }
+    try
+    {
+        DataSync sync;
+        sync.OpenReader(buffer);
+        int32_t stored = sync.GetReader()->ReadLong();
+        // Written by a newer program: its layout is unknown here.
+        if (GetCurVersion() < stored)
+        {
+            Reset();
+            return;
+        }
+        sync.mVersion = stored;
+        SyncDetails(sync);
+    }
+    catch (const AceException&)
+    {
+        // Half-read state is no player's state.
+        Reset();
+    }
+}
+
+bool Profile::SaveDetails()
+{
+    DataSync sync;
+    sync.OpenWriter(1024);
+    int32_t version = GetCurVersion();
+    sync.mVersion = version;
+    sync.SyncLong(version);
+    SyncDetails(sync);
+    sync.EndBit();
+    const DataWriter* writer = sync.GetWriter();
+    // The flag goes only once the file is safely replaced: a failed write is retried by
+    // the next save instead of being forgotten.
+    if (gVaxoAppBase == nullptr || !gVaxoAppBase->WriteBytesToFile(GetDetailsPath(mId), writer->GetDataPtr(),
+                                                                   uint32_t(writer->GetDataLen())))
+        return false;
+    mDirty = false;
+    return true;
+}
+
+bool Profile::SaveIfDirty()
+{
+    return !mDirty || SaveDetails();
+}
+
+void Profile::DeleteFiles()
+{
+    if (gVaxoAppBase != nullptr)
+        gVaxoAppBase->EraseFile(GetDetailsPath(mId));
+    DeleteFilesHook();
+}
+
+} // namespace Vaxo

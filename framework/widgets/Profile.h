@@ -1,0 +1,66 @@
+// Profile: one player, with a name, an id and the saved state that the game's derived
+// class keeps in the player's own file.
+//
+// The player file ("user<id>.dat" in the profile folder) holds a 4-byte version (the
+// class's GetCurVersion when it was written) followed by what SyncDetails writes. The
+// list of players and the current player are ProfileMgr's; profiles are shared through
+// SmartPtr. Files go through the application's file operations, so demos replay them.
+// Main thread only.
+#pragma once
+
+#include "common/SmartPtr.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Vaxo
+{
+
+class DataSync;
+
+class Profile : public RefCount
+{
+public:
+    // As typed; compared without regard to letter case everywhere.
+    std::string mName;
+    // Given by the manager (1, 2, ...), never reused; 0 in a new object. Names the file.
+    int32_t mId;
+    // The details must be written: the game's setters set it, a successful write clears it.
+    bool mDirty;
+
+    // The profile folder with a trailing separator; empty until InitProfileDir.
+    static std::string mProfileDir;
+    // Longest name the name dialog accepts, in characters.
+    static int32_t mMaxChars;
+
+public:
+    Profile();
+    ~Profile() override;
+
+    // Back to a fresh player's state (the game clears its saved state).
+    virtual void Reset();
+    // The record kept in users.dat: id, then name.
+    virtual void SyncSummary(DataSync& sync);
+    // The game's saved state; the stream's mVersion is the version the file was written with.
+    virtual void SyncDetails(DataSync& sync);
+    virtual int32_t GetCurVersion();
+    // Deletes the game's further files of this player.
+    virtual void DeleteFilesHook();
+
+    // A new base profile (the manager's factory when the game gives none).
+    static Profile* Factory();
+    // The folder: dir below the application-data folder, or dir itself when absolute;
+    // made unless a demo is being played back.
+    static void InitProfileDir(const std::string& dir, bool absolute);
+    // mProfileDir + "user" + id + ".dat".
+    static std::string GetDetailsPath(int32_t id);
+
+    // A missing, damaged or newer file resets the profile instead.
+    void LoadDetails();
+    // Replaces the player file; false (still dirty) when it could not be written.
+    bool SaveDetails();
+    bool SaveIfDirty();
+    void DeleteFiles();
+};
+
+} // namespace Vaxo

@@ -1,0 +1,136 @@
+// ProfileMgr: the list of players, the current player and the player dialogs.
+//
+// It reads and writes the list file users.dat in the profile folder (all integers
+// little-endian: version 2, the last id given out, the profile count, one SyncSummary
+// record per profile, the manager version, then what SyncStateHook adds), remembers the
+// current player's name in the setting "UserProfile", and runs the dialogs that pick,
+// create, rename and delete players (ids 0 to 4 of the application's dialog table; the
+// manager is the listener of all of them). The game derives its own manager with a
+// factory of its profile class. Files go through the application, so demos replay them.
+// Main thread only.
+#pragma once
+
+#include "common/SmartPtr.h"
+#include "widgets/DialogListener.h"
+#include "widgets/Profile.h"
+
+#include <cstdint>
+#include <list>
+#include <string>
+
+namespace Vaxo
+{
+
+class DataSync;
+class Dialog;
+class ProfileNameDialog;
+class ProfileUserDialog;
+class VaxoAppBase;
+class Widget;
+
+// Ids of the player dialogs in the application's dialog table.
+enum
+{
+    PROFILE_DIALOG_USERS = 0,
+    PROFILE_DIALOG_CREATE = 1,
+    PROFILE_DIALOG_RENAME = 2,
+    PROFILE_DIALOG_CONFIRM_DELETE = 3,
+    PROFILE_DIALOG_ERROR = 4,
+};
+
+class ProfileMgr : public RefCount, public DialogListener
+{
+public:
+    typedef Profile* (*ProfileFactory)();
+    typedef std::list<SmartPtr<Profile>> ProfileList;
+
+    // File access, settings and dialogs; not owned.
+    VaxoAppBase* mApp;
+    // Had the keyboard focus when the first player dialog opened; gets it back when the
+    // last one closes, if it is still in the widget tree. Not owned.
+    Widget* mOldFocus;
+    // In file order; new profiles at the end.
+    ProfileList mProfiles;
+    // Null only while no player exists.
+    SmartPtr<Profile> mCurProfile;
+    // The player a rename or delete dialog acts on.
+    SmartPtr<Profile> mSelProfile;
+    // The last id given out.
+    int32_t mNextId;
+    // users.dat must be written.
+    bool mDirty;
+    ProfileFactory mFactory;
+    // users.dat was written by a newer program: read as an empty list and never
+    // overwritten, so that program keeps its players.
+    bool mNewerFile;
+
+public:
+    // factory null: Profile::Factory.
+    ProfileMgr(VaxoAppBase* app, ProfileFactory factory = nullptr);
+    ~ProfileMgr() override;
+
+    // Data the game adds at the end of users.dat.
+    virtual void SyncStateHook(DataSync& sync);
+    virtual int32_t GetVersion();
+    // Dispatches the player dialogs' buttons by dialog id.
+    void DialogButtonDepress(int dialogId, int buttonId) override;
+    // New dialogs owned by the caller; the game overrides them to size its own.
+    virtual ProfileNameDialog* CreateNameDialog(bool rename);
+    virtual ProfileUserDialog* CreateUserDialog();
+
+    // ---- The list and its file ---------------------------------------------------------
+    void Clear();
+    // False (and an empty list) when users.dat is missing or damaged.
+    bool Load();
+    // Writes "UserProfile", the current player's details when dirty, and users.dat when
+    // the list changed. True when users.dat holds the list now.
+    bool Save();
+    // One routine for both directions.
+    void SyncState(DataSync& sync);
+    // The first profile named so in any letter case, or null. With loadDetails its
+    // details are read from its file, unless it holds unsaved ones.
+    Profile* GetProfile(const std::string& name, bool loadDetails);
+    // The last profile, details loaded (as above); null when there is none.
+    Profile* GetAnyProfile();
+    // Null when the name is taken in any letter case. The new profile gets an id whose
+    // player file does not exist, and users.dat is written at once.
+    Profile* CreateProfile(const std::string& name);
+    void SetCurProfile(Profile* profile);
+    void SaveCurProfileIfDirty();
+
+    // ---- Player dialogs ----------------------------------------------------------------
+    // The player list, to pick, rename, delete or create a player.
+    void DoProfileDialog();
+    // rename false: the new-player dialog; name: text to prefill (null for none).
+    void DoCreateProfileDialog(bool rename, const char* name);
+    void DoRenameProfileDialog(const std::string& name);
+    void DoConfirmDeleteProfileDialog(const std::string& name);
+    void DoErrorDialog(const std::string& header, const std::string& text);
+    void DoNameConflictError();
+    void DoCreateUserEmptyError();
+    // Centres the newest dialog on the one opened before it, 40 pixels lower.
+    void PositionSecondaryDialog();
+    // Kills the dialog and hands the keyboard focus on.
+    void KillDialog(int dialogId);
+    // ok: button 1000 was pressed.
+    void FinishProfileDialog(bool ok);
+    void FinishCreateUserDialog(bool ok);
+    void FinishRenameUserDialog(bool ok);
+    void FinishConfirmDeleteDialog(bool ok);
+
+private:
+    // The open player list / name dialog of that id; null when the id holds none.
+    ProfileUserDialog* GetUserDialog();
+    ProfileNameDialog* GetNameDialog(int dialogId);
+    // The name typed into that name dialog; false when it is not open or the name is
+    // empty (the "Enter Name" error is shown then).
+    bool GetTypedName(int dialogId, std::string* name);
+    // mOldFocus when no dialog is open yet.
+    void RememberFocus();
+    // The first id above mNextId without a player file; 0 when none is left.
+    int32_t FindFreeId();
+    // Details read unless the profile holds unsaved ones.
+    static void LoadDetailsIfClean(Profile* profile);
+};
+
+} // namespace Vaxo

@@ -1,0 +1,38 @@
+// users.dat bytes through the profile manager's load: it must end, an unreadable list
+// must leave no players, and a new player must get an id above every listed one.
+#include "app/support/AppTestEnv.h"
+#include "widgets/ProfileMgr.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace Vaxo;
+
+namespace
+{
+struct Shared
+{
+    AppTestEnv mEnv;
+    VaxoAppBase mApp;
+    Shared() { Profile::InitProfileDir(mEnv.mHome + "users", true); }
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Shared shared;
+    if (!shared.mApp.WriteBytesToFile(Profile::mProfileDir + "users.dat", data, uint32_t(size)))
+        std::abort();
+    ProfileMgr mgr(&shared.mApp);
+    const bool loaded = mgr.Load();
+    if (!loaded && !mgr.mProfiles.empty())
+        std::abort();
+    int32_t largest = 0;
+    for (const SmartPtr<Profile>& profile : mgr.mProfiles)
+        largest = std::max(largest, profile->mId);
+    if (mgr.mNextId < largest || mgr.mNextId < 0)
+        std::abort();
+    return 0;
+}
