@@ -1,0 +1,528 @@
+// Player profiles and their files: the exact bytes of users.dat and its round trip, older,
+// newer and truncated list files, ids, the "UserProfile" setting, player files of every
+// version, and writes that fail before the rename. The player dialogs: creating,
+// renaming, deleting and picking players with every text, placement and focus.
+#include "common/DataSync.h"
+#include "common/Registry.h"
+#include "widgets/ProfileMgr.h"
+#include "widgets/ProfileNameDialog.h"
+#include "widgets/ProfileUserDialog.h"
+#include "widgets/support/ControlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <tuple>
+
+using namespace Vaxo;
+
+namespace
+{
+
+// A game's player: a score in a details version 3; Reset marks the score -1.
+class ScoreProfile : public Profile
+{
+public:
+    int32_t mScore = 0;
+    // The stream's version SyncDetails saw.
+    int32_t mSeenVersion = 0;
+
+    void Reset() override { mScore = -1; }
+    void SyncDetails(DataSync& sync) override
+    {
+        mSeenVersion = sync.mVersion;
+        sync.SyncLong(mScore);
+    }
+    int32_t GetCurVersion() override { return 3; }
+    static Profile* Make() { return new ScoreProfile(); }
+};
+
+// A game's manager adding one Long to users.dat.
+class HookMgr : public ProfileMgr
+{
+public:
+    int32_t mExtra = 0x0A0B0C0D;
+    int mHookCalls = 0;
+
+    explicit HookMgr(VaxoAppBase* app) : ProfileMgr(app, &ScoreProfile::Make) {}
+    void SyncStateHook(DataSync& sync) override
+    {
+        ++mHookCalls;
+        sync.SyncLong(mExtra);
+    }
+};
+
+ScoreProfile* Score(Profile* profile)
+{
+    return static_cast<ScoreProfile*>(profile);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+#define BYTES(literal) std::string(literal, sizeof(literal) - 1)
+
+// Version 2, next id 2, two players, manager version 1, the hook's Long.
+const std::string kTwoPlayers = BYTES("\x02\0\0\0"
+                                      "\x02\0\0\0"
+                                      "\x02\0\0\0"
+                                      "\x01\0\0\0\x03\0"
+                                      "Amy"
+                                      "\x02\0\0\0\x03\0"
+                                      "Bob"
+                                      "\x01\0\0\0"
+                                      "\x0D\x0C\x0B\x0A");
+
+class Profiles : public ::testing::Test
+{
+protected:
+    AppTestEnv mEnv;
+    VaxoAppBase mApp;
+    std::string mDir = mEnv.mHome + "users/";
+
+    void SetUp() override
+    {
+        Profile::InitProfileDir(mDir, true);
+        RegistryFileOpen(mEnv.mHome + "registry.bin");
+        mApp.mRegKey = "Maker\\Game";
+    }
+    void TearDown() override { Profile::mProfileDir.clear(); }
+
+    // "id:name" of every listed profile, then the last id given out.
+    static std::string List(ProfileMgr& mgr)
+    {
+        std::string text;
+        for (const SmartPtr<Profile>& profile : mgr.mProfiles)
+            text += std::to_string(profile->mId) + ":" + profile->mName + " ";
+        return text + "next " + std::to_string(mgr.mNextId);
+    }
+};
+
+TEST_F(Profiles, UsersFileBytesAndRoundTrip)
+{
+    EXPECT_EQ(Profile::mProfileDir, mDir);
+    HookMgr mgr(&mApp);
+    ASSERT_NE(mgr.CreateProfile("Amy"), nullptr);
+    Profile* bob = mgr.CreateProfile("Bob");
+    ASSERT_NE(bob, nullptr);
+    // Taken in any letter case: nothing changes.
+    EXPECT_EQ(mgr.CreateProfile("bOB"), nullptr);
+    EXPECT_EQ(ReadFile(mDir + "users.dat"), kTwoPlayers);
+    EXPECT_FALSE(mgr.mDirty);
+
+    Score(bob)->mScore = 7;
+    bob->mDirty = true;
+    mgr.SetCurProfile(bob);
+    mgr.SetCurProfile(nullptr); // saves the dirty details of the player it leaves
+    EXPECT_EQ(ReadFile(mDir + "user2.dat"), BYTES("\x03\0\0\0\x07\0\0\0"));
+    EXPECT_FALSE(bob->mDirty);
+
+    HookMgr loaded(&mApp);
+    loaded.mExtra = 0;
+    EXPECT_TRUE(loaded.Load());
+    EXPECT_EQ(List(loaded), "1:Amy 2:Bob next 2");
+    EXPECT_EQ(loaded.mExtra, 0x0A0B0C0D);
+    EXPECT_FALSE(loaded.mDirty);
+    ScoreProfile* readBob = Score(loaded.GetProfile("BOB", true));
+    EXPECT_EQ(readBob->mScore, 7);
+    EXPECT_EQ(readBob->mSeenVersion, 3);
+    loaded.mDirty = true;
+    EXPECT_TRUE(loaded.Save());
+    EXPECT_EQ(ReadFile(mDir + "users.dat"), kTwoPlayers);
+}
+
+TEST_F(Profiles, OlderNewerAndDamagedListFiles)
+{
+    // Players 1 and 2 left files that a new player must never inherit.
+    WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
+    WriteFile(mDir + "user2.dat", BYTES("\x03\0\0\0\x06\0\0\0"));
+    const std::string newer = BYTES("\x03\0\0\0\x09\0\0\0whatever");
+    // name, file, Load's result, list after loading, hook calls, id of the next player
+    const std::tuple<const char*, std::string, bool, const char*, int, int> rows[] = {
+        {"version 1", BYTES("\x01\0\0\0\x07\0\0\0\x01\0\0\0\x07\0\0\0\x02\0Cy"), true, "7:Cy next 7", 0, 8},
+        {"ids above the counter",
+         BYTES("\x02\0\0\0\x01\0\0\0\x02\0\0\0\x05\0\0\0\0\0\x03\0\0\0\0\0\x01\0\0\0\0\0\0\0"), true,
+         "5: 3: next 5", 1, 6},
+        {"newer", newer, true, "next 0", 0, 3},
+        {"missing", "", false, "next 0", 0, 3},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(std::get<0>(row));
+        std::filesystem::remove(mDir + "users.dat");
+        if (!std::get<1>(row).empty())
+            WriteFile(mDir + "users.dat", std::get<1>(row));
+        HookMgr mgr(&mApp);
+        EXPECT_EQ(mgr.Load(), std::get<2>(row));
+        EXPECT_EQ(List(mgr), std::get<3>(row));
+        EXPECT_EQ(mgr.mHookCalls, std::get<4>(row));
+        Profile* added = mgr.CreateProfile("Dee");
+        ASSERT_NE(added, nullptr);
+        EXPECT_EQ(added->mId, std::get<5>(row));
+    }
+    // The newer program's list is never overwritten.
+    WriteFile(mDir + "users.dat", newer);
+    HookMgr mgr(&mApp);
+    EXPECT_TRUE(mgr.Load());
+    EXPECT_NE(mgr.CreateProfile("Eve"), nullptr);
+    EXPECT_FALSE(mgr.Save());
+    EXPECT_EQ(ReadFile(mDir + "users.dat"), newer);
+
+    // Every cut of a good file reads as no list at all, to be written afresh.
+    for (size_t length = 0; length < kTwoPlayers.size(); ++length)
+    {
+        WriteFile(mDir + "users.dat", kTwoPlayers.substr(0, length));
+        HookMgr cut(&mApp);
+        EXPECT_FALSE(cut.Load()) << length;
+        EXPECT_EQ(List(cut), "next 0") << length;
+        EXPECT_TRUE(cut.mDirty) << length;
+    }
+}
+
+TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
+{
+    WriteFile(mDir + "users.dat", kTwoPlayers);
+    WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
+    // setting, current player, its score (-1: no file, reset)
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"aMY", "Amy", 5},
+        {"Nobody", "Bob", -1},
+        {"", "Bob", -1},
+    };
+    for (const auto& row : rows)
+    {
+        mApp.RegistryWriteString("UserProfile", std::get<0>(row));
+        HookMgr mgr(&mApp);
+        ASSERT_TRUE(mgr.Load());
+        ASSERT_NE(mgr.mCurProfile, nullptr);
+        EXPECT_EQ(mgr.mCurProfile->mName, std::get<1>(row)) << std::get<0>(row);
+        EXPECT_EQ(Score(mgr.mCurProfile)->mScore, std::get<2>(row)) << std::get<0>(row);
+        mgr.Save();
+        std::string stored;
+        EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
+        EXPECT_EQ(stored, std::get<1>(row));
+    }
+}
+
+TEST_F(Profiles, PlayerFilesOfEveryVersion)
+{
+    // file, score after loading, version SyncDetails saw
+    const std::tuple<const char*, std::string, int, int> rows[] = {
+        {"current", BYTES("\x03\0\0\0\x09\0\0\0"), 9, 3},
+        {"older", BYTES("\x02\0\0\0\x04\0\0\0"), 4, 2},
+        {"newer", BYTES("\x04\0\0\0\x05\0\0\0"), -1, 0},
+        {"truncated", BYTES("\x03\0\0\0\x05\0"), -1, 3},
+        {"empty", "", -1, 0},
+    };
+    for (const auto& row : rows)
+    {
+        WriteFile(mDir + "user4.dat", std::get<1>(row));
+        ScoreProfile profile;
+        profile.mId = 4;
+        profile.LoadDetails();
+        EXPECT_EQ(profile.mScore, std::get<2>(row)) << std::get<0>(row);
+        EXPECT_EQ(profile.mSeenVersion, std::get<3>(row)) << std::get<0>(row);
+    }
+    ScoreProfile missing;
+    missing.mId = 5;
+    missing.LoadDetails();
+    EXPECT_EQ(missing.mScore, -1);
+    WriteFile(mDir + "user5.dat", "x");
+    missing.DeleteFiles();
+    EXPECT_FALSE(std::filesystem::exists(mDir + "user5.dat"));
+}
+
+TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
+{
+    HookMgr mgr(&mApp);
+    Profile* amy = mgr.CreateProfile("Amy");
+    Score(amy)->mScore = 1;
+    ASSERT_TRUE(amy->SaveDetails());
+    const std::string oldList = ReadFile(mDir + "users.dat");
+
+    // The new bytes cannot be put beside the files: nothing is renamed over them.
+    ASSERT_TRUE(MkDir(mDir + "users.dat.tmp"));
+    ASSERT_TRUE(MkDir(mDir + "user1.dat.tmp"));
+    Score(amy)->mScore = 2;
+    amy->mDirty = true;
+    EXPECT_FALSE(amy->SaveIfDirty());
+    EXPECT_TRUE(amy->mDirty);
+    EXPECT_NE(mgr.CreateProfile("Bob"), nullptr);
+    EXPECT_TRUE(mgr.mDirty);
+    EXPECT_EQ(ReadFile(mDir + "users.dat"), oldList);
+    EXPECT_EQ(ReadFile(mDir + "user1.dat"), BYTES("\x03\0\0\0\x01\0\0\0"));
+    // Unsaved progress is not replaced by the older file.
+    EXPECT_EQ(Score(mgr.GetProfile("amy", true))->mScore, 2);
+
+    std::filesystem::remove(mDir + "users.dat.tmp");
+    std::filesystem::remove(mDir + "user1.dat.tmp");
+    mgr.mCurProfile = amy;
+    EXPECT_TRUE(mgr.Save());
+    EXPECT_FALSE(mgr.mDirty);
+    EXPECT_FALSE(amy->mDirty);
+    EXPECT_EQ(ReadFile(mDir + "user1.dat"), BYTES("\x03\0\0\0\x02\0\0\0"));
+    HookMgr loaded(&mApp);
+    EXPECT_TRUE(loaded.Load());
+    EXPECT_EQ(List(loaded), "1:Amy 2:Bob next 2");
+
+    // Without a profile folder nothing is written.
+    Profile::mProfileDir.clear();
+    mgr.mDirty = true;
+    EXPECT_FALSE(mgr.Save());
+    SetAppDataFolder(mEnv.mHome + "data");
+    Profile::InitProfileDir("players", false);
+    EXPECT_EQ(Profile::mProfileDir, GetAppDataFolder() + "players/");
+}
+
+const char* const kEnterName =
+    "Enter Name|Enter your name to create a new player profile for storing saved games.|OK|OK";
+const char* const kNameConflict = "Name Conflict|The name you entered is already being used.|OK|OK";
+
+class ProfileDialogs : public ControlTest
+{
+protected:
+    ProfileMgr mMgr{&mApp, &ScoreProfile::Make};
+    // Has the keyboard focus before any dialog opens.
+    Widget mScreen;
+
+    void SetUp() override
+    {
+        DialogSkin::StaticInit();
+        Profile::InitProfileDir(mAppEnv.mHome + "users/", true);
+        Profile::mMaxChars = 30; // as the game sets it
+        mManager->AddWidget(&mScreen);
+        mManager->SetFocus(&mScreen);
+    }
+    void TearDown() override
+    {
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
+        mManager->RemoveWidget(&mScreen);
+        DialogSkin::StaticDestroy();
+        Profile::mProfileDir.clear();
+        Profile::mMaxChars = 12;
+    }
+    // "header|lines|footer|button labels" of the dialog of that id; "" when none.
+    std::string Texts(int id)
+    {
+        Dialog* d = mApp.GetDialog(id);
+        if (d == nullptr)
+            return "";
+        std::string labels = d->mYesButton != nullptr ? d->mYesButton->mLabel : "";
+        if (d->mNoButton != nullptr)
+            labels += " " + d->mNoButton->mLabel;
+        return d->mDialogHeader + "|" + d->mDialogLines + "|" + d->mDialogFooter + "|" + labels;
+    }
+    // Types the name into the name dialog's field and presses Enter where the focus is.
+    void Enter(int id, const std::string& name)
+    {
+        dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(id)).mEditWidget->SetText(name);
+        mManager->KeyDown(KEYCODE_RETURN);
+    }
+    ProfileUserDialog* Users() { return dynamic_cast<ProfileUserDialog*>(mApp.GetDialog(0)); }
+    // The player list's lines, then the selected name.
+    std::string Lines()
+    {
+        std::string text;
+        for (const std::string& line : Users()->mListWidget->mLines)
+            text += line + " ";
+        return text + "/ " + Users()->GetName();
+    }
+    std::string Current() { return mMgr.mCurProfile != nullptr ? mMgr.mCurProfile->mName : "none"; }
+};
+
+TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndFocus)
+{
+    // typed name (null: Cancel), then the error shown
+    const std::pair<const char*, const char*> rows[] = {
+        {nullptr, kEnterName}, // no player exists yet: the dialog stays
+        {"  \t ", kEnterName}, {"  Bob   Smith  ", ""}, {"bob SMITH", kNameConflict}, {nullptr, ""},
+    };
+    for (const auto& row : rows)
+    {
+        if (mApp.GetDialog(1) == nullptr)
+        {
+            mMgr.DoCreateProfileDialog(false, nullptr);
+            EXPECT_EQ(Texts(1), "New Player|Please enter your name.||OK CANCEL");
+            // Centred at 100; the field 16 above the button row at 302, as wide as it.
+            EXPECT_EQ(mApp.GetDialog(1)->GetRect(), TRect<int>(145, 100, 350, 250));
+            EditWidget* edit = dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(1)).mEditWidget.get();
+            EXPECT_EQ(edit->GetRect(), TRect<int>(24, 170, 302, 16));
+            EXPECT_EQ(edit->mMaxChars, 30);
+            EXPECT_EQ(mManager->mFocusWidget, edit);
+        }
+        EditWidget* edit = dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(1)).mEditWidget.get();
+        if (row.first != nullptr)
+            Enter(1, row.first);
+        else
+            mApp.GetDialog(1)->ButtonDepress(1001);
+        EXPECT_EQ(Texts(4), row.second) << (row.first != nullptr ? row.first : "Cancel");
+        if (Dialog* error = mApp.GetDialog(4))
+        {
+            EXPECT_EQ(error->GetRect().mX, 160);
+            EXPECT_EQ(error->GetRect().mY, 140);
+            error->ButtonDepress(1000);
+            EXPECT_EQ(mManager->mFocusWidget, edit);
+        }
+    }
+    EXPECT_EQ(mApp.GetDialogCount(), 0);
+    EXPECT_EQ(mManager->mFocusWidget, &mScreen);
+    ASSERT_EQ(mMgr.mProfiles.size(), 1u);
+    EXPECT_EQ(Current(), "Bob Smith");
+    EXPECT_EQ(mMgr.mCurProfile->mId, 1);
+}
+
+TEST_F(ProfileDialogs, PlayerListPlacementRenameAndSelection)
+{
+    for (const char* name : {"zed", "Amy", "bob"})
+        mMgr.CreateProfile(name);
+    Profile* bob = mMgr.GetProfile("bob", false);
+    mMgr.mCurProfile = bob;
+    mMgr.DoProfileDialog();
+    ProfileUserDialog* users = Users();
+    EXPECT_EQ(Texts(0), "Select Player|||Ok Cancel");
+    EXPECT_EQ(Lines(), "Amy bob zed / bob");
+    EXPECT_EQ(mManager->mFocusWidget, users->mListWidget.get());
+    // 350 high on a 640-wide application is not less than 320: top 20, sliding in from -350.
+    EXPECT_EQ(users->GetRect(), TRect<int>(145, -350, 350, 350));
+    EXPECT_EQ(users->mScrollTargetY, 20);
+    std::string buttons;
+    for (DialogButton* b : {users->mRenameButton.get(), users->mDeleteButton.get(), users->mNewButton.get()})
+        buttons += b->mLabel + " " + RectText(b->GetRect()) + " ";
+    EXPECT_EQ(buttons, "Rename (24,268,147,24) Delete (179,268,147,24) Create New Player (24,234,302,24) ");
+
+    // A case-only rename keeps the unsaved progress; users.dat is written at once.
+    Score(bob)->mScore = 9;
+    bob->mDirty = true;
+    users->ButtonDepress(0);
+    EXPECT_EQ(Texts(2), "Rename Player|Please enter your name.||OK CANCEL");
+    EditWidget* edit = dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(2)).mEditWidget.get();
+    EXPECT_EQ(edit->mString + " " + std::to_string(edit->mCursorPos) + " " + std::to_string(edit->mHilitePos),
+              "bob 0 3");
+    const std::pair<const char*, const char*> renames[] = {
+        {"AMY", kNameConflict}, {" ", kEnterName}, {"BOB", ""}};
+    for (const auto& row : renames)
+    {
+        Enter(2, row.first);
+        EXPECT_EQ(Texts(4), row.second) << row.first;
+        if (mApp.GetDialog(4) != nullptr)
+            mApp.GetDialog(4)->ButtonDepress(1000);
+    }
+    EXPECT_EQ(Lines(), "Amy BOB zed / BOB");
+    EXPECT_EQ(Score(bob)->mScore, 9);
+    ProfileMgr reloaded(&mApp);
+    reloaded.Load();
+    EXPECT_EQ(reloaded.mProfiles.back()->mName, "BOB");
+
+    // Ok picks the selected player, saving the one it leaves; without a selection the
+    // current player stays.
+    Score(bob)->mScore = 10;
+    bob->mDirty = true;
+    users->SetSelect("ZED");
+    users->ButtonDepress(1000);
+    EXPECT_EQ(Current(), "zed");
+    EXPECT_EQ(ReadFile(Profile::GetDetailsPath(3)), BYTES("\x03\0\0\0\x0A\0\0\0"));
+    EXPECT_EQ(mManager->mFocusWidget, &mScreen);
+    mMgr.DoProfileDialog();
+    Users()->mListWidget->SetSelect(-1);
+    Users()->ButtonDepress(1000);
+    EXPECT_EQ(Current(), "zed");
+
+    // A game's list 300 high starts at 100.
+    class ShortListMgr : public ProfileMgr
+    {
+    public:
+        using ProfileMgr::ProfileMgr;
+        ProfileUserDialog* CreateUserDialog() override
+        {
+            ProfileUserDialog* d = ProfileMgr::CreateUserDialog();
+            d->Resize(0, 0, 350, 300);
+            return d;
+        }
+    } shortList(&mApp);
+    shortList.DoProfileDialog();
+    EXPECT_EQ(Users()->mScrollTargetY, 100);
+}
+
+TEST_F(ProfileDialogs, DeleteSelectsANeighbourAndTheLastOpensTheNewPlayerDialog)
+{
+    for (const char* name : {"Amy", "bob", "zed"})
+        mMgr.CreateProfile(name);
+    mMgr.mCurProfile = mMgr.GetProfile("bob", false);
+    ASSERT_TRUE(mMgr.mCurProfile->SaveDetails());
+    mMgr.DoProfileDialog();
+    while (Users()->IsScrolling())
+        mManager->UpdateFrame();
+    // player deleted, confirmed, list afterwards, current player
+    const std::tuple<const char*, bool, const char*, const char*> rows[] = {
+        {"bob", false, "Amy bob zed / bob", "bob"},
+        {"bob", true, "Amy zed / zed", "zed"}, // the next line
+        {"zed", true, "Amy / Amy", "Amy"},     // the previous one after the last line
+        {"Amy", true, "/ ", "none"},
+    };
+    for (const auto& row : rows)
+    {
+        Users()->SetSelect(std::get<0>(row));
+        Users()->ButtonDepress(1);
+        EXPECT_EQ(Texts(3), "Delete Player?|Are you sure that you want to delete " +
+                                std::string(std::get<0>(row)) + "?||Delete Cancel");
+        EXPECT_EQ(mApp.GetDialog(3)->GetRect().mX, 160);
+        EXPECT_EQ(mApp.GetDialog(3)->GetRect().mY, 60);
+        mApp.GetDialog(3)->ButtonDepress(std::get<1>(row) ? 1000 : 1001);
+        EXPECT_EQ(Lines(), std::get<2>(row));
+        EXPECT_EQ(Current(), std::get<3>(row));
+    }
+    // Written at once, the player files gone; a player must be created now.
+    ProfileMgr reloaded(&mApp);
+    EXPECT_TRUE(reloaded.Load());
+    EXPECT_EQ(reloaded.mProfiles.size(), 0u);
+    EXPECT_EQ(reloaded.mNextId, 3);
+    EXPECT_FALSE(std::filesystem::exists(Profile::GetDetailsPath(2)));
+    EXPECT_EQ(Texts(1), "New Player|Please enter your name.||OK CANCEL");
+    EXPECT_EQ(mManager->mFocusWidget, dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(1)).mEditWidget.get());
+    Enter(1, "Cy");
+    EXPECT_EQ(mMgr.mCurProfile->mId, 4); // never a deleted player's id
+    EXPECT_EQ(mApp.GetDialogCount(), 0);
+    EXPECT_EQ(mManager->mFocusWidget, &mScreen);
+}
+
+TEST_F(ProfileDialogs, FocusHandBackSkipsRemovedWidgetsAndOtherDialogs)
+{
+    mMgr.CreateProfile("Amy");
+    // The widget that had the focus is removed and deleted while the list is open.
+    auto* gone = new Widget();
+    mManager->AddWidget(gone);
+    mManager->SetFocus(gone);
+    mMgr.DoProfileDialog();
+    mManager->RemoveWidget(gone);
+    delete gone;
+    Users()->ButtonDepress(1001);
+    EXPECT_EQ(mManager->mFocusWidget, nullptr);
+    EXPECT_EQ(mMgr.mOldFocus, nullptr);
+
+    // The game's own dialogs under the player dialogs' ids are not taken for them.
+    Dialog* game = mApp.DoDialog(2, true, "Game", "", "", 2);
+    game->mDialogListener = &mMgr;
+    mMgr.DoNameConflictError();
+    mApp.GetDialog(4)->ButtonDepress(1000);
+    EXPECT_EQ(mManager->mFocusWidget, game);
+    game->ButtonDepress(1000);
+    mApp.DoDialog(0, true, "Game", "", "", 2)->mDialogListener = &mMgr;
+    mApp.GetDialog(0)->ButtonDepress(1000);
+    EXPECT_EQ(mApp.GetDialogCount(), 2);
+}
+
+} // namespace
