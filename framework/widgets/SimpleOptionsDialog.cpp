@@ -28,11 +28,7 @@ SimpleOptionsDialog::SimpleOptionsDialog(int id, bool showBackButton)
     mSfxVolumeSlider.reset(mSkin->CreateSlider(kSfxVolumeId, this));
     mMusicLabel.reset(mSkin->CreateLabel("Music Volume", nullptr));
     mSfxLabel.reset(mSkin->CreateLabel("Sound Effects", nullptr));
-    for (Widget* control :
-         {static_cast<Widget*>(mBackToMainMenuButton.get()), static_cast<Widget*>(mHelpButton.get()),
-          static_cast<Widget*>(mCreditsButton.get()), static_cast<Widget*>(mFullScreenCheckbox.get()),
-          static_cast<Widget*>(m3DCheckbox.get()), static_cast<Widget*>(mMusicVolumeSlider.get()),
-          static_cast<Widget*>(mSfxVolumeSlider.get()), mMusicLabel.get(), mSfxLabel.get()})
+    for (Widget* control : Controls())
         AddWidget(control);
 
     if (VaxoAppBase* app = gVaxoAppBase)
@@ -54,13 +50,16 @@ SimpleOptionsDialog::SimpleOptionsDialog(int id, bool showBackButton)
 
 SimpleOptionsDialog::~SimpleOptionsDialog()
 {
-    for (Widget* control :
-         {static_cast<Widget*>(mBackToMainMenuButton.get()), static_cast<Widget*>(mHelpButton.get()),
-          static_cast<Widget*>(mCreditsButton.get()), static_cast<Widget*>(mFullScreenCheckbox.get()),
-          static_cast<Widget*>(m3DCheckbox.get()), static_cast<Widget*>(mMusicVolumeSlider.get()),
-          static_cast<Widget*>(mSfxVolumeSlider.get()), mMusicLabel.get(), mSfxLabel.get()})
+    for (Widget* control : Controls())
         RemoveWidget(control);
     RemoveAllWidgets(true);
+}
+
+std::vector<Widget*> SimpleOptionsDialog::Controls()
+{
+    return {mBackToMainMenuButton.get(), mHelpButton.get(), mCreditsButton.get(),
+            mFullScreenCheckbox.get(),   m3DCheckbox.get(), mMusicVolumeSlider.get(),
+            mSfxVolumeSlider.get(),      mMusicLabel.get(), mSfxLabel.get()};
 }
 
 void SimpleOptionsDialog::Resize(int x, int y, int width, int height)

@@ -15,6 +15,7 @@
 #include "widgets/SliderListener.h"
 
 #include <memory>
+#include <vector>
 
 namespace Vaxo
 {
@@ -73,6 +74,8 @@ public:
     void ButtonDepress(int id) override;
 
 private:
+    // The nine controls, in the order they are added.
+    std::vector<Widget*> Controls();
     // Opens a message dialog answered to this dialog.
     void ShowMessage(const char* header, const char* text);
 };

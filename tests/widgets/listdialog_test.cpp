@@ -1,5 +1,5 @@
 // List dialog: the scroll bar shown only when the lines do not fit, narrowing the list;
-// selection by name in any letter case; a double click answering 1000; the skin's frame.
+// selection by name in any letter case; a double click answering 1000.
 #include "widgets/ListDialog.h"
 #include "widgets/support/ControlTestSupport.h"
 
@@ -58,35 +58,6 @@ TEST_F(ListDialogs, SelectionByNameInAnyCaseAndDoubleClickAnswers1000)
     EXPECT_EQ(dialog->mResult, 1000);
     EXPECT_EQ(mLog.Take(), "DialogButtonDepress(3,1000)");
     mApp.KillDialog(dialog);
-}
-
-// A skin with a frame around the list.
-class FramedSkin : public DialogSkin
-{
-public:
-    RecordingImage mFrame{"frame", 3, 3};
-    FramedSkin()
-    {
-        DefInit();
-        mInnerWindowImage.Set(&mFrame, false);
-        mInnerWindowInsets = Insets(-2, -3, 4, 5);
-    }
-};
-
-TEST_F(ListDialogs, SkinFrameCoversListAndScrollbar)
-{
-    DialogSkin::mDefSkin = new FramedSkin();
-    ListDialog dialog(3, true, "Select", "", "", 2);
-    EXPECT_FALSE(dialog.mListWidget->mDrawOutline);
-    dialog.Resize(0, 0, 100, 170);
-    for (int i = 0; i < 9; i++)
-        dialog.mListWidget->AddLine("x", false);
-    dialog.CheckShowScrollbar();
-    ASSERT_TRUE(dialog.mScrollbar->mVisible);
-    // List (24, 42, 36, 28) and bar to x 76: the frame from (22, 39) to (79, 74).
-    const std::string calls = DrawCalls(dialog.mWidgets.back());
-    EXPECT_EQ(calls.rfind("Blt(frame,22,39,(0,0,1,1)", 0), 0u) << calls.substr(0, 80);
-    EXPECT_NE(calls.find("Blt(frame,79,74,(2,2,1,1)"), std::string::npos);
 }
 
 } // namespace

@@ -33,7 +33,8 @@ std::string Label(Widget* widget)
         return button->mLabel;
     if (auto* box = dynamic_cast<SimpleCheckbox*>(widget))
         return box->mLabel;
-    return static_cast<SimpleLabel*>(widget)->mLabel;
+    auto* label = dynamic_cast<SimpleLabel*>(widget);
+    return label != nullptr ? label->mLabel : "";
 }
 
 TEST_F(OptionsDialogs, TextsAndLayout)
@@ -48,8 +49,8 @@ TEST_F(OptionsDialogs, TextsAndLayout)
         {dialog.mBackToMainMenuButton.get(), "Back to Main Menu", {24, 158, 352, 24}},
         {dialog.mHelpButton.get(), "Help", {24, 124, 171, 24}},
         {dialog.mCreditsButton.get(), "Credits", {205, 124, 171, 24}},
-        {dialog.mMusicVolumeSlider.get(), nullptr, {104, 50, 272, 24}},
-        {dialog.mSfxVolumeSlider.get(), nullptr, {104, 84, 272, 24}},
+        {dialog.mMusicVolumeSlider.get(), "", {104, 50, 272, 24}},
+        {dialog.mSfxVolumeSlider.get(), "", {104, 84, 272, 24}},
         {dialog.mMusicLabel.get(), "Music Volume", {24, 54, 72, 12}},
         {dialog.mSfxLabel.get(), "Sound Effects", {24, 88, 78, 12}},
         {dialog.mFullScreenCheckbox.get(), "Full Screen", {24, 128, 88, 17}},
@@ -57,9 +58,8 @@ TEST_F(OptionsDialogs, TextsAndLayout)
     };
     for (const auto& [widget, label, rect] : rows)
     {
-        if (label != nullptr)
-            EXPECT_EQ(Label(widget), label);
-        EXPECT_EQ(widget->GetRect(), rect) << Label(widget);
+        EXPECT_EQ(Label(widget), label);
+        EXPECT_EQ(widget->GetRect(), rect) << label;
         EXPECT_EQ(widget->mParent, &dialog);
     }
     EXPECT_FALSE(dialog.mHelpButton->mVisible || dialog.mCreditsButton->mVisible);
