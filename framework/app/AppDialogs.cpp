@@ -4,6 +4,7 @@
 
 #include "common/MTRand.h"
 #include "widgets/Dialog.h"
+#include "widgets/DialogSkin.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
 
@@ -252,6 +253,9 @@ void VaxoAppBase::DeleteAllDialogs()
     }
     // The queue owns its widgets; nothing runs later to delete them.
     ProcessSafeDeleteList();
+    // The default skin's images belong to this application: left to the static's
+    // destructor, they would unregister from an application already gone.
+    DialogSkin::StaticDestroy();
 }
 
 int VaxoAppBase::GetDialogCount()

@@ -4,11 +4,13 @@
 #include "app/support/AppTestEnv.h"
 #include "common/MTRand.h"
 #include "widgets/Dialog.h"
+#include "widgets/DialogSkin.h"
 #include "widgets/WidgetManager.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <string>
 #include <tuple>
@@ -136,6 +138,18 @@ TEST_F(Dialogs, KillDialogForms)
     }
     EXPECT_FALSE(mApp.KillDialog(5));
     EXPECT_FALSE(mApp.KillDialog(nullptr));
+}
+
+TEST(DialogTeardown, TheApplicationDeletesOpenDialogsQueuedWidgetsAndTheDefaultSkin)
+{
+    AppTestEnv env;
+    auto app = std::make_unique<DialogApp>();
+    app->DoDialog(1, true, "", "", "", 0);
+    app->SafeDeleteWidget(new LoggedWidget("queued"));
+    DialogSkin::StaticInit();
+    app.reset();
+    EXPECT_EQ(std::exchange(gDeleted, ""), "d1 queued ");
+    EXPECT_EQ(DialogSkin::mDefSkin, nullptr);
 }
 
 TEST_F(Dialogs, RegisteringAgainAndKillingOutOfOrderKeepTheTableAndLayersWhole)
