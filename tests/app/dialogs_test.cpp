@@ -70,6 +70,8 @@ protected:
     DialogApp mApp;
     WidgetManager* mManager = mApp.mWidgetManager.get();
 
+    // The previous test's application deleted its dialogs as it went.
+    void SetUp() override { gDeleted.clear(); }
     std::string Deleted() { return std::exchange(gDeleted, ""); }
     // Modal layers, bottom first, as dialog ids.
     std::string Layers()
