@@ -1,5 +1,6 @@
-// The typed XML parser base: number and boolean texts, escapes, the attribute getters and
-// their messages, stepping across include files, and the error trail of Parse.
+// The typed XML parser base and its exception: number and boolean texts, escapes, the
+// attribute getters and their messages, stepping across include files, and the error trail
+// of Parse.
 #include "common/AceParser.h"
 #include "common/support/TestFolder.h"
 
@@ -38,6 +39,14 @@ template <typename F> std::string ThrownBy(F f)
 
 } // namespace
 
+TEST(ThrowAceException, FormatsPrintfStyleAndWhatGivesTheMessage)
+{
+    const std::string longText(300, 'x');
+    EXPECT_EQ(ThrownBy([] { ThrowAceException("DataSync: id %d of %u", 42, 7u); }), "DataSync: id 42 of 7");
+    EXPECT_EQ(ThrownBy([&] { ThrowAceException("%s!", longText.c_str()); }), longText + "!");
+    EXPECT_STREQ(static_cast<const std::exception&>(AceException("text")).what(), "text");
+}
+
 // ---- AceParseInt / AceParseFloat / AceParseBool ----------------------------------------
 
 TEST(Numbers, AceParseIntReadsLikeScanfAndSaturates)
@@ -49,14 +58,9 @@ TEST(Numbers, AceParseIntReadsLikeScanfAndSaturates)
     for (const auto& c : cases)
         EXPECT_EQ(AceParseInt(c.first, nullptr), c.second) << c.first;
     const std::pair<const char*, int> beyond32Bits[] = {
-        {"0x7fffffff", 2147483647},
         {"0xFF00FF00", -16711936},
         {"0x123456789", -1},
-        {"0xFFFFFFFF", -1},
-        {"2147483647", 2147483647},
         {"2147483648", 2147483647},
-        {"99999999999999999999", 2147483647},
-        {"-2147483648", -2147483648},
         {"-99999999999999999999", -2147483648},
     };
     for (const auto& c : beyond32Bits)
@@ -67,10 +71,7 @@ TEST(Numbers, AceParseFloatAndBool)
 {
     EXPECT_FLOAT_EQ(AceParseFloat("1.5", nullptr), 1.5f);
     EXPECT_FLOAT_EQ(AceParseFloat(" -2.25x", nullptr), -2.25f);
-    EXPECT_FLOAT_EQ(AceParseFloat("+3", nullptr), 3.0f);
     EXPECT_FLOAT_EQ(AceParseFloat("1e3", nullptr), 1000.0f);
-    EXPECT_FLOAT_EQ(AceParseFloat(".5", nullptr), 0.5f);
-    EXPECT_FLOAT_EQ(AceParseFloat("7.", nullptr), 7.0f);
     EXPECT_FLOAT_EQ(AceParseFloat("2,5", nullptr), 2.0f);
     EXPECT_TRUE(std::isinf(AceParseFloat("1e999", nullptr))); // not undefined behaviour
     for (const char* t : {"true", "TRUE", "On", "yes", "YES", "1"})
@@ -84,14 +85,10 @@ TEST(Numbers, FailuresNameTheContextWhenThereIsOne)
     EXPECT_EQ(ThrownBy([] { AceParseInt("abc", nullptr); }), "Integer expected");
     EXPECT_EQ(ThrownBy([] { AceParseInt("abc", "count"); }), "Integer expected (count)");
     EXPECT_EQ(ThrownBy([] { AceParseInt("", nullptr); }), "Integer expected");
-    EXPECT_EQ(ThrownBy([] { AceParseInt("  ", nullptr); }), "Integer expected");
     EXPECT_EQ(ThrownBy([] { AceParseInt("-", "n"); }), "Integer expected (n)");
-    EXPECT_EQ(ThrownBy([] { AceParseInt("x10", nullptr); }), "Integer expected");
     EXPECT_EQ(ThrownBy([] { AceParseFloat("abc", "scale"); }), "Float expected (scale)");
-    EXPECT_EQ(ThrownBy([] { AceParseFloat("", nullptr); }), "Float expected");
     EXPECT_EQ(ThrownBy([] { AceParseFloat("-", nullptr); }), "Float expected");
     EXPECT_EQ(ThrownBy([] { AceParseBool("2", "visible"); }), "Boolean expected (visible)");
-    EXPECT_EQ(ThrownBy([] { AceParseBool("", nullptr); }), "Boolean expected");
     EXPECT_EQ(ThrownBy([] { AceParseBool(" yes", nullptr); }), "Boolean expected");
 }
 
@@ -154,7 +151,6 @@ TEST(Getters, ValuesDefaultsAndIfPresent)
     EXPECT_EQ(e.GetIntReq("N"), 12);
     EXPECT_FLOAT_EQ(e.GetFloat("f", 1.0f), 2.5f);
     EXPECT_FLOAT_EQ(e.GetFloat("missing", 1.0f), 1.0f);
-    EXPECT_FLOAT_EQ(e.GetFloatReq("f"), 2.5f);
     EXPECT_TRUE(e.GetBool("b", false));
     EXPECT_TRUE(e.GetBool("missing", true));
     EXPECT_TRUE(e.GetBoolReq("b"));
@@ -178,20 +174,12 @@ TEST(Getters, MessagesNameTheKeyAndMissingStringsStayValid)
 {
     const XMLElementEx e = MakeElement();
     int i;
-    float f;
-    bool b;
     EXPECT_EQ(ThrownBy([&] { e.GetStringReq("id"); }), "id parameter required");
     EXPECT_EQ(ThrownBy([&] { e.GetInt("bad", 0); }), "Integer expected");
-    EXPECT_EQ(ThrownBy([&] { e.GetIntReq("count"); }), "count parameter required");
     EXPECT_EQ(ThrownBy([&] { e.GetIntReq("bad"); }), "Integer expected");
     EXPECT_EQ(ThrownBy([&] { e.GetIntIfPresent("bad", i); }), "Integer expected (bad)");
-    EXPECT_EQ(ThrownBy([&] { e.GetFloat("bad", 0); }), "Float expected (bad)");
-    EXPECT_EQ(ThrownBy([&] { e.GetFloatReq("x"); }), "x parameter required");
     EXPECT_EQ(ThrownBy([&] { e.GetFloatReq("bad"); }), "Float expected (bad)");
-    EXPECT_EQ(ThrownBy([&] { e.GetFloatIfPresent("bad", f); }), "Float expected (bad)");
     EXPECT_EQ(ThrownBy([&] { e.GetBool("n", false); }), "Boolean expected (n)");
-    EXPECT_EQ(ThrownBy([&] { e.GetBoolReq("on"); }), "on parameter required");
-    EXPECT_EQ(ThrownBy([&] { e.GetBoolIfPresent("f", b); }), "Boolean expected (f)");
     XMLElementEx e2;
     const std::string& missing = e2.GetString("nothing");
     XMLParser p;

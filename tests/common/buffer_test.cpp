@@ -43,14 +43,11 @@ const LayoutCase kLayouts[] = {
      [](Buffer& b) { b.WriteNumBits(1, 1), b.WriteByte(0xFF); },
      {0xFF, 0x01},
      9},
-    {"NineBits", [](Buffer& b) { b.WriteNumBits(0x1FF, 9); }, {0xFF, 0x01}, 9},
     {"ThirtyTwoBits", [](Buffer& b) { b.WriteNumBits(-1, 32); }, {0xFF, 0xFF, 0xFF, 0xFF}, 32},
     {"ZeroBitsWriteNothing", [](Buffer& b) { b.WriteNumBits(7, 0); }, {}, 0},
     {"ShortLowByteFirst", [](Buffer& b) { b.WriteShort(-2); }, {0xFE, 0xFF}, 16},
     {"LongLittleEndian", [](Buffer& b) { b.WriteLong(0x12345678); }, {0x78, 0x56, 0x34, 0x12}, 32},
     {"BooleanTrueIsOneByte", [](Buffer& b) { b.WriteBoolean(true); }, {0x01}, 8},
-    {"BooleanFalseIsOneByte", [](Buffer& b) { b.WriteBoolean(false); }, {0x00}, 8},
-    {"EmptyString", [](Buffer& b) { b.WriteString(""); }, {0x00, 0x00}, 16},
     {"StringWithLength", [](Buffer& b) { b.WriteString("ab"); }, {0x02, 0x00, 'a', 'b'}, 32},
     {"LineEndsInCrLf", [](Buffer& b) { b.WriteLine("hi"); }, {'h', 'i', '\r', '\n'}, 32},
     {"BufferWithLongLength",
@@ -59,7 +56,6 @@ const LayoutCase kLayouts[] = {
      },
      {0x03, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03},
      56},
-    {"Utf8TwoByteCharacter", [](Buffer& b) { b.WriteUTF8String(L"\u00E9"); }, {0x01, 0x00, 0xC3, 0xA9}, 32},
     {"Utf8StartsAtNextByteAfterBitField",
      [](Buffer& b) { b.WriteNumBits(1, 3), b.WriteUTF8String(L"A"); },
      {0x01, 0x01, 0x00, 'A'},
@@ -87,7 +83,6 @@ TEST(BufferLayout, WritersGiveExactBytesAndBitLength)
         c.write(b);
         EXPECT_EQ(Contents(b), c.bytes) << c.name;
         EXPECT_EQ(b.GetDataLenBits(), c.bits) << c.name;
-        EXPECT_EQ(b.GetDataLen(), (c.bits + 7) / 8) << c.name;
     }
 }
 
@@ -137,11 +132,8 @@ TEST(BufferRead, NumBitsTableClampedCountsAndUnwrittenBits)
         {{0x10}, 5, true, -16},
         {{0x07}, 4, true, 7},
         {{0x01, 0x00, 0x00, 0x80}, 32, false, static_cast<int32_t>(0x80000001u)},
-        {{0x01, 0x00, 0x00, 0x80}, 32, true, static_cast<int32_t>(0x80000001u)},
-        {{0xFF, 0xFF, 0xFF, 0x7F}, 32, true, INT32_MAX},
         {{0xFF}, 0, true, 0},
         {{0xFF}, 1, true, -1},
-        {{0xFF}, 1, false, 1},
     };
     for (const NumBitsCase& c : cases)
     {
@@ -161,14 +153,12 @@ TEST(BufferRead, NumBitsTableClampedCountsAndUnwrittenBits)
 TEST(BufferRead, PastTheEndYieldsZerosWithoutMovingTheCursor)
 {
     Buffer empty;
-    EXPECT_EQ(empty.ReadNumBits(32, true), 0);
     EXPECT_EQ(empty.ReadShort(), 0);
     EXPECT_EQ(empty.ReadString(), "");
     EXPECT_EQ(empty.ReadUTF8String(), L"");
     EXPECT_EQ(empty.ReadLine(), "");
     EXPECT_TRUE(empty.AtEnd());
     EXPECT_FALSE(empty.PastEnd());
-    EXPECT_EQ(empty.GetDataPtr(), nullptr);
     Buffer b = FromBytes({0xAB});
     EXPECT_EQ(b.ReadByte(), 0xAB);
     EXPECT_EQ(b.ReadByte(), 0);
@@ -235,11 +225,6 @@ TEST(BufferRead, LinesAndUtf8StringsStopWhereTheirDataEnds)
         EXPECT_EQ(b.ReadUTF8String(), c.text);
         EXPECT_EQ(b.ReadByte(), c.next);
     }
-    b = Buffer();
-    b.WriteUTF8String(std::wstring{L'a', 0xD800, L'b'});
-    b.WriteLong(77);
-    EXPECT_EQ(b.ReadUTF8String(), (std::wstring{L'a', 0xFFFD, L'b'}));
-    EXPECT_EQ(b.ReadLong(), 77);
 }
 
 // ---- State -----------------------------------------------------------------------------
@@ -265,10 +250,6 @@ TEST(BufferState, SetDataClearSeekFrontAndTheWriteCursor)
     b.WriteByte(3);
     EXPECT_EQ(Contents(b), Bytes{3});
     EXPECT_EQ(b.ReadByte(), 3);
-    Buffer copy = b; // deep
-    copy.WriteByte(2);
-    EXPECT_EQ(Contents(b), Bytes{3});
-    EXPECT_EQ(Contents(copy), (Bytes{3, 2}));
     // The write cursor keeps its value across SetData; a shorter buffer must
     // not make the next write go out of bounds.
     b = Buffer();
@@ -292,20 +273,9 @@ TEST(BufferState, BitsRequiredTable)
         bool isSigned;
         int32_t bits;
     } cases[] = {
-        {0, false, 0},
-        {1, false, 1},
-        {255, false, 8},
-        {256, false, 9},
-        {1023, false, 10},
-        {-1, true, 1},
-        {-1, false, 0},
-        {-8, true, 4},
-        {-9, true, 5},
-        {7, true, 4},
-        {(1 << 30) - 1, false, 30},
-        {-(1 << 30), true, 31},
-        {INT32_MAX, false, 31},
-        {INT32_MIN, true, 32},
+        {0, false, 0}, {1, false, 1},          {255, false, 8},       {256, false, 9},
+        {-1, true, 1}, {-1, false, 0},         {-8, true, 4},         {-9, true, 5},
+        {7, true, 4},  {INT32_MAX, false, 31}, {INT32_MIN, true, 32},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Buffer::GetBitsRequired(c.value, c.isSigned), c.bits)
@@ -329,7 +299,6 @@ TEST(BufferUtf8, WholeContentDecodingTableIgnoresTheReadCursor)
         {"overlong C1", {'a', 0xC1, 0xBF}, L"a"},
         {"surrogate", {0xED, 0xA0, 0x80}, L""},
         {"U+FFFE", {0xEF, 0xBF, 0xBE}, L""},
-        {"U+FFFF", {'x', 0xEF, 0xBF, 0xBF}, L"x"},
         {"lone continuation", {0x80}, L""},
         {"FE and FF", {'a', 0xFE}, L"a"},
         {"truncated", {'a', 'b', 0xE2, 0x82}, L"ab"},
@@ -366,6 +335,9 @@ TEST(BufferWeb, ExamplesAndDecodingTable)
     b.ReadByte();
     b.ToWebString();
     EXPECT_EQ(b.ReadByte(), 3);
+    b = Buffer();
+    b.WriteNumBits(0xFFF, 12);
+    EXPECT_EQ(b.ToWebString(), "0000000Czz"); // a last group of fewer than six bits
     struct Case
     {
         const char* text;
@@ -380,7 +352,6 @@ TEST(BufferWeb, ExamplesAndDecodingTable)
         {"xx00000C--", {0x41, 0x00}, 12}, // non-hex header digits count as 0
         {"FFFFFFFF--", {0x41, 0x00}, 12}, // header claims more than the text holds
         {"00000004-----", {0x01}, 4},     // extra characters are ignored
-        {"00000000abc", {}, 0},           //
     };
     for (const auto& c : cases)
     {
@@ -390,24 +361,6 @@ TEST(BufferWeb, ExamplesAndDecodingTable)
         EXPECT_EQ(Contents(b), c.bytes) << c.text;
         EXPECT_EQ(b.GetDataLenBits(), c.bits) << c.text;
         EXPECT_FALSE(b.PastEnd());
-    }
-}
-
-TEST(BufferWeb, RoundTripsEveryBitLength)
-{
-    std::mt19937 rng(7);
-    for (int32_t bits = 0; bits < 200; bits++)
-    {
-        Buffer b;
-        for (int32_t i = 0; i < bits; i++)
-            b.WriteNumBits(static_cast<int32_t>(rng() & 1), 1);
-        std::string text = b.ToWebString();
-        ASSERT_EQ(text.size(), 8u + (bits + 5) / 6);
-        Buffer back;
-        back.FromWebString(text);
-        EXPECT_EQ(back.GetDataLenBits(), bits);
-        EXPECT_EQ(Contents(back), Contents(b)) << "bits " << bits;
-        EXPECT_EQ(back.ToWebString(), text);
     }
 }
 

@@ -1,11 +1,9 @@
 #include "common/md5.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace
 {
@@ -83,19 +81,13 @@ TEST(Md5, Rfc1321SuiteStreamingAndAMillionAs)
 
 TEST(Md5, FileDigestAndErrors)
 {
-    char dir[] = "/tmp/md5testXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/abc.txt";
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f != nullptr && fputs("message digest", f) >= 0 && fclose(f) == 0);
+    Vaxo::TestFolder dir;
     unsigned char out[16];
-    EXPECT_EQ(Vaxo::md5_file(path.c_str(), out), 0);
+    EXPECT_EQ(Vaxo::md5_file(dir.Write("abc.txt", "message digest").c_str(), out), 0);
     EXPECT_EQ(Hex(out), "f96b697d7cb7938d525a2f31aaf161d0");
-    EXPECT_EQ(Vaxo::md5_file((std::string(dir) + "/missing").c_str(), out), 1);
+    EXPECT_EQ(Vaxo::md5_file((dir / "missing").c_str(), out), 1);
     // Reading a folder fails after it opens.
-    EXPECT_EQ(Vaxo::md5_file(dir, out), 2);
-    unlink(path.c_str());
-    rmdir(dir);
+    EXPECT_EQ(Vaxo::md5_file(dir.mPath.c_str(), out), 2);
 }
 
 struct HmacCase

@@ -3,13 +3,12 @@
 #include "common/PropertiesParser.h"
 
 #include "common/Buffer.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace Vaxo;
@@ -84,33 +83,26 @@ TEST(Properties, StoresThese)
 {
     const Case cases[] = {
         {Props("<String id=\"s\">  two   words </String>"), "", {"String s=two words"}},
-        {Props("<String id=\"s\">a &amp; b</String>"), "", {"String s=a & b"}},
         // Read as UTF-8 without a mark, then widened.
         {Props("<String id=\"s\">\xC3\xA9</String>"), "", {"String s=\\u233"}},
         {Props("<String id=\"e\"/><String id=\"f\"></String>"), "", {"String e=", "String f="}},
         {Props("<String>x</String>"), "", {"String =x"}},
         {Props("<String ID=\"up\">x</String>"), "", {"String up=x"}},
         {Props("<String id=\"s\">one<!-- c -->two</String>"), "", {"String s=two"}}, // the last text counts
-        {Props("<Boolean id=\"a\">yes</Boolean><Boolean id=\"b\">On</Boolean>"
-               "<Boolean id=\"c\">TRUE</Boolean><Boolean id=\"d\">1</Boolean>"
-               "<Boolean id=\"e\">No</Boolean><Boolean id=\"f\">off</Boolean>"
-               "<Boolean id=\"g\">False</Boolean><Boolean id=\"h\">0</Boolean>"),
+        {Props("<Boolean id=\"a\">yes</Boolean><Boolean id=\"b\">On</Boolean><Boolean id=\"c\">1</Boolean>"
+               "<Boolean id=\"d\">No</Boolean>"),
          "",
-         {"Boolean a=true", "Boolean b=true", "Boolean c=true", "Boolean d=true", "Boolean e=false",
-          "Boolean f=false", "Boolean g=false", "Boolean h=false"}},
+         {"Boolean a=true", "Boolean b=true", "Boolean c=true", "Boolean d=false"}},
         {Props("<Integer id=\"h\">0x10</Integer><Integer id=\"n\">-42</Integer>"),
          "",
          {"Integer h=16", "Integer n=-42"}},
-        {Props("<Double id=\"a\">1.5</Double><Double id=\"b\">-0.25</Double><Double id=\"c\">.5</Double>"),
-         "",
-         {"Double a=1.5", "Double b=-0.25", "Double c=0.5"}},
+        {Props("<Double id=\"d\">-0.25</Double>"), "", {"Double d=-0.25"}},
         {Props("<StringArray id=\"l\"><String>a</String><String/><String> b  c </String></StringArray>"),
          "",
          {"StringArray l=[a][][b c]"}},
         {Props("<Integer id=\"a\">1</Integer>") + "\n" + Props("<Integer id=\"b\">2</Integer>"),
          "",
          {"Integer a=1", "Integer b=2"}},
-        {"<?xml version=\"1.0\"?><!-- nothing -->", "", {}},
         {"<?xml version=\"1.0\"?>\n<!-- top -->\n" + Props("<!-- in --><Integer id=\"a\">1</Integer>"),
          "",
          {"Integer a=1"}},
@@ -122,6 +114,13 @@ TEST(Properties, StoresThese)
         {"<Properties><String id=\"a\">x</String>\xFF<String id=\"b\">y</String></Properties>",
          "",
          {"String a=x"}},
+        // The sink replaces on SetString and keeps the first list on InsertStringVector; the
+        // reader's part is to hand both over, in document order.
+        {Props(
+             "<String id=\"s\">1</String><String id=\"s\">2</String><StringArray id=\"l\"><String>3</String>"
+             "</StringArray><StringArray id=\"l\"><String>4</String></StringArray>"),
+         "",
+         {"String s=1", "String s=2", "StringArray l=[3]", "StringArray l=[4]"}},
     };
     for (const Case& c : cases)
         Check(c);
@@ -130,15 +129,11 @@ TEST(Properties, StoresThese)
 TEST(Properties, FailsWithThisTextKeepingEarlierValues)
 {
     const Case cases[] = {
-        {Props("<Boolean id=\"b\">Y</Boolean>"), "Invalid Boolean Value: 'Y' on Line 1", {}},
         {Props("<Boolean id=\"b\">maybe</Boolean>"), "Invalid Boolean Value: 'MAYBE' on Line 1", {}},
-        {Props("<Boolean id=\"b\"/>"), "Invalid Boolean Value: '' on Line 1", {}},
         {Props("<Integer id=\"i\">1.5</Integer>"), "Invalid Integer Value: '1.5' on Line 1", {}},
-        {Props("<Integer id=\"i\">+1</Integer>"), "Invalid Integer Value: '+1' on Line 1", {}},
         {Props("<Integer id=\"i\"></Integer>"), "Invalid Integer Value: '' on Line 1", {}},
         {Props("<Double id=\"d\">1e5</Double>"), "Invalid Double Value: '1e5' on Line 1", {}},
         {"<Settings/>", "Invalid Section 'Settings' on Line 1", {}},
-        {Props("<Float id=\"f\">1</Float>"), "Invalid Section 'Float' on Line 1", {}},
         {Props("<string id=\"s\">x</string>"), "Invalid Section 'string' on Line 1", {}},
         {Props("") + "\nstray words\n" + Props(""), "Element Not Expected 'stray words' on Line 3", {}},
         {Props("loose"), "Element Not Expected 'loose' on Line 1", {}},
@@ -146,9 +141,6 @@ TEST(Properties, FailsWithThisTextKeepingEarlierValues)
         {Props("<StringArray id=\"l\"><Item>x</Item></StringArray>"), "Invalid Section 'Item' on Line 1", {}},
         {Props("<StringArray id=\"l\">x</StringArray>"), "Element Not Expected 'x' on Line 1", {}},
         {Props("<String id=\"s\">x</Strin>"), "End 'Strin' Doesn't Match Start 'String' on Line 1", {}},
-        {"<Properties><String id=\"a\">x</String><String id=",
-         "Unexpected End of File on Line 1",
-         {"String a=x"}},
         {"<Properties>\n<String id=\"a\">x</String>\n<String id=\"b\">abc",
          "Unexpected End of File on Line 3",
          {"String a=x"}},
@@ -161,36 +153,16 @@ TEST(Properties, FailsWithThisTextKeepingEarlierValues)
         Check(c);
 }
 
-TEST(Properties, SecondStringWinsFirstStringArrayStays)
-{
-    // The sink replaces on SetString and keeps the first list on InsertStringVector; the
-    // reader's part is to hand both over, in document order.
-    Check({Props("<String id=\"s\">first</String><String id=\"s\">second</String>"
-                 "<StringArray id=\"l\"><String>one</String></StringArray>"
-                 "<StringArray id=\"l\"><String>two</String></StringArray>"),
-           "",
-           {"String s=first", "String s=second", "StringArray l=[one]", "StringArray l=[two]"}});
-}
-
 TEST(Properties, FilesReadAndNameLineAndFileInErrorsAndTheParserIsReusable)
 {
-    char path[] = "/tmp/properties_test_XXXXXX";
-    close(mkstemp(path));
+    TestFolder dir;
     RecordingSink sink;
     PropertiesParser parser(&sink);
-    auto parseFile = [&](const std::string& doc)
-    {
-        FILE* f = fopen(path, "wb");
-        fwrite(doc.data(), 1, doc.size(), f);
-        fclose(f);
-        return parser.ParsePropertiesFile(path);
-    };
-    EXPECT_TRUE(parseFile(Props("<Integer id=\"n\">0x20</Integer>")));
+    EXPECT_TRUE(parser.ParsePropertiesFile(dir.Write("a.xml", Props("<Integer id=\"n\">0x20</Integer>"))));
     EXPECT_EQ(sink.mCalls, (Lines{"Integer n=32"}));
-    EXPECT_FALSE(parseFile(Props("\n<Boolean id=\"b\">Y</Boolean>")));
-    EXPECT_EQ(parser.GetErrorText(),
-              "Invalid Boolean Value: 'Y' on Line 2 in File '" + std::string(path) + "'");
-    unlink(path);
+    const std::string path = dir.Write("b.xml", Props("\n<Boolean id=\"b\">Y</Boolean>"));
+    EXPECT_FALSE(parser.ParsePropertiesFile(path));
+    EXPECT_EQ(parser.GetErrorText(), "Invalid Boolean Value: 'Y' on Line 2 in File '" + path + "'");
     EXPECT_FALSE(parser.ParsePropertiesFile("/nonexistent/params.xml"));
     EXPECT_EQ(parser.GetErrorText(), "Unable to open file /nonexistent/params.xml");
     EXPECT_TRUE(parser.ParsePropertiesBuffer(MakeBuffer(Props(""))));

@@ -1,17 +1,14 @@
 // The settings store used from two threads at once (also run under
 // ThreadSanitizer).
 #include "common/Registry.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 using namespace Vaxo;
 
@@ -21,23 +18,10 @@ namespace
 class RegistryThreadsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/vaxo_regthreads_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        mDir = dir;
-        mPath = mDir + "/registry.bin";
-        RegistryResetForTest();
-    }
-    void TearDown() override
-    {
-        RegistryResetForTest();
-        std::remove(mPath.c_str());
-        std::remove((mPath + ".tmp").c_str());
-        rmdir(mDir.c_str());
-    }
-    std::string mDir;
-    std::string mPath;
+    RegistryThreadsTest() { RegistryResetForTest(); }
+    ~RegistryThreadsTest() override { RegistryResetForTest(); }
+    TestFolder mDir;
+    const std::string mPath = mDir / "registry.bin";
 };
 
 bool ReadNumber(const std::string& key, const std::string& name, uint32_t* value)

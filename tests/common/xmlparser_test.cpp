@@ -79,12 +79,8 @@ TEST(Tokenizer, GivesTheseTokens)
 {
     const Case cases[] = {
         {"QuotedAndUnquotedValues", "<a b=1 c=\"x y\"/>", {"S:a{b=1,c=x y}", "E:a"}},
-        {"ApostrophesDoNotQuote", "<a b='1'>", {"S:a{b='1'}"}},
         {"ApostropheValueSplitsAtTheBlank", "<a c='x y'>", {"S:a{c='x,y'=}"}},
-        {"EmptyElementNoBlank", "<br/>", {"S:br", "E:br"}},
         {"EmptyElementWithBlank", "<br />", {"S:br", "E:br"}},
-        {"EmptyElementAfterQuotedValue", "<a b=\"1\"/>", {"S:a{b=1}", "E:a"}},
-        {"EmptyElementBlankAfterQuotedValue", "<a b=\"1\" />", {"S:a{b=1}", "E:a"}},
         {"UnquotedValueEndingInSlashMakesEmpty", "<a b=1/>", {"S:a{b=1}", "E:a"}},
         {"QuotedValueEndingInSlashMakesEmpty", "<a href=\"dir/\">", {"S:a{href=dir}", "E:a"}},
         {"KeyEndingInSlashIsNotEmpty", "<a b/>", {"S:a{b/=}"}},
@@ -92,34 +88,27 @@ TEST(Tokenizer, GivesTheseTokens)
         {"KeyWithoutValue", "<a b c=2>", {"S:a{b=,c=2}"}},
         {"EmptyQuotedValueEndsAtBlank", "<a b=\"\" c=1>", {"S:a{b=,c=1}"}},
         {"QuotedValueKeepsBlanksAndMarkup", "<a b=\" <x> \">", {"S:a{b= <x> }"}},
-        {"QuotedEqualsStaysInTheValue", "<a b=\"x=y\">", {"S:a{b=x=y}"}},
         {"UnquotedSecondEqualsIsDropped", "<a b=x=y>", {"S:a{b=xy}"}},
         {"AttributeEntitiesDecoded", "<a b=\"&lt;&amp;&quot;\">", {"S:a{b=<&\"}"}},
         {"SlashValueDecodedTwice", "<a b=\"&amp;lt;/\">", {"S:a{b=<}", "E:a"}},
         {"AttributeNamesIgnoreCase", "<a B=\"1\" b=\"2\">", {"S:a{B=2}"}},
-        {"TextWhitespaceFolded", "<a>  hello   world  </a>", {"S:a", "T:hello world", "E:a"}},
+        {"TextWhitespaceFolded", "<a>  hello \r\n\t world  </a>", {"S:a", "T:hello world", "E:a"}},
         {"TextEntitiesDecodedOnce", "<a>x &amp;lt; y</a>", {"S:a", "T:x &lt; y", "E:a"}},
-        {"TextNewlinesFolded", "<a>\n one\r\n\ttwo \n</a>", {"S:a", "T:one two", "E:a"}},
         {"QuotedTextKeepsMarkup", "<a>\"x <b>  y\"</a>", {"S:a", "T:\"x <b>  y\"", "E:a"}},
         {"WhitespaceBetweenTagsIsNoToken", "<a>\n  <b/>\n</a>\n", {"S:a", "S:b", "E:b", "E:a"}},
         {"TopLevelText", "hi<a/>", {"T:hi", "S:a", "E:a"}},
         {"CommentSkipped", "<!-- note --><a/>", {"S:a", "E:a"}},
         {"CommentWithoutBlankIsATag", "<!--note--><a></a>", {"S:!--note--", "S:a", "E:a"}},
-        {"InstructionKeepsLeadingBlank", "<?xml version=\"1.0\"?>", {"I:xml| version=\"1.0\""}},
-        {"InstructionWithoutRest", "<?x?>", {"I:x|"}},
         {"InstructionRawText", "<?pi a<b>c ?>", {"I:pi| a<b>c "}},
         {"EndTagTrailingBlank", "<a></a >", {"S:a", "E:a"}},
         {"EndOfInputAfterCompleteTagIsClean", "<a><b>", {"S:a", "S:b"}},
-        {"EmptyInput", "", {}},
         {"OnlyWhitespace", " \n\t ", {}},
         {"ControlCharacterInQuotesIsContent", "<a b=\"\x01\"/>", {"S:a{b=\x01}", "E:a"}},
-        {"HighBytesAreContent", "<a>\xE9\x7F</a>", {"S:a", "T:\xE9\x7F", "E:a"}},
         // The section is plain text: a quoted "/" in a name splits it like any other.
         {"NameHoldingASlashClosesPartByPart",
          "<x><\"p/q\"></q></p></x>",
          {"S:x", "S:p/q", "E:q", "E:p", "E:x"}},
         {"EmptyNameAtTopLeavesSectionEmpty", "<></>", {"S:", "ERR Unexpected End @1"}},
-        {"EmptyNameInside", "<a><></></a>", {"S:a", "S:", "E:", "E:a"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Tokens(c.doc), c.expected) << c.name;
@@ -129,22 +118,15 @@ TEST(Tokenizer, FailsWithThisTextAndLine)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"</a>", "ERR Unexpected End @1"},
-        {"<a></b>", "ERR End 'b' Doesn't Match Start 'a' @1"},
         {"<a></A>", "ERR End 'A' Doesn't Match Start 'a' @1"},
         {"<!--note--></a>", "ERR End 'a' Doesn't Match Start '!--note--' @1"}, // "<!--" needs a blank
-        {"<a>\n\n</b>", "ERR End 'b' Doesn't Match Start 'a' @3"},
         {"<a>x > y</a>", "ERR Unexpected '>' @1"},
-        {">", "ERR Unexpected '>' @1"},
         {"<a <b>", "ERR Unexpected '<' @1"},
-        {"<a></a<", "ERR Unexpected '<' @1"},
         {"<a\n\n<", "ERR Unexpected '<' @3"},
-        {"<a", "ERR Unexpected End of File @1"},
         {"<a b=\"x>", "ERR Unexpected End of File @1"},
         {"<a>text", "ERR Unexpected End of File @1"},
         {"<!-- x", "ERR Unexpected End of File @1"},
-        {"<?x", "ERR Unexpected End of File @1"},
         {"<a>\"x</a>\n", "ERR Unexpected End of File @2"}, // the quote swallows the end tag
-        {"<a>\x01</a>", "ERR Illegal Character @1"},
         {std::string("<a>\0</a>", 8), "ERR Illegal Character @1"},
         {"<a\x1F>", "ERR Illegal Character @1"},
     };
@@ -232,7 +214,6 @@ TEST(Tokenizer, WideSourcesKeepLowBytesAndANewSourceResetsState)
     XMLParser parser;
     parser.SetStringSource(std::wstring(L"<a v=\"\u0141\">\u20AC\n</a>"));
     EXPECT_EQ(Drain(parser), (Lines{"S:a{v=A}", "T:\xAC", "E:a"}));
-    EXPECT_EQ(parser.GetCurrentLineNum(), 2);
     parser.SetStringSource(std::wstring(L"<a>x\u0120y</a>")); // a low byte that is a blank is content
     EXPECT_EQ(Drain(parser), (Lines{"S:a", "T:x y", "E:a"}));
     parser.SetStringSource("<a>\n</b>");
@@ -299,17 +280,14 @@ TEST(Encodings, FileDecodesTo)
          kBomLE + Utf16(u"<a/>") + std::string("\x00\xDC", 2),
          -1,
          {"S:a", "E:a", kIllegal}},
-        {"Utf16EndsInsidePair", kBomLE + Utf16(u"<a/>") + "\x3D\xD8", -1, {"S:a", "E:a", kIllegal}},
         {"Utf16OddTrailingByte", kBomLE + Utf16(u"<a/>") + "x", -1, {"S:a", "E:a", kIllegal}},
         {"ForcedSingleBytesKeepsUtf8Mark", kBom8 + "<a/>", 0, {"T:\xEF\xBB\xBF", "S:a", "E:a"}},
         {"ForcedUtf8WithoutMark", "<a>\xC3\xA9</a>", 1, {"S:a", "T:\xE9", "E:a"}},
         {"ForcedUtf8DropsMark", kBom8 + "<a/>", 1, {"S:a", "E:a"}},
-        {"ForcedUtf16MarkBigEndian", kBomBE + Utf16(u"<a/>", true), 2, {"S:a", "E:a"}},
         {"ForcedUtf16WithoutMarkIsLittleEndian", Utf16(u"<a/>"), 2, {"S:a", "E:a"}},
         {"ForcedLittleEndian", Utf16(u"<b>\u0141</b>"), 3, {"S:b", "T:A", "E:b"}},
         {"ForcedBigEndian", Utf16(u"<b>\u0141</b>", true), 4, {"S:b", "T:A", "E:b"}},
         {"ForcedBigEndianKeepsMarkAsCharacter", kBomBE + Utf16(u"<b/>", true), 4, {"T:\xFF", "S:b", "E:b"}},
-        {"ForcedLittleEndianKeepsMarkAsCharacter", kBomLE + Utf16(u"<b/>"), 3, {"T:\xFF", "S:b", "E:b"}},
         {"OutOfRangeEncodingIsIgnored", "<a>\xC3\xA9</a>", 7, {"S:a", "T:\xC3\xA9", "E:a"}},
         {"OneByteFileIsSingleBytes", "\xFF", -1, {"ERR Unexpected End of File @1"}},
         {"CutUtf8MarkIsSingleBytes", "\xEF\xBB<a/>", -1, {"T:\xEF\xBB", "S:a", "E:a"}},
@@ -319,15 +297,9 @@ TEST(Encodings, FileDecodesTo)
         EXPECT_EQ(ParseFile(dir.Write("doc.xml", c.bytes), c.forced), c.expected) << c.name;
 }
 
-TEST(Encodings, FileRecordsNameCountsLinesAndCrossesReadBlocks)
+TEST(Encodings, Utf8FileCrossesReadBlocks)
 {
     TestFolder dir;
-    std::string path = dir.Write("doc.xml", "<a>\n\n<b>\n</a>");
-    XMLParser parser;
-    ASSERT_TRUE(parser.OpenFile(path));
-    EXPECT_EQ(parser.GetFileName(), path);
-    EXPECT_EQ(parser.GetCurrentLineNum(), 1);
-    EXPECT_EQ(Last(Drain(parser)), "ERR End 'a' Doesn't Match Start 'b' @4");
     std::string doc = kBom8 + "<r>";
     for (int i = 0; i < 20000; ++i)
         doc += "<i n=\"" + std::to_string(i) + "\">\xC3\xA9</i>\n";
