@@ -231,7 +231,7 @@ TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)
                 app.mPlatform->DestroyDisplay();
             else
             {
-                static_cast<TestDisplay*>(app.mDisplay)->mRecommend3D = row.recommended;
+                static_cast<TestPlatformDisplay*>(app.mDisplay)->mRecommend3D = row.recommended;
                 app.mDisplay->mIs3D = true;
             }
             app.mChanged3D = true;

@@ -91,7 +91,7 @@ TEST_F(OptionsDialogs, RefusedChoicesAreExplainedAndUndone)
     mApp.AddDialog(dialog);
     Checkbox* full = dialog->mFullScreenCheckbox.get();
     Checkbox* accel = dialog->m3DCheckbox.get();
-    auto* display = new TestDisplay(&mApp);
+    auto* display = new TestPlatformDisplay(&mApp);
     // Setting before, box and state set, message shown, box state after.
     const std::tuple<std::function<void()>, Checkbox*, bool, std::string, bool> rows[] = {
         {[] {}, full, false, "", false},

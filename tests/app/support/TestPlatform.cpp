@@ -22,13 +22,13 @@ void TestFont::DrawString(Graphics*, int, int, const std::string& str, const Col
     mDrawn.push_back(str);
 }
 
-TestDisplay::TestDisplay(GraphicsApp* app) : NativeDisplay(app)
+TestPlatformDisplay::TestPlatformDisplay(GraphicsApp* app) : NativeDisplay(app)
 {
     mRefreshRate = 100;
     mMillisecondsPerFrame = 10;
 }
 
-Image* TestDisplay::GetScreenImage()
+Image* TestPlatformDisplay::GetScreenImage()
 {
     if (mScreen == nullptr)
     {
@@ -84,7 +84,7 @@ int TestPlatform::InitDisplay(bool)
     Log("InitDisplay");
     if (mApp->mDisplay == nullptr)
     {
-        mApp->mDisplay = new TestDisplay(mApp);
+        mApp->mDisplay = new TestPlatformDisplay(mApp);
         mApp->mDisplay->mIs3D = m3DOnFirstDisplay;
     }
     mApp->mIsPhysWindowed = mApp->mIsWindowed;

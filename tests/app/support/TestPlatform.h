@@ -5,8 +5,8 @@
 // application logs through Log) in one ordered list, answers message boxes from a
 // script without blocking (printing them to stderr, so death tests can match the text),
 // and takes the results of InitDisplay and Redraw from the test. InitDisplay makes a
-// TestDisplay, whose screen is a software image of the application's size, and binds it
-// as the platform of this system does. Threads are real std::threads.
+// TestPlatformDisplay, whose screen is a software image of the application's size, and
+// binds it as the platform of this system does. Threads are real std::threads.
 #pragma once
 
 #include "app/Platform.h"
@@ -54,10 +54,10 @@ public:
 };
 
 // The display of TestPlatform: 100 Hz, a software screen made on first use.
-class TestDisplay : public NativeDisplay
+class TestPlatformDisplay : public NativeDisplay
 {
 public:
-    explicit TestDisplay(GraphicsApp* app);
+    explicit TestPlatformDisplay(GraphicsApp* app);
     Image* GetScreenImage() override;
 
     std::unique_ptr<MemoryImage> mScreen;
