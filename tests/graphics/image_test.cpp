@@ -1,15 +1,10 @@
-// Image base, AnimInfo, the 3D interface base, the display's renderer hand-off and the
-// application stand-in.
-#include "graphics/Graphics.h"
-#include "graphics/GraphicsApp.h"
+// Image base, AnimInfo and the 3D interface base.
 #include "graphics/Image.h"
 #include "graphics/NativeDisplay.h"
 #include "graphics/X3DInterface.h"
-#include "graphics/support/TestApp.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -180,28 +175,6 @@ TEST(X3DInterface, PushConcatenatesSoTheNewTransformAppliesLast)
     for (int i = 0; i < 4; i++) // one more than pushed: nothing happens
         base.PopTransform();
     EXPECT_TRUE(base.mTransformStack.empty());
-}
-
-// ---- Application interface -------------------------------------------------------------
-
-TEST(GraphicsApp, ImageMutexCanBeRetakenByItsHolder)
-{
-    TestApp app;
-    {
-        ImageMutexLock outer(&app);
-        ImageMutexLock inner(&app); // as RemoveMemoryImage does around the renderer
-        ImageMutexLock none(nullptr);
-    }
-    // Both levels were released: another thread gets the mutex.
-    bool taken = false;
-    std::thread other(
-        [&]
-        {
-            ImageMutexLock lock(&app);
-            taken = true;
-        });
-    other.join();
-    EXPECT_TRUE(taken);
 }
 
 } // namespace

@@ -4,15 +4,13 @@
 
 #include "graphics/FontData.h"
 #include "graphics/Graphics.h"
-#include "graphics/MemoryImage.h"
+#include "common/support/TestFolder.h"
+#include "graphics/support/MemoryImageTestUtil.h"
 #include "graphics/support/RecordingImage.h"
 #include "graphics/support/TestApp.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,15 +25,6 @@ using Strings = std::vector<std::string>;
 constexpr uint8_t U(char c)
 {
     return static_cast<uint8_t>(c);
-}
-
-std::shared_ptr<MemoryImage> MakeImage(int width, int height, uint32_t fill)
-{
-    auto image = std::make_shared<MemoryImage>(nullptr);
-    image->Create(width, height);
-    std::fill_n(image->GetBits(), width * height, fill);
-    image->BitsChanged();
-    return image;
 }
 
 void FillRect(MemoryImage& image, int x, int y, int width, int height, uint32_t color)
@@ -55,26 +44,11 @@ const char kMainLayer[] = "CreateLayer Main;\n"
 class ImageFontTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vaxo_imagefont_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        mDir = pattern;
-        mGlyphs = MakeImage(64, 16, 0xFFFFFFFF);
-        mApp.ServeImage(mDir + "/glyphs.png", mGlyphs);
-    }
-    void TearDown() override { std::filesystem::remove_all(mDir); }
-
-    std::string Write(const std::string& name, const std::string& text)
-    {
-        const std::string path = mDir + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
+    void SetUp() override { mApp.ServeImage(mDir / "glyphs.png", FilledImage(64, 16, 0xFFFFFFFF)); }
 
     std::unique_ptr<ImageFont> Make(const std::string& descriptor)
     {
-        auto font = std::make_unique<ImageFont>(&mApp, Write("font.txt", descriptor));
+        auto font = std::make_unique<ImageFont>(&mApp, mDir.Write("font.txt", descriptor));
         EXPECT_TRUE(font->mFontData->mInitialized) << descriptor;
         EXPECT_TRUE(mApp.mPopups.empty()) << (mApp.mPopups.empty() ? "" : mApp.mPopups[0].first);
         return font;
@@ -104,8 +78,7 @@ protected:
     }
 
     TestApp mApp;
-    std::string mDir;
-    std::shared_ptr<MemoryImage> mGlyphs;
+    TestFolder mDir;
 };
 
 // ---- Layers -------------------------------------------------------------------------------------
@@ -160,7 +133,7 @@ TEST_F(ImageFontTest, MetricsTakeTheLargestAscentAndHeightAndTheSmallestPadding)
     EXPECT_EQ(font->GetLineSpacing(), 17);
     EXPECT_EQ(font->GetDescent(), 4);
     // A font made on a bare image has one empty layer of the image's height.
-    auto image = MakeImage(30, 12, 0xFFFFFFFF);
+    auto image = FilledImage(30, 12, 0xFFFFFFFF);
     ImageFont bare(image.get());
     EXPECT_EQ(bare.GetPointSize(), 0);
     EXPECT_EQ(bare.StringWidth("abc"), 0);
@@ -176,7 +149,7 @@ TEST_F(ImageFontTest, FontWithoutAUsableLayerMeasuresAndDrawsNothing)
     outOfRange->SetPointSize(30);
     EXPECT_EQ(outOfRange->GetAscent(), 0);
     EXPECT_EQ(outOfRange->GetHeight(), 0);
-    ImageFont failed(&mApp, Write("bad.txt", "Frobnicate;"));
+    ImageFont failed(&mApp, mDir.Write("bad.txt", "Frobnicate;"));
     EXPECT_FALSE(failed.mFontData->mInitialized);
     EXPECT_EQ(mApp.mPopups.size(), 1u);
     for (ImageFont* font : {outOfRange.get(), &failed})
@@ -412,8 +385,8 @@ TEST_F(ImageFontTest, OversizedOrEmptySheetsAreNotMadeAndShareAPixelBudget)
 
 TEST_F(ImageFontTest, LegacyFontScalesThroughTheGlobalApplication)
 {
-    auto strip = MakeImage(15, 10, 0xFFFFFFFF);
-    ImageFont font(strip.get(), Write("widths.txt", "5 20 a 7 b 8"));
+    auto strip = FilledImage(15, 10, 0xFFFFFFFF);
+    ImageFont font(strip.get(), mDir.Write("widths.txt", "5 20 a 7 b 8"));
     ASSERT_TRUE(font.mFontData->mInitialized);
     EXPECT_EQ(font.mFontData->mApp, nullptr);
     EXPECT_EQ(font.StringWidth("AB b"), 7 + 8 + 5 + 8);
@@ -441,7 +414,7 @@ struct PixelCase
 void ExpectPixels(ImageFont& font, const std::string& text, int x, int y, uint32_t background,
                   const std::vector<PixelCase>& cases)
 {
-    auto dest = MakeImage(800, 600, background);
+    auto dest = FilledImage(800, 600, background);
     dest->CommitBits();
     Graphics g(dest.get());
     g.SetFont(&font);
@@ -454,10 +427,10 @@ void ExpectPixels(ImageFont& font, const std::string& text, int x, int y, uint32
 TEST_F(ImageFontTest, GlyphPixelsAtScaleOneAndTwo)
 {
     // a: 4x4 opaque red; b: left half opaque green, right half transparent.
-    auto sheet = MakeImage(8, 4, 0);
+    auto sheet = FilledImage(8, 4, 0);
     FillRect(*sheet, 0, 0, 4, 4, 0xFFFF0000);
     FillRect(*sheet, 4, 0, 2, 4, 0xFF00FF00);
-    mApp.ServeImage(mDir + "/pix.png", sheet);
+    mApp.ServeImage(mDir / "pix.png", sheet);
     auto font = Make("CreateLayer Main; LayerSetImage Main 'pix.png';\n"
                      "LayerSetImageMap Main ('a' 'b') ((0 0 4 4) (4 0 4 4));\n"
                      "LayerSetCharWidths Main ('a' 'b') (5 5); LayerSetAscent Main 4;");
@@ -472,7 +445,7 @@ TEST_F(ImageFontTest, GlyphPixelsAtScaleOneAndTwo)
                   {18, 19, 0xFF0000FF},
                   {10, 15, 0xFF0000FF},
                   {10, 20, 0xFF0000FF}});
-    mApp.ServeImage(mDir + "/red.png", MakeImage(4, 4, 0xFFFF0000));
+    mApp.ServeImage(mDir / "red.png", FilledImage(4, 4, 0xFFFF0000));
     font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
                 "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
                 "LayerSetAscent Main 4; SetDefaultPointSize 10;");

@@ -32,20 +32,16 @@ TEST(HSLShift, GoldenTableAndExtremes)
         uint32_t expected;
     } rows[] = {
         {"grey unchanged", 0x80808080, 0, 0, 0, 0x80808080},
-        {"black unchanged", 0x12000000, 0, 0, 0, 0x12000000},
-        {"white unchanged", 0xFFFFFFFF, 0, 0, 0, 0xFFFFFFFF},
         {"muted colour unchanged", 0xFF336699, 0, 0, 0, 0xFF336699},
         {"pure red loses one step of lightness", 0xFFFF0000, 0, 0, 0, 0xFFFE0000},
         {"red + 85 is green", 0xFFFF0000, 85, 0, 0, 0xFF00FE00},
         {"red - 85 is red + 171", 0xFFFF0000, -85, 0, 0, 0xFF0500FE},
-        {"red + 171", 0xFFFF0000, 171, 0, 0, 0xFF0500FE},
         {"green + 128", 0xC000FF00, 128, 0, 0, 0xC0FF00FE},
         {"lightness + 255 is white", 0x7F336699, 0, 0, 255, 0x7FFFFFFF},
         {"lightness - 255 is black", 0x7F336699, 0, 0, -255, 0x7F000000},
         {"saturation - 255 is grey", 0xFF0000FF, 0, -255, 0, 0xFF7F7F7F},
         {"all three", 0xFF336699, 40, -30, 20, 0xFF754CA8},
         {"hue 341 is hue 85", 0xFF336699, 341, 0, 0, 0xFF993366},
-        {"hue 85", 0xFF336699, 85, 0, 0, 0xFF993366},
         {"hue -427 is hue 85", 0xFF336699, -427, 0, 0, 0xFF993366},
     };
     for (const Row& row : rows)

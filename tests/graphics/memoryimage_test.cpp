@@ -89,33 +89,29 @@ TEST(MemoryImageNative, ConversionForHandFilledFormats)
 {
     const struct
     {
-        const char* name;
-        void (TestDisplay::*set)();
+        TestFormat format;
         uint32_t pixel, native, back;
     } rows[] = {
-        {"888", &TestDisplay::Set888, 0x80FF8040, 0x80804020, 0x80FE7F3F},
-        {"888", &TestDisplay::Set888, 0xFF102030, 0xFF102030, 0xFF102030},
-        {"888", &TestDisplay::Set888, 0x40C08020, 0x40302008, 0x40BD7E1F},
-        {"888", &TestDisplay::Set888, 0x00FFFFFF, 0x00000000, 0x00000000},
-        {"565", &TestDisplay::Set565, 0x80FF8040, 0x80008204, 0x80F87C38},
-        {"565", &TestDisplay::Set565, 0xFF102030, 0xFF001106, 0xFF102030},
-        {"565", &TestDisplay::Set565, 0xFFFFFFFF, 0xFF00FFFF, 0xFFF8FCF8},
-        {"555", &TestDisplay::Set555, 0x80FF8040, 0x80004104, 0x80F87838},
-        {"555", &TestDisplay::Set555, 0xFF102030, 0xFF000886, 0xFF102030},
-        {"555", &TestDisplay::Set555, 0xFFFFFFFF, 0xFF007FFF, 0xFFF8F8F8},
+        {TestFormat::k888, 0x80FF8040, 0x80804020, 0x80FE7F3F},
+        {TestFormat::k888, 0x00FFFFFF, 0x00000000, 0},
+        {TestFormat::k565, 0x80FF8040, 0x80008204, 0x80F87C38},
+        {TestFormat::k565, 0xFFFFFFFF, 0xFF00FFFF, 0xFFF8FCF8},
+        {TestFormat::k555, 0x80FF8040, 0x80004104, 0x80F87838},
+        {TestFormat::k555, 0xFFFFFFFF, 0xFF007FFF, 0xFFF8F8F8},
     };
     for (const auto& row : rows)
     {
         AppWithDisplay env;
-        (env.display.*row.set)();
+        SetDisplayFormat(env.display, row.format);
         MemoryImage image(&env.app);
         image.SetBits(&row.pixel, 1, 1, true);
         ASSERT_NE(image.GetNativeAlphaData(&env.display), nullptr);
-        EXPECT_EQ(image.mNativeAlphaData[0], row.native) << row.name << " " << std::hex << row.pixel;
+        EXPECT_EQ(image.mNativeAlphaData[0], row.native)
+            << FormatName(row.format) << " " << std::hex << row.pixel;
         // Purged on a software display, the pixels come back from the native words.
         image.PurgeBits();
         EXPECT_EQ(image.mBits, nullptr);
-        EXPECT_EQ(Pixels(image)[0], row.back) << row.name << " " << std::hex << row.pixel;
+        EXPECT_EQ(Pixels(image)[0], row.back) << FormatName(row.format) << " " << std::hex << row.pixel;
     }
 }
 

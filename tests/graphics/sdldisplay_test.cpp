@@ -75,128 +75,110 @@ protected:
         mApp.mHeight = 240;
         mApp.mIsWindowed = true;
     }
-
-    // Windowed and full-screen set-up, a second Init, and a 2D frame read back.
-    void RunSoftware(const Depth& depth)
-    {
-        const char* name = std::getenv(depth.env);
-        if (name == nullptr)
-            GTEST_SKIP() << depth.env << " not set";
-        VideoSession session(name);
-        ASSERT_TRUE(session.Ok()) << SDL_GetError();
-        SDLDisplay display(&mApp);
-        mApp.mDisplay = &display;
-        ASSERT_EQ(display.Init(), NativeDisplay::RESULT_OK) << display.mErrorString;
-        EXPECT_TRUE(display.mInitialized);
-        EXPECT_EQ(display.mBitsPerPixel, depth.bpp);
-        EXPECT_EQ(display.mRedMask, depth.r);
-        EXPECT_EQ(display.mGreenMask, depth.g);
-        EXPECT_EQ(display.mBlueMask, depth.b);
-        EXPECT_EQ(display.mRedBits, depth.bits[0]);
-        EXPECT_EQ(display.mGreenBits, depth.bits[1]);
-        EXPECT_EQ(display.mBlueBits, depth.bits[2]);
-        EXPECT_EQ(display.mGreenAddTable.size(), size_t(2 * ((1 << depth.bits[1]) - 1) + 1));
-        EXPECT_EQ(display.mRefreshRate, 60u);
-        EXPECT_EQ(display.mMillisecondsPerFrame, 16u);
-        EXPECT_TRUE(mApp.mVSyncBroken);
-        ASSERT_NE(display.mScreenImage, nullptr);
-        EXPECT_EQ(display.GetScreenImage(), display.mScreenImage);
-        EXPECT_TRUE(display.mScreenImage->mExternalSurface);
-        EXPECT_EQ(display.mScreenImage->mWidth, 320);
-        EXPECT_FALSE(display.mScreenImage->Is3D());
-
-        // Init again: the old screen image goes first, a new one wraps the new surface.
-        ASSERT_EQ(display.Init(), NativeDisplay::RESULT_OK);
-        SDLImage& screen = *display.mScreenImage;
-        EXPECT_EQ(screen.mSurface, display.mScreenSurface);
-
-        // A frame: a red fill, a translucent white square, a sprite; presented and read back.
-        screen.FillRect(TRect<int>(0, 0, 320, 240), Color(255, 0, 0), 0);
-        screen.FillRect(TRect<int>(10, 10, 20, 20), Color(255, 255, 255, 128), 0);
-        auto sprite = MakeSDLImage(&display, 4, 4, 0xFF0000FFu);
-        screen.Blt(sprite.get(), 100, 100, TRect<int>(0, 0, 4, 4), Color::White, 0);
-        EXPECT_TRUE(display.Redraw(nullptr));
-        const SurfaceFormat f(display);
-        EXPECT_EQ(SurfaceWord(screen, 0, 0) & 0xFFFFFF, f.FromArgb(0xFFFE0000u) & 0xFFFFFF);
-        EXPECT_EQ(SurfaceWord(screen, 101, 102) & 0xFFFFFF, f.FromArgb(0xFF0000FFu));
-        const uint32_t mid = f.ToArgb(SurfaceWord(screen, 15, 15));
-        EXPECT_NEAR(double((mid >> 8) & 0xFF), 128.0, 9.0); // green: white at half over no green
-        EXPECT_GE((mid >> 16) & 0xFF, 232u);                // red: two half shares of a 5-bit 31 make 30
-        uint32_t* bits = screen.GetBits();
-        ASSERT_NE(bits, nullptr);
-        EXPECT_EQ(bits[size_t(100) * 320 + 100] & 0xFF, f.ToArgb(f.FromArgb(0xFF0000FFu)) & 0xFF);
-        sprite.reset();
-
-        // Full screen.
-        mApp.mIsWindowed = false;
-        const int full = display.Init();
-        EXPECT_EQ(full, NativeDisplay::RESULT_OK) << display.mErrorString;
-        mApp.mDisplay = nullptr;
-    }
-
-    // The OpenGL renderer: a frame filled through it, presented and read back.
-    void Run3D(const Depth& depth)
-    {
-        const char* name = std::getenv(depth.env);
-        if (name == nullptr)
-            GTEST_SKIP() << depth.env << " not set";
-        PinMesa();
-        VideoSession session(name);
-        ASSERT_TRUE(session.Ok()) << SDL_GetError();
-        SDLDisplay display(&mApp);
-        mApp.mDisplay = &display;
-        display.mIs3D = true;
-        const int result = display.Init();
-        ASSERT_EQ(result, NativeDisplay::RESULT_OK)
-            << NativeDisplay::ResultToString(result) << ": " << display.mErrorString;
-        SDLImage& screen = *display.mScreenImage;
-        EXPECT_TRUE(screen.Is3D());
-        EXPECT_FALSE(screen.LockSurface());
-        EXPECT_EQ(screen.GetBits(), nullptr);
-        screen.FillRect(TRect<int>(0, 0, 320, 240), Color(0, 0, 255), 0);
-        screen.ClearRect(TRect<int>(0, 0, 10, 10));
-        // The frame as drawn, read before the swap (a swapped front buffer of a software
-        // context cannot be read back reliably).
-        glFinish();
-        glReadBuffer(GL_BACK);
-        uint8_t centre[4] = {0, 0, 0, 0};
-        glReadPixels(160, 120, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
-        EXPECT_EQ(centre[0], 0);
-        EXPECT_EQ(centre[2], 255);
-        uint8_t corner[4] = {9, 9, 9, 9};
-        glReadPixels(2, 240 - 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, corner);
-        EXPECT_EQ(corner[2], 0) << "the cleared corner is black";
-        EXPECT_TRUE(display.Redraw(nullptr));
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-        display.Cleanup();
-        mApp.mDisplay = nullptr;
-    }
 };
 
-TEST_F(SDLDisplayTest, SoftwareAtDepth24)
+class SDLDisplayDepth : public SDLDisplayTest, public ::testing::WithParamInterface<Depth>
 {
-    RunSoftware(kDepth24);
-}
-TEST_F(SDLDisplayTest, SoftwareAtDepth16)
+};
+
+// Windowed and full-screen set-up, a second Init, and a 2D frame read back.
+TEST_P(SDLDisplayDepth, Software)
 {
-    RunSoftware(kDepth16);
+    const Depth& depth = GetParam();
+    const char* name = std::getenv(depth.env);
+    if (name == nullptr)
+        GTEST_SKIP() << depth.env << " not set";
+    VideoSession session(name);
+    ASSERT_TRUE(session.Ok()) << SDL_GetError();
+    SDLDisplay display(&mApp);
+    mApp.mDisplay = &display;
+    ASSERT_EQ(display.Init(), NativeDisplay::RESULT_OK) << display.mErrorString;
+    EXPECT_TRUE(display.mInitialized);
+    EXPECT_EQ(display.mBitsPerPixel, depth.bpp);
+    EXPECT_EQ(display.mRedMask, depth.r);
+    EXPECT_EQ(display.mGreenMask, depth.g);
+    EXPECT_EQ(display.mBlueMask, depth.b);
+    EXPECT_EQ(display.mRedBits, depth.bits[0]);
+    EXPECT_EQ(display.mGreenBits, depth.bits[1]);
+    EXPECT_EQ(display.mBlueBits, depth.bits[2]);
+    EXPECT_EQ(display.mGreenAddTable.size(), size_t(2 * ((1 << depth.bits[1]) - 1) + 1));
+    EXPECT_EQ(display.mRefreshRate, 60u);
+    EXPECT_EQ(display.mMillisecondsPerFrame, 16u);
+    EXPECT_TRUE(mApp.mVSyncBroken);
+    ASSERT_NE(display.mScreenImage, nullptr);
+    EXPECT_TRUE(display.mScreenImage->mExternalSurface);
+    EXPECT_EQ(display.mScreenImage->mWidth, 320);
+    EXPECT_FALSE(display.mScreenImage->Is3D());
+
+    // Init again: the old screen image goes first, a new one wraps the new surface.
+    ASSERT_EQ(display.Init(), NativeDisplay::RESULT_OK);
+    SDLImage& screen = *display.mScreenImage;
+    EXPECT_EQ(screen.mSurface, display.mScreenSurface);
+
+    // A frame: a red fill, a translucent white square, a sprite; presented and read back.
+    screen.FillRect(TRect<int>(0, 0, 320, 240), Color(255, 0, 0), 0);
+    screen.FillRect(TRect<int>(10, 10, 20, 20), Color(255, 255, 255, 128), 0);
+    auto sprite = MakeSDLImage(&display, 4, 4, 0xFF0000FFu);
+    screen.Blt(sprite.get(), 100, 100, TRect<int>(0, 0, 4, 4), Color::White, 0);
+    EXPECT_TRUE(display.Redraw(nullptr));
+    const SurfaceFormat f(display);
+    EXPECT_EQ(SurfaceWord(screen, 0, 0) & 0xFFFFFF, f.FromArgb(0xFFFE0000u) & 0xFFFFFF);
+    EXPECT_EQ(SurfaceWord(screen, 101, 102) & 0xFFFFFF, f.FromArgb(0xFF0000FFu));
+    const uint32_t mid = f.ToArgb(SurfaceWord(screen, 15, 15));
+    EXPECT_NEAR(double((mid >> 8) & 0xFF), 128.0, 9.0); // green: white at half over no green
+    EXPECT_GE((mid >> 16) & 0xFF, 232u);                // red: two half shares of a 5-bit 31 make 30
+    uint32_t* bits = screen.GetBits();
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(bits[size_t(100) * 320 + 100] & 0xFF, f.ToArgb(f.FromArgb(0xFF0000FFu)) & 0xFF);
+    sprite.reset();
+
+    // Full screen.
+    mApp.mIsWindowed = false;
+    const int full = display.Init();
+    EXPECT_EQ(full, NativeDisplay::RESULT_OK) << display.mErrorString;
+    mApp.mDisplay = nullptr;
 }
-TEST_F(SDLDisplayTest, SoftwareAtDepth15)
+
+// The OpenGL renderer: a frame filled through it, presented and read back.
+TEST_P(SDLDisplayDepth, OpenGL)
 {
-    RunSoftware(kDepth15);
+    const Depth& depth = GetParam();
+    const char* name = std::getenv(depth.env);
+    if (name == nullptr)
+        GTEST_SKIP() << depth.env << " not set";
+    PinMesa();
+    VideoSession session(name);
+    ASSERT_TRUE(session.Ok()) << SDL_GetError();
+    SDLDisplay display(&mApp);
+    mApp.mDisplay = &display;
+    display.mIs3D = true;
+    const int result = display.Init();
+    ASSERT_EQ(result, NativeDisplay::RESULT_OK)
+        << NativeDisplay::ResultToString(result) << ": " << display.mErrorString;
+    SDLImage& screen = *display.mScreenImage;
+    EXPECT_TRUE(screen.Is3D());
+    EXPECT_FALSE(screen.LockSurface());
+    EXPECT_EQ(screen.GetBits(), nullptr);
+    screen.FillRect(TRect<int>(0, 0, 320, 240), Color(0, 0, 255), 0);
+    screen.ClearRect(TRect<int>(0, 0, 10, 10));
+    // The frame as drawn, read before the swap (a swapped front buffer of a software
+    // context cannot be read back reliably).
+    glFinish();
+    glReadBuffer(GL_BACK);
+    uint8_t centre[4] = {0, 0, 0, 0};
+    glReadPixels(160, 120, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
+    EXPECT_EQ(centre[0], 0);
+    EXPECT_EQ(centre[2], 255);
+    uint8_t corner[4] = {9, 9, 9, 9};
+    glReadPixels(2, 240 - 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, corner);
+    EXPECT_EQ(corner[2], 0) << "the cleared corner is black";
+    EXPECT_TRUE(display.Redraw(nullptr));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    display.Cleanup();
+    mApp.mDisplay = nullptr;
 }
-TEST_F(SDLDisplayTest, OpenGLAtDepth24)
-{
-    Run3D(kDepth24);
-}
-TEST_F(SDLDisplayTest, OpenGLAtDepth16)
-{
-    Run3D(kDepth16);
-}
-TEST_F(SDLDisplayTest, OpenGLAtDepth15)
-{
-    Run3D(kDepth15);
-}
+
+INSTANTIATE_TEST_SUITE_P(Screens, SDLDisplayDepth, ::testing::Values(kDepth24, kDepth16, kDepth15));
 
 TEST_F(SDLDisplayTest, EightBitScreenIsRefused)
 {

@@ -60,8 +60,6 @@ TEST(PolyClipRect, Table)
         {"vertex on the right edge",
          {V(50, 30, 0, 0), right, V(50, 60, 0, 1)},
          {V(50, 30, 0, 0), right, right, V(50, 60, 0, 1)}},
-        {"left edge", point(V(10, 40)), point(V(10, 40))},
-        {"top edge", point(V(50, 20)), point(V(50, 20))},
         {"top-left corner", point(V(10, 20)), point(V(10, 20))},
         {"right edge", point(V(110, 40)), {}},
         {"bottom edge", point(V(50, 70)), {}},
@@ -115,22 +113,12 @@ TEST(PolyClipTexture, CutsToTheUnitSquareAndInterpolates)
 
 TEST(VertexListGrowth, HeapArraysCopiesAndSelfAssignment)
 {
-    VertexList list;
-    for (int i = 0; i < 100; ++i)
-        list.push_back(V(float(i), 0));
-    EXPECT_FALSE(list.OnHeap());
-    EXPECT_EQ(list.capacity(), 100);
-    list.push_back(V(100, 0));
-    EXPECT_TRUE(list.OnHeap());
-    EXPECT_EQ(list.capacity(), 200);
-    ASSERT_EQ(list.size(), 101);
-    for (int i = 0; i < 101; ++i)
-        EXPECT_EQ(list[i].x, float(i));
-    for (int count : {3, 100, 150})
+    for (int count : {3, 100, 101, 150})
     {
         VertexList list;
         for (int i = 0; i < count; ++i)
             list.push_back(V(float(i), float(-i)));
+        EXPECT_EQ(list.capacity(), count > 100 ? 200 : 100);
         const VertexList copy(list);
         ASSERT_EQ(copy.size(), count);
         EXPECT_EQ(copy.OnHeap(), count > 100);

@@ -104,13 +104,6 @@ Bytes ReadBytes(const std::string& path)
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::unique_ptr<Image> SolidImage(int32_t w, int32_t h, uint32_t color)
-{
-    std::unique_ptr<Image> image(AllocateImage(w, h));
-    std::fill(image->mBits, image->mBits + w * h, color);
-    return image;
-}
-
 } // namespace
 
 // ---- registry and naming rules ----
@@ -131,21 +124,15 @@ TEST_F(ImageLibTest, GetImageTriesCandidatesInOrder)
          Concat({{"images/foo.png", "images/_foo.png"}, AllExtensions("images/foo_")})},
         // Known extensions are tried in lower case.
         {"images/Foo.PNG", false, {"images/Foo.png"}},
-        {"images/foo.JPG", false, {"images/foo.jpg"}},
-        {"a/foo.Gif", false, {"a/foo.gif"}},
-        {"a/foo.tga", false, {"a/foo.tga"}},
         {"a/foo.J2K", false, {"a/foo.j2k"}},
-        {"a/foo.jp2", false, {"a/foo.jp2"}},
         // An extension of no decoder tries nothing, but its "name_" companion is searched.
         {"a/foo.bmp", false, {}},
         {"a/foo.bmp", true, AllExtensions("a/foo_")},
         // A dot in a folder name is not an extension; the later of '/' and '\' separates the folder.
         {"dir.v2/foo", false, AllExtensions("dir.v2/foo")},
         {"dir.v2\\foo", true, WithAlpha("dir.v2\\", "foo")},
-        {"a\\b/c.d\\foo", true, WithAlpha("a\\b/c.d\\", "foo")},
         {"a/b.c\\d/foo.gif", true,
          Concat({{"a/b.c\\d/foo.gif", "a/b.c\\d/_foo.gif"}, AllExtensions("a/b.c\\d/foo_")})},
-        {"foo", true, WithAlpha("", "foo")},
         {"foo.png", true, Concat({{"foo.png", "_foo.png"}, AllExtensions("foo_")})},
     };
     RecordAll();
@@ -178,14 +165,9 @@ TEST_F(ImageLibTest, FirstImageFoundEndsTheSearchUnderscoreBeforeNameFirst)
     gPresent["d/foo_.png"] = {1, 1, {0x00000022}};
     EXPECT_EQ(Load("d/foo.png", true), Words({0x11102030}));
     EXPECT_EQ(gTried, Names({"d/foo.png", "d/_foo.png"}));
-}
-
-TEST_F(ImageLibTest, AutoLoadAlphaOffDisablesTheSearch)
-{
-    RecordAll();
+    // Automatic alpha loading off: no companion is looked for.
     gAutoLoadAlpha = false;
-    gPresent["d/foo.png"] = {1, 1, {0xFF102030}};
-    gPresent["d/_foo.png"] = {1, 1, {0x00000011}};
+    gTried.clear();
     EXPECT_EQ(Load("d/foo.png", true), Words({0xFF102030}));
     EXPECT_EQ(gTried, Names({"d/foo.png"}));
 }
@@ -211,33 +193,6 @@ TEST_F(ImageLibTest, AlphaImagesBlueChannelBecomesAlphaWhenTheSizesMatch)
     EXPECT_EQ(Load("d/foo", true), Words({0x00336699, 0x80336699, 0xFF336699}));
 }
 
-// ---- real files in a temporary folder ----
-
-TEST_F(ImageLibTest, FilesOnDiskCaseTgaFirstAndAlphaCompanions)
-{
-    EnableAllDecoders();
-    Vaxo::TestFolder dir;
-    std::filesystem::create_directory(dir / "images");
-    std::unique_ptr<Image> src = SolidImage(3, 2, 0xFF336699);
-    ASSERT_TRUE(WritePNGImage(dir / "images/Foo.png", src.get()));
-    EXPECT_EQ(Load(dir / "images/Foo.PNG", true), Pixels(*src));
-    EnableAllDecoders();
-    Vaxo::TestFolder dir2;
-    std::filesystem::create_directory(dir2 / "dir2.v2");
-    ASSERT_TRUE(WriteTGAImage(dir2 / "dir2.v2/foo.tga", SolidImage(1, 1, 0xFF000001).get()));
-    ASSERT_TRUE(WritePNGImage(dir2 / "dir2.v2/foo.png", SolidImage(1, 1, 0xFF000002).get()));
-    EXPECT_EQ(Load(dir2 / "dir2.v2/foo", true), Words({0xFF000001}));
-    unlink((dir2 / "dir2.v2/foo.tga").c_str());
-    EXPECT_EQ(Load(dir2 / "dir2.v2/foo", true), Words({0xFF000002}));
-    EnableAllDecoders();
-    Vaxo::TestFolder dir22;
-    std::unique_ptr<Image> alpha = SolidImage(2, 1, 0xFF000055);
-    alpha->mBits[1] = 0xFF0000AA;
-    ASSERT_TRUE(WriteTGAImage(dir22 / "foo.tga", SolidImage(2, 1, 0xFF102030).get()));
-    ASSERT_TRUE(WritePNGImage(dir22 / "foo_.png", alpha.get()));
-    EXPECT_EQ(Load(dir22 / "foo.tga", true), Words({0x55102030, 0xAA102030}));
-}
-
 // ---- size cap ----
 
 TEST(ImageSize, CapOnSidesAndPixelsAndEmptyBuffers)
@@ -246,9 +201,8 @@ TEST(ImageSize, CapOnSidesAndPixelsAndEmptyBuffers)
     {
         int64_t width, height;
         bool accepted;
-    } const cases[] = {{1, 1, true},        {0, 1, false},        {1, 0, false},     {-1, 5, false},
-                       {16384, 4096, true}, {16384, 4097, false}, {16385, 1, false}, {1, 16385, false},
-                       {8192, 8192, true},  {65535, 65535, false}};
+    } const cases[] = {{1, 1, true},        {0, 1, false},        {-1, 5, false},
+                       {16384, 4096, true}, {16384, 4097, false}, {1, 16385, false}};
     for (const auto& c : cases)
         EXPECT_EQ(IsAcceptedSize(c.width, c.height), c.accepted) << c.width << " x " << c.height;
     EXPECT_EQ(AllocateImage(16385, 1), nullptr);
@@ -339,11 +293,7 @@ TEST(TgaReader, UnsupportedOrDamagedHeaderRefused)
         {"bottomUp", Tga(2, 1, {{kDescriptor, 0x08}})},
         {"rle", Tga(2, 1, {{kType, 10}})},
         {"colourMapped", Tga(2, 1, {{kMapType, 1}, {kType, 1}})},
-        {"grey", Tga(2, 1, {{kType, 3}})},
-        {"zeroByZero", Tga(0, 0)},
-        {"zeroWidth", Tga(0, 1)},
         {"zeroHeight", Tga(1, 0)},
-        {"tooWide", Tga(16385, 1)},
         {"tooManyPixels", Tga(16384, 16384)},
         {"shortHeader", Bytes(17, 0)},
     };
@@ -361,12 +311,11 @@ TEST(TgaWriter, WritesHeaderAndBgraPixelsAndRoundTripsExactly)
     Bytes expected = {0, 0, 2, 0,  0,    0,    0,    0,    0,    0,    0,    0,    2,
                       0, 1, 0, 32, 0x28, 0x30, 0x20, 0x10, 0xFF, 0xC0, 0xB0, 0xA0, 0x80};
     EXPECT_EQ(ReadBytes(dir / "a.tga"), expected);
-    Vaxo::TestFolder dir3;
     std::unique_ptr<Image> image2(AllocateImage(300, 257));
     for (int32_t i = 0; i < 300 * 257; ++i)
         image2->mBits[i] = uint32_t(i) * 2654435761u;
-    ASSERT_TRUE(WriteTGAImage(dir3 / "big.tga", image2.get()));
-    std::unique_ptr<Image> back(GetTGAImage(dir3 / "big.tga"));
+    ASSERT_TRUE(WriteTGAImage(dir / "big.tga", image2.get()));
+    std::unique_ptr<Image> back(GetTGAImage(dir / "big.tga"));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->GetWidth(), 300);
     EXPECT_EQ(back->GetHeight(), 257);
@@ -375,7 +324,7 @@ TEST(TgaWriter, WritesHeaderAndBgraPixelsAndRoundTripsExactly)
 
 TEST(ImageWriters, UnwritablePathFullDiskOrNoImageReportFailure)
 {
-    std::unique_ptr<Image> image = SolidImage(64, 64, 0xFF123456);
+    std::unique_ptr<Image> image(AllocateImage(64, 64));
     for (auto* write : {WriteTGAImage, WritePNGImage, WriteJPEGImage})
     {
         EXPECT_FALSE(write("/nonexistent/dir/x", image.get()));

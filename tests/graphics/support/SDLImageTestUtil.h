@@ -9,6 +9,7 @@
 #include "graphics/SDLDisplay.h"
 #include "graphics/SDLImage.h"
 #include "graphics/X3DInterface.h"
+#include "graphics/support/MemoryImageTestUtil.h"
 
 #include <SDL.h>
 
@@ -20,47 +21,13 @@
 namespace Vaxo
 {
 
-enum class TestFormat
-{
-    k888,
-    k565,
-    k555
-};
-
-inline const char* FormatName(TestFormat f)
-{
-    return f == TestFormat::k888 ? "888" : (f == TestFormat::k565 ? "565" : "555");
-}
-
 class FormatDisplay : public SDLDisplay
 {
 public:
-    explicit FormatDisplay(TestFormat format, GraphicsApp* app = nullptr) : SDLDisplay(app) { Set(format); }
-
-    void Set(TestFormat format)
+    explicit FormatDisplay(TestFormat format, GraphicsApp* app = nullptr) : SDLDisplay(app)
     {
-        if (format == TestFormat::k888)
-            SetFormat(32, 0xFF0000, 0xFF00, 0xFF, 8, 8, 8, 16, 8, 0);
-        else if (format == TestFormat::k565)
-            SetFormat(16, 0xF800, 0x07E0, 0x001F, 5, 6, 5, 11, 5, 0);
-        else
-            SetFormat(16, 0x7C00, 0x03E0, 0x001F, 5, 5, 5, 10, 5, 0);
+        SetDisplayFormat(*this, format);
         PostInit();
-    }
-
-    void SetFormat(int bpp, uint32_t r, uint32_t g, uint32_t b, int rBits, int gBits, int bBits, int rShift,
-                   int gShift, int bShift)
-    {
-        mBitsPerPixel = bpp;
-        mRedMask = r;
-        mGreenMask = g;
-        mBlueMask = b;
-        mRedBits = rBits;
-        mGreenBits = gBits;
-        mBlueBits = bBits;
-        mRedShift = rShift;
-        mGreenShift = gShift;
-        mBlueShift = bShift;
     }
 };
 

@@ -2,8 +2,8 @@
 //
 // Unit tests of the renderer and the texture grids run against it without a display. It
 // keeps what a test asks about: texture names made and deleted, binds, uploads (with the
-// texels, so GetTexImage reads them back), blend functions, and every primitive between
-// Begin and End with its vertices, colours, texture coordinates and bound texture. State
+// texels, so GetTexImage reads them back), and every primitive between Begin and End with
+// its vertices, colours, texture coordinates and bound texture. State
 // calls that OpenGL forbids between Begin and End are counted, as are calls from a thread
 // other than the one that installed the fake. One fake per process (the table holds plain
 // function pointers); Install resets it.
@@ -17,7 +17,6 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace Vaxo
@@ -36,9 +35,6 @@ struct FakePrimitive
     // texture bound (the default texture 0 holds no image, so OpenGL draws untextured).
     uint32_t texture;
     bool textured;
-    // Blend function in force at Begin.
-    GLenum blendSource;
-    GLenum blendDest;
     std::vector<FakeVertex> vertices;
 };
 
@@ -67,15 +63,12 @@ public:
     int mGens = 0;
     int mUploads = 0;    // TexImage2D
     int mSubUploads = 0; // TexSubImage2D (refill in place)
-    int mReadBacks = 0;
     int mSwaps = 0;
     std::vector<uint32_t> mDeletedNames;
-    std::vector<std::pair<GLenum, GLenum>> mBlendFuncs;
     std::vector<FakePrimitive> mPrimitives;
     std::map<uint32_t, FakeTexture> mTextures; // live textures by name
     std::set<GLenum> mEnabled;
     uint32_t mBound = 0;
-    GLenum mUploadFormat = 0; // format of the last upload
     double mOrtho[4] = {0, 0, 0, 0};
     // Calls OpenGL forbids between Begin and End.
     int mCallsInsideBegin = 0;
@@ -86,7 +79,6 @@ public:
     bool mInsideBegin = false;
     uint32_t mColor = 0xFFFFFFFF;
     float mU = 0, mV = 0;
-    GLenum mBlendSource = GL_ONE, mBlendDest = GL_ZERO;
     std::thread::id mThread;
 
 public:
@@ -98,7 +90,7 @@ public:
 
     // Primitives of one mode.
     std::vector<const FakePrimitive*> PrimitivesOf(GLenum mode) const;
-    // Forgets recorded calls (counters, primitives, blend functions), keeping textures.
+    // Forgets recorded calls (counters, primitives), keeping textures.
     void ClearRecords();
 };
 

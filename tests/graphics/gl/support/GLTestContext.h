@@ -38,7 +38,8 @@ public:
 };
 
 // An application stand-in with an SDL-less display whose 3D interface runs on the current
-// context; Init is called. (Inline: the graphics support library links after this one.)
+// context; Init is called unless told not to. (Inline: the graphics support library links
+// after this one.)
 class GLTestRenderer
 {
 public:
@@ -46,7 +47,7 @@ public:
     TestDisplay mDisplay{&mApp};
     GL3DInterface* mRenderer;
 
-    GLTestRenderer(int width, int height)
+    GLTestRenderer(int width, int height, bool init = true)
     {
         mApp.mWidth = width;
         mApp.mHeight = height;
@@ -54,7 +55,8 @@ public:
         mDisplay.m3DInterface = std::make_unique<GL3DInterface>(&mDisplay);
         mRenderer = static_cast<GL3DInterface*>(mDisplay.m3DInterface.get());
         mApp.mDisplay = &mDisplay;
-        mRenderer->Init();
+        if (init)
+            mRenderer->Init();
     }
     ~GLTestRenderer()
     {
