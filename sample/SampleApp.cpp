@@ -1,9 +1,16 @@
 #include "SampleApp.h"
 
-#include "SampleFont.h"
-#include "graphics/Graphics.h"
-#include "graphics/ImageFont.h"
-#include "graphics/FontData.h"
+#include "SampleProfile.h"
+#include "SampleScreens.h"
+#include "app/MusicInterface.h"
+#include "app/SoundInstance.h"
+#include "app/SoundManager.h"
+#include "resources/ResourceManager.h"
+#include "widgets/DialogSkin.h"
+#include "widgets/ProfileMgr.h"
+#include "widgets/SimpleDialog.h"
+#include "widgets/SimpleOptionsDialog.h"
+#include "widgets/Slider.h"
 #include "widgets/WidgetManager.h"
 
 #include <cstdio>
@@ -13,102 +20,30 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kBackground = 0x1E2A3A;
-constexpr int kText = 0xFFFFFF;
-constexpr int kBarFrame = 0x808890;
-constexpr int kBarFill = 0x40C040;
-constexpr int kTileCount = 8;
-constexpr int kTileSize = 64;
-
-// One picture of the loading work: a gradient of its own hue.
-MemoryImage* MakeTile(VaxoAppBase* app, int index)
+// The framework's options dialog, made wider for the sample's wide bitmap font:
+// the volume sliders start after their labels.
+class SampleOptionsDialog : public SimpleOptionsDialog
 {
-    MemoryImage* tile = new MemoryImage(app);
-    tile->Create(kTileSize, kTileSize);
-    uint32_t* bits = tile->GetBits();
-    const uint32_t red = uint32_t(index * 255 / (kTileCount - 1));
-    for (int y = 0; y < kTileSize; y++)
-        for (int x = 0; x < kTileSize; x++)
-            bits[y * kTileSize + x] = 0xFF000000 | red << 16 | uint32_t(x * 4) << 8 | uint32_t(y * 4);
-    tile->BitsChanged();
-    return tile;
-}
+public:
+    explicit SampleOptionsDialog(int id) : SimpleOptionsDialog(id, false) { Resize(mX, mY, 520, mHeight); }
+
+    using SimpleOptionsDialog::Resize;
+    void Resize(int x, int y, int width, int height) override
+    {
+        SimpleOptionsDialog::Resize(x, y, width, height);
+        const int left = mSfxLabel->mX + mSfxLabel->mWidth + 12;
+        const int right = mMusicVolumeSlider->mX + mMusicVolumeSlider->mWidth;
+        for (Slider* slider : {mMusicVolumeSlider.get(), mSfxVolumeSlider.get()})
+            slider->Resize(left, slider->mY, right - left, slider->mHeight);
+    }
+};
 } // namespace
 
-const int SampleScreen::kAreaColors[3] = {0xF08020, 0x2080F0, 0xC040C0};
-
-SampleScreen::SampleScreen(SampleApp* app) : mApp(app), mAreaColor(0), mShownSeconds(-1), mShownProgress(-1)
-{
-    Resize(0, 0, app->mWidth, app->mHeight);
-}
-
-TRect<int> SampleScreen::AreaRect()
-{
-    return TRect<int>(80, 80, 640, 200);
-}
-
-TRect<int> SampleScreen::BarRect()
-{
-    return TRect<int>(80, 340, 640, 30);
-}
-
-void SampleScreen::Update()
-{
-    Widget::Update();
-    const int32_t seconds = mApp->mUpdateCount / 100;
-    const int32_t progress = int32_t(mApp->GetLoadingThreadProgress() * 100.0);
-    if (seconds != mShownSeconds || progress != mShownProgress)
-        MarkDirty();
-}
-
-void SampleScreen::Draw(Graphics* g)
-{
-    mShownSeconds = mApp->mUpdateCount / 100;
-    mShownProgress = int32_t(mApp->GetLoadingThreadProgress() * 100.0);
-
-    g->SetColor(Color(kBackground));
-    g->FillRect(0, 0, mWidth, mHeight);
-    const TRect<int> area = AreaRect();
-    g->SetColor(Color(kAreaColors[mAreaColor]));
-    g->FillRect(area);
-
-    g->SetFont(mApp->mFont.get());
-    g->SetColor(Color(kText));
-    g->DrawString("VAXO SAMPLE", area.mX + 20, area.mY + 20 + kSampleFontAscent);
-    g->DrawString("Run " + std::to_string(mApp->mRunCount) + " - " + std::to_string(mShownSeconds) + " s",
-                  area.mX + 20, area.mY + 60 + kSampleFontAscent);
-    g->DrawString("Click here to change the colour.", area.mX + 20, area.mY + 150 + kSampleFontAscent);
-
-    const TRect<int> bar = BarRect();
-    g->SetColor(Color(kBarFrame));
-    g->FillRect(bar);
-    g->SetColor(Color(kBackground));
-    g->FillRect(bar.mX + 2, bar.mY + 2, bar.mWidth - 4, bar.mHeight - 4);
-    g->SetColor(Color(kBarFill));
-    g->FillRect(bar.mX + 2, bar.mY + 2, (bar.mWidth - 4) * mShownProgress / 100, bar.mHeight - 4);
-    g->SetColor(Color(kText));
-    g->DrawString(mApp->mLoaded ? "Loaded" : "Loading " + std::to_string(mShownProgress) + "%", bar.mX,
-                  bar.mY + bar.mHeight + 10 + kSampleFontAscent);
-
-    if (mApp->mLoaded)
-    {
-        for (size_t i = 0; i < mApp->mTiles.size(); i++)
-            g->DrawImage(mApp->mTiles[i].get(), bar.mX + int(i) * (kTileSize + 16), 440);
-    }
-}
-
-void SampleScreen::MouseDown(int x, int y, int clickCount)
-{
-    Widget::MouseDown(x, y, clickCount);
-    if (AreaRect().Contains(x, y))
-    {
-        mAreaColor = (mAreaColor + 1) % 3;
-        MarkDirty();
-    }
-}
-
 SampleApp::SampleApp()
-    : mRunCount(0), mWant3D(-1), mWantWindowed(-1), mStartTick(0), mFirstUpdateTick(0), mFirstUpdateCount(-1)
+    : mLabelFont(nullptr), mTitleFont(nullptr), mLogoImage(nullptr), mTileImage(nullptr),
+      mButtonImage(nullptr), mCheckboxImage(nullptr), mSliderTrackImage(nullptr), mSliderThumbImage(nullptr),
+      mDialogImage(nullptr), mClickSound(-1), mChimeSound(-1), mRunCount(0), mNotesPlayed(0), mWant3D(-1),
+      mWantWindowed(-1)
 {
     mCompanyName = "Vaxo";
     mProductName = "Sample";
@@ -116,15 +51,24 @@ SampleApp::SampleApp()
     mRegKey = "Vaxo\\Sample";
     mWidth = 800;
     mHeight = 600;
+    mProfileMgr = new ProfileMgr(this, SampleProfile::Factory);
 }
 
 SampleApp::~SampleApp()
 {
-    // This class's members go before the base waits for the loading thread: wait now.
-    WaitForLoadingThread();
-    // A widget leaves the manager before it goes.
-    if (mScreen != nullptr)
-        mWidgetManager->RemoveWidget(mScreen.get());
+    // The hook must run while this class's members still exist: the base class's
+    // destructor would only call its own.
+    Shutdown();
+}
+
+void SampleApp::InitPropertiesHook()
+{
+    // The program cannot run without its properties; the box said why.
+    if (!LoadProperties("properties/params.xml", true, false))
+        DoExit(1);
+    mIsWindowed = !GetBoolean("FullScreen", false);
+    mDebugKeysEnabled = GetBoolean("Cheat", false);
+    SampleProfile::mDefaultGreeting = GetString("Greeting", "Hello");
 }
 
 void SampleApp::HandleCmdLineParam(const std::string& name, const std::string& value)
@@ -142,6 +86,7 @@ void SampleApp::ReadFromRegistry()
     VaxoAppBase::ReadFromRegistry();
     RegistryReadInteger("Runs", &mRunCount);
     mRunCount++;
+    // The command line wins over the settings, and is kept like a choice in the options.
     if (mWantWindowed >= 0)
         mIsWindowed = mWantWindowed == 1;
     // The display reads the acceleration choice from the settings when it is made.
@@ -157,43 +102,175 @@ void SampleApp::WriteToRegistry()
 
 void SampleApp::InitHook()
 {
-    mFont.reset(new ImageFont(this, "fonts/sample.txt"));
-    if (!mFont->mFontData->mInitialized)
-        Popup("The sample's font fonts/sample.txt could not be loaded.", true);
-    mScreen.reset(new SampleScreen(this));
-    mWidgetManager->AddWidget(mScreen.get());
-    mStartTick = GetTicks();
-}
-
-void SampleApp::ShutdownHook()
-{
-    mWidgetManager->RemoveWidget(mScreen.get());
-    const uint32_t seconds = GetTicks() - mFirstUpdateTick;
-    if (mFirstUpdateCount >= 0 && seconds > 0)
-        std::printf("Vaxo sample: %d updates in %.2f s\n", mUpdateCount - mFirstUpdateCount,
-                    seconds / 1000.0);
+    std::printf("Vaxo sample: run %d\n", mRunCount);
     std::fflush(stdout);
+    // A damaged manifest, or a group that does not load, ends the program with its error.
+    LoadResourceManifest();
+    if (!mResourceManager->LoadResources("Init") || !BindInitResources())
+        ShowResourceError(true);
+    mMusicInterface->LoadMusic(kThemeSong, "music/theme.wav");
+
+    Profile::InitProfileDir("users", false);
+    Profile::mMaxChars = 12;
+    // A damaged list is read as none, and replaced by the next save.
+    if (!mProfileMgr->Load() && FileExists(Profile::mProfileDir + "users.dat"))
+        MsgBox("The player list users.dat could not be read: the sample starts without players.",
+               "Vaxo Sample", 0);
+
+    mLoadingScreen.reset(new LoadingScreen(this));
+    mWidgetManager->AddWidget(mLoadingScreen.get());
 }
 
 void SampleApp::LoadingThreadProc()
 {
-    mNumLoadingThreadTasks = kTileCount;
-    for (int i = 0; i < kTileCount; i++)
-    {
-        mTiles.emplace_back(MakeTile(this, i));
-        // Stands for a file being read.
-        ThreadSleep(40);
+    // One resource per step, so that the loading screen can show the progress.
+    mNumLoadingThreadTasks = mResourceManager->GetNumResources("Game");
+    mResourceManager->StartLoadResources("Game");
+    while (mResourceManager->LoadNextResource())
         mCompletedLoadingThreadTasks++;
-    }
+    // From this thread the error is shown by the main loop, which then ends the program.
+    if (mResourceManager->HadError() || !BindGameResources())
+        ShowResourceError(true);
 }
 
 void SampleApp::LoadingThreadCompleted()
 {
-    std::printf("Vaxo sample: loaded in %.2f s\n", (GetTicks() - mStartTick) / 1000.0);
+    MakeDialogSkin();
+    // A widget leaves the tree before it is deleted, and is deleted at a safe point.
+    mWidgetManager->RemoveWidget(mLoadingScreen.get());
+    SafeDeleteWidget(mLoadingScreen.release());
+    mMainScreen.reset(new MainScreen(this));
+    mWidgetManager->AddWidget(mMainScreen.get());
+    std::printf("Vaxo sample: loaded after %u ms\n", GetTicks() - mTimeLoaded);
     std::fflush(stdout);
-    mFirstUpdateTick = GetTicks();
-    mFirstUpdateCount = mUpdateCount;
-    mScreen->MarkDirty();
+    if (mProfileMgr->mCurProfile == nullptr)
+        mProfileMgr->DoCreateProfileDialog(false, nullptr);
+}
+
+void SampleApp::ShutdownHook()
+{
+    // The loading thread may still be using the resource manager.
+    WaitForLoadingThread();
+    mProfileMgr->Save();
+    if (mMainScreen != nullptr)
+    {
+        mWidgetManager->RemoveWidget(mMainScreen.get());
+        SafeDeleteWidget(mMainScreen.release());
+    }
+    if (mLoadingScreen != nullptr)
+    {
+        mWidgetManager->RemoveWidget(mLoadingScreen.get());
+        SafeDeleteWidget(mLoadingScreen.release());
+    }
+    // The dialogs, the skin and the resources go with the application.
+    std::printf("Vaxo sample: %d updates, %d notes played\n", mUpdateCount, mNotesPlayed);
+    std::fflush(stdout);
+}
+
+Dialog* SampleApp::NewDialog(int dialogId, bool isModal, const VaxoString& header, const VaxoString& lines,
+                             const VaxoString& footer, int buttonMode)
+{
+    // Skinned, so that the bitmap fonts draw the texts.
+    return new SimpleDialog(dialogId, isModal, header, lines, footer, buttonMode);
+}
+
+void SampleApp::ButtonDepress(int id)
+{
+    if (id == kQuitDialogId + 2000 || id == kQuitDialogId + 3000)
+        KillDialog(kQuitDialogId);
+    if (id == kQuitDialogId + 2000)
+        Shutdown();
+}
+
+SampleProfile* SampleApp::GetPlayer()
+{
+    return static_cast<SampleProfile*>(mProfileMgr->mCurProfile.get());
+}
+
+bool SampleApp::PlayNote(int steps)
+{
+    SoundInstance* note = mChimeSound >= 0 ? mSoundManager->GetSoundInstance(mChimeSound) : nullptr;
+    if (note == nullptr)
+        return false;
+    note->AdjustPitch(steps);
+    // With autoRelease the manager takes the instance back when the note has faded.
+    if (!note->Play(false, true))
+    {
+        note->Release();
+        return false;
+    }
+    mNotesPlayed++;
+    return true;
+}
+
+void SampleApp::ShowOptions()
+{
+    auto* options = new SampleOptionsDialog(kOptionsDialogId);
+    options->mSfxTestSound = mChimeSound;
+    options->Move((mWidth - options->mWidth) / 2, 110);
+    AddDialog(kOptionsDialogId, options);
+}
+
+void SampleApp::ShowPlayers()
+{
+    mProfileMgr->DoProfileDialog();
+}
+
+void SampleApp::ConfirmQuit()
+{
+    DoDialog(kQuitDialogId, true, "Quit", "Leave the sample now?", "", 1);
+}
+
+bool SampleApp::BindInitResources()
+{
+    // The throwing look-ups record which id is missing, for ShowResourceError.
+    try
+    {
+        mLabelFont = mResourceManager->GetFontThrow("FONT_LABEL");
+        mTitleFont = mResourceManager->GetFontThrow("FONT_TITLE");
+        mLogoImage = mResourceManager->GetImageThrow("IMAGE_LOGO");
+        mTileImage = mResourceManager->GetImageThrow("IMAGE_TILE");
+    }
+    catch (const ResourceManagerException&)
+    {
+        return false;
+    }
+    return true;
+}
+
+bool SampleApp::BindGameResources()
+{
+    try
+    {
+        mButtonImage = mResourceManager->GetImageThrow("IMAGE_BUTTON");
+        mCheckboxImage = mResourceManager->GetImageThrow("IMAGE_CHECKBOX");
+        mSliderTrackImage = mResourceManager->GetImageThrow("IMAGE_SLIDER_TRACK");
+        mSliderThumbImage = mResourceManager->GetImageThrow("IMAGE_SLIDER_THUMB");
+        mDialogImage = mResourceManager->GetImageThrow("IMAGE_DIALOG");
+        mClickSound = mResourceManager->GetSoundThrow("SOUND_CLICK");
+        mChimeSound = mResourceManager->GetSoundThrow("SOUND_CHIME");
+    }
+    catch (const ResourceManagerException&)
+    {
+        return false;
+    }
+    return true;
+}
+
+void SampleApp::MakeDialogSkin()
+{
+    // The skin borrows the resources (false: not owned); the resource manager keeps them.
+    DialogSkin* skin = new DialogSkin();
+    skin->mDialogImage.Set(mDialogImage, false);
+    skin->mDialogButtonImage.Set(mButtonImage, false);
+    skin->mCheckboxImage.Set(mCheckboxImage, false);
+    skin->mSliderTrackImage.Set(mSliderTrackImage, false);
+    skin->mSliderThumbImage.Set(mSliderThumbImage, false);
+    skin->mHeaderFont.Set(mTitleFont, false);
+    skin->mLinesFont.Set(mLabelFont, false);
+    skin->mLabelFont.Set(mLabelFont, false);
+    skin->mButtonClickSound = mClickSound;
+    DialogSkin::mDefSkin = skin;
 }
 
 } // namespace Vaxo

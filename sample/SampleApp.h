@@ -1,81 +1,116 @@
-// SampleApp: the smallest program on the framework, written as the model for a new one.
+// SampleApp: a small program on the framework, written as the model for a new one.
 //
-// The application class sets its product strings and window size in its constructor,
-// loads what the first screen needs in InitHook (here the bitmap font the build made
-// into the bundle's Resources folder), puts its screen into the widget manager, and does
-// the rest of its loading on the loading thread (LoadingThreadProc, which reports its
-// progress through the two task counters). The framework runs the main loop; the window's
-// close button ends it. Settings live in the store below HOME (here the number of runs).
+// The application class derives from VaxoAppBase. Its constructor sets the product
+// strings, the settings key and the window size and makes the profile manager; the
+// framework then calls the hooks below in this order:
+//   InitPropertiesHook      reads properties/params.xml (Init; the program ends without it)
+//   HandleCmdLineParam      one call per command-line option
+//   ReadFromRegistry        the settings, from registry.bin below HOME
+//   InitHook                the resource manifest, the "Init" group, the song, the players
+//                           and the loading screen (the window exists, not yet shown)
+//   LoadingThreadProc       the "Game" group, one resource at a time, on the loading thread
+//   LoadingThreadCompleted  back on the main thread: the dialog skin and the main screen
+//   ShutdownHook            saves the players, removes the screens, frees the resources
+//   WriteToRegistry         the settings, at the end of the run
 //
-// Command-line options: -3d or -software (stored, like the options dialog would),
-// -windowed or -fullscreen (this run only).
+// Its files are read relative to the bundle's Contents/Resources folder: properties/
+// (params.xml and the manifest resources.xml), fonts/, images/, sounds/ and music/. The
+// players and the settings live below HOME in "Library/Application Support/Vaxo/Sample/".
+//
+// Command line: -3d or -software and -windowed or -fullscreen (kept for later runs, as
+// the options dialog would), and the framework's -record, -play and -demofile=<name>.
 #pragma once
 
 #include "app/VaxoAppBase.h"
-#include "graphics/MemoryImage.h"
-#include "widgets/Widget.h"
+#include "common/SmartPtr.h"
 
 #include <cstdint>
 #include <memory>
-#include <vector>
+#include <string>
 
 namespace Vaxo
 {
 
-class ImageFont;
-class SampleApp;
-
-// The one screen: a coloured area with the title (a click changes its colour), the run
-// and the seconds running, the loading progress, and the pictures the loading thread made.
-class SampleScreen : public Widget
-{
-public:
-    explicit SampleScreen(SampleApp* app);
-
-    void Update() override;
-    void Draw(Graphics* g) override;
-    void MouseDown(int x, int y, int clickCount) override;
-
-    // Where the coloured area and the progress bar lie, in window pixels.
-    static TRect<int> AreaRect();
-    static TRect<int> BarRect();
-    // Colours of the area, chosen in turn by clicks.
-    static const int kAreaColors[3];
-
-    SampleApp* mApp;
-    int32_t mAreaColor;
-    // What the last draw showed, so that the screen is drawn again only when it changes.
-    int32_t mShownSeconds;
-    int32_t mShownProgress;
-};
+class Dialog;
+class Font;
+class Image;
+class LoadingScreen;
+class MainScreen;
+class ProfileMgr;
+class SampleProfile;
 
 class SampleApp : public VaxoAppBase
 {
 public:
-    SampleApp();
-    ~SampleApp() override;
+    // Ids of the sample's dialogs (the player dialogs take 0 to 4).
+    enum
+    {
+        kOptionsDialogId = 10,
+        kQuitDialogId = 11,
+    };
+    // Song ids of the music interface.
+    enum
+    {
+        kThemeSong = 0,
+    };
 
-    void InitHook() override;
-    void ShutdownHook() override;
-    void LoadingThreadProc() override;
-    void LoadingThreadCompleted() override;
-    void HandleCmdLineParam(const std::string& name, const std::string& value) override;
-    void ReadFromRegistry() override;
-    void WriteToRegistry() override;
+    // Resources, looked up once their group is loaded; the resource manager owns them.
+    Font* mLabelFont;
+    Font* mTitleFont;
+    Image* mLogoImage;
+    Image* mTileImage;
+    Image* mButtonImage;
+    Image* mCheckboxImage;
+    Image* mSliderTrackImage;
+    Image* mSliderThumbImage;
+    Image* mDialogImage;
+    // Sound ids of the sound manager; -1 until loaded.
+    int mClickSound;
+    int mChimeSound;
 
-    std::unique_ptr<ImageFont> mFont;
-    std::unique_ptr<SampleScreen> mScreen;
-    // Made by the loading thread; read by the main thread only once loading is handed over.
-    std::vector<std::unique_ptr<MemoryImage>> mTiles;
+    SmartPtr<ProfileMgr> mProfileMgr;
+    std::unique_ptr<LoadingScreen> mLoadingScreen;
+    std::unique_ptr<MainScreen> mMainScreen;
     // Runs of the program so far, this one included (setting "Runs").
     int32_t mRunCount;
+    // Notes that started playing in this run.
+    int32_t mNotesPlayed;
     // Command-line choices: 1 on, 0 off, -1 not given.
     int32_t mWant3D;
     int32_t mWantWindowed;
-    // GetTicks when the loading thread started and at the first update, for the report.
-    uint32_t mStartTick;
-    uint32_t mFirstUpdateTick;
-    int32_t mFirstUpdateCount;
+
+public:
+    SampleApp();
+    ~SampleApp() override;
+
+    void InitPropertiesHook() override;
+    void HandleCmdLineParam(const std::string& name, const std::string& value) override;
+    void ReadFromRegistry() override;
+    void WriteToRegistry() override;
+    void InitHook() override;
+    void LoadingThreadProc() override;
+    void LoadingThreadCompleted() override;
+    void ShutdownHook() override;
+    // Dialogs of DoDialog (questions and messages) take the sample's skin.
+    Dialog* NewDialog(int dialogId, bool isModal, const VaxoString& header, const VaxoString& lines,
+                      const VaxoString& footer, int buttonMode) override;
+    // The sample's dialogs answer here: Yes of dialog d arrives as d + 2000.
+    void ButtonDepress(int id) override;
+
+    // The current player (null while there is none).
+    SampleProfile* GetPlayer();
+    // Plays the chime `steps` semitones above middle C; false when no sound started.
+    bool PlayNote(int steps);
+    void ShowOptions();
+    void ShowPlayers();
+    void ConfirmQuit();
+
+private:
+    // The objects of a group, from the resource manager; false when one is missing.
+    bool BindInitResources();
+    bool BindGameResources();
+    // The dialog skin every SimpleDialog (options, players, questions) is made with.
+    void MakeDialogSkin();
 };
 
 } // namespace Vaxo
