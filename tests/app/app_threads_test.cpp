@@ -1,6 +1,7 @@
 // What the loading thread shares with the main thread: shared images asked for on two
-// threads, the memory-image set walked while images come and go, the hand-over of the
-// loading thread's completion, and shutdown and errors raised off the main thread.
+// threads, the memory-image set walked while images come and go, its progress step by
+// step and the hand-over of its completion, and shutdown and errors raised off the main
+// thread.
 #include "app/support/AppTestEnv.h"
 #include "graphics/MemoryImage.h"
 #include "resources/ResourceManager.h"
@@ -85,33 +86,6 @@ TEST(AppThreads, DisplayDataWalksWhileTheLoadingThreadMakesImages)
     EXPECT_TRUE(app.mMemoryImageSet.empty());
 }
 
-TEST(AppThreads, LoadingCompletesOnTheMainThreadExactlyOnce)
-{
-    AppTestEnv env;
-    RecordingApp app;
-    app.Init();
-    app.mLoadingWork = [&app]
-    {
-        app.mNumLoadingThreadTasks = 4;
-        for (int i = 0; i < 4; i++)
-            app.mCompletedLoadingThreadTasks++;
-        // The main loop must not have handed over yet.
-        EXPECT_FALSE(app.mLoaded);
-    };
-    app.StartLoadingThread();
-    EXPECT_TRUE(app.mYieldMainThread);
-    while (!app.mLoaded)
-        app.UpdateAppStep(nullptr);
-    for (int i = 0; i < 50; i++)
-        app.UpdateAppStep(nullptr);
-    EXPECT_EQ(app.mCompletedOnThreads, std::vector<uint32_t>{app.mPrimaryThreadId});
-    EXPECT_FALSE(app.mYieldMainThread);
-    EXPECT_EQ(app.GetLoadingThreadProgress(), 1.0);
-    EXPECT_EQ(env.mPlatform->CallsStartingWith("SetThreadPriority"),
-              (std::vector<std::string>{"SetThreadPriority(3)", "SetThreadPriority(2)"}));
-    app.WaitForLoadingThread();
-}
-
 TEST(AppThreads, ShutdownAndErrorsFromTheLoadingThreadWaitForTheMainLoop)
 {
     AppTestEnv env;
@@ -131,6 +105,74 @@ TEST(AppThreads, ShutdownAndErrorsFromTheLoadingThreadWaitForTheMainLoop)
     EXPECT_TRUE(app.mShutdown);
     EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA").size(), 1u);
     EXPECT_EQ(env.mPlatform->CallsStartingWith("ShutdownHook").size(), 1u);
+}
+
+// Lets the loading work run one step at a time: the work waits at each gate until the
+// main thread opens it, and says which step it has finished.
+class Gates
+{
+public:
+    void Open(int step)
+    {
+        mOpened = step;
+        while (mReached.load() < step)
+            std::this_thread::yield();
+    }
+    void Pass(int step)
+    {
+        while (mOpened.load() < step)
+            std::this_thread::yield();
+    }
+    void Reached(int step) { mReached = step; }
+
+private:
+    std::atomic<int> mOpened{0};
+    std::atomic<int> mReached{0};
+};
+
+TEST(LoadingThread, ProgressFollowsTheCountersAndIsWholeOnceHandedOverOnTheMainThreadOnce)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.Init();
+    Gates gates;
+    // Step by step: 4 tasks, 1 done, 2, 3, 6 (too many), then the total raised to 10.
+    const int tasks[] = {4, 4, 4, 4, 4, 10};
+    const int done[] = {0, 1, 2, 3, 6, 6};
+    app.mLoadingWork = [&]
+    {
+        for (int step = 1; step <= 6; step++)
+        {
+            gates.Pass(step);
+            app.mNumLoadingThreadTasks = tasks[step - 1];
+            app.mCompletedLoadingThreadTasks = done[step - 1];
+            EXPECT_FALSE(app.mLoaded); // the main loop has not handed over yet
+            gates.Reached(step);
+        }
+    };
+    EXPECT_EQ(app.GetLoadingThreadProgress(), 0.0) << "not started";
+    app.StartLoadingThread();
+    app.StartLoadingThread();
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("BeginThread").size(), 1u) << "started once";
+    EXPECT_TRUE(app.mYieldMainThread);
+    EXPECT_EQ(app.GetLoadingThreadProgress(), 0.0) << "no task count yet";
+
+    const double expected[] = {0.0, 0.25, 0.5, 0.75, 1.0, 0.6};
+    for (int step = 1; step <= 6; step++)
+    {
+        gates.Open(step);
+        EXPECT_EQ(app.GetLoadingThreadProgress(), expected[step - 1]) << step;
+    }
+    while (!app.mLoaded)
+        app.UpdateAppStep(nullptr);
+    for (int i = 0; i < 50; i++)
+        app.UpdateAppStep(nullptr);
+    EXPECT_EQ(app.GetLoadingThreadProgress(), 1.0) << "handed over, the counters short or not";
+    EXPECT_EQ(app.mCompletedOnThreads, std::vector<uint32_t>{app.mPrimaryThreadId});
+    EXPECT_FALSE(app.mYieldMainThread);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("SetThreadPriority"),
+              (std::vector<std::string>{"SetThreadPriority(3)", "SetThreadPriority(2)"}));
+    app.WaitForLoadingThread();
 }
 
 } // namespace

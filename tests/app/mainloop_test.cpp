@@ -152,30 +152,20 @@ TEST_F(MainLoop, NestedWaitsUnwindAfterShutdown)
 
 TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
 {
-    struct Row
-    {
-        const char* why;
-        // Fake milliseconds for 50 loop passes (a held update only waits for the first to
-        // fall due).
-        uint32_t elapsed;
+    // What holds the updates (speed 0, pause, a demo whose recorded hand-over was played
+    // while the loading thread has not finished); fake milliseconds for 50 loop passes (a
+    // held update only waits for the first to fall due).
+    const std::pair<std::function<void(LoopApp&)>, uint32_t> rows[] = {
+        {[](LoopApp& app) { app.mUpdateMultiplier = 0.0; }, 490},
+        {[](LoopApp& app) { app.mPaused = true; }, 490},
+        {[](LoopApp& app) { app.mPlayingDemo = app.mDemoLoadDone = true; }, 10},
     };
-    const Row rows[] = {{"speed 0", 490}, {"paused", 490}, {"demo waits for its command", 10}};
-    for (const Row& row : rows)
+    for (const auto& [hold, elapsed] : rows)
     {
         AppTestEnv env;
         LoopApp app;
         app.Init();
-        std::string why = row.why;
-        if (why == "speed 0")
-            app.mUpdateMultiplier = 0.0;
-        else if (why == "paused")
-            app.mPaused = true;
-        else
-        {
-            // The recorded hand-over was played; the loading thread has not finished.
-            app.mPlayingDemo = true;
-            app.mDemoLoadDone = true;
-        }
+        hold(app);
         int32_t loops = 0;
         env.mPlatform->mOnMessageLoop = [&]
         {
@@ -184,9 +174,9 @@ TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
         };
         uint32_t start = env.mClock.AccurateTime();
         app.DoMainLoop();
-        EXPECT_EQ(app.mUpdateCount, 0) << why;
+        EXPECT_EQ(app.mUpdateCount, 0) << elapsed;
         // One frame's sleep per pass instead of a spin.
-        EXPECT_EQ(env.mClock.AccurateTime() - start, row.elapsed) << why;
+        EXPECT_EQ(env.mClock.AccurateTime() - start, elapsed);
     }
 }
 
