@@ -221,33 +221,5 @@ TEST_F(TextureWalk, TransformedPartsSitHalfAPixelUpAndAreCutByTheClip)
     EXPECT_EQ(mGL->mCallsInsideBegin, 0);
 }
 
-TEST_F(TextureWalk, SingleTextureTrianglesScaleTheirCoordinates)
-{
-    Make(100, 50);
-    const TriVertex tris[1][3] = {
-        {TriVertex(0, 0, 0, 0), TriVertex(10, 0, 1, 0, 0xFF00FF00), TriVertex(0, 10, 0, 1)}};
-    mData.BltTriangles(tris, 1, 0x80FFFFFF, 5, 6);
-    ASSERT_EQ(mGL->mPrimitives.size(), 1u);
-    EXPECT_EQ(mGL->mPrimitives[0].mode, GLenum(GL_TRIANGLES));
-    ExpectVertex(0, 1, 15, 6, 0.78125f, 0);
-    ExpectVertex(0, 2, 5, 16, 0, 0.78125f);
-    EXPECT_EQ(mGL->mPrimitives[0].vertices[0].color, 0x80FFFFFFu);
-    EXPECT_EQ(mGL->mPrimitives[0].vertices[1].color, 0xFF00FF00u);
-}
-
-TEST_F(TextureWalk, FilterChangesAreMadeOncePerPieceAndOutsideBeginEnd)
-{
-    Make(300, 40);
-    gLinearFilter = true;
-    mData.Blt(0, 0, TRect<int>(0, 0, 300, 40), Color::White);
-    mData.Blt(0, 0, TRect<int>(0, 0, 300, 40), Color::White);
-    EXPECT_EQ(mGL->mTextures.at(mData.mTextures[0].mTexture).params.at(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-    EXPECT_EQ(mGL->mTextures.at(mData.mTextures[1].mTexture).params.at(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_TRUE(mData.mTextures[0].mLinearFilter);
-    EXPECT_EQ(mGL->mCallsInsideBegin, 0);
-    // Two pieces drawn twice, bound alternately: four binds, no redundant ones.
-    EXPECT_EQ(mGL->mBinds, 4);
-}
-
 } // namespace
 } // namespace Vaxo

@@ -1,5 +1,5 @@
-// ImageLib core: the naming rules of GetImage, alpha merging, the size cap,
-// and the TGA reader and writer.
+// ImageLib core: the naming rules of GetImage, alpha merging, the size cap, the TGA reader
+// and writer, and the image fuzz targets' seeds.
 #include "graphics/imagelib/ImageLib.h"
 
 #include "common/support/TestFolder.h"
@@ -336,4 +336,35 @@ TEST(ImageWriters, UnwritablePathFullDiskOrNoImageReportFailure)
     EXPECT_FALSE(std::filesystem::exists(dir / "x.bmp"));
     EXPECT_FALSE(WriteTGAImage(dir / "e.tga", &empty));
     EXPECT_FALSE(WriteTGAImage(dir / "n.tga", nullptr));
+}
+
+// ---- fuzz seeds ----
+
+// The seed files of the image fuzz targets must each decode (those named "refused_..." must
+// be refused), so the fuzzers start from inputs that reach the pixel code.
+TEST(FuzzSeeds, CommittedSeedsDecode)
+{
+    const std::pair<const char*, Image* (*)(const void*, size_t)> targets[] = {
+        {"imagelib_tga", GetTGAImageFromMemory},
+        {"imagelib_gif", GetGIFImageFromMemory},
+        {"imagelib_png", GetPNGImageFromMemory},
+        {"imagelib_jpeg", GetJPEGImageFromMemory}};
+    // The data folder is tests/graphics/imagelib/data; the corpus lies under fuzz/ at the root.
+    std::filesystem::path corpus =
+        (std::filesystem::path(VAXO_TEST_DATA_DIR) / "../../../../fuzz/graphics/imagelib/corpus")
+            .lexically_normal();
+    for (const auto& target : targets)
+    {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(corpus / target.first))
+        {
+            const Bytes bytes = ReadBytes(entry.path().string());
+            // Seeds of the kinds a reader refuses are named so.
+            bool refused = entry.path().filename().string().rfind("refused_", 0) == 0;
+            EXPECT_EQ(bool(std::unique_ptr<Image>(target.second(bytes.data(), bytes.size()))), !refused)
+                << entry.path();
+            ++count;
+        }
+        EXPECT_GT(count, 0) << target.first;
+    }
 }

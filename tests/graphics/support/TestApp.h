@@ -9,7 +9,6 @@
 #include "graphics/GraphicsApp.h"
 #include "graphics/SharedImage.h"
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -31,9 +30,8 @@ public:
     std::map<std::pair<std::string, std::string>, SharedImage> mSharedImageMap;
     // How often each upper-cased name was "loaded" from the served images.
     std::map<std::string, int> mLoadCount;
-    // Answers CopyImage when set; otherwise a memory image is copied whole and any
-    // other image is drawn into a new memory image. Every call is recorded.
-    std::function<MemoryImage*(Image*)> mCopyImageFunc;
+    // Every CopyImage call: a memory image is copied whole, any other image is drawn
+    // into a new memory image.
     std::vector<Image*> mCopyImageCalls;
 
 public:

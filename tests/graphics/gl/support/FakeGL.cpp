@@ -34,6 +34,7 @@ constexpr auto TexEnvf = &Ignored<GLenum, GLenum, GLfloat>;
 constexpr auto BlendFunc = &Ignored<GLenum, GLenum>;
 constexpr auto MatrixMode = &Ignored<GLenum>;
 constexpr auto LoadIdentity = &Ignored<>;
+constexpr auto Ortho2D = &Ignored<GLdouble, GLdouble, GLdouble, GLdouble>;
 constexpr auto ShadeModel = &Ignored<GLenum>;
 constexpr auto ClearColor = &Ignored<GLclampf, GLclampf, GLclampf, GLclampf>;
 constexpr auto PixelStorei = &Ignored<GLenum, GLint>;
@@ -56,9 +57,7 @@ void Disable(GLenum cap)
 }
 void BindTexture(GLenum, GLuint name)
 {
-    FakeGL& f = State();
-    ++f.mBinds;
-    f.mBound = name;
+    State().mBound = name;
 }
 void GenTextures(GLsizei count, GLuint* names)
 {
@@ -161,14 +160,6 @@ void Color4ub(GLubyte r, GLubyte g, GLubyte b, GLubyte a)
 {
     F().mColor = (uint32_t(a) << 24) | (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
 }
-void Ortho2D(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top)
-{
-    FakeGL& f = State();
-    f.mOrtho[0] = left;
-    f.mOrtho[1] = right;
-    f.mOrtho[2] = bottom;
-    f.mOrtho[3] = top;
-}
 const GLubyte* GetString(GLenum name)
 {
     FakeGL& f = State();
@@ -232,7 +223,7 @@ void FakeGL::Uninstall()
 
 void FakeGL::ClearRecords()
 {
-    mBinds = mGens = mUploads = mSubUploads = mSwaps = 0;
+    mGens = mUploads = mSubUploads = mSwaps = 0;
     mDeletedNames.clear();
     mPrimitives.clear();
     mCallsInsideBegin = 0;

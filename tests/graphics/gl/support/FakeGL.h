@@ -1,12 +1,12 @@
 // FakeGL: a recording stand-in for OpenGL, installed into the renderer's function table.
 //
 // Unit tests of the renderer and the texture grids run against it without a display. It
-// keeps what a test asks about: texture names made and deleted, binds, uploads (with the
-// texels, so GetTexImage reads them back), and every primitive between Begin and End with
-// its vertices, colours, texture coordinates and bound texture. State
-// calls that OpenGL forbids between Begin and End are counted, as are calls from a thread
-// other than the one that installed the fake. One fake per process (the table holds plain
-// function pointers); Install resets it.
+// keeps what a test asks about: texture names made and deleted, the bound texture, uploads
+// (with the texels, so GetTexImage reads them back), and every primitive between Begin and
+// End with its vertices, colours, texture coordinates and bound texture. State calls that
+// OpenGL forbids between Begin and End are counted, as are calls from a thread other than
+// the one that installed the fake. One fake per process (the table holds plain function
+// pointers); Install resets it.
 #pragma once
 
 #include "graphics/gl/GLFunctions.h"
@@ -59,7 +59,6 @@ public:
     bool mFailGenTextures = false;
 
     // --- What was done ---
-    int mBinds = 0;
     int mGens = 0;
     int mUploads = 0;    // TexImage2D
     int mSubUploads = 0; // TexSubImage2D (refill in place)
@@ -69,7 +68,6 @@ public:
     std::map<uint32_t, FakeTexture> mTextures; // live textures by name
     std::set<GLenum> mEnabled;
     uint32_t mBound = 0;
-    double mOrtho[4] = {0, 0, 0, 0};
     // Calls OpenGL forbids between Begin and End.
     int mCallsInsideBegin = 0;
     // Calls from a thread other than the installing one (atomic: that is the point).
