@@ -135,6 +135,9 @@ void SampleApp::LoadingThreadProc()
 
 void SampleApp::LoadingThreadCompleted()
 {
+    // After a failure the main loop shows the error and ends the program.
+    if (mResourceManager->HadError())
+        return;
     MakeDialogSkin();
     // A widget leaves the tree before it is deleted, and is deleted at a safe point.
     mWidgetManager->RemoveWidget(mLoadingScreen.get());

@@ -3,7 +3,8 @@
 # scripts/setup.sh), makes an optimised build of the libraries and the sample, and starts
 # it. Without a display (no DISPLAY) it runs on a virtual one, with silent audio; Ctrl+C
 # closes the window there as the close button would.
-# Usage: scripts/run.sh [-3d | -software] [-windowed | -fullscreen]
+# Usage: scripts/run.sh [-3d | -software] [-windowed | -fullscreen] [-record | -play]
+#                      [-demofile=<name>]
 # The build folder is build-run (VAXO_RUN_BUILD names another).
 set -euo pipefail
 cd "$(dirname "$0")/.."
