@@ -47,7 +47,7 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
       mButtonHeight(buttonComponentImage != nullptr ? buttonComponentImage->GetHeight() : 24),
       mContentInsets(24, 24, 24, 24), mSpaceAfterHeader(10), mDragging(false), mDragMouseX(0), mDragMouseY(0),
       mId(id), mIsModal(isModal), mResult(kNoResult), mTextBottom(0), mButtonHorzSpacing(8),
-      mButtonSidePadding(0), mResultWatch(nullptr)
+      mButtonSidePadding(0)
 {
     mTranslucent = true;
     mPriority = 1;
@@ -77,10 +77,10 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
 
 Dialog::~Dialog()
 {
-    for (ResultWatch* watch = mResultWatch; watch != nullptr; watch = watch->mOuter)
+    if (mResultWatch != nullptr)
     {
-        watch->mDeleted = true;
-        watch->mResult = mResult;
+        mResultWatch->mDeleted = true;
+        mResultWatch->mResult = mResult;
     }
     ForEachButton(
         [](DialogButton* button)
@@ -311,12 +311,12 @@ int Dialog::WaitForResult(bool autoKill)
     // deleted soon after (or at once), so the dialog is read only while the watch says
     // it still exists.
     const bool registered = app->GetDialog(id) == this;
-    ResultWatch watch;
-    watch.mOuter = mResultWatch;
-    mResultWatch = &watch;
+    if (mResultWatch == nullptr)
+        mResultWatch = std::make_shared<ResultWatch>();
+    const std::shared_ptr<ResultWatch> watch = mResultWatch;
     auto waiting = [&]()
     {
-        if (watch.mDeleted || (registered && app->GetDialog(id) != this))
+        if (watch->mDeleted || (registered && app->GetDialog(id) != this))
             return false;
         return mWidgetManager != nullptr && mResult == kNoResult;
     };
@@ -324,12 +324,9 @@ int Dialog::WaitForResult(bool autoKill)
     {
     }
     // Killing a dialog that already left the table could kill another of the same id.
-    if (autoKill && !watch.mDeleted && app->GetDialog(id) == this)
+    if (autoKill && !watch->mDeleted && app->GetDialog(id) == this)
         app->KillDialog(id);
-    if (watch.mDeleted)
-        return watch.mResult;
-    mResultWatch = watch.mOuter;
-    return mResult;
+    return watch->mDeleted ? watch->mResult : mResult;
 }
 
 // ---- Dragging ----------------------------------------------------------------------------

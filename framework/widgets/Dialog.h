@@ -133,10 +133,10 @@ private:
     {
         bool mDeleted = false;
         int mResult = kNoResult;
-        ResultWatch* mOuter = nullptr;
     };
-    // Innermost WaitForResult running on this dialog; null when none.
-    ResultWatch* mResultWatch;
+    // Shared with every WaitForResult running on this dialog, which may outlive it; made
+    // by the first wait.
+    std::shared_ptr<ResultWatch> mResultWatch;
 
     // The buttons that exist.
     template <typename F> void ForEachButton(F f);

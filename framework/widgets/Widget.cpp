@@ -411,22 +411,18 @@ void Widget::WidgetRemovedHelper()
             child->WidgetRemovedHelper();
     }
     manager->DisableWidget(this);
-    for (PreModalInfo& info : manager->mPreModalInfoList)
-    {
-        if (info.mPrevBaseModalWidget == this)
-            info.mPrevBaseModalWidget = nullptr;
-        if (info.mPrevFocusWidget == this)
-            info.mPrevFocusWidget = nullptr;
-    }
+    manager->ForgetInModalLayers(this);
     RemovedFromManager(manager);
     MarkDirtyFull();
     mWidgetManager = nullptr;
 
     // The hooks above may have taken the focus or the hover again while the widget was
-    // still attached; a detached widget keeps none of them.
+    // still attached, and pushed a modal layer remembering that focus; a detached widget
+    // keeps none of them.
     if (manager->mFocusWidget == this || manager->mHoverWidget == this || manager->mCaptureWidget == this ||
         manager->mBaseModalWidget == this)
         manager->DisableWidget(this);
+    manager->ForgetInModalLayers(this);
     mLeavingManager = false;
 }
 

@@ -42,6 +42,35 @@ std::vector<Widget*> Snapshot(const WidgetContainer::WidgetList& widgets)
     return std::vector<Widget*>(widgets.begin(), widgets.end());
 }
 
+// The containers whose UpdateAll or UpdateFAll is running, innermost last. A listener
+// called from an update may run a nested modal loop whose safe-delete pass deletes the
+// container still being updated; its destructor clears its entries, and the pass stops
+// touching it. Never destroyed: a widget may be deleted during static destruction.
+std::vector<WidgetContainer*>& RunningPasses()
+{
+    static std::vector<WidgetContainer*>* passes = new std::vector<WidgetContainer*>();
+    return *passes;
+}
+
+// One entry of RunningPasses for the length of a pass.
+class RunningPass
+{
+public:
+    explicit RunningPass(WidgetContainer* container) : mIndex(RunningPasses().size())
+    {
+        RunningPasses().push_back(container);
+    }
+    ~RunningPass() { RunningPasses().resize(mIndex); }
+    RunningPass(const RunningPass&) = delete;
+    RunningPass& operator=(const RunningPass&) = delete;
+
+    // The container was deleted during the pass.
+    bool Deleted() const { return RunningPasses()[mIndex] == nullptr; }
+
+private:
+    size_t mIndex;
+};
+
 } // namespace
 
 WidgetContainer::WidgetContainer()
@@ -51,7 +80,14 @@ WidgetContainer::WidgetContainer()
 {
 }
 
-WidgetContainer::~WidgetContainer() = default;
+WidgetContainer::~WidgetContainer()
+{
+    for (WidgetContainer*& pass : RunningPasses())
+    {
+        if (pass == this)
+            pass = nullptr;
+    }
+}
 
 TRect<int> WidgetContainer::GetRect()
 {
@@ -91,7 +127,9 @@ void WidgetContainer::AddWidget(Widget* widget)
         return;
     if (widget->mParent != nullptr)
         widget->mParent->RemoveWidget(widget);
-    if (widget->mParent != nullptr || widget->mLeavingManager)
+    // The removal's hooks may have put the widget elsewhere again, or this container
+    // inside the widget's subtree.
+    if (widget->mParent != nullptr || widget->mLeavingManager || IsInParentChain(widget))
         return;
 
     InsertWidgetHelper(mWidgets.end(), widget);
@@ -359,8 +397,13 @@ void WidgetContainer::AddedToManager(WidgetManager* manager)
 {
     for (Widget* child : Snapshot(mWidgets))
     {
-        // A child whose removal is under way stays out.
-        if (child->mParent != this || child->mLeavingManager)
+        // A hook of an earlier child took this container out of the tree: the rest stay
+        // detached with it.
+        if (mWidgetManager != manager)
+            return;
+        // A child whose removal is under way stays out; one already attached (this
+        // container was taken out and added again meanwhile) has heard the call.
+        if (child->mParent != this || child->mLeavingManager || child->mWidgetManager == manager)
             continue;
         child->mWidgetManager = manager;
         child->AddedToManager(manager);
@@ -402,10 +445,13 @@ void WidgetContainer::UpdateAll(ModalFlags* flags)
     if (manager == nullptr)
         return;
 
+    RunningPass pass(this);
     if ((flags->GetFlags() & WF_UPDATE) && mLastUpdateTick != uint32_t(manager->mUpdateCount))
     {
         mLastUpdateTick = uint32_t(manager->mUpdateCount);
         Update();
+        if (pass.Deleted())
+            return;
     }
 
     // mUpdatePos is moved by RemoveWidget and the z-order operations, and left at the end
@@ -418,6 +464,8 @@ void WidgetContainer::UpdateAll(ModalFlags* flags)
         if (child == manager->mBaseModalWidget)
             flags->mAboveModal = true;
         child->UpdateAll(flags);
+        if (pass.Deleted())
+            return;
         if (!mUpdatePosMoved)
             ++mUpdatePos;
     }
@@ -434,8 +482,13 @@ void WidgetContainer::UpdateFAll(ModalFlags* flags, float fraction)
     FlagWordsGuard guard(flags);
     flags->ModFlags(mFlagsMod);
     WidgetManager* manager = mWidgetManager;
+    RunningPass pass(this);
     if (flags->GetFlags() & WF_UPDATE)
+    {
         UpdateF(fraction);
+        if (pass.Deleted())
+            return;
+    }
 
     mUpdatePos = mWidgets.begin();
     while (mUpdatePos != mWidgets.end())
@@ -445,6 +498,8 @@ void WidgetContainer::UpdateFAll(ModalFlags* flags, float fraction)
         if (manager != nullptr && child == manager->mBaseModalWidget)
             flags->mAboveModal = true;
         child->UpdateFAll(flags, fraction);
+        if (pass.Deleted())
+            return;
         if (!mUpdatePosMoved)
             ++mUpdatePos;
     }

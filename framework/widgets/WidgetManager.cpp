@@ -439,9 +439,15 @@ void WidgetManager::RemoveBaseModal(Widget* widget)
         const PreModalInfo info = mPreModalInfoList.back();
         last = info.mPrevBaseModalWidget != nullptr || mPreModalInfoList.size() == 1;
         mPreModalInfoList.pop_back();
+        // The hooks may take the previous focus widget out of the tree, and a nested
+        // modal loop run from them may delete it.
+        const size_t slot = mPoppedFocusWidgets.size();
+        mPoppedFocusWidgets.push_back(info.mPrevFocusWidget);
         SetBaseModal(info.mPrevBaseModalWidget, info.mPrevBelowModalFlagsMod);
-        if (mFocusWidget == nullptr && info.mPrevFocusWidget != nullptr)
-            SetFocus(info.mPrevFocusWidget);
+        Widget* focus = mPoppedFocusWidgets[slot];
+        mPoppedFocusWidgets.resize(slot);
+        if (mFocusWidget == nullptr && focus != nullptr)
+            SetFocus(focus);
     }
 }
 
@@ -573,6 +579,19 @@ void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
         mFocusWidget = nullptr;
         focus->LostFocus();
     }
+}
+
+void WidgetManager::ForgetInModalLayers(Widget* widget)
+{
+    for (PreModalInfo& info : mPreModalInfoList)
+    {
+        if (info.mPrevBaseModalWidget == widget)
+            info.mPrevBaseModalWidget = nullptr;
+        if (info.mPrevFocusWidget == widget)
+            info.mPrevFocusWidget = nullptr;
+    }
+    std::replace(mPoppedFocusWidgets.begin(), mPoppedFocusWidgets.end(), widget,
+                 static_cast<Widget*>(nullptr));
 }
 
 int WidgetManager::GetWidgetFlags()

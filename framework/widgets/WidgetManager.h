@@ -160,6 +160,9 @@ public:
     // Sends the releases of the given button bits at the last mouse position.
     void DoMouseUps(Widget* widget, unsigned long buttons);
     void SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod);
+    // A widget leaving the tree: no modal layer restores it as the base-modal or the focus
+    // widget when it pops (the widget may be deleted by then).
+    void ForgetInModalLayers(Widget* widget);
     int GetWidgetFlags();
     void InitModalFlags(ModalFlags* flags);
     // The widget under (x, y) (manager coordinates), disabled or not; null for none.
@@ -176,6 +179,10 @@ public:
     void RemovePopupCommandWidget();
 
 private:
+    // Focus widgets of the layers RemoveBaseModal is popping, innermost last, given back
+    // once the pop's hooks have run; ForgetInModalLayers clears them too.
+    std::vector<Widget*> mPoppedFocusWidgets;
+
     // The widget is in this manager's tree.
     bool IsAttached(Widget* widget) const;
     // Bit of mHeldButtons for a click count.

@@ -66,6 +66,14 @@ TEST(WidgetContainer, ZOrderOperations)
          "A C D X B", nullptr},
         {"moved to another parent", [](WidgetTestEnv& e) { e["A"]->AddWidget(e["B"]); }, "A C D", "A B D"},
         {"never into its own subtree", [](WidgetTestEnv& e) { e["B"]->AddWidget(e["B"]); }, "A B C D", ""},
+        {"nor into what its removal put inside it",
+         [](WidgetTestEnv& e)
+         {
+             e["A"]->mActions["RemovedFromManager"] = [&e]() { e["A"]->AddWidget(e["B"]); };
+             e["B"]->AddWidget(e["A"]);
+             EXPECT_TRUE(e["A"]->mParent == nullptr && e["B"]->mParent == e["A"]);
+         },
+         "C D", nullptr},
     };
     for (const Case& c : cases)
     {
@@ -79,7 +87,9 @@ TEST(WidgetContainer, ZOrderOperations)
         c.op(env);
         EXPECT_EQ(Names(env.mManager->mWidgets), c.order) << c.what;
         if (c.dirty != nullptr)
+        {
             EXPECT_EQ(env.DirtyNames(), c.dirty) << c.what;
+        }
         for (Widget* w : env.mManager->mWidgets)
             EXPECT_EQ(w->mParent, env.mManager) << c.what;
     }
@@ -124,6 +134,19 @@ TEST(WidgetContainer, UpdateWalkWhileHooksChangeTheTree)
         env.mManager->UpdateFrame();
         EXPECT_EQ(Heard(env.Take(), "Update"), c.order) << c.what;
     }
+
+    // Deleted with its parent from inside its own update, as a nested modal loop's
+    // safe-delete pass may do: neither is touched again and the walk goes on.
+    WidgetTestEnv env;
+    auto* panel = new RecordingWidget("P", &env.mLog);
+    auto* inner = new RecordingWidget("I", &env.mLog);
+    env.Add("A", 0, 0, 10, 10);
+    env.mManager->AddWidget(panel);
+    panel->AddWidget(inner);
+    env.Add("C", 0, 0, 10, 10);
+    inner->mActions["Update"] = [&]() { env.mManager->RemoveWidget(panel), delete inner, delete panel; };
+    env.mManager->UpdateFrame();
+    EXPECT_EQ(Heard(env.Take(), "Update"), "A P I C");
 }
 
 TEST(WidgetContainer, BelowTheModalWidgetThePassUsesTheBelowFlags)
@@ -287,6 +310,12 @@ TEST(WidgetContainer, SubtreeJoinsAndLeavesTheManagerOnce)
     EXPECT_EQ(late->mParent, list);
     EXPECT_EQ(late->mWidgetManager, nullptr);
     EXPECT_EQ(Names(env.mManager->mWidgets), "");
+
+    // A child's hook takes the joining subtree out again: a later child stays out with it.
+    list->mActions["AddedToManager"] = [&env, dialog]() { env.mManager->RemoveWidget(dialog); };
+    env.Add("M", 0, 0, 10, 10, dialog);
+    env.mManager->AddWidget(dialog);
+    EXPECT_EQ(env["M"]->mWidgetManager, nullptr);
 }
 
 } // namespace

@@ -102,6 +102,20 @@ TEST(WidgetManager, ModalLayers)
     EXPECT_EQ(env.TakeText(), "D.RemovedFromManager W.GotFocus");
     m->MouseMove(30, 30);
     EXPECT_EQ(m->mHoverWidget, w);
+
+    // A pop whose own hooks take out (and delete, as a nested loop may) the focus widget
+    // it restores leaves the focus empty. Order M2, H, M1, G: M1's layer masks H again.
+    WidgetTestEnv t;
+    auto* g = new RecordingWidget("G", &t.mLog, 400, 0, 10, 10);
+    RecordingWidget* m2 = t.Add("M2", 200, 0, 10, 10);
+    t.Add("H", 0, 0, 100, 100)->mActions["MouseLeave"] = [&t, g]() { t.mManager->RemoveWidget(g), delete g; };
+    t.mManager->AddBaseModal(t.Add("M1", 300, 0, 10, 10));
+    t.mManager->AddWidget(g);
+    t.mManager->SetFocus(g);
+    t.mManager->AddBaseModal(m2);
+    t.mManager->MouseMove(50, 50);
+    t.mManager->RemoveBaseModal(m2);
+    EXPECT_EQ(t.mManager->mFocusWidget, nullptr);
 }
 
 TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
@@ -130,8 +144,8 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
          "W.RemovedFromManager"},
         {"removes itself when focused: the press is not delivered", "GotFocus", removeW,
          "W.GotFocus W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus W.RemovedFromManager"},
-        {"takes the focus again while leaving", "RemovedFromManager",
-         [](WidgetTestEnv& e) { e.mManager->SetFocus(e["W"]); },
+        {"takes the focus again while leaving, and a modal layer remembers it", "RemovedFromManager",
+         [](WidgetTestEnv& e) { e.mManager->SetFocus(e["W"]), e.mManager->AddBaseModal(e["P"]); },
          "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
          "W.RemovedFromManager W.GotFocus W.LostFocus"},
     };
@@ -153,6 +167,8 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
         EXPECT_EQ(env.TakeText(), c.expected) << c.what;
         EXPECT_TRUE(m->mHoverWidget == nullptr && m->mCaptureWidget == nullptr && m->mFocusWidget == nullptr)
             << c.what;
+        for (const PreModalInfo& layer : m->mPreModalInfoList)
+            EXPECT_NE(layer.mPrevFocusWidget, w) << c.what;
         m->MouseUp(10, 10, 1);
         EXPECT_EQ(m->mCaptureButtons, 0u) << c.what;
     }
