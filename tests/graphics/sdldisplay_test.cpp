@@ -5,6 +5,7 @@
 #include "graphics/NativeImagePixels.h"
 #include "graphics/SDLDisplay.h"
 #include "graphics/SDLImage.h"
+#include "graphics/gl/support/GLTestUtil.h"
 #include "graphics/support/SDLImageTestUtil.h"
 #include "graphics/support/TestApp.h"
 
@@ -12,10 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace Vaxo
 {
@@ -167,6 +170,27 @@ TEST_P(SDLDisplayDepth, OpenGL)
     uint8_t corner[4] = {9, 9, 9, 9};
     glReadPixels(2, 240 - 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, corner);
     EXPECT_EQ(corner[2], 0) << "the cleared corner is black";
+    // A purged image of four texture pieces: its texels read back whole even where the
+    // screen holds 5 or 6 bits a channel, and its pixels are drawn within one step of the
+    // coarsest channel (plus rounding of the read-back expansion).
+    auto image = PatternImage(&mApp, 300, 140);
+    image->mPurgeBits = true;
+    screen.Blt(image.get(), 0, 0, TRect<int>(0, 0, 300, 140), Color::White, 0);
+    EXPECT_EQ(PatternMismatch(image->GetBits(), 300, 140), "");
+    const GLenum channels[3] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS};
+    GLint bits[3] = {0, 0, 0};
+    for (int k = 0; k < 3; ++k)
+        glGetIntegerv(channels[k], &bits[k]);
+    const int tolerance = (256 >> std::min({bits[0], bits[1], bits[2]})) + 1;
+    std::vector<uint8_t> rgba(300 * 140 * 4);
+    glReadPixels(0, 240 - 140, 300, 140, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 300; ++x)
+            for (int k = 0; k < 3; ++k)
+                ASSERT_LE(std::abs(int(rgba[size_t((139 - y) * 300 + x) * 4 + size_t(k)]) -
+                                   int((PatternPixel(x, y) >> (16 - 8 * k)) & 0xFF)),
+                          tolerance)
+                    << x << "," << y << " channel " << k;
     EXPECT_TRUE(display.Redraw(nullptr));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     display.Cleanup();
