@@ -42,34 +42,40 @@ std::vector<Widget*> Snapshot(const WidgetContainer::WidgetList& widgets)
     return std::vector<Widget*>(widgets.begin(), widgets.end());
 }
 
-// The containers whose UpdateAll or UpdateFAll is running, innermost last. A listener
+// An UpdateAll or UpdateFAll running on a container, linked innermost first. A listener
 // called from an update may run a nested modal loop whose safe-delete pass deletes the
-// container still being updated; its destructor clears its entries, and the pass stops
-// touching it. Never destroyed: a widget may be deleted during static destruction.
-std::vector<WidgetContainer*>& RunningPasses()
-{
-    static std::vector<WidgetContainer*>* passes = new std::vector<WidgetContainer*>();
-    return *passes;
-}
-
-// One entry of RunningPasses for the length of a pass.
+// container still being updated; its destructor marks its passes, which then stop
+// touching it.
 class RunningPass
 {
 public:
-    explicit RunningPass(WidgetContainer* container) : mIndex(RunningPasses().size())
+    explicit RunningPass(WidgetContainer* container) : mContainer(container), mOuter(sInnermost)
     {
-        RunningPasses().push_back(container);
+        sInnermost = this;
     }
-    ~RunningPass() { RunningPasses().resize(mIndex); }
+    ~RunningPass() { sInnermost = mOuter; }
     RunningPass(const RunningPass&) = delete;
     RunningPass& operator=(const RunningPass&) = delete;
 
-    // The container was deleted during the pass.
-    bool Deleted() const { return RunningPasses()[mIndex] == nullptr; }
+    bool Deleted() const { return mDeleted; }
+
+    static void ContainerDeleted(WidgetContainer* container)
+    {
+        for (RunningPass* pass = sInnermost; pass != nullptr; pass = pass->mOuter)
+        {
+            if (pass->mContainer == container)
+                pass->mDeleted = true;
+        }
+    }
 
 private:
-    size_t mIndex;
+    static RunningPass* sInnermost;
+    WidgetContainer* mContainer;
+    RunningPass* mOuter;
+    bool mDeleted = false;
 };
+
+RunningPass* RunningPass::sInnermost = nullptr;
 
 } // namespace
 
@@ -82,11 +88,7 @@ WidgetContainer::WidgetContainer()
 
 WidgetContainer::~WidgetContainer()
 {
-    for (WidgetContainer*& pass : RunningPasses())
-    {
-        if (pass == this)
-            pass = nullptr;
-    }
+    RunningPass::ContainerDeleted(this);
 }
 
 TRect<int> WidgetContainer::GetRect()
