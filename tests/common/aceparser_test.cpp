@@ -55,16 +55,16 @@ TEST(Numbers, AceParseIntReadsLikeScanfAndSaturates)
         {"0x1F", 31},   {"0X1F", 0}, {"12abc", 12}, {" 7", 7},  {"+7", 7},  {"-12", -12},
         {"\t\n42", 42}, {"007", 7},  {"0x", 0},     {"0xg", 0}, {"1.9", 1},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(AceParseInt(c.first, nullptr), c.second) << c.first;
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(AceParseInt(text, nullptr), value) << text;
     const std::pair<const char*, int> beyond32Bits[] = {
         {"0xFF00FF00", -16711936},
         {"0x123456789", -1},
         {"2147483648", 2147483647},
         {"-99999999999999999999", -2147483648},
     };
-    for (const auto& c : beyond32Bits)
-        EXPECT_EQ(AceParseInt(c.first, nullptr), c.second) << c.first;
+    for (const auto& [text, value] : beyond32Bits)
+        EXPECT_EQ(AceParseInt(text, nullptr), value) << text;
 }
 
 TEST(Numbers, AceParseFloatAndBool)
@@ -96,15 +96,12 @@ TEST(Numbers, FailuresNameTheContextWhenThereIsOne)
 
 TEST(Escapes, ParseStrWithEscapesAndStringParser)
 {
-    const struct
-    {
-        std::string in, out;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"a\\nb", "a\nb"}, {"a\\\\n", "a\\n"}, {"a\\t", "at"},     {"plain", "plain"}, {"a\\", "a\\"},
         {"\\", "\\"},      {"\\\\\\", "\\\\"}, {"\\n\\n", "\n\n"}, {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseStrWithEscapes(c.in), c.out) << c.in;
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(ParseStrWithEscapes(in), out) << in;
     StringParser p("  alpha, beta ;gamma");
     EXPECT_EQ(p.ReadString(",;"), "alpha");
     EXPECT_EQ(p.mPos, 7);
@@ -244,11 +241,7 @@ TEST(Parse, IncludesAreRelativeToTheIncludingFileAndReturnAfterTheInclude)
 TEST(Parse, ErrorTrailNamesEveryOpenFileInnermostFirst)
 {
     // "@" stands for the folder of the files; sub/inc.xml holds "<Inner>\n</Other>".
-    const struct
-    {
-        const char* main;
-        const char* error;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"<Game>\n\n<IncludeFile path=\"sub/inc.xml\"/>\n</Game>",
          "End 'Other' Doesn't Match Start 'Inner' (@sub/inc.xml:2) (@main.xml:3)"},
         {"<IncludeFile path=\"inc.xml\">text</IncludeFile>", "Expecting end element (@main.xml:1)"},
@@ -259,12 +252,12 @@ TEST(Parse, ErrorTrailNamesEveryOpenFileInnermostFirst)
     TestFolder dir;
     dir.Write("sub/inc.xml", "<Inner>\n</Other>");
     WalkParser p; // one parser for all: each Parse starts clean
-    for (const auto& c : cases)
+    for (const auto& [main, error] : cases)
     {
-        std::string expected = c.error;
+        std::string expected = error;
         for (size_t at = 0; (at = expected.find('@', at)) != std::string::npos; at += dir.mPath.size())
             expected.replace(at, 1, dir.mPath);
-        EXPECT_FALSE(p.Parse(dir.Write("main.xml", c.main)));
+        EXPECT_FALSE(p.Parse(dir.Write("main.xml", main)));
         EXPECT_EQ(p.GetError(), expected);
         EXPECT_TRUE(p.mIncludeStack.empty());
         EXPECT_EQ(p.mCurrentParser, nullptr);

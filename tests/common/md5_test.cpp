@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -29,14 +30,8 @@ int32_t Len(const std::string& s)
     return static_cast<int32_t>(s.size());
 }
 
-struct DigestCase
-{
-    std::string input;
-    const char* digest;
-};
-
 // RFC 1321, appendix A.5.
-const DigestCase kRfc1321[] = {
+const std::pair<std::string, const char*> kRfc1321[] = {
     {"", "d41d8cd98f00b204e9800998ecf8427e"},
     {"a", "0cc175b9c0f1b6a831c399e269772661"},
     {"abc", "900150983cd24fb0d6963f7d28e17f72"},
@@ -49,11 +44,11 @@ const DigestCase kRfc1321[] = {
 
 TEST(Md5, Rfc1321SuiteStreamingAndAMillionAs)
 {
-    for (const DigestCase& c : kRfc1321)
+    for (const auto& [input, digest] : kRfc1321)
     {
         unsigned char out[16];
-        Vaxo::md5(Bytes(c.input), Len(c.input), out);
-        EXPECT_EQ(Hex(out), c.digest) << '"' << c.input << '"';
+        Vaxo::md5(Bytes(input), Len(input), out);
+        EXPECT_EQ(Hex(out), digest) << '"' << input << '"';
     }
     EXPECT_EQ(Vaxo::md5_self_test(0), 0);
     std::string text;
@@ -90,15 +85,8 @@ TEST(Md5, FileDigestAndErrors)
     EXPECT_EQ(Vaxo::md5_file(dir.mPath.c_str(), out), 2);
 }
 
-struct HmacCase
-{
-    std::string key;
-    std::string data;
-    const char* digest;
-};
-
-// RFC 2202, section 2, test cases 1 to 7.
-const HmacCase kRfc2202[] = {
+// RFC 2202, section 2, test cases 1 to 7: key, data, digest.
+const std::tuple<std::string, std::string, const char*> kRfc2202[] = {
     {std::string(16, '\x0b'), "Hi There", "9294727a3638bb1c13f48ef8158bfc9d"},
     {"Jefe", "what do ya want for nothing?", "750c783e6ab0b503eaa86e310a5db738"},
     {std::string(16, '\xaa'), std::string(50, '\xdd'), "56be34521d144c88dbb8c733f0e8b3f6"},
@@ -114,20 +102,20 @@ const HmacCase kRfc2202[] = {
 TEST(HmacMd5, Rfc2202CasesAlsoStreamed)
 {
     int n = 1;
-    for (const HmacCase& c : kRfc2202)
+    for (const auto& [key, data, digest] : kRfc2202)
     {
         unsigned char out[16];
-        Vaxo::md5_hmac(Bytes(c.key), Len(c.key), Bytes(c.data), Len(c.data), out);
-        EXPECT_EQ(Hex(out), c.digest) << "case " << n++;
+        Vaxo::md5_hmac(Bytes(key), Len(key), Bytes(data), Len(data), out);
+        EXPECT_EQ(Hex(out), digest) << "case " << n++;
     }
-    const HmacCase& c = kRfc2202[6];
+    const auto& [key, data, digest] = kRfc2202[6];
     Vaxo::md5_context ctx;
-    Vaxo::md5_hmac_starts(&ctx, Bytes(c.key), Len(c.key));
-    Vaxo::md5_hmac_update(&ctx, Bytes(c.data), 10);
-    Vaxo::md5_hmac_update(&ctx, Bytes(c.data) + 10, Len(c.data) - 10);
+    Vaxo::md5_hmac_starts(&ctx, Bytes(key), Len(key));
+    Vaxo::md5_hmac_update(&ctx, Bytes(data), 10);
+    Vaxo::md5_hmac_update(&ctx, Bytes(data) + 10, Len(data) - 10);
     unsigned char out[16];
     Vaxo::md5_hmac_finish(&ctx, out);
-    EXPECT_EQ(Hex(out), c.digest);
+    EXPECT_EQ(Hex(out), digest);
 }
 
 } // namespace

