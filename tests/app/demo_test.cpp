@@ -304,13 +304,8 @@ TEST_F(Demo, ReaderMessagesAndVersions)
     std::vector<uint8_t> longName = with(4, {0, 0, 0, 2, 0, 0, 0, 1, 0x01, 0x2C}, 14); // 300 bytes
     longName.resize(longName.size() + 312, 'x');
     const std::string invalid = "Invalid demo file.", other = "This demo file appears to be for '";
-    struct Row
-    {
-        std::vector<uint8_t> file; // none: no file
-        std::string product, error;
-        size_t markers;
-    };
-    const Row rows[] = {
+    // File (empty: none), product name, then the error and the markers read.
+    const std::tuple<std::vector<uint8_t>, std::string, std::string, size_t> rows[] = {
         {bytes, "Product", "", 2},
         {version1, "Product", "", 0},
         {{}, "Product", "Demo file not found: " + mEnv.mHome + "read.dmo", 0},
@@ -323,19 +318,19 @@ TEST_F(Demo, ReaderMessagesAndVersions)
         {with(0, {}, 47), "Product", invalid, 2},                    // no command stream
         {with(0, {}, 10), "Product", invalid, 0},                    // no seed
     };
-    for (const Row& row : rows)
+    for (const auto& [file, product, expected, markers] : rows)
     {
         DemoApp app;
         app.mDemoFileName = mEnv.mHome + "read.dmo";
         FileDelete(app.mDemoFileName);
-        if (!row.file.empty())
-            WriteFileAtomically(app.mDemoFileName, row.file.data(), uint32_t(row.file.size()));
-        app.mProductName = row.product;
+        if (!file.empty())
+            WriteFileAtomically(app.mDemoFileName, file.data(), uint32_t(file.size()));
+        app.mProductName = product;
         std::string error;
-        EXPECT_EQ(app.ReadDemoBuffer(error), row.error.empty()) << row.error;
-        EXPECT_EQ(error, row.error);
-        EXPECT_EQ(app.mDemoMarkerList.size(), row.markers) << row.error;
-        if (row.file == version1)
+        EXPECT_EQ(app.ReadDemoBuffer(error), expected.empty()) << expected;
+        EXPECT_EQ(error, expected);
+        EXPECT_EQ(app.mDemoMarkerList.size(), markers) << expected;
+        if (file == version1)
         {
             EXPECT_EQ(
                 std::vector<int64_t>({app.mRandSeed, app.mDemoUpdateTotal, app.mDemoBuffer.GetDataLen()}),

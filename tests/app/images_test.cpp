@@ -34,10 +34,24 @@ public:
     }
 };
 
-TEST(SharedImages, OneEntryPerNameWithoutCaseAndVariant)
+TEST(SharedImages, OneEntryPerNameWithoutCaseAndVariantBangNamesReadNoFileFailedLoadsAreNotRetried)
 {
     AppTestEnv env;
     ImageApp app;
+    int32_t made = env.mPlatform->mNativeImagesMade;
+    SharedImageRef blank = app.GetSharedImage("!blank", "", nullptr);
+    EXPECT_TRUE(app.mLoads.empty());
+    EXPECT_EQ(env.mPlatform->mNativeImagesMade, made + 1);
+    ASSERT_NE(static_cast<Image*>(blank), nullptr);
+    // The display-format view of a shared image; an unshared image is not looked at.
+    EXPECT_EQ(static_cast<NativeImage*>(blank), dynamic_cast<NativeImage*>(blank.mSharedImage->mImage));
+    SharedImageRef unshared;
+    auto* image = static_cast<NativeImage*>(app.CreateNativeImage());
+    unshared = image;
+    EXPECT_EQ(static_cast<MemoryImage*>(unshared), image);
+    EXPECT_EQ(static_cast<NativeImage*>(unshared), nullptr);
+    delete image;
+
     bool isNew[4] = {};
     SharedImageRef a = app.GetSharedImage("img/a.png", "", &isNew[0]);
     SharedImageRef b = app.GetSharedImage("IMG/A.PNG", "", &isNew[1]);
@@ -49,6 +63,11 @@ TEST(SharedImages, OneEntryPerNameWithoutCaseAndVariant)
     EXPECT_EQ(a.mSharedImage->mRefCount, 2);
     EXPECT_EQ(app.mLoads, (std::vector<std::string>{"img/a.png", "img/a.png"}));
     EXPECT_TRUE(isNew[0] && !isNew[1] && isNew[2] && !isNew[3]);
+
+    SharedImageRef missing = app.GetSharedImage("missing.png", "", nullptr);
+    SharedImageRef again = app.GetSharedImage("MISSING.PNG", "", nullptr);
+    EXPECT_EQ(static_cast<Image*>(again), nullptr);
+    EXPECT_EQ(app.mLoads.size(), 3u);
 }
 
 TEST(SharedImages, AnEntryLivesUntilTheUpdateAfterItsLastRelease)
@@ -69,30 +88,6 @@ TEST(SharedImages, AnEntryLivesUntilTheUpdateAfterItsLastRelease)
     app.UpdateFrames();
     EXPECT_TRUE(app.mSharedImageMap.empty());
     EXPECT_FALSE(app.mSharedImagesDirty);
-}
-
-TEST(SharedImages, BangNamesReadNoFileAndFailedLoadsAreNotRetried)
-{
-    AppTestEnv env;
-    ImageApp app;
-    int32_t made = env.mPlatform->mNativeImagesMade;
-    SharedImageRef blank = app.GetSharedImage("!blank", "", nullptr);
-    EXPECT_TRUE(app.mLoads.empty());
-    EXPECT_EQ(env.mPlatform->mNativeImagesMade, made + 1);
-    ASSERT_NE(static_cast<Image*>(blank), nullptr);
-    // The display-format view of a shared image; an unshared image is not looked at.
-    EXPECT_EQ(static_cast<NativeImage*>(blank), dynamic_cast<NativeImage*>(blank.mSharedImage->mImage));
-    SharedImageRef unshared;
-    auto* image = static_cast<NativeImage*>(app.CreateNativeImage());
-    unshared = image;
-    EXPECT_EQ(static_cast<MemoryImage*>(unshared), image);
-    EXPECT_EQ(static_cast<NativeImage*>(unshared), nullptr);
-    delete image;
-
-    SharedImageRef missing = app.GetSharedImage("missing.png", "", nullptr);
-    SharedImageRef again = app.GetSharedImage("MISSING.PNG", "", nullptr);
-    EXPECT_EQ(static_cast<Image*>(again), nullptr);
-    EXPECT_EQ(app.mLoads.size(), 1u);
 }
 
 TEST(SharedImages, CopyImageTakesTheRectangleAndTheAttributes)

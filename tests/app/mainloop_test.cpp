@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+#include <utility>
+
 using namespace Vaxo;
 
 namespace
@@ -75,42 +79,32 @@ TEST_F(MainLoop, OneSecondGivesOneHundredUpdatesAndTheMultiplierScalesThem)
 
 TEST_F(MainLoop, AStallRunsAtMostTwentyUpdatesAndTheHoldOffNone)
 {
-    struct Row
-    {
-        uint32_t stallMs;
-        bool clear, holdOff;
-        int32_t updates;
-    };
+    // Stall, whether the backlog is cleared first and with the hold-off, updates then run.
     // RunFor stops right after a sleep, with one update due.
-    const Row rows[] = {
+    const std::tuple<uint32_t, bool, bool, int32_t> rows[] = {
         {5000, false, false, 20}, // the accumulator holds at most 200 ms
         {50, false, false, 6},
         {50, true, false, 5},
         {50, true, true, 1}, // held: every update empties the accumulator
     };
-    for (const Row& row : rows)
+    for (const auto& [stallMs, clear, holdOff, updates] : rows)
     {
-        if (row.clear)
-            mApp.ClearUpdateBacklog(row.holdOff);
-        mEnv.mClock.Advance(row.stallMs);
-        EXPECT_EQ(RunUntilSleep(mEnv, mApp), row.updates) << row.stallMs << row.clear << row.holdOff;
+        if (clear)
+            mApp.ClearUpdateBacklog(holdOff);
+        mEnv.mClock.Advance(stallMs);
+        EXPECT_EQ(RunUntilSleep(mEnv, mApp), updates) << stallMs << clear << holdOff;
         RunFor(mEnv, mApp, 1100);
     }
 }
 
 TEST_F(MainLoop, BacklogIsDrawnAfterTenUpdateDecisionsPerSpeedOnceLoaded)
 {
-    struct Row
+    // Speed, loaded, and the most updates between two draws while the backlog runs.
+    const std::tuple<double, bool, int32_t> rows[] = {{1.0, true, 9}, {2.0, true, 19}, {1.0, false, 20}};
+    for (const auto& [multiplier, loaded, longestRun] : rows)
     {
-        double multiplier;
-        bool loaded;
-        int32_t longestRun; // most updates between two draws while the backlog runs
-    };
-    const Row rows[] = {{1.0, true, 9}, {2.0, true, 19}, {1.0, false, 20}};
-    for (const Row& row : rows)
-    {
-        mApp.mUpdateMultiplier = row.multiplier;
-        mApp.mLoaded = row.loaded;
+        mApp.mUpdateMultiplier = multiplier;
+        mApp.mLoaded = loaded;
         RunFor(mEnv, mApp, 100);
         mEnv.mClock.Advance(200);
         mApp.mDrawsAtUpdate.clear();
@@ -122,7 +116,7 @@ TEST_F(MainLoop, BacklogIsDrawnAfterTenUpdateDecisionsPerSpeedOnceLoaded)
             longest = std::max(longest, at - last);
             last = at;
         }
-        EXPECT_EQ(longest, row.longestRun) << row.multiplier << " " << row.loaded;
+        EXPECT_EQ(longest, longestRun) << multiplier << " " << loaded;
     }
 }
 
@@ -188,21 +182,17 @@ TEST_F(MainLoop, PresentsWaitForChangesOrASecondAndAreSpacedWhileLoading)
     ASSERT_EQ(presents.size(), 3u);
     EXPECT_GE(presents[1] - presents[0], 1000u);
 
-    struct Row
-    {
-        bool loading;
-        uint32_t gap;
-    };
-    for (const Row& row : {Row{false, 10}, Row{true, 50}})
+    // Loading, and the gap between presents when every draw changes something.
+    for (const auto& [loading, gap] : {std::make_pair(false, 10u), std::make_pair(true, 50u)})
     {
         mApp.mPresentEveryDraw = true;
-        mApp.mLoadingThreadStarted = row.loading;
+        mApp.mLoadingThreadStarted = loading;
         RunFor(mEnv, mApp, 100);
         presents.clear();
         RunFor(mEnv, mApp, 500);
         ASSERT_GE(presents.size(), 2u);
         for (size_t i = 1; i < presents.size(); i++)
-            EXPECT_EQ(presents[i] - presents[i - 1], row.gap) << row.loading;
+            EXPECT_EQ(presents[i] - presents[i - 1], gap) << loading;
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 using namespace Vaxo;
 
@@ -266,20 +267,17 @@ TEST(AppSettings, MutedIsSavedForTheUsersOwnMutingOnly)
     AppTestEnv env;
     VaxoAppBase app;
     InitNamed(app);
-    struct Row
-    {
-        std::vector<int> steps; // +1 Mute(false), +2 Mute(true), -1 Unmute(false), -2 Unmute(true)
-        int32_t muteCount, autoCount, saved;
-    };
-    const Row rows[] = {
+    // Steps (+1 Mute(false), +2 Mute(true), -1 Unmute(false), -2 Unmute(true)), then the
+    // mute count, the automatic count and the value saved.
+    const std::tuple<std::vector<int>, int32_t, int32_t, int32_t> rows[] = {
         {{1}, 1, 0, 1},        {{2}, 1, 1, 0},
         {{1, 2, -2}, 1, 0, 1}, {{1, -2}, 0, 0, 0}, // the automatic count never goes below zero
         {{-1}, 0, 0, 0},
     };
-    for (const Row& row : rows)
+    for (const auto& [steps, muteCount, autoCount, saved] : rows)
     {
         app.mMuteCount = app.mAutoMuteCount = 0;
-        for (int step : row.steps)
+        for (int step : steps)
         {
             if (step > 0)
                 app.Mute(step == 2);
@@ -287,9 +285,9 @@ TEST(AppSettings, MutedIsSavedForTheUsersOwnMutingOnly)
                 app.Unmute(step == -2);
         }
         app.WriteToRegistry();
-        EXPECT_EQ(app.mMuteCount, row.muteCount);
-        EXPECT_EQ(app.mAutoMuteCount, row.autoCount);
-        EXPECT_EQ(StoredInt(kKey, "Muted"), row.saved);
+        EXPECT_EQ(app.mMuteCount, muteCount);
+        EXPECT_EQ(app.mAutoMuteCount, autoCount);
+        EXPECT_EQ(StoredInt(kKey, "Muted"), saved);
     }
 }
 

@@ -10,20 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
+#include <tuple>
 
 using namespace Vaxo;
 
 namespace
 {
-
-std::vector<std::string> CallsAfter(const std::vector<std::string>& calls, const std::string& first)
-{
-    auto it = std::find(calls.begin(), calls.end(), first);
-    return std::vector<std::string>(it, calls.end());
-}
 
 TEST(VaxoAppBase, InitRunsItsStepsInOrder)
 {
@@ -49,18 +46,7 @@ TEST(VaxoAppBase, InitRunsItsStepsInOrder)
     EXPECT_NE(app.mMusicInterface, nullptr);
 }
 
-TEST(VaxoAppBase, InitAfterShutdownOnlyTakesTheThreadId)
-{
-    AppTestEnv env;
-    RecordingApp app;
-    app.Shutdown();
-    app.Init();
-    EXPECT_NE(app.mPrimaryThreadId, 0u);
-    EXPECT_TRUE(env.mPlatform->CallsStartingWith("AppInit").empty());
-    EXPECT_FALSE(app.mInitialized);
-}
-
-TEST(VaxoAppBase, ShutdownRunsOnceAndOffTheMainThreadIsDeferred)
+TEST(VaxoAppBase, ShutdownRunsOnceAndOffTheMainThreadIsDeferredAndInitAfterItOnlyTakesTheThreadId)
 {
     AppTestEnv env;
     RecordingApp app;
@@ -77,6 +63,10 @@ TEST(VaxoAppBase, ShutdownRunsOnceAndOffTheMainThreadIsDeferred)
     EXPECT_TRUE(app.mExitToTop);
     EXPECT_EQ(env.mPlatform->CallsStartingWith("ShutdownHook").size(), 1u);
     EXPECT_EQ(env.mPlatform->CallsStartingWith("RestoreScreenResolution").size(), 1u);
+    app.mPrimaryThreadId = 0;
+    app.Init();
+    EXPECT_NE(app.mPrimaryThreadId, 0u);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("AppInit").size(), 1u);
 }
 
 TEST(VaxoAppBase, StartRunsTheLoopUntilShutdownThenEndStartOnce)
@@ -89,7 +79,9 @@ TEST(VaxoAppBase, StartRunsTheLoopUntilShutdownThenEndStartOnce)
     std::vector<std::string> expected = {"ShutdownHook",    "WaitForThread", "RestoreScreenResolution",
                                          "WriteToRegistry", "WaitForThread", "PreTerminate",
                                          "WriteToRegistry"};
-    EXPECT_EQ(CallsAfter(env.mPlatform->mCalls, "ShutdownHook"), expected);
+    const std::vector<std::string>& calls = env.mPlatform->mCalls;
+    EXPECT_EQ(std::vector<std::string>(std::find(calls.begin(), calls.end(), "ShutdownHook"), calls.end()),
+              expected);
     size_t before = env.mPlatform->mCalls.size();
     app.EndStart();
     EXPECT_EQ(env.mPlatform->mCalls.size(), before);
@@ -135,68 +127,64 @@ TEST(VaxoAppBase, MakeWindowSwitchesModeOrDropsAccelerationByResult)
 
 using VaxoAppBaseDeathTest = ::testing::Test;
 
-TEST_F(VaxoAppBaseDeathTest, FatalWindowFailuresShowTheirTextAndExitWithFailure)
+TEST_F(VaxoAppBaseDeathTest, FatalPathsShowTheirTextAndExitWithFailure)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            AppTestEnv env;
-            RecordingApp app;
-            app.mForceWindowed = true;
-            env.mPlatform->mInitDisplayResults = {6};
-            app.MakeWindow();
-        },
-        ::testing::ExitedWithCode(1), "FATAL ERROR: Please set your desktop color depth to 16 bit\\.");
-    EXPECT_EXIT(
-        {
-            AppTestEnv env;
-            RecordingApp app;
-            env.mPlatform->mInitDisplayResults = {2};
-            app.MakeWindow();
-        },
-        ::testing::ExitedWithCode(1),
-        "FATAL ERROR: Failed to initialize DirectDraw: RESULT_DD_CREATE_FAIL test display error");
-}
-
-TEST_F(VaxoAppBaseDeathTest, FatalStartUpPathsExitWithANonZeroStatus)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::pair<std::string, std::string> commandLines[] = {
-        {"game -bogus=1", "Invalid command line parameter: -bogus"},
-        {"game -play", "Demo file not found: vaxoapp\\.dmo"},
+    // What a fresh application does, then what it shows as it exits with status 1.
+    const std::pair<std::function<void(TestPlatform&, RecordingApp&)>, std::string> rows[] = {
+        {[](TestPlatform& platform, RecordingApp& app)
+         {
+             app.mForceWindowed = true;
+             platform.mInitDisplayResults = {6};
+             app.MakeWindow();
+         },
+         "FATAL ERROR: Please set your desktop color depth to 16 bit\\."},
+        {[](TestPlatform& platform, RecordingApp& app)
+         {
+             platform.mInitDisplayResults = {2};
+             app.MakeWindow();
+         },
+         "FATAL ERROR: Failed to initialize DirectDraw: RESULT_DD_CREATE_FAIL test display error"},
+        {[](TestPlatform& platform, RecordingApp& app)
+         {
+             platform.mCmdLine = "game -bogus=1";
+             app.Init();
+         },
+         "FATAL ERROR: Invalid command line parameter: -bogus"},
+        {[](TestPlatform& platform, RecordingApp& app)
+         {
+             platform.mCmdLine = "game -play";
+             app.Init();
+         },
+         "FATAL ERROR: Demo file not found: vaxoapp\\.dmo"},
+        {[](TestPlatform&, RecordingApp& app)
+         {
+             app.Init();
+             app.LoadResourceManifest();
+         },
+         "FATAL ERROR: Resource file not found: properties/resources\\.xml"},
+        // Off the main thread the error only waits for the main loop, which shows it and exits.
+        {[](TestPlatform&, RecordingApp& app)
+         {
+             app.Init();
+             app.mResourceManager->ParseResourcesFile("missing.xml");
+             std::thread loader([&app] { app.ShowResourceError(true); });
+             loader.join();
+             std::fprintf(stderr, "still running\n");
+             app.Process(true);
+         },
+         "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml"},
     };
-    for (const auto& row : commandLines)
+    for (const auto& [run, message] : rows)
     {
         EXPECT_EXIT(
             {
                 AppTestEnv env;
                 RecordingApp app;
-                env.mPlatform->mCmdLine = row.first;
-                app.Init();
+                run(*env.mPlatform, app);
             },
-            ::testing::ExitedWithCode(1), "FATAL ERROR: " + row.second);
+            ::testing::ExitedWithCode(1), message);
     }
-    EXPECT_EXIT(
-        {
-            AppTestEnv env;
-            RecordingApp app;
-            app.Init();
-            app.LoadResourceManifest();
-        },
-        ::testing::ExitedWithCode(1), "FATAL ERROR: Resource file not found: properties/resources\\.xml");
-    // Off the main thread the error only waits for the main loop, which shows it and exits.
-    EXPECT_EXIT(
-        {
-            AppTestEnv env;
-            RecordingApp app;
-            app.Init();
-            app.mResourceManager->ParseResourcesFile("missing.xml");
-            std::thread loader([&app] { app.ShowResourceError(true); });
-            loader.join();
-            std::fprintf(stderr, "still running\n");
-            app.Process(true);
-        },
-        ::testing::ExitedWithCode(1), "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml");
 }
 
 TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)
@@ -318,11 +306,8 @@ TEST(CmdLine, OptionsChooseTheDemoModeAndFile)
 {
     AppTestEnv env;
     SetAppDataFolder("/data/");
-    struct Row
-    {
-        std::string options, prefix, file, mode; // mode: "" none, "r" record, "p" play
-    };
-    const Row rows[] = {
+    // Options, demo prefix, then the demo file and mode ("r" record, "p" play).
+    const std::tuple<std::string, std::string, std::string, std::string> rows[] = {
         {"-record -play", "vaxoapp", "vaxoapp.dmo", "p"},
         {"-play -record", "vaxoapp", "vaxoapp.dmo", "r"},
         {"-demofile=run.dmo", "vaxoapp", "/data/run.dmo", ""},
@@ -334,14 +319,14 @@ TEST(CmdLine, OptionsChooseTheDemoModeAndFile)
         {"-playnum=-5", "vaxoapp", "vaxoapp0.dmo", "p"},
         {"-playnum=99999999999", "vaxoapp", "vaxoapp-2147483646.dmo", "p"},
     };
-    for (const Row& row : rows)
+    for (const auto& [options, prefix, file, mode] : rows)
     {
         CmdLineApp app;
-        app.mDemoPrefix = row.prefix;
-        app.ParseCmdLine(row.options);
-        EXPECT_EQ(app.mDemoFileName, row.file) << row.options;
-        EXPECT_EQ(std::string(app.mRecordingDemo ? "r" : "") + (app.mPlayingDemo ? "p" : ""), row.mode)
-            << row.options;
+        app.mDemoPrefix = prefix;
+        app.ParseCmdLine(options);
+        EXPECT_EQ(app.mDemoFileName, file) << options;
+        EXPECT_EQ(std::string(app.mRecordingDemo ? "r" : "") + (app.mPlayingDemo ? "p" : ""), mode)
+            << options;
         app.mRecordingDemo = false; // no demo file is written
     }
     CmdLineApp app;
