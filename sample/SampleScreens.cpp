@@ -99,7 +99,7 @@ void LoadingScreen::Draw(Graphics* g)
 
 // ---- MainScreen ------------------------------------------------------------------------------
 
-MainScreen::MainScreen(SampleApp* app) : mApp(app)
+MainScreen::MainScreen(SampleApp* app) : mApp(app), mMusicOn(false)
 {
     Resize(0, 0, app->mWidth, app->mHeight);
     // Every control from the skin, so that they share one look.
@@ -162,11 +162,13 @@ void MainScreen::ShowPlayer()
     mPitchSlider->SetValue((shown.mPitch + 12) / 24.0);
     mNoteList->SetSelect(shown.mNote);
     mGreetingEdit->SetText(shown.mGreeting);
-    MusicInterface* music = mApp->mMusicInterface.get();
-    if (player != nullptr && shown.mMusicOn && !music->IsPlaying(SampleApp::kThemeSong))
-        music->FadeIn(SampleApp::kThemeSong, 0, kMusicFadeSpeed, false);
-    else if ((player == nullptr || !shown.mMusicOn) && music->IsPlaying(SampleApp::kThemeSong))
-        music->FadeOut(SampleApp::kThemeSong, true, kMusicFadeSpeed);
+    // A song fading out still counts as playing: the screen keeps its own account.
+    const bool music = player != nullptr && shown.mMusicOn;
+    if (music && !mMusicOn)
+        mApp->mMusicInterface->FadeIn(SampleApp::kThemeSong, 0, kMusicFadeSpeed, false);
+    else if (!music && mMusicOn)
+        mApp->mMusicInterface->FadeOut(SampleApp::kThemeSong, true, kMusicFadeSpeed);
+    mMusicOn = music;
     MarkDirty();
 }
 

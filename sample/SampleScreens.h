@@ -83,6 +83,8 @@ public:
     SmartPtr<Profile> mShownPlayer;
     // The status line: the last note played.
     std::string mLastNote;
+    // The song was started (and not faded out since).
+    bool mMusicOn;
 
 public:
     explicit MainScreen(SampleApp* app);
