@@ -171,39 +171,32 @@ TEST_F(RegistryTest, OperationsBeforeOpeningFailAndASecondOpenDoesNothing)
 
 TEST(RegistryValue, GetValSizeRulesAndRefusedWrites)
 {
-    struct Case
-    {
-        const char* name;
-        uint32_t type;
-        std::string stored;
-        bool nullData;
-        uint32_t capacity;
-        bool result;
-        uint32_t length;
-        std::string copied; // bytes of the buffer after the call, `capacity` long
-    } cases[] = {
-        {"string fits", REG_SZ, "abcd", false, 8, true, 5, std::string("abcd\0......", 8)},
-        {"string exactly fits", REG_SZ, "abcd", false, 5, true, 5, std::string("abcd\0", 5)},
-        {"string one byte short", REG_SZ, "abcd", false, 4, false, 5, "abcd"},
-        {"empty string", REG_SZ, "", false, 1, true, 1, std::string("\0", 1)},
-        {"size query", REG_SZ, "abcd", true, 0, true, 5, ""},
-        {"binary", REG_BINARY, "xyz", false, 3, true, 3, "xyz"},
-        {"binary short", REG_BINARY, "xyz", false, 2, false, 3, "xy"},
-        {"number short", REG_DWORD, std::string("\x05\x01\x00\x00", 4), false, 2, false, 4, "\x05\x01"},
-    };
-    for (const Case& c : cases)
+    // Name, type and bytes stored, whether a size query (no buffer), the buffer's capacity;
+    // then the result, the length reported and the buffer's bytes after the call.
+    const std::tuple<const char*, uint32_t, std::string, bool, uint32_t, bool, uint32_t, std::string>
+        cases[] = {
+            {"string fits", REG_SZ, "abcd", false, 8, true, 5, std::string("abcd\0......", 8)},
+            {"string exactly fits", REG_SZ, "abcd", false, 5, true, 5, std::string("abcd\0", 5)},
+            {"string one byte short", REG_SZ, "abcd", false, 4, false, 5, "abcd"},
+            {"empty string", REG_SZ, "", false, 1, true, 1, std::string("\0", 1)},
+            {"size query", REG_SZ, "abcd", true, 0, true, 5, ""},
+            {"binary", REG_BINARY, "xyz", false, 3, true, 3, "xyz"},
+            {"binary short", REG_BINARY, "xyz", false, 2, false, 3, "xy"},
+            {"number short", REG_DWORD, std::string("\x05\x01\x00\x00", 4), false, 2, false, 4, "\x05\x01"},
+        };
+    for (const auto& [name, storedType, stored, sizeQuery, capacity, result, storedLength, copied] : cases)
     {
         FRegVal val;
-        ASSERT_TRUE(val.SetVal(c.type, reinterpret_cast<const unsigned char*>(c.stored.data()),
-                               static_cast<uint32_t>(c.stored.size())))
-            << c.name;
-        std::string buffer(c.capacity, '.');
-        uint32_t type = 0, length = c.capacity;
-        unsigned char* data = c.nullData ? nullptr : reinterpret_cast<unsigned char*>(&buffer[0]);
-        EXPECT_EQ(val.GetVal(&type, data, &length), c.result) << c.name;
-        EXPECT_EQ(type, c.type) << c.name;
-        EXPECT_EQ(length, c.length) << c.name;
-        EXPECT_EQ(buffer, c.nullData ? buffer : c.copied) << c.name;
+        ASSERT_TRUE(val.SetVal(storedType, reinterpret_cast<const unsigned char*>(stored.data()),
+                               static_cast<uint32_t>(stored.size())))
+            << name;
+        std::string buffer(capacity, '.');
+        uint32_t type = 0, length = capacity;
+        unsigned char* data = sizeQuery ? nullptr : reinterpret_cast<unsigned char*>(&buffer[0]);
+        EXPECT_EQ(val.GetVal(&type, data, &length), result) << name;
+        EXPECT_EQ(type, storedType) << name;
+        EXPECT_EQ(length, storedLength) << name;
+        EXPECT_EQ(buffer, sizeQuery ? buffer : copied) << name;
     }
     FRegVal val;
     uint32_t type = 99, length = 77;
