@@ -418,8 +418,10 @@ void WidgetContainer::RemovedFromManager(WidgetManager* manager)
     for (Widget* child : Snapshot(mWidgets))
     {
         // A child whose own removal already ran (WidgetRemovedHelper goes depth first)
-        // has heard RemovedFromManager once; it must not hear it again per level.
-        if (child->mParent != this || child->mWidgetManager == nullptr)
+        // has heard RemovedFromManager once; it must not hear it again per level. One
+        // whose removal is still under way (its hook took this container out) is left
+        // to that removal, which also drops what its hooks take again.
+        if (child->mParent != this || child->mWidgetManager == nullptr || child->mLeavingManager)
             continue;
         if (manager != nullptr)
             manager->DisableWidget(child);

@@ -316,6 +316,16 @@ TEST(WidgetContainer, SubtreeJoinsAndLeavesTheManagerOnce)
     env.Add("M", 0, 0, 10, 10, dialog);
     env.mManager->AddWidget(dialog);
     EXPECT_EQ(env["M"]->mWidgetManager, nullptr);
+
+    // A leave hook takes an ancestor of the leaving widget out: each hears the leave once.
+    WidgetTestEnv t;
+    RecordingWidget* outer = t.Add("O", 0, 0, 50, 50);
+    RecordingWidget* leaving = t.Add("W", 0, 0, 10, 10, outer);
+    t.Add("C", 0, 0, 5, 5, leaving)->mActions["RemovedFromManager"] = [&t, outer]()
+    { t.mManager->RemoveWidget(outer); };
+    t.Add("K", 0, 0, 5, 5, leaving);
+    outer->RemoveWidget(leaving);
+    EXPECT_EQ(Heard(t.Take(), "RemovedFromManager"), "C O K W");
 }
 
 } // namespace
