@@ -124,9 +124,9 @@ Report ReadReport(const std::string& path)
 }
 
 // The sample run by a script: its next step is asked once per update, at least 25 updates
-// after the step before, until it answers true. Screenshots are taken at the
-// first present after their update (the whole screen is marked dirty there), and the state
-// is reported at shutdown, both into files named after the run.
+// after the step before, until it answers true. Screenshots are taken at the first present
+// after their update (the whole screen is marked dirty there), and the state is reported at
+// shutdown, both into files named after the run.
 class ScriptedSample : public SampleApp
 {
 public:
@@ -160,18 +160,28 @@ public:
         for (Shot& shot : mShots)
         {
             if (shot.mState == 0 && mUpdateCount >= shot.mUpdate)
-                mWidgetManager->MarkAllDirty(), shot.mState = 1;
+            {
+                mWidgetManager->MarkAllDirty();
+                shot.mState = 1;
+            }
             shooting |= shot.mState == 1;
         }
         if (!shooting && mStep < mScript.size() && mUpdateCount - mLastStepUpdate >= 25 &&
             mScript[mStep](*this))
-            mStep++, mLastStepUpdate = mUpdateCount;
+        {
+            mStep++;
+            mLastStepUpdate = mUpdateCount;
+        }
     }
     void Redraw(TRect<int>* rect) override
     {
         for (Shot& shot : mShots)
-            if (shot.mState == 1)
-                std::ofstream(mFiles + shot.mName + ".rgb", std::ios::binary) << Screen(), shot.mState = 2;
+        {
+            if (shot.mState != 1)
+                continue;
+            std::ofstream(mFiles + shot.mName + ".rgb", std::ios::binary) << Screen();
+            shot.mState = 2;
+        }
         SampleApp::Redraw(rect);
     }
     void ShutdownHook() override
@@ -385,7 +395,9 @@ TEST(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAndSc
     ASSERT_EQ(WaitForExit(StartScripted(home, "-fullscreen", "next", kQuitWhenLoaded)), 0)
         << ReadFile(home / "next.txt");
     Report next = expected;
-    next["windowed"] = "0", next["runs"] = "2", next["notes"] = "0";
+    next["windowed"] = "0";
+    next["runs"] = "2";
+    next["notes"] = "0";
     ExpectIncludes(ReadReport(home / "next_report.txt"), next);
 
     // Played with the options it was recorded with, the demo ends in the same state and
