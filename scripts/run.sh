@@ -19,7 +19,7 @@ if [ -z "${DISPLAY:-}" ]; then
     # Xvfb picks a free display number and writes it to the file.
     number_file=$(mktemp)
     # Its own session, so that Ctrl+C reaches the program and not the display under it.
-    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 +extension GLX -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 +extension GLX -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
     if [ ! -s "$number_file" ]; then

@@ -27,7 +27,7 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
 start_xvfb() { # display depth
-    Xvfb ":$1" -screen 0 "1024x768x$2" +extension GLX -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$1" -screen 0 "1024x768x$2" +extension GLX -nolisten tcp -noreset >/dev/null 2>&1 &
     pids+=($!)
 }
 start_xvfb 91 24; export VAXO_DISPLAY_24=:91
