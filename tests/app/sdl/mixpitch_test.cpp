@@ -147,8 +147,9 @@ TEST_F(MixPitchTest, NoStaleEffectAfterAChunkIsFreed)
     };
     Mix_Chunk* first = LoadTone("first.wav", 4410);
     Mix_Chunk* second = LoadTone("second.wav", 22050);
-    ASSERT_EQ(Mix_PlayChannel(3, first, -1), 3);
+    // Registered before the play, so no buffer of the first tone is heard.
     ASSERT_NE(Mix_RegisterEffect(3, silence, nullptr, nullptr), 0);
+    ASSERT_EQ(Mix_PlayChannel(3, first, -1), 3);
     ASSERT_TRUE(WaitFor([] { return gStaleEffectRuns > 0; }));
     Mix_FreeChunk(first);
     const int runs = gStaleEffectRuns;
