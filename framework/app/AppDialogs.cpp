@@ -189,8 +189,9 @@ void CloseModalLayer(WidgetManager* manager, Dialog* dialog)
         PreModalInfo& above = *std::next(it);
         above.mPrevBaseModalWidget = it->mPrevBaseModalWidget;
         above.mPrevBelowModalFlagsMod = it->mPrevBelowModalFlagsMod;
-        // A focus inside the dialog goes with it.
-        if (above.mPrevFocusWidget != nullptr && above.mPrevFocusWidget->mWidgetManager != manager)
+        // A focus inside the dialog goes with it (its removal already cleared it), and the
+        // layer above hands back the focus from before the dialog instead.
+        if (above.mPrevFocusWidget == nullptr || above.mPrevFocusWidget->mWidgetManager != manager)
             above.mPrevFocusWidget = it->mPrevFocusWidget;
         layers.erase(it);
         return;

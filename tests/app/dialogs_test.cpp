@@ -155,6 +155,9 @@ TEST(DialogTeardown, TheApplicationDeletesOpenDialogsQueuedWidgetsAndTheDefaultS
 
 TEST_F(Dialogs, RegisteringAgainAndKillingOutOfOrderKeepTheTableAndLayersWhole)
 {
+    auto* field = new LoggedWidget("field");
+    mManager->AddWidget(field);
+    mManager->SetFocus(field);
     // The same dialog added again under its id stays registered and is not queued.
     Dialog* lower = mApp.DoDialog(1, true, "", "", "", 0);
     mApp.AddDialog(1, lower);
@@ -179,6 +182,11 @@ TEST_F(Dialogs, RegisteringAgainAndKillingOutOfOrderKeepTheTableAndLayersWhole)
     mApp.KillDialog(upper);
     EXPECT_EQ(Layers(), "");
     EXPECT_EQ(mManager->mBaseModalWidget, nullptr);
+    // The focus from before the killed lower dialog comes back.
+    EXPECT_EQ(mManager->mFocusWidget, field);
+    mManager->RemoveWidget(field);
+    delete field;
+    Deleted();
     // Shown again after its kill, a dialog leaves the deletion queue.
     mApp.AddDialog(2, upper);
     mApp.ProcessSafeDeleteList();
