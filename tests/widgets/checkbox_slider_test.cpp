@@ -25,10 +25,8 @@ TEST_F(Controls, CheckboxTogglesOnEveryPressAndTellsItsListener)
 {
     Attached<Checkbox> box(mManager, nullptr, nullptr, 2, &mLog);
     box->Resize(0, 0, 20, 20);
-    mManager->MouseDown(5, 5, 1);
-    mManager->MouseUp(5, 5, 1);
-    mManager->MouseDown(5, 5, -1);
-    mManager->MouseUp(5, 5, -1);
+    Click(mManager, 5, 5);
+    Click(mManager, 5, 5, -1);
     box->SetChecked(true, true);
     box->SetChecked(true, true); // told even without a change
     box->SetChecked(false, false);

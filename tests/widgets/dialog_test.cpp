@@ -44,29 +44,29 @@ protected:
     }
 };
 
-TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtons)
+TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtonsAndThePreferredHeight)
 {
-    // At (100, 50), 400 x 300: content insets 24, a button row 24 high at 302.
-    const std::pair<int, const char*> rows[] = {
-        {0, ""},
-        {1, "1000 YES (124,302,172,24) 1001 NO (304,302,172,24)"},
-        {2, "1000 OK (134,302,162,24) 1001 CANCEL (304,302,162,24)"}, // side padding 10
-        {3, "1000 Close (124,302,352,24)"},
+    // At (100, 50), 400 x 300: content insets 24, a button row 24 high at 302. Mode, texts,
+    // buttons, preferred height for a width of 400.
+    const std::string twoLines(70, 'a'); // 58 characters fit in 400 - 48 - 4
+    const std::tuple<int, const char*, const char*, const char*, const char*, int> rows[] = {
+        {0, "Title", "", "", "", 48 + 14},
+        {0, "", twoLines.c_str(), "", "", 48 + 24},
+        {1, "", "", "", "1000 YES (124,302,172,24) 1001 NO (304,302,172,24)", 48 + 24 + 8},
+        {2, "Title", "Hello", "Foot",
+         "1000 OK (134,302,162,24) 1001 CANCEL (304,302,162,24)", // side padding 10
+         48 + 14 + 10 + 12 + 8 + 14 + 8 + 24 + 8},
+        {3, "Title", "", "Close", "1000 Close (124,302,352,24)", 48 + 14 + 8 + 24 + 8},
     };
-    for (const auto& row : rows)
+    for (const auto& [mode, header, lines, footer, buttons, height] : rows)
     {
-        Dialog* dialog = Make(row.first, "", "", "Close");
-        dialog->mButtonSidePadding = row.first == 2 ? 10 : 0;
+        Dialog* dialog = Make(mode, header, lines, footer);
+        EXPECT_EQ(dialog->GetPreferredHeight(400), height) << mode << header << lines;
+        dialog->mButtonSidePadding = mode == 2 ? 10 : 0;
         dialog->Resize(100, 50, 400, 300);
-        std::vector<std::string> buttons;
-        for (DialogButton* b : {dialog->mYesButton.get(), dialog->mNoButton.get()})
-        {
-            if (b != nullptr)
-                buttons.push_back(std::to_string(b->mId) + " " + b->mLabel + " " + RectText(b->GetRect()));
-        }
-        EXPECT_EQ(Join(buttons), row.second) << row.first;
+        EXPECT_EQ(ButtonsText({dialog->mYesButton.get(), dialog->mNoButton.get()}), buttons) << mode;
         // The drawn buttons are light: their labels are black.
-        EXPECT_TRUE(row.first == 0 || dialog->mYesButton->GetColor(0) == Color::Black);
+        EXPECT_TRUE(mode == 0 || dialog->mYesButton->GetColor(0) == Color::Black);
         Dispose(dialog);
     }
 
@@ -77,25 +77,6 @@ TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtons)
     EXPECT_EQ(dialog.mNoButton->GetColor(1), Color::White);
     dialog.SetColor(3, Color(1, 2, 3));
     EXPECT_EQ(dialog.mNoButton->GetColor(0), Color(1, 2, 3));
-}
-
-TEST_F(Dialogs, PreferredHeight)
-{
-    const std::string twoLines(70, 'a'); // 58 characters fit in 400 - 48 - 4
-    const std::tuple<int, const char*, const char*, const char*, int> rows[] = {
-        {0, "Title", "", "", 48 + 14},
-        {0, "", "Hello", "", 48 + 12},
-        {0, "", twoLines.c_str(), "", 48 + 24},
-        {2, "Title", "Hello", "Foot", 48 + 14 + 10 + 12 + 8 + 14 + 8 + 24 + 8},
-        {3, "Title", "", "OK", 48 + 14 + 8 + 24 + 8},
-        {1, "", "", "", 48 + 24 + 8},
-    };
-    for (const auto& [mode, header, lines, footer, height] : rows)
-    {
-        Dialog* dialog = Make(mode, header, lines, footer);
-        EXPECT_EQ(dialog->GetPreferredHeight(400), height) << mode << header << lines;
-        Dispose(dialog);
-    }
 }
 
 TEST_F(Dialogs, DrawnLookAndTextLines)
@@ -166,9 +147,7 @@ TEST_F(Dialogs, ButtonsStayInFrontAndAnswerAs1000To1002)
     mManager->BringToFront(dialog);
     EXPECT_EQ(mManager->mWidgets, (WidgetManager::WidgetList{other, dialog, no, yes}));
 
-    mManager->MouseMove(200, 260);
-    mManager->MouseDown(200, 260, 1);
-    mManager->MouseUp(200, 260, 1);
+    Click(mManager, 200, 260);
     EXPECT_EQ(mLog.Take(), "DialogButtonPress(5,1000) DialogButtonDepress(5,1000)");
     EXPECT_EQ(dialog->mResult, 1000);
     const int rows[][2] = {{1001, 1001}, {1002, 1002}, {5, 1002}, {999, 1002}};
@@ -186,12 +165,7 @@ TEST_F(Dialogs, ButtonsStayInFrontAndAnswerAs1000To1002)
 TEST_F(Dialogs, WaitForResult)
 {
     mApp.Init();
-    auto click = [this](Dialog*&)
-    {
-        mManager->MouseMove(200, 260);
-        mManager->MouseDown(200, 260, 1);
-        mManager->MouseUp(200, 260, 1);
-    };
+    auto click = [this](Dialog*&) { Click(mManager, 200, 260); };
     auto destroy = [this](Dialog*& dialog) { Dispose(std::exchange(dialog, nullptr)); };
     auto destroyOnAnswer = [&](Dialog*& dialog)
     {

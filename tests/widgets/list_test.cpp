@@ -187,11 +187,8 @@ TEST_F(List, ClicksOnlyOnLinesThatExist)
     list->Resize(0, 0, 100, 300);
     for (const char* line : {"a", "b", "c", "d", "e"})
         list->AddLine(line, false);
-    mManager->MouseMove(50, 50);
-    mManager->MouseDown(50, 50, 2);
-    mManager->MouseUp(50, 50, 2);
-    mManager->MouseDown(50, 50, -1);
-    mManager->MouseUp(50, 50, -1);
+    Click(mManager, 50, 50, 2);
+    Click(mManager, 50, 50, -1);
     EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,-1,2) ListClicked(1,2,2) ListClicked(1,2,1)");
 
     // Removing lines drops a hilite past the new end.

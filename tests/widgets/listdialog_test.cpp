@@ -8,12 +8,7 @@ using namespace Vaxo;
 namespace
 {
 
-class ListDialogs : public ControlTest
-{
-protected:
-    void SetUp() override { DialogSkin::StaticInit(); }
-    void TearDown() override { DialogSkin::StaticDestroy(); }
-};
+using ListDialogs = SkinnedControlTest;
 
 TEST_F(ListDialogs, ScrollbarOnlyWhenNeededNarrowingTheList)
 {
@@ -45,15 +40,10 @@ TEST_F(ListDialogs, SelectionByNameInAnyCaseAndDoubleClickAnswers1000)
 
     mApp.AddDialog(dialog);
     // Lines of 12 from 42 + 4: a single click selects, a double click also answers.
-    const int cyY = 46 + 2 * 12 + 5;
-    mManager->MouseMove(50, cyY);
-    mManager->MouseDown(50, cyY, 1);
-    mManager->MouseUp(50, cyY, 1);
+    Click(mManager, 50, 46 + 2 * 12 + 5);
     EXPECT_EQ(dialog->GetSelItem(), "Cy");
     EXPECT_EQ(mLog.Take(), "");
-    mManager->MouseMove(50, 47);
-    mManager->MouseDown(50, 47, 2);
-    mManager->MouseUp(50, 47, 2);
+    Click(mManager, 50, 47, 2);
     EXPECT_EQ(dialog->GetSelItem(), "Amy");
     EXPECT_EQ(dialog->mResult, 1000);
     EXPECT_EQ(mLog.Take(), "DialogButtonDepress(3,1000)");

@@ -11,12 +11,9 @@ using namespace Vaxo;
 namespace
 {
 
-class OptionsDialogs : public ControlTest
+class OptionsDialogs : public SkinnedControlTest
 {
 protected:
-    void SetUp() override { DialogSkin::StaticInit(); }
-    void TearDown() override { DialogSkin::StaticDestroy(); }
-
     // The message dialog open as dialog 1000: "header|lines|footer", or "".
     std::string Message()
     {

@@ -277,7 +277,7 @@ const char* const kEnterName =
     "Enter Name|Enter your name to create a new player profile for storing saved games.|OK|OK";
 const char* const kNameConflict = "Name Conflict|The name you entered is already being used.|OK|OK";
 
-class ProfileDialogs : public ControlTest
+class ProfileDialogs : public SkinnedControlTest
 {
 protected:
     ProfileMgr mMgr{&mApp, &ScoreProfile::Make};
@@ -286,7 +286,7 @@ protected:
 
     void SetUp() override
     {
-        DialogSkin::StaticInit();
+        SkinnedControlTest::SetUp();
         Profile::InitProfileDir(mAppEnv.mHome + "users/", true);
         Profile::mMaxChars = 30; // as the game sets it
         mManager->AddWidget(&mScreen);
@@ -298,7 +298,7 @@ protected:
             mApp.KillDialog(mApp.mDialogList.back());
         mApp.ProcessSafeDeleteList();
         mManager->RemoveWidget(&mScreen);
-        DialogSkin::StaticDestroy();
+        SkinnedControlTest::TearDown();
         Profile::mProfileDir.clear();
         Profile::mMaxChars = 12;
     }
@@ -385,10 +385,8 @@ TEST_F(ProfileDialogs, PlayerListPlacementRenameAndSelection)
     // 350 high on a 640-wide application is not less than 320: top 20, sliding in from -350.
     EXPECT_EQ(users->GetRect(), TRect<int>(145, -350, 350, 350));
     EXPECT_EQ(users->mScrollTargetY, 20);
-    std::string buttons;
-    for (DialogButton* b : {users->mRenameButton.get(), users->mDeleteButton.get(), users->mNewButton.get()})
-        buttons += b->mLabel + " " + RectText(b->GetRect()) + " ";
-    EXPECT_EQ(buttons, "Rename (24,268,147,24) Delete (179,268,147,24) Create New Player (24,234,302,24) ");
+    EXPECT_EQ(ButtonsText({users->mRenameButton.get(), users->mDeleteButton.get(), users->mNewButton.get()}),
+              "0 Rename (24,268,147,24) 1 Delete (179,268,147,24) 2 Create New Player (24,234,302,24)");
 
     // A case-only rename keeps the unsaved progress; users.dat is written at once.
     Score(bob)->mScore = 9;

@@ -14,23 +14,7 @@ using namespace Vaxo;
 namespace
 {
 
-class SimpleDialogs : public ControlTest
-{
-protected:
-    void SetUp() override { DialogSkin::StaticInit(); }
-    void TearDown() override { DialogSkin::StaticDestroy(); }
-};
-
-std::string Buttons(SimpleDialog& dialog)
-{
-    std::vector<std::string> words;
-    for (DialogButton* b : {dialog.mYesButton.get(), dialog.mNoButton.get(), dialog.mThirdButton.get()})
-    {
-        if (b != nullptr)
-            words.push_back(std::to_string(b->mId) + " " + b->mLabel + " " + RectText(b->GetRect()));
-    }
-    return Join(words);
-}
+using SimpleDialogs = SkinnedControlTest;
 
 TEST_F(SimpleDialogs, BuiltInSkinDrawsItsImages)
 {
@@ -65,7 +49,7 @@ TEST_F(SimpleDialogs, ButtonModesWithTheBuiltInSkin)
     for (const auto& [mode, buttons, height] : rows)
     {
         SimpleDialog dialog(4, true, "Title", "", "Close", mode);
-        EXPECT_EQ(Buttons(dialog), buttons) << mode;
+        EXPECT_EQ(ButtonsText({dialog.mYesButton.get(), dialog.mNoButton.get()}), buttons) << mode;
         EXPECT_EQ(dialog.GetPreferredHeight(400), height) << mode;
         EXPECT_EQ(dialog.mComponentImage, DialogSkin::mDefSkin->mDialogImage.get());
         // White labels, black while hovered; the frames stacked.
@@ -86,10 +70,12 @@ TEST_F(SimpleDialogs, ThirdButtonSpansTheRowAboveAndCanSwapRows)
         dialog->DoThirdButton("Third", swap);
         dialog->DoThirdButton("Again", swap);
         dialog->Resize(100, 50, 400, 300);
-        EXPECT_EQ(Buttons(*dialog.get()), swap ? "1000 YES (124,268,172,24) 1001 NO (304,268,172,24) "
-                                                 "1002 Third (124,302,352,24)"
-                                               : "1000 YES (124,302,172,24) 1001 NO (304,302,172,24) "
-                                                 "1002 Third (124,268,352,24)");
+        EXPECT_EQ(
+            ButtonsText({dialog->mYesButton.get(), dialog->mNoButton.get(), dialog->mThirdButton.get()}),
+            swap ? "1000 YES (124,268,172,24) 1001 NO (304,268,172,24) "
+                   "1002 Third (124,302,352,24)"
+                 : "1000 YES (124,302,172,24) 1001 NO (304,302,172,24) "
+                   "1002 Third (124,268,352,24)");
         EXPECT_EQ(dialog->mThirdButton->mParent, mManager);
         EXPECT_EQ(dialog->GetPreferredHeight(400), 34 + 24 + 8 + 24 + 16);
     }

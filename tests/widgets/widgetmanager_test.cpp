@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace Vaxo;
@@ -122,18 +123,11 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
 {
     // W, inside P at (5, 5), is hovered, then pressed (and focused by the press); the
     // action runs from W's hook, or after the press when no hook is named. The missing
-    // release reaches W in its own coordinates.
+    // release reaches W in its own coordinates. What, the hook, the action, W's log.
     typedef std::function<void(WidgetTestEnv&)> Action;
-    struct Case
-    {
-        const char* what;
-        const char* hook;
-        Action action;
-        const char* expected;
-    };
     const Action removeW = [](WidgetTestEnv& e) { e["P"]->RemoveWidget(e["W"]); };
     const Action disableW = [](WidgetTestEnv& e) { e["W"]->SetDisabled(true); };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, Action, const char*> cases[] = {
         {"removed", "", removeW,
          "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
          "W.RemovedFromManager"},
@@ -149,7 +143,7 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
          "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
          "W.RemovedFromManager W.GotFocus W.LostFocus"},
     };
-    for (const Case& c : cases)
+    for (const auto& [what, hook, action, expected] : cases)
     {
         WidgetTestEnv env;
         RecordingWidget* w = env.Add("W", 0, 0, 100, 100, env.Add("P", 5, 5, 200, 200));
@@ -157,20 +151,20 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
         WidgetManager* m = env.mManager;
         m->MouseMove(10, 10);
         env.Take();
-        if (*c.hook != '\0')
-            w->mActions[c.hook] = [&env, &c]() { c.action(env); };
+        if (*hook != '\0')
+            w->mActions[hook] = [&env, &action = action]() { action(env); };
         m->MouseDown(10, 10, 1);
-        if (*c.hook == '\0')
-            c.action(env);
+        if (*hook == '\0')
+            action(env);
         else if (w->mParent != nullptr)
             removeW(env);
-        EXPECT_EQ(env.TakeText(), c.expected) << c.what;
+        EXPECT_EQ(env.TakeText(), expected) << what;
         EXPECT_TRUE(m->mHoverWidget == nullptr && m->mCaptureWidget == nullptr && m->mFocusWidget == nullptr)
-            << c.what;
+            << what;
         for (const PreModalInfo& layer : m->mPreModalInfoList)
-            EXPECT_NE(layer.mPrevFocusWidget, w) << c.what;
+            EXPECT_NE(layer.mPrevFocusWidget, w) << what;
         m->MouseUp(10, 10, 1);
-        EXPECT_EQ(m->mCaptureButtons, 0u) << c.what;
+        EXPECT_EQ(m->mCaptureButtons, 0u) << what;
     }
 }
 
@@ -237,28 +231,21 @@ TEST(WidgetManager, OverlaysDrawInPriorityOrder)
 
 TEST(WidgetManager, RemapMouse)
 {
-    struct Case
-    {
-        TRect<int> logical, window;
-        int x, y;
-        int mappedX, mappedY;
-    };
-    const Case cases[] = {
+    // Logical and window rects, the point, the point mapped.
+    const std::tuple<TRect<int>, TRect<int>, int, int, int, int> cases[] = {
         {{0, 0, 640, 480}, {0, 0, 1280, 960}, 640, 480, 320, 240},
         {{0, 0, 800, 600}, {0, 0, 800, 600}, 17, 599, 17, 599},
         {{80, 0, 640, 480}, {100, 50, 320, 240}, 101, 51, 82, 2},
         {{0, 0, 800, 600}, {0, 0, 0, 0}, 33, 44, 33, 44},
         {{0, 0, 800, 600}, {0, 0, 1, 1}, 2000000000, -2000000000, INT32_MAX, INT32_MIN},
     };
-    for (const Case& c : cases)
+    for (const auto& [logical, window, x, y, mappedX, mappedY] : cases)
     {
         WidgetManager m(nullptr);
-        m.Resize(c.logical, c.window);
-        int x = c.x;
-        int y = c.y;
-        m.RemapMouse(x, y);
-        EXPECT_EQ(x, c.mappedX) << c.x;
-        EXPECT_EQ(y, c.mappedY) << c.y;
+        m.Resize(logical, window);
+        TPoint<int> point(x, y);
+        m.RemapMouse(point.mX, point.mY);
+        EXPECT_EQ(point, TPoint<int>(mappedX, mappedY)) << x << "," << y;
     }
     WidgetManager m(nullptr);
     m.Resize(TRect<int>(80, 10, 640, 480), TRect<int>(0, 0, 800, 500));

@@ -13,6 +13,13 @@ std::string Join(const std::vector<std::string>& words)
     return text;
 }
 
+void Click(WidgetManager* manager, int x, int y, int clickCount)
+{
+    manager->MouseMove(x, y);
+    manager->MouseDown(x, y, clickCount);
+    manager->MouseUp(x, y, clickCount);
+}
+
 std::string ListenerLog::Take()
 {
     std::string text = Join(mCalls);

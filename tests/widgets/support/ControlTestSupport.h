@@ -5,15 +5,18 @@
 // (to remove and delete the control from inside its listener). ControlTestApp counts
 // the sounds played and runs a hook at every update. Attached keeps a control in a
 // container for a test. DrawCalls draws one widget into a recording image. ControlTest is
-// the fixture: an application with its widget manager on an 800 x 600 screen.
+// the fixture: an application with its widget manager on an 800 x 600 screen;
+// SkinnedControlTest also installs the built-in dialog skin.
 #pragma once
 
 #include "app/support/AppTestEnv.h"
 #include "graphics/Graphics.h"
 #include "graphics/support/RecordingImage.h"
 #include "widgets/ButtonListener.h"
+#include "widgets/ButtonWidget.h"
 #include "widgets/CheckboxListener.h"
 #include "widgets/DialogListener.h"
+#include "widgets/DialogSkin.h"
 #include "widgets/ListListener.h"
 #include "widgets/ScrollListener.h"
 #include "widgets/SliderListener.h"
@@ -23,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -143,6 +147,9 @@ bool DeletedByListener(WidgetContainer* parent, T* widget, ListenerLog& log, con
 // Words joined by spaces.
 std::string Join(const std::vector<std::string>& words);
 
+// Moves the mouse to (x, y), then presses and releases a button there.
+void Click(WidgetManager* manager, int x, int y, int clickCount = 1);
+
 // The image calls of widget->Draw on a fresh context, joined by spaces. Inline, so the
 // recording image is linked from the graphics test support by each test program.
 inline std::string DrawCalls(Widget* widget)
@@ -153,6 +160,19 @@ inline std::string DrawCalls(Widget* widget)
     return Join(image.TakeCalls());
 }
 
+// "id label (x,y,w,h)" of each button that exists, joined by spaces. Inline for the same
+// reason.
+inline std::string ButtonsText(std::initializer_list<ButtonWidget*> buttons)
+{
+    std::vector<std::string> words;
+    for (ButtonWidget* b : buttons)
+    {
+        if (b != nullptr)
+            words.push_back(std::to_string(b->mId) + " " + b->mLabel + " " + RectText(b->GetRect()));
+    }
+    return Join(words);
+}
+
 class ControlTest : public ::testing::Test
 {
 protected:
@@ -161,6 +181,13 @@ protected:
     WidgetTestEnv mEnv{&mApp};
     WidgetManager* mManager = mEnv.mManager;
     ListenerLog mLog;
+};
+
+class SkinnedControlTest : public ControlTest
+{
+protected:
+    void SetUp() override { DialogSkin::StaticInit(); }
+    void TearDown() override { DialogSkin::StaticDestroy(); }
 };
 
 } // namespace Vaxo
