@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -258,44 +256,6 @@ TEST(GraphicsLineClip, EndsBetweenTheLastPixelAndTheEdgeDoNotExtrapolateBackward
     EXPECT_LT(x2, 800.0);
     EXPECT_GE(x2, 799.5);
     EXPECT_NEAR(y2, 50.0, 1e-6);
-}
-
-// Distance of (px, py) from the line through the segment.
-double OffLine(double x1, double y1, double x2, double y2, double px, double py)
-{
-    double len = std::hypot(x2 - x1, y2 - y1);
-    if (len == 0)
-        return std::hypot(px - x1, py - y1);
-    return std::fabs((x2 - x1) * (y1 - py) - (x1 - px) * (y2 - y1)) / len;
-}
-
-TEST(GraphicsLineClip, ClippedPointsStayOnTheSegmentAndInsideTheClip)
-{
-    std::mt19937 rng(1234);
-    std::uniform_int_distribution<int> coord(-300, 300);
-    std::uniform_int_distribution<int> frac(0, 3);
-    RecordingImage dest("dest", 200, 150);
-    for (int n = 0; n < 20000; n++)
-    {
-        Graphics g(&dest);
-        g.SetClipRect(coord(rng) / 4 + 50, coord(rng) / 4 + 40, coord(rng) / 3 + 100, coord(rng) / 3 + 100);
-        double ox1 = coord(rng) + frac(rng) * 0.25, oy1 = coord(rng) + frac(rng) * 0.25;
-        double ox2 = coord(rng) + frac(rng) * 0.25, oy2 = coord(rng) + frac(rng) * 0.25;
-        double x1 = ox1, y1 = oy1, x2 = ox2, y2 = oy2;
-        if (!g.DrawLineClipHelper(&x1, &y1, &x2, &y2))
-            continue;
-        const TRect<int>& c = g.mClipRect;
-        for (double x : {x1, x2})
-            ASSERT_TRUE(x >= c.mX && x < c.mX + c.mWidth && x >= std::min(ox1, ox2) - 1e-6 &&
-                        x <= std::max(ox1, ox2) + 1e-6)
-                << x;
-        for (double y : {y1, y2})
-            ASSERT_TRUE(y >= c.mY && y < c.mY + c.mHeight && y >= std::min(oy1, oy2) - 1e-6 &&
-                        y <= std::max(oy1, oy2) + 1e-6)
-                << y;
-        ASSERT_LT(OffLine(ox1, oy1, ox2, oy2, x1, y1), 1e-6);
-        ASSERT_LT(OffLine(ox1, oy1, ox2, oy2, x2, y2), 1e-6);
-    }
 }
 
 // ---- Images ---------------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// Image fonts: choosing the active layers, metrics, measuring, and the order, colour and
-// pixels of drawn glyphs.
+// Image fonts: choosing the active layers, metrics, measuring, and the order and colour of
+// drawn glyphs (their pixels are compared with the blitter's in memoryimage_fastpath_test).
 #include "graphics/ImageFont.h"
 
 #include "graphics/FontData.h"
@@ -25,13 +25,6 @@ using Strings = std::vector<std::string>;
 constexpr uint8_t U(char c)
 {
     return static_cast<uint8_t>(c);
-}
-
-void FillRect(MemoryImage& image, int x, int y, int width, int height, uint32_t color)
-{
-    for (int row = y; row < y + height; ++row)
-        std::fill_n(image.GetBits() + row * image.GetWidth() + x, width, color);
-    image.BitsChanged();
 }
 
 // Three glyphs on a 64 x 16 sheet: a (0,0,4,8) b (4,0,6,8) c (10,0,5,8).
@@ -399,57 +392,6 @@ TEST_F(ImageFontTest, LegacyFontScalesThroughTheGlobalApplication)
     std::unique_ptr<Font> copy(font.Duplicate());
     EXPECT_EQ(mApp.mCopyImageCalls.size(), 1u);
     EXPECT_EQ(mApp.mMemoryImageSet.size(), images + 2);
-}
-
-// ---- Pixels -------------------------------------------------------------------------------------
-
-struct PixelCase
-{
-    int x, y;
-    uint32_t expected;
-};
-
-// Draws text at (x, y) with font into an opaque 800 x 600 image and checks the pixels.
-void ExpectPixels(ImageFont& font, const std::string& text, int x, int y, uint32_t background,
-                  const std::vector<PixelCase>& cases)
-{
-    auto dest = FilledImage(800, 600, background);
-    dest->CommitBits();
-    Graphics g(dest.get());
-    g.SetFont(&font);
-    g.SetColor(Color::White);
-    g.DrawString(text, x, y);
-    for (const PixelCase& c : cases)
-        EXPECT_EQ(dest->GetBits()[c.y * 800 + c.x], c.expected) << c.x << "," << c.y;
-}
-
-TEST_F(ImageFontTest, GlyphPixelsAtScaleOneAndTwo)
-{
-    // a: 4x4 opaque red; b: left half opaque green, right half transparent.
-    auto sheet = FilledImage(8, 4, 0);
-    FillRect(*sheet, 0, 0, 4, 4, 0xFFFF0000);
-    FillRect(*sheet, 4, 0, 2, 4, 0xFF00FF00);
-    mApp.ServeImage(mDir / "pix.png", sheet);
-    auto font = Make("CreateLayer Main; LayerSetImage Main 'pix.png';\n"
-                     "LayerSetImageMap Main ('a' 'b') ((0 0 4 4) (4 0 4 4));\n"
-                     "LayerSetCharWidths Main ('a' 'b') (5 5); LayerSetAscent Main 4;");
-    // a's red and the gap after it; b's green and clear halves; around the glyphs.
-    ExpectPixels(*font, "ab", 10, 20, 0xFF0000FF,
-                 {{13, 19, 0xFFFF0000},
-                  {14, 16, 0xFF0000FF},
-                  {16, 19, 0xFF00FF00},
-                  {17, 16, 0xFF0000FF},
-                  {10, 15, 0xFF0000FF},
-                  {10, 20, 0xFF0000FF}});
-    mApp.ServeImage(mDir / "red.png", FilledImage(4, 4, 0xFFFF0000));
-    font = Make("CreateLayer Main; LayerSetImage Main 'red.png'; LayerSetPointSize Main 10;\n"
-                "LayerSetImageMap Main ('a') ((0 0 4 4)); LayerSetCharWidths Main ('a') (4);\n"
-                "LayerSetAscent Main 4; SetDefaultPointSize 10;");
-    font->SetPointSize(20);
-    // An 8x8 red square from (100, 92).
-    ExpectPixels(
-        *font, "a", 100, 100, 0xFF000000,
-        {{100, 92, 0xFFFF0000}, {107, 99, 0xFFFF0000}, {108, 99, 0xFF000000}, {100, 100, 0xFF000000}});
 }
 
 } // namespace

@@ -266,26 +266,6 @@ TEST_F(GLRenderer, TexturesAreBuiltOnceRefilledInPlaceAndRebuiltWhenTheSizeOrFla
     EXPECT_EQ(Data(*image)->mTextures[0].mWidth, 128);
 }
 
-TEST_F(GLRenderer, CleanupReadsPurgedPixelsBackAndReleasesEveryTexture)
-{
-    auto purged = Pattern(64, 32);
-    purged->mPurgeBits = true;
-    auto kept = Pattern(16, 16);
-    Draw(purged.get());
-    Draw(kept.get());
-    ASSERT_EQ(purged->mBits, nullptr);
-    {
-        ImageMutexLock lock(&mR.mApp);
-        renderer().Cleanup();
-    }
-    EXPECT_TRUE(renderer().mImageSet.empty());
-    EXPECT_EQ(purged->m3DData, nullptr);
-    EXPECT_EQ(kept->m3DData, nullptr);
-    EXPECT_EQ(gl().mDeletedNames.size(), 2u);
-    ASSERT_NE(purged->mBits, nullptr);
-    EXPECT_EQ(PatternMismatch(purged->mBits, 64, 32), "");
-}
-
 TEST_F(GLRenderer, TexturesAreDeletedWithTheirImageOrForgottenWithoutAContext)
 {
     auto image = Pattern(300, 140);

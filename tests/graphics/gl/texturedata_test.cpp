@@ -1,5 +1,5 @@
-// Texture grids: the good-size table, piece layouts, uploads and the grid walks, against
-// the recording fake OpenGL.
+// Texture grids: the good sizes, empty images, uploads and the grid walks, against the
+// recording fake OpenGL (piece layouts are drawn on a real context in glpixels_test).
 #include "graphics/gl/GLState.h"
 #include "graphics/gl/TextureData.h"
 #include "graphics/gl/support/FakeGL.h"
@@ -15,16 +15,10 @@ namespace Vaxo
 namespace
 {
 
-TEST(GoodTextureSize, TableAndWaste)
+// Every length gets a power of two that wastes at most 64 texels, or that leaves a
+// remainder under 64 or itself a power of two for the next piece.
+TEST(GoodTextureSize, WasteStaysSmallForEveryLength)
 {
-    const struct
-    {
-        int32_t length;
-        int32_t size;
-    } cases[] = {{100, 128}, {190, 128},   {200, 256}, {300, 256}, {600, 64}, {640, 512}, {700, 128},
-                 {800, 256}, {1000, 1024}, {0, 1},     {1, 1},     {64, 64},  {65, 128},  {1023, 1024}};
-    for (const auto& c : cases)
-        EXPECT_EQ(TextureData::GoodTextureSize(c.length), c.size) << "length " << c.length;
     for (int32_t s = 1; s < 1024; ++s)
     {
         const int32_t size = TextureData::GoodTextureSize(s), rest = s % size;
@@ -59,59 +53,14 @@ TEST(BestTextureDimensions, Table)
     }
 }
 
-struct GridCase
-{
-    const char* name;
-    int32_t w, h;
-    uint32_t flags;
-    int32_t pieceW, pieceH, across, down;
-    int32_t rightW, rightH, bottomW, bottomH;
-    float maxU, maxV;
-};
-
-TEST(TextureGrid, LayoutTableAndEmptyImages)
+TEST(TextureGrid, EmptyImagesHaveNoTexturesAndDrawNothing)
 {
     ScopedTextureLimits limits;
-    TestApp app;
-    const GridCase cases[] = {
-        {"800x600", 800, 600, 0, 256, 64, 4, 10, 32, 64, 256, 32, 3.125f, 9.375f},
-        {"800x600 power of two", 800, 600, kTexFlagPowerOfTwo, 1024, 1024, 1, 1, 1024, 1024, 1024, 1024,
-         800.0f / 1024, 600.0f / 1024},
-        {"800x600 64", 800, 600, kTexFlag64, 64, 64, 13, 10, 64, 64, 64, 64, 12.5f, 9.375f},
-        {"640x480", 640, 480, 0, 512, 512, 2, 1, 128, 512, 512, 512, 1.25f, 0.9375f},
-        {"100x50", 100, 50, 0, 128, 64, 1, 1, 128, 64, 128, 64, 0.78125f, 0.78125f},
-    };
-    for (const GridCase& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        MemoryImage image(&app);
-        image.Create(c.w, c.h);
-        image.m3DFlags = c.flags;
-        GLTextureData data;
-        data.CreateTextureDimensions(&image);
-        EXPECT_EQ(data.mPieceWidth, c.pieceW);
-        EXPECT_EQ(data.mPieceHeight, c.pieceH);
-        ASSERT_EQ(data.mPiecesAcross, c.across);
-        ASSERT_EQ(data.mPiecesDown, c.down);
-        ASSERT_EQ(data.mTextures.size(), size_t(c.across * c.down));
-        // Right column above the corner, bottom row left of the corner.
-        const GLTextureDataPiece& right = data.mTextures[size_t(c.across - 1)];
-        const GLTextureDataPiece& bottom = data.mTextures[size_t((c.down - 1) * c.across)];
-        EXPECT_EQ(right.mWidth, c.rightW);
-        EXPECT_EQ(right.mHeight, c.rightH);
-        EXPECT_EQ(bottom.mWidth, c.bottomW);
-        EXPECT_EQ(bottom.mHeight, c.bottomH);
-        EXPECT_EQ(data.mTextures.back().mWidth, c.rightW); // the corner
-        EXPECT_EQ(data.mTextures.back().mHeight, c.bottomH);
-        EXPECT_FLOAT_EQ(data.mMaxTotalU, c.maxU);
-        EXPECT_FLOAT_EQ(data.mMaxTotalV, c.maxV);
-    }
-    ScopedTextureLimits limits2;
     ScopedFakeGL gl;
-    TestApp app2;
+    TestApp app;
     for (auto size : {std::pair<int, int>(0, 10), {10, 0}, {0, 0}})
     {
-        MemoryImage image(&app2);
+        MemoryImage image(&app);
         image.Create(size.first, size.second);
         GLTextureData data;
         data.CreateTextures(&image);
