@@ -23,6 +23,19 @@ public:
 };
 
 // A new application on a ClipboardPlatform (also env.mPlatform); not initialised.
-std::unique_ptr<RecordingApp> MakeClipboardApp(AppTestEnv& env, ClipboardPlatform** platform);
+inline std::unique_ptr<RecordingApp> MakeClipboardApp(AppTestEnv& env, ClipboardPlatform** platform)
+{
+    PlatformFactory old = SetPlatformFactory(
+        [&env, platform](VaxoAppBase* app)
+        {
+            *platform = new ClipboardPlatform(app);
+            (*platform)->mFinalCalls = &env.mFinalCalls;
+            env.mPlatform = *platform;
+            return *platform;
+        });
+    auto app = std::make_unique<RecordingApp>();
+    SetPlatformFactory(old);
+    return app;
+}
 
 } // namespace Vaxo

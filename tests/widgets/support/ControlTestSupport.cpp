@@ -5,14 +5,6 @@
 namespace Vaxo
 {
 
-std::string Join(const std::vector<std::string>& words)
-{
-    std::string text;
-    for (const std::string& word : words)
-        text += (text.empty() ? "" : " ") + word;
-    return text;
-}
-
 void Click(WidgetManager* manager, int x, int y, int clickCount)
 {
     manager->MouseMove(x, y);

@@ -144,9 +144,6 @@ bool DeletedByListener(WidgetContainer* parent, T* widget, ListenerLog& log, con
     return held.get() == nullptr;
 }
 
-// Words joined by spaces.
-std::string Join(const std::vector<std::string>& words);
-
 // Moves the mouse to (x, y), then presses and releases a button there.
 void Click(WidgetManager* manager, int x, int y, int clickCount = 1);
 

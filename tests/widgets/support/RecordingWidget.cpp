@@ -84,11 +84,4 @@ void RecordingWidget::RemovedFromManager(WidgetManager* manager)
     Record("RemovedFromManager");
 }
 
-std::vector<std::string> TakeLog(std::vector<std::string>& log)
-{
-    std::vector<std::string> taken;
-    taken.swap(log);
-    return taken;
-}
-
 } // namespace Vaxo

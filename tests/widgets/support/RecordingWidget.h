@@ -73,7 +73,4 @@ private:
     static std::string Args(std::initializer_list<int> values);
 };
 
-// The log so far, then empties it.
-std::vector<std::string> TakeLog(std::vector<std::string>& log);
-
 } // namespace Vaxo

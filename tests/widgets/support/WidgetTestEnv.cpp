@@ -58,11 +58,11 @@ RecordingWidget* WidgetTestEnv::operator[](const std::string& name) const
     return nullptr;
 }
 
-std::string WidgetTestEnv::TakeText()
+std::string Join(const std::vector<std::string>& words)
 {
     std::string text;
-    for (const std::string& line : Take())
-        text += (text.empty() ? "" : " ") + line;
+    for (const std::string& word : words)
+        text += (text.empty() ? "" : " ") + word;
     return text;
 }
 

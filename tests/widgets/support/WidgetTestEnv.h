@@ -16,12 +16,16 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Vaxo
 {
 
 class VaxoAppBase;
+
+// Words joined by spaces.
+std::string Join(const std::vector<std::string>& words);
 
 class WidgetTestEnv
 {
@@ -44,9 +48,10 @@ public:
     RecordingWidget* Add(const std::string& name, int x, int y, int width, int height,
                          WidgetContainer* parent = nullptr, bool attach = true);
     RecordingWidget* operator[](const std::string& name) const;
-    std::vector<std::string> Take() { return TakeLog(mLog); }
+    // The log so far, then empties it.
+    std::vector<std::string> Take() { return std::exchange(mLog, {}); }
     // The same joined by spaces.
-    std::string TakeText();
+    std::string TakeText() { return Join(Take()); }
     // Names of the dirty widgets, in the order they were made, joined by spaces.
     std::string DirtyNames() const;
     // Clears every dirty mark (manager included), as if everything had been drawn.
