@@ -1,15 +1,22 @@
-// Check box and slider: toggling and notifying, track clicks reported on release,
-// dragging with the grab offset, clamping, the track drawing, the divisions a short
-// track or a long thumb would make. Scroll bar: clamping heard twice, arrow and track
-// repeats by update count, thumb sizes and positions, drag mapping, the fresh bar and a
-// thumb filling its track, hiding. Listeners that delete any of them.
+// Buttons: press, drag out and release through the widget manager, held ticks, sounds,
+// hover fades, the drawn bevel and the image looks, label positions. Check box and
+// slider: toggling and notifying, track clicks reported on release, dragging with the
+// grab offset, clamping, the track drawing, the divisions a short track or a long thumb
+// would make. Scroll bar: clamping heard twice, arrow and track repeats by update count,
+// thumb sizes and positions, drag mapping, the fresh bar and a thumb filling its track,
+// hiding. Listeners that delete any of them.
+#include "graphics/support/FixedFont.h"
 #include "graphics/support/RecordingImage.h"
+#include "widgets/ButtonWidget.h"
 #include "widgets/Checkbox.h"
+#include "widgets/DialogButton.h"
+#include "widgets/HyperlinkWidget.h"
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/Slider.h"
 #include "widgets/support/ControlTestSupport.h"
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <tuple>
 
@@ -17,6 +24,210 @@ using namespace Vaxo;
 
 namespace
 {
+
+using Buttons = ControlTest;
+
+// "FillRect((x,y,w,h),(r,g,b,255),0)".
+std::string Fill(int x, int y, int w, int h, const char* rgb)
+{
+    return "FillRect(" + RectText(TRect<int>(x, y, w, h)) + ",(" + rgb + ",255),0)";
+}
+
+TEST_F(Buttons, PressDragOutAndReleaseTicksOnlyWhileOverAndDepressesOnlyOverAndFocused)
+{
+    Attached<ButtonWidget> button(mManager, 7, &mLog);
+    button->Resize(100, 100, 50, 20);
+    button->mClickSoundId = 3;
+    mManager->MouseMove(110, 105);
+    mManager->MouseDown(110, 105, 1);
+    mManager->UpdateFrame();
+    EXPECT_EQ(mLog.Take(), "ButtonMouseEnter(7) ButtonMouseMove(7,10,5) ButtonPress(7,1) ButtonDownTick(7)");
+    for (int y : {300, 105, 300})
+    {
+        mManager->MouseMove(110, y);
+        mManager->UpdateFrame();
+    }
+    mManager->MouseUp(110, 300, 1);
+    EXPECT_EQ(mLog.Take(), "ButtonMouseLeave(7) ButtonMouseEnter(7) ButtonDownTick(7) ButtonMouseLeave(7)");
+
+    // Every button presses with a positive count; the release over it answers.
+    mManager->MouseMove(110, 105);
+    for (int clickCount : {-2, 3})
+    {
+        mManager->MouseDown(110, 105, clickCount);
+        mManager->MouseUp(110, 105, clickCount);
+    }
+    EXPECT_EQ(mLog.Take(), "ButtonMouseEnter(7) ButtonMouseMove(7,10,5) ButtonPress(7,2) ButtonDepress(7) "
+                           "ButtonPress(7,1) ButtonDepress(7)");
+
+    // Without the window's focus the release cancels the click.
+    mManager->LostFocus();
+    mManager->MouseDown(110, 105, 1);
+    mManager->MouseUp(110, 105, 1);
+    EXPECT_EQ(mLog.Take(), "ButtonPress(7,1)");
+    EXPECT_EQ(mApp.mSamples, std::vector<int>({3, 3, 3, 3}));
+}
+
+TEST_F(Buttons, HoverFadesByUpdateTicks)
+{
+    // Steps: e enter, l leave, u update; the hover strength after each.
+    const std::tuple<double, double, const char*, const char*> rows[] = {
+        {0.25, 0.0, "euuuuul", "0 0.25 0.5 0.75 1 1 0"},
+        {0.0, 0.25, "eluuuuu", "0 1 0.75 0.5 0.25 0 0"}, // leaving starts from full
+        {0.25, 0.25, "euulu", "0 0.25 0.5 0.5 0.25"},
+    };
+    for (const auto& [fadeIn, fadeOut, steps, expected] : rows)
+    {
+        ButtonWidget button(1, &mLog);
+        button.mHoverFadeInSpeed = fadeIn;
+        button.mHoverFadeOutSpeed = fadeOut;
+        std::string alphas;
+        for (const char* step = steps; *step != 0; ++step)
+        {
+            if (*step == 'u')
+                button.Update();
+            else if ((button.mIsOver = *step == 'e'))
+                button.MouseEnter();
+            else
+                button.MouseLeave();
+            char buf[16];
+            std::snprintf(buf, sizeof(buf), " %g", button.mHoverAlpha);
+            alphas += buf;
+        }
+        EXPECT_EQ(alphas.substr(1), expected) << steps;
+    }
+}
+
+TEST_F(Buttons, DrawnBevelAndLabel)
+{
+    const std::string rest =
+        Join({Fill(0, 0, 40, 20, "212,212,212"), Fill(0, 0, 39, 1, "255,255,255"),
+              Fill(0, 0, 1, 19, "255,255,255"), Fill(0, 19, 40, 1, "0,0,0"), Fill(39, 0, 1, 20, "0,0,0"),
+              Fill(1, 18, 38, 1, "132,132,132"), Fill(38, 1, 1, 18, "132,132,132")});
+    const std::string pressed =
+        Join({Fill(0, 0, 40, 20, "212,212,212"), Fill(0, 0, 39, 1, "0,0,0"), Fill(0, 0, 1, 19, "0,0,0"),
+              Fill(0, 19, 40, 1, "255,255,255"), Fill(39, 0, 1, 20, "255,255,255"),
+              Fill(1, 1, 37, 1, "132,132,132"), Fill(1, 1, 1, 17, "132,132,132")});
+    // down, inverted, no frame; label "Go" in a 6-pixel font of ascent 8 at
+    // ((40 - 12) / 2, (20 + 8 - 1 - 1) / 2), one pixel further while pressed.
+    const std::tuple<bool, bool, bool, std::string, const char*> rows[] = {
+        {false, false, false, rest, "14,13"},
+        {true, false, false, pressed, "15,14"},
+        {false, true, false, pressed, "15,14"},
+        {true, true, false, rest, "14,13"},
+        {false, false, true, "", "14,13"}};
+    FixedFont font(6);
+    for (const auto& [down, inverted, noFrame, calls, labelAt] : rows)
+    {
+        ButtonWidget button(1, &mLog);
+        button.Resize(0, 0, 40, 20);
+        button.mLabel = "Go";
+        button.SetFont(&font);
+        button.mIsDown = button.mIsOver = down;
+        button.mInverted = inverted;
+        button.mNoFrame = noFrame;
+        button.SetColor(1, Color::Black);
+        EXPECT_EQ(DrawCalls(&button), calls) << down << inverted << noFrame;
+        EXPECT_EQ(static_cast<FixedFont*>(button.mFont.get())->TakeCalls()[0],
+                  std::string("DrawString(") + labelAt + ",\"Go\",(0,0,0,255))");
+    }
+    // No label: no font is made.
+    ButtonWidget plain(1, &mLog);
+    plain.Resize(0, 0, 40, 20);
+    EXPECT_EQ(DrawCalls(&plain), rest);
+    EXPECT_EQ(plain.mFont, nullptr);
+}
+
+TEST_F(Buttons, ImageLooksByState)
+{
+    RecordingImage normal("normal", 40, 20), over("over", 40, 20), down("down", 40, 20), off("off", 40, 20);
+    RecordingImage sheet("sheet", 120, 20);
+    auto blt = [](const char* image, const char* at, const char* rect, const char* alpha = "255")
+    { return std::string("Blt(") + image + "," + at + ",(" + rect + "),(255,255,255," + alpha + "),0)"; };
+    // State: r rest, o over, p pressed, P pressed without a down image, d disabled, D disabled
+    // without a disabled look, h hover half faded, s hovered with rects (always cut from
+    // mButtonImage).
+    const std::pair<char, std::string> rows[] = {
+        {'r', blt("normal", "0,0", "0,0,40,20")},
+        {'o', blt("over", "0,0", "0,0,40,20")},
+        {'p', blt("down", "0,0", "0,0,40,20")},
+        {'P', blt("over", "1,1", "0,0,40,20")},
+        {'d', blt("off", "0,0", "0,0,40,20")},
+        {'D', blt("normal", "0,0", "0,0,40,20")},
+        {'h', blt("normal", "0,0", "0,0,40,20") + " " + blt("over", "0,0", "0,0,40,20", "127")},
+        {'s', blt("sheet", "0,0", "40,0,40,20")},
+    };
+    for (const auto& [state, calls] : rows)
+    {
+        ButtonWidget button(1, &mLog);
+        button.Resize(0, 0, 40, 20);
+        button.mButtonImage = state == 's' ? &sheet : &normal;
+        button.mOverImage = &over;
+        button.mDownImage = state == 'P' ? nullptr : &down;
+        button.mDisabledImage = state == 'D' ? nullptr : &off;
+        button.mIsOver = state == 'o' || state == 'p' || state == 'P' || state == 's';
+        button.mIsDown = state == 'p' || state == 'P';
+        button.mDisabled = state == 'd' || state == 'D';
+        button.mHoverAlpha = state == 'h' ? 0.5 : 0.0;
+        button.mNormalRect = state == 's' ? TRect<int>(0, 0, 40, 20) : TRect<int>();
+        button.mOverRect = state == 's' ? TRect<int>(40, 0, 40, 20) : TRect<int>();
+        EXPECT_EQ(DrawCalls(&button), calls) << state;
+    }
+}
+
+TEST_F(Buttons, LabelPositionsOfTheButtonKinds)
+{
+    FixedFont font(6);              // ascent 8, height 12
+    FixedFont padded(6, 12, 16, 2); // ascent 12, padding 2
+    ButtonWidget right(1, &mLog);
+    DialogButton drawn(nullptr, 1, &mLog);
+    RecordingImage box("box", 30, 30);
+    DialogButton boxed(&box, 1, &mLog);
+    boxed.mLabelOffsetX = 3;
+    boxed.mLabelOffsetY = -1;
+    HyperlinkWidget link(1, &mLog);
+    const std::tuple<ButtonWidget*, Font*, const char*> rows[] = {
+        {&right, &font, "DrawString(28,13,\"Go\",(0,0,0,255))"},
+        // Without an image it draws as a ButtonWidget, with white labels.
+        {&drawn, &font, "DrawString(28,13,\"Go\",(255,255,255,255))"},
+        // (20 + 12 - 2 - 12 / 6 - 1) / 2, offsets 3 and -1; justification plays no part.
+        {&boxed, &padded, "DrawString(17,12,\"Go\",(255,255,255,255))"},
+        // (20 + 8) / 2 - 1.
+        {&link, &font, "DrawString(14,13,\"Go\",(255,255,255,255))"},
+    };
+    for (const auto& [button, labelFont, label] : rows)
+    {
+        button->Resize(0, 0, 40, 20);
+        button->mLabel = "Go";
+        button->mLabelJustify = 1;
+        button->SetFont(labelFont);
+        DrawCalls(button);
+        EXPECT_EQ(static_cast<FixedFont*>(button->mFont.get())->TakeCalls()[0], label);
+    }
+    // Two underline rows, 3 pixels below the baseline, as wide as the label.
+    link.mUnderlineThickness = 2;
+    EXPECT_EQ(DrawCalls(&link),
+              Join({Fill(14, 16, 12, 1, "255,255,255"), Fill(14, 17, 12, 1, "255,255,255")}));
+}
+
+TEST_F(Buttons, AListenerMayDeleteTheButton)
+{
+    // The held tick is asked for directly, as the manager's update walk would.
+    const std::vector<std::function<void(Widget*)>> steps = {
+        [&](Widget*) { mManager->MouseMove(10, 10); },    [&](Widget*) { mManager->MouseMove(11, 10); },
+        [&](Widget*) { mManager->MouseDown(11, 10, 1); }, [&](Widget* w) { w->Update(); },
+        [&](Widget*) { mManager->MouseUp(11, 10, 1); },   [&](Widget*) { mManager->MouseMove(300, 300); }};
+    for (const char* killOn : {"ButtonMouseEnter", "ButtonMouseMove", "ButtonPress", "ButtonDownTick",
+                               "ButtonDepress", "ButtonMouseLeave", "Link ButtonMouseEnter"})
+    {
+        const std::string kill = killOn;
+        const bool link = kill.rfind("Link ", 0) == 0;
+        Widget* button = link ? new HyperlinkWidget(1, &mLog) : new ButtonWidget(1, &mLog);
+        button->Resize(0, 0, 40, 20);
+        EXPECT_TRUE(DeletedByListener(mManager, button, mLog, link ? kill.substr(5) : kill, steps)) << killOn;
+        mManager->MouseMove(500, 500);
+    }
+}
 
 class Controls : public ControlTest
 {

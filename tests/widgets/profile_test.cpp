@@ -168,14 +168,10 @@ TEST_F(Profiles, OlderNewerAndDamagedListFiles)
         Profile* added = mgr.CreateProfile("Dee");
         ASSERT_NE(added, nullptr);
         EXPECT_EQ(added->mId, std::get<5>(row));
+        // The newer program's list is never overwritten.
+        EXPECT_EQ(mgr.Save(), std::get<1>(row) != newer);
+        EXPECT_EQ(ReadFile(mDir + "users.dat") == newer, std::get<1>(row) == newer);
     }
-    // The newer program's list is never overwritten.
-    WriteFile(mDir + "users.dat", newer);
-    HookMgr mgr(&mApp);
-    EXPECT_TRUE(mgr.Load());
-    EXPECT_NE(mgr.CreateProfile("Eve"), nullptr);
-    EXPECT_FALSE(mgr.Save());
-    EXPECT_EQ(ReadFile(mDir + "users.dat"), newer);
 
     // Every cut of a good file reads as no list at all, to be written afresh.
     for (size_t length = 0; length < kTwoPlayers.size(); ++length)
@@ -302,17 +298,7 @@ protected:
         Profile::mProfileDir.clear();
         Profile::mMaxChars = 12;
     }
-    // "header|lines|footer|button labels" of the dialog of that id; "" when none.
-    std::string Texts(int id)
-    {
-        Dialog* d = mApp.GetDialog(id);
-        if (d == nullptr)
-            return "";
-        std::string labels = d->mYesButton != nullptr ? d->mYesButton->mLabel : "";
-        if (d->mNoButton != nullptr)
-            labels += " " + d->mNoButton->mLabel;
-        return d->mDialogHeader + "|" + d->mDialogLines + "|" + d->mDialogFooter + "|" + labels;
-    }
+    std::string Texts(int id) { return DialogTexts(mApp.GetDialog(id)); }
     // Types the name into the name dialog's field and presses Enter where the focus is.
     void Enter(int id, const std::string& name)
     {

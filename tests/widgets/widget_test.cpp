@@ -97,22 +97,7 @@ TEST(Widget, ResizeRedrawsBothAreasAndRechecksTheMouse)
     EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(30,30)");
 }
 
-TEST(Widget, ShownAgainIsRedrawn)
-{
-    WidgetTestEnv env;
-    RecordingWidget* top = env.Add("T", 0, 0, 100, 100);
-    RecordingWidget* child = env.Add("C", 10, 10, 20, 20, top);
-    env.mManager->DrawScreen();
-    child->SetVisible(false);
-    env.mManager->DrawScreen();
-    env.Take();
-    child->SetVisible(true);
-    EXPECT_TRUE(env.mManager->IsDirty());
-    env.mManager->DrawScreen();
-    EXPECT_EQ(env.TakeText(), "T.Draw C.Draw");
-}
-
-TEST(Widget, DisablingAndEnablingUnderTheMouse)
+TEST(Widget, DisablingUnderTheMouseAndShowingAgain)
 {
     WidgetTestEnv env;
     RecordingWidget* panel = env.Add("P", 100, 100, 200, 200);
@@ -124,6 +109,17 @@ TEST(Widget, DisablingAndEnablingUnderTheMouse)
     // Enabling checks the resting mouse against the widget in its parent's coordinates.
     w->SetDisabled(false);
     EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(10,20)");
+
+    // Shown again, a child is redrawn.
+    env.mManager->DrawScreen();
+    w->SetVisible(false);
+    env.mManager->DrawScreen();
+    env.Take();
+    w->SetVisible(true);
+    EXPECT_TRUE(env.mManager->IsDirty());
+    env.Take();
+    env.mManager->DrawScreen();
+    EXPECT_EQ(env.TakeText(), "P.Draw W.Draw");
 }
 
 TEST(Widget, TabMovesAlongTheTabChain)
@@ -229,8 +225,8 @@ std::string Heard(const std::vector<std::string>& log, const std::string& hook)
 TEST(WidgetContainer, ZOrderOperations)
 {
     // A and B overlap, C stands apart, D overlaps all three. A reordered widget is
-    // redrawn with whatever now lies in front of it. What, the order after, the dirty
-    // widgets (null: not checked).
+    // redrawn with whatever now lies in front of it. What, the order and the dirty
+    // widgets after.
     const std::tuple<const char*, std::function<void(WidgetTestEnv&)>, const char*, const char*> cases[] = {
         {"add twice", [](WidgetTestEnv& e) { e.mManager->AddWidget(e["A"]); }, "A B C D", ""},
         {"remove a stranger", [](WidgetTestEnv& e) { e.mManager->RemoveWidget(e["X"]); }, "A B C D", ""},
@@ -249,7 +245,7 @@ TEST(WidgetContainer, ZOrderOperations)
              e.mManager->AddWidget(e["X"]);
              e.mManager->BringToBack(e["B"]);
          },
-         "A C D X B", nullptr},
+         "A C D X B", "A B D X"},
         {"moved to another parent", [](WidgetTestEnv& e) { e["A"]->AddWidget(e["B"]); }, "A C D", "A B D"},
         {"never into its own subtree", [](WidgetTestEnv& e) { e["B"]->AddWidget(e["B"]); }, "A B C D", ""},
         {"nor into what its removal put inside it",
@@ -259,7 +255,7 @@ TEST(WidgetContainer, ZOrderOperations)
              e["B"]->AddWidget(e["A"]);
              EXPECT_TRUE(e["A"]->mParent == nullptr && e["B"]->mParent == e["A"]);
          },
-         "C D", nullptr},
+         "C D", "A B D"},
     };
     for (const auto& [what, op, order, dirty] : cases)
     {
@@ -272,10 +268,7 @@ TEST(WidgetContainer, ZOrderOperations)
         env.CleanAll();
         op(env);
         EXPECT_EQ(Names(env.mManager->mWidgets), order) << what;
-        if (dirty != nullptr)
-        {
-            EXPECT_EQ(env.DirtyNames(), dirty) << what;
-        }
+        EXPECT_EQ(env.DirtyNames(), dirty) << what;
     }
 }
 
@@ -325,18 +318,16 @@ TEST(WidgetContainer, UpdateWalkWhileHooksChangeTheTree)
     inner->mActions["Update"] = [&]() { env.mManager->RemoveWidget(panel), delete inner, delete panel; };
     env.mManager->UpdateFrame();
     EXPECT_EQ(Heard(env.Take(), "Update"), "A P I C");
-}
 
-TEST(WidgetContainer, BelowTheModalWidgetThePassUsesTheBelowFlags)
-{
-    WidgetTestEnv env;
+    // Below the modal widget the walk uses the below flags.
+    WidgetTestEnv modal;
     for (const char* name : {"A", "B", "C"})
-        env.Add(name, 0, 0, 10, 10);
-    env.Add("A1", 0, 0, 5, 5, env["A"]);
-    env.Add("B1", 0, 0, 5, 5, env["B"]);
-    env.mManager->AddBaseModal(env["B"], FlagsMod(0, WF_UPDATE));
-    env.mManager->UpdateFrame();
-    EXPECT_EQ(Heard(env.Take(), "Update"), "B B1 C");
+        modal.Add(name, 0, 0, 10, 10);
+    modal.Add("A1", 0, 0, 5, 5, modal["A"]);
+    modal.Add("B1", 0, 0, 5, 5, modal["B"]);
+    modal.mManager->AddBaseModal(modal["B"], FlagsMod(0, WF_UPDATE));
+    modal.mManager->UpdateFrame();
+    EXPECT_EQ(Heard(modal.Take(), "Update"), "B B1 C");
 }
 
 TEST(WidgetContainer, DirtyMarksAtTheRoot)

@@ -12,6 +12,16 @@ void Click(WidgetManager* manager, int x, int y, int clickCount)
     manager->MouseUp(x, y, clickCount);
 }
 
+std::string DialogTexts(Dialog* dialog)
+{
+    if (dialog == nullptr)
+        return "";
+    std::string labels = dialog->mYesButton != nullptr ? dialog->mYesButton->mLabel : "";
+    if (dialog->mNoButton != nullptr)
+        labels += " " + dialog->mNoButton->mLabel;
+    return dialog->mDialogHeader + "|" + dialog->mDialogLines + "|" + dialog->mDialogFooter + "|" + labels;
+}
+
 std::string ListenerLog::Take()
 {
     std::string text = Join(mCalls);

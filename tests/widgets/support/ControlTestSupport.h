@@ -15,6 +15,7 @@
 #include "widgets/ButtonListener.h"
 #include "widgets/ButtonWidget.h"
 #include "widgets/CheckboxListener.h"
+#include "widgets/Dialog.h"
 #include "widgets/DialogListener.h"
 #include "widgets/DialogSkin.h"
 #include "widgets/ListListener.h"
@@ -146,6 +147,9 @@ bool DeletedByListener(WidgetContainer* parent, T* widget, ListenerLog& log, con
 
 // Moves the mouse to (x, y), then presses and releases a button there.
 void Click(WidgetManager* manager, int x, int y, int clickCount = 1);
+
+// "header|lines|footer|button labels" of a dialog; "" for none.
+std::string DialogTexts(Dialog* dialog);
 
 // The image calls of widget->Draw on a fresh context, joined by spaces. Inline, so the
 // recording image is linked from the graphics test support by each test program.
