@@ -235,15 +235,6 @@ TEST_F(FontDataTest, ExistingLayerNamesAndTooManyLayers)
     EXPECT_EQ(Messages(), Strings{"Too Many Layers"});
 }
 
-TEST_F(FontDataTest, TagsAreUpperCasedAndADefinedTagKeepsItsQuotes)
-{
-    EXPECT_TRUE(
-        Load("Define Glow 'shiny';\nLayerRequireTags Main ('bold' Glow);\nLayerExcludeTags Main ('small');")
-            .mInitialized);
-    EXPECT_EQ(Main().mRequiredTags, (Strings{"BOLD", "'SHINY'"}));
-    EXPECT_EQ(Main().mExcludedTags, Strings{"SMALL"});
-}
-
 TEST_F(FontDataTest, ImageIsSharedAndPalletizedOnFirstLoad)
 {
     FontData& data = Load("CreateLayer Second;\nLayerSetImage Second 'GLYPHS.PNG';");

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -191,36 +188,6 @@ TEST(DescriptorSplit, SharedPositionAndNestingCap)
     ListDataElement tooDeep;
     EXPECT_FALSE(parser2.ParseToList("A (" + deepest.substr(2) + ")", &tooDeep, false, nullptr));
     EXPECT_EQ(parser2.mError, "List Nesting Too Deep");
-}
-
-// ---- Small helpers -----------------------------------------------------------------------------
-
-TEST(DescriptorText, UnquoteAndIsImmediate)
-{
-    const std::pair<std::string, std::string> cases[] = {
-        {"abc", "abc"}, {"'it''s'", "it's"}, {"\"a\"\"b\"", "a\"b"}, {"'a\"b'", "a\"b"},
-        {"''", "'"},    {"'", ""},           {"a'b", "a'b"},         {"", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DescParser::Unquote(c.first), c.second) << c.first;
-    for (const char* text : {"0", "9x", "-1", "+1", "'a'", "\"a\""})
-        EXPECT_TRUE(DescParser::IsImmediate(text)) << text;
-    for (const char* text : {"abc", "_1", "", ".5", "#1"})
-        EXPECT_FALSE(DescParser::IsImmediate(text)) << text;
-}
-
-TEST(DescriptorValues, DataElementsCopyDeeply)
-{
-    ScriptParser parser;
-    ListDataElement list = parser.Parse("a (b (c))");
-    std::unique_ptr<DataElement> copy(list.Duplicate());
-    static_cast<SingleDataElement*>(list.mElementVector[0])->mString = "changed";
-    EXPECT_EQ(DescParser::DataElementToString(copy.get()), "(a, (b, (c)))");
-    ListDataElement assigned;
-    assigned.mElementVector.push_back(new SingleDataElement("old"));
-    assigned = list;
-    EXPECT_EQ(DescParser::DataElementToString(&assigned), "(changed, (b, (c)))");
-    EXPECT_EQ(DataElementCount(&assigned), 6);
 }
 
 // ---- Conversions -------------------------------------------------------------------------------

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <random>
 #include <vector>
 
@@ -207,49 +206,6 @@ void Apply(Transform& t, M3& want, const Step& s)
         t.Scale(s.a, s.b);
         want = M3::Scale(s.a, s.b) * want;
         break;
-    }
-}
-
-// The simple form holds one rotation, one scale and the translations before and after;
-// anything it cannot hold exactly goes complex. A translation between two rotations or
-// two scales must be turned or scaled with it, so those go complex too.
-TEST(Transform, SimpleOrComplexFormAndTheSameMatrixEitherWay)
-{
-    const struct
-    {
-        std::vector<Step> steps;
-        bool complex;
-    } cases[] = {
-        {{{'T', 10, 0}, {'R', 90, 0}}, false},
-        {{{'S', -1, 1}}, false}, // a horizontal mirror stays simple
-        {{{'S', 1, -1}}, true},
-        {{{'S', -1, 1}, {'S', -1, 1}}, true}, // -1 times -1 is no mirror of a unit scale
-        {{{'S', -2, 1}}, true},
-        {{{'r', 0.5f, 0}, {'S', 2, 2}}, true},
-        {{{'T', 5, 0}, {'S', 2, 2}}, true},
-        {{{'S', 2, 3}, {'T', 4, 5}}, false},
-        {{{'R', 90, 0}, {'T', 10, 0}, {'R', 90, 0}}, true},
-        {{{'S', 2, 2}, {'T', 5, 5}, {'S', 3, 3}}, true},
-        {{{'T', 3, 4}, {'r', 0.25f, 0}, {'r', 0.5f, 0}}, false},
-        {{{'S', 2, 3}, {'S', 0.5f, 2}}, false},
-    };
-    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++)
-    {
-        Transform t;
-        M3 want = M3::Identity();
-        for (const Step& s : cases[i].steps)
-            Apply(t, want, s);
-        SCOPED_TRACE(i);
-        EXPECT_EQ(t.mComplex, cases[i].complex);
-        ExpectNear(t.GetMatrix(), want, 1e-5);
-        // Made complex it keeps its matrix, and later steps still apply; Reset clears both.
-        t.MakeComplex();
-        Apply(t, want, Step{'T', 1, 1});
-        EXPECT_TRUE(t.mComplex);
-        ExpectNear(t.GetMatrix(), want, 1e-5);
-        t.Reset();
-        EXPECT_FALSE(t.mComplex);
-        ExpectNear(t.GetMatrix(), M3::Identity(), 0);
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -116,41 +115,6 @@ TEST_F(GraphicsContext, PopStateRestoresEverySavedFieldLastInFirstOut)
     g.PopState();
     EXPECT_EQ(Fields(g), Fields(before));
     EXPECT_TRUE(g.mStateStack.empty());
-}
-
-TEST_F(GraphicsContext, CopiesAreIndependentAndStartWithAnEmptyStack)
-{
-    g.Translate(4, 5);
-    g.PushState();
-    Graphics copy(g);
-    EXPECT_EQ(Fields(copy), Fields(g));
-    EXPECT_TRUE(copy.mStateStack.empty());
-    copy.Translate(100, 100);
-    copy.SetColor(Color(5, 5, 5));
-    EXPECT_EQ(g.mTransX, 4.0f);
-    EXPECT_EQ(g.mColor, Color(0, 0, 0, 255));
-    std::unique_ptr<Graphics> created(g.Create());
-    EXPECT_EQ(Fields(*created), Fields(g));
-    EXPECT_TRUE(created->mStateStack.empty());
-}
-
-TEST(GraphicsNullContext, AContextOnNullDrawsIntoTheEmptyPlaceholder)
-{
-    Graphics g(nullptr);
-    EXPECT_EQ(g.mDestImage, GraphicsState::StaticImage());
-    EXPECT_EQ(g.mClipRect, TRect<int>(0, 0, 0, 0));
-    RecordingImage src("src", 10, 10);
-    g.SetColor(Color::White);
-    g.FillRect(0, 0, 10, 10);
-    g.DrawRect(0, 0, 10, 10);
-    g.DrawLine(0, 0, 10, 10);
-    g.DrawImage(&src, 0, 0);
-    g.DrawImageBox(TRect<int>(0, 0, 50, 50), &src);
-    TPoint<int> tri[3] = {{0, 0}, {5, 0}, {0, 5}};
-    g.PolyFill(tri, 3);
-    g.PolyFillAA(tri, 3);
-    EXPECT_EQ(GraphicsState::StaticImage()->mWidth, 0);
-    EXPECT_EQ(GraphicsState::StaticImage()->mHeight, 0);
 }
 
 // ---- Rectangles ---------------------------------------------------------------------
@@ -501,22 +465,6 @@ TEST(GraphicsTransform, EachKindOfTransformGoesToItsBlitter)
         "BltRotated(src,54,43,(0,0,10,10)," + clip + ",0.5,3,5)",
         "BltRotated(src,54,43.5,(0,0,10,10)," + clip + ",0.5,3.5,5)",
         "BltMatrix(src,51,42,[1,0,0;0,-1,0]," + clip + ",(0,0,10,10),false)",
-    };
-    EXPECT_EQ(dest.TakeCalls(), expected);
-}
-
-TEST(GraphicsTransform, ThreeDDestinationsTakeFloatDrawsAsMatrices)
-{
-    RecordingImage dest("dest", 200, 200), src("src", 10, 10);
-    dest.mIs3D = true;
-    Graphics g(&dest);
-    Transform t;
-    t.Translate(5, 5);
-    g.DrawImageTransformF(&src, t, 50, 40);
-    g.DrawImageTransform(&src, t, 50, 40);
-    Calls expected = {
-        "BltMatrix(src,50,40,[1,0,5;0,1,5],(0,0,200,200)," + kWhite + ",0,(0,0,10,10),false)",
-        "Blt(src,50,40,(0,0,10,10)," + kWhite + ",0)",
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }

@@ -62,30 +62,24 @@ std::unique_ptr<MemoryImage> Source(int w, int h, uint32_t fill)
     return Source(w, h, Pixels32(size_t(w) * size_t(h), fill));
 }
 
-TEST(MemoryImageFillRect, BlendTable)
+// The pixel at column 1 of a 3 x 2 image of dest filled at columns 1 and 2; the rest of
+// the fill equals it and column 0 keeps dest.
+uint32_t Filled(uint32_t dest, const Color& color, int mode)
 {
-    const struct
-    {
-        const char* what;
-        uint32_t dest;
-        Color color;
-        int mode;
-        uint32_t expected;
-    } rows[] = {
-        {"opaque colour is stored exactly", 0x12345678, Color(1, 2, 3, 255), 0, 0xFF010203},
-        {"alpha 0 changes nothing", 0x80FFFFFF, Color(0, 0, 255, 0), 0, 0x80FFFFFF},
-        {"out-of-range channels clamp", 0x00000000, Color(300, -5, 7, 400), 0, 0xFFFF0007},
-        // sw = 100, dw = 156: red (90 x 100 + 32 x 156) >> 8 = 54.
-        {"additive mode blends normally", 0xFF204060, Color(90, 80, 70, 100), 1, 0xFF364655},
-    };
-    for (const auto& row : rows)
-    {
-        auto image = ExactImage(3, 2, row.dest);
-        image->FillRect(TRect<int>(1, 0, 2, 2), row.color, row.mode);
-        EXPECT_EQ(At(*image, 0, 0), row.dest) << row.what;
-        EXPECT_EQ(At(*image, 1, 0), row.expected) << row.what;
-        EXPECT_EQ(At(*image, 2, 1), row.expected) << row.what;
-    }
+    auto image = ExactImage(3, 2, dest);
+    image->FillRect(TRect<int>(1, 0, 2, 2), color, mode);
+    EXPECT_EQ(At(*image, 0, 0), dest);
+    EXPECT_EQ(At(*image, 2, 1), At(*image, 1, 0));
+    return At(*image, 1, 0);
+}
+
+TEST(MemoryImageFillRect, BlendRules)
+{
+    EXPECT_EQ(Filled(0x12345678, Color(1, 2, 3, 255), 0), 0xFF010203u) << "opaque colour is stored exactly";
+    EXPECT_EQ(Filled(0x80FFFFFF, Color(0, 0, 255, 0), 0), 0x80FFFFFFu) << "alpha 0 changes nothing";
+    EXPECT_EQ(Filled(0x00000000, Color(300, -5, 7, 400), 0), 0xFFFF0007u) << "out-of-range channels clamp";
+    // sw = 100, dw = 156: red (90 x 100 + 32 x 156) >> 8 = 54.
+    EXPECT_EQ(Filled(0xFF204060, Color(90, 80, 70, 100), 1), 0xFF364655u) << "additive mode blends normally";
 }
 
 TEST(MemoryImageFillRect, EmptyAndOutsideRectanglesStayInside)
@@ -100,44 +94,40 @@ TEST(MemoryImageFillRect, EmptyAndOutsideRectanglesStayInside)
     EXPECT_EQ(At(*image, 3, 1), 0xFFFF0000u);
 }
 
+// The pixel at (x, y) of a 12 x 12 image of background after a line from (0, 0) to (x2, y2).
+uint32_t LinePixel(bool aa, double x2, double y2, const Color& color, int mode, uint32_t background, int x,
+                   int y)
+{
+    auto image = ExactImage(12, 12, background);
+    if (aa)
+        image->DrawLineAA(0, 0, x2, y2, color, mode);
+    else
+        image->DrawLine(0, 0, x2, y2, color, mode);
+    return At(*image, x, y);
+}
+
 TEST(MemoryImageLines, GoldenPixels)
 {
-    const struct
-    {
-        const char* what;
-        bool aa;
-        double x2, y2; // from (0, 0)
-        Color color;
-        int mode;
-        uint32_t background;
-        int x, y;
-        uint32_t expected;
-    } rows[] = {
-        {"straight line is an exact fill", false, 0, 5, Color(10, 20, 30), 0, 0, 0, 3, 0xFF0A141E},
-        // (255 v + 127) >> 8: 10 stays, 128 becomes 127, 255 becomes 254.
-        {"opaque rounding", false, 4, 2, Color(10, 128, 255), 0, 0, 2, 1, 0xFF0A7FFE},
-        {"translucent over clear, end", false, 4, 3, Color(255, 0, 0, 128), 0, 0, 4, 3, 0xFF7F0000},
-        {"translucent over white", false, 4, 3, Color(255, 0, 0, 128), 0, 0xFFFFFFFF, 0, 0, 0xFFFE7F7F},
-        {"additive saturates", false, 3, 3, Color(100, 50, 0), 1, 0x00C80A00, 2, 2, 0xFFFF3C00},
-        // Weight 255 over transparent: sw 255, dw 1.
-        {"45 degrees, full weight", true, 10, 10, Color::White, 0, 0, 5, 5, 0xFFFEFEFE},
-        // Step 32768: at x = 1 the weights are 127 on the line, 128 below; over
-        // opaque black each channel is (255 w) >> 8. At x = 2 the error wraps.
-        {"split, line", true, 10, 5, Color::White, 0, 0xFF000000, 1, 0, 0xFF7E7E7E},
-        {"split, neighbour", true, 10, 5, Color::White, 0, 0xFF000000, 1, 1, 0xFF7F7F7F},
-        {"split wraps to full", true, 10, 5, Color::White, 0, 0xFF000000, 2, 1, 0xFFFEFEFE},
-        // w' = (255 x 128) >> 8 = 127, then (255 x 127) >> 8 = 126.
-        {"translucent weight", true, 10, 10, Color(255, 255, 255, 127), 0, 0xFF000000, 4, 4, 0xFF7E7E7E},
-    };
-    for (const auto& row : rows)
-    {
-        auto image = ExactImage(12, 12, row.background);
-        if (row.aa)
-            image->DrawLineAA(0, 0, row.x2, row.y2, row.color, row.mode);
-        else
-            image->DrawLine(0, 0, row.x2, row.y2, row.color, row.mode);
-        EXPECT_EQ(At(*image, row.x, row.y), row.expected) << row.what;
-    }
+    EXPECT_EQ(LinePixel(false, 0, 5, Color(10, 20, 30), 0, 0, 0, 3), 0xFF0A141Eu)
+        << "straight line is an exact fill";
+    // (255 v + 127) >> 8: 10 stays, 128 becomes 127, 255 becomes 254.
+    EXPECT_EQ(LinePixel(false, 4, 2, Color(10, 128, 255), 0, 0, 2, 1), 0xFF0A7FFEu) << "opaque rounding";
+    EXPECT_EQ(LinePixel(false, 4, 3, Color(255, 0, 0, 128), 0, 0, 4, 3), 0xFF7F0000u) << "translucent, end";
+    EXPECT_EQ(LinePixel(false, 4, 3, Color(255, 0, 0, 128), 0, 0xFFFFFFFF, 0, 0), 0xFFFE7F7Fu)
+        << "over white";
+    EXPECT_EQ(LinePixel(false, 3, 3, Color(100, 50, 0), 1, 0x00C80A00, 2, 2), 0xFFFF3C00u)
+        << "additive saturates";
+    // Weight 255 over transparent: sw 255, dw 1.
+    EXPECT_EQ(LinePixel(true, 10, 10, Color::White, 0, 0, 5, 5), 0xFFFEFEFEu) << "45 degrees, full weight";
+    // Step 32768: at x = 1 the weights are 127 on the line, 128 below; over opaque black each
+    // channel is (255 w) >> 8. At x = 2 the error wraps.
+    EXPECT_EQ(LinePixel(true, 10, 5, Color::White, 0, 0xFF000000, 1, 0), 0xFF7E7E7Eu) << "split, line";
+    EXPECT_EQ(LinePixel(true, 10, 5, Color::White, 0, 0xFF000000, 1, 1), 0xFF7F7F7Fu) << "split, neighbour";
+    EXPECT_EQ(LinePixel(true, 10, 5, Color::White, 0, 0xFF000000, 2, 1), 0xFFFEFEFEu)
+        << "split wraps to full";
+    // w' = (255 x 128) >> 8 = 127, then (255 x 127) >> 8 = 126.
+    EXPECT_EQ(LinePixel(true, 10, 10, Color(255, 255, 255, 127), 0, 0xFF000000, 4, 4), 0xFF7E7E7Eu)
+        << "translucent weight";
 }
 
 TEST(MemoryImageLines, EndsOutsideTheImageAreClippedAndNeighboursStayInside)
@@ -369,30 +359,23 @@ TEST(MemoryImageBlt, CallsThatCannotDrawLeaveThePixelsAndDrawsOffTheEdgeAreClipp
     EXPECT_EQ(At(*dest, 0, 7), 0xFF00FF00u);
 }
 
-// Normal-mode copies are checked against plain loops in memoryimage_fastpath_test.
-TEST(MemoryImageBlt, AdditiveGoldenTable)
+// One pixel src added onto one pixel dest with color (normal-mode copies are checked against
+// plain loops in memoryimage_fastpath_test).
+uint32_t Added(uint32_t src, uint32_t dest, const Color& color)
 {
-    const struct
-    {
-        const char* what;
-        uint32_t src, dest;
-        Color color;
-        uint32_t expected;
-    } rows[] = {
-        // Additive never changes the destination's alpha.
-        {"white saturates", 0xFFFFFFFF, 0x40FFFFFF, Color::White, 0x40FFFFFF},
-        {"adds (s x sa) >> 8", 0x80FF8040, 0x40102030, Color::White, 0x408F6050},
-        {"tint k = ca x c / 255", 0x80FF8040, 0x40102030, Color(255, 0, 128, 128), 0x404F2038},
-        // A source without partial alpha adds the full colour of every pixel.
-        {"source without alpha", 0x00102030, 0x80010101, Color::White, 0x80112131},
-    };
-    for (const auto& row : rows)
-    {
-        auto src = Source(1, 1, row.src);
-        auto dest = ExactImage(1, 1, row.dest);
-        dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 1, 1), row.color, 1);
-        EXPECT_EQ(At(*dest, 0, 0), row.expected) << row.what;
-    }
+    auto dst = ExactImage(1, 1, dest);
+    dst->Blt(Source(1, 1, src).get(), 0, 0, TRect<int>(0, 0, 1, 1), color, 1);
+    return At(*dst, 0, 0);
+}
+
+TEST(MemoryImageBlt, AdditiveGoldenValues)
+{
+    // Additive never changes the destination's alpha.
+    EXPECT_EQ(Added(0xFFFFFFFF, 0x40FFFFFF, Color::White), 0x40FFFFFFu) << "white saturates";
+    EXPECT_EQ(Added(0x80FF8040, 0x40102030, Color::White), 0x408F6050u) << "adds (s x sa) >> 8";
+    EXPECT_EQ(Added(0x80FF8040, 0x40102030, Color(255, 0, 128, 128)), 0x404F2038u) << "k = ca x c / 255";
+    // A source without partial alpha adds the full colour of every pixel.
+    EXPECT_EQ(Added(0x00102030, 0x80010101, Color::White), 0x80112131u) << "source without alpha";
 }
 
 TEST(MemoryImageStretch, GoldenTable)

@@ -1,5 +1,5 @@
-// The software image's pixel forms: sizes, change tracking, run-length tables,
-// palette form, native format, purging and copying.
+// The software image's pixel forms: sizes, change tracking, palette form, native format and
+// purging (copies of every form are left to the memimage_ops fuzz target).
 #include "graphics/ImageHelpers.h"
 #include "graphics/MemoryImage.h"
 #include "graphics/X3DInterface.h"
@@ -211,41 +211,6 @@ TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
     // The base renderer cannot read textures back: the pixels3 come back as zeros.
     EXPECT_EQ(Pixels(image), std::vector<uint32_t>(1024, 0u));
     image.m3DData = nullptr;
-}
-
-TEST(MemoryImageCopy, PurgedExactAndPaletteSourcesCopyWithoutReadingPastThePixels)
-{
-    AppWithDisplay env;
-    const std::vector<uint32_t> pixels = {0xFF112233, 0xFF445566};
-    MemoryImage image(&env.app);
-    image.SetBits(pixels.data(), 2, 1, true);
-    image.PurgeBits();
-    ASSERT_EQ(image.mBits, nullptr);
-    {
-        MemoryImage copy(image);
-        EXPECT_EQ(image.mBits, nullptr); // the source is left purged
-        ASSERT_NE(copy.mBits, nullptr);
-        EXPECT_EQ(copy.mBits[2], kGuard);
-        EXPECT_EQ(Pixels(copy), pixels);
-        EXPECT_EQ(env.app.mMemoryImageSet.count(&copy), 1u);
-    }
-    EXPECT_EQ(env.app.mMemoryImageSet.size(), 1u); // the copy left the set
-    // An image made without an application joins the current one.
-    MemoryImage joined;
-    EXPECT_EQ(env.app.mMemoryImageSet.count(&joined), 1u);
-    auto exact = ExactImage(3, 2, 0xFF0000FFu);
-    MemoryImage copy(*exact);
-    EXPECT_EQ(copy.mBits[6], kGuard);
-    EXPECT_EQ(Pixels(copy), std::vector<uint32_t>(6, 0xFF0000FFu));
-    const std::vector<uint32_t> three = {0xFF112233, 0x80445566, 0x00000000};
-    MemoryImage pal(nullptr);
-    pal.SetBits(three.data(), 3, 1, true);
-    ASSERT_TRUE(pal.Palletize());
-    MemoryImage palCopy(pal); // stays in palette form, with a palette of its own
-    EXPECT_EQ(palCopy.mBits, nullptr);
-    ASSERT_NE(palCopy.mPalette, nullptr);
-    EXPECT_NE(palCopy.mPalette, pal.mPalette);
-    EXPECT_EQ(Pixels(palCopy), three);
 }
 
 } // namespace

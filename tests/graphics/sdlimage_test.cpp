@@ -28,31 +28,6 @@ double Channel(const NativeDisplay& d, uint32_t word, int k)
 
 // --- Format conversion and the display's tables --------------------------------------------
 
-TEST(SDLImageFormat, SurfaceWordsAndTheirReadBack)
-{
-    FormatDisplay d565(TestFormat::k565);
-    auto image = MakeSDLImage(&d565, 2, 1, 0xFF123456u);
-    ASSERT_TRUE(image->GenerateDDSurface());
-    EXPECT_EQ(SurfaceWord(*image, 0, 0), 0x11AAu);
-    SetSurfaceWord(*image, 1, 0, 0xFFFF);
-    image->DeleteAllNonSurfaceData();
-    ASSERT_EQ(image->mBits, nullptr);
-    uint32_t* bits = image->GetBits();
-    ASSERT_NE(bits, nullptr);
-    EXPECT_EQ(bits[1], 0xFFF8FCF8u);
-    EXPECT_EQ(bits[2], MemoryImage::kGuardWord);
-    EXPECT_TRUE(image->HasSurface()) << "read-back keeps the surface";
-    // Additive white saturates every channel.
-    for (TestFormat f : kFormats)
-    {
-        FormatDisplay display(f);
-        auto additive = MakeSDLImage(&display, 2, 2, 0xFF405060u);
-        additive->FillRect(TRect<int>(0, 0, 2, 2), Color::White, 1);
-        const uint32_t all = display.mRedMask | display.mGreenMask | display.mBlueMask;
-        EXPECT_EQ(SurfaceWord(*additive, 1, 1) & all, all) << FormatName(f);
-    }
-}
-
 TEST(NativeDisplayTables, AddTablesAndRefreshRateClamp)
 {
     FormatDisplay d565(TestFormat::k565), d888(TestFormat::k888);
@@ -110,45 +85,6 @@ TEST(NativeDisplayTables, SurfaceLoopsAcceptOnlyLayoutsTheyKnow)
 }
 
 // --- States, locks and the software copy --------------------------------------------------
-
-TEST(SDLImageStates, SoftwareBothAndSurfaceOnly)
-{
-    FormatDisplay display(TestFormat::k888);
-    auto image = MakeSDLImage(&display, 4, 4, 0xFF336699u);
-    EXPECT_FALSE(image->HasSurface());
-    image->DeleteAllNonSurfaceData(); // without a surface the pixels stay
-    ASSERT_NE(image->mBits, nullptr);
-    ASSERT_TRUE(image->GenerateDDSurface()); // both
-    EXPECT_NE(image->mBits, nullptr);
-    EXPECT_EQ(SurfaceWord(*image, 3, 3), 0x336699u);
-    image->FillRect(TRect<int>(0, 0, 2, 2), Color(255, 0, 0), 0); // surface only
-    EXPECT_EQ(image->mBits, nullptr);
-    EXPECT_EQ(SurfaceWord(*image, 0, 0), 0xFE0000u);
-    uint32_t* bits = image->GetBits(); // both again
-    ASSERT_NE(bits, nullptr);
-    EXPECT_EQ(bits[0], 0xFFFE0000u);
-    EXPECT_EQ(bits[15], 0xFF336699u);
-    bits[15] = 0xFF000000u;
-    image->BitsChanged(); // the software pixels are newer: the surface goes unread
-    EXPECT_FALSE(image->HasSurface());
-    EXPECT_EQ(image->GetBits()[15], 0xFF000000u);
-    // Locks nest and never count below zero.
-    ASSERT_TRUE(image->GenerateDDSurface());
-    EXPECT_TRUE(image->LockSurface());
-    EXPECT_TRUE(image->LockSurface());
-    EXPECT_TRUE(image->UnlockSurface());
-    EXPECT_EQ(image->mLockCount, 1);
-    EXPECT_NE(image->mLockedBits, nullptr);
-    EXPECT_TRUE(image->UnlockSurface());
-    EXPECT_FALSE(image->UnlockSurface());
-    EXPECT_EQ(image->mLockCount, 0);
-    // A translucent image gets no surface and fills in software.
-    auto translucent = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF000000u, 0x80000000u});
-    EXPECT_FALSE(translucent->GenerateDDSurface());
-    translucent->FillRect(TRect<int>(0, 0, 1, 1), Color(0, 0, 255), 0);
-    EXPECT_FALSE(translucent->HasSurface());
-    EXPECT_EQ(translucent->mBits[0], 0xFF0000FFu);
-}
 
 TEST(SDLImageStates, DrawsThatDrawNothingAndFailedLocksKeepThePixels)
 {
@@ -599,27 +535,6 @@ TEST(SDLImageStretch, MirrorsFlipLeftToRightAlsoHangingOffEitherEdge)
                 EXPECT_EQ(SurfaceWord(*dest, x, 0) & 0xFF, c.expected[x])
                     << c.stretch << c.fast << c.x << mode;
         }
-}
-
-TEST(SDLImageStretch, BltFShiftsByTheFraction)
-{
-    FormatDisplay display(TestFormat::k888);
-    // A ramp of 0, 64, 128, 192 in blue. The rotation loop's row bounds keep a margin of
-    // about half a pixel at each side, so at x = 1 only the 64 is drawn, in column 2; at
-    // x = 0.5 the sample points fall half way, giving 32 and 96 in columns 1 and 2.
-    std::vector<uint32_t> pixels;
-    for (int y = 0; y < 3; ++y)
-        for (uint32_t b : {0u, 64u, 128u, 192u})
-            pixels.push_back(0xFF000000u | b);
-    auto src = MakeSDLImage(&display, 4, 3, pixels);
-    auto whole = MakeSDLImage(&display, 8, 4, 0xFF000000u);
-    whole->BltF(src.get(), 1.0f, 0.0f, TRect<int>(0, 0, 4, 3), TRect<int>(0, 0, 8, 4), Color::White, 0);
-    auto half = MakeSDLImage(&display, 8, 4, 0xFF000000u);
-    half->BltF(src.get(), 0.5f, 0.0f, TRect<int>(0, 0, 4, 3), TRect<int>(0, 0, 8, 4), Color::White, 0);
-    EXPECT_NEAR(double(SurfaceWord(*whole, 2, 0) & 0xFF), 64.0, 1.0);
-    EXPECT_EQ(SurfaceWord(*whole, 3, 0) & 0xFF, 0u);
-    EXPECT_NEAR(double(SurfaceWord(*half, 1, 0) & 0xFF), 32.0, 1.0);
-    EXPECT_NEAR(double(SurfaceWord(*half, 2, 0) & 0xFF), 96.0, 1.0);
 }
 
 TEST(SDLImageStretch, RotationByZeroReproducesTheSourceAndAdditiveScalesBy255Over256)

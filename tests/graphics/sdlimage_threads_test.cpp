@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <vector>
 
 using namespace Vaxo;
 

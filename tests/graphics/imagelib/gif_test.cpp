@@ -149,8 +149,6 @@ TEST(GifReader, HandCodedStreams)
          2,
          {{4, 3}, {0, 3}, {1, 3}, {6, 3}, {4, 4}, {3, 3}, {2, 3}, {6, 3}, {5, 4}},
          {k0, k1, k0, k1, k3, k2, k3, k2}},
-        // clear 2, end 3, first free 4, which needs 3 bits at once.
-        {"minCodeSizeOne", 4, 1, {{2, 2}, {1, 2}, {0, 3}, {4, 3}, {3, 3}}, {k1, k0, k1, k0}},
         // After a clear, codes 6 and 7 name no string yet: nothing is decoded.
         {"firstCodeSix", 2, 2, {{4, 3}, {6, 3}, {1, 3}, {5, 3}}, {0, 0}},
         {"firstCodeSeven", 2, 2, {{4, 3}, {7, 3}, {1, 3}, {5, 3}}, {0, 0}},

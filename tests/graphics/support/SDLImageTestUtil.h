@@ -59,18 +59,6 @@ inline uint32_t SurfaceWord(SDLImage& image, int x, int y)
     return w;
 }
 
-inline void SetSurfaceWord(SDLImage& image, int x, int y, uint32_t w)
-{
-    SDL_Surface* s = image.mSurface;
-    SDL_LockSurface(s);
-    uint8_t* row = static_cast<uint8_t*>(s->pixels) + y * s->pitch;
-    if (s->format->BytesPerPixel == 2)
-        reinterpret_cast<uint16_t*>(row)[x] = uint16_t(w);
-    else
-        reinterpret_cast<uint32_t*>(row)[x] = w;
-    SDL_UnlockSurface(s);
-}
-
 // Counts the calls that reach the 3D interface, by name.
 class RecordingRenderer : public X3DInterface
 {

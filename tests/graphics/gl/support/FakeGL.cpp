@@ -1,7 +1,5 @@
 #include "graphics/gl/support/FakeGL.h"
 
-#include <algorithm>
-
 namespace Vaxo
 {
 
