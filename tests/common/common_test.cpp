@@ -345,16 +345,4 @@ TEST(SystemClock, SleepLastsAtLeastTheTimeAsked)
     EXPECT_GE(GetTicks() - start, 29u);
 }
 
-TEST(InterlockedCounter, ReturnsTheNewValueAndTheLockIsRecursive)
-{
-    ASSERT_NE(gInterlockedCrit.Get(), nullptr); // built on first use, without SDL_Init
-    InterlockedLock outer;
-    int32_t count = 0;
-    EXPECT_EQ(InterlockedIncrement(&count), 1); // takes the lock again on this thread
-    EXPECT_EQ(InterlockedDecrement(&count), 0);
-    std::atomic<int32_t> atomicCount{5};
-    EXPECT_EQ(InterlockedIncrement(&atomicCount), 6);
-    EXPECT_EQ(InterlockedDecrement(&atomicCount), 5);
-}
-
 } // namespace

@@ -356,16 +356,6 @@ TEST(DataSyncDamaged, CountsAreBoundedByTheBytesLeft)
     EXPECT_EQ(partial.size(), 70001u);
 }
 
-TEST(DataSyncDamaged, BackReferenceToAnObjectOfAnotherClassThrows)
-{
-    // A row (id 0), then a reference to id 0 read as a Node.
-    SmartPtr<HighScoreInfo> row;
-    SmartPtr<Node> node;
-    EXPECT_EQ(ReadError({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0},
-                        [&](DataSync& s) { DataSync_SyncSmartPtr(s, row), DataSync_SyncSmartPtr(s, node); }),
-              "DataSync: shared object of wrong type - 0");
-}
-
 TEST(DataSyncDamaged, SharedObjectNestingIsCapped)
 {
     auto chain = [](int depth)

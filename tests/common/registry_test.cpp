@@ -103,6 +103,11 @@ TEST_F(RegistryTest, EmptyStoreAndOneNumberHaveTheDocumentedBytes)
     EXPECT_EQ(ReadFile(mPath), kAx5);
     Load(kAx5);
     EXPECT_EQ(Number("a", "X"), 5);
+    // Other version numbers are read as version one.
+    Bytes other = kAx5;
+    other[0] = 7;
+    Load(other);
+    EXPECT_EQ(Number("A", "x"), 5);
 }
 
 // --------------------------------------------------------------------- names
@@ -308,14 +313,6 @@ TEST_F(RegistryTest, NullAndSharedReferencesAreAccepted)
     EXPECT_EQ(Number("A", "z"), 1);
 }
 
-TEST_F(RegistryTest, OtherVersionNumbersAreReadAsVersionOne)
-{
-    Bytes file = kAx5;
-    file[0] = 7;
-    Load(file);
-    EXPECT_EQ(Number("A", "x"), 5);
-}
-
 // ------------------------------------------------------------- safe saving
 
 TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
@@ -345,15 +342,9 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
     EXPECT_EQ(Number("A", "x"), 8);
 }
 
-TEST_F(RegistryTest, TreeStaysUsableAfterSavingOrFailingToSave)
+TEST_F(RegistryTest, TreeStaysUsableAfterFailingToSave)
 {
-    Load(kAx5);
-    RegistryFileClose();
-    WriteNumber("A", "y", 6);
-    Reload();
-    EXPECT_EQ(Number("A", "y"), 6);
     const std::string missing = mDir / "missing/registry.bin";
-    RegistryResetForTest();
     RegistryFileOpen(missing);
     WriteNumber("A", "x", 5);
     RegistryFileClose(); // silent

@@ -32,12 +32,16 @@ public:
     ~Derived() override { gLog.push_back("~Derived"); }
 };
 
-// A singly linked chain in which each node holds the only reference to the next.
+// A singly linked chain in which each node holds the only reference to the next. A node
+// going logs where gHead points at that moment.
+class Node;
+SmartPtr<Node>* gHead = nullptr;
 class Node : public RefCount
 {
 public:
     explicit Node(int id) : mId(id) {}
-    ~Node() override { gLog.push_back("~Node " + std::to_string(mId)); }
+    ~Node() override { gLog.push_back("~Node " + std::to_string(mId) + " head " + HeadId()); }
+    static std::string HeadId() { return gHead && gHead->get() ? std::to_string((*gHead)->mId) : "none"; }
 
     int mId;
     SmartPtr<Node> mNext;
@@ -95,9 +99,10 @@ TEST_F(SmartPtrTest, AssignmentMovesTheCountsAndSelfAssignmentOrNullCopiesChange
 
 TEST_F(SmartPtrTest, WalkingAChainThroughItsOwnLinkIsSafe)
 {
-    // The old node holds the only reference to the new one: the new one must
-    // gain its reference before the old one goes.
+    // The old node holds the only reference to the new one: the new one must gain its
+    // reference before the old one goes, and the old one goes after the new one is stored.
     SmartPtr<Node> head(new Node(1));
+    gHead = &head;
     head->mNext = new Node(2);
     head->mNext->mNext = new Node(3);
     head = head->mNext;
@@ -106,29 +111,8 @@ TEST_F(SmartPtrTest, WalkingAChainThroughItsOwnLinkIsSafe)
     head = head->mNext;
     head = head->mNext;
     EXPECT_EQ(head.get(), nullptr);
-    EXPECT_EQ(gLog, (std::vector<std::string>{"~Node 1", "~Node 2", "~Node 3"}));
-}
-
-// Reports, from its destructor, what a holder points to at that moment.
-class Probe : public Tracked
-{
-public:
-    Probe(SmartPtr<Tracked>* holder, Tracked** seen) : Tracked("probe"), mHolder(holder), mSeen(seen) {}
-    ~Probe() override { *mSeen = mHolder->get(); }
-
-    SmartPtr<Tracked>* mHolder;
-    Tracked** mSeen;
-};
-
-TEST_F(SmartPtrTest, OldPointeeIsReleasedAfterTheNewOneIsStored)
-{
-    SmartPtr<Tracked> holder;
-    Tracked* seenByOld = nullptr;
-    holder = new Probe(&holder, &seenByOld);
-    Tracked* second = new Tracked("second");
-    holder = second;
-    EXPECT_EQ(seenByOld, second);
-    EXPECT_EQ(second->GetRefCount(), 1);
+    EXPECT_EQ(gLog, (std::vector<std::string>{"~Node 1 head 2", "~Node 2 head 3", "~Node 3 head none"}));
+    gHead = nullptr;
 }
 
 TEST_F(SmartPtrTest, ConstPointersShareAndBothCompareLikeRawPointers)

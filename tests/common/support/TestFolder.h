@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace Vaxo
@@ -15,8 +16,10 @@ public:
     TestFolder()
     {
         char pattern[] = "/tmp/vaxo_test_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        mPath = std::string(made ? made : "/tmp") + "/";
+        // Without a folder of its own the destructor would empty /tmp.
+        if (mkdtemp(pattern) == nullptr)
+            throw std::runtime_error("cannot make a folder below /tmp");
+        mPath = std::string(pattern) + "/";
     }
     ~TestFolder() { std::filesystem::remove_all(mPath); }
     TestFolder(const TestFolder&) = delete;
