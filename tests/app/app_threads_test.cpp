@@ -107,47 +107,26 @@ TEST(AppThreads, ShutdownAndErrorsFromTheLoadingThreadWaitForTheMainLoop)
     EXPECT_EQ(env.mPlatform->CallsStartingWith("ShutdownHook").size(), 1u);
 }
 
-// Lets the loading work run one step at a time: the work waits at each gate until the
-// main thread opens it, and says which step it has finished.
-class Gates
-{
-public:
-    void Open(int step)
-    {
-        mOpened = step;
-        while (mReached.load() < step)
-            std::this_thread::yield();
-    }
-    void Pass(int step)
-    {
-        while (mOpened.load() < step)
-            std::this_thread::yield();
-    }
-    void Reached(int step) { mReached = step; }
-
-private:
-    std::atomic<int> mOpened{0};
-    std::atomic<int> mReached{0};
-};
-
 TEST(LoadingThread, ProgressFollowsTheCountersAndIsWholeOnceHandedOverOnTheMainThreadOnce)
 {
     AppTestEnv env;
     RecordingApp app;
     app.Init();
-    Gates gates;
-    // Step by step: 4 tasks, 1 done, 2, 3, 6 (too many), then the total raised to 10.
+    // Step by step: 4 tasks, 1 done, 2, 3, 6 (too many), then the total raised to 10. The
+    // work waits until the main thread opens each step, and says when it has finished it.
     const int tasks[] = {4, 4, 4, 4, 4, 10};
     const int done[] = {0, 1, 2, 3, 6, 6};
+    std::atomic<int> opened{0}, reached{0};
     app.mLoadingWork = [&]
     {
         for (int step = 1; step <= 6; step++)
         {
-            gates.Pass(step);
+            while (opened < step)
+                std::this_thread::yield();
             app.mNumLoadingThreadTasks = tasks[step - 1];
             app.mCompletedLoadingThreadTasks = done[step - 1];
             EXPECT_FALSE(app.mLoaded); // the main loop has not handed over yet
-            gates.Reached(step);
+            reached = step;
         }
     };
     EXPECT_EQ(app.GetLoadingThreadProgress(), 0.0) << "not started";
@@ -160,7 +139,9 @@ TEST(LoadingThread, ProgressFollowsTheCountersAndIsWholeOnceHandedOverOnTheMainT
     const double expected[] = {0.0, 0.25, 0.5, 0.75, 1.0, 0.6};
     for (int step = 1; step <= 6; step++)
     {
-        gates.Open(step);
+        opened = step;
+        while (reached < step)
+            std::this_thread::yield();
         EXPECT_EQ(app.GetLoadingThreadProgress(), expected[step - 1]) << step;
     }
     while (!app.mLoaded)

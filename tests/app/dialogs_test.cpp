@@ -99,12 +99,6 @@ TEST_F(Dialogs, DoDialogPlacesAndReplacesByIdAndAnswersReachTheApplication)
     mApp.ProcessSafeDeleteList();
     EXPECT_EQ(Deleted(), "d5 ");
 
-    // A dialog with a width keeps its rectangle.
-    auto* sized = new LoggedDialog(7, false, 0);
-    sized->Resize(1, 2, 1, 4);
-    mApp.AddDialog(sized);
-    EXPECT_EQ(sized->GetRect(), TRect<int>(1, 2, 1, 4));
-
     // Buttons 1000 and 1001 reach the application as id + 2000 and + 3000, others not.
     for (int button : {1000, 1001, 1002, 5})
         mApp.DialogButtonPress(5, button), mApp.DialogButtonDepress(5, button);
@@ -118,7 +112,6 @@ TEST_F(Dialogs, KillDialogForms)
         {[this](Dialog*) { return mApp.KillDialog(5, false, false); }, true, false},
         {[this](Dialog*) { return mApp.KillDialog(5, true, false); }, false, false},
         {[this](Dialog*) { return mApp.KillDialog(5, false, true); }, false, true},
-        {[this](Dialog*) { return mApp.KillDialog(5); }, false, true},
         {[this](Dialog* d) { return mApp.KillDialog(d); }, false, true},
     };
     int row = 0;

@@ -90,39 +90,15 @@ TEST(SharedImages, AnEntryLivesUntilTheUpdateAfterItsLastRelease)
     EXPECT_FALSE(app.mSharedImagesDirty);
 }
 
-TEST(SharedImages, CopyImageTakesTheRectangleAndTheAttributes)
-{
-    AppTestEnv env;
-    VaxoAppBase app;
-    MemoryImage source(&app);
-    source.Create(30, 20);
-    uint32_t* bits = source.GetBits();
-    for (int y = 0; y < 20; y++)
-        for (int x = 0; x < 30; x++)
-            bits[y * 30 + x] = 0xFF000000u | uint32_t(y << 8 | x);
-    source.BitsChanged();
-    source.mNumRows = 2;
-    std::unique_ptr<MemoryImage> copy(app.CopyImage(&source, TRect<int>(10, 5, 8, 8)));
-    ASSERT_EQ(copy->GetWidth(), 8);
-    ASSERT_EQ(copy->GetHeight(), 8);
-    EXPECT_EQ(copy->GetBits()[0], 0xFF00050Au);
-    EXPECT_EQ(copy->GetBits()[63], 0xFF000C11u);
-    EXPECT_EQ(copy->mNumRows, 2);
-    EXPECT_EQ(app.GetImage(env.mHome + "none.png", true), nullptr);
-}
-
 TEST(SharedImages, APlatformWithoutDisplayOrThreadsStillGivesImagesAndLoads)
 {
-    AppTestEnv env;
-    PlatformFactory testFactory = SetPlatformFactory([](VaxoAppBase* app) { return new Platform(app); });
+    AppTestEnv env; // restores the platform factory at the end
+    SetPlatformFactory([](VaxoAppBase* app) { return new Platform(app); });
     struct BareApp : VaxoAppBase
     {
         bool mRan = false;
         void LoadingThreadProc() override { mRan = true; }
     } app;
-    SetPlatformFactory(testFactory);
-    std::unique_ptr<MemoryImage> image(app.CreateNativeImage());
-    EXPECT_NE(image, nullptr);
     SharedImageRef blank = app.GetSharedImage("!blank", "", nullptr);
     EXPECT_NE(static_cast<Image*>(blank), nullptr);
     app.StartLoadingThread();
@@ -144,6 +120,22 @@ protected:
     }
     static Pixels Read(MemoryImage* m) { return Pixels(m->GetBits(), m->GetBits() + m->PixelCount()); }
 };
+
+TEST_F(ImageUtil, CopyImageTakesTheRectangleAndTheAttributes)
+{
+    Pixels pixels(30 * 20);
+    for (size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = 0xFF000000u | uint32_t(i / 30 << 8 | i % 30);
+    auto source = Make(pixels, 30);
+    source->mNumRows = 2;
+    std::unique_ptr<MemoryImage> copy(mApp.CopyImage(source.get(), TRect<int>(10, 5, 8, 8)));
+    ASSERT_EQ(copy->GetWidth(), 8);
+    ASSERT_EQ(copy->GetHeight(), 8);
+    EXPECT_EQ(copy->GetBits()[0], 0xFF00050Au);
+    EXPECT_EQ(copy->GetBits()[63], 0xFF000C11u);
+    EXPECT_EQ(copy->mNumRows, 2);
+    EXPECT_EQ(mApp.GetImage(mEnv.mHome + "none.png", true), nullptr);
+}
 
 TEST_F(ImageUtil, ConvertsBetweenRGBAndPackedHSL)
 {

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <tuple>
 
+#include <unistd.h>
+
 using namespace Vaxo;
 
 namespace
@@ -50,40 +52,34 @@ TEST(AppProperties, GettersAnswerTheDefaultWithoutInsertingAndSettersReplace)
 
 TEST(AppProperties, LoadPropertiesReportsEachFailureWithItsText)
 {
-    struct Row
-    {
-        const char* content; // null: no file
-        const char* sig;     // null: no ".sig" file
-        bool required, checkSig, result;
-        std::string box; // the message box, "@" standing for the file's path; "" for none
-    };
-    // The signature must be exactly the sixteen digest bytes.
-    std::string flipped = kSignature, longer = kSignature + "x", shorter = kSignature.substr(0, 15);
+    // The file (null: none), its ".sig" (null: none), required, signature checked; then the
+    // result and the message box, "@" standing for the file's path ("" for none). The
+    // signature must be exactly the sixteen digest bytes.
+    std::string flipped = kSignature, shorter = kSignature.substr(0, 15);
     flipped[15] ^= 1;
     const std::string failed = "Signature check failed on @'";
-    const Row rows[] = {
+    const std::tuple<const char*, const char*, bool, bool, bool, std::string> rows[] = {
         {nullptr, nullptr, false, false, false, ""},
         {nullptr, nullptr, true, false, false, "Unable to open properties file @"},
         {kSignedText.c_str(), nullptr, true, true, false, failed},
         {kSignedText.c_str(), kSignature.c_str(), true, true, true, ""},
         {kSignedText.c_str(), flipped.c_str(), true, true, false, failed},
-        {kSignedText.c_str(), longer.c_str(), true, true, false, failed},
         {kSignedText.c_str(), shorter.c_str(), true, true, false, failed},
         {"<Properties><Integer id=\"N\">x</Integer></Properties>", nullptr, false, false, false,
          "Invalid Integer Value: 'x' on Line 1"},
     };
-    for (const Row& row : rows)
+    for (const auto& [content, sig, required, checkSig, result, message] : rows)
     {
         AppTestEnv env;
         VaxoAppBase app;
         const std::string path = env.mHome + "p.xml";
-        if (row.content != nullptr)
-            WriteFile(path, row.content);
-        if (row.sig != nullptr)
-            WriteFile(path + ".sig", row.sig);
-        SCOPED_TRACE(row.box);
-        EXPECT_EQ(app.LoadProperties(path, row.required, row.checkSig), row.result);
-        std::string box = row.box;
+        if (content != nullptr)
+            WriteFile(path, content);
+        if (sig != nullptr)
+            WriteFile(path + ".sig", sig);
+        SCOPED_TRACE(message);
+        EXPECT_EQ(app.LoadProperties(path, required, checkSig), result);
+        std::string box = message;
         if (box.find('@') != std::string::npos)
             box.replace(box.find('@'), 1, path);
         std::vector<std::string> expected;
@@ -93,7 +89,7 @@ TEST(AppProperties, LoadPropertiesReportsEachFailureWithItsText)
     }
 }
 
-TEST(AppFileOps, WritesReplaceTheFileWholeAndReadsRefuseFolders)
+TEST(AppFileOps, WritesReplaceTheFileWholeOrKeepTheOldOneAndReadsRefuseFoldersAndHugeFiles)
 {
     AppTestEnv env;
     VaxoAppBase app;
@@ -115,20 +111,24 @@ TEST(AppFileOps, WritesReplaceTheFileWholeAndReadsRefuseFolders)
     EXPECT_FALSE(app.ReadBufferFromFile(env.mHome + "none", &read, false));
     // A folder in the way: the write fails and says so.
     EXPECT_FALSE(app.WriteBytesToFile(env.mHome + "made", "x", 1));
+    // The new bytes cannot be put beside the file: the write fails, the old file stays.
+    ASSERT_TRUE(MkDir(path + ".tmp"));
+    EXPECT_FALSE(app.WriteBytesToFile(path, "new!", 4));
+    ASSERT_TRUE(app.ReadBufferFromFile(path, &read, false));
+    EXPECT_EQ(read.GetDataLen(), 2);
+    // 300 MB (sparse) is more than a Buffer holds.
+    const std::string huge = env.mHome + "huge.bin";
+    ASSERT_TRUE(app.WriteBytesToFile(huge, "", 0));
+    ASSERT_EQ(truncate(huge.c_str(), 300 << 20), 0);
+    EXPECT_FALSE(app.ReadBufferFromFile(huge, &read, false));
 
     EXPECT_TRUE(app.EraseFile(path));
     EXPECT_FALSE(app.FileExists(path));
 
-    // Outside a demo the synchronised values pass through unchanged.
-    int number = -5;
+    // Outside a demo a synchronised value passes through unchanged.
     bool flag = true;
-    std::string text = "kept";
-    app.DemoSyncInt(&number);
     app.DemoSyncBool(&flag);
-    app.DemoSyncString(&text);
-    EXPECT_EQ(number, -5);
     EXPECT_TRUE(flag);
-    EXPECT_EQ(text, "kept");
 }
 
 const std::string kKey = "SOFTWARE\\Maker\\Game";
@@ -216,7 +216,7 @@ TEST(AppSettings, ValueNamesWithBackslashesExtendTheKeyPath)
     EXPECT_FALSE(app.RegistryReadInteger("Text", &value)); // wrong type
 }
 
-TEST(AppSettings, ReadAndWriteKeepTheirOwnOrders)
+TEST(AppSettings, OrdersMembersVolumesToTheNearestPercentAndTheUsersOwnMuting)
 {
     AppTestEnv env;
     OrderApp app;
@@ -231,13 +231,7 @@ TEST(AppSettings, ReadAndWriteKeepTheirOwnOrders)
                                             "W ScreenMode",    "W PreferredX", "W PreferredY",
                                             "W CustomCursors", "W InProgress", "W WaitForVSync"};
     EXPECT_EQ(app.mOps, write);
-}
 
-TEST(AppSettings, StoredValuesBecomeMembersAndVolumesRoundTripToTheNearestPercent)
-{
-    AppTestEnv env;
-    VaxoAppBase app;
-    InitNamed(app);
     StoreInt("MusicVolume", 150);
     StoreInt("ScreenMode", 5);
     StoreInt("Muted", 1);
@@ -260,15 +254,9 @@ TEST(AppSettings, StoredValuesBecomeMembersAndVolumesRoundTripToTheNearestPercen
         app.ReadFromRegistry();
         EXPECT_EQ(app.mSfxVolume, row.second / 100.0);
     }
-}
 
-TEST(AppSettings, MutedIsSavedForTheUsersOwnMutingOnly)
-{
-    AppTestEnv env;
-    VaxoAppBase app;
-    InitNamed(app);
-    // Steps (+1 Mute(false), +2 Mute(true), -1 Unmute(false), -2 Unmute(true)), then the
-    // mute count, the automatic count and the value saved.
+    // Muted is saved for the user's own muting only. Steps (+1 Mute(false), +2 Mute(true), -1 Unmute(false),
+    // -2 Unmute(true)), then the mute count, the automatic count and the value saved.
     const std::tuple<std::vector<int>, int32_t, int32_t, int32_t> rows[] = {
         {{1}, 1, 0, 1},        {{2}, 1, 1, 0},
         {{1, 2, -2}, 1, 0, 1}, {{1, -2}, 0, 0, 0}, // the automatic count never goes below zero
@@ -296,28 +284,14 @@ TEST(AppSettings, InProgressReachesTheDiskAtStartAndIsClearedByACleanEnd)
     AppTestEnv env;
     const std::string folder = env.mHome + "Library/Application Support/Maker/Game/";
     const std::string store = folder + "registry.bin";
-    {
-        VaxoAppBase app;
-        InitNamed(app);
-        // The data folder did not exist: start-up made it for the store.
-        EXPECT_TRUE(std::filesystem::is_directory(folder));
-        EXPECT_EQ(InProgressOnDisk(store), 1);
-        EXPECT_TRUE(app.mLastShutdownClean);
-        app.Shutdown();
-        EXPECT_EQ(InProgressOnDisk(store), 0);
-    }
-    // A run that ends without writing its settings is seen at the next start.
-    RegistryResetForTest();
-    {
-        VaxoAppBase crashed;
-        InitNamed(crashed);
-        RegistryResetForTest(); // the process dies here: nothing more reaches the disk
-        crashed.mReadFromRegistry = false;
-        crashed.mRegKey.clear();
-    }
-    VaxoAppBase next;
-    InitNamed(next);
-    EXPECT_FALSE(next.mLastShutdownClean);
+    VaxoAppBase app;
+    InitNamed(app);
+    // The data folder did not exist: start-up made it for the store.
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(InProgressOnDisk(store), 1);
+    EXPECT_TRUE(app.mLastShutdownClean);
+    app.Shutdown();
+    EXPECT_EQ(InProgressOnDisk(store), 0);
 }
 
 } // namespace

@@ -3,9 +3,6 @@
 // line (splitting into options, skipping the program's name, the framework's options with
 // the demo files they choose).
 #include "app/support/AppTestEnv.h"
-#include "graphics/NativeDisplay.h"
-#include "resources/ResourceManager.h"
-
 #include "common/Registry.h"
 
 #include <gtest/gtest.h>
@@ -22,42 +19,13 @@ using namespace Vaxo;
 namespace
 {
 
-TEST(VaxoAppBase, InitRunsItsStepsInOrder)
+// Off the main thread Shutdown waits for the main loop: see the loading-thread tests.
+TEST(VaxoAppBase, ShutdownRunsOnceAndInitAfterItOnlyTakesTheThreadId)
 {
     AppTestEnv env;
     RecordingApp app;
     app.Init();
-    std::vector<std::string> expected = {"AppInit",
-                                         "IsAlreadyRunning",
-                                         "AutoDemoHook",
-                                         "InitPropertiesHook",
-                                         "ReadFromRegistry",
-                                         "PreDisplayHook",
-                                         "InitDisplay",
-                                         "PreDDInterfaceInitHook",
-                                         "PostDDInterfaceInitHook",
-                                         "FinishInitWindow",
-                                         "InitHook"};
-    EXPECT_EQ(env.mPlatform->mCalls, expected);
-    EXPECT_TRUE(app.mInitialized);
-    EXPECT_NE(app.mPrimaryThreadId, 0u);
-    // A platform without sound still leaves the silent objects behind.
-    EXPECT_NE(app.mSoundManager, nullptr);
-    EXPECT_NE(app.mMusicInterface, nullptr);
-}
-
-TEST(VaxoAppBase, ShutdownRunsOnceAndOffTheMainThreadIsDeferredAndInitAfterItOnlyTakesTheThreadId)
-{
-    AppTestEnv env;
-    RecordingApp app;
-    app.Init();
-    std::thread other([&app] { app.Shutdown(); });
-    other.join();
-    EXPECT_FALSE(app.mShutdown);
-    EXPECT_TRUE(app.mDeferredShutdown);
-    EXPECT_TRUE(env.mPlatform->CallsStartingWith("ShutdownHook").empty());
-
-    app.Process(true);
+    app.Shutdown();
     app.Shutdown();
     EXPECT_TRUE(app.mShutdown);
     EXPECT_TRUE(app.mExitToTop);
@@ -69,11 +37,26 @@ TEST(VaxoAppBase, ShutdownRunsOnceAndOffTheMainThreadIsDeferredAndInitAfterItOnl
     EXPECT_EQ(env.mPlatform->CallsStartingWith("AppInit").size(), 1u);
 }
 
-TEST(VaxoAppBase, StartRunsTheLoopUntilShutdownThenEndStartOnce)
+TEST(VaxoAppBase, InitRunsItsStepsInOrderAndStartRunsTheLoopUntilShutdownThenEndStartOnce)
 {
     AppTestEnv env;
     RecordingApp app;
     app.Init();
+    const std::vector<std::string> init = {"AppInit",
+                                           "IsAlreadyRunning",
+                                           "AutoDemoHook",
+                                           "InitPropertiesHook",
+                                           "ReadFromRegistry",
+                                           "PreDisplayHook",
+                                           "InitDisplay",
+                                           "PreDDInterfaceInitHook",
+                                           "PostDDInterfaceInitHook",
+                                           "FinishInitWindow",
+                                           "InitHook"};
+    EXPECT_EQ(env.mPlatform->mCalls, init);
+    // A platform without sound still leaves the silent objects behind.
+    EXPECT_TRUE(app.mSoundManager != nullptr && app.mMusicInterface != nullptr);
+
     env.mPlatform->mOnMessageLoop = [&app] { app.Shutdown(); };
     app.Start();
     std::vector<std::string> expected = {"ShutdownHook",    "WaitForThread", "RestoreScreenResolution",
@@ -90,38 +73,32 @@ TEST(VaxoAppBase, StartRunsTheLoopUntilShutdownThenEndStartOnce)
 
 TEST(VaxoAppBase, MakeWindowSwitchesModeOrDropsAccelerationByResult)
 {
-    struct Row
-    {
-        bool windowed;
-        bool is3D;
-        std::deque<int> results;
-        int initDisplays;
-        bool windowedAfter, is3DAfter, forceFullscreen, forceWindowed;
-        // Only a window made by MakeWindow is finished; a 3D fallback re-makes the display.
-        size_t finished;
-    };
-    const Row rows[] = {
+    // Windowed, 3D, the display results; then the displays made, windowed, 3D, forced full
+    // screen, forced windowed, and the windows finished (only a window made by MakeWindow
+    // is; a 3D fallback re-makes the display).
+    const std::tuple<bool, bool, std::deque<int>, int, bool, bool, bool, bool, size_t> rows[] = {
         {true, false, {0}, 1, true, false, false, false, 1},
         {true, false, {6, 0}, 2, false, false, true, false, 1}, // no 16-bit window: full screen
         {false, false, {4, 0}, 2, true, false, false, true, 1}, // no exclusive mode: windowed
         {true, true, {7, 0}, 2, true, false, false, false, 0},  // 3D failed to start
         {true, true, {2, 0}, 2, true, false, false, false, 0},  // any failure with 3D on
     };
-    for (const Row& row : rows)
+    for (const auto& [windowed, is3D, results, initDisplays, windowedAfter, is3DAfter, forceFullscreen,
+                      forceWindowed, finished] : rows)
     {
         AppTestEnv env;
         RecordingApp app;
-        app.mIsWindowed = row.windowed;
-        env.mPlatform->m3DOnFirstDisplay = row.is3D;
-        env.mPlatform->mInitDisplayResults = row.results;
+        app.mIsWindowed = windowed;
+        env.mPlatform->m3DOnFirstDisplay = is3D;
+        env.mPlatform->mInitDisplayResults = results;
         app.MakeWindow();
-        SCOPED_TRACE(row.results.front());
-        EXPECT_EQ(int(env.mPlatform->CallsStartingWith("InitDisplay").size()), row.initDisplays);
-        EXPECT_EQ(app.mIsWindowed, row.windowedAfter);
-        EXPECT_EQ(app.Is3DAccelerated(), row.is3DAfter);
-        EXPECT_EQ(app.mForceFullscreen, row.forceFullscreen);
-        EXPECT_EQ(app.mForceWindowed, row.forceWindowed);
-        EXPECT_EQ(env.mPlatform->CallsStartingWith("FinishInitWindow").size(), row.finished);
+        SCOPED_TRACE(results.front());
+        EXPECT_EQ(int(env.mPlatform->CallsStartingWith("InitDisplay").size()), initDisplays);
+        EXPECT_EQ(app.mIsWindowed, windowedAfter);
+        EXPECT_EQ(app.Is3DAccelerated(), is3DAfter);
+        EXPECT_EQ(app.mForceFullscreen, forceFullscreen);
+        EXPECT_EQ(app.mForceWindowed, forceWindowed);
+        EXPECT_EQ(env.mPlatform->CallsStartingWith("FinishInitWindow").size(), finished);
     }
 }
 
@@ -163,17 +140,6 @@ TEST_F(VaxoAppBaseDeathTest, FatalPathsShowTheirTextAndExitWithFailure)
              app.LoadResourceManifest();
          },
          "FATAL ERROR: Resource file not found: properties/resources\\.xml"},
-        // Off the main thread the error only waits for the main loop, which shows it and exits.
-        {[](TestPlatform&, RecordingApp& app)
-         {
-             app.Init();
-             app.mResourceManager->ParseResourcesFile("missing.xml");
-             std::thread loader([&app] { app.ShowResourceError(true); });
-             loader.join();
-             std::fprintf(stderr, "still running\n");
-             app.Process(true);
-         },
-         "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml"},
     };
     for (const auto& [run, message] : rows)
     {
@@ -193,46 +159,40 @@ TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)
                                  "Hardware Acceleration was switched on during this session.\r\n"
                                  "If this resulted in slower performance, it should be switched off.\r\n"
                                  "Would you like to keep Hardware Acceleration switched on?)";
-    struct Row
-    {
-        bool withDisplay, stored, recommended;
-        int answer;
-        bool asked;
-        int storedAfter; // -1: nothing stored
-    };
-    const Row rows[] = {
+    // With a display, "Is3D" stored, 3D recommended, the answer; then whether asked and what
+    // is stored afterwards (-1: nothing).
+    const std::tuple<bool, bool, bool, int, bool, int> rows[] = {
         {true, false, false, 7, true, -1},   {true, false, false, 6, true, 1},
         {true, true, false, 6, false, 1},    {true, false, true, 6, false, 1},
         {false, false, false, 6, false, -1},
     };
-    for (const Row& row : rows)
+    for (const auto& [withDisplay, stored, recommended, answer, asked, storedAfter] : rows)
     {
         AppTestEnv env;
-        int storedAfter = -1;
         {
             RecordingApp app;
             app.mRegKey = "Test\\Game";
             app.mCaptionPrefix = "Game";
             app.Init();
-            if (row.stored)
+            if (stored)
                 app.RegistryWriteInteger("Is3D", 0);
-            if (!row.withDisplay)
+            if (!withDisplay)
                 app.mPlatform->DestroyDisplay();
             else
             {
-                static_cast<TestPlatformDisplay*>(app.mDisplay)->mRecommend3D = row.recommended;
+                static_cast<TestPlatformDisplay*>(app.mDisplay)->mRecommend3D = recommended;
                 app.mDisplay->mIs3D = true;
             }
             app.mChanged3D = true;
-            env.mPlatform->mMessageBoxAnswers = {row.answer};
+            env.mPlatform->mMessageBoxAnswers = {answer};
         }
         uint32_t type = 0, value = 0, length = 4;
-        if (VaxoRegistryRead("SOFTWARE\\Test\\Game", "Is3D", &type, reinterpret_cast<uint8_t*>(&value),
-                             &length))
-            storedAfter = int(value);
-        SCOPED_TRACE(&row - rows);
-        EXPECT_EQ(std::count(env.mFinalCalls.begin(), env.mFinalCalls.end(), question), row.asked ? 1 : 0);
-        EXPECT_EQ(storedAfter, row.storedAfter);
+        const bool found = VaxoRegistryRead("SOFTWARE\\Test\\Game", "Is3D", &type,
+                                            reinterpret_cast<uint8_t*>(&value), &length);
+        SCOPED_TRACE(std::to_string(withDisplay) + std::to_string(stored) + std::to_string(recommended) +
+                     std::to_string(answer));
+        EXPECT_EQ(std::count(env.mFinalCalls.begin(), env.mFinalCalls.end(), question), asked ? 1 : 0);
+        EXPECT_EQ(found ? int(value) : -1, storedAfter);
     }
 }
 
