@@ -1,0 +1,386 @@
+// The mixer over SDL_mixer, heard through SDL's disk driver: the pitch effect (resampling
+// in every device format, pitch and length of what is heard, no stale effect once a chunk
+// is freed), sound effects (loading, volumes, pitch ratios, channels reclaimed, pausing)
+// and music (the song table, the finished flag, fade times).
+#include "app/sdl/MixPitch.h"
+#include "app/sdl/SDLMusicInterface.h"
+#include "app/sdl/SDLSoundInstance.h"
+#include "app/sdl/SDLSoundManager.h"
+#include "app/sdl/support/DiskAudio.h"
+#include "common/Clock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace Vaxo
+{
+namespace
+{
+
+// Signed 16-bit samples in this machine's order, values worked out by hand.
+TEST(ResamplePitch, InterpolatesBetweenWholeFrames)
+{
+    // channels, source, ratio, loop, start and end position, output (as many samples as
+    // asked for), frames made from the source
+    using V = std::vector<int16_t>;
+    const std::tuple<int32_t, V, uint32_t, bool, uint64_t, uint64_t, V, uint32_t> rows[] = {
+        {1, {100, -200, 300}, 65536, false, 0, 3 << 16, {100, -200, 300, 0, 0}, 3}, // copy, then silence
+        {1, {0, 10, 20, 30, 40, 50}, 131072, false, 0, 6 << 16, {0, 20, 40, 0}, 3},
+        {1, {0, 100, 200}, 32768, false, 0, 3 << 16, {0, 50, 100, 150, 200, 200, 0}, 6}, // last frame held
+        {1, {100, -100}, 16384, false, 0, 1 << 16, {100, 50, 0, -50}, 4},
+        {1, {0, 100}, 98304, true, 0, 2 << 16, {0, 50, 100, 50}, 4}, // wraps to the first frame
+        {1, {0, 100, 200, 300}, 65536, false, 2 << 16, 4 << 16, {200, 300, 0}, 2},
+        {2, {10, -10, 30, -30}, 32768, false, 0, 98304, {10, -10, 20, -20, 30, -30}, 3},
+        {1, {}, 65536, true, 0, 0, {0, 0}, 0}, // an empty source is silence
+    };
+    for (const auto& [channels, src, ratio, loop, startPos, endPos, expected, made] : rows)
+    {
+        V dst(expected.size(), 12345);
+        uint64_t pos = startPos;
+        EXPECT_EQ(ResamplePitch(
+                      reinterpret_cast<const uint8_t*>(src.data()), uint32_t(src.size()) / uint32_t(channels),
+                      reinterpret_cast<uint8_t*>(dst.data()), uint32_t(dst.size()) / uint32_t(channels),
+                      {AUDIO_S16SYS, channels}, ratio, loop, pos),
+                  made);
+        EXPECT_EQ(dst, expected);
+        EXPECT_EQ(pos, endPos);
+    }
+}
+
+// Every device format at half speed: 100, 200 (-100, 100), and 16, 32 (16, -16) for 8 bits.
+TEST(ResamplePitch, ReadsAndWritesEachDeviceFormat)
+{
+    const std::tuple<uint16_t, std::vector<uint8_t>, std::vector<uint8_t>> rows[] = {
+        {AUDIO_S16LSB, {0x64, 0x00, 0xC8, 0x00}, {0x64, 0x00, 0x96, 0x00, 0xC8, 0x00, 0xC8, 0x00}},
+        {AUDIO_U16MSB, {0x80, 0x64, 0x80, 0xC8}, {0x80, 0x64, 0x80, 0x96, 0x80, 0xC8, 0x80, 0xC8}},
+        {AUDIO_S16MSB, {0xFF, 0x9C, 0x00, 0x64}, {0xFF, 0x9C, 0x00, 0x00, 0x00, 0x64, 0x00, 0x64}},
+        {AUDIO_U8, {0x90, 0xA0}, {0x90, 0x98, 0xA0, 0xA0, 0x80}}, // silence after the end: 0x80
+        {AUDIO_S8, {0x10, 0xF0}, {0x10, 0x00, 0xF0, 0xF0, 0x00}},
+    };
+    for (const auto& [format, src, expected] : rows)
+    {
+        const uint32_t bytes = uint32_t(PitchFrameBytes({format, 1}));
+        std::vector<uint8_t> dst(expected.size(), 0x55);
+        uint64_t pos = 0;
+        EXPECT_EQ(ResamplePitch(src.data(), uint32_t(src.size()) / bytes, dst.data(),
+                                uint32_t(dst.size()) / bytes, {format, 1}, 32768, false, pos),
+                  4u);
+        EXPECT_EQ(dst, expected) << format;
+    }
+    EXPECT_EQ(PitchFrameBytes({AUDIO_S16MSB, 2}), 4);
+    EXPECT_EQ(PitchFrameBytes({0x8020, 2}), 0); // 32-bit float is no format of this mixer
+}
+
+class MixPitchTest : public DiskAudioTest
+{
+protected:
+    void SetUp() override
+    {
+        DiskAudioTest::SetUp();
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_AUDIO), 0);
+        ASSERT_EQ(Mix_OpenAudio(kDiskRate, AUDIO_S16MSB, 2, 1024), 0);
+        Mix_AllocateChannels(8);
+    }
+
+    Mix_Chunk* LoadTone(const std::string& name, int32_t frames)
+    {
+        WriteToneWav(mDir + name, 441, frames);
+        return Mix_LoadWAV((mDir + name).c_str());
+    }
+};
+
+// Half a second of a 441 Hz tone: pitch and length change together, a slowed tone runs
+// past the chunk's own length, and ratios are clamped (a ratio of 0 would never end). Last,
+// the tone looping, raised an octave while it plays.
+TEST_F(MixPitchTest, ChangesPitchAndLengthOfWhatIsHeard)
+{
+    const std::tuple<int, double, double> rows[] = {
+        // ratio, Hz, frames
+        {131072, 882.0, 11025},     {32767, 220.49, 44101.3}, {0, 55.125, 176400},
+        {INT_MAX, 3528.0, 2756.25}, {65536, 441.0, 22050},
+    };
+    Mix_Chunk* tone = LoadTone("tone.wav", 22050);
+    ASSERT_NE(tone, nullptr);
+    for (const auto& [ratio, hz, frames] : rows)
+    {
+        ASSERT_EQ(Mix_Pitch(2, ratio), 1);
+        ASSERT_EQ(Mix_PlayChannelPitched(2, tone, 0), 2);
+        ASSERT_TRUE(WaitFor([] { return Mix_Playing(2) == 0; }));
+        ASSERT_TRUE(WaitMixed(16384)); // a gap of silence before the next play
+    }
+    ASSERT_EQ(Mix_PlayChannelPitched(2, tone, -1), 2);
+    ASSERT_TRUE(WaitMixed(kDiskRate));
+    Mix_Pitch(2, 131072);
+    ASSERT_TRUE(WaitMixed(kDiskRate));
+    Mix_HaltChannel(2);
+    const std::vector<int16_t> heard = MixedLeft();
+    Sound s;
+    for (const auto& [ratio, hz, frames] : rows)
+    {
+        s = FindSound(heard, s.end, 4000);
+        EXPECT_NEAR(double(s.Frames()), frames, frames * 0.01 + 40) << ratio;
+        EXPECT_NEAR(MeasureFrequency(heard, s.first, s.end), hz, hz * 0.01) << ratio;
+    }
+    s = FindSound(heard, s.end, 4000);
+    ASSERT_GT(s.Frames(), size_t(2 * kDiskRate) - 8192);
+    EXPECT_NEAR(MeasureFrequency(heard, s.first, s.first + kDiskRate / 2), 441.0, 4.41);
+    EXPECT_NEAR(MeasureFrequency(heard, s.end - kDiskRate / 2, s.end), 882.0, 8.82);
+    Mix_FreeChunkPitched(tone);
+}
+
+std::atomic<int> gStaleEffectRuns{0};
+
+// A chunk freed while it plays leaves its effects on the channel (the stock mixer does
+// so); the next play there must not run them.
+TEST_F(MixPitchTest, NoStaleEffectAfterAChunkIsFreed)
+{
+    const Mix_EffectFunc_t silence = [](int, void* stream, int len, void*)
+    {
+        ++gStaleEffectRuns;
+        std::memset(stream, 0, size_t(len));
+    };
+    Mix_Chunk* first = LoadTone("first.wav", 4410);
+    Mix_Chunk* second = LoadTone("second.wav", 22050);
+    // Registered before the play, so no buffer of the first tone is heard.
+    ASSERT_NE(Mix_RegisterEffect(3, silence, nullptr, nullptr), 0);
+    ASSERT_EQ(Mix_PlayChannel(3, first, -1), 3);
+    ASSERT_TRUE(WaitFor([] { return gStaleEffectRuns > 0; }));
+    Mix_FreeChunk(first);
+    const int runs = gStaleEffectRuns;
+    ASSERT_EQ(Mix_PlayChannelPitched(3, second, 0), 3);
+    ASSERT_TRUE(WaitFor([] { return Mix_Playing(3) == 0; }));
+    EXPECT_EQ(gStaleEffectRuns, runs);
+    const std::vector<int16_t> heard = MixedLeft();
+    const Sound s = FindSound(heard);
+    EXPECT_NEAR(double(s.Frames()), 22050.0, 260.0);
+    EXPECT_NEAR(MeasureFrequency(heard, s.first, s.end), 441.0, 4.41);
+    EXPECT_EQ(Mix_PlayChannelPitched(8, second, 0), -1); // beyond the allocated channels
+    EXPECT_EQ(Mix_Pitch(kPitchChannels, 65536), 0);
+    Mix_FreeChunkPitched(second);
+}
+
+class SDLSoundTest : public DiskAudioTest
+{
+protected:
+    std::unique_ptr<SDLSoundManager> mManager;
+
+    void SetUp() override
+    {
+        DiskAudioTest::SetUp();
+        mManager = std::make_unique<SDLSoundManager>();
+        ASSERT_TRUE(mManager->Initialized());
+    }
+
+    // Writes frames of a 441 Hz tone as name.wav and loads it under id.
+    void LoadTone(unsigned id, const std::string& name, int32_t frames)
+    {
+        WriteToneWav(mDir + name + ".wav", 441, frames);
+        ASSERT_TRUE(mManager->LoadSound(id, mDir + name));
+    }
+
+    SDLSoundInstance* Instance(unsigned id)
+    {
+        return static_cast<SDLSoundInstance*>(mManager->GetSoundInstance(id));
+    }
+};
+
+// Ids of 256 and above are refused everywhere; names come without extension, ".wav"
+// tried before ".ogg".
+TEST_F(SDLSoundTest, LoadsWavBeforeOggUnderIdsBelow256)
+{
+    const std::string ogg = std::string(VAXO_TEST_DATA_DIR) + "/tone441.ogg";
+    std::filesystem::copy_file(ogg, mDir + "both.ogg");
+    std::filesystem::copy_file(ogg, mDir + "oggonly.ogg");
+    LoadTone(0, "both", 1000);
+    ASSERT_TRUE(mManager->LoadSound(1, mDir + "oggonly"));
+    EXPECT_FALSE(mManager->LoadSound(2, mDir + "neither"));
+    EXPECT_EQ(mManager->mSourceSounds[0]->mMixChunk->alen, 1000u * 4); // the WAV, made stereo
+    Mix_Chunk* direct = Mix_LoadWAV(ogg.c_str());
+    EXPECT_EQ(mManager->mSourceSounds[1]->mMixChunk->alen, direct->alen);
+    Mix_FreeChunk(direct);
+    for (unsigned id : {256u, 1000u, UINT_MAX})
+    {
+        EXPECT_FALSE(mManager->LoadSound(id, mDir + "both")) << id;
+        EXPECT_FALSE(mManager->SetBaseVolume(id, 0.5) || mManager->SetBasePan(id, 10)) << id;
+        EXPECT_EQ(mManager->GetSoundInstance(id), nullptr) << id;
+        mManager->ReleaseSound(id);
+    }
+    EXPECT_EQ(mManager->GetNumSounds(), 2);
+}
+
+// A failed load keeps the name recorded for an id without a sound: the next request for
+// the file loads again instead of answering the empty id.
+TEST_F(SDLSoundTest, LoadByNameRetriesAfterAFailedLoad)
+{
+    const std::string name = mDir + "late";
+    EXPECT_EQ(mManager->LoadSound(name), -1);
+    EXPECT_EQ(mManager->mSourceFileNames[255], name);
+    WriteToneWav(name + ".wav", 441, 100);
+    EXPECT_EQ(mManager->LoadSound(name), 255);
+    EXPECT_NE(mManager->mSourceSounds[255], nullptr);
+    EXPECT_EQ(mManager->LoadSound(name), 255); // found, not loaded again
+    EXPECT_EQ(mManager->GetNumSounds(), 1);
+}
+
+// Base volume x volume x master volume x 128, truncated; volumes outside 0-1 are clamped
+// (a negative one used to reach the mixer as a mere query, leaving the old volume).
+TEST_F(SDLSoundTest, ChannelVolumeIsTheProductOfTheThreeVolumes)
+{
+    const std::tuple<double, double, double, int> rows[] = {
+        {1.0, 0.5, 0.85, 54}, {1.0, 1.0, 1.0, 128}, {0.5, 0.5, 1.0, 32},         {0.3, 1.0, 1.0, 38},
+        {1.0, -0.5, 1.0, 0},  {1.0, 2.0, 1.0, 128}, {1.0, std::nan(""), 1.0, 0},
+    };
+    LoadTone(7, "tone", 100);
+    for (const auto& [base, volume, master, expected] : rows)
+    {
+        mManager->SetVolume(1.0);
+        mManager->SetBaseVolume(7, base);
+        SDLSoundInstance* instance = Instance(7);
+        instance->SetVolume(volume);
+        mManager->SetVolume(master); // reaches the live instance
+        EXPECT_EQ(Mix_Volume(instance->mChannel, -1), expected) << base << " " << volume << " " << master;
+        instance->Release();
+    }
+}
+
+TEST(PitchRatioForSteps, IsSemitonesInSixteenDotSixteenClamped)
+{
+    const std::pair<double, int32_t> rows[] = {
+        {12, 131072},  {-12, 32767}, {0, 65536},   {1, 69432},         {-1, 61857},
+        {100, 524288}, {-100, 8192}, {NAN, 65536}, {HUGE_VAL, 524288}, {-HUGE_VAL, 8192}};
+    for (const auto& [steps, ratio] : rows)
+        EXPECT_EQ(PitchRatioForSteps(steps), ratio) << steps;
+}
+
+// Finished auto-release instances free their channels one by one as new instances are
+// asked for, without the once-a-second sweep (the clock stands still).
+TEST_F(SDLSoundTest, FinishedAutoReleaseInstancesAreReclaimedWithinTheSecond)
+{
+    FakeTimeSource clock(500);
+    ScopedTimeSource scoped(clock);
+    LoadTone(0, "tone", 200);
+    for (int i = 0; i < 32; ++i)
+        ASSERT_TRUE(mManager->GetSoundInstance(0)->Play(false, true));
+    ASSERT_TRUE(WaitFor([] { return Mix_Playing(-1) == 0; }));
+    for (int i = 0; i < 32; ++i)
+        EXPECT_EQ(Instance(0)->mChannel, i);
+    EXPECT_EQ(mManager->GetSoundInstance(0), nullptr); // 32 live instances, none played
+}
+
+std::atomic<int> gHalts{0};
+
+// Stop(false) pauses, Play resumes; and when the manager goes, freeing the sound halts
+// the channel that plays it (the mixer would go on reading the freed sound).
+TEST_F(SDLSoundTest, StopWithoutHaltPausesAndPlayResumes)
+{
+    Mix_ChannelFinished([](int) { ++gHalts; });
+    LoadTone(0, "tone", 4410);
+    SDLSoundInstance* instance = Instance(0);
+    ASSERT_TRUE(instance->Play(true, false));
+    instance->Stop(false);
+    EXPECT_FALSE(instance->IsPlaying());
+    instance->AdjustPitch(3); // a new pitch keeps the sound paused
+    EXPECT_EQ(Mix_Paused(instance->mChannel), 1);
+    const int halts = gHalts;
+    ASSERT_TRUE(instance->Play(true, false));
+    EXPECT_EQ(Mix_Paused(instance->mChannel), 0);
+    EXPECT_TRUE(instance->IsPlaying());
+    EXPECT_EQ(gHalts, halts); // resumed, not started again (a start halts first)
+    Mix_ChannelFinished(nullptr);
+    mManager.reset();
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    EXPECT_TRUE(WaitMixed(8192));
+}
+
+class SDLMusicTest : public DiskAudioTest
+{
+protected:
+    std::unique_ptr<SDLMusicInterface> mMusic;
+    // The checked-in song: a quarter second of a 441 Hz tone.
+    const std::string mShortSong = std::string(VAXO_TEST_DATA_DIR) + "/tone441.ogg";
+    // One second of a steady 441 Hz tone, made by SetUp.
+    std::string mSteadySong;
+
+    void SetUp() override
+    {
+        DiskAudioTest::SetUp();
+        mSteadySong = mDir + "steady.wav";
+        WriteToneWav(mSteadySong, 441, kDiskRate);
+        gSDLSongFinished = 0;
+        mMusic = std::make_unique<SDLMusicInterface>();
+    }
+};
+
+// Songs by id; stops act on the current song only; volumes scale to the mixer's 0-128.
+TEST_F(SDLMusicTest, SongTableStopsAndVolume)
+{
+    ASSERT_TRUE(mMusic->LoadMusic(5, mShortSong));
+    EXPECT_EQ(mMusic->mMusicList.size(), 6u);
+    EXPECT_FALSE(mMusic->HasSong(3));
+    Mix_Music* first = mMusic->GetMusicById(5);
+    EXPECT_FALSE(mMusic->LoadMusic(5, mSteadySong)); // the id is taken: the first song stays
+    EXPECT_EQ(mMusic->GetMusicById(5), first);
+    EXPECT_FALSE(mMusic->LoadMusic(2, mDir + "missing.ogg"));
+    EXPECT_FALSE(mMusic->LoadMusic(-1, mShortSong));
+    EXPECT_FALSE(mMusic->LoadMusic(INT_MAX, mShortSong)); // would need a list of 2^31 entries
+    EXPECT_EQ(mMusic->mMusicList.size(), 6u);
+
+    ASSERT_TRUE(mMusic->LoadMusic(2, mSteadySong));
+    mMusic->PlayMusic(2, 0, false);
+    mMusic->StopMusic(3);
+    EXPECT_TRUE(mMusic->IsPlaying(2));
+    mMusic->PlayMusic(7, 0, false); // no song there: nothing changes
+    EXPECT_EQ(mMusic->mCurrentSong, 2);
+    mMusic->StopMusic(2);
+    EXPECT_FALSE(mMusic->IsPlaying(2));
+    EXPECT_EQ(mMusic->mCurrentSong, -1);
+    for (const auto& [volume, expected] : {std::pair(0.85, 108), {1.0, 128}, {-0.2, 0}, {1.2, 128}, {NAN, 0}})
+    {
+        mMusic->SetVolume(volume);
+        EXPECT_EQ(Mix_VolumeMusic(-1), expected) << volume;
+    }
+}
+
+// A song that ends by itself is reported once and stays the current song. On this
+// SDL_mixer Mix_HaltMusic does not call the finished hook, so a stopped song is not
+// reported; the end of a fade-out (of the current song only) is.
+TEST_F(SDLMusicTest, SongFinishedOnceForASongThatEndsOrFadesOutButNotWhenStopped)
+{
+    ASSERT_TRUE(mMusic->LoadMusic(1, mShortSong));
+    ASSERT_TRUE(mMusic->LoadMusic(0, mSteadySong));
+    mMusic->PlayMusic(1, 0, true);
+    ASSERT_TRUE(WaitFor([&] { return mMusic->SongFinished(); }));
+    EXPECT_TRUE(WaitFor([&] { return !mMusic->IsPlaying(1); }));
+    EXPECT_EQ(mMusic->mCurrentSong, 1);
+    mMusic->PlayMusic(0, 0, false);
+    ASSERT_TRUE(WaitMixed(kDiskRate));
+    mMusic->StopAllMusic();
+    ASSERT_TRUE(WaitMixed(kDiskRate));
+    EXPECT_FALSE(mMusic->SongFinished());
+    mMusic->PlayMusic(0, 0, false);
+    ASSERT_TRUE(WaitMixed(kDiskRate / 10));
+    mMusic->FadeOut(1, true, 0.1); // not the current song
+    EXPECT_EQ(Mix_FadingMusic(), MIX_NO_FADING);
+    mMusic->FadeOut(0, true, 0.1);
+    EXPECT_TRUE(WaitFor([&] { return mMusic->SongFinished(); }));
+}
+
+// A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.
+TEST(MusicFadeTimeMs, IsTenDividedBySpeedGuarded)
+{
+    const std::pair<double, int> rows[] = {{0.02, 500}, {0.01, 1000},  {0.004, 2500},
+                                           {3.0, 3},    {0.0, 0},      {-0.5, 0},
+                                           {NAN, 0},    {HUGE_VAL, 0}, {1e-12, INT_MAX}};
+    for (const auto& [speed, ms] : rows)
+        EXPECT_EQ(MusicFadeTimeMs(speed), ms) << speed;
+}
+
+} // namespace
+} // namespace Vaxo
