@@ -23,19 +23,6 @@ protected:
     FixedFont mFont{6, 8, 20}; // lines of 20 pixels
 };
 
-TEST_F(List, SortedInsertionKeepsEqualLinesInTheirOrder)
-{
-    ListWidget list(1, &mFont, nullptr);
-    EXPECT_EQ(list.AddLine("b", true), 0);
-    EXPECT_EQ(list.AddLine("a", true), 0);
-    EXPECT_EQ(list.AddLine("c", true), 2);
-    EXPECT_EQ(list.AddLine("a", false), 3);
-    list.mCompareFunc = strcasecmp;
-    EXPECT_EQ(list.AddLine("B", true), 2);
-    EXPECT_EQ(Join(list.mLines), "a b B c a");
-    EXPECT_EQ(list.GetLineIdx("C"), 3);
-}
-
 TEST_F(List, ColumnsShareTheirLines)
 {
     ListWidget names(1, &mFont, nullptr), scores(2, &mFont, nullptr);
@@ -154,8 +141,19 @@ public:
     std::string GetSortKey(int index) override { return std::string(GetStringAt(index).size(), 'x'); }
 };
 
-TEST_F(List, SortKeysAndStableSort)
+TEST_F(List, SortedInsertionSortKeysAndStableSort)
 {
+    // Sorted insertion keeps equal lines in their order.
+    ListWidget list(1, &mFont, nullptr);
+    EXPECT_EQ(list.AddLine("b", true), 0);
+    EXPECT_EQ(list.AddLine("a", true), 0);
+    EXPECT_EQ(list.AddLine("c", true), 2);
+    EXPECT_EQ(list.AddLine("a", false), 3);
+    list.mCompareFunc = strcasecmp;
+    EXPECT_EQ(list.AddLine("B", true), 2);
+    EXPECT_EQ(Join(list.mLines), "a b B c a");
+    EXPECT_EQ(list.GetLineIdx("C"), 3);
+
     ListWidget names(1, &mFont, nullptr), scores(2, &mFont, nullptr);
     names.mNextColumn = &scores;
     scores.mPrevColumn = &names;

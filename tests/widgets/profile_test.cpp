@@ -128,16 +128,27 @@ TEST_F(Profiles, UsersFileBytesAndRoundTrip)
     EXPECT_EQ(ReadFile(mDir + "user2.dat"), BYTES("\x03\0\0\0\x07\0\0\0"));
     EXPECT_FALSE(bob->mDirty);
 
+    // The "UserProfile" setting names the current player in any letter case.
+    mApp.RegistryWriteString("UserProfile", "bOB");
     HookMgr loaded(&mApp);
     loaded.mExtra = 0;
     EXPECT_TRUE(loaded.Load());
     EXPECT_EQ(List(loaded), "1:Amy 2:Bob next 2");
     EXPECT_EQ(loaded.mExtra, 0x0A0B0C0D);
     EXPECT_FALSE(loaded.mDirty);
-    EXPECT_EQ(Score(loaded.GetProfile("BOB", true))->mScore, 7);
+    EXPECT_EQ(Score(loaded.mCurProfile)->mScore, 7);
     loaded.mDirty = true;
     EXPECT_TRUE(loaded.Save());
     EXPECT_EQ(ReadFile(mDir + "users.dat"), kTwoPlayers);
+    std::string stored;
+    EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
+    EXPECT_EQ(stored, "Bob");
+
+    // An unknown name leaves the choice to the manager.
+    mApp.RegistryWriteString("UserProfile", "Nobody");
+    HookMgr other(&mApp);
+    EXPECT_TRUE(other.Load());
+    EXPECT_EQ(other.mCurProfile->mName, "Bob");
 }
 
 TEST_F(Profiles, OlderNewerAndDamagedListFiles)
@@ -181,31 +192,6 @@ TEST_F(Profiles, OlderNewerAndDamagedListFiles)
         EXPECT_FALSE(cut.Load()) << length;
         EXPECT_EQ(List(cut), "next 0") << length;
         EXPECT_TRUE(cut.mDirty) << length;
-    }
-}
-
-TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
-{
-    WriteFile(mDir + "users.dat", kTwoPlayers);
-    WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
-    // setting, current player, its score (-1: no file, reset)
-    const std::tuple<const char*, const char*, int> rows[] = {
-        {"aMY", "Amy", 5},
-        {"Nobody", "Bob", -1},
-        {"", "Bob", -1},
-    };
-    for (const auto& row : rows)
-    {
-        mApp.RegistryWriteString("UserProfile", std::get<0>(row));
-        HookMgr mgr(&mApp);
-        ASSERT_TRUE(mgr.Load());
-        ASSERT_NE(mgr.mCurProfile, nullptr);
-        EXPECT_EQ(mgr.mCurProfile->mName, std::get<1>(row)) << std::get<0>(row);
-        EXPECT_EQ(Score(mgr.mCurProfile)->mScore, std::get<2>(row)) << std::get<0>(row);
-        mgr.Save();
-        std::string stored;
-        EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
-        EXPECT_EQ(stored, std::get<1>(row));
     }
 }
 
@@ -307,13 +293,7 @@ protected:
     }
     ProfileUserDialog* Users() { return dynamic_cast<ProfileUserDialog*>(mApp.GetDialog(0)); }
     // The player list's lines, then the selected name.
-    std::string Lines()
-    {
-        std::string text;
-        for (const std::string& line : Users()->mListWidget->mLines)
-            text += line + " ";
-        return text + "/ " + Users()->GetName();
-    }
+    std::string Lines() { return Join(Users()->mListWidget->mLines) + " / " + Users()->GetName(); }
     std::string Current() { return mMgr.mCurProfile != nullptr ? mMgr.mCurProfile->mName : "none"; }
 };
 
@@ -441,7 +421,7 @@ TEST_F(ProfileDialogs, DeleteSelectsANeighbourAndTheLastOpensTheNewPlayerDialog)
         {"bob", false, "Amy bob zed / bob", "bob"},
         {"bob", true, "Amy zed / zed", "zed"}, // the next line
         {"zed", true, "Amy / Amy", "Amy"},     // the previous one after the last line
-        {"Amy", true, "/ ", "none"},
+        {"Amy", true, " / ", "none"},
     };
     for (const auto& row : rows)
     {
