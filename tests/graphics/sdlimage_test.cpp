@@ -548,8 +548,8 @@ TEST(SDLImageStretch, RotationByZeroReproducesTheSourceAndAdditiveScalesBy255Ove
                              uint32_t(i * 3));
         auto src = MakeSDLImage(&display, 6, 6, pixels);
         auto dest = MakeSDLImage(&display, 8, 8, 0xFF000000u);
-        dest->BltRotated(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 6, 6), TRect<int>(0, 0, 8, 8), Color::White,
-                         0, 0.0, 0.0f, 0.0f);
+        // BltF is the rotation loop at angle 0.
+        dest->BltF(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 6, 6), TRect<int>(0, 0, 8, 8), Color::White, 0);
         const SurfaceFormat format(display);
         // Pixels whose 2 x 2 window fits, less the columns the row bounds' margins leave out;
         // the odd fractions keep 65534/65536 of the pixel: 250 becomes 248.
