@@ -2,50 +2,24 @@
 // the framework's own image writers, and short WAV sounds.
 #pragma once
 
+#include "common/support/TestFolder.h"
 #include "graphics/imagelib/ImageLib.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 namespace Vaxo
 {
 
-// A fresh folder below HOME (or /tmp), removed whole with the object.
-class TempFolder
+// A fresh folder, removed whole with the object.
+class TempFolder : public TestFolder
 {
 public:
-    TempFolder()
-    {
-        const char* home = std::getenv("HOME");
-        std::string pattern =
-            (home != nullptr && *home != '\0' ? std::string(home) : "/tmp") + "/vaxo_res_XXXXXX";
-        if (mkdtemp(&pattern[0]) == nullptr)
-            throw std::runtime_error("cannot make " + pattern);
-        mPath = std::filesystem::path(pattern).lexically_normal();
-    }
-    ~TempFolder() { std::filesystem::remove_all(mPath); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
     // The folder with a trailing "/".
-    std::string Dir() const { return mPath + "/"; }
-
-    // Writes bytes to name (folders made as needed); answers the full path.
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::string path = Dir() + name;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-private:
-    std::string mPath;
+    std::string Dir() const { return mPath; }
 };
 
 // A width x height image whose pixel (x, y) is pixel(x, y) (0xAARRGGBB).
