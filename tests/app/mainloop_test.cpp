@@ -69,7 +69,7 @@ protected:
     LoopApp mApp;
 };
 
-TEST_F(MainLoop, OneSecondGivesOneHundredUpdatesAndAStallAtMostTwentyAndTheHoldOffNone)
+TEST_F(MainLoop, UpdatesPerSecondFollowTheMultiplierAndAStallRunsAtMostTwentyAndTheHoldOffNone)
 {
     EXPECT_EQ(RunFor(mEnv, mApp, 1000), 100);
     // Stall, whether the backlog is cleared first and with the hold-off, updates then run.
