@@ -307,8 +307,9 @@ TEST(Sources, NarrowWideAndFileGiveTheSameTokens)
         wide.SetStringSource(std::wstring(doc.begin(), doc.end()));
         Lines fromWide = Drain(wide);
         ASSERT_EQ(Drain(narrow), fromWide) << "document: " << doc;
-        if (round % 10 == 0)
-            ASSERT_EQ(ParseFile(dir.Write("doc.xml", doc)), fromWide) << "document: " << doc;
+        if (round % 10)
+            continue;
+        ASSERT_EQ(ParseFile(dir.Write("doc.xml", doc)), fromWide) << "document: " << doc;
     }
 }
 
