@@ -4,19 +4,30 @@
 // grab offset, clamping, the track drawing, the divisions a short track or a long thumb
 // would make. Scroll bar: clamping heard twice, arrow and track repeats by update count,
 // thumb sizes and positions, drag mapping, the fresh bar and a thumb filling its track,
-// hiding. Listeners that delete any of them.
+// hiding. List: sorted insertion, columns padded with "-", the hilite from y, page sizes
+// (a font of height 0 too), sort keys and the stable sort, the wheel, clicks only on
+// lines that exist, the drawn lines. Listeners that delete any of them. The edit field:
+// keys as SDL sends them, undo, clipboard, limits, scrolling, mouse selection, password
+// display, drawing and the caret blink; its states are written as the text with '|' at
+// the caret and '^' at the selection anchor.
 #include "graphics/support/FixedFont.h"
 #include "graphics/support/RecordingImage.h"
 #include "widgets/ButtonWidget.h"
 #include "widgets/Checkbox.h"
 #include "widgets/DialogButton.h"
+#include "widgets/EditListener.h"
+#include "widgets/EditWidget.h"
 #include "widgets/HyperlinkWidget.h"
+#include "widgets/ListWidget.h"
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/Slider.h"
+#include "widgets/support/ClipboardPlatform.h"
 #include "widgets/support/ControlTestSupport.h"
 
 #include <cmath>
+#include <map>
 #include <sstream>
+#include <strings.h>
 #include <tuple>
 
 using namespace Vaxo;
@@ -95,7 +106,7 @@ TEST_F(Buttons, HoverFadesByUpdateTicks)
     }
 }
 
-TEST_F(Buttons, DrawnBevelAndLabel)
+TEST_F(Buttons, DrawnBevelAndLabelAndImageLooksByState)
 {
     const std::string rest =
         Join({Fill(0, 0, 40, 20, "212,212,212"), Fill(0, 0, 39, 1, "255,255,255"),
@@ -133,10 +144,8 @@ TEST_F(Buttons, DrawnBevelAndLabel)
     plain.Resize(0, 0, 40, 20);
     EXPECT_EQ(DrawCalls(&plain), rest);
     EXPECT_EQ(plain.mFont, nullptr);
-}
 
-TEST_F(Buttons, ImageLooksByState)
-{
+    // With images, the look of each state.
     RecordingImage normal("normal", 40, 20), over("over", 40, 20), down("down", 40, 20), off("off", 40, 20);
     RecordingImage sheet("sheet", 120, 20);
     auto blt = [](const char* image, const char* at, const char* rect, const char* alpha = "255")
@@ -144,7 +153,7 @@ TEST_F(Buttons, ImageLooksByState)
     // State: r rest, o over, p pressed, P pressed without a down image, d disabled, D disabled
     // without a disabled look, h hover half faded, s hovered with rects (always cut from
     // mButtonImage).
-    const std::pair<char, std::string> rows[] = {
+    const std::pair<char, std::string> looks[] = {
         {'r', blt("normal", "0,0", "0,0,40,20")},
         {'o', blt("over", "0,0", "0,0,40,20")},
         {'p', blt("down", "0,0", "0,0,40,20")},
@@ -154,7 +163,7 @@ TEST_F(Buttons, ImageLooksByState)
         {'h', blt("normal", "0,0", "0,0,40,20") + " " + blt("over", "0,0", "0,0,40,20", "127")},
         {'s', blt("sheet", "0,0", "40,0,40,20")},
     };
-    for (const auto& [state, calls] : rows)
+    for (const auto& [state, calls] : looks)
     {
         ButtonWidget button(1, &mLog);
         button.Resize(0, 0, 40, 20);
@@ -363,7 +372,7 @@ protected:
     Attached<ScrollbarWidget> mBar{mManager, 0, &mLog};
 };
 
-TEST_F(Scrollbar, SettersClampAndTheListenerHearsAClampedValueTwice)
+TEST_F(Scrollbar, SettersClampTheListenerHearsAClampedValueTwiceAndTheThumbFollows)
 {
     // Setter (v value, m maximum, p page, b GoToBottom), argument, value after, heard.
     const std::tuple<char, double, double, const char*> rows[] = {
@@ -399,18 +408,15 @@ TEST_F(Scrollbar, SettersClampAndTheListenerHearsAClampedValueTwice)
         EXPECT_EQ(mBar->AtBottom(), b[3] != 0) << b[2];
     }
     EXPECT_FALSE(mBar->mDisabled || mBar->mUpButton->mDisabled || mBar->mDownButton->mDisabled);
-}
 
-TEST_F(Scrollbar, ThumbSizeAndPosition)
-{
     // Maximum, page, value; thumb size and position.
-    const std::tuple<double, double, double, int, int> rows[] = {
+    const std::tuple<double, double, double, int, int> thumbs[] = {
         {100, 10, 0, 10, 16},  {100, 1, 0, 8, 16},   // at least 8
         {100, 10, 45, 10, 61}, {100, 1, 99, 8, 108}, // 99 x 92 / 99 + 16
         {10, 20, 0, 0, 16},                          // page past the maximum
         {50, 50, 0, 100, 16},  {0, 0, 0, 100, 16},   // nothing to scroll, a fresh bar too
     };
-    for (const auto& [max, page, value, size, position] : rows)
+    for (const auto& [max, page, value, size, position] : thumbs)
     {
         mBar->SetMaxValue(max);
         mBar->SetPageSize(page);
@@ -418,10 +424,6 @@ TEST_F(Scrollbar, ThumbSizeAndPosition)
         EXPECT_EQ(mBar->GetThumbSize(), size) << max << " " << page;
         EXPECT_EQ(mBar->GetThumbPosition(), position) << max << " " << page;
     }
-    ScrollbarWidget fresh(1, &mLog);
-    fresh.ResizeScrollbar(0, 0, 16, 132);
-    EXPECT_EQ(fresh.GetThumbPosition(), 16);
-    EXPECT_EQ(fresh.GetThumbSize(), 100);
 }
 
 TEST_F(Scrollbar, HeldArrowsRepeatFromThe25thUpdateAndAHeldTrackPagesUntilTheThumbReachesThePress)
@@ -460,36 +462,28 @@ TEST_F(Scrollbar, HeldArrowsRepeatFromThe25thUpdateAndAHeldTrackPagesUntilTheThu
     mManager->MouseUp(8, 100, 1);
 }
 
-TEST_F(Scrollbar, DraggedThumbMapsPixelsToValues)
+TEST_F(Scrollbar, DraggedThumbMapsPixelsToValuesAThumbFillingItsTrackStaysAndABarWithNothingToScrollHides)
 {
-    const std::tuple<bool, int, const char*> rows[] = {
-        {false, 65, "ScrollPosition(0,45)"},
-        {false, 300, "ScrollPosition(0,90) ScrollPosition(0,90)"},
-        {true, 65, "ScrollPosition(0,45)"},
+    // Horizontal, the bar's length, where the thumb is dragged, what is heard. A track of
+    // 8 (a bar of 40) holds only the minimum thumb: no free track to map a drag onto.
+    const std::tuple<bool, int, int, const char*> rows[] = {
+        {false, 132, 65, "ScrollPosition(0,45)"},
+        {false, 132, 300, "ScrollPosition(0,90) ScrollPosition(0,90)"},
+        {true, 132, 65, "ScrollPosition(0,45)"},
+        {false, 40, 30, "ScrollPosition(0,0)"},
     };
-    for (const auto& [horizontal, to, heard] : rows)
+    for (const auto& [horizontal, length, to, heard] : rows)
     {
         mBar->SetHorizontal(horizontal);
-        mBar->ResizeScrollbar(0, 0, horizontal ? 132 : 16, horizontal ? 16 : 132);
+        mBar->ResizeScrollbar(0, 0, horizontal ? length : 16, horizontal ? 16 : length);
         mBar->SetValue(0);
         mLog.Take();
-        // 4 pixels into the thumb at 16..25 (along the bar), then moved by to - 20.
+        // 4 pixels into the thumb at 16.. (along the bar), then moved by to - 20.
         mManager->MouseDown(horizontal ? 20 : 8, horizontal ? 8 : 20, 1);
         mManager->MouseMove(horizontal ? to : 8, horizontal ? 8 : to);
         mManager->MouseUp(0, 0, 1);
         EXPECT_EQ(mLog.Take(), heard) << horizontal << to;
     }
-}
-
-TEST_F(Scrollbar, AThumbFillingItsTrackKeepsAFiniteValueAndABarWithNothingToScrollHides)
-{
-    // A track of 8 holds only the minimum thumb: no free track to map a drag onto.
-    mBar->ResizeScrollbar(0, 0, 16, 40);
-    mManager->MouseDown(8, 20, 1);
-    mManager->MouseMove(8, 20);
-    mManager->MouseMove(8, 30);
-    mManager->MouseUp(8, 30, 1);
-    EXPECT_EQ(mLog.Take(), "ScrollPosition(0,0) ScrollPosition(0,0)");
 
     // Hidden while nothing scrolls.
     mBar->SetPageSize(200);
@@ -527,6 +521,545 @@ TEST_F(Scrollbar, AListenerMayDeleteTheBar)
             << &steps - &rows[0];
         mManager->MouseUp(0, 0, 1);
     }
+}
+
+class List : public ControlTest
+{
+protected:
+    FixedFont mFont{6, 8, 20}; // lines of 20 pixels
+};
+
+TEST_F(List, ColumnsShareTheirLines)
+{
+    ListWidget names(1, &mFont, nullptr), scores(2, &mFont, nullptr);
+    names.mNextColumn = &scores;
+    scores.mPrevColumn = &names;
+    ScrollbarWidget bar(0, &names);
+    names.mScrollbar = &bar;
+    scores.SetColor(2, Color(255, 0, 0));
+    names.AddLine("amy", false);
+    scores.AddLine("12", false);
+    names.AddLine("bob", true);
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "amy - bob | - 12 -");
+    EXPECT_EQ(names.mLineColors[1], Color(255, 0, 0)); // the colour of the list added to
+    EXPECT_EQ(names.mLineColors[2], Color(0, 0, 0));
+    EXPECT_EQ(bar.mMaxValue, 3.0);
+
+    scores.SetLineColor(2, Color(0, 0, 255));
+    names.SetColor("nobody", Color(1, 2, 3));
+    EXPECT_EQ(names.mLineColors[2], Color(0, 0, 255));
+    EXPECT_EQ(scores.mLineColors[2], Color(0, 0, 255));
+    scores.SetSelect(1);
+    EXPECT_EQ(names.mSelectIdx, 1);
+
+    scores.RemoveLine(0);
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "- bob | 12 -");
+    bar.mMaxValue = 0;
+    names.RemoveLine(-1); // removes nothing, refreshes the bar
+    EXPECT_EQ(bar.mMaxValue, 2.0);
+    names.RemoveAll();
+    EXPECT_TRUE(names.mLines.empty() && scores.mLines.empty());
+    EXPECT_EQ(names.mSelectIdx, -1);
+    EXPECT_EQ(bar.mMaxValue, 0.0);
+}
+
+TEST_F(List, HiliteFollowsTheMouseInEveryColumn)
+{
+    Attached<ListWidget> left(mManager, 1, &mFont, &mLog);
+    Attached<ListWidget> right(mManager, 2, &mFont, &mLog);
+    left->mNextColumn = right.get();
+    right->mPrevColumn = left.get();
+    left->Resize(0, 0, 100, 300);
+    right->Resize(100, 0, 100, 300);
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        left->AddLine(line, false);
+    // Position, mouse y; hilite, cursor and what the two columns' listener hears.
+    const std::tuple<double, int, int, int, const char*> rows[] = {
+        {0, 2, 0, 1, "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0)"}, // toward zero: line 0
+        {0, 24, 1, 1, "ListHiliteChanged(1,0,1) ListHiliteChanged(2,0,1)"},
+        {0, 25, 1, 1, ""},
+        {1.5, 4, 1, 1, ""},
+        {1.5, 44, 3, 1, "ListHiliteChanged(1,1,3) ListHiliteChanged(2,1,3)"},
+        {0, 200, -1, 0, "ListHiliteChanged(1,3,-1) ListHiliteChanged(2,3,-1)"}, // past the end
+    };
+    for (const auto& [position, y, hilite, cursor, heard] : rows)
+    {
+        left->mPosition = position;
+        mManager->MouseMove(50, y);
+        EXPECT_EQ(left->mHiliteIdx, hilite) << y;
+        EXPECT_EQ(right->mHiliteIdx, hilite) << y;
+        EXPECT_EQ(mApp.mCursorNum, cursor) << y;
+        EXPECT_EQ(mLog.Take(), heard) << y;
+    }
+    mManager->MouseMove(50, 10);
+    mManager->MouseMove(500, 500);
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0) ListHiliteChanged(1,0,-1) "
+                           "ListHiliteChanged(2,0,-1)");
+}
+
+TEST_F(List, PageSizeFromHeightAndLineHeightAndTheWheel)
+{
+    FixedFont broken(0, 0, 0); // a font that failed to load measures 0
+    // Font, height; page size, the line under y 30.
+    const std::tuple<Font*, int, double, int> rows[] = {
+        {&mFont, 68, 3.0, 1}, {&mFont, 25, 1.0, -1}, {&broken, 68, 1.0, -1}};
+    for (const auto& [font, height, page, hiliteAt30] : rows)
+    {
+        Attached<ListWidget> list(mManager, 1, font, &mLog);
+        ScrollbarWidget bar(0, list.get());
+        list->mScrollbar = &bar;
+        list->AddLine("a", false);
+        list->AddLine("b", false);
+        list->Resize(0, 0, 100, height);
+        EXPECT_EQ(list->mPageSize, page) << height;
+        EXPECT_EQ(bar.mPageSize, page) << height;
+        mManager->MouseMove(50, 30);
+        EXPECT_EQ(list->mHiliteIdx, hiliteAt30) << height;
+        DrawCalls(list.get());
+        mManager->MouseMove(500, 500);
+        list->mScrollbar = nullptr;
+    }
+    mLog.Take();
+
+    // The wheel moves the linked bar by five lines.
+    ListWidget list(1, &mFont, &mLog);
+    ScrollbarWidget bar(0, &list);
+    list.mScrollbar = &bar;
+    list.Resize(0, 0, 100, 68);
+    for (int i = 0; i < 20; ++i)
+        list.AddLine("line", false);
+    std::string positions;
+    for (int delta : {-1, -3, 0, 1, 1})
+    {
+        list.MouseWheel(delta);
+        positions += std::to_string(int(list.mPosition)) + " ";
+    }
+    EXPECT_EQ(positions, "5 10 10 5 0 ");
+}
+
+// Sorts by line length, so that many lines share a key.
+class ByLength : public ListWidget
+{
+public:
+    ByLength() : ListWidget(1, nullptr, nullptr) {}
+    std::string GetSortKey(int index) override { return std::string(GetStringAt(index).size(), 'x'); }
+};
+
+TEST_F(List, SortedInsertionSortKeysAndStableSort)
+{
+    // Sorted insertion keeps equal lines in their order.
+    ListWidget list(1, &mFont, nullptr);
+    EXPECT_EQ(list.AddLine("b", true), 0);
+    EXPECT_EQ(list.AddLine("a", true), 0);
+    EXPECT_EQ(list.AddLine("c", true), 2);
+    EXPECT_EQ(list.AddLine("a", false), 3);
+    list.mCompareFunc = strcasecmp;
+    EXPECT_EQ(list.AddLine("B", true), 2);
+    EXPECT_EQ(Join(list.mLines), "a b B c a");
+    EXPECT_EQ(list.GetLineIdx("C"), 3);
+
+    ListWidget names(1, &mFont, nullptr), scores(2, &mFont, nullptr);
+    names.mNextColumn = &scores;
+    scores.mPrevColumn = &names;
+    names.mSortNextFirst = true; // by score, then by name
+    scores.mSortKeyWidth = 3;
+    const char* rows[][2] = {{"bob", "7"}, {"amy", "12"}, {"cat", "7"}};
+    for (const auto& row : rows)
+    {
+        int at = names.AddLine(row[0], false);
+        scores.SetLine(at, row[1]);
+    }
+    names.SetLineColor(1, Color(1, 2, 3));
+    EXPECT_EQ(names.GetSortKey(1), "012amy");
+    names.Sort(true);
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "bob cat amy | 7 7 12");
+    EXPECT_EQ(scores.mLineColors[2], Color(1, 2, 3));
+    names.Sort(false);
+    EXPECT_EQ(Join(names.mLines) + " | " + Join(scores.mLines), "amy cat bob | 12 7 7");
+
+    ByLength lengths;
+    for (const char* line : {"bb", "a", "cc", "d"})
+        lengths.AddLine(line, false);
+    lengths.Sort(true);
+    EXPECT_EQ(Join(lengths.mLines), "a d bb cc");
+    lengths.Sort(false);
+    EXPECT_EQ(Join(lengths.mLines), "bb cc a d");
+}
+
+TEST_F(List, ClicksOnlyOnLinesThatExist)
+{
+    Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
+    list->Resize(0, 0, 100, 300);
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        list->AddLine(line, false);
+    Click(mManager, 50, 50, 2);
+    Click(mManager, 50, 50, -1);
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,-1,2) ListClicked(1,2,2) ListClicked(1,2,1)");
+
+    // Removing lines drops a hilite past the new end.
+    mManager->MouseMove(50, 90);
+    list->RemoveLine(0);
+    EXPECT_EQ(list->mHiliteIdx, -1);
+    list->mHiliteIdx = 9; // left over by the owner
+    mManager->MouseDown(50, 90, 1);
+    mManager->MouseUp(50, 90, 1);
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,2,4)");
+
+    list.Kill();
+    EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,9,-1) ListClosed(1)");
+}
+
+TEST_F(List, DrawsTheVisibleLinesWithHiliteAndSelection)
+{
+    ListWidget list(1, &mFont, nullptr);
+    list.Resize(0, 0, 100, 68);
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        list.AddLine(line, false);
+    list.SetSelect(1);
+    list.mHiliteIdx = 2;
+    EXPECT_EQ(DrawCalls(&list),
+              "FillRect((0,0,100,68),(255,255,255,255),0) "
+              "FillRect((0,24,100,20),(0,0,128,255),0) DrawRect((0,0,99,67),(255,255,255,255),0)");
+    // Lines 0 to 4 (position 0, page 3, one more), at 4 + 20 i, baseline + ascent 8.
+    EXPECT_EQ(Join(mFont.TakeCalls()),
+              "DrawString(4,12,\"a\",(0,0,0,255)) DrawString(4,32,\"b\",(255,255,255,255)) "
+              "DrawString(4,52,\"c\",(0,192,0,255)) DrawString(4,72,\"d\",(0,0,0,255)) "
+              "DrawString(4,92,\"e\",(0,0,0,255))");
+
+    list.mJustify = 2; // 4 pixels from the right
+    DrawCalls(&list);
+    EXPECT_EQ(mFont.TakeCalls()[0], "DrawString(90,12,\"a\",(0,0,0,255))");
+}
+
+TEST_F(List, AListenerMayDeleteTheList)
+{
+    for (const char* killOn : {"ListHiliteChanged", "ListClicked"})
+    {
+        auto* list = new ListWidget(1, &mFont, &mLog);
+        list->Resize(0, 0, 100, 300);
+        list->AddLine("a", false);
+        EXPECT_TRUE(DeletedByListener(mManager, list, mLog, killOn,
+                                      {[&](Widget*) { mManager->MouseMove(50, 10); },
+                                       [&](Widget*) { mManager->MouseDown(50, 10, 1); }}))
+            << killOn;
+        mManager->MouseUp(50, 10, 1);
+        mManager->MouseMove(500, 500);
+    }
+}
+
+class ScriptListener : public EditListener
+{
+public:
+    // "K<key>" per AllowKey, "t:<text>" per AllowText, "r:<text>" per return.
+    std::string mLog;
+    // Refused once.
+    std::string mRefusedText = "-";
+
+    bool AllowKey(int, KeyCode key) override { return Log("K" + std::to_string(int(key))); }
+    bool AllowText(int, const VaxoString& text) override
+    {
+        Log("t:" + text);
+        const bool refused = text == mRefusedText;
+        if (refused)
+            mRefusedText = "-";
+        return !refused;
+    }
+    void EditWidgetText(int, const VaxoString& text) override { Log("r:" + text); }
+
+private:
+    bool Log(const std::string& entry)
+    {
+        mLog += entry + " ";
+        return true;
+    }
+};
+
+// An edit field at (10, 10, 108, 20) in an application with a clipboard, focused, with
+// a 6-pixel fixed font.
+struct Field
+{
+    AppTestEnv mAppEnv;
+    ClipboardPlatform* mClipboard = nullptr;
+    std::unique_ptr<RecordingApp> mApp = MakeClipboardApp(mAppEnv, &mClipboard);
+    WidgetTestEnv mEnv{mApp.get()};
+    WidgetManager* mManager = mEnv.mManager;
+    ScriptListener mListener;
+    EditWidget mEdit{7, &mListener};
+
+    explicit Field(int charWidth = 6, int width = 108)
+    {
+        FixedFont font(charWidth);
+        mEdit.SetFont(&font);
+        mEdit.Resize(10, 10, width, 20);
+        mManager->AddWidget(&mEdit);
+        mManager->SetFocus(&mEdit);
+    }
+    ~Field() { mManager->RemoveWidget(&mEdit); }
+
+    void Set(const std::string& state)
+    {
+        mEdit.mString.clear();
+        mEdit.mHilitePos = -1;
+        for (char c : state)
+        {
+            if (c == '|')
+                mEdit.mCursorPos = int(mEdit.mString.size());
+            else if (c == '^')
+                mEdit.mHilitePos = int(mEdit.mString.size());
+            else
+                mEdit.mString += c;
+        }
+    }
+    std::string State() const
+    {
+        std::string s;
+        for (int i = 0; i <= int(mEdit.mString.size()); ++i)
+            s += std::string(i == mEdit.mHilitePos ? "^" : "") + (i == mEdit.mCursorPos ? "|" : "") +
+                 (i < int(mEdit.mString.size()) ? mEdit.mString.substr(i, 1) : "");
+        return s;
+    }
+    void Press(int key, char c)
+    {
+        if (key != 0)
+            mManager->KeyDown(KeyCode(key));
+        if (c != 0)
+            mManager->KeyChar(c);
+        if (key != 0)
+            mManager->KeyUp(KeyCode(key));
+    }
+    // What SDL sends: a letter as its key and its character (a control code while
+    // control is held), other characters alone; [S] and [C] press or release shift and
+    // control; named keys with the character SDL adds to some of them.
+    void Play(const std::string& script)
+    {
+        static const std::map<std::string, std::pair<int, char>> keys = {
+            {"L", {37, 0}}, {"R", {39, 0}},     {"HOME", {36, 0}}, {"END", {35, 0}},
+            {"BS", {8, 8}}, {"DEL", {46, 127}}, {"RET", {13, 13}}, {"TAB", {9, 9}}};
+        for (size_t i = 0; i < script.size(); ++i)
+        {
+            const char c = script[i];
+            if (c != '[')
+            {
+                const int key = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ? c & ~0x20 : 0;
+                Press(key, mManager->mKeyDown[17] && key != 0 ? char(key & 0x1F) : c);
+                continue;
+            }
+            const size_t end = script.find(']', i);
+            const std::string name = script.substr(i + 1, end - i - 1);
+            i = end;
+            if (name == "S" || name == "C")
+            {
+                const KeyCode key = name == "S" ? KEYCODE_SHIFT : KEYCODE_CONTROL;
+                mManager->mKeyDown[key] ? mManager->KeyUp(key) : mManager->KeyDown(key);
+            }
+            else
+                Press(keys.at(name).first, keys.at(name).second);
+        }
+    }
+};
+
+TEST(EditWidget, KeysAsSdlSendsThem)
+{
+    // Start, script, state after, clipboard before and after.
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"|", "ab[C]z", "|", "", ""},
+        {"|", "ab[C]zz", "ab|", "", ""},
+        {"|", "abc[BS][BS][C]z", "|", "", ""},
+        {"|", "abc[L][L]x[C]z", "a|bc", "", ""},
+        {"|", "ab[HOME][BS][C]z", "|", "", ""},
+        {"abc|", "[BS]", "ab|", "", ""},
+        {"ab|cd", "[DEL]", "ab|d", "", ""},
+        {"ab|", "[DEL]", "ab|", "", ""},
+        {"a^bc|d", "[DEL]", "a|d", "", ""},
+        {"a^bc|d", "x", "ax|d", "", ""},
+        {"ab|", "[TAB][RET]", "ab|", "", ""},
+        {"hello|", "[S][L][L]", "hel|lo^", "", ""},
+        {"hello|", "[S][L][L][S][L]", "hel|lo", "", ""},
+        {"a|bc^d", "[R]", "abc|d", "", ""},
+        {"a|bc", "[S][END]", "a^bc|", "", ""},
+        {"ab|c", "[HOME]", "|abc", "", ""},
+        {"abc def|", "[C][L]", "abc |def", "", ""},
+        {"|abc def", "[C][R]", "abc |def", "", ""},
+        {"a^bc|de", "[C]c", "a^bc|de", "", "bc"},
+        {"ab|", "[C]c", "ab|", "zz", "zz"},
+        {"a^bc|de", "[C]x", "a|de", "", "bc"},
+        {"|", "[C]v", "ab|", "ab\ncd", "ab\ncd"},
+        {"|", "[C]v", "abc|",
+         "a\tb\x01"
+         "c\x7f",
+         "a\tb\x01"
+         "c\x7f"},
+        {"1^23|4", "[C]v", "1xy|4", "xy", "xy"},
+        {"1^23|4", "[C]vz", "1^23|4", "xy", "xy"},
+        {"a|", "\xe9", "a\xe9|", "", ""},
+    };
+    for (const auto& [start, script, expected, clipBefore, clipAfter] : cases)
+    {
+        Field f;
+        f.Set(start);
+        f.mClipboard->mClipboard = clipBefore;
+        f.Play(script);
+        EXPECT_EQ(f.State(), expected) << start << " " << script;
+        EXPECT_EQ(f.mClipboard->mClipboard, clipAfter) << start << " " << script;
+    }
+    Field f;
+    f.mApp->mAllowExtendedChars = false;
+    f.Play("\xe9\x7e");
+    EXPECT_EQ(f.State(), "~|");
+}
+
+TEST(EditWidget, LimitsAndListener)
+{
+    // Limits in characters and pixels, a width-check font's character width and limit, the
+    // text refused once; start, script, state after, what the listener heard.
+    const std::tuple<int, int, int, int, const char*, const char*, const char*, const char*, const char*>
+        cases[] = {
+            {3, -1, 0, 0, "-", "abc|", "d", "abc|", "t:abc "},
+            {3, -1, 0, 0, "-", "abcdef|", "[S][HOME]", "|abc^", "K16 K36 t:abc "},
+            {-1, 20, 0, 0, "-", "ab|", "cd", "abc|", "t:abc t:abc "},
+            {-1, -1, 10, 25, "-", "|", "abc", "ab|", "t:a t:ab t:ab "},
+            {-1, 13, 10, 0, "-", "|", "ab", "a|", "t:a t:a "},
+            {-1, -1, 0, 0, "ab", "abc|", "[BS]", "abc|", "K8 t:ab t:abc "},
+            {-1, -1, 0, 0, "", "|", "ab[C]zz", "|", "t:a t:ab K17 K90 t:ab t: K90 t:ab t: "},
+            {-1, -1, 0, 0, "-", "ab|", "[C]c", "ab|", "K17 t:ab "},
+            {-1, -1, 0, 0, "-", "ab|", "[RET]", "ab|", "K13 t:ab r:ab t:ab "},
+        };
+    for (const auto& [maxChars, maxPixels, checkWidth, checkLimit, refused, start, script, expected, log] :
+         cases)
+    {
+        Field f;
+        f.mEdit.mMaxChars = maxChars;
+        f.mEdit.mMaxPixels = maxPixels;
+        if (checkWidth > 0)
+        {
+            FixedFont check(checkWidth);
+            f.mEdit.AddWidthCheckFont(&check, checkLimit);
+        }
+        f.mListener.mRefusedText = refused;
+        f.Set(start);
+        f.Play(script);
+        EXPECT_EQ(f.State(), expected) << start << " " << script;
+        EXPECT_EQ(f.mListener.mLog, log) << start << " " << script;
+    }
+}
+
+TEST(EditWidget, ScrollsToKeepTheCaretInView)
+{
+    // Character and field widths (usable: the field's less 8 pixels), script, first
+    // character shown.
+    const std::tuple<int, int, const char*, int> cases[] = {
+        {6, 108, "abcdefghijklmnopqrst", 4},
+        {6, 108, "abcdefghijklmnopqrst[HOME]", 0},
+        {6, 108, "abcdefghijklmnopqrst[HOME][END]", 10},
+        {30, 20, "ab", 1},
+        {6, 28, "abcdefghijklmnopqrst[HOME][R][R][R][R]", 4},
+    };
+    for (const auto& [charWidth, width, script, leftPos] : cases)
+    {
+        Field f(charWidth, width);
+        f.Play(script);
+        EXPECT_EQ(f.mEdit.mLeftPos, leftPos) << script;
+    }
+}
+
+TEST(EditWidget, MouseSelects)
+{
+    // Tokens: d/u press and release, D/U the same as a double click, m a move; then the
+    // x in the field (a caret goes after a character once x reaches its middle + 5). The
+    // password character, the events, the state after.
+    const std::tuple<char, const char*, const char*> cases[] = {
+        {0, "d20 u20", "hel|lo world"},          {0, "d0 u0", "|hello world"},
+        {0, "d20 u20 D20 U20", "^hello| world"}, {0, "d33 u33 D33 U33", "^hello world|"},
+        {0, "d8 m26 u26", "h^ell|o world"},      {'*', "d20 u20 D20 U20", "hel^l|o world"},
+    };
+    for (const auto& [password, script, expected] : cases)
+    {
+        Field f;
+        f.mEdit.mPasswordChar = password;
+        f.Set("hello world|");
+        std::istringstream events(script);
+        std::string token;
+        while (events >> token)
+        {
+            const int x = 10 + std::stoi(token.substr(1)), y = 15;
+            const char kind = token[0];
+            if (kind == 'm')
+                f.mManager->MouseMove(x, y);
+            else if (kind == 'd' || kind == 'D')
+                f.mManager->MouseDown(x, y, kind == 'D' ? 2 : 1);
+            else
+                f.mManager->MouseUp(x, y, kind == 'U' ? 2 : 1);
+        }
+        EXPECT_EQ(f.State(), expected) << script;
+    }
+}
+
+TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)
+{
+    Field f;
+    f.Set("ab|");
+    f.mEdit.mPasswordChar = '*';
+    FixedFont* font = static_cast<FixedFont*>(f.mEdit.mFont.get());
+    f.mManager->DrawScreen();
+    EXPECT_EQ(f.mEdit.GetDisplayString(), "**");
+    f.mEdit.mPasswordChar = '#';
+    EXPECT_EQ(f.mEdit.GetDisplayString(), "##");
+    f.mEdit.mPasswordChar = '*';
+    EXPECT_EQ(font->TakeCalls(), (std::vector<std::string>{"DrawString(4,12,\"**\",(0,0,0,255))",
+                                                           "DrawString(4,12,\"**\",(255,255,255,255))"}));
+    // The caret: a 2-pixel bar at text x 12, rows 4 to 15 of the field.
+    EXPECT_EQ(f.mEnv.Pixel(26, 14), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(27, 25), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(28, 14), 0xFFFFFFFFu);
+    EXPECT_EQ(f.mEnv.Pixel(26, 13), 0xFFFFFFFFu);
+
+    // A phase lasts 41 updates; the hidden phase draws no bar.
+    for (int i = 0; i < 40; ++i)
+        f.mManager->UpdateFrame();
+    EXPECT_TRUE(f.mEdit.mCaretShown);
+    f.mManager->UpdateFrame();
+    EXPECT_FALSE(f.mEdit.mCaretShown);
+    f.mManager->DrawScreen();
+    EXPECT_EQ(f.mEnv.Pixel(26, 14), 0xFFFFFFFFu);
+
+    // A selection is filled; copying it from a password field leaves the clipboard alone.
+    f.Set("^ab|");
+    f.mClipboard->mClipboard = "old";
+    f.Play("[C]c");
+    f.mManager->DrawScreen();
+    EXPECT_EQ(f.mEnv.Pixel(14, 14), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(27, 14), 0xFF000000u);
+    EXPECT_EQ(f.mEnv.Pixel(28, 14), 0xFFFFFFFFu);
+    EXPECT_EQ(f.mClipboard->mClipboard, "old");
+}
+
+TEST(EditWidget, WorksWithoutAFontAndTheReturnListenerMayDeleteIt)
+{
+    struct Closer : EditListener
+    {
+        EditWidget* mEdit = nullptr;
+        void EditWidgetText(int, const VaxoString&) override
+        {
+            mEdit->mParent->RemoveWidget(mEdit);
+            delete mEdit;
+            mEdit = nullptr;
+        }
+    };
+    WidgetTestEnv env;
+    Closer closer;
+    closer.mEdit = new EditWidget(1, &closer);
+    closer.mEdit->Resize(0, 0, 50, 20);
+    env.mManager->AddWidget(closer.mEdit);
+    env.mManager->SetFocus(closer.mEdit);
+    env.mManager->KeyChar('a');
+    env.mManager->MouseDown(30, 5, 2);
+    env.mManager->MouseUp(30, 5, 2);
+    env.mManager->DrawScreen();
+    // The system font measures every character 0 wide, so nothing can be typed.
+    EXPECT_TRUE(closer.mEdit->mFont != nullptr);
+    EXPECT_EQ(closer.mEdit->mString, "");
+    env.mManager->KeyDown(KEYCODE_RETURN);
+    EXPECT_EQ(closer.mEdit, nullptr);
 }
 
 } // namespace

@@ -5,12 +5,15 @@
 // third button, the slide-in, the labelled check box and the label, the skin's ownership
 // of its images, and the file dialog of this platform. Options dialog: its texts and
 // layout, the refused check boxes with their messages, the sound test after the slider is
-// let go, and "Ok" switching the screen mode and closing.
+// let go, and "Ok" switching the screen mode and closing. List dialog: selection by name
+// in any letter case, a double click answering 1000, and the scroll bar shown only when
+// the lines do not fit, narrowing the list.
 #include "graphics/MemoryImage.h"
 #include "graphics/support/FixedFont.h"
 #include "widgets/Dialog.h"
 #include "widgets/DialogButton.h"
 #include "widgets/FileDialog.h"
+#include "widgets/ListDialog.h"
 #include "widgets/SimpleDialog.h"
 #include "widgets/SimpleOptionsDialog.h"
 #include "widgets/support/ControlTestSupport.h"
@@ -54,7 +57,7 @@ protected:
     }
 };
 
-TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtonsAndThePreferredHeight)
+TEST_F(Dialogs, ButtonModesThePreferredHeightAndTheDrawnLookAndTextLines)
 {
     // At (100, 50), 400 x 300: content insets 24, a button row 24 high at 302. Mode, texts,
     // buttons, preferred height for a width of 400.
@@ -87,25 +90,23 @@ TEST_F(Dialogs, ButtonModesMakeAndPlaceTheirButtonsAndThePreferredHeight)
     EXPECT_EQ(dialog.mNoButton->GetColor(1), Color::White);
     dialog.SetColor(3, Color(1, 2, 3));
     EXPECT_EQ(dialog.mNoButton->GetColor(0), Color(1, 2, 3));
-}
 
-TEST_F(Dialogs, DrawnLookAndTextLines)
-{
-    Dialog* dialog = Make(0, "Title", "Hello", "Foot");
-    dialog->Resize(0, 0, 400, 200);
-    EXPECT_EQ(DrawCalls(dialog),
+    // The drawn look and the text lines.
+    Dialog* drawn = Make(0, "Title", "Hello", "Foot");
+    drawn->Resize(0, 0, 400, 200);
+    EXPECT_EQ(DrawCalls(drawn),
               "DrawRect((12,12,375,175),(255,255,255,255),0) "
               "FillRect((13,13,374,174),(80,80,80,255),0) FillRect((388,24,12,164),(0,0,0,128),0) "
               "FillRect((24,188,376,12),(0,0,0,128),0)");
     auto calls = [](const std::unique_ptr<Font>& font)
     { return Join(static_cast<FixedFont*>(font.get())->TakeCalls()); };
     // Header at 24 + ascent; body below 10 pixels of space; footer 8 + 14 below the body.
-    EXPECT_EQ(calls(dialog->mHeaderFont),
+    EXPECT_EQ(calls(drawn->mHeaderFont),
               "DrawString(185,34,\"Title\",(255,255,255,255)) DrawString(188,82,\"Foot\",(255,255,255,255))");
     // The body is centred (alignment 0) in 26..373.
-    EXPECT_EQ(calls(dialog->mLinesFont), "DrawString(185,56,\"Hello\",(255,255,0,255))");
-    EXPECT_EQ(dialog->mTextBottom, 82);
-    Dispose(dialog);
+    EXPECT_EQ(calls(drawn->mLinesFont), "DrawString(185,56,\"Hello\",(255,255,0,255))");
+    EXPECT_EQ(drawn->mTextBottom, 82);
+    Dispose(drawn);
 }
 
 TEST_F(Dialogs, DraggingKeepsTheDialogNearTheScreenAndTheHeldPointInside)
@@ -401,7 +402,6 @@ TEST_F(OptionsDialogs, TextsAndLayout)
     {
         EXPECT_EQ(Label(widget), label);
         EXPECT_EQ(widget->GetRect(), rect) << label;
-        EXPECT_EQ(widget->mParent, &dialog);
     }
     EXPECT_FALSE(dialog.mHelpButton->mVisible || dialog.mCreditsButton->mVisible);
     EXPECT_EQ(dialog.mMusicVolumeSlider->mValue, 0.25);
@@ -494,6 +494,43 @@ TEST_F(OptionsDialogs, OkSwitchesTheScreenModeAndKillsTheDialog)
     EXPECT_EQ(mApp.GetDialog(9), nullptr);
     EXPECT_EQ(dialog->mResult, Dialog::kNoResult);
     EXPECT_EQ(mLog.Take(), "");
+}
+
+using ListDialogs = SkinnedControlTest;
+
+TEST_F(ListDialogs, SelectionByNameDoubleClickAndAScrollbarOnlyWhenNeeded)
+{
+    auto* dialog = new ListDialog(3, true, "Select", "", "", 2);
+    dialog->mDialogListener = &mLog;
+    dialog->Resize(0, 0, 350, 350);
+    // Content insets 24, 10, 24; header 12 and 20 below it; 100 kept below the list.
+    EXPECT_EQ(dialog->mListWidget->GetRect(), TRect<int>(24, 42, 302, 208));
+    EXPECT_FALSE(dialog->mScrollbar->mVisible);
+    EXPECT_EQ(dialog->GetSelItem(), "");
+    for (const char* name : {"Amy", "Bob", "Cy"})
+        dialog->mListWidget->AddLine(name, false);
+    EXPECT_TRUE(dialog->SetSelect("bOB"));
+    EXPECT_FALSE(dialog->SetSelect("Dan"));
+    EXPECT_EQ(dialog->GetSelItem(), "Bob");
+
+    mApp.AddDialog(dialog);
+    // Lines of 12 from 42 + 4: a single click selects, a double click also answers.
+    Click(mManager, 50, 46 + 2 * 12 + 5);
+    EXPECT_EQ(dialog->GetSelItem(), "Cy");
+    EXPECT_EQ(mLog.Take(), "");
+    Click(mManager, 50, 47, 2);
+    EXPECT_EQ(dialog->GetSelItem(), "Amy");
+    EXPECT_EQ(dialog->mResult, 1000);
+    EXPECT_EQ(mLog.Take(), "DialogButtonDepress(3,1000)");
+
+    // 208 - 8 of margins holds 16 lines of 12.
+    for (int i = 3; i < 17; i++)
+        dialog->mListWidget->AddLine("line " + std::to_string(i), false);
+    dialog->CheckShowScrollbar();
+    EXPECT_TRUE(dialog->mScrollbar->mVisible);
+    EXPECT_EQ(dialog->mListWidget->GetRect(), TRect<int>(24, 42, 286, 208));
+    EXPECT_EQ(dialog->mScrollbar->GetRect(), TRect<int>(310, 42, 16, 208));
+    mApp.KillDialog(dialog);
 }
 
 } // namespace

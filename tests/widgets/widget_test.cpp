@@ -76,7 +76,7 @@ TEST(Widget, LayoutAppliesLowerBitsFirst)
     }
 }
 
-TEST(Widget, ResizeRedrawsBothAreasAndRechecksTheMouse)
+TEST(Widget, ResizeDisablingAndShowingRedrawAndRecheckTheMouse)
 {
     WidgetTestEnv env;
     RecordingWidget* w = env.Add("W", 0, 0, 50, 50);
@@ -98,51 +98,29 @@ TEST(Widget, ResizeRedrawsBothAreasAndRechecksTheMouse)
     env.Take();
     w->Move(310, 310);
     EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(30,30)");
-}
 
-TEST(Widget, DisablingUnderTheMouseAndShowingAgain)
-{
-    WidgetTestEnv env;
-    RecordingWidget* panel = env.Add("P", 100, 100, 200, 200);
-    RecordingWidget* w = env.Add("W", 10, 10, 50, 50, panel);
-    env.mManager->MouseMove(120, 130);
-    env.Take();
-    w->SetDisabled(true);
-    EXPECT_EQ(env.TakeText(), "W.MouseLeave");
+    // Disabled under the mouse and enabled again, then hidden and shown again.
+    WidgetTestEnv nested;
+    RecordingWidget* panel = nested.Add("P", 100, 100, 200, 200);
+    RecordingWidget* inner = nested.Add("W", 10, 10, 50, 50, panel);
+    nested.mManager->MouseMove(120, 130);
+    nested.Take();
+    inner->SetDisabled(true);
+    EXPECT_EQ(nested.TakeText(), "W.MouseLeave");
     // Enabling checks the resting mouse against the widget in its parent's coordinates.
-    w->SetDisabled(false);
-    EXPECT_EQ(env.TakeText(), "W.MouseEnter W.MouseMove(10,20)");
+    inner->SetDisabled(false);
+    EXPECT_EQ(nested.TakeText(), "W.MouseEnter W.MouseMove(10,20)");
 
     // Shown again, a child is redrawn.
-    env.mManager->DrawScreen();
-    w->SetVisible(false);
-    env.mManager->DrawScreen();
-    env.Take();
-    w->SetVisible(true);
-    EXPECT_TRUE(env.mManager->IsDirty());
-    env.Take();
-    env.mManager->DrawScreen();
-    EXPECT_EQ(env.TakeText(), "P.Draw W.Draw");
-}
-
-TEST(Widget, TabMovesAlongTheTabChain)
-{
-    WidgetTestEnv env;
-    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
-    RecordingWidget* b = env.Add("B", 0, 0, 10, 10);
-    RecordingWidget* c = env.Add("C", 0, 0, 10, 10);
-    b->mTabNext = c;
-    b->mTabPrev = a;
-    WidgetManager* m = env.mManager;
-    m->SetFocus(b);
-    m->KeyDown(KEYCODE_TAB);
-    EXPECT_EQ(m->mFocusWidget, c);
-    m->SetFocus(b);
-    m->KeyDown(KEYCODE_SHIFT);
-    m->KeyDown(KEYCODE_TAB);
-    EXPECT_EQ(m->mFocusWidget, a);
-    m->KeyDown(KEYCODE_TAB); // A has no target
-    EXPECT_EQ(m->mFocusWidget, a);
+    nested.mManager->DrawScreen();
+    inner->SetVisible(false);
+    nested.mManager->DrawScreen();
+    nested.Take();
+    inner->SetVisible(true);
+    EXPECT_TRUE(nested.mManager->IsDirty());
+    nested.Take();
+    nested.mManager->DrawScreen();
+    EXPECT_EQ(nested.TakeText(), "P.Draw W.Draw");
 }
 
 TEST(Widget, CenteredLines)
@@ -485,7 +463,7 @@ TEST(WidgetContainer, SubtreeJoinsAndLeavesTheManagerOnce)
     EXPECT_EQ(Heard(t.Take(), "RemovedFromManager"), "C O K W");
 }
 
-TEST(WidgetManager, PressOnOneWidgetReleaseOverAnother)
+TEST(WidgetManager, PressOnOneWidgetReleaseOverAnotherAndPopupCommandWidgets)
 {
     WidgetTestEnv env;
     RecordingWidget* panel = env.Add("P", 50, 50, 100, 100);
@@ -528,6 +506,18 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnother)
     m->DoMouseUps();
     m->MouseMove(70, 75);
     EXPECT_EQ(env.TakeText(), "A.MouseEnter A.MouseMove(10,15)");
+
+    // The popup command widget goes on a press outside it.
+    WidgetTestEnv popups;
+    RecordingWidget* popup = popups.Add("Pop", 10, 10, 50, 50, nullptr, false);
+    WidgetManager* p = popups.mManager;
+    p->SetPopupCommandWidget(popup);
+    p->MouseDown(20, 20, 1);
+    p->MouseUp(20, 20, 1);
+    EXPECT_EQ(popup->mParent, p);
+    p->MouseDown(100, 100, 1);
+    EXPECT_EQ(popup->mParent, nullptr);
+    EXPECT_EQ(p->mPopupCommandWidget, nullptr);
 }
 
 TEST(WidgetManager, ModalLayers)
@@ -596,21 +586,17 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
     typedef std::function<void(WidgetTestEnv&)> Action;
     const Action removeW = [](WidgetTestEnv& e) { e["P"]->RemoveWidget(e["W"]); };
     const Action disableW = [](WidgetTestEnv& e) { e["W"]->SetDisabled(true); };
-    const std::tuple<const char*, const char*, Action, const char*> cases[] = {
-        {"removed", "", removeW,
-         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
-         "W.RemovedFromManager"},
-        {"disabled", "", disableW,
-         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus"},
-        {"removes itself when pressed", "MouseDown", removeW,
-         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
-         "W.RemovedFromManager"},
+    // What W hears when the press is taken back.
+    const std::string held = "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus";
+    const std::tuple<const char*, const char*, Action, std::string> cases[] = {
+        {"removed", "", removeW, held + " W.RemovedFromManager"},
+        {"disabled", "", disableW, held},
+        {"removes itself when pressed", "MouseDown", removeW, held + " W.RemovedFromManager"},
         {"removes itself when focused: the press is not delivered", "GotFocus", removeW,
          "W.GotFocus W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus W.RemovedFromManager"},
         {"takes the focus again while leaving, and a modal layer remembers it", "RemovedFromManager",
          [](WidgetTestEnv& e) { e.mManager->SetFocus(e["W"]), e.mManager->AddBaseModal(e["P"]); },
-         "W.GotFocus W.MouseDown(5,5,0,1) W.MouseLeave W.MouseUp(5,5,0,1) W.LostFocus "
-         "W.RemovedFromManager W.GotFocus W.LostFocus"},
+         held + " W.RemovedFromManager W.GotFocus W.LostFocus"},
     };
     for (const auto& [what, hook, action, expected] : cases)
     {
@@ -637,7 +623,7 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
     }
 }
 
-TEST(WidgetManager, KeysAndWindowFocus)
+TEST(WidgetManager, KeysTabbingAndWindowFocus)
 {
     WidgetTestEnv env;
     RecordingWidget* w = env.Add("W", 0, 0, 10, 10);
@@ -680,22 +666,24 @@ TEST(WidgetManager, KeysAndWindowFocus)
     m->KeyChar('a');
     m->MouseWheel(-2);
     EXPECT_EQ(env.TakeText(), "W.KeyDown(17) T.KeyChar(9) W.KeyChar(97) W.MouseWheel(-2)");
-}
 
-TEST(WidgetManager, OverlaysDrawInPriorityOrder)
-{
-    WidgetTestEnv env;
-    env.Add("X", 0, 0, 10, 10)->mOverlayPriority = 3;
-    env.Add("Y", 0, 0, 10, 10)->mOverlayPriority = 1;
-    RecordingWidget* z = env.Add("Z", 100, 100, 50, 50);
-    env.Add("N", 10, 20, 5, 5, z)->mOverlayPriority = 0;
-    env.Add("Dlg", 0, 0, 10, 10)->mPriority = 1;
-    env.Take();
-    env.mManager->DrawScreen();
-    EXPECT_EQ(env.TakeText(), "X.Draw Y.Draw Z.Draw N.Draw N.DrawOverlay(0@110,120) Dlg.Draw "
-                              "Y.DrawOverlay(1@0,0) X.DrawOverlay(3@0,0)");
-    EXPECT_TRUE(env.mManager->mDeferredOverlays.empty());
-    EXPECT_FALSE(env.mManager->DrawScreen());
+    // Tab moves along the tab chain.
+    WidgetTestEnv tabs;
+    RecordingWidget* a = tabs.Add("A", 0, 0, 10, 10);
+    RecordingWidget* b = tabs.Add("B", 0, 0, 10, 10);
+    RecordingWidget* c = tabs.Add("C", 0, 0, 10, 10);
+    b->mTabNext = c;
+    b->mTabPrev = a;
+    WidgetManager* t = tabs.mManager;
+    t->SetFocus(b);
+    t->KeyDown(KEYCODE_TAB);
+    EXPECT_EQ(t->mFocusWidget, c);
+    t->SetFocus(b);
+    t->KeyDown(KEYCODE_SHIFT);
+    t->KeyDown(KEYCODE_TAB);
+    EXPECT_EQ(t->mFocusWidget, a);
+    t->KeyDown(KEYCODE_TAB); // A has no target
+    EXPECT_EQ(t->mFocusWidget, a);
 }
 
 TEST(WidgetManager, RemapMouse)
@@ -722,7 +710,7 @@ TEST(WidgetManager, RemapMouse)
     EXPECT_EQ(m.mHeight, 500);
 }
 
-TEST(WidgetManager, DrawsOnlyDirtyTopLevelWidgets)
+TEST(WidgetManager, DrawsOnlyDirtyTopLevelWidgetsAndOverlaysInPriorityOrder)
 {
     AppTestEnv appEnv;
     RecordingApp app;
@@ -759,20 +747,20 @@ TEST(WidgetManager, DrawsOnlyDirtyTopLevelWidgets)
     EXPECT_EQ(app.mCursorNum, 1);
     env.mManager->MouseMove(150, 50);
     EXPECT_EQ(app.mCursorNum, 0);
-}
 
-TEST(WidgetManager, PopupCommandWidgetGoesOnAPressOutside)
-{
-    WidgetTestEnv env;
-    RecordingWidget* popup = env.Add("Pop", 10, 10, 50, 50, nullptr, false);
-    WidgetManager* m = env.mManager;
-    m->SetPopupCommandWidget(popup);
-    m->MouseDown(20, 20, 1);
-    m->MouseUp(20, 20, 1);
-    EXPECT_EQ(popup->mParent, m);
-    m->MouseDown(100, 100, 1);
-    EXPECT_EQ(popup->mParent, nullptr);
-    EXPECT_EQ(m->mPopupCommandWidget, nullptr);
+    // Overlays are drawn after everything else, by priority.
+    WidgetTestEnv overlays;
+    overlays.Add("X", 0, 0, 10, 10)->mOverlayPriority = 3;
+    overlays.Add("Y", 0, 0, 10, 10)->mOverlayPriority = 1;
+    RecordingWidget* z = overlays.Add("Z", 100, 100, 50, 50);
+    overlays.Add("N", 10, 20, 5, 5, z)->mOverlayPriority = 0;
+    overlays.Add("Dlg", 0, 0, 10, 10)->mPriority = 1;
+    overlays.Take();
+    overlays.mManager->DrawScreen();
+    EXPECT_EQ(overlays.TakeText(), "X.Draw Y.Draw Z.Draw N.Draw N.DrawOverlay(0@110,120) Dlg.Draw "
+                                   "Y.DrawOverlay(1@0,0) X.DrawOverlay(3@0,0)");
+    EXPECT_TRUE(overlays.mManager->mDeferredOverlays.empty());
+    EXPECT_FALSE(overlays.mManager->DrawScreen());
 }
 
 } // namespace

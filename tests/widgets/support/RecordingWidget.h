@@ -5,8 +5,8 @@
 // Log lines look like "A.MouseDown(3,4,0,1)": the widget's name, the hook, its arguments
 // (mouse hooks get button and count split as the base class splits them). Draw fills the
 // widget's rect (less mFillInset) with mFill (nothing when its alpha is 0) and logs
-// "A.Draw"; DrawOverlay
-// logs the priority and where the context puts the widget's origin: "A.DrawOverlay(1@10,20)".
+// "A.Draw"; DrawOverlay logs the priority and where the context puts the widget's origin:
+// "A.DrawOverlay(1@10,20)".
 #pragma once
 
 #include "graphics/Color.h"
