@@ -512,8 +512,7 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnotherAndPopupCommandWidgets)
     RecordingWidget* popup = popups.Add("Pop", 10, 10, 50, 50, nullptr, false);
     WidgetManager* p = popups.mManager;
     p->SetPopupCommandWidget(popup);
-    p->MouseDown(20, 20, 1);
-    p->MouseUp(20, 20, 1);
+    Click(p, 20, 20);
     EXPECT_EQ(popup->mParent, p);
     p->MouseDown(100, 100, 1);
     EXPECT_EQ(popup->mParent, nullptr);
@@ -539,9 +538,7 @@ TEST(WidgetManager, ModalLayers)
 
     // Behind it: no hover, press or focus, but still updated and drawn.
     m->MouseUp(10, 10, 1);
-    m->MouseMove(20, 20);
-    m->MouseDown(20, 20, 1);
-    m->MouseUp(20, 20, 1);
+    Click(m, 20, 20);
     w->MarkDirty();
     m->UpdateFrame();
     m->DrawScreen();

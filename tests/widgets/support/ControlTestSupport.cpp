@@ -5,13 +5,6 @@
 namespace Vaxo
 {
 
-void Click(WidgetManager* manager, int x, int y, int clickCount)
-{
-    manager->MouseMove(x, y);
-    manager->MouseDown(x, y, clickCount);
-    manager->MouseUp(x, y, clickCount);
-}
-
 std::string DialogTexts(Dialog* dialog)
 {
     if (dialog == nullptr)
@@ -20,13 +13,6 @@ std::string DialogTexts(Dialog* dialog)
     if (dialog->mNoButton != nullptr)
         labels += " " + dialog->mNoButton->mLabel;
     return dialog->mDialogHeader + "|" + dialog->mDialogLines + "|" + dialog->mDialogFooter + "|" + labels;
-}
-
-std::string ListenerLog::Take()
-{
-    std::string text = Join(mCalls);
-    mCalls.clear();
-    return text;
 }
 
 void ListenerLog::LogValues(const char* name, const std::vector<double>& args)

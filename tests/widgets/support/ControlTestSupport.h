@@ -49,7 +49,7 @@ public:
     std::function<void()> mAction;
 
     // The calls so far joined by spaces; forgets them.
-    std::string Take();
+    std::string Take() { return Join(std::exchange(mCalls, {})); }
 
     void ButtonPress(int id, int count) override { Log("ButtonPress", id, count); }
     void ButtonDepress(int id) override { Log("ButtonDepress", id); }
@@ -144,9 +144,6 @@ bool DeletedByListener(WidgetContainer* parent, T* widget, ListenerLog& log, con
     log.Take();
     return held.get() == nullptr;
 }
-
-// Moves the mouse to (x, y), then presses and releases a button there.
-void Click(WidgetManager* manager, int x, int y, int clickCount = 1);
 
 // "header|lines|footer|button labels" of a dialog; "" for none.
 std::string DialogTexts(Dialog* dialog);

@@ -58,6 +58,13 @@ RecordingWidget* WidgetTestEnv::operator[](const std::string& name) const
     return nullptr;
 }
 
+void Click(WidgetManager* manager, int x, int y, int clickCount)
+{
+    manager->MouseMove(x, y);
+    manager->MouseDown(x, y, clickCount);
+    manager->MouseUp(x, y, clickCount);
+}
+
 std::string Join(const std::vector<std::string>& words)
 {
     std::string text;

@@ -27,6 +27,9 @@ class VaxoAppBase;
 // Words joined by spaces.
 std::string Join(const std::vector<std::string>& words);
 
+// Moves the mouse to (x, y), then presses and releases a button there.
+void Click(WidgetManager* manager, int x, int y, int clickCount = 1);
+
 class WidgetTestEnv
 {
 public:
