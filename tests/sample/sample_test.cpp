@@ -1,16 +1,10 @@
 // The sample program end to end, under Xvfb at depth 24 (VAXO_DISPLAY_24; skipped when
-// unset) with SDL's dummy audio driver, each run in a child process whose HOME is a fresh
-// folder:
-// - a run scripted from inside the application (events pushed with SDL_PushEvent) and
-//   recorded as a demo makes a player, plays notes, changes the volumes and switches to
-//   3D, and quits; the next run finds the player, the options and the settings; the demo
-//   replays to the same final state and the same screens; the run's software and 3D
-//   screens agree;
-// - a damaged users.dat, registry.bin, manifest, params.xml and demo file each give their
-//   message and no crash;
-// - a run killed while it saves keeps what it had saved.
-// Scripts wait for states and count updates, never wall-clock time: a loaded machine makes
-// the tests slower, not wrong.
+// unset) with SDL's dummy audio driver, each run in a child process with a fresh HOME: a
+// run scripted from inside the application (events pushed with SDL_PushEvent) and recorded
+// as a demo, found again by the next run, replayed to the same state and screens, its
+// software and 3D screens alike; damaged files; a run killed while it saves. Scripts wait
+// for states and count updates, never wall-clock time: a loaded machine makes the tests
+// slower, not wrong.
 #include "SampleApp.h"
 #include "SampleProfile.h"
 #include "SampleScreens.h"
@@ -37,9 +31,10 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <map>
-#include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 // What SDL and X keep for the life of the process is not ours to report.
@@ -56,6 +51,8 @@ namespace
 
 constexpr int kTimeoutMs = 240000;
 typedef std::map<std::string, std::string> Report;
+// Screenshots to take: their names by update.
+typedef std::map<int32_t, std::string> Shots;
 
 // A child process with HOME in `home` and its output (stdout and stderr) in home/output:
 // body, which ends the process (status 99 if it returns).
@@ -108,21 +105,6 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool WaitForText(const std::string& path, const std::string& text)
-{
-    return WaitUntil([&] { return ReadFile(path).find(text) != std::string::npos; });
-}
-
-// "name value" lines, the value being the rest of the line.
-Report ReadReport(const std::string& path)
-{
-    Report report;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        report[line.substr(0, line.find(' '))] = line.substr(line.find(' ') + 1);
-    return report;
-}
-
 // The sample run by a script: its next step is asked once per update, at least 25 updates
 // after the step before, until it answers true. Screenshots are taken at the first present
 // after their update (the whole screen is marked dirty there), and the state is reported at
@@ -130,43 +112,34 @@ Report ReadReport(const std::string& path)
 class ScriptedSample : public SampleApp
 {
 public:
-    struct Shot
-    {
-        std::string mName;
-        int32_t mUpdate;
-        int mState; // 0 waiting, 1 screen marked dirty, 2 taken
-    };
+    typedef std::vector<std::function<bool(ScriptedSample&)>> Script;
 
-    std::string mArgs;
     std::string mFiles;
-    std::vector<std::function<bool(ScriptedSample&)>> mScript;
+    Script mScript;
     size_t mStep = 0;
     int32_t mLastStepUpdate = 0;
-    std::vector<Shot> mShots;
+    Shots mShots;
+    // The shot whose screen is marked dirty, written at the next present.
+    std::string mShooting;
 
-    ScriptedSample(const std::string& args, const std::string& files) : mArgs(args), mFiles(files)
+    ScriptedSample(const std::string& args, const std::string& files, const Script& script,
+                   const Shots& shots)
+        : mFiles(files), mScript(script), mShots(shots)
     {
         mChangeDir = VAXO_SAMPLE_RESOURCES;
-    }
-    void DoParseCmdLine() override
-    {
-        ParseCmdLine(mArgs);
+        ParseCmdLine(args);
         mCmdLineParsed = true;
     }
     void UpdateFrames() override
     {
         SampleApp::UpdateFrames();
-        bool shooting = false;
-        for (Shot& shot : mShots)
+        const auto shot = mShots.find(mUpdateCount);
+        if (shot != mShots.end())
         {
-            if (shot.mState == 0 && mUpdateCount >= shot.mUpdate)
-            {
-                mWidgetManager->MarkAllDirty();
-                shot.mState = 1;
-            }
-            shooting |= shot.mState == 1;
+            mWidgetManager->MarkAllDirty();
+            mShooting = shot->second;
         }
-        if (!shooting && mStep < mScript.size() && mUpdateCount - mLastStepUpdate >= 25 &&
+        if (mShooting.empty() && mStep < mScript.size() && mUpdateCount - mLastStepUpdate >= 25 &&
             mScript[mStep](*this))
         {
             mStep++;
@@ -175,13 +148,9 @@ public:
     }
     void Redraw(TRect<int>* rect) override
     {
-        for (Shot& shot : mShots)
-        {
-            if (shot.mState != 1)
-                continue;
-            std::ofstream(mFiles + shot.mName + ".rgb", std::ios::binary) << Screen();
-            shot.mState = 2;
-        }
+        if (!mShooting.empty())
+            std::ofstream(mFiles + mShooting + ".rgb", std::ios::binary) << Screen();
+        mShooting.clear();
         SampleApp::Redraw(rect);
     }
     void ShutdownHook() override
@@ -198,16 +167,13 @@ public:
             << Is3DAccelerated() << "\nwindowed " << mIsPhysWindowed << "\nruns " << mRunCount << "\nclean "
             << mLastShutdownClean << "\nnotes " << mNotesPlayed << "\nupdates " << mUpdateCount << "\nsaves "
             << saves << "\n";
-        for (const Shot& shot : mShots)
-            out << "shot_" << shot.mName << " " << shot.mUpdate << "\n";
+        for (const auto& [update, name] : mShots)
+            out << "shot_" << name << " " << update << "\n";
         SampleApp::ShutdownHook();
     }
 
-    bool TakeShot(const std::string& name)
-    {
-        mShots.push_back({name, mUpdateCount + 1, 0});
-        return true;
-    }
+    // With the mouse resting over no control, 25 updates on.
+    bool TakeShot(const std::string& name);
 
 private:
     // The frame as drawn, before it is presented: rows of RGB bytes from the top.
@@ -217,24 +183,17 @@ private:
         const size_t row = size_t(mWidth * 3);
         if (Is3DAccelerated())
         {
-            std::string rows(rgb.size(), '\0');
-            glFinish();
             glReadBuffer(GL_BACK);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, mWidth, mHeight, GL_RGB, GL_UNSIGNED_BYTE, &rows[0]);
             for (int y = 0; y < mHeight; y++)
-                rows.copy(&rgb[y * row], row, (mHeight - 1 - y) * row);
+                glReadPixels(0, mHeight - 1 - y, mWidth, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb[y * row]);
             return rgb;
         }
         SDL_Surface* screen = SDL_GetVideoSurface();
         SDL_LockSurface(screen);
-        for (int i = 0; i < mWidth * mHeight; i++)
-        {
-            const uint32_t pixel =
-                static_cast<const uint32_t*>(screen->pixels)[i / mWidth * screen->pitch / 4 + i % mWidth];
-            for (int c = 0; c < 3; c++)
-                rgb[size_t(i * 3 + c)] = char(pixel >> (16 - 8 * c));
-        }
+        const auto* pixels = static_cast<const uint32_t*>(screen->pixels);
+        for (size_t i = 0; i < rgb.size(); i++) // channel i % 3 of pixel i / 3
+            rgb[i] = char(pixels[i / 3 / mWidth * screen->pitch / 4 + i / 3 % mWidth] >> (16 - i % 3 * 8));
         SDL_UnlockSurface(screen);
         return rgb;
     }
@@ -249,6 +208,12 @@ bool Push(Uint8 type, int x = 0, int y = 0)
     (type == SDL_MOUSEMOTION ? event.motion.x : event.button.x) = Uint16(x);
     (type == SDL_MOUSEMOTION ? event.motion.y : event.button.y) = Uint16(y);
     return SDL_PushEvent(&event) == 0;
+}
+
+bool ScriptedSample::TakeShot(const std::string& name)
+{
+    mShots[mUpdateCount + 25] = name;
+    return Push(SDL_MOUSEMOTION, 700, 570);
 }
 
 // A press and release at a point of the widget given in fractions of its size, the
@@ -277,11 +242,11 @@ bool Type(const std::string& text)
     return true;
 }
 
-typedef std::vector<std::function<bool(ScriptedSample&)>> Script;
+typedef ScriptedSample::Script Script;
 
 // A ScriptedSample in a child process, its files named after the run.
 pid_t StartScripted(const TestFolder& home, const std::string& args, const std::string& run,
-                    const Script& script, const std::vector<ScriptedSample::Shot>& shots = {})
+                    const Script& script, const Shots& shots = {})
 {
     return StartChild(home, run + ".txt",
                       [&]
@@ -290,9 +255,7 @@ pid_t StartScripted(const TestFolder& home, const std::string& args, const std::
                           dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NODELETE);
                           dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
                           {
-                              ScriptedSample app(args, home / (run + "_"));
-                              app.mScript = script;
-                              app.mShots = shots;
+                              ScriptedSample app(args, home / (run + "_"), script, shots);
                               app.Init();
                               app.Start();
                           }
@@ -300,10 +263,26 @@ pid_t StartScripted(const TestFolder& home, const std::string& args, const std::
                       });
 }
 
-void ExpectIncludes(Report report, const Report& wanted)
+// Runs a ScriptedSample to its end and reads its report ("name value" lines, the value
+// being the rest of the line); whether it exited with 0 (its output is shown when not).
+bool RunScripted(const TestFolder& home, const std::string& args, const std::string& run,
+                 const Script& script, Report* report, const Shots& shots = {})
 {
-    for (const auto& entry : wanted)
-        EXPECT_EQ(report[entry.first], entry.second) << entry.first;
+    const int status = WaitForExit(StartScripted(home, args, run, script, shots));
+    EXPECT_EQ(status, 0) << ReadFile(home / (run + ".txt"));
+    std::ifstream in(home / (run + "_report.txt"));
+    for (std::string line; std::getline(in, line);)
+        (*report)[line.substr(0, line.find(' '))] = line.substr(line.find(' ') + 1);
+    return status == 0;
+}
+
+// The report has the wanted entries, some of them changed.
+void ExpectIncludes(Report report, Report wanted, const Report& changed = {})
+{
+    for (const auto& [name, value] : changed)
+        wanted[name] = value;
+    for (const auto& [name, value] : wanted)
+        EXPECT_EQ(report[name], value) << name;
 }
 
 // Closes the window as soon as the main screen is up.
@@ -316,16 +295,8 @@ bool OnMain(ScriptedSample& app)
     return app.mMainScreen != nullptr && app.GetDialogCount() == 0 && app.GetPlayer() != nullptr;
 }
 
-bool SetOptions(SimpleOptionsDialog* options)
-{
-    return options != nullptr && Click(options->mMusicVolumeSlider.get(), 0.3) &&
-           Click(options->mSfxVolumeSlider.get(), 0.6) && Click(options->m3DCheckbox.get(), 0.05) &&
-           Click(options->mYesButton.get());
-}
-
 // The recorded run, as a user would do it, with screenshots "software" before the options
-// switch to 3D, "3d" after, and "final" with the quit question up. The mouse rests over no
-// control (700, 570) before each screenshot.
+// switch to 3D, "3d" after, and "final" with the quit question up.
 const Script kRecordedRun = {
     [](ScriptedSample& app) { return app.GetDialog(PROFILE_DIALOG_CREATE) != nullptr && Type("Alice\r"); },
     // Three lines down, then line 9 ("E 2", 16 semitones up) on the list's 7th row of 7.
@@ -341,45 +312,47 @@ const Script kRecordedRun = {
     // The caret goes to the end of the greeting, clicked right of it.
     [](ScriptedSample& app) { return Click(app.mMainScreen->mGreetingEdit.get(), 0.9) && Type(" world\r"); },
     [](ScriptedSample& app) { return Click(app.mMainScreen->mPlayButton.get()); },
-    [](ScriptedSample&) { return Push(SDL_MOUSEMOTION, 700, 570); },
     [](ScriptedSample& app) { return app.TakeShot("software"); },
     [](ScriptedSample& app) { return Click(app.mMainScreen->mOptionsButton.get()); },
     [](ScriptedSample& app)
-    { return SetOptions(dynamic_cast<SimpleOptionsDialog*>(app.GetDialog(SampleApp::kOptionsDialogId))); },
-    [](ScriptedSample& app)
-    { return OnMain(app) && app.Is3DAccelerated() && Push(SDL_MOUSEMOTION, 700, 570); },
-    [](ScriptedSample& app) { return app.TakeShot("3d"); },
+    {
+        auto* options = dynamic_cast<SimpleOptionsDialog*>(app.GetDialog(SampleApp::kOptionsDialogId));
+        return options != nullptr && Click(options->mMusicVolumeSlider.get(), 0.3) &&
+               Click(options->mSfxVolumeSlider.get(), 0.6) && Click(options->m3DCheckbox.get(), 0.05) &&
+               Click(options->mYesButton.get());
+    },
+    [](ScriptedSample& app) { return OnMain(app) && app.Is3DAccelerated() && app.TakeShot("3d"); },
     [](ScriptedSample& app) { return Click(app.mMainScreen->mQuitButton.get()); },
     [](ScriptedSample& app)
-    { return app.GetDialog(SampleApp::kQuitDialogId) != nullptr && Push(SDL_MOUSEMOTION, 700, 570); },
-    [](ScriptedSample& app) { return app.TakeShot("final"); },
+    { return app.GetDialog(SampleApp::kQuitDialogId) != nullptr && app.TakeShot("final"); },
     [](ScriptedSample& app) { return Click(app.GetDialog(SampleApp::kQuitDialogId)->mYesButton.get()); },
 };
 
-// True without a display. Xvfb resets when its last client leaves and refuses connections
-// meanwhile, so a connection held from here on keeps it up between the runs.
-bool Skipped()
+// Skipped without a display. Xvfb resets when its last client leaves and refuses connections
+// meanwhile, so a connection held from the first test on keeps it up between the runs.
+class SampleProgram : public ::testing::Test
 {
-    const char* name = std::getenv("VAXO_DISPLAY_24");
-    static void* held = nullptr;
-    auto open =
-        reinterpret_cast<void* (*)(const char*)>(dlsym(dlopen("libX11.so.6", RTLD_NOW), "XOpenDisplay"));
-    for (int tries = 0; name != nullptr && open != nullptr && held == nullptr && tries < 100; tries++)
-        if ((held = open(name)) == nullptr)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return name == nullptr;
-}
+protected:
+    void SetUp() override
+    {
+        const char* name = std::getenv("VAXO_DISPLAY_24");
+        if (name == nullptr)
+            GTEST_SKIP() << "VAXO_DISPLAY_24 not set";
+        static void* held = nullptr;
+        auto open =
+            reinterpret_cast<void* (*)(const char*)>(dlsym(dlopen("libX11.so.6", RTLD_NOW), "XOpenDisplay"));
+        for (int tries = 0; open != nullptr && held == nullptr && tries < 100; tries++)
+            if ((held = open(name)) == nullptr)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+};
 
-TEST(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAndScreens)
+TEST_F(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAndScreens)
 {
-    if (Skipped())
-        GTEST_SKIP() << "VAXO_DISPLAY_24 not set";
     TestFolder home;
-    ASSERT_EQ(WaitForExit(StartScripted(home, "-software -windowed -record -demofile=run.dmo", "record",
-                                        kRecordedRun)),
-              0)
-        << ReadFile(home / "record.txt");
-    Report recorded = ReadReport(home / "record_report.txt");
+    Report recorded;
+    ASSERT_TRUE(RunScripted(home, "-software -windowed -record -demofile=run.dmo", "record", kRecordedRun,
+                            &recorded));
     // A new player who chose a note, a pitch, the music and a greeting and played two notes;
     // the volumes and 3D set in the options.
     const Report expected = {
@@ -392,24 +365,19 @@ TEST(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAndSc
     ExpectIncludes(recorded, expected);
 
     // The next run finds the player, the options and the settings; full screen this time.
-    ASSERT_EQ(WaitForExit(StartScripted(home, "-fullscreen", "next", kQuitWhenLoaded)), 0)
-        << ReadFile(home / "next.txt");
-    Report next = expected;
-    next["windowed"] = "0";
-    next["runs"] = "2";
-    next["notes"] = "0";
-    ExpectIncludes(ReadReport(home / "next_report.txt"), next);
+    Report next;
+    ASSERT_TRUE(RunScripted(home, "-fullscreen", "next", kQuitWhenLoaded, &next));
+    ExpectIncludes(next, expected, {{"windowed", "0"}, {"runs", "2"}, {"notes", "0"}});
 
     // Played with the options it was recorded with, the demo ends in the same state and
     // shows the same screens at the same updates.
-    std::vector<ScriptedSample::Shot> shots;
+    Shots shots;
     for (const char* shot : {"software", "3d", "final"})
-        shots.push_back({shot, std::stoi(recorded["shot_"s + shot]), 0});
-    ASSERT_EQ(
-        WaitForExit(StartScripted(home, "-software -windowed -play -demofile=run.dmo", "replay", {}, shots)),
-        0)
-        << ReadFile(home / "replay.txt");
-    EXPECT_EQ(ReadReport(home / "replay_report.txt"), recorded);
+        shots[std::stoi(recorded["shot_"s + shot])] = shot;
+    Report replayed;
+    ASSERT_TRUE(
+        RunScripted(home, "-software -windowed -play -demofile=run.dmo", "replay", {}, &replayed, shots));
+    EXPECT_EQ(replayed, recorded);
     for (const char* shot : {"software", "3d", "final"})
         EXPECT_TRUE(ReadFile(home / ("replay_"s + shot + ".rgb")) ==
                     ReadFile(home / ("record_"s + shot + ".rgb")))
@@ -427,20 +395,12 @@ TEST(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAndSc
     EXPECT_LE(worst, 2);
 }
 
-TEST(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
+TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
 {
-    if (Skipped())
-        GTEST_SKIP() << "VAXO_DISPLAY_24 not set";
     const std::string data = "Library/Application Support/Vaxo/Sample/";
-    struct Case
-    {
-        std::string mFile; // below the data folder, or in a copy of the resources ("res/")
-        std::string mBytes;
-        std::string mArgs;
-        std::string mMessage;
-        int mStatus; // -1: the program runs on, and is closed once loaded
-    };
-    const Case cases[] = {
+    // The file (below the data folder, or in a copy of the resources: "res/"), its bytes, the
+    // arguments, the message, the exit status (-1: runs on, and is closed once loaded).
+    const std::tuple<std::string, std::string, std::string, std::string, int> cases[] = {
         {"users/users.dat", "\x02\0\0\0\x05\0\0\0\x03\0\0\0"s, "",
          "The player list users.dat could not be read", -1},
         {"registry.bin", "not a settings store", "", "Vaxo sample: run 1\n", -1},
@@ -451,33 +411,34 @@ TEST(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         {"bad.dmo", "not a demo file", "-play -demofile=bad.dmo", "Invalid demo file.", 1},
     };
     // All at once, each in its own HOME.
-    std::vector<std::unique_ptr<TestFolder>> homes;
+    std::vector<TestFolder> homes(std::size(cases));
     std::vector<pid_t> runs;
-    for (const Case& c : cases)
+    for (const auto& [file, bytes, args, message, status] : cases)
     {
-        homes.push_back(std::make_unique<TestFolder>());
-        const TestFolder& home = *homes.back();
-        const bool resources = c.mFile.compare(0, 4, "res/") == 0;
+        const TestFolder& home = homes[runs.size()];
+        const bool resources = file.compare(0, 4, "res/") == 0;
         if (resources)
             std::filesystem::copy(VAXO_SAMPLE_RESOURCES, home / "res",
                                   std::filesystem::copy_options::recursive);
-        home.Write(resources ? c.mFile : data + c.mFile, c.mBytes);
-        const std::string command = "exec "s + VAXO_SAMPLE_EXE + " -software -windowed " + c.mArgs +
+        home.Write(resources ? file : data + file, bytes);
+        const std::string command = "exec "s + VAXO_SAMPLE_EXE + " -software -windowed " + args +
                                     (resources ? " -changedir=" + home.mPath + "res" : "");
         runs.push_back(
             StartChild(home, "output.txt", [&] { execl("/bin/sh", "sh", "-c", command.c_str(), nullptr); }));
     }
     for (size_t i = 0; i < runs.size(); i++)
     {
-        const std::string output = *homes[i] / "output.txt";
-        if (cases[i].mStatus == -1 && WaitForText(output, "Vaxo sample: loaded"))
+        const auto& [file, bytes, args, message, status] = cases[i];
+        const std::string output = homes[i] / "output.txt";
+        if (status == -1 &&
+            WaitUntil([&] { return ReadFile(output).find("Vaxo sample: loaded") != std::string::npos; }))
             kill(runs[i], SIGTERM);
-        EXPECT_EQ(WaitForExit(runs[i]), std::max(cases[i].mStatus, 0)) << cases[i].mFile;
-        EXPECT_NE(ReadFile(output).find(cases[i].mMessage), std::string::npos) << ReadFile(output);
+        EXPECT_EQ(WaitForExit(runs[i]), std::max(status, 0)) << file;
+        EXPECT_NE(ReadFile(output).find(message), std::string::npos) << ReadFile(output);
     }
     // The damaged list was read as none and written anew: an empty list is 16 bytes
     // (version, last id, count, manager version).
-    EXPECT_EQ(ReadFile(*homes[0] / (data + "users/users.dat")).size(), 16u);
+    EXPECT_EQ(ReadFile(homes[0] / (data + "users/users.dat")).size(), 16u);
 }
 
 // Saves the player's file, the player list and the settings over and over, each round
@@ -501,13 +462,12 @@ bool SaveForever(ScriptedSample& app)
     }
 }
 
-TEST(SampleProgram, ARunKilledWhileSavingKeepsWhatItHadSaved)
+TEST_F(SampleProgram, ARunKilledWhileSavingKeepsWhatItHadSaved)
 {
-    if (Skipped())
-        GTEST_SKIP() << "VAXO_DISPLAY_24 not set";
     TestFolder home;
     const pid_t pid = StartScripted(home, "-software -windowed", "storm", {SaveForever});
-    ASSERT_TRUE(WaitForText(home / "storm.txt", "saved 50\n"));
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadFile(home / "storm.txt").find("saved 50\n") != std::string::npos; }));
     kill(pid, SIGKILL);
     EXPECT_EQ(WaitForExit(pid), -1);
     const std::string storm = ReadFile(home / "storm.txt");
@@ -515,9 +475,8 @@ TEST(SampleProgram, ARunKilledWhileSavingKeepsWhatItHadSaved)
 
     // The next run finds the player and the settings of the last round reported, or of the
     // round after it, which may have been written whole before the kill.
-    ASSERT_EQ(WaitForExit(StartScripted(home, "-software -windowed", "next", kQuitWhenLoaded)), 0)
-        << ReadFile(home / "next.txt");
-    Report next = ReadReport(home / "next_report.txt");
+    Report next;
+    ASSERT_TRUE(RunScripted(home, "-software -windowed", "next", kQuitWhenLoaded, &next));
     // The killed run never ended cleanly, and never counted itself.
     ExpectIncludes(next, {{"player", "Bob"}, {"players", "1"}, {"clean", "0"}, {"runs", "1"}});
     const int greeting = std::stoi(next["greeting"].substr(6));
