@@ -49,7 +49,6 @@ using namespace std::string_literals;
 namespace
 {
 
-constexpr int kTimeoutMs = 240000;
 typedef std::map<std::string, std::string> Report;
 // Screenshots to take: their names by update.
 typedef std::map<int32_t, std::string> Shots;
@@ -75,12 +74,12 @@ pid_t StartChild(const TestFolder& home, const std::string& output, const std::f
     std::_Exit(99);
 }
 
-// Asks done() every 20 ms until it answers true (true) or the timeout passed (false).
+// Asks done() every 20 ms until it answers true (true) or four minutes passed (false).
 bool WaitUntil(const std::function<bool()>& done)
 {
     for (int waited = 0; !done(); waited += 20)
     {
-        if (waited > kTimeoutMs)
+        if (waited > 240000)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -105,10 +104,20 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The sample run by a script: its next step is asked once per update, at least 25 updates
-// after the step before, until it answers true. Screenshots are taken at the first present
-// after their update (the whole screen is marked dirty there), and the state is reported at
-// shutdown, both into files named after the run.
+// Input pushed into SDL's queue; true, so that a step can end with it.
+bool Push(Uint8 type, int x = 0, int y = 0)
+{
+    SDL_Event event{};
+    event.type = type;
+    event.button.button = SDL_BUTTON_LEFT;
+    (type == SDL_MOUSEMOTION ? event.motion.x : event.button.x) = Uint16(x);
+    (type == SDL_MOUSEMOTION ? event.motion.y : event.button.y) = Uint16(y);
+    return SDL_PushEvent(&event) == 0;
+}
+
+// The sample run by a script: its next step is asked every 25th update until it answers
+// true. Screenshots are taken at the first present after their update (the whole screen is
+// marked dirty there), and the state is reported at shutdown, in files named after the run.
 class ScriptedSample : public SampleApp
 {
 public:
@@ -117,7 +126,6 @@ public:
     std::string mFiles;
     Script mScript;
     size_t mStep = 0;
-    int32_t mLastStepUpdate = 0;
     Shots mShots;
     // The shot whose screen is marked dirty, written at the next present.
     std::string mShooting;
@@ -139,12 +147,8 @@ public:
             mWidgetManager->MarkAllDirty();
             mShooting = shot->second;
         }
-        if (mShooting.empty() && mStep < mScript.size() && mUpdateCount - mLastStepUpdate >= 25 &&
-            mScript[mStep](*this))
-        {
+        if (mShooting.empty() && mStep < mScript.size() && mUpdateCount % 25 == 0 && mScript[mStep](*this))
             mStep++;
-            mLastStepUpdate = mUpdateCount;
-        }
     }
     void Redraw(TRect<int>* rect) override
     {
@@ -155,8 +159,7 @@ public:
     }
     void ShutdownHook() override
     {
-        SampleProfile none;
-        const SampleProfile& player = GetPlayer() != nullptr ? *GetPlayer() : none;
+        const SampleProfile& player = *GetPlayer(); // every scripted run ends with a player
         int saves = 0;
         RegistryReadInteger("Saves", &saves);
         std::ofstream out(mFiles + "report.txt");
@@ -173,7 +176,11 @@ public:
     }
 
     // With the mouse resting over no control, 25 updates on.
-    bool TakeShot(const std::string& name);
+    bool TakeShot(const std::string& name)
+    {
+        mShots[mUpdateCount + 25] = name;
+        return Push(SDL_MOUSEMOTION, 700, 570);
+    }
 
 private:
     // The frame as drawn, before it is presented: rows of RGB bytes from the top.
@@ -199,23 +206,6 @@ private:
     }
 };
 
-// Input pushed into SDL's queue; true, so that a step can end with it.
-bool Push(Uint8 type, int x = 0, int y = 0)
-{
-    SDL_Event event{};
-    event.type = type;
-    event.button.button = SDL_BUTTON_LEFT;
-    (type == SDL_MOUSEMOTION ? event.motion.x : event.button.x) = Uint16(x);
-    (type == SDL_MOUSEMOTION ? event.motion.y : event.button.y) = Uint16(y);
-    return SDL_PushEvent(&event) == 0;
-}
-
-bool ScriptedSample::TakeShot(const std::string& name)
-{
-    mShots[mUpdateCount + 25] = name;
-    return Push(SDL_MOUSEMOTION, 700, 570);
-}
-
 // A press and release at a point of the widget given in fractions of its size, the
 // release dx pixels further right.
 bool Click(Widget* widget, double fx = 0.5, double fy = 0.5, int dx = 0)
@@ -230,15 +220,14 @@ bool Click(Widget* widget, double fx = 0.5, double fy = 0.5, int dx = 0)
 bool Type(const std::string& text)
 {
     for (char c : text)
-    {
-        SDL_Event event{};
-        event.type = SDL_KEYDOWN;
-        event.key.keysym.sym = c == '\r' ? SDLK_RETURN : SDLKey(std::tolower(c));
-        event.key.keysym.unicode = Uint16(c);
-        SDL_PushEvent(&event);
-        event.type = SDL_KEYUP;
-        SDL_PushEvent(&event);
-    }
+        for (Uint8 type : {SDL_KEYDOWN, SDL_KEYUP})
+        {
+            SDL_Event event{};
+            event.type = type;
+            event.key.keysym.sym = c == '\r' ? SDLK_RETURN : SDLKey(std::tolower(c));
+            event.key.keysym.unicode = Uint16(c);
+            SDL_PushEvent(&event);
+        }
     return true;
 }
 
@@ -441,31 +430,30 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
     EXPECT_EQ(ReadFile(homes[0] / (data + "users/users.dat")).size(), 16u);
 }
 
-// Saves the player's file, the player list and the settings over and over, each round
-// reported once all three are written.
-bool SaveForever(ScriptedSample& app)
-{
-    if (app.mMainScreen == nullptr)
-        return false;
-    app.KillDialog(PROFILE_DIALOG_CREATE);
-    app.mProfileMgr->SetCurProfile(app.mProfileMgr->CreateProfile("Bob"));
-    for (int round = 1;; round++)
-    {
-        app.GetPlayer()->mGreeting = "Round " + std::to_string(round);
-        app.GetPlayer()->mDirty = true;
-        app.mProfileMgr->mDirty = true;
-        app.mProfileMgr->Save();
-        app.RegistryWriteInteger("Saves", round);
-        RegistryFileClose();
-        std::printf("saved %d\n", round);
-        std::fflush(stdout);
-    }
-}
-
 TEST_F(SampleProgram, ARunKilledWhileSavingKeepsWhatItHadSaved)
 {
+    // Saves the player's file, the player list and the settings over and over, each round
+    // reported once all three are written.
+    auto saveForever = [](ScriptedSample& app)
+    {
+        if (app.mMainScreen == nullptr)
+            return false;
+        app.KillDialog(PROFILE_DIALOG_CREATE);
+        app.mProfileMgr->SetCurProfile(app.mProfileMgr->CreateProfile("Bob"));
+        for (int round = 1;; round++)
+        {
+            app.GetPlayer()->mGreeting = "Round " + std::to_string(round);
+            app.GetPlayer()->mDirty = true;
+            app.mProfileMgr->mDirty = true;
+            app.mProfileMgr->Save();
+            app.RegistryWriteInteger("Saves", round);
+            RegistryFileClose();
+            std::printf("saved %d\n", round);
+            std::fflush(stdout);
+        }
+    };
     TestFolder home;
-    const pid_t pid = StartScripted(home, "-software -windowed", "storm", {SaveForever});
+    const pid_t pid = StartScripted(home, "-software -windowed", "storm", {saveForever});
     ASSERT_TRUE(
         WaitUntil([&] { return ReadFile(home / "storm.txt").find("saved 50\n") != std::string::npos; }));
     kill(pid, SIGKILL);
