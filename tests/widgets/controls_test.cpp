@@ -216,25 +216,6 @@ TEST_F(Buttons, LabelPositionsOfTheButtonKinds)
               Join({Fill(14, 16, 12, 1, "255,255,255"), Fill(14, 17, 12, 1, "255,255,255")}));
 }
 
-TEST_F(Buttons, AListenerMayDeleteTheButton)
-{
-    // The held tick is asked for directly, as the manager's update walk would.
-    const std::vector<std::function<void(Widget*)>> steps = {
-        [&](Widget*) { mManager->MouseMove(10, 10); },    [&](Widget*) { mManager->MouseMove(11, 10); },
-        [&](Widget*) { mManager->MouseDown(11, 10, 1); }, [&](Widget* w) { w->Update(); },
-        [&](Widget*) { mManager->MouseUp(11, 10, 1); },   [&](Widget*) { mManager->MouseMove(300, 300); }};
-    for (const char* killOn : {"ButtonMouseEnter", "ButtonMouseMove", "ButtonPress", "ButtonDownTick",
-                               "ButtonDepress", "ButtonMouseLeave", "Link ButtonMouseEnter"})
-    {
-        const std::string kill = killOn;
-        const bool link = kill.rfind("Link ", 0) == 0;
-        Widget* button = link ? new HyperlinkWidget(1, &mLog) : new ButtonWidget(1, &mLog);
-        button->Resize(0, 0, 40, 20);
-        EXPECT_TRUE(DeletedByListener(mManager, button, mLog, link ? kill.substr(5) : kill, steps)) << killOn;
-        mManager->MouseMove(500, 500);
-    }
-}
-
 class Controls : public ControlTest
 {
 protected:
@@ -334,8 +315,26 @@ TEST_F(Controls, SliderDrawsCapsRepeatedMiddleAndThumb)
     EXPECT_EQ(DrawCalls(&slider), "Blt(thumb,22,0,(0,0,10,10),(255,255,255,255),0)");
 }
 
-TEST_F(Controls, AListenerMayDeleteTheCheckboxOrSlider)
+TEST_F(Controls, AListenerMayDeleteItsControl)
 {
+    // Buttons; the held tick is asked for directly, as the manager's update walk would.
+    const std::vector<std::function<void(Widget*)>> buttonSteps = {
+        [&](Widget*) { mManager->MouseMove(10, 10); },    [&](Widget*) { mManager->MouseMove(11, 10); },
+        [&](Widget*) { mManager->MouseDown(11, 10, 1); }, [&](Widget* w) { w->Update(); },
+        [&](Widget*) { mManager->MouseUp(11, 10, 1); },   [&](Widget*) { mManager->MouseMove(300, 300); }};
+    for (const char* killOn : {"ButtonMouseEnter", "ButtonMouseMove", "ButtonPress", "ButtonDownTick",
+                               "ButtonDepress", "ButtonMouseLeave", "Link ButtonMouseEnter"})
+    {
+        const std::string kill = killOn;
+        const bool link = kill.rfind("Link ", 0) == 0;
+        Widget* button = link ? new HyperlinkWidget(1, &mLog) : new ButtonWidget(1, &mLog);
+        button->Resize(0, 0, 40, 20);
+        EXPECT_TRUE(DeletedByListener(mManager, button, mLog, link ? kill.substr(5) : kill, buttonSteps))
+            << killOn;
+        mManager->MouseMove(500, 500);
+    }
+
+    // Check boxes and sliders.
     auto box = [this]
     {
         auto* box = new Checkbox(nullptr, nullptr, 1, &mLog);
@@ -356,6 +355,50 @@ TEST_F(Controls, AListenerMayDeleteTheCheckboxOrSlider)
         DeletedByListener(mManager, box(), mLog, "", {[](Checkbox* b) { b->SetChecked(true, true); }}));
     EXPECT_TRUE(DeletedByListener(mManager, slider(), mLog, "", {down(5), move(90)}));
     EXPECT_TRUE(DeletedByListener(mManager, slider(), mLog, "", {down(50), up(50)}));
+
+    // Lists, with the mouse resting off them.
+    mManager->MouseMove(500, 500);
+    FixedFont font(6, 8, 20);
+    for (const char* killOn : {"ListHiliteChanged", "ListClicked"})
+    {
+        auto* list = new ListWidget(1, &font, &mLog);
+        list->Resize(0, 0, 100, 300);
+        list->AddLine("a", false);
+        EXPECT_TRUE(DeletedByListener(mManager, list, mLog, killOn,
+                                      {[&](Widget*) { mManager->MouseMove(50, 10); },
+                                       [&](Widget*) { mManager->MouseDown(50, 10, 1); }}))
+            << killOn;
+        mManager->MouseUp(50, 10, 1);
+        mManager->MouseMove(500, 500);
+    }
+
+    // Scroll bars.
+    auto bar = [this]
+    {
+        auto* bar = new ScrollbarWidget(1, &mLog);
+        bar->ResizeScrollbar(0, 0, 16, 132);
+        bar->SetMaxValue(100);
+        bar->SetPageSize(10);
+        return bar;
+    };
+    using Steps = std::vector<std::function<void(ScrollbarWidget*)>>;
+    auto press = [this](int y) { return [=](ScrollbarWidget*) { mManager->MouseDown(8, y, 1); }; };
+    const Steps rows[] = {
+        {[](ScrollbarWidget* b) { b->SetValue(500); }}, // the first of two calls
+        {press(124)},                                   // arrow
+        {[](ScrollbarWidget* b) { b->mArrowTicks = 24, b->ButtonDownTick(1); }},
+        {press(100)}, // track
+        {press(20), [this](ScrollbarWidget*) { mManager->MouseMove(8, 40); }},
+        {[](ScrollbarWidget* b)
+         { b->mPagingDir = 2, b->mLastMouseY = 100, b->mPagingTicks = 24, b->Update(); }},
+    };
+    for (const auto& steps : rows)
+    {
+        mLog.Take();
+        EXPECT_TRUE(DeletedByListener<ScrollbarWidget>(mManager, bar(), mLog, "", steps))
+            << &steps - &rows[0];
+        mManager->MouseUp(0, 0, 1);
+    }
 }
 
 // A vertical bar at (0, 0) of 16 x 132: buttons of 16, a track of 100.
@@ -491,36 +534,6 @@ TEST_F(Scrollbar, DraggedThumbMapsPixelsToValuesAThumbFillingItsTrackStaysAndABa
     EXPECT_FALSE(mBar->mVisible || mBar->mUpButton->mVisible || mBar->mDownButton->mVisible);
     mBar->SetMaxValue(300);
     EXPECT_TRUE(mBar->mVisible && mBar->mUpButton->mVisible && mBar->mDownButton->mVisible);
-}
-
-TEST_F(Scrollbar, AListenerMayDeleteTheBar)
-{
-    auto bar = [this]
-    {
-        auto* bar = new ScrollbarWidget(1, &mLog);
-        bar->ResizeScrollbar(0, 0, 16, 132);
-        bar->SetMaxValue(100);
-        bar->SetPageSize(10);
-        return bar;
-    };
-    using Steps = std::vector<std::function<void(ScrollbarWidget*)>>;
-    auto press = [this](int y) { return [=](ScrollbarWidget*) { mManager->MouseDown(8, y, 1); }; };
-    const Steps rows[] = {
-        {[](ScrollbarWidget* b) { b->SetValue(500); }}, // the first of two calls
-        {press(124)},                                   // arrow
-        {[](ScrollbarWidget* b) { b->mArrowTicks = 24, b->ButtonDownTick(1); }},
-        {press(100)}, // track
-        {press(20), [this](ScrollbarWidget*) { mManager->MouseMove(8, 40); }},
-        {[](ScrollbarWidget* b)
-         { b->mPagingDir = 2, b->mLastMouseY = 100, b->mPagingTicks = 24, b->Update(); }},
-    };
-    for (const auto& steps : rows)
-    {
-        mLog.Take();
-        EXPECT_TRUE(DeletedByListener<ScrollbarWidget>(mManager, bar(), mLog, "", steps))
-            << &steps - &rows[0];
-        mManager->MouseUp(0, 0, 1);
-    }
 }
 
 class List : public ControlTest
@@ -729,22 +742,6 @@ TEST_F(List, DrawsTheVisibleLinesWithHiliteAndSelection)
     list.mJustify = 2; // 4 pixels from the right
     DrawCalls(&list);
     EXPECT_EQ(mFont.TakeCalls()[0], "DrawString(90,12,\"a\",(0,0,0,255))");
-}
-
-TEST_F(List, AListenerMayDeleteTheList)
-{
-    for (const char* killOn : {"ListHiliteChanged", "ListClicked"})
-    {
-        auto* list = new ListWidget(1, &mFont, &mLog);
-        list->Resize(0, 0, 100, 300);
-        list->AddLine("a", false);
-        EXPECT_TRUE(DeletedByListener(mManager, list, mLog, killOn,
-                                      {[&](Widget*) { mManager->MouseMove(50, 10); },
-                                       [&](Widget*) { mManager->MouseDown(50, 10, 1); }}))
-            << killOn;
-        mManager->MouseUp(50, 10, 1);
-        mManager->MouseMove(500, 500);
-    }
 }
 
 class ScriptListener : public EditListener

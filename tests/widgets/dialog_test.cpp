@@ -144,7 +144,7 @@ TEST_F(Dialogs, DraggingKeepsTheDialogNearTheScreenAndTheHeldPointInside)
     Dispose(dialog);
 }
 
-TEST_F(Dialogs, ButtonsStayInFrontAndAnswerAs1000To1002)
+TEST_F(Dialogs, ButtonsStayInFrontAnswerAs1000To1002AndAreWaitedFor)
 {
     Widget* other = mEnv.Add("W", 0, 0, 800, 600);
     Dialog* dialog = Make(2);
@@ -171,10 +171,8 @@ TEST_F(Dialogs, ButtonsStayInFrontAndAnswerAs1000To1002)
     mManager->RemoveWidget(dialog);
     EXPECT_EQ(mManager->mWidgets, (WidgetManager::WidgetList{other}));
     Dispose(dialog);
-}
 
-TEST_F(Dialogs, WaitForResult)
-{
+    // WaitForResult, also when the dialog is killed and deleted meanwhile.
     mApp.Init();
     auto click = [this](Dialog*&) { Click(mManager, 200, 260); };
     auto destroy = [this](Dialog*& dialog) { Dispose(std::exchange(dialog, nullptr)); };
@@ -189,14 +187,14 @@ TEST_F(Dialogs, WaitForResult)
     };
     auto leaveTable = [this](Dialog*& dialog) { mApp.mDialogMap.erase(dialog->mId); };
     // In the manager, what happens at the third update of the wait, the answer.
-    const std::tuple<bool, std::function<void(Dialog*&)>, int> rows[] = {
+    const std::tuple<bool, std::function<void(Dialog*&)>, int> waits[] = {
         {false, nullptr, Dialog::kNoResult},
         {true, click, 1000},
         {true, destroy, Dialog::kNoResult},
         {true, destroyOnAnswer, 1000},
         {true, leaveTable, Dialog::kNoResult}};
     int index = 0;
-    for (const auto& [inManager, atThirdUpdate, result] : rows)
+    for (const auto& [inManager, atThirdUpdate, result] : waits)
     {
         Dialog* dialog = Make(2);
         dialog->mDialogListener = &mLog;
@@ -220,11 +218,11 @@ TEST_F(Dialogs, WaitForResult)
         mLog.Take();
     }
     // A shutdown ends the wait.
-    Dialog* dialog = Make(2);
-    mManager->AddWidget(dialog);
+    Dialog* last = Make(2);
+    mManager->AddWidget(last);
     mApp.mOnUpdate = [&] { mApp.Shutdown(); };
-    EXPECT_EQ(dialog->WaitForResult(false), Dialog::kNoResult);
-    Dispose(dialog);
+    EXPECT_EQ(last->WaitForResult(false), Dialog::kNoResult);
+    Dispose(last);
 }
 
 using SimpleDialogs = SkinnedControlTest;
@@ -459,7 +457,7 @@ TEST_F(OptionsDialogs, RefusedChoicesAreExplainedAndUndone)
     EXPECT_EQ(mApp.GetDialog(9), dialog);
 }
 
-TEST_F(OptionsDialogs, SoundTestPlaysOnceAfterTheSliderIsLetGo)
+TEST_F(OptionsDialogs, SoundTestPlaysOnceAfterTheSliderIsLetGoAndOkSwitchesTheScreenMode)
 {
     SimpleOptionsDialog dialog(9, true);
     for (int sound : {-1, 7})
@@ -477,22 +475,20 @@ TEST_F(OptionsDialogs, SoundTestPlaysOnceAfterTheSliderIsLetGo)
     dialog.SliderVal(3, 0.75);
     EXPECT_EQ(mApp.mSfxVolume, 0.5);
     EXPECT_EQ(mApp.mMusicVolume, 0.75);
-}
 
-TEST_F(OptionsDialogs, OkSwitchesTheScreenModeAndKillsTheDialog)
-{
+    // "Ok" switches the screen mode and kills the dialog.
     mApp.mIsWindowed = false;
-    auto* dialog = new SimpleOptionsDialog(9, true);
-    dialog->mDialogListener = &mLog;
-    mApp.AddDialog(dialog);
-    dialog->mFullScreenCheckbox->SetChecked(false, true);
+    auto* shown = new SimpleOptionsDialog(9, true);
+    shown->mDialogListener = &mLog;
+    mApp.AddDialog(shown);
+    shown->mFullScreenCheckbox->SetChecked(false, true);
     EXPECT_FALSE(mApp.mIsWindowed); // not before "Ok"
-    dialog->ButtonDepress(0);
+    shown->ButtonDepress(0);
     EXPECT_EQ(mLog.Take(), "DialogButtonDepress(9,0)");
-    dialog->ButtonDepress(1000);
+    shown->ButtonDepress(1000);
     EXPECT_TRUE(mApp.mIsWindowed);
     EXPECT_EQ(mApp.GetDialog(9), nullptr);
-    EXPECT_EQ(dialog->mResult, Dialog::kNoResult);
+    EXPECT_EQ(shown->mResult, Dialog::kNoResult);
     EXPECT_EQ(mLog.Take(), "");
 }
 

@@ -149,7 +149,7 @@ TEST_F(Profiles, UsersFileBytesAndRoundTrip)
     EXPECT_EQ(other.mCurProfile->mName, "Bob");
 }
 
-TEST_F(Profiles, OlderNewerAndDamagedListFiles)
+TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
 {
     // Players 1 and 2 left files that a new player must never inherit.
     WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
@@ -191,19 +191,16 @@ TEST_F(Profiles, OlderNewerAndDamagedListFiles)
         EXPECT_EQ(List(cut), "next 0") << length;
         EXPECT_TRUE(cut.mDirty) << length;
     }
-}
 
-TEST_F(Profiles, PlayerFilesOfEveryVersion)
-{
-    // file, score after loading, version SyncDetails saw
-    const std::tuple<const char*, std::string, int, int> rows[] = {
+    // Player files: the file, score after loading, version SyncDetails saw.
+    const std::tuple<const char*, std::string, int, int> players[] = {
         {"current", BYTES("\x03\0\0\0\x09\0\0\0"), 9, 3},
         {"older", BYTES("\x02\0\0\0\x04\0\0\0"), 4, 2},
         {"newer", BYTES("\x04\0\0\0\x05\0\0\0"), -1, 0},
         {"truncated", BYTES("\x03\0\0\0\x05\0"), -1, 3},
         {"empty", "", -1, 0},
     };
-    for (const auto& row : rows)
+    for (const auto& row : players)
     {
         WriteFile(mDir + "user4.dat", std::get<1>(row));
         ScoreProfile profile;
@@ -295,7 +292,7 @@ protected:
     std::string Current() { return mMgr.mCurProfile != nullptr ? mMgr.mCurProfile->mName : "none"; }
 };
 
-TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndFocus)
+TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndAFocusHandBackThatSkipsRemovedWidgetsAndOtherDialogs)
 {
     // typed name (null: Cancel), then the error shown
     const std::pair<const char*, const char*> rows[] = {
@@ -333,6 +330,28 @@ TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndFocus)
     ASSERT_EQ(mMgr.mProfiles.size(), 1u);
     EXPECT_EQ(Current(), "Bob Smith");
     EXPECT_EQ(mMgr.mCurProfile->mId, 1);
+
+    // The widget that had the focus is removed and deleted while the list is open.
+    auto* gone = new Widget();
+    mManager->AddWidget(gone);
+    mManager->SetFocus(gone);
+    mMgr.DoProfileDialog();
+    mManager->RemoveWidget(gone);
+    delete gone;
+    Users()->ButtonDepress(1001);
+    EXPECT_EQ(mManager->mFocusWidget, nullptr);
+    EXPECT_EQ(mMgr.mOldFocus, nullptr);
+
+    // The game's own dialogs under the player dialogs' ids are not taken for them.
+    Dialog* game = mApp.DoDialog(2, true, "Game", "", "", 2);
+    game->mDialogListener = &mMgr;
+    mMgr.DoNameConflictError();
+    mApp.GetDialog(4)->ButtonDepress(1000);
+    EXPECT_EQ(mManager->mFocusWidget, game);
+    game->ButtonDepress(1000);
+    mApp.DoDialog(0, true, "Game", "", "", 2)->mDialogListener = &mMgr;
+    mApp.GetDialog(0)->ButtonDepress(1000);
+    EXPECT_EQ(mApp.GetDialogCount(), 2);
 }
 
 TEST_F(ProfileDialogs, PlayerListPlacementRenameAndSelection)
@@ -444,32 +463,6 @@ TEST_F(ProfileDialogs, DeleteSelectsANeighbourAndTheLastOpensTheNewPlayerDialog)
     EXPECT_EQ(mMgr.mCurProfile->mId, 4); // never a deleted player's id
     EXPECT_EQ(mApp.GetDialogCount(), 0);
     EXPECT_EQ(mManager->mFocusWidget, &mScreen);
-}
-
-TEST_F(ProfileDialogs, FocusHandBackSkipsRemovedWidgetsAndOtherDialogs)
-{
-    mMgr.CreateProfile("Amy");
-    // The widget that had the focus is removed and deleted while the list is open.
-    auto* gone = new Widget();
-    mManager->AddWidget(gone);
-    mManager->SetFocus(gone);
-    mMgr.DoProfileDialog();
-    mManager->RemoveWidget(gone);
-    delete gone;
-    Users()->ButtonDepress(1001);
-    EXPECT_EQ(mManager->mFocusWidget, nullptr);
-    EXPECT_EQ(mMgr.mOldFocus, nullptr);
-
-    // The game's own dialogs under the player dialogs' ids are not taken for them.
-    Dialog* game = mApp.DoDialog(2, true, "Game", "", "", 2);
-    game->mDialogListener = &mMgr;
-    mMgr.DoNameConflictError();
-    mApp.GetDialog(4)->ButtonDepress(1000);
-    EXPECT_EQ(mManager->mFocusWidget, game);
-    game->ButtonDepress(1000);
-    mApp.DoDialog(0, true, "Game", "", "", 2)->mDialogListener = &mMgr;
-    mApp.GetDialog(0)->ButtonDepress(1000);
-    EXPECT_EQ(mApp.GetDialogCount(), 2);
 }
 
 } // namespace
