@@ -22,20 +22,14 @@ scripts/setup.sh build-tsan thread
 cmake -S . -B build-default >/dev/null
 cmake --build build-default -j"$jobs" --target vaxo_libraries
 
-# Virtual displays for the window and OpenGL tests, one per pixel depth.
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-start_xvfb() { # display depth
-    Xvfb ":$1" -screen 0 "1024x768x$2" +extension GLX -nolisten tcp -noreset >/dev/null 2>&1 &
-    pids+=($!)
-}
-start_xvfb 91 24; export VAXO_DISPLAY_24=:91
-start_xvfb 92 16; export VAXO_DISPLAY_16=:92
-start_xvfb 93 15; export VAXO_DISPLAY_15=:93
-for d in 91 92 93; do
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$d" ] && break; sleep 0.1; done
-done
+# Virtual displays for the window and OpenGL tests, one per pixel depth, each on a
+# display number of its own choosing, so that other servers on the machine are left alone.
+source scripts/xvfb.sh
+trap stop_xvfbs EXIT
+start_xvfb 24 VAXO_DISPLAY_24
+start_xvfb 16 VAXO_DISPLAY_16
+start_xvfb 15 VAXO_DISPLAY_15
+echo "Virtual displays: $VAXO_DISPLAY_24 (24 bits), $VAXO_DISPLAY_16 (16), $VAXO_DISPLAY_15 (15)"
 export LIBGL_ALWAYS_SOFTWARE=1
 
 status=0
