@@ -6,7 +6,8 @@
 
 set(VAXO_MODULES "" CACHE INTERNAL "")
 
-# A library from every .cpp of the given folders; header-only until it has one.
+# A library from every .cpp of the given folders; header-only until it has one. Its headers
+# need C++17 of whatever program includes them.
 function(vaxo_library name)
     cmake_parse_arguments(L "" "" "DIRS;LINK" ${ARGN})
     set(srcs)
@@ -18,10 +19,12 @@ function(vaxo_library name)
         add_library(${name} STATIC ${srcs})
         target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/framework)
         target_link_libraries(${name} PUBLIC ${L_LINK})
+        target_compile_features(${name} PUBLIC cxx_std_17)
     else()
         add_library(${name} INTERFACE)
         target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/framework)
         target_link_libraries(${name} INTERFACE ${L_LINK})
+        target_compile_features(${name} INTERFACE cxx_std_17)
     endif()
 endfunction()
 

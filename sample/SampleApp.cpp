@@ -7,6 +7,7 @@
 #include "app/SoundManager.h"
 #include "resources/ResourceManager.h"
 #include "widgets/DialogSkin.h"
+#include "widgets/ListWidget.h"
 #include "widgets/ProfileMgr.h"
 #include "widgets/SimpleDialog.h"
 #include "widgets/SimpleOptionsDialog.h"
@@ -84,6 +85,10 @@ void SampleApp::HandleCmdLineParam(const std::string& name, const std::string& v
 void SampleApp::ReadFromRegistry()
 {
     VaxoAppBase::ReadFromRegistry();
+    // A demo plays with the choices it was recorded with: its settings calls must repeat
+    // those of the recording, whatever the command line of the replay says.
+    DemoSyncInt(&mWant3D);
+    DemoSyncInt(&mWantWindowed);
     RegistryReadInteger("Runs", &mRunCount);
     mRunCount++;
     // The command line wins over the settings, and is kept like a choice in the options.
@@ -144,6 +149,8 @@ void SampleApp::LoadingThreadCompleted()
     SafeDeleteWidget(mLoadingScreen.release());
     mMainScreen.reset(new MainScreen(this));
     mWidgetManager->AddWidget(mMainScreen.get());
+    // The wheel scrolls the notes from the start (a dialog over them hands the focus back).
+    mWidgetManager->SetFocus(mMainScreen->mNoteList.get());
     std::printf("Vaxo sample: loaded after %u ms\n", GetTicks() - mTimeLoaded);
     std::fflush(stdout);
     if (mProfileMgr->mCurProfile == nullptr)

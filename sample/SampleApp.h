@@ -1,24 +1,31 @@
 // SampleApp: a small program on the framework, written as the model for a new one.
 //
 // The application class derives from VaxoAppBase. Its constructor sets the product
-// strings, the settings key and the window size and makes the profile manager; the
-// framework then calls the hooks below in this order:
-//   InitPropertiesHook      reads properties/params.xml (Init; the program ends without it)
-//   HandleCmdLineParam      one call per command-line option
-//   ReadFromRegistry        the settings, from registry.bin below HOME
+// strings, the settings key and the window size and makes the profile manager; main calls
+// Init and Start, and the framework calls the hooks below in this order:
+//   HandleCmdLineParam      one call per command-line option, first of all: nothing is read
+//                           yet, so the choices wait in members until ReadFromRegistry
+//   InitPropertiesHook      reads properties/params.xml (the program ends without it)
+//   ReadFromRegistry        the settings, from registry.bin below HOME; the command line's
+//                           choices are applied here
 //   InitHook                the resource manifest, the "Init" group, the song, the players
 //                           and the loading screen (the window exists, not yet shown)
-//   LoadingThreadProc       the "Game" group, one resource at a time, on the loading thread
-//   LoadingThreadCompleted  back on the main thread: the dialog skin and the main screen
-//   ShutdownHook            saves the players, removes the screens, frees the resources
-//   WriteToRegistry         the settings, at the end of the run
+//   LoadingThreadProc       (Start) the "Game" group, one resource at a time, on the
+//                           loading thread
+//   LoadingThreadCompleted  back on the main thread, at an update: the dialog skin and the
+//                           main screen
+//   ShutdownHook            (Quit, or the window closed) saves the players, removes the
+//                           screens
+//   WriteToRegistry         the settings, twice with the same values: as Shutdown ends the
+//                           run, and when the main loop has returned (after PreTerminate)
 //
 // Its files are read relative to the bundle's Contents/Resources folder: properties/
 // (params.xml and the manifest resources.xml), fonts/, images/, sounds/ and music/. The
 // players and the settings live below HOME in "Library/Application Support/Vaxo/Sample/".
 //
 // Command line: -3d or -software and -windowed or -fullscreen (kept for later runs, as
-// the options dialog would), and the framework's -record, -play and -demofile=<name>.
+// the options dialog would), and the framework's -record, -play and -demofile=<name>. A
+// demo plays with the choices it was recorded with: those given with -play are ignored.
 #pragma once
 
 #include "app/VaxoAppBase.h"

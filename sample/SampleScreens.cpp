@@ -117,6 +117,8 @@ MainScreen::MainScreen(SampleApp* app) : mApp(app), mMusicOn(false)
     mNoteList.reset(skin->CreateListBox(kNotesId, this));
     mNoteScrollbar = std::make_unique<ScrollbarWidget>(kNotesId, mNoteList.get());
     mNoteList->mScrollbar = mNoteScrollbar.get();
+    // The wheel goes to the focus widget: a click on the list gives it the focus.
+    mNoteList->mWantsFocus = true;
     for (const std::string& note : app->GetStringVector("Notes"))
         mNoteList->AddLine(note, false);
     // Lines two pixels apart, and the list's margin of two pixels round them.
@@ -281,8 +283,8 @@ void MainScreen::EditWidgetText(int id, const VaxoString& text)
     player->mGreeting = text;
     player->mDirty = true;
     mApp->mProfileMgr->SaveCurProfileIfDirty();
-    // Return leaves the field, so that its caret stops blinking.
-    mApp->mWidgetManager->SetFocus(this);
+    // Return leaves the field, so that its caret stops blinking, for the list (the wheel's).
+    mApp->mWidgetManager->SetFocus(mNoteList.get());
     MarkDirty();
 }
 

@@ -1,10 +1,10 @@
 // The sample program end to end, under Xvfb at depth 24 (VAXO_DISPLAY_24; skipped when
 // unset) with SDL's dummy audio driver, each run in a child process with a fresh HOME: a
 // run scripted from inside the application (events pushed with SDL_PushEvent) and recorded
-// as a demo, found again by the next run, replayed to the same state and screens, its
-// software and 3D screens alike; damaged files; a run killed while it saves. Scripts wait
-// for states and count updates, never wall-clock time: a loaded machine makes the tests
-// slower, not wrong.
+// as a demo, found again by the next run, replayed to the same state and screens whatever
+// the replay's options, its software and 3D screens alike; the wheel on the notes list;
+// damaged files; a run killed while it saves. Scripts wait for states and count updates,
+// never wall-clock time: a loaded machine makes the tests slower, not wrong.
 #include "SampleApp.h"
 #include "SampleProfile.h"
 #include "SampleScreens.h"
@@ -129,6 +129,8 @@ public:
     Shots mShots;
     // The shot whose screen is marked dirty, written at the next present.
     std::string mShooting;
+    // What the script saw, reported as "seen".
+    std::string mSeen;
 
     ScriptedSample(const std::string& args, const std::string& files, const Script& script,
                    const Shots& shots)
@@ -169,7 +171,7 @@ public:
             << std::lround(mMusicVolume * 100) << "\nsfxvolume " << std::lround(mSfxVolume * 100) << "\n3d "
             << Is3DAccelerated() << "\nwindowed " << mIsPhysWindowed << "\nruns " << mRunCount << "\nclean "
             << mLastShutdownClean << "\nnotes " << mNotesPlayed << "\nupdates " << mUpdateCount << "\nsaves "
-            << saves << "\n";
+            << saves << "\nseen" << mSeen << "\n";
         for (const auto& [update, name] : mShots)
             out << "shot_" << name << " " << update << "\n";
         SampleApp::ShutdownHook();
@@ -214,6 +216,17 @@ bool Click(Widget* widget, double fx = 0.5, double fy = 0.5, int dx = 0)
     const int y = widget->GetAbsPos().mY + int(widget->mHeight * fy);
     return Push(SDL_MOUSEMOTION, x, y) && Push(SDL_MOUSEBUTTONDOWN, x, y) &&
            Push(SDL_MOUSEMOTION, x + dx, y) && Push(SDL_MOUSEBUTTONUP, x + dx, y);
+}
+
+// One notch of the mouse wheel, away from the user (up) or towards them.
+bool Wheel(bool up)
+{
+    SDL_Event event{};
+    event.button.button = up ? SDL_BUTTON_WHEELUP : SDL_BUTTON_WHEELDOWN;
+    event.type = SDL_MOUSEBUTTONDOWN;
+    const bool pushed = SDL_PushEvent(&event) == 0;
+    event.type = SDL_MOUSEBUTTONUP;
+    return pushed && SDL_PushEvent(&event) == 0;
 }
 
 // Each character as its key pressed and released: letters, blanks and '\r' (Return).
@@ -358,19 +371,24 @@ TEST_F(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAnd
     ASSERT_TRUE(RunScripted(home, "-fullscreen", "next", kQuitWhenLoaded, &next));
     ExpectIncludes(next, expected, {{"windowed", "0"}, {"runs", "2"}, {"notes", "0"}});
 
-    // Played with the options it was recorded with, the demo ends in the same state and
-    // shows the same screens at the same updates.
+    // Played with the options it was recorded with, or with others (the recorded ones stand),
+    // the demo ends in the same state and shows the same screens at the same updates.
     Shots shots;
     for (const char* shot : {"software", "3d", "final"})
         shots[std::stoi(recorded["shot_"s + shot])] = shot;
-    Report replayed;
-    ASSERT_TRUE(
-        RunScripted(home, "-software -windowed -play -demofile=run.dmo", "replay", {}, &replayed, shots));
-    EXPECT_EQ(replayed, recorded);
-    for (const char* shot : {"software", "3d", "final"})
-        EXPECT_TRUE(ReadFile(home / ("replay_"s + shot + ".rgb")) ==
-                    ReadFile(home / ("record_"s + shot + ".rgb")))
-            << shot;
+    // The options of each replay and the name of its run.
+    const std::pair<const char*, const char*> replays[] = {
+        {"-software -windowed ", "replay"}, {"-3d -fullscreen ", "other"}, {"", "bare"}};
+    for (const auto& [options, run] : replays)
+    {
+        Report replayed;
+        ASSERT_TRUE(RunScripted(home, options + "-play -demofile=run.dmo"s, run, {}, &replayed, shots));
+        EXPECT_EQ(replayed, recorded) << options;
+        for (const char* shot : {"software", "3d", "final"})
+            EXPECT_TRUE(ReadFile(home / (run + "_"s + shot + ".rgb")) ==
+                        ReadFile(home / ("record_"s + shot + ".rgb")))
+                << options << ": " << shot;
+    }
 
     // One screen drawn in software and by OpenGL: channels within 2 of each other (the
     // software path stores opaque fills scaled by 255/256).
@@ -382,6 +400,36 @@ TEST_F(SampleProgram, AScriptedRunIsFoundAgainAndItsDemoReplaysToTheSameStateAnd
     for (size_t i = 0; i < soft.size(); i++)
         worst = std::max(worst, std::abs(int(uint8_t(soft[i])) - int(uint8_t(gl[i]))));
     EXPECT_LE(worst, 2);
+}
+
+TEST_F(SampleProgram, TheWheelScrollsTheNotesListFromTheStartAfterAClickOnItAndAfterTyping)
+{
+    // The list's first visible line after each turn of the wheel: five lines a notch.
+    auto see = [](ScriptedSample& app)
+    {
+        app.mSeen += " " + std::to_string(std::lround(app.mMainScreen->mNoteList->mPosition));
+        return true;
+    };
+    const Script script = {
+        [](ScriptedSample& app)
+        { return app.GetDialog(PROFILE_DIALOG_CREATE) != nullptr && Type("Alice\r"); },
+        [](ScriptedSample& app) { return OnMain(app) && Wheel(false); },
+        see,
+        // The greeting takes the focus; a click on a line of the list takes it back.
+        [](ScriptedSample& app) { return Click(app.mMainScreen->mGreetingEdit.get(), 0.9); },
+        [](ScriptedSample& app)
+        { return Click(app.mMainScreen->mNoteList.get(), 0.2, 0.5 / 7) && Wheel(true); },
+        see,
+        // Return leaves the greeting.
+        [](ScriptedSample& app) { return Click(app.mMainScreen->mGreetingEdit.get(), 0.9) && Type("!\r"); },
+        [](ScriptedSample&) { return Wheel(false); },
+        see,
+        [](ScriptedSample&) { return Push(SDL_QUIT); },
+    };
+    TestFolder home;
+    Report report;
+    ASSERT_TRUE(RunScripted(home, "-software -windowed", "wheel", script, &report));
+    ExpectIncludes(report, {{"seen", "5 0 5"}, {"greeting", "Hello!"}, {"note", "5"}});
 }
 
 TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
