@@ -36,6 +36,10 @@ status=0
 ctest --test-dir build-asan -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-tsan -j"$jobs" --output-on-failure --no-tests=ignore || status=1
 
+# A new user's program: the sample copied out of the tree by README's recipe, built against
+# the framework as a user builds it, and run; prints its build times.
+tests/sample/new_user.sh || status=1
+
 # Fuzz targets, a few at a time, each briefly on its seeds; prints each one's covered edges.
 scripts/fuzz.sh build-asan "$fuzz_seconds" || status=1
 
