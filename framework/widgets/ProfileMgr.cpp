@@ -236,7 +236,7 @@ bool ProfileMgr::IdTaken(int32_t id)
     return mApp->FileExists(Profile::GetDetailsPath(id));
 }
 
-int32_t ProfileMgr::FindFreeId()
+int32_t ProfileMgr::FindFreeId(int32_t firstBelow)
 {
     // Ids are not reused while the counter lasts.
     for (int64_t id = int64_t(mNextId) + 1; id <= INT32_MAX; ++id)
@@ -245,7 +245,7 @@ int32_t ProfileMgr::FindFreeId()
             return int32_t(id);
     }
     // A damaged or hand-edited list can put the counter at the top.
-    for (int64_t id = 1; id <= mNextId; ++id)
+    for (int64_t id = std::max(firstBelow, int32_t(1)); id <= mNextId; ++id)
     {
         if (!IdTaken(int32_t(id)))
             return int32_t(id);
@@ -259,13 +259,18 @@ bool ProfileMgr::GiveRepeatedIdsFreeOnes()
     // other, and deleting one erases the other's progress.
     std::set<int32_t> seen;
     bool renumbered = false;
+    // Ids found below an exhausted counter rise: each search goes on from the last.
+    int32_t firstBelow = 1;
     for (SmartPtr<Profile>& profile : mProfiles)
     {
         if (seen.insert(profile->mId).second)
             continue;
-        const int32_t id = FindFreeId();
+        const int32_t counter = mNextId;
+        const int32_t id = FindFreeId(firstBelow);
         if (id == 0)
-            continue;
+            break;
+        if (id <= counter && id < INT32_MAX)
+            firstBelow = id + 1;
         profile->mId = id;
         mNextId = std::max(mNextId, id);
         seen.insert(id);

@@ -132,9 +132,9 @@ private:
     void RememberFocus();
     // No listed player holds the id and no player file has it.
     bool IdTaken(int32_t id);
-    // The first free id above mNextId; once the counter is exhausted, the lowest free one;
-    // 0 when none is left.
-    int32_t FindFreeId();
+    // The first free id above mNextId; once the counter is exhausted, the lowest free one
+    // from firstBelow on; 0 when none is left.
+    int32_t FindFreeId(int32_t firstBelow = 1);
     // Gives each player whose id repeats an earlier player's a free id; whether any did.
     bool GiveRepeatedIdsFreeOnes();
     // A users.dat that is there but cannot be read is moved aside for its players to be

@@ -303,14 +303,16 @@ TEST_F(Profiles, RepeatedIdsAndAnExhaustedCounterGetFreeIds)
     EXPECT_TRUE(reloaded.Load());
     EXPECT_EQ(List(reloaded), "1:Amy 3:Bob next 3");
 
-    // A player at the last id: new players get the lowest ids no player or file holds.
-    WriteFile(mDir + "users.dat", BYTES("\x02\0\0\0\xFF\xFF\xFF\x7F\x01\0\0\0"
-                                        "\xFF\xFF\xFF\x7F\x03\0Max\x01\0\0\0"));
+    // Two players at the last id: the second, and new players, get the lowest ids no
+    // player or file holds.
+    WriteFile(mDir + "users.dat", BYTES("\x02\0\0\0\xFF\xFF\xFF\x7F\x02\0\0\0"
+                                        "\xFF\xFF\xFF\x7F\x03\0Max\xFF\xFF\xFF\x7F\x03\0Mia"
+                                        "\x01\0\0\0"));
     ProfileMgr full(&mApp);
     EXPECT_TRUE(full.Load());
     ASSERT_NE(full.CreateProfile("Zoe"), nullptr);
     ASSERT_NE(full.CreateProfile("Ann"), nullptr);
-    EXPECT_EQ(List(full), "2147483647:Max 1:Zoe 4:Ann next 2147483647");
+    EXPECT_EQ(List(full), "2147483647:Max 1:Mia 4:Zoe 5:Ann next 2147483647");
 }
 
 TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
