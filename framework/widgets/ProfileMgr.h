@@ -130,7 +130,7 @@ private:
     bool GetTypedName(int dialogId, std::string* name);
     // mOldFocus when no dialog is open yet.
     void RememberFocus();
-    // No listed player holds the id and no player file has it.
+    // A listed player holds the id, or a player file has it.
     bool IdTaken(int32_t id);
     // The first free id above mNextId; once the counter is exhausted, the lowest free one
     // from firstBelow on; 0 when none is left.
