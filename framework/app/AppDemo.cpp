@@ -14,6 +14,7 @@
 #include "widgets/WidgetManager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 
 namespace Vaxo
@@ -210,8 +211,8 @@ void VaxoAppBase::WriteDemoBuffer()
     std::string folder = GetFileDir(mDemoFileName, false);
     if (!folder.empty())
         MkDir(folder);
-    // Fails silently: there is nobody left to tell at this point.
-    WriteFileAtomically(mDemoFileName, bytes.data(), uint32_t(bytes.size()));
+    if (!WriteFileAtomically(mDemoFileName, bytes.data(), uint32_t(bytes.size())))
+        ReportFailedSave("the demo", mDemoFileName, errno);
 }
 
 // ---- Playback ----------------------------------------------------------------------------

@@ -19,6 +19,8 @@ namespace
 {
 // Longest text RegistryReadString reads, in bytes (the store adds a terminator).
 constexpr uint32_t kMaxRegistryString = 1023;
+// Message box type of the application's error boxes: OK only, error icon.
+constexpr int kErrorBox = 16;
 
 // A volume as a whole percent. Rounded: truncating made 0.58 come back as 0.57 and lose
 // a percent at every start.
@@ -243,7 +245,26 @@ void VaxoAppBase::FlushSettingsStore()
     std::string folder = GetAppDataFolder();
     if (!folder.empty())
         MkDir(folder);
-    RegistryFileClose();
+    // The settings stay in memory, and the next flush tries again.
+    int error = 0;
+    if (!RegistryFileClose(&error))
+        ReportFailedSave("the settings", folder + "registry.bin", error);
+}
+
+void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& path, int errorNumber)
+{
+    // Once per kind: a folder that cannot be written would otherwise ask at every save.
+    if (!mReportedSaveFailures.insert(what).second)
+        return;
+    const std::string text = GetString("SAVE_FAILED", "Could not save ") + what + " to \"" + path +
+                             "\": " + std::strerror(errorNumber);
+    const std::string title = GetString("SAVE_FAILED_TITLE", "Save Failed");
+    // The demo is written during teardown, when no widget manager is left to end a
+    // popup: the platform shows that box itself.
+    if (mWidgetManager != nullptr)
+        MsgBox(text, title, kErrorBox);
+    else if (mPlatform != nullptr)
+        mPlatform->MessageBoxA(text.c_str(), title.c_str(), kErrorBox, true);
 }
 
 void VaxoAppBase::ReadFromRegistry()

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -221,18 +222,31 @@ bool TakeDemoAnswer(VaxoAppBase& app)
 bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
 {
     if (data == nullptr && length > 0)
+    {
+        errno = EINVAL;
         return false;
+    }
     std::string temp = fileName + ".tmp";
     FILE* file = std::fopen(temp.c_str(), "wb");
     if (file == nullptr)
         return false;
-    bool ok = length == 0 || std::fwrite(data, 1, length, file) == length;
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(::fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), fileName.c_str()) == 0)
+    // The first step that fails gives the reason; the later ones fail in its wake.
+    int error = 0;
+    auto step = [&error](bool done)
+    {
+        if (!done && error == 0)
+            error = errno != 0 ? errno : EIO;
+        return done;
+    };
+    bool ok = step(length == 0 || std::fwrite(data, 1, length, file) == length);
+    ok = step(std::fflush(file) == 0) && ok;
+    ok = step(::fsync(::fileno(file)) == 0) && ok;
+    ok = step(std::fclose(file) == 0) && ok;
+    if (ok && step(std::rename(temp.c_str(), fileName.c_str()) == 0))
         return true;
     std::remove(temp.c_str());
+    // For the caller to report.
+    errno = error;
     return false;
 }
 

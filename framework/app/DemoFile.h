@@ -107,7 +107,7 @@ bool TakeDemoAnswer(VaxoAppBase& app);
 
 // Whole-file helpers of the file operations and the demo writer.
 // Writes beside the file and renames over it only when everything reached the disk, so
-// a failed write leaves the old file whole.
+// a failed write leaves the old file whole. False with the reason in errno.
 bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length);
 // The whole regular file; false for folders, files larger than a Buffer holds (256 MB),
 // and reads that come up short.

@@ -155,6 +155,8 @@ public:
     std::unique_ptr<MusicInterface> mMusicInterface;
     // ReadFromRegistry ran; Shutdown saves the settings only then.
     bool mReadFromRegistry;
+    // What failed to save in this run and was reported (ReportFailedSave).
+    std::set<std::string> mReportedSaveFailures;
     std::string mProductVersion;
     // Custom cursor image per cursor number; not owned.
     Image* mCursorImages[kNumCursors];
@@ -509,6 +511,10 @@ public:
     bool RegistryEraseKey(const std::string& keyName);
     void RegistryEraseValue(const std::string& valueName);
     bool RegistryGetSubKeys(const std::string& keyName, std::vector<std::string>* subKeys);
+    // A save that failed: a message box naming the file and the system's reason (an errno
+    // value), for the first failure of each thing saved ("the settings", "the players",
+    // "the demo") in a run. The caller keeps what it holds for a later save.
+    void ReportFailedSave(const std::string& what, const std::string& path, int errorNumber);
 
     // ======== Screen mode, acceleration, misc (AppScreenAndSound.cpp) ========
     void Set3DAcclerated(bool is3D, bool reinit);

@@ -1,5 +1,6 @@
 #include "common/Registry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -71,29 +72,39 @@ bool ReadWholeFile(const std::string& path, std::vector<char>* bytes)
 }
 
 // Writes the bytes to a temporary file beside `path` and renames it over the
-// old file only when every write and the close succeeded.
-void WriteFileSafely(const std::string& path, const char* data, int32_t length,
-                     const std::function<bool(const std::string&)>& beforeRename)
+// old file only when every write and the close succeeded. 0, or the system's
+// reason (errno) of the failure.
+int WriteFileSafely(const std::string& path, const char* data, int32_t length,
+                    const std::function<bool(const std::string&)>& beforeRename)
 {
     std::string temp = path + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (f == nullptr)
-        return;
-    bool ok =
-        length <= 0 || std::fwrite(data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length);
-    ok = std::fflush(f) == 0 && ok;
+        return errno;
+    // The first step that fails gives the reason; the later ones fail in its wake.
+    int error = 0;
+    auto step = [&error](bool done)
+    {
+        if (!done && error == 0)
+            error = errno != 0 ? errno : EIO;
+        return done;
+    };
+    bool ok = step(length <= 0 ||
+                   std::fwrite(data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length));
+    ok = step(std::fflush(f) == 0) && ok;
     // On disk before the rename, or a power cut could leave an empty file.
-    ok = ::fsync(::fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
+    ok = step(::fsync(::fileno(f)) == 0) && ok;
+    ok = step(std::fclose(f) == 0) && ok;
     if (!ok)
     {
         std::remove(temp.c_str());
-        return;
+        return error;
     }
     if (beforeRename && !beforeRename(temp))
-        return;
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
+        return ECANCELED;
+    if (!step(std::rename(temp.c_str(), path.c_str()) == 0))
         std::remove(temp.c_str());
+    return error;
 }
 
 } // namespace
@@ -312,12 +323,14 @@ void RegistryFileOpen(const std::string& path)
     }
 }
 
-void RegistryFileClose()
+bool RegistryFileClose(int* error)
 {
     RegistryState& state = State();
     std::lock_guard<std::mutex> lock(state.crit);
     if (state.root.get() == nullptr)
-        return;
+        return true;
+    // On failure the old file stays as it was.
+    int failure = 0;
     try
     {
         DataSync sync;
@@ -325,16 +338,20 @@ void RegistryFileClose()
         sync.SyncVersion(kFileVersion, -1, -1);
         state.root->SyncState(sync);
         sync.EndBit();
-        WriteFileSafely(state.path, sync.GetWriter()->GetDataPtr(), sync.GetWriter()->GetDataLen(),
-                        state.beforeRename);
+        failure = WriteFileSafely(state.path, sync.GetWriter()->GetDataPtr(), sync.GetWriter()->GetDataLen(),
+                                  state.beforeRename);
     }
     catch (const AceException&)
     {
-        // A failed save is silent; the old file stays as it was.
+        failure = EIO;
     }
     catch (const std::bad_alloc&)
     {
+        failure = ENOMEM;
     }
+    if (error != nullptr)
+        *error = failure;
+    return failure == 0;
 }
 
 bool VaxoRegistryRead(const std::string& keyPath, const std::string& valueName, uint32_t* type,

@@ -89,7 +89,9 @@ private:
 void RegistryFileOpen(const std::string& path);
 // Writes the whole tree to the path given to RegistryFileOpen, through a
 // temporary file beside it, so a failed write leaves the old file whole.
-void RegistryFileClose();
+// False when the file could not be written, with the system's error number
+// (errno) in *error when given; true also when the store is not open.
+bool RegistryFileClose(int* error = nullptr);
 
 // False when the store is not open or the key or value is missing, or the
 // buffer is too small. The last flag is not used.

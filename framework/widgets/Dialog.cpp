@@ -55,12 +55,12 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
 
     if (buttonMode >= 1 && buttonMode <= 3)
     {
-        mYesButton = std::make_unique<DialogButton>(buttonComponentImage, kYesButtonId, this);
+        mYesButton.reset(new DialogButton(buttonComponentImage, kYesButtonId, this));
         if (buttonMode == 3)
             mYesButton->mLabel = footer;
         else
         {
-            mNoButton = std::make_unique<DialogButton>(buttonComponentImage, kYesButtonId + 1, this);
+            mNoButton.reset(new DialogButton(buttonComponentImage, kYesButtonId + 1, this));
             mYesButton->mLabel = buttonMode == 1 ? DIALOG_YES_STRING : DIALOG_OK_STRING;
             mNoButton->mLabel = buttonMode == 1 ? DIALOG_NO_STRING : DIALOG_CANCEL_STRING;
         }
@@ -82,12 +82,7 @@ Dialog::~Dialog()
         mResultWatch->mDeleted = true;
         mResultWatch->mResult = mResult;
     }
-    ForEachButton(
-        [](DialogButton* button)
-        {
-            if (button->mParent != nullptr)
-                button->mParent->RemoveWidget(button);
-        });
+    // The buttons leave the manager and go with their handles.
 }
 
 template <typename F> void Dialog::ForEachButton(F f)

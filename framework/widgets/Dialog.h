@@ -15,6 +15,7 @@
 #include "widgets/ButtonListener.h"
 #include "widgets/DialogButton.h"
 #include "widgets/DialogListener.h"
+#include "widgets/OwnedWidget.h"
 #include "widgets/Widget.h"
 
 #include <cstdint>
@@ -48,9 +49,10 @@ public:
     Widget* mKeyForwardWidget;
     // Background drawn as a box; null selects the drawn look. Not owned.
     Image* mComponentImage;
-    // Buttons 1000 and 1001 as the button mode asks; owned.
-    std::unique_ptr<DialogButton> mYesButton;
-    std::unique_ptr<DialogButton> mNoButton;
+    // Buttons 1000 and 1001 as the button mode asks; owned, deleted with the dialog
+    // unless the manager deleted them first.
+    OwnedWidget<DialogButton> mYesButton;
+    OwnedWidget<DialogButton> mNoButton;
     VaxoString mDialogHeader;
     // Also the label of the single button of mode 3 (and then not drawn as text).
     VaxoString mDialogFooter;

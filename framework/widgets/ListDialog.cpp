@@ -17,13 +17,13 @@ ListDialog::ListDialog(int id, bool isModal, const VaxoString& header, const Vax
 {
     mListWidget.reset(mSkin->CreateListBox(0, this));
     if (mListWidget == nullptr)
-        mListWidget = std::make_unique<ListWidget>(0, mSkin->mLabelFont, this);
-    mScrollbar = std::make_unique<ScrollbarWidget>(0, mListWidget.get());
+        mListWidget.reset(new ListWidget(0, mSkin->mLabelFont, this));
+    mScrollbar.reset(new ScrollbarWidget(0, mListWidget.get()));
     mListWidget->mScrollbar = mScrollbar.get();
     if (mSkin->mInnerWindowImage != nullptr)
         mListWidget->mDrawOutline = false;
     mScrollbar->SetInvisIfNoScroll(true);
-    mOverlayDraw = std::make_unique<SimpleOverlayDraw>(this);
+    mOverlayDraw.reset(new SimpleOverlayDraw(this));
     AddWidget(mListWidget.get());
     AddWidget(mScrollbar.get());
     AddWidget(mOverlayDraw.get());
@@ -31,15 +31,14 @@ ListDialog::ListDialog(int id, bool isModal, const VaxoString& header, const Vax
 
 ListDialog::~ListDialog()
 {
-    for (Widget* own : {static_cast<Widget*>(mListWidget.get()), static_cast<Widget*>(mScrollbar.get()),
-                        static_cast<Widget*>(mOverlayDraw.get())})
-        RemoveWidget(own);
     RemoveAllWidgets(true);
 }
 
 void ListDialog::Resize(int x, int y, int width, int height)
 {
     SimpleDialog::Resize(x, y, width, height);
+    if (mListWidget == nullptr || mScrollbar == nullptr)
+        return;
     EnsureFonts();
     const Insets& content = mContentInsets;
     const int headerBottom = content.mTop + mHeaderFont->GetHeight() + mSpaceAfterHeader;
@@ -62,7 +61,7 @@ void ListDialog::Draw(Graphics* g)
 void ListDialog::DrawOverlay(Graphics* g)
 {
     Image* frame = mSkin->mInnerWindowImage;
-    if (frame == nullptr)
+    if (frame == nullptr || mListWidget == nullptr || mScrollbar == nullptr)
         return;
     TRect<int> rect = mListWidget->GetRect();
     if (mScrollbar->mVisible)

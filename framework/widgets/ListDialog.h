@@ -8,10 +8,9 @@
 #include "common/Common.h"
 #include "widgets/ListListener.h"
 #include "widgets/ListWidget.h"
+#include "widgets/OwnedWidget.h"
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/SimpleDialog.h"
-
-#include <memory>
 
 namespace Vaxo
 {
@@ -20,8 +19,8 @@ class ListDialog : public SimpleDialog, public ListListener
 {
 public:
     // Children of the dialog, owned: the list (made by the skin) and its scroll bar.
-    std::unique_ptr<ListWidget> mListWidget;
-    std::unique_ptr<ScrollbarWidget> mScrollbar;
+    OwnedWidget<ListWidget> mListWidget;
+    OwnedWidget<ScrollbarWidget> mScrollbar;
     // Pixels kept below the list for the footer and the buttons.
     int mListBottomMargin;
     // Moves the list's left and top edges by left and top, its right and bottom edges by
@@ -31,7 +30,7 @@ public:
 public:
     ListDialog(int id, bool isModal, const VaxoString& header, const VaxoString& lines,
                const VaxoString& footer, int buttonMode);
-    // Children still attached (a subclass's too) are removed and deleted with the dialog.
+    // Removes and deletes its children, a subclass's too.
     ~ListDialog() override;
 
     void ListClicked(int id, int index, int clickCount) override;
@@ -58,7 +57,7 @@ public:
 
 private:
     // Draws the overlay last, above the list and the scroll bar.
-    std::unique_ptr<SimpleOverlayDraw> mOverlayDraw;
+    OwnedWidget<SimpleOverlayDraw> mOverlayDraw;
 };
 
 } // namespace Vaxo

@@ -223,19 +223,10 @@ void ListWidget::Sort(bool ascending)
         keys.push_back(GetSortKey(int(i)));
         order.push_back(i);
     }
-    // A bubble sort: equal keys never swap, so the order is stable.
-    for (size_t pass = 1; pass < count; ++pass)
-    {
-        for (size_t j = 0; j + pass < count; ++j)
-        {
-            const int c = keys[j].compare(keys[j + 1]);
-            if (ascending ? c > 0 : c < 0)
-            {
-                std::swap(keys[j], keys[j + 1]);
-                std::swap(order[j], order[j + 1]);
-            }
-        }
-    }
+    // Byte-wise, and stable: lines with equal keys keep their order, either way.
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys, ascending](size_t a, size_t b)
+                     { return ascending ? keys[a].compare(keys[b]) < 0 : keys[a].compare(keys[b]) > 0; });
     for (ListWidget* column = Head(); column != nullptr; column = column->mNextColumn)
     {
         if (column->mLines.size() != count || column->mLineColors.size() != count)

@@ -6,13 +6,16 @@
 #include "common/Common.h"
 #include "common/DataSync.h"
 
+#include <cerrno>
+
 namespace Vaxo
 {
 
+const char* const Profile::kPlayersSaved = "the players";
 std::string Profile::mProfileDir;
 int32_t Profile::mMaxChars = 12;
 
-Profile::Profile() : mId(0), mDirty(false) {}
+Profile::Profile() : mId(0), mDirty(false), mNewerFile(false) {}
 
 Profile::~Profile() = default;
 
@@ -57,6 +60,7 @@ std::string Profile::GetDetailsPath(int32_t id)
 
 void Profile::LoadDetails()
 {
+    mNewerFile = false;
     Buffer buffer;
     if (gVaxoAppBase == nullptr || !gVaxoAppBase->ReadBufferFromFile(GetDetailsPath(mId), &buffer, false))
     {
@@ -71,6 +75,7 @@ void Profile::LoadDetails()
         // Written by a newer program: its layout is unknown here.
         if (GetCurVersion() < stored)
         {
+            mNewerFile = true;
             Reset();
             return;
         }
@@ -86,6 +91,8 @@ void Profile::LoadDetails()
 
 bool Profile::SaveDetails()
 {
+    if (mNewerFile)
+        return false;
     DataSync sync;
     sync.OpenWriter(1024);
     int32_t version = GetCurVersion();
@@ -96,9 +103,17 @@ bool Profile::SaveDetails()
     const DataWriter* writer = sync.GetWriter();
     // The flag goes only once the file is safely replaced: a failed write is retried by
     // the next save instead of being forgotten.
-    if (gVaxoAppBase == nullptr || !gVaxoAppBase->WriteBytesToFile(GetDetailsPath(mId), writer->GetDataPtr(),
-                                                                   uint32_t(writer->GetDataLen())))
+    VaxoAppBase* app = gVaxoAppBase;
+    if (app == nullptr)
         return false;
+    const std::string path = GetDetailsPath(mId);
+    if (!app->WriteBytesToFile(path, writer->GetDataPtr(), uint32_t(writer->GetDataLen())))
+    {
+        // A demo being played back answers with the recording's result: nothing failed here.
+        if (!app->mPlayingDemo)
+            app->ReportFailedSave(kPlayersSaved, path, errno);
+        return false;
+    }
     mDirty = false;
     return true;
 }

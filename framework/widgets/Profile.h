@@ -27,7 +27,12 @@ public:
     int32_t mId;
     // The details must be written: the game's setters set it, a successful write clears it.
     bool mDirty;
+    // The player file was written by a newer program: read as a fresh player's, and never
+    // written over, so that program keeps this player's progress.
+    bool mNewerFile;
 
+    // What failed saves of the player files and of the list are reported as.
+    static const char* const kPlayersSaved;
     // The profile folder with a trailing separator; empty until InitProfileDir.
     static std::string mProfileDir;
     // Longest name the name dialog accepts, in characters.
@@ -57,7 +62,8 @@ public:
 
     // A missing, damaged or newer file resets the profile instead.
     void LoadDetails();
-    // Replaces the player file; false (still dirty) when it could not be written.
+    // Replaces the player file; false (still dirty) when it was not written: a newer
+    // program's file stays, and a failed write is reported (once a run).
     bool SaveDetails();
     bool SaveIfDirty();
     void DeleteFiles();

@@ -8,7 +8,11 @@
 #include "common/DataSync.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstring>
+#include <set>
 
 namespace Vaxo
 {
@@ -18,6 +22,8 @@ namespace
 // Layout of users.dat this program writes; a larger one is not read.
 constexpr int32_t kUsersFileVersion = 2;
 const char* const kUserProfileSetting = "UserProfile";
+// Message box type of the application's error boxes: OK only, error icon.
+constexpr int kErrorBox = 16;
 
 std::string UsersPath()
 {
@@ -27,7 +33,7 @@ std::string UsersPath()
 
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
-      mFactory(factory != nullptr ? factory : &Profile::Factory), mNewerFile(false)
+      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false)
 {
     Clear();
 }
@@ -55,11 +61,12 @@ void ProfileMgr::Clear()
 
 bool ProfileMgr::Load()
 {
-    mNewerFile = false;
+    mKeepListFile = false;
     Buffer buffer;
     if (!mApp->ReadBufferFromFile(UsersPath(), &buffer, false))
     {
         Clear();
+        KeepDamagedList();
         return false;
     }
     try
@@ -71,15 +78,54 @@ bool ProfileMgr::Load()
     catch (const AceException&)
     {
         Clear();
+        KeepDamagedList();
         return false;
     }
+    const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
         mCurProfile = GetProfile(name, true);
     if (mCurProfile == nullptr)
         mCurProfile = GetAnyProfile();
-    mDirty = false;
+    // New ids are written at the next save.
+    mDirty = renumbered;
     return true;
+}
+
+void ProfileMgr::KeepDamagedList()
+{
+    // A demo being played back read the recording machine's file, not this one.
+    const std::string path = UsersPath();
+    if (mApp->mPlayingDemo || !Vaxo::FileExists(path))
+        return;
+    std::string kept;
+    int error = 0;
+    for (int i = 1; i <= 100 && kept.empty() && error == 0; ++i)
+    {
+        // An earlier damaged list keeps its name too.
+        const std::string aside = path + ".damaged" + (i > 1 ? std::to_string(i) : "");
+        if (Vaxo::FileExists(aside))
+            continue;
+        if (std::rename(path.c_str(), aside.c_str()) == 0)
+            kept = aside;
+        else
+            error = errno;
+    }
+    const std::string title = mApp->GetString("PLAYERS_UNREADABLE_TITLE", "Players Not Read");
+    std::string text =
+        mApp->GetString("PLAYERS_UNREADABLE", "The list of players could not be read: ") + path;
+    if (!kept.empty())
+        text += mApp->GetString("PLAYERS_KEPT_AS", "\nIt was kept as ") + kept +
+                mApp->GetString("PLAYERS_NEW_LIST", "\nA new list of players is started.");
+    else
+    {
+        // Left in place and never written over; players made in this run are not kept.
+        mKeepListFile = true;
+        text += mApp->GetString("PLAYERS_NOT_MOVED", "\nIt could not be moved aside: ") +
+                (error != 0 ? std::strerror(error) : "no free name") +
+                mApp->GetString("PLAYERS_NOT_SAVED", "\nPlayers made now will not be saved.");
+    }
+    mApp->MsgBox(text, title, kErrorBox);
 }
 
 bool ProfileMgr::Save()
@@ -91,7 +137,7 @@ bool ProfileMgr::Save()
     SaveCurProfileIfDirty();
     if (!mDirty)
         return true;
-    if (mNewerFile)
+    if (mKeepListFile)
         return false;
     DataSync sync;
     sync.OpenWriter(1024);
@@ -100,7 +146,12 @@ bool ProfileMgr::Save()
     const DataWriter* writer = sync.GetWriter();
     // Cleared only once the file is safely replaced, so that a failed write is retried.
     if (!mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen())))
+    {
+        // A demo being played back answers with the recording's result: nothing failed here.
+        if (!mApp->mPlayingDemo)
+            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), errno);
         return false;
+    }
     mDirty = false;
     return true;
 }
@@ -114,7 +165,7 @@ void ProfileMgr::SyncState(DataSync& sync)
     sync.SyncLong(version);
     if (version > kUsersFileVersion)
     {
-        mNewerFile = reading;
+        mKeepListFile = reading;
         return;
     }
     sync.SyncLong(mNextId);
@@ -173,18 +224,59 @@ Profile* ProfileMgr::GetAnyProfile()
     return profile;
 }
 
-int32_t ProfileMgr::FindFreeId()
+bool ProfileMgr::IdTaken(int32_t id)
 {
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        if (profile->mId == id)
+            return true;
+    }
     // A file left by a player that a damaged or lost users.dat no longer lists is never
     // handed to a new player.
-    int32_t id = mNextId;
-    do
+    return mApp->FileExists(Profile::GetDetailsPath(id));
+}
+
+int32_t ProfileMgr::FindFreeId(int32_t firstBelow)
+{
+    // Ids are not reused while the counter lasts.
+    for (int64_t id = int64_t(mNextId) + 1; id <= INT32_MAX; ++id)
     {
-        if (id == INT32_MAX)
-            return 0;
-        ++id;
-    } while (mApp->FileExists(Profile::GetDetailsPath(id)));
-    return id;
+        if (!IdTaken(int32_t(id)))
+            return int32_t(id);
+    }
+    // A damaged or hand-edited list can put the counter at the top.
+    for (int64_t id = std::max(firstBelow, int32_t(1)); id <= mNextId; ++id)
+    {
+        if (!IdTaken(int32_t(id)))
+            return int32_t(id);
+    }
+    return 0;
+}
+
+bool ProfileMgr::GiveRepeatedIdsFreeOnes()
+{
+    // Two players with one id would share one player file: saving one overwrites the
+    // other, and deleting one erases the other's progress.
+    std::set<int32_t> seen;
+    bool renumbered = false;
+    // Ids found below an exhausted counter rise: each search goes on from the last.
+    int32_t firstBelow = 1;
+    for (SmartPtr<Profile>& profile : mProfiles)
+    {
+        if (seen.insert(profile->mId).second)
+            continue;
+        const int32_t counter = mNextId;
+        const int32_t id = FindFreeId(firstBelow);
+        if (id == 0)
+            break;
+        if (id <= counter && id < INT32_MAX)
+            firstBelow = id + 1;
+        profile->mId = id;
+        mNextId = std::max(mNextId, id);
+        seen.insert(id);
+        renumbered = true;
+    }
+    return renumbered;
 }
 
 Profile* ProfileMgr::CreateProfile(const std::string& name)
@@ -196,7 +288,8 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
         return nullptr;
     SmartPtr<Profile> profile(mFactory());
     profile->mName = name;
-    mNextId = id;
+    // An id found below an exhausted counter leaves the counter at the top.
+    mNextId = std::max(mNextId, id);
     profile->mId = id;
     mProfiles.push_back(profile);
     mDirty = true;

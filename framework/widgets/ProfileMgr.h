@@ -60,9 +60,9 @@ public:
     // users.dat must be written.
     bool mDirty;
     ProfileFactory mFactory;
-    // users.dat was written by a newer program: read as an empty list and never
-    // overwritten, so that program keeps its players.
-    bool mNewerFile;
+    // users.dat is never written over: a newer program wrote it (read as an empty list,
+    // so that program keeps its players), or it could not be read nor moved aside.
+    bool mKeepListFile;
 
 public:
     // factory null: Profile::Factory.
@@ -80,7 +80,9 @@ public:
 
     // ---- The list and its file ---------------------------------------------------------
     void Clear();
-    // False (and an empty list) when users.dat is missing or damaged.
+    // False (and an empty list) when users.dat is missing or damaged; a damaged one is
+    // moved aside as users.dat.damaged first, and a message box says so. A player whose
+    // id repeats an earlier one's gets a free id (and a fresh player's details).
     bool Load();
     // Writes "UserProfile", the current player's details when dirty, and users.dat when
     // the list changed. True when users.dat holds the list now.
@@ -92,8 +94,9 @@ public:
     Profile* GetProfile(const std::string& name, bool loadDetails);
     // The last profile, details loaded (as above); null when there is none.
     Profile* GetAnyProfile();
-    // Null when the name is taken in any letter case. The new profile gets an id whose
-    // player file does not exist, and users.dat is written at once.
+    // Null when the name is taken in any letter case, or when no id is free. The new
+    // profile gets an id no player holds and whose player file does not exist, and
+    // users.dat is written at once.
     Profile* CreateProfile(const std::string& name);
     void SetCurProfile(Profile* profile);
     void SaveCurProfileIfDirty();
@@ -127,8 +130,16 @@ private:
     bool GetTypedName(int dialogId, std::string* name);
     // mOldFocus when no dialog is open yet.
     void RememberFocus();
-    // The first id above mNextId without a player file; 0 when none is left.
-    int32_t FindFreeId();
+    // A listed player holds the id, or a player file has it.
+    bool IdTaken(int32_t id);
+    // The first free id above mNextId; once the counter is exhausted, the lowest free one
+    // from firstBelow on; 0 when none is left.
+    int32_t FindFreeId(int32_t firstBelow = 1);
+    // Gives each player whose id repeats an earlier player's a free id; whether any did.
+    bool GiveRepeatedIdsFreeOnes();
+    // A users.dat that is there but cannot be read is moved aside for its players to be
+    // recovered, before a save writes a new list; the user is told.
+    void KeepDamagedList();
     // Details read unless the profile holds unsaved ones.
     static void LoadDetailsIfClean(Profile* profile);
 };

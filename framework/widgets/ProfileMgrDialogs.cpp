@@ -245,10 +245,16 @@ void ProfileMgr::FinishCreateUserDialog(bool ok)
     std::string name;
     if (!GetTypedName(PROFILE_DIALOG_CREATE, &name))
         return;
+    if (GetProfile(name, false) != nullptr)
+    {
+        DoNameConflictError();
+        return;
+    }
     Profile* profile = CreateProfile(name);
     if (profile == nullptr)
     {
-        DoNameConflictError();
+        // Every id is held by a player or a player file.
+        DoErrorDialog("Too Many Players", "No further player can be created.");
         return;
     }
     KillDialog(PROFILE_DIALOG_CREATE);

@@ -16,10 +16,7 @@ ProfileNameDialog::ProfileNameDialog(bool rename) : SimpleDialog(0, true, "", ""
     Resize(mX, mY, 350, 250);
 }
 
-ProfileNameDialog::~ProfileNameDialog()
-{
-    RemoveWidget(mEditWidget.get());
-}
+ProfileNameDialog::~ProfileNameDialog() = default;
 
 void ProfileNameDialog::Resize(int x, int y, int width, int height)
 {
@@ -59,6 +56,8 @@ void ProfileNameDialog::EditWidgetText(int id, const VaxoString& text)
 std::string ProfileNameDialog::GetName()
 {
     std::string name;
+    if (mEditWidget == nullptr)
+        return name;
     // Leading spaces count as following one.
     bool afterSpace = true;
     for (char c : mEditWidget->mString)

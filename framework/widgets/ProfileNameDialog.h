@@ -7,9 +7,9 @@
 #include "common/Common.h"
 #include "widgets/EditListener.h"
 #include "widgets/EditWidget.h"
+#include "widgets/OwnedWidget.h"
 #include "widgets/SimpleDialog.h"
 
-#include <memory>
 #include <string>
 
 namespace Vaxo
@@ -21,7 +21,7 @@ class ProfileNameDialog : public SimpleDialog, public EditListener
 {
 public:
     // The name field, made by the skin; a child of the dialog, owned.
-    std::unique_ptr<EditWidget> mEditWidget;
+    OwnedWidget<EditWidget> mEditWidget;
 
 public:
     explicit ProfileNameDialog(bool rename);

@@ -33,18 +33,13 @@ ProfileUserDialog::ProfileUserDialog(ProfileMgr* mgr)
     Resize(mX, mY, 350, 350);
 }
 
-ProfileUserDialog::~ProfileUserDialog()
-{
-    // Out before the list dialog deletes the children still attached.
-    RemoveWidget(mRenameButton.get());
-    RemoveWidget(mDeleteButton.get());
-    RemoveWidget(mNewButton.get());
-}
+ProfileUserDialog::~ProfileUserDialog() = default;
 
 void ProfileUserDialog::Resize(int x, int y, int width, int height)
 {
     ListDialog::Resize(x, y, width, height);
-    if (mNewButton == nullptr || mYesButton == nullptr || mNoButton == nullptr)
+    if (mRenameButton == nullptr || mDeleteButton == nullptr || mNewButton == nullptr ||
+        mYesButton == nullptr || mNoButton == nullptr)
         return;
     // The base buttons lie in the manager; the new ones are children of the dialog.
     const TRect<int> first = mYesButton->GetRect();

@@ -7,8 +7,8 @@
 #include "common/Common.h"
 #include "widgets/DialogButton.h"
 #include "widgets/ListDialog.h"
+#include "widgets/OwnedWidget.h"
 
-#include <memory>
 #include <string>
 
 namespace Vaxo
@@ -22,9 +22,9 @@ public:
     // Not owned.
     ProfileMgr* mMgr;
     // Buttons 0, 1 and 2, made by the skin; children of the dialog, owned.
-    std::unique_ptr<DialogButton> mRenameButton;
-    std::unique_ptr<DialogButton> mDeleteButton;
-    std::unique_ptr<DialogButton> mNewButton;
+    OwnedWidget<DialogButton> mRenameButton;
+    OwnedWidget<DialogButton> mDeleteButton;
+    OwnedWidget<DialogButton> mNewButton;
 
 public:
     explicit ProfileUserDialog(ProfileMgr* mgr);

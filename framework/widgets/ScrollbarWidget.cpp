@@ -27,17 +27,41 @@ ScrollbarWidget::ScrollbarWidget(int id, ScrollListener* listener)
       mArrowTicks(0), mLastMouseX(0), mLastMouseY(0), mListener(listener)
 {
     Widget::SetDisabled(true);
-    mUpButton = std::make_unique<ScrollbuttonWidget>(0, this, 0);
-    mDownButton = std::make_unique<ScrollbuttonWidget>(1, this, 0);
-    mUpButton->SetDisabled(true);
-    mDownButton->SetDisabled(true);
-    AddWidget(mUpButton.get());
-    AddWidget(mDownButton.get());
+    mUpButton.reset(new ScrollbuttonWidget(0, this, 0));
+    mDownButton.reset(new ScrollbuttonWidget(1, this, 0));
+    ForEachButton(
+        [this](ScrollbuttonWidget* button)
+        {
+            button->SetDisabled(true);
+            AddWidget(button);
+        });
 }
 
 ScrollbarWidget::~ScrollbarWidget()
 {
-    RemoveAllWidgets(false, false);
+    RemoveAllWidgets(true, false);
+}
+
+template <typename F> void ScrollbarWidget::ForEachButton(F f)
+{
+    if (mUpButton != nullptr)
+        f(mUpButton.get());
+    if (mDownButton != nullptr)
+        f(mDownButton.get());
+}
+
+void ScrollbarWidget::SetButtonsVisible(bool visible)
+{
+    // The down button first.
+    if (mDownButton != nullptr)
+        mDownButton->SetVisible(visible);
+    if (mUpButton != nullptr)
+        mUpButton->SetVisible(visible);
+}
+
+int ScrollbarWidget::ButtonSize()
+{
+    return mUpButton != nullptr ? mUpButton->mWidth : 0;
 }
 
 void ScrollbarWidget::TellListener(int times)
@@ -59,13 +83,11 @@ bool ScrollbarWidget::Clamp()
         mValue = 0.0;
     const bool canScroll = mPageSize < mMaxValue;
     SetDisabled(!canScroll);
-    mUpButton->SetDisabled(!canScroll);
-    mDownButton->SetDisabled(!canScroll);
+    ForEachButton([canScroll](ScrollbuttonWidget* button) { button->SetDisabled(!canScroll); });
     if (mInvisIfNoScroll)
     {
         SetVisible(canScroll);
-        mDownButton->SetVisible(canScroll);
-        mUpButton->SetVisible(canScroll);
+        SetButtonsVisible(canScroll);
     }
     return !(mValue == old);
 }
@@ -82,8 +104,7 @@ void ScrollbarWidget::SetInvisIfNoScroll(bool invisIfNoScroll)
     if (!invisIfNoScroll)
         return;
     SetVisible(false);
-    mDownButton->SetVisible(false);
-    mUpButton->SetVisible(false);
+    SetButtonsVisible(false);
 }
 
 void ScrollbarWidget::SetMaxValue(double maxValue)
@@ -118,13 +139,14 @@ void ScrollbarWidget::SetValue(double value)
 void ScrollbarWidget::SetHorizontal(bool horizontal)
 {
     mHorizontal = horizontal;
-    mUpButton->mHorizontal = horizontal;
-    mDownButton->mHorizontal = horizontal;
+    ForEachButton([horizontal](ScrollbuttonWidget* button) { button->mHorizontal = horizontal; });
 }
 
 void ScrollbarWidget::ResizeScrollbar(int x, int y, int width, int height)
 {
     Resize(x, y, width, height);
+    if (mUpButton == nullptr || mDownButton == nullptr)
+        return;
     if (mHorizontal)
     {
         mUpButton->Resize(0, 0, height, height);
@@ -150,7 +172,7 @@ void ScrollbarWidget::GoToBottom()
 
 int ScrollbarWidget::GetTrackSize()
 {
-    const int button = mUpButton->mWidth;
+    const int button = ButtonSize();
     return (mHorizontal ? mWidth : mHeight) - 2 * button;
 }
 
@@ -165,7 +187,7 @@ int ScrollbarWidget::GetThumbSize()
 
 int ScrollbarWidget::GetThumbPosition()
 {
-    const int button = mUpButton->mWidth;
+    const int button = ButtonSize();
     // Nothing to scroll: the thumb rests at the track start.
     if (!(mPageSize < mMaxValue))
         return button;
@@ -182,7 +204,7 @@ void ScrollbarWidget::SetThumbPosition(int position)
         SetValue(mValue);
         return;
     }
-    SetValue((double(position) - mUpButton->mWidth) * (mMaxValue - mPageSize) / freeTrack);
+    SetValue((double(position) - ButtonSize()) * (mMaxValue - mPageSize) / freeTrack);
 }
 
 int ScrollbarWidget::ThumbCompare(int x, int y)

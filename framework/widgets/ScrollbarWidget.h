@@ -11,11 +11,10 @@
 #pragma once
 
 #include "widgets/ButtonListener.h"
+#include "widgets/OwnedWidget.h"
 #include "widgets/ScrollListener.h"
 #include "widgets/ScrollbuttonWidget.h"
 #include "widgets/Widget.h"
-
-#include <memory>
 
 namespace Vaxo
 {
@@ -24,9 +23,9 @@ class ScrollbarWidget : public Widget, public ButtonListener
 {
 public:
     // Arrow buttons with ids 0 (up or left) and 1 (down or right); children of the bar,
-    // owned by it.
-    std::unique_ptr<ScrollbuttonWidget> mUpButton;
-    std::unique_ptr<ScrollbuttonWidget> mDownButton;
+    // deleted with it.
+    OwnedWidget<ScrollbuttonWidget> mUpButton;
+    OwnedWidget<ScrollbuttonWidget> mDownButton;
     // Hide the bar and its buttons while there is nothing to scroll.
     bool mInvisIfNoScroll;
     int mId;
@@ -53,7 +52,7 @@ public:
 
 public:
     ScrollbarWidget(int id, ScrollListener* listener);
-    // Removes and deletes its buttons.
+    // Removes and deletes its children: the buttons and whatever an owner added.
     ~ScrollbarWidget() override;
 
     void Update() override;
@@ -96,6 +95,11 @@ public:
     virtual int ThumbCompare(int x, int y);
 
 private:
+    // The buttons that exist (a recursive delete of the tree may have taken them first).
+    template <typename F> void ForEachButton(F f);
+    void SetButtonsVisible(bool visible);
+    // The up button's width: the button size along the bar.
+    int ButtonSize();
     // The clamp of ClampValue without the listener; true when the value moved.
     bool Clamp();
     // Tells the listener the value, times times, touching nothing of the bar after the

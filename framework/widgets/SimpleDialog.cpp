@@ -49,11 +49,7 @@ SimpleDialog::SimpleDialog(int id, bool isModal, const VaxoString& header, const
     mSkin->DialogInit(this);
 }
 
-SimpleDialog::~SimpleDialog()
-{
-    if (mThirdButton != nullptr && mThirdButton->mParent != nullptr)
-        mThirdButton->mParent->RemoveWidget(mThirdButton.get());
-}
+SimpleDialog::~SimpleDialog() = default;
 
 void SimpleDialog::SetupBaseButtons()
 {
@@ -95,7 +91,7 @@ void SimpleDialog::DoThirdButton(const VaxoString& label, bool swap)
 void SimpleDialog::Resize(int x, int y, int width, int height)
 {
     Dialog::Resize(x, y, width, height);
-    if (mThirdButton == nullptr)
+    if (mThirdButton == nullptr || mYesButton == nullptr || mNoButton == nullptr)
         return;
     mThirdButton->Layout(LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_HEIGHT, mYesButton.get(), 0,
                          -kThirdButtonGap, 0, 0);

@@ -38,7 +38,7 @@ public:
     // 0 still, 1 sliding in.
     int mScrollState;
     // Button 1002 above the base buttons; owned, a sibling of the dialog as they are.
-    std::unique_ptr<DialogButton> mThirdButton;
+    OwnedWidget<DialogButton> mThirdButton;
     // The third button's row and the base buttons' row trade places.
     bool mSwapThirdButton;
 

@@ -3,6 +3,8 @@
 #include "app/VaxoAppBase.h"
 #include "widgets/WidgetManager.h"
 
+#include <algorithm>
+
 namespace Vaxo
 {
 
@@ -50,8 +52,6 @@ SimpleOptionsDialog::SimpleOptionsDialog(int id, bool showBackButton)
 
 SimpleOptionsDialog::~SimpleOptionsDialog()
 {
-    for (Widget* control : Controls())
-        RemoveWidget(control);
     RemoveAllWidgets(true);
 }
 
@@ -65,6 +65,9 @@ std::vector<Widget*> SimpleOptionsDialog::Controls()
 void SimpleOptionsDialog::Resize(int x, int y, int width, int height)
 {
     SimpleDialog::Resize(x, y, width, height);
+    const std::vector<Widget*> controls = Controls();
+    if (mYesButton == nullptr || std::find(controls.begin(), controls.end(), nullptr) != controls.end())
+        return;
     // The back button anchors the layout, hidden or not.
     Widget* back = mBackToMainMenuButton.get();
     back->Layout(LAYOUT_ALIGN_LEFT | LAYOUT_ABOVE | LAYOUT_SAME_WIDTH | LAYOUT_SAME_HEIGHT, mYesButton.get(),

@@ -10,11 +10,11 @@
 #include "widgets/CheckboxListener.h"
 #include "widgets/DialogButton.h"
 #include "widgets/DialogListener.h"
+#include "widgets/OwnedWidget.h"
 #include "widgets/SimpleDialog.h"
 #include "widgets/Slider.h"
 #include "widgets/SliderListener.h"
 
-#include <memory>
 #include <vector>
 
 namespace Vaxo
@@ -39,15 +39,15 @@ public:
     };
 
     // Children of the dialog, made by the skin and owned. Help and Credits stay hidden.
-    std::unique_ptr<DialogButton> mBackToMainMenuButton;
-    std::unique_ptr<DialogButton> mHelpButton;
-    std::unique_ptr<DialogButton> mCreditsButton;
-    std::unique_ptr<Checkbox> mFullScreenCheckbox;
-    std::unique_ptr<Checkbox> m3DCheckbox;
-    std::unique_ptr<Slider> mMusicVolumeSlider;
-    std::unique_ptr<Slider> mSfxVolumeSlider;
-    std::unique_ptr<Widget> mMusicLabel;
-    std::unique_ptr<Widget> mSfxLabel;
+    OwnedWidget<DialogButton> mBackToMainMenuButton;
+    OwnedWidget<DialogButton> mHelpButton;
+    OwnedWidget<DialogButton> mCreditsButton;
+    OwnedWidget<Checkbox> mFullScreenCheckbox;
+    OwnedWidget<Checkbox> m3DCheckbox;
+    OwnedWidget<Slider> mMusicVolumeSlider;
+    OwnedWidget<Slider> mSfxVolumeSlider;
+    OwnedWidget<Widget> mMusicLabel;
+    OwnedWidget<Widget> mSfxLabel;
     // Played once the sound slider is let go; -1 none (a subclass sets it).
     int mSfxTestSound;
     // Updates left before the test sound plays; 0 none pending.
@@ -55,7 +55,7 @@ public:
 
 public:
     SimpleOptionsDialog(int id, bool showBackButton);
-    // Children still attached (a subclass's too) are removed and deleted with the dialog.
+    // Removes and deletes its children, a subclass's too.
     ~SimpleOptionsDialog() override;
 
     void SliderVal(int id, double value) override;
@@ -74,7 +74,7 @@ public:
     void ButtonDepress(int id) override;
 
 private:
-    // The nine controls, in the order they are added.
+    // The nine controls, in the order they are added (null for one already deleted).
     std::vector<Widget*> Controls();
     // Opens a message dialog answered to this dialog.
     void ShowMessage(const char* header, const char* text);

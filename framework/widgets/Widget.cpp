@@ -67,6 +67,15 @@ Widget::Widget()
 Widget::~Widget()
 {
     mColors.clear();
+    if (mLifeToken != nullptr)
+        *mLifeToken = false;
+}
+
+std::shared_ptr<const bool> Widget::GetLifeToken()
+{
+    if (mLifeToken == nullptr)
+        mLifeToken = std::make_shared<bool>(true);
+    return mLifeToken;
 }
 
 void Widget::OrderInManagerChanged() {}

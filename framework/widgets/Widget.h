@@ -16,6 +16,7 @@
 #include "widgets/WidgetContainer.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Vaxo
@@ -156,6 +157,13 @@ public:
     // Places this widget relative to rel (its parent: measured from (0, 0)) by the
     // LAYOUT_* flags.
     void Layout(int flags, Widget* rel, int leftPad = 0, int topPad = 0, int widthPad = 0, int heightPad = 0);
+    // True while this widget exists, false once it is deleted: how an owner (OwnedWidget)
+    // learns that the tree deleted a widget it made.
+    std::shared_ptr<const bool> GetLifeToken();
+
+private:
+    // Made by the first GetLifeToken; the destructor clears it.
+    std::shared_ptr<bool> mLifeToken;
 };
 
 } // namespace Vaxo

@@ -1,7 +1,7 @@
 // Demo recording and playback against a test platform and the fake clock: the exact bits
 // of a small recorded session and its file, a whole run recorded and replayed, the
-// reader's messages, damaged and ended streams, detached answers, playback keys and the
-// time left.
+// reader's messages, damaged and ended streams, detached answers, playback keys, the
+// time left, and a demo that cannot be saved.
 #include "app/DemoFile.h"
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
@@ -461,6 +461,29 @@ TEST_F(Demo, PlaybackKeysAndTimeLeft)
     mEnv.mClock.Advance(1000);
     CalculateDemoTimeLeft();
     EXPECT_EQ(static_cast<TestFont*>(gFPSFont)->mDrawn, (std::vector<std::string>{"01:02:05", "00:00:00"}));
+}
+
+TEST_F(Demo, ADemoThatCannotBeSavedIsReportedAsTheApplicationEnds)
+{
+    // Below a plain file: no folder can be made there.
+    const std::string blocker = mEnv.mHome + "blocker";
+    ASSERT_TRUE(WriteFileAtomically(blocker, "x", 1));
+    std::vector<std::string> calls;
+    auto* app = new DemoApp();
+    app->Platform()->mFinalCalls = &calls;
+    app->mRecordingDemo = true;
+    app->mDemoFileName = blocker + "/run.dmo";
+    app->mUpdateCount = 5;
+    // The demo is written last, when the application is taken down.
+    delete app;
+    std::vector<std::string> boxes;
+    for (const std::string& call : calls)
+    {
+        if (call.rfind("MessageBoxA", 0) == 0)
+            boxes.push_back(call);
+    }
+    EXPECT_EQ(boxes, std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the demo to \"" +
+                                              blocker + "/run.dmo\": Not a directory)"});
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Properties (getters, loading with the ".sig" check), the plain file operations, and the
 // settings in the settings store: key paths, the nine values and their orders, volumes,
-// muting, and the "InProgress" marker on disk.
+// muting, the "InProgress" marker on disk, and a store that cannot be saved.
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
 
@@ -292,6 +292,31 @@ TEST(AppSettings, InProgressReachesTheDiskAtStartAndIsClearedByACleanEnd)
     EXPECT_TRUE(app.mLastShutdownClean);
     app.Shutdown();
     EXPECT_EQ(InProgressOnDisk(store), 0);
+}
+
+TEST(AppSettings, AStoreThatCannotBeSavedIsReportedOnceAndKeptForTheNextSave)
+{
+    AppTestEnv env;
+    const std::string folder = env.mHome + "Library/Application Support/Maker/Game/";
+    const std::string store = folder + "registry.bin";
+    // A folder where the store belongs: every save fails.
+    ASSERT_TRUE(std::filesystem::create_directories(store));
+    VaxoAppBase app;
+    InitNamed(app);
+    app.mMusicVolume = 0.25;
+    app.WriteToRegistry();
+    app.WriteToRegistry();
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA"),
+              std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the settings to \"" +
+                                       store + "\": Is a directory)"});
+
+    // Once it can be written, the next save holds what the failed ones had.
+    std::filesystem::remove(store);
+    app.WriteToRegistry();
+    RegistryResetForTest();
+    RegistryFileOpen(store);
+    EXPECT_EQ(StoredInt(kKey, "MusicVolume"), 25);
+    EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA").size(), 1u);
 }
 
 } // namespace

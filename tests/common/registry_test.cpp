@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -96,7 +97,9 @@ protected:
 TEST_F(RegistryTest, EmptyStoreAndOneNumberHaveTheDocumentedBytes)
 {
     RegistryFileOpen(mPath);
-    RegistryFileClose();
+    int error = -1;
+    EXPECT_TRUE(RegistryFileClose(&error));
+    EXPECT_EQ(error, 0);
     EXPECT_EQ(ReadFile(mPath), kEmptyStore);
     EXPECT_TRUE(WriteNumber("A", "x", 5));
     RegistryFileClose();
@@ -327,7 +330,9 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
             seenTemp = temp;
             return false; // the "crash" comes before the rename
         });
-    RegistryFileClose();
+    int error = 0;
+    EXPECT_FALSE(RegistryFileClose(&error));
+    EXPECT_EQ(error, ECANCELED);
     EXPECT_EQ(GetFileDir(seenTemp), GetFileDir(mPath)); // same folder, so the rename is atomic
     EXPECT_GT(ReadFile(seenTemp).size(), 5000u);
     EXPECT_EQ(ReadFile(mPath), kAx5);
@@ -347,7 +352,9 @@ TEST_F(RegistryTest, TreeStaysUsableAfterFailingToSave)
     const std::string missing = mDir / "missing/registry.bin";
     RegistryFileOpen(missing);
     WriteNumber("A", "x", 5);
-    RegistryFileClose(); // silent
+    int error = 0;
+    EXPECT_FALSE(RegistryFileClose(&error)); // the reason goes to the caller, who tells the user
+    EXPECT_EQ(error, ENOENT);
     EXPECT_FALSE(FileExists(missing));
     EXPECT_EQ(Number("A", "x"), 5);
 }
@@ -358,7 +365,9 @@ TEST_F(RegistryTest, FullDiskLeavesTheOldFileWhole)
     // The temporary file lands on a device that is always full.
     ASSERT_EQ(symlink("/dev/full", (mPath + ".tmp").c_str()), 0);
     WriteNumber("A", "x", 6);
-    RegistryFileClose();
+    int error = 0;
+    EXPECT_FALSE(RegistryFileClose(&error));
+    EXPECT_EQ(error, ENOSPC);
     EXPECT_EQ(ReadFile(mPath), kAx5);
     EXPECT_FALSE(FileExists(mPath + ".tmp")); // the failed temporary file is removed
 }
@@ -369,7 +378,9 @@ TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
     ASSERT_EQ(mkdir((mPath + "/inside").c_str(), 0700), 0);
     RegistryFileOpen(mPath); // a folder: nothing to load
     WriteNumber("A", "x", 5);
-    RegistryFileClose();
+    int error = 0;
+    EXPECT_FALSE(RegistryFileClose(&error));
+    EXPECT_EQ(error, EISDIR);
     EXPECT_FALSE(FileExists(mPath + ".tmp"));
     EXPECT_EQ(Number("A", "x"), 5);
 }

@@ -439,7 +439,7 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
     // arguments, the message, the exit status (-1: runs on, and is closed once loaded).
     const std::tuple<std::string, std::string, std::string, std::string, int> cases[] = {
         {"users/users.dat", "\x02\0\0\0\x05\0\0\0\x03\0\0\0"s, "",
-         "The player list users.dat could not be read", -1},
+         "Players Not Read\nThe list of players could not be read: ", -1},
         {"registry.bin", "not a settings store", "", "Vaxo sample: run 1\n", -1},
         {"res/properties/resources.xml", "<ResourceManifest>\n<Resources id=\"Init\">\n<Font path=\"\"/>", "",
          "Vaxo Sample: Error\nNo path specified. on Line 3 in File 'properties/resources.xml'", 1},
@@ -473,8 +473,9 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         EXPECT_EQ(WaitForExit(runs[i]), std::max(status, 0)) << file;
         EXPECT_NE(ReadFile(output).find(message), std::string::npos) << ReadFile(output);
     }
-    // The damaged list was read as none and written anew: an empty list is 16 bytes
-    // (version, last id, count, manager version).
+    // The damaged list was kept aside, read as none and written anew: an empty list is 16
+    // bytes (version, last id, count, manager version).
+    EXPECT_EQ(ReadFile(homes[0] / (data + "users/users.dat.damaged")), "\x02\0\0\0\x05\0\0\0\x03\0\0\0"s);
     EXPECT_EQ(ReadFile(homes[0] / (data + "users/users.dat")).size(), 16u);
 }
 

@@ -5,8 +5,9 @@
 // would make. Scroll bar: clamping heard twice, arrow and track repeats by update count,
 // thumb sizes and positions, drag mapping, the fresh bar and a thumb filling its track,
 // hiding. List: sorted insertion, columns padded with "-", the hilite from y, page sizes
-// (a font of height 0 too), sort keys and the stable sort, the wheel, clicks only on
-// lines that exist, the drawn lines. Listeners that delete any of them. The edit field:
+// (a font of height 0 too), sort keys and the stable sort (the order the old exchange
+// sort gave, in linearithmic time), the wheel, clicks only on lines that exist, the
+// drawn lines. Listeners that delete any of them. The edit field:
 // keys as SDL sends them, undo, clipboard, limits, scrolling, mouse selection, password
 // display, drawing and the caret blink; its states are written as the text with '|' at
 // the caret and '^' at the selection anchor.
@@ -24,8 +25,11 @@
 #include "widgets/support/ClipboardPlatform.h"
 #include "widgets/support/ControlTestSupport.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <map>
+#include <random>
 #include <sstream>
 #include <strings.h>
 #include <tuple>
@@ -697,6 +701,71 @@ TEST_F(List, SortedInsertionSortKeysAndStableSort)
     EXPECT_EQ(Join(lengths.mLines), "a d bb cc");
     lengths.Sort(false);
     EXPECT_EQ(Join(lengths.mLines), "bb cc a d");
+}
+
+// Sorts by the part of a line before '|': many lines share a key, some with bytes above
+// 127 (compared unsigned).
+class ByPrefix : public ListWidget
+{
+public:
+    ByPrefix() : ListWidget(1, nullptr, nullptr) {}
+    std::string GetSortKey(int index) override
+    {
+        const std::string line = GetStringAt(index);
+        return line.substr(0, line.find('|'));
+    }
+};
+
+// The order the list kept when it sorted by exchanging neighbours whose keys were out of
+// order: lines with equal keys never pass each other.
+std::vector<std::string> NeighbourExchangeOrder(std::vector<std::string> lines, bool ascending)
+{
+    auto key = [](const std::string& line) { return line.substr(0, line.find('|')); };
+    for (size_t pass = 1; pass < lines.size(); ++pass)
+    {
+        for (size_t j = 0; j + pass < lines.size(); ++j)
+        {
+            const int c = key(lines[j]).compare(key(lines[j + 1]));
+            if (ascending ? c > 0 : c < 0)
+                std::swap(lines[j], lines[j + 1]);
+        }
+    }
+    return lines;
+}
+
+TEST_F(List, SortKeepsTheOrderOfEqualKeysAndTakesLinearithmicTime)
+{
+    const char* const keys[] = {"b", "a", "", "\xE9t\xE9", "ab", "b", "\x7F", "a"};
+    std::mt19937 random(28);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i)
+        lines.push_back(std::string(keys[random() % 8]) + "|" + std::to_string(i));
+    for (bool ascending : {true, false})
+    {
+        ByPrefix list;
+        for (size_t i = 0; i < lines.size(); ++i)
+        {
+            list.AddLine(lines[i], false);
+            list.SetLineColor(int(i), Color(int(i % 256), int(i / 256), 0));
+        }
+        list.Sort(ascending);
+        EXPECT_EQ(list.mLines, NeighbourExchangeOrder(lines, ascending)) << ascending;
+        // Each colour stays with its line.
+        for (size_t i = 0; i < lines.size(); ++i)
+        {
+            const int was = std::stoi(list.mLines[i].substr(list.mLines[i].find('|') + 1));
+            EXPECT_EQ(list.mLineColors[i], Color(was % 256, was / 256, 0)) << i;
+        }
+    }
+
+    // 60,000 lines: a quadratic sort takes minutes here, this one a fraction of a second.
+    ByPrefix many;
+    for (int i = 0; i < 60000; ++i)
+        many.AddLine(std::to_string(random() % 1000), false);
+    const auto start = std::chrono::steady_clock::now();
+    many.Sort(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(std::is_sorted(many.mLines.begin(), many.mLines.end()));
 }
 
 TEST_F(List, ClicksOnlyOnLinesThatExist)

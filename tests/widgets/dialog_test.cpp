@@ -7,19 +7,26 @@
 // layout, the refused check boxes with their messages, the sound test after the slider is
 // let go, and "Ok" switching the screen mode and closing. List dialog: selection by name
 // in any letter case, a double click answering 1000, and the scroll bar shown only when
-// the lines do not fit, narrowing the list.
+// the lines do not fit, narrowing the list. Composites: every composite widget built
+// under a screen and removed and deleted in every order frees each widget it made once.
 #include "graphics/MemoryImage.h"
 #include "graphics/support/FixedFont.h"
 #include "widgets/Dialog.h"
 #include "widgets/DialogButton.h"
 #include "widgets/FileDialog.h"
 #include "widgets/ListDialog.h"
+#include "widgets/ProfileNameDialog.h"
+#include "widgets/ProfileUserDialog.h"
+#include "widgets/ScrollbarWidget.h"
 #include "widgets/SimpleDialog.h"
 #include "widgets/SimpleOptionsDialog.h"
 #include "widgets/support/ControlTestSupport.h"
 
+#include <functional>
+#include <memory>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 using namespace Vaxo;
 
@@ -527,6 +534,133 @@ TEST_F(ListDialogs, SelectionByNameDoubleClickAndAScrollbarOnlyWhenNeeded)
     EXPECT_EQ(dialog->mListWidget->GetRect(), TRect<int>(24, 42, 286, 208));
     EXPECT_EQ(dialog->mScrollbar->GetRect(), TRect<int>(310, 42, 16, 208));
     mApp.KillDialog(dialog);
+}
+
+using Composites = SkinnedControlTest;
+
+// Every widget of the tree below container, depth first.
+void CollectTree(WidgetContainer* container, std::vector<Widget*>* widgets)
+{
+    for (Widget* widget : container->mWidgets)
+    {
+        widgets->push_back(widget);
+        CollectTree(widget, widgets);
+    }
+}
+
+TEST_F(Composites, EveryOrderOfRemovalAndDeletionFreesEachWidgetOnce)
+{
+    // Widgets an owner added to a composite it did not make; alive only while the
+    // composite holds them.
+    std::vector<std::pair<Widget*, std::shared_ptr<const bool>>> ownerAdded;
+    // name, the composite, the widgets in the tree with it (itself included; a dialog's
+    // buttons lie beside it in the manager)
+    const std::tuple<const char*, std::function<Widget*()>, size_t> composites[] = {
+        {"scroll bar with an owner's child",
+         [&]
+         {
+             auto* bar = new ScrollbarWidget(0, &mLog);
+             auto* child = new Widget();
+             ownerAdded.emplace_back(child, child->GetLifeToken());
+             bar->AddWidget(child);
+             return bar;
+         },
+         4},
+        {"list dialog",
+         []
+         {
+             auto* dialog = new ListDialog(3, true, "Select", "", "", 2);
+             dialog->Resize(0, 0, 350, 350);
+             for (int i = 0; i < 30; i++)
+                 dialog->mListWidget->AddLine("line", false);
+             dialog->CheckShowScrollbar();
+             return dialog;
+         },
+         8},
+        {"options dialog", [] { return new SimpleOptionsDialog(4, true); }, 11},
+        {"player list", [] { return new ProfileUserDialog(nullptr); }, 11},
+        {"player name dialog", [] { return new ProfileNameDialog(false); }, 4},
+        {"dialog with a third button",
+         []
+         {
+             auto* dialog = new SimpleDialog(5, true, "", "", "", 2);
+             dialog->DoThirdButton("More", false);
+             return dialog;
+         },
+         4},
+        {"dialog", [] { return new Dialog(nullptr, nullptr, 6, true, "", "", "", 1); }, 3},
+    };
+    // How the screen and the composite go; the screen is the manager's only child.
+    const std::pair<const char*, std::function<void(Widget*, Widget*)>> ways[] = {
+        {"the manager's recursive delete", [&](Widget*, Widget*) { mManager->RemoveAllWidgets(true, true); }},
+        {"the manager's, the screen in front of the dialog's buttons",
+         [&](Widget* screen, Widget*)
+         {
+             mManager->BringToFront(screen);
+             mManager->RemoveAllWidgets(true, true);
+         }},
+        {"the screen's recursive delete",
+         [&](Widget* screen, Widget*)
+         {
+             screen->RemoveAllWidgets(true, true);
+             mManager->RemoveWidget(screen);
+             delete screen;
+         }},
+        {"the screen's delete",
+         [&](Widget* screen, Widget*)
+         {
+             screen->RemoveAllWidgets(true, false);
+             mManager->RemoveWidget(screen);
+             delete screen;
+         }},
+        {"removed and deleted",
+         [&](Widget* screen, Widget* composite)
+         {
+             screen->RemoveWidget(composite);
+             delete composite;
+             mManager->RemoveWidget(screen);
+             delete screen;
+         }},
+        {"a recursive removal, then deleted",
+         [&](Widget* screen, Widget* composite)
+         {
+             mManager->RemoveWidget(screen);
+             screen->RemoveAllWidgets(false, true);
+             delete composite;
+             delete screen;
+             // What the owner added left the composite: the owner deletes it.
+             for (const auto& [widget, life] : ownerAdded)
+             {
+                 if (*life)
+                     delete widget;
+             }
+         }},
+    };
+    for (const auto& [name, make, count] : composites)
+    {
+        for (const auto& [way, remove] : ways)
+        {
+            SCOPED_TRACE(std::string(name) + ", " + way);
+            ownerAdded.clear();
+            auto* screen = new Widget();
+            mManager->AddWidget(screen);
+            Widget* composite = make();
+            screen->AddWidget(composite);
+            std::vector<Widget*> widgets;
+            CollectTree(mManager, &widgets);
+            EXPECT_EQ(widgets.size(), count + 1);
+            std::vector<std::shared_ptr<const bool>> lives;
+            for (Widget* widget : widgets)
+                lives.push_back(widget->GetLifeToken());
+
+            remove(screen, composite);
+            EXPECT_TRUE(mManager->mWidgets.empty());
+            size_t alive = 0;
+            for (const std::shared_ptr<const bool>& life : lives)
+                alive += *life ? 1 : 0;
+            EXPECT_EQ(alive, 0u);
+        }
+    }
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // Player profiles and their files: the exact bytes of users.dat and its round trip, older,
-// newer and truncated list files, ids, the "UserProfile" setting, player files of every
-// version, and writes that fail before the rename. The player dialogs: creating,
-// renaming, deleting and picking players with every text, placement and focus.
+// newer and truncated list files, ids (repeated ones, an exhausted counter), the
+// "UserProfile" setting, player files of every version (a newer one never written over),
+// damaged lists moved aside, and writes that fail before the rename, reported once. The
+// player dialogs: creating, renaming, deleting and picking players with every text,
+// placement and focus.
 #include "common/DataSync.h"
 #include "common/Registry.h"
 #include "widgets/ProfileMgr.h"
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -97,6 +100,16 @@ protected:
         mApp.mRegKey = "Maker\\Game";
     }
     void TearDown() override { Profile::mProfileDir.clear(); }
+
+    // The message boxes shown since the last call, joined by spaces.
+    std::string Boxes()
+    {
+        std::vector<std::string> boxes = mEnv.mPlatform->CallsStartingWith("MessageBoxA");
+        std::vector<std::string> fresh(boxes.begin() + std::min(mBoxesSeen, boxes.size()), boxes.end());
+        mBoxesSeen = boxes.size();
+        return Join(fresh);
+    }
+    size_t mBoxesSeen = 0;
 
     // "id:name" of every listed profile, then the last id given out.
     static std::string List(ProfileMgr& mgr)
@@ -229,6 +242,9 @@ TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
     EXPECT_NE(mgr.CreateProfile("Bob"), nullptr);
     EXPECT_TRUE(mgr.mDirty);
     EXPECT_EQ(ReadFile(mDir + "users.dat"), oldList);
+    // The first failure of the run is told, naming the file and the reason.
+    EXPECT_EQ(Boxes(), "MessageBoxA(16,Save Failed,Could not save the players to \"" + mDir +
+                           "user1.dat\": Is a directory)");
     EXPECT_EQ(ReadFile(mDir + "user1.dat"), BYTES("\x03\0\0\0\x01\0\0\0"));
     // Unsaved progress is not replaced by the older file.
     EXPECT_EQ(Score(mgr.GetProfile("amy", true))->mScore, 2);
@@ -240,6 +256,17 @@ TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
     EXPECT_FALSE(mgr.mDirty);
     EXPECT_FALSE(amy->mDirty);
     EXPECT_EQ(ReadFile(mDir + "user1.dat"), BYTES("\x03\0\0\0\x02\0\0\0"));
+    EXPECT_EQ(Boxes(), "");
+
+    // In another run, with a file where the profile folder belongs.
+    mApp.mReportedSaveFailures.clear();
+    std::filesystem::remove_all(mDir);
+    WriteFile(RemoveTrailingSlash(mDir), "");
+    mgr.mDirty = true;
+    EXPECT_FALSE(mgr.Save());
+    EXPECT_EQ(Boxes(), "MessageBoxA(16,Save Failed,Could not save the players to \"" + mDir +
+                           "users.dat\": Not a directory)");
+    std::filesystem::remove(RemoveTrailingSlash(mDir));
 
     // Without a profile folder nothing is written.
     Profile::mProfileDir.clear();
@@ -248,6 +275,111 @@ TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
     SetAppDataFolder(mEnv.mHome + "data");
     Profile::InitProfileDir("players", false);
     EXPECT_EQ(Profile::mProfileDir, GetAppDataFolder() + "players/");
+}
+
+TEST_F(Profiles, RepeatedIdsAndAnExhaustedCounterGetFreeIds)
+{
+    // Amy's file, and one that no listed player holds.
+    WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
+    WriteFile(mDir + "user2.dat", BYTES("\x03\0\0\0\x06\0\0\0"));
+    // Amy and Bob both with id 1.
+    WriteFile(mDir + "users.dat", BYTES("\x02\0\0\0\x01\0\0\0\x02\0\0\0"
+                                        "\x01\0\0\0\x03\0Amy\x01\0\0\0\x03\0Bob"
+                                        "\x01\0\0\0"));
+    ProfileMgr mgr(&mApp, &ScoreProfile::Make);
+    EXPECT_TRUE(mgr.Load());
+    EXPECT_EQ(List(mgr), "1:Amy 3:Bob next 3");
+    EXPECT_TRUE(mgr.mDirty); // the new id is written at the next save
+    EXPECT_EQ(Score(mgr.GetProfile("Amy", true))->mScore, 5);
+    Profile* bob = mgr.GetProfile("Bob", true);
+    EXPECT_EQ(Score(bob)->mScore, -1); // a fresh player's details
+    Score(bob)->mScore = 9;
+    ASSERT_TRUE(bob->SaveDetails());
+    // Deleting Amy leaves Bob's progress.
+    mgr.GetProfile("Amy", false)->DeleteFiles();
+    EXPECT_EQ(ReadFile(mDir + "user3.dat"), BYTES("\x03\0\0\0\x09\0\0\0"));
+    EXPECT_TRUE(mgr.Save());
+    ProfileMgr reloaded(&mApp);
+    EXPECT_TRUE(reloaded.Load());
+    EXPECT_EQ(List(reloaded), "1:Amy 3:Bob next 3");
+
+    // Two players at the last id: the second, and new players, get the lowest ids no
+    // player or file holds.
+    WriteFile(mDir + "users.dat", BYTES("\x02\0\0\0\xFF\xFF\xFF\x7F\x02\0\0\0"
+                                        "\xFF\xFF\xFF\x7F\x03\0Max\xFF\xFF\xFF\x7F\x03\0Mia"
+                                        "\x01\0\0\0"));
+    ProfileMgr full(&mApp);
+    EXPECT_TRUE(full.Load());
+    ASSERT_NE(full.CreateProfile("Zoe"), nullptr);
+    ASSERT_NE(full.CreateProfile("Ann"), nullptr);
+    EXPECT_EQ(List(full), "2147483647:Max 1:Mia 4:Zoe 5:Ann next 2147483647");
+}
+
+TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
+{
+    // kTwoPlayers claiming nine players.
+    std::string nine = kTwoPlayers;
+    nine[8] = 9;
+    const std::string kept =
+        "MessageBoxA(16,Players Not Read,The list of players could not be read: " + mDir +
+        "users.dat\nIt was kept as " + mDir + "users.dat.damaged";
+    // what users.dat is, the name it is kept under, the box
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"nine of two", ".damaged", kept + "\nA new list of players is started.)"},
+        {"a folder", ".damaged2", kept + "2\nA new list of players is started.)"},
+    };
+    for (const auto& [what, aside, box] : rows)
+    {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(mDir + "users.dat");
+        if (std::string(what) == "a folder")
+            ASSERT_TRUE(MkDir(mDir + "users.dat"));
+        else
+            WriteFile(mDir + "users.dat", nine);
+        ProfileMgr mgr(&mApp);
+        EXPECT_FALSE(mgr.Load());
+        EXPECT_EQ(Boxes(), box);
+        EXPECT_FALSE(std::filesystem::exists(mDir + "users.dat"));
+        EXPECT_TRUE(std::filesystem::exists(mDir + "users.dat" + aside));
+        ASSERT_NE(mgr.CreateProfile("Cy"), nullptr);
+        EXPECT_TRUE(std::filesystem::exists(mDir + "users.dat"));
+    }
+    // Both kept as they were.
+    EXPECT_EQ(ReadFile(mDir + "users.dat.damaged"), nine);
+    EXPECT_TRUE(std::filesystem::is_directory(mDir + "users.dat.damaged2"));
+
+    // No name left to move it to: it stays, and is never written over.
+    for (int i = 3; i <= 100; i++)
+        WriteFile(mDir + "users.dat.damaged" + std::to_string(i), "");
+    WriteFile(mDir + "users.dat", nine);
+    ProfileMgr stuck(&mApp);
+    EXPECT_FALSE(stuck.Load());
+    EXPECT_EQ(Boxes(), "MessageBoxA(16,Players Not Read,The list of players could not be read: " + mDir +
+                           "users.dat\nIt could not be moved aside: no free name\nPlayers made now will "
+                           "not be saved.)");
+    ASSERT_NE(stuck.CreateProfile("Cy"), nullptr);
+    EXPECT_FALSE(stuck.Save());
+    EXPECT_EQ(ReadFile(mDir + "users.dat"), nine);
+
+    // A player file of a newer program is read as a fresh player's and never written over.
+    const std::string newer = BYTES("\x04\0\0\0\x05\0\0\0more");
+    WriteFile(mDir + "user4.dat", newer);
+    ScoreProfile profile;
+    profile.mId = 4;
+    profile.LoadDetails();
+    EXPECT_EQ(profile.mScore, -1);
+    profile.mScore = 8;
+    profile.mDirty = true;
+    EXPECT_FALSE(profile.SaveIfDirty());
+    EXPECT_TRUE(profile.mDirty);
+    EXPECT_EQ(ReadFile(mDir + "user4.dat"), newer);
+    // Written over once it holds this program's version.
+    WriteFile(mDir + "user4.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
+    profile.LoadDetails();
+    profile.mScore = 8;
+    EXPECT_TRUE(profile.SaveDetails());
+    EXPECT_EQ(ReadFile(mDir + "user4.dat"), BYTES("\x03\0\0\0\x08\0\0\0"));
+    EXPECT_EQ(Boxes(), "");
 }
 
 const char* const kEnterName =
@@ -352,6 +484,22 @@ TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndAFocusHandBackThatSkipsRemovedWidg
     mApp.DoDialog(0, true, "Game", "", "", 2)->mDialogListener = &mMgr;
     mApp.GetDialog(0)->ButtonDepress(1000);
     EXPECT_EQ(mApp.GetDialogCount(), 2);
+}
+
+TEST_F(ProfileDialogs, AfterAPlayerAtTheLastIdOnlyATakenNameConflicts)
+{
+    Profile* max = mMgr.CreateProfile("Max");
+    max->mId = INT32_MAX;
+    mMgr.mNextId = INT32_MAX;
+    mMgr.DoCreateProfileDialog(false, nullptr);
+    Enter(1, "MAX");
+    EXPECT_EQ(Texts(4), kNameConflict);
+    mApp.GetDialog(4)->ButtonDepress(1000);
+    Enter(1, "Zoe");
+    EXPECT_EQ(Texts(4), "");
+    EXPECT_EQ(mApp.GetDialog(1), nullptr);
+    ASSERT_EQ(Current(), "Zoe");
+    EXPECT_EQ(mMgr.mCurProfile->mId, 1);
 }
 
 TEST_F(ProfileDialogs, PlayerListPlacementRenameAndSelection)
