@@ -117,10 +117,8 @@ void SampleApp::InitHook()
 
     Profile::InitProfileDir("users", false);
     Profile::mMaxChars = 12;
-    // A damaged list is read as none, and replaced by the next save.
-    if (!mProfileMgr->Load() && FileExists(Profile::mProfileDir + "users.dat"))
-        MsgBox("The player list users.dat could not be read: the sample starts without players.",
-               "Vaxo Sample", 0);
+    // A list that cannot be read is moved aside by the manager, which tells the player.
+    mProfileMgr->Load();
 
     mLoadingScreen.reset(new LoadingScreen(this));
     mWidgetManager->AddWidget(mLoadingScreen.get());

@@ -105,7 +105,7 @@ MainScreen::MainScreen(SampleApp* app) : mApp(app), mMusicOn(false)
     // Every control from the skin, so that they share one look.
     DialogSkin* skin = DialogSkin::mDefSkin;
     const char* labels[] = {"Play note", "Options", "Players", "Quit"};
-    std::unique_ptr<DialogButton>* buttons[] = {&mPlayButton, &mOptionsButton, &mPlayersButton, &mQuitButton};
+    OwnedWidget<DialogButton>* buttons[] = {&mPlayButton, &mOptionsButton, &mPlayersButton, &mQuitButton};
     for (int i = 0; i < 4; i++)
     {
         buttons[i]->reset(skin->CreateDialogButton(kPlayId + i, this, labels[i]));
@@ -115,7 +115,7 @@ MainScreen::MainScreen(SampleApp* app) : mApp(app), mMusicOn(false)
 
     // The list tells its scroll bar how far it can go; the bar moves the list.
     mNoteList.reset(skin->CreateListBox(kNotesId, this));
-    mNoteScrollbar = std::make_unique<ScrollbarWidget>(kNotesId, mNoteList.get());
+    mNoteScrollbar.reset(new ScrollbarWidget(kNotesId, mNoteList.get()));
     mNoteList->mScrollbar = mNoteScrollbar.get();
     // The wheel goes to the focus widget: a click on the list gives it the focus.
     mNoteList->mWantsFocus = true;

@@ -14,6 +14,7 @@
 #include "widgets/CheckboxListener.h"
 #include "widgets/EditListener.h"
 #include "widgets/ListListener.h"
+#include "widgets/OwnedWidget.h"
 #include "widgets/SliderListener.h"
 #include "widgets/Widget.h"
 
@@ -68,16 +69,17 @@ public:
         kGreetingId,
     };
 
-    // Children, owned; made by the dialog skin (the scroll bar by hand).
-    std::unique_ptr<DialogButton> mPlayButton;
-    std::unique_ptr<DialogButton> mOptionsButton;
-    std::unique_ptr<DialogButton> mPlayersButton;
-    std::unique_ptr<DialogButton> mQuitButton;
-    std::unique_ptr<Checkbox> mMusicCheckbox;
-    std::unique_ptr<Slider> mPitchSlider;
-    std::unique_ptr<ListWidget> mNoteList;
-    std::unique_ptr<ScrollbarWidget> mNoteScrollbar;
-    std::unique_ptr<EditWidget> mGreetingEdit;
+    // Children, made by the dialog skin (the scroll bar by hand); owned through the tree, so a
+    // recursive delete from above frees each of them once.
+    OwnedWidget<DialogButton> mPlayButton;
+    OwnedWidget<DialogButton> mOptionsButton;
+    OwnedWidget<DialogButton> mPlayersButton;
+    OwnedWidget<DialogButton> mQuitButton;
+    OwnedWidget<Checkbox> mMusicCheckbox;
+    OwnedWidget<Slider> mPitchSlider;
+    OwnedWidget<ListWidget> mNoteList;
+    OwnedWidget<ScrollbarWidget> mNoteScrollbar;
+    OwnedWidget<EditWidget> mGreetingEdit;
     SampleApp* mApp;
     // The player whose choices the controls show; held so that it outlives a deletion.
     SmartPtr<Profile> mShownPlayer;
