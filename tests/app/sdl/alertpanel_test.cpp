@@ -106,7 +106,9 @@ TEST(AlertPanelLayout, ButtonsStandDefaultRightmostAlternateBesideOtherLeft)
                         r.mY >= layout.mMessageTop + layout.mLineHeight && r.mY + r.mHeight < layout.mHeight)
                 << titles;
             if (i + 1 < byX.size())
+            {
                 EXPECT_LT(r.mX + r.mWidth, byX[i + 1]->mRect.mX) << titles;
+            }
         }
         EXPECT_EQ(titles, shown);
         EXPECT_EQ(layout.mButtons.front().mAnswer, kAlertDefaultReturn);
