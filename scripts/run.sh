@@ -18,6 +18,8 @@ if [ -z "${DISPLAY:-}" ]; then
     start_xvfb 24 DISPLAY
     export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
     export LIBGL_ALWAYS_SOFTWARE=1
+    # Nobody could click a message box there: it prints to the terminal instead.
+    export VAXO_NO_ALERT_PANEL=1
     echo "No display: running on the virtual display $DISPLAY"
 fi
 

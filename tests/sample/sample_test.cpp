@@ -66,6 +66,7 @@ pid_t StartChild(const TestFolder& home, const std::string& output, const std::f
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("VAXO_NO_ALERT_PANEL", "1", 1); // message boxes to the output, answered by default
     setenv("LSAN_OPTIONS", ("suppressions=" + home.Write("lsan.supp", __lsan_default_suppressions())).c_str(),
            1);
     dup2(fileno(std::fopen((home / output).c_str(), "w")), 1);

@@ -8,8 +8,8 @@
 // The constructor brings up SDL's video (Unicode keys, key repeat after 500 ms every 30 ms)
 // and the cursors; the destructor closes the audio device and SDL, then writes the
 // settings store. The bundle folder and the alert panel of the system this platform was
-// made for come from the stand-ins BundlePath.h and AlertPanel.h. Everything runs on the
-// main thread except GetCurrentThreadId and the thread bodies.
+// made for come from the stand-ins BundlePath.h and AlertPanel.h (an X11 window of its
+// own). Everything runs on the main thread except GetCurrentThreadId and the thread bodies.
 #pragma once
 
 #include "app/Platform.h"
@@ -91,7 +91,8 @@ public:
     void WaitForThread(HTHREAD_* thread) override;
     // Leaves full screen for the box, on the main thread only.
     void BeginPopup() override;
-    // Off the main thread nothing is shown and the answer is 2 (Cancel).
+    // Off the main thread nothing is shown and the answer is 2 (Cancel). Before a panel window
+    // it leaves full screen (BeginPopup); input queued meanwhile for the program is dropped.
     int MessageBoxA(const char* text, const char* caption, uint32_t type, bool modal) override;
     int MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal) override;
 
@@ -100,6 +101,7 @@ private:
     void CloseAudioDevice();
     // The caller is the application's main thread (or Init has not named it yet).
     bool OnMainThread();
+    void DropInputQueuedDuringPanel();
 };
 
 // The KeyCode of an SDL 1.2 key symbol; 0 for a key without one. Stored demos and

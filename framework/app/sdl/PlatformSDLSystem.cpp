@@ -157,7 +157,15 @@ int PlatformSDL::MessageBoxA(const char* text, const char* caption, uint32_t typ
     if (!OnMainThread())
         return kCancel;
     const BoxButtons buttons = ButtonsOfType(type);
-    switch (MacMessageBox(caption, text, buttons.mDefault, buttons.mAlternate, buttons.mOther))
+    // SDL holds the pointer and the keyboard in full screen, where the panel could not be
+    // answered; callers that did not leave full screen (the 3D question at exit) leave it here.
+    const bool window = AlertPanelShowsWindow();
+    if (window)
+        BeginPopup();
+    const int answer = MacMessageBox(caption, text, buttons.mDefault, buttons.mAlternate, buttons.mOther);
+    if (window)
+        DropInputQueuedDuringPanel();
+    switch (answer)
     {
     case kAlertDefaultReturn:
         return buttons.mDefaultResult;
@@ -167,6 +175,20 @@ int PlatformSDL::MessageBoxA(const char* text, const char* caption, uint32_t typ
         return buttons.mOtherResult;
     default:
         return kCancel;
+    }
+}
+
+void PlatformSDL::DropInputQueuedDuringPanel()
+{
+    // Clicks and keys that reached the program's window while the modal panel was up were
+    // not meant for it.
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return;
+    const Uint32 input = SDL_KEYDOWNMASK | SDL_KEYUPMASK | SDL_MOUSEBUTTONDOWNMASK | SDL_MOUSEBUTTONUPMASK;
+    SDL_PumpEvents();
+    SDL_Event event;
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, input) > 0)
+    {
     }
 }
 
