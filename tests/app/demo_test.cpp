@@ -419,10 +419,77 @@ TEST_F(Demo, LiveCloseDetachesTheDemo)
     EXPECT_EQ(app->mDemoBuffer.GetReadBitPos(), 0);
 }
 
+// Stream bytes behind a demo file's header: playback as Init leaves it for a file
+// holding them.
+std::unique_ptr<DemoApp> PlayFile(const std::string& file, const std::vector<uint8_t>& stream)
+{
+    std::unique_ptr<DemoApp> app(new DemoApp());
+    DemoFile demo;
+    demo.mProductName = app->mProductName;
+    demo.mStream = stream;
+    const std::vector<uint8_t> bytes = BuildDemoFile(demo);
+    WriteFileAtomically(file, bytes.data(), uint32_t(bytes.size()));
+    app->Platform()->mCmdLine = "game -play -demofile=" + file;
+    app->Init();
+    return app;
+}
+
+TEST_F(Demo, AStreamThatEndsEarlyStillHandsLoadingOverAndKeepsPlaybackGoing)
+{
+    // A stream that ends before the loading thread starts: one byte, or only the refresh
+    // setting Init reads. The thread's completion is handed over when it finishes.
+    Buffer refreshOnly;
+    Head(refreshOnly, 0, DEMO_REFRESH_SYNC);
+    refreshOnly.WriteBoolean(true);
+    refreshOnly.WriteByte(60);
+    const std::vector<uint8_t> streams[] = {
+        {0x00}, {refreshOnly.GetDataPtr(), refreshOnly.GetDataPtr() + refreshOnly.GetDataLen()}};
+    for (const std::vector<uint8_t>& stream : streams)
+    {
+        std::unique_ptr<DemoApp> app = PlayFile(mEnv.mHome + "short.dmo", stream);
+        app->mLoading = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
+        DemoApp* player = app.get();
+        player->mOnUpdate = [player]
+        {
+            if (player->mLoaded && player->mUpdateCount >= 3)
+                player->Shutdown();
+        };
+        app->Start();
+        ASSERT_EQ(app->mLog.size(), 1u) << stream.size();
+        EXPECT_EQ(app->mLog[0].substr(app->mLog[0].find(':')), ":loaded") << stream.size();
+    }
+
+    // Past the end: the speed keys, held down, keep the speed within bounds and playback
+    // advancing (ceil(speed x 10) used to overflow an int); a marker run has nothing to stop it.
+    std::unique_ptr<DemoApp> app = PlayFile(mEnv.mHome + "ended.dmo", {0x00});
+    app->mLoaded = app->mDemoLoadDone = true; // as once the game has loaded
+    // Speed key, presses, the speed reached, the fake time run and the fewest updates in it.
+    const std::tuple<char, int, double, uint32_t, int32_t> rows[] = {
+        {'+', 48, 256.0, 10, 100}, {'-', 48, 1.0 / 8.0, 1000, 10}, {'=', 1, 1.0, 100, 9}};
+    for (const auto& [key, presses, speed, ms, updates] : rows)
+    {
+        for (int i = 0; i < presses; i++)
+            app->HandleDemoKeyPress(key);
+        EXPECT_EQ(app->mUpdateMultiplier, speed) << key;
+        const int32_t before = app->mUpdateCount;
+        const uint32_t end = mEnv.mClock.AccurateTime() + ms;
+        for (int32_t steps = 1; int32_t(mEnv.mClock.AccurateTime() - end) < 0; steps++)
+        {
+            app->UpdateAppStep(nullptr);
+            if (steps % 50 == 0) // real time passes while the loop runs, if it does not sleep
+                mEnv.mClock.Advance(1);
+        }
+        EXPECT_GE(app->mUpdateCount - before, updates) << key;
+    }
+    app->HandleDemoKeyPress('m');
+    EXPECT_FALSE(app->mFastForwardToMarker);
+}
+
 TEST_F(Demo, PlaybackKeysAndTimeLeft)
 {
     DemoApp app;
     app.mPlayingDemo = true;
+    Head(app.mDemoBuffer, 15, DEMO_FILLER); // a command still to come, for "M" to run to
     app.mDemoUpdateTotal = 373000;
     app.mUpdateCount = 500;
     app.mMusicVolume = 0.5;

@@ -216,6 +216,45 @@ TEST(AppSettings, ValueNamesWithBackslashesExtendTheKeyPath)
     EXPECT_FALSE(app.RegistryReadInteger("Text", &value)); // wrong type
 }
 
+// A sub-key listing empties the caller's list first; a demo records the names the call
+// produced and its replay hands the caller the same list, whatever the list held.
+TEST(AppSettings, SubKeyListingsReplayAsRecorded)
+{
+    AppTestEnv env;
+    RegistryFileOpen(env.mHome + "registry.bin");
+    VaxoRegistryWrite(kKey + "\\Keys\\One", "x", REG_SZ, nullptr, 0);
+    VaxoRegistryWrite(kKey + "\\Keys\\Two", "x", REG_SZ, nullptr, 0);
+    VaxoRegistryWrite(kKey + "\\Empty", "x", REG_SZ, nullptr, 0);
+    // Key listed, the caller's list before the call; then the result and the list after it.
+    typedef std::vector<std::string> Names;
+    const std::tuple<std::string, Names, bool, Names> rows[] = {
+        {"Keys", {"earlier", "entries"}, true, {"One", "Two"}},
+        {"Keys", {}, true, {"One", "Two"}},
+        {"Empty", {"earlier"}, true, {}},
+        {"Missing", {"earlier"}, false, {}},
+    };
+    VaxoAppBase recorder;
+    recorder.mRegKey = "Maker\\Game";
+    recorder.mRecordingDemo = true;
+    for (const auto& [key, before, listed, after] : rows)
+    {
+        Names names = before;
+        EXPECT_EQ(recorder.RegistryGetSubKeys(key, &names), listed) << key;
+        EXPECT_EQ(names, after) << key;
+    }
+    VaxoRegistryEraseKey(kKey); // the replay must not look
+    VaxoAppBase player;
+    player.mRegKey = "Maker\\Game";
+    player.mPlayingDemo = true;
+    player.mDemoBuffer.SetData(recorder.mDemoBuffer.GetDataPtr(), recorder.mDemoBuffer.GetDataLen());
+    for (const auto& [key, before, listed, after] : rows)
+    {
+        Names names = {"other", "names", "here"};
+        EXPECT_EQ(player.RegistryGetSubKeys(key, &names), listed) << key;
+        EXPECT_EQ(names, after) << key;
+    }
+}
+
 TEST(AppSettings, OrdersMembersVolumesToTheNearestPercentAndTheUsersOwnMuting)
 {
     AppTestEnv env;
