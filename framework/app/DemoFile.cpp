@@ -5,7 +5,6 @@
 #include "app/VaxoAppBase.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -216,24 +215,6 @@ bool TakeDemoAnswer(VaxoAppBase& app)
     app.PrepareDemoCommand(false);
     app.mDemoHeadPending = true;
     return true;
-}
-
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
-{
-    if (data == nullptr && length > 0)
-        return false;
-    std::string temp = fileName + ".tmp";
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    bool ok = length == 0 || std::fwrite(data, 1, length, file) == length;
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(::fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), fileName.c_str()) == 0)
-        return true;
-    std::remove(temp.c_str());
-    return false;
 }
 
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)

@@ -1,13 +1,13 @@
 #include "common/Registry.h"
 
+#include "common/AtomicFile.h"
+
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
-
-#include <unistd.h>
 
 namespace Vaxo
 {
@@ -68,32 +68,6 @@ bool ReadWholeFile(const std::string& path, std::vector<char>* bytes)
     }
     std::fclose(f);
     return ok;
-}
-
-// Writes the bytes to a temporary file beside `path` and renames it over the
-// old file only when every write and the close succeeded.
-void WriteFileSafely(const std::string& path, const char* data, int32_t length,
-                     const std::function<bool(const std::string&)>& beforeRename)
-{
-    std::string temp = path + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr)
-        return;
-    bool ok =
-        length <= 0 || std::fwrite(data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length);
-    ok = std::fflush(f) == 0 && ok;
-    // On disk before the rename, or a power cut could leave an empty file.
-    ok = ::fsync(::fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok)
-    {
-        std::remove(temp.c_str());
-        return;
-    }
-    if (beforeRename && !beforeRename(temp))
-        return;
-    if (std::rename(temp.c_str(), path.c_str()) != 0)
-        std::remove(temp.c_str());
 }
 
 } // namespace
@@ -325,8 +299,8 @@ void RegistryFileClose()
         sync.SyncVersion(kFileVersion, -1, -1);
         state.root->SyncState(sync);
         sync.EndBit();
-        WriteFileSafely(state.path, sync.GetWriter()->GetDataPtr(), sync.GetWriter()->GetDataLen(),
-                        state.beforeRename);
+        WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(), uint32_t(sync.GetWriter()->GetDataLen()),
+                            state.beforeRename);
     }
     catch (const AceException&)
     {

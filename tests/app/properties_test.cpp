@@ -3,6 +3,7 @@
 // muting, and the "InProgress" marker on disk.
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
+#include "common/support/FullDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -105,15 +106,19 @@ TEST(AppFileOps, WritesReplaceTheFileWholeOrKeepTheOldOneAndReadsRefuseFoldersAn
     ASSERT_EQ(read.GetDataLen(), 2);
     EXPECT_EQ(read.GetDataPtr()[0], 9);
     EXPECT_TRUE(app.FileExists(path));
-    EXPECT_FALSE(app.FileExists(path + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(GetFileDir(path)),
+                            std::filesystem::directory_iterator()),
+              1); // nothing left beside the file
 
     EXPECT_FALSE(app.ReadBufferFromFile(env.mHome + "made", &read, false));
     EXPECT_FALSE(app.ReadBufferFromFile(env.mHome + "none", &read, false));
     // A folder in the way: the write fails and says so.
     EXPECT_FALSE(app.WriteBytesToFile(env.mHome + "made", "x", 1));
-    // The new bytes cannot be put beside the file: the write fails, the old file stays.
-    ASSERT_TRUE(MkDir(path + ".tmp"));
-    EXPECT_FALSE(app.WriteBytesToFile(path, "new!", 4));
+    // The new bytes cannot be written: the write fails, the old file stays.
+    {
+        ScopedFullDisk full;
+        EXPECT_FALSE(app.WriteBytesToFile(path, "new!", 4));
+    }
     ASSERT_TRUE(app.ReadBufferFromFile(path, &read, false));
     EXPECT_EQ(read.GetDataLen(), 2);
     // 300 MB (sparse) is more than a Buffer holds.
