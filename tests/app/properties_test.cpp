@@ -241,6 +241,7 @@ TEST(AppSettings, SubKeyListingsReplayAsRecorded)
     VaxoAppBase recorder;
     recorder.mRegKey = "Maker\\Game";
     recorder.mRecordingDemo = true;
+    recorder.mDemoFileName = env.mHome + "subkeys.dmo"; // written as the recorder goes
     for (const auto& [key, before, listed, after] : rows)
     {
         Names names = before;
