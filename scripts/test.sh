@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The whole test run: set-up, the sanitizer builds, every test through CTest
-# (display tests on Xvfb at depths 24, 16 and 15), each fuzz target briefly on
-# its seed corpus. The benchmarks are built with the sanitizer build (they are
-# measured in a release build, see README). Exits non-zero on any failure.
+# The whole test run: set-up, the sanitizer builds and the plain build, every test
+# through CTest in each (display tests on Xvfb at depths 24, 16 and 15), each fuzz
+# target briefly on its seed corpus. The benchmarks are built with the sanitizer build
+# and the plain one (they are measured in a release build, see README). Exits non-zero
+# on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,9 +19,11 @@ export SDL_AUDIODRIVER=dummy
 # Build first: ASan + UBSan (tests, fuzz targets, benchmarks), then TSan for the threaded tests.
 scripts/setup.sh build-asan address -DVAXO_BENCH=ON
 scripts/setup.sh build-tsan thread
-# The libraries as a user builds them: default compiler and options (no sanitizer).
+# Everything as a user builds it: default compiler and options (no sanitizer, optimised).
+# Its tests run too, so that what only one compiler or only an optimised build shows (the
+# order in which a compiler evaluates operands, say) is caught.
 cmake -S . -B build-default >/dev/null
-cmake --build build-default -j"$jobs" --target vaxo_libraries
+cmake --build build-default -j"$jobs"
 
 # Virtual displays for the window and OpenGL tests, one per pixel depth, each on a
 # display number of its own choosing, so that other servers on the machine are left alone.
@@ -35,6 +38,7 @@ export LIBGL_ALWAYS_SOFTWARE=1
 status=0
 ctest --test-dir build-asan -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-tsan -j"$jobs" --output-on-failure --no-tests=ignore || status=1
+ctest --test-dir build-default -j"$jobs" --output-on-failure || status=1
 
 # Fuzz targets, a few at a time, each briefly on its seeds; prints each one's covered edges.
 scripts/fuzz.sh build-asan "$fuzz_seconds" || status=1

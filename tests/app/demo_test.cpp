@@ -195,16 +195,21 @@ void AskTheMachine(DemoApp& app, const std::string& dataFile)
     int synced = app.mRecordingDemo ? 7 : 8;
     std::vector<std::string> keys;
     app.DemoSyncInt(&synced);
+    // Each answer is taken before what it filled in is read: the operands of one
+    // expression may be evaluated in any order.
     std::string line = "exists " + std::to_string(app.FileExists(dataFile));
-    line += " read " + std::to_string(app.ReadBufferFromFile(dataFile, &buffer, false)) +
+    const bool read = app.ReadBufferFromFile(dataFile, &buffer, false);
+    line += " read " + std::to_string(read) +
             std::string(reinterpret_cast<const char*>(buffer.GetDataPtr()), size_t(buffer.GetDataLen()));
     uint32_t type = 0, size = 0; // a size query reads no data
-    line +=
-        " size " + std::to_string(app.RegistryRead("Value", &type, nullptr, &size)) + std::to_string(size);
-    line += " value " + std::to_string(app.RegistryReadInteger("Value", &value)) + std::to_string(value);
-    line += " keys " + std::to_string(app.RegistryGetSubKeys("Keys", &keys)) + (keys.empty() ? "" : keys[0]);
-    line +=
-        " write " + std::to_string(app.RegistryWriteInteger("Written", 7)) + " clip " + app.GetClipboard();
+    const bool sized = app.RegistryRead("Value", &type, nullptr, &size);
+    line += " size " + std::to_string(sized) + std::to_string(size);
+    const bool valued = app.RegistryReadInteger("Value", &value);
+    line += " value " + std::to_string(valued) + std::to_string(value);
+    const bool listed = app.RegistryGetSubKeys("Keys", &keys);
+    line += " keys " + std::to_string(listed) + (keys.empty() ? "" : keys[0]);
+    const bool written = app.RegistryWriteInteger("Written", 7);
+    line += " write " + std::to_string(written) + " clip " + app.GetClipboard();
     app.mWidget->Add(line + " synced", {synced});
 }
 
