@@ -299,8 +299,8 @@ void RegistryFileClose()
         sync.SyncVersion(kFileVersion, -1, -1);
         state.root->SyncState(sync);
         sync.EndBit();
-        WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(), uint32_t(sync.GetWriter()->GetDataLen()),
-                            state.beforeRename);
+        WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
+                            uint32_t(sync.GetWriter()->GetDataLen()), state.beforeRename);
     }
     catch (const AceException&)
     {

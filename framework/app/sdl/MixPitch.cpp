@@ -188,8 +188,7 @@ public:
 
 // Where in the chunk the data being mixed starts: the first whole frame from which the chunk
 // holds the same bytes (a stretch that repeats, such as silence, is taken at its first place).
-bool FindMixedData(const Mix_Chunk& chunk, const void* data, size_t length, size_t frameBytes,
-                   size_t* offset)
+bool FindMixedData(const Mix_Chunk& chunk, const void* data, size_t length, size_t frameBytes, size_t* offset)
 {
     const uint8_t* const begin = chunk.abuf;
     const uint8_t* const end = begin + chunk.alen;
@@ -218,7 +217,8 @@ void FindStockPlay(int channel, PitchChannel& ch, const void* stream, int len)
     const int32_t frameBytes = PitchFrameBytes(ch.format);
     size_t offset = 0;
     if (chunk == nullptr || frameBytes == 0 || len <= 0 ||
-        (ch.stock == kStockPlaying && !FindMixedData(*chunk, stream, size_t(len), size_t(frameBytes), &offset)))
+        (ch.stock == kStockPlaying &&
+         !FindMixedData(*chunk, stream, size_t(len), size_t(frameBytes), &offset)))
     {
         ch.stock = kStockIgnored;
         return;

@@ -175,8 +175,8 @@ TEST_F(MixPitchTest, PitchesWhatTheMixerPlaysByItself)
 
     const std::vector<int16_t> heard = MixedLeft();
     Sound s;
+    // Hz and frames of each sound, in the order played.
     const std::pair<double, double> sounds[] = {
-        // Hz, frames
         {661.5, 29400}, {882.0, 22050}, {882.0, 22050}, {441.0, 44100}, {220.5, 88200}};
     for (const auto& [hz, frames] : sounds)
     {
