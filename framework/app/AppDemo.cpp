@@ -261,9 +261,9 @@ bool VaxoAppBase::PrepareDemoCommand(bool)
     {
         if (DemoStreamEnded(*this))
         {
-            // The stream has ended. Nothing will come at any update now, so updates are no longer held for a
-            // command, a loading thread that runs is handed over when it finishes, and a
-            // run to the next marker stops.
+            // The stream has ended. Nothing will come at any update now, so updates are no
+            // longer held for a command, a loading thread that runs is handed over when it
+            // finishes, and a run to the next marker stops.
             mDemoCommandTime = mUpdateCount - 1;
             if (mLoadingThreadStarted)
                 mDemoLoadDone = true;
