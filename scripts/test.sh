@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The whole test run: set-up, the sanitizer builds, every test through CTest
-# (display tests on Xvfb at depths 24, 16 and 15), each fuzz target briefly on
-# its seed corpus. The benchmarks are built with the sanitizer build (they are
-# measured in a release build, see README). Exits non-zero on any failure.
+# The whole test run: set-up, the sanitizer builds and the plain build, every test
+# through CTest in each (display tests on Xvfb at depths 24, 16 and 15), each fuzz
+# target briefly on its seed corpus. The benchmarks are built in the plain build, a
+# release build as they are measured in (see README). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,12 +15,19 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1"
 export SDL_AUDIODRIVER=dummy
 
-# Build first: ASan + UBSan (tests, fuzz targets, benchmarks), then TSan for the threaded tests.
-scripts/setup.sh build-asan address -DVAXO_BENCH=ON
-scripts/setup.sh build-tsan thread
-# The libraries as a user builds them: default compiler and options (no sanitizer).
-cmake -S . -B build-default >/dev/null
-cmake --build build-default -j"$jobs" --target vaxo_libraries
+# Through the compiler cache when there is one: a run after a small change compiles little.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+# Build first: ASan + UBSan (tests, fuzz targets), then TSan for the threaded tests.
+scripts/setup.sh build-asan address -DVAXO_BENCH=OFF "${launcher[@]}"
+scripts/setup.sh build-tsan thread "${launcher[@]}"
+# Everything as a user builds it, benchmarks included: default compiler and options (no
+# sanitizer, optimised). Its tests run too, so that what only one compiler or only an
+# optimised build shows (the order in which a compiler evaluates operands, say) is caught.
+cmake -S . -B build-default "${launcher[@]}" >/dev/null
+cmake --build build-default -j"$jobs"
 
 # Virtual displays for the window and OpenGL tests, one per pixel depth, each on a
 # display number of its own choosing, so that other servers on the machine are left alone.
@@ -35,6 +42,7 @@ export LIBGL_ALWAYS_SOFTWARE=1
 status=0
 ctest --test-dir build-asan -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-tsan -j"$jobs" --output-on-failure --no-tests=ignore || status=1
+ctest --test-dir build-default -j"$jobs" --output-on-failure || status=1
 
 # A new user's program: the sample copied out of the tree by README's recipe, built against
 # the framework as a user builds it, and run; prints its build times.

@@ -32,6 +32,13 @@ constexpr int32_t kMaxMousePosition = 4095;
 constexpr int32_t kMaxHeadGap = 15;
 constexpr int kWheelNotch = 120;
 
+// Playback speeds the "+" and "-" keys stay within. The main loop forces a draw after
+// ceil(speed x 10) update decisions: at the slowest that leaves room for an update (below
+// 0.1 every decision would draw), and an update (80 ms) still fits in the 200 ms of time the
+// loop accumulates; at the fastest the count stays a small whole number.
+constexpr double kMinDemoSpeed = 1.0 / 8.0;
+constexpr double kMaxDemoSpeed = 256.0;
+
 int32_t ClampToInt32(int64_t value)
 {
     return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
@@ -239,16 +246,25 @@ bool VaxoAppBase::ReadDemoBuffer(std::string& error)
     return true;
 }
 
+namespace
+{
+// Only the zero bits padding the last byte are left, and no command head waits to be played.
+bool DemoStreamEnded(const VaxoAppBase& app)
+{
+    return app.mDemoHeadPending &&
+           app.mDemoBuffer.GetDataLenBits() - app.mDemoBuffer.GetReadBitPos() < kDemoMinCommandBits;
+}
+} // namespace
+
 bool VaxoAppBase::PrepareDemoCommand(bool)
 {
     if (mDemoHeadPending)
     {
-        if (mDemoBuffer.GetDataLenBits() - mDemoBuffer.GetReadBitPos() < kDemoMinCommandBits)
+        if (DemoStreamEnded(*this))
         {
-            // Only the zero bits padding the last byte are left: the stream has ended.
-            // Nothing will come at any update now, so updates are no longer held for a
-            // command, a loading thread that runs is handed over when it finishes, and a
-            // run to the next marker stops.
+            // The stream has ended. Nothing will come at any update now, so updates are no
+            // longer held for a command, a loading thread that runs is handed over when it
+            // finishes, and a run to the next marker stops.
             mDemoCommandTime = mUpdateCount - 1;
             if (mLoadingThreadStarted)
                 mDemoLoadDone = true;
@@ -365,6 +381,10 @@ void VaxoAppBase::ProcessDemo()
         moved = mDemoCommandId == DEMO_MOUSE_POSITION;
         ApplyLongCommand(*this);
     }
+    // Once the stream has ended no command is asked for again: a loading thread started
+    // since is handed over when it finishes, as one running at the end is.
+    if (mLoadingThreadStarted && DemoStreamEnded(*this))
+        mDemoLoadDone = true;
 }
 
 void VaxoAppBase::HandleDemoKeyPress(char key)
@@ -375,10 +395,10 @@ void VaxoAppBase::HandleDemoKeyPress(char key)
     switch (key)
     {
     case '+':
-        mUpdateMultiplier *= 1.5;
+        mUpdateMultiplier = std::clamp(mUpdateMultiplier * 1.5, kMinDemoSpeed, kMaxDemoSpeed);
         break;
     case '-':
-        mUpdateMultiplier /= 1.5;
+        mUpdateMultiplier = std::clamp(mUpdateMultiplier / 1.5, kMinDemoSpeed, kMaxDemoSpeed);
         break;
     case '=':
         mUpdateMultiplier = 1.0;
@@ -406,7 +426,8 @@ void VaxoAppBase::HandleDemoKeyPress(char key)
         break;
     case 'M':
     case 'm':
-        mFastForwardToMarker = true;
+        // After the end no marker can come to stop the run.
+        mFastForwardToMarker = !DemoStreamEnded(*this);
         break;
     case 'N':
     case 'n':

@@ -4,6 +4,7 @@
 #include "app/DemoFile.h"
 #include "app/VaxoAppBase.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -18,11 +19,14 @@ bool VaxoAppBase::WriteBytesToFile(const std::string& fileName, const void* data
     if (!folder.empty())
         MkDir(folder);
     bool written = WriteFileAtomically(fileName, data, length);
+    // A failure's reason, for the caller to report.
+    const int reason = errno;
     if (mRecordingDemo)
     {
         BeginDemoCommand(*this, DEMO_FILE_WRITE);
         mDemoBuffer.WriteNumBits(written ? 1 : 0, 1);
     }
+    errno = reason;
     return written;
 }
 

@@ -190,9 +190,21 @@ bool VaxoAppBase::Process(bool allowSleep)
         else if (mTimeAcc >= updateLength)
         {
             if (DoUpdateFrames())
+            {
                 mUpdateAppState = 2;
+            }
             else
+            {
                 mUpdateAppState = 3; // updates are held (demo playback waits): events first
+                // Only the real loading thread ends this wait: a frame's sleep, as when paused.
+                if (mPlayingDemo && mLoaded != mDemoLoadDone)
+                {
+                    if (!allowSleep)
+                        return false;
+                    ThreadSleep(uint32_t(mFrameTime));
+                    slept = mFrameTime;
+                }
+            }
             mHasPendingDraw = true;
         }
         else

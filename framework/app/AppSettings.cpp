@@ -218,6 +218,8 @@ bool VaxoAppBase::RegistryGetSubKeys(const std::string& keyName, std::vector<std
     {
         if (!TakeDemoAnswer(*this))
             return true;
+        // The list as the recorded call left it: the store empties it before listing.
+        subKeys->clear();
         if (mDemoBuffer.ReadNumBits(1, false) == 0)
             return false;
         // Each name takes at least its 2-byte length.
@@ -226,14 +228,14 @@ bool VaxoAppBase::RegistryGetSubKeys(const std::string& keyName, std::vector<std
             subKeys->push_back(ReadDemoString(mDemoBuffer));
         return true;
     }
-    const size_t before = subKeys->size();
     const bool listed =
         VaxoRegistryGetSubKeys(RemoveTrailingSlash("SOFTWARE\\" + mRegKey) + "\\" + keyName, subKeys);
     if (RecordResult(*this, DEMO_REGISTRY_SUBKEYS, listed) && mRecordingDemo)
     {
-        mDemoBuffer.WriteLong(int32_t(subKeys->size() - before));
-        for (size_t i = before; i < subKeys->size(); i++)
-            WriteDemoString(mDemoBuffer, (*subKeys)[i]);
+        // Every name the call produced: whatever the caller's list held before is gone.
+        mDemoBuffer.WriteLong(int32_t(subKeys->size()));
+        for (const std::string& name : *subKeys)
+            WriteDemoString(mDemoBuffer, name);
     }
     return listed;
 }

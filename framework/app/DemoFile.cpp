@@ -5,10 +5,8 @@
 #include "app/VaxoAppBase.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -217,37 +215,6 @@ bool TakeDemoAnswer(VaxoAppBase& app)
     app.PrepareDemoCommand(false);
     app.mDemoHeadPending = true;
     return true;
-}
-
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
-{
-    if (data == nullptr && length > 0)
-    {
-        errno = EINVAL;
-        return false;
-    }
-    std::string temp = fileName + ".tmp";
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    // The first step that fails gives the reason; the later ones fail in its wake.
-    int error = 0;
-    auto step = [&error](bool done)
-    {
-        if (!done && error == 0)
-            error = errno != 0 ? errno : EIO;
-        return done;
-    };
-    bool ok = step(length == 0 || std::fwrite(data, 1, length, file) == length);
-    ok = step(std::fflush(file) == 0) && ok;
-    ok = step(::fsync(::fileno(file)) == 0) && ok;
-    ok = step(std::fclose(file) == 0) && ok;
-    if (ok && step(std::rename(temp.c_str(), fileName.c_str()) == 0))
-        return true;
-    std::remove(temp.c_str());
-    // For the caller to report.
-    errno = error;
-    return false;
 }
 
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)

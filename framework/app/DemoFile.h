@@ -13,6 +13,7 @@
 // 10 bits, so fewer bits left are the zero padding of the last byte, not a command.
 #pragma once
 
+#include "common/AtomicFile.h"
 #include "common/Buffer.h"
 
 #include <cstddef>
@@ -105,10 +106,8 @@ void BeginDemoCommand(VaxoAppBase& app, int32_t id);
 // payload follows.
 bool TakeDemoAnswer(VaxoAppBase& app);
 
-// Whole-file helpers of the file operations and the demo writer.
-// Writes beside the file and renames over it only when everything reached the disk, so
-// a failed write leaves the old file whole. False with the reason in errno.
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length);
+// Whole-file helpers of the file operations and the demo writer; the writer is
+// WriteFileAtomically (common/AtomicFile.h).
 // The whole regular file; false for folders, files larger than a Buffer holds (256 MB),
 // and reads that come up short.
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes);

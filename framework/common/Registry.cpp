@@ -1,5 +1,7 @@
 #include "common/Registry.h"
 
+#include "common/AtomicFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,8 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-
-#include <unistd.h>
 
 namespace Vaxo
 {
@@ -69,42 +69,6 @@ bool ReadWholeFile(const std::string& path, std::vector<char>* bytes)
     }
     std::fclose(f);
     return ok;
-}
-
-// Writes the bytes to a temporary file beside `path` and renames it over the
-// old file only when every write and the close succeeded. 0, or the system's
-// reason (errno) of the failure.
-int WriteFileSafely(const std::string& path, const char* data, int32_t length,
-                    const std::function<bool(const std::string&)>& beforeRename)
-{
-    std::string temp = path + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr)
-        return errno;
-    // The first step that fails gives the reason; the later ones fail in its wake.
-    int error = 0;
-    auto step = [&error](bool done)
-    {
-        if (!done && error == 0)
-            error = errno != 0 ? errno : EIO;
-        return done;
-    };
-    bool ok = step(length <= 0 ||
-                   std::fwrite(data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length));
-    ok = step(std::fflush(f) == 0) && ok;
-    // On disk before the rename, or a power cut could leave an empty file.
-    ok = step(::fsync(::fileno(f)) == 0) && ok;
-    ok = step(std::fclose(f) == 0) && ok;
-    if (!ok)
-    {
-        std::remove(temp.c_str());
-        return error;
-    }
-    if (beforeRename && !beforeRename(temp))
-        return ECANCELED;
-    if (!step(std::rename(temp.c_str(), path.c_str()) == 0))
-        std::remove(temp.c_str());
-    return error;
 }
 
 } // namespace
@@ -338,8 +302,9 @@ bool RegistryFileClose(int* error)
         sync.SyncVersion(kFileVersion, -1, -1);
         state.root->SyncState(sync);
         sync.EndBit();
-        failure = WriteFileSafely(state.path, sync.GetWriter()->GetDataPtr(), sync.GetWriter()->GetDataLen(),
-                                  state.beforeRename);
+        if (!WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
+                                 uint32_t(sync.GetWriter()->GetDataLen()), state.beforeRename))
+            failure = errno;
     }
     catch (const AceException&)
     {

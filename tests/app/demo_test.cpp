@@ -195,16 +195,21 @@ void AskTheMachine(DemoApp& app, const std::string& dataFile)
     int synced = app.mRecordingDemo ? 7 : 8;
     std::vector<std::string> keys;
     app.DemoSyncInt(&synced);
+    // Each answer is taken before what it filled in is read: the operands of one
+    // expression may be evaluated in any order.
     std::string line = "exists " + std::to_string(app.FileExists(dataFile));
-    line += " read " + std::to_string(app.ReadBufferFromFile(dataFile, &buffer, false)) +
+    const bool read = app.ReadBufferFromFile(dataFile, &buffer, false);
+    line += " read " + std::to_string(read) +
             std::string(reinterpret_cast<const char*>(buffer.GetDataPtr()), size_t(buffer.GetDataLen()));
     uint32_t type = 0, size = 0; // a size query reads no data
-    line +=
-        " size " + std::to_string(app.RegistryRead("Value", &type, nullptr, &size)) + std::to_string(size);
-    line += " value " + std::to_string(app.RegistryReadInteger("Value", &value)) + std::to_string(value);
-    line += " keys " + std::to_string(app.RegistryGetSubKeys("Keys", &keys)) + (keys.empty() ? "" : keys[0]);
-    line +=
-        " write " + std::to_string(app.RegistryWriteInteger("Written", 7)) + " clip " + app.GetClipboard();
+    const bool sized = app.RegistryRead("Value", &type, nullptr, &size);
+    line += " size " + std::to_string(sized) + std::to_string(size);
+    const bool valued = app.RegistryReadInteger("Value", &value);
+    line += " value " + std::to_string(valued) + std::to_string(value);
+    const bool listed = app.RegistryGetSubKeys("Keys", &keys);
+    line += " keys " + std::to_string(listed) + (keys.empty() ? "" : keys[0]);
+    const bool written = app.RegistryWriteInteger("Written", 7);
+    line += " write " + std::to_string(written) + " clip " + app.GetClipboard();
     app.mWidget->Add(line + " synced", {synced});
 }
 
@@ -419,10 +424,77 @@ TEST_F(Demo, LiveCloseDetachesTheDemo)
     EXPECT_EQ(app->mDemoBuffer.GetReadBitPos(), 0);
 }
 
+// Stream bytes behind a demo file's header: playback as Init leaves it for a file
+// holding them.
+std::unique_ptr<DemoApp> PlayFile(const std::string& file, const std::vector<uint8_t>& stream)
+{
+    std::unique_ptr<DemoApp> app(new DemoApp());
+    DemoFile demo;
+    demo.mProductName = app->mProductName;
+    demo.mStream = stream;
+    const std::vector<uint8_t> bytes = BuildDemoFile(demo);
+    WriteFileAtomically(file, bytes.data(), uint32_t(bytes.size()));
+    app->Platform()->mCmdLine = "game -play -demofile=" + file;
+    app->Init();
+    return app;
+}
+
+TEST_F(Demo, AStreamThatEndsEarlyStillHandsLoadingOverAndKeepsPlaybackGoing)
+{
+    // A stream that ends before the loading thread starts: one byte, or only the refresh
+    // setting Init reads. The thread's completion is handed over when it finishes.
+    Buffer refreshOnly;
+    Head(refreshOnly, 0, DEMO_REFRESH_SYNC);
+    refreshOnly.WriteBoolean(true);
+    refreshOnly.WriteByte(60);
+    const std::vector<uint8_t> streams[] = {
+        {0x00}, {refreshOnly.GetDataPtr(), refreshOnly.GetDataPtr() + refreshOnly.GetDataLen()}};
+    for (const std::vector<uint8_t>& stream : streams)
+    {
+        std::unique_ptr<DemoApp> app = PlayFile(mEnv.mHome + "short.dmo", stream);
+        app->mLoading = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
+        DemoApp* player = app.get();
+        player->mOnUpdate = [player]
+        {
+            if (player->mLoaded && player->mUpdateCount >= 3)
+                player->Shutdown();
+        };
+        app->Start();
+        ASSERT_EQ(app->mLog.size(), 1u) << stream.size();
+        EXPECT_EQ(app->mLog[0].substr(app->mLog[0].find(':')), ":loaded") << stream.size();
+    }
+
+    // Past the end: the speed keys, held down, keep the speed within bounds and playback
+    // advancing (ceil(speed x 10) used to overflow an int); a marker run has nothing to stop it.
+    std::unique_ptr<DemoApp> app = PlayFile(mEnv.mHome + "ended.dmo", {0x00});
+    app->mLoaded = app->mDemoLoadDone = true; // as once the game has loaded
+    // Speed key, presses, the speed reached, the fake time run and the fewest updates in it.
+    const std::tuple<char, int, double, uint32_t, int32_t> rows[] = {
+        {'+', 48, 256.0, 10, 100}, {'-', 48, 1.0 / 8.0, 1000, 10}, {'=', 1, 1.0, 100, 9}};
+    for (const auto& [key, presses, speed, ms, updates] : rows)
+    {
+        for (int i = 0; i < presses; i++)
+            app->HandleDemoKeyPress(key);
+        EXPECT_EQ(app->mUpdateMultiplier, speed) << key;
+        const int32_t before = app->mUpdateCount;
+        const uint32_t end = mEnv.mClock.AccurateTime() + ms;
+        for (int32_t steps = 1; int32_t(mEnv.mClock.AccurateTime() - end) < 0; steps++)
+        {
+            app->UpdateAppStep(nullptr);
+            if (steps % 50 == 0) // real time passes while the loop runs, if it does not sleep
+                mEnv.mClock.Advance(1);
+        }
+        EXPECT_GE(app->mUpdateCount - before, updates) << key;
+    }
+    app->HandleDemoKeyPress('m');
+    EXPECT_FALSE(app->mFastForwardToMarker);
+}
+
 TEST_F(Demo, PlaybackKeysAndTimeLeft)
 {
     DemoApp app;
     app.mPlayingDemo = true;
+    Head(app.mDemoBuffer, 15, DEMO_FILLER); // a command still to come, for "M" to run to
     app.mDemoUpdateTotal = 373000;
     app.mUpdateCount = 500;
     app.mMusicVolume = 0.5;

@@ -140,12 +140,12 @@ TEST_F(MainLoop, NestedWaitsUnwindAfterShutdown)
 TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
 {
     // What holds the updates (speed 0, pause, a demo whose recorded hand-over was played
-    // while the loading thread has not finished); fake milliseconds for 50 loop passes (a
-    // held update only waits for the first to fall due).
+    // while the loading thread has not finished); fake milliseconds for 50 loop passes (the
+    // held demo sleeps from the pass where its first update falls due).
     const std::pair<std::function<void(LoopApp&)>, uint32_t> rows[] = {
         {[](LoopApp& app) { app.mUpdateMultiplier = 0.0; }, 490},
         {[](LoopApp& app) { app.mPaused = true; }, 490},
-        {[](LoopApp& app) { app.mPlayingDemo = app.mDemoLoadDone = true; }, 10},
+        {[](LoopApp& app) { app.mPlayingDemo = app.mDemoLoadDone = app.mYieldMainThread = true; }, 480},
     };
     for (const auto& [hold, elapsed] : rows)
     {

@@ -3,6 +3,7 @@
 // muting, the "InProgress" marker on disk, and a store that cannot be saved.
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
+#include "common/support/FullDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -105,15 +106,19 @@ TEST(AppFileOps, WritesReplaceTheFileWholeOrKeepTheOldOneAndReadsRefuseFoldersAn
     ASSERT_EQ(read.GetDataLen(), 2);
     EXPECT_EQ(read.GetDataPtr()[0], 9);
     EXPECT_TRUE(app.FileExists(path));
-    EXPECT_FALSE(app.FileExists(path + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(GetFileDir(path)),
+                            std::filesystem::directory_iterator()),
+              1); // nothing left beside the file
 
     EXPECT_FALSE(app.ReadBufferFromFile(env.mHome + "made", &read, false));
     EXPECT_FALSE(app.ReadBufferFromFile(env.mHome + "none", &read, false));
     // A folder in the way: the write fails and says so.
     EXPECT_FALSE(app.WriteBytesToFile(env.mHome + "made", "x", 1));
-    // The new bytes cannot be put beside the file: the write fails, the old file stays.
-    ASSERT_TRUE(MkDir(path + ".tmp"));
-    EXPECT_FALSE(app.WriteBytesToFile(path, "new!", 4));
+    // The new bytes cannot be written: the write fails, the old file stays.
+    {
+        ScopedFullDisk full;
+        EXPECT_FALSE(app.WriteBytesToFile(path, "new!", 4));
+    }
     ASSERT_TRUE(app.ReadBufferFromFile(path, &read, false));
     EXPECT_EQ(read.GetDataLen(), 2);
     // 300 MB (sparse) is more than a Buffer holds.
@@ -214,6 +219,46 @@ TEST(AppSettings, ValueNamesWithBackslashesExtendTheKeyPath)
         }
     }
     EXPECT_FALSE(app.RegistryReadInteger("Text", &value)); // wrong type
+}
+
+// A sub-key listing empties the caller's list first; a demo records the names the call
+// produced and its replay hands the caller the same list, whatever the list held.
+TEST(AppSettings, SubKeyListingsReplayAsRecorded)
+{
+    AppTestEnv env;
+    RegistryFileOpen(env.mHome + "registry.bin");
+    VaxoRegistryWrite(kKey + "\\Keys\\One", "x", REG_SZ, nullptr, 0);
+    VaxoRegistryWrite(kKey + "\\Keys\\Two", "x", REG_SZ, nullptr, 0);
+    VaxoRegistryWrite(kKey + "\\Empty", "x", REG_SZ, nullptr, 0);
+    // Key listed, the caller's list before the call; then the result and the list after it.
+    typedef std::vector<std::string> Names;
+    const std::tuple<std::string, Names, bool, Names> rows[] = {
+        {"Keys", {"earlier", "entries"}, true, {"One", "Two"}},
+        {"Keys", {}, true, {"One", "Two"}},
+        {"Empty", {"earlier"}, true, {}},
+        {"Missing", {"earlier"}, false, {}},
+    };
+    VaxoAppBase recorder;
+    recorder.mRegKey = "Maker\\Game";
+    recorder.mRecordingDemo = true;
+    recorder.mDemoFileName = env.mHome + "subkeys.dmo"; // written as the recorder goes
+    for (const auto& [key, before, listed, after] : rows)
+    {
+        Names names = before;
+        EXPECT_EQ(recorder.RegistryGetSubKeys(key, &names), listed) << key;
+        EXPECT_EQ(names, after) << key;
+    }
+    VaxoRegistryEraseKey(kKey); // the replay must not look
+    VaxoAppBase player;
+    player.mRegKey = "Maker\\Game";
+    player.mPlayingDemo = true;
+    player.mDemoBuffer.SetData(recorder.mDemoBuffer.GetDataPtr(), recorder.mDemoBuffer.GetDataLen());
+    for (const auto& [key, before, listed, after] : rows)
+    {
+        Names names = {"other", "names", "here"};
+        EXPECT_EQ(player.RegistryGetSubKeys(key, &names), listed) << key;
+        EXPECT_EQ(names, after) << key;
+    }
 }
 
 TEST(AppSettings, OrdersMembersVolumesToTheNearestPercentAndTheUsersOwnMuting)

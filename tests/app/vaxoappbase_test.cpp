@@ -4,12 +4,15 @@
 // the demo files they choose).
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
+#include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <tuple>
@@ -151,6 +154,26 @@ TEST_F(VaxoAppBaseDeathTest, FatalPathsShowTheirTextAndExitWithFailure)
             },
             ::testing::ExitedWithCode(1), message);
     }
+}
+
+// A fatal path leaves through exit(), past the destructors of the child's stack: the
+// temporary HOME of its environment goes all the same.
+TEST_F(VaxoAppBaseDeathTest, AChildThatExitsLeavesNoTemporaryHomeBehind)
+{
+    GTEST_FLAG_SET(death_test_style, "fast"); // the child makes its HOME below this one
+    TestFolder home;
+    const std::string oldHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    setenv("HOME", home.mPath.c_str(), 1);
+    EXPECT_EXIT(
+        {
+            AppTestEnv env;
+            RecordingApp app;
+            env.mPlatform->mCmdLine = "game -bogus";
+            app.Init();
+        },
+        ::testing::ExitedWithCode(1), "Invalid command line parameter");
+    setenv("HOME", oldHome.c_str(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(home.mPath));
 }
 
 TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)

@@ -1,12 +1,15 @@
 // The settings store: file bytes, names without case, value sizes, damaged
 // files and the safe save.
 #include "common/Registry.h"
+#include "common/support/FullDisk.h"
 #include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Vaxo;
@@ -84,6 +88,15 @@ protected:
         RegistryFileClose();
         RegistryResetForTest();
         RegistryFileOpen(mPath);
+    }
+
+    // Files left in the store's folder beside it (temporary files of saves).
+    size_t FilesBesideTheStore() const
+    {
+        size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(mDir.mPath))
+            count += entry.path().filename() == "registry.bin" ? 0 : 1;
+        return count;
     }
 
     TestFolder mDir;
@@ -340,10 +353,11 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
     RegistryResetForTest();
     RegistryFileOpen(mPath);
     EXPECT_EQ(Number("A", "x"), 5);
-    // The next save replaces the leftover temporary file and succeeds.
+    // The next save succeeds beside the leftover temporary file, which it leaves alone:
+    // another copy of the program could be writing a file of that kind.
     WriteNumber("A", "x", 8);
     Reload();
-    EXPECT_FALSE(FileExists(seenTemp));
+    EXPECT_TRUE(FileExists(seenTemp));
     EXPECT_EQ(Number("A", "x"), 8);
 }
 
@@ -362,14 +376,15 @@ TEST_F(RegistryTest, TreeStaysUsableAfterFailingToSave)
 TEST_F(RegistryTest, FullDiskLeavesTheOldFileWhole)
 {
     Load(kAx5);
-    // The temporary file lands on a device that is always full.
-    ASSERT_EQ(symlink("/dev/full", (mPath + ".tmp").c_str()), 0);
     WriteNumber("A", "x", 6);
     int error = 0;
-    EXPECT_FALSE(RegistryFileClose(&error));
-    EXPECT_EQ(error, ENOSPC);
+    {
+        ScopedFullDisk full;
+        EXPECT_FALSE(RegistryFileClose(&error));
+    }
+    EXPECT_EQ(error, EFBIG);
     EXPECT_EQ(ReadFile(mPath), kAx5);
-    EXPECT_FALSE(FileExists(mPath + ".tmp")); // the failed temporary file is removed
+    EXPECT_EQ(FilesBesideTheStore(), 0u); // the failed temporary file is removed
 }
 
 TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
@@ -381,6 +396,63 @@ TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
     int error = 0;
     EXPECT_FALSE(RegistryFileClose(&error));
     EXPECT_EQ(error, EISDIR);
-    EXPECT_FALSE(FileExists(mPath + ".tmp"));
+    EXPECT_EQ(FilesBesideTheStore(), 0u);
     EXPECT_EQ(Number("A", "x"), 5);
+}
+
+// Two copies of the program save one store while a third reads it (nothing tells them of
+// each other): every read finds one whole version, never a damaged file that would load as
+// an empty store.
+TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
+{
+    // Each copy's store: one value of its own under K.
+    const std::string texts[] = {std::string(60000, 'a'), std::string(50000, 'b')};
+    std::vector<Bytes> versions = {kEmptyStore};
+    for (const std::string& text : texts)
+    {
+        RegistryResetForTest();
+        RegistryFileOpen(mDir / "version.bin");
+        WriteString("K", "v", text);
+        RegistryFileClose();
+        versions.push_back(ReadFile(mDir / "version.bin"));
+    }
+    std::filesystem::remove(mDir / "version.bin");
+    Load(kEmptyStore);
+    std::vector<pid_t> writers;
+    for (const std::string& text : texts)
+    {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+        {
+            // Loaded from the shared file, whichever version it holds, then given its value.
+            RegistryResetForTest();
+            RegistryFileOpen(mPath);
+            WriteString("K", "v", text);
+            for (int i = 0; i < 200; i++)
+                RegistryFileClose();
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    int reads = 0;
+    int damaged = 0;
+    auto writing = [&writers]
+    {
+        for (pid_t pid : writers)
+            if (waitpid(pid, nullptr, WNOHANG) == 0)
+                return true;
+        return false;
+    };
+    while (writing())
+    {
+        const Bytes file = ReadFile(mPath);
+        reads++;
+        damaged += std::find(versions.begin(), versions.end(), file) == versions.end() ? 1 : 0;
+    }
+    for (pid_t pid : writers)
+        waitpid(pid, nullptr, 0);
+    EXPECT_EQ(damaged, 0) << "of " << reads << " reads";
+    EXPECT_NE(ReadFile(mPath), kEmptyStore);
+    EXPECT_EQ(FilesBesideTheStore(), 0u);
 }

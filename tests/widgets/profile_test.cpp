@@ -6,6 +6,7 @@
 // placement and focus.
 #include "common/DataSync.h"
 #include "common/Registry.h"
+#include "common/support/FullDisk.h"
 #include "widgets/ProfileMgr.h"
 #include "widgets/ProfileNameDialog.h"
 #include "widgets/ProfileUserDialog.h"
@@ -232,25 +233,24 @@ TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
     ASSERT_TRUE(amy->SaveDetails());
     const std::string oldList = ReadFile(mDir + "users.dat");
 
-    // The new bytes cannot be put beside the files: nothing is renamed over them.
-    ASSERT_TRUE(MkDir(mDir + "users.dat.tmp"));
-    ASSERT_TRUE(MkDir(mDir + "user1.dat.tmp"));
+    // The new bytes cannot be written: nothing is renamed over the files.
     Score(amy)->mScore = 2;
     amy->mDirty = true;
-    EXPECT_FALSE(amy->SaveIfDirty());
-    EXPECT_TRUE(amy->mDirty);
-    EXPECT_NE(mgr.CreateProfile("Bob"), nullptr);
-    EXPECT_TRUE(mgr.mDirty);
+    {
+        ScopedFullDisk full;
+        EXPECT_FALSE(amy->SaveIfDirty());
+        EXPECT_TRUE(amy->mDirty);
+        EXPECT_NE(mgr.CreateProfile("Bob"), nullptr);
+        EXPECT_TRUE(mgr.mDirty);
+    }
     EXPECT_EQ(ReadFile(mDir + "users.dat"), oldList);
     // The first failure of the run is told, naming the file and the reason.
     EXPECT_EQ(Boxes(), "MessageBoxA(16,Save Failed,Could not save the players to \"" + mDir +
-                           "user1.dat\": Is a directory)");
+                           "user1.dat\": File too large)");
     EXPECT_EQ(ReadFile(mDir + "user1.dat"), BYTES("\x03\0\0\0\x01\0\0\0"));
     // Unsaved progress is not replaced by the older file.
     EXPECT_EQ(Score(mgr.GetProfile("amy", true))->mScore, 2);
 
-    std::filesystem::remove(mDir + "users.dat.tmp");
-    std::filesystem::remove(mDir + "user1.dat.tmp");
     mgr.mCurProfile = amy;
     EXPECT_TRUE(mgr.Save());
     EXPECT_FALSE(mgr.mDirty);

@@ -4,6 +4,8 @@
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace Vaxo
@@ -129,8 +131,18 @@ uint32_t Resample(const uint8_t* src, uint32_t srcFrames, uint8_t* dst, uint32_t
     return made;
 }
 
-// One channel's pitch and the sound it plays. Guarded by the audio lock; the effect reads
-// and advances it inside the mixing callback, which runs under that lock.
+// What the effect makes of a chunk the mixer plays by itself (Mix_PlayChannel) on a channel
+// with a ratio: it finds where the play is, and the watcher then takes the play over.
+enum StockPlay : uint8_t
+{
+    kStockNone,    // nothing to find (the channel plays its carrier, or has no ratio)
+    kStockAwaited, // the effect waits on the idle channel: the next play starts at frame 0
+    kStockPlaying, // a play under way: where it is is found from the data being mixed
+    kStockIgnored, // that data is not in the chunk: the play goes on as it is
+};
+
+// One channel's pitch and the sound it plays. Guarded by the audio lock; the effect and the
+// watcher read and change it inside the mixing callback, which runs under that lock.
 struct PitchChannel
 {
     int32_t ratio = kPitchUnity;
@@ -143,11 +155,24 @@ struct PitchChannel
     uint64_t pos = 0;
     // What the mixer plays on the channel: silence over gCarrierData.
     Mix_Chunk carrier{0, nullptr, 0, 0};
+    StockPlay stock = kStockNone;
+    // The effect found a chunk the mixer plays by itself, and where: the watcher replaces that
+    // play by a pitched one at the end of this mixing pass.
+    bool takeOver = false;
+    // The mixing pass the effect last ran in.
+    uint32_t lastPass = 0;
+    // A taken-over sound from where it was taken over (malloc'd, owned): Mix_FreeChunk knows
+    // nothing of the pitched play and would free the mixer's chunk under it.
+    Mix_Chunk copy{0, nullptr, 0, 0};
 };
 
 // Constant-initialised and trivially destructible: the audio thread may still use it while
 // the program's statics are destroyed.
 PitchChannel gPitchChannels[kPitchChannels];
+
+// Mixing passes counted by the watcher, to tell which channels the effect ran on. Guarded by
+// the audio lock.
+uint32_t gMixPass = 1;
 
 // The carriers' data, never written: the effect replaces the mixer's copy of it.
 uint8_t gCarrierData[16384];
@@ -161,12 +186,61 @@ public:
     AudioLock& operator=(const AudioLock&) = delete;
 };
 
-// The channel effect. Audio thread: no lock, no allocation, no mixer call.
-void PitchEffect(int /*channel*/, void* stream, int len, void* udata)
+// Where in the chunk the data being mixed starts: the first whole frame from which the chunk
+// holds the same bytes (a stretch that repeats, such as silence, is taken at its first place).
+bool FindMixedData(const Mix_Chunk& chunk, const void* data, size_t length, size_t frameBytes, size_t* offset)
+{
+    const uint8_t* const begin = chunk.abuf;
+    const uint8_t* const end = begin + chunk.alen;
+    for (const uint8_t* from = begin; size_t(end - from) >= length;)
+    {
+        const uint8_t* found = static_cast<const uint8_t*>(memmem(from, size_t(end - from), data, length));
+        if (found == nullptr)
+            return false;
+        if (size_t(found - begin) % frameBytes == 0)
+        {
+            *offset = size_t(found - begin);
+            return true;
+        }
+        from = found + 1;
+    }
+    return false;
+}
+
+// A chunk the mixer plays by itself reaches the effect: where the play is (at its start when
+// the effect waited on the idle channel), so that the effect reads it at the ratio from this
+// pass on and the watcher takes it over at the pass's end.
+void FindStockPlay(int channel, PitchChannel& ch, const void* stream, int len)
+{
+    // A plain read of the mixer's channel table, which this mixing pass holds.
+    Mix_Chunk* chunk = Mix_GetChunk(channel);
+    const int32_t frameBytes = PitchFrameBytes(ch.format);
+    size_t offset = 0;
+    if (chunk == nullptr || frameBytes == 0 || len <= 0 ||
+        (ch.stock == kStockPlaying &&
+         !FindMixedData(*chunk, stream, size_t(len), size_t(frameBytes), &offset)))
+    {
+        ch.stock = kStockIgnored;
+        return;
+    }
+    ch.source = chunk;
+    ch.sourceFrames = chunk->alen / Uint32(frameBytes);
+    ch.loop = false;
+    ch.pos = uint64_t(offset / size_t(frameBytes)) << 16;
+    ch.stock = kStockNone;
+    ch.takeOver = true;
+}
+
+// The channel effect. Audio thread: no lock, no allocation, no mixer call but the plain read
+// of a channel's chunk.
+void PitchEffect(int channel, void* stream, int len, void* udata)
 {
     PitchChannel& ch = *static_cast<PitchChannel*>(udata);
+    ch.lastPass = gMixPass;
+    if (ch.stock == kStockAwaited || ch.stock == kStockPlaying)
+        FindStockPlay(channel, ch, stream, len);
     const int32_t frameBytes = PitchFrameBytes(ch.format);
-    if (ch.source == nullptr || frameBytes == 0 || len <= 0)
+    if (ch.stock != kStockNone || ch.source == nullptr || frameBytes == 0 || len <= 0)
         return;
     ResamplePitch(ch.source->abuf, ch.sourceFrames, static_cast<uint8_t*>(stream), uint32_t(len / frameBytes),
                   ch.format, uint32_t(ch.ratio), ch.loop, ch.pos);
@@ -219,6 +293,97 @@ int StartCarrier(int channel, PitchChannel& ch)
     if (Mix_RegisterEffect(channel, PitchEffect, nullptr, &ch) == 0)
         return -1;
     return Mix_PlayChannelTimed(channel, &ch.carrier, segments == 0 ? -1 : int(segments - 1), -1);
+}
+
+// Finding no registration to remove is no error: the mixer's error text stays as it was.
+void UnregisterEffectIfAny(int channel, Mix_EffectFunc_t f)
+{
+    char error[256];
+    std::snprintf(error, sizeof(error), "%s", SDL_GetError());
+    Mix_UnregisterEffect(channel, f);
+    SDL_SetError("%s", error);
+}
+
+// Registers f on the channel, removing an earlier registration first (the mixer would run
+// it twice).
+bool RegisterEffectOnce(int channel, Mix_EffectFunc_t f, void* udata)
+{
+    UnregisterEffectIfAny(channel, f);
+    return Mix_RegisterEffect(channel, f, nullptr, udata) != 0;
+}
+
+void FreeCopy(PitchChannel& ch)
+{
+    if (ch.source == &ch.copy)
+        ch.source = nullptr;
+    std::free(ch.copy.abuf);
+    ch.copy = Mix_Chunk{0, nullptr, 0, 0};
+}
+
+// Sets the effect on the channel to find the chunk the mixer plays there by itself, in the
+// given way. Under the lock.
+void FollowStockPlay(int channel, PitchChannel& ch, StockPlay way)
+{
+    int frequency = 0;
+    int channels = 0;
+    Uint16 format = 0;
+    Mix_QuerySpec(&frequency, &format, &channels);
+    ch.format = PitchFormat{format, channels};
+    ch.stock = RegisterEffectOnce(channel, PitchEffect, &ch) ? way : kStockNone;
+}
+
+// Replaces the play of a chunk the mixer plays by itself by a pitched play of a copy of the
+// rest of it, from where the effect read to. The mixer tells its channel-finished hook that
+// its own play ended, and does not say whether that play was to repeat: the pitched play
+// plays the sound to its end once.
+void TakeOver(int channel, PitchChannel& ch)
+{
+    ch.takeOver = false;
+    Mix_Chunk* stock = ch.source;
+    ch.source = nullptr;
+    const uint32_t frameBytes = uint32_t(PitchFrameBytes(ch.format));
+    const uint32_t first = uint32_t(std::min<uint64_t>(ch.pos >> 16, ch.sourceFrames));
+    const uint32_t bytes = (ch.sourceFrames - first) * frameBytes;
+    uint8_t* data = static_cast<uint8_t*>(std::malloc(std::max<uint32_t>(bytes, 1)));
+    if (stock == nullptr || data == nullptr)
+    {
+        std::free(data);
+        return; // the play goes on as it is
+    }
+    std::memcpy(data, stock->abuf + size_t(first) * frameBytes, bytes);
+    FreeCopy(ch);
+    ch.copy = Mix_Chunk{0, data, bytes, stock->volume};
+    ch.source = &ch.copy;
+    ch.sourceFrames -= first;
+    ch.pos -= uint64_t(first) << 16;
+    Mix_HaltChannel(channel);
+    StartCarrier(channel, ch);
+}
+
+// After every mixing pass (a post effect of the mixer, under the audio lock): takes over the
+// plays the effect found, and on each channel with a ratio awaits the next chunk the mixer
+// plays by itself, or looks for one under way that the effect did not see start (a play that
+// replaced another drops the channel's effects). Mixer calls are safe here: the pass is over,
+// and the thread holding the audio lock may take it again.
+void PitchWatcher(int, void*, int, void*)
+{
+    const int channels = std::min(kPitchChannels, Mix_AllocateChannels(-1));
+    for (int c = 0; c < channels; ++c)
+    {
+        PitchChannel& ch = gPitchChannels[c];
+        if (ch.takeOver)
+            TakeOver(c, ch);
+        const bool playing = Mix_Playing(c) != 0;
+        if (!playing && ch.copy.abuf != nullptr)
+            FreeCopy(ch);
+        if (ch.ratio == kPitchUnity)
+            continue;
+        if (!playing && ch.stock != kStockAwaited)
+            FollowStockPlay(c, ch, kStockAwaited);
+        else if (playing && Mix_GetChunk(c) != &ch.carrier && ch.lastPass != gMixPass && Mix_Paused(c) == 0)
+            FollowStockPlay(c, ch, kStockPlaying);
+    }
+    ++gMixPass;
 }
 
 } // namespace
@@ -275,15 +440,33 @@ int Mix_Pitch(int channel, int ratio)
     AudioLock lock;
     PitchChannel& ch = gPitchChannels[channel];
     ch.ratio = std::clamp(ratio, kPitchMinRatio, kPitchMaxRatio);
-    // A sound playing once is re-timed from where it is, so it ends with its last frame.
-    if (!ch.loop && ch.source != nullptr && ChannelExists(channel) && Mix_Playing(channel) != 0 &&
-        Mix_GetChunk(channel) == &ch.carrier)
+    if (!ChannelExists(channel))
+        return 1;
+    const bool playing = Mix_Playing(channel) != 0;
+    if (playing && Mix_GetChunk(channel) == &ch.carrier)
     {
-        const bool paused = Mix_Paused(channel) != 0;
-        Mix_HaltChannel(channel);
-        StartCarrier(channel, ch);
-        if (paused)
-            Mix_Pause(channel);
+        // A sound playing once is re-timed from where it is, so it ends with its last frame.
+        if (!ch.loop && ch.source != nullptr)
+        {
+            const bool paused = Mix_Paused(channel) != 0;
+            Mix_HaltChannel(channel);
+            StartCarrier(channel, ch);
+            if (paused)
+                Mix_Pause(channel);
+        }
+    }
+    else if (ch.ratio == kPitchUnity)
+    {
+        // What the mixer plays by itself stays as it is.
+        if (ch.stock != kStockNone)
+            UnregisterEffectIfAny(channel, PitchEffect);
+        ch.stock = kStockNone;
+    }
+    else
+    {
+        // From now on the watcher runs after every mixing pass; closing the mixer drops it.
+        RegisterEffectOnce(MIX_CHANNEL_POST, PitchWatcher, nullptr);
+        FollowStockPlay(channel, ch, playing ? kStockPlaying : kStockAwaited);
     }
     return 1;
 }
@@ -315,6 +498,9 @@ int Mix_PlayChannelPitched(int channel, Mix_Chunk* chunk, int loops)
     Mix_HaltChannel(channel);
     Mix_UnregisterAllEffects(channel);
     PitchChannel& ch = gPitchChannels[channel];
+    ch.stock = kStockNone;
+    ch.takeOver = false;
+    FreeCopy(ch);
     ch.source = chunk;
     ch.format = pitchFormat;
     ch.sourceFrames = chunk->alen / Uint32(PitchFrameBytes(pitchFormat));

@@ -5,8 +5,17 @@
 // real sound, resampled, over the carrier's data. So a slowed sound is not cut at its
 // chunk's length, a faster one ends early, and the channel's volume, pause and halt work
 // as for any chunk. The effect runs on the mixer's audio thread: it neither locks, nor
-// allocates, nor calls the mixer. Everything else runs under the audio lock, which SDL
-// holds around the mixing callback.
+// allocates, nor calls the mixer (but for reading which chunk a channel plays). Everything
+// else runs under the audio lock, which SDL holds around the mixing callback.
+//
+// A chunk the mixer plays by itself (Mix_PlayChannel, Mix_FadeInChannel) on a channel with a
+// ratio other than 65536 is taken over: the effect, waiting on the idle channel or set on the
+// play under way (whose place it finds from the data being mixed), reads it at the ratio
+// from the first pass on, and a post effect of the mixer (the watcher) then replaces the
+// play by a pitched play of a copy of the rest of the chunk. The copy keeps the play safe
+// from Mix_FreeChunk. The mixer does not say whether its play was to repeat, nor fade: the
+// pitched play plays the sound to its end once, and the mixer's channel-finished hook hears
+// of its own play's end. Effects registered on the channel go with the mixer's play.
 //
 //   - ResamplePitch: the resampler itself, a pure function
 //   - Mix_Pitch, Mix_PlayChannelPitched, Mix_FreeChunkPitched: the mixer calls
@@ -48,8 +57,9 @@ uint32_t ResamplePitch(const uint8_t* src, uint32_t srcFrames, uint8_t* dst, uin
 constexpr int kPitchChannels = 256;
 
 // Sets the playback-rate ratio of channel (clamped to kPitchMinRatio..kPitchMaxRatio). It
-// holds for the sound playing there (at once) and for later plays until changed. Answers
-// 0 for a channel out of range, else 1.
+// holds for whatever plays there, from the next mixing pass on, and for later plays until
+// changed, whether they are made by Mix_PlayChannelPitched or by the mixer itself. Answers 0
+// for a channel out of range, else 1.
 int Mix_Pitch(int channel, int ratio);
 
 // Plays chunk on channel at the channel's ratio, as Mix_PlayChannelTimed does without a

@@ -135,6 +135,66 @@ TEST_F(MixPitchTest, ChangesPitchAndLengthOfWhatIsHeard)
     Mix_FreeChunkPitched(tone);
 }
 
+// Whatever a channel plays takes its ratio, a chunk the mixer plays by itself too: a ratio
+// set as the play starts, on the idle channel for every later play until changed, halfway
+// through a play (the sound rises, so where the play is can be told from its data), and a
+// slowed sound that the mixer's own Mix_FreeChunk frees while it plays past its length.
+TEST_F(MixPitchTest, PitchesWhatTheMixerPlaysByItself)
+{
+    Mix_Chunk* tone = LoadTone("tone.wav", kDiskRate);
+    Mix_Chunk* freed = LoadTone("freed.wav", kDiskRate);
+    WriteToneWav(mDir + "rising.wav", 441, 5 * kDiskRate, true);
+    Mix_Chunk* rising = Mix_LoadWAV((mDir + "rising.wav").c_str());
+    ASSERT_TRUE(tone != nullptr && freed != nullptr && rising != nullptr);
+    auto finish = [this](int channel)
+    {
+        ASSERT_TRUE(WaitFor([channel] { return Mix_Playing(channel) == 0; }));
+        ASSERT_TRUE(WaitMixed(16384)); // a gap of silence before the next play
+    };
+    SDL_LockAudio(); // nothing is mixed between the two calls
+    ASSERT_EQ(Mix_PlayChannel(4, tone, 0), 4);
+    ASSERT_EQ(Mix_Pitch(4, 98304), 1);
+    SDL_UnlockAudio();
+    finish(4);
+    ASSERT_EQ(Mix_Pitch(5, 131072), 1);
+    for (int ratio : {131072, 131072, 65536})
+    {
+        Mix_Pitch(5, ratio);
+        ASSERT_EQ(Mix_PlayChannel(5, tone, 0), 5);
+        finish(5);
+    }
+    Mix_Pitch(6, 32768);
+    ASSERT_EQ(Mix_PlayChannel(6, freed, 0), 6);
+    ASSERT_TRUE(WaitMixed(8192));
+    Mix_FreeChunk(freed);
+    finish(6);
+    ASSERT_EQ(Mix_PlayChannel(7, rising, 0), 7);
+    ASSERT_TRUE(WaitMixed(kDiskRate));
+    Mix_Pitch(7, 131072);
+    finish(7);
+
+    const std::vector<int16_t> heard = MixedLeft();
+    Sound s;
+    // Hz and frames of each sound, in the order played.
+    const std::pair<double, double> sounds[] = {
+        {661.5, 29400}, {882.0, 22050}, {882.0, 22050}, {441.0, 44100}, {220.5, 88200}};
+    for (const auto& [hz, frames] : sounds)
+    {
+        s = FindSound(heard, s.end, 4000);
+        EXPECT_NEAR(double(s.Frames()), frames, frames * 0.01 + 40) << hz;
+        EXPECT_NEAR(MeasureFrequency(heard, s.first, s.end), hz, hz * 0.01) << hz;
+    }
+    // Five seconds, the rest from where the ratio came on at twice the speed.
+    s = FindSound(heard, s.end, 4000);
+    const int64_t before = 2 * int64_t(s.Frames()) - 5 * kDiskRate;
+    ASSERT_GE(before, kDiskRate - 4096);
+    ASSERT_LE(before, 4 * kDiskRate);
+    EXPECT_NEAR(MeasureFrequency(heard, s.first, s.first + size_t(before) - 2048), 441.0, 4.41);
+    EXPECT_NEAR(MeasureFrequency(heard, s.first + size_t(before) + 2048, s.end), 882.0, 8.82);
+    Mix_FreeChunk(tone);
+    Mix_FreeChunk(rising);
+}
+
 std::atomic<int> gStaleEffectRuns{0};
 
 // A chunk freed while it plays leaves its effects on the channel (the stock mixer does

@@ -28,12 +28,16 @@ namespace Vaxo
 
 constexpr int kDiskRate = 44100;
 
-// A mono 16-bit PCM WAV file of a sine tone at 44,100 Hz.
-inline void WriteToneWav(const std::string& path, double frequency, int32_t frames)
+// A mono 16-bit PCM WAV file of a sine tone at 44,100 Hz; a rising one grows from half to one
+// and a half times the usual loudness, so that no stretch of it repeats another.
+inline void WriteToneWav(const std::string& path, double frequency, int32_t frames, bool rising = false)
 {
     std::vector<int16_t> samples(static_cast<size_t>(frames));
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = int16_t(std::lround(10000 * std::sin(2 * M_PI * frequency * double(i) / kDiskRate)));
+    {
+        const double amplitude = rising ? 5000 + 10000 * double(i) / double(frames) : 10000;
+        samples[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * frequency * double(i) / kDiskRate)));
+    }
     const uint32_t bytes = uint32_t(frames) * 2;
     // RIFF size, "fmt " size, PCM, mono, rate, byte rate, frame bytes, bits, data size.
     const uint32_t sizes[] = {36 + bytes, 16, 1 | 1 << 16, kDiskRate, kDiskRate * 2, 2 | 16 << 16, bytes};
