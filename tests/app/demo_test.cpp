@@ -196,13 +196,16 @@ void AskTheMachine(DemoApp& app, const std::string& dataFile)
     std::vector<std::string> keys;
     app.DemoSyncInt(&synced);
     std::string line = "exists " + std::to_string(app.FileExists(dataFile));
-    line += " read " + std::to_string(app.ReadBufferFromFile(dataFile, &buffer, false)) +
-            std::string(reinterpret_cast<const char*>(buffer.GetDataPtr()), size_t(buffer.GetDataLen()));
+    // Each call is made before its out-parameter is read: the operands of + are unsequenced.
+    line += " read " + std::to_string(app.ReadBufferFromFile(dataFile, &buffer, false));
+    line += std::string(reinterpret_cast<const char*>(buffer.GetDataPtr()), size_t(buffer.GetDataLen()));
     uint32_t type = 0, size = 0; // a size query reads no data
-    line +=
-        " size " + std::to_string(app.RegistryRead("Value", &type, nullptr, &size)) + std::to_string(size);
-    line += " value " + std::to_string(app.RegistryReadInteger("Value", &value)) + std::to_string(value);
-    line += " keys " + std::to_string(app.RegistryGetSubKeys("Keys", &keys)) + (keys.empty() ? "" : keys[0]);
+    line += " size " + std::to_string(app.RegistryRead("Value", &type, nullptr, &size));
+    line += std::to_string(size);
+    line += " value " + std::to_string(app.RegistryReadInteger("Value", &value));
+    line += std::to_string(value);
+    line += " keys " + std::to_string(app.RegistryGetSubKeys("Keys", &keys));
+    line += keys.empty() ? "" : keys[0];
     line +=
         " write " + std::to_string(app.RegistryWriteInteger("Written", 7)) + " clip " + app.GetClipboard();
     app.mWidget->Add(line + " synced", {synced});

@@ -451,7 +451,8 @@ TEST_F(ResourceLoadTest, DumpAndLookUpsPlainLoadingAndThrowing)
     // Loading when needed, once.
     SharedImageRef png = mManager.LoadImage("PNG");
     EXPECT_EQ(static_cast<MemoryImage*>(png), Img("PNG"));
-    EXPECT_EQ(mManager.LoadFont("DESC"), mManager.GetFont("DESC"));
+    Font* const desc = mManager.LoadFont("DESC"); // before the look-up: arguments are unsequenced
+    EXPECT_EQ(desc, mManager.GetFont("DESC"));
     EXPECT_EQ(mManager.LoadSound("CLICK") + mManager.LoadSound("CLICK"), 0);
     EXPECT_EQ(mManager.mLoadedIds, (std::vector<std::string>{"PNG", "DESC", "CLICK"}));
     EXPECT_EQ(mManager.LoadSound("UNDECLARED"), 0);
