@@ -222,6 +222,17 @@ TEST_F(WinEvents, TheMouseEntersTheWindowAndTheCaptureEndsWithTheLastButton)
     EXPECT_EQ(TakeCalls(), "SetCursor(-1) SetCursorImage(null)");
 }
 
+TEST_F(WinEvents, AfterACrashReportMouseEventsDoNothing)
+{
+    mApp->Init();
+    mApp->mMouseIn = false;
+    TakeCalls();
+    mApp->mSEHOccured = true;
+    Send(WINEVENT_LBUTTONDOWN);
+    EXPECT_FALSE(mApp->mMouseIn);
+    EXPECT_EQ(TakeCalls(), "");
+}
+
 TEST_F(WinEvents, EnforceCursorPicksThePlatformCursorOrTheCustomImage)
 {
     mApp->Init();

@@ -4,12 +4,14 @@
 // the demo files they choose).
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
+#include "resources/ResourceManager.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <thread>
 #include <tuple>
@@ -140,6 +142,17 @@ TEST_F(VaxoAppBaseDeathTest, FatalPathsShowTheirTextAndExitWithFailure)
              app.LoadResourceManifest();
          },
          "FATAL ERROR: Resource file not found: properties/resources\\.xml"},
+        // Off the main thread the error only waits for the main loop, which shows it and exits.
+        {[](TestPlatform&, RecordingApp& app)
+         {
+             app.Init();
+             app.mResourceManager->ParseResourcesFile("missing.xml");
+             std::thread loader([&app] { app.ShowResourceError(true); });
+             loader.join();
+             std::fprintf(stderr, "still running\n");
+             app.Process(true);
+         },
+         "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml"},
     };
     for (const auto& [run, message] : rows)
     {

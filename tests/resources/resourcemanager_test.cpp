@@ -75,14 +75,18 @@ TEST_F(ManifestTest, ErrorTextsEndWithLineAndFile)
         {"<ResourceManifest>\n  stray\n</ResourceManifest>", "Element Not Expected 'stray'", 3},
         {"<ResourceManifest>\n<Group id=\"a\"/>\n</ResourceManifest>", "Invalid Section 'Group'", 2},
         {"<ResourceManifest>\n<Resources/>\n</ResourceManifest>", "No id specified.", 2},
+        {"<ResourceManifest>\n<Resources id=\"\">\n</Resources></ResourceManifest>", "No id specified.", 2},
         {Group("<Music path=\"m\"/>"), "Invalid Section 'Music'", 2},
         {Group("\n  words"), "Element Not Expected 'words'", 4},
         {Group("<Image path=\"a.png\"><Image path=\"b.png\"/></Image>"), "Unexpected element found.", 2},
+        {Group("<Image id=\"A\"/>"), "No path specified.", 2},
         {Group("<Sound path=\"\"/>"), "No path specified.", 2},
         {Group("<Image path=\"a.png\"/>\n<Image path=\"b/a.jpg\"/>"), "Resource already defined.", 3},
         {Group("\n\n\n<Image path=\"a.png\" anim=\"bounce\"/>"), "Invalid animation type.", 5},
         {Group("<Font path=\"!sys:Arial\"/>"), "SysFont needs point size", 2},
+        {Group("<Font path=\"!sys:Arial\" size=\"0\"/>"), "SysFont needs point size", 2},
         {Group("<Image path=\"a.png\" rows=\"0\"/>"), "Invalid rows.", 2},
+        {Group("<Image path=\"a.png\" cols=\"-1\"/>"), "Invalid cols.", 2},
         {Group("<Image path=\"a.png\" cols=\"x\"/>"), "Invalid cols.", 2},
     };
     for (const auto& [text, error, line] : cases)

@@ -912,6 +912,7 @@ TEST(EditWidget, LimitsAndListener)
     const std::tuple<int, int, int, int, const char*, const char*, const char*, const char*, const char*>
         cases[] = {
             {3, -1, 0, 0, "-", "abc|", "d", "abc|", "t:abc "},
+            {-5, -1, 0, 0, "-", "ab|", "c", "abc|", "t:abc "}, // any negative limit is none
             {3, -1, 0, 0, "-", "abcdef|", "[S][HOME]", "|abc^", "K16 K36 t:abc "},
             {-1, 20, 0, 0, "-", "ab|", "cd", "abc|", "t:abc t:abc "},
             {-1, -1, 10, 25, "-", "|", "abc", "ab|", "t:a t:ab t:ab "},

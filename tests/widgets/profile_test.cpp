@@ -211,6 +211,17 @@ TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
     }
 }
 
+TEST_F(Profiles, AMissingPlayerFileResetsThePlayerAndDeleteFilesRemovesTheFile)
+{
+    ScoreProfile missing;
+    missing.mId = 5;
+    missing.LoadDetails();
+    EXPECT_EQ(missing.mScore, -1);
+    WriteFile(mDir + "user5.dat", "x");
+    missing.DeleteFiles();
+    EXPECT_FALSE(std::filesystem::exists(mDir + "user5.dat"));
+}
+
 TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
 {
     HookMgr mgr(&mApp);

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -374,6 +375,26 @@ TEST_F(SDLMusicTest, SongFinishedOnceForASongThatEndsOrFadesOutButNotWhenStopped
     EXPECT_EQ(Mix_FadingMusic(), MIX_NO_FADING);
     mMusic->FadeOut(0, true, 0.1);
     EXPECT_TRUE(WaitFor([&] { return mMusic->SongFinished(); }));
+}
+
+// The fade-out heard: 0.02 fades the current song over 500 ms of sound.
+TEST_F(SDLMusicTest, FadeOutAtSpeedTwoHundredthsTakesHalfASecond)
+{
+    ASSERT_TRUE(mMusic->LoadMusic(0, mSteadySong));
+    mMusic->PlayMusic(0, 0, false);
+    ASSERT_TRUE(WaitMixed(kDiskRate / 4));
+    mMusic->FadeOut(0, true, 0.02);
+    ASSERT_TRUE(WaitFor([] { return Mix_PlayingMusic() == 0; }));
+    const std::vector<int16_t> heard = MixedLeft();
+    // Peak level per 10 ms: full before the fade, from 97% down to 3% is 94% of it.
+    std::vector<int> peaks(heard.size() / 441);
+    for (size_t i = 0; i < peaks.size() * 441; ++i)
+        peaks[i / 441] = std::max(peaks[i / 441], std::abs(int(heard[i])));
+    const int full = *std::max_element(peaks.begin(), peaks.end());
+    auto from = std::find_if(peaks.begin(), peaks.end(), [&](int p) { return p >= full * 97 / 100; });
+    auto start = std::find_if(from, peaks.end(), [&](int p) { return p < full * 97 / 100; });
+    auto end = std::find_if(start, peaks.end(), [&](int p) { return p <= full * 3 / 100; });
+    EXPECT_NEAR(double(end - start) * 10, 470.0, 60.0);
 }
 
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.
