@@ -194,6 +194,25 @@ TEST_F(WinEvents, CtrlAltDEnablesTheDeveloperKeysAndAltEnterSwitchesTheScreenMod
     EXPECT_FALSE(keyDown[13] || keyDown[17] || mApp->mCtrlDown);
 }
 
+TEST_F(WinEvents, AltEnterUnderAForcedScreenModeAndPlainEnterAreKeysLikeAnyOther)
+{
+    mApp->Init();
+    const bool* keyDown = mApp->mWidgetManager->mKeyDown;
+    mApp->mForceFullscreen = true;
+    Send(WINEVENT_SYSKEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    Send(WINEVENT_KEYUP, 13);
+    mApp->mForceFullscreen = false;
+    mApp->mForceWindowed = true;
+    Send(WINEVENT_SYSKEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    Send(WINEVENT_KEYUP, 13);
+    mApp->mForceWindowed = false;
+    Send(WINEVENT_KEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    EXPECT_EQ(mPlatform->CallsStartingWith("InitDisplay").size(), 1u);
+}
+
 TEST_F(WinEvents, TheMouseEntersTheWindowAndTheCaptureEndsWithTheLastButton)
 {
     mApp->Init();
