@@ -859,17 +859,21 @@ TEST(EditWidget, KeysAsSdlSendsThem)
 {
     // Start, script, state after, clipboard before and after.
     const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"^abc|", "x", "x|", "", ""},
         {"|", "ab[C]z", "|", "", ""},
         {"|", "ab[C]zz", "ab|", "", ""},
         {"|", "abc[BS][BS][C]z", "|", "", ""},
         {"|", "abc[L][L]x[C]z", "a|bc", "", ""},
         {"|", "ab[HOME][BS][C]z", "|", "", ""},
+        {"|hello", "[BS]", "|hello", "", ""},
         {"abc|", "[BS]", "ab|", "", ""},
         {"ab|cd", "[DEL]", "ab|d", "", ""},
         {"ab|", "[DEL]", "ab|", "", ""},
         {"a^bc|d", "[DEL]", "a|d", "", ""},
+        {"a|bc^d", "[BS]", "a|d", "", ""}, // the anchor after the caret
         {"a^bc|d", "x", "ax|d", "", ""},
         {"ab|", "[TAB][RET]", "ab|", "", ""},
+        {"ab|", "[S]X[S]", "abX|", "", ""},
         {"hello|", "[S][L][L]", "hel|lo^", "", ""},
         {"hello|", "[S][L][L][S][L]", "hel|lo", "", ""},
         {"a|bc^d", "[R]", "abc|d", "", ""},
@@ -877,9 +881,11 @@ TEST(EditWidget, KeysAsSdlSendsThem)
         {"ab|c", "[HOME]", "|abc", "", ""},
         {"abc def|", "[C][L]", "abc |def", "", ""},
         {"|abc def", "[C][R]", "abc |def", "", ""},
+        {"abc def|", "[C][S][L]", "abc |def^", "", ""},
         {"a^bc|de", "[C]c", "a^bc|de", "", "bc"},
         {"ab|", "[C]c", "ab|", "zz", "zz"},
         {"a^bc|de", "[C]x", "a|de", "", "bc"},
+        {"a^bc|de", "[C]xz", "a^bc|de", "", "bc"}, // a cut is undone with its selection
         {"|", "[C]v", "ab|", "ab\ncd", "ab\ncd"},
         {"|", "[C]v", "abc|",
          "a\tb\x01"
