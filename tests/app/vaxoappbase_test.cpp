@@ -285,12 +285,16 @@ TEST(CmdLine, OptionsChooseTheDemoModeAndFile)
         {"-play -record", "vaxoapp", "vaxoapp.dmo", "r"},
         {"-demofile=run.dmo", "vaxoapp", "/data/run.dmo", ""},
         {"-demofile=C:run.dmo", "vaxoapp", "C:run.dmo", ""},
+        {"-demofile=ab\\run.dmo", "vaxoapp", "ab\\run.dmo", ""},
         {"-demofile=/tmp/run.dmo", "vaxoapp", "/tmp/run.dmo", ""},
         {"-recnum=3", "vaxoapp", "/data/vaxoapp1.dmo", "r"},
         {"-recnum=x", "/tmp/rec", "/tmp/rec1.dmo", "r"},
         {"-playnum=3", "vaxoapp", "vaxoapp-2.dmo", "p"},
+        {"-playnum=1", "vaxoapp", "vaxoapp0.dmo", "p"},
         {"-playnum=-5", "vaxoapp", "vaxoapp0.dmo", "p"},
+        {"-playnum=abc", "vaxoapp", "vaxoapp0.dmo", "p"},
         {"-playnum=99999999999", "vaxoapp", "vaxoapp-2147483646.dmo", "p"},
+        {"-playnum=-99999999999", "vaxoapp", "vaxoapp0.dmo", "p"},
     };
     for (const auto& [options, prefix, file, mode] : rows)
     {
