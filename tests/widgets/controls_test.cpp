@@ -20,10 +20,13 @@
 #include "widgets/HyperlinkWidget.h"
 #include "widgets/ListWidget.h"
 #include "widgets/ScrollbarWidget.h"
+#include "widgets/ScrollbuttonWidget.h"
 #include "widgets/Slider.h"
 #include "widgets/support/ClipboardPlatform.h"
 #include "widgets/support/ControlTestSupport.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -214,6 +217,34 @@ TEST_F(Buttons, LabelPositionsOfTheButtonKinds)
     link.mUnderlineThickness = 2;
     EXPECT_EQ(DrawCalls(&link),
               Join({Fill(14, 16, 12, 1, "255,255,255"), Fill(14, 17, 12, 1, "255,255,255")}));
+}
+
+TEST_F(Buttons, ScrollArrowsPointByIdTypeAndOrientation)
+{
+    // Id, arrow type, horizontal, pressed, disabled, colour; on 16 x 16 the last four fills
+    // are spans of 1, 3, 5 and 7 pixels from the tip.
+    const std::tuple<int, int, bool, bool, bool, const char*, std::array<std::array<int, 4>, 4>> rows[] = {
+        {0, 0, false, false, false, "0,0,0", {{{7, 6, 1, 1}, {6, 7, 3, 1}, {5, 8, 5, 1}, {4, 9, 7, 1}}}},
+        {1, 0, false, false, false, "0,0,0", {{{7, 9, 1, 1}, {6, 8, 3, 1}, {5, 7, 5, 1}, {4, 6, 7, 1}}}},
+        {1, 0, false, true, false, "0,0,0", {{{8, 10, 1, 1}, {7, 9, 3, 1}, {6, 8, 5, 1}, {5, 7, 7, 1}}}},
+        {0, 0, true, false, true, "132,132,132", {{{6, 7, 1, 1}, {7, 6, 1, 3}, {8, 5, 1, 5}, {9, 4, 1, 7}}}},
+        {1, 4, false, false, false, "0,0,0", {{{9, 7, 1, 1}, {8, 6, 1, 3}, {7, 5, 1, 5}, {6, 4, 1, 7}}}},
+        {1, 1, false, false, false, "0,0,0", {{{7, 6, 1, 1}, {6, 7, 3, 1}, {5, 8, 5, 1}, {4, 9, 7, 1}}}},
+    };
+    for (const auto& [id, type, horizontal, pressed, disabled, rgb, spans] : rows)
+    {
+        ScrollbuttonWidget button(id, &mLog, type);
+        button.Resize(0, 0, 16, 16);
+        button.mHorizontal = horizontal;
+        button.mIsDown = button.mIsOver = pressed;
+        button.mDisabled = disabled;
+        std::vector<std::string> fills;
+        for (const auto& [x, y, w, h] : spans)
+            fills.push_back(Fill(x, y, w, h, rgb));
+        const std::string calls = DrawCalls(&button), expected = Join(fills);
+        EXPECT_EQ(calls.substr(calls.size() - std::min(calls.size(), expected.size())), expected)
+            << id << type << horizontal << pressed;
+    }
 }
 
 class Controls : public ControlTest
