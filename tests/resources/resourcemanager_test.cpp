@@ -531,7 +531,9 @@ TEST_F(ResourceLoadTest, SecondLoadsReplacingDeletingAndFreeing)
     ASSERT_TRUE(mManager.ReplaceFont("F", font));
     EXPECT_EQ(font->StringWidth("a"), 5);
     EXPECT_EQ(mSounds->GetNumSounds(), 2);
-    ASSERT_TRUE(mManager.ReplaceSound("S", 0) && mManager.ReplaceSound("S", 7));
+    ASSERT_TRUE(mManager.ReplaceSound("S", 0));
+    EXPECT_EQ(mSounds->GetNumSounds(), 2); // its own id back: nothing released
+    ASSERT_TRUE(mManager.ReplaceSound("S", 7));
     EXPECT_EQ(mManager.GetSound("S"), 7);
     mManager.DeleteSound("T");
     EXPECT_EQ(mSounds->GetNumSounds(), 0); // both ids released
