@@ -210,6 +210,22 @@ TEST_F(ManifestTest, AttributesByPresenceValueAndAnimation)
     EXPECT_EQ(Image("NONE")->mAnimInfo.mFrameDelay, 1);
 }
 
+TEST(ReadIntVector, AtoiAtStartAndAfterEveryComma)
+{
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"1,2,,3", {1, 2, 0, 3}},
+        {"", {0}},
+        {"7", {7}},
+        {" 4, -5,x6,", {4, -5, 0, 0}}, // a trailing comma gives one more entry
+    };
+    for (const auto& [text, expected] : cases)
+    {
+        std::vector<int> values{99};
+        ReadIntVector(text, values);
+        EXPECT_EQ(values, expected) << text;
+    }
+}
+
 TEST_F(ManifestTest, ReparseUpdatesDeclaredRecords)
 {
     ASSERT_TRUE(Parse(
