@@ -7,6 +7,7 @@
 #include "app/sdl/SDLSoundInstance.h"
 #include "app/sdl/SDLSoundManager.h"
 #include "app/sdl/support/DiskAudio.h"
+#include "app/support/AppTestEnv.h"
 #include "common/Clock.h"
 
 #include <gtest/gtest.h>
@@ -302,6 +303,45 @@ TEST_F(SDLSoundTest, StopWithoutHaltPausesAndPlayResumes)
     mManager.reset();
     EXPECT_EQ(Mix_Playing(-1), 0);
     EXPECT_TRUE(WaitMixed(8192));
+}
+
+// The application's volumes and muting reach the mixer's channels and music.
+TEST_F(DiskAudioTest, ApplicationVolumesReachTheMixer)
+{
+    class AudioPlatform : public TestPlatform
+    {
+    public:
+        using TestPlatform::TestPlatform;
+        SoundManager* CreateSoundManager() override { return new SDLSoundManager(); }
+        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(); }
+    };
+    AppTestEnv env;
+    const PlatformFactory testFactory =
+        SetPlatformFactory([](VaxoAppBase* app) { return new AudioPlatform(app); });
+    {
+        RecordingApp app;
+        app.Init();
+        auto* manager = dynamic_cast<SDLSoundManager*>(app.mSoundManager.get());
+        ASSERT_NE(manager, nullptr);
+        WriteToneWav(mDir + "tone.wav", 441, 100);
+        ASSERT_TRUE(manager->LoadSound(0u, mDir + "tone"));
+        app.SetSfxVolume(0.85);
+        app.SetMusicVolume(0.85);
+        SoundInstance* instance = manager->GetSoundInstance(0);
+        ASSERT_NE(instance, nullptr);
+        const int channel = static_cast<SDLSoundInstance*>(instance)->mChannel;
+        instance->SetVolume(0.5);
+        EXPECT_EQ(Mix_Volume(channel, -1), 54);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 108);
+        app.Mute(false);
+        EXPECT_EQ(Mix_Volume(channel, -1), 0);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 0);
+        app.Unmute(false);
+        EXPECT_EQ(Mix_Volume(channel, -1), 54);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 108);
+        app.Shutdown();
+    }
+    SetPlatformFactory(testFactory);
 }
 
 class SDLMusicTest : public DiskAudioTest
