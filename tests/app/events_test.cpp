@@ -194,6 +194,25 @@ TEST_F(WinEvents, CtrlAltDEnablesTheDeveloperKeysAndAltEnterSwitchesTheScreenMod
     EXPECT_FALSE(keyDown[13] || keyDown[17] || mApp->mCtrlDown);
 }
 
+TEST_F(WinEvents, AltEnterUnderAForcedScreenModeAndPlainEnterAreKeysLikeAnyOther)
+{
+    mApp->Init();
+    const bool* keyDown = mApp->mWidgetManager->mKeyDown;
+    mApp->mForceFullscreen = true;
+    Send(WINEVENT_SYSKEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    Send(WINEVENT_KEYUP, 13);
+    mApp->mForceFullscreen = false;
+    mApp->mForceWindowed = true;
+    Send(WINEVENT_SYSKEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    Send(WINEVENT_KEYUP, 13);
+    mApp->mForceWindowed = false;
+    Send(WINEVENT_KEYDOWN, 13);
+    EXPECT_TRUE(keyDown[13]);
+    EXPECT_EQ(mPlatform->CallsStartingWith("InitDisplay").size(), 1u);
+}
+
 TEST_F(WinEvents, TheMouseEntersTheWindowAndTheCaptureEndsWithTheLastButton)
 {
     mApp->Init();
@@ -220,6 +239,17 @@ TEST_F(WinEvents, TheMouseEntersTheWindowAndTheCaptureEndsWithTheLastButton)
     Send(WINEVENT_TIMER, 100);
     EXPECT_FALSE(mApp->mMouseIn);
     EXPECT_EQ(TakeCalls(), "SetCursor(-1) SetCursorImage(null)");
+}
+
+TEST_F(WinEvents, AfterACrashReportMouseEventsDoNothing)
+{
+    mApp->Init();
+    mApp->mMouseIn = false;
+    TakeCalls();
+    mApp->mSEHOccured = true;
+    Send(WINEVENT_LBUTTONDOWN);
+    EXPECT_FALSE(mApp->mMouseIn);
+    EXPECT_EQ(TakeCalls(), "");
 }
 
 TEST_F(WinEvents, EnforceCursorPicksThePlatformCursorOrTheCustomImage)

@@ -202,6 +202,9 @@ TEST_F(MainLoop, OverlayShowsZeroAtOnceThenFramesPerSecond)
     EXPECT_EQ(gFPSDisplay, 0);
     RunFor(mEnv, mApp, 1000);
     EXPECT_EQ(font->mDrawn.back(), "FPS: 100");
+    // 50 pixels wide, the font's height and 4 more.
+    EXPECT_EQ(gFPSImage->GetWidth(), 50);
+    EXPECT_EQ(gFPSImage->GetHeight(), 16);
 }
 
 TEST_F(MainLoop, DisplayRecoveryIsTriedAtMostOnceASecond)

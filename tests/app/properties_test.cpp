@@ -56,7 +56,7 @@ TEST(AppProperties, LoadPropertiesReportsEachFailureWithItsText)
     // The file (null: none), its ".sig" (null: none), required, signature checked; then the
     // result and the message box, "@" standing for the file's path ("" for none). The
     // signature must be exactly the sixteen digest bytes.
-    std::string flipped = kSignature, shorter = kSignature.substr(0, 15);
+    std::string flipped = kSignature, shorter = kSignature.substr(0, 15), longer = kSignature + "x";
     flipped[15] ^= 1;
     const std::string failed = "Signature check failed on @'";
     const std::tuple<const char*, const char*, bool, bool, bool, std::string> rows[] = {
@@ -66,6 +66,7 @@ TEST(AppProperties, LoadPropertiesReportsEachFailureWithItsText)
         {kSignedText.c_str(), kSignature.c_str(), true, true, true, ""},
         {kSignedText.c_str(), flipped.c_str(), true, true, false, failed},
         {kSignedText.c_str(), shorter.c_str(), true, true, false, failed},
+        {kSignedText.c_str(), longer.c_str(), true, true, false, failed},
         {"<Properties><Integer id=\"N\">x</Integer></Properties>", nullptr, false, false, false,
          "Invalid Integer Value: 'x' on Line 1"},
     };

@@ -5,12 +5,14 @@
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
 #include "common/support/TestFolder.h"
+#include "resources/ResourceManager.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -143,6 +145,17 @@ TEST_F(VaxoAppBaseDeathTest, FatalPathsShowTheirTextAndExitWithFailure)
              app.LoadResourceManifest();
          },
          "FATAL ERROR: Resource file not found: properties/resources\\.xml"},
+        // Off the main thread the error only waits for the main loop, which shows it and exits.
+        {[](TestPlatform&, RecordingApp& app)
+         {
+             app.Init();
+             app.mResourceManager->ParseResourcesFile("missing.xml");
+             std::thread loader([&app] { app.ShowResourceError(true); });
+             loader.join();
+             std::fprintf(stderr, "still running\n");
+             app.Process(true);
+         },
+         "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml"},
     };
     for (const auto& [run, message] : rows)
     {
@@ -295,12 +308,16 @@ TEST(CmdLine, OptionsChooseTheDemoModeAndFile)
         {"-play -record", "vaxoapp", "vaxoapp.dmo", "r"},
         {"-demofile=run.dmo", "vaxoapp", "/data/run.dmo", ""},
         {"-demofile=C:run.dmo", "vaxoapp", "C:run.dmo", ""},
+        {"-demofile=ab\\run.dmo", "vaxoapp", "ab\\run.dmo", ""},
         {"-demofile=/tmp/run.dmo", "vaxoapp", "/tmp/run.dmo", ""},
         {"-recnum=3", "vaxoapp", "/data/vaxoapp1.dmo", "r"},
         {"-recnum=x", "/tmp/rec", "/tmp/rec1.dmo", "r"},
         {"-playnum=3", "vaxoapp", "vaxoapp-2.dmo", "p"},
+        {"-playnum=1", "vaxoapp", "vaxoapp0.dmo", "p"},
         {"-playnum=-5", "vaxoapp", "vaxoapp0.dmo", "p"},
+        {"-playnum=abc", "vaxoapp", "vaxoapp0.dmo", "p"},
         {"-playnum=99999999999", "vaxoapp", "vaxoapp-2147483646.dmo", "p"},
+        {"-playnum=-99999999999", "vaxoapp", "vaxoapp0.dmo", "p"},
     };
     for (const auto& [options, prefix, file, mode] : rows)
     {

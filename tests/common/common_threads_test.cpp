@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,4 +167,38 @@ TEST_F(RegistryThreadsTest, TwoThreadsReadAndWriteAtOnce)
     std::vector<std::string> names;
     EXPECT_TRUE(VaxoRegistryGetSubKeys("Thread1", &names));
     EXPECT_TRUE(names.empty());
+}
+
+TEST_F(RegistryThreadsTest, ConcurrentOpensLoadTheFileOnce)
+{
+    // A file that takes milliseconds to load, its checked value read last, and a second
+    // opener a moment behind the first: one that did not wait for the first load would
+    // look into a tree still being filled.
+    RegistryFileOpen(mPath);
+    for (uint32_t i = 0; i < 5000; ++i)
+        VaxoRegistryWrite("Big\\K" + std::to_string(i), "v", REG_DWORD,
+                          reinterpret_cast<const unsigned char*>(&i), 4);
+    uint32_t five = 5;
+    VaxoRegistryWrite("Z", "x", REG_DWORD, reinterpret_cast<const unsigned char*>(&five), 4);
+    RegistryFileClose();
+    for (int round = 0; round < 4; ++round)
+    {
+        RegistryResetForTest();
+        std::atomic<int> found{0};
+        auto open = [&](int delayMs)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            RegistryFileOpen(mPath);
+            uint32_t x = 0;
+            if (ReadNumber("Z", "x", &x) && x == 5)
+                found.fetch_add(1);
+        };
+        std::thread a(open, 0), b(open, 1);
+        a.join();
+        b.join();
+        EXPECT_EQ(found.load(), 2) << "round " << round;
+        std::vector<std::string> names;
+        EXPECT_TRUE(VaxoRegistryGetSubKeys("Big", &names));
+        EXPECT_EQ(names.size(), 5000u) << "round " << round;
+    }
 }

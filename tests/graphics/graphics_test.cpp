@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -41,6 +42,8 @@ TEST(GraphicsTranslation, TranslationIsSinglePrecisionTruncatedTowardZero)
         {-0.5f, 0, 0},              // -0.5 -> 0, not floor's -1
         {-1.5f, 0, -1},             // -1.5 -> -1
         {16777216.0f, 1, 16777216}, // 2^24 + 1 is not a float: the sum stays 2^24
+        {3e9f, 0, 2147483647},      // beyond 32 bits: saturated, not overflowed
+        {-3e9f, 0, -2147483647 - 1},
     };
     for (const auto& c : cases)
     {
@@ -115,6 +118,22 @@ TEST_F(GraphicsContext, PopStateRestoresEverySavedFieldLastInFirstOut)
     g.PopState();
     EXPECT_EQ(Fields(g), Fields(before));
     EXPECT_TRUE(g.mStateStack.empty());
+}
+
+TEST_F(GraphicsContext, CopiesAreIndependentAndStartWithAnEmptyStack)
+{
+    g.Translate(4, 5);
+    g.PushState();
+    Graphics copy(g);
+    EXPECT_EQ(Fields(copy), Fields(g));
+    EXPECT_TRUE(copy.mStateStack.empty());
+    copy.Translate(100, 100);
+    copy.SetColor(Color(5, 5, 5));
+    EXPECT_EQ(g.mTransX, 4.0f);
+    EXPECT_EQ(g.mColor, Color(0, 0, 0, 255));
+    std::unique_ptr<Graphics> created(g.Create());
+    EXPECT_EQ(Fields(*created), Fields(g));
+    EXPECT_TRUE(created->mStateStack.empty());
 }
 
 // ---- Rectangles ---------------------------------------------------------------------
@@ -465,6 +484,22 @@ TEST(GraphicsTransform, EachKindOfTransformGoesToItsBlitter)
         "BltRotated(src,54,43,(0,0,10,10)," + clip + ",0.5,3,5)",
         "BltRotated(src,54,43.5,(0,0,10,10)," + clip + ",0.5,3.5,5)",
         "BltMatrix(src,51,42,[1,0,0;0,-1,0]," + clip + ",(0,0,10,10),false)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+TEST(GraphicsTransform, ThreeDDestinationsTakeFloatDrawsAsMatrices)
+{
+    RecordingImage dest("dest", 200, 200), src("src", 10, 10);
+    dest.mIs3D = true;
+    Graphics g(&dest);
+    Transform t;
+    t.Translate(5, 5);
+    g.DrawImageTransformF(&src, t, 50, 40);
+    g.DrawImageTransform(&src, t, 50, 40);
+    Calls expected = {
+        "BltMatrix(src,50,40,[1,0,5;0,1,5],(0,0,200,200)," + kWhite + ",0,(0,0,10,10),false)",
+        "Blt(src,50,40,(0,0,10,10)," + kWhite + ",0)",
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }

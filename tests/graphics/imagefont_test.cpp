@@ -272,6 +272,32 @@ TEST_F(ImageFontTest, OrderBucketsClampAndTheGraphicsStateIsRestored)
     EXPECT_FALSE(g.GetColorizeImages());
 }
 
+TEST_F(ImageFontTest, ColourArithmeticIsClamped)
+{
+    // The text colour times the layer's multiplier plus its addition, each channel held to 0-255.
+    const struct
+    {
+        const char* mult;
+        const char* add;
+        Color text;
+        Color expected;
+    } cases[] = {
+        {"(1 0 0 1)", "(0 0 0 0)", Color(255, 255, 255, 128), Color(255, 0, 0, 128)},
+        {"(1 1 1 1)", "(0.4 0 0 0)", Color(200, 10, 0, 255), Color(255, 10, 0, 255)},
+        {"(0.5 1 1 1)", "(0 0 0 0)", Color(200, 10, 0, 255), Color(99, 10, 0, 255)},
+        {"(-1 2 1 1)", "(0 0 0 -0.5)", Color(200, 200, 7, 255), Color(0, 255, 7, 128)},
+        {"(1 1 1 1)", "(0 0 0 0)", Color(300, -5, 7, 999), Color(255, 0, 7, 255)},
+    };
+    for (const auto& c : cases)
+    {
+        auto font = Make(std::string(kMainLayer) + "LayerSetColorMult Main " + c.mult +
+                         ";LayerSetColorAdd Main " + c.add + ";");
+        const Strings calls = DrawCalls(*font, "a", 0, 10, c.text);
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0], "Blt(?,0,4,(0,0,4,8)," + ColorText(c.expected) + ",0)") << c.mult << " " << c.add;
+    }
+}
+
 // ---- Glyph sheets and copies ---------------------------------------------------------------------
 
 TEST_F(ImageFontTest, CopiesDuplicateOwnedSheetsOnce)

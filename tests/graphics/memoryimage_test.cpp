@@ -213,5 +213,47 @@ TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
     image.m3DData = nullptr;
 }
 
+TEST(MemoryImageRunLength, RunsPerAlphaClassAndRedoneAfterDrawing)
+{
+    // Each byte counts the pixels to the end of its run (one alpha class, within the row),
+    // capped at 255: a run of 300 starts with 46 bytes of 255.
+    std::vector<uint8_t> long300(300);
+    for (int i = 0; i < 300; ++i)
+        long300[size_t(i)] = uint8_t(i < 46 ? 255 : 300 - i);
+    const struct
+    {
+        int width, height;
+        std::vector<uint32_t> pixels; // one pixel fills the whole image
+        std::vector<uint8_t> runs;
+    } rows[] = {
+        {6, 1, {0x00000000, 0x00FFFFFF, 0x00123456, 0xFF000000, 0x80FFFFFF, 0x80000000}, {3, 2, 1, 1, 2, 1}},
+        {300, 1, {0xFF808080}, long300},
+        {1, 5, {0xFF000000, 0xFF000000, 0x00000000, 0x80000000, 0x80000000}, {1, 1, 1, 1, 1}},
+        {3, 2, {0xFF000000}, {3, 2, 1, 3, 2, 1}},
+    };
+    for (const auto& row : rows)
+    {
+        auto image = row.pixels.size() == 1 ? ExactImage(row.width, row.height, row.pixels[0])
+                                            : ExactImage(row.width, row.height, row.pixels);
+        const uint8_t* runs = image->GetRLAlphaData();
+        EXPECT_EQ(std::vector<uint8_t>(runs, runs + image->PixelCount()), row.runs) << row.width;
+    }
+    // Additive runs split on whether the native word has any colour.
+    TestDisplay display;
+    auto image = ExactImage(5, 1, {0xFF000000, 0x00FFFFFF, 0xFF010000, 0x80FFFFFF, 0x00000000});
+    const uint8_t* runs = image->GetRLAdditiveData(&display);
+    EXPECT_EQ(std::vector<uint8_t>(runs, runs + 5), (std::vector<uint8_t>{2, 1, 2, 1, 1}));
+    EXPECT_EQ(image->GetRLAlphaData()[0], 1);
+    EXPECT_EQ(image->GetNativeAlphaData(&display)[1], 0u);
+    // Drawing counts a change and drops the cached tables: they follow the new pixels.
+    const int32_t count = image->mBitsChangedCount;
+    image->FillRect(TRect<int>(0, 0, 5, 1), Color(0, 0, 0), 0);
+    EXPECT_EQ(image->mBitsChangedCount, count + 1);
+    runs = image->GetRLAdditiveData(&display);
+    EXPECT_EQ(std::vector<uint8_t>(runs, runs + 5), (std::vector<uint8_t>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(image->GetRLAlphaData()[0], 5);
+    EXPECT_EQ(image->GetNativeAlphaData(&display)[1], 0xFF000000u);
+}
+
 } // namespace
 } // namespace Vaxo

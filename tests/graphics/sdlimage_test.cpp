@@ -115,6 +115,43 @@ TEST(SDLImageStates, DrawsThatDrawNothingAndFailedLocksKeepThePixels)
     EXPECT_EQ(surfaceOnly->GetBits()[0], 0xFF010203u);
 }
 
+TEST(SDLImageStates, NestedLocksCountAndNeverGoBelowZero)
+{
+    FormatDisplay display(TestFormat::k565);
+    auto image = MakeSDLImage(&display, 2, 2, 0xFFFFFFFFu);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    EXPECT_TRUE(image->LockSurface());
+    EXPECT_TRUE(image->LockSurface());
+    EXPECT_EQ(image->mLockCount, 2);
+    EXPECT_TRUE(image->UnlockSurface());
+    EXPECT_EQ(image->mLockCount, 1);
+    EXPECT_NE(image->mLockedBits, nullptr);
+    EXPECT_TRUE(image->UnlockSurface());
+    EXPECT_EQ(image->mLockCount, 0);
+    EXPECT_FALSE(image->UnlockSurface());
+    EXPECT_EQ(image->mLockCount, 0);
+}
+
+TEST(SDLImageStates, TranslucentImageGetsNoSurfaceAndFillsInSoftware)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 2, 1, std::vector<uint32_t>{0xFF000000u, 0x80000000u});
+    EXPECT_FALSE(image->GenerateDDSurface());
+    image->FillRect(TRect<int>(0, 0, 1, 1), Color(0, 0, 255), 0);
+    EXPECT_FALSE(image->HasSurface());
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(image->mBits[0], 0xFF0000FFu);
+}
+
+TEST(SDLImageStates, DeleteAllNonSurfaceDataWithoutSurfaceKeepsPixels)
+{
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 1, 1, 0xFF445566u);
+    image->DeleteAllNonSurfaceData(); // the pixels are the only copy
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(image->mBits[0], 0xFF445566u);
+}
+
 TEST(SDLImageStates, PalettesPurgesAndVideoMemory)
 {
     TestApp app;
@@ -307,6 +344,73 @@ TEST(SDLImageBlt, AlphaZeroPixelsAreUntouchedInEveryRouteAndFormat)
                                 << FormatName(f) << " mode " << mode << " palette " << palette;
                         }
                 }
+}
+
+// Straight alpha in float: the colour scaled by the colour's factors over d.
+double ReferenceChannel(uint32_t p, int k, const Color& c, double dUnits, int bits)
+{
+    const double maxv = double((1 << bits) - 1);
+    const double a = double(p >> 24) / 255.0 * (c.mAlpha / 255.0);
+    const int channel[3] = {c.mRed, c.mGreen, c.mBlue};
+    const double s = double((p >> (16 - 8 * k)) & 0xFF) / 255.0 * channel[k] / 255.0 * maxv;
+    return s * a + dUnits * (1.0 - a);
+}
+
+TEST(SDLImageBlt, AlphaRouteFollowsTheFloatReferenceWithinRounding)
+{
+    // White, grey, a colour and a translucent white each take a loop of their own, for
+    // opaque runs (copied) and translucent ones (blended).
+    const Color colors[] = {Color::White, Color(128, 128, 128), Color(200, 100, 50),
+                            Color(255, 255, 255, 180)};
+    const std::vector<uint32_t> srcPixels = MixedPixels(32, 8, 3);
+    for (TestFormat f : kFormats)
+        for (const Color& c : colors)
+        {
+            FormatDisplay display(f);
+            auto src = MakeSDLImage(&display, 32, 8, srcPixels);
+            auto dest = MakeSDLImage(&display, 32, 8, 0xFF6080A0u);
+            ASSERT_TRUE(dest->GenerateDDSurface());
+            const uint32_t d0 = SurfaceWord(*dest, 0, 0);
+            dest->Blt(src.get(), 0, 0, TRect<int>(0, 0, 32, 8), c, 0);
+            const int bits[3] = {display.mRedBits, display.mGreenBits, display.mBlueBits};
+            // The premultiplied source and the destination's share each truncate once;
+            // the packed 16-bit loops weigh the destination in 32 steps, not 256.
+            const double tolerance = display.mBitsPerPixel == 32 ? 2.0 : 4.0;
+            for (int i = 0; i < 32 * 8; ++i)
+                for (int k = 0; k < 3; ++k)
+                    EXPECT_NEAR(
+                        Channel(display, SurfaceWord(*dest, i % 32, i / 32), k),
+                        ReferenceChannel(srcPixels[size_t(i)], k, c, Channel(display, d0, k), bits[k]),
+                        tolerance)
+                        << FormatName(f) << " colour " << (&c - colors) << " pixel " << i << " channel " << k;
+        }
+}
+
+TEST(SDLImageBlt, GreyPackedPathMatchesPerChannelPathExhaustively)
+{
+    // Every alpha against several destinations and grey levels: the packed grey loop and
+    // the per-channel loop (a colour one step off grey) agree within rounding.
+    std::vector<uint32_t> srcPixels;
+    for (uint32_t a = 0; a < 256; ++a)
+        srcPixels.push_back(a << 24 | 0xC08040u);
+    for (TestFormat f : kFormats)
+        for (int k : {40, 128, 255})
+            for (uint32_t d : {0xFF000000u, 0xFF7F3F1Fu, 0xFFFFFFFFu})
+            {
+                FormatDisplay display(f);
+                auto src = MakeSDLImage(&display, 256, 1, srcPixels);
+                auto grey = MakeSDLImage(&display, 256, 1, d);
+                auto chan = MakeSDLImage(&display, 256, 1, d);
+                grey->Blt(src.get(), 0, 0, TRect<int>(0, 0, 256, 1), Color(k, k, k), 0);
+                chan->Blt(src.get(), 0, 0, TRect<int>(0, 0, 256, 1), Color(k, k, k == 255 ? 254 : k + 1), 0);
+                // The packed 16-bit form weighs in 32 steps: a 6-bit green may differ by 2.
+                const double tolerance = display.mBitsPerPixel == 32 ? 1.0 : 2.0;
+                for (int x = 0; x < 256; ++x)
+                    for (int ch = 0; ch < 3; ++ch)
+                        EXPECT_NEAR(Channel(display, SurfaceWord(*grey, x, 0), ch),
+                                    Channel(display, SurfaceWord(*chan, x, 0), ch), tolerance)
+                            << FormatName(f) << " k " << k << " a " << x << " channel " << ch;
+            }
 }
 
 TEST(SDLImageBlt, OpaqueSourcesCopyDisplayFormatColoursAlsoInsideACallersLock)

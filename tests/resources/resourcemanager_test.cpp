@@ -75,14 +75,18 @@ TEST_F(ManifestTest, ErrorTextsEndWithLineAndFile)
         {"<ResourceManifest>\n  stray\n</ResourceManifest>", "Element Not Expected 'stray'", 3},
         {"<ResourceManifest>\n<Group id=\"a\"/>\n</ResourceManifest>", "Invalid Section 'Group'", 2},
         {"<ResourceManifest>\n<Resources/>\n</ResourceManifest>", "No id specified.", 2},
+        {"<ResourceManifest>\n<Resources id=\"\">\n</Resources></ResourceManifest>", "No id specified.", 2},
         {Group("<Music path=\"m\"/>"), "Invalid Section 'Music'", 2},
         {Group("\n  words"), "Element Not Expected 'words'", 4},
         {Group("<Image path=\"a.png\"><Image path=\"b.png\"/></Image>"), "Unexpected element found.", 2},
+        {Group("<Image id=\"A\"/>"), "No path specified.", 2},
         {Group("<Sound path=\"\"/>"), "No path specified.", 2},
         {Group("<Image path=\"a.png\"/>\n<Image path=\"b/a.jpg\"/>"), "Resource already defined.", 3},
         {Group("\n\n\n<Image path=\"a.png\" anim=\"bounce\"/>"), "Invalid animation type.", 5},
         {Group("<Font path=\"!sys:Arial\"/>"), "SysFont needs point size", 2},
+        {Group("<Font path=\"!sys:Arial\" size=\"0\"/>"), "SysFont needs point size", 2},
         {Group("<Image path=\"a.png\" rows=\"0\"/>"), "Invalid rows.", 2},
+        {Group("<Image path=\"a.png\" cols=\"-1\"/>"), "Invalid cols.", 2},
         {Group("<Image path=\"a.png\" cols=\"x\"/>"), "Invalid cols.", 2},
     };
     for (const auto& [text, error, line] : cases)
@@ -204,6 +208,22 @@ TEST_F(ManifestTest, AttributesByPresenceValueAndAnimation)
     EXPECT_EQ(Image("ONCE")->mAnimInfo.mAnimType, AnimInfo::AnimType_Once);
     EXPECT_EQ(Image("NONE")->mAnimInfo.mAnimType, AnimInfo::AnimType_None);
     EXPECT_EQ(Image("NONE")->mAnimInfo.mFrameDelay, 1);
+}
+
+TEST(ReadIntVector, AtoiAtStartAndAfterEveryComma)
+{
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"1,2,,3", {1, 2, 0, 3}},
+        {"", {0}},
+        {"7", {7}},
+        {" 4, -5,x6,", {4, -5, 0, 0}}, // a trailing comma gives one more entry
+    };
+    for (const auto& [text, expected] : cases)
+    {
+        std::vector<int> values{99};
+        ReadIntVector(text, values);
+        EXPECT_EQ(values, expected) << text;
+    }
 }
 
 TEST_F(ManifestTest, ReparseUpdatesDeclaredRecords)
@@ -527,7 +547,9 @@ TEST_F(ResourceLoadTest, SecondLoadsReplacingDeletingAndFreeing)
     ASSERT_TRUE(mManager.ReplaceFont("F", font));
     EXPECT_EQ(font->StringWidth("a"), 5);
     EXPECT_EQ(mSounds->GetNumSounds(), 2);
-    ASSERT_TRUE(mManager.ReplaceSound("S", 0) && mManager.ReplaceSound("S", 7));
+    ASSERT_TRUE(mManager.ReplaceSound("S", 0));
+    EXPECT_EQ(mSounds->GetNumSounds(), 2); // its own id back: nothing released
+    ASSERT_TRUE(mManager.ReplaceSound("S", 7));
     EXPECT_EQ(mManager.GetSound("S"), 7);
     mManager.DeleteSound("T");
     EXPECT_EQ(mSounds->GetNumSounds(), 0); // both ids released

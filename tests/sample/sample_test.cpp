@@ -480,6 +480,41 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
     EXPECT_EQ(ReadFile(homes[0] / (data + "users/users.dat")).size(), 16u);
 }
 
+TEST_F(SampleProgram, TheSoftwareOr3DChoiceOfTheCommandLineIsKeptForLaterRuns)
+{
+    TestFolder home;
+    const std::string store = home / "Library/Application Support/Vaxo/Sample/registry.bin";
+    for (const auto& [choice, stored] : {std::pair("-3d", 1u), {"-software", 0u}})
+    {
+        const std::string output = choice + ".txt"s;
+        const char* arg = choice;
+        const pid_t run = StartChild(home, output,
+                                     [arg]
+                                     {
+                                         // Mesa's libraries are unloaded at SDL_Quit, before the
+                                         // leak checker could tell what they keep.
+                                         const char* asan = std::getenv("ASAN_OPTIONS");
+                                         const std::string options =
+                                             (asan != nullptr ? asan : ""s) + ":detect_leaks=0";
+                                         setenv("ASAN_OPTIONS", options.c_str(), 1);
+                                         execl(VAXO_SAMPLE_EXE, VAXO_SAMPLE_EXE, arg, "-windowed", nullptr);
+                                     });
+        if (WaitUntil([&]
+                      { return ReadFile(home / output).find("Vaxo sample: loaded") != std::string::npos; }))
+            kill(run, SIGTERM);
+        EXPECT_EQ(WaitForExit(run), 0) << ReadFile(home / output);
+        // Read here, then forgotten: the scripted runs fork from this process.
+        RegistryResetForTest();
+        RegistryFileOpen(store);
+        uint32_t value = 2, length = 4;
+        EXPECT_TRUE(VaxoRegistryRead("SOFTWARE\\Vaxo\\Sample", "Is3D", nullptr,
+                                     reinterpret_cast<unsigned char*>(&value), &length))
+            << choice;
+        EXPECT_EQ(value, stored) << choice;
+        RegistryResetForTest();
+    }
+}
+
 TEST_F(SampleProgram, ARunKilledWhileSavingKeepsWhatItHadSaved)
 {
     // Saves the player's file, the player list and the settings over and over, each round

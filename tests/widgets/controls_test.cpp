@@ -21,11 +21,13 @@
 #include "widgets/HyperlinkWidget.h"
 #include "widgets/ListWidget.h"
 #include "widgets/ScrollbarWidget.h"
+#include "widgets/ScrollbuttonWidget.h"
 #include "widgets/Slider.h"
 #include "widgets/support/ClipboardPlatform.h"
 #include "widgets/support/ControlTestSupport.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -220,6 +222,34 @@ TEST_F(Buttons, LabelPositionsOfTheButtonKinds)
               Join({Fill(14, 16, 12, 1, "255,255,255"), Fill(14, 17, 12, 1, "255,255,255")}));
 }
 
+TEST_F(Buttons, ScrollArrowsPointByIdTypeAndOrientation)
+{
+    // Id, arrow type, horizontal, pressed, disabled, colour; on 16 x 16 the last four fills
+    // are spans of 1, 3, 5 and 7 pixels from the tip.
+    const std::tuple<int, int, bool, bool, bool, const char*, std::array<std::array<int, 4>, 4>> rows[] = {
+        {0, 0, false, false, false, "0,0,0", {{{7, 6, 1, 1}, {6, 7, 3, 1}, {5, 8, 5, 1}, {4, 9, 7, 1}}}},
+        {1, 0, false, false, false, "0,0,0", {{{7, 9, 1, 1}, {6, 8, 3, 1}, {5, 7, 5, 1}, {4, 6, 7, 1}}}},
+        {1, 0, false, true, false, "0,0,0", {{{8, 10, 1, 1}, {7, 9, 3, 1}, {6, 8, 5, 1}, {5, 7, 7, 1}}}},
+        {0, 0, true, false, true, "132,132,132", {{{6, 7, 1, 1}, {7, 6, 1, 3}, {8, 5, 1, 5}, {9, 4, 1, 7}}}},
+        {1, 4, false, false, false, "0,0,0", {{{9, 7, 1, 1}, {8, 6, 1, 3}, {7, 5, 1, 5}, {6, 4, 1, 7}}}},
+        {1, 1, false, false, false, "0,0,0", {{{7, 6, 1, 1}, {6, 7, 3, 1}, {5, 8, 5, 1}, {4, 9, 7, 1}}}},
+    };
+    for (const auto& [id, type, horizontal, pressed, disabled, rgb, spans] : rows)
+    {
+        ScrollbuttonWidget button(id, &mLog, type);
+        button.Resize(0, 0, 16, 16);
+        button.mHorizontal = horizontal;
+        button.mIsDown = button.mIsOver = pressed;
+        button.mDisabled = disabled;
+        std::vector<std::string> fills;
+        for (const auto& [x, y, w, h] : spans)
+            fills.push_back(Fill(x, y, w, h, rgb));
+        const std::string calls = DrawCalls(&button), expected = Join(fills);
+        EXPECT_EQ(calls.substr(calls.size() - std::min(calls.size(), expected.size())), expected)
+            << id << type << horizontal << pressed;
+    }
+}
+
 class Controls : public ControlTest
 {
 protected:
@@ -243,6 +273,37 @@ TEST_F(Controls, CheckboxTogglesOnEveryPressAndTellsItsListener)
     box->mListener = nullptr;
     mManager->MouseDown(5, 5, 1);
     EXPECT_TRUE(box->IsChecked());
+}
+
+TEST_F(Controls, CheckboxLooks)
+{
+    RecordingImage on("on", 10, 10), off("off", 10, 10), sheet("sheet", 10, 20);
+    // Unchecked and checked images, rectangles on a sheet, checked; what is drawn.
+    const std::tuple<Image*, Image*, bool, bool, const char*> rows[] = {
+        {&off, &on, false, true, "Blt(on,0,0,(0,0,10,10),(255,255,255,255),0)"},
+        {&off, &on, false, false, "Blt(off,0,0,(0,0,10,10),(255,255,255,255),0)"},
+        {&off, nullptr, false, true, ""},
+        {&sheet, nullptr, true, true, "Blt(sheet,0,0,(0,0,10,10),(255,255,255,255),0)"},
+        {&sheet, nullptr, true, false, "Blt(sheet,0,0,(0,10,10,10),(255,255,255,255),0)"},
+        {nullptr, &on, true, true, ""},
+        {nullptr, nullptr, false, false,
+         "FillRect((0,0,10,10),(255,255,255,255),0) FillRect((1,1,8,8),(80,80,80,255),0)"},
+        {nullptr, nullptr, true, true,
+         "FillRect((0,0,10,10),(255,255,255,255),0) FillRect((1,1,8,8),(80,80,80,255),0) "
+         "DrawLine(1,1,8,8,(255,255,0,255),0) DrawLine(9,1,1,8,(255,255,0,255),0)"},
+    };
+    for (const auto& [unchecked, checked, rects, isChecked, calls] : rows)
+    {
+        Checkbox box(unchecked, checked, 1, nullptr);
+        box.Resize(0, 0, 10, 10);
+        if (rects)
+        {
+            box.mCheckedRect = TRect<int>(0, 0, 10, 10);
+            box.mUncheckedRect = TRect<int>(0, 10, 10, 10);
+        }
+        box.SetChecked(isChecked, false);
+        EXPECT_EQ(DrawCalls(&box), calls) << (unchecked != nullptr) << (checked != nullptr) << rects;
+    }
 }
 
 TEST_F(Controls, SliderTrackClickJumpsAndDragKeepsTheGrabOffsetAndValuesStayWithin0To1)
@@ -928,17 +989,21 @@ TEST(EditWidget, KeysAsSdlSendsThem)
 {
     // Start, script, state after, clipboard before and after.
     const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"^abc|", "x", "x|", "", ""},
         {"|", "ab[C]z", "|", "", ""},
         {"|", "ab[C]zz", "ab|", "", ""},
         {"|", "abc[BS][BS][C]z", "|", "", ""},
         {"|", "abc[L][L]x[C]z", "a|bc", "", ""},
         {"|", "ab[HOME][BS][C]z", "|", "", ""},
+        {"|hello", "[BS]", "|hello", "", ""},
         {"abc|", "[BS]", "ab|", "", ""},
         {"ab|cd", "[DEL]", "ab|d", "", ""},
         {"ab|", "[DEL]", "ab|", "", ""},
         {"a^bc|d", "[DEL]", "a|d", "", ""},
+        {"a|bc^d", "[BS]", "a|d", "", ""}, // the anchor after the caret
         {"a^bc|d", "x", "ax|d", "", ""},
         {"ab|", "[TAB][RET]", "ab|", "", ""},
+        {"ab|", "[S]X[S]", "abX|", "", ""},
         {"hello|", "[S][L][L]", "hel|lo^", "", ""},
         {"hello|", "[S][L][L][S][L]", "hel|lo", "", ""},
         {"a|bc^d", "[R]", "abc|d", "", ""},
@@ -946,9 +1011,11 @@ TEST(EditWidget, KeysAsSdlSendsThem)
         {"ab|c", "[HOME]", "|abc", "", ""},
         {"abc def|", "[C][L]", "abc |def", "", ""},
         {"|abc def", "[C][R]", "abc |def", "", ""},
+        {"abc def|", "[C][S][L]", "abc |def^", "", ""},
         {"a^bc|de", "[C]c", "a^bc|de", "", "bc"},
         {"ab|", "[C]c", "ab|", "zz", "zz"},
         {"a^bc|de", "[C]x", "a|de", "", "bc"},
+        {"a^bc|de", "[C]xz", "a^bc|de", "", "bc"}, // a cut is undone with its selection
         {"|", "[C]v", "ab|", "ab\ncd", "ab\ncd"},
         {"|", "[C]v", "abc|",
          "a\tb\x01"
@@ -981,6 +1048,7 @@ TEST(EditWidget, LimitsAndListener)
     const std::tuple<int, int, int, int, const char*, const char*, const char*, const char*, const char*>
         cases[] = {
             {3, -1, 0, 0, "-", "abc|", "d", "abc|", "t:abc "},
+            {-5, -1, 0, 0, "-", "ab|", "c", "abc|", "t:abc "}, // any negative limit is none
             {3, -1, 0, 0, "-", "abcdef|", "[S][HOME]", "|abc^", "K16 K36 t:abc "},
             {-1, 20, 0, 0, "-", "ab|", "cd", "abc|", "t:abc t:abc "},
             {-1, -1, 10, 25, "-", "|", "abc", "ab|", "t:a t:ab t:ab "},

@@ -663,4 +663,33 @@ TEST_F(Composites, EveryOrderOfRemovalAndDeletionFreesEachWidgetOnce)
     }
 }
 
+// A skin with a frame around the list.
+class FramedSkin : public DialogSkin
+{
+public:
+    RecordingImage mFrame{"frame", 3, 3};
+    FramedSkin()
+    {
+        DefInit();
+        mInnerWindowImage.Set(&mFrame, false);
+        mInnerWindowInsets = Insets(-2, -3, 4, 5);
+    }
+};
+
+TEST_F(ListDialogs, SkinFrameCoversListAndScrollbar)
+{
+    DialogSkin::mDefSkin = new FramedSkin();
+    ListDialog dialog(3, true, "Select", "", "", 2);
+    EXPECT_FALSE(dialog.mListWidget->mDrawOutline);
+    dialog.Resize(0, 0, 100, 170);
+    for (int i = 0; i < 9; i++)
+        dialog.mListWidget->AddLine("x", false);
+    dialog.CheckShowScrollbar();
+    ASSERT_TRUE(dialog.mScrollbar->mVisible);
+    // List (24, 42, 36, 28) and bar to x 76: the frame from (22, 39) to (79, 74).
+    const std::string calls = DrawCalls(dialog.mWidgets.back());
+    EXPECT_EQ(calls.rfind("Blt(frame,22,39,(0,0,1,1)", 0), 0u) << calls.substr(0, 80);
+    EXPECT_NE(calls.find("Blt(frame,79,74,(2,2,1,1)"), std::string::npos);
+}
+
 } // namespace

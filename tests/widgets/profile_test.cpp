@@ -163,6 +163,32 @@ TEST_F(Profiles, UsersFileBytesAndRoundTrip)
     EXPECT_EQ(other.mCurProfile->mName, "Bob");
 }
 
+TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
+{
+    WriteFile(mDir + "users.dat", kTwoPlayers);
+    WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
+    // Setting, current player, its score (-1: no file, reset); a save stores the player
+    // chosen, also when nothing else changed.
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"aMY", "Amy", 5},
+        {"Nobody", "Bob", -1},
+        {"", "Bob", -1},
+    };
+    for (const auto& [setting, current, score] : rows)
+    {
+        mApp.RegistryWriteString("UserProfile", setting);
+        HookMgr mgr(&mApp);
+        ASSERT_TRUE(mgr.Load());
+        ASSERT_NE(mgr.mCurProfile, nullptr);
+        EXPECT_EQ(mgr.mCurProfile->mName, current) << setting;
+        EXPECT_EQ(Score(mgr.mCurProfile)->mScore, score) << setting;
+        mgr.Save();
+        std::string stored;
+        EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
+        EXPECT_EQ(stored, current) << setting;
+    }
+}
+
 TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
 {
     // Players 1 and 2 left files that a new player must never inherit.
@@ -223,6 +249,17 @@ TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
         EXPECT_EQ(profile.mScore, std::get<2>(row)) << std::get<0>(row);
         EXPECT_EQ(profile.mSeenVersion, std::get<3>(row)) << std::get<0>(row);
     }
+}
+
+TEST_F(Profiles, AMissingPlayerFileResetsThePlayerAndDeleteFilesRemovesTheFile)
+{
+    ScoreProfile missing;
+    missing.mId = 5;
+    missing.LoadDetails();
+    EXPECT_EQ(missing.mScore, -1);
+    WriteFile(mDir + "user5.dat", "x");
+    missing.DeleteFiles();
+    EXPECT_FALSE(std::filesystem::exists(mDir + "user5.dat"));
 }
 
 TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)

@@ -7,10 +7,12 @@
 #include "app/sdl/SDLSoundInstance.h"
 #include "app/sdl/SDLSoundManager.h"
 #include "app/sdl/support/DiskAudio.h"
+#include "app/support/AppTestEnv.h"
 #include "common/Clock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -363,6 +365,45 @@ TEST_F(SDLSoundTest, StopWithoutHaltPausesAndPlayResumes)
     EXPECT_TRUE(WaitMixed(8192));
 }
 
+// The application's volumes and muting reach the mixer's channels and music.
+TEST_F(DiskAudioTest, ApplicationVolumesReachTheMixer)
+{
+    class AudioPlatform : public TestPlatform
+    {
+    public:
+        using TestPlatform::TestPlatform;
+        SoundManager* CreateSoundManager() override { return new SDLSoundManager(); }
+        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(); }
+    };
+    AppTestEnv env;
+    const PlatformFactory testFactory =
+        SetPlatformFactory([](VaxoAppBase* app) { return new AudioPlatform(app); });
+    {
+        RecordingApp app;
+        app.Init();
+        auto* manager = dynamic_cast<SDLSoundManager*>(app.mSoundManager.get());
+        ASSERT_NE(manager, nullptr);
+        WriteToneWav(mDir + "tone.wav", 441, 100);
+        ASSERT_TRUE(manager->LoadSound(0u, mDir + "tone"));
+        app.SetSfxVolume(0.85);
+        app.SetMusicVolume(0.85);
+        SoundInstance* instance = manager->GetSoundInstance(0);
+        ASSERT_NE(instance, nullptr);
+        const int channel = static_cast<SDLSoundInstance*>(instance)->mChannel;
+        instance->SetVolume(0.5);
+        EXPECT_EQ(Mix_Volume(channel, -1), 54);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 108);
+        app.Mute(false);
+        EXPECT_EQ(Mix_Volume(channel, -1), 0);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 0);
+        app.Unmute(false);
+        EXPECT_EQ(Mix_Volume(channel, -1), 54);
+        EXPECT_EQ(Mix_VolumeMusic(-1), 108);
+        app.Shutdown();
+    }
+    SetPlatformFactory(testFactory);
+}
+
 class SDLMusicTest : public DiskAudioTest
 {
 protected:
@@ -434,6 +475,26 @@ TEST_F(SDLMusicTest, SongFinishedOnceForASongThatEndsOrFadesOutButNotWhenStopped
     EXPECT_EQ(Mix_FadingMusic(), MIX_NO_FADING);
     mMusic->FadeOut(0, true, 0.1);
     EXPECT_TRUE(WaitFor([&] { return mMusic->SongFinished(); }));
+}
+
+// The fade-out heard: 0.02 fades the current song over 500 ms of sound.
+TEST_F(SDLMusicTest, FadeOutAtSpeedTwoHundredthsTakesHalfASecond)
+{
+    ASSERT_TRUE(mMusic->LoadMusic(0, mSteadySong));
+    mMusic->PlayMusic(0, 0, false);
+    ASSERT_TRUE(WaitMixed(kDiskRate / 4));
+    mMusic->FadeOut(0, true, 0.02);
+    ASSERT_TRUE(WaitFor([] { return Mix_PlayingMusic() == 0; }));
+    const std::vector<int16_t> heard = MixedLeft();
+    // Peak level per 10 ms: full before the fade, from 97% down to 3% is 94% of it.
+    std::vector<int> peaks(heard.size() / 441);
+    for (size_t i = 0; i < peaks.size() * 441; ++i)
+        peaks[i / 441] = std::max(peaks[i / 441], std::abs(int(heard[i])));
+    const int full = *std::max_element(peaks.begin(), peaks.end());
+    auto from = std::find_if(peaks.begin(), peaks.end(), [&](int p) { return p >= full * 97 / 100; });
+    auto start = std::find_if(from, peaks.end(), [&](int p) { return p < full * 97 / 100; });
+    auto end = std::find_if(start, peaks.end(), [&](int p) { return p <= full * 3 / 100; });
+    EXPECT_NEAR(double(end - start) * 10, 470.0, 60.0);
 }
 
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.

@@ -17,6 +17,8 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -348,6 +350,33 @@ TEST(PlatformSDLDeathTest, AThreadThatCannotStartLeavesNothingBehind)
         },
         ::testing::ExitedWithCode(0), "");
 #endif
+}
+
+TEST_F(PlatformSDLTest, ThreadsRunTheirProcedureAndAreWaitedFor)
+{
+    ASSERT_TRUE(MakeApp());
+    const uint32_t mainId = mPlatform->GetCurrentThreadId();
+    std::atomic<uint32_t> ranOn{0};
+    struct Context
+    {
+        PlatformSDL* platform;
+        std::atomic<uint32_t>* ranOn;
+    } context{mPlatform, &ranOn};
+    HTHREAD_* thread = mPlatform->BeginThread(
+        [](void* arg) -> uint32_t
+        {
+            // Slow, so that a wait that returned early would find nothing done.
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            Context* c = static_cast<Context*>(arg);
+            *c->ranOn = c->platform->GetCurrentThreadId();
+            return 0;
+        },
+        &context);
+    ASSERT_NE(thread, nullptr);
+    mPlatform->WaitForThread(thread);
+    EXPECT_NE(ranOn.load(), 0u);
+    EXPECT_NE(ranOn.load(), mainId);
+    mPlatform->WaitForThread(nullptr);
 }
 
 TEST(PlatformSDLPaths, TheBundleIsTheFolderAboveContentsMacOS)

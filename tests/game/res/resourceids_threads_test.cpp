@@ -93,6 +93,9 @@ TEST(ResourceIds, GroupsIdsNamesAndVariables)
     EXPECT_EQ(GetIdByStringId("image_cursor_hand"), RESOURCE_ID_MAX);
     int elsewhere = 0;
     EXPECT_EQ(GetIdByVariable(&elsewhere), RESOURCE_ID_MAX);
+    // Nothing is bound yet: no unbound variable answers for a null image or font.
+    EXPECT_EQ(GetIdByImage(nullptr), RESOURCE_ID_MAX);
+    EXPECT_EQ(GetIdByFont(nullptr), RESOURCE_ID_MAX);
 
     // Look-ups refuse ids outside 0 to 573 and ids of another kind.
     for (int id : {-1, 574, 575, int(SOUND_BUTTON_CLICK_ID), int(FONT_MEDIUM_ID)})

@@ -170,5 +170,20 @@ TEST_F(TextureWalk, TransformedPartsSitHalfAPixelUpAndAreCutByTheClip)
     EXPECT_EQ(mGL->mCallsInsideBegin, 0);
 }
 
+TEST_F(TextureWalk, SingleTextureTrianglesScaleTheirCoordinatesAndKeepTheirColours)
+{
+    Make(100, 50);
+    // A vertex colour of 0 takes the draw's colour.
+    const TriVertex tris[1][3] = {
+        {TriVertex(0, 0, 0, 0), TriVertex(10, 0, 1, 0, 0xFF00FF00), TriVertex(0, 10, 0, 1)}};
+    mData.BltTriangles(tris, 1, 0x80FFFFFF, 5, 6);
+    ASSERT_EQ(mGL->mPrimitives.size(), 1u);
+    EXPECT_EQ(mGL->mPrimitives[0].mode, GLenum(GL_TRIANGLES));
+    ExpectVertex(0, 1, 15, 6, 0.78125f, 0);
+    ExpectVertex(0, 2, 5, 16, 0, 0.78125f);
+    EXPECT_EQ(mGL->mPrimitives[0].vertices[0].color, 0x80FFFFFFu);
+    EXPECT_EQ(mGL->mPrimitives[0].vertices[1].color, 0xFF00FF00u);
+}
+
 } // namespace
 } // namespace Vaxo
