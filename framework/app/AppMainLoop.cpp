@@ -5,6 +5,7 @@
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "app/VaxoAppBase.h"
+#include "common/Clock.h"
 #include "common/MTRand.h"
 #include "graphics/Color.h"
 #include "graphics/Font.h"
@@ -34,6 +35,68 @@ namespace
 constexpr double kMaxTimeAcc = 200.0;
 // The longest the main thread sleeps per step to leave time to the loading thread.
 constexpr int32_t kMaxLoadingYieldMs = 250;
+
+// Sleeps until the millisecond clock reaches a deadline, waking within a nap of its turn.
+// A sleep of whole milliseconds ends as far into a millisecond as it began, so an update
+// after one would start up to a millisecond late, by whatever the drawing before it cost.
+// The waiter learns where in a millisecond of the finer profiler counter the clock turns
+// (from the naps that see a turn), sleeps in one go to a nap before the turn, then naps.
+// The clock and the counter are read through the time source, so tests' fake clock
+// drives it.
+class TickWaiter
+{
+public:
+    void SleepUntil(uint32_t deadline)
+    {
+        TimeSource& clock = GetTimeSource();
+        bool aimed = false;
+        bool napped = false; // the last sleep was a nap
+        for (;;)
+        {
+            const int64_t now = int64_t(clock.PerfCounter());
+            const int32_t left = int32_t(deadline - clock.AccurateTime());
+            if (left <= 0)
+            {
+                // The turn came during the last nap: no more than a nap ago.
+                if (napped)
+                    mTurnPhase = int32_t(now % kCountsPerMs);
+                return;
+            }
+            if (!aimed && mTurnPhase >= 0)
+            {
+                aimed = true;
+                // Counts to the next turn, then whole milliseconds to the deadline's.
+                const int64_t toTurn = kCountsPerMs - (now - mTurnPhase + kCountsPerMs) % kCountsPerMs;
+                const int64_t counts = toTurn + int64_t(left - 1) * kCountsPerMs - kNapCounts;
+                if (counts > 0)
+                {
+                    napped = false;
+                    clock.SleepMicros(uint32_t(counts * kMicrosPerCount));
+                    continue;
+                }
+            }
+            if (left > 1)
+            {
+                napped = false;
+                clock.Sleep(uint32_t(left - 1));
+                continue;
+            }
+            napped = true;
+            clock.SleepMicros(uint32_t(kNapCounts * kMicrosPerCount));
+        }
+    }
+
+private:
+    static constexpr int64_t kCountsPerMs = int64_t(kPerfCounterRate / 1000);
+    static constexpr int64_t kMicrosPerCount = int64_t(1000000 / kPerfCounterRate);
+    // A nap: 100 microseconds.
+    static constexpr int64_t kNapCounts = 100 / kMicrosPerCount;
+    // Profiler counts into a millisecond at which the clock turns; -1 until seen.
+    int32_t mTurnPhase = -1;
+};
+
+// Main thread only; the clock's phase is the same for every application.
+TickWaiter gTickWaiter;
 
 // Random numbers are refused for the lifetime of the guard (drawing must not consume
 // them, or demos would replay differently).
@@ -225,18 +288,20 @@ bool VaxoAppBase::Process(bool allowSleep)
         }
         else
         {
-            int32_t wait = int32_t(updateLength - mTimeAcc);
+            // Whole milliseconds until the accumulator holds an update (rounded up: the
+            // clock counts whole ones, so a shorter wait would only spin).
+            int32_t wait = int32_t(std::ceil(updateLength - mTimeAcc));
             if (wait >= 1)
             {
                 if (!allowSleep)
                     return false;
-                ThreadSleep(uint32_t(wait));
+                gTickWaiter.SleepUntil(mLastTime + uint32_t(wait));
                 slept = wait;
             }
         }
     }
 
-    if (mYieldMainThread)
+    if (mYieldMainThread && !LoadingThreadHasOwnProcessor())
     {
         // About twice the time the main thread used itself, for the loading thread.
         int32_t yield = 2 * int32_t(GetAccurateTime() - now) - 3 * slept;
@@ -252,6 +317,11 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     ProcessSafeDeleteList();
     return true;
+}
+
+bool VaxoAppBase::LoadingThreadHasOwnProcessor() const
+{
+    return mProcessorCount >= 2;
 }
 
 void VaxoAppBase::UpdateFTimeAcc()
@@ -418,9 +488,10 @@ bool VaxoAppBase::DrawDirtyStuff()
     Redraw(nullptr);
     UpdateFTimeAcc();
     uint32_t t = GetAccurateTime();
-    if (mLoadingThreadStarted && !mLoadingThreadCompleted)
+    if (mLoadingThreadStarted && !mLoadingThreadCompleted && !LoadingThreadHasOwnProcessor())
     {
-        // While loading, presents are spaced by the draw time (at least 15 ms) plus 35.
+        // While loading on one processor, presents are spaced by the draw time (at least
+        // 15 ms) plus 35.
         mNextDrawTick += std::max<uint32_t>(15, t - now) + 35;
         if (int32_t(t - mNextDrawTick) >= 0)
             mNextDrawTick = t;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <tuple>
 #include <utility>
@@ -93,6 +94,49 @@ TEST_F(MainLoop, UpdatesPerSecondFollowTheMultiplierAndAStallRunsAtMostTwentyAnd
     EXPECT_EQ(RunFor(mEnv, mApp, 1000), 200);
 }
 
+TEST_F(MainLoop, UpdatesKeepTheirStepWhateverTheWorkBeforeTheWaitAndTheWaitWakesTwice)
+{
+    // Microseconds each update costs (the clock counts whole milliseconds, so a sleep of
+    // whole ones after it would end that far into the next millisecond), the phase the
+    // clock is at, and the step. Every update must start within a nap (100 us) of its
+    // time, 100 a second.
+    const uint32_t costs[] = {0, 350, 990, 1300};
+    for (uint32_t cost : costs)
+    {
+        std::vector<uint64_t> starts; // profiler counts, 10 us each
+        mApp.mOnUpdate = [&]
+        {
+            starts.push_back(mEnv.mClock.PerfCounter());
+            mEnv.mClock.AdvanceMicros(cost);
+        };
+        RunFor(mEnv, mApp, 100);
+        starts.clear();
+        const int32_t sleepsBefore = mEnv.mClock.GetSleepCount();
+        EXPECT_EQ(RunFor(mEnv, mApp, 1000), 100) << cost;
+        ASSERT_EQ(starts.size(), 100u);
+        for (size_t i = 1; i < starts.size(); i++)
+        {
+            const int64_t step = int64_t(starts[i] - starts[i - 1]);
+            EXPECT_LE(std::abs(step - 1000), 10) << cost << " update " << i;
+        }
+        // One sleep to just before the clock turns and one nap, not a nap after a nap.
+        EXPECT_LE(mEnv.mClock.GetSleepCount() - sleepsBefore, 2 * 100 + 1) << cost;
+    }
+}
+
+TEST_F(MainLoop, FractionalUpdateLengthsSleepTheWholeWaitInsteadOfSpinning)
+{
+    // 1.5 times the speed: 6.67 ms an update. A wait below a whole millisecond must still
+    // sleep, or the loop spins until the clock turns (for ever on this clock).
+    mApp.mUpdateMultiplier = 1.5;
+    const uint32_t end = mEnv.mClock.AccurateTime() + 1000;
+    const int32_t before = mApp.mUpdateCount;
+    for (int32_t steps = 0; steps < 100000 && int32_t(mEnv.mClock.AccurateTime() - end) < 0; steps++)
+        mApp.UpdateAppStep(nullptr);
+    EXPECT_GE(mEnv.mClock.AccurateTime(), end);
+    EXPECT_NEAR(mApp.mUpdateCount - before, 150, 1);
+}
+
 TEST_F(MainLoop, BacklogIsDrawnAfterTenUpdateDecisionsPerSpeedOnceLoaded)
 {
     // Speed, loaded, and the most updates between two draws while the backlog runs.
@@ -175,17 +219,44 @@ TEST_F(MainLoop, PresentsWaitForChangesOrASecondAndAreSpacedWhileLoading)
     ASSERT_EQ(presents.size(), 3u);
     EXPECT_GE(presents[1] - presents[0], 1000u);
 
-    // Loading, and the gap between presents when every draw changes something.
-    for (const auto& [loading, gap] : {std::make_pair(false, 10u), std::make_pair(true, 50u)})
+    // Loading, the processors, and the gap between presents when every draw changes
+    // something: spaced only while the loading thread shares the one processor.
+    const std::tuple<bool, int32_t, uint32_t> rows[] = {{false, 1, 10u}, {true, 1, 50u}, {true, 2, 10u}};
+    for (const auto& [loading, processors, gap] : rows)
     {
         mApp.mPresentEveryDraw = true;
         mApp.mLoadingThreadStarted = loading;
+        mApp.mProcessorCount = processors;
         RunFor(mEnv, mApp, 100);
         presents.clear();
         RunFor(mEnv, mApp, 500);
         ASSERT_GE(presents.size(), 2u);
         for (size_t i = 1; i < presents.size(); i++)
-            EXPECT_EQ(presents[i] - presents[i - 1], gap) << loading;
+            EXPECT_EQ(presents[i] - presents[i - 1], gap) << loading << " " << processors;
+    }
+}
+
+TEST_F(MainLoop, WhileLoadingTheLoopYieldsItsTimeOnlyOnOneProcessor)
+{
+    // Each update works 4 ms. Sharing its processor, the loop then yields twice that to
+    // the loading thread: an update every 12 ms. With a processor to spare it keeps its
+    // step of 10 ms.
+    std::vector<uint32_t> updateTimes;
+    mApp.mOnUpdate = [&]
+    {
+        updateTimes.push_back(mEnv.mClock.AccurateTime());
+        mEnv.mClock.Advance(4);
+    };
+    mApp.mLoadingThreadStarted = mApp.mYieldMainThread = true;
+    for (const auto& [processors, step] : {std::make_pair(2, 10u), std::make_pair(1, 12u)})
+    {
+        mApp.mProcessorCount = processors;
+        RunFor(mEnv, mApp, 100);
+        updateTimes.clear();
+        RunFor(mEnv, mApp, 1000);
+        ASSERT_GE(updateTimes.size(), 2u);
+        for (size_t i = 1; i < updateTimes.size(); i++)
+            EXPECT_EQ(updateTimes[i] - updateTimes[i - 1], step) << processors << " update " << i;
     }
 }
 
