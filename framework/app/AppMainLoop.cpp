@@ -50,15 +50,16 @@ public:
     {
         TimeSource& clock = GetTimeSource();
         bool aimed = false;
-        bool napped = false; // the last sleep was a nap
+        int64_t napStart = -1; // profiler count when the last sleep, a nap, began; -1 none
         for (;;)
         {
             const int64_t now = int64_t(clock.PerfCounter());
             const int32_t left = int32_t(deadline - clock.AccurateTime());
             if (left <= 0)
             {
-                // The turn came during the last nap: no more than a nap ago.
-                if (napped)
+                // The turn came during the last nap, no more than a nap ago unless the
+                // nap overslept (then it tells little).
+                if (napStart >= 0 && now - napStart <= 3 * kNapCounts)
                     mTurnPhase = int32_t(now % kCountsPerMs);
                 return;
             }
@@ -70,18 +71,18 @@ public:
                 const int64_t counts = toTurn + int64_t(left - 1) * kCountsPerMs - kNapCounts;
                 if (counts > 0)
                 {
-                    napped = false;
+                    napStart = -1;
                     clock.SleepMicros(uint32_t(counts * kMicrosPerCount));
                     continue;
                 }
             }
             if (left > 1)
             {
-                napped = false;
+                napStart = -1;
                 clock.Sleep(uint32_t(left - 1));
                 continue;
             }
-            napped = true;
+            napStart = now;
             clock.SleepMicros(uint32_t(kNapCounts * kMicrosPerCount));
         }
     }
