@@ -36,13 +36,16 @@ constexpr double kMaxTimeAcc = 200.0;
 // The longest the main thread sleeps per step to leave time to the loading thread.
 constexpr int32_t kMaxLoadingYieldMs = 250;
 
-// Sleeps until the millisecond clock reaches a deadline, waking within a nap of its turn.
+// Sleeps until the millisecond clock reaches a deadline, waking just after its turn.
 // A sleep of whole milliseconds ends as far into a millisecond as it began, so an update
 // after one would start up to a millisecond late, by whatever the drawing before it cost.
 // The waiter learns where in a millisecond of the finer profiler counter the clock turns
-// (from the naps that see a turn), sleeps in one go to a nap before the turn, then naps.
-// The clock and the counter are read through the time source, so tests' fake clock
-// drives it.
+// (from the naps that see a turn) and sleeps in one go to the deadline's turn, napping
+// after it only when the turn has not come. SDL's clock reads one millisecond ahead for
+// part of every second (it truncates a negative nanosecond difference towards zero), so
+// its turns there come a millisecond early: waking on the grid of the earlier wakes,
+// whole milliseconds on, keeps the updates evenly spaced through both odd ticks. The clock
+// and the counter are read through the time source, so tests' fake clock drives it.
 class TickWaiter
 {
 public:
@@ -50,6 +53,7 @@ public:
     {
         TimeSource& clock = GetTimeSource();
         bool aimed = false;
+        int64_t aim = -1;      // profiler count the sleep was aimed at; -1 none
         int64_t napStart = -1; // profiler count when the last sleep, a nap, began; -1 none
         for (;;)
         {
@@ -57,25 +61,26 @@ public:
             const int32_t left = int32_t(deadline - clock.AccurateTime());
             if (left <= 0)
             {
-                // The turn came during the last nap, no more than a nap ago unless the
-                // nap overslept (then it tells little).
+                // A turn seen by a nap came no more than a nap ago, unless the nap
+                // overslept (then it tells little).
                 if (napStart >= 0 && now - napStart <= 3 * kNapCounts)
-                    mTurnPhase = int32_t(now % kCountsPerMs);
+                    mTurnPhase = int32_t(now % kCountsPerMs), aim = now;
+                if (aim >= 0)
+                    mGrid = aim, mGridTick = deadline, mHaveGrid = true;
                 return;
             }
             if (!aimed && mTurnPhase >= 0)
             {
                 aimed = true;
-                // Counts to the next turn, then whole milliseconds to the deadline's.
-                const int64_t toTurn = kCountsPerMs - (now - mTurnPhase + kCountsPerMs) % kCountsPerMs;
-                const int64_t counts = toTurn + int64_t(left - 1) * kCountsPerMs - kNapCounts;
-                if (counts > 0)
+                aim = TurnOf(deadline, now, left);
+                if (aim > now)
                 {
                     napStart = -1;
-                    clock.SleepMicros(uint32_t(counts * kMicrosPerCount));
+                    clock.SleepMicros(uint32_t((aim - now) * kMicrosPerCount));
                     continue;
                 }
             }
+            aim = -1;
             if (left > 1)
             {
                 napStart = -1;
@@ -92,8 +97,26 @@ private:
     static constexpr int64_t kMicrosPerCount = int64_t(1000000 / kPerfCounterRate);
     // A nap: 100 microseconds.
     static constexpr int64_t kNapCounts = 100 / kMicrosPerCount;
+
+    // The profiler count at which the clock, reading `left` short of the deadline at
+    // `now`, turns to it: the next turn, then whole milliseconds; or the grid's point
+    // when that lies up to a millisecond later.
+    int64_t TurnOf(uint32_t deadline, int64_t now, int32_t left) const
+    {
+        const int64_t turn =
+            now + kCountsPerMs - (now - mTurnPhase) % kCountsPerMs + int64_t(left - 1) * kCountsPerMs;
+        if (!mHaveGrid)
+            return turn;
+        const int64_t grid = mGrid + int64_t(int32_t(deadline - mGridTick)) * kCountsPerMs;
+        return grid > turn && grid - turn <= kCountsPerMs + kNapCounts ? grid : turn;
+    }
+
     // Profiler counts into a millisecond at which the clock turns; -1 until seen.
     int32_t mTurnPhase = -1;
+    // The last wake's aim and the deadline it served.
+    bool mHaveGrid = false;
+    int64_t mGrid = 0;
+    uint32_t mGridTick = 0;
 };
 
 // Main thread only; the clock's phase is the same for every application.

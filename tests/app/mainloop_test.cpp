@@ -104,7 +104,7 @@ TEST_F(MainLoop, UpdatesPerSecondFollowTheMultiplierAndAStallRunsAtMostTwentyAnd
     EXPECT_EQ(RunFor(mEnv, mApp, 1000), 200);
 }
 
-TEST_F(MainLoop, UpdatesKeepTheirStepWhateverTheWorkBeforeTheWaitAndTheWaitWakesTwice)
+TEST_F(MainLoop, UpdatesKeepTheirStepWhateverTheWorkBeforeTheWaitAndTheWaitWakesAtMostTwice)
 {
     // Microseconds each update costs (the clock counts whole milliseconds, so a sleep of
     // whole ones after it would end that far into the next millisecond), the phase the
@@ -129,9 +129,62 @@ TEST_F(MainLoop, UpdatesKeepTheirStepWhateverTheWorkBeforeTheWaitAndTheWaitWakes
             const int64_t step = int64_t(starts[i] - starts[i - 1]);
             EXPECT_LE(std::abs(step - 1000), 10) << cost << " update " << i;
         }
-        // One sleep to just before the clock turns and one nap, not a nap after a nap.
+        // One sleep to the clock's turn, and a nap when it has not come: not nap after nap.
         EXPECT_LE(mEnv.mClock.GetSleepCount() - sleepsBefore, 2 * 100 + 1) << cost;
     }
+}
+
+// SDL 1.2's tick count: seconds and nanoseconds since its start, differenced apart, the
+// nanosecond difference divided by a million truncating towards zero. While the clock's
+// nanoseconds are below the start's, it reads one more than the milliseconds elapsed: once
+// a second one tick lasts 2 ms, and once a tick is skipped.
+class SdlTickClock : public FakeTimeSource
+{
+public:
+    SdlTickClock(uint64_t nowMicros, uint64_t startMicros) : mStartMicros(startMicros)
+    {
+        AdvanceMicros(nowMicros);
+    }
+    uint32_t Ticks() override
+    {
+        const int64_t micros = int64_t(PerfCounter() * (1000000 / kPerfCounterRate));
+        const int64_t start = int64_t(mStartMicros);
+        return uint32_t((micros / 1000000 - start / 1000000) * 1000 +
+                        (micros % 1000000 - start % 1000000) / 1000);
+    }
+    uint32_t AccurateTime() override { return Ticks(); }
+
+private:
+    uint64_t mStartMicros;
+};
+
+TEST(MainLoopOnSdlTicks, UpdatesKeepTheirStepAcrossTheTwoMillisecondTickAndTheSkippedOne)
+{
+    AppTestEnv env;
+    // SDL started 0.3004 s into a second; the clock reads 20 s after that.
+    SdlTickClock clock(20300400, 300400);
+    ScopedTimeSource scoped(clock);
+    LoopApp app;
+    app.Init();
+    std::vector<uint64_t> starts; // profiler counts, 10 us each
+    app.mOnUpdate = [&]
+    {
+        starts.push_back(clock.PerfCounter());
+        clock.AdvanceMicros(350);
+    };
+    const auto runFor = [&](uint64_t micros)
+    {
+        const uint64_t end = clock.PerfCounter() + micros / 10;
+        while (clock.PerfCounter() < end)
+            app.UpdateAppStep(nullptr);
+    };
+    runFor(2000000); // the clock's turns learnt, and both odd ticks passed
+    starts.clear();
+    const int32_t before = app.mUpdateCount;
+    runFor(3000000);
+    EXPECT_NEAR(app.mUpdateCount - before, 300, 1);
+    for (size_t i = 1; i < starts.size(); i++)
+        EXPECT_LE(std::abs(int64_t(starts[i] - starts[i - 1]) - 1000), 10) << "update " << i;
 }
 
 TEST_F(MainLoop, FractionalUpdateLengthsSleepTheWholeWaitInsteadOfSpinning)
