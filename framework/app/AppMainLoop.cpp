@@ -64,9 +64,16 @@ public:
                 // A turn seen by a nap came no more than a nap ago, unless the nap
                 // overslept (then it tells little).
                 if (napStart >= 0 && now - napStart <= 3 * kNapCounts)
-                    mTurnPhase = int32_t(now % kCountsPerMs), aim = now;
+                {
+                    mTurnPhase = int32_t(now % kCountsPerMs);
+                    aim = now;
+                }
                 if (aim >= 0)
-                    mGrid = aim, mGridTick = deadline, mHaveGrid = true;
+                {
+                    mHaveGrid = true;
+                    mGrid = aim;
+                    mGridTick = deadline;
+                }
                 return;
             }
             if (!aimed && mTurnPhase >= 0)
