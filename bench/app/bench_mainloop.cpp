@@ -5,8 +5,12 @@
 //   - against the real clock with every core kept busy by other threads: updates per
 //     second and the spread of the intervals between presents (a present every update);
 //   - idle (nothing dirty) on the real clock: the share of one core the loop's thread
-//     uses.
+//     uses;
+//   - on the real clock, presenting every update or nothing: the intervals between
+//     updates (steady clock) in turns of a second against a bare "SDL_Delay(10)" loop,
+//     their standard deviation and 99th percentile less the median.
 // Each run lasts VAXO_BENCH_SECONDS seconds (60 by default).
+#include "../support/Intervals.h"
 #include "app/VaxoAppBase.h"
 #include "app/support/TestPlatform.h"
 #include "common/Clock.h"
@@ -25,6 +29,7 @@
 #include <vector>
 
 using namespace Vaxo;
+using namespace VaxoBench;
 
 namespace
 {
@@ -49,11 +54,15 @@ class BenchApp : public VaxoAppBase
 {
 public:
     bool mDirtyEveryUpdate = false;
+    // When set, every update's steady-clock time in seconds is added.
+    std::vector<double>* mUpdateTimes = nullptr;
     void UpdateFrames() override
     {
         VaxoAppBase::UpdateFrames();
         if (mDirtyEveryUpdate)
             mCustomCursorDirty = true;
+        if (mUpdateTimes != nullptr)
+            mUpdateTimes->push_back(SteadySeconds());
     }
     TestPlatform* Platform() { return static_cast<TestPlatform*>(mPlatform.get()); }
 };
@@ -215,5 +224,50 @@ void BM_MainLoopIdleNothingDirty(benchmark::State& state)
     }
 }
 BENCHMARK(BM_MainLoopIdleNothingDirty)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_MainLoopUpdatePacing(benchmark::State& state)
+{
+    for (auto _ : state)
+    {
+        std::unique_ptr<BenchApp> app;
+        MakeApp(&app);
+        app->mDirtyEveryUpdate = state.range(0) != 0;
+        std::vector<double> loopMs, bareMs, times;
+        for (uint32_t turn = 0; turn < BenchSeconds(); turn++)
+        {
+            // A second of the loop, without the backlog the bare loop's turn left.
+            times.clear();
+            app->ClearUpdateBacklog(false);
+            app->mUpdateTimes = &times;
+            for (double start = SteadySeconds(); SteadySeconds() - start < 1.0;)
+                app->UpdateAppStep(nullptr);
+            app->mUpdateTimes = nullptr;
+            AppendIntervals(times, &loopMs);
+
+            times.clear();
+            for (double start = SteadySeconds(); SteadySeconds() - start < 1.0;)
+            {
+                ThreadSleep(10);
+                times.push_back(SteadySeconds());
+            }
+            AppendIntervals(times, &bareMs);
+        }
+        const Intervals loop = Measure(loopMs), bare = Measure(bareMs);
+        state.counters["interval_ms"] = loop.mMeanMs;
+        state.counters["stddev_ms"] = loop.mStdDevMs;
+        state.counters["p99_less_median_ms"] = loop.mP99LessMedianMs;
+        state.counters["ref_interval_ms"] = bare.mMeanMs;
+        state.counters["ref_stddev_ms"] = bare.mStdDevMs;
+        state.counters["ref_p99_less_median_ms"] = bare.mP99LessMedianMs;
+        state.counters["stddev_over_ref"] = bare.mStdDevMs > 0 ? loop.mStdDevMs / bare.mStdDevMs : 0.0;
+    }
+}
+BENCHMARK(BM_MainLoopUpdatePacing)
+    ->ArgName("dirty")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "app/VaxoAppBase.h"
+#include "common/Clock.h"
 #include "common/MTRand.h"
 #include "graphics/Color.h"
 #include "graphics/Font.h"
@@ -34,6 +35,99 @@ namespace
 constexpr double kMaxTimeAcc = 200.0;
 // The longest the main thread sleeps per step to leave time to the loading thread.
 constexpr int32_t kMaxLoadingYieldMs = 250;
+
+// Sleeps until the millisecond clock reaches a deadline, waking just after its turn.
+// A sleep of whole milliseconds ends as far into a millisecond as it began, so an update
+// after one would start up to a millisecond late, by whatever the drawing before it cost.
+// The waiter learns where in a millisecond of the finer profiler counter the clock turns
+// (from the naps that see a turn) and sleeps in one go to the deadline's turn, napping
+// after it only when the turn has not come. SDL's clock reads one millisecond ahead for
+// part of every second (it truncates a negative nanosecond difference towards zero), so
+// its turns there come a millisecond early: waking on the grid of the earlier wakes,
+// whole milliseconds on, keeps the updates evenly spaced through both odd ticks. The clock
+// and the counter are read through the time source, so tests' fake clock drives it.
+class TickWaiter
+{
+public:
+    void SleepUntil(uint32_t deadline)
+    {
+        TimeSource& clock = GetTimeSource();
+        bool aimed = false;
+        int64_t aim = -1;      // profiler count the sleep was aimed at; -1 none
+        int64_t napStart = -1; // profiler count when the last sleep, a nap, began; -1 none
+        for (;;)
+        {
+            const int64_t now = int64_t(clock.PerfCounter());
+            const int32_t left = int32_t(deadline - clock.AccurateTime());
+            if (left <= 0)
+            {
+                // A turn seen by a nap came no more than a nap ago, unless the nap
+                // overslept (then it tells little).
+                if (napStart >= 0 && now - napStart <= 3 * kNapCounts)
+                {
+                    mTurnPhase = int32_t(now % kCountsPerMs);
+                    aim = now;
+                }
+                if (aim >= 0)
+                {
+                    mHaveGrid = true;
+                    mGrid = aim;
+                    mGridTick = deadline;
+                }
+                return;
+            }
+            if (!aimed && mTurnPhase >= 0)
+            {
+                aimed = true;
+                aim = TurnOf(deadline, now, left);
+                if (aim > now)
+                {
+                    napStart = -1;
+                    clock.SleepMicros(uint32_t((aim - now) * kMicrosPerCount));
+                    continue;
+                }
+            }
+            aim = -1;
+            if (left > 1)
+            {
+                napStart = -1;
+                clock.Sleep(uint32_t(left - 1));
+                continue;
+            }
+            napStart = now;
+            clock.SleepMicros(uint32_t(kNapCounts * kMicrosPerCount));
+        }
+    }
+
+private:
+    static constexpr int64_t kCountsPerMs = int64_t(kPerfCounterRate / 1000);
+    static constexpr int64_t kMicrosPerCount = int64_t(1000000 / kPerfCounterRate);
+    // A nap: 100 microseconds.
+    static constexpr int64_t kNapCounts = 100 / kMicrosPerCount;
+
+    // The profiler count at which the clock, reading `left` short of the deadline at
+    // `now`, turns to it: the next turn, then whole milliseconds; or the grid's point
+    // when that lies up to a millisecond later.
+    int64_t TurnOf(uint32_t deadline, int64_t now, int32_t left) const
+    {
+        const int64_t turn =
+            now + kCountsPerMs - (now - mTurnPhase) % kCountsPerMs + int64_t(left - 1) * kCountsPerMs;
+        if (!mHaveGrid)
+            return turn;
+        const int64_t grid = mGrid + int64_t(int32_t(deadline - mGridTick)) * kCountsPerMs;
+        return grid > turn && grid - turn <= kCountsPerMs + kNapCounts ? grid : turn;
+    }
+
+    // Profiler counts into a millisecond at which the clock turns; -1 until seen.
+    int32_t mTurnPhase = -1;
+    // The last wake's aim and the deadline it served.
+    bool mHaveGrid = false;
+    int64_t mGrid = 0;
+    uint32_t mGridTick = 0;
+};
+
+// Main thread only; the clock's phase is the same for every application.
+TickWaiter gTickWaiter;
 
 // Random numbers are refused for the lifetime of the guard (drawing must not consume
 // them, or demos would replay differently).
@@ -237,18 +331,20 @@ bool VaxoAppBase::Process(bool allowSleep)
         }
         else
         {
-            int32_t wait = int32_t(updateLength - mTimeAcc);
+            // Whole milliseconds until the accumulator holds an update (rounded up: the
+            // clock counts whole ones, so a shorter wait would only spin).
+            int32_t wait = int32_t(std::ceil(updateLength - mTimeAcc));
             if (wait >= 1)
             {
                 if (!allowSleep)
                     return false;
-                ThreadSleep(uint32_t(wait));
+                gTickWaiter.SleepUntil(mLastTime + uint32_t(wait));
                 slept = wait;
             }
         }
     }
 
-    if (mYieldMainThread)
+    if (mYieldMainThread && !LoadingThreadHasOwnProcessor())
     {
         // About twice the time the main thread used itself, for the loading thread.
         int32_t yield = 2 * int32_t(GetAccurateTime() - now) - 3 * slept;
@@ -264,6 +360,11 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     ProcessSafeDeleteList();
     return true;
+}
+
+bool VaxoAppBase::LoadingThreadHasOwnProcessor() const
+{
+    return mProcessorCount >= 2;
 }
 
 void VaxoAppBase::UpdateFTimeAcc()
@@ -430,9 +531,10 @@ bool VaxoAppBase::DrawDirtyStuff()
     Redraw(nullptr);
     UpdateFTimeAcc();
     uint32_t t = GetAccurateTime();
-    if (mLoadingThreadStarted && !mLoadingThreadCompleted)
+    if (mLoadingThreadStarted && !mLoadingThreadCompleted && !LoadingThreadHasOwnProcessor())
     {
-        // While loading, presents are spaced by the draw time (at least 15 ms) plus 35.
+        // While loading on one processor, presents are spaced by the draw time (at least
+        // 15 ms) plus 35.
         mNextDrawTick += std::max<uint32_t>(15, t - now) + 35;
         if (int32_t(t - mNextDrawTick) >= 0)
             mNextDrawTick = t;

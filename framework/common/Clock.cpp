@@ -4,6 +4,7 @@
 #include <SDL/SDL.h>
 
 #include <chrono>
+#include <thread>
 
 namespace Vaxo
 {
@@ -17,6 +18,10 @@ public:
     uint32_t Ticks() override { return SDL_GetTicks(); }
     uint32_t AccurateTime() override { return SDL_GetTicks(); }
     void Sleep(uint32_t ms) override { SDL_Delay(ms); }
+    void SleepMicros(uint32_t micros) override
+    {
+        std::this_thread::sleep_for(std::chrono::microseconds(micros));
+    }
     uint64_t PerfCounter() override
     {
         using namespace std::chrono;
@@ -48,11 +53,22 @@ TimeSource* SetTimeSource(TimeSource* source)
     return gInstalledSource.exchange(source, std::memory_order_acq_rel);
 }
 
+void TimeSource::SleepMicros(uint32_t micros)
+{
+    Sleep((micros + 999) / 1000);
+}
+
 void FakeTimeSource::Sleep(uint32_t ms)
 {
     ++mSleepCount;
     mTotalSlept += ms;
     Advance(ms);
+}
+
+void FakeTimeSource::SleepMicros(uint32_t micros)
+{
+    ++mSleepCount;
+    AdvanceMicros(micros);
 }
 
 uint32_t GetTicks()
@@ -68,6 +84,11 @@ uint32_t GetAccurateTime()
 void ThreadSleep(uint32_t ms)
 {
     GetTimeSource().Sleep(ms);
+}
+
+void ThreadSleepMicros(uint32_t micros)
+{
+    GetTimeSource().SleepMicros(micros);
 }
 
 } // namespace Vaxo

@@ -1,5 +1,5 @@
-// Clock: the time source behind GetTicks, GetAccurateTime, ThreadSleep and the profiler's
-// counter. Production code reads SDL's tick counter; tests install a FakeTimeSource, whose
+// Clock: the time source behind GetTicks, GetAccurateTime, ThreadSleep, ThreadSleepMicros
+// and the profiler's counter. Production code reads SDL's tick counter; tests install a FakeTimeSource, whose
 // clock moves only when the test advances it or when code sleeps, so main-loop pacing,
 // double clicks, timeouts and profiler reports are tested without waiting.
 #pragma once
@@ -21,6 +21,9 @@ public:
     virtual uint32_t AccurateTime() = 0;
     // Blocks the calling thread for ms milliseconds.
     virtual void Sleep(uint32_t ms) = 0;
+    // Blocks the calling thread for about micros microseconds: waits shorter than the
+    // millisecond clock can tell. A source without finer sleeps rounds up to milliseconds.
+    virtual void SleepMicros(uint32_t micros);
     // Profiler counter, kPerfCounterRate counts per second.
     virtual uint64_t PerfCounter() = 0;
 };
@@ -44,6 +47,7 @@ public:
     uint32_t Ticks() override { return uint32_t(mNowMicros.load() / 1000); }
     uint32_t AccurateTime() override { return Ticks(); }
     void Sleep(uint32_t ms) override;
+    void SleepMicros(uint32_t micros) override;
     uint64_t PerfCounter() override { return mNowMicros.load() / (1000000 / kPerfCounterRate); }
 
     void Advance(uint32_t ms) { mNowMicros += uint64_t(ms) * 1000; }
@@ -51,7 +55,8 @@ public:
     // Sets the millisecond reading (the sub-millisecond part is cleared).
     void Set(uint32_t ms) { mNowMicros = uint64_t(ms) * 1000; }
 
-    // Number of Sleep calls and their total milliseconds since construction.
+    // Number of Sleep and SleepMicros calls, and the total milliseconds of the Sleep calls,
+    // since construction.
     int32_t GetSleepCount() const { return mSleepCount.load(); }
     uint64_t GetTotalSlept() const { return mTotalSlept.load(); }
 
@@ -73,5 +78,8 @@ public:
 private:
     TimeSource* mPrevious;
 };
+
+// Blocks the calling thread for about micros microseconds, through the installed source.
+void ThreadSleepMicros(uint32_t micros);
 
 } // namespace Vaxo

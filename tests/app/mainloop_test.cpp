@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -45,6 +47,15 @@ int32_t RunFor(AppTestEnv& env, VaxoAppBase& app, uint32_t ms)
     while (int32_t(env.mClock.AccurateTime() - end) < 0)
         app.UpdateAppStep(nullptr);
     return app.mUpdateCount - before;
+}
+
+// The distinct gaps between successive times.
+std::set<uint32_t> GapsBetween(const std::vector<uint32_t>& times)
+{
+    std::set<uint32_t> gaps;
+    for (size_t i = 1; i < times.size(); i++)
+        gaps.insert(times[i] - times[i - 1]);
+    return gaps;
 }
 
 // Runs loop steps until the loop sleeps; the updates run meanwhile.
@@ -91,6 +102,102 @@ TEST_F(MainLoop, UpdatesPerSecondFollowTheMultiplierAndAStallRunsAtMostTwentyAnd
     mApp.mUpdateMultiplier = 2.0;
     RunFor(mEnv, mApp, 100);
     EXPECT_EQ(RunFor(mEnv, mApp, 1000), 200);
+}
+
+TEST_F(MainLoop, UpdatesKeepTheirStepWhateverTheWorkBeforeTheWaitAndTheWaitWakesAtMostTwice)
+{
+    // Microseconds each update costs (the clock counts whole milliseconds, so a sleep of
+    // whole ones after it would end that far into the next millisecond), the phase the
+    // clock is at, and the step. Every update must start within a nap (100 us) of its
+    // time, 100 a second.
+    const uint32_t costs[] = {0, 350, 990, 1300};
+    for (uint32_t cost : costs)
+    {
+        std::vector<uint64_t> starts; // profiler counts, 10 us each
+        mApp.mOnUpdate = [&]
+        {
+            starts.push_back(mEnv.mClock.PerfCounter());
+            mEnv.mClock.AdvanceMicros(cost);
+        };
+        RunFor(mEnv, mApp, 100);
+        starts.clear();
+        const int32_t sleepsBefore = mEnv.mClock.GetSleepCount();
+        EXPECT_EQ(RunFor(mEnv, mApp, 1000), 100) << cost;
+        ASSERT_EQ(starts.size(), 100u);
+        for (size_t i = 1; i < starts.size(); i++)
+        {
+            const int64_t step = int64_t(starts[i] - starts[i - 1]);
+            EXPECT_LE(std::abs(step - 1000), 10) << cost << " update " << i;
+        }
+        // One sleep to the clock's turn, and a nap when it has not come: not nap after nap.
+        EXPECT_LE(mEnv.mClock.GetSleepCount() - sleepsBefore, 2 * 100 + 1) << cost;
+    }
+}
+
+// SDL 1.2's tick count: seconds and nanoseconds since its start, differenced apart, the
+// nanosecond difference divided by a million truncating towards zero. While the clock's
+// nanoseconds are below the start's, it reads one more than the milliseconds elapsed: once
+// a second one tick lasts 2 ms, and once a tick is skipped.
+class SdlTickClock : public FakeTimeSource
+{
+public:
+    SdlTickClock(uint64_t nowMicros, uint64_t startMicros) : mStartMicros(startMicros)
+    {
+        AdvanceMicros(nowMicros);
+    }
+    uint32_t Ticks() override
+    {
+        const int64_t micros = int64_t(PerfCounter() * (1000000 / kPerfCounterRate));
+        const int64_t start = int64_t(mStartMicros);
+        return uint32_t((micros / 1000000 - start / 1000000) * 1000 +
+                        (micros % 1000000 - start % 1000000) / 1000);
+    }
+    uint32_t AccurateTime() override { return Ticks(); }
+
+private:
+    uint64_t mStartMicros;
+};
+
+TEST(MainLoopOnSdlTicks, UpdatesKeepTheirStepAcrossTheTwoMillisecondTickAndTheSkippedOne)
+{
+    AppTestEnv env;
+    // SDL started 0.3004 s into a second; the clock reads 20 s after that.
+    SdlTickClock clock(20300400, 300400);
+    ScopedTimeSource scoped(clock);
+    LoopApp app;
+    app.Init();
+    std::vector<uint64_t> starts; // profiler counts, 10 us each
+    app.mOnUpdate = [&]
+    {
+        starts.push_back(clock.PerfCounter());
+        clock.AdvanceMicros(350);
+    };
+    const auto runFor = [&](uint64_t micros)
+    {
+        const uint64_t end = clock.PerfCounter() + micros / 10;
+        while (clock.PerfCounter() < end)
+            app.UpdateAppStep(nullptr);
+    };
+    runFor(2000000); // the clock's turns learnt, and both odd ticks passed
+    starts.clear();
+    const int32_t before = app.mUpdateCount;
+    runFor(3000000);
+    EXPECT_NEAR(app.mUpdateCount - before, 300, 1);
+    for (size_t i = 1; i < starts.size(); i++)
+        EXPECT_LE(std::abs(int64_t(starts[i] - starts[i - 1]) - 1000), 10) << "update " << i;
+}
+
+TEST_F(MainLoop, FractionalUpdateLengthsSleepTheWholeWaitInsteadOfSpinning)
+{
+    // 1.5 times the speed: 6.67 ms an update. A wait below a whole millisecond must still
+    // sleep, or the loop spins until the clock turns (for ever on this clock).
+    mApp.mUpdateMultiplier = 1.5;
+    const uint32_t end = mEnv.mClock.AccurateTime() + 1000;
+    const int32_t before = mApp.mUpdateCount;
+    for (int32_t steps = 0; steps < 100000 && int32_t(mEnv.mClock.AccurateTime() - end) < 0; steps++)
+        mApp.UpdateAppStep(nullptr);
+    EXPECT_GE(mEnv.mClock.AccurateTime(), end);
+    EXPECT_NEAR(mApp.mUpdateCount - before, 150, 1);
 }
 
 TEST_F(MainLoop, BacklogIsDrawnAfterTenUpdateDecisionsPerSpeedOnceLoaded)
@@ -175,17 +282,40 @@ TEST_F(MainLoop, PresentsWaitForChangesOrASecondAndAreSpacedWhileLoading)
     ASSERT_EQ(presents.size(), 3u);
     EXPECT_GE(presents[1] - presents[0], 1000u);
 
-    // Loading, and the gap between presents when every draw changes something.
-    for (const auto& [loading, gap] : {std::make_pair(false, 10u), std::make_pair(true, 50u)})
+    // Loading, the processors, and the gap between presents when every draw changes
+    // something: spaced only while the loading thread shares the one processor.
+    const std::tuple<bool, int32_t, uint32_t> rows[] = {{false, 1, 10u}, {true, 1, 50u}, {true, 2, 10u}};
+    for (const auto& [loading, processors, gap] : rows)
     {
         mApp.mPresentEveryDraw = true;
         mApp.mLoadingThreadStarted = loading;
+        mApp.mProcessorCount = processors;
         RunFor(mEnv, mApp, 100);
         presents.clear();
         RunFor(mEnv, mApp, 500);
-        ASSERT_GE(presents.size(), 2u);
-        for (size_t i = 1; i < presents.size(); i++)
-            EXPECT_EQ(presents[i] - presents[i - 1], gap) << loading;
+        EXPECT_EQ(GapsBetween(presents), std::set<uint32_t>{gap}) << loading << " " << processors;
+    }
+}
+
+TEST_F(MainLoop, WhileLoadingTheLoopYieldsItsTimeOnlyOnOneProcessor)
+{
+    // Each update works 4 ms. Sharing its processor, the loop then yields twice that to
+    // the loading thread: an update every 12 ms. With a processor to spare it keeps its
+    // step of 10 ms.
+    std::vector<uint32_t> updateTimes;
+    mApp.mOnUpdate = [&]
+    {
+        updateTimes.push_back(mEnv.mClock.AccurateTime());
+        mEnv.mClock.Advance(4);
+    };
+    mApp.mLoadingThreadStarted = mApp.mYieldMainThread = true;
+    for (const auto& [processors, step] : {std::make_pair(2, 10u), std::make_pair(1, 12u)})
+    {
+        mApp.mProcessorCount = processors;
+        RunFor(mEnv, mApp, 100);
+        updateTimes.clear();
+        RunFor(mEnv, mApp, 1000);
+        EXPECT_EQ(GapsBetween(updateTimes), std::set<uint32_t>{step}) << processors;
     }
 }
 

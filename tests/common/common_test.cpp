@@ -335,6 +335,33 @@ TEST(ClockSeam, ScopesNestRestoreTheSystemClockAndTicksWrapInThirtyTwoBits)
     EXPECT_EQ(&GetTimeSource(), system);
 }
 
+TEST(ClockSeam, MicroSleepsMoveTheFakeClockAndRoundUpWhereASourceHasOnlyMilliseconds)
+{
+    FakeTimeSource fake(5);
+    {
+        ScopedTimeSource scoped(fake);
+        for (int i = 0; i < 4; i++)
+            ThreadSleepMicros(250);
+    }
+    EXPECT_EQ(fake.AccurateTime(), 6u);
+    EXPECT_EQ(fake.PerfCounter(), 6 * kPerfCounterRate / 1000);
+    EXPECT_EQ(fake.GetSleepCount(), 4);
+
+    // A source of its own, with whole milliseconds only: a short sleep is never skipped.
+    class MillisecondSource : public FakeTimeSource
+    {
+    public:
+        void SleepMicros(uint32_t micros) override { TimeSource::SleepMicros(micros); }
+    };
+    const std::pair<uint32_t, uint32_t> rows[] = {{0, 0}, {1, 1}, {999, 1}, {1000, 1}, {1001, 2}, {2500, 3}};
+    for (const auto& [micros, ms] : rows)
+    {
+        MillisecondSource source;
+        source.SleepMicros(micros);
+        EXPECT_EQ(source.GetTotalSlept(), ms) << micros;
+    }
+}
+
 TEST(SystemClock, SleepLastsAtLeastTheTimeAsked)
 {
     const uint32_t start = GetAccurateTime();
@@ -343,6 +370,9 @@ TEST(SystemClock, SleepLastsAtLeastTheTimeAsked)
     EXPECT_GE(GetAccurateTime() - start, 29u); // tick granularity is one millisecond
     EXPECT_GE(GetTimeSource().PerfCounter() - counterStart, 30 * kPerfCounterRate / 1000 - 100);
     EXPECT_GE(GetTicks() - start, 29u);
+    const uint64_t napStart = GetTimeSource().PerfCounter();
+    ThreadSleepMicros(300);
+    EXPECT_GE(GetTimeSource().PerfCounter() - napStart, 300 * kPerfCounterRate / 1000000 - 1);
 }
 
 } // namespace
