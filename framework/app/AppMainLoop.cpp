@@ -344,7 +344,7 @@ bool VaxoAppBase::Process(bool allowSleep)
         }
     }
 
-    if (mYieldMainThread && !LoadingThreadHasOwnProcessor())
+    if (mYieldMainThread)
     {
         // About twice the time the main thread used itself, for the loading thread.
         int32_t yield = 2 * int32_t(GetAccurateTime() - now) - 3 * slept;
@@ -360,11 +360,6 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     ProcessSafeDeleteList();
     return true;
-}
-
-bool VaxoAppBase::LoadingThreadHasOwnProcessor() const
-{
-    return mProcessorCount >= 2;
 }
 
 void VaxoAppBase::UpdateFTimeAcc()
@@ -531,10 +526,9 @@ bool VaxoAppBase::DrawDirtyStuff()
     Redraw(nullptr);
     UpdateFTimeAcc();
     uint32_t t = GetAccurateTime();
-    if (mLoadingThreadStarted && !mLoadingThreadCompleted && !LoadingThreadHasOwnProcessor())
+    if (mLoadingThreadStarted && !mLoadingThreadCompleted)
     {
-        // While loading on one processor, presents are spaced by the draw time (at least
-        // 15 ms) plus 35.
+        // While loading, presents are spaced by the draw time (at least 15 ms) plus 35.
         mNextDrawTick += std::max<uint32_t>(15, t - now) + 35;
         if (int32_t(t - mNextDrawTick) >= 0)
             mNextDrawTick = t;

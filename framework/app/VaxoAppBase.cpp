@@ -12,9 +12,7 @@
 #include "resources/ResourceManager.h"
 #include "widgets/WidgetManager.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <thread>
 
 namespace Vaxo
 {
@@ -59,7 +57,6 @@ VaxoAppBase::VaxoAppBase()
     mLastDrawTick = GetAccurateTime();
     mNextDrawTick = GetAccurateTime();
     mAspect.Set(4, 3);
-    mProcessorCount = int32_t(std::max(1u, std::thread::hardware_concurrency()));
     // Stray state of an earlier application object (tests make several).
     gIsFailing = false;
 

@@ -286,13 +286,8 @@ public:
     std::atomic<bool> mLoadingThreadCompleted;
     // The main thread has handled the completion (LoadingThreadCompleted ran).
     bool mLoaded;
-    // The main loop sleeps to leave time to the loading thread (when they share one
-    // processor, see mProcessorCount).
+    // The main loop sleeps to leave time to the loading thread.
     bool mYieldMainThread;
-    // Processors the machine offers (1 when unknown). With one, the main loop leaves time
-    // to a running loading thread (yields, presents 50 ms apart); with more, that thread
-    // has a processor of its own and the loop keeps its pace.
-    int32_t mProcessorCount;
     // Work units of the loading thread: set and raised by LoadingThreadProc.
     std::atomic<int32_t> mNumLoadingThreadTasks;
     std::atomic<int32_t> mCompletedLoadingThreadTasks;
@@ -635,8 +630,6 @@ private:
     void FlushSettingsStore();
     // Completes loading on the main thread: priority back, hook.
     void HandleLoadingCompleted();
-    // The loading thread need not share the main thread's processor (mProcessorCount).
-    bool LoadingThreadHasOwnProcessor() const;
     // Shows and clears a deferred error text; exits when that was asked for.
     void ProcessDeferredErrors();
     // Removes and deletes the dialogs still open (destructor).

@@ -282,26 +282,22 @@ TEST_F(MainLoop, PresentsWaitForChangesOrASecondAndAreSpacedWhileLoading)
     ASSERT_EQ(presents.size(), 3u);
     EXPECT_GE(presents[1] - presents[0], 1000u);
 
-    // Loading, the processors, and the gap between presents when every draw changes
-    // something: spaced only while the loading thread shares the one processor.
-    const std::tuple<bool, int32_t, uint32_t> rows[] = {{false, 1, 10u}, {true, 1, 50u}, {true, 2, 10u}};
-    for (const auto& [loading, processors, gap] : rows)
+    // Loading, and the gap between presents when every draw changes something.
+    for (const auto& [loading, gap] : {std::make_pair(false, 10u), std::make_pair(true, 50u)})
     {
         mApp.mPresentEveryDraw = true;
         mApp.mLoadingThreadStarted = loading;
-        mApp.mProcessorCount = processors;
         RunFor(mEnv, mApp, 100);
         presents.clear();
         RunFor(mEnv, mApp, 500);
-        EXPECT_EQ(GapsBetween(presents), std::set<uint32_t>{gap}) << loading << " " << processors;
+        EXPECT_EQ(GapsBetween(presents), std::set<uint32_t>{gap}) << loading;
     }
 }
 
-TEST_F(MainLoop, WhileLoadingTheLoopYieldsItsTimeOnlyOnOneProcessor)
+TEST_F(MainLoop, WhileLoadingTheLoopYieldsTwiceItsTime)
 {
-    // Each update works 4 ms. Sharing its processor, the loop then yields twice that to
-    // the loading thread: an update every 12 ms. With a processor to spare it keeps its
-    // step of 10 ms.
+    // Each update works 4 ms; the loop then yields twice that to the loading thread: an
+    // update every 12 ms.
     std::vector<uint32_t> updateTimes;
     mApp.mOnUpdate = [&]
     {
@@ -309,14 +305,10 @@ TEST_F(MainLoop, WhileLoadingTheLoopYieldsItsTimeOnlyOnOneProcessor)
         mEnv.mClock.Advance(4);
     };
     mApp.mLoadingThreadStarted = mApp.mYieldMainThread = true;
-    for (const auto& [processors, step] : {std::make_pair(2, 10u), std::make_pair(1, 12u)})
-    {
-        mApp.mProcessorCount = processors;
-        RunFor(mEnv, mApp, 100);
-        updateTimes.clear();
-        RunFor(mEnv, mApp, 1000);
-        EXPECT_EQ(GapsBetween(updateTimes), std::set<uint32_t>{step}) << processors;
-    }
+    RunFor(mEnv, mApp, 100);
+    updateTimes.clear();
+    RunFor(mEnv, mApp, 1000);
+    EXPECT_EQ(GapsBetween(updateTimes), std::set<uint32_t>{12u});
 }
 
 TEST_F(MainLoop, OverlayShowsZeroAtOnceThenFramesPerSecond)
