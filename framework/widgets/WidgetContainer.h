@@ -199,6 +199,12 @@ protected:
     void MarkDirtyAgain();
 
 private:
+    // Spreads a dirty mark among the root's children (see MarkDirty(child)).
+    class DirtySpread;
+
+    // The root's part of MarkDirty(child) (full: MarkDirtyFull(child)), the child
+    // already marked.
+    void SpreadDirty(WidgetContainer* child, bool full);
     // container is this one or one of its ancestors.
     bool IsInParentChain(WidgetContainer* container);
     // Moves mUpdatePos past pos when a pass stands on it, so that the pass neither skips
