@@ -5,6 +5,7 @@
 #include "widgets/WidgetManager.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -259,6 +260,9 @@ private:
     uint32_t mVisit = 0;
 };
 
+// Versions of the containers' child lists (trees may live on several threads).
+std::atomic<uint32_t> gNextWidgetsVersion{0};
+
 // Lets what lies below show: the root redraws it before the widget's drawing.
 bool SeesThrough(const Widget* widget)
 {
@@ -270,7 +274,8 @@ bool SeesThrough(const Widget* widget)
 WidgetContainer::WidgetContainer()
     : mWidgetManager(nullptr), mParent(nullptr), mUpdatePosMoved(false), mUpdatePos(mWidgets.end()),
       mLastUpdateTick(0), mUpdateCount(0), mDirty(false), mX(0), mY(0), mWidth(0), mHeight(0),
-      mTranslucent(false), mClipToBounds(true), mPriority(0), mZOrder(0), mLeavingManager(false)
+      mTranslucent(false), mClipToBounds(true), mPriority(0), mZOrder(0), mLeavingManager(false),
+      mWidgetsVersion(++gNextWidgetsVersion)
 {
 }
 
@@ -349,6 +354,7 @@ void WidgetContainer::RemoveWidget(Widget* widget)
     widget->mParent = nullptr;
     StepUpdatePosPast(it);
     mWidgets.erase(it);
+    WidgetsChanged();
 }
 
 bool WidgetContainer::HasWidget(Widget* widget)
@@ -423,7 +429,10 @@ WidgetContainer::WidgetList::iterator WidgetContainer::InsertWidgetHelper(Widget
     while (it != mWidgets.end() && (*it)->mZOrder < widget->mZOrder)
         ++it;
     if (it != mWidgets.end() && ((*it)->mZOrder == widget->mZOrder || it == mWidgets.begin()))
+    {
+        WidgetsChanged();
         return mWidgets.insert(it, widget);
+    }
     // A higher band (or the end): back up to the last child of this band or below.
     while (it != mWidgets.begin())
     {
@@ -432,7 +441,13 @@ WidgetContainer::WidgetList::iterator WidgetContainer::InsertWidgetHelper(Widget
             break;
         it = prev;
     }
+    WidgetsChanged();
     return mWidgets.insert(it, widget);
+}
+
+void WidgetContainer::WidgetsChanged()
+{
+    mWidgetsVersion = ++gNextWidgetsVersion;
 }
 
 void WidgetContainer::StepUpdatePosPast(WidgetList::iterator pos)
@@ -451,6 +466,7 @@ void WidgetContainer::ReorderWidget(Widget* widget, Placement placement, Widget*
         return;
     StepUpdatePosPast(it);
     mWidgets.erase(it);
+    WidgetsChanged();
 
     auto start = mWidgets.end();
     if (placement == kBack)
@@ -547,7 +563,8 @@ void WidgetContainer::MarkDirtyFull(WidgetContainer* child)
 // the widgets in front of the marked ones and down for those below the see-through
 // ones, every marked widget joining the walk under way. Marks made from the hooks it
 // calls join it too. Each round walks the list once, and the marks come out as the
-// widget-by-widget rules give them, in whatever order they are made.
+// widget-by-widget rules give them, in whatever order they are made. Overlaps are taken
+// from the widgets' rects (GetRect), as Intersects takes them.
 class WidgetContainer::DirtySpread
 {
 public:
@@ -558,8 +575,13 @@ public:
     // mark near the front reads few.
     void Begin(WidgetContainer& root)
     {
-        mRoot = &root;
-        mWidgets.assign(root.mWidgets.begin(), root.mWidgets.end());
+        // The copy of the list stays while the list stays.
+        if (mRoot != &root || mWidgetsVersion != root.mWidgetsVersion)
+        {
+            mRoot = &root;
+            mWidgetsVersion = root.mWidgetsVersion;
+            mWidgets.assign(root.mWidgets.begin(), root.mWidgets.end());
+        }
         mCount = int32_t(mWidgets.size());
         if (mNodes.size() < mWidgets.size())
             mNodes.resize(mWidgets.size());
@@ -844,6 +866,7 @@ private:
     // Kept from one spread to the next (they run on every mark), so that none of them
     // allocates again.
     WidgetContainer* mRoot = nullptr;
+    uint32_t mWidgetsVersion = 0; // of the root's list copied into mWidgets
     int32_t mCount = 0;
     // The root's children, back to front, and what was read of each (valid with mStamp).
     std::vector<Widget*> mWidgets;
@@ -887,12 +910,16 @@ void WidgetContainer::SpreadDirty(WidgetContainer* child, bool full)
             return;
         }
     }
-    if (idle.empty())
+    // The last spread of this root may still hold its list.
+    auto last = std::find_if(idle.begin(), idle.end(), [&](auto& spread) { return spread->Root() == this; });
+    if (last == idle.end() && !idle.empty())
+        last = std::prev(idle.end());
+    if (last == idle.end())
         running.push_back(std::make_unique<DirtySpread>());
     else
     {
-        running.push_back(std::move(idle.back()));
-        idle.pop_back();
+        running.push_back(std::move(*last));
+        idle.erase(last);
     }
     DirtySpread* spread = running.back().get();
     spread->Begin(*this);
