@@ -252,8 +252,10 @@ inline __m128i Over4(__m128i sp, __m128i dp)
     return _mm_or_si128(MixShares(sp, dp, share), alpha);
 }
 
-// Asks for the cache lines of n pixels from p on, ahead of their use.
-inline void PrefetchRow(const uint32_t* p, int32_t n)
+// Asks for the cache lines of n pixels from p on, ahead of their use. Inlined from the
+// start: gcc takes a function that only prefetches for one without effect, and drops
+// the calls to it.
+VAXO_ALWAYS_INLINE inline void PrefetchRow(const uint32_t* p, int32_t n)
 {
     const char* first = reinterpret_cast<const char*>(p);
     const char* last = reinterpret_cast<const char*>(p + n - 1);
