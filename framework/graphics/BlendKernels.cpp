@@ -10,8 +10,12 @@
 
 #if defined(__GNUC__)
 #define VAXO_NOINLINE __attribute__((noinline))
+// The per-run and per-group steps are small and run in the innermost loops; the
+// compiler would rather call them.
+#define VAXO_ALWAYS_INLINE __attribute__((always_inline))
 #else
 #define VAXO_NOINLINE
+#define VAXO_ALWAYS_INLINE
 #endif
 
 namespace Vaxo
@@ -89,7 +93,7 @@ VAXO_NOINLINE void FillRow(uint32_t* d, int32_t n, uint32_t c)
 // copy(s, d, n) for an opaque one and mix(s, d, n, pixels left in the row) for a
 // translucent one; transparent runs are skipped.
 template <class Row, class Copy, class Mix>
-inline void WalkRuns(const BlendRect& r, const uint8_t* runs, Row row, Copy copy, Mix mix)
+VAXO_ALWAYS_INLINE inline void WalkRuns(const BlendRect& r, const uint8_t* runs, Row row, Copy copy, Mix mix)
 {
     for (int32_t y = 0; y < r.height; ++y)
     {
@@ -180,9 +184,6 @@ void PortableBlend::Fill(const BlendRect& r, uint32_t c)
 // the two shares of a mix add up to 256, so a channel times its share stays below 65,536.
 
 #if VAXO_SSE2_BLEND
-// The per-group steps are small and run in the innermost loops; the compiler would
-// rather call them.
-#define VAXO_ALWAYS_INLINE __attribute__((always_inline))
 
 namespace
 {
@@ -251,8 +252,10 @@ inline __m128i Over4(__m128i sp, __m128i dp)
     return _mm_or_si128(MixShares(sp, dp, share), alpha);
 }
 
-// Asks for the cache lines of n pixels from p on, ahead of their use.
-inline void PrefetchRow(const uint32_t* p, int32_t n)
+// Asks for the cache lines of n pixels from p on, ahead of their use. Inlined from the
+// start: gcc takes a function that only prefetches for one without effect, and drops
+// the calls to it.
+VAXO_ALWAYS_INLINE inline void PrefetchRow(const uint32_t* p, int32_t n)
 {
     const char* first = reinterpret_cast<const char*>(p);
     const char* last = reinterpret_cast<const char*>(p + n - 1);
@@ -296,9 +299,41 @@ inline __m128i FirstPixels(int32_t count)
     return _mm_cmplt_epi32(_mm_set_epi32(3, 2, 1, 0), _mm_set1_epi32(count));
 }
 
+// Opaque run of a run-length walk, copied in 16-byte moves, the last four pixels by one
+// move that may overlap the one before. Not memcpy: gcc expands a memcpy whose size it
+// knows to be small (a run is at most 255 pixels) into rep movs, whose start-up alone
+// costs more than a sprite row.
+VAXO_ALWAYS_INLINE inline void CopyRun(const uint32_t* s, uint32_t* d, int32_t n)
+{
+    if (n < 4)
+    {
+        d[0] = s[0];
+        if (n > 1)
+            d[1] = s[1];
+        if (n > 2)
+            d[2] = s[2];
+        return;
+    }
+    int32_t j = 0;
+    for (; j + 8 <= n; j += 8)
+    {
+        const __m128i a = Load(s + j);
+        const __m128i b = Load(s + j + 4);
+        Store(d + j, a);
+        Store(d + j + 4, b);
+    }
+    if (j + 4 <= n)
+    {
+        Store(d + j, Load(s + j));
+        j += 4;
+    }
+    if (j < n)
+        Store(d + n - 4, Load(s + n - 4));
+}
+
 // Translucent run of a run-length walk: every pixel of it mixed, whatever its alpha,
 // the pixels after it left alone; room is the row's pixels from s on.
-inline void MixRun(const uint32_t* s, uint32_t* d, int32_t run, int32_t room)
+VAXO_ALWAYS_INLINE inline void MixRun(const uint32_t* s, uint32_t* d, int32_t run, int32_t room)
 {
     int32_t j = 0;
     for (; j + 4 <= run; j += 4)
@@ -483,13 +518,14 @@ void Sse2Blend::OverOpaqueRuns(const BlendRect& r, const uint8_t* runs)
         PrefetchRow(r.dest + size_t(y) * r.destStride, r.width);
     WalkRuns(
         r, runs,
-        [&](int32_t y, uint32_t* d)
+        [&](int32_t y, uint32_t* d) VAXO_ALWAYS_INLINE
         {
             if (rowsAhead > 0 && y + rowsAhead < r.height)
                 PrefetchRow(d + size_t(rowsAhead) * r.destStride, r.width);
         },
-        [](const uint32_t* s, uint32_t* d, int32_t n) { std::memcpy(d, s, size_t(n) * sizeof(uint32_t)); },
-        MixRun);
+        [](const uint32_t* s, uint32_t* d, int32_t n) VAXO_ALWAYS_INLINE { CopyRun(s, d, n); },
+        [](const uint32_t* s, uint32_t* d, int32_t n, int32_t room) VAXO_ALWAYS_INLINE
+        { MixRun(s, d, n, room); });
 }
 
 void Sse2Blend::OverOpaque(const BlendRect& r)

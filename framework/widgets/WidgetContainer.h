@@ -199,6 +199,17 @@ protected:
     void MarkDirtyAgain();
 
 private:
+    // Changes with every change of mWidgets, unique among all containers: the dirty
+    // spread keeps its copy of a root's list until it changes.
+    uint32_t mWidgetsVersion;
+
+    // Spreads a dirty mark among the root's children (see MarkDirty(child)).
+    class DirtySpread;
+
+    // The root's part of MarkDirty(child) (full: MarkDirtyFull(child)), the child
+    // already marked.
+    void SpreadDirty(WidgetContainer* child, bool full);
+    void WidgetsChanged();
     // container is this one or one of its ancestors.
     bool IsInParentChain(WidgetContainer* container);
     // Moves mUpdatePos past pos when a pass stands on it, so that the pass neither skips

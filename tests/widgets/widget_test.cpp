@@ -7,12 +7,16 @@
 #include "graphics/Graphics.h"
 #include "graphics/support/FixedFont.h"
 #include "graphics/support/RecordingImage.h"
+#include "widgets/support/LegacyMarkingManager.h"
 #include "widgets/support/WidgetTestEnv.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
+#include <memory>
+#include <random>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -351,6 +355,304 @@ TEST(WidgetContainer, DirtyMarksAtTheRoot)
             env[marked]->MarkDirty();
         EXPECT_EQ(env.DirtyNames(), dirty) << what;
     }
+}
+
+// Widgets whose MarkDirty does more: marks the full area, as an edit field with a
+// see-through background does, or marks a partner widget too, as composite controls do.
+class FullMarkingWidget : public RecordingWidget
+{
+public:
+    using RecordingWidget::RecordingWidget;
+    void MarkDirty() override { MarkDirtyFull(); }
+};
+
+class PartneredWidget : public RecordingWidget
+{
+public:
+    using RecordingWidget::RecordingWidget;
+    RecordingWidget* mPartner = nullptr;
+    void MarkDirty() override
+    {
+        RecordingWidget::MarkDirty();
+        if (mPartner != nullptr)
+            mPartner->MarkDirty();
+    }
+};
+
+class TwinTrees
+{
+public:
+    WidgetManager mManager{nullptr};
+    LegacyMarkingManager mReference{nullptr};
+    MemoryImage mScreen{nullptr};
+    MemoryImage mReferenceScreen{nullptr};
+    std::vector<std::string> mLog;
+    std::vector<std::string> mReferenceLog;
+    // The same widget in both trees, at the same place.
+    std::vector<std::unique_ptr<RecordingWidget>> mWidgets;
+    std::vector<std::unique_ptr<RecordingWidget>> mReferenceWidgets;
+
+    explicit TwinTrees(std::mt19937& rng)
+    {
+        for (auto [manager, screen] :
+             {std::pair<WidgetManager*, MemoryImage*>(&mManager, &mScreen),
+              std::pair<WidgetManager*, MemoryImage*>(&mReference, &mReferenceScreen)})
+        {
+            manager->Resize(TRect<int>(0, 0, 200, 150), TRect<int>(0, 0, 200, 150));
+            screen->Create(200, 150);
+            manager->mScreenImage = screen;
+        }
+        // Some trees hold enough widgets for the marking to bucket them by tiles.
+        const int count = 1 + int(rng() % (rng() % 3 == 0 ? 150 : 40));
+        for (int i = 0; i < count; ++i)
+        {
+            // Some are children of an earlier top-level widget.
+            const int parent = i > 0 && rng() % 4 == 0 ? int(rng() % uint32_t(i)) : -1;
+            AddTwins(rng, parent >= 0 && mWidgets[size_t(parent)]->mParent == &mManager ? parent : -1);
+        }
+    }
+    ~TwinTrees()
+    {
+        for (auto* widgets : {&mWidgets, &mReferenceWidgets})
+            for (auto& widget : *widgets)
+                if (widget->mParent != nullptr)
+                    widget->mParent->RemoveWidget(widget.get());
+    }
+
+    // Runs the same change on a widget of both trees.
+    void Both(size_t i, const std::function<void(RecordingWidget*)>& change)
+    {
+        change(mWidgets[i].get());
+        change(mReferenceWidgets[i].get());
+    }
+    // "!" for the manager when marked, then the numbers of the dirty widgets.
+    static std::string Dirty(const WidgetManager& manager,
+                             const std::vector<std::unique_ptr<RecordingWidget>>& widgets)
+    {
+        std::string text = manager.mDirty ? "!" : "";
+        for (auto& widget : widgets)
+            if (widget->mDirty)
+                text += " " + widget->mName;
+        return text;
+    }
+    std::string Dirty() const { return Dirty(mManager, mWidgets); }
+    std::string ReferenceDirty() const { return Dirty(mReference, mReferenceWidgets); }
+
+private:
+    void AddTwins(std::mt19937& rng, int parent)
+    {
+        // Sizes of 0 and below too: Intersects has its own answers for them. Some
+        // widgets on a grid of 4 pixels, so that edges meet, some on one of 32 give or
+        // take a pixel, so that edges meet the marking's tiles or just miss them.
+        const int step = rng() % 3 == 0 ? 32 : rng() % 2 ? 4 : 1;
+        auto jitter = [&] { return step == 32 ? int(rng() % 3) - 1 : 0; };
+        auto size = [&]
+        { return rng() % 6 == 0 ? int(rng() % 3) - 1 : step * (1 + int(rng() % 120) / step) + jitter(); };
+        const int x = step * ((int(rng() % 260) - 40) / step) + jitter();
+        const int y = step * ((int(rng() % 210) - 40) / step) + jitter();
+        const int w = size(), h = size();
+        const uint32_t kind = rng() % 10;
+        const size_t partner = rng() % (mWidgets.size() + 1);
+        const bool visible = rng() % 7 != 0, translucent = rng() % 5 == 0, transparent = rng() % 7 == 0;
+        const Color fill(int(rng() % 256), int(rng() % 256), int(rng() % 256), int(rng() % 256));
+        const int inset = int(rng() % 3);
+        for (auto [manager, widgets, log] :
+             {std::make_tuple<WidgetManager*>(&mManager, &mWidgets, &mLog),
+              std::make_tuple<WidgetManager*>(&mReference, &mReferenceWidgets, &mReferenceLog)})
+        {
+            const std::string name = std::to_string(widgets->size());
+            if (kind == 0)
+                widgets->push_back(std::make_unique<FullMarkingWidget>(name, log, x, y, w, h));
+            else if (kind == 1)
+            {
+                auto widget = std::make_unique<PartneredWidget>(name, log, x, y, w, h);
+                widget->mPartner = partner < widgets->size() ? (*widgets)[partner].get() : nullptr;
+                widgets->push_back(std::move(widget));
+            }
+            else
+                widgets->push_back(std::make_unique<RecordingWidget>(name, log, x, y, w, h));
+            RecordingWidget* widget = widgets->back().get();
+            widget->mVisible = visible;
+            widget->mTranslucent = translucent;
+            widget->mHasTransparentParts = transparent;
+            widget->mFill = fill;
+            widget->mFillInset = inset;
+            (parent >= 0 ? static_cast<WidgetContainer*>((*widgets)[size_t(parent)].get()) : manager)
+                ->AddWidget(widget);
+        }
+    }
+};
+
+TEST(WidgetContainer, DirtyMarksSpreadAsTheWidgetByWidgetRulesGiveThem)
+{
+    for (uint32_t trial = 0; trial < 500; ++trial)
+    {
+        std::mt19937 rng(trial);
+        TwinTrees trees(rng);
+        ASSERT_EQ(trees.Dirty(), trees.ReferenceDirty()) << "trial " << trial << " after adding";
+        // Some widgets dirty already, which stops a spread.
+        const size_t count = trees.mWidgets.size();
+        std::vector<bool> dirty(count);
+        for (size_t i = 0; i < count; ++i)
+            dirty[i] = rng() % 4 == 0;
+        for (size_t i = 0; i < count; ++i)
+            trees.Both(i, [&](RecordingWidget* w) { w->mDirty = dirty[i]; });
+        trees.mManager.mDirty = trees.mReference.mDirty = false;
+
+        const int changes = 1 + int(rng() % 4);
+        for (int c = 0; c < changes; ++c)
+        {
+            const size_t i = rng() % count;
+            const uint32_t what = rng() % 6;
+            const int x = int(rng() % 200) - 20, y = int(rng() % 150) - 20, w = int(rng() % 100),
+                      h = int(rng() % 100);
+            trees.Both(i,
+                       [&](RecordingWidget* widget)
+                       {
+                           if (what == 0)
+                               widget->MarkDirty();
+                           else if (what == 1)
+                               widget->MarkDirtyFull();
+                           else if (what == 2)
+                               widget->SetVisible(!widget->mVisible);
+                           else if (what == 3)
+                               widget->Resize(x, y, w, h);
+                           else if (widget->mParent != nullptr)
+                               what == 4 ? widget->mParent->BringToFront(widget)
+                                         : widget->mParent->BringToBack(widget);
+                       });
+            ASSERT_EQ(trees.Dirty(), trees.ReferenceDirty())
+                << "trial " << trial << ", change " << what << " of widget " << i;
+        }
+
+        trees.mLog.clear();
+        trees.mReferenceLog.clear();
+        EXPECT_EQ(trees.mManager.DrawScreen(), trees.mReference.DrawScreen()) << "trial " << trial;
+        ASSERT_EQ(trees.mLog, trees.mReferenceLog) << "trial " << trial;
+        ASSERT_EQ(trees.Dirty(), trees.ReferenceDirty()) << "trial " << trial << " after drawing";
+        ASSERT_EQ(std::vector<uint32_t>(trees.mScreen.GetBits(), trees.mScreen.GetBits() + 200 * 150),
+                  std::vector<uint32_t>(trees.mReferenceScreen.GetBits(),
+                                        trees.mReferenceScreen.GetBits() + 200 * 150))
+            << "trial " << trial;
+    }
+}
+
+TEST(WidgetContainer, MarksSpreadByTheExactOverlap)
+{
+    // Enough marked widgets at once for the marking to bucket them: one covering the
+    // screen from its left edge, 40 reaching 5 pixels below it. What else there is (back
+    // to front), and the dirty widgets after marking the first, "Screen".
+    const std::vector<std::tuple<const char*, std::vector<TRect<int>>, std::string>> cases = {
+        // Widgets of no width or height on the screen's edge are not overlapped by it
+        // (Intersects); those inside it are.
+        {"no size",
+         {{0, 300, 0, 10}, {100, 0, 10, 0}, {0, 0, 0, 0}, {50, 300, 0, 10}, {50, 50, 0, 0}},
+         "3 4"},
+        // The last reaches one pixel past the screen; what overlaps only that pixel is
+        // marked through it.
+        {"one pixel past", {{700, 500, 101, 10}, {800, 505, 5, 5}}, "0 1"},
+    };
+    for (const auto& [what, rects, dirty] : cases)
+    {
+        WidgetTestEnv env;
+        env.Add("Screen", 0, 0, 800, 600);
+        for (int i = 0; i < 40; ++i)
+            env.Add("S" + std::to_string(i), 100 + 15 * i, 595, 10, 10);
+        for (size_t i = 0; i < rects.size(); ++i)
+            env.Add(std::to_string(i), rects[i].mX, rects[i].mY, rects[i].mWidth, rects[i].mHeight);
+        env.CleanAll();
+        env["Screen"]->MarkDirty();
+        std::string expected = "Screen";
+        for (int i = 0; i < 40; ++i)
+            expected += " S" + std::to_string(i);
+        EXPECT_EQ(env.DirtyNames(), expected + " " + dirty) << what;
+    }
+}
+
+TEST(WidgetContainer, MarksFromTheHooksOfAHidingWidgetJoinTheSpread)
+{
+    // P hides the translucent T below it; marking P marks its partner X too, which lies
+    // in front, apart, and shows Y below it.
+    std::vector<std::string> log;
+    WidgetManager manager(nullptr);
+    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    PartneredWidget p("P", &log, 0, 0, 100, 100);
+    RecordingWidget y("Y", &log, 310, 310, 10, 10);
+    RecordingWidget t("T", &log, 10, 10, 20, 20);
+    RecordingWidget x("X", &log, 300, 300, 50, 50);
+    t.mTranslucent = x.mTranslucent = true;
+    p.mPartner = &x;
+    for (Widget* w : std::initializer_list<Widget*>{&p, &y, &t, &x})
+        manager.AddWidget(w);
+    for (Widget* w : std::initializer_list<Widget*>{&p, &y, &t, &x})
+        w->mDirty = false;
+    t.MarkDirty();
+    EXPECT_TRUE(p.mDirty && y.mDirty && t.mDirty && x.mDirty);
+    manager.RemoveAllWidgets();
+}
+
+TEST(WidgetContainer, MarksSpreadOnlyOverWhatTheMarkedWidgetsCover)
+{
+    // Enough marked widgets at once for the marking to bucket them: L, twenty reaching
+    // past its right edge, and B, the largest, reached through them. Q stands one pixel
+    // left of B, on the edge of a 256-pixel tile, and overlaps none of them.
+    WidgetTestEnv env;
+    env.Add("L", 0, 0, 250, 1024);
+    for (int i = 0; i < 20; ++i)
+        env.Add("S" + std::to_string(i), 240, 40 * i, 20, 10);
+    env.Add("B", 257, 0, 511, 1024);
+    env.Add("Q", 256, 500, 1, 1);
+    env.Add("Corner", 1000, 1000, 23, 23);
+    env.CleanAll();
+    env["L"]->MarkDirty();
+    std::string expected = "L";
+    for (int i = 0; i < 20; ++i)
+        expected += " S" + std::to_string(i);
+    EXPECT_EQ(env.DirtyNames(), expected + " B");
+}
+
+// Counts the rectangle look-ups of the marking.
+class CountingWidget : public RecordingWidget
+{
+public:
+    int* mCount;
+    CountingWidget(const std::string& name, int* count, int x, int y, int w, int h)
+        : RecordingWidget(name, nullptr, x, y, w, h), mCount(count)
+    {
+    }
+    TRect<int> GetRect() override
+    {
+        ++*mCount;
+        return RecordingWidget::GetRect();
+    }
+};
+
+TEST(WidgetContainer, MarkingLooksAtEachWidgetAFewTimes)
+{
+    // A grid of 3,000 widgets on a background, under a translucent dialog: marking the
+    // dialog marks them all, and widget by widget that walks the list for each of them
+    // (millions of look-ups).
+    int lookups = 0;
+    WidgetManager manager(nullptr);
+    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    std::vector<std::unique_ptr<CountingWidget>> widgets;
+    widgets.push_back(std::make_unique<CountingWidget>("bg", &lookups, 0, 0, 800, 600));
+    for (int i = 0; i < 3000; ++i)
+        widgets.push_back(
+            std::make_unique<CountingWidget>("", &lookups, (i % 60) * 13, (i / 60) * 12, 14, 13));
+    widgets.push_back(std::make_unique<CountingWidget>("dialog", &lookups, 200, 150, 400, 300));
+    widgets.back()->mTranslucent = true;
+    for (auto& w : widgets)
+        manager.AddWidget(w.get());
+    for (auto& w : widgets)
+        w->mDirty = false;
+
+    lookups = 0;
+    widgets.back()->MarkDirty();
+    EXPECT_TRUE(std::all_of(widgets.begin(), widgets.end(), [](auto& w) { return w->mDirty; }));
+    EXPECT_LT(lookups, 10 * int(widgets.size()));
+    for (auto& w : widgets)
+        manager.RemoveWidget(w.get());
 }
 
 TEST(WidgetContainer, HitTest)
