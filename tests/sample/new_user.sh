@@ -2,7 +2,8 @@
 # A new user's program: the sample copied into a folder outside the tree and renamed by the
 # recipe of README.md (the shell block under "Writing a program with the framework", run as
 # it stands), built against the framework with add_subdirectory in a plain build (default
-# compiler and options, as README says; through ccache when CCACHE_DIR names a cache),
+# compiler and options, as README says; through ccache when it is installed, as the test
+# command's own builds),
 # then run headless twice on a fresh HOME: recorded as a demo and closed once loaded, and
 # that demo replayed without options, which must end by itself at the recorded close.
 # Checks the renamed sources and targets, the bundle, the program's own data folder, and
@@ -34,7 +35,7 @@ program=$top/mygame
 [ -f "$program/MyGameApp.h" ] || fail "MyGameApp.h missing: the files were not renamed"
 ! grep -rq "SampleApp\|vaxo_sample" "$program" || fail "the copy still names the sample's classes or targets"
 
-if [ -n "${CCACHE_DIR:-}" ] && command -v ccache >/dev/null; then
+if command -v ccache >/dev/null; then
     export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 fi
 seconds() { date +%s.%N; }
