@@ -95,7 +95,8 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
         return done;
     };
     // On disk before the rename, or a power cut could leave an empty file.
-    bool ok = step(TakeTargetMode(fd, fileName)) && step(WriteAll(fd, data, length)) && step(::fsync(fd) == 0);
+    bool ok =
+        step(TakeTargetMode(fd, fileName)) && step(WriteAll(fd, data, length)) && step(::fsync(fd) == 0);
     ok = step(::close(fd) == 0) && ok;
     if (ok && beforeRename && !beforeRename(temp))
     {
