@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,8 @@ std::string gDir;
 
 void RemoveTempFolder()
 {
-    std::remove((gDir + "/registry.bin").c_str());
-    std::remove((gDir + "/registry.bin.tmp").c_str());
-    rmdir(gDir.c_str());
+    std::error_code error;
+    std::filesystem::remove_all(gDir, error);
 }
 
 std::string TempPath()

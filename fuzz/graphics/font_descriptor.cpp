@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,14 @@ using namespace Vaxo;
 
 namespace
 {
+std::string gDir;
+
+void RemoveTempFolder()
+{
+    std::error_code error;
+    std::filesystem::remove_all(gDir, error);
+}
+
 struct Setup
 {
     TestApp app;
@@ -28,7 +37,10 @@ struct Setup
     Setup()
     {
         char pattern[] = "/tmp/vaxo_fuzz_font_XXXXXX";
-        dir = mkdtemp(pattern);
+        if (mkdtemp(pattern) == nullptr)
+            abort();
+        dir = gDir = pattern;
+        atexit(RemoveTempFolder);
         path = dir + "/font.txt";
         auto sheet = std::make_shared<MemoryImage>(nullptr);
         sheet->Create(64, 64);
@@ -52,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Setup& s = Get();
     FILE* f = std::fopen(s.path.c_str(), "wb");
+    if (f == nullptr)
+        abort();
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     s.app.mPopups.clear();

@@ -10,12 +10,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 using namespace Vaxo;
 
 namespace
 {
+std::string gDir;
+
+void RemoveTempFolder()
+{
+    std::error_code error;
+    std::filesystem::remove_all(gDir, error);
+}
+
 struct Setup
 {
     TestApp app;
@@ -26,7 +35,11 @@ struct Setup
     Setup()
     {
         char pattern[] = "/tmp/vaxo_fuzz_widths_XXXXXX";
-        path = std::string(mkdtemp(pattern)) + "/widths.txt";
+        if (mkdtemp(pattern) == nullptr)
+            abort();
+        gDir = pattern;
+        atexit(RemoveTempFolder);
+        path = gDir + "/widths.txt";
         strip.Create(64, 16);
         uint32_t* bits = strip.GetBits();
         for (int i = 0; i < 64 * 16; ++i)
@@ -47,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Setup& s = Get();
     FILE* f = std::fopen(s.path.c_str(), "wb");
+    if (f == nullptr)
+        abort();
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
