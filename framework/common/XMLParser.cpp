@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace Vaxo
 {
 
@@ -149,6 +151,7 @@ void XMLParser::ResetParseState()
     mFirstChar = true;
     mSawMark = false;
     mInputBroken = false;
+    mReadError = false;
     mPushBack.clear();
 }
 
@@ -162,6 +165,10 @@ bool XMLParser::OpenFile(const std::string& path)
     mPushBack.clear();
 
     mFile = fopen(path.c_str(), "rb");
+    // A folder opens like an empty file; it is no document.
+    struct stat info;
+    if (mFile && (fstat(fileno(mFile), &info) != 0 || S_ISDIR(info.st_mode)))
+        CloseFile();
     if (!mFile)
     {
         mLineNum = 0;
@@ -278,6 +285,9 @@ bool XMLParser::FillReadBuffer()
     mReadPos = 0;
     mReadLen = keep;
     mReadLen += fread(mReadBuf.get() + keep, 1, kReadBlock - keep, mFile);
+    // A read error is not the end of the document: what follows was never seen.
+    if (mReadLen == 0 && ferror(mFile))
+        mReadError = true;
     return mReadLen > 0;
 }
 
@@ -314,7 +324,10 @@ inline uint32_t XMLParser::GetChar()
         }
         return kEndOfInput;
     case SOURCE_FILE:
-        return DecodeChar();
+    {
+        uint32_t c = DecodeChar();
+        return c == kEndOfInput && mReadError ? kBadInput : c;
+    }
     default:
         return kEndOfInput;
     }
@@ -615,7 +628,7 @@ bool XMLParser::NextElement(XMLElement* element)
             if (c == kEndOfInput || c == kBadInput)
             {
                 if (c == kBadInput)
-                    Fail("Illegal Character");
+                    Fail(mReadError ? "Unable to read file " + mFileName : "Illegal Character");
                 if (element->mType != XMLElement::TYPE_NONE)
                     Fail("Unexpected End of File");
                 return false;

@@ -184,6 +184,7 @@ private:
     bool mByteSwap = false;    // UTF-16 units are big-endian
     bool mSawMark = false;     // the UTF-16 mark has been looked at
     bool mInputBroken = false; // the decoder failed: the input ends here for good
+    bool mReadError = false;   // reading the file failed: the input ends here, damaged
 
     SourceKind mSource = SOURCE_NONE;
     std::string mNarrowSource;

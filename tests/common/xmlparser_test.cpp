@@ -465,3 +465,24 @@ TEST(Properties, FilesReadAndNameLineAndFileInErrorsAndTheParserIsReusable)
     EXPECT_TRUE(parser.ParsePropertiesBuffer(MakeBuffer(Props(""))));
     EXPECT_EQ(parser.GetErrorText(), "");
 }
+
+// A folder opens like an empty file and a read error looks like the end of the file: neither
+// may pass for an empty, well-formed document.
+TEST(Encodings, FoldersAndUnreadableFilesFail)
+{
+    TestFolder dir;
+    const std::string folder = dir / "sub";
+    ASSERT_TRUE(MkDir(folder));
+    XMLParser parser;
+    EXPECT_FALSE(parser.OpenFile(folder));
+    EXPECT_EQ(Drain(parser), (Lines{"ERR Unable to open file " + folder + " @0"}));
+    RecordingSink sink;
+    PropertiesParser properties(&sink);
+    EXPECT_FALSE(properties.ParsePropertiesFile(folder));
+    EXPECT_EQ(properties.GetErrorText(), "Unable to open file " + folder);
+    // Reading this file fails at once with EIO.
+    const std::string unreadable = "/proc/self/mem";
+    for (int forced : {-1, 1, 2})
+        EXPECT_EQ(ParseFile(unreadable, forced), (Lines{"ERR Unable to read file " + unreadable + " @1"}))
+            << forced;
+}
