@@ -158,6 +158,7 @@ void XMLParser::ResetParseState()
 bool XMLParser::OpenFile(const std::string& path)
 {
     CloseFile();
+    mFileName.clear(); // errors must not name a file that is no longer read
     mNarrowSource.clear();
     mWideSource.clear();
     mSourcePos = 0;
@@ -197,6 +198,7 @@ bool XMLParser::OpenFile(const std::string& path)
 void XMLParser::SetStringSource(const std::string& text)
 {
     CloseFile();
+    mFileName.clear();
     ResetParseState();
     mWideSource.clear();
     mNarrowSource = text;
@@ -207,6 +209,7 @@ void XMLParser::SetStringSource(const std::string& text)
 void XMLParser::SetStringSource(const std::wstring& text)
 {
     CloseFile();
+    mFileName.clear();
     ResetParseState();
     mNarrowSource.clear();
     mWideSource = text;

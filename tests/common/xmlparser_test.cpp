@@ -486,3 +486,21 @@ TEST(Encodings, FoldersAndUnreadableFilesFail)
         EXPECT_EQ(ParseFile(unreadable, forced), (Lines{"ERR Unable to read file " + unreadable + " @1"}))
             << forced;
 }
+
+// Errors name the file being read: never one read before by the same parser.
+TEST(Tokenizer, FileNameIsThatOfTheFileBeingRead)
+{
+    TestFolder dir;
+    const std::string path = dir.Write("a.xml", "<a/>");
+    XMLParser parser;
+    ASSERT_TRUE(parser.OpenFile(path));
+    EXPECT_EQ(parser.GetFileName(), path);
+    parser.SetStringSource("<a>");
+    EXPECT_EQ(parser.GetFileName(), "");
+    ASSERT_TRUE(parser.OpenFile(path));
+    parser.SetStringSource(std::wstring(L"<a>"));
+    EXPECT_EQ(parser.GetFileName(), "");
+    ASSERT_TRUE(parser.OpenFile(path));
+    EXPECT_FALSE(parser.OpenFile(dir / "missing.xml"));
+    EXPECT_EQ(parser.GetFileName(), "");
+}
