@@ -492,15 +492,14 @@ void Graphics::DrawImageMirror(Image* image, const TRect<int>& destRect, const T
         return;
     if (clipped != src)
     {
-        // Mirrored: the source's left part lands on the destination's right side.
-        TRect<int> flippedSrc(-(src.mX + src.mWidth), src.mY, src.mWidth, src.mHeight);
-        TRect<int> flippedImage(-image->mWidth, 0, image->mWidth, image->mHeight);
-        TRect<int> flippedClip = flippedSrc.Intersection(flippedImage);
-        int64_t left = int64_t(flippedClip.mX - flippedSrc.mX) * dest.mWidth / src.mWidth;
-        int64_t right =
-            int64_t(flippedClip.mX + flippedClip.mWidth - flippedSrc.mX) * dest.mWidth / src.mWidth;
-        int64_t top = int64_t(clipped.mY - src.mY) * dest.mHeight / src.mHeight;
-        int64_t bottom = int64_t(clipped.mY + clipped.mHeight - src.mY) * dest.mHeight / src.mHeight;
+        // Mirrored: the part cut off the source's right moves the destination's left edge,
+        // the part cut off its left the right edge. 64-bit: the source may lie far off.
+        const int64_t cutLeft = int64_t(clipped.mX) - src.mX;
+        const int64_t cutRight = int64_t(src.mX) + src.mWidth - (int64_t(clipped.mX) + clipped.mWidth);
+        int64_t left = cutRight * dest.mWidth / src.mWidth;
+        int64_t right = (int64_t(src.mWidth) - cutLeft) * dest.mWidth / src.mWidth;
+        int64_t top = (int64_t(clipped.mY) - src.mY) * dest.mHeight / src.mHeight;
+        int64_t bottom = (int64_t(clipped.mY) + clipped.mHeight - src.mY) * dest.mHeight / src.mHeight;
         dest = TRect<int>(SaturateToInt(dest.mX + left), SaturateToInt(dest.mY + top),
                           SaturateToInt(right - left), SaturateToInt(bottom - top));
         src = clipped;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -354,6 +355,26 @@ TEST_F(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
         // The pixels left keep their place and turn about the same point.
         "BltRotated(src,12,20,(0,0,8,10),(0,0,100,100)," + kWhite + ",0,0.5,3,6)",
         "BltMatrix(src,0,0,[1,0,0;0,1,0],(0,0,100,100)," + kWhite + ",0,(5,5,5,5),false)",
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
+// A mirrored source running to the end of the int range (a width of INT_MAX for "the
+// rest") used to overflow while its right edge was flipped.
+TEST_F(GraphicsImages, MirroredStretchesOfSourcesReachingTheIntLimitsKeepTheirShare)
+{
+    RecordingImage src("src", 10, 10);
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(7, 0, INT_MAX, 10), true);
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(INT_MIN + 3, 0, INT_MAX, 10), true);
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(5, -5, 10, 10), true);
+    const std::string clip = "(0,0,100,100)," + kWhite + ",0,false)";
+    Calls expected = {
+        // Three pixels of a source 2^31 - 1 wide: its left end, so the right end of the box.
+        "StretchBltMirror(src,(19,0,1,20),(7,0,3,10)," + clip,
+        // Its last two pixels: the left end of the box, too thin to reach a pixel.
+        "StretchBltMirror(src,(0,0,0,20),(0,0,2,10)," + clip,
+        // Half of the source off each side: right half on the left, top half cut off.
+        "StretchBltMirror(src,(10,10,10,10),(5,0,5,5)," + clip,
     };
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
