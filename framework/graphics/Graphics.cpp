@@ -734,8 +734,16 @@ void Graphics::VisibleSpan(bool yAxis, int64_t& lo, int64_t& hi) const
     const double b = (clipHi - orig) / scale + orig - trans;
     const double margin = (2 + 1e-6 * (std::fabs(a) + std::fabs(b) + std::fabs(orig))) / scale + 2;
     const double limit = 4e18;
-    lo = int64_t(std::clamp(std::floor(a - margin), -limit, limit));
-    hi = int64_t(std::clamp(std::ceil(b + margin), -limit, limit));
+    const double first = std::floor(a - margin);
+    const double last = std::ceil(b + margin);
+    // A translation or scale origin that is not a number (or endless) places no tile.
+    if (!(first <= last))
+    {
+        lo = hi = 0;
+        return;
+    }
+    lo = int64_t(std::clamp(first, -limit, limit));
+    hi = int64_t(std::clamp(last, -limit, limit));
 }
 
 void Graphics::DrawImageTransform(Image* image, const Transform& transform, float x, float y)

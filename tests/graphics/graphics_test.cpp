@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -463,6 +464,26 @@ TEST(GraphicsImageBox, AHugeBoxDrawsOnlyWhatIsVisible)
     EXPECT_EQ(dest.mCalls.size(), 64u * 48u);
     g.DrawImageBox(TRect<int>(0, 0, -5, 10), &skin);
     EXPECT_EQ(dest.mCalls.size(), 64u * 48u);
+}
+
+// A scaled box whose translation or scale origin is not a number used to convert the NaN
+// bounds of its visible tiles to integers (undefined behaviour): now it tiles nothing
+// along that axis.
+TEST(GraphicsImageBox, AScaledBoxAtANonNumberPlacesNoTile)
+{
+    RecordingImage dest("dest", 64, 48), skin("skin", 3, 3);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float cases[][3] = {{nan, 0, 0}, {0, nan, 0}, {inf, 0, 0}, {0, 0, nan}};
+    for (const auto& c : cases)
+    {
+        Graphics g(&dest);
+        g.TranslateF(c[0], c[1]);
+        g.SetScale(2, 2, c[2], 0);
+        g.DrawImageBox(TRect<int>(0, 0, 30, 30), &skin);
+        // The four corners and, along the other axis, 28 edge tiles on each side.
+        EXPECT_EQ(dest.TakeCalls().size(), 4u + 2 * 28) << c[0] << " " << c[1] << " " << c[2];
+    }
 }
 
 // ---- Transforms -------------------------------------------------------------------------
