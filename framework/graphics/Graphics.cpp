@@ -492,15 +492,14 @@ void Graphics::DrawImageMirror(Image* image, const TRect<int>& destRect, const T
         return;
     if (clipped != src)
     {
-        // Mirrored: the source's left part lands on the destination's right side.
-        TRect<int> flippedSrc(-(src.mX + src.mWidth), src.mY, src.mWidth, src.mHeight);
-        TRect<int> flippedImage(-image->mWidth, 0, image->mWidth, image->mHeight);
-        TRect<int> flippedClip = flippedSrc.Intersection(flippedImage);
-        int64_t left = int64_t(flippedClip.mX - flippedSrc.mX) * dest.mWidth / src.mWidth;
-        int64_t right =
-            int64_t(flippedClip.mX + flippedClip.mWidth - flippedSrc.mX) * dest.mWidth / src.mWidth;
-        int64_t top = int64_t(clipped.mY - src.mY) * dest.mHeight / src.mHeight;
-        int64_t bottom = int64_t(clipped.mY + clipped.mHeight - src.mY) * dest.mHeight / src.mHeight;
+        // Mirrored: the part cut off the source's right moves the destination's left edge,
+        // the part cut off its left the right edge. 64-bit: the source may lie far off.
+        const int64_t cutLeft = int64_t(clipped.mX) - src.mX;
+        const int64_t cutRight = int64_t(src.mX) + src.mWidth - (int64_t(clipped.mX) + clipped.mWidth);
+        int64_t left = cutRight * dest.mWidth / src.mWidth;
+        int64_t right = (int64_t(src.mWidth) - cutLeft) * dest.mWidth / src.mWidth;
+        int64_t top = (int64_t(clipped.mY) - src.mY) * dest.mHeight / src.mHeight;
+        int64_t bottom = (int64_t(clipped.mY) + clipped.mHeight - src.mY) * dest.mHeight / src.mHeight;
         dest = TRect<int>(SaturateToInt(dest.mX + left), SaturateToInt(dest.mY + top),
                           SaturateToInt(right - left), SaturateToInt(bottom - top));
         src = clipped;
@@ -735,8 +734,16 @@ void Graphics::VisibleSpan(bool yAxis, int64_t& lo, int64_t& hi) const
     const double b = (clipHi - orig) / scale + orig - trans;
     const double margin = (2 + 1e-6 * (std::fabs(a) + std::fabs(b) + std::fabs(orig))) / scale + 2;
     const double limit = 4e18;
-    lo = int64_t(std::clamp(std::floor(a - margin), -limit, limit));
-    hi = int64_t(std::clamp(std::ceil(b + margin), -limit, limit));
+    const double first = std::floor(a - margin);
+    const double last = std::ceil(b + margin);
+    // A translation or scale origin that is not a number (or endless) places no tile.
+    if (!(first <= last))
+    {
+        lo = hi = 0;
+        return;
+    }
+    lo = int64_t(std::clamp(first, -limit, limit));
+    hi = int64_t(std::clamp(last, -limit, limit));
 }
 
 void Graphics::DrawImageTransform(Image* image, const Transform& transform, float x, float y)

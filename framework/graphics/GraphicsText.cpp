@@ -186,6 +186,8 @@ int Graphics::WriteWordWrapped(const TRect<int>& rect, const std::string& str, i
     while (curPos < size)
     {
         char c = str[size_t(curPos)];
+        // Where the first caret of a "^^" pair stands while its second is measured.
+        int64_t pairStart = -1;
         if (c == '^' && mWriteColoredString && curPos + 1 < size)
         {
             if (str[size_t(curPos) + 1] != '^')
@@ -194,6 +196,7 @@ int Graphics::WriteWordWrapped(const TRect<int>& rect, const std::string& str, i
                 curPos += 8;
                 continue;
             }
+            pairStart = curPos;
             curPos++;
         }
         lastExamined = c;
@@ -217,8 +220,12 @@ int Graphics::WriteWordWrapped(const TRect<int>& rect, const std::string& str, i
         int64_t w;
         if (spacePos == -1)
         {
-            // A line takes at least one character, even one wider than the rectangle.
-            if (curPos < lineStart + 1)
+            // A line takes at least one character, even one wider than the rectangle. A
+            // "^^" pair goes whole to one line: split, its second caret would start an
+            // escape.
+            if (pairStart >= 0)
+                curPos = pairStart > lineStart ? pairStart : pairStart + 2;
+            else if (curPos < lineStart + 1)
                 curPos++;
             w = drawLine(lineStart, curPos - lineStart);
             if (w < 0)

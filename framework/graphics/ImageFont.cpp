@@ -474,6 +474,44 @@ void ImageFont::GenerateActiveFontLayers()
 
 // ---- Measuring ------------------------------------------------------------------------------
 
+// A size, scale or tag change takes effect at the next use, the metrics included: a
+// layout must not mix the old line spacing with the new widths.
+int ImageFont::GetAscent()
+{
+    Prepare();
+    return Font::GetAscent();
+}
+
+int ImageFont::GetAscentPadding()
+{
+    Prepare();
+    return Font::GetAscentPadding();
+}
+
+int ImageFont::GetDescent()
+{
+    Prepare();
+    return Font::GetDescent();
+}
+
+int ImageFont::GetHeight()
+{
+    Prepare();
+    return Font::GetHeight();
+}
+
+int ImageFont::GetLineSpacingOffset()
+{
+    Prepare();
+    return Font::GetLineSpacingOffset();
+}
+
+int ImageFont::GetLineSpacing()
+{
+    Prepare();
+    return Font::GetLineSpacing();
+}
+
 int ImageFont::CharWidthKern(char c, char prev)
 {
     Prepare();

@@ -152,6 +152,13 @@ public:
     ImageFont& operator=(const ImageFont&) = delete;
     ~ImageFont() override;
 
+    // The metrics of the active layers, made first when a change left them stale.
+    int GetAscent() override;
+    int GetAscentPadding() override;
+    int GetDescent() override;
+    int GetHeight() override;
+    int GetLineSpacingOffset() override;
+    int GetLineSpacing() override;
     int StringWidth(const std::string& str) override;
     int CharWidth(char c) override;
     int CharWidthKern(char c, char prev) override;

@@ -287,9 +287,12 @@ void MemoryImage::SetBits(const uint32_t* bits, int width, int height, bool comm
         width = height = 0;
     // A missing pixel array (after Create, Palletize or PurgeBits) needs one as much
     // as a new size does.
+    uint32_t* old = nullptr;
     if (width != mWidth || height != mHeight || mBits == nullptr)
     {
-        FreeArray(mBits);
+        // bits may point into the old array (a crop of the image itself): it goes only
+        // after the copy.
+        old = mBits;
         mWidth = width;
         mHeight = height;
         mBits = AllocBits();
@@ -298,6 +301,7 @@ void MemoryImage::SetBits(const uint32_t* bits, int width, int height, bool comm
     const size_t count = PixelCount();
     if (count != 0)
         std::memmove(mBits, bits, count * sizeof(uint32_t));
+    FreeArray(old);
     BitsChanged();
     if (commit)
         CommitBits();

@@ -32,7 +32,25 @@ SharedImageRef& SharedImageRef::operator=(const SharedImageRef& other)
 {
     if (&other == this)
         return *this;
-    return *this = other.mSharedImage;
+    MemoryImage* unshared = other.mUnsharedImage;
+    if (unshared != nullptr && unshared == mUnsharedImage)
+    {
+        // The image already held stays, with its ownership: releasing it first would
+        // delete it while it is being assigned again.
+        const bool owns = mOwnsUnshared;
+        mUnsharedImage = nullptr;
+        *this = other.mSharedImage;
+        mUnsharedImage = unshared;
+        mOwnsUnshared = owns;
+        return *this;
+    }
+    *this = other.mSharedImage;
+    if (unshared != nullptr)
+    {
+        mUnsharedImage = unshared;
+        mOwnsUnshared = false;
+    }
+    return *this;
 }
 
 SharedImageRef& SharedImageRef::operator=(SharedImage* sharedImage)

@@ -53,8 +53,9 @@ public:
     SharedImageRef(const SharedImageRef& other);
     ~SharedImageRef();
 
-    // Takes only the other's entry (its unshared image is not taken). Assigning a
-    // reference to itself, or one holding the same entry, leaves the count alone.
+    // Takes the other's entry, counted, and its unshared image, not owned. Assigning a
+    // reference to itself, or one holding the same entry, leaves the count alone; one
+    // holding the image already held keeps it and its ownership.
     SharedImageRef& operator=(const SharedImageRef& other);
     // Refers to the entry (which must not be null) and counts it.
     SharedImageRef& operator=(SharedImage* sharedImage);

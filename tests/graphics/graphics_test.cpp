@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -358,6 +360,26 @@ TEST_F(GraphicsImages, StretchedAndFloatDrawsClipTheirSourceToTheImage)
     EXPECT_EQ(dest.TakeCalls(), expected);
 }
 
+// A mirrored source running to the end of the int range (a width of INT_MAX for "the
+// rest") used to overflow while its right edge was flipped.
+TEST_F(GraphicsImages, MirroredStretchesOfSourcesReachingTheIntLimitsKeepTheirShare)
+{
+    RecordingImage src("src", 10, 10);
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(7, 0, INT_MAX, 10), true);
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(INT_MIN + 3, 0, INT_MAX, 10), true);
+    g.DrawImageMirror(&src, TRect<int>(0, 0, 20, 20), TRect<int>(5, -5, 10, 10), true);
+    const std::string clip = "(0,0,100,100)," + kWhite + ",0,false)";
+    Calls expected = {
+        // Three pixels of a source 2^31 - 1 wide: its left end, so the right end of the box.
+        "StretchBltMirror(src,(19,0,1,20),(7,0,3,10)," + clip,
+        // Its last two pixels: the left end of the box, too thin to reach a pixel.
+        "StretchBltMirror(src,(0,0,0,20),(0,0,2,10)," + clip,
+        // Half of the source off each side: right half on the left, top half cut off.
+        "StretchBltMirror(src,(10,10,10,10),(5,0,5,5)," + clip,
+    };
+    EXPECT_EQ(dest.TakeCalls(), expected);
+}
+
 TEST_F(GraphicsImages, RotatedDrawsTurnAboutTheCentreOfTheirSource)
 {
     RecordingImage src("src", 10, 6);
@@ -442,6 +464,26 @@ TEST(GraphicsImageBox, AHugeBoxDrawsOnlyWhatIsVisible)
     EXPECT_EQ(dest.mCalls.size(), 64u * 48u);
     g.DrawImageBox(TRect<int>(0, 0, -5, 10), &skin);
     EXPECT_EQ(dest.mCalls.size(), 64u * 48u);
+}
+
+// A scaled box whose translation or scale origin is not a number used to convert the NaN
+// bounds of its visible tiles to integers (undefined behaviour): now it tiles nothing
+// along that axis.
+TEST(GraphicsImageBox, AScaledBoxAtANonNumberPlacesNoTile)
+{
+    RecordingImage dest("dest", 64, 48), skin("skin", 3, 3);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float cases[][3] = {{nan, 0, 0}, {0, nan, 0}, {inf, 0, 0}, {0, 0, nan}};
+    for (const auto& c : cases)
+    {
+        Graphics g(&dest);
+        g.TranslateF(c[0], c[1]);
+        g.SetScale(2, 2, c[2], 0);
+        g.DrawImageBox(TRect<int>(0, 0, 30, 30), &skin);
+        // The four corners and, along the other axis, 28 edge tiles on each side.
+        EXPECT_EQ(dest.TakeCalls().size(), 4u + 2 * 28) << c[0] << " " << c[1] << " " << c[2];
+    }
 }
 
 // ---- Transforms -------------------------------------------------------------------------

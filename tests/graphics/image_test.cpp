@@ -249,4 +249,45 @@ TEST_F(SharedImageRefTest, SelfAssignmentChangesNothing)
     EXPECT_EQ(mDeaths, 1);
 }
 
+// Assignment used to take only the shared entry: a reference to an unshared image (an
+// empty image resource) came out empty, while a copy made by construction kept it.
+TEST_F(SharedImageRefTest, AssignmentCopiesTheUnsharedImageWithoutOwningIt)
+{
+    auto* owned = new CountedImage(&mDeaths);
+    SharedImageRef owner;
+    owner = owned;
+    owner.mOwnsUnshared = true;
+
+    SharedImageRef copy;
+    copy = owner;
+    EXPECT_EQ(copy.GetMemoryImage(), owned);
+    EXPECT_FALSE(copy.mOwnsUnshared);
+    EXPECT_EQ(SharedImageRef(owner).GetMemoryImage(), copy.GetMemoryImage());
+    copy.Release();
+    EXPECT_EQ(mDeaths, 0);
+
+    // Back onto the owner, which holds that very image: it stays, owned, and undeleted.
+    copy = owner;
+    owner = copy;
+    EXPECT_EQ(mDeaths, 0);
+    EXPECT_EQ(owner.mUnsharedImage, owned);
+    EXPECT_TRUE(owner.mOwnsUnshared);
+
+    // A borrowing reference given an entry and an image takes both.
+    SharedImage entry;
+    SharedImageRef both(&entry);
+    both.mUnsharedImage = owned;
+    SharedImageRef other;
+    other = both;
+    EXPECT_EQ(other.mSharedImage, &entry);
+    EXPECT_EQ(other.mUnsharedImage, owned);
+    EXPECT_EQ(entry.mRefCount, 2);
+    both.mUnsharedImage = nullptr;
+    other.Release();
+    both.Release();
+    EXPECT_EQ(mDeaths, 0);
+    owner.Release();
+    EXPECT_EQ(mDeaths, 1);
+}
+
 } // namespace

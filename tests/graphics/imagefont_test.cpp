@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -184,6 +185,56 @@ TEST_F(ImageFontTest, ScaledLayersMeasureAsTheyDraw)
     EXPECT_EQ(font->StringWidth("a"), 29);
     DrawCalls(*font, "a", 0, 0, Color::White, &width);
     EXPECT_EQ(width, 29);
+}
+
+// The metrics used to be read as they were before a size, scale or tag change until
+// something measured: a word-wrapped height then mixed the old line spacing with the new
+// descent.
+TEST_F(ImageFontTest, MetricsFollowASizeScaleOrTagChangeAtOnce)
+{
+    auto font = Make(std::string(kMainLayer) +
+                     "LayerSetPointSize Main 12; SetDefaultPointSize 12;\n"
+                     "CreateLayerFrom Tall Main; LayerRequireTags Tall ('tall'); LayerSetHeight Tall 30;");
+    const std::string text = "a b c a b c";
+    struct Metrics
+    {
+        int ascent, padding, descent, height, offset, spacing, wrapped;
+        bool operator==(const Metrics& o) const
+        {
+            return std::tie(ascent, padding, descent, height, offset, spacing, wrapped) ==
+                   std::tie(o.ascent, o.padding, o.descent, o.height, o.offset, o.spacing, o.wrapped);
+        }
+    };
+    auto metrics = [&]()
+    {
+        Graphics g(nullptr);
+        g.SetFont(font.get());
+        const int wrapped = g.GetWordWrappedHeight(12, text, -1, nullptr);
+        return Metrics{font->GetAscent(),
+                       font->GetAscentPadding(),
+                       font->GetDescent(),
+                       font->GetHeight(),
+                       font->GetLineSpacingOffset(),
+                       font->GetLineSpacing(),
+                       wrapped};
+    };
+    const std::function<void()> changes[] = {
+        [&] { font->SetPointSize(24); },
+        [&] { font->SetScale(0.5); },
+        [&] { font->AddTag("tall"); },
+        [&] { font->RemoveTag("tall"); },
+    };
+    for (const auto& change : changes)
+    {
+        change();
+        const Metrics first = metrics();
+        font->Prepare();
+        EXPECT_EQ(first, metrics()) << "ascent " << first.ascent << " height " << first.height;
+    }
+    font->SetPointSize(24);
+    font->SetScale(1);
+    EXPECT_EQ(font->GetAscent(), 12);
+    EXPECT_EQ(font->GetHeight(), 16);
 }
 
 TEST_F(ImageFontTest, StringWidthEqualsTheDrawnWidthAtEveryScale)

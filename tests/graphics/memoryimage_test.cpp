@@ -65,6 +65,16 @@ TEST(MemoryImageSize, SizesSetBitsAndCommittedFlags)
     const int32_t count = exact->mBitsChangedCount;
     exact->SetBits(exact->mBits, 2, 2, true);
     EXPECT_EQ(exact->mBitsChangedCount, count);
+    // Part of its own array at a new size (a crop): the old array used to be freed before
+    // the pixels were read from it.
+    const std::vector<uint32_t> rows4 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    MemoryImage cropped(nullptr);
+    cropped.SetBits(rows4.data(), 4, 3, true);
+    cropped.SetBits(cropped.mBits + 4, 4, 2, true);
+    EXPECT_EQ(Pixels(cropped), std::vector<uint32_t>(rows4.begin() + 4, rows4.end()));
+    EXPECT_EQ(cropped.mBits[8], kGuard);
+    cropped.SetBits(cropped.mBits + 1, 2, 2, true);
+    EXPECT_EQ(Pixels(cropped), (std::vector<uint32_t>{6, 7, 8, 9}));
     const struct
     {
         std::vector<uint32_t> pixels;

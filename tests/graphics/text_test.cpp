@@ -159,6 +159,32 @@ TEST_F(WordWrap, LinesBreakAtTheLastSpaceThatFits)
     }
 }
 
+// A word broken between the two carets of "^^" used to end its line on a lone caret (not
+// drawn) and start the next with the other, read as an escape: the caret was lost and
+// the next eight characters taken for a colour. The pair now stays together.
+TEST_F(WordWrap, ADoubledCaretIsNeverSplitAcrossLines)
+{
+    const struct
+    {
+        int width;
+        const char* text;
+        Calls draws;
+    } cases[] = {
+        {45,
+         "aaaa^^bbbbbbbbbbb",
+         {Draw(0, 8, "aaaa"), Draw(0, 20, "^bbb"), Draw(0, 32, "bbbb"), Draw(0, 44, "bbbb")}},
+        // At the start of a line the pair is the one character the line must take.
+        {5, "^^b", {Draw(0, 8, "^"), Draw(0, 20, "b")}},
+        {25, "a^^b", {Draw(0, 8, "a^"), Draw(0, 20, "b")}},
+    };
+    for (const auto& c : cases)
+    {
+        const int height = g.WriteWordWrapped(TRect<int>(0, 0, c.width, 0), c.text);
+        EXPECT_EQ(font.TakeCalls(), c.draws) << c.text;
+        EXPECT_EQ(height, 8 + (int(c.draws.size()) - 1) * 12 + 4) << c.text;
+    }
+}
+
 TEST_F(WordWrap, WidthsReportedAndTheFirstBaseline)
 {
     int maxWidth = -1, lastWidth = 0;
