@@ -116,6 +116,34 @@ void EditWidget::TrimToWidth(Font* font, int limit)
         mString.pop_back();
 }
 
+bool EditWidget::FitsWidths()
+{
+    if (mWidthChecks.empty())
+        return mMaxPixels <= 0 || GetFont()->StringWidth(mString) <= mMaxPixels;
+    for (WidthCheck& check : mWidthChecks)
+    {
+        const int limit = check.mMaxWidth > 0 ? check.mMaxWidth : mMaxPixels;
+        if (limit > 0 && check.mCheckFont->StringWidth(mString) > limit)
+            return false;
+    }
+    return true;
+}
+
+void EditWidget::DropUnfittingInput(int inserted)
+{
+    inserted = std::min(inserted, mCursorPos);
+    const int length = static_cast<int>(mString.size());
+    if (mMaxChars >= 0 && length > mMaxChars)
+    {
+        const int excess = std::min(inserted, length - mMaxChars);
+        mString.erase(mCursorPos - excess, excess);
+        mCursorPos -= excess;
+        inserted -= excess;
+    }
+    for (; inserted > 0 && !FitsWidths(); --inserted)
+        mString.erase(--mCursorPos, 1);
+}
+
 void EditWidget::EnforceMaxPixels()
 {
     if (mWidthChecks.empty())
@@ -295,6 +323,9 @@ void EditWidget::Restore(const Snapshot& snapshot)
 
 void EditWidget::FinishKey(const Snapshot& before, const KeyResult& result, bool shift)
 {
+    // Typing or pasting into a full field keeps the text after the caret: what does not
+    // fit of the input goes first.
+    DropUnfittingInput(result.mInserted);
     if (mMaxChars >= 0 && static_cast<int>(mString.size()) > mMaxChars)
         mString.resize(mMaxChars);
     EnforceMaxPixels();
@@ -405,6 +436,7 @@ EditWidget::KeyResult EditWidget::Paste()
     mCursorPos = at + static_cast<int>(pasted.size());
     mHilitePos = -1;
     result.mUndoPoint = true;
+    result.mInserted = static_cast<int>(pasted.size());
     return result;
 }
 
@@ -507,6 +539,7 @@ EditWidget::KeyResult EditWidget::TypeChar(char c)
         ++mCursorPos;
     }
     mHilitePos = -1;
+    result.mInserted = 1;
     FocusCursor(false);
     return result;
 }

@@ -1077,6 +1077,32 @@ TEST(EditWidget, LimitsAndListener)
     }
 }
 
+TEST(EditWidget, InputThatDoesNotFitIsDroppedNotTheTextAfterTheCaret)
+{
+    // Character and pixel limits (6-pixel characters), clipboard, start, script, state
+    // after, state after an undo.
+    const std::tuple<int, int, const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {5, -1, "", "ab|cd", "xy", "abx|cd", "ab|cd"},
+        {-1, 30, "", "ab|cd", "xy", "abx|cd", "ab|cd"},
+        {5, -1, "xyz", "ab|cd", "[C]v[C]", "abx|cd", "ab|cd"},
+        {5, -1, "xyz", "a^bc|de", "[C]v[C]", "axy|de", "a^bc|de"},
+        {-1, 30, "xyz", "|abc", "[C]v[C]", "xy|abc", "|abc"},
+        {5, -1, "", "abcd|", "xy", "abcdx|", "abcd|"},
+    };
+    for (const auto& [maxChars, maxPixels, clip, start, script, expected, undone] : cases)
+    {
+        Field f;
+        f.mEdit.mMaxChars = maxChars;
+        f.mEdit.mMaxPixels = maxPixels;
+        f.mClipboard->mClipboard = clip;
+        f.Set(start);
+        f.Play(script);
+        EXPECT_EQ(f.State(), expected) << start << " " << script;
+        f.Play("[C]z[C]");
+        EXPECT_EQ(f.State(), undone) << start << " " << script;
+    }
+}
+
 TEST(EditWidget, ScrollsToKeepTheCaretInView)
 {
     // Character and field widths (usable: the field's less 8 pixels), script, first
