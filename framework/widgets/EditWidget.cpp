@@ -48,10 +48,12 @@ EditWidget::~EditWidget() = default;
 
 void EditWidget::SetFont(Font* font, Font* widthCheckFont)
 {
+    // Duplicated before the old fonts go: either may be one of them.
+    std::unique_ptr<Font> check(widthCheckFont != nullptr ? widthCheckFont->Duplicate() : nullptr);
     mFont.reset(font != nullptr ? font->Duplicate() : nullptr);
     ClearWidthCheckFonts();
-    if (widthCheckFont != nullptr)
-        AddWidthCheckFont(widthCheckFont, -1);
+    if (check != nullptr)
+        mWidthChecks.push_back(WidthCheck{std::move(check), -1});
 }
 
 void EditWidget::AddWidthCheckFont(Font* font, int maxPixels)

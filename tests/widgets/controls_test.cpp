@@ -1075,6 +1075,15 @@ TEST(EditWidget, LimitsAndListener)
         EXPECT_EQ(f.State(), expected) << start << " " << script;
         EXPECT_EQ(f.mListener.mLog, log) << start << " " << script;
     }
+
+    // The fonts set again from the field's own: the check font still limits the text.
+    Field f;
+    f.mEdit.mMaxPixels = 25;
+    FixedFont check(10);
+    f.mEdit.SetFont(f.mEdit.mFont.get(), &check);
+    f.mEdit.SetFont(f.mEdit.mFont.get(), f.mEdit.mWidthChecks.front().mCheckFont.get());
+    f.Play("abc");
+    EXPECT_EQ(f.State(), "ab|");
 }
 
 TEST(EditWidget, InputThatDoesNotFitIsDroppedNotTheTextAfterTheCaret)
