@@ -346,10 +346,12 @@ void EditWidget::FinishKey(const Snapshot& before, const KeyResult& result, bool
     if ((result.mClearAtEnd && !shift) || mHilitePos == mCursorPos)
         mHilitePos = -1;
 
+    // Input dropped whole changed nothing: the last undo point stays.
+    const bool undoPoint = result.mUndoPoint && !(result.mInserted > 0 && mString == before.mString);
     // A refused text leaves everything as before the key, the undo point included.
     if (!ListenerAllowsText(mString))
         Restore(before);
-    else if (result.mUndoPoint)
+    else if (undoPoint)
     {
         mUndoString = before.mString;
         mUndoCursor = before.mCursorPos;

@@ -1097,6 +1097,8 @@ TEST(EditWidget, InputThatDoesNotFitIsDroppedNotTheTextAfterTheCaret)
         {5, -1, "xyz", "a^bc|de", "[C]v[C]", "axy|de", "a^bc|de"},
         {-1, 30, "xyz", "|abc", "[C]v[C]", "xy|abc", "|abc"},
         {5, -1, "", "abcd|", "xy", "abcdx|", "abcd|"},
+        // A character dropped whole is no undo step.
+        {5, -1, "", "abc|de", "[BS]x[L]y", "ab|xde", "abc|de"},
     };
     for (const auto& [maxChars, maxPixels, clip, start, script, expected, undone] : cases)
     {
