@@ -191,7 +191,8 @@ int EditWidget::GetCharAt(int x, int y)
     Font* font = GetFont();
     const int length = static_cast<int>(text.size());
     const int first = std::clamp(mLeftPos, 0, length);
-    int result = 0;
+    // Left of the first visible character: before it, not at the hidden start of the text.
+    int result = first;
     int lo = 0;
     for (int i = first; i < length; ++i)
     {

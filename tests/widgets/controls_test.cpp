@@ -1163,6 +1163,16 @@ TEST(EditWidget, MouseSelects)
         }
         EXPECT_EQ(f.State(), expected) << script;
     }
+
+    // Scrolled to show "efgh...": a click at the left edge puts the caret before the first
+    // character shown, and the view stays.
+    Field f;
+    f.Play("abcdefghijklmnopqrst");
+    ASSERT_EQ(f.mEdit.mLeftPos, 4);
+    f.mManager->MouseDown(12, 15, 1);
+    f.mManager->MouseUp(12, 15, 1);
+    EXPECT_EQ(f.mEdit.mCursorPos, 4);
+    EXPECT_EQ(f.mEdit.mLeftPos, 4);
 }
 
 TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)
