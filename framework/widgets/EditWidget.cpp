@@ -48,10 +48,12 @@ EditWidget::~EditWidget() = default;
 
 void EditWidget::SetFont(Font* font, Font* widthCheckFont)
 {
+    // Duplicated before the old fonts go: either may be one of them.
+    std::unique_ptr<Font> check(widthCheckFont != nullptr ? widthCheckFont->Duplicate() : nullptr);
     mFont.reset(font != nullptr ? font->Duplicate() : nullptr);
     ClearWidthCheckFonts();
-    if (widthCheckFont != nullptr)
-        AddWidthCheckFont(widthCheckFont, -1);
+    if (check != nullptr)
+        mWidthChecks.push_back(WidthCheck{std::move(check), -1});
 }
 
 void EditWidget::AddWidthCheckFont(Font* font, int maxPixels)
@@ -116,6 +118,34 @@ void EditWidget::TrimToWidth(Font* font, int limit)
         mString.pop_back();
 }
 
+bool EditWidget::FitsWidths()
+{
+    if (mWidthChecks.empty())
+        return mMaxPixels <= 0 || GetFont()->StringWidth(mString) <= mMaxPixels;
+    for (WidthCheck& check : mWidthChecks)
+    {
+        const int limit = check.mMaxWidth > 0 ? check.mMaxWidth : mMaxPixels;
+        if (limit > 0 && check.mCheckFont->StringWidth(mString) > limit)
+            return false;
+    }
+    return true;
+}
+
+void EditWidget::DropUnfittingInput(int inserted)
+{
+    inserted = std::min(inserted, mCursorPos);
+    const int length = static_cast<int>(mString.size());
+    if (mMaxChars >= 0 && length > mMaxChars)
+    {
+        const int excess = std::min(inserted, length - mMaxChars);
+        mString.erase(mCursorPos - excess, excess);
+        mCursorPos -= excess;
+        inserted -= excess;
+    }
+    for (; inserted > 0 && !FitsWidths(); --inserted)
+        mString.erase(--mCursorPos, 1);
+}
+
 void EditWidget::EnforceMaxPixels()
 {
     if (mWidthChecks.empty())
@@ -161,7 +191,8 @@ int EditWidget::GetCharAt(int x, int y)
     Font* font = GetFont();
     const int length = static_cast<int>(text.size());
     const int first = std::clamp(mLeftPos, 0, length);
-    int result = 0;
+    // Left of the first visible character: before it, not at the hidden start of the text.
+    int result = first;
     int lo = 0;
     for (int i = first; i < length; ++i)
     {
@@ -295,6 +326,9 @@ void EditWidget::Restore(const Snapshot& snapshot)
 
 void EditWidget::FinishKey(const Snapshot& before, const KeyResult& result, bool shift)
 {
+    // Typing or pasting into a full field keeps the text after the caret: what does not
+    // fit of the input goes first.
+    DropUnfittingInput(result.mInserted);
     if (mMaxChars >= 0 && static_cast<int>(mString.size()) > mMaxChars)
         mString.resize(mMaxChars);
     EnforceMaxPixels();
@@ -313,10 +347,12 @@ void EditWidget::FinishKey(const Snapshot& before, const KeyResult& result, bool
     if ((result.mClearAtEnd && !shift) || mHilitePos == mCursorPos)
         mHilitePos = -1;
 
+    // Input dropped whole changed nothing: the last undo point stays.
+    const bool undoPoint = result.mUndoPoint && !(result.mInserted > 0 && mString == before.mString);
     // A refused text leaves everything as before the key, the undo point included.
     if (!ListenerAllowsText(mString))
         Restore(before);
-    else if (result.mUndoPoint)
+    else if (undoPoint)
     {
         mUndoString = before.mString;
         mUndoCursor = before.mCursorPos;
@@ -405,6 +441,7 @@ EditWidget::KeyResult EditWidget::Paste()
     mCursorPos = at + static_cast<int>(pasted.size());
     mHilitePos = -1;
     result.mUndoPoint = true;
+    result.mInserted = static_cast<int>(pasted.size());
     return result;
 }
 
@@ -507,6 +544,7 @@ EditWidget::KeyResult EditWidget::TypeChar(char c)
         ++mCursorPos;
     }
     mHilitePos = -1;
+    result.mInserted = 1;
     FocusCursor(false);
     return result;
 }

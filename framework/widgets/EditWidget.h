@@ -145,6 +145,8 @@ private:
         // The selection ends with the key unless shift is held.
         bool mClearAtEnd = true;
         bool mReturn = false;
+        // Characters the key put in just before the caret.
+        int mInserted = 0;
     };
 
     // What a refused text puts back.
@@ -184,6 +186,9 @@ private:
     KeyResult TypeChar(char c);
     // Width limit of one font: drops trailing characters while it measures more.
     void TrimToWidth(Font* font, int limit);
+    bool FitsWidths();
+    // Drops what does not fit of the inserted characters, the last first.
+    void DropUnfittingInput(int inserted);
 
     bool ListenerAllowsRawKey(KeyCode key);
     bool ListenerAllowsRawChar(char c);

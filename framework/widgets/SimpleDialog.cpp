@@ -135,8 +135,10 @@ void SimpleDialog::OrderInManagerChanged()
 
 void SimpleDialog::ScrollOn()
 {
+    // Started again while sliding: the place it slides to stays.
+    if (mScrollState != 1)
+        mScrollTargetY = mY;
     mScrollState = 1;
-    mScrollTargetY = mY;
     Move(mX, -mHeight);
 }
 

@@ -1075,6 +1075,43 @@ TEST(EditWidget, LimitsAndListener)
         EXPECT_EQ(f.State(), expected) << start << " " << script;
         EXPECT_EQ(f.mListener.mLog, log) << start << " " << script;
     }
+
+    // The fonts set again from the field's own: the check font still limits the text.
+    Field f;
+    f.mEdit.mMaxPixels = 25;
+    FixedFont check(10);
+    f.mEdit.SetFont(f.mEdit.mFont.get(), &check);
+    f.mEdit.SetFont(f.mEdit.mFont.get(), f.mEdit.mWidthChecks.front().mCheckFont.get());
+    f.Play("abc");
+    EXPECT_EQ(f.State(), "ab|");
+}
+
+TEST(EditWidget, InputThatDoesNotFitIsDroppedNotTheTextAfterTheCaret)
+{
+    // Character and pixel limits (6-pixel characters), clipboard, start, script, state
+    // after, state after an undo.
+    const std::tuple<int, int, const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {5, -1, "", "ab|cd", "xy", "abx|cd", "ab|cd"},
+        {-1, 30, "", "ab|cd", "xy", "abx|cd", "ab|cd"},
+        {5, -1, "xyz", "ab|cd", "[C]v[C]", "abx|cd", "ab|cd"},
+        {5, -1, "xyz", "a^bc|de", "[C]v[C]", "axy|de", "a^bc|de"},
+        {-1, 30, "xyz", "|abc", "[C]v[C]", "xy|abc", "|abc"},
+        {5, -1, "", "abcd|", "xy", "abcdx|", "abcd|"},
+        // A character dropped whole is no undo step.
+        {5, -1, "", "abc|de", "[BS]x[L]y", "ab|xde", "abc|de"},
+    };
+    for (const auto& [maxChars, maxPixels, clip, start, script, expected, undone] : cases)
+    {
+        Field f;
+        f.mEdit.mMaxChars = maxChars;
+        f.mEdit.mMaxPixels = maxPixels;
+        f.mClipboard->mClipboard = clip;
+        f.Set(start);
+        f.Play(script);
+        EXPECT_EQ(f.State(), expected) << start << " " << script;
+        f.Play("[C]z[C]");
+        EXPECT_EQ(f.State(), undone) << start << " " << script;
+    }
 }
 
 TEST(EditWidget, ScrollsToKeepTheCaretInView)
@@ -1126,6 +1163,16 @@ TEST(EditWidget, MouseSelects)
         }
         EXPECT_EQ(f.State(), expected) << script;
     }
+
+    // Scrolled to show "efgh...": a click at the left edge puts the caret before the first
+    // character shown, and the view stays.
+    Field f;
+    f.Play("abcdefghijklmnopqrst");
+    ASSERT_EQ(f.mEdit.mLeftPos, 4);
+    f.mManager->MouseDown(12, 15, 1);
+    f.mManager->MouseUp(12, 15, 1);
+    EXPECT_EQ(f.mEdit.mCursorPos, 4);
+    EXPECT_EQ(f.mEdit.mLeftPos, 4);
 }
 
 TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)

@@ -295,6 +295,15 @@ TEST_F(SimpleDialogs, SlideInReachesItsPlaceOnThe15thUpdateAndEndsOnThe16th)
             steps.push_back(std::to_string(dialog.mY) + (dialog.IsScrolling() ? "+" : "."));
     }
     EXPECT_EQ(Join(steps), "80+ 100+ 100.");
+
+    // Started again halfway, it still ends in its place.
+    dialog.ScrollOn();
+    for (int update = 0; update < 5; update++)
+        dialog.Update();
+    dialog.ScrollOn();
+    while (dialog.IsScrolling())
+        dialog.Update();
+    EXPECT_EQ(dialog.mY, 100);
 }
 
 TEST_F(SimpleDialogs, CheckboxAndLabel)
