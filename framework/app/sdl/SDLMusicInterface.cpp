@@ -47,6 +47,9 @@ SDLMusicInterface::SDLMusicInterface()
 
 SDLMusicInterface::~SDLMusicInterface()
 {
+    // Mix_FreeMusic would wait for a fade-out of the playing song to end (for ever while
+    // paused); a playing song of this player is its current one.
+    SDLMusicInterface::StopMusic(mCurrentSong);
     for (Mix_Music* song : mMusicList)
         if (song != nullptr)
             Mix_FreeMusic(song);

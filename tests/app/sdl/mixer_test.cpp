@@ -530,6 +530,24 @@ TEST_F(SDLMusicTest, StartingASongDuringAFadeOutDoesNotWaitForIt)
     }
 }
 
+// Deleting the player while its song fades out does not wait for the fade (SDL_mixer frees a
+// fading song only once the fade has ended: for ever while the music is paused).
+TEST_F(SDLMusicTest, DeletingThePlayerDuringAFadeOutDoesNotWaitForIt)
+{
+    ASSERT_TRUE(mMusic->LoadMusic(0, mSteadySong));
+    mMusic->PlayMusic(0, 0, false);
+    ASSERT_TRUE(WaitMixed(kDiskRate / 10));
+    mMusic->FadeOut(0, true, 0.001); // ten seconds
+    mMusic->PauseAllMusic();
+    auto deleted = std::async(std::launch::async, [&] { mMusic.reset(); });
+    const bool waited = deleted.wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    if (waited)
+        Mix_ResumeMusic(); // lets the fade, and so the deletion, end
+    deleted.get();
+    EXPECT_FALSE(waited);
+    EXPECT_EQ(Mix_PlayingMusic(), 0);
+}
+
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.
 TEST(MusicFadeTimeMs, IsTenDividedBySpeedGuarded)
 {
