@@ -120,10 +120,11 @@ bool VaxoAppBase::CheckSignature(const Buffer& data, const std::string& fileName
     Buffer signature;
     if (!ReadBufferFromFile(fileName + ".sig", &signature, false))
         return false;
+    // An empty file has no digest: an empty ".sig" beside it signs nothing.
     Buffer digest = data.GetHMAC();
     int32_t length = digest.GetDataLen();
-    return length == signature.GetDataLen() &&
-           (length == 0 || std::memcmp(digest.GetDataPtr(), signature.GetDataPtr(), size_t(length)) == 0);
+    return length != 0 && length == signature.GetDataLen() &&
+           std::memcmp(digest.GetDataPtr(), signature.GetDataPtr(), size_t(length)) == 0;
 }
 
 } // namespace Vaxo

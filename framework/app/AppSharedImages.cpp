@@ -89,7 +89,9 @@ SharedImageRef VaxoAppBase::GetSharedImage(const std::string& fileName, const st
 void VaxoAppBase::CleanSharedImages()
 {
     ImageMutexLock lock(this);
-    if (!mSharedImagesDirty)
+    // Cleared before the walk: a last reference that goes meanwhile (on another thread, or
+    // through an image deleted here) sets it again for the next clean-up.
+    if (!mSharedImagesDirty.exchange(false))
         return;
     for (auto it = mSharedImageMap.begin(); it != mSharedImageMap.end();)
     {
@@ -103,7 +105,6 @@ void VaxoAppBase::CleanSharedImages()
             ++it;
         }
     }
-    mSharedImagesDirty = false;
 }
 
 void VaxoAppBase::AddMemoryImage(MemoryImage* image)

@@ -90,6 +90,30 @@ TEST(SharedImages, AnEntryLivesUntilTheUpdateAfterItsLastRelease)
     EXPECT_FALSE(app.mSharedImagesDirty);
 }
 
+// A last reference that goes while the entries are being cleaned (here: dropped when the
+// image of an entry being deleted leaves the application; on another thread it may go at
+// any moment) still has its entry deleted at the next clean-up, not kept for good.
+TEST(SharedImages, AReferenceReleasedDuringTheCleanUpIsCleanedNextTime)
+{
+    AppTestEnv env;
+    struct App : ImageApp
+    {
+        SharedImageRef mHeld;
+        void RemoveMemoryImage(MemoryImage* image) override
+        {
+            ImageApp::RemoveMemoryImage(image);
+            mHeld.Release();
+        }
+    } app;
+    app.mHeld = app.GetSharedImage("a.png", "", nullptr); // cleaned before "b.png"
+    app.GetSharedImage("b.png", "", nullptr).Release();
+    app.CleanSharedImages(); // deletes b's image, which lets a go
+    ASSERT_EQ(app.mSharedImageMap.size(), 1u);
+    EXPECT_EQ(app.mSharedImageMap.begin()->second.mRefCount, 0);
+    app.CleanSharedImages();
+    EXPECT_TRUE(app.mSharedImageMap.empty());
+}
+
 TEST(SharedImages, APlatformWithoutDisplayOrThreadsStillGivesImagesAndLoads)
 {
     AppTestEnv env; // restores the platform factory at the end

@@ -67,6 +67,7 @@ TEST(AppProperties, LoadPropertiesReportsEachFailureWithItsText)
         {kSignedText.c_str(), flipped.c_str(), true, true, false, failed},
         {kSignedText.c_str(), shorter.c_str(), true, true, false, failed},
         {kSignedText.c_str(), longer.c_str(), true, true, false, failed},
+        {"", "", true, true, false, failed}, // no digest is no signature, even of nothing
         {"<Properties><Integer id=\"N\">x</Integer></Properties>", nullptr, false, false, false,
          "Invalid Integer Value: 'x' on Line 1"},
     };

@@ -25,6 +25,20 @@ int MusicFadeTimeMs(double speed)
     return ms >= double(INT_MAX) ? INT_MAX : int(ms);
 }
 
+namespace
+{
+// SDL_mixer starts a song only once a fade-out under way has ended: the main thread would
+// stand still for the whole fade, and for ever while the music is paused. The faded song is
+// cut and reported finished, as the fade's end would have been.
+void EndFadeOut()
+{
+    if (Mix_FadingMusic() != MIX_FADING_OUT)
+        return;
+    Mix_HaltMusic();
+    gSDLSongFinished = 1;
+}
+} // namespace
+
 SDLMusicInterface::SDLMusicInterface()
 {
     if (OpenMixerDevice())
@@ -33,6 +47,9 @@ SDLMusicInterface::SDLMusicInterface()
 
 SDLMusicInterface::~SDLMusicInterface()
 {
+    // Mix_FreeMusic would wait for a fade-out of the playing song to end (for ever while
+    // paused); a playing song of this player is its current one.
+    SDLMusicInterface::StopMusic(mCurrentSong);
     for (Mix_Music* song : mMusicList)
         if (song != nullptr)
             Mix_FreeMusic(song);
@@ -66,6 +83,7 @@ void SDLMusicInterface::PlayMusic(int songId, int /*offset*/, bool noLoop)
     Mix_Music* song = GetMusicById(songId);
     if (song == nullptr)
         return;
+    EndFadeOut();
     Mix_PlayMusic(song, noLoop ? 0 : -1);
     mCurrentSong = songId;
 }
@@ -132,6 +150,7 @@ void SDLMusicInterface::FadeIn(int songId, int /*offset*/, double speed, bool no
     Mix_Music* song = GetMusicById(songId);
     if (song == nullptr)
         return;
+    EndFadeOut();
     Mix_FadeInMusic(song, noLoop ? 0 : -1, MusicFadeTimeMs(speed));
     mCurrentSong = songId;
 }

@@ -2,8 +2,9 @@
 // registered under small integer ids and one plays at a time; fades are the mixer's own.
 //
 // gSDLSongFinished is set on the mixer's audio thread by the music-finished hook, which the
-// mixer calls when a song ends by itself or a fade-out ends; Mix_HaltMusic does not call
-// it, so a song stopped by StopMusic is not reported finished.
+// mixer calls when a song ends by itself or a fade-out ends (or by a start that cuts a
+// fade-out short); Mix_HaltMusic does not call it, so a song stopped by StopMusic is not
+// reported finished.
 #pragma once
 
 #include "app/MusicInterface.h"

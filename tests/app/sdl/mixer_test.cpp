@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -495,6 +497,55 @@ TEST_F(SDLMusicTest, FadeOutAtSpeedTwoHundredthsTakesHalfASecond)
     auto start = std::find_if(from, peaks.end(), [&](int p) { return p < full * 97 / 100; });
     auto end = std::find_if(start, peaks.end(), [&](int p) { return p <= full * 3 / 100; });
     EXPECT_NEAR(double(end - start) * 10, 470.0, 60.0);
+}
+
+// A song started while another fades out starts at once, whether by PlayMusic or FadeIn:
+// SDL_mixer's own start waits for the fade-out to end, the whole fade long, and for ever
+// while the music is paused. The cut song is reported finished, as the fade's end would be.
+TEST_F(SDLMusicTest, StartingASongDuringAFadeOutDoesNotWaitForIt)
+{
+    const std::function<void(SDLMusicInterface&)> starts[] = {
+        [](SDLMusicInterface& music) { music.PlayMusic(1, 0, false); },
+        [](SDLMusicInterface& music) { music.FadeIn(1, 0, 0.1, false); },
+    };
+    ASSERT_TRUE(mMusic->LoadMusic(0, mSteadySong));
+    ASSERT_TRUE(mMusic->LoadMusic(1, mShortSong));
+    for (const auto& start : starts)
+    {
+        mMusic->PlayMusic(0, 0, false);
+        ASSERT_TRUE(WaitMixed(kDiskRate / 10));
+        mMusic->FadeOut(0, true, 0.001); // ten seconds
+        mMusic->PauseAllMusic();
+        EXPECT_FALSE(mMusic->SongFinished());
+        auto started = std::async(std::launch::async, [&] { start(*mMusic); });
+        const bool waited = started.wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+        if (waited)
+            Mix_ResumeMusic(); // lets the fade, and so the start, end
+        started.get();
+        EXPECT_FALSE(waited);
+        EXPECT_TRUE(mMusic->IsPlaying(1));
+        EXPECT_NE(Mix_FadingMusic(), MIX_FADING_OUT);
+        EXPECT_TRUE(mMusic->SongFinished());
+        mMusic->StopAllMusic();
+    }
+}
+
+// Deleting the player while its song fades out does not wait for the fade (SDL_mixer frees a
+// fading song only once the fade has ended: for ever while the music is paused).
+TEST_F(SDLMusicTest, DeletingThePlayerDuringAFadeOutDoesNotWaitForIt)
+{
+    ASSERT_TRUE(mMusic->LoadMusic(0, mSteadySong));
+    mMusic->PlayMusic(0, 0, false);
+    ASSERT_TRUE(WaitMixed(kDiskRate / 10));
+    mMusic->FadeOut(0, true, 0.001); // ten seconds
+    mMusic->PauseAllMusic();
+    auto deleted = std::async(std::launch::async, [&] { mMusic.reset(); });
+    const bool waited = deleted.wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    if (waited)
+        Mix_ResumeMusic(); // lets the fade, and so the deletion, end
+    deleted.get();
+    EXPECT_FALSE(waited);
+    EXPECT_EQ(Mix_PlayingMusic(), 0);
 }
 
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.
