@@ -611,6 +611,30 @@ TEST(SDLImageStretch, FastStretchCopiesAtEqualSizeAndScalesAtDouble)
         EXPECT_EQ(SurfaceWord(*dest, i % 4, i / 4) & 0xFFFFFF, expected[i % 4]) << i;
 }
 
+TEST(SDLImageStretch, FastStretchOfARectangleFarPastTheSourceSamplesItsLastPixel)
+{
+    // Start and width each within the 16.16 range, their sum not: the step must not wrap
+    // back to the first column (or overflow).
+    FormatDisplay display(TestFormat::k888);
+    std::vector<uint32_t> pixels(16, 0xFF0000FFu); // blue, the last row and column red
+    for (size_t i = 0; i < 4; ++i)
+        pixels[i * 4 + 3] = pixels[12 + i] = 0xFFFF0000u;
+    auto src = MakeSDLImage(&display, 4, 4, pixels);
+    for (bool mirror : {false, true})
+    {
+        auto dest = MakeSDLImage(&display, 64, 64, 0xFF000000u);
+        const TRect<int> destRect(0, 0, 64, 64), srcRect(29000, 29000, 29000, 29000);
+        if (mirror)
+            dest->StretchBltMirror(src.get(), destRect, srcRect, destRect, Color::White, 0, true);
+        else
+            dest->StretchBlt(src.get(), destRect, srcRect, destRect, Color::White, 0, true);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(SurfaceWord(*dest, x, y) & 0xFFFFFF, 0xFF0000u)
+                    << mirror << " at " << x << "," << y;
+    }
+}
+
 TEST(SDLImageStretch, MirrorsFlipLeftToRightAlsoHangingOffEitherEdge)
 {
     // The blue channel numbers the source columns 1, 2, 3; 0 is the background.
