@@ -226,6 +226,33 @@ TEST(SDLImageStates, ScreenImageClearKeepsItsSurface)
     SDL_FreeSurface(screen); // the image never freed it
 }
 
+TEST(SDLImageStates, SetSurfaceOnAnImageWithPixelsTakesTheSurfacesSizeAndPixels)
+{
+    FormatDisplay display(TestFormat::k565);
+    SDL_Surface* screen = SDL_CreateRGBSurface(0, 64, 48, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(screen, nullptr);
+    SDL_FillRect(screen, nullptr, 0xF800); // red
+    {
+        // Pixels, caches and a surface of its own, all 2 x 2.
+        auto image = MakeSDLImage(&display, 2, 2, 0xFF0000FFu);
+        ASSERT_NE(image->GetNativeAlphaData(&display), nullptr);
+        ASSERT_TRUE(image->GenerateDDSurface());
+        const int32_t changes = image->mBitsChangedCount;
+        image->SetSurface(screen);
+        EXPECT_EQ(image->mSurface, screen);
+        EXPECT_NE(image->mBitsChangedCount, changes) << "textures made from the old pixels are stale";
+        // Every pixel of the new size is there to read and draw on.
+        const uint32_t* bits = image->GetBits();
+        ASSERT_NE(bits, nullptr);
+        EXPECT_EQ(bits[0], 0xFFF80000u);
+        EXPECT_EQ(bits[64 * 48 - 1], 0xFFF80000u);
+        image->mDrawToBits = true;
+        image->FillRect(TRect<int>(0, 0, 64, 48), Color(0, 0, 255), 0);
+        EXPECT_EQ(SurfaceWord(*image, 63, 47), 0x001Fu);
+    }
+    SDL_FreeSurface(screen);
+}
+
 // --- Lines ----------------------------------------------------------------------------------
 
 TEST(SDLImageLines, HorizontalLineEqualsFillRectAndAdditiveAntiAliasingDrawsNothing)
