@@ -222,6 +222,8 @@ void NativeImage::DeleteAllNonSurfaceData()
     FreeArray(mPalette);
     FreeArray(mPaletteIndices);
     mPaletteCount = 0;
+    // The surface was drawn on: textures made from the earlier pixels must be refilled.
+    mBitsChangedCount = int32_t(uint32_t(mBitsChangedCount) + 1u);
 }
 
 void NativeImage::SetVideoMemory(bool wantVideoMemory)

@@ -134,8 +134,8 @@ public:
     void Init();
     // Reads the pixels back when no other form holds them, then frees the surface.
     void DeleteDDSurface();
-    // Drops every software form; does nothing without a surface, which would then lose
-    // the only copy of the pixels.
+    // Drops every software form after a draw on the surface, and counts the change;
+    // does nothing without a surface, which would then lose the only copy of the pixels.
     void DeleteAllNonSurfaceData();
 
 protected:
