@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 
 namespace Vaxo
@@ -519,6 +521,29 @@ TEST(SDLImageBlt, RunCutAtBothEndsAdditiveAndCoverageGoldenValues)
     cover->FillScanLinesWithCoverage(&span, 1, Color(255, 255, 255), 0, coverage, 0, 0, 2, 1);
     EXPECT_EQ(SurfaceWord(*cover, 0, 0) & 0xFFFFFF, 0xFDFDFDu);
     EXPECT_EQ(SurfaceWord(*cover, 1, 0) & 0xFFFFFF, 0u);
+}
+
+TEST(SDLImageBlt, CoverageSpansEndingPastTheLargestColumnDrawOnlyWhatLiesOnTheImage)
+{
+    unsigned char coverage[128];
+    std::fill(std::begin(coverage), std::end(coverage), 255);
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 8, 8, 0xFF000000u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    Span spans[2] = {Span{2, INT32_MAX - 2, 100}, Span{3, -5, 7}};
+    image->FillScanLinesWithCoverage(spans, 2, Color(255, 255, 255), 0, coverage, -8, 0, 16, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(SurfaceWord(*image, x, y) != 0, y == 3 && x < 2) << x << "," << y;
+    // The screen of a 3D display: no temporary image can span that box.
+    auto* renderer = new RecordingRenderer(&display);
+    display.m3DInterface.reset(renderer);
+    display.mIs3D = true;
+    display.mScreenImage = image.get();
+    Span far[2] = {Span{2, INT32_MAX - 2, 100}, Span{3, -5, 7}};
+    image->FillScanLinesWithCoverage(far, 2, Color::White, 0, coverage, 0, 0, 8, 8);
+    EXPECT_TRUE(renderer->mCalls.empty());
+    display.mScreenImage = nullptr;
 }
 
 TEST(SDLImageBlt, DrawsWithoutSoftwareRouteFallBackWhenThereIsNoSurface)
