@@ -88,7 +88,8 @@ public:
     void PurgeBits() override;
     void DeleteExtraBuffers() override;
     void ReInit() override;
-    // The software pixels are the newer form: the surface is thrown away unread.
+    // The software pixels are the newer form: the surface is thrown away unread. Without
+    // software pixels the surface is the newer form and stays.
     void BitsChanged() override;
     void CommitBits() override;
     void DeleteNativeData() override;

@@ -2,6 +2,7 @@
 // conversion, the display's tables, the three states of an image, the routes of every
 // draw, the blit loops (the run-pattern fuzz target weighs them against a floating-point
 // blender), stretching and rotation.
+#include "graphics/Graphics.h"
 #include "graphics/NativeImagePixels.h"
 #include "graphics/support/MemoryImageTestUtil.h"
 #include "graphics/support/SDLImageTestUtil.h"
@@ -226,6 +227,37 @@ TEST(SDLImageStates, ScreenImageClearKeepsItsSurface)
         EXPECT_EQ(image.mSurface, nullptr);
     }
     SDL_FreeSurface(screen); // the image never freed it
+}
+
+// Drawn on through a Graphics and then reported changed, as the overlays of the main loop
+// do: the surface holds the picture and must stay. Changed software pixels replace it.
+TEST(SDLImageStates, BitsChangedKeepsASurfaceThatHoldsTheOnlyPixels)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        const SurfaceFormat format(display);
+        SDLImage image(&display);
+        image.Create(4, 2);
+        image.SetImageMode(false, false);
+        Graphics g(&image);
+        g.SetColor(Color(0, 0, 255));
+        g.FillRect(0, 0, 4, 2);
+        g.SetColor(Color(255, 0, 0));
+        g.FillRect(1, 1, 1, 1);
+        ASSERT_TRUE(image.HasSurface()) << FormatName(f);
+        image.BitsChanged();
+        EXPECT_TRUE(image.HasSurface()) << FormatName(f);
+        const uint32_t* bits = image.GetBits();
+        ASSERT_NE(bits, nullptr);
+        EXPECT_EQ(bits[0], format.ToArgb(format.FromArgb(0xFF0000FEu))) << FormatName(f);
+        EXPECT_EQ(bits[5], format.ToArgb(format.FromArgb(0xFFFE0000u))) << FormatName(f);
+        // Now both forms hold the pixels: a change to the software ones wins.
+        image.GetBits()[0] = 0xFF00FF00u;
+        image.BitsChanged();
+        EXPECT_FALSE(image.HasSurface()) << FormatName(f);
+        EXPECT_EQ(image.GetBits()[0], 0xFF00FF00u) << FormatName(f);
+    }
 }
 
 TEST(SDLImageStates, SetSurfaceOnAnImageWithPixelsTakesTheSurfacesSizeAndPixels)
