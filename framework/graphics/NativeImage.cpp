@@ -222,6 +222,8 @@ void NativeImage::DeleteAllNonSurfaceData()
     FreeArray(mPalette);
     FreeArray(mPaletteIndices);
     mPaletteCount = 0;
+    // The surface was drawn on: textures made from the earlier pixels must be refilled.
+    mBitsChangedCount = int32_t(uint32_t(mBitsChangedCount) + 1u);
 }
 
 void NativeImage::SetVideoMemory(bool wantVideoMemory)
@@ -288,6 +290,10 @@ void NativeImage::BitsChanged()
     MemoryImage::BitsChanged();
     if (!HasSurface())
         return;
+    // No software form: the pixels were drawn on the surface, which is the newest (and
+    // only) copy; throwing it away would leave a blank image.
+    if (mBits == nullptr && !HasPaletteForm())
+        return;
     // The screen's surface cannot be given up: the changed pixels go back into it.
     if (mExternalSurface && mBits != nullptr && SurfaceFormatUsable() && !mNoLock)
     {
@@ -320,8 +326,9 @@ void NativeImage::BitsChanged()
 void NativeImage::Create(int width, int height)
 {
     // Frees the pixels and the palette form (an old palette would be read with the new
-    // size), then BitsChanged releases the surface.
+    // size); the surface has the old size and content, so it goes too.
     MemoryImage::Create(width, height);
+    ReleaseSurface();
 }
 
 void NativeImage::PurgeBits()

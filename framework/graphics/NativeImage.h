@@ -88,7 +88,8 @@ public:
     void PurgeBits() override;
     void DeleteExtraBuffers() override;
     void ReInit() override;
-    // The software pixels are the newer form: the surface is thrown away unread.
+    // The software pixels are the newer form: the surface is thrown away unread. Without
+    // software pixels the surface is the newer form and stays.
     void BitsChanged() override;
     void CommitBits() override;
     void DeleteNativeData() override;
@@ -134,8 +135,8 @@ public:
     void Init();
     // Reads the pixels back when no other form holds them, then frees the surface.
     void DeleteDDSurface();
-    // Drops every software form; does nothing without a surface, which would then lose
-    // the only copy of the pixels.
+    // Drops every software form after a draw on the surface, and counts the change;
+    // does nothing without a surface, which would then lose the only copy of the pixels.
     void DeleteAllNonSurfaceData();
 
 protected:

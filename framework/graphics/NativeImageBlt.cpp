@@ -371,24 +371,30 @@ void NativeImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Co
         return;
     if (Is3D())
     {
-        int left = spans[0].mX, top = spans[0].mY, right = left + spans[0].mWidth - 1, bottom = top;
+        // The box in 64 bits: a span may end past the largest column.
+        int64_t left = spans[0].mX, top = spans[0].mY, right = left + spans[0].mWidth - 1, bottom = top;
         for (int i = 1; i < spanCount; ++i)
         {
-            left = std::min(left, spans[i].mX);
-            top = std::min(top, spans[i].mY);
-            right = std::max(right, spans[i].mX + spans[i].mWidth - 1);
-            bottom = std::max(bottom, spans[i].mY);
+            left = std::min<int64_t>(left, spans[i].mX);
+            top = std::min<int64_t>(top, spans[i].mY);
+            right = std::max<int64_t>(right, int64_t(spans[i].mX) + spans[i].mWidth - 1);
+            bottom = std::max<int64_t>(bottom, spans[i].mY);
         }
+        // No temporary image can be that large, nor its corner be moved to by coverX/Y.
+        const auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+        if (right - left + 1 > INT32_MAX || bottom - top + 1 > INT32_MAX || !fits(coverX - left) ||
+            !fits(coverY - top))
+            return;
         for (int i = 0; i < spanCount; ++i)
         {
-            spans[i].mX -= left;
-            spans[i].mY -= top;
+            spans[i].mX = int32_t(spans[i].mX - left);
+            spans[i].mY = int32_t(spans[i].mY - top);
         }
         MemoryImage temp(gGraphicsApp);
-        temp.Create(right - left + 1, bottom - top + 1);
-        temp.FillScanLinesWithCoverage(spans, spanCount, color, drawMode, coverage, coverX - left,
-                                       coverY - top, coverWidth, coverHeight);
-        Blt(&temp, left, top, TRect<int>(0, 0, temp.mWidth, temp.mHeight), Color::White, drawMode);
+        temp.Create(int(right - left + 1), int(bottom - top + 1));
+        temp.FillScanLinesWithCoverage(spans, spanCount, color, drawMode, coverage, int(coverX - left),
+                                       int(coverY - top), coverWidth, coverHeight);
+        Blt(&temp, int(left), int(top), TRect<int>(0, 0, temp.mWidth, temp.mHeight), Color::White, drawMode);
         return;
     }
     CommitBits();
@@ -413,11 +419,15 @@ void NativeImage::FillScanLinesWithCoverage(Span* spans, int spanCount, const Co
         const Span& span = spans[s];
         if (span.mY < 0 || span.mY >= mHeight)
             continue;
-        for (int i = 0; i < span.mWidth; ++i)
+        // Only the span's columns on the image, counted in 64 bits (it may end past the
+        // largest column, or the coverage lie far away).
+        const int64_t from = std::max<int64_t>(span.mX, 0);
+        const int64_t to = std::min<int64_t>(int64_t(span.mX) + span.mWidth, mWidth);
+        for (int64_t x64 = from; x64 < to; ++x64)
         {
-            const int x = span.mX + i;
-            const int cx = x - coverX, cy = span.mY - coverY;
-            if (x < 0 || x >= mWidth || cx < 0 || cy < 0 || cx >= coverWidth || cy >= coverHeight)
+            const int x = int(x64);
+            const int64_t cx = x64 - coverX, cy = int64_t(span.mY) - coverY;
+            if (cx < 0 || cy < 0 || cx >= coverWidth || cy >= coverHeight)
                 continue;
             const uint32_t a =
                 ((uint32_t(coverage[size_t(cx) + size_t(cy) * size_t(coverWidth)]) + 1) * A) >> 8;

@@ -24,19 +24,20 @@ void NearestLoop(const SurfaceDraw& J, const Reader& rd, int srcW, int srcH, con
                  const TRect<int>& d)
 {
     const SurfaceFormat& f = J.f;
-    const int32_t x0 = int32_t(s.mX * 65536.0);
-    int32_t yf = int32_t(s.mY * 65536.0);
+    // Start and width each fit 16.16, but their sum may not: step in 64 bits.
+    const int64_t x0 = int32_t(s.mX * 65536.0);
+    int64_t yf = int32_t(s.mY * 65536.0);
     const int32_t stepX = int32_t(s.mWidth * 65536.0 / d.mWidth);
     const int32_t stepY = int32_t(s.mHeight * 65536.0 / d.mHeight);
     const uint32_t A = uint32_t(J.c.mAlpha);
     for (int j = 0; j < d.mHeight; ++j, yf += stepY)
     {
-        const int sy = std::clamp(yf >> 16, 0, srcH - 1);
+        const int sy = int(std::clamp<int64_t>(yf >> 16, 0, srcH - 1));
         P* row = SurfaceRow<P>(J.bits, J.pitch, d.mY + j);
-        int32_t xf = x0;
+        int64_t xf = x0;
         for (int i = 0; i < d.mWidth; ++i, xf += stepX)
         {
-            const int sx = std::clamp(xf >> 16, 0, srcW - 1);
+            const int sx = int(std::clamp<int64_t>(xf >> 16, 0, srcW - 1));
             const uint32_t s32 = rd(size_t(sy) * size_t(srcW) + size_t(sx));
             P* dp = Mirror ? row + d.mX + d.mWidth - 1 - i : row + d.mX + i;
             const uint32_t dw = *dp;

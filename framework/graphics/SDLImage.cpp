@@ -101,6 +101,9 @@ void SDLImage::SurfaceBlt(NativeImage* src, const TRect<int>& srcRect, const TRe
 
 void SDLImage::SetSurface(SDL_Surface* surface)
 {
+    // What the image held before (its own surface, its pixels at the old size) is gone:
+    // the new surface is the picture now.
+    ReleaseSurface();
     mSurface = surface;
     mExternalSurface = true;
     if (surface != nullptr)
@@ -108,6 +111,8 @@ void SDLImage::SetSurface(SDL_Surface* surface)
         mWidth = surface->w;
         mHeight = surface->h;
     }
+    MemoryImage::BitsChanged();
+    DeleteAllNonSurfaceData();
 }
 
 SDL_Surface* SDLImage::GetSurface()

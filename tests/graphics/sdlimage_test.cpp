@@ -2,6 +2,7 @@
 // conversion, the display's tables, the three states of an image, the routes of every
 // draw, the blit loops (the run-pattern fuzz target weighs them against a floating-point
 // blender), stretching and rotation.
+#include "graphics/Graphics.h"
 #include "graphics/NativeImagePixels.h"
 #include "graphics/support/MemoryImageTestUtil.h"
 #include "graphics/support/SDLImageTestUtil.h"
@@ -9,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 
 namespace Vaxo
@@ -224,6 +227,64 @@ TEST(SDLImageStates, ScreenImageClearKeepsItsSurface)
         EXPECT_EQ(image.mSurface, nullptr);
     }
     SDL_FreeSurface(screen); // the image never freed it
+}
+
+// Drawn on through a Graphics and then reported changed, as the overlays of the main loop
+// do: the surface holds the picture and must stay. Changed software pixels replace it.
+TEST(SDLImageStates, BitsChangedKeepsASurfaceThatHoldsTheOnlyPixels)
+{
+    for (TestFormat f : kFormats)
+    {
+        FormatDisplay display(f);
+        const SurfaceFormat format(display);
+        SDLImage image(&display);
+        image.Create(4, 2);
+        image.SetImageMode(false, false);
+        Graphics g(&image);
+        g.SetColor(Color(0, 0, 255));
+        g.FillRect(0, 0, 4, 2);
+        g.SetColor(Color(255, 0, 0));
+        g.FillRect(1, 1, 1, 1);
+        ASSERT_TRUE(image.HasSurface()) << FormatName(f);
+        image.BitsChanged();
+        EXPECT_TRUE(image.HasSurface()) << FormatName(f);
+        const uint32_t* bits = image.GetBits();
+        ASSERT_NE(bits, nullptr);
+        EXPECT_EQ(bits[0], format.ToArgb(format.FromArgb(0xFF0000FEu))) << FormatName(f);
+        EXPECT_EQ(bits[5], format.ToArgb(format.FromArgb(0xFFFE0000u))) << FormatName(f);
+        // Now both forms hold the pixels: a change to the software ones wins.
+        image.GetBits()[0] = 0xFF00FF00u;
+        image.BitsChanged();
+        EXPECT_FALSE(image.HasSurface()) << FormatName(f);
+        EXPECT_EQ(image.GetBits()[0], 0xFF00FF00u) << FormatName(f);
+    }
+}
+
+TEST(SDLImageStates, SetSurfaceOnAnImageWithPixelsTakesTheSurfacesSizeAndPixels)
+{
+    FormatDisplay display(TestFormat::k565);
+    SDL_Surface* screen = SDL_CreateRGBSurface(0, 64, 48, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(screen, nullptr);
+    SDL_FillRect(screen, nullptr, 0xF800); // red
+    {
+        // Pixels, caches and a surface of its own, all 2 x 2.
+        auto image = MakeSDLImage(&display, 2, 2, 0xFF0000FFu);
+        ASSERT_NE(image->GetNativeAlphaData(&display), nullptr);
+        ASSERT_TRUE(image->GenerateDDSurface());
+        const int32_t changes = image->mBitsChangedCount;
+        image->SetSurface(screen);
+        EXPECT_EQ(image->mSurface, screen);
+        EXPECT_NE(image->mBitsChangedCount, changes) << "textures made from the old pixels are stale";
+        // Every pixel of the new size is there to read and draw on.
+        const uint32_t* bits = image->GetBits();
+        ASSERT_NE(bits, nullptr);
+        EXPECT_EQ(bits[0], 0xFFF80000u);
+        EXPECT_EQ(bits[64 * 48 - 1], 0xFFF80000u);
+        image->mDrawToBits = true;
+        image->FillRect(TRect<int>(0, 0, 64, 48), Color(0, 0, 255), 0);
+        EXPECT_EQ(SurfaceWord(*image, 63, 47), 0x001Fu);
+    }
+    SDL_FreeSurface(screen);
 }
 
 // --- Lines ----------------------------------------------------------------------------------
@@ -494,6 +555,29 @@ TEST(SDLImageBlt, RunCutAtBothEndsAdditiveAndCoverageGoldenValues)
     EXPECT_EQ(SurfaceWord(*cover, 1, 0) & 0xFFFFFF, 0u);
 }
 
+TEST(SDLImageBlt, CoverageSpansEndingPastTheLargestColumnDrawOnlyWhatLiesOnTheImage)
+{
+    unsigned char coverage[128];
+    std::fill(std::begin(coverage), std::end(coverage), 255);
+    FormatDisplay display(TestFormat::k888);
+    auto image = MakeSDLImage(&display, 8, 8, 0xFF000000u);
+    ASSERT_TRUE(image->GenerateDDSurface());
+    Span spans[2] = {Span{2, INT32_MAX - 2, 100}, Span{3, -5, 7}};
+    image->FillScanLinesWithCoverage(spans, 2, Color(255, 255, 255), 0, coverage, -8, 0, 16, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(SurfaceWord(*image, x, y) != 0, y == 3 && x < 2) << x << "," << y;
+    // The screen of a 3D display: no temporary image can span that box.
+    auto* renderer = new RecordingRenderer(&display);
+    display.m3DInterface.reset(renderer);
+    display.mIs3D = true;
+    display.mScreenImage = image.get();
+    Span far[2] = {Span{2, INT32_MAX - 2, 100}, Span{3, -5, 7}};
+    image->FillScanLinesWithCoverage(far, 2, Color::White, 0, coverage, 0, 0, 8, 8);
+    EXPECT_TRUE(renderer->mCalls.empty());
+    display.mScreenImage = nullptr;
+}
+
 TEST(SDLImageBlt, DrawsWithoutSoftwareRouteFallBackWhenThereIsNoSurface)
 {
     FormatDisplay display(TestFormat::k888);
@@ -609,6 +693,30 @@ TEST(SDLImageStretch, FastStretchCopiesAtEqualSizeAndScalesAtDouble)
     const uint32_t expected[4] = {0xFFu, 0xFFu, 0xFF0000u, 0xFF0000u};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(SurfaceWord(*dest, i % 4, i / 4) & 0xFFFFFF, expected[i % 4]) << i;
+}
+
+TEST(SDLImageStretch, FastStretchOfARectangleFarPastTheSourceSamplesItsLastPixel)
+{
+    // Start and width each within the 16.16 range, their sum not: the step must not wrap
+    // back to the first column (or overflow).
+    FormatDisplay display(TestFormat::k888);
+    std::vector<uint32_t> pixels(16, 0xFF0000FFu); // blue, the last row and column red
+    for (size_t i = 0; i < 4; ++i)
+        pixels[i * 4 + 3] = pixels[12 + i] = 0xFFFF0000u;
+    auto src = MakeSDLImage(&display, 4, 4, pixels);
+    for (bool mirror : {false, true})
+    {
+        auto dest = MakeSDLImage(&display, 64, 64, 0xFF000000u);
+        const TRect<int> destRect(0, 0, 64, 64), srcRect(29000, 29000, 29000, 29000);
+        if (mirror)
+            dest->StretchBltMirror(src.get(), destRect, srcRect, destRect, Color::White, 0, true);
+        else
+            dest->StretchBlt(src.get(), destRect, srcRect, destRect, Color::White, 0, true);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(SurfaceWord(*dest, x, y) & 0xFFFFFF, 0xFF0000u)
+                    << mirror << " at " << x << "," << y;
+    }
 }
 
 TEST(SDLImageStretch, MirrorsFlipLeftToRightAlsoHangingOffEitherEdge)

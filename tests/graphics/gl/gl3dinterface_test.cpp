@@ -4,9 +4,12 @@
 #include "graphics/gl/GLState.h"
 #include "graphics/gl/TextureData.h"
 #include "graphics/gl/support/GLFakeRenderer.h"
+#include "graphics/support/SDLImageTestUtil.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <tuple>
 
 namespace Vaxo
@@ -286,6 +289,42 @@ TEST_F(GLRenderer, TexturesAreDeletedWithTheirImageOrForgottenWithoutAContext)
     image.reset();
     EXPECT_TRUE(gl().mDeletedNames.empty());
     EXPECT_TRUE(renderer().mImageSet.empty());
+}
+
+// A display-format image that kept its surface (made in 2D before the switch to the
+// renderer) is drawn into on that surface; its textures must show each draw.
+TEST(GLRendererSurfaceImages, DrawsIntoTheSurfaceRefillTheTextures)
+{
+    ScopedTextureLimits limits;
+    ScopedFakeGL gl;
+    TestApp app;
+    FormatDisplay display(TestFormat::k888, &app);
+    app.mDisplay = &display;
+    display.mIs3D = true;
+    ASSERT_TRUE(display.m3DInterface->Init());
+    auto sprite = MakeSDLImage(&display, 1, 1, 0xFF00FF00u);
+    // Each draw turns pixel (0, 0) green (fill and line keep 255 x 255 / 256 of it).
+    const std::pair<std::function<void(SDLImage&)>, uint32_t> draws[] = {
+        {[](SDLImage& image) { image.FillRect(TRect<int>(0, 0, 1, 1), Color(0, 255, 0), 0); }, 0xFF00FE00u},
+        {[&](SDLImage& image) { image.Blt(sprite.get(), 0, 0, TRect<int>(0, 0, 1, 1), Color::White, 0); },
+         0xFF00FF00u},
+        {[](SDLImage& image) { image.DrawLine(0.0, 0.0, 2.0, 3.0, Color(0, 255, 0), 0); }, 0xFF00FE00u},
+    };
+    for (size_t i = 0; i < std::size(draws); ++i)
+    {
+        const auto& [draw, expected] = draws[i];
+        auto image = MakeSDLImage(&display, 4, 4, 0xFFFF0000u);
+        ASSERT_TRUE(image->GenerateDDSurface());
+        display.m3DInterface->Blt(image.get(), 0, 0, TRect<int>(0, 0, 4, 4), Color::White, 0, false);
+        draw(*image);
+        ASSERT_TRUE(image->HasSurface());
+        display.m3DInterface->Blt(image.get(), 0, 0, TRect<int>(0, 0, 4, 4), Color::White, 0, false);
+        const uint32_t name = static_cast<GLTextureData*>(image->m3DData)->mTextures[0].mTexture;
+        EXPECT_EQ(gl->mTextures.at(name).texels[0], expected) << "draw " << i;
+        EXPECT_EQ(gl->mTextures.at(name).texels[1], 0xFFFF0000u);
+    }
+    sprite.reset();
+    app.mDisplay = nullptr;
 }
 
 } // namespace
