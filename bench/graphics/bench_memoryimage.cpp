@@ -4,6 +4,7 @@
 //   per-pixel alpha, pixman's OVER (premultiplied source) and a plain memcpy of the rows;
 // - a filtered 2x stretch against SDL_gfx's zoomSurface with smoothing;
 // - a rotated copy against SDL_gfx's rotozoomSurface with smoothing;
+// - the sprite drawn at fractional positions (the filtered loop at angle 0);
 // - a translucent FillRect against pixman's OVER with a solid source.
 #include "graphics/MemoryImage.h"
 
@@ -216,6 +217,23 @@ void BM_BltRotated_30deg(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+// The sprite at the positions of BM_NormalBlt_Sprite moved by a fraction of a pixel.
+void BM_BltF_Sprite(benchmark::State& state)
+{
+    auto dest = MakeImage(kDestW, kDestH, std::vector<uint32_t>(kDestW * kDestH, 0xFF304050));
+    auto sprite = MakeImage(kSprite, kSprite, SpritePixels());
+    const auto positions = Positions();
+    const TRect<int> all(0, 0, kSprite, kSprite), clip(0, 0, kDestW, kDestH);
+    size_t i = 0;
+    for (auto _ : state)
+    {
+        const auto& p = positions[i++ % positions.size()];
+        dest->BltF(sprite.get(), float(p.first) + 0.25f, float(p.second) + 0.75f, all, clip, Color::White, 0);
+    }
+    benchmark::DoNotOptimize(dest->mBits);
+    state.SetItemsProcessed(state.iterations());
+}
+
 #if VAXO_HAVE_SDL_GFX
 void BM_SDLgfx_RotozoomSurface_30deg(benchmark::State& state)
 {
@@ -272,6 +290,7 @@ BENCHMARK(BM_SlowStretchBlt_2x);
 BENCHMARK(BM_SDLgfx_ZoomSurface_2x);
 #endif
 BENCHMARK(BM_BltRotated_30deg);
+BENCHMARK(BM_BltF_Sprite);
 #if VAXO_HAVE_SDL_GFX
 BENCHMARK(BM_SDLgfx_RotozoomSurface_30deg);
 #endif
