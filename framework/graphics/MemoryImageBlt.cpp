@@ -496,13 +496,12 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
     composite(base + 1, next);
 }
 
-// The part [lo, hi] (window pixel indices of the top-left sample) of columns col where
-// lo <= floor((u0 + col du) / 65536) <= hi, intersected into [first, last].
-void LimitAxis(int64_t u0, int64_t du, int64_t lo, int64_t hi, int64_t& first, int64_t& last)
+// The columns col of [first, last] where low <= u0 + col du < high (16.16 positions),
+// intersected into [first, last].
+void LimitAxis(int64_t u0, int64_t du, int64_t low, int64_t high, int64_t& first, int64_t& last)
 {
-    // Need lo * 65536 <= u0 + col du < (hi + 1) * 65536.
-    const int64_t low = lo * 65536 - u0;
-    const int64_t high = (hi + 1) * 65536 - u0; // exclusive
+    low -= u0;
+    high -= u0; // exclusive
     auto floorDiv = [](int64_t a, int64_t b)
     {
         int64_t q = a / b;
@@ -544,25 +543,29 @@ const uint64_t* Reciprocals()
 }
 
 // kWhite and kNormal (draw mode 0) are fixed per instantiation, so the per-pixel loop
-// carries no tests of them.
+// carries no tests of them. Rows start their source positions at column x0, the columns
+// drawn are those of span.
+//
+// Destination pixel (X, Y) samples the source at (u, v), source pixel i standing at i, so
+// its centre lands inside the source while -0.5 <= u < w - 0.5 (likewise v). Where the
+// 2 x 2 sample fits the source the loop reads it directly; in the half-pixel rim around
+// that the missing neighbours repeat the source's edge pixels.
 template <bool kWhite, bool kNormal, class Reader>
 void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth, int srcHeight,
-                 const TRect<int>& srcRect, const TRect<double>& out, float x, float y, double rot, float cx,
-                 float cy, const Color& color, const uint8_t* add)
+                 const TRect<int>& srcRect, int x0, const TRect<int>& span, float x, float y, double rot,
+                 float cx, float cy, const Color& color, const uint8_t* add)
 {
     constexpr bool white = kWhite;
     const int64_t du = static_cast<int64_t>(std::cos(rot) * 65536);
     const int64_t dv = static_cast<int64_t>(std::sin(rot) * 65536);
     const double c = std::cos(rot);
     const double s = std::sin(rot);
-    const int64_t W = srcRect.mWidth;
-    const int64_t Hh = srcRect.mHeight;
-    // Top-left sample limits in source-rectangle coordinates: the 2 x 2 sample stays
-    // inside both the source rectangle and the source image.
+    // Source pixels that may be read, in source-rectangle coordinates: inside both the
+    // source rectangle and the source image.
     const int64_t uLo = std::max<int64_t>(0, -int64_t(srcRect.mX));
-    const int64_t uHi = std::min<int64_t>(W - 2, int64_t(srcWidth) - 2 - srcRect.mX);
+    const int64_t uHi = std::min<int64_t>(srcRect.mWidth - 1, int64_t(srcWidth) - 1 - srcRect.mX);
     const int64_t vLo = std::max<int64_t>(0, -int64_t(srcRect.mY));
-    const int64_t vHi = std::min<int64_t>(Hh - 2, int64_t(srcHeight) - 2 - srcRect.mY);
+    const int64_t vHi = std::min<int64_t>(srcRect.mHeight - 1, int64_t(srcHeight) - 1 - srcRect.mY);
     if (uHi < uLo || vHi < vLo)
         return;
 
@@ -571,12 +574,88 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
     const uint32_t cc[3] = {uint32_t(color.mRed), uint32_t(color.mGreen), uint32_t(color.mBlue)};
     const uint32_t k[3] = {(ca * cc[0]) / 255, (ca * cc[1]) / 255, (ca * cc[2]) / 255};
 
-    const int x0 = static_cast<int>(out.mX);
-    const int y0 = static_cast<int>(out.mY);
-    const int64_t lastCol = static_cast<int64_t>(out.mWidth - 1);
-    for (int row = 0; row < out.mHeight; ++row)
+    // One destination pixel from the four source pixels at i[] (top left, right, below,
+    // below right) with fractions fx, fy.
+    const auto draw = [&](uint32_t* d, int64_t col, const size_t(&i)[4], uint32_t fx, uint32_t fy)
     {
-        const int Y = y0 + row;
+        const uint32_t p[4] = {src[i[0]], src[i[1]], src[i[2]], src[i[3]]};
+        const uint32_t w[4] = {((65536 - fx) * (65536 - fy)) >> 16, (fx * (65536 - fy)) >> 16,
+                               (fy * (65536 - fx)) >> 16, (fx * fy) >> 16};
+        uint32_t share[4];
+        uint32_t A = 0;
+        for (int q = 0; q < 4; ++q)
+        {
+            share[q] = ((p[q] >> 24) * w[q]) >> 16;
+            if (!white)
+                share[q] = (ca * share[q]) >> 8;
+            A += share[q];
+        }
+        if (A == 0)
+            return;
+        // Red and blue summed in one word: each lane stays below 255 x 255, as the
+        // shares add up to at most 255.
+        uint32_t redBlue = 0, green = 0;
+        for (int q = 0; q < 4; ++q)
+        {
+            redBlue += (p[q] & 0xFF00FFu) * share[q];
+            green += ((p[q] >> 8) & 0xFF) * share[q];
+        }
+        const uint32_t sum[3] = {redBlue >> 16, green, redBlue & 0xFFFF}; // red, green, blue
+        const uint32_t dvx = d[col];
+        const uint32_t dch[3] = {(dvx >> 16) & 0xFF, (dvx >> 8) & 0xFF, dvx & 0xFF};
+        uint32_t res[3];
+        uint32_t alpha;
+        if (kNormal)
+        {
+            uint32_t P[3];
+            for (int ch = 0; ch < 3; ++ch)
+            {
+                P[ch] = sum[ch] >> 8;
+                if (!white)
+                    P[ch] = (P[ch] * (cc[ch] + 1)) >> 8;
+            }
+            if (A >= 251)
+            {
+                alpha = 255;
+                for (int ch = 0; ch < 3; ++ch)
+                    res[ch] = std::min<uint32_t>(P[ch], 255);
+            }
+            else if ((dvx >> 24) == 255)
+            {
+                // Opaque destination: k = 0, so the divisor is 256.
+                const uint32_t inv = 256 - A;
+                alpha = 255;
+                for (int ch = 0; ch < 3; ++ch)
+                    res[ch] = std::min<uint32_t>((256 * P[ch] + ((255 * dch[ch]) >> 8) * inv) >> 8, 255);
+            }
+            else
+            {
+                const uint32_t da = dvx >> 24;
+                const uint32_t inv = 256 - A;
+                const uint32_t kk = (inv * (256 - da)) >> 8;
+                alpha = 255 - kk;
+                const uint64_t reciprocal = recip[256 - kk];
+                for (int ch = 0; ch < 3; ++ch)
+                    res[ch] = std::min<uint32_t>(
+                        uint32_t(((256 * P[ch] + ((da * dch[ch]) >> 8) * inv) * reciprocal) >> 32), 255);
+            }
+        }
+        else
+        {
+            alpha = dvx >> 24;
+            for (int ch = 0; ch < 3; ++ch)
+            {
+                const uint32_t P = white ? (sum[ch] >> 8) : ((sum[ch] * k[ch]) >> 16);
+                res[ch] = add[dch[ch] + std::min<uint32_t>(P, 255)];
+            }
+        }
+        d[col] = alpha << 24 | res[0] << 16 | res[1] << 8 | res[2];
+    };
+
+    const auto index = [&](int64_t u, int64_t v)
+    { return size_t(srcRect.mY + v) * size_t(srcWidth) + size_t(srcRect.mX + u); };
+    for (int Y = span.mY; Y < span.mY + span.mHeight; ++Y)
+    {
         const float DX = (float(x0) - cx) - x;
         const float DY = (float(Y) - cy) - y;
         const double uStart = (c * DX - s * DY + cx) * 65536;
@@ -587,126 +666,46 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
         const int64_t u0 = static_cast<int64_t>(uStart);
         const int64_t v0 = static_cast<int64_t>(vStart);
 
-        int64_t first = 0;
-        int64_t last = lastCol;
-        if (du < 0)
-        {
-            if ((u0 >> 16) < 0)
-                continue;
-            first = std::max<int64_t>({first, (W * 65536 - u0 - 0x27FFF) / du, 0});
-            last = std::min(last, (0x7FFF - u0) / du);
-        }
-        else if (du > 0)
-        {
-            if ((u0 >> 16) >= W - 1)
-                continue;
-            first = std::max<int64_t>({first, (65536 - u0) / du, 0});
-            last = std::min(last, (W * 65536 - u0 - 0x17FFF) / du);
-        }
-        else if (!(u0 >= 0 && u0 < (W - 1) * 65536))
+        // Columns whose centre lands inside the source...
+        int64_t first = span.mX - x0;
+        int64_t last = span.mX + span.mWidth - 1 - x0;
+        LimitAxis(u0, du, uLo * 65536 - 32768, uHi * 65536 + 32768, first, last);
+        LimitAxis(v0, dv, vLo * 65536 - 32768, vHi * 65536 + 32768, first, last);
+        if (first > last)
             continue;
-        if (dv < 0)
-        {
-            if ((v0 >> 16) < 0)
-                continue;
-            first = std::max(first, (Hh * 65536 - v0 - 0x27FFF) / dv);
-            last = std::min(last, (0 - v0) / dv);
-        }
-        else if (dv > 0)
-        {
-            if ((v0 >> 16) >= Hh - 1)
-                continue;
-            first = std::max(first, (65536 - v0) / dv);
-            last = std::min(last, (Hh * 65536 - v0 - 0x17FFF) / dv);
-        }
-        else if (!(v0 >= 0 && v0 < (Hh - 1) * 65536))
-            continue;
-        LimitAxis(u0, du, uLo, uHi, first, last);
-        LimitAxis(v0, dv, vLo, vHi, first, last);
+        // ...and among them those whose whole 2 x 2 sample lies inside it.
+        int64_t inFirst = first;
+        int64_t inLast = last;
+        LimitAxis(u0, du, uLo * 65536, uHi * 65536, inFirst, inLast);
+        LimitAxis(v0, dv, vLo * 65536, vHi * 65536, inFirst, inLast);
+        if (inFirst > inLast)
+            inFirst = last + 1, inLast = last; // all rim: the rim loops below cover the row
 
         uint32_t* d = dest + size_t(Y) * size_t(destWidth) + size_t(x0);
-        for (int64_t col = first; col <= last; ++col)
+        const auto rim = [&](int64_t from, int64_t to)
+        {
+            for (int64_t col = from; col <= to; ++col)
+            {
+                const int64_t u = u0 + col * du;
+                const int64_t v = v0 + col * dv;
+                const int64_t iu = std::clamp<int64_t>(u >> 16, uLo, uHi);
+                const int64_t iu1 = std::clamp<int64_t>((u >> 16) + 1, uLo, uHi);
+                const int64_t iv = std::clamp<int64_t>(v >> 16, vLo, vHi);
+                const int64_t iv1 = std::clamp<int64_t>((v >> 16) + 1, vLo, vHi);
+                const size_t i[4] = {index(iu, iv), index(iu1, iv), index(iu, iv1), index(iu1, iv1)};
+                draw(d, col, i, (uint32_t(u) & 0xFFFE) + 1, (uint32_t(v) & 0xFFFE) + 1);
+            }
+        };
+        rim(first, inFirst - 1);
+        for (int64_t col = inFirst; col <= inLast; ++col)
         {
             const int64_t u = u0 + col * du;
             const int64_t v = v0 + col * dv;
-            const uint32_t fx = (uint32_t(u) & 0xFFFE) + 1;
-            const uint32_t fy = (uint32_t(v) & 0xFFFE) + 1;
-            const size_t i00 =
-                size_t(srcRect.mY + (v >> 16)) * size_t(srcWidth) + size_t(srcRect.mX + (u >> 16));
-            const uint32_t p[4] = {src[i00], src[i00 + 1], src[i00 + size_t(srcWidth)],
-                                   src[i00 + size_t(srcWidth) + 1]};
-            const uint32_t w[4] = {((65536 - fx) * (65536 - fy)) >> 16, (fx * (65536 - fy)) >> 16,
-                                   (fy * (65536 - fx)) >> 16, (fx * fy) >> 16};
-            uint32_t share[4];
-            uint32_t A = 0;
-            for (int q = 0; q < 4; ++q)
-            {
-                share[q] = ((p[q] >> 24) * w[q]) >> 16;
-                if (!white)
-                    share[q] = (ca * share[q]) >> 8;
-                A += share[q];
-            }
-            if (A == 0)
-                continue;
-            // Red and blue summed in one word: each lane stays below 255 x 255, as the
-            // shares add up to at most 255.
-            uint32_t redBlue = 0, green = 0;
-            for (int q = 0; q < 4; ++q)
-            {
-                redBlue += (p[q] & 0xFF00FFu) * share[q];
-                green += ((p[q] >> 8) & 0xFF) * share[q];
-            }
-            const uint32_t sum[3] = {redBlue >> 16, green, redBlue & 0xFFFF}; // red, green, blue
-            const uint32_t dvx = d[col];
-            const uint32_t dch[3] = {(dvx >> 16) & 0xFF, (dvx >> 8) & 0xFF, dvx & 0xFF};
-            uint32_t res[3];
-            uint32_t alpha;
-            if (kNormal)
-            {
-                uint32_t P[3];
-                for (int ch = 0; ch < 3; ++ch)
-                {
-                    P[ch] = sum[ch] >> 8;
-                    if (!white)
-                        P[ch] = (P[ch] * (cc[ch] + 1)) >> 8;
-                }
-                if (A >= 251)
-                {
-                    alpha = 255;
-                    for (int ch = 0; ch < 3; ++ch)
-                        res[ch] = std::min<uint32_t>(P[ch], 255);
-                }
-                else if ((dvx >> 24) == 255)
-                {
-                    // Opaque destination: k = 0, so the divisor is 256.
-                    const uint32_t inv = 256 - A;
-                    alpha = 255;
-                    for (int ch = 0; ch < 3; ++ch)
-                        res[ch] = std::min<uint32_t>((256 * P[ch] + ((255 * dch[ch]) >> 8) * inv) >> 8, 255);
-                }
-                else
-                {
-                    const uint32_t da = dvx >> 24;
-                    const uint32_t inv = 256 - A;
-                    const uint32_t kk = (inv * (256 - da)) >> 8;
-                    alpha = 255 - kk;
-                    const uint64_t reciprocal = recip[256 - kk];
-                    for (int ch = 0; ch < 3; ++ch)
-                        res[ch] = std::min<uint32_t>(
-                            uint32_t(((256 * P[ch] + ((da * dch[ch]) >> 8) * inv) * reciprocal) >> 32), 255);
-                }
-            }
-            else
-            {
-                alpha = dvx >> 24;
-                for (int ch = 0; ch < 3; ++ch)
-                {
-                    const uint32_t P = white ? (sum[ch] >> 8) : ((sum[ch] * k[ch]) >> 16);
-                    res[ch] = add[dch[ch] + std::min<uint32_t>(P, 255)];
-                }
-            }
-            d[col] = alpha << 24 | res[0] << 16 | res[1] << 8 | res[2];
+            const size_t i00 = index(u >> 16, v >> 16);
+            const size_t i[4] = {i00, i00 + 1, i00 + size_t(srcWidth), i00 + size_t(srcWidth) + 1};
+            draw(d, col, i, (uint32_t(u) & 0xFFFE) + 1, (uint32_t(v) & 0xFFFE) + 1);
         }
+        rim(inLast + 1, last);
     }
 }
 
@@ -856,32 +855,41 @@ void MemoryImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
         return;
     if (srcRect.mWidth <= 0 || srcRect.mHeight <= 0)
         return;
+    const TRect<int> clip = clipRect.Intersection(Bounds(this));
     TRect<double> out;
-    if (!BltRotatedClipHelper(x, y, srcRect, clipRect.Intersection(Bounds(this)), angle, out, rotCenterX,
-                              rotCenterY))
+    if (!BltRotatedClipHelper(x, y, srcRect, clip, angle, out, rotCenterX, rotCenterY))
         return;
+    // The covered bounds in whole pixels and one more on each side: a turned source's
+    // sample points sit up to half a pixel off its corners. The loop keeps to the pixels
+    // whose centres land inside the source.
+    const int left = static_cast<int>(std::floor(out.mX)) - 1;
+    const int top = static_cast<int>(std::floor(out.mY)) - 1;
+    const int right = static_cast<int>(std::ceil(out.mX + out.mWidth)) + 1;
+    const int bottom = static_cast<int>(std::ceil(out.mY + out.mHeight)) + 1;
+    const TRect<int> span = TRect<int>(left, top, right - left, bottom - top).Intersection(clip);
     uint32_t* bits = GetBits();
     if (bits == nullptr)
         return;
     const bool white = color == Color::White;
     const Color col = ClampedColor(color);
     const uint8_t* add = mApp != nullptr ? mApp->mAdd8BitMaxTable : AddTable::Get();
-    const bool drew = WithReader(src,
-                                 [&](const auto& reader)
-                                 {
-                                     auto run = [&](auto whiteTag, auto normalTag)
-                                     {
-                                         RotatedLoop<decltype(whiteTag)::value, decltype(normalTag)::value>(
-                                             bits, mWidth, reader, src->mWidth, src->mHeight, srcRect, out, x,
-                                             y, angle, rotCenterX, rotCenterY, col, add);
-                                     };
-                                     using T = std::true_type;
-                                     using F = std::false_type;
-                                     if (white)
-                                         drawMode == 0 ? run(T(), T()) : run(T(), F());
-                                     else
-                                         drawMode == 0 ? run(F(), T()) : run(F(), F());
-                                 });
+    const bool drew =
+        WithReader(src,
+                   [&](const auto& reader)
+                   {
+                       auto run = [&](auto whiteTag, auto normalTag)
+                       {
+                           RotatedLoop<decltype(whiteTag)::value, decltype(normalTag)::value>(
+                               bits, mWidth, reader, src->mWidth, src->mHeight, srcRect,
+                               static_cast<int>(out.mX), span, x, y, angle, rotCenterX, rotCenterY, col, add);
+                       };
+                       using T = std::true_type;
+                       using F = std::false_type;
+                       if (white)
+                           drawMode == 0 ? run(T(), T()) : run(T(), F());
+                       else
+                           drawMode == 0 ? run(F(), T()) : run(F(), F());
+                   });
     if (drew)
         BitsChanged();
 }

@@ -479,8 +479,8 @@ TEST(MemoryImageRotated, GoldenValues)
     auto dest = ExactImage(10, 10, 0u);
     dest->BltF(src.get(), 2, 3, TRect<int>(0, 0, 5, 4), TRect<int>(0, 0, 10, 10), Color::White, 0);
     Points expected;
-    for (int y = 3; y <= 5; ++y)     // source rows 0 .. h - 2
-        for (int x = 3; x <= 5; ++x) // source columns 1 .. w - 2
+    for (int y = 3; y <= 6; ++y)     // every source row
+        for (int x = 2; x <= 6; ++x) // every source column
             expected.insert({x, y});
     EXPECT_EQ(Touched(*dest, 0), expected);
     // Share (255 x 65534) >> 16 = 254: opaque white arrives as (254 x 255) >> 8 = 253.
@@ -493,15 +493,114 @@ TEST(MemoryImageRotated, GoldenValues)
     dest = Source(8, 4, 0xFF000000);
     dest->BltF(src.get(), 2.5f, 1.0f, TRect<int>(0, 0, 4, 2), TRect<int>(0, 0, 8, 4), Color::White, 0);
     // fx = 32769: weights 32766 and 32768, shares 127 and 127 (A = 254), channels the
-    // sum of share x channel >> 8. Only row 0 of the source (the last row is not drawn).
-    EXPECT_EQ(At(*dest, 3, 1), 0xFF633118u);
-    EXPECT_EQ(At(*dest, 4, 1), 0xFF7C637Cu);
-    EXPECT_EQ(At(*dest, 5, 1), 0xFF97B0E1u);
-    EXPECT_EQ(Touched(*dest, 0xFF000000).size(), 3u);
+    // sum of share x channel >> 8. The last row repeats its own pixels for the missing
+    // row below; column 2 (centre on the source's left edge) is black over black.
+    for (int y : {1, 2})
+    {
+        EXPECT_EQ(At(*dest, 3, y), 0xFF633118u);
+        EXPECT_EQ(At(*dest, 4, y), 0xFF7C637Cu);
+        EXPECT_EQ(At(*dest, 5, y), 0xFF97B0E1u);
+    }
+    EXPECT_EQ(Touched(*dest, 0xFF000000).size(), 6u);
     auto grey = Source(4, 3, 0xFF404040);
     auto additive = ExactImage(6, 6, 0x20101010u);
     additive->BltF(grey.get(), 1, 1, TRect<int>(0, 0, 4, 3), TRect<int>(0, 0, 6, 6), Color::White, 1);
     EXPECT_EQ(At(*additive, 2, 1), 0x204F4F4Fu); // (254 x 64) >> 8 = 63 added to 16, alpha kept
+}
+
+// Whether the centre of destination pixel (X, Y) lands inside a w x h source, by the
+// loop's mapping: (X, Y) samples source pixel coordinates (u, v), pixel i centred on i;
+// near an edge the answer is "either" (band half-wide, in pixels).
+enum class Inside
+{
+    kNo,
+    kYes,
+    kEither
+};
+Inside CentreInside(int X, int Y, float x, float y, double angle, float cx, float cy, int w, int h,
+                    double band)
+{
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double dx = X - cx - x, dy = Y - cy - y;
+    const double u = c * dx - s * dy + cx, v = s * dx + c * dy + cy;
+    const double edges[4] = {u + 0.5, w - 0.5 - u, v + 0.5, h - 0.5 - v}; // above 0 inside
+    const double nearest = *std::min_element(edges, edges + 4);
+    if (std::fabs(nearest) < band)
+        return Inside::kEither;
+    return nearest > 0 ? Inside::kYes : Inside::kNo;
+}
+
+TEST(MemoryImageRotated, DrawsEveryPixelWhoseCentreMapsInsideTheSource)
+{
+    // Inside the source rectangle (5, 4, 7, 5) green, around it red: red must never arrive,
+    // so the edge pixels take their missing neighbours from the rectangle's own edge.
+    Pixels32 pixels(20 * 16, 0xFFFF0000u);
+    for (int y = 4; y < 9; ++y)
+        for (int x = 5; x < 12; ++x)
+            pixels[size_t(y * 20 + x)] = 0xFF00FF00u;
+    auto src = Source(20, 16, pixels);
+    const TRect<int> rect(5, 4, 7, 5);
+    const struct
+    {
+        float x, y;
+        double angle;
+        float cx, cy;
+    } rows[] = {
+        {3, 4, 0, 0, 0},
+        {3.25f, 4.75f, 0, 0, 0},
+        {2.5f, 1.5f, 0, 0, 0},
+        {10.9f, 7.1f, 0, 0, 0},
+        {-2.6f, -1.3f, 0, 0, 0},
+        {10, 10, 0.6, 3.5f, 2.5f},
+        {10.3f, 9.8f, 2.0, 0, 0},
+        {9, 8, -1.1, 3, 2},
+        {8, 9, M_PI / 2, 3.5f, 2.5f},
+        {11, 9, M_PI, 3.5f, 2.5f},
+        {7.7f, 8.2f, 4.0, 1.5f, 3.25f},
+        {20, 16, 0.3, 0, 0},
+    };
+    for (const auto& r : rows)
+    {
+        auto dest = ExactImage(24, 24, 0u);
+        dest->BltRotated(src.get(), r.x, r.y, rect, TRect<int>(0, 0, 24, 24), Color::White, 0, r.angle, r.cx,
+                         r.cy);
+        for (int Y = 0; Y < 24; ++Y)
+            for (int X = 0; X < 24; ++X)
+            {
+                const uint32_t p = At(*dest, X, Y);
+                ASSERT_EQ(p & 0xFF0000, 0u) << "red at " << X << "," << Y << " angle " << r.angle;
+                const Inside in = CentreInside(X, Y, r.x, r.y, r.angle, r.cx, r.cy, 7, 5, 1e-3);
+                if (in != Inside::kEither)
+                    ASSERT_EQ(p != 0, in == Inside::kYes)
+                        << X << "," << Y << " at " << r.x << "," << r.y << " angle " << r.angle;
+            }
+    }
+}
+
+TEST(MemoryImageRotated, AngleZeroAtWholeCoordinatesDrawsWhatBltDraws)
+{
+    // Same pixels touched; each within the odd fractions' rounding (255 arrives as 253).
+    // Additive: an opaque source (a straight additive copy adds the colour of transparent
+    // pixels too when the source has no partial alpha).
+    std::mt19937 rng(132);
+    for (int mode : {0, 1})
+    {
+        Pixels32 pixels(9 * 6);
+        for (auto& p : pixels)
+            p = (mode == 0 && rng() % 4 == 0 ? 0u : 0xFF000000u) | (rng() & 0xFFFFFF);
+        auto src = Source(9, 6, pixels);
+        auto blt = ExactImage(16, 12, 0x80102030u);
+        auto rotated = ExactImage(16, 12, 0x80102030u);
+        blt->Blt(src.get(), 4, 3, TRect<int>(0, 0, 9, 6), Color::White, mode);
+        rotated->BltF(src.get(), 4, 3, TRect<int>(0, 0, 9, 6), TRect<int>(0, 0, 16, 12), Color::White, mode);
+        EXPECT_EQ(Touched(*rotated, 0x80102030u), Touched(*blt, 0x80102030u)) << "mode " << mode;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x)
+                for (int shift : {0, 8, 16, 24})
+                    ASSERT_NEAR(int((At(*rotated, x, y) >> shift) & 0xFF),
+                                int((At(*blt, x, y) >> shift) & 0xFF), 2)
+                        << x << "," << y << " mode " << mode;
+    }
 }
 
 TEST(MemoryImagePaletteSource, SamePixelsAsTheTrueColourSource)
