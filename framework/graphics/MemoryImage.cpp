@@ -6,6 +6,7 @@
 #include "graphics/NativeDisplay.h"
 #include "graphics/MemoryImagePixels.h"
 #include "graphics/X3DInterface.h"
+#include "graphics/gl/TextureData.h"
 
 #include <cstring>
 
@@ -429,8 +430,8 @@ void MemoryImage::PurgeBits()
         if (GetNativeAlphaData(AppDisplay()) == nullptr)
             return;
     }
-    else if (m3DData == nullptr)
-        return;
+    else if (m3DData == nullptr || !m3DData->IsCurrentFor(this))
+        return; // the textures miss changes made since they were filled
     FreeArray(mBits);
     if (m3DData != nullptr)
         FreePaletteForm();

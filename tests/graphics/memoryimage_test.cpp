@@ -3,6 +3,7 @@
 #include "graphics/ImageHelpers.h"
 #include "graphics/MemoryImage.h"
 #include "graphics/X3DInterface.h"
+#include "graphics/gl/TextureData.h"
 #include "graphics/support/MemoryImageTestUtil.h"
 #include "graphics/support/TestApp.h"
 
@@ -202,7 +203,7 @@ TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
     AppWithDisplay env2;
     env2.display.mIs3D = true;
     env2.display.m3DInterface = std::make_unique<X3DInterface>(&env2.display);
-    int textures = 0; // only the presence of texture data matters
+    TextureData textures; // filled from the current pixels (set below); no OpenGL behind it
     // 32 x 32 pixels: a 256-entry table read as the whole image would overrun it.
     std::vector<uint32_t> pixels3(32 * 32);
     for (size_t i = 0; i < pixels3.size(); ++i)
@@ -211,7 +212,13 @@ TEST(MemoryImagePurge, PurgesKeepOrRebuildTheNativeDataAndPalette)
     image.SetBits(pixels3.data(), 32, 32, true);
     ASSERT_TRUE(image.Palletize());
     ASSERT_NE(image.GetNativeAlphaData(&env2.display), nullptr);
-    image.m3DData = reinterpret_cast<TextureData*>(&textures);
+    image.m3DData = &textures;
+    textures.mPixelFormat = 1;
+    textures.mWidth = textures.mHeight = 32;
+    textures.mBitsChangedCount = image.mBitsChangedCount - 1; // filled before the last change
+    image.PurgeBits();
+    EXPECT_NE(image.mPalette, nullptr) << "the textures lack the last change: the pixels stay";
+    textures.mBitsChangedCount = image.mBitsChangedCount;
     image.PurgeBits();
     EXPECT_EQ(image.mBits, nullptr);
     EXPECT_EQ(image.mPalette, nullptr);

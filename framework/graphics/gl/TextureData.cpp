@@ -78,6 +78,12 @@ TextureData::TextureData()
 
 TextureData::~TextureData() = default;
 
+bool TextureData::IsCurrentFor(const MemoryImage* image) const
+{
+    return mPixelFormat != 0 && mWidth == image->mWidth && mHeight == image->mHeight &&
+           mBitsChangedCount == image->mBitsChangedCount && mImageFlags == image->m3DFlags;
+}
+
 void TextureData::ClampTextureSizes()
 {
     mMaxTextureWidth = std::min(mMaxTextureWidth, int32_t(1024));
@@ -311,8 +317,7 @@ void GLTextureData::CreateTextures(MemoryImage* image)
 
 void GLTextureData::CheckCreateTextures(MemoryImage* image)
 {
-    if (mPixelFormat == 0 || mWidth != image->mWidth || mHeight != image->mHeight ||
-        mBitsChangedCount != image->mBitsChangedCount || mImageFlags != image->m3DFlags)
+    if (!IsCurrentFor(image))
         CreateTextures(image);
 }
 

@@ -73,6 +73,10 @@ public:
     TextureData();
     virtual ~TextureData();
 
+    // Whether the textures were filled from the image's current pixels, size and flags
+    // (no refill due).
+    bool IsCurrentFor(const MemoryImage* image) const;
+
     // Limits the maxima to 1024 and raises the minima to at least 1.
     static void ClampTextureSizes();
     // Turns a wanted piece size into an allowed texture size. edge: a remainder piece of

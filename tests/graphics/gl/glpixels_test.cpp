@@ -275,5 +275,26 @@ TEST_F(GLPixels, APurgedImageSurvivesANewContextWithItsPixels)
     EXPECT_EQ(PatternMismatch(GLTestContext::ReadPixels(0, 0, 300, 140).data(), 300, 140), "");
 }
 
+TEST_F(GLPixels, APurgeKeepsPixelsChangedSinceTheTexturesWereFilled)
+{
+    auto image = PatternImage(app(), 64, 32);
+    const TRect<int> all(0, 0, 64, 32);
+    renderer().Blt(image.get(), 0, 0, all, Color::White, 0, false);
+    ASSERT_NE(image->m3DData, nullptr);
+    // Drawn on in software after the upload: the textures still hold the old pixels.
+    image->FillRect(TRect<int>(8, 4, 16, 8), Color(10, 200, 30), 0);
+    const std::vector<uint32_t> changed(image->GetBits(), image->GetBits() + 64 * 32);
+    ASSERT_EQ(changed[size_t(5 * 64 + 9)], 0xFF0AC81Eu);
+    image->PurgeBits();
+    ASSERT_NE(image->mBits, nullptr);
+    EXPECT_EQ(std::vector<uint32_t>(image->mBits, image->mBits + 64 * 32), changed);
+    renderer().Blt(image.get(), 0, 0, all, Color::White, 0, false);
+    EXPECT_EQ(GLTestContext::ReadPixels(0, 0, 64, 32), changed);
+    // Once the textures hold the change the purge goes ahead, and the pixels come back.
+    image->PurgeBits();
+    EXPECT_EQ(image->mBits, nullptr);
+    EXPECT_EQ(std::vector<uint32_t>(image->GetBits(), image->GetBits() + 64 * 32), changed);
+}
+
 } // namespace
 } // namespace Vaxo
