@@ -32,7 +32,8 @@ struct RegistryState
     SmartPtr<FRegKey> root; // null until RegistryFileOpen
     std::string path;       // remembered by RegistryFileOpen
     // Non-zero when a file stands at the path that could be neither read nor moved aside:
-    // it is never written over, and every save fails with this reason (an errno value).
+    // it is never written over, and every save fails with this reason (an errno value)
+    // until it is gone.
     int keepFile = 0;
     std::function<bool(const std::string&)> beforeRename;
 };
@@ -333,6 +334,10 @@ bool RegistryFileClose(int* error)
     std::lock_guard<std::mutex> lock(state.crit);
     if (state.root.get() == nullptr)
         return true;
+    // Once the file that could not be read is gone, nothing is lost by saving.
+    struct stat info;
+    if (state.keepFile != 0 && ::lstat(state.path.c_str(), &info) != 0 && errno == ENOENT)
+        state.keepFile = 0;
     // On failure the old file stays as it was.
     int failure = state.keepFile;
     try

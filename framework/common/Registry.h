@@ -88,7 +88,8 @@ private:
 // nothing. A missing, damaged or unreadable file gives an empty store. A
 // damaged one is first renamed to "<path>.damaged" (or ".damaged2" and so on),
 // so the next save writes a fresh file; one that could not be read, or not be
-// moved aside, stays as it is and is never written over.
+// moved aside, stays as it is and is never written over (saves fail until it
+// is gone).
 void RegistryFileOpen(const std::string& path);
 // Writes the whole tree to the path given to RegistryFileOpen, through a
 // temporary file beside it, so a failed write leaves the old file whole.

@@ -371,6 +371,11 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
         else
             EXPECT_EQ(ReadFile(mPath), cut);
         EXPECT_FALSE(RegistryFileClose(&error)); // nor at the next save
+        // Once it is gone, nothing stands in the way.
+        std::filesystem::remove_all(mPath);
+        EXPECT_TRUE(RegistryFileClose(&error));
+        Reload();
+        EXPECT_EQ(Number("N", "n"), value);
     }
 }
 
