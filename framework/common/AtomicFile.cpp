@@ -114,4 +114,20 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
     return false;
 }
 
+std::string MoveDamagedFileAside(const std::string& fileName, int* error)
+{
+    *error = 0;
+    for (int i = 1; i <= 100; ++i)
+    {
+        const std::string aside = fileName + ".damaged" + (i > 1 ? std::to_string(i) : "");
+        if (FileExists(aside))
+            continue;
+        if (std::rename(fileName.c_str(), aside.c_str()) == 0)
+            return aside;
+        *error = errno;
+        break;
+    }
+    return "";
+}
+
 } // namespace Vaxo

@@ -24,4 +24,10 @@ namespace Vaxo
 bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
                          const std::function<bool(const std::string&)>& beforeRename = {});
 
+// Renames a file that was read but could not be understood to "<fileName>.damaged", or to
+// ".damaged2" up to ".damaged100" when those names are taken (earlier damaged files keep
+// theirs), so that the next save starts a fresh file without losing it. The new name, or ""
+// with the reason in *error (0 when every name is taken).
+std::string MoveDamagedFileAside(const std::string& fileName, int* error);
+
 } // namespace Vaxo

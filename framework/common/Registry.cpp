@@ -2,8 +2,11 @@
 
 #include "common/AtomicFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -28,6 +31,10 @@ struct RegistryState
     std::mutex crit;        // held by every operation from start to end
     SmartPtr<FRegKey> root; // null until RegistryFileOpen
     std::string path;       // remembered by RegistryFileOpen
+    // Non-zero when a file stands at the path that could be neither read nor moved aside:
+    // it is never written over, and every save fails with this reason (an errno value)
+    // until it is gone.
+    int keepFile = 0;
     std::function<bool(const std::string&)> beforeRename;
 };
 
@@ -51,24 +58,49 @@ struct SyncSubKey
     }
 };
 
-bool ReadWholeFile(const std::string& path, std::vector<char>* bytes)
+// What loading found at the store's path.
+enum class FileRead
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return false;
-    bool ok = false;
-    if (std::fseek(f, 0, SEEK_END) == 0)
+    kMissing,    // no file: the first run
+    kRead,       // the whole file is in the bytes (maybe none)
+    kUnreadable, // there is something, but it could not be read; errno holds the reason
+};
+
+FileRead ReadWholeFile(const std::string& path, std::vector<char>* bytes)
+{
+    // Not blocking: a pipe at the name must not hang the start.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? FileRead::kMissing : FileRead::kUnreadable;
+    struct stat info;
+    int error = 0;
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        error = EINVAL;
+    // The reader addresses the stream with 32-bit offsets.
+    else if (info.st_size > std::numeric_limits<int32_t>::max())
+        error = EFBIG;
+    else
     {
-        long size = std::ftell(f);
-        // The reader addresses the stream with 32-bit offsets.
-        if (size > 0 && size <= std::numeric_limits<int32_t>::max() && std::fseek(f, 0, SEEK_SET) == 0)
+        bytes->resize(size_t(info.st_size));
+        size_t done = 0;
+        while (done < bytes->size() && error == 0)
         {
-            bytes->resize(static_cast<size_t>(size));
-            ok = std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
+            const ssize_t got = ::read(fd, bytes->data() + done, bytes->size() - done);
+            if (got > 0)
+                done += size_t(got);
+            else if (got == 0)
+                bytes->resize(done); // shrunk since fstat
+            else if (errno != EINTR)
+                error = errno;
         }
     }
-    std::fclose(f);
-    return ok;
+    ::close(fd);
+    errno = error;
+    return error == 0 ? FileRead::kRead : FileRead::kUnreadable;
 }
 
 } // namespace
@@ -267,7 +299,10 @@ void RegistryFileOpen(const std::string& path)
     std::vector<char> bytes;
     try
     {
-        if (!ReadWholeFile(path, &bytes))
+        const FileRead read = ReadWholeFile(path, &bytes);
+        if (read == FileRead::kUnreadable)
+            state.keepFile = errno;
+        if (read != FileRead::kRead || bytes.empty())
             return;
         DataSync sync;
         sync.OpenReader(bytes.data(), static_cast<int32_t>(bytes.size()));
@@ -278,12 +313,18 @@ void RegistryFileOpen(const std::string& path)
     }
     catch (const AceException&)
     {
-        // Damaged file: nothing partial remains.
+        // Damaged file: nothing partial remains, and the file is kept for whoever can mend it;
+        // the next save starts a fresh one.
         state.root = new FRegKey();
+        int error = 0;
+        if (MoveDamagedFileAside(path, &error).empty())
+            state.keepFile = error != 0 ? error : EEXIST;
     }
     catch (const std::bad_alloc&)
     {
+        // Not the file's fault: it stays as it is.
         state.root = new FRegKey();
+        state.keepFile = ENOMEM;
     }
 }
 
@@ -293,8 +334,12 @@ bool RegistryFileClose(int* error)
     std::lock_guard<std::mutex> lock(state.crit);
     if (state.root.get() == nullptr)
         return true;
+    // Once the file that could not be read is gone, nothing is lost by saving.
+    struct stat info;
+    if (state.keepFile != 0 && ::lstat(state.path.c_str(), &info) != 0 && errno == ENOENT)
+        state.keepFile = 0;
     // On failure the old file stays as it was.
-    int failure = 0;
+    int failure = state.keepFile;
     try
     {
         DataSync sync;
@@ -302,7 +347,9 @@ bool RegistryFileClose(int* error)
         sync.SyncVersion(kFileVersion, -1, -1);
         state.root->SyncState(sync);
         sync.EndBit();
-        if (!WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
+        // A file that could not be read is never written over.
+        if (failure == 0 &&
+            !WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
                                  uint32_t(sync.GetWriter()->GetDataLen()), state.beforeRename))
             failure = errno;
     }
@@ -383,6 +430,7 @@ void RegistryResetForTest()
     std::lock_guard<std::mutex> lock(state.crit);
     state.root = nullptr;
     state.path.clear();
+    state.keepFile = 0;
 }
 
 void RegistrySetBeforeRenameHookForTest(std::function<bool(const std::string&)> hook)

@@ -85,12 +85,17 @@ private:
 };
 
 // Loads the store from `path` the first time it is called; later calls do
-// nothing. A missing or damaged file gives an empty store.
+// nothing. A missing, damaged or unreadable file gives an empty store. A
+// damaged one is first renamed to "<path>.damaged" (or ".damaged2" and so on),
+// so the next save writes a fresh file; one that could not be read, or not be
+// moved aside, stays as it is and is never written over (saves fail until it
+// is gone).
 void RegistryFileOpen(const std::string& path);
 // Writes the whole tree to the path given to RegistryFileOpen, through a
 // temporary file beside it, so a failed write leaves the old file whole.
-// False when the file could not be written, with the system's error number
-// (errno) in *error when given; true also when the store is not open.
+// False when the file could not be written, or must not be (a file that could
+// not be read stands there), with the system's error number (errno) in *error
+// when given; true also when the store is not open.
 bool RegistryFileClose(int* error = nullptr);
 
 // False when the store is not open or the key or value is missing, or the

@@ -3,6 +3,7 @@
 
 #include "app/VaxoAppBase.h"
 #include "common/AceException.h"
+#include "common/AtomicFile.h"
 #include "common/Buffer.h"
 #include "common/Common.h"
 #include "common/DataSync.h"
@@ -98,19 +99,8 @@ void ProfileMgr::KeepDamagedList()
     const std::string path = UsersPath();
     if (mApp->mPlayingDemo || !Vaxo::FileExists(path))
         return;
-    std::string kept;
     int error = 0;
-    for (int i = 1; i <= 100 && kept.empty() && error == 0; ++i)
-    {
-        // An earlier damaged list keeps its name too.
-        const std::string aside = path + ".damaged" + (i > 1 ? std::to_string(i) : "");
-        if (Vaxo::FileExists(aside))
-            continue;
-        if (std::rename(path.c_str(), aside.c_str()) == 0)
-            kept = aside;
-        else
-            error = errno;
-    }
+    const std::string kept = MoveDamagedFileAside(path, &error);
     const std::string title = mApp->GetString("PLAYERS_UNREADABLE_TITLE", "Players Not Read");
     std::string text =
         mApp->GetString("PLAYERS_UNREADABLE", "The list of players could not be read: ") + path;

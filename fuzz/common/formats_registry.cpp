@@ -1,5 +1,5 @@
 // The settings store loading arbitrary file bytes: it must end with a usable
-// store (empty when the file is damaged) and save it again.
+// store (empty when the file is damaged, which is moved aside) and save it again.
 #include "common/Registry.h"
 
 #include <cstdio>
@@ -60,5 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!VaxoRegistryWrite("A\\B", "x", REG_DWORD, reinterpret_cast<const unsigned char*>(&one), 4))
         abort();
     RegistryFileClose();
+    // A damaged file was moved aside; a hundred of them would leave none of the names free.
+    std::remove((path + ".damaged").c_str());
     return 0;
 }

@@ -309,6 +309,103 @@ TEST_F(RegistryTest, DamagedFilesLoadAsAnEmptyStore)
     }
 }
 
+// A file that loads as an empty store is never saved over while it may hold the player's
+// settings: a damaged one is moved aside first, one that cannot be read stays and every save
+// fails with the reason.
+TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
+{
+    const Bytes cut(kAx5.begin(), kAx5.begin() + 20);
+    enum Obstacle
+    {
+        kDamaged,
+        kEmpty,
+        kFolder,
+        kDamagedNoFreeName,
+    };
+    // What stands at the path, the save's reason for failing (0: saved), and the name the old
+    // file is kept under ("" when it stays at the path).
+    const std::tuple<const char*, Obstacle, int, std::string> rows[] = {
+        {"damaged", kDamaged, 0, "registry.bin.damaged"},
+        {"damaged again: the first keeps its name", kDamaged, 0, "registry.bin.damaged2"},
+        {"empty: nothing to lose", kEmpty, 0, ""},
+        {"a folder", kFolder, EISDIR, ""},
+        {"damaged, with no name left to move it to", kDamagedNoFreeName, EEXIST, ""},
+    };
+    uint32_t value = 0;
+    for (const auto& [what, obstacle, reason, keptAs] : rows)
+    {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(mPath);
+        const size_t filesBefore = FilesBesideTheStore();
+        if (obstacle == kDamagedNoFreeName)
+            for (int i = 3; i <= 100; i++)
+                WriteFile(mPath + ".damaged" + std::to_string(i), {});
+        if (obstacle == kFolder)
+            ASSERT_TRUE(std::filesystem::create_directories(mPath + "/inside"));
+        else
+            WriteFile(mPath, obstacle == kEmpty ? Bytes() : cut);
+
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        EXPECT_EQ(Number("A", "x"), -1);
+        ASSERT_TRUE(WriteNumber("N", "n", ++value));
+        int error = -1;
+        EXPECT_EQ(RegistryFileClose(&error), reason == 0);
+        EXPECT_EQ(error, reason);
+        EXPECT_EQ(Number("N", "n"), value); // the run goes on with its settings
+        if (!keptAs.empty())
+        {
+            EXPECT_EQ(ReadFile(mDir / keptAs), cut);
+        }
+        if (reason == 0)
+        {
+            EXPECT_EQ(FilesBesideTheStore(), filesBefore + (keptAs.empty() ? 0 : 1));
+            Reload();
+            EXPECT_EQ(Number("N", "n"), value);
+            continue;
+        }
+        // Left as it stood, with nothing beside it.
+        EXPECT_EQ(FilesBesideTheStore(), filesBefore + (obstacle == kDamagedNoFreeName ? 98 : 0));
+        if (obstacle == kFolder)
+            EXPECT_TRUE(std::filesystem::is_directory(mPath + "/inside"));
+        else
+            EXPECT_EQ(ReadFile(mPath), cut);
+        EXPECT_FALSE(RegistryFileClose(&error)); // nor at the next save
+        // Once it is gone, nothing stands in the way.
+        std::filesystem::remove_all(mPath);
+        EXPECT_TRUE(RegistryFileClose(&error));
+        Reload();
+        EXPECT_EQ(Number("N", "n"), value);
+    }
+}
+
+TEST_F(RegistryTest, AFileWithoutReadPermissionIsNeverWrittenOver)
+{
+    WriteFile(mPath, kAx5);
+    ASSERT_EQ(chmod(mPath.c_str(), 0200), 0);
+    ASSERT_EQ(chmod(mDir.mPath.c_str(), 0777), 0); // a save could replace the file
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0)
+    {
+        // As an ordinary user: root reads a file whatever its permissions say.
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(255);
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        int error = 0;
+        const bool saved = WriteNumber("A", "x", 6) && Number("A", "x") == 6 && RegistryFileClose(&error);
+        _exit(saved ? 0 : error);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EACCES);
+    ASSERT_EQ(chmod(mPath.c_str(), 0600), 0);
+    EXPECT_EQ(ReadFile(mPath), kAx5);
+    EXPECT_EQ(FilesBesideTheStore(), 0u);
+}
+
 TEST_F(RegistryTest, NullAndSharedReferencesAreAccepted)
 {
     // Root: sub-keys "A" (new, with a null value "n" and the value "v" = 7)
@@ -389,10 +486,11 @@ TEST_F(RegistryTest, FullDiskLeavesTheOldFileWhole)
 
 TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
 {
+    RegistryFileOpen(mPath);
+    WriteNumber("A", "x", 5);
+    // A folder put at the name after loading: the rename fails.
     ASSERT_EQ(mkdir(mPath.c_str(), 0700), 0);
     ASSERT_EQ(mkdir((mPath + "/inside").c_str(), 0700), 0);
-    RegistryFileOpen(mPath); // a folder: nothing to load
-    WriteNumber("A", "x", 5);
     int error = 0;
     EXPECT_FALSE(RegistryFileClose(&error));
     EXPECT_EQ(error, EISDIR);
