@@ -172,7 +172,8 @@ TEST_F(PlatformSDLTest, DoubleClicksPairWithinTheIntervalWithoutMotion)
 {
     ASSERT_TRUE(MakeApp());
     // Milliseconds since the row before; 'd' button down, 'u' up, 'm' motion, 'c' and 'C'
-    // Ctrl down and up; the button; the window events that follow.
+    // Ctrl down and up, 'f' and 'F' input focus lost and gained; the button; the window
+    // events that follow.
     const std::tuple<uint32_t, char, int, const char*> rows[] = {
         {0, 'd', 1, "3"},        {100, 'u', 1, "8"},       {100, 'd', 1, "6"}, // 200 ms after the first press
         {100, 'u', 1, "8"},      {100, 'd', 1, "3"}, // a third quick press starts a new pair
@@ -186,12 +187,22 @@ TEST_F(PlatformSDLTest, DoubleClicksPairWithinTheIntervalWithoutMotion)
         {0, 'u', 1, "9"}, // released as pressed, Ctrl or not
         {400, 'd', 1, "3"},      {0, 'c', 0, "12:17"},     {0, 'u', 1, "8"},
         {0, 'C', 0, "14:17"},    {400, 'd', 5, "18:-120"}, {0, 'u', 5, ""},
+        {400, 'c', 0, "12:17"},  {0, 'f', 0, "21"},        {0, 'F', 0, "21:1"}, // Ctrl let go elsewhere:
+        {400, 'd', 1, "3"},      {0, 'u', 1, "8"},                              // a plain left click
     };
     for (const auto& [after, action, button, events] : rows)
     {
         mEnv.mClock.Advance(after);
         if (action == 'c' || action == 'C')
             PushKey(action == 'c', SDLK_LCTRL);
+        else if (action == 'f' || action == 'F')
+        {
+            SDL_Event event{};
+            event.type = SDL_ACTIVEEVENT;
+            event.active.state = SDL_APPINPUTFOCUS;
+            event.active.gain = action == 'F';
+            SDL_PushEvent(&event);
+        }
         else
             PushMouse(action == 'd'   ? SDL_MOUSEBUTTONDOWN
                       : action == 'u' ? SDL_MOUSEBUTTONUP
