@@ -457,6 +457,31 @@ TEST_F(PlatformSDLTest, AppInitOpensTheSettingsStoreBelowHomeAndARefusedDisplayD
     EXPECT_TRUE(std::filesystem::exists(folder + "registry.bin"));
 }
 
+// The data folder must not be relative: the program changes its current folder at start,
+// and the settings would then be written elsewhere than they were read from.
+TEST_F(PlatformSDLTest, TheDataFolderLiesBelowHomeOrTheRoot)
+{
+    ASSERT_TRUE(MakeApp());
+    mApp->mCompanyName = "Kelvix Games";
+    mApp->mProductName = "Sample";
+    // HOME, or null for none; the data folder.
+    const std::pair<const char*, const char*> rows[] = {
+        {"/home/ann", "/home/ann/Library/Application Support/Kelvix Games/Sample/"},
+        {"/home/ann/", "/home/ann/Library/Application Support/Kelvix Games/Sample/"},
+        {nullptr, "/Library/Application Support/Kelvix Games/Sample/"},
+        {"", "/Library/Application Support/Kelvix Games/Sample/"},
+    };
+    for (const auto& [home, folder] : rows)
+    {
+        if (home != nullptr)
+            setenv("HOME", home, 1);
+        else
+            unsetenv("HOME");
+        mPlatform->ApplePathInit();
+        EXPECT_EQ(GetAppDataFolder(), folder) << (home != nullptr ? home : "no HOME");
+    }
+}
+
 TEST_F(PlatformSDLTest, WithoutAVideoDeviceThereIsNoCursorAndNoDisplayButNoCrash)
 {
     ASSERT_FALSE(MakeApp(nullptr, "none such"));
