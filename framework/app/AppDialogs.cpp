@@ -15,6 +15,19 @@ namespace
 {
 // The platform's error-icon box style.
 constexpr uint32_t kErrorBoxStyle = 16;
+// The answer of a box that cannot be shown.
+constexpr int kCancelAnswer = 2;
+
+// A pop-up raised off the main thread: the box, the key and mouse state EndPopup resets
+// and an exit belong to the main thread (a font read on the loading thread reports its
+// errors through Popup), so the main loop shows the text, and exits when asked to.
+void DeferPopup(VaxoAppBase& app, const std::string& text, bool doExit)
+{
+    std::lock_guard<std::mutex> lock(app.mDeferredMutex);
+    app.mDeferredPopupText += (app.mDeferredPopupText.empty() ? "" : "\n\n") + text;
+    if (doExit)
+        app.mDeferredExit = true;
+}
 } // namespace
 
 // ---- Pop-ups and message boxes ------------------------------------------------------
@@ -50,6 +63,9 @@ int VaxoAppBase::MsgBox(const std::string& text, const std::string& title, int f
         LogScreenSaverError(text);
         return 1;
     }
+    // No box off the main thread; what EndPopup resets is the main thread's.
+    if (!OnMainThread())
+        return kCancelAnswer;
     BeginPopup();
     int answer = mPlatform->MessageBoxA(text.c_str(), title.c_str(), uint32_t(flags), true);
     EndPopup();
@@ -63,6 +79,8 @@ int VaxoAppBase::MsgBox(const std::wstring& text, const std::wstring& title, int
         LogScreenSaverError(WStringToString(text));
         return 1;
     }
+    if (!OnMainThread())
+        return kCancelAnswer;
     BeginPopup();
     int answer = mPlatform->MessageBoxW(text.c_str(), title.c_str(), uint32_t(flags), true);
     EndPopup();
@@ -76,6 +94,8 @@ void VaxoAppBase::Popup(const std::string& text, bool doExit)
         LogScreenSaverError(text);
         return;
     }
+    if (!OnMainThread())
+        return DeferPopup(*this, text, doExit);
     BeginPopup();
     if (!mShutdown)
     {
@@ -94,6 +114,8 @@ void VaxoAppBase::Popup(const std::wstring& text, bool doExit)
         LogScreenSaverError(WStringToString(text));
         return;
     }
+    if (!OnMainThread())
+        return DeferPopup(*this, WStringToString(text), doExit);
     BeginPopup();
     if (!mShutdown)
     {

@@ -237,6 +237,13 @@ int VaxoAppBase::HandleWinEvent(WinEventType type, int param, int x, int y, int*
         if (mPlayingDemo)
             return 0;
         mActive = param != 0;
+        // Keys released in another window never report their release here: a Ctrl
+        // left "held" would turn every later left click into a right click.
+        if (!mActive)
+        {
+            mCtrlDown = false;
+            mAltDown = false;
+        }
     }
     if (mIsPopupOpen)
         return 0;

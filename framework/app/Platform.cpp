@@ -82,8 +82,9 @@ void Platform::SetThreadPriority(HTHREAD_*, int) {}
 
 std::string Platform::DataFolderBelowHome() const
 {
+    // An empty HOME would make the folder relative to a current folder that changes at start.
     const char* home = std::getenv("HOME");
-    std::string folder = AddTrailingSlash(home != nullptr ? home : "/");
+    std::string folder = AddTrailingSlash(home != nullptr && *home != 0 ? home : "/");
     return folder + "Library/Application Support/" + mApp->mCompanyName + "/" + mApp->mProductName + "/";
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <utility>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -247,6 +248,32 @@ TEST_F(Dialogs, PopupsAndMessageBoxes)
     EXPECT_EQ(mApp.MsgBox("Saver", "Title", 0), 1);
     mApp.Popup("Saver", true); // neither a box nor an exit
     EXPECT_EQ(calls(), "");
+}
+
+// Off the main thread nothing is shown and nothing of the main thread's is reset: the main
+// loop shows the pop-ups' texts.
+TEST_F(Dialogs, PopupsOffTheMainThreadWaitForTheMainLoop)
+{
+    mApp.Init();
+    mApp.mIsPhysWindowed = false;
+    mManager->mKeyDown[65] = true;
+    mEnv.mPlatform->mCalls.clear();
+    int answer = 0;
+    std::thread loader(
+        [&]
+        {
+            answer = mApp.MsgBox("Off", "Thread", 0);
+            mApp.Popup("Bad font", false);
+            mApp.Popup(L"Worse", false);
+        });
+    loader.join();
+    EXPECT_EQ(answer, 2);
+    EXPECT_TRUE(mEnv.mPlatform->mCalls.empty());
+    EXPECT_TRUE(mManager->mKeyDown[65]);
+    EXPECT_FALSE(mApp.mIsPopupOpen);
+    mApp.Process(true);
+    EXPECT_EQ(mEnv.mPlatform->CallsStartingWith("MessageBoxA"),
+              std::vector<std::string>{"MessageBoxA(16,FATAL ERROR,Bad font\n\nWorse)"});
 }
 
 } // namespace

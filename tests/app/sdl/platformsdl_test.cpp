@@ -172,7 +172,8 @@ TEST_F(PlatformSDLTest, DoubleClicksPairWithinTheIntervalWithoutMotion)
 {
     ASSERT_TRUE(MakeApp());
     // Milliseconds since the row before; 'd' button down, 'u' up, 'm' motion, 'c' and 'C'
-    // Ctrl down and up; the button; the window events that follow.
+    // Ctrl down and up, 'f' and 'F' input focus lost and gained; the button; the window
+    // events that follow.
     const std::tuple<uint32_t, char, int, const char*> rows[] = {
         {0, 'd', 1, "3"},        {100, 'u', 1, "8"},       {100, 'd', 1, "6"}, // 200 ms after the first press
         {100, 'u', 1, "8"},      {100, 'd', 1, "3"}, // a third quick press starts a new pair
@@ -186,12 +187,22 @@ TEST_F(PlatformSDLTest, DoubleClicksPairWithinTheIntervalWithoutMotion)
         {0, 'u', 1, "9"}, // released as pressed, Ctrl or not
         {400, 'd', 1, "3"},      {0, 'c', 0, "12:17"},     {0, 'u', 1, "8"},
         {0, 'C', 0, "14:17"},    {400, 'd', 5, "18:-120"}, {0, 'u', 5, ""},
+        {400, 'c', 0, "12:17"},  {0, 'f', 0, "21"},        {0, 'F', 0, "21:1"}, // Ctrl let go elsewhere:
+        {400, 'd', 1, "3"},      {0, 'u', 1, "8"},                              // a plain left click
     };
     for (const auto& [after, action, button, events] : rows)
     {
         mEnv.mClock.Advance(after);
         if (action == 'c' || action == 'C')
             PushKey(action == 'c', SDLK_LCTRL);
+        else if (action == 'f' || action == 'F')
+        {
+            SDL_Event event{};
+            event.type = SDL_ACTIVEEVENT;
+            event.active.state = SDL_APPINPUTFOCUS;
+            event.active.gain = action == 'F';
+            SDL_PushEvent(&event);
+        }
         else
             PushMouse(action == 'd'   ? SDL_MOUSEBUTTONDOWN
                       : action == 'u' ? SDL_MOUSEBUTTONUP
@@ -444,6 +455,31 @@ TEST_F(PlatformSDLTest, AppInitOpensTheSettingsStoreBelowHomeAndARefusedDisplayD
     EXPECT_FALSE(std::filesystem::exists(folder + "registry.bin"));
     mApp.reset();
     EXPECT_TRUE(std::filesystem::exists(folder + "registry.bin"));
+}
+
+// The data folder must not be relative: the program changes its current folder at start,
+// and the settings would then be written elsewhere than they were read from.
+TEST_F(PlatformSDLTest, TheDataFolderLiesBelowHomeOrTheRoot)
+{
+    ASSERT_TRUE(MakeApp());
+    mApp->mCompanyName = "Kelvix Games";
+    mApp->mProductName = "Sample";
+    // HOME, or null for none; the data folder.
+    const std::pair<const char*, const char*> rows[] = {
+        {"/home/ann", "/home/ann/Library/Application Support/Kelvix Games/Sample/"},
+        {"/home/ann/", "/home/ann/Library/Application Support/Kelvix Games/Sample/"},
+        {nullptr, "/Library/Application Support/Kelvix Games/Sample/"},
+        {"", "/Library/Application Support/Kelvix Games/Sample/"},
+    };
+    for (const auto& [home, folder] : rows)
+    {
+        if (home != nullptr)
+            setenv("HOME", home, 1);
+        else
+            unsetenv("HOME");
+        mPlatform->ApplePathInit();
+        EXPECT_EQ(GetAppDataFolder(), folder) << (home != nullptr ? home : "no HOME");
+    }
 }
 
 TEST_F(PlatformSDLTest, WithoutAVideoDeviceThereIsNoCursorAndNoDisplayButNoCrash)
