@@ -114,6 +114,57 @@ TEST(SharedImages, AReferenceReleasedDuringTheCleanUpIsCleanedNextTime)
     EXPECT_TRUE(app.mSharedImageMap.empty());
 }
 
+// References kept past the application (a global, or held by an object deleted after
+// it): the application's teardown deletes every shared image once, the references then
+// read empty, and releasing them and their copies touches nothing it freed (ASan).
+TEST(SharedImages, AReferenceOutlivingTheApplicationReadsEmptyAndReleasesSafely)
+{
+    AppTestEnv env;
+    struct CountedApp : ImageApp
+    {
+        struct Counted : MemoryImage
+        {
+            Counted(GraphicsApp* app, int32_t* deletes) : MemoryImage(app), mDeletes(deletes) {}
+            ~Counted() override { ++*mDeletes; }
+            int32_t* mDeletes;
+        };
+        int32_t* mDeletes = nullptr;
+        MemoryImage* GetImage(const std::string& fileName, bool) override
+        {
+            mLoads.push_back(fileName);
+            auto* image = new Counted(this, mDeletes);
+            image->Create(2, 2);
+            return image;
+        }
+    };
+    int32_t deletes = 0;
+    SharedImageRef kept;
+    SharedImageRef copied;
+    {
+        auto app = std::make_unique<CountedApp>();
+        app->mDeletes = &deletes;
+        kept = app->GetSharedImage("a.png", "", nullptr);
+        copied = kept;
+        app->GetSharedImage("gone.png", "", nullptr).Release(); // waiting for the clean-up
+        ASSERT_NE(static_cast<Image*>(kept), nullptr);
+    }
+    EXPECT_EQ(deletes, 2);
+    EXPECT_EQ(static_cast<Image*>(kept), nullptr);
+    EXPECT_EQ(static_cast<NativeImage*>(copied), nullptr);
+    SharedImageRef later(kept);
+    EXPECT_EQ(later.GetMemoryImage(), nullptr);
+
+    // The first application's leftovers leave a later one alone.
+    ImageApp next;
+    kept.Release();
+    copied = later;
+    later.Release();
+    EXPECT_EQ(static_cast<Image*>(copied), nullptr);
+    copied.Release();
+    EXPECT_FALSE(next.mSharedImagesDirty);
+    EXPECT_EQ(deletes, 2);
+}
+
 TEST(SharedImages, APlatformWithoutDisplayOrThreadsStillGivesImagesAndLoads)
 {
     AppTestEnv env; // restores the platform factory at the end
