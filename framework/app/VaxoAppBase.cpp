@@ -157,6 +157,13 @@ VaxoAppBase::~VaxoAppBase()
     gVaxoAppBase = nullptr;
     WriteDemoBuffer();
     mPlatform.reset();
+
+    // Images that outlive the application (owned by a reference kept past it) must not
+    // leave it when they go.
+    ImageMutexLock lock(this);
+    for (MemoryImage* image : mMemoryImageSet)
+        image->mApp = nullptr;
+    mMemoryImageSet.clear();
 }
 
 bool VaxoAppBase::OnMainThread()

@@ -116,7 +116,8 @@ TEST(SharedImages, AReferenceReleasedDuringTheCleanUpIsCleanedNextTime)
 
 // References kept past the application (a global, or held by an object deleted after
 // it): the application's teardown deletes every shared image once, the references then
-// read empty, and releasing them and their copies touches nothing it freed (ASan).
+// read empty, and releasing them and their copies touches nothing it freed (ASan). An
+// unshared image a reference owns still goes with the reference.
 TEST(SharedImages, AReferenceOutlivingTheApplicationReadsEmptyAndReleasesSafely)
 {
     AppTestEnv env;
@@ -140,6 +141,7 @@ TEST(SharedImages, AReferenceOutlivingTheApplicationReadsEmptyAndReleasesSafely)
     int32_t deletes = 0;
     SharedImageRef kept;
     SharedImageRef copied;
+    SharedImageRef owner;
     {
         auto app = std::make_unique<CountedApp>();
         app->mDeletes = &deletes;
@@ -147,12 +149,16 @@ TEST(SharedImages, AReferenceOutlivingTheApplicationReadsEmptyAndReleasesSafely)
         copied = kept;
         app->GetSharedImage("gone.png", "", nullptr).Release(); // waiting for the clean-up
         ASSERT_NE(static_cast<Image*>(kept), nullptr);
+        owner = new CountedApp::Counted(app.get(), &deletes);
+        owner.mOwnsUnshared = true;
     }
     EXPECT_EQ(deletes, 2);
     EXPECT_EQ(static_cast<Image*>(kept), nullptr);
     EXPECT_EQ(static_cast<NativeImage*>(copied), nullptr);
     SharedImageRef later(kept);
     EXPECT_EQ(later.GetMemoryImage(), nullptr);
+    owner.Release();
+    EXPECT_EQ(deletes, 3);
 
     // The first application's leftovers leave a later one alone.
     ImageApp next;
@@ -162,7 +168,7 @@ TEST(SharedImages, AReferenceOutlivingTheApplicationReadsEmptyAndReleasesSafely)
     EXPECT_EQ(static_cast<Image*>(copied), nullptr);
     copied.Release();
     EXPECT_FALSE(next.mSharedImagesDirty);
-    EXPECT_EQ(deletes, 2);
+    EXPECT_EQ(deletes, 3);
 }
 
 TEST(SharedImages, APlatformWithoutDisplayOrThreadsStillGivesImagesAndLoads)
