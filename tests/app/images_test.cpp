@@ -1,7 +1,8 @@
 // The shared-image registry: keys without case, variants, lifetime to the next update,
-// "!" names, failed loads; the native-image conversion and CopyImage. The application's
-// image utilities: RGB/HSL conversion, tints, mirror and flip, hue rotation and
-// cross-fades, the expected words worked out by hand from the formulas.
+// "!" names, failed loads, references kept past the application; the native-image
+// conversion and CopyImage. The application's image utilities: RGB/HSL conversion,
+// tints, mirror and flip, hue rotation and cross-fades, the expected words worked out by
+// hand from the formulas.
 #include "app/support/AppTestEnv.h"
 #include "graphics/Graphics.h"
 #include "graphics/MemoryImage.h"
