@@ -70,6 +70,16 @@ VaxoAppBase::VaxoAppBase()
     mResourceManager.reset(new ResourceManager(this));
 }
 
+namespace
+{
+// Keeps the storage of a shared-image entry that outlives its application.
+struct OrphanedEntry : SharedImage::Orphan
+{
+    explicit OrphanedEntry(VaxoAppBase::SharedImageMap::node_type node) : mNode(std::move(node)) {}
+    VaxoAppBase::SharedImageMap::node_type mNode;
+};
+} // namespace
+
 VaxoAppBase::~VaxoAppBase()
 {
     Shutdown();
@@ -115,10 +125,23 @@ VaxoAppBase::~VaxoAppBase()
 
     {
         ImageMutexLock lock(this);
+        // Images first: deleting one may let references to other entries go.
         for (auto& entry : mSharedImageMap)
         {
             delete entry.second.mImage;
             entry.second.mImage = nullptr;
+        }
+        // Entries still referenced (globals, objects deleted after the application) stay
+        // where they are, empty, until their last reference deletes them.
+        for (auto it = mSharedImageMap.begin(); it != mSharedImageMap.end();)
+        {
+            auto next = std::next(it);
+            if (it->second.mRefCount != 0)
+            {
+                SharedImage& entry = it->second;
+                entry.mOrphan = new OrphanedEntry(mSharedImageMap.extract(it));
+            }
+            it = next;
         }
         mSharedImageMap.clear();
     }
@@ -134,6 +157,13 @@ VaxoAppBase::~VaxoAppBase()
     gVaxoAppBase = nullptr;
     WriteDemoBuffer();
     mPlatform.reset();
+
+    // Images that outlive the application (owned by a reference kept past it) must not
+    // leave it when they go.
+    ImageMutexLock lock(this);
+    for (MemoryImage* image : mMemoryImageSet)
+        image->mApp = nullptr;
+    mMemoryImageSet.clear();
 }
 
 bool VaxoAppBase::OnMainThread()

@@ -99,10 +99,18 @@ void SharedImageRef::Release()
     mUnsharedImage = nullptr;
     if (mSharedImage != nullptr)
     {
-        // fetch_sub returns the count before: 1 means this was the last reference.
-        if (mSharedImage->mRefCount.fetch_sub(1) == 1 && gGraphicsApp != nullptr)
-            gGraphicsApp->mSharedImagesDirty = true;
+        SharedImage* entry = mSharedImage;
         mSharedImage = nullptr;
+        // Read while this reference still counts: at 0 the registry may delete the entry.
+        SharedImage::Orphan* orphan = entry->mOrphan;
+        // fetch_sub returns the count before: 1 means this was the last reference.
+        if (entry->mRefCount.fetch_sub(1) == 1)
+        {
+            if (orphan != nullptr)
+                delete orphan; // the entry itself, left behind by its application
+            else if (gGraphicsApp != nullptr)
+                gGraphicsApp->mSharedImagesDirty = true;
+        }
     }
 }
 

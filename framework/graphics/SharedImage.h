@@ -28,8 +28,15 @@ struct SharedImage
     // The request that made the entry is still loading mImage outside the registry lock;
     // other requests wait until it clears. Clearing it publishes mImage to them.
     std::atomic<bool> mFilling;
+    // Owner of the entry's storage once the application went while references remained:
+    // the registry is gone, the image deleted, and the last reference deletes this.
+    struct Orphan
+    {
+        virtual ~Orphan() = default;
+    };
+    Orphan* mOrphan;
 
-    SharedImage() : mImage(nullptr), mRefCount(0), mFilling(false) {}
+    SharedImage() : mImage(nullptr), mRefCount(0), mFilling(false), mOrphan(nullptr) {}
     SharedImage(const SharedImage&) = delete;
     SharedImage& operator=(const SharedImage&) = delete;
 };
@@ -64,7 +71,8 @@ public:
     SharedImageRef& operator=(MemoryImage* memoryImage);
 
     // Deletes an owned unshared image (and clears the flag), drops the entry's count
-    // and tells the application when it reaches 0.
+    // and tells the application when it reaches 0 (or, with the application gone,
+    // deletes the orphaned entry).
     void Release();
 
     // The unshared image if any, else the entry's image, else null.

@@ -1,7 +1,8 @@
 // The shared-image registry: keys without case, variants, lifetime to the next update,
-// "!" names, failed loads; the native-image conversion and CopyImage. The application's
-// image utilities: RGB/HSL conversion, tints, mirror and flip, hue rotation and
-// cross-fades, the expected words worked out by hand from the formulas.
+// "!" names, failed loads, references kept past the application; the native-image
+// conversion and CopyImage. The application's image utilities: RGB/HSL conversion,
+// tints, mirror and flip, hue rotation and cross-fades, the expected words worked out by
+// hand from the formulas.
 #include "app/support/AppTestEnv.h"
 #include "graphics/Graphics.h"
 #include "graphics/MemoryImage.h"
@@ -112,6 +113,63 @@ TEST(SharedImages, AReferenceReleasedDuringTheCleanUpIsCleanedNextTime)
     EXPECT_EQ(app.mSharedImageMap.begin()->second.mRefCount, 0);
     app.CleanSharedImages();
     EXPECT_TRUE(app.mSharedImageMap.empty());
+}
+
+// References kept past the application (a global, or held by an object deleted after
+// it): the application's teardown deletes every shared image once, the references then
+// read empty, and releasing them and their copies touches nothing it freed (ASan). An
+// unshared image a reference owns still goes with the reference.
+TEST(SharedImages, AReferenceOutlivingTheApplicationReadsEmptyAndReleasesSafely)
+{
+    AppTestEnv env;
+    struct CountedApp : ImageApp
+    {
+        struct Counted : MemoryImage
+        {
+            Counted(GraphicsApp* app, int32_t* deletes) : MemoryImage(app), mDeletes(deletes) {}
+            ~Counted() override { ++*mDeletes; }
+            int32_t* mDeletes;
+        };
+        int32_t* mDeletes = nullptr;
+        MemoryImage* GetImage(const std::string& fileName, bool) override
+        {
+            mLoads.push_back(fileName);
+            auto* image = new Counted(this, mDeletes);
+            image->Create(2, 2);
+            return image;
+        }
+    };
+    int32_t deletes = 0;
+    SharedImageRef kept;
+    SharedImageRef copied;
+    SharedImageRef owner;
+    {
+        auto app = std::make_unique<CountedApp>();
+        app->mDeletes = &deletes;
+        kept = app->GetSharedImage("a.png", "", nullptr);
+        copied = kept;
+        app->GetSharedImage("gone.png", "", nullptr).Release(); // waiting for the clean-up
+        ASSERT_NE(static_cast<Image*>(kept), nullptr);
+        owner = new CountedApp::Counted(app.get(), &deletes);
+        owner.mOwnsUnshared = true;
+    }
+    EXPECT_EQ(deletes, 2);
+    EXPECT_EQ(static_cast<Image*>(kept), nullptr);
+    EXPECT_EQ(static_cast<NativeImage*>(copied), nullptr);
+    SharedImageRef later(kept);
+    EXPECT_EQ(later.GetMemoryImage(), nullptr);
+    owner.Release();
+    EXPECT_EQ(deletes, 3);
+
+    // The first application's leftovers leave a later one alone.
+    ImageApp next;
+    kept.Release();
+    copied = later;
+    later.Release();
+    EXPECT_EQ(static_cast<Image*>(copied), nullptr);
+    copied.Release();
+    EXPECT_FALSE(next.mSharedImagesDirty);
+    EXPECT_EQ(deletes, 3);
 }
 
 TEST(SharedImages, APlatformWithoutDisplayOrThreadsStillGivesImagesAndLoads)

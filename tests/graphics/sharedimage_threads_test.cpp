@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -39,5 +40,39 @@ TEST(SharedImageRefThreads, ConcurrentCopiesAndReleasesKeepTheCountExact)
         thread.join();
     EXPECT_EQ(entry.mRefCount, 1);
     EXPECT_FALSE(app.mSharedImagesDirty);
+}
+
+// The last reference goes on one thread while the registry cleans up on another: once
+// the count reached 0 the entry may be deleted at any moment, so the release must not
+// look at it afterwards (the thread sanitizer sees such a read race the deletion).
+TEST(SharedImageRefThreads, ALastReleaseRacingTheCleanUpLeavesTheEntryAlone)
+{
+    TestApp app;
+    std::atomic<bool> stop{false};
+    std::atomic<int32_t> cleanups{0};
+    std::thread cleaner(
+        [&]
+        {
+            while (!stop)
+            {
+                app.CleanSharedImages();
+                cleanups++;
+            }
+        });
+    const int kRounds = 5000;
+    for (int i = 0; i < kRounds; i++)
+    {
+        SharedImageRef ref = app.GetSharedImage("a.png", i % 2 == 0 ? "" : "big", nullptr);
+        SharedImageRef copy(ref);
+        ref.Release();
+        EXPECT_EQ(copy.mSharedImage->mRefCount, 1);
+    }
+    while (cleanups < 2)
+        std::this_thread::yield();
+    stop = true;
+    cleaner.join();
+    ImageMutexLock lock(&app);
+    for (auto& entry : app.mSharedImageMap)
+        EXPECT_EQ(entry.second.mRefCount, 0);
 }
 } // namespace
