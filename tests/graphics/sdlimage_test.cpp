@@ -833,7 +833,9 @@ TEST(SDLImageStretch, RotationDrawsEveryPixelWhoseCentreMapsInsideTheSource)
                         const int in =
                             clip.Contains(X, Y) ? CentreInside(X, Y, x, y, r[2], cx, cy, 6, 4, 1e-3) : 0;
                         if (in >= 0)
+                        {
                             ASSERT_EQ((p & display.mGreenMask) != 0, in == 1) << where();
+                        }
                     }
             }
     }
