@@ -70,59 +70,42 @@ void NearestLoop(const SurfaceDraw& J, const Reader& rd, int srcW, int srcH, con
     }
 }
 
-// The 16.16 position of column `col` along a row lies inside [0, limit - 1) whole pixels.
-inline bool Inside(int64_t u0, int64_t du, int64_t col, int32_t limit)
+// Narrows [first, last] to the columns col where low <= u0 + col du < high (16.16).
+void LimitColumns(int64_t u0, int64_t du, int64_t low, int64_t high, int64_t& first, int64_t& last)
 {
-    const int64_t u = u0 + col * du;
-    const int64_t iu = u >> 16;
-    return iu >= 0 && iu < int64_t(limit) - 1;
-}
-
-// First and last column of a row whose 2 x 2 neighbourhood lies inside an axis of
-// `limit` pixels; false when the row is skipped. Follows the division bounds, then
-// pulls either end in while it would still read outside.
-bool AxisRange(int64_t u, int64_t du, int32_t limit, bool lastWithoutBias, int64_t& first, int64_t& last,
-               bool takeMax)
-{
-    const int64_t iu = u >> 16;
-    int64_t f = 0, l = last;
-    if (du < 0)
+    low -= u0;
+    high -= u0; // exclusive
+    const auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); };
+    if (du == 0)
     {
-        if (iu < 0)
-            return false;
-        f = ((int64_t(limit) << 16) - u - 0x20000 - 0x7FFF) / du;
-        if (f < 0)
-            f = 0;
-        l = std::min(l, lastWithoutBias ? (-u) / du : (0x7FFF - u) / du);
+        if (!(low <= 0 && 0 < high))
+            last = first - 1;
     }
     else if (du > 0)
     {
-        if (iu >= limit - 1)
-            return false;
-        f = (0x10000 - u) / du;
-        if (f <= 0)
-            f = 0;
-        l = std::min(l, ((int64_t(limit - 1) << 16) - u - 0x10000 - 0x7FFF) / du);
+        first = std::max(first, -floorDiv(-low, du));
+        last = std::min(last, -floorDiv(-high, du) - 1);
     }
     else
     {
-        if (!(u >= 0 && u < (int64_t(limit - 1) << 16)))
-            return false;
+        first = std::max(first, floorDiv(high, du) + 1);
+        last = std::min(last, floorDiv(low, du));
     }
-    first = takeMax ? std::max(first, f) : f;
-    last = l;
-    return true;
 }
 
+// Destination pixel (X, Y) samples the source rectangle at (u, v), source pixel i standing
+// at i, so its centre lands inside while -0.5 <= u < W - 0.5 (likewise v). Where the 2 x 2
+// sample fits the rectangle it is read directly; in the half-pixel rim around that the
+// missing neighbours repeat the rectangle's edge pixels. Rows start their positions at
+// column x0; the pixels drawn are those of span.
 template <class P, bool Additive, bool White, class Pixels>
-void RotateLoop(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRect<int>& sr,
-                const TRect<double>& out, float x, float y, double angle, float cx, float cy)
+void RotateLoop(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRect<int>& sr, int x0,
+                const TRect<int>& span, float x, float y, double angle, float cx, float cy)
 {
     const SurfaceFormat& f = J.f;
     const int32_t cosF = int32_t(std::cos(angle) * 65536.0);
     const int32_t sinF = int32_t(std::sin(angle) * 65536.0);
     const float cosA = float(std::cos(angle)), sinA = float(std::sin(angle));
-    const int x0 = int(out.mX), y0 = int(out.mY);
     const int W = sr.mWidth, H = sr.mHeight;
     const uint32_t A = uint32_t(J.c.mAlpha);
     const uint32_t R1 = uint32_t(J.c.mRed) + 1, G1 = uint32_t(J.c.mGreen) + 1, B1 = uint32_t(J.c.mBlue) + 1;
@@ -134,108 +117,126 @@ void RotateLoop(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRe
     const int32_t* T2 = f.add[2];
     const uint32_t top0 = uint32_t(2 * ((1 << b0) - 1)), top1 = uint32_t(2 * ((1 << b1) - 1)),
                    top2 = uint32_t(2 * ((1 << b2) - 1));
-    const int height = int(out.mHeight);
-    for (int r = 0; r < height; ++r)
+    // One destination pixel from the source pixels p00 (top left), p10 (right), p01 (below)
+    // and p11 (below right) at the 16.16 position (uu, vv).
+    const auto draw =
+        [&](P* dp, uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, int64_t uu, int64_t vv)
+    {
+        const uint32_t fu = uint32_t(uu & 0xFFFE) + 1, fv = uint32_t(vv & 0xFFFE) + 1;
+        const uint32_t gu = 65536 - fu, gv = 65536 - fv;
+        uint32_t aw00 = ((p00 >> 24) * ((gu * gv) >> 16)) >> 16;
+        uint32_t aw10 = ((p10 >> 24) * ((fu * gv) >> 16)) >> 16;
+        uint32_t aw01 = ((p01 >> 24) * ((gu * fv) >> 16)) >> 16;
+        uint32_t aw11 = ((p11 >> 24) * ((fu * fv) >> 16)) >> 16;
+        if (!Additive && !White)
+        {
+            aw00 = (A * aw00) >> 8;
+            aw10 = (A * aw10) >> 8;
+            aw01 = (A * aw01) >> 8;
+            aw11 = (A * aw11) >> 8;
+        }
+        const uint32_t at = aw00 + aw10 + aw01 + aw11;
+        if (at == 0)
+            return;
+        const auto sum = [&](int s)
+        {
+            return ((p00 >> s) & 0xFF) * aw00 + ((p10 >> s) & 0xFF) * aw10 + ((p01 >> s) & 0xFF) * aw01 +
+                   ((p11 >> s) & 0xFF) * aw11;
+        };
+        const uint32_t V0 = sum(16), V1 = sum(8), V2 = sum(0);
+        const uint32_t d = *dp;
+        uint32_t nd;
+        if (!Additive)
+        {
+            uint32_t c0, c1, c2;
+            if (White)
+            {
+                c0 = V0 >> (16 - b0);
+                c1 = V1 >> (16 - b1);
+                c2 = V2 >> (16 - b2);
+            }
+            else
+            {
+                c0 = (V0 * R1) >> (24 - b0);
+                c1 = (V1 * G1) >> (24 - b1);
+                c2 = ((V2 >> 8) * B1) >> (16 - b2);
+            }
+            const uint32_t keep = 256 - at;
+            nd = (((((M0 & d) * keep) >> 8) & M0) + (c0 << S0)) |
+                 (((((M1 & d) * keep) >> 8) & M1) + (c1 << S1)) |
+                 (((((M2 & d) * keep) >> 8) & M2) + (c2 << S2));
+        }
+        else
+        {
+            const uint32_t a0 = ((V0 >> (16 - b0)) * J.k.k[0]) >> 8;
+            const uint32_t a1 = (V1 * J.k.k[1]) >> (24 - b1);
+            const uint32_t a2 = (V2 * J.k.k[2]) >> (24 - b2);
+            nd = uint32_t(T0[std::min(((M0 & d) >> S0) + a0, top0)]) << S0 |
+                 uint32_t(T1[std::min(((M1 & d) >> S1) + a1, top1)]) << S1 |
+                 uint32_t(T2[std::min(((M2 & d) >> S2) + a2, top2)]) << S2;
+        }
+        *dp = static_cast<P>(nd);
+    };
+    const auto index = [&](int64_t iu, int64_t iv)
+    { return size_t(sr.mY + iv) * size_t(srcStride) + size_t(sr.mX + iu); };
+    for (int Y = span.mY; Y < span.mY + span.mHeight; ++Y)
     {
         const float dx = float(x0) - cx - x;
-        const float dy = float(y0 + r) - cy - y;
+        const float dy = float(Y) - cy - y;
         const float uf = cosA * dx - sinA * dy + cx;
         const float vf = sinA * dx + cosA * dy + cy;
         if (!(std::fabs(uf) < 30000.0f && std::fabs(vf) < 30000.0f))
             continue;
         const int64_t u = int64_t(int32_t(uf * 65536.0f)), v = int64_t(int32_t(vf * 65536.0f));
-        int64_t first = 0, last = int64_t(out.mWidth - 1.0);
-        if (!AxisRange(u, cosF, W, false, first, last, false))
-            continue;
-        const int64_t lastU = last;
-        if (!AxisRange(v, sinF, H, true, first, last, true))
-            continue;
-        last = std::min(last, lastU);
-        // Never read outside the rectangle, whatever the rounding of the bounds above.
-        while (first <= last && !(Inside(u, cosF, first, W) && Inside(v, sinF, first, H)))
-            ++first;
-        while (last >= first && !(Inside(u, cosF, last, W) && Inside(v, sinF, last, H)))
-            --last;
+        // Columns whose centre lands inside the rectangle...
+        int64_t first = span.mX - x0, last = span.mX + span.mWidth - 1 - x0;
+        LimitColumns(u, cosF, -0x8000, (int64_t(W - 1) << 16) + 0x8000, first, last);
+        LimitColumns(v, sinF, -0x8000, (int64_t(H - 1) << 16) + 0x8000, first, last);
         if (first > last)
             continue;
-        P* row = SurfaceRow<P>(J.bits, J.pitch, y0 + r) + x0;
-        int64_t uu = u + first * cosF, vv = v + first * sinF;
-        for (int64_t col = first; col <= last; ++col, uu += cosF, vv += sinF)
+        // ...and among them those whose whole 2 x 2 sample lies inside it.
+        int64_t inFirst = first, inLast = last;
+        LimitColumns(u, cosF, 0, int64_t(W - 1) << 16, inFirst, inLast);
+        LimitColumns(v, sinF, 0, int64_t(H - 1) << 16, inFirst, inLast);
+        if (inFirst > inLast)
+            inFirst = last + 1, inLast = last; // all rim
+        P* row = SurfaceRow<P>(J.bits, J.pitch, Y) + x0;
+        const auto rim = [&](int64_t from, int64_t to)
         {
-            const int iu = int(uu >> 16), iv = int(vv >> 16);
-            const uint32_t fu = uint32_t(uu & 0xFFFE) + 1, fv = uint32_t(vv & 0xFFFE) + 1;
-            const uint32_t gu = 65536 - fu, gv = 65536 - fv;
-            const size_t base = size_t(sr.mY + iv) * size_t(srcStride) + size_t(sr.mX + iu);
-            const uint32_t p00 = px(base), p10 = px(base + 1), p01 = px(base + size_t(srcStride)),
-                           p11 = px(base + size_t(srcStride) + 1);
-            uint32_t aw00 = ((p00 >> 24) * ((gu * gv) >> 16)) >> 16;
-            uint32_t aw10 = ((p10 >> 24) * ((fu * gv) >> 16)) >> 16;
-            uint32_t aw01 = ((p01 >> 24) * ((gu * fv) >> 16)) >> 16;
-            uint32_t aw11 = ((p11 >> 24) * ((fu * fv) >> 16)) >> 16;
-            if (!Additive && !White)
+            for (int64_t col = from; col <= to; ++col)
             {
-                aw00 = (A * aw00) >> 8;
-                aw10 = (A * aw10) >> 8;
-                aw01 = (A * aw01) >> 8;
-                aw11 = (A * aw11) >> 8;
+                const int64_t uu = u + col * cosF, vv = v + col * sinF;
+                const int64_t iu = std::clamp<int64_t>(uu >> 16, 0, W - 1);
+                const int64_t iu1 = std::clamp<int64_t>((uu >> 16) + 1, 0, W - 1);
+                const int64_t iv = std::clamp<int64_t>(vv >> 16, 0, H - 1);
+                const int64_t iv1 = std::clamp<int64_t>((vv >> 16) + 1, 0, H - 1);
+                draw(row + col, px(index(iu, iv)), px(index(iu1, iv)), px(index(iu, iv1)),
+                     px(index(iu1, iv1)), uu, vv);
             }
-            const uint32_t at = aw00 + aw10 + aw01 + aw11;
-            if (at == 0)
-                continue;
-            const auto sum = [&](int s)
-            {
-                return ((p00 >> s) & 0xFF) * aw00 + ((p10 >> s) & 0xFF) * aw10 + ((p01 >> s) & 0xFF) * aw01 +
-                       ((p11 >> s) & 0xFF) * aw11;
-            };
-            const uint32_t V0 = sum(16), V1 = sum(8), V2 = sum(0);
-            P* dp = row + col;
-            const uint32_t d = *dp;
-            uint32_t nd;
-            if (!Additive)
-            {
-                uint32_t c0, c1, c2;
-                if (White)
-                {
-                    c0 = V0 >> (16 - b0);
-                    c1 = V1 >> (16 - b1);
-                    c2 = V2 >> (16 - b2);
-                }
-                else
-                {
-                    c0 = (V0 * R1) >> (24 - b0);
-                    c1 = (V1 * G1) >> (24 - b1);
-                    c2 = ((V2 >> 8) * B1) >> (16 - b2);
-                }
-                const uint32_t keep = 256 - at;
-                nd = (((((M0 & d) * keep) >> 8) & M0) + (c0 << S0)) |
-                     (((((M1 & d) * keep) >> 8) & M1) + (c1 << S1)) |
-                     (((((M2 & d) * keep) >> 8) & M2) + (c2 << S2));
-            }
-            else
-            {
-                const uint32_t a0 = ((V0 >> (16 - b0)) * J.k.k[0]) >> 8;
-                const uint32_t a1 = (V1 * J.k.k[1]) >> (24 - b1);
-                const uint32_t a2 = (V2 * J.k.k[2]) >> (24 - b2);
-                nd = uint32_t(T0[std::min(((M0 & d) >> S0) + a0, top0)]) << S0 |
-                     uint32_t(T1[std::min(((M1 & d) >> S1) + a1, top1)]) << S1 |
-                     uint32_t(T2[std::min(((M2 & d) >> S2) + a2, top2)]) << S2;
-            }
-            *dp = static_cast<P>(nd);
+        };
+        rim(first, inFirst - 1);
+        int64_t uu = u + inFirst * cosF, vv = v + inFirst * sinF;
+        for (int64_t col = inFirst; col <= inLast; ++col, uu += cosF, vv += sinF)
+        {
+            const size_t base = index(uu >> 16, vv >> 16);
+            draw(row + col, px(base), px(base + 1), px(base + size_t(srcStride)),
+                 px(base + size_t(srcStride) + 1), uu, vv);
         }
+        rim(inLast + 1, last);
     }
 }
 
 // The four forms of the rotation loop, chosen once per call.
 template <class P, class Pixels>
-void Rotate(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRect<int>& sr,
-            const TRect<double>& out, float x, float y, double angle, float cx, float cy)
+void Rotate(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRect<int>& sr, int x0,
+            const TRect<int>& span, float x, float y, double angle, float cx, float cy)
 {
     if (J.drawMode != 0)
-        RotateLoop<P, true, false>(J, px, srcStride, sr, out, x, y, angle, cx, cy);
+        RotateLoop<P, true, false>(J, px, srcStride, sr, x0, span, x, y, angle, cx, cy);
     else if (J.white)
-        RotateLoop<P, false, true>(J, px, srcStride, sr, out, x, y, angle, cx, cy);
+        RotateLoop<P, false, true>(J, px, srcStride, sr, x0, span, x, y, angle, cx, cy);
     else
-        RotateLoop<P, false, false>(J, px, srcStride, sr, out, x, y, angle, cx, cy);
+        RotateLoop<P, false, false>(J, px, srcStride, sr, x0, span, x, y, angle, cx, cy);
 }
 
 } // namespace
@@ -295,13 +296,17 @@ void NativeImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
     const TRect<int> sr = srcRect.Intersection(TRect<int>(0, 0, src->mWidth, src->mHeight));
     if (sr.mWidth != srcRect.mWidth || sr.mHeight != srcRect.mHeight || sr.mWidth <= 0 || sr.mHeight <= 0)
         return;
+    const TRect<int> clip = clipRect.Intersection(TRect<int>(0, 0, mWidth, mHeight));
     TRect<double> out;
-    if (!BltRotatedClipHelper(x, y, srcRect, clipRect.Intersection(TRect<int>(0, 0, mWidth, mHeight)), angle,
-                              out, rotCenterX, rotCenterY))
+    if (!BltRotatedClipHelper(x, y, srcRect, clip, angle, out, rotCenterX, rotCenterY))
         return;
-    // Whole destination pixels only, inside the image.
-    out = out.Intersection(TRect<double>(0, 0, mWidth, mHeight));
-    if (!(out.mWidth >= 1.0 && out.mHeight >= 1.0))
+    // The covered bounds in whole pixels and one more on each side: a turned source's
+    // sample points sit up to half a pixel off its corners.
+    const int left = int(std::floor(out.mX)) - 1, top = int(std::floor(out.mY)) - 1;
+    const int right = int(std::ceil(out.mX + out.mWidth)) + 1,
+              bottom = int(std::ceil(out.mY + out.mHeight)) + 1;
+    const TRect<int> span = TRect<int>(left, top, right - left, bottom - top).Intersection(clip);
+    if (span.mWidth <= 0 || span.mHeight <= 0)
         return;
     src->CommitBits();
     const bool palette = src->mPalette != nullptr && src->mPaletteIndices != nullptr;
@@ -315,9 +320,9 @@ void NativeImage::BltRotated(Image* image, float x, float y, const TRect<int>& s
     const auto run = [&](const auto& px)
     {
         if (J.f.bpp == 16)
-            Rotate<uint16_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
+            Rotate<uint16_t>(J, px, src->mWidth, sr, int(out.mX), span, x, y, angle, rotCenterX, rotCenterY);
         else
-            Rotate<uint32_t>(J, px, src->mWidth, sr, out, x, y, angle, rotCenterX, rotCenterY);
+            Rotate<uint32_t>(J, px, src->mWidth, sr, int(out.mX), span, x, y, angle, rotCenterX, rotCenterY);
     };
     WithWords(palette ? src->mPalette : bits, palette ? src->mPaletteIndices : nullptr, run);
     DeleteAllNonSurfaceData();

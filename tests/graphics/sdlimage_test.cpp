@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <random>
+#include <string>
 
 namespace Vaxo
 {
@@ -763,10 +765,10 @@ TEST(SDLImageStretch, RotationByZeroReproducesTheSourceAndAdditiveScalesBy255Ove
         // BltF is the rotation loop at angle 0.
         dest->BltF(src.get(), 1.0f, 1.0f, TRect<int>(0, 0, 6, 6), TRect<int>(0, 0, 8, 8), Color::White, 0);
         const SurfaceFormat format(display);
-        // Pixels whose 2 x 2 window fits, less the columns the row bounds' margins leave out;
-        // the odd fractions keep 65534/65536 of the pixel: 250 becomes 248.
-        for (int j = 0; j < 5; ++j)
-            for (int i = 1; i < 4; ++i)
+        // Every source pixel, edges included; the odd fractions keep 65534/65536 of the
+        // pixel: 250 becomes 248.
+        for (int j = 0; j < 6; ++j)
+            for (int i = 0; i < 6; ++i)
                 for (int k = 0; k < 3; ++k)
                     EXPECT_NEAR(Channel(display, SurfaceWord(*dest, 1 + i, 1 + j), k),
                                 Channel(display, format.FromArgb(pixels[size_t(j * 6 + i)]), k), 2.0)
@@ -778,6 +780,65 @@ TEST(SDLImageStretch, RotationByZeroReproducesTheSourceAndAdditiveScalesBy255Ove
     dest->BltRotated(grey.get(), 1.0f, 1.0f, TRect<int>(0, 0, 4, 4), TRect<int>(0, 0, 6, 6), Color::White, 1,
                      0.0, 0.0f, 0.0f);
     EXPECT_NEAR(double(SurfaceWord(*dest, 2, 2) & 0xFF), 0x7F, 1.0);
+}
+
+// Whether the centre of destination pixel (X, Y) lands inside a w x h source, by the
+// loop's mapping: (X, Y) samples source coordinates (u, v), pixel i centred on i. Within
+// band pixels of an edge either answer is taken (-1), else 1 inside, 0 outside.
+int CentreInside(int X, int Y, float x, float y, double angle, float cx, float cy, int w, int h, double band)
+{
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double dx = X - cx - x, dy = Y - cy - y;
+    const double u = c * dx - s * dy + cx, v = s * dx + c * dy + cy;
+    const double nearest = std::min({u + 0.5, w - 0.5 - u, v + 0.5, h - 0.5 - v}); // above 0 inside
+    return std::fabs(nearest) < band ? -1 : int(nearest > 0);
+}
+
+TEST(SDLImageStretch, RotationDrawsEveryPixelWhoseCentreMapsInsideTheSource)
+{
+    // The 6 x 4 source rectangle at (3, 2) green, the rest of the image red: red must never
+    // arrive, so the edge pixels take their missing neighbours from the rectangle's own
+    // edge. The clip rectangle (1, 2, 17, 16) cuts some of the draws.
+    std::vector<uint32_t> pixels(16 * 12, 0xFFFF0000u);
+    for (int i = 0; i < 24; ++i)
+        pixels[size_t((2 + i / 6) * 16 + 3 + i % 6)] = 0xFF00FF00u;
+    const TRect<int> clip(1, 2, 17, 16);
+    // x, y, angle, centre x, centre y.
+    const double draws[][5] = {{4, 5, 0, 0, 0},       {1.5, 3.5, 0, 0, 0},      {6.75, 4.25, 0, 0, 0},
+                               {0.2, 1.6, 0, 0, 0},   {13.4, 15.9, 0, 0, 0},    {7, 8, 0.45, 3, 2},
+                               {9.6, 6.2, 1.9, 0, 0}, {8, 9, -0.8, 2.5, 1.5},   {5, 7, -M_PI / 2, 3, 2},
+                               {9, 9, M_PI, 0, 0},    {6.3, 8.8, 3.7, 1, 2.75}, {14, 3, 5.5, 3, 2}};
+    for (TestFormat f : {TestFormat::k888, TestFormat::k565})
+    {
+        FormatDisplay display(f);
+        auto src = MakeSDLImage(&display, 16, 12, pixels);
+        for (int mode = 0; mode < 2; ++mode)
+            for (const auto& r : draws)
+            {
+                const float x = float(r[0]), y = float(r[1]), cx = float(r[3]), cy = float(r[4]);
+                auto dest = MakeSDLImage(&display, 20, 20, 0xFF000000u);
+                dest->BltRotated(src.get(), x, y, TRect<int>(3, 2, 6, 4), clip, Color::White, mode, r[2], cx,
+                                 cy);
+                for (int Y = 0; Y < 20; ++Y)
+                    for (int X = 0; X < 20; ++X)
+                    {
+                        const uint32_t p = SurfaceWord(*dest, X, Y);
+                        const auto where = [&]
+                        {
+                            return std::string(FormatName(f)) + " mode " + std::to_string(mode) + " at " +
+                                   std::to_string(X) + "," + std::to_string(Y) + " angle " +
+                                   std::to_string(r[2]);
+                        };
+                        ASSERT_EQ(p & display.mRedMask, 0u) << where();
+                        const int in =
+                            clip.Contains(X, Y) ? CentreInside(X, Y, x, y, r[2], cx, cy, 6, 4, 1e-3) : 0;
+                        if (in >= 0)
+                        {
+                            ASSERT_EQ((p & display.mGreenMask) != 0, in == 1) << where();
+                        }
+                    }
+            }
+    }
 }
 
 TEST(SDLImageStretch, RotationNeverReadsOutsideTheSourceRectangle)
