@@ -558,14 +558,16 @@ void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
     mBelowModalFlagsMod = belowFlagsMod;
     const bool masksMouse = (belowFlagsMod.mRemove & WF_MOUSE) != 0;
     const bool masksFocus = (belowFlagsMod.mRemove & WF_FOCUS) != 0;
+    // The modal widget lies above its own layer (IsBelow(w, w) would say otherwise).
+    auto masked = [this, widget](Widget* held) { return held != widget && IsBelow(held, widget); };
 
-    if (mHoverWidget != nullptr && masksMouse && IsBelow(mHoverWidget, widget))
+    if (mHoverWidget != nullptr && masksMouse && masked(mHoverWidget))
     {
         Widget* hover = mHoverWidget;
         mHoverWidget = nullptr;
         MouseLeave(hover);
     }
-    if (mCaptureWidget != nullptr && masksMouse && IsBelow(mCaptureWidget, widget))
+    if (mCaptureWidget != nullptr && masksMouse && masked(mCaptureWidget))
     {
         Widget* capture = mCaptureWidget;
         const uint32_t buttons = mCaptureButtons;
@@ -573,7 +575,7 @@ void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
         mCaptureButtons = 0;
         DoMouseUps(capture, buttons);
     }
-    if (mFocusWidget != nullptr && masksFocus && IsBelow(mFocusWidget, widget))
+    if (mFocusWidget != nullptr && masksFocus && masked(mFocusWidget))
     {
         Widget* focus = mFocusWidget;
         mFocusWidget = nullptr;

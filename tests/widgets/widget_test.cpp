@@ -877,6 +877,30 @@ TEST(WidgetManager, ModalLayers)
     EXPECT_EQ(t.mManager->mFocusWidget, nullptr);
 }
 
+TEST(WidgetManager, TheModalWidgetKeepsWhatItHolds)
+{
+    // D is hovered, pressed and focused when it becomes the modal widget: it lies above
+    // its own layer, so it keeps all three; W behind it loses its focus.
+    WidgetTestEnv env;
+    RecordingWidget* w = env.Add("W", 300, 300, 10, 10);
+    RecordingWidget* d = env.Add("D", 0, 0, 100, 100);
+    WidgetManager* m = env.mManager;
+    m->SetFocus(w);
+    d->mWantsFocus = true;
+    m->MouseMove(10, 10);
+    m->MouseDown(10, 10, 1);
+    env.Take();
+    m->AddBaseModal(d);
+    EXPECT_EQ(m->mHoverWidget, d);
+    EXPECT_EQ(m->mCaptureWidget, d);
+    EXPECT_EQ(m->mFocusWidget, d);
+    m->SetFocus(w);
+    m->AddBaseModal(d);
+    EXPECT_EQ(m->mFocusWidget, nullptr);
+    m->MouseUp(12, 12, 1);
+    EXPECT_EQ(env.TakeText(), "D.LostFocus W.GotFocus W.LostFocus D.MouseUp(12,12,0,1) D.MouseMove(12,12)");
+}
+
 TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
 {
     // W, inside P at (5, 5), is hovered, then pressed (and focused by the press); the
