@@ -118,6 +118,10 @@ void WidgetManager::SetFocus(Widget* widget)
     mFocusWidget = nullptr;
     if (old != nullptr)
         old->LostFocus();
+    // A focus the hook set meanwhile is the later choice and stands: taking it over would
+    // leave two widgets believing they have the focus.
+    if (mFocusWidget != nullptr)
+        return;
     // Checked after the hook, which may have detached the new widget.
     if (!IsAttached(widget))
         return;

@@ -1009,6 +1009,33 @@ TEST(WidgetManager, KeysTabbingAndWindowFocus)
     EXPECT_EQ(t->mFocusWidget, a);
 }
 
+TEST(WidgetManager, AFocusSetByTheLosingWidgetStands)
+{
+    // A's LostFocus hands the focus on (to C, or back to A) while the focus moves to B:
+    // that later choice stands, and only the focus widget believes it has the focus.
+    for (const char* next : {"C", "A"})
+    {
+        WidgetTestEnv env;
+        RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+        RecordingWidget* b = env.Add("B", 20, 0, 10, 10);
+        env.Add("C", 40, 0, 10, 10);
+        WidgetManager* m = env.mManager;
+        m->SetFocus(a);
+        bool once = true;
+        a->mActions["LostFocus"] = [&]()
+        {
+            if (std::exchange(once, false))
+                m->SetFocus(env[next]);
+        };
+        env.Take();
+        m->SetFocus(b);
+        EXPECT_EQ(env.TakeText(), std::string("A.LostFocus ") + next + ".GotFocus") << next;
+        EXPECT_EQ(m->mFocusWidget, env[next]) << next;
+        for (const char* name : {"A", "B", "C"})
+            EXPECT_EQ(env[name]->mHasFocus, env[name] == m->mFocusWidget) << next << " " << name;
+    }
+}
+
 TEST(WidgetManager, RemapMouse)
 {
     // Logical and window rects, the point, the point mapped.
