@@ -450,7 +450,8 @@ void WidgetManager::RemoveBaseModal(Widget* widget)
         SetBaseModal(info.mPrevBaseModalWidget, info.mPrevBelowModalFlagsMod);
         Widget* focus = mPoppedFocusWidgets[slot];
         mPoppedFocusWidgets.resize(slot);
-        if (mFocusWidget == nullptr && focus != nullptr)
+        // Disabling dropped the focus; a disabled widget does not take it back.
+        if (mFocusWidget == nullptr && focus != nullptr && !focus->mDisabled)
             SetFocus(focus);
     }
 }

@@ -901,6 +901,29 @@ TEST(WidgetManager, TheModalWidgetKeepsWhatItHolds)
     EXPECT_EQ(env.TakeText(), "D.LostFocus W.GotFocus W.LostFocus D.MouseUp(12,12,0,1) D.MouseMove(12,12)");
 }
 
+TEST(WidgetManager, ClosingALayerGivesNoFocusToAWidgetDisabledMeanwhile)
+{
+    // W had the focus before D's layer; disabled while the layer is up, it must not take
+    // the keys when the layer closes. Enabled again, it gets the focus back as usual.
+    for (bool enabledAgain : {false, true})
+    {
+        WidgetTestEnv env;
+        RecordingWidget* w = env.Add("W", 0, 0, 100, 100);
+        RecordingWidget* d = env.Add("D", 300, 300, 100, 100);
+        WidgetManager* m = env.mManager;
+        m->SetFocus(w);
+        m->AddBaseModal(d);
+        w->SetDisabled(true);
+        if (enabledAgain)
+            w->SetDisabled(false);
+        m->RemoveBaseModal(d);
+        env.Take();
+        m->KeyChar('a');
+        EXPECT_EQ(m->mFocusWidget, enabledAgain ? w : nullptr) << enabledAgain;
+        EXPECT_EQ(env.TakeText(), enabledAgain ? "W.KeyChar(97)" : "") << enabledAgain;
+    }
+}
+
 TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
 {
     // W, inside P at (5, 5), is hovered, then pressed (and focused by the press); the
