@@ -127,6 +127,36 @@ TEST(Widget, ResizeDisablingAndShowingRedrawAndRecheckTheMouse)
     EXPECT_EQ(nested.TakeText(), "P.Draw W.Draw");
 }
 
+TEST(Widget, EnablingUnderARestingMouseOnly)
+{
+    // W is disabled under the mouse, which then rests there, leaves the window, or drags
+    // A (pressed beside W) over W. Enabled again, W is hovered only in the first case.
+    enum
+    {
+        kRests,
+        kLeftTheWindow,
+        kDragsAnother
+    };
+    for (int what : {kRests, kLeftTheWindow, kDragsAnother})
+    {
+        WidgetTestEnv env;
+        RecordingWidget* w = env.Add("W", 0, 0, 100, 100);
+        env.Add("A", 200, 0, 100, 100);
+        WidgetManager* m = env.mManager;
+        if (what == kDragsAnother)
+            m->MouseDown(210, 10, 1);
+        m->MouseMove(10, 10);
+        w->SetDisabled(true);
+        if (what == kLeftTheWindow)
+            m->MouseExit(10, 10);
+        env.Take();
+        w->SetDisabled(false);
+        EXPECT_EQ(env.TakeText(), what == kRests ? "W.MouseEnter W.MouseMove(10,10)" : "") << what;
+        EXPECT_EQ(m->mHoverWidget, what == kRests ? w : nullptr) << what;
+        EXPECT_EQ(w->mIsOver, what == kRests) << what;
+    }
+}
+
 TEST(Widget, CenteredLines)
 {
     FixedFont font(7, 8, 12);
