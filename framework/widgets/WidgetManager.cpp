@@ -34,6 +34,18 @@ int RemapAxis(int value, int windowStart, int windowSize, int logicalStart, int 
     return int(std::clamp<int64_t>(mapped, INT_MIN, INT_MAX));
 }
 
+// The top-level widgets as they are now, each with its life token: a draw hook may take
+// out and delete one the walk has still to reach, or the one it draws.
+std::vector<std::pair<Widget*, std::shared_ptr<const bool>>>
+LiveSnapshot(const WidgetContainer::WidgetList& widgets)
+{
+    std::vector<std::pair<Widget*, std::shared_ptr<const bool>>> live;
+    live.reserve(widgets.size());
+    for (Widget* widget : widgets)
+        live.emplace_back(widget, widget->GetLifeToken());
+    return live;
+}
+
 // Clears mCurrentGraphics on every way out of a draw.
 class CurrentGraphicsGuard
 {
@@ -384,9 +396,9 @@ bool WidgetManager::DrawScreen()
         Graphics logical(screen);
         logical.Translate(-mLogicalRect.mX, -mLogicalRect.mY);
         const bool is3D = mApp != nullptr && mApp->Is3DAccelerated();
-        for (Widget* widget : std::vector<Widget*>(mWidgets.begin(), mWidgets.end()))
+        for (const auto& [widget, life] : LiveSnapshot(mWidgets))
         {
-            if (widget->mParent != this)
+            if (!*life || widget->mParent != this)
                 continue;
             if (widget == mBaseModalWidget)
                 flags.mAboveModal = true;
@@ -397,7 +409,8 @@ bool WidgetManager::DrawScreen()
             g.SetLinearBlend(is3D);
             g.Translate(widget->mX, widget->mY);
             widget->DrawAll(&flags, &g);
-            widget->mDirty = false;
+            if (*life)
+                widget->mDirty = false;
             drawn = true;
         }
     }
@@ -692,9 +705,9 @@ void WidgetManager::DrawWidgetsTo(Graphics* g)
     CurrentGraphicsGuard current(this, g);
     ModalFlags flags;
     InitModalFlags(&flags);
-    for (Widget* widget : std::vector<Widget*>(mWidgets.begin(), mWidgets.end()))
+    for (const auto& [widget, life] : LiveSnapshot(mWidgets))
     {
-        if (widget->mParent != this || !widget->mVisible)
+        if (!*life || widget->mParent != this || !widget->mVisible)
             continue;
         Graphics widgetGraphics(*g);
         widgetGraphics.SetFastStretch(true);

@@ -685,6 +685,65 @@ TEST(WidgetContainer, MarkingLooksAtEachWidgetAFewTimes)
         manager.RemoveWidget(w.get());
 }
 
+TEST(WidgetContainer, WidgetsDeletedFromADrawHook)
+{
+    // P (children A, B, C) and Q in front of it are drawn; a Draw hook takes a widget
+    // out and deletes it, with its children. The pass draws the rest and touches none
+    // of the deleted (the sanitizers watch). The hook's widget, the victim, the log.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"A", "A", "P.Draw A.Draw A.RemovedFromManager B.Draw C.Draw Q.Draw"},
+        {"A", "B", "P.Draw A.Draw B.RemovedFromManager C.Draw Q.Draw"},
+        {"P", "P",
+         "P.Draw A.RemovedFromManager B.RemovedFromManager C.RemovedFromManager P.RemovedFromManager Q.Draw"},
+        {"A", "P",
+         "P.Draw A.Draw A.RemovedFromManager B.RemovedFromManager C.RemovedFromManager P.RemovedFromManager "
+         "Q.Draw"},
+        {"B", "Q", "P.Draw A.Draw B.Draw Q.RemovedFromManager C.Draw"},
+    };
+    for (const auto& [hook, victim, expected] : cases)
+    {
+        WidgetTestEnv env;
+        WidgetManager* m = env.mManager;
+        // Made in this order, deleted in the reverse one (children before parents).
+        std::vector<std::pair<std::string, RecordingWidget*>> widgets;
+        auto make = [&](const char* name, WidgetContainer* parent)
+        {
+            auto* w = new RecordingWidget(name, &env.mLog, 0, 0, 50, 50);
+            parent->AddWidget(w);
+            widgets.emplace_back(name, w);
+            return w;
+        };
+        RecordingWidget* p = make("P", m);
+        for (const char* name : {"A", "B", "C"})
+            make(name, p);
+        make("Q", m);
+        auto find = [&](const std::string& name) {
+            return std::find_if(widgets.begin(), widgets.end(),
+                                [&](const auto& w) { return w.first == name; });
+        };
+        find(hook)->second->mActions["Draw"] = [&, victim = std::string(victim)]()
+        {
+            RecordingWidget* w = find(victim)->second;
+            w->mParent->RemoveWidget(w);
+            for (Widget* child : w->mWidgets)
+                widgets.erase(std::find_if(widgets.begin(), widgets.end(),
+                                           [child](const auto& e) { return e.second == child; }));
+            w->RemoveAllWidgets(true, true);
+            widgets.erase(find(victim));
+            delete w;
+        };
+        env.Take();
+        m->DrawScreen();
+        EXPECT_EQ(env.TakeText(), expected) << hook << " deletes " << victim;
+        for (auto it = widgets.rbegin(); it != widgets.rend(); ++it)
+        {
+            if (it->second->mParent != nullptr)
+                it->second->mParent->RemoveWidget(it->second);
+            delete it->second;
+        }
+    }
+}
+
 TEST(WidgetContainer, HitTest)
 {
     // What, the set-up, the point; name@localX,localY of the widget hit, or "none".
