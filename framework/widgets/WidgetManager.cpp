@@ -560,10 +560,14 @@ void WidgetManager::DoMouseUps(Widget* widget, unsigned long buttons)
         unsigned long mBit;
         int mClickCount;
     } kButtons[] = {{1, 1}, {2, -1}, {4, 3}};
+    // A release may take the widget out and delete it.
+    const std::shared_ptr<const bool> life = widget->GetLifeToken();
     for (const auto& button : kButtons)
     {
         if ((buttons & button.mBit) == 0)
             continue;
+        if (!*life)
+            return;
         widget->mIsDown = false;
         TPoint<int> local = LocalPoint(widget, mLastMouseX, mLastMouseY);
         widget->MouseUp(local.mX, local.mY, button.mClickCount);

@@ -1058,6 +1058,26 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
     }
 }
 
+TEST(WidgetManager, AWidgetDeletedByItsFirstMissingReleaseHearsNoMore)
+{
+    // W holds the left and right buttons when a modal layer masks it; its first release
+    // takes it out and deletes it, so the second is not sent.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    auto* w = new RecordingWidget("W", &env.mLog, 0, 0, 100, 100);
+    m->AddWidget(w);
+    m->MouseMove(10, 10);
+    m->MouseDown(10, 10, 1);
+    m->MouseDown(12, 12, -1);
+    w->mActions["MouseUp"] = [m, w]() { m->RemoveWidget(w), delete w; };
+    RecordingWidget* d = env.Add("D", 300, 300, 10, 10);
+    env.Take();
+    m->AddBaseModal(d);
+    EXPECT_EQ(env.TakeText(), "W.MouseLeave W.MouseUp(12,12,0,1) W.RemovedFromManager");
+    EXPECT_EQ(m->mCaptureWidget, nullptr);
+    EXPECT_EQ(m->mCaptureButtons, 0u);
+}
+
 TEST(WidgetManager, KeysTabbingAndWindowFocus)
 {
     WidgetTestEnv env;
