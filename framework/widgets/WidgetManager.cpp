@@ -129,12 +129,17 @@ void WidgetManager::SetFocus(Widget* widget)
     Widget* old = mFocusWidget;
     mFocusWidget = nullptr;
     if (old != nullptr)
+    {
+        // The hook may detach the new widget, or delete it.
+        const std::shared_ptr<const bool> life = widget != nullptr ? widget->GetLifeToken() : nullptr;
         old->LostFocus();
+        if (life != nullptr && !*life)
+            return;
+    }
     // A focus the hook set meanwhile is the later choice and stands: taking it over would
     // leave two widgets believing they have the focus.
     if (mFocusWidget != nullptr)
         return;
-    // Checked after the hook, which may have detached the new widget.
     if (!IsAttached(widget))
         return;
     mFocusWidget = widget;

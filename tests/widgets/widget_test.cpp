@@ -1168,6 +1168,22 @@ TEST(WidgetManager, AFocusSetByTheLosingWidgetStands)
     }
 }
 
+TEST(WidgetManager, FocusForAWidgetTheLosingWidgetDeletes)
+{
+    // A's LostFocus takes out and deletes W, which the focus was moving to.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+    auto* w = new RecordingWidget("W", &env.mLog, 20, 0, 10, 10);
+    m->AddWidget(w);
+    m->SetFocus(a);
+    a->mActions["LostFocus"] = [m, w]() { m->RemoveWidget(w), delete w; };
+    env.Take();
+    m->SetFocus(w);
+    EXPECT_EQ(env.TakeText(), "A.LostFocus W.RemovedFromManager");
+    EXPECT_EQ(m->mFocusWidget, nullptr);
+}
+
 TEST(WidgetManager, RemapMouse)
 {
     // Logical and window rects, the point, the point mapped.
