@@ -434,6 +434,7 @@ void Widget::WidgetRemovedHelper()
         manager->mBaseModalWidget == this)
         manager->DisableWidget(this);
     manager->ForgetInModalLayers(this);
+    manager->ForgetDeferredOverlays(this);
     mLeavingManager = false;
 }
 

@@ -623,6 +623,15 @@ void WidgetManager::ForgetInModalLayers(Widget* widget)
                  static_cast<Widget*>(nullptr));
 }
 
+void WidgetManager::ForgetDeferredOverlays(Widget* widget)
+{
+    for (auto& overlay : mDeferredOverlays)
+    {
+        if (overlay.first == widget)
+            overlay.first = nullptr;
+    }
+}
+
 int WidgetManager::GetWidgetFlags()
 {
     return mAppHasFocus ? mWidgetFlags : mUnfocusedFlagsMod.Apply(mWidgetFlags);

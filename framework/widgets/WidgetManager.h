@@ -163,6 +163,9 @@ public:
     // A widget leaving the tree: no modal layer restores it as the base-modal or the focus
     // widget when it pops (the widget may be deleted by then).
     void ForgetInModalLayers(Widget* widget);
+    // A widget leaving the tree: the overlays it deferred are not drawn (it may be
+    // deleted by then).
+    void ForgetDeferredOverlays(Widget* widget);
     int GetWidgetFlags();
     void InitModalFlags(ModalFlags* flags);
     // The widget under (x, y) (manager coordinates), disabled or not; null for none.

@@ -1184,6 +1184,28 @@ TEST(WidgetManager, FocusForAWidgetTheLosingWidgetDeletes)
     EXPECT_EQ(m->mFocusWidget, nullptr);
 }
 
+TEST(WidgetManager, OverlaysOfWidgetsDeletedBeforeTheyDraw)
+{
+    // X defers an overlay from its Draw; then X itself, or Y drawn after it, takes X out
+    // and deletes it. X's overlay is dropped; Y's still draws.
+    for (bool byItself : {true, false})
+    {
+        WidgetTestEnv env;
+        WidgetManager* m = env.mManager;
+        auto* x = new RecordingWidget("X", &env.mLog, 0, 0, 10, 10);
+        x->mOverlayPriority = 0;
+        m->AddWidget(x);
+        RecordingWidget* y = env.Add("Y", 20, 0, 10, 10);
+        y->mOverlayPriority = 0;
+        (byItself ? x : y)->mActions["Draw"] = [m, x]() { m->RemoveWidget(x), delete x; };
+        env.Take();
+        m->DrawScreen();
+        EXPECT_EQ(env.TakeText(), byItself ? "X.Draw X.RemovedFromManager Y.Draw Y.DrawOverlay(0@20,0)"
+                                           : "X.Draw Y.Draw X.RemovedFromManager Y.DrawOverlay(0@20,0)")
+            << byItself;
+    }
+}
+
 TEST(WidgetManager, RemapMouse)
 {
     // Logical and window rects, the point, the point mapped.
