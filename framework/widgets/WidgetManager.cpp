@@ -511,8 +511,13 @@ void WidgetManager::MousePosition(int x, int y)
     Widget* old = mHoverWidget;
     mHoverWidget = nullptr;
     if (old != nullptr)
+    {
+        // The leave hook may detach, disable or delete the new widget.
+        const std::shared_ptr<const bool> life = under != nullptr ? under->GetLifeToken() : nullptr;
         MouseLeave(old);
-    // The leave hook may have detached or disabled the new widget.
+        if (life != nullptr && !*life)
+            return;
+    }
     if (!IsAttached(under) || under->mDisabled || mHoverWidget != nullptr)
         return;
     mHoverWidget = under;

@@ -1206,6 +1206,22 @@ TEST(WidgetManager, OverlaysOfWidgetsDeletedBeforeTheyDraw)
     }
 }
 
+TEST(WidgetManager, HoverForAWidgetTheLeavingWidgetDeletes)
+{
+    // The mouse moves from A to W; A's MouseLeave takes out and deletes W.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+    auto* w = new RecordingWidget("W", &env.mLog, 20, 0, 10, 10);
+    m->AddWidget(w);
+    m->MouseMove(5, 5);
+    a->mActions["MouseLeave"] = [m, w]() { m->RemoveWidget(w), delete w; };
+    env.Take();
+    m->MouseMove(25, 5);
+    EXPECT_EQ(env.TakeText(), "A.MouseLeave W.RemovedFromManager");
+    EXPECT_EQ(m->mHoverWidget, nullptr);
+}
+
 TEST(WidgetManager, RemapMouse)
 {
     // Logical and window rects, the point, the point mapped.
