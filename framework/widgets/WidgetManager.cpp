@@ -190,11 +190,23 @@ bool WidgetManager::MouseDrag(int x, int y)
         return true;
     TPoint<int> local = LocalPoint(capture, x, y);
     capture->MouseDrag(local.mX, local.mY);
+    HoverOnlyTheCaptureWidget(x, y);
+    return true;
+}
 
-    // While dragging only the capture widget can be hovered.
-    capture = mCaptureWidget;
+void WidgetManager::HoverOnlyTheCaptureWidget(int x, int y)
+{
+    mLastMouseX = x;
+    mLastMouseY = y;
+    if (mHoverWidget != nullptr && mHoverWidget != mCaptureWidget)
+    {
+        Widget* hover = mHoverWidget;
+        mHoverWidget = nullptr;
+        MouseLeave(hover);
+    }
+    Widget* capture = mCaptureWidget;
     if (capture == nullptr)
-        return true;
+        return;
     Widget* under = GetWidgetAt(x, y, nullptr, nullptr);
     if (under == capture && mHoverWidget == nullptr)
     {
@@ -207,7 +219,6 @@ bool WidgetManager::MouseDrag(int x, int y)
         mHoverWidget = nullptr;
         MouseLeave(hover);
     }
-    return true;
 }
 
 bool WidgetManager::MouseDown(int x, int y, int clickCount)
@@ -215,7 +226,11 @@ bool WidgetManager::MouseDown(int x, int y, int clickCount)
     mLastInputTick = uint32_t(mUpdateCount);
     const uint32_t bit = ButtonBit(clickCount);
     mHeldButtons |= bit;
-    MousePosition(x, y);
+    // A further button while one is held on the capture widget: the mouse is dragging.
+    if (mCaptureWidget != nullptr)
+        HoverOnlyTheCaptureWidget(x, y);
+    else
+        MousePosition(x, y);
 
     if (mPopupCommandWidget != nullptr && !mPopupCommandWidget->Contains(x, y))
         RemovePopupCommandWidget();
@@ -255,7 +270,10 @@ bool WidgetManager::MouseUp(int x, int y, int clickCount)
     }
     else
         mCaptureButtons &= ~bit;
-    MousePosition(x, y);
+    if (mCaptureWidget != nullptr)
+        HoverOnlyTheCaptureWidget(x, y);
+    else
+        MousePosition(x, y);
     return true;
 }
 

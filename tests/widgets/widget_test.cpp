@@ -910,6 +910,31 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnotherAndPopupCommandWidgets)
     EXPECT_EQ(p->mPopupCommandWidget, nullptr);
 }
 
+TEST(WidgetManager, PressesAndReleasesWhileDraggingHoverOnlyTheCaptureWidget)
+{
+    // A is pressed and dragged over B; a second button goes down and the first up over
+    // B: B is not hovered until the capture ends.
+    WidgetTestEnv env;
+    env.Add("A", 0, 0, 10, 10);
+    env.Add("B", 20, 0, 10, 10);
+    WidgetManager* m = env.mManager;
+    m->MouseMove(5, 5);
+    m->MouseDown(5, 5, 1);
+    m->MouseMove(25, 5);
+    env.Take();
+    m->MouseDown(25, 5, -1);
+    EXPECT_EQ(env.TakeText(), "A.MouseDown(25,5,1,1)");
+    m->MouseUp(26, 5, 1);
+    EXPECT_EQ(env.TakeText(), "A.MouseUp(26,5,0,1)");
+    EXPECT_EQ(m->mHoverWidget, nullptr);
+    // Back over A, the second press and the first release leave it hovered.
+    m->MouseDown(6, 5, 1);
+    m->MouseUp(7, 5, 1);
+    EXPECT_EQ(env.TakeText(), "A.MouseEnter A.MouseDown(6,5,0,1) A.MouseUp(7,5,0,1)");
+    m->MouseUp(26, 5, -1);
+    EXPECT_EQ(env.TakeText(), "A.MouseUp(26,5,1,1) A.MouseLeave B.MouseEnter B.MouseMove(6,5)");
+}
+
 TEST(WidgetManager, ModalLayers)
 {
     WidgetTestEnv env;
