@@ -479,7 +479,8 @@ void WidgetContainer::StepUpdatePosPast(WidgetList::iterator pos)
 void WidgetContainer::ReorderWidget(Widget* widget, Placement placement, Widget* ref)
 {
     auto it = FindWidget(widget);
-    if (it == mWidgets.end())
+    // Behind or in front of itself, a widget is where it belongs already.
+    if (it == mWidgets.end() || ((placement == kBehind || placement == kInfront) && ref == widget))
         return;
     StepUpdatePosPast(it);
     mWidgets.erase(it);

@@ -251,6 +251,9 @@ TEST(WidgetContainer, ZOrderOperations)
         {"in front", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["A"], e["C"]); }, "B C A D", "A D"},
         {"behind a stranger", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["A"], e["X"]); }, "B C D A",
          "A"},
+        {"behind itself", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["B"], e["B"]); }, "A B C D", ""},
+        {"in front of itself", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["B"], e["B"]); }, "A B C D",
+         ""},
         {"higher band stays in front",
          [](WidgetTestEnv& e)
          {
