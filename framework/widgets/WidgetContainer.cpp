@@ -299,6 +299,26 @@ WidgetContainer::WidgetContainer()
 WidgetContainer::~WidgetContainer()
 {
     RunningPass::ContainerDeleted(this);
+    // Neither the parent nor the children are told (no hooks, no manager), but none may
+    // keep pointing here, nor this at them: the next walk of the parent's list, or the
+    // next mark or move of a child, would reach the deleted container. Whichever of a
+    // parent and a child goes first unlinks the two.
+    if (mParent != nullptr)
+    {
+        WidgetList& siblings = mParent->mWidgets;
+        for (auto it = siblings.begin(); it != siblings.end(); ++it)
+        {
+            if (static_cast<WidgetContainer*>(*it) == this)
+            {
+                mParent->StepUpdatePosPast(it);
+                siblings.erase(it);
+                mParent->WidgetsChanged();
+                break;
+            }
+        }
+    }
+    for (Widget* child : mWidgets)
+        child->mParent = nullptr;
 }
 
 TRect<int> WidgetContainer::GetRect()

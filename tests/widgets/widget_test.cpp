@@ -747,6 +747,39 @@ TEST(WidgetContainer, WidgetsDeletedFromADrawHook)
     }
 }
 
+TEST(WidgetContainer, ChildrenOfADeletedContainerAreLeftWithoutAParent)
+{
+    // P is taken out and deleted without its children (RemoveAllWidgets(true) does so one
+    // level down); C, still made, is changed and added elsewhere afterwards.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    auto* p = new RecordingWidget("P", &env.mLog, 0, 0, 50, 50);
+    m->AddWidget(p);
+    RecordingWidget* c = env.Add("C", 5, 5, 10, 10, p);
+    m->RemoveWidget(p);
+    delete p;
+    EXPECT_EQ(c->mParent, nullptr);
+    c->SetColor(0, Color(1, 2, 3));
+    c->Move(20, 20);
+    m->AddWidget(c);
+    EXPECT_EQ(c->mParent, m);
+    EXPECT_EQ(m->GetWidgetAt(25, 25, nullptr, nullptr), c);
+
+    // The other way round: D, deleted without being taken out of Q first, leaves Q's
+    // list, and the next update and draw of Q go on without it.
+    RecordingWidget* q = env.Add("Q", 100, 100, 50, 50);
+    auto* d = new RecordingWidget("D", &env.mLog, 0, 0, 10, 10);
+    q->AddWidget(d);
+    m->RemoveWidget(q);
+    delete d;
+    EXPECT_TRUE(q->mWidgets.empty());
+    m->AddWidget(q);
+    env.Take();
+    m->UpdateFrame();
+    m->DrawScreen();
+    EXPECT_EQ(env.TakeText(), "C.Update Q.Update C.Draw Q.Draw");
+}
+
 TEST(WidgetContainer, HitTest)
 {
     // What, the set-up, the point; name@localX,localY of the widget hit, or "none".
