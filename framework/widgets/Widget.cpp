@@ -435,6 +435,8 @@ void Widget::WidgetRemovedHelper()
         manager->DisableWidget(this);
     manager->ForgetInModalLayers(this);
     manager->ForgetDeferredOverlays(this);
+    if (manager->mDefaultTabWidget == this)
+        manager->mDefaultTabWidget = nullptr;
     mLeavingManager = false;
 }
 

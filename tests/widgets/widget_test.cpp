@@ -1283,6 +1283,23 @@ TEST(WidgetManager, HoverForAWidgetTheLeavingWidgetDeletes)
     EXPECT_EQ(m->mHoverWidget, nullptr);
 }
 
+TEST(WidgetManager, ADefaultTabWidgetLeavingTheTreeIsForgotten)
+{
+    // T, the default tab widget, is taken out and deleted; control+tab then goes nowhere.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    auto* t = new RecordingWidget("T", &env.mLog, 0, 0, 10, 10);
+    m->AddWidget(t);
+    m->mDefaultTabWidget = t;
+    m->RemoveWidget(t);
+    delete t;
+    EXPECT_EQ(m->mDefaultTabWidget, nullptr);
+    env.Take();
+    m->KeyDown(KEYCODE_CONTROL);
+    m->KeyChar('\t');
+    EXPECT_EQ(env.TakeText(), "");
+}
+
 TEST(WidgetManager, RemapMouse)
 {
     // Logical and window rects, the point, the point mapped.
