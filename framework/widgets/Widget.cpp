@@ -149,10 +149,12 @@ void Widget::SetDisabled(bool disabled)
     MarkDirty();
     if (!disabled && manager != nullptr)
     {
-        // The resting mouse is in manager coordinates; Contains takes the parent's.
+        // The resting mouse is in manager coordinates; Contains takes the parent's. The
+        // re-check hovers nothing while the mouse is outside the window or another widget
+        // is dragged.
         TPoint<int> origin = mParent != nullptr ? mParent->GetAbsPos() : TPoint<int>();
         if (Contains(manager->mLastMouseX - origin.mX, manager->mLastMouseY - origin.mY))
-            manager->MousePosition(manager->mLastMouseX, manager->mLastMouseY);
+            manager->RehupMouse();
     }
 }
 
@@ -432,6 +434,9 @@ void Widget::WidgetRemovedHelper()
         manager->mBaseModalWidget == this)
         manager->DisableWidget(this);
     manager->ForgetInModalLayers(this);
+    manager->ForgetDeferredOverlays(this);
+    if (manager->mDefaultTabWidget == this)
+        manager->mDefaultTabWidget = nullptr;
     mLeavingManager = false;
 }
 

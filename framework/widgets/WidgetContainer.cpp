@@ -52,14 +52,16 @@ std::vector<Widget*> Snapshot(const WidgetContainer::WidgetList& widgets)
     return std::vector<Widget*>(widgets.begin(), widgets.end());
 }
 
-// An UpdateAll or UpdateFAll running on a container, linked innermost first. A listener
-// called from an update may run a nested modal loop whose safe-delete pass deletes the
-// container still being updated; its destructor marks its passes, which then stop
-// touching it.
+// An UpdateAll, UpdateFAll or DrawAll running on a container, linked innermost first. A
+// hook called from a pass may delete the container (a listener's nested modal loop runs
+// a safe-delete pass; a widget takes itself out of a draw) or children the pass has
+// still to visit; the destructor marks the container's passes, which then stop touching
+// it, and clears it from the children a pass walks.
 class RunningPass
 {
 public:
-    explicit RunningPass(WidgetContainer* container) : mContainer(container), mOuter(sInnermost)
+    explicit RunningPass(WidgetContainer* container, std::vector<Widget*>* children = nullptr)
+        : mContainer(container), mChildren(children), mOuter(sInnermost)
     {
         sInnermost = this;
     }
@@ -75,12 +77,21 @@ public:
         {
             if (pass->mContainer == container)
                 pass->mDeleted = true;
+            if (pass->mChildren != nullptr)
+            {
+                for (Widget*& child : *pass->mChildren)
+                {
+                    if (static_cast<WidgetContainer*>(child) == container)
+                        child = nullptr;
+                }
+            }
         }
     }
 
 private:
     static RunningPass* sInnermost;
     WidgetContainer* mContainer;
+    std::vector<Widget*>* mChildren;
     RunningPass* mOuter;
     bool mDeleted = false;
 };
@@ -288,6 +299,26 @@ WidgetContainer::WidgetContainer()
 WidgetContainer::~WidgetContainer()
 {
     RunningPass::ContainerDeleted(this);
+    // Neither the parent nor the children are told (no hooks, no manager), but none may
+    // keep pointing here, nor this at them: the next walk of the parent's list, or the
+    // next mark or move of a child, would reach the deleted container. Whichever of a
+    // parent and a child goes first unlinks the two.
+    if (mParent != nullptr)
+    {
+        WidgetList& siblings = mParent->mWidgets;
+        for (auto it = siblings.begin(); it != siblings.end(); ++it)
+        {
+            if (static_cast<WidgetContainer*>(*it) == this)
+            {
+                mParent->StepUpdatePosPast(it);
+                siblings.erase(it);
+                mParent->WidgetsChanged();
+                break;
+            }
+        }
+    }
+    for (Widget* child : mWidgets)
+        child->mParent = nullptr;
 }
 
 TRect<int> WidgetContainer::GetRect()
@@ -468,7 +499,8 @@ void WidgetContainer::StepUpdatePosPast(WidgetList::iterator pos)
 void WidgetContainer::ReorderWidget(Widget* widget, Placement placement, Widget* ref)
 {
     auto it = FindWidget(widget);
-    if (it == mWidgets.end())
+    // Behind or in front of itself, a widget is where it belongs already.
+    if (it == mWidgets.end() || ((placement == kBehind || placement == kInfront) && ref == widget))
         return;
     StepUpdatePosPast(it);
     mWidgets.erase(it);
@@ -1086,9 +1118,16 @@ void WidgetContainer::Draw(Graphics* g)
 
 void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
 {
+    // The hooks below may delete this container or children not drawn yet.
+    std::vector<Widget*> children;
+    RunningPass pass(this, &children);
     WidgetManager* manager = mWidgetManager;
     if (manager != nullptr && mPriority > manager->mMinDeferredPriority)
+    {
         manager->FlushDeferredOverlayWidgets(mPriority);
+        if (pass.Deleted())
+            return;
+    }
 
     FlagWordsGuard guard(flags);
     flags->ModFlags(mFlagsMod);
@@ -1107,10 +1146,14 @@ void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
         g->PushState();
         Draw(g);
         g->PopState();
+        if (pass.Deleted())
+            return;
     }
-    for (Widget* child : Snapshot(mWidgets))
+    children = Snapshot(mWidgets);
+    for (size_t i = 0; i < children.size(); ++i)
     {
-        if (child->mParent != this)
+        Widget* child = children[i];
+        if (child == nullptr || child->mParent != this)
             continue;
         if (manager != nullptr && child == manager->mBaseModalWidget)
             flags->mAboveModal = true;
@@ -1119,7 +1162,10 @@ void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
         Graphics childGraphics(*g);
         childGraphics.Translate(child->mX, child->mY);
         child->DrawAll(flags, &childGraphics);
-        child->mDirty = false;
+        if (pass.Deleted())
+            return;
+        if (children[i] != nullptr)
+            child->mDirty = false;
     }
 }
 

@@ -134,6 +134,8 @@ public:
     WidgetContainer();
     WidgetContainer(const WidgetContainer&) = delete;
     WidgetContainer& operator=(const WidgetContainer&) = delete;
+    // Deletes no child and tells no one, but leaves no pointer to itself behind: it
+    // leaves its parent's list, and its children are left without a parent.
     virtual ~WidgetContainer();
 
     // (mX, mY, mWidth, mHeight).

@@ -34,6 +34,18 @@ int RemapAxis(int value, int windowStart, int windowSize, int logicalStart, int 
     return int(std::clamp<int64_t>(mapped, INT_MIN, INT_MAX));
 }
 
+// The top-level widgets as they are now, each with its life token: a draw hook may take
+// out and delete one the walk has still to reach, or the one it draws.
+std::vector<std::pair<Widget*, std::shared_ptr<const bool>>>
+LiveSnapshot(const WidgetContainer::WidgetList& widgets)
+{
+    std::vector<std::pair<Widget*, std::shared_ptr<const bool>>> live;
+    live.reserve(widgets.size());
+    for (Widget* widget : widgets)
+        live.emplace_back(widget, widget->GetLifeToken());
+    return live;
+}
+
 // Clears mCurrentGraphics on every way out of a draw.
 class CurrentGraphicsGuard
 {
@@ -117,8 +129,17 @@ void WidgetManager::SetFocus(Widget* widget)
     Widget* old = mFocusWidget;
     mFocusWidget = nullptr;
     if (old != nullptr)
+    {
+        // The hook may detach the new widget, or delete it.
+        const std::shared_ptr<const bool> life = widget != nullptr ? widget->GetLifeToken() : nullptr;
         old->LostFocus();
-    // Checked after the hook, which may have detached the new widget.
+        if (life != nullptr && !*life)
+            return;
+    }
+    // A focus the hook set meanwhile is the later choice and stands: taking it over would
+    // leave two widgets believing they have the focus.
+    if (mFocusWidget != nullptr)
+        return;
     if (!IsAttached(widget))
         return;
     mFocusWidget = widget;
@@ -169,11 +190,23 @@ bool WidgetManager::MouseDrag(int x, int y)
         return true;
     TPoint<int> local = LocalPoint(capture, x, y);
     capture->MouseDrag(local.mX, local.mY);
+    HoverOnlyTheCaptureWidget(x, y);
+    return true;
+}
 
-    // While dragging only the capture widget can be hovered.
-    capture = mCaptureWidget;
+void WidgetManager::HoverOnlyTheCaptureWidget(int x, int y)
+{
+    mLastMouseX = x;
+    mLastMouseY = y;
+    if (mHoverWidget != nullptr && mHoverWidget != mCaptureWidget)
+    {
+        Widget* hover = mHoverWidget;
+        mHoverWidget = nullptr;
+        MouseLeave(hover);
+    }
+    Widget* capture = mCaptureWidget;
     if (capture == nullptr)
-        return true;
+        return;
     Widget* under = GetWidgetAt(x, y, nullptr, nullptr);
     if (under == capture && mHoverWidget == nullptr)
     {
@@ -186,7 +219,6 @@ bool WidgetManager::MouseDrag(int x, int y)
         mHoverWidget = nullptr;
         MouseLeave(hover);
     }
-    return true;
 }
 
 bool WidgetManager::MouseDown(int x, int y, int clickCount)
@@ -194,7 +226,11 @@ bool WidgetManager::MouseDown(int x, int y, int clickCount)
     mLastInputTick = uint32_t(mUpdateCount);
     const uint32_t bit = ButtonBit(clickCount);
     mHeldButtons |= bit;
-    MousePosition(x, y);
+    // A further button while one is held on the capture widget: the mouse is dragging.
+    if (mCaptureWidget != nullptr)
+        HoverOnlyTheCaptureWidget(x, y);
+    else
+        MousePosition(x, y);
 
     if (mPopupCommandWidget != nullptr && !mPopupCommandWidget->Contains(x, y))
         RemovePopupCommandWidget();
@@ -234,7 +270,10 @@ bool WidgetManager::MouseUp(int x, int y, int clickCount)
     }
     else
         mCaptureButtons &= ~bit;
-    MousePosition(x, y);
+    if (mCaptureWidget != nullptr)
+        HoverOnlyTheCaptureWidget(x, y);
+    else
+        MousePosition(x, y);
     return true;
 }
 
@@ -380,9 +419,9 @@ bool WidgetManager::DrawScreen()
         Graphics logical(screen);
         logical.Translate(-mLogicalRect.mX, -mLogicalRect.mY);
         const bool is3D = mApp != nullptr && mApp->Is3DAccelerated();
-        for (Widget* widget : std::vector<Widget*>(mWidgets.begin(), mWidgets.end()))
+        for (const auto& [widget, life] : LiveSnapshot(mWidgets))
         {
-            if (widget->mParent != this)
+            if (!*life || widget->mParent != this)
                 continue;
             if (widget == mBaseModalWidget)
                 flags.mAboveModal = true;
@@ -393,7 +432,8 @@ bool WidgetManager::DrawScreen()
             g.SetLinearBlend(is3D);
             g.Translate(widget->mX, widget->mY);
             widget->DrawAll(&flags, &g);
-            widget->mDirty = false;
+            if (*life)
+                widget->mDirty = false;
             drawn = true;
         }
     }
@@ -446,7 +486,8 @@ void WidgetManager::RemoveBaseModal(Widget* widget)
         SetBaseModal(info.mPrevBaseModalWidget, info.mPrevBelowModalFlagsMod);
         Widget* focus = mPoppedFocusWidgets[slot];
         mPoppedFocusWidgets.resize(slot);
-        if (mFocusWidget == nullptr && focus != nullptr)
+        // Disabling dropped the focus; a disabled widget does not take it back.
+        if (mFocusWidget == nullptr && focus != nullptr && !focus->mDisabled)
             SetFocus(focus);
     }
 }
@@ -488,8 +529,13 @@ void WidgetManager::MousePosition(int x, int y)
     Widget* old = mHoverWidget;
     mHoverWidget = nullptr;
     if (old != nullptr)
+    {
+        // The leave hook may detach, disable or delete the new widget.
+        const std::shared_ptr<const bool> life = under != nullptr ? under->GetLifeToken() : nullptr;
         MouseLeave(old);
-    // The leave hook may have detached or disabled the new widget.
+        if (life != nullptr && !*life)
+            return;
+    }
     if (!IsAttached(under) || under->mDisabled || mHoverWidget != nullptr)
         return;
     mHoverWidget = under;
@@ -542,10 +588,14 @@ void WidgetManager::DoMouseUps(Widget* widget, unsigned long buttons)
         unsigned long mBit;
         int mClickCount;
     } kButtons[] = {{1, 1}, {2, -1}, {4, 3}};
+    // A release may take the widget out and delete it.
+    const std::shared_ptr<const bool> life = widget->GetLifeToken();
     for (const auto& button : kButtons)
     {
         if ((buttons & button.mBit) == 0)
             continue;
+        if (!*life)
+            return;
         widget->mIsDown = false;
         TPoint<int> local = LocalPoint(widget, mLastMouseX, mLastMouseY);
         widget->MouseUp(local.mX, local.mY, button.mClickCount);
@@ -558,14 +608,16 @@ void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
     mBelowModalFlagsMod = belowFlagsMod;
     const bool masksMouse = (belowFlagsMod.mRemove & WF_MOUSE) != 0;
     const bool masksFocus = (belowFlagsMod.mRemove & WF_FOCUS) != 0;
+    // The modal widget lies above its own layer (IsBelow(w, w) would say otherwise).
+    auto masked = [this, widget](Widget* held) { return held != widget && IsBelow(held, widget); };
 
-    if (mHoverWidget != nullptr && masksMouse && IsBelow(mHoverWidget, widget))
+    if (mHoverWidget != nullptr && masksMouse && masked(mHoverWidget))
     {
         Widget* hover = mHoverWidget;
         mHoverWidget = nullptr;
         MouseLeave(hover);
     }
-    if (mCaptureWidget != nullptr && masksMouse && IsBelow(mCaptureWidget, widget))
+    if (mCaptureWidget != nullptr && masksMouse && masked(mCaptureWidget))
     {
         Widget* capture = mCaptureWidget;
         const uint32_t buttons = mCaptureButtons;
@@ -573,7 +625,7 @@ void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
         mCaptureButtons = 0;
         DoMouseUps(capture, buttons);
     }
-    if (mFocusWidget != nullptr && masksFocus && IsBelow(mFocusWidget, widget))
+    if (mFocusWidget != nullptr && masksFocus && masked(mFocusWidget))
     {
         Widget* focus = mFocusWidget;
         mFocusWidget = nullptr;
@@ -592,6 +644,15 @@ void WidgetManager::ForgetInModalLayers(Widget* widget)
     }
     std::replace(mPoppedFocusWidgets.begin(), mPoppedFocusWidgets.end(), widget,
                  static_cast<Widget*>(nullptr));
+}
+
+void WidgetManager::ForgetDeferredOverlays(Widget* widget)
+{
+    for (auto& overlay : mDeferredOverlays)
+    {
+        if (overlay.first == widget)
+            overlay.first = nullptr;
+    }
 }
 
 int WidgetManager::GetWidgetFlags()
@@ -685,9 +746,9 @@ void WidgetManager::DrawWidgetsTo(Graphics* g)
     CurrentGraphicsGuard current(this, g);
     ModalFlags flags;
     InitModalFlags(&flags);
-    for (Widget* widget : std::vector<Widget*>(mWidgets.begin(), mWidgets.end()))
+    for (const auto& [widget, life] : LiveSnapshot(mWidgets))
     {
-        if (widget->mParent != this || !widget->mVisible)
+        if (!*life || widget->mParent != this || !widget->mVisible)
             continue;
         Graphics widgetGraphics(*g);
         widgetGraphics.SetFastStretch(true);

@@ -163,6 +163,9 @@ public:
     // A widget leaving the tree: no modal layer restores it as the base-modal or the focus
     // widget when it pops (the widget may be deleted by then).
     void ForgetInModalLayers(Widget* widget);
+    // A widget leaving the tree: the overlays it deferred are not drawn (it may be
+    // deleted by then).
+    void ForgetDeferredOverlays(Widget* widget);
     int GetWidgetFlags();
     void InitModalFlags(ModalFlags* flags);
     // The widget under (x, y) (manager coordinates), disabled or not; null for none.
@@ -183,6 +186,8 @@ private:
     // once the pop's hooks have run; ForgetInModalLayers clears them too.
     std::vector<Widget*> mPoppedFocusWidgets;
 
+    // While the capture widget holds buttons only it can be hovered, while over it.
+    void HoverOnlyTheCaptureWidget(int x, int y);
     // The widget is in this manager's tree.
     bool IsAttached(Widget* widget) const;
     // Bit of mHeldButtons for a click count.

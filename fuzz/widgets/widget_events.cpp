@@ -1,8 +1,9 @@
 // Random mouse, key, focus, update and draw events against the widget manager, mixed
 // with tree changes made directly and from inside the widgets' own hooks (once per armed
 // hook). After every step: the hover, capture, focus and base-modal widgets are each
-// null or in the tree, every widget's parent lists it once, and a widget has the manager
-// exactly when it is in the tree.
+// null or in the tree, only they believe they are hovered, pressed or focused, every
+// widget's parent lists it once, and a widget has the manager exactly when it is in the
+// tree.
 #include "widgets/support/WidgetTestEnv.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -89,6 +90,11 @@ void Check(Run& run)
             if (listed != 1)
                 abort();
         }
+        // Only the widget the manager names believes it has the focus, the mouse over it
+        // or a button held on it.
+        if ((w->mHasFocus && w != m->mFocusWidget) || (w->mIsOver && w != m->mHoverWidget) ||
+            (w->mIsDown && w != m->mCaptureWidget))
+            abort();
         if ((w->mWidgetManager == m) != InTree(m, w) ||
             (w->mWidgetManager != m && w->mWidgetManager != nullptr))
             abort();

@@ -127,6 +127,36 @@ TEST(Widget, ResizeDisablingAndShowingRedrawAndRecheckTheMouse)
     EXPECT_EQ(nested.TakeText(), "P.Draw W.Draw");
 }
 
+TEST(Widget, EnablingUnderARestingMouseOnly)
+{
+    // W is disabled under the mouse, which then rests there, leaves the window, or drags
+    // A (pressed beside W) over W. Enabled again, W is hovered only in the first case.
+    enum
+    {
+        kRests,
+        kLeftTheWindow,
+        kDragsAnother
+    };
+    for (int what : {kRests, kLeftTheWindow, kDragsAnother})
+    {
+        WidgetTestEnv env;
+        RecordingWidget* w = env.Add("W", 0, 0, 100, 100);
+        env.Add("A", 200, 0, 100, 100);
+        WidgetManager* m = env.mManager;
+        if (what == kDragsAnother)
+            m->MouseDown(210, 10, 1);
+        m->MouseMove(10, 10);
+        w->SetDisabled(true);
+        if (what == kLeftTheWindow)
+            m->MouseExit(10, 10);
+        env.Take();
+        w->SetDisabled(false);
+        EXPECT_EQ(env.TakeText(), what == kRests ? "W.MouseEnter W.MouseMove(10,10)" : "") << what;
+        EXPECT_EQ(m->mHoverWidget, what == kRests ? w : nullptr) << what;
+        EXPECT_EQ(w->mIsOver, what == kRests) << what;
+    }
+}
+
 TEST(Widget, CenteredLines)
 {
     FixedFont font(7, 8, 12);
@@ -221,6 +251,9 @@ TEST(WidgetContainer, ZOrderOperations)
         {"in front", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["A"], e["C"]); }, "B C A D", "A D"},
         {"behind a stranger", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["A"], e["X"]); }, "B C D A",
          "A"},
+        {"behind itself", [](WidgetTestEnv& e) { e.mManager->PutBehind(e["B"], e["B"]); }, "A B C D", ""},
+        {"in front of itself", [](WidgetTestEnv& e) { e.mManager->PutInfront(e["B"], e["B"]); }, "A B C D",
+         ""},
         {"higher band stays in front",
          [](WidgetTestEnv& e)
          {
@@ -655,6 +688,98 @@ TEST(WidgetContainer, MarkingLooksAtEachWidgetAFewTimes)
         manager.RemoveWidget(w.get());
 }
 
+TEST(WidgetContainer, WidgetsDeletedFromADrawHook)
+{
+    // P (children A, B, C) and Q in front of it are drawn; a Draw hook takes a widget
+    // out and deletes it, with its children. The pass draws the rest and touches none
+    // of the deleted (the sanitizers watch). The hook's widget, the victim, the log.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"A", "A", "P.Draw A.Draw A.RemovedFromManager B.Draw C.Draw Q.Draw"},
+        {"A", "B", "P.Draw A.Draw B.RemovedFromManager C.Draw Q.Draw"},
+        {"P", "P",
+         "P.Draw A.RemovedFromManager B.RemovedFromManager C.RemovedFromManager P.RemovedFromManager Q.Draw"},
+        {"A", "P",
+         "P.Draw A.Draw A.RemovedFromManager B.RemovedFromManager C.RemovedFromManager P.RemovedFromManager "
+         "Q.Draw"},
+        {"B", "Q", "P.Draw A.Draw B.Draw Q.RemovedFromManager C.Draw"},
+    };
+    for (const auto& [hook, victim, expected] : cases)
+    {
+        WidgetTestEnv env;
+        WidgetManager* m = env.mManager;
+        // Made in this order, deleted in the reverse one (children before parents).
+        std::vector<std::pair<std::string, RecordingWidget*>> widgets;
+        auto make = [&](const char* name, WidgetContainer* parent)
+        {
+            auto* w = new RecordingWidget(name, &env.mLog, 0, 0, 50, 50);
+            parent->AddWidget(w);
+            widgets.emplace_back(name, w);
+            return w;
+        };
+        RecordingWidget* p = make("P", m);
+        for (const char* name : {"A", "B", "C"})
+            make(name, p);
+        make("Q", m);
+        auto find = [&](const std::string& name) {
+            return std::find_if(widgets.begin(), widgets.end(),
+                                [&](const auto& w) { return w.first == name; });
+        };
+        find(hook)->second->mActions["Draw"] = [&, victim = std::string(victim)]()
+        {
+            RecordingWidget* w = find(victim)->second;
+            w->mParent->RemoveWidget(w);
+            for (Widget* child : w->mWidgets)
+                widgets.erase(std::find_if(widgets.begin(), widgets.end(),
+                                           [child](const auto& e) { return e.second == child; }));
+            w->RemoveAllWidgets(true, true);
+            widgets.erase(find(victim));
+            delete w;
+        };
+        env.Take();
+        m->DrawScreen();
+        EXPECT_EQ(env.TakeText(), expected) << hook << " deletes " << victim;
+        for (auto it = widgets.rbegin(); it != widgets.rend(); ++it)
+        {
+            if (it->second->mParent != nullptr)
+                it->second->mParent->RemoveWidget(it->second);
+            delete it->second;
+        }
+    }
+}
+
+TEST(WidgetContainer, ChildrenOfADeletedContainerAreLeftWithoutAParent)
+{
+    // P is taken out and deleted without its children (RemoveAllWidgets(true) does so one
+    // level down); C, still made, is changed and added elsewhere afterwards.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    auto* p = new RecordingWidget("P", &env.mLog, 0, 0, 50, 50);
+    m->AddWidget(p);
+    RecordingWidget* c = env.Add("C", 5, 5, 10, 10, p);
+    m->RemoveWidget(p);
+    delete p;
+    EXPECT_EQ(c->mParent, nullptr);
+    c->SetColor(0, Color(1, 2, 3));
+    c->Move(20, 20);
+    m->AddWidget(c);
+    EXPECT_EQ(c->mParent, m);
+    EXPECT_EQ(m->GetWidgetAt(25, 25, nullptr, nullptr), c);
+
+    // The other way round: D, deleted without being taken out of Q first, leaves Q's
+    // list, and the next update and draw of Q go on without it.
+    RecordingWidget* q = env.Add("Q", 100, 100, 50, 50);
+    auto* d = new RecordingWidget("D", &env.mLog, 0, 0, 10, 10);
+    q->AddWidget(d);
+    m->RemoveWidget(q);
+    delete d;
+    EXPECT_TRUE(q->mWidgets.empty());
+    m->AddWidget(q);
+    env.Take();
+    m->UpdateFrame();
+    m->DrawScreen();
+    EXPECT_EQ(env.TakeText(), "C.Update Q.Update C.Draw Q.Draw");
+}
+
 TEST(WidgetContainer, HitTest)
 {
     // What, the set-up, the point; name@localX,localY of the widget hit, or "none".
@@ -821,6 +946,31 @@ TEST(WidgetManager, PressOnOneWidgetReleaseOverAnotherAndPopupCommandWidgets)
     EXPECT_EQ(p->mPopupCommandWidget, nullptr);
 }
 
+TEST(WidgetManager, PressesAndReleasesWhileDraggingHoverOnlyTheCaptureWidget)
+{
+    // A is pressed and dragged over B; a second button goes down and the first up over
+    // B: B is not hovered until the capture ends.
+    WidgetTestEnv env;
+    env.Add("A", 0, 0, 10, 10);
+    env.Add("B", 20, 0, 10, 10);
+    WidgetManager* m = env.mManager;
+    m->MouseMove(5, 5);
+    m->MouseDown(5, 5, 1);
+    m->MouseMove(25, 5);
+    env.Take();
+    m->MouseDown(25, 5, -1);
+    EXPECT_EQ(env.TakeText(), "A.MouseDown(25,5,1,1)");
+    m->MouseUp(26, 5, 1);
+    EXPECT_EQ(env.TakeText(), "A.MouseUp(26,5,0,1)");
+    EXPECT_EQ(m->mHoverWidget, nullptr);
+    // Back over A, the second press and the first release leave it hovered.
+    m->MouseDown(6, 5, 1);
+    m->MouseUp(7, 5, 1);
+    EXPECT_EQ(env.TakeText(), "A.MouseEnter A.MouseDown(6,5,0,1) A.MouseUp(7,5,0,1)");
+    m->MouseUp(26, 5, -1);
+    EXPECT_EQ(env.TakeText(), "A.MouseUp(26,5,1,1) A.MouseLeave B.MouseEnter B.MouseMove(6,5)");
+}
+
 TEST(WidgetManager, ModalLayers)
 {
     WidgetTestEnv env;
@@ -877,6 +1027,53 @@ TEST(WidgetManager, ModalLayers)
     EXPECT_EQ(t.mManager->mFocusWidget, nullptr);
 }
 
+TEST(WidgetManager, TheModalWidgetKeepsWhatItHolds)
+{
+    // D is hovered, pressed and focused when it becomes the modal widget: it lies above
+    // its own layer, so it keeps all three; W behind it loses its focus.
+    WidgetTestEnv env;
+    RecordingWidget* w = env.Add("W", 300, 300, 10, 10);
+    RecordingWidget* d = env.Add("D", 0, 0, 100, 100);
+    WidgetManager* m = env.mManager;
+    m->SetFocus(w);
+    d->mWantsFocus = true;
+    m->MouseMove(10, 10);
+    m->MouseDown(10, 10, 1);
+    env.Take();
+    m->AddBaseModal(d);
+    EXPECT_EQ(m->mHoverWidget, d);
+    EXPECT_EQ(m->mCaptureWidget, d);
+    EXPECT_EQ(m->mFocusWidget, d);
+    m->SetFocus(w);
+    m->AddBaseModal(d);
+    EXPECT_EQ(m->mFocusWidget, nullptr);
+    m->MouseUp(12, 12, 1);
+    EXPECT_EQ(env.TakeText(), "D.LostFocus W.GotFocus W.LostFocus D.MouseUp(12,12,0,1) D.MouseMove(12,12)");
+}
+
+TEST(WidgetManager, ClosingALayerGivesNoFocusToAWidgetDisabledMeanwhile)
+{
+    // W had the focus before D's layer; disabled while the layer is up, it must not take
+    // the keys when the layer closes. Enabled again, it gets the focus back as usual.
+    for (bool enabledAgain : {false, true})
+    {
+        WidgetTestEnv env;
+        RecordingWidget* w = env.Add("W", 0, 0, 100, 100);
+        RecordingWidget* d = env.Add("D", 300, 300, 100, 100);
+        WidgetManager* m = env.mManager;
+        m->SetFocus(w);
+        m->AddBaseModal(d);
+        w->SetDisabled(true);
+        if (enabledAgain)
+            w->SetDisabled(false);
+        m->RemoveBaseModal(d);
+        env.Take();
+        m->KeyChar('a');
+        EXPECT_EQ(m->mFocusWidget, enabledAgain ? w : nullptr) << enabledAgain;
+        EXPECT_EQ(env.TakeText(), enabledAgain ? "W.KeyChar(97)" : "") << enabledAgain;
+    }
+}
+
 TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
 {
     // W, inside P at (5, 5), is hovered, then pressed (and focused by the press); the
@@ -920,6 +1117,26 @@ TEST(WidgetManager, HeldWidgetLeavesMidInteraction)
         m->MouseUp(10, 10, 1);
         EXPECT_EQ(m->mCaptureButtons, 0u) << what;
     }
+}
+
+TEST(WidgetManager, AWidgetDeletedByItsFirstMissingReleaseHearsNoMore)
+{
+    // W holds the left and right buttons when a modal layer masks it; its first release
+    // takes it out and deletes it, so the second is not sent.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    auto* w = new RecordingWidget("W", &env.mLog, 0, 0, 100, 100);
+    m->AddWidget(w);
+    m->MouseMove(10, 10);
+    m->MouseDown(10, 10, 1);
+    m->MouseDown(12, 12, -1);
+    w->mActions["MouseUp"] = [m, w]() { m->RemoveWidget(w), delete w; };
+    RecordingWidget* d = env.Add("D", 300, 300, 10, 10);
+    env.Take();
+    m->AddBaseModal(d);
+    EXPECT_EQ(env.TakeText(), "W.MouseLeave W.MouseUp(12,12,0,1) W.RemovedFromManager");
+    EXPECT_EQ(m->mCaptureWidget, nullptr);
+    EXPECT_EQ(m->mCaptureButtons, 0u);
 }
 
 TEST(WidgetManager, KeysTabbingAndWindowFocus)
@@ -983,6 +1200,104 @@ TEST(WidgetManager, KeysTabbingAndWindowFocus)
     EXPECT_EQ(t->mFocusWidget, a);
     t->KeyDown(KEYCODE_TAB); // A has no target
     EXPECT_EQ(t->mFocusWidget, a);
+}
+
+TEST(WidgetManager, AFocusSetByTheLosingWidgetStands)
+{
+    // A's LostFocus hands the focus on (to C, or back to A) while the focus moves to B:
+    // that later choice stands, and only the focus widget believes it has the focus.
+    for (const char* next : {"C", "A"})
+    {
+        WidgetTestEnv env;
+        RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+        RecordingWidget* b = env.Add("B", 20, 0, 10, 10);
+        env.Add("C", 40, 0, 10, 10);
+        WidgetManager* m = env.mManager;
+        m->SetFocus(a);
+        bool once = true;
+        a->mActions["LostFocus"] = [&]()
+        {
+            if (std::exchange(once, false))
+                m->SetFocus(env[next]);
+        };
+        env.Take();
+        m->SetFocus(b);
+        EXPECT_EQ(env.TakeText(), std::string("A.LostFocus ") + next + ".GotFocus") << next;
+        EXPECT_EQ(m->mFocusWidget, env[next]) << next;
+        for (const char* name : {"A", "B", "C"})
+            EXPECT_EQ(env[name]->mHasFocus, env[name] == m->mFocusWidget) << next << " " << name;
+    }
+}
+
+TEST(WidgetManager, FocusForAWidgetTheLosingWidgetDeletes)
+{
+    // A's LostFocus takes out and deletes W, which the focus was moving to.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+    auto* w = new RecordingWidget("W", &env.mLog, 20, 0, 10, 10);
+    m->AddWidget(w);
+    m->SetFocus(a);
+    a->mActions["LostFocus"] = [m, w]() { m->RemoveWidget(w), delete w; };
+    env.Take();
+    m->SetFocus(w);
+    EXPECT_EQ(env.TakeText(), "A.LostFocus W.RemovedFromManager");
+    EXPECT_EQ(m->mFocusWidget, nullptr);
+}
+
+TEST(WidgetManager, OverlaysOfWidgetsDeletedBeforeTheyDraw)
+{
+    // X defers an overlay from its Draw; then X itself, or Y drawn after it, takes X out
+    // and deletes it. X's overlay is dropped; Y's still draws.
+    for (bool byItself : {true, false})
+    {
+        WidgetTestEnv env;
+        WidgetManager* m = env.mManager;
+        auto* x = new RecordingWidget("X", &env.mLog, 0, 0, 10, 10);
+        x->mOverlayPriority = 0;
+        m->AddWidget(x);
+        RecordingWidget* y = env.Add("Y", 20, 0, 10, 10);
+        y->mOverlayPriority = 0;
+        (byItself ? x : y)->mActions["Draw"] = [m, x]() { m->RemoveWidget(x), delete x; };
+        env.Take();
+        m->DrawScreen();
+        EXPECT_EQ(env.TakeText(), byItself ? "X.Draw X.RemovedFromManager Y.Draw Y.DrawOverlay(0@20,0)"
+                                           : "X.Draw Y.Draw X.RemovedFromManager Y.DrawOverlay(0@20,0)")
+            << byItself;
+    }
+}
+
+TEST(WidgetManager, HoverForAWidgetTheLeavingWidgetDeletes)
+{
+    // The mouse moves from A to W; A's MouseLeave takes out and deletes W.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+    auto* w = new RecordingWidget("W", &env.mLog, 20, 0, 10, 10);
+    m->AddWidget(w);
+    m->MouseMove(5, 5);
+    a->mActions["MouseLeave"] = [m, w]() { m->RemoveWidget(w), delete w; };
+    env.Take();
+    m->MouseMove(25, 5);
+    EXPECT_EQ(env.TakeText(), "A.MouseLeave W.RemovedFromManager");
+    EXPECT_EQ(m->mHoverWidget, nullptr);
+}
+
+TEST(WidgetManager, ADefaultTabWidgetLeavingTheTreeIsForgotten)
+{
+    // T, the default tab widget, is taken out and deleted; control+tab then goes nowhere.
+    WidgetTestEnv env;
+    WidgetManager* m = env.mManager;
+    auto* t = new RecordingWidget("T", &env.mLog, 0, 0, 10, 10);
+    m->AddWidget(t);
+    m->mDefaultTabWidget = t;
+    m->RemoveWidget(t);
+    delete t;
+    EXPECT_EQ(m->mDefaultTabWidget, nullptr);
+    env.Take();
+    m->KeyDown(KEYCODE_CONTROL);
+    m->KeyChar('\t');
+    EXPECT_EQ(env.TakeText(), "");
 }
 
 TEST(WidgetManager, RemapMouse)
