@@ -281,8 +281,10 @@ void VaxoAppBase::ReadFromRegistry()
         mMusicVolume = value / 100.0;
     if (RegistryReadInteger("SfxVolume", &value))
         mSfxVolume = value / 100.0;
+    // Saved as 0 or 1. Any other count from a damaged store would overflow the count or,
+    // negative, make the player's Mute do nothing.
     if (RegistryReadInteger("Muted", &value))
-        mMuteCount = value;
+        mMuteCount = value > 0 ? 1 : 0;
     if (RegistryReadInteger("ScreenMode", &value))
         mIsWindowed = value == 0;
     if (RegistryReadInteger("PreferredX", &value))

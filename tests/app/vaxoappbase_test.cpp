@@ -232,6 +232,39 @@ TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)
     }
 }
 
+// Only 0 or 1 is ever saved; a damaged store holding any other count must neither leave
+// the player's mute button without effect (a negative count) nor overflow the count.
+TEST(VaxoAppBase, SavedMutingIsTakenAsMutedOrNotWhateverCountTheStoreHolds)
+{
+    // The stored "Muted", then whether muted at start, and after the player's Mute.
+    const std::tuple<int32_t, bool> rows[] = {
+        {0, false}, {1, true}, {-1, false}, {5, true}, {INT32_MAX, true}, {INT32_MIN, false},
+    };
+    for (const auto& [stored, mutedAtStart] : rows)
+    {
+        SCOPED_TRACE(stored);
+        AppTestEnv env;
+        RecordingApp app;
+        app.mRegKey = "Test\\Game";
+        app.Init();
+        VaxoRegistryWrite("SOFTWARE\\Test\\Game", "Muted", REG_DWORD,
+                          reinterpret_cast<const uint8_t*>(&stored), 4);
+        app.ReadFromRegistry();
+        EXPECT_EQ(app.IsMuted(), mutedAtStart);
+        app.Mute(false);
+        app.Mute(true); // the window lost the focus
+        EXPECT_TRUE(app.IsMuted());
+        app.WriteToRegistry();
+        app.Unmute(true);
+        app.Unmute(false);
+        EXPECT_EQ(app.IsMuted(), mutedAtStart);
+        app.WriteToRegistry();
+        int saved = -1;
+        EXPECT_TRUE(app.RegistryReadInteger("Muted", &saved));
+        EXPECT_EQ(saved, mutedAtStart ? 1 : 0);
+    }
+}
+
 // Reads members the destructor deletes, after the destructor has begun. Keeps nothing of
 // its own, which would be gone before the base destructor runs.
 std::atomic<bool> gLoadingStarted{false};
