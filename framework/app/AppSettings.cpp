@@ -68,6 +68,24 @@ bool ReplayResult(VaxoAppBase& app, bool detachedAnswer)
         return detachedAnswer;
     return app.mDemoBuffer.ReadNumBits(1, false) != 0;
 }
+
+// The store answers true once the key exists, even when it refused the value (too long
+// for its file, a wrong length, no data) and kept the old one: the value must now have
+// the type and length asked for.
+bool WriteAndCheck(const std::string& keyPath, const std::string& name, uint32_t type, const uint8_t* data,
+                   uint32_t length)
+{
+    if (data == nullptr && length > 0)
+        return false;
+    if (!VaxoRegistryWrite(keyPath, name, type, data, length))
+        return false;
+    uint32_t storedType = 0;
+    uint32_t storedLength = 0;
+    // A string comes back with its terminator.
+    const uint64_t expectedLength = uint64_t(length) + (type == REG_SZ ? 1 : 0);
+    return VaxoRegistryRead(keyPath, name, &storedType, nullptr, &storedLength) && storedType == type &&
+           storedLength == expectedLength;
+}
 } // namespace
 
 bool VaxoAppBase::RegistryWrite(const std::string& valueName, uint32_t type, const uint8_t* data,
@@ -79,7 +97,7 @@ bool VaxoAppBase::RegistryWrite(const std::string& valueName, uint32_t type, con
         return ReplayResult(*this, true);
     std::string keyPath, name;
     RegistryKeyAndName(valueName, &keyPath, &name);
-    return RecordResult(*this, DEMO_REGISTRY_WRITE, VaxoRegistryWrite(keyPath, name, type, data, length));
+    return RecordResult(*this, DEMO_REGISTRY_WRITE, WriteAndCheck(keyPath, name, type, data, length));
 }
 
 bool VaxoAppBase::RegistryWriteString(const std::string& valueName, const std::string& value)

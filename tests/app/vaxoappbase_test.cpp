@@ -265,6 +265,42 @@ TEST(VaxoAppBase, SavedMutingIsTakenAsMutedOrNotWhateverCountTheStoreHolds)
     }
 }
 
+// The store keeps the key even when it refuses the value: a write it refused must not be
+// answered as done, nor leave the old value looking like the new one.
+TEST(VaxoAppBase, SettingsWritesTheStoreRefusesReportFailureAndKeepTheOldValue)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.mRegKey = "Test\\Game";
+    app.Init();
+    const std::string longest(0xFFFF, 'a'), tooLong(0x10000, 'b');
+    const uint8_t word[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    // Written first, then the write to check and its answer, then the value read back.
+    const std::tuple<std::function<bool()>, bool, std::string> rows[] = {
+        {[&] { return app.RegistryWriteString("V", longest); }, true, longest},
+        {[&] { return app.RegistryWriteString("V", tooLong); }, false, "old"},
+        {[&]
+         { return app.RegistryWriteData("V", reinterpret_cast<const uint8_t*>(tooLong.data()), 0x10000); },
+         false, "old"},
+        {[&] { return app.RegistryWrite("V", REG_DWORD, word, 8); }, false, "old"},
+        {[&] { return app.RegistryWrite("V", 7, word, 4); }, false, "old"},
+        {[&] { return app.RegistryWriteData("V", nullptr, 3); }, false, "old"},
+        {[&] { return app.RegistryWriteString("V", ""); }, true, ""},
+    };
+    int row = 0;
+    for (const auto& [write, done, after] : rows)
+    {
+        SCOPED_TRACE(row++);
+        ASSERT_TRUE(app.RegistryWriteString("V", "old"));
+        EXPECT_EQ(write(), done);
+        std::vector<uint8_t> data(0x10001);
+        uint32_t type = 0, length = uint32_t(data.size());
+        ASSERT_TRUE(app.RegistryRead("V", &type, data.data(), &length));
+        EXPECT_EQ(type, uint32_t(REG_SZ));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data()), length - 1), after);
+    }
+}
+
 // Reads members the destructor deletes, after the destructor has begun. Keeps nothing of
 // its own, which would be gone before the base destructor runs.
 std::atomic<bool> gLoadingStarted{false};
