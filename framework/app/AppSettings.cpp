@@ -186,7 +186,9 @@ bool VaxoAppBase::RegistryReadInteger(const std::string& valueName, int* value)
     uint8_t buffer[4];
     uint32_t type = 0;
     uint32_t length = sizeof(buffer);
-    if (!RegistryRead(valueName, &type, buffer, &length) || type != REG_DWORD)
+    // A damaged demo may answer with a shorter integer: the rest of the buffer was never
+    // filled.
+    if (!RegistryRead(valueName, &type, buffer, &length) || type != REG_DWORD || length != sizeof(buffer))
         return false;
     int32_t word;
     std::memcpy(&word, buffer, 4);

@@ -2,6 +2,7 @@
 // result table, the destructor's acceleration question, the fatal exits, and the command
 // line (splitting into options, skipping the program's name, the framework's options with
 // the demo files they choose).
+#include "app/DemoFile.h"
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
 #include "common/support/TestFolder.h"
@@ -298,6 +299,35 @@ TEST(VaxoAppBase, SettingsWritesTheStoreRefusesReportFailureAndKeepTheOldValue)
         ASSERT_TRUE(app.RegistryRead("V", &type, data.data(), &length));
         EXPECT_EQ(type, uint32_t(REG_SZ));
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data()), length - 1), after);
+    }
+}
+
+// A demo answers reads with what it recorded; a damaged one may hold an integer of the
+// wrong length, which must not be taken with bytes the demo never held.
+TEST(VaxoAppBase, IntegerSettingsOfAnotherLengthThanFourBytesAreNotTaken)
+{
+    // The recorded length, then the answer and the value read (-1: left as it was).
+    const std::tuple<int32_t, bool, int> rows[] = {{4, true, 0x04030201}, {1, false, -1}, {0, false, -1}};
+    for (const auto& [length, taken, value] : rows)
+    {
+        SCOPED_TRACE(length);
+        AppTestEnv env;
+        VaxoAppBase app;
+        app.mRegKey = "Test\\Game";
+        app.mPlayingDemo = true;
+        Buffer stream;
+        stream.WriteNumBits(0, 4); // a long-form command at once
+        stream.WriteNumBits(0, 1);
+        stream.WriteNumBits(DEMO_REGISTRY_READ, 5);
+        stream.WriteNumBits(1, 1);
+        stream.WriteLong(REG_DWORD);
+        stream.WriteLong(length);
+        const uint8_t bytes[4] = {1, 2, 3, 4};
+        stream.WriteBytes(bytes, length);
+        app.mDemoBuffer.SetData(stream.GetDataPtr(), stream.GetDataLen());
+        int read = -1;
+        EXPECT_EQ(app.RegistryReadInteger("MusicVolume", &read), taken);
+        EXPECT_EQ(read, value);
     }
 }
 
