@@ -68,6 +68,24 @@ bool ReplayResult(VaxoAppBase& app, bool detachedAnswer)
         return detachedAnswer;
     return app.mDemoBuffer.ReadNumBits(1, false) != 0;
 }
+
+// The store answers true once the key exists, even when it refused the value (too long
+// for its file, a wrong length, no data) and kept the old one: the value must now have
+// the type and length asked for.
+bool WriteAndCheck(const std::string& keyPath, const std::string& name, uint32_t type, const uint8_t* data,
+                   uint32_t length)
+{
+    if (data == nullptr && length > 0)
+        return false;
+    if (!VaxoRegistryWrite(keyPath, name, type, data, length))
+        return false;
+    uint32_t storedType = 0;
+    uint32_t storedLength = 0;
+    // A string comes back with its terminator.
+    const uint64_t expectedLength = uint64_t(length) + (type == REG_SZ ? 1 : 0);
+    return VaxoRegistryRead(keyPath, name, &storedType, nullptr, &storedLength) && storedType == type &&
+           storedLength == expectedLength;
+}
 } // namespace
 
 bool VaxoAppBase::RegistryWrite(const std::string& valueName, uint32_t type, const uint8_t* data,
@@ -79,7 +97,7 @@ bool VaxoAppBase::RegistryWrite(const std::string& valueName, uint32_t type, con
         return ReplayResult(*this, true);
     std::string keyPath, name;
     RegistryKeyAndName(valueName, &keyPath, &name);
-    return RecordResult(*this, DEMO_REGISTRY_WRITE, VaxoRegistryWrite(keyPath, name, type, data, length));
+    return RecordResult(*this, DEMO_REGISTRY_WRITE, WriteAndCheck(keyPath, name, type, data, length));
 }
 
 bool VaxoAppBase::RegistryWriteString(const std::string& valueName, const std::string& value)
@@ -168,7 +186,9 @@ bool VaxoAppBase::RegistryReadInteger(const std::string& valueName, int* value)
     uint8_t buffer[4];
     uint32_t type = 0;
     uint32_t length = sizeof(buffer);
-    if (!RegistryRead(valueName, &type, buffer, &length) || type != REG_DWORD)
+    // A damaged demo may answer with a shorter integer: the rest of the buffer was never
+    // filled.
+    if (!RegistryRead(valueName, &type, buffer, &length) || type != REG_DWORD || length != sizeof(buffer))
         return false;
     int32_t word;
     std::memcpy(&word, buffer, 4);
@@ -281,8 +301,10 @@ void VaxoAppBase::ReadFromRegistry()
         mMusicVolume = value / 100.0;
     if (RegistryReadInteger("SfxVolume", &value))
         mSfxVolume = value / 100.0;
+    // Saved as 0 or 1. Any other count from a damaged store would overflow the count or,
+    // negative, make the player's Mute do nothing.
     if (RegistryReadInteger("Muted", &value))
-        mMuteCount = value;
+        mMuteCount = value > 0 ? 1 : 0;
     if (RegistryReadInteger("ScreenMode", &value))
         mIsWindowed = value == 0;
     if (RegistryReadInteger("PreferredX", &value))

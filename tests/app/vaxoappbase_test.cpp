@@ -2,6 +2,7 @@
 // result table, the destructor's acceleration question, the fatal exits, and the command
 // line (splitting into options, skipping the program's name, the framework's options with
 // the demo files they choose).
+#include "app/DemoFile.h"
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
 #include "common/support/TestFolder.h"
@@ -229,6 +230,104 @@ TEST(VaxoAppBase, DestructorAsksOnceWhetherToKeepAccelerationSwitchedOn)
                      std::to_string(answer));
         EXPECT_EQ(std::count(env.mFinalCalls.begin(), env.mFinalCalls.end(), question), asked ? 1 : 0);
         EXPECT_EQ(found ? int(value) : -1, storedAfter);
+    }
+}
+
+// Only 0 or 1 is ever saved; a damaged store holding any other count must neither leave
+// the player's mute button without effect (a negative count) nor overflow the count.
+TEST(VaxoAppBase, SavedMutingIsTakenAsMutedOrNotWhateverCountTheStoreHolds)
+{
+    // The stored "Muted", then whether muted at start, and after the player's Mute.
+    const std::tuple<int32_t, bool> rows[] = {
+        {0, false}, {1, true}, {-1, false}, {5, true}, {INT32_MAX, true}, {INT32_MIN, false},
+    };
+    for (const auto& [stored, mutedAtStart] : rows)
+    {
+        SCOPED_TRACE(stored);
+        AppTestEnv env;
+        RecordingApp app;
+        app.mRegKey = "Test\\Game";
+        app.Init();
+        VaxoRegistryWrite("SOFTWARE\\Test\\Game", "Muted", REG_DWORD,
+                          reinterpret_cast<const uint8_t*>(&stored), 4);
+        app.ReadFromRegistry();
+        EXPECT_EQ(app.IsMuted(), mutedAtStart);
+        app.Mute(false);
+        app.Mute(true); // the window lost the focus
+        EXPECT_TRUE(app.IsMuted());
+        app.WriteToRegistry();
+        app.Unmute(true);
+        app.Unmute(false);
+        EXPECT_EQ(app.IsMuted(), mutedAtStart);
+        app.WriteToRegistry();
+        int saved = -1;
+        EXPECT_TRUE(app.RegistryReadInteger("Muted", &saved));
+        EXPECT_EQ(saved, mutedAtStart ? 1 : 0);
+    }
+}
+
+// The store keeps the key even when it refuses the value: a write it refused must not be
+// answered as done, nor leave the old value looking like the new one.
+TEST(VaxoAppBase, SettingsWritesTheStoreRefusesReportFailureAndKeepTheOldValue)
+{
+    AppTestEnv env;
+    RecordingApp app;
+    app.mRegKey = "Test\\Game";
+    app.Init();
+    const std::string longest(0xFFFF, 'a'), tooLong(0x10000, 'b');
+    const uint8_t word[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    // Written first, then the write to check and its answer, then the value read back.
+    const std::tuple<std::function<bool()>, bool, std::string> rows[] = {
+        {[&] { return app.RegistryWriteString("V", longest); }, true, longest},
+        {[&] { return app.RegistryWriteString("V", tooLong); }, false, "old"},
+        {[&]
+         { return app.RegistryWriteData("V", reinterpret_cast<const uint8_t*>(tooLong.data()), 0x10000); },
+         false, "old"},
+        {[&] { return app.RegistryWrite("V", REG_DWORD, word, 8); }, false, "old"},
+        {[&] { return app.RegistryWrite("V", 7, word, 4); }, false, "old"},
+        {[&] { return app.RegistryWriteData("V", nullptr, 3); }, false, "old"},
+        {[&] { return app.RegistryWriteString("V", ""); }, true, ""},
+    };
+    int row = 0;
+    for (const auto& [write, done, after] : rows)
+    {
+        SCOPED_TRACE(row++);
+        ASSERT_TRUE(app.RegistryWriteString("V", "old"));
+        EXPECT_EQ(write(), done);
+        std::vector<uint8_t> data(0x10001);
+        uint32_t type = 0, length = uint32_t(data.size());
+        ASSERT_TRUE(app.RegistryRead("V", &type, data.data(), &length));
+        EXPECT_EQ(type, uint32_t(REG_SZ));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data()), length - 1), after);
+    }
+}
+
+// A demo answers reads with what it recorded; a damaged one may hold an integer of the
+// wrong length, which must not be taken with bytes the demo never held.
+TEST(VaxoAppBase, IntegerSettingsOfAnotherLengthThanFourBytesAreNotTaken)
+{
+    // The recorded length, then the answer and the value read (-1: left as it was).
+    const std::tuple<int32_t, bool, int> rows[] = {{4, true, 0x04030201}, {1, false, -1}, {0, false, -1}};
+    for (const auto& [length, taken, value] : rows)
+    {
+        SCOPED_TRACE(length);
+        AppTestEnv env;
+        VaxoAppBase app;
+        app.mRegKey = "Test\\Game";
+        app.mPlayingDemo = true;
+        Buffer stream;
+        stream.WriteNumBits(0, 4); // a long-form command at once
+        stream.WriteNumBits(0, 1);
+        stream.WriteNumBits(DEMO_REGISTRY_READ, 5);
+        stream.WriteNumBits(1, 1);
+        stream.WriteLong(REG_DWORD);
+        stream.WriteLong(length);
+        const uint8_t bytes[4] = {1, 2, 3, 4};
+        stream.WriteBytes(bytes, length);
+        app.mDemoBuffer.SetData(stream.GetDataPtr(), stream.GetDataLen());
+        int read = -1;
+        EXPECT_EQ(app.RegistryReadInteger("MusicVolume", &read), taken);
+        EXPECT_EQ(read, value);
     }
 }
 
