@@ -244,6 +244,13 @@ bool VaxoAppBase::Process(bool allowSleep)
             if (mUpdateCount == countBefore)
             {
                 mUpdateAppState = 3;
+                // Held for the real loading thread: a frame's sleep instead of a spin.
+                if (mLoaded != mDemoLoadDone)
+                {
+                    if (!allowSleep)
+                        return false;
+                    ThreadSleep(uint32_t(mFrameTime));
+                }
                 return true;
             }
         }

@@ -253,6 +253,12 @@ TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
         {[](LoopApp& app) { app.mUpdateMultiplier = 0.0; }, 490},
         {[](LoopApp& app) { app.mPaused = true; }, 490},
         {[](LoopApp& app) { app.mPlayingDemo = app.mDemoLoadDone = app.mYieldMainThread = true; }, 480},
+        {[](LoopApp& app)
+         {
+             app.mPlayingDemo = app.mDemoLoadDone = app.mYieldMainThread = true;
+             app.mFastForwardToUpdateNum = 1000; // "0" pressed: the run ahead waits as well
+         },
+         480},
     };
     for (const auto& [hold, elapsed] : rows)
     {
