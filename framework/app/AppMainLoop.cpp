@@ -412,13 +412,15 @@ bool VaxoAppBase::DoUpdateFrames()
     }
     else if (mLoadingThreadCompleted && !mLoaded)
     {
-        HandleLoadingCompleted();
+        // The hand-over goes in the demo before what the hook records (files it reads, values
+        // it synchronises): playback runs the hook once it has played the hand-over.
         if (mRecordingDemo)
         {
             WriteDemoTimingBlock();
             mDemoBuffer.WriteNumBits(0, 1);
             mDemoBuffer.WriteNumBits(9, 5);
         }
+        HandleLoadingCompleted();
     }
     UpdateFrames();
     return true;
