@@ -222,7 +222,8 @@ bool VaxoAppBase::Process(bool allowSleep)
             mFastForwardMuted = true;
             Mute(true);
         }
-        while (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker)
+        // No update runs after Shutdown, however far the run was to go.
+        while (!mShutdown && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
         {
             mLastTime = GetAccurateTime();
             mTimeAcc = 0.0;
