@@ -352,7 +352,10 @@ void VaxoAppBase::ProcessDemo()
     // The live run moved the mouse to every button event's position first; a button
     // command that no position command precedes replays that move.
     bool moved = false;
-    while (!mShutdown && mUpdateCount == mDemoCommandTime && PrepareDemoCommand(false))
+    // After a played hand-over the commands behind it wait for the hook it runs: they
+    // hold what the hook asks the machine.
+    while (!mShutdown && mLoaded == mDemoLoadDone && mUpdateCount == mDemoCommandTime &&
+           PrepareDemoCommand(false))
     {
         mDemoHeadPending = true;
         if (mDemoShortForm && mDemoCommandId == kDemoMouseDelta)

@@ -222,7 +222,8 @@ bool VaxoAppBase::Process(bool allowSleep)
             mFastForwardMuted = true;
             Mute(true);
         }
-        while (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker)
+        // No update runs after Shutdown, however far the run was to go.
+        while (!mShutdown && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
         {
             mLastTime = GetAccurateTime();
             mTimeAcc = 0.0;
@@ -244,6 +245,13 @@ bool VaxoAppBase::Process(bool allowSleep)
             if (mUpdateCount == countBefore)
             {
                 mUpdateAppState = 3;
+                // Held for the real loading thread: a frame's sleep instead of a spin.
+                if (mLoaded != mDemoLoadDone)
+                {
+                    if (!allowSleep)
+                        return false;
+                    ThreadSleep(uint32_t(mFrameTime));
+                }
                 return true;
             }
         }
@@ -405,13 +413,15 @@ bool VaxoAppBase::DoUpdateFrames()
     }
     else if (mLoadingThreadCompleted && !mLoaded)
     {
-        HandleLoadingCompleted();
+        // The hand-over goes in the demo before what the hook records (files it reads, values
+        // it synchronises): playback runs the hook once it has played the hand-over.
         if (mRecordingDemo)
         {
             WriteDemoTimingBlock();
             mDemoBuffer.WriteNumBits(0, 1);
             mDemoBuffer.WriteNumBits(9, 5);
         }
+        HandleLoadingCompleted();
     }
     UpdateFrames();
     return true;

@@ -103,6 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     app->mShutdown = false;
     app->mDemoDetached = false;
     app->mDemoHeadPending = true;
+    app->mLoaded = app->mDemoLoadDone = false;
     app->mDemoCommandTime = 0;
     app->mUpdateCount = 0;
     app->mDemoMouseX = app->mDemoMouseY = 0;
@@ -115,6 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t passes = stream.size() * 8 / 6 + ops.size() + 2;
     for (size_t pass = 0; pass < passes && !app->mShutdown; pass++)
     {
+        // A played hand-over: the loading thread has finished.
+        app->mLoaded = app->mDemoLoadDone;
         if (app->mUpdateCount == app->mDemoCommandTime)
             app->ProcessDemo();
         if (next < ops.size())

@@ -82,6 +82,7 @@ public:
     std::unique_ptr<LogWidget> mWidget{new LogWidget(&mLog)};
     std::function<void()> mOnUpdate = [] {};
     std::function<void()> mLoading = [] {};
+    std::function<void()> mOnLoaded = [] {};
 
     DemoApp()
     {
@@ -98,7 +99,11 @@ public:
             Shutdown();
     }
     void LoadingThreadProc() override { mLoading(); }
-    void LoadingThreadCompleted() override { mWidget->Add("loaded"); }
+    void LoadingThreadCompleted() override
+    {
+        mOnLoaded();
+        mWidget->Add("loaded");
+    }
 };
 
 class Demo : public ::testing::Test
@@ -291,6 +296,58 @@ TEST_F(Demo, RecordedRunReplaysTheSameCallsAnswersAndLoadingHandOver)
         EXPECT_EQ(app.mLog, recorded) << loadingMs;
         EXPECT_EQ(app.mRandSeed, seed);
         EXPECT_EQ(app.mDemoMarkerList, (std::list<std::pair<std::string, int32_t>>{{"level", 4}}));
+    }
+}
+
+TEST_F(Demo, WhatTheLoadingHookAsksTheMachineReplaysAndLaterInputStaysInStep)
+{
+    // The hook that takes over from the loading thread reads a file and a synchronised
+    // value; input follows it.
+    const std::string demoFile = mEnv.mHome + "hook.dmo";
+    const std::string dataFile = mEnv.mHome + "hook.txt";
+    WriteFileAtomically(dataFile, "hi", 2);
+    auto hook = [&dataFile](DemoApp& app)
+    {
+        int synced = app.mRecordingDemo ? 7 : 8;
+        app.DemoSyncInt(&synced);
+        const bool exists = app.FileExists(dataFile);
+        app.mWidget->Add("hook", {synced, exists});
+    };
+    std::vector<std::string> recorded;
+    {
+        DemoApp app;
+        app.Platform()->mCmdLine = "game -record -demofile=" + demoFile;
+        app.Platform()->mScript = {{15, WINEVENT_MOUSEMOVE, 0, 100, 100}, {20, WINEVENT_CLOSE, 0, 0, 0}};
+        std::atomic<bool> go(false);
+        app.mLoading = [&go]()
+        {
+            while (!go)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        app.mOnLoaded = [&] { hook(app); };
+        app.mOnUpdate = [&]()
+        {
+            go = go || app.mUpdateCount == 10;
+            while (go && !app.mLoadingThreadCompleted)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        app.Init();
+        app.Start();
+        recorded = app.mLog;
+    }
+    ASSERT_EQ(recorded, (std::vector<std::string>{"10:hook 7 1", "10:loaded", "15:Move 100 100"}));
+
+    FileDelete(dataFile);
+    for (int loadingMs : {0, 30})
+    {
+        DemoApp app;
+        app.Platform()->mCmdLine = "game -play -demofile=" + demoFile;
+        app.mLoading = [loadingMs]() { std::this_thread::sleep_for(std::chrono::milliseconds(loadingMs)); };
+        app.mOnLoaded = [&] { hook(app); };
+        app.Init();
+        app.Start();
+        EXPECT_EQ(app.mLog, recorded) << loadingMs;
+        EXPECT_LE(app.mUpdateCount, 21) << loadingMs; // ended by the recorded close
     }
 }
 

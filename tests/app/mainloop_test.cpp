@@ -244,6 +244,21 @@ TEST_F(MainLoop, NestedWaitsUnwindAfterShutdown)
     EXPECT_FALSE(mApp.UpdateApp());
 }
 
+TEST_F(MainLoop, ADemoFastForwardEndsWithTheUpdateThatShutsDown)
+{
+    // A replay whose stream has ended, run ahead by "0".
+    mApp.mPlayingDemo = mApp.mLoaded = mApp.mDemoLoadDone = true;
+    const int32_t start = mApp.mUpdateCount;
+    mApp.mFastForwardToUpdateNum = start + 1000;
+    mApp.mOnUpdate = [&]
+    {
+        if (mApp.mUpdateCount == start + 5)
+            mApp.Shutdown();
+    };
+    mApp.DoMainLoop();
+    EXPECT_EQ(mApp.mUpdateCount, start + 5);
+}
+
 TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
 {
     // What holds the updates (speed 0, pause, a demo whose recorded hand-over was played
@@ -253,6 +268,12 @@ TEST_F(MainLoop, HeldUpdatesStillHandleEventsAndStoppedOnesSleep)
         {[](LoopApp& app) { app.mUpdateMultiplier = 0.0; }, 490},
         {[](LoopApp& app) { app.mPaused = true; }, 490},
         {[](LoopApp& app) { app.mPlayingDemo = app.mDemoLoadDone = app.mYieldMainThread = true; }, 480},
+        {[](LoopApp& app)
+         {
+             app.mPlayingDemo = app.mDemoLoadDone = app.mYieldMainThread = true;
+             app.mFastForwardToUpdateNum = 1000; // "0" pressed: the run ahead waits as well
+         },
+         480},
     };
     for (const auto& [hold, elapsed] : rows)
     {
