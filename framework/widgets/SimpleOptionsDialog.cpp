@@ -4,6 +4,7 @@
 #include "widgets/WidgetManager.h"
 
 #include <algorithm>
+#include <list>
 
 namespace Vaxo
 {
@@ -52,6 +53,16 @@ SimpleOptionsDialog::SimpleOptionsDialog(int id, bool showBackButton)
 
 SimpleOptionsDialog::~SimpleOptionsDialog()
 {
+    // A message still up would answer to this dialog once deleted: it goes with it.
+    if (VaxoAppBase* app = gVaxoAppBase)
+    {
+        const std::list<Dialog*> dialogs = app->mDialogList;
+        for (Dialog* dialog : dialogs)
+        {
+            if (dialog->mDialogListener == static_cast<DialogListener*>(this))
+                app->KillDialog(dialog);
+        }
+    }
     RemoveAllWidgets(true);
 }
 

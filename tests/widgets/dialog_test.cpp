@@ -473,6 +473,23 @@ TEST_F(OptionsDialogs, RefusedChoicesAreExplainedAndUndone)
     EXPECT_EQ(mApp.GetDialog(9), dialog);
 }
 
+TEST_F(OptionsDialogs, AMessageGoesWithTheDialogItAnswersTo)
+{
+    mApp.mForceFullscreen = true;
+    auto* dialog = new SimpleOptionsDialog(9, true);
+    mApp.AddDialog(dialog);
+    dialog->mFullScreenCheckbox->SetChecked(false, true);
+    ASSERT_NE(mApp.GetDialog(1000), nullptr);
+    // The game closes the options while the message is still up.
+    mApp.KillDialog(9);
+    mApp.ProcessSafeDeleteList();
+    EXPECT_EQ(mApp.GetDialog(1000), nullptr);
+    // Left up, its button would answer to the deleted dialog.
+    if (Dialog* message = mApp.GetDialog(1000))
+        message->ButtonDepress(1000);
+    EXPECT_EQ(mApp.GetDialogCount(), 0);
+}
+
 TEST_F(OptionsDialogs, SoundTestPlaysOnceAfterTheSliderIsLetGoAndOkSwitchesTheScreenMode)
 {
     SimpleOptionsDialog dialog(9, true);
