@@ -42,13 +42,20 @@ void ListDialog::Resize(int x, int y, int width, int height)
     EnsureFonts();
     const Insets& content = mContentInsets;
     const int headerBottom = content.mTop + mHeaderFont->GetHeight() + mSpaceAfterHeader;
-    const int scrollbarWidth = mScrollbar->mVisible ? kScrollbarWidth : 0;
     const int listLeft = (content.mLeft + content.mRight) / 2 + mListInsets.mLeft;
     const int listTop = headerBottom + mListInsets.mTop;
-    const int listWidth =
-        (width - content.mLeft - content.mRight) - scrollbarWidth + mListInsets.mRight - mListInsets.mLeft;
     const int listHeight = height - mListBottomMargin - headerBottom + mListInsets.mBottom - mListInsets.mTop;
-    mListWidget->Resize(listLeft, listTop, listWidth, listHeight);
+    int listWidth = 0;
+    // A new height may show or hide the scroll bar: the list is then laid out again for it.
+    for (int pass = 0; pass < 2; pass++)
+    {
+        const bool withScrollbar = mScrollbar->mVisible;
+        listWidth = (width - content.mLeft - content.mRight) - (withScrollbar ? kScrollbarWidth : 0) +
+                    mListInsets.mRight - mListInsets.mLeft;
+        mListWidget->Resize(listLeft, listTop, listWidth, listHeight);
+        if (mScrollbar->mVisible == withScrollbar)
+            break;
+    }
     if (mScrollbar->mVisible)
         mScrollbar->ResizeScrollbar(listLeft + listWidth, listTop, kScrollbarWidth, listHeight);
 }

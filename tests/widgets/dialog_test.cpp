@@ -702,6 +702,25 @@ public:
     }
 };
 
+TEST_F(ListDialogs, AResizeThatShowsOrHidesTheScrollbarNarrowsOrWidensTheList)
+{
+    ListDialog dialog(3, true, "Select", "", "", 2);
+    dialog.Resize(0, 0, 350, 350);
+    for (int i = 0; i < 10; i++)
+        dialog.mListWidget->AddLine("line " + std::to_string(i), false);
+    dialog.CheckShowScrollbar();
+    EXPECT_FALSE(dialog.mScrollbar->mVisible);
+    // 58 - 8 of margins holds 4 lines of 12: the bar shows and the list makes room.
+    dialog.Resize(0, 0, 350, 200);
+    EXPECT_TRUE(dialog.mScrollbar->mVisible);
+    EXPECT_EQ(dialog.mListWidget->GetRect(), TRect<int>(24, 42, 286, 58));
+    EXPECT_EQ(dialog.mScrollbar->GetRect(), TRect<int>(310, 42, 16, 58));
+    // Tall again: the bar hides and the list spans the content width.
+    dialog.Resize(0, 0, 350, 350);
+    EXPECT_FALSE(dialog.mScrollbar->mVisible);
+    EXPECT_EQ(dialog.mListWidget->GetRect(), TRect<int>(24, 42, 302, 208));
+}
+
 TEST_F(ListDialogs, SkinFrameCoversListAndScrollbar)
 {
     DialogSkin::mDefSkin = new FramedSkin();
