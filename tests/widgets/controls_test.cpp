@@ -35,6 +35,7 @@
 #include <sstream>
 #include <strings.h>
 #include <tuple>
+#include <utility>
 
 using namespace Vaxo;
 
@@ -599,6 +600,54 @@ TEST_F(Scrollbar, DraggedThumbMapsPixelsToValuesAThumbFillingItsTrackStaysAndABa
     EXPECT_FALSE(mBar->mVisible || mBar->mUpButton->mVisible || mBar->mDownButton->mVisible);
     mBar->SetMaxValue(300);
     EXPECT_TRUE(mBar->mVisible && mBar->mUpButton->mVisible && mBar->mDownButton->mVisible);
+}
+
+// A listener that owns its bar and closes both when it hears the bar move.
+class ClosingScrollOwner final : public ScrollListener
+{
+public:
+    ClosingScrollOwner(WidgetManager* manager, int* heard)
+        : mManager(manager), mBar(new ScrollbarWidget(0, this)), mHeard(heard)
+    {
+        mManager->AddWidget(mBar.get());
+        mBar->ResizeScrollbar(0, 0, 16, 132);
+        mBar->SetMaxValue(100.0);
+        mBar->SetPageSize(10.0);
+    }
+    ~ClosingScrollOwner() { mManager->RemoveWidget(mBar.get()); }
+    void ScrollPosition(int, double) override
+    {
+        ++*mHeard;
+        delete this;
+    }
+    ScrollbarWidget* Bar() { return mBar.get(); }
+
+private:
+    WidgetManager* mManager;
+    std::unique_ptr<ScrollbarWidget> mBar;
+    int* mHeard;
+};
+
+TEST_F(Scrollbar, AListenerThatMovesTheRangeHearsTheNewValueLastAndOneThatClosesTheBarHearsNoMore)
+{
+    // The first of the two calls of a clamped value shrinks the range: the second call
+    // reports where the bar now is.
+    bool once = true;
+    mLog.mAction = [&]
+    {
+        if (std::exchange(once, false))
+            mBar->SetPageSize(20.0);
+    };
+    mBar->SetValue(95.0);
+    mLog.mAction = nullptr;
+    EXPECT_EQ(mBar->mValue, 80.0);
+    EXPECT_EQ(mLog.Take(), "ScrollPosition(0,90) ScrollPosition(0,80) ScrollPosition(0,80)");
+
+    // An owner that deletes itself and its bar on the first call is not called again.
+    int heard = 0;
+    auto* owner = new ClosingScrollOwner(mManager, &heard);
+    owner->Bar()->SetValue(500.0);
+    EXPECT_EQ(heard, 1);
 }
 
 class List : public ControlTest
