@@ -878,6 +878,53 @@ TEST_F(List, SortKeepsTheOrderOfEqualKeysAndTakesLinearithmicTime)
     EXPECT_TRUE(std::is_sorted(many.mLines.begin(), many.mLines.end()));
 }
 
+// A listener that owns a table of two columns and closes it, and itself, when a hilite
+// changes.
+class ClosingListOwner final : public ListListener
+{
+public:
+    ClosingListOwner(WidgetManager* manager, Font* font, int* heard) : mManager(manager), mHeard(heard)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            mColumns[i].reset(new ListWidget(i, font, this));
+            mColumns[i]->Resize(100 * i, 0, 100, 300);
+            mManager->AddWidget(mColumns[i].get());
+        }
+        mColumns[0]->mNextColumn = mColumns[1].get();
+        mColumns[1]->mPrevColumn = mColumns[0].get();
+        mColumns[0]->AddLine("a", false);
+    }
+    ~ClosingListOwner()
+    {
+        mClosing = true; // the removal drops the hilite again
+        for (auto& column : mColumns)
+            mManager->RemoveWidget(column.get());
+    }
+    void ListHiliteChanged(int, int, int) override
+    {
+        if (mClosing)
+            return;
+        ++*mHeard;
+        delete this;
+    }
+
+private:
+    bool mClosing = false;
+    WidgetManager* mManager;
+    std::unique_ptr<ListWidget> mColumns[2];
+    int* mHeard;
+};
+
+TEST_F(List, AListenerThatClosesTheTableOnAHiliteChangeHearsNoMore)
+{
+    mManager->MouseMove(500, 500);
+    int heard = 0;
+    new ClosingListOwner(mManager, &mFont, &heard);
+    mManager->MouseMove(50, 10);
+    EXPECT_EQ(heard, 1);
+}
+
 TEST_F(List, ClicksOnlyOnLinesThatExist)
 {
     Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
