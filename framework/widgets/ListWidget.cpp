@@ -257,7 +257,11 @@ void ListWidget::ScrollPosition(int id, double position)
 
 void ListWidget::Resize(int x, int y, int width, int height)
 {
+    // The new area's hover check may hilite a line, and the listener delete the list.
+    const std::shared_ptr<const bool> life = GetLifeToken();
     Widget::Resize(x, y, width, height);
+    if (!*life)
+        return;
     const int lineHeight = LineHeight();
     // Without a line height nothing is measured: one line per page.
     mPageSize =

@@ -437,6 +437,14 @@ TEST_F(Controls, AListenerMayDeleteItsControl)
         mManager->MouseUp(50, 10, 1);
         mManager->MouseMove(500, 500);
     }
+    // Grown under the resting mouse: the hilite set by the resize's own hover check.
+    auto* grown = new ListWidget(1, &font, &mLog);
+    grown->Resize(0, 0, 10, 10);
+    grown->AddLine("a", false);
+    EXPECT_TRUE(DeletedByListener<ListWidget>(mManager, grown, mLog, "ListHiliteChanged",
+                                              {[&](ListWidget*) { mManager->MouseMove(50, 10); },
+                                               [](ListWidget* list) { list->Resize(0, 0, 100, 300); }}));
+    mManager->MouseMove(500, 500);
 
     // Scroll bars.
     auto bar = [this]
