@@ -399,6 +399,14 @@ TEST_F(Controls, AListenerMayDeleteItsControl)
             << killOn;
         mManager->MouseMove(500, 500);
     }
+    // Enabled under the resting mouse: entered by the enabling's own hover check.
+    auto* enabled = new ButtonWidget(1, &mLog);
+    enabled->Resize(0, 0, 40, 20);
+    enabled->SetDisabled(true);
+    EXPECT_TRUE(DeletedByListener<ButtonWidget>(mManager, enabled, mLog, "ButtonMouseEnter",
+                                                {[&](ButtonWidget*) { mManager->MouseMove(10, 10); },
+                                                 [](ButtonWidget* b) { b->SetDisabled(false); }}));
+    mManager->MouseMove(500, 500);
 
     // Check boxes and sliders.
     auto box = [this]
