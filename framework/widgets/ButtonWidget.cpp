@@ -8,6 +8,7 @@
 #include "widgets/WidgetManager.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace Vaxo
 {
@@ -59,8 +60,10 @@ bool ButtonWidget::IsButtonDown()
 
 void ButtonWidget::SetDisabled(bool disabled)
 {
+    // Enabling re-checks the hover, and the enter hook's listener may delete the button.
+    const std::shared_ptr<const bool> life = GetLifeToken();
     Widget::SetDisabled(disabled);
-    if (HaveButtonImage(mDisabledImage, mDisabledRect))
+    if (*life && HaveButtonImage(mDisabledImage, mDisabledRect))
         MarkDirty();
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace Vaxo
@@ -256,7 +257,11 @@ void ListWidget::ScrollPosition(int id, double position)
 
 void ListWidget::Resize(int x, int y, int width, int height)
 {
+    // The new area's hover check may hilite a line, and the listener delete the list.
+    const std::shared_ptr<const bool> life = GetLifeToken();
     Widget::Resize(x, y, width, height);
+    if (!*life)
+        return;
     const int lineHeight = LineHeight();
     // Without a line height nothing is measured: one line per page.
     mPageSize =
@@ -289,6 +294,7 @@ void ListWidget::SetHiliteInAllColumns(int index)
 {
     struct Change
     {
+        std::shared_ptr<const bool> mLife;
         ListListener* mListener;
         int mId;
         int mOld;
@@ -299,14 +305,18 @@ void ListWidget::SetHiliteInAllColumns(int index)
         const int old = column->mHiliteIdx;
         column->mHiliteIdx = index;
         if (old != index && column->mListener != nullptr)
-            changes.push_back(Change{column->mListener, column->mId, old});
+            changes.push_back(Change{column->GetLifeToken(), column->mListener, column->mId, old});
         column->MarkDirty();
     }
     if (gVaxoAppBase != nullptr)
         gVaxoAppBase->SetCursor(index != -1 && mHandOverLines ? 1 : 0);
-    // Last: a listener may delete the lists.
+    // Last: a listener may delete the lists, often with itself; a deleted column's
+    // listener is not told.
     for (const Change& change : changes)
-        change.mListener->ListHiliteChanged(change.mId, change.mOld, index);
+    {
+        if (*change.mLife)
+            change.mListener->ListHiliteChanged(change.mId, change.mOld, index);
+    }
 }
 
 void ListWidget::MouseMove(int x, int y)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 namespace Vaxo
 {
@@ -64,13 +65,13 @@ int ScrollbarWidget::ButtonSize()
     return mUpButton != nullptr ? mUpButton->mWidth : 0;
 }
 
+// A listener may move the value (through the range) before its next call, so each call
+// reads the value anew; one that deletes the bar, often with itself, hears no more.
 void ScrollbarWidget::TellListener(int times)
 {
-    ScrollListener* listener = mListener;
-    const int id = mId;
-    const double value = mValue;
-    for (int i = 0; i < times; ++i)
-        listener->ScrollPosition(id, value);
+    const std::shared_ptr<const bool> life = GetLifeToken();
+    for (int i = 0; i < times && *life; ++i)
+        mListener->ScrollPosition(mId, mValue);
 }
 
 bool ScrollbarWidget::Clamp()

@@ -102,8 +102,7 @@ private:
     int ButtonSize();
     // The clamp of ClampValue without the listener; true when the value moved.
     bool Clamp();
-    // Tells the listener the value, times times, touching nothing of the bar after the
-    // first call.
+    // Tells the listener the bar's current value, times times, while the bar lives.
     void TellListener(int times);
     // After the maximum or the page size changed: clamp, redraw, tell when the value moved.
     void RangeChanged();

@@ -35,6 +35,7 @@
 #include <sstream>
 #include <strings.h>
 #include <tuple>
+#include <utility>
 
 using namespace Vaxo;
 
@@ -398,6 +399,14 @@ TEST_F(Controls, AListenerMayDeleteItsControl)
             << killOn;
         mManager->MouseMove(500, 500);
     }
+    // Enabled under the resting mouse: entered by the enabling's own hover check.
+    auto* enabled = new ButtonWidget(1, &mLog);
+    enabled->Resize(0, 0, 40, 20);
+    enabled->SetDisabled(true);
+    EXPECT_TRUE(DeletedByListener<ButtonWidget>(mManager, enabled, mLog, "ButtonMouseEnter",
+                                                {[&](ButtonWidget*) { mManager->MouseMove(10, 10); },
+                                                 [](ButtonWidget* b) { b->SetDisabled(false); }}));
+    mManager->MouseMove(500, 500);
 
     // Check boxes and sliders.
     auto box = [this]
@@ -436,6 +445,14 @@ TEST_F(Controls, AListenerMayDeleteItsControl)
         mManager->MouseUp(50, 10, 1);
         mManager->MouseMove(500, 500);
     }
+    // Grown under the resting mouse: the hilite set by the resize's own hover check.
+    auto* grown = new ListWidget(1, &font, &mLog);
+    grown->Resize(0, 0, 10, 10);
+    grown->AddLine("a", false);
+    EXPECT_TRUE(DeletedByListener<ListWidget>(mManager, grown, mLog, "ListHiliteChanged",
+                                              {[&](ListWidget*) { mManager->MouseMove(50, 10); },
+                                               [](ListWidget* list) { list->Resize(0, 0, 100, 300); }}));
+    mManager->MouseMove(500, 500);
 
     // Scroll bars.
     auto bar = [this]
@@ -599,6 +616,54 @@ TEST_F(Scrollbar, DraggedThumbMapsPixelsToValuesAThumbFillingItsTrackStaysAndABa
     EXPECT_FALSE(mBar->mVisible || mBar->mUpButton->mVisible || mBar->mDownButton->mVisible);
     mBar->SetMaxValue(300);
     EXPECT_TRUE(mBar->mVisible && mBar->mUpButton->mVisible && mBar->mDownButton->mVisible);
+}
+
+// A listener that owns its bar and closes both when it hears the bar move.
+class ClosingScrollOwner final : public ScrollListener
+{
+public:
+    ClosingScrollOwner(WidgetManager* manager, int* heard)
+        : mManager(manager), mBar(new ScrollbarWidget(0, this)), mHeard(heard)
+    {
+        mManager->AddWidget(mBar.get());
+        mBar->ResizeScrollbar(0, 0, 16, 132);
+        mBar->SetMaxValue(100.0);
+        mBar->SetPageSize(10.0);
+    }
+    ~ClosingScrollOwner() { mManager->RemoveWidget(mBar.get()); }
+    void ScrollPosition(int, double) override
+    {
+        ++*mHeard;
+        delete this;
+    }
+    ScrollbarWidget* Bar() { return mBar.get(); }
+
+private:
+    WidgetManager* mManager;
+    std::unique_ptr<ScrollbarWidget> mBar;
+    int* mHeard;
+};
+
+TEST_F(Scrollbar, AListenerThatMovesTheRangeHearsTheNewValueLastAndOneThatClosesTheBarHearsNoMore)
+{
+    // The first of the two calls of a clamped value shrinks the range: the second call
+    // reports where the bar now is.
+    bool once = true;
+    mLog.mAction = [&]
+    {
+        if (std::exchange(once, false))
+            mBar->SetPageSize(20.0);
+    };
+    mBar->SetValue(95.0);
+    mLog.mAction = nullptr;
+    EXPECT_EQ(mBar->mValue, 80.0);
+    EXPECT_EQ(mLog.Take(), "ScrollPosition(0,90) ScrollPosition(0,80) ScrollPosition(0,80)");
+
+    // An owner that deletes itself and its bar on the first call is not called again.
+    int heard = 0;
+    auto* owner = new ClosingScrollOwner(mManager, &heard);
+    owner->Bar()->SetValue(500.0);
+    EXPECT_EQ(heard, 1);
 }
 
 class List : public ControlTest
@@ -827,6 +892,53 @@ TEST_F(List, SortKeepsTheOrderOfEqualKeysAndTakesLinearithmicTime)
     many.Sort(true);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_TRUE(std::is_sorted(many.mLines.begin(), many.mLines.end()));
+}
+
+// A listener that owns a table of two columns and closes it, and itself, when a hilite
+// changes.
+class ClosingListOwner final : public ListListener
+{
+public:
+    ClosingListOwner(WidgetManager* manager, Font* font, int* heard) : mManager(manager), mHeard(heard)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            mColumns[i].reset(new ListWidget(i, font, this));
+            mColumns[i]->Resize(100 * i, 0, 100, 300);
+            mManager->AddWidget(mColumns[i].get());
+        }
+        mColumns[0]->mNextColumn = mColumns[1].get();
+        mColumns[1]->mPrevColumn = mColumns[0].get();
+        mColumns[0]->AddLine("a", false);
+    }
+    ~ClosingListOwner()
+    {
+        mClosing = true; // the removal drops the hilite again
+        for (auto& column : mColumns)
+            mManager->RemoveWidget(column.get());
+    }
+    void ListHiliteChanged(int, int, int) override
+    {
+        if (mClosing)
+            return;
+        ++*mHeard;
+        delete this;
+    }
+
+private:
+    bool mClosing = false;
+    WidgetManager* mManager;
+    std::unique_ptr<ListWidget> mColumns[2];
+    int* mHeard;
+};
+
+TEST_F(List, AListenerThatClosesTheTableOnAHiliteChangeHearsNoMore)
+{
+    mManager->MouseMove(500, 500);
+    int heard = 0;
+    new ClosingListOwner(mManager, &mFont, &heard);
+    mManager->MouseMove(50, 10);
+    EXPECT_EQ(heard, 1);
 }
 
 TEST_F(List, ClicksOnlyOnLinesThatExist)
