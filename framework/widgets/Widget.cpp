@@ -145,7 +145,13 @@ void Widget::SetDisabled(bool disabled)
     mDisabled = disabled;
     WidgetManager* manager = mWidgetManager;
     if (disabled && manager != nullptr)
+    {
+        // Disabling a hovered widget leaves it, and the leave hook's listener may delete it.
+        const std::shared_ptr<const bool> life = GetLifeToken();
         manager->DisableWidget(this);
+        if (!*life)
+            return;
+    }
     MarkDirty();
     if (!disabled && manager != nullptr)
     {

@@ -407,6 +407,13 @@ TEST_F(Controls, AListenerMayDeleteItsControl)
                                                 {[&](ButtonWidget*) { mManager->MouseMove(10, 10); },
                                                  [](ButtonWidget* b) { b->SetDisabled(false); }}));
     mManager->MouseMove(500, 500);
+    // Disabled while hovered: left by the disabling.
+    auto* disabled = new ButtonWidget(1, &mLog);
+    disabled->Resize(0, 0, 40, 20);
+    EXPECT_TRUE(DeletedByListener<ButtonWidget>(mManager, disabled, mLog, "ButtonMouseLeave",
+                                                {[&](ButtonWidget*) { mManager->MouseMove(10, 10); },
+                                                 [](ButtonWidget* b) { b->SetDisabled(true); }}));
+    mManager->MouseMove(500, 500);
 
     // Check boxes and sliders.
     auto box = [this]
