@@ -179,12 +179,7 @@ bool WidgetManager::MouseDrag(int x, int y)
     mMouseInWindow = true;
     mLastMouseX = x;
     mLastMouseY = y;
-    if (mHoverWidget != nullptr && mHoverWidget != mCaptureWidget)
-    {
-        Widget* hover = mHoverWidget;
-        mHoverWidget = nullptr;
-        MouseLeave(hover);
-    }
+    LeaveAllButTheCaptureWidget();
     Widget* capture = mCaptureWidget;
     if (capture == nullptr)
         return true;
@@ -194,16 +189,21 @@ bool WidgetManager::MouseDrag(int x, int y)
     return true;
 }
 
-void WidgetManager::HoverOnlyTheCaptureWidget(int x, int y)
+void WidgetManager::LeaveAllButTheCaptureWidget()
 {
-    mLastMouseX = x;
-    mLastMouseY = y;
     if (mHoverWidget != nullptr && mHoverWidget != mCaptureWidget)
     {
         Widget* hover = mHoverWidget;
         mHoverWidget = nullptr;
         MouseLeave(hover);
     }
+}
+
+void WidgetManager::HoverOnlyTheCaptureWidget(int x, int y)
+{
+    mLastMouseX = x;
+    mLastMouseY = y;
+    LeaveAllButTheCaptureWidget();
     Widget* capture = mCaptureWidget;
     if (capture == nullptr)
         return;

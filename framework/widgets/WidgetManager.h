@@ -186,6 +186,8 @@ private:
     // once the pop's hooks have run; ForgetInModalLayers clears them too.
     std::vector<Widget*> mPoppedFocusWidgets;
 
+    // Leaves the hover widget unless it is the capture widget.
+    void LeaveAllButTheCaptureWidget();
     // While the capture widget holds buttons only it can be hovered, while over it.
     void HoverOnlyTheCaptureWidget(int x, int y);
     // The widget is in this manager's tree.
