@@ -496,37 +496,6 @@ void FilteredStretch(uint32_t* dest, int destWidth, const TRect<int>& d, const R
     composite(base + 1, next);
 }
 
-// The columns col of [first, last] where low <= u0 + col du < high (16.16 positions),
-// intersected into [first, last].
-void LimitAxis(int64_t u0, int64_t du, int64_t low, int64_t high, int64_t& first, int64_t& last)
-{
-    low -= u0;
-    high -= u0; // exclusive
-    auto floorDiv = [](int64_t a, int64_t b)
-    {
-        int64_t q = a / b;
-        if ((a % b != 0) && ((a < 0) != (b < 0)))
-            --q;
-        return q;
-    };
-    if (du == 0)
-    {
-        if (!(low <= 0 && 0 < high))
-            last = first - 1;
-        return;
-    }
-    if (du > 0)
-    {
-        first = std::max(first, -floorDiv(-low, du)); // ceil(low / du)
-        last = std::min(last, -floorDiv(-high, du) - 1);
-    }
-    else
-    {
-        last = std::min(last, floorDiv(low, du));
-        first = std::max(first, floorDiv(high, du) + 1);
-    }
-}
-
 // ceil(2^32 / m) for m 1..256: n * r >> 32 is exactly n / m for every n below 2^17 (the
 // error stays under 2^-15, less than the 1/m gap to the next whole number).
 const uint64_t* Reciprocals()
@@ -669,15 +638,15 @@ void RotatedLoop(uint32_t* dest, int destWidth, const Reader& src, int srcWidth,
         // Columns whose centre lands inside the source...
         int64_t first = span.mX - x0;
         int64_t last = span.mX + span.mWidth - 1 - x0;
-        LimitAxis(u0, du, uLo * 65536 - 32768, uHi * 65536 + 32768, first, last);
-        LimitAxis(v0, dv, vLo * 65536 - 32768, vHi * 65536 + 32768, first, last);
+        LimitSampleColumns(u0, du, uLo * 65536 - 32768, uHi * 65536 + 32768, first, last);
+        LimitSampleColumns(v0, dv, vLo * 65536 - 32768, vHi * 65536 + 32768, first, last);
         if (first > last)
             continue;
         // ...and among them those whose whole 2 x 2 sample lies inside it.
         int64_t inFirst = first;
         int64_t inLast = last;
-        LimitAxis(u0, du, uLo * 65536, uHi * 65536, inFirst, inLast);
-        LimitAxis(v0, dv, vLo * 65536, vHi * 65536, inFirst, inLast);
+        LimitSampleColumns(u0, du, uLo * 65536, uHi * 65536, inFirst, inLast);
+        LimitSampleColumns(v0, dv, vLo * 65536, vHi * 65536, inFirst, inLast);
         if (inFirst > inLast)
             inFirst = last + 1, inLast = last; // all rim: the rim loops below cover the row
 

@@ -6,6 +6,7 @@
 #include "graphics/Color.h"
 #include "graphics/NativeDisplay.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace Vaxo
@@ -20,6 +21,31 @@ inline uint32_t ShiftRightSafe(uint32_t v, int32_t n)
 inline uint32_t ShiftLeftSafe(uint32_t v, int32_t n)
 {
     return n <= 0 ? v : (n >= 32 ? 0u : v << n);
+}
+
+// Narrows [first, last] to the columns col where low <= u0 + col du < high (16.16
+// positions): the columns of a turned or shifted draw whose sample lands in a range.
+inline void LimitSampleColumns(int64_t u0, int64_t du, int64_t low, int64_t high, int64_t& first,
+                               int64_t& last)
+{
+    low -= u0;
+    high -= u0; // exclusive
+    const auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); };
+    if (du == 0)
+    {
+        if (!(low <= 0 && 0 < high))
+            last = first - 1;
+    }
+    else if (du > 0)
+    {
+        first = std::max(first, -floorDiv(-low, du)); // ceil(low / du)
+        last = std::min(last, -floorDiv(-high, du) - 1);
+    }
+    else
+    {
+        first = std::max(first, floorDiv(high, du) + 1);
+        last = std::min(last, floorDiv(low, du));
+    }
 }
 
 // A display's channel layout, copied out once per conversion loop.

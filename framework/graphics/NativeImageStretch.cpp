@@ -70,29 +70,6 @@ void NearestLoop(const SurfaceDraw& J, const Reader& rd, int srcW, int srcH, con
     }
 }
 
-// Narrows [first, last] to the columns col where low <= u0 + col du < high (16.16).
-void LimitColumns(int64_t u0, int64_t du, int64_t low, int64_t high, int64_t& first, int64_t& last)
-{
-    low -= u0;
-    high -= u0; // exclusive
-    const auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); };
-    if (du == 0)
-    {
-        if (!(low <= 0 && 0 < high))
-            last = first - 1;
-    }
-    else if (du > 0)
-    {
-        first = std::max(first, -floorDiv(-low, du));
-        last = std::min(last, -floorDiv(-high, du) - 1);
-    }
-    else
-    {
-        first = std::max(first, floorDiv(high, du) + 1);
-        last = std::min(last, floorDiv(low, du));
-    }
-}
-
 // Destination pixel (X, Y) samples the source rectangle at (u, v), source pixel i standing
 // at i, so its centre lands inside while -0.5 <= u < W - 0.5 (likewise v). Where the 2 x 2
 // sample fits the rectangle it is read directly; in the half-pixel rim around that the
@@ -190,14 +167,14 @@ void RotateLoop(const SurfaceDraw& J, const Pixels& px, int srcStride, const TRe
         const int64_t u = int64_t(int32_t(uf * 65536.0f)), v = int64_t(int32_t(vf * 65536.0f));
         // Columns whose centre lands inside the rectangle...
         int64_t first = span.mX - x0, last = span.mX + span.mWidth - 1 - x0;
-        LimitColumns(u, cosF, -0x8000, (int64_t(W - 1) << 16) + 0x8000, first, last);
-        LimitColumns(v, sinF, -0x8000, (int64_t(H - 1) << 16) + 0x8000, first, last);
+        LimitSampleColumns(u, cosF, -0x8000, (int64_t(W - 1) << 16) + 0x8000, first, last);
+        LimitSampleColumns(v, sinF, -0x8000, (int64_t(H - 1) << 16) + 0x8000, first, last);
         if (first > last)
             continue;
         // ...and among them those whose whole 2 x 2 sample lies inside it.
         int64_t inFirst = first, inLast = last;
-        LimitColumns(u, cosF, 0, int64_t(W - 1) << 16, inFirst, inLast);
-        LimitColumns(v, sinF, 0, int64_t(H - 1) << 16, inFirst, inLast);
+        LimitSampleColumns(u, cosF, 0, int64_t(W - 1) << 16, inFirst, inLast);
+        LimitSampleColumns(v, sinF, 0, int64_t(H - 1) << 16, inFirst, inLast);
         if (inFirst > inLast)
             inFirst = last + 1, inLast = last; // all rim
         P* row = SurfaceRow<P>(J.bits, J.pitch, Y) + x0;
