@@ -8,6 +8,9 @@
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
 
+#include <chrono>
+#include <thread>
+
 namespace Vaxo
 {
 
@@ -18,15 +21,21 @@ constexpr uint32_t kErrorBoxStyle = 16;
 // The answer of a box that cannot be shown.
 constexpr int kCancelAnswer = 2;
 
-// A pop-up raised off the main thread: the box, the key and mouse state EndPopup resets
-// and an exit belong to the main thread (a font read on the loading thread reports its
-// errors through Popup), so the main loop shows the text, and exits when asked to.
-void DeferPopup(VaxoAppBase& app, const std::string& text, bool doExit)
+// A fatal pop-up raised off the main thread: the box, the key and mouse state EndPopup
+// resets and the exit belong to the main thread, so the main loop shows the text and
+// exits. The caller goes no further than it would on the main thread: a loading procedure
+// must not go on past a resource it cannot do without.
+[[noreturn]] void HandOverFatalPopup(VaxoAppBase& app, const std::string& text)
 {
-    std::lock_guard<std::mutex> lock(app.mDeferredMutex);
-    app.mDeferredPopupText += (app.mDeferredPopupText.empty() ? "" : "\n\n") + text;
-    if (doExit)
+    {
+        std::lock_guard<std::mutex> lock(app.mDeferredMutex);
+        app.mDeferredPopupText += (app.mDeferredPopupText.empty() ? "" : "\n\n") + text;
         app.mDeferredExit = true;
+        app.mDeferredSignal.notify_all();
+    }
+    // Touches nothing of the application, which the exit may be tearing down.
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(1));
 }
 } // namespace
 
@@ -94,8 +103,15 @@ void VaxoAppBase::Popup(const std::string& text, bool doExit)
         LogScreenSaverError(text);
         return;
     }
+    // Off the main thread a text that is not fatal is not shown: a box at some later moment
+    // would interrupt the running game (a font read while loading reports its errors here,
+    // and the failed load is reported again by the resource manager).
     if (!OnMainThread())
-        return DeferPopup(*this, text, doExit);
+    {
+        if (doExit)
+            HandOverFatalPopup(*this, text);
+        return;
+    }
     BeginPopup();
     if (!mShutdown)
     {
@@ -115,7 +131,11 @@ void VaxoAppBase::Popup(const std::wstring& text, bool doExit)
         return;
     }
     if (!OnMainThread())
-        return DeferPopup(*this, WStringToString(text), doExit);
+    {
+        if (doExit)
+            HandOverFatalPopup(*this, WStringToString(text));
+        return;
+    }
     BeginPopup();
     if (!mShutdown)
     {

@@ -24,8 +24,10 @@ uint32_t VaxoAppBase::LoadingThreadProcStub(void* app)
 {
     VaxoAppBase* self = static_cast<VaxoAppBase*>(app);
     self->LoadingThreadProc();
+    std::lock_guard<std::mutex> lock(self->mDeferredMutex);
     // Release: whatever the work made is visible to the main thread that sees the flag.
     self->mLoadingThreadCompleted.store(true, std::memory_order_release);
+    self->mDeferredSignal.notify_all();
     return 0;
 }
 
@@ -33,6 +35,14 @@ void VaxoAppBase::WaitForLoadingThread()
 {
     if (mLoadingThread == nullptr)
         return;
+    {
+        // A thread that handed a fatal error over waits for the exit, and the loading
+        // thread may be that one: the exit cannot wait for it.
+        std::unique_lock<std::mutex> lock(mDeferredMutex);
+        mDeferredSignal.wait(lock, [this] { return mLoadingThreadCompleted || mDeferredExit; });
+    }
+    if (mDeferredExit)
+        ProcessDeferredErrors();
     mPlatform->WaitForThread(mLoadingThread);
     mLoadingThread = nullptr;
 }

@@ -23,10 +23,11 @@
 //   demo-aware file operations and value sync  AppFileOps.cpp
 //
 // Threads: everything runs on the main thread except LoadingThreadProc (the loading
-// thread), the cursor thread body, and Shutdown / ShowResourceError / GetSharedImage /
-// the memory-image set, which the loading thread may call. Locks: mMutex (inherited, the
-// image mutex) guards mMemoryImageSet and mSharedImageMap; mDeferredMutex guards
-// mDeferredPopupText. No lock is taken while another of them is held.
+// thread), the cursor thread body, and Shutdown / ShowResourceError / Popup /
+// GetSharedImage / the memory-image set, which the loading thread may call. Locks: mMutex
+// (inherited, the image mutex) guards mMemoryImageSet and mSharedImageMap; mDeferredMutex
+// guards mDeferredPopupText and the waits on mDeferredSignal. No lock is taken while
+// another of them is held.
 #pragma once
 
 #include "app/Platform.h"
@@ -193,8 +194,8 @@ public:
     bool mAutoStartLoadingThread;
     // Shutdown was asked for off the main thread; the main loop performs it.
     std::atomic<bool> mDeferredShutdown;
-    // ShowResourceError(true) was called off the main thread; the main loop shows the
-    // text and exits.
+    // ShowResourceError(true) or Popup(text, true) was called off the main thread; the
+    // main loop shows the text and exits.
     std::atomic<bool> mDeferredExit;
     bool mCustomCursorsEnabled;
     // The previous run ended cleanly (setting "InProgress" was 0 or missing).
@@ -202,6 +203,9 @@ public:
     // Error text raised off the main thread, shown by the main loop. Under mDeferredMutex.
     std::string mDeferredPopupText;
     std::mutex mDeferredMutex;
+    // Notified when the loading thread has finished its work and when a fatal error is
+    // handed over, so that a wait for the loading thread cannot outlast the exit.
+    std::condition_variable mDeferredSignal;
     bool mRecordingDemo;
     bool mPlayingDemo;
     // Base name of demo files, and the demo file.
@@ -363,7 +367,9 @@ public:
     // A message box; the answer 1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No.
     virtual int MsgBox(const std::string& text, const std::string& title, int flags);
     virtual int MsgBox(const std::wstring& text, const std::wstring& title, int flags);
-    // The error box; with doExit the program ends (status 1) after it.
+    // The error box; with doExit the program ends (status 1) after it. Off the main thread
+    // a fatal text goes to the main loop, which shows it and exits, and the caller waits
+    // for that end; a text that is not fatal is not shown.
     void Popup(const std::string& text, bool doExit) override;
     virtual void Popup(const std::wstring& text, bool doExit);
     // Queues the widget (already out of its parent) for deletion at a safe point.
@@ -541,6 +547,7 @@ public:
     // ======== Loading thread and cursors (AppLoading.cpp) ========
     void StartLoadingThread();
     static uint32_t LoadingThreadProcStub(void* app);
+    // Joins the loading thread; a fatal error handed over meanwhile ends the program here.
     void WaitForLoadingThread();
     void StartCursorThread();
     static uint32_t CursorThreadProcStub(void* app);

@@ -191,8 +191,9 @@ int EditWidget::GetCharAt(int x, int y)
     Font* font = GetFont();
     const int length = static_cast<int>(text.size());
     const int first = std::clamp(mLeftPos, 0, length);
-    // Left of the first visible character: before it, not at the hidden start of the text.
-    int result = first;
+    // Left of the middle of the first visible character: the start of the text, so that a
+    // drag to the left edge scrolls the hidden start back into view.
+    int result = 0;
     int lo = 0;
     for (int i = first; i < length; ++i)
     {

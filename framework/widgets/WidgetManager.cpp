@@ -126,21 +126,19 @@ void WidgetManager::SetFocus(Widget* widget)
 {
     if (widget == mFocusWidget)
         return;
-    Widget* old = mFocusWidget;
-    mFocusWidget = nullptr;
-    if (old != nullptr)
+    // The hooks may detach the new widget, or delete it.
+    const std::shared_ptr<const bool> life = widget != nullptr ? widget->GetLifeToken() : nullptr;
+    // A losing widget's hook may give the focus to yet another widget: that one loses it
+    // in turn, so the widget asked for ends with the focus and no other believes it has it.
+    while (mFocusWidget != nullptr && mFocusWidget != widget)
     {
-        // The hook may detach the new widget, or delete it.
-        const std::shared_ptr<const bool> life = widget != nullptr ? widget->GetLifeToken() : nullptr;
+        Widget* old = mFocusWidget;
+        mFocusWidget = nullptr;
         old->LostFocus();
         if (life != nullptr && !*life)
             return;
     }
-    // A focus the hook set meanwhile is the later choice and stands: taking it over would
-    // leave two widgets believing they have the focus.
-    if (mFocusWidget != nullptr)
-        return;
-    if (!IsAttached(widget))
+    if (mFocusWidget == widget || !IsAttached(widget))
         return;
     mFocusWidget = widget;
     if (mAppHasFocus)

@@ -1283,15 +1283,16 @@ TEST(EditWidget, MouseSelects)
         EXPECT_EQ(f.State(), expected) << script;
     }
 
-    // Scrolled to show "efgh...": a click at the left edge puts the caret before the first
-    // character shown, and the view stays.
+    // Scrolled to show "efgh...": a drag from x 70 to the left edge selects back to the
+    // start of the text and scrolls it into view.
     Field f;
     f.Play("abcdefghijklmnopqrst");
     ASSERT_EQ(f.mEdit.mLeftPos, 4);
-    f.mManager->MouseDown(12, 15, 1);
-    f.mManager->MouseUp(12, 15, 1);
-    EXPECT_EQ(f.mEdit.mCursorPos, 4);
-    EXPECT_EQ(f.mEdit.mLeftPos, 4);
+    f.mManager->MouseDown(80, 15, 1);
+    f.mManager->MouseMove(10, 15);
+    f.mManager->MouseUp(10, 15, 1);
+    EXPECT_EQ(f.State(), "|abcdefghijklmno^pqrst");
+    EXPECT_EQ(f.mEdit.mLeftPos, 0);
 }
 
 TEST(EditWidget, DrawsTextSelectionAndBlinkingCaret)

@@ -1202,11 +1202,12 @@ TEST(WidgetManager, KeysTabbingAndWindowFocus)
     EXPECT_EQ(t->mFocusWidget, a);
 }
 
-TEST(WidgetManager, AFocusSetByTheLosingWidgetStands)
+TEST(WidgetManager, TheFocusGoesWhereAskedWhateverTheLosingWidgetDoes)
 {
-    // A's LostFocus hands the focus on (to C, or back to A) while the focus moves to B:
-    // that later choice stands, and only the focus widget believes it has the focus.
-    for (const char* next : {"C", "A"})
+    // A's LostFocus hands the focus on (to C, or back to A, or to B itself) while the focus
+    // moves to B: B ends with it, one handed it in between is told it lost it, and only the
+    // focus widget believes it has the focus.
+    for (const char* next : {"C", "A", "B"})
     {
         WidgetTestEnv env;
         RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
@@ -1222,8 +1223,9 @@ TEST(WidgetManager, AFocusSetByTheLosingWidgetStands)
         };
         env.Take();
         m->SetFocus(b);
-        EXPECT_EQ(env.TakeText(), std::string("A.LostFocus ") + next + ".GotFocus") << next;
-        EXPECT_EQ(m->mFocusWidget, env[next]) << next;
+        const std::string passed = std::string(next) + ".GotFocus " + next + ".LostFocus ";
+        EXPECT_EQ(env.TakeText(), "A.LostFocus " + (next[0] == 'B' ? "" : passed) + "B.GotFocus") << next;
+        EXPECT_EQ(m->mFocusWidget, b) << next;
         for (const char* name : {"A", "B", "C"})
             EXPECT_EQ(env[name]->mHasFocus, env[name] == m->mFocusWidget) << next << " " << name;
     }

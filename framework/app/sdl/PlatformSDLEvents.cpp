@@ -217,8 +217,16 @@ void PlatformSDL::DoMessageLoop()
 
 void PlatformSDL::HandleButtonDown(SDL_Event& event)
 {
-    uint32_t now = GetTicks();
     const int button = event.button.button;
+    // A wheel notch is no press: a click after it is a click, and two clicks around it
+    // still pair.
+    if (button == SDL_BUTTON_WHEELUP || button == SDL_BUTTON_WHEELDOWN)
+    {
+        mApp->HandleWinEvent(WINEVENT_MOUSEWHEEL, button == SDL_BUTTON_WHEELUP ? kWheelNotch : -kWheelNotch,
+                             0, 0, nullptr);
+        return;
+    }
+    uint32_t now = GetTicks();
     const int x = event.button.x;
     const int y = event.button.y;
     bool handled = false;
@@ -244,12 +252,6 @@ void PlatformSDL::HandleButtonDown(SDL_Event& event)
         break;
     case SDL_BUTTON_RIGHT:
         mApp->HandleWinEvent(WINEVENT_RBUTTONDOWN, 0, x, y, nullptr);
-        break;
-    case SDL_BUTTON_WHEELUP:
-        mApp->HandleWinEvent(WINEVENT_MOUSEWHEEL, kWheelNotch, 0, 0, nullptr);
-        break;
-    case SDL_BUTTON_WHEELDOWN:
-        mApp->HandleWinEvent(WINEVENT_MOUSEWHEEL, -kWheelNotch, 0, 0, nullptr);
         break;
     default:
         break;
