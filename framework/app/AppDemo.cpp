@@ -36,6 +36,16 @@ constexpr int kWheelNotch = 120;
 constexpr double kMinDemoSpeed = 1.0 / 8.0;
 constexpr double kMaxDemoSpeed = 256.0;
 
+// What ReportFailedSave names.
+const char kDemoSaved[] = "the demo";
+
+void MakeFolderOf(const std::string& fileName)
+{
+    std::string folder = GetFileDir(fileName, false);
+    if (!folder.empty())
+        MkDir(folder);
+}
+
 int32_t ClampToInt32(int64_t value)
 {
     return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
@@ -200,6 +210,15 @@ void VaxoAppBase::DemoAssertIntEqual(int value)
     }
 }
 
+void CheckDemoFileCanBeSaved(VaxoAppBase& app)
+{
+    MakeFolderOf(app.mDemoFileName);
+    int reason = 0;
+    // Reported once: the save at the end, if it fails too, tells nothing new.
+    if (!CanSaveWholeFile(app.mDemoFileName, &reason))
+        app.ReportFailedSave(kDemoSaved, app.mDemoFileName, reason);
+}
+
 void VaxoAppBase::WriteDemoBuffer()
 {
     if (!mRecordingDemo)
@@ -212,11 +231,9 @@ void VaxoAppBase::WriteDemoBuffer()
     if (mDemoBuffer.GetDataLen() > 0)
         demo.mStream.assign(mDemoBuffer.GetDataPtr(), mDemoBuffer.GetDataPtr() + mDemoBuffer.GetDataLen());
     std::vector<uint8_t> bytes = BuildDemoFile(demo);
-    std::string folder = GetFileDir(mDemoFileName, false);
-    if (!folder.empty())
-        MkDir(folder);
+    MakeFolderOf(mDemoFileName);
     if (!WriteFileAtomically(mDemoFileName, bytes.data(), uint32_t(bytes.size())))
-        ReportFailedSave("the demo", mDemoFileName, errno);
+        ReportFailedSave(kDemoSaved, mDemoFileName, errno);
 }
 
 // ---- Playback ----------------------------------------------------------------------------

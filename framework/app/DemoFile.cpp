@@ -5,9 +5,12 @@
 #include "app/VaxoAppBase.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace Vaxo
@@ -355,6 +358,28 @@ bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)
         return false;
     bytes->resize(size_t(info.st_size));
     return bytes->empty() || std::fread(bytes->data(), 1, bytes->size(), file.get()) == bytes->size();
+}
+
+bool CanSaveWholeFile(const std::string& fileName, int* error)
+{
+    // The rename of a save cannot replace a folder.
+    struct stat info;
+    if (::stat(fileName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    {
+        *error = EISDIR;
+        return false;
+    }
+    // A file made beside the target, as a save makes its temporary file; removed at once.
+    std::string temp = fileName + ".XXXXXX";
+    const int fd = ::mkstemp(&temp[0]);
+    if (fd < 0)
+    {
+        *error = errno;
+        return false;
+    }
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return true;
 }
 
 } // namespace Vaxo

@@ -121,11 +121,18 @@ bool DemoPayloadInStream(const VaxoAppBase& app);
 // (once, naming the file), the rest of the stream is dropped and the demo detached: the
 // program goes on without input, its demo-aware operations answering as after a live close.
 void EndDemoEarly(VaxoAppBase& app);
+// Recording: tells the user at once, rather than when the run ends, that the demo file
+// cannot be saved. The demo is still recorded, and saving it is tried again at the end.
+void CheckDemoFileCanBeSaved(VaxoAppBase& app);
 
 // Whole-file helpers of the file operations and the demo writer; the writer is
 // WriteFileAtomically (common/AtomicFile.h).
 // The whole regular file; false for folders, files larger than a Buffer holds (256 MB),
 // and reads that come up short.
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes);
+// Whether WriteFileAtomically could save fileName now: a temporary file can be made beside
+// it and the target is no folder. False with the reason (an errno value) in *error. The
+// folder must exist.
+bool CanSaveWholeFile(const std::string& fileName, int* error);
 
 } // namespace Vaxo

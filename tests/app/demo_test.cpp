@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <thread>
@@ -670,27 +673,42 @@ TEST_F(Demo, PlaybackKeysAndTimeLeft)
     EXPECT_EQ(static_cast<TestFont*>(gFPSFont)->mDrawn, (std::vector<std::string>{"01:02:05", "00:00:00"}));
 }
 
-TEST_F(Demo, ADemoThatCannotBeSavedIsReportedAsTheApplicationEnds)
+TEST_F(Demo, ADemoThatCannotBeSavedIsToldAtStartAndSavedAtTheEndIfItCanBeThen)
 {
-    // Below a plain file: no folder can be made there.
     const std::string blocker = mEnv.mHome + "blocker";
     ASSERT_TRUE(WriteFileAtomically(blocker, "x", 1));
-    std::vector<std::string> calls;
-    auto* app = new DemoApp();
-    app->Platform()->mFinalCalls = &calls;
-    app->mRecordingDemo = true;
-    app->mDemoFileName = blocker + "/run.dmo";
-    app->mUpdateCount = 5;
-    // The demo is written last, when the application is taken down.
-    delete app;
-    std::vector<std::string> boxes;
-    for (const std::string& call : calls)
+    const std::string folder = mEnv.mHome + "taken.dmo";
+    // The demo file, the reason told at start (none: no box), and whether the file can be
+    // saved by the time the run ends.
+    const std::tuple<std::string, std::string, bool> rows[] = {
+        {mEnv.mHome + "fine/run.dmo", "", true},
+        {blocker + "/run.dmo", "Not a directory", false}, // no folder can be made below a file
+        {folder, "Is a directory", true},                 // the folder is taken away meanwhile
+    };
+    for (const auto& [file, reason, saved] : rows)
     {
-        if (call.rfind("MessageBoxA", 0) == 0)
-            boxes.push_back(call);
+        MkDir(folder);
+        std::vector<std::string> calls;
+        auto* app = new DemoApp();
+        app->Platform()->mFinalCalls = &calls;
+        app->Platform()->mCmdLine = "game -record -demofile=" + file;
+        app->Init();
+        const std::vector<std::string> told =
+            reason.empty()
+                ? std::vector<std::string>{}
+                : std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the demo to \"" + file +
+                                           "\": " + reason + ")"};
+        EXPECT_EQ(Boxes(app->Platform()->mCalls), told) << file;
+        ::rmdir(folder.c_str());
+        delete app;
+        EXPECT_EQ(Boxes(calls), told) << file; // not told again
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(ReadWholeFile(file, &bytes), saved) << file;
     }
-    EXPECT_EQ(boxes, std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the demo to \"" +
-                                              blocker + "/run.dmo\": Not a directory)"});
+    // Nothing is left of the check beside the file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mEnv.mHome + "fine"),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 } // namespace
