@@ -168,8 +168,9 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
 {
     // The Ogg reader finds pages by their capture pattern wherever it lies, and a chained
     // file starts a new stream, with its own channels and rate, anywhere. So every place a
-    // page may start is looked at, checksum or not: a place it would skip is only checked
-    // too. Each stream's first page starts with its identification header.
+    // page may start is looked at, checksum or not (a page the reader would skip is checked
+    // for nothing, never the other way round). A stream's first page holds its
+    // identification header.
     int64_t streams = 0;
     int64_t maxGranule = 0;
     int64_t maxGrowth = 0;
