@@ -484,12 +484,14 @@ TEST_F(Profiles, TwoCopiesOnOneFolderKeepEachOthersChanges)
         ProfileMgr later(&mApp, &ScoreProfile::Make);
         ASSERT_TRUE(later.Load());
         EXPECT_EQ(List(later), "1:Alice 2:Carol 3:Dave 4:Eve next 4");
+        ASSERT_NE(later.GetProfile("Dave", false), nullptr);
         EXPECT_EQ(Score(later.GetProfile("Eve", true))->mScore, -1);
         EXPECT_EQ(Score(later.GetProfile("Dave", true))->mScore, daveSaved ? 7 : -1);
         if (!daveSaved)
             continue;
 
         // Carol deleted in one copy, Dave renamed in the other, which never saw Eve listed.
+        ASSERT_NE(b.GetProfile("Carol", false), nullptr);
         Score(b.GetProfile("Carol", false))->mScore = 3;
         ASSERT_TRUE(b.GetProfile("Carol", false)->SaveDetails());
         Delete(a, "Carol");
@@ -499,6 +501,7 @@ TEST_F(Profiles, TwoCopiesOnOneFolderKeepEachOthersChanges)
         EXPECT_EQ(List(b), "1:Alice 3:David 4:Eve next 4");
         ASSERT_NE(a.CreateProfile("Fay"), nullptr);
         EXPECT_EQ(List(a), "1:Alice 3:David 4:Eve 5:Fay next 5");
+        ASSERT_NE(a.GetProfile("David", false), nullptr);
         EXPECT_EQ(Score(a.GetProfile("David", true))->mScore, 7);
         EXPECT_FALSE(std::filesystem::exists(Profile::GetDetailsPath(2)));
     }
