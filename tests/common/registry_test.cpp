@@ -374,10 +374,13 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreMovedAsideOrNeverWrittenOver)
         EXPECT_EQ(RegistryFileClose(&error), reason == 0);
         EXPECT_EQ(error, reason);
         EXPECT_EQ(Number("N", "n"), value); // the run goes on with its settings
-        if (!keptAs.empty() && folder)
-            EXPECT_TRUE(std::filesystem::is_directory(mDir / (keptAs + "/inside")));
-        else if (!keptAs.empty())
-            EXPECT_EQ(ReadFile(mDir / keptAs), cut);
+        if (!keptAs.empty())
+        {
+            if (folder)
+                EXPECT_TRUE(std::filesystem::is_directory(mDir / (keptAs + "/inside")));
+            else
+                EXPECT_EQ(ReadFile(mDir / keptAs), cut);
+        }
         if (reason == 0)
         {
             EXPECT_EQ(FilesBesideTheStore(), filesBefore + (keptAs.empty() ? 0 : 1));
@@ -547,7 +550,9 @@ TEST_F(RegistryTest, AStoreThatIsASymbolicLinkIsSavedThroughTheLink)
         EXPECT_TRUE(RegistryFileClose());
         EXPECT_TRUE(std::filesystem::is_symlink(mPath));
         if (!keptAs.empty())
+        {
             EXPECT_EQ(ReadFile(keptAs), start);
+        }
         Reload();
         EXPECT_EQ(Number("A", "x"), 6);
         EXPECT_NE(ReadFile(target), start);
