@@ -96,8 +96,8 @@ void RegistryFileOpen(const std::string& path);
 // Writes the whole tree to the path given to RegistryFileOpen, through a
 // temporary file beside it, so a failed write leaves the old file whole.
 // False when the file could not be written, or must not be (a file that could
-// not be read stands there), with the system's error number (errno) in *error
-// when given; true also when the store is not open.
+// not be used nor moved aside stands there), with the system's error number
+// (errno) in *error when given; true also when the store is not open.
 bool RegistryFileClose(int* error = nullptr);
 
 // What the last RegistryFileOpen could not use and moved aside (or could

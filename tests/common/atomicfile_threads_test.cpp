@@ -191,23 +191,6 @@ TEST(SetFileAside, TakesOnlyANameNothingHas)
     EXPECT_TRUE(std::filesystem::is_directory(path + ".damaged3"));
     EXPECT_EQ(ReadFile(path + ".damaged4"), "a file not understood");
     EXPECT_TRUE(std::filesystem::is_directory(path + ".unreadable2/inside"));
-
-    // Every name taken: the file stays where it is.
-    for (int i = 5; i <= 100; i++)
-        folder.Write("list.dat.damaged" + std::to_string(i), "");
-    folder.Write("list.dat", "last");
-    const FileSetAside full = SetFileAside(path, 0);
-    EXPECT_EQ(full.mKeptAs, "");
-    EXPECT_EQ(full.mMoveError, EEXIST);
-    EXPECT_EQ(ReadFile(path), "last");
-
-    // Through a symbolic link: its target is moved, beside itself, and the link stays.
-    folder.Write("real/list.dat", "behind the link");
-    std::filesystem::remove(path);
-    std::filesystem::create_symlink("real/list.dat", path);
-    EXPECT_EQ(SetFileAside(path, 0).mKeptAs, folder / "real/list.dat.damaged");
-    EXPECT_EQ(ReadFile(folder / "real/list.dat.damaged"), "behind the link");
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
 }
 
 // Two copies of the program saving one file: each save has its own temporary file, so
