@@ -493,8 +493,10 @@ bool ProfileMgr::IdTaken(int32_t id)
             return true;
     }
     // A file left by a player that a damaged or lost users.dat no longer lists is never
-    // handed to a new player.
-    return mApp->FileExists(Profile::GetDetailsPath(id));
+    // handed to a new player; nor is one the user may not read, which the application's
+    // test (it opens the file) does not see.
+    const std::string path = Profile::GetDetailsPath(id);
+    return mApp->FileExists(path) || (!mApp->mPlayingDemo && Vaxo::FileExists(path));
 }
 
 int32_t ProfileMgr::FindFreeId(int32_t firstBelow)

@@ -618,6 +618,7 @@ TEST_F(Profiles, APlayerFileWithoutReadPermissionIsMovedAsideAndToldAsItIs)
         SCOPED_TRACE(folderMode);
         ASSERT_EQ(chmod(folder.mPath.c_str(), 0700), 0);
         std::filesystem::remove(path + ".unreadable");
+        std::filesystem::remove(folder / "users.dat");
         WriteFile(path, BYTES("\x03\0\0\0\x05\0\0\0"));
         ASSERT_EQ(chmod(path.c_str(), 0), 0);
         ASSERT_EQ(chmod(folder.mPath.c_str(), mode_t(folderMode)), 0);
