@@ -8,6 +8,7 @@
 #include "common/Registry.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -21,6 +22,8 @@ namespace
 constexpr uint32_t kMaxRegistryString = 1023;
 // Message box type of the application's error boxes: OK only, error icon.
 constexpr int kErrorBox = 16;
+// What failed saves of the settings store are reported as.
+const char* const kSettingsSaved = "the settings";
 
 // A volume as a whole percent. Rounded: truncating made 0.58 come back as 0.57 and lose
 // a percent at every start.
@@ -270,7 +273,7 @@ void VaxoAppBase::FlushSettingsStore()
     // The settings stay in memory, and the next flush tries again.
     int error = 0;
     if (!RegistryFileClose(&error))
-        ReportFailedSave("the settings", folder + "registry.bin", error);
+        ReportFailedSave(kSettingsSaved, folder + "registry.bin", error);
 }
 
 void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& path, int errorNumber)
@@ -289,9 +292,36 @@ void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& p
         mPlatform->MessageBoxA(text.c_str(), title.c_str(), kErrorBox, true);
 }
 
+void VaxoAppBase::ReportFileSetAside(const FileSetAside& aside, const std::string& title,
+                                     const std::string& opening, const std::string& fresh,
+                                     const std::string& notSaved)
+{
+    // The real reason: a file the user may not read is not a damaged one.
+    std::string text = opening + aside.mPath;
+    if (aside.mReadError != 0)
+        text += std::string(": ") + std::strerror(aside.mReadError);
+    if (!aside.mKeptAs.empty())
+        text += GetString("FILE_KEPT_AS", "\nIt was kept as ") + aside.mKeptAs + fresh;
+    else
+        text += GetString("FILE_NOT_MOVED", "\nIt could not be moved aside: ") +
+                (aside.mMoveError == EEXIST ? "no free name" : std::strerror(aside.mMoveError)) + notSaved;
+    MsgBox(text, title, kErrorBox);
+}
+
 void VaxoAppBase::ReadFromRegistry()
 {
     mReadFromRegistry = true;
+    FileSetAside aside;
+    if (RegistryTakeFileSetAside(&aside))
+    {
+        ReportFileSetAside(aside, GetString("SETTINGS_UNREADABLE_TITLE", "Settings Not Read"),
+                           GetString("SETTINGS_UNREADABLE", "The settings could not be read: "),
+                           GetString("SETTINGS_NEW", "\nThe settings start afresh."),
+                           GetString("SETTINGS_NOT_SAVED", "\nSettings changed now will not be saved."));
+        // That box already said the settings are not saved.
+        if (aside.mKeptAs.empty())
+            mReportedSaveFailures.insert(kSettingsSaved);
+    }
     mRegKey = GetString("RegistryKey", mRegKey);
     if (mRegKey.empty())
         return;

@@ -59,6 +59,7 @@ namespace Vaxo
 
 class Color;
 class Dialog;
+struct FileSetAside;
 class Font;
 class Image;
 class MemoryImage;
@@ -521,6 +522,12 @@ public:
     // value), for the first failure of each thing saved ("the settings", "the players",
     // "the demo") in a run. The caller keeps what it holds for a later save.
     void ReportFailedSave(const std::string& what, const std::string& path, int errorNumber);
+    // A stored file that could not be used: a message box with the store's title and its
+    // opening ("The settings could not be read: "), the file and why (the system's reason,
+    // or nothing for a file that could not be understood), then where it was kept and
+    // `fresh`, or why it could not be moved aside and `notSaved`.
+    void ReportFileSetAside(const FileSetAside& aside, const std::string& title, const std::string& opening,
+                            const std::string& fresh, const std::string& notSaved);
 
     // ======== Screen mode, acceleration, misc (AppScreenAndSound.cpp) ========
     void Set3DAcclerated(bool is3D, bool reinit);
