@@ -1,3 +1,4 @@
+// Internal to framework/app.
 // The demo file (".dmo") and the pieces of its command stream that the recorder, the
 // playback and the demo-aware operations of VaxoAppBase share (AppDemo.cpp,
 // AppFileOps.cpp, AppSettings.cpp).

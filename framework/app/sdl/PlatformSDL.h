@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // PlatformSDL: the platform of this system, over SDL 1.2.
 //
 // Sections, each with its own source file:

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // SDLCursors: the pictures of the platform's cursors 0 to 11 (cursor 12, the custom-image
 // slot, has none). Each is 32 x 32 pixels in SDL 1.2's cursor form: a data plane of 128
 // bytes (32 rows of 4 bytes, leftmost pixel in the high bit) followed by a mask plane of the
