@@ -2,6 +2,7 @@
 // files and the safe save.
 #include "common/Registry.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -75,11 +76,7 @@ class RegistryTest : public ::testing::Test
 {
 protected:
     RegistryTest() { RegistryResetForTest(); }
-    ~RegistryTest() override
-    {
-        RegistryResetForTest();
-        RegistrySetBeforeRenameHookForTest(nullptr);
-    }
+    ~RegistryTest() override { RegistryResetForTest(); }
     // Forgets the tree and loads `file`.
     void Load(const Bytes& file)
     {
@@ -473,19 +470,20 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
     WriteNumber("A", "x", 6);
     WriteString("A", "big", std::string(5000, 's'));
     std::string seenTemp;
-    RegistrySetBeforeRenameHookForTest(
-        [&](const std::string& temp)
-        {
-            seenTemp = temp;
-            return false; // the "crash" comes before the rename
-        });
     int error = 0;
-    EXPECT_FALSE(RegistryFileClose(&error));
+    {
+        ScopedBeforeRename crash(
+            [&](const std::string& temp)
+            {
+                seenTemp = temp;
+                return false; // the "crash" comes before the rename
+            });
+        EXPECT_FALSE(RegistryFileClose(&error));
+    }
     EXPECT_EQ(error, ECANCELED);
     EXPECT_EQ(GetFileDir(seenTemp), GetFileDir(mPath)); // same folder, so the rename is atomic
     EXPECT_GT(ReadFile(seenTemp).size(), 5000u);
     EXPECT_EQ(ReadFile(mPath), kAx5);
-    RegistrySetBeforeRenameHookForTest(nullptr);
     RegistryResetForTest();
     RegistryFileOpen(mPath);
     EXPECT_EQ(Number("A", "x"), 5);
