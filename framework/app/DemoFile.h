@@ -72,8 +72,9 @@ constexpr int32_t kDemoCommandIdBits = 5;
 
 constexpr uint32_t kDemoMagic = 0x42BEEF78;
 constexpr uint32_t kDemoVersion = 2;
-// Bits of the shortest command.
-constexpr int32_t kDemoMinCommandBits = 10;
+// Bits of the shortest command: a long-form head with nothing behind it (a mouse button's
+// short form is as long).
+constexpr int32_t kDemoMinCommandBits = kDemoHeadTimeBits + 1 + kDemoCommandIdBits;
 
 struct DemoFile
 {
