@@ -2,6 +2,7 @@
 // empty hooks of the application object.
 #include "app/VaxoAppBase.h"
 
+#include "app/DemoFile.h"
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "common/MTRand.h"
@@ -198,6 +199,8 @@ void VaxoAppBase::Init()
             DoExit(1);
         }
     }
+    if (mRecordingDemo)
+        CheckDemoFileCanBeSaved(*this);
 
     InitPropertiesHook();
     ReadFromRegistry();

@@ -41,8 +41,8 @@ program=$top/mygame
 ! grep -rq "SampleApp\|vaxo_sample" "$program" || fail "the copy still names the sample's classes or targets"
 # What the copy can show: the string literals of its sources and the values of its
 # properties (comments left out of both).
-texts=$(cat "$program"/*.h "$program"/*.cpp | sed 's|//.*||' | grep -o '"[^"]*"' || true)
-texts+=$(sed 's/<!--.*-->//; /<!--/,/-->/d' "$program"/properties/*.xml)
+texts=$(cat "$program"/*.h "$program"/*.cpp "$program"/tools/* | sed 's|//.*||' | grep -o '"[^"]*"' || true)
+texts+=$'\n'$(sed 's/<!--.*-->//; /<!--/,/-->/d' "$program"/properties/*.xml)
 named=$(grep -i "sample" <<<"$texts" || true)
 [ -z "$named" ] || fail "the copy's texts still name the sample: $named"
 
