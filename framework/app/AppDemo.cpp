@@ -22,6 +22,9 @@ namespace Vaxo
 
 namespace
 {
+// Short-form kinds.
+constexpr int32_t kDemoMouseDelta = 0;
+constexpr int32_t kDemoMouseButton = 1;
 // A relative move holds -31 to 31 in 6 bits; absolute positions take 12 bits.
 constexpr int32_t kMaxMouseDelta = 31;
 constexpr int32_t kMaxMousePosition = 4095;
@@ -35,16 +38,6 @@ constexpr int kWheelNotch = 120;
 // loop accumulates; at the fastest the count stays a small whole number.
 constexpr double kMinDemoSpeed = 1.0 / 8.0;
 constexpr double kMaxDemoSpeed = 256.0;
-
-// What ReportFailedSave names.
-const char kDemoSaved[] = "the demo";
-
-void MakeFolderOf(const std::string& fileName)
-{
-    std::string folder = GetFileDir(fileName, false);
-    if (!folder.empty())
-        MkDir(folder);
-}
 
 int32_t ClampToInt32(int64_t value)
 {
@@ -147,7 +140,7 @@ void VaxoAppBase::DemoRecordWindowMessage(WinEventType type, int param, int x, i
     {
         WriteDemoTimingBlock();
         mDemoBuffer.WriteNumBits(1, 1);
-        mDemoBuffer.WriteNumBits(DEMO_MOUSE_DELTA, 1);
+        mDemoBuffer.WriteNumBits(kDemoMouseDelta, 1);
         mDemoBuffer.WriteNumBits(int32_t(dx), 6);
         mDemoBuffer.WriteNumBits(int32_t(dy), 6);
     }
@@ -157,7 +150,7 @@ void VaxoAppBase::DemoRecordWindowMessage(WinEventType type, int param, int x, i
     {
         WriteDemoTimingBlock();
         mDemoBuffer.WriteNumBits(1, 1);
-        mDemoBuffer.WriteNumBits(DEMO_MOUSE_BUTTON, 1);
+        mDemoBuffer.WriteNumBits(kDemoMouseButton, 1);
         mDemoBuffer.WriteNumBits(down ? 1 : 0, 1);
         mDemoBuffer.WriteNumBits(code, 3);
     }
@@ -210,15 +203,6 @@ void VaxoAppBase::DemoAssertIntEqual(int value)
     }
 }
 
-void CheckDemoFileCanBeSaved(VaxoAppBase& app)
-{
-    MakeFolderOf(app.mDemoFileName);
-    int reason = 0;
-    // Reported once: the save at the end, if it fails too, tells nothing new.
-    if (!CanSaveWholeFile(app.mDemoFileName, &reason))
-        app.ReportFailedSave(kDemoSaved, app.mDemoFileName, reason);
-}
-
 void VaxoAppBase::WriteDemoBuffer()
 {
     if (!mRecordingDemo)
@@ -231,9 +215,11 @@ void VaxoAppBase::WriteDemoBuffer()
     if (mDemoBuffer.GetDataLen() > 0)
         demo.mStream.assign(mDemoBuffer.GetDataPtr(), mDemoBuffer.GetDataPtr() + mDemoBuffer.GetDataLen());
     std::vector<uint8_t> bytes = BuildDemoFile(demo);
-    MakeFolderOf(mDemoFileName);
+    std::string folder = GetFileDir(mDemoFileName, false);
+    if (!folder.empty())
+        MkDir(folder);
     if (!WriteFileAtomically(mDemoFileName, bytes.data(), uint32_t(bytes.size())))
-        ReportFailedSave(kDemoSaved, mDemoFileName, errno);
+        ReportFailedSave("the demo", mDemoFileName, errno);
 }
 
 // ---- Playback ----------------------------------------------------------------------------
@@ -260,33 +246,37 @@ bool VaxoAppBase::ReadDemoBuffer(std::string& error)
     return true;
 }
 
+namespace
+{
+// Only the zero bits padding the last byte are left, and no command head waits to be played.
+bool DemoStreamEnded(const VaxoAppBase& app)
+{
+    return app.mDemoHeadPending &&
+           app.mDemoBuffer.GetDataLenBits() - app.mDemoBuffer.GetReadBitPos() < kDemoMinCommandBits;
+}
+} // namespace
+
 bool VaxoAppBase::PrepareDemoCommand(bool)
 {
-    if (!mDemoHeadPending)
-        return mUpdateCount == mDemoCommandTime;
-    if (!DemoStreamEnded(*this))
+    if (mDemoHeadPending)
     {
-        const int32_t time =
-            int32_t(uint32_t(mDemoCommandTime) + uint32_t(mDemoBuffer.ReadNumBits(4, false)));
+        if (DemoStreamEnded(*this))
+        {
+            // The stream has ended. Nothing will come at any update now, so updates are no
+            // longer held for a command, a loading thread that runs is handed over when it
+            // finishes, and a run to the next marker stops.
+            mDemoCommandTime = mUpdateCount - 1;
+            if (mLoadingThreadStarted)
+                mDemoLoadDone = true;
+            mFastForwardToMarker = false;
+            return false;
+        }
+        mDemoCommandTime = int32_t(uint32_t(mDemoCommandTime) + uint32_t(mDemoBuffer.ReadNumBits(4, false)));
         mDemoShortForm = mDemoBuffer.ReadNumBits(1, false) != 0;
         mDemoCommandId = mDemoBuffer.ReadNumBits(mDemoShortForm ? 1 : 5, false);
         mDemoHeadPending = false;
-        if (DemoPayloadInStream(*this))
-        {
-            mDemoCommandTime = time;
-            return mUpdateCount == mDemoCommandTime;
-        }
-        // A file cut short ends inside this command: it is not played.
-        EndDemoEarly(*this);
     }
-    // The stream has ended. Nothing will come at any update now, so updates are no longer
-    // held for a command, a loading thread that runs is handed over when it finishes, and
-    // a run to the next marker stops.
-    mDemoCommandTime = mUpdateCount - 1;
-    if (mLoadingThreadStarted)
-        mDemoLoadDone = true;
-    mFastForwardToMarker = false;
-    return false;
+    return mUpdateCount == mDemoCommandTime;
 }
 
 namespace
@@ -368,7 +358,7 @@ void VaxoAppBase::ProcessDemo()
            PrepareDemoCommand(false))
     {
         mDemoHeadPending = true;
-        if (mDemoShortForm && mDemoCommandId == DEMO_MOUSE_DELTA)
+        if (mDemoShortForm && mDemoCommandId == kDemoMouseDelta)
         {
             int32_t dx = mDemoBuffer.ReadNumBits(6, true);
             int32_t dy = mDemoBuffer.ReadNumBits(6, true);

@@ -2,7 +2,6 @@
 // empty hooks of the application object.
 #include "app/VaxoAppBase.h"
 
-#include "app/DemoFile.h"
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "common/MTRand.h"
@@ -199,8 +198,6 @@ void VaxoAppBase::Init()
             DoExit(1);
         }
     }
-    if (mRecordingDemo)
-        CheckDemoFileCanBeSaved(*this);
 
     InitPropertiesHook();
     ReadFromRegistry();

@@ -295,8 +295,8 @@ public:
     bool mAutoEnable3D;
 
     // ---- Demo state (AppDemo.cpp) ------------------------------------------------------
-    // A live close request started the shutdown during playback, or the demo file ended
-    // early: the demo-aware operations no longer read the stream.
+    // A live close request started the shutdown during playback: the demo-aware
+    // operations no longer read the stream.
     bool mDemoDetached;
     // Update count at which the recording ended.
     uint32_t mDemoUpdateTotal;
