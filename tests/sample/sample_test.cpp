@@ -435,11 +435,11 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
     const std::tuple<std::string, std::string, std::string, std::string, int> cases[] = {
         {"users/users.dat", "\x02\0\0\0\x05\0\0\0\x03\0\0\0"s, "",
          "Players Not Read\nThe list of players could not be read: ", -1},
-        {"registry.bin", "not a settings store", "", "Vaxo sample: run 1\n", -1},
+        {"registry.bin", "not a settings store", "", "Vaxo Sample: run 1\n", -1},
         {"res/properties/resources.xml", "<ResourceManifest>\n<Resources id=\"Init\">\n<Font path=\"\"/>", "",
          "Vaxo Sample: Error\nNo path specified. on Line 3 in File 'properties/resources.xml'", 1},
         {"res/properties/params.xml", "<Properties><Boolean id=\"Cheat\">maybe</Boolean></Properties>", "",
-         "FATAL ERROR\nInvalid Boolean Value: 'MAYBE' on Line 1", 1},
+         "Vaxo Sample: Error\nInvalid Boolean Value: 'MAYBE' on Line 1", 1},
         {"bad.dmo", "not a demo file", "-play -demofile=bad.dmo", "Invalid demo file.", 1},
     };
     // All at once, each in its own HOME.
@@ -463,7 +463,7 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         const auto& [file, bytes, args, message, status] = cases[i];
         const std::string output = homes[i] / "output.txt";
         if (status == -1 &&
-            WaitUntil([&] { return ReadFile(output).find("Vaxo sample: loaded") != std::string::npos; }))
+            WaitUntil([&] { return ReadFile(output).find("Vaxo Sample: loaded") != std::string::npos; }))
             kill(runs[i], SIGTERM);
         EXPECT_EQ(WaitForExit(runs[i]), std::max(status, 0)) << file;
         EXPECT_NE(ReadFile(output).find(message), std::string::npos) << ReadFile(output);
@@ -494,7 +494,7 @@ TEST_F(SampleProgram, TheSoftwareOr3DChoiceOfTheCommandLineIsKeptForLaterRuns)
                                          execl(VAXO_SAMPLE_EXE, VAXO_SAMPLE_EXE, arg, "-windowed", nullptr);
                                      });
         if (WaitUntil([&]
-                      { return ReadFile(home / output).find("Vaxo sample: loaded") != std::string::npos; }))
+                      { return ReadFile(home / output).find("Vaxo Sample: loaded") != std::string::npos; }))
             kill(run, SIGTERM);
         EXPECT_EQ(WaitForExit(run), 0) << ReadFile(home / output);
         // Read here, then forgotten: the scripted runs fork from this process.
