@@ -118,7 +118,7 @@ public:
     virtual bool SetCursorImage(Image* image);
     virtual void ShowWindow(int showCommand) { (void)showCommand; }
     // Message boxes never block in tests. type: a MessageBoxStyle; the answer a
-    // MessageBoxAnswer (MSGBOX_ANSWER_NONE from the base, which shows nothing).
+    // MessageBoxAnswer (MSGBOX_ANSWER_NONE from the base, which shows no box).
     virtual int MessageBoxA(const char* text, const char* caption, uint32_t type, bool modal);
     virtual int MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal);
     virtual void BeginPopup() {}
