@@ -189,9 +189,9 @@ Dialog* SampleApp::NewDialog(int dialogId, bool isModal, const VaxoString& heade
 
 void SampleApp::ButtonDepress(int id)
 {
-    if (id == kQuitDialogId + 2000 || id == kQuitDialogId + 3000)
+    if (id == kQuitDialogId + kDialogYesEventOffset || id == kQuitDialogId + kDialogNoEventOffset)
         KillDialog(kQuitDialogId);
-    if (id == kQuitDialogId + 2000)
+    if (id == kQuitDialogId + kDialogYesEventOffset)
         Shutdown();
 }
 

@@ -26,8 +26,7 @@ namespace
 constexpr int32_t kMaxMouseDelta = 31;
 constexpr int32_t kMaxMousePosition = 4095;
 // The time field of a head holds 0 to 15 updates.
-constexpr int32_t kMaxHeadGap = 15;
-constexpr int kWheelNotch = 120;
+constexpr int32_t kMaxHeadGap = (1 << kDemoHeadTimeBits) - 1;
 
 // Playback speeds the "+" and "-" keys stay within. The main loop forces a draw after
 // ceil(speed x 10) update decisions: at the slowest that leaves room for an update (below
@@ -82,12 +81,12 @@ void VaxoAppBase::WriteDemoTimingBlock()
 {
     while (int64_t(mUpdateCount) - mDemoCommandTime > kMaxHeadGap)
     {
-        mDemoBuffer.WriteNumBits(kMaxHeadGap, 4);
+        mDemoBuffer.WriteNumBits(kMaxHeadGap, kDemoHeadTimeBits);
         mDemoBuffer.WriteNumBits(0, 1);
-        mDemoBuffer.WriteNumBits(DEMO_FILLER, 5);
+        mDemoBuffer.WriteNumBits(DEMO_FILLER, kDemoCommandIdBits);
         mDemoCommandTime += kMaxHeadGap;
     }
-    mDemoBuffer.WriteNumBits(mUpdateCount - mDemoCommandTime, 4);
+    mDemoBuffer.WriteNumBits(mUpdateCount - mDemoCommandTime, kDemoHeadTimeBits);
     mDemoCommandTime = mUpdateCount;
 }
 
@@ -145,9 +144,7 @@ void VaxoAppBase::DemoRecordWindowMessage(WinEventType type, int param, int x, i
     }
     else if (dx != 0 || dy != 0)
     {
-        WriteDemoTimingBlock();
-        mDemoBuffer.WriteNumBits(1, 1);
-        mDemoBuffer.WriteNumBits(DEMO_MOUSE_DELTA, 1);
+        BeginDemoShortCommand(*this, DEMO_MOUSE_DELTA);
         mDemoBuffer.WriteNumBits(int32_t(dx), 6);
         mDemoBuffer.WriteNumBits(int32_t(dy), 6);
     }
@@ -155,9 +152,7 @@ void VaxoAppBase::DemoRecordWindowMessage(WinEventType type, int param, int x, i
     int32_t code = MouseButtonCode(type, &down);
     if (code != 0)
     {
-        WriteDemoTimingBlock();
-        mDemoBuffer.WriteNumBits(1, 1);
-        mDemoBuffer.WriteNumBits(DEMO_MOUSE_BUTTON, 1);
+        BeginDemoShortCommand(*this, DEMO_MOUSE_BUTTON);
         mDemoBuffer.WriteNumBits(down ? 1 : 0, 1);
         mDemoBuffer.WriteNumBits(code, 3);
     }
@@ -267,9 +262,10 @@ bool VaxoAppBase::PrepareDemoCommand(bool)
     if (!DemoStreamEnded(*this))
     {
         const int32_t time =
-            int32_t(uint32_t(mDemoCommandTime) + uint32_t(mDemoBuffer.ReadNumBits(4, false)));
+            int32_t(uint32_t(mDemoCommandTime) + uint32_t(mDemoBuffer.ReadNumBits(kDemoHeadTimeBits, false)));
         mDemoShortForm = mDemoBuffer.ReadNumBits(1, false) != 0;
-        mDemoCommandId = mDemoBuffer.ReadNumBits(mDemoShortForm ? 1 : 5, false);
+        mDemoCommandId =
+            mDemoBuffer.ReadNumBits(mDemoShortForm ? kDemoShortKindBits : kDemoCommandIdBits, false);
         mDemoHeadPending = false;
         if (DemoPayloadInStream(*this))
         {

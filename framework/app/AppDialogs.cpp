@@ -16,11 +16,6 @@ namespace Vaxo
 
 namespace
 {
-// The platform's error-icon box style.
-constexpr uint32_t kErrorBoxStyle = 16;
-// The answer of a box that cannot be shown.
-constexpr int kCancelAnswer = 2;
-
 // A fatal pop-up raised off the main thread: the box, the key and mouse state EndPopup
 // resets and the exit belong to the main thread, so the main loop shows the text and
 // exits. The caller goes no further than it would on the main thread: a loading procedure
@@ -70,11 +65,11 @@ int VaxoAppBase::MsgBox(const std::string& text, const std::string& title, int f
     if (mIsScreenSaver)
     {
         LogScreenSaverError(text);
-        return 1;
+        return MSGBOX_ANSWER_OK;
     }
     // No box off the main thread; what EndPopup resets is the main thread's.
     if (!OnMainThread())
-        return kCancelAnswer;
+        return MSGBOX_ANSWER_CANCEL;
     BeginPopup();
     int answer = mPlatform->MessageBoxA(text.c_str(), title.c_str(), uint32_t(flags), true);
     EndPopup();
@@ -86,10 +81,10 @@ int VaxoAppBase::MsgBox(const std::wstring& text, const std::wstring& title, int
     if (mIsScreenSaver)
     {
         LogScreenSaverError(WStringToString(text));
-        return 1;
+        return MSGBOX_ANSWER_OK;
     }
     if (!OnMainThread())
-        return kCancelAnswer;
+        return MSGBOX_ANSWER_CANCEL;
     BeginPopup();
     int answer = mPlatform->MessageBoxW(text.c_str(), title.c_str(), uint32_t(flags), true);
     EndPopup();
@@ -116,7 +111,7 @@ void VaxoAppBase::Popup(const std::string& text, bool doExit)
     if (!mShutdown)
     {
         std::string title = GetString("FATAL_ERROR", "FATAL ERROR");
-        mPlatform->MessageBoxA(text.c_str(), title.c_str(), kErrorBoxStyle, true);
+        mPlatform->MessageBoxA(text.c_str(), title.c_str(), MSGBOX_ERROR, true);
     }
     EndPopup();
     if (doExit)
@@ -140,7 +135,7 @@ void VaxoAppBase::Popup(const std::wstring& text, bool doExit)
     if (!mShutdown)
     {
         std::wstring title = StringToWString(GetString("FATAL_ERROR", "FATAL ERROR"));
-        mPlatform->MessageBoxW(text.c_str(), title.c_str(), kErrorBoxStyle, true);
+        mPlatform->MessageBoxW(text.c_str(), title.c_str(), MSGBOX_ERROR, true);
     }
     EndPopup();
     if (doExit)
@@ -311,18 +306,18 @@ void VaxoAppBase::ModalClose() {}
 
 void VaxoAppBase::DialogButtonPress(int dialogId, int buttonId)
 {
-    if (buttonId == 1000)
-        ButtonPress(dialogId + 2000);
-    else if (buttonId == 1001)
-        ButtonPress(dialogId + 3000);
+    if (buttonId == DIALOG_BUTTON_YES)
+        ButtonPress(dialogId + kDialogYesEventOffset);
+    else if (buttonId == DIALOG_BUTTON_NO)
+        ButtonPress(dialogId + kDialogNoEventOffset);
 }
 
 void VaxoAppBase::DialogButtonDepress(int dialogId, int buttonId)
 {
-    if (buttonId == 1000)
-        ButtonDepress(dialogId + 2000);
-    else if (buttonId == 1001)
-        ButtonDepress(dialogId + 3000);
+    if (buttonId == DIALOG_BUTTON_YES)
+        ButtonDepress(dialogId + kDialogYesEventOffset);
+    else if (buttonId == DIALOG_BUTTON_NO)
+        ButtonDepress(dialogId + kDialogNoEventOffset);
 }
 
 // ---- Deferred deletion ---------------------------------------------------------------

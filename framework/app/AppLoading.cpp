@@ -111,17 +111,20 @@ void VaxoAppBase::EnforceCursor()
     bool changed = false;
     if (mSEHOccured || !mMouseIn)
     {
-        mPlatform->SetCursor(-1);
+        mPlatform->SetCursor(CURSOR_NONE);
         changed = mPlatform->SetCursorImage(nullptr);
     }
     else
     {
         Image* image = mCursorNum >= 0 && mCursorNum < kNumCursors ? mCursorImages[mCursorNum] : nullptr;
-        bool useImage = image != nullptr && (mPlayingDemo || mCustomCursorsEnabled || mCursorNum == 12);
+        bool useImage =
+            image != nullptr && (mPlayingDemo || mCustomCursorsEnabled || mCursorNum == CURSOR_CUSTOM);
         if (useImage)
         {
             changed = mPlatform->SetCursorImage(image);
-            mPlatform->SetCursor(mPlayingDemo ? (mPlatform->IsMouseIn(false) ? 4 : 0) : 11);
+            mPlatform->SetCursor(mPlayingDemo
+                                     ? (mPlatform->IsMouseIn(false) ? CURSOR_NO_ENTRY : CURSOR_POINTER)
+                                     : CURSOR_INVISIBLE);
         }
         else
         {

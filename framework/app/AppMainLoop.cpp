@@ -2,6 +2,7 @@
 // at 200 ms, drawing of the dirty widgets when no update is due, sleeping otherwise; the
 // frame-rate overlay; presenting with display recovery. Re-entrant: modal waits call
 // UpdateApp themselves, and Shutdown makes every nested call return.
+#include "app/DemoFile.h"
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "app/VaxoAppBase.h"
@@ -187,16 +188,16 @@ bool VaxoAppBase::UpdateAppStep(bool* updated)
         *updated = false;
     if (mExitToTop)
         return false;
-    if (mUpdateAppState == 3)
-        mUpdateAppState = 0;
+    if (mUpdateAppState == UPDATE_FINISHED)
+        mUpdateAppState = UPDATE_EVENTS;
 
     mUpdateAppDepth++;
-    if (mUpdateAppState == 0)
+    if (mUpdateAppState == UPDATE_EVENTS)
     {
         mPlatform->DoMessageLoop();
         ProcessDemo();
         if (!ProcessDeferredMessages(true))
-            mUpdateAppState = 1;
+            mUpdateAppState = UPDATE_DECIDE;
     }
     else
     {
@@ -209,13 +210,12 @@ bool VaxoAppBase::UpdateAppStep(bool* updated)
     return true;
 }
 
-bool VaxoAppBase::Process(bool allowSleep)
+std::optional<bool> VaxoAppBase::FastForwardDemo(bool allowSleep)
 {
-    ProcessDeferredErrors();
-    if (mDeferredShutdown.exchange(false))
-        Shutdown();
-
-    if (mPlayingDemo && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
+    if (!mPlayingDemo)
+        return std::nullopt;
+    auto targetAhead = [this] { return mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker; };
+    if (targetAhead())
     {
         if (!mFastForwardMuted && !mFastForwardStep)
         {
@@ -223,7 +223,7 @@ bool VaxoAppBase::Process(bool allowSleep)
             Mute(true);
         }
         // No update runs after Shutdown, however far the run was to go.
-        while (!mShutdown && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
+        while (!mShutdown && targetAhead())
         {
             mLastTime = GetAccurateTime();
             mTimeAcc = 0.0;
@@ -239,12 +239,12 @@ bool VaxoAppBase::Process(bool allowSleep)
                 mFastForwardStep = false;
                 mFastForwardRedrawTick = GetTicks();
                 DrawDirtyStuff();
-                mUpdateAppState = 3;
+                mUpdateAppState = UPDATE_FINISHED;
                 return true;
             }
             if (mUpdateCount == countBefore)
             {
-                mUpdateAppState = 3;
+                mUpdateAppState = UPDATE_FINISHED;
                 // Held for the real loading thread: a frame's sleep instead of a spin.
                 if (mLoaded != mDemoLoadDone)
                 {
@@ -256,19 +256,29 @@ bool VaxoAppBase::Process(bool allowSleep)
             }
         }
     }
-    if (mPlayingDemo && mFastForwardMuted)
+    if (mFastForwardMuted)
     {
         mFastForwardMuted = false;
         if (mSoundManager != nullptr)
             mSoundManager->StopAllSounds();
         Unmute(true);
     }
+    return std::nullopt;
+}
+
+bool VaxoAppBase::Process(bool allowSleep)
+{
+    ProcessDeferredErrors();
+    if (mDeferredShutdown.exchange(false))
+        Shutdown();
+    if (const std::optional<bool> stepEnded = FastForwardDemo(allowSleep))
+        return *stepEnded;
 
     if (mPaused || mUpdateMultiplier <= 0.0)
     {
         // Nothing to update: back to the window events at the next step, and sleep a
         // frame instead of spinning.
-        mUpdateAppState = 3;
+        mUpdateAppState = UPDATE_FINISHED;
         if (!allowSleep)
             return false;
         ThreadSleep(uint32_t(mFrameTime));
@@ -282,7 +292,7 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     bool draw = false;
     int32_t slept = 0;
-    if (mUpdateAppState == 1)
+    if (mUpdateAppState == UPDATE_DECIDE)
     {
         mNonDrawCount++;
         if (mNonDrawCount >= int32_t(std::ceil(mUpdateMultiplier * 10.0)) && mLoaded)
@@ -293,11 +303,12 @@ bool VaxoAppBase::Process(bool allowSleep)
         {
             if (DoUpdateFrames())
             {
-                mUpdateAppState = 2;
+                mUpdateAppState = UPDATE_RAN;
             }
             else
             {
-                mUpdateAppState = 3; // updates are held (demo playback waits): events first
+                // Updates are held (demo playback waits): the events first.
+                mUpdateAppState = UPDATE_FINISHED;
                 // Only the real loading thread ends this wait: a frame's sleep, as when paused.
                 if (mPlayingDemo && mLoaded != mDemoLoadDone)
                 {
@@ -314,9 +325,9 @@ bool VaxoAppBase::Process(bool allowSleep)
             draw = true;
         }
     }
-    else if (mUpdateAppState == 2)
+    else if (mUpdateAppState == UPDATE_RAN)
     {
-        mUpdateAppState = 3;
+        mUpdateAppState = UPDATE_FINISHED;
         ProcessSafeDeleteList();
         DoUpdateFramesF(1.0f);
         ProcessSafeDeleteList();
@@ -331,7 +342,7 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     if (draw)
     {
-        mUpdateAppState = 3;
+        mUpdateAppState = UPDATE_FINISHED;
         mNonDrawCount = 0;
         if (mHasPendingDraw)
         {
@@ -416,11 +427,7 @@ bool VaxoAppBase::DoUpdateFrames()
         // The hand-over goes in the demo before what the hook records (files it reads, values
         // it synchronises): playback runs the hook once it has played the hand-over.
         if (mRecordingDemo)
-        {
-            WriteDemoTimingBlock();
-            mDemoBuffer.WriteNumBits(0, 1);
-            mDemoBuffer.WriteNumBits(9, 5);
-        }
+            BeginDemoCommand(*this, DEMO_LOADING_DONE);
         HandleLoadingCompleted();
     }
     UpdateFrames();

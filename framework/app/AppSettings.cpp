@@ -20,8 +20,6 @@ namespace
 {
 // Longest text RegistryReadString reads, in bytes (the store adds a terminator).
 constexpr uint32_t kMaxRegistryString = 1023;
-// Message box type of the application's error boxes: OK only, error icon.
-constexpr int kErrorBox = 16;
 // What failed saves of the settings store are reported as.
 const char* const kSettingsSaved = "the settings";
 
@@ -287,9 +285,9 @@ void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& p
     // The demo is written during teardown, when no widget manager is left to end a
     // popup: the platform shows that box itself.
     if (mWidgetManager != nullptr)
-        MsgBox(text, title, kErrorBox);
+        MsgBox(text, title, MSGBOX_ERROR);
     else if (mPlatform != nullptr)
-        mPlatform->MessageBoxA(text.c_str(), title.c_str(), kErrorBox, true);
+        mPlatform->MessageBoxA(text.c_str(), title.c_str(), MSGBOX_ERROR, true);
 }
 
 void VaxoAppBase::ReportFileSetAside(const FileSetAside& aside, const std::string& title,
@@ -305,7 +303,7 @@ void VaxoAppBase::ReportFileSetAside(const FileSetAside& aside, const std::strin
     else
         text += GetString("FILE_NOT_MOVED", "\nIt could not be moved aside: ") +
                 (aside.mMoveError == EEXIST ? "no free name" : std::strerror(aside.mMoveError)) + notSaved;
-    MsgBox(text, title, kErrorBox);
+    MsgBox(text, title, MSGBOX_ERROR);
 }
 
 void VaxoAppBase::ReadFromRegistry()

@@ -139,9 +139,6 @@ private:
     int64_t mEnd;
 };
 
-// The application's error box (OK only).
-constexpr int kErrorBox = 16;
-
 struct FileCloser
 {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -258,7 +255,14 @@ void BeginDemoCommand(VaxoAppBase& app, int32_t id)
 {
     app.WriteDemoTimingBlock();
     app.mDemoBuffer.WriteNumBits(0, 1);
-    app.mDemoBuffer.WriteNumBits(id, 5);
+    app.mDemoBuffer.WriteNumBits(id, kDemoCommandIdBits);
+}
+
+void BeginDemoShortCommand(VaxoAppBase& app, int32_t kind)
+{
+    app.WriteDemoTimingBlock();
+    app.mDemoBuffer.WriteNumBits(1, 1);
+    app.mDemoBuffer.WriteNumBits(kind, kDemoShortKindBits);
 }
 
 bool TakeDemoAnswer(VaxoAppBase& app)
@@ -345,7 +349,7 @@ void EndDemoEarly(VaxoAppBase& app)
     const std::string text =
         app.GetString("DEMO_ENDS_EARLY", "Demo file ends early, nothing more is replayed: ") +
         app.mDemoFileName;
-    app.MsgBox(text, app.GetString("DEMO_ENDS_EARLY_TITLE", "Demo Ends Early"), kErrorBox);
+    app.MsgBox(text, app.GetString("DEMO_ENDS_EARLY_TITLE", "Demo Ends Early"), MSGBOX_ERROR);
 }
 
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)

@@ -1,3 +1,4 @@
+// Internal to framework/app.
 // The demo file (".dmo") and the pieces of its command stream that the recorder, the
 // playback and the demo-aware operations of VaxoAppBase share (AppDemo.cpp,
 // AppFileOps.cpp, AppSettings.cpp).
@@ -63,10 +64,17 @@ enum DemoCommandId : int32_t
     DEMO_FILLER = 31
 };
 
+// Bits of a command head's fields: the updates since the previous command, the short-form
+// flag, then the kind (short form) or the id (long form).
+constexpr int32_t kDemoHeadTimeBits = 4;
+constexpr int32_t kDemoShortKindBits = 1;
+constexpr int32_t kDemoCommandIdBits = 5;
+
 constexpr uint32_t kDemoMagic = 0x42BEEF78;
 constexpr uint32_t kDemoVersion = 2;
-// Bits of the shortest command.
-constexpr int32_t kDemoMinCommandBits = 10;
+// Bits of the shortest command: a long-form head with nothing behind it (a mouse button's
+// short form is as long).
+constexpr int32_t kDemoMinCommandBits = kDemoHeadTimeBits + 1 + kDemoCommandIdBits;
 
 struct DemoFile
 {
@@ -105,8 +113,10 @@ std::string ReadDemoString(const Buffer& stream);
 // At most 32767 bytes of the text, so that its 16-bit length reads back as written.
 void WriteDemoString(Buffer& stream, const std::string& text);
 
-// Recording: the head of a long-form command at the current update.
+// Recording: the head of a long-form command (a DemoCommandId) at the current update.
 void BeginDemoCommand(VaxoAppBase& app, int32_t id);
+// Recording: the head of a short-form command (a DemoShortKind) at the current update.
+void BeginDemoShortCommand(VaxoAppBase& app, int32_t kind);
 // Playing: whether a synchronous operation takes its answer from the stream (a demo plays,
 // no live close detached it, and the stream holds the answer). If so, the operation's head
 // has been taken and its payload follows.

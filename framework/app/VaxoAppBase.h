@@ -49,6 +49,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -79,9 +80,6 @@ struct WidgetSafeDeleteInfo
     // Owned by the list; already out of its parent.
     Widget* mWidget;
 };
-
-// Number of cursors: 0 arrow .. 11 invisible, 12 the custom-image slot.
-constexpr int kNumCursors = 13;
 
 class VaxoAppBase : public GraphicsApp, public ButtonListener, public DialogListener, public PropertiesSink
 {
@@ -186,7 +184,7 @@ public:
     double mUpdateMultiplier;
     // Fixed updates run since start.
     int32_t mUpdateCount;
-    // Requested cursor, 0 to 12.
+    // Requested cursor, a CursorNumber (app/Platform.h).
     int32_t mCursorNum;
     std::unique_ptr<SoundManager> mSoundManager;
     // Widgets waiting for deletion at a safe point of the main loop.
@@ -233,8 +231,15 @@ public:
     std::unique_ptr<ResourceManager> mResourceManager;
 
     // ---- Main loop (AppMainLoop.cpp) ---------------------------------------------------
-    // 0 handle window events, 1 decide, 2 an update ran, 3 step finished.
-    int32_t mUpdateAppState;
+    // Where a pass of the loop stands; each UpdateAppStep does one state's work.
+    enum UpdateAppState : int32_t
+    {
+        UPDATE_EVENTS = 0,  // the window events, one per step, until none is left
+        UPDATE_DECIDE = 1,  // an update, a draw or a sleep (Process)
+        UPDATE_RAN = 2,     // an update ran: its fractional part (DoUpdateFramesF) next
+        UPDATE_FINISHED = 3 // the pass is done; the next step starts with the events
+    };
+    UpdateAppState mUpdateAppState;
     // Nesting depth of UpdateAppStep (0 outside any step).
     int32_t mUpdateAppDepth;
     // Update decisions since the last draw decision.
@@ -432,7 +437,8 @@ public:
     // Hooks when a modal dialog is added or killed.
     virtual void ModalOpen();
     virtual void ModalClose();
-    // Dialog buttons 1000 and 1001 reach ButtonPress/ButtonDepress as id + 2000 / + 3000.
+    // Yes and No of dialog d reach ButtonPress/ButtonDepress as d + kDialogYesEventOffset
+    // and d + kDialogNoEventOffset (widgets/DialogListener.h).
     void DialogButtonPress(int dialogId, int buttonId) override;
     void DialogButtonDepress(int dialogId, int buttonId) override;
     // Hooks on focus changes.
@@ -537,6 +543,11 @@ public:
     bool IsScreenSaver();
 
     // ======== Main loop (AppMainLoop.cpp) ========
+    // Process's first part while a demo plays: a fast-forward runs updates without waiting,
+    // drawn about once a second, until the update or marker it aims at. While it runs it
+    // ends Process's step, whose answer it returns; none once there is nothing to
+    // fast-forward (the sound muted for the run then comes back).
+    std::optional<bool> FastForwardDemo(bool allowSleep);
     void UpdateFTimeAcc();
     // Drops the update backlog; with holdOff none builds for the next 1000 ms.
     void ClearUpdateBacklog(bool holdOff);
@@ -561,7 +572,7 @@ public:
     static uint32_t TimerThread(void* app);
     void SetCursor(int cursorNum);
     int GetCursor();
-    // Not owned; cursor numbers above 12 are ignored.
+    // Not owned; numbers outside 0 to CURSOR_CUSTOM are ignored.
     void SetCursorImage(int cursorNum, Image* image);
     void EnableCustomCursors(bool enabled);
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -30,6 +31,10 @@ constexpr time_t kStaleTempSeconds = 60 * 60;
 constexpr size_t kTempSuffix = 7;
 // Links followed from a stored file's name before it is taken as a loop.
 constexpr int kMaxLinkHops = 40;
+
+// Null: the default, which lets every save go on. Constant-initialised, so installing a
+// hook before main is safe.
+std::atomic<SaveRenameHook*> gSaveRenameHook{nullptr};
 
 // The permissions fopen gives a new file: 0666 less the process's umask, read where the
 // system shows it (setting the umask to learn it would race other threads' file creation).
@@ -169,8 +174,17 @@ bool IsTempName(const std::string& name)
 
 } // namespace
 
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
-                         const std::function<bool(const std::string&)>& beforeRename)
+bool SaveRenameHook::BeforeRename(const std::string&)
+{
+    return true;
+}
+
+SaveRenameHook* SetSaveRenameHook(SaveRenameHook* hook)
+{
+    return gSaveRenameHook.exchange(hook, std::memory_order_acq_rel);
+}
+
+bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
 {
     if (data == nullptr && length > 0)
     {
@@ -195,7 +209,8 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
     // On disk before the rename, or a power cut could leave an empty file.
     bool ok = step(TakeTargetMode(fd, target)) && step(WriteAll(fd, data, length)) && step(::fsync(fd) == 0);
     ok = step(::close(fd) == 0) && ok;
-    if (ok && beforeRename && !beforeRename(temp))
+    SaveRenameHook* hook = gSaveRenameHook.load(std::memory_order_acquire);
+    if (ok && hook != nullptr && !hook->BeforeRename(temp))
     {
         errno = ECANCELED;
         return false;

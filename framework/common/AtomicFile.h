@@ -22,13 +22,26 @@ namespace Vaxo
 // renames the file over `fileName` and puts the folder's new entry on disk. A `fileName` that
 // is a symbolic link is saved to the link's target, so the link stays. False, with the
 // reason in errno, when any step fails (EFBIG beyond a file-size limit); the old file then
-// stays whole and the temporary file is removed. The folder must exist.
-//
-// beforeRename, when given, is called with the temporary file's path once it is written and
-// closed; answering false abandons the save there, leaving the temporary file behind as a
-// crash would (tests use it to stand for one); errno is then ECANCELED.
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
-                         const std::function<bool(const std::string&)>& beforeRename = {});
+// stays whole and the temporary file is removed. The folder must exist. The installed
+// SaveRenameHook is asked before the rename.
+bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length);
+
+// The moment of a save between writing its temporary file and renaming it over the target,
+// as a replaceable object: the default lets every save go on; tests install one that
+// stands for a crash there. Asked on the saving thread, by every save of the process.
+class SaveRenameHook
+{
+public:
+    virtual ~SaveRenameHook() = default;
+    // tempPath: the temporary file, written, on disk and closed. False abandons the save
+    // there and leaves the file behind, as a crash would; the save fails with errno
+    // ECANCELED.
+    virtual bool BeforeRename(const std::string& tempPath);
+};
+
+// Installs hook (null restores the default); returns the one it replaces (null when that
+// was the default). The caller keeps ownership; the hook must outlive its installation.
+SaveRenameHook* SetSaveRenameHook(SaveRenameHook* hook);
 
 // What a store found at its file's path.
 enum class StoredFileRead

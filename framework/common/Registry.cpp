@@ -35,7 +35,6 @@ struct RegistryState
     // A file loading could not use, for the application to tell the user about once.
     FileSetAside setAside;
     bool setAsidePending = false;
-    std::function<bool(const std::string&)> beforeRename;
 };
 
 RegistryState& State()
@@ -314,9 +313,8 @@ bool RegistryFileClose(int* error)
         state.root->SyncState(sync);
         sync.EndBit();
         // A file that could not be read is never written over.
-        if (failure == 0 &&
-            !WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
-                                 uint32_t(sync.GetWriter()->GetDataLen()), state.beforeRename))
+        if (failure == 0 && !WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
+                                                 uint32_t(sync.GetWriter()->GetDataLen())))
             failure = errno;
     }
     catch (const AceException&)
@@ -409,13 +407,6 @@ void RegistryResetForTest()
     state.path.clear();
     state.keepFile = 0;
     state.setAsidePending = false;
-}
-
-void RegistrySetBeforeRenameHookForTest(std::function<bool(const std::string&)> hook)
-{
-    RegistryState& state = State();
-    std::lock_guard<std::mutex> lock(state.crit);
-    state.beforeRename = std::move(hook);
 }
 
 } // namespace Vaxo

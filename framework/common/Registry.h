@@ -16,7 +16,6 @@
 #include "common/SmartPtr.h"
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -120,9 +119,5 @@ bool VaxoRegistryGetSubKeys(const std::string& keyPath, std::vector<std::string>
 
 // Test support: forgets the tree and the path, so RegistryFileOpen loads again.
 void RegistryResetForTest();
-// Test support: called with the temporary file's path after it was written and
-// closed, just before the rename; returning false abandons the save there, as
-// a crash would. An empty function restores the normal behaviour.
-void RegistrySetBeforeRenameHookForTest(std::function<bool(const std::string&)> hook);
 
 } // namespace Vaxo

@@ -1,3 +1,4 @@
+// Internal to framework/graphics, framework/app, framework/widgets and framework/resources.
 // NativeImage: a software image that can also keep its pixels in a surface in the
 // display's pixel format (16-bit 565/555 or 32-bit XRGB words).
 //

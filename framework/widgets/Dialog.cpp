@@ -24,10 +24,6 @@ int gDialogColors[7][3] = {
 
 namespace
 {
-constexpr int kYesButtonId = 1000;
-constexpr int kThirdButtonId = 1002;
-constexpr int kPointerCursor = 0;
-constexpr int kDragCursor = 2;
 // How far a dragged dialog may leave the screen, and how close to its edges it is held.
 constexpr int kDragMargin = 8;
 // Gap above the footer and above the button row.
@@ -35,7 +31,7 @@ constexpr int kRowGap = 8;
 
 bool IsDialogButtonId(int id)
 {
-    return id >= kYesButtonId && id <= kThirdButtonId;
+    return id >= DIALOG_BUTTON_YES && id <= DIALOG_BUTTON_THIRD;
 }
 } // namespace
 
@@ -55,12 +51,12 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
 
     if (buttonMode >= 1 && buttonMode <= 3)
     {
-        mYesButton.reset(new DialogButton(buttonComponentImage, kYesButtonId, this));
+        mYesButton.reset(new DialogButton(buttonComponentImage, DIALOG_BUTTON_YES, this));
         if (buttonMode == 3)
             mYesButton->mLabel = footer;
         else
         {
-            mNoButton.reset(new DialogButton(buttonComponentImage, kYesButtonId + 1, this));
+            mNoButton.reset(new DialogButton(buttonComponentImage, DIALOG_BUTTON_NO, this));
             mYesButton->mLabel = buttonMode == 1 ? DIALOG_YES_STRING : DIALOG_OK_STRING;
             mNoButton->mLabel = buttonMode == 1 ? DIALOG_NO_STRING : DIALOG_CANCEL_STRING;
         }
@@ -332,7 +328,7 @@ void Dialog::MouseDown(int x, int y, int button, int clickCount)
     if (button == 0 && clickCount == 1)
     {
         if (gVaxoAppBase != nullptr)
-            gVaxoAppBase->SetCursor(kDragCursor);
+            gVaxoAppBase->SetCursor(CURSOR_DRAGGING);
         mDragging = true;
         mDragMouseX = x;
         mDragMouseY = y;
@@ -370,7 +366,7 @@ void Dialog::MouseUp(int x, int y, int button, int clickCount)
     if (mDragging)
     {
         if (gVaxoAppBase != nullptr)
-            gVaxoAppBase->SetCursor(kPointerCursor);
+            gVaxoAppBase->SetCursor(CURSOR_POINTER);
         mDragging = false;
     }
     Widget::MouseUp(x, y, button, clickCount);

@@ -622,13 +622,13 @@ void EditWidget::MouseUp(int x, int y, int button, int count)
 void EditWidget::MouseEnter()
 {
     if (gVaxoAppBase != nullptr)
-        gVaxoAppBase->SetCursor(3);
+        gVaxoAppBase->SetCursor(CURSOR_TEXT);
 }
 
 void EditWidget::MouseLeave()
 {
     if (gVaxoAppBase != nullptr)
-        gVaxoAppBase->SetCursor(0);
+        gVaxoAppBase->SetCursor(CURSOR_POINTER);
 }
 
 // ---- Focus, update, placement ------------------------------------------------------------

@@ -309,7 +309,7 @@ void ListWidget::SetHiliteInAllColumns(int index)
         column->MarkDirty();
     }
     if (gVaxoAppBase != nullptr)
-        gVaxoAppBase->SetCursor(index != -1 && mHandOverLines ? 1 : 0);
+        gVaxoAppBase->SetCursor(index != -1 && mHandOverLines ? CURSOR_HAND : CURSOR_POINTER);
     // Last: a listener may delete the lists, often with itself; a deleted column's
     // listener is not told.
     for (const Change& change : changes)

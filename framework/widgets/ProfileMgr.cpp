@@ -27,8 +27,6 @@ namespace
 // Layout of users.dat this program writes; a larger one is not read.
 constexpr int32_t kUsersFileVersion = 2;
 const char* const kUserProfileSetting = "UserProfile";
-// Message box type of the application's error boxes: OK only, error icon.
-constexpr int kErrorBox = 16;
 // How long a copy waits for another copy to be done with users.dat before it goes on
 // without the lock: a copy holds it only while it reads and writes the list, and one that
 // was stopped meanwhile must not stop this one for good.
@@ -201,7 +199,7 @@ void ProfileMgr::TellNewerList()
                      UsersPath() +
                      mApp->GetString("PLAYERS_NEWER_KEPT",
                                      "\nIt is kept as it is, and players made now will not be saved."),
-                 mApp->GetString("PLAYERS_NEWER_TITLE", "Players Not Saved"), kErrorBox);
+                 mApp->GetString("PLAYERS_NEWER_TITLE", "Players Not Saved"), MSGBOX_ERROR);
 }
 
 bool ProfileMgr::Save()

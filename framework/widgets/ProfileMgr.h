@@ -127,7 +127,7 @@ public:
     void PositionSecondaryDialog();
     // Kills the dialog and hands the keyboard focus on.
     void KillDialog(int dialogId);
-    // ok: button 1000 was pressed.
+    // ok: DIALOG_BUTTON_YES was pressed.
     void FinishProfileDialog(bool ok);
     void FinishCreateUserDialog(bool ok);
     void FinishRenameUserDialog(bool ok);

@@ -50,7 +50,7 @@ void ProfileNameDialog::EditWidgetText(int id, const VaxoString& text)
 {
     (void)id;
     (void)text;
-    ButtonDepress(1000);
+    ButtonDepress(DIALOG_BUTTON_YES);
 }
 
 std::string ProfileNameDialog::GetName()

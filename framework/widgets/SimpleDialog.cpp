@@ -12,9 +12,6 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kYesButtonId = 1000;
-constexpr int kNoButtonId = 1001;
-constexpr int kThirdButtonId = 1002;
 // Pixels the slide-in moves per update.
 constexpr int kScrollStep = 20;
 // Gap between the third button's row and the base buttons' row.
@@ -56,14 +53,14 @@ void SimpleDialog::SetupBaseButtons()
     ButtonListener* listener = this;
     if (mButtonMode == 1 || mButtonMode == 2)
     {
-        mYesButton.reset(mSkin->CreateDialogButton(kYesButtonId, listener, nullptr));
-        mNoButton.reset(mSkin->CreateDialogButton(kNoButtonId, listener, nullptr));
+        mYesButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_YES, listener, nullptr));
+        mNoButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_NO, listener, nullptr));
         mYesButton->mLabel = mButtonMode == 1 ? DIALOG_YES_STRING : DIALOG_OK_STRING;
         mNoButton->mLabel = mButtonMode == 1 ? DIALOG_NO_STRING : DIALOG_CANCEL_STRING;
     }
     else if (mButtonMode == 3)
     {
-        mYesButton.reset(mSkin->CreateDialogButton(kYesButtonId, listener, nullptr));
+        mYesButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_YES, listener, nullptr));
         mYesButton->mLabel = mDialogFooter;
     }
 }
@@ -82,7 +79,7 @@ void SimpleDialog::DoThirdButton(const VaxoString& label, bool swap)
 {
     if (mYesButton == nullptr || mNoButton == nullptr || mThirdButton != nullptr)
         return;
-    mThirdButton.reset(mSkin->CreateDialogButton(kThirdButtonId, this, label.c_str()));
+    mThirdButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_THIRD, this, label.c_str()));
     mSwapThirdButton = swap;
     if (mWidgetManager != nullptr)
         mWidgetManager->AddWidget(mThirdButton.get());

@@ -11,7 +11,6 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kOkButtonId = 1000;
 // Dialog id of the message dialogs: a second message replaces the first.
 constexpr int kMessageDialogId = 1000;
 // Gap between rows of controls, in pixels.
@@ -189,7 +188,7 @@ void SimpleOptionsDialog::DialogButtonDepress(int dialogId, int buttonId)
 
 void SimpleOptionsDialog::ButtonDepress(int id)
 {
-    if (id != kOkButtonId)
+    if (id != DIALOG_BUTTON_YES)
     {
         if (mDialogListener != nullptr)
             mDialogListener->DialogButtonDepress(mId, id);

@@ -12,10 +12,6 @@ namespace Vaxo
 
 namespace
 {
-// Cursor numbers: the pointer and the dragging hand.
-constexpr int kPointerCursor = 0;
-constexpr int kDragCursor = 2;
-
 // NaN counts as below the range.
 double ClampToUnit(double value)
 {
@@ -79,7 +75,7 @@ void Slider::MouseDown(int x, int y, int clickCount)
     const int c = mHorizontal ? x : y;
     if (IsOnThumb(c))
     {
-        SetCursor(kDragCursor);
+        SetCursor(CURSOR_DRAGGING);
         (mHorizontal ? mGrabX : mGrabY) = c - ThumbPosition();
         mDragging = true;
     }
@@ -111,7 +107,7 @@ void Slider::MouseUp(int x, int y)
     (void)x;
     (void)y;
     mDragging = false;
-    SetCursor(kPointerCursor);
+    SetCursor(CURSOR_POINTER);
     mListener->SliderVal(mId, mValue);
 }
 
@@ -125,13 +121,13 @@ void Slider::MouseUp(int x, int y, int clickCount)
 
 void Slider::MouseMove(int x, int y)
 {
-    SetCursor(IsOnThumb(mHorizontal ? x : y) ? kDragCursor : kPointerCursor);
+    SetCursor(IsOnThumb(mHorizontal ? x : y) ? CURSOR_DRAGGING : CURSOR_POINTER);
 }
 
 void Slider::MouseLeave()
 {
     if (!mDragging)
-        SetCursor(kPointerCursor);
+        SetCursor(CURSOR_POINTER);
 }
 
 void Slider::DrawTrack(Graphics* g)

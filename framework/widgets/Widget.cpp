@@ -168,7 +168,7 @@ void Widget::ShowFinger(bool on)
 {
     if (mWidgetManager == nullptr || gVaxoAppBase == nullptr)
         return;
-    gVaxoAppBase->SetCursor(on ? 1 : 0);
+    gVaxoAppBase->SetCursor(on ? CURSOR_HAND : CURSOR_POINTER);
 }
 
 void Widget::Resize(int x, int y, int width, int height)

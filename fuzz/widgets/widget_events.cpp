@@ -4,9 +4,8 @@
 // null or in the tree, only they believe they are hovered, pressed or focused, every
 // widget's parent lists it once, and a widget has the manager exactly when it is in the
 // tree.
+#include "support/FuzzInput.h"
 #include "widgets/support/WidgetTestEnv.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -38,12 +37,6 @@ const char* const kHooks[] = {"Update",
                               "RemovedFromManager",
                               "OrderInManagerChanged"};
 const int kClickCounts[] = {1, 2, -1, -2, 3};
-
-// One byte of the input as an int (0 once the input is used up).
-int Next(FuzzedDataProvider& in)
-{
-    return in.ConsumeIntegral<uint8_t>();
-}
 
 struct Run
 {
@@ -168,13 +161,13 @@ void Change(Run& run, int op, int a, int b, bool fromDraw)
 }
 
 // Makes the hook of a widget run one change the next time it is called.
-void Arm(Run& run, FuzzedDataProvider& in)
+void Arm(Run& run, FuzzInput& in)
 {
-    RecordingWidget* w = run.mWidgets[size_t(Next(in) % kNumWidgets)];
-    const std::string hook = kHooks[size_t(Next(in)) % (sizeof(kHooks) / sizeof(kHooks[0]))];
-    const int op = Next(in);
-    const int a = Next(in);
-    const int b = Next(in);
+    RecordingWidget* w = run.mWidgets[size_t(in.Byte() % kNumWidgets)];
+    const std::string hook = kHooks[size_t(in.Byte()) % (sizeof(kHooks) / sizeof(kHooks[0]))];
+    const int op = in.Byte();
+    const int a = in.Byte();
+    const int b = in.Byte();
     Run* r = &run;
     w->mActions[hook] = [r, w, hook, op, a, b]()
     {
@@ -183,13 +176,13 @@ void Arm(Run& run, FuzzedDataProvider& in)
     };
 }
 
-void Event(Run& run, FuzzedDataProvider& in)
+void Event(Run& run, FuzzInput& in)
 {
     WidgetManager* m = run.mEnv.mManager;
-    const int op = Next(in);
-    const int x = Next(in) * 4;
-    const int y = Next(in) * 3;
-    const int arg = Next(in);
+    const int op = in.Byte();
+    const int x = in.Byte() * 4;
+    const int y = in.Byte() * 3;
+    const int arg = in.Byte();
     switch (op % 14)
     {
     case 0:
@@ -229,7 +222,7 @@ void Event(Run& run, FuzzedDataProvider& in)
         m->DrawScreen();
         break;
     case 12:
-        Change(run, Next(in), x, y, false);
+        Change(run, in.Byte(), x, y, false);
         break;
     default:
         Arm(run, in);
@@ -241,16 +234,16 @@ void Event(Run& run, FuzzedDataProvider& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzedDataProvider in(data, size);
+    FuzzInput in(data, size);
     Run run;
     for (int i = 0; i < kNumWidgets; ++i)
     {
-        const int x = Next(in) * 3;
-        const int y = Next(in) * 2;
-        const int w = 1 + Next(in) * 2;
-        const int h = 1 + Next(in) * 2;
+        const int x = in.Byte() * 3;
+        const int y = in.Byte() * 2;
+        const int w = 1 + in.Byte() * 2;
+        const int h = 1 + in.Byte() * 2;
         // Into the manager or into an earlier widget.
-        const int parent = Next(in) % (i + 1);
+        const int parent = in.Byte() % (i + 1);
         WidgetContainer* into = parent == i ? nullptr : run.mWidgets[size_t(parent)];
         run.mWidgets.push_back(run.mEnv.Add(std::to_string(i), x, y, w, h, into));
     }

@@ -2,10 +2,9 @@
 // partly painted widgets, the screen drawn from the dirty marks must equal a full redraw
 // of the same tree. A full-screen opaque widget at the bottom paints every pixel.
 #include "graphics/MemoryImage.h"
+#include "support/FuzzInput.h"
 #include "widgets/WidgetManager.h"
 #include "widgets/support/RecordingWidget.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -24,12 +23,6 @@ const int kWidth = 64;
 const int kHeight = 48;
 const int kNumWidgets = 7;
 
-// One byte of the input as an int (0 once the input is used up).
-int Next(FuzzedDataProvider& in)
-{
-    return in.ConsumeIntegral<uint8_t>();
-}
-
 // Kind 0 opaque, 1 translucent, 2 opaque with an unpainted margin.
 void SetLook(RecordingWidget* w, int kind, int colour)
 {
@@ -39,13 +32,13 @@ void SetLook(RecordingWidget* w, int kind, int colour)
     w->mFill = Color(colour * 37 & 0xFF, colour * 91 & 0xFF, colour * 13 & 0xFF, kind == 1 ? 128 : 255);
 }
 
-void Change(WidgetManager& m, std::vector<std::unique_ptr<RecordingWidget>>& widgets, FuzzedDataProvider& in)
+void Change(WidgetManager& m, std::vector<std::unique_ptr<RecordingWidget>>& widgets, FuzzInput& in)
 {
-    const int op = Next(in);
-    RecordingWidget* x = widgets[size_t(Next(in) % kNumWidgets)].get();
-    RecordingWidget* y = widgets[size_t(Next(in) % kNumWidgets)].get();
-    const int a = Next(in);
-    const int b = Next(in);
+    const int op = in.Byte();
+    RecordingWidget* x = widgets[size_t(in.Byte() % kNumWidgets)].get();
+    RecordingWidget* y = widgets[size_t(in.Byte() % kNumWidgets)].get();
+    const int a = in.Byte();
+    const int b = in.Byte();
     WidgetContainer* parent = x->mParent;
     switch (op % 9)
     {
@@ -91,7 +84,7 @@ void Change(WidgetManager& m, std::vector<std::unique_ptr<RecordingWidget>>& wid
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzedDataProvider in(data, size);
+    FuzzInput in(data, size);
     WidgetManager manager(nullptr);
     manager.Resize(TRect<int>(0, 0, kWidth, kHeight), TRect<int>(0, 0, kWidth, kHeight));
     MemoryImage screen(nullptr);
@@ -105,11 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::unique_ptr<RecordingWidget>> widgets;
     for (int i = 0; i < kNumWidgets; ++i)
     {
-        widgets.push_back(std::make_unique<RecordingWidget>(std::to_string(i), nullptr, Next(in) % 70 - 5,
-                                                            Next(in) % 50 - 5, 1 + Next(in) % 40,
-                                                            1 + Next(in) % 30));
-        SetLook(widgets.back().get(), Next(in) % 3, Next(in));
-        const int parent = Next(in) % (i + 1);
+        widgets.push_back(std::make_unique<RecordingWidget>(std::to_string(i), nullptr, in.Byte() % 70 - 5,
+                                                            in.Byte() % 50 - 5, 1 + in.Byte() % 40,
+                                                            1 + in.Byte() % 30));
+        SetLook(widgets.back().get(), in.Byte() % 3, in.Byte());
+        const int parent = in.Byte() % (i + 1);
         (parent == i ? static_cast<WidgetContainer*>(&manager) : widgets[size_t(parent)].get())
             ->AddWidget(widgets.back().get());
     }

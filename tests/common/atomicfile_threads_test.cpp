@@ -3,6 +3,7 @@
 // while a reader reads it never let the reader see anything but a whole version.
 #include "common/AtomicFile.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -90,12 +91,13 @@ TEST(WriteFileAtomically, ReplacesTheWholeFileOrLeavesTheOldOneAndNothingBeside)
         else
         {
             const bool crash = obstacle == kCrashBeforeRename;
-            result = WriteFileAtomically(path, "new", 3,
-                                         [crash](const std::string& temp)
-                                         {
-                                             EXPECT_EQ(ReadFile(temp), "new");
-                                             return !crash;
-                                         });
+            ScopedBeforeRename beforeRename(
+                [crash](const std::string& temp)
+                {
+                    EXPECT_EQ(ReadFile(temp), "new");
+                    return !crash;
+                });
+            result = WriteFileAtomically(path, "new", 3);
         }
         EXPECT_EQ(result, saved) << obstacle;
         EXPECT_EQ(ReadFile(path), content) << obstacle;

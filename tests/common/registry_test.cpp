@@ -1,7 +1,9 @@
 // The settings store: file bytes, names without case, value sizes, damaged
 // files and the safe save.
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +24,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Vaxo;
@@ -75,11 +76,7 @@ class RegistryTest : public ::testing::Test
 {
 protected:
     RegistryTest() { RegistryResetForTest(); }
-    ~RegistryTest() override
-    {
-        RegistryResetForTest();
-        RegistrySetBeforeRenameHookForTest(nullptr);
-    }
+    ~RegistryTest() override { RegistryResetForTest(); }
     // Forgets the tree and loads `file`.
     void Load(const Bytes& file)
     {
@@ -416,27 +413,21 @@ TEST_F(RegistryTest, AFileWithoutReadPermissionIsMovedAsideOrNeverWrittenOver)
         WriteFile(mPath, kAx5);
         ASSERT_EQ(chmod(mPath.c_str(), 0200), 0);
         ASSERT_EQ(chmod(mDir.mPath.c_str(), mode_t(folderMode)), 0);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0)
-        {
-            // As an ordinary user: root reads a file whatever its permissions say.
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                _exit(255);
-            RegistryResetForTest();
-            RegistryFileOpen(mPath);
-            FileSetAside aside;
-            if (!RegistryTakeFileSetAside(&aside) || aside.mReadError != EACCES ||
-                aside.mKeptAs != (saved == 0 ? mPath + ".unreadable" : ""))
-                _exit(254);
-            int error = 0;
-            const bool done = WriteNumber("A", "x", 6) && Number("A", "x") == 6 && RegistryFileClose(&error);
-            _exit(done ? 0 : error);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), saved);
+        const int status = RunAsOrdinaryUser(
+            [&, saved = saved]
+            {
+                RegistryResetForTest();
+                RegistryFileOpen(mPath);
+                FileSetAside aside;
+                if (!RegistryTakeFileSetAside(&aside) || aside.mReadError != EACCES ||
+                    aside.mKeptAs != (saved == 0 ? mPath + ".unreadable" : ""))
+                    return 254;
+                int error = 0;
+                const bool done =
+                    WriteNumber("A", "x", 6) && Number("A", "x") == 6 && RegistryFileClose(&error);
+                return done ? 0 : error;
+            });
+        EXPECT_EQ(status, saved);
         ASSERT_EQ(chmod(mDir.mPath.c_str(), 0700), 0);
         const std::string kept = saved == 0 ? mPath + ".unreadable" : mPath;
         ASSERT_EQ(chmod(kept.c_str(), 0600), 0);
@@ -473,19 +464,20 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
     WriteNumber("A", "x", 6);
     WriteString("A", "big", std::string(5000, 's'));
     std::string seenTemp;
-    RegistrySetBeforeRenameHookForTest(
-        [&](const std::string& temp)
-        {
-            seenTemp = temp;
-            return false; // the "crash" comes before the rename
-        });
     int error = 0;
-    EXPECT_FALSE(RegistryFileClose(&error));
+    {
+        ScopedBeforeRename crash(
+            [&](const std::string& temp)
+            {
+                seenTemp = temp;
+                return false; // the "crash" comes before the rename
+            });
+        EXPECT_FALSE(RegistryFileClose(&error));
+    }
     EXPECT_EQ(error, ECANCELED);
     EXPECT_EQ(GetFileDir(seenTemp), GetFileDir(mPath)); // same folder, so the rename is atomic
     EXPECT_GT(ReadFile(seenTemp).size(), 5000u);
     EXPECT_EQ(ReadFile(mPath), kAx5);
-    RegistrySetBeforeRenameHookForTest(nullptr);
     RegistryResetForTest();
     RegistryFileOpen(mPath);
     EXPECT_EQ(Number("A", "x"), 5);
@@ -510,21 +502,17 @@ TEST_F(RegistryTest, AFileSizeLimitFailsTheSaveWithoutEndingTheProgram)
 {
     Load(kAx5);
     WriteString("A", "big", std::string(5000, 's'));
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0)
-    {
-        // As a program starts: the signal ends it unless someone ignores it.
-        std::signal(SIGXFSZ, SIG_DFL);
-        const rlimit limit = {1000, RLIM_INFINITY};
-        int error = 0;
-        const bool saved = setrlimit(RLIMIT_FSIZE, &limit) == 0 && RegistryFileClose(&error);
-        _exit(!saved && error == EFBIG && FilesBesideTheStore() == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << (WIFSIGNALED(status) ? strsignal(WTERMSIG(status)) : "failed");
+    const int status = RunInChild(
+        [&]
+        {
+            // As a program starts: the signal ends it unless someone ignores it.
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit = {1000, RLIM_INFINITY};
+            int error = 0;
+            const bool saved = setrlimit(RLIMIT_FSIZE, &limit) == 0 && RegistryFileClose(&error);
+            return !saved && error == EFBIG && FilesBesideTheStore() == 0 ? 0 : 1;
+        });
+    EXPECT_EQ(status, 0) << (status == -1 ? "ended by a signal" : "failed");
     EXPECT_EQ(ReadFile(mPath), kAx5);
 }
 
@@ -620,18 +608,18 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
     std::vector<pid_t> writers;
     for (const std::string& text : texts)
     {
-        const pid_t pid = fork();
+        const pid_t pid = StartChild(
+            [&]
+            {
+                // Loaded from the shared file, whichever version it holds, then given its value.
+                RegistryResetForTest();
+                RegistryFileOpen(mPath);
+                WriteString("K", "v", text);
+                for (int i = 0; i < 200; i++)
+                    RegistryFileClose();
+                return 0;
+            });
         ASSERT_GE(pid, 0);
-        if (pid == 0)
-        {
-            // Loaded from the shared file, whichever version it holds, then given its value.
-            RegistryResetForTest();
-            RegistryFileOpen(mPath);
-            WriteString("K", "v", text);
-            for (int i = 0; i < 200; i++)
-                RegistryFileClose();
-            _exit(0);
-        }
         writers.push_back(pid);
     }
     int reads = 0;
@@ -639,7 +627,7 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
     auto writing = [&writers]
     {
         for (pid_t pid : writers)
-            if (waitpid(pid, nullptr, WNOHANG) == 0)
+            if (ChildStatus(pid, false) == kChildRunning)
                 return true;
         return false;
     };
@@ -650,7 +638,7 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
         damaged += std::find(versions.begin(), versions.end(), file) == versions.end() ? 1 : 0;
     }
     for (pid_t pid : writers)
-        waitpid(pid, nullptr, 0);
+        ChildStatus(pid, true);
     EXPECT_EQ(damaged, 0) << "of " << reads << " reads";
     EXPECT_NE(ReadFile(mPath), kEmptyStore);
     EXPECT_EQ(FilesBesideTheStore(), 0u);

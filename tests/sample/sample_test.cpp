@@ -10,6 +10,7 @@
 #include "SampleScreens.h"
 #include "app/MusicInterface.h"
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/TestFolder.h"
 #include "widgets/Checkbox.h"
 #include "widgets/DialogButton.h"
@@ -25,7 +26,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -57,22 +57,22 @@ typedef std::map<int32_t, std::string> Shots;
 // body, which ends the process (status 99 if it returns).
 pid_t StartChild(const TestFolder& home, const std::string& output, const std::function<void()>& body)
 {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    setenv("HOME", home.mPath.c_str(), 1);
-    setenv("DISPLAY", std::getenv("VAXO_DISPLAY_24"), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    setenv("VAXO_NO_ALERT_PANEL", "1", 1); // message boxes to the output, answered by default
-    setenv("LSAN_OPTIONS", ("suppressions=" + home.Write("lsan.supp", __lsan_default_suppressions())).c_str(),
-           1);
-    dup2(fileno(std::fopen((home / output).c_str(), "w")), 1);
-    dup2(1, 2);
-    body();
-    std::_Exit(99);
+    return Vaxo::StartChild(
+        home / output,
+        [&]
+        {
+            setenv("HOME", home.mPath.c_str(), 1);
+            setenv("DISPLAY", std::getenv("VAXO_DISPLAY_24"), 1);
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+            // Message boxes to the output, answered by default.
+            setenv("VAXO_NO_ALERT_PANEL", "1", 1);
+            setenv("LSAN_OPTIONS",
+                   ("suppressions=" + home.Write("lsan.supp", __lsan_default_suppressions())).c_str(), 1);
+            body();
+            return 99;
+        });
 }
 
 // Asks done() every 20 ms until it answers true (true) or four minutes passed (false).
@@ -87,16 +87,10 @@ bool WaitUntil(const std::function<bool()>& done)
     return true;
 }
 
-// The child's exit status once it ended (killed after the timeout); -1 after a signal.
+// The child's exit status once it ended (killed after four minutes); -1 after a signal.
 int WaitForExit(pid_t pid)
 {
-    int status = 0;
-    if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) != 0; }))
-    {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WaitForChild(pid, 240);
 }
 
 std::string ReadFile(const std::string& path)

@@ -6,6 +6,7 @@
 // placement and focus.
 #include "common/DataSync.h"
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/FullDisk.h"
 #include "common/support/TestFolder.h"
 #include "widgets/ProfileMgr.h"
@@ -17,7 +18,6 @@
 
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -523,15 +523,16 @@ TEST_F(Profiles, TwoCopiesAddingPlayersAtOnceKeepBoth)
         std::vector<pid_t> copies;
         for (const char* name : {"Bea", "Cid"})
         {
-            const pid_t pid = fork();
+            const pid_t pid = StartChild(
+                [&]
+                {
+                    ProfileMgr mgr(&mApp);
+                    char byte = 0;
+                    const bool ready =
+                        mgr.Load() && write(loaded[1], "x", 1) == 1 && read(go[0], &byte, 1) == 1;
+                    return ready && mgr.CreateProfile(name) != nullptr ? 0 : 1;
+                });
             ASSERT_GE(pid, 0);
-            if (pid == 0)
-            {
-                ProfileMgr mgr(&mApp);
-                char byte = 0;
-                const bool ready = mgr.Load() && write(loaded[1], "x", 1) == 1 && read(go[0], &byte, 1) == 1;
-                _exit(ready && mgr.CreateProfile(name) != nullptr ? 0 : 1);
-            }
             copies.push_back(pid);
         }
         // Both copies have read the list before either adds its player.
@@ -548,11 +549,7 @@ TEST_F(Profiles, TwoCopiesAddingPlayersAtOnceKeepBoth)
         EXPECT_EQ(got, 2);
         ASSERT_EQ(write(go[1], "gg", 2), 2);
         for (pid_t pid : copies)
-        {
-            int status = 0;
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        }
+            EXPECT_EQ(ChildStatus(pid, true), 0);
         for (int fd : {loaded[0], go[0], go[1]})
             close(fd);
         ProfileMgr after(&mApp);
@@ -628,34 +625,27 @@ TEST_F(Profiles, APlayerFileWithoutReadPermissionIsMovedAsideAndToldAsItIs)
             (moved ? "\nIt was kept as " + path + ".unreadable\nThe player starts afresh.)"
                    : "\nIt could not be moved aside: Permission denied\nProgress made now "
                      "will not be saved.)");
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0)
-        {
-            // As an ordinary user: root reads a file whatever its permissions say.
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                _exit(255);
-            ScoreProfile amy;
-            amy.mId = 1;
-            amy.mName = "Amy";
-            amy.LoadDetails();
-            const bool told = Boxes() == box;
-            amy.LoadDetails();
-            const bool once = Boxes().empty();
-            amy.mScore = 6;
-            const bool saved = amy.SaveDetails();
-            // Read back as the next start reads it.
-            amy.LoadDetails();
-            const bool readBack = amy.mScore == (moved ? 6 : -1);
-            // The file is Amy's, readable or not: a new player gets an id of its own.
-            const bool ownId = ProfileMgr(&mApp).CreateProfile("Bea")->mId == 2;
-            _exit((told ? 0 : 1) | (once ? 0 : 2) | (saved == moved ? 0 : 4) | (readBack ? 0 : 8) |
-                  (ownId ? 0 : 16));
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        const int status = RunAsOrdinaryUser(
+            [&, moved = moved]
+            {
+                ScoreProfile amy;
+                amy.mId = 1;
+                amy.mName = "Amy";
+                amy.LoadDetails();
+                const bool told = Boxes() == box;
+                amy.LoadDetails();
+                const bool once = Boxes().empty();
+                amy.mScore = 6;
+                const bool saved = amy.SaveDetails();
+                // Read back as the next start reads it.
+                amy.LoadDetails();
+                const bool readBack = amy.mScore == (moved ? 6 : -1);
+                // The file is Amy's, readable or not: a new player gets an id of its own.
+                const bool ownId = ProfileMgr(&mApp).CreateProfile("Bea")->mId == 2;
+                return (told ? 0 : 1) | (once ? 0 : 2) | (saved == moved ? 0 : 4) | (readBack ? 0 : 8) |
+                       (ownId ? 0 : 16);
+            });
+        EXPECT_EQ(status, 0);
         ASSERT_EQ(chmod(folder.mPath.c_str(), 0700), 0);
         const std::string kept = moved ? path + ".unreadable" : path;
         ASSERT_EQ(chmod(kept.c_str(), 0600), 0);

@@ -19,7 +19,6 @@ constexpr uint32_t kTimerInterval = 100;
 // A double click moves the last press this far into the past, so that a third quick
 // press starts a new pair.
 constexpr uint32_t kDoubleClickReset = 10000;
-constexpr int kWheelNotch = 120;
 } // namespace
 
 int32_t SDLKeyToKeyCode(int32_t sym)

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // SoundFileCheck: looks at a sound effect or a song before SDL_mixer decodes it. The
 // mixer and SDL trust every header field of the files they decode: a channel count of 0, a
 // rate the converter cannot reach, an ADPCM block align of 0 or a chunk length past the
