@@ -1,5 +1,6 @@
 #include "common/Buffer.h"
 
+#include "common/Helpers.h"
 #include "common/md5.h"
 
 #include <algorithm>
@@ -245,17 +246,6 @@ int32_t WebAlphabetValue(char c)
     if (pos != nullptr)
         return static_cast<int32_t>(pos - kWebAlphabet);
     return c == '+' ? 0 : -1;
-}
-
-int32_t HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
 }
 
 } // namespace

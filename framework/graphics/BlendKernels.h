@@ -1,4 +1,4 @@
-// Internal to the graphics folder: the row loops of the software image's hottest blends
+// Internal to framework/graphics: the row loops of the software image's hottest blends
 // (straight copies, translucent fills, the font's glyph copy).
 //
 // Every loop gives exactly the pixels of the per-pixel rules of MemoryImagePixels.h, in
@@ -10,6 +10,8 @@
 // moved as one block).
 #pragma once
 
+#include "common/Helpers.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -19,15 +21,6 @@
 #define VAXO_SSE2_BLEND 0
 #endif
 
-#if defined(__GNUC__)
-#define VAXO_NOINLINE __attribute__((noinline))
-// The per-run and per-group steps are small and run in the innermost loops; the
-// compiler would rather call them.
-#define VAXO_ALWAYS_INLINE __attribute__((always_inline))
-#else
-#define VAXO_NOINLINE
-#define VAXO_ALWAYS_INLINE
-#endif
 
 namespace Vaxo
 {

@@ -1,6 +1,7 @@
 // Text drawing of Graphics: plain runs, runs with "^RRGGBB^" colour escapes and
 // justification, and word wrapping into a rectangle. Measuring runs the same code on a
 // scratch context over the placeholder image, so measuring and drawing always agree.
+#include "common/Helpers.h"
 #include "graphics/Font.h"
 #include "graphics/Graphics.h"
 
@@ -22,26 +23,15 @@ int32_t Saturate(int64_t value)
     return static_cast<int32_t>(value);
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    // Malformed escapes never fail: anything else counts as 0.
-    return 0;
-}
-
-// The colour of the escape whose "^" is at i (eight characters are known to be there).
+// The colour of the escape whose "^" is at i (eight characters are known to be there);
+// malformed escapes never fail.
 int EscapeColor(const std::string& str, size_t i, int oldColor)
 {
     if (str[i + 1] == 'o')
         return str.compare(i + 1, 6, "oldclr") == 0 ? oldColor : 0;
     int value = 0;
     for (size_t k = 1; k <= 6; k++)
-        value = (value << 4) | HexDigit(str[i + k]);
+        value = (value << 4) | HexDigitValue(str[i + k]);
     return value;
 }
 } // namespace

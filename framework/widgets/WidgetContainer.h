@@ -205,7 +205,7 @@ private:
     // spread keeps its copy of a root's list until it changes.
     uint32_t mWidgetsVersion;
 
-    // Spreads a dirty mark among the root's children (see MarkDirty(child)).
+    // Spreads a dirty mark among the root's children (DirtySpread.cpp).
     class DirtySpread;
 
     // The root's part of MarkDirty(child) (full: MarkDirtyFull(child)), the child
