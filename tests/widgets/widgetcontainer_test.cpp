@@ -79,6 +79,13 @@ TEST(WidgetContainer, ZOrderOperations)
              EXPECT_TRUE(e["A"]->mParent == nullptr && e["B"]->mParent == e["A"]);
          },
          "C D", "A B D"},
+        {"taken out again by its own removal's hook",
+         [](WidgetTestEnv& e)
+         {
+             e["A"]->mActions["RemovedFromManager"] = [&e]() { e.mManager->RemoveWidget(e["A"]); };
+             e.mManager->RemoveWidget(e["A"]);
+         },
+         "B C D", "A B D"},
     };
     for (const auto& [what, op, order, dirty] : cases)
     {
@@ -583,6 +590,67 @@ TEST(WidgetContainer, ChildrenOfADeletedContainerAreLeftWithoutAParent)
     m->UpdateFrame();
     m->DrawScreen();
     EXPECT_EQ(env.TakeText(), "C.Update Q.Update C.Draw Q.Draw");
+}
+
+TEST(WidgetContainer, AContainerDeletedByAHookOfItsJoinRemovalOrMoveLeavesNothingBehind)
+{
+    // P holds A and B (B focused and hovered), Y stands apart; A's or B's hook takes out
+    // and deletes P or Y. What is done, by whose hook; then B (and A, but when it stays in
+    // P) is out of the tree and detached, and the manager holds neither.
+    enum
+    {
+        kRemoveP,
+        kAddP,
+        kMoveBToY
+    };
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"P removed, A's leave deletes P", kRemoveP, "A.RemovedFromManager"},
+        {"P added, A's join deletes P", kAddP, "A.AddedToManager"},
+        {"B moved into Y, B's leave deletes Y", kMoveBToY, "B.RemovedFromManager"},
+    };
+    for (const auto& [what, action, hook] : cases)
+    {
+        WidgetTestEnv env;
+        WidgetManager* m = env.mManager;
+        auto* p = new RecordingWidget("P", &env.mLog, 0, 0, 100, 100);
+        auto* y = new RecordingWidget("Y", &env.mLog, 200, 0, 100, 100);
+        RecordingWidget* a = env.Add("A", 0, 0, 50, 50, p);
+        RecordingWidget* b = env.Add("B", 50, 50, 50, 50, p);
+        m->AddWidget(y);
+        if (action != kAddP)
+        {
+            m->AddWidget(p);
+            m->SetFocus(b);
+            m->MouseMove(60, 60);
+        }
+        RecordingWidget* deleted = action == kMoveBToY ? y : p;
+        const std::string name = hook;
+        (name[0] == 'A' ? a : b)->mActions[name.substr(2)] = [m, deleted]()
+        {
+            m->RemoveWidget(deleted);
+            delete deleted;
+        };
+        if (action == kRemoveP)
+            m->RemoveWidget(p);
+        else if (action == kAddP)
+            m->AddWidget(p);
+        else
+            y->AddWidget(b);
+        EXPECT_TRUE(b->mParent == nullptr && b->mWidgetManager == nullptr) << what;
+        EXPECT_EQ(a->mParent, action == kMoveBToY ? p : nullptr) << what;
+        EXPECT_EQ(a->mWidgetManager, action == kMoveBToY ? m : nullptr) << what;
+        EXPECT_TRUE(m->mFocusWidget == nullptr && m->mHoverWidget == nullptr) << what;
+        EXPECT_FALSE(b->mHasFocus || b->mIsOver) << what;
+        EXPECT_EQ(Names(m->mWidgets), action == kMoveBToY ? "P" : "Y") << what;
+        for (RecordingWidget* w : {p, y})
+        {
+            if (w != deleted)
+            {
+                m->RemoveWidget(w);
+                delete w;
+            }
+        }
+    }
 }
 
 TEST(WidgetContainer, HitTest)

@@ -1,5 +1,7 @@
-// Deletion during a call-out: every control's listener may remove and delete the control
-// from any of its calls, and the control touches nothing of itself afterwards.
+// Deletion during a call-out: WidgetRef and CallOut tell whether a widget outlived a
+// call, a plain delete of a widget during a call to it is reported (a debug build stops,
+// naming SafeDeleteWidget) while the deferred delete is not, and every control's
+// listener may remove and delete the control from any of its calls.
 #include "graphics/support/FixedFont.h"
 #include "widgets/ButtonWidget.h"
 #include "widgets/Checkbox.h"
@@ -7,16 +9,173 @@
 #include "widgets/ListWidget.h"
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/Slider.h"
+#include "widgets/WidgetRef.h"
 #include "widgets/support/ControlTestSupport.h"
 
 #include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace Vaxo;
 
 namespace
 {
+
+TEST(WidgetRef, ReadsNullOnceItsWidgetIsDeleted)
+{
+    const WidgetRef<Widget> none;
+    EXPECT_EQ(none.get(), nullptr);
+    EXPECT_FALSE(none.Gone());
+
+    auto* w = new Widget();
+    WidgetRef<Widget> held(w);
+    WidgetRef<Widget> copied(held);
+    WidgetRef<Widget> moved(std::move(copied));
+    WidgetRef<Widget> assigned;
+    assigned = held;
+    EXPECT_TRUE(held.get() == w && moved.get() == w && assigned.get() == w);
+    EXPECT_EQ(copied.get(), nullptr);
+    delete w;
+    for (const WidgetRef<Widget>* ref : {&held, &moved, &assigned})
+        EXPECT_TRUE(ref->get() == nullptr && ref->Gone());
+    // A copy made afterwards reads null too; the last reference frees what outlived the
+    // widget (the address sanitizer finds a leak or a second free).
+    const WidgetRef<Widget> late(held);
+    EXPECT_TRUE(late.Gone());
+    assigned = WidgetRef<Widget>();
+    EXPECT_FALSE(assigned.Gone());
+}
+
+// The nodes reported deleted during a call-out to them, while one lives.
+class ReportedDeletes
+{
+public:
+    ReportedDeletes() : mOld(SetUnsafeDeleteHandler([](WidgetContainer* node) { sNodes.push_back(node); }))
+    {
+        sNodes.clear();
+    }
+    ~ReportedDeletes() { SetUnsafeDeleteHandler(mOld); }
+    ReportedDeletes(const ReportedDeletes&) = delete;
+    ReportedDeletes& operator=(const ReportedDeletes&) = delete;
+
+    std::vector<WidgetContainer*> Take() { return std::exchange(sNodes, {}); }
+
+private:
+    static std::vector<WidgetContainer*> sNodes;
+    UnsafeDeleteHandler mOld;
+};
+
+std::vector<WidgetContainer*> ReportedDeletes::sNodes;
+
+TEST(CallOut, TellsWhetherTheWidgetOutlivedTheCall)
+{
+    ReportedDeletes reported;
+    auto* w = new Widget();
+    auto* other = new Widget();
+    EXPECT_TRUE(CallOut(w, [] {}));
+    EXPECT_TRUE(CallOut(nullptr, [] {}));
+    EXPECT_TRUE(CallOut(w, [&] { delete other; }));
+    EXPECT_EQ(reported.Take(), std::vector<WidgetContainer*>{});
+    // A call nested in another learns it as well as the outer one.
+    bool inner = true;
+    EXPECT_FALSE(CallOut(w, [&] { inner = CallOut(w, [&] { delete w; }); }));
+    EXPECT_FALSE(inner);
+    EXPECT_EQ(reported.Take(), std::vector<WidgetContainer*>{w});
+}
+
+// A plain delete from a hook: reported when it deletes the widget called or a container
+// a pass walks, never for the deferred delete nor outside a call.
+TEST_F(ControlTest, AWidgetDeletedDuringACallToItIsReportedUnlessItIsTheDeferredDelete)
+{
+    ReportedDeletes reported;
+    std::vector<std::string> log;
+    auto make = [&](const char* name, WidgetContainer* parent, int x)
+    {
+        auto* w = new RecordingWidget(name, &log, x, 0, 100, 100);
+        parent->AddWidget(w);
+        return w;
+    };
+    auto plainDelete = [](Widget* w)
+    {
+        if (w->mParent != nullptr)
+            w->mParent->RemoveWidget(w);
+        delete w;
+    };
+    // What the hook of which widget does; whether the widget deleted is reported.
+    enum
+    {
+        kItself,
+        kItsParent,
+        kASibling,
+        kItselfDeferred,
+        kItselfDeferredAtOnce
+    };
+    const std::tuple<const char*, int, bool> cases[] = {
+        {"a release deletes the widget", kItself, true},
+        {"a child's draw deletes its parent", kItsParent, true},
+        {"a release deletes a sibling", kASibling, false},
+        {"a release queues the widget, deleted after the call", kItselfDeferred, false},
+        // As a listener's nested modal loop does: the deferred delete at its own depth.
+        {"a release queues the widget and runs the queue", kItselfDeferredAtOnce, false},
+    };
+    for (const auto& [what, action, isReported] : cases)
+    {
+        RecordingWidget* parent = make("P", mManager, 0);
+        RecordingWidget* child = make("C", parent, 0);
+        RecordingWidget* sibling = make("S", mManager, 200);
+        Widget* deleted =
+            action == kItsParent ? static_cast<Widget*>(parent) : (action == kASibling ? sibling : child);
+        std::function<void()> hook = [&, action = action]
+        {
+            if (action == kItself || action == kItsParent || action == kASibling)
+                plainDelete(deleted);
+            else
+                mApp.SafeDeleteWidget(deleted);
+            if (action == kItselfDeferredAtOnce)
+                mApp.ProcessSafeDeleteList();
+        };
+        child->mActions[action == kItsParent ? "Draw" : "MouseUp"] = hook;
+        if (action == kItsParent)
+            mManager->DrawScreen();
+        else
+            Click(mManager, 10, 10);
+        mApp.ProcessSafeDeleteList();
+        EXPECT_EQ(reported.Take(),
+                  isReported ? std::vector<WidgetContainer*>{deleted} : std::vector<WidgetContainer*>{})
+            << what;
+        for (RecordingWidget* w : {parent, child, sibling})
+        {
+            if (w != deleted)
+                plainDelete(w);
+        }
+        EXPECT_EQ(reported.Take(), std::vector<WidgetContainer*>{}) << what << ": outside a call";
+    }
+}
+
+TEST(CallOutDeathTest, ADebugBuildStopsAtAPlainDeleteDuringACallNamingSafeDeleteWidget)
+{
+    auto deleteDuringACall = []
+    {
+        auto* w = new Widget();
+        return CallOut(w, [w] { delete w; });
+    };
+    EXPECT_DEATH(
+        {
+            SetUnsafeDeleteHandler(AbortOnUnsafeDelete);
+            deleteDuringACall();
+        },
+        "delete it with SafeDeleteWidget");
+    // The default handler.
+    const UnsafeDeleteHandler old = SetUnsafeDeleteHandler(nullptr);
+#ifdef NDEBUG
+    EXPECT_FALSE(deleteDuringACall());
+#else
+    EXPECT_DEATH(deleteDuringACall(), "SafeDeleteWidget");
+#endif
+    SetUnsafeDeleteHandler(old);
+}
 
 using Controls = SliderImagesTest;
 
