@@ -413,14 +413,20 @@ void Widget::WidgetRemovedHelper()
         return;
     WidgetManager* manager = mWidgetManager;
     mLeavingManager = true;
-    // The hooks below may delete this widget (the manager then forgets it, unheard) or
-    // children not reached yet.
+    // The hooks below may delete this widget (the manager then forgets it, unheard, and
+    // the parent, in whose list it stays until then, draws all of itself again: the
+    // widget's area and what it covers are not known any more) or children not reached
+    // yet.
     const CallOutScope self(this);
+    const WidgetRef<WidgetContainer> parent(mParent);
     auto deleted = [&]
     {
-        if (self.Gone())
-            manager->ForgetDeletedWidget(this);
-        return self.Gone();
+        if (!self.Gone())
+            return false;
+        manager->ForgetDeletedWidget(this);
+        if (parent)
+            parent->MarkAllDirty();
+        return true;
     };
 
     for (const WidgetRef<Widget>& child : ChildRefs(this))

@@ -594,9 +594,10 @@ TEST(WidgetContainer, ChildrenOfADeletedContainerAreLeftWithoutAParent)
 
 TEST(WidgetContainer, AContainerDeletedByAHookOfItsJoinRemovalOrMoveLeavesNothingBehind)
 {
-    // P holds A and B (B focused and hovered), Y stands apart; A's or B's hook takes out
-    // and deletes P or Y. What is done, by whose hook; then B (and A, but when it stays in
-    // P) is out of the tree and detached, and the manager holds neither.
+    // P holds A and B (B focused and hovered) over G, Y stands apart; A's or B's hook
+    // takes out and deletes P or Y. What is done, by whose hook; then B (and A, but when it
+    // stays in P) is out of the tree and detached, the manager holds neither, and G is
+    // drawn again where P was removed.
     enum
     {
         kRemoveP,
@@ -614,6 +615,7 @@ TEST(WidgetContainer, AContainerDeletedByAHookOfItsJoinRemovalOrMoveLeavesNothin
         WidgetManager* m = env.mManager;
         auto* p = new RecordingWidget("P", &env.mLog, 0, 0, 100, 100);
         auto* y = new RecordingWidget("Y", &env.mLog, 200, 0, 100, 100);
+        env.Add("G", 0, 0, 100, 100);
         RecordingWidget* a = env.Add("A", 0, 0, 50, 50, p);
         RecordingWidget* b = env.Add("B", 50, 50, 50, 50, p);
         m->AddWidget(y);
@@ -623,6 +625,7 @@ TEST(WidgetContainer, AContainerDeletedByAHookOfItsJoinRemovalOrMoveLeavesNothin
             m->SetFocus(b);
             m->MouseMove(60, 60);
         }
+        env.CleanAll();
         RecordingWidget* deleted = action == kMoveBToY ? y : p;
         const std::string name = hook;
         (name[0] == 'A' ? a : b)->mActions[name.substr(2)] = [m, deleted]()
@@ -641,7 +644,9 @@ TEST(WidgetContainer, AContainerDeletedByAHookOfItsJoinRemovalOrMoveLeavesNothin
         EXPECT_EQ(a->mWidgetManager, action == kMoveBToY ? m : nullptr) << what;
         EXPECT_TRUE(m->mFocusWidget == nullptr && m->mHoverWidget == nullptr) << what;
         EXPECT_FALSE(b->mHasFocus || b->mIsOver) << what;
-        EXPECT_EQ(Names(m->mWidgets), action == kMoveBToY ? "P" : "Y") << what;
+        EXPECT_EQ(Names(m->mWidgets), action == kMoveBToY ? "G P" : "G Y") << what;
+        if (action == kRemoveP)
+            EXPECT_TRUE(env["G"]->mDirty) << what;
         for (RecordingWidget* w : {p, y})
         {
             if (w != deleted)
