@@ -117,7 +117,6 @@ std::vector<Spread> ShrinkSpreads(double ratio, double offset, int windowSize, u
     return out;
 }
 
-// The filtered composite of one pixel: each channel is its accumulator's top 16 bits.
 // The filtered composite of one pixel from its four channel values (0-255).
 inline uint32_t FilteredOver(const BlendTable& table, uint32_t a, uint32_t r, uint32_t g, uint32_t b,
                              uint32_t d)
@@ -159,6 +158,7 @@ inline uint32_t FilteredOverPacked(const BlendTable& table, uint32_t s, uint32_t
     return uint32_t(table.newAlpha[a][d >> 24]) << 24 | rb | g;
 }
 
+// The filtered composite of one pixel: each channel is its accumulator's top 16 bits.
 inline uint32_t FilteredOver(const BlendTable& table, const Acc& acc, uint32_t d)
 {
     return FilteredOver(table, Top(acc.c[3]), Top(acc.c[2]), Top(acc.c[1]), Top(acc.c[0]), d);
