@@ -7,6 +7,7 @@
 #include "widgets/DialogSkin.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <chrono>
 #include <thread>
@@ -342,6 +343,8 @@ void VaxoAppBase::ProcessSafeDeleteList()
         RandGuard() { MTRand::SetRandAllowed(false); }
         ~RandGuard() { MTRand::SetRandAllowed(true); }
     } guard;
+    // The safe point: a call-out further up may still watch these widgets.
+    const SafeDeletePoint safePoint;
     // A destructor may queue more deletions: each record leaves the list before its
     // widget is deleted, and the walk starts over after every deletion.
     for (bool deleted = true; deleted;)

@@ -7,97 +7,6 @@
 namespace Vaxo
 {
 
-// ---- XMLSection ------------------------------------------------------------------------
-
-// One appended piece: the name, with the "/" before it unless it began the path. Nodes are
-// immutable once made, so snapshots can share them. A piece is a prefix of a shared text:
-// closing one part of a name that holds "/" shortens the view instead of copying the rest.
-struct XMLSection::Node
-{
-    std::shared_ptr<const std::string> mText;
-    size_t mLength; // characters of mText in this piece
-    std::shared_ptr<Node> mParent;
-    size_t mTotal; // length of the joined text up to and including this piece
-
-    Node(std::shared_ptr<const std::string> text, size_t length, std::shared_ptr<Node> parent)
-        : mText(std::move(text)), mLength(length), mParent(std::move(parent)),
-          mTotal(length + (mParent ? mParent->mTotal : 0))
-    {
-    }
-
-    // Unlinks the chain one node at a time: a path tens of thousands of elements deep
-    // would otherwise be freed by as many nested destructor calls.
-    ~Node()
-    {
-        std::shared_ptr<Node> p = std::move(mParent);
-        while (p && p.use_count() == 1)
-        {
-            std::shared_ptr<Node> next = std::move(p->mParent);
-            p = std::move(next);
-        }
-    }
-
-    size_t LastSlash() const { return mLength ? mText->rfind('/', mLength - 1) : std::string::npos; }
-};
-
-size_t XMLSection::length() const
-{
-    return mTop ? mTop->mTotal : 0;
-}
-
-VaxoString XMLSection::ToString() const
-{
-    VaxoString text(length(), '\0');
-    for (const Node* n = mTop.get(); n; n = n->mParent.get())
-        std::copy(n->mText->begin(), n->mText->begin() + n->mLength, text.begin() + (n->mTotal - n->mLength));
-    return text;
-}
-
-bool XMLSection::operator==(const VaxoString& text) const
-{
-    return text.size() == length() && ToString() == text;
-}
-
-void XMLSection::Append(const VaxoString& name)
-{
-    std::shared_ptr<const std::string> text;
-    if (!mTop)
-    {
-        if (name.empty())
-            return;
-        text = std::make_shared<const std::string>(name);
-    }
-    else
-        text = std::make_shared<const std::string>("/" + name);
-    size_t length = text->size();
-    mTop = std::make_shared<Node>(std::move(text), length, mTop);
-}
-
-// A piece without a "/" can only be the first one (every later piece starts with "/"), so
-// the last "/" of the joined text is always in the top piece when it exists at all.
-VaxoString XMLSection::LastPart() const
-{
-    if (!mTop)
-        return VaxoString();
-    size_t slash = mTop->LastSlash();
-    if (slash == std::string::npos)
-        return ToString();
-    return mTop->mText->substr(slash + 1, mTop->mLength - slash - 1);
-}
-
-void XMLSection::RemoveLastPart()
-{
-    if (!mTop)
-        return;
-    size_t slash = mTop->LastSlash();
-    if (slash == std::string::npos)
-        mTop.reset();
-    else if (slash == 0)
-        mTop = mTop->mParent;
-    else
-        mTop = std::make_shared<Node>(mTop->mText, slash, mTop->mParent);
-}
-
 // ---- XMLParser -------------------------------------------------------------------------
 
 namespace
@@ -499,10 +408,6 @@ const RunTable kRunTable;
 
 } // namespace
 
-// Content comes mostly in runs of ordinary characters. When the next bytes of the input are
-// characters as they stand (a narrow string, single-byte files, ASCII in UTF-8 files), the
-// rest of such a run is appended at once; the run stops at every character the state
-// machine must look at, so the tokens are exactly those of the character-by-character path.
 bool XMLParser::RawWindow(const uint8_t** begin, const uint8_t** end, int* shift) const
 {
     if (!mPushBack.empty())
@@ -574,27 +479,24 @@ void XMLParser::TakeContentRun(std::string* target, bool inQuote, bool inStartTa
 
 // ---- Tokenizing ------------------------------------------------------------------------
 
-namespace
-{
-
-// The attribute state of a start tag while it is read.
-struct AttributeState
+// A start tag while it is read: the quote and blank state and the attribute under way.
+struct XMLParser::StartTag
 {
     // The text buffers are the parser's, kept between tokens for their capacity.
-    AttributeState(std::string& key, std::string& value) : mKey(key), mValue(value)
+    StartTag(std::string& key, std::string& value) : mKey(key), mValue(value)
     {
         mKey.clear();
         mValue.clear();
     }
 
-    bool mBegun = false;     // an attribute is pending
-    bool mValueMode = false; // after its "="
-    bool mEndQuote = false;  // a closing double quote was seen since the last "="
+    bool mInQuote = false;
+    bool mPendingBlank = false; // blanks since the last character kept
+    bool mBegun = false;        // an attribute is pending
+    bool mValueMode = false;    // after its "="
+    bool mEndQuote = false;     // a closing double quote was seen since the last "="
     std::string& mKey;
     std::string& mValue;
 };
-
-} // namespace
 
 bool XMLParser::NextElement(XMLElement* element)
 {
@@ -606,234 +508,338 @@ bool XMLParser::NextElement(XMLElement* element)
         element->mInstruction.clear();
         RecycleAttributes(element);
 
-        std::string& value = element->mValue;
-        std::string& instruction = element->mInstruction;
-        bool inQuote = false;
-        bool pendingBlank = false;
-        AttributeState attr(mAttrKey, mAttrValue);
-
-        auto commit = [&]()
-        {
-            DecodeInPlace(attr.mKey);
-            DecodeInPlace(attr.mValue);
-            bool isNew;
-            auto it = StoreAttribute(element, attr.mKey, attr.mValue, &isNew);
-            attr.mKey.clear();
-            attr.mValue.clear();
-            attr.mBegun = false;
-            return it;
-        };
-
-        bool done = false;
-        while (!done)
-        {
-            uint32_t c = GetChar();
-            if (c == kEndOfInput || c == kBadInput)
-            {
-                if (c == kBadInput)
-                    Fail(mReadError ? "Unable to read file " + mFileName : "Illegal Character");
-                if (element->mType != XMLElement::TYPE_NONE)
-                    Fail("Unexpected End of File");
-                return false;
-            }
-            if (c == '\n')
-                ++mLineNum;
-
-            const int32_t type = element->mType;
-            if (type == XMLElement::TYPE_COMMENT)
-            {
-                instruction += static_cast<char>(c);
-                if (c == '>' && EndsWith(instruction, "-->", 3))
-                {
-                    instruction.resize(instruction.size() - 3);
-                    done = true;
-                }
-                continue;
-            }
-            if (type == XMLElement::TYPE_INSTRUCTION)
-            {
-                std::string& target = (instruction.empty() && !IsXMLSpace(c)) ? value : instruction;
-                target += static_cast<char>(c);
-                if (c == '>' && EndsWith(target, "?>", 2))
-                {
-                    target.resize(target.size() - 2);
-                    done = true;
-                }
-                continue;
-            }
-
-            bool content = false;
-            if (c == '"')
-            {
-                inQuote = !inQuote;
-                if (!inQuote)
-                    attr.mEndQuote = true;
-                content = type == XMLElement::TYPE_NONE || type == XMLElement::TYPE_ELEMENT;
-                if (inQuote && type == XMLElement::TYPE_START && !pendingBlank)
-                {
-                    // Quoted content goes where the next character would go.
-                    std::string* target = !attr.mBegun ? &value : attr.mValueMode ? &attr.mValue : &attr.mKey;
-                    TakeContentRun(target, true, true);
-                }
-            }
-            else if (inQuote)
-                content = true;
-            else if (c == '<')
-            {
-                if (type == XMLElement::TYPE_ELEMENT)
-                {
-                    mPushBack.push_back(c);
-                    done = true;
-                }
-                else if (type == XMLElement::TYPE_NONE)
-                    element->mType = XMLElement::TYPE_START;
-                else
-                {
-                    Fail("Unexpected '<'");
-                    return false;
-                }
-            }
-            else if (c == '>')
-            {
-                if (type == XMLElement::TYPE_START)
-                {
-                    bool empty = false;
-                    if (attr.mBegun && attr.mKey == "/")
-                    {
-                        // "<br />": the blank before the slash made it an attribute name.
-                        empty = true;
-                        attr.mBegun = false;
-                        attr.mKey.clear();
-                    }
-                    else
-                    {
-                        bool committed = attr.mBegun;
-                        if (committed)
-                        {
-                            // <a b="x/"> is an empty element too (a quirk stored files keep).
-                            auto it = commit();
-                            if (!it->first.empty() && !it->second.empty() && it->second.back() == '/')
-                            {
-                                it->second.pop_back();
-                                DecodeInPlace(it->second);
-                                empty = true;
-                            }
-                        }
-                        if (!committed && !value.empty() && value.back() == '/')
-                        {
-                            value.pop_back();
-                            empty = true;
-                        }
-                    }
-                    if (empty)
-                        PushBackText("</" + value + ">");
-                    mSection.Append(value);
-                    done = true;
-                }
-                else if (type == XMLElement::TYPE_END)
-                {
-                    if (mSection.empty())
-                    {
-                        Fail("Unexpected End");
-                        return false;
-                    }
-                    std::string open = mSection.LastPart();
-                    if (open != value)
-                    {
-                        Fail("End '" + value + "' Doesn't Match Start '" + open + "'");
-                        return false;
-                    }
-                    mSection.RemoveLastPart();
-                    done = true;
-                }
-                else
-                {
-                    Fail("Unexpected '>'");
-                    return false;
-                }
-            }
-            else if (c == '/' && type == XMLElement::TYPE_START && value.empty())
-                element->mType = XMLElement::TYPE_END;
-            else if (c == '?' && type == XMLElement::TYPE_START && value.empty())
-                element->mType = XMLElement::TYPE_INSTRUCTION;
-            else if (IsXMLSpace(c))
-            {
-                if (!value.empty())
-                    pendingBlank = true;
-                if (type == XMLElement::TYPE_START && value.size() == 3 && value == "!--")
-                    element->mType = XMLElement::TYPE_COMMENT;
-                else
-                    SkipBlankRun(); // more blanks change nothing
-            }
-            else if (c > 32)
-                content = true;
-            else
-            {
-                Fail("Illegal Character");
-                return false;
-            }
-
-            if (!content)
-                continue;
-
-            if (element->mType == XMLElement::TYPE_NONE)
-                element->mType = XMLElement::TYPE_ELEMENT;
-            std::string* target;
-            if (element->mType != XMLElement::TYPE_START)
-            {
-                if (pendingBlank)
-                {
-                    value += ' ';
-                    pendingBlank = false;
-                }
-                value += static_cast<char>(c);
-                target = &value;
-            }
-            else
-            {
-                if (pendingBlank)
-                {
-                    // A blank right after "=" does not end the attribute.
-                    if (!attr.mBegun)
-                        attr.mBegun = true;
-                    else if (attr.mValueMode)
-                    {
-                        if (!attr.mValue.empty() || attr.mEndQuote)
-                        {
-                            commit();
-                            attr.mBegun = true;
-                            attr.mValueMode = false;
-                        }
-                    }
-                    else if (c != '=')
-                    {
-                        commit();
-                        attr.mBegun = true;
-                    }
-                    pendingBlank = false;
-                }
-                if (!attr.mBegun)
-                    target = &value;
-                else if (c == '=' && !inQuote)
-                {
-                    // A quoted "=" is part of the value (it used to be swallowed).
-                    attr.mValueMode = true;
-                    attr.mEndQuote = false;
-                    continue;
-                }
-                else
-                    target = attr.mValueMode ? &attr.mValue : &attr.mKey;
-                *target += static_cast<char>(c);
-            }
-            TakeContentRun(target, inQuote, element->mType == XMLElement::TYPE_START);
-        }
-
-        if (attr.mBegun)
-            commit();
-        DecodeInPlace(value);
+        if (!ReadToken(element))
+            return false;
+        DecodeInPlace(element->mValue);
         if (element->mType == XMLElement::TYPE_COMMENT && !mAllowComments)
             continue;
         return true;
+    }
+}
+
+bool XMLParser::ReadChar(const XMLElement* element, uint32_t* c)
+{
+    *c = GetChar();
+    if (*c == kEndOfInput || *c == kBadInput)
+    {
+        if (*c == kBadInput)
+            Fail(mReadError ? "Unable to read file " + mFileName : "Illegal Character");
+        if (element->mType != XMLElement::TYPE_NONE)
+            Fail("Unexpected End of File");
+        return false;
+    }
+    if (*c == '\n')
+        ++mLineNum;
+    return true;
+}
+
+bool XMLParser::ReadToken(XMLElement* element)
+{
+    for (;;)
+    {
+        uint32_t c;
+        if (!ReadChar(element, &c))
+            return false;
+        if (c == '<')
+            return ReadTag(element);
+        if (c == '>')
+        {
+            Fail("Unexpected '>'");
+            return false;
+        }
+        if (IsXMLSpace(c))
+            SkipBlankRun(); // more blanks change nothing
+        else if (c > 32)
+            return ReadText(element, c);
+        else
+        {
+            Fail("Illegal Character");
+            return false;
+        }
+    }
+}
+
+void XMLParser::AppendContent(std::string* target, uint32_t c, bool* pendingBlank, bool inQuote)
+{
+    // A run of blanks between kept characters stands as one space.
+    if (*pendingBlank)
+    {
+        *target += ' ';
+        *pendingBlank = false;
+    }
+    *target += static_cast<char>(c);
+    TakeContentRun(target, inQuote, false);
+}
+
+// Character data up to the next "<" (left for the next token); quotes are part of it,
+// and within them so is everything else.
+bool XMLParser::ReadText(XMLElement* element, uint32_t c)
+{
+    element->mType = XMLElement::TYPE_ELEMENT;
+    std::string& value = element->mValue;
+    bool inQuote = false;
+    bool pendingBlank = false;
+    for (;;)
+    {
+        if (c == '"')
+            inQuote = !inQuote;
+        if (c == '"' || inQuote || (c > 32 && c != '<' && c != '>'))
+            AppendContent(&value, c, &pendingBlank, inQuote);
+        else if (c == '<')
+        {
+            mPushBack.push_back(c);
+            return true;
+        }
+        else if (c == '>')
+        {
+            Fail("Unexpected '>'");
+            return false;
+        }
+        else if (IsXMLSpace(c))
+        {
+            pendingBlank = true;
+            SkipBlankRun();
+        }
+        else
+        {
+            Fail("Illegal Character");
+            return false;
+        }
+        if (!ReadChar(element, &c))
+            return false;
+    }
+}
+
+// After "<": a start tag, unless its first characters make it an end tag ("/"), an
+// instruction ("?") or a comment ("!--" and a blank).
+bool XMLParser::ReadTag(XMLElement* element)
+{
+    element->mType = XMLElement::TYPE_START;
+    std::string& value = element->mValue;
+    StartTag tag(mAttrKey, mAttrValue);
+    for (;;)
+    {
+        uint32_t c;
+        if (!ReadChar(element, &c))
+            return false;
+        if (c == '"')
+        {
+            tag.mInQuote = !tag.mInQuote;
+            if (!tag.mInQuote)
+                tag.mEndQuote = true;
+            else if (!tag.mPendingBlank)
+            {
+                // Quoted content goes where the next character would go.
+                std::string* target = !tag.mBegun ? &value : tag.mValueMode ? &tag.mValue : &tag.mKey;
+                TakeContentRun(target, true, true);
+            }
+        }
+        else if (tag.mInQuote)
+            AddToStartTag(element, tag, c);
+        else if (c == '<')
+        {
+            Fail("Unexpected '<'");
+            return false;
+        }
+        else if (c == '>')
+        {
+            FinishStartTag(element, tag);
+            return true;
+        }
+        else if (c == '/' && value.empty())
+            return ReadEndTag(element);
+        else if (c == '?' && value.empty())
+            return ReadInstruction(element);
+        else if (IsXMLSpace(c))
+        {
+            if (!value.empty())
+                tag.mPendingBlank = true;
+            if (value.size() == 3 && value == "!--")
+                return ReadComment(element);
+            SkipBlankRun();
+        }
+        else if (c > 32)
+            AddToStartTag(element, tag, c);
+        else
+        {
+            Fail("Illegal Character");
+            return false;
+        }
+    }
+}
+
+// A character of the name, an attribute's name or its value.
+void XMLParser::AddToStartTag(XMLElement* element, StartTag& tag, uint32_t c)
+{
+    if (tag.mPendingBlank)
+    {
+        // A blank right after "=" does not end the attribute.
+        if (!tag.mBegun)
+            tag.mBegun = true;
+        else if (tag.mValueMode)
+        {
+            if (!tag.mValue.empty() || tag.mEndQuote)
+            {
+                CommitAttribute(element, tag);
+                tag.mBegun = true;
+                tag.mValueMode = false;
+            }
+        }
+        else if (c != '=')
+        {
+            CommitAttribute(element, tag);
+            tag.mBegun = true;
+        }
+        tag.mPendingBlank = false;
+    }
+    std::string* target;
+    if (!tag.mBegun)
+        target = &element->mValue;
+    else if (c == '=' && !tag.mInQuote)
+    {
+        // A quoted "=" is part of the value (it used to be swallowed).
+        tag.mValueMode = true;
+        tag.mEndQuote = false;
+        return;
+    }
+    else
+        target = tag.mValueMode ? &tag.mValue : &tag.mKey;
+    *target += static_cast<char>(c);
+    TakeContentRun(target, tag.mInQuote, true);
+}
+
+XMLParamMap::iterator XMLParser::CommitAttribute(XMLElement* element, StartTag& tag)
+{
+    DecodeInPlace(tag.mKey);
+    DecodeInPlace(tag.mValue);
+    bool isNew;
+    auto it = StoreAttribute(element, tag.mKey, tag.mValue, &isNew);
+    tag.mKey.clear();
+    tag.mValue.clear();
+    tag.mBegun = false;
+    return it;
+}
+
+// The ">" of a start tag: the last attribute is stored, and an empty element is followed
+// by its own end tag.
+void XMLParser::FinishStartTag(XMLElement* element, StartTag& tag)
+{
+    std::string& value = element->mValue;
+    bool empty = false;
+    if (tag.mBegun && tag.mKey == "/")
+    {
+        // "<br />": the blank before the slash made it an attribute name.
+        empty = true;
+        tag.mBegun = false;
+        tag.mKey.clear();
+    }
+    else if (tag.mBegun)
+    {
+        // <a b="x/"> is an empty element too (a quirk stored files keep).
+        auto it = CommitAttribute(element, tag);
+        if (!it->first.empty() && !it->second.empty() && it->second.back() == '/')
+        {
+            it->second.pop_back();
+            DecodeInPlace(it->second);
+            empty = true;
+        }
+    }
+    else if (!value.empty() && value.back() == '/')
+    {
+        value.pop_back();
+        empty = true;
+    }
+    if (empty)
+        PushBackText("</" + value + ">");
+    mSection.Append(value);
+}
+
+// After "</": the name, which must close the innermost open element. Quotes are dropped.
+bool XMLParser::ReadEndTag(XMLElement* element)
+{
+    element->mType = XMLElement::TYPE_END;
+    std::string& value = element->mValue;
+    bool inQuote = false;
+    bool pendingBlank = false;
+    for (;;)
+    {
+        uint32_t c;
+        if (!ReadChar(element, &c))
+            return false;
+        if (c == '"')
+            inQuote = !inQuote;
+        else if (inQuote || (c > 32 && c != '<' && c != '>'))
+            AppendContent(&value, c, &pendingBlank, inQuote);
+        else if (c == '<')
+        {
+            Fail("Unexpected '<'");
+            return false;
+        }
+        else if (c == '>')
+            break;
+        else if (IsXMLSpace(c))
+        {
+            if (!value.empty())
+                pendingBlank = true;
+            SkipBlankRun();
+        }
+        else
+        {
+            Fail("Illegal Character");
+            return false;
+        }
+    }
+    if (mSection.empty())
+    {
+        Fail("Unexpected End");
+        return false;
+    }
+    std::string open = mSection.LastPart();
+    if (open != value)
+    {
+        Fail("End '" + value + "' Doesn't Match Start '" + open + "'");
+        return false;
+    }
+    mSection.RemoveLastPart();
+    return true;
+}
+
+// After "<?": the target up to the first blank, then the rest up to "?>".
+bool XMLParser::ReadInstruction(XMLElement* element)
+{
+    element->mType = XMLElement::TYPE_INSTRUCTION;
+    std::string& instruction = element->mInstruction;
+    for (;;)
+    {
+        uint32_t c;
+        if (!ReadChar(element, &c))
+            return false;
+        std::string& target = (instruction.empty() && !IsXMLSpace(c)) ? element->mValue : instruction;
+        target += static_cast<char>(c);
+        if (c == '>' && EndsWith(target, "?>", 2))
+        {
+            target.resize(target.size() - 2);
+            return true;
+        }
+    }
+}
+
+// After "<!--" and a blank: the body up to "-->". The token's value stays "!--".
+bool XMLParser::ReadComment(XMLElement* element)
+{
+    element->mType = XMLElement::TYPE_COMMENT;
+    std::string& instruction = element->mInstruction;
+    for (;;)
+    {
+        uint32_t c;
+        if (!ReadChar(element, &c))
+            return false;
+        instruction += static_cast<char>(c);
+        if (c == '>' && EndsWith(instruction, "-->", 3))
+        {
+            instruction.resize(instruction.size() - 3);
+            return true;
+        }
     }
 }
 

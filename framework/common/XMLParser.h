@@ -167,6 +167,24 @@ private:
     void TakeContentRun(std::string* target, bool inQuote, bool inStartTag);
     void SkipBlankRun();
 
+    // Tokenizing: one function a kind of token, each going on from the characters that
+    // told the kind. False at the end of input or on an error.
+    struct StartTag;
+    // The next character, lines counted; false at the end of input (an error inside a token).
+    bool ReadChar(const XMLElement* element, uint32_t* c);
+    // Skips blanks and starts the token its first character tells.
+    bool ReadToken(XMLElement* element);
+    bool ReadText(XMLElement* element, uint32_t first);
+    bool ReadTag(XMLElement* element);
+    void AddToStartTag(XMLElement* element, StartTag& tag, uint32_t c);
+    XMLParamMap::iterator CommitAttribute(XMLElement* element, StartTag& tag);
+    void FinishStartTag(XMLElement* element, StartTag& tag);
+    bool ReadEndTag(XMLElement* element);
+    bool ReadInstruction(XMLElement* element);
+    bool ReadComment(XMLElement* element);
+    // Appends the character of a text or an end tag, after one space for pending blanks.
+    void AppendContent(std::string* target, uint32_t c, bool* pendingBlank, bool inQuote);
+
     std::string mFileName;
     std::string mErrorText;
     int32_t mLineNum = 0;

@@ -6,6 +6,7 @@
 #include "graphics/Image.h"
 #include "graphics/SysFont.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 
@@ -73,11 +74,8 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
 
 Dialog::~Dialog()
 {
-    if (mResultWatch != nullptr)
-    {
-        mResultWatch->mDeleted = true;
-        mResultWatch->mResult = mResult;
-    }
+    if (mFinalResult != nullptr)
+        *mFinalResult = mResult;
     // The buttons leave the manager and go with their handles.
 }
 
@@ -128,8 +126,8 @@ void Dialog::SetColor(int index, const Color& color)
 
 void Dialog::KeyChar(char c)
 {
-    if (mKeyForwardWidget != nullptr)
-        mKeyForwardWidget->KeyChar(c);
+    if (Widget* target = mKeyForwardWidget)
+        CallOut(target, [&] { target->KeyChar(c); });
 }
 
 // ---- Geometry and drawing --------------------------------------------------------------
@@ -252,13 +250,17 @@ void Dialog::Update()
 
 void Dialog::AddedToManager(WidgetManager* manager)
 {
-    Widget::AddedToManager(manager);
+    // Its children's hooks may delete this widget.
+    if (!CallOut(this, [&] { Widget::AddedToManager(manager); }))
+        return;
     ForEachButton([manager](DialogButton* button) { manager->AddWidget(button); });
 }
 
 void Dialog::RemovedFromManager(WidgetManager* manager)
 {
-    Widget::RemovedFromManager(manager);
+    // Its children's hooks may delete this widget.
+    if (!CallOut(this, [&] { Widget::RemovedFromManager(manager); }))
+        return;
     ForEachButton([manager](DialogButton* button) { manager->RemoveWidget(button); });
 }
 
@@ -275,7 +277,7 @@ void Dialog::OrderInManagerChanged()
 void Dialog::ButtonPress(int id)
 {
     if (IsDialogButtonId(id) && mDialogListener != nullptr)
-        mDialogListener->DialogButtonPress(mId, id);
+        CallOut(this, [&] { mDialogListener->DialogButtonPress(mId, id); });
 }
 
 void Dialog::ButtonDepress(int id)
@@ -284,7 +286,7 @@ void Dialog::ButtonDepress(int id)
         return;
     mResult = id;
     if (mDialogListener != nullptr)
-        mDialogListener->DialogButtonDepress(mId, id);
+        CallOut(this, [&] { mDialogListener->DialogButtonDepress(mId, id); });
 }
 
 void Dialog::ButtonDownTick(int id)
@@ -299,15 +301,15 @@ int Dialog::WaitForResult(bool autoKill)
         return mResult;
     const int id = mId;
     // A dialog of the application's table is over once it leaves the table; it may be
-    // deleted soon after (or at once), so the dialog is read only while the watch says
-    // it still exists.
+    // deleted soon after (or at once), so the dialog is read only while it still exists.
     const bool registered = app->GetDialog(id) == this;
-    if (mResultWatch == nullptr)
-        mResultWatch = std::make_shared<ResultWatch>();
-    const std::shared_ptr<ResultWatch> watch = mResultWatch;
+    if (mFinalResult == nullptr)
+        mFinalResult = std::make_shared<int32_t>(kNoResult);
+    const std::shared_ptr<const int32_t> finalResult = mFinalResult;
+    const WidgetRef<Dialog> self(this);
     auto waiting = [&]()
     {
-        if (watch->mDeleted || (registered && app->GetDialog(id) != this))
+        if (self.Gone() || (registered && app->GetDialog(id) != this))
             return false;
         return mWidgetManager != nullptr && mResult == kNoResult;
     };
@@ -315,9 +317,9 @@ int Dialog::WaitForResult(bool autoKill)
     {
     }
     // Killing a dialog that already left the table could kill another of the same id.
-    if (autoKill && !watch->mDeleted && app->GetDialog(id) == this)
+    if (autoKill && !self.Gone() && app->GetDialog(id) == this)
         app->KillDialog(id);
-    return watch->mDeleted ? watch->mResult : mResult;
+    return self.Gone() ? *finalResult : mResult;
 }
 
 // ---- Dragging ----------------------------------------------------------------------------

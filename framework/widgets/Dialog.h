@@ -131,15 +131,9 @@ public:
     void EnsureFonts();
 
 private:
-    // Watches a dialog during WaitForResult: the destructor leaves its result here.
-    struct ResultWatch
-    {
-        bool mDeleted = false;
-        int mResult = kNoResult;
-    };
-    // Shared with every WaitForResult running on this dialog, which may outlive it; made
-    // by the first wait.
-    std::shared_ptr<ResultWatch> mResultWatch;
+    // Where the destructor leaves the result for every WaitForResult running on this
+    // dialog, which may outlive it; made by the first wait.
+    std::shared_ptr<int32_t> mFinalResult;
 
     // The buttons that exist.
     template <typename F> void ForEachButton(F f);

@@ -6,6 +6,7 @@
 #include "graphics/SysFont.h"
 #include "widgets/EditListener.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -275,13 +276,9 @@ void EditWidget::KeyDown(KeyCode key)
         return;
     // 'A' to 'Y' also arrive as characters ('Z' is left to reach ProcessKey).
     const bool letter = key >= 65 && key <= 89;
-    if (!letter && ListenerAllowsKey(key))
-    {
-        ProcessKey(key, 0);
-        // Return was reported last: its listener may have removed and deleted this field.
-        if (key == KEYCODE_RETURN)
-            return;
-    }
+    // Return is reported last: its listener may remove and delete this field.
+    if (!letter && ListenerAllowsKey(key) && !CallOut(this, [&] { ProcessKey(key, 0); }))
+        return;
     Widget::KeyDown(key);
 }
 
@@ -304,7 +301,7 @@ void EditWidget::ProcessKey(KeyCode key, char c)
     FinishKey(before, result, shift);
 
     if (result.mReturn && mEditListener != nullptr)
-        mEditListener->EditWidgetText(mId, mString);
+        CallOut(this, [&] { mEditListener->EditWidgetText(mId, mString); });
 }
 
 EditWidget::Snapshot EditWidget::TakeSnapshot() const

@@ -2,6 +2,7 @@
 
 #include "widgets/Profile.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 namespace Vaxo
 {
@@ -32,8 +33,8 @@ void ProfileNameDialog::Resize(int x, int y, int width, int height)
 
 void ProfileNameDialog::AddedToManager(WidgetManager* manager)
 {
-    SimpleDialog::AddedToManager(manager);
-    manager->SetFocus(mEditWidget.get());
+    if (CallOut(this, [&] { SimpleDialog::AddedToManager(manager); }))
+        manager->SetFocus(mEditWidget.get());
 }
 
 int ProfileNameDialog::GetPreferredHeight(int width)

@@ -4,6 +4,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Image.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 
@@ -111,14 +112,16 @@ int SimpleDialog::GetPreferredHeight(int width)
 
 void SimpleDialog::AddedToManager(WidgetManager* manager)
 {
-    Dialog::AddedToManager(manager);
+    if (!CallOut(this, [&] { Dialog::AddedToManager(manager); }))
+        return;
     if (mThirdButton != nullptr)
         manager->AddWidget(mThirdButton.get());
 }
 
 void SimpleDialog::RemovedFromManager(WidgetManager* manager)
 {
-    Dialog::RemovedFromManager(manager);
+    if (!CallOut(this, [&] { Dialog::RemovedFromManager(manager); }))
+        return;
     if (mThirdButton != nullptr)
         manager->RemoveWidget(mThirdButton.get());
 }
@@ -147,8 +150,8 @@ bool SimpleDialog::IsScrolling()
 void SimpleDialog::Update()
 {
     Dialog::Update();
-    if (mSkinInst != nullptr)
-        mSkinInst->Update();
+    if (mSkinInst != nullptr && !CallOut(this, [&] { mSkinInst->Update(); }))
+        return;
     if (mScrollState != 1)
         return;
     int top = mY + kScrollStep;
@@ -164,7 +167,7 @@ void SimpleDialog::Draw(Graphics* g)
 {
     Dialog::Draw(g);
     if (mSkinInst != nullptr)
-        mSkinInst->Draw(g);
+        CallOut(this, [&] { mSkinInst->Draw(g); });
 }
 
 // ---- SimpleLabel -------------------------------------------------------------------------
@@ -256,10 +259,13 @@ SimpleOverlayDraw::~SimpleOverlayDraw() = default;
 
 void SimpleOverlayDraw::Draw(Graphics* g)
 {
-    g->Translate(-mX, -mY);
-    if (mTarget != nullptr)
-        mTarget->DrawOverlay(g);
-    g->Translate(mX, mY);
+    // Read first: the target's hook may delete this widget.
+    const int x = mX;
+    const int y = mY;
+    g->Translate(-x, -y);
+    if (Widget* target = mTarget)
+        CallOut(target, [&] { target->DrawOverlay(g); });
+    g->Translate(x, y);
 }
 
 } // namespace Vaxo

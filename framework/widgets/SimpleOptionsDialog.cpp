@@ -2,6 +2,7 @@
 
 #include "app/VaxoAppBase.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <list>
@@ -191,7 +192,7 @@ void SimpleOptionsDialog::ButtonDepress(int id)
     if (id != DIALOG_BUTTON_YES)
     {
         if (mDialogListener != nullptr)
-            mDialogListener->DialogButtonDepress(mId, id);
+            CallOut(this, [&] { mDialogListener->DialogButtonDepress(mId, id); });
         return;
     }
     if (VaxoAppBase* app = gVaxoAppBase)

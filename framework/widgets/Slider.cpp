@@ -4,6 +4,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Image.h"
 #include "widgets/WidgetMath.h"
+#include "widgets/WidgetRef.h"
 
 #include <memory>
 
@@ -99,7 +100,7 @@ void Slider::MouseDrag(int x, int y)
         return;
     mValue = value;
     MarkDirtyFull();
-    mListener->SliderVal(mId, value);
+    CallOut(this, [&] { mListener->SliderVal(mId, value); });
 }
 
 void Slider::MouseUp(int x, int y)
@@ -108,15 +109,7 @@ void Slider::MouseUp(int x, int y)
     (void)y;
     mDragging = false;
     SetCursor(CURSOR_POINTER);
-    mListener->SliderVal(mId, mValue);
-}
-
-// The base class would go on to the four-argument form after MouseUp(x, y) has told the
-// listener, which may have deleted the slider; the release ends with the listener here.
-void Slider::MouseUp(int x, int y, int clickCount)
-{
-    (void)clickCount;
-    MouseUp(x, y);
+    CallOut(this, [&] { mListener->SliderVal(mId, mValue); });
 }
 
 void Slider::MouseMove(int x, int y)
