@@ -524,10 +524,13 @@ void NativeImage::NormalFillRect(const TRect<int>& rect, const Color& color)
             return out;
         };
         const auto opaque = [p](uint32_t) { return p; };
-        if (f.bpp == 16 && c.alpha == 255)
-            ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, opaque);
-        else if (f.bpp == 16)
-            ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, over16);
+        if (f.bpp == 16)
+        {
+            if (c.alpha == 255)
+                ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, opaque);
+            else
+                ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, over16);
+        }
         else if (c.alpha == 255)
             ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r, opaque);
         else
