@@ -1,14 +1,12 @@
 // Demo recording and playback: the bit-packed command stream, the demo file, the playback
 // keys and the time left. Files and synchronised values are in AppFileOps.cpp, the file
 // format in DemoFile.cpp.
+#include "app/AppOverlay.h"
 #include "app/DemoFile.h"
 #include "app/KeyCodes.h"
 #include "app/VaxoAppBase.h"
 
 #include "common/MTRand.h"
-#include "graphics/Color.h"
-#include "graphics/Font.h"
-#include "graphics/Graphics.h"
 #include "graphics/MemoryImage.h"
 #include "graphics/NativeDisplay.h"
 #include "widgets/WidgetManager.h"
@@ -529,13 +527,7 @@ void CalculateDemoTimeLeft()
         return;
     const uint32_t now = GetTicks();
     if (gDemoTimeLeftImage == nullptr)
-    {
-        gDemoTimeLeftImage = app->CreateNativeImage();
-        gDemoTimeLeftImage->Create(50, gFPSFont->GetHeight() + 4);
-        gDemoTimeLeftImage->SetImageMode(false, false);
-        gDemoTimeLeftImage->SetVolatile(true);
-        gDemoTimeLeftImage->PurgeBits();
-    }
+        gDemoTimeLeftImage = NewOverlayImage(*app);
     else
     {
         // Once a second of playback time.
@@ -550,13 +542,7 @@ void CalculateDemoTimeLeft()
     std::string text =
         StrFormat("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    Graphics g(gDemoTimeLeftImage);
-    g.SetColor(Color(0));
-    g.FillRect(0, 0, gDemoTimeLeftImage->GetWidth(), gDemoTimeLeftImage->GetHeight());
-    g.SetColor(Color(0xFFFFFF));
-    g.SetFont(gFPSFont);
-    g.DrawString(text, 2, gFPSFont->GetAscent());
-    gDemoTimeLeftImage->BitsChanged();
+    PaintOverlay(gDemoTimeLeftImage, text);
 }
 
 } // namespace Vaxo

@@ -2,6 +2,7 @@
 // at 200 ms, drawing of the dirty widgets when no update is due, sleeping otherwise; the
 // frame-rate overlay; presenting with display recovery. Re-entrant: modal waits call
 // UpdateApp themselves, and Shutdown makes every nested call return.
+#include "app/AppOverlay.h"
 #include "app/DemoFile.h"
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
@@ -141,7 +142,18 @@ public:
     NoRandGuard& operator=(const NoRandGuard&) = delete;
 };
 
-// Fills the overlay image black and writes the text in white.
+} // namespace
+
+MemoryImage* NewOverlayImage(VaxoAppBase& app)
+{
+    MemoryImage* image = app.CreateNativeImage();
+    image->Create(50, gFPSFont->GetHeight() + 4);
+    image->SetImageMode(false, false);
+    image->SetVolatile(true);
+    image->PurgeBits();
+    return image;
+}
+
 void PaintOverlay(MemoryImage* image, const std::string& text)
 {
     Graphics g(image);
@@ -152,7 +164,6 @@ void PaintOverlay(MemoryImage* image, const std::string& text)
     g.DrawString(text, 2, gFPSFont->GetAscent());
     image->BitsChanged();
 }
-} // namespace
 
 bool CreateFPSFont()
 {
@@ -465,13 +476,7 @@ bool VaxoAppBase::DrawDirtyStuff()
         {
             gFrameCount++;
             if (gFPSImage == nullptr)
-            {
-                gFPSImage = CreateNativeImage();
-                gFPSImage->Create(50, gFPSFont->GetHeight() + 4);
-                gFPSImage->SetImageMode(false, false);
-                gFPSImage->SetVolatile(true);
-                gFPSImage->PurgeBits();
-            }
+                gFPSImage = NewOverlayImage(*this);
             if (gFPSTimer.GetDuration() >= 1000.0 || gForceDisplay)
             {
                 gFPSTimer.Stop();
@@ -492,13 +497,7 @@ bool VaxoAppBase::DrawDirtyStuff()
         else if (mShowFPSMode == 1 && mWidgetManager != nullptr && CreateFPSFont())
         {
             if (gFPSImage == nullptr)
-            {
-                gFPSImage = CreateNativeImage();
-                gFPSImage->Create(50, gFPSFont->GetHeight() + 4);
-                gFPSImage->SetImageMode(false, false);
-                gFPSImage->SetVolatile(true);
-                gFPSImage->PurgeBits();
-            }
+                gFPSImage = NewOverlayImage(*this);
             PaintOverlay(gFPSImage,
                          StrFormat("%d,%d", mWidgetManager->mLastMouseX, mWidgetManager->mLastMouseY));
         }
