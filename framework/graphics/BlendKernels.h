@@ -21,7 +21,6 @@
 #define VAXO_SSE2_BLEND 0
 #endif
 
-
 namespace Vaxo
 {
 
