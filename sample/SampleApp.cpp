@@ -46,10 +46,15 @@ SampleApp::SampleApp()
       mDialogImage(nullptr), mClickSound(-1), mChimeSound(-1), mRunCount(0), mNotesPlayed(0), mWant3D(-1),
       mWantWindowed(-1)
 {
+    // The program's name, in one place: the title, the settings key, the data folder, the
+    // error boxes and every line it prints are made from these two.
     mCompanyName = "Vaxo";
     mProductName = "Sample";
-    mTitle = "Vaxo Sample";
-    mRegKey = "Vaxo\\Sample";
+    mTitle = mCompanyName + " " + mProductName;
+    mRegKey = mCompanyName + "\\" + mProductName;
+    // The title of the error boxes, unless properties/params.xml gives another; set before
+    // the properties are read, so that a box about them carries it too.
+    SetString("FATAL_ERROR", StringToWString(mTitle + ": Error"));
     mWidth = 800;
     mHeight = 600;
     mProfileMgr = new ProfileMgr(this, SampleProfile::Factory);
@@ -107,7 +112,7 @@ void SampleApp::WriteToRegistry()
 
 void SampleApp::InitHook()
 {
-    std::printf("Vaxo sample: run %d\n", mRunCount);
+    std::printf("%s: run %d\n", mTitle.c_str(), mRunCount);
     std::fflush(stdout);
     // A damaged manifest, or a group that does not load, ends the program with its error.
     LoadResourceManifest();
@@ -149,7 +154,7 @@ void SampleApp::LoadingThreadCompleted()
     mWidgetManager->AddWidget(mMainScreen.get());
     // The wheel scrolls the notes from the start (a dialog over them hands the focus back).
     mWidgetManager->SetFocus(mMainScreen->mNoteList.get());
-    std::printf("Vaxo sample: loaded after %u ms\n", GetTicks() - mTimeLoaded);
+    std::printf("%s: loaded after %u ms\n", mTitle.c_str(), GetTicks() - mTimeLoaded);
     std::fflush(stdout);
     if (mProfileMgr->mCurProfile == nullptr)
         mProfileMgr->DoCreateProfileDialog(false, nullptr);
@@ -171,7 +176,7 @@ void SampleApp::ShutdownHook()
         SafeDeleteWidget(mLoadingScreen.release());
     }
     // The dialogs, the skin and the resources go with the application.
-    std::printf("Vaxo sample: %d updates, %d notes played\n", mUpdateCount, mNotesPlayed);
+    std::printf("%s: %d updates, %d notes played\n", mTitle.c_str(), mUpdateCount, mNotesPlayed);
     std::fflush(stdout);
 }
 
@@ -184,9 +189,9 @@ Dialog* SampleApp::NewDialog(int dialogId, bool isModal, const VaxoString& heade
 
 void SampleApp::ButtonDepress(int id)
 {
-    if (id == kQuitDialogId + 2000 || id == kQuitDialogId + 3000)
+    if (id == kQuitDialogId + kDialogYesEventOffset || id == kQuitDialogId + kDialogNoEventOffset)
         KillDialog(kQuitDialogId);
-    if (id == kQuitDialogId + 2000)
+    if (id == kQuitDialogId + kDialogYesEventOffset)
         Shutdown();
 }
 
@@ -226,7 +231,7 @@ void SampleApp::ShowPlayers()
 
 void SampleApp::ConfirmQuit()
 {
-    DoDialog(kQuitDialogId, true, "Quit", "Leave the sample now?", "", 1);
+    DoDialog(kQuitDialogId, true, "Quit", "Leave " + mTitle + " now?", "", 1);
 }
 
 bool SampleApp::BindInitResources()

@@ -101,7 +101,7 @@ public:
     // Dialogs of DoDialog (questions and messages) take the sample's skin.
     Dialog* NewDialog(int dialogId, bool isModal, const VaxoString& header, const VaxoString& lines,
                       const VaxoString& footer, int buttonMode) override;
-    // The sample's dialogs answer here: Yes of dialog d arrives as d + 2000.
+    // The sample's dialogs answer here: Yes of dialog d arrives as d + kDialogYesEventOffset.
     void ButtonDepress(int id) override;
 
     // The current player (null while there is none).

@@ -85,7 +85,7 @@ void LoadingScreen::Draw(Graphics* g)
     const int logoY = 150;
     g->DrawImage(logo, (mWidth - logo->GetWidth()) / 2, logoY);
     Font* title = mApp->mTitleFont;
-    DrawCentred(g, title, Color::White, "Vaxo Sample", mWidth,
+    DrawCentred(g, title, Color::White, mApp->mTitle, mWidth,
                 logoY + (logo->GetHeight() + title->GetAscent()) / 2);
 
     const TRect<int> bar(200, 330, 400, 24);
@@ -186,7 +186,7 @@ void MainScreen::Draw(Graphics* g)
     DrawTiled(g, mApp->mTileImage, mWidth, mHeight);
     Font* title = mApp->mTitleFont;
     Font* label = mApp->mLabelFont;
-    DrawText(g, title, kHeadingColor, "Vaxo Sample", kButtonsX, 40 + title->GetAscent());
+    DrawText(g, title, kHeadingColor, mApp->mTitle, kButtonsX, 40 + title->GetAscent());
     SampleProfile* player = mApp->GetPlayer();
     DrawText(g, label, kTextColor, "Player: " + (player != nullptr ? player->mName : std::string("none")),
              kButtonsX, 100);

@@ -4,6 +4,7 @@
 # each target's covered edges after its seeds and at the end of its run: a
 # target whose figure stops growing needs seeds or a dictionary. Exits non-zero
 # when a target finds a fault. Usage: scripts/fuzz.sh [build-dir] [seconds]
+# Targets run CTEST_PARALLEL_LEVEL at a time, as the tests do (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-asan}
@@ -30,4 +31,4 @@ run_fuzz() { # target corpus [dictionary]
 }
 export -f run_fuzz
 export work seconds build
-grep -v '^$' "$build/fuzz_targets.txt" | xargs -P "$(nproc)" -L 1 bash -c 'run_fuzz "$0" "$1" "${2:-}"'
+grep -v '^$' "$build/fuzz_targets.txt" | xargs -P "${CTEST_PARALLEL_LEVEL:-$(nproc)}" -L 1 bash -c 'run_fuzz "$0" "$1" "${2:-}"'

@@ -4,8 +4,9 @@
 # it. Without a display (no DISPLAY) it runs on a virtual one, with silent audio; Ctrl+C
 # closes the window there as the close button would.
 # Usage: scripts/run.sh [-3d | -software] [-windowed | -fullscreen] [-record | -play]
-#                      [-demofile=<name>]
-# The build folder is build-run (VAXO_RUN_BUILD names another).
+#                      [-demofile=<path>]
+# The build folder is build-run (VAXO_RUN_BUILD names another); the build runs
+# CMAKE_BUILD_PARALLEL_LEVEL jobs at once (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VAXO_RUN_BUILD:-build-run}

@@ -2,11 +2,16 @@
 # The whole test run: set-up, the sanitizer builds and the plain build, every test
 # through CTest in each (display tests on Xvfb at depths 24, 16 and 15), each fuzz
 # target briefly on its seed corpus. The benchmarks are built in the plain build, a
-# release build as they are measured in (see README). Exits non-zero on any failure.
+# release build as they are measured in (see docs/guide.md). Exits non-zero on any failure.
+# Builds run CMAKE_BUILD_PARALLEL_LEVEL jobs at once, CTest runs and fuzz targets
+# CTEST_PARALLEL_LEVEL tests at once (each by default one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-jobs=$(nproc)
+build_jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+test_jobs=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+# The scripts called below read the same two.
+export CMAKE_BUILD_PARALLEL_LEVEL=$build_jobs CTEST_PARALLEL_LEVEL=$test_jobs
 fuzz_seconds=${VAXO_FUZZ_SECONDS:-10}
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
@@ -27,7 +32,7 @@ scripts/setup.sh build-tsan thread "${launcher[@]}"
 # sanitizer, optimised). Its tests run too, so that what only one compiler or only an
 # optimised build shows (the order in which a compiler evaluates operands, say) is caught.
 cmake -S . -B build-default "${launcher[@]}" >/dev/null
-cmake --build build-default -j"$jobs"
+cmake --build build-default -j"$build_jobs"
 
 # Virtual displays for the window and OpenGL tests, one per pixel depth, each on a
 # display number of its own choosing, so that other servers on the machine are left alone.
@@ -40,11 +45,11 @@ echo "Virtual displays: $VAXO_DISPLAY_24 (24 bits), $VAXO_DISPLAY_16 (16), $VAXO
 export LIBGL_ALWAYS_SOFTWARE=1
 
 status=0
-ctest --test-dir build-asan -j"$jobs" --output-on-failure || status=1
-ctest --test-dir build-tsan -j"$jobs" --output-on-failure --no-tests=ignore || status=1
-ctest --test-dir build-default -j"$jobs" --output-on-failure || status=1
+ctest --test-dir build-asan -j"$test_jobs" --output-on-failure || status=1
+ctest --test-dir build-tsan -j"$test_jobs" --output-on-failure --no-tests=ignore || status=1
+ctest --test-dir build-default -j"$test_jobs" --output-on-failure || status=1
 
-# A new user's program: the sample copied out of the tree by README's recipe, built against
+# A new user's program: the sample copied out of the tree by the guide's recipe, built against
 # the framework as a user builds it, and run; prints its build times.
 tests/sample/new_user.sh || status=1
 

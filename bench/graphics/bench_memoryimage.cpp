@@ -4,7 +4,8 @@
 //   per-pixel alpha, pixman's OVER (premultiplied source) and a plain memcpy of the rows;
 // - a filtered 2x stretch against SDL_gfx's zoomSurface with smoothing;
 // - a rotated copy against SDL_gfx's rotozoomSurface with smoothing;
-// - the sprite drawn at fractional positions (the filtered loop at angle 0);
+// - the sprite drawn at fractional positions (the filtered loop at angle 0) against
+//   pixman's OVER through its bilinear filter at the same fraction;
 // - a translucent FillRect against pixman's OVER with a solid source.
 #include "graphics/MemoryImage.h"
 
@@ -124,7 +125,9 @@ void BM_SDL_BlitSurface_Sprite(benchmark::State& state)
 }
 
 #if VAXO_HAVE_PIXMAN
-void BM_Pixman_Over_Sprite(benchmark::State& state)
+// The premultiplied sprite composited by pixman's OVER at the positions of
+// BM_NormalBlt_Sprite, size x size pixels each; prepare(sprite) sets up its image first.
+template <class Prepare> void PixmanOverSprite(benchmark::State& state, int size, Prepare prepare)
 {
     std::vector<uint32_t> destPixels(kDestW * kDestH, 0xFF304050);
     std::vector<uint32_t> spritePixels = Premultiplied(SpritePixels());
@@ -132,18 +135,24 @@ void BM_Pixman_Over_Sprite(benchmark::State& state)
         pixman_image_create_bits(PIXMAN_x8r8g8b8, kDestW, kDestH, destPixels.data(), kDestW * 4);
     pixman_image_t* sprite =
         pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, spritePixels.data(), kSprite * 4);
+    prepare(sprite);
     const auto positions = Positions();
     size_t i = 0;
     for (auto _ : state)
     {
         const auto& p = positions[i++ % positions.size()];
-        pixman_image_composite32(PIXMAN_OP_OVER, sprite, nullptr, dest, 0, 0, 0, 0, p.first, p.second,
-                                 kSprite, kSprite);
+        pixman_image_composite32(PIXMAN_OP_OVER, sprite, nullptr, dest, 0, 0, 0, 0, p.first, p.second, size,
+                                 size);
     }
     benchmark::DoNotOptimize(destPixels.data());
     pixman_image_unref(sprite);
     pixman_image_unref(dest);
     state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Pixman_Over_Sprite(benchmark::State& state)
+{
+    PixmanOverSprite(state, kSprite, [](pixman_image_t*) {});
 }
 #endif
 
@@ -234,6 +243,25 @@ void BM_BltF_Sprite(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 
+#if VAXO_HAVE_PIXMAN
+// BM_BltF_Sprite's draws through pixman: the sprite translated by the same fraction,
+// bilinear, nothing outside it. A 64 x 64 image moved by a fraction covers 65 x 65 pixels.
+void BM_Pixman_BilinearOver_Sprite(benchmark::State& state)
+{
+    PixmanOverSprite(state, kSprite + 1,
+                     [](pixman_image_t* sprite)
+                     {
+                         // Destination to source: the sprite lands 0.25 right and 0.75 down.
+                         pixman_transform_t shift;
+                         pixman_transform_init_translate(&shift, pixman_double_to_fixed(-0.25),
+                                                         pixman_double_to_fixed(-0.75));
+                         pixman_image_set_transform(sprite, &shift);
+                         pixman_image_set_filter(sprite, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+                         pixman_image_set_repeat(sprite, PIXMAN_REPEAT_NONE);
+                     });
+}
+#endif
+
 #if VAXO_HAVE_SDL_GFX
 void BM_SDLgfx_RotozoomSurface_30deg(benchmark::State& state)
 {
@@ -291,6 +319,9 @@ BENCHMARK(BM_SDLgfx_ZoomSurface_2x);
 #endif
 BENCHMARK(BM_BltRotated_30deg);
 BENCHMARK(BM_BltF_Sprite);
+#if VAXO_HAVE_PIXMAN
+BENCHMARK(BM_Pixman_BilinearOver_Sprite);
+#endif
 #if VAXO_HAVE_SDL_GFX
 BENCHMARK(BM_SDLgfx_RotozoomSurface_30deg);
 #endif

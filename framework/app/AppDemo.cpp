@@ -1,14 +1,12 @@
 // Demo recording and playback: the bit-packed command stream, the demo file, the playback
 // keys and the time left. Files and synchronised values are in AppFileOps.cpp, the file
 // format in DemoFile.cpp.
+#include "app/AppOverlay.h"
 #include "app/DemoFile.h"
 #include "app/KeyCodes.h"
 #include "app/VaxoAppBase.h"
 
 #include "common/MTRand.h"
-#include "graphics/Color.h"
-#include "graphics/Font.h"
-#include "graphics/Graphics.h"
 #include "graphics/MemoryImage.h"
 #include "graphics/NativeDisplay.h"
 #include "widgets/WidgetManager.h"
@@ -22,15 +20,11 @@ namespace Vaxo
 
 namespace
 {
-// Short-form kinds.
-constexpr int32_t kDemoMouseDelta = 0;
-constexpr int32_t kDemoMouseButton = 1;
 // A relative move holds -31 to 31 in 6 bits; absolute positions take 12 bits.
 constexpr int32_t kMaxMouseDelta = 31;
 constexpr int32_t kMaxMousePosition = 4095;
 // The time field of a head holds 0 to 15 updates.
-constexpr int32_t kMaxHeadGap = 15;
-constexpr int kWheelNotch = 120;
+constexpr int32_t kMaxHeadGap = (1 << kDemoHeadTimeBits) - 1;
 
 // Playback speeds the "+" and "-" keys stay within. The main loop forces a draw after
 // ceil(speed x 10) update decisions: at the slowest that leaves room for an update (below
@@ -38,6 +32,16 @@ constexpr int kWheelNotch = 120;
 // loop accumulates; at the fastest the count stays a small whole number.
 constexpr double kMinDemoSpeed = 1.0 / 8.0;
 constexpr double kMaxDemoSpeed = 256.0;
+
+// What ReportFailedSave names.
+const char kDemoSaved[] = "the demo";
+
+void MakeFolderOf(const std::string& fileName)
+{
+    std::string folder = GetFileDir(fileName, false);
+    if (!folder.empty())
+        MkDir(folder);
+}
 
 int32_t ClampToInt32(int64_t value)
 {
@@ -75,12 +79,12 @@ void VaxoAppBase::WriteDemoTimingBlock()
 {
     while (int64_t(mUpdateCount) - mDemoCommandTime > kMaxHeadGap)
     {
-        mDemoBuffer.WriteNumBits(kMaxHeadGap, 4);
+        mDemoBuffer.WriteNumBits(kMaxHeadGap, kDemoHeadTimeBits);
         mDemoBuffer.WriteNumBits(0, 1);
-        mDemoBuffer.WriteNumBits(DEMO_FILLER, 5);
+        mDemoBuffer.WriteNumBits(DEMO_FILLER, kDemoCommandIdBits);
         mDemoCommandTime += kMaxHeadGap;
     }
-    mDemoBuffer.WriteNumBits(mUpdateCount - mDemoCommandTime, 4);
+    mDemoBuffer.WriteNumBits(mUpdateCount - mDemoCommandTime, kDemoHeadTimeBits);
     mDemoCommandTime = mUpdateCount;
 }
 
@@ -138,9 +142,7 @@ void VaxoAppBase::DemoRecordWindowMessage(WinEventType type, int param, int x, i
     }
     else if (dx != 0 || dy != 0)
     {
-        WriteDemoTimingBlock();
-        mDemoBuffer.WriteNumBits(1, 1);
-        mDemoBuffer.WriteNumBits(kDemoMouseDelta, 1);
+        BeginDemoShortCommand(*this, DEMO_MOUSE_DELTA);
         mDemoBuffer.WriteNumBits(int32_t(dx), 6);
         mDemoBuffer.WriteNumBits(int32_t(dy), 6);
     }
@@ -148,9 +150,7 @@ void VaxoAppBase::DemoRecordWindowMessage(WinEventType type, int param, int x, i
     int32_t code = MouseButtonCode(type, &down);
     if (code != 0)
     {
-        WriteDemoTimingBlock();
-        mDemoBuffer.WriteNumBits(1, 1);
-        mDemoBuffer.WriteNumBits(kDemoMouseButton, 1);
+        BeginDemoShortCommand(*this, DEMO_MOUSE_BUTTON);
         mDemoBuffer.WriteNumBits(down ? 1 : 0, 1);
         mDemoBuffer.WriteNumBits(code, 3);
     }
@@ -203,6 +203,15 @@ void VaxoAppBase::DemoAssertIntEqual(int value)
     }
 }
 
+void CheckDemoFileCanBeSaved(VaxoAppBase& app)
+{
+    MakeFolderOf(app.mDemoFileName);
+    int reason = 0;
+    // Reported once: the save at the end, if it fails too, tells nothing new.
+    if (!CanSaveWholeFile(app.mDemoFileName, &reason))
+        app.ReportFailedSave(kDemoSaved, app.mDemoFileName, reason);
+}
+
 void VaxoAppBase::WriteDemoBuffer()
 {
     if (!mRecordingDemo)
@@ -215,11 +224,9 @@ void VaxoAppBase::WriteDemoBuffer()
     if (mDemoBuffer.GetDataLen() > 0)
         demo.mStream.assign(mDemoBuffer.GetDataPtr(), mDemoBuffer.GetDataPtr() + mDemoBuffer.GetDataLen());
     std::vector<uint8_t> bytes = BuildDemoFile(demo);
-    std::string folder = GetFileDir(mDemoFileName, false);
-    if (!folder.empty())
-        MkDir(folder);
+    MakeFolderOf(mDemoFileName);
     if (!WriteFileAtomically(mDemoFileName, bytes.data(), uint32_t(bytes.size())))
-        ReportFailedSave("the demo", mDemoFileName, errno);
+        ReportFailedSave(kDemoSaved, mDemoFileName, errno);
 }
 
 // ---- Playback ----------------------------------------------------------------------------
@@ -246,37 +253,34 @@ bool VaxoAppBase::ReadDemoBuffer(std::string& error)
     return true;
 }
 
-namespace
-{
-// Only the zero bits padding the last byte are left, and no command head waits to be played.
-bool DemoStreamEnded(const VaxoAppBase& app)
-{
-    return app.mDemoHeadPending &&
-           app.mDemoBuffer.GetDataLenBits() - app.mDemoBuffer.GetReadBitPos() < kDemoMinCommandBits;
-}
-} // namespace
-
 bool VaxoAppBase::PrepareDemoCommand(bool)
 {
-    if (mDemoHeadPending)
+    if (!mDemoHeadPending)
+        return mUpdateCount == mDemoCommandTime;
+    if (!DemoStreamEnded(*this))
     {
-        if (DemoStreamEnded(*this))
-        {
-            // The stream has ended. Nothing will come at any update now, so updates are no
-            // longer held for a command, a loading thread that runs is handed over when it
-            // finishes, and a run to the next marker stops.
-            mDemoCommandTime = mUpdateCount - 1;
-            if (mLoadingThreadStarted)
-                mDemoLoadDone = true;
-            mFastForwardToMarker = false;
-            return false;
-        }
-        mDemoCommandTime = int32_t(uint32_t(mDemoCommandTime) + uint32_t(mDemoBuffer.ReadNumBits(4, false)));
+        const int32_t time =
+            int32_t(uint32_t(mDemoCommandTime) + uint32_t(mDemoBuffer.ReadNumBits(kDemoHeadTimeBits, false)));
         mDemoShortForm = mDemoBuffer.ReadNumBits(1, false) != 0;
-        mDemoCommandId = mDemoBuffer.ReadNumBits(mDemoShortForm ? 1 : 5, false);
+        mDemoCommandId =
+            mDemoBuffer.ReadNumBits(mDemoShortForm ? kDemoShortKindBits : kDemoCommandIdBits, false);
         mDemoHeadPending = false;
+        if (DemoPayloadInStream(*this))
+        {
+            mDemoCommandTime = time;
+            return mUpdateCount == mDemoCommandTime;
+        }
+        // A file cut short ends inside this command: it is not played.
+        EndDemoEarly(*this);
     }
-    return mUpdateCount == mDemoCommandTime;
+    // The stream has ended. Nothing will come at any update now, so updates are no longer
+    // held for a command, a loading thread that runs is handed over when it finishes, and
+    // a run to the next marker stops.
+    mDemoCommandTime = mUpdateCount - 1;
+    if (mLoadingThreadStarted)
+        mDemoLoadDone = true;
+    mFastForwardToMarker = false;
+    return false;
 }
 
 namespace
@@ -358,7 +362,7 @@ void VaxoAppBase::ProcessDemo()
            PrepareDemoCommand(false))
     {
         mDemoHeadPending = true;
-        if (mDemoShortForm && mDemoCommandId == kDemoMouseDelta)
+        if (mDemoShortForm && mDemoCommandId == DEMO_MOUSE_DELTA)
         {
             int32_t dx = mDemoBuffer.ReadNumBits(6, true);
             int32_t dy = mDemoBuffer.ReadNumBits(6, true);
@@ -523,13 +527,7 @@ void CalculateDemoTimeLeft()
         return;
     const uint32_t now = GetTicks();
     if (gDemoTimeLeftImage == nullptr)
-    {
-        gDemoTimeLeftImage = app->CreateNativeImage();
-        gDemoTimeLeftImage->Create(50, gFPSFont->GetHeight() + 4);
-        gDemoTimeLeftImage->SetImageMode(false, false);
-        gDemoTimeLeftImage->SetVolatile(true);
-        gDemoTimeLeftImage->PurgeBits();
-    }
+        gDemoTimeLeftImage = NewOverlayImage(*app);
     else
     {
         // Once a second of playback time.
@@ -544,13 +542,7 @@ void CalculateDemoTimeLeft()
     std::string text =
         StrFormat("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    Graphics g(gDemoTimeLeftImage);
-    g.SetColor(Color(0));
-    g.FillRect(0, 0, gDemoTimeLeftImage->GetWidth(), gDemoTimeLeftImage->GetHeight());
-    g.SetColor(Color(0xFFFFFF));
-    g.SetFont(gFPSFont);
-    g.DrawString(text, 2, gFPSFont->GetAscent());
-    gDemoTimeLeftImage->BitsChanged();
+    PaintOverlay(gDemoTimeLeftImage, text);
 }
 
 } // namespace Vaxo

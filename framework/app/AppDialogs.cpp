@@ -7,26 +7,31 @@
 #include "widgets/DialogSkin.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
+
+#include <chrono>
+#include <thread>
 
 namespace Vaxo
 {
 
 namespace
 {
-// The platform's error-icon box style.
-constexpr uint32_t kErrorBoxStyle = 16;
-// The answer of a box that cannot be shown.
-constexpr int kCancelAnswer = 2;
-
-// A pop-up raised off the main thread: the box, the key and mouse state EndPopup resets
-// and an exit belong to the main thread (a font read on the loading thread reports its
-// errors through Popup), so the main loop shows the text, and exits when asked to.
-void DeferPopup(VaxoAppBase& app, const std::string& text, bool doExit)
+// A fatal pop-up raised off the main thread: the box, the key and mouse state EndPopup
+// resets and the exit belong to the main thread, so the main loop shows the text and
+// exits. The caller goes no further than it would on the main thread: a loading procedure
+// must not go on past a resource it cannot do without.
+[[noreturn]] void HandOverFatalPopup(VaxoAppBase& app, const std::string& text)
 {
-    std::lock_guard<std::mutex> lock(app.mDeferredMutex);
-    app.mDeferredPopupText += (app.mDeferredPopupText.empty() ? "" : "\n\n") + text;
-    if (doExit)
+    {
+        std::lock_guard<std::mutex> lock(app.mDeferredMutex);
+        app.mDeferredPopupText += (app.mDeferredPopupText.empty() ? "" : "\n\n") + text;
         app.mDeferredExit = true;
+        app.mDeferredSignal.notify_all();
+    }
+    // Touches nothing of the application, which the exit may be tearing down.
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(1));
 }
 } // namespace
 
@@ -61,11 +66,11 @@ int VaxoAppBase::MsgBox(const std::string& text, const std::string& title, int f
     if (mIsScreenSaver)
     {
         LogScreenSaverError(text);
-        return 1;
+        return MSGBOX_ANSWER_OK;
     }
     // No box off the main thread; what EndPopup resets is the main thread's.
     if (!OnMainThread())
-        return kCancelAnswer;
+        return MSGBOX_ANSWER_CANCEL;
     BeginPopup();
     int answer = mPlatform->MessageBoxA(text.c_str(), title.c_str(), uint32_t(flags), true);
     EndPopup();
@@ -77,10 +82,10 @@ int VaxoAppBase::MsgBox(const std::wstring& text, const std::wstring& title, int
     if (mIsScreenSaver)
     {
         LogScreenSaverError(WStringToString(text));
-        return 1;
+        return MSGBOX_ANSWER_OK;
     }
     if (!OnMainThread())
-        return kCancelAnswer;
+        return MSGBOX_ANSWER_CANCEL;
     BeginPopup();
     int answer = mPlatform->MessageBoxW(text.c_str(), title.c_str(), uint32_t(flags), true);
     EndPopup();
@@ -94,13 +99,20 @@ void VaxoAppBase::Popup(const std::string& text, bool doExit)
         LogScreenSaverError(text);
         return;
     }
+    // Off the main thread a text that is not fatal is not shown: a box at some later moment
+    // would interrupt the running game (a font read while loading reports its errors here,
+    // and the failed load is reported again by the resource manager).
     if (!OnMainThread())
-        return DeferPopup(*this, text, doExit);
+    {
+        if (doExit)
+            HandOverFatalPopup(*this, text);
+        return;
+    }
     BeginPopup();
     if (!mShutdown)
     {
         std::string title = GetString("FATAL_ERROR", "FATAL ERROR");
-        mPlatform->MessageBoxA(text.c_str(), title.c_str(), kErrorBoxStyle, true);
+        mPlatform->MessageBoxA(text.c_str(), title.c_str(), MSGBOX_ERROR, true);
     }
     EndPopup();
     if (doExit)
@@ -115,12 +127,16 @@ void VaxoAppBase::Popup(const std::wstring& text, bool doExit)
         return;
     }
     if (!OnMainThread())
-        return DeferPopup(*this, WStringToString(text), doExit);
+    {
+        if (doExit)
+            HandOverFatalPopup(*this, WStringToString(text));
+        return;
+    }
     BeginPopup();
     if (!mShutdown)
     {
         std::wstring title = StringToWString(GetString("FATAL_ERROR", "FATAL ERROR"));
-        mPlatform->MessageBoxW(text.c_str(), title.c_str(), kErrorBoxStyle, true);
+        mPlatform->MessageBoxW(text.c_str(), title.c_str(), MSGBOX_ERROR, true);
     }
     EndPopup();
     if (doExit)
@@ -291,18 +307,18 @@ void VaxoAppBase::ModalClose() {}
 
 void VaxoAppBase::DialogButtonPress(int dialogId, int buttonId)
 {
-    if (buttonId == 1000)
-        ButtonPress(dialogId + 2000);
-    else if (buttonId == 1001)
-        ButtonPress(dialogId + 3000);
+    if (buttonId == DIALOG_BUTTON_YES)
+        ButtonPress(dialogId + kDialogYesEventOffset);
+    else if (buttonId == DIALOG_BUTTON_NO)
+        ButtonPress(dialogId + kDialogNoEventOffset);
 }
 
 void VaxoAppBase::DialogButtonDepress(int dialogId, int buttonId)
 {
-    if (buttonId == 1000)
-        ButtonDepress(dialogId + 2000);
-    else if (buttonId == 1001)
-        ButtonDepress(dialogId + 3000);
+    if (buttonId == DIALOG_BUTTON_YES)
+        ButtonDepress(dialogId + kDialogYesEventOffset);
+    else if (buttonId == DIALOG_BUTTON_NO)
+        ButtonDepress(dialogId + kDialogNoEventOffset);
 }
 
 // ---- Deferred deletion ---------------------------------------------------------------
@@ -327,6 +343,8 @@ void VaxoAppBase::ProcessSafeDeleteList()
         RandGuard() { MTRand::SetRandAllowed(false); }
         ~RandGuard() { MTRand::SetRandAllowed(true); }
     } guard;
+    // The safe point: a call-out further up may still watch these widgets.
+    const SafeDeletePoint safePoint;
     // A destructor may queue more deletions: each record leaves the list before its
     // widget is deleted, and the walk starts over after every deletion.
     for (bool deleted = true; deleted;)

@@ -3,6 +3,7 @@
 // minimising, muting and unmuting in balance; the developer keys.
 #include "app/VaxoAppBase.h"
 
+#include "app/DemoFile.h"
 #include "app/KeyCodes.h"
 #include "common/VaxoPerf.h"
 #include "widgets/WidgetManager.h"
@@ -14,9 +15,6 @@ namespace Vaxo
 
 namespace
 {
-// Long-form demo commands written here: the mouse entered or left the window.
-constexpr int32_t kDemoMouseEnter = 7;
-constexpr int32_t kDemoMouseLeave = 8;
 // Milliseconds: a gap this long between timer events starts a new run of them.
 constexpr uint32_t kTimerRunGap = 500;
 // Milliseconds of timer events before a pending web page is judged, and after its
@@ -24,7 +22,6 @@ constexpr uint32_t kTimerRunGap = 500;
 constexpr uint32_t kURLSettleTime = 5000;
 constexpr uint32_t kURLOpenedAfter = 8000;
 constexpr uint32_t kURLFailedAfter = 12000;
-constexpr int kWheelNotch = 120;
 
 bool IsKeyEvent(WinEventType type)
 {
@@ -62,9 +59,7 @@ void RecordMouseInWindow(VaxoAppBase& app, bool inWindow)
 {
     if (!app.mRecordingDemo || app.mShutdown)
         return;
-    app.WriteDemoTimingBlock();
-    app.mDemoBuffer.WriteNumBits(0, 1);
-    app.mDemoBuffer.WriteNumBits(inWindow ? kDemoMouseEnter : kDemoMouseLeave, 5);
+    BeginDemoCommand(app, inWindow ? DEMO_MOUSE_ENTER : DEMO_MOUSE_LEAVE);
 }
 
 void HandleMouseEvent(VaxoAppBase& app, const WinEvent& event)
@@ -426,7 +421,7 @@ bool VaxoAppBase::DebugKeyDown(int keyCode)
         if (shift)
         {
             Set3DAcclerated(!Is3DAccelerated(), true);
-            MsgBox(StrFormat("3D-Mode: %s", Is3DAccelerated() ? "ON" : "OFF"), "Mode Switch", 0);
+            MsgBox(StrFormat("3D-Mode: %s", Is3DAccelerated() ? "ON" : "OFF"), "Mode Switch", MSGBOX_OK);
         }
         else
         {
@@ -445,7 +440,7 @@ bool VaxoAppBase::DebugKeyDown(int keyCode)
         if (VaxoPerf::IsPerfOn())
         {
             VaxoPerf::EndPerf();
-            MsgBox(VaxoPerf::GetResults(), "Perf Results", 0);
+            MsgBox(VaxoPerf::GetResults(), "Perf Results", MSGBOX_OK);
         }
         else
         {

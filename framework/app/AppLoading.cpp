@@ -24,8 +24,10 @@ uint32_t VaxoAppBase::LoadingThreadProcStub(void* app)
 {
     VaxoAppBase* self = static_cast<VaxoAppBase*>(app);
     self->LoadingThreadProc();
+    std::lock_guard<std::mutex> lock(self->mDeferredMutex);
     // Release: whatever the work made is visible to the main thread that sees the flag.
     self->mLoadingThreadCompleted.store(true, std::memory_order_release);
+    self->mDeferredSignal.notify_all();
     return 0;
 }
 
@@ -33,6 +35,14 @@ void VaxoAppBase::WaitForLoadingThread()
 {
     if (mLoadingThread == nullptr)
         return;
+    {
+        // A thread that handed a fatal error over waits for the exit, and the loading
+        // thread may be that one: the exit cannot wait for it.
+        std::unique_lock<std::mutex> lock(mDeferredMutex);
+        mDeferredSignal.wait(lock, [this] { return mLoadingThreadCompleted || mDeferredExit; });
+    }
+    if (mDeferredExit)
+        ProcessDeferredErrors();
     mPlatform->WaitForThread(mLoadingThread);
     mLoadingThread = nullptr;
 }
@@ -101,17 +111,20 @@ void VaxoAppBase::EnforceCursor()
     bool changed = false;
     if (mSEHOccured || !mMouseIn)
     {
-        mPlatform->SetCursor(-1);
+        mPlatform->SetCursor(CURSOR_NONE);
         changed = mPlatform->SetCursorImage(nullptr);
     }
     else
     {
         Image* image = mCursorNum >= 0 && mCursorNum < kNumCursors ? mCursorImages[mCursorNum] : nullptr;
-        bool useImage = image != nullptr && (mPlayingDemo || mCustomCursorsEnabled || mCursorNum == 12);
+        bool useImage =
+            image != nullptr && (mPlayingDemo || mCustomCursorsEnabled || mCursorNum == CURSOR_CUSTOM);
         if (useImage)
         {
             changed = mPlatform->SetCursorImage(image);
-            mPlatform->SetCursor(mPlayingDemo ? (mPlatform->IsMouseIn(false) ? 4 : 0) : 11);
+            mPlatform->SetCursor(mPlayingDemo
+                                     ? (mPlatform->IsMouseIn(false) ? CURSOR_NO_ENTRY : CURSOR_POINTER)
+                                     : CURSOR_INVISIBLE);
         }
         else
         {

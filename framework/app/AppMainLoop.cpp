@@ -2,6 +2,8 @@
 // at 200 ms, drawing of the dirty widgets when no update is due, sleeping otherwise; the
 // frame-rate overlay; presenting with display recovery. Re-entrant: modal waits call
 // UpdateApp themselves, and Shutdown makes every nested call return.
+#include "app/AppOverlay.h"
+#include "app/DemoFile.h"
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "app/VaxoAppBase.h"
@@ -140,7 +142,18 @@ public:
     NoRandGuard& operator=(const NoRandGuard&) = delete;
 };
 
-// Fills the overlay image black and writes the text in white.
+} // namespace
+
+MemoryImage* NewOverlayImage(VaxoAppBase& app)
+{
+    MemoryImage* image = app.CreateNativeImage();
+    image->Create(50, gFPSFont->GetHeight() + 4);
+    image->SetImageMode(false, false);
+    image->SetVolatile(true);
+    image->PurgeBits();
+    return image;
+}
+
 void PaintOverlay(MemoryImage* image, const std::string& text)
 {
     Graphics g(image);
@@ -151,7 +164,6 @@ void PaintOverlay(MemoryImage* image, const std::string& text)
     g.DrawString(text, 2, gFPSFont->GetAscent());
     image->BitsChanged();
 }
-} // namespace
 
 bool CreateFPSFont()
 {
@@ -187,16 +199,16 @@ bool VaxoAppBase::UpdateAppStep(bool* updated)
         *updated = false;
     if (mExitToTop)
         return false;
-    if (mUpdateAppState == 3)
-        mUpdateAppState = 0;
+    if (mUpdateAppState == UPDATE_FINISHED)
+        mUpdateAppState = UPDATE_EVENTS;
 
     mUpdateAppDepth++;
-    if (mUpdateAppState == 0)
+    if (mUpdateAppState == UPDATE_EVENTS)
     {
         mPlatform->DoMessageLoop();
         ProcessDemo();
         if (!ProcessDeferredMessages(true))
-            mUpdateAppState = 1;
+            mUpdateAppState = UPDATE_DECIDE;
     }
     else
     {
@@ -209,13 +221,12 @@ bool VaxoAppBase::UpdateAppStep(bool* updated)
     return true;
 }
 
-bool VaxoAppBase::Process(bool allowSleep)
+std::optional<bool> VaxoAppBase::FastForwardDemo(bool allowSleep)
 {
-    ProcessDeferredErrors();
-    if (mDeferredShutdown.exchange(false))
-        Shutdown();
-
-    if (mPlayingDemo && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
+    if (!mPlayingDemo)
+        return std::nullopt;
+    auto targetAhead = [this] { return mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker; };
+    if (targetAhead())
     {
         if (!mFastForwardMuted && !mFastForwardStep)
         {
@@ -223,7 +234,7 @@ bool VaxoAppBase::Process(bool allowSleep)
             Mute(true);
         }
         // No update runs after Shutdown, however far the run was to go.
-        while (!mShutdown && (mUpdateCount < mFastForwardToUpdateNum || mFastForwardToMarker))
+        while (!mShutdown && targetAhead())
         {
             mLastTime = GetAccurateTime();
             mTimeAcc = 0.0;
@@ -239,12 +250,12 @@ bool VaxoAppBase::Process(bool allowSleep)
                 mFastForwardStep = false;
                 mFastForwardRedrawTick = GetTicks();
                 DrawDirtyStuff();
-                mUpdateAppState = 3;
+                mUpdateAppState = UPDATE_FINISHED;
                 return true;
             }
             if (mUpdateCount == countBefore)
             {
-                mUpdateAppState = 3;
+                mUpdateAppState = UPDATE_FINISHED;
                 // Held for the real loading thread: a frame's sleep instead of a spin.
                 if (mLoaded != mDemoLoadDone)
                 {
@@ -256,19 +267,29 @@ bool VaxoAppBase::Process(bool allowSleep)
             }
         }
     }
-    if (mPlayingDemo && mFastForwardMuted)
+    if (mFastForwardMuted)
     {
         mFastForwardMuted = false;
         if (mSoundManager != nullptr)
             mSoundManager->StopAllSounds();
         Unmute(true);
     }
+    return std::nullopt;
+}
+
+bool VaxoAppBase::Process(bool allowSleep)
+{
+    ProcessDeferredErrors();
+    if (mDeferredShutdown.exchange(false))
+        Shutdown();
+    if (const std::optional<bool> stepEnded = FastForwardDemo(allowSleep))
+        return *stepEnded;
 
     if (mPaused || mUpdateMultiplier <= 0.0)
     {
         // Nothing to update: back to the window events at the next step, and sleep a
         // frame instead of spinning.
-        mUpdateAppState = 3;
+        mUpdateAppState = UPDATE_FINISHED;
         if (!allowSleep)
             return false;
         ThreadSleep(uint32_t(mFrameTime));
@@ -282,7 +303,7 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     bool draw = false;
     int32_t slept = 0;
-    if (mUpdateAppState == 1)
+    if (mUpdateAppState == UPDATE_DECIDE)
     {
         mNonDrawCount++;
         if (mNonDrawCount >= int32_t(std::ceil(mUpdateMultiplier * 10.0)) && mLoaded)
@@ -293,11 +314,12 @@ bool VaxoAppBase::Process(bool allowSleep)
         {
             if (DoUpdateFrames())
             {
-                mUpdateAppState = 2;
+                mUpdateAppState = UPDATE_RAN;
             }
             else
             {
-                mUpdateAppState = 3; // updates are held (demo playback waits): events first
+                // Updates are held (demo playback waits): the events first.
+                mUpdateAppState = UPDATE_FINISHED;
                 // Only the real loading thread ends this wait: a frame's sleep, as when paused.
                 if (mPlayingDemo && mLoaded != mDemoLoadDone)
                 {
@@ -314,9 +336,9 @@ bool VaxoAppBase::Process(bool allowSleep)
             draw = true;
         }
     }
-    else if (mUpdateAppState == 2)
+    else if (mUpdateAppState == UPDATE_RAN)
     {
-        mUpdateAppState = 3;
+        mUpdateAppState = UPDATE_FINISHED;
         ProcessSafeDeleteList();
         DoUpdateFramesF(1.0f);
         ProcessSafeDeleteList();
@@ -331,7 +353,7 @@ bool VaxoAppBase::Process(bool allowSleep)
 
     if (draw)
     {
-        mUpdateAppState = 3;
+        mUpdateAppState = UPDATE_FINISHED;
         mNonDrawCount = 0;
         if (mHasPendingDraw)
         {
@@ -416,11 +438,7 @@ bool VaxoAppBase::DoUpdateFrames()
         // The hand-over goes in the demo before what the hook records (files it reads, values
         // it synchronises): playback runs the hook once it has played the hand-over.
         if (mRecordingDemo)
-        {
-            WriteDemoTimingBlock();
-            mDemoBuffer.WriteNumBits(0, 1);
-            mDemoBuffer.WriteNumBits(9, 5);
-        }
+            BeginDemoCommand(*this, DEMO_LOADING_DONE);
         HandleLoadingCompleted();
     }
     UpdateFrames();
@@ -458,13 +476,7 @@ bool VaxoAppBase::DrawDirtyStuff()
         {
             gFrameCount++;
             if (gFPSImage == nullptr)
-            {
-                gFPSImage = CreateNativeImage();
-                gFPSImage->Create(50, gFPSFont->GetHeight() + 4);
-                gFPSImage->SetImageMode(false, false);
-                gFPSImage->SetVolatile(true);
-                gFPSImage->PurgeBits();
-            }
+                gFPSImage = NewOverlayImage(*this);
             if (gFPSTimer.GetDuration() >= 1000.0 || gForceDisplay)
             {
                 gFPSTimer.Stop();
@@ -485,13 +497,7 @@ bool VaxoAppBase::DrawDirtyStuff()
         else if (mShowFPSMode == 1 && mWidgetManager != nullptr && CreateFPSFont())
         {
             if (gFPSImage == nullptr)
-            {
-                gFPSImage = CreateNativeImage();
-                gFPSImage->Create(50, gFPSFont->GetHeight() + 4);
-                gFPSImage->SetImageMode(false, false);
-                gFPSImage->SetVolatile(true);
-                gFPSImage->PurgeBits();
-            }
+                gFPSImage = NewOverlayImage(*this);
             PaintOverlay(gFPSImage,
                          StrFormat("%d,%d", mWidgetManager->mLastMouseX, mWidgetManager->mLastMouseY));
         }

@@ -8,6 +8,7 @@
 #include "common/Registry.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -19,8 +20,8 @@ namespace
 {
 // Longest text RegistryReadString reads, in bytes (the store adds a terminator).
 constexpr uint32_t kMaxRegistryString = 1023;
-// Message box type of the application's error boxes: OK only, error icon.
-constexpr int kErrorBox = 16;
+// What failed saves of the settings store are reported as.
+const char* const kSettingsSaved = "the settings";
 
 // A volume as a whole percent. Rounded: truncating made 0.58 come back as 0.57 and lose
 // a percent at every start.
@@ -270,7 +271,7 @@ void VaxoAppBase::FlushSettingsStore()
     // The settings stay in memory, and the next flush tries again.
     int error = 0;
     if (!RegistryFileClose(&error))
-        ReportFailedSave("the settings", folder + "registry.bin", error);
+        ReportFailedSave(kSettingsSaved, folder + "registry.bin", error);
 }
 
 void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& path, int errorNumber)
@@ -284,14 +285,41 @@ void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& p
     // The demo is written during teardown, when no widget manager is left to end a
     // popup: the platform shows that box itself.
     if (mWidgetManager != nullptr)
-        MsgBox(text, title, kErrorBox);
+        MsgBox(text, title, MSGBOX_ERROR);
     else if (mPlatform != nullptr)
-        mPlatform->MessageBoxA(text.c_str(), title.c_str(), kErrorBox, true);
+        mPlatform->MessageBoxA(text.c_str(), title.c_str(), MSGBOX_ERROR, true);
+}
+
+void VaxoAppBase::ReportFileSetAside(const FileSetAside& aside, const std::string& title,
+                                     const std::string& opening, const std::string& fresh,
+                                     const std::string& notSaved)
+{
+    // The real reason: a file the user may not read is not a damaged one.
+    std::string text = opening + aside.mPath;
+    if (aside.mReadError != 0)
+        text += std::string(": ") + std::strerror(aside.mReadError);
+    if (!aside.mKeptAs.empty())
+        text += GetString("FILE_KEPT_AS", "\nIt was kept as ") + aside.mKeptAs + fresh;
+    else
+        text += GetString("FILE_NOT_MOVED", "\nIt could not be moved aside: ") +
+                (aside.mMoveError == EEXIST ? "no free name" : std::strerror(aside.mMoveError)) + notSaved;
+    MsgBox(text, title, MSGBOX_ERROR);
 }
 
 void VaxoAppBase::ReadFromRegistry()
 {
     mReadFromRegistry = true;
+    FileSetAside aside;
+    if (RegistryTakeFileSetAside(&aside))
+    {
+        ReportFileSetAside(aside, GetString("SETTINGS_UNREADABLE_TITLE", "Settings Not Read"),
+                           GetString("SETTINGS_UNREADABLE", "The settings could not be read: "),
+                           GetString("SETTINGS_NEW", "\nThe settings start afresh."),
+                           GetString("SETTINGS_NOT_SAVED", "\nSettings changed now will not be saved."));
+        // That box already said the settings are not saved.
+        if (aside.mKeptAs.empty())
+            mReportedSaveFailures.insert(kSettingsSaved);
+    }
     mRegKey = GetString("RegistryKey", mRegKey);
     if (mRegKey.empty())
         return;

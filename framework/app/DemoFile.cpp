@@ -5,9 +5,12 @@
 #include "app/VaxoAppBase.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace Vaxo
@@ -88,6 +91,53 @@ bool ParseMarkers(const uint8_t* data, uint32_t size, DemoFile* demo)
     }
     return true;
 }
+
+// Bits ahead of a stream's read position, read in Buffer's order without moving it.
+class StreamPeek
+{
+public:
+    explicit StreamPeek(const Buffer& stream)
+        : mData(stream.GetDataPtr()), mPos(stream.GetReadBitPos()), mEnd(stream.GetDataLenBits())
+    {
+    }
+    // Passes over count bits; false when they are not all there.
+    bool Skip(int64_t count)
+    {
+        mPos += count;
+        return mPos <= mEnd;
+    }
+    // Up to 32 bits as Buffer::ReadNumBits reads them; false when they are not all there.
+    bool Read(int32_t count, int32_t* value)
+    {
+        if (mPos + count > mEnd)
+            return false;
+        uint32_t bits = 0;
+        for (int32_t i = 0; i < count; i++, mPos++)
+        {
+            if ((mData[mPos / 8] >> (mPos % 8)) & 1u)
+                bits |= 1u << i;
+        }
+        *value = int32_t(bits);
+        return true;
+    }
+    // A 32-bit length and that many bytes, as ReadDemoBytes takes them.
+    bool SkipBytes()
+    {
+        int32_t length = 0;
+        return Read(32, &length) && Skip(8 * int64_t(std::max(0, length)));
+    }
+    // A 16-bit length and that many bytes, as ReadDemoString takes them.
+    bool SkipString()
+    {
+        int32_t length = 0;
+        return Read(16, &length) && Skip(8 * int64_t(std::max<int16_t>(0, int16_t(length))));
+    }
+
+private:
+    const uint8_t* mData;
+    int64_t mPos;
+    int64_t mEnd;
+};
 
 struct FileCloser
 {
@@ -205,16 +255,101 @@ void BeginDemoCommand(VaxoAppBase& app, int32_t id)
 {
     app.WriteDemoTimingBlock();
     app.mDemoBuffer.WriteNumBits(0, 1);
-    app.mDemoBuffer.WriteNumBits(id, 5);
+    app.mDemoBuffer.WriteNumBits(id, kDemoCommandIdBits);
+}
+
+void BeginDemoShortCommand(VaxoAppBase& app, int32_t kind)
+{
+    app.WriteDemoTimingBlock();
+    app.mDemoBuffer.WriteNumBits(1, 1);
+    app.mDemoBuffer.WriteNumBits(kind, kDemoShortKindBits);
 }
 
 bool TakeDemoAnswer(VaxoAppBase& app)
 {
     if (app.mDemoDetached)
         return false;
-    app.PrepareDemoCommand(false);
+    // The recording answered this call here: a stream without the answer was cut short.
+    if (DemoStreamEnded(app))
+        EndDemoEarly(app);
+    else
+        app.PrepareDemoCommand(false); // ends the demo as well when the payload is cut
+    if (app.mDemoDetached)
+        return false;
     app.mDemoHeadPending = true;
     return true;
+}
+
+bool DemoStreamEnded(const VaxoAppBase& app)
+{
+    return app.mDemoHeadPending &&
+           app.mDemoBuffer.GetDataLenBits() - app.mDemoBuffer.GetReadBitPos() < kDemoMinCommandBits;
+}
+
+bool DemoPayloadInStream(const VaxoAppBase& app)
+{
+    StreamPeek in(app.mDemoBuffer);
+    if (app.mDemoShortForm)
+        return in.Skip(app.mDemoCommandId == DEMO_MOUSE_DELTA ? 12 : 4);
+    int32_t flag = 0;
+    switch (app.mDemoCommandId)
+    {
+    case DEMO_MOUSE_POSITION:
+        return in.Skip(24);
+    case DEMO_ACTIVATE:
+    case DEMO_REGISTRY_WRITE:
+    case DEMO_REGISTRY_ERASE_KEY:
+    case DEMO_FILE_EXISTS:
+    case DEMO_FILE_WRITE:
+        return in.Skip(1);
+    case DEMO_SIZE:
+    case DEMO_KEY_DOWN:
+    case DEMO_KEY_UP:
+    case DEMO_MOUSE_WHEEL:
+        return in.Skip(8);
+    case DEMO_CHAR:
+        return in.Read(1, &flag) && in.Skip(flag != 0 ? 16 : 8);
+    case DEMO_REFRESH_SYNC:
+        return in.Skip(16);
+    case DEMO_ASSERT_INT:
+        return in.Skip(32);
+    case DEMO_ASSERT_STRING:
+        return in.SkipString();
+    case DEMO_SYNC_BUFFER:
+        return in.SkipBytes();
+    case DEMO_FILE_READ:
+        return in.Read(1, &flag) && (flag == 0 || in.SkipBytes());
+    case DEMO_REGISTRY_READ:
+        return in.Read(1, &flag) && (flag == 0 || (in.Skip(32) && in.SkipBytes()));
+    case DEMO_REGISTRY_SUBKEYS:
+    {
+        int32_t count = 0;
+        if (!in.Read(1, &flag) || (flag != 0 && !in.Read(32, &count)))
+            return false;
+        // Each name takes 16 bits at least: a count the stream cannot hold ends it.
+        for (int32_t i = 0; i < count; i++)
+        {
+            if (!in.SkipString())
+                return false;
+        }
+        return true;
+    }
+    default:
+        // Fillers and ids never written carry nothing.
+        return true;
+    }
+}
+
+void EndDemoEarly(VaxoAppBase& app)
+{
+    app.mDemoDetached = true;
+    // What is left is the cut command's payload, not commands.
+    app.mDemoBuffer.Clear();
+    app.mDemoHeadPending = true;
+    const std::string text =
+        app.GetString("DEMO_ENDS_EARLY", "Demo file ends early, nothing more is replayed: ") +
+        app.mDemoFileName;
+    app.MsgBox(text, app.GetString("DEMO_ENDS_EARLY_TITLE", "Demo Ends Early"), MSGBOX_ERROR);
 }
 
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)
@@ -227,6 +362,28 @@ bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes)
         return false;
     bytes->resize(size_t(info.st_size));
     return bytes->empty() || std::fread(bytes->data(), 1, bytes->size(), file.get()) == bytes->size();
+}
+
+bool CanSaveWholeFile(const std::string& fileName, int* error)
+{
+    // The rename of a save cannot replace a folder.
+    struct stat info;
+    if (::stat(fileName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    {
+        *error = EISDIR;
+        return false;
+    }
+    // A file made beside the target, as a save makes its temporary file; removed at once.
+    std::string temp = fileName + ".XXXXXX";
+    const int fd = ::mkstemp(&temp[0]);
+    if (fd < 0)
+    {
+        *error = errno;
+        return false;
+    }
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return true;
 }
 
 } // namespace Vaxo

@@ -1,3 +1,4 @@
+// Internal to framework/app.
 // The demo file (".dmo") and the pieces of its command stream that the recorder, the
 // playback and the demo-aware operations of VaxoAppBase share (AppDemo.cpp,
 // AppFileOps.cpp, AppSettings.cpp).
@@ -28,8 +29,14 @@ namespace Vaxo
 
 class VaxoAppBase;
 
-// Long-form command ids. The short form has kind 0 (relative mouse move) and kind 1
-// (mouse button).
+// Short-form kinds.
+enum DemoShortKind : int32_t
+{
+    DEMO_MOUSE_DELTA = 0,
+    DEMO_MOUSE_BUTTON = 1
+};
+
+// Long-form command ids.
 enum DemoCommandId : int32_t
 {
     DEMO_MOUSE_POSITION = 0,
@@ -57,10 +64,17 @@ enum DemoCommandId : int32_t
     DEMO_FILLER = 31
 };
 
+// Bits of a command head's fields: the updates since the previous command, the short-form
+// flag, then the kind (short form) or the id (long form).
+constexpr int32_t kDemoHeadTimeBits = 4;
+constexpr int32_t kDemoShortKindBits = 1;
+constexpr int32_t kDemoCommandIdBits = 5;
+
 constexpr uint32_t kDemoMagic = 0x42BEEF78;
 constexpr uint32_t kDemoVersion = 2;
-// Bits of the shortest command.
-constexpr int32_t kDemoMinCommandBits = 10;
+// Bits of the shortest command: a long-form head with nothing behind it (a mouse button's
+// short form is as long).
+constexpr int32_t kDemoMinCommandBits = kDemoHeadTimeBits + 1 + kDemoCommandIdBits;
 
 struct DemoFile
 {
@@ -99,17 +113,36 @@ std::string ReadDemoString(const Buffer& stream);
 // At most 32767 bytes of the text, so that its 16-bit length reads back as written.
 void WriteDemoString(Buffer& stream, const std::string& text);
 
-// Recording: the head of a long-form command at the current update.
+// Recording: the head of a long-form command (a DemoCommandId) at the current update.
 void BeginDemoCommand(VaxoAppBase& app, int32_t id);
-// Playing: whether a synchronous operation takes its answer from the stream (a demo plays
-// and no live close detached it). If so, the operation's head has been taken and its
-// payload follows.
+// Recording: the head of a short-form command (a DemoShortKind) at the current update.
+void BeginDemoShortCommand(VaxoAppBase& app, int32_t kind);
+// Playing: whether a synchronous operation takes its answer from the stream (a demo plays,
+// no live close detached it, and the stream holds the answer). If so, the operation's head
+// has been taken and its payload follows.
 bool TakeDemoAnswer(VaxoAppBase& app);
+// Playing: only the zero bits padding the last byte are left, and no command head waits
+// to be played.
+bool DemoStreamEnded(const VaxoAppBase& app);
+// Playing: whether the whole payload of the command whose head was just read is in the
+// stream (a file cut short ends inside one).
+bool DemoPayloadInStream(const VaxoAppBase& app);
+// Playing: the demo file ends before what was recorded has been replayed. The user is told
+// (once, naming the file), the rest of the stream is dropped and the demo detached: the
+// program goes on without input, its demo-aware operations answering as after a live close.
+void EndDemoEarly(VaxoAppBase& app);
+// Recording: tells the user at once, rather than when the run ends, that the demo file
+// cannot be saved. The demo is still recorded, and saving it is tried again at the end.
+void CheckDemoFileCanBeSaved(VaxoAppBase& app);
 
 // Whole-file helpers of the file operations and the demo writer; the writer is
 // WriteFileAtomically (common/AtomicFile.h).
 // The whole regular file; false for folders, files larger than a Buffer holds (256 MB),
 // and reads that come up short.
 bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>* bytes);
+// Whether WriteFileAtomically could save fileName now: a temporary file can be made beside
+// it and the target is no folder. False with the reason (an errno value) in *error. The
+// folder must exist.
+bool CanSaveWholeFile(const std::string& fileName, int* error);
 
 } // namespace Vaxo

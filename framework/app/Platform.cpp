@@ -43,7 +43,7 @@ bool Platform::SetCursorImage(Image*)
 int Platform::MessageBoxA(const char* text, const char* caption, uint32_t, bool)
 {
     std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
-    return 0;
+    return MSGBOX_ANSWER_NONE;
 }
 
 int Platform::MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal)

@@ -30,6 +30,57 @@ class VaxoAppBase;
 // Opaque thread handle of the platform: a thread is a pointer to it, null means none.
 struct HTHREAD_;
 
+// Cursor numbers, the same for the platform's shapes (SetCursor) and the application's
+// cursor slots (VaxoAppBase::SetCursor, SetCursorImage).
+enum CursorNumber : int32_t
+{
+    CURSOR_NONE = -1, // no cursor at all: the mouse is outside, or a crash was reported
+    CURSOR_POINTER = 0,
+    CURSOR_HAND = 1,
+    CURSOR_DRAGGING = 2,
+    CURSOR_TEXT = 3,     // the I-beam
+    CURSOR_NO_ENTRY = 4, // also what a playing demo shows over the window
+    CURSOR_SIZE_ALL = 5, // the sizing arrows, 5 to 9
+    CURSOR_SIZE_NESW = 6,
+    CURSOR_SIZE_NS = 7,
+    CURSOR_SIZE_NWSE = 8,
+    CURSOR_SIZE_WE = 9,
+    CURSOR_WAIT = 10,      // the hourglass
+    CURSOR_INVISIBLE = 11, // shown while a custom image stands for the cursor
+    CURSOR_CUSTOM = 12     // the slot whose image shows even with custom cursors off; no shape
+};
+constexpr int32_t kNumCursors = 13;
+
+// Message-box styles (MessageBoxA's type, VaxoAppBase::MsgBox's flags) in the Windows
+// numbering: a set of buttons in the low four bits, and an icon above them.
+enum MessageBoxStyle : uint32_t
+{
+    MSGBOX_OK = 0,
+    MSGBOX_OK_CANCEL = 1,
+    MSGBOX_ABORT_RETRY_IGNORE = 2,
+    MSGBOX_YES_NO_CANCEL = 3,
+    MSGBOX_YES_NO = 4,
+    MSGBOX_RETRY_CANCEL = 5,
+    MSGBOX_BUTTONS = 0xF, // the bits that choose the buttons
+    MSGBOX_ICON_ERROR = 16,
+    MSGBOX_ICON_QUESTION = 32,
+    // The application's error boxes: OK alone, with the error icon.
+    MSGBOX_ERROR = MSGBOX_OK | MSGBOX_ICON_ERROR
+};
+
+// What a message box answers: the button pressed (Windows numbering).
+enum MessageBoxAnswer : int32_t
+{
+    MSGBOX_ANSWER_NONE = 0, // the base platform, which shows no box
+    MSGBOX_ANSWER_OK = 1,
+    MSGBOX_ANSWER_CANCEL = 2, // also a box closed otherwise, or one that could not be shown
+    MSGBOX_ANSWER_ABORT = 3,
+    MSGBOX_ANSWER_RETRY = 4,
+    MSGBOX_ANSWER_IGNORE = 5,
+    MSGBOX_ANSWER_YES = 6,
+    MSGBOX_ANSWER_NO = 7
+};
+
 class Platform
 {
 public:
@@ -61,14 +112,13 @@ public:
     virtual bool Redraw(TRect<int>* rect);
     // tick: GetAccurateTime milliseconds; called at most once a second while drawing.
     virtual void UpdateScreenSaverInfo(uint32_t tick) { (void)tick; }
-    // Cursor number 0 to 12, or -1 for none.
+    // A CursorNumber: one of the shapes, or CURSOR_NONE.
     virtual void SetCursor(int cursor) { (void)cursor; }
     // Shows the image as the cursor (null: none); true when the shown cursor changed.
     virtual bool SetCursorImage(Image* image);
     virtual void ShowWindow(int showCommand) { (void)showCommand; }
-    // Message boxes never block in tests: they answer 1 OK, 2 Cancel, 3 Abort, 4 Retry,
-    // 5 Ignore, 6 Yes, 7 No (0 from the base, which shows nothing). type: the box type
-    // (0 to 5) with icon flags (16 error, 32 question).
+    // Message boxes never block in tests. type: a MessageBoxStyle; the answer a
+    // MessageBoxAnswer (MSGBOX_ANSWER_NONE from the base, which shows no box).
     virtual int MessageBoxA(const char* text, const char* caption, uint32_t type, bool modal);
     virtual int MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal);
     virtual void BeginPopup() {}

@@ -2,6 +2,7 @@
 // empty hooks of the application object.
 #include "app/VaxoAppBase.h"
 
+#include "app/DemoFile.h"
 #include "app/MusicInterface.h"
 #include "app/SoundManager.h"
 #include "common/MTRand.h"
@@ -29,19 +30,20 @@ VaxoAppBase::VaxoAppBase()
       mInitialized(false), mTimeLoaded(0), mIsScreenSaver(false), mReadFromRegistry(false), mCursorImages(),
       mIsOpeningURL(false), mShutdownOnURLOpen(false), mLastURLOpenTime(0), mMuteCount(0), mAutoMuteCount(0),
       mHasFocus(true), mFrameTime(10), mTimeAcc(0.0), mLastTime(0), mUpdateMultiplier(1.0), mUpdateCount(0),
-      mCursorNum(0), mAutoStartLoadingThread(true), mDeferredShutdown(false), mDeferredExit(false),
-      mCustomCursorsEnabled(false), mLastShutdownClean(true), mRecordingDemo(false), mPlayingDemo(false),
-      mSyncRefreshRate(100), mWaitForVSync(false), mChanged3D(false), mUpdateAppState(0), mUpdateAppDepth(0),
-      mNonDrawCount(0), mHasPendingDraw(true), mDrawing(false), mLastDrawTick(0), mNextDrawTick(0),
-      mCustomCursorDirty(false), mShowFPS(false), mShowFPSMode(0), mPaused(false), mFastForwardToUpdateNum(0),
-      mFastForwardToMarker(false), mFastForwardStep(false), mFastForwardMuted(false),
-      mFastForwardRedrawTick(0), mScreenSaverInfoTick(0), mRedrawRetryTick(0), mActive(false),
-      mMouseIn(false), mCtrlDown(false), mAltDown(false), mDebugKeysEnabled(false), mMuteOnLostFocus(true),
-      mIsPopupOpen(false), mRunning(false), mCloseRequested(false), mLastTimerTick(0), mTimerRunStart(0),
-      mLoadingThreadStarted(false), mLoadingThreadCompleted(false), mLoaded(false), mYieldMainThread(false),
-      mNumLoadingThreadTasks(0), mCompletedLoadingThreadTasks(0), mAutoEnable3D(false), mDemoDetached(false),
-      mDemoUpdateTotal(0), mDemoMouseX(0), mDemoMouseY(0), mDemoCommandTime(0), mDemoHeadPending(true),
-      mDemoShortForm(false), mDemoCommandId(0), mDemoLoadDone(false), mDemoTimeLeftTick(0)
+      mCursorNum(CURSOR_POINTER), mAutoStartLoadingThread(true), mDeferredShutdown(false),
+      mDeferredExit(false), mCustomCursorsEnabled(false), mLastShutdownClean(true), mRecordingDemo(false),
+      mPlayingDemo(false), mSyncRefreshRate(100), mWaitForVSync(false), mChanged3D(false),
+      mUpdateAppState(UPDATE_EVENTS), mUpdateAppDepth(0), mNonDrawCount(0), mHasPendingDraw(true),
+      mDrawing(false), mLastDrawTick(0), mNextDrawTick(0), mCustomCursorDirty(false), mShowFPS(false),
+      mShowFPSMode(0), mPaused(false), mFastForwardToUpdateNum(0), mFastForwardToMarker(false),
+      mFastForwardStep(false), mFastForwardMuted(false), mFastForwardRedrawTick(0), mScreenSaverInfoTick(0),
+      mRedrawRetryTick(0), mActive(false), mMouseIn(false), mCtrlDown(false), mAltDown(false),
+      mDebugKeysEnabled(false), mMuteOnLostFocus(true), mIsPopupOpen(false), mRunning(false),
+      mCloseRequested(false), mLastTimerTick(0), mTimerRunStart(0), mLoadingThreadStarted(false),
+      mLoadingThreadCompleted(false), mLoaded(false), mYieldMainThread(false), mNumLoadingThreadTasks(0),
+      mCompletedLoadingThreadTasks(0), mAutoEnable3D(false), mDemoDetached(false), mDemoUpdateTotal(0),
+      mDemoMouseX(0), mDemoMouseY(0), mDemoCommandTime(0), mDemoHeadPending(true), mDemoShortForm(false),
+      mDemoCommandId(0), mDemoLoadDone(false), mDemoTimeLeftTick(0)
 {
     mPlatform.reset(CreatePlatform(this));
     gVaxoAppBase = this;
@@ -103,7 +105,9 @@ VaxoAppBase::~VaxoAppBase()
             std::string caption =
                 mCaptionPrefix + " " +
                 GetString("HARDWARE_ACCEL_CONFIRMATION", "Hardware Acceleration Confirmation");
-            bool keep = mPlatform->MessageBoxA(text.c_str(), caption.c_str(), 0x24, true) == 6;
+            bool keep =
+                mPlatform->MessageBoxA(text.c_str(), caption.c_str(), MSGBOX_YES_NO | MSGBOX_ICON_QUESTION,
+                                       true) == MSGBOX_ANSWER_YES;
             mDisplay->mIs3D = keep;
             if (keep)
                 RegistryWriteInteger("Is3D", 1);
@@ -198,6 +202,8 @@ void VaxoAppBase::Init()
             DoExit(1);
         }
     }
+    if (mRecordingDemo)
+        CheckDemoFileCanBeSaved(*this);
 
     InitPropertiesHook();
     ReadFromRegistry();
@@ -230,7 +236,7 @@ void VaxoAppBase::Init()
 
     if (mIsScreenSaver)
     {
-        mCursorNum = 11;
+        mCursorNum = CURSOR_INVISIBLE;
         EnforceCursor();
     }
     InitHook();

@@ -23,10 +23,11 @@
 //   demo-aware file operations and value sync  AppFileOps.cpp
 //
 // Threads: everything runs on the main thread except LoadingThreadProc (the loading
-// thread), the cursor thread body, and Shutdown / ShowResourceError / GetSharedImage /
-// the memory-image set, which the loading thread may call. Locks: mMutex (inherited, the
-// image mutex) guards mMemoryImageSet and mSharedImageMap; mDeferredMutex guards
-// mDeferredPopupText. No lock is taken while another of them is held.
+// thread), the cursor thread body, and Shutdown / ShowResourceError / Popup /
+// GetSharedImage / the memory-image set, which the loading thread may call. Locks: mMutex
+// (inherited, the image mutex) guards mMemoryImageSet and mSharedImageMap; mDeferredMutex
+// guards mDeferredPopupText and the waits on mDeferredSignal. No lock is taken while
+// another of them is held.
 #pragma once
 
 #include "app/Platform.h"
@@ -48,6 +49,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -58,6 +60,7 @@ namespace Vaxo
 
 class Color;
 class Dialog;
+struct FileSetAside;
 class Font;
 class Image;
 class MemoryImage;
@@ -77,9 +80,6 @@ struct WidgetSafeDeleteInfo
     // Owned by the list; already out of its parent.
     Widget* mWidget;
 };
-
-// Number of cursors: 0 arrow .. 11 invisible, 12 the custom-image slot.
-constexpr int kNumCursors = 13;
 
 class VaxoAppBase : public GraphicsApp, public ButtonListener, public DialogListener, public PropertiesSink
 {
@@ -184,7 +184,7 @@ public:
     double mUpdateMultiplier;
     // Fixed updates run since start.
     int32_t mUpdateCount;
-    // Requested cursor, 0 to 12.
+    // Requested cursor, a CursorNumber (app/Platform.h).
     int32_t mCursorNum;
     std::unique_ptr<SoundManager> mSoundManager;
     // Widgets waiting for deletion at a safe point of the main loop.
@@ -193,8 +193,8 @@ public:
     bool mAutoStartLoadingThread;
     // Shutdown was asked for off the main thread; the main loop performs it.
     std::atomic<bool> mDeferredShutdown;
-    // ShowResourceError(true) was called off the main thread; the main loop shows the
-    // text and exits.
+    // ShowResourceError(true) or Popup(text, true) was called off the main thread; the
+    // main loop shows the text and exits.
     std::atomic<bool> mDeferredExit;
     bool mCustomCursorsEnabled;
     // The previous run ended cleanly (setting "InProgress" was 0 or missing).
@@ -202,6 +202,9 @@ public:
     // Error text raised off the main thread, shown by the main loop. Under mDeferredMutex.
     std::string mDeferredPopupText;
     std::mutex mDeferredMutex;
+    // Notified when the loading thread has finished its work and when a fatal error is
+    // handed over, so that a wait for the loading thread cannot outlast the exit.
+    std::condition_variable mDeferredSignal;
     bool mRecordingDemo;
     bool mPlayingDemo;
     // Base name of demo files, and the demo file.
@@ -228,8 +231,15 @@ public:
     std::unique_ptr<ResourceManager> mResourceManager;
 
     // ---- Main loop (AppMainLoop.cpp) ---------------------------------------------------
-    // 0 handle window events, 1 decide, 2 an update ran, 3 step finished.
-    int32_t mUpdateAppState;
+    // Where a pass of the loop stands; each UpdateAppStep does one state's work.
+    enum UpdateAppState : int32_t
+    {
+        UPDATE_EVENTS = 0,  // the window events, one per step, until none is left
+        UPDATE_DECIDE = 1,  // an update, a draw or a sleep (Process)
+        UPDATE_RAN = 2,     // an update ran: its fractional part (DoUpdateFramesF) next
+        UPDATE_FINISHED = 3 // the pass is done; the next step starts with the events
+    };
+    UpdateAppState mUpdateAppState;
     // Nesting depth of UpdateAppStep (0 outside any step).
     int32_t mUpdateAppDepth;
     // Update decisions since the last draw decision.
@@ -295,8 +305,8 @@ public:
     bool mAutoEnable3D;
 
     // ---- Demo state (AppDemo.cpp) ------------------------------------------------------
-    // A live close request started the shutdown during playback: the demo-aware
-    // operations no longer read the stream.
+    // A live close request started the shutdown during playback, or the demo file ended
+    // early: the demo-aware operations no longer read the stream.
     bool mDemoDetached;
     // Update count at which the recording ended.
     uint32_t mDemoUpdateTotal;
@@ -363,7 +373,9 @@ public:
     // A message box; the answer 1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No.
     virtual int MsgBox(const std::string& text, const std::string& title, int flags);
     virtual int MsgBox(const std::wstring& text, const std::wstring& title, int flags);
-    // The error box; with doExit the program ends (status 1) after it.
+    // The error box; with doExit the program ends (status 1) after it. Off the main thread
+    // a fatal text goes to the main loop, which shows it and exits, and the caller waits
+    // for that end; a text that is not fatal is not shown.
     void Popup(const std::string& text, bool doExit) override;
     virtual void Popup(const std::wstring& text, bool doExit);
     // Queues the widget (already out of its parent) for deletion at a safe point.
@@ -425,7 +437,8 @@ public:
     // Hooks when a modal dialog is added or killed.
     virtual void ModalOpen();
     virtual void ModalClose();
-    // Dialog buttons 1000 and 1001 reach ButtonPress/ButtonDepress as id + 2000 / + 3000.
+    // Yes and No of dialog d reach ButtonPress/ButtonDepress as d + kDialogYesEventOffset
+    // and d + kDialogNoEventOffset (widgets/DialogListener.h).
     void DialogButtonPress(int dialogId, int buttonId) override;
     void DialogButtonDepress(int dialogId, int buttonId) override;
     // Hooks on focus changes.
@@ -515,6 +528,12 @@ public:
     // value), for the first failure of each thing saved ("the settings", "the players",
     // "the demo") in a run. The caller keeps what it holds for a later save.
     void ReportFailedSave(const std::string& what, const std::string& path, int errorNumber);
+    // A stored file that could not be used: a message box with the store's title and its
+    // opening ("The settings could not be read: "), the file and why (the system's reason,
+    // or nothing for a file that could not be understood), then where it was kept and
+    // `fresh`, or why it could not be moved aside and `notSaved`.
+    void ReportFileSetAside(const FileSetAside& aside, const std::string& title, const std::string& opening,
+                            const std::string& fresh, const std::string& notSaved);
 
     // ======== Screen mode, acceleration, misc (AppScreenAndSound.cpp) ========
     void Set3DAcclerated(bool is3D, bool reinit);
@@ -524,6 +543,11 @@ public:
     bool IsScreenSaver();
 
     // ======== Main loop (AppMainLoop.cpp) ========
+    // Process's first part while a demo plays: a fast-forward runs updates without waiting,
+    // drawn about once a second, until the update or marker it aims at. While it runs it
+    // ends Process's step, whose answer it returns; none once there is nothing to
+    // fast-forward (the sound muted for the run then comes back).
+    std::optional<bool> FastForwardDemo(bool allowSleep);
     void UpdateFTimeAcc();
     // Drops the update backlog; with holdOff none builds for the next 1000 ms.
     void ClearUpdateBacklog(bool holdOff);
@@ -541,13 +565,14 @@ public:
     // ======== Loading thread and cursors (AppLoading.cpp) ========
     void StartLoadingThread();
     static uint32_t LoadingThreadProcStub(void* app);
+    // Joins the loading thread; a fatal error handed over meanwhile ends the program here.
     void WaitForLoadingThread();
     void StartCursorThread();
     static uint32_t CursorThreadProcStub(void* app);
     static uint32_t TimerThread(void* app);
     void SetCursor(int cursorNum);
     int GetCursor();
-    // Not owned; cursor numbers above 12 are ignored.
+    // Not owned; numbers outside 0 to CURSOR_CUSTOM are ignored.
     void SetCursorImage(int cursorNum, Image* image);
     void EnableCustomCursors(bool enabled);
 

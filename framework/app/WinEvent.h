@@ -31,11 +31,14 @@ enum WinEventType : int32_t
     WINEVENT_SYSKEYUP = 15,
     WINEVENT_CHAR = 16,       // param: character code
     WINEVENT_CLOSE = 17,      // the user asked to close the window
-    WINEVENT_MOUSEWHEEL = 18, // param: +-120 per notch
+    WINEVENT_MOUSEWHEEL = 18, // param: kWheelNotch per notch, positive away from the user
     WINEVENT_SYSCOLORCHANGE = 19,
     WINEVENT_DISPLAYCHANGE = 20,
     WINEVENT_ACTIVATEAPP = 21 // param non-zero: the application became active
 };
+
+// What a WINEVENT_MOUSEWHEEL's param counts per notch of the wheel (demos record notches).
+constexpr int32_t kWheelNotch = 120;
 
 // One queued window event.
 struct WinEvent

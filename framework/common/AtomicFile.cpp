@@ -2,18 +2,39 @@
 
 #include "common/Common.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <limits>
 
 namespace Vaxo
 {
 
 namespace
 {
+
+// Names tried for a file set aside: "<name>.damaged", then ".damaged2" up to ".damaged100".
+constexpr int kAsideNames = 100;
+// A temporary file last written this long ago belongs to no save still running: a save
+// writes and renames its file within one call.
+constexpr time_t kStaleTempSeconds = 60 * 60;
+// ".XXXXXX": the part of a temporary file's name that mkstemp fills in, with its dot.
+constexpr size_t kTempSuffix = 7;
+// Links followed from a stored file's name before it is taken as a loop.
+constexpr int kMaxLinkHops = 40;
+
+// Null: the default, which lets every save go on. Constant-initialised, so installing a
+// hook before main is safe.
+std::atomic<SaveRenameHook*> gSaveRenameHook{nullptr};
 
 // The permissions fopen gives a new file: 0666 less the process's umask, read where the
 // system shows it (setting the umask to learn it would race other threads' file creation).
@@ -31,12 +52,14 @@ mode_t NewFileMode()
     return mode_t(0666 & ~mask);
 }
 
-// mkstemp makes its files private; the saved file keeps the permissions it had.
+// mkstemp makes its files private; the saved file keeps the permissions it had, except that
+// its owner may always read and write it: a save over a file of mode 000 would otherwise
+// report success and be read as nothing at every later start.
 bool TakeTargetMode(int fd, const std::string& fileName)
 {
     struct stat info;
     const mode_t mode = ::stat(fileName.c_str(), &info) == 0 ? mode_t(info.st_mode & 07777) : NewFileMode();
-    return ::fchmod(fd, mode) == 0;
+    return ::fchmod(fd, mode | S_IRUSR | S_IWUSR) == 0;
 }
 
 bool WriteAll(int fd, const void* data, uint32_t length)
@@ -71,18 +94,107 @@ void SyncFolder(const std::string& fileName)
     ::close(fd);
 }
 
+// A write beyond a file-size limit (ulimit -f) raises SIGXFSZ, which ends the program;
+// ignored, the write fails with EFBIG and the save is reported like any failed save. A
+// handler the program set is left alone.
+void IgnoreFileSizeSignal()
+{
+    struct sigaction action;
+    if (::sigaction(SIGXFSZ, nullptr, &action) == 0 && (action.sa_flags & SA_SIGINFO) == 0 &&
+        action.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The file a name stands for: a symbolic link's target (as tools that keep dotfiles make
+// them), so that saving and setting aside keep the link. A loop gives its last name.
+std::string FollowLinks(const std::string& fileName)
+{
+    std::string path = fileName;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop)
+    {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            break;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof(target));
+        if (length <= 0 || size_t(length) >= sizeof(target))
+            break;
+        const std::string next(target, size_t(length));
+        path = next[0] == '/' ? next : GetFileDir(path, true) + next;
+    }
+    return path;
+}
+
+// Renames `from` to `to` only when nothing has that name, in one step, so that two copies
+// of the program setting files aside at once never take one name.
+bool RenameWhereFree(const std::string& from, const std::string& to)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    // EINVAL: a file system that cannot.
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    // A new name is made only where none is; the old one goes after.
+    if (::link(from.c_str(), to.c_str()) == 0)
+    {
+        ::unlink(from.c_str());
+        return true;
+    }
+    // EPERM: a folder, or a file system without hard links; there the name is checked, then
+    // taken.
+    if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+    struct stat info;
+    if (::lstat(to.c_str(), &info) == 0)
+    {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// "<name>.XXXXXX" as mkstemp fills it in: six letters and digits. A word a person gives a
+// copy ("backup") has no capital and no digit, and is not taken for one.
+bool IsTempName(const std::string& name)
+{
+    if (name.size() <= kTempSuffix || name[name.size() - kTempSuffix] != '.')
+        return false;
+    bool random = false;
+    for (size_t i = name.size() - kTempSuffix + 1; i < name.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (!std::isalnum(c))
+            return false;
+        random = random || std::isdigit(c) || std::isupper(c);
+    }
+    return random;
+}
+
 } // namespace
 
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
-                         const std::function<bool(const std::string&)>& beforeRename)
+bool SaveRenameHook::BeforeRename(const std::string&)
+{
+    return true;
+}
+
+SaveRenameHook* SetSaveRenameHook(SaveRenameHook* hook)
+{
+    return gSaveRenameHook.exchange(hook, std::memory_order_acq_rel);
+}
+
+bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
 {
     if (data == nullptr && length > 0)
     {
         errno = EINVAL;
         return false;
     }
+    IgnoreFileSizeSignal();
+    const std::string target = FollowLinks(fileName);
     // Beside the target, so that the rename stays within one file system.
-    std::string temp = fileName + ".XXXXXX";
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0)
         return false;
@@ -95,17 +207,17 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
         return done;
     };
     // On disk before the rename, or a power cut could leave an empty file.
-    bool ok =
-        step(TakeTargetMode(fd, fileName)) && step(WriteAll(fd, data, length)) && step(::fsync(fd) == 0);
+    bool ok = step(TakeTargetMode(fd, target)) && step(WriteAll(fd, data, length)) && step(::fsync(fd) == 0);
     ok = step(::close(fd) == 0) && ok;
-    if (ok && beforeRename && !beforeRename(temp))
+    SaveRenameHook* hook = gSaveRenameHook.load(std::memory_order_acquire);
+    if (ok && hook != nullptr && !hook->BeforeRename(temp))
     {
         errno = ECANCELED;
         return false;
     }
-    if (ok && step(::rename(temp.c_str(), fileName.c_str()) == 0))
+    if (ok && step(::rename(temp.c_str(), target.c_str()) == 0))
     {
-        SyncFolder(fileName);
+        SyncFolder(target);
         return true;
     }
     ::unlink(temp.c_str());
@@ -114,20 +226,88 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
     return false;
 }
 
-std::string MoveDamagedFileAside(const std::string& fileName, int* error)
+StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* bytes)
 {
-    *error = 0;
-    for (int i = 1; i <= 100; ++i)
+    bytes->clear();
+    // Not blocking: a pipe at the name must not hang the start.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // ENOTDIR: a file where a folder of the path belongs, so nothing at the path itself.
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? StoredFileRead::kMissing : StoredFileRead::kUnreadable;
+    struct stat info;
+    int error = 0;
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        error = EINVAL;
+    // The readers address the stream with 32-bit offsets.
+    else if (info.st_size > std::numeric_limits<int32_t>::max())
+        error = EFBIG;
+    else
     {
-        const std::string aside = fileName + ".damaged" + (i > 1 ? std::to_string(i) : "");
-        if (FileExists(aside))
-            continue;
-        if (std::rename(fileName.c_str(), aside.c_str()) == 0)
-            return aside;
-        *error = errno;
-        break;
+        bytes->resize(size_t(info.st_size));
+        size_t done = 0;
+        while (done < bytes->size() && error == 0)
+        {
+            const ssize_t got = ::read(fd, bytes->data() + done, bytes->size() - done);
+            if (got > 0)
+                done += size_t(got);
+            else if (got == 0)
+                bytes->resize(done); // shrunk since fstat
+            else if (errno != EINTR)
+                error = errno;
+        }
     }
-    return "";
+    ::close(fd);
+    errno = error;
+    return error == 0 ? StoredFileRead::kRead : StoredFileRead::kUnreadable;
+}
+
+FileSetAside SetFileAside(const std::string& fileName, int readError)
+{
+    FileSetAside aside;
+    aside.mPath = FollowLinks(fileName);
+    aside.mReadError = readError;
+    const std::string base = aside.mPath + (readError == 0 ? ".damaged" : ".unreadable");
+    for (int i = 1; i <= kAsideNames; ++i)
+    {
+        const std::string name = base + (i > 1 ? std::to_string(i) : "");
+        if (RenameWhereFree(aside.mPath, name))
+        {
+            aside.mKeptAs = name;
+            return aside;
+        }
+        // Earlier files kept keep their names.
+        if (errno != EEXIST)
+        {
+            aside.mMoveError = errno;
+            return aside;
+        }
+    }
+    aside.mMoveError = EEXIST;
+    return aside;
+}
+
+void RemoveStaleTempFiles(const std::string& folder,
+                          const std::function<bool(const std::string&)>& isStoredFile)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return;
+    const time_t staleBefore = std::time(nullptr) - kStaleTempSeconds;
+    while (const dirent* entry = ::readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        if (!IsTempName(name) || !isStoredFile(name.substr(0, name.size() - kTempSuffix)))
+            continue;
+        const std::string path = AddTrailingSlash(folder) + name;
+        struct stat info;
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < staleBefore)
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
 }
 
 } // namespace Vaxo

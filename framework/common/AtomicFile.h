@@ -3,31 +3,79 @@
 // Two copies of the program may save the same file at once (nothing tells one copy that
 // another runs), so every save writes a temporary file of its own beside the target and
 // renames it over the target.
+//
+// Also the one rule of the stores for a file at their path that they cannot use: it is
+// moved aside under a name no other file has, so that the next save writes a fresh file and
+// nothing is lost, and the caller tells the user why.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Vaxo
 {
 
 // Writes `length` bytes to a fresh temporary file in the target's folder (made by mkstemp,
 // with the permissions of the file it replaces, or those a new file gets), puts them on disk,
-// renames the file over `fileName` and puts the folder's new entry on disk. False, with the
-// reason in errno, when any step fails; the old file then stays whole and the temporary file
-// is removed. The folder must exist.
-//
-// beforeRename, when given, is called with the temporary file's path once it is written and
-// closed; answering false abandons the save there, leaving the temporary file behind as a
-// crash would (tests use it to stand for one); errno is then ECANCELED.
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
-                         const std::function<bool(const std::string&)>& beforeRename = {});
+// renames the file over `fileName` and puts the folder's new entry on disk. A `fileName` that
+// is a symbolic link is saved to the link's target, so the link stays. False, with the
+// reason in errno, when any step fails (EFBIG beyond a file-size limit); the old file then
+// stays whole and the temporary file is removed. The folder must exist. The installed
+// SaveRenameHook is asked before the rename.
+bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length);
 
-// Renames a file that was read but could not be understood to "<fileName>.damaged", or to
-// ".damaged2" up to ".damaged100" when those names are taken (earlier damaged files keep
-// theirs), so that the next save starts a fresh file without losing it. The new name, or ""
-// with the reason in *error (0 when every name is taken).
-std::string MoveDamagedFileAside(const std::string& fileName, int* error);
+// The moment of a save between writing its temporary file and renaming it over the target,
+// as a replaceable object: the default lets every save go on; tests install one that
+// stands for a crash there. Asked on the saving thread, by every save of the process.
+class SaveRenameHook
+{
+public:
+    virtual ~SaveRenameHook() = default;
+    // tempPath: the temporary file, written, on disk and closed. False abandons the save
+    // there and leaves the file behind, as a crash would; the save fails with errno
+    // ECANCELED.
+    virtual bool BeforeRename(const std::string& tempPath);
+};
+
+// Installs hook (null restores the default); returns the one it replaces (null when that
+// was the default). The caller keeps ownership; the hook must outlive its installation.
+SaveRenameHook* SetSaveRenameHook(SaveRenameHook* hook);
+
+// What a store found at its file's path.
+enum class StoredFileRead
+{
+    kMissing,    // nothing there: the first run
+    kRead,       // the whole file is in the bytes (maybe none)
+    kUnreadable, // something is there that could not be read; errno holds the reason
+};
+
+// Reads the whole regular file at fileName, through symbolic links, without waiting on a
+// pipe. A folder, a device or a file of 2 GB or more is unreadable.
+StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* bytes);
+
+// A stored file that could not be used, and where it went.
+struct FileSetAside
+{
+    std::string mPath;   // the file (a symbolic link's target)
+    int mReadError = 0;  // why it could not be read (an errno value); 0: read, not understood
+    std::string mKeptAs; // its new name; "" when it could not be moved
+    int mMoveError = 0;  // why not (an errno value; EEXIST when every name is taken)
+};
+
+// Renames the file at fileName (a symbolic link's target; a folder too) to
+// "<name>.damaged" when it was read but could not be understood (readError 0), or to
+// "<name>.unreadable" when it could not be read, or to that name followed by 2 up to 100
+// when those are taken. Each name is taken in one step, so a file already kept there is never
+// replaced, also when two copies of the program move files aside at once. Moving takes only
+// the folder's write permission.
+FileSetAside SetFileAside(const std::string& fileName, int readError);
+
+// Removes the temporary files that saves interrupted by a crash left in `folder`: named
+// "<name>.XXXXXX" as WriteFileAtomically makes them, for the names isStoredFile accepts, and
+// written long enough ago that no running copy of the program can still be saving them.
+void RemoveStaleTempFiles(const std::string& folder,
+                          const std::function<bool(const std::string&)>& isStoredFile);
 
 } // namespace Vaxo

@@ -1,3 +1,4 @@
+// Internal to framework/common and framework/app.
 // PropertiesSink: where the properties reader (PropertiesParser) stores what it reads.
 //
 // The application object keeps the program's property maps and implements this

@@ -2,13 +2,10 @@
 
 #include "common/AtomicFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -35,13 +32,26 @@ struct RegistryState
     // it is never written over, and every save fails with this reason (an errno value)
     // until it is gone.
     int keepFile = 0;
-    std::function<bool(const std::string&)> beforeRename;
+    // A file loading could not use, for the application to tell the user about once.
+    FileSetAside setAside;
+    bool setAsidePending = false;
 };
 
 RegistryState& State()
 {
     static RegistryState* state = new RegistryState();
     return *state;
+}
+
+// A file at the store's path that could not be read (readError, an errno value) or not be
+// understood (0) is moved aside, so that the next save writes a fresh file and nothing is
+// lost; one that cannot be moved is never written over.
+void SetStoreFileAside(RegistryState& state, int readError)
+{
+    state.setAside = SetFileAside(state.path, readError);
+    state.setAsidePending = true;
+    if (state.setAside.mKeptAs.empty())
+        state.keepFile = readError != 0 ? readError : state.setAside.mMoveError;
 }
 
 // Sub-key references: a damaged file can point a key back at one of the keys
@@ -57,51 +67,6 @@ struct SyncSubKey
         key = p;
     }
 };
-
-// What loading found at the store's path.
-enum class FileRead
-{
-    kMissing,    // no file: the first run
-    kRead,       // the whole file is in the bytes (maybe none)
-    kUnreadable, // there is something, but it could not be read; errno holds the reason
-};
-
-FileRead ReadWholeFile(const std::string& path, std::vector<char>* bytes)
-{
-    // Not blocking: a pipe at the name must not hang the start.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? FileRead::kMissing : FileRead::kUnreadable;
-    struct stat info;
-    int error = 0;
-    if (::fstat(fd, &info) != 0)
-        error = errno;
-    else if (S_ISDIR(info.st_mode))
-        error = EISDIR;
-    else if (!S_ISREG(info.st_mode))
-        error = EINVAL;
-    // The reader addresses the stream with 32-bit offsets.
-    else if (info.st_size > std::numeric_limits<int32_t>::max())
-        error = EFBIG;
-    else
-    {
-        bytes->resize(size_t(info.st_size));
-        size_t done = 0;
-        while (done < bytes->size() && error == 0)
-        {
-            const ssize_t got = ::read(fd, bytes->data() + done, bytes->size() - done);
-            if (got > 0)
-                done += size_t(got);
-            else if (got == 0)
-                bytes->resize(done); // shrunk since fstat
-            else if (errno != EINTR)
-                error = errno;
-        }
-    }
-    ::close(fd);
-    errno = error;
-    return error == 0 ? FileRead::kRead : FileRead::kUnreadable;
-}
 
 } // namespace
 
@@ -295,14 +260,16 @@ void RegistryFileOpen(const std::string& path)
         return;
     state.root = new FRegKey();
     state.path = path;
+    const std::string name = GetFileName(path);
+    RemoveStaleTempFiles(GetFileDir(path, true), [&name](const std::string& saved) { return saved == name; });
 
     std::vector<char> bytes;
     try
     {
-        const FileRead read = ReadWholeFile(path, &bytes);
-        if (read == FileRead::kUnreadable)
-            state.keepFile = errno;
-        if (read != FileRead::kRead || bytes.empty())
+        const StoredFileRead read = ReadStoredFile(path, &bytes);
+        if (read == StoredFileRead::kUnreadable)
+            SetStoreFileAside(state, errno);
+        if (read != StoredFileRead::kRead || bytes.empty())
             return;
         DataSync sync;
         sync.OpenReader(bytes.data(), static_cast<int32_t>(bytes.size()));
@@ -316,9 +283,7 @@ void RegistryFileOpen(const std::string& path)
         // Damaged file: nothing partial remains, and the file is kept for whoever can mend it;
         // the next save starts a fresh one.
         state.root = new FRegKey();
-        int error = 0;
-        if (MoveDamagedFileAside(path, &error).empty())
-            state.keepFile = error != 0 ? error : EEXIST;
+        SetStoreFileAside(state, 0);
     }
     catch (const std::bad_alloc&)
     {
@@ -348,9 +313,8 @@ bool RegistryFileClose(int* error)
         state.root->SyncState(sync);
         sync.EndBit();
         // A file that could not be read is never written over.
-        if (failure == 0 &&
-            !WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
-                                 uint32_t(sync.GetWriter()->GetDataLen()), state.beforeRename))
+        if (failure == 0 && !WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
+                                                 uint32_t(sync.GetWriter()->GetDataLen())))
             failure = errno;
     }
     catch (const AceException&)
@@ -424,6 +388,17 @@ bool VaxoRegistryGetSubKeys(const std::string& keyPath, std::vector<std::string>
     return true;
 }
 
+bool RegistryTakeFileSetAside(FileSetAside* aside)
+{
+    RegistryState& state = State();
+    std::lock_guard<std::mutex> lock(state.crit);
+    if (!state.setAsidePending)
+        return false;
+    state.setAsidePending = false;
+    *aside = state.setAside;
+    return true;
+}
+
 void RegistryResetForTest()
 {
     RegistryState& state = State();
@@ -431,13 +406,7 @@ void RegistryResetForTest()
     state.root = nullptr;
     state.path.clear();
     state.keepFile = 0;
-}
-
-void RegistrySetBeforeRenameHookForTest(std::function<bool(const std::string&)> hook)
-{
-    RegistryState& state = State();
-    std::lock_guard<std::mutex> lock(state.crit);
-    state.beforeRename = std::move(hook);
+    state.setAsidePending = false;
 }
 
 } // namespace Vaxo

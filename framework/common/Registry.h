@@ -10,12 +10,12 @@
 // tree; FRegKey and FRegVal are public for the file format and the tests.
 #pragma once
 
+#include "common/AtomicFile.h"
 #include "common/Common.h"
 #include "common/DataSync.h"
 #include "common/SmartPtr.h"
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -85,18 +85,24 @@ private:
 };
 
 // Loads the store from `path` the first time it is called; later calls do
-// nothing. A missing, damaged or unreadable file gives an empty store. A
-// damaged one is first renamed to "<path>.damaged" (or ".damaged2" and so on),
-// so the next save writes a fresh file; one that could not be read, or not be
-// moved aside, stays as it is and is never written over (saves fail until it
-// is gone).
+// nothing. A missing, empty, damaged or unreadable file gives an empty store.
+// A damaged or unreadable one is first moved aside (SetFileAside: renamed to
+// "<path>.damaged" or "<path>.unreadable", numbered when taken), so the next
+// save writes a fresh file; one that could not be moved aside stays as it is
+// and is never written over (saves fail until it is gone). Temporary files
+// that crashed saves left beside the store are removed.
 void RegistryFileOpen(const std::string& path);
 // Writes the whole tree to the path given to RegistryFileOpen, through a
 // temporary file beside it, so a failed write leaves the old file whole.
 // False when the file could not be written, or must not be (a file that could
-// not be read stands there), with the system's error number (errno) in *error
-// when given; true also when the store is not open.
+// not be used nor moved aside stands there), with the system's error number
+// (errno) in *error when given; true also when the store is not open.
 bool RegistryFileClose(int* error = nullptr);
+
+// What the last RegistryFileOpen could not use and moved aside (or could
+// not), for the application to tell the user: true and *aside filled the
+// first time it is asked, false otherwise.
+bool RegistryTakeFileSetAside(FileSetAside* aside);
 
 // False when the store is not open or the key or value is missing, or the
 // buffer is too small. The last flag is not used.
@@ -113,9 +119,5 @@ bool VaxoRegistryGetSubKeys(const std::string& keyPath, std::vector<std::string>
 
 // Test support: forgets the tree and the path, so RegistryFileOpen loads again.
 void RegistryResetForTest();
-// Test support: called with the temporary file's path after it was written and
-// closed, just before the rename; returning false abandons the save there, as
-// a crash would. An empty function restores the normal behaviour.
-void RegistrySetBeforeRenameHookForTest(std::function<bool(const std::string&)> hook);
 
 } // namespace Vaxo

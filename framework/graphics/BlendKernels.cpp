@@ -8,16 +8,6 @@
 #include <emmintrin.h>
 #endif
 
-#if defined(__GNUC__)
-#define VAXO_NOINLINE __attribute__((noinline))
-// The per-run and per-group steps are small and run in the innermost loops; the
-// compiler would rather call them.
-#define VAXO_ALWAYS_INLINE __attribute__((always_inline))
-#else
-#define VAXO_NOINLINE
-#define VAXO_ALWAYS_INLINE
-#endif
-
 namespace Vaxo
 {
 

@@ -1,4 +1,4 @@
-// Internal to the graphics folder: the row loops of the software image's hottest blends
+// Internal to framework/graphics: the row loops of the software image's hottest blends
 // (straight copies, translucent fills, the font's glyph copy).
 //
 // Every loop gives exactly the pixels of the per-pixel rules of MemoryImagePixels.h, in
@@ -9,6 +9,8 @@
 // for the portable loops, which blend pixel by pixel from the left (an opaque run is
 // moved as one block).
 #pragma once
+
+#include "common/Helpers.h"
 
 #include <cstddef>
 #include <cstdint>

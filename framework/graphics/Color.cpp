@@ -6,40 +6,30 @@ namespace Vaxo
 const Color Color::Black(0, 0, 0, 255);
 const Color Color::White(255, 255, 255, 255);
 
+namespace
+{
+
+// The channel a subscript names (0 red to 3 alpha), or null for any other index.
+int32_t Color::*Channel(int index)
+{
+    static int32_t Color::*const kChannels[] = {&Color::mRed, &Color::mGreen, &Color::mBlue, &Color::mAlpha};
+    return index >= 0 && index < 4 ? kChannels[index] : nullptr;
+}
+
+} // namespace
+
 int& Color::operator[](int index)
 {
-    switch (index)
-    {
-    case 0:
-        return mRed;
-    case 1:
-        return mGreen;
-    case 2:
-        return mBlue;
-    case 3:
-        return mAlpha;
-    default:
-        break;
-    }
+    if (int32_t Color::*channel = Channel(index))
+        return this->*channel;
     static int spare = 0;
     return spare;
 }
 
 int Color::operator[](int index) const
 {
-    switch (index)
-    {
-    case 0:
-        return mRed;
-    case 1:
-        return mGreen;
-    case 2:
-        return mBlue;
-    case 3:
-        return mAlpha;
-    default:
-        return 0;
-    }
+    int32_t Color::*channel = Channel(index);
+    return channel != nullptr ? this->*channel : 0;
 }
 
 int Color::ToInt() const

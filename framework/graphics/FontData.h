@@ -1,3 +1,4 @@
+// Internal to framework/graphics and framework/resources.
 // FontData: the parsed form of one bitmap font, shared by an ImageFont and its copies.
 //
 // A font is an ordered list of named drawing layers (FontLayer: a glyph sheet, 256

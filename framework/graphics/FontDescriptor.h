@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // Font descriptor language: the reader of the text files that describe bitmap fonts.
 //
 // A descriptor is a sequence of commands ended by ";". Each command is a list of words,

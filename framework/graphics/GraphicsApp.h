@@ -1,3 +1,4 @@
+// Internal to framework/graphics and framework/app.
 // GraphicsApp: what the graphics layer needs of the application object.
 //
 // Graphics sits below the application and must not include or link it, so it declares

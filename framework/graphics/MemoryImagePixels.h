@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // Pixel arithmetic shared by the MemoryImage sources: conversion to and from a
 // display's pixel format, and the blend rules of the fills and the blitters. Internal
 // to the software image (and the display-format code that must match it bit for bit).

@@ -1,3 +1,4 @@
+// Internal to framework/graphics and framework/app.
 // NativeDisplay: what every display-format image needs to know about the screen.
 //
 // The pixel format (bits per pixel, channel masks, bit counts and shifts), the

@@ -28,19 +28,12 @@ TRect<int> ClipToBounds(const TRect<int>& r, int width, int height)
     return r.Intersection(TRect<int>(0, 0, width, height));
 }
 
-// A line the drawing context has clipped: finite, its ends within the image (their
-// truncation lands on a pixel). Anything else would walk outside or for ever.
-bool LineInside(double x1, double y1, double x2, double y2, int width, int height)
-{
-    const auto inX = [&](double v) { return std::isfinite(v) && v > -1.0 && v < double(width); };
-    const auto inY = [&](double v) { return std::isfinite(v) && v > -1.0 && v < double(height); };
-    return inX(x1) && inX(x2) && inY(y1) && inY(y2);
-}
-
 // The Bresenham walk of the surface lines, with the start's fraction on the minor axis
-// counted when withFraction is set. looseMajor compares the untruncated lengths.
+// counted when withFraction is set. looseMajor compares the untruncated lengths. Only the
+// pixels on a width x height image reach plot: the walk may step off it.
 template <class Plot>
-void WalkLine(double sx, double sy, double ex, double ey, bool withFraction, bool looseMajor, Plot plot)
+void WalkLine(double sx, double sy, double ex, double ey, bool withFraction, bool looseMajor, int width,
+              int height, Plot plot)
 {
     const double minX = std::min(sx, ex), maxX = std::max(sx, ex);
     const double minY = std::min(sy, ey), maxY = std::max(sy, ey);
@@ -51,7 +44,12 @@ void WalkLine(double sx, double sy, double ex, double ey, bool withFraction, boo
     double sa = xMajor ? sx : sy, sb = xMajor ? sy : sx;
     double ea = xMajor ? ex : ey, eb = xMajor ? ey : ex;
     double da = xMajor ? dx : dy, db = xMajor ? dy : dx;
-    const auto plotAB = [&](int a, int b) { xMajor ? plot(a, b) : plot(b, a); };
+    const auto plotAB = [&](int a, int b)
+    {
+        const int x = xMajor ? a : b, y = xMajor ? b : a;
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            plot(x, y);
+    };
     const auto outsideAB = [&](int a, int b)
     {
         const int x = xMajor ? a : b, y = xMajor ? b : a;
@@ -96,7 +94,83 @@ template <class P, class F> void ForEachPixel(void* bits, int32_t pitch, const T
     }
 }
 
+// The width x height 0xAARRGGBB pixels written into a locked surface in the display's
+// format. The format is a copy: through a reference every word written could change it.
+void ArgbToSurface(const SurfaceFormat format, const uint32_t* pixels, int width, int height, void* bits,
+                   int32_t pitch)
+{
+    for (int y = 0; y < height; ++y)
+    {
+        const uint32_t* src = pixels + size_t(y) * size_t(width);
+        if (format.bpp == 16)
+        {
+            uint16_t* row = SurfaceRow<uint16_t>(bits, pitch, y);
+            for (int x = 0; x < width; ++x)
+                row[x] = static_cast<uint16_t>(format.FromArgb(src[x]));
+        }
+        else
+        {
+            uint32_t* row = SurfaceRow<uint32_t>(bits, pitch, y);
+            for (int x = 0; x < width; ++x)
+                row[x] = format.FromArgb(src[x]);
+        }
+    }
+}
+
+// The colour of a surface fill or line, clamped: its alpha and its red, green and blue.
+struct ColorChannels
+{
+    uint32_t alpha;
+    uint32_t ch[3];
+    explicit ColorChannels(const Color& color)
+    {
+        const Color c = ClampedColor(color);
+        alpha = uint32_t(c.mAlpha);
+        ch[0] = uint32_t(c.mRed);
+        ch[1] = uint32_t(c.mGreen);
+        ch[2] = uint32_t(c.mBlue);
+    }
+};
+
+// The additive draw of a colour: alpha x colour added to each channel of a surface word,
+// saturating through the add tables.
+class AddColor
+{
+public:
+    AddColor(const SurfaceFormat& f, const ColorChannels& c) : mFormat(f)
+    {
+        for (int k = 0; k < 3; ++k)
+            mAdd[k] = ((c.alpha * c.ch[k]) / 255) >> (8 - f.bits[k]);
+    }
+    uint32_t operator()(uint32_t d) const
+    {
+        const SurfaceFormat& f = mFormat;
+        uint32_t out = 0;
+        for (int k = 0; k < 3; ++k)
+            out |= uint32_t(f.add[k][((d & f.mask[k]) >> f.shift[k]) + mAdd[k]]) << f.shift[k];
+        return out;
+    }
+
+private:
+    const SurfaceFormat mFormat; // a copy, for the reason ArgbToSurface has one
+    uint32_t mAdd[3];
+};
+
 } // namespace
+
+template <class Draw> void NativeImage::DrawOnSurface(const Color& color, Draw draw)
+{
+    if (mNoLock)
+        return;
+    GenerateDDSurface();
+    if (!SurfaceFormatUsable())
+        return;
+    SurfaceLock lock(this);
+    if (!lock.Locked())
+        return;
+    draw(SurfaceFormat(*mDisplay), ColorChannels(color));
+    DeleteAllNonSurfaceData();
+}
 
 NativeImage::NativeImage(NativeDisplay* display) : MemoryImage(display != nullptr ? display->mApp : nullptr)
 {
@@ -179,25 +253,7 @@ bool NativeImage::GenerateDDSurface()
         return false;
     }
     if (mBits != nullptr)
-    {
-        const SurfaceFormat format(*mDisplay);
-        for (int y = 0; y < mHeight; ++y)
-        {
-            const uint32_t* src = mBits + size_t(y) * size_t(mWidth);
-            if (format.bpp == 16)
-            {
-                uint16_t* row = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y);
-                for (int x = 0; x < mWidth; ++x)
-                    row[x] = static_cast<uint16_t>(format.FromArgb(src[x]));
-            }
-            else
-            {
-                uint32_t* row = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y);
-                for (int x = 0; x < mWidth; ++x)
-                    row[x] = format.FromArgb(src[x]);
-            }
-        }
-    }
+        ArgbToSurface(SurfaceFormat(*mDisplay), mBits, mWidth, mHeight, mLockedBits, mLockedPitch);
     return true;
 }
 
@@ -300,23 +356,7 @@ void NativeImage::BitsChanged()
         SurfaceLock lock(this);
         if (lock.Locked())
         {
-            const SurfaceFormat format(*mDisplay);
-            for (int y = 0; y < mHeight; ++y)
-            {
-                const uint32_t* src = mBits + size_t(y) * size_t(mWidth);
-                if (format.bpp == 16)
-                {
-                    uint16_t* row = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y);
-                    for (int x = 0; x < mWidth; ++x)
-                        row[x] = static_cast<uint16_t>(format.FromArgb(src[x]));
-                }
-                else
-                {
-                    uint32_t* row = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y);
-                    for (int x = 0; x < mWidth; ++x)
-                        row[x] = format.FromArgb(src[x]);
-                }
-            }
+            ArgbToSurface(SurfaceFormat(*mDisplay), mBits, mWidth, mHeight, mLockedBits, mLockedPitch);
             return;
         }
     }
@@ -455,217 +495,123 @@ void NativeImage::Clear()
 
 void NativeImage::NormalFillRect(const TRect<int>& rect, const Color& color)
 {
-    if (mNoLock)
-        return;
-    GenerateDDSurface();
-    if (!SurfaceFormatUsable())
-        return;
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const TRect<int> r = ClipToBounds(rect, mWidth, mHeight);
-    const Color c = ClampedColor(color);
-    const uint32_t alpha = uint32_t(c.mAlpha);
-    const uint32_t ch[3] = {uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue)};
-    const SurfaceFormat f(*mDisplay);
-    const uint32_t* m = f.mask;
-    if (f.bpp == 16)
+    const auto fill = [&](const SurfaceFormat f, const ColorChannels c)
     {
-        if (alpha == 255)
+        const TRect<int> r = ClipToBounds(rect, mWidth, mHeight);
+        const uint32_t* m = f.mask;
+        // The colour as a word p, and as the share s of a translucent fill: 16-bit words
+        // round each channel up, 32-bit ones down.
+        const uint32_t up = f.bpp == 16 ? 1 : 0;
+        uint32_t p = 0, s = 0;
+        for (int k = 0; k < 3; ++k)
         {
-            uint32_t p = 0;
-            for (int k = 0; k < 3; ++k)
-                p |= ((m[k] + m[k] * ch[k]) >> 8) & m[k];
-            ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, [p](uint32_t) { return p & 0xFFFF; });
+            p |= ((up * m[k] + m[k] * c.ch[k]) >> 8) & m[k];
+            s += ((m[k] + m[k] * ((c.alpha * c.ch[k] + 127 + up) >> 8)) >> 8) & m[k];
         }
+        const uint32_t inv = 256 - c.alpha;
+        const auto over16 = [&](uint32_t d)
+        {
+            uint32_t out = s;
+            for (int k = 0; k < 3; ++k)
+                out += ((m[k] + (d & m[k]) * inv) >> 8) & m[k];
+            return out;
+        };
+        const auto over32 = [&](uint32_t d)
+        {
+            uint32_t out = s;
+            for (int k = 0; k < 3; ++k)
+                out += (((d & m[k]) * inv) >> 8) & m[k];
+            return out;
+        };
+        const auto opaque = [p](uint32_t) { return p; };
+        if (f.bpp == 16)
+        {
+            if (c.alpha == 255)
+                ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, opaque);
+            else
+                ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, over16);
+        }
+        else if (c.alpha == 255)
+            ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r, opaque);
         else
-        {
-            uint32_t s = 0;
-            for (int k = 0; k < 3; ++k)
-                s += ((m[k] + m[k] * ((alpha * ch[k] + 128) >> 8)) >> 8) & m[k];
-            const uint32_t inv = 256 - alpha;
-            ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r,
-                                   [&](uint32_t d)
-                                   {
-                                       uint32_t out = s;
-                                       for (int k = 0; k < 3; ++k)
-                                           out += ((m[k] + (d & m[k]) * inv) >> 8) & m[k];
-                                       return out & 0xFFFF;
-                                   });
-        }
-    }
-    else
-    {
-        if (alpha == 255)
-        {
-            uint32_t p = 0;
-            for (int k = 0; k < 3; ++k)
-                p |= ((m[k] * ch[k]) >> 8) & m[k];
-            ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r, [p](uint32_t) { return p; });
-        }
-        else
-        {
-            uint32_t s = 0;
-            for (int k = 0; k < 3; ++k)
-                s += ((m[k] + m[k] * ((alpha * ch[k] + 127) >> 8)) >> 8) & m[k];
-            const uint32_t inv = 256 - alpha;
-            ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r,
-                                   [&](uint32_t d)
-                                   {
-                                       uint32_t out = s;
-                                       for (int k = 0; k < 3; ++k)
-                                           out += (((d & m[k]) * inv) >> 8) & m[k];
-                                       return out;
-                                   });
-        }
-    }
-    DeleteAllNonSurfaceData();
+            ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r, over32);
+    };
+    DrawOnSurface(color, fill);
 }
 
 void NativeImage::AdditiveFillRect(const TRect<int>& rect, const Color& color)
 {
-    if (mNoLock)
-        return;
-    GenerateDDSurface();
-    if (!SurfaceFormatUsable())
-        return;
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const TRect<int> r = ClipToBounds(rect, mWidth, mHeight);
-    const Color c = ClampedColor(color);
-    const uint32_t alpha = uint32_t(c.mAlpha);
-    const uint32_t ch[3] = {uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue)};
-    const SurfaceFormat f(*mDisplay);
-    uint32_t add[3];
-    for (int k = 0; k < 3; ++k)
-        add[k] = ((alpha * ch[k]) / 255) >> (8 - f.bits[k]);
-    const auto plot = [&](uint32_t d)
+    const auto fill = [&](const SurfaceFormat f, const ColorChannels c)
     {
-        uint32_t out = 0;
-        for (int k = 0; k < 3; ++k)
-            out |= uint32_t(f.add[k][((d & f.mask[k]) >> f.shift[k]) + add[k]]) << f.shift[k];
-        return out;
+        const TRect<int> r = ClipToBounds(rect, mWidth, mHeight);
+        const AddColor add(f, c);
+        if (f.bpp == 16)
+            ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, add);
+        else
+            ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r, add);
     };
-    if (f.bpp == 16)
-        ForEachPixel<uint16_t>(mLockedBits, mLockedPitch, r, plot);
-    else
-        ForEachPixel<uint32_t>(mLockedBits, mLockedPitch, r, plot);
-    DeleteAllNonSurfaceData();
+    DrawOnSurface(color, fill);
 }
 
 // --- Lines ----------------------------------------------------------------------------
 
 void NativeImage::NormalDrawLine(double startX, double startY, double endX, double endY, const Color& color)
 {
-    if (mNoLock)
+    if (!LineInImage(startX, startY, endX, endY))
         return;
-    GenerateDDSurface();
-    if (!SurfaceFormatUsable() || !LineInside(startX, startY, endX, endY, mWidth, mHeight))
-        return;
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const Color c = ClampedColor(color);
-    const uint32_t alpha = uint32_t(c.mAlpha);
-    const uint32_t ch[3] = {uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue)};
-    const SurfaceFormat f(*mDisplay);
-    const uint32_t* m = f.mask;
-    uint32_t p = 0, s = 0;
-    for (int k = 0; k < 3; ++k)
+    const auto draw = [&](const SurfaceFormat f, const ColorChannels c)
     {
-        p |= (((m[k] >> 1) + m[k] * ch[k]) >> 8) & m[k];
-        s += (((m[k] >> 1) + m[k] * ((alpha * ch[k] + 128) >> 8)) >> 8) & m[k];
-    }
-    const uint32_t inv = 256 - alpha;
-    const auto blend = [&](uint32_t d)
-    {
-        if (alpha == 255)
-            return p;
-        uint32_t out = s;
+        const uint32_t alpha = c.alpha;
+        const uint32_t* m = f.mask;
+        uint32_t p = 0, s = 0;
         for (int k = 0; k < 3; ++k)
-            out += (((m[k] >> 1) + (d & m[k]) * inv) >> 8) & m[k];
-        return out;
-    };
-    const bool sixteen = f.bpp == 16;
-    const auto plot = [&](int x, int y)
-    {
-        if (x < 0 || y < 0 || x >= mWidth || y >= mHeight)
-            return;
-        if (sixteen)
         {
-            uint16_t* w = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y) + x;
-            *w = static_cast<uint16_t>(blend(*w) & 0xFFFF);
+            p |= (((m[k] >> 1) + m[k] * c.ch[k]) >> 8) & m[k];
+            s += (((m[k] >> 1) + m[k] * ((alpha * c.ch[k] + 128) >> 8)) >> 8) & m[k];
         }
-        else
+        const uint32_t inv = 256 - alpha;
+        const auto blend = [&](uint32_t d)
         {
-            uint32_t* w = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y) + x;
-            *w = blend(*w);
-        }
+            if (alpha == 255)
+                return p;
+            uint32_t out = s;
+            for (int k = 0; k < 3; ++k)
+                out += (((m[k] >> 1) + (d & m[k]) * inv) >> 8) & m[k];
+            return out;
+        };
+        WalkLine(startX, startY, endX, endY, true, f.bpp == 16 && alpha == 255, mWidth, mHeight,
+                 [&](int x, int y) { MixWord(mLockedBits, mLockedPitch, f.bpp, x, y, blend); });
     };
-    WalkLine(startX, startY, endX, endY, true, sixteen && alpha == 255, plot);
-    DeleteAllNonSurfaceData();
+    DrawOnSurface(color, draw);
 }
 
 void NativeImage::AdditiveDrawLine(double startX, double startY, double endX, double endY, const Color& color)
 {
-    if (mNoLock)
+    if (!LineInImage(startX, startY, endX, endY))
         return;
-    GenerateDDSurface();
-    if (!SurfaceFormatUsable() || !LineInside(startX, startY, endX, endY, mWidth, mHeight))
-        return;
-    SurfaceLock lock(this);
-    if (!lock.Locked())
-        return;
-    const Color c = ClampedColor(color);
-    const uint32_t alpha = uint32_t(c.mAlpha);
-    const uint32_t ch[3] = {uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue)};
-    const SurfaceFormat f(*mDisplay);
-    uint32_t add[3];
-    for (int k = 0; k < 3; ++k)
-        add[k] = ((alpha * ch[k]) / 255) >> (8 - f.bits[k]);
-    const auto blend = [&](uint32_t d)
+    const auto draw = [&](const SurfaceFormat f, const ColorChannels c)
     {
-        uint32_t out = 0;
-        for (int k = 0; k < 3; ++k)
-            out |= uint32_t(f.add[k][((d & f.mask[k]) >> f.shift[k]) + add[k]]) << f.shift[k];
-        return out;
+        const AddColor add(f, c);
+        WalkLine(startX, startY, endX, endY, f.bpp == 16, false, mWidth, mHeight,
+                 [&](int x, int y) { MixWord(mLockedBits, mLockedPitch, f.bpp, x, y, add); });
     };
-    const bool sixteen = f.bpp == 16;
-    const auto plot = [&](int x, int y)
-    {
-        if (x < 0 || y < 0 || x >= mWidth || y >= mHeight)
-            return;
-        if (sixteen)
-        {
-            uint16_t* w = SurfaceRow<uint16_t>(mLockedBits, mLockedPitch, y) + x;
-            *w = static_cast<uint16_t>(blend(*w));
-        }
-        else
-        {
-            uint32_t* w = SurfaceRow<uint32_t>(mLockedBits, mLockedPitch, y) + x;
-            *w = blend(*w);
-        }
-    };
-    WalkLine(startX, startY, endX, endY, sixteen, false, plot);
-    DeleteAllNonSurfaceData();
+    DrawOnSurface(color, draw);
 }
 
 void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, double endY, const Color& color)
 {
     GenerateDDSurface();
-    if (!SurfaceFormatUsable() || !LineInside(startX, startY, endX, endY, mWidth, mHeight))
+    if (!SurfaceFormatUsable() || !LineInImage(startX, startY, endX, endY))
         return;
     SurfaceLock lock(this);
     if (!lock.Locked())
         return;
-    const Color c = ClampedColor(color);
-    const uint32_t alpha = uint32_t(c.mAlpha);
-    const uint32_t ch[3] = {uint32_t(c.mRed), uint32_t(c.mGreen), uint32_t(c.mBlue)};
+    const ColorChannels c(color);
+    const uint32_t alpha = c.alpha;
     const SurfaceFormat f(*mDisplay);
     uint32_t C = 0;
     for (int k = 0; k < 3; ++k)
-        C |= ((f.mask[k] * ch[k]) >> 8) & f.mask[k];
+        C |= ((f.mask[k] * c.ch[k]) >> 8) & f.mask[k];
 
     int xi1 = int(startX), yi1 = int(startY), xi2 = int(endX), yi2 = int(endY);
     if (yi2 < yi1)
@@ -728,12 +674,15 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
     // column the walk (and its partners) would leave the line's box.
     int minorLeft = std::min(dxi, dyi);
     int x = xi1, y = yi1;
-    if (dxi < dyi)
+    // Steps count - 1 pixels along the major axis, the minor one following the error's
+    // carries; each pixel's partner, one further along the minor axis, takes the rest of
+    // the weight.
+    const auto walk = [&](bool xMajor, int count, int step)
     {
-        // Ends in one column: the line keeps to it (its partner leans by the real slope).
-        const int step = dxi == 0 ? 0 : int((fdx / fdy) * 65536.0);
-        blend(x, y, weightOf());
-        for (int i = 0; i < dyi - 1; ++i)
+        int& major = xMajor ? x : y;
+        int& minor = xMajor ? y : x;
+        const int majorDir = xMajor ? xdir : 1, minorDir = xMajor ? 1 : xdir;
+        for (int i = 0; i < count - 1; ++i)
         {
             err += uint32_t(step);
             if (err > 0xFFFF)
@@ -742,39 +691,25 @@ void NativeImage::NormalDrawLineAA(double startX, double startY, double endX, do
                 if (minorLeft > 0)
                 {
                     --minorLeft;
-                    x += xdir;
+                    minor += minorDir;
                 }
             }
-            ++y;
+            major += majorDir;
             const uint32_t v = weightOf();
             blend(x, y, v);
-            if (x + xdir >= 0 && x + xdir < mWidth)
-                blend(x + xdir, y, 255 - v);
+            blend(xMajor ? x : x + minorDir, xMajor ? y + minorDir : y, 255 - v);
         }
+    };
+    blend(x, y, weightOf());
+    if (dxi < dyi)
+    {
+        // Ends in one column: the line keeps to it (its partner leans by the real slope).
+        walk(false, dyi, dxi == 0 ? 0 : int((fdx / fdy) * 65536.0));
     }
     else
     {
         // Ends in one row: the line keeps to it.
-        const int step = (dxi == 0 || dyi == 0) ? 0 : std::max(0, int((fdy / fdx) * 65536.0));
-        blend(x, y, weightOf());
-        for (int i = 0; i < dxi - 1; ++i)
-        {
-            err += uint32_t(step);
-            if (err > 0xFFFF)
-            {
-                err &= 0xFFFF;
-                if (minorLeft > 0)
-                {
-                    --minorLeft;
-                    y += 1;
-                }
-            }
-            x += xdir;
-            const uint32_t v = weightOf();
-            blend(x, y, v);
-            if (y < mHeight - 1)
-                blend(x, y + 1, 255 - v);
-        }
+        walk(true, dxi, (dxi == 0 || dyi == 0) ? 0 : std::max(0, int((fdy / fdx) * 65536.0)));
     }
     blend(xi2, yi2, weightOf());
     DeleteAllNonSurfaceData();

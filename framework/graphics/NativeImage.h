@@ -1,3 +1,4 @@
+// Internal to framework/graphics, framework/app, framework/widgets and framework/resources.
 // NativeImage: a software image that can also keep its pixels in a surface in the
 // display's pixel format (16-bit 565/555 or 32-bit XRGB words).
 //
@@ -156,6 +157,11 @@ protected:
     static std::unique_ptr<MemoryImage> MirroredCopy(Image* image, const TRect<int>& srcRect);
 
 private:
+    // Runs draw(format, colour) on the locked surface, made from the software pixels first,
+    // then drops the software forms. Nothing is drawn when the surface must not or cannot
+    // be locked, or when its format is not one the loops handle. draw takes both by value:
+    // the loops then know that no word they write changes them.
+    template <class Draw> void DrawOnSurface(const Color& color, Draw draw);
     // The routing DrawLine and DrawLineAA share; antiAlias picks the line drawn at the end.
     void RouteLine(double startX, double startY, double endX, double endY, const Color& color, int drawMode,
                    bool antiAlias);

@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // Pixel arithmetic of the display-format images: the display's layout copied out once
 // per draw, conversions between 0xAARRGGBB and surface words, and row addressing of a
 // locked surface. Internal to NativeImage*.cpp (and the tests that check them).

@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // Polygon fill: the records and limits of the scan-line fills Graphics::PolyFill and
 // Graphics::PolyFillAA (PolyFill.cpp).
 //

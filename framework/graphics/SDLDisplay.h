@@ -1,3 +1,4 @@
+// Internal to framework/graphics and framework/app/sdl.
 // SDLDisplay: the display on SDL 1.2. Init sets the video mode (windowed or full screen,
 // OpenGL when mIs3D), reads the screen's pixel format, wraps the screen surface in the
 // screen image and starts the OpenGL renderer in 3D; Redraw presents a frame.

@@ -1,3 +1,4 @@
+// Internal to framework/graphics and framework/app/sdl.
 // SDLImage: the display-format image backed by an SDL 1.2 surface.
 //
 // The screen image is one (its surface is the video surface, handed in with SetSurface

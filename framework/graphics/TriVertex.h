@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // TriVertex: one vertex of the textured-triangle operations, shared by the software
 // triangle blitters and the OpenGL renderer.
 #pragma once

@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // Saving float vectors in the binary save format: the belt spline files hold their
 // points this way. Kept in graphics because the vector type lives here.
 #pragma once

@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // X3DInterface: the display's hardware-drawing interface.
 //
 // When the OpenGL renderer is in use, the screen image hands every fill, line, polygon

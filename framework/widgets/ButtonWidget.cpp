@@ -6,6 +6,7 @@
 #include "graphics/Image.h"
 #include "graphics/SysFont.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <memory>
@@ -61,9 +62,8 @@ bool ButtonWidget::IsButtonDown()
 void ButtonWidget::SetDisabled(bool disabled)
 {
     // Enabling re-checks the hover, and the enter hook's listener may delete the button.
-    const std::shared_ptr<const bool> life = GetLifeToken();
-    Widget::SetDisabled(disabled);
-    if (*life && HaveButtonImage(mDisabledImage, mDisabledRect))
+    if (CallOut(this, [&] { Widget::SetDisabled(disabled); }) &&
+        HaveButtonImage(mDisabledImage, mDisabledRect))
         MarkDirty();
 }
 
@@ -88,7 +88,7 @@ void ButtonWidget::MouseDown(int x, int y, int button, int clickCount)
     if (mClickSoundId >= 0 && gVaxoAppBase != nullptr)
         gVaxoAppBase->PlaySample(mClickSoundId);
     MarkDirty();
-    mListener->ButtonPress(mId, clickCount);
+    CallOut(this, [&] { mListener->ButtonPress(mId, clickCount); });
 }
 
 void ButtonWidget::MouseUp(int x, int y)
@@ -108,13 +108,13 @@ void ButtonWidget::MouseUp(int x, int y, int button, int clickCount)
     const bool depress = mIsOver && mWidgetManager != nullptr && mWidgetManager->mAppHasFocus;
     MarkDirty();
     if (depress)
-        mListener->ButtonDepress(mId);
+        CallOut(this, [&] { mListener->ButtonDepress(mId); });
 }
 
 void ButtonWidget::MouseMove(int x, int y)
 {
     Widget::MouseMove(x, y);
-    mListener->ButtonMouseMove(mId, x, y);
+    CallOut(this, [&] { mListener->ButtonMouseMove(mId, x, y); });
 }
 
 void ButtonWidget::MouseEnter()
@@ -124,7 +124,7 @@ void ButtonWidget::MouseEnter()
         mHoverAlpha = 0.0;
     if (HoverChangesLook())
         MarkDirty();
-    mListener->ButtonMouseEnter(mId);
+    CallOut(this, [&] { mListener->ButtonMouseEnter(mId); });
 }
 
 void ButtonWidget::MouseLeave()
@@ -136,7 +136,7 @@ void ButtonWidget::MouseLeave()
         mHoverAlpha = 1.0; // the fade-out starts from full even without a fade-in
     if (HoverChangesLook())
         MarkDirty();
-    mListener->ButtonMouseLeave(mId);
+    CallOut(this, [&] { mListener->ButtonMouseLeave(mId); });
 }
 
 void ButtonWidget::Update()
@@ -158,7 +158,7 @@ void ButtonWidget::Update()
     }
     // Ticks only while the mouse stays on the held button.
     if (tick)
-        mListener->ButtonDownTick(mId);
+        CallOut(this, [&] { mListener->ButtonDownTick(mId); });
 }
 
 // ---- Drawing -------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "widgets/Checkbox.h"
 
 #include "graphics/Graphics.h"
+#include "widgets/WidgetRef.h"
 
 namespace Vaxo
 {
@@ -20,7 +21,7 @@ void Checkbox::SetChecked(bool checked, bool tell)
     mChecked = checked;
     MarkDirty();
     if (tell && mListener != nullptr)
-        mListener->CheckboxChecked(mId, checked);
+        CallOut(this, [&] { mListener->CheckboxChecked(mId, checked); });
 }
 
 bool Checkbox::IsChecked()
@@ -39,7 +40,7 @@ void Checkbox::MouseDown(int x, int y, int button, int clickCount)
     mChecked = !mChecked;
     MarkDirty();
     if (mListener != nullptr)
-        mListener->CheckboxChecked(mId, mChecked);
+        CallOut(this, [&] { mListener->CheckboxChecked(mId, mChecked); });
 }
 
 void Checkbox::Draw(Graphics* g)

@@ -6,6 +6,7 @@
 #include "graphics/Image.h"
 #include "graphics/SysFont.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 
@@ -24,10 +25,6 @@ int gDialogColors[7][3] = {
 
 namespace
 {
-constexpr int kYesButtonId = 1000;
-constexpr int kThirdButtonId = 1002;
-constexpr int kPointerCursor = 0;
-constexpr int kDragCursor = 2;
 // How far a dragged dialog may leave the screen, and how close to its edges it is held.
 constexpr int kDragMargin = 8;
 // Gap above the footer and above the button row.
@@ -35,7 +32,7 @@ constexpr int kRowGap = 8;
 
 bool IsDialogButtonId(int id)
 {
-    return id >= kYesButtonId && id <= kThirdButtonId;
+    return id >= DIALOG_BUTTON_YES && id <= DIALOG_BUTTON_THIRD;
 }
 } // namespace
 
@@ -55,12 +52,12 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
 
     if (buttonMode >= 1 && buttonMode <= 3)
     {
-        mYesButton.reset(new DialogButton(buttonComponentImage, kYesButtonId, this));
+        mYesButton.reset(new DialogButton(buttonComponentImage, DIALOG_BUTTON_YES, this));
         if (buttonMode == 3)
             mYesButton->mLabel = footer;
         else
         {
-            mNoButton.reset(new DialogButton(buttonComponentImage, kYesButtonId + 1, this));
+            mNoButton.reset(new DialogButton(buttonComponentImage, DIALOG_BUTTON_NO, this));
             mYesButton->mLabel = buttonMode == 1 ? DIALOG_YES_STRING : DIALOG_OK_STRING;
             mNoButton->mLabel = buttonMode == 1 ? DIALOG_NO_STRING : DIALOG_CANCEL_STRING;
         }
@@ -77,11 +74,8 @@ Dialog::Dialog(Image* componentImage, Image* buttonComponentImage, int id, bool 
 
 Dialog::~Dialog()
 {
-    if (mResultWatch != nullptr)
-    {
-        mResultWatch->mDeleted = true;
-        mResultWatch->mResult = mResult;
-    }
+    if (mFinalResult != nullptr)
+        *mFinalResult = mResult;
     // The buttons leave the manager and go with their handles.
 }
 
@@ -132,8 +126,8 @@ void Dialog::SetColor(int index, const Color& color)
 
 void Dialog::KeyChar(char c)
 {
-    if (mKeyForwardWidget != nullptr)
-        mKeyForwardWidget->KeyChar(c);
+    if (Widget* target = mKeyForwardWidget)
+        CallOut(target, [&] { target->KeyChar(c); });
 }
 
 // ---- Geometry and drawing --------------------------------------------------------------
@@ -256,13 +250,17 @@ void Dialog::Update()
 
 void Dialog::AddedToManager(WidgetManager* manager)
 {
-    Widget::AddedToManager(manager);
+    // Its children's hooks may delete this widget.
+    if (!CallOut(this, [&] { Widget::AddedToManager(manager); }))
+        return;
     ForEachButton([manager](DialogButton* button) { manager->AddWidget(button); });
 }
 
 void Dialog::RemovedFromManager(WidgetManager* manager)
 {
-    Widget::RemovedFromManager(manager);
+    // Its children's hooks may delete this widget.
+    if (!CallOut(this, [&] { Widget::RemovedFromManager(manager); }))
+        return;
     ForEachButton([manager](DialogButton* button) { manager->RemoveWidget(button); });
 }
 
@@ -279,7 +277,7 @@ void Dialog::OrderInManagerChanged()
 void Dialog::ButtonPress(int id)
 {
     if (IsDialogButtonId(id) && mDialogListener != nullptr)
-        mDialogListener->DialogButtonPress(mId, id);
+        CallOut(this, [&] { mDialogListener->DialogButtonPress(mId, id); });
 }
 
 void Dialog::ButtonDepress(int id)
@@ -288,7 +286,7 @@ void Dialog::ButtonDepress(int id)
         return;
     mResult = id;
     if (mDialogListener != nullptr)
-        mDialogListener->DialogButtonDepress(mId, id);
+        CallOut(this, [&] { mDialogListener->DialogButtonDepress(mId, id); });
 }
 
 void Dialog::ButtonDownTick(int id)
@@ -303,15 +301,15 @@ int Dialog::WaitForResult(bool autoKill)
         return mResult;
     const int id = mId;
     // A dialog of the application's table is over once it leaves the table; it may be
-    // deleted soon after (or at once), so the dialog is read only while the watch says
-    // it still exists.
+    // deleted soon after (or at once), so the dialog is read only while it still exists.
     const bool registered = app->GetDialog(id) == this;
-    if (mResultWatch == nullptr)
-        mResultWatch = std::make_shared<ResultWatch>();
-    const std::shared_ptr<ResultWatch> watch = mResultWatch;
+    if (mFinalResult == nullptr)
+        mFinalResult = std::make_shared<int32_t>(kNoResult);
+    const std::shared_ptr<const int32_t> finalResult = mFinalResult;
+    const WidgetRef<Dialog> self(this);
     auto waiting = [&]()
     {
-        if (watch->mDeleted || (registered && app->GetDialog(id) != this))
+        if (self.Gone() || (registered && app->GetDialog(id) != this))
             return false;
         return mWidgetManager != nullptr && mResult == kNoResult;
     };
@@ -319,9 +317,9 @@ int Dialog::WaitForResult(bool autoKill)
     {
     }
     // Killing a dialog that already left the table could kill another of the same id.
-    if (autoKill && !watch->mDeleted && app->GetDialog(id) == this)
+    if (autoKill && !self.Gone() && app->GetDialog(id) == this)
         app->KillDialog(id);
-    return watch->mDeleted ? watch->mResult : mResult;
+    return self.Gone() ? *finalResult : mResult;
 }
 
 // ---- Dragging ----------------------------------------------------------------------------
@@ -332,7 +330,7 @@ void Dialog::MouseDown(int x, int y, int button, int clickCount)
     if (button == 0 && clickCount == 1)
     {
         if (gVaxoAppBase != nullptr)
-            gVaxoAppBase->SetCursor(kDragCursor);
+            gVaxoAppBase->SetCursor(CURSOR_DRAGGING);
         mDragging = true;
         mDragMouseX = x;
         mDragMouseY = y;
@@ -370,7 +368,7 @@ void Dialog::MouseUp(int x, int y, int button, int clickCount)
     if (mDragging)
     {
         if (gVaxoAppBase != nullptr)
-            gVaxoAppBase->SetCursor(kPointerCursor);
+            gVaxoAppBase->SetCursor(CURSOR_POINTER);
         mDragging = false;
     }
     Widget::MouseUp(x, y, button, clickCount);

@@ -1,11 +1,12 @@
 // Dialog: the framework's box with a header line, word-wrapped body text, a footer line
 // and up to two push buttons.
 //
-// A dialog lies directly in the widget manager; its buttons (DialogButtons with ids 1000
-// yes/OK and 1001 no/cancel) are separate widgets it adds to the same manager and keeps
-// directly in front of itself, not its children. It answers its DialogListener with
-// (dialog id, button id), keeps the last button released as mResult, can be dragged with
-// the mouse, and lets a caller wait in WaitForResult while the program keeps running.
+// A dialog lies directly in the widget manager; its buttons (DialogButtons with the ids
+// DIALOG_BUTTON_YES and DIALOG_BUTTON_NO, DialogListener.h) are separate widgets it adds to
+// the same manager and keeps directly in front of itself, not its children. It answers its
+// DialogListener with (dialog id, button id), keeps the last button released as mResult,
+// can be dragged with the mouse, and lets a caller wait in WaitForResult while the program
+// keeps running.
 // The application's dialog table (VaxoAppBase::DoDialog, AddDialog, KillDialog) creates,
 // places and kills dialogs by id; SimpleDialog and the game's dialogs derive from it.
 // Main thread only.
@@ -49,7 +50,7 @@ public:
     Widget* mKeyForwardWidget;
     // Background drawn as a box; null selects the drawn look. Not owned.
     Image* mComponentImage;
-    // Buttons 1000 and 1001 as the button mode asks; owned, deleted with the dialog
+    // Buttons Yes and No as the button mode asks; owned, deleted with the dialog
     // unless the manager deleted them first.
     OwnedWidget<DialogButton> mYesButton;
     OwnedWidget<DialogButton> mNoButton;
@@ -79,7 +80,7 @@ public:
     int mDragMouseY;
     int mId;
     bool mIsModal;
-    // Id of the last button released (1000 to 1002), or kNoResult.
+    // Id of the last button released (a DialogButtonId), or kNoResult.
     int mResult;
     // y just below the last text line, recorded by each Draw.
     int mTextBottom;
@@ -103,7 +104,7 @@ public:
     // is killed, or the program shuts down; then (with autoKill) kills the dialog if it
     // is still registered. Returns the result (kNoResult when there is none).
     virtual int WaitForResult(bool autoKill);
-    // Buttons 1000 to 1002 only; other ids are ignored.
+    // DialogButtonIds only; other ids are ignored.
     using ButtonListener::ButtonPress;
     void ButtonPress(int id) override;
     void ButtonDepress(int id) override;
@@ -130,15 +131,9 @@ public:
     void EnsureFonts();
 
 private:
-    // Watches a dialog during WaitForResult: the destructor leaves its result here.
-    struct ResultWatch
-    {
-        bool mDeleted = false;
-        int mResult = kNoResult;
-    };
-    // Shared with every WaitForResult running on this dialog, which may outlive it; made
-    // by the first wait.
-    std::shared_ptr<ResultWatch> mResultWatch;
+    // Where the destructor leaves the result for every WaitForResult running on this
+    // dialog, which may outlive it; made by the first wait.
+    std::shared_ptr<int32_t> mFinalResult;
 
     // The buttons that exist.
     template <typename F> void ForEachButton(F f);

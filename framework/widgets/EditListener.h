@@ -1,5 +1,7 @@
 // EditListener: how the edit widget reports return and asks whether keys, characters
-// and whole texts may go in. Every Allow* answers true by default; never owned.
+// and whole texts may go in. Every Allow* answers true by default; never owned. The
+// Allow* answers come in the middle of an edit: they must not delete the field (the
+// return report may).
 #pragma once
 
 #include "app/KeyCodes.h"

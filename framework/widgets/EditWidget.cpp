@@ -6,6 +6,7 @@
 #include "graphics/SysFont.h"
 #include "widgets/EditListener.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -191,8 +192,9 @@ int EditWidget::GetCharAt(int x, int y)
     Font* font = GetFont();
     const int length = static_cast<int>(text.size());
     const int first = std::clamp(mLeftPos, 0, length);
-    // Left of the first visible character: before it, not at the hidden start of the text.
-    int result = first;
+    // Left of the middle of the first visible character: the start of the text, so that a
+    // drag to the left edge scrolls the hidden start back into view.
+    int result = 0;
     int lo = 0;
     for (int i = first; i < length; ++i)
     {
@@ -274,13 +276,9 @@ void EditWidget::KeyDown(KeyCode key)
         return;
     // 'A' to 'Y' also arrive as characters ('Z' is left to reach ProcessKey).
     const bool letter = key >= 65 && key <= 89;
-    if (!letter && ListenerAllowsKey(key))
-    {
-        ProcessKey(key, 0);
-        // Return was reported last: its listener may have removed and deleted this field.
-        if (key == KEYCODE_RETURN)
-            return;
-    }
+    // Return is reported last: its listener may remove and delete this field.
+    if (!letter && ListenerAllowsKey(key) && !CallOut(this, [&] { ProcessKey(key, 0); }))
+        return;
     Widget::KeyDown(key);
 }
 
@@ -303,7 +301,7 @@ void EditWidget::ProcessKey(KeyCode key, char c)
     FinishKey(before, result, shift);
 
     if (result.mReturn && mEditListener != nullptr)
-        mEditListener->EditWidgetText(mId, mString);
+        CallOut(this, [&] { mEditListener->EditWidgetText(mId, mString); });
 }
 
 EditWidget::Snapshot EditWidget::TakeSnapshot() const
@@ -621,13 +619,13 @@ void EditWidget::MouseUp(int x, int y, int button, int count)
 void EditWidget::MouseEnter()
 {
     if (gVaxoAppBase != nullptr)
-        gVaxoAppBase->SetCursor(3);
+        gVaxoAppBase->SetCursor(CURSOR_TEXT);
 }
 
 void EditWidget::MouseLeave()
 {
     if (gVaxoAppBase != nullptr)
-        gVaxoAppBase->SetCursor(0);
+        gVaxoAppBase->SetCursor(CURSOR_POINTER);
 }
 
 // ---- Focus, update, placement ------------------------------------------------------------

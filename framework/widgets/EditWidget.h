@@ -102,7 +102,8 @@ public:
     virtual void SetText(const VaxoString& text, bool leftPosToZero = true);
     // Letters, digits and '_'.
     virtual bool IsPartOfWord(char c);
-    // The caret position nearest to x (widget coordinates); y is ignored.
+    // The caret position nearest to x (widget coordinates); left of the middle of the first
+    // visible character, the start of the text. y is ignored.
     virtual int GetCharAt(int x, int y);
     // Scrolls until the caret is visible: keys by 10 characters, typing and mouse by 1.
     virtual void FocusCursor(bool bigJump);

@@ -91,7 +91,7 @@ void ListDialog::ListClicked(int id, int index, int clickCount)
     (void)id;
     mListWidget->SetSelect(index);
     if (clickCount == 2)
-        ButtonDepress(1000);
+        ButtonDepress(DIALOG_BUTTON_YES);
 }
 
 void ListDialog::SetPosition(double position)

@@ -1,7 +1,7 @@
 // ListDialog: a skinned dialog showing a list of text lines between its header and its
 // buttons, with a vertical scroll bar shown only while the lines do not fit. A click
-// selects a line; a double click selects it and answers as button 1000. The player list
-// and the game's level chooser build on it. Callers add lines through mListWidget and
+// selects a line; a double click selects it and answers as DIALOG_BUTTON_YES. The player
+// list and the game's level chooser build on it. Callers add lines through mListWidget and
 // then call CheckShowScrollbar. Main thread only.
 #pragma once
 

@@ -6,6 +6,7 @@
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/WidgetManager.h"
 #include "widgets/WidgetMath.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -183,7 +184,7 @@ void ListWidget::SetHilite(int index, bool tell)
     const int old = mHiliteIdx;
     mHiliteIdx = index;
     if (old != index && tell && mListener != nullptr)
-        mListener->ListHiliteChanged(mId, old, index);
+        CallOut(this, [&] { mListener->ListHiliteChanged(mId, old, index); });
 }
 
 int ListWidget::GetOptimalWidth()
@@ -258,9 +259,7 @@ void ListWidget::ScrollPosition(int id, double position)
 void ListWidget::Resize(int x, int y, int width, int height)
 {
     // The new area's hover check may hilite a line, and the listener delete the list.
-    const std::shared_ptr<const bool> life = GetLifeToken();
-    Widget::Resize(x, y, width, height);
-    if (!*life)
+    if (!CallOut(this, [&] { Widget::Resize(x, y, width, height); }))
         return;
     const int lineHeight = LineHeight();
     // Without a line height nothing is measured: one line per page.
@@ -272,9 +271,8 @@ void ListWidget::Resize(int x, int y, int width, int height)
 
 void ListWidget::RemovedFromManager(WidgetManager* manager)
 {
-    Widget::RemovedFromManager(manager);
-    if (mListener != nullptr)
-        mListener->ListClosed(mId);
+    if (CallOut(this, [&] { Widget::RemovedFromManager(manager); }) && mListener != nullptr)
+        CallOut(this, [&] { mListener->ListClosed(mId); });
 }
 
 void ListWidget::OrderInManagerChanged()
@@ -294,7 +292,7 @@ void ListWidget::SetHiliteInAllColumns(int index)
 {
     struct Change
     {
-        std::shared_ptr<const bool> mLife;
+        WidgetRef<ListWidget> mColumn;
         ListListener* mListener;
         int mId;
         int mOld;
@@ -305,17 +303,17 @@ void ListWidget::SetHiliteInAllColumns(int index)
         const int old = column->mHiliteIdx;
         column->mHiliteIdx = index;
         if (old != index && column->mListener != nullptr)
-            changes.push_back(Change{column->GetLifeToken(), column->mListener, column->mId, old});
+            changes.push_back(Change{WidgetRef<ListWidget>(column), column->mListener, column->mId, old});
         column->MarkDirty();
     }
     if (gVaxoAppBase != nullptr)
-        gVaxoAppBase->SetCursor(index != -1 && mHandOverLines ? 1 : 0);
+        gVaxoAppBase->SetCursor(index != -1 && mHandOverLines ? CURSOR_HAND : CURSOR_POINTER);
     // Last: a listener may delete the lists, often with itself; a deleted column's
     // listener is not told.
     for (const Change& change : changes)
     {
-        if (*change.mLife)
-            change.mListener->ListHiliteChanged(change.mId, change.mOld, index);
+        if (ListWidget* column = change.mColumn.get())
+            CallOut(column, [&] { change.mListener->ListHiliteChanged(change.mId, change.mOld, index); });
     }
 }
 
@@ -354,7 +352,7 @@ void ListWidget::MouseDown(int x, int y, int button, int clickCount)
     // The hilite may be older than the last change of the lines.
     if (mHiliteIdx < 0 || size_t(mHiliteIdx) >= mLines.size() || mListener == nullptr)
         return;
-    mListener->ListClicked(mId, mHiliteIdx, clickCount);
+    CallOut(this, [&] { mListener->ListClicked(mId, mHiliteIdx, clickCount); });
 }
 
 void ListWidget::MouseWheel(int delta)

@@ -11,9 +11,10 @@
 #pragma once
 
 #include "widgets/Widget.h"
+#include "widgets/WidgetRef.h"
 
 #include <cstddef>
-#include <memory>
+#include <utility>
 
 namespace Vaxo
 {
@@ -27,7 +28,7 @@ public:
     OwnedWidget& operator=(const OwnedWidget&) = delete;
 
     // Null once the widget was deleted.
-    T* get() const { return mLife != nullptr && *mLife ? mWidget : nullptr; }
+    T* get() const { return mWidget.get(); }
     T* operator->() const { return get(); }
     T& operator*() const { return *get(); }
     explicit operator bool() const { return get() != nullptr; }
@@ -35,21 +36,17 @@ public:
     // Deletes the widget held while it exists, out of its parent first; then owns widget.
     void reset(T* widget = nullptr)
     {
-        T* old = get();
-        if (old != nullptr && old == widget)
+        if (widget != nullptr && widget == get())
             return;
-        mWidget = widget;
-        mLife = widget != nullptr ? widget->GetLifeToken() : nullptr;
-        if (old == nullptr)
-            return;
-        if (old->mParent != nullptr)
-            old->mParent->RemoveWidget(old);
-        delete old;
+        WidgetRef<T> old = std::exchange(mWidget, WidgetRef<T>(widget));
+        // The removal's hooks may delete the widget themselves.
+        if (old && old->mParent != nullptr)
+            old->mParent->RemoveWidget(old.get());
+        delete old.get();
     }
 
 private:
-    T* mWidget = nullptr;
-    std::shared_ptr<const bool> mLife;
+    WidgetRef<T> mWidget;
 };
 
 template <typename T> bool operator==(const OwnedWidget<T>& widget, std::nullptr_t)

@@ -2,11 +2,13 @@
 
 #include "app/VaxoAppBase.h"
 #include "common/AceException.h"
+#include "common/AtomicFile.h"
 #include "common/Buffer.h"
 #include "common/Common.h"
 #include "common/DataSync.h"
 
 #include <cerrno>
+#include <vector>
 
 namespace Vaxo
 {
@@ -15,7 +17,7 @@ const char* const Profile::kPlayersSaved = "the players";
 std::string Profile::mProfileDir;
 int32_t Profile::mMaxChars = 12;
 
-Profile::Profile() : mId(0), mDirty(false), mNewerFile(false) {}
+Profile::Profile() : mId(0), mDirty(false), mKeepFile(false) {}
 
 Profile::~Profile() = default;
 
@@ -60,9 +62,27 @@ std::string Profile::GetDetailsPath(int32_t id)
 
 void Profile::LoadDetails()
 {
-    mNewerFile = false;
+    const bool wasKept = mKeepFile;
+    mKeepFile = false;
+    VaxoAppBase* app = gVaxoAppBase;
+    if (app == nullptr)
+    {
+        Reset();
+        return;
+    }
+    const std::string path = GetDetailsPath(mId);
     Buffer buffer;
-    if (gVaxoAppBase == nullptr || !gVaxoAppBase->ReadBufferFromFile(GetDetailsPath(mId), &buffer, false))
+    if (!app->ReadBufferFromFile(path, &buffer, false))
+    {
+        Reset();
+        // A demo being played back read the recording machine's file, not this one.
+        std::vector<char> bytes;
+        if (!app->mPlayingDemo && ReadStoredFile(path, &bytes) == StoredFileRead::kUnreadable)
+            KeepUnusableFile(path, errno, wasKept);
+        return;
+    }
+    // Nothing to lose.
+    if (buffer.GetDataLen() == 0)
     {
         Reset();
         return;
@@ -75,7 +95,7 @@ void Profile::LoadDetails()
         // Written by a newer program: its layout is unknown here.
         if (GetCurVersion() < stored)
         {
-            mNewerFile = true;
+            mKeepFile = true;
             Reset();
             return;
         }
@@ -84,14 +104,30 @@ void Profile::LoadDetails()
     }
     catch (const AceException&)
     {
-        // Half-read state is no player's state.
+        // Half-read state is no player's state; the file is kept for whoever can mend it.
         Reset();
+        if (!app->mPlayingDemo)
+            KeepUnusableFile(path, 0, wasKept);
     }
+}
+
+void Profile::KeepUnusableFile(const std::string& path, int readError, bool told)
+{
+    VaxoAppBase* app = gVaxoAppBase;
+    const FileSetAside aside = SetFileAside(path, readError);
+    mKeepFile = aside.mKeptAs.empty();
+    if (told && mKeepFile)
+        return;
+    app->ReportFileSetAside(aside, app->GetString("PLAYER_UNREADABLE_TITLE", "Player Not Read"),
+                            app->GetString("PLAYER_UNREADABLE", "The progress of ") + mName +
+                                app->GetString("PLAYER_UNREADABLE_FILE", " could not be read: "),
+                            app->GetString("PLAYER_NEW", "\nThe player starts afresh."),
+                            app->GetString("PLAYER_NOT_SAVED", "\nProgress made now will not be saved."));
 }
 
 bool Profile::SaveDetails()
 {
-    if (mNewerFile)
+    if (mKeepFile)
         return false;
     DataSync sync;
     sync.OpenWriter(1024);

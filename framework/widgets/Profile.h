@@ -27,9 +27,10 @@ public:
     int32_t mId;
     // The details must be written: the game's setters set it, a successful write clears it.
     bool mDirty;
-    // The player file was written by a newer program: read as a fresh player's, and never
-    // written over, so that program keeps this player's progress.
-    bool mNewerFile;
+    // The player file is never written over: a newer program wrote it (read as a fresh
+    // player's, so that program keeps this player's progress), or it could be neither read
+    // nor moved aside.
+    bool mKeepFile;
 
     // What failed saves of the player files and of the list are reported as.
     static const char* const kPlayersSaved;
@@ -60,13 +61,21 @@ public:
     // mProfileDir + "user" + id + ".dat".
     static std::string GetDetailsPath(int32_t id);
 
-    // A missing, damaged or newer file resets the profile instead.
+    // A missing, empty, damaged, unreadable or newer file resets the profile instead. A
+    // damaged or unreadable one is first moved aside (SetFileAside) and the user told, so
+    // that the next save writes a fresh file without losing it.
     void LoadDetails();
-    // Replaces the player file; false (still dirty) when it was not written: a newer
-    // program's file stays, and a failed write is reported (once a run).
+    // Replaces the player file; false (still dirty) when it was not written: a file kept
+    // (mKeepFile) stays, and a failed write is reported (once a run).
     bool SaveDetails();
     bool SaveIfDirty();
     void DeleteFiles();
+
+private:
+    // The player file at path could not be read (readError, an errno value) or not be
+    // understood (0): moved aside, or kept and never written over; the user is told unless
+    // it was kept already.
+    void KeepUnusableFile(const std::string& path, int readError, bool told);
 };
 
 } // namespace Vaxo

@@ -8,12 +8,16 @@
 #include "common/Common.h"
 #include "common/DataSync.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <climits>
-#include <cstdio>
-#include <cstring>
-#include <set>
+#include <thread>
 
 namespace Vaxo
 {
@@ -23,18 +27,67 @@ namespace
 // Layout of users.dat this program writes; a larger one is not read.
 constexpr int32_t kUsersFileVersion = 2;
 const char* const kUserProfileSetting = "UserProfile";
-// Message box type of the application's error boxes: OK only, error icon.
-constexpr int kErrorBox = 16;
+// How long a copy waits for another copy to be done with users.dat before it goes on
+// without the lock: a copy holds it only while it reads and writes the list, and one that
+// was stopped meanwhile must not stop this one for good.
+constexpr std::chrono::milliseconds kLockWait(5000);
+constexpr std::chrono::milliseconds kLockPoll(5);
 
 std::string UsersPath()
 {
     return Profile::mProfileDir + "users.dat";
 }
+
+// users.dat and the player files ("user<id>.dat"): their saves' temporary files are the
+// manager's to clear away.
+bool IsPlayerFileName(const std::string& name)
+{
+    if (name == "users.dat")
+        return true;
+    if (name.size() <= 8 || name.compare(0, 4, "user") != 0 || name.compare(name.size() - 4, 4, ".dat") != 0)
+        return false;
+    return std::all_of(name.begin() + 4, name.end() - 4,
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+// The lock on the profile folder that copies of the program take while they read, merge
+// and write users.dat, so that they take turns. Released when it goes (closing releases it).
+class ListLock
+{
+public:
+    explicit ListLock(bool take)
+    {
+        if (!take)
+            return;
+        mFd = ::open(Profile::mProfileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
+        while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
+        {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
+            {
+                ::close(mFd);
+                mFd = -1;
+            }
+            else
+                std::this_thread::sleep_for(kLockPoll);
+        }
+    }
+    ~ListLock()
+    {
+        if (mFd >= 0)
+            ::close(mFd);
+    }
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+
+private:
+    int mFd = -1;
+};
 } // namespace
 
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
-      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false)
+      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mToldNewerList(false)
 {
     Clear();
 }
@@ -63,25 +116,56 @@ void ProfileMgr::Clear()
 bool ProfileMgr::Load()
 {
     mKeepListFile = false;
-    Buffer buffer;
-    if (!mApp->ReadBufferFromFile(UsersPath(), &buffer, false))
+    mListed.clear();
+    // A demo being played back reads the recording machine's files, not this one's.
+    const bool onDisk = !mApp->mPlayingDemo;
+    FileSetAside aside;
+    bool setAside = false;
+    bool loaded = false;
     {
-        Clear();
-        KeepDamagedList();
+        ListLock lock(onDisk);
+        if (onDisk)
+            RemoveStaleTempFiles(Profile::mProfileDir, IsPlayerFileName);
+        Buffer buffer;
+        if (mApp->ReadBufferFromFile(UsersPath(), &buffer, false))
+        {
+            try
+            {
+                DataSync sync;
+                sync.OpenReader(buffer);
+                SyncState(sync);
+                loaded = true;
+            }
+            catch (const AceException&)
+            {
+                Clear();
+                if (onDisk)
+                {
+                    aside = SetFileAside(UsersPath(), 0);
+                    setAside = true;
+                }
+            }
+        }
+        else
+        {
+            Clear();
+            std::vector<char> bytes;
+            if (onDisk && ReadStoredFile(UsersPath(), &bytes) == StoredFileRead::kUnreadable)
+            {
+                aside = SetFileAside(UsersPath(), errno);
+                setAside = true;
+            }
+        }
+    }
+    // Once the lock is let go: the box waits for the user.
+    if (setAside)
+        TellListSetAside(aside);
+    if (!loaded)
         return false;
-    }
-    try
-    {
-        DataSync sync;
-        sync.OpenReader(buffer);
-        SyncState(sync);
-    }
-    catch (const AceException&)
-    {
-        Clear();
-        KeepDamagedList();
-        return false;
-    }
+    if (mKeepListFile)
+        TellNewerList();
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        mListed.push_back({profile->mId, profile->mName, profile});
     const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
@@ -93,29 +177,29 @@ bool ProfileMgr::Load()
     return true;
 }
 
-void ProfileMgr::KeepDamagedList()
+void ProfileMgr::TellListSetAside(const FileSetAside& aside)
 {
-    // A demo being played back read the recording machine's file, not this one.
-    const std::string path = UsersPath();
-    if (mApp->mPlayingDemo || !Vaxo::FileExists(path))
-        return;
-    int error = 0;
-    const std::string kept = MoveDamagedFileAside(path, &error);
-    const std::string title = mApp->GetString("PLAYERS_UNREADABLE_TITLE", "Players Not Read");
-    std::string text =
-        mApp->GetString("PLAYERS_UNREADABLE", "The list of players could not be read: ") + path;
-    if (!kept.empty())
-        text += mApp->GetString("PLAYERS_KEPT_AS", "\nIt was kept as ") + kept +
-                mApp->GetString("PLAYERS_NEW_LIST", "\nA new list of players is started.");
-    else
-    {
-        // Left in place and never written over; players made in this run are not kept.
+    // Left in place and never written over; players made in this run are not kept.
+    if (aside.mKeptAs.empty())
         mKeepListFile = true;
-        text += mApp->GetString("PLAYERS_NOT_MOVED", "\nIt could not be moved aside: ") +
-                (error != 0 ? std::strerror(error) : "no free name") +
-                mApp->GetString("PLAYERS_NOT_SAVED", "\nPlayers made now will not be saved.");
-    }
-    mApp->MsgBox(text, title, kErrorBox);
+    mApp->ReportFileSetAside(aside, mApp->GetString("PLAYERS_UNREADABLE_TITLE", "Players Not Read"),
+                             mApp->GetString("PLAYERS_UNREADABLE", "The list of players could not be read: "),
+                             mApp->GetString("PLAYERS_NEW_LIST", "\nA new list of players is started."),
+                             mApp->GetString("PLAYERS_NOT_SAVED", "\nPlayers made now will not be saved."));
+}
+
+void ProfileMgr::TellNewerList()
+{
+    // A demo being played back read the recording machine's list.
+    if (mToldNewerList || mApp->mPlayingDemo)
+        return;
+    mToldNewerList = true;
+    mApp->MsgBox(mApp->GetString("PLAYERS_NEWER",
+                                 "The list of players was written by a newer version of the program: ") +
+                     UsersPath() +
+                     mApp->GetString("PLAYERS_NEWER_KEPT",
+                                     "\nIt is kept as it is, and players made now will not be saved."),
+                 mApp->GetString("PLAYERS_NEWER_TITLE", "Players Not Saved"), MSGBOX_ERROR);
 }
 
 bool ProfileMgr::Save()
@@ -129,20 +213,50 @@ bool ProfileMgr::Save()
         return true;
     if (mKeepListFile)
         return false;
-    DataSync sync;
-    sync.OpenWriter(1024);
-    SyncState(sync);
-    sync.EndBit();
-    const DataWriter* writer = sync.GetWriter();
+    // A demo being played back writes nothing, so there is nothing to merge with.
+    const bool onDisk = !mApp->mPlayingDemo;
+    FileSetAside aside;
+    bool setAside = false;
+    bool written = false;
+    int error = 0;
+    {
+        // The lock is on the folder, which must be there first.
+        if (onDisk)
+            MkDir(Profile::mProfileDir);
+        ListLock lock(onDisk);
+        if (onDisk)
+            MergeListOnDisk(&aside, &setAside);
+        if (!mKeepListFile && !(setAside && aside.mKeptAs.empty()))
+        {
+            DataSync sync;
+            sync.OpenWriter(1024);
+            SyncState(sync);
+            sync.EndBit();
+            const DataWriter* writer = sync.GetWriter();
+            written =
+                mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
+            error = errno;
+        }
+    }
+    const bool newer = mKeepListFile;
+    if (setAside)
+        TellListSetAside(aside);
+    if (newer)
+        TellNewerList();
+    if (mKeepListFile)
+        return false;
     // Cleared only once the file is safely replaced, so that a failed write is retried.
-    if (!mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen())))
+    if (!written)
     {
         // A demo being played back answers with the recording's result: nothing failed here.
         if (!mApp->mPlayingDemo)
-            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), errno);
+            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), error);
         return false;
     }
     mDirty = false;
+    mListed.clear();
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        mListed.push_back({profile->mId, profile->mName, profile});
     return true;
 }
 
@@ -167,22 +281,177 @@ void ProfileMgr::SyncState(DataSync& sync)
     }
     else
     {
-        const int32_t count = sync.GetReader()->ReadLong();
-        for (int32_t i = 0; i < count; ++i)
-        {
-            SmartPtr<Profile> profile(mFactory());
-            profile->SyncSummary(sync);
-            mProfiles.push_back(profile);
-            // A damaged counter must not give a new player a listed player's id.
-            mNextId = std::max(mNextId, profile->mId);
-        }
-        mNextId = std::max(mNextId, int32_t(0));
+        ReadProfiles(sync, &mProfiles, &mNextId);
     }
     if (version >= 2)
     {
         sync.SyncVersion(GetVersion(), -1, -1);
         SyncStateHook(sync);
     }
+}
+
+void ProfileMgr::ReadProfiles(DataSync& sync, ProfileList* profiles, int32_t* nextId)
+{
+    const int32_t count = sync.GetReader()->ReadLong();
+    for (int32_t i = 0; i < count; ++i)
+    {
+        SmartPtr<Profile> profile(mFactory());
+        profile->SyncSummary(sync);
+        profiles->push_back(profile);
+        // A damaged counter must not give a new player a listed player's id.
+        *nextId = std::max(*nextId, profile->mId);
+    }
+    *nextId = std::max(*nextId, int32_t(0));
+}
+
+void ProfileMgr::MergeListOnDisk(FileSetAside* aside, bool* setAside)
+{
+    std::vector<char> bytes;
+    const StoredFileRead read = ReadStoredFile(UsersPath(), &bytes);
+    if (read == StoredFileRead::kUnreadable)
+    {
+        *aside = SetFileAside(UsersPath(), errno);
+        *setAside = true;
+    }
+    // An empty file holds nothing to lose.
+    if (read != StoredFileRead::kRead || bytes.empty())
+        return;
+    ProfileList onDisk;
+    int32_t nextOnDisk = 0;
+    try
+    {
+        DataSync sync;
+        sync.OpenReader(bytes.data(), int32_t(bytes.size()));
+        int32_t version = 0;
+        sync.SyncLong(version);
+        // Written meanwhile by a newer program, whose players must not be lost.
+        if (version > kUsersFileVersion)
+        {
+            mKeepListFile = true;
+            return;
+        }
+        sync.SyncLong(nextOnDisk);
+        ReadProfiles(sync, &onDisk, &nextOnDisk);
+    }
+    catch (const AceException&)
+    {
+        *aside = SetFileAside(UsersPath(), 0);
+        *setAside = true;
+        return;
+    }
+    MergeList(onDisk, nextOnDisk);
+}
+
+void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
+{
+    auto held = [this](const Profile* profile)
+    { return std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end(); };
+    auto sameName = [](const Profile* a, const std::string& b)
+    { return stricmp(a->mName.c_str(), b.c_str()) == 0; };
+    std::vector<bool> matched(mListed.size(), false);
+    std::set<const Profile*> placed;
+    // Players that hold the id the file gives them: their player files are theirs.
+    std::set<const Profile*> fileIds;
+    ProfileList merged;
+    auto place = [&](const SmartPtr<Profile>& profile, bool fileId)
+    {
+        placed.insert(profile.get());
+        merged.push_back(profile);
+        if (fileId)
+            fileIds.insert(profile.get());
+    };
+    for (const SmartPtr<Profile>& entry : onDisk)
+    {
+        // The player as this copy last saw it: same id, the same name first (ids may repeat
+        // in a damaged list).
+        size_t seen = mListed.size();
+        for (size_t i = 0; i < mListed.size(); ++i)
+        {
+            if (matched[i] || mListed[i].mId != entry->mId)
+                continue;
+            if (seen == mListed.size() || sameName(entry, mListed[i].mName))
+                seen = i;
+            if (sameName(entry, mListed[i].mName))
+                break;
+        }
+        if (seen < mListed.size())
+        {
+            matched[seen] = true;
+            const SmartPtr<Profile>& mine = mListed[seen].mProfile;
+            // Deleted here: it stays deleted.
+            if (!held(mine) || placed.count(mine.get()) != 0)
+                continue;
+            // Renamed by the other copy, unless renamed here too.
+            if (mine->mName == mListed[seen].mName)
+                mine->mName = entry->mName;
+            place(mine, mine->mId == entry->mId);
+            continue;
+        }
+        // Added by the other copy; or a player this copy holds under the same id and name
+        // (both gave a repeated id the same new one).
+        SmartPtr<Profile> same;
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            if (placed.count(profile.get()) == 0 && profile->mId == entry->mId &&
+                sameName(profile, entry->mName))
+            {
+                same = profile;
+                break;
+            }
+        }
+        place(same != nullptr ? same : entry, true);
+    }
+    // Players listed when this copy last saw the list but gone from it were deleted by the
+    // other copy and stay deleted; those never listed were added here.
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        const bool listed = std::any_of(mListed.begin(), mListed.end(),
+                                        [&profile](const ListedPlayer& p) { return p.mProfile == profile; });
+        if (placed.count(profile.get()) == 0 && !listed)
+            place(profile, false);
+    }
+    // A player added or renumbered here whose id the other copy gave meanwhile gets a free
+    // one: two players never share a player file.
+    int32_t counter = std::max(mNextId, nextOnDisk);
+    std::set<int32_t> taken;
+    for (const SmartPtr<Profile>& profile : merged)
+    {
+        if (fileIds.count(profile.get()) != 0)
+            taken.insert(profile->mId);
+        counter = std::max(counter, profile->mId);
+    }
+    for (const SmartPtr<Profile>& profile : merged)
+    {
+        if (fileIds.count(profile.get()) != 0 || (profile->mId > 0 && taken.insert(profile->mId).second))
+            continue;
+        const int32_t id = FreeIdOnDisk(taken, counter);
+        if (id == 0)
+            continue;
+        profile->mId = id;
+        taken.insert(id);
+        counter = std::max(counter, id);
+    }
+    mProfiles = merged;
+    mNextId = counter;
+}
+
+int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter)
+{
+    // Not through the application: a demo played back merges nothing, so this is not
+    // recorded either.
+    auto free = [&taken](int64_t id)
+    { return taken.count(int32_t(id)) == 0 && !Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))); };
+    for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
+    {
+        if (free(id))
+            return int32_t(id);
+    }
+    for (int64_t id = 1; id <= counter; ++id)
+    {
+        if (free(id))
+            return int32_t(id);
+    }
+    return 0;
 }
 
 void ProfileMgr::LoadDetailsIfClean(Profile* profile)
@@ -222,8 +491,10 @@ bool ProfileMgr::IdTaken(int32_t id)
             return true;
     }
     // A file left by a player that a damaged or lost users.dat no longer lists is never
-    // handed to a new player.
-    return mApp->FileExists(Profile::GetDetailsPath(id));
+    // handed to a new player; nor is one the user may not read, which the application's
+    // test (it opens the file) does not see.
+    const std::string path = Profile::GetDetailsPath(id);
+    return mApp->FileExists(path) || (!mApp->mPlayingDemo && Vaxo::FileExists(path));
 }
 
 int32_t ProfileMgr::FindFreeId(int32_t firstBelow)

@@ -8,6 +8,10 @@
 // manager is the listener of all of them). The game derives its own manager with a
 // factory of its profile class. Files go through the application, so demos replay them.
 // Main thread only.
+//
+// Two copies of the program may run on one data folder, and nothing tells one of the
+// other: users.dat is read, merged with what this copy changed and written under a lock on
+// the profile folder, so that a list saved keeps the players the other copy saved meanwhile.
 #pragma once
 
 #include "common/SmartPtr.h"
@@ -16,13 +20,16 @@
 
 #include <cstdint>
 #include <list>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace Vaxo
 {
 
 class DataSync;
 class Dialog;
+struct FileSetAside;
 class ProfileNameDialog;
 class ProfileUserDialog;
 class VaxoAppBase;
@@ -61,7 +68,8 @@ public:
     bool mDirty;
     ProfileFactory mFactory;
     // users.dat is never written over: a newer program wrote it (read as an empty list,
-    // so that program keeps its players), or it could not be read nor moved aside.
+    // so that program keeps its players; the user is told once), or it could be neither
+    // read nor moved aside.
     bool mKeepListFile;
 
 public:
@@ -80,12 +88,16 @@ public:
 
     // ---- The list and its file ---------------------------------------------------------
     void Clear();
-    // False (and an empty list) when users.dat is missing or damaged; a damaged one is
-    // moved aside as users.dat.damaged first, and a message box says so. A player whose
-    // id repeats an earlier one's gets a free id (and a fresh player's details).
+    // False (and an empty list) when users.dat is missing, damaged or unreadable; such a
+    // file is moved aside first (SetFileAside: users.dat.damaged, users.dat.unreadable),
+    // and a message box says so. A player whose id repeats an earlier one's gets a free id
+    // (and a fresh player's details). Temporary files of crashed saves are removed.
     bool Load();
     // Writes "UserProfile", the current player's details when dirty, and users.dat when
-    // the list changed. True when users.dat holds the list now.
+    // the list changed. The list written is the one on disk with this copy's changes since
+    // it last read or wrote it: players another copy added or renamed are kept, players
+    // deleted in either copy stay deleted, and a player added here whose id another copy
+    // gave meanwhile gets a free one. True when users.dat holds the list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -115,7 +127,7 @@ public:
     void PositionSecondaryDialog();
     // Kills the dialog and hands the keyboard focus on.
     void KillDialog(int dialogId);
-    // ok: button 1000 was pressed.
+    // ok: DIALOG_BUTTON_YES was pressed.
     void FinishProfileDialog(bool ok);
     void FinishCreateUserDialog(bool ok);
     void FinishRenameUserDialog(bool ok);
@@ -137,11 +149,35 @@ private:
     int32_t FindFreeId(int32_t firstBelow = 1);
     // Gives each player whose id repeats an earlier player's a free id; whether any did.
     bool GiveRepeatedIdsFreeOnes();
-    // A users.dat that is there but cannot be read is moved aside for its players to be
-    // recovered, before a save writes a new list; the user is told.
-    void KeepDamagedList();
+    // The players of a list being read, after its version and last id; nextId rises to
+    // the largest id read.
+    void ReadProfiles(DataSync& sync, ProfileList* profiles, int32_t* nextId);
+    // users.dat as another copy may have left it, read just before this copy writes the
+    // list: merged (MergeList), or moved aside when it cannot be used; the newer program's
+    // list sets mKeepListFile. The lock is held.
+    void MergeListOnDisk(FileSetAside* aside, bool* setAside);
+    // mProfiles becomes the list of the file with this copy's changes since mListed.
+    void MergeList(const ProfileList& onDisk, int32_t nextOnDisk);
+    // The lowest id above `counter` (or, once it is exhausted, from 1 on) that no player of
+    // `taken` holds and no player file has.
+    static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter);
+    // Tells the user about a users.dat moved aside, or kept where it could not be moved.
+    void TellListSetAside(const FileSetAside& aside);
+    // Tells the user once that a newer program's users.dat keeps no player made here.
+    void TellNewerList();
     // Details read unless the profile holds unsaved ones.
     static void LoadDetailsIfClean(Profile* profile);
+
+    // A player as users.dat held it when this copy last read or wrote it, and this copy's
+    // profile for it (still held when deleted here, to tell such players apart).
+    struct ListedPlayer
+    {
+        int32_t mId;
+        std::string mName;
+        SmartPtr<Profile> mProfile;
+    };
+    std::vector<ListedPlayer> mListed;
+    bool mToldNewerList;
 };
 
 } // namespace Vaxo

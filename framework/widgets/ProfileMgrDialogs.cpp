@@ -15,7 +15,6 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kOkButtonId = 1000;
 // Top of the name dialogs, and of a player list less high than half the application
 // width; a higher list starts at kHighListTop.
 constexpr int kDialogTop = 100;
@@ -66,7 +65,7 @@ void ProfileMgr::RememberFocus()
 
 void ProfileMgr::DialogButtonDepress(int dialogId, int buttonId)
 {
-    const bool ok = buttonId == kOkButtonId;
+    const bool ok = buttonId == DIALOG_BUTTON_YES;
     switch (dialogId)
     {
     case PROFILE_DIALOG_USERS:

@@ -2,6 +2,7 @@
 
 #include "widgets/Profile.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 namespace Vaxo
 {
@@ -32,8 +33,8 @@ void ProfileNameDialog::Resize(int x, int y, int width, int height)
 
 void ProfileNameDialog::AddedToManager(WidgetManager* manager)
 {
-    SimpleDialog::AddedToManager(manager);
-    manager->SetFocus(mEditWidget.get());
+    if (CallOut(this, [&] { SimpleDialog::AddedToManager(manager); }))
+        manager->SetFocus(mEditWidget.get());
 }
 
 int ProfileNameDialog::GetPreferredHeight(int width)
@@ -50,7 +51,7 @@ void ProfileNameDialog::EditWidgetText(int id, const VaxoString& text)
 {
     (void)id;
     (void)text;
-    ButtonDepress(1000);
+    ButtonDepress(DIALOG_BUTTON_YES);
 }
 
 std::string ProfileNameDialog::GetName()

@@ -1,7 +1,7 @@
 // ProfileUserDialog: the player list of the profile manager ("Select Player"), a list
 // dialog of player names with Rename, Delete and Create New Player buttons above its
 // Ok and Cancel. Its own buttons call the manager; Ok and Cancel reach it as the
-// dialog's buttons 1000 and 1001. The game derives its own version. Main thread only.
+// dialog's DIALOG_BUTTON_YES and DIALOG_BUTTON_NO. The game derives its own version. Main thread only.
 #pragma once
 
 #include "common/Common.h"

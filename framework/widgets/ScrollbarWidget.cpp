@@ -2,6 +2,7 @@
 
 #include "graphics/Graphics.h"
 #include "widgets/WidgetMath.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -69,9 +70,11 @@ int ScrollbarWidget::ButtonSize()
 // reads the value anew; one that deletes the bar, often with itself, hears no more.
 void ScrollbarWidget::TellListener(int times)
 {
-    const std::shared_ptr<const bool> life = GetLifeToken();
-    for (int i = 0; i < times && *life; ++i)
-        mListener->ScrollPosition(mId, mValue);
+    for (int i = 0; i < times; ++i)
+    {
+        if (!CallOut(this, [&] { mListener->ScrollPosition(mId, mValue); }))
+            return;
+    }
 }
 
 bool ScrollbarWidget::Clamp()

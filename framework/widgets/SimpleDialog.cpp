@@ -4,6 +4,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Image.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 
@@ -12,9 +13,6 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kYesButtonId = 1000;
-constexpr int kNoButtonId = 1001;
-constexpr int kThirdButtonId = 1002;
 // Pixels the slide-in moves per update.
 constexpr int kScrollStep = 20;
 // Gap between the third button's row and the base buttons' row.
@@ -56,14 +54,14 @@ void SimpleDialog::SetupBaseButtons()
     ButtonListener* listener = this;
     if (mButtonMode == 1 || mButtonMode == 2)
     {
-        mYesButton.reset(mSkin->CreateDialogButton(kYesButtonId, listener, nullptr));
-        mNoButton.reset(mSkin->CreateDialogButton(kNoButtonId, listener, nullptr));
+        mYesButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_YES, listener, nullptr));
+        mNoButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_NO, listener, nullptr));
         mYesButton->mLabel = mButtonMode == 1 ? DIALOG_YES_STRING : DIALOG_OK_STRING;
         mNoButton->mLabel = mButtonMode == 1 ? DIALOG_NO_STRING : DIALOG_CANCEL_STRING;
     }
     else if (mButtonMode == 3)
     {
-        mYesButton.reset(mSkin->CreateDialogButton(kYesButtonId, listener, nullptr));
+        mYesButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_YES, listener, nullptr));
         mYesButton->mLabel = mDialogFooter;
     }
 }
@@ -82,7 +80,7 @@ void SimpleDialog::DoThirdButton(const VaxoString& label, bool swap)
 {
     if (mYesButton == nullptr || mNoButton == nullptr || mThirdButton != nullptr)
         return;
-    mThirdButton.reset(mSkin->CreateDialogButton(kThirdButtonId, this, label.c_str()));
+    mThirdButton.reset(mSkin->CreateDialogButton(DIALOG_BUTTON_THIRD, this, label.c_str()));
     mSwapThirdButton = swap;
     if (mWidgetManager != nullptr)
         mWidgetManager->AddWidget(mThirdButton.get());
@@ -114,14 +112,16 @@ int SimpleDialog::GetPreferredHeight(int width)
 
 void SimpleDialog::AddedToManager(WidgetManager* manager)
 {
-    Dialog::AddedToManager(manager);
+    if (!CallOut(this, [&] { Dialog::AddedToManager(manager); }))
+        return;
     if (mThirdButton != nullptr)
         manager->AddWidget(mThirdButton.get());
 }
 
 void SimpleDialog::RemovedFromManager(WidgetManager* manager)
 {
-    Dialog::RemovedFromManager(manager);
+    if (!CallOut(this, [&] { Dialog::RemovedFromManager(manager); }))
+        return;
     if (mThirdButton != nullptr)
         manager->RemoveWidget(mThirdButton.get());
 }
@@ -150,8 +150,8 @@ bool SimpleDialog::IsScrolling()
 void SimpleDialog::Update()
 {
     Dialog::Update();
-    if (mSkinInst != nullptr)
-        mSkinInst->Update();
+    if (mSkinInst != nullptr && !CallOut(this, [&] { mSkinInst->Update(); }))
+        return;
     if (mScrollState != 1)
         return;
     int top = mY + kScrollStep;
@@ -167,7 +167,7 @@ void SimpleDialog::Draw(Graphics* g)
 {
     Dialog::Draw(g);
     if (mSkinInst != nullptr)
-        mSkinInst->Draw(g);
+        CallOut(this, [&] { mSkinInst->Draw(g); });
 }
 
 // ---- SimpleLabel -------------------------------------------------------------------------
@@ -259,10 +259,13 @@ SimpleOverlayDraw::~SimpleOverlayDraw() = default;
 
 void SimpleOverlayDraw::Draw(Graphics* g)
 {
-    g->Translate(-mX, -mY);
-    if (mTarget != nullptr)
-        mTarget->DrawOverlay(g);
-    g->Translate(mX, mY);
+    // Read first: the target's hook may delete this widget.
+    const int x = mX;
+    const int y = mY;
+    g->Translate(-x, -y);
+    if (Widget* target = mTarget)
+        CallOut(target, [&] { target->DrawOverlay(g); });
+    g->Translate(x, y);
 }
 
 } // namespace Vaxo

@@ -3,8 +3,8 @@
 //
 // A SimpleDialog takes its background, fonts and base buttons from the default skin
 // (DialogSkin::mDefSkin, which must hold a skin when one is built) and keeps that skin
-// and the skin's per-dialog instance for its lifetime. It can carry a third button (id
-// 1002) above the two base buttons, and slide in from above the screen (ScrollOn).
+// and the skin's per-dialog instance for its lifetime. It can carry a third button
+// (DIALOG_BUTTON_THIRD) above the two base buttons, and slide in from above the screen (ScrollOn).
 // SimpleLabel is a line of text the mouse passes through, SimpleCheckbox a check box
 // with a text label, SimpleOverlayDraw draws another widget's overlay in the middle of
 // a child list. Main thread only.
@@ -37,7 +37,7 @@ public:
     int mScrollTargetY;
     // 0 still, 1 sliding in.
     int mScrollState;
-    // Button 1002 above the base buttons; owned, a sibling of the dialog as they are.
+    // DIALOG_BUTTON_THIRD above the base buttons; owned, a sibling of the dialog as they are.
     OwnedWidget<DialogButton> mThirdButton;
     // The third button's row and the base buttons' row trade places.
     bool mSwapThirdButton;

@@ -2,6 +2,7 @@
 
 #include "app/VaxoAppBase.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <list>
@@ -11,7 +12,6 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kOkButtonId = 1000;
 // Dialog id of the message dialogs: a second message replaces the first.
 constexpr int kMessageDialogId = 1000;
 // Gap between rows of controls, in pixels.
@@ -189,10 +189,10 @@ void SimpleOptionsDialog::DialogButtonDepress(int dialogId, int buttonId)
 
 void SimpleOptionsDialog::ButtonDepress(int id)
 {
-    if (id != kOkButtonId)
+    if (id != DIALOG_BUTTON_YES)
     {
         if (mDialogListener != nullptr)
-            mDialogListener->DialogButtonDepress(mId, id);
+            CallOut(this, [&] { mDialogListener->DialogButtonDepress(mId, id); });
         return;
     }
     if (VaxoAppBase* app = gVaxoAppBase)

@@ -4,6 +4,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Image.h"
 #include "widgets/WidgetMath.h"
+#include "widgets/WidgetRef.h"
 
 #include <memory>
 
@@ -12,10 +13,6 @@ namespace Vaxo
 
 namespace
 {
-// Cursor numbers: the pointer and the dragging hand.
-constexpr int kPointerCursor = 0;
-constexpr int kDragCursor = 2;
-
 // NaN counts as below the range.
 double ClampToUnit(double value)
 {
@@ -79,7 +76,7 @@ void Slider::MouseDown(int x, int y, int clickCount)
     const int c = mHorizontal ? x : y;
     if (IsOnThumb(c))
     {
-        SetCursor(kDragCursor);
+        SetCursor(CURSOR_DRAGGING);
         (mHorizontal ? mGrabX : mGrabY) = c - ThumbPosition();
         mDragging = true;
     }
@@ -103,7 +100,7 @@ void Slider::MouseDrag(int x, int y)
         return;
     mValue = value;
     MarkDirtyFull();
-    mListener->SliderVal(mId, value);
+    CallOut(this, [&] { mListener->SliderVal(mId, value); });
 }
 
 void Slider::MouseUp(int x, int y)
@@ -111,27 +108,19 @@ void Slider::MouseUp(int x, int y)
     (void)x;
     (void)y;
     mDragging = false;
-    SetCursor(kPointerCursor);
-    mListener->SliderVal(mId, mValue);
-}
-
-// The base class would go on to the four-argument form after MouseUp(x, y) has told the
-// listener, which may have deleted the slider; the release ends with the listener here.
-void Slider::MouseUp(int x, int y, int clickCount)
-{
-    (void)clickCount;
-    MouseUp(x, y);
+    SetCursor(CURSOR_POINTER);
+    CallOut(this, [&] { mListener->SliderVal(mId, mValue); });
 }
 
 void Slider::MouseMove(int x, int y)
 {
-    SetCursor(IsOnThumb(mHorizontal ? x : y) ? kDragCursor : kPointerCursor);
+    SetCursor(IsOnThumb(mHorizontal ? x : y) ? CURSOR_DRAGGING : CURSOR_POINTER);
 }
 
 void Slider::MouseLeave()
 {
     if (!mDragging)
-        SetCursor(kPointerCursor);
+        SetCursor(CURSOR_POINTER);
 }
 
 void Slider::DrawTrack(Graphics* g)

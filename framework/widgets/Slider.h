@@ -39,8 +39,8 @@ public:
     void MouseMove(int x, int y) override;
     // Every button: the three-argument form receives them all.
     void MouseDown(int x, int y, int clickCount) override;
+    using Widget::MouseUp;
     void MouseUp(int x, int y) override;
-    void MouseUp(int x, int y, int clickCount) override;
     void MouseDrag(int x, int y) override;
 
     // Clamps to 0..1 and redraws; the listener is not told.

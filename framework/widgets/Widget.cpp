@@ -5,6 +5,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Image.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -67,15 +68,6 @@ Widget::Widget()
 Widget::~Widget()
 {
     mColors.clear();
-    if (mLifeToken != nullptr)
-        *mLifeToken = false;
-}
-
-std::shared_ptr<const bool> Widget::GetLifeToken()
-{
-    if (mLifeToken == nullptr)
-        mLifeToken = std::make_shared<bool>(true);
-    return mLifeToken;
 }
 
 void Widget::OrderInManagerChanged() {}
@@ -147,9 +139,7 @@ void Widget::SetDisabled(bool disabled)
     if (disabled && manager != nullptr)
     {
         // Disabling a hovered widget leaves it, and the leave hook's listener may delete it.
-        const std::shared_ptr<const bool> life = GetLifeToken();
-        manager->DisableWidget(this);
-        if (!*life)
+        if (!CallOut(this, [&] { manager->DisableWidget(this); }))
             return;
     }
     MarkDirty();
@@ -168,7 +158,7 @@ void Widget::ShowFinger(bool on)
 {
     if (mWidgetManager == nullptr || gVaxoAppBase == nullptr)
         return;
-    gVaxoAppBase->SetCursor(on ? 1 : 0);
+    gVaxoAppBase->SetCursor(on ? CURSOR_HAND : CURSOR_POINTER);
 }
 
 void Widget::Resize(int x, int y, int width, int height)
@@ -276,7 +266,9 @@ void Widget::MouseUp(int x, int y)
 
 void Widget::MouseUp(int x, int y, int clickCount)
 {
-    MouseUp(x, y);
+    // The first form may tell a listener, which may delete the widget.
+    if (!CallOut(this, [&] { MouseUp(x, y); }))
+        return;
     int button = 0;
     int count = 0;
     SplitClickCount(clickCount, &button, &count);
@@ -421,15 +413,38 @@ void Widget::WidgetRemovedHelper()
         return;
     WidgetManager* manager = mWidgetManager;
     mLeavingManager = true;
-
-    for (Widget* child : std::vector<Widget*>(mWidgets.begin(), mWidgets.end()))
+    // The hooks below may delete this widget (the manager then forgets it, unheard, and
+    // the parent, in whose list it stays until then, draws all of itself again: the
+    // widget's area and what it covers are not known any more) or children not reached
+    // yet.
+    const CallOutScope self(this);
+    const WidgetRef<WidgetContainer> parent(mParent);
+    auto deleted = [&]
     {
-        if (child->mParent == this)
+        if (!self.Gone())
+            return false;
+        manager->ForgetDeletedWidget(this);
+        if (parent)
+            parent->MarkAllDirty();
+        return true;
+    };
+
+    for (const WidgetRef<Widget>& child : ChildRefs(this))
+    {
+        // Once this widget is deleted its children are left without a parent: they leave
+        // the manager all the same.
+        if (child && child->mParent == (self.Gone() ? nullptr : this))
             child->WidgetRemovedHelper();
     }
+    if (deleted())
+        return;
     manager->DisableWidget(this);
+    if (deleted())
+        return;
     manager->ForgetInModalLayers(this);
     RemovedFromManager(manager);
+    if (deleted())
+        return;
     MarkDirtyFull();
     mWidgetManager = nullptr;
 
@@ -439,6 +454,8 @@ void Widget::WidgetRemovedHelper()
     if (manager->mFocusWidget == this || manager->mHoverWidget == this || manager->mCaptureWidget == this ||
         manager->mBaseModalWidget == this)
         manager->DisableWidget(this);
+    if (deleted())
+        return;
     manager->ForgetInModalLayers(this);
     manager->ForgetDeferredOverlays(this);
     if (manager->mDefaultTabWidget == this)

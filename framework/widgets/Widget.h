@@ -6,7 +6,8 @@
 // minus the widget's absolute position), placement (Resize, Move, Layout) and the text
 // helpers the controls draw with. A widget is created detached, attached by its parent's
 // AddWidget and detached by RemoveWidget; it must be out of the tree before it is
-// deleted (the application's SafeDeleteWidget defers that to a safe point).
+// deleted (the application's SafeDeleteWidget defers that to a safe point; a plain
+// delete while the toolkit calls the widget is reported, see WidgetRef.h).
 // Main thread only.
 #pragma once
 
@@ -16,7 +17,6 @@
 #include "widgets/WidgetContainer.h"
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace Vaxo
@@ -157,13 +157,6 @@ public:
     // Places this widget relative to rel (its parent: measured from (0, 0)) by the
     // LAYOUT_* flags.
     void Layout(int flags, Widget* rel, int leftPad = 0, int topPad = 0, int widthPad = 0, int heightPad = 0);
-    // True while this widget exists, false once it is deleted: how an owner (OwnedWidget)
-    // learns that the tree deleted a widget it made.
-    std::shared_ptr<const bool> GetLifeToken();
-
-private:
-    // Made by the first GetLifeToken; the destructor clears it.
-    std::shared_ptr<bool> mLifeToken;
 };
 
 } // namespace Vaxo

@@ -6,6 +6,7 @@
 #include "graphics/Graphics.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 
 #include <atomic>
 #include <iterator>
@@ -40,58 +41,30 @@ private:
     int32_t mBelowFlags;
 };
 
-// The children as they are now: hooks called while walking may add, remove or reorder
-// children, so walks that call hooks go over a copy and skip what left meanwhile.
-std::vector<Widget*> Snapshot(const WidgetContainer::WidgetList& widgets)
+// The update passes' walk over the container's children, calling pass(child) for each.
+// mUpdatePos is moved by RemoveWidget and the z-order operations, and left at the end by a
+// nested pass over the container, so the walk neither skips nor repeats. It stops once a
+// hook deletes the container (self). manager: the container's when the pass began (a
+// hook may detach it; the manager object lives on).
+template <typename Pass>
+void UpdateChildren(WidgetContainer& container, const CallOutScope& self, const WidgetManager* manager,
+                    ModalFlags* flags, Pass pass)
 {
-    return std::vector<Widget*>(widgets.begin(), widgets.end());
+    container.mUpdatePos = container.mWidgets.begin();
+    while (container.mUpdatePos != container.mWidgets.end())
+    {
+        Widget* child = *container.mUpdatePos;
+        container.mUpdatePosMoved = false;
+        if (manager != nullptr && child == manager->mBaseModalWidget)
+            flags->mAboveModal = true;
+        pass(child);
+        if (self.Gone())
+            return;
+        if (!container.mUpdatePosMoved)
+            ++container.mUpdatePos;
+    }
+    container.mUpdatePosMoved = true;
 }
-
-// An UpdateAll, UpdateFAll or DrawAll running on a container, linked innermost first. A
-// hook called from a pass may delete the container (a listener's nested modal loop runs
-// a safe-delete pass; a widget takes itself out of a draw) or children the pass has
-// still to visit; the destructor marks the container's passes, which then stop touching
-// it, and clears it from the children a pass walks.
-class RunningPass
-{
-public:
-    explicit RunningPass(WidgetContainer* container, std::vector<Widget*>* children = nullptr)
-        : mContainer(container), mChildren(children), mOuter(sInnermost)
-    {
-        sInnermost = this;
-    }
-    ~RunningPass() { sInnermost = mOuter; }
-    RunningPass(const RunningPass&) = delete;
-    RunningPass& operator=(const RunningPass&) = delete;
-
-    bool Deleted() const { return mDeleted; }
-
-    static void ContainerDeleted(WidgetContainer* container)
-    {
-        for (RunningPass* pass = sInnermost; pass != nullptr; pass = pass->mOuter)
-        {
-            if (pass->mContainer == container)
-                pass->mDeleted = true;
-            if (pass->mChildren != nullptr)
-            {
-                for (Widget*& child : *pass->mChildren)
-                {
-                    if (static_cast<WidgetContainer*>(child) == container)
-                        child = nullptr;
-                }
-            }
-        }
-    }
-
-private:
-    static RunningPass* sInnermost;
-    WidgetContainer* mContainer;
-    std::vector<Widget*>* mChildren;
-    RunningPass* mOuter;
-    bool mDeleted = false;
-};
-
-RunningPass* RunningPass::sInnermost = nullptr;
 
 // Versions of the containers' child lists (trees may live on several threads).
 std::atomic<uint32_t> gNextWidgetsVersion{0};
@@ -108,7 +81,8 @@ WidgetContainer::WidgetContainer()
 
 WidgetContainer::~WidgetContainer()
 {
-    RunningPass::ContainerDeleted(this);
+    // Those holding this container across a call learn that it is gone.
+    NodeLife::NodeDeleted(this);
     // Neither the parent nor the children are told (no hooks, no manager), but none may
     // keep pointing here, nor this at them: the next walk of the parent's list, or the
     // next mark or move of a child, would reach the deleted container. Whichever of a
@@ -167,11 +141,15 @@ void WidgetContainer::AddWidget(Widget* widget)
     // removal is under way cannot come back from that removal's hooks.
     if (widget == nullptr || widget->mLeavingManager || IsInParentChain(widget) || HasWidget(widget))
         return;
+    // The removal's and the join's hooks may delete the widget or this container.
+    const WidgetRef<Widget> added(widget);
+    const CallOutScope self(this);
     if (widget->mParent != nullptr)
         widget->mParent->RemoveWidget(widget);
     // The removal's hooks may have put the widget elsewhere again, or this container
     // inside the widget's subtree.
-    if (widget->mParent != nullptr || widget->mLeavingManager || IsInParentChain(widget))
+    if (!added || self.Gone() || widget->mParent != nullptr || widget->mLeavingManager ||
+        IsInParentChain(widget))
         return;
 
     InsertWidgetHelper(mWidgets.end(), widget);
@@ -180,20 +158,26 @@ void WidgetContainer::AddWidget(Widget* widget)
     widget->mParent = this;
     if (manager != nullptr)
     {
-        widget->AddedToManager(manager);
-        widget->MarkDirtyFull();
+        if (CallOut(widget, [&] { widget->AddedToManager(manager); }))
+            widget->MarkDirtyFull();
+        if (self.Gone())
+            return;
         manager->RehupMouse();
     }
-    MarkDirty();
+    if (!self.Gone())
+        MarkDirty();
 }
 
 void WidgetContainer::RemoveWidget(Widget* widget)
 {
-    if (FindWidget(widget) == mWidgets.end())
+    // A widget whose removal is under way is taken out by that removal, after it has
+    // marked the area the widget leaves: a hook of it removing the widget again waits.
+    if (FindWidget(widget) == mWidgets.end() || widget->mLeavingManager)
         return;
-    widget->WidgetRemovedHelper();
-    // The removal's hooks may have taken the widget out already (or elsewhere).
-    if (widget->mParent != this)
+    // The removal's hooks may delete the widget or this container, or take the widget
+    // out already (or elsewhere).
+    const CallOutScope self(this);
+    if (!CallOut(widget, [&] { widget->WidgetRemovedHelper(); }) || self.Gone() || widget->mParent != this)
         return;
     auto it = FindWidget(widget);
     if (it == mWidgets.end())
@@ -216,14 +200,16 @@ void WidgetContainer::DisableWidget(Widget* widget)
 
 void WidgetContainer::RemoveAllWidgets(bool doDelete, bool recursive)
 {
-    while (!mWidgets.empty())
+    // The removals' hooks may delete a widget, or this container.
+    const CallOutScope self(this);
+    while (!self.Gone() && !mWidgets.empty())
     {
-        Widget* widget = mWidgets.front();
-        RemoveWidget(widget);
-        if (recursive)
+        const WidgetRef<Widget> widget(mWidgets.front());
+        RemoveWidget(widget.get());
+        if (recursive && widget)
             widget->RemoveAllWidgets(doDelete, true);
         if (doDelete)
-            delete widget;
+            delete widget.get();
     }
 }
 
@@ -327,8 +313,8 @@ void WidgetContainer::ReorderWidget(Widget* widget, Placement placement, Widget*
     }
     InsertWidgetHelper(start, widget);
     // The widget now covers, or is covered by, other widgets than before.
-    widget->MarkDirtyAgain();
-    widget->OrderInManagerChanged();
+    if (CallOut(widget, [&] { widget->MarkDirtyAgain(); }))
+        CallOut(widget, [&] { widget->OrderInManagerChanged(); });
 }
 
 void WidgetContainer::BringToFront(Widget* widget)
@@ -400,37 +386,56 @@ void WidgetContainer::MarkDirtyFull(WidgetContainer* child)
 
 void WidgetContainer::AddedToManager(WidgetManager* manager)
 {
-    for (Widget* child : Snapshot(mWidgets))
+    const CallOutScope self(this);
+    for (const WidgetRef<Widget>& ref : ChildRefs(this))
     {
-        // A hook of an earlier child took this container out of the tree: the rest stay
-        // detached with it.
-        if (mWidgetManager != manager)
+        // A hook of an earlier child took this container out of the tree, or deleted it:
+        // the rest stay detached with it.
+        if (self.Gone() || mWidgetManager != manager)
             return;
+        Widget* child = ref.get();
+        if (child == nullptr)
+            continue;
         // A child whose removal is under way stays out; one already attached (this
         // container was taken out and added again meanwhile) has heard the call.
         if (child->mParent != this || child->mLeavingManager || child->mWidgetManager == manager)
             continue;
         child->mWidgetManager = manager;
-        child->AddedToManager(manager);
-        MarkDirty();
+        CallOut(child, [&] { child->AddedToManager(manager); });
+        if (!self.Gone())
+            MarkDirty();
     }
 }
 
 void WidgetContainer::RemovedFromManager(WidgetManager* manager)
 {
-    for (Widget* child : Snapshot(mWidgets))
+    const CallOutScope self(this);
+    for (const WidgetRef<Widget>& ref : ChildRefs(this))
     {
+        // Once this container is deleted its children are left without a parent: they
+        // leave the manager all the same.
+        Widget* child = ref.get();
+        if (child == nullptr || child->mParent != (self.Gone() ? nullptr : this))
+            continue;
         // A child whose own removal already ran (WidgetRemovedHelper goes depth first)
         // has heard RemovedFromManager once; it must not hear it again per level. One
         // whose removal is still under way (its hook took this container out) is left
         // to that removal, which also drops what its hooks take again.
-        if (child->mParent != this || child->mWidgetManager == nullptr || child->mLeavingManager)
+        if (child->mWidgetManager == nullptr || child->mLeavingManager)
             continue;
-        if (manager != nullptr)
-            manager->DisableWidget(child);
-        child->RemovedFromManager(manager);
-        child->mWidgetManager = nullptr;
+        const bool exists = CallOut(child,
+                                    [&]
+                                    {
+                                        if (manager != nullptr)
+                                            manager->DisableWidget(child);
+                                        if (ref)
+                                            child->RemovedFromManager(manager);
+                                    });
+        if (exists)
+            child->mWidgetManager = nullptr;
     }
+    if (self.Gone())
+        return;
     if (manager != nullptr && manager->mPopupCommandWidget == this)
         manager->mPopupCommandWidget = nullptr;
 }
@@ -444,39 +449,23 @@ void WidgetContainer::UpdateAll(ModalFlags* flags)
 {
     FlagWordsGuard guard(flags);
     flags->ModFlags(mFlagsMod);
+    // The hooks below may delete this container, or detach it (the manager object itself
+    // lives on).
+    const CallOutScope self(this);
     if (flags->GetFlags() & WF_MARK_DIRTY)
         MarkDirty();
-
-    // Hooks below may detach this container; the manager object itself lives on.
     WidgetManager* manager = mWidgetManager;
-    if (manager == nullptr)
+    if (self.Gone() || manager == nullptr)
         return;
 
-    RunningPass pass(this);
     if ((flags->GetFlags() & WF_UPDATE) && mLastUpdateTick != uint32_t(manager->mUpdateCount))
     {
         mLastUpdateTick = uint32_t(manager->mUpdateCount);
         Update();
-        if (pass.Deleted())
+        if (self.Gone())
             return;
     }
-
-    // mUpdatePos is moved by RemoveWidget and the z-order operations, and left at the end
-    // by a nested pass over this container, so the walk neither skips nor repeats.
-    mUpdatePos = mWidgets.begin();
-    while (mUpdatePos != mWidgets.end())
-    {
-        Widget* child = *mUpdatePos;
-        mUpdatePosMoved = false;
-        if (child == manager->mBaseModalWidget)
-            flags->mAboveModal = true;
-        child->UpdateAll(flags);
-        if (pass.Deleted())
-            return;
-        if (!mUpdatePosMoved)
-            ++mUpdatePos;
-    }
-    mUpdatePosMoved = true;
+    UpdateChildren(*this, self, manager, flags, [flags](Widget* child) { child->UpdateAll(flags); });
 }
 
 void WidgetContainer::UpdateF(float fraction)
@@ -489,28 +478,14 @@ void WidgetContainer::UpdateFAll(ModalFlags* flags, float fraction)
     FlagWordsGuard guard(flags);
     flags->ModFlags(mFlagsMod);
     WidgetManager* manager = mWidgetManager;
-    RunningPass pass(this);
+    const CallOutScope self(this);
     if (flags->GetFlags() & WF_UPDATE)
     {
         UpdateF(fraction);
-        if (pass.Deleted())
+        if (self.Gone())
             return;
     }
-
-    mUpdatePos = mWidgets.begin();
-    while (mUpdatePos != mWidgets.end())
-    {
-        Widget* child = *mUpdatePos;
-        mUpdatePosMoved = false;
-        if (manager != nullptr && child == manager->mBaseModalWidget)
-            flags->mAboveModal = true;
-        child->UpdateFAll(flags, fraction);
-        if (pass.Deleted())
-            return;
-        if (!mUpdatePosMoved)
-            ++mUpdatePos;
-    }
-    mUpdatePosMoved = true;
+    UpdateChildren(*this, self, manager, flags, [&](Widget* child) { child->UpdateFAll(flags, fraction); });
 }
 
 void WidgetContainer::Draw(Graphics* g)
@@ -521,13 +496,12 @@ void WidgetContainer::Draw(Graphics* g)
 void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
 {
     // The hooks below may delete this container or children not drawn yet.
-    std::vector<Widget*> children;
-    RunningPass pass(this, &children);
+    const CallOutScope self(this);
     WidgetManager* manager = mWidgetManager;
     if (manager != nullptr && mPriority > manager->mMinDeferredPriority)
     {
         manager->FlushDeferredOverlayWidgets(mPriority);
-        if (pass.Deleted())
+        if (self.Gone())
             return;
     }
 
@@ -548,13 +522,12 @@ void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
         g->PushState();
         Draw(g);
         g->PopState();
-        if (pass.Deleted())
+        if (self.Gone())
             return;
     }
-    children = Snapshot(mWidgets);
-    for (size_t i = 0; i < children.size(); ++i)
+    for (const WidgetRef<Widget>& ref : ChildRefs(this))
     {
-        Widget* child = children[i];
+        Widget* child = ref.get();
         if (child == nullptr || child->mParent != this)
             continue;
         if (manager != nullptr && child == manager->mBaseModalWidget)
@@ -564,19 +537,23 @@ void WidgetContainer::DrawAll(ModalFlags* flags, Graphics* g)
         Graphics childGraphics(*g);
         childGraphics.Translate(child->mX, child->mY);
         child->DrawAll(flags, &childGraphics);
-        if (pass.Deleted())
+        if (self.Gone())
             return;
-        if (children[i] != nullptr)
+        if (ref)
             child->mDirty = false;
     }
 }
 
 void WidgetContainer::SysColorChangedAll()
 {
+    // The hooks may delete this container or children not reached yet.
+    const CallOutScope self(this);
     SysColorChanged();
-    for (Widget* child : Snapshot(mWidgets))
+    for (const WidgetRef<Widget>& child : ChildRefs(this))
     {
-        if (child->mParent == this)
+        if (self.Gone())
+            return;
+        if (child && child->mParent == this)
             child->SysColorChangedAll();
     }
 }

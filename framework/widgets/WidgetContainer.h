@@ -20,6 +20,7 @@ namespace Vaxo
 {
 
 class Graphics;
+class NodeLife;
 class Widget;
 class WidgetManager;
 
@@ -206,6 +207,10 @@ private:
     // Changes with every change of mWidgets, unique among all containers: the dirty
     // spread keeps its copy of a root's list until it changes.
     uint32_t mWidgetsVersion;
+    // What tells those holding this node across a call that it was deleted (WidgetRef.h);
+    // made by the first of them.
+    friend class NodeLife;
+    NodeLife* mLife = nullptr;
 
     // Spreads a dirty mark among the root's children (DirtySpread.cpp).
     class DirtySpread;

@@ -5,6 +5,7 @@
 #include "graphics/MemoryImage.h"
 #include "graphics/NativeImage.h"
 #include "widgets/Widget.h"
+#include "widgets/WidgetRef.h"
 
 #include <algorithm>
 #include <climits>
@@ -32,18 +33,6 @@ int RemapAxis(int value, int windowStart, int windowSize, int logicalStart, int 
         return value;
     int64_t mapped = (int64_t(value) - windowStart) * logicalSize / windowSize + logicalStart;
     return int(std::clamp<int64_t>(mapped, INT_MIN, INT_MAX));
-}
-
-// The top-level widgets as they are now, each with its life token: a draw hook may take
-// out and delete one the walk has still to reach, or the one it draws.
-std::vector<std::pair<Widget*, std::shared_ptr<const bool>>>
-LiveSnapshot(const WidgetContainer::WidgetList& widgets)
-{
-    std::vector<std::pair<Widget*, std::shared_ptr<const bool>>> live;
-    live.reserve(widgets.size());
-    for (Widget* widget : widgets)
-        live.emplace_back(widget, widget->GetLifeToken());
-    return live;
 }
 
 // Clears mCurrentGraphics on every way out of a draw.
@@ -101,22 +90,24 @@ void WidgetManager::DisableWidget(Widget* widget)
 {
     if (widget == nullptr)
         return;
+    // Each hook may delete the widget: the references left are then dropped unheard.
+    bool exists = true;
     if (widget == mHoverWidget)
     {
         mHoverWidget = nullptr;
-        MouseLeave(widget);
+        exists = MouseLeave(widget);
     }
     if (widget == mCaptureWidget)
     {
         const uint32_t buttons = mCaptureButtons;
         mCaptureWidget = nullptr;
         mCaptureButtons = 0;
-        DoMouseUps(widget, buttons);
+        exists = exists && DoMouseUps(widget, buttons);
     }
     if (widget == mFocusWidget)
     {
         mFocusWidget = nullptr;
-        widget->LostFocus();
+        exists = exists && CallOut(widget, [&] { widget->LostFocus(); });
     }
     if (widget == mBaseModalWidget)
         mBaseModalWidget = nullptr;
@@ -126,25 +117,23 @@ void WidgetManager::SetFocus(Widget* widget)
 {
     if (widget == mFocusWidget)
         return;
-    Widget* old = mFocusWidget;
-    mFocusWidget = nullptr;
-    if (old != nullptr)
+    // The hooks may detach the new widget, or delete it.
+    const WidgetRef<Widget> target(widget);
+    // A losing widget's hook may give the focus to yet another widget: that one loses it
+    // in turn, so the widget asked for ends with the focus and no other believes it has it.
+    while (mFocusWidget != nullptr && mFocusWidget != widget)
     {
-        // The hook may detach the new widget, or delete it.
-        const std::shared_ptr<const bool> life = widget != nullptr ? widget->GetLifeToken() : nullptr;
-        old->LostFocus();
-        if (life != nullptr && !*life)
+        Widget* old = mFocusWidget;
+        mFocusWidget = nullptr;
+        CallOut(old, [&] { old->LostFocus(); });
+        if (target.Gone())
             return;
     }
-    // A focus the hook set meanwhile is the later choice and stands: taking it over would
-    // leave two widgets believing they have the focus.
-    if (mFocusWidget != nullptr)
-        return;
-    if (!IsAttached(widget))
+    if (mFocusWidget == widget || !IsAttached(widget))
         return;
     mFocusWidget = widget;
     if (mAppHasFocus)
-        widget->GotFocus();
+        CallOut(widget, [&] { widget->GotFocus(); });
 }
 
 // ---- Application entry points --------------------------------------------------------------
@@ -184,7 +173,7 @@ bool WidgetManager::MouseDrag(int x, int y)
     if (capture == nullptr)
         return true;
     TPoint<int> local = LocalPoint(capture, x, y);
-    capture->MouseDrag(local.mX, local.mY);
+    CallOut(capture, [&] { capture->MouseDrag(local.mX, local.mY); });
     HoverOnlyTheCaptureWidget(x, y);
     return true;
 }
@@ -242,14 +231,14 @@ bool WidgetManager::MouseDown(int x, int y, int clickCount)
     if (target == nullptr)
         return true;
 
-    if (target->WantsFocus())
-        SetFocus(target);
-    // The focus hooks may have removed or disabled the target.
+    // The focus hooks may have removed, disabled or deleted the target.
+    if (target->WantsFocus() && !CallOut(target, [&] { SetFocus(target); }))
+        return true;
     if (mCaptureWidget != target)
         return true;
     target->mIsDown = true;
     TPoint<int> local = LocalPoint(target, x, y);
-    target->MouseDown(local.mX, local.mY, clickCount);
+    CallOut(target, [&] { target->MouseDown(local.mX, local.mY, clickCount); });
     return true;
 }
 
@@ -266,7 +255,7 @@ bool WidgetManager::MouseUp(int x, int y, int clickCount)
             mCaptureWidget = nullptr;
         capture->mIsDown = false;
         TPoint<int> local = LocalPoint(capture, x, y);
-        capture->MouseUp(local.mX, local.mY, clickCount);
+        CallOut(capture, [&] { capture->MouseUp(local.mX, local.mY, clickCount); });
     }
     else
         mCaptureButtons &= ~bit;
@@ -295,8 +284,8 @@ bool WidgetManager::MouseExit(int x, int y)
 void WidgetManager::MouseWheel(int delta)
 {
     mLastInputTick = uint32_t(mUpdateCount);
-    if (mFocusWidget != nullptr)
-        mFocusWidget->MouseWheel(delta);
+    if (Widget* focus = mFocusWidget)
+        CallOut(focus, [&] { focus->MouseWheel(delta); });
 }
 
 bool WidgetManager::KeyChar(char c)
@@ -304,12 +293,12 @@ bool WidgetManager::KeyChar(char c)
     mLastInputTick = uint32_t(mUpdateCount);
     if (c == KEYCODE_TAB && mKeyDown[KEYCODE_CONTROL])
     {
-        if (mDefaultTabWidget != nullptr)
-            mDefaultTabWidget->KeyChar(c);
+        if (Widget* tab = mDefaultTabWidget)
+            CallOut(tab, [&] { tab->KeyChar(c); });
         return true;
     }
-    if (mFocusWidget != nullptr)
-        mFocusWidget->KeyChar(c);
+    if (Widget* focus = mFocusWidget)
+        CallOut(focus, [&] { focus->KeyChar(c); });
     return true;
 }
 
@@ -318,8 +307,8 @@ bool WidgetManager::KeyDown(KeyCode key)
     mLastInputTick = uint32_t(mUpdateCount);
     if (IsTableKey(key))
         mKeyDown[key] = true;
-    if (mFocusWidget != nullptr)
-        mFocusWidget->KeyDown(key);
+    if (Widget* focus = mFocusWidget)
+        CallOut(focus, [&] { focus->KeyDown(key); });
     return true;
 }
 
@@ -330,8 +319,8 @@ bool WidgetManager::KeyUp(KeyCode key)
         mKeyDown[key] = false;
     if (key == KEYCODE_TAB && mKeyDown[KEYCODE_CONTROL])
         return true;
-    if (mFocusWidget != nullptr)
-        mFocusWidget->KeyUp(key);
+    if (Widget* focus = mFocusWidget)
+        CallOut(focus, [&] { focus->KeyUp(key); });
     return true;
 }
 
@@ -340,8 +329,8 @@ void WidgetManager::GotFocus()
     if (mAppHasFocus)
         return;
     mAppHasFocus = true;
-    if (mFocusWidget != nullptr)
-        mFocusWidget->GotFocus();
+    if (Widget* focus = mFocusWidget)
+        CallOut(focus, [&] { focus->GotFocus(); });
 }
 
 void WidgetManager::LostFocus()
@@ -358,12 +347,12 @@ void WidgetManager::LostFocus()
         // Keys go up in ascending order, so control (17) still counts as held here.
         if (key == KEYCODE_TAB && mKeyDown[KEYCODE_CONTROL])
             continue;
-        if (mFocusWidget != nullptr)
-            mFocusWidget->KeyUp(KeyCode(key));
+        if (Widget* focus = mFocusWidget)
+            CallOut(focus, [&] { focus->KeyUp(KeyCode(key)); });
     }
     mAppHasFocus = false;
-    if (mFocusWidget != nullptr)
-        mFocusWidget->LostFocus();
+    if (Widget* focus = mFocusWidget)
+        CallOut(focus, [&] { focus->LostFocus(); });
 }
 
 void WidgetManager::DoMouseUps()
@@ -419,9 +408,11 @@ bool WidgetManager::DrawScreen()
         Graphics logical(screen);
         logical.Translate(-mLogicalRect.mX, -mLogicalRect.mY);
         const bool is3D = mApp != nullptr && mApp->Is3DAccelerated();
-        for (const auto& [widget, life] : LiveSnapshot(mWidgets))
+        // A draw hook may take out and delete a widget the walk has still to reach.
+        for (const WidgetRef<Widget>& ref : ChildRefs(this))
         {
-            if (!*life || widget->mParent != this)
+            Widget* widget = ref.get();
+            if (widget == nullptr || widget->mParent != this)
                 continue;
             if (widget == mBaseModalWidget)
                 flags.mAboveModal = true;
@@ -432,7 +423,7 @@ bool WidgetManager::DrawScreen()
             g.SetLinearBlend(is3D);
             g.Translate(widget->mX, widget->mY);
             widget->DrawAll(&flags, &g);
-            if (*life)
+            if (ref)
                 widget->mDirty = false;
             drawn = true;
         }
@@ -522,7 +513,7 @@ void WidgetManager::MousePosition(int x, int y)
         if (under == nullptr || (x == oldX && y == oldY))
             return;
         TPoint<int> local = LocalPoint(under, x, y);
-        under->MouseMove(local.mX, local.mY);
+        CallOut(under, [&] { under->MouseMove(local.mX, local.mY); });
         return;
     }
 
@@ -531,19 +522,18 @@ void WidgetManager::MousePosition(int x, int y)
     if (old != nullptr)
     {
         // The leave hook may detach, disable or delete the new widget.
-        const std::shared_ptr<const bool> life = under != nullptr ? under->GetLifeToken() : nullptr;
+        const WidgetRef<Widget> entering(under);
         MouseLeave(old);
-        if (life != nullptr && !*life)
+        if (entering.Gone())
             return;
     }
     if (!IsAttached(under) || under->mDisabled || mHoverWidget != nullptr)
         return;
     mHoverWidget = under;
-    MouseEnter(under);
-    if (mHoverWidget == under)
+    if (MouseEnter(under) && mHoverWidget == under)
     {
         TPoint<int> local = LocalPoint(under, x, y);
-        under->MouseMove(local.mX, local.mY);
+        CallOut(under, [&] { under->MouseMove(local.mX, local.mY); });
     }
 }
 
@@ -565,41 +555,40 @@ void WidgetManager::RehupMouse()
 
 // The cursor is set before the hook: a control's hook tells its listener last, and the
 // listener may delete the control (in a nested modal loop).
-void WidgetManager::MouseEnter(Widget* widget)
+bool WidgetManager::MouseEnter(Widget* widget)
 {
     widget->mIsOver = true;
     if (widget->mShowsFinger)
         widget->ShowFinger(true);
-    widget->MouseEnter();
+    return CallOut(widget, [&] { widget->MouseEnter(); });
 }
 
-void WidgetManager::MouseLeave(Widget* widget)
+bool WidgetManager::MouseLeave(Widget* widget)
 {
     widget->mIsOver = false;
     if (widget->mShowsFinger)
         widget->ShowFinger(false);
-    widget->MouseLeave();
+    return CallOut(widget, [&] { widget->MouseLeave(); });
 }
 
-void WidgetManager::DoMouseUps(Widget* widget, unsigned long buttons)
+bool WidgetManager::DoMouseUps(Widget* widget, unsigned long buttons)
 {
     static const struct
     {
         unsigned long mBit;
         int mClickCount;
     } kButtons[] = {{1, 1}, {2, -1}, {4, 3}};
-    // A release may take the widget out and delete it.
-    const std::shared_ptr<const bool> life = widget->GetLifeToken();
     for (const auto& button : kButtons)
     {
         if ((buttons & button.mBit) == 0)
             continue;
-        if (!*life)
-            return;
         widget->mIsDown = false;
         TPoint<int> local = LocalPoint(widget, mLastMouseX, mLastMouseY);
-        widget->MouseUp(local.mX, local.mY, button.mClickCount);
+        // A release may take the widget out and delete it.
+        if (!CallOut(widget, [&] { widget->MouseUp(local.mX, local.mY, button.mClickCount); }))
+            return false;
     }
+    return true;
 }
 
 void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
@@ -629,7 +618,7 @@ void WidgetManager::SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod)
     {
         Widget* focus = mFocusWidget;
         mFocusWidget = nullptr;
-        focus->LostFocus();
+        CallOut(focus, [&] { focus->LostFocus(); });
     }
 }
 
@@ -653,6 +642,27 @@ void WidgetManager::ForgetDeferredOverlays(Widget* widget)
         if (overlay.first == widget)
             overlay.first = nullptr;
     }
+}
+
+void WidgetManager::ForgetDeletedWidget(Widget* widget)
+{
+    if (mHoverWidget == widget)
+        mHoverWidget = nullptr;
+    if (mCaptureWidget == widget)
+    {
+        mCaptureWidget = nullptr;
+        mCaptureButtons = 0;
+    }
+    if (mFocusWidget == widget)
+        mFocusWidget = nullptr;
+    if (mBaseModalWidget == widget)
+        mBaseModalWidget = nullptr;
+    if (mDefaultTabWidget == widget)
+        mDefaultTabWidget = nullptr;
+    if (mPopupCommandWidget == widget)
+        mPopupCommandWidget = nullptr;
+    ForgetInModalLayers(widget);
+    ForgetDeferredOverlays(widget);
 }
 
 int WidgetManager::GetWidgetFlags()
@@ -721,7 +731,7 @@ int WidgetManager::DrawOverlaysOfMinPriority()
         g.Translate(pos.mX, pos.mY);
         g.SetFastStretch(!g.mIs3D);
         g.SetLinearBlend(g.mIs3D);
-        widget->DrawOverlay(&g, priority);
+        CallOut(widget, [&] { widget->DrawOverlay(&g, priority); });
     }
     return next;
 }
@@ -746,9 +756,10 @@ void WidgetManager::DrawWidgetsTo(Graphics* g)
     CurrentGraphicsGuard current(this, g);
     ModalFlags flags;
     InitModalFlags(&flags);
-    for (const auto& [widget, life] : LiveSnapshot(mWidgets))
+    for (const WidgetRef<Widget>& ref : ChildRefs(this))
     {
-        if (!*life || widget->mParent != this || !widget->mVisible)
+        Widget* widget = ref.get();
+        if (widget == nullptr || widget->mParent != this || !widget->mVisible)
             continue;
         Graphics widgetGraphics(*g);
         widgetGraphics.SetFastStretch(true);

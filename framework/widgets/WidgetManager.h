@@ -155,10 +155,12 @@ public:
     void MousePosition(int x, int y);
     // Re-checks the widget under the resting mouse after the tree changed.
     void RehupMouse();
-    void MouseEnter(Widget* widget);
-    void MouseLeave(Widget* widget);
-    // Sends the releases of the given button bits at the last mouse position.
-    void DoMouseUps(Widget* widget, unsigned long buttons);
+    // Set the hover state and call the hook; false when the hook deleted the widget.
+    bool MouseEnter(Widget* widget);
+    bool MouseLeave(Widget* widget);
+    // Sends the releases of the given button bits at the last mouse position; false when
+    // a release deleted the widget (the rest are not sent).
+    bool DoMouseUps(Widget* widget, unsigned long buttons);
     void SetBaseModal(Widget* widget, const FlagsMod& belowFlagsMod);
     // A widget leaving the tree: no modal layer restores it as the base-modal or the focus
     // widget when it pops (the widget may be deleted by then).
@@ -166,6 +168,9 @@ public:
     // A widget leaving the tree: the overlays it deferred are not drawn (it may be
     // deleted by then).
     void ForgetDeferredOverlays(Widget* widget);
+    // A widget deleted while its removal was under way: every reference to it goes,
+    // no hook called.
+    void ForgetDeletedWidget(Widget* widget);
     int GetWidgetFlags();
     void InitModalFlags(ModalFlags* flags);
     // The widget under (x, y) (manager coordinates), disabled or not; null for none.

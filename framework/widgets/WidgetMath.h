@@ -1,5 +1,4 @@
-// WidgetMath.h: only framework/widgets sources include this header.
-//
+// Internal to framework/widgets.
 // Pixel positions of the value controls (slider, scroll bar, list) come from doubles a
 // caller may set to anything; a conversion of a value outside int's range, or of NaN, is
 // undefined behaviour, so every such conversion goes through here.

@@ -3,7 +3,8 @@
 // listings, clipboard, synchronised values). Input: the operations (one byte each), then
 // the stream; the last byte says how many operations there are. Nothing a replayed answer
 // hands out may be larger than the stream it came from, a settings read never writes past
-// its buffer (AddressSanitizer), and the stream always runs out.
+// its buffer (AddressSanitizer), the stream always runs out, and a stream cut inside a
+// command ends the demo there.
 #include "app/VaxoAppBase.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -122,6 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             app->ProcessDemo();
         if (next < ops.size())
             SyncOperation(app, ops[next++], stream.size());
+        // A demo that ended early keeps nothing that could be read as commands.
+        if (app->mDemoDetached && app->mDemoBuffer.GetDataLenBits() != 0)
+            std::abort();
         if (app->mDemoCommandTime < app->mUpdateCount)
             return 0; // the stream has ended
         app->mUpdateCount = app->mDemoCommandTime;

@@ -3,29 +3,16 @@
 // clip and every span pixel inside the coverage map.
 #include "graphics/Graphics.h"
 #include "graphics/support/RecordingImage.h"
+#include "support/FuzzInput.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 using namespace Vaxo;
 
 namespace
 {
-struct Bytes
-{
-    const uint8_t* data;
-    size_t size;
-    int32_t Take32()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; i++)
-            v = (v << 8) | (size > 0 ? (size--, *data++) : 0);
-        return static_cast<int32_t>(v);
-    }
-};
-
 void Check(bool ok)
 {
     if (!ok)
@@ -35,12 +22,12 @@ void Check(bool ok)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Bytes in{data, size};
-    int32_t head = in.Take32();
+    FuzzInput in(data, size);
+    int32_t head = in.Int32();
     int count = (head & 0xFF) % 65;
     bool antiAlias = (head >> 8) & 1;
-    int32_t clip = in.Take32();
-    int32_t trans = in.Take32();
+    int32_t clip = in.Int32();
+    int32_t trans = in.Int32();
 
     RecordingImage dest("dest", 300, 200);
     Graphics g(&dest);
@@ -50,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::vector<TPoint<int>> points(size_t(count) + 1);
     for (int i = 0; i < count; i++)
-        points[i] = TPoint<int>(in.Take32() % 1000001, in.Take32() % 1000001);
+    {
+        const int32_t x = in.Int32() % 1000001;
+        points[i] = TPoint<int>(x, in.Int32() % 1000001);
+    }
     if (antiAlias)
         g.PolyFillAA(points.data(), count);
     else

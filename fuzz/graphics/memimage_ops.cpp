@@ -5,6 +5,7 @@
 #include "graphics/MemoryImage.h"
 #include "graphics/support/MemoryImageTestUtil.h"
 #include "graphics/support/TestApp.h"
+#include "support/FuzzInput.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,27 +18,13 @@ using namespace Vaxo;
 namespace
 {
 
-struct Input
+// Mostly a few colours, so the palette form is reachable.
+uint32_t Pixel(FuzzInput& in)
 {
-    const uint8_t* p;
-    size_t n;
-    uint8_t Byte() { return n ? (--n, *p++) : 0; }
-    int Int(int lo, int hi) { return lo + int(Byte() % uint32_t(hi - lo + 1)); }
-    uint32_t Word()
-    {
-        uint32_t w = 0;
-        for (int i = 0; i < 4; ++i)
-            w = w << 8 | Byte();
-        return w;
-    }
-    // Mostly a few colours, so the palette form is reachable.
-    uint32_t Pixel()
-    {
-        static const uint32_t kColours[] = {0, 0xFFFFFFFF, 0xFF000000, 0x80FF8040, 0x00FFFFFF, 0xC0123456};
-        const uint8_t b = Byte();
-        return b < 200 ? kColours[b % 6] : Word();
-    }
-};
+    static const uint32_t kColours[] = {0, 0xFFFFFFFF, 0xFF000000, 0x80FF8040, 0x00FFFFFF, 0xC0123456};
+    const uint8_t b = in.Byte();
+    return b < 200 ? kColours[b % 6] : in.Word();
+}
 
 std::vector<uint32_t> Read(MemoryImage& image)
 {
@@ -67,14 +54,14 @@ void CheckPurged(MemoryImage& image, const std::vector<uint32_t>& expected)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Input in{data, size};
+    FuzzInput in(data, size);
     TestApp app;
     TestDisplay display(&app);
     app.mDisplay = &display;
     std::unique_ptr<MemoryImage> images[2] = {std::make_unique<MemoryImage>(&app),
                                               std::make_unique<MemoryImage>(&app)};
     std::vector<uint32_t> expected[2];
-    for (int step = 0; step < 64 && in.n > 0; ++step)
+    for (int step = 0; step < 64 && in.Left(); ++step)
     {
         const int which = in.Byte() & 1;
         MemoryImage& a = *images[which];
@@ -91,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const int w = in.Int(-1, 16), h = in.Int(-1, 16);
             std::vector<uint32_t> pixels(size_t(w > 0 ? w : 0) * size_t(h > 0 ? h : 0) + 1);
             for (auto& px : pixels)
-                px = in.Pixel();
+                px = Pixel(in);
             a.SetBits(pixels.data(), w, h, in.Byte() & 1);
             break;
         }

@@ -2,6 +2,7 @@
 // whose pixel arrays end exactly at their last pixel: no read or write may leave them.
 #include "graphics/MemoryImage.h"
 #include "graphics/support/MemoryImageTestUtil.h"
+#include "support/FuzzInput.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,31 +13,22 @@ using namespace Vaxo;
 namespace
 {
 
-struct Input
+// Mostly tame values, sometimes any bit pattern (NaN, infinities, huge).
+float Float(FuzzInput& in)
 {
-    const uint8_t* p;
-    size_t n;
-    uint8_t Byte() { return n ? (--n, *p++) : 0; }
-    int Int(int lo, int hi) { return lo + int(Byte() % uint32_t(hi - lo + 1)); }
-    float Float()
-    {
-        uint32_t w = 0;
-        for (int i = 0; i < 4; ++i)
-            w = w << 8 | Byte();
-        // Mostly tame values, sometimes any bit pattern (NaN, infinities, huge).
-        if ((w & 7) != 0)
-            return float(int32_t(w) >> 20) / 16.0f;
-        float f;
-        std::memcpy(&f, &w, sizeof f);
-        return f;
-    }
-};
+    const uint32_t w = in.Word();
+    if ((w & 7) != 0)
+        return float(int32_t(w) >> 20) / 16.0f;
+    float f;
+    std::memcpy(&f, &w, sizeof f);
+    return f;
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Input in{data, size};
+    FuzzInput in(data, size);
     const int sw = in.Int(1, 24), sh = in.Int(1, 24);
     const int dw = in.Int(1, 48), dh = in.Int(1, 48);
     std::vector<uint32_t> pixels(size_t(sw) * size_t(sh));
@@ -49,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         src->CommitBits();
     }
     auto dest = ExactImage(dw, dh, 0xFF204060u);
-    for (int step = 0; step < 8 && in.n > 0; ++step)
+    for (int step = 0; step < 8 && in.Left(); ++step)
     {
         const TRect<int> srcRect(in.Int(-8, 30), in.Int(-8, 30), in.Int(-2, 40), in.Int(-2, 40));
         const TRect<int> clip(in.Int(-8, 50), in.Int(-8, 50), in.Int(-2, 60), in.Int(-2, 60));
@@ -64,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         else
         {
-            const float x = in.Float(), y = in.Float(), cx = in.Float(), cy = in.Float();
-            const double angle = double(in.Float());
+            const float x = Float(in), y = Float(in), cx = Float(in), cy = Float(in);
+            const double angle = double(Float(in));
             dest->BltRotated(src.get(), x, y, srcRect, clip, color, mode, angle, cx, cy);
         }
     }

@@ -6,6 +6,7 @@
 #include "graphics/NativeImagePixels.h"
 #include "graphics/support/MemoryImageTestUtil.h"
 #include "graphics/support/SDLImageTestUtil.h"
+#include "support/FuzzInput.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,29 +18,31 @@ using namespace Vaxo;
 namespace
 {
 
-struct Input
+uint32_t Pixel(FuzzInput& in)
 {
-    const uint8_t* p;
-    size_t n;
-    uint8_t Byte() { return n ? (--n, *p++) : 0; }
-    int Int(int lo, int hi) { return lo + int(Byte() % uint32_t(hi - lo + 1)); }
-    uint32_t Pixel()
-    {
-        static const uint32_t kColours[] = {0xFFFFFFFF, 0xFF000000, 0xFF123456,
-                                            0x80FF8040, 0x00FFFFFF, 0xFF80C0E0};
-        const uint8_t b = Byte();
-        return b < 160 ? kColours[b % 6]
-                       : (uint32_t(Byte()) << 24 | uint32_t(Byte()) << 16 | uint32_t(b) << 8 | Byte());
-    }
-    Color Colour()
-    {
-        const uint8_t b = Byte();
-        if (b < 100)
-            return Color::White;
-        return Color(Byte(), Byte(), Byte(), b < 180 ? 255 : Byte());
-    }
-    double Coord(int size) { return double(Int(0, size * 16 - 1)) / 16.0; }
-};
+    static const uint32_t kColours[] = {0xFFFFFFFF, 0xFF000000, 0xFF123456,
+                                        0x80FF8040, 0x00FFFFFF, 0xFF80C0E0};
+    const uint8_t b = in.Byte();
+    if (b < 160)
+        return kColours[b % 6];
+    const uint32_t alpha = in.Byte();
+    const uint32_t red = in.Byte();
+    return alpha << 24 | red << 16 | uint32_t(b) << 8 | in.Byte();
+}
+
+Color Colour(FuzzInput& in)
+{
+    const uint8_t b = in.Byte();
+    if (b < 100)
+        return Color::White;
+    const int red = in.Byte(), green = in.Byte(), blue = in.Byte();
+    return Color(red, green, blue, b < 180 ? 255 : in.Byte());
+}
+
+double Coord(FuzzInput& in, int size)
+{
+    return double(in.Int(0, size * 16 - 1)) / 16.0;
+}
 
 struct Region
 {
@@ -102,7 +105,7 @@ Region Around(int x, int y, int w, int h)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Input in{data, size};
+    FuzzInput in(data, size);
     const TestFormat formats[] = {TestFormat::k888, TestFormat::k565, TestFormat::k555};
     FormatDisplay display(formats[in.Int(0, 2)]);
     const SurfaceFormat format(display);
@@ -111,13 +114,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint32_t> pixels(size_t(w) * size_t(h));
     const bool opaque = in.Byte() < 170;
     for (auto& p : pixels)
-        p = opaque ? (in.Pixel() | 0xFF000000u) : in.Pixel();
+        p = opaque ? (Pixel(in) | 0xFF000000u) : Pixel(in);
     auto image = MakeSDLImage(&display, w, h, pixels);
 
     const int sw = in.Int(1, 10), sh = in.Int(1, 10);
     std::vector<uint32_t> srcPixels(size_t(sw) * size_t(sh));
     for (auto& p : srcPixels)
-        p = in.Pixel();
+        p = Pixel(in);
     std::unique_ptr<MemoryImage> source;
     if (in.Byte() < 128)
         source = MakeSDLImage(&display, sw, sh, srcPixels);
@@ -129,14 +132,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         source->SetVolatile(true);
 
     Shadow shadow(*image, format);
-    for (int step = 0; step < 48 && in.n > 0; ++step)
+    for (int step = 0; step < 48 && in.Left(); ++step)
     {
         const TRect<int> whole(0, 0, w, h);
         const int op = in.Int(0, 22);
         const int x = in.Int(-2, w), y = in.Int(-2, h);
         const int rw = in.Int(0, w + 2), rh = in.Int(0, h + 2);
         const int mode = in.Int(0, 2) == 2 ? in.Int(0, 2) : in.Int(0, 1);
-        const Color colour = in.Colour();
+        const Color colour = Colour(in);
         const TRect<int> rect = TRect<int>(x, y, rw, rh).Intersection(whole);
         const TRect<int> srcRect(in.Int(0, sw - 1), in.Int(0, sh - 1), in.Int(1, sw), in.Int(1, sh));
         const TRect<int> src = srcRect.Intersection(TRect<int>(0, 0, sw, sh));
@@ -153,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 2:
         case 3:
         {
-            const double x1 = in.Coord(w), y1 = in.Coord(h), x2 = in.Coord(w), y2 = in.Coord(h);
+            const double x1 = Coord(in, w), y1 = Coord(in, h), x2 = Coord(in, w), y2 = Coord(in, h);
             if (op == 2)
                 image->DrawLine(x1, y1, x2, y2, colour, mode);
             else
@@ -282,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const int nw = in.Int(1, 12), nh = in.Int(1, 12);
             std::vector<uint32_t> fresh(size_t(nw) * size_t(nh));
             for (auto& p : fresh)
-                p = in.Pixel() | (opaque ? 0xFF000000u : 0u);
+                p = Pixel(in) | (opaque ? 0xFF000000u : 0u);
             image->SetBits(fresh.data(), nw, nh);
             w = nw;
             h = nh;

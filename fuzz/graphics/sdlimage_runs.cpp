@@ -5,6 +5,7 @@
 // within a few units of the channel.
 #include "graphics/NativeImagePixels.h"
 #include "graphics/support/SDLImageTestUtil.h"
+#include "support/FuzzInput.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,22 +15,9 @@
 
 using namespace Vaxo;
 
-namespace
-{
-
-struct Input
-{
-    const uint8_t* p;
-    size_t n;
-    uint8_t Byte() { return n ? (--n, *p++) : 0; }
-    int Int(int lo, int hi) { return lo + int(Byte() % uint32_t(hi - lo + 1)); }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Input in{data, size};
+    FuzzInput in(data, size);
     const TestFormat formats[] = {TestFormat::k888, TestFormat::k565, TestFormat::k555};
     FormatDisplay display(formats[in.Int(0, 2)]);
 

@@ -1,17 +1,19 @@
 // Random mouse, key, focus, update and draw events against the widget manager, mixed
 // with tree changes made directly and from inside the widgets' own hooks (once per armed
-// hook). After every step: the hover, capture, focus and base-modal widgets are each
-// null or in the tree, only they believe they are hovered, pressed or focused, every
-// widget's parent lists it once, and a widget has the manager exactly when it is in the
-// tree.
+// hook), deleting a widget among them: the hooked widget itself, a sibling or its parent,
+// taken out and deleted as a listener does (a new widget may take a deleted one's place).
+// After every step: the hover, capture, focus and base-modal widgets are each null or in
+// the tree, only they believe they are hovered, pressed or focused, every widget's parent
+// lists it once, and a widget has the manager exactly when it is in the tree.
+#include "support/FuzzInput.h"
+#include "widgets/WidgetRef.h"
 #include "widgets/support/WidgetTestEnv.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Vaxo;
@@ -20,6 +22,8 @@ namespace
 {
 
 const int kNumWidgets = 8;
+// Change ops from here up delete or make widgets; those below keep their meaning.
+const int kFirstDeleteOp = 224;
 const char* const kHooks[] = {"Update",
                               "Draw",
                               "MouseEnter",
@@ -39,18 +43,69 @@ const char* const kHooks[] = {"Update",
                               "OrderInManagerChanged"};
 const int kClickCounts[] = {1, 2, -1, -2, 3};
 
-// One byte of the input as an int (0 once the input is used up).
-int Next(FuzzedDataProvider& in)
-{
-    return in.ConsumeIntegral<uint8_t>();
-}
-
 struct Run
 {
     WidgetTestEnv mEnv;
+    // Null once deleted; the run owns the others.
     std::vector<RecordingWidget*> mWidgets;
     int mNestedFrames = 0;
+
+    ~Run()
+    {
+        for (RecordingWidget* w : mWidgets)
+        {
+            if (w != nullptr)
+                w->mActions.clear();
+        }
+        for (RecordingWidget* w : mWidgets)
+        {
+            if (w != nullptr && w->mParent != nullptr)
+                w->mParent->RemoveWidget(w);
+        }
+        for (RecordingWidget*& w : mWidgets)
+            delete std::exchange(w, nullptr);
+    }
 };
+
+// Takes the widget out of the tree and deletes it, as a listener closing it does.
+void Delete(Run& run, RecordingWidget* w)
+{
+    if (w == nullptr)
+        return;
+    const WidgetRef<RecordingWidget> held(w);
+    if (w->mParent != nullptr)
+        w->mParent->RemoveWidget(w);
+    // The removal's hooks may have deleted it already.
+    if (held)
+        delete w;
+    for (RecordingWidget*& slot : run.mWidgets)
+    {
+        if (slot == w)
+            slot = nullptr;
+    }
+}
+
+// A sibling of w (another child of its parent) picked by n, or null.
+RecordingWidget* Sibling(RecordingWidget* w, int n)
+{
+    if (w->mParent == nullptr || w->mParent->mWidgets.size() < 2)
+        return nullptr;
+    std::vector<Widget*> others;
+    for (Widget* child : w->mParent->mWidgets)
+    {
+        if (child != w)
+            others.push_back(child);
+    }
+    return static_cast<RecordingWidget*>(others[size_t(n) % others.size()]);
+}
+
+// A widget whose parent is another widget: that parent, else null.
+RecordingWidget* Parent(Run& run, RecordingWidget* w)
+{
+    return w->mParent != nullptr && w->mParent != run.mEnv.mManager
+               ? static_cast<RecordingWidget*>(w->mParent)
+               : nullptr;
+}
 
 bool InTree(WidgetManager* manager, WidgetContainer* widget)
 {
@@ -74,6 +129,8 @@ void Check(Run& run)
     containers.push_back(m);
     for (WidgetContainer* c : containers)
     {
+        if (c == nullptr)
+            continue;
         for (Widget* child : c->mWidgets)
         {
             if (child->mParent != c)
@@ -82,6 +139,8 @@ void Check(Run& run)
     }
     for (RecordingWidget* w : run.mWidgets)
     {
+        if (w == nullptr)
+            continue;
         if (w->mParent != nullptr)
         {
             int listed = 0;
@@ -101,11 +160,49 @@ void Check(Run& run)
     }
 }
 
-void Change(Run& run, int op, int a, int b, bool fromDraw)
+// Deletes the hooked widget (x when the change is made directly), a sibling or its
+// parent, or puts a new widget in a deleted one's place.
+void DeleteOrMake(Run& run, int op, int a, int b, RecordingWidget* hooked)
 {
+    RecordingWidget*& slot = run.mWidgets[size_t(a % kNumWidgets)];
+    RecordingWidget* w = hooked != nullptr ? hooked : slot;
+    switch (op % 4)
+    {
+    case 0:
+        Delete(run, w);
+        break;
+    case 1:
+        if (w != nullptr)
+            Delete(run, Sibling(w, b));
+        break;
+    case 2:
+        if (w != nullptr)
+            Delete(run, Parent(run, w));
+        break;
+    default:
+        if (slot == nullptr)
+        {
+            slot = new RecordingWidget(std::to_string(a % kNumWidgets), &run.mEnv.mLog, b * 3, a * 2, 20 + b,
+                                       20 + a % 64);
+            run.mEnv.mManager->AddWidget(slot);
+        }
+        break;
+    }
+}
+
+void Change(Run& run, int op, int a, int b, bool fromDraw, RecordingWidget* hooked = nullptr)
+{
+    if (op >= kFirstDeleteOp)
+    {
+        DeleteOrMake(run, op, a, b, hooked);
+        return;
+    }
     WidgetManager* m = run.mEnv.mManager;
     RecordingWidget* x = run.mWidgets[size_t(a % kNumWidgets)];
     RecordingWidget* y = run.mWidgets[size_t(b % kNumWidgets)];
+    // Ops on a deleted widget do nothing.
+    if (x == nullptr || y == nullptr)
+        return;
     WidgetContainer* parent = x->mParent;
     switch (op % 14)
     {
@@ -168,28 +265,30 @@ void Change(Run& run, int op, int a, int b, bool fromDraw)
 }
 
 // Makes the hook of a widget run one change the next time it is called.
-void Arm(Run& run, FuzzedDataProvider& in)
+void Arm(Run& run, FuzzInput& in)
 {
-    RecordingWidget* w = run.mWidgets[size_t(Next(in) % kNumWidgets)];
-    const std::string hook = kHooks[size_t(Next(in)) % (sizeof(kHooks) / sizeof(kHooks[0]))];
-    const int op = Next(in);
-    const int a = Next(in);
-    const int b = Next(in);
+    RecordingWidget* w = run.mWidgets[size_t(in.Byte() % kNumWidgets)];
+    const std::string hook = kHooks[size_t(in.Byte()) % (sizeof(kHooks) / sizeof(kHooks[0]))];
+    const int op = in.Byte();
+    const int a = in.Byte();
+    const int b = in.Byte();
+    if (w == nullptr)
+        return;
     Run* r = &run;
     w->mActions[hook] = [r, w, hook, op, a, b]()
     {
         w->mActions.erase(hook);
-        Change(*r, op, a, b, hook == "Draw");
+        Change(*r, op, a, b, hook == "Draw", w);
     };
 }
 
-void Event(Run& run, FuzzedDataProvider& in)
+void Event(Run& run, FuzzInput& in)
 {
     WidgetManager* m = run.mEnv.mManager;
-    const int op = Next(in);
-    const int x = Next(in) * 4;
-    const int y = Next(in) * 3;
-    const int arg = Next(in);
+    const int op = in.Byte();
+    const int x = in.Byte() * 4;
+    const int y = in.Byte() * 3;
+    const int arg = in.Byte();
     switch (op % 14)
     {
     case 0:
@@ -229,7 +328,7 @@ void Event(Run& run, FuzzedDataProvider& in)
         m->DrawScreen();
         break;
     case 12:
-        Change(run, Next(in), x, y, false);
+        Change(run, in.Byte(), x, y, false);
         break;
     default:
         Arm(run, in);
@@ -241,18 +340,20 @@ void Event(Run& run, FuzzedDataProvider& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzedDataProvider in(data, size);
+    FuzzInput in(data, size);
     Run run;
     for (int i = 0; i < kNumWidgets; ++i)
     {
-        const int x = Next(in) * 3;
-        const int y = Next(in) * 2;
-        const int w = 1 + Next(in) * 2;
-        const int h = 1 + Next(in) * 2;
+        const int x = in.Byte() * 3;
+        const int y = in.Byte() * 2;
+        const int w = 1 + in.Byte() * 2;
+        const int h = 1 + in.Byte() * 2;
         // Into the manager or into an earlier widget.
-        const int parent = Next(in) % (i + 1);
-        WidgetContainer* into = parent == i ? nullptr : run.mWidgets[size_t(parent)];
-        run.mWidgets.push_back(run.mEnv.Add(std::to_string(i), x, y, w, h, into));
+        const int parent = in.Byte() % (i + 1);
+        WidgetContainer* into =
+            parent == i ? static_cast<WidgetContainer*>(run.mEnv.mManager) : run.mWidgets[size_t(parent)];
+        run.mWidgets.push_back(new RecordingWidget(std::to_string(i), &run.mEnv.mLog, x, y, w, h));
+        into->AddWidget(run.mWidgets.back());
     }
     for (int steps = 0; in.remaining_bytes() > 0 && steps < 400; ++steps)
     {

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <thread>
@@ -416,7 +419,7 @@ TEST_F(Demo, DamagedStreamsStayInBoundsAndEndedStreamsHoldNothing)
     s.WriteBytes(reinterpret_cast<const uint8_t*>("12345678"), 8);
     Head(s, 0, DEMO_FILE_EXISTS);
     s.WriteNumBits(1, 1);
-    Head(s, 0, DEMO_FILE_READ); // claims far more bytes than follow
+    Head(s, 0, DEMO_FILE_READ); // claims far more bytes than follow: the file was cut
     s.WriteNumBits(1, 1);
     s.WriteLong(0x7FFFFFFF);
     s.WriteBytes(reinterpret_cast<const uint8_t*>("abc"), 3);
@@ -428,8 +431,9 @@ TEST_F(Demo, DamagedStreamsStayInBoundsAndEndedStreamsHoldNothing)
     EXPECT_EQ(length, 8u);
     EXPECT_TRUE(app->FileExists(mEnv.mHome + "nothing"));
     Buffer read;
-    EXPECT_TRUE(app->ReadBufferFromFile("x", &read, false));
-    EXPECT_EQ(read.GetDataLen(), 3);
+    read.WriteByte('k');
+    EXPECT_FALSE(app->ReadBufferFromFile("x", &read, false));
+    EXPECT_EQ(read.GetDataLen(), 1);
     // Not from the demo: a bypassed read, and erasing.
     const std::string real = mEnv.mHome + "real.txt";
     WriteFileAtomically(real, "r", 1);
@@ -479,6 +483,83 @@ TEST_F(Demo, LiveCloseDetachesTheDemo)
     EXPECT_EQ(std::vector<bool>(std::begin(answers), std::end(answers)),
               (std::vector<bool>{true, true, false, false, true, true, true, true}));
     EXPECT_EQ(app->mDemoBuffer.GetReadBitPos(), 0);
+}
+
+// The message boxes among a platform's calls.
+std::vector<std::string> Boxes(const std::vector<std::string>& calls)
+{
+    std::vector<std::string> boxes;
+    for (const std::string& call : calls)
+    {
+        if (call.rfind("MessageBoxA", 0) == 0)
+            boxes.push_back(call);
+    }
+    return boxes;
+}
+
+TEST_F(Demo, AFileCutShortIsToldOnceByNameAndNothingMoreIsReplayed)
+{
+    // At update 0 a read, an existence test, a key listing and a synchronised value; at
+    // update 1 a mouse position.
+    Buffer s;
+    Head(s, 0, DEMO_FILE_READ);
+    s.WriteNumBits(1, 1);
+    WriteDemoBytes(s, reinterpret_cast<const uint8_t*>("hi"), 2);
+    Head(s, 0, DEMO_FILE_EXISTS);
+    s.WriteNumBits(0, 1);
+    Head(s, 0, DEMO_REGISTRY_SUBKEYS);
+    s.WriteNumBits(1, 1);
+    s.WriteLong(1);
+    WriteDemoString(s, "k");
+    Head(s, 0, DEMO_SYNC_BUFFER);
+    const uint8_t seven[] = {7, 0, 0, 0};
+    WriteDemoBytes(s, seven, 4);
+    Head(s, 1, DEMO_MOUSE_POSITION);
+    s.WriteNumBits(5, 12);
+    s.WriteNumBits(6, 12);
+    ASSERT_EQ(s.GetDataLenBits(), 245);
+    const std::string file = mEnv.mHome + "cut.dmo";
+    const std::string told =
+        "MessageBoxA(16,Demo Ends Early,Demo file ends early, nothing more is replayed: " + file + ")";
+    // Bytes of the stream kept, then the answers, the calls played and whether the user
+    // was told. Once the demo ends early the answers are those of a detached demo.
+    const std::tuple<int32_t, std::string, std::vector<std::string>, bool> rows[] = {
+        {31, "read 1hi exists 0 keys 1k sync 7", {"1:Move 5 6"}, false}, // whole
+        {5, "read 0 exists 1 keys 1 sync -1", {}, true},                 // in the read's bytes
+        {8, "read 1hi exists 1 keys 1 sync -1", {}, true},               // before the test's head
+        {14, "read 1hi exists 0 keys 1 sync -1", {}, true},              // in the listing's names
+        {26, "read 1hi exists 0 keys 1k sync -1", {}, true},             // in the value
+        {28, "read 1hi exists 0 keys 1k sync 7", {}, true},              // in the position
+        {27, "read 1hi exists 0 keys 1k sync 7", {}, false}, // between commands: nothing lost is asked for
+    };
+    for (const auto& [kept, answers, played, toldOnce] : rows)
+    {
+        Buffer cut;
+        cut.SetData(s.GetDataPtr(), kept);
+        std::unique_ptr<DemoApp> app = Player(cut);
+        app->mDemoFileName = file;
+        Buffer read;
+        const bool wasRead = app->ReadBufferFromFile("f", &read, false);
+        std::string line =
+            "read " + std::to_string(wasRead) +
+            std::string(reinterpret_cast<const char*>(read.GetDataPtr()), size_t(read.GetDataLen()));
+        line += " exists " + std::to_string(app->FileExists("f"));
+        std::vector<std::string> keys;
+        const bool listed = app->RegistryGetSubKeys("K", &keys);
+        line += " keys " + std::to_string(listed) + (keys.empty() ? "" : keys[0]);
+        int synced = -1;
+        app->DemoSyncInt(&synced);
+        line += " sync " + std::to_string(synced);
+        app->ProcessDemo();
+        app->mUpdateCount = 1;
+        app->ProcessDemo();
+        EXPECT_TRUE(app->DoUpdateFrames()) << kept; // nothing more holds the updates
+        EXPECT_EQ(line, answers) << kept;
+        EXPECT_EQ(app->mLog, played) << kept;
+        EXPECT_EQ(Boxes(app->Platform()->mCalls),
+                  toldOnce ? std::vector<std::string>{told} : std::vector<std::string>{})
+            << kept;
+    }
 }
 
 // Stream bytes behind a demo file's header: playback as Init leaves it for a file
@@ -592,27 +673,42 @@ TEST_F(Demo, PlaybackKeysAndTimeLeft)
     EXPECT_EQ(static_cast<TestFont*>(gFPSFont)->mDrawn, (std::vector<std::string>{"01:02:05", "00:00:00"}));
 }
 
-TEST_F(Demo, ADemoThatCannotBeSavedIsReportedAsTheApplicationEnds)
+TEST_F(Demo, ADemoThatCannotBeSavedIsToldAtStartAndSavedAtTheEndIfItCanBeThen)
 {
-    // Below a plain file: no folder can be made there.
     const std::string blocker = mEnv.mHome + "blocker";
     ASSERT_TRUE(WriteFileAtomically(blocker, "x", 1));
-    std::vector<std::string> calls;
-    auto* app = new DemoApp();
-    app->Platform()->mFinalCalls = &calls;
-    app->mRecordingDemo = true;
-    app->mDemoFileName = blocker + "/run.dmo";
-    app->mUpdateCount = 5;
-    // The demo is written last, when the application is taken down.
-    delete app;
-    std::vector<std::string> boxes;
-    for (const std::string& call : calls)
+    const std::string folder = mEnv.mHome + "taken.dmo";
+    // The demo file, the reason told at start (none: no box), and whether the file can be
+    // saved by the time the run ends.
+    const std::tuple<std::string, std::string, bool> rows[] = {
+        {mEnv.mHome + "fine/run.dmo", "", true},
+        {blocker + "/run.dmo", "Not a directory", false}, // no folder can be made below a file
+        {folder, "Is a directory", true},                 // the folder is taken away meanwhile
+    };
+    for (const auto& [file, reason, saved] : rows)
     {
-        if (call.rfind("MessageBoxA", 0) == 0)
-            boxes.push_back(call);
+        MkDir(folder);
+        std::vector<std::string> calls;
+        auto* app = new DemoApp();
+        app->Platform()->mFinalCalls = &calls;
+        app->Platform()->mCmdLine = "game -record -demofile=" + file;
+        app->Init();
+        const std::vector<std::string> told =
+            reason.empty()
+                ? std::vector<std::string>{}
+                : std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the demo to \"" + file +
+                                           "\": " + reason + ")"};
+        EXPECT_EQ(Boxes(app->Platform()->mCalls), told) << file;
+        ::rmdir(folder.c_str());
+        delete app;
+        EXPECT_EQ(Boxes(calls), told) << file; // not told again
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(ReadWholeFile(file, &bytes), saved) << file;
     }
-    EXPECT_EQ(boxes, std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the demo to \"" +
-                                              blocker + "/run.dmo\": Not a directory)"});
+    // Nothing is left of the check beside the file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mEnv.mHome + "fine"),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 } // namespace

@@ -346,10 +346,11 @@ TEST(AppSettings, AStoreThatCannotBeSavedIsReportedOnceAndKeptForTheNextSave)
     AppTestEnv env;
     const std::string folder = env.mHome + "Library/Application Support/Maker/Game/";
     const std::string store = folder + "registry.bin";
-    // A folder where the store belongs: every save fails.
-    ASSERT_TRUE(std::filesystem::create_directories(store));
     VaxoAppBase app;
     InitNamed(app);
+    // A folder put where the store belongs: every save fails.
+    std::filesystem::remove(store);
+    ASSERT_TRUE(std::filesystem::create_directories(store));
     app.mMusicVolume = 0.25;
     app.WriteToRegistry();
     app.WriteToRegistry();
@@ -364,6 +365,42 @@ TEST(AppSettings, AStoreThatCannotBeSavedIsReportedOnceAndKeptForTheNextSave)
     RegistryFileOpen(store);
     EXPECT_EQ(StoredInt(kKey, "MusicVolume"), 25);
     EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA").size(), 1u);
+}
+
+// A store that could not be used at start is told once, with where it was kept; one that
+// could not be moved aside either is told as not saved, without a second box at each save.
+TEST(AppSettings, AStoreThatCouldNotBeReadIsToldOnceAtStart)
+{
+    // What stands where the store belongs, and the box.
+    const std::pair<const char*, const char*> rows[] = {
+        {"damaged", ".damaged\nThe settings start afresh.)"},
+        {"a folder, with no name left to move it to", ": Is a directory\nIt could not be moved aside: no "
+                                                      "free name\nSettings changed now will not be saved.)"},
+    };
+    for (const auto& [what, box] : rows)
+    {
+        SCOPED_TRACE(what);
+        AppTestEnv env;
+        const std::string folder = env.mHome + "Library/Application Support/Maker/Game/";
+        const std::string store = folder + "registry.bin";
+        ASSERT_TRUE(std::filesystem::create_directories(folder));
+        if (std::string(what) == "damaged")
+            std::ofstream(store, std::ios::binary) << "not a settings store";
+        else
+        {
+            ASSERT_TRUE(std::filesystem::create_directories(store));
+            for (int i = 1; i <= 100; i++)
+                std::ofstream(store + ".unreadable" + (i > 1 ? std::to_string(i) : ""));
+        }
+        VaxoAppBase app;
+        InitNamed(app);
+        app.WriteToRegistry();
+        const std::string kept = std::string(what) == "damaged" ? "\nIt was kept as " + store : "";
+        EXPECT_EQ(
+            env.mPlatform->CallsStartingWith("MessageBoxA"),
+            std::vector<std::string>{
+                "MessageBoxA(16,Settings Not Read,The settings could not be read: " + store + kept + box});
+    }
 }
 
 } // namespace

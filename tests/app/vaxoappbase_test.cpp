@@ -157,6 +157,33 @@ TEST_F(VaxoAppBaseDeathTest, FatalPathsShowTheirTextAndExitWithFailure)
              app.Process(true);
          },
          "still running\n.*FATAL ERROR: Resource file not found: missing\\.xml"},
+        // A fatal pop-up off the main thread: the main loop shows it and exits, and the
+        // thread that raised it goes no further meanwhile.
+        {[](TestPlatform&, RecordingApp& app)
+         {
+             app.Init();
+             std::thread(
+                 [&app]
+                 {
+                     app.Popup("No sounds", true);
+                     std::_Exit(2);
+                 })
+                 .detach();
+             while (!app.mDeferredExit)
+                 std::this_thread::yield();
+             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+             app.Process(true);
+         },
+         "FATAL ERROR: No sounds"},
+        // The loading thread's, while the main thread waits for that thread to end.
+        {[](TestPlatform&, RecordingApp& app)
+         {
+             app.Init();
+             app.mLoadingWork = [&app] { app.Popup(L"No fonts", true); };
+             app.StartLoadingThread();
+             app.WaitForLoadingThread();
+         },
+         "FATAL ERROR: No fonts"},
     };
     for (const auto& [run, message] : rows)
     {

@@ -3,13 +3,17 @@
 // while a reader reads it never let the reader see anything but a whole version.
 #include "common/AtomicFile.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -87,12 +91,13 @@ TEST(WriteFileAtomically, ReplacesTheWholeFileOrLeavesTheOldOneAndNothingBeside)
         else
         {
             const bool crash = obstacle == kCrashBeforeRename;
-            result = WriteFileAtomically(path, "new", 3,
-                                         [crash](const std::string& temp)
-                                         {
-                                             EXPECT_EQ(ReadFile(temp), "new");
-                                             return !crash;
-                                         });
+            ScopedBeforeRename beforeRename(
+                [crash](const std::string& temp)
+                {
+                    EXPECT_EQ(ReadFile(temp), "new");
+                    return !crash;
+                });
+            result = WriteFileAtomically(path, "new", 3);
         }
         EXPECT_EQ(result, saved) << obstacle;
         EXPECT_EQ(ReadFile(path), content) << obstacle;
@@ -109,16 +114,85 @@ TEST(WriteFileAtomically, KeepsThePermissionsOfTheFileItReplaces)
 {
     TestFolder folder;
     const std::string path = folder.Write("file.bin", "old");
-    for (mode_t mode : {0640, 0604, 0600})
+    // The mode of the file replaced, and of the file saved: its owner may always read and
+    // write it, or a save over a file of mode 000 would be read as nothing at every start.
+    for (const auto& [before, after] :
+         {std::pair<mode_t, mode_t>(0640, 0640), {0604, 0604}, {0600, 0600}, {0000, 0600}, {0444, 0644}})
     {
-        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_EQ(::chmod(path.c_str(), before), 0);
         ASSERT_TRUE(Save(path, "new"));
-        EXPECT_EQ(Mode(path), mode);
+        EXPECT_EQ(Mode(path), after) << before;
     }
     // A new file gets what the C library gives one.
     std::fclose(std::fopen((folder / "by-fopen").c_str(), "wb"));
     ASSERT_TRUE(Save(folder / "new.bin", "x"));
     EXPECT_EQ(Mode(folder / "new.bin"), Mode(folder / "by-fopen"));
+}
+
+// Files of saves cut short by a crash: only the stores' own, of mkstemp's pattern, and only
+// once no running save can still be writing them.
+TEST(RemoveStaleTempFiles, RemovesOnlyOldTemporaryFilesOfTheStoredFiles)
+{
+    TestFolder folder;
+    // name, age in seconds, whether it goes
+    const std::tuple<const char*, int, bool> rows[] = {
+        {"store.bin.a1B2c3", 7200, true},   {"store.bin.ZZZZZZ", 3700, true},
+        {"store.bin.x7y8z9", 60, false},    // a save of another copy may be writing it
+        {"store.bin.backup", 7200, false},  // a copy a person made: no capital, no digit
+        {"store.bin.damaged", 7200, false}, // a file kept aside
+        {"store.bin.a1B2c", 7200, false},   // not mkstemp's six
+        {"store.bin.a1-2c3", 7200, false},  //
+        {"other.bin.a1B2c3", 7200, false},  // not a stored file's
+        {"store.bin", 7200, false},
+    };
+    for (const auto& [name, age, goes] : rows)
+    {
+        const std::string path = folder.Write(name, "x");
+        const timeval times[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
+        ASSERT_EQ(::utimes(path.c_str(), times), 0);
+    }
+    // A folder of that pattern is no temporary file.
+    std::filesystem::create_directories(folder / "store.bin.Q1w2E3");
+    RemoveStaleTempFiles(folder.mPath, [](const std::string& name) { return name == "store.bin"; });
+    for (const auto& [name, age, goes] : rows)
+        EXPECT_EQ(std::filesystem::exists(folder / name), !goes) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "store.bin.Q1w2E3"));
+}
+
+// A file set aside takes a name nothing has, in one step: never one a file kept before
+// has (two copies of the program moving files aside at once cannot take one name), nor one
+// a link or a folder has.
+TEST(SetFileAside, TakesOnlyANameNothingHas)
+{
+    TestFolder folder;
+    const std::string path = folder / "list.dat";
+    folder.Write("list.dat.damaged", "kept before");
+    std::filesystem::create_symlink("nowhere", path + ".damaged2");
+    std::filesystem::create_directories(path + ".damaged3");
+    // What stands at the name, the reason it could not be read, and where it goes.
+    const std::tuple<const char*, int, std::string> rows[] = {
+        {"a file not understood", 0, ".damaged4"},
+        {"a file not read", EACCES, ".unreadable"},
+        {"a folder", EISDIR, ".unreadable2"},
+    };
+    for (const auto& [what, readError, keptAs] : rows)
+    {
+        if (std::string(what) == "a folder")
+            std::filesystem::create_directories(path + "/inside");
+        else
+            folder.Write("list.dat", what);
+        const FileSetAside aside = SetFileAside(path, readError);
+        EXPECT_EQ(aside.mPath, path);
+        EXPECT_EQ(aside.mReadError, readError);
+        EXPECT_EQ(aside.mKeptAs, path + keptAs) << what;
+        EXPECT_EQ(aside.mMoveError, 0);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path))) << what;
+    }
+    EXPECT_EQ(ReadFile(path + ".damaged"), "kept before");
+    EXPECT_TRUE(std::filesystem::is_symlink(path + ".damaged2"));
+    EXPECT_TRUE(std::filesystem::is_directory(path + ".damaged3"));
+    EXPECT_EQ(ReadFile(path + ".damaged4"), "a file not understood");
+    EXPECT_TRUE(std::filesystem::is_directory(path + ".unreadable2/inside"));
 }
 
 // Two copies of the program saving one file: each save has its own temporary file, so

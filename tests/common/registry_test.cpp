@@ -1,14 +1,19 @@
 // The settings store: file bytes, names without case, value sizes, damaged
 // files and the safe save.
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,8 +21,9 @@
 #include <tuple>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 using namespace Vaxo;
@@ -70,11 +76,7 @@ class RegistryTest : public ::testing::Test
 {
 protected:
     RegistryTest() { RegistryResetForTest(); }
-    ~RegistryTest() override
-    {
-        RegistryResetForTest();
-        RegistrySetBeforeRenameHookForTest(nullptr);
-    }
+    ~RegistryTest() override { RegistryResetForTest(); }
     // Forgets the tree and loads `file`.
     void Load(const Bytes& file)
     {
@@ -310,9 +312,10 @@ TEST_F(RegistryTest, DamagedFilesLoadAsAnEmptyStore)
 }
 
 // A file that loads as an empty store is never saved over while it may hold the player's
-// settings: a damaged one is moved aside first, one that cannot be read stays and every save
-// fails with the reason.
-TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
+// settings: a damaged one, or one that cannot be read, is moved aside first, and the
+// application is told once; one that cannot be moved stays and every save fails with the
+// reason.
+TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreMovedAsideOrNeverWrittenOver)
 {
     const Bytes cut(kAx5.begin(), kAx5.begin() + 20);
     enum Obstacle
@@ -321,32 +324,47 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
         kEmpty,
         kFolder,
         kDamagedNoFreeName,
+        kFolderNoFreeName,
     };
-    // What stands at the path, the save's reason for failing (0: saved), and the name the old
-    // file is kept under ("" when it stays at the path).
-    const std::tuple<const char*, Obstacle, int, std::string> rows[] = {
-        {"damaged", kDamaged, 0, "registry.bin.damaged"},
-        {"damaged again: the first keeps its name", kDamaged, 0, "registry.bin.damaged2"},
-        {"empty: nothing to lose", kEmpty, 0, ""},
-        {"a folder", kFolder, EISDIR, ""},
-        {"damaged, with no name left to move it to", kDamagedNoFreeName, EEXIST, ""},
+    // What stands at the path, the save's reason for failing (0: saved), the name the old
+    // file is kept under ("" when it stays at the path), and the reason the application is
+    // told it could not be read (-1: nothing told).
+    const std::tuple<const char*, Obstacle, int, std::string, int> rows[] = {
+        {"damaged", kDamaged, 0, "registry.bin.damaged", 0},
+        {"damaged again: the first keeps its name", kDamaged, 0, "registry.bin.damaged2", 0},
+        {"empty: nothing to lose", kEmpty, 0, "", -1},
+        {"a folder", kFolder, 0, "registry.bin.unreadable", EISDIR},
+        {"damaged, with no name left to move it to", kDamagedNoFreeName, EEXIST, "", 0},
+        {"a folder, with no name left to move it to", kFolderNoFreeName, EISDIR, "", EISDIR},
     };
     uint32_t value = 0;
-    for (const auto& [what, obstacle, reason, keptAs] : rows)
+    for (const auto& [what, obstacle, reason, keptAs, told] : rows)
     {
         SCOPED_TRACE(what);
         std::filesystem::remove_all(mPath);
         const size_t filesBefore = FilesBesideTheStore();
-        if (obstacle == kDamagedNoFreeName)
-            for (int i = 3; i <= 100; i++)
-                WriteFile(mPath + ".damaged" + std::to_string(i), {});
-        if (obstacle == kFolder)
+        const bool folder = obstacle == kFolder || obstacle == kFolderNoFreeName;
+        for (int i = 3; i <= 100 && obstacle == kDamagedNoFreeName; i++)
+            WriteFile(mPath + ".damaged" + std::to_string(i), {});
+        for (int i = 2; i <= 100 && obstacle == kFolderNoFreeName; i++)
+            WriteFile(mPath + ".unreadable" + std::to_string(i), {});
+        if (folder)
             ASSERT_TRUE(std::filesystem::create_directories(mPath + "/inside"));
         else
             WriteFile(mPath, obstacle == kEmpty ? Bytes() : cut);
 
         RegistryResetForTest();
         RegistryFileOpen(mPath);
+        FileSetAside aside;
+        ASSERT_EQ(RegistryTakeFileSetAside(&aside), told != -1);
+        EXPECT_FALSE(RegistryTakeFileSetAside(&aside)); // told once
+        if (told != -1)
+        {
+            EXPECT_EQ(aside.mPath, mPath);
+            EXPECT_EQ(aside.mReadError, told);
+            EXPECT_EQ(aside.mKeptAs, keptAs.empty() ? "" : mDir / keptAs);
+            EXPECT_EQ(aside.mMoveError, keptAs.empty() ? EEXIST : 0);
+        }
         EXPECT_EQ(Number("A", "x"), -1);
         ASSERT_TRUE(WriteNumber("N", "n", ++value));
         int error = -1;
@@ -355,7 +373,10 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
         EXPECT_EQ(Number("N", "n"), value); // the run goes on with its settings
         if (!keptAs.empty())
         {
-            EXPECT_EQ(ReadFile(mDir / keptAs), cut);
+            if (folder)
+                EXPECT_TRUE(std::filesystem::is_directory(mDir / (keptAs + "/inside")));
+            else
+                EXPECT_EQ(ReadFile(mDir / keptAs), cut);
         }
         if (reason == 0)
         {
@@ -365,8 +386,8 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
             continue;
         }
         // Left as it stood, with nothing beside it.
-        EXPECT_EQ(FilesBesideTheStore(), filesBefore + (obstacle == kDamagedNoFreeName ? 98 : 0));
-        if (obstacle == kFolder)
+        EXPECT_EQ(FilesBesideTheStore(), filesBefore + (obstacle == kDamagedNoFreeName ? 98 : 99));
+        if (folder)
             EXPECT_TRUE(std::filesystem::is_directory(mPath + "/inside"));
         else
             EXPECT_EQ(ReadFile(mPath), cut);
@@ -379,31 +400,40 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreNeverWrittenOver)
     }
 }
 
-TEST_F(RegistryTest, AFileWithoutReadPermissionIsNeverWrittenOver)
+// A file the user may not read is moved aside and told as such, not as damaged; where the
+// folder cannot be changed either, it stays and is never written over.
+TEST_F(RegistryTest, AFileWithoutReadPermissionIsMovedAsideOrNeverWrittenOver)
 {
-    WriteFile(mPath, kAx5);
-    ASSERT_EQ(chmod(mPath.c_str(), 0200), 0);
-    ASSERT_EQ(chmod(mDir.mPath.c_str(), 0777), 0); // a save could replace the file
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0)
+    // The folder's permissions, then what the save gives (0: saved; else the errno value).
+    for (const auto& [folderMode, saved] : {std::pair(0777, 0), {0555, EACCES}})
     {
-        // As an ordinary user: root reads a file whatever its permissions say.
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(255);
-        RegistryResetForTest();
-        RegistryFileOpen(mPath);
-        int error = 0;
-        const bool saved = WriteNumber("A", "x", 6) && Number("A", "x") == 6 && RegistryFileClose(&error);
-        _exit(saved ? 0 : error);
+        SCOPED_TRACE(folderMode);
+        std::filesystem::remove(mPath + ".unreadable");
+        ASSERT_EQ(chmod(mDir.mPath.c_str(), 0700), 0);
+        WriteFile(mPath, kAx5);
+        ASSERT_EQ(chmod(mPath.c_str(), 0200), 0);
+        ASSERT_EQ(chmod(mDir.mPath.c_str(), mode_t(folderMode)), 0);
+        const int status = RunAsOrdinaryUser(
+            [&, saved = saved]
+            {
+                RegistryResetForTest();
+                RegistryFileOpen(mPath);
+                FileSetAside aside;
+                if (!RegistryTakeFileSetAside(&aside) || aside.mReadError != EACCES ||
+                    aside.mKeptAs != (saved == 0 ? mPath + ".unreadable" : ""))
+                    return 254;
+                int error = 0;
+                const bool done =
+                    WriteNumber("A", "x", 6) && Number("A", "x") == 6 && RegistryFileClose(&error);
+                return done ? 0 : error;
+            });
+        EXPECT_EQ(status, saved);
+        ASSERT_EQ(chmod(mDir.mPath.c_str(), 0700), 0);
+        const std::string kept = saved == 0 ? mPath + ".unreadable" : mPath;
+        ASSERT_EQ(chmod(kept.c_str(), 0600), 0);
+        EXPECT_EQ(ReadFile(kept), kAx5);
+        EXPECT_EQ(FilesBesideTheStore(), saved == 0 ? 1u : 0u);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), EACCES);
-    ASSERT_EQ(chmod(mPath.c_str(), 0600), 0);
-    EXPECT_EQ(ReadFile(mPath), kAx5);
-    EXPECT_EQ(FilesBesideTheStore(), 0u);
 }
 
 TEST_F(RegistryTest, NullAndSharedReferencesAreAccepted)
@@ -434,19 +464,20 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
     WriteNumber("A", "x", 6);
     WriteString("A", "big", std::string(5000, 's'));
     std::string seenTemp;
-    RegistrySetBeforeRenameHookForTest(
-        [&](const std::string& temp)
-        {
-            seenTemp = temp;
-            return false; // the "crash" comes before the rename
-        });
     int error = 0;
-    EXPECT_FALSE(RegistryFileClose(&error));
+    {
+        ScopedBeforeRename crash(
+            [&](const std::string& temp)
+            {
+                seenTemp = temp;
+                return false; // the "crash" comes before the rename
+            });
+        EXPECT_FALSE(RegistryFileClose(&error));
+    }
     EXPECT_EQ(error, ECANCELED);
     EXPECT_EQ(GetFileDir(seenTemp), GetFileDir(mPath)); // same folder, so the rename is atomic
     EXPECT_GT(ReadFile(seenTemp).size(), 5000u);
     EXPECT_EQ(ReadFile(mPath), kAx5);
-    RegistrySetBeforeRenameHookForTest(nullptr);
     RegistryResetForTest();
     RegistryFileOpen(mPath);
     EXPECT_EQ(Number("A", "x"), 5);
@@ -456,6 +487,64 @@ TEST_F(RegistryTest, InterruptedWriteLeavesTheOldFileReadable)
     Reload();
     EXPECT_TRUE(FileExists(seenTemp));
     EXPECT_EQ(Number("A", "x"), 8);
+    // Two hours later no copy is writing it: the next start removes it.
+    const timeval twoHoursAgo[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+    ASSERT_EQ(utimes(seenTemp.c_str(), twoHoursAgo), 0);
+    RegistryResetForTest();
+    RegistryFileOpen(mPath);
+    EXPECT_FALSE(FileExists(seenTemp));
+    EXPECT_EQ(Number("A", "x"), 8);
+}
+
+// Under a file-size limit (ulimit -f) a save fails like on a full disk, reported with its
+// reason, instead of the system ending the program.
+TEST_F(RegistryTest, AFileSizeLimitFailsTheSaveWithoutEndingTheProgram)
+{
+    Load(kAx5);
+    WriteString("A", "big", std::string(5000, 's'));
+    const int status = RunInChild(
+        [&]
+        {
+            // As a program starts: the signal ends it unless someone ignores it.
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit = {1000, RLIM_INFINITY};
+            int error = 0;
+            const bool saved = setrlimit(RLIMIT_FSIZE, &limit) == 0 && RegistryFileClose(&error);
+            return !saved && error == EFBIG && FilesBesideTheStore() == 0 ? 0 : 1;
+        });
+    EXPECT_EQ(status, 0) << (status == -1 ? "ended by a signal" : "failed");
+    EXPECT_EQ(ReadFile(mPath), kAx5);
+}
+
+// A store kept as a symbolic link (as tools that keep dotfiles make it) is saved to the
+// link's target, and a damaged target is moved aside beside it: the link stays a link.
+TEST_F(RegistryTest, AStoreThatIsASymbolicLinkIsSavedThroughTheLink)
+{
+    ASSERT_TRUE(std::filesystem::create_directories(mDir / "dotfiles"));
+    const std::string target = mDir / "dotfiles/registry.bin";
+    std::filesystem::create_symlink("dotfiles/registry.bin", mPath);
+    // What the target holds at the start, and the name a damaged one is kept under.
+    const std::pair<Bytes, std::string> rows[] = {
+        {kAx5, ""},
+        {Bytes(kAx5.begin(), kAx5.begin() + 20), target + ".damaged"},
+    };
+    for (const auto& [start, keptAs] : rows)
+    {
+        WriteFile(target, start);
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        EXPECT_EQ(Number("A", "x"), keptAs.empty() ? 5 : -1);
+        WriteNumber("A", "x", 6);
+        EXPECT_TRUE(RegistryFileClose());
+        EXPECT_TRUE(std::filesystem::is_symlink(mPath));
+        if (!keptAs.empty())
+        {
+            EXPECT_EQ(ReadFile(keptAs), start);
+        }
+        Reload();
+        EXPECT_EQ(Number("A", "x"), 6);
+        EXPECT_NE(ReadFile(target), start);
+    }
 }
 
 TEST_F(RegistryTest, TreeStaysUsableAfterFailingToSave)
@@ -519,18 +608,18 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
     std::vector<pid_t> writers;
     for (const std::string& text : texts)
     {
-        const pid_t pid = fork();
+        const pid_t pid = StartChild(
+            [&]
+            {
+                // Loaded from the shared file, whichever version it holds, then given its value.
+                RegistryResetForTest();
+                RegistryFileOpen(mPath);
+                WriteString("K", "v", text);
+                for (int i = 0; i < 200; i++)
+                    RegistryFileClose();
+                return 0;
+            });
         ASSERT_GE(pid, 0);
-        if (pid == 0)
-        {
-            // Loaded from the shared file, whichever version it holds, then given its value.
-            RegistryResetForTest();
-            RegistryFileOpen(mPath);
-            WriteString("K", "v", text);
-            for (int i = 0; i < 200; i++)
-                RegistryFileClose();
-            _exit(0);
-        }
         writers.push_back(pid);
     }
     int reads = 0;
@@ -538,7 +627,7 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
     auto writing = [&writers]
     {
         for (pid_t pid : writers)
-            if (waitpid(pid, nullptr, WNOHANG) == 0)
+            if (ChildStatus(pid, false) == kChildRunning)
                 return true;
         return false;
     };
@@ -549,7 +638,7 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
         damaged += std::find(versions.begin(), versions.end(), file) == versions.end() ? 1 : 0;
     }
     for (pid_t pid : writers)
-        waitpid(pid, nullptr, 0);
+        ChildStatus(pid, true);
     EXPECT_EQ(damaged, 0) << "of " << reads << " reads";
     EXPECT_NE(ReadFile(mPath), kEmptyStore);
     EXPECT_EQ(FilesBesideTheStore(), 0u);

@@ -10,6 +10,7 @@
 #include "SampleScreens.h"
 #include "app/MusicInterface.h"
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/TestFolder.h"
 #include "widgets/Checkbox.h"
 #include "widgets/DialogButton.h"
@@ -25,11 +26,11 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -57,22 +58,22 @@ typedef std::map<int32_t, std::string> Shots;
 // body, which ends the process (status 99 if it returns).
 pid_t StartChild(const TestFolder& home, const std::string& output, const std::function<void()>& body)
 {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    setenv("HOME", home.mPath.c_str(), 1);
-    setenv("DISPLAY", std::getenv("VAXO_DISPLAY_24"), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    setenv("VAXO_NO_ALERT_PANEL", "1", 1); // message boxes to the output, answered by default
-    setenv("LSAN_OPTIONS", ("suppressions=" + home.Write("lsan.supp", __lsan_default_suppressions())).c_str(),
-           1);
-    dup2(fileno(std::fopen((home / output).c_str(), "w")), 1);
-    dup2(1, 2);
-    body();
-    std::_Exit(99);
+    return Vaxo::StartChild(
+        home / output,
+        [&]
+        {
+            setenv("HOME", home.mPath.c_str(), 1);
+            setenv("DISPLAY", std::getenv("VAXO_DISPLAY_24"), 1);
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+            // Message boxes to the output, answered by default.
+            setenv("VAXO_NO_ALERT_PANEL", "1", 1);
+            setenv("LSAN_OPTIONS",
+                   ("suppressions=" + home.Write("lsan.supp", __lsan_default_suppressions())).c_str(), 1);
+            body();
+            return 99;
+        });
 }
 
 // Asks done() every 20 ms until it answers true (true) or four minutes passed (false).
@@ -87,16 +88,10 @@ bool WaitUntil(const std::function<bool()>& done)
     return true;
 }
 
-// The child's exit status once it ended (killed after the timeout); -1 after a signal.
+// The child's exit status once it ended (killed after four minutes); -1 after a signal.
 int WaitForExit(pid_t pid)
 {
-    int status = 0;
-    if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) != 0; }))
-    {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WaitForChild(pid, 240);
 }
 
 std::string ReadFile(const std::string& path)
@@ -266,12 +261,36 @@ pid_t StartScripted(const TestFolder& home, const std::string& args, const std::
                       });
 }
 
+// The leak checker's own check as a child ends can fail (its tracer crashes, seldom, on
+// a busy machine): no finding about the program.
+bool LeakCheckerFailed(const std::string& output)
+{
+    return output.find("LeakSanitizer has encountered a fatal error") != std::string::npos;
+}
+
+// Makes the folder hold what from holds, and nothing else.
+void CopyOver(const std::string& from, const std::string& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        std::filesystem::remove_all(entry.path());
+    std::filesystem::copy(from, folder, std::filesystem::copy_options::recursive);
+}
+
 // Runs a ScriptedSample to its end and reads its report ("name value" lines, the value
 // being the rest of the line); whether it exited with 0 (its output is shown when not).
+// A run whose leak check failed by itself is made again from the files it began with.
 bool RunScripted(const TestFolder& home, const std::string& args, const std::string& run,
                  const Script& script, Report* report, const Shots& shots = {})
 {
-    const int status = WaitForExit(StartScripted(home, args, run, script, shots));
+    const TestFolder before;
+    CopyOver(home.mPath, before.mPath);
+    int status = WaitForExit(StartScripted(home, args, run, script, shots));
+    for (int again = 0; again < 2 && status != 0 && LeakCheckerFailed(ReadFile(home / (run + ".txt")));
+         ++again)
+    {
+        CopyOver(before.mPath, home.mPath);
+        status = WaitForExit(StartScripted(home, args, run, script, shots));
+    }
     EXPECT_EQ(status, 0) << ReadFile(home / (run + ".txt"));
     std::ifstream in(home / (run + "_report.txt"));
     for (std::string line; std::getline(in, line);)
@@ -441,11 +460,11 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
     const std::tuple<std::string, std::string, std::string, std::string, int> cases[] = {
         {"users/users.dat", "\x02\0\0\0\x05\0\0\0\x03\0\0\0"s, "",
          "Players Not Read\nThe list of players could not be read: ", -1},
-        {"registry.bin", "not a settings store", "", "Vaxo sample: run 1\n", -1},
+        {"registry.bin", "not a settings store", "", "Vaxo Sample: run 1\n", -1},
         {"res/properties/resources.xml", "<ResourceManifest>\n<Resources id=\"Init\">\n<Font path=\"\"/>", "",
          "Vaxo Sample: Error\nNo path specified. on Line 3 in File 'properties/resources.xml'", 1},
         {"res/properties/params.xml", "<Properties><Boolean id=\"Cheat\">maybe</Boolean></Properties>", "",
-         "FATAL ERROR\nInvalid Boolean Value: 'MAYBE' on Line 1", 1},
+         "Vaxo Sample: Error\nInvalid Boolean Value: 'MAYBE' on Line 1", 1},
         {"bad.dmo", "not a demo file", "-play -demofile=bad.dmo", "Invalid demo file.", 1},
     };
     // All at once, each in its own HOME.
@@ -469,7 +488,7 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         const auto& [file, bytes, args, message, status] = cases[i];
         const std::string output = homes[i] / "output.txt";
         if (status == -1 &&
-            WaitUntil([&] { return ReadFile(output).find("Vaxo sample: loaded") != std::string::npos; }))
+            WaitUntil([&] { return ReadFile(output).find("Vaxo Sample: loaded") != std::string::npos; }))
             kill(runs[i], SIGTERM);
         EXPECT_EQ(WaitForExit(runs[i]), std::max(status, 0)) << file;
         EXPECT_NE(ReadFile(output).find(message), std::string::npos) << ReadFile(output);
@@ -500,7 +519,7 @@ TEST_F(SampleProgram, TheSoftwareOr3DChoiceOfTheCommandLineIsKeptForLaterRuns)
                                          execl(VAXO_SAMPLE_EXE, VAXO_SAMPLE_EXE, arg, "-windowed", nullptr);
                                      });
         if (WaitUntil([&]
-                      { return ReadFile(home / output).find("Vaxo sample: loaded") != std::string::npos; }))
+                      { return ReadFile(home / output).find("Vaxo Sample: loaded") != std::string::npos; }))
             kill(run, SIGTERM);
         EXPECT_EQ(WaitForExit(run), 0) << ReadFile(home / output);
         // Read here, then forgotten: the scripted runs fork from this process.

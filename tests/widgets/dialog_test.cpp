@@ -20,6 +20,7 @@
 #include "widgets/ScrollbarWidget.h"
 #include "widgets/SimpleDialog.h"
 #include "widgets/SimpleOptionsDialog.h"
+#include "widgets/WidgetRef.h"
 #include "widgets/support/ControlTestSupport.h"
 
 #include <functional>
@@ -578,7 +579,7 @@ TEST_F(Composites, EveryOrderOfRemovalAndDeletionFreesEachWidgetOnce)
 {
     // Widgets an owner added to a composite it did not make; alive only while the
     // composite holds them.
-    std::vector<std::pair<Widget*, std::shared_ptr<const bool>>> ownerAdded;
+    std::vector<WidgetRef<Widget>> ownerAdded;
     // name, the composite, the widgets in the tree with it (itself included; a dialog's
     // buttons lie beside it in the manager)
     const std::tuple<const char*, std::function<Widget*()>, size_t> composites[] = {
@@ -587,7 +588,7 @@ TEST_F(Composites, EveryOrderOfRemovalAndDeletionFreesEachWidgetOnce)
          {
              auto* bar = new ScrollbarWidget(0, &mLog);
              auto* child = new Widget();
-             ownerAdded.emplace_back(child, child->GetLifeToken());
+             ownerAdded.emplace_back(child);
              bar->AddWidget(child);
              return bar;
          },
@@ -655,11 +656,8 @@ TEST_F(Composites, EveryOrderOfRemovalAndDeletionFreesEachWidgetOnce)
              delete composite;
              delete screen;
              // What the owner added left the composite: the owner deletes it.
-             for (const auto& [widget, life] : ownerAdded)
-             {
-                 if (*life)
-                     delete widget;
-             }
+             for (const WidgetRef<Widget>& widget : ownerAdded)
+                 delete widget.get();
          }},
     };
     for (const auto& [name, make, count] : composites)
@@ -675,15 +673,13 @@ TEST_F(Composites, EveryOrderOfRemovalAndDeletionFreesEachWidgetOnce)
             std::vector<Widget*> widgets;
             CollectTree(mManager, &widgets);
             EXPECT_EQ(widgets.size(), count + 1);
-            std::vector<std::shared_ptr<const bool>> lives;
-            for (Widget* widget : widgets)
-                lives.push_back(widget->GetLifeToken());
+            std::vector<WidgetRef<Widget>> lives(widgets.begin(), widgets.end());
 
             remove(screen, composite);
             EXPECT_TRUE(mManager->mWidgets.empty());
             size_t alive = 0;
-            for (const std::shared_ptr<const bool>& life : lives)
-                alive += *life ? 1 : 0;
+            for (const WidgetRef<Widget>& life : lives)
+                alive += life ? 1 : 0;
             EXPECT_EQ(alive, 0u);
         }
     }

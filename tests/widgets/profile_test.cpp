@@ -6,7 +6,9 @@
 // placement and focus.
 #include "common/DataSync.h"
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/FullDisk.h"
+#include "common/support/TestFolder.h"
 #include "widgets/ProfileMgr.h"
 #include "widgets/ProfileNameDialog.h"
 #include "widgets/ProfileUserDialog.h"
@@ -14,10 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <climits>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <tuple>
 
 using namespace Vaxo;
@@ -195,7 +203,8 @@ TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
     WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
     WriteFile(mDir + "user2.dat", BYTES("\x03\0\0\0\x06\0\0\0"));
     const std::string newer = BYTES("\x03\0\0\0\x09\0\0\0whatever");
-    // name, file, Load's result, list after loading, hook calls, id of the next player
+    // name, file, Load's result, list after loading, hook calls, id of the next player; the
+    // newer program's list is told once: new players are not kept.
     const std::tuple<const char*, std::string, bool, const char*, int, int> rows[] = {
         {"version 1", BYTES("\x01\0\0\0\x07\0\0\0\x01\0\0\0\x07\0\0\0\x02\0Cy"), true, "7:Cy next 7", 0, 8},
         {"ids above the counter",
@@ -220,7 +229,23 @@ TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
         // The newer program's list is never overwritten.
         EXPECT_EQ(mgr.Save(), std::get<1>(row) != newer);
         EXPECT_EQ(ReadFile(mDir + "users.dat") == newer, std::get<1>(row) == newer);
+        EXPECT_EQ(Boxes(), std::get<1>(row) != newer
+                               ? ""
+                               : "MessageBoxA(16,Players Not Saved,The list of players was "
+                                 "written by a newer version of the program: " +
+                                     mDir +
+                                     "users.dat\nIt is kept as it is, and players made now "
+                                     "will not be saved.)");
     }
+    // One written by a newer program after this one read the list is not written over.
+    WriteFile(mDir + "users.dat", kTwoPlayers);
+    HookMgr before(&mApp);
+    ASSERT_TRUE(before.Load());
+    WriteFile(mDir + "users.dat", newer);
+    EXPECT_NE(before.CreateProfile("Eve"), nullptr);
+    EXPECT_FALSE(before.Save());
+    EXPECT_EQ(ReadFile(mDir + "users.dat"), newer);
+    EXPECT_NE(Boxes().find("Players Not Saved"), std::string::npos);
 
     // Every cut of a good file reads as no list at all, to be written afresh.
     for (size_t length = 0; length < kTwoPlayers.size(); ++length)
@@ -357,13 +382,17 @@ TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
     // kTwoPlayers claiming nine players.
     std::string nine = kTwoPlayers;
     nine[8] = 9;
-    const std::string kept =
-        "MessageBoxA(16,Players Not Read,The list of players could not be read: " + mDir +
-        "users.dat\nIt was kept as " + mDir + "users.dat.damaged";
-    // what users.dat is, the name it is kept under, the box
+    const std::string opening =
+        "MessageBoxA(16,Players Not Read,The list of players could not be read: " + mDir;
+    // what users.dat is, the name it is kept under, the box: the reason a file that could
+    // not be read at all is told as it is.
     const std::tuple<const char*, const char*, std::string> rows[] = {
-        {"nine of two", ".damaged", kept + "\nA new list of players is started.)"},
-        {"a folder", ".damaged2", kept + "2\nA new list of players is started.)"},
+        {"nine of two", ".damaged",
+         opening + "users.dat\nIt was kept as " + mDir +
+             "users.dat.damaged\nA new list of players is started.)"},
+        {"a folder", ".unreadable",
+         opening + "users.dat: Is a directory\nIt was kept as " + mDir +
+             "users.dat.unreadable\nA new list of players is started.)"},
     };
     for (const auto& [what, aside, box] : rows)
     {
@@ -383,10 +412,10 @@ TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
     }
     // Both kept as they were.
     EXPECT_EQ(ReadFile(mDir + "users.dat.damaged"), nine);
-    EXPECT_TRUE(std::filesystem::is_directory(mDir + "users.dat.damaged2"));
+    EXPECT_TRUE(std::filesystem::is_directory(mDir + "users.dat.unreadable"));
 
     // No name left to move it to: it stays, and is never written over.
-    for (int i = 3; i <= 100; i++)
+    for (int i = 2; i <= 100; i++)
         WriteFile(mDir + "users.dat.damaged" + std::to_string(i), "");
     WriteFile(mDir + "users.dat", nine);
     ProfileMgr stuck(&mApp);
@@ -417,6 +446,234 @@ TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
     EXPECT_TRUE(profile.SaveDetails());
     EXPECT_EQ(ReadFile(mDir + "user4.dat"), BYTES("\x03\0\0\0\x08\0\0\0"));
     EXPECT_EQ(Boxes(), "");
+}
+
+// As the player dialog deletes a player.
+void Delete(ProfileMgr& mgr, const std::string& name)
+{
+    SmartPtr<Profile> gone = mgr.GetProfile(name, false);
+    mgr.mProfiles.remove(gone);
+    mgr.mDirty = true;
+    if (mgr.Save())
+        gone->DeleteFiles();
+}
+
+// Two copies of the program on one data folder, played by hand: each list saved keeps what
+// the other saved meanwhile, no two players share an id, and a deletion stays.
+TEST_F(Profiles, TwoCopiesOnOneFolderKeepEachOthersChanges)
+{
+    // Whether Dave's progress was saved before Eve was added in the other copy.
+    for (bool daveSaved : {true, false})
+    {
+        SCOPED_TRACE(daveSaved);
+        std::filesystem::remove_all(mDir);
+        ProfileMgr first(&mApp, &ScoreProfile::Make);
+        first.CreateProfile("Alice");
+        first.CreateProfile("Carol");
+        ProfileMgr a(&mApp, &ScoreProfile::Make);
+        ProfileMgr b(&mApp, &ScoreProfile::Make);
+        ASSERT_TRUE(a.Load());
+        ASSERT_TRUE(b.Load());
+        Profile* dave = b.CreateProfile("Dave");
+        Score(dave)->mScore = 7;
+        ASSERT_TRUE(!daveSaved || dave->SaveDetails());
+        Profile* eve = a.CreateProfile("Eve");
+        ASSERT_NE(eve, nullptr);
+        EXPECT_EQ(eve->mId, 4);
+        EXPECT_EQ(List(a), "1:Alice 2:Carol 3:Dave 4:Eve next 4");
+        ProfileMgr later(&mApp, &ScoreProfile::Make);
+        ASSERT_TRUE(later.Load());
+        EXPECT_EQ(List(later), "1:Alice 2:Carol 3:Dave 4:Eve next 4");
+        ASSERT_NE(later.GetProfile("Dave", false), nullptr);
+        EXPECT_EQ(Score(later.GetProfile("Eve", true))->mScore, -1);
+        EXPECT_EQ(Score(later.GetProfile("Dave", true))->mScore, daveSaved ? 7 : -1);
+        if (!daveSaved)
+            continue;
+
+        // Carol deleted in one copy, Dave renamed in the other, which never saw Eve listed.
+        ASSERT_NE(b.GetProfile("Carol", false), nullptr);
+        Score(b.GetProfile("Carol", false))->mScore = 3;
+        ASSERT_TRUE(b.GetProfile("Carol", false)->SaveDetails());
+        Delete(a, "Carol");
+        b.GetProfile("Dave", false)->mName = "David";
+        b.mDirty = true;
+        ASSERT_TRUE(b.Save());
+        EXPECT_EQ(List(b), "1:Alice 3:David 4:Eve next 4");
+        ASSERT_NE(a.CreateProfile("Fay"), nullptr);
+        EXPECT_EQ(List(a), "1:Alice 3:David 4:Eve 5:Fay next 5");
+        ASSERT_NE(a.GetProfile("David", false), nullptr);
+        EXPECT_EQ(Score(a.GetProfile("David", true))->mScore, 7);
+        EXPECT_FALSE(std::filesystem::exists(Profile::GetDetailsPath(2)));
+    }
+}
+
+// Two copies each adding a player at once, both having read the list first: both players
+// are kept, each under an id of its own.
+TEST_F(Profiles, TwoCopiesAddingPlayersAtOnceKeepBoth)
+{
+    for (int run = 0; run < 10; run++)
+    {
+        SCOPED_TRACE(run);
+        std::filesystem::remove_all(mDir);
+        ProfileMgr(&mApp).CreateProfile("Alice");
+        int loaded[2];
+        int go[2];
+        ASSERT_EQ(pipe(loaded), 0);
+        ASSERT_EQ(pipe(go), 0);
+        std::vector<pid_t> copies;
+        for (const char* name : {"Bea", "Cid"})
+        {
+            const pid_t pid = StartChild(
+                [&]
+                {
+                    ProfileMgr mgr(&mApp);
+                    char byte = 0;
+                    const bool ready =
+                        mgr.Load() && write(loaded[1], "x", 1) == 1 && read(go[0], &byte, 1) == 1;
+                    return ready && mgr.CreateProfile(name) != nullptr ? 0 : 1;
+                });
+            ASSERT_GE(pid, 0);
+            copies.push_back(pid);
+        }
+        // Both copies have read the list before either adds its player.
+        close(loaded[1]);
+        char bytes[2];
+        ssize_t got = 0;
+        while (got < 2)
+        {
+            const ssize_t n = read(loaded[0], bytes + got, size_t(2 - got));
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        EXPECT_EQ(got, 2);
+        ASSERT_EQ(write(go[1], "gg", 2), 2);
+        for (pid_t pid : copies)
+            EXPECT_EQ(ChildStatus(pid, true), 0);
+        for (int fd : {loaded[0], go[0], go[1]})
+            close(fd);
+        ProfileMgr after(&mApp);
+        ASSERT_TRUE(after.Load());
+        std::set<std::string> names;
+        std::set<int32_t> ids;
+        for (const SmartPtr<Profile>& profile : after.mProfiles)
+        {
+            names.insert(profile->mName);
+            ids.insert(profile->mId);
+        }
+        EXPECT_EQ(names, (std::set<std::string>{"Alice", "Bea", "Cid"})) << List(after);
+        EXPECT_EQ(ids, (std::set<int32_t>{1, 2, 3})) << List(after);
+    }
+}
+
+// A player file that cannot be read whole is moved aside and told before anything writes
+// over it; one that cannot be moved is kept, told once and never written over.
+TEST_F(Profiles, APlayerFileThatCannotBeReadWholeIsMovedAsideAndTold)
+{
+    const std::string path = Profile::GetDetailsPath(1);
+    const std::string cut = BYTES("\x03\0\0\0\x05\0");
+    const std::string opening =
+        "MessageBoxA(16,Player Not Read,The progress of Amy could not be read: " + path;
+    ScoreProfile amy;
+    amy.mId = 1;
+    amy.mName = "Amy";
+    WriteFile(path, cut);
+    amy.LoadDetails();
+    EXPECT_EQ(amy.mScore, -1);
+    EXPECT_EQ(Boxes(), opening + "\nIt was kept as " + path + ".damaged\nThe player starts afresh.)");
+    amy.mScore = 4;
+    ASSERT_TRUE(amy.SaveDetails());
+    EXPECT_EQ(ReadFile(path), BYTES("\x03\0\0\0\x04\0\0\0"));
+    EXPECT_EQ(ReadFile(path + ".damaged"), cut);
+
+    for (int i = 2; i <= 100; i++)
+        WriteFile(path + ".damaged" + std::to_string(i), "");
+    WriteFile(path, cut);
+    for (const char* box :
+         {"\nIt could not be moved aside: no free name\nProgress made now will not be saved.)", ""})
+    {
+        amy.LoadDetails();
+        EXPECT_EQ(Boxes(), *box != 0 ? opening + box : "");
+        amy.mScore = 5;
+        amy.mDirty = true;
+        EXPECT_FALSE(amy.SaveIfDirty());
+        EXPECT_EQ(ReadFile(path), cut);
+    }
+}
+
+// A player file the user may not read: moved aside and told as it is, and the fresh file
+// saved in its place is one the user can read; where the folder cannot be changed, the file
+// stays and is never written over.
+TEST_F(Profiles, APlayerFileWithoutReadPermissionIsMovedAsideAndToldAsItIs)
+{
+    // Below /tmp: an ordinary user may not enter the test's home folder.
+    TestFolder folder;
+    Profile::InitProfileDir(folder.mPath, true);
+    const std::string path = Profile::GetDetailsPath(1);
+    for (const auto& [folderMode, moved] : {std::pair(0777, true), {0555, false}})
+    {
+        SCOPED_TRACE(folderMode);
+        ASSERT_EQ(chmod(folder.mPath.c_str(), 0700), 0);
+        std::filesystem::remove(path + ".unreadable");
+        std::filesystem::remove(folder / "users.dat");
+        WriteFile(path, BYTES("\x03\0\0\0\x05\0\0\0"));
+        ASSERT_EQ(chmod(path.c_str(), 0), 0);
+        ASSERT_EQ(chmod(folder.mPath.c_str(), mode_t(folderMode)), 0);
+        const std::string box =
+            "MessageBoxA(16,Player Not Read,The progress of Amy could not be read: " + path +
+            ": Permission denied" +
+            (moved ? "\nIt was kept as " + path + ".unreadable\nThe player starts afresh.)"
+                   : "\nIt could not be moved aside: Permission denied\nProgress made now "
+                     "will not be saved.)");
+        const int status = RunAsOrdinaryUser(
+            [&, moved = moved]
+            {
+                ScoreProfile amy;
+                amy.mId = 1;
+                amy.mName = "Amy";
+                amy.LoadDetails();
+                const bool told = Boxes() == box;
+                amy.LoadDetails();
+                const bool once = Boxes().empty();
+                amy.mScore = 6;
+                const bool saved = amy.SaveDetails();
+                // Read back as the next start reads it.
+                amy.LoadDetails();
+                const bool readBack = amy.mScore == (moved ? 6 : -1);
+                // The file is Amy's, readable or not: a new player gets an id of its own.
+                const bool ownId = ProfileMgr(&mApp).CreateProfile("Bea")->mId == 2;
+                return (told ? 0 : 1) | (once ? 0 : 2) | (saved == moved ? 0 : 4) | (readBack ? 0 : 8) |
+                       (ownId ? 0 : 16);
+            });
+        EXPECT_EQ(status, 0);
+        ASSERT_EQ(chmod(folder.mPath.c_str(), 0700), 0);
+        const std::string kept = moved ? path + ".unreadable" : path;
+        ASSERT_EQ(chmod(kept.c_str(), 0600), 0);
+        EXPECT_EQ(ReadFile(kept), BYTES("\x03\0\0\0\x05\0\0\0"));
+    }
+}
+
+// Saves that a crash cut short leave temporary files beside the player files; the next start
+// removes those no running copy can still be writing.
+TEST_F(Profiles, LoadRemovesOldTemporaryFilesOfCrashedSaves)
+{
+    WriteFile(mDir + "users.dat", kTwoPlayers);
+    // name, age in seconds, whether it goes
+    const std::tuple<const char*, int, bool> rows[] = {
+        {"users.dat.A1b2C3", 7200, true},  {"user12.dat.Q9w8E7", 7200, true},
+        {"user12.dat.R5t6Y7", 10, false},  {"users.dat.backup", 7200, false},
+        {"notes.txt.A1b2C3", 7200, false}, {"userX.dat.A1b2C3", 7200, false},
+    };
+    for (const auto& [name, age, goes] : rows)
+    {
+        WriteFile(mDir + name, "x");
+        const timeval times[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
+        ASSERT_EQ(utimes((mDir + name).c_str(), times), 0);
+    }
+    HookMgr mgr(&mApp);
+    EXPECT_TRUE(mgr.Load());
+    for (const auto& [name, age, goes] : rows)
+        EXPECT_EQ(std::filesystem::exists(mDir + name), !goes) << name;
 }
 
 const char* const kEnterName =

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // AlertPanel: stand-in for the system's modal alert panel, on a system that has none: a
 // small X11 window of its own (AlertPanelWindow.h) with the title, the message and one to
 // three buttons, which blocks the calling thread until a button is pressed.

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // BundlePath: stand-in for the system service that names the running program's
 // application bundle, on a system that has none. A program counts as bundled when it lies
 // below a folder "<name>.app/Contents/MacOS/"; the bundle is then "<...>/<name>.app".

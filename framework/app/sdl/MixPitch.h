@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // MixPitch: a playback-rate ratio per mixer channel, which the stock SDL_mixer 1.2 lacks.
 //
 // A pitched play hands the mixer a silent carrier chunk, timed to last exactly as long as

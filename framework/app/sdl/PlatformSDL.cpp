@@ -37,7 +37,7 @@ PlatformSDL::PlatformSDL(VaxoAppBase* app)
     SDL_EnableUNICODE(1);
     SDL_EnableKeyRepeat(500, 30);
     InitCursors();
-    SDL_SetCursor(mCursors[0]);
+    SDL_SetCursor(mCursors[CURSOR_POINTER]);
 }
 
 PlatformSDL::~PlatformSDL()

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // PlatformSDL: the platform of this system, over SDL 1.2.
 //
 // Sections, each with its own source file:
@@ -32,9 +33,9 @@ class PlatformSDL : public Platform
 public:
     // The display made by the first InitDisplay; the application owns it (its mDisplay).
     SDLDisplay* mDisplay;
-    // SDL cursor per cursor number 0-12; slot 12 (the custom-image slot) stays null, as
+    // SDL cursor per cursor number; the custom-image slot (CURSOR_CUSTOM) stays null, as
     // does a slot SDL failed to make. Owned.
-    SDL_Cursor* mCursors[13];
+    SDL_Cursor* mCursors[kNumCursors];
     // The SDL cursor last made current, or null.
     SDL_Cursor* mCurrentCursor;
     // The system cursor is visible.

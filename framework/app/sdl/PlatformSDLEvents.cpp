@@ -19,7 +19,6 @@ constexpr uint32_t kTimerInterval = 100;
 // A double click moves the last press this far into the past, so that a third quick
 // press starts a new pair.
 constexpr uint32_t kDoubleClickReset = 10000;
-constexpr int kWheelNotch = 120;
 } // namespace
 
 int32_t SDLKeyToKeyCode(int32_t sym)
@@ -217,8 +216,16 @@ void PlatformSDL::DoMessageLoop()
 
 void PlatformSDL::HandleButtonDown(SDL_Event& event)
 {
-    uint32_t now = GetTicks();
     const int button = event.button.button;
+    // A wheel notch is no press: a click after it is a click, and two clicks around it
+    // still pair.
+    if (button == SDL_BUTTON_WHEELUP || button == SDL_BUTTON_WHEELDOWN)
+    {
+        mApp->HandleWinEvent(WINEVENT_MOUSEWHEEL, button == SDL_BUTTON_WHEELUP ? kWheelNotch : -kWheelNotch,
+                             0, 0, nullptr);
+        return;
+    }
+    uint32_t now = GetTicks();
     const int x = event.button.x;
     const int y = event.button.y;
     bool handled = false;
@@ -244,12 +251,6 @@ void PlatformSDL::HandleButtonDown(SDL_Event& event)
         break;
     case SDL_BUTTON_RIGHT:
         mApp->HandleWinEvent(WINEVENT_RBUTTONDOWN, 0, x, y, nullptr);
-        break;
-    case SDL_BUTTON_WHEELUP:
-        mApp->HandleWinEvent(WINEVENT_MOUSEWHEEL, kWheelNotch, 0, 0, nullptr);
-        break;
-    case SDL_BUTTON_WHEELDOWN:
-        mApp->HandleWinEvent(WINEVENT_MOUSEWHEEL, -kWheelNotch, 0, 0, nullptr);
         break;
     default:
         break;

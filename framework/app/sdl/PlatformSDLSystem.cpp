@@ -17,11 +17,6 @@ namespace Vaxo
 
 namespace
 {
-constexpr int kArrowCursor = 0;
-constexpr int kInvisibleCursor = 11;
-constexpr int kLastCursor = 12;
-constexpr int kCancel = 2;
-
 // What a new thread needs; owned by the thread once it runs.
 struct ThreadStart
 {
@@ -51,21 +46,21 @@ struct BoxButtons
 
 BoxButtons ButtonsOfType(uint32_t type)
 {
-    switch (type & 0xF)
+    switch (type & MSGBOX_BUTTONS)
     {
-    case 1:
-        return {"Cancel", "Ok", nullptr, 2, 1, 2};
-    case 2:
-        return {"Ignore", "Abort", "Retry", 5, 3, 4};
-    case 3:
-        return {"Cancel", "Yes", "No", 2, 6, 7};
-    case 4:
-        return {"No", "Yes", nullptr, 7, 6, 2};
-    case 5:
-        return {"Cancel", "Retry", nullptr, 2, 4, 2};
+    case MSGBOX_OK_CANCEL:
+        return {"Cancel", "Ok", nullptr, MSGBOX_ANSWER_CANCEL, MSGBOX_ANSWER_OK, MSGBOX_ANSWER_CANCEL};
+    case MSGBOX_ABORT_RETRY_IGNORE:
+        return {"Ignore", "Abort", "Retry", MSGBOX_ANSWER_IGNORE, MSGBOX_ANSWER_ABORT, MSGBOX_ANSWER_RETRY};
+    case MSGBOX_YES_NO_CANCEL:
+        return {"Cancel", "Yes", "No", MSGBOX_ANSWER_CANCEL, MSGBOX_ANSWER_YES, MSGBOX_ANSWER_NO};
+    case MSGBOX_YES_NO:
+        return {"No", "Yes", nullptr, MSGBOX_ANSWER_NO, MSGBOX_ANSWER_YES, MSGBOX_ANSWER_CANCEL};
+    case MSGBOX_RETRY_CANCEL:
+        return {"Cancel", "Retry", nullptr, MSGBOX_ANSWER_CANCEL, MSGBOX_ANSWER_RETRY, MSGBOX_ANSWER_CANCEL};
     default:
         // The panel's own single button; every way of closing it is Cancel.
-        return {nullptr, nullptr, nullptr, 2, 2, 2};
+        return {nullptr, nullptr, nullptr, MSGBOX_ANSWER_CANCEL, MSGBOX_ANSWER_CANCEL, MSGBOX_ANSWER_CANCEL};
     }
 }
 } // namespace
@@ -76,7 +71,7 @@ void PlatformSDL::InitCursors()
     // empty, and SetCursor hides the system cursor.
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
         return;
-    for (int i = 0; i < kLastCursor; ++i)
+    for (int i = 0; i < CURSOR_CUSTOM; ++i)
     {
         const CursorPicture& picture = kCursorPictures[i];
         // SDL copies the planes; it only asks for writable pointers.
@@ -84,16 +79,16 @@ void PlatformSDL::InitCursors()
         mCursors[i] = SDL_CreateCursor(data, data + kCursorPlaneBytes, kCursorSize, kCursorSize,
                                        picture.mHotX, picture.mHotY);
     }
-    mCursors[kLastCursor] = nullptr;
+    mCursors[CURSOR_CUSTOM] = nullptr;
 }
 
 void PlatformSDL::SetCursor(int cursor)
 {
     SDL_Cursor* choice = nullptr;
-    if (uint32_t(cursor) > uint32_t(kLastCursor))
-        choice = mCursors[kArrowCursor];
+    if (uint32_t(cursor) >= uint32_t(kNumCursors))
+        choice = mCursors[CURSOR_POINTER];
     else
-        choice = mCursors[cursor] != nullptr ? mCursors[cursor] : mCursors[kInvisibleCursor];
+        choice = mCursors[cursor] != nullptr ? mCursors[cursor] : mCursors[CURSOR_INVISIBLE];
     if (choice == mCurrentCursor)
         return;
     mCurrentCursor = choice;
@@ -155,7 +150,7 @@ void PlatformSDL::BeginPopup()
 int PlatformSDL::MessageBoxA(const char* text, const char* caption, uint32_t type, bool)
 {
     if (!OnMainThread())
-        return kCancel;
+        return MSGBOX_ANSWER_CANCEL;
     const BoxButtons buttons = ButtonsOfType(type);
     // SDL holds the pointer and the keyboard in full screen, where the panel could not be
     // answered; callers that did not leave full screen (the 3D question at exit) leave it here.
@@ -174,7 +169,7 @@ int PlatformSDL::MessageBoxA(const char* text, const char* caption, uint32_t typ
     case kAlertOtherReturn:
         return buttons.mOtherResult;
     default:
-        return kCancel;
+        return MSGBOX_ANSWER_CANCEL;
     }
 }
 
@@ -195,7 +190,7 @@ void PlatformSDL::DropInputQueuedDuringPanel()
 int PlatformSDL::MessageBoxW(const wchar_t* text, const wchar_t* caption, uint32_t type, bool modal)
 {
     if (!OnMainThread())
-        return kCancel;
+        return MSGBOX_ANSWER_CANCEL;
     std::string narrowText = text != nullptr ? WStringToString(text) : std::string();
     std::string narrowCaption = caption != nullptr ? WStringToString(caption) : std::string();
     return MessageBoxA(narrowText.c_str(), narrowCaption.c_str(), type, modal);

@@ -242,7 +242,7 @@ constexpr CursorBits InvisCursorData{};
 
 } // namespace
 
-const CursorPicture kCursorPictures[12] = {
+const CursorPicture kCursorPictures[CURSOR_CUSTOM] = {
     {&ArrowCursorData, 10, 10},    {&HandCursorData, 10, 10},   {&DraggingCursorData, 15, 10},
     {&IBeamCursorData, 10, 10},    {&NoCursorData, 10, 10},     {&SizeAllCursorData, 10, 10},
     {&SizeNESWCursorData, 10, 10}, {&SizeNSCursorData, 10, 10}, {&SizeNWSECursorData, 10, 10},

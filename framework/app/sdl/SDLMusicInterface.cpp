@@ -1,11 +1,14 @@
 #include "app/sdl/SDLMusicInterface.h"
 
 #include "app/sdl/SDLSoundManager.h"
+#include "app/sdl/SoundFileCheck.h"
 
+#include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <climits>
 #include <cmath>
+#include <vector>
 
 namespace Vaxo
 {
@@ -71,6 +74,15 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
         mMusicList.resize(size_t(songId) + 1, nullptr);
     if (mMusicList[size_t(songId)] != nullptr)
         return false;
+    std::vector<uint8_t> bytes;
+    if (!ReadSoundFile(fileName, &bytes))
+        return false;
+    const SoundFileProblem problem = CheckSongFile(fileName, bytes.data(), bytes.size());
+    if (problem != SoundFileProblem::None)
+    {
+        SDL_SetError("%s: %s", fileName.c_str(), SoundFileProblemText(problem));
+        return false;
+    }
     Mix_Music* song = Mix_LoadMUS(fileName.c_str());
     if (song == nullptr)
         return false;

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // SDLMusicInterface: the music player over SDL_mixer 1.2's streamed music. Songs are
 // registered under small integer ids and one plays at a time; fades are the mixer's own.
 //

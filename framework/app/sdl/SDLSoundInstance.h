@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // SDLSoundInstance: one sound playing on one mixer channel, made and owned by the
 // SDLSoundManager. The channel is the instance's for its whole life; volume and pitch
 // reach the mixer at once, pan is only stored.

@@ -2,12 +2,14 @@
 
 #include "app/sdl/MixPitch.h"
 #include "app/sdl/SDLSoundInstance.h"
+#include "app/sdl/SoundFileCheck.h"
 #include "common/Common.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <cmath>
+#include <vector>
 
 namespace Vaxo
 {
@@ -41,10 +43,20 @@ SDLSoundChunk::~SDLSoundChunk()
 namespace
 {
 
+// The mixer trusts every header field of a sound file: it decodes the very bytes that were
+// checked.
 Mix_Chunk* LoadChunk(const std::string& path)
 {
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    return file == nullptr ? nullptr : Mix_LoadWAV_RW(file, 1);
+    std::vector<uint8_t> bytes;
+    if (!ReadSoundFile(path, &bytes))
+        return nullptr;
+    const SoundFileProblem problem = CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Effect);
+    if (problem != SoundFileProblem::None)
+    {
+        SDL_SetError("%s: %s", path.c_str(), SoundFileProblemText(problem));
+        return nullptr;
+    }
+    return Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+// Internal to framework/app/sdl.
 // SDLSoundManager: the sound manager over SDL_mixer 1.2. Sound ids 0-255 each hold one
 // loaded chunk with a base volume and pan; the 32 mixer channels each hold at most one
 // sound instance, which the manager owns and reclaims once it is released.

@@ -1,3 +1,4 @@
+// Internal to framework/graphics.
 // GL3DInterface: the OpenGL implementation of the display's 3D interface.
 //
 // Draws with OpenGL 1.x in immediate mode into the window's context (one pixel per unit,

@@ -1,3 +1,4 @@
+// Internal to framework/graphics/gl.
 // GLFunctions: every OpenGL, GLU and SDL-GL call the renderer makes, as a table of
 // function pointers.
 //

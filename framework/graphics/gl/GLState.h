@@ -1,3 +1,4 @@
+// Internal to framework/graphics/gl.
 // GLState: the renderer's mirror of the one OpenGL context's state, and the small helpers
 // that change it without redundant calls.
 //

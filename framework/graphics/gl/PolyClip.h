@@ -1,3 +1,4 @@
+// Internal to framework/graphics/gl.
 // Polygon clipping for the OpenGL renderer.
 //
 // Most shapes are drawn unclipped and left to the viewport, but the drawing context's clip

@@ -349,6 +349,61 @@ TRect<int> ClipToImage(const TRect<int>& src, int32_t w, int32_t h)
         return TRect<int>();
     return TRect<int>(0, 0, w, h).Intersection(src);
 }
+
+// A piece's share of a drawn part: where its top-left lands, its size and its texture
+// coordinates.
+struct PiecePart
+{
+    GLTextureDataPiece* piece;
+    float x, y;
+    int32_t width, height;
+    float u1, v1, u2, v2;
+};
+
+// Calls draw(share) for every piece holding part (src clipped to the image), row by row,
+// with src's top-left landing at (x, y).
+template <class Draw>
+void ForEachPiecePart(GLTextureData& data, const TRect<int>& src, const TRect<int>& part, float x, float y,
+                      Draw draw)
+{
+    const int32_t right = part.mX + part.mWidth;
+    const int32_t bottom = part.mY + part.mHeight;
+    PiecePart share;
+    share.y = y + float(part.mY - src.mY);
+    for (int32_t sy = part.mY; sy < bottom;)
+    {
+        share.x = x + float(part.mX - src.mX);
+        for (int32_t sx = part.mX; sx < right;)
+        {
+            share.width = right - sx;
+            share.height = bottom - sy;
+            share.piece =
+                &data.GetTexture(sx, sy, share.width, share.height, share.u1, share.v1, share.u2, share.v2);
+            draw(share);
+            sx += share.width;
+            share.x += float(share.width);
+        }
+        sy += share.height;
+        share.y += float(share.height);
+    }
+}
+
+// The bound texture's (u1, v1)-(u2, v2) on the quad of the corners, clockwise from the
+// top-left.
+void TexturedQuad(const GLFunctions& gl, const VaxoVector2 (&corners)[4], float u1, float v1, float u2,
+                  float v2)
+{
+    gl.Begin(GL_QUADS);
+    gl.TexCoord2f(u1, v1);
+    gl.Vertex2f(corners[0].x, corners[0].y);
+    gl.TexCoord2f(u2, v1);
+    gl.Vertex2f(corners[1].x, corners[1].y);
+    gl.TexCoord2f(u2, v2);
+    gl.Vertex2f(corners[2].x, corners[2].y);
+    gl.TexCoord2f(u1, v2);
+    gl.Vertex2f(corners[3].x, corners[3].y);
+    gl.End();
+}
 } // namespace
 
 void GLTextureData::Blt(float x, float y, const TRect<int>& src, const Color& color)
@@ -359,36 +414,14 @@ void GLTextureData::Blt(float x, float y, const TRect<int>& src, const Color& co
         return;
     const GLFunctions& gl = GL();
     SetGLColor(color);
-    const int32_t right = part.mX + part.mWidth;
-    const int32_t bottom = part.mY + part.mHeight;
-    float dy = y + float(part.mY - src.mY);
-    for (int32_t sy = part.mY; sy < bottom;)
+    const auto draw = [&](const PiecePart& p)
     {
-        float dx = x + float(part.mX - src.mX);
-        int32_t height = 0;
-        for (int32_t sx = part.mX; sx < right;)
-        {
-            int32_t width = right - sx;
-            height = bottom - sy;
-            float u1, v1, u2, v2;
-            GLTextureDataPiece& piece = GetTexture(sx, sy, width, height, u1, v1, u2, v2);
-            SetGLTextureData(piece); // never between Begin and End
-            gl.Begin(GL_QUADS);
-            gl.TexCoord2f(u1, v1);
-            gl.Vertex2f(dx, dy);
-            gl.TexCoord2f(u2, v1);
-            gl.Vertex2f(dx + float(width), dy);
-            gl.TexCoord2f(u2, v2);
-            gl.Vertex2f(dx + float(width), dy + float(height));
-            gl.TexCoord2f(u1, v2);
-            gl.Vertex2f(dx, dy + float(height));
-            gl.End();
-            sx += width;
-            dx += float(width);
-        }
-        sy += height;
-        dy += float(height);
-    }
+        SetGLTextureData(*p.piece); // never between Begin and End
+        const float right = p.x + float(p.width), bottom = p.y + float(p.height);
+        const VaxoVector2 corners[4] = {{p.x, p.y}, {right, p.y}, {right, bottom}, {p.x, bottom}};
+        TexturedQuad(gl, corners, p.u1, p.v1, p.u2, p.v2);
+    };
+    ForEachPiecePart(*this, src, part, x, y, draw);
 }
 
 void GLTextureData::BltTransformed(const VaxoMatrix3& m, const TRect<int>& src, const Color& color,
@@ -411,61 +444,35 @@ void GLTextureData::BltTransformed(const VaxoMatrix3& m, const TRect<int>& src, 
     const uint32_t argb = ColorToARGB(color);
     const GLFunctions& gl = GL();
     SetGLColor(color);
-    const int32_t right = part.mX + part.mWidth;
-    const int32_t bottom = part.mY + part.mHeight;
-    float py = startY + float(part.mY - src.mY);
-    for (int32_t sy = part.mY; sy < bottom;)
+    const auto draw = [&](const PiecePart& p)
     {
-        float px = startX + float(part.mX - src.mX);
-        int32_t height = 0;
-        for (int32_t sx = part.mX; sx < right;)
+        const float px = p.x, py = p.y;
+        VaxoVector2 corners[4] = {m * VaxoVector2(px, py), m * VaxoVector2(px + float(p.width), py),
+                                  m * VaxoVector2(px + float(p.width), py + float(p.height)),
+                                  m * VaxoVector2(px, py + float(p.height))};
+        bool crosses = false;
+        for (VaxoVector2& c : corners)
         {
-            int32_t width = right - sx;
-            height = bottom - sy;
-            float u1, v1, u2, v2;
-            GLTextureDataPiece& piece = GetTexture(sx, sy, width, height, u1, v1, u2, v2);
-            VaxoVector2 corners[4] = {m * VaxoVector2(px, py), m * VaxoVector2(px + float(width), py),
-                                      m * VaxoVector2(px + float(width), py + float(height)),
-                                      m * VaxoVector2(px, py + float(height))};
-            bool crosses = false;
-            for (VaxoVector2& c : corners)
-            {
-                c.x += moveX;
-                c.y += moveY;
-                if (clip != nullptr &&
-                    (c.x < float(clip->mX) || c.x >= float(int64_t(clip->mX) + clip->mWidth) ||
-                     c.y < float(clip->mY) || c.y >= float(int64_t(clip->mY) + clip->mHeight)))
-                    crosses = true;
-            }
-            SetGLTextureData(piece);
-            if (crosses)
-            {
-                VertexList list;
-                list.push_back(GLVertex{corners[0].x, corners[0].y, u1, v1, argb});
-                list.push_back(GLVertex{corners[3].x, corners[3].y, u1, v2, argb});
-                list.push_back(GLVertex{corners[2].x, corners[2].y, u2, v2, argb});
-                list.push_back(GLVertex{corners[1].x, corners[1].y, u2, v1, argb});
-                DrawPolyClipped(clip, list);
-            }
-            else
-            {
-                gl.Begin(GL_QUADS);
-                gl.TexCoord2f(u1, v1);
-                gl.Vertex2f(corners[0].x, corners[0].y);
-                gl.TexCoord2f(u2, v1);
-                gl.Vertex2f(corners[1].x, corners[1].y);
-                gl.TexCoord2f(u2, v2);
-                gl.Vertex2f(corners[2].x, corners[2].y);
-                gl.TexCoord2f(u1, v2);
-                gl.Vertex2f(corners[3].x, corners[3].y);
-                gl.End();
-            }
-            sx += width;
-            px += float(width);
+            c.x += moveX;
+            c.y += moveY;
+            if (clip != nullptr && (c.x < float(clip->mX) || c.x >= float(int64_t(clip->mX) + clip->mWidth) ||
+                                    c.y < float(clip->mY) || c.y >= float(int64_t(clip->mY) + clip->mHeight)))
+                crosses = true;
         }
-        sy += height;
-        py += float(height);
-    }
+        SetGLTextureData(*p.piece);
+        if (crosses)
+        {
+            VertexList list;
+            list.push_back(GLVertex{corners[0].x, corners[0].y, p.u1, p.v1, argb});
+            list.push_back(GLVertex{corners[3].x, corners[3].y, p.u1, p.v2, argb});
+            list.push_back(GLVertex{corners[2].x, corners[2].y, p.u2, p.v2, argb});
+            list.push_back(GLVertex{corners[1].x, corners[1].y, p.u2, p.v1, argb});
+            DrawPolyClipped(clip, list);
+        }
+        else
+            TexturedQuad(gl, corners, p.u1, p.v1, p.u2, p.v2);
+    };
+    ForEachPiecePart(*this, src, part, startX, startY, draw);
 }
 
 void GLTextureData::BltTriangles(const TriVertex (*triangles)[3], int32_t count, uint32_t color, float tx,

@@ -1,3 +1,4 @@
+// Internal to framework/graphics and framework/resources.
 // TextureData and GLTextureData: one MemoryImage as a grid of OpenGL textures.
 //
 // Drivers of this period take only power-of-two textures of limited size (at most 1024

@@ -1,6 +1,7 @@
+// Internal to framework/graphics/imagelib.
 // Shared pieces of the image readers and writers: the FILE* form of each
 // reader (the path and memory forms wrap it) and the little-endian and GIF
-// sub-block helpers. Private to the imagelib folder.
+// sub-block helpers.
 #pragma once
 
 #include "graphics/imagelib/ImageLib.h"

@@ -8,14 +8,13 @@
 #include "app/sdl/AlertPanelWindow.h"
 #include "app/sdl/PlatformSDL.h"
 #include "app/support/AppTestEnv.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/TestFolder.h"
 #include "graphics/NativeDisplay.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,7 +23,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <memory>
 #include <thread>
@@ -145,44 +143,6 @@ TEST(AlertPanelLayout, LongTextWrapsToTheWidthAndIsCutToTheHeight)
 }
 
 // ---- Children: a panel blocks its thread, so each is opened in a process of its own ----
-
-// Runs body in a child process with its stdout and stderr in output; the child exits with
-// what body returns.
-pid_t StartChild(const std::string& output, const std::function<int()>& body)
-{
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    dup2(fileno(std::fopen(output.c_str(), "w")), 1);
-    dup2(1, 2);
-    std::_Exit(body());
-}
-
-// While the child runs on: -2. A child that ended: its exit status (-1 after a signal).
-int ChildStatus(pid_t pid, bool wait)
-{
-    int status = 0;
-    const pid_t ended = waitpid(pid, &status, wait ? 0 : WNOHANG);
-    if (ended == 0)
-        return -2;
-    return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The child's exit status, after at most seconds (then killed: -1).
-int WaitForChild(pid_t pid, int seconds)
-{
-    for (int waited = 0; waited < seconds * 50; ++waited)
-    {
-        const int status = ChildStatus(pid, false);
-        if (status != -2)
-            return status;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    ChildStatus(pid, true);
-    return -1;
-}
 
 std::string ReadFile(const std::string& path)
 {
@@ -331,7 +291,7 @@ protected:
     ShownPanel WaitForPanel(pid_t child, const AlertPanelRequest& request)
     {
         ShownPanel panel;
-        for (int waited = 0; waited < 3000 && ChildStatus(child, false) == -2; ++waited)
+        for (int waited = 0; waited < 3000 && ChildStatus(child, false) == kChildRunning; ++waited)
         {
             const Window window = FindNamed(mDisplay, DefaultRootWindow(mDisplay), request.mTitle, 2);
             XWindowAttributes attributes;

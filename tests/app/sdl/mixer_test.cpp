@@ -1,11 +1,13 @@
 // The mixer over SDL_mixer, heard through SDL's disk driver: the pitch effect (resampling
 // in every device format, pitch and length of what is heard, no stale effect once a chunk
 // is freed), sound effects (loading, volumes, pitch ratios, channels reclaimed, pausing)
-// and music (the song table, the finished flag, fade times).
+// and music (the song table, the finished flag, fade times), and the check of damaged
+// sound and song files before the mixer decodes them.
 #include "app/sdl/MixPitch.h"
 #include "app/sdl/SDLMusicInterface.h"
 #include "app/sdl/SDLSoundInstance.h"
 #include "app/sdl/SDLSoundManager.h"
+#include "app/sdl/SoundFileCheck.h"
 #include "app/sdl/support/DiskAudio.h"
 #include "app/support/AppTestEnv.h"
 #include "common/Clock.h"
@@ -18,6 +20,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
@@ -230,6 +233,148 @@ TEST_F(MixPitchTest, NoStaleEffectAfterAChunkIsFreed)
     Mix_FreeChunkPitched(second);
 }
 
+// Sound files whole and damaged. A WAV file's format fields start at 20 (channels 22, rate 24,
+// block align 32, bits 34); with a 16-byte format the data length is at 40.
+using Bytes = std::vector<uint8_t>;
+
+Bytes Patched(Bytes bytes, size_t at, uint64_t value, int width) // little-endian
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + size_t(i)] = uint8_t(value >> (8 * i));
+    return bytes;
+}
+
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes Chunk(const char* id, const Bytes& body) // with the pad byte of an odd length
+{
+    return Patched(Bytes(id, id + 4) + Bytes(4), 4, body.size(), 4) + body + Bytes(body.size() % 2);
+}
+
+Bytes Riff(const Bytes& chunks)
+{
+    return Patched(Chunk("RIFF", Bytes{'W', 'A', 'V', 'E'} + chunks), 4, chunks.size() + 4, 4);
+}
+
+// Patterned data; each ADPCM block starts with 14 zero bytes (predictors and indexes 0).
+Bytes Wav(uint16_t encoding, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t align,
+          const Bytes& extra = {}, size_t dataBytes = 1024)
+{
+    Bytes data(dataBytes);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = encoding != 1 && i % align < 14 ? 0 : uint8_t(i * 37);
+    const Bytes fmt = Patched(Patched(Patched(Bytes(16), 0, encoding | channels << 16, 4), 4, rate, 4), 12,
+                              align | bits << 16, 4);
+    return Riff(Chunk("fmt ", fmt + extra) + Chunk("data", data));
+}
+
+const Bytes kPcm16 = Wav(1, 1, 44100, 16, 2);
+const Bytes kFmtBody(kPcm16.begin() + 20, kPcm16.begin() + 36);
+const Bytes kData = Chunk("data", Bytes(64, 1));
+const Bytes kIma = Wav(0x11, 1, 22050, 4, 256, {2, 0, 249, 1}); // 505 samples a block
+const Bytes kMsExtra = {32, 0, 244, 1, 7, 0, // extra bytes, 500 samples a block, 7 coefficient pairs:
+                        0,  1, 0,   0, 0, 2, 0,   255, 0,  0,   0,   0, 192, 0,
+                        64, 0, 240, 0, 0, 0, 204, 1,   48, 255, 136, 1, 24,  255};
+const Bytes kMs = Wav(2, 2, 22050, 4, 512, kMsExtra);
+// Mono 8-bit at 1000 Hz grows 128 times on conversion: this length wraps the int to 1 KiB.
+Bytes WrapsConverter()
+{
+    return Wav(1, 1, 1000, 8, 1, {}, 33554440);
+}
+
+// The checked-in Ogg Vorbis tone (mono, 8000 Hz): pages at 0 (channels at 39, rate at 40), 58
+// and 2375 (granule position at 2381), each given its checksum again.
+Bytes Ogg(size_t at = 0, uint64_t value = 0, int width = 0)
+{
+    std::ifstream in(std::string(VAXO_TEST_DATA_DIR) + "/tone441.ogg", std::ios::binary);
+    Bytes ogg = Patched(Bytes(std::istreambuf_iterator<char>(in), {}), at, value, width);
+    const size_t pages[] = {0, 58, 2375, ogg.size()};
+    for (size_t page = 0; page < 3; ++page)
+    {
+        uint32_t crc = 0;
+        ogg = Patched(ogg, pages[page] + 22, 0, 4);
+        for (size_t i = pages[page]; i < pages[page + 1]; ++i)
+            for (uint32_t bit = 0, byte = uint32_t(ogg[i]) << 24; bit < 8; ++bit, byte <<= 1)
+                crc = (crc ^ byte) & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
+        ogg = Patched(ogg, pages[page] + 22, crc, 4);
+    }
+    return ogg;
+}
+
+// Damaged files are refused before the mixer sees them, as sound effects and as songs.
+TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
+{
+    using P = SoundFileProblem;
+    const std::tuple<const char*, Bytes, P, P> rows[] = {
+        // what, bytes, as a sound effect, as a song
+        {"16-bit mono", kPcm16, P::None, P::None},
+        {"8-bit stereo, lowest rate", Wav(1, 2, 1000, 8, 2), P::None, P::None},
+        {"highest rate", Wav(1, 2, 192000, 16, 4), P::None, P::None},
+        {"IMA ADPCM", kIma, P::None, P::Encoding},
+        {"MS ADPCM", kMs, P::None, P::Encoding},
+        {"Ogg Vorbis", Ogg(), P::None, P::None},
+        {"LIST before the format", Riff(Chunk("LIST", Bytes(6)) + Chunk("fmt ", kFmtBody) + kData), P::None,
+         P::None},
+        {"0 channels", Patched(kPcm16, 22, 0, 2), P::Channels, P::Channels},
+        {"256 channels", Patched(kPcm16, 22, 256, 2), P::Channels, P::Channels},
+        {"rate 999", Patched(kPcm16, 24, 999, 4), P::Rate, P::Rate},
+        {"rate 192001", Patched(kPcm16, 24, 192001, 4), P::Rate, P::Rate},
+        {"24 bits", Patched(kPcm16, 34, 24, 2), P::Encoding, P::Encoding},
+        {"A-law", Patched(kPcm16, 20, 6, 2), P::Encoding, P::Encoding},
+        {"IMA block align 0", Patched(kIma, 32, 0, 2), P::BlockAlign, P::Encoding},
+        {"MS block align 0", Patched(kMs, 32, 0, 2), P::BlockAlign, P::Encoding},
+        {"IMA block of more samples than it holds", Patched(kIma, 38, 506, 2), P::BlockAlign, P::Encoding},
+        {"data length near 2^32", Patched(kPcm16, 40, 0xFFFFFFF0, 4), P::Truncated, P::Truncated},
+        {"data one byte past the end", Patched(kPcm16, 40, 1025, 4), P::Truncated, P::Truncated},
+        {"no data chunk", Riff(Chunk("fmt ", kFmtBody)), P::Truncated, P::Truncated},
+        {"short format", Riff(Chunk("fmt ", Bytes(14)) + kData), P::Truncated, P::Truncated},
+        {"odd format, padded", Riff(Chunk("fmt ", kFmtBody + Bytes(1)) + kData), P::ChunkLayout,
+         P::ChunkLayout},
+        {"other chunk first", Riff(Chunk("junk", Bytes(4)) + Chunk("fmt ", kFmtBody) + kData), P::ChunkLayout,
+         P::ChunkLayout},
+        {"AIFF", Chunk("FORM", {'A', 'I', 'F', 'F'}), P::UnknownFormat, P::UnknownFormat},
+        {"empty", {}, P::UnknownFormat, P::UnknownFormat},
+        {"Ogg at 50 Hz", Ogg(40, 50, 4), P::Rate, P::Rate},
+        {"Ogg of 0 channels", Ogg(39, 0, 1), P::Channels, P::Channels},
+        {"Ogg chained to a stream at 10^8 Hz", Ogg() + Ogg(40, 100000000, 4), P::Rate, P::Rate},
+        {"Ogg of another codec", Ogg(29, 'x', 1), P::UnknownFormat, P::UnknownFormat},
+        {"Ogg claiming 2^40 samples", Ogg(2381, 1ull << 40, 8), P::TooLong, P::None},
+        {"WAV growing past 2 GiB", WrapsConverter(), P::TooLong, P::None},
+    };
+    for (const auto& [what, bytes, effect, song] : rows)
+    {
+        EXPECT_EQ(CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Effect), effect) << what;
+        EXPECT_EQ(CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Song), song) << what;
+    }
+    // Mix_LoadMUS picks its decoder by the name's extension, before it looks at the bytes.
+    for (const auto& [name, bytes, problem] : {std::tuple("a.WAV", kPcm16, P::None),
+                                               {"a.ogg", kPcm16, P::UnknownFormat},
+                                               {"a.mid", kPcm16, P::UnknownFormat},
+                                               {"a.Ogg", Ogg(), P::None},
+                                               {"v1.2/a", Ogg(), P::None},
+                                               {"a.wav", Ogg(), P::UnknownFormat}})
+        EXPECT_EQ(CheckSongFile(name, bytes.data(), bytes.size()), problem) << name;
+}
+
+// Every accepted rate builds SDL's converter within its 9 steps (a tenth overruns its list),
+// for every sample layout, at both device rates the framework opens.
+TEST(CheckSoundFile, AcceptedRatesConvertWithinNineSteps)
+{
+    for (int device : {44100, 22050})
+        for (Uint16 format : {AUDIO_U8, AUDIO_S16LSB})
+            for (Uint8 channels : {1, 2})
+                for (int rate = kSoundMinRate; rate <= kSoundMaxRate; ++rate)
+                {
+                    SDL_AudioCVT cvt;
+                    SDL_BuildAudioCVT(&cvt, format, channels, rate, AUDIO_S16MSB, 2, device);
+                    ASSERT_LE(cvt.filter_index, 9) << device << " " << format << " " << rate;
+                }
+}
+
 class SDLSoundTest : public DiskAudioTest
 {
 protected:
@@ -291,6 +436,56 @@ TEST_F(SDLSoundTest, LoadByNameRetriesAfterAFailedLoad)
     EXPECT_NE(mManager->mSourceSounds[255], nullptr);
     EXPECT_EQ(mManager->LoadSound(name), 255); // found, not loaded again
     EXPECT_EQ(mManager->GetNumSounds(), 1);
+}
+
+// The files that crashed or froze the mixer fail to load, as sound effects and as songs;
+// good ones of each kind load just as the mixer alone loads them.
+TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
+{
+    const Bytes aiff = Bytes{'F', 'O', 'R', 'M', 0, 0, 0,   46,  'A', 'I', 'F', 'F', 'C',  'O',  'M',  'M',
+                             0,   0,   0,   18,  0, 0, 0,   0,   0,   4,   0,   16,  0x40, 0x0E, 0xAC, 0x44,
+                             0,   0,   0,   0,   0, 0, 'S', 'S', 'N', 'D', 0,   0,   0,    8} +
+                       Bytes(8); // 0 channels
+    const Bytes damaged[] = {Patched(kPcm16, 22, 0, 2),
+                             Patched(kPcm16, 22, 512, 2),
+                             Patched(kPcm16, 24, 0, 4),
+                             Wav(1, 1, 345, 8, 1),
+                             Wav(1, 1, 5644800, 8, 1),
+                             Patched(kIma, 32, 0, 2),
+                             Patched(kMs, 32, 0, 2),
+                             Patched(kPcm16, 40, 0xFFFFFFF0, 4),
+                             Riff(Chunk("fmt ", kFmtBody + Bytes(1)) + kData),
+                             aiff,
+                             Ogg(40, 50, 4),
+                             Ogg(40, 100000000, 4)};
+    auto write = [this](const std::string& name, const Bytes& bytes)
+    {
+        std::ofstream(mDir + name + ".wav")
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return mDir + name;
+    };
+    SDLMusicInterface music;
+    for (size_t i = 0; i < std::size(damaged); ++i)
+    {
+        const std::string name = write("damaged" + std::to_string(i), damaged[i]);
+        EXPECT_FALSE(mManager->LoadSound(0, name)) << i;
+        EXPECT_FALSE(music.LoadMusic(int(i), name + ".wav")) << i;
+    }
+    // Too long to convert in one piece, but a song is streamed.
+    EXPECT_FALSE(mManager->LoadSound(0, write("long", WrapsConverter())));
+    EXPECT_TRUE(music.LoadMusic(0, mDir + "long.wav"));
+    const Bytes good[] = {kPcm16, Wav(1, 2, 22050, 8, 2), kIma, kMs, Ogg()};
+    for (size_t i = 0; i < std::size(good); ++i)
+    {
+        const std::string name = write("good" + std::to_string(i), good[i]);
+        ASSERT_TRUE(mManager->LoadSound(1, name)) << i;
+        const Mix_Chunk* loaded = mManager->mSourceSounds[1]->mMixChunk;
+        Mix_Chunk* direct = Mix_LoadWAV((name + ".wav").c_str());
+        ASSERT_NE(direct, nullptr);
+        EXPECT_EQ(Bytes(loaded->abuf, loaded->abuf + loaded->alen),
+                  Bytes(direct->abuf, direct->abuf + direct->alen));
+        Mix_FreeChunk(direct);
+    }
 }
 
 // Base volume x volume x master volume x 128, truncated; volumes outside 0-1 are clamped

@@ -179,7 +179,8 @@ TEST_F(PlatformSDLTest, DoubleClicksPairWithinTheIntervalWithoutMotion)
         {100, 'u', 1, "8"},      {100, 'd', 1, "3"}, // a third quick press starts a new pair
         {100, 'm', 0, "11"},     {100, 'd', 1, "3"}, // motion between the presses
         {300, 'd', 1, "3"},                          // too late
-        {100, 'd', 4, "18:120"}, {100, 'd', 1, "6"}, // the wheel's press counts
+        {400, 'd', 4, "18:120"}, {100, 'd', 1, "3"}, // a wheel notch is no press
+        {100, 'd', 4, "18:120"}, {100, 'd', 1, "6"}, // nor parts a pair
         {400, 'd', 2, "5"},      {100, 'd', 2, "5"}, // the middle button never doubles
         {100, 'd', 1, "6"},                          // but restarts the interval
         {400, 'c', 0, "12:17"},  {0, 'd', 1, "4"},   // Ctrl-click is a right click

@@ -6,7 +6,8 @@
 // the sounds played and runs a hook at every update. Attached keeps a control in a
 // container for a test. DrawCalls draws one widget into a recording image. ControlTest is
 // the fixture: an application with its widget manager on an 800 x 600 screen;
-// SkinnedControlTest also installs the built-in dialog skin.
+// SliderImagesTest adds a slider's images, SkinnedControlTest installs the built-in
+// dialog skin.
 #pragma once
 
 #include "app/support/AppTestEnv.h"
@@ -179,6 +180,14 @@ protected:
     WidgetTestEnv mEnv{&mApp};
     WidgetManager* mManager = mEnv.mManager;
     ListenerLog mLog;
+};
+
+// ControlTest with the track and thumb images a slider draws.
+class SliderImagesTest : public ControlTest
+{
+protected:
+    RecordingImage mTrack{"track", 30, 4};
+    RecordingImage mThumb{"thumb", 20, 20};
 };
 
 class SkinnedControlTest : public ControlTest

@@ -2,6 +2,7 @@
 
 #include "common/Common.h"
 #include "graphics/Graphics.h"
+#include "widgets/WidgetRef.h"
 
 namespace Vaxo
 {
@@ -66,22 +67,23 @@ void RecordingWidget::LostFocus()
     Record("LostFocus");
 }
 
+// The action, or a child's hook, may delete this widget before the rest.
 void RecordingWidget::KeyDown(KeyCode key)
 {
-    Record("KeyDown", std::to_string(int(key)));
-    Widget::KeyDown(key);
+    if (CallOut(this, [&] { Record("KeyDown", std::to_string(int(key))); }))
+        Widget::KeyDown(key);
 }
 
 void RecordingWidget::AddedToManager(WidgetManager* manager)
 {
-    Widget::AddedToManager(manager);
-    Record("AddedToManager");
+    if (CallOut(this, [&] { Widget::AddedToManager(manager); }))
+        Record("AddedToManager");
 }
 
 void RecordingWidget::RemovedFromManager(WidgetManager* manager)
 {
-    Widget::RemovedFromManager(manager);
-    Record("RemovedFromManager");
+    if (CallOut(this, [&] { Widget::RemovedFromManager(manager); }))
+        Record("RemovedFromManager");
 }
 
 } // namespace Vaxo

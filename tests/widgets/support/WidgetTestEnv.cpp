@@ -6,6 +6,7 @@ namespace Vaxo
 {
 
 WidgetTestEnv::WidgetTestEnv(VaxoAppBase* app)
+    : mOldUnsafeDeleteHandler(SetUnsafeDeleteHandler([](WidgetContainer*) {}))
 {
     if (app != nullptr)
         mManager = app->mWidgetManager.get();
@@ -36,6 +37,7 @@ WidgetTestEnv::~WidgetTestEnv()
         mManager->RemoveBaseModal(mManager->mPreModalInfoList.back().mModalWidget);
     if (mManager->mScreenImage == mScreen.get())
         mManager->mScreenImage = nullptr;
+    SetUnsafeDeleteHandler(mOldUnsafeDeleteHandler);
 }
 
 RecordingWidget* WidgetTestEnv::Add(const std::string& name, int x, int y, int width, int height,

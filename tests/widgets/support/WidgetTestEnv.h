@@ -10,6 +10,7 @@
 
 #include "graphics/MemoryImage.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/WidgetRef.h"
 #include "widgets/support/RecordingWidget.h"
 
 #include <cstdint>
@@ -63,6 +64,9 @@ public:
 
 private:
     std::unique_ptr<WidgetManager> mOwnManager;
+    // The tests delete widgets from their hooks on purpose, to check the guards: while an
+    // environment lives such a delete is let go, also in a debug build.
+    UnsafeDeleteHandler mOldUnsafeDeleteHandler;
     std::vector<std::unique_ptr<RecordingWidget>> mWidgets;
 };
 

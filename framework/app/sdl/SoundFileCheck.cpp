@@ -1,0 +1,308 @@
+#include "app/sdl/SoundFileCheck.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+// The device rate with the most doublings on the way up from a low rate.
+constexpr int32_t kHighDeviceRate = 44100;
+constexpr uint16_t kWavPcm = 1;
+constexpr uint16_t kWavMsAdpcm = 2;
+constexpr uint16_t kWavImaAdpcm = 0x11;
+// Bytes of an Ogg page header before its segment table, and of a Vorbis identification header.
+constexpr size_t kOggPageHeader = 27;
+constexpr size_t kVorbisIdHeader = 30;
+constexpr uint8_t kOggContinued = 1;
+constexpr uint8_t kOggFirstPage = 2;
+
+uint16_t Le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+uint32_t Le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+int64_t Le64(const uint8_t* p)
+{
+    return int64_t(uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32);
+}
+
+bool Is(const uint8_t* p, const char* tag)
+{
+    return std::memcmp(p, tag, std::strlen(tag)) == 0;
+}
+
+bool IsWav(const uint8_t* data, size_t size)
+{
+    return size >= 12 && Is(data, "RIFF") && Is(data + 8, "WAVE");
+}
+
+bool IsOgg(const uint8_t* data, size_t size)
+{
+    return size >= 4 && Is(data, "OggS");
+}
+
+bool RateProblem(uint32_t rate)
+{
+    return rate < uint32_t(kSoundMinRate) || rate > uint32_t(kSoundMaxRate);
+}
+
+bool ChannelsProblem(uint32_t channels)
+{
+    return channels != 1 && channels != 2;
+}
+
+// The converter's buffer multiple for a sound effect: what one decoded byte may grow to on
+// the way to the device (8 bits to 16, mono to stereo, and each rate doubling up to the
+// device rate, counted as SDL_BuildAudioCVT counts them).
+int64_t ConversionGrowth(int32_t bits, int32_t channels, int32_t rate)
+{
+    int64_t growth = (bits == 8 ? 2 : 1) * (channels == 1 ? 2 : 1);
+    if (rate / 100 != kHighDeviceRate / 100 && rate < kHighDeviceRate)
+        for (int64_t low = rate; low * 2 / 100 <= kHighDeviceRate / 100; low *= 2)
+            growth *= 2;
+    return growth;
+}
+
+// The converter sizes its buffer in an int.
+bool FitsConversion(int64_t decodedBytes, int64_t growth)
+{
+    return decodedBytes <= INT32_MAX / growth;
+}
+
+struct WavChunk
+{
+    const uint8_t* id;
+    const uint8_t* body;
+    uint32_t length;
+    size_t end; // offset just after the body
+};
+
+// The chunk at pos, false when its header or its body runs past the file's end (a damaged
+// file can claim any length).
+bool ReadWavChunk(const uint8_t* data, size_t size, size_t pos, WavChunk* chunk)
+{
+    if (size - pos < 8)
+        return false;
+    chunk->id = data + pos;
+    chunk->length = Le32(data + pos + 4);
+    if (size - pos - 8 < chunk->length)
+        return false;
+    chunk->body = data + pos + 8;
+    chunk->end = pos + 8 + chunk->length;
+    return true;
+}
+
+SoundFileProblem CheckWav(const uint8_t* data, size_t size, SoundFileUse use)
+{
+    // Both of the mixer's readers want the format before anything but "fact" and "LIST",
+    // and both step from chunk to chunk without the pad byte that follows an odd length: the
+    // next header would be read one byte early (the stream reader then spins for ever).
+    WavChunk fmt;
+    for (size_t pos = 12;; pos = fmt.end)
+    {
+        if (!ReadWavChunk(data, size, pos, &fmt))
+            return SoundFileProblem::Truncated;
+        if (Is(fmt.id, "fmt "))
+            break;
+        if (!(Is(fmt.id, "fact") || Is(fmt.id, "LIST")) || fmt.length % 2 != 0)
+            return SoundFileProblem::ChunkLayout;
+    }
+    if (fmt.length % 2 != 0)
+        return SoundFileProblem::ChunkLayout;
+    if (fmt.length < 16)
+        return SoundFileProblem::Truncated;
+    const uint16_t encoding = Le16(fmt.body);
+    const uint16_t channels = Le16(fmt.body + 2);
+    const uint32_t rate = Le32(fmt.body + 4);
+    const uint16_t blockAlign = Le16(fmt.body + 12);
+    const uint16_t bits = Le16(fmt.body + 14);
+    const bool adpcm = encoding == kWavMsAdpcm || encoding == kWavImaAdpcm;
+    if (encoding == kWavPcm ? bits != 8 && bits != 16 : !adpcm || use == SoundFileUse::Song || bits != 4)
+        return SoundFileProblem::Encoding;
+    if (adpcm && fmt.length < 20)
+        return SoundFileProblem::Truncated;
+    if (ChannelsProblem(channels))
+        return SoundFileProblem::Channels;
+    if (RateProblem(rate))
+        return SoundFileProblem::Rate;
+    // An ADPCM block holds a header per channel, then two samples a byte; the decoder divides
+    // by the block align and sizes its output by the samples each block claims.
+    const int32_t blockHeader = (encoding == kWavImaAdpcm ? 4 : 7) * channels;
+    const int32_t samplesPerBlock = adpcm ? Le16(fmt.body + 18) : 0;
+    if (adpcm &&
+        (blockAlign < blockHeader ||
+         samplesPerBlock > (encoding == kWavImaAdpcm ? 1 : 2) + (blockAlign - blockHeader) * 2 / channels))
+        return SoundFileProblem::BlockAlign;
+
+    WavChunk samples;
+    for (size_t pos = fmt.end;; pos = samples.end)
+    {
+        if (!ReadWavChunk(data, size, pos, &samples))
+            return SoundFileProblem::Truncated;
+        if (Is(samples.id, "data"))
+            break;
+        if (samples.length % 2 != 0)
+            return SoundFileProblem::ChunkLayout;
+    }
+    if (use == SoundFileUse::Song)
+        return SoundFileProblem::None;
+    const int64_t decoded = adpcm ? int64_t(samples.length / blockAlign) * samplesPerBlock * channels * 2
+                                  : int64_t(samples.length);
+    return FitsConversion(decoded, ConversionGrowth(adpcm ? 16 : bits, channels, int32_t(rate)))
+               ? SoundFileProblem::None
+               : SoundFileProblem::TooLong;
+}
+
+SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
+{
+    // The Ogg reader finds pages by their capture pattern wherever it lies, and a chained
+    // file starts a new stream, with its own channels and rate, anywhere. So every place a
+    // page may start is looked at, checksum or not (a page the reader would skip is checked
+    // for nothing, never the other way round). A stream's first page holds its
+    // identification header.
+    int64_t streams = 0;
+    int64_t maxGranule = 0;
+    int64_t maxGrowth = 0;
+    const uint8_t* const end = data + size;
+    for (const uint8_t* page = data; end - page >= int64_t(kOggPageHeader); ++page)
+    {
+        static const uint8_t kCapture[] = {'O', 'g', 'g', 'S'};
+        page = std::search(page, end, kCapture, kCapture + 4);
+        if (end - page < int64_t(kOggPageHeader))
+            break;
+        const uint8_t flags = page[5];
+        const size_t segments = page[26];
+        if (page[4] != 0 || size_t(end - page) - kOggPageHeader < segments)
+            continue;
+        maxGranule = std::max(maxGranule, Le64(page + 6));
+        if (!(flags & kOggFirstPage))
+            continue;
+        // The first packet's length on this page: lacing values up to the first below 255.
+        size_t packet = 0;
+        for (size_t i = 0; i < segments; ++i)
+        {
+            packet += page[kOggPageHeader + i];
+            if (page[kOggPageHeader + i] < 255)
+                break;
+        }
+        const uint8_t* header = page + kOggPageHeader + segments;
+        if ((flags & kOggContinued) || packet < kVorbisIdHeader || size_t(end - header) < kVorbisIdHeader ||
+            !Is(header, "\x01vorbis"))
+            return SoundFileProblem::UnknownFormat;
+        const uint8_t channels = header[11];
+        const uint32_t rate = Le32(header + 12);
+        if (ChannelsProblem(channels))
+            return SoundFileProblem::Channels;
+        if (RateProblem(rate))
+            return SoundFileProblem::Rate;
+        ++streams;
+        maxGrowth = std::max(maxGrowth, ConversionGrowth(16, channels, int32_t(rate)) * channels * 2);
+    }
+    if (streams == 0)
+        return SoundFileProblem::UnknownFormat;
+    // A stream's length is at most the largest granule position of its pages; an effect is
+    // decoded into a buffer of the sum of its streams' lengths, then converted.
+    if (use == SoundFileUse::Effect && maxGranule > 0 &&
+        (maxGranule > INT32_MAX / streams || !FitsConversion(maxGranule * streams, maxGrowth)))
+        return SoundFileProblem::TooLong;
+    return SoundFileProblem::None;
+}
+
+// Mix_LoadMUS's extensions, upper case, and whether the bytes must then be a WAV file,
+// an Ogg file, or something this framework does not load.
+enum class SongDecoder
+{
+    ByContent,
+    Wav,
+    Ogg,
+    Other,
+};
+
+SongDecoder DecoderForName(const std::string& fileName)
+{
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos)
+        return SongDecoder::ByContent;
+    std::string ext = fileName.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    if (ext == "WAV")
+        return SongDecoder::Wav;
+    if (ext == "OGG")
+        return SongDecoder::Ogg;
+    for (const char* other : {"MID", "MIDI", "KAR", "FLAC", "MPG", "MPEG", "MP3", "MAD"})
+        if (ext == other)
+            return SongDecoder::Other;
+    return SongDecoder::ByContent;
+}
+
+} // namespace
+
+bool ReadSoundFile(const std::string& path, std::vector<uint8_t>* bytes)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+    // The mixer's file offsets are ints: a larger file could not be loaded anyway.
+    if (size < 0 || size > INT32_MAX)
+        return false;
+    bytes->resize(size_t(size));
+    in.seekg(0);
+    return in.read(reinterpret_cast<char*>(bytes->data()), size).gcount() == size;
+}
+
+const char* SoundFileProblemText(SoundFileProblem problem)
+{
+    switch (problem)
+    {
+    case SoundFileProblem::None:
+        return "";
+    case SoundFileProblem::UnknownFormat:
+        return "not a WAV or Ogg Vorbis file";
+    case SoundFileProblem::Truncated:
+        return "a header or chunk runs past the end of the file";
+    case SoundFileProblem::ChunkLayout:
+        return "WAV chunks out of order or of odd length";
+    case SoundFileProblem::Encoding:
+        return "unsupported WAV encoding or sample size";
+    case SoundFileProblem::Channels:
+        return "channel count other than 1 or 2";
+    case SoundFileProblem::Rate:
+        return "sample rate out of range";
+    case SoundFileProblem::BlockAlign:
+        return "bad ADPCM block size";
+    case SoundFileProblem::TooLong:
+        return "too long to load";
+    }
+    return "";
+}
+
+SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use)
+{
+    if (IsWav(data, size))
+        return CheckWav(data, size, use);
+    if (IsOgg(data, size))
+        return CheckOgg(data, size, use);
+    return SoundFileProblem::UnknownFormat;
+}
+
+SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data, size_t size)
+{
+    const SongDecoder decoder = DecoderForName(fileName);
+    if (decoder == SongDecoder::Other || (decoder == SongDecoder::Wav && !IsWav(data, size)) ||
+        (decoder == SongDecoder::Ogg && !IsOgg(data, size)))
+        return SoundFileProblem::UnknownFormat;
+    return CheckSoundFile(data, size, SoundFileUse::Song);
+}
+
+} // namespace Vaxo

@@ -1,0 +1,66 @@
+// Internal to framework/app/sdl.
+// SoundFileCheck: looks at a sound effect or a song before SDL_mixer decodes it. The
+// mixer and SDL trust every header field of the files they decode: a channel count of 0, a
+// rate the converter cannot reach, an ADPCM block align of 0 or a chunk length past the
+// file's end crash or freeze them. Used by the sound manager and the music player, which
+// treat a refused file as one that failed to load.
+//
+// Accepted are the two formats the framework loads, whatever the file's name says:
+//   - WAV: PCM of 8 or 16 bits, or IMA / Microsoft ADPCM (sound effects only: the streamed
+//     music reads PCM alone); only "fact" and "LIST" chunks before the "fmt " chunk, every
+//     chunk up to the "data" chunk within the file and of even length (the mixer does
+//     not skip a chunk's pad byte);
+//   - Ogg Vorbis: every stream's identification header; the first page is one.
+// and in both 1 or 2 channels at kSoundMinRate to kSoundMaxRate samples per second.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Vaxo
+{
+
+// The rates the mixer converts safely to either device rate the framework opens (44,100
+// and 22,050 Hz): SDL's converter keeps at most 9 steps, and 8-bit mono needs 3 before
+// the rate doublings.
+constexpr int32_t kSoundMinRate = 1000;
+constexpr int32_t kSoundMaxRate = 192000;
+
+// What a file is loaded as: a sound effect is decoded whole into memory and converted in
+// one piece (so its converted size must stay below 2 GiB); a song is streamed.
+enum class SoundFileUse
+{
+    Effect,
+    Song,
+};
+
+// Why a file is refused; None when the mixer may have it.
+enum class SoundFileProblem
+{
+    None,
+    UnknownFormat, // neither WAV nor Ogg Vorbis, or a song whose name picks another decoder
+    Truncated,     // a header or chunk runs past the end of the file
+    ChunkLayout,   // WAV chunks the mixer would misread: odd lengths, no "fmt " first
+    Encoding,      // a WAV encoding or sample size the mixer does not decode
+    Channels,      // not 1 or 2 channels
+    Rate,          // outside kSoundMinRate..kSoundMaxRate
+    BlockAlign,    // an ADPCM block that cannot hold its header or its samples
+    TooLong,       // decoded and converted, more than the mixer can hold
+};
+
+// Reads the whole file at path into bytes; false when it cannot be read or holds 2 GiB or more.
+bool ReadSoundFile(const std::string& path, std::vector<uint8_t>* bytes);
+
+// A short English description of problem, for the mixer's error text.
+const char* SoundFileProblemText(SoundFileProblem problem);
+
+// Checks the bytes of a file that is to be loaded as use.
+SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use);
+
+// Checks a song for Mix_LoadMUS, which picks its decoder by the name's extension before
+// looking at the bytes: that decoder must be the one for what the bytes hold.
+SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data, size_t size);
+
+} // namespace Vaxo

@@ -1,0 +1,96 @@
+// Child processes, for what one test process cannot show by itself: a panel that blocks its
+// thread, two copies of the program at once, what an ordinary user may read (root reads
+// every file), a limit that ends the process it is set in.
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace Vaxo
+{
+
+// What ChildStatus answers while the child runs on.
+constexpr int kChildRunning = -2;
+
+// Runs body in a child process, which exits with what body returns; the child's pid (-1
+// when none could be made).
+inline pid_t StartChild(const std::function<int()>& body)
+{
+    // What this process has buffered would otherwise be written by both.
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    std::_Exit(body());
+}
+
+// The same with the child's stdout and stderr in the file `output`.
+inline pid_t StartChild(const std::string& output, const std::function<int()>& body)
+{
+    return StartChild(
+        [&]
+        {
+            dup2(fileno(std::fopen(output.c_str(), "w")), 1);
+            dup2(1, 2);
+            return body();
+        });
+}
+
+// A child that ended: its exit status, -1 after a signal (or for no child of this process).
+// While it runs on (only when not waiting): kChildRunning.
+inline int ChildStatus(pid_t pid, bool wait)
+{
+    int status = 0;
+    // waitpid would take any child for these.
+    if (pid <= 0)
+        return -1;
+    const pid_t ended = waitpid(pid, &status, wait ? 0 : WNOHANG);
+    if (ended == 0)
+        return kChildRunning;
+    return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The child's ChildStatus once it ended; after `seconds` it is killed (-1).
+inline int WaitForChild(pid_t pid, int seconds)
+{
+    for (int waited = 0; waited < seconds * 50; ++waited)
+    {
+        const int status = ChildStatus(pid, false);
+        if (status != kChildRunning)
+            return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    ChildStatus(pid, true);
+    return -1;
+}
+
+// Runs body in a child process and waits for it (a minute at most): its ChildStatus.
+inline int RunInChild(const std::function<int()>& body)
+{
+    return WaitForChild(StartChild(body), 60);
+}
+
+// RunInChild as an ordinary user (uid and gid 65534) when this process runs as root, who
+// reads a file whatever its permissions say; 255 when the user could not be changed.
+inline int RunAsOrdinaryUser(const std::function<int()>& body)
+{
+    return RunInChild(
+        [&]
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                return 255;
+            return body();
+        });
+}
+
+} // namespace Vaxo
