@@ -8,7 +8,9 @@
 // draws; BM_DrawScreenHoverChange marks one button dirty, as a hover change does;
 // BM_DrawScreenOpaqueDirty marks the rearmost cell. The reference BM_DrawScreenFull
 // redraws everything. The widget_by_widget variants run the same on a manager that
-// marks one widget at a time, each with a walk of the list, as the root first did.
+// marks one widget at a time, each with a walk of the list, as the root first did. The
+// *Only variants mark without drawing (10,000 widgets on the background): the dialog's
+// mark, which reaches every widget, against MarkAllDirty.
 //
 // GetWidgetAt: 500 widgets in a grid of 25 x 20, hit-tested at pseudo-random points;
 // the reference walks the same rects front to back in a plain array.
@@ -263,6 +265,31 @@ void OnBackground(benchmark::internal::Benchmark* b)
     Scenes(b, {1});
 }
 
+// The marking alone, without the drawing that clears the marks: MarkAllDirty, or
+// BM_DrawScreenTranslucentDirty's mark of the dialog, which reaches every widget.
+void MarkWithoutDrawing(benchmark::State& state, bool dialog)
+{
+    Scene scene;
+    DialogScene d = BuildDialogScene(scene, int(state.range(0)), true);
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        scene.mManager->DrawScreen();
+        state.ResumeTiming();
+        if (dialog)
+            d.dialog->MarkDirty();
+        else
+            scene.mManager->MarkAllDirty();
+    }
+}
+void BM_MarkAllDirtyOnly(benchmark::State& state)
+{
+    MarkWithoutDrawing(state, false);
+}
+void BM_MarkTranslucentDirtyOnly(benchmark::State& state)
+{
+    MarkWithoutDrawing(state, true);
+}
 } // namespace
 
 BENCHMARK(BM_DrawScreenFull)->Apply(BothBackgrounds);
@@ -276,3 +303,5 @@ BENCHMARK(BM_GetWidgetAt500)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainRectScan500)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UpdateFrame1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainVirtualUpdate1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MarkAllDirtyOnly)->Arg(10000)->ArgName("widgets")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MarkTranslucentDirtyOnly)->Arg(10000)->ArgName("widgets")->Unit(benchmark::kMicrosecond);

@@ -17,6 +17,11 @@
 // widget-by-widget rules give them, in whatever order they are made. Overlaps are taken
 // from the widgets' rects (GetRect), as Intersects takes them; the rectangles a walk
 // spreads are looked up in a RectIndex.
+//
+// One case gets a single pass (MarkAheadOfTheBack): a see-through widget over a
+// full-screen background, whose walk down reaches the background, whose mark then
+// reaches every widget on the screen. The plain rounds would read every widget going down
+// and mark them going up; the pass marks them as the walk reads them.
 #include "common/Helpers.h"
 #include "widgets/RectIndex.h"
 #include "widgets/Widget.h"
@@ -71,6 +76,9 @@ public:
         mRowBounds = mBounds;
         mUpFrom = mCount;
         mDownFrom = -1;
+        mBack = -1;
+        mBackSpreads = false;
+        mSettledTop = -1;
     }
 
     // child has just been marked; full: by MarkDirtyFull.
@@ -82,11 +90,43 @@ public:
         const int32_t i = int32_t(it - mWidgets.begin());
         Node& node = At(i);
         node.dirty = true;
+        if (mMarkingAhead)
+        {
+            // A hook's mark: it stands whatever becomes of the pass's.
+            if (size_t(i) < mMarkedBy.size())
+                mMarkedBy[size_t(i)] = kNotByPass;
+            mJoined.push_back(i);
+        }
         Spread(i, full || node.seesThrough);
+    }
+
+    // A hook's mark of child, dirty, must go on: the pass marked it ahead of the rules.
+    bool MarkedAhead(WidgetContainer* child) const
+    {
+        const auto it = std::find(mWidgets.begin(), mWidgets.end(), child);
+        const size_t i = size_t(it - mWidgets.begin());
+        return mMarkingAhead && i < mMarkedBy.size() && mMarkedBy[i] == kAheadOfTheBack;
+    }
+
+    // The spreads under way on this thread, innermost last: a mark made from a hook the
+    // spread calls joins the spread of its root. Another root's spread may run meanwhile
+    // (a hook marks a detached tree). The idle ones keep their storage for the next.
+    static std::vector<std::unique_ptr<DirtySpread>>& Running()
+    {
+        static thread_local std::vector<std::unique_ptr<DirtySpread>> running;
+        return running;
+    }
+    static std::vector<std::unique_ptr<DirtySpread>>& Idle()
+    {
+        static thread_local std::vector<std::unique_ptr<DirtySpread>> idle;
+        return idle;
     }
 
     void Run()
     {
+        // A first mark that walks down (nothing else waits).
+        if (mDownFrom > 0 && mDownFrom == mUpFrom)
+            MarkAheadOfTheBack(mDownFrom);
         while (mUpFrom < mCount || mDownFrom >= 0)
         {
             SweepDown();
@@ -182,6 +222,8 @@ private:
     {
         Node& node = mNodes[size_t(i)];
         node.up = true;
+        if (below && i > mBack && i < mSettledTop)
+            mSettledTop = -1;
         if (mPhase != kUp)
             mUpFrom = std::min(mUpFrom, i);
         if (!below)
@@ -200,6 +242,13 @@ private:
         mPhase = kUp;
         mIndex.Clear();
         mCover = -1;
+        // The background marked by MarkAheadOfTheBack: all that spreads up from behind the
+        // start lies within its rect.
+        if (mBackSpreads)
+        {
+            AddUpSource(mBack, mNodes[size_t(mBack)].rect);
+            mBackSpreads = false;
+        }
         for (mPos = mUpFrom, mUpFrom = mCount; mPos < mCount; ++mPos)
         {
             if (mPos + kAhead < mCount)
@@ -246,6 +295,8 @@ private:
         int32_t walking = 0;
         for (mPos = mDownFrom, mDownFrom = -1; mPos >= 0; --mPos)
         {
+            if (mPos == mSettledTop - 1 && PassesSettled())
+                mPos = mBack;
             if (mPos >= kAhead)
                 Ahead(mPos - kAhead, false);
             Node& node = At(mPos);
@@ -262,6 +313,133 @@ private:
             }
         }
         mPhase = kIdle;
+    }
+
+    // The walk down from the see-through widget at top (its first mark, nothing else
+    // waiting), where it ends at an opaque widget that covers exactly the root's screen, the
+    // background. The background's mark then spreads up over every widget on the screen that
+    // the walk passed: each is marked as the walk reads it, ahead of the rules, which mark
+    // it later. The pass gives up, taking its marks back, at what it does not foresee: a
+    // see-through widget that would walk down too, a widget reaching off the screen, a
+    // widget that may end the walk but is not such a background. Up to there it calls no
+    // hook. Then the background's own hooks run (Contains, MarkDirty): a hook's mark of a
+    // widget marked ahead goes on (MarkedAhead), and where the background was not marked
+    // after all, the marks ahead are taken back.
+    void MarkAheadOfTheBack(int32_t top)
+    {
+        const TRect<int> screen(0, 0, mRoot->mWidth, mRoot->mHeight);
+        const TRect<int> rect = mNodes[size_t(top)].rect;
+        const TRect<int> area = rect.Intersection(screen);
+        if (area.mWidth <= 0 || area.mHeight <= 0)
+            return;
+        mMarkedBy.assign(size_t(top), kNotByPass);
+        int32_t widest = 0, tallest = 0;
+        int32_t i = top - 1;
+        for (; i >= 0; --i)
+        {
+            if (i >= kAhead)
+                Ahead(i - kAhead, false);
+            Node& node = At(i);
+            if (!node.visible || (node.seesThrough && node.dirty))
+                continue;
+            if (node.seesThrough || HoldsCorners(node.rect, area))
+                break;
+            widest = std::max(widest, node.rect.mWidth);
+            tallest = std::max(tallest, node.rect.mHeight);
+            if (node.dirty)
+                continue;
+            const bool walk = node.rect.Intersects(rect);
+            // What lies within the screen is all a widget within it overlaps (and all the
+            // background overlaps).
+            if (!walk && !node.rect.Intersects(screen))
+                continue;
+            if (!Within(node.rect, screen))
+                break;
+            node.dirty = true;
+            mWidgets[size_t(i)]->mDirty = true;
+            mMarkedBy[size_t(i)] = walk ? kByWalk : kAheadOfTheBack;
+        }
+        const int32_t back = i;
+        if (back < 0 || mNodes[size_t(back)].seesThrough || mNodes[size_t(back)].dirty ||
+            mNodes[size_t(back)].rect != screen)
+        {
+            TakeBackPass(back + 1, top, true);
+            return;
+        }
+
+        // The walk ends at the background; its hooks may mark more, and that joins the spread.
+        mNodes[size_t(top)].down = false;
+        mDownFrom = -1;
+        mJoined.clear();
+        mMarkingAhead = true;
+        mRoot->mMarksAhead = true;
+        Widget* widget = mWidgets[size_t(back)];
+        if (Hides(screen, widget, area))
+            widget->MarkDirty();
+        else
+            Reach(back);
+        mRoot->mMarksAhead = false;
+        mMarkingAhead = false;
+        Node& node = mNodes[size_t(back)];
+        if (!node.up)
+        {
+            // Not marked: only the walk's marks stand, and spread as its marks do.
+            TakeBackPass(back + 1, top, false);
+            return;
+        }
+        // The first sweep up may start at the top with the background's rect, unless a hook
+        // left more to do below the top than what lies within it.
+        if (mDownFrom >= 0 || mUpFrom < back)
+            return;
+        for (int32_t j : mJoined)
+            if (j < top && !Within(mNodes[size_t(j)].rect, screen))
+                return;
+        for (int32_t j : mJoined)
+            if (j < top)
+                mNodes[size_t(j)].up = false;
+        node.up = false;
+        mUpFrom = top;
+        mBack = back;
+        mBackSpreads = true;
+        // Later walks down may pass over what lies between (PassesSettled).
+        mSettledTop = top;
+        mWidest = widest;
+        mTallest = tallest;
+    }
+
+    // The walks under way pass between the background and the top untouched: after a
+    // pass that stood, every visible widget there on the screen is marked, a walk within
+    // the screen overlaps no other, and none there is large enough to hide a walk's area.
+    // The walks go on at the background.
+    bool PassesSettled() const
+    {
+        if (mBack < 0 || !mOffScreen.empty())
+            return false;
+        const TRect<int> screen(0, 0, mRoot->mWidth, mRoot->mHeight);
+        for (const Below& below : mBelow)
+        {
+            if (below.walking && (!Within(below.rect, screen) ||
+                                  (below.area.mWidth <= mWidest && below.area.mHeight <= mTallest)))
+                return false;
+        }
+        return true;
+    }
+
+    // Takes back the pass's marks between from and to (not included); all: the walk's too
+    // (no hook has run), else those spread.
+    void TakeBackPass(int32_t from, int32_t to, bool all)
+    {
+        for (int32_t i = from; i < to; ++i)
+        {
+            const uint8_t by = mMarkedBy[size_t(i)];
+            if (by == kAheadOfTheBack || (all && by == kByWalk))
+            {
+                mNodes[size_t(i)].dirty = false;
+                mWidgets[size_t(i)]->mDirty = false;
+            }
+            else if (by == kByWalk)
+                Spread(i, false);
+        }
     }
 
     void StartWalk(const TRect<int>& rect)
@@ -326,8 +504,13 @@ private:
     static bool Hides(const TRect<int>& rect, Widget* widget, const TRect<int>& area)
     {
         const int32_t right = area.mX + area.mWidth - 1, bottom = area.mY + area.mHeight - 1;
-        return rect.Contains(area.mX, area.mY) && rect.Contains(right, bottom) &&
-               widget->Contains(area.mX, area.mY) && widget->Contains(right, bottom);
+        return HoldsCorners(rect, area) && widget->Contains(area.mX, area.mY) &&
+               widget->Contains(right, bottom);
+    }
+    static bool HoldsCorners(const TRect<int>& rect, const TRect<int>& area)
+    {
+        const int32_t right = area.mX + area.mWidth - 1, bottom = area.mY + area.mHeight - 1;
+        return rect.Contains(area.mX, area.mY) && rect.Contains(right, bottom);
     }
 
     // The rectangle's columns and rows reach into the spans (as they must for it to
@@ -399,15 +582,31 @@ private:
     // The columns and rows the walks of mIndex span.
     PixelSpan mWalkColumns{0, -1};
     PixelSpan mWalkRows{0, -1};
+    // MarkAheadOfTheBack: which of the widgets below the top the pass marked, and how; the
+    // hooks of the background under way; the marks they made; the background that starts
+    // the next sweep up (-1 for none).
+    enum MarkedBy : uint8_t
+    {
+        kNotByPass,
+        kByWalk,
+        kAheadOfTheBack
+    };
+    std::vector<uint8_t> mMarkedBy;
+    bool mMarkingAhead = false;
+    std::vector<int32_t> mJoined;
+    int32_t mBack = -1;
+    bool mBackSpreads = false;
+    // Between mBack and mSettledTop (-1: none), the largest width and height of a
+    // visible opaque widget.
+    int32_t mSettledTop = -1;
+    int32_t mWidest = 0;
+    int32_t mTallest = 0;
 };
 
 void WidgetContainer::SpreadDirty(WidgetContainer* child, bool full)
 {
-    // The spreads under way, innermost last: a mark made from a hook the spread calls
-    // joins the spread of its root. Another root's spread may run meanwhile (a hook
-    // marks a detached tree); the idle ones keep their storage for the next.
-    static thread_local std::vector<std::unique_ptr<DirtySpread>> running;
-    static thread_local std::vector<std::unique_ptr<DirtySpread>> idle;
+    auto& running = DirtySpread::Running();
+    auto& idle = DirtySpread::Idle();
     for (auto& spread : running)
     {
         if (spread->Root() == this)
@@ -433,6 +632,14 @@ void WidgetContainer::SpreadDirty(WidgetContainer* child, bool full)
     spread->Run();
     idle.push_back(std::move(running.back()));
     running.pop_back();
+}
+
+bool WidgetContainer::MarkedAhead(WidgetContainer* child)
+{
+    for (auto& spread : DirtySpread::Running())
+        if (spread->Root() == this)
+            return spread->MarkedAhead(child);
+    return false;
 }
 
 } // namespace Vaxo

@@ -368,7 +368,7 @@ void WidgetContainer::MarkDirtyFull()
 
 void WidgetContainer::MarkDirty(WidgetContainer* child)
 {
-    if (child->mDirty)
+    if (child->mDirty && !(mMarksAhead && MarkedAhead(child)))
         return;
     MarkDirty();
     child->mDirty = true;

@@ -202,6 +202,8 @@ protected:
     void MarkDirtyAgain();
 
 private:
+    // The root's spread runs hooks while it holds marks ahead (MarkedAhead).
+    bool mMarksAhead = false;
     // Changes with every change of mWidgets, unique among all containers: the dirty
     // spread keeps its copy of a root's list until it changes.
     uint32_t mWidgetsVersion;
@@ -216,6 +218,9 @@ private:
     // The root's part of MarkDirty(child) (full: MarkDirtyFull(child)), the child
     // already marked.
     void SpreadDirty(WidgetContainer* child, bool full);
+    // The root's spread under way marked the child ahead of the rules (DirtySpread.cpp):
+    // for a hook, that is no mark yet.
+    bool MarkedAhead(WidgetContainer* child);
     void WidgetsChanged();
     // container is this one or one of its ancestors.
     bool IsInParentChain(WidgetContainer* container);

@@ -16,7 +16,8 @@
 // called: that deletion belongs in SafeDeleteWidget, which waits for a safe point. It is
 // reported to the unsafe-delete handler, which aborts a debug build naming
 // SafeDeleteWidget. Questions a hook or a listener answers (IsPointVisible, WantsFocus,
-// Contains, an edit listener's Allow*) are not call-outs: they must not change the tree.
+// Contains, an edit listener's Allow*), and MarkDirty, which the dirty spread calls while
+// it walks a copy of the list, are not call-outs: they must not change the tree.
 // Main thread only (each tree on one thread); the handler may be set from any thread.
 #pragma once
 

@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -216,9 +217,12 @@ class PartneredWidget : public RecordingWidget
 public:
     using RecordingWidget::RecordingWidget;
     RecordingWidget* mPartner = nullptr;
+    // Off: its MarkDirty marks the partner only, as for a widget another one draws.
+    bool mMarksSelf = true;
     void MarkDirty() override
     {
-        RecordingWidget::MarkDirty();
+        if (mMarksSelf)
+            RecordingWidget::MarkDirty();
         if (mPartner != nullptr)
             mPartner->MarkDirty();
     }
@@ -237,7 +241,9 @@ public:
     std::vector<std::unique_ptr<RecordingWidget>> mWidgets;
     std::vector<std::unique_ptr<RecordingWidget>> mReferenceWidgets;
 
-    explicit TwinTrees(std::mt19937& rng)
+    // onScreen: the first widget a background covering the screen (mostly opaque), the others
+    // mostly within the screen, so that one mark may reach them all.
+    TwinTrees(std::mt19937& rng, bool onScreen) : mOnScreen(onScreen)
     {
         for (auto [manager, screen] :
              {std::pair<WidgetManager*, MemoryImage*>(&mManager, &mScreen),
@@ -254,6 +260,18 @@ public:
             // Some are children of an earlier top-level widget.
             const int parent = i > 0 && rng() % 4 == 0 ? int(rng() % uint32_t(i)) : -1;
             AddTwins(rng, parent >= 0 && mWidgets[size_t(parent)]->mParent == &mManager ? parent : -1);
+        }
+        // A background's partner may lie in front of it: a plain top-level one, since one
+        // whose MarkDirty does more could end at the background and mark the partner again,
+        // and a child's mark marks the background first.
+        const size_t partner = mOnScreen ? rng() % mWidgets.size() : 0;
+        for (auto* widgets : {&mWidgets, &mReferenceWidgets})
+        {
+            auto* background = dynamic_cast<PartneredWidget*>(widgets->front().get());
+            RecordingWidget* other = (*widgets)[partner].get();
+            if (background != nullptr && typeid(*other) == typeid(RecordingWidget) &&
+                other->mParent == background->mParent)
+                background->mPartner = other;
         }
     }
     ~TwinTrees()
@@ -284,6 +302,8 @@ public:
     std::string ReferenceDirty() const { return Dirty(mReference, mReferenceWidgets); }
 
 private:
+    bool mOnScreen;
+
     void AddTwins(std::mt19937& rng, int parent)
     {
         // Sizes of 0 and below too: Intersects has its own answers for them. Some
@@ -293,12 +313,34 @@ private:
         auto jitter = [&] { return step == 32 ? int(rng() % 3) - 1 : 0; };
         auto size = [&]
         { return rng() % 6 == 0 ? int(rng() % 3) - 1 : step * (1 + int(rng() % 120) / step) + jitter(); };
-        const int x = step * ((int(rng() % 260) - 40) / step) + jitter();
-        const int y = step * ((int(rng() % 210) - 40) / step) + jitter();
-        const int w = size(), h = size();
+        int x = step * ((int(rng() % 260) - 40) / step) + jitter();
+        int y = step * ((int(rng() % 210) - 40) / step) + jitter();
+        int w = size(), h = size();
         const uint32_t kind = rng() % 10;
         const size_t partner = rng() % (mWidgets.size() + 1);
-        const bool visible = rng() % 7 != 0, translucent = rng() % 5 == 0, transparent = rng() % 7 == 0;
+        bool visible = rng() % 7 != 0, translucent = rng() % 5 == 0, transparent = rng() % 7 == 0;
+        const bool background = mOnScreen && mWidgets.empty();
+        if (background)
+        {
+            x = y = 0;
+            w = 200;
+            h = 150;
+            visible = true;
+            translucent = rng() % 6 == 0;
+            transparent = false;
+        }
+        else if (mOnScreen)
+        {
+            if (rng() % 8 != 0)
+            {
+                x = std::clamp(x, 0, 199);
+                y = std::clamp(y, 0, 149);
+                w = std::min(w, 200 - x);
+                h = std::min(h, 150 - y);
+            }
+            if (rng() % 3 != 0)
+                translucent = transparent = false;
+        }
         const Color fill(int(rng() % 256), int(rng() % 256), int(rng() % 256), int(rng() % 256));
         const int inset = int(rng() % 3);
         for (auto [manager, widgets, log] :
@@ -308,10 +350,11 @@ private:
             const std::string name = std::to_string(widgets->size());
             if (kind == 0)
                 widgets->push_back(std::make_unique<FullMarkingWidget>(name, log, x, y, w, h));
-            else if (kind == 1)
+            else if (kind == 1 || (mOnScreen && kind == 2))
             {
                 auto widget = std::make_unique<PartneredWidget>(name, log, x, y, w, h);
                 widget->mPartner = partner < widgets->size() ? (*widgets)[partner].get() : nullptr;
+                widget->mMarksSelf = kind == 1;
                 widgets->push_back(std::move(widget));
             }
             else
@@ -330,10 +373,11 @@ private:
 
 TEST(WidgetContainer, DirtyMarksSpreadAsTheWidgetByWidgetRulesGiveThem)
 {
-    for (uint32_t trial = 0; trial < 500; ++trial)
+    // Trees of widgets anywhere, then trees on a background.
+    for (uint32_t trial = 0; trial < 800; ++trial)
     {
         std::mt19937 rng(trial);
-        TwinTrees trees(rng);
+        TwinTrees trees(rng, trial >= 500);
         ASSERT_EQ(trees.Dirty(), trees.ReferenceDirty()) << "trial " << trial << " after adding";
         // Some widgets dirty already, which stops a spread.
         const size_t count = trees.mWidgets.size();
@@ -433,6 +477,31 @@ TEST(WidgetContainer, MarksFromTheHooksOfAHidingWidgetJoinTheSpread)
         w->mDirty = false;
     t.MarkDirty();
     EXPECT_TRUE(p.mDirty && y.mDirty && t.mDirty && x.mDirty);
+    manager.RemoveAllWidgets();
+}
+
+TEST(WidgetContainer, WalksOverWidgetsOneMarkReachedEndAtTheirHider)
+{
+    // Marking the translucent T over a background covering the screen marks every widget
+    // on the screen; T's translucent button B then walks down to P, which hides it and
+    // whose MarkDirty marks its partner Q, off the screen, which nothing else reaches.
+    std::vector<std::string> log;
+    WidgetManager manager(nullptr);
+    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    RecordingWidget background("Background", &log, 0, 0, 800, 600);
+    RecordingWidget q("Q", &log, -50, -50, 10, 10);
+    PartneredWidget p("P", &log, 250, 250, 100, 100);
+    RecordingWidget t("T", &log, 200, 150, 400, 300);
+    RecordingWidget b("B", &log, 260, 260, 20, 20);
+    t.mTranslucent = b.mTranslucent = true;
+    p.mPartner = &q;
+    const std::initializer_list<Widget*> widgets{&background, &q, &p, &t, &b};
+    for (Widget* w : widgets)
+        manager.AddWidget(w);
+    for (Widget* w : widgets)
+        w->mDirty = false;
+    t.MarkDirty();
+    EXPECT_TRUE(std::all_of(widgets.begin(), widgets.end(), [](Widget* w) { return w->mDirty; }));
     manager.RemoveAllWidgets();
 }
 
