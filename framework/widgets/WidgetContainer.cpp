@@ -370,8 +370,11 @@ void WidgetContainer::MarkDirty(WidgetContainer* child)
 {
     if (child->mDirty && !(mMarksAhead && MarkedAhead(child)))
         return;
-    MarkDirty();
+    // The child is marked before this container's own MarkDirty runs: a MarkDirty that
+    // marks its own part again (a composite) then finds it marked, instead of recursing
+    // until the stack runs out.
     child->mDirty = true;
+    MarkDirty();
     if (mParent == nullptr)
         SpreadDirty(child, false);
 }

@@ -480,6 +480,24 @@ TEST(WidgetContainer, MarksFromTheHooksOfAHidingWidgetJoinTheSpread)
     manager.RemoveAllWidgets();
 }
 
+TEST(WidgetContainer, AWidgetWhoseMarkDirtyMarksItsPartIsMarkedOnce)
+{
+    // W's MarkDirty marks its child C too; marking C marks W, whose hook finds C marked.
+    std::vector<std::string> log;
+    WidgetManager manager(nullptr);
+    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    PartneredWidget whole("W", &log, 0, 0, 100, 100);
+    RecordingWidget part("C", &log, 10, 10, 20, 20);
+    manager.AddWidget(&whole);
+    whole.AddWidget(&part);
+    whole.mPartner = &part;
+    whole.mDirty = part.mDirty = false;
+    part.MarkDirty();
+    EXPECT_TRUE(whole.mDirty && part.mDirty);
+    whole.RemoveWidget(&part);
+    manager.RemoveAllWidgets();
+}
+
 TEST(WidgetContainer, WalksOverWidgetsOneMarkReachedEndAtTheirHider)
 {
     // Marking the translucent T over a background covering the screen marks every widget
