@@ -228,6 +228,15 @@ public:
     }
 };
 
+// Adds the widgets to the manager, back to front, and leaves them all clean.
+void AddClean(WidgetManager& manager, std::initializer_list<Widget*> widgets)
+{
+    for (Widget* w : widgets)
+        manager.AddWidget(w);
+    for (Widget* w : widgets)
+        w->mDirty = false;
+}
+
 class TwinTrees
 {
 public:
@@ -471,10 +480,7 @@ TEST(WidgetContainer, MarksFromTheHooksOfAHidingWidgetJoinTheSpread)
     RecordingWidget x("X", &log, 300, 300, 50, 50);
     t.mTranslucent = x.mTranslucent = true;
     p.mPartner = &x;
-    for (Widget* w : std::initializer_list<Widget*>{&p, &y, &t, &x})
-        manager.AddWidget(w);
-    for (Widget* w : std::initializer_list<Widget*>{&p, &y, &t, &x})
-        w->mDirty = false;
+    AddClean(manager, {&p, &y, &t, &x});
     t.MarkDirty();
     EXPECT_TRUE(p.mDirty && y.mDirty && t.mDirty && x.mDirty);
     manager.RemoveAllWidgets();
@@ -514,10 +520,7 @@ TEST(WidgetContainer, WalksOverWidgetsOneMarkReachedEndAtTheirHider)
     t.mTranslucent = b.mTranslucent = true;
     p.mPartner = &q;
     const std::initializer_list<Widget*> widgets{&background, &q, &p, &t, &b};
-    for (Widget* w : widgets)
-        manager.AddWidget(w);
-    for (Widget* w : widgets)
-        w->mDirty = false;
+    AddClean(manager, widgets);
     t.MarkDirty();
     EXPECT_TRUE(std::all_of(widgets.begin(), widgets.end(), [](Widget* w) { return w->mDirty; }));
     manager.RemoveAllWidgets();
