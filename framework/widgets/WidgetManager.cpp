@@ -117,6 +117,23 @@ void WidgetManager::SetFocus(Widget* widget)
 {
     if (widget == mFocusWidget)
         return;
+    // Within one change of focus a widget that lost it does not take it again: a field
+    // that asks for it back from its LostFocus (it still holds the focus while its hook
+    // runs), or two widgets handing it to each other, would otherwise never let the
+    // change end.
+    for (const WidgetRef<Widget>& lost : mFocusLosers)
+    {
+        if (widget != nullptr && lost.get() == widget)
+            return;
+    }
+    ++mFocusChangeDepth;
+    SetFocusOnce(widget);
+    if (--mFocusChangeDepth == 0)
+        mFocusLosers.clear();
+}
+
+void WidgetManager::SetFocusOnce(Widget* widget)
+{
     // The hooks may detach the new widget, or delete it.
     const WidgetRef<Widget> target(widget);
     // A losing widget's hook may give the focus to yet another widget: that one loses it
@@ -125,6 +142,7 @@ void WidgetManager::SetFocus(Widget* widget)
     {
         Widget* old = mFocusWidget;
         mFocusWidget = nullptr;
+        mFocusLosers.emplace_back(old);
         CallOut(old, [&] { old->LostFocus(); });
         if (target.Gone())
             return;

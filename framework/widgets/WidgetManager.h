@@ -14,6 +14,7 @@
 #include "app/KeyCodes.h"
 #include "graphics/Rect.h"
 #include "widgets/WidgetContainer.h"
+#include "widgets/WidgetRef.h"
 
 #include <cstdint>
 #include <list>
@@ -190,6 +191,13 @@ private:
     // Focus widgets of the layers RemoveBaseModal is popping, innermost last, given back
     // once the pop's hooks have run; ForgetInModalLayers clears them too.
     std::vector<Widget*> mPoppedFocusWidgets;
+    // Widgets that lost the focus during the SetFocus under way (nested calls from the
+    // focus hooks included), and how deep those calls are.
+    std::vector<WidgetRef<Widget>> mFocusLosers;
+    int32_t mFocusChangeDepth = 0;
+
+    // One SetFocus: takes the focus from whoever holds it and gives it to widget.
+    void SetFocusOnce(Widget* widget);
 
     // Leaves the hover widget unless it is the capture widget.
     void LeaveAllButTheCaptureWidget();

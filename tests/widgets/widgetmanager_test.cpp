@@ -331,30 +331,67 @@ TEST(WidgetManager, KeysTabbingAndWindowFocus)
 
 TEST(WidgetManager, TheFocusGoesWhereAskedWhateverTheLosingWidgetDoes)
 {
-    // A's LostFocus hands the focus on (to C, or back to A, or to B itself) while the focus
-    // moves to B: B ends with it, one handed it in between is told it lost it, and only the
-    // focus widget believes it has the focus.
-    for (const char* next : {"C", "A", "B"})
+    // The focus moves from A to B while focus hooks ask for it (once, or every time they
+    // run: a field that will not let go, two widgets handing it to each other). The call
+    // returns; one handed the focus in between is told it lost it; a widget that lost it
+    // does not take it again within the change (it still held it while its hook ran); only
+    // the focus widget believes it has the focus.
+    struct Ask
+    {
+        const char* hook; // "A.LostFocus": A's LostFocus asks ...
+        const char* to;   // ... for this widget's focus
+    };
+    struct Row
+    {
+        const char* what;
+        std::vector<Ask> asks;
+        bool everyTime;
+        const char* log;
+        const char* endsWith;
+    };
+    const char* passedC = "A.LostFocus C.GotFocus C.LostFocus B.GotFocus";
+    const Row rows[] = {
+        {"A hands it to C once", {{"A.LostFocus", "C"}}, false, passedC, "B"},
+        {"A asks for it back once", {{"A.LostFocus", "A"}}, false, "A.LostFocus B.GotFocus", "B"},
+        {"A hands it to B once", {{"A.LostFocus", "B"}}, false, "A.LostFocus B.GotFocus", "B"},
+        {"A will not let go", {{"A.LostFocus", "A"}}, true, "A.LostFocus B.GotFocus", "B"},
+        {"A and C hand it to each other", {{"A.LostFocus", "C"}, {"C.LostFocus", "A"}}, true, passedC, "B"},
+        {"B and C hand it on as they get it",
+         {{"B.GotFocus", "C"}, {"C.GotFocus", "B"}},
+         true,
+         "A.LostFocus B.GotFocus B.LostFocus C.GotFocus",
+         "C"},
+        {"C gives it back to A, who hands it to C",
+         {{"A.LostFocus", "C"}, {"C.GotFocus", "A"}, {"C.LostFocus", "A"}},
+         true,
+         passedC,
+         "B"},
+    };
+    for (const Row& row : rows)
     {
         WidgetTestEnv env;
-        RecordingWidget* a = env.Add("A", 0, 0, 10, 10);
+        env.Add("A", 0, 0, 10, 10);
         RecordingWidget* b = env.Add("B", 20, 0, 10, 10);
         env.Add("C", 40, 0, 10, 10);
         WidgetManager* m = env.mManager;
-        m->SetFocus(a);
-        bool once = true;
-        a->mActions["LostFocus"] = [&]()
+        m->SetFocus(env["A"]);
+        // A cap on the asks, so that a change that never ends fails here instead of hanging.
+        int asked = 0;
+        for (const Ask& ask : row.asks)
         {
-            if (std::exchange(once, false))
-                m->SetFocus(env[next]);
-        };
+            const std::string hook(ask.hook);
+            env[hook.substr(0, 1)]->mActions[hook.substr(2)] = [&, to = ask.to, done = false]() mutable
+            {
+                if ((row.everyTime || !std::exchange(done, true)) && ++asked < 100)
+                    m->SetFocus(env[to]);
+            };
+        }
         env.Take();
         m->SetFocus(b);
-        const std::string passed = std::string(next) + ".GotFocus " + next + ".LostFocus ";
-        EXPECT_EQ(env.TakeText(), "A.LostFocus " + (next[0] == 'B' ? "" : passed) + "B.GotFocus") << next;
-        EXPECT_EQ(m->mFocusWidget, b) << next;
+        EXPECT_EQ(env.TakeText(), row.log) << row.what;
+        EXPECT_EQ(m->mFocusWidget, env[row.endsWith]) << row.what;
         for (const char* name : {"A", "B", "C"})
-            EXPECT_EQ(env[name]->mHasFocus, env[name] == m->mFocusWidget) << next << " " << name;
+            EXPECT_EQ(env[name]->mHasFocus, env[name] == m->mFocusWidget) << row.what << " " << name;
     }
 }
 
