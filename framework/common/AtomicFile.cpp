@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -27,8 +28,11 @@ constexpr int kAsideNames = 100;
 // A temporary file last written this long ago belongs to no save still running: a save
 // writes and renames its file within one call.
 constexpr time_t kStaleTempSeconds = 60 * 60;
-// ".XXXXXX": the part of a temporary file's name that mkstemp fills in, with its dot.
-constexpr size_t kTempSuffix = 7;
+// What a temporary file's name adds to the target's: a mark no copy a person makes has,
+// then the six letters and digits mkstemp fills in.
+constexpr char kTempMark[] = ".vaxo-save-";
+constexpr size_t kTempRandom = 6;
+constexpr size_t kTempSuffix = sizeof(kTempMark) - 1 + kTempRandom;
 // Links followed from a stored file's name before it is taken as a loop.
 constexpr int kMaxLinkHops = 40;
 
@@ -155,21 +159,15 @@ bool RenameWhereFree(const std::string& from, const std::string& to)
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// "<name>.XXXXXX" as mkstemp fills it in: six letters and digits. A word a person gives a
-// copy ("backup") has no capital and no digit, and is not taken for one.
+// "<name>.vaxo-save-XXXXXX" as mkstemp fills it in. Only the mark tells: six letters
+// and digits alone are as likely a person's copy ("Copy01", "123456").
 bool IsTempName(const std::string& name)
 {
-    if (name.size() <= kTempSuffix || name[name.size() - kTempSuffix] != '.')
+    if (name.size() <= kTempSuffix ||
+        name.compare(name.size() - kTempSuffix, kTempSuffix - kTempRandom, kTempMark) != 0)
         return false;
-    bool random = false;
-    for (size_t i = name.size() - kTempSuffix + 1; i < name.size(); ++i)
-    {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (!std::isalnum(c))
-            return false;
-        random = random || std::isdigit(c) || std::isupper(c);
-    }
-    return random;
+    return std::all_of(name.end() - kTempRandom, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 } // namespace
@@ -194,7 +192,7 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
     IgnoreFileSizeSignal();
     const std::string target = FollowLinks(fileName);
     // Beside the target, so that the rename stays within one file system.
-    std::string temp = target + ".XXXXXX";
+    std::string temp = target + kTempMark + "XXXXXX";
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0)
         return false;

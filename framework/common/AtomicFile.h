@@ -73,7 +73,7 @@ struct FileSetAside
 FileSetAside SetFileAside(const std::string& fileName, int readError);
 
 // Removes the temporary files that saves interrupted by a crash left in `folder`: named
-// "<name>.XXXXXX" as WriteFileAtomically makes them, for the names isStoredFile accepts, and
+// "<name>.vaxo-save-XXXXXX" as WriteFileAtomically makes them, for the names isStoredFile accepts, and
 // written long enough ago that no running copy of the program can still be saving them.
 void RemoveStaleTempFiles(const std::string& folder,
                           const std::function<bool(const std::string&)>& isStoredFile);

@@ -102,6 +102,14 @@ TEST(WriteFileAtomically, ReplacesTheWholeFileOrLeavesTheOldOneAndNothingBeside)
         EXPECT_EQ(result, saved) << obstacle;
         EXPECT_EQ(ReadFile(path), content) << obstacle;
         EXPECT_EQ(OthersIn(folder, "file.bin").size(), leftOver) << obstacle;
+        // What a crash leaves is what a later start's clean-up takes, once old.
+        for (const std::string& other : OthersIn(folder, "file.bin"))
+        {
+            const timeval times[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+            ASSERT_EQ(::utimes((folder / other).c_str(), times), 0);
+        }
+        RemoveStaleTempFiles(folder.mPath, [](const std::string& name) { return name == "file.bin"; });
+        EXPECT_TRUE(OthersIn(folder, "file.bin").empty()) << obstacle;
     }
     TestFolder folder;
     EXPECT_FALSE(Save(folder / "missing/file.bin", "x")); // the folder must exist
@@ -129,20 +137,30 @@ TEST(WriteFileAtomically, KeepsThePermissionsOfTheFileItReplaces)
     EXPECT_EQ(Mode(folder / "new.bin"), Mode(folder / "by-fopen"));
 }
 
-// Files of saves cut short by a crash: only the stores' own, of mkstemp's pattern, and only
-// once no running save can still be writing them.
+// Files of saves cut short by a crash: only the stores' own, by the mark in their names, and
+// only once no running save can still be writing them.
 TEST(RemoveStaleTempFiles, RemovesOnlyOldTemporaryFilesOfTheStoredFiles)
 {
     TestFolder folder;
     // name, age in seconds, whether it goes
     const std::tuple<const char*, int, bool> rows[] = {
-        {"store.bin.a1B2c3", 7200, true},   {"store.bin.ZZZZZZ", 3700, true},
-        {"store.bin.x7y8z9", 60, false},    // a save of another copy may be writing it
-        {"store.bin.backup", 7200, false},  // a copy a person made: no capital, no digit
-        {"store.bin.damaged", 7200, false}, // a file kept aside
-        {"store.bin.a1B2c", 7200, false},   // not mkstemp's six
-        {"store.bin.a1-2c3", 7200, false},  //
-        {"other.bin.a1B2c3", 7200, false},  // not a stored file's
+        {"store.bin.vaxo-save-a1B2c3", 7200, true},
+        {"store.bin.vaxo-save-ZZZZZZ", 3700, true},
+        {"store.bin.vaxo-save-abcdef", 7200, true},  // all lowercase is mkstemp's too
+        {"store.bin.vaxo-save-x7y8z9", 60, false},   // a save of another copy may be writing it
+        {"store.bin.vaxo-save-a1B2c", 7200, false},  // not mkstemp's six
+        {"store.bin.vaxo-save-a1-2c3", 7200, false}, //
+        {"other.bin.vaxo-save-a1B2c3", 7200, false}, // not a stored file's
+        {"store.bin.damaged", 7200, false},          // a file kept aside
+        // Copies a person made, and leftovers of the old naming, which no mark tells apart.
+        {"store.bin.backup", 7200, false},
+        {"store.bin.Backup", 7200, false},
+        {"store.bin.bak001", 7200, false},
+        {"store.bin.Old123", 7200, false},
+        {"store.bin.2024v1", 7200, false},
+        {"store.bin.Copy01", 7200, false},
+        {"store.bin.123456", 7200, false},
+        {"store.bin.a1B2c3", 7200, false},
         {"store.bin", 7200, false},
     };
     for (const auto& [name, age, goes] : rows)
@@ -152,11 +170,11 @@ TEST(RemoveStaleTempFiles, RemovesOnlyOldTemporaryFilesOfTheStoredFiles)
         ASSERT_EQ(::utimes(path.c_str(), times), 0);
     }
     // A folder of that pattern is no temporary file.
-    std::filesystem::create_directories(folder / "store.bin.Q1w2E3");
+    std::filesystem::create_directories(folder / "store.bin.vaxo-save-Q1w2E3");
     RemoveStaleTempFiles(folder.mPath, [](const std::string& name) { return name == "store.bin"; });
     for (const auto& [name, age, goes] : rows)
         EXPECT_EQ(std::filesystem::exists(folder / name), !goes) << name;
-    EXPECT_TRUE(std::filesystem::is_directory(folder / "store.bin.Q1w2E3"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "store.bin.vaxo-save-Q1w2E3"));
 }
 
 // A file set aside takes a name nothing has, in one step: never one a file kept before

@@ -660,9 +660,9 @@ TEST_F(Profiles, LoadRemovesOldTemporaryFilesOfCrashedSaves)
     WriteFile(mDir + "users.dat", kTwoPlayers);
     // name, age in seconds, whether it goes
     const std::tuple<const char*, int, bool> rows[] = {
-        {"users.dat.A1b2C3", 7200, true},  {"user12.dat.Q9w8E7", 7200, true},
-        {"user12.dat.R5t6Y7", 10, false},  {"users.dat.backup", 7200, false},
-        {"notes.txt.A1b2C3", 7200, false}, {"userX.dat.A1b2C3", 7200, false},
+        {"users.dat.vaxo-save-A1b2C3", 7200, true},  {"user12.dat.vaxo-save-Q9w8E7", 7200, true},
+        {"user12.dat.vaxo-save-R5t6Y7", 10, false},  {"users.dat.backup", 7200, false},
+        {"notes.txt.vaxo-save-A1b2C3", 7200, false}, {"userX.dat.vaxo-save-A1b2C3", 7200, false},
     };
     for (const auto& [name, age, goes] : rows)
     {
