@@ -250,10 +250,19 @@ void ListWidget::Sort(bool ascending)
 
 void ListWidget::ScrollPosition(int id, double position)
 {
-    if (mNextColumn != nullptr)
-        mNextColumn->ScrollPosition(id, position);
+    // A column's hilite listener may delete the table.
+    if (mNextColumn != nullptr && !CallOut(this, [&] { mNextColumn->ScrollPosition(id, position); }))
+        return;
     mPosition = position;
     MarkDirty();
+    // Under a pointer at rest another line is now under it: the hilite follows, so that a
+    // click reports the line the player sees under the pointer.
+    if (mIsOver && mWidgetManager != nullptr)
+    {
+        const TPoint<int> local =
+            TPoint<int>(mWidgetManager->mLastMouseX, mWidgetManager->mLastMouseY) - GetAbsPos();
+        MouseMove(local.mX, local.mY);
+    }
 }
 
 void ListWidget::Resize(int x, int y, int width, int height)

@@ -70,24 +70,40 @@ TEST_F(List, HiliteFollowsTheMouseInEveryColumn)
     right->Resize(100, 0, 100, 300);
     for (const char* line : {"a", "b", "c", "d", "e"})
         left->AddLine(line, false);
-    // Position, mouse y; hilite, cursor and what the two columns' listener hears.
-    const std::tuple<double, int, int, int, const char*> rows[] = {
-        {0, 2, 0, 1, "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0)"}, // toward zero: line 0
-        {0, 24, 1, 1, "ListHiliteChanged(1,0,1) ListHiliteChanged(2,0,1)"},
-        {0, 25, 1, 1, ""},
-        {1.5, 4, 1, 1, ""},
-        {1.5, 44, 3, 1, "ListHiliteChanged(1,1,3) ListHiliteChanged(2,1,3)"},
-        {0, 200, -1, 0, "ListHiliteChanged(1,3,-1) ListHiliteChanged(2,3,-1)"}, // past the end
+    // Position, mouse y, whether the list scrolled under a still pointer (instead of the
+    // pointer moving); hilite, cursor and what the two columns' listener hears.
+    const std::tuple<double, int, bool, int, int, const char*> rows[] = {
+        {0, 2, false, 0, 1, "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0)"}, // toward zero: line 0
+        {0, 24, false, 1, 1, "ListHiliteChanged(1,0,1) ListHiliteChanged(2,0,1)"},
+        {0, 25, false, 1, 1, ""},
+        {1.5, 4, false, 1, 1, ""},
+        {1.5, 44, false, 3, 1, "ListHiliteChanged(1,1,3) ListHiliteChanged(2,1,3)"},
+        {0, 200, false, -1, 0, "ListHiliteChanged(1,3,-1) ListHiliteChanged(2,3,-1)"}, // past the end
+        {0, 24, false, 1, 1, "ListHiliteChanged(1,-1,1) ListHiliteChanged(2,-1,1)"},
+        // The wheel or the bar scrolls: the hilite is the line now under the pointer.
+        {2, 24, true, 3, 1, "ListHiliteChanged(1,1,3) ListHiliteChanged(2,1,3)"},
+        {4, 24, true, -1, 0, "ListHiliteChanged(1,3,-1) ListHiliteChanged(2,3,-1)"},
     };
-    for (const auto& [position, y, hilite, cursor, heard] : rows)
+    for (const auto& [position, y, scrolled, hilite, cursor, heard] : rows)
     {
-        left->mPosition = position;
-        mManager->MouseMove(50, y);
+        if (scrolled)
+            left->ScrollPosition(0, position);
+        else
+        {
+            left->mPosition = position;
+            mManager->MouseMove(50, y);
+        }
         EXPECT_EQ(left->mHiliteIdx, hilite) << y;
         EXPECT_EQ(right->mHiliteIdx, hilite) << y;
         EXPECT_EQ(mApp.mCursorNum, cursor) << y;
         EXPECT_EQ(mLog.Take(), heard) << y;
     }
+    // Not under the pointer: scrolling leaves the hilite alone.
+    mManager->MouseMove(500, 500);
+    mLog.Take();
+    left->ScrollPosition(0, 0);
+    EXPECT_EQ(mLog.Take(), "");
+    EXPECT_EQ(left->mHiliteIdx, -1);
     mManager->MouseMove(50, 10);
     mManager->MouseMove(500, 500);
     EXPECT_EQ(mLog.Take(), "ListHiliteChanged(1,-1,0) ListHiliteChanged(2,-1,0) ListHiliteChanged(1,0,-1) "
