@@ -340,7 +340,9 @@ bool ResourceManager::DoLoadSound(SoundRes* res)
     int id = soundManager->GetFreeSoundId();
     if (id < 0)
         return Fail("Out of free sound ids");
-    if (!soundManager->LoadSound(id, res->mPath))
+    // Without an audio device the manager loads nothing and the program runs silent: the
+    // sound gets an id that plays nothing, rather than stopping the start.
+    if (!soundManager->LoadSound(id, res->mPath) && soundManager->Initialized())
         return Fail(StrFormat("Failed to load sound: %s", res->mPath.c_str()));
     if (res->mVolume >= 0.0)
         soundManager->SetBaseVolume(id, res->mVolume);

@@ -457,6 +457,24 @@ TEST_F(ResourceLoadTest, FailuresNameTheFileAndLeaveEarlierLoads)
     EXPECT_EQ(mManager.GetErrorText(), "Out of free sound ids");
 }
 
+// With no audio device (none on the machine, or one busy) the program runs silent: a sound,
+// even one whose file would not load, gets an id that plays nothing, and its group loads.
+TEST_F(ResourceLoadTest, WithoutAnAudioDeviceSoundsLoadAsSilence)
+{
+    mSounds->mInitialized = false; // as when the device did not open
+    Declare("<Resources id=\"g\"><Sound id=\"CLICK\" path=\"click\"/><Sound id=\"X\" "
+            "path=\"silence\"/><Image id=\"A\" path=\"a.png\"/></Resources>");
+    ASSERT_TRUE(mManager.LoadResources("g")) << mManager.GetErrorText();
+    EXPECT_TRUE(mManager.IsGroupLoaded("g"));
+    EXPECT_TRUE(mManager.GetImage("A"));
+    for (const char* id : {"CLICK", "X"})
+    {
+        EXPECT_GE(mManager.GetSoundThrow(id), 0) << id;
+        EXPECT_EQ(mSounds->GetSoundInstance(unsigned(mManager.GetSound(id))), nullptr) << id;
+    }
+    EXPECT_EQ(mSounds->GetNumSounds(), 0);
+}
+
 TEST_F(ResourceLoadTest, DumpAndLookUpsPlainLoadingAndThrowing)
 {
     std::string out = "untouched";

@@ -457,8 +457,9 @@ TEST_F(SampleProgram, TheWheelScrollsTheNotesListFromTheStartAfterAClickOnItAndA
 TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
 {
     const std::string data = "Library/Application Support/Vaxo/Sample/";
-    // The file (below the data folder, or in a copy of the resources: "res/"), its bytes, the
-    // arguments, the message, the exit status (-1: runs on, and is closed once loaded).
+    // The file (below the data folder, or in a copy of the resources: "res/"; none: ""), its
+    // bytes, the arguments (after the environment's changes, "env ..."), the message, the exit
+    // status (-1: runs on, and is closed once loaded).
     const std::tuple<std::string, std::string, std::string, std::string, int> cases[] = {
         {"users/users.dat", "\x02\0\0\0\x05\0\0\0\x03\0\0\0"s, "",
          "Players Not Read\nThe list of players could not be read: ", -1},
@@ -468,6 +469,8 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         {"res/properties/params.xml", "<Properties><Boolean id=\"Cheat\">maybe</Boolean></Properties>", "",
          "Vaxo Sample: Error\nInvalid Boolean Value: 'MAYBE' on Line 1", 1},
         {"bad.dmo", "not a demo file", "-play -demofile=bad.dmo", "Invalid demo file.", 1},
+        // No sound device (none there, or a busy one): the program runs silent.
+        {"", "", "env SDL_AUDIODRIVER=none", "Vaxo Sample: loaded", -1},
     };
     // All at once, each in its own HOME.
     std::vector<TestFolder> homes(std::size(cases));
@@ -479,8 +482,11 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         if (resources)
             std::filesystem::copy(VAXO_SAMPLE_RESOURCES, home / "res",
                                   std::filesystem::copy_options::recursive);
-        home.Write(resources ? file : data + file, bytes);
-        const std::string command = "exec "s + VAXO_SAMPLE_EXE + " -software -windowed " + args +
+        if (!file.empty())
+            home.Write(resources ? file : data + file, bytes);
+        const bool environment = args.compare(0, 4, "env ") == 0;
+        const std::string command = "exec "s + (environment ? args + " " : "") + VAXO_SAMPLE_EXE +
+                                    " -software -windowed " + (environment ? "" : args) +
                                     (resources ? " -changedir=" + home.mPath + "res" : "");
         runs.push_back(
             StartChild(home, "output.txt", [&] { execl("/bin/sh", "sh", "-c", command.c_str(), nullptr); }));
