@@ -715,11 +715,15 @@ TEST_F(AlertPanelFocusTest, WhenThePanelClosesTheWindowThatHadTheFocusHasItAgain
         Window owner = 0;
         const bool transient = XGetTransientForHint(mDisplay, panel.mWindow, &owner) != 0;
         if (game == Game::kNone)
+        {
             EXPECT_FALSE(transient) << "row " << row;
+        }
         else
+        {
             EXPECT_TRUE(transient && owner == FindNamed(mDisplay, DefaultRootWindow(mDisplay),
                                                         request.mTitle + " game", 2))
                 << "row " << row;
+        }
         if (holder == Holder::kTestsWindowGone)
         {
             XDestroyWindow(mDisplay, mine);
@@ -733,7 +737,9 @@ TEST_F(AlertPanelFocusTest, WhenThePanelClosesTheWindowThatHadTheFocusHasItAgain
             XDestroyWindow(mDisplay, mine);
         }
         if (holder == Holder::kTestsWindowGone)
+        {
             EXPECT_EQ(Focus(), Window(PointerRoot)) << "row " << row;
+        }
     }
 }
 
