@@ -4,6 +4,9 @@
 // repaints what another window uncovered without waiting for this thread.
 #include "app/sdl/AlertPanelWindow.h"
 
+#include <atomic>
+#include <mutex>
+
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -67,6 +70,50 @@ std::string Latin1ToUtf8(const std::string& text)
     return out;
 }
 
+// While it lives, X errors on one connection pass quietly: a window of another client may
+// go away between two requests. Xlib has one error handler for the whole process, so errors
+// on any other connection (SDL's, on another thread) still reach the one that was in place.
+class QuietXErrors
+{
+public:
+    explicit QuietXErrors(Display* display) : mLock(Lock()), mDisplay(display)
+    {
+        sQuiet = display;
+        sPrevious = XSetErrorHandler(Handler);
+    }
+    ~QuietXErrors()
+    {
+        // The errors of the requests made meanwhile arrive while they are still quiet.
+        XSync(mDisplay, False);
+        XSetErrorHandler(sPrevious);
+        sQuiet = nullptr;
+    }
+    QuietXErrors(const QuietXErrors&) = delete;
+    QuietXErrors& operator=(const QuietXErrors&) = delete;
+
+private:
+    static int Handler(Display* display, XErrorEvent* error)
+    {
+        if (display == sQuiet)
+            return 0;
+        const XErrorHandler previous = sPrevious;
+        return previous != nullptr ? previous(display, error) : 0;
+    }
+    // Two panels on two threads would otherwise put back each other's handler.
+    static std::mutex& Lock()
+    {
+        static std::mutex lock;
+        return lock;
+    }
+
+    static std::atomic<Display*> sQuiet;
+    static std::atomic<XErrorHandler> sPrevious;
+    std::lock_guard<std::mutex> mLock;
+    Display* mDisplay;
+};
+std::atomic<Display*> QuietXErrors::sQuiet{nullptr};
+std::atomic<XErrorHandler> QuietXErrors::sPrevious{nullptr};
+
 class PanelWindow
 {
 public:
@@ -97,6 +144,8 @@ public:
                                 return int32_t(XTextWidth(mFont, text.data(), int(text.size())));
                             }};
         mLayout = LayOutAlertPanel(request, font, DisplayHeight(mDisplay, mScreen) - 64);
+        // The panel takes the focus when it shows; whoever had it gets it back when it closes.
+        XGetInputFocus(mDisplay, &mFocusBefore, &mRevertBefore);
         const int x = (DisplayWidth(mDisplay, mScreen) - mLayout.mWidth) / 2;
         const int y = (DisplayHeight(mDisplay, mScreen) - mLayout.mHeight) / 2;
 
@@ -162,6 +211,25 @@ public:
             if (pressed >= 0)
                 return mLayout.mButtons[size_t(pressed)].mAnswer;
         }
+    }
+
+    // Without a window manager nobody else gives the focus back: the program's window would
+    // stay without it, muted and deaf to keys. Only when the panel still has it: a user who
+    // put it elsewhere meanwhile keeps it there. The window that had it may be gone or
+    // unmapped by now.
+    void GiveFocusBack()
+    {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(mDisplay, &focus, &revert);
+        if (focus != mWindow)
+            return;
+        QuietXErrors quiet(mDisplay);
+        XWindowAttributes attributes;
+        if (mFocusBefore == None || mFocusBefore == PointerRoot ||
+            (XGetWindowAttributes(mDisplay, mFocusBefore, &attributes) != 0 &&
+             attributes.map_state == IsViewable))
+            XSetInputFocus(mDisplay, mFocusBefore, mRevertBefore, CurrentTime);
     }
 
 private:
@@ -333,6 +401,10 @@ private:
     Atom mDeleteWindow = 0;
     unsigned long mColors[kColorCount] = {};
     AlertPanelLayout mLayout;
+    // The input focus before the panel took it (a window, None or PointerRoot), and where
+    // it was to revert to.
+    Window mFocusBefore = None;
+    int mRevertBefore = RevertToPointerRoot;
     // The button the left mouse button went down on, or -1; whether the pointer is still on it.
     int mHeld = -1;
     bool mHeldInside = false;
@@ -362,6 +434,7 @@ bool ShowAlertPanelWindow(const AlertPanelRequest& request, int* answer)
         PanelWindow panel(display, font, ownFont);
         panel.Open(request, game.mWindow);
         *answer = panel.Run();
+        panel.GiveFocusBack();
     }
     XCloseDisplay(display);
     return true;

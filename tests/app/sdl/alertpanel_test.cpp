@@ -3,14 +3,17 @@
 // Xvfb at depth 24 (VAXO_DISPLAY_24; skipped when unset). Each panel is opened by a child
 // process through the SDL platform's message box; the test finds the window by its title,
 // checks its title, place and picture, answers it with events sent to it, and reads the
-// answer from the child's exit status.
+// answer from the child's exit status. Where the keyboard focus goes is tested on an Xvfb
+// of the test's own, which no other test's window disturbs.
 #include "app/sdl/AlertPanel.h"
 #include "app/sdl/AlertPanelWindow.h"
 #include "app/sdl/PlatformSDL.h"
+#include "app/sdl/support/PrivateXServer.h"
 #include "app/support/AppTestEnv.h"
 #include "common/support/ChildProcess.h"
 #include "common/support/TestFolder.h"
 #include "graphics/NativeDisplay.h"
+#include "widgets/WidgetManager.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -29,6 +32,7 @@
 #include <tuple>
 
 // Last: Xlib's macros (None, Status, True) would clash with the headers above.
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -160,13 +164,27 @@ enum class Game
     kNone,       // no window (a fatal error in Init)
     kWindowed,   // a window
     kFullScreen, // full screen, the box asked for without leaving it (the 3D question at exit)
+    kFocused,    // a window that has the keyboard focus
 };
+
+// The X connection of the program's SDL window and the window the window manager sees.
+SDL_SysWMinfo GameWindowInfo()
+{
+    SDL_SysWMinfo info{};
+    SDL_VERSION(&info.version);
+    SDL_GetWMInfo(&info);
+    return info;
+}
 
 // The SDL platform's message box of a type, in a child; the answer is the exit status, plus
 // 100 when the program was still full screen afterwards and 20 when clicks on its window
-// made while the panel was up are still queued.
+// made while the panel was up are still queued. A focused window's program adds 30 when its
+// window does not have the keyboard focus again afterwards, and 60 when SDL did not report
+// the focus lost and won back or the application does not count itself focused again.
 int AskThroughThePlatform(uint32_t type, const std::string& title, Game game)
 {
+    // As in a program, an X error ends it; the test's own handler would let it pass.
+    XSetErrorHandler(nullptr);
     setenv("SDL_VIDEODRIVER", game == Game::kNone ? "dummy" : "x11", 1);
     bool up = false;
     for (int attempt = 0; attempt < 20 && !up; ++attempt)
@@ -186,9 +204,17 @@ int AskThroughThePlatform(uint32_t type, const std::string& title, Game game)
     {
         platform->AppInit();
         app.RegistryWriteBoolean("Is3D", false);
-        app.mIsWindowed = game == Game::kWindowed;
+        app.mIsWindowed = game != Game::kFullScreen;
         if (platform->InitDisplay(true) != NativeDisplay::RESULT_OK)
             return 91;
+    }
+    const SDL_SysWMinfo window = GameWindowInfo();
+    if (game == Game::kFocused)
+    {
+        window.info.x11.lock_func();
+        XSetInputFocus(window.info.x11.display, window.info.x11.wmwindow, RevertToParent, CurrentTime);
+        XSync(window.info.x11.display, False);
+        window.info.x11.unlock_func();
     }
     const int answer = platform->MessageBoxA(kMessage, title.c_str(), type, true);
     if (game == Game::kNone)
@@ -198,7 +224,33 @@ int AskThroughThePlatform(uint32_t type, const std::string& title, Game game)
     SDL_Event event;
     const bool clicks =
         SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWNMASK | SDL_MOUSEBUTTONUPMASK) > 0;
-    return answer + (fullScreen ? 100 : 0) + (clicks ? 20 : 0);
+    int focusNotBack = 0;
+    if (game == Game::kFocused)
+    {
+        // SDL's focus events as they stand in its queue: '-' lost, '+' won; five seconds at
+        // most for the last one.
+        std::string focus;
+        for (int waited = 0; waited < 500 && (focus.empty() || focus.back() != '+'); ++waited)
+        {
+            SDL_Delay(10);
+            SDL_PumpEvents();
+            SDL_Event events[16];
+            const int count = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_ACTIVEEVENTMASK);
+            focus.clear();
+            for (int i = 0; i < count; ++i)
+                if ((events[i].active.state & SDL_APPINPUTFOCUS) != 0)
+                    focus += events[i].active.gain != 0 ? '+' : '-';
+        }
+        Window holder = 0;
+        int revert = 0;
+        window.info.x11.lock_func();
+        XGetInputFocus(window.info.x11.display, &holder, &revert);
+        window.info.x11.unlock_func();
+        platform->DoMessageLoop();
+        focusNotBack = (holder == window.info.x11.wmwindow ? 0 : 30) +
+                       (focus == "-+" && app.mHasFocus && app.mWidgetManager->mAppHasFocus ? 0 : 60);
+    }
+    return answer + (fullScreen ? 100 : 0) + (clicks ? 20 : 0) + focusNotBack;
 }
 
 // ---- The test's own connection to the display ----
@@ -267,6 +319,11 @@ protected:
         const char* name = std::getenv("VAXO_DISPLAY_24");
         if (name == nullptr || *name == '\0')
             GTEST_SKIP() << "VAXO_DISPLAY_24 not set";
+        Connect(name);
+    }
+    // Children open their panels on that display; the test's own connection to it.
+    void Connect(const char* name)
+    {
         setenv("DISPLAY", name, 1);
         unsetenv("VAXO_NO_ALERT_PANEL");
         // A server still closing an earlier connection now and then refuses the next one.
@@ -569,6 +626,121 @@ TEST_F(AlertPanelWindowTest, APanelFromAnotherThreadLeavesSDLsConnectionAlone)
                 owner == FindNamed(mDisplay, DefaultRootWindow(mDisplay), request.mTitle + " game", 2));
     ClickButton(panel, "OK");
     EXPECT_EQ(WaitForChild(child, 60), 10 + kAlertDefaultReturn) << ReadFile(output);
+}
+
+// Panels on a server of the test's own: there the keyboard focus moves only as the test and
+// its children move it.
+class AlertPanelFocusTest : public AlertPanelWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        // Where the suite runs the other panel tests, as they are.
+        const char* shared = std::getenv("VAXO_DISPLAY_24");
+        if (shared == nullptr || *shared == '\0')
+            GTEST_SKIP() << "VAXO_DISPLAY_24 not set";
+        mServer = std::make_unique<PrivateXServer>();
+        ASSERT_FALSE(mServer->Name().empty()) << "Xvfb did not start";
+        Connect(mServer->Name().c_str());
+    }
+    void TearDown() override
+    {
+        AlertPanelWindowTest::TearDown();
+        mServer.reset();
+    }
+
+    Window Focus() const
+    {
+        Window window = 0;
+        int revert = 0;
+        XGetInputFocus(mDisplay, &window, &revert);
+        return window;
+    }
+    // Whether the focus reaches window within five seconds.
+    bool WaitForFocus(Window window) const
+    {
+        for (int waited = 0; waited < 250 && Focus() != window; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return Focus() == window;
+    }
+    // A window of the test's own, away from the pointer in the middle of the screen, shown
+    // and given the focus.
+    Window FocusedWindow()
+    {
+        const Window window = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 0, 0, 100, 100, 0, 0,
+                                                  WhitePixel(mDisplay, DefaultScreen(mDisplay)));
+        XMapWindow(mDisplay, window);
+        XWindowAttributes attributes{};
+        for (int waited = 0; waited < 250 && attributes.map_state != IsViewable; ++waited)
+        {
+            XGetWindowAttributes(mDisplay, window, &attributes);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        XSetInputFocus(mDisplay, window, RevertToPointerRoot, CurrentTime);
+        XSync(mDisplay, False);
+        return window;
+    }
+
+    std::unique_ptr<PrivateXServer> mServer;
+};
+
+TEST_F(AlertPanelFocusTest, WhenThePanelClosesTheWindowThatHadTheFocusHasItAgain)
+{
+    enum class Holder
+    {
+        kTestsWindow,
+        kTestsWindowGone, // destroyed while the panel is up
+        kProgramsWindow,  // the child checks it has the focus again, and so believes SDL
+    };
+    // Where the program's window stands, which window has the focus when the box is asked for.
+    const std::pair<Game, Holder> rows[] = {
+        {Game::kNone, Holder::kTestsWindow},
+        {Game::kFocused, Holder::kProgramsWindow},
+        // No X error ends the program; the focus follows the pointer, as without a panel.
+        {Game::kNone, Holder::kTestsWindowGone},
+    };
+    int row = 0;
+    for (const auto& [game, holder] : rows)
+    {
+        const AlertPanelRequest request{PanelTitle("focus " + std::to_string(row++)), kMessage, "No", "Yes",
+                                        ""};
+        const Window mine = holder != Holder::kProgramsWindow ? FocusedWindow() : 0;
+        const std::string output = mFolder / "output.txt";
+        const pid_t child =
+            StartChild(output, [&, game = game] { return AskThroughThePlatform(4, request.mTitle, game); });
+        ShownPanel panel = WaitForPanel(child, request);
+        ASSERT_NE(panel.mWindow, 0u) << "row " << row << ": no panel; " << ReadFile(output);
+        EXPECT_TRUE(WaitForFocus(panel.mWindow)) << "row " << row;
+        // Transient for the program's window; for none when there is none.
+        Window owner = 0;
+        const bool transient = XGetTransientForHint(mDisplay, panel.mWindow, &owner) != 0;
+        if (game == Game::kNone)
+        {
+            EXPECT_FALSE(transient) << "row " << row;
+        }
+        else
+        {
+            EXPECT_TRUE(transient && owner == FindNamed(mDisplay, DefaultRootWindow(mDisplay),
+                                                        request.mTitle + " game", 2))
+                << "row " << row;
+        }
+        if (holder == Holder::kTestsWindowGone)
+        {
+            XDestroyWindow(mDisplay, mine);
+            XSync(mDisplay, False);
+        }
+        ClickButton(panel, "Yes");
+        EXPECT_EQ(WaitForChild(child, 60), 6) << "row " << row << "; " << ReadFile(output);
+        if (holder == Holder::kTestsWindow)
+        {
+            EXPECT_EQ(Focus(), mine) << "row " << row;
+            XDestroyWindow(mDisplay, mine);
+        }
+        if (holder == Holder::kTestsWindowGone)
+        {
+            EXPECT_EQ(Focus(), Window(PointerRoot)) << "row " << row;
+        }
+    }
 }
 
 TEST(AlertPanelFallback, WithoutADisplayOrWithTheSwitchOrAScriptTheTextGoesToStderr)
