@@ -1,28 +1,46 @@
 // An arbitrary file loaded as a sound effect and as a song, through the sound manager and the
-// music player, under each name whose extension picks another song decoder (".wav", ".ogg",
-// none). It loads or it fails: SDL and the mixer must not crash or hang on what is let
+// music player, under each name whose extension picks another song reader (".wav", ".ogg",
+// none: then the bytes pick WAV, AIFF, Ogg, MIDI or a tracker module). What loads is played
+// for a bounded stretch through SDL's disk driver, which mixes far faster than real time. It
+// loads or it fails, and it plays: SDL and the mixer must not crash or hang on what is let
 // through.
+#include "app/SoundInstance.h"
 #include "app/sdl/SDLMusicInterface.h"
 #include "app/sdl/SDLSoundManager.h"
 
+#include <SDL.h>
+#include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 
 namespace
 {
 
 std::string gDir; // the input's folder, ends in "/"
+std::atomic<int64_t> gMixedBuffers{0};
+// About 1.5 s of sound at most for each play (the device's buffers are 1,024 frames).
+constexpr int64_t kBuffersPerPlay = 64;
 
 void RemoveFiles()
 {
     for (const char* name : {"in.wav", "in.ogg", "in", ""})
         std::remove((gDir + name).c_str());
+}
+
+// Lets the mixer run while playing() answers true, for at most kBuffersPerPlay buffers. A mixer
+// stuck on a song holds its lock, and the fuzzer's time-out reports it.
+void Mix(const std::function<bool()>& playing)
+{
+    for (const int64_t end = gMixedBuffers + kBuffersPerPlay; gMixedBuffers < end && playing();)
+        SDL_Delay(1);
 }
 
 } // namespace
@@ -38,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Vaxo::SDLSoundManager* sounds = []
     {
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
         std::string dir =
             access("/dev/shm", W_OK) == 0 ? "/dev/shm/vaxo_sound.XXXXXX" : "/tmp/vaxo_sound.XXXXXX";
         if (mkdtemp(&dir[0]) == nullptr)
@@ -49,16 +69,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             symlink("in.wav", (gDir + "in").c_str()) != 0)
             std::abort();
         std::atexit(RemoveFiles);
-        return new Vaxo::SDLSoundManager();
+        auto* manager = new Vaxo::SDLSoundManager();
+        if (!manager->Initialized())
+            std::abort();
+        Mix_SetPostMix([](void*, Uint8*, int) { ++gMixedBuffers; }, nullptr);
+        return manager;
     }();
     static Vaxo::SDLMusicInterface music;
     std::ofstream(gDir + "in.wav", std::ios::binary)
         .write(reinterpret_cast<const char*>(data), std::streamsize(size));
-    sounds->LoadSound(0u, gDir + "in");
+    if (sounds->LoadSound(0u, gDir + "in"))
+    {
+        Vaxo::SoundInstance* sound = sounds->GetSoundInstance(0);
+        if (sound != nullptr && sound->Play(false, false))
+            Mix([sound] { return sound->IsPlaying(); });
+        if (sound != nullptr)
+            sound->Release();
+    }
     sounds->ReleaseSound(0);
     for (const char* name : {"in.wav", "in.ogg", "in"})
     {
-        music.LoadMusic(0, gDir + name);
+        if (music.LoadMusic(0, gDir + name))
+        {
+            music.PlayMusic(0, 0, true);
+            Mix([] { return music.IsPlaying(0); });
+        }
         music.UnloadMusic(0);
     }
     return 0;

@@ -37,6 +37,16 @@ int64_t Le64(const uint8_t* p)
     return int64_t(uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32);
 }
 
+uint16_t Be16(const uint8_t* p)
+{
+    return uint16_t(p[0] << 8 | p[1]);
+}
+
+uint32_t Be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
 bool Is(const uint8_t* p, const char* tag)
 {
     return std::memcmp(p, tag, std::strlen(tag)) == 0;
@@ -45,6 +55,11 @@ bool Is(const uint8_t* p, const char* tag)
 bool IsWav(const uint8_t* data, size_t size)
 {
     return size >= 12 && Is(data, "RIFF") && Is(data + 8, "WAVE");
+}
+
+bool IsAiff(const uint8_t* data, size_t size)
+{
+    return size >= 12 && Is(data, "FORM") && Is(data + 8, "AIFF");
 }
 
 bool IsOgg(const uint8_t* data, size_t size)
@@ -164,6 +179,59 @@ SoundFileProblem CheckWav(const uint8_t* data, size_t size, SoundFileUse use)
                : SoundFileProblem::TooLong;
 }
 
+// An AIFF rate, an 80-bit float, as the mixer's stream reader reads it: whole hertz, and only
+// for exponents of 1 to 29; what it makes of the others (0, 1, 800,000,000 or 2^26) is
+// outside kSoundMinRate..kSoundMaxRate, as 0 is.
+uint32_t AiffRate(const uint8_t* p)
+{
+    if (p[0] != 0x40 || p[1] > 0x1C)
+        return 0;
+    return Be32(p + 2) >> 1 >> (29 - p[1]);
+}
+
+SoundFileProblem CheckAiff(const uint8_t* data, size_t size)
+{
+    // The mixer's AIFF stream reader walks the chunks until it has seen "COMM" and "SSND",
+    // stepping over each without the pad byte that follows an odd length and failing at a
+    // length of 0, then streams the samples that COMM counts from where SSND's offset points,
+    // reading past the end of the file for as long as they claim.
+    const uint8_t* comm = nullptr;
+    const uint8_t* ssnd = nullptr;
+    for (size_t pos = 12; comm == nullptr || ssnd == nullptr;)
+    {
+        if (size - pos < 8)
+            return SoundFileProblem::Truncated;
+        const uint8_t* id = data + pos;
+        const uint32_t length = Be32(data + pos + 4);
+        if (length == 0)
+            return SoundFileProblem::ChunkLayout;
+        if (size - pos - 8 < length)
+            return SoundFileProblem::Truncated;
+        if (Is(id, "COMM"))
+            comm = id + 8;
+        if (Is(id, "SSND"))
+            ssnd = id + 8;
+        if ((Is(id, "COMM") && length < 18) || (Is(id, "SSND") && length < 8))
+            return SoundFileProblem::Truncated;
+        if ((comm == nullptr || ssnd == nullptr) && length % 2 != 0)
+            return SoundFileProblem::ChunkLayout;
+        pos += 8 + length;
+    }
+    const uint16_t channels = Be16(comm);
+    const uint32_t frames = Be32(comm + 2);
+    const uint16_t bits = Be16(comm + 6);
+    if (bits != 8 && bits != 16)
+        return SoundFileProblem::Encoding;
+    if (ChannelsProblem(channels))
+        return SoundFileProblem::Channels;
+    if (RateProblem(AiffRate(comm + 8)))
+        return SoundFileProblem::Rate;
+    const int64_t samplesStart = (ssnd - data) + 8 + int64_t(Be32(ssnd));
+    if (samplesStart + int64_t(frames) * channels * (bits / 8) > int64_t(size))
+        return SoundFileProblem::Truncated;
+    return SoundFileProblem::None;
+}
+
 SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
 {
     // The Ogg reader finds pages by their capture pattern wherever it lies, and a chained
@@ -219,32 +287,70 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
     return SoundFileProblem::None;
 }
 
-// Mix_LoadMUS's extensions, upper case, and whether the bytes must then be a WAV file,
-// an Ogg file, or something this framework does not load.
-enum class SongDecoder
+// The readers of Mix_LoadMUS.
+enum class SongReader
 {
-    ByContent,
-    Wav,
+    ByContent, // no extension the mixer knows
+    Wave,      // the WAV stream reader, which reads AIFF too
     Ogg,
-    Other,
+    Midi,
+    Flac,
+    Mp3,
+    Module, // libmikmod, for whatever no other reader claims
+    None,   // too short for the mixer to tell
 };
 
-SongDecoder DecoderForName(const std::string& fileName)
+// Mix_LoadMUS's pick by the text after the name's last dot (in a folder's name too), in
+// any case.
+SongReader ReaderForName(const std::string& fileName)
 {
     const size_t dot = fileName.rfind('.');
     if (dot == std::string::npos)
-        return SongDecoder::ByContent;
+        return SongReader::ByContent;
     std::string ext = fileName.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return char(std::toupper(c)); });
-    if (ext == "WAV")
-        return SongDecoder::Wav;
-    if (ext == "OGG")
-        return SongDecoder::Ogg;
-    for (const char* other : {"MID", "MIDI", "KAR", "FLAC", "MPG", "MPEG", "MP3", "MAD"})
-        if (ext == other)
-            return SongDecoder::Other;
-    return SongDecoder::ByContent;
+    const std::pair<const char*, SongReader> readers[] = {
+        {"WAV", SongReader::Wave}, {"MID", SongReader::Midi}, {"MIDI", SongReader::Midi},
+        {"KAR", SongReader::Midi}, {"OGG", SongReader::Ogg},  {"FLAC", SongReader::Flac},
+        {"MPG", SongReader::Mp3},  {"MPEG", SongReader::Mp3}, {"MP3", SongReader::Mp3},
+        {"MAD", SongReader::Mp3},
+    };
+    for (const auto& [name, reader] : readers)
+        if (ext == name)
+            return reader;
+    return SongReader::ByContent;
+}
+
+// An ID3 tag, or an MPEG audio frame header of layer 1 to 3 with a usable bit rate and
+// sample rate, as the mixer tells one.
+bool IsMp3Start(const uint8_t* p)
+{
+    return Is(p, "ID3") || (p[0] == 0xFF && (p[1] & 0xF0) == 0xF0 && (p[1] & 0x06) != 0 &&
+                            (p[2] & 0xF0) != 0 && (p[2] & 0xF0) != 0xF0 && (p[2] & 0x0C) != 0x0C);
+}
+
+// Mix_LoadMUS's pick by the first 12 bytes.
+SongReader ReaderForContent(const uint8_t* data, size_t size)
+{
+    if (size < 12)
+        return SongReader::None;
+    if (IsWav(data, size) || Is(data, "FORM"))
+        return SongReader::Wave;
+    if (Is(data, "OggS"))
+        return SongReader::Ogg;
+    if (Is(data, "fLaC"))
+        return SongReader::Flac;
+    if (Is(data, "MThd"))
+        return SongReader::Midi;
+    if (IsMp3Start(data))
+        return SongReader::Mp3;
+    return SongReader::Module;
+}
+
+bool IsVoc(const uint8_t* data, size_t size)
+{
+    return size >= 20 && Is(data, "Creative Voice File\x1a");
 }
 
 } // namespace
@@ -269,12 +375,14 @@ const char* SoundFileProblemText(SoundFileProblem problem)
         return "";
     case SoundFileProblem::UnknownFormat:
         return "not a WAV or Ogg Vorbis file";
+    case SoundFileProblem::UnsafeFormat:
+        return "FLAC or MP3, which the mixer does not decode safely";
     case SoundFileProblem::Truncated:
         return "a header or chunk runs past the end of the file";
     case SoundFileProblem::ChunkLayout:
-        return "WAV chunks out of order or of odd length";
+        return "chunks out of order or of odd or zero length";
     case SoundFileProblem::Encoding:
-        return "unsupported WAV encoding or sample size";
+        return "unsupported encoding or sample size";
     case SoundFileProblem::Channels:
         return "channel count other than 1 or 2";
     case SoundFileProblem::Rate:
@@ -293,16 +401,39 @@ SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse u
         return CheckWav(data, size, use);
     if (IsOgg(data, size))
         return CheckOgg(data, size, use);
+    if (use == SoundFileUse::Song && IsAiff(data, size))
+        return CheckAiff(data, size);
     return SoundFileProblem::UnknownFormat;
 }
 
 SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data, size_t size)
 {
-    const SongDecoder decoder = DecoderForName(fileName);
-    if (decoder == SongDecoder::Other || (decoder == SongDecoder::Wav && !IsWav(data, size)) ||
-        (decoder == SongDecoder::Ogg && !IsOgg(data, size)))
-        return SoundFileProblem::UnknownFormat;
-    return CheckSoundFile(data, size, SoundFileUse::Song);
+    SongReader reader = ReaderForName(fileName);
+    if (reader == SongReader::ByContent)
+        reader = ReaderForContent(data, size);
+    switch (reader)
+    {
+    case SongReader::Wave:
+        // The WAV stream reader takes WAV or AIFF by the bytes, whatever the name says.
+        if (!IsWav(data, size) && !IsAiff(data, size))
+            return SoundFileProblem::UnknownFormat;
+        return CheckSoundFile(data, size, SoundFileUse::Song);
+    case SongReader::Ogg:
+        if (!IsOgg(data, size))
+            return SoundFileProblem::UnknownFormat;
+        return CheckSoundFile(data, size, SoundFileUse::Song);
+    case SongReader::Flac:
+    case SongReader::Mp3:
+        return SoundFileProblem::UnsafeFormat;
+    case SongReader::Midi:
+        return SoundFileProblem::None;
+    case SongReader::Module:
+        return IsVoc(data, size) ? SoundFileProblem::UnknownFormat : SoundFileProblem::None;
+    case SongReader::ByContent:
+    case SongReader::None:
+        break;
+    }
+    return SoundFileProblem::UnknownFormat;
 }
 
 } // namespace Vaxo

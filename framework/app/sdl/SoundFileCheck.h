@@ -5,13 +5,22 @@
 // file's end crash or freeze them. Used by the sound manager and the music player, which
 // treat a refused file as one that failed to load.
 //
-// Accepted are the two formats the framework loads, whatever the file's name says:
+// Sound effects are accepted in the two formats the framework loads, whatever the file's
+// name says:
 //   - WAV: PCM of 8 or 16 bits, or IMA / Microsoft ADPCM (sound effects only: the streamed
 //     music reads PCM alone); only "fact" and "LIST" chunks before the "fmt " chunk, every
 //     chunk up to the "data" chunk within the file and of even length (the mixer does
 //     not skip a chunk's pad byte);
 //   - Ogg Vorbis: every stream's identification header; the first page is one.
 // and in both 1 or 2 channels at kSoundMinRate to kSoundMaxRate samples per second.
+//
+// A song goes to the mixer's reader that Mix_LoadMUS picks, by the name's extension or
+// else by the first bytes: WAV and Ogg Vorbis are checked as above, and AIFF (read by the
+// WAV stream reader) like WAV, PCM of 8 or 16 bits; MIDI and tracker modules (MOD, XM,
+// S3M, IT and the rest, read by libmikmod) go to the mixer unchanged. FLAC and MP3 are
+// refused: damaged FLAC files write past a buffer or hang the mixer holding its lock, and
+// an MP3 whose rate changes between frames overruns the converter's buffer. VOC is no
+// song format of the mixer (it would reach libmikmod, which knows no VOC).
 #pragma once
 
 #include <cstddef>
@@ -40,10 +49,11 @@ enum class SoundFileUse
 enum class SoundFileProblem
 {
     None,
-    UnknownFormat, // neither WAV nor Ogg Vorbis, or a song whose name picks another decoder
+    UnknownFormat, // neither WAV nor Ogg Vorbis (nor AIFF, for a song), or not what the name says
+    UnsafeFormat,  // a FLAC or MP3 song, whose readers in the mixer overrun buffers or hang
     Truncated,     // a header or chunk runs past the end of the file
-    ChunkLayout,   // WAV chunks the mixer would misread: odd lengths, no "fmt " first
-    Encoding,      // a WAV encoding or sample size the mixer does not decode
+    ChunkLayout,   // chunks the mixer would misread: odd lengths, no "fmt " first, AIFF length 0
+    Encoding,      // a WAV encoding or a sample size the mixer does not decode
     Channels,      // not 1 or 2 channels
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
@@ -59,8 +69,8 @@ const char* SoundFileProblemText(SoundFileProblem problem);
 // Checks the bytes of a file that is to be loaded as use.
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use);
 
-// Checks a song for Mix_LoadMUS, which picks its decoder by the name's extension before
-// looking at the bytes: that decoder must be the one for what the bytes hold.
+// Checks a song for Mix_LoadMUS, which picks its reader by the name's extension before
+// looking at the bytes: what that reader makes of the bytes must be safe.
 SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data, size_t size);
 
 } // namespace Vaxo

@@ -305,6 +305,146 @@ Bytes Ogg(size_t at = 0, uint64_t value = 0, int width = 0)
     return ogg;
 }
 
+Bytes Le(uint64_t value, int width)
+{
+    return Patched(Bytes(size_t(width)), 0, value, width);
+}
+
+Bytes Be(uint64_t value, int width) // big-endian
+{
+    Bytes bytes(static_cast<size_t>(width));
+    for (int i = 0; i < width; ++i)
+        bytes[size_t(i)] = uint8_t(value >> (8 * (width - 1 - i)));
+    return bytes;
+}
+
+Bytes Text(const std::string& text, size_t width) // padded with zero bytes
+{
+    Bytes bytes(text.begin(), text.end());
+    bytes.resize(width);
+    return bytes;
+}
+
+// An AIFF chunk, with the pad byte of an odd length.
+Bytes BeChunk(const char* id, const Bytes& body)
+{
+    return Bytes(id, id + 4) + Be(body.size(), 4) + body + Bytes(body.size() % 2);
+}
+
+// A whole number as AIFF's 80-bit float.
+Bytes Extended(uint64_t value)
+{
+    int exponent = 63;
+    while (exponent > 0 && !(value >> exponent & 1))
+        --exponent;
+    return Be(16383 + uint64_t(exponent), 2) + Be(value << (63 - exponent), 8);
+}
+
+Bytes Comm(uint16_t channels, uint32_t frames, uint16_t bits, uint64_t rate)
+{
+    return BeChunk("COMM", Be(channels, 2) + Be(frames, 4) + Be(bits, 2) + Extended(rate));
+}
+
+// Patterned samples after the offset and block size fields, the samples starting `offset`
+// bytes further on.
+Bytes Ssnd(size_t bytes, uint32_t offset = 0)
+{
+    Bytes data(bytes);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 37);
+    return BeChunk("SSND", Be(offset, 4) + Be(0, 4) + data);
+}
+
+Bytes Aiff(const Bytes& chunks, const char* form = "AIFF")
+{
+    return BeChunk("FORM", Bytes(form, form + 4) + chunks);
+}
+
+const Bytes kAiffChunks = Comm(1, 512, 16, 44100) + Ssnd(1024);
+const Bytes kAiff = Aiff(kAiffChunks);
+// A VOC file's header, no blocks.
+const Bytes kVoc = Text("Creative Voice File\x1a", 20) + Le(26, 2) + Le(0x10A, 2) + Le(0x1129, 2);
+
+// Tiny songs for the mixer's other readers, each a note of a looping 32-byte sawtooth (a
+// beat of a piano, for MIDI).
+Bytes Sawtooth(int step)
+{
+    Bytes wave(32);
+    for (size_t i = 0; i < wave.size(); ++i)
+        wave[i] = uint8_t(i * size_t(step));
+    return wave;
+}
+
+Bytes TinyMod() // ProTracker, 4 channels, 31 samples
+{
+    Bytes samples = Text("s", 22) + Be(16, 2) + Bytes{0, 64} + Be(0, 2) + Be(16, 2); // lengths in words
+    for (int i = 1; i < 31; ++i)
+        samples = samples + Bytes(28) + Be(1, 2);
+    Bytes pattern(1024);
+    pattern[0] = 0x01; // sample 1 at period 428 (C-2)
+    pattern[1] = 0xAC;
+    pattern[2] = 0x10;
+    return Text("tiny", 20) + samples + Bytes{1, 127} + Bytes(128) + Text("M.K.", 4) + pattern + Sawtooth(16);
+}
+
+Bytes TinyXm() // FastTracker 2, one instrument of one sample
+{
+    const Bytes song = Le(1, 2) + Le(0, 2) + Le(2, 2) + Le(1, 2) + Le(1, 2) + Le(1, 2) + Le(6, 2) +
+                       Le(125, 2) + Bytes(256); // orders, restart, channels, patterns, instruments,
+                                                // flags, speed, tempo, order table
+    const Bytes notes = {0x83, 49, 1, 0x80};    // C-4 of instrument 1; channel 2 empty
+    const Bytes pattern = Le(9, 4) + Bytes{0} + Le(1, 2) + Le(notes.size(), 2) + notes;
+    const Bytes instrument = Text("i", 22) + Bytes{0} + Le(1, 2) + Le(40, 4) + Bytes(96 + 48 + 48 + 14) +
+                             Le(0, 2) + Bytes(22); // keys to sample 1, no envelopes, no fade
+    const Bytes sample = Le(16, 4) + Le(0, 4) + Le(16, 4) + Bytes{64, 0, 1, 128, 0, 0} + Text("s", 22);
+    Bytes deltas(16, 16); // 8-bit samples stored as differences
+    deltas[0] = 0;
+    return Text("Extended Module: tiny", 37) + Bytes{0x1A} + Text("vaxo", 20) + Le(0x104, 2) +
+           Le(4 + song.size(), 4) + song + pattern + Le(4 + instrument.size(), 4) + instrument + sample +
+           deltas;
+}
+
+Bytes TinyS3m() // Scream Tracker 3: header, sample at 0x70, pattern at 0xD0, samples at 0x120
+{
+    Bytes header = Text("tiny", 28) + Bytes{0x1A, 16, 0, 0} + Le(2, 2) + Le(1, 2) + Le(1, 2) + Le(0, 2) +
+                   Le(0x1320, 2) + Le(2, 2) + Text("SCRM", 4) + Bytes{64, 6, 125, 0xB0, 0, 0} + Bytes(10) +
+                   Bytes{0, 8} + Bytes(30, 255) + Bytes{0, 255} + Le(0x70 >> 4, 2) + Le(0xD0 >> 4, 2);
+    // An 8-bit looping sample.
+    const Bytes sample = Bytes{1} + Bytes(12) + Bytes{0} + Le(0x120 >> 4, 2) + Le(32, 4) + Le(0, 4) +
+                         Le(32, 4) + Bytes{64, 0, 0, 1} + Le(8363, 4) + Bytes(12) + Text("s", 28) +
+                         Text("SCRS", 4);
+    const Bytes rows = Bytes{0x20, 60, 1} + Bytes(64); // C-5 of sample 1 in channel 0; 64 row ends
+    header.resize(0x70);
+    Bytes song = header + sample;
+    song.resize(0xD0);
+    song = song + Le(rows.size() + 2, 2) + rows;
+    song.resize(0x120);
+    return song + Sawtooth(8);
+}
+
+Bytes TinyIt() // Impulse Tracker, one sample and no instruments
+{
+    const Bytes header = Text("IMPM", 4) + Text("tiny", 26) + Le(0x0410, 2) + Le(2, 2) + Le(0, 2) + Le(1, 2) +
+                         Le(1, 2) + Le(0x0214, 2) + Le(0x0214, 2) + Le(9, 2) + Le(0, 2) +
+                         Bytes{128, 48, 6, 125, 128, 0} + Bytes(10) + Bytes(64, 32) + Bytes(64, 64) +
+                         Bytes{0, 255}; // orders, then the sample's and the pattern's offsets
+    const uint32_t sampleAt = uint32_t(header.size()) + 8;
+    const Bytes rows = Bytes{0x81, 0x03, 60, 1} + Bytes(64); // C-5 of sample 1 in channel 0
+    const uint32_t samplesAt = sampleAt + 80 + 8 + uint32_t(rows.size());
+    const Bytes sample = Text("IMPS", 4) + Bytes(12) + Bytes{0, 64, 0x11, 64} + Text("s", 26) + Bytes{1, 32} +
+                         Le(32, 4) + Le(0, 4) + Le(32, 4) + Le(8363, 4) + Bytes(8) + Le(samplesAt, 4) +
+                         Bytes(4);
+    return header + Le(sampleAt, 4) + Le(sampleAt + 80, 4) + sample + Le(rows.size(), 2) + Le(64, 2) +
+           Bytes(4) + rows + Sawtooth(8);
+}
+
+Bytes TinyMidi() // one track: middle C for a beat (96 ticks)
+{
+    const Bytes track = {0, 0x90, 60, 100, 96, 0x80, 60, 64, 0, 0xFF, 0x2F, 0};
+    return Text("MThd", 4) + Be(6, 4) + Be(0, 2) + Be(1, 2) + Be(96, 2) + Text("MTrk", 4) +
+           Be(track.size(), 4) + track;
+}
+
 // Damaged files are refused before the mixer sees them, as sound effects and as songs.
 TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
 {
@@ -336,7 +476,30 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
          P::ChunkLayout},
         {"other chunk first", Riff(Chunk("junk", Bytes(4)) + Chunk("fmt ", kFmtBody) + kData), P::ChunkLayout,
          P::ChunkLayout},
-        {"AIFF", Chunk("FORM", {'A', 'I', 'F', 'F'}), P::UnknownFormat, P::UnknownFormat},
+        {"AIFF", Chunk("FORM", {'A', 'I', 'F', 'F'}), P::UnknownFormat, P::Truncated}, // no chunks
+        {"AIFF, 16-bit mono", kAiff, P::UnknownFormat, P::None},
+        {"AIFF, 8-bit mono, odd sound chunk last", Aiff(Comm(1, 511, 8, 22050) + Ssnd(511)), P::UnknownFormat,
+         P::None},
+        {"AIFF, samples first, lowest rate", Aiff(Ssnd(1024) + Comm(2, 256, 16, 1000)), P::UnknownFormat,
+         P::None},
+        {"AIFF, highest rate", Aiff(Comm(2, 256, 16, 192000) + Ssnd(1024)), P::UnknownFormat, P::None},
+        {"AIFF of 0 channels", Aiff(Comm(0, 512, 16, 44100) + Ssnd(1024)), P::UnknownFormat, P::Channels},
+        {"AIFF at 999 Hz", Aiff(Comm(1, 512, 16, 999) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF at 192001 Hz", Aiff(Comm(1, 512, 16, 192001) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF at 2^30 Hz", Aiff(Comm(1, 512, 16, 1 << 30) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF of 24 bits", Aiff(Comm(1, 512, 24, 44100) + Ssnd(1536)), P::UnknownFormat, P::Encoding},
+        {"AIFF of more samples than it holds", Aiff(Comm(1, 513, 16, 44100) + Ssnd(1024)), P::UnknownFormat,
+         P::Truncated},
+        {"AIFF samples offset past the end", Aiff(Comm(1, 512, 16, 44100) + Ssnd(1024, 2)), P::UnknownFormat,
+         P::Truncated},
+        {"AIFF cut short", Bytes(kAiff.begin(), kAiff.end() - 1), P::UnknownFormat, P::Truncated},
+        {"AIFF without samples", Aiff(Comm(1, 0, 16, 44100)), P::UnknownFormat, P::Truncated},
+        {"AIFF short format", Aiff(BeChunk("COMM", Bytes(16)) + Ssnd(1024)), P::UnknownFormat, P::Truncated},
+        {"AIFF odd chunk first", Aiff(BeChunk("NAME", Bytes(3)) + kAiffChunks), P::UnknownFormat,
+         P::ChunkLayout},
+        {"AIFF chunk of length 0", Aiff(BeChunk("ANNO", {}) + kAiffChunks), P::UnknownFormat, P::ChunkLayout},
+        {"AIFF-C", Aiff(kAiffChunks, "AIFC"), P::UnknownFormat, P::UnknownFormat},
+        {"VOC", kVoc, P::UnknownFormat, P::UnknownFormat},
         {"empty", {}, P::UnknownFormat, P::UnknownFormat},
         {"Ogg at 50 Hz", Ogg(40, 50, 4), P::Rate, P::Rate},
         {"Ogg of 0 channels", Ogg(39, 0, 1), P::Channels, P::Channels},
@@ -350,13 +513,53 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         EXPECT_EQ(CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Effect), effect) << what;
         EXPECT_EQ(CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Song), song) << what;
     }
-    // Mix_LoadMUS picks its decoder by the name's extension, before it looks at the bytes.
-    for (const auto& [name, bytes, problem] : {std::tuple("a.WAV", kPcm16, P::None),
-                                               {"a.ogg", kPcm16, P::UnknownFormat},
-                                               {"a.mid", kPcm16, P::UnknownFormat},
-                                               {"a.Ogg", Ogg(), P::None},
-                                               {"v1.2/a", Ogg(), P::None},
-                                               {"a.wav", Ogg(), P::UnknownFormat}})
+    // Mix_LoadMUS picks its reader by the name's extension, before it looks at the bytes. MIDI
+    // and modules reach it unchanged, FLAC and MP3 never, by name or by content.
+    const Bytes flac = Text("fLaC", 4) + Be(0x80000022, 4) + Bytes(34);
+    const Bytes mp3 = Bytes{0xFF, 0xFB, 0x90, 0x64} + Bytes(413); // MPEG-1 layer 3, 128 kbit/s, 44.1 kHz
+    const Bytes id3 = Text("ID3", 3) + Bytes{4, 0, 0, 0, 0, 0, 0} + mp3;
+    for (const auto& [name, bytes, problem] :
+         {std::tuple("a.WAV", kPcm16, P::None),
+          {"a.ogg", kPcm16, P::UnknownFormat},
+          {"a.mid", kPcm16, P::None}, // the MIDI reader's to refuse
+          {"a.Ogg", Ogg(), P::None},
+          {"v1.2/a", Ogg(), P::None},
+          {"a.wav", Ogg(), P::UnknownFormat},
+          {"a.mod", TinyMod(), P::None},
+          {"a", TinyMod(), P::None},
+          {"a.XM", TinyXm(), P::None},
+          {"a.s3m", TinyS3m(), P::None},
+          {"a.it", TinyIt(), P::None},
+          {"a.mid", TinyMidi(), P::None},
+          {"a.MIDI", TinyMidi(), P::None},
+          {"a.kar", TinyMidi(), P::None},
+          {"a", TinyMidi(), P::None},
+          {"a.mid", flac, P::None},
+          {"a.flac", flac, P::UnsafeFormat},
+          {"a.FLAC", kPcm16, P::UnsafeFormat},
+          {"a", flac, P::UnsafeFormat},
+          {"a.xm", flac, P::UnsafeFormat},
+          {"a.wav", flac, P::UnknownFormat},
+          {"a.mp3", mp3, P::UnsafeFormat},
+          {"a.MP3", TinyMod(), P::UnsafeFormat},
+          {"a.mpg", mp3, P::UnsafeFormat},
+          {"a.mpeg", mp3, P::UnsafeFormat},
+          {"a.mad", mp3, P::UnsafeFormat},
+          {"a", mp3, P::UnsafeFormat},
+          {"a", id3, P::UnsafeFormat},
+          {"a.mod", id3, P::UnsafeFormat},
+          {"a", Patched(mp3, 2, 0xF0, 1), P::None}, // bit rate 15: no MP3
+          {"a", Patched(mp3, 1, 0xF9, 1), P::None}, // layer 4: no MP3
+          {"a.ogg", mp3, P::UnknownFormat},
+          {"x.mp3/a", TinyMod(), P::None},
+          {"a.aiff", kAiff, P::None},
+          {"a.wav", kAiff, P::None},
+          {"a", kAiff, P::None},
+          {"a.ogg", kAiff, P::UnknownFormat},
+          {"a.wav", Aiff(Comm(0, 512, 16, 44100) + Ssnd(1024)), P::Channels},
+          {"a.voc", kVoc, P::UnknownFormat},
+          {"a", kVoc, P::UnknownFormat},
+          {"a", Bytes(11, 1), P::UnknownFormat}}) // too short to tell
         EXPECT_EQ(CheckSongFile(name, bytes.data(), bytes.size()), problem) << name;
 }
 
@@ -365,7 +568,7 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
 TEST(CheckSoundFile, AcceptedRatesConvertWithinNineSteps)
 {
     for (int device : {44100, 22050})
-        for (Uint16 format : {AUDIO_U8, AUDIO_S16LSB})
+        for (Uint16 format : {AUDIO_U8, AUDIO_S16LSB, AUDIO_S8, AUDIO_S16MSB}) // WAV's, then AIFF's
             for (Uint8 channels : {1, 2})
                 for (int rate = kSoundMinRate; rate <= kSoundMaxRate; ++rate)
                 {
@@ -485,6 +688,24 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         EXPECT_EQ(Bytes(loaded->abuf, loaded->abuf + loaded->alen),
                   Bytes(direct->abuf, direct->abuf + direct->alen));
         Mix_FreeChunk(direct);
+    }
+    // Songs for the mixer's other readers load, by name or by their bytes, and are heard.
+    const std::pair<const char*, Bytes> songs[] = {
+        {"tiny.mod", TinyMod()}, {"mod", TinyMod()},    {"tiny.xm", TinyXm()},
+        {"tiny.s3m", TinyS3m()}, {"tiny.it", TinyIt()}, {"tiny.mid", TinyMidi()},
+        {"midi", TinyMidi()},    {"tiny.aiff", kAiff},  {"aiff.wav", kAiff},
+    };
+    for (size_t i = 0; i < std::size(songs); ++i)
+    {
+        const auto& [name, bytes] = songs[i];
+        std::ofstream(mDir + name)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        ASSERT_TRUE(music.LoadMusic(int(20 + i), mDir + name)) << name << ": " << Mix_GetError();
+        ASSERT_TRUE(WaitMixed(4096)); // the last song's last buffer out
+        const int64_t from = MixedFrames();
+        music.PlayMusic(int(20 + i), 0, true);
+        EXPECT_TRUE(WaitHeard(from)) << name;
+        music.StopAllMusic();
     }
 }
 

@@ -127,16 +127,34 @@ protected:
         return true;
     }
 
+    // Frames that have reached the output file.
+    int64_t MixedFrames() const
+    {
+        struct stat st;
+        return stat((mDir + "mixed.raw").c_str(), &st) == 0 ? int64_t(st.st_size) / 4 : 0;
+    }
+
     // Waits until at least `frames` more frames have reached the output file.
     bool WaitMixed(int64_t frames)
     {
-        auto mixed = [this]
-        {
-            struct stat st;
-            return stat((mDir + "mixed.raw").c_str(), &st) == 0 ? int64_t(st.st_size) / 4 : 0;
-        };
-        const int64_t target = mixed() + frames;
-        return WaitFor([&] { return mixed() >= target; });
+        const int64_t target = MixedFrames() + frames;
+        return WaitFor([&] { return MixedFrames() >= target; });
+    }
+
+    // Waits until a loud sample (left channel) reaches the output file after frame `from`.
+    bool WaitHeard(int64_t from)
+    {
+        return WaitFor(
+            [&]
+            {
+                std::ifstream in(mDir + "mixed.raw", std::ios::binary);
+                in.seekg(from * 4);
+                uint8_t frame[4];
+                for (; in.read(reinterpret_cast<char*>(frame), 4); ++from)
+                    if (std::abs(int16_t(uint16_t(frame[0] << 8 | frame[1]))) > 1000)
+                        return true;
+                return false;
+            });
     }
 
     // Closes the mixer and answers the left channel of everything it mixed.
