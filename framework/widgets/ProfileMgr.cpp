@@ -87,7 +87,8 @@ private:
 
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
-      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mToldNewerList(false)
+      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mListedNext(0),
+      mToldNewerList(false)
 {
     Clear();
 }
@@ -117,6 +118,7 @@ bool ProfileMgr::Load()
 {
     mKeepListFile = false;
     mListed.clear();
+    mListedNext = 0;
     // A demo being played back reads the recording machine's files, not this one's.
     const bool onDisk = !mApp->mPlayingDemo;
     FileSetAside aside;
@@ -166,6 +168,7 @@ bool ProfileMgr::Load()
         TellNewerList();
     for (const SmartPtr<Profile>& profile : mProfiles)
         mListed.push_back({profile->mId, profile->mName, profile});
+    mListedNext = mNextId;
     const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
@@ -257,6 +260,7 @@ bool ProfileMgr::Save()
     mListed.clear();
     for (const SmartPtr<Profile>& profile : mProfiles)
         mListed.push_back({profile->mId, profile->mName, profile});
+    mListedNext = mNextId;
     return true;
 }
 
@@ -360,19 +364,26 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
         if (fileId)
             fileIds.insert(profile.get());
     };
+    // An id alone names the same player only while no id can have been given twice since this
+    // copy last saw the list: the counter on disk never falls, and new ids go above it until
+    // it reaches the top.
+    const bool idsGivenOnce = mListedNext < INT32_MAX && nextOnDisk < INT32_MAX && nextOnDisk >= mListedNext;
     for (const SmartPtr<Profile>& entry : onDisk)
     {
-        // The player as this copy last saw it: same id, the same name first (ids may repeat
-        // in a damaged list).
+        // The player as this copy last saw it: the same id and name (ids may repeat in a
+        // damaged list), or the same id under a name the other copy gave it.
         size_t seen = mListed.size();
         for (size_t i = 0; i < mListed.size(); ++i)
         {
             if (matched[i] || mListed[i].mId != entry->mId)
                 continue;
-            if (seen == mListed.size() || sameName(entry, mListed[i].mName))
-                seen = i;
             if (sameName(entry, mListed[i].mName))
+            {
+                seen = i;
                 break;
+            }
+            if (seen == mListed.size() && idsGivenOnce)
+                seen = i;
         }
         if (seen < mListed.size())
         {
@@ -410,8 +421,10 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
         if (placed.count(profile.get()) == 0 && !listed)
             place(profile, false);
     }
-    // A player added or renumbered here whose id the other copy gave meanwhile gets a free
-    // one: two players never share a player file.
+    // A player added or renumbered here keeps its id only when it is above the last id the
+    // file gave out (the other copy may have given it, and deleted that player since) and no
+    // other player holds it; else it gets a free one above both counters. Two players never
+    // share a player file. Once the counter is at the top, ids are reused anyway.
     int32_t counter = std::max(mNextId, nextOnDisk);
     std::set<int32_t> taken;
     for (const SmartPtr<Profile>& profile : merged)
@@ -422,7 +435,9 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
     }
     for (const SmartPtr<Profile>& profile : merged)
     {
-        if (fileIds.count(profile.get()) != 0 || (profile->mId > 0 && taken.insert(profile->mId).second))
+        const bool newOnDisk = profile->mId > nextOnDisk || nextOnDisk == INT32_MAX;
+        if (fileIds.count(profile.get()) != 0 ||
+            (profile->mId > 0 && newOnDisk && taken.insert(profile->mId).second))
             continue;
         const int32_t id = FreeIdOnDisk(taken, counter);
         if (id == 0)

@@ -96,8 +96,9 @@ public:
     // Writes "UserProfile", the current player's details when dirty, and users.dat when
     // the list changed. The list written is the one on disk with this copy's changes since
     // it last read or wrote it: players another copy added or renamed are kept, players
-    // deleted in either copy stay deleted, and a player added here whose id another copy
-    // gave meanwhile gets a free one. True when users.dat holds the list now.
+    // deleted in either copy stay deleted, and a player added here gets an id above the last
+    // one either copy gave out (a deleted player's id is not given again). True when
+    // users.dat holds the list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -177,6 +178,9 @@ private:
         SmartPtr<Profile> mProfile;
     };
     std::vector<ListedPlayer> mListed;
+    // The last id given out as users.dat held it then: while the file's counter has not
+    // fallen below it nor reached the top, no id was given twice since.
+    int32_t mListedNext;
     bool mToldNewerList;
 };
 
