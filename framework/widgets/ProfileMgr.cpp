@@ -163,7 +163,11 @@ bool ProfileMgr::Load()
     if (setAside)
         TellListSetAside(aside);
     if (!loaded)
+    {
+        // Whether the file is kept was decided on the recording machine's files.
+        mApp->DemoSyncBool(&mKeepListFile);
         return false;
+    }
     if (mKeepListFile)
         TellNewerList();
     for (const SmartPtr<Profile>& profile : mProfiles)
@@ -227,9 +231,13 @@ bool ProfileMgr::Save()
         if (onDisk)
             MkDir(Profile::mProfileDir);
         ListLock lock(onDisk);
+        // Only a demo needs the players as they were before the merge.
+        const ProfileList before = mApp->mRecordingDemo || mApp->mPlayingDemo ? mProfiles : ProfileList();
         if (onDisk)
             MergeListOnDisk(&aside, &setAside);
-        if (!mKeepListFile && !(setAside && aside.mKeptAs.empty()))
+        bool write = !mKeepListFile && !(setAside && aside.mKeptAs.empty());
+        DemoSyncMerge(before, &write);
+        if (write)
         {
             DataSync sync;
             sync.OpenWriter(1024);
@@ -262,6 +270,63 @@ bool ProfileMgr::Save()
         mListed.push_back({profile->mId, profile->mName, profile});
     mListedNext = mNextId;
     return true;
+}
+
+void ProfileMgr::DemoSyncMerge(const ProfileList& before, bool* write)
+{
+    if (!mApp->mRecordingDemo && !mApp->mPlayingDemo)
+        return;
+    Buffer buffer;
+    if (mApp->mRecordingDemo)
+    {
+        buffer.WriteBoolean(*write);
+        buffer.WriteBoolean(mKeepListFile);
+        buffer.WriteLong(mNextId);
+        buffer.WriteLong(int32_t(mProfiles.size()));
+        // Each player as the place it had in the list before (-1: read from the file), its id
+        // and name: the replay keeps the same players, with what they hold in memory.
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            const auto at = std::find(before.begin(), before.end(), profile);
+            buffer.WriteLong(at == before.end() ? -1 : int32_t(std::distance(before.begin(), at)));
+            buffer.WriteLong(profile->mId);
+            buffer.WriteString(profile->mName);
+        }
+    }
+    mApp->DemoSyncBuffer(&buffer);
+    // Nothing came from a demo whose playback was cut off.
+    if (!mApp->mPlayingDemo || buffer.GetDataLen() == 0)
+        return;
+    buffer.SeekFront();
+    *write = buffer.ReadBoolean();
+    mKeepListFile = buffer.ReadBoolean();
+    mNextId = buffer.ReadLong();
+    const std::vector<SmartPtr<Profile>> places(before.begin(), before.end());
+    ProfileList merged;
+    // A damaged demo's count is not trusted beyond its bytes.
+    for (int32_t count = buffer.ReadLong(); count > 0 && !buffer.AtEnd(); --count)
+    {
+        const int32_t place = buffer.ReadLong();
+        const int32_t id = buffer.ReadLong();
+        const std::string name = buffer.ReadString();
+        SmartPtr<Profile> profile = place >= 0 && size_t(place) < places.size()
+                                        ? places[size_t(place)]
+                                        : SmartPtr<Profile>(mFactory());
+        if (std::find(merged.begin(), merged.end(), profile) != merged.end())
+            continue;
+        profile->mId = id;
+        profile->mName = name;
+        merged.push_back(profile);
+    }
+    // Players added here stay, as in the merge itself: CreateProfile returns one the list holds.
+    for (const SmartPtr<Profile>& profile : before)
+    {
+        const bool listed = std::any_of(mListed.begin(), mListed.end(),
+                                        [&profile](const ListedPlayer& p) { return p.mProfile == profile; });
+        if (!listed && std::find(merged.begin(), merged.end(), profile) == merged.end())
+            merged.push_back(profile);
+    }
+    mProfiles = merged;
 }
 
 void ProfileMgr::SyncState(DataSync& sync)
@@ -452,8 +517,8 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
 
 int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter)
 {
-    // Not through the application: a demo played back merges nothing, so this is not
-    // recorded either.
+    // Not through the application: a demo played back merges nothing; the merge's outcome
+    // is recorded as a whole.
     auto free = [&taken](int64_t id)
     { return taken.count(int32_t(id)) == 0 && !Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))); };
     for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
@@ -508,8 +573,17 @@ bool ProfileMgr::IdTaken(int32_t id)
     // A file left by a player that a damaged or lost users.dat no longer lists is never
     // handed to a new player; nor is one the user may not read, which the application's
     // test (it opens the file) does not see.
+    // A demo cut off from its stream answers yes to every existence test (and writes
+    // nothing): the search would run through every id.
+    if (mApp->mPlayingDemo && mApp->mDemoDetached)
+        return false;
     const std::string path = Profile::GetDetailsPath(id);
-    return mApp->FileExists(path) || (!mApp->mPlayingDemo && Vaxo::FileExists(path));
+    if (mApp->FileExists(path))
+        return true;
+    // A demo takes that answer from the recording machine, as the application's test.
+    bool exists = !mApp->mPlayingDemo && Vaxo::FileExists(path);
+    mApp->DemoSyncBool(&exists);
+    return exists;
 }
 
 int32_t ProfileMgr::FindFreeId(int32_t firstBelow)

@@ -159,6 +159,10 @@ private:
     void MergeListOnDisk(FileSetAside* aside, bool* setAside);
     // mProfiles becomes the list of the file with this copy's changes since mListed.
     void MergeList(const ProfileList& onDisk, int32_t nextOnDisk);
+    // What the merge made of users.dat (the list, the last id given out, whether the file
+    // is kept and whether it is written): recorded in a demo, and taken from it on playback,
+    // which reads no users.dat. before: mProfiles before the merge.
+    void DemoSyncMerge(const ProfileList& before, bool* write);
     // The lowest id above `counter` (or, once it is exhausted, from 1 on) that no player of
     // `taken` holds and no player file has.
     static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter);
