@@ -79,6 +79,8 @@ void Profile::LoadDetails()
         std::vector<char> bytes;
         if (!app->mPlayingDemo && ReadStoredFile(path, &bytes) == StoredFileRead::kUnreadable)
             KeepUnusableFile(path, errno, wasKept);
+        // Whether the file is kept was decided on the recording machine's files.
+        app->DemoSyncBool(&mKeepFile);
         return;
     }
     // Nothing to lose.
@@ -108,6 +110,7 @@ void Profile::LoadDetails()
         Reset();
         if (!app->mPlayingDemo)
             KeepUnusableFile(path, 0, wasKept);
+        app->DemoSyncBool(&mKeepFile);
     }
 }
 

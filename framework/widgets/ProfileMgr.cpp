@@ -87,7 +87,8 @@ private:
 
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
-      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mToldNewerList(false)
+      mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mListedNext(0),
+      mToldNewerList(false)
 {
     Clear();
 }
@@ -117,6 +118,7 @@ bool ProfileMgr::Load()
 {
     mKeepListFile = false;
     mListed.clear();
+    mListedNext = 0;
     // A demo being played back reads the recording machine's files, not this one's.
     const bool onDisk = !mApp->mPlayingDemo;
     FileSetAside aside;
@@ -161,11 +163,16 @@ bool ProfileMgr::Load()
     if (setAside)
         TellListSetAside(aside);
     if (!loaded)
+    {
+        // Whether the file is kept was decided on the recording machine's files.
+        mApp->DemoSyncBool(&mKeepListFile);
         return false;
+    }
     if (mKeepListFile)
         TellNewerList();
     for (const SmartPtr<Profile>& profile : mProfiles)
         mListed.push_back({profile->mId, profile->mName, profile});
+    mListedNext = mNextId;
     const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
@@ -224,9 +231,13 @@ bool ProfileMgr::Save()
         if (onDisk)
             MkDir(Profile::mProfileDir);
         ListLock lock(onDisk);
+        // Only a demo needs the players as they were before the merge.
+        const ProfileList before = mApp->mRecordingDemo || mApp->mPlayingDemo ? mProfiles : ProfileList();
         if (onDisk)
             MergeListOnDisk(&aside, &setAside);
-        if (!mKeepListFile && !(setAside && aside.mKeptAs.empty()))
+        bool write = !mKeepListFile && !(setAside && aside.mKeptAs.empty());
+        DemoSyncMerge(before, &write);
+        if (write)
         {
             DataSync sync;
             sync.OpenWriter(1024);
@@ -257,7 +268,65 @@ bool ProfileMgr::Save()
     mListed.clear();
     for (const SmartPtr<Profile>& profile : mProfiles)
         mListed.push_back({profile->mId, profile->mName, profile});
+    mListedNext = mNextId;
     return true;
+}
+
+void ProfileMgr::DemoSyncMerge(const ProfileList& before, bool* write)
+{
+    if (!mApp->mRecordingDemo && !mApp->mPlayingDemo)
+        return;
+    Buffer buffer;
+    if (mApp->mRecordingDemo)
+    {
+        buffer.WriteBoolean(*write);
+        buffer.WriteBoolean(mKeepListFile);
+        buffer.WriteLong(mNextId);
+        buffer.WriteLong(int32_t(mProfiles.size()));
+        // Each player as the place it had in the list before (-1: read from the file), its id
+        // and name: the replay keeps the same players, with what they hold in memory.
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            const auto at = std::find(before.begin(), before.end(), profile);
+            buffer.WriteLong(at == before.end() ? -1 : int32_t(std::distance(before.begin(), at)));
+            buffer.WriteLong(profile->mId);
+            buffer.WriteString(profile->mName);
+        }
+    }
+    mApp->DemoSyncBuffer(&buffer);
+    // Nothing came from a demo whose playback was cut off.
+    if (!mApp->mPlayingDemo || buffer.GetDataLen() == 0)
+        return;
+    buffer.SeekFront();
+    *write = buffer.ReadBoolean();
+    mKeepListFile = buffer.ReadBoolean();
+    mNextId = buffer.ReadLong();
+    const std::vector<SmartPtr<Profile>> places(before.begin(), before.end());
+    ProfileList merged;
+    // A damaged demo's count is not trusted beyond its bytes.
+    for (int32_t count = buffer.ReadLong(); count > 0 && !buffer.AtEnd(); --count)
+    {
+        const int32_t place = buffer.ReadLong();
+        const int32_t id = buffer.ReadLong();
+        const std::string name = buffer.ReadString();
+        SmartPtr<Profile> profile = place >= 0 && size_t(place) < places.size()
+                                        ? places[size_t(place)]
+                                        : SmartPtr<Profile>(mFactory());
+        if (std::find(merged.begin(), merged.end(), profile) != merged.end())
+            continue;
+        profile->mId = id;
+        profile->mName = name;
+        merged.push_back(profile);
+    }
+    // Players added here stay, as in the merge itself: CreateProfile returns one the list holds.
+    for (const SmartPtr<Profile>& profile : before)
+    {
+        const bool listed = std::any_of(mListed.begin(), mListed.end(),
+                                        [&profile](const ListedPlayer& p) { return p.mProfile == profile; });
+        if (!listed && std::find(merged.begin(), merged.end(), profile) == merged.end())
+            merged.push_back(profile);
+    }
+    mProfiles = merged;
 }
 
 void ProfileMgr::SyncState(DataSync& sync)
@@ -360,19 +429,26 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
         if (fileId)
             fileIds.insert(profile.get());
     };
+    // An id alone names the same player only while no id can have been given twice since this
+    // copy last saw the list: the counter on disk never falls, and new ids go above it until
+    // it reaches the top.
+    const bool idsGivenOnce = mListedNext < INT32_MAX && nextOnDisk < INT32_MAX && nextOnDisk >= mListedNext;
     for (const SmartPtr<Profile>& entry : onDisk)
     {
-        // The player as this copy last saw it: same id, the same name first (ids may repeat
-        // in a damaged list).
+        // The player as this copy last saw it: the same id and name (ids may repeat in a
+        // damaged list), or the same id under a name the other copy gave it.
         size_t seen = mListed.size();
         for (size_t i = 0; i < mListed.size(); ++i)
         {
             if (matched[i] || mListed[i].mId != entry->mId)
                 continue;
-            if (seen == mListed.size() || sameName(entry, mListed[i].mName))
-                seen = i;
             if (sameName(entry, mListed[i].mName))
+            {
+                seen = i;
                 break;
+            }
+            if (seen == mListed.size() && idsGivenOnce)
+                seen = i;
         }
         if (seen < mListed.size())
         {
@@ -410,8 +486,10 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
         if (placed.count(profile.get()) == 0 && !listed)
             place(profile, false);
     }
-    // A player added or renumbered here whose id the other copy gave meanwhile gets a free
-    // one: two players never share a player file.
+    // A player added or renumbered here keeps its id only when it is above the last id the
+    // file gave out (the other copy may have given it, and deleted that player since) and no
+    // other player holds it; else it gets a free one above both counters. Two players never
+    // share a player file. Once the counter is at the top, ids are reused anyway.
     int32_t counter = std::max(mNextId, nextOnDisk);
     std::set<int32_t> taken;
     for (const SmartPtr<Profile>& profile : merged)
@@ -422,7 +500,9 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
     }
     for (const SmartPtr<Profile>& profile : merged)
     {
-        if (fileIds.count(profile.get()) != 0 || (profile->mId > 0 && taken.insert(profile->mId).second))
+        const bool newOnDisk = profile->mId > nextOnDisk || nextOnDisk == INT32_MAX;
+        if (fileIds.count(profile.get()) != 0 ||
+            (profile->mId > 0 && newOnDisk && taken.insert(profile->mId).second))
             continue;
         const int32_t id = FreeIdOnDisk(taken, counter);
         if (id == 0)
@@ -437,8 +517,8 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
 
 int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter)
 {
-    // Not through the application: a demo played back merges nothing, so this is not
-    // recorded either.
+    // Not through the application: a demo played back merges nothing; the merge's outcome
+    // is recorded as a whole.
     auto free = [&taken](int64_t id)
     { return taken.count(int32_t(id)) == 0 && !Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))); };
     for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
@@ -493,8 +573,17 @@ bool ProfileMgr::IdTaken(int32_t id)
     // A file left by a player that a damaged or lost users.dat no longer lists is never
     // handed to a new player; nor is one the user may not read, which the application's
     // test (it opens the file) does not see.
+    // A demo cut off from its stream answers yes to every existence test (and writes
+    // nothing): the search would run through every id.
+    if (mApp->mPlayingDemo && mApp->mDemoDetached)
+        return false;
     const std::string path = Profile::GetDetailsPath(id);
-    return mApp->FileExists(path) || (!mApp->mPlayingDemo && Vaxo::FileExists(path));
+    if (mApp->FileExists(path))
+        return true;
+    // A demo takes that answer from the recording machine, as the application's test.
+    bool exists = !mApp->mPlayingDemo && Vaxo::FileExists(path);
+    mApp->DemoSyncBool(&exists);
+    return exists;
 }
 
 int32_t ProfileMgr::FindFreeId(int32_t firstBelow)

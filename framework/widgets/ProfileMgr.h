@@ -96,8 +96,9 @@ public:
     // Writes "UserProfile", the current player's details when dirty, and users.dat when
     // the list changed. The list written is the one on disk with this copy's changes since
     // it last read or wrote it: players another copy added or renamed are kept, players
-    // deleted in either copy stay deleted, and a player added here whose id another copy
-    // gave meanwhile gets a free one. True when users.dat holds the list now.
+    // deleted in either copy stay deleted, and a player added here gets an id above the last
+    // one either copy gave out (a deleted player's id is not given again). True when
+    // users.dat holds the list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -158,6 +159,10 @@ private:
     void MergeListOnDisk(FileSetAside* aside, bool* setAside);
     // mProfiles becomes the list of the file with this copy's changes since mListed.
     void MergeList(const ProfileList& onDisk, int32_t nextOnDisk);
+    // What the merge made of users.dat (the list, the last id given out, whether the file
+    // is kept and whether it is written): recorded in a demo, and taken from it on playback,
+    // which reads no users.dat. before: mProfiles before the merge.
+    void DemoSyncMerge(const ProfileList& before, bool* write);
     // The lowest id above `counter` (or, once it is exhausted, from 1 on) that no player of
     // `taken` holds and no player file has.
     static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter);
@@ -177,6 +182,9 @@ private:
         SmartPtr<Profile> mProfile;
     };
     std::vector<ListedPlayer> mListed;
+    // The last id given out as users.dat held it then: while the file's counter has not
+    // fallen below it nor reached the top, no id was given twice since.
+    int32_t mListedNext;
     bool mToldNewerList;
 };
 

@@ -1,8 +1,8 @@
 // Player-file bytes through Profile::LoadDetails with a sample details routine of every
 // kind of field (numbers, a string from version 2 on, a vector, bits): it must end, and
 // leave either what the file held or a fresh player (a damaged file moved aside).
-#include "app/support/AppTestEnv.h"
 #include "common/DataSync.h"
+#include "support/ProfileFuzzEnv.h"
 #include "widgets/Profile.h"
 
 #include <cstddef>
@@ -43,18 +43,11 @@ public:
     }
     int32_t GetCurVersion() override { return 3; }
 };
-
-struct Shared
-{
-    AppTestEnv mEnv;
-    VaxoAppBase mApp;
-    Shared() { Profile::InitProfileDir(mEnv.mHome + "users", true); }
-};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Shared shared;
+    static ProfileFuzzEnv shared;
     if (!shared.mApp.WriteBytesToFile(Profile::GetDetailsPath(1), data, uint32_t(size)))
         std::abort();
     SampleProfile profile;

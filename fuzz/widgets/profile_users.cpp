@@ -1,6 +1,6 @@
 // users.dat bytes through the profile manager's load: it must end, an unreadable list
 // must leave no players, and a new player must get an id above every listed one.
-#include "app/support/AppTestEnv.h"
+#include "support/ProfileFuzzEnv.h"
 #include "widgets/ProfileMgr.h"
 
 #include <algorithm>
@@ -11,19 +11,9 @@
 
 using namespace Vaxo;
 
-namespace
-{
-struct Shared
-{
-    AppTestEnv mEnv;
-    VaxoAppBase mApp;
-    Shared() { Profile::InitProfileDir(mEnv.mHome + "users", true); }
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Shared shared;
+    static ProfileFuzzEnv shared;
     if (!shared.mApp.WriteBytesToFile(Profile::mProfileDir + "users.dat", data, uint32_t(size)))
         std::abort();
     ProfileMgr mgr(&shared.mApp);

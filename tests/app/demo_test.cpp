@@ -5,15 +5,20 @@
 #include "app/DemoFile.h"
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
+#include "common/support/TestFolder.h"
+#include "widgets/ProfileMgr.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <thread>
@@ -300,6 +305,115 @@ TEST_F(Demo, RecordedRunReplaysTheSameCallsAnswersAndLoadingHandOver)
         EXPECT_EQ(app.mRandSeed, seed);
         EXPECT_EQ(app.mDemoMarkerList, (std::list<std::pair<std::string, int32_t>>{{"level", 4}}));
     }
+}
+
+// What a run decides about its players, as one line: meanwhile runs after the list is read.
+std::string PlayWithPlayers(DemoApp& app, const std::function<void()>& meanwhile)
+{
+    ProfileMgr mgr(&app);
+    std::string line = "load " + std::to_string(mgr.Load());
+    meanwhile();
+    if (Profile* amy = mgr.GetProfile("Amy", true))
+    {
+        amy->mDirty = true;
+        line += " kept " + std::to_string(amy->mKeepFile) + " saved " + std::to_string(amy->SaveIfDirty());
+    }
+    Profile* bea = mgr.CreateProfile("Bea");
+    line += " bea " + std::to_string(bea != nullptr ? bea->mId : 0) + " save " + std::to_string(mgr.Save());
+    for (const SmartPtr<Profile>& profile : mgr.mProfiles)
+        line += " " + std::to_string(profile->mId) + ":" + profile->mName;
+    return line;
+}
+
+// A run recorded by a user who may not read some player files, where other names are taken
+// or another copy changes the list, replayed by one who may: the replay makes the same calls
+// and the same decisions (which file is kept, which id is free, which list is written).
+TEST_F(Demo, ARunAroundPlayerFilesThatCannotBeUsedReplaysTheSameDecisions)
+{
+    // Lists of players: Amy (id 1); Amy and Cy (id 2).
+    const char amyList[] = "\x02\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\0\0\x03\0Amy\x01\0\0\0";
+    const char amyAndCyList[] =
+        "\x02\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\0\0\x03\0Amy\x02\0\0\0\x02\0Cy\x01\0\0\0";
+    const std::string amy(amyList, sizeof(amyList) - 1);
+    const std::string amyAndCy(amyAndCyList, sizeof(amyAndCyList) - 1);
+    // users.dat, Amy's user1.dat, an unlisted user2.dat (none when empty; "-" a file nobody
+    // may read), the file whose every name to be kept under is taken, whether another copy
+    // adds Cy meanwhile, and what the recording decided.
+    const std::tuple<std::string, std::string, std::string, const char*, bool, const char*> rows[] = {
+        {amy, "-", "", "user1.dat.unreadable", false, "load 1 kept 1 saved 0 bea 2 save 1 1:Amy 2:Bea"},
+        {amy, "\x01", "", "user1.dat.damaged", false, "load 1 kept 1 saved 0 bea 2 save 1 1:Amy 2:Bea"},
+        {amy, "", "-", "", false, "load 1 kept 0 saved 1 bea 3 save 1 1:Amy 3:Bea"},
+        {"-", "", "", "users.dat.unreadable", false, "load 0 bea 1 save 0 1:Bea"},
+        {amy, "", "", "", true, "load 1 kept 0 saved 1 bea 3 save 1 1:Amy 2:Cy 3:Bea"},
+    };
+    for (const auto& [list, amyFile, unlisted, taken, otherCopy, decided] : rows)
+    {
+        SCOPED_TRACE(decided);
+        TestFolder folder;
+        ASSERT_EQ(chmod(folder.mPath.c_str(), 0777), 0);
+        const std::string dir = folder / "users/";
+        ASSERT_TRUE(MkDir(dir));
+        ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+        for (const auto& [name, bytes] :
+             {std::pair(std::string("users.dat"), list), {"user1.dat", amyFile}, {"user2.dat", unlisted}})
+        {
+            if (bytes.empty())
+                continue;
+            folder.Write("users/" + name, bytes == "-" ? "x" : bytes);
+            ASSERT_EQ(chmod((dir + name).c_str(), bytes == "-" ? 0 : 0666), 0);
+        }
+        for (int i = 1; *taken != 0 && i <= 100; i++)
+            folder.Write("users/" + std::string(taken) + (i > 1 ? std::to_string(i) : ""), "");
+        const int recorded = RunAsOrdinaryUser(
+            [&, otherCopy = otherCopy]
+            {
+                DemoApp app;
+                app.mRecordingDemo = true;
+                Profile::InitProfileDir(dir, true);
+                auto meanwhile = [&]
+                {
+                    if (otherCopy)
+                        WriteFileAtomically(dir + "users.dat", amyAndCy.data(), uint32_t(amyAndCy.size()));
+                };
+                const std::string line = PlayWithPlayers(app, meanwhile);
+                std::ofstream(folder / "stream", std::ios::binary)
+                    .write(reinterpret_cast<const char*>(app.mDemoBuffer.GetDataPtr()),
+                           app.mDemoBuffer.GetDataLen());
+                std::ofstream(folder / "line") << app.mDemoBuffer.GetDataLenBits() << " " << line;
+                app.mRecordingDemo = false; // no demo file is written
+                return 0;
+            });
+        ASSERT_EQ(recorded, 0);
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadWholeFile(folder / "stream", &bytes));
+        std::ifstream lineFile(folder / "line");
+        int32_t bits = 0;
+        std::string line;
+        lineFile >> bits;
+        std::getline(lineFile >> std::ws, line);
+        EXPECT_EQ(line, decided);
+
+        // Replayed by one who may read every file.
+        Buffer stream;
+        stream.SetData(bytes);
+        std::unique_ptr<DemoApp> player = Player(stream);
+        Profile::InitProfileDir(dir, true);
+        EXPECT_EQ(PlayWithPlayers(*player, [] {}), line);
+        EXPECT_EQ(player->mDemoBuffer.GetReadBitPos(), bits);
+        EXPECT_FALSE(player->mDemoDetached);
+        Profile::mProfileDir.clear();
+    }
+
+    // A replay cut off from its demo, where every file exists, still gives a new player the
+    // first id at once.
+    std::unique_ptr<DemoApp> cut = Player(Buffer());
+    cut->mDemoDetached = true;
+    Profile::InitProfileDir(mEnv.mHome + "users/", true);
+    ProfileMgr mgr(cut.get());
+    Profile* dee = mgr.CreateProfile("Dee");
+    ASSERT_NE(dee, nullptr);
+    EXPECT_EQ(dee->mId, 1);
+    Profile::mProfileDir.clear();
 }
 
 TEST_F(Demo, WhatTheLoadingHookAsksTheMachineReplaysAndLaterInputStaysInStep)

@@ -16,16 +16,22 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <random>
 #include <set>
+#include <sstream>
+#include <thread>
 #include <tuple>
 
 using namespace Vaxo;
@@ -507,63 +513,263 @@ TEST_F(Profiles, TwoCopiesOnOneFolderKeepEachOthersChanges)
     }
 }
 
-// Two copies each adding a player at once, both having read the list first: both players
-// are kept, each under an id of its own.
-TEST_F(Profiles, TwoCopiesAddingPlayersAtOnceKeepBoth)
+// One copy reads an empty folder; another makes Ann; a third plays Ann; the second deletes
+// her; the first, which never saw Ann, makes Bob; the third saves Ann's progress and its
+// list. Bob never gets Ann's id while the counter lasts, and never her progress or the third
+// copy's player for her.
+TEST_F(Profiles, APlayerDeletedInOneCopyLeavesNeitherIdNorProgressToAnotherCopysNewPlayer)
 {
-    for (int run = 0; run < 10; run++)
+    // The list the copies start from, then Bob's id: past the top of the counter ids are
+    // reused, but a player of one copy is still not taken for another's.
+    const std::pair<std::string, int32_t> rows[] = {
+        {"", 2},
+        {BYTES("\x02\0\0\0\xFF\xFF\xFF\x7F\x01\0\0\0\xFF\xFF\xFF\x7F\x03\0Max\x01\0\0\0"), 1},
+    };
+    for (const auto& [start, bobId] : rows)
+    {
+        SCOPED_TRACE(bobId);
+        std::filesystem::remove_all(mDir);
+        std::filesystem::create_directories(mDir);
+        if (!start.empty())
+            WriteFile(mDir + "users.dat", start);
+        ProfileMgr a(&mApp, &ScoreProfile::Make);
+        ProfileMgr b(&mApp, &ScoreProfile::Make);
+        ProfileMgr c(&mApp, &ScoreProfile::Make);
+        EXPECT_EQ(a.Load(), !start.empty());
+        b.Load();
+        Profile* bAnn = b.CreateProfile("Ann");
+        ASSERT_NE(bAnn, nullptr);
+        EXPECT_EQ(bAnn->mId, 1);
+        ASSERT_TRUE(c.Load());
+        Profile* ann = c.GetProfile("Ann", true);
+        ASSERT_NE(ann, nullptr);
+        c.SetCurProfile(ann);
+        Score(ann)->mScore = 8;
+        ann->mDirty = true;
+        Delete(b, "Ann");
+        Profile* bob = a.CreateProfile("Bob");
+        ASSERT_NE(bob, nullptr);
+        EXPECT_EQ(bob->mId, bobId);
+        c.mDirty = true;
+        EXPECT_TRUE(c.Save());
+        // The third copy's Ann stays Ann, and is not listed as Bob.
+        EXPECT_EQ(ann->mName, "Ann");
+        EXPECT_NE(c.GetProfile("Bob", false), ann);
+        ProfileMgr next(&mApp, &ScoreProfile::Make);
+        ASSERT_TRUE(next.Load());
+        EXPECT_EQ(List(next), start.empty() ? "2:Bob next 2" : "2147483647:Max 1:Bob next 2147483647");
+        if (start.empty())
+        {
+            EXPECT_EQ(Score(next.GetProfile("Bob", true))->mScore, -1);
+        }
+    }
+}
+
+// A player whose progress names it: the name it was made with, which its names keep
+// before a "~".
+class TagProfile : public Profile
+{
+public:
+    std::string mTag;
+
+    void Reset() override { mTag.clear(); }
+    void SyncDetails(DataSync& sync) override { sync.SyncString(mTag); }
+    static Profile* Make() { return new TagProfile(); }
+    static std::string TagOf(const std::string& name) { return name.substr(0, name.find('~')); }
+};
+
+// Pipes by which copies of the program wait until the test lets them all go on.
+class Gate
+{
+public:
+    Gate()
+    {
+        if (pipe(mArrived) != 0 || pipe(mGo) != 0)
+            mArrived[0] = -1;
+    }
+    ~Gate()
+    {
+        for (int fd : {mArrived[0], mArrived[1], mGo[0], mGo[1]})
+            close(fd);
+    }
+    // In a copy: says it is here and waits.
+    bool Pass()
+    {
+        char byte = 0;
+        return write(mArrived[1], "x", 1) == 1 && read(mGo[0], &byte, 1) == 1;
+    }
+    // In the test: waits for `copies` copies (false when one ended first), then lets them go.
+    bool AllHere(int copies)
+    {
+        close(mArrived[1]);
+        mArrived[1] = -1;
+        char byte = 0;
+        for (int got = 0; got < copies; got++)
+        {
+            if (read(mArrived[0], &byte, 1) != 1)
+                return false;
+        }
+        return true;
+    }
+    void Open(int copies)
+    {
+        for (int i = 0; i < copies; i++)
+            (void)!write(mGo[1], "g", 1);
+    }
+
+private:
+    int mArrived[2];
+    int mGo[2];
+};
+
+// Copies on one folder that all read the list, then each add a player at once, then add,
+// rename, delete and play players at random without reading the list again: the players
+// added at once are all kept under ids of their own, no id is given to two players, no
+// player file is written for two players, no player loads another's progress, and the list
+// holds every player added and not deleted.
+TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
+{
+    constexpr int kRuns = 10;
+    constexpr int kCopies = 3;
+    constexpr int kSteps = 40;
+    const std::string logPath = mEnv.mHome + "copies.log";
+    int reusedIds = 0;
+    int sharedFiles = 0;
+    for (int run = 0; run < kRuns; run++)
     {
         SCOPED_TRACE(run);
         std::filesystem::remove_all(mDir);
-        ProfileMgr(&mApp).CreateProfile("Alice");
-        int loaded[2];
-        int go[2];
-        ASSERT_EQ(pipe(loaded), 0);
-        ASSERT_EQ(pipe(go), 0);
+        std::filesystem::remove(logPath);
+        // What the copies did: "id <id> <player>" for each id given, "file <id> <player>" for
+        // each player file written, "gone <player>" for each player deleted.
+        const int log = open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+        ASSERT_GE(log, 0);
+        auto note = [log](const std::string& line)
+        { (void)!write(log, (line + "\n").data(), line.size() + 1); };
+        note("id " + std::to_string(ProfileMgr(&mApp).CreateProfile("Alice")->mId) + " Alice");
+        Gate loaded, added;
         std::vector<pid_t> copies;
-        for (const char* name : {"Bea", "Cid"})
+        for (int copy = 0; copy < kCopies; copy++)
         {
             const pid_t pid = StartChild(
-                [&]
+                [&, copy]
                 {
-                    ProfileMgr mgr(&mApp);
-                    char byte = 0;
-                    const bool ready =
-                        mgr.Load() && write(loaded[1], "x", 1) == 1 && read(go[0], &byte, 1) == 1;
-                    return ready && mgr.CreateProfile(name) != nullptr ? 0 : 1;
+                    std::mt19937 random(uint32_t(run * kCopies + copy));
+                    ProfileMgr mgr(&mApp, &TagProfile::Make);
+                    auto add = [&](const std::string& name)
+                    {
+                        Profile* profile = mgr.CreateProfile(name);
+                        if (profile != nullptr)
+                            note("id " + std::to_string(profile->mId) + " " + name);
+                        return profile != nullptr;
+                    };
+                    const std::string me = "c" + std::to_string(copy);
+                    if (!mgr.Load() || !loaded.Pass() || !add(me) || !added.Pass())
+                        return 1;
+                    int wrong = 0;
+                    for (int step = 0; step < kSteps; step++)
+                    {
+                        const uint32_t what = random() % 4;
+                        const std::string stamp = me + "s" + std::to_string(step);
+                        if (what == 0 || mgr.mProfiles.empty())
+                        {
+                            wrong += add(stamp) ? 0 : 1;
+                            continue;
+                        }
+                        auto at = mgr.mProfiles.begin();
+                        std::advance(at, random() % mgr.mProfiles.size());
+                        SmartPtr<Profile> player = *at;
+                        const std::string tag = TagProfile::TagOf(player->mName);
+                        if (what == 1)
+                        {
+                            player->mName = tag + "~" + stamp;
+                            mgr.mDirty = true;
+                            wrong += mgr.Save() ? 0 : 1;
+                        }
+                        else if (what == 2)
+                        {
+                            Delete(mgr, player->mName);
+                            note("gone " + tag);
+                        }
+                        else
+                        {
+                            mgr.GetProfile(player->mName, true);
+                            auto* tagged = static_cast<TagProfile*>(player.get());
+                            wrong += tagged->mTag.empty() || tagged->mTag == tag ? 0 : 1;
+                            tagged->mTag = tag;
+                            wrong += player->SaveDetails() ? 0 : 1;
+                            note("file " + std::to_string(player->mId) + " " + tag);
+                        }
+                        std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
+                    }
+                    return wrong == 0 ? 0 : 2;
                 });
             ASSERT_GE(pid, 0);
             copies.push_back(pid);
         }
-        // Both copies have read the list before either adds its player.
-        close(loaded[1]);
-        char bytes[2];
-        ssize_t got = 0;
-        while (got < 2)
+        // All copies have read the list before any adds its player.
+        EXPECT_TRUE(loaded.AllHere(kCopies));
+        loaded.Open(kCopies);
+        if (added.AllHere(kCopies))
         {
-            const ssize_t n = read(loaded[0], bytes + got, size_t(2 - got));
-            if (n <= 0)
-                break;
-            got += n;
+            ProfileMgr first(&mApp);
+            ASSERT_TRUE(first.Load());
+            std::set<std::string> names, allNames = {"Alice"};
+            std::set<int32_t> ids, allIds = {1};
+            for (const SmartPtr<Profile>& profile : first.mProfiles)
+            {
+                names.insert(profile->mName);
+                ids.insert(profile->mId);
+            }
+            for (int copy = 0; copy < kCopies; copy++)
+            {
+                allNames.insert("c" + std::to_string(copy));
+                allIds.insert(copy + 2);
+            }
+            EXPECT_EQ(names, allNames) << List(first);
+            EXPECT_EQ(ids, allIds) << List(first);
         }
-        EXPECT_EQ(got, 2);
-        ASSERT_EQ(write(go[1], "gg", 2), 2);
+        added.Open(kCopies);
         for (pid_t pid : copies)
             EXPECT_EQ(ChildStatus(pid, true), 0);
-        for (int fd : {loaded[0], go[0], go[1]})
-            close(fd);
-        ProfileMgr after(&mApp);
+        close(log);
+
+        std::map<int32_t, std::set<std::string>> given, written;
+        std::set<std::string> kept;
+        std::istringstream lines(ReadFile(logPath));
+        for (std::string what, second, third; lines >> what >> second;)
+        {
+            if (what == "gone")
+            {
+                kept.erase(second);
+                continue;
+            }
+            lines >> third;
+            (what == "id" ? given : written)[std::stoi(second)].insert(third);
+            if (what == "id")
+                kept.insert(third);
+        }
+        auto shared = [](const std::map<int32_t, std::set<std::string>>& byId) {
+            return int(
+                std::count_if(byId.begin(), byId.end(), [](const auto& id) { return id.second.size() > 1; }));
+        };
+        reusedIds += shared(given);
+        sharedFiles += shared(written);
+        ProfileMgr after(&mApp, &TagProfile::Make);
         ASSERT_TRUE(after.Load());
-        std::set<std::string> names;
-        std::set<int32_t> ids;
+        std::set<std::string> listed;
         for (const SmartPtr<Profile>& profile : after.mProfiles)
         {
-            names.insert(profile->mName);
-            ids.insert(profile->mId);
+            const std::string tag = TagProfile::TagOf(profile->mName);
+            listed.insert(tag);
+            profile->LoadDetails();
+            const std::string& found = static_cast<TagProfile*>(profile.get())->mTag;
+            EXPECT_TRUE(found.empty() || found == tag) << profile->mName << " holds " << found;
         }
-        EXPECT_EQ(names, (std::set<std::string>{"Alice", "Bea", "Cid"})) << List(after);
-        EXPECT_EQ(ids, (std::set<int32_t>{1, 2, 3})) << List(after);
+        EXPECT_EQ(listed, kept) << List(after);
     }
+    EXPECT_EQ(reusedIds, 0) << "ids given to two players in " << kRuns << " runs";
+    EXPECT_EQ(sharedFiles, 0) << "player files written for two players in " << kRuns << " runs";
 }
 
 // A player file that cannot be read whole is moved aside and told before anything writes

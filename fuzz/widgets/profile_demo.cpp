@@ -1,0 +1,45 @@
+// A demo stream played back through the player list: loading it, making a player, deleting
+// the first one and saving take their answers, the player files' fates and the merged list
+// from the stream. It must end (a stream that runs out answers every existence test yes),
+// and the new player must be listed.
+#include "support/ProfileFuzzEnv.h"
+#include "widgets/ProfileMgr.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace Vaxo;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static ProfileFuzzEnv shared;
+    VaxoAppBase& app = shared.mApp;
+    app.mPlayingDemo = true;
+    app.mDemoDetached = false;
+    app.mDemoHeadPending = true;
+    app.mDemoCommandTime = 0;
+    app.mUpdateCount = 0;
+    app.mDemoBuffer.Clear();
+    app.mDemoBuffer.SetData(data, int32_t(size));
+
+    ProfileMgr mgr(&app);
+    mgr.Load();
+    Profile* added = mgr.CreateProfile("Fuzz");
+    if (added != nullptr &&
+        std::find(mgr.mProfiles.begin(), mgr.mProfiles.end(), added) == mgr.mProfiles.end())
+        std::abort();
+    if (!mgr.mProfiles.empty())
+    {
+        // As the player dialog deletes one.
+        SmartPtr<Profile> gone = mgr.mProfiles.front();
+        mgr.mProfiles.pop_front();
+        mgr.mDirty = true;
+        if (mgr.Save())
+            gone->DeleteFiles();
+    }
+    mgr.Save();
+    shared.mEnv.mPlatform->mCalls.clear();
+    return 0;
+}
