@@ -228,6 +228,16 @@ public:
     }
 };
 
+// A manager over an 800 x 600 screen.
+class ScreenManager : public WidgetManager
+{
+public:
+    ScreenManager() : WidgetManager(nullptr)
+    {
+        Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    }
+};
+
 // Adds the widgets to the manager, back to front, and leaves them all clean.
 void AddClean(WidgetManager& manager, std::initializer_list<Widget*> widgets)
 {
@@ -472,8 +482,7 @@ TEST(WidgetContainer, MarksFromTheHooksOfAHidingWidgetJoinTheSpread)
     // P hides the translucent T below it; marking P marks its partner X too, which lies
     // in front, apart, and shows Y below it.
     std::vector<std::string> log;
-    WidgetManager manager(nullptr);
-    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    ScreenManager manager;
     PartneredWidget p("P", &log, 0, 0, 100, 100);
     RecordingWidget y("Y", &log, 310, 310, 10, 10);
     RecordingWidget t("T", &log, 10, 10, 20, 20);
@@ -490,8 +499,7 @@ TEST(WidgetContainer, AWidgetWhoseMarkDirtyMarksItsPartIsMarkedOnce)
 {
     // W's MarkDirty marks its child C too; marking C marks W, whose hook finds C marked.
     std::vector<std::string> log;
-    WidgetManager manager(nullptr);
-    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    ScreenManager manager;
     PartneredWidget whole("W", &log, 0, 0, 100, 100);
     RecordingWidget part("C", &log, 10, 10, 20, 20);
     manager.AddWidget(&whole);
@@ -510,8 +518,7 @@ TEST(WidgetContainer, WalksOverWidgetsOneMarkReachedEndAtTheirHider)
     // on the screen; T's translucent button B then walks down to P, which hides it and
     // whose MarkDirty marks its partner Q, off the screen, which nothing else reaches.
     std::vector<std::string> log;
-    WidgetManager manager(nullptr);
-    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    ScreenManager manager;
     RecordingWidget background("Background", &log, 0, 0, 800, 600);
     RecordingWidget q("Q", &log, -50, -50, 10, 10);
     PartneredWidget p("P", &log, 250, 250, 100, 100);
@@ -568,8 +575,7 @@ TEST(WidgetContainer, MarkingLooksAtEachWidgetAFewTimes)
     // dialog marks them all, and widget by widget that walks the list for each of them
     // (millions of look-ups).
     int lookups = 0;
-    WidgetManager manager(nullptr);
-    manager.Resize(TRect<int>(0, 0, 800, 600), TRect<int>(0, 0, 800, 600));
+    ScreenManager manager;
     std::vector<std::unique_ptr<CountingWidget>> widgets;
     widgets.push_back(std::make_unique<CountingWidget>("bg", &lookups, 0, 0, 800, 600));
     for (int i = 0; i < 3000; ++i)
