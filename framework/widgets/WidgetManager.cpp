@@ -117,19 +117,19 @@ void WidgetManager::SetFocus(Widget* widget)
 {
     if (widget == mFocusWidget)
         return;
-    // Within one change of focus a widget that lost it does not take it again: a field
-    // that asks for it back from its LostFocus (it still holds the focus while its hook
-    // runs), or two widgets handing it to each other, would otherwise never let the
-    // change end.
+    // A widget does not take the focus back from a change still running that took it: a
+    // field that asks for it back from its LostFocus (it still holds the focus while its
+    // hook runs), or two widgets handing it to each other, would otherwise never let the
+    // change end. Only the calls on the stack refuse it: a hook that runs a modal loop
+    // lets the clicks inside it move the focus freely.
     for (const WidgetRef<Widget>& lost : mFocusLosers)
     {
         if (widget != nullptr && lost.get() == widget)
             return;
     }
-    ++mFocusChangeDepth;
+    const size_t ownLosers = mFocusLosers.size();
     SetFocusOnce(widget);
-    if (--mFocusChangeDepth == 0)
-        mFocusLosers.clear();
+    mFocusLosers.resize(ownLosers);
 }
 
 void WidgetManager::SetFocusOnce(Widget* widget)

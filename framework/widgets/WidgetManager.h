@@ -191,10 +191,9 @@ private:
     // Focus widgets of the layers RemoveBaseModal is popping, innermost last, given back
     // once the pop's hooks have run; ForgetInModalLayers clears them too.
     std::vector<Widget*> mPoppedFocusWidgets;
-    // Widgets that lost the focus during the SetFocus under way (nested calls from the
-    // focus hooks included), and how deep those calls are.
+    // Widgets that lost the focus to the SetFocus calls under way, outermost call's first;
+    // each call takes its own off when it returns.
     std::vector<WidgetRef<Widget>> mFocusLosers;
-    int32_t mFocusChangeDepth = 0;
 
     // One SetFocus: takes the focus from whoever holds it and gives it to widget.
     void SetFocusOnce(Widget* widget);

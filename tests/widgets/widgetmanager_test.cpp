@@ -332,14 +332,16 @@ TEST(WidgetManager, KeysTabbingAndWindowFocus)
 TEST(WidgetManager, TheFocusGoesWhereAskedWhateverTheLosingWidgetDoes)
 {
     // The focus moves from A to B while focus hooks ask for it (once, or every time they
-    // run: a field that will not let go, two widgets handing it to each other). The call
-    // returns; one handed the focus in between is told it lost it; a widget that lost it
-    // does not take it again within the change (it still held it while its hook ran); only
-    // the focus widget believes it has the focus.
+    // run: a field that will not let go, two widgets handing it to each other), or run a
+    // modal loop in which the user clicks fields. The call returns; one handed the focus in
+    // between is told it lost it; a widget that lost it does not take it again from the
+    // change that took it (it still held it while its hook ran), though inside a loop its
+    // hook runs the clicks move it freely; only the focus widget believes it has the
+    // focus; afterwards clicks move it as always.
     struct Ask
     {
         const char* hook; // "A.LostFocus": A's LostFocus asks ...
-        const char* to;   // ... for this widget's focus
+        const char* to;   // ... for this widget's focus; several: a loop clicking each in turn
     };
     struct Row
     {
@@ -348,6 +350,7 @@ TEST(WidgetManager, TheFocusGoesWhereAskedWhateverTheLosingWidgetDoes)
         bool everyTime;
         const char* log;
         const char* endsWith;
+        const char* loopEndsWith = ""; // where the focus was when the hook's loop ended
     };
     const char* passedC = "A.LostFocus C.GotFocus C.LostFocus B.GotFocus";
     const Row rows[] = {
@@ -366,32 +369,65 @@ TEST(WidgetManager, TheFocusGoesWhereAskedWhateverTheLosingWidgetDoes)
          true,
          passedC,
          "B"},
+        {"A runs a modal loop in which D, E and D are clicked",
+         {{"A.LostFocus", "DED"}},
+         false,
+         "A.LostFocus D.GotFocus D.LostFocus E.GotFocus E.LostFocus D.GotFocus D.LostFocus B.GotFocus",
+         "B",
+         "D"},
     };
+    const char* const names[] = {"A", "B", "C", "D", "E"};
     for (const Row& row : rows)
     {
         WidgetTestEnv env;
-        env.Add("A", 0, 0, 10, 10);
-        RecordingWidget* b = env.Add("B", 20, 0, 10, 10);
-        env.Add("C", 40, 0, 10, 10);
+        for (int i = 0; i < 5; ++i)
+            env.Add(names[i], 20 * i, 0, 10, 10)->mWantsFocus = true;
         WidgetManager* m = env.mManager;
+        auto clickEach = [&](const std::string& to)
+        {
+            for (char name : to)
+                Click(m, env[std::string(1, name)]->mX + 5, 5);
+        };
         m->SetFocus(env["A"]);
         // A cap on the asks, so that a change that never ends fails here instead of hanging.
         int asked = 0;
+        std::string loopEndedOn;
         for (const Ask& ask : row.asks)
         {
             const std::string hook(ask.hook);
-            env[hook.substr(0, 1)]->mActions[hook.substr(2)] = [&, to = ask.to, done = false]() mutable
+            env[hook.substr(0, 1)]->mActions[hook.substr(2)] =
+                [&, to = std::string(ask.to), done = false]() mutable
             {
-                if ((row.everyTime || !std::exchange(done, true)) && ++asked < 100)
+                if ((!row.everyTime && std::exchange(done, true)) || ++asked >= 100)
+                    return;
+                if (to.size() == 1)
                     m->SetFocus(env[to]);
+                else
+                {
+                    clickEach(to);
+                    loopEndedOn = m->mFocusWidget != nullptr
+                                      ? static_cast<RecordingWidget*>(m->mFocusWidget)->mName
+                                      : "";
+                }
             };
         }
         env.Take();
-        m->SetFocus(b);
-        EXPECT_EQ(env.TakeText(), row.log) << row.what;
+        m->SetFocus(env["B"]);
+        std::vector<std::string> focusLog;
+        for (const std::string& line : env.Take())
+        {
+            if (line.find("Focus") != std::string::npos)
+                focusLog.push_back(line);
+        }
+        EXPECT_EQ(Join(focusLog), row.log) << row.what;
+        EXPECT_EQ(loopEndedOn, row.loopEndsWith) << row.what;
         EXPECT_EQ(m->mFocusWidget, env[row.endsWith]) << row.what;
-        for (const char* name : {"A", "B", "C"})
+        for (const char* name : names)
             EXPECT_EQ(env[name]->mHasFocus, env[name] == m->mFocusWidget) << row.what << " " << name;
+        for (const char* name : names)
+            env[name]->mActions.clear();
+        clickEach("DED");
+        EXPECT_EQ(m->mFocusWidget, env["D"]) << row.what;
     }
 }
 
