@@ -165,6 +165,15 @@ public:
         if (mOwnFont)
             XSetFont(mDisplay, mGC, mFont->fid);
         SetWindowManagerHints(request, parent, x, y);
+        // The program's focus events as SDL sees them, to know whether taking the focus told
+        // its window that it lost the keyboard (see TellGameItHasTheKeyboard). From another
+        // thread, that window may be gone by now.
+        mGameWindow = parent;
+        if (mGameWindow != 0)
+        {
+            QuietXErrors quiet(mDisplay);
+            XSelectInput(mDisplay, mGameWindow, FocusChangeMask);
+        }
         Draw();
         XMapRaised(mDisplay, mWindow);
     }
@@ -201,6 +210,10 @@ public:
                     SetHeld(-1, false);
                 }
                 break;
+            case FocusIn:
+            case FocusOut:
+                NoteGameFocus(event.xfocus);
+                break;
             case ClientMessage:
                 if (event.xclient.format == 32 && Atom(event.xclient.data.l[0]) == mDeleteWindow)
                     pressed = mLayout.mCancelButton;
@@ -230,9 +243,46 @@ public:
             (XGetWindowAttributes(mDisplay, mFocusBefore, &attributes) != 0 &&
              attributes.map_state == IsViewable))
             XSetInputFocus(mDisplay, mFocusBefore, mRevertBefore, CurrentTime);
+        TellGameItHasTheKeyboard();
     }
 
 private:
+    // SDL counts the program's window focused or not by these events alone, whatever their
+    // detail, and passes over those of a grab.
+    void NoteGameFocus(const XFocusChangeEvent& focus)
+    {
+        if (mGameWindow != 0 && focus.window == mGameWindow && focus.mode != NotifyGrab &&
+            focus.mode != NotifyUngrab)
+            mGameFocusLost = focus.type == FocusOut;
+    }
+
+    // Under the pointer root the keyboard goes to the window under the pointer, but X tells a
+    // window so only when the focus itself changes, never when the pointer moves. The program's
+    // window, told that it lost the keyboard when the panel took it while the pointer rested
+    // there, hears nothing when the pointer root comes back with the pointer on the panel or
+    // elsewhere: SDL would count the program inactive for good, and its buttons refuse every
+    // click. It is told as X tells a window with the pointer on it.
+    void TellGameItHasTheKeyboard()
+    {
+        XSync(mDisplay, False);
+        XEvent event;
+        while (mGameWindow != 0 && XCheckWindowEvent(mDisplay, mGameWindow, FocusChangeMask, &event))
+            NoteGameFocus(event.xfocus);
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(mDisplay, &focus, &revert);
+        if (!mGameFocusLost || focus != PointerRoot)
+            return;
+        event = XEvent();
+        event.xfocus.type = FocusIn;
+        event.xfocus.display = mDisplay;
+        event.xfocus.window = mGameWindow;
+        event.xfocus.mode = NotifyNormal;
+        event.xfocus.detail = NotifyPointer;
+        XSendEvent(mDisplay, mGameWindow, False, FocusChangeMask, &event);
+        mGameFocusLost = false;
+    }
+
     void AllocateColors()
     {
         const Colormap colormap = DefaultColormap(mDisplay, mScreen);
@@ -405,6 +455,10 @@ private:
     // it was to revert to.
     Window mFocusBefore = None;
     int mRevertBefore = RevertToPointerRoot;
+    // The program's window the panel stands over (0 for none), and whether SDL was last told
+    // that it lost the keyboard since the panel opened.
+    Window mGameWindow = 0;
+    bool mGameFocusLost = false;
     // The button the left mouse button went down on, or -1; whether the pointer is still on it.
     int mHeld = -1;
     bool mHeldInside = false;

@@ -71,8 +71,9 @@ AlertPanelLayout LayOutAlertPanel(const AlertPanelRequest& request, const AlertP
 
 // Shows the panel in its own window on the X display of the program's SDL window (above
 // it, transient for it) or else of DISPLAY, and waits for the answer. The panel takes the
-// keyboard focus and, when it closes, gives it back to the window that had it. False,
-// without showing anything, when no display can be opened or it has no usable font.
+// keyboard focus and, when it closes, gives it back to the window that had it; the program's
+// window hears that it has it again also where the pointer brings it. False, without showing
+// anything, when no display can be opened or it has no usable font.
 bool ShowAlertPanelWindow(const AlertPanelRequest& request, int* answer);
 
 } // namespace Vaxo

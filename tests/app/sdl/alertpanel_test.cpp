@@ -3,8 +3,9 @@
 // Xvfb at depth 24 (VAXO_DISPLAY_24; skipped when unset). Each panel is opened by a child
 // process through the SDL platform's message box; the test finds the window by its title,
 // checks its title, place and picture, answers it with events sent to it, and reads the
-// answer from the child's exit status. Where the keyboard focus goes is tested on an Xvfb
-// of the test's own, which no other test's window disturbs.
+// answer from the child's exit status. Where the keyboard focus goes, and whether the
+// program's buttons answer after a box, is tested on an Xvfb of the test's own, which no other
+// test's window disturbs; there the test moves the pointer and clicks through XTest.
 #include "app/sdl/AlertPanel.h"
 #include "app/sdl/AlertPanelWindow.h"
 #include "app/sdl/PlatformSDL.h"
@@ -13,6 +14,8 @@
 #include "common/support/ChildProcess.h"
 #include "common/support/TestFolder.h"
 #include "graphics/NativeDisplay.h"
+#include "widgets/ButtonListener.h"
+#include "widgets/ButtonWidget.h"
 #include "widgets/WidgetManager.h"
 
 #include <SDL.h>
@@ -35,6 +38,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 // What SDL and X keep for the life of the process is not ours to report.
@@ -165,7 +169,14 @@ enum class Game
     kWindowed,   // a window
     kFullScreen, // full screen, the box asked for without leaving it (the 3D question at exit)
     kFocused,    // a window that has the keyboard focus
+    kHovered,    // a window the pointer rests on, the keyboard following the pointer
 };
+
+// Where the pointer rests on the program's window when it starts, and its button, in the
+// window's pixels.
+constexpr int kRestX = 60;
+constexpr int kRestY = 60;
+const TRect<int> kGameButton(200, 160, 80, 40);
 
 // The X connection of the program's SDL window and the window the window manager sees.
 SDL_SysWMinfo GameWindowInfo()
@@ -176,11 +187,38 @@ SDL_SysWMinfo GameWindowInfo()
     return info;
 }
 
+// After the box, a button of the program's window (kGameButton) waits ten seconds for a click,
+// the window's title ending in " ready" meanwhile. Whether the click reached the button's
+// listener.
+bool AButtonAnswersAClick(VaxoAppBase& app, PlatformSDL& platform, const std::string& title)
+{
+    struct Clicks : ButtonListener
+    {
+        int mDepressed = 0;
+        void ButtonDepress(int) override { ++mDepressed; }
+    } clicks;
+    const TRect<int> area(0, 0, app.mWidth, app.mHeight);
+    app.mWidgetManager->Resize(area, area);
+    ButtonWidget button(1, &clicks);
+    button.Resize(kGameButton);
+    app.mWidgetManager->AddWidget(&button);
+    SDL_WM_SetCaption((title + " ready").c_str(), "");
+    for (int waited = 0; waited < 1000 && clicks.mDepressed == 0; ++waited)
+    {
+        platform.DoMessageLoop();
+        app.ProcessDeferredMessages(false);
+        SDL_Delay(10);
+    }
+    app.mWidgetManager->RemoveWidget(&button);
+    return clicks.mDepressed == 1;
+}
+
 // The SDL platform's message box of a type, in a child; the answer is the exit status, plus
 // 100 when the program was still full screen afterwards and 20 when clicks on its window
 // made while the panel was up are still queued. A focused window's program adds 30 when its
 // window does not have the keyboard focus again afterwards, and 60 when SDL did not report
-// the focus lost and won back or the application does not count itself focused again.
+// the focus lost and won back or the application does not count itself focused again. A
+// program under the pointer adds 40 when its button does not answer a click afterwards.
 int AskThroughThePlatform(uint32_t type, const std::string& title, Game game)
 {
     // As in a program, an X error ends it; the test's own handler would let it pass.
@@ -250,7 +288,9 @@ int AskThroughThePlatform(uint32_t type, const std::string& title, Game game)
         focusNotBack = (holder == window.info.x11.wmwindow ? 0 : 30) +
                        (focus == "-+" && app.mHasFocus && app.mWidgetManager->mAppHasFocus ? 0 : 60);
     }
-    return answer + (fullScreen ? 100 : 0) + (clicks ? 20 : 0) + focusNotBack;
+    const int deadButton =
+        game == Game::kHovered && !AButtonAnswersAClick(app, *platform, app.mTitle) ? 40 : 0;
+    return answer + (fullScreen ? 100 : 0) + (clicks ? 20 : 0) + focusNotBack + deadButton;
 }
 
 // ---- The test's own connection to the display ----
@@ -483,12 +523,40 @@ protected:
         if (children != nullptr)
             XFree(children);
     }
-    void ClickButton(const ShownPanel& panel, const std::string& title, int dx = 0)
+    // The middle of the panel's button of that title, in the panel's pixels.
+    static TPoint<int> ButtonMiddle(const ShownPanel& panel, const std::string& title)
     {
         for (const AlertPanelButton& button : panel.mLayout.mButtons)
             if (button.mTitle == title)
-                Click(panel.mWindow, button.mRect.mX + button.mRect.mWidth / 2,
-                      button.mRect.mY + button.mRect.mHeight / 2, dx);
+                return TPoint<int>(button.mRect.mX + button.mRect.mWidth / 2,
+                                   button.mRect.mY + button.mRect.mHeight / 2);
+        return TPoint<int>(-1, -1);
+    }
+    void ClickButton(const ShownPanel& panel, const std::string& title, int dx = 0)
+    {
+        const TPoint<int> middle = ButtonMiddle(panel, title);
+        Click(panel.mWindow, middle.mX, middle.mY, dx);
+    }
+    // The pointer moved to (x, y) of the screen, and a left click where it is, as the user
+    // moves and clicks: the server's own events, crossings and focus changes included.
+    void MovePointer(int x, int y)
+    {
+        XTestFakeMotionEvent(mDisplay, -1, x, y, CurrentTime);
+        XSync(mDisplay, False);
+    }
+    void ClickPointer()
+    {
+        XTestFakeButtonEvent(mDisplay, Button1, True, CurrentTime);
+        XTestFakeButtonEvent(mDisplay, Button1, False, CurrentTime);
+        XSync(mDisplay, False);
+    }
+    // Where (x, y) of a window is on the screen.
+    TPoint<int> OnScreen(Window window, int x, int y)
+    {
+        int rootX = 0, rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates(mDisplay, window, DefaultRootWindow(mDisplay), x, y, &rootX, &rootY, &child);
+        return TPoint<int>(rootX, rootY);
     }
     void PressKey(Window window, KeySym key)
     {
@@ -681,6 +749,35 @@ protected:
         return window;
     }
 
+    // The pointer, resting on the program's window (named game) when the panel came, goes
+    // onto the panel and clicks Yes, then onto the button of the program's window once it is
+    // ready, and clicks it.
+    void AnswerWithThePointerThenClickTheGame(const ShownPanel& panel, const std::string& game)
+    {
+        const Window gameWindow = FindNamed(mDisplay, DefaultRootWindow(mDisplay), game, 2);
+        ASSERT_NE(gameWindow, 0u);
+        Window root = 0, child = 0;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        unsigned int buttons = 0;
+        XQueryPointer(mDisplay, gameWindow, &root, &child, &rootX, &rootY, &x, &y, &buttons);
+        ASSERT_TRUE(x == kRestX && y == kRestY) << "the pointer is not on the program's window";
+        const TPoint<int> yes = ButtonMiddle(panel, "Yes");
+        const TPoint<int> onPanel = OnScreen(panel.mWindow, yes.mX, yes.mY);
+        MovePointer(onPanel.mX, onPanel.mY);
+        ClickPointer();
+        Window ready = 0;
+        for (int waited = 0; waited < 500 && ready == 0; ++waited)
+        {
+            ready = FindNamed(mDisplay, DefaultRootWindow(mDisplay), game + " ready", 2);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_NE(ready, 0u) << "the program did not get past the panel";
+        const TPoint<int> onButton = OnScreen(ready, kGameButton.mX + kGameButton.mWidth / 2,
+                                              kGameButton.mY + kGameButton.mHeight / 2);
+        MovePointer(onButton.mX, onButton.mY);
+        ClickPointer();
+    }
+
     std::unique_ptr<PrivateXServer> mServer;
 };
 
@@ -691,6 +788,10 @@ TEST_F(AlertPanelFocusTest, WhenThePanelClosesTheWindowThatHadTheFocusHasItAgain
         kTestsWindow,
         kTestsWindowGone, // destroyed while the panel is up
         kProgramsWindow,  // the child checks it has the focus again, and so believes SDL
+        // None: the keyboard follows the pointer, which rests on the program's window at its
+        // start and answers the panel; then it clicks a button of the program's window, which
+        // the child checks answers.
+        kPointer,
     };
     // Where the program's window stands, which window has the focus when the box is asked for.
     const std::pair<Game, Holder> rows[] = {
@@ -698,13 +799,20 @@ TEST_F(AlertPanelFocusTest, WhenThePanelClosesTheWindowThatHadTheFocusHasItAgain
         {Game::kFocused, Holder::kProgramsWindow},
         // No X error ends the program; the focus follows the pointer, as without a panel.
         {Game::kNone, Holder::kTestsWindowGone},
+        {Game::kHovered, Holder::kPointer},
     };
     int row = 0;
     for (const auto& [game, holder] : rows)
     {
         const AlertPanelRequest request{PanelTitle("focus " + std::to_string(row++)), kMessage, "No", "Yes",
                                         ""};
-        const Window mine = holder != Holder::kProgramsWindow ? FocusedWindow() : 0;
+        const bool testsWindow = holder == Holder::kTestsWindow || holder == Holder::kTestsWindowGone;
+        const Window mine = testsWindow ? FocusedWindow() : 0;
+        if (holder == Holder::kPointer)
+        {
+            XSetInputFocus(mDisplay, PointerRoot, RevertToPointerRoot, CurrentTime);
+            MovePointer(kRestX, kRestY);
+        }
         const std::string output = mFolder / "output.txt";
         const pid_t child =
             StartChild(output, [&, game = game] { return AskThroughThePlatform(4, request.mTitle, game); });
@@ -729,7 +837,10 @@ TEST_F(AlertPanelFocusTest, WhenThePanelClosesTheWindowThatHadTheFocusHasItAgain
             XDestroyWindow(mDisplay, mine);
             XSync(mDisplay, False);
         }
-        ClickButton(panel, "Yes");
+        if (holder == Holder::kPointer)
+            AnswerWithThePointerThenClickTheGame(panel, request.mTitle + " game");
+        else
+            ClickButton(panel, "Yes");
         EXPECT_EQ(WaitForChild(child, 60), 6) << "row " << row << "; " << ReadFile(output);
         if (holder == Holder::kTestsWindow)
         {
