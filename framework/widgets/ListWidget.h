@@ -14,6 +14,7 @@
 #include "widgets/ListListener.h"
 #include "widgets/ScrollListener.h"
 #include "widgets/Widget.h"
+#include "widgets/WidgetRef.h"
 
 #include <string>
 #include <vector>
@@ -34,8 +35,8 @@ public:
     int mId;
     // Font of every line; not owned.
     Font* mFont;
-    // Linked scroll bar; not owned.
-    ScrollbarWidget* mScrollbar;
+    // Linked scroll bar; not owned. It may be deleted first: the list then has none.
+    BorrowedRef<ScrollbarWidget> mScrollbar;
     // 0 left (x 4), 1 centred, anything else right (4 pixels from the edge).
     int mJustify;
     // Orders sorted insertion and finds lines by text; strcmp by default.

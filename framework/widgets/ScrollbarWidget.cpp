@@ -52,13 +52,16 @@ template <typename F> void ScrollbarWidget::ForEachButton(F f)
         f(mDownButton.get());
 }
 
-void ScrollbarWidget::SetButtonsVisible(bool visible)
+template <typename F> bool ScrollbarWidget::ChangePart(Widget* part, F change)
 {
-    // The down button first.
-    if (mDownButton != nullptr)
-        mDownButton->SetVisible(visible);
-    if (mUpButton != nullptr)
-        mUpButton->SetVisible(visible);
+    return part == nullptr || CallOut(this, [&] { change(part); });
+}
+
+bool ScrollbarWidget::SetAllVisible(bool visible)
+{
+    auto show = [visible](Widget* part) { part->SetVisible(visible); };
+    // The down button before the up button.
+    return ChangePart(this, show) && ChangePart(mDownButton.get(), show) && ChangePart(mUpButton.get(), show);
 }
 
 int ScrollbarWidget::ButtonSize()
@@ -67,17 +70,19 @@ int ScrollbarWidget::ButtonSize()
 }
 
 // A listener may move the value (through the range) before its next call, so each call
-// reads the value anew; one that deletes the bar, often with itself, hears no more.
+// reads the value anew; one that deletes the bar, often with itself, hears no more, and
+// neither does a list its own listener deleted while the bar lives on.
 void ScrollbarWidget::TellListener(int times)
 {
     for (int i = 0; i < times; ++i)
     {
-        if (!CallOut(this, [&] { mListener->ScrollPosition(mId, mValue); }))
+        ScrollListener* listener = mListener.get();
+        if (listener == nullptr || !CallOut(this, [&] { listener->ScrollPosition(mId, mValue); }))
             return;
     }
 }
 
-bool ScrollbarWidget::Clamp()
+bool ScrollbarWidget::Clamp(bool& moved)
 {
     const double old = mValue;
     if (mValue > mMaxValue - mPageSize)
@@ -85,30 +90,27 @@ bool ScrollbarWidget::Clamp()
     // NaN counts as below the range.
     if (!(mValue >= 0.0))
         mValue = 0.0;
+    moved = !(mValue == old);
     const bool canScroll = mPageSize < mMaxValue;
-    SetDisabled(!canScroll);
-    ForEachButton([canScroll](ScrollbuttonWidget* button) { button->SetDisabled(!canScroll); });
-    if (mInvisIfNoScroll)
-    {
-        SetVisible(canScroll);
-        SetButtonsVisible(canScroll);
-    }
-    return !(mValue == old);
+    auto enable = [canScroll](Widget* part) { part->SetDisabled(!canScroll); };
+    if (!ChangePart(this, enable) || !ChangePart(mUpButton.get(), enable) ||
+        !ChangePart(mDownButton.get(), enable))
+        return false;
+    return !mInvisIfNoScroll || SetAllVisible(canScroll);
 }
 
 void ScrollbarWidget::ClampValue()
 {
-    if (Clamp())
+    bool moved = false;
+    if (Clamp(moved) && moved)
         TellListener(1);
 }
 
 void ScrollbarWidget::SetInvisIfNoScroll(bool invisIfNoScroll)
 {
     mInvisIfNoScroll = invisIfNoScroll;
-    if (!invisIfNoScroll)
-        return;
-    SetVisible(false);
-    SetButtonsVisible(false);
+    if (invisIfNoScroll)
+        SetAllVisible(false);
 }
 
 void ScrollbarWidget::SetMaxValue(double maxValue)
@@ -125,7 +127,9 @@ void ScrollbarWidget::SetPageSize(double pageSize)
 
 void ScrollbarWidget::RangeChanged()
 {
-    const bool moved = Clamp();
+    bool moved = false;
+    if (!Clamp(moved))
+        return;
     MarkDirty();
     if (moved)
         TellListener(1);
@@ -134,7 +138,9 @@ void ScrollbarWidget::RangeChanged()
 void ScrollbarWidget::SetValue(double value)
 {
     mValue = value;
-    const bool moved = Clamp();
+    bool moved = false;
+    if (!Clamp(moved))
+        return;
     MarkDirty();
     // Once for the clamp, once for the setting.
     TellListener(moved ? 2 : 1);
@@ -148,19 +154,16 @@ void ScrollbarWidget::SetHorizontal(bool horizontal)
 
 void ScrollbarWidget::ResizeScrollbar(int x, int y, int width, int height)
 {
-    Resize(x, y, width, height);
-    if (mUpButton == nullptr || mDownButton == nullptr)
+    // Each resize re-checks the hover, and its hooks may delete the bar.
+    if (!CallOut(this, [&] { Resize(x, y, width, height); }) || mUpButton == nullptr ||
+        mDownButton == nullptr)
         return;
-    if (mHorizontal)
-    {
-        mUpButton->Resize(0, 0, height, height);
-        mDownButton->Resize(width - height, 0, height, height);
-    }
-    else
-    {
-        mUpButton->Resize(0, 0, width, width);
-        mDownButton->Resize(0, height - width, width, width);
-    }
+    // Square buttons at the ends.
+    const int size = mHorizontal ? height : width;
+    const int downX = mHorizontal ? width - height : 0;
+    const int downY = mHorizontal ? 0 : height - width;
+    if (ChangePart(mUpButton.get(), [size](Widget* up) { up->Resize(0, 0, size, size); }))
+        ChangePart(mDownButton.get(), [=](Widget* down) { down->Resize(downX, downY, size, size); });
 }
 
 bool ScrollbarWidget::AtBottom()

@@ -15,6 +15,7 @@
 #include "widgets/ScrollListener.h"
 #include "widgets/ScrollbuttonWidget.h"
 #include "widgets/Widget.h"
+#include "widgets/WidgetRef.h"
 
 namespace Vaxo
 {
@@ -47,8 +48,9 @@ public:
     // Mouse position of the last press or drag (plain moves do not change it).
     int mLastMouseX;
     int mLastMouseY;
-    // Not owned; must not be null.
-    ScrollListener* mListener;
+    // Not owned; must not be null. A listener that is a widget (the list it moves) may be
+    // deleted first: the bar then tells nobody.
+    BorrowedRef<ScrollListener> mListener;
 
 public:
     ScrollbarWidget(int id, ScrollListener* listener);
@@ -97,12 +99,19 @@ public:
 private:
     // The buttons that exist (a recursive delete of the tree may have taken them first).
     template <typename F> void ForEachButton(F f);
-    void SetButtonsVisible(bool visible);
+    // Runs change on part (the bar or one of its buttons; none when a button is gone) as a
+    // call-out: enabling, disabling, showing, hiding or resizing re-checks the hover, and
+    // its hooks may delete the bar. False when they did.
+    template <typename F> bool ChangePart(Widget* part, F change);
+    // The bar, the down button, the up button; false when the bar was deleted meanwhile.
+    bool SetAllVisible(bool visible);
     // The up button's width: the button size along the bar.
     int ButtonSize();
-    // The clamp of ClampValue without the listener; true when the value moved.
-    bool Clamp();
-    // Tells the listener the bar's current value, times times, while the bar lives.
+    // The clamp of ClampValue without the listener; moved tells whether the value changed.
+    // False when the bar was deleted meanwhile.
+    bool Clamp(bool& moved);
+    // Tells the listener the bar's current value, times times, while the bar and the
+    // listener live.
     void TellListener(int times);
     // After the maximum or the page size changed: clamp, redraw, tell when the value moved.
     void RangeChanged();

@@ -10,6 +10,8 @@
 // - CallOut(node, call) runs one call and says whether node survived it; every place the
 //   toolkit calls a hook or a listener goes through it (or a CallOutScope).
 // - WidgetRef<T> holds a node across calls made to others, and reads null once it is gone.
+// - BorrowedRef<T> is a member's borrowed pointer (a listener, a linked widget) that reads
+//   null once the node it names is gone.
 //
 // Deleting a widget while a call-out to it is under way (from its own hook, or a hook of
 // a widget below it while a pass walks it) is safe for the toolkit but not for whoever
@@ -24,6 +26,7 @@
 #include "widgets/WidgetContainer.h"
 
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -166,5 +169,39 @@ UnsafeDeleteHandler SetUnsafeDeleteHandler(UnsafeDeleteHandler handler);
 // Says on stderr that the node was deleted during a call to it and that SafeDeleteWidget
 // deletes at a safe point, then aborts.
 [[noreturn]] void AbortOnUnsafeDelete(WidgetContainer* node);
+
+// A borrowed pointer kept in a member (a listener, a linked widget), read and assigned as
+// the plain pointer it replaces: when it names a node of the tree (a widget, or a
+// listener that is one) it reads null once that node is deleted, so whoever keeps it
+// calls nothing on what is gone, then or later; anything else reads as given, its owner
+// answering for its life. The node is held from the assignment on, while it exists.
+template <typename T> class BorrowedRef
+{
+public:
+    BorrowedRef() = default;
+    explicit BorrowedRef(T* target) { *this = target; }
+    BorrowedRef& operator=(T* target)
+    {
+        mTarget = target;
+        mNode = WidgetRef<WidgetContainer>(AsNode(target));
+        return *this;
+    }
+
+    T* get() const { return mNode.Gone() ? nullptr : mTarget; }
+    T* operator->() const { return get(); }
+    operator T*() const { return get(); }
+
+private:
+    static WidgetContainer* AsNode(T* target)
+    {
+        if constexpr (std::is_base_of_v<WidgetContainer, T>)
+            return target;
+        else
+            return dynamic_cast<WidgetContainer*>(target);
+    }
+
+    T* mTarget = nullptr;
+    WidgetRef<WidgetContainer> mNode;
+};
 
 } // namespace Vaxo

@@ -1,7 +1,7 @@
 // List: sorted insertion, columns padded with "-", the hilite from y, page sizes (a font
 // of height 0 too), sort keys and the stable sort (the order the old exchange sort gave,
-// in linearithmic time), the wheel, clicks only on lines that exist, the drawn lines, and
-// a listener that closes the table.
+// in linearithmic time), the wheel, clicks only on lines that exist, the drawn lines, a
+// listener that closes the table, and a list and its bar deleted in either order.
 #include "graphics/support/FixedFont.h"
 #include "widgets/ListListener.h"
 #include "widgets/ListWidget.h"
@@ -310,6 +310,105 @@ TEST_F(List, AListenerThatClosesTheTableOnAHiliteChangeHearsNoMore)
     new ClosingListOwner(mManager, &mFont, &heard);
     mManager->MouseMove(50, 10);
     EXPECT_EQ(heard, 1);
+}
+
+TEST_F(List, AListAndItsBarGoInEitherOrderFromAnyCallbackAndTheOtherNeverTouchesItAgain)
+{
+    // Which goes (l the list, b its bar) and when: on the hilite change of a wheel notch the
+    // bar clamps and so tells twice (w), of a resize that clamps the bar's value once (r),
+    // of the hidden bar shown again by a clamp under the pointer (s), of the bar moved
+    // under the pointer (m), or before any (-).
+    // Then what the hilite listener heard, and the survivor used: the bar's values after
+    // an arrow held 30 updates, a track press, a smaller maximum and GoToBottom; the
+    // list's position and page after lines added and removed, a resize, the wheel and a
+    // reorder.
+    const std::tuple<char, char, const char*, const char*> rows[] = {
+        {'l', 'w', "ListHiliteChanged(1,6,8) ListHiliteChanged(1,8,-1) ListClosed(1)", "14 11 5 5"},
+        {'l', 'r', "ListHiliteChanged(1,6,5) ListHiliteChanged(1,5,-1) ListClosed(1)", "11 5 2 2"},
+        {'l', 's', "ListHiliteChanged(1,6,-1) ListClosed(1)", "12 9 5 5"},
+        {'l', 'm', "ListHiliteChanged(1,6,-1) ListClosed(1)", "12 9 5 5"},
+        {'l', '-', "ListHiliteChanged(1,6,-1) ListClosed(1)", "12 9 5 5"},
+        {'b', 'w', "ListHiliteChanged(1,6,8)", "7 4"},
+        {'b', 'r', "ListHiliteChanged(1,6,5)", "4 4"},
+        {'b', 's', "ListHiliteChanged(1,6,-1)", "5 4"},
+        {'b', 'm', "ListHiliteChanged(1,6,-1)", "5 4"},
+        {'b', '-', "", "5 4"},
+    };
+    for (const auto& [gone, when, heard, after] : rows)
+    {
+        // Ten lines, three to a page, the fifth at the top; the bar in front of the list's
+        // right edge (where a list dialog lays the list out while the bar is hidden); the
+        // pointer rests on line 6.
+        Attached<ListWidget> list(mManager, 1, &mFont, &mLog);
+        Attached<ScrollbarWidget> bar(mManager, 0, list.get());
+        list->mScrollbar = bar.get();
+        list->Resize(0, 0, 100, 68);
+        bar->ResizeScrollbar(84, 0, 16, 68);
+        for (int i = 0; i < 10; ++i)
+            list->AddLine(std::to_string(i), false);
+        bar->SetValue(5);
+        mManager->SetFocus(list.get());
+        mManager->MouseMove(50, 24);
+        mLog.Take();
+
+        auto kill = [&, gone = gone] { gone == 'l' ? list.Kill() : bar.Kill(); };
+        mLog.mAction = [&]
+        {
+            if (mLog.mCalls.back().rfind("ListHiliteChanged", 0) == 0)
+                mLog.mAction = nullptr, kill();
+        };
+        if (when == '-')
+            mLog.mAction = nullptr, kill();
+        else if (when == 'w')
+            mManager->MouseWheel(-1); // to 10, clamped to 7
+        else if (when == 'r')
+            list->Resize(0, 0, 100, 128); // six to a page: 5 is clamped to 4
+        else if (when == 'm')
+            bar->ResizeScrollbar(40, 0, 16, 68);
+        else
+        {
+            bar->SetInvisIfNoScroll(true); // hidden at once
+            mManager->MouseMove(90, 24);   // on the list where the bar was, the same line
+            bar->ClampValue();
+        }
+        mLog.mAction = nullptr;
+        EXPECT_EQ(mLog.Take(), heard) << gone << when;
+
+        std::string survivor;
+        if (bar.get() != nullptr)
+        {
+            auto value = [&]
+            { survivor += (survivor.empty() ? "" : " ") + std::to_string(int(bar->mValue)); };
+            bar->SetMaxValue(20);
+            const int x = bar->mX + 8;
+            mManager->MouseMove(x, 60);
+            mManager->MouseDown(x, 60, 1);
+            for (int i = 0; i < 30; ++i)
+                mManager->UpdateFrame();
+            mManager->MouseUp(x, 60, 1);
+            value();
+            Click(mManager, x, 20, 1);
+            value();
+            bar->mMaxValue = 8;
+            bar->ClampValue();
+            value();
+            bar->GoToBottom();
+            value();
+        }
+        else
+        {
+            list->AddLine("10", false);
+            list->RemoveLine(0);
+            list->Resize(0, 0, 100, 88);
+            mManager->MouseWheel(1);
+            mManager->BringToFront(list.get());
+            list->RemoveAll();
+            survivor = std::to_string(int(list->mPosition)) + " " + std::to_string(int(list->mPageSize));
+        }
+        EXPECT_EQ(survivor, after) << gone << when;
+        mManager->MouseMove(500, 500);
+        mLog.Take();
+    }
 }
 
 TEST_F(List, ClicksOnlyOnLinesThatExist)
