@@ -6,6 +6,7 @@
 #include "common/Buffer.h"
 #include "common/Common.h"
 #include "common/DataSync.h"
+#include "widgets/ProfileMgr.h"
 
 #include <cerrno>
 #include <vector>
@@ -17,9 +18,13 @@ const char* const Profile::kPlayersSaved = "the players";
 std::string Profile::mProfileDir;
 int32_t Profile::mMaxChars = 12;
 
-Profile::Profile() : mId(0), mDirty(false), mKeepFile(false) {}
+Profile::Profile() : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr) {}
 
-Profile::~Profile() = default;
+Profile::~Profile()
+{
+    if (mMgr != nullptr)
+        mMgr->mAdopted.erase(this);
+}
 
 void Profile::Reset() {}
 
@@ -62,6 +67,8 @@ std::string Profile::GetDetailsPath(int32_t id)
 
 void Profile::LoadDetails()
 {
+    // Whatever is read, the details in memory are this player's afterwards.
+    mHasDetails = true;
     const bool wasKept = mKeepFile;
     mKeepFile = false;
     VaxoAppBase* app = gVaxoAppBase;
@@ -130,6 +137,20 @@ void Profile::KeepUnusableFile(const std::string& path, int readError, bool told
 
 bool Profile::SaveDetails()
 {
+    if (mMgr != nullptr && !mProfileDir.empty())
+        return mMgr->SyncList(nullptr, this);
+    int error = 0;
+    if (WriteDetails(&error))
+        return true;
+    // A demo being played back answers with the recording's result: nothing failed here.
+    if (error != 0 && gVaxoAppBase != nullptr && !gVaxoAppBase->mPlayingDemo)
+        gVaxoAppBase->ReportFailedSave(kPlayersSaved, GetDetailsPath(mId), error);
+    return false;
+}
+
+bool Profile::WriteDetails(int* error)
+{
+    *error = 0;
     if (mKeepFile)
         return false;
     DataSync sync;
@@ -145,15 +166,13 @@ bool Profile::SaveDetails()
     VaxoAppBase* app = gVaxoAppBase;
     if (app == nullptr)
         return false;
-    const std::string path = GetDetailsPath(mId);
-    if (!app->WriteBytesToFile(path, writer->GetDataPtr(), uint32_t(writer->GetDataLen())))
+    if (!app->WriteBytesToFile(GetDetailsPath(mId), writer->GetDataPtr(), uint32_t(writer->GetDataLen())))
     {
-        // A demo being played back answers with the recording's result: nothing failed here.
-        if (!app->mPlayingDemo)
-            app->ReportFailedSave(kPlayersSaved, path, errno);
+        *error = errno;
         return false;
     }
     mDirty = false;
+    mHasDetails = true;
     return true;
 }
 

@@ -17,6 +17,7 @@ namespace Vaxo
 {
 
 class DataSync;
+class ProfileMgr;
 
 class Profile : public RefCount
 {
@@ -31,6 +32,9 @@ public:
     // player's, so that program keeps this player's progress), or it could be neither read
     // nor moved aside.
     bool mKeepFile;
+    // The details in memory are this player's (read from the file, made fresh or written): a
+    // player moved to another id takes them along, one without them starts afresh there.
+    bool mHasDetails;
 
     // What failed saves of the player files and of the list are reported as.
     static const char* const kPlayersSaved;
@@ -63,15 +67,28 @@ public:
 
     // A missing, empty, damaged, unreadable or newer file resets the profile instead. A
     // damaged or unreadable one is first moved aside (SetFileAside) and the user told, so
-    // that the next save writes a fresh file without losing it.
+    // that the next save writes a fresh file without losing it. The manager's GetProfile and
+    // GetAnyProfile merge the list on disk first, so that the id read is the player's.
     void LoadDetails();
     // Replaces the player file; false (still dirty) when it was not written: a file kept
-    // (mKeepFile) stays, and a failed write is reported (once a run).
+    // (mKeepFile) stays, and a failed write is reported (once a run). A player of a
+    // manager's list is written once the list on disk is merged, under the id the player
+    // keeps then (another copy may have deleted it, or given its id again).
     bool SaveDetails();
     bool SaveIfDirty();
     void DeleteFiles();
 
 private:
+    friend class ProfileMgr;
+
+    // The manager whose list holds (or held) this player, which merges the list on disk
+    // before the details are read or written; null: the file is used as it is. Not owned;
+    // the manager clears it when it goes.
+    ProfileMgr* mMgr;
+
+    // SaveDetails on the file of the current id, with no list merged. A failed write leaves
+    // the reason in *error (0: the file is kept, nothing was tried).
+    bool WriteDetails(int* error);
     // The player file at path could not be read (readError, an errno value) or not be
     // understood (0): moved aside, or kept and never written over; the user is told unless
     // it was kept already.

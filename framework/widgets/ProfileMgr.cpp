@@ -1,5 +1,8 @@
-// The list of players and its file users.dat; the dialogs are in ProfileMgrDialogs.cpp.
+// The list of players and its file users.dat; the pass over it that copies on one folder
+// take turns at is in ProfileMgrMerge.cpp, the dialogs are in ProfileMgrDialogs.cpp.
 #include "widgets/ProfileMgr.h"
+
+#include "widgets/ProfileListFile.h"
 
 #include "app/VaxoAppBase.h"
 #include "common/AceException.h"
@@ -24,8 +27,6 @@ namespace Vaxo
 
 namespace
 {
-// Layout of users.dat this program writes; a larger one is not read.
-constexpr int32_t kUsersFileVersion = 2;
 const char* const kUserProfileSetting = "UserProfile";
 // How long a copy waits for another copy to be done with users.dat before it goes on
 // without the lock: a copy holds it only while it reads and writes the list, and one that
@@ -33,57 +34,47 @@ const char* const kUserProfileSetting = "UserProfile";
 constexpr std::chrono::milliseconds kLockWait(5000);
 constexpr std::chrono::milliseconds kLockPoll(5);
 
-std::string UsersPath()
-{
-    return Profile::mProfileDir + "users.dat";
-}
-
-// users.dat and the player files ("user<id>.dat"): their saves' temporary files are the
-// manager's to clear away.
+// users.dat, users.last and the player files ("user<id>.dat"): their saves' temporary files
+// are the manager's to clear away.
 bool IsPlayerFileName(const std::string& name)
 {
-    if (name == "users.dat")
+    if (name == "users.dat" || name == "users.last")
         return true;
     if (name.size() <= 8 || name.compare(0, 4, "user") != 0 || name.compare(name.size() - 4, 4, ".dat") != 0)
         return false;
     return std::all_of(name.begin() + 4, name.end() - 4,
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
-
-// The lock on the profile folder that copies of the program take while they read, merge
-// and write users.dat, so that they take turns. Released when it goes (closing releases it).
-class ListLock
-{
-public:
-    explicit ListLock(bool take)
-    {
-        if (!take)
-            return;
-        mFd = ::open(Profile::mProfileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
-        while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
-        {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
-            {
-                ::close(mFd);
-                mFd = -1;
-            }
-            else
-                std::this_thread::sleep_for(kLockPoll);
-        }
-    }
-    ~ListLock()
-    {
-        if (mFd >= 0)
-            ::close(mFd);
-    }
-    ListLock(const ListLock&) = delete;
-    ListLock& operator=(const ListLock&) = delete;
-
-private:
-    int mFd = -1;
-};
 } // namespace
+
+std::string UsersPath()
+{
+    return Profile::mProfileDir + "users.dat";
+}
+
+ProfileListLock::ProfileListLock(bool take)
+{
+    if (!take)
+        return;
+    mFd = ::open(Profile::mProfileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
+    while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
+        {
+            ::close(mFd);
+            mFd = -1;
+        }
+        else
+            std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+ProfileListLock::~ProfileListLock()
+{
+    if (mFd >= 0)
+        ::close(mFd);
+}
 
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
@@ -93,7 +84,18 @@ ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     Clear();
 }
 
-ProfileMgr::~ProfileMgr() = default;
+ProfileMgr::~ProfileMgr()
+{
+    // The game may hold players beyond the manager: they use their files as they are.
+    for (Profile* profile : mAdopted)
+        profile->mMgr = nullptr;
+}
+
+void ProfileMgr::Adopt(Profile* profile)
+{
+    profile->mMgr = this;
+    mAdopted.insert(profile);
+}
 
 void ProfileMgr::SyncStateHook(DataSync& sync)
 {
@@ -125,7 +127,7 @@ bool ProfileMgr::Load()
     bool setAside = false;
     bool loaded = false;
     {
-        ListLock lock(onDisk);
+        ProfileListLock lock(onDisk);
         if (onDisk)
             RemoveStaleTempFiles(Profile::mProfileDir, IsPlayerFileName);
         Buffer buffer;
@@ -176,10 +178,13 @@ bool ProfileMgr::Load()
     const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
-        mCurProfile = GetProfile(name, true);
-    if (mCurProfile == nullptr)
-        mCurProfile = GetAnyProfile();
-    // New ids are written at the next save.
+        mCurProfile = GetProfile(name, false);
+    if (mCurProfile == nullptr && !mProfiles.empty())
+        mCurProfile = mProfiles.back();
+    // The list was read just now: no merge first. New ids and their files are written at
+    // the next save.
+    if (mCurProfile != nullptr)
+        mCurProfile->LoadDetails();
     mDirty = renumbered;
     return true;
 }
@@ -215,118 +220,10 @@ bool ProfileMgr::Save()
         return false;
     if (mCurProfile != nullptr)
         mApp->RegistryWriteString(kUserProfileSetting, mCurProfile->mName);
-    SaveCurProfileIfDirty();
-    if (!mDirty)
-        return true;
-    if (mKeepListFile)
-        return false;
-    // A demo being played back writes nothing, so there is nothing to merge with.
-    const bool onDisk = !mApp->mPlayingDemo;
-    FileSetAside aside;
-    bool setAside = false;
-    bool written = false;
-    int error = 0;
-    {
-        // The lock is on the folder, which must be there first.
-        if (onDisk)
-            MkDir(Profile::mProfileDir);
-        ListLock lock(onDisk);
-        // Only a demo needs the players as they were before the merge.
-        const ProfileList before = mApp->mRecordingDemo || mApp->mPlayingDemo ? mProfiles : ProfileList();
-        if (onDisk)
-            MergeListOnDisk(&aside, &setAside);
-        bool write = !mKeepListFile && !(setAside && aside.mKeptAs.empty());
-        DemoSyncMerge(before, &write);
-        if (write)
-        {
-            DataSync sync;
-            sync.OpenWriter(1024);
-            SyncState(sync);
-            sync.EndBit();
-            const DataWriter* writer = sync.GetWriter();
-            written =
-                mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
-            error = errno;
-        }
-    }
-    const bool newer = mKeepListFile;
-    if (setAside)
-        TellListSetAside(aside);
-    if (newer)
-        TellNewerList();
-    if (mKeepListFile)
-        return false;
-    // Cleared only once the file is safely replaced, so that a failed write is retried.
-    if (!written)
-    {
-        // A demo being played back answers with the recording's result: nothing failed here.
-        if (!mApp->mPlayingDemo)
-            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), error);
-        return false;
-    }
-    mDirty = false;
-    mListed.clear();
-    for (const SmartPtr<Profile>& profile : mProfiles)
-        mListed.push_back({profile->mId, profile->mName, profile});
-    mListedNext = mNextId;
-    return true;
-}
-
-void ProfileMgr::DemoSyncMerge(const ProfileList& before, bool* write)
-{
-    if (!mApp->mRecordingDemo && !mApp->mPlayingDemo)
-        return;
-    Buffer buffer;
-    if (mApp->mRecordingDemo)
-    {
-        buffer.WriteBoolean(*write);
-        buffer.WriteBoolean(mKeepListFile);
-        buffer.WriteLong(mNextId);
-        buffer.WriteLong(int32_t(mProfiles.size()));
-        // Each player as the place it had in the list before (-1: read from the file), its id
-        // and name: the replay keeps the same players, with what they hold in memory.
-        for (const SmartPtr<Profile>& profile : mProfiles)
-        {
-            const auto at = std::find(before.begin(), before.end(), profile);
-            buffer.WriteLong(at == before.end() ? -1 : int32_t(std::distance(before.begin(), at)));
-            buffer.WriteLong(profile->mId);
-            buffer.WriteString(profile->mName);
-        }
-    }
-    mApp->DemoSyncBuffer(&buffer);
-    // Nothing came from a demo whose playback was cut off.
-    if (!mApp->mPlayingDemo || buffer.GetDataLen() == 0)
-        return;
-    buffer.SeekFront();
-    *write = buffer.ReadBoolean();
-    mKeepListFile = buffer.ReadBoolean();
-    mNextId = buffer.ReadLong();
-    const std::vector<SmartPtr<Profile>> places(before.begin(), before.end());
-    ProfileList merged;
-    // A damaged demo's count is not trusted beyond its bytes.
-    for (int32_t count = buffer.ReadLong(); count > 0 && !buffer.AtEnd(); --count)
-    {
-        const int32_t place = buffer.ReadLong();
-        const int32_t id = buffer.ReadLong();
-        const std::string name = buffer.ReadString();
-        SmartPtr<Profile> profile = place >= 0 && size_t(place) < places.size()
-                                        ? places[size_t(place)]
-                                        : SmartPtr<Profile>(mFactory());
-        if (std::find(merged.begin(), merged.end(), profile) != merged.end())
-            continue;
-        profile->mId = id;
-        profile->mName = name;
-        merged.push_back(profile);
-    }
-    // Players added here stay, as in the merge itself: CreateProfile returns one the list holds.
-    for (const SmartPtr<Profile>& profile : before)
-    {
-        const bool listed = std::any_of(mListed.begin(), mListed.end(),
-                                        [&profile](const ListedPlayer& p) { return p.mProfile == profile; });
-        if (!listed && std::find(merged.begin(), merged.end(), profile) == merged.end())
-            merged.push_back(profile);
-    }
-    mProfiles = merged;
+    // The list on disk may have changed even when nothing did here: another copy's players,
+    // or a list lost, get written too.
+    SyncList(nullptr, mCurProfile != nullptr && mCurProfile->mDirty ? mCurProfile.get() : nullptr);
+    return !mDirty;
 }
 
 void ProfileMgr::SyncState(DataSync& sync)
@@ -365,173 +262,13 @@ void ProfileMgr::ReadProfiles(DataSync& sync, ProfileList* profiles, int32_t* ne
     for (int32_t i = 0; i < count; ++i)
     {
         SmartPtr<Profile> profile(mFactory());
+        Adopt(profile);
         profile->SyncSummary(sync);
         profiles->push_back(profile);
         // A damaged counter must not give a new player a listed player's id.
         *nextId = std::max(*nextId, profile->mId);
     }
     *nextId = std::max(*nextId, int32_t(0));
-}
-
-void ProfileMgr::MergeListOnDisk(FileSetAside* aside, bool* setAside)
-{
-    std::vector<char> bytes;
-    const StoredFileRead read = ReadStoredFile(UsersPath(), &bytes);
-    if (read == StoredFileRead::kUnreadable)
-    {
-        *aside = SetFileAside(UsersPath(), errno);
-        *setAside = true;
-    }
-    // An empty file holds nothing to lose.
-    if (read != StoredFileRead::kRead || bytes.empty())
-        return;
-    ProfileList onDisk;
-    int32_t nextOnDisk = 0;
-    try
-    {
-        DataSync sync;
-        sync.OpenReader(bytes.data(), int32_t(bytes.size()));
-        int32_t version = 0;
-        sync.SyncLong(version);
-        // Written meanwhile by a newer program, whose players must not be lost.
-        if (version > kUsersFileVersion)
-        {
-            mKeepListFile = true;
-            return;
-        }
-        sync.SyncLong(nextOnDisk);
-        ReadProfiles(sync, &onDisk, &nextOnDisk);
-    }
-    catch (const AceException&)
-    {
-        *aside = SetFileAside(UsersPath(), 0);
-        *setAside = true;
-        return;
-    }
-    MergeList(onDisk, nextOnDisk);
-}
-
-void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk)
-{
-    auto held = [this](const Profile* profile)
-    { return std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end(); };
-    auto sameName = [](const Profile* a, const std::string& b)
-    { return stricmp(a->mName.c_str(), b.c_str()) == 0; };
-    std::vector<bool> matched(mListed.size(), false);
-    std::set<const Profile*> placed;
-    // Players that hold the id the file gives them: their player files are theirs.
-    std::set<const Profile*> fileIds;
-    ProfileList merged;
-    auto place = [&](const SmartPtr<Profile>& profile, bool fileId)
-    {
-        placed.insert(profile.get());
-        merged.push_back(profile);
-        if (fileId)
-            fileIds.insert(profile.get());
-    };
-    // An id alone names the same player only while no id can have been given twice since this
-    // copy last saw the list: the counter on disk never falls, and new ids go above it until
-    // it reaches the top.
-    const bool idsGivenOnce = mListedNext < INT32_MAX && nextOnDisk < INT32_MAX && nextOnDisk >= mListedNext;
-    for (const SmartPtr<Profile>& entry : onDisk)
-    {
-        // The player as this copy last saw it: the same id and name (ids may repeat in a
-        // damaged list), or the same id under a name the other copy gave it.
-        size_t seen = mListed.size();
-        for (size_t i = 0; i < mListed.size(); ++i)
-        {
-            if (matched[i] || mListed[i].mId != entry->mId)
-                continue;
-            if (sameName(entry, mListed[i].mName))
-            {
-                seen = i;
-                break;
-            }
-            if (seen == mListed.size() && idsGivenOnce)
-                seen = i;
-        }
-        if (seen < mListed.size())
-        {
-            matched[seen] = true;
-            const SmartPtr<Profile>& mine = mListed[seen].mProfile;
-            // Deleted here: it stays deleted.
-            if (!held(mine) || placed.count(mine.get()) != 0)
-                continue;
-            // Renamed by the other copy, unless renamed here too.
-            if (mine->mName == mListed[seen].mName)
-                mine->mName = entry->mName;
-            place(mine, mine->mId == entry->mId);
-            continue;
-        }
-        // Added by the other copy; or a player this copy holds under the same id and name
-        // (both gave a repeated id the same new one).
-        SmartPtr<Profile> same;
-        for (const SmartPtr<Profile>& profile : mProfiles)
-        {
-            if (placed.count(profile.get()) == 0 && profile->mId == entry->mId &&
-                sameName(profile, entry->mName))
-            {
-                same = profile;
-                break;
-            }
-        }
-        place(same != nullptr ? same : entry, true);
-    }
-    // Players listed when this copy last saw the list but gone from it were deleted by the
-    // other copy and stay deleted; those never listed were added here.
-    for (const SmartPtr<Profile>& profile : mProfiles)
-    {
-        const bool listed = std::any_of(mListed.begin(), mListed.end(),
-                                        [&profile](const ListedPlayer& p) { return p.mProfile == profile; });
-        if (placed.count(profile.get()) == 0 && !listed)
-            place(profile, false);
-    }
-    // A player added or renumbered here keeps its id only when it is above the last id the
-    // file gave out (the other copy may have given it, and deleted that player since) and no
-    // other player holds it; else it gets a free one above both counters. Two players never
-    // share a player file. Once the counter is at the top, ids are reused anyway.
-    int32_t counter = std::max(mNextId, nextOnDisk);
-    std::set<int32_t> taken;
-    for (const SmartPtr<Profile>& profile : merged)
-    {
-        if (fileIds.count(profile.get()) != 0)
-            taken.insert(profile->mId);
-        counter = std::max(counter, profile->mId);
-    }
-    for (const SmartPtr<Profile>& profile : merged)
-    {
-        const bool newOnDisk = profile->mId > nextOnDisk || nextOnDisk == INT32_MAX;
-        if (fileIds.count(profile.get()) != 0 ||
-            (profile->mId > 0 && newOnDisk && taken.insert(profile->mId).second))
-            continue;
-        const int32_t id = FreeIdOnDisk(taken, counter);
-        if (id == 0)
-            continue;
-        profile->mId = id;
-        taken.insert(id);
-        counter = std::max(counter, id);
-    }
-    mProfiles = merged;
-    mNextId = counter;
-}
-
-int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter)
-{
-    // Not through the application: a demo played back merges nothing; the merge's outcome
-    // is recorded as a whole.
-    auto free = [&taken](int64_t id)
-    { return taken.count(int32_t(id)) == 0 && !Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))); };
-    for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
-    {
-        if (free(id))
-            return int32_t(id);
-    }
-    for (int64_t id = 1; id <= counter; ++id)
-    {
-        if (free(id))
-            return int32_t(id);
-    }
-    return 0;
 }
 
 void ProfileMgr::LoadDetailsIfClean(Profile* profile)
@@ -543,6 +280,10 @@ void ProfileMgr::LoadDetailsIfClean(Profile* profile)
 
 Profile* ProfileMgr::GetProfile(const std::string& name, bool loadDetails)
 {
+    // The list as it stands on disk first: the player's id may have gone to another player
+    // (or the player to another id) since this copy last read it.
+    if (loadDetails)
+        SyncList(nullptr, nullptr);
     for (SmartPtr<Profile>& profile : mProfiles)
     {
         if (stricmp(profile->mName.c_str(), name.c_str()) != 0)
@@ -556,6 +297,7 @@ Profile* ProfileMgr::GetProfile(const std::string& name, bool loadDetails)
 
 Profile* ProfileMgr::GetAnyProfile()
 {
+    SyncList(nullptr, nullptr);
     if (mProfiles.empty())
         return nullptr;
     Profile* profile = mProfiles.back();
@@ -633,17 +375,18 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
 {
     if (GetProfile(name, false) != nullptr)
         return nullptr;
-    const int32_t id = FindFreeId();
-    if (id == 0)
-        return nullptr;
     SmartPtr<Profile> profile(mFactory());
+    Adopt(profile);
     profile->mName = name;
-    // An id found below an exhausted counter leaves the counter at the top.
-    mNextId = std::max(mNextId, id);
-    profile->mId = id;
+    // A fresh player's details, written with the list: the file holds the id from now on.
+    profile->Reset();
+    profile->mHasDetails = true;
     mProfiles.push_back(profile);
     mDirty = true;
-    Save();
+    SyncList(profile, nullptr);
+    // Another copy made a player of that name meanwhile, or no id is free.
+    if (std::find(mProfiles.begin(), mProfiles.end(), profile) == mProfiles.end())
+        return nullptr;
     return profile;
 }
 

@@ -12,6 +12,11 @@
 // Two copies of the program may run on one data folder, and nothing tells one of the
 // other: users.dat is read, merged with what this copy changed and written under a lock on
 // the profile folder, so that a list saved keeps the players the other copy saved meanwhile.
+// A player file is made, written or erased only after such a merge under the same lock, and
+// read by name only after one, so that it is the file of the id the player keeps; a new
+// player's file is written at once and holds its id even when users.dat is lost or cannot be
+// written, and the last id given out is kept beside users.dat too (users.last), so that a
+// lost list never gives a deleted player's id again.
 #pragma once
 
 #include "common/SmartPtr.h"
@@ -56,7 +61,9 @@ public:
     // Had the keyboard focus when the first player dialog opened; gets it back when the
     // last one closes, if it is still in the widget tree. Not owned.
     Widget* mOldFocus;
-    // In file order; new profiles at the end.
+    // In file order; new profiles at the end. Each merge with the list on disk replaces it
+    // (a save, GetProfile with details, the player list opening): a loop that saves players
+    // goes over a copy.
     ProfileList mProfiles;
     // Null only while no player exists.
     SmartPtr<Profile> mCurProfile;
@@ -93,29 +100,34 @@ public:
     // and a message box says so. A player whose id repeats an earlier one's gets a free id
     // (and a fresh player's details). Temporary files of crashed saves are removed.
     bool Load();
-    // Writes "UserProfile", the current player's details when dirty, and users.dat when
-    // the list changed. The list written is the one on disk with this copy's changes since
-    // it last read or wrote it: players another copy added or renamed are kept, players
-    // deleted in either copy stay deleted, and a player added here gets an id above the last
-    // one either copy gave out (a deleted player's id is not given again). True when
-    // users.dat holds the list now.
+    // Writes "UserProfile", then merges the list on disk with this copy's changes since it
+    // last read or wrote it, writes the current player's details when dirty and users.dat
+    // when the list differs from it, and erases the files of players deleted here. Players
+    // another copy added or renamed are kept, players deleted in either copy stay deleted
+    // (one whose file is still there was lost with the list, not deleted), a player added
+    // here gets an id above the last one either copy gave out and no player file has, and
+    // of two names that differ only in letter case, the one not on disk gets a number. True
+    // when users.dat holds the list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
-    // The first profile named so in any letter case, or null. With loadDetails its
-    // details are read from its file, unless it holds unsaved ones.
+    // The first profile named so in any letter case, or null. With loadDetails the list on
+    // disk is merged first, and the player's details are read from its file, unless it
+    // holds unsaved ones.
     Profile* GetProfile(const std::string& name, bool loadDetails);
     // The last profile, details loaded (as above); null when there is none.
     Profile* GetAnyProfile();
-    // Null when the name is taken in any letter case, or when no id is free. The new
-    // profile gets an id no player holds and whose player file does not exist, and
-    // users.dat is written at once.
+    // Null when the name is taken in any letter case (also by a player another copy made
+    // meanwhile), or when no id is free. The new profile gets an id no player holds and whose
+    // player file does not exist; its file (a fresh player's details) and users.dat are
+    // written at once.
     Profile* CreateProfile(const std::string& name);
     void SetCurProfile(Profile* profile);
     void SaveCurProfileIfDirty();
 
     // ---- Player dialogs ----------------------------------------------------------------
-    // The player list, to pick, rename, delete or create a player.
+    // The player list as it stands on disk (merged first), to pick, rename, delete or
+    // create a player.
     void DoProfileDialog();
     // rename false: the new-player dialog; name: text to prefill (null for none).
     void DoCreateProfileDialog(bool rename, const char* name);
@@ -135,6 +147,9 @@ public:
     void FinishConfirmDeleteDialog(bool ok);
 
 private:
+    // Its details are read and written after a merge (SyncList).
+    friend class Profile;
+
     // The open player list / name dialog of that id; null when the id holds none.
     ProfileUserDialog* GetUserDialog();
     ProfileNameDialog* GetNameDialog(int dialogId);
@@ -153,19 +168,53 @@ private:
     // The players of a list being read, after its version and last id; nextId rises to
     // the largest id read.
     void ReadProfiles(DataSync& sync, ProfileList* profiles, int32_t* nextId);
-    // users.dat as another copy may have left it, read just before this copy writes the
-    // list: merged (MergeList), or moved aside when it cannot be used; the newer program's
-    // list sets mKeepListFile. The lock is held.
-    void MergeListOnDisk(FileSetAside* aside, bool* setAside);
+
+    // What one pass over users.dat under the lock decided: recorded in a demo, and taken
+    // from it on playback, which reads no users.dat.
+    struct ListPass
+    {
+        // users.dat is written.
+        bool mWrite = false;
+        // The list merged is the one on disk.
+        bool mSame = false;
+        // Players whose details are written under their ids before users.dat: the one being
+        // saved, a new one, and those the file does not hold under their ids yet.
+        std::set<const Profile*> mFiles;
+        // The last id given out as users.last held it (0: not read): new ids go above it.
+        int32_t mLastId = 0;
+    };
+    // One pass under the lock: users.dat merged (MergeListOnDisk), then the player files the
+    // pass names written, then users.dat when it must be, then the files of players deleted
+    // here erased once the list without them is written. making: a new player, in the list
+    // with id 0, given an id (dropped when it gets none or its name is taken); saving: a player
+    // whose details are written (not when another copy deleted it: no list names its file
+    // then). Whether saving's details were written.
+    bool SyncList(Profile* making, Profile* saving);
+    // The files of the players deleted here, once users.dat no longer lists them; a player
+    // of the list holding the same id keeps the file.
+    void EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted);
+    // users.dat as another copy may have left it: merged (MergeList), or moved aside when it
+    // cannot be used; the newer program's list sets mKeepListFile.
+    void MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,
+                         ListPass* pass);
     // mProfiles becomes the list of the file with this copy's changes since mListed.
-    void MergeList(const ProfileList& onDisk, int32_t nextOnDisk);
-    // What the merge made of users.dat (the list, the last id given out, whether the file
-    // is kept and whether it is written): recorded in a demo, and taken from it on playback,
-    // which reads no users.dat. before: mProfiles before the merge.
-    void DemoSyncMerge(const ProfileList& before, bool* write);
+    void MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profile* making, Profile* saving,
+                   ListPass* pass);
+    // Without a list to merge with: making gets an id no player holds (and, with askFiles, no
+    // player file has).
+    void GiveIdsWithoutList(Profile* making, Profile* saving, bool askFiles, ListPass* pass);
+    // Players whose names the dialogs take for one: those in `named` (named so on disk) keep
+    // theirs, others get a number. False when making repeats a name (it is not renamed).
+    bool MarkRepeatedNames(const std::set<const Profile*>& named, const Profile* making);
+    // Records the pass (mProfiles, mNextId, mKeepListFile and the pass) in a demo; on
+    // playback takes them from it. before: mProfiles before the merge, and saving. False on
+    // a playback whose demo gave nothing.
+    bool DemoSyncMerge(const ProfileList& before, ListPass* pass);
     // The lowest id above `counter` (or, once it is exhausted, from 1 on) that no player of
-    // `taken` holds and no player file has.
-    static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter);
+    // `taken` holds and, with askFiles, no player file has.
+    static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles = true);
+    // The profile is this manager's: its files are used after a merge.
+    void Adopt(Profile* profile);
     // Tells the user about a users.dat moved aside, or kept where it could not be moved.
     void TellListSetAside(const FileSetAside& aside);
     // Tells the user once that a newer program's users.dat keeps no player made here.
@@ -182,6 +231,8 @@ private:
         SmartPtr<Profile> mProfile;
     };
     std::vector<ListedPlayer> mListed;
+    // The profiles whose mMgr is this manager.
+    std::set<Profile*> mAdopted;
     // The last id given out as users.dat held it then: while the file's counter has not
     // fallen below it nor reached the top, no id was given twice since.
     int32_t mListedNext;

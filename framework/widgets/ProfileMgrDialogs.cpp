@@ -88,6 +88,8 @@ void ProfileMgr::DialogButtonDepress(int dialogId, int buttonId)
 
 void ProfileMgr::DoProfileDialog()
 {
+    // The list as it stands on disk: other copies may have changed it.
+    SyncList(nullptr, nullptr);
     RememberFocus();
     ProfileUserDialog* dialog = CreateUserDialog();
     if (dialog == nullptr)
@@ -250,6 +252,12 @@ void ProfileMgr::FinishCreateUserDialog(bool ok)
         return;
     }
     Profile* profile = CreateProfile(name);
+    // Another copy made a player of that name meanwhile.
+    if (profile == nullptr && GetProfile(name, false) != nullptr)
+    {
+        DoNameConflictError();
+        return;
+    }
     if (profile == nullptr)
     {
         // Every id is held by a player or a player file.
@@ -290,8 +298,9 @@ void ProfileMgr::FinishRenameUserDialog(bool ok)
     }
     KillDialog(PROFILE_DIALOG_RENAME);
     ProfileUserDialog* list = GetUserDialog();
+    // With a number when another copy gave a player that name meanwhile.
     if (renamed && list != nullptr)
-        list->ChangeSelName(name);
+        list->ChangeSelName(mSelProfile->mName);
 }
 
 void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
@@ -321,10 +330,10 @@ void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
     }
     if (mCurProfile == nullptr)
         mCurProfile = GetAnyProfile();
-    // The list is written before the files go: a crash in between leaves a file no
-    // player lists rather than bringing the deleted player back without its progress.
-    if (Save())
-        gone->DeleteFiles();
+    // The files go once the list without the player is written, under the same lock (a crash
+    // in between leaves a file no player lists rather than bringing the deleted player back
+    // without its progress).
+    Save();
     if (mCurProfile == nullptr)
         DoCreateProfileDialog(false, nullptr);
 }

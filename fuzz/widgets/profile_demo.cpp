@@ -1,7 +1,7 @@
 // A demo stream played back through the player list: loading it, making a player, deleting
 // the first one and saving take their answers, the player files' fates and the merged list
 // from the stream. It must end (a stream that runs out answers every existence test yes),
-// and the new player must be listed.
+// and a new player made must be listed.
 #include "support/ProfileFuzzEnv.h"
 #include "widgets/ProfileMgr.h"
 
@@ -32,12 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (!mgr.mProfiles.empty())
     {
-        // As the player dialog deletes one.
-        SmartPtr<Profile> gone = mgr.mProfiles.front();
+        // As the player dialog deletes one: the save erases its files.
         mgr.mProfiles.pop_front();
         mgr.mDirty = true;
-        if (mgr.Save())
-            gone->DeleteFiles();
+        mgr.Save();
     }
     mgr.Save();
     shared.mEnv.mPlatform->mCalls.clear();

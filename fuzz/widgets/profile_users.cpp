@@ -1,13 +1,17 @@
-// users.dat bytes through the profile manager's load: it must end, an unreadable list
-// must leave no players, and a new player must get an id above every listed one.
+// users.dat bytes through the profile manager's load and a new player's merge with them: it
+// must end, an unreadable list must leave no players, the counter must stay at or above every
+// listed id, and the list made must give no two players one id or one name.
 #include "support/ProfileFuzzEnv.h"
 #include "widgets/ProfileMgr.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 using namespace Vaxo;
 
@@ -25,8 +29,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         largest = std::max(largest, profile->mId);
     if (mgr.mNextId < largest || mgr.mNextId < 0)
         std::abort();
+    // A player made against that list (merged with it under the lock): every listed player has
+    // an id and a name in any letter case of his own.
+    mgr.CreateProfile("fuzz");
+    std::set<int32_t> ids;
+    std::set<std::string> names;
+    for (const SmartPtr<Profile>& profile : mgr.mProfiles)
+    {
+        std::string name = profile->mName;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (!ids.insert(profile->mId).second || !names.insert(name).second)
+            std::abort();
+    }
     // A damaged list was moved aside and told; a hundred of them would leave no name free.
+    // The new player's file and the last id go too, or every id would be taken in the end.
     std::remove((Profile::mProfileDir + "users.dat.damaged").c_str());
+    for (const SmartPtr<Profile>& profile : mgr.mProfiles)
+        std::remove(Profile::GetDetailsPath(profile->mId).c_str());
+    std::remove((Profile::mProfileDir + "users.last").c_str());
     shared.mEnv.mPlatform->mCalls.clear();
     return 0;
 }

@@ -1,0 +1,536 @@
+// The pass over users.dat that copies of the program on one data folder take turns at, under
+// the lock on the profile folder: the list on disk merged with this copy's changes, the ids
+// of new and moved players, the player files written under the ids their players end with,
+// the list written, and the files of players deleted here erased; and its record in demos.
+//
+//   [SECTION] The pass
+//   [SECTION] The merge
+//   [SECTION] Ids and names
+#include "widgets/ProfileMgr.h"
+
+#include "app/VaxoAppBase.h"
+#include "common/AceException.h"
+#include "common/AtomicFile.h"
+#include "common/Buffer.h"
+#include "common/Common.h"
+#include "common/DataSync.h"
+#include "widgets/ProfileListFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+namespace Vaxo
+{
+
+namespace
+{
+// The last id given out, kept beside users.dat as a 4-byte little-endian number: a list
+// deleted, damaged or replaced takes its counter with it, and a deleted player's id given
+// again would be taken for him by a copy that still holds him.
+std::string LastIdPath()
+{
+    return Profile::mProfileDir + "users.last";
+}
+
+// 0 when there is none to be read.
+int32_t ReadLastId()
+{
+    std::vector<char> bytes;
+    if (ReadStoredFile(LastIdPath(), &bytes) != StoredFileRead::kRead || bytes.size() != 4)
+        return 0;
+    uint32_t id = 0;
+    for (int i = 3; i >= 0; --i)
+        id = id << 8 | uint8_t(bytes[size_t(i)]);
+    return std::max(int32_t(id), int32_t(0));
+}
+
+// A failure leaves the ids to the list and the player files.
+void WriteLastId(int32_t id)
+{
+    const char bytes[4] = {char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
+    WriteFileAtomically(LastIdPath(), bytes, sizeof(bytes));
+}
+} // namespace
+
+// [SECTION] The pass
+
+bool ProfileMgr::SyncList(Profile* making, Profile* saving)
+{
+    ListPass pass;
+    // Without a folder nothing is read or written.
+    if (Profile::mProfileDir.empty())
+    {
+        GiveIdsWithoutList(making, saving, false, &pass);
+        return false;
+    }
+    // A demo being played back reads and writes nothing of its own: the pass comes from it.
+    const bool onDisk = !mApp->mPlayingDemo;
+    ProfileList before = mProfiles;
+    if (saving != nullptr && std::find(before.begin(), before.end(), saving) == before.end())
+        before.push_back(saving);
+    // Deleted here since the list was last read or written: their files go once the list
+    // without them is written.
+    std::vector<SmartPtr<Profile>> deleted;
+    for (const ListedPlayer& listed : mListed)
+    {
+        if (std::find(mProfiles.begin(), mProfiles.end(), listed.mProfile) == mProfiles.end())
+            deleted.push_back(listed.mProfile);
+    }
+    const bool keptBefore = mKeepListFile;
+    FileSetAside aside;
+    bool setAside = false;
+    bool written = false;
+    int error = 0;
+    bool savingWritten = false;
+    // Player files that could not be written, and why: told once the lock is let go.
+    std::vector<std::pair<std::string, int>> failed;
+    {
+        // The lock is on the folder, which must be there first.
+        if (onDisk)
+            MkDir(Profile::mProfileDir);
+        ProfileListLock lock(onDisk);
+        if (onDisk)
+        {
+            pass.mLastId = ReadLastId();
+            MergeListOnDisk(making, saving, &aside, &setAside, &pass);
+        }
+        // A demo cut off from its stream: ids as if no file existed.
+        if (!DemoSyncMerge(before, &pass))
+            GiveIdsWithoutList(making, saving, false, &pass);
+        // Before any file has the id: a crash in between leaves an id given to no player.
+        if (onDisk && mNextId > pass.mLastId)
+            WriteLastId(mNextId);
+        // First the player files: an id is held by its file from the moment it is given, also
+        // when users.dat is lost or cannot be written.
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            if (pass.mFiles.count(profile.get()) == 0)
+                continue;
+            // One moved to another id with no details of its own in memory starts afresh there.
+            if (!profile->mHasDetails && !profile->mDirty && profile != saving)
+                profile->Reset();
+            int reason = 0;
+            const bool done = profile->WriteDetails(&reason);
+            savingWritten = savingWritten || (done && profile == saving);
+            if (!done && reason != 0)
+                failed.emplace_back(Profile::GetDetailsPath(profile->mId), reason);
+        }
+        if (pass.mWrite)
+        {
+            DataSync sync;
+            sync.OpenWriter(1024);
+            SyncState(sync);
+            sync.EndBit();
+            const DataWriter* writer = sync.GetWriter();
+            written =
+                mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
+            error = errno;
+        }
+        if (written)
+            EraseFilesOfDeleted(deleted);
+    }
+    const bool newer = mKeepListFile && !keptBefore;
+    if (setAside)
+        TellListSetAside(aside);
+    if (newer)
+        TellNewerList();
+    // A demo being played back answers with the recording's results: nothing failed here.
+    if (!mApp->mPlayingDemo)
+    {
+        for (const auto& [path, reason] : failed)
+            mApp->ReportFailedSave(Profile::kPlayersSaved, path, reason);
+        if (pass.mWrite && !written)
+            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), error);
+    }
+    // Cleared only once the file holds the list, so that a failed write is retried.
+    if (written)
+        mDirty = false;
+    if (written || pass.mSame)
+    {
+        mListed.clear();
+        for (const SmartPtr<Profile>& profile : mProfiles)
+            mListed.push_back({profile->mId, profile->mName, profile});
+        mListedNext = mNextId;
+    }
+    return savingWritten;
+}
+
+void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted)
+{
+    for (const SmartPtr<Profile>& gone : deleted)
+    {
+        // A player of the list may hold the id again (given after the list was lost).
+        const bool idHeld = std::any_of(mProfiles.begin(), mProfiles.end(),
+                                        [&gone](const SmartPtr<Profile>& p) { return p->mId == gone->mId; });
+        if (!idHeld)
+            gone->DeleteFiles();
+        // No list holds it now: what is done with it later is the game's.
+        gone->mMgr = nullptr;
+        mAdopted.erase(gone.get());
+    }
+}
+
+bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
+{
+    if (!mApp->mRecordingDemo && !mApp->mPlayingDemo)
+        return true;
+    Buffer buffer;
+    if (mApp->mRecordingDemo)
+    {
+        buffer.WriteBoolean(pass->mWrite);
+        buffer.WriteBoolean(pass->mSame);
+        buffer.WriteBoolean(mKeepListFile);
+        buffer.WriteLong(mNextId);
+        buffer.WriteLong(int32_t(mProfiles.size()));
+        // Each player as the place it had in the list before (-1: read from the file), its id
+        // and name, and whether its details are written: the replay keeps the same players,
+        // with what they hold in memory.
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            const auto at = std::find(before.begin(), before.end(), profile);
+            buffer.WriteLong(at == before.end() ? -1 : int32_t(std::distance(before.begin(), at)));
+            buffer.WriteLong(profile->mId);
+            buffer.WriteString(profile->mName);
+            buffer.WriteBoolean(pass->mFiles.count(profile.get()) != 0);
+        }
+    }
+    mApp->DemoSyncBuffer(&buffer);
+    if (!mApp->mPlayingDemo)
+        return true;
+    // Nothing came from a demo whose playback was cut off.
+    if (buffer.GetDataLen() == 0)
+        return false;
+    buffer.SeekFront();
+    pass->mWrite = buffer.ReadBoolean();
+    pass->mSame = buffer.ReadBoolean();
+    mKeepListFile = buffer.ReadBoolean();
+    mNextId = buffer.ReadLong();
+    const std::vector<SmartPtr<Profile>> places(before.begin(), before.end());
+    ProfileList merged;
+    // A damaged demo's count is not trusted beyond its bytes.
+    for (int32_t count = buffer.ReadLong(); count > 0 && !buffer.AtEnd(); --count)
+    {
+        const int32_t place = buffer.ReadLong();
+        const int32_t id = buffer.ReadLong();
+        const std::string name = buffer.ReadString();
+        const bool file = buffer.ReadBoolean();
+        SmartPtr<Profile> profile = place >= 0 && size_t(place) < places.size()
+                                        ? places[size_t(place)]
+                                        : SmartPtr<Profile>(mFactory());
+        if (std::find(merged.begin(), merged.end(), profile) != merged.end())
+            continue;
+        if (profile->mMgr != this)
+            Adopt(profile);
+        // A kept file of another id is not this player's any longer.
+        profile->mKeepFile = profile->mKeepFile && profile->mId == id;
+        profile->mId = id;
+        profile->mName = name;
+        if (file)
+            pass->mFiles.insert(profile.get());
+        merged.push_back(profile);
+    }
+    mProfiles = merged;
+    return true;
+}
+
+// [SECTION] The merge
+
+void ProfileMgr::MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,
+                                 ListPass* pass)
+{
+    // A list never written over is not read again.
+    if (mKeepListFile)
+    {
+        GiveIdsWithoutList(making, saving, true, pass);
+        return;
+    }
+    std::vector<char> bytes;
+    const StoredFileRead read = ReadStoredFile(UsersPath(), &bytes);
+    ProfileList onDisk;
+    int32_t nextOnDisk = 0;
+    if (read == StoredFileRead::kUnreadable)
+    {
+        *aside = SetFileAside(UsersPath(), errno);
+        *setAside = true;
+    }
+    // A missing or empty file holds no player: the list is merged with none.
+    else if (read == StoredFileRead::kRead && !bytes.empty())
+    {
+        try
+        {
+            DataSync sync;
+            sync.OpenReader(bytes.data(), int32_t(bytes.size()));
+            int32_t version = 0;
+            sync.SyncLong(version);
+            // Written meanwhile by a newer program, whose players must not be lost.
+            if (version > kUsersFileVersion)
+            {
+                mKeepListFile = true;
+                GiveIdsWithoutList(making, saving, true, pass);
+                return;
+            }
+            sync.SyncLong(nextOnDisk);
+            ReadProfiles(sync, &onDisk, &nextOnDisk);
+        }
+        catch (const AceException&)
+        {
+            onDisk.clear();
+            nextOnDisk = 0;
+            *aside = SetFileAside(UsersPath(), 0);
+            *setAside = true;
+        }
+    }
+    // One that could not be moved aside is never written over.
+    if (*setAside && aside->mKeptAs.empty())
+        GiveIdsWithoutList(making, saving, true, pass);
+    else
+        MergeList(onDisk, nextOnDisk, making, saving, pass);
+}
+
+void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profile* making, Profile* saving,
+                           ListPass* pass)
+{
+    auto held = [this](const Profile* profile)
+    { return std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end(); };
+    auto sameName = [](const Profile* a, const std::string& b)
+    { return stricmp(a->mName.c_str(), b.c_str()) == 0; };
+    // Not through the application: a demo played back merges nothing; the merge's outcome
+    // is recorded as a whole.
+    auto fileThere = [](int32_t id) { return Vaxo::FileExists(Profile::GetDetailsPath(id)); };
+    auto listedAs = [this](const Profile* profile)
+    {
+        return std::find_if(mListed.begin(), mListed.end(),
+                            [profile](const ListedPlayer& p) { return p.mProfile == profile; });
+    };
+    std::set<int32_t> idsOnDisk, idsListed;
+    for (const SmartPtr<Profile>& entry : onDisk)
+        idsOnDisk.insert(entry->mId);
+    // The list on disk may have been started again since this copy last saw it (deleted,
+    // damaged or replaced): it lacks a player whose file is still there, or lists an id given
+    // out then that this copy did not see listed. Ids may have been given twice since.
+    bool restarted = false;
+    for (const ListedPlayer& listed : mListed)
+    {
+        idsListed.insert(listed.mId);
+        restarted = restarted || (idsOnDisk.count(listed.mId) == 0 && fileThere(listed.mId));
+    }
+    for (int32_t id : idsOnDisk)
+        restarted = restarted || (id > 0 && id <= mListedNext && idsListed.count(id) == 0);
+    // Or its counter is below the last id given out.
+    restarted = restarted || nextOnDisk < pass->mLastId;
+    std::vector<bool> matched(mListed.size(), false);
+    std::set<const Profile*> placed;
+    // Players that hold the id the file gives them: their player files are theirs.
+    std::set<const Profile*> fileIds;
+    // Players named as the file names them: another player named so in other letter case
+    // gets a number.
+    std::set<const Profile*> named;
+    ProfileList merged;
+    auto place = [&](const SmartPtr<Profile>& profile, bool fileId)
+    {
+        placed.insert(profile.get());
+        merged.push_back(profile);
+        if (fileId)
+            fileIds.insert(profile.get());
+    };
+    // An id alone names the same player only while no id can have been given twice since this
+    // copy last saw the list: the counter on disk never falls, and new ids go above it until
+    // it reaches the top, unless the list was started again. Else the player on disk under
+    // another name is another player (see below for this copy's).
+    const bool idsGivenOnce =
+        !restarted && mListedNext < INT32_MAX && nextOnDisk < INT32_MAX && nextOnDisk >= mListedNext;
+    for (const SmartPtr<Profile>& entry : onDisk)
+    {
+        // The player as this copy last saw it: the same id and name (ids may repeat in a
+        // damaged list), or the same id under a name the other copy gave it.
+        size_t seen = mListed.size();
+        for (size_t i = 0; i < mListed.size(); ++i)
+        {
+            if (matched[i] || mListed[i].mId != entry->mId)
+                continue;
+            if (sameName(entry, mListed[i].mName))
+            {
+                seen = i;
+                break;
+            }
+            if (seen == mListed.size() && idsGivenOnce)
+                seen = i;
+        }
+        if (seen < mListed.size())
+        {
+            matched[seen] = true;
+            const SmartPtr<Profile>& mine = mListed[seen].mProfile;
+            // Deleted here: it stays deleted.
+            if (!held(mine) || placed.count(mine.get()) != 0)
+                continue;
+            // Renamed by the other copy, unless renamed here too.
+            if (mine->mName == mListed[seen].mName)
+                mine->mName = entry->mName;
+            if (mine->mName == entry->mName)
+                named.insert(mine.get());
+            place(mine, mine->mId == entry->mId);
+            continue;
+        }
+        // Added by the other copy; or a player this copy holds under the same id and name
+        // (both gave a repeated id the same new one).
+        SmartPtr<Profile> same;
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            if (placed.count(profile.get()) == 0 && profile->mId == entry->mId &&
+                sameName(profile, entry->mName))
+            {
+                same = profile;
+                break;
+            }
+        }
+        named.insert(same != nullptr ? same.get() : entry.get());
+        place(same != nullptr ? same : entry, true);
+    }
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        if (placed.count(profile.get()) != 0)
+            continue;
+        const auto listed = listedAs(profile);
+        // Added here.
+        if (listed == mListed.end())
+            place(profile, false);
+        // Gone from the list on disk. With its id on disk under another name (renamed by the
+        // other copy, or deleted there and its id given again, which cannot be told apart
+        // here), or with its file gone too, deleted by another copy: it stays deleted, and its
+        // progress is not written. Else the list was lost, and the player keeps his id and file.
+        else if (idsOnDisk.count(listed->mId) == 0 && fileThere(listed->mId))
+            place(profile, profile->mId == listed->mId);
+    }
+    // A player added or renumbered here keeps its id only when it is above the last id the
+    // file gave out (the other copy may have given it, and deleted that player since) and no
+    // other player holds it; else it gets a free one above both counters, with no player file.
+    // Two players never share a player file. Once the counter is at the top, ids are reused
+    // anyway.
+    int32_t counter = std::max({mNextId, nextOnDisk, pass->mLastId});
+    std::set<int32_t> taken;
+    for (const SmartPtr<Profile>& profile : merged)
+    {
+        // An id repeated in a damaged list: the later player gets a free one.
+        if (fileIds.count(profile.get()) != 0 && !taken.insert(profile->mId).second)
+            fileIds.erase(profile.get());
+        counter = std::max(counter, profile->mId);
+    }
+    for (const SmartPtr<Profile>& profile : merged)
+    {
+        const bool newOnDisk = profile->mId > nextOnDisk || nextOnDisk == INT32_MAX;
+        if (fileIds.count(profile.get()) != 0 ||
+            (profile->mId > 0 && newOnDisk && taken.insert(profile->mId).second))
+            continue;
+        const int32_t id = FreeIdOnDisk(taken, counter);
+        if (id == 0)
+            continue;
+        // A kept file of the old id is not this player's any longer.
+        profile->mKeepFile = false;
+        profile->mId = id;
+        taken.insert(id);
+        counter = std::max(counter, id);
+    }
+    mProfiles = merged;
+    mNextId = counter;
+    // A new player that got no id, or whose name another copy took meanwhile, is not made.
+    const bool nameFree = MarkRepeatedNames(named, making);
+    if (making != nullptr && (making->mId == 0 || !nameFree))
+        mProfiles.remove(making);
+    // Details go under the ids their players end with; the files of players that hold the
+    // file's ids are theirs already.
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        if (fileIds.count(profile.get()) == 0 || profile == saving)
+            pass->mFiles.insert(profile.get());
+    }
+    pass->mSame =
+        mNextId == nextOnDisk && std::equal(mProfiles.begin(), mProfiles.end(), onDisk.begin(), onDisk.end(),
+                                            [](const SmartPtr<Profile>& a, const SmartPtr<Profile>& b)
+                                            { return a->mId == b->mId && a->mName == b->mName; });
+    pass->mWrite = mDirty || !pass->mSame;
+}
+
+// [SECTION] Ids and names
+
+void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFiles, ListPass* pass)
+{
+    if (making != nullptr)
+    {
+        std::set<int32_t> taken;
+        for (const SmartPtr<Profile>& profile : mProfiles)
+            taken.insert(profile->mId);
+        making->mId = FreeIdOnDisk(taken, std::max(mNextId, pass->mLastId), askFiles);
+        // An id found below an exhausted counter leaves the counter at the top.
+        mNextId = std::max(mNextId, making->mId);
+        if (making->mId == 0)
+            mProfiles.remove(making);
+    }
+    for (Profile* profile : {making, saving})
+    {
+        if (profile != nullptr && std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end())
+            pass->mFiles.insert(profile);
+    }
+}
+
+bool ProfileMgr::MarkRepeatedNames(const std::set<const Profile*>& named, const Profile* making)
+{
+    auto less = [](const std::string& a, const std::string& b) { return stricmp(a.c_str(), b.c_str()) < 0; };
+    std::set<std::string, decltype(less)> all(less), kept(less);
+    std::vector<Profile*> order;
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        all.insert(profile->mName);
+        if (named.count(profile.get()) != 0)
+            order.push_back(profile);
+    }
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        if (named.count(profile.get()) == 0)
+            order.push_back(profile);
+    }
+    bool makingFree = true;
+    for (Profile* profile : order)
+    {
+        if (kept.insert(profile->mName).second)
+            continue;
+        if (profile == making)
+        {
+            makingFree = false;
+            continue;
+        }
+        // The lowest number no player's name has yet, after the name as the dialogs compare it
+        // (up to a zero byte a damaged list may hold).
+        const std::string name = profile->mName.c_str();
+        std::string marked;
+        for (int32_t number = 2; marked.empty() || !all.insert(marked).second; ++number)
+            marked = name + " " + std::to_string(number);
+        profile->mName = marked;
+        kept.insert(marked);
+    }
+    return makingFree;
+}
+
+int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles)
+{
+    // Not through the application: a demo played back merges nothing; the merge's outcome
+    // is recorded as a whole.
+    auto free = [&taken, askFiles](int64_t id)
+    {
+        return taken.count(int32_t(id)) == 0 &&
+               !(askFiles && Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))));
+    };
+    for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
+    {
+        if (free(id))
+            return int32_t(id);
+    }
+    for (int64_t id = 1; id <= counter; ++id)
+    {
+        if (free(id))
+            return int32_t(id);
+    }
+    return 0;
+}
+
+} // namespace Vaxo
