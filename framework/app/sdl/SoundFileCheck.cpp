@@ -1,5 +1,7 @@
 #include "app/sdl/SoundFileCheck.h"
 
+#include "app/sdl/VorbisSetupCheck.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -284,7 +286,7 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
     if (use == SoundFileUse::Effect && maxGranule > 0 &&
         (maxGranule > INT32_MAX / streams || !FitsConversion(maxGranule * streams, maxGrowth)))
         return SoundFileProblem::TooLong;
-    return SoundFileProblem::None;
+    return CheckVorbisHeaders(data, size);
 }
 
 // The readers of Mix_LoadMUS.
@@ -391,6 +393,12 @@ const char* SoundFileProblemText(SoundFileProblem problem)
         return "bad ADPCM block size";
     case SoundFileProblem::TooLong:
         return "too long to load";
+    case SoundFileProblem::OggLayout:
+        return "Ogg pages missing, out of order or cut short";
+    case SoundFileProblem::VorbisHeader:
+        return "damaged Vorbis header";
+    case SoundFileProblem::Codebook:
+        return "damaged Vorbis codebook";
     }
     return "";
 }
