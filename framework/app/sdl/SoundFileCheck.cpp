@@ -2,8 +2,11 @@
 
 #include "app/sdl/VorbisSetupCheck.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -376,7 +379,7 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::None:
         return "";
     case SoundFileProblem::UnknownFormat:
-        return "not a WAV or Ogg Vorbis file";
+        return "not a WAV or Ogg Vorbis file, or not what its name says";
     case SoundFileProblem::UnsafeFormat:
         return "FLAC or MP3, which the mixer does not decode safely";
     case SoundFileProblem::Truncated:
@@ -401,6 +404,13 @@ const char* SoundFileProblemText(SoundFileProblem problem)
         return "damaged Vorbis codebook";
     }
     return "";
+}
+
+void ReportRefusedSoundFile(const std::string& path, SoundFileProblem problem)
+{
+    std::fprintf(stderr, "Vaxo: refused sound file \"%s\": %s\n", path.c_str(),
+                 SoundFileProblemText(problem));
+    SDL_SetError("%s: %s", path.c_str(), SoundFileProblemText(problem));
 }
 
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use)

@@ -70,6 +70,11 @@ bool ReadSoundFile(const std::string& path, std::vector<uint8_t>* bytes);
 // A short English description of problem, for the mixer's error text.
 const char* SoundFileProblemText(SoundFileProblem problem);
 
+// Names a refused file and why on the standard error stream, one line for each refusal (the
+// game goes on without the sound, and the user would not know why), and leaves the same words
+// as SDL's error text.
+void ReportRefusedSoundFile(const std::string& path, SoundFileProblem problem);
+
 // Checks the bytes of a file that is to be loaded as use.
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use);
 
