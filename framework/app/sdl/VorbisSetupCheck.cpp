@@ -30,7 +30,6 @@ constexpr uint8_t kContinued = 1;
 constexpr uint8_t kFirstPage = 2;
 constexpr uint8_t kCapture[] = {'O', 'g', 'g', 'S'};
 
-// The page checksum: CRC-32 of polynomial 0x04C11DB7, most significant bit first, from 0.
 constexpr std::array<uint32_t, 256> MakeCrcTable()
 {
     std::array<uint32_t, 256> table{};
@@ -70,14 +69,9 @@ uint32_t Crc(uint32_t crc, const uint8_t* p, size_t size)
     return crc;
 }
 
-// The checksum covers the page with its own field read as zeros.
 bool ChecksumRight(const OggPage& page)
 {
-    static const uint8_t kZeros[4] = {};
-    uint32_t crc = Crc(0, page.start, kChecksumAt);
-    crc = Crc(crc, kZeros, 4);
-    crc = Crc(crc, page.start + kChecksumAt + 4, page.size - kChecksumAt - 4);
-    return crc == Le32(page.start + kChecksumAt);
+    return OggPageChecksum(page.start, page.size) == Le32(page.start + kChecksumAt);
 }
 
 // The page whose header and body lie within [p, end) if one starts at p, else a page of size 0.
@@ -575,6 +569,14 @@ struct HeaderPackets
 };
 
 } // namespace
+
+uint32_t OggPageChecksum(const uint8_t* page, size_t size)
+{
+    static const uint8_t kZeros[4] = {};
+    uint32_t crc = Crc(0, page, kChecksumAt);
+    crc = Crc(crc, kZeros, 4);
+    return Crc(crc, page + kChecksumAt + 4, size - kChecksumAt - 4);
+}
 
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
 {

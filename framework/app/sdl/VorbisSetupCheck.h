@@ -30,6 +30,10 @@ namespace Vaxo
 // the stack of whichever thread starts decoding (12 bytes a code); encoders use a few thousand.
 constexpr uint32_t kMaxCodebookEntries = 65536;
 
+// The checksum an Ogg page of size bytes must carry in its bytes 22-25 (which it covers as
+// zeros): CRC-32 of polynomial 0x04C11DB7, most significant bit first, from 0.
+uint32_t OggPageChecksum(const uint8_t* page, size_t size);
+
 // Checks the comment and setup headers of every Vorbis stream of an Ogg file whose
 // identification headers passed; answers OggLayout, VorbisHeader or Codebook, or None.
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size);
