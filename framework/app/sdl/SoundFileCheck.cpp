@@ -397,7 +397,7 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::TooLong:
         return "too long to load";
     case SoundFileProblem::OggLayout:
-        return "Ogg pages missing, out of order or cut short";
+        return "Ogg pages missing, out of order, cut short or inside one another";
     case SoundFileProblem::VorbisHeader:
         return "damaged Vorbis header";
     case SoundFileProblem::Codebook:

@@ -59,7 +59,7 @@ enum class SoundFileProblem
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
     TooLong,       // decoded and converted, more than the mixer can hold
-    OggLayout,     // Ogg header pages missing, out of order, cut short or inside other pages
+    OggLayout,     // Ogg header pages missing, out of order or cut short, or a page inside a page
     VorbisHeader,  // a Vorbis comment or setup header the decoder refuses
     Codebook,      // a Vorbis codebook the decoder divides by zero on, hangs on or cannot build
 };

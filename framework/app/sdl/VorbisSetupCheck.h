@@ -7,15 +7,16 @@
 // The decoder builds each codebook's Huffman tree only when it starts decoding. When a tree
 // cannot be built (code lengths that over- or under-fill it) that start fails but keeps the
 // half-built books; SDL_mixer's music reader asks again, and the decoder then decodes with
-// empty books and divides by zero on the mixer thread. A lattice codebook of no dimension
-// makes the same start loop for ever, a residue book of no dimension divides by zero or reads
-// the whole packet for nothing, and a book of a few million codes overflows the stack it is
-// sorted on. What the decoder refuses by itself (a field out of range, the packet cut short)
-// is refused here too, so that every later field is read where the decoder reads it.
+// emptied books and divides by zero on the mixer thread (a sound effect, decoded at once,
+// stops there and keeps a buffer it never wrote). A lattice codebook of no dimension makes the
+// same start loop for ever, a residue book of no dimension divides by zero or reads the whole
+// packet for nothing, and a book of a million codes overflows the stack it is sorted on. What
+// the decoder refuses by itself (a field out of range, the packet cut short) is refused here
+// too, so that every later field is read where the decoder reads it.
 //
 // The pages are those the Ogg reader accepts (their checksums right), found as it finds them;
-// a capture pattern inside a page is refused, since a seek could land on a page there that
-// reading from the start steps over.
+// a page that starts inside another is refused, since a seek could land on it where reading
+// from the start steps over it.
 #pragma once
 
 #include "app/sdl/SoundFileCheck.h"
@@ -27,7 +28,8 @@ namespace Vaxo
 {
 
 // Codebooks of more codes than this are refused: the decoder sorts a book's codes in arrays on
-// the stack of whichever thread starts decoding (12 bytes a code); encoders use a few thousand.
+// the stack of whichever thread starts decoding, 12 bytes a code (a thread has 8 MiB here);
+// encoders use a few thousand.
 constexpr uint32_t kMaxCodebookEntries = 65536;
 
 // The checksum an Ogg page of size bytes must carry in its bytes 22-25 (which it covers as
