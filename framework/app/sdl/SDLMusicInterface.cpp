@@ -80,7 +80,7 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
     const SoundFileProblem problem = CheckSongFile(fileName, bytes.data(), bytes.size());
     if (problem != SoundFileProblem::None)
     {
-        SDL_SetError("%s: %s", fileName.c_str(), SoundFileProblemText(problem));
+        ReportRefusedSoundFile(fileName, problem);
         return false;
     }
     Mix_Music* song = Mix_LoadMUS(fileName.c_str());

@@ -53,7 +53,7 @@ Mix_Chunk* LoadChunk(const std::string& path)
     const SoundFileProblem problem = CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Effect);
     if (problem != SoundFileProblem::None)
     {
-        SDL_SetError("%s: %s", path.c_str(), SoundFileProblemText(problem));
+        ReportRefusedSoundFile(path, problem);
         return nullptr;
     }
     return Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);

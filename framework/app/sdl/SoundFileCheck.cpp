@@ -1,7 +1,12 @@
 #include "app/sdl/SoundFileCheck.h"
 
+#include "app/sdl/VorbisSetupCheck.h"
+
+#include <SDL.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -284,7 +289,7 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
     if (use == SoundFileUse::Effect && maxGranule > 0 &&
         (maxGranule > INT32_MAX / streams || !FitsConversion(maxGranule * streams, maxGrowth)))
         return SoundFileProblem::TooLong;
-    return SoundFileProblem::None;
+    return CheckVorbisHeaders(data, size);
 }
 
 // The readers of Mix_LoadMUS.
@@ -374,7 +379,7 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::None:
         return "";
     case SoundFileProblem::UnknownFormat:
-        return "not a WAV or Ogg Vorbis file";
+        return "not a WAV or Ogg Vorbis file, or not what its name says";
     case SoundFileProblem::UnsafeFormat:
         return "FLAC or MP3, which the mixer does not decode safely";
     case SoundFileProblem::Truncated:
@@ -391,8 +396,21 @@ const char* SoundFileProblemText(SoundFileProblem problem)
         return "bad ADPCM block size";
     case SoundFileProblem::TooLong:
         return "too long to load";
+    case SoundFileProblem::OggLayout:
+        return "Ogg pages missing, out of order, cut short or inside one another";
+    case SoundFileProblem::VorbisHeader:
+        return "damaged Vorbis header";
+    case SoundFileProblem::Codebook:
+        return "damaged Vorbis codebook";
     }
     return "";
+}
+
+void ReportRefusedSoundFile(const std::string& path, SoundFileProblem problem)
+{
+    std::fprintf(stderr, "Vaxo: refused sound file \"%s\": %s\n", path.c_str(),
+                 SoundFileProblemText(problem));
+    SDL_SetError("%s: %s", path.c_str(), SoundFileProblemText(problem));
 }
 
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use)

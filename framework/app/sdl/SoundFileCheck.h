@@ -11,7 +11,8 @@
 //     music reads PCM alone); only "fact" and "LIST" chunks before the "fmt " chunk, every
 //     chunk up to the "data" chunk within the file and of even length (the mixer does
 //     not skip a chunk's pad byte);
-//   - Ogg Vorbis: every stream's identification header; the first page is one.
+//   - Ogg Vorbis: every stream's identification header (the first page is one), and its
+//     comment and setup headers as the decoder will read them (VorbisSetupCheck.h);
 // and in both 1 or 2 channels at kSoundMinRate to kSoundMaxRate samples per second.
 //
 // A song goes to the mixer's reader that Mix_LoadMUS picks, by the name's extension or
@@ -58,6 +59,9 @@ enum class SoundFileProblem
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
     TooLong,       // decoded and converted, more than the mixer can hold
+    OggLayout,     // Ogg header pages missing, out of order or cut short, or a page inside a page
+    VorbisHeader,  // a Vorbis comment or setup header the decoder refuses
+    Codebook,      // a Vorbis codebook the decoder divides by zero on, hangs on or cannot build
 };
 
 // Reads the whole file at path into bytes; false when it cannot be read or holds 2 GiB or more.
@@ -65,6 +69,11 @@ bool ReadSoundFile(const std::string& path, std::vector<uint8_t>* bytes);
 
 // A short English description of problem, for the mixer's error text.
 const char* SoundFileProblemText(SoundFileProblem problem);
+
+// Names a refused file and why on the standard error stream, one line for each refusal (the
+// game goes on without the sound, and the user would not know why), and leaves the same words
+// as SDL's error text.
+void ReportRefusedSoundFile(const std::string& path, SoundFileProblem problem);
 
 // Checks the bytes of a file that is to be loaded as use.
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use);

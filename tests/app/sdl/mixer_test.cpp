@@ -286,24 +286,44 @@ Bytes WrapsConverter()
     return Wav(1, 1, 1000, 8, 1, {}, 33554440);
 }
 
-// The checked-in Ogg Vorbis tone (mono, 8000 Hz): pages at 0 (channels at 39, rate at 40), 58
-// and 2375 (granule position at 2381), each given its checksum again.
-Bytes Ogg(size_t at = 0, uint64_t value = 0, int width = 0)
+// Every page of an Ogg file, one after another from the start, given its checksum again.
+Bytes WithPageChecksums(Bytes ogg)
 {
-    std::ifstream in(std::string(VAXO_TEST_DATA_DIR) + "/tone441.ogg", std::ios::binary);
-    Bytes ogg = Patched(Bytes(std::istreambuf_iterator<char>(in), {}), at, value, width);
-    const size_t pages[] = {0, 58, 2375, ogg.size()};
-    for (size_t page = 0; page < 3; ++page)
+    for (size_t page = 0; page + 27 <= ogg.size();)
     {
+        size_t end = page + 27 + ogg[page + 26];
+        for (size_t i = page + 27; i < page + 27 + ogg[page + 26]; ++i)
+            end += ogg[i];
+        end = std::min(end, ogg.size());
         uint32_t crc = 0;
-        ogg = Patched(ogg, pages[page] + 22, 0, 4);
-        for (size_t i = pages[page]; i < pages[page + 1]; ++i)
+        ogg = Patched(ogg, page + 22, 0, 4);
+        for (size_t i = page; i < end; ++i)
             for (uint32_t bit = 0, byte = uint32_t(ogg[i]) << 24; bit < 8; ++bit, byte <<= 1)
                 crc = (crc ^ byte) & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
-        ogg = Patched(ogg, pages[page] + 22, crc, 4);
+        ogg = Patched(ogg, page + 22, crc, 4);
+        page = end;
     }
     return ogg;
 }
+
+// A checked-in Ogg Vorbis file, a value patched in and the checksums made right again.
+Bytes OggFile(const std::string& name, size_t at = 0, uint64_t value = 0, int width = 0)
+{
+    std::ifstream in(std::string(VAXO_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+    return WithPageChecksums(Patched(Bytes(std::istreambuf_iterator<char>(in), {}), at, value, width));
+}
+
+// The checked-in Ogg Vorbis tone (mono, 8000 Hz): pages at 0 (channels at 39, rate at 40), 58
+// and 2375 (granule position at 2381).
+Bytes Ogg(size_t at = 0, uint64_t value = 0, int width = 0)
+{
+    return OggFile("tone441.ogg", at, value, width);
+}
+
+// A short tone, 441 Hz left and 882 Hz right, from two encoders at three settings.
+const char* const kOggLowest = "oggenc_q-1_stereo_44k.ogg";
+const char* const kOggHighest = "oggenc_q10_stereo_48k.ogg";
+const char* const kOggFfmpeg = "ffmpeg_vorbis_stereo_22k.ogg";
 
 Bytes Le(uint64_t value, int width)
 {
@@ -324,6 +344,120 @@ Bytes Text(const std::string& text, size_t width) // padded with zero bytes
     bytes.resize(width);
     return bytes;
 }
+
+// Vorbis fields, least significant bit first.
+class BitWriter
+{
+public:
+    BitWriter& Put(uint64_t value, int bits)
+    {
+        for (int i = 0; i < bits; ++i, ++mBits)
+        {
+            if (mBits % 8 == 0)
+                mBytes.push_back(0);
+            mBytes.back() |= uint8_t((i < 64 ? value >> i & 1 : 0) << (mBits % 8));
+        }
+        return *this;
+    }
+    BitWriter& Put(const char* text)
+    {
+        for (; *text != 0; ++text)
+            Put(uint8_t(*text), 8);
+        return *this;
+    }
+    const Bytes& Written() const { return mBytes; }
+
+private:
+    Bytes mBytes;
+    size_t mBits = 0;
+};
+
+Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vector<Bytes>& packets)
+{
+    Bytes lacing;
+    Bytes body;
+    for (const Bytes& packet : packets)
+    {
+        lacing = lacing + Bytes(packet.size() / 255, 255) + Bytes{uint8_t(packet.size() % 255)};
+        body = body + packet;
+    }
+    return WithPageChecksums(Text("OggS", 4) + Bytes{0, flags} + Le(granule, 8) + Le(0x5EED, 4) +
+                             Le(sequence, 4) + Le(0, 4) + Bytes{uint8_t(lacing.size())} + lacing + body);
+}
+
+// A tiny Vorbis stream written field by field at 8000 Hz, blocks of 256 samples: a class book
+// of one code, a stage book, one floor of two posts and no books, one residue of one class
+// read in one stage with the stage book, one mapping, one mode; then 40 audio packets of a
+// flat floor and all-zero residue codes (silence). The stage book's lattice, when it has one,
+// has 0 or 1 dimensions.
+struct TinyVorbis
+{
+    uint8_t channels;
+    uint32_t residueType;
+    uint32_t stageDim;
+    uint32_t stageLookup;               // 1: a lattice of values, 2: values for each code and dimension
+    std::vector<uint32_t> stageLengths; // the stage book's code lengths
+    uint32_t bigBookLength;             // when not 0, one more book: 2^length codes of that length
+    Bytes extraPacket;                  // after the audio packets
+
+    TinyVorbis(uint8_t channels = 1, uint32_t residueType = 0, uint32_t stageDim = 1,
+               uint32_t stageLookup = 1, std::vector<uint32_t> stageLengths = {1, 1},
+               uint32_t bigBookLength = 0, Bytes extraPacket = {})
+        : channels(channels), residueType(residueType), stageDim(stageDim), stageLookup(stageLookup),
+          stageLengths(std::move(stageLengths)), bigBookLength(bigBookLength),
+          extraPacket(std::move(extraPacket))
+    {
+    }
+
+    Bytes File() const
+    {
+        BitWriter setup;
+        setup.Put(5, 8).Put("vorbis").Put(bigBookLength != 0 ? 2 : 1, 8); // books - 1
+        // A book: sync pattern, dimensions, entries, lengths (here one by one, all used), lookup.
+        setup.Put(0x564342, 24).Put(1, 16).Put(1, 24).Put(0, 2).Put(0, 5).Put(0, 4); // one 1-bit code
+        setup.Put(0x564342, 24).Put(stageDim, 16).Put(stageLengths.size(), 24).Put(0, 2);
+        for (uint32_t length : stageLengths)
+            setup.Put(length - 1, 5);
+        setup.Put(stageLookup, 4).Put(0, 32).Put(0, 32).Put(0, 4).Put(0, 1); // values 0, of 1 bit
+        setup.Put(0, int(stageLengths.size() * stageDim));
+        if (bigBookLength != 0) // lengths in rising order: one count
+            setup.Put(0x564342, 24)
+                .Put(1, 16)
+                .Put(1 << bigBookLength, 24)
+                .Put(1, 1)
+                .Put(bigBookLength - 1, 5)
+                .Put(1 << bigBookLength, int(bigBookLength) + 1)
+                .Put(0, 4);
+        setup.Put(0, 6).Put(0, 16);                               // time placeholder
+        setup.Put(0, 6).Put(1, 16).Put(0, 5).Put(0, 2).Put(7, 4); // floor 1, posts at 0 and 128
+        setup.Put(0, 6)
+            .Put(residueType, 16)
+            .Put(0, 24)
+            .Put(128 * channels, 24)
+            .Put(15, 24)
+            .Put(0, 6)
+            .Put(0, 8);
+        setup.Put(1, 3).Put(0, 1).Put(1, 8);                                 // class 0: stage 0 reads book 1
+        setup.Put(0, 6).Put(0, 16).Put(0, 4).Put(0, 24);                     // mapping 0: floor 0, residue 0
+        setup.Put(0, 6).Put(0, 1).Put(0, 16).Put(0, 16).Put(0, 8).Put(1, 1); // mode, framing bit
+        BitWriter audio;
+        audio.Put(0, 1);
+        for (uint8_t c = 0; c < channels; ++c)
+            audio.Put(1, 1).Put(100, 8).Put(100, 8);
+        audio.Put(0, 64).Put(0, 64).Put(0, 64);
+        const Bytes id =
+            Text("\x01vorbis", 7) + Le(0, 4) + Bytes{channels} + Le(8000, 4) + Bytes(12) + Bytes{0x88, 1};
+        const Bytes comment = Text("\x03vorbis", 7) + Le(0, 8) + Bytes{1};
+        std::vector<Bytes> audioPackets(40, audio.Written());
+        if (!extraPacket.empty())
+            audioPackets.push_back(extraPacket);
+        return OggPage(0, 2, 0, {id}) + OggPage(1, 0, 0, {comment, setup.Written()}) +
+               OggPage(2, 4, 39 * 128, audioPackets);
+    }
+};
+
+const Bytes kTiny = TinyVorbis{}.File();
+const Bytes kTinyFirstPage(kTiny.begin(), kTiny.begin() + 58); // the identification header's page
 
 // An AIFF chunk, with the pad byte of an odd length.
 Bytes BeChunk(const char* id, const Bytes& body)
@@ -364,6 +498,8 @@ const Bytes kAiffChunks = Comm(1, 512, 16, 44100) + Ssnd(1024);
 const Bytes kAiff = Aiff(kAiffChunks);
 // A VOC file's header, no blocks.
 const Bytes kVoc = Text("Creative Voice File\x1a", 20) + Le(26, 2) + Le(0x10A, 2) + Le(0x1129, 2);
+const Bytes kFlac = Text("fLaC", 4) + Be(0x80000022, 4) + Bytes(34);
+const Bytes kMp3 = Bytes{0xFF, 0xFB, 0x90, 0x64} + Bytes(413); // MPEG-1 layer 3, 128 kbit/s, 44.1 kHz
 
 // Tiny songs for the mixer's other readers, each a note of a looping 32-byte sawtooth (a
 // beat of a piano, for MIDI).
@@ -506,6 +642,37 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"Ogg chained to a stream at 10^8 Hz", Ogg() + Ogg(40, 100000000, 4), P::Rate, P::Rate},
         {"Ogg of another codec", Ogg(29, 'x', 1), P::UnknownFormat, P::UnknownFormat},
         {"Ogg claiming 2^40 samples", Ogg(2381, 1ull << 40, 8), P::TooLong, P::None},
+        {"Ogg, oggenc -q -1, stereo 44.1 kHz", OggFile(kOggLowest), P::None, P::None},
+        {"Ogg, oggenc -q 10, stereo 48 kHz", OggFile(kOggHighest), P::None, P::None},
+        {"Ogg, ffmpeg's own encoder, stereo 22.05 kHz", OggFile(kOggFfmpeg), P::None, P::None},
+        {"Ogg, a lattice value changed", OggFile(kOggLowest, 2420, 0x7A, 1), P::None, P::None},
+        {"Ogg, code lengths of book 0 changed", OggFile(kOggLowest, 222, 0xE9, 1), P::Codebook, P::Codebook},
+        {"Ogg, code lengths of book 26 changed", OggFile(kOggLowest, 2642, 0x7A, 1), P::Codebook,
+         P::Codebook},
+        {"Ogg, code lengths of book 29 changed", OggFile(kOggHighest, 1796, 0xA4, 1), P::Codebook,
+         P::Codebook},
+        {"Ogg, code lengths of book 2 changed", OggFile(kOggFfmpeg, 213, 0xE9, 1), P::Codebook, P::Codebook},
+        {"Ogg, a codebook without its sync pattern", Ogg(199, 'X', 1), P::VorbisHeader, P::VorbisHeader},
+        {"tiny Vorbis", TinyVorbis{}.File(), P::None, P::None},
+        {"tiny, stereo, residue 2", TinyVorbis{2, 2}.File(), P::None, P::None},
+        {"tiny, a stage book of one 1-bit code", TinyVorbis{1, 0, 1, 1, {1}}.File(), P::None, P::None},
+        {"tiny, a book of 2^16 codes", TinyVorbis{1, 0, 1, 1, {1, 1}, 16}.File(), P::None, P::None},
+        {"tiny, stage code lengths over-filling the tree", TinyVorbis{1, 0, 1, 1, {1, 1, 1}}.File(),
+         P::Codebook, P::Codebook},
+        {"tiny, stage code lengths under-filling the tree", TinyVorbis{1, 0, 1, 1, {1, 2}}.File(),
+         P::Codebook, P::Codebook},
+        {"tiny, a lattice stage book of no dimension", TinyVorbis{1, 0, 0, 1}.File(), P::Codebook,
+         P::Codebook},
+        {"tiny, a stage book of no dimension", TinyVorbis{1, 0, 0, 2}.File(), P::Codebook, P::Codebook},
+        {"tiny, a stage book of no dimension, residue 2", TinyVorbis{2, 2, 0, 2}.File(), P::Codebook,
+         P::Codebook},
+        {"tiny, a book of 2^20 codes", TinyVorbis{1, 0, 1, 1, {1, 1}, 20}.File(), P::Codebook, P::Codebook},
+        {"tiny, its first page again inside a page", TinyVorbis{1, 0, 1, 1, {1, 1}, 0, kTinyFirstPage}.File(),
+         P::OggLayout, P::OggLayout},
+        {"tiny, the setup's page numbered 5", WithPageChecksums(Patched(TinyVorbis{}.File(), 58 + 18, 5, 4)),
+         P::OggLayout, P::OggLayout},
+        {"tiny, cut short in its setup header", Bytes(kTiny.begin(), kTiny.begin() + 100), P::OggLayout,
+         P::OggLayout},
         {"WAV growing past 2 GiB", WrapsConverter(), P::TooLong, P::None},
     };
     for (const auto& [what, bytes, effect, song] : rows)
@@ -515,8 +682,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
     }
     // Mix_LoadMUS picks its reader by the name's extension, before it looks at the bytes. MIDI
     // and modules reach it unchanged, FLAC and MP3 never, by name or by content.
-    const Bytes flac = Text("fLaC", 4) + Be(0x80000022, 4) + Bytes(34);
-    const Bytes mp3 = Bytes{0xFF, 0xFB, 0x90, 0x64} + Bytes(413); // MPEG-1 layer 3, 128 kbit/s, 44.1 kHz
+    const Bytes& flac = kFlac;
+    const Bytes& mp3 = kMp3;
     const Bytes id3 = Text("ID3", 3) + Bytes{4, 0, 0, 0, 0, 0, 0} + mp3;
     for (const auto& [name, bytes, problem] :
          {std::tuple("a.WAV", kPcm16, P::None),
@@ -649,35 +816,68 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
                              0,   0,   0,   18,  0, 0, 0,   0,   0,   4,   0,   16,  0x40, 0x0E, 0xAC, 0x44,
                              0,   0,   0,   0,   0, 0, 'S', 'S', 'N', 'D', 0,   0,   0,    8} +
                        Bytes(8); // 0 channels
-    const Bytes damaged[] = {Patched(kPcm16, 22, 0, 2),
-                             Patched(kPcm16, 22, 512, 2),
-                             Patched(kPcm16, 24, 0, 4),
-                             Wav(1, 1, 345, 8, 1),
-                             Wav(1, 1, 5644800, 8, 1),
-                             Patched(kIma, 32, 0, 2),
-                             Patched(kMs, 32, 0, 2),
-                             Patched(kPcm16, 40, 0xFFFFFFF0, 4),
-                             Riff(Chunk("fmt ", kFmtBody + Bytes(1)) + kData),
-                             aiff,
-                             Ogg(40, 50, 4),
-                             Ogg(40, 100000000, 4)};
-    auto write = [this](const std::string& name, const Bytes& bytes)
+    using P = SoundFileProblem;
+    // bytes, why refused as a sound effect, as a song
+    const std::tuple<Bytes, P, P> damaged[] = {
+        {Patched(kPcm16, 22, 0, 2), P::Channels, P::Channels},
+        {Patched(kPcm16, 22, 512, 2), P::Channels, P::Channels},
+        {Patched(kPcm16, 24, 0, 4), P::Rate, P::Rate},
+        {Wav(1, 1, 345, 8, 1), P::Rate, P::Rate},
+        {Wav(1, 1, 5644800, 8, 1), P::Rate, P::Rate},
+        {Patched(kIma, 32, 0, 2), P::BlockAlign, P::Encoding},
+        {Patched(kMs, 32, 0, 2), P::BlockAlign, P::Encoding},
+        {Patched(kPcm16, 40, 0xFFFFFFF0, 4), P::Truncated, P::Truncated},
+        {Riff(Chunk("fmt ", kFmtBody + Bytes(1)) + kData), P::ChunkLayout, P::ChunkLayout},
+        {aiff, P::UnknownFormat, P::Channels},
+        {Ogg(40, 50, 4), P::Rate, P::Rate},
+        {Ogg(40, 100000000, 4), P::Rate, P::Rate},
+        {OggFile(kOggLowest, 222, 0xE9, 1), P::Codebook, P::Codebook},
+        {OggFile(kOggHighest, 1796, 0xA4, 1), P::Codebook, P::Codebook},
+        {OggFile(kOggFfmpeg, 213, 0xE9, 1), P::Codebook, P::Codebook},
+    };
+    auto write = [this](const std::string& name, const Bytes& bytes, const char* extension = ".wav")
     {
-        std::ofstream(mDir + name + ".wav")
+        std::ofstream(mDir + name + extension)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return mDir + name;
     };
+    auto refused = [](const std::string& path, P problem)
+    { return "Vaxo: refused sound file \"" + path + "\": " + SoundFileProblemText(problem) + "\n"; };
     SDLMusicInterface music;
     for (size_t i = 0; i < std::size(damaged); ++i)
     {
-        const std::string name = write("damaged" + std::to_string(i), damaged[i]);
+        const auto& [bytes, asEffect, asSong] = damaged[i];
+        const char* extension = bytes[0] == 'O' ? ".ogg" : ".wav";
+        const std::string name = write("damaged" + std::to_string(i), bytes, extension);
+        // Each refusal is named once, with its reason; playing what was not loaded says nothing.
+        testing::internal::CaptureStderr();
         EXPECT_FALSE(mManager->LoadSound(0, name)) << i;
-        EXPECT_FALSE(music.LoadMusic(int(i), name + ".wav")) << i;
+        EXPECT_FALSE(music.LoadMusic(int(i), name + extension)) << i;
+        EXPECT_EQ(mManager->GetSoundInstance(0), nullptr);
+        music.PlayMusic(int(i), 0, true);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  refused(name + extension, asEffect) + refused(name + extension, asSong))
+            << i;
+    }
+    for (const auto& [extension, bytes] : {std::pair(".flac", kFlac), {".mp3", kMp3}})
+    {
+        const std::string path = write("song", bytes, extension) + extension;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(music.LoadMusic(40, path));
+        music.PlayMusic(40, 0, true);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), refused(path, P::UnsafeFormat));
     }
     // Too long to convert in one piece, but a song is streamed.
     EXPECT_FALSE(mManager->LoadSound(0, write("long", WrapsConverter())));
     EXPECT_TRUE(music.LoadMusic(0, mDir + "long.wav"));
-    const Bytes good[] = {kPcm16, Wav(1, 2, 22050, 8, 2), kIma, kMs, Ogg()};
+    const Bytes good[] = {kPcm16,
+                          Wav(1, 2, 22050, 8, 2),
+                          kIma,
+                          kMs,
+                          Ogg(),
+                          OggFile(kOggLowest),
+                          OggFile(kOggHighest),
+                          OggFile(kOggFfmpeg)};
     for (size_t i = 0; i < std::size(good); ++i)
     {
         const std::string name = write("good" + std::to_string(i), good[i]);
@@ -691,9 +891,18 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
     }
     // Songs for the mixer's other readers load, by name or by their bytes, and are heard.
     const std::pair<const char*, Bytes> songs[] = {
-        {"tiny.mod", TinyMod()}, {"mod", TinyMod()},    {"tiny.xm", TinyXm()},
-        {"tiny.s3m", TinyS3m()}, {"tiny.it", TinyIt()}, {"tiny.mid", TinyMidi()},
-        {"midi", TinyMidi()},    {"tiny.aiff", kAiff},  {"aiff.wav", kAiff},
+        {"tiny.mod", TinyMod()},
+        {"mod", TinyMod()},
+        {"tiny.xm", TinyXm()},
+        {"tiny.s3m", TinyS3m()},
+        {"tiny.it", TinyIt()},
+        {"tiny.mid", TinyMidi()},
+        {"midi", TinyMidi()},
+        {"tiny.aiff", kAiff},
+        {"aiff.wav", kAiff},
+        {"lowest.ogg", OggFile(kOggLowest)},
+        {"highest.ogg", OggFile(kOggHighest)},
+        {"ffmpeg.ogg", OggFile(kOggFfmpeg)},
     };
     for (size_t i = 0; i < std::size(songs); ++i)
     {

@@ -1,0 +1,617 @@
+// Index:
+// [SECTION] Ogg pages as the reader finds them
+// [SECTION] Bit reader
+// [SECTION] Codebooks
+// [SECTION] Floors, residues, mappings and modes
+// [SECTION] Header packets of each stream
+#include "app/sdl/VorbisSetupCheck.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace Vaxo
+{
+
+namespace
+{
+
+using P = SoundFileProblem;
+
+//-------------------------------------------------------------------------------------------------
+// [SECTION] Ogg pages as the reader finds them
+//-------------------------------------------------------------------------------------------------
+
+constexpr size_t kPageHeader = 27; // bytes before the segment table
+constexpr size_t kChecksumAt = 22;
+constexpr uint8_t kContinued = 1;
+constexpr uint8_t kFirstPage = 2;
+constexpr uint8_t kCapture[] = {'O', 'g', 'g', 'S'};
+
+constexpr std::array<uint32_t, 256> MakeCrcTable()
+{
+    std::array<uint32_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i)
+    {
+        uint32_t r = i << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            r = r & 0x80000000u ? r << 1 ^ 0x04C11DB7u : r << 1;
+        table[i] = r;
+    }
+    return table;
+}
+constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+
+uint32_t Le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+struct OggPage
+{
+    const uint8_t* start = nullptr;
+    size_t size = 0; // header, segment table and body
+
+    uint8_t Flags() const { return start[5]; }
+    uint32_t Serial() const { return Le32(start + 14); }
+    uint32_t Sequence() const { return Le32(start + 18); }
+    size_t Segments() const { return start[26]; }
+    const uint8_t* Lacing() const { return start + kPageHeader; }
+    const uint8_t* Body() const { return start + kPageHeader + Segments(); }
+};
+
+uint32_t Crc(uint32_t crc, const uint8_t* p, size_t size)
+{
+    for (size_t i = 0; i < size; ++i)
+        crc = crc << 8 ^ kCrcTable[(crc >> 24 ^ p[i]) & 0xFF];
+    return crc;
+}
+
+bool ChecksumRight(const OggPage& page)
+{
+    return OggPageChecksum(page.start, page.size) == Le32(page.start + kChecksumAt);
+}
+
+// The page whose header and body lie within [p, end) if one starts at p, else a page of size 0.
+OggPage PageAt(const uint8_t* p, const uint8_t* end)
+{
+    OggPage page;
+    if (end - p < int64_t(kPageHeader) || std::memcmp(p, kCapture, 4) != 0)
+        return page;
+    const size_t segments = p[26];
+    if (size_t(end - p) - kPageHeader < segments)
+        return page;
+    size_t size = kPageHeader + segments;
+    for (size_t i = 0; i < segments; ++i)
+        size += p[kPageHeader + i];
+    if (size_t(end - p) >= size)
+        page = {p, size};
+    return page;
+}
+
+// The next page from `from` on as the Ogg reader finds it: at the next capture pattern, if its
+// checksum is right, else the search goes on from the byte after. (A page running past the end
+// of the file is stepped over too, where the reader would stop: every page that any reading
+// could find is found.)
+OggPage NextPage(const uint8_t* from, const uint8_t* end)
+{
+    for (const uint8_t* p = std::search(from, end, kCapture, kCapture + 4); p != end;
+         p = std::search(p + 1, end, kCapture, kCapture + 4))
+    {
+        const OggPage page = PageAt(p, end);
+        if (page.size > 0 && ChecksumRight(page))
+            return page;
+    }
+    return {};
+}
+
+// Whether another page the reader would take starts inside this one. Reading from the start
+// steps over it, but a seek may land on it: it is as much a part of the file as this one.
+bool HoldsPage(const OggPage& page, const uint8_t* end)
+{
+    const uint8_t* const pageEnd = page.start + page.size;
+    // A capture pattern may begin in the page's last bytes and end after it.
+    const uint8_t* const searchEnd = end - pageEnd >= 3 ? pageEnd + 3 : end;
+    for (const uint8_t* p = std::search(page.start + 1, searchEnd, kCapture, kCapture + 4); p < pageEnd;
+         p = std::search(p + 1, searchEnd, kCapture, kCapture + 4))
+    {
+        const OggPage inner = PageAt(p, end);
+        if (inner.size > 0 && ChecksumRight(inner))
+            return true;
+    }
+    return false;
+}
+
+//-------------------------------------------------------------------------------------------------
+// [SECTION] Bit reader
+//-------------------------------------------------------------------------------------------------
+
+// Reads a packet's fields least significant bit first, as Vorbis packs them. Past the end it
+// answers 0 and remembers it: the decoder refuses a header it reads past.
+class BitReader
+{
+public:
+    BitReader(const uint8_t* data, size_t size) : mData(data), mBits(uint64_t(size) * 8) {}
+
+    uint32_t Read(int32_t bits)
+    {
+        if (uint64_t(bits) > BitsLeft())
+        {
+            mOverrun = true;
+            mPos = mBits;
+            return 0;
+        }
+        uint32_t value = 0;
+        for (int32_t i = 0; i < bits; ++i, ++mPos)
+            value |= uint32_t(mData[mPos / 8] >> (mPos % 8) & 1) << i;
+        return value;
+    }
+
+    void Skip(uint64_t bits)
+    {
+        if (bits > BitsLeft())
+            mOverrun = true;
+        mPos = bits > BitsLeft() ? mBits : mPos + bits;
+    }
+
+    uint64_t BitsLeft() const { return mBits - mPos; }
+    bool Overrun() const { return mOverrun; }
+
+private:
+    const uint8_t* mData;
+    uint64_t mBits;
+    uint64_t mPos = 0;
+    bool mOverrun = false;
+};
+
+// The number of bits needed to write v.
+int32_t ILog(uint32_t v)
+{
+    int32_t bits = 0;
+    for (; v != 0; v >>= 1)
+        ++bits;
+    return bits;
+}
+
+// Whether base to the power exp is at most limit (both below 2^25: no product overflows).
+bool PowerAtMost(uint64_t base, uint32_t exp, uint64_t limit)
+{
+    if (base <= 1 || exp == 0)
+        return (exp == 0 ? 1 : base) <= limit;
+    uint64_t product = 1;
+    for (uint32_t i = 0; i < exp; ++i)
+        if ((product *= base) > limit)
+            return false;
+    return true;
+}
+
+//-------------------------------------------------------------------------------------------------
+// [SECTION] Codebooks
+//-------------------------------------------------------------------------------------------------
+
+struct Codebook
+{
+    uint32_t dim = 0;
+    uint32_t entries = 0;
+    uint32_t used = 0; // entries with a code
+    uint32_t mapType = 0;
+};
+
+// Gives each used entry, in order, the lowest code of its length not taken and not on the
+// path of a taken one, as the decoder builds its tree; false when a length finds no code left
+// (the lengths over-fill the tree) or codes are left over at the end (they under-fill it),
+// except for a book of one code of one bit.
+class CodeTree
+{
+public:
+    bool Add(uint32_t length)
+    {
+        uint64_t code = mNext[length];
+        if (code >> length != 0)
+            return false;
+        ++mCodes;
+        // This node is taken: the next free one of its length is its neighbour, or, if that
+        // is taken too, the one after its parent's.
+        for (uint32_t j = length; j > 0; --j)
+        {
+            if (mNext[j] & 1)
+            {
+                mNext[j] = j == 1 ? mNext[1] + 1 : mNext[j - 1] << 1;
+                break;
+            }
+            ++mNext[j];
+        }
+        // Longer free codes that hung below the taken node hang below the next one.
+        for (uint32_t j = length + 1; j <= 32 && mNext[j] >> 1 == code; ++j)
+        {
+            code = mNext[j];
+            mNext[j] = mNext[j - 1] << 1;
+        }
+        return true;
+    }
+
+    bool Full() const
+    {
+        if (mCodes == 1 && mNext[2] == 2)
+            return true;
+        for (uint32_t j = 1; j <= 32; ++j)
+            if (mNext[j] & ((uint64_t(1) << j) - 1))
+                return false;
+        return true;
+    }
+
+private:
+    std::array<uint64_t, 33> mNext{}; // the lowest free code of each length
+    uint32_t mCodes = 0;
+};
+
+// The values per dimension of a lattice book of dim >= 1 dimensions: the largest v with
+// v^dim <= entries.
+uint32_t LatticeValues(uint32_t entries, uint32_t dim)
+{
+    uint32_t low = 0;
+    for (uint32_t high = entries; low < high;)
+    {
+        const uint32_t mid = low + (high - low + 1) / 2;
+        if (PowerAtMost(mid, dim, entries))
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return low;
+}
+
+SoundFileProblem ReadCodebook(BitReader& bits, Codebook* book)
+{
+    if (bits.Read(24) != 0x564342)
+        return P::VorbisHeader;
+    book->dim = bits.Read(16);
+    book->entries = bits.Read(24);
+    const uint32_t entries = book->entries;
+    if (ILog(book->dim) + ILog(entries) > 24)
+        return P::VorbisHeader;
+    bool usable = true;
+    if (bits.Read(1) == 0)
+    {
+        // A length for each entry, or a flag and a length for each used one.
+        const bool sparse = bits.Read(1) != 0;
+        if (uint64_t(entries) * (sparse ? 1 : 5) > bits.BitsLeft())
+            return P::VorbisHeader;
+        CodeTree tree;
+        for (uint32_t i = 0; i < entries; ++i)
+        {
+            if (sparse && bits.Read(1) == 0)
+                continue;
+            const uint32_t length = bits.Read(5) + 1;
+            ++book->used;
+            usable = tree.Add(length) && usable;
+        }
+        usable = usable && (book->used == 0 || tree.Full());
+    }
+    else
+    {
+        // Lengths in rising order, as counts of entries of each length: the codes are handed
+        // out in order, so the tree is full exactly when the code space adds up to one.
+        uint32_t length = bits.Read(5) + 1;
+        uint64_t space = 0; // in units of a 32-bit code
+        for (uint32_t i = 0; i < entries; ++length)
+        {
+            const uint32_t count = bits.Read(ILog(entries - i));
+            if (bits.Overrun() || length > 32 || count > entries - i ||
+                (count > 0 && (count - 1) >> (length - 1) > 1))
+                return P::VorbisHeader;
+            space += uint64_t(count) << (32 - length);
+            i += count;
+        }
+        book->used = entries;
+        usable = entries == 0 || space == uint64_t(1) << 32 || (entries == 1 && space == uint64_t(1) << 31);
+    }
+
+    book->mapType = bits.Read(4);
+    if (book->mapType == 1 || book->mapType == 2)
+    {
+        bits.Skip(64); // minimum and step
+        const uint32_t valueBits = bits.Read(4) + 1;
+        bits.Skip(1);
+        const uint64_t values = book->mapType == 2 ? uint64_t(entries) * book->dim
+                                : book->dim == 0   ? 0
+                                                   : LatticeValues(entries, book->dim);
+        if (values * valueBits > bits.BitsLeft())
+            return P::VorbisHeader;
+        bits.Skip(values * valueBits);
+    }
+    else if (book->mapType != 0)
+        return P::VorbisHeader;
+    if (bits.Overrun())
+        return P::VorbisHeader;
+    // A lattice of no dimension: the decoder looks for ever for the values per dimension.
+    const bool noLattice = book->mapType == 1 && book->dim == 0 && book->used > 0;
+    return usable && !noLattice && book->used <= kMaxCodebookEntries ? P::None : P::Codebook;
+}
+
+//-------------------------------------------------------------------------------------------------
+// [SECTION] Floors, residues, mappings and modes
+//-------------------------------------------------------------------------------------------------
+
+// The setup header's tables, as far as later fields refer to them.
+struct Setup
+{
+    std::vector<Codebook> books;
+    uint32_t floors = 0;
+    uint32_t residues = 0;
+    uint32_t mappings = 0;
+    uint32_t channels = 0; // from the identification header
+};
+
+bool IsBook(const Setup& setup, uint32_t book)
+{
+    return book < setup.books.size();
+}
+
+bool ReadFloor0(BitReader& bits, const Setup& setup)
+{
+    const uint32_t order = bits.Read(8);
+    const uint32_t rate = bits.Read(16);
+    const uint32_t barkMap = bits.Read(16);
+    bits.Skip(6 + 8); // amplitude bits and offset
+    const uint32_t books = bits.Read(4) + 1;
+    if (order < 1 || rate < 1 || barkMap < 1)
+        return false;
+    for (uint32_t i = 0; i < books; ++i)
+    {
+        const uint32_t book = bits.Read(8);
+        if (!IsBook(setup, book) || setup.books[book].mapType == 0 || setup.books[book].dim < 1)
+            return false;
+    }
+    return true;
+}
+
+bool ReadFloor1(BitReader& bits, const Setup& setup)
+{
+    constexpr uint32_t kMaxPosts = 63; // besides the two ends
+    const uint32_t partitions = bits.Read(5);
+    std::array<uint32_t, 32> partitionClass{};
+    uint32_t classes = 0;
+    for (uint32_t i = 0; i < partitions; ++i)
+    {
+        partitionClass[i] = bits.Read(4);
+        classes = std::max(classes, partitionClass[i] + 1);
+    }
+    std::array<uint32_t, 16> classDim{};
+    for (uint32_t c = 0; c < classes; ++c)
+    {
+        classDim[c] = bits.Read(3) + 1;
+        const uint32_t subclassBits = bits.Read(2);
+        if (subclassBits != 0 && !IsBook(setup, bits.Read(8)))
+            return false;
+        for (uint32_t k = 0; k < 1u << subclassBits; ++k)
+            if (bits.Read(8) > setup.books.size()) // 0 for none, else the book + 1
+                return false;
+    }
+    bits.Skip(2); // multiplier
+    const uint32_t rangeBits = bits.Read(4);
+    std::vector<uint32_t> posts = {0, 1u << rangeBits};
+    for (uint32_t i = 0; i < partitions; ++i)
+        for (uint32_t k = 0; k < classDim[partitionClass[i]]; ++k)
+        {
+            if (posts.size() - 2 >= kMaxPosts)
+                return false;
+            posts.push_back(bits.Read(int32_t(rangeBits)));
+        }
+    // Two posts at one place would make a line of no width.
+    std::sort(posts.begin(), posts.end());
+    return std::adjacent_find(posts.begin(), posts.end()) == posts.end();
+}
+
+SoundFileProblem ReadResidue(BitReader& bits, const Setup& setup)
+{
+    bits.Skip(24 + 24 + 24); // begin, end, partition size
+    const uint32_t partitions = bits.Read(6) + 1;
+    const uint32_t classBook = bits.Read(8);
+    std::vector<uint32_t> cascades(partitions);
+    uint32_t stages = 0;
+    for (uint32_t& cascade : cascades)
+    {
+        cascade = bits.Read(3);
+        if (bits.Read(1) != 0)
+            cascade |= bits.Read(5) << 3;
+        for (uint32_t c = cascade; c != 0; c >>= 1)
+            stages += c & 1;
+    }
+    std::vector<uint32_t> stageBooks(stages);
+    for (uint32_t& book : stageBooks)
+        book = bits.Read(8);
+    if (!IsBook(setup, classBook))
+        return P::VorbisHeader;
+    for (uint32_t book : stageBooks)
+        if (!IsBook(setup, book) || setup.books[book].mapType == 0)
+            return P::VorbisHeader;
+    // The class book's entries must name every combination of classes it codes.
+    const Codebook& classes = setup.books[classBook];
+    if (classes.dim < 1 || !PowerAtMost(partitions, classes.dim, classes.entries))
+        return P::VorbisHeader;
+    // A stage book's codes each stand for dim values: the decoder divides by dim (residue 0) or
+    // reads code after code without moving on (residues 1 and 2).
+    for (uint32_t book : stageBooks)
+        if (setup.books[book].dim == 0)
+            return P::Codebook;
+    return P::None;
+}
+
+bool ReadMapping(BitReader& bits, const Setup& setup)
+{
+    const uint32_t submaps = bits.Read(1) != 0 ? bits.Read(4) + 1 : 1;
+    if (bits.Read(1) != 0)
+    {
+        const uint32_t steps = bits.Read(8) + 1;
+        const int32_t channelBits = ILog(setup.channels - 1);
+        for (uint32_t i = 0; i < steps; ++i)
+        {
+            const uint32_t magnitude = bits.Read(channelBits);
+            const uint32_t angle = bits.Read(channelBits);
+            if (magnitude == angle || magnitude >= setup.channels || angle >= setup.channels)
+                return false;
+        }
+    }
+    if (bits.Read(2) != 0)
+        return false;
+    if (submaps > 1)
+        for (uint32_t i = 0; i < setup.channels; ++i)
+            if (bits.Read(4) >= submaps)
+                return false;
+    for (uint32_t i = 0; i < submaps; ++i)
+    {
+        bits.Skip(8); // time, unused
+        const uint32_t floor = bits.Read(8);
+        const uint32_t residue = bits.Read(8);
+        if (floor >= setup.floors || residue >= setup.residues)
+            return false;
+    }
+    return true;
+}
+
+// The setup header after its type and "vorbis": the tables in the order they are written.
+SoundFileProblem ReadSetup(BitReader& bits, uint32_t channels)
+{
+    Setup setup;
+    setup.channels = channels;
+    setup.books.resize(bits.Read(8) + 1);
+    for (Codebook& book : setup.books)
+        if (const SoundFileProblem problem = ReadCodebook(bits, &book); problem != P::None)
+            return problem;
+    const uint32_t times = bits.Read(6) + 1; // placeholders, each 0
+    for (uint32_t i = 0; i < times; ++i)
+        if (bits.Read(16) != 0)
+            return P::VorbisHeader;
+    setup.floors = bits.Read(6) + 1;
+    for (uint32_t i = 0; i < setup.floors; ++i)
+    {
+        const uint32_t type = bits.Read(16);
+        if (type > 1 || !(type == 0 ? ReadFloor0(bits, setup) : ReadFloor1(bits, setup)))
+            return P::VorbisHeader;
+    }
+    setup.residues = bits.Read(6) + 1;
+    for (uint32_t i = 0; i < setup.residues; ++i)
+    {
+        if (bits.Read(16) > 2)
+            return P::VorbisHeader;
+        if (const SoundFileProblem problem = ReadResidue(bits, setup); problem != P::None)
+            return problem;
+    }
+    setup.mappings = bits.Read(6) + 1;
+    for (uint32_t i = 0; i < setup.mappings; ++i)
+        if (bits.Read(16) != 0 || !ReadMapping(bits, setup))
+            return P::VorbisHeader;
+    const uint32_t modes = bits.Read(6) + 1;
+    for (uint32_t i = 0; i < modes; ++i)
+    {
+        bits.Skip(1); // block flag
+        const uint32_t window = bits.Read(16);
+        const uint32_t transform = bits.Read(16);
+        if (window != 0 || transform != 0 || bits.Read(8) >= setup.mappings)
+            return P::VorbisHeader;
+    }
+    return bits.Read(1) == 1 && !bits.Overrun() ? P::None : P::VorbisHeader;
+}
+
+//-------------------------------------------------------------------------------------------------
+// [SECTION] Header packets of each stream
+//-------------------------------------------------------------------------------------------------
+
+constexpr size_t kPacketTag = 7; // the packet type and "vorbis"
+
+// The first three packets of one stream as its pages come, joined as the Ogg reader joins
+// them: identification (on the first page), comment, setup.
+struct HeaderPackets
+{
+    uint32_t channels = 0;
+    uint32_t nextSequence = 0;
+    int32_t done = 0;             // packets complete
+    bool inPacket = false;        // the last page ended inside a packet
+    std::vector<uint8_t> comment; // its tag only: comments may hold whole pictures
+    std::vector<uint8_t> setup;
+
+    // False when the page is not the one the packets need next: a page missing, out of order,
+    // or not saying whether it goes on with a packet as it does (the reader would join other
+    // bytes into the header, or none).
+    bool Add(const OggPage& page)
+    {
+        if (page.start[4] != 0 || page.Sequence() != nextSequence ||
+            ((page.Flags() & kContinued) != 0) != inPacket)
+            return false;
+        ++nextSequence;
+        const uint8_t* bytes = page.Body();
+        for (size_t i = 0; i < page.Segments() && done < 3; ++i)
+        {
+            const uint8_t lace = page.Lacing()[i];
+            if (done == 1 && comment.size() < kPacketTag)
+                comment.insert(comment.end(), bytes,
+                               bytes + std::min<size_t>(lace, kPacketTag - comment.size()));
+            if (done == 2)
+                setup.insert(setup.end(), bytes, bytes + lace);
+            bytes += lace;
+            inPacket = lace == 255;
+            done += inPacket ? 0 : 1;
+        }
+        return true;
+    }
+
+    SoundFileProblem Check() const
+    {
+        if (comment.size() < kPacketTag || std::memcmp(comment.data(), "\x03vorbis", kPacketTag) != 0 ||
+            setup.size() < kPacketTag || std::memcmp(setup.data(), "\x05vorbis", kPacketTag) != 0)
+            return P::VorbisHeader;
+        BitReader bits(setup.data() + kPacketTag, setup.size() - kPacketTag);
+        return ReadSetup(bits, channels);
+    }
+};
+
+} // namespace
+
+uint32_t OggPageChecksum(const uint8_t* page, size_t size)
+{
+    static const uint8_t kZeros[4] = {};
+    uint32_t crc = Crc(0, page, kChecksumAt);
+    crc = Crc(crc, kZeros, 4);
+    return Crc(crc, page + kChecksumAt + 4, size - kChecksumAt - 4);
+}
+
+SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
+{
+    const uint8_t* const end = data + size;
+    std::map<uint32_t, HeaderPackets> reading; // by serial number, until complete
+    for (OggPage page = NextPage(data, end); page.size > 0; page = NextPage(page.start + page.size, end))
+    {
+        if (HoldsPage(page, end))
+            return P::OggLayout;
+        const auto it = reading.find(page.Serial());
+        HeaderPackets* packets = it == reading.end() ? nullptr : &it->second;
+        if (page.Flags() & kFirstPage)
+        {
+            // A stream that starts again before its headers are complete.
+            if (packets != nullptr)
+                return P::OggLayout;
+            // Its identification packet (checked by the caller) comes first.
+            if (page.size - (page.Body() - page.start) <= 11)
+                return P::VorbisHeader;
+            packets = &reading[page.Serial()];
+            packets->channels = page.Body()[11];
+            packets->nextSequence = page.Sequence();
+        }
+        if (packets == nullptr)
+            continue;
+        if (!packets->Add(page))
+            return P::OggLayout;
+        if (packets->done < 3)
+            continue;
+        if (const SoundFileProblem problem = packets->Check(); problem != P::None)
+            return problem;
+        reading.erase(page.Serial());
+    }
+    // A stream whose headers the file cuts short.
+    return reading.empty() ? P::None : P::OggLayout;
+}
+
+} // namespace Vaxo
