@@ -6,6 +6,8 @@
 // [SECTION] Header packets of each stream
 #include "app/sdl/VorbisSetupCheck.h"
 
+#include "common/Buffer.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -30,20 +32,6 @@ constexpr uint8_t kContinued = 1;
 constexpr uint8_t kFirstPage = 2;
 constexpr uint8_t kCapture[] = {'O', 'g', 'g', 'S'};
 
-constexpr std::array<uint32_t, 256> MakeCrcTable()
-{
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i)
-    {
-        uint32_t r = i << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            r = r & 0x80000000u ? r << 1 ^ 0x04C11DB7u : r << 1;
-        table[i] = r;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
 uint32_t Le32(const uint8_t* p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -62,11 +50,12 @@ struct OggPage
     const uint8_t* Body() const { return start + kPageHeader + Segments(); }
 };
 
+// Ogg's checksum is the framework's CRC-32: same polynomial, same bit order, no final xor.
 uint32_t Crc(uint32_t crc, const uint8_t* p, size_t size)
 {
-    for (size_t i = 0; i < size; ++i)
-        crc = crc << 8 ^ kCrcTable[(crc >> 24 ^ p[i]) & 0xFF];
-    return crc;
+    Buffer bytes;
+    bytes.SetData(p, int32_t(size));
+    return bytes.GetCRC32(crc);
 }
 
 bool ChecksumRight(const OggPage& page)
