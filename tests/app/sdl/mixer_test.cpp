@@ -636,6 +636,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"AIFF at 999 Hz", Aiff(Comm(1, 512, 16, 999) + Ssnd(1024)), P::UnknownFormat, P::Rate},
         {"AIFF at 192001 Hz", Aiff(Comm(1, 512, 16, 192001) + Ssnd(1024)), P::UnknownFormat, P::Rate},
         {"AIFF at 2^30 Hz", Aiff(Comm(1, 512, 16, 1 << 30) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF at 2^40 Hz", Aiff(Comm(1, 512, 16, 1ull << 40) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF at 44100 x 2^256 Hz", Patched(kAiff, 28, 0x41, 1), P::UnknownFormat, P::Rate},
         {"AIFF of 24 bits", Aiff(Comm(1, 512, 24, 44100) + Ssnd(1536)), P::UnknownFormat, P::Encoding},
         {"AIFF of more samples than it holds", Aiff(Comm(1, 513, 16, 44100) + Ssnd(1024)), P::UnknownFormat,
          P::Truncated},
@@ -736,6 +738,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
           {"a.mod", id3, P::UnsafeFormat},
           {"a", Patched(mp3, 2, 0xF0, 1), P::None}, // bit rate 15: no MP3
           {"a", Patched(mp3, 1, 0xF9, 1), P::None}, // layer 4: no MP3
+          {"a", Patched(mp3, 2, 0x00, 1), P::None}, // bit rate 0: no MP3
+          {"a", Patched(mp3, 2, 0x9C, 1), P::None}, // sample rate 3: no MP3
           {"a.ogg", mp3, P::UnknownFormat},
           {"x.mp3/a", TinyMod(), P::None},
           {"a.aiff", kAiff, P::None},
@@ -872,6 +876,7 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         testing::internal::CaptureStderr();
         EXPECT_FALSE(mManager->LoadSound(0, name)) << i;
         EXPECT_FALSE(music.LoadMusic(int(i), name + extension)) << i;
+        EXPECT_EQ(SDL_GetError(), name + extension + ": " + SoundFileProblemText(asSong)) << i;
         EXPECT_EQ(mManager->GetSoundInstance(0), nullptr);
         music.PlayMusic(int(i), 0, true);
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
