@@ -723,6 +723,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
           {"a.kar", TinyMidi(), P::None},
           {"a", TinyMidi(), P::None},
           {"a.mid", flac, P::None},
+          {"a.midi", flac, P::None},
+          {"a.KAR", flac, P::None},
           {"a.flac", flac, P::UnsafeFormat},
           {"a.FLAC", kPcm16, P::UnsafeFormat},
           {"a", flac, P::UnsafeFormat},
@@ -733,6 +735,9 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
           {"a.mpg", mp3, P::UnsafeFormat},
           {"a.mpeg", mp3, P::UnsafeFormat},
           {"a.mad", mp3, P::UnsafeFormat},
+          {"a.mpg", TinyMod(), P::UnsafeFormat}, // by the name alone
+          {"a.MPEG", TinyMod(), P::UnsafeFormat},
+          {"a.mad", TinyMod(), P::UnsafeFormat},
           {"a", mp3, P::UnsafeFormat},
           {"a", id3, P::UnsafeFormat},
           {"a.mod", id3, P::UnsafeFormat},
