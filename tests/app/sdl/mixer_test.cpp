@@ -646,6 +646,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"AIFF cut short", Bytes(kAiff.begin(), kAiff.end() - 1), P::UnknownFormat, P::Truncated},
         {"AIFF without samples", Aiff(Comm(1, 0, 16, 44100)), P::UnknownFormat, P::Truncated},
         {"AIFF short format", Aiff(BeChunk("COMM", Bytes(16)) + Ssnd(1024)), P::UnknownFormat, P::Truncated},
+        {"AIFF short sound chunk, last", Aiff(Comm(1, 0, 16, 44100) + BeChunk("SSND", Bytes(2))),
+         P::UnknownFormat, P::Truncated},
         {"AIFF odd chunk first", Aiff(BeChunk("NAME", Bytes(3)) + kAiffChunks), P::UnknownFormat,
          P::ChunkLayout},
         {"AIFF chunk of length 0", Aiff(BeChunk("ANNO", {}) + kAiffChunks), P::UnknownFormat, P::ChunkLayout},
