@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -49,21 +48,15 @@ void Mix(const std::function<bool()>& playing)
 // Gives each Ogg page, as a reader from the start finds them, the checksum it should carry.
 void FixOggPageChecksums(uint8_t* data, size_t size)
 {
-    constexpr size_t kPageHeader = 27;
-    for (size_t page = 0; page + kPageHeader <= size; ++page)
+    for (size_t page = 0; page < size; ++page)
     {
-        const size_t segments = data[page + 26];
-        if (std::memcmp(data + page, "OggS", 4) != 0 || size - page - kPageHeader < segments)
+        const size_t pageSize = Vaxo::OggPageSize(data + page, data + size);
+        if (pageSize == 0)
             continue;
-        size_t end = page + kPageHeader + segments;
-        for (size_t i = page + kPageHeader; i < page + kPageHeader + segments; ++i)
-            end += data[i];
-        if (end > size)
-            continue;
-        const uint32_t crc = Vaxo::OggPageChecksum(data + page, end - page);
+        const uint32_t crc = Vaxo::OggPageChecksum(data + page, pageSize);
         for (size_t i = 0; i < 4; ++i)
-            data[page + 22 + i] = uint8_t(crc >> (8 * i));
-        page = end - 1; // on from the page's end
+            data[page + Vaxo::kOggChecksumAt + i] = uint8_t(crc >> (8 * i));
+        page += pageSize - 1; // on from the page's end
     }
 }
 

@@ -21,11 +21,8 @@ constexpr int32_t kHighDeviceRate = 44100;
 constexpr uint16_t kWavPcm = 1;
 constexpr uint16_t kWavMsAdpcm = 2;
 constexpr uint16_t kWavImaAdpcm = 0x11;
-// Bytes of an Ogg page header before its segment table, and of a Vorbis identification header.
-constexpr size_t kOggPageHeader = 27;
+// Bytes of a Vorbis identification header.
 constexpr size_t kVorbisIdHeader = 30;
-constexpr uint8_t kOggContinued = 1;
-constexpr uint8_t kOggFirstPage = 2;
 
 uint16_t Le16(const uint8_t* p)
 {

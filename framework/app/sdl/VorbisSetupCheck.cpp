@@ -6,6 +6,8 @@
 // [SECTION] Header packets of each stream
 #include "app/sdl/VorbisSetupCheck.h"
 
+#include "common/Buffer.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -24,25 +26,7 @@ using P = SoundFileProblem;
 // [SECTION] Ogg pages as the reader finds them
 //-------------------------------------------------------------------------------------------------
 
-constexpr size_t kPageHeader = 27; // bytes before the segment table
-constexpr size_t kChecksumAt = 22;
-constexpr uint8_t kContinued = 1;
-constexpr uint8_t kFirstPage = 2;
 constexpr uint8_t kCapture[] = {'O', 'g', 'g', 'S'};
-
-constexpr std::array<uint32_t, 256> MakeCrcTable()
-{
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i)
-    {
-        uint32_t r = i << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            r = r & 0x80000000u ? r << 1 ^ 0x04C11DB7u : r << 1;
-        table[i] = r;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 
 uint32_t Le32(const uint8_t* p)
 {
@@ -58,37 +42,21 @@ struct OggPage
     uint32_t Serial() const { return Le32(start + 14); }
     uint32_t Sequence() const { return Le32(start + 18); }
     size_t Segments() const { return start[26]; }
-    const uint8_t* Lacing() const { return start + kPageHeader; }
-    const uint8_t* Body() const { return start + kPageHeader + Segments(); }
+    const uint8_t* Lacing() const { return start + kOggPageHeader; }
+    const uint8_t* Body() const { return start + kOggPageHeader + Segments(); }
 };
 
+// Ogg's checksum is the framework's CRC-32: same polynomial, same bit order, no final xor.
 uint32_t Crc(uint32_t crc, const uint8_t* p, size_t size)
 {
-    for (size_t i = 0; i < size; ++i)
-        crc = crc << 8 ^ kCrcTable[(crc >> 24 ^ p[i]) & 0xFF];
-    return crc;
+    Buffer bytes;
+    bytes.SetData(p, int32_t(size));
+    return bytes.GetCRC32(crc);
 }
 
 bool ChecksumRight(const OggPage& page)
 {
-    return OggPageChecksum(page.start, page.size) == Le32(page.start + kChecksumAt);
-}
-
-// The page whose header and body lie within [p, end) if one starts at p, else a page of size 0.
-OggPage PageAt(const uint8_t* p, const uint8_t* end)
-{
-    OggPage page;
-    if (end - p < int64_t(kPageHeader) || std::memcmp(p, kCapture, 4) != 0)
-        return page;
-    const size_t segments = p[26];
-    if (size_t(end - p) - kPageHeader < segments)
-        return page;
-    size_t size = kPageHeader + segments;
-    for (size_t i = 0; i < segments; ++i)
-        size += p[kPageHeader + i];
-    if (size_t(end - p) >= size)
-        page = {p, size};
-    return page;
+    return OggPageChecksum(page.start, page.size) == Le32(page.start + kOggChecksumAt);
 }
 
 // The next page from `from` on as the Ogg reader finds it: at the next capture pattern, if its
@@ -100,7 +68,7 @@ OggPage NextPage(const uint8_t* from, const uint8_t* end)
     for (const uint8_t* p = std::search(from, end, kCapture, kCapture + 4); p != end;
          p = std::search(p + 1, end, kCapture, kCapture + 4))
     {
-        const OggPage page = PageAt(p, end);
+        const OggPage page = {p, OggPageSize(p, end)};
         if (page.size > 0 && ChecksumRight(page))
             return page;
     }
@@ -117,7 +85,7 @@ bool HoldsPage(const OggPage& page, const uint8_t* end)
     for (const uint8_t* p = std::search(page.start + 1, searchEnd, kCapture, kCapture + 4); p < pageEnd;
          p = std::search(p + 1, searchEnd, kCapture, kCapture + 4))
     {
-        const OggPage inner = PageAt(p, end);
+        const OggPage inner = {p, OggPageSize(p, end)};
         if (inner.size > 0 && ChecksumRight(inner))
             return true;
     }
@@ -539,7 +507,7 @@ struct HeaderPackets
     bool Add(const OggPage& page)
     {
         if (page.start[4] != 0 || page.Sequence() != nextSequence ||
-            ((page.Flags() & kContinued) != 0) != inPacket)
+            ((page.Flags() & kOggContinued) != 0) != inPacket)
             return false;
         ++nextSequence;
         const uint8_t* bytes = page.Body();
@@ -570,12 +538,25 @@ struct HeaderPackets
 
 } // namespace
 
+size_t OggPageSize(const uint8_t* p, const uint8_t* end)
+{
+    if (end - p < int64_t(kOggPageHeader) || std::memcmp(p, kCapture, 4) != 0)
+        return 0;
+    const size_t segments = p[26];
+    if (size_t(end - p) - kOggPageHeader < segments)
+        return 0;
+    size_t size = kOggPageHeader + segments;
+    for (size_t i = 0; i < segments; ++i)
+        size += p[kOggPageHeader + i];
+    return size_t(end - p) >= size ? size : 0;
+}
+
 uint32_t OggPageChecksum(const uint8_t* page, size_t size)
 {
     static const uint8_t kZeros[4] = {};
-    uint32_t crc = Crc(0, page, kChecksumAt);
+    uint32_t crc = Crc(0, page, kOggChecksumAt);
     crc = Crc(crc, kZeros, 4);
-    return Crc(crc, page + kChecksumAt + 4, size - kChecksumAt - 4);
+    return Crc(crc, page + kOggChecksumAt + 4, size - kOggChecksumAt - 4);
 }
 
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
@@ -588,7 +569,7 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
             return P::OggLayout;
         const auto it = reading.find(page.Serial());
         HeaderPackets* packets = it == reading.end() ? nullptr : &it->second;
-        if (page.Flags() & kFirstPage)
+        if (page.Flags() & kOggFirstPage)
         {
             // A stream that starts again before its headers are complete.
             if (packets != nullptr)

@@ -32,6 +32,18 @@ namespace Vaxo
 // encoders use a few thousand.
 constexpr uint32_t kMaxCodebookEntries = 65536;
 
+// An Ogg page: a header of kOggPageHeader bytes ("OggS", version, flags at 5, granule position
+// at 6, serial number at 14, sequence number at 18, checksum at kOggChecksumAt, segment count at
+// 26), the segment table (one lacing value a segment), then the segments.
+constexpr size_t kOggPageHeader = 27;
+constexpr size_t kOggChecksumAt = 22;
+constexpr uint8_t kOggContinued = 1; // flag: the page goes on with the packet the last one cut
+constexpr uint8_t kOggFirstPage = 2; // flag: a stream's first page
+
+// The size of the Ogg page that starts at p (header, segment table and body) when it lies whole
+// within [p, end), else 0.
+size_t OggPageSize(const uint8_t* p, const uint8_t* end);
+
 // The checksum an Ogg page of size bytes must carry in its bytes 22-25 (which it covers as
 // zeros): CRC-32 of polynomial 0x04C11DB7, most significant bit first, from 0.
 uint32_t OggPageChecksum(const uint8_t* page, size_t size);

@@ -389,7 +389,7 @@ Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vec
 // of one code, a stage book, one floor of two posts and no books, one residue of one class
 // read in one stage with the stage book, one mapping, one mode; then 40 audio packets of a
 // flat floor and all-zero residue codes (silence). The stage book's lattice, when it has one,
-// has 0 or 1 dimensions.
+// has 0 or 1 dimensions; the big book's, of no dimension, holds no values.
 struct TinyVorbis
 {
     uint8_t channels;
@@ -397,15 +397,20 @@ struct TinyVorbis
     uint32_t stageDim;
     uint32_t stageLookup;               // 1: a lattice of values, 2: values for each code and dimension
     std::vector<uint32_t> stageLengths; // the stage book's code lengths
-    uint32_t bigBookLength;             // when not 0, one more book: 2^length codes of that length
+    uint32_t bigBookLength;             // when not 0, one more book, read by nothing: codes of that length
     Bytes extraPacket;                  // after the audio packets
+    uint32_t bigBookEntries;            // 0: 2^bigBookLength, which fills the tree
+    uint32_t bigBookDim;                // 1 but for a lattice of no dimension
+    uint32_t bigBookLookup;             // 0, or 1: a lattice
 
     TinyVorbis(uint8_t channels = 1, uint32_t residueType = 0, uint32_t stageDim = 1,
                uint32_t stageLookup = 1, std::vector<uint32_t> stageLengths = {1, 1},
-               uint32_t bigBookLength = 0, Bytes extraPacket = {})
+               uint32_t bigBookLength = 0, Bytes extraPacket = {}, uint32_t bigBookEntries = 0,
+               uint32_t bigBookDim = 1, uint32_t bigBookLookup = 0)
         : channels(channels), residueType(residueType), stageDim(stageDim), stageLookup(stageLookup),
           stageLengths(std::move(stageLengths)), bigBookLength(bigBookLength),
-          extraPacket(std::move(extraPacket))
+          extraPacket(std::move(extraPacket)), bigBookEntries(bigBookEntries), bigBookDim(bigBookDim),
+          bigBookLookup(bigBookLookup)
     {
     }
 
@@ -420,14 +425,22 @@ struct TinyVorbis
             setup.Put(length - 1, 5);
         setup.Put(stageLookup, 4).Put(0, 32).Put(0, 32).Put(0, 4).Put(0, 1); // values 0, of 1 bit
         setup.Put(0, int(stageLengths.size() * stageDim));
-        if (bigBookLength != 0) // lengths in rising order: one count
+        if (bigBookLength != 0) // lengths in rising order: one count, of as many bits as entries needs
+        {
+            const uint32_t entries = bigBookEntries != 0 ? bigBookEntries : 1u << bigBookLength;
+            int countBits = 0;
+            for (uint32_t v = entries; v != 0; v >>= 1)
+                ++countBits;
             setup.Put(0x564342, 24)
-                .Put(1, 16)
-                .Put(1 << bigBookLength, 24)
+                .Put(bigBookDim, 16)
+                .Put(entries, 24)
                 .Put(1, 1)
                 .Put(bigBookLength - 1, 5)
-                .Put(1 << bigBookLength, int(bigBookLength) + 1)
-                .Put(0, 4);
+                .Put(entries, countBits)
+                .Put(bigBookLookup, 4);
+            if (bigBookLookup == 1) // minimum, step, value bits, no sequence: no values without a dimension
+                setup.Put(0, 32).Put(0, 32).Put(0, 4).Put(0, 1);
+        }
         setup.Put(0, 6).Put(0, 16);                               // time placeholder
         setup.Put(0, 6).Put(1, 16).Put(0, 5).Put(0, 2).Put(7, 4); // floor 1, posts at 0 and 128
         setup.Put(0, 6)
@@ -623,6 +636,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"AIFF at 999 Hz", Aiff(Comm(1, 512, 16, 999) + Ssnd(1024)), P::UnknownFormat, P::Rate},
         {"AIFF at 192001 Hz", Aiff(Comm(1, 512, 16, 192001) + Ssnd(1024)), P::UnknownFormat, P::Rate},
         {"AIFF at 2^30 Hz", Aiff(Comm(1, 512, 16, 1 << 30) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF at 2^40 Hz", Aiff(Comm(1, 512, 16, 1ull << 40) + Ssnd(1024)), P::UnknownFormat, P::Rate},
+        {"AIFF at 44100 x 2^256 Hz", Patched(kAiff, 28, 0x41, 1), P::UnknownFormat, P::Rate},
         {"AIFF of 24 bits", Aiff(Comm(1, 512, 24, 44100) + Ssnd(1536)), P::UnknownFormat, P::Encoding},
         {"AIFF of more samples than it holds", Aiff(Comm(1, 513, 16, 44100) + Ssnd(1024)), P::UnknownFormat,
          P::Truncated},
@@ -631,6 +646,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"AIFF cut short", Bytes(kAiff.begin(), kAiff.end() - 1), P::UnknownFormat, P::Truncated},
         {"AIFF without samples", Aiff(Comm(1, 0, 16, 44100)), P::UnknownFormat, P::Truncated},
         {"AIFF short format", Aiff(BeChunk("COMM", Bytes(16)) + Ssnd(1024)), P::UnknownFormat, P::Truncated},
+        {"AIFF short sound chunk, last", Aiff(Comm(1, 0, 16, 44100) + BeChunk("SSND", Bytes(2))),
+         P::UnknownFormat, P::Truncated},
         {"AIFF odd chunk first", Aiff(BeChunk("NAME", Bytes(3)) + kAiffChunks), P::UnknownFormat,
          P::ChunkLayout},
         {"AIFF chunk of length 0", Aiff(BeChunk("ANNO", {}) + kAiffChunks), P::UnknownFormat, P::ChunkLayout},
@@ -667,6 +684,12 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"tiny, a stage book of no dimension, residue 2", TinyVorbis{2, 2, 0, 2}.File(), P::Codebook,
          P::Codebook},
         {"tiny, a book of 2^20 codes", TinyVorbis{1, 0, 1, 1, {1, 1}, 20}.File(), P::Codebook, P::Codebook},
+        {"tiny, a book in rising lengths under-filling the tree",
+         TinyVorbis{1, 0, 1, 1, {1, 1}, 2, {}, 3}.File(), P::Codebook, P::Codebook},
+        {"tiny, a lattice book of no dimension that no residue reads",
+         TinyVorbis{1, 0, 1, 1, {1, 1}, 1, {}, 0, 0, 1}.File(), P::Codebook, P::Codebook},
+        {"tiny, its comment page said to go on with a packet",
+         WithPageChecksums(Patched(kTiny, 58 + 5, 1, 1)), P::OggLayout, P::OggLayout},
         {"tiny, its first page again inside a page", TinyVorbis{1, 0, 1, 1, {1, 1}, 0, kTinyFirstPage}.File(),
          P::OggLayout, P::OggLayout},
         {"tiny, the setup's page numbered 5", WithPageChecksums(Patched(TinyVorbis{}.File(), 58 + 18, 5, 4)),
@@ -702,6 +725,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
           {"a.kar", TinyMidi(), P::None},
           {"a", TinyMidi(), P::None},
           {"a.mid", flac, P::None},
+          {"a.midi", flac, P::None},
+          {"a.KAR", flac, P::None},
           {"a.flac", flac, P::UnsafeFormat},
           {"a.FLAC", kPcm16, P::UnsafeFormat},
           {"a", flac, P::UnsafeFormat},
@@ -712,11 +737,16 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
           {"a.mpg", mp3, P::UnsafeFormat},
           {"a.mpeg", mp3, P::UnsafeFormat},
           {"a.mad", mp3, P::UnsafeFormat},
+          {"a.mpg", TinyMod(), P::UnsafeFormat}, // by the name alone
+          {"a.MPEG", TinyMod(), P::UnsafeFormat},
+          {"a.mad", TinyMod(), P::UnsafeFormat},
           {"a", mp3, P::UnsafeFormat},
           {"a", id3, P::UnsafeFormat},
           {"a.mod", id3, P::UnsafeFormat},
           {"a", Patched(mp3, 2, 0xF0, 1), P::None}, // bit rate 15: no MP3
           {"a", Patched(mp3, 1, 0xF9, 1), P::None}, // layer 4: no MP3
+          {"a", Patched(mp3, 2, 0x00, 1), P::None}, // bit rate 0: no MP3
+          {"a", Patched(mp3, 2, 0x9C, 1), P::None}, // sample rate 3: no MP3
           {"a.ogg", mp3, P::UnknownFormat},
           {"x.mp3/a", TinyMod(), P::None},
           {"a.aiff", kAiff, P::None},
@@ -853,6 +883,7 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         testing::internal::CaptureStderr();
         EXPECT_FALSE(mManager->LoadSound(0, name)) << i;
         EXPECT_FALSE(music.LoadMusic(int(i), name + extension)) << i;
+        EXPECT_EQ(SDL_GetError(), name + extension + ": " + SoundFileProblemText(asSong)) << i;
         EXPECT_EQ(mManager->GetSoundInstance(0), nullptr);
         music.PlayMusic(int(i), 0, true);
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
