@@ -590,14 +590,19 @@ void Buffer::FromWebString(const std::string& text)
     mReadBitPos = 0;
 }
 
-uint32_t Buffer::GetCRC32(uint32_t seed) const
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t seed)
 {
     const CrcTables& t = GetCrcTables();
 #if defined(__x86_64__) && defined(__clang__)
-    if (t.hasClmul && mData.size() >= 64)
-        return CrcClmulUpdate(t, seed, mData.data(), mData.size());
+    if (t.hasClmul && size >= 64)
+        return CrcClmulUpdate(t, seed, data, size);
 #endif
-    return CrcTableUpdate(t, seed, mData.data(), mData.size());
+    return CrcTableUpdate(t, seed, data, size);
+}
+
+uint32_t Buffer::GetCRC32(uint32_t seed) const
+{
+    return Crc32(mData.data(), mData.size(), seed);
 }
 
 Buffer Buffer::GetHMAC() const

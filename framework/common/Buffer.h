@@ -12,12 +12,17 @@
 // A Buffer belongs to one thread at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace Vaxo
 {
+
+// CRC-32 of bytes, polynomial 0x04C11DB7, most significant bit first, no final xor; seed
+// carries a running value on (Ogg's page checksum is this one too).
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t seed = 0);
 
 class Buffer
 {
@@ -89,7 +94,7 @@ public:
     void FromWebString(const std::string& text);
 
     // --- Checksums
-    // CRC-32, polynomial 0x04C11DB7, most significant bit first, no final xor.
+    // Crc32 of the bytes.
     uint32_t GetCRC32(uint32_t seed = 0) const;
     // HMAC-MD5 of the bytes with the program's signing key; 16 bytes, or
     // empty for an empty buffer.

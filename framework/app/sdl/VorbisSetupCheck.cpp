@@ -46,14 +46,6 @@ struct OggPage
     const uint8_t* Body() const { return start + kOggPageHeader + Segments(); }
 };
 
-// Ogg's checksum is the framework's CRC-32: same polynomial, same bit order, no final xor.
-uint32_t Crc(uint32_t crc, const uint8_t* p, size_t size)
-{
-    Buffer bytes;
-    bytes.SetData(p, int32_t(size));
-    return bytes.GetCRC32(crc);
-}
-
 bool ChecksumRight(const OggPage& page)
 {
     return OggPageChecksum(page.start, page.size) == Le32(page.start + kOggChecksumAt);
@@ -554,9 +546,10 @@ size_t OggPageSize(const uint8_t* p, const uint8_t* end)
 uint32_t OggPageChecksum(const uint8_t* page, size_t size)
 {
     static const uint8_t kZeros[4] = {};
-    uint32_t crc = Crc(0, page, kOggChecksumAt);
-    crc = Crc(crc, kZeros, 4);
-    return Crc(crc, page + kOggChecksumAt + 4, size - kOggChecksumAt - 4);
+    // Ogg's checksum is the framework's CRC-32, over the page with its checksum field zeroed.
+    uint32_t crc = Crc32(page, kOggChecksumAt);
+    crc = Crc32(kZeros, 4, crc);
+    return Crc32(page + kOggChecksumAt + 4, size - kOggChecksumAt - 4, crc);
 }
 
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
