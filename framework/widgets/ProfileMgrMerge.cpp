@@ -475,8 +475,7 @@ void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFi
 
 bool ProfileMgr::MarkRepeatedNames(const std::set<const Profile*>& named, const Profile* making)
 {
-    auto less = [](const std::string& a, const std::string& b) { return stricmp(a.c_str(), b.c_str()) < 0; };
-    std::set<std::string, decltype(less)> all(less), kept(less);
+    std::set<std::string, StringLessNoCase> all, kept;
     std::vector<Profile*> order;
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
