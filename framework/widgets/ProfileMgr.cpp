@@ -328,23 +328,6 @@ bool ProfileMgr::IdTaken(int32_t id)
     return exists;
 }
 
-int32_t ProfileMgr::FindFreeId(int32_t firstBelow)
-{
-    // Ids are not reused while the counter lasts.
-    for (int64_t id = int64_t(mNextId) + 1; id <= INT32_MAX; ++id)
-    {
-        if (!IdTaken(int32_t(id)))
-            return int32_t(id);
-    }
-    // A damaged or hand-edited list can put the counter at the top.
-    for (int64_t id = std::max(firstBelow, int32_t(1)); id <= mNextId; ++id)
-    {
-        if (!IdTaken(int32_t(id)))
-            return int32_t(id);
-    }
-    return 0;
-}
-
 bool ProfileMgr::GiveRepeatedIdsFreeOnes()
 {
     // Two players with one id would share one player file: saving one overwrites the
@@ -358,7 +341,7 @@ bool ProfileMgr::GiveRepeatedIdsFreeOnes()
         if (seen.insert(profile->mId).second)
             continue;
         const int32_t counter = mNextId;
-        const int32_t id = FindFreeId(firstBelow);
+        const int32_t id = FirstFreeId(counter, firstBelow, [this](int32_t free) { return !IdTaken(free); });
         if (id == 0)
             break;
         if (id <= counter && id < INT32_MAX)

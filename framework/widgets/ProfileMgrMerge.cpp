@@ -514,22 +514,11 @@ int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter
 {
     // Not through the application: a demo played back merges nothing; the merge's outcome
     // is recorded as a whole.
-    auto free = [&taken, askFiles](int64_t id)
-    {
-        return taken.count(int32_t(id)) == 0 &&
-               !(askFiles && Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))));
-    };
-    for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
-    {
-        if (free(id))
-            return int32_t(id);
-    }
-    for (int64_t id = 1; id <= counter; ++id)
-    {
-        if (free(id))
-            return int32_t(id);
-    }
-    return 0;
+    return FirstFreeId(counter, 1,
+                       [&taken, askFiles](int32_t id) {
+                           return taken.count(id) == 0 &&
+                                  !(askFiles && Vaxo::FileExists(Profile::GetDetailsPath(id)));
+                       });
 }
 
 } // namespace Vaxo
