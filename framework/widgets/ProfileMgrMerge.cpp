@@ -25,7 +25,7 @@ namespace Vaxo
 
 namespace
 {
-// The last id given out, kept beside users.dat as a 4-byte little-endian number: a list
+// The last id given out, kept beside users.dat as one Long of the save format: a list
 // deleted, damaged or replaced takes its counter with it, and a deleted player's id given
 // again would be taken for him by a copy that still holds him.
 std::string LastIdPath()
@@ -39,17 +39,21 @@ int32_t ReadLastId()
     std::vector<char> bytes;
     if (ReadStoredFile(LastIdPath(), &bytes) != StoredFileRead::kRead || bytes.size() != 4)
         return 0;
-    uint32_t id = 0;
-    for (int i = 3; i >= 0; --i)
-        id = id << 8 | uint8_t(bytes[size_t(i)]);
-    return std::max(int32_t(id), int32_t(0));
+    DataSync sync;
+    sync.OpenReader(bytes.data(), int32_t(bytes.size()));
+    int32_t id = 0;
+    sync.SyncLong(id);
+    return std::max(id, int32_t(0));
 }
 
 // A failure leaves the ids to the list and the player files.
 void WriteLastId(int32_t id)
 {
-    const char bytes[4] = {char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
-    WriteFileAtomically(LastIdPath(), bytes, sizeof(bytes));
+    DataSync sync;
+    sync.OpenWriter(4);
+    sync.SyncLong(id);
+    const DataWriter* writer = sync.GetWriter();
+    WriteFileAtomically(LastIdPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
 }
 } // namespace
 
