@@ -119,8 +119,6 @@ void ProfileMgr::Clear()
 bool ProfileMgr::Load()
 {
     mKeepListFile = false;
-    mListed.clear();
-    mListedNext = 0;
     // A demo being played back reads the recording machine's files, not this one's.
     const bool onDisk = !mApp->mPlayingDemo;
     FileSetAside aside;
@@ -161,6 +159,9 @@ bool ProfileMgr::Load()
             }
         }
     }
+    // Before any box: the list as read (none when it could not be) is what this copy's
+    // changes are told apart from.
+    RememberListOnDisk();
     // Once the lock is let go: the box waits for the user.
     if (setAside)
         TellListSetAside(aside);
@@ -172,9 +173,6 @@ bool ProfileMgr::Load()
     }
     if (mKeepListFile)
         TellNewerList();
-    for (const SmartPtr<Profile>& profile : mProfiles)
-        mListed.push_back({profile->mId, profile->mName, profile});
-    mListedNext = mNextId;
     const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())

@@ -190,6 +190,8 @@ private:
     // The files of the players deleted here, once users.dat no longer lists them; a player
     // of the list holding the same id keeps the file.
     void EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted);
+    // mListed and mListedNext become the list and counter as users.dat holds them now.
+    void RememberListOnDisk();
     // users.dat as another copy may have left it: merged (MergeList), or moved aside when it
     // cannot be used; the newer program's list sets mKeepListFile.
     void MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,

@@ -151,12 +151,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving)
     if (written)
         mDirty = false;
     if (written || pass.mSame)
-    {
-        mListed.clear();
-        for (const SmartPtr<Profile>& profile : mProfiles)
-            mListed.push_back({profile->mId, profile->mName, profile});
-        mListedNext = mNextId;
-    }
+        RememberListOnDisk();
     return savingWritten;
 }
 
@@ -173,6 +168,14 @@ void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& delet
         gone->mMgr = nullptr;
         mAdopted.erase(gone.get());
     }
+}
+
+void ProfileMgr::RememberListOnDisk()
+{
+    mListed.clear();
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        mListed.push_back({profile->mId, profile->mName, profile});
+    mListedNext = mNextId;
 }
 
 bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
