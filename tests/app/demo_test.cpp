@@ -413,6 +413,22 @@ TEST_F(Demo, ARunAroundPlayerFilesThatCannotBeUsedReplaysTheSameDecisions)
     Profile* dee = mgr.CreateProfile("Dee");
     ASSERT_NE(dee, nullptr);
     EXPECT_EQ(dee->mId, 1);
+
+    // One cut off once it gave a list where two players share an id: the second gets a free id
+    // at once too, not after a search through every id that the cut-off replay says is taken.
+    const char repeatedList[] =
+        "\x02\0\0\0\x01\0\0\0\x02\0\0\0\x01\0\0\0\x03\0Amy\x01\0\0\0\x03\0Bob\x01\0\0\0";
+    Buffer listOnly;
+    Head(listOnly, 0, DEMO_FILE_READ);
+    listOnly.WriteNumBits(1, 1);
+    WriteDemoBytes(listOnly, reinterpret_cast<const uint8_t*>(repeatedList),
+                   int32_t(sizeof(repeatedList) - 1));
+    std::unique_ptr<DemoApp> cutAfterList = Player(listOnly);
+    ProfileMgr repeated(cutAfterList.get());
+    EXPECT_TRUE(repeated.Load());
+    EXPECT_TRUE(cutAfterList->mDemoDetached);
+    ASSERT_EQ(repeated.mProfiles.size(), 2u);
+    EXPECT_NE(repeated.mProfiles.front()->mId, repeated.mProfiles.back()->mId);
     Profile::mProfileDir.clear();
 }
 
