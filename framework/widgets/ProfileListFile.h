@@ -1,8 +1,9 @@
 // Internal to framework/widgets (ProfileMgr*.cpp): where the player list's files are, the
-// layout version of users.dat, and the lock that copies of the program on one data folder
-// take turns at while they read, merge and write the list.
+// layout version of users.dat, the lock that copies of the program on one data folder take
+// turns at while they read, merge and write the list, and the order in which ids are given.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -28,5 +29,23 @@ public:
 private:
     int mFd = -1;
 };
+
+// The lowest id above `counter` that isFree(id) accepts: ids are not given twice while the
+// counter lasts. Once every id above it is taken (a damaged or hand-edited list can put the
+// counter at the top), the lowest from firstBelow on. 0 when none is free.
+template <typename IsFree> int32_t FirstFreeId(int32_t counter, int32_t firstBelow, IsFree isFree)
+{
+    for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
+    {
+        if (isFree(int32_t(id)))
+            return int32_t(id);
+    }
+    for (int64_t id = std::max(firstBelow, int32_t(1)); id <= counter; ++id)
+    {
+        if (isFree(int32_t(id)))
+            return int32_t(id);
+    }
+    return 0;
+}
 
 } // namespace Vaxo

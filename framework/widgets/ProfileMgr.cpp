@@ -119,8 +119,6 @@ void ProfileMgr::Clear()
 bool ProfileMgr::Load()
 {
     mKeepListFile = false;
-    mListed.clear();
-    mListedNext = 0;
     // A demo being played back reads the recording machine's files, not this one's.
     const bool onDisk = !mApp->mPlayingDemo;
     FileSetAside aside;
@@ -161,6 +159,9 @@ bool ProfileMgr::Load()
             }
         }
     }
+    // Before any box: the list as read (none when it could not be) is what this copy's
+    // changes are told apart from.
+    RememberListOnDisk();
     // Once the lock is let go: the box waits for the user.
     if (setAside)
         TellListSetAside(aside);
@@ -172,9 +173,6 @@ bool ProfileMgr::Load()
     }
     if (mKeepListFile)
         TellNewerList();
-    for (const SmartPtr<Profile>& profile : mProfiles)
-        mListed.push_back({profile->mId, profile->mName, profile});
-    mListedNext = mNextId;
     const bool renumbered = GiveRepeatedIdsFreeOnes();
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
@@ -328,23 +326,6 @@ bool ProfileMgr::IdTaken(int32_t id)
     return exists;
 }
 
-int32_t ProfileMgr::FindFreeId(int32_t firstBelow)
-{
-    // Ids are not reused while the counter lasts.
-    for (int64_t id = int64_t(mNextId) + 1; id <= INT32_MAX; ++id)
-    {
-        if (!IdTaken(int32_t(id)))
-            return int32_t(id);
-    }
-    // A damaged or hand-edited list can put the counter at the top.
-    for (int64_t id = std::max(firstBelow, int32_t(1)); id <= mNextId; ++id)
-    {
-        if (!IdTaken(int32_t(id)))
-            return int32_t(id);
-    }
-    return 0;
-}
-
 bool ProfileMgr::GiveRepeatedIdsFreeOnes()
 {
     // Two players with one id would share one player file: saving one overwrites the
@@ -358,7 +339,7 @@ bool ProfileMgr::GiveRepeatedIdsFreeOnes()
         if (seen.insert(profile->mId).second)
             continue;
         const int32_t counter = mNextId;
-        const int32_t id = FindFreeId(firstBelow);
+        const int32_t id = FirstFreeId(counter, firstBelow, [this](int32_t free) { return !IdTaken(free); });
         if (id == 0)
             break;
         if (id <= counter && id < INT32_MAX)

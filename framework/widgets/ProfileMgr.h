@@ -160,9 +160,6 @@ private:
     void RememberFocus();
     // A listed player holds the id, or a player file has it.
     bool IdTaken(int32_t id);
-    // The first free id above mNextId; once the counter is exhausted, the lowest free one
-    // from firstBelow on; 0 when none is left.
-    int32_t FindFreeId(int32_t firstBelow = 1);
     // Gives each player whose id repeats an earlier player's a free id; whether any did.
     bool GiveRepeatedIdsFreeOnes();
     // The players of a list being read, after its version and last id; nextId rises to
@@ -193,6 +190,8 @@ private:
     // The files of the players deleted here, once users.dat no longer lists them; a player
     // of the list holding the same id keeps the file.
     void EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted);
+    // mListed and mListedNext become the list and counter as users.dat holds them now.
+    void RememberListOnDisk();
     // users.dat as another copy may have left it: merged (MergeList), or moved aside when it
     // cannot be used; the newer program's list sets mKeepListFile.
     void MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,
@@ -210,8 +209,8 @@ private:
     // playback takes them from it. before: mProfiles before the merge, and saving. False on
     // a playback whose demo gave nothing.
     bool DemoSyncMerge(const ProfileList& before, ListPass* pass);
-    // The lowest id above `counter` (or, once it is exhausted, from 1 on) that no player of
-    // `taken` holds and, with askFiles, no player file has.
+    // The first free id (FirstFreeId) that no player of `taken` holds and, with askFiles, no
+    // player file has.
     static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles = true);
     // The profile is this manager's: its files are used after a merge.
     void Adopt(Profile* profile);

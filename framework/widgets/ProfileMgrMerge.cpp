@@ -25,7 +25,7 @@ namespace Vaxo
 
 namespace
 {
-// The last id given out, kept beside users.dat as a 4-byte little-endian number: a list
+// The last id given out, kept beside users.dat as one Long of the save format: a list
 // deleted, damaged or replaced takes its counter with it, and a deleted player's id given
 // again would be taken for him by a copy that still holds him.
 std::string LastIdPath()
@@ -39,17 +39,21 @@ int32_t ReadLastId()
     std::vector<char> bytes;
     if (ReadStoredFile(LastIdPath(), &bytes) != StoredFileRead::kRead || bytes.size() != 4)
         return 0;
-    uint32_t id = 0;
-    for (int i = 3; i >= 0; --i)
-        id = id << 8 | uint8_t(bytes[size_t(i)]);
-    return std::max(int32_t(id), int32_t(0));
+    DataSync sync;
+    sync.OpenReader(bytes.data(), int32_t(bytes.size()));
+    int32_t id = 0;
+    sync.SyncLong(id);
+    return std::max(id, int32_t(0));
 }
 
 // A failure leaves the ids to the list and the player files.
 void WriteLastId(int32_t id)
 {
-    const char bytes[4] = {char(id), char(id >> 8), char(id >> 16), char(id >> 24)};
-    WriteFileAtomically(LastIdPath(), bytes, sizeof(bytes));
+    DataSync sync;
+    sync.OpenWriter(4);
+    sync.SyncLong(id);
+    const DataWriter* writer = sync.GetWriter();
+    WriteFileAtomically(LastIdPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
 }
 } // namespace
 
@@ -147,12 +151,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving)
     if (written)
         mDirty = false;
     if (written || pass.mSame)
-    {
-        mListed.clear();
-        for (const SmartPtr<Profile>& profile : mProfiles)
-            mListed.push_back({profile->mId, profile->mName, profile});
-        mListedNext = mNextId;
-    }
+        RememberListOnDisk();
     return savingWritten;
 }
 
@@ -169,6 +168,14 @@ void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& delet
         gone->mMgr = nullptr;
         mAdopted.erase(gone.get());
     }
+}
+
+void ProfileMgr::RememberListOnDisk()
+{
+    mListed.clear();
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        mListed.push_back({profile->mId, profile->mName, profile});
+    mListedNext = mNextId;
 }
 
 bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
@@ -475,8 +482,7 @@ void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFi
 
 bool ProfileMgr::MarkRepeatedNames(const std::set<const Profile*>& named, const Profile* making)
 {
-    auto less = [](const std::string& a, const std::string& b) { return stricmp(a.c_str(), b.c_str()) < 0; };
-    std::set<std::string, decltype(less)> all(less), kept(less);
+    std::set<std::string, StringLessNoCase> all, kept;
     std::vector<Profile*> order;
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
@@ -515,22 +521,11 @@ int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter
 {
     // Not through the application: a demo played back merges nothing; the merge's outcome
     // is recorded as a whole.
-    auto free = [&taken, askFiles](int64_t id)
-    {
-        return taken.count(int32_t(id)) == 0 &&
-               !(askFiles && Vaxo::FileExists(Profile::GetDetailsPath(int32_t(id))));
-    };
-    for (int64_t id = int64_t(counter) + 1; id <= INT32_MAX; ++id)
-    {
-        if (free(id))
-            return int32_t(id);
-    }
-    for (int64_t id = 1; id <= counter; ++id)
-    {
-        if (free(id))
-            return int32_t(id);
-    }
-    return 0;
+    return FirstFreeId(counter, 1,
+                       [&taken, askFiles](int32_t id) {
+                           return taken.count(id) == 0 &&
+                                  !(askFiles && Vaxo::FileExists(Profile::GetDetailsPath(id)));
+                       });
 }
 
 } // namespace Vaxo

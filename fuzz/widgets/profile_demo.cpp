@@ -16,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static ProfileFuzzEnv shared;
     VaxoAppBase& app = shared.mApp;
+    // The seeds were recorded by a program with settings: its reads and writes of the current
+    // player's name are in the streams, and an application without a settings key would not
+    // take them, and read every later answer out of step.
+    app.mRegKey = "Vaxo\\ProfileDemo";
     app.mPlayingDemo = true;
     app.mDemoDetached = false;
     app.mDemoHeadPending = true;

@@ -1,11 +1,12 @@
 // users.dat bytes through the profile manager's load and a new player's merge with them: it
 // must end, an unreadable list must leave no players, the counter must stay at or above every
-// listed id, and the list made must give no two players one id or one name.
+// listed id, and the list made must give no two players one id or one name as the dialogs
+// compare names.
+#include "common/Common.h"
 #include "support/ProfileFuzzEnv.h"
 #include "widgets/ProfileMgr.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,16 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (mgr.mNextId < largest || mgr.mNextId < 0)
         std::abort();
     // A player made against that list (merged with it under the lock): every listed player has
-    // an id and a name in any letter case of his own.
+    // an id and a name of his own, in any letter case and up to a zero byte (stricmp).
     mgr.CreateProfile("fuzz");
     std::set<int32_t> ids;
-    std::set<std::string> names;
+    std::set<std::string, StringLessNoCase> names;
     for (const SmartPtr<Profile>& profile : mgr.mProfiles)
     {
-        std::string name = profile->mName;
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return std::tolower(c); });
-        if (!ids.insert(profile->mId).second || !names.insert(name).second)
+        if (!ids.insert(profile->mId).second || !names.insert(profile->mName).second)
             std::abort();
     }
     // A damaged list was moved aside and told; a hundred of them would leave no name free.

@@ -413,7 +413,67 @@ TEST_F(Demo, ARunAroundPlayerFilesThatCannotBeUsedReplaysTheSameDecisions)
     Profile* dee = mgr.CreateProfile("Dee");
     ASSERT_NE(dee, nullptr);
     EXPECT_EQ(dee->mId, 1);
+
+    // One cut off once it gave a list where two players share an id: the second gets a free id
+    // at once too, not after a search through every id that the cut-off replay says is taken.
+    const char repeatedList[] =
+        "\x02\0\0\0\x01\0\0\0\x02\0\0\0\x01\0\0\0\x03\0Amy\x01\0\0\0\x03\0Bob\x01\0\0\0";
+    Buffer listOnly;
+    Head(listOnly, 0, DEMO_FILE_READ);
+    listOnly.WriteNumBits(1, 1);
+    WriteDemoBytes(listOnly, reinterpret_cast<const uint8_t*>(repeatedList),
+                   int32_t(sizeof(repeatedList) - 1));
+    std::unique_ptr<DemoApp> cutAfterList = Player(listOnly);
+    ProfileMgr repeated(cutAfterList.get());
+    EXPECT_TRUE(repeated.Load());
+    EXPECT_TRUE(cutAfterList->mDemoDetached);
+    ASSERT_EQ(repeated.mProfiles.size(), 2u);
+    EXPECT_NE(repeated.mProfiles.front()->mId, repeated.mProfiles.back()->mId);
     Profile::mProfileDir.clear();
+}
+
+// The player fuzz target's seeds, streams recorded around player files and lists that other
+// copies changed, played back as the target plays them by the kind of program that recorded
+// them: each reaches the end of its stream in step, every pass over the list, file and setting
+// taken where the recording made it. A change to what a run records about its players stops
+// them short here, before the seeds stop reaching what they were recorded for.
+TEST_F(Demo, ThePlayerFuzzTargetsSeedsReplayToTheirLastBit)
+{
+    // The data folder is tests/app/data; the seeds lie under fuzz/ at the root.
+    const std::filesystem::path seeds =
+        (std::filesystem::path(VAXO_TEST_DATA_DIR) / "../../../fuzz/widgets/corpus/profile_demo")
+            .lexically_normal();
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(seeds))
+    {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadWholeFile(entry.path().string(), &bytes));
+        Buffer stream;
+        stream.SetData(bytes);
+        std::unique_ptr<DemoApp> player = Player(stream);
+        Profile::InitProfileDir(mEnv.mHome + "users/", true);
+        {
+            // As the target plays it: the list loaded, a player made, the first one deleted as
+            // the dialog deletes him, the list saved.
+            ProfileMgr mgr(player.get());
+            mgr.Load();
+            mgr.CreateProfile("Fuzz");
+            if (!mgr.mProfiles.empty())
+            {
+                mgr.mProfiles.pop_front();
+                mgr.mDirty = true;
+                mgr.Save();
+            }
+            mgr.Save();
+        }
+        EXPECT_FALSE(player->mDemoDetached);
+        EXPECT_LT(player->mDemoBuffer.GetDataLenBits() - player->mDemoBuffer.GetReadBitPos(),
+                  kDemoMinCommandBits);
+        Profile::mProfileDir.clear();
+        ++count;
+    }
+    EXPECT_GT(count, 0);
 }
 
 TEST_F(Demo, WhatTheLoadingHookAsksTheMachineReplaysAndLaterInputStaysInStep)

@@ -888,7 +888,9 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             }
             // A newer program's list holds none of these players.
             if (mishap != Mishap::kNewer)
+            {
                 EXPECT_EQ(listed, kept) << List(after);
+            }
             figures.mCrossed += crossed > 0 ? 1 : 0;
             figures.mSharedIds += shared(given) > 0 ? 1 : 0;
             figures.mSharedFiles += shared(written) > 0 ? 1 : 0;
@@ -1118,6 +1120,7 @@ TEST_F(Profiles, LoadRemovesOldTemporaryFilesOfCrashedSaves)
         {"users.dat.vaxo-save-A1b2C3", 7200, true},  {"user12.dat.vaxo-save-Q9w8E7", 7200, true},
         {"user12.dat.vaxo-save-R5t6Y7", 10, false},  {"users.dat.backup", 7200, false},
         {"notes.txt.vaxo-save-A1b2C3", 7200, false}, {"userX.dat.vaxo-save-A1b2C3", 7200, false},
+        {"users.last.vaxo-save-K4l5M6", 7200, true},
     };
     for (const auto& [name, age, goes] : rows)
     {
