@@ -180,6 +180,21 @@ template <typename T> class BorrowedRef
 public:
     BorrowedRef() = default;
     explicit BorrowedRef(T* target) { *this = target; }
+    BorrowedRef(const BorrowedRef&) = default;
+    BorrowedRef& operator=(const BorrowedRef&) = default;
+    // One moved from reads null: its life record went with the move, so it could no longer
+    // tell that the node is gone.
+    BorrowedRef(BorrowedRef&& other) noexcept
+        : mTarget(std::exchange(other.mTarget, nullptr)), mNode(std::move(other.mNode))
+    {
+    }
+    BorrowedRef& operator=(BorrowedRef&& other) noexcept
+    {
+        T* target = std::exchange(other.mTarget, nullptr);
+        mNode = std::move(other.mNode);
+        mTarget = target;
+        return *this;
+    }
     BorrowedRef& operator=(T* target)
     {
         mTarget = target;

@@ -46,6 +46,18 @@ TEST(WidgetRef, ReadsNullOnceItsWidgetIsDeleted)
     EXPECT_TRUE(late.Gone());
     assigned = WidgetRef<Widget>();
     EXPECT_FALSE(assigned.Gone());
+
+    // A member's borrowed pointer reads the same, and one moved from reads null at once.
+    auto* b = new Widget();
+    BorrowedRef<Widget> borrowed(b);
+    BorrowedRef<Widget> from(borrowed);
+    BorrowedRef<Widget> to(std::move(from));
+    BorrowedRef<Widget> moveAssigned;
+    moveAssigned = std::move(borrowed);
+    EXPECT_TRUE(from.get() == nullptr && borrowed.get() == nullptr);
+    EXPECT_TRUE(to.get() == b && moveAssigned.get() == b);
+    delete b;
+    EXPECT_TRUE(to.get() == nullptr && moveAssigned.get() == nullptr);
 }
 
 // The nodes reported deleted during a call-out to them, while one lives.
