@@ -224,7 +224,7 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
     return false;
 }
 
-StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* bytes)
+StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* bytes, int32_t maxSize)
 {
     bytes->clear();
     // Not blocking: a pipe at the name must not hang the start.
@@ -241,7 +241,7 @@ StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* by
     else if (!S_ISREG(info.st_mode))
         error = EINVAL;
     // The readers address the stream with 32-bit offsets.
-    else if (info.st_size > std::numeric_limits<int32_t>::max())
+    else if (info.st_size > std::numeric_limits<int32_t>::max() || info.st_size > maxSize)
         error = EFBIG;
     else
     {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ enum class StoredFileRead
 };
 
 // Reads the whole regular file at fileName, through symbolic links, without waiting on a
-// pipe. A folder, a device or a file of 2 GB or more is unreadable.
-StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* bytes);
+// pipe. A folder, a device or a file of 2 GB or more is unreadable, and so is one larger than
+// maxSize bytes, which is not read at all (EFBIG).
+StoredFileRead ReadStoredFile(const std::string& fileName, std::vector<char>* bytes,
+                              int32_t maxSize = std::numeric_limits<int32_t>::max());
 
 // A stored file that could not be used, and where it went.
 struct FileSetAside

@@ -16,6 +16,9 @@ constexpr int32_t kUsersFileVersion = 2;
 // Profile::mProfileDir + "users.dat".
 std::string UsersPath();
 
+// The last id given out as users.last holds it; 0 when there is none to be read.
+int32_t ReadLastId();
+
 // The lock on the profile folder. Released when it goes (closing releases it).
 class ProfileListLock
 {

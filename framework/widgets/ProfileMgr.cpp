@@ -216,8 +216,7 @@ bool ProfileMgr::Save()
 {
     if (Profile::mProfileDir.empty())
         return false;
-    if (mCurProfile != nullptr)
-        mApp->RegistryWriteString(kUserProfileSetting, mCurProfile->mName);
+    RememberCurProfile();
     // The list on disk may have changed even when nothing did here: another copy's players,
     // or a list lost, get written too.
     SyncList(nullptr, mCurProfile != nullptr && mCurProfile->mDirty ? mCurProfile.get() : nullptr);
@@ -334,11 +333,20 @@ bool ProfileMgr::GiveRepeatedIdsFreeOnes()
     bool renumbered = false;
     // Ids found below an exhausted counter rise: each search goes on from the last.
     int32_t firstBelow = 1;
+    // New ids go above users.last too, read once it is needed (a demo takes it from the
+    // recording machine).
+    int lastId = -1;
     for (SmartPtr<Profile>& profile : mProfiles)
     {
         if (seen.insert(profile->mId).second)
             continue;
-        const int32_t counter = mNextId;
+        if (lastId < 0)
+        {
+            lastId = mApp->mPlayingDemo ? 0 : ReadLastId();
+            mApp->DemoSyncInt(&lastId);
+            lastId = std::max(lastId, 0);
+        }
+        const int32_t counter = std::max(mNextId, int32_t(lastId));
         const int32_t id = FirstFreeId(counter, firstBelow, [this](int32_t free) { return !IdTaken(free); });
         if (id == 0)
             break;
@@ -371,10 +379,27 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
     return profile;
 }
 
+void ProfileMgr::RememberCurProfile()
+{
+    if (mCurProfile != nullptr && !Profile::mProfileDir.empty())
+        mApp->RegistryWriteString(kUserProfileSetting, mCurProfile->mName);
+}
+
+bool ProfileMgr::Listed(const Profile* profile) const
+{
+    return std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end();
+}
+
 void ProfileMgr::SetCurProfile(Profile* profile)
 {
+    // The save's pass may drop the player (another copy deleted him): held across it, and
+    // then lost as a current player deleted elsewhere is.
+    const SmartPtr<Profile> chosen = profile;
+    const bool listed = Listed(profile);
     SaveCurProfileIfDirty();
-    mCurProfile = profile;
+    mCurProfile = chosen;
+    if (listed && !Listed(chosen))
+        LoseCurProfile();
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

@@ -106,8 +106,10 @@ public:
     // another copy added or renamed are kept, players deleted in either copy stay deleted
     // (one whose file is still there was lost with the list, not deleted), a player added
     // here gets an id above the last one either copy gave out and no player file has, and
-    // of two names that differ only in letter case, the one not on disk gets a number. True
-    // when users.dat holds the list now.
+    // of two names that differ only in letter case, the one not on disk gets a number. A
+    // current player another copy deleted is not written: the user is told, and asked for
+    // another (the player list, or the new-player dialog when none is left). True when
+    // users.dat holds the list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -122,6 +124,8 @@ public:
     // player file does not exist; its file (a fresh player's details) and users.dat are
     // written at once.
     Profile* CreateProfile(const std::string& name);
+    // The current player's details saved first; a listed player another copy deletes
+    // meanwhile is lost as a current one is (see Save).
     void SetCurProfile(Profile* profile);
     void SaveCurProfileIfDirty();
 
@@ -152,6 +156,21 @@ private:
 
     // The open player list / name dialog of that id; null when the id holds none.
     ProfileUserDialog* GetUserDialog();
+    // The player list opened on the list as it is (no merge first).
+    void OpenUserDialog();
+    // The list's lines become the players' names (sorted), with that player's selected.
+    void FillUserDialog(ProfileUserDialog* dialog, const Profile* selected);
+    // The current player was deleted by another copy: none is current, the user is told so
+    // and asked for a player as at start (the player list, or the new-player dialog when
+    // none is left).
+    void LoseCurProfile();
+    // A player chosen in the player list that another copy deleted meanwhile: the list shows
+    // the players as they are now, and the user is told.
+    void TellPlayerGone(const std::string& name);
+    // The current player's name into the setting "UserProfile" (not without a folder).
+    void RememberCurProfile();
+    // The list holds the profile.
+    bool Listed(const Profile* profile) const;
     ProfileNameDialog* GetNameDialog(int dialogId);
     // The name typed into that name dialog; false when it is not open or the name is
     // empty (the "Enter Name" error is shown then).
@@ -179,14 +198,21 @@ private:
         std::set<const Profile*> mFiles;
         // The last id given out as users.last held it (0: not read): new ids go above it.
         int32_t mLastId = 0;
+        // A listed player the user renamed just now, and the name typed: given only when no
+        // other player has it once the list on disk is merged.
+        Profile* mRenamed = nullptr;
+        std::string mNewName;
     };
     // One pass under the lock: users.dat merged (MergeListOnDisk), then the player files the
     // pass names written, then users.dat when it must be, then the files of players deleted
     // here erased once the list without them is written. making: a new player, in the list
     // with id 0, given an id (dropped when it gets none or its name is taken); saving: a player
     // whose details are written (not when another copy deleted it: no list names its file
-    // then). Whether saving's details were written.
-    bool SyncList(Profile* making, Profile* saving);
+    // then); renamed: a listed player the user gave newName (kept as it was when another player
+    // has that name now). A current player another copy deleted is lost (LoseCurProfile) once
+    // the pass is done. Whether saving's details were written.
+    bool SyncList(Profile* making, Profile* saving, Profile* renamed = nullptr,
+                  const std::string& newName = std::string());
     // The files of the players deleted here, once users.dat no longer lists them; a player
     // of the list holding the same id keeps the file.
     void EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted);
@@ -202,6 +228,8 @@ private:
     // Without a list to merge with: making gets an id no player holds (and, with askFiles, no
     // player file has).
     void GiveIdsWithoutList(Profile* making, Profile* saving, bool askFiles, ListPass* pass);
+    // The pass's renamed player gets the name typed when no other player has it.
+    void GiveTypedName(const ListPass& pass);
     // Players whose names the dialogs take for one: those in `named` (named so on disk) keep
     // theirs, others get a number. False when making repeats a name (it is not renamed).
     bool MarkRepeatedNames(const std::set<const Profile*>& named, const Profile* making);
@@ -232,6 +260,8 @@ private:
     std::vector<ListedPlayer> mListed;
     // The profiles whose mMgr is this manager.
     std::set<Profile*> mAdopted;
+    // The last current player another copy deleted: kept for whoever still points at him.
+    SmartPtr<Profile> mLostProfile;
     // The last id given out as users.dat held it then: while the file's counter has not
     // fallen below it nor reached the top, no id was given twice since.
     int32_t mListedNext;

@@ -90,6 +90,11 @@ void ProfileMgr::DoProfileDialog()
 {
     // The list as it stands on disk: other copies may have changed it.
     SyncList(nullptr, nullptr);
+    OpenUserDialog();
+}
+
+void ProfileMgr::OpenUserDialog()
+{
     RememberFocus();
     ProfileUserDialog* dialog = CreateUserDialog();
     if (dialog == nullptr)
@@ -101,15 +106,47 @@ void ProfileMgr::DoProfileDialog()
     dialog->mDialogListener = this;
     dialog->ScrollOn();
     mApp->AddDialog(PROFILE_DIALOG_USERS, dialog);
+    FillUserDialog(dialog, mCurProfile);
+    mApp->mWidgetManager->SetFocus(dialog->mListWidget.get());
+}
 
+void ProfileMgr::FillUserDialog(ProfileUserDialog* dialog, const Profile* selected)
+{
     ListWidget* list = dialog->mListWidget.get();
+    list->RemoveAll();
     for (const SmartPtr<Profile>& profile : mProfiles)
         list->AddLine(profile->mName, false);
     std::sort(list->mLines.begin(), list->mLines.end());
     dialog->CheckShowScrollbar();
-    if (mCurProfile != nullptr)
-        dialog->SetSelect(mCurProfile->mName);
-    mApp->mWidgetManager->SetFocus(list);
+    if (selected != nullptr)
+        dialog->SetSelect(selected->mName);
+}
+
+void ProfileMgr::LoseCurProfile()
+{
+    const std::string name = mCurProfile->mName;
+    mLostProfile = mCurProfile;
+    mCurProfile = nullptr;
+    // The player list open under another dialog shows the players as they are now.
+    if (ProfileUserDialog* list = GetUserDialog())
+        FillUserDialog(list, mCurProfile);
+    else if (GetNameDialog(PROFILE_DIALOG_CREATE) == nullptr)
+    {
+        if (mProfiles.empty())
+            DoCreateProfileDialog(false, nullptr);
+        else
+            OpenUserDialog();
+    }
+    DoErrorDialog("Player Deleted",
+                  "The player " + name + " was deleted in another window. What was not saved is lost.");
+}
+
+void ProfileMgr::TellPlayerGone(const std::string& name)
+{
+    if (ProfileUserDialog* list = GetUserDialog())
+        FillUserDialog(list, mCurProfile);
+    DoErrorDialog("Player Not Found",
+                  "The player " + name + " is no longer there: another window deleted it.");
 }
 
 void ProfileMgr::DoCreateProfileDialog(bool rename, const char* name)
@@ -222,14 +259,30 @@ void ProfileMgr::FinishProfileDialog(bool ok)
         return;
     if (ok)
     {
+        const std::string name = dialog->GetName();
+        // The player the line names, held across the passes: another copy may rename him
+        // (he is chosen under his new name) or delete him meanwhile.
+        const SmartPtr<Profile> chosen = name.empty() ? nullptr : GetProfile(name, false);
         SaveCurProfileIfDirty();
-        // Ok without a selection keeps the current player: a null one is for when no
-        // player exists.
-        Profile* chosen = GetProfile(dialog->GetName(), true);
-        if (chosen != nullptr)
+        SyncList(nullptr, nullptr);
+        if (chosen != nullptr && Listed(chosen))
+        {
+            LoadDetailsIfClean(chosen);
             mCurProfile = chosen;
+        }
+        else if (!name.empty())
+        {
+            TellPlayerGone(name);
+            return;
+        }
     }
+    // A player must be chosen while players exist and none is current (another copy deleted
+    // the one that was): the list stays. Ok without a selection keeps the current player.
+    if (mCurProfile == nullptr && !mProfiles.empty())
+        return;
     KillDialog(PROFILE_DIALOG_USERS);
+    if (mCurProfile == nullptr)
+        DoCreateProfileDialog(false, nullptr);
 }
 
 void ProfileMgr::FinishCreateUserDialog(bool ok)
@@ -251,7 +304,9 @@ void ProfileMgr::FinishCreateUserDialog(bool ok)
         DoNameConflictError();
         return;
     }
-    Profile* profile = CreateProfile(name);
+    // Held: the list is his only other owner, and the passes below may drop him (another copy
+    // deleting him meanwhile).
+    const SmartPtr<Profile> profile = CreateProfile(name);
     // Another copy made a player of that name meanwhile.
     if (profile == nullptr && GetProfile(name, false) != nullptr)
     {
@@ -265,9 +320,8 @@ void ProfileMgr::FinishCreateUserDialog(bool ok)
         return;
     }
     KillDialog(PROFILE_DIALOG_CREATE);
-    SaveCurProfileIfDirty();
-    mCurProfile = profile;
-    if (GetUserDialog() != nullptr)
+    SetCurProfile(profile);
+    if (mCurProfile == profile && GetUserDialog() != nullptr)
         KillDialog(PROFILE_DIALOG_USERS);
 }
 
@@ -288,19 +342,38 @@ void ProfileMgr::FinishRenameUserDialog(bool ok)
         DoNameConflictError();
         return;
     }
-    const bool renamed = mSelProfile != nullptr;
-    if (renamed)
+    const SmartPtr<Profile> renamed = mSelProfile;
+    if (renamed != nullptr)
     {
-        mSelProfile->mName = name;
-        mDirty = true;
-        // At once, as the player sees it done.
-        Save();
+        const std::string old = renamed->mName;
+        // At once, as the player sees it done: the list on disk merged first, where another
+        // copy may have given the name meanwhile, or deleted the player.
+        SyncList(nullptr, mCurProfile != nullptr && mCurProfile->mDirty ? mCurProfile.get() : nullptr,
+                 renamed, name);
+        if (!Listed(renamed))
+        {
+            KillDialog(PROFILE_DIALOG_RENAME);
+            TellPlayerGone(old);
+            return;
+        }
+        if (renamed->mName != name)
+        {
+            // The list as it is now: the player that has the name, and this one under the name
+            // it has (the other copy may have renamed it too).
+            if (ProfileUserDialog* list = GetUserDialog())
+                FillUserDialog(list, renamed);
+            DoNameConflictError();
+            return;
+        }
+        if (renamed == mCurProfile)
+            RememberCurProfile();
     }
     KillDialog(PROFILE_DIALOG_RENAME);
-    ProfileUserDialog* list = GetUserDialog();
-    // With a number when another copy gave a player that name meanwhile.
-    if (renamed && list != nullptr)
-        list->ChangeSelName(mSelProfile->mName);
+    if (renamed != nullptr)
+    {
+        if (ProfileUserDialog* list = GetUserDialog())
+            list->ChangeSelName(renamed->mName);
+    }
 }
 
 void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
@@ -334,7 +407,8 @@ void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
     // in between leaves a file no player lists rather than bringing the deleted player back
     // without its progress).
     Save();
-    if (mCurProfile == nullptr)
+    // With players left but none current, another copy deleted the one chosen: the list asks.
+    if (mCurProfile == nullptr && mProfiles.empty() && GetNameDialog(PROFILE_DIALOG_CREATE) == nullptr)
         DoCreateProfileDialog(false, nullptr);
 }
 

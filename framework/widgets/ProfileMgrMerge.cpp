@@ -33,19 +33,6 @@ std::string LastIdPath()
     return Profile::mProfileDir + "users.last";
 }
 
-// 0 when there is none to be read.
-int32_t ReadLastId()
-{
-    std::vector<char> bytes;
-    if (ReadStoredFile(LastIdPath(), &bytes) != StoredFileRead::kRead || bytes.size() != 4)
-        return 0;
-    DataSync sync;
-    sync.OpenReader(bytes.data(), int32_t(bytes.size()));
-    int32_t id = 0;
-    sync.SyncLong(id);
-    return std::max(id, int32_t(0));
-}
-
 // A failure leaves the ids to the list and the player files.
 void WriteLastId(int32_t id)
 {
@@ -57,11 +44,30 @@ void WriteLastId(int32_t id)
 }
 } // namespace
 
+int32_t ReadLastId()
+{
+    // Read at every pass: a file of any other size is not this program's, and its size alone
+    // tells so.
+    std::vector<char> bytes;
+    if (ReadStoredFile(LastIdPath(), &bytes, 4) != StoredFileRead::kRead || bytes.size() != 4)
+        return 0;
+    DataSync sync;
+    sync.OpenReader(bytes.data(), int32_t(bytes.size()));
+    int32_t id = 0;
+    sync.SyncLong(id);
+    return std::max(id, int32_t(0));
+}
+
 // [SECTION] The pass
 
-bool ProfileMgr::SyncList(Profile* making, Profile* saving)
+bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, const std::string& newName)
 {
     ListPass pass;
+    pass.mRenamed = renamed;
+    pass.mNewName = newName;
+    // Whether another copy deletes the current player meanwhile: told once the pass is done.
+    const SmartPtr<Profile> current = mCurProfile;
+    const bool currentListed = current != nullptr && Listed(current);
     // Without a folder nothing is read or written.
     if (Profile::mProfileDir.empty())
     {
@@ -152,6 +158,8 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving)
         mDirty = false;
     if (written || pass.mSame)
         RememberListOnDisk();
+    if (currentListed && mCurProfile == current && !Listed(current))
+        LoseCurProfile();
     return savingWritten;
 }
 
@@ -310,22 +318,9 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         return std::find_if(mListed.begin(), mListed.end(),
                             [profile](const ListedPlayer& p) { return p.mProfile == profile; });
     };
-    std::set<int32_t> idsOnDisk, idsListed;
+    std::set<int32_t> idsOnDisk;
     for (const SmartPtr<Profile>& entry : onDisk)
         idsOnDisk.insert(entry->mId);
-    // The list on disk may have been started again since this copy last saw it (deleted,
-    // damaged or replaced): it lacks a player whose file is still there, or lists an id given
-    // out then that this copy did not see listed. Ids may have been given twice since.
-    bool restarted = false;
-    for (const ListedPlayer& listed : mListed)
-    {
-        idsListed.insert(listed.mId);
-        restarted = restarted || (idsOnDisk.count(listed.mId) == 0 && fileThere(listed.mId));
-    }
-    for (int32_t id : idsOnDisk)
-        restarted = restarted || (id > 0 && id <= mListedNext && idsListed.count(id) == 0);
-    // Or its counter is below the last id given out.
-    restarted = restarted || nextOnDisk < pass->mLastId;
     std::vector<bool> matched(mListed.size(), false);
     std::set<const Profile*> placed;
     // Players that hold the id the file gives them: their player files are theirs.
@@ -341,12 +336,12 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         if (fileId)
             fileIds.insert(profile.get());
     };
-    // An id alone names the same player only while no id can have been given twice since this
-    // copy last saw the list: the counter on disk never falls, and new ids go above it until
-    // it reaches the top, unless the list was started again. Else the player on disk under
-    // another name is another player (see below for this copy's).
-    const bool idsGivenOnce =
-        !restarted && mListedNext < INT32_MAX && nextOnDisk < INT32_MAX && nextOnDisk >= mListedNext;
+    // Ids given out never go below the higher of the two counters on disk, so an id there is
+    // the player this copy listed under it, renamed or not; unless the list was started again
+    // (deleted, damaged or replaced with users.last lost too), which leaves that counter below
+    // the one this copy saw, or the counter reached the top, from where ids are reused.
+    const int32_t counterOnDisk = std::max(nextOnDisk, pass->mLastId);
+    const bool idsGivenOnce = counterOnDisk >= mListedNext && counterOnDisk < INT32_MAX;
     for (const SmartPtr<Profile>& entry : onDisk)
     {
         // The player as this copy last saw it: the same id and name (ids may repeat in a
@@ -402,10 +397,10 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         // Added here.
         if (listed == mListed.end())
             place(profile, false);
-        // Gone from the list on disk. With its id on disk under another name (renamed by the
-        // other copy, or deleted there and its id given again, which cannot be told apart
-        // here), or with its file gone too, deleted by another copy: it stays deleted, and its
-        // progress is not written. Else the list was lost, and the player keeps his id and file.
+        // Gone from the list on disk. With its file gone too, or its id on disk under another
+        // player of a list started again (given again once the file was gone), deleted by
+        // another copy: it stays deleted, and its progress is not written. Else the list was
+        // lost, and the player keeps his id and file.
         else if (idsOnDisk.count(listed->mId) == 0 && fileThere(listed->mId))
             place(profile, profile->mId == listed->mId);
     }
@@ -440,6 +435,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     }
     mProfiles = merged;
     mNextId = counter;
+    GiveTypedName(*pass);
     // A new player that got no id, or whose name another copy took meanwhile, is not made.
     const bool nameFree = MarkRepeatedNames(named, making);
     if (making != nullptr && (making->mId == 0 || !nameFree))
@@ -462,6 +458,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
 
 void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFiles, ListPass* pass)
 {
+    GiveTypedName(*pass);
     if (making != nullptr)
     {
         std::set<int32_t> taken;
@@ -478,6 +475,18 @@ void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFi
         if (profile != nullptr && std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end())
             pass->mFiles.insert(profile);
     }
+}
+
+void ProfileMgr::GiveTypedName(const ListPass& pass)
+{
+    if (pass.mRenamed == nullptr || !Listed(pass.mRenamed))
+        return;
+    for (const SmartPtr<Profile>& profile : mProfiles)
+    {
+        if (profile != pass.mRenamed && stricmp(profile->mName.c_str(), pass.mNewName.c_str()) == 0)
+            return;
+    }
+    pass.mRenamed->mName = pass.mNewName;
 }
 
 bool ProfileMgr::MarkRepeatedNames(const std::set<const Profile*>& named, const Profile* making)

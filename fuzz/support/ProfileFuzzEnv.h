@@ -11,4 +11,14 @@ struct ProfileFuzzEnv
     Vaxo::VaxoAppBase mApp;
 
     ProfileFuzzEnv() { Vaxo::Profile::InitProfileDir(mEnv.mHome + "users", true); }
+
+    // The player dialogs a run opened (a player deleted meanwhile asks for another) go with
+    // the run's manager, their listener.
+    void EndRun()
+    {
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
+        mEnv.mPlatform->mCalls.clear();
+    }
 };

@@ -42,6 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         mgr.Save();
     }
     mgr.Save();
-    shared.mEnv.mPlatform->mCalls.clear();
+    shared.EndRun();
     return 0;
 }

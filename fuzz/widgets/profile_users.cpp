@@ -46,6 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const SmartPtr<Profile>& profile : mgr.mProfiles)
         std::remove(Profile::GetDetailsPath(profile->mId).c_str());
     std::remove((Profile::mProfileDir + "users.last").c_str());
-    shared.mEnv.mPlatform->mCalls.clear();
+    shared.EndRun();
     return 0;
 }

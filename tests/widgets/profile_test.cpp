@@ -29,6 +29,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -963,6 +964,159 @@ TEST_F(Profiles, PlayersOfAListLostReplacedOrNotSavedKeepTheirIdsAndProgress)
     }
 }
 
+// The bytes this process has read so far (the kernel's count of every read).
+uint64_t BytesRead()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value && key != "rchar:")
+    {
+    }
+    return value;
+}
+
+// The counters on disk (users.dat's and users.last, whichever is higher) say whether the list
+// was started again since a copy last saw it: only then is a player on disk under an id this
+// copy listed not taken for that player, renamed or not. users.last is read only when it
+// holds just the one id, and new ids go above it wherever they are chosen.
+TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAgain)
+{
+    auto tagged = [](Profile* profile, const char* tag)
+    {
+        static_cast<TagProfile*>(profile)->mTag = tag;
+        return profile->SaveDetails();
+    };
+    auto rename = [](ProfileMgr& mgr, const char* from, const char* to)
+    {
+        mgr.GetProfile(from, false)->mName = to;
+        mgr.mDirty = true;
+        return mgr.Save();
+    };
+    // Each player listed at the end, with the progress his file holds.
+    auto listed = [this]
+    {
+        ProfileMgr later(&mApp, &TagProfile::Make);
+        later.Load();
+        std::string text;
+        for (const SmartPtr<Profile>& profile : later.mProfiles)
+        {
+            profile->LoadDetails();
+            const std::string& tag = static_cast<TagProfile*>(profile.get())->mTag;
+            text +=
+                std::to_string(profile->mId) + ":" + profile->mName + "=" + (tag.empty() ? "-" : tag) + " ";
+        }
+        return text + "next " + std::to_string(later.mNextId);
+    };
+    const std::string emptyList = BYTES("\x02\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0");
+    const std::tuple<const char*, std::function<std::string()>, const char*> rows[] = {
+        {"a player renamed elsewhere, then a copy killed after users.last and its new player's "
+         "file, before the list: he is still the same player, and his progress is written",
+         [&]
+         {
+             ProfileMgr start(&mApp, &TagProfile::Make);
+             start.CreateProfile("Amy");
+             start.CreateProfile("Bob");
+             ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
+             a.Load();
+             b.Load();
+             rename(b, "Amy", "Amelia");
+             WriteFile(mDir + "users.last", BYTES("\x03\0\0\0"));
+             WriteFile(Profile::GetDetailsPath(3), BYTES("\x01\0\0\0\0\0"));
+             const SmartPtr<Profile> amy = a.GetProfile("Amy", false);
+             const bool saved = tagged(amy, "a");
+             return std::to_string(saved) + " " + amy->mName + " " + listed();
+         },
+         "1 Amelia 1:Amelia=a 2:Bob=- next 3"},
+        {"users.dat deleted, users.last kept: a player deleted here and renamed in a copy that "
+         "never saw a later player stays deleted",
+         [&]
+         {
+             ProfileMgr start(&mApp, &TagProfile::Make);
+             start.CreateProfile("Amy");
+             ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
+             b.Load();
+             start.CreateProfile("Zed");
+             a.Load();
+             std::filesystem::remove(mDir + "users.dat");
+             rename(b, "Amy", "Amelia");
+             Delete(a, "Amy");
+             return std::to_string(std::filesystem::exists(Profile::GetDetailsPath(1))) + " " + listed();
+         },
+         "0 2:Zed=- next 2"},
+        {"the same with users.dat replaced by a valid empty list",
+         [&]
+         {
+             ProfileMgr start(&mApp, &TagProfile::Make);
+             start.CreateProfile("Amy");
+             ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
+             b.Load();
+             start.CreateProfile("Zed");
+             a.Load();
+             WriteFile(mDir + "users.dat", emptyList);
+             rename(b, "Amy", "Amelia");
+             Delete(a, "Amy");
+             return std::to_string(std::filesystem::exists(Profile::GetDetailsPath(1))) + " " + listed();
+         },
+         "0 2:Zed=- next 2"},
+        {"a repeated id renumbered at the start goes above users.last",
+         [&]
+         {
+             WriteFile(mDir + "users.dat", BYTES("\x02\0\0\0\x01\0\0\0\x02\0\0\0"
+                                                 "\x01\0\0\0\x03\0Amy\x01\0\0\0\x03\0Bob"
+                                                 "\x01\0\0\0"));
+             WriteFile(mDir + "users.last", BYTES("\x05\0\0\0"));
+             ProfileMgr mgr(&mApp, &TagProfile::Make);
+             mgr.Load();
+             return List(mgr);
+         },
+         "1:Amy 6:Bob next 6"},
+        {"both lists lost after a player below the highest id was deleted: the copy still "
+         "playing him does not take the new player under his id for him",
+         [&]
+         {
+             ProfileMgr a(&mApp, &TagProfile::Make);
+             a.Load();
+             ProfileMgr start(&mApp, &TagProfile::Make);
+             start.CreateProfile("Ann");
+             start.CreateProfile("Cy");
+             ProfileMgr b(&mApp, &TagProfile::Make), c(&mApp, &TagProfile::Make);
+             b.Load();
+             c.Load();
+             Delete(b, "Ann");
+             std::filesystem::remove(mDir + "users.dat");
+             std::filesystem::remove(mDir + "users.last");
+             a.CreateProfile("Bob");
+             const SmartPtr<Profile> ann = c.GetProfile("Ann", false);
+             const bool saved = tagged(ann, "Ann");
+             return std::to_string(saved) + " " + ann->mName + " " + listed();
+         },
+         "0 Ann 1:Bob=- 2:Cy=- next 2"},
+        {"a users.last of 512 MiB is not read: it counts as missing",
+         [&]
+         {
+             ProfileMgr mgr(&mApp, &TagProfile::Make);
+             mgr.CreateProfile("Amy");
+             WriteFile(mDir + "users.last", BYTES("\x09\0\0\0"));
+             std::filesystem::resize_file(mDir + "users.last", 512u << 20);
+             const uint64_t before = BytesRead();
+             for (int i = 0; i < 5; i++)
+                 mgr.Save();
+             mgr.CreateProfile("Bob");
+             const uint64_t read = BytesRead() - before;
+             return std::to_string(read < (1u << 20)) + " " + List(mgr);
+         },
+         "1 1:Amy 2:Bob next 2"},
+    };
+    for (const auto& [what, run, expected] : rows)
+    {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(mDir);
+        std::filesystem::create_directories(mDir);
+        EXPECT_EQ(run(), expected);
+    }
+}
+
 // Two copies that name a player alike in any letter case, each without seeing the other's:
 // a player made so in the second copy is refused (a name conflict, as in one copy), one
 // renamed so gets a number. Every listed player can be chosen by name and loads his own
@@ -1347,6 +1501,136 @@ TEST_F(ProfileDialogs, ThePlayerListOpensOnTheListAsAnotherCopyLeftIt)
     Users()->ButtonDepress(2);
     Enter(1, "hal");
     EXPECT_EQ(Texts(4), kNameConflict);
+}
+
+// Another copy on the folder deletes or renames players while this one's dialogs are open or
+// its player is played: no player is freed under a dialog or taken for another, and the user
+// is told what happened instead of a choice or a save doing nothing.
+TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFreedOrCrossed)
+{
+    const std::string deletedBob =
+        "Player Deleted|The player Bob was deleted in another window. What was not saved is lost.|OK|OK";
+    // What this copy does while the other copy (loaded with Amy, Bob and Dan listed) does its
+    // part; then the error shown, the player list ("none" when closed), the current player.
+    const std::tuple<const char*, std::function<void(ProfileMgr&)>, std::string, const char*, const char*>
+        rows[] = {
+            {"the new player deleted as the new-player dialog closes",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoCreateProfileDialog(false, nullptr);
+                 mApp.mOnKillDialog = [&](int id)
+                 {
+                     mApp.mOnKillDialog = nullptr;
+                     if (id == PROFILE_DIALOG_CREATE && other.Load())
+                         Delete(other, "Zed");
+                 };
+                 Enter(PROFILE_DIALOG_CREATE, "Zed");
+             },
+             "Player Deleted|The player Zed was deleted in another window. What was not saved is lost.|OK|OK",
+             "Amy Bob Dan / ", "none"},
+            {"the current player deleted while played",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.SaveCurProfileIfDirty();
+             },
+             deletedBob, "Amy Dan / ", "none"},
+            {"the current player deleted with the list open: the list shows it and asks for a player",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Bob");
+                 mMgr.SaveCurProfileIfDirty();
+                 ASSERT_NE(mApp.GetDialog(PROFILE_DIALOG_ERROR), nullptr);
+                 mApp.GetDialog(PROFILE_DIALOG_ERROR)->ButtonDepress(DIALOG_BUTTON_YES);
+                 Users()->ButtonDepress(DIALOG_BUTTON_NO);
+             },
+             "", "Amy Dan / ", "none"},
+            {"every player deleted: the new-player dialog",
+             [&](ProfileMgr& other)
+             {
+                 for (const char* name : {"Amy", "Bob", "Dan"})
+                     Delete(other, name);
+                 mMgr.Save();
+                 EXPECT_EQ(Texts(PROFILE_DIALOG_CREATE), "New Player|Please enter your name.||OK CANCEL");
+             },
+             deletedBob, "none", "none"},
+            {"a player chosen in the list after the other copy deleted him",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Dan");
+                 Users()->SetSelect("DAN");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             },
+             "Player Not Found|The player Dan is no longer there: another window deleted it.|OK|OK",
+             "Amy Bob / Bob", "Bob"},
+            {"a player chosen in the list after the other copy renamed him",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 other.GetProfile("Dan", false)->mName = "Dave";
+                 other.mDirty = true;
+                 other.Save();
+                 Users()->SetSelect("Dan");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             },
+             "", "none", "Dave"},
+            {"a rename to a name the other copy gave meanwhile",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 other.GetProfile("Dan", false)->mName = "Eve";
+                 other.mDirty = true;
+                 other.Save();
+                 Users()->SetSelect("Amy");
+                 Users()->ButtonDepress(0);
+                 Enter(PROFILE_DIALOG_RENAME, "eve");
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_RENAME), nullptr);
+             },
+             kNameConflict, "Amy Bob Eve / Amy", "Bob"},
+            {"a rename of a player the other copy deleted",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Dan");
+                 Users()->SetSelect("Dan");
+                 Users()->ButtonDepress(0);
+                 Enter(PROFILE_DIALOG_RENAME, "Don");
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_RENAME), nullptr);
+             },
+             "Player Not Found|The player Dan is no longer there: another window deleted it.|OK|OK",
+             "Amy Bob / Bob", "Bob"},
+        };
+    for (const auto& [what, act, error, lines, current] : rows)
+    {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(Profile::mProfileDir);
+        mMgr.mCurProfile = nullptr;
+        mMgr.mSelProfile = nullptr;
+        ASSERT_TRUE(mMgr.Load() || mMgr.mProfiles.empty());
+        for (const char* name : {"Amy", "Bob", "Dan"})
+            mMgr.CreateProfile(name);
+        ProfileMgr other(&mApp, &ScoreProfile::Make);
+        ASSERT_TRUE(other.Load());
+        // Bob is played, with progress not saved yet.
+        mMgr.mCurProfile = mMgr.GetProfile("Bob", false);
+        Score(mMgr.mCurProfile)->mScore = 7;
+        mMgr.mCurProfile->mDirty = true;
+        act(other);
+        EXPECT_EQ(Texts(PROFILE_DIALOG_ERROR), error);
+        EXPECT_EQ(Users() != nullptr ? Lines() : "none", lines);
+        EXPECT_EQ(Current(), current);
+        // Nothing is written for Bob once deleted elsewhere.
+        ProfileMgr later(&mApp);
+        later.Load();
+        EXPECT_EQ(std::filesystem::exists(Profile::GetDetailsPath(2)),
+                  later.GetProfile("Bob", false) != nullptr);
+        mApp.mOnKillDialog = nullptr;
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
+    }
 }
 
 TEST_F(ProfileDialogs, DeleteSelectsANeighbourAndTheLastOpensTheNewPlayerDialog)

@@ -81,6 +81,18 @@ public:
     std::vector<int> mSamples;
     // Runs at the end of every fixed update.
     std::function<void()> mOnUpdate;
+    // Runs once a dialog is killed by id (another copy of the program acting meanwhile).
+    std::function<void(int)> mOnKillDialog;
+
+    using RecordingApp::KillDialog;
+    bool KillDialog(int dialogId) override
+    {
+        const bool killed = RecordingApp::KillDialog(dialogId);
+        std::function<void(int)> hook = mOnKillDialog; // a copy: the hook may clear itself
+        if (hook)
+            hook(dialogId);
+        return killed;
+    }
 
     void PlaySample(int soundId) override { mSamples.push_back(soundId); }
     void UpdateFrames() override
