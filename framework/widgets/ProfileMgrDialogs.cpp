@@ -223,7 +223,10 @@ void ProfileMgr::PositionSecondaryDialog()
         return;
     Dialog* newest = dialogs.back();
     Dialog* previous = *std::prev(dialogs.end(), 2);
-    newest->Move(previous->mX + (previous->mWidth - newest->mWidth) / 2, previous->mY + kSecondaryOffsetY);
+    // Below where a player list still sliding in comes to rest, not off the screen above it.
+    auto* sliding = dynamic_cast<SimpleDialog*>(previous);
+    const int top = sliding != nullptr && sliding->IsScrolling() ? sliding->mScrollTargetY : previous->mY;
+    newest->Move(previous->mX + (previous->mWidth - newest->mWidth) / 2, top + kSecondaryOffsetY);
 }
 
 void ProfileMgr::KillDialog(int dialogId)

@@ -1533,6 +1533,9 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
              {
                  Delete(other, "Bob");
                  mMgr.SaveCurProfileIfDirty();
+                 // Over the list where it comes to rest, while it still slides in.
+                 ASSERT_TRUE(Users() != nullptr && Users()->IsScrolling());
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_ERROR)->mY, Users()->mScrollTargetY + 40);
              },
              deletedBob, "Amy Dan / ", "none"},
             {"the current player deleted with the list open: the list shows it and asks for a player",
