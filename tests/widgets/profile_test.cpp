@@ -1008,7 +1008,23 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         }
         return text + "next " + std::to_string(later.mNextId);
     };
-    const std::string emptyList = BYTES("\x02\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0");
+    // Amy made, then Zed, whom copy b never saw; users.dat then lost (or replaced by `list`);
+    // b renames Amy, a deletes her.
+    auto deletedAndRenamedAfterTheListWasLost = [&](const std::string& list)
+    {
+        ProfileMgr start(&mApp, &TagProfile::Make);
+        start.CreateProfile("Amy");
+        ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
+        b.Load();
+        start.CreateProfile("Zed");
+        a.Load();
+        std::filesystem::remove(mDir + "users.dat");
+        if (!list.empty())
+            WriteFile(mDir + "users.dat", list);
+        rename(b, "Amy", "Amelia");
+        Delete(a, "Amy");
+        return std::to_string(std::filesystem::exists(Profile::GetDetailsPath(1))) + " " + listed();
+    };
     const std::tuple<const char*, std::function<std::string()>, const char*> rows[] = {
         {"a player renamed elsewhere, then a copy killed after users.last and its new player's "
          "file, before the list: he is still the same player, and his progress is written",
@@ -1030,34 +1046,9 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
          "1 Amelia 1:Amelia=a 2:Bob=- next 3"},
         {"users.dat deleted, users.last kept: a player deleted here and renamed in a copy that "
          "never saw a later player stays deleted",
-         [&]
-         {
-             ProfileMgr start(&mApp, &TagProfile::Make);
-             start.CreateProfile("Amy");
-             ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
-             b.Load();
-             start.CreateProfile("Zed");
-             a.Load();
-             std::filesystem::remove(mDir + "users.dat");
-             rename(b, "Amy", "Amelia");
-             Delete(a, "Amy");
-             return std::to_string(std::filesystem::exists(Profile::GetDetailsPath(1))) + " " + listed();
-         },
-         "0 2:Zed=- next 2"},
+         [&] { return deletedAndRenamedAfterTheListWasLost(""); }, "0 2:Zed=- next 2"},
         {"the same with users.dat replaced by a valid empty list",
-         [&]
-         {
-             ProfileMgr start(&mApp, &TagProfile::Make);
-             start.CreateProfile("Amy");
-             ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
-             b.Load();
-             start.CreateProfile("Zed");
-             a.Load();
-             WriteFile(mDir + "users.dat", emptyList);
-             rename(b, "Amy", "Amelia");
-             Delete(a, "Amy");
-             return std::to_string(std::filesystem::exists(Profile::GetDetailsPath(1))) + " " + listed();
-         },
+         [&] { return deletedAndRenamedAfterTheListWasLost(BYTES("\x02\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0")); },
          "0 2:Zed=- next 2"},
         {"a repeated id renumbered at the start goes above users.last",
          [&]
