@@ -805,8 +805,9 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"tiny, comment header without its framing byte", TinyWithComment(Le(0, 8)), P::VorbisHeader,
          P::VorbisHeader},
         // What the decoder allocates for the headers, against 8 MiB: 477,504 bytes and 128 KiB a
-        // dimension of the lattice; 25,752 bytes, a byte a class combination and 40 bytes a piece of
-        // the look-up; each stream of a chained file adding its own.
+        // dimension of the lattice; about 17 KiB and 41 bytes a class combination (its length in the
+        // class book, its place in the look-up and its piece of the heap); each stream of a chained
+        // file adding its own.
         {"tiny, a lattice of 2^15 codes in 60 dimensions", TinyWithLattice(60), P::None, P::None},
         {"tiny, a lattice of 2^15 codes in 61 dimensions", TinyWithLattice(61), P::HeaderMemory,
          P::HeaderMemory},
