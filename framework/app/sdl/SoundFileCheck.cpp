@@ -456,7 +456,7 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::TooLong:
         return "too long to load";
     case SoundFileProblem::OggLayout:
-        return "Ogg pages missing, out of order, cut short or inside one another";
+        return "Ogg pages missing, out of order, cut short, inside one another or of a stream not begun";
     case SoundFileProblem::OggStray:
         return "more bytes outside the Ogg pages, or false page starts, than the decoder searches "
                "through quickly";

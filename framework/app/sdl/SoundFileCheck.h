@@ -67,7 +67,8 @@ enum class SoundFileProblem
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
     TooLong,       // decoded and converted, more than the mixer can hold
-    OggLayout,     // Ogg header pages missing, out of order or cut short, or a page inside a page
+    OggLayout,     // Ogg header pages missing, out of order or cut short, a page inside a page, or a
+                   // page of a stream that did not begin the link (the chained file's part) it is in
     OggStray,      // more bytes outside the Ogg pages, or false page starts, than the reader
                    // searches through quickly
     VorbisHeader,  // a Vorbis identification, comment or setup header the decoder refuses

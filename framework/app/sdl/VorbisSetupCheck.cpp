@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace Vaxo
@@ -683,14 +684,27 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
 {
     PageWalk walk(data, size);
     std::map<uint32_t, HeaderPackets> reading; // by serial number, until complete
+    std::set<uint32_t> link;                   // the streams whose first pages opened the link read now
+    bool opening = false;                      // the last page was a first page
     uint64_t memory = 0;
     for (OggPage page = walk.Next(); page.size > 0; page = walk.Next())
     {
         if (walk.HoldsPage(page))
             return P::OggLayout;
+        // libvorbisfile takes a page of a stream outside the link for the start of the next
+        // link, which must open with first pages: else the file fails to open, and the headers
+        // read are lost.
+        const bool first = (page.Flags() & kOggFirstPage) != 0;
+        if (first && !opening)
+            link.clear();
+        if (first)
+            link.insert(page.Serial());
+        else if (link.count(page.Serial()) == 0)
+            return P::OggLayout;
+        opening = first;
         const auto it = reading.find(page.Serial());
         HeaderPackets* packets = it == reading.end() ? nullptr : &it->second;
-        if (page.Flags() & kOggFirstPage)
+        if (first)
         {
             // A stream that starts again before its headers are complete.
             if (packets != nullptr)

@@ -24,10 +24,11 @@
 //
 // The pages are those the Ogg reader accepts (their checksums right), found as it finds them;
 // a page that starts inside another is refused, since a seek could land on it where reading
-// from the start steps over it. libvorbisfile searches a file for pages backwards from its end
-// in 64 KiB steps, each step reading on to the end again, and checksums every page a capture
-// pattern ("OggS") seems to start: bytes outside the pages and capture patterns that start no
-// page cost it time that grows with their square, minutes for a few megabytes, and are
+// from the start steps over it, and so is a page of a stream that did not begin the link (the
+// part of a chained file) it is in, which libvorbisfile takes for the start of a link. libvorbisfile searches
+// a file for pages backwards from its end in 64 KiB steps, each step reading on to the end again, and
+// checksums every page a capture pattern ("OggS") seems to start: bytes outside the pages and capture
+// patterns that start no page cost it time that grows with their square, minutes for a few megabytes, and are
 // bounded too.
 #pragma once
 

@@ -372,8 +372,10 @@ private:
     size_t mBits = 0;
 };
 
+constexpr uint32_t kSerial = 0x5EED; // the stream serial number of pages written here
+
 Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vector<Bytes>& packets,
-              uint32_t serial = 0x5EED)
+              uint32_t serial = kSerial)
 {
     Bytes lacing;
     Bytes body;
@@ -409,7 +411,7 @@ struct TinyVorbis
     uint32_t classBookDim = 1;
     uint32_t classBookEntries = 1;
     uint32_t classes = 1;
-    uint32_t serial = 0x5EED;
+    uint32_t serial = kSerial;
 
     TinyVorbis(uint8_t channels = 1, uint32_t residueType = 0, uint32_t stageDim = 1,
                uint32_t stageLookup = 1, std::vector<uint32_t> stageLengths = {1, 1},
@@ -501,7 +503,7 @@ Bytes TinyWithComment(const Bytes& fields)
 
 // The tiny stream with one more book, a lattice of 2^15 codes in `dims` dimensions, for which
 // the decoder builds 128 KiB of values a dimension.
-Bytes TinyWithLattice(uint32_t dims, uint32_t serial = 0x5EED)
+Bytes TinyWithLattice(uint32_t dims, uint32_t serial = kSerial)
 {
     TinyVorbis tiny{1, 0, 1, 1, {1, 1}, 15, {}, 0, dims, 1};
     tiny.serial = serial;
@@ -538,6 +540,26 @@ Bytes TinyThenFalsePages(size_t count)
 Bytes TinyWithCapturesInAPage(size_t count)
 {
     return TinyVorbis{1, 0, 1, 1, {1, 1}, 0, Repeated(Text("OggS", 4), count)}.File();
+}
+
+// The tiny stream of serial number 1 and one of serial number 2 grouped in one link: their first
+// pages, then their header pages, then their audio pages.
+Bytes TinyGrouped()
+{
+    TinyVorbis one;
+    TinyVorbis two;
+    one.serial = 1;
+    two.serial = 2;
+    const Bytes a = one.File();
+    const Bytes b = two.File();
+    const size_t headers = 58 + 27 + a[58 + 26]; // after the setup's page header and lacing
+    size_t audio = headers;
+    for (size_t i = 58 + 27; i < headers; ++i)
+        audio += a[i];
+    auto part = [](const Bytes& file, size_t from, size_t to)
+    { return Bytes(file.begin() + ptrdiff_t(from), file.begin() + ptrdiff_t(to)); };
+    return part(a, 0, 58) + part(b, 0, 58) + part(a, 58, audio) + part(b, 58, audio) +
+           part(a, audio, a.size()) + part(b, audio, b.size());
 }
 
 // A file cut short in its last page.
@@ -826,6 +848,9 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
          P::OggStray},
         {"tiny, then 64 KiB of zeros", kTiny + Bytes(65536), P::None, P::None},
         {"tiny, then 64 KiB and a byte of zeros", kTiny + Bytes(65537), P::OggStray, P::OggStray},
+        {"tiny, then a page of a stream not begun", kTiny + OggPage(0, 0, 0, {Bytes(4)}, 7), P::OggLayout,
+         P::OggLayout},
+        {"two tiny streams grouped", TinyGrouped(), P::None, P::None},
         {"tiny, 16 capture patterns in an audio packet", TinyWithCapturesInAPage(16), P::None, P::None},
         {"tiny, 17 capture patterns in an audio packet", TinyWithCapturesInAPage(17), P::OggStray,
          P::OggStray},
