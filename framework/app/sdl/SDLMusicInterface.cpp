@@ -8,7 +8,6 @@
 
 #include <climits>
 #include <cmath>
-#include <vector>
 
 namespace Vaxo
 {
@@ -74,18 +73,14 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
         mMusicList.resize(size_t(songId) + 1, nullptr);
     if (mMusicList[size_t(songId)] != nullptr)
         return false;
-    std::vector<uint8_t> bytes;
-    if (!ReadSoundFile(fileName, &bytes))
-        return false;
-    const SoundFileProblem problem = CheckSongFile(fileName, bytes.data(), bytes.size());
-    if (problem != SoundFileProblem::None)
+    const CheckedSoundFile file = ReadCheckedSoundFile(fileName, SoundFileUse::Song);
+    Mix_Music* song = file.failure.empty() ? Mix_LoadMUS(fileName.c_str()) : nullptr;
+    if (song == nullptr)
     {
-        ReportRefusedSoundFile(fileName, problem);
+        ReportSoundFileNotLoaded(file.failure.empty() ? MixerFailure(fileName) : file.failure,
+                                 SoundFileUse::Song);
         return false;
     }
-    Mix_Music* song = Mix_LoadMUS(fileName.c_str());
-    if (song == nullptr)
-        return false;
     mMusicList[size_t(songId)] = song;
     return true;
 }

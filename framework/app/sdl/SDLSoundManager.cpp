@@ -44,19 +44,16 @@ namespace
 {
 
 // The mixer trusts every header field of a sound file: it decodes the very bytes that were
-// checked.
-Mix_Chunk* LoadChunk(const std::string& path)
+// checked. Null when the file does not load, *file saying why.
+Mix_Chunk* LoadChunk(const std::string& path, CheckedSoundFile* file)
 {
-    std::vector<uint8_t> bytes;
-    if (!ReadSoundFile(path, &bytes))
+    *file = ReadCheckedSoundFile(path, SoundFileUse::Effect);
+    if (!file->failure.empty())
         return nullptr;
-    const SoundFileProblem problem = CheckSoundFile(bytes.data(), bytes.size(), SoundFileUse::Effect);
-    if (problem != SoundFileProblem::None)
-    {
-        ReportRefusedSoundFile(path, problem);
-        return nullptr;
-    }
-    return Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(file->bytes.data(), int(file->bytes.size())), 1);
+    if (chunk == nullptr)
+        file->failure = MixerFailure(path);
+    return chunk;
 }
 
 } // namespace
@@ -90,9 +87,18 @@ bool SDLSoundManager::LoadSound(unsigned int id, const std::string& file)
     ReleaseSound(id);
     mSourceFileNames[id] = file;
     const std::string path = gVaxoWorkingDir + file;
-    Mix_Chunk* chunk = LoadChunk(path + ".wav");
+    CheckedSoundFile wav;
+    CheckedSoundFile ogg;
+    Mix_Chunk* chunk = LoadChunk(path + ".wav", &wav);
     if (chunk == nullptr)
-        chunk = LoadChunk(path + ".ogg");
+        chunk = LoadChunk(path + ".ogg", &ogg);
+    // Each file there that did not load is named; a missing one only when neither is there.
+    if (wav.found && !wav.failure.empty())
+        ReportSoundFileNotLoaded(wav.failure, SoundFileUse::Effect, chunk != nullptr ? path + ".ogg" : "");
+    if (ogg.found && !ogg.failure.empty())
+        ReportSoundFileNotLoaded(ogg.failure, SoundFileUse::Effect);
+    if (!wav.found && !ogg.found)
+        ReportSoundFileNotLoaded(wav.failure + ", nor \"" + path + ".ogg\"", SoundFileUse::Effect);
     if (chunk == nullptr)
         return false;
     mSourceSounds[id] = new SDLSoundChunk(chunk);

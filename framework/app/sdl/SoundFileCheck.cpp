@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace Vaxo
@@ -21,8 +22,6 @@ constexpr int32_t kHighDeviceRate = 44100;
 constexpr uint16_t kWavPcm = 1;
 constexpr uint16_t kWavMsAdpcm = 2;
 constexpr uint16_t kWavImaAdpcm = 0x11;
-// Bytes of a Vorbis identification header.
-constexpr size_t kVorbisIdHeader = 30;
 
 uint16_t Le16(const uint8_t* p)
 {
@@ -267,17 +266,23 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
                 break;
         }
         const uint8_t* header = page + kOggPageHeader + segments;
-        if ((flags & kOggContinued) || packet < kVorbisIdHeader || size_t(end - header) < kVorbisIdHeader ||
-            !Is(header, "\x01vorbis"))
+        const size_t headerBytes = std::min(packet, size_t(end - header));
+        if (headerBytes < 7 || !Is(header, "\x01vorbis"))
             return SoundFileProblem::UnknownFormat;
-        const uint8_t channels = header[11];
-        const uint32_t rate = Le32(header + 12);
-        if (ChannelsProblem(channels))
+        if (flags & kOggContinued)
+            return SoundFileProblem::OggLayout;
+        if (headerBytes < kVorbisIdHeader)
+            return SoundFileProblem::VorbisHeader;
+        const VorbisIdentification id = ReadVorbisIdentification(header);
+        if (ChannelsProblem(id.channels))
             return SoundFileProblem::Channels;
-        if (RateProblem(rate))
+        if (RateProblem(id.rate))
             return SoundFileProblem::Rate;
+        if (!DecoderTakes(id))
+            return SoundFileProblem::VorbisHeader;
         ++streams;
-        maxGrowth = std::max(maxGrowth, ConversionGrowth(16, channels, int32_t(rate)) * channels * 2);
+        maxGrowth = std::max(maxGrowth, ConversionGrowth(16, int32_t(id.channels), int32_t(id.rate)) *
+                                            int32_t(id.channels) * 2);
     }
     if (streams == 0)
         return SoundFileProblem::UnknownFormat;
@@ -355,19 +360,76 @@ bool IsVoc(const uint8_t* data, size_t size)
     return size >= 20 && Is(data, "Creative Voice File\x1a");
 }
 
-} // namespace
-
-bool ReadSoundFile(const std::string& path, std::vector<uint8_t>* bytes)
+// What a file's first bytes say it holds, for the words of a refusal.
+enum class SoundKind
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
-    // The mixer's file offsets are ints: a larger file could not be loaded anyway.
-    if (size < 0 || size > INT32_MAX)
-        return false;
-    bytes->resize(size_t(size));
-    in.seekg(0);
-    return in.read(reinterpret_cast<char*>(bytes->data()), size).gcount() == size;
+    OggVorbis,
+    Played,      // as a sound effect or as a song
+    NeverPlayed, // a format the framework plays as neither
+    Unknown,     // none that the check knows (tracker modules among them)
+};
+
+struct KindOfBytes
+{
+    SoundKind kind;
+    const char* words; // what the bytes are; null when Unknown
+};
+
+KindOfBytes KindOf(const uint8_t* data, size_t size)
+{
+    if (IsWav(data, size))
+        return {SoundKind::Played, "WAV data"};
+    if (IsAiff(data, size))
+        return {SoundKind::Played, "AIFF data"};
+    if (size >= 12 && Is(data, "FORM") && Is(data + 8, "AIFC"))
+        return {SoundKind::NeverPlayed, "AIFF-C data"};
+    if (IsOgg(data, size))
+    {
+        const size_t header = size >= kOggPageHeader ? kOggPageHeader + data[26] : size;
+        if (size >= header + 7 && Is(data + header, "\x01vorbis"))
+            return {SoundKind::OggVorbis, "Ogg Vorbis data"};
+        return {SoundKind::NeverPlayed, "Ogg data of a codec other than Vorbis"};
+    }
+    if (size >= 4 && Is(data, "fLaC"))
+        return {SoundKind::NeverPlayed, "FLAC data"};
+    if (size >= 4 && Is(data, "MThd"))
+        return {SoundKind::Played, "MIDI data"};
+    if (IsVoc(data, size))
+        return {SoundKind::NeverPlayed, "VOC data"};
+    if (size >= 3 && IsMp3Start(data))
+        return {SoundKind::NeverPlayed, "MP3 data"};
+    return {SoundKind::Unknown, nullptr};
 }
+
+// The words for a file refused for its format: what it is and, where a song's name picks a
+// reader that cannot read it, what the name says.
+std::string FormatRefusal(const std::string& path, const uint8_t* data, size_t size, SoundFileUse use)
+{
+    KindOfBytes bytes = KindOf(data, size);
+    const SongReader byName = use == SoundFileUse::Song ? ReaderForName(path) : SongReader::ByContent;
+    // Ogg Vorbis data refused for its format where the Ogg reader reads it: a later stream is not
+    // Vorbis.
+    if (bytes.kind == SoundKind::OggVorbis && (byName == SongReader::ByContent || byName == SongReader::Ogg))
+        bytes = {SoundKind::NeverPlayed, "Ogg data with a stream of a codec other than Vorbis"};
+    const std::string what = bytes.words != nullptr ? bytes.words : "data";
+    if (bytes.kind == SoundKind::NeverPlayed)
+        return what + ", which is not played";
+    if (use == SoundFileUse::Effect)
+        return bytes.kind == SoundKind::Unknown ? "neither WAV nor Ogg Vorbis data"
+                                                : what + ", which is not played as a sound effect";
+    const std::string named =
+        byName == SongReader::ByContent ? "" : " in a file named " + path.substr(path.rfind('.'));
+    if (byName == SongReader::Flac || byName == SongReader::Mp3)
+        return what + named + ", which is read as " + (byName == SongReader::Flac ? "FLAC" : "MP3") +
+               " and not played";
+    if (bytes.kind != SoundKind::Unknown)
+        return what + named;
+    if (byName == SongReader::ByContent && size < 12)
+        return "too short to tell what it holds";
+    return (byName == SongReader::Ogg ? "no Ogg Vorbis data" : "neither WAV nor AIFF data") + named;
+}
+
+} // namespace
 
 const char* SoundFileProblemText(SoundFileProblem problem)
 {
@@ -376,9 +438,9 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::None:
         return "";
     case SoundFileProblem::UnknownFormat:
-        return "not a WAV or Ogg Vorbis file, or not what its name says";
+        return "not a format played here, or not what its name says";
     case SoundFileProblem::UnsafeFormat:
-        return "FLAC or MP3, which the mixer does not decode safely";
+        return "FLAC or MP3, which is not played";
     case SoundFileProblem::Truncated:
         return "a header or chunk runs past the end of the file";
     case SoundFileProblem::ChunkLayout:
@@ -394,20 +456,77 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::TooLong:
         return "too long to load";
     case SoundFileProblem::OggLayout:
-        return "Ogg pages missing, out of order, cut short or inside one another";
+        return "Ogg pages missing, out of order, cut short, inside one another or of a stream not begun";
+    case SoundFileProblem::OggStray:
+        return "more bytes outside the Ogg pages, or false page starts, than the decoder searches "
+               "through quickly";
     case SoundFileProblem::VorbisHeader:
         return "damaged Vorbis header";
     case SoundFileProblem::Codebook:
         return "damaged Vorbis codebook";
+    case SoundFileProblem::HeaderMemory:
+        return "Vorbis headers that would take the decoder too much memory";
     }
     return "";
 }
 
-void ReportRefusedSoundFile(const std::string& path, SoundFileProblem problem)
+std::string SoundFileRefusal(SoundFileProblem problem, const std::string& path, const uint8_t* data,
+                             size_t size, SoundFileUse use)
 {
-    std::fprintf(stderr, "Vaxo: refused sound file \"%s\": %s\n", path.c_str(),
-                 SoundFileProblemText(problem));
-    SDL_SetError("%s: %s", path.c_str(), SoundFileProblemText(problem));
+    if (problem == SoundFileProblem::UnknownFormat || problem == SoundFileProblem::UnsafeFormat)
+        return FormatRefusal(path, data, size, use);
+    return SoundFileProblemText(problem);
+}
+
+CheckedSoundFile ReadCheckedSoundFile(const std::string& path, SoundFileUse use)
+{
+    CheckedSoundFile file;
+    const std::string named = "sound file \"" + path + "\"";
+    std::error_code error;
+    file.found = std::filesystem::exists(path, error) || error;
+    if (!file.found)
+    {
+        file.failure = named + " not found";
+        return file;
+    }
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
+    // The mixer's file offsets are ints: a larger file could not be loaded anyway.
+    if (size > INT32_MAX)
+    {
+        file.failure = named + " is 2 GiB or more, more than the mixer loads";
+        return file;
+    }
+    file.bytes.resize(size_t(std::max<std::streamoff>(size, 0)));
+    in.seekg(0);
+    if (size < 0 || in.read(reinterpret_cast<char*>(file.bytes.data()), size).gcount() != size)
+    {
+        file.failure = named + " cannot be read";
+        return file;
+    }
+    const uint8_t* const data = file.bytes.data();
+    const SoundFileProblem problem = use == SoundFileUse::Song ? CheckSongFile(path, data, size_t(size))
+                                                               : CheckSoundFile(data, size_t(size), use);
+    if (problem != SoundFileProblem::None)
+    {
+        const std::string reason = SoundFileRefusal(problem, path, data, size_t(size), use);
+        SDL_SetError("%s: %s", path.c_str(), reason.c_str());
+        file.failure = "refused " + named + ": " + reason;
+    }
+    return file;
+}
+
+std::string MixerFailure(const std::string& path)
+{
+    return "sound file \"" + path + "\" failed to load in the mixer: " + SDL_GetError();
+}
+
+void ReportSoundFileNotLoaded(const std::string& what, SoundFileUse use, const std::string& instead)
+{
+    const std::string heard = !instead.empty()              ? "\"" + instead + "\" is played instead"
+                              : use == SoundFileUse::Effect ? "the sound stays silent"
+                                                            : "the song stays silent";
+    std::fprintf(stderr, "Vaxo: %s; %s\n", what.c_str(), heard.c_str());
 }
 
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use)

@@ -12,7 +12,8 @@
 //     chunk up to the "data" chunk within the file and of even length (the mixer does
 //     not skip a chunk's pad byte);
 //   - Ogg Vorbis: every stream's identification header (the first page is one), and its
-//     comment and setup headers as the decoder will read them (VorbisSetupCheck.h);
+//     comment and setup headers as the decoder will read them, and the pages as the Ogg reader
+//     finds them (VorbisSetupCheck.h);
 // and in both 1 or 2 channels at kSoundMinRate to kSoundMaxRate samples per second.
 //
 // A song goes to the mixer's reader that Mix_LoadMUS picks, by the name's extension or
@@ -21,7 +22,13 @@
 // S3M, IT and the rest, read by libmikmod) go to the mixer unchanged. FLAC and MP3 are
 // refused: damaged FLAC files write past a buffer or hang the mixer holding its lock, and
 // an MP3 whose rate changes between frames overruns the converter's buffer. VOC is no
-// song format of the mixer (it would reach libmikmod, which knows no VOC).
+// song format of the mixer (it would reach libmikmod, which knows no VOC). So a song whose
+// name picks a reader that cannot read its bytes (Ogg Vorbis named .wav, say) is refused,
+// where a sound effect of either format is played under either name.
+//
+// A file that does not load, refused here or failed by the mixer after the check passed it,
+// or not there at all, is named on the standard error stream with the reason, once for each
+// load, in one line that ends by saying what is heard instead (ReportSoundFileNotLoaded).
 #pragma once
 
 #include <cstddef>
@@ -52,6 +59,7 @@ enum class SoundFileProblem
     None,
     UnknownFormat, // neither WAV nor Ogg Vorbis (nor AIFF, for a song), or not what the name says
     UnsafeFormat,  // a FLAC or MP3 song, whose readers in the mixer overrun buffers or hang
+                   // (the words for these two name what the bytes are: SoundFileRefusal)
     Truncated,     // a header or chunk runs past the end of the file
     ChunkLayout,   // chunks the mixer would misread: odd lengths, no "fmt " first, AIFF length 0
     Encoding,      // a WAV encoding or a sample size the mixer does not decode
@@ -59,21 +67,48 @@ enum class SoundFileProblem
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
     TooLong,       // decoded and converted, more than the mixer can hold
-    OggLayout,     // Ogg header pages missing, out of order or cut short, or a page inside a page
-    VorbisHeader,  // a Vorbis comment or setup header the decoder refuses
+    OggLayout,     // Ogg header pages missing, out of order or cut short, a page inside a page, or a
+                   // page of a stream that did not begin the link (the chained file's part) it is in
+    OggStray,      // more bytes outside the Ogg pages, or false page starts, than the reader
+                   // searches through quickly
+    VorbisHeader,  // a Vorbis identification, comment or setup header the decoder refuses
     Codebook,      // a Vorbis codebook the decoder divides by zero on, hangs on or cannot build
+    HeaderMemory,  // Vorbis headers for which the decoder would allocate too much
 };
 
-// Reads the whole file at path into bytes; false when it cannot be read or holds 2 GiB or more.
-bool ReadSoundFile(const std::string& path, std::vector<uint8_t>* bytes);
-
-// A short English description of problem, for the mixer's error text.
+// A short English description of problem.
 const char* SoundFileProblemText(SoundFileProblem problem);
 
-// Names a refused file and why on the standard error stream, one line for each refusal (the
-// game goes on without the sound, and the user would not know why), and leaves the same words
-// as SDL's error text.
-void ReportRefusedSoundFile(const std::string& path, SoundFileProblem problem);
+// Why the check refuses the bytes of the file at path as use, in words: for a file of a format
+// not played, or not the one its name picks, what the bytes are and, where it matters, what
+// the name says ("Ogg Vorbis data in a file named .wav", "MP3 data, which is not played");
+// else SoundFileProblemText(problem).
+std::string SoundFileRefusal(SoundFileProblem problem, const std::string& path, const uint8_t* data,
+                             size_t size, SoundFileUse use);
+
+// A file read and checked for the mixer.
+struct CheckedSoundFile
+{
+    bool found = false;         // a file is at the path
+    std::string failure;        // "" when the mixer may have the bytes, else what to say of the file
+    std::vector<uint8_t> bytes; // the whole file, when found and readable
+};
+
+// Reads the file at path and checks its bytes for use (a song for Mix_LoadMUS, by its name
+// too). What to say of a file that fails: `refused sound file "P": ` and SoundFileRefusal's
+// words (which SDL's error text then holds, after the path), `sound file "P" not found`, or why
+// it cannot be read.
+CheckedSoundFile ReadCheckedSoundFile(const std::string& path, SoundFileUse use);
+
+// What to say of the file at path when the mixer failed to load it after the check passed it:
+// the mixer's error.
+std::string MixerFailure(const std::string& path);
+
+// Names a file that did not load on the standard error stream, in one line: "Vaxo: ", what
+// (from the two above), and what is heard instead: the file that `instead` names, or else
+// nothing, the sound or song staying silent. The game goes on without it, and the user would
+// not know why.
+void ReportSoundFileNotLoaded(const std::string& what, SoundFileUse use, const std::string& instead = "");
 
 // Checks the bytes of a file that is to be loaded as use.
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use);

@@ -1,6 +1,7 @@
 // Index:
 // [SECTION] Ogg pages as the reader finds them
 // [SECTION] Bit reader
+// [SECTION] Memory the decoder takes
 // [SECTION] Codebooks
 // [SECTION] Floors, residues, mappings and modes
 // [SECTION] Header packets of each stream
@@ -12,6 +13,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace Vaxo
@@ -51,38 +53,67 @@ bool ChecksumRight(const OggPage& page)
     return OggPageChecksum(page.start, page.size) == Le32(page.start + kOggChecksumAt);
 }
 
-// The next page from `from` on as the Ogg reader finds it: at the next capture pattern, if its
-// checksum is right, else the search goes on from the byte after. (A page running past the end
-// of the file is stepped over too, where the reader would stop: every page that any reading
-// could find is found.)
-OggPage NextPage(const uint8_t* from, const uint8_t* end)
+// Walks the pages of a file from its start as the Ogg reader finds them, and counts what the
+// reader searches through besides them: the bytes outside the pages and the capture patterns
+// that start none (each checksummed over all that its header claims, up to 64 KiB). It stops
+// counting, and finding, once they are more than the bounds allow: so the walk stays linear.
+class PageWalk
 {
-    for (const uint8_t* p = std::search(from, end, kCapture, kCapture + 4); p != end;
-         p = std::search(p + 1, end, kCapture, kCapture + 4))
-    {
-        const OggPage page = {p, OggPageSize(p, end)};
-        if (page.size > 0 && ChecksumRight(page))
-            return page;
-    }
-    return {};
-}
+public:
+    PageWalk(const uint8_t* data, size_t size) : mFrom(data), mEnd(data + size) {}
 
-// Whether another page the reader would take starts inside this one. Reading from the start
-// steps over it, but a seek may land on it: it is as much a part of the file as this one.
-bool HoldsPage(const OggPage& page, const uint8_t* end)
-{
-    const uint8_t* const pageEnd = page.start + page.size;
-    // A capture pattern may begin in the page's last bytes and end after it.
-    const uint8_t* const searchEnd = end - pageEnd >= 3 ? pageEnd + 3 : end;
-    for (const uint8_t* p = std::search(page.start + 1, searchEnd, kCapture, kCapture + 4); p < pageEnd;
-         p = std::search(p + 1, searchEnd, kCapture, kCapture + 4))
+    // The next page: at the next capture pattern whose page checksum is right, the search going
+    // on from the byte after each other one. (A page running past the end of the file is
+    // stepped over too, where the reader would stop: every page that any reading could find is
+    // found.) Size 0 at the end of the file.
+    OggPage Next()
     {
-        const OggPage inner = {p, OggPageSize(p, end)};
-        if (inner.size > 0 && ChecksumRight(inner))
-            return true;
+        for (const uint8_t* p = std::search(mFrom, mEnd, kCapture, kCapture + 4);
+             p != mEnd && !TooMuchStray(); p = std::search(p + 1, mEnd, kCapture, kCapture + 4))
+        {
+            const OggPage page = {p, OggPageSize(p, mEnd)};
+            if (page.size > 0 && ChecksumRight(page))
+            {
+                mStrayBytes += uint64_t(page.start - mFrom);
+                mFrom = page.start + page.size;
+                return page;
+            }
+            ++mFalseCaptures;
+        }
+        mStrayBytes += uint64_t(mEnd - mFrom);
+        mFrom = mEnd;
+        return {};
     }
-    return false;
-}
+
+    // Whether another page the reader would take starts inside this one. Reading from the start
+    // steps over it, but a seek may land on it: it is as much a part of the file as this one.
+    bool HoldsPage(const OggPage& page)
+    {
+        const uint8_t* const pageEnd = page.start + page.size;
+        // A capture pattern may begin in the page's last bytes and end after it.
+        const uint8_t* const searchEnd = mEnd - pageEnd >= 3 ? pageEnd + 3 : mEnd;
+        for (const uint8_t* p = std::search(page.start + 1, searchEnd, kCapture, kCapture + 4);
+             p < pageEnd && !TooMuchStray(); p = std::search(p + 1, searchEnd, kCapture, kCapture + 4))
+        {
+            const OggPage inner = {p, OggPageSize(p, mEnd)};
+            if (inner.size > 0 && ChecksumRight(inner))
+                return true;
+            ++mFalseCaptures;
+        }
+        return false;
+    }
+
+    bool TooMuchStray() const
+    {
+        return mStrayBytes > kMaxOggStrayBytes || mFalseCaptures > kMaxOggFalseCaptures;
+    }
+
+private:
+    const uint8_t* mFrom; // where the search for the next page starts
+    const uint8_t* mEnd;
+    uint64_t mStrayBytes = 0;
+    int32_t mFalseCaptures = 0;
+};
 
 //-------------------------------------------------------------------------------------------------
 // [SECTION] Bit reader
@@ -148,6 +179,30 @@ bool PowerAtMost(uint64_t base, uint32_t exp, uint64_t limit)
 }
 
 //-------------------------------------------------------------------------------------------------
+// [SECTION] Memory the decoder takes
+//-------------------------------------------------------------------------------------------------
+
+// What libvorbis 1.3.7 allocates for each part of the headers, as a 64-bit build lays out its
+// structures: the setup of a stream, a codebook as read and as built for decoding, a floor of
+// each type as read and its look-up, a residue and its look-up, a mapping, a mode.
+constexpr uint64_t kSetupInfoBytes = 5784;
+constexpr uint64_t kStaticBookBytes = 72;
+constexpr uint64_t kDecodeBookBytes = 96;
+constexpr uint64_t kFloor0Bytes = 112 + 48;
+constexpr uint64_t kFloor1Bytes = 1120 + 1328;
+constexpr uint64_t kResidueBytes = 2848 + 80;
+constexpr uint64_t kMappingBytes = 3208;
+constexpr uint64_t kModeBytes = 16;
+
+// What an allocation of size bytes takes of the C library's heap: with its 8-byte header,
+// rounded up to 16 bytes, 32 at least. Tables of many small pieces cost far more than their
+// bytes.
+uint64_t Heap(uint64_t size)
+{
+    return std::max<uint64_t>(32, (size + 8 + 15) / 16 * 16);
+}
+
+//-------------------------------------------------------------------------------------------------
 // [SECTION] Codebooks
 //-------------------------------------------------------------------------------------------------
 
@@ -157,6 +212,22 @@ struct Codebook
     uint32_t entries = 0;
     uint32_t used = 0; // entries with a code
     uint32_t mapType = 0;
+    uint64_t values = 0; // stored values, of a lattice or for each code and dimension
+
+    // What the decoder allocates for the book: its code lengths and values as read; as built for
+    // decoding, the codes (twice while it builds them), a value for each dimension of each used
+    // code when it has values, the entry and length of each code, and a first look-up table of
+    // at most 256 entries.
+    uint64_t Memory() const
+    {
+        const bool mapped = mapType != 0;
+        uint64_t bytes =
+            kStaticBookBytes + kDecodeBookBytes + Heap(entries) + (mapped ? Heap(values * 8) : 0);
+        if (used > 0)
+            bytes += 3 * Heap(uint64_t(used) * 4) + Heap(used) + Heap(256 * 4) +
+                     (mapped ? Heap(uint64_t(used) * dim * 4) : 0);
+        return bytes;
+    }
 };
 
 // Gives each used entry, in order, the lowest code of its length not taken and not on the
@@ -275,12 +346,12 @@ SoundFileProblem ReadCodebook(BitReader& bits, Codebook* book)
         bits.Skip(64); // minimum and step
         const uint32_t valueBits = bits.Read(4) + 1;
         bits.Skip(1);
-        const uint64_t values = book->mapType == 2 ? uint64_t(entries) * book->dim
-                                : book->dim == 0   ? 0
-                                                   : LatticeValues(entries, book->dim);
-        if (values * valueBits > bits.BitsLeft())
+        book->values = book->mapType == 2 ? uint64_t(entries) * book->dim
+                       : book->dim == 0   ? 0
+                                          : LatticeValues(entries, book->dim);
+        if (book->values * valueBits > bits.BitsLeft())
             return P::VorbisHeader;
-        bits.Skip(values * valueBits);
+        bits.Skip(book->values * valueBits);
     }
     else if (book->mapType != 0)
         return P::VorbisHeader;
@@ -302,7 +373,8 @@ struct Setup
     uint32_t floors = 0;
     uint32_t residues = 0;
     uint32_t mappings = 0;
-    uint32_t channels = 0; // from the identification header
+    VorbisIdentification id{};
+    uint64_t memory = 0; // what the decoder allocates for the tables read so far
 };
 
 bool IsBook(const Setup& setup, uint32_t book)
@@ -310,7 +382,7 @@ bool IsBook(const Setup& setup, uint32_t book)
     return book < setup.books.size();
 }
 
-bool ReadFloor0(BitReader& bits, const Setup& setup)
+bool ReadFloor0(BitReader& bits, Setup& setup)
 {
     const uint32_t order = bits.Read(8);
     const uint32_t rate = bits.Read(16);
@@ -319,6 +391,9 @@ bool ReadFloor0(BitReader& bits, const Setup& setup)
     const uint32_t books = bits.Read(4) + 1;
     if (order < 1 || rate < 1 || barkMap < 1)
         return false;
+    // A map from each frequency of a block of either size to the floor's scale.
+    setup.memory +=
+        Heap(2 * 8) + Heap((setup.id.blockSizes[0] / 2 + 1) * 4) + Heap((setup.id.blockSizes[1] / 2 + 1) * 4);
     for (uint32_t i = 0; i < books; ++i)
     {
         const uint32_t book = bits.Read(8);
@@ -365,13 +440,14 @@ bool ReadFloor1(BitReader& bits, const Setup& setup)
     return std::adjacent_find(posts.begin(), posts.end()) == posts.end();
 }
 
-SoundFileProblem ReadResidue(BitReader& bits, const Setup& setup)
+SoundFileProblem ReadResidue(BitReader& bits, Setup& setup)
 {
     bits.Skip(24 + 24 + 24); // begin, end, partition size
     const uint32_t partitions = bits.Read(6) + 1;
     const uint32_t classBook = bits.Read(8);
     std::vector<uint32_t> cascades(partitions);
     uint32_t stages = 0;
+    setup.memory += Heap(partitions * 8);
     for (uint32_t& cascade : cascades)
     {
         cascade = bits.Read(3);
@@ -379,6 +455,8 @@ SoundFileProblem ReadResidue(BitReader& bits, const Setup& setup)
             cascade |= bits.Read(5) << 3;
         for (uint32_t c = cascade; c != 0; c >>= 1)
             stages += c & 1;
+        if (cascade != 0)
+            setup.memory += Heap(uint64_t(ILog(cascade)) * 8);
     }
     std::vector<uint32_t> stageBooks(stages);
     for (uint32_t& book : stageBooks)
@@ -392,6 +470,12 @@ SoundFileProblem ReadResidue(BitReader& bits, const Setup& setup)
     const Codebook& classes = setup.books[classBook];
     if (classes.dim < 1 || !PowerAtMost(partitions, classes.dim, classes.entries))
         return P::VorbisHeader;
+    // The decoder's look-up of the classes that each combination stands for: a piece of the
+    // heap for each combination.
+    uint64_t combinations = 1;
+    for (uint32_t i = 0; i < classes.dim; ++i)
+        combinations *= partitions;
+    setup.memory += Heap(combinations * 8) + combinations * Heap(uint64_t(classes.dim) * 4);
     // A stage book's codes each stand for dim values: the decoder divides by dim (residue 0) or
     // reads code after code without moving on (residues 1 and 2).
     for (uint32_t book : stageBooks)
@@ -406,19 +490,19 @@ bool ReadMapping(BitReader& bits, const Setup& setup)
     if (bits.Read(1) != 0)
     {
         const uint32_t steps = bits.Read(8) + 1;
-        const int32_t channelBits = ILog(setup.channels - 1);
+        const int32_t channelBits = ILog(setup.id.channels - 1);
         for (uint32_t i = 0; i < steps; ++i)
         {
             const uint32_t magnitude = bits.Read(channelBits);
             const uint32_t angle = bits.Read(channelBits);
-            if (magnitude == angle || magnitude >= setup.channels || angle >= setup.channels)
+            if (magnitude == angle || magnitude >= setup.id.channels || angle >= setup.id.channels)
                 return false;
         }
     }
     if (bits.Read(2) != 0)
         return false;
     if (submaps > 1)
-        for (uint32_t i = 0; i < setup.channels; ++i)
+        for (uint32_t i = 0; i < setup.id.channels; ++i)
             if (bits.Read(4) >= submaps)
                 return false;
     for (uint32_t i = 0; i < submaps; ++i)
@@ -432,15 +516,20 @@ bool ReadMapping(BitReader& bits, const Setup& setup)
     return true;
 }
 
-// The setup header after its type and "vorbis": the tables in the order they are written.
-SoundFileProblem ReadSetup(BitReader& bits, uint32_t channels)
+// The setup header after its type and "vorbis": the tables in the order they are written. Adds
+// what the decoder allocates for them to *memory.
+SoundFileProblem ReadSetup(BitReader& bits, const VorbisIdentification& id, uint64_t* memory)
 {
     Setup setup;
-    setup.channels = channels;
+    setup.id = id;
+    setup.memory = Heap(kSetupInfoBytes);
     setup.books.resize(bits.Read(8) + 1);
     for (Codebook& book : setup.books)
+    {
         if (const SoundFileProblem problem = ReadCodebook(bits, &book); problem != P::None)
             return problem;
+        setup.memory += book.Memory();
+    }
     const uint32_t times = bits.Read(6) + 1; // placeholders, each 0
     for (uint32_t i = 0; i < times; ++i)
         if (bits.Read(16) != 0)
@@ -451,6 +540,7 @@ SoundFileProblem ReadSetup(BitReader& bits, uint32_t channels)
         const uint32_t type = bits.Read(16);
         if (type > 1 || !(type == 0 ? ReadFloor0(bits, setup) : ReadFloor1(bits, setup)))
             return P::VorbisHeader;
+        setup.memory += type == 0 ? kFloor0Bytes : kFloor1Bytes;
     }
     setup.residues = bits.Read(6) + 1;
     for (uint32_t i = 0; i < setup.residues; ++i)
@@ -459,12 +549,14 @@ SoundFileProblem ReadSetup(BitReader& bits, uint32_t channels)
             return P::VorbisHeader;
         if (const SoundFileProblem problem = ReadResidue(bits, setup); problem != P::None)
             return problem;
+        setup.memory += kResidueBytes;
     }
     setup.mappings = bits.Read(6) + 1;
     for (uint32_t i = 0; i < setup.mappings; ++i)
         if (bits.Read(16) != 0 || !ReadMapping(bits, setup))
             return P::VorbisHeader;
     const uint32_t modes = bits.Read(6) + 1;
+    setup.memory += setup.mappings * kMappingBytes + modes * kModeBytes;
     for (uint32_t i = 0; i < modes; ++i)
     {
         bits.Skip(1); // block flag
@@ -473,7 +565,10 @@ SoundFileProblem ReadSetup(BitReader& bits, uint32_t channels)
         if (window != 0 || transform != 0 || bits.Read(8) >= setup.mappings)
             return P::VorbisHeader;
     }
-    return bits.Read(1) == 1 && !bits.Overrun() ? P::None : P::VorbisHeader;
+    if (bits.Read(1) != 1 || bits.Overrun())
+        return P::VorbisHeader;
+    *memory += setup.memory;
+    return P::None;
 }
 
 //-------------------------------------------------------------------------------------------------
@@ -482,15 +577,35 @@ SoundFileProblem ReadSetup(BitReader& bits, uint32_t channels)
 
 constexpr size_t kPacketTag = 7; // the packet type and "vorbis"
 
+// The comment header after its type and "vorbis": a vendor string, a count of comments, each a
+// length and its text, then the framing bit; the decoder refuses a length past the end of the
+// packet. Adds what it allocates for them to *memory: each text, and two tables of the count.
+bool ReadComments(BitReader& bits, uint64_t* memory)
+{
+    const uint32_t vendor = bits.Read(32);
+    bits.Skip(uint64_t(vendor) * 8);
+    const uint32_t count = bits.Read(32);
+    if (uint64_t(count) * 32 > bits.BitsLeft())
+        return false;
+    *memory += Heap(uint64_t(vendor) + 1) + Heap((uint64_t(count) + 1) * 8) + Heap((uint64_t(count) + 1) * 4);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const uint32_t length = bits.Read(32);
+        bits.Skip(uint64_t(length) * 8);
+        *memory += Heap(uint64_t(length) + 1);
+    }
+    return bits.Read(1) == 1 && !bits.Overrun();
+}
+
 // The first three packets of one stream as its pages come, joined as the Ogg reader joins
 // them: identification (on the first page), comment, setup.
 struct HeaderPackets
 {
-    uint32_t channels = 0;
+    VorbisIdentification id{};
     uint32_t nextSequence = 0;
-    int32_t done = 0;             // packets complete
-    bool inPacket = false;        // the last page ended inside a packet
-    std::vector<uint8_t> comment; // its tag only: comments may hold whole pictures
+    int32_t done = 0;      // packets complete
+    bool inPacket = false; // the last page ended inside a packet
+    std::vector<uint8_t> comment;
     std::vector<uint8_t> setup;
 
     // False when the page is not the one the packets need next: a page missing, out of order,
@@ -506,11 +621,9 @@ struct HeaderPackets
         for (size_t i = 0; i < page.Segments() && done < 3; ++i)
         {
             const uint8_t lace = page.Lacing()[i];
-            if (done == 1 && comment.size() < kPacketTag)
-                comment.insert(comment.end(), bytes,
-                               bytes + std::min<size_t>(lace, kPacketTag - comment.size()));
-            if (done == 2)
-                setup.insert(setup.end(), bytes, bytes + lace);
+            std::vector<uint8_t>* packet = done == 1 ? &comment : done == 2 ? &setup : nullptr;
+            if (packet != nullptr)
+                packet->insert(packet->end(), bytes, bytes + lace);
             bytes += lace;
             inPacket = lace == 255;
             done += inPacket ? 0 : 1;
@@ -518,13 +631,17 @@ struct HeaderPackets
         return true;
     }
 
-    SoundFileProblem Check() const
+    // Adds what the decoder allocates for the headers to *memory.
+    SoundFileProblem Check(uint64_t* memory) const
     {
         if (comment.size() < kPacketTag || std::memcmp(comment.data(), "\x03vorbis", kPacketTag) != 0 ||
             setup.size() < kPacketTag || std::memcmp(setup.data(), "\x05vorbis", kPacketTag) != 0)
             return P::VorbisHeader;
+        BitReader comments(comment.data() + kPacketTag, comment.size() - kPacketTag);
+        if (!ReadComments(comments, memory))
+            return P::VorbisHeader;
         BitReader bits(setup.data() + kPacketTag, setup.size() - kPacketTag);
-        return ReadSetup(bits, channels);
+        return ReadSetup(bits, id, memory);
     }
 };
 
@@ -552,26 +669,51 @@ uint32_t OggPageChecksum(const uint8_t* page, size_t size)
     return Crc32(page + kOggChecksumAt + 4, size - kOggChecksumAt - 4, crc);
 }
 
+VorbisIdentification ReadVorbisIdentification(const uint8_t* p)
+{
+    return {Le32(p + 7), p[11], Le32(p + 12), {1u << (p[28] & 15), 1u << (p[28] >> 4)}, (p[29] & 1) != 0};
+}
+
+bool DecoderTakes(const VorbisIdentification& id)
+{
+    return id.version == 0 && id.blockSizes[0] >= 64 && id.blockSizes[0] <= id.blockSizes[1] &&
+           id.blockSizes[1] <= 8192 && id.framing;
+}
+
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
 {
-    const uint8_t* const end = data + size;
+    PageWalk walk(data, size);
     std::map<uint32_t, HeaderPackets> reading; // by serial number, until complete
-    for (OggPage page = NextPage(data, end); page.size > 0; page = NextPage(page.start + page.size, end))
+    std::set<uint32_t> link;                   // the streams whose first pages opened the link read now
+    bool opening = false;                      // the last page was a first page
+    uint64_t memory = 0;
+    for (OggPage page = walk.Next(); page.size > 0; page = walk.Next())
     {
-        if (HoldsPage(page, end))
+        if (walk.HoldsPage(page))
             return P::OggLayout;
+        // libvorbisfile takes a page of a stream outside the link for the start of the next
+        // link, which must open with first pages: else the file fails to open, and the headers
+        // read are lost.
+        const bool first = (page.Flags() & kOggFirstPage) != 0;
+        if (first && !opening)
+            link.clear();
+        if (first)
+            link.insert(page.Serial());
+        else if (link.count(page.Serial()) == 0)
+            return P::OggLayout;
+        opening = first;
         const auto it = reading.find(page.Serial());
         HeaderPackets* packets = it == reading.end() ? nullptr : &it->second;
-        if (page.Flags() & kOggFirstPage)
+        if (first)
         {
             // A stream that starts again before its headers are complete.
             if (packets != nullptr)
                 return P::OggLayout;
             // Its identification packet (checked by the caller) comes first.
-            if (page.size - (page.Body() - page.start) <= 11)
+            if (page.size - (page.Body() - page.start) < kVorbisIdHeader)
                 return P::VorbisHeader;
             packets = &reading[page.Serial()];
-            packets->channels = page.Body()[11];
+            packets->id = ReadVorbisIdentification(page.Body());
             packets->nextSequence = page.Sequence();
         }
         if (packets == nullptr)
@@ -580,10 +722,14 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
             return P::OggLayout;
         if (packets->done < 3)
             continue;
-        if (const SoundFileProblem problem = packets->Check(); problem != P::None)
+        if (const SoundFileProblem problem = packets->Check(&memory); problem != P::None)
             return problem;
+        if (memory > kMaxVorbisHeaderMemory)
+            return P::HeaderMemory;
         reading.erase(page.Serial());
     }
+    if (walk.TooMuchStray())
+        return P::OggStray;
     // A stream whose headers the file cuts short.
     return reading.empty() ? P::None : P::OggLayout;
 }

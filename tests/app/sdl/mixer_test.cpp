@@ -372,7 +372,10 @@ private:
     size_t mBits = 0;
 };
 
-Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vector<Bytes>& packets)
+constexpr uint32_t kSerial = 0x5EED; // the stream serial number of pages written here
+
+Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vector<Bytes>& packets,
+              uint32_t serial = kSerial)
 {
     Bytes lacing;
     Bytes body;
@@ -381,7 +384,7 @@ Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vec
         lacing = lacing + Bytes(packet.size() / 255, 255) + Bytes{uint8_t(packet.size() % 255)};
         body = body + packet;
     }
-    return WithPageChecksums(Text("OggS", 4) + Bytes{0, flags} + Le(granule, 8) + Le(0x5EED, 4) +
+    return WithPageChecksums(Text("OggS", 4) + Bytes{0, flags} + Le(granule, 8) + Le(serial, 4) +
                              Le(sequence, 4) + Le(0, 4) + Bytes{uint8_t(lacing.size())} + lacing + body);
 }
 
@@ -389,7 +392,9 @@ Bytes OggPage(uint32_t sequence, uint8_t flags, uint64_t granule, const std::vec
 // of one code, a stage book, one floor of two posts and no books, one residue of one class
 // read in one stage with the stage book, one mapping, one mode; then 40 audio packets of a
 // flat floor and all-zero residue codes (silence). The stage book's lattice, when it has one,
-// has 0 or 1 dimensions; the big book's, of no dimension, holds no values.
+// has 0 or 1 dimensions; the big book's holds a value of 0 for each of its dimensions. The
+// class book may have more entries, unused but the first, and the residue more classes, read in
+// no stage.
 struct TinyVorbis
 {
     uint8_t channels;
@@ -402,6 +407,11 @@ struct TinyVorbis
     uint32_t bigBookEntries;            // 0: 2^bigBookLength, which fills the tree
     uint32_t bigBookDim;                // 1 but for a lattice of no dimension
     uint32_t bigBookLookup;             // 0, or 1: a lattice
+    Bytes comment = Text("\x03vorbis", 7) + Le(0, 8) + Bytes{1}; // no vendor, no comments
+    uint32_t classBookDim = 1;
+    uint32_t classBookEntries = 1;
+    uint32_t classes = 1;
+    uint32_t serial = kSerial;
 
     TinyVorbis(uint8_t channels = 1, uint32_t residueType = 0, uint32_t stageDim = 1,
                uint32_t stageLookup = 1, std::vector<uint32_t> stageLengths = {1, 1},
@@ -419,7 +429,11 @@ struct TinyVorbis
         BitWriter setup;
         setup.Put(5, 8).Put("vorbis").Put(bigBookLength != 0 ? 2 : 1, 8); // books - 1
         // A book: sync pattern, dimensions, entries, lengths (here one by one, all used), lookup.
-        setup.Put(0x564342, 24).Put(1, 16).Put(1, 24).Put(0, 2).Put(0, 5).Put(0, 4); // one 1-bit code
+        setup.Put(0x564342, 24).Put(classBookDim, 16).Put(classBookEntries, 24).Put(0, 1);
+        if (classBookEntries == 1)
+            setup.Put(0, 1).Put(0, 5).Put(0, 4); // one 1-bit code
+        else // the first entry used, of one bit, the others flagged unused
+            setup.Put(1, 1).Put(1, 1).Put(0, 5).Put(0, int(classBookEntries - 1)).Put(0, 4);
         setup.Put(0x564342, 24).Put(stageDim, 16).Put(stageLengths.size(), 24).Put(0, 2);
         for (uint32_t length : stageLengths)
             setup.Put(length - 1, 5);
@@ -438,8 +452,13 @@ struct TinyVorbis
                 .Put(bigBookLength - 1, 5)
                 .Put(entries, countBits)
                 .Put(bigBookLookup, 4);
-            if (bigBookLookup == 1) // minimum, step, value bits, no sequence: no values without a dimension
-                setup.Put(0, 32).Put(0, 32).Put(0, 4).Put(0, 1);
+            if (bigBookLookup == 1) // minimum, step, value bits, no sequence, then the values
+            {
+                uint32_t values = 0; // the most whose power of dimensions the entries hold
+                while (bigBookDim > 0 && std::pow(values + 1.0, bigBookDim) <= entries)
+                    ++values;
+                setup.Put(0, 32).Put(0, 32).Put(0, 4).Put(0, 1).Put(0, int(values));
+            }
         }
         setup.Put(0, 6).Put(0, 16);                               // time placeholder
         setup.Put(0, 6).Put(1, 16).Put(0, 5).Put(0, 2).Put(7, 4); // floor 1, posts at 0 and 128
@@ -448,9 +467,12 @@ struct TinyVorbis
             .Put(0, 24)
             .Put(128 * channels, 24)
             .Put(15, 24)
-            .Put(0, 6)
+            .Put(classes - 1, 6)
             .Put(0, 8);
-        setup.Put(1, 3).Put(0, 1).Put(1, 8);                                 // class 0: stage 0 reads book 1
+        setup.Put(1, 3).Put(0, 1); // class 0: stage 0 reads book 1
+        for (uint32_t c = 1; c < classes; ++c)
+            setup.Put(0, 3).Put(0, 1);
+        setup.Put(1, 8);
         setup.Put(0, 6).Put(0, 16).Put(0, 4).Put(0, 24);                     // mapping 0: floor 0, residue 0
         setup.Put(0, 6).Put(0, 1).Put(0, 16).Put(0, 16).Put(0, 8).Put(1, 1); // mode, framing bit
         BitWriter audio;
@@ -460,17 +482,91 @@ struct TinyVorbis
         audio.Put(0, 64).Put(0, 64).Put(0, 64);
         const Bytes id =
             Text("\x01vorbis", 7) + Le(0, 4) + Bytes{channels} + Le(8000, 4) + Bytes(12) + Bytes{0x88, 1};
-        const Bytes comment = Text("\x03vorbis", 7) + Le(0, 8) + Bytes{1};
         std::vector<Bytes> audioPackets(40, audio.Written());
         if (!extraPacket.empty())
             audioPackets.push_back(extraPacket);
-        return OggPage(0, 2, 0, {id}) + OggPage(1, 0, 0, {comment, setup.Written()}) +
-               OggPage(2, 4, 39 * 128, audioPackets);
+        return OggPage(0, 2, 0, {id}, serial) + OggPage(1, 0, 0, {comment, setup.Written()}, serial) +
+               OggPage(2, 4, 39 * 128, audioPackets, serial);
     }
 };
 
 const Bytes kTiny = TinyVorbis{}.File();
 const Bytes kTinyFirstPage(kTiny.begin(), kTiny.begin() + 58); // the identification header's page
+
+// The tiny stream with these fields in its comment header, after its type and "vorbis".
+Bytes TinyWithComment(const Bytes& fields)
+{
+    TinyVorbis tiny;
+    tiny.comment = Text("\x03vorbis", 7) + fields;
+    return tiny.File();
+}
+
+// The tiny stream with one more book, a lattice of 2^15 codes in `dims` dimensions, for which
+// the decoder builds 128 KiB of values a dimension.
+Bytes TinyWithLattice(uint32_t dims, uint32_t serial = kSerial)
+{
+    TinyVorbis tiny{1, 0, 1, 1, {1, 1}, 15, {}, 0, dims, 1};
+    tiny.serial = serial;
+    return tiny.File();
+}
+
+// The tiny stream whose residue has `classes` classes and codes them in `dims` dimensions: the
+// decoder builds a look-up of classes^dims pieces, of 40 bytes each for 4 dimensions.
+Bytes TinyWithClassCombinations(uint32_t classes, uint32_t dims)
+{
+    TinyVorbis tiny;
+    tiny.classes = classes;
+    tiny.classBookDim = dims;
+    tiny.classBookEntries = uint32_t(std::pow(classes, dims));
+    return tiny.File();
+}
+
+Bytes Repeated(const Bytes& piece, size_t count)
+{
+    Bytes bytes;
+    for (size_t i = 0; i < count; ++i)
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+    return bytes;
+}
+
+// The tiny stream followed by `count` capture patterns, each with 60 bytes of 0xFF: pages that
+// claim 64 KiB and whose checksums are wrong.
+Bytes TinyThenFalsePages(size_t count)
+{
+    return kTiny + Repeated(Text("OggS", 4) + Bytes(60, 0xFF), count);
+}
+
+// The tiny stream with an audio packet of `count` capture patterns.
+Bytes TinyWithCapturesInAPage(size_t count)
+{
+    return TinyVorbis{1, 0, 1, 1, {1, 1}, 0, Repeated(Text("OggS", 4), count)}.File();
+}
+
+// The tiny stream of serial number 1 and one of serial number 2 grouped in one link: their first
+// pages, then their header pages, then their audio pages.
+Bytes TinyGrouped()
+{
+    TinyVorbis one;
+    TinyVorbis two;
+    one.serial = 1;
+    two.serial = 2;
+    const Bytes a = one.File();
+    const Bytes b = two.File();
+    const size_t headers = 58 + 27 + a[58 + 26]; // after the setup's page header and lacing
+    size_t audio = headers;
+    for (size_t i = 58 + 27; i < headers; ++i)
+        audio += a[i];
+    auto part = [](const Bytes& file, size_t from, size_t to)
+    { return Bytes(file.begin() + ptrdiff_t(from), file.begin() + ptrdiff_t(to)); };
+    return part(a, 0, 58) + part(b, 0, 58) + part(a, 58, audio) + part(b, 58, audio) +
+           part(a, audio, a.size()) + part(b, audio, b.size());
+}
+
+// A file cut short in its last page.
+Bytes CutShort(const Bytes& bytes)
+{
+    return Bytes(bytes.begin(), bytes.end() - 100);
+}
 
 // An AIFF chunk, with the pad byte of an odd length.
 Bytes BeChunk(const char* id, const Bytes& body)
@@ -696,6 +792,69 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
          P::OggLayout, P::OggLayout},
         {"tiny, cut short in its setup header", Bytes(kTiny.begin(), kTiny.begin() + 100), P::OggLayout,
          P::OggLayout},
+        // The identification header as the decoder reads it (at 28: version at 35, block sizes at 56,
+        // framing bit at 57).
+        {"Ogg of Vorbis version 1", Ogg(35, 1, 4), P::VorbisHeader, P::VorbisHeader},
+        {"Ogg, blocks of 64 and 8192 samples", Ogg(56, 0xD6, 1), P::None, P::None},
+        {"Ogg, short blocks of 32 samples", Ogg(56, 0x95, 1), P::VorbisHeader, P::VorbisHeader},
+        {"Ogg, long blocks of 16384 samples", Ogg(56, 0xE9, 1), P::VorbisHeader, P::VorbisHeader},
+        {"Ogg, long blocks shorter than short ones", Ogg(56, 0x8A, 1), P::VorbisHeader, P::VorbisHeader},
+        {"Ogg, identification header without its framing bit", Ogg(57, 0, 1), P::VorbisHeader,
+         P::VorbisHeader},
+        {"tiny, identification header a byte short",
+         OggPage(0, 2, 0, {Bytes(kTiny.begin() + 28, kTiny.begin() + 57)}) +
+             Bytes(kTiny.begin() + 58, kTiny.end()),
+         P::VorbisHeader, P::VorbisHeader},
+        // The comment header: a vendor string, a count, each comment's length and text, the framing bit.
+        {"tiny, vendor and comments filling the comment header",
+         TinyWithComment(Le(4, 4) + Text("vaxo", 4) + Le(2, 4) + Le(3, 4) + Text("a=b", 3) + Le(0, 4) +
+                         Bytes{1}),
+         P::None, P::None},
+        {"tiny, a comment over three segments",
+         TinyWithComment(Le(0, 4) + Le(1, 4) + Le(600, 4) + Bytes(600, 'x') + Bytes{1}), P::None, P::None},
+        {"tiny, a vendor string past the comment header's end",
+         TinyWithComment(Le(9, 4) + Text("vaxo", 4) + Le(0, 4) + Bytes{1}), P::VorbisHeader, P::VorbisHeader},
+        {"tiny, more comments than the comment header holds",
+         TinyWithComment(Le(0, 4) + Le(2, 4) + Le(0, 4) + Bytes{1}), P::VorbisHeader, P::VorbisHeader},
+        {"tiny, a comment running into the framing bit",
+         TinyWithComment(Le(0, 4) + Le(1, 4) + Le(4, 4) + Text("a=b", 3) + Bytes{1}), P::VorbisHeader,
+         P::VorbisHeader},
+        {"tiny, a comment of 2^31 bytes",
+         TinyWithComment(Le(0, 4) + Le(1, 4) + Le(0x80000000u, 4) + Bytes{1}), P::VorbisHeader,
+         P::VorbisHeader},
+        {"tiny, comment header without its framing bit", TinyWithComment(Le(0, 8) + Bytes{0}),
+         P::VorbisHeader, P::VorbisHeader},
+        {"tiny, comment header without its framing byte", TinyWithComment(Le(0, 8)), P::VorbisHeader,
+         P::VorbisHeader},
+        // What the decoder allocates for the headers, against 8 MiB: 477,504 bytes and 128 KiB a
+        // dimension of the lattice; about 17 KiB and 41 bytes a class combination (its length in the
+        // class book, its place in the look-up and its piece of the heap); each stream of a chained
+        // file adding its own.
+        {"tiny, a lattice of 2^15 codes in 60 dimensions", TinyWithLattice(60), P::None, P::None},
+        {"tiny, a lattice of 2^15 codes in 61 dimensions", TinyWithLattice(61), P::HeaderMemory,
+         P::HeaderMemory},
+        {"tiny, two streams with lattices of 28 dimensions", TinyWithLattice(28) + TinyWithLattice(28, 2),
+         P::None, P::None},
+        {"tiny, two streams with lattices of 32 dimensions", TinyWithLattice(32) + TinyWithLattice(32, 2),
+         P::HeaderMemory, P::HeaderMemory},
+        {"tiny, 21 classes coded in 4 dimensions", TinyWithClassCombinations(21, 4), P::None, P::None},
+        {"tiny, 22 classes coded in 4 dimensions", TinyWithClassCombinations(22, 4), P::HeaderMemory,
+         P::HeaderMemory},
+        // What the Ogg reader searches through besides the pages: at most 64 KiB and 16 capture
+        // patterns that start no page.
+        {"tiny, then 16 false pages", TinyThenFalsePages(16), P::None, P::None},
+        {"tiny, then 17 false pages", TinyThenFalsePages(17), P::OggStray, P::OggStray},
+        {"tiny, then a false page every 64 bytes for 1 MiB", TinyThenFalsePages(16384), P::OggStray,
+         P::OggStray},
+        {"tiny, then 64 KiB of zeros", kTiny + Bytes(65536), P::None, P::None},
+        {"tiny, then 64 KiB and a byte of zeros", kTiny + Bytes(65537), P::OggStray, P::OggStray},
+        {"tiny, then a page of a stream not begun", kTiny + OggPage(0, 0, 0, {Bytes(4)}, 7), P::OggLayout,
+         P::OggLayout},
+        {"two tiny streams grouped", TinyGrouped(), P::None, P::None},
+        {"tiny, 16 capture patterns in an audio packet", TinyWithCapturesInAPage(16), P::None, P::None},
+        {"tiny, 17 capture patterns in an audio packet", TinyWithCapturesInAPage(17), P::OggStray,
+         P::OggStray},
+        {"Ogg, oggenc -q -1, cut short in its last page", CutShort(OggFile(kOggLowest)), P::None, P::None},
         {"WAV growing past 2 GiB", WrapsConverter(), P::TooLong, P::None},
     };
     for (const auto& [what, bytes, effect, song] : rows)
@@ -758,6 +917,47 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
           {"a", kVoc, P::UnknownFormat},
           {"a", Bytes(11, 1), P::UnknownFormat}}) // too short to tell
         EXPECT_EQ(CheckSongFile(name, bytes.data(), bytes.size()), problem) << name;
+}
+
+// The words of a refusal name what the bytes are and, where a song's name picks a reader that
+// cannot read them, what the name says.
+TEST(CheckSoundFile, RefusalSaysWhatTheFileIsAndWhatItsNameSays)
+{
+    const SoundFileUse effect = SoundFileUse::Effect;
+    const SoundFileUse song = SoundFileUse::Song;
+    const std::tuple<const char*, Bytes, SoundFileUse, const char*> rows[] = {
+        {"click.wav", kFlac, effect, "FLAC data, which is not played"},
+        {"click.wav", kVoc, effect, "VOC data, which is not played"},
+        {"click.wav", kAiff, effect, "AIFF data, which is not played as a sound effect"},
+        {"click.ogg", TinyMidi(), effect, "MIDI data, which is not played as a sound effect"},
+        {"click.wav", TinyMod(), effect, "neither WAV nor Ogg Vorbis data"},
+        {"click.wav", {}, effect, "neither WAV nor Ogg Vorbis data"},
+        {"click.ogg", Ogg(29, 'x', 1), effect, "Ogg data of a codec other than Vorbis, which is not played"},
+        {"click.ogg", Ogg() + Ogg(29, 'x', 1), effect,
+         "Ogg data with a stream of a codec other than Vorbis, which is not played"},
+        {"music/theme.wav", Ogg(), song, "Ogg Vorbis data in a file named .wav"},
+        {"music/theme.wav", kMp3, song, "MP3 data, which is not played"},
+        {"music/theme.wav", kFlac, song, "FLAC data, which is not played"},
+        {"music/theme.ogg", kPcm16, song, "WAV data in a file named .ogg"},
+        {"theme.OGG", kAiff, song, "AIFF data in a file named .OGG"},
+        {"theme.wav", TinyMidi(), song, "MIDI data in a file named .wav"},
+        {"theme.mp3", kMp3, song, "MP3 data, which is not played"},
+        {"theme.mp3", TinyMod(), song, "data in a file named .mp3, which is read as MP3 and not played"},
+        {"theme.flac", kPcm16, song, "WAV data in a file named .flac, which is read as FLAC and not played"},
+        {"theme", kVoc, song, "VOC data, which is not played"},
+        {"theme.wav", Aiff(kAiffChunks, "AIFC"), song, "AIFF-C data, which is not played"},
+        {"theme.wav", TinyMod(), song, "neither WAV nor AIFF data in a file named .wav"},
+        {"theme.ogg", TinyMod(), song, "no Ogg Vorbis data in a file named .ogg"},
+        {"theme", Bytes(11, 1), song, "too short to tell what it holds"},
+        {"theme.ogg", Ogg(29, 'x', 1), song, "Ogg data of a codec other than Vorbis, which is not played"},
+        {"theme.ogg", Ogg(40, 50, 4), song, "sample rate out of range"},
+    };
+    for (const auto& [name, bytes, use, words] : rows)
+    {
+        const SoundFileProblem problem = use == song ? CheckSongFile(name, bytes.data(), bytes.size())
+                                                     : CheckSoundFile(bytes.data(), bytes.size(), use);
+        EXPECT_EQ(SoundFileRefusal(problem, name, bytes.data(), bytes.size(), use), words) << name;
+    }
 }
 
 // Every accepted rate builds SDL's converter within its 9 steps (a tenth overruns its list),
@@ -864,6 +1064,10 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         {OggFile(kOggLowest, 222, 0xE9, 1), P::Codebook, P::Codebook},
         {OggFile(kOggHighest, 1796, 0xA4, 1), P::Codebook, P::Codebook},
         {OggFile(kOggFfmpeg, 213, 0xE9, 1), P::Codebook, P::Codebook},
+        {Ogg(56, 0x95, 1), P::VorbisHeader, P::VorbisHeader}, // blocks of 32 samples
+        {TinyWithComment(Le(0, 4) + Le(2, 4) + Le(0, 4) + Bytes{1}), P::VorbisHeader, P::VorbisHeader},
+        {TinyWithLattice(61), P::HeaderMemory, P::HeaderMemory},
+        {TinyThenFalsePages(16384), P::OggStray, P::OggStray},
     };
     auto write = [this](const std::string& name, const Bytes& bytes, const char* extension = ".wav")
     {
@@ -871,8 +1075,8 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return mDir + name;
     };
-    auto refused = [](const std::string& path, P problem)
-    { return "Vaxo: refused sound file \"" + path + "\": " + SoundFileProblemText(problem) + "\n"; };
+    auto refused = [](const std::string& path, const std::string& reason, const char* heard)
+    { return "Vaxo: refused sound file \"" + path + "\": " + reason + "; the " + heard + " stays silent\n"; };
     SDLMusicInterface music;
     for (size_t i = 0; i < std::size(damaged); ++i)
     {
@@ -886,17 +1090,24 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         EXPECT_EQ(SDL_GetError(), name + extension + ": " + SoundFileProblemText(asSong)) << i;
         EXPECT_EQ(mManager->GetSoundInstance(0), nullptr);
         music.PlayMusic(int(i), 0, true);
+        // The one row of another format than the check's: AIFF, a song's format.
+        const std::string effectReason = asEffect == P::UnknownFormat
+                                             ? "AIFF data, which is not played as a sound effect"
+                                             : SoundFileProblemText(asEffect);
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  refused(name + extension, asEffect) + refused(name + extension, asSong))
+                  refused(name + extension, effectReason, "sound") +
+                      refused(name + extension, SoundFileProblemText(asSong), "song"))
             << i;
     }
-    for (const auto& [extension, bytes] : {std::pair(".flac", kFlac), {".mp3", kMp3}})
+    for (const auto& [extension, bytes, what] :
+         {std::tuple(".flac", kFlac, "FLAC data"), {".mp3", kMp3, "MP3 data"}})
     {
         const std::string path = write("song", bytes, extension) + extension;
         testing::internal::CaptureStderr();
         EXPECT_FALSE(music.LoadMusic(40, path));
         music.PlayMusic(40, 0, true);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), refused(path, P::UnsafeFormat));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  refused(path, std::string(what) + ", which is not played", "song"));
     }
     // Too long to convert in one piece, but a song is streamed.
     EXPECT_FALSE(mManager->LoadSound(0, write("long", WrapsConverter())));
@@ -946,6 +1157,69 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         music.PlayMusic(int(20 + i), 0, true);
         EXPECT_TRUE(WaitHeard(from)) << name;
         music.StopAllMusic();
+    }
+}
+
+// Each load that fails is named on the standard error stream in one line, with why and what is
+// heard instead: a file the check refuses, one the mixer fails after the check passed it, a
+// missing one. A song's name picks the mixer's reader, a sound effect's bytes do: Ogg Vorbis named
+// .wav is played as a sound effect, and refused as a song.
+TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
+{
+    using Files = std::vector<std::pair<std::string, Bytes>>;
+    // the files, the name loaded, as a song, whether it loads, the line after "Vaxo: " (D: the folder)
+    const std::tuple<Files, std::string, bool, bool, std::string> rows[] = {
+        {{},
+         "gone",
+         false,
+         false,
+         "sound file \"D/gone.wav\" not found, nor \"D/gone.ogg\"; the sound stays silent"},
+        {{}, "gone.ogg", true, false, "sound file \"D/gone.ogg\" not found; the song stays silent"},
+        {{{"both.wav", kFlac}, {"both.ogg", Ogg()}},
+         "both",
+         false,
+         true,
+         "refused sound file \"D/both.wav\": FLAC data, which is not played; \"D/both.ogg\" is played "
+         "instead"},
+        {{{"ms.wav", Patched(kMs, 40, 6, 2)}}, // 6 coefficient pairs, where SDL knows 7
+         "ms",
+         false,
+         false,
+         "sound file \"D/ms.wav\" failed to load in the mixer: Unknown set of MS_ADPCM coefficients; the "
+         "sound "
+         "stays silent"},
+        {{{"module", Bytes(64, 'x')}},
+         "module",
+         true,
+         false,
+         "sound file \"D/module\" failed to load in the mixer: Module format not recognized; the song stays "
+         "silent"},
+        {{{"theme.wav", Ogg()}}, "theme", false, true, ""},
+        {{{"theme.wav", Ogg()}},
+         "theme.wav",
+         true,
+         false,
+         "refused sound file \"D/theme.wav\": Ogg Vorbis data in a file named .wav; the song stays silent"},
+    };
+    SDLMusicInterface music;
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
+        const auto& [files, name, asSong, loads, line] = rows[i];
+        const std::string dir = mDir + std::to_string(i);
+        std::filesystem::create_directory(dir);
+        for (const auto& [file, bytes] : files)
+            std::ofstream(dir + "/" + file)
+                .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::string expected = line.empty() ? "" : "Vaxo: " + line + "\n";
+        for (size_t at = expected.find("D/"); at != std::string::npos;
+             at = expected.find("D/", at + dir.size()))
+            expected.replace(at, 1, dir);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(asSong ? music.LoadMusic(int(i), dir + "/" + name)
+                         : mManager->LoadSound(unsigned(i), dir + "/" + name),
+                  loads)
+            << i;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), expected) << i;
     }
 }
 
