@@ -1,15 +1,15 @@
 #include "app/sdl/SoundFileCheck.h"
 
 #include "app/sdl/VorbisSetupCheck.h"
+#include "common/AtomicFile.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace Vaxo
 {
@@ -482,34 +482,22 @@ CheckedSoundFile ReadCheckedSoundFile(const std::string& path, SoundFileUse use)
 {
     CheckedSoundFile file;
     const std::string named = "sound file \"" + path + "\"";
-    std::error_code error;
-    file.found = std::filesystem::exists(path, error) || error;
-    if (!file.found)
+    // The mixer's file offsets are ints: a larger file could not be loaded anyway (EFBIG).
+    const StoredFileRead read = ReadStoredFile(path, &file.bytes);
+    file.found = read != StoredFileRead::kMissing;
+    if (read != StoredFileRead::kRead)
     {
-        file.failure = named + " not found";
+        file.failure =
+            named + (file.found ? std::string(" cannot be read: ") + std::strerror(errno) : " not found");
         return file;
     }
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = in ? std::streamoff(in.tellg()) : -1;
-    // The mixer's file offsets are ints: a larger file could not be loaded anyway.
-    if (size > INT32_MAX)
-    {
-        file.failure = named + " is 2 GiB or more, more than the mixer loads";
-        return file;
-    }
-    file.bytes.resize(size_t(std::max<std::streamoff>(size, 0)));
-    in.seekg(0);
-    if (size < 0 || in.read(reinterpret_cast<char*>(file.bytes.data()), size).gcount() != size)
-    {
-        file.failure = named + " cannot be read";
-        return file;
-    }
-    const uint8_t* const data = file.bytes.data();
-    const SoundFileProblem problem = use == SoundFileUse::Song ? CheckSongFile(path, data, size_t(size))
-                                                               : CheckSoundFile(data, size_t(size), use);
+    const auto* const data = reinterpret_cast<const uint8_t*>(file.bytes.data());
+    const size_t size = file.bytes.size();
+    const SoundFileProblem problem =
+        use == SoundFileUse::Song ? CheckSongFile(path, data, size) : CheckSoundFile(data, size, use);
     if (problem != SoundFileProblem::None)
     {
-        const std::string reason = SoundFileRefusal(problem, path, data, size_t(size), use);
+        const std::string reason = SoundFileRefusal(problem, path, data, size, use);
         SDL_SetError("%s: %s", path.c_str(), reason.c_str());
         file.failure = "refused " + named + ": " + reason;
     }

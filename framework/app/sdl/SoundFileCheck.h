@@ -89,9 +89,9 @@ std::string SoundFileRefusal(SoundFileProblem problem, const std::string& path, 
 // A file read and checked for the mixer.
 struct CheckedSoundFile
 {
-    bool found = false;         // a file is at the path
-    std::string failure;        // "" when the mixer may have the bytes, else what to say of the file
-    std::vector<uint8_t> bytes; // the whole file, when found and readable
+    bool found = false;      // a file is at the path
+    std::string failure;     // "" when the mixer may have the bytes, else what to say of the file
+    std::vector<char> bytes; // the whole file, when found and readable
 };
 
 // Reads the file at path and checks its bytes for use (a song for Mix_LoadMUS, by its name

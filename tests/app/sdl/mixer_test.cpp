@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -1167,7 +1169,8 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
 TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
 {
     using Files = std::vector<std::pair<std::string, Bytes>>;
-    // the files, the name loaded, as a song, whether it loads, the line after "Vaxo: " (D: the folder)
+    // the files (a name ending in "/": a folder; in "|": a named pipe, without the "|"), the name
+    // loaded, as a song, whether it loads, the line after "Vaxo: " (D: the folder)
     const std::tuple<Files, std::string, bool, bool, std::string> rows[] = {
         {{},
          "gone",
@@ -1195,6 +1198,17 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
          "sound file \"D/module\" failed to load in the mixer: Module format not recognized; the song stays "
          "silent"},
         {{{"theme.wav", Ogg()}}, "theme", false, true, ""},
+        {{{"folder.ogg/", {}}},
+         "folder.ogg",
+         true,
+         false,
+         "sound file \"D/folder.ogg\" cannot be read: Is a directory; the song stays silent"},
+        // Read without waiting for a writer.
+        {{{"pipe.wav|", {}}},
+         "pipe",
+         false,
+         false,
+         "sound file \"D/pipe.wav\" cannot be read: Invalid argument; the sound stays silent"},
         {{{"theme.wav", Ogg()}},
          "theme.wav",
          true,
@@ -1208,8 +1222,16 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
         const std::string dir = mDir + std::to_string(i);
         std::filesystem::create_directory(dir);
         for (const auto& [file, bytes] : files)
-            std::ofstream(dir + "/" + file)
-                .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        {
+            const std::string path = dir + "/" + file;
+            if (file.back() == '/')
+                std::filesystem::create_directory(path);
+            else if (file.back() == '|')
+                ASSERT_EQ(mkfifo(path.substr(0, path.size() - 1).c_str(), 0600), 0);
+            else
+                std::ofstream(path).write(reinterpret_cast<const char*>(bytes.data()),
+                                          std::streamsize(bytes.size()));
+        }
         std::string expected = line.empty() ? "" : "Vaxo: " + line + "\n";
         for (size_t at = expected.find("D/"); at != std::string::npos;
              at = expected.find("D/", at + dir.size()))
