@@ -219,7 +219,7 @@ bool ProfileMgr::Save()
     RememberCurProfile();
     // The list on disk may have changed even when nothing did here: another copy's players,
     // or a list lost, get written too.
-    SyncList(nullptr, mCurProfile != nullptr && mCurProfile->mDirty ? mCurProfile.get() : nullptr);
+    SyncList(nullptr, UnsavedCurProfile());
     return !mDirty;
 }
 
@@ -374,7 +374,7 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
     mDirty = true;
     SyncList(profile, nullptr);
     // Another copy made a player of that name meanwhile, or no id is free.
-    if (std::find(mProfiles.begin(), mProfiles.end(), profile) == mProfiles.end())
+    if (!Listed(profile))
         return nullptr;
     return profile;
 }
@@ -388,6 +388,11 @@ void ProfileMgr::RememberCurProfile()
 bool ProfileMgr::Listed(const Profile* profile) const
 {
     return std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end();
+}
+
+Profile* ProfileMgr::UnsavedCurProfile() const
+{
+    return mCurProfile != nullptr && mCurProfile->mDirty ? mCurProfile.get() : nullptr;
 }
 
 void ProfileMgr::SetCurProfile(Profile* profile)

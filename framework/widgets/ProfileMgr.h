@@ -169,6 +169,8 @@ private:
     void TellPlayerGone(const std::string& name);
     // The current player's name into the setting "UserProfile" (not without a folder).
     void RememberCurProfile();
+    // The current player when his details must be written, else null.
+    Profile* UnsavedCurProfile() const;
     // The list holds the profile.
     bool Listed(const Profile* profile) const;
     ProfileNameDialog* GetNameDialog(int dialogId);

@@ -266,8 +266,8 @@ void ProfileMgr::FinishProfileDialog(bool ok)
         // The player the line names, held across the passes: another copy may rename him
         // (he is chosen under his new name) or delete him meanwhile.
         const SmartPtr<Profile> chosen = name.empty() ? nullptr : GetProfile(name, false);
-        SaveCurProfileIfDirty();
-        SyncList(nullptr, nullptr);
+        // The player left saved and the list as it stands on disk, in one pass.
+        SyncList(nullptr, UnsavedCurProfile());
         if (chosen != nullptr && Listed(chosen))
         {
             LoadDetailsIfClean(chosen);
@@ -351,8 +351,7 @@ void ProfileMgr::FinishRenameUserDialog(bool ok)
         const std::string old = renamed->mName;
         // At once, as the player sees it done: the list on disk merged first, where another
         // copy may have given the name meanwhile, or deleted the player.
-        SyncList(nullptr, mCurProfile != nullptr && mCurProfile->mDirty ? mCurProfile.get() : nullptr,
-                 renamed, name);
+        SyncList(nullptr, UnsavedCurProfile(), renamed, name);
         if (!Listed(renamed))
         {
             KillDialog(PROFILE_DIALOG_RENAME);

@@ -84,7 +84,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     std::vector<SmartPtr<Profile>> deleted;
     for (const ListedPlayer& listed : mListed)
     {
-        if (std::find(mProfiles.begin(), mProfiles.end(), listed.mProfile) == mProfiles.end())
+        if (!Listed(listed.mProfile))
             deleted.push_back(listed.mProfile);
     }
     const bool keptBefore = mKeepListFile;
@@ -306,8 +306,6 @@ void ProfileMgr::MergeListOnDisk(Profile* making, Profile* saving, FileSetAside*
 void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profile* making, Profile* saving,
                            ListPass* pass)
 {
-    auto held = [this](const Profile* profile)
-    { return std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end(); };
     auto sameName = [](const Profile* a, const std::string& b)
     { return stricmp(a->mName.c_str(), b.c_str()) == 0; };
     // Not through the application: a demo played back merges nothing; the merge's outcome
@@ -364,7 +362,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
             matched[seen] = true;
             const SmartPtr<Profile>& mine = mListed[seen].mProfile;
             // Deleted here: it stays deleted.
-            if (!held(mine) || placed.count(mine.get()) != 0)
+            if (!Listed(mine) || placed.count(mine.get()) != 0)
                 continue;
             // Renamed by the other copy, unless renamed here too.
             if (mine->mName == mListed[seen].mName)
@@ -472,7 +470,7 @@ void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFi
     }
     for (Profile* profile : {making, saving})
     {
-        if (profile != nullptr && std::find(mProfiles.begin(), mProfiles.end(), profile) != mProfiles.end())
+        if (profile != nullptr && Listed(profile))
             pass->mFiles.insert(profile);
     }
 }

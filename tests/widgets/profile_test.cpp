@@ -1522,8 +1522,11 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
             {"the current player deleted while played",
              [&](ProfileMgr& other)
              {
+                 // The game's pointer to him stays good after the save that loses him.
+                 Profile* played = mMgr.mCurProfile.get();
                  Delete(other, "Bob");
                  mMgr.SaveCurProfileIfDirty();
+                 EXPECT_EQ(played->mName, "Bob");
                  // Over the list where it comes to rest, while it still slides in.
                  ASSERT_TRUE(Users() != nullptr && Users()->IsScrolling());
                  EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_ERROR)->mY, Users()->mScrollTargetY + 40);
