@@ -7,6 +7,7 @@
 #include "app/support/AppTestEnv.h"
 #include "common/AtomicFile.h"
 #include "widgets/ProfileMgr.h"
+#include "widgets/support/ProfileDemoSteps.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -136,17 +137,12 @@ int main(int argc, char** argv)
         app.mDemoBuffer.Clear();
         {
             ProfileMgr mgr(&app);
-            mgr.Load();
-            if (scene.mMeanwhile)
-                scene.mMeanwhile(app);
-            mgr.CreateProfile("Fuzz");
-            if (!mgr.mProfiles.empty())
-            {
-                mgr.mProfiles.pop_front();
-                mgr.mDirty = true;
-                mgr.Save();
-            }
-            mgr.Save();
+            PlayProfileDemoSteps(mgr,
+                                 [&]
+                                 {
+                                     if (scene.mMeanwhile)
+                                         scene.mMeanwhile(app);
+                                 });
         }
         app.mRecordingDemo = false;
         const std::string path = out + "/" + scene.mName;

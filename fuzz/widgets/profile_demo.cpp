@@ -4,6 +4,7 @@
 // and a new player made must be listed.
 #include "support/ProfileFuzzEnv.h"
 #include "widgets/ProfileMgr.h"
+#include "widgets/support/ProfileDemoSteps.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -29,19 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     app.mDemoBuffer.SetData(data, int32_t(size));
 
     ProfileMgr mgr(&app);
-    mgr.Load();
-    Profile* added = mgr.CreateProfile("Fuzz");
-    if (added != nullptr &&
-        std::find(mgr.mProfiles.begin(), mgr.mProfiles.end(), added) == mgr.mProfiles.end())
-        std::abort();
-    if (!mgr.mProfiles.empty())
-    {
-        // As the player dialog deletes one: the save erases its files.
-        mgr.mProfiles.pop_front();
-        mgr.mDirty = true;
-        mgr.Save();
-    }
-    mgr.Save();
+    PlayProfileDemoSteps(mgr, {},
+                         [&mgr](Profile* added)
+                         {
+                             if (added != nullptr && std::find(mgr.mProfiles.begin(), mgr.mProfiles.end(),
+                                                               added) == mgr.mProfiles.end())
+                                 std::abort();
+                         });
     shared.EndRun();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "widgets/ProfileMgr.h"
 #include "widgets/Widget.h"
 #include "widgets/WidgetManager.h"
+#include "widgets/support/ProfileDemoSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -454,18 +455,8 @@ TEST_F(Demo, ThePlayerFuzzTargetsSeedsReplayToTheirLastBit)
         std::unique_ptr<DemoApp> player = Player(stream);
         Profile::InitProfileDir(mEnv.mHome + "users/", true);
         {
-            // As the target plays it: the list loaded, a player made, the first one deleted as
-            // the dialog deletes him, the list saved.
             ProfileMgr mgr(player.get());
-            mgr.Load();
-            mgr.CreateProfile("Fuzz");
-            if (!mgr.mProfiles.empty())
-            {
-                mgr.mProfiles.pop_front();
-                mgr.mDirty = true;
-                mgr.Save();
-            }
-            mgr.Save();
+            PlayProfileDemoSteps(mgr);
         }
         EXPECT_FALSE(player->mDemoDetached);
         EXPECT_LT(player->mDemoBuffer.GetDataLenBits() - player->mDemoBuffer.GetReadBitPos(),
