@@ -216,10 +216,12 @@ bool ProfileMgr::Save()
 {
     if (Profile::mProfileDir.empty())
         return false;
-    RememberCurProfile();
     // The list on disk may have changed even when nothing did here: another copy's players,
     // or a list lost, get written too.
     SyncList(nullptr, UnsavedCurProfile());
+    // After the merge: the name another copy gave the player meanwhile (his old one may be
+    // another player's by now), or none once that copy deleted him.
+    RememberCurProfile();
     return !mDirty;
 }
 
@@ -381,8 +383,8 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
 
 void ProfileMgr::RememberCurProfile()
 {
-    if (mCurProfile != nullptr && !Profile::mProfileDir.empty())
-        mApp->RegistryWriteString(kUserProfileSetting, mCurProfile->mName);
+    if (!Profile::mProfileDir.empty())
+        mApp->RegistryWriteString(kUserProfileSetting, mCurProfile != nullptr ? mCurProfile->mName : "");
 }
 
 bool ProfileMgr::Listed(const Profile* profile) const

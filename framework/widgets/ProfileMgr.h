@@ -100,7 +100,7 @@ public:
     // and a message box says so. A player whose id repeats an earlier one's gets a free id
     // (and a fresh player's details). Temporary files of crashed saves are removed.
     bool Load();
-    // Writes "UserProfile", then merges the list on disk with this copy's changes since it
+    // Merges the list on disk with this copy's changes since it
     // last read or wrote it, writes the current player's details when dirty and users.dat
     // when the list differs from it, and erases the files of players deleted here. Players
     // another copy added or renamed are kept, players deleted in either copy stay deleted
@@ -108,8 +108,9 @@ public:
     // here gets an id above the last one either copy gave out and no player file has, and
     // of two names that differ only in letter case, the one not on disk gets a number. A
     // current player another copy deleted is not written: the user is told, and asked for
-    // another (the player list, or the new-player dialog when none is left). True when
-    // users.dat holds the list now.
+    // another (the player list, or the new-player dialog when none is left). Then writes
+    // "UserProfile" as the list names the current player now. True when users.dat holds the
+    // list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -167,7 +168,8 @@ private:
     // A player chosen in the player list that another copy deleted meanwhile: the list shows
     // the players as they are now, and the user is told.
     void TellPlayerGone(const std::string& name);
-    // The current player's name into the setting "UserProfile" (not without a folder).
+    // The current player's name into the setting "UserProfile", or none without a current
+    // player (not without a folder).
     void RememberCurProfile();
     // The current player when his details must be written, else null.
     Profile* UnsavedCurProfile() const;

@@ -206,6 +206,67 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
         EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
         EXPECT_EQ(stored, current) << setting;
     }
+
+    // Una played here, renamed or deleted by another copy before this one quits: the setting
+    // names her as the list does then, or no one, so that the next start plays her on, and
+    // never a player who took her old name. What the other copy does, the setting saved, and
+    // the player of the next start with his progress.
+    auto rename = [](ProfileMgr& other, const char* from, const char* to)
+    {
+        other.GetProfile(from, false)->mName = to;
+        other.mDirty = true;
+        other.Save();
+    };
+    using Meanwhile = std::function<void(ProfileMgr&)>;
+    const std::tuple<const char*, Meanwhile, const char*, const char*, int> others[] = {
+        {"renamed", [&](ProfileMgr& other) { rename(other, "Una", "Zed"); }, "Zed", "Zed", 5},
+        {"renamed, and her name given to another",
+         [&](ProfileMgr& other)
+         {
+             rename(other, "Una", "Zed");
+             rename(other, "Bob", "Una");
+         },
+         "Zed", "Zed", 5},
+        {"deleted, and her name given to another",
+         [&](ProfileMgr& other)
+         {
+             other.mProfiles.remove(SmartPtr<Profile>(other.GetProfile("Una", false)));
+             other.mDirty = true;
+             other.Save();
+             rename(other, "Bob", "Una");
+         },
+         "", "Cy", 7},
+    };
+    for (const auto& [what, act, setting, next, score] : others)
+    {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(mDir);
+        {
+            HookMgr start(&mApp);
+            for (const auto& [name, points] : {std::pair("Una", 5), {"Bob", 6}, {"Cy", 7}})
+            {
+                Profile* player = start.CreateProfile(name);
+                Score(player)->mScore = points;
+                player->SaveDetails();
+            }
+        }
+        mApp.RegistryWriteString("UserProfile", "Una");
+        HookMgr mgr(&mApp), other(&mApp);
+        ASSERT_TRUE(mgr.Load() && other.Load());
+        ASSERT_EQ(mgr.mCurProfile->mName, "Una");
+        act(other);
+        mgr.Save();
+        std::string stored;
+        EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
+        EXPECT_EQ(stored, setting);
+        HookMgr restarted(&mApp);
+        ASSERT_TRUE(restarted.Load());
+        EXPECT_EQ(restarted.mCurProfile->mName, next);
+        EXPECT_EQ(Score(restarted.mCurProfile)->mScore, score);
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
+    }
 }
 
 TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
