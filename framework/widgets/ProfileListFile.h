@@ -3,6 +3,8 @@
 // turns at while they read, merge and write the list, and the order in which ids are given.
 #pragma once
 
+#include "widgets/ProfileMgr.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -16,8 +18,12 @@ constexpr int32_t kUsersFileVersion = 2;
 // Profile::mProfileDir + "users.dat".
 std::string UsersPath();
 
-// The last id given out as users.last holds it; 0 when there is none to be read.
-int32_t ReadLastId();
+// users.last as the file holds it; not found when there is none, or it is not of this program.
+ListLast ReadListLast();
+// False when it could not be written.
+bool WriteListLast(const ListLast& last);
+// A name for a list started anew: random, never 0.
+uint64_t NewListIdentity();
 
 // The lock on the profile folder. Released when it goes (closing releases it).
 class ProfileListLock

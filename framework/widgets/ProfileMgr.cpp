@@ -79,7 +79,7 @@ ProfileListLock::~ProfileListLock()
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
       mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mListedNext(0),
-      mToldNewerList(false)
+      mListedIdentity(0), mToldNewerList(false)
 {
     Clear();
 }
@@ -124,10 +124,14 @@ bool ProfileMgr::Load()
     FileSetAside aside;
     bool setAside = false;
     bool loaded = false;
+    ListLast last;
     {
         ProfileListLock lock(onDisk);
         if (onDisk)
+        {
             RemoveStaleTempFiles(Profile::mProfileDir, IsPlayerFileName);
+            last = ReadListLast();
+        }
         Buffer buffer;
         if (mApp->ReadBufferFromFile(UsersPath(), &buffer, false))
         {
@@ -160,8 +164,12 @@ bool ProfileMgr::Load()
         }
     }
     // Before any box: the list as read (none when it could not be) is what this copy's
-    // changes are told apart from.
-    RememberListOnDisk();
+    // changes are told apart from, and users.last says which list gave the ids.
+    DemoSyncListLast(&last);
+    std::map<const Profile*, uint64_t> origins;
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        origins[profile.get()] = last.OriginOf(profile->mId);
+    RememberListOnDisk(last.mIdentity, origins);
     // Once the lock is let go: the box waits for the user.
     if (setAside)
         TellListSetAside(aside);
@@ -173,7 +181,7 @@ bool ProfileMgr::Load()
     }
     if (mKeepListFile)
         TellNewerList();
-    const bool renumbered = GiveRepeatedIdsFreeOnes();
+    const bool renumbered = GiveRepeatedIdsFreeOnes(last.mLastId);
     std::string name;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
         mCurProfile = GetProfile(name, false);
@@ -327,7 +335,7 @@ bool ProfileMgr::IdTaken(int32_t id)
     return exists;
 }
 
-bool ProfileMgr::GiveRepeatedIdsFreeOnes()
+bool ProfileMgr::GiveRepeatedIdsFreeOnes(int32_t lastId)
 {
     // Two players with one id would share one player file: saving one overwrites the
     // other, and deleting one erases the other's progress.
@@ -335,20 +343,12 @@ bool ProfileMgr::GiveRepeatedIdsFreeOnes()
     bool renumbered = false;
     // Ids found below an exhausted counter rise: each search goes on from the last.
     int32_t firstBelow = 1;
-    // New ids go above users.last too, read once it is needed (a demo takes it from the
-    // recording machine).
-    int lastId = -1;
     for (SmartPtr<Profile>& profile : mProfiles)
     {
         if (seen.insert(profile->mId).second)
             continue;
-        if (lastId < 0)
-        {
-            lastId = mApp->mPlayingDemo ? 0 : ReadLastId();
-            mApp->DemoSyncInt(&lastId);
-            lastId = std::max(lastId, 0);
-        }
-        const int32_t counter = std::max(mNextId, int32_t(lastId));
+        // New ids go above users.last too.
+        const int32_t counter = std::max(mNextId, lastId);
         const int32_t id = FirstFreeId(counter, firstBelow, [this](int32_t free) { return !IdTaken(free); });
         if (id == 0)
             break;

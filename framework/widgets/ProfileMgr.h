@@ -16,7 +16,10 @@
 // read by name only after one, so that it is the file of the id the player keeps; a new
 // player's file is written at once and holds its id even when users.dat is lost or cannot be
 // written, and the last id given out is kept beside users.dat too (users.last), so that a
-// lost list never gives a deleted player's id again.
+// lost list never gives a deleted player's id again. users.last also names the list: a list
+// started anew once users.last is lost gets a name of its own, and the players a copy puts
+// back keep the name of the list that gave their ids, so that an id is never taken for a
+// player of another list whatever counter a copy that remembers the old one puts back.
 #pragma once
 
 #include "common/SmartPtr.h"
@@ -25,6 +28,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,6 +43,27 @@ class ProfileNameDialog;
 class ProfileUserDialog;
 class VaxoAppBase;
 class Widget;
+
+// users.last: the last id given out, and which list gave the ids of the players listed.
+struct ListLast
+{
+    // Read from a file of this program (or of an older one, which wrote the last id alone).
+    bool mFound = false;
+    int32_t mLastId = 0;
+    // The list's name, made when it was started anew; 0 for a list an older program started.
+    uint64_t mIdentity = 0;
+    // The listed players whose ids an earlier list gave (put back after both files were lost):
+    // that list's name, by id. 0: not known (a list read without its users.last).
+    std::map<int32_t, uint64_t> mOrigins;
+
+    // The same file contents (found or not aside).
+    bool operator==(const ListLast& other) const
+    {
+        return mLastId == other.mLastId && mIdentity == other.mIdentity && mOrigins == other.mOrigins;
+    }
+    // The name of the list that gave the id: mOrigins', else this list's; 0 when none was read.
+    uint64_t OriginOf(int32_t id) const;
+};
 
 // Ids of the player dialogs in the application's dialog table.
 enum
@@ -183,8 +208,9 @@ private:
     void RememberFocus();
     // A listed player holds the id, or a player file has it.
     bool IdTaken(int32_t id);
-    // Gives each player whose id repeats an earlier player's a free id; whether any did.
-    bool GiveRepeatedIdsFreeOnes();
+    // Gives each player whose id repeats an earlier player's a free id above lastId (users.last's)
+    // too; whether any did.
+    bool GiveRepeatedIdsFreeOnes(int32_t lastId);
     // The players of a list being read, after its version and last id; nextId rises to
     // the largest id read.
     void ReadProfiles(DataSync& sync, ProfileList* profiles, int32_t* nextId);
@@ -200,8 +226,15 @@ private:
         // Players whose details are written under their ids before users.dat: the one being
         // saved, a new one, and those the file does not hold under their ids yet.
         std::set<const Profile*> mFiles;
-        // The last id given out as users.last held it (0: not read): new ids go above it.
-        int32_t mLastId = 0;
+        // users.last as read (not on a demo's playback): new ids go above its last id, and ids
+        // are taken for this copy's players as the list names it allow.
+        ListLast mLast;
+        // The list's name once the pass is done: users.last's, or a new one when it was lost.
+        uint64_t mIdentity = 0;
+        // The name of the list that gave each player's id (see ListLast::mOrigins).
+        std::map<const Profile*, uint64_t> mOrigins;
+        // mOrigins holds the merged list's (else users.last's are kept as read).
+        bool mMerged = false;
         // A listed player the user renamed just now, and the name typed: given only when no
         // other player has it once the list on disk is merged.
         Profile* mRenamed = nullptr;
@@ -220,8 +253,14 @@ private:
     // The files of the players deleted here, once users.dat no longer lists them; a player
     // of the list holding the same id keeps the file.
     void EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted);
-    // mListed and mListedNext become the list and counter as users.dat holds them now.
-    void RememberListOnDisk();
+    // mListed, mListedNext and mListedIdentity become the list, counter and list name as the
+    // files hold them now; origins: the name of the list that gave each player's id.
+    void RememberListOnDisk(uint64_t identity, const std::map<const Profile*, uint64_t>& origins);
+    // users.last as the pass leaves it: written before any player file has a new id. When it
+    // cannot be written, the pass keeps the names users.last holds.
+    void SaveListLast(ListPass* pass);
+    // Records users.last as Load read it in a demo; on playback takes it from it.
+    void DemoSyncListLast(ListLast* last);
     // users.dat as another copy may have left it: merged (MergeList), or moved aside when it
     // cannot be used; the newer program's list sets mKeepListFile.
     void MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,
@@ -260,6 +299,8 @@ private:
         int32_t mId;
         std::string mName;
         SmartPtr<Profile> mProfile;
+        // The name of the list that gave the id (ListLast::mOrigins).
+        uint64_t mOrigin;
     };
     std::vector<ListedPlayer> mListed;
     // The profiles whose mMgr is this manager.
@@ -269,6 +310,9 @@ private:
     // The last id given out as users.dat held it then: while the file's counter has not
     // fallen below it nor reached the top, no id was given twice since.
     int32_t mListedNext;
+    // The list's name then (ListLast::mIdentity): an id of a list of another name is never
+    // taken for a player of this one by id alone.
+    uint64_t mListedIdentity;
     bool mToldNewerList;
 };
 

@@ -18,44 +18,133 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <random>
 
 namespace Vaxo
 {
 
 namespace
 {
-// The last id given out, kept beside users.dat as one Long of the save format: a list
-// deleted, damaged or replaced takes its counter with it, and a deleted player's id given
-// again would be taken for him by a copy that still holds him.
+// The last id given out, kept beside users.dat in the save format: a list deleted, damaged or
+// replaced takes its counter with it, and a deleted player's id given again would be taken for
+// him by a copy that still holds him. Then the list's name (8 bytes) and the players whose ids
+// an earlier list gave: their count, and each one's id and that list's name. An older program
+// wrote the last id alone (4 bytes), and reads nothing else.
 std::string LastIdPath()
 {
     return Profile::mProfileDir + "users.last";
 }
 
-// A failure leaves the ids to the list and the player files.
-void WriteLastId(int32_t id)
+// More players put back from earlier lists than this leave users.last unread (a list started
+// anew at every pass, whose ids are taken as a list without users.last has them): it is read
+// at every pass, and only up to this size.
+constexpr int32_t kMaxOrigins = 65536;
+constexpr int32_t kLastHead = 16;
+constexpr int32_t kLastEntry = 12;
+
+void SyncIdentity(DataSync& sync, uint64_t& identity)
 {
-    DataSync sync;
-    sync.OpenWriter(4);
-    sync.SyncLong(id);
-    const DataWriter* writer = sync.GetWriter();
-    WriteFileAtomically(LastIdPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
+    uint32_t low = uint32_t(identity), high = uint32_t(identity >> 32);
+    sync.SyncLong(low);
+    sync.SyncLong(high);
+    identity = uint64_t(high) << 32 | low;
+}
+
+// A list's name in a demo.
+void WriteIdentity(Buffer& buffer, uint64_t identity)
+{
+    buffer.WriteLong(int32_t(uint32_t(identity)));
+    buffer.WriteLong(int32_t(uint32_t(identity >> 32)));
+}
+
+uint64_t ReadIdentity(const Buffer& buffer)
+{
+    const uint32_t low = uint32_t(buffer.ReadLong());
+    return uint64_t(uint32_t(buffer.ReadLong())) << 32 | low;
 }
 } // namespace
 
-int32_t ReadLastId()
+uint64_t ListLast::OriginOf(int32_t id) const
 {
-    // Read at every pass: a file of any other size is not this program's, and its size alone
-    // tells so.
-    std::vector<char> bytes;
-    if (ReadStoredFile(LastIdPath(), &bytes, 4) != StoredFileRead::kRead || bytes.size() != 4)
+    if (!mFound)
         return 0;
+    const auto at = mOrigins.find(id);
+    return at != mOrigins.end() ? at->second : mIdentity;
+}
+
+ListLast ReadListLast()
+{
+    ListLast last;
+    // Read at every pass: a file of a size this program does not write is not its own, and its
+    // size alone tells so.
+    std::vector<char> bytes;
+    if (ReadStoredFile(LastIdPath(), &bytes, kLastHead + kLastEntry * kMaxOrigins) != StoredFileRead::kRead)
+        return last;
+    const int32_t size = int32_t(bytes.size());
+    if (size != 4 && (size < kLastHead || (size - kLastHead) % kLastEntry != 0))
+        return last;
     DataSync sync;
-    sync.OpenReader(bytes.data(), int32_t(bytes.size()));
-    int32_t id = 0;
-    sync.SyncLong(id);
-    return std::max(id, int32_t(0));
+    sync.OpenReader(bytes.data(), size);
+    sync.SyncLong(last.mLastId);
+    last.mLastId = std::max(last.mLastId, int32_t(0));
+    last.mFound = true;
+    if (size == 4)
+        return last;
+    SyncIdentity(sync, last.mIdentity);
+    int32_t count = 0;
+    sync.SyncLong(count);
+    // The count the file claims must be the one its size holds.
+    if (count != (size - kLastHead) / kLastEntry)
+        return ListLast();
+    for (int32_t i = 0; i < count; ++i)
+    {
+        int32_t id = 0;
+        uint64_t origin = 0;
+        sync.SyncLong(id);
+        SyncIdentity(sync, origin);
+        last.mOrigins.emplace(id, origin);
+    }
+    return last;
+}
+
+bool WriteListLast(const ListLast& last)
+{
+    DataSync sync;
+    sync.OpenWriter(kLastHead);
+    int32_t lastId = last.mLastId;
+    sync.SyncLong(lastId);
+    // A list an older program started keeps the file that program reads.
+    if (last.mIdentity != 0 || !last.mOrigins.empty())
+    {
+        uint64_t identity = last.mIdentity;
+        SyncIdentity(sync, identity);
+        int32_t count = int32_t(last.mOrigins.size());
+        sync.SyncLong(count);
+        for (const auto& [listedId, listedOrigin] : last.mOrigins)
+        {
+            int32_t id = listedId;
+            uint64_t origin = listedOrigin;
+            sync.SyncLong(id);
+            SyncIdentity(sync, origin);
+        }
+    }
+    const DataWriter* writer = sync.GetWriter();
+    return WriteFileAtomically(LastIdPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
+}
+
+uint64_t NewListIdentity()
+{
+    // The clock too, should the system's source give the same numbers in two copies.
+    std::random_device device;
+    uint64_t identity = 0;
+    while (identity == 0)
+    {
+        identity = (uint64_t(device()) << 32 | device()) ^
+                   uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+    return identity;
 }
 
 // [SECTION] The pass
@@ -102,15 +191,17 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         ProfileListLock lock(onDisk);
         if (onDisk)
         {
-            pass.mLastId = ReadLastId();
+            pass.mLast = ReadListLast();
+            // Without users.last the list is started anew, under a name of its own: whatever
+            // counter a copy puts back, none of its ids is taken for a player of another list.
+            pass.mIdentity = pass.mLast.mFound ? pass.mLast.mIdentity : NewListIdentity();
             MergeListOnDisk(making, saving, &aside, &setAside, &pass);
+            // Before any file has the id: a crash in between leaves an id given to no player.
+            SaveListLast(&pass);
         }
         // A demo cut off from its stream: ids as if no file existed.
         if (!DemoSyncMerge(before, &pass))
             GiveIdsWithoutList(making, saving, false, &pass);
-        // Before any file has the id: a crash in between leaves an id given to no player.
-        if (onDisk && mNextId > pass.mLastId)
-            WriteLastId(mNextId);
         // First the player files: an id is held by its file from the moment it is given, also
         // when users.dat is lost or cannot be written.
         for (const SmartPtr<Profile>& profile : mProfiles)
@@ -157,10 +248,36 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     if (written)
         mDirty = false;
     if (written || pass.mSame)
-        RememberListOnDisk();
+        RememberListOnDisk(pass.mIdentity, pass.mOrigins);
     if (currentListed && mCurProfile == current && !Listed(current))
         LoseCurProfile();
     return savingWritten;
+}
+
+void ProfileMgr::SaveListLast(ListPass* pass)
+{
+    ListLast last;
+    last.mFound = true;
+    last.mLastId = std::max(mNextId, pass->mLast.mLastId);
+    last.mIdentity = pass->mIdentity;
+    if (!pass->mMerged)
+        last.mOrigins = pass->mLast.mOrigins;
+    else
+    {
+        for (const SmartPtr<Profile>& profile : mProfiles)
+        {
+            const uint64_t origin = pass->mOrigins[profile.get()];
+            if (origin != last.mIdentity)
+                last.mOrigins[profile->mId] = origin;
+        }
+    }
+    // Written with every users.dat, so that a list is seldom left without its name.
+    if ((pass->mLast.mFound && last == pass->mLast && !pass->mWrite) || WriteListLast(last))
+        return;
+    // Not written: the players are what users.last still says they are.
+    pass->mIdentity = pass->mLast.mIdentity;
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        pass->mOrigins[profile.get()] = pass->mLast.OriginOf(profile->mId);
 }
 
 void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& deleted)
@@ -178,12 +295,17 @@ void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& delet
     }
 }
 
-void ProfileMgr::RememberListOnDisk()
+void ProfileMgr::RememberListOnDisk(uint64_t identity, const std::map<const Profile*, uint64_t>& origins)
 {
     mListed.clear();
     for (const SmartPtr<Profile>& profile : mProfiles)
-        mListed.push_back({profile->mId, profile->mName, profile});
+    {
+        const auto origin = origins.find(profile.get());
+        mListed.push_back(
+            {profile->mId, profile->mName, profile, origin != origins.end() ? origin->second : 0});
+    }
     mListedNext = mNextId;
+    mListedIdentity = identity;
 }
 
 bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
@@ -197,6 +319,7 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
         buffer.WriteBoolean(pass->mSame);
         buffer.WriteBoolean(mKeepListFile);
         buffer.WriteLong(mNextId);
+        WriteIdentity(buffer, pass->mIdentity);
         buffer.WriteLong(int32_t(mProfiles.size()));
         // Each player as the place it had in the list before (-1: read from the file), its id
         // and name, and whether its details are written: the replay keeps the same players,
@@ -208,6 +331,7 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
             buffer.WriteLong(profile->mId);
             buffer.WriteString(profile->mName);
             buffer.WriteBoolean(pass->mFiles.count(profile.get()) != 0);
+            WriteIdentity(buffer, pass->mOrigins[profile.get()]);
         }
     }
     mApp->DemoSyncBuffer(&buffer);
@@ -221,6 +345,8 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
     pass->mSame = buffer.ReadBoolean();
     mKeepListFile = buffer.ReadBoolean();
     mNextId = buffer.ReadLong();
+    pass->mIdentity = ReadIdentity(buffer);
+    pass->mOrigins.clear();
     const std::vector<SmartPtr<Profile>> places(before.begin(), before.end());
     ProfileList merged;
     // A damaged demo's count is not trusted beyond its bytes.
@@ -230,6 +356,7 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
         const int32_t id = buffer.ReadLong();
         const std::string name = buffer.ReadString();
         const bool file = buffer.ReadBoolean();
+        const uint64_t origin = ReadIdentity(buffer);
         SmartPtr<Profile> profile = place >= 0 && size_t(place) < places.size()
                                         ? places[size_t(place)]
                                         : SmartPtr<Profile>(mFactory());
@@ -243,10 +370,47 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
         profile->mName = name;
         if (file)
             pass->mFiles.insert(profile.get());
+        pass->mOrigins[profile.get()] = origin;
         merged.push_back(profile);
     }
     mProfiles = merged;
     return true;
+}
+
+void ProfileMgr::DemoSyncListLast(ListLast* last)
+{
+    if (!mApp->mRecordingDemo && !mApp->mPlayingDemo)
+        return;
+    Buffer buffer;
+    if (mApp->mRecordingDemo)
+    {
+        buffer.WriteBoolean(last->mFound);
+        buffer.WriteLong(last->mLastId);
+        WriteIdentity(buffer, last->mIdentity);
+        buffer.WriteLong(int32_t(last->mOrigins.size()));
+        for (const auto& [id, origin] : last->mOrigins)
+        {
+            buffer.WriteLong(id);
+            WriteIdentity(buffer, origin);
+        }
+    }
+    mApp->DemoSyncBuffer(&buffer);
+    if (!mApp->mPlayingDemo)
+        return;
+    *last = ListLast();
+    // Nothing came from a demo whose playback was cut off.
+    if (buffer.GetDataLen() == 0)
+        return;
+    buffer.SeekFront();
+    last->mFound = buffer.ReadBoolean();
+    last->mLastId = std::max(buffer.ReadLong(), int32_t(0));
+    last->mIdentity = ReadIdentity(buffer);
+    // A damaged demo's count is not trusted beyond its bytes.
+    for (int32_t count = buffer.ReadLong(); count > 0 && !buffer.AtEnd(); --count)
+    {
+        const int32_t id = buffer.ReadLong();
+        last->mOrigins.emplace(id, ReadIdentity(buffer));
+    }
 }
 
 // [SECTION] The merge
@@ -326,22 +490,52 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     // Players named as the file names them: another player named so in other letter case
     // gets a number.
     std::set<const Profile*> named;
+    // The name of the list that gave the id of each player holding the id the file gives him.
+    std::map<const Profile*, uint64_t> heldOrigins;
     ProfileList merged;
-    auto place = [&](const SmartPtr<Profile>& profile, bool fileId)
+    auto place = [&](const SmartPtr<Profile>& profile, bool fileId, uint64_t origin)
     {
         placed.insert(profile.get());
         merged.push_back(profile);
         if (fileId)
+        {
             fileIds.insert(profile.get());
+            heldOrigins[profile.get()] = origin;
+        }
     };
+    const ListLast& last = pass->mLast;
     // Ids given out never go below the higher of the two counters on disk, so an id there is
     // the player this copy listed under it, renamed or not; unless the list was started again
     // (deleted, damaged or replaced with users.last lost too), which leaves that counter below
     // the one this copy saw, or the counter reached the top, from where ids are reused.
-    const int32_t counterOnDisk = std::max(nextOnDisk, pass->mLastId);
+    const int32_t counterOnDisk = std::max(nextOnDisk, last.mLastId);
     const bool idsGivenOnce = counterOnDisk >= mListedNext && counterOnDisk < INT32_MAX;
+    // The list this copy last saw, not started anew since.
+    const bool sameList = last.mFound && last.mIdentity == mListedIdentity;
+    // Whether an id on disk, given by the list named `onDisk`, may be this copy's player who had
+    // it from the list named `mine`: by id alone (renamed or not), with his name too, or not.
+    // A copy that remembers a list started anew may put its counter back, so an id of another
+    // list is never this copy's player's; within one list the counters tell, and a list without
+    // a name (an older program's, or one read without users.last) has only them.
+    enum class Kin
+    {
+        kNone,
+        kByName,
+        kById
+    };
+    auto kin = [&](uint64_t onDisk, uint64_t mine)
+    {
+        if (onDisk != 0 && mine != 0 && onDisk != mine)
+            return Kin::kNone;
+        if (onDisk != 0 && mine != 0)
+            return onDisk != last.mIdentity || (sameList && idsGivenOnce) ? Kin::kById : Kin::kByName;
+        if (onDisk != 0)
+            return Kin::kNone;
+        return idsGivenOnce ? Kin::kById : Kin::kByName;
+    };
     for (const SmartPtr<Profile>& entry : onDisk)
     {
+        const uint64_t origin = last.OriginOf(entry->mId);
         // The player as this copy last saw it: the same id and name (ids may repeat in a
         // damaged list), or the same id under a name the other copy gave it.
         size_t seen = mListed.size();
@@ -349,12 +543,13 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         {
             if (matched[i] || mListed[i].mId != entry->mId)
                 continue;
-            if (sameName(entry, mListed[i].mName))
+            const Kin how = kin(origin, mListed[i].mOrigin);
+            if (how != Kin::kNone && sameName(entry, mListed[i].mName))
             {
                 seen = i;
                 break;
             }
-            if (seen == mListed.size() && idsGivenOnce)
+            if (seen == mListed.size() && how == Kin::kById)
                 seen = i;
         }
         if (seen < mListed.size())
@@ -369,23 +564,23 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
                 mine->mName = entry->mName;
             if (mine->mName == entry->mName)
                 named.insert(mine.get());
-            place(mine, mine->mId == entry->mId);
+            place(mine, mine->mId == entry->mId, origin);
             continue;
         }
         // Added by the other copy; or a player this copy holds under the same id and name
-        // (both gave a repeated id the same new one).
+        // (both gave a repeated id of the list this copy saw the same new one).
         SmartPtr<Profile> same;
         for (const SmartPtr<Profile>& profile : mProfiles)
         {
-            if (placed.count(profile.get()) == 0 && profile->mId == entry->mId &&
-                sameName(profile, entry->mName))
+            if (sameList && origin == last.mIdentity && placed.count(profile.get()) == 0 &&
+                profile->mId == entry->mId && sameName(profile, entry->mName))
             {
                 same = profile;
                 break;
             }
         }
         named.insert(same != nullptr ? same.get() : entry.get());
-        place(same != nullptr ? same : entry, true);
+        place(same != nullptr ? same : entry, true, origin);
     }
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
@@ -394,20 +589,20 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         const auto listed = listedAs(profile);
         // Added here.
         if (listed == mListed.end())
-            place(profile, false);
+            place(profile, false, 0);
         // Gone from the list on disk. With its file gone too, or its id on disk under another
         // player of a list started again (given again once the file was gone), deleted by
         // another copy: it stays deleted, and its progress is not written. Else the list was
-        // lost, and the player keeps his id and file.
+        // lost, and the player keeps his id and file, and the name of the list that gave it.
         else if (idsOnDisk.count(listed->mId) == 0 && fileThere(listed->mId))
-            place(profile, profile->mId == listed->mId);
+            place(profile, profile->mId == listed->mId, listed->mOrigin);
     }
     // A player added or renumbered here keeps its id only when it is above the last id the
     // file gave out (the other copy may have given it, and deleted that player since) and no
     // other player holds it; else it gets a free one above both counters, with no player file.
     // Two players never share a player file. Once the counter is at the top, ids are reused
     // anyway.
-    int32_t counter = std::max({mNextId, nextOnDisk, pass->mLastId});
+    int32_t counter = std::max({mNextId, nextOnDisk, last.mLastId});
     std::set<int32_t> taken;
     for (const SmartPtr<Profile>& profile : merged)
     {
@@ -433,6 +628,11 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     }
     mProfiles = merged;
     mNextId = counter;
+    // Ids given now are the list's own.
+    pass->mMerged = true;
+    for (const SmartPtr<Profile>& profile : mProfiles)
+        pass->mOrigins[profile.get()] =
+            fileIds.count(profile.get()) != 0 ? heldOrigins[profile.get()] : pass->mIdentity;
     GiveTypedName(*pass);
     // A new player that got no id, or whose name another copy took meanwhile, is not made.
     const bool nameFree = MarkRepeatedNames(named, making);
@@ -462,7 +662,7 @@ void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFi
         std::set<int32_t> taken;
         for (const SmartPtr<Profile>& profile : mProfiles)
             taken.insert(profile->mId);
-        making->mId = FreeIdOnDisk(taken, std::max(mNextId, pass->mLastId), askFiles);
+        making->mId = FreeIdOnDisk(taken, std::max(mNextId, pass->mLast.mLastId), askFiles);
         // An id found below an exhausted counter leaves the counter at the top.
         mNextId = std::max(mNextId, making->mId);
         if (making->mId == 0)

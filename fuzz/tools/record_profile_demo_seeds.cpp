@@ -2,7 +2,9 @@
 // own steps run (the list loaded, a player "Fuzz" made, the first player deleted as the dialog
 // deletes him, the list saved twice) against a folder that another copy of the program, or a
 // mishap, changes between them. What a pass records changes with the code, so the streams are
-// recorded again whenever it does (Demo.ThePlayerFuzzTargetsSeedsReplayToTheirLastBit says so):
+// recorded again whenever it does (Demo.ThePlayerFuzzTargetsSeedsReplayToTheirLastBit says so).
+// Those where both list files are lost differ at each recording: they hold the random name the
+// list is started anew under.
 //   record_profile_demo_seeds <fuzz/widgets/corpus/profile_demo>   (or the profile_demo_seeds target)
 #include "app/support/AppTestEnv.h"
 #include "common/AtomicFile.h"
@@ -61,6 +63,8 @@ void Delete(ProfileMgr& mgr, const char* name)
 
 const std::string kNewerList("\x03\0\0\0\x09\0\0\0whatever", 16);
 const std::string kDamagedList("\x02\0\0\0\x02\0\0\0\x09\0\0\0", 12);
+// users.last of the list of Amy and Bob: the last id 2, a name, no player put back.
+const std::string kNamedLast("\x02\0\0\0\x01\x02\x03\x04\x05\x06\x07\x08\0\0\0\0", 16);
 
 const Scene kScenes[] = {
     {"list_kept",
@@ -94,6 +98,27 @@ const Scene kScenes[] = {
          WriteBytes(Profile::GetDetailsPath(2), std::string("\x01\0\0", 3));
          for (int i = 1; i <= 100; i++)
              WriteBytes(Profile::GetDetailsPath(2) + ".damaged" + (i > 1 ? std::to_string(i) : ""), "");
+     },
+     nullptr},
+    {"both_lists_lost", nullptr,
+     [](VaxoAppBase&)
+     {
+         // The list is started anew under a name of its own: this copy's players come back.
+         std::remove(UsersPath().c_str());
+         std::remove((Profile::mProfileDir + "users.last").c_str());
+     }},
+    {"both_lists_lost_other_copy_added", nullptr,
+     [](VaxoAppBase& app)
+     {
+         std::remove(UsersPath().c_str());
+         std::remove((Profile::mProfileDir + "users.last").c_str());
+         OtherCopy(app, [](ProfileMgr& other) { other.CreateProfile("Cat"); });
+     }},
+    {"users_last_of_older_program",
+     [](VaxoAppBase&)
+     {
+         // The last id alone.
+         WriteBytes(Profile::mProfileDir + "users.last", std::string("\x02\0\0\0", 4));
      },
      nullptr},
     {"unlisted_file_unreadable",
@@ -130,6 +155,9 @@ int main(int argc, char** argv)
             start.mCurProfile = start.CreateProfile("Bob");
             start.Save();
         }
+        // The list's name made at random, fixed: the streams are the same at every recording but
+        // those where the list is started anew.
+        WriteBytes(Profile::mProfileDir + "users.last", kNamedLast);
         if (scene.mBefore)
             scene.mBefore(app);
         app.mRecordingDemo = true;

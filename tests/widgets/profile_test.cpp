@@ -707,6 +707,8 @@ enum class Mishap
     kDamaged, // bytes that cannot be read as a list: moved aside by the next copy to save
     kNewer,   // a newer program's list, which no copy writes over
     kEmpty,   // bytes that read as a valid list of no players
+    // users.dat and users.last
+    kBothDeleted,
 };
 
 // 12 bytes as random as the mishap allows: version, last id given out, player count.
@@ -735,11 +737,13 @@ struct RaceFigures
 
 // Copies on one folder that all read the list, then each add a player at once, then add,
 // rename, delete and play players at random without reading the list again, while users.dat
-// is lost, damaged or replaced once: the players added at once are all kept under ids of
-// their own, no id is given to two players, no player file is written for two players, no
+// is lost (with users.last or not), damaged or replaced once: the players added at once are all
+// kept under ids of their own, no id is given to two players (once both list files are lost, a
+// deleted player's may be given again), no player file is written for two players, no
 // player loads another's progress or becomes another (each copy checks its players after
 // every save), and the list holds every player added and not deleted, under names the
-// dialogs tell apart. VAXO_PROFILE_RACE_RUNS sets the runs of each mishap.
+// dialogs tell apart. VAXO_PROFILE_RACE_RUNS sets the runs of each mishap, and
+// VAXO_PROFILE_RACE_MISHAP (its name as printed, "deleted with users.last") runs that one alone.
 TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
 {
     const char* runsSet = std::getenv("VAXO_PROFILE_RACE_RUNS");
@@ -747,13 +751,15 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
     constexpr int kCopies = 4;
     constexpr int kSteps = 100;
     const std::string logPath = mEnv.mHome + "copies.log";
-    const std::pair<Mishap, const char*> mishaps[] = {{Mishap::kNone, "nothing"},
-                                                      {Mishap::kDeleted, "deleted"},
-                                                      {Mishap::kDamaged, "damaged"},
-                                                      {Mishap::kNewer, "newer"},
-                                                      {Mishap::kEmpty, "valid and empty"}};
+    const std::pair<Mishap, const char*> mishaps[] = {
+        {Mishap::kNone, "nothing"},          {Mishap::kDeleted, "deleted"},
+        {Mishap::kDamaged, "damaged"},       {Mishap::kNewer, "newer"},
+        {Mishap::kEmpty, "valid and empty"}, {Mishap::kBothDeleted, "deleted with users.last"}};
+    const char* onlySet = std::getenv("VAXO_PROFILE_RACE_MISHAP");
     for (const auto& [mishap, what] : mishaps)
     {
+        if (onlySet != nullptr && std::string(onlySet) != what)
+            continue;
         SCOPED_TRACE(what);
         RaceFigures figures;
         for (int run = 0; run < kRuns; run++)
@@ -822,11 +828,13 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                             if (step == mishapStep)
                             {
                                 const std::string bytes = MishapBytes(mishap, random);
-                                if (mishap == Mishap::kDeleted)
+                                if (mishap == Mishap::kDeleted || mishap == Mishap::kBothDeleted)
                                     std::filesystem::remove(mDir + "users.dat");
                                 else
                                     WriteFileAtomically(mDir + "users.dat", bytes.data(),
                                                         uint32_t(bytes.size()));
+                                if (mishap == Mishap::kBothDeleted)
+                                    std::filesystem::remove(mDir + "users.last");
                             }
                             const uint32_t what = random() % 4;
                             const std::string stamp = me + "s" + std::to_string(step);
@@ -857,8 +865,11 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                                 if (!tagged->mTag.empty() && tagged->mTag != tag)
                                     note("crossed " + tag);
                                 tagged->mTag = tag;
-                                // Not written once another copy deleted the player.
-                                if (player->SaveDetails())
+                                // Not written once another copy deleted the player. The ids the
+                                // save gave are noted before the file.
+                                const bool written = player->SaveDetails();
+                                checkPlayers();
+                                if (written)
                                     note("file " + std::to_string(player->mId) + " " + tag);
                                 else
                                     failed += mgr.GetProfile(player->mName, false) == player ? 1 : 0;
@@ -905,8 +916,16 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 EXPECT_EQ(ChildStatus(pid, true), 0);
             close(log);
 
-            std::map<int32_t, std::set<std::string>> given, written;
-            std::set<std::string> kept;
+            // Each id's players in the order they were given it, and the players files were
+            // written for under it.
+            std::map<int32_t, std::vector<std::string>> given;
+            std::map<int32_t, std::set<std::string>> written;
+            std::set<std::string> kept, gone;
+            std::set<int32_t> sharedIds, sharedFiles;
+            // Once both list files are lost, nothing on disk holds the id of a player deleted
+            // before: it may be given again, but not while that player lives, and no progress is
+            // written under it but the last holder's.
+            const bool givenAgain = mishap == Mishap::kBothDeleted;
             int crossed = 0;
             std::istringstream lines(ReadFile(logPath));
             for (std::string what, second, third; lines >> what >> second;)
@@ -914,26 +933,37 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 if (what == "gone" || what == "crossed")
                 {
                     if (what == "gone")
+                    {
                         kept.erase(second);
+                        gone.insert(second);
+                    }
                     crossed += what == "crossed" ? 1 : 0;
                     continue;
                 }
                 lines >> third;
-                (what == "id" ? given : written)[std::stoi(second)].insert(third);
-                if (what == "id")
-                    kept.insert(third);
+                const int32_t id = std::stoi(second);
+                std::vector<std::string>& players = given[id];
+                if (what == "file")
+                {
+                    written[id].insert(third);
+                    if (players.empty() || players.back() != third || (!givenAgain && written[id].size() > 1))
+                        sharedFiles.insert(id);
+                    continue;
+                }
+                kept.insert(third);
+                if (std::find(players.begin(), players.end(), third) != players.end())
+                    continue;
+                if (!players.empty() && (!givenAgain || gone.count(players.back()) == 0))
+                    sharedIds.insert(id);
+                players.push_back(third);
             }
-            auto shared = [](const std::map<int32_t, std::set<std::string>>& byId) {
-                return int(std::count_if(byId.begin(), byId.end(),
-                                         [](const auto& id) { return id.second.size() > 1; }));
-            };
-            // At rest, each player file holds the progress of the one player given its id.
+            // At rest, each player file holds the progress of the last player given its id.
             for (const auto& [id, players] : given)
             {
                 TagProfile file;
                 file.mId = id;
                 file.LoadDetails();
-                crossed += players.size() == 1 && !file.mTag.empty() && file.mTag != *players.begin() ? 1 : 0;
+                crossed += !file.mTag.empty() && file.mTag != players.back() ? 1 : 0;
             }
             ProfileMgr after(&mApp, &TagProfile::Make);
             ASSERT_TRUE(after.Load());
@@ -954,8 +984,8 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 EXPECT_EQ(listed, kept) << List(after);
             }
             figures.mCrossed += crossed > 0 ? 1 : 0;
-            figures.mSharedIds += shared(given) > 0 ? 1 : 0;
-            figures.mSharedFiles += shared(written) > 0 ? 1 : 0;
+            figures.mSharedIds += sharedIds.empty() ? 0 : 1;
+            figures.mSharedFiles += sharedFiles.empty() ? 0 : 1;
         }
         std::printf("users.dat %s, %d runs: a player crossed in %d, an id given twice in %d, a file written "
                     "for two players in %d\n",
@@ -1039,8 +1069,11 @@ uint64_t BytesRead()
 
 // The counters on disk (users.dat's and users.last, whichever is higher) say whether the list
 // was started again since a copy last saw it: only then is a player on disk under an id this
-// copy listed not taken for that player, renamed or not. users.last is read only when it
-// holds just the one id, and new ids go above it wherever they are chosen.
+// copy listed not taken for that player, renamed or not. Once both files are lost, the name
+// users.last gives the list started anew tells its ids from those of the list a copy saw,
+// whatever counter a copy that remembers that list puts back. users.last is read only at a
+// size this program (or an older one, the id alone) writes, and new ids go above it wherever
+// they are chosen.
 TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAgain)
 {
     auto tagged = [](Profile* profile, const char* tag)
@@ -1085,6 +1118,83 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         rename(b, "Amy", "Amelia");
         Delete(a, "Amy");
         return std::to_string(std::filesystem::exists(Profile::GetDetailsPath(1))) + " " + listed();
+    };
+    auto loseBothLists = [this]
+    {
+        std::filesystem::remove(mDir + "users.dat");
+        std::filesystem::remove(mDir + "users.last");
+    };
+    // Copy a makes Amy, Bob and Cat (users.last then as an older program wrote it: the last id
+    // alone, with `oldLast`); copy b plays Bob with progress not saved yet; a deletes him; both
+    // list files are lost; a new copy makes `newName` (who may get Bob's id), and a writes its
+    // list again after that (`restoredFirst` false) or before; then b saves. Bob's name in b,
+    // b's current player, whether b was told, and the list.
+    auto playedWhileBothListsLost = [&](bool restoredFirst, const char* newName, bool oldLast)
+    {
+        ProfileMgr a(&mApp, &TagProfile::Make);
+        for (const char* name : {"Amy", "Bob", "Cat"})
+            a.CreateProfile(name);
+        if (oldLast)
+            WriteFile(mDir + "users.last", BYTES("\x03\0\0\0"));
+        ProfileMgr b(&mApp, &TagProfile::Make);
+        b.Load();
+        const SmartPtr<Profile> bob = b.GetProfile("Bob", false);
+        b.mCurProfile = bob;
+        static_cast<TagProfile*>(bob.get())->mTag = "b";
+        bob->mDirty = true;
+        Delete(a, "Bob");
+        loseBothLists();
+        auto restore = [&a]
+        {
+            a.mDirty = true;
+            a.Save();
+        };
+        if (restoredFirst)
+            restore();
+        ProfileMgr c(&mApp, &TagProfile::Make);
+        c.Load();
+        tagged(c.CreateProfile(newName), "c");
+        if (!restoredFirst)
+            restore();
+        b.Save();
+        return bob->mName + " " + (b.mCurProfile != nullptr ? b.mCurProfile->mName : "none") +
+               (mApp.GetDialog(PROFILE_DIALOG_ERROR) != nullptr ? " told " : " ") + listed();
+    };
+    // A new copy makes `name`; then the progress of `held` (tagged `tag`) is saved in his copy:
+    // whether it was written, his name then, and the list.
+    auto madeElsewhereThenSaved = [&](const char* name, const SmartPtr<Profile>& held, const char* tag)
+    {
+        ProfileMgr c(&mApp, &TagProfile::Make);
+        c.Load();
+        tagged(c.CreateProfile(name), "c");
+        const bool saved = tagged(held, tag);
+        return std::to_string(saved) + " " + held->mName + " " + listed();
+    };
+    // Copies a and b read Amy, Bob and Cat; a renames Amy (unless `renamed` is false) and plays
+    // Bob; both list files are lost; a saves alone (the list is written again) and makes Dan;
+    // then b saves and makes Eve. a's list, b's with its current player (Cat, the last one)
+    // and whether it was told he is gone, and the list with each player's progress.
+    auto bothListsLostAndWrittenAgain = [&](bool renamed)
+    {
+        ProfileMgr start(&mApp, &TagProfile::Make);
+        for (const char* name : {"Amy", "Bob", "Cat"})
+            start.CreateProfile(name);
+        ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
+        a.Load();
+        b.Load();
+        if (renamed)
+            rename(a, "Amy", "Amelia");
+        a.mCurProfile = a.GetProfile("Bob", false);
+        static_cast<TagProfile*>(a.mCurProfile.get())->mTag = "a";
+        a.mCurProfile->mDirty = true;
+        loseBothLists();
+        a.Save();
+        a.CreateProfile("Dan");
+        const std::string first = List(a);
+        b.Save();
+        b.CreateProfile("Eve");
+        return first + " / " + List(b) + " " + (b.mCurProfile != nullptr ? b.mCurProfile->mName : "none") +
+               (mApp.GetDialog(PROFILE_DIALOG_ERROR) != nullptr ? " told" : "") + " / " + listed();
     };
     const std::tuple<const char*, std::function<std::string()>, const char*> rows[] = {
         {"a player renamed elsewhere, then a copy killed after users.last and its new player's "
@@ -1144,6 +1254,66 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
              return std::to_string(saved) + " " + ann->mName + " " + listed();
          },
          "0 Ann 1:Bob=- 2:Cy=- next 2"},
+        {"both list files lost after a player was deleted, a new player then made in a new copy and "
+         "the list written again by the copy that deleted him: the copy still playing him takes the "
+         "new player for no player of its own, and is told he is gone",
+         [&] { return playedWhileBothListsLost(false, "Dan", false); },
+         "Bob none told 2:Dan=c 1:Amy=- 3:Cat=- next 3"},
+        {"the same with the list written again before the new player is made",
+         [&] { return playedWhileBothListsLost(true, "Dan", false); },
+         "Bob none told 1:Amy=- 3:Cat=- 4:Dan=c next 4"},
+        {"the same with the new player given the deleted player's name",
+         [&] { return playedWhileBothListsLost(false, "Bob", false); },
+         "Bob none told 2:Bob=c 1:Amy=- 3:Cat=- next 3"},
+        {"the same on a list an older program started (users.last holding the last id alone)",
+         [&] { return playedWhileBothListsLost(false, "Dan", true); },
+         "Bob none told 2:Dan=c 1:Amy=- 3:Cat=- next 3"},
+        {"both list files lost after the player with the highest id was deleted: a new copy's "
+         "player under his id is not taken for him",
+         [&]
+         {
+             ProfileMgr a(&mApp, &TagProfile::Make);
+             a.CreateProfile("Amy");
+             a.CreateProfile("Bob");
+             ProfileMgr b(&mApp, &TagProfile::Make);
+             b.Load();
+             const SmartPtr<Profile> bob = b.mCurProfile;
+             Delete(a, "Bob");
+             loseBothLists();
+             return madeElsewhereThenSaved("Dan", bob, "b");
+         },
+         "0 Bob 2:Dan=c 1:Amy=- next 2"},
+        {"a player made while nothing could be written, then a player of the same name made in "
+         "another copy: they stay two players, each with his own progress",
+         [&]
+         {
+             ProfileMgr a(&mApp, &TagProfile::Make);
+             a.Load();
+             SmartPtr<Profile> bob;
+             {
+                 ScopedFullDisk full;
+                 bob = a.CreateProfile("Bob");
+             }
+             return madeElsewhereThenSaved("Bob", bob, "a");
+         },
+         "1 Bob 2 1:Bob=c 2:Bob 2=a next 2"},
+        {"both list files lost with one copy running: it writes its list again with the same ids, "
+         "and so does a copy that read the same list, a rename in the first one included",
+         [&] { return bothListsLostAndWrittenAgain(true); },
+         "1:Amelia 2:Bob 3:Cat 4:Dan next 4 / 1:Amelia 2:Bob 3:Cat 4:Dan 5:Eve next 5 Cat / "
+         "1:Amelia=- 2:Bob=a 3:Cat=- 4:Dan=- 5:Eve=- next 5"},
+        {"a users.last of an older program (the last id alone) is read and kept as it was written",
+         [&]
+         {
+             WriteFile(mDir + "users.dat", BYTES("\x02\0\0\0\x01\0\0\0\x01\0\0\0"
+                                                 "\x01\0\0\0\x03\0Amy\x01\0\0\0"));
+             WriteFile(mDir + "users.last", BYTES("\x05\0\0\0"));
+             ProfileMgr mgr(&mApp, &TagProfile::Make);
+             mgr.Load();
+             mgr.CreateProfile("Bob");
+             return List(mgr) + " " + std::to_string(ReadFile(mDir + "users.last") == BYTES("\x06\0\0\0"));
+         },
+         "1:Amy 6:Bob next 6 1"},
         {"a users.last of 512 MiB is not read: it counts as missing",
          [&]
          {
@@ -1166,6 +1336,10 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         std::filesystem::remove_all(mDir);
         std::filesystem::create_directories(mDir);
         EXPECT_EQ(run(), expected);
+        // The boxes a copy that lost its player opened go with the copy.
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
     }
 }
 
