@@ -401,10 +401,15 @@ void ProfileMgr::SetCurProfile(Profile* profile)
     // then lost as a current player deleted elsewhere is.
     const SmartPtr<Profile> chosen = profile;
     const bool listed = Listed(profile);
+    // It may find the current player deleted elsewhere: lost, and a player asked for.
     SaveCurProfileIfDirty();
+    const bool asked = mCurProfile == nullptr;
     mCurProfile = chosen;
     if (listed && !Listed(chosen))
         LoseCurProfile();
+    // The list that asked for a player has one.
+    else if (asked && chosen != nullptr && GetUserDialog() != nullptr)
+        KillDialog(PROFILE_DIALOG_USERS);
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

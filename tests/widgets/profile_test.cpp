@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -1319,6 +1320,36 @@ protected:
     // The player list's lines, then the selected name.
     std::string Lines() { return Join(Users()->mListWidget->mLines) + " / " + Users()->GetName(); }
     std::string Current() { return mMgr.mCurProfile != nullptr ? mMgr.mCurProfile->mName : "none"; }
+    // Where the focus belongs: the newest dialog's list or name field, or the dialog itself;
+    // the screen once none is open.
+    Widget* FocusTarget()
+    {
+        if (mApp.mDialogList.empty())
+            return &mScreen;
+        Dialog* newest = mApp.mDialogList.back();
+        if (auto* users = dynamic_cast<ProfileUserDialog*>(newest))
+            return users->mListWidget.get();
+        if (auto* name = dynamic_cast<ProfileNameDialog*>(newest))
+            return name->mEditWidget.get();
+        return newest;
+    }
+    // The boxes shown one after another as each is closed by its button, joined by " + ": each
+    // over every other dialog, and the focus where it belongs once it is closed.
+    std::string Boxes()
+    {
+        std::vector<std::string> seen;
+        for (Dialog* box; seen.size() < 5 && (box = mApp.GetDialog(PROFILE_DIALOG_ERROR)) != nullptr;)
+        {
+            seen.push_back(Texts(PROFILE_DIALOG_ERROR));
+            EXPECT_EQ(mApp.mDialogList.back(), box) << seen.back();
+            box->ButtonDepress(DIALOG_BUTTON_YES);
+            EXPECT_EQ(mManager->mFocusWidget, FocusTarget()) << seen.back();
+        }
+        std::string joined;
+        for (const std::string& text : seen)
+            joined += (joined.empty() ? "" : " + ") + text;
+        return joined;
+    }
 };
 
 TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndAFocusHandBackThatSkipsRemovedWidgetsAndOtherDialogs)
@@ -1496,13 +1527,42 @@ TEST_F(ProfileDialogs, ThePlayerListOpensOnTheListAsAnotherCopyLeftIt)
 
 // Another copy on the folder deletes or renames players while this one's dialogs are open or
 // its player is played: no player is freed under a dialog or taken for another, and the user
-// is told what happened instead of a choice or a save doing nothing.
+// is told what happened instead of a choice or a save doing nothing. Every box is seen, one
+// after another over the dialogs; a dialog asking for a player leads to the players there are,
+// and the open list shows them as every pass leaves them.
 TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFreedOrCrossed)
 {
     const std::string deletedBob =
         "Player Deleted|The player Bob was deleted in another window. What was not saved is lost.|OK|OK";
+    const std::string danGone =
+        "Player Not Found|The player Dan is no longer there: another window deleted it.|OK|OK";
+    auto rename = [](ProfileMgr& other, const char* from, const char* to)
+    {
+        other.GetProfile(from, false)->mName = to;
+        other.mDirty = true;
+        other.Save();
+    };
+    // The player list open, the other copy deletes players, then a button is pressed on a line.
+    auto fromList =
+        [&](ProfileMgr& other, std::initializer_list<const char*> gone, const char* line, int button)
+    {
+        mMgr.DoProfileDialog();
+        for (const char* name : gone)
+            Delete(other, name);
+        Users()->SetSelect(line);
+        Users()->ButtonDepress(button);
+    };
+    // The other copy deletes every player; this copy's save loses Bob and asks for a new one.
+    auto deleteAll = [&](ProfileMgr& other)
+    {
+        for (const char* name : {"Amy", "Bob", "Dan"})
+            Delete(other, name);
+        mMgr.SaveCurProfileIfDirty();
+        ASSERT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+    };
     // What this copy does while the other copy (loaded with Amy, Bob and Dan listed) does its
-    // part; then the error shown, the player list ("none" when closed), the current player.
+    // part; then the boxes shown (Boxes), the player list ("none" when closed), the current
+    // player.
     const std::tuple<const char*, std::function<void(ProfileMgr&)>, std::string, const char*, const char*>
         rows[] = {
             {"the new player deleted as the new-player dialog closes",
@@ -1598,8 +1658,200 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
              },
              "Player Not Found|The player Dan is no longer there: another window deleted it.|OK|OK",
              "Amy Bob / Bob", "Bob"},
+            {"the list asks; Create New Player, then Cancel goes back to it",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.SaveCurProfileIfDirty();
+                 ASSERT_NE(Users(), nullptr);
+                 Users()->ButtonDepress(2);
+                 mApp.GetDialog(PROFILE_DIALOG_CREATE)->ButtonDepress(DIALOG_BUTTON_NO);
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob, "Amy Dan / ", "none"},
+            {"every player deleted; another copy makes Quinn: Cancel leads to the list, he is chosen",
+             [&](ProfileMgr& other)
+             {
+                 deleteAll(other);
+                 ASSERT_NE(other.CreateProfile("Quinn"), nullptr);
+                 mApp.GetDialog(PROFILE_DIALOG_CREATE)->ButtonDepress(DIALOG_BUTTON_NO);
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+                 ASSERT_NE(Users(), nullptr);
+                 EXPECT_EQ(Lines(), "Quinn / ");
+                 // The box still open stays over the list.
+                 EXPECT_EQ(mApp.mDialogList.back(), mApp.GetDialog(PROFILE_DIALOG_ERROR));
+                 Users()->SetSelect("Quinn");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             },
+             deletedBob, "none", "Quinn"},
+            {"every player deleted; another copy makes Quinn: his name typed leads to the list",
+             [&](ProfileMgr& other)
+             {
+                 deleteAll(other);
+                 ASSERT_NE(other.CreateProfile("Quinn"), nullptr);
+                 // Typed under the box still open.
+                 auto& create = dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(PROFILE_DIALOG_CREATE));
+                 create.mEditWidget->SetText("quinn");
+                 create.ButtonDepress(DIALOG_BUTTON_YES);
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob + " + " + kNameConflict, "Quinn / Quinn", "none"},
+            {"the list asks; the game makes Amy current: the list closes",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.SaveCurProfileIfDirty();
+                 ASSERT_NE(Users(), nullptr);
+                 mMgr.SetCurProfile(mMgr.GetProfile("Amy", false));
+             },
+             deletedBob, "none", "Amy"},
+            {"Ok on a player deleted meanwhile, as the same pass loses Bob",
+             [&](ProfileMgr& other) {
+                 fromList(other, {"Bob", "Dan"}, "Dan", DIALOG_BUTTON_YES);
+             },
+             deletedBob + " + " + danGone, "Amy / ", "none"},
+            {"a new player's name another copy took, as the same pass loses Bob",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Bob");
+                 ASSERT_NE(other.CreateProfile("Eve"), nullptr);
+                 Users()->ButtonDepress(2);
+                 Enter(PROFILE_DIALOG_CREATE, "eve");
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob + " + " + kNameConflict, "Amy Dan Eve / ", "none"},
+            {"a rename to a name another copy gave, as the same pass loses Bob",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Bob");
+                 rename(other, "Dan", "Eve");
+                 Users()->SetSelect("Amy");
+                 Users()->ButtonDepress(0);
+                 Enter(PROFILE_DIALOG_RENAME, "eve");
+             },
+             deletedBob + " + " + kNameConflict, "Amy Eve / Amy", "none"},
+            {"a rename of a player deleted meanwhile, as the same pass loses Bob",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Bob", "Dan"}, "Dan", 0);
+                 Enter(PROFILE_DIALOG_RENAME, "Don");
+             },
+             deletedBob + " + " + danGone, "Amy / ", "none"},
+            {"the Players button's own pass loses Bob: one list, the box over it",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.DoProfileDialog();
+                 EXPECT_EQ(mApp.GetDialogCount(), 2);
+             },
+             deletedBob, "Amy Dan / ", "none"},
+            {"the Players button's pass finds none left: the new-player dialog, the box over it",
+             [&](ProfileMgr& other)
+             {
+                 for (const char* name : {"Amy", "Bob", "Dan"})
+                     Delete(other, name);
+                 mMgr.DoProfileDialog();
+                 EXPECT_EQ(mApp.GetDialogCount(), 2);
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob, "none", "none"},
+            {"a box open as none is found left: the new-player dialog opens under it",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Dan"}, "Dan", DIALOG_BUTTON_YES);
+                 Delete(other, "Amy");
+                 Delete(other, "Bob");
+                 mMgr.Save();
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             danGone + " + " + deletedBob, " / ", "none"},
+            {"a box the application kills: the next one shows at the manager's next step",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Bob", "Dan"}, "Dan", DIALOG_BUTTON_YES);
+                 mApp.KillDialog(PROFILE_DIALOG_ERROR);
+                 mMgr.Save();
+             },
+             danGone, "Amy / ", "none"},
+            {"a box's close runs on into a pass that loses Bob (a kill hook): the next box",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Dan"}, "Dan", DIALOG_BUTTON_YES);
+                 mApp.mOnKillDialog = [&](int id)
+                 {
+                     mApp.mOnKillDialog = nullptr;
+                     if (id == PROFILE_DIALOG_ERROR)
+                     {
+                         Delete(other, "Bob");
+                         mMgr.Save();
+                     }
+                 };
+             },
+             danGone + " + " + deletedBob, "Amy / ", "none"},
+            {"the list open as Amy is deleted here and Dan renamed Dave elsewhere: Dave is chosen",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 rename(other, "Dan", "Dave");
+                 Users()->SetSelect("Amy");
+                 Users()->ButtonDepress(1);
+                 mApp.GetDialog(PROFILE_DIALOG_CONFIRM_DELETE)->ButtonDepress(DIALOG_BUTTON_YES);
+                 EXPECT_EQ(Lines(), "Bob Dave / Bob");
+                 Users()->SetSelect("Dave");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             },
+             "", "none", "Dave"},
+            {"the game's save while the list is open: Dan stays selected as Dave",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Users()->SetSelect("Dan");
+                 // A save that changes nothing leaves the list as it is (the mouse over Amy).
+                 Users()->mListWidget->mHiliteIdx = 0;
+                 mMgr.Save();
+                 EXPECT_EQ(Users()->mListWidget->mHiliteIdx, 0);
+                 rename(other, "Dan", "Dave");
+                 mMgr.Save();
+             },
+             "", "Amy Bob Dave / Dave", "Bob"},
+            {"SetCurProfile(Dan) with Bob and Dan deleted: both lost, both told, neither freed",
+             [&](ProfileMgr& other)
+             {
+                 Profile* bob = mMgr.mCurProfile.get();
+                 Profile* dan = mMgr.GetProfile("Dan", false);
+                 Delete(other, "Bob");
+                 Delete(other, "Dan");
+                 mMgr.SetCurProfile(dan);
+                 EXPECT_EQ(bob->mName + " " + std::to_string(Score(bob)->mScore), "Bob 7");
+                 EXPECT_EQ(dan->mName, "Dan");
+             },
+             deletedBob + " + Player Deleted|The player Dan was deleted in another window. What was not "
+                          "saved is lost.|OK|OK",
+             "Amy / ", "none"},
+            {"a player's own save after another copy deleted him: he is not freed",
+             [&](ProfileMgr& other)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", false);
+                 Delete(other, "Dan");
+                 dan->mDirty = true;
+                 EXPECT_FALSE(dan->SaveDetails());
+                 EXPECT_EQ(dan->mName, "Dan");
+             },
+             "", "none", "Bob"},
+            {"the window closed as Bob is found deleted: the save at shutdown opens nothing",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mApp.mShutdown = true;
+                 mMgr.Save();
+                 mApp.mShutdown = false;
+                 EXPECT_EQ(mApp.GetDialogCount(), 0);
+             },
+             "", "none", "none"},
         };
-    for (const auto& [what, act, error, lines, current] : rows)
+    for (const auto& [what, act, boxes, lines, current] : rows)
     {
         SCOPED_TRACE(what);
         std::filesystem::remove_all(Profile::mProfileDir);
@@ -1615,7 +1867,7 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         Score(mMgr.mCurProfile)->mScore = 7;
         mMgr.mCurProfile->mDirty = true;
         act(other);
-        EXPECT_EQ(Texts(PROFILE_DIALOG_ERROR), error);
+        EXPECT_EQ(Boxes(), boxes);
         EXPECT_EQ(Users() != nullptr ? Lines() : "none", lines);
         EXPECT_EQ(Current(), current);
         // Nothing is written for Bob once deleted elsewhere.
@@ -1627,6 +1879,7 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         while (!mApp.mDialogList.empty())
             mApp.KillDialog(mApp.mDialogList.back());
         mApp.ProcessSafeDeleteList();
+        mManager->SetFocus(&mScreen);
     }
 }
 
