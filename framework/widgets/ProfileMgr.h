@@ -170,8 +170,9 @@ private:
     // The player the open player list has selected; null when none.
     Profile* SelectedInList();
     // A pass is done (SyncList): a current player it dropped is lost, a player handed in
-    // that it dropped kept, and the open player list shows the list as the pass left it,
-    // selected still on the same player (under the name he has now) while he is listed.
+    // that it dropped kept, the open player list shows the list as the pass left it (selected
+    // still on the same player, under the name he has now, while he is listed), and a box
+    // waiting shows. The one place where the dialogs are brought up to a pass.
     void EndPass(const SmartPtr<Profile>& current, bool currentListed, Profile* saving,
                  const SmartPtr<Profile>& selected);
     // A player another copy deleted is kept in mLostProfiles (once).
@@ -289,8 +290,9 @@ private:
     // Players another copy deleted while they were current here or handed to a pass: kept
     // while the manager lives, for whoever still points at them.
     std::vector<SmartPtr<Profile>> mLostProfiles;
-    // Boxes waiting for the open one (mBox) to close: header and text.
+    // Boxes waiting for the open one to close: header and text.
     std::deque<std::pair<std::string, std::string>> mBoxes;
+    // The box shown last; open while the dialog table still holds it under its id.
     WidgetRef<Dialog> mBox;
     // The last id given out as users.dat held it then: while the file's counter has not
     // fallen below it nor reached the top, no id was given twice since.
