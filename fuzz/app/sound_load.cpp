@@ -99,13 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             symlink("in.wav", (gDir + "in").c_str()) != 0)
             std::abort();
         std::atexit(RemoveFiles);
-        auto* manager = new Vaxo::SDLSoundManager();
+        auto* manager = new Vaxo::SDLSoundManager("Vaxo");
         if (!manager->Initialized())
             std::abort();
         Mix_SetPostMix([](void*, Uint8*, int) { ++gMixedBuffers; }, nullptr);
         return manager;
     }();
-    static Vaxo::SDLMusicInterface music;
+    static Vaxo::SDLMusicInterface music("Vaxo");
     std::ofstream(gDir + "in.wav", std::ios::binary)
         .write(reinterpret_cast<const char*>(data), std::streamsize(size));
     if (sounds->LoadSound(0u, gDir + "in"))
