@@ -1,6 +1,7 @@
-// An arbitrary file loaded as a sound effect and as a song, through the sound manager and the
-// music player, under each name whose extension picks another song reader (".wav", ".ogg",
-// none: then the bytes pick WAV, AIFF, Ogg, MIDI or a tracker module). What loads is played
+// An arbitrary file loaded as a sound effect and as a song, through the sound manager (which
+// decodes Ogg Vorbis itself, every link, up to its bound) and the music player, under each name
+// whose extension picks another song reader (".wav", ".ogg", none: then the bytes pick WAV, AIFF,
+// Ogg, MIDI or a tracker module). What loads is played
 // for a bounded stretch through SDL's disk driver, which mixes far faster than real time. It
 // loads or it fails, and it plays: SDL and the mixer must not crash or hang on what is let
 // through. Mutated inputs have their Ogg pages' checksums made right again (but one in eight),

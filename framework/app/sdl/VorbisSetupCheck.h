@@ -63,8 +63,10 @@ constexpr uint32_t kMaxOggStrayBytes = 65536;
 constexpr int32_t kMaxOggFalseCaptures = 16;
 
 // The most that libvorbisfile's open may search back through, in steps weighed by the streams of
-// their link and their reading, as LinkSearch counts them (an open spends about 0.7 us a unit at
-// worst). An encoder's file costs nothing: its last page is its audio's.
+// their link and their reading, as LinkSearch counts them: an open at the bound takes 0.18 s (two
+// streams) to 0.24 s (64 streams), where 100,000 empty pages after the audio took 4 s with two
+// streams and 35 s with 401. An encoder's file costs nothing: its last page is its audio's, and a
+// second stream muxed beside the audio ends within 64 KiB of it.
 constexpr uint64_t kMaxOggBackSearch = 1 << 18;
 
 // An Ogg page: a header of kOggPageHeader bytes ("OggS", version, flags at 5, granule position
