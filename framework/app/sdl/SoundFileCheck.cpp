@@ -444,7 +444,8 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::TooLong:
         return "too long to be held whole as a sound effect (play it as a song)";
     case SoundFileProblem::OggLayout:
-        return "Ogg pages missing, out of order, cut short, inside one another or of a stream not begun";
+        return "Ogg pages missing, out of order, cut short, inside one another, of a stream not begun or "
+               "reused, or audio on the page of a later part's headers";
     case SoundFileProblem::OggStray:
         return "more bytes outside the Ogg pages, or false page starts, than the decoder searches "
                "through quickly";

@@ -68,8 +68,9 @@ enum class SoundFileProblem
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
     TooLong,       // decoded and converted, more than a sound effect may take
-    OggLayout,     // Ogg header pages missing, out of order or cut short, a page inside a page, or a
+    OggLayout,     // Ogg header pages missing, out of order or cut short, a page inside a page, a
                    // page of a stream that did not begin the link (the chained file's part) it is in
+                   // or that an earlier link has, or audio on the page that ends a later link's headers
     OggStray,      // more bytes outside the Ogg pages, or false page starts, than the reader
                    // searches through quickly
     OggBackSearch, // more pages after the audio's last page in a link than the reader's open

@@ -671,8 +671,9 @@ struct HeaderPackets
 {
     VorbisIdentification id{};
     uint32_t nextSequence = 0;
-    int32_t done = 0;      // packets complete
-    bool inPacket = false; // the last page ended inside a packet
+    int32_t done = 0;        // packets complete
+    bool inPacket = false;   // the last page ended inside a packet
+    bool audioAfter = false; // the page that completes the headers goes on with audio
     std::vector<uint8_t> comment;
     std::vector<uint8_t> setup;
 
@@ -695,6 +696,7 @@ struct HeaderPackets
             bytes += lace;
             inPacket = lace == 255;
             done += inPacket ? 0 : 1;
+            audioAfter = done == 3 && i + 1 < page.Segments();
         }
         return true;
     }
@@ -805,6 +807,11 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
             return P::OggLayout;
         if (packets->done < 3)
             continue;
+        // Audio begins a page of its own. libvorbisfile, reading a later link as a stream, hands
+        // the page that ends the headers to the decoder once more, which then decodes its audio
+        // twice.
+        if (packets->audioAfter && !earlier.empty())
+            return P::OggLayout;
         StreamMemory memory;
         if (const SoundFileProblem problem = packets->Check(&memory); problem != P::None)
             return problem;

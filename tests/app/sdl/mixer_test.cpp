@@ -658,8 +658,10 @@ Bytes Multiplexed(const Bytes& a, const Bytes& b)
 }
 
 // One link of Ogg Vorbis made with libvorbis's encoder, of serial number `serial`: `seconds` of a
-// tone of `hz` (0: silence), an octave higher on the right channel, at quality -0.1 to 1.
-Bytes EncodeVorbis(double hz, double seconds, int32_t rate, int32_t channels, float quality, uint32_t serial)
+// tone of `hz` (0: silence), an octave higher on the right channel, at quality -0.1 to 1. The audio
+// begins a page of its own, as Vorbis asks, unless `audioOnHeaderPage`.
+Bytes EncodeVorbis(double hz, double seconds, int32_t rate, int32_t channels, float quality, uint32_t serial,
+                   bool audioOnHeaderPage = false)
 {
     vorbis_info info;
     vorbis_info_init(&info);
@@ -683,7 +685,7 @@ Bytes EncodeVorbis(double hz, double seconds, int32_t rate, int32_t channels, fl
         file = file + Bytes(page.header, page.header + page.header_len) +
                Bytes(page.body, page.body + page.body_len);
     };
-    while (ogg_stream_flush(&stream, &page) != 0) // the audio begins a page of its own
+    while (!audioOnHeaderPage && ogg_stream_flush(&stream, &page) != 0)
         take();
     const int64_t frames = std::llround(seconds * rate);
     for (int64_t done = 0, count = 0;; done += count)
@@ -1119,6 +1121,12 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
          P::OggLayout, P::OggLayout},
         {"tiny, then a link of two streams, the second of the same serial number",
          kTiny + TinyLink(2, kSerial - 1), P::OggLayout, P::OggLayout},
+        // libvorbisfile hands a later link's page that ends the headers to the decoder twice.
+        {"audio on the page of the headers", EncodeVorbis(880, 0.5, 44100, 2, 0.4f, 1, true), P::None,
+         P::None},
+        {"a link, then one with audio on the page of its headers",
+         EncodeVorbis(440, 0.5, 44100, 2, 0.4f, 1) + EncodeVorbis(880, 0.5, 44100, 2, 0.4f, 2, true),
+         P::OggLayout, P::OggLayout},
         {"two tone streams, the second going on past the first", SecondStreamGoingOn(0), P::None, P::None},
         {"48 links, oggenc -q 10, 44.1 kHz stereo", ManyLinksFile(0), P::None, P::None},
         {"80 links, oggenc -q -1, 8 kHz mono", ManyLinksFile(1), P::None, P::None},
