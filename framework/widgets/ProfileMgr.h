@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ class DataSync;
 class Dialog;
 struct FileSetAside;
 class ProfileNameDialog;
+class ProfilePlayLock;
 class ProfileUserDialog;
 class VaxoAppBase;
 class Widget;
@@ -129,7 +131,8 @@ public:
     // The current player's details saved first; a listed player another copy deletes
     // meanwhile is lost as a current one is (see Save). A player list that asked for a player
     // (none was current) closes once one is. Neither the player given nor the one that was
-    // current is freed when lost: the caller may still read them.
+    // current is freed when lost: the caller may still read them. A player another running
+    // copy plays is not taken: a box says so, and the current player stays.
     void SetCurProfile(Profile* profile);
     void SaveCurProfileIfDirty();
 
@@ -189,6 +192,15 @@ private:
     void LeadToList(const Profile* selected);
     // A player chosen in the player list that another copy deleted meanwhile: the user is told.
     void TellPlayerGone(const std::string& name);
+    // Makes the profile (or none) current unless another running copy plays him: his lock is
+    // held from then on, and the last current player's let go. False, and nothing changed,
+    // when he is played elsewhere.
+    bool TakeCurProfile(Profile* profile);
+    // The lock held is the current player's, under the id he has now (a pass may have given
+    // him another, or lost him).
+    void FollowCurProfile();
+    // A player chosen that another copy plays: the user is told.
+    void TellPlayedElsewhere(const std::string& name);
     // The next box waiting, unless one is open; an open box is put back over a player list or
     // name dialog opened since.
     void ShowNextBox();
@@ -298,6 +310,8 @@ private:
     // fallen below it nor reached the top, no id was given twice since.
     int32_t mListedNext;
     bool mToldNewerList;
+    // The lock of the player this copy plays: no two copies play one player at once.
+    std::unique_ptr<ProfilePlayLock> mPlayLock;
 };
 
 } // namespace Vaxo

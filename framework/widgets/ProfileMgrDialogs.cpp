@@ -156,6 +156,7 @@ void ProfileMgr::EndPass(const SmartPtr<Profile>& current, bool currentListed, P
     // One selected that is gone gives his place to the current player.
     if (ProfileUserDialog* list = GetUserDialog())
         FillUserDialog(list, selected == nullptr || Listed(selected) ? selected.get() : mCurProfile.get());
+    FollowCurProfile();
     ShowNextBox();
 }
 
@@ -170,6 +171,7 @@ void ProfileMgr::LoseCurProfile()
     const std::string name = mCurProfile->mName;
     KeepLost(mCurProfile);
     mCurProfile = nullptr;
+    FollowCurProfile();
     mBoxes.emplace_back("Player Deleted",
                         "The player " + name + " was deleted in another window. What was not saved is lost.");
     AskForPlayer();
@@ -205,6 +207,11 @@ void ProfileMgr::TellPlayerGone(const std::string& name)
 {
     DoErrorDialog("Player Not Found",
                   "The player " + name + " is no longer there: another window deleted it.");
+}
+
+void ProfileMgr::TellPlayedElsewhere(const std::string& name)
+{
+    DoErrorDialog("Player In Use", "The player " + name + " is being played in another window.");
 }
 
 void ProfileMgr::DoCreateProfileDialog(bool rename, const char* name)
@@ -357,8 +364,13 @@ void ProfileMgr::FinishProfileDialog(bool ok)
         SyncList(nullptr, UnsavedCurProfile());
         if (chosen != nullptr && Listed(chosen))
         {
+            // The list stays for another choice.
+            if (!TakeCurProfile(chosen))
+            {
+                TellPlayedElsewhere(chosen->mName);
+                return;
+            }
             LoadDetailsIfClean(chosen);
-            mCurProfile = chosen;
         }
         else if (!name.empty())
         {
@@ -484,7 +496,7 @@ void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
     if (listed == mProfiles.end())
         return;
     if (mCurProfile == gone)
-        mCurProfile = nullptr;
+        TakeCurProfile(nullptr);
     mProfiles.erase(listed);
     mDirty = true;
 
@@ -496,10 +508,11 @@ void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
         if (mCurProfile != nullptr)
             list->SetSelect(mCurProfile->mName);
         else
-            mCurProfile = GetProfile(next, true);
+            TakeCurProfile(GetProfile(next, true));
     }
+    // One another copy plays is not taken: the list then asks.
     if (mCurProfile == nullptr)
-        mCurProfile = GetAnyProfile();
+        TakeCurProfile(GetAnyProfile());
     // The files go once the list without the player is written, under the same lock (a crash
     // in between leaves a file no player lists rather than bringing the deleted player back
     // without its progress).

@@ -176,7 +176,8 @@ TEST_F(Profiles, UsersFileBytesAndRoundTrip)
     EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
     EXPECT_EQ(stored, "Bob");
 
-    // An unknown name leaves the choice to the manager.
+    // An unknown name leaves the choice to the manager (the copy above plays nobody now).
+    loaded.SetCurProfile(nullptr);
     mApp.RegistryWriteString("UserProfile", "Nobody");
     HookMgr other(&mApp);
     EXPECT_TRUE(other.Load());
@@ -1310,6 +1311,25 @@ protected:
         Profile::mMaxChars = 12;
     }
     std::string Texts(int id) { return DialogTexts(mApp.GetDialog(id)); }
+    // A fresh folder with these players, none current here.
+    void NewList(std::initializer_list<const char*> names)
+    {
+        std::filesystem::remove_all(Profile::mProfileDir);
+        mMgr.mCurProfile = nullptr;
+        mMgr.mSelProfile = nullptr;
+        ASSERT_TRUE(mMgr.Load() || mMgr.mProfiles.empty());
+        for (const char* name : names)
+            mMgr.CreateProfile(name);
+    }
+    // Every dialog gone, and the focus back on the screen.
+    void CloseDialogs()
+    {
+        mApp.mOnKillDialog = nullptr;
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
+        mManager->SetFocus(&mScreen);
+    }
     // Types the name into the name dialog's field and presses Enter where the focus is.
     void Enter(int id, const std::string& name)
     {
@@ -1854,14 +1874,11 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
     for (const auto& [what, act, boxes, lines, current] : rows)
     {
         SCOPED_TRACE(what);
-        std::filesystem::remove_all(Profile::mProfileDir);
-        mMgr.mCurProfile = nullptr;
-        mMgr.mSelProfile = nullptr;
-        ASSERT_TRUE(mMgr.Load() || mMgr.mProfiles.empty());
-        for (const char* name : {"Amy", "Bob", "Dan"})
-            mMgr.CreateProfile(name);
+        NewList({"Amy", "Bob", "Dan"});
         ProfileMgr other(&mApp, &ScoreProfile::Make);
         ASSERT_TRUE(other.Load());
+        // The other copy plays nobody: its players can be chosen here.
+        other.SetCurProfile(nullptr);
         // Bob is played, with progress not saved yet.
         mMgr.mCurProfile = mMgr.GetProfile("Bob", false);
         Score(mMgr.mCurProfile)->mScore = 7;
@@ -1875,11 +1892,96 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         later.Load();
         EXPECT_EQ(std::filesystem::exists(Profile::GetDetailsPath(2)),
                   later.GetProfile("Bob", false) != nullptr);
-        mApp.mOnKillDialog = nullptr;
-        while (!mApp.mDialogList.empty())
-            mApp.KillDialog(mApp.mDialogList.back());
-        mApp.ProcessSafeDeleteList();
-        mManager->SetFocus(&mScreen);
+        CloseDialogs();
+    }
+}
+
+// A player is played in one copy at a time: another copy does not take him at start, from its
+// list or through SetCurProfile, and says why when he is chosen; he is free again once the
+// copy playing him plays another, quits or dies.
+TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimGo)
+{
+    const std::string inUse = "Player In Use|The player Victor is being played in another window.|OK|OK";
+    std::unique_ptr<ProfileMgr> other;
+    auto choose = [&]
+    {
+        mMgr.DoProfileDialog();
+        Users()->SetSelect("Victor");
+        Users()->ButtonDepress(DIALOG_BUTTON_YES);
+    };
+    auto setVictor = [&] { mMgr.SetCurProfile(mMgr.GetProfile("Victor", false)); };
+    // What this copy does while the other copy plays Victor; then the boxes, the player list
+    // ("none" when closed) and the current player.
+    const std::tuple<const char*, std::function<void()>, std::string, const char*, const char*> rows[] = {
+        {"at start, the player remembered: none is current, and the game's question leads to the list",
+         [&]
+         {
+             mApp.RegistryWriteString("UserProfile", "Victor");
+             mMgr.Load();
+             EXPECT_EQ(Current(), "none");
+             mMgr.DoCreateProfileDialog(false, nullptr);
+             mApp.GetDialog(PROFILE_DIALOG_CREATE)->ButtonDepress(DIALOG_BUTTON_NO);
+         },
+         "", "Amy Bob Victor / ", "none"},
+        {"chosen in the list: told, and the list stays", choose, inUse, "Amy Bob Victor / Victor", "Amy"},
+        {"SetCurProfile: told, and the current player stays", setVictor, inUse, "none", "Amy"},
+        {"free once the other copy plays another player",
+         [&]
+         {
+             other->SetCurProfile(other->GetProfile("Bob", false));
+             choose();
+         },
+         "", "none", "Victor"},
+        {"free once the other copy quits",
+         [&]
+         {
+             other.reset();
+             setVictor();
+         },
+         "", "none", "Victor"},
+        {"free once a copy that plays him dies",
+         [&]
+         {
+             other->SetCurProfile(nullptr);
+             int ready[2];
+             ASSERT_EQ(pipe(ready), 0);
+             const pid_t child = StartChild(
+                 [&]
+                 {
+                     ProfileMgr copy(&mApp, &ScoreProfile::Make);
+                     copy.Load();
+                     copy.SetCurProfile(copy.GetProfile("Victor", false));
+                     (void)!write(ready[1], "x", 1);
+                     pause();
+                     return 0;
+                 });
+             char byte;
+             ASSERT_EQ(read(ready[0], &byte, 1), 1);
+             setVictor();
+             EXPECT_EQ(Boxes(), inUse);
+             kill(child, SIGKILL);
+             EXPECT_EQ(ChildStatus(child, true), -1);
+             close(ready[0]);
+             close(ready[1]);
+             setVictor();
+         },
+         "", "none", "Victor"},
+    };
+    for (const auto& [what, act, boxes, lines, current] : rows)
+    {
+        SCOPED_TRACE(what);
+        NewList({"Amy", "Bob", "Victor"});
+        mMgr.SetCurProfile(mMgr.GetProfile("Amy", false));
+        other = std::make_unique<ProfileMgr>(&mApp, &ScoreProfile::Make);
+        ASSERT_TRUE(other->Load());
+        other->SetCurProfile(other->GetProfile("Victor", false));
+        ASSERT_EQ(other->mCurProfile->mName, "Victor");
+        act();
+        EXPECT_EQ(Boxes(), boxes);
+        EXPECT_EQ(Users() != nullptr ? Lines() : "none", lines);
+        EXPECT_EQ(Current(), current);
+        other.reset();
+        CloseDialogs();
     }
 }
 
