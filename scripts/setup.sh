@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev ccache
-    libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev libjpeg-dev zlib1g-dev libgl-dev libglu1-mesa-dev
+    libsdl1.2-dev libsdl-mixer1.2-dev libvorbis-dev libpng-dev libjpeg-dev zlib1g-dev libgl-dev libglu1-mesa-dev
     libx11-dev libxtst-dev
     xvfb xauth x11-utils libgl1-mesa-dri libglx-mesa0 mesa-utils
     libgtest-dev libgmock-dev libbenchmark-dev

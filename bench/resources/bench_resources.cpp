@@ -94,7 +94,7 @@ struct Fixture
         app.reset();
         app = std::make_unique<BenchApp>();
         app->Init();
-        app->mSoundManager.reset(new SDLSoundManager());
+        app->mSoundManager.reset(new SDLSoundManager(app->mTitle));
         return *app;
     }
 };

@@ -3,6 +3,7 @@
 #include "widgets/ProfileMgr.h"
 
 #include "widgets/ProfileListFile.h"
+#include "widgets/ProfilePlayLock.h"
 
 #include "app/VaxoAppBase.h"
 #include "common/AceException.h"
@@ -79,7 +80,7 @@ ProfileListLock::~ProfileListLock()
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
       mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mListedNext(0),
-      mListedIdentity(0), mToldNewerList(false)
+      mListedIdentity(0), mToldNewerList(false), mPlayLock(new ProfilePlayLock())
 {
     Clear();
 }
@@ -177,16 +178,22 @@ bool ProfileMgr::Load()
     {
         // Whether the file is kept was decided on the recording machine's files.
         mApp->DemoSyncBool(&mKeepListFile);
+        FollowCurProfile();
         return false;
     }
     if (mKeepListFile)
         TellNewerList();
     const bool renumbered = GiveRepeatedIdsFreeOnes(last.mLastId);
     std::string name;
+    Profile* wanted = nullptr;
     if (mApp->RegistryReadString(kUserProfileSetting, &name) && !name.empty())
-        mCurProfile = GetProfile(name, false);
-    if (mCurProfile == nullptr && !mProfiles.empty())
-        mCurProfile = mProfiles.back();
+        wanted = GetProfile(name, false);
+    if (wanted == nullptr && !mProfiles.empty())
+        wanted = mProfiles.back();
+    // Played in another copy: none is current, and the game asks for a player as at a first
+    // start (the new-player dialog, whose Cancel leads to the list).
+    if (!TakeCurProfile(wanted))
+        TakeCurProfile(nullptr);
     // The list was read just now: no merge first. New ids and their files are written at
     // the next save.
     if (mCurProfile != nullptr)
@@ -403,10 +410,37 @@ void ProfileMgr::SetCurProfile(Profile* profile)
     // then lost as a current player deleted elsewhere is.
     const SmartPtr<Profile> chosen = profile;
     const bool listed = Listed(profile);
+    // It may find the current player deleted elsewhere: lost, and a player asked for.
     SaveCurProfileIfDirty();
-    mCurProfile = chosen;
+    const bool asked = mCurProfile == nullptr;
+    if (!TakeCurProfile(chosen))
+    {
+        TellPlayedElsewhere(chosen->mName);
+        return;
+    }
     if (listed && !Listed(chosen))
         LoseCurProfile();
+    // The list that asked for a player has one.
+    else if (asked && chosen != nullptr && GetUserDialog() != nullptr)
+        KillDialog(PROFILE_DIALOG_USERS);
+}
+
+bool ProfileMgr::TakeCurProfile(Profile* profile)
+{
+    // A demo being played back takes the answer the recording machine's locks gave.
+    bool free = mApp->mPlayingDemo || mPlayLock->Hold(profile != nullptr ? profile->mId : 0);
+    mApp->DemoSyncBool(&free);
+    if (!free)
+        return false;
+    mCurProfile = profile;
+    return true;
+}
+
+void ProfileMgr::FollowCurProfile()
+{
+    // A player deleted (here or elsewhere) is nobody's to hold.
+    if (!mApp->mPlayingDemo)
+        mPlayLock->Hold(mCurProfile != nullptr && Listed(mCurProfile) ? mCurProfile->mId : 0);
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

@@ -25,10 +25,13 @@
 #include "common/SmartPtr.h"
 #include "widgets/DialogListener.h"
 #include "widgets/Profile.h"
+#include "widgets/WidgetRef.h"
 
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +43,7 @@ class DataSync;
 class Dialog;
 struct FileSetAside;
 class ProfileNameDialog;
+class ProfilePlayLock;
 class ProfileUserDialog;
 class VaxoAppBase;
 class Widget;
@@ -151,18 +155,24 @@ public:
     // written at once.
     Profile* CreateProfile(const std::string& name);
     // The current player's details saved first; a listed player another copy deletes
-    // meanwhile is lost as a current one is (see Save).
+    // meanwhile is lost as a current one is (see Save). A player list that asked for a player
+    // (none was current) closes once one is. Neither the player given nor the one that was
+    // current is freed when lost: the caller may still read them. A player another running
+    // copy plays is not taken: a box says so, and the current player stays.
     void SetCurProfile(Profile* profile);
     void SaveCurProfileIfDirty();
 
     // ---- Player dialogs ----------------------------------------------------------------
     // The player list as it stands on disk (merged first), to pick, rename, delete or
-    // create a player.
+    // create a player. When that merge finds the current player deleted, the player asked
+    // for then (the list, or the new-player dialog when none is left) is the one dialog.
     void DoProfileDialog();
     // rename false: the new-player dialog; name: text to prefill (null for none).
     void DoCreateProfileDialog(bool rename, const char* name);
     void DoRenameProfileDialog(const std::string& name);
     void DoConfirmDeleteProfileDialog(const std::string& name);
+    // One box at a time: a box asked for while another is open waits until that one closes
+    // (by its button, or at the manager's next step when the application killed it).
     void DoErrorDialog(const std::string& header, const std::string& text);
     void DoNameConflictError();
     void DoCreateUserEmptyError();
@@ -186,13 +196,40 @@ private:
     void OpenUserDialog();
     // The list's lines become the players' names (sorted), with that player's selected.
     void FillUserDialog(ProfileUserDialog* dialog, const Profile* selected);
-    // The current player was deleted by another copy: none is current, the user is told so
-    // and asked for a player as at start (the player list, or the new-player dialog when
-    // none is left).
+    // The player the open player list has selected; null when none.
+    Profile* SelectedInList();
+    // A pass is done (SyncList): a current player it dropped is lost, a player handed in
+    // that it dropped kept, the open player list shows the list as the pass left it (selected
+    // still on the same player, under the name he has now, while he is listed), and a box
+    // waiting shows. The one place where the dialogs are brought up to a pass.
+    void EndPass(const SmartPtr<Profile>& current, bool currentListed, Profile* saving,
+                 const SmartPtr<Profile>& selected);
+    // A player another copy deleted is kept in mLostProfiles (once).
+    void KeepLost(Profile* profile);
+    // The current player was deleted by another copy: none is current, he is kept for whoever
+    // still points at him, the user is told so and asked for a player.
     void LoseCurProfile();
-    // A player chosen in the player list that another copy deleted meanwhile: the list shows
-    // the players as they are now, and the user is told.
+    // None is current: the player list asks while players exist, the new-player dialog when
+    // none is left, unless one of them is open already. Nothing opens while the program shuts
+    // down.
+    void AskForPlayer();
+    // The new-player dialog that asked for a player while none was listed leads to the list
+    // once players are (another copy made them), with that player selected.
+    void LeadToList(const Profile* selected);
+    // A player chosen in the player list that another copy deleted meanwhile: the user is told.
     void TellPlayerGone(const std::string& name);
+    // Makes the profile (or none) current unless another running copy plays him: his lock is
+    // held from then on, and the last current player's let go. False, and nothing changed,
+    // when he is played elsewhere.
+    bool TakeCurProfile(Profile* profile);
+    // The lock held is the current player's, under the id he has now (a pass may have given
+    // him another, or lost him).
+    void FollowCurProfile();
+    // A player chosen that another copy plays: the user is told.
+    void TellPlayedElsewhere(const std::string& name);
+    // The next box waiting, unless one is open; an open box is put back over a player list or
+    // name dialog opened since.
+    void ShowNextBox();
     // The current player's name into the setting "UserProfile", or none without a current
     // player (not without a folder).
     void RememberCurProfile();
@@ -305,8 +342,13 @@ private:
     std::vector<ListedPlayer> mListed;
     // The profiles whose mMgr is this manager.
     std::set<Profile*> mAdopted;
-    // The last current player another copy deleted: kept for whoever still points at him.
-    SmartPtr<Profile> mLostProfile;
+    // Players another copy deleted while they were current here or handed to a pass: kept
+    // while the manager lives, for whoever still points at them.
+    std::vector<SmartPtr<Profile>> mLostProfiles;
+    // Boxes waiting for the open one to close: header and text.
+    std::deque<std::pair<std::string, std::string>> mBoxes;
+    // The box shown last; open while the dialog table still holds it under its id.
+    WidgetRef<Dialog> mBox;
     // The last id given out as users.dat held it then: while the file's counter has not
     // fallen below it nor reached the top, no id was given twice since.
     int32_t mListedNext;
@@ -314,6 +356,8 @@ private:
     // taken for a player of this one by id alone.
     uint64_t mListedIdentity;
     bool mToldNewerList;
+    // The lock of the player this copy plays: no two copies play one player at once.
+    std::unique_ptr<ProfilePlayLock> mPlayLock;
 };
 
 } // namespace Vaxo

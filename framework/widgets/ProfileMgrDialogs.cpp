@@ -34,15 +34,18 @@ ProfileUserDialog* ProfileMgr::CreateUserDialog()
 }
 
 // The game may hold its own dialogs under the same ids: only dialogs of the right class
-// are treated as player dialogs.
+// are treated as player dialogs, and only those this manager opened as its own (another
+// manager may show its player dialogs in the same application).
 ProfileUserDialog* ProfileMgr::GetUserDialog()
 {
-    return dynamic_cast<ProfileUserDialog*>(mApp->GetDialog(PROFILE_DIALOG_USERS));
+    auto* dialog = dynamic_cast<ProfileUserDialog*>(mApp->GetDialog(PROFILE_DIALOG_USERS));
+    return dialog != nullptr && dialog->mDialogListener == this ? dialog : nullptr;
 }
 
 ProfileNameDialog* ProfileMgr::GetNameDialog(int dialogId)
 {
-    return dynamic_cast<ProfileNameDialog*>(mApp->GetDialog(dialogId));
+    auto* dialog = dynamic_cast<ProfileNameDialog*>(mApp->GetDialog(dialogId));
+    return dialog != nullptr && dialog->mDialogListener == this ? dialog : nullptr;
 }
 
 bool ProfileMgr::GetTypedName(int dialogId, std::string* name)
@@ -90,6 +93,10 @@ void ProfileMgr::DoProfileDialog()
 {
     // The list as it stands on disk: other copies may have changed it.
     SyncList(nullptr, nullptr);
+    // Open already, or the pass found the current player deleted and asked for one.
+    if (GetUserDialog() != nullptr ||
+        (mCurProfile == nullptr && GetNameDialog(PROFILE_DIALOG_CREATE) != nullptr))
+        return;
     OpenUserDialog();
 }
 
@@ -108,45 +115,103 @@ void ProfileMgr::OpenUserDialog()
     mApp->AddDialog(PROFILE_DIALOG_USERS, dialog);
     FillUserDialog(dialog, mCurProfile);
     mApp->mWidgetManager->SetFocus(dialog->mListWidget.get());
+    ShowNextBox();
 }
 
 void ProfileMgr::FillUserDialog(ProfileUserDialog* dialog, const Profile* selected)
 {
     ListWidget* list = dialog->mListWidget.get();
-    list->RemoveAll();
+    std::vector<std::string> names;
     for (const SmartPtr<Profile>& profile : mProfiles)
-        list->AddLine(profile->mName, false);
-    std::sort(list->mLines.begin(), list->mLines.end());
-    dialog->CheckShowScrollbar();
-    if (selected != nullptr)
+        names.push_back(profile->mName);
+    std::sort(names.begin(), names.end());
+    // The same lines, the same player selected, keep their scroll position and highlight.
+    const bool changed = names != list->mLines;
+    if (changed)
+    {
+        list->RemoveAll();
+        for (const std::string& name : names)
+            list->AddLine(name, false);
+        dialog->CheckShowScrollbar();
+    }
+    if (selected != nullptr && (changed || stricmp(dialog->GetName().c_str(), selected->mName.c_str()) != 0))
         dialog->SetSelect(selected->mName);
+}
+
+Profile* ProfileMgr::SelectedInList()
+{
+    ProfileUserDialog* list = GetUserDialog();
+    const std::string name = list != nullptr ? list->GetName() : std::string();
+    return name.empty() ? nullptr : GetProfile(name, false);
+}
+
+void ProfileMgr::EndPass(const SmartPtr<Profile>& current, bool currentListed, Profile* saving,
+                         const SmartPtr<Profile>& selected)
+{
+    // The caller still points at a player it handed in, as the game at its current one.
+    if (saving != nullptr && saving->mMgr == this && !Listed(saving))
+        KeepLost(saving);
+    if (currentListed && mCurProfile == current && !Listed(current))
+        LoseCurProfile();
+    // One selected that is gone gives his place to the current player.
+    if (ProfileUserDialog* list = GetUserDialog())
+        FillUserDialog(list, selected == nullptr || Listed(selected) ? selected.get() : mCurProfile.get());
+    FollowCurProfile();
+    ShowNextBox();
+}
+
+void ProfileMgr::KeepLost(Profile* profile)
+{
+    if (std::find(mLostProfiles.begin(), mLostProfiles.end(), profile) == mLostProfiles.end())
+        mLostProfiles.push_back(profile);
 }
 
 void ProfileMgr::LoseCurProfile()
 {
     const std::string name = mCurProfile->mName;
-    mLostProfile = mCurProfile;
+    KeepLost(mCurProfile);
     mCurProfile = nullptr;
-    // The player list open under another dialog shows the players as they are now.
+    FollowCurProfile();
+    mBoxes.emplace_back("Player Deleted",
+                        "The player " + name + " was deleted in another window. What was not saved is lost.");
+    AskForPlayer();
+}
+
+void ProfileMgr::AskForPlayer()
+{
+    // Nobody would answer.
+    if (mApp->mShutdown)
+        return;
+    ProfileNameDialog* create = GetNameDialog(PROFILE_DIALOG_CREATE);
+    // The new-player dialog open alone leads to the list as it closes (its Cancel).
+    if (mProfiles.empty() && create == nullptr)
+        DoCreateProfileDialog(false, nullptr);
+    else if (!mProfiles.empty() && GetUserDialog() == nullptr && create == nullptr)
+        OpenUserDialog();
+    // The box telling why, over them.
+    ShowNextBox();
+}
+
+void ProfileMgr::LeadToList(const Profile* selected)
+{
+    if (mCurProfile != nullptr || mProfiles.empty() || GetUserDialog() != nullptr)
+        return;
+    // Not through KillDialog, which would hand the focus on to a dialog about to be covered.
+    mApp->KillDialog(PROFILE_DIALOG_CREATE);
+    OpenUserDialog();
     if (ProfileUserDialog* list = GetUserDialog())
-        FillUserDialog(list, mCurProfile);
-    else if (GetNameDialog(PROFILE_DIALOG_CREATE) == nullptr)
-    {
-        if (mProfiles.empty())
-            DoCreateProfileDialog(false, nullptr);
-        else
-            OpenUserDialog();
-    }
-    DoErrorDialog("Player Deleted",
-                  "The player " + name + " was deleted in another window. What was not saved is lost.");
+        FillUserDialog(list, selected);
 }
 
 void ProfileMgr::TellPlayerGone(const std::string& name)
 {
-    if (ProfileUserDialog* list = GetUserDialog())
-        FillUserDialog(list, mCurProfile);
     DoErrorDialog("Player Not Found",
                   "The player " + name + " is no longer there: another window deleted it.");
+}
+
+void ProfileMgr::TellPlayedElsewhere(const std::string& name)
+{
+    DoErrorDialog("Player In Use", "The player " + name + " is being played in another window.");
 }
 
 void ProfileMgr::DoCreateProfileDialog(bool rename, const char* name)
@@ -168,6 +233,7 @@ void ProfileMgr::DoCreateProfileDialog(bool rename, const char* name)
     dialog->Move((mApp->mWidth - dialog->mWidth) / 2, kDialogTop);
     dialog->mDialogListener = this;
     mApp->AddDialog(id, dialog);
+    ShowNextBox();
 }
 
 void ProfileMgr::DoRenameProfileDialog(const std::string& name)
@@ -199,7 +265,33 @@ void ProfileMgr::DoConfirmDeleteProfileDialog(const std::string& name)
 void ProfileMgr::DoErrorDialog(const std::string& header, const std::string& text)
 {
     RememberFocus();
+    mBoxes.emplace_back(header, text);
+    ShowNextBox();
+}
+
+void ProfileMgr::ShowNextBox()
+{
+    if (mApp->mShutdown)
+        return;
+    // Whether it is still open is asked of the table: the application may have killed it.
+    if (Dialog* open = mBox.get(); open != nullptr && mApp->GetDialog(PROFILE_DIALOG_ERROR) == open)
+    {
+        Dialog* newest = mApp->mDialogList.back();
+        if (newest != open && (newest == GetUserDialog() || newest == GetNameDialog(PROFILE_DIALOG_CREATE) ||
+                               newest == GetNameDialog(PROFILE_DIALOG_RENAME)))
+        {
+            mApp->KillDialog(PROFILE_DIALOG_ERROR, true, false);
+            mApp->AddDialog(PROFILE_DIALOG_ERROR, open);
+            PositionSecondaryDialog();
+        }
+        return;
+    }
+    if (mBoxes.empty())
+        return;
+    const auto [header, text] = mBoxes.front();
+    mBoxes.pop_front();
     Dialog* dialog = mApp->DoDialog(PROFILE_DIALOG_ERROR, true, header, text, "OK", 3);
+    mBox = WidgetRef<Dialog>(dialog);
     if (dialog == nullptr)
         return;
     dialog->mDialogListener = this;
@@ -232,6 +324,8 @@ void ProfileMgr::PositionSecondaryDialog()
 void ProfileMgr::KillDialog(int dialogId)
 {
     mApp->KillDialog(dialogId);
+    // The box closed lets the next show; it takes the focus as the newest dialog.
+    ShowNextBox();
     WidgetManager* manager = mApp->mWidgetManager.get();
     if (!mApp->mDialogList.empty())
     {
@@ -270,8 +364,13 @@ void ProfileMgr::FinishProfileDialog(bool ok)
         SyncList(nullptr, UnsavedCurProfile());
         if (chosen != nullptr && Listed(chosen))
         {
+            // The list stays for another choice.
+            if (!TakeCurProfile(chosen))
+            {
+                TellPlayedElsewhere(chosen->mName);
+                return;
+            }
             LoadDetailsIfClean(chosen);
-            mCurProfile = chosen;
         }
         else if (!name.empty())
         {
@@ -285,26 +384,40 @@ void ProfileMgr::FinishProfileDialog(bool ok)
         return;
     KillDialog(PROFILE_DIALOG_USERS);
     if (mCurProfile == nullptr)
-        DoCreateProfileDialog(false, nullptr);
+        AskForPlayer();
 }
 
 void ProfileMgr::FinishCreateUserDialog(bool ok)
 {
     if (!ok)
     {
-        // A player must exist: without one the dialog stays.
-        if (mCurProfile != nullptr)
-            KillDialog(PROFILE_DIALOG_CREATE);
-        else
+        // Asked for the first player: another copy may have made players meanwhile.
+        if (mCurProfile == nullptr && mProfiles.empty())
+            SyncList(nullptr, nullptr);
+        // A player must be chosen or made: the list while players exist, else this dialog.
+        if (mCurProfile == nullptr && mProfiles.empty())
             DoCreateUserEmptyError();
+        else if (mCurProfile == nullptr && GetUserDialog() == nullptr)
+            LeadToList(nullptr);
+        else
+            KillDialog(PROFILE_DIALOG_CREATE);
         return;
     }
     std::string name;
     if (!GetTypedName(PROFILE_DIALOG_CREATE, &name))
         return;
+    // Asked for while none was listed, the dialog leads to the list once another copy made
+    // players meanwhile: the one who has the name can be chosen there.
+    const bool noneListed = mProfiles.empty();
+    auto conflict = [&]
+    {
+        if (noneListed)
+            LeadToList(GetProfile(name, false));
+        DoNameConflictError();
+    };
     if (GetProfile(name, false) != nullptr)
     {
-        DoNameConflictError();
+        conflict();
         return;
     }
     // Held: the list is his only other owner, and the passes below may drop him (another copy
@@ -313,7 +426,7 @@ void ProfileMgr::FinishCreateUserDialog(bool ok)
     // Another copy made a player of that name meanwhile.
     if (profile == nullptr && GetProfile(name, false) != nullptr)
     {
-        DoNameConflictError();
+        conflict();
         return;
     }
     if (profile == nullptr)
@@ -358,24 +471,18 @@ void ProfileMgr::FinishRenameUserDialog(bool ok)
             TellPlayerGone(old);
             return;
         }
+        // The list shows the player that has the name, and this one under the name he has
+        // (the other copy may have renamed him too).
         if (renamed->mName != name)
         {
-            // The list as it is now: the player that has the name, and this one under the name
-            // it has (the other copy may have renamed it too).
-            if (ProfileUserDialog* list = GetUserDialog())
-                FillUserDialog(list, renamed);
             DoNameConflictError();
             return;
         }
         if (renamed == mCurProfile)
             RememberCurProfile();
     }
+    // The pass left the list showing the new name.
     KillDialog(PROFILE_DIALOG_RENAME);
-    if (renamed != nullptr)
-    {
-        if (ProfileUserDialog* list = GetUserDialog())
-            list->ChangeSelName(renamed->mName);
-    }
 }
 
 void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
@@ -389,7 +496,7 @@ void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
     if (listed == mProfiles.end())
         return;
     if (mCurProfile == gone)
-        mCurProfile = nullptr;
+        TakeCurProfile(nullptr);
     mProfiles.erase(listed);
     mDirty = true;
 
@@ -401,17 +508,18 @@ void ProfileMgr::FinishConfirmDeleteDialog(bool ok)
         if (mCurProfile != nullptr)
             list->SetSelect(mCurProfile->mName);
         else
-            mCurProfile = GetProfile(next, true);
+            TakeCurProfile(GetProfile(next, true));
     }
+    // One another copy plays is not taken: the list then asks.
     if (mCurProfile == nullptr)
-        mCurProfile = GetAnyProfile();
+        TakeCurProfile(GetAnyProfile());
     // The files go once the list without the player is written, under the same lock (a crash
     // in between leaves a file no player lists rather than bringing the deleted player back
     // without its progress).
     Save();
-    // With players left but none current, another copy deleted the one chosen: the list asks.
-    if (mCurProfile == nullptr && mProfiles.empty() && GetNameDialog(PROFILE_DIALOG_CREATE) == nullptr)
-        DoCreateProfileDialog(false, nullptr);
+    // None left, or another copy deleted the one chosen.
+    if (mCurProfile == nullptr)
+        AskForPlayer();
 }
 
 } // namespace Vaxo

@@ -157,10 +157,13 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     // Whether another copy deletes the current player meanwhile: told once the pass is done.
     const SmartPtr<Profile> current = mCurProfile;
     const bool currentListed = current != nullptr && Listed(current);
+    // Stays selected in the open player list, under the name the pass leaves him.
+    const SmartPtr<Profile> selected = SelectedInList();
     // Without a folder nothing is read or written.
     if (Profile::mProfileDir.empty())
     {
         GiveIdsWithoutList(making, saving, false, &pass);
+        EndPass(current, currentListed, saving, selected);
         return false;
     }
     // A demo being played back reads and writes nothing of its own: the pass comes from it.
@@ -249,8 +252,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         mDirty = false;
     if (written || pass.mSame)
         RememberListOnDisk(pass.mIdentity, pass.mOrigins);
-    if (currentListed && mCurProfile == current && !Listed(current))
-        LoseCurProfile();
+    EndPass(current, currentListed, saving, selected);
     return savingWritten;
 }
 

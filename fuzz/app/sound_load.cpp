@@ -1,6 +1,7 @@
-// An arbitrary file loaded as a sound effect and as a song, through the sound manager and the
-// music player, under each name whose extension picks another song reader (".wav", ".ogg",
-// none: then the bytes pick WAV, AIFF, Ogg, MIDI or a tracker module). What loads is played
+// An arbitrary file loaded as a sound effect and as a song, through the sound manager (which
+// decodes Ogg Vorbis itself, every link, up to its bound) and the music player, under each name
+// whose extension picks another song reader (".wav", ".ogg", none: then the bytes pick WAV, AIFF,
+// Ogg, MIDI or a tracker module). What loads is played
 // for a bounded stretch through SDL's disk driver, which mixes far faster than real time. It
 // loads or it fails, and it plays: SDL and the mixer must not crash or hang on what is let
 // through. Mutated inputs have their Ogg pages' checksums made right again (but one in eight),
@@ -99,13 +100,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             symlink("in.wav", (gDir + "in").c_str()) != 0)
             std::abort();
         std::atexit(RemoveFiles);
-        auto* manager = new Vaxo::SDLSoundManager();
+        auto* manager = new Vaxo::SDLSoundManager("Vaxo");
         if (!manager->Initialized())
             std::abort();
         Mix_SetPostMix([](void*, Uint8*, int) { ++gMixedBuffers; }, nullptr);
         return manager;
     }();
-    static Vaxo::SDLMusicInterface music;
+    static Vaxo::SDLMusicInterface music("Vaxo");
     std::ofstream(gDir + "in.wav", std::ios::binary)
         .write(reinterpret_cast<const char*>(data), std::streamsize(size));
     if (sounds->LoadSound(0u, gDir + "in"))

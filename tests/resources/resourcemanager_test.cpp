@@ -279,7 +279,7 @@ protected:
     {
         mApp.Init();
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        mSounds = new SDLSoundManager();
+        mSounds = new SDLSoundManager(mApp.mTitle);
         mApp.mSoundManager.reset(mSounds);
         mFolder.Write("click.wav", TinyWav(64));
         mFolder.Write("boing.wav", TinyWav(32));

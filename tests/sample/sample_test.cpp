@@ -469,6 +469,12 @@ TEST_F(SampleProgram, DamagedFilesGiveTheirMessageAndNoCrash)
         {"res/properties/params.xml", "<Properties><Boolean id=\"Cheat\">maybe</Boolean></Properties>", "",
          "Vaxo Sample: Error\nInvalid Boolean Value: 'MAYBE' on Line 1", 1},
         {"bad.dmo", "not a demo file", "-play -demofile=bad.dmo", "Invalid demo file.", 1},
+        // A sound or song that does not load is named in a line of the program's, with why: the
+        // click's group cannot load without it, the music is not needed.
+        {"res/sounds/click.wav", "", "",
+         "Vaxo Sample: refused sound file \"sounds/click.wav\": an empty file; the sound is not loaded\n", 1},
+        {"res/music/theme.wav", "", "",
+         "Vaxo Sample: refused sound file \"music/theme.wav\": an empty file; the song stays silent\n", -1},
         // No sound device (none there, or a busy one): the program runs silent.
         {"", "", "env SDL_AUDIODRIVER=none", "Vaxo Sample: loaded", -1},
     };

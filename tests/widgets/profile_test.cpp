@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -175,7 +176,8 @@ TEST_F(Profiles, UsersFileBytesAndRoundTrip)
     EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
     EXPECT_EQ(stored, "Bob");
 
-    // An unknown name leaves the choice to the manager.
+    // An unknown name leaves the choice to the manager (the copy above plays nobody now).
+    loaded.SetCurProfile(nullptr);
     mApp.RegistryWriteString("UserProfile", "Nobody");
     HookMgr other(&mApp);
     EXPECT_TRUE(other.Load());
@@ -251,11 +253,14 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
             }
         }
         mApp.RegistryWriteString("UserProfile", "Una");
-        HookMgr mgr(&mApp), other(&mApp);
-        ASSERT_TRUE(mgr.Load() && other.Load());
-        ASSERT_EQ(mgr.mCurProfile->mName, "Una");
-        act(other);
-        mgr.Save();
+        {
+            HookMgr mgr(&mApp), other(&mApp);
+            ASSERT_TRUE(mgr.Load() && other.Load());
+            ASSERT_EQ(mgr.mCurProfile->mName, "Una");
+            act(other);
+            // This copy quits.
+            mgr.Save();
+        }
         std::string stored;
         EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
         EXPECT_EQ(stored, setting);
@@ -1180,8 +1185,9 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         for (const char* name : {"Amy", "Bob", "Cat"})
             start.CreateProfile(name);
         ProfileMgr a(&mApp, &TagProfile::Make), b(&mApp, &TagProfile::Make);
-        a.Load();
+        // b plays Cat (the last player); a, which cannot take him too, Bob.
         b.Load();
+        a.Load();
         if (renamed)
             rename(a, "Amy", "Amelia");
         a.mCurProfile = a.GetProfile("Bob", false);
@@ -1544,6 +1550,25 @@ protected:
         Profile::mMaxChars = 12;
     }
     std::string Texts(int id) { return DialogTexts(mApp.GetDialog(id)); }
+    // A fresh folder with these players, none current here.
+    void NewList(std::initializer_list<const char*> names)
+    {
+        std::filesystem::remove_all(Profile::mProfileDir);
+        mMgr.mCurProfile = nullptr;
+        mMgr.mSelProfile = nullptr;
+        ASSERT_TRUE(mMgr.Load() || mMgr.mProfiles.empty());
+        for (const char* name : names)
+            mMgr.CreateProfile(name);
+    }
+    // Every dialog gone, and the focus back on the screen.
+    void CloseDialogs()
+    {
+        mApp.mOnKillDialog = nullptr;
+        while (!mApp.mDialogList.empty())
+            mApp.KillDialog(mApp.mDialogList.back());
+        mApp.ProcessSafeDeleteList();
+        mManager->SetFocus(&mScreen);
+    }
     // Types the name into the name dialog's field and presses Enter where the focus is.
     void Enter(int id, const std::string& name)
     {
@@ -1554,6 +1579,36 @@ protected:
     // The player list's lines, then the selected name.
     std::string Lines() { return Join(Users()->mListWidget->mLines) + " / " + Users()->GetName(); }
     std::string Current() { return mMgr.mCurProfile != nullptr ? mMgr.mCurProfile->mName : "none"; }
+    // Where the focus belongs: the newest dialog's list or name field, or the dialog itself;
+    // the screen once none is open.
+    Widget* FocusTarget()
+    {
+        if (mApp.mDialogList.empty())
+            return &mScreen;
+        Dialog* newest = mApp.mDialogList.back();
+        if (auto* users = dynamic_cast<ProfileUserDialog*>(newest))
+            return users->mListWidget.get();
+        if (auto* name = dynamic_cast<ProfileNameDialog*>(newest))
+            return name->mEditWidget.get();
+        return newest;
+    }
+    // The boxes shown one after another as each is closed by its button, joined by " + ": each
+    // over every other dialog, and the focus where it belongs once it is closed.
+    std::string Boxes()
+    {
+        std::vector<std::string> seen;
+        for (Dialog* box; seen.size() < 5 && (box = mApp.GetDialog(PROFILE_DIALOG_ERROR)) != nullptr;)
+        {
+            seen.push_back(Texts(PROFILE_DIALOG_ERROR));
+            EXPECT_EQ(mApp.mDialogList.back(), box) << seen.back();
+            box->ButtonDepress(DIALOG_BUTTON_YES);
+            EXPECT_EQ(mManager->mFocusWidget, FocusTarget()) << seen.back();
+        }
+        std::string joined;
+        for (const std::string& text : seen)
+            joined += (joined.empty() ? "" : " + ") + text;
+        return joined;
+    }
 };
 
 TEST_F(ProfileDialogs, NewPlayerNamesErrorsAndAFocusHandBackThatSkipsRemovedWidgetsAndOtherDialogs)
@@ -1731,13 +1786,42 @@ TEST_F(ProfileDialogs, ThePlayerListOpensOnTheListAsAnotherCopyLeftIt)
 
 // Another copy on the folder deletes or renames players while this one's dialogs are open or
 // its player is played: no player is freed under a dialog or taken for another, and the user
-// is told what happened instead of a choice or a save doing nothing.
+// is told what happened instead of a choice or a save doing nothing. Every box is seen, one
+// after another over the dialogs; a dialog asking for a player leads to the players there are,
+// and the open list shows them as every pass leaves them.
 TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFreedOrCrossed)
 {
     const std::string deletedBob =
         "Player Deleted|The player Bob was deleted in another window. What was not saved is lost.|OK|OK";
+    const std::string danGone =
+        "Player Not Found|The player Dan is no longer there: another window deleted it.|OK|OK";
+    auto rename = [](ProfileMgr& other, const char* from, const char* to)
+    {
+        other.GetProfile(from, false)->mName = to;
+        other.mDirty = true;
+        other.Save();
+    };
+    // The player list open, the other copy deletes players, then a button is pressed on a line.
+    auto fromList =
+        [&](ProfileMgr& other, std::initializer_list<const char*> gone, const char* line, int button)
+    {
+        mMgr.DoProfileDialog();
+        for (const char* name : gone)
+            Delete(other, name);
+        Users()->SetSelect(line);
+        Users()->ButtonDepress(button);
+    };
+    // The other copy deletes every player; this copy's save loses Bob and asks for a new one.
+    auto deleteAll = [&](ProfileMgr& other)
+    {
+        for (const char* name : {"Amy", "Bob", "Dan"})
+            Delete(other, name);
+        mMgr.SaveCurProfileIfDirty();
+        ASSERT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+    };
     // What this copy does while the other copy (loaded with Amy, Bob and Dan listed) does its
-    // part; then the error shown, the player list ("none" when closed), the current player.
+    // part; then the boxes shown (Boxes), the player list ("none" when closed), the current
+    // player.
     const std::tuple<const char*, std::function<void(ProfileMgr&)>, std::string, const char*, const char*>
         rows[] = {
             {"the new player deleted as the new-player dialog closes",
@@ -1833,24 +1917,213 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
              },
              "Player Not Found|The player Dan is no longer there: another window deleted it.|OK|OK",
              "Amy Bob / Bob", "Bob"},
+            {"the list asks; Create New Player, then Cancel goes back to it",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.SaveCurProfileIfDirty();
+                 ASSERT_NE(Users(), nullptr);
+                 Users()->ButtonDepress(2);
+                 mApp.GetDialog(PROFILE_DIALOG_CREATE)->ButtonDepress(DIALOG_BUTTON_NO);
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob, "Amy Dan / ", "none"},
+            {"every player deleted; another copy makes Quinn: Cancel leads to the list, he is chosen",
+             [&](ProfileMgr& other)
+             {
+                 deleteAll(other);
+                 ASSERT_NE(other.CreateProfile("Quinn"), nullptr);
+                 mApp.GetDialog(PROFILE_DIALOG_CREATE)->ButtonDepress(DIALOG_BUTTON_NO);
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+                 ASSERT_NE(Users(), nullptr);
+                 EXPECT_EQ(Lines(), "Quinn / ");
+                 // The box still open stays over the list.
+                 EXPECT_EQ(mApp.mDialogList.back(), mApp.GetDialog(PROFILE_DIALOG_ERROR));
+                 Users()->SetSelect("Quinn");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             },
+             deletedBob, "none", "Quinn"},
+            {"every player deleted; another copy makes Quinn: his name typed leads to the list",
+             [&](ProfileMgr& other)
+             {
+                 deleteAll(other);
+                 ASSERT_NE(other.CreateProfile("Quinn"), nullptr);
+                 // Typed under the box still open.
+                 auto& create = dynamic_cast<ProfileNameDialog&>(*mApp.GetDialog(PROFILE_DIALOG_CREATE));
+                 create.mEditWidget->SetText("quinn");
+                 create.ButtonDepress(DIALOG_BUTTON_YES);
+                 EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob + " + " + kNameConflict, "Quinn / Quinn", "none"},
+            {"the list asks; the game makes Amy current: the list closes",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.SaveCurProfileIfDirty();
+                 ASSERT_NE(Users(), nullptr);
+                 mMgr.SetCurProfile(mMgr.GetProfile("Amy", false));
+             },
+             deletedBob, "none", "Amy"},
+            {"Ok on a player deleted meanwhile, as the same pass loses Bob",
+             [&](ProfileMgr& other) {
+                 fromList(other, {"Bob", "Dan"}, "Dan", DIALOG_BUTTON_YES);
+             },
+             deletedBob + " + " + danGone, "Amy / ", "none"},
+            {"a new player's name another copy took, as the same pass loses Bob",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Bob");
+                 ASSERT_NE(other.CreateProfile("Eve"), nullptr);
+                 Users()->ButtonDepress(2);
+                 Enter(PROFILE_DIALOG_CREATE, "eve");
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob + " + " + kNameConflict, "Amy Dan Eve / ", "none"},
+            {"a rename to a name another copy gave, as the same pass loses Bob",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Delete(other, "Bob");
+                 rename(other, "Dan", "Eve");
+                 Users()->SetSelect("Amy");
+                 Users()->ButtonDepress(0);
+                 Enter(PROFILE_DIALOG_RENAME, "eve");
+             },
+             deletedBob + " + " + kNameConflict, "Amy Eve / Amy", "none"},
+            {"a rename of a player deleted meanwhile, as the same pass loses Bob",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Bob", "Dan"}, "Dan", 0);
+                 Enter(PROFILE_DIALOG_RENAME, "Don");
+             },
+             deletedBob + " + " + danGone, "Amy / ", "none"},
+            {"the Players button's own pass loses Bob: one list, the box over it",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mMgr.DoProfileDialog();
+                 EXPECT_EQ(mApp.GetDialogCount(), 2);
+             },
+             deletedBob, "Amy Dan / ", "none"},
+            {"the Players button's pass finds none left: the new-player dialog, the box over it",
+             [&](ProfileMgr& other)
+             {
+                 for (const char* name : {"Amy", "Bob", "Dan"})
+                     Delete(other, name);
+                 mMgr.DoProfileDialog();
+                 EXPECT_EQ(mApp.GetDialogCount(), 2);
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             deletedBob, "none", "none"},
+            {"a box open as none is found left: the new-player dialog opens under it",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Dan"}, "Dan", DIALOG_BUTTON_YES);
+                 Delete(other, "Amy");
+                 Delete(other, "Bob");
+                 mMgr.Save();
+                 EXPECT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
+             },
+             danGone + " + " + deletedBob, " / ", "none"},
+            {"a box the application kills: the next one shows at the manager's next step",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Bob", "Dan"}, "Dan", DIALOG_BUTTON_YES);
+                 mApp.KillDialog(PROFILE_DIALOG_ERROR);
+                 mMgr.Save();
+             },
+             danGone, "Amy / ", "none"},
+            {"a box's close runs on into a pass that loses Bob (a kill hook): the next box",
+             [&](ProfileMgr& other)
+             {
+                 fromList(other, {"Dan"}, "Dan", DIALOG_BUTTON_YES);
+                 mApp.mOnKillDialog = [&](int id)
+                 {
+                     mApp.mOnKillDialog = nullptr;
+                     if (id == PROFILE_DIALOG_ERROR)
+                     {
+                         Delete(other, "Bob");
+                         mMgr.Save();
+                     }
+                 };
+             },
+             danGone + " + " + deletedBob, "Amy / ", "none"},
+            {"the list open as Amy is deleted here and Dan renamed Dave elsewhere: Dave is chosen",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 rename(other, "Dan", "Dave");
+                 Users()->SetSelect("Amy");
+                 Users()->ButtonDepress(1);
+                 mApp.GetDialog(PROFILE_DIALOG_CONFIRM_DELETE)->ButtonDepress(DIALOG_BUTTON_YES);
+                 EXPECT_EQ(Lines(), "Bob Dave / Bob");
+                 Users()->SetSelect("Dave");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             },
+             "", "none", "Dave"},
+            {"the game's save while the list is open: Dan stays selected as Dave",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.DoProfileDialog();
+                 Users()->SetSelect("Dan");
+                 // A save that changes nothing leaves the list as it is (the mouse over Amy).
+                 Users()->mListWidget->mHiliteIdx = 0;
+                 mMgr.Save();
+                 EXPECT_EQ(Users()->mListWidget->mHiliteIdx, 0);
+                 rename(other, "Dan", "Dave");
+                 mMgr.Save();
+             },
+             "", "Amy Bob Dave / Dave", "Bob"},
+            {"SetCurProfile(Dan) with Bob and Dan deleted: both lost, both told, neither freed",
+             [&](ProfileMgr& other)
+             {
+                 Profile* bob = mMgr.mCurProfile.get();
+                 Profile* dan = mMgr.GetProfile("Dan", false);
+                 Delete(other, "Bob");
+                 Delete(other, "Dan");
+                 mMgr.SetCurProfile(dan);
+                 EXPECT_EQ(bob->mName + " " + std::to_string(Score(bob)->mScore), "Bob 7");
+                 EXPECT_EQ(dan->mName, "Dan");
+             },
+             deletedBob + " + Player Deleted|The player Dan was deleted in another window. What was not "
+                          "saved is lost.|OK|OK",
+             "Amy / ", "none"},
+            {"a player's own save after another copy deleted him: he is not freed",
+             [&](ProfileMgr& other)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", false);
+                 Delete(other, "Dan");
+                 dan->mDirty = true;
+                 EXPECT_FALSE(dan->SaveDetails());
+                 EXPECT_EQ(dan->mName, "Dan");
+             },
+             "", "none", "Bob"},
+            {"the window closed as Bob is found deleted: the save at shutdown opens nothing",
+             [&](ProfileMgr& other)
+             {
+                 Delete(other, "Bob");
+                 mApp.mShutdown = true;
+                 mMgr.Save();
+                 mApp.mShutdown = false;
+                 EXPECT_EQ(mApp.GetDialogCount(), 0);
+             },
+             "", "none", "none"},
         };
-    for (const auto& [what, act, error, lines, current] : rows)
+    for (const auto& [what, act, boxes, lines, current] : rows)
     {
         SCOPED_TRACE(what);
-        std::filesystem::remove_all(Profile::mProfileDir);
-        mMgr.mCurProfile = nullptr;
-        mMgr.mSelProfile = nullptr;
-        ASSERT_TRUE(mMgr.Load() || mMgr.mProfiles.empty());
-        for (const char* name : {"Amy", "Bob", "Dan"})
-            mMgr.CreateProfile(name);
+        NewList({"Amy", "Bob", "Dan"});
         ProfileMgr other(&mApp, &ScoreProfile::Make);
         ASSERT_TRUE(other.Load());
+        // The other copy plays nobody: its players can be chosen here.
+        other.SetCurProfile(nullptr);
         // Bob is played, with progress not saved yet.
         mMgr.mCurProfile = mMgr.GetProfile("Bob", false);
         Score(mMgr.mCurProfile)->mScore = 7;
         mMgr.mCurProfile->mDirty = true;
         act(other);
-        EXPECT_EQ(Texts(PROFILE_DIALOG_ERROR), error);
+        EXPECT_EQ(Boxes(), boxes);
         EXPECT_EQ(Users() != nullptr ? Lines() : "none", lines);
         EXPECT_EQ(Current(), current);
         // Nothing is written for Bob once deleted elsewhere.
@@ -1858,10 +2131,96 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         later.Load();
         EXPECT_EQ(std::filesystem::exists(Profile::GetDetailsPath(2)),
                   later.GetProfile("Bob", false) != nullptr);
-        mApp.mOnKillDialog = nullptr;
-        while (!mApp.mDialogList.empty())
-            mApp.KillDialog(mApp.mDialogList.back());
-        mApp.ProcessSafeDeleteList();
+        CloseDialogs();
+    }
+}
+
+// A player is played in one copy at a time: another copy does not take him at start, from its
+// list or through SetCurProfile, and says why when he is chosen; he is free again once the
+// copy playing him plays another, quits or dies.
+TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimGo)
+{
+    const std::string inUse = "Player In Use|The player Victor is being played in another window.|OK|OK";
+    std::unique_ptr<ProfileMgr> other;
+    auto choose = [&]
+    {
+        mMgr.DoProfileDialog();
+        Users()->SetSelect("Victor");
+        Users()->ButtonDepress(DIALOG_BUTTON_YES);
+    };
+    auto setVictor = [&] { mMgr.SetCurProfile(mMgr.GetProfile("Victor", false)); };
+    // What this copy does while the other copy plays Victor; then the boxes, the player list
+    // ("none" when closed) and the current player.
+    const std::tuple<const char*, std::function<void()>, std::string, const char*, const char*> rows[] = {
+        {"at start, the player remembered: none is current, and the game's question leads to the list",
+         [&]
+         {
+             mApp.RegistryWriteString("UserProfile", "Victor");
+             mMgr.Load();
+             EXPECT_EQ(Current(), "none");
+             mMgr.DoCreateProfileDialog(false, nullptr);
+             mApp.GetDialog(PROFILE_DIALOG_CREATE)->ButtonDepress(DIALOG_BUTTON_NO);
+         },
+         "", "Amy Bob Victor / ", "none"},
+        {"chosen in the list: told, and the list stays", choose, inUse, "Amy Bob Victor / Victor", "Amy"},
+        {"SetCurProfile: told, and the current player stays", setVictor, inUse, "none", "Amy"},
+        {"free once the other copy plays another player",
+         [&]
+         {
+             other->SetCurProfile(other->GetProfile("Bob", false));
+             choose();
+         },
+         "", "none", "Victor"},
+        {"free once the other copy quits",
+         [&]
+         {
+             other.reset();
+             setVictor();
+         },
+         "", "none", "Victor"},
+        {"free once a copy that plays him dies",
+         [&]
+         {
+             other->SetCurProfile(nullptr);
+             int ready[2];
+             ASSERT_EQ(pipe(ready), 0);
+             const pid_t child = StartChild(
+                 [&]
+                 {
+                     ProfileMgr copy(&mApp, &ScoreProfile::Make);
+                     copy.Load();
+                     copy.SetCurProfile(copy.GetProfile("Victor", false));
+                     (void)!write(ready[1], "x", 1);
+                     pause();
+                     return 0;
+                 });
+             char byte;
+             ASSERT_EQ(read(ready[0], &byte, 1), 1);
+             setVictor();
+             EXPECT_EQ(Boxes(), inUse);
+             kill(child, SIGKILL);
+             EXPECT_EQ(ChildStatus(child, true), -1);
+             close(ready[0]);
+             close(ready[1]);
+             setVictor();
+         },
+         "", "none", "Victor"},
+    };
+    for (const auto& [what, act, boxes, lines, current] : rows)
+    {
+        SCOPED_TRACE(what);
+        NewList({"Amy", "Bob", "Victor"});
+        mMgr.SetCurProfile(mMgr.GetProfile("Amy", false));
+        other = std::make_unique<ProfileMgr>(&mApp, &ScoreProfile::Make);
+        ASSERT_TRUE(other->Load());
+        other->SetCurProfile(other->GetProfile("Victor", false));
+        ASSERT_EQ(other->mCurProfile->mName, "Victor");
+        act();
+        EXPECT_EQ(Boxes(), boxes);
+        EXPECT_EQ(Users() != nullptr ? Lines() : "none", lines);
+        EXPECT_EQ(Current(), current);
+        other.reset();
+        CloseDialogs();
     }
 }
 

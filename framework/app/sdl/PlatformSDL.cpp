@@ -165,12 +165,12 @@ Font* PlatformSDL::CreateFont(const std::string& face, int pointSize, bool bold,
 
 MusicInterface* PlatformSDL::CreateMusicInterface()
 {
-    return new SDLMusicInterface();
+    return new SDLMusicInterface(mApp->mTitle);
 }
 
 SoundManager* PlatformSDL::CreateSoundManager()
 {
-    return new SDLSoundManager();
+    return new SDLSoundManager(mApp->mTitle);
 }
 
 std::string PlatformSDL::GetCmdLine()

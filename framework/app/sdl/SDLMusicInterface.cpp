@@ -41,7 +41,7 @@ void EndFadeOut()
 }
 } // namespace
 
-SDLMusicInterface::SDLMusicInterface()
+SDLMusicInterface::SDLMusicInterface(std::string programName) : mProgramName(std::move(programName))
 {
     if (OpenMixerDevice())
         Mix_HookMusicFinished(SDLMusicFinishedCallback);
@@ -77,7 +77,7 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
     Mix_Music* song = file.failure.empty() ? Mix_LoadMUS(fileName.c_str()) : nullptr;
     if (song == nullptr)
     {
-        ReportSoundFileNotLoaded(file.failure.empty() ? MixerFailure(fileName) : file.failure,
+        ReportSoundFileNotLoaded(mProgramName, file.failure.empty() ? MixerFailure(fileName) : file.failure,
                                  SoundFileUse::Song);
         return false;
     }

@@ -35,6 +35,8 @@ int MusicFadeTimeMs(double speed);
 class SDLMusicInterface : public MusicInterface
 {
 public:
+    // Begins each line about a song that does not load, as the program's other lines begin.
+    std::string mProgramName;
     // Indexed by song id; null where no song is loaded. Owned.
     std::vector<Mix_Music*> mMusicList;
     // The song last started by PlayMusic or FadeIn, -1 when none or after a stop. A song
@@ -42,7 +44,7 @@ public:
     int mCurrentSong = -1;
 
 public:
-    SDLMusicInterface();
+    explicit SDLMusicInterface(std::string programName);
     ~SDLMusicInterface() override;
     SDLMusicInterface(const SDLMusicInterface&) = delete;
     SDLMusicInterface& operator=(const SDLMusicInterface&) = delete;

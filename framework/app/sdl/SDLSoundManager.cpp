@@ -1,6 +1,7 @@
 #include "app/sdl/SDLSoundManager.h"
 
 #include "app/sdl/MixPitch.h"
+#include "app/sdl/OggSoundDecoder.h"
 #include "app/sdl/SDLSoundInstance.h"
 #include "app/sdl/SoundFileCheck.h"
 #include "common/Common.h"
@@ -9,6 +10,7 @@
 #include <SDL_mixer.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace Vaxo
@@ -44,13 +46,20 @@ namespace
 {
 
 // The mixer trusts every header field of a sound file: it decodes the very bytes that were
-// checked. Null when the file does not load, *file saying why.
+// checked, WAV itself, Ogg Vorbis through the framework's decoder. Null when the file does not
+// load, *file saying why.
 Mix_Chunk* LoadChunk(const std::string& path, CheckedSoundFile* file)
 {
     *file = ReadCheckedSoundFile(path, SoundFileUse::Effect);
     if (!file->failure.empty())
         return nullptr;
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(file->bytes.data(), int(file->bytes.size())), 1);
+    const std::vector<char> bytes = std::move(file->bytes);
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "OggS", 4) == 0)
+    {
+        return DecodeOggSound(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                              &file->failure);
+    }
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
     if (chunk == nullptr)
         file->failure = MixerFailure(path);
     return chunk;
@@ -58,10 +67,10 @@ Mix_Chunk* LoadChunk(const std::string& path, CheckedSoundFile* file)
 
 } // namespace
 
-SDLSoundManager::SDLSoundManager()
-    : mSourceSounds(size_t(mMaxSounds)), mSourceFileNames(size_t(mMaxSounds)),
-      mBaseVolumes(size_t(mMaxSounds), 1.0), mBasePans(size_t(mMaxSounds), 0),
-      mPlayingSounds(size_t(mNumChannels))
+SDLSoundManager::SDLSoundManager(std::string programName)
+    : mProgramName(std::move(programName)), mSourceSounds(size_t(mMaxSounds)),
+      mSourceFileNames(size_t(mMaxSounds)), mBaseVolumes(size_t(mMaxSounds), 1.0),
+      mBasePans(size_t(mMaxSounds), 0), mPlayingSounds(size_t(mNumChannels))
 {
     if (!OpenMixerDevice())
         return;
@@ -94,11 +103,13 @@ bool SDLSoundManager::LoadSound(unsigned int id, const std::string& file)
         chunk = LoadChunk(path + ".ogg", &ogg);
     // Each file there that did not load is named; a missing one only when neither is there.
     if (wav.found && !wav.failure.empty())
-        ReportSoundFileNotLoaded(wav.failure, SoundFileUse::Effect, chunk != nullptr ? path + ".ogg" : "");
+        ReportSoundFileNotLoaded(mProgramName, wav.failure, SoundFileUse::Effect,
+                                 chunk != nullptr ? path + ".ogg" : "");
     if (ogg.found && !ogg.failure.empty())
-        ReportSoundFileNotLoaded(ogg.failure, SoundFileUse::Effect);
+        ReportSoundFileNotLoaded(mProgramName, ogg.failure, SoundFileUse::Effect);
     if (!wav.found && !ogg.found)
-        ReportSoundFileNotLoaded(wav.failure + ", nor \"" + path + ".ogg\"", SoundFileUse::Effect);
+        ReportSoundFileNotLoaded(mProgramName, wav.failure + ", nor \"" + path + ".ogg\"",
+                                 SoundFileUse::Effect);
     if (chunk == nullptr)
         return false;
     mSourceSounds[id] = new SDLSoundChunk(chunk);

@@ -48,6 +48,8 @@ public:
 class SDLSoundManager : public SoundManager
 {
 public:
+    // Begins each line about a sound that does not load, as the program's other lines begin.
+    std::string mProgramName;
     // The audio device is open and the channels allocated.
     bool mInitialized = false;
     // Number of sound ids.
@@ -67,7 +69,7 @@ public:
     uint32_t mLastReleaseTick = 0;
 
 public:
-    SDLSoundManager();
+    explicit SDLSoundManager(std::string programName);
     ~SDLSoundManager() override;
     SDLSoundManager(const SDLSoundManager&) = delete;
     SDLSoundManager& operator=(const SDLSoundManager&) = delete;

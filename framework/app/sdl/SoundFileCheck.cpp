@@ -33,11 +33,6 @@ uint32_t Le32(const uint8_t* p)
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-int64_t Le64(const uint8_t* p)
-{
-    return int64_t(uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32);
-}
-
 uint16_t Be16(const uint8_t* p)
 {
     return uint16_t(p[0] << 8 | p[1]);
@@ -233,7 +228,7 @@ SoundFileProblem CheckAiff(const uint8_t* data, size_t size)
     return SoundFileProblem::None;
 }
 
-SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
+SoundFileProblem CheckOgg(const uint8_t* data, size_t size)
 {
     // The Ogg reader finds pages by their capture pattern wherever it lies, and a chained
     // file starts a new stream, with its own channels and rate, anywhere. So every place a
@@ -241,8 +236,6 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
     // for nothing, never the other way round). A stream's first page holds its
     // identification header.
     int64_t streams = 0;
-    int64_t maxGranule = 0;
-    int64_t maxGrowth = 0;
     const uint8_t* const end = data + size;
     for (const uint8_t* page = data; end - page >= int64_t(kOggPageHeader); ++page)
     {
@@ -254,7 +247,6 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
         const size_t segments = page[26];
         if (page[4] != 0 || size_t(end - page) - kOggPageHeader < segments)
             continue;
-        maxGranule = std::max(maxGranule, Le64(page + 6));
         if (!(flags & kOggFirstPage))
             continue;
         // The first packet's length on this page: lacing values up to the first below 255.
@@ -281,16 +273,10 @@ SoundFileProblem CheckOgg(const uint8_t* data, size_t size, SoundFileUse use)
         if (!DecoderTakes(id))
             return SoundFileProblem::VorbisHeader;
         ++streams;
-        maxGrowth = std::max(maxGrowth, ConversionGrowth(16, int32_t(id.channels), int32_t(id.rate)) *
-                                            int32_t(id.channels) * 2);
     }
+    // How long a stream is, its pages only claim: a sound effect's decoder stops at its own bound.
     if (streams == 0)
         return SoundFileProblem::UnknownFormat;
-    // A stream's length is at most the largest granule position of its pages; an effect is
-    // decoded into a buffer of the sum of its streams' lengths, then converted.
-    if (use == SoundFileUse::Effect && maxGranule > 0 &&
-        (maxGranule > INT32_MAX / streams || !FitsConversion(maxGranule * streams, maxGrowth)))
-        return SoundFileProblem::TooLong;
     return CheckVorbisHeaders(data, size);
 }
 
@@ -405,6 +391,8 @@ KindOfBytes KindOf(const uint8_t* data, size_t size)
 // reader that cannot read it, what the name says.
 std::string FormatRefusal(const std::string& path, const uint8_t* data, size_t size, SoundFileUse use)
 {
+    if (size == 0)
+        return "an empty file";
     KindOfBytes bytes = KindOf(data, size);
     const SongReader byName = use == SoundFileUse::Song ? ReaderForName(path) : SongReader::ByContent;
     // Ogg Vorbis data refused for its format where the Ogg reader reads it: a later stream is not
@@ -454,12 +442,15 @@ const char* SoundFileProblemText(SoundFileProblem problem)
     case SoundFileProblem::BlockAlign:
         return "bad ADPCM block size";
     case SoundFileProblem::TooLong:
-        return "too long to load";
+        return "too long to be held whole as a sound effect (play it as a song)";
     case SoundFileProblem::OggLayout:
-        return "Ogg pages missing, out of order, cut short, inside one another or of a stream not begun";
+        return "Ogg pages missing, out of order, cut short, inside one another, of a stream not begun or "
+               "reused, or audio on the page of a later part's headers";
     case SoundFileProblem::OggStray:
         return "more bytes outside the Ogg pages, or false page starts, than the decoder searches "
                "through quickly";
+    case SoundFileProblem::OggBackSearch:
+        return "more Ogg pages after the audio's end than the decoder searches back through quickly";
     case SoundFileProblem::VorbisHeader:
         return "damaged Vorbis header";
     case SoundFileProblem::Codebook:
@@ -509,12 +500,15 @@ std::string MixerFailure(const std::string& path)
     return "sound file \"" + path + "\" failed to load in the mixer: " + SDL_GetError();
 }
 
-void ReportSoundFileNotLoaded(const std::string& what, SoundFileUse use, const std::string& instead)
+void ReportSoundFileNotLoaded(const std::string& program, const std::string& what, SoundFileUse use,
+                              const std::string& instead)
 {
+    // A sound that does not load may end the program (a resource group it cannot start without):
+    // the line says only that it is not loaded.
     const std::string heard = !instead.empty()              ? "\"" + instead + "\" is played instead"
-                              : use == SoundFileUse::Effect ? "the sound stays silent"
+                              : use == SoundFileUse::Effect ? "the sound is not loaded"
                                                             : "the song stays silent";
-    std::fprintf(stderr, "Vaxo: %s; %s\n", what.c_str(), heard.c_str());
+    std::fprintf(stderr, "%s: %s; %s\n", program.c_str(), what.c_str(), heard.c_str());
 }
 
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use)
@@ -522,7 +516,7 @@ SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse u
     if (IsWav(data, size))
         return CheckWav(data, size, use);
     if (IsOgg(data, size))
-        return CheckOgg(data, size, use);
+        return CheckOgg(data, size);
     if (use == SoundFileUse::Song && IsAiff(data, size))
         return CheckAiff(data, size);
     return SoundFileProblem::UnknownFormat;

@@ -13,7 +13,7 @@
 //     not skip a chunk's pad byte);
 //   - Ogg Vorbis: every stream's identification header (the first page is one), and its
 //     comment and setup headers as the decoder will read them, and the pages as the Ogg reader
-//     finds them (VorbisSetupCheck.h);
+//     finds them (VorbisSetupCheck.h); the framework decodes it (OggSoundDecoder.h);
 // and in both 1 or 2 channels at kSoundMinRate to kSoundMaxRate samples per second.
 //
 // A song goes to the mixer's reader that Mix_LoadMUS picks, by the name's extension or
@@ -46,7 +46,8 @@ constexpr int32_t kSoundMinRate = 1000;
 constexpr int32_t kSoundMaxRate = 192000;
 
 // What a file is loaded as: a sound effect is decoded whole into memory and converted in
-// one piece (so its converted size must stay below 2 GiB); a song is streamed.
+// one piece (so a WAV's converted size must stay below 2 GiB, and Ogg Vorbis is decoded up to
+// a bound of its own, OggSoundDecoder.h); a song is streamed.
 enum class SoundFileUse
 {
     Effect,
@@ -66,11 +67,14 @@ enum class SoundFileProblem
     Channels,      // not 1 or 2 channels
     Rate,          // outside kSoundMinRate..kSoundMaxRate
     BlockAlign,    // an ADPCM block that cannot hold its header or its samples
-    TooLong,       // decoded and converted, more than the mixer can hold
-    OggLayout,     // Ogg header pages missing, out of order or cut short, a page inside a page, or a
+    TooLong,       // decoded and converted, more than a sound effect may take
+    OggLayout,     // Ogg header pages missing, out of order or cut short, a page inside a page, a
                    // page of a stream that did not begin the link (the chained file's part) it is in
+                   // or that an earlier link has, or audio on the page that ends a later link's headers
     OggStray,      // more bytes outside the Ogg pages, or false page starts, than the reader
                    // searches through quickly
+    OggBackSearch, // more pages after the audio's last page in a link than the reader's open
+                   // searches back through quickly
     VorbisHeader,  // a Vorbis identification, comment or setup header the decoder refuses
     Codebook,      // a Vorbis codebook the decoder divides by zero on, hangs on or cannot build
     HeaderMemory,  // Vorbis headers for which the decoder would allocate too much
@@ -104,11 +108,12 @@ CheckedSoundFile ReadCheckedSoundFile(const std::string& path, SoundFileUse use)
 // the mixer's error.
 std::string MixerFailure(const std::string& path);
 
-// Names a file that did not load on the standard error stream, in one line: "Vaxo: ", what
-// (from the two above), and what is heard instead: the file that `instead` names, or else
-// nothing, the sound or song staying silent. The game goes on without it, and the user would
-// not know why.
-void ReportSoundFileNotLoaded(const std::string& what, SoundFileUse use, const std::string& instead = "");
+// Names a file that did not load on the standard error stream, in one line: the program's name
+// (as its other lines begin), what (from the two above), and what comes of it: the file that
+// `instead` names is played, or else the sound is not loaded, or the song stays silent. The user
+// would not know why otherwise.
+void ReportSoundFileNotLoaded(const std::string& program, const std::string& what, SoundFileUse use,
+                              const std::string& instead = "");
 
 // Checks the bytes of a file that is to be loaded as use.
 SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse use);

@@ -115,6 +115,46 @@ private:
     int32_t mFalseCaptures = 0;
 };
 
+// A link (the part of a chained file that one set of first pages opens) as libvorbisfile's open
+// searches it. The decoder plays the link's first stream, and the open looks for that stream's
+// last page backwards from the link's end one page at a time: each step reads the 64 KiB before
+// the page it stands on again, checksumming every page there and comparing its serial number
+// with each stream of the link, until that stretch holds a page of the played stream. So every
+// page more than 64 KiB past the played stream's last page costs a step.
+class LinkSearch
+{
+public:
+    explicit LinkSearch(uint32_t played = 0) : mPlayed(played) {}
+
+    // Whether the link's first pages name the stream.
+    bool Has(uint32_t serial) const { return mStreams.count(serial) != 0; }
+    void AddStream(uint32_t serial) { mStreams.insert(serial); }
+    void MoveStreamsTo(std::set<uint32_t>* streams) { streams->merge(mStreams); }
+
+    // A page of the link, which starts at offset.
+    void Page(uint32_t serial, int64_t offset)
+    {
+        if (serial == mPlayed)
+        {
+            mPlayedEnd = offset;
+            mSteps = 0;
+        }
+        else if (offset - mPlayedEnd > kWindow)
+            ++mSteps;
+    }
+
+    // What the search through the link's pages so far costs: its steps, each weighed by the
+    // streams compared and by the reading (about as much as 64 more).
+    uint64_t Cost() const { return mSteps * (mStreams.size() + 64); }
+
+private:
+    static constexpr int64_t kWindow = 65536;
+    std::set<uint32_t> mStreams;
+    uint32_t mPlayed;
+    int64_t mPlayedEnd = 0; // where the played stream's last page so far starts
+    uint64_t mSteps = 0;
+};
+
 //-------------------------------------------------------------------------------------------------
 // [SECTION] Bit reader
 //-------------------------------------------------------------------------------------------------
@@ -184,13 +224,16 @@ bool PowerAtMost(uint64_t base, uint32_t exp, uint64_t limit)
 
 // What libvorbis 1.3.7 allocates for each part of the headers, as a 64-bit build lays out its
 // structures: the setup of a stream, a codebook as read and as built for decoding, a floor of
-// each type as read and its look-up, a residue and its look-up, a mapping, a mode.
+// each type as read and its look-up, a residue as read and its look-up, a mapping, a mode.
 constexpr uint64_t kSetupInfoBytes = 5784;
 constexpr uint64_t kStaticBookBytes = 72;
 constexpr uint64_t kDecodeBookBytes = 96;
-constexpr uint64_t kFloor0Bytes = 112 + 48;
-constexpr uint64_t kFloor1Bytes = 1120 + 1328;
-constexpr uint64_t kResidueBytes = 2848 + 80;
+constexpr uint64_t kFloor0Bytes = 112;
+constexpr uint64_t kFloor0LookBytes = 48;
+constexpr uint64_t kFloor1Bytes = 1120;
+constexpr uint64_t kFloor1LookBytes = 1328;
+constexpr uint64_t kResidueBytes = 2848;
+constexpr uint64_t kResidueLookBytes = 80;
 constexpr uint64_t kMappingBytes = 3208;
 constexpr uint64_t kModeBytes = 16;
 
@@ -201,6 +244,17 @@ uint64_t Heap(uint64_t size)
 {
     return std::max<uint64_t>(32, (size + 8 + 15) / 16 * 16);
 }
+
+// What the decoder allocates for one stream's headers. libvorbisfile keeps every stream's headers
+// while the file is open: the setup, the comments, and each book as read, or as built once it has
+// decoded the stream. What it holds only while it decodes the stream, and drops for the next one
+// of a chained file, is its decoding state: the look-ups of the floors and residues, and, as it
+// starts, the one book it is building.
+struct StreamMemory
+{
+    uint64_t kept = 0;
+    uint64_t decoding = 0;
+};
 
 //-------------------------------------------------------------------------------------------------
 // [SECTION] Codebooks
@@ -214,20 +268,25 @@ struct Codebook
     uint32_t mapType = 0;
     uint64_t values = 0; // stored values, of a lattice or for each code and dimension
 
-    // What the decoder allocates for the book: its code lengths and values as read; as built for
-    // decoding, the codes (twice while it builds them), a value for each dimension of each used
-    // code when it has values, the entry and length of each code, and a first look-up table of
-    // at most 256 entries.
-    uint64_t Memory() const
+    // What the decoder allocates for the book as read: its code lengths and values.
+    uint64_t AsRead() const
     {
-        const bool mapped = mapType != 0;
-        uint64_t bytes =
-            kStaticBookBytes + kDecodeBookBytes + Heap(entries) + (mapped ? Heap(values * 8) : 0);
-        if (used > 0)
-            bytes += 3 * Heap(uint64_t(used) * 4) + Heap(used) + Heap(256 * 4) +
-                     (mapped ? Heap(uint64_t(used) * dim * 4) : 0);
-        return bytes;
+        return kStaticBookBytes + Heap(entries) + (mapType != 0 ? Heap(values * 8) : 0);
     }
+
+    // What it allocates for the book as built for decoding, which then replaces the book as read:
+    // the codes, a value for each dimension of each used code when it has values, the entry and
+    // length of each code, and a first look-up table of at most 256 entries.
+    uint64_t Built() const
+    {
+        if (used == 0)
+            return kDecodeBookBytes;
+        return kDecodeBookBytes + 2 * Heap(uint64_t(used) * 4) + Heap(used) + Heap(256 * 4) +
+               (mapType != 0 ? Heap(uint64_t(used) * dim * 4) : 0);
+    }
+
+    // What it holds besides the book as read and as built while it builds it: the codes once more.
+    uint64_t Building() const { return used > 0 ? Heap(uint64_t(used) * 4) : 0; }
 };
 
 // Gives each used entry, in order, the lowest code of its length not taken and not on the
@@ -374,7 +433,7 @@ struct Setup
     uint32_t residues = 0;
     uint32_t mappings = 0;
     VorbisIdentification id{};
-    uint64_t memory = 0; // what the decoder allocates for the tables read so far
+    StreamMemory memory; // what the decoder allocates for the tables read so far
 };
 
 bool IsBook(const Setup& setup, uint32_t book)
@@ -391,8 +450,8 @@ bool ReadFloor0(BitReader& bits, Setup& setup)
     const uint32_t books = bits.Read(4) + 1;
     if (order < 1 || rate < 1 || barkMap < 1)
         return false;
-    // A map from each frequency of a block of either size to the floor's scale.
-    setup.memory +=
+    // A map from each frequency of a block of either size to the floor's scale, in its look-up.
+    setup.memory.decoding +=
         Heap(2 * 8) + Heap((setup.id.blockSizes[0] / 2 + 1) * 4) + Heap((setup.id.blockSizes[1] / 2 + 1) * 4);
     for (uint32_t i = 0; i < books; ++i)
     {
@@ -447,7 +506,8 @@ SoundFileProblem ReadResidue(BitReader& bits, Setup& setup)
     const uint32_t classBook = bits.Read(8);
     std::vector<uint32_t> cascades(partitions);
     uint32_t stages = 0;
-    setup.memory += Heap(partitions * 8);
+    // The look-up's stage books of each class.
+    setup.memory.decoding += Heap(partitions * 8);
     for (uint32_t& cascade : cascades)
     {
         cascade = bits.Read(3);
@@ -456,7 +516,7 @@ SoundFileProblem ReadResidue(BitReader& bits, Setup& setup)
         for (uint32_t c = cascade; c != 0; c >>= 1)
             stages += c & 1;
         if (cascade != 0)
-            setup.memory += Heap(uint64_t(ILog(cascade)) * 8);
+            setup.memory.decoding += Heap(uint64_t(ILog(cascade)) * 8);
     }
     std::vector<uint32_t> stageBooks(stages);
     for (uint32_t& book : stageBooks)
@@ -475,7 +535,7 @@ SoundFileProblem ReadResidue(BitReader& bits, Setup& setup)
     uint64_t combinations = 1;
     for (uint32_t i = 0; i < classes.dim; ++i)
         combinations *= partitions;
-    setup.memory += Heap(combinations * 8) + combinations * Heap(uint64_t(classes.dim) * 4);
+    setup.memory.decoding += Heap(combinations * 8) + combinations * Heap(uint64_t(classes.dim) * 4);
     // A stage book's codes each stand for dim values: the decoder divides by dim (residue 0) or
     // reads code after code without moving on (residues 1 and 2).
     for (uint32_t book : stageBooks)
@@ -518,18 +578,23 @@ bool ReadMapping(BitReader& bits, const Setup& setup)
 
 // The setup header after its type and "vorbis": the tables in the order they are written. Adds
 // what the decoder allocates for them to *memory.
-SoundFileProblem ReadSetup(BitReader& bits, const VorbisIdentification& id, uint64_t* memory)
+SoundFileProblem ReadSetup(BitReader& bits, const VorbisIdentification& id, StreamMemory* memory)
 {
     Setup setup;
     setup.id = id;
-    setup.memory = Heap(kSetupInfoBytes);
+    setup.memory.kept = Heap(kSetupInfoBytes);
     setup.books.resize(bits.Read(8) + 1);
+    // The decoder builds the books one by one as it starts, each replacing the book as read: the
+    // one it builds is held both ways for a while.
+    uint64_t building = 0;
     for (Codebook& book : setup.books)
     {
         if (const SoundFileProblem problem = ReadCodebook(bits, &book); problem != P::None)
             return problem;
-        setup.memory += book.Memory();
+        setup.memory.kept += std::max(book.AsRead(), book.Built());
+        building = std::max(building, std::min(book.AsRead(), book.Built()) + book.Building());
     }
+    setup.memory.decoding += building;
     const uint32_t times = bits.Read(6) + 1; // placeholders, each 0
     for (uint32_t i = 0; i < times; ++i)
         if (bits.Read(16) != 0)
@@ -540,7 +605,8 @@ SoundFileProblem ReadSetup(BitReader& bits, const VorbisIdentification& id, uint
         const uint32_t type = bits.Read(16);
         if (type > 1 || !(type == 0 ? ReadFloor0(bits, setup) : ReadFloor1(bits, setup)))
             return P::VorbisHeader;
-        setup.memory += type == 0 ? kFloor0Bytes : kFloor1Bytes;
+        setup.memory.kept += type == 0 ? kFloor0Bytes : kFloor1Bytes;
+        setup.memory.decoding += type == 0 ? kFloor0LookBytes : kFloor1LookBytes;
     }
     setup.residues = bits.Read(6) + 1;
     for (uint32_t i = 0; i < setup.residues; ++i)
@@ -549,14 +615,15 @@ SoundFileProblem ReadSetup(BitReader& bits, const VorbisIdentification& id, uint
             return P::VorbisHeader;
         if (const SoundFileProblem problem = ReadResidue(bits, setup); problem != P::None)
             return problem;
-        setup.memory += kResidueBytes;
+        setup.memory.kept += kResidueBytes;
+        setup.memory.decoding += kResidueLookBytes;
     }
     setup.mappings = bits.Read(6) + 1;
     for (uint32_t i = 0; i < setup.mappings; ++i)
         if (bits.Read(16) != 0 || !ReadMapping(bits, setup))
             return P::VorbisHeader;
     const uint32_t modes = bits.Read(6) + 1;
-    setup.memory += setup.mappings * kMappingBytes + modes * kModeBytes;
+    setup.memory.kept += setup.mappings * kMappingBytes + modes * kModeBytes;
     for (uint32_t i = 0; i < modes; ++i)
     {
         bits.Skip(1); // block flag
@@ -567,7 +634,8 @@ SoundFileProblem ReadSetup(BitReader& bits, const VorbisIdentification& id, uint
     }
     if (bits.Read(1) != 1 || bits.Overrun())
         return P::VorbisHeader;
-    *memory += setup.memory;
+    memory->kept += setup.memory.kept;
+    memory->decoding += setup.memory.decoding;
     return P::None;
 }
 
@@ -579,20 +647,20 @@ constexpr size_t kPacketTag = 7; // the packet type and "vorbis"
 
 // The comment header after its type and "vorbis": a vendor string, a count of comments, each a
 // length and its text, then the framing bit; the decoder refuses a length past the end of the
-// packet. Adds what it allocates for them to *memory: each text, and two tables of the count.
-bool ReadComments(BitReader& bits, uint64_t* memory)
+// packet. Adds what it allocates for them to *kept: each text, and two tables of the count.
+bool ReadComments(BitReader& bits, uint64_t* kept)
 {
     const uint32_t vendor = bits.Read(32);
     bits.Skip(uint64_t(vendor) * 8);
     const uint32_t count = bits.Read(32);
     if (uint64_t(count) * 32 > bits.BitsLeft())
         return false;
-    *memory += Heap(uint64_t(vendor) + 1) + Heap((uint64_t(count) + 1) * 8) + Heap((uint64_t(count) + 1) * 4);
+    *kept += Heap(uint64_t(vendor) + 1) + Heap((uint64_t(count) + 1) * 8) + Heap((uint64_t(count) + 1) * 4);
     for (uint32_t i = 0; i < count; ++i)
     {
         const uint32_t length = bits.Read(32);
         bits.Skip(uint64_t(length) * 8);
-        *memory += Heap(uint64_t(length) + 1);
+        *kept += Heap(uint64_t(length) + 1);
     }
     return bits.Read(1) == 1 && !bits.Overrun();
 }
@@ -603,8 +671,9 @@ struct HeaderPackets
 {
     VorbisIdentification id{};
     uint32_t nextSequence = 0;
-    int32_t done = 0;      // packets complete
-    bool inPacket = false; // the last page ended inside a packet
+    int32_t done = 0;        // packets complete
+    bool inPacket = false;   // the last page ended inside a packet
+    bool audioAfter = false; // the page that completes the headers goes on with audio
     std::vector<uint8_t> comment;
     std::vector<uint8_t> setup;
 
@@ -627,18 +696,19 @@ struct HeaderPackets
             bytes += lace;
             inPacket = lace == 255;
             done += inPacket ? 0 : 1;
+            audioAfter = done == 3 && i + 1 < page.Segments();
         }
         return true;
     }
 
-    // Adds what the decoder allocates for the headers to *memory.
-    SoundFileProblem Check(uint64_t* memory) const
+    // What the decoder allocates for the headers, in *memory.
+    SoundFileProblem Check(StreamMemory* memory) const
     {
         if (comment.size() < kPacketTag || std::memcmp(comment.data(), "\x03vorbis", kPacketTag) != 0 ||
             setup.size() < kPacketTag || std::memcmp(setup.data(), "\x05vorbis", kPacketTag) != 0)
             return P::VorbisHeader;
         BitReader comments(comment.data() + kPacketTag, comment.size() - kPacketTag);
-        if (!ReadComments(comments, memory))
+        if (!ReadComments(comments, &memory->kept))
             return P::VorbisHeader;
         BitReader bits(setup.data() + kPacketTag, setup.size() - kPacketTag);
         return ReadSetup(bits, id, memory);
@@ -684,9 +754,12 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
 {
     PageWalk walk(data, size);
     std::map<uint32_t, HeaderPackets> reading; // by serial number, until complete
-    std::set<uint32_t> link;                   // the streams whose first pages opened the link read now
+    LinkSearch link;                           // the link read now
+    std::set<uint32_t> earlier;                // the streams of the links before
+    uint64_t searched = 0;                     // the open's backward search through the links before
     bool opening = false;                      // the last page was a first page
-    uint64_t memory = 0;
+    uint64_t kept = 0;                         // what the decoder keeps for the headers of every stream
+    uint64_t decoding = 0;                     // and the most it holds to decode one of them
     for (OggPage page = walk.Next(); page.size > 0; page = walk.Next())
     {
         if (walk.HoldsPage(page))
@@ -696,12 +769,24 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
         // read are lost.
         const bool first = (page.Flags() & kOggFirstPage) != 0;
         if (first && !opening)
-            link.clear();
+        {
+            searched += link.Cost();
+            link.MoveStreamsTo(&earlier);
+            link = LinkSearch(page.Serial());
+        }
+        // A stream of a serial number an earlier link has: libvorbisfile tells links apart by their
+        // streams, and would take this one for a part of that link (its headers for audio, and a
+        // search back from the file's end through everything after).
+        if (first && earlier.count(page.Serial()) != 0)
+            return P::OggLayout;
         if (first)
-            link.insert(page.Serial());
-        else if (link.count(page.Serial()) == 0)
+            link.AddStream(page.Serial());
+        else if (!link.Has(page.Serial()))
             return P::OggLayout;
         opening = first;
+        link.Page(page.Serial(), page.start - data);
+        if (searched + link.Cost() > kMaxOggBackSearch)
+            return P::OggBackSearch;
         const auto it = reading.find(page.Serial());
         HeaderPackets* packets = it == reading.end() ? nullptr : &it->second;
         if (first)
@@ -722,9 +807,17 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
             return P::OggLayout;
         if (packets->done < 3)
             continue;
+        // Audio begins a page of its own. libvorbisfile, reading a later link as a stream, hands
+        // the page that ends the headers to the decoder once more, which then decodes its audio
+        // twice.
+        if (packets->audioAfter && !earlier.empty())
+            return P::OggLayout;
+        StreamMemory memory;
         if (const SoundFileProblem problem = packets->Check(&memory); problem != P::None)
             return problem;
-        if (memory > kMaxVorbisHeaderMemory)
+        kept += memory.kept;
+        decoding = std::max(decoding, memory.decoding);
+        if (kept + decoding > kMaxVorbisHeaderMemory)
             return P::HeaderMemory;
         reading.erase(page.Serial());
     }

@@ -20,7 +20,8 @@
 // size the header's fields choose: a value for each code and dimension of a book, a look-up
 // for every combination of classes a residue codes. A header of a few kilobytes could ask
 // for gigabytes (and the decoder, refused the memory, writes through a null pointer), so what
-// it allocates for the headers of all the file's streams is added up here and bounded.
+// it allocates for the headers of all the file's streams is added up here and bounded: what it
+// keeps for every stream while the file is open, and what it holds for the one it decodes.
 //
 // The pages are those the Ogg reader accepts (their checksums right), found as it finds them;
 // a page that starts inside another is refused, since a seek could land on it where reading
@@ -29,7 +30,8 @@
 // a file for pages backwards from its end in 64 KiB steps, each step reading on to the end again, and
 // checksums every page a capture pattern ("OggS") seems to start: bytes outside the pages and capture
 // patterns that start no page cost it time that grows with their square, minutes for a few megabytes, and are
-// bounded too.
+// bounded too. So are the pages that follow the played stream's last page in a link, through which the open
+// searches back one page at a time, each step reading 64 KiB again (LinkSearch).
 #pragma once
 
 #include "app/sdl/SoundFileCheck.h"
@@ -45,11 +47,13 @@ namespace Vaxo
 // encoders use a few thousand.
 constexpr uint32_t kMaxCodebookEntries = 65536;
 
-// The most memory the decoder may allocate for the headers of a file's streams, added up over
-// all of them (libvorbisfile keeps every stream's headers, and the tables it built for each
-// stream it played, until the file is closed). The headers of libvorbis's own encoder take 90
-// to 190 KiB a stream at every quality (-1 to 10), rate (8 to 192 kHz) and channel count,
-// ffmpeg's encoder's 115 KiB: this is over 40 times as much.
+// The most memory the decoder may allocate for the headers of a file's streams: what it keeps
+// for each of them until the file is closed (libvorbisfile keeps every stream's headers, each
+// codebook as read or, once it has decoded the stream, as built for decoding), added up over all
+// of them, and the most it holds besides to decode one stream (the look-ups it drops for the next
+// stream of a chained file). The headers of libvorbis's own encoder take 90 to 190 KiB a stream
+// at every quality (-1 to 10), rate (8 to 192 kHz) and channel count, ffmpeg's encoder's 115 KiB:
+// this is over 40 times as much.
 constexpr uint64_t kMaxVorbisHeaderMemory = 8 << 20;
 
 // The most bytes outside the Ogg pages (a damaged page, a file cut short, a tag appended) and
@@ -57,6 +61,13 @@ constexpr uint64_t kMaxVorbisHeaderMemory = 8 << 20;
 // a file cut short has one of each, and its last page's bytes.
 constexpr uint32_t kMaxOggStrayBytes = 65536;
 constexpr int32_t kMaxOggFalseCaptures = 16;
+
+// The most that libvorbisfile's open may search back through, in steps weighed by the streams of
+// their link and their reading, as LinkSearch counts them: an open at the bound takes 0.18 s (two
+// streams) to 0.24 s (64 streams), where 100,000 empty pages after the audio took 4 s with two
+// streams and 35 s with 401. An encoder's file costs nothing: its last page is its audio's, and a
+// second stream muxed beside the audio ends within 64 KiB of it.
+constexpr uint64_t kMaxOggBackSearch = 1 << 18;
 
 // An Ogg page: a header of kOggPageHeader bytes ("OggS", version, flags at 5, granule position
 // at 6, serial number at 14, sequence number at 18, checksum at kOggChecksumAt, segment count at
@@ -94,8 +105,8 @@ VorbisIdentification ReadVorbisIdentification(const uint8_t* p);
 bool DecoderTakes(const VorbisIdentification& id);
 
 // Checks the pages of an Ogg file whose identification headers passed, and the comment and
-// setup headers of every Vorbis stream; answers OggLayout, OggStray, VorbisHeader, Codebook or
-// HeaderMemory, or None.
+// setup headers of every Vorbis stream; answers OggLayout, OggStray, OggBackSearch, VorbisHeader,
+// Codebook or HeaderMemory, or None.
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size);
 
 } // namespace Vaxo

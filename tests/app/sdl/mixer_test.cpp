@@ -13,6 +13,7 @@
 #include "common/Clock.h"
 
 #include <gtest/gtest.h>
+#include <vorbis/vorbisenc.h>
 
 #include <sys/stat.h>
 
@@ -570,6 +571,245 @@ Bytes CutShort(const Bytes& bytes)
     return Bytes(bytes.begin(), bytes.end() - 100);
 }
 
+// Where each page of an Ogg file starts, one after another from the start.
+std::vector<size_t> PageStarts(const Bytes& ogg)
+{
+    std::vector<size_t> starts;
+    for (size_t page = 0; page + 27 <= ogg.size();)
+    {
+        starts.push_back(page);
+        size_t end = page + 27 + ogg[page + 26];
+        for (size_t i = page + 27; i < page + 27 + ogg[page + 26]; ++i)
+            end += ogg[i];
+        page = end;
+    }
+    return starts;
+}
+
+uint32_t PageSerial(const Bytes& ogg, size_t page)
+{
+    return uint32_t(ogg[page + 14] | ogg[page + 15] << 8 | ogg[page + 16] << 16 |
+                    uint32_t(ogg[page + 17]) << 24);
+}
+
+// The file followed by empty pages of its stream `serial` (numbered on from `sequence`), so many
+// that `steps` of them start more than 64 KiB after the last page of the stream `played`: the
+// pages libvorbisfile's open steps back over, one by one, looking for that page.
+Bytes ThenEmptyPages(Bytes file, uint32_t played, uint32_t serial, uint32_t sequence, size_t steps)
+{
+    size_t last = 0;
+    for (size_t page : PageStarts(file))
+        if (PageSerial(file, page) == played)
+            last = page;
+    for (size_t counted = 0; counted < steps; ++sequence)
+    {
+        counted += file.size() - last > 65536 ? 1 : 0;
+        file = file + OggPage(sequence, 0, 0, {}, serial);
+    }
+    return file;
+}
+
+// A link of `streams` tiny streams, of serial numbers `from` and up: their first pages, their
+// header pages, then the audio of the first (played) one only.
+Bytes TinyLink(uint32_t streams, uint32_t from = 1)
+{
+    Bytes first;
+    Bytes headers;
+    Bytes audio;
+    for (uint32_t serial = from; serial < from + streams; ++serial)
+    {
+        TinyVorbis tiny;
+        tiny.serial = serial;
+        const Bytes file = tiny.File();
+        const std::vector<size_t> pages = PageStarts(file);
+        first = first + Bytes(file.begin(), file.begin() + ptrdiff_t(pages[1]));
+        headers = headers + Bytes(file.begin() + ptrdiff_t(pages[1]), file.begin() + ptrdiff_t(pages[2]));
+        if (serial == from)
+            audio = Bytes(file.begin() + ptrdiff_t(pages[2]), file.end());
+    }
+    return first + headers + audio;
+}
+
+// One link of two streams as a muxer writes them: their first pages, their header pages, then
+// their audio pages in the order of their time. The second's pages carry no end of stream.
+Bytes Multiplexed(const Bytes& a, const Bytes& b)
+{
+    const std::vector<size_t> pa = PageStarts(a);
+    const std::vector<size_t> pb = PageStarts(b);
+    auto page = [](const Bytes& file, const std::vector<size_t>& starts, size_t i)
+    {
+        const size_t end = i + 1 < starts.size() ? starts[i + 1] : file.size();
+        return Bytes(file.begin() + ptrdiff_t(starts[i]), file.begin() + ptrdiff_t(end));
+    };
+    auto time = [](const Bytes& file, size_t at)
+    {
+        uint64_t granule = 0;
+        for (int i = 7; i >= 0; --i)
+            granule = granule << 8 | file[at + 6 + size_t(i)];
+        return double(granule) / (file[40] | file[41] << 8 | file[42] << 16); // the first page's rate
+    };
+    Bytes link = page(a, pa, 0) + page(b, pb, 0) + page(a, pa, 1) + page(b, pb, 1);
+    for (size_t i = 2, j = 2; i < pa.size() || j < pb.size();)
+        if (j == pb.size() || (i < pa.size() && time(a, pa[i]) <= time(b, pb[j])))
+            link = link + page(a, pa, i++);
+        else
+            link = link + Patched(page(b, pb, j++), 5, 0, 1);
+    return WithPageChecksums(link);
+}
+
+// One link of Ogg Vorbis made with libvorbis's encoder, of serial number `serial`: `seconds` of a
+// tone of `hz` (0: silence), an octave higher on the right channel, at quality -0.1 to 1. The audio
+// begins a page of its own, as Vorbis asks, unless `audioOnHeaderPage`.
+Bytes EncodeVorbis(double hz, double seconds, int32_t rate, int32_t channels, float quality, uint32_t serial,
+                   bool audioOnHeaderPage = false)
+{
+    vorbis_info info;
+    vorbis_info_init(&info);
+    EXPECT_EQ(vorbis_encode_init_vbr(&info, channels, rate, quality), 0) << rate << " " << quality;
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block block;
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, int(serial));
+    ogg_packet headers[3];
+    vorbis_analysis_headerout(&dsp, &comment, &headers[0], &headers[1], &headers[2]);
+    for (ogg_packet& header : headers)
+        ogg_stream_packetin(&stream, &header);
+    Bytes file;
+    ogg_page page;
+    auto take = [&]
+    {
+        file = file + Bytes(page.header, page.header + page.header_len) +
+               Bytes(page.body, page.body + page.body_len);
+    };
+    while (!audioOnHeaderPage && ogg_stream_flush(&stream, &page) != 0)
+        take();
+    const int64_t frames = std::llround(seconds * rate);
+    for (int64_t done = 0, count = 0;; done += count)
+    {
+        count = std::min<int64_t>(frames - done, 4096);
+        if (count > 0)
+        {
+            float** buffer = vorbis_analysis_buffer(&dsp, int(count));
+            for (int32_t c = 0; c < channels; ++c)
+                for (int64_t i = 0; i < count; ++i)
+                    buffer[c][i] = float(0.5 * std::sin(2 * M_PI * hz * (c + 1) * double(done + i) / rate));
+        }
+        vorbis_analysis_wrote(&dsp, int(count));
+        while (vorbis_analysis_blockout(&dsp, &block) == 1)
+        {
+            vorbis_analysis(&block, nullptr);
+            vorbis_bitrate_addblock(&block);
+            ogg_packet packet;
+            while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0)
+            {
+                ogg_stream_packetin(&stream, &packet);
+                while (ogg_stream_pageout(&stream, &page) != 0)
+                    take();
+            }
+        }
+        if (count == 0)
+            break;
+    }
+    while (ogg_stream_flush(&stream, &page) != 0)
+        take();
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return file;
+}
+
+// A link's tone and length, as EncodeVorbis makes it.
+struct Tone
+{
+    double hz;
+    double seconds;
+    int32_t rate = 44100;
+    int32_t channels = 2;
+    float quality = 0.4f;
+};
+
+// A chained file: the tones one after another, each a link with a serial number of its own.
+Bytes Chained(const std::vector<Tone>& tones)
+{
+    Bytes file;
+    for (size_t i = 0; i < tones.size(); ++i)
+        file = file + EncodeVorbis(tones[i].hz, tones[i].seconds, tones[i].rate, tones[i].channels,
+                                   tones[i].quality, uint32_t(100 + i));
+    return file;
+}
+
+// `count` links of distinct tones (200 Hz and up, 10 Hz apart), each of a quarter second, at the
+// settings that setting(i) gives link i.
+std::vector<Tone> ManyLinks(int32_t count, const std::function<Tone(int32_t)>& setting)
+{
+    std::vector<Tone> tones;
+    for (int32_t i = 0; i < count; ++i)
+    {
+        Tone tone = setting(i);
+        tone.hz = 200 + 10 * i;
+        tone.seconds = 0.25;
+        tones.push_back(tone);
+    }
+    return tones;
+}
+
+// Encoder settings that change from link to link: rates, channel counts and qualities.
+Tone MixedSetting(int32_t link)
+{
+    const int32_t rates[] = {8000, 22050, 44100, 48000, 96000};
+    return Tone{0, 0, rates[link % 5], 1 + link % 2, float(link % 12 - 1) / 10};
+}
+
+// Chained files of many distinct links, whose headers libvorbisfile keeps all at once (the
+// decoder's look-ups only for the link it decodes): 48 links of the highest quality at 44.1 kHz
+// stereo, 80 of the lowest at 8 kHz mono, 64 and 120 of settings that change from link to link
+// (libvorbisfile takes 4.8, 6.0, 5.6 and 10.6 MB for them).
+const std::vector<Tone>& ManyLinksTones(int which)
+{
+    static const std::vector<Tone> tones[] = {
+        ManyLinks(48,
+                  [](int32_t) {
+                      return Tone{0, 0, 44100, 2, 1.0f};
+                  }),
+        ManyLinks(80,
+                  [](int32_t) {
+                      return Tone{0, 0, 8000, 1, -0.1f};
+                  }),
+        ManyLinks(64, MixedSetting),
+        ManyLinks(120, MixedSetting),
+    };
+    return tones[which];
+}
+
+const Bytes& ManyLinksFile(int which)
+{
+    static const Bytes files[] = {Chained(ManyLinksTones(0)), Chained(ManyLinksTones(1)),
+                                  Chained(ManyLinksTones(2)), Chained(ManyLinksTones(3))};
+    return files[which];
+}
+
+// Two tone streams in one link, the second going on after the first (the played one) ends, then
+// empty pages of the second that libvorbisfile's open steps back over `steps` times.
+Bytes SecondStreamGoingOn(size_t steps)
+{
+    const Bytes second = EncodeVorbis(882, 1, 44100, 2, 0.4f, 2);
+    return ThenEmptyPages(Multiplexed(EncodeVorbis(441, 0.5, 44100, 2, 0.4f, 1), second), 1, 2,
+                          uint32_t(PageStarts(second).size()), steps);
+}
+
+// 10 minutes of silence at 8 kHz mono, a few kilobytes: past what a sound effect may hold.
+const Bytes& LongSilence()
+{
+    static const Bytes silence = EncodeVorbis(0, 600, 8000, 1, -0.1f, 1);
+    return silence;
+}
+
 // An AIFF chunk, with the pad byte of an odd length.
 Bytes BeChunk(const char* id, const Bytes& body)
 {
@@ -756,7 +996,8 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"Ogg of 0 channels", Ogg(39, 0, 1), P::Channels, P::Channels},
         {"Ogg chained to a stream at 10^8 Hz", Ogg() + Ogg(40, 100000000, 4), P::Rate, P::Rate},
         {"Ogg of another codec", Ogg(29, 'x', 1), P::UnknownFormat, P::UnknownFormat},
-        {"Ogg claiming 2^40 samples", Ogg(2381, 1ull << 40, 8), P::TooLong, P::None},
+        // The length a file claims is a claim: a sound is decoded up to a bound of its own.
+        {"Ogg claiming 2^40 samples", Ogg(2381, 1ull << 40, 8), P::None, P::None},
         {"Ogg, oggenc -q -1, stereo 44.1 kHz", OggFile(kOggLowest), P::None, P::None},
         {"Ogg, oggenc -q 10, stereo 48 kHz", OggFile(kOggHighest), P::None, P::None},
         {"Ogg, ffmpeg's own encoder, stereo 22.05 kHz", OggFile(kOggFfmpeg), P::None, P::None},
@@ -857,6 +1098,41 @@ TEST(CheckSoundFile, RefusesWhatTheMixerCannotDecodeSafely)
         {"tiny, 17 capture patterns in an audio packet", TinyWithCapturesInAPage(17), P::OggStray,
          P::OggStray},
         {"Ogg, oggenc -q -1, cut short in its last page", CutShort(OggFile(kOggLowest)), P::None, P::None},
+        // The pages after the played stream's last page in a link, which libvorbisfile's open steps
+        // back over one by one, each step weighed by the link's streams and by its reading of 64 KiB
+        // (as much as 64 more streams): at most 2^18, 3,971 steps of 66 for two streams, 2,048 of 128
+        // for 64. A page within 64 KiB of the audio's last one costs nothing.
+        {"a link of 2 streams, then 3971 steps back", ThenEmptyPages(TinyLink(2), 1, 2, 2, 3971), P::None,
+         P::None},
+        {"a link of 2 streams, then 3972 steps back", ThenEmptyPages(TinyLink(2), 1, 2, 2, 3972),
+         P::OggBackSearch, P::OggBackSearch},
+        {"a link of 64 streams, then 2048 steps back", ThenEmptyPages(TinyLink(64), 1, 64, 2, 2048), P::None,
+         P::None},
+        {"a link of 64 streams, then 2049 steps back", ThenEmptyPages(TinyLink(64), 1, 64, 2, 2049),
+         P::OggBackSearch, P::OggBackSearch},
+        {"a link of 64 streams, then 2048 steps back, then another link",
+         ThenEmptyPages(TinyLink(64), 1, 64, 2, 2048) + TinyWithLattice(1, 99), P::None, P::None},
+        {"a link of 64 streams, then 1024 steps back, and another such link, then 1025",
+         ThenEmptyPages(TinyLink(64), 1, 64, 2, 1024) + ThenEmptyPages(TinyLink(64, 65), 65, 128, 2, 1025),
+         P::OggBackSearch, P::OggBackSearch},
+        // libvorbisfile tells links apart by their streams' serial numbers: a link whose stream has
+        // a serial number of an earlier link would be taken for a part of that one.
+        {"tiny, then a link of a stream of the same serial number", kTiny + TinyLink(1, kSerial),
+         P::OggLayout, P::OggLayout},
+        {"tiny, then a link of two streams, the second of the same serial number",
+         kTiny + TinyLink(2, kSerial - 1), P::OggLayout, P::OggLayout},
+        // libvorbisfile hands a later link's page that ends the headers to the decoder twice.
+        {"audio on the page of the headers", EncodeVorbis(880, 0.5, 44100, 2, 0.4f, 1, true), P::None,
+         P::None},
+        {"a link, then one with audio on the page of its headers",
+         EncodeVorbis(440, 0.5, 44100, 2, 0.4f, 1) + EncodeVorbis(880, 0.5, 44100, 2, 0.4f, 2, true),
+         P::OggLayout, P::OggLayout},
+        {"two tone streams, the second going on past the first", SecondStreamGoingOn(0), P::None, P::None},
+        {"48 links, oggenc -q 10, 44.1 kHz stereo", ManyLinksFile(0), P::None, P::None},
+        {"80 links, oggenc -q -1, 8 kHz mono", ManyLinksFile(1), P::None, P::None},
+        {"64 links of mixed settings", ManyLinksFile(2), P::None, P::None},
+        {"120 links of mixed settings", ManyLinksFile(3), P::HeaderMemory, P::HeaderMemory},
+        {"10 minutes of silence", LongSilence(), P::None, P::None},
         {"WAV growing past 2 GiB", WrapsConverter(), P::TooLong, P::None},
     };
     for (const auto& [what, bytes, effect, song] : rows)
@@ -933,7 +1209,9 @@ TEST(CheckSoundFile, RefusalSaysWhatTheFileIsAndWhatItsNameSays)
         {"click.wav", kAiff, effect, "AIFF data, which is not played as a sound effect"},
         {"click.ogg", TinyMidi(), effect, "MIDI data, which is not played as a sound effect"},
         {"click.wav", TinyMod(), effect, "neither WAV nor Ogg Vorbis data"},
-        {"click.wav", {}, effect, "neither WAV nor Ogg Vorbis data"},
+        {"click.wav", {}, effect, "an empty file"},
+        {"theme.wav", {}, song, "an empty file"},
+        {"theme", {}, song, "an empty file"},
         {"click.ogg", Ogg(29, 'x', 1), effect, "Ogg data of a codec other than Vorbis, which is not played"},
         {"click.ogg", Ogg() + Ogg(29, 'x', 1), effect,
          "Ogg data with a stream of a codec other than Vorbis, which is not played"},
@@ -977,6 +1255,9 @@ TEST(CheckSoundFile, AcceptedRatesConvertWithinNineSteps)
                 }
 }
 
+// The name the program's lines begin with, as a program renamed by the guide's recipe names itself.
+const char* const kProgram = "Acme MyGame";
+
 class SDLSoundTest : public DiskAudioTest
 {
 protected:
@@ -985,7 +1266,7 @@ protected:
     void SetUp() override
     {
         DiskAudioTest::SetUp();
-        mManager = std::make_unique<SDLSoundManager>();
+        mManager = std::make_unique<SDLSoundManager>(kProgram);
         ASSERT_TRUE(mManager->Initialized());
     }
 
@@ -1078,8 +1359,11 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
         return mDir + name;
     };
     auto refused = [](const std::string& path, const std::string& reason, const char* heard)
-    { return "Vaxo: refused sound file \"" + path + "\": " + reason + "; the " + heard + " stays silent\n"; };
-    SDLMusicInterface music;
+    {
+        return kProgram + (": refused sound file \"" + path + "\": " + reason + "; the ") + heard +
+               (heard == std::string("song") ? " stays silent\n" : " is not loaded\n");
+    };
+    SDLMusicInterface music(kProgram);
     for (size_t i = 0; i < std::size(damaged); ++i)
     {
         const auto& [bytes, asEffect, asSong] = damaged[i];
@@ -1162,6 +1446,98 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
     }
 }
 
+// The left channel of a loaded sound, as the device plays it (signed 16-bit big-endian stereo).
+std::vector<int16_t> LeftOf(const Mix_Chunk* chunk)
+{
+    std::vector<int16_t> left(chunk->alen / 4);
+    for (size_t i = 0; i < left.size(); ++i)
+        left[i] = int16_t(uint16_t(chunk->abuf[4 * i] << 8 | chunk->abuf[4 * i + 1]));
+    return left;
+}
+
+// An Ogg Vorbis sound holds what its file decodes to, every link of a chained file in order, each
+// converted from its own rate and channels; never what the file claims, nor samples left
+// unwritten. Each row's sound is compared, link by link, with the tones encoded in it, and the
+// file is heard as a song too.
+TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
+{
+    const std::tuple<const char*, Bytes, std::vector<Tone>> rows[] = {
+        // what, the file, its links' tones (the rate and the rest do not matter here)
+        // The tone's blocks hold 2,048 samples, which its last page's true granule position trims
+        // to 2,000; a larger claim trims nothing.
+        {"a tone claiming 2^29 - 1 samples", Ogg(2381, 536870911, 8), {{441, 0.256, 8000, 1}}},
+        {"a tone claiming twice its length", Ogg(2381, 4000, 8), {{441, 0.256, 8000, 1}}},
+        {"a tone", Ogg(), {{441, 0.25, 8000, 1}}},
+        {"two links, 440 Hz then 880 Hz", Chained({{440, 1}, {880, 1}}), {{440, 1}, {880, 1}}},
+        {"two links of other rates and channels",
+         Chained({{440, 1, 22050, 1}, {880, 0.5, 48000, 2}}),
+         {{440, 1, 22050, 1}, {880, 0.5, 48000, 2}}},
+        {"48 links, oggenc -q 10, 44.1 kHz stereo", ManyLinksFile(0), ManyLinksTones(0)},
+        {"80 links, oggenc -q -1, 8 kHz mono", ManyLinksFile(1), ManyLinksTones(1)},
+        {"64 links of mixed settings", ManyLinksFile(2), ManyLinksTones(2)},
+        {"a second stream going on past the audio, 3971 steps back", SecondStreamGoingOn(3971), {{441, 0.5}}},
+    };
+    SDLMusicInterface music(kProgram);
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
+        const auto& [what, bytes, tones] = rows[i];
+        const std::string name = mDir + "row" + std::to_string(i);
+        std::ofstream(name + ".ogg")
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        ASSERT_TRUE(mManager->LoadSound(unsigned(i), name)) << what;
+        const std::vector<int16_t> left = LeftOf(mManager->mSourceSounds[i]->mMixChunk);
+        double at = 0;
+        for (size_t link = 0; link < tones.size(); ++link)
+        {
+            // Converted as a WAV of the link's rate and channels is: SDL 1.2 only doubles or halves
+            // a rate, so one between those steps is heard off pitch.
+            const Tone& tone = tones[link];
+            SDL_AudioCVT cvt;
+            SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2,
+                              kDiskRate);
+            const double frames = tone.seconds * tone.rate * tone.channels / 2 * cvt.len_ratio;
+            const double hz = tone.hz * tone.seconds * kDiskRate / frames;
+            const size_t end = std::min(left.size(), size_t(at + frames) - 500);
+            EXPECT_NEAR(MeasureFrequency(left, std::min(end, size_t(at) + 500), end), hz, hz / 100)
+                << what << ", link " << link;
+            at += frames;
+        }
+        EXPECT_NEAR(double(left.size()), at, at / 1000 + 64) << what;
+        ASSERT_TRUE(music.LoadMusic(int(i), name + ".ogg")) << what;
+        ASSERT_TRUE(WaitMixed(4096)); // the last song's last buffer out
+        const int64_t from = MixedFrames();
+        music.PlayMusic(int(i), 0, true);
+        EXPECT_TRUE(WaitHeard(from)) << what;
+        music.StopAllMusic();
+    }
+}
+
+// A damaged page (a bit flipped, its checksum left, so that the reader skips it) costs the sound
+// what that page held: the audio after it is the clean file's, up to its end.
+TEST_F(SDLSoundTest, AnOggSoundGoesOnPastADamagedPage)
+{
+    // Audio pages of about 0.8 s each, from the third page on; the fourth is damaged.
+    const Bytes clean = EncodeVorbis(441, 3, 44100, 2, 1.0f, 1);
+    const std::vector<size_t> pages = PageStarts(clean);
+    ASSERT_GE(pages.size(), 6u);
+    Bytes damaged = clean;
+    damaged[pages[3] + 100] ^= 0x10;
+    std::ofstream(mDir + "clean.ogg")
+        .write(reinterpret_cast<const char*>(clean.data()), std::streamsize(clean.size()));
+    std::ofstream(mDir + "damaged.ogg")
+        .write(reinterpret_cast<const char*>(damaged.data()), std::streamsize(damaged.size()));
+    ASSERT_TRUE(mManager->LoadSound(0, mDir + "clean"));
+    ASSERT_TRUE(mManager->LoadSound(1, mDir + "damaged"));
+    const std::vector<int16_t> whole = LeftOf(mManager->mSourceSounds[0]->mMixChunk);
+    const std::vector<int16_t> gap = LeftOf(mManager->mSourceSounds[1]->mMixChunk);
+    ASSERT_EQ(whole.size(), size_t(3 * kDiskRate));
+    // The damaged page held less than a second; the last second is after it.
+    EXPECT_GT(gap.size(), whole.size() - kDiskRate);
+    EXPECT_LT(gap.size(), whole.size());
+    EXPECT_TRUE(std::equal(gap.end() - kDiskRate, gap.end(), whole.end() - kDiskRate));
+    EXPECT_NEAR(MeasureFrequency(gap, gap.size() - kDiskRate, gap.size()), 441.0, 4.41);
+}
+
 // Each load that fails is named on the standard error stream in one line, with why and what is
 // heard instead: a file the check refuses, one the mixer fails after the check passed it, a
 // missing one. A song's name picks the mixer's reader, a sound effect's bytes do: Ogg Vorbis named
@@ -1170,13 +1546,13 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
 {
     using Files = std::vector<std::pair<std::string, Bytes>>;
     // the files (a name ending in "/": a folder; in "|": a named pipe, without the "|"), the name
-    // loaded, as a song, whether it loads, the line after "Vaxo: " (D: the folder)
+    // loaded, as a song, whether it loads, the line after the program's name (D: the folder)
     const std::tuple<Files, std::string, bool, bool, std::string> rows[] = {
         {{},
          "gone",
          false,
          false,
-         "sound file \"D/gone.wav\" not found, nor \"D/gone.ogg\"; the sound stays silent"},
+         "sound file \"D/gone.wav\" not found, nor \"D/gone.ogg\"; the sound is not loaded"},
         {{}, "gone.ogg", true, false, "sound file \"D/gone.ogg\" not found; the song stays silent"},
         {{{"both.wav", kFlac}, {"both.ogg", Ogg()}},
          "both",
@@ -1189,8 +1565,7 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
          false,
          false,
          "sound file \"D/ms.wav\" failed to load in the mixer: Unknown set of MS_ADPCM coefficients; the "
-         "sound "
-         "stays silent"},
+         "sound is not loaded"},
         {{{"module", Bytes(64, 'x')}},
          "module",
          true,
@@ -1208,14 +1583,40 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
          "pipe",
          false,
          false,
-         "sound file \"D/pipe.wav\" cannot be read: Invalid argument; the sound stays silent"},
+         "sound file \"D/pipe.wav\" cannot be read: Invalid argument; the sound is not loaded"},
         {{{"theme.wav", Ogg()}},
          "theme.wav",
          true,
          false,
          "refused sound file \"D/theme.wav\": Ogg Vorbis data in a file named .wav; the song stays silent"},
+        {{{"empty.wav", {}}},
+         "empty",
+         false,
+         false,
+         "refused sound file \"D/empty.wav\": an empty file; the sound is not loaded"},
+        {{{"empty.ogg", {}}},
+         "empty.ogg",
+         true,
+         false,
+         "refused sound file \"D/empty.ogg\": an empty file; the song stays silent"},
+        // Decoded up to what a sound effect may hold, and no further; a song is streamed.
+        {{{"long.ogg", LongSilence()}},
+         "long",
+         false,
+         false,
+         "refused sound file \"D/long.ogg\": too long to be held whole as a sound effect (play it as a "
+         "song); the "
+         "sound is not loaded"},
+        {{{"long.ogg", LongSilence()}}, "long.ogg", true, true, ""},
+        {{{"search.ogg", SecondStreamGoingOn(3972)}},
+         "search.ogg",
+         true,
+         false,
+         "refused sound file \"D/search.ogg\": more Ogg pages after the audio's end than the decoder "
+         "searches "
+         "back through quickly; the song stays silent"},
     };
-    SDLMusicInterface music;
+    SDLMusicInterface music(kProgram);
     for (size_t i = 0; i < std::size(rows); ++i)
     {
         const auto& [files, name, asSong, loads, line] = rows[i];
@@ -1232,7 +1633,7 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
                 std::ofstream(path).write(reinterpret_cast<const char*>(bytes.data()),
                                           std::streamsize(bytes.size()));
         }
-        std::string expected = line.empty() ? "" : "Vaxo: " + line + "\n";
+        std::string expected = line.empty() ? "" : kProgram + (": " + line) + "\n";
         for (size_t at = expected.find("D/"); at != std::string::npos;
              at = expected.find("D/", at + dir.size()))
             expected.replace(at, 1, dir);
@@ -1326,8 +1727,8 @@ TEST_F(DiskAudioTest, ApplicationVolumesReachTheMixer)
     {
     public:
         using TestPlatform::TestPlatform;
-        SoundManager* CreateSoundManager() override { return new SDLSoundManager(); }
-        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(); }
+        SoundManager* CreateSoundManager() override { return new SDLSoundManager(mApp->mTitle); }
+        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(mApp->mTitle); }
     };
     AppTestEnv env;
     const PlatformFactory testFactory =
@@ -1373,7 +1774,7 @@ protected:
         mSteadySong = mDir + "steady.wav";
         WriteToneWav(mSteadySong, 441, kDiskRate);
         gSDLSongFinished = 0;
-        mMusic = std::make_unique<SDLMusicInterface>();
+        mMusic = std::make_unique<SDLMusicInterface>(kProgram);
     }
 };
 

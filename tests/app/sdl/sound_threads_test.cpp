@@ -16,7 +16,7 @@ namespace
 // others, and the mixer's audio thread reads the pitched sounds all the while.
 TEST_F(DiskAudioTest, LoadingThreadLoadsWhileTheMainThreadPlays)
 {
-    SDLSoundManager manager;
+    SDLSoundManager manager("Vaxo");
     WriteToneWav(mDir + "tone.wav", 441, 2000);
     ASSERT_TRUE(manager.LoadSound(0u, mDir + "tone"));
     std::thread loader(

@@ -201,7 +201,7 @@ void LoadAndBindTheGame(bool mustPresent)
     LoadingScreenApp app;
     app.mIsWindowed = true;
     app.Init();
-    app.mSoundManager.reset(new SDLSoundManager());
+    app.mSoundManager.reset(new SDLSoundManager(app.mTitle));
     ResourceManager* manager = app.mResourceManager.get();
     ASSERT_TRUE(manager->ParseResourcesFile(manifest)) << manager->GetErrorText();
     ASSERT_TRUE(manager->LoadResources("Init") && ExtractInitResources(manager)) << manager->GetErrorText();

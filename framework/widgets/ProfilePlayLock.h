@@ -1,0 +1,46 @@
+// Internal to framework/widgets (ProfileMgr*.cpp): the player a copy of the program plays,
+// held under a lock on one byte of "players.lock" in the profile folder (the byte at the
+// player's id), so that two copies on one folder never play one player at once and save over
+// each other's progress. The system lets the lock go when the copy plays another player,
+// closes the file (quits), or dies: a crash leaves no player claimed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+namespace Vaxo
+{
+
+class ProfilePlayLock
+{
+public:
+    ProfilePlayLock() = default;
+    ~ProfilePlayLock();
+    ProfilePlayLock(const ProfilePlayLock&) = delete;
+    ProfilePlayLock& operator=(const ProfilePlayLock&) = delete;
+
+    // Holds the lock of the player with that id, then lets go of the one held before; id 0
+    // only lets go. False when another copy holds it: the one held before stays held. Where
+    // no lock can be taken (no folder, a read-only one) nothing is refused.
+    bool Hold(int32_t id);
+    // Another copy holds the lock of that id.
+    bool HeldElsewhere(int32_t id);
+    // The id held; 0: none.
+    int32_t HeldId() const { return mId; }
+
+private:
+    // The lock file of the current profile folder, opened again (with the held lock taken
+    // again) when the folder changed or the file was deleted or replaced meanwhile: a lock on
+    // a file no other copy opens holds nothing. False when it cannot be opened.
+    bool Open();
+
+    int mFd = -1;
+    std::string mPath;
+    dev_t mDevice = 0;
+    ino_t mInode = 0;
+    int32_t mId = 0;
+};
+
+} // namespace Vaxo
