@@ -425,10 +425,16 @@ void ProfileMgr::SetCurProfile(Profile* profile)
         KillDialog(PROFILE_DIALOG_USERS);
 }
 
+int32_t ProfileMgr::PlayLockId(const Profile* profile) const
+{
+    // A player deleted (here or elsewhere) is nobody's to hold.
+    return profile != nullptr && Listed(profile) ? profile->mId : 0;
+}
+
 bool ProfileMgr::TakeCurProfile(Profile* profile)
 {
     // A demo being played back takes the answer the recording machine's locks gave.
-    bool free = mApp->mPlayingDemo || mPlayLock->Hold(profile != nullptr ? profile->mId : 0);
+    bool free = mApp->mPlayingDemo || mPlayLock->Hold(PlayLockId(profile));
     mApp->DemoSyncBool(&free);
     if (!free)
         return false;
@@ -438,9 +444,8 @@ bool ProfileMgr::TakeCurProfile(Profile* profile)
 
 void ProfileMgr::FollowCurProfile()
 {
-    // A player deleted (here or elsewhere) is nobody's to hold.
     if (!mApp->mPlayingDemo)
-        mPlayLock->Hold(mCurProfile != nullptr && Listed(mCurProfile) ? mCurProfile->mId : 0);
+        mPlayLock->Hold(PlayLockId(mCurProfile));
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

@@ -225,6 +225,8 @@ private:
     // The lock held is the current player's, under the id he has now (a pass may have given
     // him another, or lost him).
     void FollowCurProfile();
+    // The id whose lock playing the profile holds: 0 for none, or one no longer listed.
+    int32_t PlayLockId(const Profile* profile) const;
     // A player chosen that another copy plays: the user is told.
     void TellPlayedElsewhere(const std::string& name);
     // The next box waiting, unless one is open; an open box is put back over a player list or

@@ -273,8 +273,8 @@ void ProfileMgr::SaveListLast(ListPass* pass)
                 last.mOrigins[profile->mId] = origin;
         }
     }
-    // Written with every users.dat, so that a list is seldom left without its name.
-    if ((pass->mLast.mFound && last == pass->mLast && !pass->mWrite) || WriteListLast(last))
+    // Read in this pass, under the lock: a file that already holds it is not written again.
+    if ((pass->mLast.mFound && last == pass->mLast) || WriteListLast(last))
         return;
     // Not written: the players are what users.last still says they are.
     pass->mIdentity = pass->mLast.mIdentity;

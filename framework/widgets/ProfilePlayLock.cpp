@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace Vaxo
@@ -80,14 +81,19 @@ bool ProfilePlayLock::Open()
 
 bool ProfilePlayLock::Hold(int32_t id)
 {
-    if (id == mId && (id == 0 || Open()))
+    id = std::max(id, int32_t(0));
+    // Nothing held, nothing to hold: no file is made for it.
+    if (id == 0 && mId == 0)
         return true;
+    // Opened first: the lock held is taken again on a file made anew since.
     const bool open = Open();
+    if (id == mId)
+        return true;
     if (id > 0 && open && !SetLock(mFd, id, F_WRLCK))
         return false;
     if (mId > 0 && open)
         SetLock(mFd, mId, F_UNLCK);
-    mId = id > 0 ? id : 0;
+    mId = id;
     return true;
 }
 
