@@ -1885,9 +1885,7 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
              [&](ProfileMgr& other)
              {
                  mMgr.DoProfileDialog();
-                 other.GetProfile("Dan", false)->mName = "Dave";
-                 other.mDirty = true;
-                 other.Save();
+                 rename(other, "Dan", "Dave");
                  Users()->SetSelect("Dan");
                  Users()->ButtonDepress(DIALOG_BUTTON_YES);
              },
@@ -1896,9 +1894,7 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
              [&](ProfileMgr& other)
              {
                  mMgr.DoProfileDialog();
-                 other.GetProfile("Dan", false)->mName = "Eve";
-                 other.mDirty = true;
-                 other.Save();
+                 rename(other, "Dan", "Eve");
                  Users()->SetSelect("Amy");
                  Users()->ButtonDepress(0);
                  Enter(PROFILE_DIALOG_RENAME, "eve");

@@ -1605,8 +1605,7 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
          false,
          false,
          "refused sound file \"D/long.ogg\": too long to be held whole as a sound effect (play it as a "
-         "song); the "
-         "sound is not loaded"},
+         "song); the sound is not loaded"},
         {{{"long.ogg", LongSilence()}}, "long.ogg", true, true, ""},
         {{{"search.ogg", SecondStreamGoingOn(3972)}},
          "search.ogg",
