@@ -336,8 +336,9 @@ bool ProfileMgr::IdTaken(int32_t id)
     const std::string path = Profile::GetDetailsPath(id);
     if (mApp->FileExists(path))
         return true;
-    // A demo takes that answer from the recording machine, as the application's test.
-    bool exists = !mApp->mPlayingDemo && Vaxo::FileExists(path);
+    // Nor one another running copy plays a player under: his copy could not let go of it. A
+    // demo takes both answers from the recording machine, as the application's test.
+    bool exists = !mApp->mPlayingDemo && (Vaxo::FileExists(path) || mPlayLock->HeldElsewhere(id));
     mApp->DemoSyncBool(&exists);
     return exists;
 }
@@ -415,7 +416,7 @@ void ProfileMgr::SetCurProfile(Profile* profile)
     const bool asked = mCurProfile == nullptr;
     if (!TakeCurProfile(chosen))
     {
-        TellPlayedElsewhere(chosen->mName);
+        RefusePlayer(chosen);
         return;
     }
     if (listed && !Listed(chosen))
@@ -442,10 +443,20 @@ bool ProfileMgr::TakeCurProfile(Profile* profile)
     return true;
 }
 
-void ProfileMgr::FollowCurProfile()
+bool ProfileMgr::FollowCurProfile()
 {
-    if (!mApp->mPlayingDemo)
-        mPlayLock->Hold(PlayLockId(mCurProfile));
+    // A demo being played back takes the answer the recording machine's locks gave.
+    bool held = mApp->mPlayingDemo || mPlayLock->Hold(PlayLockId(mCurProfile));
+    mApp->DemoSyncBool(&held);
+    return held;
+}
+
+bool ProfileMgr::CurProfileTakenOver()
+{
+    const int32_t lost = mApp->mPlayingDemo ? 0 : mPlayLock->Keep();
+    bool taken = lost != 0 && lost == PlayLockId(mCurProfile);
+    mApp->DemoSyncBool(&taken);
+    return taken;
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

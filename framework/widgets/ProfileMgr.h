@@ -198,17 +198,19 @@ private:
     void FillUserDialog(ProfileUserDialog* dialog, const Profile* selected);
     // The player the open player list has selected; null when none.
     Profile* SelectedInList();
-    // A pass is done (SyncList): a current player it dropped is lost, a player handed in
-    // that it dropped kept, the open player list shows the list as the pass left it (selected
-    // still on the same player, under the name he has now, while he is listed), and a box
-    // waiting shows. The one place where the dialogs are brought up to a pass.
-    void EndPass(const SmartPtr<Profile>& current, bool currentListed, Profile* saving,
+    // A pass is done (SyncList): a current player it dropped is lost, as is one another copy
+    // took (currentTaken: his lock, at the pass's start), a player handed in that it dropped
+    // kept, the open player list shows the list as the pass left it (selected still on the same
+    // player, under the name he has now, while he is listed), and a box waiting shows. The one
+    // place where the dialogs are brought up to a pass.
+    void EndPass(const SmartPtr<Profile>& current, bool currentListed, bool currentTaken, Profile* saving,
                  const SmartPtr<Profile>& selected);
     // A player another copy deleted is kept in mLostProfiles (once).
     void KeepLost(Profile* profile);
-    // The current player was deleted by another copy: none is current, he is kept for whoever
-    // still points at him, the user is told so and asked for a player.
-    void LoseCurProfile();
+    // The current player was deleted by another copy, or (playedElsewhere) another copy took
+    // him: none is current, he is kept for whoever still points at him, the user is told so and
+    // asked for a player.
+    void LoseCurProfile(bool playedElsewhere = false);
     // None is current: the player list asks while players exist, the new-player dialog when
     // none is left, unless one of them is open already. Nothing opens while the program shuts
     // down.
@@ -223,12 +225,17 @@ private:
     // when he is played elsewhere.
     bool TakeCurProfile(Profile* profile);
     // The lock held is the current player's, under the id he has now (a pass may have given
-    // him another, or lost him).
-    void FollowCurProfile();
+    // him another, or lost him). False when another copy holds that one.
+    bool FollowCurProfile();
+    // Another copy took the current player's lock from this one (on a lock file made anew) since
+    // this was last asked.
+    bool CurProfileTakenOver();
     // The id whose lock playing the profile holds: 0 for none, or one no longer listed.
     int32_t PlayLockId(const Profile* profile) const;
-    // A player chosen that another copy plays: the user is told.
-    void TellPlayedElsewhere(const std::string& name);
+    // A player chosen that another copy plays: the user is told, and the current player is lost
+    // when another copy took him too (the refused choice was his own, or his lock file was made
+    // anew).
+    void RefusePlayer(const Profile* chosen);
     // The next box waiting, unless one is open; an open box is put back over a player list or
     // name dialog opened since.
     void ShowNextBox();
@@ -278,6 +285,11 @@ private:
         // other player has it once the list on disk is merged.
         Profile* mRenamed = nullptr;
         std::string mNewName;
+        // The player this copy plays (unless another copy took him): dropped as deleted elsewhere
+        // only when the list he was on no longer names him.
+        std::set<const Profile*> mHeld;
+        // users.dat was read as a list (not missing, empty or set aside).
+        bool mListRead = false;
     };
     // One pass under the lock: users.dat merged (MergeListOnDisk), then the player files the
     // pass names written, then users.dat when it must be, then the files of players deleted
@@ -320,8 +332,8 @@ private:
     // a playback whose demo gave nothing.
     bool DemoSyncMerge(const ProfileList& before, ListPass* pass);
     // The first free id (FirstFreeId) that no player of `taken` holds and, with askFiles, no
-    // player file has.
-    static int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles = true);
+    // player file has and no other running copy holds the play lock of.
+    int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles = true);
     // The profile is this manager's: its files are used after a merge.
     void Adopt(Profile* profile);
     // Tells the user about a users.dat moved aside, or kept where it could not be moved.

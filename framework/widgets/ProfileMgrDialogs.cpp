@@ -145,18 +145,22 @@ Profile* ProfileMgr::SelectedInList()
     return name.empty() ? nullptr : GetProfile(name, false);
 }
 
-void ProfileMgr::EndPass(const SmartPtr<Profile>& current, bool currentListed, Profile* saving,
-                         const SmartPtr<Profile>& selected)
+void ProfileMgr::EndPass(const SmartPtr<Profile>& current, bool currentListed, bool currentTaken,
+                         Profile* saving, const SmartPtr<Profile>& selected)
 {
     // The caller still points at a player it handed in, as the game at its current one.
     if (saving != nullptr && saving->mMgr == this && !Listed(saving))
         KeepLost(saving);
     if (currentListed && mCurProfile == current && !Listed(current))
         LoseCurProfile();
+    // Never played on without his lock, under the id he has now.
+    else if (currentTaken && mCurProfile != nullptr && mCurProfile == current)
+        LoseCurProfile(true);
+    else if (!FollowCurProfile() && mCurProfile != nullptr)
+        LoseCurProfile(true);
     // One selected that is gone gives his place to the current player.
     if (ProfileUserDialog* list = GetUserDialog())
         FillUserDialog(list, selected == nullptr || Listed(selected) ? selected.get() : mCurProfile.get());
-    FollowCurProfile();
     ShowNextBox();
 }
 
@@ -166,14 +170,18 @@ void ProfileMgr::KeepLost(Profile* profile)
         mLostProfiles.push_back(profile);
 }
 
-void ProfileMgr::LoseCurProfile()
+void ProfileMgr::LoseCurProfile(bool playedElsewhere)
 {
     const std::string name = mCurProfile->mName;
     KeepLost(mCurProfile);
     mCurProfile = nullptr;
     FollowCurProfile();
-    mBoxes.emplace_back("Player Deleted",
-                        "The player " + name + " was deleted in another window. What was not saved is lost.");
+    if (playedElsewhere)
+        mBoxes.emplace_back("Player In Use", "The player " + name + " is being played in another window.");
+    else
+        mBoxes.emplace_back("Player Deleted",
+                            "The player " + name +
+                                " was deleted in another window. What was not saved is lost.");
     AskForPlayer();
 }
 
@@ -209,9 +217,14 @@ void ProfileMgr::TellPlayerGone(const std::string& name)
                   "The player " + name + " is no longer there: another window deleted it.");
 }
 
-void ProfileMgr::TellPlayedElsewhere(const std::string& name)
+void ProfileMgr::RefusePlayer(const Profile* chosen)
 {
-    DoErrorDialog("Player In Use", "The player " + name + " is being played in another window.");
+    const bool lost = CurProfileTakenOver();
+    // His own lock, taken on a lock file made anew: told once, as he is lost.
+    if (chosen != mCurProfile || !lost)
+        DoErrorDialog("Player In Use", "The player " + chosen->mName + " is being played in another window.");
+    if (lost)
+        LoseCurProfile(true);
 }
 
 void ProfileMgr::DoCreateProfileDialog(bool rename, const char* name)
@@ -367,7 +380,7 @@ void ProfileMgr::FinishProfileDialog(bool ok)
             // The list stays for another choice.
             if (!TakeCurProfile(chosen))
             {
-                TellPlayedElsewhere(chosen->mName);
+                RefusePlayer(chosen);
                 return;
             }
             LoadDetailsIfClean(chosen);

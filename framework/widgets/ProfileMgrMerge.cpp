@@ -15,6 +15,7 @@
 #include "common/Common.h"
 #include "common/DataSync.h"
 #include "widgets/ProfileListFile.h"
+#include "widgets/ProfilePlayLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,8 +31,9 @@ namespace
 // The last id given out, kept beside users.dat in the save format: a list deleted, damaged or
 // replaced takes its counter with it, and a deleted player's id given again would be taken for
 // him by a copy that still holds him. Then the list's name (8 bytes) and the players whose ids
-// an earlier list gave: their count, and each one's id and that list's name. An older program
-// wrote the last id alone (4 bytes), and reads nothing else.
+// an earlier list gave: their count, and each one's id and that list's name; then the CRC-32 of
+// all that, so that a damaged name is not taken for another list's. An older program wrote the
+// last id alone (4 bytes), and reads nothing else; the one before this wrote no CRC.
 std::string LastIdPath()
 {
     return Profile::mProfileDir + "users.last";
@@ -43,6 +45,7 @@ std::string LastIdPath()
 constexpr int32_t kMaxOrigins = 65536;
 constexpr int32_t kLastHead = 16;
 constexpr int32_t kLastEntry = 12;
+constexpr int32_t kLastCrc = 4;
 
 void SyncIdentity(DataSync& sync, uint64_t& identity)
 {
@@ -80,11 +83,23 @@ ListLast ReadListLast()
     // Read at every pass: a file of a size this program does not write is not its own, and its
     // size alone tells so.
     std::vector<char> bytes;
-    if (ReadStoredFile(LastIdPath(), &bytes, kLastHead + kLastEntry * kMaxOrigins) != StoredFileRead::kRead)
+    if (ReadStoredFile(LastIdPath(), &bytes, kLastHead + kLastEntry * kMaxOrigins + kLastCrc) !=
+        StoredFileRead::kRead)
         return last;
-    const int32_t size = int32_t(bytes.size());
-    if (size != 4 && (size < kLastHead || (size - kLastHead) % kLastEntry != 0))
+    int32_t size = int32_t(bytes.size());
+    // The sizes tell the layouts apart: 4, 16 + 12n, or 16 + 12n + 4 with the CRC.
+    const bool withCrc = size >= kLastHead + kLastCrc && (size - kLastHead - kLastCrc) % kLastEntry == 0;
+    if (size != 4 && !withCrc && (size < kLastHead || (size - kLastHead) % kLastEntry != 0))
         return last;
+    if (withCrc)
+    {
+        size -= kLastCrc;
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        const uint32_t crc = uint32_t(data[size]) | uint32_t(data[size + 1]) << 8 |
+                             uint32_t(data[size + 2]) << 16 | uint32_t(data[size + 3]) << 24;
+        if (Crc32(data, size_t(size)) != crc)
+            return last;
+    }
     DataSync sync;
     sync.OpenReader(bytes.data(), size);
     sync.SyncLong(last.mLastId);
@@ -129,6 +144,10 @@ bool WriteListLast(const ListLast& last)
             sync.SyncLong(id);
             SyncIdentity(sync, origin);
         }
+        const DataWriter* body = sync.GetWriter();
+        uint32_t crc =
+            Crc32(reinterpret_cast<const uint8_t*>(body->GetDataPtr()), size_t(body->GetDataLen()));
+        sync.SyncLong(crc);
     }
     const DataWriter* writer = sync.GetWriter();
     return WriteFileAtomically(LastIdPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
@@ -163,7 +182,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     if (Profile::mProfileDir.empty())
     {
         GiveIdsWithoutList(making, saving, false, &pass);
-        EndPass(current, currentListed, saving, selected);
+        EndPass(current, currentListed, false, saving, selected);
         return false;
     }
     // A demo being played back reads and writes nothing of its own: the pass comes from it.
@@ -187,11 +206,20 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     bool savingWritten = false;
     // Player files that could not be written, and why: told once the lock is let go.
     std::vector<std::pair<std::string, int>> failed;
+    bool currentTaken = false;
     {
         // The lock is on the folder, which must be there first.
         if (onDisk)
             MkDir(Profile::mProfileDir);
         ProfileListLock lock(onDisk);
+        // Another copy took the current player (his lock file was made anew): his progress is that
+        // copy's now, and nothing of this copy's is written for him.
+        currentTaken = current != nullptr && CurProfileTakenOver();
+        if (currentTaken && saving == current)
+            saving = nullptr;
+        // Kept unless the list he was on says he is gone.
+        if (current != nullptr && !currentTaken)
+            pass.mHeld.insert(current);
         if (onDisk)
         {
             pass.mLast = ReadListLast();
@@ -209,7 +237,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         // when users.dat is lost or cannot be written.
         for (const SmartPtr<Profile>& profile : mProfiles)
         {
-            if (pass.mFiles.count(profile.get()) == 0)
+            if (pass.mFiles.count(profile.get()) == 0 || (currentTaken && profile == current))
                 continue;
             // One moved to another id with no details of its own in memory starts afresh there.
             if (!profile->mHasDetails && !profile->mDirty && profile != saving)
@@ -252,7 +280,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         mDirty = false;
     if (written || pass.mSame)
         RememberListOnDisk(pass.mIdentity, pass.mOrigins);
-    EndPass(current, currentListed, saving, selected);
+    EndPass(current, currentListed, currentTaken, saving, selected);
     return savingWritten;
 }
 
@@ -453,11 +481,13 @@ void ProfileMgr::MergeListOnDisk(Profile* making, Profile* saving, FileSetAside*
             }
             sync.SyncLong(nextOnDisk);
             ReadProfiles(sync, &onDisk, &nextOnDisk);
+            pass->mListRead = true;
         }
         catch (const AceException&)
         {
             onDisk.clear();
             nextOnDisk = 0;
+            pass->mListRead = false;
             *aside = SetFileAside(UsersPath(), 0);
             *setAside = true;
         }
@@ -584,6 +614,9 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         named.insert(same != nullptr ? same.get() : entry.get());
         place(same != nullptr ? same : entry, true, origin);
     }
+    // Players this copy holds the progress of, put back where the list on disk is not the one
+    // they were on: their files are written whatever the file gives their ids.
+    std::set<const Profile*> putBack;
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
         if (placed.count(profile.get()) != 0)
@@ -591,13 +624,26 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         const auto listed = listedAs(profile);
         // Added here.
         if (listed == mListed.end())
+        {
             place(profile, false, 0);
+            continue;
+        }
         // Gone from the list on disk. With its file gone too, or its id on disk under another
         // player of a list started again (given again once the file was gone), deleted by
         // another copy: it stays deleted, and its progress is not written. Else the list was
         // lost, and the player keeps his id and file, and the name of the list that gave it.
-        else if (idsOnDisk.count(listed->mId) == 0 && fileThere(listed->mId))
+        const bool idOnDisk = idsOnDisk.count(listed->mId) != 0;
+        if (!idOnDisk && fileThere(listed->mId))
             place(profile, profile->mId == listed->mId, listed->mOrigin);
+        // The player played (or saved) is deleted elsewhere only on evidence: the list he was on,
+        // read whole, no longer names him, and his file went with him (a deletion erases it under
+        // the same lock). A list lost, set aside, started anew or of another name says nothing of
+        // him: he is put back, under his id where no one else has it.
+        else if (pass->mHeld.count(profile.get()) != 0 && !(sameList && pass->mListRead && !idOnDisk))
+        {
+            place(profile, profile->mId == listed->mId, listed->mOrigin);
+            putBack.insert(profile.get());
+        }
     }
     // A player added or renumbered here keeps its id only when it is above the last id the
     // file gave out (the other copy may have given it, and deleted that player since) and no
@@ -616,8 +662,10 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     for (const SmartPtr<Profile>& profile : merged)
     {
         const bool newOnDisk = profile->mId > nextOnDisk || nextOnDisk == INT32_MAX;
+        // One added here keeps its id unless another running copy plays a player under it.
         if (fileIds.count(profile.get()) != 0 ||
-            (profile->mId > 0 && newOnDisk && taken.insert(profile->mId).second))
+            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) &&
+             taken.insert(profile->mId).second))
             continue;
         const int32_t id = FreeIdOnDisk(taken, counter);
         if (id == 0)
@@ -644,7 +692,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     // file's ids are theirs already.
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
-        if (fileIds.count(profile.get()) == 0 || profile == saving)
+        if (fileIds.count(profile.get()) == 0 || profile == saving || putBack.count(profile.get()) != 0)
             pass->mFiles.insert(profile.get());
     }
     pass->mSame =
@@ -729,11 +777,14 @@ bool ProfileMgr::MarkRepeatedNames(const std::set<const Profile*>& named, const 
 int32_t ProfileMgr::FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles)
 {
     // Not through the application: a demo played back merges nothing; the merge's outcome
-    // is recorded as a whole.
+    // is recorded as a whole. An id whose lock another copy holds is that copy's player's, even
+    // where no list or file names him any more: a new player given it could not be played.
     return FirstFreeId(counter, 1,
-                       [&taken, askFiles](int32_t id) {
+                       [this, &taken, askFiles](int32_t id)
+                       {
                            return taken.count(id) == 0 &&
-                                  !(askFiles && Vaxo::FileExists(Profile::GetDetailsPath(id)));
+                                  !(askFiles && (Vaxo::FileExists(Profile::GetDetailsPath(id)) ||
+                                                 mPlayLock->HeldElsewhere(id)));
                        });
 }
 

@@ -14,10 +14,18 @@ namespace Vaxo
 
 namespace
 {
+enum class LockResult
+{
+    kDone,
+    kHeldElsewhere,
+    // Any other failure (no lock service on the file system, say): nobody is refused for it.
+    kFailed,
+};
+
 // Locks of an open file description, not of the process: two managers of one process are two
 // holders, and a lock goes with the last descriptor of its open, also when the process dies.
-// The byte at the id: F_WRLCK takes it, F_UNLCK lets it go. False when it is not done.
-bool SetLock(int fd, int32_t id, short type)
+// The byte at the id: F_WRLCK takes it, F_UNLCK lets it go.
+LockResult SetLock(int fd, int32_t id, short type)
 {
     struct flock lock = {};
     lock.l_type = type;
@@ -28,7 +36,9 @@ bool SetLock(int fd, int32_t id, short type)
     do
         result = ::fcntl(fd, F_OFD_SETLK, &lock);
     while (result != 0 && errno == EINTR);
-    return result == 0;
+    if (result == 0)
+        return LockResult::kDone;
+    return errno == EAGAIN || errno == EACCES ? LockResult::kHeldElsewhere : LockResult::kFailed;
 }
 
 // Another open of the file holds the byte at the id; an error counts as free.
@@ -74,9 +84,21 @@ bool ProfilePlayLock::Open()
     mInode = opened.st_ino;
     // The player played goes on being held on the file other copies open now; if one of them
     // took him meanwhile, he is theirs.
-    if (mId != 0 && !SetLock(mFd, mId, F_WRLCK))
+    if (mId != 0 && SetLock(mFd, mId, F_WRLCK) == LockResult::kHeldElsewhere)
+    {
+        mLostId = mId;
         mId = 0;
+    }
     return true;
+}
+
+int32_t ProfilePlayLock::Keep()
+{
+    if (mId != 0)
+        Open();
+    const int32_t lost = mLostId;
+    mLostId = 0;
+    return lost;
 }
 
 bool ProfilePlayLock::Hold(int32_t id)
@@ -84,16 +106,21 @@ bool ProfilePlayLock::Hold(int32_t id)
     id = std::max(id, int32_t(0));
     // Nothing held, nothing to hold: no file is made for it.
     if (id == 0 && mId == 0)
+    {
+        mLostId = 0;
         return true;
+    }
     // Opened first: the lock held is taken again on a file made anew since.
     const bool open = Open();
     if (id == mId)
         return true;
-    if (id > 0 && open && !SetLock(mFd, id, F_WRLCK))
+    if (id > 0 && open && SetLock(mFd, id, F_WRLCK) == LockResult::kHeldElsewhere)
         return false;
     if (mId > 0 && open)
         SetLock(mFd, mId, F_UNLCK);
     mId = id;
+    // Another copy's taking of the one let go no longer matters.
+    mLostId = 0;
     return true;
 }
 

@@ -21,19 +21,25 @@ public:
     ProfilePlayLock(const ProfilePlayLock&) = delete;
     ProfilePlayLock& operator=(const ProfilePlayLock&) = delete;
 
-    // Holds the lock of the player with that id, then lets go of the one held before; id 0
-    // only lets go. False when another copy holds it: the one held before stays held. Where
-    // no lock can be taken (no folder, a read-only one) nothing is refused.
+    // Holds the lock of the player with that id (kept, when it is the one held), then lets go
+    // of the one held before; id 0 only lets go. False when another copy holds it: the one held
+    // before stays held, unless another copy took that one too (see Keep). Only another holder
+    // refuses: where no lock can be taken (no folder, a read-only one, a file system without
+    // locks) the player is claimed without one.
     bool Hold(int32_t id);
+    // Keeps the lock held on a lock file made anew since it was taken (deleted or replaced): a
+    // lock on a file no other copy opens holds nothing. Answers the id whose lock another copy
+    // took meanwhile (on the new file), once, since it was last asked; 0 when none.
+    int32_t Keep();
     // Another copy holds the lock of that id.
     bool HeldElsewhere(int32_t id);
-    // The id held; 0: none.
+    // The id held (or claimed without a lock); 0: none.
     int32_t HeldId() const { return mId; }
 
 private:
-    // The lock file of the current profile folder, opened again (with the held lock taken
-    // again) when the folder changed or the file was deleted or replaced meanwhile: a lock on
-    // a file no other copy opens holds nothing. False when it cannot be opened.
+    // The lock file of the current profile folder, opened again when the folder changed or the
+    // file was deleted or replaced meanwhile, with the lock held taken again on it (mLostId when
+    // another copy took that one meanwhile). False when it cannot be opened.
     bool Open();
 
     int mFd = -1;
@@ -41,6 +47,8 @@ private:
     dev_t mDevice = 0;
     ino_t mInode = 0;
     int32_t mId = 0;
+    // The id whose lock another copy took from this one, until Keep tells it.
+    int32_t mLostId = 0;
 };
 
 } // namespace Vaxo

@@ -400,7 +400,9 @@ TEST_F(Profiles, FailedWritesKeepTheOldFilesAndTheDirtyFlags)
     EXPECT_EQ(ReadFile(mDir + "user1.dat"), BYTES("\x03\0\0\0\x02\0\0\0"));
     EXPECT_EQ(Boxes(), "");
 
-    // In another run, with a file where the profile folder belongs.
+    // In another run, with a file where the profile folder belongs (playing nobody, whose file
+    // would be written first).
+    mgr.mCurProfile = nullptr;
     mApp.mReportedSaveFailures.clear();
     std::filesystem::remove_all(mDir);
     WriteFile(RemoveTrailingSlash(mDir), "");
@@ -594,10 +596,11 @@ TEST_F(Profiles, TwoCopiesOnOneFolderKeepEachOthersChanges)
 TEST_F(Profiles, APlayerDeletedInOneCopyLeavesNeitherIdNorProgressToAnotherCopysNewPlayer)
 {
     // The list the copies start from, then Bob's id: past the top of the counter ids are
-    // reused, but a player of one copy is still not taken for another's.
+    // reused, but never one a copy still plays a player under, and a player of one copy is not
+    // taken for another's.
     const std::pair<std::string, int32_t> rows[] = {
         {"", 2},
-        {BYTES("\x02\0\0\0\xFF\xFF\xFF\x7F\x01\0\0\0\xFF\xFF\xFF\x7F\x03\0Max\x01\0\0\0"), 1},
+        {BYTES("\x02\0\0\0\xFF\xFF\xFF\x7F\x01\0\0\0\xFF\xFF\xFF\x7F\x03\0Max\x01\0\0\0"), 2},
     };
     for (const auto& [start, bobId] : rows)
     {
@@ -631,7 +634,7 @@ TEST_F(Profiles, APlayerDeletedInOneCopyLeavesNeitherIdNorProgressToAnotherCopys
         EXPECT_NE(c.GetProfile("Bob", false), ann);
         ProfileMgr next(&mApp, &ScoreProfile::Make);
         ASSERT_TRUE(next.Load());
-        EXPECT_EQ(List(next), start.empty() ? "2:Bob next 2" : "2147483647:Max 1:Bob next 2147483647");
+        EXPECT_EQ(List(next), start.empty() ? "2:Bob next 2" : "2147483647:Max 2:Bob next 2147483647");
         if (start.empty())
         {
             EXPECT_EQ(Score(next.GetProfile("Bob", true))->mScore, -1);
@@ -1130,10 +1133,10 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         std::filesystem::remove(mDir + "users.last");
     };
     // Copy a makes Amy, Bob and Cat (users.last then as an older program wrote it: the last id
-    // alone, with `oldLast`); copy b plays Bob with progress not saved yet; a deletes him; both
-    // list files are lost; a new copy makes `newName` (who may get Bob's id), and a writes its
-    // list again after that (`restoredFirst` false) or before; then b saves. Bob's name in b,
-    // b's current player, whether b was told, and the list.
+    // alone, with `oldLast`); copy b plays Bob with progress not saved yet, without his lock;
+    // a deletes him; both list files are lost; a new copy makes `newName` (who may get Bob's id),
+    // and a writes its list again after that (`restoredFirst` false) or before; then b saves.
+    // Bob's name in b, b's current player, whether b was told, and the list.
     auto playedWhileBothListsLost = [&](bool restoredFirst, const char* newName, bool oldLast)
     {
         ProfileMgr a(&mApp, &TagProfile::Make);
@@ -1261,21 +1264,22 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
          },
          "0 Ann 1:Bob=- 2:Cy=- next 2"},
         {"both list files lost after a player was deleted, a new player then made in a new copy and "
-         "the list written again by the copy that deleted him: the copy still playing him takes the "
-         "new player for no player of its own, and is told he is gone",
+         "the list written again by the copy that deleted him: the copy still playing him (without "
+         "his lock, as where none can be taken) takes the new player for no player of its own; no "
+         "list he was on says he is gone, so he is put back beside him with his progress, told nothing",
          [&] { return playedWhileBothListsLost(false, "Dan", false); },
-         "Bob none told 2:Dan=c 1:Amy=- 3:Cat=- next 3"},
+         "Bob Bob 2:Dan=c 1:Amy=- 3:Cat=- 4:Bob=b next 4"},
         {"the same with the list written again before the new player is made",
          [&] { return playedWhileBothListsLost(true, "Dan", false); },
-         "Bob none told 1:Amy=- 3:Cat=- 4:Dan=c next 4"},
-        {"the same with the new player given the deleted player's name",
+         "Bob Bob 1:Amy=- 3:Cat=- 4:Dan=c 2:Bob=b next 4"},
+        {"the same with the new player given the deleted player's name: the one put back gets a number",
          [&] { return playedWhileBothListsLost(false, "Bob", false); },
-         "Bob none told 2:Bob=c 1:Amy=- 3:Cat=- next 3"},
+         "Bob 2 Bob 2 2:Bob=c 1:Amy=- 3:Cat=- 4:Bob 2=b next 4"},
         {"the same on a list an older program started (users.last holding the last id alone)",
          [&] { return playedWhileBothListsLost(false, "Dan", true); },
-         "Bob none told 2:Dan=c 1:Amy=- 3:Cat=- next 3"},
-        {"both list files lost after the player with the highest id was deleted: a new copy's "
-         "player under his id is not taken for him",
+         "Bob Bob 2:Dan=c 1:Amy=- 3:Cat=- 4:Bob=b next 4"},
+        {"both list files lost after the player with the highest id was deleted, a copy still "
+         "playing him: a new copy's player does not get his id, and he is put back with his progress",
          [&]
          {
              ProfileMgr a(&mApp, &TagProfile::Make);
@@ -1288,7 +1292,7 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
              loseBothLists();
              return madeElsewhereThenSaved("Dan", bob, "b");
          },
-         "0 Bob 2:Dan=c 1:Amy=- next 2"},
+         "1 Bob 3:Dan=c 1:Amy=- 2:Bob=b next 3"},
         {"a player made while nothing could be written, then a player of the same name made in "
          "another copy: they stay two players, each with his own progress",
          [&]
@@ -1341,6 +1345,8 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         SCOPED_TRACE(what);
         std::filesystem::remove_all(mDir);
         std::filesystem::create_directories(mDir);
+        // A copy's start takes the last player, not one a row before remembered.
+        mApp.RegistryWriteString("UserProfile", "");
         EXPECT_EQ(run(), expected);
         // The boxes a copy that lost its player opened go with the copy.
         while (!mApp.mDialogList.empty())
