@@ -18,12 +18,19 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -96,6 +103,36 @@ void WriteFile(const std::string& path, const std::string& bytes)
 
 #define BYTES(literal) std::string(literal, sizeof(literal) - 1)
 
+// From now on every open-file-description lock call of this process fails as on a file system
+// without a lock service (ENOLCK). False where that cannot be done.
+bool FailLockCalls()
+{
+#if defined(__x86_64__)
+    constexpr uint32_t kArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+    constexpr uint32_t kArch = AUDIT_ARCH_AARCH64;
+#else
+    return false;
+#endif
+    // fcntl with a command from F_OFD_GETLK to F_OFD_SETLKW (the command's low word).
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fcntl, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, F_OFD_GETLK, 0, 2),
+        BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, F_OFD_SETLKW, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOLCK),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program = {static_cast<unsigned short>(std::size(filter)), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 // Version 2, next id 2, two players, manager version 1, the hook's Long.
 const std::string kTwoPlayers = BYTES("\x02\0\0\0"
                                       "\x02\0\0\0"
@@ -106,6 +143,15 @@ const std::string kTwoPlayers = BYTES("\x02\0\0\0"
                                       "Bob"
                                       "\x01\0\0\0"
                                       "\x0D\x0C\x0B\x0A");
+
+// "id:name" of every listed profile, then the last id given out.
+std::string List(ProfileMgr& mgr)
+{
+    std::string text;
+    for (const SmartPtr<Profile>& profile : mgr.mProfiles)
+        text += std::to_string(profile->mId) + ":" + profile->mName + " ";
+    return text + "next " + std::to_string(mgr.mNextId);
+}
 
 class Profiles : public ::testing::Test
 {
@@ -131,15 +177,6 @@ protected:
         return Join(fresh);
     }
     size_t mBoxesSeen = 0;
-
-    // "id:name" of every listed profile, then the last id given out.
-    static std::string List(ProfileMgr& mgr)
-    {
-        std::string text;
-        for (const SmartPtr<Profile>& profile : mgr.mProfiles)
-            text += std::to_string(profile->mId) + ":" + profile->mName + " ";
-        return text + "next " + std::to_string(mgr.mNextId);
-    }
 };
 
 TEST_F(Profiles, UsersFileBytesAndRoundTrip)
@@ -1178,6 +1215,32 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         const bool saved = tagged(held, tag);
         return std::to_string(saved) + " " + held->mName + " " + listed();
     };
+    // Copy a makes Amy and Bob; copy b plays Bob; a deletes him; both list files are lost, or
+    // (`backup`) put back as they were before Bob was made; a new copy makes Dan and plays him. Dan's
+    // id, the new copy's current player, and the list.
+    auto madeWhileAnotherPlays = [&](bool backup)
+    {
+        ProfileMgr a(&mApp, &TagProfile::Make);
+        a.CreateProfile("Amy");
+        const std::string list = ReadFile(mDir + "users.dat"), last = ReadFile(mDir + "users.last");
+        a.CreateProfile("Bob");
+        ProfileMgr b(&mApp, &TagProfile::Make);
+        b.Load();
+        b.SetCurProfile(b.GetProfile("Bob", false));
+        Delete(a, "Bob");
+        loseBothLists();
+        if (backup)
+        {
+            WriteFile(mDir + "users.dat", list);
+            WriteFile(mDir + "users.last", last);
+        }
+        ProfileMgr c(&mApp, &TagProfile::Make);
+        c.Load();
+        Profile* dan = c.CreateProfile("Dan");
+        c.SetCurProfile(dan);
+        return std::to_string(dan->mId) + " " + (c.mCurProfile != nullptr ? c.mCurProfile->mName : "none") +
+               " " + listed();
+    };
     // Copies a and b read Amy, Bob and Cat; a renames Amy (unless `renamed` is false) and plays
     // Bob; both list files are lost; a saves alone (the list is written again) and makes Dan;
     // then b saves and makes Eve. a's list, b's with its current player (Cat, the last one)
@@ -1293,6 +1356,11 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
              return madeElsewhereThenSaved("Dan", bob, "b");
          },
          "1 Bob 3:Dan=c 1:Amy=- 2:Bob=b next 3"},
+        {"a copy plays Bob, another deletes him, both list files are lost: a new player never gets "
+         "Bob's id, whose lock his copy holds, and is played at once",
+         [&] { return madeWhileAnotherPlays(false); }, "3 Dan 3:Dan=- next 3"},
+        {"the same with the list put back from a backup made before Bob was",
+         [&] { return madeWhileAnotherPlays(true); }, "3 Dan 1:Amy=- 3:Dan=- next 3"},
         {"a player made while nothing could be written, then a player of the same name made in "
          "another copy: they stay two players, each with his own progress",
          [&]
@@ -1817,6 +1885,26 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         Users()->SetSelect(line);
         Users()->ButtonDepress(button);
     };
+    // A bit of users.last flipped where it holds a list's name.
+    auto flipLastByte = [](size_t at)
+    {
+        std::string last = ReadFile(Profile::mProfileDir + "users.last");
+        ASSERT_GT(last.size(), at);
+        last[at] ^= 0x10;
+        WriteFile(Profile::mProfileDir + "users.last", last);
+    };
+    // Bob is still played here under his id, listed (the list here as given), his progress in his
+    // file.
+    auto playedOn = [&](const char* list)
+    {
+        EXPECT_EQ(List(mMgr), list);
+        ProfileMgr later(&mApp, &ScoreProfile::Make);
+        later.Load();
+        const Profile* bob = later.GetProfile("Bob", true);
+        ASSERT_NE(bob, nullptr);
+        EXPECT_EQ(bob->mId, 2);
+        EXPECT_EQ(Score(const_cast<Profile*>(bob))->mScore, 7);
+    };
     // The other copy deletes every player; this copy's save loses Bob and asks for a new one.
     auto deleteAll = [&](ProfileMgr& other)
     {
@@ -2101,6 +2189,39 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                  EXPECT_EQ(dan->mName, "Dan");
              },
              "", "none", "Bob"},
+            {"the players' folder deleted while Bob is played: no list says he was deleted, he is put "
+             "back with his progress, and nothing is told",
+             [&](ProfileMgr&)
+             {
+                 std::filesystem::remove_all(Profile::mProfileDir);
+                 mMgr.SaveCurProfileIfDirty();
+                 // The others' files went with the folder: nobody plays them here.
+                 playedOn("2:Bob next 3");
+             },
+             "", "none", "Bob"},
+            {"users.last's list name damaged while Bob is played: read as users.last lost, not as "
+             "another list's, and Bob plays on",
+             [&](ProfileMgr&)
+             {
+                 flipLastByte(4);
+                 mMgr.SaveCurProfileIfDirty();
+                 playedOn("1:Amy 2:Bob 3:Dan next 3");
+             },
+             "", "none", "Bob"},
+            {"the list name users.last gives Bob damaged (after both list files were lost and the "
+             "other copy put the players back): the same",
+             [&](ProfileMgr& other)
+             {
+                 std::filesystem::remove(Profile::mProfileDir + "users.dat");
+                 std::filesystem::remove(Profile::mProfileDir + "users.last");
+                 other.mDirty = true;
+                 other.Save();
+                 // Amy's entry, then Bob's: his id, then the name of the list that gave it.
+                 flipLastByte(16 + 12 + 4);
+                 mMgr.SaveCurProfileIfDirty();
+                 playedOn("1:Amy 2:Bob 3:Dan next 3");
+             },
+             "", "none", "Bob"},
             {"the window closed as Bob is found deleted: the save at shutdown opens nothing",
              [&](ProfileMgr& other)
              {
@@ -2151,6 +2272,24 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
         Users()->ButtonDepress(DIALOG_BUTTON_YES);
     };
     auto setVictor = [&] { mMgr.SetCurProfile(mMgr.GetProfile("Victor", false)); };
+    // players.lock deleted, or another file put in its place (replaced), while the other copy
+    // plays Victor with progress not saved yet; Victor taken here; the other copy saves.
+    auto lockFileMadeAnew = [&](bool replaced)
+    {
+        const std::string lockFile = Profile::mProfileDir + "players.lock";
+        std::filesystem::remove(lockFile);
+        if (replaced)
+        {
+            WriteFile(lockFile + ".new", "");
+            std::filesystem::rename(lockFile + ".new", lockFile);
+        }
+        setVictor();
+        Score(other->mCurProfile)->mScore = 99;
+        other->mCurProfile->mDirty = true;
+        other->Save();
+        EXPECT_EQ(other->mCurProfile, nullptr);
+        EXPECT_NE(ReadFile(Profile::GetDetailsPath(3)), BYTES("\x03\0\0\0\x63\0\0\0"));
+    };
     // What this copy does while the other copy plays Victor; then the boxes, the player list
     // ("none" when closed) and the current player.
     const std::tuple<const char*, std::function<void()>, std::string, const char*, const char*> rows[] = {
@@ -2207,6 +2346,31 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
              setVictor();
          },
          "", "none", "Victor"},
+        {"players.lock deleted: Victor is taken here; the other copy loses him at its next pass, told "
+         "as a refused choice is, and writes nothing for him (its list then asks)",
+         [&] { lockFileMadeAnew(false); }, inUse, "Amy Bob Victor / ", "Victor"},
+        {"players.lock replaced by another file: the same", [&] { lockFileMadeAnew(true); }, inUse,
+         "Amy Bob Victor / ", "Victor"},
+        {"lock calls that fail for want of a lock service: nobody is refused, a new player neither",
+         [&]
+         {
+             const int status = RunInChild(
+                 [&]
+                 {
+                     if (!FailLockCalls())
+                         return 64;
+                     setVictor();
+                     const bool victor = Current() == "Victor";
+                     mMgr.DoCreateProfileDialog(false, nullptr);
+                     Enter(PROFILE_DIALOG_CREATE, "Cy");
+                     return (victor ? 0 : 1) | (Current() == "Cy" ? 0 : 2) |
+                            (mApp.GetDialogCount() == 0 ? 0 : 4);
+                 });
+             if (status == 64)
+                 GTEST_SKIP() << "no seccomp filter here";
+             EXPECT_EQ(status, 0);
+         },
+         "", "none", "Amy"},
     };
     for (const auto& [what, act, boxes, lines, current] : rows)
     {
