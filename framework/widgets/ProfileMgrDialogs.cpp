@@ -452,6 +452,9 @@ void ProfileMgr::FinishCreateUserDialog(bool ok)
     SetCurProfile(profile);
     if (mCurProfile == profile && GetUserDialog() != nullptr)
         KillDialog(PROFILE_DIALOG_USERS);
+    // Refused (another copy took him as soon as he was listed): a player is still asked for.
+    else if (mCurProfile == nullptr)
+        AskForPlayer();
 }
 
 void ProfileMgr::FinishRenameUserDialog(bool ok)

@@ -1932,6 +1932,22 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
              },
              "Player Deleted|The player Zed was deleted in another window. What was not saved is lost.|OK|OK",
              "Amy Bob Dan / ", "none"},
+            {"none played, the new player taken by another copy as the new-player dialog closes: told, "
+             "and the list asks",
+             [&](ProfileMgr& other)
+             {
+                 mMgr.SetCurProfile(nullptr);
+                 mMgr.DoCreateProfileDialog(false, nullptr);
+                 mApp.mOnKillDialog = [&](int id)
+                 {
+                     mApp.mOnKillDialog = nullptr;
+                     if (id == PROFILE_DIALOG_CREATE && other.Load())
+                         other.SetCurProfile(other.GetProfile("Zed", false));
+                 };
+                 Enter(PROFILE_DIALOG_CREATE, "Zed");
+             },
+             "Player In Use|The player Zed is being played in another window.|OK|OK", "Amy Bob Dan Zed / ",
+             "none"},
             {"the current player deleted while played",
              [&](ProfileMgr& other)
              {
