@@ -27,12 +27,14 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -567,11 +569,13 @@ TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
     EXPECT_EQ(Boxes(), "");
 }
 
-// As the player dialog deletes a player: the save that writes the list without it erases
-// its files.
+// As the player dialog deletes a player: none is current once he was, and the save that writes
+// the list without him erases his files.
 void Delete(ProfileMgr& mgr, const std::string& name)
 {
     SmartPtr<Profile> gone = mgr.GetProfile(name, false);
+    if (mgr.mCurProfile == gone)
+        mgr.mCurProfile = nullptr;
     mgr.mProfiles.remove(gone);
     mgr.mDirty = true;
     mgr.Save();
@@ -754,6 +758,12 @@ enum class Mishap
     kEmpty,   // bytes that read as a valid list of no players
     // users.dat and users.last
     kBothDeleted,
+    // users.dat and users.last, at two steps
+    kBothDeletedTwice,
+    // players.lock deleted, or another file put in its place: another copy may take a player
+    // played until the copy playing him finds out at its next pass
+    kLockDeleted,
+    kLockReplaced,
 };
 
 // 12 bytes as random as the mishap allows: version, last id given out, player count.
@@ -778,6 +788,64 @@ struct RaceFigures
     int mCrossed = 0;
     int mSharedIds = 0;
     int mSharedFiles = 0;
+    // A copy played a player another copy played: took him while that copy held him, or played
+    // on after a pass that began once another copy had taken him.
+    int mPlayedTwice = 0;
+};
+
+// Who plays whom, from the copies' lines in the order they were written: "step <copy>" as a copy
+// begins a step (which may let its player go), then "play <copy> <player>" or "none <copy>" once
+// it is done. A copy idle in between still holds its player's lock.
+class PlayLog
+{
+public:
+    // strict: a copy never takes a player another copy held all through its step (no lock file
+    // was made anew meanwhile).
+    explicit PlayLog(bool strict) : mStrict(strict) {}
+
+    // False when the line shows one player played by two copies: taken from a copy that held him
+    // all through the step (strict), or played on after a step through which another copy that
+    // took him later held him (the step's pass must have found the lock gone).
+    bool Line(const std::string& what, const std::string& copy, const std::string& player)
+    {
+        ++mLine;
+        Copy& me = mCopies[copy];
+        if (what == "step")
+        {
+            me.mStep = mLine;
+            me.mStepping = true;
+            return true;
+        }
+        const bool on = what == "play" && player == me.mPlayer;
+        bool alone = true;
+        for (const auto& [name, other] : mCopies)
+        {
+            const bool heldThrough =
+                name != copy && other.mPlayer == player && !other.mStepping && other.mDone < me.mStep;
+            if (what == "play" && heldThrough && (on ? other.mTaken > me.mTaken : mStrict))
+                alone = false;
+        }
+        if (what == "play" && !on)
+            me.mTaken = mLine;
+        me.mPlayer = what == "play" ? player : "";
+        me.mStepping = false;
+        me.mDone = mLine;
+        return alone;
+    }
+
+private:
+    struct Copy
+    {
+        std::string mPlayer;
+        // Lines: the step begun last, the step done last, the take of the player played.
+        size_t mStep = 0;
+        size_t mDone = 0;
+        size_t mTaken = 0;
+        bool mStepping = false;
+    };
+    bool mStrict;
+    size_t mLine = 0;
+    std::map<std::string, Copy> mCopies;
 };
 
 // Copies on one folder that all read the list, then each add a player at once, then add,
@@ -797,9 +865,15 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
     constexpr int kSteps = 100;
     const std::string logPath = mEnv.mHome + "copies.log";
     const std::pair<Mishap, const char*> mishaps[] = {
-        {Mishap::kNone, "nothing"},          {Mishap::kDeleted, "deleted"},
-        {Mishap::kDamaged, "damaged"},       {Mishap::kNewer, "newer"},
-        {Mishap::kEmpty, "valid and empty"}, {Mishap::kBothDeleted, "deleted with users.last"}};
+        {Mishap::kNone, "nothing"},
+        {Mishap::kDeleted, "deleted"},
+        {Mishap::kDamaged, "damaged"},
+        {Mishap::kNewer, "newer"},
+        {Mishap::kEmpty, "valid and empty"},
+        {Mishap::kBothDeleted, "deleted with users.last"},
+        {Mishap::kBothDeletedTwice, "deleted with users.last twice"},
+        {Mishap::kLockDeleted, "players.lock deleted"},
+        {Mishap::kLockReplaced, "players.lock replaced"}};
     const char* onlySet = std::getenv("VAXO_PROFILE_RACE_MISHAP");
     for (const auto& [mishap, what] : mishaps)
     {
@@ -815,7 +889,7 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             // What the copies did: "id <id> <player>" for each id given (a new one too),
             // "file <id> <player>" for each player file written, "gone <player>" for each
             // player deleted, "crossed <player>" for each player that loaded another's progress
-            // or became another.
+            // or became another, and who each copy plays (PlayLog).
             const int log = open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
             ASSERT_GE(log, 0);
             auto note = [log](const std::string& line)
@@ -832,6 +906,8 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                         std::mt19937 random(uint32_t(run * kCopies + copy) + 1000u * uint32_t(mishap));
                         const int mishapStep =
                             copy == 0 && mishap != Mishap::kNone ? int(random() % kSteps) : -1;
+                        const int secondStep =
+                            copy == 0 && mishap == Mishap::kBothDeletedTwice ? int(random() % kSteps) : -1;
                         ProfileMgr mgr(&mApp, &TagProfile::Make);
                         // The tag and id each player of this copy had after the last save.
                         std::map<Profile*, std::pair<std::string, int32_t>> seen;
@@ -863,29 +939,50 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                             return profile != nullptr;
                         };
                         const std::string me = "c" + std::to_string(copy);
+                        // Around each step: who this copy plays once it is done.
+                        auto played = [&]
+                        {
+                            if (mgr.mCurProfile != nullptr)
+                                note("play " + me + " " + TagProfile::TagOf(mgr.mCurProfile->mName));
+                            else
+                                note("none " + me);
+                        };
                         // Every copy passes every gate, so that none waits for one that failed.
                         bool started = mgr.Load();
                         started = loaded.Pass() && started;
                         started = started && add(me);
                         started = added.Pass() && started;
+                        played();
                         for (int step = 0; started && step < kSteps; step++)
                         {
-                            if (step == mishapStep)
+                            const bool lockMishap =
+                                mishap == Mishap::kLockDeleted || mishap == Mishap::kLockReplaced;
+                            const bool bothLost =
+                                mishap == Mishap::kBothDeleted || mishap == Mishap::kBothDeletedTwice;
+                            if ((step == mishapStep || step == secondStep) && lockMishap)
+                            {
+                                std::filesystem::remove(mDir + "players.lock");
+                                if (mishap == Mishap::kLockReplaced)
+                                    WriteFileAtomically(mDir + "players.lock", "", 0);
+                            }
+                            else if (step == mishapStep || step == secondStep)
                             {
                                 const std::string bytes = MishapBytes(mishap, random);
-                                if (mishap == Mishap::kDeleted || mishap == Mishap::kBothDeleted)
+                                if (mishap == Mishap::kDeleted || bothLost)
                                     std::filesystem::remove(mDir + "users.dat");
                                 else
                                     WriteFileAtomically(mDir + "users.dat", bytes.data(),
                                                         uint32_t(bytes.size()));
-                                if (mishap == Mishap::kBothDeleted)
+                                if (bothLost)
                                     std::filesystem::remove(mDir + "users.last");
                             }
-                            const uint32_t what = random() % 4;
+                            note("step " + me);
+                            const uint32_t what = random() % 5;
                             const std::string stamp = me + "s" + std::to_string(step);
                             if (what == 0 || mgr.mProfiles.empty())
                             {
                                 failed += add(stamp) ? 0 : 1;
+                                played();
                                 continue;
                             }
                             auto at = mgr.mProfiles.begin();
@@ -903,8 +1000,18 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                                 Delete(mgr, player->mName);
                                 note("gone " + tag);
                             }
+                            else if (what == 3)
+                            {
+                                // One of the first players of the list, so that copies often want
+                                // one another's; refused when another copy plays him.
+                                const SmartPtr<Profile> wanted =
+                                    *std::next(mgr.mProfiles.begin(),
+                                               random() % std::min<size_t>(mgr.mProfiles.size(), 3));
+                                mgr.SetCurProfile(mgr.GetProfile(wanted->mName, true));
+                            }
                             else
                             {
+                                const bool wasCurrent = mgr.mCurProfile == player;
                                 mgr.GetProfile(player->mName, true);
                                 auto* tagged = static_cast<TagProfile*>(player.get());
                                 if (!tagged->mTag.empty() && tagged->mTag != tag)
@@ -916,16 +1023,20 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                                 checkPlayers();
                                 if (written)
                                     note("file " + std::to_string(player->mId) + " " + tag);
-                                else
+                                // Nor once another copy took him from this one.
+                                else if (!wasCurrent || mgr.mCurProfile == player)
                                     failed += mgr.GetProfile(player->mName, false) == player ? 1 : 0;
                             }
+                            played();
                             checkPlayers();
                             std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
                         }
                         // As the program saves when it ends, once every copy is done with its steps.
                         if (!done.Pass() || !started)
                             return 1;
+                        note("step " + me);
                         saved(mgr.Save());
+                        played();
                         checkPlayers();
                         return failed == 0 ? 0 : 2;
                     });
@@ -970,11 +1081,23 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             // Once both list files are lost, nothing on disk holds the id of a player deleted
             // before: it may be given again, but not while that player lives, and no progress is
             // written under it but the last holder's.
-            const bool givenAgain = mishap == Mishap::kBothDeleted;
+            const bool givenAgain = mishap == Mishap::kBothDeleted || mishap == Mishap::kBothDeletedTwice;
             int crossed = 0;
+            // With the lock file made anew, a copy may take a player another copy still plays until
+            // that copy's next step.
+            PlayLog plays(mishap != Mishap::kLockDeleted && mishap != Mishap::kLockReplaced);
+            int playedTwice = 0;
             std::istringstream lines(ReadFile(logPath));
             for (std::string what, second, third; lines >> what >> second;)
             {
+                if (what == "step" || what == "none" || what == "play")
+                {
+                    third.clear();
+                    if (what == "play")
+                        lines >> third;
+                    playedTwice += plays.Line(what, second, third) ? 0 : 1;
+                    continue;
+                }
                 if (what == "gone" || what == "crossed")
                 {
                     if (what == "gone")
@@ -1023,21 +1146,36 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 const std::string& found = static_cast<TagProfile*>(profile.get())->mTag;
                 crossed += found.empty() || found == tag ? 0 : 1;
             }
-            // A newer program's list holds none of these players.
-            if (mishap != Mishap::kNewer)
+            // A newer program's list holds none of these players. Where the list was lost (or set
+            // aside), a player deleted just before may come back: the copy playing him had no list
+            // that said he was gone.
+            const bool listLost = mishap == Mishap::kDeleted || mishap == Mishap::kDamaged || givenAgain;
+            if (mishap != Mishap::kNewer && !listLost)
             {
                 EXPECT_EQ(listed, kept) << List(after);
+            }
+            else if (listLost)
+            {
+                std::set<std::string> keptOrGone = kept;
+                keptOrGone.insert(gone.begin(), gone.end());
+                EXPECT_TRUE(std::includes(listed.begin(), listed.end(), kept.begin(), kept.end()))
+                    << List(after);
+                EXPECT_TRUE(std::includes(keptOrGone.begin(), keptOrGone.end(), listed.begin(), listed.end()))
+                    << List(after);
             }
             figures.mCrossed += crossed > 0 ? 1 : 0;
             figures.mSharedIds += sharedIds.empty() ? 0 : 1;
             figures.mSharedFiles += sharedFiles.empty() ? 0 : 1;
+            figures.mPlayedTwice += playedTwice > 0 ? 1 : 0;
         }
-        std::printf("users.dat %s, %d runs: a player crossed in %d, an id given twice in %d, a file written "
-                    "for two players in %d\n",
-                    what, kRuns, figures.mCrossed, figures.mSharedIds, figures.mSharedFiles);
+        std::printf("%s%s, %d runs: a player crossed in %d, an id given twice in %d, a file written for two "
+                    "players in %d, a player played in two copies in %d\n",
+                    std::strncmp(what, "players.lock", 12) == 0 ? "" : "users.dat ", what, kRuns,
+                    figures.mCrossed, figures.mSharedIds, figures.mSharedFiles, figures.mPlayedTwice);
         EXPECT_EQ(figures.mCrossed, 0) << "runs where a player loaded another's progress or became another";
         EXPECT_EQ(figures.mSharedIds, 0) << "runs where an id was given to two players";
         EXPECT_EQ(figures.mSharedFiles, 0) << "runs where a player file was written for two players";
+        EXPECT_EQ(figures.mPlayedTwice, 0) << "runs where two copies played one player";
     }
 }
 
