@@ -1643,6 +1643,30 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
             << i;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), expected) << i;
     }
+    // Made without a name (as the platform makes them), a manager and a player begin each line
+    // with the running application's title as it is when the line is printed, and with
+    // kNoAppProgramName while none runs: before the application is made, while it runs (retitled
+    // after it was made), and once it is gone.
+    SDLSoundManager unnamedSounds;
+    SDLMusicInterface unnamedMusic;
+    auto gone = [&](const std::string& program)
+    {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(unnamedSounds.LoadSound(0u, mDir + "gone"));
+        EXPECT_FALSE(unnamedMusic.LoadMusic(0, mDir + "gone.ogg"));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  program + ": sound file \"" + mDir + "gone.wav\" not found, nor \"" + mDir +
+                      "gone.ogg\"; the sound is not loaded\n" + program + ": sound file \"" + mDir +
+                      "gone.ogg\" not found; the song stays silent\n");
+    };
+    gone("Vaxo");
+    {
+        AppTestEnv env;
+        RecordingApp app;
+        app.mTitle = kProgram;
+        gone(kProgram);
+    }
+    gone("Vaxo");
 }
 
 // Base volume x volume x master volume x 128, truncated; volumes outside 0-1 are clamped
@@ -1726,8 +1750,8 @@ TEST_F(DiskAudioTest, ApplicationVolumesReachTheMixer)
     {
     public:
         using TestPlatform::TestPlatform;
-        SoundManager* CreateSoundManager() override { return new SDLSoundManager(mApp->mTitle); }
-        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(mApp->mTitle); }
+        SoundManager* CreateSoundManager() override { return new SDLSoundManager(); }
+        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(); }
     };
     AppTestEnv env;
     const PlatformFactory testFactory =
