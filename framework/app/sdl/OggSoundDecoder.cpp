@@ -1,5 +1,6 @@
 #include "app/sdl/OggSoundDecoder.h"
 
+#include "app/sdl/MixPitch.h"
 #include "app/sdl/SoundFileCheck.h"
 
 #include <SDL.h>
@@ -131,6 +132,13 @@ public:
         else
             mCvt.len_cvt = mCvt.len;
         const size_t length = size_t(mCvt.len_cvt);
+        // The mixer reads a sound in whole device frames from its start. Halving the rate of an odd
+        // number of frames leaves a link ending inside a frame, which would shift every later link
+        // by part of a frame (heard as noise, or left and right swapped): that part-frame goes once
+        // a link follows, as the mixer drops a lone sound's.
+        const int64_t frameBytes = PitchFrameBytes({mDevice.format, mDevice.channels});
+        if (mSound != nullptr && frameBytes != 0)
+            mLength -= mLength % frameBytes;
         // The first link's buffer becomes the sound's, the converter's spare room given back.
         uint8_t* const grown = mSound == nullptr ? converted.get() : mSound.get();
         auto* joined =

@@ -5,7 +5,8 @@
 // page and played the rest of its buffer unwritten; here a sound holds what decodes:
 //   - every link (part of a chained file) in order, each converted for the device as the mixer
 //     converts a WAV of that link's rate and channels (SDL_BuildAudioCVT), so links may differ in
-//     both;
+//     both; each link starts on a whole device frame (a link the converter left ending inside
+//     one loses that part-frame when another follows);
 //   - a damaged stretch (a page missing or refused for its checksum) is skipped, as the mixer's
 //     song reader skips it; any other error of the decoder fails the load with its reason;
 //   - up to kMaxSoundBytes, counted as it decodes: a longer sound is refused as too long to hold

@@ -165,12 +165,12 @@ Font* PlatformSDL::CreateFont(const std::string& face, int pointSize, bool bold,
 
 MusicInterface* PlatformSDL::CreateMusicInterface()
 {
-    return new SDLMusicInterface(mApp->mTitle);
+    return new SDLMusicInterface();
 }
 
 SoundManager* PlatformSDL::CreateSoundManager()
 {
-    return new SDLSoundManager(mApp->mTitle);
+    return new SDLSoundManager();
 }
 
 std::string PlatformSDL::GetCmdLine()

@@ -41,6 +41,8 @@ void EndFadeOut()
 }
 } // namespace
 
+SDLMusicInterface::SDLMusicInterface() : SDLMusicInterface(std::string()) {}
+
 SDLMusicInterface::SDLMusicInterface(std::string programName) : mProgramName(std::move(programName))
 {
     if (OpenMixerDevice())
@@ -77,7 +79,8 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
     Mix_Music* song = file.failure.empty() ? Mix_LoadMUS(fileName.c_str()) : nullptr;
     if (song == nullptr)
     {
-        ReportSoundFileNotLoaded(mProgramName, file.failure.empty() ? MixerFailure(fileName) : file.failure,
+        ReportSoundFileNotLoaded(SoundProgramName(mProgramName),
+                                 file.failure.empty() ? MixerFailure(fileName) : file.failure,
                                  SoundFileUse::Song);
         return false;
     }

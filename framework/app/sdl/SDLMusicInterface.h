@@ -35,7 +35,8 @@ int MusicFadeTimeMs(double speed);
 class SDLMusicInterface : public MusicInterface
 {
 public:
-    // Begins each line about a song that does not load, as the program's other lines begin.
+    // Begins each line about a song that does not load; empty: the running application's title
+    // (SoundProgramName).
     std::string mProgramName;
     // Indexed by song id; null where no song is loaded. Owned.
     std::vector<Mix_Music*> mMusicList;
@@ -44,6 +45,9 @@ public:
     int mCurrentSong = -1;
 
 public:
+    // Its lines begin with the running application's title, as the platform makes it.
+    SDLMusicInterface();
+    // For a program without an application object: its lines begin with programName.
     explicit SDLMusicInterface(std::string programName);
     ~SDLMusicInterface() override;
     SDLMusicInterface(const SDLMusicInterface&) = delete;

@@ -1,5 +1,6 @@
 #include "app/sdl/SDLSoundManager.h"
 
+#include "app/VaxoAppBase.h"
 #include "app/sdl/MixPitch.h"
 #include "app/sdl/OggSoundDecoder.h"
 #include "app/sdl/SDLSoundInstance.h"
@@ -27,6 +28,13 @@ bool OpenMixerDevice()
         return true;
     return Mix_OpenAudio(44100, AUDIO_S16MSB, 2, 1024) == 0 ||
            Mix_OpenAudio(22050, AUDIO_S16MSB, 2, 1024) == 0;
+}
+
+std::string SoundProgramName(const std::string& given)
+{
+    if (!given.empty())
+        return given;
+    return gVaxoAppBase != nullptr ? gVaxoAppBase->mTitle : kNoAppProgramName;
 }
 
 int MixerVolume(double volume)
@@ -67,6 +75,8 @@ Mix_Chunk* LoadChunk(const std::string& path, CheckedSoundFile* file)
 
 } // namespace
 
+SDLSoundManager::SDLSoundManager() : SDLSoundManager(std::string()) {}
+
 SDLSoundManager::SDLSoundManager(std::string programName)
     : mProgramName(std::move(programName)), mSourceSounds(size_t(mMaxSounds)),
       mSourceFileNames(size_t(mMaxSounds)), mBaseVolumes(size_t(mMaxSounds), 1.0),
@@ -103,12 +113,12 @@ bool SDLSoundManager::LoadSound(unsigned int id, const std::string& file)
         chunk = LoadChunk(path + ".ogg", &ogg);
     // Each file there that did not load is named; a missing one only when neither is there.
     if (wav.found && !wav.failure.empty())
-        ReportSoundFileNotLoaded(mProgramName, wav.failure, SoundFileUse::Effect,
+        ReportSoundFileNotLoaded(SoundProgramName(mProgramName), wav.failure, SoundFileUse::Effect,
                                  chunk != nullptr ? path + ".ogg" : "");
     if (ogg.found && !ogg.failure.empty())
-        ReportSoundFileNotLoaded(mProgramName, ogg.failure, SoundFileUse::Effect);
+        ReportSoundFileNotLoaded(SoundProgramName(mProgramName), ogg.failure, SoundFileUse::Effect);
     if (!wav.found && !ogg.found)
-        ReportSoundFileNotLoaded(mProgramName, wav.failure + ", nor \"" + path + ".ogg\"",
+        ReportSoundFileNotLoaded(SoundProgramName(mProgramName), wav.failure + ", nor \"" + path + ".ogg\"",
                                  SoundFileUse::Effect);
     if (chunk == nullptr)
         return false;

@@ -28,6 +28,15 @@ class SDLSoundInstance;
 // 16-bit big-endian stereo. Answers whether it is open. It stays open until SDL_Quit.
 bool OpenMixerDevice();
 
+// What a line about a sound or song begins with when no application runs.
+constexpr const char* kNoAppProgramName = "Vaxo";
+
+// The name a line about a sound or song begins with: given, unless empty; else the running
+// application's title, as its other lines begin; else kNoAppProgramName. Asked when the line is
+// printed, so an application made or gone after the manager is followed. The loading thread may
+// ask: the title is set before start-up and the application outlives that thread.
+std::string SoundProgramName(const std::string& given);
+
 // A volume of 0.0-1.0 on the mixer's scale 0-128, truncated; out-of-range and NaN volumes
 // are clamped (a negative value would make the mixer's volume call a mere query).
 int MixerVolume(double volume);
@@ -48,7 +57,8 @@ public:
 class SDLSoundManager : public SoundManager
 {
 public:
-    // Begins each line about a sound that does not load, as the program's other lines begin.
+    // Begins each line about a sound that does not load; empty: the running application's title
+    // (SoundProgramName).
     std::string mProgramName;
     // The audio device is open and the channels allocated.
     bool mInitialized = false;
@@ -69,6 +79,9 @@ public:
     uint32_t mLastReleaseTick = 0;
 
 public:
+    // Its lines begin with the running application's title, as the platform makes it.
+    SDLSoundManager();
+    // For a program without an application object: its lines begin with programName.
     explicit SDLSoundManager(std::string programName);
     ~SDLSoundManager() override;
     SDLSoundManager(const SDLSoundManager&) = delete;

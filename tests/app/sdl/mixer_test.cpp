@@ -1446,23 +1446,52 @@ TEST_F(SDLSoundTest, DamagedFilesFailToLoadAndGoodOnesLoadAsBefore)
     }
 }
 
-// The left channel of a loaded sound, as the device plays it (signed 16-bit big-endian stereo).
+// One channel (0 left, 1 right) of a loaded sound, as the device plays it: whole frames of signed
+// 16-bit big-endian stereo from the sound's start.
+std::vector<int16_t> ChannelOf(const Mix_Chunk* chunk, size_t channel)
+{
+    std::vector<int16_t> samples(chunk->alen / 4);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] =
+            int16_t(uint16_t(chunk->abuf[4 * i + 2 * channel] << 8 | chunk->abuf[4 * i + 2 * channel + 1]));
+    return samples;
+}
+
 std::vector<int16_t> LeftOf(const Mix_Chunk* chunk)
 {
-    std::vector<int16_t> left(chunk->alen / 4);
-    for (size_t i = 0; i < left.size(); ++i)
-        left[i] = int16_t(uint16_t(chunk->abuf[4 * i] << 8 | chunk->abuf[4 * i + 1]));
-    return left;
+    return ChannelOf(chunk, 0);
+}
+
+// A row of OggSoundsHoldWhatTheirFilesDecodeTo.
+struct OggSoundRow
+{
+    const char* what;
+    Bytes file;
+    std::vector<Tone> tones; // its links' tones
+    int device = kDiskRate;  // the rate the device is opened at
+};
+
+// A row of the chained file of these tones.
+OggSoundRow ChainedRow(const char* what, const std::vector<Tone>& tones, int device = kDiskRate)
+{
+    return {what, Chained(tones), tones, device};
+}
+
+// A stereo or mono tone of so many frames at rate.
+Tone Lasting(double hz, int64_t frames, int32_t rate, int32_t channels = 2)
+{
+    return {hz, double(frames) / rate, rate, channels};
 }
 
 // An Ogg Vorbis sound holds what its file decodes to, every link of a chained file in order, each
 // converted from its own rate and channels; never what the file claims, nor samples left
-// unwritten. Each row's sound is compared, link by link, with the tones encoded in it, and the
-// file is heard as a song too.
+// unwritten. Each row's sound is compared, link by link, with the tones encoded in it, as the
+// mixer plays it (each link's pitch, loudness and channels), and the file is heard as a song too.
 TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
 {
-    const std::tuple<const char*, Bytes, std::vector<Tone>> rows[] = {
-        // what, the file, its links' tones (the rate and the rest do not matter here)
+    const OggSoundRow rows[] = {
+        // what, the file, its links' tones (the quality does not matter here), the device's rate
+        // (kDiskRate unless given)
         // The tone's blocks hold 2,048 samples, which its last page's true granule position trims
         // to 2,000; a larger claim trims nothing.
         {"a tone claiming 2^29 - 1 samples", Ogg(2381, 536870911, 8), {{441, 0.256, 8000, 1}}},
@@ -1476,39 +1505,82 @@ TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
         {"80 links, oggenc -q -1, 8 kHz mono", ManyLinksFile(1), ManyLinksTones(1)},
         {"64 links of mixed settings", ManyLinksFile(2), ManyLinksTones(2)},
         {"a second stream going on past the audio, 3971 steps back", SecondStreamGoingOn(3971), {{441, 0.5}}},
+        // SDL halves a rate of 88.2 kHz and more on this device, and of an odd count of frames (or
+        // one not a multiple of 4, halved twice) leaves a part-frame at the end: what follows must
+        // still start on a whole frame, or it plays as noise or with left and right swapped.
+        ChainedRow("an odd count of frames at 88.2 kHz, then a link",
+                   {Lasting(440, 22051, 88200), {441, 0.25}}),
+        ChainedRow("an odd count of frames at 96 kHz, then a link",
+                   {Lasting(440, 24001, 96000), {441, 0.25}}),
+        ChainedRow("4n + 2 frames at 176.4 kHz, then a link", {Lasting(440, 44102, 176400), {441, 0.25}}),
+        ChainedRow("an odd count of frames at 192 kHz, then a link",
+                   {Lasting(440, 48001, 192000), {441, 0.25}}),
+        ChainedRow("odd counts at 88.2 kHz and at 192 kHz mono, then a link",
+                   {Lasting(440, 22051, 88200), Lasting(550, 48003, 192000, 1), {441, 0.25}}),
+        // The device the framework falls back to halves 44.1 and 48 kHz.
+        ChainedRow("an odd count of frames at 44.1 kHz, then a link, on the 22,050 Hz device",
+                   {Lasting(440, 11025, 44100), {441, 0.25}}, 22050),
+        ChainedRow("an odd count of frames at 48 kHz mono, then a link, on the 22,050 Hz device",
+                   {Lasting(440, 12001, 48000, 1), {441, 0.25, 48000}}, 22050),
+        ChainedRow("an odd count of frames at 88.2 kHz, then a link, on the 22,050 Hz device",
+                   {Lasting(440, 22051, 88200), {441, 0.25}}, 22050),
     };
-    SDLMusicInterface music(kProgram);
+    auto music = std::make_unique<SDLMusicInterface>(kProgram);
+    int device = kDiskRate;
     for (size_t i = 0; i < std::size(rows); ++i)
     {
-        const auto& [what, bytes, tones] = rows[i];
+        const auto& [what, bytes, tones, rowDevice] = rows[i];
+        if (rowDevice != device) // opened here at the row's rate, the manager and player find it open
+        {
+            music.reset();
+            mManager.reset();
+            CloseAudio();
+            ASSERT_EQ(Mix_OpenAudio(rowDevice, AUDIO_S16MSB, 2, 1024), 0);
+            mManager = std::make_unique<SDLSoundManager>(kProgram);
+            music = std::make_unique<SDLMusicInterface>(kProgram);
+            device = rowDevice;
+        }
         const std::string name = mDir + "row" + std::to_string(i);
         std::ofstream(name + ".ogg")
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         ASSERT_TRUE(mManager->LoadSound(unsigned(i), name)) << what;
-        const std::vector<int16_t> left = LeftOf(mManager->mSourceSounds[i]->mMixChunk);
+        const std::vector<int16_t> left = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 0);
+        const std::vector<int16_t> right = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 1);
         double at = 0;
         for (size_t link = 0; link < tones.size(); ++link)
         {
             // Converted as a WAV of the link's rate and channels is: SDL 1.2 only doubles or halves
-            // a rate, so one between those steps is heard off pitch.
+            // a rate, so one between those steps is heard off pitch. Frequencies are measured as
+            // though the device ran at kDiskRate.
             const Tone& tone = tones[link];
             SDL_AudioCVT cvt;
-            SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2,
-                              kDiskRate);
+            SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2, device);
             const double frames = tone.seconds * tone.rate * tone.channels / 2 * cvt.len_ratio;
             const double hz = tone.hz * tone.seconds * kDiskRate / frames;
             const size_t end = std::min(left.size(), size_t(at + frames) - 500);
-            EXPECT_NEAR(MeasureFrequency(left, std::min(end, size_t(at) + 500), end), hz, hz / 100)
+            const size_t first = std::min(end, size_t(at) + 500);
+            EXPECT_NEAR(MeasureFrequency(left, first, end), hz, hz / 100) << what << ", link " << link;
+            // A stereo link has its tone an octave higher on the right.
+            EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100)
                 << what << ", link " << link;
+            // As loud as encoded, half of full scale, on both sides (the lowest qualities overshoot
+            // by up to a fifth); a link read from inside a frame is noise at full scale.
+            for (const std::vector<int16_t>* side : {&left, &right})
+            {
+                int peak = 0;
+                for (size_t f = first; f < end; ++f)
+                    peak = std::max(peak, std::abs(int((*side)[f])));
+                EXPECT_NEAR(peak, 16384, 6000) << what << ", link " << link;
+            }
             at += frames;
         }
         EXPECT_NEAR(double(left.size()), at, at / 1000 + 64) << what;
-        ASSERT_TRUE(music.LoadMusic(int(i), name + ".ogg")) << what;
+        ASSERT_TRUE(music->LoadMusic(int(i), name + ".ogg")) << what;
         ASSERT_TRUE(WaitMixed(4096)); // the last song's last buffer out
         const int64_t from = MixedFrames();
-        music.PlayMusic(int(i), 0, true);
+        music->PlayMusic(int(i), 0, true);
         EXPECT_TRUE(WaitHeard(from)) << what;
-        music.StopAllMusic();
+        music->StopAllMusic();
     }
 }
 
@@ -1643,6 +1715,30 @@ TEST_F(SDLSoundTest, EachFailedLoadIsNamedInOneLineWithWhatIsHeard)
             << i;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), expected) << i;
     }
+    // Made without a name (as the platform makes them), a manager and a player begin each line
+    // with the running application's title as it is when the line is printed, and with
+    // kNoAppProgramName while none runs: before the application is made, while it runs (retitled
+    // after it was made), and once it is gone.
+    SDLSoundManager unnamedSounds;
+    SDLMusicInterface unnamedMusic;
+    auto gone = [&](const std::string& program)
+    {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(unnamedSounds.LoadSound(0u, mDir + "gone"));
+        EXPECT_FALSE(unnamedMusic.LoadMusic(0, mDir + "gone.ogg"));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  program + ": sound file \"" + mDir + "gone.wav\" not found, nor \"" + mDir +
+                      "gone.ogg\"; the sound is not loaded\n" + program + ": sound file \"" + mDir +
+                      "gone.ogg\" not found; the song stays silent\n");
+    };
+    gone("Vaxo");
+    {
+        AppTestEnv env;
+        RecordingApp app;
+        app.mTitle = kProgram;
+        gone(kProgram);
+    }
+    gone("Vaxo");
 }
 
 // Base volume x volume x master volume x 128, truncated; volumes outside 0-1 are clamped
@@ -1726,8 +1822,8 @@ TEST_F(DiskAudioTest, ApplicationVolumesReachTheMixer)
     {
     public:
         using TestPlatform::TestPlatform;
-        SoundManager* CreateSoundManager() override { return new SDLSoundManager(mApp->mTitle); }
-        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(mApp->mTitle); }
+        SoundManager* CreateSoundManager() override { return new SDLSoundManager(); }
+        MusicInterface* CreateMusicInterface() override { return new SDLMusicInterface(); }
     };
     AppTestEnv env;
     const PlatformFactory testFactory =
