@@ -87,7 +87,7 @@ ProfileListLock::~ProfileListLock()
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
       mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mListedNext(0),
-      mListedIdentity(0), mPlayLock(new ProfilePlayLock())
+      mListedIdentity(0), mPlayedHere(false), mPlayLock(new ProfilePlayLock())
 {
     Clear();
 }
@@ -402,8 +402,16 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
 
 void ProfileMgr::RememberCurProfile()
 {
-    if (!Profile::mProfileDir.empty())
+    NoticeCurProfile();
+    // A copy that played nobody (started while its player was played elsewhere) leaves the
+    // player of the next start as the copy that played him left it.
+    if (!Profile::mProfileDir.empty() && mPlayedHere)
         mApp->RegistryWriteString(kUserProfileSetting, mCurProfile != nullptr ? mCurProfile->mName : "");
+}
+
+void ProfileMgr::NoticeCurProfile()
+{
+    mPlayedHere = mPlayedHere || mCurProfile != nullptr;
 }
 
 bool ProfileMgr::KeptNotTold(const KeptList& kept)
@@ -458,7 +466,10 @@ bool ProfileMgr::TakeCurProfile(Profile* profile)
     mApp->DemoSyncBool(&free);
     if (!free)
         return false;
+    // One the game made current itself, let go now, was played here too.
+    NoticeCurProfile();
     mCurProfile = profile;
+    NoticeCurProfile();
     return true;
 }
 

@@ -141,8 +141,9 @@ public:
     // of two names that differ only in letter case, the one not on disk gets a number. A
     // current player another copy deleted is not written: the user is told, and asked for
     // another (the player list, or the new-player dialog when none is left). Then writes
-    // "UserProfile" as the list names the current player now. True when users.dat holds the
-    // list now.
+    // "UserProfile" as the list names the current player now (none once the player played
+    // here is gone; a copy that played nobody leaves it). True when users.dat holds the list
+    // now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -235,9 +236,12 @@ private:
     // The next box waiting, unless one is open; an open box is put back over a player list or
     // name dialog opened since.
     void ShowNextBox();
-    // The current player's name into the setting "UserProfile", or none without a current
-    // player (not without a folder).
+    // The current player's name into the setting "UserProfile", or none once the player played
+    // here is gone (let go or lost); nothing from a copy that played nobody, nor without a
+    // folder.
     void RememberCurProfile();
+    // A current player seen sets mPlayedHere: the game may set mCurProfile itself.
+    void NoticeCurProfile();
     // The current player when his details must be written, else null.
     Profile* UnsavedCurProfile() const;
     // The list holds the profile.
@@ -382,6 +386,9 @@ private:
     // The kept users.dat the user was told of: each pass looks at it again, and the same is not
     // told again. None once the list is not kept.
     std::optional<KeptList> mToldKept;
+    // A player was current here in this run: only then does "UserProfile" follow the current
+    // player (to none once he is gone).
+    bool mPlayedHere;
     // The lock of the player this copy plays: no two copies play one player at once.
     std::unique_ptr<ProfilePlayLock> mPlayLock;
 };

@@ -154,6 +154,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     ListPass pass;
     pass.mRenamed = renamed;
     pass.mNewName = newName;
+    NoticeCurProfile();
     // Whether another copy deletes the current player meanwhile: told once the pass is done.
     const SmartPtr<Profile> current = mCurProfile;
     const bool currentListed = current != nullptr && Listed(current);

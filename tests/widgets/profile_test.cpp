@@ -211,8 +211,10 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
 
     // Una played here, renamed or deleted by another copy before this one quits: the setting
     // names her as the list does then, or no one, so that the next start plays her on, and
-    // never a player who took her old name. What the other copy does, the setting saved, and
-    // the player of the next start with his progress.
+    // never a player who took her old name. The other copy, started while she is played here,
+    // plays nobody unless it is given a player: closed last, it leaves the setting as it is, or
+    // none once the player it played is gone. What the other copy does, whether it is closed
+    // after this one, the setting saved, and the player of the next start with his progress.
     auto rename = [](ProfileMgr& other, const char* from, const char* to)
     {
         other.GetProfile(from, false)->mName = to;
@@ -220,15 +222,15 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
         other.Save();
     };
     using Meanwhile = std::function<void(ProfileMgr&)>;
-    const std::tuple<const char*, Meanwhile, const char*, const char*, int> others[] = {
-        {"renamed", [&](ProfileMgr& other) { rename(other, "Una", "Zed"); }, "Zed", "Zed", 5},
+    const std::tuple<const char*, Meanwhile, bool, const char*, const char*, int> others[] = {
+        {"renamed", [&](ProfileMgr& other) { rename(other, "Una", "Zed"); }, false, "Zed", "Zed", 5},
         {"renamed, and her name given to another",
          [&](ProfileMgr& other)
          {
              rename(other, "Una", "Zed");
              rename(other, "Bob", "Una");
          },
-         "Zed", "Zed", 5},
+         false, "Zed", "Zed", 5},
         {"deleted, and her name given to another",
          [&](ProfileMgr& other)
          {
@@ -237,9 +239,17 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
              other.Save();
              rename(other, "Bob", "Una");
          },
-         "", "Cy", 7},
+         false, "", "Cy", 7},
+        {"nothing: it asked for a player and is left so", [](ProfileMgr&) {}, true, "Una", "Una", 5},
+        {"the game makes Bob current there itself, then lets him go",
+         [](ProfileMgr& other)
+         {
+             other.mCurProfile = other.GetProfile("Bob", false);
+             other.SetCurProfile(nullptr);
+         },
+         true, "", "Cy", 7},
     };
-    for (const auto& [what, act, setting, next, score] : others)
+    for (const auto& [what, act, closedLast, setting, next, score] : others)
     {
         SCOPED_TRACE(what);
         std::filesystem::remove_all(mDir);
@@ -257,9 +267,12 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
             HookMgr mgr(&mApp), other(&mApp);
             ASSERT_TRUE(mgr.Load() && other.Load());
             ASSERT_EQ(mgr.mCurProfile->mName, "Una");
+            ASSERT_EQ(other.mCurProfile, nullptr);
             act(other);
             // This copy quits.
             mgr.Save();
+            if (closedLast)
+                other.Save();
         }
         std::string stored;
         EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
