@@ -53,6 +53,13 @@ std::string UsersPath()
     return Profile::mProfileDir + "users.dat";
 }
 
+bool NewerUsersFileVersion(int32_t version)
+{
+    if (version > kMaxNewerUsersFileVersion)
+        throw AceException("users.dat: no layout has this version");
+    return version > kUsersFileVersion;
+}
+
 ProfileListLock::ProfileListLock(bool take)
 {
     if (!take)
@@ -80,7 +87,7 @@ ProfileListLock::~ProfileListLock()
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
     : mApp(app), mOldFocus(nullptr), mNextId(0), mDirty(true),
       mFactory(factory != nullptr ? factory : &Profile::Factory), mKeepListFile(false), mListedNext(0),
-      mListedIdentity(0), mToldNewerList(false), mPlayLock(new ProfilePlayLock())
+      mListedIdentity(0), mPlayedHere(false), mPlayLock(new ProfilePlayLock())
 {
     Clear();
 }
@@ -174,6 +181,8 @@ bool ProfileMgr::Load()
     // Once the lock is let go: the box waits for the user.
     if (setAside)
         TellListSetAside(aside);
+    if (!mKeepListFile)
+        mToldKept.reset();
     if (!loaded)
     {
         // Whether the file is kept was decided on the recording machine's files.
@@ -204,9 +213,13 @@ bool ProfileMgr::Load()
 
 void ProfileMgr::TellListSetAside(const FileSetAside& aside)
 {
-    // Left in place and never written over; players made in this run are not kept.
+    // Left in place and not written over while it stays there.
     if (aside.mKeptAs.empty())
+    {
         mKeepListFile = true;
+        if (!KeptNotTold({false, aside.mReadError}))
+            return;
+    }
     mApp->ReportFileSetAside(aside, mApp->GetString("PLAYERS_UNREADABLE_TITLE", "Players Not Read"),
                              mApp->GetString("PLAYERS_UNREADABLE", "The list of players could not be read: "),
                              mApp->GetString("PLAYERS_NEW_LIST", "\nA new list of players is started."),
@@ -216,9 +229,8 @@ void ProfileMgr::TellListSetAside(const FileSetAside& aside)
 void ProfileMgr::TellNewerList()
 {
     // A demo being played back read the recording machine's list.
-    if (mToldNewerList || mApp->mPlayingDemo)
+    if (mApp->mPlayingDemo || !KeptNotTold({true, 0}))
         return;
-    mToldNewerList = true;
     mApp->MsgBox(mApp->GetString("PLAYERS_NEWER",
                                  "The list of players was written by a newer version of the program: ") +
                      UsersPath() +
@@ -247,7 +259,7 @@ void ProfileMgr::SyncState(DataSync& sync)
         Clear();
     int32_t version = kUsersFileVersion;
     sync.SyncLong(version);
-    if (version > kUsersFileVersion)
+    if (NewerUsersFileVersion(version))
     {
         mKeepListFile = reading;
         return;
@@ -391,8 +403,24 @@ Profile* ProfileMgr::CreateProfile(const std::string& name)
 
 void ProfileMgr::RememberCurProfile()
 {
-    if (!Profile::mProfileDir.empty())
+    NoticeCurProfile();
+    // A copy that played nobody (started while its player was played elsewhere) leaves the
+    // player of the next start as the copy that played him left it.
+    if (!Profile::mProfileDir.empty() && mPlayedHere)
         mApp->RegistryWriteString(kUserProfileSetting, mCurProfile != nullptr ? mCurProfile->mName : "");
+}
+
+void ProfileMgr::NoticeCurProfile()
+{
+    mPlayedHere = mPlayedHere || mCurProfile != nullptr;
+}
+
+bool ProfileMgr::KeptNotTold(const KeptList& kept)
+{
+    if (mToldKept == kept)
+        return false;
+    mToldKept = kept;
+    return true;
 }
 
 bool ProfileMgr::Listed(const Profile* profile) const
@@ -439,7 +467,10 @@ bool ProfileMgr::TakeCurProfile(Profile* profile)
     mApp->DemoSyncBool(&free);
     if (!free)
         return false;
+    // One the game made current itself, let go now, was played here too.
+    NoticeCurProfile();
     mCurProfile = profile;
+    NoticeCurProfile();
     return true;
 }
 

@@ -32,6 +32,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -103,9 +104,10 @@ public:
     // users.dat must be written.
     bool mDirty;
     ProfileFactory mFactory;
-    // users.dat is never written over: a newer program wrote it (read as an empty list,
-    // so that program keeps its players; the user is told once), or it could be neither
-    // read nor moved aside.
+    // users.dat is not written over: a newer program wrote it (read as an empty list, so
+    // that program keeps its players), or it could be neither read nor moved aside. Each pass
+    // looks at it again: once it is gone or readable, the list is written as usual, with the
+    // players made meanwhile. The user is told once while it stays as it is.
     bool mKeepListFile;
 
 public:
@@ -126,8 +128,9 @@ public:
     void Clear();
     // False (and an empty list) when users.dat is missing, damaged or unreadable; such a
     // file is moved aside first (SetFileAside: users.dat.damaged, users.dat.unreadable),
-    // and a message box says so. A player whose id repeats an earlier one's gets a free id
-    // (and a fresh player's details). Temporary files of crashed saves are removed.
+    // and a message box says so; so is one of a version no later program writes (text, random
+    // bytes). A player whose id repeats an earlier one's gets a free id (and a fresh player's
+    // details). Temporary files of crashed saves are removed.
     bool Load();
     // Merges the list on disk with this copy's changes since it
     // last read or wrote it, writes the current player's details when dirty and users.dat
@@ -138,8 +141,9 @@ public:
     // of two names that differ only in letter case, the one not on disk gets a number. A
     // current player another copy deleted is not written: the user is told, and asked for
     // another (the player list, or the new-player dialog when none is left). Then writes
-    // "UserProfile" as the list names the current player now. True when users.dat holds the
-    // list now.
+    // "UserProfile" as the list names the current player now (none once the player played
+    // here is gone; a copy that played nobody leaves it). True when users.dat holds the list
+    // now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);
@@ -239,9 +243,12 @@ private:
     // The next box waiting, unless one is open; an open box is put back over a player list or
     // name dialog opened since.
     void ShowNextBox();
-    // The current player's name into the setting "UserProfile", or none without a current
-    // player (not without a folder).
+    // The current player's name into the setting "UserProfile", or none once the player played
+    // here is gone (let go or lost); nothing from a copy that played nobody, nor without a
+    // folder.
     void RememberCurProfile();
+    // A current player seen sets mPlayedHere: the game may set mCurProfile itself.
+    void NoticeCurProfile();
     // The current player when his details must be written, else null.
     Profile* UnsavedCurProfile() const;
     // The list holds the profile.
@@ -267,6 +274,8 @@ private:
     {
         // users.dat is written.
         bool mWrite = false;
+        // users.dat is a newer program's list, kept as it is.
+        bool mNewer = false;
         // The list merged is the one on disk.
         bool mSame = false;
         // Players whose details are written under their ids before users.dat: the one being
@@ -313,7 +322,8 @@ private:
     // Records users.last as Load read it in a demo; on playback takes it from it.
     void DemoSyncListLast(ListLast* last);
     // users.dat as another copy may have left it: merged (MergeList), or moved aside when it
-    // cannot be used; the newer program's list sets mKeepListFile.
+    // cannot be used; the newer program's list, or one that cannot be moved aside, sets
+    // mKeepListFile (cleared otherwise).
     void MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,
                          ListPass* pass);
     // mProfiles becomes the list of the file with this copy's changes since mListed.
@@ -336,10 +346,26 @@ private:
     int32_t FreeIdOnDisk(const std::set<int32_t>& taken, int32_t counter, bool askFiles = true);
     // The profile is this manager's: its files are used after a merge.
     void Adopt(Profile* profile);
-    // Tells the user about a users.dat moved aside, or kept where it could not be moved.
+    // Tells the user about a users.dat moved aside, or kept where it could not be moved (once
+    // while it stays so, see mToldKept).
     void TellListSetAside(const FileSetAside& aside);
-    // Tells the user once that a newer program's users.dat keeps no player made here.
+    // Tells the user that a newer program's users.dat keeps no player made here (once while it
+    // stays so).
     void TellNewerList();
+    // A users.dat kept as it is: a newer program's list, or one neither read nor moved aside,
+    // and why it was not read (an errno value; 0: damaged).
+    struct KeptList
+    {
+        bool mNewer;
+        int mReadError;
+        bool operator==(const KeptList& other) const
+        {
+            return mNewer == other.mNewer && mReadError == other.mReadError;
+        }
+    };
+    // Whether the kept list is other than the one the user was told of last (mToldKept): it is
+    // told now.
+    bool KeptNotTold(const KeptList& kept);
     // Details read unless the profile holds unsaved ones.
     static void LoadDetailsIfClean(Profile* profile);
 
@@ -369,7 +395,12 @@ private:
     // The list's name then (ListLast::mIdentity): an id of a list of another name is never
     // taken for a player of this one by id alone.
     uint64_t mListedIdentity;
-    bool mToldNewerList;
+    // The kept users.dat the user was told of: each pass looks at it again, and the same is not
+    // told again. None once the list is not kept.
+    std::optional<KeptList> mToldKept;
+    // A player was current here in this run: only then does "UserProfile" follow the current
+    // player (to none once he is gone).
+    bool mPlayedHere;
     // The lock of the player this copy plays: no two copies play one player at once.
     std::unique_ptr<ProfilePlayLock> mPlayLock;
 };

@@ -173,6 +173,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     ListPass pass;
     pass.mRenamed = renamed;
     pass.mNewName = newName;
+    NoticeCurProfile();
     // Whether another copy deletes the current player meanwhile: told once the pass is done.
     const SmartPtr<Profile> current = mCurProfile;
     const bool currentListed = current != nullptr && Listed(current);
@@ -198,7 +199,6 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         if (!Listed(listed.mProfile))
             deleted.push_back(listed.mProfile);
     }
-    const bool keptBefore = mKeepListFile;
     FileSetAside aside;
     bool setAside = false;
     bool written = false;
@@ -262,11 +262,13 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         if (written)
             EraseFilesOfDeleted(deleted);
     }
-    const bool newer = mKeepListFile && !keptBefore;
     if (setAside)
         TellListSetAside(aside);
-    if (newer)
+    if (pass.mNewer)
         TellNewerList();
+    // A list kept again after this is told again.
+    if (!mKeepListFile)
+        mToldKept.reset();
     // A demo being played back answers with the recording's results: nothing failed here.
     if (!mApp->mPlayingDemo)
     {
@@ -448,12 +450,9 @@ void ProfileMgr::DemoSyncListLast(ListLast* last)
 void ProfileMgr::MergeListOnDisk(Profile* making, Profile* saving, FileSetAside* aside, bool* setAside,
                                  ListPass* pass)
 {
-    // A list never written over is not read again.
-    if (mKeepListFile)
-    {
-        GiveIdsWithoutList(making, saving, true, pass);
-        return;
-    }
+    // A kept list is looked at again: moved away or replaced by one this program reads, it no
+    // longer holds the list back.
+    mKeepListFile = false;
     std::vector<char> bytes;
     const StoredFileRead read = ReadStoredFile(UsersPath(), &bytes);
     ProfileList onDisk;
@@ -473,9 +472,10 @@ void ProfileMgr::MergeListOnDisk(Profile* making, Profile* saving, FileSetAside*
             int32_t version = 0;
             sync.SyncLong(version);
             // Written meanwhile by a newer program, whose players must not be lost.
-            if (version > kUsersFileVersion)
+            if (NewerUsersFileVersion(version))
             {
                 mKeepListFile = true;
+                pass->mNewer = true;
                 GiveIdsWithoutList(making, saving, true, pass);
                 return;
             }
@@ -492,9 +492,12 @@ void ProfileMgr::MergeListOnDisk(Profile* making, Profile* saving, FileSetAside*
             *setAside = true;
         }
     }
-    // One that could not be moved aside is never written over.
+    // One that could not be moved aside is not written over.
     if (*setAside && aside->mKeptAs.empty())
+    {
+        mKeepListFile = true;
         GiveIdsWithoutList(making, saving, true, pass);
+    }
     else
         MergeList(onDisk, nextOnDisk, making, saving, pass);
 }

@@ -250,8 +250,10 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
 
     // Una played here, renamed or deleted by another copy before this one quits: the setting
     // names her as the list does then, or no one, so that the next start plays her on, and
-    // never a player who took her old name. What the other copy does, the setting saved, and
-    // the player of the next start with his progress.
+    // never a player who took her old name. The other copy, started while she is played here,
+    // plays nobody unless it is given a player: closed last, it leaves the setting as it is, or
+    // none once the player it played is gone. What the other copy does, whether it is closed
+    // after this one, the setting saved, and the player of the next start with his progress.
     auto rename = [](ProfileMgr& other, const char* from, const char* to)
     {
         other.GetProfile(from, false)->mName = to;
@@ -259,15 +261,15 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
         other.Save();
     };
     using Meanwhile = std::function<void(ProfileMgr&)>;
-    const std::tuple<const char*, Meanwhile, const char*, const char*, int> others[] = {
-        {"renamed", [&](ProfileMgr& other) { rename(other, "Una", "Zed"); }, "Zed", "Zed", 5},
+    const std::tuple<const char*, Meanwhile, bool, const char*, const char*, int> others[] = {
+        {"renamed", [&](ProfileMgr& other) { rename(other, "Una", "Zed"); }, false, "Zed", "Zed", 5},
         {"renamed, and her name given to another",
          [&](ProfileMgr& other)
          {
              rename(other, "Una", "Zed");
              rename(other, "Bob", "Una");
          },
-         "Zed", "Zed", 5},
+         false, "Zed", "Zed", 5},
         {"deleted, and her name given to another",
          [&](ProfileMgr& other)
          {
@@ -276,9 +278,17 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
              other.Save();
              rename(other, "Bob", "Una");
          },
-         "", "Cy", 7},
+         false, "", "Cy", 7},
+        {"nothing: it asked for a player and is left so", [](ProfileMgr&) {}, true, "Una", "Una", 5},
+        {"the game makes Bob current there itself, then lets him go",
+         [](ProfileMgr& other)
+         {
+             other.mCurProfile = other.GetProfile("Bob", false);
+             other.SetCurProfile(nullptr);
+         },
+         true, "", "Cy", 7},
     };
-    for (const auto& [what, act, setting, next, score] : others)
+    for (const auto& [what, act, closedLast, setting, next, score] : others)
     {
         SCOPED_TRACE(what);
         std::filesystem::remove_all(mDir);
@@ -296,9 +306,12 @@ TEST_F(Profiles, UserProfileSettingRestoresThePlayerInAnyCase)
             HookMgr mgr(&mApp), other(&mApp);
             ASSERT_TRUE(mgr.Load() && other.Load());
             ASSERT_EQ(mgr.mCurProfile->mName, "Una");
+            ASSERT_EQ(other.mCurProfile, nullptr);
             act(other);
             // This copy quits.
             mgr.Save();
+            if (closedLast)
+                other.Save();
         }
         std::string stored;
         EXPECT_TRUE(mApp.RegistryReadString("UserProfile", &stored));
@@ -319,52 +332,102 @@ TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
     WriteFile(mDir + "user1.dat", BYTES("\x03\0\0\0\x05\0\0\0"));
     WriteFile(mDir + "user2.dat", BYTES("\x03\0\0\0\x06\0\0\0"));
     const std::string newer = BYTES("\x03\0\0\0\x09\0\0\0whatever");
-    // name, file, Load's result, list after loading, hook calls, id of the next player; the
-    // newer program's list is told once: new players are not kept.
-    const std::tuple<const char*, std::string, bool, const char*, int, int> rows[] = {
-        {"version 1", BYTES("\x01\0\0\0\x07\0\0\0\x01\0\0\0\x07\0\0\0\x02\0Cy"), true, "7:Cy next 7", 0, 8},
-        {"ids above the counter",
-         BYTES("\x02\0\0\0\x01\0\0\0\x02\0\0\0\x05\0\0\0\0\0\x03\0\0\0\0\0\x01\0\0\0\0\0\0\0"), true,
-         "5: 3: next 5", 1, 6},
-        {"newer", newer, true, "next 0", 0, 3},
-        {"missing", "", false, "next 0", 0, 3},
-    };
-    for (const auto& row : rows)
+    // The highest version a newer program's list is taken to have; text and random bytes, whose
+    // first four bytes read as a version far above it.
+    const std::string newest = BYTES("\xFF\xFF\0\0\x09\0\0\0whatever");
+    const std::string text = "Amy, Bob and Cy\n";
+    const std::string noise = BYTES("\x5E\x91\xC4\x3B\xA7\x02\xFE\x18\x66\xD0\x3C\x81");
+    const std::string newerBox =
+        "MessageBoxA(16,Players Not Saved,The list of players was written by a newer "
+        "version of the program: " +
+        mDir + "users.dat\nIt is kept as it is, and players made now will not be saved.)";
+    const std::string damagedBox =
+        "MessageBoxA(16,Players Not Read,The list of players could not be read: " + mDir +
+        "users.dat\nIt was kept as " + mDir + "users.dat.damaged\nA new list of players is started.)";
+    // What the next start finds, once a kept list was moved away (as its box advises) and the
+    // copy that made a player meanwhile saved again; nothing more is told. Then what the row left
+    // goes: the new player's file and the last id given out, which hold his id, and the lists
+    // set or moved aside.
+    auto nextStart = [&](HookMgr& mgr, bool kept, int32_t made)
     {
-        SCOPED_TRACE(std::get<0>(row));
+        if (kept)
+        {
+            std::filesystem::rename(mDir + "users.dat", mDir + "users.dat.newer");
+            EXPECT_TRUE(mgr.Save());
+        }
+        HookMgr next(&mApp);
+        EXPECT_TRUE(next.Load());
+        EXPECT_EQ(Boxes(), "");
+        for (const std::string& left : {Profile::GetDetailsPath(made), mDir + "users.last",
+                                        mDir + "users.dat.damaged", mDir + "users.dat.newer"})
+            std::filesystem::remove(left);
+        return List(next);
+    };
+    // name, file, Load's result, list after loading, hook calls, id of the next player, the box,
+    // and the list of the next start: the newer program's list is told once and not written
+    // over while it is there, one of a version no later program writes is damaged.
+    const std::tuple<const char*, std::string, bool, const char*, int, int, std::string, const char*> rows[] =
+        {
+            {"version 1", BYTES("\x01\0\0\0\x07\0\0\0\x01\0\0\0\x07\0\0\0\x02\0Cy"), true, "7:Cy next 7", 0,
+             8, "", "7:Cy 8:Dee next 8"},
+            {"ids above the counter",
+             BYTES("\x02\0\0\0\x01\0\0\0\x02\0\0\0\x05\0\0\0\0\0\x03\0\0\0\0\0\x01\0\0\0\0\0\0\0"), true,
+             "5: 3: next 5", 1, 6, "", "5: 3: 2 6:Dee next 6"},
+            {"newer", newer, true, "next 0", 0, 3, newerBox, "3:Dee next 3"},
+            {"newer, at the highest version taken for one", newest, true, "next 0", 0, 3, newerBox,
+             "3:Dee next 3"},
+            {"a version above it", BYTES("\0\0\x01\0\x09\0\0\0whatever"), false, "next 0", 0, 3, damagedBox,
+             "3:Dee next 3"},
+            {"text", text, false, "next 0", 0, 3, damagedBox, "3:Dee next 3"},
+            {"random bytes", noise, false, "next 0", 0, 3, damagedBox, "3:Dee next 3"},
+            {"missing", "", false, "next 0", 0, 3, "", "3:Dee next 3"},
+        };
+    for (const auto& [what, file, loads, list, hookCalls, nextId, box, found] : rows)
+    {
+        SCOPED_TRACE(what);
+        const bool kept = box == newerBox;
         std::filesystem::remove(mDir + "users.dat");
-        if (!std::get<1>(row).empty())
-            WriteFile(mDir + "users.dat", std::get<1>(row));
+        if (!file.empty())
+            WriteFile(mDir + "users.dat", file);
         HookMgr mgr(&mApp);
-        EXPECT_EQ(mgr.Load(), std::get<2>(row));
-        EXPECT_EQ(List(mgr), std::get<3>(row));
-        EXPECT_EQ(mgr.mHookCalls, std::get<4>(row));
+        EXPECT_EQ(mgr.Load(), loads);
+        EXPECT_EQ(List(mgr), list);
+        EXPECT_EQ(mgr.mHookCalls, hookCalls);
         Profile* added = mgr.CreateProfile("Dee");
         ASSERT_NE(added, nullptr);
-        EXPECT_EQ(added->mId, std::get<5>(row));
-        // The newer program's list is never overwritten.
-        EXPECT_EQ(mgr.Save(), std::get<1>(row) != newer);
-        // Dee's file and the last id given out hold her id: the next row starts without them.
-        std::filesystem::remove(Profile::GetDetailsPath(added->mId));
-        std::filesystem::remove(mDir + "users.last");
-        EXPECT_EQ(ReadFile(mDir + "users.dat") == newer, std::get<1>(row) == newer);
-        EXPECT_EQ(Boxes(), std::get<1>(row) != newer
-                               ? ""
-                               : "MessageBoxA(16,Players Not Saved,The list of players was "
-                                 "written by a newer version of the program: " +
-                                     mDir +
-                                     "users.dat\nIt is kept as it is, and players made now "
-                                     "will not be saved.)");
+        EXPECT_EQ(added->mId, nextId);
+        // The newer program's list is not written over.
+        EXPECT_EQ(mgr.Save(), !kept);
+        EXPECT_EQ(ReadFile(mDir + "users.dat") == file, kept);
+        EXPECT_EQ(Boxes(), box);
+        if (box == damagedBox)
+        {
+            EXPECT_EQ(ReadFile(mDir + "users.dat.damaged"), file);
+        }
+        EXPECT_EQ(nextStart(mgr, kept, added->mId), found);
     }
-    // One written by a newer program after this one read the list is not written over.
-    WriteFile(mDir + "users.dat", kTwoPlayers);
-    HookMgr before(&mApp);
-    ASSERT_TRUE(before.Load());
-    WriteFile(mDir + "users.dat", newer);
-    EXPECT_NE(before.CreateProfile("Eve"), nullptr);
-    EXPECT_FALSE(before.Save());
-    EXPECT_EQ(ReadFile(mDir + "users.dat"), newer);
-    EXPECT_NE(Boxes().find("Players Not Saved"), std::string::npos);
+    // Written after this one read the list: what is there, whether the save writes the list,
+    // and the box. A newer program's list is not written over (its players are not this
+    // program's to drop) until it is moved away; a damaged one is set aside. Either way the
+    // next start finds Eve, made meanwhile.
+    const std::tuple<const char*, std::string, bool, std::string> meanwhile[] = {
+        {"newer", newer, false, newerBox},
+        {"text", text, true, damagedBox},
+        {"random bytes", noise, true, damagedBox},
+    };
+    for (const auto& [what, file, written, box] : meanwhile)
+    {
+        SCOPED_TRACE(what);
+        WriteFile(mDir + "users.dat", kTwoPlayers);
+        HookMgr before(&mApp);
+        ASSERT_TRUE(before.Load());
+        WriteFile(mDir + "users.dat", file);
+        ASSERT_NE(before.CreateProfile("Eve"), nullptr);
+        EXPECT_EQ(before.Save(), written);
+        EXPECT_EQ(ReadFile(mDir + "users.dat") == file, !written);
+        EXPECT_EQ(Boxes(), box);
+        EXPECT_EQ(nextStart(before, !written, 3), "1:Amy 2:Bob 3:Eve next 3");
+    }
 
     // Every cut of a good file reads as no list at all, to be written afresh.
     for (size_t length = 0; length < kTwoPlayers.size(); ++length)
@@ -544,9 +607,19 @@ TEST_F(Profiles, DamagedListsAreMovedAsideAndNewerPlayerFilesKept)
     EXPECT_EQ(Boxes(), "MessageBoxA(16,Players Not Read,The list of players could not be read: " + mDir +
                            "users.dat\nIt could not be moved aside: no free name\nPlayers made now will "
                            "not be saved.)");
-    ASSERT_NE(stuck.CreateProfile("Cy"), nullptr);
+    Profile* cy = stuck.CreateProfile("Cy");
+    ASSERT_NE(cy, nullptr);
     EXPECT_FALSE(stuck.Save());
     EXPECT_EQ(ReadFile(mDir + "users.dat"), nine);
+    // Looked at again at each save, and not told again while it stays as it is; once it is gone,
+    // the list is written with the player made meanwhile.
+    EXPECT_FALSE(stuck.Save());
+    EXPECT_EQ(Boxes(), "");
+    std::filesystem::remove(mDir + "users.dat");
+    EXPECT_TRUE(stuck.Save());
+    ProfileMgr next(&mApp);
+    EXPECT_TRUE(next.Load());
+    EXPECT_EQ(List(next), std::to_string(cy->mId) + ":Cy next " + std::to_string(cy->mId));
 
     // A player file of a newer program is read as a fresh player's and never written over.
     const std::string newer = BYTES("\x04\0\0\0\x05\0\0\0more");
