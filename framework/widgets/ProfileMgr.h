@@ -296,7 +296,7 @@ private:
         std::string mNewName;
         // The player this copy plays (unless another copy took him): dropped as deleted elsewhere
         // only when the list he was on no longer names him.
-        std::set<const Profile*> mHeld;
+        const Profile* mPlayed = nullptr;
         // users.dat was read as a list (not missing, empty or set aside).
         bool mListRead = false;
     };

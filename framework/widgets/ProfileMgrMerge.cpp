@@ -218,8 +218,8 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         if (currentTaken && saving == current)
             saving = nullptr;
         // Kept unless the list he was on says he is gone.
-        if (current != nullptr && !currentTaken)
-            pass.mHeld.insert(current);
+        if (!currentTaken)
+            pass.mPlayed = current;
         if (onDisk)
         {
             pass.mLast = ReadListLast();
@@ -642,7 +642,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         // read whole, no longer names him, and his file went with him (a deletion erases it under
         // the same lock). A list lost, set aside, started anew or of another name says nothing of
         // him: he is put back, under his id where no one else has it.
-        else if (pass->mHeld.count(profile.get()) != 0 && !(sameList && pass->mListRead && !idOnDisk))
+        else if (profile == pass->mPlayed && !(sameList && pass->mListRead && !idOnDisk))
         {
             place(profile, profile->mId == listed->mId, listed->mOrigin);
             putBack.insert(profile.get());

@@ -22,16 +22,22 @@ enum class LockResult
     kFailed,
 };
 
-// Locks of an open file description, not of the process: two managers of one process are two
-// holders, and a lock goes with the last descriptor of its open, also when the process dies.
 // The byte at the id: F_WRLCK takes it, F_UNLCK lets it go.
-LockResult SetLock(int fd, int32_t id, short type)
+struct flock ByteAt(int32_t id, short type)
 {
     struct flock lock = {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = off_t(id);
     lock.l_len = 1;
+    return lock;
+}
+
+// Locks of an open file description, not of the process: two managers of one process are two
+// holders, and a lock goes with the last descriptor of its open, also when the process dies.
+LockResult SetLock(int fd, int32_t id, short type)
+{
+    struct flock lock = ByteAt(id, type);
     int result;
     do
         result = ::fcntl(fd, F_OFD_SETLK, &lock);
@@ -44,11 +50,7 @@ LockResult SetLock(int fd, int32_t id, short type)
 // Another open of the file holds the byte at the id; an error counts as free.
 bool LockedByOther(int fd, int32_t id)
 {
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = off_t(id);
-    lock.l_len = 1;
+    struct flock lock = ByteAt(id, F_WRLCK);
     return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 } // namespace
