@@ -6,6 +6,7 @@
 #include "common/Buffer.h"
 #include "common/Common.h"
 #include "common/DataSync.h"
+#include "common/md5.h"
 #include "widgets/ProfileMgr.h"
 
 #include <cerrno>
@@ -18,7 +19,23 @@ const char* const Profile::kPlayersSaved = "the players";
 std::string Profile::mProfileDir;
 int32_t Profile::mMaxChars = 12;
 
-Profile::Profile() : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr) {}
+namespace
+{
+std::array<uint8_t, 16> Digest(const void* data, size_t length)
+{
+    std::array<uint8_t, 16> digest{};
+    // An empty file's bytes may come as no pointer at all.
+    md5(length != 0 ? static_cast<const unsigned char*>(data) : reinterpret_cast<const unsigned char*>(""),
+        int32_t(length), digest.data());
+    return digest;
+}
+} // namespace
+
+Profile::Profile()
+    : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr), mSeen(false), mSeenThere(false),
+      mSeenDigest{}, mTakenElsewhere(false)
+{
+}
 
 Profile::~Profile()
 {
@@ -79,7 +96,11 @@ void Profile::LoadDetails()
     }
     const std::string path = GetDetailsPath(mId);
     Buffer buffer;
-    if (!app->ReadBufferFromFile(path, &buffer, false))
+    const bool read = app->ReadBufferFromFile(path, &buffer, false);
+    // Read again: a later save by another copy is a new take-over.
+    mTakenElsewhere = false;
+    SeeFile(read, buffer.GetDataPtr(), size_t(buffer.GetDataLen()));
+    if (!read)
     {
         Reset();
         // A demo being played back read the recording machine's file, not this one.
@@ -173,7 +194,30 @@ bool Profile::WriteDetails(int* error)
     }
     mDirty = false;
     mHasDetails = true;
+    SeeFile(true, writer->GetDataPtr(), size_t(writer->GetDataLen()));
     return true;
+}
+
+void Profile::SeeFile(bool there, const void* data, size_t length)
+{
+    mSeen = true;
+    mSeenThere = there;
+    mSeenDigest = there ? Digest(data, length) : std::array<uint8_t, 16>{};
+}
+
+bool Profile::SavedElsewhere() const
+{
+    std::vector<char> bytes;
+    if (ReadStoredFile(GetDetailsPath(mId), &bytes) != StoredFileRead::kRead)
+        return false;
+    return !mSeen || !mSeenThere || Digest(bytes.data(), bytes.size()) != mSeenDigest;
+}
+
+void Profile::DropDetails()
+{
+    mDirty = false;
+    mHasDetails = false;
+    mSeen = false;
 }
 
 bool Profile::SaveIfDirty()

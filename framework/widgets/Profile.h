@@ -10,6 +10,7 @@
 
 #include "common/SmartPtr.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -85,6 +86,22 @@ private:
     // before the details are read or written; null: the file is used as it is. Not owned;
     // the manager clears it when it goes.
     ProfileMgr* mMgr;
+    // The player file as this copy last read or wrote it (whether it was there, an MD5 of its
+    // bytes): another copy's save since is one this copy has not read, and is never written over.
+    // mSeen false: none read or written here since his details were made or dropped.
+    bool mSeen;
+    bool mSeenThere;
+    std::array<uint8_t, 16> mSeenDigest;
+    // Lost to another copy and told so: not told again until his file is read again.
+    bool mTakenElsewhere;
+
+    // The file at mId is there and is not as this copy last read or wrote it (one it never read
+    // counts too). A file that cannot be read tells nothing.
+    bool SavedElsewhere() const;
+    // What was read or written: the file's bytes, or no file.
+    void SeeFile(bool there, const void* data, size_t length);
+    // His details are no longer his file's: what was not saved goes, and the next taker reads it.
+    void DropDetails();
 
     // SaveDetails on the file of the current id, with no list merged. A failed write leaves
     // the reason in *error (0: the file is kept, nothing was tried).

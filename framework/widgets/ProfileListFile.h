@@ -12,14 +12,16 @@
 namespace Vaxo
 {
 
-// Layout of users.dat this program writes; a larger one is not read.
+// Layout of users.dat this program writes; a larger one is not read. The first layout was 1.
 constexpr int32_t kUsersFileVersion = 2;
+constexpr int32_t kFirstUsersFileVersion = 1;
 // The largest layout a later program could give users.dat: far above any it will reach, far
 // below what text or random bytes read as a version mostly give.
 constexpr int32_t kMaxNewerUsersFileVersion = 65535;
 
-// Whether a users.dat of that layout is a newer program's, kept as it is. One no later program
-// writes throws AceException: the list is damaged.
+// Whether a users.dat of that layout is a newer program's, kept as it is. One no program of this
+// list writes (below the first layout, or beyond any later one) throws AceException: the list is
+// damaged.
 bool NewerUsersFileVersion(int32_t version);
 
 // Profile::mProfileDir + "users.dat".

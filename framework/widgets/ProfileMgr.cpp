@@ -55,7 +55,8 @@ std::string UsersPath()
 
 bool NewerUsersFileVersion(int32_t version)
 {
-    if (version > kMaxNewerUsersFileVersion)
+    // Read signed: half of all random bytes would otherwise read as an older layout.
+    if (version < kFirstUsersFileVersion || version > kMaxNewerUsersFileVersion)
         throw AceException("users.dat: no layout has this version");
     return version > kUsersFileVersion;
 }
@@ -201,12 +202,10 @@ bool ProfileMgr::Load()
         wanted = mProfiles.back();
     // Played in another copy: none is current, and the game asks for a player as at a first
     // start (the new-player dialog, whose Cancel leads to the list).
+    // His details are read as he is taken. The list was read just now: no merge first. New ids
+    // and their files are written at the next save.
     if (!TakeCurProfile(wanted))
         TakeCurProfile(nullptr);
-    // The list was read just now: no merge first. New ids and their files are written at
-    // the next save.
-    if (mCurProfile != nullptr)
-        mCurProfile->LoadDetails();
     mDirty = renumbered;
     return true;
 }
@@ -439,8 +438,18 @@ void ProfileMgr::SetCurProfile(Profile* profile)
     // then lost as a current player deleted elsewhere is.
     const SmartPtr<Profile> chosen = profile;
     const bool listed = Listed(profile);
-    // It may find the current player deleted elsewhere: lost, and a player asked for.
-    SaveCurProfileIfDirty();
+    const bool wasCurrent = chosen != nullptr && chosen == mCurProfile;
+    // The list as it stands on disk, with the current player's details saved: the player chosen
+    // has the id it gives him, and is read again as he is taken if another copy saved him since.
+    // The pass may find the current player deleted or taken over elsewhere: lost, and a player
+    // asked for.
+    if (UnsavedCurProfile() != nullptr)
+        SaveCurProfileIfDirty();
+    else
+        SyncList(nullptr, nullptr);
+    // Lost by that save (and told): asked for again, not taken back by the same call.
+    if (wasCurrent && mCurProfile == nullptr)
+        return;
     const bool asked = mCurProfile == nullptr;
     if (!TakeCurProfile(chosen))
     {
@@ -462,11 +471,22 @@ int32_t ProfileMgr::PlayLockId(const Profile* profile) const
 
 bool ProfileMgr::TakeCurProfile(Profile* profile)
 {
-    // A demo being played back takes the answer the recording machine's locks gave.
+    // A demo being played back takes the answers the recording machine's locks and files gave.
     bool free = mApp->mPlayingDemo || mPlayLock->Hold(PlayLockId(profile));
     mApp->DemoSyncBool(&free);
     if (!free)
         return false;
+    if (profile != nullptr)
+    {
+        // Saved by another copy since this copy read him: what he holds here is not written over
+        // that save, and goes.
+        bool stale = !mApp->mPlayingDemo && profile->mHasDetails && TakenOver(profile, false);
+        mApp->DemoSyncBool(&stale);
+        if (stale)
+            profile->DropDetails();
+        if (!profile->mHasDetails && !profile->mDirty)
+            profile->LoadDetails();
+    }
     // One the game made current itself, let go now, was played here too.
     NoticeCurProfile();
     mCurProfile = profile;
@@ -482,12 +502,17 @@ bool ProfileMgr::FollowCurProfile()
     return held;
 }
 
-bool ProfileMgr::CurProfileTakenOver()
+bool ProfileMgr::CurLockTaken()
 {
     const int32_t lost = mApp->mPlayingDemo ? 0 : mPlayLock->Keep();
     bool taken = lost != 0 && lost == PlayLockId(mCurProfile);
     mApp->DemoSyncBool(&taken);
     return taken;
+}
+
+bool ProfileMgr::TakenOver(const Profile* profile, bool lockLost) const
+{
+    return lockLost || profile->SavedElsewhere();
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

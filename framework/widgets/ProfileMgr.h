@@ -202,19 +202,27 @@ private:
     void FillUserDialog(ProfileUserDialog* dialog, const Profile* selected);
     // The player the open player list has selected; null when none.
     Profile* SelectedInList();
-    // A pass is done (SyncList): a current player it dropped is lost, as is one another copy
-    // took (currentTaken: his lock, at the pass's start), a player handed in that it dropped
-    // kept, the open player list shows the list as the pass left it (selected still on the same
-    // player, under the name he has now, while he is listed), and a box waiting shows. The one
-    // place where the dialogs are brought up to a pass.
-    void EndPass(const SmartPtr<Profile>& current, bool currentListed, bool currentTaken, Profile* saving,
-                 const SmartPtr<Profile>& selected);
+    // A pass is done (SyncList): a current player it dropped is lost, as are the players it found
+    // taken over (takenOver, see TakenOver), a player handed in that it dropped kept, the open
+    // player list shows the list as the pass left it (selected still on the same player, under the
+    // name he has now, while he is listed), and a box waiting shows. The one place where the
+    // dialogs are brought up to a pass.
+    void EndPass(const SmartPtr<Profile>& current, bool currentListed, const std::set<const Profile*>& takenOver,
+                 Profile* saving, const SmartPtr<Profile>& selected);
     // A player another copy deleted is kept in mLostProfiles (once).
     void KeepLost(Profile* profile);
-    // The current player was deleted by another copy, or (playedElsewhere) another copy took
-    // him: none is current, he is kept for whoever still points at him, the user is told so and
-    // asked for a player.
-    void LoseCurProfile(bool playedElsewhere = false);
+    // The current player was deleted by another copy: none is current, he is kept for whoever
+    // still points at him, the user is told so and asked for a player.
+    void LoseCurProfile();
+    // Whether another copy took the player from this one: his lock (lockLost, asked of the lock
+    // at the start of the pass or choice), or a save of his file that this copy has not read. The
+    // one check of a take-over, made under the list lock before anything is written for him.
+    bool TakenOver(const Profile* profile, bool lockLost) const;
+    // Another copy took the player: lost whole. Nothing more is written for him, what was not
+    // saved goes, and whoever takes him again (this copy too) reads his file. The user is told
+    // once; a current player is no longer current (kept for whoever points at him), and a player
+    // is asked for. The one place a take-over is handled.
+    void LoseToOtherCopy(Profile* profile);
     // None is current: the player list asks while players exist, the new-player dialog when
     // none is left, unless one of them is open already. Nothing opens while the program shuts
     // down.
@@ -225,20 +233,21 @@ private:
     // A player chosen in the player list that another copy deleted meanwhile: the user is told.
     void TellPlayerGone(const std::string& name);
     // Makes the profile (or none) current unless another running copy plays him: his lock is
-    // held from then on, and the last current player's let go. False, and nothing changed,
-    // when he is played elsewhere.
+    // held from then on, and the last current player's let go. His details are read from his file
+    // unless they are his (another copy may have saved him since this copy read him). False, and
+    // nothing changed, when he is played elsewhere.
     bool TakeCurProfile(Profile* profile);
     // The lock held is the current player's, under the id he has now (a pass may have given
     // him another, or lost him). False when another copy holds that one.
     bool FollowCurProfile();
     // Another copy took the current player's lock from this one (on a lock file made anew) since
     // this was last asked.
-    bool CurProfileTakenOver();
+    bool CurLockTaken();
     // The id whose lock playing the profile holds: 0 for none, or one no longer listed.
     int32_t PlayLockId(const Profile* profile) const;
     // A player chosen that another copy plays: the user is told, and the current player is lost
-    // when another copy took him too (the refused choice was his own, or his lock file was made
-    // anew).
+    // when another copy took his lock too (the refused choice was his own, or his lock file was
+    // made anew).
     void RefusePlayer(const Profile* chosen);
     // The next box waiting, unless one is open; an open box is put back over a player list or
     // name dialog opened since.
@@ -294,9 +303,15 @@ private:
         // other player has it once the list on disk is merged.
         Profile* mRenamed = nullptr;
         std::string mNewName;
-        // The player this copy plays (unless another copy took him): dropped as deleted elsewhere
-        // only when the list he was on no longer names him.
+        // The player this copy plays: dropped as deleted elsewhere only when the list he was on no
+        // longer names him.
         const Profile* mPlayed = nullptr;
+        // Another copy took mPlayed's lock from this one (CurLockTaken, at the pass's start).
+        bool mLockLost = false;
+        // The players whose progress the pass would write (mPlayed, the one saved) that another
+        // copy took over: named so by the list at their ids, or without a list to ask. Nothing is
+        // written for them.
+        std::set<const Profile*> mTakenOver;
         // users.dat was read as a list (not missing, empty or set aside).
         bool mListRead = false;
     };

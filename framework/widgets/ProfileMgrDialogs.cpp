@@ -145,19 +145,23 @@ Profile* ProfileMgr::SelectedInList()
     return name.empty() ? nullptr : GetProfile(name, false);
 }
 
-void ProfileMgr::EndPass(const SmartPtr<Profile>& current, bool currentListed, bool currentTaken,
-                         Profile* saving, const SmartPtr<Profile>& selected)
+void ProfileMgr::EndPass(const SmartPtr<Profile>& current, bool currentListed,
+                         const std::set<const Profile*>& takenOver, Profile* saving,
+                         const SmartPtr<Profile>& selected)
 {
     // The caller still points at a player it handed in, as the game at its current one.
     if (saving != nullptr && saving->mMgr == this && !Listed(saving))
         KeepLost(saving);
+    // Saved through a pointer the game kept, not played here.
+    if (saving != nullptr && saving != current && takenOver.count(saving) != 0)
+        LoseToOtherCopy(saving);
     if (currentListed && mCurProfile == current && !Listed(current))
         LoseCurProfile();
+    else if (mCurProfile != nullptr && mCurProfile == current && takenOver.count(current) != 0)
+        LoseToOtherCopy(mCurProfile);
     // Never played on without his lock, under the id he has now.
-    else if (currentTaken && mCurProfile != nullptr && mCurProfile == current)
-        LoseCurProfile(true);
     else if (!FollowCurProfile() && mCurProfile != nullptr)
-        LoseCurProfile(true);
+        LoseToOtherCopy(mCurProfile);
     // One selected that is gone gives his place to the current player.
     if (ProfileUserDialog* list = GetUserDialog())
         FillUserDialog(list, selected == nullptr || Listed(selected) ? selected.get() : mCurProfile.get());
@@ -170,18 +174,35 @@ void ProfileMgr::KeepLost(Profile* profile)
         mLostProfiles.push_back(profile);
 }
 
-void ProfileMgr::LoseCurProfile(bool playedElsewhere)
+void ProfileMgr::LoseCurProfile()
 {
     const std::string name = mCurProfile->mName;
     KeepLost(mCurProfile);
     mCurProfile = nullptr;
     FollowCurProfile();
-    if (playedElsewhere)
-        mBoxes.emplace_back("Player In Use", "The player " + name + " is being played in another window.");
-    else
-        mBoxes.emplace_back("Player Deleted",
-                            "The player " + name +
-                                " was deleted in another window. What was not saved is lost.");
+    mBoxes.emplace_back("Player Deleted",
+                        "The player " + name + " was deleted in another window. What was not saved is lost.");
+    AskForPlayer();
+}
+
+void ProfileMgr::LoseToOtherCopy(Profile* profile)
+{
+    // Told once. One not played here whose details were never read here loses nothing.
+    const bool tell = !profile->mTakenElsewhere &&
+                      (profile == mCurProfile || profile->mHasDetails || profile->mDirty);
+    profile->DropDetails();
+    profile->mTakenElsewhere = true;
+    if (tell)
+        mBoxes.emplace_back("Player In Use", "The player " + profile->mName + " is being played in another window.");
+    if (profile != mCurProfile)
+    {
+        ShowNextBox();
+        return;
+    }
+    // A later pass may drop him from the list while the game still points at him.
+    KeepLost(mCurProfile);
+    mCurProfile = nullptr;
+    FollowCurProfile();
     AskForPlayer();
 }
 
@@ -219,12 +240,12 @@ void ProfileMgr::TellPlayerGone(const std::string& name)
 
 void ProfileMgr::RefusePlayer(const Profile* chosen)
 {
-    const bool lost = CurProfileTakenOver();
+    const bool lost = CurLockTaken();
     // His own lock, taken on a lock file made anew: told once, as he is lost.
     if (chosen != mCurProfile || !lost)
         DoErrorDialog("Player In Use", "The player " + chosen->mName + " is being played in another window.");
     if (lost)
-        LoseCurProfile(true);
+        LoseToOtherCopy(mCurProfile);
 }
 
 void ProfileMgr::DoCreateProfileDialog(bool rename, const char* name)
@@ -373,17 +394,21 @@ void ProfileMgr::FinishProfileDialog(bool ok)
         // The player the line names, held across the passes: another copy may rename him
         // (he is chosen under his new name) or delete him meanwhile.
         const SmartPtr<Profile> chosen = name.empty() ? nullptr : GetProfile(name, false);
+        const bool wasCurrent = chosen != nullptr && chosen == mCurProfile;
         // The player left saved and the list as it stands on disk, in one pass.
         SyncList(nullptr, UnsavedCurProfile());
+        // That pass lost him to another copy (and told): the list stays for another choice.
+        if (wasCurrent && mCurProfile == nullptr && Listed(chosen))
+            return;
         if (chosen != nullptr && Listed(chosen))
         {
-            // The list stays for another choice.
+            // The list stays for another choice. His details are read as he is taken, unless they
+            // are his file's already.
             if (!TakeCurProfile(chosen))
             {
                 RefusePlayer(chosen);
                 return;
             }
-            LoadDetailsIfClean(chosen);
         }
         else if (!name.empty())
         {

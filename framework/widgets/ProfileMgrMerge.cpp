@@ -183,7 +183,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     if (Profile::mProfileDir.empty())
     {
         GiveIdsWithoutList(making, saving, false, &pass);
-        EndPass(current, currentListed, false, saving, selected);
+        EndPass(current, currentListed, pass.mTakenOver, saving, selected);
         return false;
     }
     // A demo being played back reads and writes nothing of its own: the pass comes from it.
@@ -206,20 +206,15 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     bool savingWritten = false;
     // Player files that could not be written, and why: told once the lock is let go.
     std::vector<std::pair<std::string, int>> failed;
-    bool currentTaken = false;
     {
         // The lock is on the folder, which must be there first.
         if (onDisk)
             MkDir(Profile::mProfileDir);
         ProfileListLock lock(onDisk);
-        // Another copy took the current player (his lock file was made anew): his progress is that
-        // copy's now, and nothing of this copy's is written for him.
-        currentTaken = current != nullptr && CurProfileTakenOver();
-        if (currentTaken && saving == current)
-            saving = nullptr;
-        // Kept unless the list he was on says he is gone.
-        if (!currentTaken)
-            pass.mPlayed = current;
+        // Kept unless the list he was on says he is gone, or another copy took him (TakenOver: his
+        // lock, asked here before anything is written, or his file).
+        pass.mPlayed = current;
+        pass.mLockLost = current != nullptr && CurLockTaken();
         if (onDisk)
         {
             pass.mLast = ReadListLast();
@@ -237,7 +232,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         // when users.dat is lost or cannot be written.
         for (const SmartPtr<Profile>& profile : mProfiles)
         {
-            if (pass.mFiles.count(profile.get()) == 0 || (currentTaken && profile == current))
+            if (pass.mFiles.count(profile.get()) == 0)
                 continue;
             // One moved to another id with no details of its own in memory starts afresh there.
             if (!profile->mHasDetails && !profile->mDirty && profile != saving)
@@ -282,7 +277,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         mDirty = false;
     if (written || pass.mSame)
         RememberListOnDisk(pass.mIdentity, pass.mOrigins);
-    EndPass(current, currentListed, currentTaken, saving, selected);
+    EndPass(current, currentListed, pass.mTakenOver, saving, selected);
     return savingWritten;
 }
 
@@ -363,6 +358,7 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
             buffer.WriteLong(profile->mId);
             buffer.WriteString(profile->mName);
             buffer.WriteBoolean(pass->mFiles.count(profile.get()) != 0);
+            buffer.WriteBoolean(pass->mTakenOver.count(profile.get()) != 0);
             WriteIdentity(buffer, pass->mOrigins[profile.get()]);
         }
     }
@@ -388,6 +384,7 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
         const int32_t id = buffer.ReadLong();
         const std::string name = buffer.ReadString();
         const bool file = buffer.ReadBoolean();
+        const bool takenOver = buffer.ReadBoolean();
         const uint64_t origin = ReadIdentity(buffer);
         SmartPtr<Profile> profile = place >= 0 && size_t(place) < places.size()
                                         ? places[size_t(place)]
@@ -402,6 +399,8 @@ bool ProfileMgr::DemoSyncMerge(const ProfileList& before, ListPass* pass)
         profile->mName = name;
         if (file)
             pass->mFiles.insert(profile.get());
+        if (takenOver)
+            pass->mTakenOver.insert(profile.get());
         pass->mOrigins[profile.get()] = origin;
         merged.push_back(profile);
     }
@@ -568,6 +567,16 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
             return Kin::kNone;
         return idsGivenOnce ? Kin::kById : Kin::kByName;
     };
+    // Whether another copy took a player whose progress the pass writes (the one played or saved;
+    // see TakenOver), asked once each.
+    std::map<const Profile*, bool> takenOver;
+    auto takenElsewhere = [&](const Profile* profile)
+    {
+        auto [at, fresh] = takenOver.try_emplace(profile, false);
+        if (fresh)
+            at->second = TakenOver(profile, profile == pass->mPlayed && pass->mLockLost);
+        return at->second;
+    };
     for (const SmartPtr<Profile>& entry : onDisk)
     {
         const uint64_t origin = last.OriginOf(entry->mId);
@@ -585,6 +594,17 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
                 break;
             }
             if (seen == mListed.size() && how == Kin::kById)
+                seen = i;
+        }
+        // The player played, named by his id and name, is the one this copy plays whatever
+        // users.last says of the list (a damaged or older one may name another), while this copy
+        // locks his id: no other copy gives a new player an id another copy locks.
+        for (size_t i = 0; seen == mListed.size() && i < mListed.size(); ++i)
+        {
+            const ListedPlayer& mine = mListed[i];
+            if (!matched[i] && mine.mProfile == pass->mPlayed && mine.mId == entry->mId &&
+                mPlayLock->Locks(entry->mId) &&
+                (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)))
                 seen = i;
         }
         if (seen < mListed.size())
@@ -636,17 +656,27 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         // another copy: it stays deleted, and its progress is not written. Else the list was
         // lost, and the player keeps his id and file, and the name of the list that gave it.
         const bool idOnDisk = idsOnDisk.count(listed->mId) != 0;
+        // One whose progress the pass writes keeps his id only where his lock and file are still
+        // his: the list no longer says who holds them.
+        const bool writes = profile == pass->mPlayed || profile == saving;
         if (!idOnDisk && fileThere(listed->mId))
-            place(profile, profile->mId == listed->mId, listed->mOrigin);
+            place(profile, profile->mId == listed->mId && !(writes && takenElsewhere(profile)), listed->mOrigin);
         // The player played (or saved) is deleted elsewhere only on evidence: the list he was on,
         // read whole, no longer names him, and his file went with him (a deletion erases it under
         // the same lock). A list lost, set aside, started anew or of another name says nothing of
         // him: he is put back, under his id where no one else has it.
         else if (profile == pass->mPlayed && !(sameList && pass->mListRead && !idOnDisk))
         {
-            place(profile, profile->mId == listed->mId, listed->mOrigin);
+            place(profile, profile->mId == listed->mId && !takenElsewhere(profile), listed->mOrigin);
             putBack.insert(profile.get());
         }
+    }
+    // Named by the list under their ids, they are its players: when another copy took one (his
+    // lock, or a save of his file this copy has not read), he is that copy's now.
+    for (const Profile* profile : {pass->mPlayed, static_cast<const Profile*>(saving)})
+    {
+        if (profile != nullptr && fileIds.count(profile) != 0 && takenElsewhere(profile))
+            pass->mTakenOver.insert(profile);
     }
     // A player added or renumbered here keeps its id only when it is above the last id the
     // file gave out (the other copy may have given it, and deleted that player since) and no
@@ -665,9 +695,10 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     for (const SmartPtr<Profile>& profile : merged)
     {
         const bool newOnDisk = profile->mId > nextOnDisk || nextOnDisk == INT32_MAX;
-        // One added here keeps its id unless another running copy plays a player under it.
+        // One added here keeps its id unless another running copy plays a player under it, or
+        // saved a file under it that this copy has not read.
         if (fileIds.count(profile.get()) != 0 ||
-            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) &&
+            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) && !takenElsewhere(profile) &&
              taken.insert(profile->mId).second))
             continue;
         const int32_t id = FreeIdOnDisk(taken, counter);
@@ -695,7 +726,8 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     // file's ids are theirs already.
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
-        if (fileIds.count(profile.get()) == 0 || profile == saving || putBack.count(profile.get()) != 0)
+        if (pass->mTakenOver.count(profile.get()) == 0 &&
+            (fileIds.count(profile.get()) == 0 || profile == saving || putBack.count(profile.get()) != 0))
             pass->mFiles.insert(profile.get());
     }
     pass->mSame =
@@ -710,6 +742,13 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
 void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFiles, ListPass* pass)
 {
     GiveTypedName(*pass);
+    // No list to say who holds an id: one whose lock or file another copy took is that copy's.
+    for (const Profile* profile : {pass->mPlayed, static_cast<const Profile*>(saving)})
+    {
+        if (askFiles && profile != nullptr && Listed(profile) &&
+            TakenOver(profile, profile == pass->mPlayed && pass->mLockLost))
+            pass->mTakenOver.insert(profile);
+    }
     if (making != nullptr)
     {
         std::set<int32_t> taken;
@@ -723,7 +762,7 @@ void ProfileMgr::GiveIdsWithoutList(Profile* making, Profile* saving, bool askFi
     }
     for (Profile* profile : {making, saving})
     {
-        if (profile != nullptr && Listed(profile))
+        if (profile != nullptr && Listed(profile) && pass->mTakenOver.count(profile) == 0)
             pass->mFiles.insert(profile);
     }
 }

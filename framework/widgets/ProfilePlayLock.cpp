@@ -86,7 +86,9 @@ bool ProfilePlayLock::Open()
     mInode = opened.st_ino;
     // The player played goes on being held on the file other copies open now; if one of them
     // took him meanwhile, he is theirs.
-    if (mId != 0 && SetLock(mFd, mId, F_WRLCK) == LockResult::kHeldElsewhere)
+    const LockResult kept = mId != 0 ? SetLock(mFd, mId, F_WRLCK) : LockResult::kFailed;
+    mLocked = kept == LockResult::kDone;
+    if (kept == LockResult::kHeldElsewhere)
     {
         mLostId = mId;
         mId = 0;
@@ -116,11 +118,13 @@ bool ProfilePlayLock::Hold(int32_t id)
     const bool open = Open();
     if (id == mId)
         return true;
-    if (id > 0 && open && SetLock(mFd, id, F_WRLCK) == LockResult::kHeldElsewhere)
+    const LockResult taken = id > 0 && open ? SetLock(mFd, id, F_WRLCK) : LockResult::kFailed;
+    if (taken == LockResult::kHeldElsewhere)
         return false;
     if (mId > 0 && open)
         SetLock(mFd, mId, F_UNLCK);
     mId = id;
+    mLocked = taken == LockResult::kDone;
     // Another copy's taking of the one let go no longer matters.
     mLostId = 0;
     return true;

@@ -35,6 +35,8 @@ public:
     bool HeldElsewhere(int32_t id);
     // The id held (or claimed without a lock); 0: none.
     int32_t HeldId() const { return mId; }
+    // The lock of that id is this copy's, taken for real: no other copy can have been given it.
+    bool Locks(int32_t id) const { return id != 0 && id == mId && mLocked; }
 
 private:
     // The lock file of the current profile folder, opened again when the folder changed or the
@@ -47,6 +49,8 @@ private:
     dev_t mDevice = 0;
     ino_t mInode = 0;
     int32_t mId = 0;
+    // mId is locked (not claimed without a lock).
+    bool mLocked = false;
     // The id whose lock another copy took from this one, until Keep tells it.
     int32_t mLostId = 0;
 };

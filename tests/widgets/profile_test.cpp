@@ -686,8 +686,9 @@ TEST_F(Profiles, TwoCopiesOnOneFolderKeepEachOthersChanges)
         if (!daveSaved)
             continue;
 
-        // Carol deleted in one copy, Dave renamed in the other, which never saw Eve listed.
-        ASSERT_NE(b.GetProfile("Carol", false), nullptr);
+        // Carol deleted in one copy, Dave renamed in the other, which never saw Eve listed. Her file
+        // read first: a copy writes over no save it has not read.
+        ASSERT_NE(b.GetProfile("Carol", true), nullptr);
         Score(b.GetProfile("Carol", false))->mScore = 3;
         ASSERT_TRUE(b.GetProfile("Carol", false)->SaveDetails());
         Delete(a, "Carol");
@@ -1467,7 +1468,7 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
         a.Load();
         if (renamed)
             rename(a, "Amy", "Amelia");
-        a.mCurProfile = a.GetProfile("Bob", false);
+        a.SetCurProfile(a.GetProfile("Bob", false));
         static_cast<TagProfile*>(a.mCurProfile.get())->mTag = "a";
         a.mCurProfile->mDirty = true;
         loseBothLists();
@@ -1493,7 +1494,9 @@ TEST_F(Profiles, AnIdOnDiskIsTheSamePlayerUnlessTheCountersShowTheListStartedAga
              rename(b, "Amy", "Amelia");
              WriteFile(mDir + "users.last", BYTES("\x03\0\0\0"));
              WriteFile(Profile::GetDetailsPath(3), BYTES("\x01\0\0\0\0\0"));
+             // Her file read, as a copy that plays her has: it writes over no save it has not read.
              const SmartPtr<Profile> amy = a.GetProfile("Amy", false);
+             amy->LoadDetails();
              const bool saved = tagged(amy, "a");
              return std::to_string(saved) + " " + amy->mName + " " + listed();
          },
@@ -1661,7 +1664,8 @@ TEST_F(Profiles, ANameTheOtherCopyGaveMeanwhileIsRefusedOrNumbered)
         {
             if (!rename)
                 return mgr.CreateProfile(name);
-            Profile* profile = mgr.GetProfile(old, false);
+            // Read: his progress is saved below.
+            Profile* profile = mgr.GetProfile(old, true);
             profile->mName = name;
             mgr.mDirty = true;
             mgr.Save();
