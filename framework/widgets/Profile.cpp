@@ -205,12 +205,25 @@ void Profile::SeeFile(bool there, const void* data, size_t length)
     mSeenDigest = there ? Digest(data, length) : std::array<uint8_t, 16>{};
 }
 
-bool Profile::SavedElsewhere() const
+bool Profile::FileThere(bool* asSeen) const
 {
     std::vector<char> bytes;
     if (ReadStoredFile(GetDetailsPath(mId), &bytes) != StoredFileRead::kRead)
         return false;
-    return !mSeen || !mSeenThere || Digest(bytes.data(), bytes.size()) != mSeenDigest;
+    *asSeen = mSeen && mSeenThere && Digest(bytes.data(), bytes.size()) == mSeenDigest;
+    return true;
+}
+
+bool Profile::SavedElsewhere() const
+{
+    bool asSeen = false;
+    return FileThere(&asSeen) && !asSeen;
+}
+
+bool Profile::FileAsSeen() const
+{
+    bool asSeen = false;
+    return FileThere(&asSeen) && asSeen;
 }
 
 void Profile::DropDetails()

@@ -98,6 +98,10 @@ private:
     // The file at mId is there and is not as this copy last read or wrote it (one it never read
     // counts too). A file that cannot be read tells nothing.
     bool SavedElsewhere() const;
+    // The file at mId is there and as this copy last read or wrote it.
+    bool FileAsSeen() const;
+    // Whether the file at mId is there (and can be read), and then whether it is as seen.
+    bool FileThere(bool* asSeen) const;
     // What was read or written: the file's bytes, or no file.
     void SeeFile(bool there, const void* data, size_t length);
     // His details are no longer his file's: what was not saved goes, and the next taker reads it.

@@ -597,14 +597,15 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
                 seen = i;
         }
         // The player played, named by his id and name, is the one this copy plays whatever
-        // users.last says of the list (a damaged or older one may name another), while this copy
-        // locks his id: no other copy gives a new player an id another copy locks.
+        // users.last says of the list (a damaged or older one may name another): while this copy
+        // locks his id (no copy gives a new player an id another copy locks), or while his file
+        // is as this copy last read or wrote it.
         for (size_t i = 0; seen == mListed.size() && i < mListed.size(); ++i)
         {
             const ListedPlayer& mine = mListed[i];
             if (!matched[i] && mine.mProfile == pass->mPlayed && mine.mId == entry->mId &&
-                mPlayLock->Locks(entry->mId) &&
-                (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)))
+                (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)) &&
+                ((mPlayLock->Locks(entry->mId) && !pass->mLockLost) || mine.mProfile->FileAsSeen()))
                 seen = i;
         }
         if (seen < mListed.size())

@@ -5,6 +5,7 @@
 // player dialogs: creating, renaming, deleting and picking players with every text,
 // placement and focus.
 #include "common/AtomicFile.h"
+#include "common/Buffer.h"
 #include "common/DataSync.h"
 #include "common/Registry.h"
 #include "common/support/ChildProcess.h"
@@ -378,6 +379,11 @@ TEST_F(Profiles, OlderNewerAndDamagedListAndPlayerFiles)
              "3:Dee next 3"},
             {"a version above it", BYTES("\0\0\x01\0\x09\0\0\0whatever"), false, "next 0", 0, 3, damagedBox,
              "3:Dee next 3"},
+            // Read signed, as half of all random bytes do: no layout's, though the rest reads as one.
+            {"a negative version", BYTES("\xFE\xFF\xFF\xFF\x07\0\0\0\x01\0\0\0\x07\0\0\0\x02\0Cy"), false,
+             "next 0", 0, 3, damagedBox, "3:Dee next 3"},
+            {"version 0", BYTES("\0\0\0\0\x07\0\0\0\x01\0\0\0\x07\0\0\0\x02\0Cy"), false, "next 0", 0, 3,
+             damagedBox, "3:Dee next 3"},
             {"text", text, false, "next 0", 0, 3, damagedBox, "3:Dee next 3"},
             {"random bytes", noise, false, "next 0", 0, 3, damagedBox, "3:Dee next 3"},
             {"missing", "", false, "next 0", 0, 3, "", "3:Dee next 3"},
@@ -778,6 +784,26 @@ public:
     static std::string TagOf(const std::string& name) { return name.substr(0, name.find('~')); }
 };
 
+// A player of the copies' race: his tag, and the save his file holds ("<copy>s<step>" of the step
+// that wrote it; empty for a fresh player's).
+class RaceProfile : public TagProfile
+{
+public:
+    std::string mStamp;
+
+    void Reset() override
+    {
+        TagProfile::Reset();
+        mStamp.clear();
+    }
+    void SyncDetails(DataSync& sync) override
+    {
+        TagProfile::SyncDetails(sync);
+        sync.SyncString(mStamp);
+    }
+    static Profile* Make() { return new RaceProfile(); }
+};
+
 // Pipes by which copies of the program wait until the test lets them all go on.
 class Gate
 {
@@ -865,11 +891,16 @@ struct RaceFigures
     // A copy played a player another copy played: took him while that copy held him, or played
     // on after a pass that began once another copy had taken him.
     int mPlayedTwice = 0;
+    // A copy wrote a player's progress over a save of his that it had not read.
+    int mSavedOver = 0;
+    // One player listed twice at the end.
+    int mListedTwice = 0;
 };
 
 // Who plays whom, from the copies' lines in the order they were written: "step <copy>" as a copy
 // begins a step (which may let its player go), then "play <copy> <player>" or "none <copy>" once
-// it is done. A copy idle in between still holds its player's lock.
+// it is done, and "quit <copy>" once it has let go of everything. A copy idle in between still
+// holds its player's lock.
 class PlayLog
 {
 public:
@@ -884,10 +915,12 @@ public:
     {
         ++mLine;
         Copy& me = mCopies[copy];
-        if (what == "step")
+        if (what == "step" || what == "quit")
         {
             me.mStep = mLine;
-            me.mStepping = true;
+            me.mStepping = what == "step";
+            if (what == "quit")
+                me.mPlayer.clear();
             return true;
         }
         const bool on = what == "play" && player == me.mPlayer;
@@ -923,14 +956,17 @@ private:
 };
 
 // Copies on one folder that all read the list, then each add a player at once, then add,
-// rename, delete and play players at random without reading the list again, while users.dat
-// is lost (with users.last or not), damaged or replaced once: the players added at once are all
-// kept under ids of their own, no id is given to two players (once both list files are lost, a
-// deleted player's may be given again), no player file is written for two players, no
-// player loads another's progress or becomes another (each copy checks its players after
-// every save), and the list holds every player added and not deleted, under names the
-// dialogs tell apart. VAXO_PROFILE_RACE_RUNS sets the runs of each mishap, and
-// VAXO_PROFILE_RACE_MISHAP (its name as printed, "deleted with users.last") runs that one alone.
+// rename, delete, play and save players at random without reading the list again, and quit,
+// while users.dat is lost (with users.last or not), damaged or replaced once, or players.lock is:
+// the players added at once are all kept under ids of their own, no id is given to two players
+// (once both list files are lost, a deleted player's may be given again), no player file is
+// written for two players, no player loads another's progress or becomes another (each copy
+// checks its players after every save), no copy saves a player over a save of his it has not
+// read, two copies play one player only until the one that played him first makes a pass (where
+// the lock file was made anew), and the list holds every player added and not deleted, once
+// each, under names the dialogs tell apart. VAXO_PROFILE_RACE_RUNS sets the runs of each mishap,
+// and VAXO_PROFILE_RACE_MISHAP (its name as printed, "deleted with users.last") runs that one
+// alone.
 TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
 {
     const char* runsSet = std::getenv("VAXO_PROFILE_RACE_RUNS");
@@ -961,14 +997,15 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             std::filesystem::remove_all(mDir);
             std::filesystem::remove(logPath);
             // What the copies did: "id <id> <player>" for each id given (a new one too),
-            // "file <id> <player>" for each player file written, "gone <player>" for each
-            // player deleted, "crossed <player>" for each player that loaded another's progress
-            // or became another, and who each copy plays (PlayLog).
+            // "file <id> <player>" for each player file written, "save <player> <base> <stamp>"
+            // for each save of his progress (the save it was made on, "-" for a fresh player's),
+            // "gone <player>" for each player deleted, "crossed <player>" for each player that
+            // loaded another's progress or became another, and who each copy plays (PlayLog).
             const int log = open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
             ASSERT_GE(log, 0);
             auto note = [log](const std::string& line)
             { (void)!write(log, (line + "\n").data(), line.size() + 1); };
-            note("id " + std::to_string(ProfileMgr(&mApp, &TagProfile::Make).CreateProfile("Alice")->mId) +
+            note("id " + std::to_string(ProfileMgr(&mApp, &RaceProfile::Make).CreateProfile("Alice")->mId) +
                  " Alice");
             Gate loaded, added, done;
             std::vector<pid_t> copies;
@@ -982,7 +1019,9 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                             copy == 0 && mishap != Mishap::kNone ? int(random() % kSteps) : -1;
                         const int secondStep =
                             copy == 0 && mishap == Mishap::kBothDeletedTwice ? int(random() % kSteps) : -1;
-                        ProfileMgr mgr(&mApp, &TagProfile::Make);
+                        // Goes as the copy quits, and its locks with it.
+                        auto copyMgr = std::make_unique<ProfileMgr>(&mApp, &RaceProfile::Make);
+                        ProfileMgr& mgr = *copyMgr;
                         // The tag and id each player of this copy had after the last save.
                         std::map<Profile*, std::pair<std::string, int32_t>> seen;
                         std::vector<SmartPtr<Profile>> held;
@@ -1085,20 +1124,28 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                             }
                             else
                             {
-                                const bool wasCurrent = mgr.mCurProfile == player;
-                                mgr.GetProfile(player->mName, true);
-                                auto* tagged = static_cast<TagProfile*>(player.get());
+                                // The player played is saved as a game saves him: what this copy
+                                // holds; another is read first.
+                                if (mgr.mCurProfile != player)
+                                    mgr.GetProfile(player->mName, true);
+                                auto* tagged = static_cast<RaceProfile*>(player.get());
                                 if (!tagged->mTag.empty() && tagged->mTag != tag)
                                     note("crossed " + tag);
+                                const std::string base = tagged->mStamp.empty() ? "-" : tagged->mStamp;
                                 tagged->mTag = tag;
-                                // Not written once another copy deleted the player. The ids the
-                                // save gave are noted before the file.
+                                tagged->mStamp = stamp;
+                                // Not written once another copy deleted the player, or saved him
+                                // since this copy read him. The ids the save gave are noted
+                                // before the file.
                                 const bool written = player->SaveDetails();
                                 checkPlayers();
                                 if (written)
+                                {
                                     note("file " + std::to_string(player->mId) + " " + tag);
-                                // Nor once another copy took him from this one.
-                                else if (!wasCurrent || mgr.mCurProfile == player)
+                                    note("save " + tag + " " + base + " " + stamp);
+                                }
+                                // Nor once another copy took him: what was not saved goes.
+                                else if (player->mHasDetails)
                                     failed += mgr.GetProfile(player->mName, false) == player ? 1 : 0;
                             }
                             played();
@@ -1112,6 +1159,9 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                         saved(mgr.Save());
                         played();
                         checkPlayers();
+                        held.clear();
+                        copyMgr.reset();
+                        note("quit " + me);
                         return failed == 0 ? 0 : 2;
                     });
                 ASSERT_GE(pid, 0);
@@ -1161,10 +1211,22 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             // that copy's next step.
             PlayLog plays(mishap != Mishap::kLockDeleted && mishap != Mishap::kLockReplaced);
             int playedTwice = 0;
+            // Each player's saves: the save each was made on, and each save's stamp. Two saves made
+            // on one (a fork), or one made on a save never written, wrote over a save not read.
+            std::map<std::string, std::multiset<std::string>> basesOf;
+            std::map<std::string, std::set<std::string>> stampsOf;
             std::istringstream lines(ReadFile(logPath));
             for (std::string what, second, third; lines >> what >> second;)
             {
-                if (what == "step" || what == "none" || what == "play")
+                if (what == "save")
+                {
+                    std::string base, stamp;
+                    lines >> base >> stamp;
+                    basesOf[second].insert(base);
+                    stampsOf[second].insert(stamp);
+                    continue;
+                }
+                if (what == "step" || what == "none" || what == "play" || what == "quit")
                 {
                     third.clear();
                     if (what == "play")
@@ -1187,8 +1249,12 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 std::vector<std::string>& players = given[id];
                 if (what == "file")
                 {
+                    // The copy that made the player notes his id once its pass is done: another
+                    // copy may save him under it first.
+                    if (players.empty())
+                        players.push_back(third);
                     written[id].insert(third);
-                    if (players.empty() || players.back() != third || (!givenAgain && written[id].size() > 1))
+                    if (players.back() != third || (!givenAgain && written[id].size() > 1))
                         sharedFiles.insert(id);
                     continue;
                 }
@@ -1198,6 +1264,22 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 if (!players.empty() && (!givenAgain || gone.count(players.back()) == 0))
                     sharedIds.insert(id);
                 players.push_back(third);
+            }
+            // A deleted player's file is erased. Where the list was lost or cannot be read, one may
+            // come back: a copy that cannot tell he was deleted saves the progress it holds, a new
+            // line of saves on none that is there.
+            const bool mayComeBack = mishap == Mishap::kDeleted || mishap == Mishap::kDamaged ||
+                                     mishap == Mishap::kNewer || givenAgain;
+            int savedOver = 0;
+            for (const auto& [player, bases] : basesOf)
+            {
+                for (const std::string& base : bases)
+                {
+                    const bool fork =
+                        bases.count(base) > 1 && (gone.count(player) == 0 || (base != "-" && !mayComeBack));
+                    if (fork || (base != "-" && stampsOf[player].count(base) == 0))
+                        ++savedOver;
+                }
             }
             // At rest, each player file holds the progress of the last player given its id.
             for (const auto& [id, players] : given)
@@ -1210,10 +1292,11 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             ProfileMgr after(&mApp, &TagProfile::Make);
             ASSERT_TRUE(after.Load());
             std::set<std::string> listed;
+            int listedTwice = 0;
             for (const SmartPtr<Profile>& profile : after.mProfiles)
             {
                 const std::string tag = TagProfile::TagOf(profile->mName);
-                listed.insert(tag);
+                listedTwice += listed.insert(tag).second ? 0 : 1;
                 // Every listed player can be chosen by name.
                 EXPECT_EQ(after.GetProfile(profile->mName, false), profile) << List(after);
                 profile->LoadDetails();
@@ -1241,15 +1324,21 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             figures.mSharedIds += sharedIds.empty() ? 0 : 1;
             figures.mSharedFiles += sharedFiles.empty() ? 0 : 1;
             figures.mPlayedTwice += playedTwice > 0 ? 1 : 0;
+            figures.mSavedOver += savedOver > 0 ? 1 : 0;
+            figures.mListedTwice += listedTwice > 0 ? 1 : 0;
         }
         std::printf("%s%s, %d runs: a player crossed in %d, an id given twice in %d, a file written for two "
-                    "players in %d, a player played in two copies in %d\n",
+                    "players in %d, a player played in two copies in %d, saved over a save not read in %d, "
+                    "listed twice in %d\n",
                     std::strncmp(what, "players.lock", 12) == 0 ? "" : "users.dat ", what, kRuns,
-                    figures.mCrossed, figures.mSharedIds, figures.mSharedFiles, figures.mPlayedTwice);
+                    figures.mCrossed, figures.mSharedIds, figures.mSharedFiles, figures.mPlayedTwice,
+                    figures.mSavedOver, figures.mListedTwice);
         EXPECT_EQ(figures.mCrossed, 0) << "runs where a player loaded another's progress or became another";
         EXPECT_EQ(figures.mSharedIds, 0) << "runs where an id was given to two players";
         EXPECT_EQ(figures.mSharedFiles, 0) << "runs where a player file was written for two players";
         EXPECT_EQ(figures.mPlayedTwice, 0) << "runs where two copies played one player";
+        EXPECT_EQ(figures.mSavedOver, 0) << "runs where a copy saved a player over a save it had not read";
+        EXPECT_EQ(figures.mListedTwice, 0) << "runs where one player was listed twice";
     }
 }
 
@@ -2430,6 +2519,47 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                  playedOn("2:Bob next 3");
              },
              "", "none", "Bob"},
+            {"the players' folder deleted while Bob is played, then a copy started afterwards gives his "
+             "id to Yan and plays him: that lock is not Bob's, who is put back under a new id with his "
+             "progress, nothing told",
+             [&](ProfileMgr&)
+             {
+                 // Bob's lock held, his progress saved, then more of it.
+                 mMgr.SaveCurProfileIfDirty();
+                 Score(mMgr.mCurProfile)->mScore = 8;
+                 mMgr.mCurProfile->mDirty = true;
+                 std::filesystem::remove_all(Profile::mProfileDir);
+                 ProfileMgr fresh(&mApp, &ScoreProfile::Make);
+                 fresh.Load();
+                 ASSERT_NE(fresh.CreateProfile("Zed"), nullptr);
+                 Profile* yan = fresh.CreateProfile("Yan");
+                 ASSERT_EQ(yan->mId, 2);
+                 fresh.SetCurProfile(yan);
+                 mMgr.SaveCurProfileIfDirty();
+                 EXPECT_EQ(List(mMgr), "1:Zed 2:Yan 4:Bob next 4");
+                 ProfileMgr later(&mApp, &ScoreProfile::Make);
+                 later.Load();
+                 Profile* bob = later.GetProfile("Bob", true);
+                 ASSERT_NE(bob, nullptr);
+                 EXPECT_EQ(Score(bob)->mScore, 8);
+             },
+             "", "none", "Bob"},
+            {"users.last naming another list (a CRC that matches) while Bob is played: the list names "
+             "him by his id and name, so he plays on under them, not put back beside himself",
+             [&](ProfileMgr&)
+             {
+                 std::string last = ReadFile(Profile::mProfileDir + "users.last");
+                 ASSERT_GE(last.size(), 20u);
+                 last[4] ^= 0x10;
+                 const uint32_t crc =
+                     Crc32(reinterpret_cast<const uint8_t*>(last.data()), last.size() - 4);
+                 for (size_t i = 0; i < 4; i++)
+                     last[last.size() - 4 + i] = char(crc >> (8 * i));
+                 WriteFile(Profile::mProfileDir + "users.last", last);
+                 mMgr.SaveCurProfileIfDirty();
+                 playedOn("1:Amy 2:Bob 3:Dan next 3");
+             },
+             "", "none", "Bob"},
             {"users.last's list name damaged while Bob is played: read as users.last lost, not as "
              "another list's, and Bob plays on",
              [&](ProfileMgr&)
@@ -2521,6 +2651,42 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
         EXPECT_EQ(other->mCurProfile, nullptr);
         EXPECT_NE(ReadFile(Profile::GetDetailsPath(3)), BYTES("\x03\0\0\0\x63\0\0\0"));
     };
+    // Victor's file holds this progress.
+    auto victorHolds = [](int32_t score)
+    {
+        DataSync sync;
+        sync.OpenWriter(8);
+        int32_t version = 3;
+        sync.SyncLong(version);
+        sync.SyncLong(score);
+        return ReadFile(Profile::GetDetailsPath(3)) ==
+               std::string(sync.GetWriter()->GetDataPtr(), size_t(sync.GetWriter()->GetDataLen()));
+    };
+    // The other copy holds progress of Victor's not saved yet (11) while his lock file is made
+    // anew (`mishap`) and `taker` takes him, saves 222 and `after` runs; then the other copy saves.
+    // It writes nothing over that save: Victor is lost to it, and told once.
+    auto savedElsewhere = [&](const std::function<void()>& mishap, ProfileMgr& taker,
+                              const std::function<void()>& after)
+    {
+        Profile* victor = other->mCurProfile.get();
+        Score(victor)->mScore = 11;
+        victor->mDirty = true;
+        mishap();
+        taker.SetCurProfile(taker.GetProfile("Victor", false));
+        ASSERT_EQ(taker.mCurProfile->mName, "Victor");
+        Score(taker.mCurProfile)->mScore = 222;
+        taker.mCurProfile->mDirty = true;
+        taker.SaveCurProfileIfDirty();
+        after();
+        other->Save();
+        EXPECT_EQ(other->mCurProfile, nullptr);
+        EXPECT_TRUE(victorHolds(222));
+        // What it had not saved is gone: a save through the pointer the game kept writes nothing.
+        victor->mDirty = true;
+        EXPECT_FALSE(victor->SaveIfDirty());
+        EXPECT_TRUE(victorHolds(222));
+    };
+    auto deleteLockFile = [] { std::filesystem::remove(Profile::mProfileDir + "players.lock"); };
     // What this copy does while the other copy plays Victor; then the boxes, the player list
     // ("none" when closed) and the current player.
     const std::tuple<const char*, std::function<void()>, std::string, const char*, const char*> rows[] = {
@@ -2582,7 +2748,57 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
          [&] { lockFileMadeAnew(false); }, inUse, "Amy Bob Victor / ", "Victor"},
         {"players.lock replaced by another file: the same", [&] { lockFileMadeAnew(true); }, inUse,
          "Amy Bob Victor / ", "Victor"},
-        {"lock calls that fail for want of a lock service: nobody is refused, a new player neither",
+        {"players.lock deleted; a third copy takes Victor, saves him and quits: the other copy's next "
+         "save finds a save of him it has not read, writes nothing over it and loses him",
+         [&]
+         {
+             auto third = std::make_unique<ProfileMgr>(&mApp, &ScoreProfile::Make);
+             third->Load();
+             savedElsewhere(deleteLockFile, *third, [&] { third.reset(); });
+         },
+         inUse, "Amy Bob Victor / ", "Amy"},
+        {"players.lock replaced; Victor taken here, saved, then let go for Amy: the same, and chosen "
+         "again in the other copy's list he holds what this copy saved",
+         [&]
+         {
+             savedElsewhere([&] { WriteFileAtomically(Profile::mProfileDir + "players.lock", "", 0); }, mMgr,
+                            [&] { mMgr.SetCurProfile(mMgr.GetProfile("Amy", false)); });
+             Profile* victor = other->GetProfile("Victor", false);
+             ASSERT_NE(Users(), nullptr);
+             Users()->SetSelect("Victor");
+             Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             EXPECT_EQ(other->mCurProfile, victor);
+             EXPECT_EQ(Score(victor)->mScore, 222);
+         },
+         inUse, "none", "Amy"},
+        {"players.lock deleted; Victor taken here and played on: the other copy choosing him again "
+         "(SetCurProfile) loses him at that choice's pass, told once",
+         [&]
+         {
+             Profile* victor = other->mCurProfile.get();
+             Score(victor)->mScore = 11;
+             victor->mDirty = true;
+             deleteLockFile();
+             setVictor();
+             other->SetCurProfile(victor);
+             EXPECT_EQ(other->mCurProfile, nullptr);
+         },
+         inUse, "Amy Bob Victor / ", "Victor"},
+        {"players.lock a folder, so that no copy gets a lock: Victor taken here too and saved; the "
+         "other copy's save writes nothing over it and loses him",
+         [&]
+         {
+             savedElsewhere(
+                 [&]
+                 {
+                     deleteLockFile();
+                     std::filesystem::create_directory(Profile::mProfileDir + "players.lock");
+                 },
+                 mMgr, [] {});
+         },
+         inUse, "Amy Bob Victor / ", "Victor"},
+        {"lock calls that fail for want of a lock service: nobody is refused, a new player neither; "
+         "Victor saved here is not saved over by the other copy, which loses him",
          [&]
          {
              const int status = RunInChild(
@@ -2592,10 +2808,19 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                          return 64;
                      setVictor();
                      const bool victor = Current() == "Victor";
+                     // Saved here while the other copy still plays him: its save writes nothing
+                     // over this one.
+                     Score(mMgr.mCurProfile)->mScore = 222;
+                     mMgr.mCurProfile->mDirty = true;
+                     mMgr.SaveCurProfileIfDirty();
                      mMgr.DoCreateProfileDialog(false, nullptr);
                      Enter(PROFILE_DIALOG_CREATE, "Cy");
-                     return (victor ? 0 : 1) | (Current() == "Cy" ? 0 : 2) |
-                            (mApp.GetDialogCount() == 0 ? 0 : 4);
+                     const bool cy = Current() == "Cy" && mApp.GetDialogCount() == 0;
+                     Score(other->mCurProfile)->mScore = 11;
+                     other->mCurProfile->mDirty = true;
+                     other->Save();
+                     return (victor ? 0 : 1) | (cy ? 0 : 2) |
+                            (other->mCurProfile == nullptr && victorHolds(222) ? 0 : 4);
                  });
              if (status == 64)
                  GTEST_SKIP() << "no seccomp filter here";
