@@ -85,6 +85,12 @@ const Scene kScenes[] = {
      [](VaxoAppBase& app) { OtherCopy(app, [](ProfileMgr& other) { other.CreateProfile("Cat"); }); }},
     {"other_copy_deleted_the_player", nullptr,
      [](VaxoAppBase& app) { OtherCopy(app, [](ProfileMgr& other) { Delete(other, "Bob"); }); }},
+    {"other_copy_saved_the_player", nullptr,
+     [](VaxoAppBase&)
+     {
+         // A save of Bob's this copy has not read: he is lost to it, and nothing is written for him.
+         WriteBytes(Profile::GetDetailsPath(2), std::string("\x01\0\0\0saved", 9));
+     }},
     {"player_file_kept",
      [](VaxoAppBase&)
      {
