@@ -1,3 +1,6 @@
+// The settings store. Sections: the store's state; the file, shared by copies of the
+// program (its lock, reading it, merging a copy's changes into it, saving); FRegVal;
+// FRegKey; the free functions.
 #include "common/Registry.h"
 
 #include "common/AtomicFile.h"
@@ -68,6 +71,22 @@ void SetStoreFileAside(RegistryState& state, int readError)
     if (state.setAside.mKeptAs.empty())
         state.keepFile = readError != 0 ? readError : state.setAside.mMoveError;
 }
+
+// Sub-key references: a damaged file can point a key back at one of the keys
+// being read around it, which would make the tree a cycle that is never freed.
+struct SyncSubKey
+{
+    void operator()(DataSync& sync, SmartPtr<FRegKey>& key) const
+    {
+        FRegKey* p = key.get();
+        DataSync_SyncRefCount(sync, p);
+        if (p != nullptr && sync.IsReading() && p->IsBeingRead())
+            throw AceException("FRegKey: key contains itself");
+        key = p;
+    }
+};
+
+// ------------------------------------------------ the file, shared by copies
 
 // Held while a load or a save reads the store's file and writes it back: copies of the
 // program saving at the same moment then each apply their changes to what the one before
@@ -298,20 +317,6 @@ int SaveStore(RegistryState& state)
     state.base = saved;
     return 0;
 }
-
-// Sub-key references: a damaged file can point a key back at one of the keys
-// being read around it, which would make the tree a cycle that is never freed.
-struct SyncSubKey
-{
-    void operator()(DataSync& sync, SmartPtr<FRegKey>& key) const
-    {
-        FRegKey* p = key.get();
-        DataSync_SyncRefCount(sync, p);
-        if (p != nullptr && sync.IsReading() && p->IsBeingRead())
-            throw AceException("FRegKey: key contains itself");
-        key = p;
-    }
-};
 
 } // namespace
 
