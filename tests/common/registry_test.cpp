@@ -590,7 +590,9 @@ TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
         auto putFolder = [this]
         { return mkdir(mPath.c_str(), 0700) == 0 && mkdir((mPath + "/inside").c_str(), 0700) == 0; };
         if (!whileSaving)
+        {
             ASSERT_TRUE(putFolder());
+        }
         int error = 0;
         {
             ScopedBeforeRename folder([&](const std::string&) { return !whileSaving || putFolder(); });
