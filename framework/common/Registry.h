@@ -91,8 +91,9 @@ private:
 // A damaged or unreadable one is first moved aside (SetFileAside: renamed to
 // "<path>.damaged" or "<path>.unreadable", numbered when taken), so the next
 // save writes a fresh file; one that could not be moved aside stays as it is
-// and is never written over (saves fail until it is gone). Temporary files
-// that crashed saves left beside the store are removed.
+// and is never written over (saves fail until it is gone). Read under the
+// lock saves hold (below). Temporary files that crashed saves left beside the
+// store are removed.
 void RegistryFileOpen(const std::string& path);
 // Saves to the path given to RegistryFileOpen: reads the file again, applies
 // what this copy changed since it last read or saved it (values set to
@@ -101,8 +102,8 @@ void RegistryFileOpen(const std::string& path);
 // a temporary file beside it, so a failed write leaves the old file whole; the
 // tree then holds the result. All under an flock of "<path>.lock", so copies
 // saving at the same moment each apply their changes. With no file there (or
-// an empty one) the whole tree is written; a file already holding every
-// change is left as it is. A file there that cannot be read or is damaged is
+// an empty one) the whole tree is written; when this copy changed nothing,
+// the file is left as it is. A file there that cannot be read or is damaged is
 // never written over: the save fails with the reason (EIO for damage), and
 // the next RegistryFileOpen moves it aside. False when the file could not be
 // written, or must not be, with the system's error number (errno) in *error
