@@ -45,7 +45,7 @@ struct RegistryState
     // The store as this copy last read or saved it (a tree of its own): a save applies to the
     // file only what root holds differently, so what other copies saved meanwhile stays.
     SmartPtr<FRegKey> base;
-    std::string path;       // remembered by RegistryFileOpen
+    std::string path; // remembered by RegistryFileOpen
     // Non-zero when a file stands at the path that could be neither read nor moved aside:
     // it is never written over, and every save fails with this reason (an errno value)
     // until it is gone.
@@ -150,7 +150,8 @@ enum class DiskStore
 };
 
 // Reads the store's file into *bytes and *store; the caller holds the StoreFileLock.
-DiskStore ReadDiskStore(const std::string& path, std::vector<char>* bytes, SmartPtr<FRegKey>* store, int* reason)
+DiskStore ReadDiskStore(const std::string& path, std::vector<char>* bytes, SmartPtr<FRegKey>* store,
+                        int* reason)
 {
     const StoredFileRead read = ReadStoredFile(path, bytes);
     *reason = errno;

@@ -688,7 +688,8 @@ Text StoredText(const std::string& path)
     const auto [key, name] = KeyAndName(path);
     char buffer[64];
     uint32_t type = 0, length = sizeof(buffer);
-    if (!VaxoRegistryRead(key, name, &type, reinterpret_cast<unsigned char*>(buffer), &length) || type != REG_SZ)
+    if (!VaxoRegistryRead(key, name, &type, reinterpret_cast<unsigned char*>(buffer), &length) ||
+        type != REG_SZ)
         return std::nullopt;
     return std::string(buffer, length - 1);
 }
@@ -789,8 +790,8 @@ TEST_F(RegistryTest, CopiesSavingAtOnceEachKeepTheirValues)
                     return 2;
                 bool saved = true;
                 for (uint32_t round = 1; round <= kRounds; round++)
-                    saved = WriteNumber("Copies", "Copy" + std::to_string(copy), round) && RegistryFileClose() &&
-                            saved;
+                    saved = WriteNumber("Copies", "Copy" + std::to_string(copy), round) &&
+                            RegistryFileClose() && saved;
                 return saved ? 0 : 1;
             }));
         ASSERT_GE(copies.back(), 0);
