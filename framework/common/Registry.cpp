@@ -1,14 +1,24 @@
+// The settings store. Sections: the store's state; the file, shared by copies of the
+// program (its lock, reading it, merging a copy's changes into it, saving); FRegVal;
+// FRegKey; the free functions.
 #include "common/Registry.h"
 
 #include "common/AtomicFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
+#include <thread>
+#include <utility>
 
 namespace Vaxo
 {
@@ -20,6 +30,11 @@ namespace
 
 const int32_t kFileVersion = 1;
 const uint32_t kMaxBytes = 0xFFFF; // a String's 16-bit length
+// How long a load or save waits for another copy of the program to be done with the store's
+// file before it goes on without the lock: a copy holds it only while it reads and writes
+// the file, and one stopped meanwhile must not stop this one for good.
+constexpr std::chrono::milliseconds kFileLockWait(5000);
+constexpr std::chrono::milliseconds kFileLockPoll(2);
 
 // The store's process-wide state: built on first use, never destroyed, so no
 // static destructor can run while another thread still uses it.
@@ -27,7 +42,10 @@ struct RegistryState
 {
     std::mutex crit;        // held by every operation from start to end
     SmartPtr<FRegKey> root; // null until RegistryFileOpen
-    std::string path;       // remembered by RegistryFileOpen
+    // The store as this copy last read or saved it (a tree of its own): a save applies to the
+    // file only what root holds differently, so what other copies saved meanwhile stays.
+    SmartPtr<FRegKey> base;
+    std::string path; // remembered by RegistryFileOpen
     // Non-zero when a file stands at the path that could be neither read nor moved aside:
     // it is never written over, and every save fails with this reason (an errno value)
     // until it is gone.
@@ -67,6 +85,239 @@ struct SyncSubKey
         key = p;
     }
 };
+
+// ------------------------------------------------ the file, shared by copies
+
+// Held while a load or a save reads the store's file and writes it back: copies of the
+// program saving at the same moment then each apply their changes to what the one before
+// saved. An flock on "<store>.lock" beside the store; where that cannot be had (a folder the
+// copy may not write, where a save fails anyway), or not within kFileLockWait, the copy goes
+// on without it.
+class StoreFileLock
+{
+public:
+    explicit StoreFileLock(const std::string& storePath)
+    {
+        const std::string lockPath = storePath + ".lock";
+        mFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        // One another user made: a lock needs no write permission.
+        if (mFd < 0)
+            mFd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+        const auto giveUp = std::chrono::steady_clock::now() + kFileLockWait;
+        while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
+        {
+            const bool retry = errno == EWOULDBLOCK || errno == EINTR;
+            if (!retry || std::chrono::steady_clock::now() > giveUp)
+                Release();
+            else
+                std::this_thread::sleep_for(kFileLockPoll);
+        }
+    }
+    ~StoreFileLock() { Release(); }
+    StoreFileLock(const StoreFileLock&) = delete;
+    StoreFileLock& operator=(const StoreFileLock&) = delete;
+
+private:
+    void Release()
+    {
+        if (mFd >= 0)
+            ::close(mFd);
+        mFd = -1;
+    }
+    int mFd = -1;
+};
+
+// A whole store file's bytes as a tree; AceException when they are damaged.
+SmartPtr<FRegKey> ParseStore(const char* bytes, size_t length)
+{
+    SmartPtr<FRegKey> root = new FRegKey();
+    if (length == 0)
+        return root;
+    DataSync sync;
+    sync.OpenReader(bytes, static_cast<int32_t>(length));
+    // Only version 1 exists; the loader reads any version as version 1.
+    sync.SyncVersion(kFileVersion, -1, -1);
+    root->SyncState(sync);
+    return root;
+}
+
+// What the store's file gave a load or a save.
+enum class DiskStore
+{
+    kNone,     // no file, or an empty one: nothing to keep
+    kRead,     // *store holds it
+    kUnusable, // it could not be read (*reason: the errno value) or is damaged (*reason: 0)
+};
+
+// Reads the store's file into *bytes and *store; the caller holds the StoreFileLock.
+DiskStore ReadDiskStore(const std::string& path, std::vector<char>* bytes, SmartPtr<FRegKey>* store,
+                        int* reason)
+{
+    const StoredFileRead read = ReadStoredFile(path, bytes);
+    *reason = errno;
+    if (read == StoredFileRead::kUnreadable)
+        return DiskStore::kUnusable;
+    if (read == StoredFileRead::kMissing || bytes->empty())
+        return DiskStore::kNone;
+    try
+    {
+        *store = ParseStore(bytes->data(), bytes->size());
+        return DiskStore::kRead;
+    }
+    catch (const AceException&)
+    {
+        *reason = 0;
+        return DiskStore::kUnusable;
+    }
+}
+
+// Null for a missing name and for a null entry (which a file may hold) alike.
+template <class Map>
+auto Entry(const Map& map, const std::string& name) -> decltype(map.begin()->second.get())
+{
+    auto found = map.find(name);
+    return found == map.end() ? nullptr : found->second.get();
+}
+
+bool SameValue(const FRegVal* a, const FRegVal* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return a->mType == b->mType && a->mNumber == b->mNumber && a->mBytes == b->mBytes;
+}
+
+bool IsEmptyKey(const FRegKey& key)
+{
+    return key.mSubKeys.empty() && key.mValues.empty();
+}
+
+// Applies to the store read from the file what this copy changed since it last read or saved
+// it, and nothing else: values set to something other than what it held, values and keys
+// it erased, keys it made. Writing a value back as it was is no change, so a value another
+// copy saved meanwhile stays unless this copy changed it too. Of a key this copy erased,
+// only what it knew goes; what another copy put there meanwhile stays.
+class StoreMerge
+{
+public:
+    // held: the key as this copy holds it (null: erased here); base: as it last read or saved
+    // it (null: made here); disk: the key in the file's store. True when held differs from base.
+    bool Key(const FRegKey* held, const FRegKey* base, FRegKey& disk)
+    {
+        // A key a hand-made file shares between two names is merged once: a file of such
+        // keys sharing their sub-keys would otherwise be walked along every path.
+        if (!mDone.insert(std::make_pair(held, base)).second)
+            return false;
+        // Every step runs: each applies its own part.
+        bool changed = false;
+        if (held != nullptr)
+        {
+            changed = SetValues(*held, base, disk);
+            changed = MergeSubKeys(*held, base, disk) || changed;
+        }
+        if (base != nullptr)
+            changed = EraseGone(held, *base, disk) || changed;
+        return changed;
+    }
+
+private:
+    bool SetValues(const FRegKey& held, const FRegKey* base, FRegKey& disk)
+    {
+        bool changed = false;
+        for (const auto& [name, value] : held.mValues)
+        {
+            if (value.get() == nullptr || SameValue(value.get(), base ? Entry(base->mValues, name) : nullptr))
+                continue;
+            changed = true;
+            SmartPtr<FRegVal>& entry = disk.mValues[name];
+            // The empty value of a refused write holds nothing to put over another copy's.
+            if (value->mType != REG_NONE_YET || entry.get() == nullptr)
+                entry = new FRegVal(*value);
+        }
+        return changed;
+    }
+
+    bool MergeSubKeys(const FRegKey& held, const FRegKey* base, FRegKey& disk)
+    {
+        bool changed = false;
+        for (const auto& [name, key] : held.mSubKeys)
+        {
+            if (key.get() == nullptr)
+                continue;
+            const FRegKey* before = base ? Entry(base->mSubKeys, name) : nullptr;
+            const bool gone = disk.GetKeyNoPath(name, false) == nullptr;
+            FRegKey* into = disk.GetKeyNoPath(name, true);
+            const bool keyChanged = Key(key.get(), before, *into) || before == nullptr;
+            // Another copy erased it, and nothing in it changed here.
+            if (gone && !keyChanged)
+                disk.mSubKeys.erase(name);
+            changed = changed || keyChanged;
+        }
+        return changed;
+    }
+
+    // What base holds and held no longer does.
+    bool EraseGone(const FRegKey* held, const FRegKey& base, FRegKey& disk)
+    {
+        bool changed = false;
+        for (const auto& [name, value] : base.mValues)
+        {
+            if (value.get() == nullptr || (held != nullptr && Entry(held->mValues, name) != nullptr))
+                continue;
+            changed = true;
+            disk.mValues.erase(name);
+        }
+        for (const auto& [name, key] : base.mSubKeys)
+        {
+            if (key.get() == nullptr || (held != nullptr && Entry(held->mSubKeys, name) != nullptr))
+                continue;
+            changed = true;
+            FRegKey* there = disk.GetKeyNoPath(name, false);
+            if (there == nullptr)
+                continue;
+            Key(nullptr, key.get(), *there);
+            if (IsEmptyKey(*there))
+                disk.mSubKeys.erase(name);
+        }
+        return changed;
+    }
+
+    std::set<std::pair<const FRegKey*, const FRegKey*>> mDone;
+};
+
+// One save: the store on disk with this copy's changes applied, written when they change it;
+// this copy then holds what was saved. The errno value of a failure (which leaves the old
+// file and what this copy holds as they were), 0 when saved.
+int SaveStore(RegistryState& state)
+{
+    StoreFileLock fileLock(state.path);
+    std::vector<char> bytes;
+    SmartPtr<FRegKey> merged;
+    int reason = 0;
+    const DiskStore found = ReadDiskStore(state.path, &bytes, &merged, &reason);
+    // One that came there while this copy ran is never written over: the next start sets it
+    // aside and tells why.
+    if (found == DiskStore::kUnusable)
+        return reason != 0 ? reason : EIO;
+    // Without a store on disk this copy's is the one to keep.
+    bool write = true;
+    if (found == DiskStore::kRead)
+        write = StoreMerge().Key(state.root.get(), state.base.get(), *merged);
+    else
+        merged = state.root;
+    DataSync sync;
+    sync.OpenWriter(1024);
+    sync.SyncVersion(kFileVersion, -1, -1);
+    merged->SyncState(sync);
+    sync.EndBit();
+    const DataWriter& out = *sync.GetWriter();
+    // Read back before it is written: never a file that would load as damaged.
+    SmartPtr<FRegKey> saved = ParseStore(out.GetDataPtr(), size_t(out.GetDataLen()));
+    if (write && !WriteFileAtomically(state.path, out.GetDataPtr(), uint32_t(out.GetDataLen())))
+        return errno;
+    state.root = merged;
+    state.base = saved;
+    return 0;
+}
 
 } // namespace
 
@@ -259,36 +510,34 @@ void RegistryFileOpen(const std::string& path)
     if (state.root.get() != nullptr)
         return;
     state.root = new FRegKey();
+    state.base = new FRegKey();
     state.path = path;
     const std::string name = GetFileName(path);
     RemoveStaleTempFiles(GetFileDir(path, true), [&name](const std::string& saved) { return saved == name; });
 
-    std::vector<char> bytes;
+    // Not while another copy saves: the file it is replacing must not be taken for damaged.
+    StoreFileLock fileLock(path);
     try
     {
-        const StoredFileRead read = ReadStoredFile(path, &bytes);
-        if (read == StoredFileRead::kUnreadable)
-            SetStoreFileAside(state, errno);
-        if (read != StoredFileRead::kRead || bytes.empty())
+        std::vector<char> bytes;
+        SmartPtr<FRegKey> loaded;
+        int reason = 0;
+        const DiskStore found = ReadDiskStore(path, &bytes, &loaded, &reason);
+        // Damaged or unreadable: kept for whoever can mend it, and the next save starts a
+        // fresh one.
+        if (found == DiskStore::kUnusable)
+            SetStoreFileAside(state, reason);
+        if (found != DiskStore::kRead)
             return;
-        DataSync sync;
-        sync.OpenReader(bytes.data(), static_cast<int32_t>(bytes.size()));
-        // Only version 1 exists; the loader reads any version as version 1.
-        sync.SyncVersion(kFileVersion, -1, -1);
-        FRegKey* root = state.root.get();
-        root->SyncState(sync);
-    }
-    catch (const AceException&)
-    {
-        // Damaged file: nothing partial remains, and the file is kept for whoever can mend it;
-        // the next save starts a fresh one.
-        state.root = new FRegKey();
-        SetStoreFileAside(state, 0);
+        // Parsed twice rather than copied: keys the file shares stay shared in both.
+        state.base = ParseStore(bytes.data(), bytes.size());
+        state.root = loaded;
     }
     catch (const std::bad_alloc&)
     {
         // Not the file's fault: it stays as it is.
         state.root = new FRegKey();
+        state.base = new FRegKey();
         state.keepFile = ENOMEM;
     }
 }
@@ -303,19 +552,11 @@ bool RegistryFileClose(int* error)
     struct stat info;
     if (state.keepFile != 0 && ::lstat(state.path.c_str(), &info) != 0 && errno == ENOENT)
         state.keepFile = 0;
-    // On failure the old file stays as it was.
     int failure = state.keepFile;
     try
     {
-        DataSync sync;
-        sync.OpenWriter(1024);
-        sync.SyncVersion(kFileVersion, -1, -1);
-        state.root->SyncState(sync);
-        sync.EndBit();
-        // A file that could not be read is never written over.
-        if (failure == 0 && !WriteFileAtomically(state.path, sync.GetWriter()->GetDataPtr(),
-                                                 uint32_t(sync.GetWriter()->GetDataLen())))
-            failure = errno;
+        if (failure == 0)
+            failure = SaveStore(state);
     }
     catch (const AceException&)
     {
@@ -404,6 +645,7 @@ void RegistryResetForTest()
     RegistryState& state = State();
     std::lock_guard<std::mutex> lock(state.crit);
     state.root = nullptr;
+    state.base = nullptr;
     state.path.clear();
     state.keepFile = 0;
     state.setAsidePending = false;

@@ -1,7 +1,9 @@
 // The settings store: a small registry-like tree of keys and typed values that
 // the application keeps its settings in (window mode, volumes, current user).
 // The whole tree lives in memory, is loaded once from "registry.bin" in the
-// application-data folder and written back whole at shutdown. Key paths are
+// application-data folder and saved back into it. Copies of the program that
+// run at once share the file: a save applies to the file as it is then only
+// what this copy changed, so what other copies saved stays. Key paths are
 // key names separated by single backslashes; names compare without case and
 // keep the spelling they were first created with.
 //
@@ -89,14 +91,24 @@ private:
 // A damaged or unreadable one is first moved aside (SetFileAside: renamed to
 // "<path>.damaged" or "<path>.unreadable", numbered when taken), so the next
 // save writes a fresh file; one that could not be moved aside stays as it is
-// and is never written over (saves fail until it is gone). Temporary files
-// that crashed saves left beside the store are removed.
+// and is never written over (saves fail until it is gone). Read under the
+// lock saves hold (below). Temporary files that crashed saves left beside the
+// store are removed.
 void RegistryFileOpen(const std::string& path);
-// Writes the whole tree to the path given to RegistryFileOpen, through a
-// temporary file beside it, so a failed write leaves the old file whole.
-// False when the file could not be written, or must not be (a file that could
-// not be used nor moved aside stands there), with the system's error number
-// (errno) in *error when given; true also when the store is not open.
+// Saves to the path given to RegistryFileOpen: reads the file again, applies
+// what this copy changed since it last read or saved it (values set to
+// something other than what it held, values and keys erased, keys made;
+// writing a value back unchanged is no change), and writes the result through
+// a temporary file beside it, so a failed write leaves the old file whole; the
+// tree then holds the result. All under an flock of "<path>.lock", so copies
+// saving at the same moment each apply their changes. With no file there (or
+// an empty one) the whole tree is written; when this copy changed nothing,
+// the file is left as it is. A file there that cannot be read or is damaged is
+// never written over: the save fails with the reason (EIO for damage), and
+// the next RegistryFileOpen moves it aside. False when the file could not be
+// written, or must not be, with the system's error number (errno) in *error
+// when given; the tree is then as it was. True also when the store is not
+// open.
 bool RegistryFileClose(int* error = nullptr);
 
 // What the last RegistryFileOpen could not use and moved aside (or could

@@ -1,6 +1,10 @@
-// The settings store loading arbitrary file bytes: it must end with a usable
-// store (empty when the file is damaged, which is moved aside) and save it again.
+// The settings store loading arbitrary file bytes, changed, then saved over other arbitrary
+// bytes, as another copy of the program may have left the file: it must end with a usable
+// store (empty when the file is damaged, which is moved aside), merge its changes into the
+// file it saves over (or leave that alone when it is damaged), and never leave a file that
+// loads as damaged. The last input byte says how much of the rest is the first file.
 #include "common/Registry.h"
+#include "support/FuzzInput.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,16 +42,23 @@ std::string TempPath()
     return gDir + "/registry.bin";
 }
 
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const std::string path = TempPath();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        abort();
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    FuzzInput input(data, size);
+    const size_t loadedSize = input.ConsumeIntegralInRange<size_t>(0, input.remaining_bytes());
+    WriteFile(path, input.ConsumeBytes<uint8_t>(loadedSize));
 
     RegistryResetForTest();
     RegistryFileOpen(path);
@@ -59,7 +70,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint32_t one = 1;
     if (!VaxoRegistryWrite("A\\B", "x", REG_DWORD, reinterpret_cast<const unsigned char*>(&one), 4))
         abort();
-    RegistryFileClose();
+    VaxoRegistryEraseVal("A", "x");
+    VaxoRegistryEraseKey("K");
+    FileSetAside aside;
+    RegistryTakeFileSetAside(&aside);
+
+    WriteFile(path, input.ConsumeRemainingBytes<uint8_t>());
+    if (RegistryFileClose())
+    {
+        RegistryResetForTest();
+        RegistryFileOpen(path);
+        if (RegistryTakeFileSetAside(&aside))
+            abort();
+    }
     // A damaged file was moved aside; a hundred of them would leave none of the names free.
     std::remove((path + ".damaged").c_str());
     return 0;

@@ -1,7 +1,8 @@
 // The settings store: file bytes, names without case, value sizes, damaged
-// files and the safe save.
+// files, the safe save, and copies of the program sharing one store.
 #include "common/Registry.h"
 #include "common/support/ChildProcess.h"
+#include "common/support/CopiesGate.h"
 #include "common/support/FullDisk.h"
 #include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -92,12 +94,13 @@ protected:
         RegistryFileOpen(mPath);
     }
 
-    // Files left in the store's folder beside it (temporary files of saves).
+    // Files left in the store's folder beside it (temporary files of saves); the lock files
+    // of stores stay there by design.
     size_t FilesBesideTheStore() const
     {
         size_t count = 0;
         for (const auto& entry : std::filesystem::directory_iterator(mDir.mPath))
-            count += entry.path().filename() == "registry.bin" ? 0 : 1;
+            count += entry.path().filename() == "registry.bin" || entry.path().extension() == ".lock" ? 0 : 1;
         return count;
     }
 
@@ -575,16 +578,31 @@ TEST_F(RegistryTest, FullDiskLeavesTheOldFileWhole)
 
 TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
 {
-    RegistryFileOpen(mPath);
-    WriteNumber("A", "x", 5);
-    // A folder put at the name after loading: the rename fails.
-    ASSERT_EQ(mkdir(mPath.c_str(), 0700), 0);
-    ASSERT_EQ(mkdir((mPath + "/inside").c_str(), 0700), 0);
-    int error = 0;
-    EXPECT_FALSE(RegistryFileClose(&error));
-    EXPECT_EQ(error, EISDIR);
-    EXPECT_EQ(FilesBesideTheStore(), 0u);
-    EXPECT_EQ(Number("A", "x"), 5);
+    // A folder put at the name after loading, found by the save as it reads the store
+    // again (never written over); or put there while the save writes: the rename fails.
+    for (const bool whileSaving : {false, true})
+    {
+        SCOPED_TRACE(whileSaving ? "while saving" : "after loading");
+        std::filesystem::remove_all(mPath);
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        WriteNumber("A", "x", 5);
+        auto putFolder = [this]
+        { return mkdir(mPath.c_str(), 0700) == 0 && mkdir((mPath + "/inside").c_str(), 0700) == 0; };
+        if (!whileSaving)
+        {
+            ASSERT_TRUE(putFolder());
+        }
+        int error = 0;
+        {
+            ScopedBeforeRename folder([&](const std::string&) { return !whileSaving || putFolder(); });
+            EXPECT_FALSE(RegistryFileClose(&error));
+        }
+        EXPECT_EQ(error, EISDIR);
+        EXPECT_TRUE(std::filesystem::is_directory(mPath + "/inside"));
+        EXPECT_EQ(FilesBesideTheStore(), 0u);
+        EXPECT_EQ(Number("A", "x"), 5);
+    }
 }
 
 // Two copies of the program save one store while a third reads it (nothing tells them of
@@ -642,4 +660,191 @@ TEST_F(RegistryTest, TwoProcessesSavingOneStoreNeverLeaveADamagedFile)
     EXPECT_EQ(damaged, 0) << "of " << reads << " reads";
     EXPECT_NE(ReadFile(mPath), kEmptyStore);
     EXPECT_EQ(FilesBesideTheStore(), 0u);
+}
+
+// ------------------------------------------------------- copies of the program
+
+namespace
+{
+
+typedef std::optional<std::string> Text;
+
+// What a copy does to a value besides setting it.
+const std::string kErase = "<erase>";        // erases the value
+const std::string kEraseKey = "<erase key>"; // erases the value's key
+const std::string kRefused = "<refused>";    // a write the value refuses (an empty entry)
+
+// "Key\\name" under "Settings", split as the store keys it.
+std::pair<std::string, std::string> KeyAndName(const std::string& path)
+{
+    const size_t slash = path.rfind('\\');
+    if (slash == std::string::npos)
+        return {"Settings", path};
+    return {"Settings\\" + path.substr(0, slash), path.substr(slash + 1)};
+}
+
+Text StoredText(const std::string& path)
+{
+    const auto [key, name] = KeyAndName(path);
+    char buffer[64];
+    uint32_t type = 0, length = sizeof(buffer);
+    if (!VaxoRegistryRead(key, name, &type, reinterpret_cast<unsigned char*>(buffer), &length) ||
+        type != REG_SZ)
+        return std::nullopt;
+    return std::string(buffer, length - 1);
+}
+
+bool Do(const std::string& path, const Text& action)
+{
+    const auto [key, name] = KeyAndName(path);
+    if (!action)
+        return true;
+    if (*action == kErase)
+        return VaxoRegistryEraseVal(key, name);
+    if (*action == kEraseKey)
+        return VaxoRegistryEraseKey(key);
+    if (*action == kRefused)
+        return VaxoRegistryWrite(key, name, REG_DWORD, reinterpret_cast<const unsigned char*>("ab"), 2);
+    return WriteString(key, name, *action);
+}
+
+} // namespace
+
+// Two copies of the program on one store, as a player starts them: B is started first and
+// saves last, A changes settings and saves in between. Each save applies only what its copy
+// changed to the store as the file holds it then: what B writes back as it held it (as the
+// application writes all its settings at its end) does not undo A's settings.
+TEST_F(RegistryTest, CopiesSavingInTurnKeepWhatTheOtherChanged)
+{
+    // Value (under "Settings"), the file at the start, what copy A does, what copy B does;
+    // then the store after both saved. No text: no value, or nothing done.
+    const std::tuple<const char*, Text, Text, Text, Text> rows[] = {
+        {"MusicVolume", "85", "31", "85", "31"}, // B writes back what it held
+        {"Is3D", "0", "1", "0", "1"},
+        {"UserProfile", "Ann", "Victor", {}, "Victor"}, // B played nobody
+        {"SfxVolume", "85", {}, "40", "40"},
+        {"InProgress", "1", "0", "0", "0"},
+        {"Both", "1", "2", "3", "3"}, // the later save's change
+        {"Untouched", "u", {}, {}, "u"},
+        {"NewInA", {}, "a", {}, "a"},
+        {"NewInBoth", {}, "a", "b", "b"},
+        {"ErasedByA", "1", kErase, "1", {}},
+        {"ErasedByB", "1", "2", kErase, {}},
+        {"RefusedInB", {}, "a", kRefused, "a"}, // an empty entry holds nothing to save
+        {"Dialog\\Folder", "/home", kEraseKey, "/home", {}},
+        {"Shared\\Old", "1", {}, kEraseKey, {}},
+        {"Shared\\New", {}, "n", {}, "n"}, // what B did not know of its key stays
+    };
+    RegistryFileOpen(mPath);
+    for (const auto& [path, start, a, b, after] : rows)
+        ASSERT_TRUE(Do(path, start)) << path;
+    ASSERT_TRUE(RegistryFileClose());
+
+    // Copy B: this process, loaded before A saves.
+    RegistryResetForTest();
+    RegistryFileOpen(mPath);
+    const int copyA = RunInChild(
+        [&]
+        {
+            RegistryResetForTest();
+            RegistryFileOpen(mPath);
+            for (const auto& [path, start, a, b, after] : rows)
+                Do(path, a);
+            return RegistryFileClose() ? 0 : 1;
+        });
+    ASSERT_EQ(copyA, 0);
+    for (const auto& [path, start, a, b, after] : rows)
+        Do(path, b);
+    int error = -1;
+    EXPECT_TRUE(RegistryFileClose(&error));
+    EXPECT_EQ(error, 0);
+    // B holds what it saved, and the file holds it.
+    for (const auto& [path, start, a, b, after] : rows)
+        EXPECT_EQ(StoredText(path), after) << path << ", held";
+    std::vector<std::string> names;
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("Settings\\Dialog", &names));
+    RegistryResetForTest();
+    RegistryFileOpen(mPath);
+    for (const auto& [path, start, a, b, after] : rows)
+        EXPECT_EQ(StoredText(path), after) << path << ", saved";
+    EXPECT_FALSE(VaxoRegistryGetSubKeys("Settings\\Dialog", &names));
+}
+
+// Eight copies, each loaded before any saved, save at the same moment, twenty times each, a
+// value of their own: every copy's last value is kept.
+TEST_F(RegistryTest, CopiesSavingAtOnceEachKeepTheirValues)
+{
+    constexpr int kCopies = 8;
+    constexpr uint32_t kRounds = 20;
+    Load(kAx5);
+    RegistryResetForTest();
+    CopiesGate gate;
+    std::vector<pid_t> copies;
+    for (int copy = 0; copy < kCopies; copy++)
+    {
+        copies.push_back(StartChild(
+            [&, copy]
+            {
+                RegistryFileOpen(mPath);
+                if (!gate.Pass())
+                    return 2;
+                bool saved = true;
+                for (uint32_t round = 1; round <= kRounds; round++)
+                    saved = WriteNumber("Copies", "Copy" + std::to_string(copy), round) &&
+                            RegistryFileClose() && saved;
+                return saved ? 0 : 1;
+            }));
+        ASSERT_GE(copies.back(), 0);
+    }
+    EXPECT_TRUE(gate.OpenWhenAllHere(kCopies));
+    for (pid_t pid : copies)
+        EXPECT_EQ(WaitForChild(pid, 120), 0);
+    RegistryFileOpen(mPath);
+    for (int copy = 0; copy < kCopies; copy++)
+        EXPECT_EQ(Number("Copies", "Copy" + std::to_string(copy)), kRounds) << copy;
+    EXPECT_EQ(Number("A", "x"), 5);
+    EXPECT_EQ(FilesBesideTheStore(), 0u);
+}
+
+// A hand-made file may share one key under two names at every level: forty levels of it are
+// 2^40 paths, but a save merges each key once.
+TEST_F(RegistryTest, KeysSharedAtEveryLevelAreMergedOnce)
+{
+    constexpr int kLevels = 40;
+    // Root: "k", the first key; each key then holds "a", the next key, and "b", a reference
+    // to it (object ids count keys from 0 for "k"); the last holds the number "v" = 5.
+    Bytes tail = {2, 1, 0, 0, 0, 1, 0, 'v', 0xFF, 0xFF, 0xFF, 0xFF, 4, 5, 0, 0, 0};
+    for (int level = kLevels - 1; level >= 1; level--)
+    {
+        Bytes key = {1, 2, 0, 0, 0, 1, 0, 'a', 0xFF, 0xFF, 0xFF, 0xFF};
+        key.insert(key.end(), tail.begin(), tail.end());
+        key.insert(key.end(), {1, 0, 'b', uint8_t(level), 0, 0, 0});
+        tail = key;
+    }
+    Bytes file = {1, 0, 0, 0, 1, 1, 0, 0, 0, 1, 0, 'k', 0xFF, 0xFF, 0xFF, 0xFF};
+    file.insert(file.end(), tail.begin(), tail.end());
+    std::string viaA = "k", viaB = "k";
+    for (int level = 1; level < kLevels; level++)
+    {
+        viaA += "\\a";
+        viaB += level % 2 == 0 ? "\\a" : "\\b";
+    }
+    Load(file);
+    ASSERT_EQ(Number(viaB, "v"), 5);
+    const int status = WaitForChild(StartChild(
+                                        [&]
+                                        {
+                                            WriteNumber(viaA, "v", 6);
+                                            RegistryFileClose();
+                                            RegistryResetForTest();
+                                            RegistryFileOpen(mPath);
+                                            const bool changed = Number(viaB, "v") == 6;
+                                            VaxoRegistryEraseKey("k");
+                                            RegistryFileClose();
+                                            RegistryResetForTest();
+                                            RegistryFileOpen(mPath);
+                                            return changed && Number(viaB, "v") == -1 ? 0 : 1;
+                                        }),
+                                    20);
+    EXPECT_EQ(status, 0) << (status == -1 ? "still saving after 20 seconds" : "not saved");
 }
