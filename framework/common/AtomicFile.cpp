@@ -4,11 +4,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <thread>
 
 namespace Vaxo
 {
@@ -306,6 +309,29 @@ void RemoveStaleTempFiles(const std::string& folder,
             ::unlink(path.c_str());
     }
     ::closedir(dir);
+}
+
+TurnLock::TurnLock(int fd) : mFd(fd)
+{
+    constexpr std::chrono::milliseconds kWait(5000);
+    constexpr std::chrono::milliseconds kPoll(2);
+    const auto giveUp = std::chrono::steady_clock::now() + kWait;
+    while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
+    {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
+        {
+            ::close(mFd);
+            mFd = -1;
+        }
+        else
+            std::this_thread::sleep_for(kPoll);
+    }
+}
+
+TurnLock::~TurnLock()
+{
+    if (mFd >= 0)
+        ::close(mFd);
 }
 
 } // namespace Vaxo

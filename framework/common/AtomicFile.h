@@ -75,6 +75,23 @@ struct FileSetAside
 // the folder's write permission.
 FileSetAside SetFileAside(const std::string& fileName, int readError);
 
+// An exclusive flock on an open file (a descriptor it then owns, and closes with the lock): copies
+// of the program take turns at a file they share this way, each holding it only while it reads
+// and writes. A copy waits at most five seconds for another to let go, then goes on without it:
+// one stopped while holding it must not stop the others for good. A descriptor below 0, or a
+// system without flock, gives no lock.
+class TurnLock
+{
+public:
+    explicit TurnLock(int fd);
+    ~TurnLock();
+    TurnLock(const TurnLock&) = delete;
+    TurnLock& operator=(const TurnLock&) = delete;
+
+private:
+    int mFd;
+};
+
 // Removes the temporary files that saves interrupted by a crash left in `folder`: named
 // "<name>.vaxo-save-XXXXXX" as WriteFileAtomically makes them, for the names isStoredFile accepts, and
 // written long enough ago that no running copy of the program can still be saving them.

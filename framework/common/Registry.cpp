@@ -6,18 +6,14 @@
 #include "common/AtomicFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <set>
-#include <thread>
 #include <utility>
 
 namespace Vaxo
@@ -30,11 +26,6 @@ namespace
 
 const int32_t kFileVersion = 1;
 const uint32_t kMaxBytes = 0xFFFF; // a String's 16-bit length
-// How long a load or save waits for another copy of the program to be done with the store's
-// file before it goes on without the lock: a copy holds it only while it reads and writes
-// the file, and one stopped meanwhile must not stop this one for good.
-constexpr std::chrono::milliseconds kFileLockWait(5000);
-constexpr std::chrono::milliseconds kFileLockPoll(2);
 
 // The store's process-wide state: built on first use, never destroyed, so no
 // static destructor can run while another thread still uses it.
@@ -90,42 +81,15 @@ struct SyncSubKey
 
 // Held while a load or a save reads the store's file and writes it back: copies of the
 // program saving at the same moment then each apply their changes to what the one before
-// saved. An flock on "<store>.lock" beside the store; where that cannot be had (a folder the
-// copy may not write, where a save fails anyway), or not within kFileLockWait, the copy goes
-// on without it.
-class StoreFileLock
+// saved. A TurnLock on "<store>.lock" beside the store; where that cannot be had (a folder the
+// copy may not write, where a save fails anyway), the copy goes on without it.
+int OpenStoreLockFile(const std::string& storePath)
 {
-public:
-    explicit StoreFileLock(const std::string& storePath)
-    {
-        const std::string lockPath = storePath + ".lock";
-        mFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        // One another user made: a lock needs no write permission.
-        if (mFd < 0)
-            mFd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-        const auto giveUp = std::chrono::steady_clock::now() + kFileLockWait;
-        while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
-        {
-            const bool retry = errno == EWOULDBLOCK || errno == EINTR;
-            if (!retry || std::chrono::steady_clock::now() > giveUp)
-                Release();
-            else
-                std::this_thread::sleep_for(kFileLockPoll);
-        }
-    }
-    ~StoreFileLock() { Release(); }
-    StoreFileLock(const StoreFileLock&) = delete;
-    StoreFileLock& operator=(const StoreFileLock&) = delete;
-
-private:
-    void Release()
-    {
-        if (mFd >= 0)
-            ::close(mFd);
-        mFd = -1;
-    }
-    int mFd = -1;
-};
+    const std::string lockPath = storePath + ".lock";
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // One another user made: a lock needs no write permission.
+    return fd >= 0 ? fd : ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+}
 
 // A whole store file's bytes as a tree; AceException when they are damaged.
 SmartPtr<FRegKey> ParseStore(const char* bytes, size_t length)
@@ -149,7 +113,7 @@ enum class DiskStore
     kUnusable, // it could not be read (*reason: the errno value) or is damaged (*reason: 0)
 };
 
-// Reads the store's file into *bytes and *store; the caller holds the StoreFileLock.
+// Reads the store's file into *bytes and *store; the caller holds the store's TurnLock.
 DiskStore ReadDiskStore(const std::string& path, std::vector<char>* bytes, SmartPtr<FRegKey>* store,
                         int* reason)
 {
@@ -289,7 +253,7 @@ private:
 // file and what this copy holds as they were), 0 when saved.
 int SaveStore(RegistryState& state)
 {
-    StoreFileLock fileLock(state.path);
+    TurnLock fileLock(OpenStoreLockFile(state.path));
     std::vector<char> bytes;
     SmartPtr<FRegKey> merged;
     int reason = 0;
@@ -516,7 +480,7 @@ void RegistryFileOpen(const std::string& path)
     RemoveStaleTempFiles(GetFileDir(path, true), [&name](const std::string& saved) { return saved == name; });
 
     // Not while another copy saves: the file it is replacing must not be taken for damaged.
-    StoreFileLock fileLock(path);
+    TurnLock fileLock(OpenStoreLockFile(path));
     try
     {
         std::vector<char> bytes;

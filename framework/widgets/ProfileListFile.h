@@ -3,6 +3,7 @@
 // turns at while they read, merge and write the list, and the order in which ids are given.
 #pragma once
 
+#include "common/AtomicFile.h"
 #include "widgets/ProfileMgr.h"
 
 #include <algorithm>
@@ -34,18 +35,15 @@ bool WriteListLast(const ListLast& last);
 // A name for a list started anew: random, never 0.
 uint64_t NewListIdentity();
 
-// The lock on the profile folder. Released when it goes (closing releases it).
+// The lock on the profile folder (a TurnLock). take false: none (a demo being played back
+// touches no file of this machine).
 class ProfileListLock
 {
 public:
-    // take false: no lock (a demo being played back touches no file of this machine).
     explicit ProfileListLock(bool take);
-    ~ProfileListLock();
-    ProfileListLock(const ProfileListLock&) = delete;
-    ProfileListLock& operator=(const ProfileListLock&) = delete;
 
 private:
-    int mFd = -1;
+    TurnLock mLock;
 };
 
 // The lowest id above `counter` that isFree(id) accepts: ids are not given twice while the

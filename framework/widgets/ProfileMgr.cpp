@@ -13,15 +13,11 @@
 #include "common/DataSync.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <chrono>
 #include <climits>
-#include <thread>
 
 namespace Vaxo
 {
@@ -29,11 +25,6 @@ namespace Vaxo
 namespace
 {
 const char* const kUserProfileSetting = "UserProfile";
-// How long a copy waits for another copy to be done with users.dat before it goes on
-// without the lock: a copy holds it only while it reads and writes the list, and one that
-// was stopped meanwhile must not stop this one for good.
-constexpr std::chrono::milliseconds kLockWait(5000);
-constexpr std::chrono::milliseconds kLockPoll(5);
 
 // users.dat, users.last and the player files ("user<id>.dat"): their saves' temporary files
 // are the manager's to clear away.
@@ -62,27 +53,8 @@ bool NewerUsersFileVersion(int32_t version)
 }
 
 ProfileListLock::ProfileListLock(bool take)
+    : mLock(take ? ::open(Profile::mProfileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1)
 {
-    if (!take)
-        return;
-    mFd = ::open(Profile::mProfileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
-    while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
-    {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
-        {
-            ::close(mFd);
-            mFd = -1;
-        }
-        else
-            std::this_thread::sleep_for(kLockPoll);
-    }
-}
-
-ProfileListLock::~ProfileListLock()
-{
-    if (mFd >= 0)
-        ::close(mFd);
 }
 
 ProfileMgr::ProfileMgr(VaxoAppBase* app, ProfileFactory factory)
