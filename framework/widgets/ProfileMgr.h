@@ -92,8 +92,8 @@ public:
     // last one closes, if it is still in the widget tree. Not owned.
     Widget* mOldFocus;
     // In file order; new profiles at the end. Each merge with the list on disk replaces it
-    // (a save, GetProfile with details, the player list opening): a loop that saves players
-    // goes over a copy.
+    // (a save, GetProfile with details, SetCurProfile, the player list opening): a loop that
+    // saves players goes over a copy.
     ProfileList mProfiles;
     // Null only while no player exists.
     SmartPtr<Profile> mCurProfile;
@@ -139,8 +139,9 @@ public:
     // (one whose file is still there was lost with the list, not deleted), a player added
     // here gets an id above the last one either copy gave out and no player file has, and
     // of two names that differ only in letter case, the one not on disk gets a number. A
-    // current player another copy deleted is not written: the user is told, and asked for
-    // another (the player list, or the new-player dialog when none is left). Then writes
+    // current player another copy deleted, or took over (TakenOver), is not written: the user
+    // is told, and asked for another (the player list, or the new-player dialog when none is
+    // left). Then writes
     // "UserProfile" as the list names the current player now (none once the player played
     // here is gone; a copy that played nobody leaves it). True when users.dat holds the list
     // now.
@@ -158,11 +159,14 @@ public:
     // player file does not exist; its file (a fresh player's details) and users.dat are
     // written at once.
     Profile* CreateProfile(const std::string& name);
-    // The current player's details saved first; a listed player another copy deletes
-    // meanwhile is lost as a current one is (see Save). A player list that asked for a player
-    // (none was current) closes once one is. Neither the player given nor the one that was
-    // current is freed when lost: the caller may still read them. A player another running
-    // copy plays is not taken: a box says so, and the current player stays.
+    // The list on disk merged first, with the current player's details saved; a listed player
+    // another copy deletes meanwhile is lost as a current one is (see Save), and a current
+    // player that pass loses (deleted or taken over elsewhere) is not taken back by the same
+    // call. The player given is read from his file when his details here are not his file's.
+    // A player list that asked for a player (none was current) closes once one is. Neither the
+    // player given nor the one that was current is freed when lost: the caller may still read
+    // them. A player another running copy plays is not taken: a box says so, and the current
+    // player stays.
     void SetCurProfile(Profile* profile);
     void SaveCurProfileIfDirty();
 
