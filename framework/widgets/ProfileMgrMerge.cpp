@@ -656,24 +656,24 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         // player of a list started again (given again once the file was gone), deleted by
         // another copy: it stays deleted, and its progress is not written. Else the list was
         // lost, and the player keeps his id and file, and the name of the list that gave it.
+        // His file still there, under an id no other player has, is his: another copy may have
+        // taken him over (see below).
         const bool idOnDisk = idsOnDisk.count(listed->mId) != 0;
-        // One whose progress the pass writes keeps his id only where his lock and file are still
-        // his: the list no longer says who holds them.
-        const bool writes = profile == pass->mPlayed || profile == saving;
         if (!idOnDisk && fileThere(listed->mId))
-            place(profile, profile->mId == listed->mId && !(writes && takenElsewhere(profile)), listed->mOrigin);
+            place(profile, profile->mId == listed->mId, listed->mOrigin);
         // The player played (or saved) is deleted elsewhere only on evidence: the list he was on,
         // read whole, no longer names him, and his file went with him (a deletion erases it under
         // the same lock). A list lost, set aside, started anew or of another name says nothing of
-        // him: he is put back, under his id where no one else has it.
+        // him: he is put back, under his id where no one else has it and no other copy locks it.
         else if (profile == pass->mPlayed && !(sameList && pass->mListRead && !idOnDisk))
         {
             place(profile, profile->mId == listed->mId && !takenElsewhere(profile), listed->mOrigin);
             putBack.insert(profile.get());
         }
     }
-    // Named by the list under their ids, they are its players: when another copy took one (his
-    // lock, or a save of his file this copy has not read), he is that copy's now.
+    // Named by the list under their ids, or holding their files under ids no player has, they
+    // are those ids' players: when another copy took one (his lock, or a save of his file this
+    // copy has not read), he is that copy's now.
     for (const Profile* profile : {pass->mPlayed, static_cast<const Profile*>(saving)})
     {
         if (profile != nullptr && fileIds.count(profile) != 0 && takenElsewhere(profile))

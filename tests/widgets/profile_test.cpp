@@ -781,7 +781,8 @@ public:
     void Reset() override { mTag.clear(); }
     void SyncDetails(DataSync& sync) override { sync.SyncString(mTag); }
     static Profile* Make() { return new TagProfile(); }
-    static std::string TagOf(const std::string& name) { return name.substr(0, name.find('~')); }
+    // Before a "~", or a number a merge put after the name: one word.
+    static std::string TagOf(const std::string& name) { return name.substr(0, name.find_first_of("~ ")); }
 };
 
 // A player of the copies' race: his tag, and the save his file holds ("<copy>s<step>" of the step
@@ -1200,7 +1201,7 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             // written for under it.
             std::map<int32_t, std::vector<std::string>> given;
             std::map<int32_t, std::set<std::string>> written;
-            std::set<std::string> kept, gone;
+            std::set<std::string> ided, gone;
             std::set<int32_t> sharedIds, sharedFiles;
             // Once both list files are lost, nothing on disk holds the id of a player deleted
             // before: it may be given again, but not while that player lives, and no progress is
@@ -1237,10 +1238,7 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 if (what == "gone" || what == "crossed")
                 {
                     if (what == "gone")
-                    {
-                        kept.erase(second);
                         gone.insert(second);
-                    }
                     crossed += what == "crossed" ? 1 : 0;
                     continue;
                 }
@@ -1258,13 +1256,18 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                         sharedFiles.insert(id);
                     continue;
                 }
-                kept.insert(third);
+                // A copy notes an id it saw change after its pass is done: maybe once another copy
+                // deleted that player.
+                ided.insert(third);
                 if (std::find(players.begin(), players.end(), third) != players.end())
                     continue;
                 if (!players.empty() && (!givenAgain || gone.count(players.back()) == 0))
                     sharedIds.insert(id);
                 players.push_back(third);
             }
+            std::set<std::string> kept;
+            std::set_difference(ided.begin(), ided.end(), gone.begin(), gone.end(),
+                                std::inserter(kept, kept.end()));
             // A deleted player's file is erased. Where the list was lost or cannot be read, one may
             // come back: a copy that cannot tell he was deleted saves the progress it holds, a new
             // line of saves on none that is there.
