@@ -1483,10 +1483,49 @@ Tone Lasting(double hz, int64_t frames, int32_t rate, int32_t channels = 2)
     return {hz, double(frames) / rate, rate, channels};
 }
 
+// Checks that the tones, one after another from frame `start` of left and right, are heard as they
+// were encoded on a device of rate `device`: each link's pitch on both sides (a stereo link an octave
+// higher on the right) and loudness, times `volume`. Answers the frames they take.
+double ExpectHeardAsEncoded(const std::vector<int16_t>& left, const std::vector<int16_t>& right, size_t start,
+                            const std::vector<Tone>& tones, int device, const std::string& what,
+                            double volume = 1.0)
+{
+    double at = double(start);
+    for (size_t link = 0; link < tones.size(); ++link)
+    {
+        // Converted as a WAV of the link's rate and channels is: SDL 1.2 only doubles or halves
+        // a rate, so one between those steps is heard off pitch. Frequencies are measured as
+        // though the device ran at kDiskRate.
+        const Tone& tone = tones[link];
+        SDL_AudioCVT cvt;
+        SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2, device);
+        const double frames = tone.seconds * tone.rate * tone.channels / 2 * cvt.len_ratio;
+        const double hz = tone.hz * tone.seconds * kDiskRate / frames;
+        const size_t end = std::min(left.size(), size_t(at + frames) - 500);
+        const size_t first = std::min(end, size_t(at) + 500);
+        EXPECT_NEAR(MeasureFrequency(left, first, end), hz, hz / 100) << what << ", link " << link;
+        // A stereo link has its tone an octave higher on the right.
+        EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100) << what << ", link " << link;
+        // As loud as encoded, half of full scale, on both sides (the lowest qualities overshoot
+        // by up to a fifth); a link read from inside a frame is noise at full scale.
+        for (const std::vector<int16_t>* side : {&left, &right})
+        {
+            int peak = 0;
+            for (size_t f = first; f < end; ++f)
+                peak = std::max(peak, std::abs(int((*side)[f])));
+            EXPECT_NEAR(peak, 16384 * volume, 6000 * volume) << what << ", link " << link;
+        }
+        at += frames;
+    }
+    return at - double(start);
+}
+
 // An Ogg Vorbis sound holds what its file decodes to, every link of a chained file in order, each
 // converted from its own rate and channels; never what the file claims, nor samples left
 // unwritten. Each row's sound is compared, link by link, with the tones encoded in it, as the
-// mixer plays it (each link's pitch, loudness and channels), and the file is heard as a song too.
+// mixer plays it (each link's pitch, loudness and channels), and so is what plays of the file as a
+// song (a chained one the framework plays, each link starting on a whole frame; SDL_mixer's own
+// player went on from inside a frame).
 TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
 {
     const OggSoundRow rows[] = {
@@ -1546,40 +1585,18 @@ TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
         ASSERT_TRUE(mManager->LoadSound(unsigned(i), name)) << what;
         const std::vector<int16_t> left = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 0);
         const std::vector<int16_t> right = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 1);
-        double at = 0;
-        for (size_t link = 0; link < tones.size(); ++link)
-        {
-            // Converted as a WAV of the link's rate and channels is: SDL 1.2 only doubles or halves
-            // a rate, so one between those steps is heard off pitch. Frequencies are measured as
-            // though the device ran at kDiskRate.
-            const Tone& tone = tones[link];
-            SDL_AudioCVT cvt;
-            SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2, device);
-            const double frames = tone.seconds * tone.rate * tone.channels / 2 * cvt.len_ratio;
-            const double hz = tone.hz * tone.seconds * kDiskRate / frames;
-            const size_t end = std::min(left.size(), size_t(at + frames) - 500);
-            const size_t first = std::min(end, size_t(at) + 500);
-            EXPECT_NEAR(MeasureFrequency(left, first, end), hz, hz / 100) << what << ", link " << link;
-            // A stereo link has its tone an octave higher on the right.
-            EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100)
-                << what << ", link " << link;
-            // As loud as encoded, half of full scale, on both sides (the lowest qualities overshoot
-            // by up to a fifth); a link read from inside a frame is noise at full scale.
-            for (const std::vector<int16_t>* side : {&left, &right})
-            {
-                int peak = 0;
-                for (size_t f = first; f < end; ++f)
-                    peak = std::max(peak, std::abs(int((*side)[f])));
-                EXPECT_NEAR(peak, 16384, 6000) << what << ", link " << link;
-            }
-            at += frames;
-        }
+        const double at = ExpectHeardAsEncoded(left, right, 0, tones, device, std::string(what) + " as a sound");
         EXPECT_NEAR(double(left.size()), at, at / 1000 + 64) << what;
         ASSERT_TRUE(music->LoadMusic(int(i), name + ".ogg")) << what;
         ASSERT_TRUE(WaitMixed(4096)); // the last song's last buffer out
         const int64_t from = MixedFrames();
         music->PlayMusic(int(i), 0, true);
-        EXPECT_TRUE(WaitHeard(from)) << what;
+        ASSERT_TRUE(WaitForWithin(int64_t(at) + kDiskRate, [&] { return !music->IsPlaying(int(i)); })) << what;
+        ASSERT_TRUE(WaitMixed(4096)); // all of it in the file
+        const auto [songLeft, songRight] = MixedSince(from);
+        const Sound song = FindSound(songLeft);
+        ExpectHeardAsEncoded(songLeft, songRight, song.first, tones, device, std::string(what) + " as a song");
+        EXPECT_NEAR(double(song.Frames()), at, at / 1000 + 64) << what << " as a song";
         music->StopAllMusic();
     }
 }
