@@ -148,7 +148,9 @@ protected:
     bool WaitForWithin(int64_t frames, const std::function<bool()>& done)
     {
         const int64_t limit = MixedFrames() + frames;
-        return WaitFor([&] { return done() || MixedFrames() >= limit; }) && done();
+        bool answered = false;
+        WaitFor([&] { return (answered = done()) || MixedFrames() >= limit; });
+        return answered;
     }
 
     // Waits until a loud sample (left channel) reaches the output file after frame `from`.
