@@ -2188,6 +2188,12 @@ TEST_F(SDLMusicTest, ChainedSongsPlayLoopPauseAndFadeAsOtherSongsDo)
         EXPECT_EQ(FindSound(heard().first, 4096).Frames(), 0u) << what;
         LoadChained(*mMusic, id, mDir + "song" + std::to_string(i) + ".ogg", tones);
     }
+    // A chained song of no sound at all, looping, ends and is reported finished: going round it for
+    // ever would hold the audio thread.
+    LoadChained(*mMusic, 9, mDir + "nothing.ogg", {{441, 0}, {441, 0}});
+    mMusic->PlayMusic(9, 0, false);
+    EXPECT_TRUE(WaitForWithin(kDiskRate, finished));
+    EXPECT_FALSE(mMusic->IsPlaying(9));
 }
 
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.
