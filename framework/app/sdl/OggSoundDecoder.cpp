@@ -125,7 +125,10 @@ public:
     explicit SoundBuilder(const MixerFormat& device) : mDevice(device) {}
 
     // Starts a link of this rate and channel count; false when SDL has no converter for it.
-    bool StartLink(int32_t rate, int32_t channels) { return BuildLinkConverter(&mCvt, rate, channels, mDevice); }
+    bool StartLink(int32_t rate, int32_t channels)
+    {
+        return BuildLinkConverter(&mCvt, rate, channels, mDevice);
+    }
 
     // What holding count more decoded bytes of the link would make the sound take.
     int64_t CostWith(int64_t count) const { return mLength + (mLink.Size() + count) * mCvt.len_mult; }
@@ -309,7 +312,8 @@ struct OggSongStream::Decoder
         {
             int readLink = 0;
             uint8_t read[kSongReadBytes];
-            const long got = ov_read(&file, reinterpret_cast<char*>(read), kSongReadBytes, 0, 2, 1, &readLink);
+            const long got =
+                ov_read(&file, reinterpret_cast<char*>(read), kSongReadBytes, 0, 2, 1, &readLink);
             // A damaged stretch, or the page read twice where a later link starts (the sound
             // decoder's note): decoding goes on after it.
             if (got == OV_HOLE)
@@ -319,7 +323,8 @@ struct OggSongStream::Decoder
             if (readLink != link)
             {
                 const vorbis_info* info = ov_info(&file, -1);
-                if (info == nullptr || !BuildLinkConverter(&cvt, int32_t(info->rate), int32_t(info->channels), device))
+                if (info == nullptr ||
+                    !BuildLinkConverter(&cvt, int32_t(info->rate), int32_t(info->channels), device))
                     break;
                 link = readLink;
                 // The converter works in place, in a buffer of its own growth.

@@ -197,7 +197,8 @@ void StreamedMusicFadeOut(int32_t ms)
     const int64_t part = m.fade == Fade::Out  ? m.fadeDone
                          : m.fade == Fade::In ? m.fadeFrames - m.fadeDone
                                               : 0;
-    m.fadeDone = m.fade == Fade::None ? 0 : part * frames / m.fadeFrames;
+    // In floating point: two fades of days each would overflow the product.
+    m.fadeDone = m.fade == Fade::None ? 0 : int64_t(double(part) * double(frames) / double(m.fadeFrames));
     m.fadeFrames = frames;
     m.fade = Fade::Out;
 }

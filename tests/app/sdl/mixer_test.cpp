@@ -1505,7 +1505,8 @@ double ExpectHeardAsEncoded(const std::vector<int16_t>& left, const std::vector<
         const size_t first = std::min(end, size_t(at) + 500);
         EXPECT_NEAR(MeasureFrequency(left, first, end), hz, hz / 100) << what << ", link " << link;
         // A stereo link has its tone an octave higher on the right.
-        EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100) << what << ", link " << link;
+        EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100)
+            << what << ", link " << link;
         // As loud as encoded, half of full scale, on both sides (the lowest qualities overshoot
         // by up to a fifth); a link read from inside a frame is noise at full scale.
         for (const std::vector<int16_t>* side : {&left, &right})
@@ -1585,17 +1586,20 @@ TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
         ASSERT_TRUE(mManager->LoadSound(unsigned(i), name)) << what;
         const std::vector<int16_t> left = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 0);
         const std::vector<int16_t> right = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 1);
-        const double at = ExpectHeardAsEncoded(left, right, 0, tones, device, std::string(what) + " as a sound");
+        const double at =
+            ExpectHeardAsEncoded(left, right, 0, tones, device, std::string(what) + " as a sound");
         EXPECT_NEAR(double(left.size()), at, at / 1000 + 64) << what;
         ASSERT_TRUE(music->LoadMusic(int(i), name + ".ogg")) << what;
         ASSERT_TRUE(WaitMixed(4096)); // the last song's last buffer out
         const int64_t from = MixedFrames();
         music->PlayMusic(int(i), 0, true);
-        ASSERT_TRUE(WaitForWithin(int64_t(at) + kDiskRate, [&] { return !music->IsPlaying(int(i)); })) << what;
+        ASSERT_TRUE(WaitForWithin(int64_t(at) + kDiskRate, [&] { return !music->IsPlaying(int(i)); }))
+            << what;
         ASSERT_TRUE(WaitMixed(4096)); // all of it in the file
         const auto [songLeft, songRight] = MixedSince(from);
         const Sound song = FindSound(songLeft);
-        ExpectHeardAsEncoded(songLeft, songRight, song.first, tones, device, std::string(what) + " as a song");
+        ExpectHeardAsEncoded(songLeft, songRight, song.first, tones, device,
+                             std::string(what) + " as a song");
         EXPECT_NEAR(double(song.Frames()), at, at / 1000 + 64) << what << " as a song";
         music->StopAllMusic();
     }
@@ -2037,7 +2041,8 @@ double FadeMs(const std::vector<int>& peaks, double from, double to)
 }
 
 // Writes a chained Ogg Vorbis file of the tones as path and loads it under songId.
-void LoadChained(SDLMusicInterface& music, int songId, const std::string& path, const std::vector<Tone>& tones)
+void LoadChained(SDLMusicInterface& music, int songId, const std::string& path,
+                 const std::vector<Tone>& tones)
 {
     const Bytes file = Chained(tones);
     std::ofstream(path).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
@@ -2091,7 +2096,8 @@ TEST_F(SDLMusicTest, ChainedSongsPlayLoopPauseAndFadeAsOtherSongsDo)
         auto [left, right] = heard();
         EXPECT_FALSE(mMusic->SongFinished()) << what;
         Sound song = FindSound(left);
-        const double length = ExpectHeardAsEncoded(left, right, song.first, tones, kDiskRate, what + ", once");
+        const double length =
+            ExpectHeardAsEncoded(left, right, song.first, tones, kDiskRate, what + ", once");
         EXPECT_NEAR(double(song.Frames()), length, 64) << what;
 
         // Paused as it starts (nothing is mixed in between): silent, still playing; then resumed, whole.
@@ -2120,7 +2126,8 @@ TEST_F(SDLMusicTest, ChainedSongsPlayLoopPauseAndFadeAsOtherSongsDo)
         ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
         mMusic->SetVolume(1.0);
         std::tie(left, right) = heard();
-        ExpectHeardAsEncoded(left, right, FindSound(left).first, tones, kDiskRate, what + ", at half volume", 0.5);
+        ExpectHeardAsEncoded(left, right, FindSound(left).first, tones, kDiskRate, what + ", at half volume",
+                             0.5);
 
         // Faded in at 0.02: over 500 ms, 470 ms of it from 3% to 97% of full.
         start([&] { mMusic->FadeIn(id, 0, 0.02, true); });
