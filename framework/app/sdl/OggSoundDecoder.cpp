@@ -88,25 +88,46 @@ private:
     size_t mUsed = 0; // bytes of the last piece
 };
 
-struct DeviceFormat
+// Converts a link of this rate and channel count as SDL_mixer converts a WAV of 16-bit little-endian
+// samples (its own Ogg readers' too); false when SDL has no converter for it.
+bool BuildLinkConverter(SDL_AudioCVT* cvt, int32_t rate, int32_t channels, const MixerFormat& device)
 {
-    int frequency = 0;
-    Uint16 format = 0;
-    int channels = 0;
-};
+    return SDL_BuildAudioCVT(cvt, AUDIO_S16LSB, Uint8(channels), int(rate), device.format,
+                             Uint8(device.channels), int(device.frequency)) >= 0;
+}
+
+// The bytes of one device frame.
+int64_t FrameBytes(const MixerFormat& device)
+{
+    return PitchFrameBytes({device.format, device.channels});
+}
+
+// No seek: libvorbisfile reads the file as a stream, link after link, and never looks for the
+// length its pages claim.
+const ov_callbacks kStreamCallbacks = {ReadMemory, nullptr, nullptr, nullptr};
+
+// What libvorbisfile's error number means for a sound or song.
+std::string DecoderError(long error)
+{
+    return "Vorbis data that the decoder cannot go on from (libvorbisfile error " + std::to_string(error) +
+           ")";
+}
+
+// Decoded samples are read in pieces of this many bytes: a sound's in larger ones (it is decoded
+// whole), a song's as SDL_mixer's reader reads them.
+constexpr int kSoundReadBytes = 16384;
+constexpr int kSongReadBytes = 4096;
 
 // The sound as it is decoded: the links converted so far, and the link being decoded.
 class SoundBuilder
 {
 public:
-    explicit SoundBuilder(const DeviceFormat& device) : mDevice(device) {}
+    explicit SoundBuilder(const MixerFormat& device) : mDevice(device) {}
 
     // Starts a link of this rate and channel count; false when SDL has no converter for it.
     bool StartLink(int32_t rate, int32_t channels)
     {
-        // As SDL_mixer converts a WAV of 16-bit little-endian samples (its own Ogg loader's too).
-        return SDL_BuildAudioCVT(&mCvt, AUDIO_S16LSB, Uint8(channels), rate, mDevice.format,
-                                 Uint8(mDevice.channels), mDevice.frequency) >= 0;
+        return BuildLinkConverter(&mCvt, rate, channels, mDevice);
     }
 
     // What holding count more decoded bytes of the link would make the sound take.
@@ -136,7 +157,7 @@ public:
         // number of frames leaves a link ending inside a frame, which would shift every later link
         // by part of a frame (heard as noise, or left and right swapped): that part-frame goes once
         // a link follows, as the mixer drops a lone sound's.
-        const int64_t frameBytes = PitchFrameBytes({mDevice.format, mDevice.channels});
+        const int64_t frameBytes = FrameBytes(mDevice);
         if (mSound != nullptr && frameBytes != 0)
             mLength -= mLength % frameBytes;
         // The first link's buffer becomes the sound's, the converter's spare room given back.
@@ -170,31 +191,25 @@ public:
     }
 
 private:
-    DeviceFormat mDevice;
+    MixerFormat mDevice;
     SDL_AudioCVT mCvt{};
     Pieces mLink;
     Buffer mSound; // the links converted so far
     int64_t mLength = 0;
 };
 
-std::string DecoderError(long error)
-{
-    return "Vorbis data that the decoder cannot go on from (libvorbisfile error " + std::to_string(error) +
-           ")";
-}
-
 // The sound of the open file, or null with *error saying why and *refused whether it is a sound
 // too long.
-Mix_Chunk* Decode(OggVorbis_File& file, const DeviceFormat& device, std::string* error, bool* refused)
+Mix_Chunk* Decode(OggVorbis_File& file, const MixerFormat& device, std::string* error, bool* refused)
 {
     SoundBuilder sound(device);
     int32_t link = -1;
-    static constexpr int kReadBytes = 16384;
-    std::vector<uint8_t> read(kReadBytes);
+    std::vector<uint8_t> read(kSoundReadBytes);
     for (;;)
     {
         int readLink = 0;
-        const long got = ov_read(&file, reinterpret_cast<char*>(read.data()), kReadBytes, 0, 2, 1, &readLink);
+        const long got =
+            ov_read(&file, reinterpret_cast<char*>(read.data()), kSoundReadBytes, 0, 2, 1, &readLink);
         if (got == 0)
             break;
         // A damaged stretch: what follows is decoded, as the song reader goes on past it. (The
@@ -243,19 +258,18 @@ Mix_Chunk* DecodeOggSound(const std::string& path, const uint8_t* data, size_t s
     std::string error;
     bool refused = false;
     Mix_Chunk* chunk = nullptr;
-    DeviceFormat device;
+    int frequency = 0;
+    Uint16 format = 0;
+    int channels = 0;
     MemorySource source = {data, size, 0};
-    // No seek: libvorbisfile reads the file as a stream, link after link, and never looks for the
-    // length its pages claim.
-    const ov_callbacks callbacks = {ReadMemory, nullptr, nullptr, nullptr};
     OggVorbis_File file;
-    if (Mix_QuerySpec(&device.frequency, &device.format, &device.channels) == 0)
+    if (Mix_QuerySpec(&frequency, &format, &channels) == 0)
         error = "no audio device open";
-    else if (const int opened = ov_open_callbacks(&source, &file, nullptr, 0, callbacks); opened < 0)
+    else if (const int opened = ov_open_callbacks(&source, &file, nullptr, 0, kStreamCallbacks); opened < 0)
         error = DecoderError(opened);
     else
     {
-        chunk = Decode(file, device, &error, &refused);
+        chunk = Decode(file, {frequency, format, channels}, &error, &refused);
         ov_clear(&file);
     }
     if (chunk == nullptr)
@@ -265,6 +279,111 @@ Mix_Chunk* DecodeOggSound(const std::string& path, const uint8_t* data, size_t s
                            : "sound file \"" + path + "\" failed to decode: " + error;
     }
     return chunk;
+}
+
+struct OggSongStream::Decoder
+{
+    std::shared_ptr<const std::vector<char>> bytes;
+    MixerFormat device;
+    int64_t frameBytes;
+    MemorySource source{};
+    OggVorbis_File file{};
+    bool open = false;
+    int32_t link = -1; // the link the converter is for
+    SDL_AudioCVT cvt{};
+    std::vector<uint8_t> converted; // the piece: decoded, then converted in place
+    size_t at = 0;                  // bytes of the piece already read
+    size_t end = 0;                 // its whole frames' bytes
+
+    ~Decoder() { Close(); }
+
+    void Close()
+    {
+        if (open)
+            ov_clear(&file);
+        open = false;
+    }
+
+    // Decodes and converts the next piece that holds a whole frame; false at the end, or where the
+    // decoder cannot go on.
+    bool NextPiece()
+    {
+        for (at = end = 0; open;)
+        {
+            int readLink = 0;
+            uint8_t read[kSongReadBytes];
+            const long got =
+                ov_read(&file, reinterpret_cast<char*>(read), kSongReadBytes, 0, 2, 1, &readLink);
+            // A damaged stretch, or the page read twice where a later link starts (the sound
+            // decoder's note): decoding goes on after it.
+            if (got == OV_HOLE)
+                continue;
+            if (got <= 0)
+                break;
+            if (readLink != link)
+            {
+                const vorbis_info* info = ov_info(&file, -1);
+                if (info == nullptr ||
+                    !BuildLinkConverter(&cvt, int32_t(info->rate), int32_t(info->channels), device))
+                    break;
+                link = readLink;
+                // The converter works in place, in a buffer of its own growth.
+                converted.resize(std::max(converted.size(), size_t(kSongReadBytes) * size_t(cvt.len_mult)));
+            }
+            std::memcpy(converted.data(), read, size_t(got));
+            cvt.buf = converted.data();
+            cvt.len = int(got);
+            if (cvt.needed != 0)
+                SDL_ConvertAudio(&cvt);
+            else
+                cvt.len_cvt = cvt.len;
+            // A part-frame is cut: the device plays whole frames, and the next piece starts a frame.
+            end = size_t(cvt.len_cvt - cvt.len_cvt % frameBytes);
+            if (end > 0)
+                return true;
+        }
+        Close();
+        return false;
+    }
+};
+
+OggSongStream::OggSongStream(std::shared_ptr<const std::vector<char>> bytes, const MixerFormat& device)
+    : mDecoder(std::make_unique<Decoder>())
+{
+    mDecoder->bytes = std::move(bytes);
+    mDecoder->device = device;
+    mDecoder->frameBytes = std::max<int64_t>(FrameBytes(device), 1);
+}
+
+OggSongStream::~OggSongStream() = default;
+
+bool OggSongStream::Rewind()
+{
+    Decoder& d = *mDecoder;
+    d.Close();
+    d.source = {reinterpret_cast<const uint8_t*>(d.bytes->data()), d.bytes->size(), 0};
+    d.link = -1;
+    d.at = d.end = 0;
+    // libvorbisfile clears what it read when the open fails.
+    const int opened = ov_open_callbacks(&d.source, &d.file, nullptr, 0, kStreamCallbacks);
+    if (opened < 0)
+    {
+        SDL_SetError("%s", DecoderError(opened).c_str());
+        return false;
+    }
+    d.open = true;
+    return true;
+}
+
+size_t OggSongStream::Read(const uint8_t** samples, size_t max)
+{
+    Decoder& d = *mDecoder;
+    if (d.at == d.end && !d.NextPiece())
+        return 0;
+    const size_t frames = std::min(max, d.end - d.at) / size_t(d.frameBytes);
+    *samples = d.converted.data() + d.at;
+    d.at += frames * size_t(d.frameBytes);
+    return frames * size_t(d.frameBytes);
 }
 
 } // namespace Vaxo

@@ -13,11 +13,16 @@
 //     whole (a song is streamed instead). No length the file claims is ever used.
 // The file is read as a stream, from its start: libvorbisfile then never searches it backwards,
 // and holds the headers of the link it decodes only.
+//
+// OggSongStream decodes a chained song the same way, a piece at a time as the mixer streams a song
+// (StreamedMusic.h plays it).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct Mix_Chunk;
 
@@ -36,5 +41,44 @@ constexpr int64_t kMaxSoundBytes = int64_t(64) << 20;
 // to say of the file (`refused sound file "P": ` and why for a sound too long, else `sound file
 // "P" failed to decode: ` and the decoder's error; SDL's error text holds it too, after the path).
 Mix_Chunk* DecodeOggSound(const std::string& path, const uint8_t* data, size_t size, std::string* failure);
+
+// What the device plays: its rate in Hz, its SDL audio format and its channels, as Mix_QuerySpec
+// answers them.
+struct MixerFormat
+{
+    int32_t frequency;
+    uint16_t format;
+    int32_t channels;
+};
+
+// An Ogg Vorbis song decoded as it plays, from the bytes SoundFileCheck passed: a piece of at most
+// 4 KiB of decoded samples at a time (as the mixer's own song reader decodes), converted from its
+// link's rate and channels for the device as the sound decoder converts them. Every piece is whole
+// device frames: the part-frame the converter leaves where it halves an odd count of frames (at a
+// link's end) is cut, so that the next link starts on a whole frame, where the mixer's reader went
+// on from inside the frame (noise, or left and right swapped). Holds the file and the decoder of
+// one link; nothing grows with the song's length.
+class OggSongStream
+{
+public:
+    // bytes: the whole file, shared with the song that holds it.
+    OggSongStream(std::shared_ptr<const std::vector<char>> bytes, const MixerFormat& device);
+    ~OggSongStream();
+    OggSongStream(const OggSongStream&) = delete;
+    OggSongStream& operator=(const OggSongStream&) = delete;
+
+    // Goes back to the song's start; false when the decoder cannot open the file (SDL's error says
+    // why). Nothing is read before.
+    bool Rewind();
+
+    // The next samples, up to max bytes (at least a frame), as whole device frames at *samples, valid
+    // until the next call: their size in bytes, 0 at the song's end or where the decoder cannot go on
+    // (a damaged stretch is skipped, as the mixer's reader skips it).
+    size_t Read(const uint8_t** samples, size_t max);
+
+private:
+    struct Decoder;
+    std::unique_ptr<Decoder> mDecoder;
+};
 
 } // namespace Vaxo

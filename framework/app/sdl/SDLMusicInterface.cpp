@@ -2,6 +2,7 @@
 
 #include "app/sdl/SDLSoundManager.h"
 #include "app/sdl/SoundFileCheck.h"
+#include "app/sdl/StreamedMusic.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -31,13 +32,44 @@ namespace
 {
 // SDL_mixer starts a song only once a fade-out under way has ended: the main thread would
 // stand still for the whole fade, and for ever while the music is paused. The faded song is
-// cut and reported finished, as the fade's end would have been.
+// cut and reported finished, as the fade's end would have been (a streamed one's too).
 void EndFadeOut()
 {
-    if (Mix_FadingMusic() != MIX_FADING_OUT)
-        return;
+    if (Mix_FadingMusic() == MIX_FADING_OUT)
+    {
+        Mix_HaltMusic();
+        gSDLSongFinished = 1;
+    }
+    if (StreamedMusicFadingOut())
+    {
+        StreamedMusicHalt();
+        gSDLSongFinished = 1;
+    }
+}
+
+// What follows acts on whichever player plays: SDL_mixer's or the framework's stream.
+void HaltSong()
+{
     Mix_HaltMusic();
-    gSDLSongFinished = 1;
+    StreamedMusicHalt();
+}
+
+void PauseSong()
+{
+    Mix_PauseMusic();
+    StreamedMusicPause();
+}
+
+void ResumeSong()
+{
+    Mix_ResumeMusic();
+    StreamedMusicResume();
+}
+
+void FadeOutSong(int ms)
+{
+    Mix_FadeOutMusic(ms);
+    StreamedMusicFadeOut(ms);
 }
 } // namespace
 
@@ -59,6 +91,13 @@ SDLMusicInterface::~SDLMusicInterface()
             Mix_FreeMusic(song);
 }
 
+std::shared_ptr<const std::vector<char>> SDLMusicInterface::StreamedSong(int songId) const
+{
+    if (songId < 0 || size_t(songId) >= mStreamedSongs.size())
+        return nullptr;
+    return mStreamedSongs[size_t(songId)];
+}
+
 Mix_Music* SDLMusicInterface::GetMusicById(int songId)
 {
     if (songId < 0 || size_t(songId) >= mMusicList.size())
@@ -72,10 +111,13 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
     if (songId < 0 || songId > kMaxSongId)
         return false;
     if (size_t(songId) >= mMusicList.size())
+    {
         mMusicList.resize(size_t(songId) + 1, nullptr);
+        mStreamedSongs.resize(size_t(songId) + 1);
+    }
     if (mMusicList[size_t(songId)] != nullptr)
         return false;
-    const CheckedSoundFile file = ReadCheckedSoundFile(fileName, SoundFileUse::Song);
+    CheckedSoundFile file = ReadCheckedSoundFile(fileName, SoundFileUse::Song);
     Mix_Music* song = file.failure.empty() ? Mix_LoadMUS(fileName.c_str()) : nullptr;
     if (song == nullptr)
     {
@@ -85,17 +127,40 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
         return false;
     }
     mMusicList[size_t(songId)] = song;
+    // The stream decodes the very bytes that were checked; SDL_mixer's song stays loaded beside
+    // them, so that the song table is as for any song.
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.bytes.data());
+    if (IsChainedOggSong(fileName, bytes, file.bytes.size()))
+        mStreamedSongs[size_t(songId)] = std::make_shared<const std::vector<char>>(std::move(file.bytes));
     return true;
 }
 
-void SDLMusicInterface::PlayMusic(int songId, int /*offset*/, bool noLoop)
+void SDLMusicInterface::Start(int songId, bool noLoop, bool fadeIn, int fadeMs)
 {
     Mix_Music* song = GetMusicById(songId);
     if (song == nullptr)
         return;
     EndFadeOut();
-    Mix_PlayMusic(song, noLoop ? 0 : -1);
+    const int loops = noLoop ? 0 : -1;
+    if (auto streamed = StreamedSong(songId))
+    {
+        Mix_HaltMusic();
+        StreamedMusicPlay(std::move(streamed), !noLoop, fadeIn ? fadeMs : 0, SDLMusicFinishedCallback);
+    }
+    else
+    {
+        StreamedMusicHalt();
+        if (fadeIn)
+            Mix_FadeInMusic(song, loops, fadeMs);
+        else
+            Mix_PlayMusic(song, loops);
+    }
     mCurrentSong = songId;
+}
+
+void SDLMusicInterface::PlayMusic(int songId, int /*offset*/, bool noLoop)
+{
+    Start(songId, noLoop, false, 0);
 }
 
 bool SDLMusicInterface::IsCurrent(int songId) const
@@ -107,25 +172,25 @@ void SDLMusicInterface::StopMusic(int songId)
 {
     if (!IsCurrent(songId))
         return;
-    Mix_HaltMusic();
+    HaltSong();
     mCurrentSong = -1;
 }
 
 void SDLMusicInterface::PauseMusic(int songId)
 {
     if (IsCurrent(songId))
-        Mix_PauseMusic();
+        PauseSong();
 }
 
 void SDLMusicInterface::ResumeMusic(int songId)
 {
     if (IsCurrent(songId))
-        Mix_ResumeMusic();
+        ResumeSong();
 }
 
 void SDLMusicInterface::StopAllMusic()
 {
-    Mix_HaltMusic();
+    HaltSong();
     mCurrentSong = -1;
 }
 
@@ -137,6 +202,7 @@ void SDLMusicInterface::UnloadMusic(int songId)
         return;
     Mix_FreeMusic(song);
     mMusicList[size_t(songId)] = nullptr;
+    mStreamedSongs[size_t(songId)].reset();
 }
 
 void SDLMusicInterface::UnloadAllMusic()
@@ -147,33 +213,28 @@ void SDLMusicInterface::UnloadAllMusic()
 
 void SDLMusicInterface::PauseAllMusic()
 {
-    Mix_PauseMusic();
+    PauseSong();
 }
 
 void SDLMusicInterface::ResumeAllMusic()
 {
-    Mix_ResumeMusic();
+    ResumeSong();
 }
 
 void SDLMusicInterface::FadeIn(int songId, int /*offset*/, double speed, bool noLoop)
 {
-    Mix_Music* song = GetMusicById(songId);
-    if (song == nullptr)
-        return;
-    EndFadeOut();
-    Mix_FadeInMusic(song, noLoop ? 0 : -1, MusicFadeTimeMs(speed));
-    mCurrentSong = songId;
+    Start(songId, noLoop, true, MusicFadeTimeMs(speed));
 }
 
 void SDLMusicInterface::FadeOut(int songId, bool /*stopSong*/, double speed)
 {
     if (IsCurrent(songId) && GetMusicById(songId) != nullptr)
-        Mix_FadeOutMusic(MusicFadeTimeMs(speed));
+        FadeOutSong(MusicFadeTimeMs(speed));
 }
 
 void SDLMusicInterface::FadeOutAll(bool /*stopSong*/, double speed)
 {
-    Mix_FadeOutMusic(MusicFadeTimeMs(speed));
+    FadeOutSong(MusicFadeTimeMs(speed));
 }
 
 void SDLMusicInterface::SetSongVolume(int /*songId*/, double /*volume*/) {}
@@ -184,7 +245,7 @@ void SDLMusicInterface::SetMusicAmplify(int /*songId*/, double /*amplify*/) {}
 
 bool SDLMusicInterface::IsPlaying(int songId)
 {
-    return IsCurrent(songId) && Mix_PlayingMusic() != 0;
+    return IsCurrent(songId) && (Mix_PlayingMusic() != 0 || StreamedMusicPlaying());
 }
 
 bool SDLMusicInterface::SongFinished()
@@ -200,6 +261,7 @@ bool SDLMusicInterface::HasSong(int songId)
 void SDLMusicInterface::SetVolume(double volume)
 {
     Mix_VolumeMusic(MixerVolume(volume));
+    StreamedMusicVolume(MixerVolume(volume));
 }
 
 void SDLMusicInterface::Update() {}

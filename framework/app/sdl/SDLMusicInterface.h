@@ -1,17 +1,22 @@
 // Internal to framework/app/sdl.
 // SDLMusicInterface: the music player over SDL_mixer 1.2's streamed music. Songs are
 // registered under small integer ids and one plays at a time; fades are the mixer's own.
+// A chained Ogg Vorbis song (links one after another), which SDL_mixer's player plays as noise
+// or with left and right swapped after a link that ends inside a device frame, is streamed by the
+// framework instead (StreamedMusic.h), with the same looping, fades, pausing and volume; every
+// other song is SDL_mixer's.
 //
 // gSDLSongFinished is set on the mixer's audio thread by the music-finished hook, which the
-// mixer calls when a song ends by itself or a fade-out ends (or by a start that cuts a
-// fade-out short); Mix_HaltMusic does not call it, so a song stopped by StopMusic is not
-// reported finished.
+// mixer (or the framework's stream) calls when a song ends by itself or a fade-out ends (or by a
+// start that cuts a fade-out short); Mix_HaltMusic does not call it, so a song stopped by
+// StopMusic is not reported finished.
 #pragma once
 
 #include "app/MusicInterface.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +45,9 @@ public:
     std::string mProgramName;
     // Indexed by song id; null where no song is loaded. Owned.
     std::vector<Mix_Music*> mMusicList;
+    // Indexed by song id as mMusicList: the checked file of a song the framework streams itself (a
+    // chained Ogg Vorbis one), shared with its stream while it plays; null for SDL_mixer's songs.
+    std::vector<std::shared_ptr<const std::vector<char>>> mStreamedSongs;
     // The song last started by PlayMusic or FadeIn, -1 when none or after a stop. A song
     // that ended by itself keeps its id here until the next start or stop.
     int mCurrentSong = -1;
@@ -86,6 +94,13 @@ public:
 
     // The largest song id LoadMusic takes: the list is one entry per id up to the largest.
     static constexpr int kMaxSongId = 65535;
+
+private:
+    // The checked file of songId when the framework streams it, else null.
+    std::shared_ptr<const std::vector<char>> StreamedSong(int songId) const;
+    // Starts songId, when it holds a song, on the player that plays it (halting the other): fading in
+    // over fadeMs when fadeIn, as Mix_FadeInMusic does, else as Mix_PlayMusic does.
+    void Start(int songId, bool noLoop, bool fadeIn, int fadeMs);
 };
 
 } // namespace Vaxo

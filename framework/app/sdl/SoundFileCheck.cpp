@@ -341,6 +341,13 @@ SongReader ReaderForContent(const uint8_t* data, size_t size)
     return SongReader::Module;
 }
 
+// The reader Mix_LoadMUS picks: by the name, else by the bytes.
+SongReader ReaderFor(const std::string& fileName, const uint8_t* data, size_t size)
+{
+    const SongReader reader = ReaderForName(fileName);
+    return reader == SongReader::ByContent ? ReaderForContent(data, size) : reader;
+}
+
 bool IsVoc(const uint8_t* data, size_t size)
 {
     return size >= 20 && Is(data, "Creative Voice File\x1a");
@@ -524,10 +531,7 @@ SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse u
 
 SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data, size_t size)
 {
-    SongReader reader = ReaderForName(fileName);
-    if (reader == SongReader::ByContent)
-        reader = ReaderForContent(data, size);
-    switch (reader)
+    switch (ReaderFor(fileName, data, size))
     {
     case SongReader::Wave:
         // The WAV stream reader takes WAV or AIFF by the bytes, whatever the name says.
@@ -550,6 +554,11 @@ SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data,
         break;
     }
     return SoundFileProblem::UnknownFormat;
+}
+
+bool IsChainedOggSong(const std::string& fileName, const uint8_t* data, size_t size)
+{
+    return ReaderFor(fileName, data, size) == SongReader::Ogg && OggChained(data, size);
 }
 
 } // namespace Vaxo

@@ -1483,10 +1483,50 @@ Tone Lasting(double hz, int64_t frames, int32_t rate, int32_t channels = 2)
     return {hz, double(frames) / rate, rate, channels};
 }
 
+// Checks that the tones, one after another from frame `start` of left and right, are heard as they
+// were encoded on a device of rate `device`: each link's pitch on both sides (a stereo link an octave
+// higher on the right) and loudness, times `volume`. Answers the frames they take.
+double ExpectHeardAsEncoded(const std::vector<int16_t>& left, const std::vector<int16_t>& right, size_t start,
+                            const std::vector<Tone>& tones, int device, const std::string& what,
+                            double volume = 1.0)
+{
+    double at = double(start);
+    for (size_t link = 0; link < tones.size(); ++link)
+    {
+        // Converted as a WAV of the link's rate and channels is: SDL 1.2 only doubles or halves
+        // a rate, so one between those steps is heard off pitch. Frequencies are measured as
+        // though the device ran at kDiskRate.
+        const Tone& tone = tones[link];
+        SDL_AudioCVT cvt;
+        SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2, device);
+        const double frames = tone.seconds * tone.rate * tone.channels / 2 * cvt.len_ratio;
+        const double hz = tone.hz * tone.seconds * kDiskRate / frames;
+        const size_t end = std::min(left.size(), size_t(at + frames) - 500);
+        const size_t first = std::min(end, size_t(at) + 500);
+        EXPECT_NEAR(MeasureFrequency(left, first, end), hz, hz / 100) << what << ", link " << link;
+        // A stereo link has its tone an octave higher on the right.
+        EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100)
+            << what << ", link " << link;
+        // As loud as encoded, half of full scale, on both sides (the lowest qualities overshoot
+        // by up to a fifth); a link read from inside a frame is noise at full scale.
+        for (const std::vector<int16_t>* side : {&left, &right})
+        {
+            int peak = 0;
+            for (size_t f = first; f < end; ++f)
+                peak = std::max(peak, std::abs(int((*side)[f])));
+            EXPECT_NEAR(peak, 16384 * volume, 6000 * volume) << what << ", link " << link;
+        }
+        at += frames;
+    }
+    return at - double(start);
+}
+
 // An Ogg Vorbis sound holds what its file decodes to, every link of a chained file in order, each
 // converted from its own rate and channels; never what the file claims, nor samples left
 // unwritten. Each row's sound is compared, link by link, with the tones encoded in it, as the
-// mixer plays it (each link's pitch, loudness and channels), and the file is heard as a song too.
+// mixer plays it (each link's pitch, loudness and channels), and so is what plays of the file as a
+// song (a chained one the framework plays, each link starting on a whole frame; SDL_mixer's own
+// player went on from inside a frame).
 TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
 {
     const OggSoundRow rows[] = {
@@ -1546,40 +1586,21 @@ TEST_F(SDLSoundTest, OggSoundsHoldWhatTheirFilesDecodeTo)
         ASSERT_TRUE(mManager->LoadSound(unsigned(i), name)) << what;
         const std::vector<int16_t> left = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 0);
         const std::vector<int16_t> right = ChannelOf(mManager->mSourceSounds[i]->mMixChunk, 1);
-        double at = 0;
-        for (size_t link = 0; link < tones.size(); ++link)
-        {
-            // Converted as a WAV of the link's rate and channels is: SDL 1.2 only doubles or halves
-            // a rate, so one between those steps is heard off pitch. Frequencies are measured as
-            // though the device ran at kDiskRate.
-            const Tone& tone = tones[link];
-            SDL_AudioCVT cvt;
-            SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, Uint8(tone.channels), tone.rate, AUDIO_S16MSB, 2, device);
-            const double frames = tone.seconds * tone.rate * tone.channels / 2 * cvt.len_ratio;
-            const double hz = tone.hz * tone.seconds * kDiskRate / frames;
-            const size_t end = std::min(left.size(), size_t(at + frames) - 500);
-            const size_t first = std::min(end, size_t(at) + 500);
-            EXPECT_NEAR(MeasureFrequency(left, first, end), hz, hz / 100) << what << ", link " << link;
-            // A stereo link has its tone an octave higher on the right.
-            EXPECT_NEAR(MeasureFrequency(right, first, end), hz * tone.channels, hz / 100)
-                << what << ", link " << link;
-            // As loud as encoded, half of full scale, on both sides (the lowest qualities overshoot
-            // by up to a fifth); a link read from inside a frame is noise at full scale.
-            for (const std::vector<int16_t>* side : {&left, &right})
-            {
-                int peak = 0;
-                for (size_t f = first; f < end; ++f)
-                    peak = std::max(peak, std::abs(int((*side)[f])));
-                EXPECT_NEAR(peak, 16384, 6000) << what << ", link " << link;
-            }
-            at += frames;
-        }
+        const double at =
+            ExpectHeardAsEncoded(left, right, 0, tones, device, std::string(what) + " as a sound");
         EXPECT_NEAR(double(left.size()), at, at / 1000 + 64) << what;
         ASSERT_TRUE(music->LoadMusic(int(i), name + ".ogg")) << what;
         ASSERT_TRUE(WaitMixed(4096)); // the last song's last buffer out
         const int64_t from = MixedFrames();
         music->PlayMusic(int(i), 0, true);
-        EXPECT_TRUE(WaitHeard(from)) << what;
+        ASSERT_TRUE(WaitForWithin(int64_t(at) + kDiskRate, [&] { return !music->IsPlaying(int(i)); }))
+            << what;
+        ASSERT_TRUE(WaitMixed(4096)); // all of it in the file
+        const auto [songLeft, songRight] = MixedSince(from);
+        const Sound song = FindSound(songLeft);
+        ExpectHeardAsEncoded(songLeft, songRight, song.first, tones, device,
+                             std::string(what) + " as a song");
+        EXPECT_NEAR(double(song.Frames()), at, at / 1000 + 64) << what << " as a song";
         music->StopAllMusic();
     }
 }
@@ -1994,6 +2015,192 @@ TEST_F(SDLMusicTest, DeletingThePlayerDuringAFadeOutDoesNotWaitForIt)
     deleted.get();
     EXPECT_FALSE(waited);
     EXPECT_EQ(Mix_PlayingMusic(), 0);
+}
+
+// The peak level of each 10 ms (441 frames) of heard.
+std::vector<int> PeaksPer10Ms(const std::vector<int16_t>& heard)
+{
+    std::vector<int> peaks(heard.size() / 441);
+    for (size_t i = 0; i < peaks.size() * 441; ++i)
+        peaks[i / 441] = std::max(peaks[i / 441], std::abs(int(heard[i])));
+    return peaks;
+}
+
+// How long a fade in peaks takes, in ms: for a fade-in (from < to), from the level's first rise to
+// `from` parts of full to its first rise to `to` parts; for a fade-out, from its first fall below
+// `from` parts once heard there to its first fall to `to` parts.
+double FadeMs(const std::vector<int>& peaks, double from, double to)
+{
+    const int full = *std::max_element(peaks.begin(), peaks.end());
+    auto reaches = [full](double level) { return [=](int p) { return p >= full * level; }; };
+    auto start = std::find_if(peaks.begin(), peaks.end(), reaches(from));
+    if (from < to)
+        return double(std::find_if(start, peaks.end(), reaches(to)) - start) * 10;
+    start = std::find_if_not(start, peaks.end(), reaches(from));
+    return double(std::find_if(start, peaks.end(), [&](int p) { return p <= full * to; }) - start) * 10;
+}
+
+// Writes a chained Ogg Vorbis file of the tones as path and loads it under songId.
+void LoadChained(SDLMusicInterface& music, int songId, const std::string& path,
+                 const std::vector<Tone>& tones)
+{
+    const Bytes file = Chained(tones);
+    std::ofstream(path).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    ASSERT_TRUE(music.LoadMusic(songId, path)) << path;
+}
+
+// A chained song, which the framework plays itself, is heard through every control as a song that
+// SDL_mixer plays (the first row): once and reported finished, looping, paused, faded in and out,
+// at half volume, cut by the next song during a paused fade-out (one player handing the music to the
+// other), unloaded while it plays. Each play is checked link by link (pitch on both sides, loudness).
+TEST_F(SDLMusicTest, ChainedSongsPlayLoopPauseAndFadeAsOtherSongsDo)
+{
+    struct Row
+    {
+        const char* what;
+        std::vector<Tone> tones;
+    };
+    const Row rows[] = {
+        {"one link, which SDL_mixer plays", {{441, 1.25}}},
+        {"three links, the second an odd count of frames at 96 kHz",
+         {{441, 0.5}, Lasting(441, 24001, 96000), {441, 0.5}}},
+        {"two links, 22.05 kHz mono then 48 kHz", {{441, 0.6, 22050, 1}, {441, 0.6, 48000}}},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i)
+        LoadChained(*mMusic, int(i), mDir + "song" + std::to_string(i) + ".ogg", rows[i].tones);
+    auto finished = [&] { return mMusic->SongFinished(); };
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
+        const int id = int(i);
+        const std::string what = rows[i].what;
+        const std::vector<Tone>& tones = rows[i].tones;
+        // Each play starts after a stretch of silence, and is read once all of it is in the file.
+        int64_t from = 0;
+        auto start = [&](const std::function<void()>& play)
+        {
+            ASSERT_TRUE(WaitMixed(8192));
+            from = MixedFrames();
+            play();
+        };
+        auto heard = [&]
+        {
+            EXPECT_TRUE(WaitMixed(8192));
+            return MixedSince(from);
+        };
+
+        // Once: heard whole, reported finished once, still the current song.
+        start([&] { mMusic->PlayMusic(id, 0, true); });
+        ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
+        EXPECT_FALSE(mMusic->IsPlaying(id)) << what;
+        EXPECT_EQ(mMusic->mCurrentSong, id) << what;
+        auto [left, right] = heard();
+        EXPECT_FALSE(mMusic->SongFinished()) << what;
+        Sound song = FindSound(left);
+        const double length =
+            ExpectHeardAsEncoded(left, right, song.first, tones, kDiskRate, what + ", once");
+        EXPECT_NEAR(double(song.Frames()), length, 64) << what;
+
+        // Paused as it starts (nothing is mixed in between): silent, still playing; then resumed, whole.
+        start(
+            [&]
+            {
+                SDL_LockAudio();
+                mMusic->PlayMusic(id, 0, true);
+                mMusic->PauseMusic(id);
+                SDL_UnlockAudio();
+            });
+        ASSERT_TRUE(WaitMixed(kDiskRate / 2));
+        EXPECT_TRUE(mMusic->IsPlaying(id)) << what;
+        const int64_t resumed = MixedFrames();
+        mMusic->ResumeMusic(id);
+        ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
+        std::tie(left, right) = heard();
+        song = FindSound(left);
+        EXPECT_GE(int64_t(song.first), resumed - from) << what;
+        ExpectHeardAsEncoded(left, right, song.first, tones, kDiskRate, what + ", resumed");
+        EXPECT_NEAR(double(song.Frames()), length, 64) << what;
+
+        // At half volume, half as loud.
+        mMusic->SetVolume(0.5);
+        start([&] { mMusic->PlayMusic(id, 0, true); });
+        ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
+        mMusic->SetVolume(1.0);
+        std::tie(left, right) = heard();
+        ExpectHeardAsEncoded(left, right, FindSound(left).first, tones, kDiskRate, what + ", at half volume",
+                             0.5);
+
+        // Faded in at 0.02: over 500 ms, 470 ms of it from 3% to 97% of full.
+        start([&] { mMusic->FadeIn(id, 0, 0.02, true); });
+        ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
+        EXPECT_NEAR(FadeMs(PeaksPer10Ms(heard().first), 0.03, 0.97), 470.0, 60.0) << what;
+
+        // Looping: from its start again, as encoded; a stop is not reported. (SDL_mixer's player, once
+        // its song was halted, plays what was left of the last piece it decoded before it starts the
+        // song again: up to 1,024 frames of what was playing. So the plays above end by themselves.)
+        start([&] { mMusic->PlayMusic(id, 0, false); });
+        ASSERT_TRUE(WaitMixed(int64_t(length * 2.5)));
+        EXPECT_TRUE(mMusic->IsPlaying(id)) << what;
+        mMusic->StopMusic(id);
+        EXPECT_FALSE(mMusic->IsPlaying(id)) << what;
+        std::tie(left, right) = heard();
+        EXPECT_FALSE(mMusic->SongFinished()) << what;
+        song = FindSound(left, 0, 4000);
+        EXPECT_GT(double(song.Frames()), 2 * length) << what;
+        ExpectHeardAsEncoded(left, right, song.first + size_t(length), tones, kDiskRate, what + ", looped");
+
+        // Paused as it plays: silent until resumed.
+        start([&] { mMusic->PlayMusic(id, 0, false); });
+        ASSERT_TRUE(WaitMixed(kDiskRate / 4));
+        mMusic->PauseAllMusic();
+        ASSERT_TRUE(WaitMixed(kDiskRate / 2));
+        mMusic->ResumeAllMusic();
+        ASSERT_TRUE(WaitMixed(kDiskRate / 4));
+        mMusic->StopAllMusic();
+        std::tie(left, right) = heard();
+        song = FindSound(left, 0, 4000);
+        const Sound after = FindSound(left, song.end, 4000);
+        EXPECT_GT(song.Frames(), 0u) << what;
+        EXPECT_GT(after.Frames(), 0u) << what;
+        EXPECT_GT(after.first - song.end, size_t(kDiskRate / 2 - 8192)) << what;
+
+        // Faded out at 0.02.
+        start([&] { mMusic->PlayMusic(id, 0, false); });
+        ASSERT_TRUE(WaitMixed(kDiskRate / 4));
+        mMusic->FadeOut(id, true, 0.02);
+        ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
+        EXPECT_FALSE(mMusic->IsPlaying(id)) << what;
+        EXPECT_NEAR(FadeMs(PeaksPer10Ms(heard().first), 0.97, 0.03), 470.0, 60.0) << what;
+
+        // The next row's song, started during a paused fade-out: at once, the faded one reported
+        // finished, and only the next one heard.
+        const size_t next = (i + 1) % std::size(rows);
+        mMusic->PlayMusic(id, 0, false);
+        ASSERT_TRUE(WaitMixed(kDiskRate / 10));
+        mMusic->FadeOut(id, true, 0.001); // ten seconds
+        mMusic->PauseAllMusic();
+        start([&] { mMusic->PlayMusic(int(next), 0, true); });
+        EXPECT_TRUE(mMusic->SongFinished()) << what;
+        EXPECT_TRUE(mMusic->IsPlaying(int(next))) << what;
+        ASSERT_TRUE(WaitForWithin(2 * kDiskRate, finished)) << what;
+        std::tie(left, right) = heard();
+        ExpectHeardAsEncoded(left, right, FindSound(left).first, rows[next].tones, kDiskRate,
+                             what + ", then the next row's song");
+
+        // Unloaded as it plays: silent from then on, and loaded again.
+        mMusic->PlayMusic(id, 0, false);
+        ASSERT_TRUE(WaitMixed(kDiskRate / 10));
+        mMusic->UnloadMusic(id);
+        EXPECT_FALSE(mMusic->HasSong(id)) << what;
+        start([] {});
+        EXPECT_EQ(FindSound(heard().first, 4096).Frames(), 0u) << what;
+        LoadChained(*mMusic, id, mDir + "song" + std::to_string(i) + ".ogg", tones);
+    }
+    // A chained song of no sound at all, looping, ends and is reported finished: going round it for
+    // ever would hold the audio thread.
+    LoadChained(*mMusic, 9, mDir + "nothing.ogg", {{441, 0}, {441, 0}});
+    mMusic->PlayMusic(9, 0, false);
+    EXPECT_TRUE(WaitForWithin(kDiskRate, finished));
+    EXPECT_FALSE(mMusic->IsPlaying(9));
 }
 
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Vaxo
@@ -141,6 +143,16 @@ protected:
         return WaitFor([&] { return MixedFrames() >= target; });
     }
 
+    // Asks done() until it answers true (answering true), while at most `frames` more frames reach
+    // the output file: a wait for what does not come must not fill the disk.
+    bool WaitForWithin(int64_t frames, const std::function<bool()>& done)
+    {
+        const int64_t limit = MixedFrames() + frames;
+        bool answered = false;
+        WaitFor([&] { return (answered = done()) || MixedFrames() >= limit; });
+        return answered;
+    }
+
     // Waits until a loud sample (left channel) reaches the output file after frame `from`.
     bool WaitHeard(int64_t from)
     {
@@ -155,6 +167,24 @@ protected:
                         return true;
                 return false;
             });
+    }
+
+    // The left and right channels of what the mixer made from frame `from` on, as far as it has
+    // reached the output file by now (the mixer goes on writing).
+    std::pair<std::vector<int16_t>, std::vector<int16_t>> MixedSince(int64_t from) const
+    {
+        const int64_t frames = std::max<int64_t>(MixedFrames() - from, 0);
+        std::vector<uint8_t> bytes(size_t(frames) * 4);
+        std::ifstream in(mDir + "mixed.raw", std::ios::binary);
+        in.seekg(from * 4);
+        in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::pair<std::vector<int16_t>, std::vector<int16_t>> heard;
+        for (size_t i = 0; i < size_t(frames); ++i)
+        {
+            heard.first.push_back(int16_t(uint16_t(bytes[4 * i] << 8 | bytes[4 * i + 1])));
+            heard.second.push_back(int16_t(uint16_t(bytes[4 * i + 2] << 8 | bytes[4 * i + 3])));
+        }
+        return heard;
     }
 
     // Closes the mixer and answers the left channel of everything it mixed.
