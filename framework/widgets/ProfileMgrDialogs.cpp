@@ -194,13 +194,13 @@ void ProfileMgr::LoseToOtherCopy(Profile* profile)
     profile->mTakenElsewhere = true;
     if (tell)
         mBoxes.emplace_back("Player In Use", "The player " + profile->mName + " is being played in another window.");
+    // The game points at him (it played or saved him): a later pass may drop him from the list.
+    KeepLost(profile);
     if (profile != mCurProfile)
     {
         ShowNextBox();
         return;
     }
-    // A later pass may drop him from the list while the game still points at him.
-    KeepLost(mCurProfile);
     mCurProfile = nullptr;
     FollowCurProfile();
     AskForPlayer();
