@@ -205,25 +205,13 @@ void Profile::SeeFile(bool there, const void* data, size_t length)
     mSeenDigest = there ? Digest(data, length) : std::array<uint8_t, 16>{};
 }
 
-bool Profile::FileThere(bool* asSeen) const
+Profile::FileSeen Profile::CheckFile() const
 {
     std::vector<char> bytes;
     if (ReadStoredFile(GetDetailsPath(mId), &bytes) != StoredFileRead::kRead)
-        return false;
-    *asSeen = mSeen && mSeenThere && Digest(bytes.data(), bytes.size()) == mSeenDigest;
-    return true;
-}
-
-bool Profile::SavedElsewhere() const
-{
-    bool asSeen = false;
-    return FileThere(&asSeen) && !asSeen;
-}
-
-bool Profile::FileAsSeen() const
-{
-    bool asSeen = false;
-    return FileThere(&asSeen) && asSeen;
+        return FileSeen::kNone;
+    const bool asSeen = mSeen && mSeenThere && Digest(bytes.data(), bytes.size()) == mSeenDigest;
+    return asSeen ? FileSeen::kAsSeen : FileSeen::kChanged;
 }
 
 void Profile::DropDetails()

@@ -95,13 +95,14 @@ private:
     // Lost to another copy and told so: not told again until his file is read again.
     bool mTakenElsewhere;
 
-    // The file at mId is there and is not as this copy last read or wrote it (one it never read
-    // counts too). A file that cannot be read tells nothing.
-    bool SavedElsewhere() const;
-    // The file at mId is there and as this copy last read or wrote it.
-    bool FileAsSeen() const;
-    // Whether the file at mId is there (and can be read), and then whether it is as seen.
-    bool FileThere(bool* asSeen) const;
+    // The file at mId as against what this copy last read or wrote of it.
+    enum class FileSeen
+    {
+        kNone,    // not there, or it cannot be read: it tells nothing
+        kAsSeen,  // as this copy last read or wrote it
+        kChanged, // another copy saved it since (one this copy never read counts too)
+    };
+    FileSeen CheckFile() const;
     // What was read or written: the file's bytes, or no file.
     void SeeFile(bool there, const void* data, size_t length);
     // His details are no longer his file's: what was not saved goes, and the next taker reads it.

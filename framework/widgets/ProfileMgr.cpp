@@ -484,7 +484,7 @@ bool ProfileMgr::CurLockTaken()
 
 bool ProfileMgr::TakenOver(const Profile* profile, bool lockLost) const
 {
-    return lockLost || profile->SavedElsewhere();
+    return lockLost || profile->CheckFile() == Profile::FileSeen::kChanged;
 }
 
 void ProfileMgr::SaveCurProfileIfDirty()

@@ -141,10 +141,9 @@ public:
     // of two names that differ only in letter case, the one not on disk gets a number. A
     // current player another copy deleted, or took over (TakenOver), is not written: the user
     // is told, and asked for another (the player list, or the new-player dialog when none is
-    // left). Then writes
-    // "UserProfile" as the list names the current player now (none once the player played
-    // here is gone; a copy that played nobody leaves it). True when users.dat holds the list
-    // now.
+    // left). Then writes "UserProfile" as the list names the current player now (none once the
+    // player played here is gone; a copy that played nobody leaves it). True when users.dat
+    // holds the list now.
     bool Save();
     // One routine for both directions.
     void SyncState(DataSync& sync);

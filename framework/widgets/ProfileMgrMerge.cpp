@@ -577,6 +577,20 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
             at->second = TakenOver(profile, profile == pass->mPlayed && pass->mLockLost);
         return at->second;
     };
+    // The player played, named by his id and name, is the one this copy plays whatever
+    // users.last says of the list (a damaged or older one may name another): while this copy
+    // locks his id (no copy gives a new player an id another copy locks), or while his file is as
+    // this copy last read or wrote it.
+    const size_t played = size_t(listedAs(pass->mPlayed) - mListed.begin());
+    auto playedNamed = [&](const Profile* entry)
+    {
+        if (played == mListed.size() || matched[played] || mListed[played].mId != entry->mId)
+            return false;
+        const ListedPlayer& mine = mListed[played];
+        return (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)) &&
+               ((mPlayLock->Locks(entry->mId) && !pass->mLockLost) ||
+                mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen);
+    };
     for (const SmartPtr<Profile>& entry : onDisk)
     {
         const uint64_t origin = last.OriginOf(entry->mId);
@@ -596,18 +610,8 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
             if (seen == mListed.size() && how == Kin::kById)
                 seen = i;
         }
-        // The player played, named by his id and name, is the one this copy plays whatever
-        // users.last says of the list (a damaged or older one may name another): while this copy
-        // locks his id (no copy gives a new player an id another copy locks), or while his file
-        // is as this copy last read or wrote it.
-        for (size_t i = 0; seen == mListed.size() && i < mListed.size(); ++i)
-        {
-            const ListedPlayer& mine = mListed[i];
-            if (!matched[i] && mine.mProfile == pass->mPlayed && mine.mId == entry->mId &&
-                (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)) &&
-                ((mPlayLock->Locks(entry->mId) && !pass->mLockLost) || mine.mProfile->FileAsSeen()))
-                seen = i;
-        }
+        if (seen == mListed.size() && playedNamed(entry))
+            seen = played;
         if (seen < mListed.size())
         {
             matched[seen] = true;

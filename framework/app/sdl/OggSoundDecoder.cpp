@@ -96,6 +96,19 @@ bool BuildLinkConverter(SDL_AudioCVT* cvt, int32_t rate, int32_t channels, const
                              Uint8(device.channels), int(device.frequency)) >= 0;
 }
 
+// Converts length bytes at buf, in place (buf holds length * cvt->len_mult); answers the bytes
+// converted.
+size_t ConvertInPlace(SDL_AudioCVT* cvt, uint8_t* buf, int length)
+{
+    cvt->buf = buf;
+    cvt->len = length;
+    if (cvt->needed != 0)
+        SDL_ConvertAudio(cvt);
+    else
+        cvt->len_cvt = cvt->len;
+    return size_t(cvt->len_cvt);
+}
+
 // The bytes of one device frame.
 int64_t FrameBytes(const MixerFormat& device)
 {
@@ -146,13 +159,7 @@ public:
         if (converted == nullptr)
             return false;
         mLink.MoveTo(converted.get());
-        mCvt.buf = converted.get();
-        mCvt.len = int(bytes);
-        if (mCvt.needed != 0)
-            SDL_ConvertAudio(&mCvt);
-        else
-            mCvt.len_cvt = mCvt.len;
-        const size_t length = size_t(mCvt.len_cvt);
+        const size_t length = ConvertInPlace(&mCvt, converted.get(), int(bytes));
         // The mixer reads a sound in whole device frames from its start. Halving the rate of an odd
         // number of frames leaves a link ending inside a frame, which would shift every later link
         // by part of a frame (heard as noise, or left and right swapped): that part-frame goes once
@@ -331,14 +338,9 @@ struct OggSongStream::Decoder
                 converted.resize(std::max(converted.size(), size_t(kSongReadBytes) * size_t(cvt.len_mult)));
             }
             std::memcpy(converted.data(), read, size_t(got));
-            cvt.buf = converted.data();
-            cvt.len = int(got);
-            if (cvt.needed != 0)
-                SDL_ConvertAudio(&cvt);
-            else
-                cvt.len_cvt = cvt.len;
+            const size_t length = ConvertInPlace(&cvt, converted.data(), int(got));
             // A part-frame is cut: the device plays whole frames, and the next piece starts a frame.
-            end = size_t(cvt.len_cvt - cvt.len_cvt % frameBytes);
+            end = length - length % size_t(frameBytes);
             if (end > 0)
                 return true;
         }
