@@ -9,6 +9,7 @@
 #include "common/DataSync.h"
 #include "common/Registry.h"
 #include "common/support/ChildProcess.h"
+#include "common/support/CopiesGate.h"
 #include "common/support/FullDisk.h"
 #include "common/support/TestFolder.h"
 #include "widgets/ProfileMgr.h"
@@ -805,50 +806,6 @@ public:
     static Profile* Make() { return new RaceProfile(); }
 };
 
-// Pipes by which copies of the program wait until the test lets them all go on.
-class Gate
-{
-public:
-    Gate()
-    {
-        if (pipe(mArrived) != 0 || pipe(mGo) != 0)
-            mArrived[0] = -1;
-    }
-    ~Gate()
-    {
-        for (int fd : {mArrived[0], mArrived[1], mGo[0], mGo[1]})
-            close(fd);
-    }
-    // In a copy: says it is here and waits.
-    bool Pass()
-    {
-        char byte = 0;
-        return write(mArrived[1], "x", 1) == 1 && read(mGo[0], &byte, 1) == 1;
-    }
-    // In the test: waits for `copies` copies (false when one ended first), then lets them go.
-    bool AllHere(int copies)
-    {
-        close(mArrived[1]);
-        mArrived[1] = -1;
-        char byte = 0;
-        for (int got = 0; got < copies; got++)
-        {
-            if (read(mArrived[0], &byte, 1) != 1)
-                return false;
-        }
-        return true;
-    }
-    void Open(int copies)
-    {
-        for (int i = 0; i < copies; i++)
-            (void)!write(mGo[1], "g", 1);
-    }
-
-private:
-    int mArrived[2];
-    int mGo[2];
-};
-
 // What befalls users.dat once in a run of the copies' race, at a random step of the first copy.
 enum class Mishap
 {
@@ -1008,7 +965,7 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
             { (void)!write(log, (line + "\n").data(), line.size() + 1); };
             note("id " + std::to_string(ProfileMgr(&mApp, &RaceProfile::Make).CreateProfile("Alice")->mId) +
                  " Alice");
-            Gate loaded, added, done;
+            CopiesGate loaded, added, done;
             std::vector<pid_t> copies;
             for (int copy = 0; copy < kCopies; copy++)
             {
@@ -1169,8 +1126,7 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 copies.push_back(pid);
             }
             // All copies have read the list before any adds its player.
-            EXPECT_TRUE(loaded.AllHere(kCopies));
-            loaded.Open(kCopies);
+            EXPECT_TRUE(loaded.OpenWhenAllHere(kCopies));
             if (added.AllHere(kCopies))
             {
                 ProfileMgr first(&mApp);
@@ -1190,9 +1146,8 @@ TEST_F(Profiles, CopiesAddingRenamingAndDeletingAtOnceNeverShareIdsOrProgress)
                 EXPECT_EQ(names, allNames) << List(first);
                 EXPECT_EQ(ids, allIds) << List(first);
             }
-            added.Open(kCopies);
-            EXPECT_TRUE(done.AllHere(kCopies));
-            done.Open(kCopies);
+            added.Open();
+            EXPECT_TRUE(done.OpenWhenAllHere(kCopies));
             for (pid_t pid : copies)
                 EXPECT_EQ(ChildStatus(pid, true), 0);
             close(log);

@@ -34,19 +34,30 @@ public:
         char byte = 0;
         return write(mArrived[1], "x", 1) == 1 && read(mGo[0], &byte, 1) == 0;
     }
-    // In the test: waits for `copies` copies (a minute at most; false when they did not all
-    // come), then lets every copy that waits go on.
-    bool OpenWhenAllHere(int copies)
+    // In the test: waits for `copies` copies (a minute at most); false when they did not all come.
+    // They wait on until Open.
+    bool AllHere(int copies)
     {
         int here = 0;
         pollfd arrived = {mArrived[0], POLLIN, 0};
         char byte = 0;
         while (here < copies && poll(&arrived, 1, 60000) == 1 && read(mArrived[0], &byte, 1) == 1)
             here++;
-        // The last end closed: every copy's read, there or still to come, ends at once.
-        close(mGo[1]);
-        mGo[1] = -1;
         return here == copies;
+    }
+    // In the test: lets every copy that waits, or comes later, go on.
+    void Open()
+    {
+        // The last end closed: every copy's read, there or still to come, ends at once.
+        if (mGo[1] >= 0)
+            close(mGo[1]);
+        mGo[1] = -1;
+    }
+    bool OpenWhenAllHere(int copies)
+    {
+        const bool all = AllHere(copies);
+        Open();
+        return all;
     }
 
 private:
