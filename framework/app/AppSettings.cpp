@@ -413,17 +413,22 @@ bool VaxoAppBase::StoredNumber(const std::string& name, int32_t* number)
 
 void VaxoAppBase::WriteSetting(const std::string& name, int32_t value)
 {
-    const bool wasKnown = mSettingsAsKnown.count(name) != 0;
-    SettingAsKnown& known = mSettingsAsKnown[name];
+    const auto found = mSettingsAsKnown.find(name);
     int32_t held = 0;
-    // Unchanged here, and the store holds a number this copy neither read nor stored: another
-    // copy saved it, and writing it back as it is is no change.
-    if (wasKnown && known.mMember == value && StoredNumber(name, &held) &&
-        !(known.mHasOurs && held == known.mOurs))
+    // Unchanged here: the store keeps what it holds, another copy's save or nothing (this copy
+    // cannot tell that no other saved one), unless it is the number this copy read and the
+    // setting now stores otherwise (a damaged one, as a Muted of 5).
+    if (found != mSettingsAsKnown.end() && found->second.mMember == value &&
+        !(StoredNumber(name, &held) && found->second.mHasOurs && held == found->second.mOurs && held != value))
     {
-        RegistryWriteInteger(name, held);
+        // Still a write in a demo's stream, as recordings have it.
+        if (mPlayingDemo)
+            ReplayResult(*this, true);
+        else
+            RecordResult(*this, DEMO_REGISTRY_WRITE, true);
         return;
     }
+    SettingAsKnown& known = mSettingsAsKnown[name];
     known.mMember = value;
     known.mHasOurs = true;
     known.mOurs = value;
@@ -434,9 +439,10 @@ void VaxoAppBase::WriteToRegistry()
 {
     if (mRegKey.empty())
         return;
-    // Only what this copy changed is stored: the rest stays as the store holds it, so that the
-    // run's later saves (Shutdown's, then the end of Start's) never put back a value another
-    // copy saved over. Each is still written, in this order, for the demos' streams.
+    // Only what this copy changed since it read or stored the settings is stored: the rest stays
+    // as the store holds it, so that the run's saves (Shutdown's, then the end of Start's) never
+    // put back a value another copy saved over. Each is still a write of the demos' streams,
+    // in this order.
     for (const auto& [name, number] : StoredSettings())
     {
         if (name == kInProgress)

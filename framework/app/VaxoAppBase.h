@@ -667,8 +667,8 @@ private:
     void TellSettingsSetAside();
     // The settings WriteToRegistry keeps, in its order, as the numbers it stores for them.
     std::vector<std::pair<std::string, int32_t>> StoredSettings() const;
-    // Writes one of them: `value`, unless this copy did not change it and the store holds
-    // another copy's number for it, which stays.
+    // Writes one of them when this copy changed it since it read or stored it; otherwise the
+    // store keeps what it holds (another copy's save), and a demo still sees a write.
     void WriteSetting(const std::string& name, int32_t value);
     // The number the store holds for a setting, read past the demo; false when it holds none,
     // or a demo is played back (which touches no store).

@@ -3,14 +3,18 @@
 // muting, the "InProgress" marker on disk, and a store that cannot be saved.
 #include "app/support/AppTestEnv.h"
 #include "common/Registry.h"
+#include "common/support/ChildProcess.h"
 #include "common/support/FullDisk.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
+#include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Vaxo;
@@ -274,6 +278,18 @@ TEST(AppSettings, OrdersMembersVolumesToTheNearestPercentAndTheUsersOwnMuting)
     EXPECT_EQ(app.mOps, read);
     app.mOps.clear();
     app.WriteToRegistry();
+    // Nothing changed since they were read: only the clean-exit marker is written.
+    EXPECT_EQ(app.mOps, std::vector<std::string>{"W InProgress"});
+    app.mOps.clear();
+    app.mMusicVolume = 0.5;
+    app.mSfxVolume = 0.5;
+    app.mMuteCount = 1;
+    app.mIsWindowed = !app.mIsWindowed;
+    app.mPreferredX = 5;
+    app.mPreferredY = 6;
+    app.mCustomCursorsEnabled = !app.mCustomCursorsEnabled;
+    app.mWaitForVSync = !app.mWaitForVSync;
+    app.WriteToRegistry();
     const std::vector<std::string> write = {"W MusicVolume",   "W SfxVolume",  "W Muted",
                                             "W ScreenMode",    "W PreferredX", "W PreferredY",
                                             "W CustomCursors", "W InProgress", "W WaitForVSync"};
@@ -401,6 +417,82 @@ TEST(AppSettings, AStoreThatCouldNotBeReadIsToldOnceAtStart)
             std::vector<std::string>{
                 "MessageBoxA(16,Settings Not Read,The settings could not be read: " + store + kept + box});
     }
+}
+
+// A store damaged or put out of reach while the program runs is found by its next save, told
+// as at start (never as a save that failed), and the settings the program holds are written
+// whole: what it read and what it changed. Later saves go on as usual.
+TEST(AppSettings, AStoreDamagedWhileTheProgramRunsIsToldAsAtStartAndItsSettingsSavedWhole)
+{
+    // What is put at the store's path, and the box's end.
+    const std::pair<const char*, const char*> rows[] = {
+        {"damaged", ".damaged\nThe settings start afresh.)"},
+        {"a folder", ": Is a directory\nIt was kept as @.unreadable\nThe settings start afresh.)"},
+    };
+    for (const auto& [what, box] : rows)
+    {
+        SCOPED_TRACE(what);
+        AppTestEnv env;
+        const std::string store = env.mHome + "Library/Application Support/Maker/Game/registry.bin";
+        {
+            VaxoAppBase earlier;
+            InitNamed(earlier);
+            earlier.mSfxVolume = 0.4;
+            earlier.Shutdown();
+        }
+        VaxoAppBase app;
+        InitNamed(app);
+        std::filesystem::remove(store);
+        if (std::string(what) == "damaged")
+            WriteFile(store, "not a settings store");
+        else
+            ASSERT_TRUE(std::filesystem::create_directories(store + "/inside"));
+        app.mMusicVolume = 0.25;
+        app.WriteToRegistry();
+        std::string text = "MessageBoxA(16,Settings Not Read,The settings could not be read: " + store;
+        if (std::string(what) == "damaged")
+            text += "\nIt was kept as " + store;
+        for (const char* c = box; *c != 0; ++c)
+            text += *c == '@' ? store : std::string(1, *c);
+        EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA"), std::vector<std::string>{text});
+        app.mMuteCount = 1;
+        app.WriteToRegistry();
+        EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA").size(), 1u);
+        RegistryResetForTest();
+        RegistryFileOpen(store);
+        const std::tuple<const char*, int32_t> stored[] = {
+            {"MusicVolume", 25}, // changed
+            {"SfxVolume", 40},   // as read
+            {"Muted", 1},        // changed after
+            {"InProgress", 0},
+        };
+        for (const auto& [name, value] : stored)
+            EXPECT_EQ(StoredInt(kKey, name), value) << name;
+    }
+}
+
+// Where the data folder cannot be made (a home folder that cannot be written), a failed save
+// says why: the folder's reason, not the missing folder's.
+TEST(AppSettings, ASaveIntoAHomeThatCannotBeWrittenSaysWhy)
+{
+    AppTestEnv env;
+    ASSERT_EQ(chmod(env.mHome.c_str(), 0555), 0);
+    const std::string folder = env.mHome + "Library/Application Support/Maker/Game/";
+    const int status = RunAsOrdinaryUser(
+        [&]
+        {
+            VaxoAppBase app;
+            InitNamed(app);
+            // The players' files are written through the same call.
+            const bool playerSaved = app.WriteBytesToFile(folder + "users/user1.dat", "x", 1);
+            const int playerReason = errno;
+            const std::vector<std::string> boxes = env.mPlatform->CallsStartingWith("MessageBoxA");
+            const std::string expected = "MessageBoxA(16,Save Failed,Could not save the settings to \"" + folder +
+                                         "registry.bin\": Permission denied)";
+            return boxes == std::vector<std::string>{expected} && !playerSaved && playerReason == EACCES ? 0 : 1;
+        });
+    ASSERT_EQ(chmod(env.mHome.c_str(), 0700), 0);
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

@@ -1,14 +1,22 @@
-// Two copies of an application on one data folder, each a process of its own, as a player
-// starts them: every copy writes all its settings as it quits, and the one that quits later
-// keeps what the other changed.
+// Copies of an application on one data folder, each a process of its own, as a player
+// starts them: the one that quits later keeps what the others changed, through the whole
+// run's saves.
 #include "app/support/AppTestEnv.h"
+#include "common/AtomicFile.h"
 #include "common/Registry.h"
 #include "common/support/ChildProcess.h"
 #include "common/support/CopiesGate.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #include <tuple>
+#include <vector>
+
+#include <unistd.h>
 
 using namespace Vaxo;
 
@@ -79,4 +87,206 @@ TEST(AppSettingsCopies, ACopyQuittingLaterKeepsTheSettingsAnotherChanged)
     };
     for (const auto& [name, value] : rows)
         EXPECT_EQ(StoredInt(name), value) << name;
+}
+
+namespace
+{
+
+// One step of a copy's run, taken when the test gives it its turn.
+enum class Step
+{
+    kMusic,      // the music volume to 31
+    kEffects,    // the effects volume to 40
+    kFullScreen, // full screen
+    kSave,       // the settings saved during the run (the public WriteToRegistry)
+    kQuit,       // the window closed
+};
+
+// The turn files of a copy's steps: "turn<copy>_<step>" given by the test, "done..." once taken.
+std::string TurnFile(const std::string& home, const std::string& what, size_t copy, size_t step)
+{
+    return home + what + std::to_string(copy) + "_" + std::to_string(step);
+}
+
+bool WaitForFile(const std::string& path)
+{
+    for (int waited = 0; waited < 60000; waited += 2)
+    {
+        if (access(path.c_str(), F_OK) == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+void MakeFile(const std::string& path)
+{
+    std::ofstream(path) << "";
+}
+
+// A copy's whole run as the program makes it: Init (the settings read), the main loop, in
+// which it takes its steps when told, Shutdown's and then the end of Start's saves, the
+// application's teardown and the store's close as the platform's end makes it.
+int RunCopy(AppTestEnv& env, size_t copy, const std::vector<Step>& steps)
+{
+    {
+        VaxoAppBase app;
+        InitNamed(app);
+        MakeFile(TurnFile(env.mHome, "started", copy, 0));
+        size_t next = 0;
+        env.mPlatform->mOnMessageLoop = [&]
+        {
+            if (next == steps.size() || access(TurnFile(env.mHome, "turn", copy, next).c_str(), F_OK) != 0)
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return;
+            }
+            switch (steps[next])
+            {
+            case Step::kMusic: app.mMusicVolume = 0.31; break;
+            case Step::kEffects: app.mSfxVolume = 0.4; break;
+            case Step::kFullScreen: app.mIsWindowed = false; break;
+            case Step::kSave: app.WriteToRegistry(); break;
+            case Step::kQuit: app.Shutdown(); break;
+            }
+            // The quit is done once the copy has ended.
+            if (steps[next] != Step::kQuit)
+                MakeFile(TurnFile(env.mHome, "done", copy, next));
+            next++;
+        };
+        app.Start();
+    }
+    RegistryFileClose();
+    return 0;
+}
+
+} // namespace
+
+// Copies of the program as processes, each through its whole run (which saves the settings
+// twice as it ends): a copy keeps every setting another copy saved that it did not change, and
+// stores every one it changed, whatever order they quit in, saving during the run or not.
+TEST(AppSettingsCopies, EveryCopyKeepsWhatTheOthersChangedThroughItsWholeRun)
+{
+    using S = Step;
+    struct Row
+    {
+        const char* what;
+        std::vector<std::vector<Step>> copies; // each copy's steps
+        std::vector<std::pair<size_t, size_t>> order; // (copy, step) in the order taken
+        std::vector<std::pair<const char*, int32_t>> stored; // what the store holds at the end
+    };
+    const Row rows[] = {
+        {"one changes the music and quits; the other, started before, changes nothing",
+         {{S::kMusic, S::kQuit}, {S::kQuit}},
+         {{0, 0}, {0, 1}, {1, 0}},
+         {{"MusicVolume", 31}, {"SfxVolume", 60}, {"ScreenMode", -1}}},
+        {"full screen in one, nothing in the other",
+         {{S::kFullScreen, S::kQuit}, {S::kQuit}},
+         {{0, 0}, {0, 1}, {1, 0}},
+         {{"ScreenMode", 1}, {"MusicVolume", 50}}},
+        {"each its own, the music's copy quits first",
+         {{S::kMusic, S::kQuit}, {S::kEffects, S::kQuit}},
+         {{0, 0}, {1, 0}, {0, 1}, {1, 1}},
+         {{"MusicVolume", 31}, {"SfxVolume", 40}}},
+        {"each its own, the effects' copy quits first",
+         {{S::kMusic, S::kQuit}, {S::kEffects, S::kQuit}},
+         {{0, 0}, {1, 0}, {1, 1}, {0, 1}},
+         {{"MusicVolume", 31}, {"SfxVolume", 40}}},
+        {"each its own, saved during the run",
+         {{S::kMusic, S::kSave, S::kQuit}, {S::kEffects, S::kSave, S::kQuit}},
+         {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {1, 2}, {0, 2}},
+         {{"MusicVolume", 31}, {"SfxVolume", 40}}},
+        {"three copies, three settings",
+         {{S::kMusic, S::kQuit}, {S::kEffects, S::kQuit}, {S::kFullScreen, S::kQuit}},
+         {{0, 0}, {1, 0}, {2, 0}, {1, 1}, {2, 1}, {0, 1}},
+         {{"MusicVolume", 31}, {"SfxVolume", 40}, {"ScreenMode", 1}, {"Muted", -1}}},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.what);
+        AppTestEnv env;
+        const std::string store = env.mHome + "Library/Application Support/Maker/Game/registry.bin";
+        {
+            // An earlier run saved the volumes; the screen mode no run changed is not stored.
+            VaxoAppBase earlier;
+            InitNamed(earlier);
+            earlier.mMusicVolume = 0.5;
+            earlier.mSfxVolume = 0.6;
+            earlier.Shutdown();
+        }
+        std::vector<pid_t> copies;
+        for (size_t copy = 0; copy < row.copies.size(); copy++)
+        {
+            copies.push_back(StartChild([&, copy] { return RunCopy(env, copy, row.copies[copy]); }));
+            ASSERT_GE(copies.back(), 0);
+            // Each has read the settings before any other takes a step.
+            ASSERT_TRUE(WaitForFile(TurnFile(env.mHome, "started", copy, 0)));
+        }
+        for (const auto& [copy, step] : row.order)
+        {
+            MakeFile(TurnFile(env.mHome, "turn", copy, step));
+            if (row.copies[copy][step] == Step::kQuit)
+                EXPECT_EQ(WaitForChild(copies[copy], 60), 0) << copy;
+            else
+                EXPECT_TRUE(WaitForFile(TurnFile(env.mHome, "done", copy, step))) << copy;
+        }
+        RegistryResetForTest();
+        RegistryFileOpen(store);
+        for (const auto& [name, value] : row.stored)
+            EXPECT_EQ(StoredInt(name), value) << name;
+        EXPECT_EQ(StoredInt("InProgress"), 0);
+    }
+}
+
+// A copy stopped while it holds the settings' lock: another copy starts without waiting for it
+// (the store is read without the lock), and its saves as it quits wait for it once, then fail
+// and say so, rather than write without the lock.
+TEST(AppSettingsCopies, AStoppedCopyHoldingTheLockNeitherDelaysAStartNorIsWrittenOver)
+{
+    AppTestEnv env;
+    const std::string store = env.mHome + "Library/Application Support/Maker/Game/registry.bin";
+    {
+        VaxoAppBase earlier;
+        InitNamed(earlier);
+        earlier.Shutdown();
+    }
+    const std::vector<uint8_t> before = [&]
+    {
+        std::ifstream in(store, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }();
+    const TurnLock stopped(store + ".lock", TurnLock::Target::kFile);
+    ASSERT_TRUE(stopped.Held());
+    const int status = RunInChild(
+        [&]
+        {
+            using Clock = std::chrono::steady_clock;
+            const auto start = Clock::now();
+            int result = 0;
+            {
+                VaxoAppBase app;
+                InitNamed(app);
+                // A wait would take five seconds.
+                if (Clock::now() - start > std::chrono::milliseconds(2500) ||
+                    !env.mPlatform->CallsStartingWith("MessageBoxA").empty())
+                    result |= 1;
+                app.mMusicVolume = 0.31;
+                env.mPlatform->mOnMessageLoop = [&] { app.Shutdown(); };
+                const auto quit = Clock::now();
+                app.Start();
+                // Shutdown's save waits once; the end's saves then try once.
+                const auto quitting = Clock::now() - quit;
+                if (quitting < std::chrono::milliseconds(4500) || quitting > std::chrono::milliseconds(9000))
+                    result |= 2;
+                const std::string box = "MessageBoxA(16,Save Failed,Could not save the settings to \"" + store +
+                                        "\": another copy of the program kept it locked too long)";
+                if (env.mPlatform->CallsStartingWith("MessageBoxA") != std::vector<std::string>{box})
+                    result |= 4;
+            }
+            RegistryFileClose();
+            return result;
+        });
+    EXPECT_EQ(status, 0);
+    std::ifstream in(store, std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), before);
 }

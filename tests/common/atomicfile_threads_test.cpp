@@ -1,6 +1,7 @@
 // Whole-file saves: the old file stays whole when a save fails, the permissions of the file
 // replaced are kept, nothing is left beside it, and two writers saving one file at once
-// while a reader reads it never let the reader see anything but a whole version.
+// while a reader reads it never let the reader see anything but a whole version. The lock
+// that copies take turns at.
 #include "common/AtomicFile.h"
 #include "common/support/FullDisk.h"
 #include "common/support/ScopedBeforeRename.h"
@@ -13,10 +14,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -248,3 +252,136 @@ TEST(WriteFileAtomically, TwoWritersAndAReaderNeverSeeAPartialFile)
 }
 
 } // namespace
+
+// TurnLock: a wait for another holder, given up when it runs out; a path deleted or made
+// again while a copy waits or holds it; paths the system gives no lock for. Each holder is a
+// TurnLock of its own, as another copy's would be (a lock of one open file keeps out another).
+TEST(TurnLock, WaitsForTheHolderGivesUpWhenTheWaitRunsOutAndFollowsThePath)
+{
+    enum Meanwhile
+    {
+        kHeldThroughout,
+        kLetGo,
+        kDeletedThenLetGo,
+        kReplacedThenLetGo,
+    };
+    // What the holder does while another waits 300 ms, then whether the waiter holds it and
+    // its error.
+    const std::tuple<const char*, Meanwhile, bool, int> rows[] = {
+        {"held throughout", kHeldThroughout, false, EWOULDBLOCK},
+        {"let go", kLetGo, true, 0},
+        {"deleted, then let go", kDeletedThenLetGo, true, 0},
+        {"replaced, then let go", kReplacedThenLetGo, true, 0},
+    };
+    constexpr std::chrono::milliseconds kWait(300);
+    for (const auto& [what, meanwhile, held, error] : rows)
+    {
+        SCOPED_TRACE(what);
+        TestFolder folder;
+        const std::string path = folder / "store.lock";
+        auto holder = std::make_unique<TurnLock>(path, TurnLock::Target::kFile);
+        ASSERT_TRUE(holder->Held());
+        std::thread other(
+            [&, meanwhile = meanwhile]
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (meanwhile == kDeletedThenLetGo)
+                    std::filesystem::remove(path);
+                if (meanwhile == kReplacedThenLetGo)
+                {
+                    std::ofstream(path + ".new") << "";
+                    std::filesystem::rename(path + ".new", path);
+                }
+                // The deleted or replaced file is no longer the one the path names.
+                const bool stillHeld = holder->StillHeld();
+                if (meanwhile != kHeldThroughout)
+                    holder.reset();
+                EXPECT_EQ(stillHeld, meanwhile == kHeldThroughout || meanwhile == kLetGo);
+            });
+        const auto start = std::chrono::steady_clock::now();
+        TurnLock waiter(path, TurnLock::Target::kFile, kWait);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        other.join();
+        EXPECT_EQ(waiter.Held(), held);
+        EXPECT_EQ(waiter.Error(), error);
+        EXPECT_EQ(waiter.HeldElsewhere(), error == EWOULDBLOCK);
+        EXPECT_EQ(waiter.StillHeld(), held);
+        if (!held)
+            EXPECT_GE(waited, kWait);
+        // Nobody else holds it once both let go: a copy that gave up keeps nothing.
+        holder.reset();
+        if (!held)
+        {
+            TurnLock next(path, TurnLock::Target::kFile, kWait);
+            EXPECT_TRUE(next.Held());
+        }
+    }
+}
+
+TEST(TurnLock, AFolderIsLockedAndPathsWithoutALockAreToldApartFromAHolder)
+{
+    TestFolder folder;
+    {
+        TurnLock first(folder.mPath, TurnLock::Target::kFolder);
+        ASSERT_TRUE(first.Held());
+        TurnLock second(folder.mPath, TurnLock::Target::kFolder, std::chrono::milliseconds(0));
+        EXPECT_TRUE(second.HeldElsewhere());
+    }
+    // A folder deleted and made again is a new one, which nobody holds yet.
+    const std::string made = folder / "made";
+    ASSERT_TRUE(std::filesystem::create_directory(made));
+    TurnLock old(made, TurnLock::Target::kFolder);
+    ASSERT_TRUE(old.Held());
+    std::filesystem::remove(made);
+    ASSERT_TRUE(std::filesystem::create_directory(made));
+    EXPECT_FALSE(old.StillHeld());
+    TurnLock again(made, TurnLock::Target::kFolder, std::chrono::milliseconds(0));
+    EXPECT_TRUE(again.Held());
+
+    // No lock to be had: not another holder, so the caller goes on with its own checks.
+    const std::tuple<std::string, TurnLock::Target, int> rows[] = {
+        {folder / "missing/store.lock", TurnLock::Target::kFile, ENOENT},
+        {folder / "missing", TurnLock::Target::kFolder, ENOENT},
+        {made, TurnLock::Target::kFile, EISDIR},
+    };
+    for (const auto& [path, target, error] : rows)
+    {
+        SCOPED_TRACE(path);
+        TurnLock none(path, target);
+        EXPECT_FALSE(none.Held());
+        EXPECT_EQ(none.Error(), error);
+        EXPECT_FALSE(none.HeldElsewhere());
+        EXPECT_FALSE(none.StillHeld());
+    }
+    TurnLock notAsked;
+    EXPECT_FALSE(notAsked.Held());
+    EXPECT_EQ(notAsked.Error(), 0);
+}
+
+// A holder that lets go and takes the lock again at once, as a copy saving back to back does,
+// does not keep a waiting copy out: the waiter is handed the lock.
+TEST(TurnLock, ACopyTakingItAgainAtOnceDoesNotKeepAWaitingOneOut)
+{
+    TestFolder folder;
+    const std::string path = folder / "store.lock";
+    std::atomic<bool> waiterHasIt{false};
+    std::atomic<int> turns{0};
+    std::thread holder(
+        [&]
+        {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!waiterHasIt && std::chrono::steady_clock::now() < giveUp)
+            {
+                TurnLock turn(path, TurnLock::Target::kFile);
+                std::ofstream(folder / "saved") << turns++;
+            }
+        });
+    while (turns == 0)
+        std::this_thread::yield();
+    {
+        TurnLock waiter(path, TurnLock::Target::kFile);
+        waiterHasIt = waiter.Held();
+    }
+    holder.join();
+    EXPECT_TRUE(waiterHasIt);
+}

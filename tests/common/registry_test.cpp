@@ -17,10 +17,12 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -403,6 +405,80 @@ TEST_F(RegistryTest, FilesThatCouldNotBeLoadedAreMovedAsideOrNeverWrittenOver)
     }
 }
 
+// What another hand puts at the path while a copy runs is found by its next save, which does
+// what a load does: sets it aside (told as a load tells it) and writes the whole store this
+// copy holds, what it read as well as what it changed; one that cannot be moved aside is
+// never written over.
+TEST_F(RegistryTest, AStoreDamagedUnderARunningCopyIsSetAsideAndItsSettingsWrittenWhole)
+{
+    enum Put
+    {
+        kRandom,
+        kCut,
+        kFolder,
+        kHuge,
+        kCutNoFreeName,
+    };
+    // What is put there, the save's reason for failing (0: saved), the name it is kept under,
+    // and the reason the application is told it could not be read.
+    const std::tuple<const char*, Put, int, const char*, int> rows[] = {
+        {"random bytes", kRandom, 0, "registry.bin.damaged", 0},
+        {"a copy of itself cut short", kCut, 0, "registry.bin.damaged", 0},
+        {"a folder", kFolder, 0, "registry.bin.unreadable", EISDIR},
+        {"a file of 3 GB", kHuge, 0, "registry.bin.unreadable", EFBIG},
+        {"cut short, with no name left to move it to", kCutNoFreeName, EEXIST, "", 0},
+    };
+    for (const auto& [what, put, reason, keptAs, told] : rows)
+    {
+        SCOPED_TRACE(what);
+        for (const auto& entry : std::filesystem::directory_iterator(mDir.mPath))
+            std::filesystem::remove_all(entry.path());
+        Load(kAx5);
+        ASSERT_TRUE(WriteNumber("N", "n", 7));
+        std::filesystem::remove(mPath);
+        if (put == kFolder)
+            ASSERT_TRUE(std::filesystem::create_directories(mPath + "/inside"));
+        else if (put == kHuge)
+        {
+            WriteFile(mPath, {1});
+            ASSERT_EQ(truncate(mPath.c_str(), off_t(3) << 30), 0);
+        }
+        else if (put == kRandom)
+            WriteFile(mPath, {0x7f, 0x45, 0x4c, 0x46, 0x02, 0x01, 0x01, 0x00, 0x99, 0x13, 0xee, 0x2a});
+        else
+            WriteFile(mPath, Bytes(kAx5.begin(), kAx5.begin() + 20));
+        for (int i = 1; i <= 100 && put == kCutNoFreeName; i++)
+            WriteFile(mPath + ".damaged" + (i > 1 ? std::to_string(i) : ""), {});
+        const Bytes before = put == kFolder || put == kHuge ? Bytes() : ReadFile(mPath);
+
+        int error = -1;
+        EXPECT_EQ(RegistryFileClose(&error), reason == 0);
+        EXPECT_EQ(error, reason);
+        FileSetAside aside;
+        ASSERT_TRUE(RegistryTakeFileSetAside(&aside));
+        EXPECT_EQ(aside.mReadError, told);
+        EXPECT_EQ(aside.mKeptAs, *keptAs == 0 ? "" : mDir / keptAs);
+        EXPECT_EQ(Number("N", "n"), 7);
+        if (reason != 0)
+        {
+            // Left as it stood.
+            EXPECT_EQ(ReadFile(mPath), before);
+            continue;
+        }
+        if (put == kFolder)
+            EXPECT_TRUE(std::filesystem::is_directory(mDir / (std::string(keptAs) + "/inside")));
+        else if (put == kHuge)
+            EXPECT_EQ(std::filesystem::file_size(mDir / keptAs), uintmax_t(3) << 30);
+        else
+            EXPECT_EQ(ReadFile(mDir / keptAs), before);
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        EXPECT_FALSE(RegistryTakeFileSetAside(&aside));
+        EXPECT_EQ(Number("A", "x"), 5); // as read
+        EXPECT_EQ(Number("N", "n"), 7); // as changed
+    }
+}
+
 // A file the user may not read is moved aside and told as such, not as damaged; where the
 // folder cannot be changed either, it stays and is never written over.
 TEST_F(RegistryTest, AFileWithoutReadPermissionIsMovedAsideOrNeverWrittenOver)
@@ -777,8 +853,113 @@ TEST_F(RegistryTest, CopiesSavingInTurnKeepWhatTheOtherChanged)
     EXPECT_FALSE(VaxoRegistryGetSubKeys("Settings\\Dialog", &names));
 }
 
+// Copy A stalls inside its save between writing its file and the rename (a slow disk, a
+// stopped process), holding the lock; copy B saves meanwhile. No save is written without its
+// lock while another copy holds it: B's save waits, fails when the wait runs out and keeps its
+// change for its next save. A lock file deleted or replaced meanwhile lets B in, and A, finding
+// its lock no longer the one the path names, makes its save again on what B saved. Where no
+// copy can open the lock file, A's check of the store file itself stands in for the lock.
+// Either way the store ends with both copies' changes.
+TEST_F(RegistryTest, ASaveStalledBeforeItsRenameNeverPutsItsOlderMergeOverAnotherCopysSave)
+{
+    enum Mishap
+    {
+        kNone,
+        kLockDeleted,
+        kLockReplaced,
+        kLockUnopenable,
+    };
+    // What happens while A stalls, and what B's first save gives (0: saved; else errno).
+    const std::tuple<const char*, Mishap, int> rows[] = {
+        {"A holds the lock", kNone, EWOULDBLOCK},
+        {"the lock file deleted", kLockDeleted, 0},
+        {"the lock file replaced", kLockReplaced, 0},
+        {"a lock file no copy may open", kLockUnopenable, 0},
+    };
+    const std::string lockPath = mPath + ".lock";
+    for (const auto& [what, mishap, firstSave] : rows)
+    {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(lockPath);
+        Load(kAx5);
+        RegistryResetForTest();
+        // Copies of another user, who may not open a lock file of mode 000.
+        const bool ordinary = mishap == kLockUnopenable;
+        if (ordinary)
+        {
+            WriteFile(lockPath, {});
+            ASSERT_EQ(chmod(lockPath.c_str(), 0), 0);
+            ASSERT_EQ(chmod(mDir.mPath.c_str(), 0777), 0);
+        }
+        auto asCopy = [ordinary](const std::function<int()>& body)
+        {
+            return [ordinary, body]
+            {
+                if (ordinary && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                    return 255;
+                return body();
+            };
+        };
+        CopiesGate stalled;
+        const pid_t copyA = StartChild(asCopy(
+            [&]
+            {
+                RegistryFileOpen(mPath);
+                WriteNumber("A", "a", 1);
+                bool first = true;
+                ScopedBeforeRename stall([&](const std::string&) { return !std::exchange(first, false) || stalled.Pass(); });
+                int error = 0;
+                return RegistryFileClose(&error) ? 0 : error;
+            }));
+        ASSERT_GE(copyA, 0);
+        ASSERT_TRUE(stalled.AllHere(1));
+        if (mishap == kLockDeleted)
+            std::filesystem::remove(lockPath);
+        if (mishap == kLockReplaced)
+        {
+            WriteFile(mPath + ".new", {});
+            std::filesystem::rename(mPath + ".new", lockPath);
+        }
+        // Copy B: loaded while A stalls, so before A's save.
+        int first = -1;
+        if (ordinary)
+        {
+            first = RunInChild(asCopy(
+                [&]
+                {
+                    RegistryFileOpen(mPath);
+                    WriteNumber("B", "b", 2);
+                    int error = 0;
+                    return RegistryFileClose(&error) ? 0 : error;
+                }));
+        }
+        else
+        {
+            RegistryFileOpen(mPath);
+            WriteNumber("B", "b", 2);
+            RegistryFileClose(&first);
+        }
+        EXPECT_EQ(first, firstSave);
+        stalled.Open();
+        EXPECT_EQ(WaitForChild(copyA, 60), 0);
+        // The change B kept is saved once A is done.
+        if (!ordinary)
+        {
+            EXPECT_TRUE(RegistryFileClose());
+        }
+        ASSERT_EQ(chmod(mDir.mPath.c_str(), 0700), 0);
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        EXPECT_EQ(Number("A", "a"), 1);
+        EXPECT_EQ(Number("B", "b"), 2);
+        EXPECT_EQ(Number("A", "x"), 5);
+        RegistryResetForTest();
+    }
+}
+
 // Eight copies, each loaded before any saved, save at the same moment, twenty times each, a
-// value of their own: every copy's last value is kept.
+// value of their own and one for the round: every copy's last value is kept, and every save of
+// every round (a save another copy's later rename undid would lose its round's value).
 TEST_F(RegistryTest, CopiesSavingAtOnceEachKeepTheirValues)
 {
     constexpr int kCopies = 8;
@@ -798,6 +979,7 @@ TEST_F(RegistryTest, CopiesSavingAtOnceEachKeepTheirValues)
                 bool saved = true;
                 for (uint32_t round = 1; round <= kRounds; round++)
                     saved = WriteNumber("Copies", "Copy" + std::to_string(copy), round) &&
+                            WriteNumber("Rounds", std::to_string(copy) + "." + std::to_string(round), round) &&
                             RegistryFileClose() && saved;
                 return saved ? 0 : 1;
             }));
@@ -808,7 +990,12 @@ TEST_F(RegistryTest, CopiesSavingAtOnceEachKeepTheirValues)
         EXPECT_EQ(WaitForChild(pid, 120), 0);
     RegistryFileOpen(mPath);
     for (int copy = 0; copy < kCopies; copy++)
+    {
         EXPECT_EQ(Number("Copies", "Copy" + std::to_string(copy)), kRounds) << copy;
+        for (uint32_t round = 1; round <= kRounds; round++)
+            EXPECT_EQ(Number("Rounds", std::to_string(copy) + "." + std::to_string(round)), round)
+                << copy << " " << round;
+    }
     EXPECT_EQ(Number("A", "x"), 5);
     EXPECT_EQ(FilesBesideTheStore(), 0u);
 }

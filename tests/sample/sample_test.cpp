@@ -157,7 +157,9 @@ public:
     }
     void ShutdownHook() override
     {
-        const SampleProfile& player = *GetPlayer(); // every scripted run ends with a player
+        // A run closed while it asked for a player reports an empty one.
+        const SampleProfile none;
+        const SampleProfile& player = GetPlayer() != nullptr ? *GetPlayer() : none;
         int saves = 0;
         RegistryReadInteger("Saves", &saves);
         std::ofstream out(mFiles + "report.txt");
@@ -589,6 +591,53 @@ TEST_F(SampleProgram, ARunKilledWhileSavingKeepsWhatItHadSaved)
     const int saves = std::stoi(next["saves"]);
     EXPECT_TRUE(greeting >= saved && greeting <= saved + 1 && saves >= saved && saves <= greeting)
         << next["greeting"] << ", setting " << saves << ", last reported " << saved;
+}
+
+// Two copies of the sample as a new user starts them: the first left at its New Player dialog,
+// the second started later, its music lowered in the options, quit; the first closed after.
+// The music stays as the second left it: the first's end, which saves the settings twice,
+// changed nothing it had not changed.
+TEST_F(SampleProgram, ACopyClosedLaterKeepsTheSettingAnotherCopyChangedAndQuitWith)
+{
+    TestFolder home;
+    const std::string store = home / "Library/Application Support/Vaxo/Sample/registry.bin";
+    const std::string otherEnded = home / "other_ended";
+    const Script waitingCopy = {
+        [](ScriptedSample& app)
+        {
+            if (app.GetDialog(PROFILE_DIALOG_CREATE) == nullptr)
+                return false;
+            std::ofstream(app.mFiles + "asking");
+            return true;
+        },
+        [otherEnded](ScriptedSample&) { return access(otherEnded.c_str(), F_OK) == 0 && Push(SDL_QUIT); },
+    };
+    const pid_t first = StartScripted(home, "-software -windowed", "first", waitingCopy);
+    ASSERT_TRUE(WaitUntil([&] { return access((home / "first_asking").c_str(), F_OK) == 0; }));
+    const Script lowerTheMusic = {
+        [](ScriptedSample& app) { return app.GetDialog(PROFILE_DIALOG_CREATE) != nullptr && Type("Alice\r"); },
+        [](ScriptedSample& app) { return OnMain(app) && Click(app.mMainScreen->mOptionsButton.get()); },
+        [](ScriptedSample& app)
+        {
+            auto* options = dynamic_cast<SimpleOptionsDialog*>(app.GetDialog(SampleApp::kOptionsDialogId));
+            return options != nullptr && Click(options->mMusicVolumeSlider.get(), 0.3) &&
+                   Click(options->mYesButton.get());
+        },
+        [](ScriptedSample& app) { return OnMain(app) && Push(SDL_QUIT); },
+    };
+    Report second;
+    ASSERT_TRUE(RunScripted(home, "-software -windowed", "second", lowerTheMusic, &second));
+    std::ofstream(otherEnded) << "";
+    EXPECT_EQ(WaitForExit(first), 0) << ReadFile(home / "first.txt");
+    ASSERT_NE(second["musicvolume"], "85");
+
+    RegistryResetForTest();
+    RegistryFileOpen(store);
+    uint32_t music = 0, length = 4;
+    EXPECT_TRUE(VaxoRegistryRead("SOFTWARE\\Vaxo\\Sample", "MusicVolume", nullptr,
+                                 reinterpret_cast<unsigned char*>(&music), &length));
+    EXPECT_EQ(std::to_string(music), second["musicvolume"]);
+    RegistryResetForTest();
 }
 
 } // namespace
