@@ -307,7 +307,9 @@ TEST(TurnLock, WaitsForTheHolderGivesUpWhenTheWaitRunsOutAndFollowsThePath)
         EXPECT_EQ(waiter.HeldElsewhere(), error == EWOULDBLOCK);
         EXPECT_EQ(waiter.StillHeld(), held);
         if (!held)
+        {
             EXPECT_GE(waited, kWait);
+        }
         // Nobody else holds it once both let go: a copy that gave up keeps nothing.
         holder.reset();
         if (!held)
