@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <chrono>
-#include <condition_variable>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
