@@ -1,7 +1,7 @@
 // An arbitrary file loaded as a sound effect and as a song, through the sound manager (which
 // decodes Ogg Vorbis itself, every link, up to its bound) and the music player, under each name
 // whose extension picks another song reader (".wav", ".ogg", none: then the bytes pick WAV, AIFF,
-// Ogg, MIDI or a tracker module; a chained Ogg song is streamed by the framework). What loads is
+// Ogg, MIDI or a tracker module; an Ogg song is streamed by the framework). What loads is
 // played for a bounded stretch through SDL's disk driver, which mixes far faster than real time (the
 // song named .ogg looping, so that a short one starts over). It
 // loads or it fails, and it plays: SDL and the mixer must not crash or hang on what is let

@@ -258,6 +258,14 @@ Mix_Chunk* Decode(OggVorbis_File& file, const MixerFormat& device, std::string* 
     return chunk;
 }
 
+// What to say of the file at path that failed to decode, or was refused, for error (SDL's error too).
+std::string DecodeFailure(const std::string& path, const std::string& error, bool refused)
+{
+    SDL_SetError("%s: %s", path.c_str(), error.c_str());
+    return refused ? "refused sound file \"" + path + "\": " + error
+                   : "sound file \"" + path + "\" failed to decode: " + error;
+}
+
 } // namespace
 
 Mix_Chunk* DecodeOggSound(const std::string& path, const uint8_t* data, size_t size, std::string* failure)
@@ -280,12 +288,20 @@ Mix_Chunk* DecodeOggSound(const std::string& path, const uint8_t* data, size_t s
         ov_clear(&file);
     }
     if (chunk == nullptr)
-    {
-        SDL_SetError("%s: %s", path.c_str(), error.c_str());
-        *failure = refused ? "refused sound file \"" + path + "\": " + error
-                           : "sound file \"" + path + "\" failed to decode: " + error;
-    }
+        *failure = DecodeFailure(path, error, refused);
     return chunk;
+}
+
+std::string OggSongFailure(const std::string& path, const uint8_t* data, size_t size)
+{
+    MemorySource source = {data, size, 0};
+    OggVorbis_File file;
+    // libvorbisfile clears what it read when the open fails.
+    const int opened = ov_open_callbacks(&source, &file, nullptr, 0, kStreamCallbacks);
+    if (opened < 0)
+        return DecodeFailure(path, DecoderError(opened), false);
+    ov_clear(&file);
+    return std::string();
 }
 
 struct OggSongStream::Decoder

@@ -14,7 +14,7 @@
 // The file is read as a stream, from its start: libvorbisfile then never searches it backwards,
 // and holds the headers of the link it decodes only.
 //
-// OggSongStream decodes a chained song the same way, a piece at a time as the mixer streams a song
+// OggSongStream decodes a song the same way, a piece at a time as the mixer streams a song
 // (StreamedMusic.h plays it).
 #pragma once
 
@@ -42,6 +42,11 @@ constexpr int64_t kMaxSoundBytes = int64_t(64) << 20;
 // "P" failed to decode: ` and the decoder's error; SDL's error text holds it too, after the path).
 Mix_Chunk* DecodeOggSound(const std::string& path, const uint8_t* data, size_t size, std::string* failure);
 
+// What to say of the Ogg Vorbis song in the bytes [data, data + size) of the file at path when the
+// decoder cannot open it, as DecodeOggSound says it of a sound (`sound file "P" failed to decode: `
+// and the decoder's error; SDL's error text holds it too); "" when it opens. Nothing is kept.
+std::string OggSongFailure(const std::string& path, const uint8_t* data, size_t size);
+
 // What the device plays: its rate in Hz, its SDL audio format and its channels, as Mix_QuerySpec
 // answers them.
 struct MixerFormat
@@ -55,9 +60,9 @@ struct MixerFormat
 // 4 KiB of decoded samples at a time (as the mixer's own song reader decodes), converted from its
 // link's rate and channels for the device as the sound decoder converts them. Every piece is whole
 // device frames: the part-frame the converter leaves where it halves an odd count of frames (at a
-// link's end) is cut, so that the next link starts on a whole frame, where the mixer's reader went
-// on from inside the frame (noise, or left and right swapped). Holds the file and the decoder of
-// one link; nothing grows with the song's length.
+// link's end) is cut, so that the next link, or the next round of a looping song, starts on a whole
+// frame, where the mixer's reader went on from inside the frame (noise, or left and right swapped).
+// Holds the file and the decoder of one link; nothing grows with the song's length.
 class OggSongStream
 {
 public:

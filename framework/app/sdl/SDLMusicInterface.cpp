@@ -1,5 +1,6 @@
 #include "app/sdl/SDLMusicInterface.h"
 
+#include "app/sdl/OggSoundDecoder.h"
 #include "app/sdl/SDLSoundManager.h"
 #include "app/sdl/SoundFileCheck.h"
 #include "app/sdl/StreamedMusic.h"
@@ -115,30 +116,33 @@ bool SDLMusicInterface::LoadMusic(int songId, const std::string& fileName)
         mMusicList.resize(size_t(songId) + 1, nullptr);
         mStreamedSongs.resize(size_t(songId) + 1);
     }
-    if (mMusicList[size_t(songId)] != nullptr)
+    if (HasSong(songId))
         return false;
     CheckedSoundFile file = ReadCheckedSoundFile(fileName, SoundFileUse::Song);
-    Mix_Music* song = file.failure.empty() ? Mix_LoadMUS(fileName.c_str()) : nullptr;
-    if (song == nullptr)
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.bytes.data());
+    const bool streamed = file.failure.empty() && IsOggSong(fileName, bytes, file.bytes.size());
+    Mix_Music* song = nullptr;
+    // The stream decodes the very bytes that were checked, and they are the song's one copy: SDL_mixer
+    // does not load it too.
+    if (streamed)
+        file.failure = OggSongFailure(fileName, bytes, file.bytes.size());
+    else if (file.failure.empty() && (song = Mix_LoadMUS(fileName.c_str())) == nullptr)
+        file.failure = MixerFailure(fileName);
+    if (!file.failure.empty())
     {
-        ReportSoundFileNotLoaded(SoundProgramName(mProgramName),
-                                 file.failure.empty() ? MixerFailure(fileName) : file.failure,
-                                 SoundFileUse::Song);
+        ReportSoundFileNotLoaded(SoundProgramName(mProgramName), file.failure, SoundFileUse::Song);
         return false;
     }
-    mMusicList[size_t(songId)] = song;
-    // The stream decodes the very bytes that were checked; SDL_mixer's song stays loaded beside
-    // them, so that the song table is as for any song.
-    const auto* bytes = reinterpret_cast<const uint8_t*>(file.bytes.data());
-    if (IsChainedOggSong(fileName, bytes, file.bytes.size()))
+    if (streamed)
         mStreamedSongs[size_t(songId)] = std::make_shared<const std::vector<char>>(std::move(file.bytes));
+    else
+        mMusicList[size_t(songId)] = song;
     return true;
 }
 
 void SDLMusicInterface::Start(int songId, bool noLoop, bool fadeIn, int fadeMs)
 {
-    Mix_Music* song = GetMusicById(songId);
-    if (song == nullptr)
+    if (!HasSong(songId))
         return;
     EndFadeOut();
     const int loops = noLoop ? 0 : -1;
@@ -151,9 +155,9 @@ void SDLMusicInterface::Start(int songId, bool noLoop, bool fadeIn, int fadeMs)
     {
         StreamedMusicHalt();
         if (fadeIn)
-            Mix_FadeInMusic(song, loops, fadeMs);
+            Mix_FadeInMusic(GetMusicById(songId), loops, fadeMs);
         else
-            Mix_PlayMusic(song, loops);
+            Mix_PlayMusic(GetMusicById(songId), loops);
     }
     mCurrentSong = songId;
 }
@@ -197,10 +201,10 @@ void SDLMusicInterface::StopAllMusic()
 void SDLMusicInterface::UnloadMusic(int songId)
 {
     StopMusic(songId);
-    Mix_Music* song = GetMusicById(songId);
-    if (song == nullptr)
+    if (!HasSong(songId))
         return;
-    Mix_FreeMusic(song);
+    if (Mix_Music* song = GetMusicById(songId))
+        Mix_FreeMusic(song);
     mMusicList[size_t(songId)] = nullptr;
     mStreamedSongs[size_t(songId)].reset();
 }
@@ -228,7 +232,7 @@ void SDLMusicInterface::FadeIn(int songId, int /*offset*/, double speed, bool no
 
 void SDLMusicInterface::FadeOut(int songId, bool /*stopSong*/, double speed)
 {
-    if (IsCurrent(songId) && GetMusicById(songId) != nullptr)
+    if (IsCurrent(songId) && HasSong(songId))
         FadeOutSong(MusicFadeTimeMs(speed));
 }
 
@@ -255,7 +259,7 @@ bool SDLMusicInterface::SongFinished()
 
 bool SDLMusicInterface::HasSong(int songId)
 {
-    return GetMusicById(songId) != nullptr;
+    return GetMusicById(songId) != nullptr || StreamedSong(songId) != nullptr;
 }
 
 void SDLMusicInterface::SetVolume(double volume)

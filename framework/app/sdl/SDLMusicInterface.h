@@ -1,10 +1,10 @@
 // Internal to framework/app/sdl.
 // SDLMusicInterface: the music player over SDL_mixer 1.2's streamed music. Songs are
 // registered under small integer ids and one plays at a time; fades are the mixer's own.
-// A chained Ogg Vorbis song (links one after another), which SDL_mixer's player plays as noise
-// or with left and right swapped after a link that ends inside a device frame, is streamed by the
-// framework instead (StreamedMusic.h), with the same looping, fades, pausing and volume; every
-// other song is SDL_mixer's.
+// An Ogg Vorbis song, which SDL_mixer's player plays as noise or with left and right swapped after a
+// link (of a chained song) or a round (of a looping one) that ends inside a device frame, is streamed
+// by the framework instead (StreamedMusic.h), with the same looping, fades, pausing and volume, and
+// held loaded as its file alone; every other song is SDL_mixer's.
 //
 // gSDLSongFinished is set on the mixer's audio thread by the music-finished hook, which the
 // mixer (or the framework's stream) calls when a song ends by itself or a fade-out ends (or by a
@@ -43,10 +43,11 @@ public:
     // Begins each line about a song that does not load; empty: the running application's title
     // (SoundProgramName).
     std::string mProgramName;
-    // Indexed by song id; null where no song is loaded. Owned.
+    // Indexed by song id; SDL_mixer's songs, null where none is loaded or the song is one the
+    // framework streams (mStreamedSongs). Owned.
     std::vector<Mix_Music*> mMusicList;
-    // Indexed by song id as mMusicList: the checked file of a song the framework streams itself (a
-    // chained Ogg Vorbis one), shared with its stream while it plays; null for SDL_mixer's songs.
+    // Indexed by song id as mMusicList: the checked file of a song the framework streams itself (an
+    // Ogg Vorbis one), shared with its stream while it plays; null for SDL_mixer's songs.
     std::vector<std::shared_ptr<const std::vector<char>>> mStreamedSongs;
     // The song last started by PlayMusic or FadeIn, -1 when none or after a stop. A song
     // that ended by itself keeps its id here until the next start or stop.
@@ -61,7 +62,8 @@ public:
     SDLMusicInterface(const SDLMusicInterface&) = delete;
     SDLMusicInterface& operator=(const SDLMusicInterface&) = delete;
 
-    // The song of songId, null when the id lies outside the list or holds none.
+    // SDL_mixer's song of songId, null when the id lies outside the list, holds none or holds a song
+    // the framework streams (HasSong tells whether it holds one).
     Mix_Music* GetMusicById(int songId);
 
     // Ids from 0 to kMaxSongId; the list grows to songId + 1 entries.

@@ -556,9 +556,9 @@ SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data,
     return SoundFileProblem::UnknownFormat;
 }
 
-bool IsChainedOggSong(const std::string& fileName, const uint8_t* data, size_t size)
+bool IsOggSong(const std::string& fileName, const uint8_t* data, size_t size)
 {
-    return ReaderFor(fileName, data, size) == SongReader::Ogg && OggChained(data, size);
+    return ReaderFor(fileName, data, size) == SongReader::Ogg;
 }
 
 } // namespace Vaxo

@@ -122,9 +122,8 @@ SoundFileProblem CheckSoundFile(const uint8_t* data, size_t size, SoundFileUse u
 // looking at the bytes: what that reader makes of the bytes must be safe.
 SoundFileProblem CheckSongFile(const std::string& fileName, const uint8_t* data, size_t size);
 
-// Whether Mix_LoadMUS reads the song as Ogg Vorbis (by its name, or else by its bytes) and the file
-// is chained (links one after another, OggChained): the framework streams such a song itself
-// (StreamedMusic.h). For bytes CheckSongFile passed.
-bool IsChainedOggSong(const std::string& fileName, const uint8_t* data, size_t size);
+// Whether Mix_LoadMUS would read the song as Ogg Vorbis (by its name, or else by its bytes): the
+// framework streams such a song itself (StreamedMusic.h). For bytes CheckSongFile passed.
+bool IsOggSong(const std::string& fileName, const uint8_t* data, size_t size);
 
 } // namespace Vaxo

@@ -1,10 +1,10 @@
 // Internal to framework/app/sdl.
 // StreamedMusic: the music stream the framework feeds the mixer itself (Mix_HookMusic), for the songs
-// SDL_mixer 1.2's own player cannot play right. That player converts a chained Ogg Vorbis song's
-// links a piece at a time as they come, and where a link ends inside a device frame once converted
-// (SDL halves the rate of an odd count of frames) it goes on from inside the frame: the later links
-// play as full-scale noise or with left and right swapped. Here an OggSongStream decodes the song,
-// every link starting on a whole frame.
+// SDL_mixer 1.2's own player cannot play right: Ogg Vorbis ones. That player converts a song a piece
+// at a time as it comes, and where a link (of a chained song) or the whole song ends inside a device
+// frame once converted (SDL halves the rate of an odd count of frames) it goes on from inside the
+// frame: the later links, or a looping song's later rounds, play as full-scale noise or with left and
+// right swapped. Here an OggSongStream decodes the song, every link and round starting on a whole frame.
 //
 // One song at a time, in place of SDL_mixer's (the caller halts the one and then starts the other),
 // with what SDL_mixer gives a song: looping, the music volume, fades in and out stepped once per

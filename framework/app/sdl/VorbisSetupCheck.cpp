@@ -827,20 +827,4 @@ SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size)
     return reading.empty() ? P::None : P::OggLayout;
 }
 
-bool OggChained(const uint8_t* data, size_t size)
-{
-    PageWalk walk(data, size);
-    bool opened = false; // a link's first pages were read
-    bool opening = false;
-    for (OggPage page = walk.Next(); page.size > 0; page = walk.Next())
-    {
-        const bool first = (page.Flags() & kOggFirstPage) != 0;
-        if (first && !opening && opened)
-            return true;
-        opened = opened || first;
-        opening = first;
-    }
-    return false;
-}
-
 } // namespace Vaxo

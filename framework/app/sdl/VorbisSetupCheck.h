@@ -109,8 +109,4 @@ bool DecoderTakes(const VorbisIdentification& id);
 // Codebook or HeaderMemory, or None.
 SoundFileProblem CheckVorbisHeaders(const uint8_t* data, size_t size);
 
-// Whether the pages of an Ogg file, as the reader finds them from the start, open more than one link
-// (a chained file: first pages after others).
-bool OggChained(const uint8_t* data, size_t size);
-
 } // namespace Vaxo
