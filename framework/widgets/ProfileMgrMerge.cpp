@@ -324,6 +324,13 @@ void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& delet
 
 void ProfileMgr::RememberListOnDisk(uint64_t identity, const std::map<const Profile*, uint64_t>& origins)
 {
+    // The game may still point at a player the list no longer holds (deleted here or elsewhere),
+    // whether it played, saved or only read him.
+    for (const ListedPlayer& listed : mListed)
+    {
+        if (!Listed(listed.mProfile))
+            KeepLost(listed.mProfile);
+    }
     mListed.clear();
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
@@ -580,16 +587,21 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     // The player played, named by his id and name, is the one this copy plays whatever
     // users.last says of the list (a damaged or older one may name another): while this copy
     // locks his id (no copy gives a new player an id another copy locks), or while his file is as
-    // this copy last read or wrote it.
+    // this copy last read or wrote it. Once his lock file was made anew (the folder lost, say), a
+    // copy started since may have made a player of that name and id: neither the lock taken again
+    // nor a fresh player's file, which that player would have too, is proof.
     const size_t played = size_t(listedAs(pass->mPlayed) - mListed.begin());
     auto playedNamed = [&](const Profile* entry)
     {
         if (played == mListed.size() || matched[played] || mListed[played].mId != entry->mId)
             return false;
         const ListedPlayer& mine = mListed[played];
-        return (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)) &&
-               ((mPlayLock->Locks(entry->mId) && !pass->mLockLost) ||
-                mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen);
+        if (!sameName(entry, mine.mName) && !sameName(entry, mine.mProfile->mName))
+            return false;
+        if (mPlayLock->Locks(entry->mId) && !pass->mLockLost)
+            return true;
+        return mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen &&
+               !(mine.mProfile->mSeenFresh && mPlayLock->TakenAgain());
     };
     for (const SmartPtr<Profile>& entry : onDisk)
     {

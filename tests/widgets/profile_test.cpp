@@ -9,6 +9,7 @@
 #include "common/DataSync.h"
 #include "common/Registry.h"
 #include "common/support/ChildProcess.h"
+#include "common/support/ChildSteps.h"
 #include "common/support/CopiesGate.h"
 #include "common/support/FullDisk.h"
 #include "common/support/TestFolder.h"
@@ -2175,6 +2176,87 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         mMgr.SaveCurProfileIfDirty();
         ASSERT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
     };
+    // A third copy, started now as a process of its own, deletes the player.
+    auto deleteInThirdCopy = [&](const char* name)
+    {
+        EXPECT_EQ(RunInChild(
+                      [&]
+                      {
+                          ProfileMgr third(&mApp, &ScoreProfile::Make);
+                          third.Load();
+                          Delete(third, name);
+                          return third.GetProfile(name, false) == nullptr ? 0 : 1;
+                      }),
+                  0);
+    };
+    // Dan, deleted elsewhere, is still what the game's pointer says (not freed by this copy's
+    // save); a save through it writes nothing, and brings him back neither to the list nor to a
+    // file.
+    auto danKeptAndNotSaved = [&](Profile* dan)
+    {
+        mMgr.Save();
+        EXPECT_EQ(dan->mName + " " + std::to_string(dan->mId), "Dan 3");
+        Score(dan)->mScore = 5;
+        dan->mDirty = true;
+        EXPECT_FALSE(dan->SaveDetails());
+        mMgr.Save();
+        EXPECT_EQ(mMgr.GetProfile("Dan", false), nullptr);
+        EXPECT_FALSE(std::filesystem::exists(Profile::GetDetailsPath(3)));
+        ProfileMgr later(&mApp, &ScoreProfile::Make);
+        later.Load();
+        EXPECT_EQ(List(later), "1:Amy 2:Bob next 3");
+    };
+    // The players' folder deleted while Bob is played here (his lock held, his file a fresh
+    // player's, 11 not saved); a copy started afterwards (a process) makes Amy and Bob, whose id
+    // is 2 too, saves 77 on its Bob (otherSaves) or nothing (both Bobs fresh), and plays `plays`
+    // ("" for nobody); then this copy saves. Its Bob is put back under a new id with his 11, told
+    // nothing, and the other copy's Bob stays as he is, its own, free to be played.
+    auto folderLostAndANewBob = [&](bool otherSaves, const std::string& plays)
+    {
+        Profile* bob = mMgr.mCurProfile.get();
+        // His 7 never saved; the pass takes his lock, as a copy playing him holds it.
+        bob->mDirty = false;
+        mMgr.Save();
+        Score(bob)->mScore = 11;
+        bob->mDirty = true;
+        std::filesystem::remove_all(Profile::mProfileDir);
+        std::unique_ptr<ProfileMgr> copy;
+        auto told = [&] { return mApp.GetDialog(PROFILE_DIALOG_ERROR) != nullptr; };
+        ChildSteps started({[&]
+                            {
+                                copy = std::make_unique<ProfileMgr>(&mApp, &ScoreProfile::Make);
+                                copy->Load();
+                                Profile* amy = copy->CreateProfile("Amy");
+                                Profile* itsBob = copy->CreateProfile("Bob");
+                                if (amy == nullptr || itsBob == nullptr || itsBob->mId != 2)
+                                    return false;
+                                Score(itsBob)->mScore = 77;
+                                itsBob->mDirty = otherSaves;
+                                if (!itsBob->SaveIfDirty())
+                                    return false;
+                                copy->SetCurProfile(plays.empty() ? nullptr : copy->GetProfile(plays, false));
+                                return (copy->mCurProfile != nullptr ? copy->mCurProfile->mName : "") == plays;
+                            },
+                            [&]
+                            {
+                                copy->Save();
+                                Profile* itsBob = copy->GetProfile("Bob", true);
+                                const bool kept = itsBob != nullptr && itsBob->mId == 2 &&
+                                                  Score(itsBob)->mScore == (otherSaves ? 77 : -1) && !told();
+                                copy->SetCurProfile(itsBob);
+                                return kept && copy->mCurProfile == itsBob && !told();
+                            }});
+        ASSERT_TRUE(started.Next());
+        mMgr.SaveCurProfileIfDirty();
+        EXPECT_EQ(List(mMgr), "1:Amy 2:Bob 4:Bob 2 next 4");
+        EXPECT_TRUE(started.Next());
+        EXPECT_EQ(started.Quit(), 0);
+        ProfileMgr later(&mApp, &ScoreProfile::Make);
+        later.Load();
+        EXPECT_EQ(List(later), "1:Amy 2:Bob 4:Bob 2 next 4");
+        EXPECT_EQ(Score(later.GetProfile("Bob", true))->mScore, otherSaves ? 77 : -1);
+        EXPECT_EQ(Score(later.GetProfile("Bob 2", true))->mScore, 11);
+    };
     // What this copy does while the other copy (loaded with Amy, Bob and Dan listed) does its
     // part; then the boxes shown (Boxes), the player list ("none" when closed), the current
     // player.
@@ -2467,6 +2549,49 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                  EXPECT_EQ(dan->mName, "Dan");
              },
              "", "none", "Bob"},
+            {"Dan only read here; a third copy deletes him: this copy's save does not free him",
+             [&](ProfileMgr&)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", true);
+                 deleteInThirdCopy("Dan");
+                 danKeptAndNotSaved(dan);
+             },
+             "", "none", "Bob"},
+            {"Dan saved here through the game's pointer; a third copy deletes him: the same",
+             [&](ProfileMgr&)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", true);
+                 Score(dan)->mScore = 4;
+                 dan->mDirty = true;
+                 ASSERT_TRUE(dan->SaveDetails());
+                 deleteInThirdCopy("Dan");
+                 danKeptAndNotSaved(dan);
+             },
+             "", "none", "Bob"},
+            {"Dan played here, then Bob again; a third copy deletes Dan: the same",
+             [&](ProfileMgr&)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", true);
+                 mMgr.SetCurProfile(dan);
+                 Score(dan)->mScore = 4;
+                 dan->mDirty = true;
+                 mMgr.SetCurProfile(mMgr.GetProfile("Bob", true));
+                 deleteInThirdCopy("Dan");
+                 danKeptAndNotSaved(dan);
+             },
+             "", "none", "Bob"},
+            {"the players' folder deleted while Bob is played; a copy started afterwards makes its own "
+             "Bob, saves him and plays its Amy: neither Bob is taken for the other",
+             [&](ProfileMgr&) { folderLostAndANewBob(true, "Amy"); }, "", "none", "Bob 2"},
+            {"the same, the other copy playing nobody", [&](ProfileMgr&) { folderLostAndANewBob(true, ""); }, "",
+             "none", "Bob 2"},
+            {"the players' folder deleted while Bob is played; a copy started afterwards makes its own "
+             "Bob and plays him, neither Bob ever saved (their files the same bytes): never one player",
+             [&](ProfileMgr&) { folderLostAndANewBob(false, "Bob"); }, "", "none", "Bob 2"},
+            {"both fresh, the other copy playing its Amy", [&](ProfileMgr&) { folderLostAndANewBob(false, "Amy"); },
+             "", "none", "Bob 2"},
+            {"both fresh, the other copy playing nobody", [&](ProfileMgr&) { folderLostAndANewBob(false, ""); },
+             "", "none", "Bob 2"},
             {"the players' folder deleted while Bob is played: no list says he was deleted, he is put "
              "back with his progress, and nothing is told",
              [&](ProfileMgr&)
