@@ -16,11 +16,12 @@ bool VaxoAppBase::WriteBytesToFile(const std::string& fileName, const void* data
     if (mPlayingDemo)
         return !TakeDemoAnswer(*this) || mDemoBuffer.ReadNumBits(1, false) != 0;
     std::string folder = GetFileDir(fileName, false);
-    if (!folder.empty())
-        MkDir(folder);
+    int folderError = 0;
+    if (!folder.empty() && !MkDir(folder) && errno != EEXIST)
+        folderError = errno;
     bool written = WriteFileAtomically(fileName, data, length);
-    // A failure's reason, for the caller to report.
-    const int reason = errno;
+    // A failure's reason, for the caller to report: a folder that could not be made says why.
+    const int reason = !written && folderError != 0 ? folderError : errno;
     if (mRecordingDemo)
     {
         BeginDemoCommand(*this, DEMO_FILE_WRITE);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -22,6 +23,8 @@ namespace
 constexpr uint32_t kMaxRegistryString = 1023;
 // What failed saves of the settings store are reported as.
 const char* const kSettingsSaved = "the settings";
+// The clean-exit marker: this copy's own, written whatever it held.
+const char* const kInProgress = "InProgress";
 
 // A volume as a whole percent. Rounded: truncating made 0.58 come back as 0.57 and lose
 // a percent at every start.
@@ -261,17 +264,20 @@ bool VaxoAppBase::RegistryGetSubKeys(const std::string& keyName, std::vector<std
     return listed;
 }
 
-void VaxoAppBase::FlushSettingsStore()
+void VaxoAppBase::FlushSettingsStore(bool waitForLock)
 {
     // On a fresh machine nothing else makes the data folder, and the store could not be
     // written into it.
     std::string folder = GetAppDataFolder();
-    if (!folder.empty())
-        MkDir(folder);
+    int folderError = 0;
+    if (!folder.empty() && !MkDir(folder) && errno != EEXIST)
+        folderError = errno;
     // The settings stay in memory, and the next flush tries again.
     int error = 0;
-    if (!RegistryFileClose(&error))
-        ReportFailedSave(kSettingsSaved, folder + "registry.bin", error);
+    const bool saved = RegistryFileClose(&error, waitForLock ? kTurnLockWait : std::chrono::milliseconds(0));
+    TellSettingsSetAside();
+    if (!saved && (waitForLock || error != EWOULDBLOCK))
+        ReportFailedSave(kSettingsSaved, folder + "registry.bin", folderError != 0 ? folderError : error);
 }
 
 void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& path, int errorNumber)
@@ -279,8 +285,17 @@ void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& p
     // Once per kind: a folder that cannot be written would otherwise ask at every save.
     if (!mReportedSaveFailures.insert(what).second)
         return;
-    const std::string text = GetString("SAVE_FAILED", "Could not save ") + what + " to \"" + path +
-                             "\": " + std::strerror(errorNumber);
+    // The reasons of the locks copies of the program take turns at say what happened, not
+    // the system's words for them.
+    std::string reason = std::strerror(errorNumber);
+    if (errorNumber == EWOULDBLOCK)
+        reason = GetString("SAVE_LOCK_HELD", "another copy of the program kept it locked too long");
+    else if (errorNumber == ENOLCK)
+        reason = GetString("SAVE_LOCK_LOST", "its lock was deleted or replaced while it was saved");
+    else if (errorNumber == ESTALE)
+        reason = GetString("SAVE_FILE_CHANGED", "another copy of the program changed it while it was saved");
+    const std::string text =
+        GetString("SAVE_FAILED", "Could not save ") + what + " to \"" + path + "\": " + reason;
     const std::string title = GetString("SAVE_FAILED_TITLE", "Save Failed");
     // The demo is written during teardown, when no widget manager is left to end a
     // popup: the platform shows that box itself.
@@ -309,17 +324,7 @@ void VaxoAppBase::ReportFileSetAside(const FileSetAside& aside, const std::strin
 void VaxoAppBase::ReadFromRegistry()
 {
     mReadFromRegistry = true;
-    FileSetAside aside;
-    if (RegistryTakeFileSetAside(&aside))
-    {
-        ReportFileSetAside(aside, GetString("SETTINGS_UNREADABLE_TITLE", "Settings Not Read"),
-                           GetString("SETTINGS_UNREADABLE", "The settings could not be read: "),
-                           GetString("SETTINGS_NEW", "\nThe settings start afresh."),
-                           GetString("SETTINGS_NOT_SAVED", "\nSettings changed now will not be saved."));
-        // That box already said the settings are not saved.
-        if (aside.mKeptAs.empty())
-            mReportedSaveFailures.insert(kSettingsSaved);
-    }
+    TellSettingsSetAside();
     mRegKey = GetString("RegistryKey", mRegKey);
     if (mRegKey.empty())
         return;
@@ -348,28 +353,97 @@ void VaxoAppBase::ReadFromRegistry()
         mWaitForVSync = value != 0;
     if (RegistryReadInteger("InProgress", &value))
         mLastShutdownClean = value == 0;
+    // As read (or as they start, where the store has none): what this copy changes from now on.
+    mSettingsAsKnown.clear();
+    for (const auto& [name, number] : StoredSettings())
+    {
+        if (name == kInProgress)
+            continue;
+        SettingAsKnown& known = mSettingsAsKnown[name];
+        known.mMember = number;
+        known.mHasOurs = StoredNumber(name, &known.mOurs);
+    }
 
     if (!mIsScreenSaver)
     {
         RegistryWriteInteger("InProgress", 1);
         // On disk now, so that a crash is seen at the next start.
-        FlushSettingsStore();
+        FlushSettingsStore(false);
     }
+}
+
+void VaxoAppBase::TellSettingsSetAside()
+{
+    FileSetAside aside;
+    if (!RegistryTakeFileSetAside(&aside))
+        return;
+    ReportFileSetAside(aside, GetString("SETTINGS_UNREADABLE_TITLE", "Settings Not Read"),
+                       GetString("SETTINGS_UNREADABLE", "The settings could not be read: "),
+                       GetString("SETTINGS_NEW", "\nThe settings start afresh."),
+                       GetString("SETTINGS_NOT_SAVED", "\nSettings changed now will not be saved."));
+    // That box already said the settings are not saved.
+    if (aside.mKeptAs.empty())
+        mReportedSaveFailures.insert(kSettingsSaved);
+}
+
+std::vector<std::pair<std::string, int32_t>> VaxoAppBase::StoredSettings() const
+{
+    return {{"MusicVolume", VolumeToPercent(mMusicVolume)},
+            {"SfxVolume", VolumeToPercent(mSfxVolume)},
+            {"Muted", mMuteCount - mAutoMuteCount > 0 ? 1 : 0},
+            {"ScreenMode", mIsWindowed ? 0 : 1},
+            {"PreferredX", mPreferredX},
+            {"PreferredY", mPreferredY},
+            {"CustomCursors", mCustomCursorsEnabled ? 1 : 0},
+            {kInProgress, 0},
+            {"WaitForVSync", mWaitForVSync ? 1 : 0}};
+}
+
+bool VaxoAppBase::StoredNumber(const std::string& name, int32_t* number)
+{
+    if (mPlayingDemo)
+        return false;
+    std::string keyPath, valueName;
+    RegistryKeyAndName(name, &keyPath, &valueName);
+    uint32_t type = 0;
+    uint32_t length = 4;
+    return VaxoRegistryRead(keyPath, valueName, &type, reinterpret_cast<uint8_t*>(number), &length) &&
+           type == REG_DWORD && length == 4;
+}
+
+void VaxoAppBase::WriteSetting(const std::string& name, int32_t value)
+{
+    const bool wasKnown = mSettingsAsKnown.count(name) != 0;
+    SettingAsKnown& known = mSettingsAsKnown[name];
+    int32_t held = 0;
+    // Unchanged here, and the store holds a number this copy neither read nor stored: another
+    // copy saved it, and writing it back as it is is no change.
+    if (wasKnown && known.mMember == value && StoredNumber(name, &held) &&
+        !(known.mHasOurs && held == known.mOurs))
+    {
+        RegistryWriteInteger(name, held);
+        return;
+    }
+    known.mMember = value;
+    known.mHasOurs = true;
+    known.mOurs = value;
+    RegistryWriteInteger(name, value);
 }
 
 void VaxoAppBase::WriteToRegistry()
 {
     if (mRegKey.empty())
         return;
-    RegistryWriteInteger("MusicVolume", VolumeToPercent(mMusicVolume));
-    RegistryWriteInteger("SfxVolume", VolumeToPercent(mSfxVolume));
-    RegistryWriteInteger("Muted", mMuteCount - mAutoMuteCount > 0 ? 1 : 0);
-    RegistryWriteInteger("ScreenMode", mIsWindowed ? 0 : 1);
-    RegistryWriteInteger("PreferredX", mPreferredX);
-    RegistryWriteInteger("PreferredY", mPreferredY);
-    RegistryWriteBoolean("CustomCursors", mCustomCursorsEnabled);
-    RegistryWriteInteger("InProgress", 0);
-    RegistryWriteBoolean("WaitForVSync", mWaitForVSync);
+    // Only what this copy changed is stored: the rest stays as the store holds it, so that the
+    // run's later saves (Shutdown's, then the end of Start's) never put back a value another
+    // copy saved over. Each is still written, in this order, for the demos' streams.
+    for (const auto& [name, number] : StoredSettings())
+    {
+        if (name == kInProgress)
+            RegistryWriteInteger(name, number);
+        else
+            WriteSetting(name, number);
+    }
     FlushSettingsStore();
 }
 

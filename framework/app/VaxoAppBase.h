@@ -157,6 +157,14 @@ public:
     bool mReadFromRegistry;
     // What failed to save in this run and was reported (ReportFailedSave).
     std::set<std::string> mReportedSaveFailures;
+    // A setting WriteToRegistry keeps, as this copy last read or stored it.
+    struct SettingAsKnown
+    {
+        int32_t mMember = 0;  // the number its member gave: another one is a change here
+        bool mHasOurs = false;
+        int32_t mOurs = 0;    // the number the store held when read, or this copy stored since
+    };
+    std::map<std::string, SettingAsKnown> mSettingsAsKnown;
     std::string mProductVersion;
     // Custom cursor image per cursor number; not owned.
     Image* mCursorImages[kNumCursors];
@@ -651,8 +659,20 @@ private:
     bool OnMainThread();
     // The settings-store key path and value name of a value name holding backslashes.
     void RegistryKeyAndName(const std::string& valueName, std::string* keyPath, std::string* name) const;
-    // Writes the settings store to disk now, making the data folder first.
-    void FlushSettingsStore();
+    // Writes the settings store to disk now, making the data folder first, and tells what
+    // failed or was set aside. waitForLock false: a start, which never waits for another copy
+    // (what it cannot save now goes with the next save, unsaid).
+    void FlushSettingsStore(bool waitForLock = true);
+    // Tells once what loading or saving the settings store set aside.
+    void TellSettingsSetAside();
+    // The settings WriteToRegistry keeps, in its order, as the numbers it stores for them.
+    std::vector<std::pair<std::string, int32_t>> StoredSettings() const;
+    // Writes one of them: `value`, unless this copy did not change it and the store holds
+    // another copy's number for it, which stays.
+    void WriteSetting(const std::string& name, int32_t value);
+    // The number the store holds for a setting, read past the demo; false when it holds none,
+    // or a demo is played back (which touches no store).
+    bool StoredNumber(const std::string& name, int32_t* number);
     // Completes loading on the main thread: priority back, hook.
     void HandleLoadingCompleted();
     // Shows and clears a deferred error text; exits when that was asked for.

@@ -10,14 +10,18 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace Vaxo
@@ -185,7 +189,8 @@ SaveRenameHook* SetSaveRenameHook(SaveRenameHook* hook)
     return gSaveRenameHook.exchange(hook, std::memory_order_acq_rel);
 }
 
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length)
+bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
+                         const std::function<bool()>& beforeRename)
 {
     if (data == nullptr && length > 0)
     {
@@ -215,6 +220,11 @@ bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t
     {
         errno = ECANCELED;
         return false;
+    }
+    if (ok && beforeRename && !beforeRename())
+    {
+        error = errno != 0 ? errno : EIO;
+        ok = false;
     }
     if (ok && step(::rename(temp.c_str(), target.c_str()) == 0))
     {
@@ -311,20 +321,118 @@ void RemoveStaleTempFiles(const std::string& folder,
     ::closedir(dir);
 }
 
-TurnLock::TurnLock(int fd) : mFd(fd)
+namespace
 {
-    constexpr std::chrono::milliseconds kWait(5000);
-    constexpr std::chrono::milliseconds kPoll(2);
-    const auto giveUp = std::chrono::steady_clock::now() + kWait;
-    while (mFd >= 0 && ::flock(mFd, LOCK_EX | LOCK_NB) != 0)
+
+// One wait for an flock in a thread of its own, flock having no timeout. The thread holds a
+// descriptor of its own of the open file; when the wait is given up before it ends, the thread
+// lets the lock go as soon as it has it.
+struct FlockWait
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool givenUp = false;
+    int error = 0; // the flock's errno value; 0: locked
+    int fd = -1;
+};
+
+void WaitInThread(const std::shared_ptr<FlockWait>& wait)
+{
+    int result;
+    do
+        result = ::flock(wait->fd, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    const int error = result == 0 ? 0 : errno;
+    std::lock_guard<std::mutex> lock(wait->mutex);
+    wait->done = true;
+    wait->error = error;
+    if (wait->givenUp)
+        ::close(wait->fd);
+    wait->ended.notify_one();
+}
+
+// Locks fd's open file within `wait`: 0, EWOULDBLOCK when another holds it throughout, or
+// the errno value of a system that gives no lock.
+int LockWithin(int fd, std::chrono::steady_clock::duration wait)
+{
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    if (result == 0 || errno != EWOULDBLOCK || wait <= wait.zero())
+        return result == 0 ? 0 : errno;
+    auto waiting = std::make_shared<FlockWait>();
+    waiting->fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (waiting->fd < 0)
+        return EWOULDBLOCK;
+    try
     {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
+        std::thread(WaitInThread, waiting).detach();
+    }
+    catch (const std::system_error&)
+    {
+        ::close(waiting->fd);
+        return EWOULDBLOCK;
+    }
+    std::unique_lock<std::mutex> lock(waiting->mutex);
+    if (!waiting->ended.wait_for(lock, wait, [&waiting] { return waiting->done; }))
+    {
+        waiting->givenUp = true;
+        return EWOULDBLOCK;
+    }
+    // The lock belongs to the open file, which fd keeps open.
+    ::close(waiting->fd);
+    return waiting->error;
+}
+
+int OpenForLock(const std::string& path, TurnLock::Target target)
+{
+    if (target == TurnLock::Target::kFolder)
+        return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // One another user made: a lock needs no write permission.
+    return fd >= 0 || errno != EACCES ? fd : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+TurnLock::TurnLock(const std::string& path, Target target, std::chrono::milliseconds wait) : mPath(path)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + wait;
+    for (;;)
+    {
+        const int fd = OpenForLock(path, target);
+        if (fd < 0)
         {
-            ::close(mFd);
-            mFd = -1;
+            mError = errno;
+            return;
         }
-        else
-            std::this_thread::sleep_for(kPoll);
+        mError = LockWithin(fd, giveUp - std::chrono::steady_clock::now());
+        struct stat locked;
+        struct stat named;
+        // Deleted or replaced while this copy waited: another may hold what the path names now.
+        if (mError == 0 && ::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            SameFile(locked, named))
+        {
+            mFd = fd;
+            mDevice = locked.st_dev;
+            mInode = locked.st_ino;
+            return;
+        }
+        ::close(fd);
+        if (mError != 0)
+            return;
+        if (std::chrono::steady_clock::now() >= giveUp)
+        {
+            mError = EWOULDBLOCK;
+            return;
+        }
     }
 }
 
@@ -332,6 +440,12 @@ TurnLock::~TurnLock()
 {
     if (mFd >= 0)
         ::close(mFd);
+}
+
+bool TurnLock::StillHeld() const
+{
+    struct stat named;
+    return mFd >= 0 && ::stat(mPath.c_str(), &named) == 0 && named.st_dev == mDevice && named.st_ino == mInode;
 }
 
 } // namespace Vaxo

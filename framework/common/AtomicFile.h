@@ -9,6 +9,10 @@
 // nothing is lost, and the caller tells the user why.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -24,8 +28,11 @@ namespace Vaxo
 // is a symbolic link is saved to the link's target, so the link stays. False, with the
 // reason in errno, when any step fails (EFBIG beyond a file-size limit); the old file then
 // stays whole and the temporary file is removed. The folder must exist. The installed
-// SaveRenameHook is asked before the rename.
-bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length);
+// SaveRenameHook is asked before the rename, then beforeRename (when given), which answers
+// whether the save may still go on (its lock still held, the file it merged with still
+// there) and, when it may not, sets errno to why.
+bool WriteFileAtomically(const std::string& fileName, const void* data, uint32_t length,
+                         const std::function<bool()>& beforeRename = nullptr);
 
 // The moment of a save between writing its temporary file and renaming it over the target,
 // as a replaceable object: the default lets every save go on; tests install one that
@@ -75,21 +82,53 @@ struct FileSetAside
 // the folder's write permission.
 FileSetAside SetFileAside(const std::string& fileName, int readError);
 
-// An exclusive flock on an open file (a descriptor it then owns, and closes with the lock): copies
-// of the program take turns at a file they share this way, each holding it only while it reads
-// and writes. A copy waits at most five seconds for another to let go, then goes on without it:
-// one stopped while holding it must not stop the others for good. A descriptor below 0, or a
-// system without flock, gives no lock.
+// How long a copy waits for another to let go of a TurnLock; a save that waited this long
+// fails, and the copy keeps what it would have saved for its next save.
+constexpr std::chrono::milliseconds kTurnLockWait{5000};
+
+// An exclusive flock that copies of the program take turns at while they read and write the
+// files they share (the settings store's lock file, the players' folder), each holding it
+// only while it reads and writes. The wait blocks rather than polls: the system then hands
+// the lock to a copy that waits, and one letting go does not take it again first. No save is
+// written without it while another copy holds it: a wait that runs out leaves it not held.
+// A lock file or folder deleted or made again beside its holder no longer keeps anyone out,
+// so a holder checks StillHeld before it writes.
 class TurnLock
 {
 public:
-    explicit TurnLock(int fd);
+    enum class Target
+    {
+        kFile,   // a lock file, made when missing
+        kFolder, // a folder, which must exist
+    };
+
+    // No lock, and none asked for (a demo played back touches no file): not held, no error.
+    TurnLock() = default;
+    // Opens path and waits at most `wait` for its lock. A path deleted or replaced meanwhile
+    // is opened again.
+    TurnLock(const std::string& path, Target target, std::chrono::milliseconds wait = kTurnLockWait);
     ~TurnLock();
     TurnLock(const TurnLock&) = delete;
     TurnLock& operator=(const TurnLock&) = delete;
 
+    bool Held() const { return mFd >= 0; }
+    // 0 when held or not asked for. EWOULDBLOCK: another copy held it for the whole wait, and
+    // nothing may be written. Any other errno value: this system gives no lock there (the path
+    // cannot be opened by this user, a file system without a lock service); the caller goes
+    // on without one, with its checks of the files themselves.
+    int Error() const { return mError; }
+    bool HeldElsewhere() const { return mError == EWOULDBLOCK; }
+    // Held, and the path still names the file or folder locked: false once it was deleted or
+    // replaced, when another copy may hold the lock of what the path names now (a write
+    // then fails with ENOLCK).
+    bool StillHeld() const;
+
 private:
-    int mFd;
+    std::string mPath;
+    int mFd = -1;
+    int mError = 0;
+    dev_t mDevice = 0;
+    ino_t mInode = 0;
 };
 
 // Removes the temporary files that saves interrupted by a crash left in `folder`: named

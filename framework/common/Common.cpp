@@ -3,6 +3,7 @@
 #include <SDL/SDL_mutex.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cwctype>
 #include <vector>
@@ -626,12 +627,20 @@ std::string GetFullPath(const std::string& relPath)
 bool MkDir(const std::string& path)
 {
     std::string full = RemoveTrailingSlash(path);
+    // Why a folder on the way could not be made: the reason the last one then fails for.
+    int blocked = 0;
     for (size_t i = 0; i < full.size(); ++i)
     {
-        if (IsSeparator(full[i]))
-            mkdir(full.substr(0, i).c_str(), 0777); // most of these exist already
+        // Most of these exist already; an absolute path starts with an empty name.
+        if (IsSeparator(full[i]) && mkdir(full.substr(0, i).c_str(), 0777) != 0 && errno != EEXIST && i > 0 &&
+            blocked == 0)
+            blocked = errno;
     }
-    return mkdir(full.c_str(), 0777) == 0;
+    if (mkdir(full.c_str(), 0777) == 0)
+        return true;
+    if (errno == ENOENT && blocked != 0)
+        errno = blocked;
+    return false;
 }
 
 bool FileExists(const std::string& path)

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -41,9 +42,12 @@ struct RegistryState
     // it is never written over, and every save fails with this reason (an errno value)
     // until it is gone.
     int keepFile = 0;
-    // A file loading could not use, for the application to tell the user about once.
+    // A file loading or a save could not use, for the application to tell the user about once.
     FileSetAside setAside;
     bool setAsidePending = false;
+    // A save waited the whole wait for another copy's lock: that copy seems stopped, and later
+    // saves try once without waiting until one has the lock.
+    bool lockWaitRanOut = false;
 };
 
 RegistryState& State()
@@ -79,17 +83,40 @@ struct SyncSubKey
 
 // ------------------------------------------------ the file, shared by copies
 
-// Held while a load or a save reads the store's file and writes it back: copies of the
-// program saving at the same moment then each apply their changes to what the one before
-// saved. A TurnLock on "<store>.lock" beside the store; where that cannot be had (a folder the
-// copy may not write, where a save fails anyway), the copy goes on without it.
-int OpenStoreLockFile(const std::string& storePath)
+// Held while a save reads the store's file, merges and writes it back: copies of the program
+// saving at the same moment then each apply their changes to what the one before saved.
+TurnLock StoreLock(const std::string& storePath, std::chrono::milliseconds wait)
 {
-    const std::string lockPath = storePath + ".lock";
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    // One another user made: a lock needs no write permission.
-    return fd >= 0 ? fd : ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    return TurnLock(storePath + ".lock", TurnLock::Target::kFile, wait);
 }
+
+// What a save checks the store's file against just before its rename: the file it merged
+// with, still there, or still missing.
+struct FileIdentity
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified = {};
+
+    explicit FileIdentity(const std::string& path)
+    {
+        struct stat info;
+        exists = ::stat(path.c_str(), &info) == 0;
+        if (!exists)
+            return;
+        device = info.st_dev;
+        inode = info.st_ino;
+        size = info.st_size;
+        modified = info.st_mtim;
+    }
+    bool operator==(const FileIdentity& other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
 
 // A whole store file's bytes as a tree; AceException when they are damaged.
 SmartPtr<FRegKey> ParseStore(const char* bytes, size_t length)
@@ -113,7 +140,7 @@ enum class DiskStore
     kUnusable, // it could not be read (*reason: the errno value) or is damaged (*reason: 0)
 };
 
-// Reads the store's file into *bytes and *store; the caller holds the store's TurnLock.
+// Reads the store's file into *bytes and *store.
 DiskStore ReadDiskStore(const std::string& path, std::vector<char>* bytes, SmartPtr<FRegKey>* store,
                         int* reason)
 {
@@ -248,39 +275,71 @@ private:
     std::set<std::pair<const FRegKey*, const FRegKey*>> mDone;
 };
 
+// Saves that found the lock lost or the file changed before their rename, and were made
+// again on the file as it then was.
+constexpr int kSaveAttempts = 3;
+
 // One save: the store on disk with this copy's changes applied, written when they change it;
 // this copy then holds what was saved. The errno value of a failure (which leaves the old
-// file and what this copy holds as they were), 0 when saved.
-int SaveStore(RegistryState& state)
+// file and what this copy holds as they were), 0 when saved: EWOULDBLOCK when another copy
+// held the lock for the whole wait.
+int SaveStore(RegistryState& state, std::chrono::milliseconds wait)
 {
-    TurnLock fileLock(OpenStoreLockFile(state.path));
-    std::vector<char> bytes;
-    SmartPtr<FRegKey> merged;
-    int reason = 0;
-    const DiskStore found = ReadDiskStore(state.path, &bytes, &merged, &reason);
-    // One that came there while this copy ran is never written over: the next start sets it
-    // aside and tells why.
-    if (found == DiskStore::kUnusable)
-        return reason != 0 ? reason : EIO;
-    // Without a store on disk this copy's is the one to keep.
-    bool write = true;
-    if (found == DiskStore::kRead)
-        write = StoreMerge().Key(state.root.get(), state.base.get(), *merged);
-    else
-        merged = state.root;
-    DataSync sync;
-    sync.OpenWriter(1024);
-    sync.SyncVersion(kFileVersion, -1, -1);
-    merged->SyncState(sync);
-    sync.EndBit();
-    const DataWriter& out = *sync.GetWriter();
-    // Read back before it is written: never a file that would load as damaged.
-    SmartPtr<FRegKey> saved = ParseStore(out.GetDataPtr(), size_t(out.GetDataLen()));
-    if (write && !WriteFileAtomically(state.path, out.GetDataPtr(), uint32_t(out.GetDataLen())))
-        return errno;
-    state.root = merged;
-    state.base = saved;
-    return 0;
+    for (int attempt = 1;; ++attempt)
+    {
+        const TurnLock fileLock = StoreLock(state.path, wait);
+        if (fileLock.HeldElsewhere())
+            return EWOULDBLOCK;
+        // Without a lock (none to be had here) this check alone keeps another copy's save.
+        FileIdentity read(state.path);
+        std::vector<char> bytes;
+        SmartPtr<FRegKey> merged;
+        int reason = 0;
+        DiskStore found = ReadDiskStore(state.path, &bytes, &merged, &reason);
+        // Set aside as a load does, so that what this copy holds is written whole.
+        if (found == DiskStore::kUnusable)
+        {
+            SetStoreFileAside(state, reason);
+            if (state.keepFile != 0)
+                return state.keepFile;
+            found = DiskStore::kNone;
+            read = FileIdentity(state.path);
+        }
+        // Without a store on disk this copy's is the one to keep.
+        bool write = true;
+        if (found == DiskStore::kRead)
+            write = StoreMerge().Key(state.root.get(), state.base.get(), *merged);
+        else
+            merged = state.root;
+        DataSync sync;
+        sync.OpenWriter(1024);
+        sync.SyncVersion(kFileVersion, -1, -1);
+        merged->SyncState(sync);
+        sync.EndBit();
+        const DataWriter& out = *sync.GetWriter();
+        // Read back before it is written: never a file that would load as damaged.
+        SmartPtr<FRegKey> saved = ParseStore(out.GetDataPtr(), size_t(out.GetDataLen()));
+        const auto unchanged = [&]
+        {
+            if (fileLock.Held() && !fileLock.StillHeld())
+                errno = ENOLCK;
+            else if (!(FileIdentity(state.path) == read))
+                errno = ESTALE;
+            else
+                return true;
+            return false;
+        };
+        if (write && !WriteFileAtomically(state.path, out.GetDataPtr(), uint32_t(out.GetDataLen()), unchanged))
+        {
+            const int error = errno;
+            if ((error == ENOLCK || error == ESTALE) && attempt < kSaveAttempts)
+                continue;
+            return error;
+        }
+        state.root = merged;
+        state.base = saved;
+        return 0;
+    }
 }
 
 } // namespace
@@ -479,18 +538,26 @@ void RegistryFileOpen(const std::string& path)
     const std::string name = GetFileName(path);
     RemoveStaleTempFiles(GetFileDir(path, true), [&name](const std::string& saved) { return saved == name; });
 
-    // Not while another copy saves: the file it is replacing must not be taken for damaged.
-    TurnLock fileLock(OpenStoreLockFile(path));
+    // Read without the saves' lock, so that a start never waits for another copy: a save
+    // replaces the file whole, by a rename.
     try
     {
         std::vector<char> bytes;
         SmartPtr<FRegKey> loaded;
         int reason = 0;
-        const DiskStore found = ReadDiskStore(path, &bytes, &loaded, &reason);
-        // Damaged or unreadable: kept for whoever can mend it, and the next save starts a
-        // fresh one.
+        DiskStore found = ReadDiskStore(path, &bytes, &loaded, &reason);
         if (found == DiskStore::kUnusable)
-            SetStoreFileAside(state, reason);
+        {
+            // Set aside only under the lock, where no save can be putting a good file there;
+            // when another copy has it now, the next save sets the file aside.
+            const TurnLock fileLock = StoreLock(path, std::chrono::milliseconds(0));
+            if (!fileLock.HeldElsewhere())
+                found = ReadDiskStore(path, &bytes, &loaded, &reason);
+            // Damaged or unreadable: kept for whoever can mend it, and the next save starts a
+            // fresh one.
+            if (found == DiskStore::kUnusable && !fileLock.HeldElsewhere())
+                SetStoreFileAside(state, reason);
+        }
         if (found != DiskStore::kRead)
             return;
         // Parsed twice rather than copied: keys the file shares stay shared in both.
@@ -506,7 +573,7 @@ void RegistryFileOpen(const std::string& path)
     }
 }
 
-bool RegistryFileClose(int* error)
+bool RegistryFileClose(int* error, std::chrono::milliseconds wait)
 {
     RegistryState& state = State();
     std::lock_guard<std::mutex> lock(state.crit);
@@ -520,7 +587,13 @@ bool RegistryFileClose(int* error)
     try
     {
         if (failure == 0)
-            failure = SaveStore(state);
+        {
+            failure = SaveStore(state, state.lockWaitRanOut ? std::chrono::milliseconds(0) : wait);
+            if (failure != EWOULDBLOCK)
+                state.lockWaitRanOut = false;
+            else if (wait.count() > 0)
+                state.lockWaitRanOut = true;
+        }
     }
     catch (const AceException&)
     {
@@ -613,6 +686,7 @@ void RegistryResetForTest()
     state.path.clear();
     state.keepFile = 0;
     state.setAsidePending = false;
+    state.lockWaitRanOut = false;
 }
 
 } // namespace Vaxo

@@ -17,6 +17,7 @@
 #include "common/DataSync.h"
 #include "common/SmartPtr.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -88,32 +89,40 @@ private:
 
 // Loads the store from `path` the first time it is called; later calls do
 // nothing. A missing, empty, damaged or unreadable file gives an empty store.
-// A damaged or unreadable one is first moved aside (SetFileAside: renamed to
-// "<path>.damaged" or "<path>.unreadable", numbered when taken), so the next
-// save writes a fresh file; one that could not be moved aside stays as it is
-// and is never written over (saves fail until it is gone). Read under the
-// lock saves hold (below). Temporary files that crashed saves left beside the
-// store are removed.
+// Read without the saves' lock, so that a start never waits for another copy
+// (a save replaces the file whole). A damaged or unreadable file is moved
+// aside under the lock (SetFileAside: renamed to "<path>.damaged" or
+// "<path>.unreadable", numbered when taken), or by the next save when another
+// copy holds the lock then; one that could not be moved aside stays as it is
+// and is never written over (saves fail until it is gone). Temporary files
+// that crashed saves left beside the store are removed.
 void RegistryFileOpen(const std::string& path);
 // Saves to the path given to RegistryFileOpen: reads the file again, applies
 // what this copy changed since it last read or saved it (values set to
 // something other than what it held, values and keys erased, keys made;
 // writing a value back unchanged is no change), and writes the result through
 // a temporary file beside it, so a failed write leaves the old file whole; the
-// tree then holds the result. All under an flock of "<path>.lock", so copies
-// saving at the same moment each apply their changes. With no file there (or
-// an empty one) the whole tree is written; when this copy changed nothing,
-// the file is left as it is. A file there that cannot be read or is damaged is
-// never written over: the save fails with the reason (EIO for damage), and
-// the next RegistryFileOpen moves it aside. False when the file could not be
-// written, or must not be, with the system's error number (errno) in *error
-// when given; the tree is then as it was. True also when the store is not
-// open.
-bool RegistryFileClose(int* error = nullptr);
+// tree then holds the result. All under the TurnLock of "<path>.lock", waited
+// for at most `wait`, so copies saving at the same moment each apply their
+// changes; once a wait ran out, later saves try once without waiting until
+// one has the lock. The save fails (EWOULDBLOCK) when another copy held the
+// lock throughout, and is made again on the file as it then is when, just
+// before the rename, the lock file was found deleted or replaced or the store
+// file changed (a copy without locks); where the system gives no lock, that
+// check alone guards other copies' saves. With no file there (or an empty
+// one) the whole tree is written; when this copy changed nothing, the file is
+// left as it is. A file there that cannot be read or is damaged is set aside
+// as a load does (RegistryTakeFileSetAside tells it) and the whole tree is
+// written; one that cannot be moved aside is never written over and the save
+// fails with its reason. False when the file could not be written, or must
+// not be, with the system's error number (errno) in *error when given; the
+// tree then keeps this copy's changes for the next save. True also when the
+// store is not open.
+bool RegistryFileClose(int* error = nullptr, std::chrono::milliseconds wait = kTurnLockWait);
 
-// What the last RegistryFileOpen could not use and moved aside (or could
-// not), for the application to tell the user: true and *aside filled the
-// first time it is asked, false otherwise.
+// What the last load or save could not use and moved aside (or could not),
+// for the application to tell the user: true and *aside filled the first time
+// it is asked, false otherwise.
 bool RegistryTakeFileSetAside(FileSetAside* aside);
 
 // False when the store is not open or the key or value is missing, or the

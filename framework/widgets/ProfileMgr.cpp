@@ -53,7 +53,7 @@ bool NewerUsersFileVersion(int32_t version)
 }
 
 ProfileListLock::ProfileListLock(bool take)
-    : mLock(take ? ::open(Profile::mProfileDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1)
+    : mLock(take ? TurnLock(Profile::mProfileDir, TurnLock::Target::kFolder) : TurnLock())
 {
 }
 

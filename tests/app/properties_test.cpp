@@ -348,18 +348,18 @@ TEST(AppSettings, AStoreThatCannotBeSavedIsReportedOnceAndKeptForTheNextSave)
     const std::string store = folder + "registry.bin";
     VaxoAppBase app;
     InitNamed(app);
-    // A folder put where the store belongs: every save fails.
-    std::filesystem::remove(store);
-    ASSERT_TRUE(std::filesystem::create_directories(store));
+    // A full disk: every save fails.
     app.mMusicVolume = 0.25;
-    app.WriteToRegistry();
-    app.WriteToRegistry();
+    {
+        ScopedFullDisk full;
+        app.WriteToRegistry();
+        app.WriteToRegistry();
+    }
     EXPECT_EQ(env.mPlatform->CallsStartingWith("MessageBoxA"),
               std::vector<std::string>{"MessageBoxA(16,Save Failed,Could not save the settings to \"" +
-                                       store + "\": Is a directory)"});
+                                       store + "\": File too large)"});
 
     // Once it can be written, the next save holds what the failed ones had.
-    std::filesystem::remove(store);
     app.WriteToRegistry();
     RegistryResetForTest();
     RegistryFileOpen(store);

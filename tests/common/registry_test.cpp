@@ -579,11 +579,14 @@ TEST_F(RegistryTest, FullDiskLeavesTheOldFileWhole)
 TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
 {
     // A folder put at the name after loading, found by the save as it reads the store
-    // again (never written over); or put there while the save writes: the rename fails.
+    // again; or put there while the save writes, found just before the rename, when the save
+    // is made again on what is there: either way it is set aside and the store written whole,
+    // with no temporary file left behind.
     for (const bool whileSaving : {false, true})
     {
         SCOPED_TRACE(whileSaving ? "while saving" : "after loading");
         std::filesystem::remove_all(mPath);
+        std::filesystem::remove_all(mPath + ".unreadable");
         RegistryResetForTest();
         RegistryFileOpen(mPath);
         WriteNumber("A", "x", 5);
@@ -595,13 +598,17 @@ TEST_F(RegistryTest, FailedRenameRemovesTheTemporaryFile)
         }
         int error = 0;
         {
-            ScopedBeforeRename folder([&](const std::string&) { return !whileSaving || putFolder(); });
-            EXPECT_FALSE(RegistryFileClose(&error));
+            bool put = !whileSaving;
+            ScopedBeforeRename folder([&](const std::string&) { return put || (put = putFolder()); });
+            EXPECT_TRUE(RegistryFileClose(&error));
         }
-        EXPECT_EQ(error, EISDIR);
-        EXPECT_TRUE(std::filesystem::is_directory(mPath + "/inside"));
-        EXPECT_EQ(FilesBesideTheStore(), 0u);
-        EXPECT_EQ(Number("A", "x"), 5);
+        EXPECT_EQ(error, 0);
+        EXPECT_TRUE(std::filesystem::is_directory(mPath + ".unreadable/inside"));
+        FileSetAside aside;
+        ASSERT_TRUE(RegistryTakeFileSetAside(&aside));
+        EXPECT_EQ(aside.mReadError, EISDIR);
+        EXPECT_EQ(FilesBesideTheStore(), 1u); // the folder kept
+        EXPECT_EQ(ReadFile(mPath), kAx5);
     }
 }
 
