@@ -206,16 +206,28 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     bool savingWritten = false;
     // Player files that could not be written, and why: told once the lock is let go.
     std::vector<std::pair<std::string, int>> failed;
+    // Another copy held the list for the whole wait: nothing is read or written, and this copy keeps
+    // its changes (the list's, the current player's progress) for its next pass.
+    bool heldElsewhere = false;
+    // The folder deleted and made again since the lock was taken: another copy may hold the new
+    // one's. From then on nothing is written, and what was not is kept for the next pass.
+    bool lockGone = false;
     {
         // The lock is on the folder, which must be there first.
         if (onDisk)
             MkDir(Profile::mProfileDir);
         ProfileListLock lock(onDisk);
+        heldElsewhere = lock.HeldElsewhere();
+        auto mayWrite = [&]
+        {
+            lockGone = lockGone || !lock.MayWrite();
+            return !lockGone;
+        };
         // Kept unless the list he was on says he is gone, or another copy took him (TakenOver: his
         // lock, asked here before anything is written, or his file).
         pass.mPlayed = current;
         pass.mLockLost = current != nullptr && CurLockTaken();
-        if (onDisk)
+        if (onDisk && !heldElsewhere)
         {
             pass.mLast = ReadListLast();
             // Without users.last the list is started anew, under a name of its own: whatever
@@ -223,7 +235,8 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
             pass.mIdentity = pass.mLast.mFound ? pass.mLast.mIdentity : NewListIdentity();
             MergeListOnDisk(making, saving, &aside, &setAside, &pass);
             // Before any file has the id: a crash in between leaves an id given to no player.
-            SaveListLast(&pass);
+            if (mayWrite())
+                SaveListLast(&pass);
         }
         // A demo cut off from its stream: ids as if no file existed.
         if (!DemoSyncMerge(before, &pass))
@@ -234,6 +247,8 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         {
             if (pass.mFiles.count(profile.get()) == 0)
                 continue;
+            if (!mayWrite())
+                break;
             // One moved to another id with no details of its own in memory starts afresh there.
             if (!profile->mHasDetails && !profile->mDirty && profile != saving)
                 profile->Reset();
@@ -243,7 +258,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
             if (!done && reason != 0)
                 failed.emplace_back(Profile::GetDetailsPath(profile->mId), reason);
         }
-        if (pass.mWrite)
+        if (pass.mWrite && mayWrite())
         {
             DataSync sync;
             sync.OpenWriter(1024);
@@ -254,8 +269,11 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
                 mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
             error = errno;
         }
-        if (written)
+        if (written && mayWrite())
             EraseFilesOfDeleted(deleted);
+        // What a pass that lost its lock read may be another copy's folder's: nobody is lost for it.
+        if (lockGone)
+            pass.mTakenOver.clear();
     }
     if (setAside)
         TellListSetAside(aside);
@@ -267,6 +285,13 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     // A demo being played back answers with the recording's results: nothing failed here.
     if (!mApp->mPlayingDemo)
     {
+        // Said as a failed save is, when there was something to save.
+        if (heldElsewhere && (mDirty || making != nullptr || saving != nullptr))
+            mApp->ReportFailedSave(Profile::kPlayersSaved,
+                                   saving != nullptr ? Profile::GetDetailsPath(saving->mId) : UsersPath(),
+                                   EWOULDBLOCK);
+        if (lockGone)
+            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), ENOLCK);
         for (const auto& [path, reason] : failed)
             mApp->ReportFailedSave(Profile::kPlayersSaved, path, reason);
         if (pass.mWrite && !written)

@@ -12,6 +12,7 @@
 #include "common/support/ChildSteps.h"
 #include "common/support/CopiesGate.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 #include "widgets/ProfileMgr.h"
 #include "widgets/ProfileNameDialog.h"
@@ -2770,6 +2771,23 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
         EXPECT_TRUE(victorHolds(222));
     };
     auto deleteLockFile = [] { std::filesystem::remove(Profile::mProfileDir + "players.lock"); };
+    // The failed saves told since the last call, and why, joined by " + ".
+    size_t failedSeen = 0;
+    auto failedSaves = [&]
+    {
+        mApp.mReportedSaveFailures.clear();
+        std::vector<std::string> boxes = mAppEnv.mPlatform->CallsStartingWith("MessageBoxA");
+        std::string told;
+        for (size_t i = std::min(failedSeen, boxes.size()); i < boxes.size(); i++)
+        {
+            // "MessageBoxA(<type>,<title>,<text>)", the text ending in the reason.
+            const size_t reason = boxes[i].find("\": ");
+            if (boxes[i].find("Could not save the players") != std::string::npos && reason != std::string::npos)
+                told += (told.empty() ? "" : " + ") + boxes[i].substr(reason + 3, boxes[i].size() - reason - 4);
+        }
+        failedSeen = boxes.size();
+        return told;
+    };
     // What this copy does while the other copy plays Victor; then the boxes, the player list
     // ("none" when closed) and the current player.
     const std::tuple<const char*, std::function<void()>, std::string, const char*, const char*> rows[] = {
@@ -2880,6 +2898,95 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                  mMgr, [] {});
          },
          inUse, "Amy Bob Victor / ", "Victor"},
+        {"the copy playing Victor (a process) stalls in its save of him before the rename, holding the "
+         "list: this copy's save of Victor, which the game read before, waits, fails and is told, and "
+         "writes nothing over that save, then or later",
+         [&]
+         {
+             other.reset();
+             Profile* victor = mMgr.GetProfile("Victor", true);
+             failedSaves();
+             int stalled[2], go[2];
+             ASSERT_EQ(pipe(stalled), 0);
+             ASSERT_EQ(pipe(go), 0);
+             const pid_t copy = StartChild(
+                 [&]
+                 {
+                     ProfileMgr playing(&mApp, &ScoreProfile::Make);
+                     playing.Load();
+                     playing.SetCurProfile(playing.GetProfile("Victor", false));
+                     if (playing.mCurProfile == nullptr)
+                         return 2;
+                     Score(playing.mCurProfile)->mScore = 11;
+                     playing.mCurProfile->mDirty = true;
+                     ScopedBeforeRename stall(
+                         [&](const std::string& temp)
+                         {
+                             char byte = 0;
+                             if (temp.find("user3.dat") != std::string::npos)
+                                 (void)!(write(stalled[1], "x", 1) + read(go[0], &byte, 1));
+                             return true;
+                         });
+                     return playing.mCurProfile->SaveDetails() ? 0 : 1;
+                 });
+             char byte = 0;
+             ASSERT_EQ(read(stalled[0], &byte, 1), 1);
+             Score(victor)->mScore = 222;
+             victor->mDirty = true;
+             const auto start = std::chrono::steady_clock::now();
+             EXPECT_FALSE(victor->SaveDetails());
+             EXPECT_GE(std::chrono::steady_clock::now() - start, kTurnLockWait);
+             EXPECT_EQ(failedSaves(), "another copy of the program kept it locked too long");
+             EXPECT_EQ(write(go[1], "x", 1), 1);
+             EXPECT_EQ(ChildStatus(copy, true), 0);
+             EXPECT_TRUE(victorHolds(11));
+             EXPECT_FALSE(victor->SaveIfDirty());
+             EXPECT_TRUE(victorHolds(11));
+             for (int fd : {stalled[0], stalled[1], go[0], go[1]})
+                 close(fd);
+         },
+         inUse, "none", "Amy"},
+        {"the players' folder deleted and made again while this copy's save holds its lock (before a "
+         "rename), and a copy started then (a process) saves its list there at once: this copy writes "
+         "nothing into that folder, says so, and its next save puts Amy back with her progress",
+         [&]
+         {
+             failedSaves();
+             Score(mMgr.mCurProfile)->mScore = 5;
+             mMgr.mCurProfile->mDirty = true;
+             mMgr.mDirty = true;
+             {
+                 bool once = true;
+                 ScopedBeforeRename folderLost(
+                     [&](const std::string&)
+                     {
+                         if (std::exchange(once, false))
+                         {
+                             std::filesystem::remove_all(Profile::mProfileDir);
+                             std::filesystem::create_directory(Profile::mProfileDir);
+                             EXPECT_EQ(RunInChild(
+                                           [&]
+                                           {
+                                               ProfileMgr started(&mApp, &ScoreProfile::Make);
+                                               started.Load();
+                                               return started.CreateProfile("Zed") != nullptr ? 0 : 1;
+                                           }),
+                                       0);
+                         }
+                         return true;
+                     });
+                 mMgr.Save();
+             }
+             EXPECT_EQ(failedSaves(), "its lock was deleted or replaced while it was saved");
+             ProfileMgr later(&mApp, &ScoreProfile::Make);
+             later.Load();
+             EXPECT_EQ(List(later), "1:Zed next 1");
+             mMgr.Save();
+             later.Load();
+             EXPECT_EQ(List(later), "1:Zed 4:Amy next 4");
+             EXPECT_EQ(Score(later.GetProfile("Amy", true))->mScore, 5);
+         },
+         "", "none", "Amy"},
         {"lock calls that fail for want of a lock service: nobody is refused, a new player neither; "
          "Victor saved here is not saved over by the other copy, which loses him",
          [&]
