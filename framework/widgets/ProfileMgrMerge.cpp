@@ -300,7 +300,9 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     // Cleared only once the file holds the list, so that a failed write is retried.
     if (written)
         mDirty = false;
-    if (written || pass.mSame)
+    // A pass that lost its lock may have read another copy's folder, whose users.last it left
+    // unwritten.
+    if (!lockGone && (written || pass.mSame))
         RememberListOnDisk(pass.mIdentity, pass.mOrigins);
     EndPass(current, currentListed, pass.mTakenOver, saving, selected);
     return savingWritten;
