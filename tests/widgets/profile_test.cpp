@@ -2931,6 +2931,14 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                  });
              char byte = 0;
              ASSERT_EQ(read(stalled[0], &byte, 1), 1);
+             // A copy starting meanwhile reads the list without waiting for it.
+             {
+                 ProfileMgr starting(&mApp, &ScoreProfile::Make);
+                 const auto start = std::chrono::steady_clock::now();
+                 EXPECT_TRUE(starting.Load());
+                 EXPECT_LT(std::chrono::steady_clock::now() - start, kTurnLockWait / 5);
+                 EXPECT_EQ(List(starting), "1:Amy 2:Bob 3:Victor next 3");
+             }
              Score(victor)->mScore = 222;
              victor->mDirty = true;
              const auto start = std::chrono::steady_clock::now();
