@@ -32,8 +32,8 @@ std::array<uint8_t, 16> Digest(const void* data, size_t length)
 } // namespace
 
 Profile::Profile()
-    : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr), mSeen(false), mSeenThere(false),
-      mSeenDigest{}, mSeenFresh(false), mTakenElsewhere(false)
+    : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr), mSeen(false),
+      mSeenThere(false), mSeenDigest{}, mSeenFresh(false), mTakenElsewhere(false)
 {
 }
 

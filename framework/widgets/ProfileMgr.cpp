@@ -12,7 +12,6 @@
 #include "common/Common.h"
 #include "common/DataSync.h"
 
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>

@@ -742,8 +742,8 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         // One added here keeps its id unless another running copy plays a player under it, or
         // saved a file under it that this copy has not read.
         if (fileIds.count(profile.get()) != 0 ||
-            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) && !takenElsewhere(profile) &&
-             taken.insert(profile->mId).second))
+            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) &&
+             !takenElsewhere(profile) && taken.insert(profile->mId).second))
             continue;
         const int32_t id = FreeIdOnDisk(taken, counter);
         if (id == 0)

@@ -2236,7 +2236,8 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                                 if (!itsBob->SaveIfDirty())
                                     return false;
                                 copy->SetCurProfile(plays.empty() ? nullptr : copy->GetProfile(plays, false));
-                                return (copy->mCurProfile != nullptr ? copy->mCurProfile->mName : "") == plays;
+                                return (copy->mCurProfile != nullptr ? copy->mCurProfile->mName : "") ==
+                                       plays;
                             },
                             [&]
                             {
@@ -2584,15 +2585,15 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
             {"the players' folder deleted while Bob is played; a copy started afterwards makes its own "
              "Bob, saves him and plays its Amy: neither Bob is taken for the other",
              [&](ProfileMgr&) { folderLostAndANewBob(true, "Amy"); }, "", "none", "Bob 2"},
-            {"the same, the other copy playing nobody", [&](ProfileMgr&) { folderLostAndANewBob(true, ""); }, "",
-             "none", "Bob 2"},
+            {"the same, the other copy playing nobody", [&](ProfileMgr&) { folderLostAndANewBob(true, ""); },
+             "", "none", "Bob 2"},
             {"the players' folder deleted while Bob is played; a copy started afterwards makes its own "
              "Bob and plays him, neither Bob ever saved (their files the same bytes): never one player",
              [&](ProfileMgr&) { folderLostAndANewBob(false, "Bob"); }, "", "none", "Bob 2"},
-            {"both fresh, the other copy playing its Amy", [&](ProfileMgr&) { folderLostAndANewBob(false, "Amy"); },
-             "", "none", "Bob 2"},
-            {"both fresh, the other copy playing nobody", [&](ProfileMgr&) { folderLostAndANewBob(false, ""); },
-             "", "none", "Bob 2"},
+            {"both fresh, the other copy playing its Amy",
+             [&](ProfileMgr&) { folderLostAndANewBob(false, "Amy"); }, "", "none", "Bob 2"},
+            {"both fresh, the other copy playing nobody",
+             [&](ProfileMgr&) { folderLostAndANewBob(false, ""); }, "", "none", "Bob 2"},
             {"the players' folder deleted while Bob is played: no list says he was deleted, he is put "
              "back with his progress, and nothing is told",
              [&](ProfileMgr&)
@@ -2635,8 +2636,7 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                  std::string last = ReadFile(Profile::mProfileDir + "users.last");
                  ASSERT_GE(last.size(), 20u);
                  last[4] ^= 0x10;
-                 const uint32_t crc =
-                     Crc32(reinterpret_cast<const uint8_t*>(last.data()), last.size() - 4);
+                 const uint32_t crc = Crc32(reinterpret_cast<const uint8_t*>(last.data()), last.size() - 4);
                  for (size_t i = 0; i < 4; i++)
                      last[last.size() - 4 + i] = char(crc >> (8 * i));
                  WriteFile(Profile::mProfileDir + "users.last", last);
@@ -2749,8 +2749,8 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
     // The other copy holds progress of Victor's not saved yet (11) while his lock file is made
     // anew (`mishap`) and `taker` takes him, saves 222 and `after` runs; then the other copy saves.
     // It writes nothing over that save: Victor is lost to it, and told once.
-    auto savedElsewhere = [&](const std::function<void()>& mishap, ProfileMgr& taker,
-                              const std::function<void()>& after)
+    auto savedElsewhere =
+        [&](const std::function<void()>& mishap, ProfileMgr& taker, const std::function<void()>& after)
     {
         Profile* victor = other->mCurProfile.get();
         Score(victor)->mScore = 11;
@@ -2782,8 +2782,10 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
         {
             // "MessageBoxA(<type>,<title>,<text>)", the text ending in the reason.
             const size_t reason = boxes[i].find("\": ");
-            if (boxes[i].find("Could not save the players") != std::string::npos && reason != std::string::npos)
-                told += (told.empty() ? "" : " + ") + boxes[i].substr(reason + 3, boxes[i].size() - reason - 4);
+            if (boxes[i].find("Could not save the players") != std::string::npos &&
+                reason != std::string::npos)
+                told +=
+                    (told.empty() ? "" : " + ") + boxes[i].substr(reason + 3, boxes[i].size() - reason - 4);
         }
         failedSeen = boxes.size();
         return told;
