@@ -32,8 +32,8 @@ std::array<uint8_t, 16> Digest(const void* data, size_t length)
 } // namespace
 
 Profile::Profile()
-    : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr), mSeen(false), mSeenThere(false),
-      mSeenDigest{}, mTakenElsewhere(false)
+    : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr), mSeen(false),
+      mSeenThere(false), mSeenDigest{}, mSeenFresh(false), mTakenElsewhere(false)
 {
 }
 
@@ -175,12 +175,7 @@ bool Profile::WriteDetails(int* error)
     if (mKeepFile)
         return false;
     DataSync sync;
-    sync.OpenWriter(1024);
-    int32_t version = GetCurVersion();
-    sync.mVersion = version;
-    sync.SyncLong(version);
-    SyncDetails(sync);
-    sync.EndBit();
+    WriteFileBytes(sync);
     const DataWriter* writer = sync.GetWriter();
     // The flag goes only once the file is safely replaced: a failed write is retried by
     // the next save instead of being forgotten.
@@ -198,11 +193,32 @@ bool Profile::WriteDetails(int* error)
     return true;
 }
 
+void Profile::WriteFileBytes(DataSync& sync)
+{
+    sync.OpenWriter(1024);
+    int32_t version = GetCurVersion();
+    sync.mVersion = version;
+    sync.SyncLong(version);
+    SyncDetails(sync);
+    sync.EndBit();
+}
+
 void Profile::SeeFile(bool there, const void* data, size_t length)
 {
     mSeen = true;
     mSeenThere = there;
     mSeenDigest = there ? Digest(data, length) : std::array<uint8_t, 16>{};
+    mSeenFresh = false;
+    if (!there || mMgr == nullptr)
+        return;
+    SmartPtr<Profile> fresh(mMgr->mFactory());
+    fresh->mName = mName;
+    fresh->mId = mId;
+    fresh->Reset();
+    DataSync sync;
+    fresh->WriteFileBytes(sync);
+    const DataWriter* writer = sync.GetWriter();
+    mSeenFresh = Digest(writer->GetDataPtr(), size_t(writer->GetDataLen())) == mSeenDigest;
 }
 
 Profile::FileSeen Profile::CheckFile() const

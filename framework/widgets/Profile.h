@@ -92,6 +92,9 @@ private:
     bool mSeen;
     bool mSeenThere;
     std::array<uint8_t, 16> mSeenDigest;
+    // What was seen is a fresh player's file: byte for byte what a player of that name and id made
+    // in another copy would have, so it tells this player from no such one.
+    bool mSeenFresh;
     // Lost to another copy and told so: not told again until his file is read again.
     bool mTakenElsewhere;
 
@@ -105,6 +108,8 @@ private:
     FileSeen CheckFile() const;
     // What was read or written: the file's bytes, or no file.
     void SeeFile(bool there, const void* data, size_t length);
+    // The player file's bytes for the details held.
+    void WriteFileBytes(DataSync& sync);
     // His details are no longer his file's: what was not saved goes, and the next taker reads it.
     void DropDetails();
 

@@ -7,6 +7,7 @@
 #include "widgets/ProfileMgr.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -40,7 +41,14 @@ uint64_t NewListIdentity();
 class ProfileListLock
 {
 public:
-    explicit ProfileListLock(bool take);
+    explicit ProfileListLock(bool take, std::chrono::milliseconds wait = kTurnLockWait);
+
+    // Another copy held the list for the whole wait: nothing may be read to merge, nor written.
+    bool HeldElsewhere() const { return mLock.HeldElsewhere(); }
+    // A file may be written now: the lock held is still on the folder the path names (not deleted
+    // and made again since, when another copy may hold the new one's), or the system gives no lock
+    // there (the checks of the files stand in for it), or none was asked for.
+    bool MayWrite() const { return !mLock.Held() || mLock.StillHeld(); }
 
 private:
     TurnLock mLock;

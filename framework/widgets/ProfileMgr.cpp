@@ -12,8 +12,6 @@
 #include "common/Common.h"
 #include "common/DataSync.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -52,8 +50,8 @@ bool NewerUsersFileVersion(int32_t version)
     return version > kUsersFileVersion;
 }
 
-ProfileListLock::ProfileListLock(bool take)
-    : mLock(take ? TurnLock(Profile::mProfileDir, TurnLock::Target::kFolder) : TurnLock())
+ProfileListLock::ProfileListLock(bool take, std::chrono::milliseconds wait)
+    : mLock(take ? TurnLock(Profile::mProfileDir, TurnLock::Target::kFolder, wait) : TurnLock())
 {
 }
 
@@ -107,12 +105,14 @@ bool ProfileMgr::Load()
     bool loaded = false;
     ListLast last;
     {
-        ProfileListLock lock(onDisk);
-        if (onDisk)
-        {
+        // A start never waits for another copy: the files are only read without the lock (each is
+        // replaced whole by a rename), and what is damaged is moved aside by the next pass that has it.
+        ProfileListLock lock(onDisk, std::chrono::milliseconds(0));
+        const bool mayMove = onDisk && !lock.HeldElsewhere() && lock.MayWrite();
+        if (mayMove)
             RemoveStaleTempFiles(Profile::mProfileDir, IsPlayerFileName);
+        if (onDisk)
             last = ReadListLast();
-        }
         Buffer buffer;
         if (mApp->ReadBufferFromFile(UsersPath(), &buffer, false))
         {
@@ -126,7 +126,7 @@ bool ProfileMgr::Load()
             catch (const AceException&)
             {
                 Clear();
-                if (onDisk)
+                if (mayMove)
                 {
                     aside = SetFileAside(UsersPath(), 0);
                     setAside = true;
@@ -137,7 +137,7 @@ bool ProfileMgr::Load()
         {
             Clear();
             std::vector<char> bytes;
-            if (onDisk && ReadStoredFile(UsersPath(), &bytes) == StoredFileRead::kUnreadable)
+            if (mayMove && ReadStoredFile(UsersPath(), &bytes) == StoredFileRead::kUnreadable)
             {
                 aside = SetFileAside(UsersPath(), errno);
                 setAside = true;

@@ -212,7 +212,7 @@ private:
     // dialogs are brought up to a pass.
     void EndPass(const SmartPtr<Profile>& current, bool currentListed, const std::set<const Profile*>& takenOver,
                  Profile* saving, const SmartPtr<Profile>& selected);
-    // A player another copy deleted is kept in mLostProfiles (once).
+    // A player the list no longer holds is kept in mLostProfiles (once).
     void KeepLost(Profile* profile);
     // The current player was deleted by another copy: none is current, he is kept for whoever
     // still points at him, the user is told so and asked for a player.
@@ -400,7 +400,7 @@ private:
     std::vector<ListedPlayer> mListed;
     // The profiles whose mMgr is this manager.
     std::set<Profile*> mAdopted;
-    // Players another copy deleted while they were current here or handed to a pass: kept
+    // Players the list no longer holds (deleted here or elsewhere, lost to another copy): kept
     // while the manager lives, for whoever still points at them.
     std::vector<SmartPtr<Profile>> mLostProfiles;
     // Boxes waiting for the open one to close: header and text.

@@ -206,16 +206,28 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     bool savingWritten = false;
     // Player files that could not be written, and why: told once the lock is let go.
     std::vector<std::pair<std::string, int>> failed;
+    // Another copy held the list for the whole wait: nothing is read or written, and this copy keeps
+    // its changes (the list's, the current player's progress) for its next pass.
+    bool heldElsewhere = false;
+    // The folder deleted and made again since the lock was taken: another copy may hold the new
+    // one's. From then on nothing is written, and what was not is kept for the next pass.
+    bool lockGone = false;
     {
         // The lock is on the folder, which must be there first.
         if (onDisk)
             MkDir(Profile::mProfileDir);
         ProfileListLock lock(onDisk);
+        heldElsewhere = lock.HeldElsewhere();
+        auto mayWrite = [&]
+        {
+            lockGone = lockGone || !lock.MayWrite();
+            return !lockGone;
+        };
         // Kept unless the list he was on says he is gone, or another copy took him (TakenOver: his
         // lock, asked here before anything is written, or his file).
         pass.mPlayed = current;
         pass.mLockLost = current != nullptr && CurLockTaken();
-        if (onDisk)
+        if (onDisk && !heldElsewhere)
         {
             pass.mLast = ReadListLast();
             // Without users.last the list is started anew, under a name of its own: whatever
@@ -223,7 +235,8 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
             pass.mIdentity = pass.mLast.mFound ? pass.mLast.mIdentity : NewListIdentity();
             MergeListOnDisk(making, saving, &aside, &setAside, &pass);
             // Before any file has the id: a crash in between leaves an id given to no player.
-            SaveListLast(&pass);
+            if (mayWrite())
+                SaveListLast(&pass);
         }
         // A demo cut off from its stream: ids as if no file existed.
         if (!DemoSyncMerge(before, &pass))
@@ -234,6 +247,8 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
         {
             if (pass.mFiles.count(profile.get()) == 0)
                 continue;
+            if (!mayWrite())
+                break;
             // One moved to another id with no details of its own in memory starts afresh there.
             if (!profile->mHasDetails && !profile->mDirty && profile != saving)
                 profile->Reset();
@@ -243,7 +258,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
             if (!done && reason != 0)
                 failed.emplace_back(Profile::GetDetailsPath(profile->mId), reason);
         }
-        if (pass.mWrite)
+        if (pass.mWrite && mayWrite())
         {
             DataSync sync;
             sync.OpenWriter(1024);
@@ -254,8 +269,11 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
                 mApp->WriteBytesToFile(UsersPath(), writer->GetDataPtr(), uint32_t(writer->GetDataLen()));
             error = errno;
         }
-        if (written)
+        if (written && mayWrite())
             EraseFilesOfDeleted(deleted);
+        // What a pass that lost its lock read may be another copy's folder's: nobody is lost for it.
+        if (lockGone)
+            pass.mTakenOver.clear();
     }
     if (setAside)
         TellListSetAside(aside);
@@ -267,6 +285,13 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     // A demo being played back answers with the recording's results: nothing failed here.
     if (!mApp->mPlayingDemo)
     {
+        // Said as a failed save is, when there was something to save.
+        if (heldElsewhere && (mDirty || making != nullptr || saving != nullptr))
+            mApp->ReportFailedSave(Profile::kPlayersSaved,
+                                   saving != nullptr ? Profile::GetDetailsPath(saving->mId) : UsersPath(),
+                                   EWOULDBLOCK);
+        if (lockGone)
+            mApp->ReportFailedSave(Profile::kPlayersSaved, UsersPath(), ENOLCK);
         for (const auto& [path, reason] : failed)
             mApp->ReportFailedSave(Profile::kPlayersSaved, path, reason);
         if (pass.mWrite && !written)
@@ -275,7 +300,9 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     // Cleared only once the file holds the list, so that a failed write is retried.
     if (written)
         mDirty = false;
-    if (written || pass.mSame)
+    // A pass that lost its lock may have read another copy's folder, whose users.last it left
+    // unwritten.
+    if (!lockGone && (written || pass.mSame))
         RememberListOnDisk(pass.mIdentity, pass.mOrigins);
     EndPass(current, currentListed, pass.mTakenOver, saving, selected);
     return savingWritten;
@@ -324,6 +351,13 @@ void ProfileMgr::EraseFilesOfDeleted(const std::vector<SmartPtr<Profile>>& delet
 
 void ProfileMgr::RememberListOnDisk(uint64_t identity, const std::map<const Profile*, uint64_t>& origins)
 {
+    // The game may still point at a player the list no longer holds (deleted here or elsewhere),
+    // whether it played, saved or only read him.
+    for (const ListedPlayer& listed : mListed)
+    {
+        if (!Listed(listed.mProfile))
+            KeepLost(listed.mProfile);
+    }
     mListed.clear();
     for (const SmartPtr<Profile>& profile : mProfiles)
     {
@@ -580,16 +614,21 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
     // The player played, named by his id and name, is the one this copy plays whatever
     // users.last says of the list (a damaged or older one may name another): while this copy
     // locks his id (no copy gives a new player an id another copy locks), or while his file is as
-    // this copy last read or wrote it.
+    // this copy last read or wrote it. Once his lock file was made anew (the folder lost, say), a
+    // copy started since may have made a player of that name and id: neither the lock taken again
+    // nor a fresh player's file, which that player would have too, is proof.
     const size_t played = size_t(listedAs(pass->mPlayed) - mListed.begin());
     auto playedNamed = [&](const Profile* entry)
     {
         if (played == mListed.size() || matched[played] || mListed[played].mId != entry->mId)
             return false;
         const ListedPlayer& mine = mListed[played];
-        return (sameName(entry, mine.mName) || sameName(entry, mine.mProfile->mName)) &&
-               ((mPlayLock->Locks(entry->mId) && !pass->mLockLost) ||
-                mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen);
+        if (!sameName(entry, mine.mName) && !sameName(entry, mine.mProfile->mName))
+            return false;
+        if (mPlayLock->Locks(entry->mId) && !pass->mLockLost)
+            return true;
+        return mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen &&
+               !(mine.mProfile->mSeenFresh && mPlayLock->TakenAgain());
     };
     for (const SmartPtr<Profile>& entry : onDisk)
     {
@@ -703,8 +742,8 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         // One added here keeps its id unless another running copy plays a player under it, or
         // saved a file under it that this copy has not read.
         if (fileIds.count(profile.get()) != 0 ||
-            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) && !takenElsewhere(profile) &&
-             taken.insert(profile->mId).second))
+            (profile->mId > 0 && newOnDisk && !mPlayLock->HeldElsewhere(profile->mId) &&
+             !takenElsewhere(profile) && taken.insert(profile->mId).second))
             continue;
         const int32_t id = FreeIdOnDisk(taken, counter);
         if (id == 0)

@@ -86,6 +86,7 @@ bool ProfilePlayLock::Open()
     mInode = opened.st_ino;
     // The player played goes on being held on the file other copies open now; if one of them
     // took him meanwhile, he is theirs.
+    mTakenAgain = mTakenAgain || mId != 0;
     const LockResult kept = mId != 0 ? SetLock(mFd, mId, F_WRLCK) : LockResult::kFailed;
     mLocked = kept == LockResult::kDone;
     if (kept == LockResult::kHeldElsewhere)
@@ -112,6 +113,7 @@ bool ProfilePlayLock::Hold(int32_t id)
     if (id == 0 && mId == 0)
     {
         mLostId = 0;
+        mTakenAgain = false;
         return true;
     }
     // Opened first: the lock held is taken again on a file made anew since.
@@ -127,6 +129,7 @@ bool ProfilePlayLock::Hold(int32_t id)
     mLocked = taken == LockResult::kDone;
     // Another copy's taking of the one let go no longer matters.
     mLostId = 0;
+    mTakenAgain = false;
     return true;
 }
 

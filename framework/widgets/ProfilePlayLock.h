@@ -35,8 +35,14 @@ public:
     bool HeldElsewhere(int32_t id);
     // The id held (or claimed without a lock); 0: none.
     int32_t HeldId() const { return mId; }
-    // The lock of that id is this copy's, taken for real: no other copy can have been given it.
-    bool Locks(int32_t id) const { return id != 0 && id == mId && mLocked; }
+    // The lock of that id is this copy's, taken for real on the lock file other copies open, and
+    // held there since it was taken: no other copy can have been given it. One taken again on a lock
+    // file made anew (the folder lost, say) is no proof: a copy started since may have given the id
+    // to a player of its own.
+    bool Locks(int32_t id) const { return id != 0 && id == mId && mLocked && !mTakenAgain; }
+    // The lock of the player held was taken again, or lost, on a lock file made anew since he was
+    // taken.
+    bool TakenAgain() const { return mTakenAgain; }
 
 private:
     // The lock file of the current profile folder, opened again when the folder changed or the
@@ -53,6 +59,8 @@ private:
     bool mLocked = false;
     // The id whose lock another copy took from this one, until Keep tells it.
     int32_t mLostId = 0;
+    // See TakenAgain; until another player is held.
+    bool mTakenAgain = false;
 };
 
 } // namespace Vaxo

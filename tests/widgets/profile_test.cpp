@@ -9,8 +9,10 @@
 #include "common/DataSync.h"
 #include "common/Registry.h"
 #include "common/support/ChildProcess.h"
+#include "common/support/ChildSteps.h"
 #include "common/support/CopiesGate.h"
 #include "common/support/FullDisk.h"
+#include "common/support/ScopedBeforeRename.h"
 #include "common/support/TestFolder.h"
 #include "widgets/ProfileMgr.h"
 #include "widgets/ProfileNameDialog.h"
@@ -2175,6 +2177,88 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
         mMgr.SaveCurProfileIfDirty();
         ASSERT_NE(mApp.GetDialog(PROFILE_DIALOG_CREATE), nullptr);
     };
+    // A third copy, started now as a process of its own, deletes the player.
+    auto deleteInThirdCopy = [&](const char* name)
+    {
+        EXPECT_EQ(RunInChild(
+                      [&]
+                      {
+                          ProfileMgr third(&mApp, &ScoreProfile::Make);
+                          third.Load();
+                          Delete(third, name);
+                          return third.GetProfile(name, false) == nullptr ? 0 : 1;
+                      }),
+                  0);
+    };
+    // Dan, deleted elsewhere, is still what the game's pointer says (not freed by this copy's
+    // save); a save through it writes nothing, and brings him back neither to the list nor to a
+    // file.
+    auto danKeptAndNotSaved = [&](Profile* dan)
+    {
+        mMgr.Save();
+        EXPECT_EQ(dan->mName + " " + std::to_string(dan->mId), "Dan 3");
+        Score(dan)->mScore = 5;
+        dan->mDirty = true;
+        EXPECT_FALSE(dan->SaveDetails());
+        mMgr.Save();
+        EXPECT_EQ(mMgr.GetProfile("Dan", false), nullptr);
+        EXPECT_FALSE(std::filesystem::exists(Profile::GetDetailsPath(3)));
+        ProfileMgr later(&mApp, &ScoreProfile::Make);
+        later.Load();
+        EXPECT_EQ(List(later), "1:Amy 2:Bob next 3");
+    };
+    // The players' folder deleted while Bob is played here (his lock held, his file a fresh
+    // player's, 11 not saved); a copy started afterwards (a process) makes Amy and Bob, whose id
+    // is 2 too, saves 77 on its Bob (otherSaves) or nothing (both Bobs fresh), and plays `plays`
+    // ("" for nobody); then this copy saves. Its Bob is put back under a new id with his 11, told
+    // nothing, and the other copy's Bob stays as he is, its own, free to be played.
+    auto folderLostAndANewBob = [&](bool otherSaves, const std::string& plays)
+    {
+        Profile* bob = mMgr.mCurProfile.get();
+        // His 7 never saved; the pass takes his lock, as a copy playing him holds it.
+        bob->mDirty = false;
+        mMgr.Save();
+        Score(bob)->mScore = 11;
+        bob->mDirty = true;
+        std::filesystem::remove_all(Profile::mProfileDir);
+        std::unique_ptr<ProfileMgr> copy;
+        auto told = [&] { return mApp.GetDialog(PROFILE_DIALOG_ERROR) != nullptr; };
+        ChildSteps started({[&]
+                            {
+                                copy = std::make_unique<ProfileMgr>(&mApp, &ScoreProfile::Make);
+                                copy->Load();
+                                Profile* amy = copy->CreateProfile("Amy");
+                                Profile* itsBob = copy->CreateProfile("Bob");
+                                if (amy == nullptr || itsBob == nullptr || itsBob->mId != 2)
+                                    return false;
+                                Score(itsBob)->mScore = 77;
+                                itsBob->mDirty = otherSaves;
+                                if (!itsBob->SaveIfDirty())
+                                    return false;
+                                copy->SetCurProfile(plays.empty() ? nullptr : copy->GetProfile(plays, false));
+                                return (copy->mCurProfile != nullptr ? copy->mCurProfile->mName : "") ==
+                                       plays;
+                            },
+                            [&]
+                            {
+                                copy->Save();
+                                Profile* itsBob = copy->GetProfile("Bob", true);
+                                const bool kept = itsBob != nullptr && itsBob->mId == 2 &&
+                                                  Score(itsBob)->mScore == (otherSaves ? 77 : -1) && !told();
+                                copy->SetCurProfile(itsBob);
+                                return kept && copy->mCurProfile == itsBob && !told();
+                            }});
+        ASSERT_TRUE(started.Next());
+        mMgr.SaveCurProfileIfDirty();
+        EXPECT_EQ(List(mMgr), "1:Amy 2:Bob 4:Bob 2 next 4");
+        EXPECT_TRUE(started.Next());
+        EXPECT_EQ(started.Quit(), 0);
+        ProfileMgr later(&mApp, &ScoreProfile::Make);
+        later.Load();
+        EXPECT_EQ(List(later), "1:Amy 2:Bob 4:Bob 2 next 4");
+        EXPECT_EQ(Score(later.GetProfile("Bob", true))->mScore, otherSaves ? 77 : -1);
+        EXPECT_EQ(Score(later.GetProfile("Bob 2", true))->mScore, 11);
+    };
     // What this copy does while the other copy (loaded with Amy, Bob and Dan listed) does its
     // part; then the boxes shown (Boxes), the player list ("none" when closed), the current
     // player.
@@ -2467,6 +2551,49 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                  EXPECT_EQ(dan->mName, "Dan");
              },
              "", "none", "Bob"},
+            {"Dan only read here; a third copy deletes him: this copy's save does not free him",
+             [&](ProfileMgr&)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", true);
+                 deleteInThirdCopy("Dan");
+                 danKeptAndNotSaved(dan);
+             },
+             "", "none", "Bob"},
+            {"Dan saved here through the game's pointer; a third copy deletes him: the same",
+             [&](ProfileMgr&)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", true);
+                 Score(dan)->mScore = 4;
+                 dan->mDirty = true;
+                 ASSERT_TRUE(dan->SaveDetails());
+                 deleteInThirdCopy("Dan");
+                 danKeptAndNotSaved(dan);
+             },
+             "", "none", "Bob"},
+            {"Dan played here, then Bob again; a third copy deletes Dan: the same",
+             [&](ProfileMgr&)
+             {
+                 Profile* dan = mMgr.GetProfile("Dan", true);
+                 mMgr.SetCurProfile(dan);
+                 Score(dan)->mScore = 4;
+                 dan->mDirty = true;
+                 mMgr.SetCurProfile(mMgr.GetProfile("Bob", true));
+                 deleteInThirdCopy("Dan");
+                 danKeptAndNotSaved(dan);
+             },
+             "", "none", "Bob"},
+            {"the players' folder deleted while Bob is played; a copy started afterwards makes its own "
+             "Bob, saves him and plays its Amy: neither Bob is taken for the other",
+             [&](ProfileMgr&) { folderLostAndANewBob(true, "Amy"); }, "", "none", "Bob 2"},
+            {"the same, the other copy playing nobody", [&](ProfileMgr&) { folderLostAndANewBob(true, ""); },
+             "", "none", "Bob 2"},
+            {"the players' folder deleted while Bob is played; a copy started afterwards makes its own "
+             "Bob and plays him, neither Bob ever saved (their files the same bytes): never one player",
+             [&](ProfileMgr&) { folderLostAndANewBob(false, "Bob"); }, "", "none", "Bob 2"},
+            {"both fresh, the other copy playing its Amy",
+             [&](ProfileMgr&) { folderLostAndANewBob(false, "Amy"); }, "", "none", "Bob 2"},
+            {"both fresh, the other copy playing nobody",
+             [&](ProfileMgr&) { folderLostAndANewBob(false, ""); }, "", "none", "Bob 2"},
             {"the players' folder deleted while Bob is played: no list says he was deleted, he is put "
              "back with his progress, and nothing is told",
              [&](ProfileMgr&)
@@ -2509,8 +2636,7 @@ TEST_F(ProfileDialogs, AnotherCopysDeleteOrRenameMeanwhileIsToldAndNoPlayerIsFre
                  std::string last = ReadFile(Profile::mProfileDir + "users.last");
                  ASSERT_GE(last.size(), 20u);
                  last[4] ^= 0x10;
-                 const uint32_t crc =
-                     Crc32(reinterpret_cast<const uint8_t*>(last.data()), last.size() - 4);
+                 const uint32_t crc = Crc32(reinterpret_cast<const uint8_t*>(last.data()), last.size() - 4);
                  for (size_t i = 0; i < 4; i++)
                      last[last.size() - 4 + i] = char(crc >> (8 * i));
                  WriteFile(Profile::mProfileDir + "users.last", last);
@@ -2623,8 +2749,8 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
     // The other copy holds progress of Victor's not saved yet (11) while his lock file is made
     // anew (`mishap`) and `taker` takes him, saves 222 and `after` runs; then the other copy saves.
     // It writes nothing over that save: Victor is lost to it, and told once.
-    auto savedElsewhere = [&](const std::function<void()>& mishap, ProfileMgr& taker,
-                              const std::function<void()>& after)
+    auto savedElsewhere =
+        [&](const std::function<void()>& mishap, ProfileMgr& taker, const std::function<void()>& after)
     {
         Profile* victor = other->mCurProfile.get();
         Score(victor)->mScore = 11;
@@ -2645,6 +2771,25 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
         EXPECT_TRUE(victorHolds(222));
     };
     auto deleteLockFile = [] { std::filesystem::remove(Profile::mProfileDir + "players.lock"); };
+    // The failed saves told since the last call, and why, joined by " + ".
+    size_t failedSeen = 0;
+    auto failedSaves = [&]
+    {
+        mApp.mReportedSaveFailures.clear();
+        std::vector<std::string> boxes = mAppEnv.mPlatform->CallsStartingWith("MessageBoxA");
+        std::string told;
+        for (size_t i = std::min(failedSeen, boxes.size()); i < boxes.size(); i++)
+        {
+            // "MessageBoxA(<type>,<title>,<text>)", the text ending in the reason.
+            const size_t reason = boxes[i].find("\": ");
+            if (boxes[i].find("Could not save the players") != std::string::npos &&
+                reason != std::string::npos)
+                told +=
+                    (told.empty() ? "" : " + ") + boxes[i].substr(reason + 3, boxes[i].size() - reason - 4);
+        }
+        failedSeen = boxes.size();
+        return told;
+    };
     // What this copy does while the other copy plays Victor; then the boxes, the player list
     // ("none" when closed) and the current player.
     const std::tuple<const char*, std::function<void()>, std::string, const char*, const char*> rows[] = {
@@ -2755,6 +2900,103 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                  mMgr, [] {});
          },
          inUse, "Amy Bob Victor / ", "Victor"},
+        {"the copy playing Victor (a process) stalls in its save of him before the rename, holding the "
+         "list: this copy's save of Victor, which the game read before, waits, fails and is told, and "
+         "writes nothing over that save, then or later",
+         [&]
+         {
+             other.reset();
+             Profile* victor = mMgr.GetProfile("Victor", true);
+             failedSaves();
+             int stalled[2], go[2];
+             ASSERT_EQ(pipe(stalled), 0);
+             ASSERT_EQ(pipe(go), 0);
+             const pid_t copy = StartChild(
+                 [&]
+                 {
+                     ProfileMgr playing(&mApp, &ScoreProfile::Make);
+                     playing.Load();
+                     playing.SetCurProfile(playing.GetProfile("Victor", false));
+                     if (playing.mCurProfile == nullptr)
+                         return 2;
+                     Score(playing.mCurProfile)->mScore = 11;
+                     playing.mCurProfile->mDirty = true;
+                     ScopedBeforeRename stall(
+                         [&](const std::string& temp)
+                         {
+                             char byte = 0;
+                             if (temp.find("user3.dat") != std::string::npos)
+                                 (void)!(write(stalled[1], "x", 1) + read(go[0], &byte, 1));
+                             return true;
+                         });
+                     return playing.mCurProfile->SaveDetails() ? 0 : 1;
+                 });
+             char byte = 0;
+             ASSERT_EQ(read(stalled[0], &byte, 1), 1);
+             // A copy starting meanwhile reads the list without waiting for it.
+             {
+                 ProfileMgr starting(&mApp, &ScoreProfile::Make);
+                 const auto start = std::chrono::steady_clock::now();
+                 EXPECT_TRUE(starting.Load());
+                 EXPECT_LT(std::chrono::steady_clock::now() - start, kTurnLockWait / 5);
+                 EXPECT_EQ(List(starting), "1:Amy 2:Bob 3:Victor next 3");
+             }
+             Score(victor)->mScore = 222;
+             victor->mDirty = true;
+             const auto start = std::chrono::steady_clock::now();
+             EXPECT_FALSE(victor->SaveDetails());
+             EXPECT_GE(std::chrono::steady_clock::now() - start, kTurnLockWait);
+             EXPECT_EQ(failedSaves(), "another copy of the program kept it locked too long");
+             EXPECT_EQ(write(go[1], "x", 1), 1);
+             EXPECT_EQ(ChildStatus(copy, true), 0);
+             EXPECT_TRUE(victorHolds(11));
+             EXPECT_FALSE(victor->SaveIfDirty());
+             EXPECT_TRUE(victorHolds(11));
+             for (int fd : {stalled[0], stalled[1], go[0], go[1]})
+                 close(fd);
+         },
+         inUse, "none", "Amy"},
+        {"the players' folder deleted and made again while this copy's save holds its lock (before a "
+         "rename), and a copy started then (a process) saves its list there at once: this copy writes "
+         "nothing into that folder, says so, and its next save puts Amy back with her progress",
+         [&]
+         {
+             failedSaves();
+             Score(mMgr.mCurProfile)->mScore = 5;
+             mMgr.mCurProfile->mDirty = true;
+             mMgr.mDirty = true;
+             {
+                 bool once = true;
+                 ScopedBeforeRename folderLost(
+                     [&](const std::string&)
+                     {
+                         if (std::exchange(once, false))
+                         {
+                             std::filesystem::remove_all(Profile::mProfileDir);
+                             std::filesystem::create_directory(Profile::mProfileDir);
+                             EXPECT_EQ(RunInChild(
+                                           [&]
+                                           {
+                                               ProfileMgr started(&mApp, &ScoreProfile::Make);
+                                               started.Load();
+                                               return started.CreateProfile("Zed") != nullptr ? 0 : 1;
+                                           }),
+                                       0);
+                         }
+                         return true;
+                     });
+                 mMgr.Save();
+             }
+             EXPECT_EQ(failedSaves(), "its lock was deleted or replaced while it was saved");
+             ProfileMgr later(&mApp, &ScoreProfile::Make);
+             later.Load();
+             EXPECT_EQ(List(later), "1:Zed next 1");
+             mMgr.Save();
+             later.Load();
+             EXPECT_EQ(List(later), "1:Zed 4:Amy next 4");
+             EXPECT_EQ(Score(later.GetProfile("Amy", true))->mScore, 5);
+         },
+         "", "none", "Amy"},
         {"lock calls that fail for want of a lock service: nobody is refused, a new player neither; "
          "Victor saved here is not saved over by the other copy, which loses him",
          [&]
