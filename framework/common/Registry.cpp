@@ -5,7 +5,6 @@
 
 #include "common/AtomicFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -552,11 +551,13 @@ void RegistryFileOpen(const std::string& path)
             // when another copy has it now, the next save sets the file aside.
             const TurnLock fileLock = StoreLock(path, std::chrono::milliseconds(0));
             if (!fileLock.HeldElsewhere())
+            {
                 found = ReadDiskStore(path, &bytes, &loaded, &reason);
-            // Damaged or unreadable: kept for whoever can mend it, and the next save starts a
-            // fresh one.
-            if (found == DiskStore::kUnusable && !fileLock.HeldElsewhere())
-                SetStoreFileAside(state, reason);
+                // Damaged or unreadable: kept for whoever can mend it, and the next save starts
+                // a fresh one.
+                if (found == DiskStore::kUnusable)
+                    SetStoreFileAside(state, reason);
+            }
         }
         if (found != DiskStore::kRead)
             return;

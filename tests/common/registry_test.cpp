@@ -479,6 +479,32 @@ TEST_F(RegistryTest, AStoreDamagedUnderARunningCopyIsSetAsideAndItsSettingsWritt
     }
 }
 
+// A start reads the store without waiting for a save's lock; a damaged file it finds while
+// another copy holds the lock (and may be putting a good file there) is left where it is, and
+// the next save, which has the lock, sets it aside and writes the store whole.
+TEST_F(RegistryTest, ADamagedStoreFoundWhileAnotherCopySavesIsSetAsideByTheNextSave)
+{
+    const Bytes cut(kAx5.begin(), kAx5.begin() + 20);
+    WriteFile(mPath, cut);
+    {
+        const TurnLock saving(mPath + ".lock", TurnLock::Target::kFile);
+        ASSERT_TRUE(saving.Held());
+        RegistryResetForTest();
+        RegistryFileOpen(mPath);
+        FileSetAside aside;
+        EXPECT_FALSE(RegistryTakeFileSetAside(&aside));
+        EXPECT_EQ(ReadFile(mPath), cut);
+    }
+    ASSERT_TRUE(WriteNumber("N", "n", 7));
+    EXPECT_TRUE(RegistryFileClose());
+    FileSetAside aside;
+    ASSERT_TRUE(RegistryTakeFileSetAside(&aside));
+    EXPECT_EQ(aside.mKeptAs, mPath + ".damaged");
+    EXPECT_EQ(ReadFile(mPath + ".damaged"), cut);
+    Reload();
+    EXPECT_EQ(Number("N", "n"), 7);
+}
+
 // A file the user may not read is moved aside and told as such, not as damaged; where the
 // folder cannot be changed either, it stays and is never written over.
 TEST_F(RegistryTest, AFileWithoutReadPermissionIsMovedAsideOrNeverWrittenOver)
