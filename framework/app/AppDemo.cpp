@@ -36,13 +36,6 @@ constexpr double kMaxDemoSpeed = 256.0;
 // What ReportFailedSave names.
 const char kDemoSaved[] = "the demo";
 
-void MakeFolderOf(const std::string& fileName)
-{
-    std::string folder = GetFileDir(fileName, false);
-    if (!folder.empty())
-        MkDir(folder);
-}
-
 int32_t ClampToInt32(int64_t value)
 {
     return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
@@ -205,11 +198,11 @@ void VaxoAppBase::DemoAssertIntEqual(int value)
 
 void CheckDemoFileCanBeSaved(VaxoAppBase& app)
 {
-    MakeFolderOf(app.mDemoFileName);
+    const int folderError = MakeFolderOf(app.mDemoFileName);
     int reason = 0;
     // Reported once: the save at the end, if it fails too, tells nothing new.
     if (!CanSaveWholeFile(app.mDemoFileName, &reason))
-        app.ReportFailedSave(kDemoSaved, app.mDemoFileName, reason);
+        app.ReportFailedSave(kDemoSaved, app.mDemoFileName, folderError != 0 ? folderError : reason);
 }
 
 void VaxoAppBase::WriteDemoBuffer()
@@ -224,9 +217,9 @@ void VaxoAppBase::WriteDemoBuffer()
     if (mDemoBuffer.GetDataLen() > 0)
         demo.mStream.assign(mDemoBuffer.GetDataPtr(), mDemoBuffer.GetDataPtr() + mDemoBuffer.GetDataLen());
     std::vector<uint8_t> bytes = BuildDemoFile(demo);
-    MakeFolderOf(mDemoFileName);
+    const int folderError = MakeFolderOf(mDemoFileName);
     if (!WriteFileAtomically(mDemoFileName, bytes.data(), uint32_t(bytes.size())))
-        ReportFailedSave(kDemoSaved, mDemoFileName, errno);
+        ReportFailedSave(kDemoSaved, mDemoFileName, folderError != 0 ? folderError : errno);
 }
 
 // ---- Playback ----------------------------------------------------------------------------

@@ -15,10 +15,7 @@ bool VaxoAppBase::WriteBytesToFile(const std::string& fileName, const void* data
 {
     if (mPlayingDemo)
         return !TakeDemoAnswer(*this) || mDemoBuffer.ReadNumBits(1, false) != 0;
-    std::string folder = GetFileDir(fileName, false);
-    int folderError = 0;
-    if (!folder.empty() && !MkDir(folder) && errno != EEXIST)
-        folderError = errno;
+    const int folderError = MakeFolderOf(fileName);
     bool written = WriteFileAtomically(fileName, data, length);
     // A failure's reason, for the caller to report: a folder that could not be made says why.
     const int reason = !written && folderError != 0 ? folderError : errno;

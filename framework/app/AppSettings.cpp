@@ -268,16 +268,14 @@ void VaxoAppBase::FlushSettingsStore(bool waitForLock)
 {
     // On a fresh machine nothing else makes the data folder, and the store could not be
     // written into it.
-    std::string folder = GetAppDataFolder();
-    int folderError = 0;
-    if (!folder.empty() && !MkDir(folder) && errno != EEXIST)
-        folderError = errno;
+    const std::string store = GetAppDataFolder() + "registry.bin";
+    const int folderError = MakeFolderOf(store);
     // The settings stay in memory, and the next flush tries again.
     int error = 0;
     const bool saved = RegistryFileClose(&error, waitForLock ? kTurnLockWait : std::chrono::milliseconds(0));
     TellSettingsSetAside();
     if (!saved && (waitForLock || error != EWOULDBLOCK))
-        ReportFailedSave(kSettingsSaved, folder + "registry.bin", folderError != 0 ? folderError : error);
+        ReportFailedSave(kSettingsSaved, store, folderError != 0 ? folderError : error);
 }
 
 void VaxoAppBase::ReportFailedSave(const std::string& what, const std::string& path, int errorNumber)

@@ -643,6 +643,14 @@ bool MkDir(const std::string& path)
     return false;
 }
 
+int MakeFolderOf(const std::string& fileName)
+{
+    const std::string folder = GetFileDir(fileName, false);
+    if (folder.empty() || MkDir(folder) || errno == EEXIST)
+        return 0;
+    return errno;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st;

@@ -159,6 +159,10 @@ std::string GetFullPath(const std::string& relPath);
 
 // Creates every folder along the path; true when the last (full-path) creation succeeded.
 bool MkDir(const std::string& path);
+// Makes the folder fileName goes in, with every missing folder above it: 0 when it is there
+// afterwards, else why it could not be made (an errno value), which a failed save reports
+// rather than the missing folder's.
+int MakeFolderOf(const std::string& fileName);
 // True when the path names anything that exists, a folder too.
 bool FileExists(const std::string& path);
 bool FileDelete(const std::string& path);

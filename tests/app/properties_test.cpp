@@ -482,14 +482,20 @@ TEST(AppSettings, ASaveIntoAHomeThatCannotBeWrittenSaysWhy)
         [&]
         {
             VaxoAppBase app;
+            app.mRecordingDemo = true;
+            app.mDemoFileName = folder + "vaxoapp.dmo";
             InitNamed(app);
             // The players' files are written through the same call.
             const bool playerSaved = app.WriteBytesToFile(folder + "users/user1.dat", "x", 1);
             const int playerReason = errno;
             const std::vector<std::string> boxes = env.mPlatform->CallsStartingWith("MessageBoxA");
-            const std::string expected = "MessageBoxA(16,Save Failed,Could not save the settings to \"" + folder +
-                                         "registry.bin\": Permission denied)";
-            return boxes == std::vector<std::string>{expected} && !playerSaved && playerReason == EACCES ? 0 : 1;
+            const std::vector<std::string> expected = {
+                "MessageBoxA(16,Save Failed,Could not save the demo to \"" + folder +
+                    "vaxoapp.dmo\": Permission denied)",
+                "MessageBoxA(16,Save Failed,Could not save the settings to \"" + folder +
+                    "registry.bin\": Permission denied)"};
+            app.mRecordingDemo = false; // no demo is written at the end
+            return boxes == expected && !playerSaved && playerReason == EACCES ? 0 : 1;
         });
     ASSERT_EQ(chmod(env.mHome.c_str(), 0700), 0);
     EXPECT_EQ(status, 0);
