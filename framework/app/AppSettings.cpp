@@ -352,14 +352,13 @@ void VaxoAppBase::ReadFromRegistry()
     if (RegistryReadInteger("InProgress", &value))
         mLastShutdownClean = value == 0;
     // As read (or as they start, where the store has none): what this copy changes from now on.
+    // One the store holds as another number (a damaged "Muted" of 5) is written back as read.
     mSettingsAsKnown.clear();
     for (const auto& [name, number] : StoredSettings())
     {
-        if (name == kInProgress)
-            continue;
-        SettingAsKnown& known = mSettingsAsKnown[name];
-        known.mMember = number;
-        known.mHasOurs = StoredNumber(name, &known.mOurs);
+        int32_t stored = 0;
+        if (name != kInProgress && (!StoredNumber(name, &stored) || stored == number))
+            mSettingsAsKnown[name] = number;
     }
 
     if (!mIsScreenSaver)
@@ -411,13 +410,10 @@ bool VaxoAppBase::StoredNumber(const std::string& name, int32_t* number)
 
 void VaxoAppBase::WriteSetting(const std::string& name, int32_t value)
 {
-    const auto found = mSettingsAsKnown.find(name);
-    int32_t held = 0;
     // Unchanged here: the store keeps what it holds, another copy's save or nothing (this copy
-    // cannot tell that no other saved one), unless it is the number this copy read and the
-    // setting now stores otherwise (a damaged one, as a Muted of 5).
-    if (found != mSettingsAsKnown.end() && found->second.mMember == value &&
-        !(StoredNumber(name, &held) && found->second.mHasOurs && held == found->second.mOurs && held != value))
+    // cannot tell that no other saved one).
+    const auto known = mSettingsAsKnown.find(name);
+    if (known != mSettingsAsKnown.end() && known->second == value)
     {
         // Still a write in a demo's stream, as recordings have it.
         if (mPlayingDemo)
@@ -426,10 +422,7 @@ void VaxoAppBase::WriteSetting(const std::string& name, int32_t value)
             RecordResult(*this, DEMO_REGISTRY_WRITE, true);
         return;
     }
-    SettingAsKnown& known = mSettingsAsKnown[name];
-    known.mMember = value;
-    known.mHasOurs = true;
-    known.mOurs = value;
+    mSettingsAsKnown[name] = value;
     RegistryWriteInteger(name, value);
 }
 

@@ -157,14 +157,9 @@ public:
     bool mReadFromRegistry;
     // What failed to save in this run and was reported (ReportFailedSave).
     std::set<std::string> mReportedSaveFailures;
-    // A setting WriteToRegistry keeps, as this copy last read or stored it.
-    struct SettingAsKnown
-    {
-        int32_t mMember = 0;  // the number its member gave: another one is a change here
-        bool mHasOurs = false;
-        int32_t mOurs = 0;    // the number the store held when read, or this copy stored since
-    };
-    std::map<std::string, SettingAsKnown> mSettingsAsKnown;
+    // The settings WriteToRegistry keeps, as the numbers their members gave when this copy
+    // read or last stored them: a member that gives another number now was changed here.
+    std::map<std::string, int32_t> mSettingsAsKnown;
     std::string mProductVersion;
     // Custom cursor image per cursor number; not owned.
     Image* mCursorImages[kNumCursors];
