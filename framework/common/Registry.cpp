@@ -128,6 +128,10 @@ SmartPtr<FRegKey> ParseStore(const char* bytes, size_t length)
     // Only version 1 exists; the loader reads any version as version 1.
     sync.SyncVersion(kFileVersion, -1, -1);
     root->SyncState(sync);
+    // A store ends with its root's state: random bytes would otherwise read, one time in four,
+    // as an empty store with bytes after it, and a save would write over what the copy held.
+    if (sync.GetReader()->GetBytesRemaining() != 0)
+        throw AceException("Registry: bytes after the store's end");
     return root;
 }
 

@@ -414,6 +414,7 @@ TEST_F(RegistryTest, AStoreDamagedUnderARunningCopyIsSetAsideAndItsSettingsWritt
     enum Put
     {
         kRandom,
+        kEmptyThenMore,
         kCut,
         kFolder,
         kHuge,
@@ -423,6 +424,7 @@ TEST_F(RegistryTest, AStoreDamagedUnderARunningCopyIsSetAsideAndItsSettingsWritt
     // and the reason the application is told it could not be read.
     const std::tuple<const char*, Put, int, const char*, int> rows[] = {
         {"random bytes", kRandom, 0, "registry.bin.damaged", 0},
+        {"random bytes that begin as an empty store", kEmptyThenMore, 0, "registry.bin.damaged", 0},
         {"a copy of itself cut short", kCut, 0, "registry.bin.damaged", 0},
         {"a folder", kFolder, 0, "registry.bin.unreadable", EISDIR},
         {"a file of 3 GB", kHuge, 0, "registry.bin.unreadable", EFBIG},
@@ -445,6 +447,8 @@ TEST_F(RegistryTest, AStoreDamagedUnderARunningCopyIsSetAsideAndItsSettingsWritt
         }
         else if (put == kRandom)
             WriteFile(mPath, {0x7f, 0x45, 0x4c, 0x46, 0x02, 0x01, 0x01, 0x00, 0x99, 0x13, 0xee, 0x2a});
+        else if (put == kEmptyThenMore)
+            WriteFile(mPath, {0x3b, 0xd0, 0x91, 0x6e, 0xfc, 0x27, 0x5a, 0x08, 0xc4, 0x71});
         else
             WriteFile(mPath, Bytes(kAx5.begin(), kAx5.begin() + 20));
         for (int i = 1; i <= 100 && put == kCutNoFreeName; i++)
