@@ -2349,6 +2349,55 @@ TEST_F(SDLMusicTest, ChainedSongsPlayLoopPauseAndFadeAsOtherSongsDo)
     EXPECT_FALSE(mMusic->IsPlaying(9));
 }
 
+// A fade-out begun during a fade-in goes on from the level the fade-in reached, whatever the two
+// fades' lengths, on the framework's stream (an Ogg Vorbis song); at the same speed it lasts as long
+// as the fade-in ran, so a fade-in of days cut after half a second fades out within a second. There,
+// rescaling the fade-in's part in whole frames went past 64 bits: the fade-out began at full volume.
+TEST_F(SDLMusicTest, AFadeOutDuringAFadeInGoesOnFromTheLevelReached)
+{
+    struct Row
+    {
+        const char* what;
+        double in;  // the fade-in's speed
+        double out; // the fade-out's
+    };
+    const Row rows[] = {
+        {"halfway through a second's fade-in, faded out over a second", 0.01, 0.01},
+        {"a fade-in of days, faded out over days", 1e-12, 1e-12},
+    };
+    // The tone's full level (EncodeVorbis's half of full scale), and what one 10 ms step of a fade
+    // around the fade-out's start may add to it.
+    constexpr int kFull = 16384;
+    constexpr int kStep = kFull / 10;
+    LoadChained(*mMusic, 0, mDir + "song.ogg", {{441, 1.0}});
+    for (const Row& row : rows)
+    {
+        ASSERT_TRUE(WaitMixed(8192));
+        const int64_t from = MixedFrames();
+        mMusic->FadeIn(0, 0, row.in, false);
+        ASSERT_TRUE(WaitMixed(kDiskRate / 2));
+        // The audio thread mixes nothing meanwhile; its last buffer may not be in the file yet.
+        SDL_LockAudio();
+        const int64_t cut = MixedFrames() - from;
+        mMusic->FadeOut(0, true, row.out);
+        SDL_UnlockAudio();
+        EXPECT_TRUE(WaitForWithin(2 * kDiskRate, [&] { return mMusic->SongFinished(); })) << row.what;
+        EXPECT_FALSE(mMusic->IsPlaying(0)) << row.what;
+        mMusic->StopAllMusic();
+        ASSERT_TRUE(WaitMixed(8192));
+        const std::vector<int> peaks = PeaksPer10Ms(MixedSince(from).first);
+        // Before the cut, and from a buffer and a step after it on.
+        const size_t before = size_t(cut) / 441;
+        const size_t after = size_t(cut + 1024) / 441 + 2;
+        ASSERT_GT(before, 0u) << row.what;
+        ASSERT_LT(after, peaks.size()) << row.what;
+        const int reached = *std::max_element(peaks.begin(), peaks.begin() + std::ptrdiff_t(before));
+        EXPECT_LE(*std::max_element(peaks.begin() + std::ptrdiff_t(after), peaks.end()), reached + kStep)
+            << row.what;
+        EXPECT_GE(peaks[after], peaks[before - 1] - kStep) << row.what;
+    }
+}
+
 // A fade speed is the volume change per 10 ms update: 0.02 fades over 500 ms.
 TEST(MusicFadeTimeMs, IsTenDividedBySpeedGuarded)
 {
