@@ -628,7 +628,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         if (mPlayLock->Locks(entry->mId) && !pass->mLockLost)
             return true;
         return mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen &&
-               !(mine.mProfile->mSeenFresh && mPlayLock->TakenAgain());
+               !(mPlayLock->TakenAgain() && mine.mProfile->SeenFresh());
     };
     for (const SmartPtr<Profile>& entry : onDisk)
     {
