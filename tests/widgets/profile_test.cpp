@@ -2908,9 +2908,8 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
              other.reset();
              Profile* victor = mMgr.GetProfile("Victor", true);
              failedSaves();
-             int stalled[2], go[2];
-             ASSERT_EQ(pipe(stalled), 0);
-             ASSERT_EQ(pipe(go), 0);
+             // The copy waits there, in its save, until the test lets it go on.
+             CopiesGate stalled;
              const pid_t copy = StartChild(
                  [&]
                  {
@@ -2924,15 +2923,13 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                      ScopedBeforeRename stall(
                          [&](const std::string& temp)
                          {
-                             char byte = 0;
                              if (temp.find("user3.dat") != std::string::npos)
-                                 (void)!(write(stalled[1], "x", 1) + read(go[0], &byte, 1));
+                                 stalled.Pass();
                              return true;
                          });
                      return playing.mCurProfile->SaveDetails() ? 0 : 1;
                  });
-             char byte = 0;
-             ASSERT_EQ(read(stalled[0], &byte, 1), 1);
+             ASSERT_TRUE(stalled.AllHere(1));
              // A copy starting meanwhile reads the list without waiting for it.
              {
                  ProfileMgr starting(&mApp, &ScoreProfile::Make);
@@ -2947,13 +2944,11 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
              EXPECT_FALSE(victor->SaveDetails());
              EXPECT_GE(std::chrono::steady_clock::now() - start, kTurnLockWait);
              EXPECT_EQ(failedSaves(), "another copy of the program kept it locked too long");
-             EXPECT_EQ(write(go[1], "x", 1), 1);
+             stalled.Open();
              EXPECT_EQ(ChildStatus(copy, true), 0);
              EXPECT_TRUE(victorHolds(11));
              EXPECT_FALSE(victor->SaveIfDirty());
              EXPECT_TRUE(victorHolds(11));
-             for (int fd : {stalled[0], stalled[1], go[0], go[1]})
-                 close(fd);
          },
          inUse, "none", "Amy"},
         {"the players' folder deleted and made again while this copy's save holds its lock (before a "
