@@ -2772,6 +2772,12 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
     };
     auto deleteLockFile = [] { std::filesystem::remove(Profile::mProfileDir + "players.lock"); };
     auto replaceLockFile = [] { WriteFileAtomically(Profile::mProfileDir + "players.lock", "", 0); };
+    // No copy gets a lock on a folder.
+    auto lockFileAFolder = [&]
+    {
+        deleteLockFile();
+        std::filesystem::create_directory(Profile::mProfileDir + "players.lock");
+    };
     // players.lock deleted while the other copy holds progress of Victor's not saved yet (11), and
     // Victor taken here and played on: the other copy's Victor.
     auto takenHereAndPlayedOn = [&]
@@ -2945,17 +2951,7 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
          "", "none", "Victor"},
         {"players.lock a folder, so that no copy gets a lock: Victor taken here too and saved; the "
          "other copy's save writes nothing over it and loses him",
-         [&]
-         {
-             savedElsewhere(
-                 [&]
-                 {
-                     deleteLockFile();
-                     std::filesystem::create_directory(Profile::mProfileDir + "players.lock");
-                 },
-                 mMgr, [] {});
-         },
-         inUse, "Amy Bob Victor / ", "Victor"},
+         [&] { savedElsewhere(lockFileAFolder, mMgr, [] {}); }, inUse, "Amy Bob Victor / ", "Victor"},
         {"the same with users.dat of a newer program, kept as it is: with neither a list nor a lock to "
          "ask, the other copy's save still writes nothing over this copy's and loses him",
          [&]
@@ -2964,8 +2960,7 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                  [&]
                  {
                      WriteFile(Profile::mProfileDir + "users.dat", BYTES("\x03\0\0\0\x09\0\0\0whatever"));
-                     deleteLockFile();
-                     std::filesystem::create_directory(Profile::mProfileDir + "players.lock");
+                     lockFileAFolder();
                  },
                  mMgr, [] {});
          },
