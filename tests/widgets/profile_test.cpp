@@ -3022,11 +3022,21 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
              // A pass kept waiting as long with nothing to save says nothing.
              EXPECT_NE(mMgr.GetProfile("Bob", true), nullptr);
              EXPECT_EQ(failedSaves(), "");
+             // A name typed meanwhile is the player's at once, no conflict, the failed save told; the
+             // list holds it from the next pass on.
+             mMgr.DoRenameProfileDialog("Bob");
+             Enter(PROFILE_DIALOG_RENAME, "Bert");
+             EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_RENAME), nullptr);
+             EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_ERROR), nullptr);
+             EXPECT_EQ(failedSaves(), "another copy of the program kept it locked too long");
              stalled.Open();
              EXPECT_EQ(ChildStatus(copy, true), 0);
              EXPECT_TRUE(victorHolds(11));
              EXPECT_FALSE(victor->SaveIfDirty());
              EXPECT_TRUE(victorHolds(11));
+             ProfileMgr later(&mApp, &ScoreProfile::Make);
+             later.Load();
+             EXPECT_EQ(List(later), "1:Amy 2:Bert 3:Victor next 3");
          },
          inUse, "none", "Amy"},
         {"the players' folder deleted and made again while this copy's save holds its lock (before a "
