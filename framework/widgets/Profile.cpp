@@ -33,7 +33,7 @@ std::array<uint8_t, 16> Digest(const void* data, size_t length)
 
 Profile::Profile()
     : mId(0), mDirty(false), mKeepFile(false), mHasDetails(false), mMgr(nullptr), mSeen(false),
-      mSeenThere(false), mSeenDigest{}, mSeenFresh(false), mTakenElsewhere(false)
+      mSeenThere(false), mSeenDigest{}, mTakenElsewhere(false)
 {
 }
 
@@ -208,9 +208,12 @@ void Profile::SeeFile(bool there, const void* data, size_t length)
     mSeen = true;
     mSeenThere = there;
     mSeenDigest = there ? Digest(data, length) : std::array<uint8_t, 16>{};
-    mSeenFresh = false;
-    if (!there || mMgr == nullptr)
-        return;
+}
+
+bool Profile::SeenFresh() const
+{
+    if (!mSeen || !mSeenThere || mMgr == nullptr)
+        return false;
     SmartPtr<Profile> fresh(mMgr->mFactory());
     fresh->mName = mName;
     fresh->mId = mId;
@@ -218,7 +221,7 @@ void Profile::SeeFile(bool there, const void* data, size_t length)
     DataSync sync;
     fresh->WriteFileBytes(sync);
     const DataWriter* writer = sync.GetWriter();
-    mSeenFresh = Digest(writer->GetDataPtr(), size_t(writer->GetDataLen())) == mSeenDigest;
+    return Digest(writer->GetDataPtr(), size_t(writer->GetDataLen())) == mSeenDigest;
 }
 
 Profile::FileSeen Profile::CheckFile() const

@@ -92,9 +92,6 @@ private:
     bool mSeen;
     bool mSeenThere;
     std::array<uint8_t, 16> mSeenDigest;
-    // What was seen is a fresh player's file: byte for byte what a player of that name and id made
-    // in another copy would have, so it tells this player from no such one.
-    bool mSeenFresh;
     // Lost to another copy and told so: not told again until his file is read again.
     bool mTakenElsewhere;
 
@@ -106,6 +103,10 @@ private:
         kChanged, // another copy saved it since (one this copy never read counts too)
     };
     FileSeen CheckFile() const;
+    // What was seen is a fresh player's file: byte for byte what a player of that name and id made
+    // in another copy would have, so it does not tell this player from such a one. Asked only
+    // where that can matter: it makes a fresh player to compare.
+    bool SeenFresh() const;
     // What was read or written: the file's bytes, or no file.
     void SeeFile(bool there, const void* data, size_t length);
     // The player file's bytes for the details held.

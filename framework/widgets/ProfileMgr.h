@@ -324,8 +324,9 @@ private:
     // with id 0, given an id (dropped when it gets none or its name is taken); saving: a player
     // whose details are written (not when another copy deleted it: no list names its file
     // then); renamed: a listed player the user gave newName (kept as it was when another player
-    // has that name now). A current player another copy deleted is lost (LoseCurProfile) once
-    // the pass is done. Whether saving's details were written.
+    // has that name now; given it at once when another copy holds the list, and written with
+    // the list at the next pass). A current player another copy deleted is lost (LoseCurProfile)
+    // once the pass is done. Whether saving's details were written.
     bool SyncList(Profile* making, Profile* saving, Profile* renamed = nullptr,
                   const std::string& newName = std::string());
     // The files of the players deleted here, once users.dat no longer lists them; a player

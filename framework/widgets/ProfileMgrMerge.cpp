@@ -238,6 +238,11 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
             if (mayWrite())
                 SaveListLast(&pass);
         }
+        // Nothing read: a name typed is the player's now, as far as the list here tells (the next
+        // merge numbers it if another copy gave it meanwhile), and is written with the list at the
+        // next pass, as a player made now is.
+        if (heldElsewhere)
+            GiveTypedName(pass);
         // A demo cut off from its stream: ids as if no file existed.
         if (!DemoSyncMerge(before, &pass))
             GiveIdsWithoutList(making, saving, false, &pass);
@@ -286,7 +291,7 @@ bool ProfileMgr::SyncList(Profile* making, Profile* saving, Profile* renamed, co
     if (!mApp->mPlayingDemo)
     {
         // Said as a failed save is, when there was something to save.
-        if (heldElsewhere && (mDirty || making != nullptr || saving != nullptr))
+        if (heldElsewhere && (mDirty || making != nullptr || saving != nullptr || renamed != nullptr))
             mApp->ReportFailedSave(Profile::kPlayersSaved,
                                    saving != nullptr ? Profile::GetDetailsPath(saving->mId) : UsersPath(),
                                    EWOULDBLOCK);
@@ -628,7 +633,7 @@ void ProfileMgr::MergeList(const ProfileList& onDisk, int32_t nextOnDisk, Profil
         if (mPlayLock->Locks(entry->mId) && !pass->mLockLost)
             return true;
         return mine.mProfile->CheckFile() == Profile::FileSeen::kAsSeen &&
-               !(mine.mProfile->mSeenFresh && mPlayLock->TakenAgain());
+               !(mPlayLock->TakenAgain() && mine.mProfile->SeenFresh());
     };
     for (const SmartPtr<Profile>& entry : onDisk)
     {

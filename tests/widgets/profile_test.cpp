@@ -2747,10 +2747,10 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                std::string(sync.GetWriter()->GetDataPtr(), size_t(sync.GetWriter()->GetDataLen()));
     };
     // The other copy holds progress of Victor's not saved yet (11) while his lock file is made
-    // anew (`mishap`) and `taker` takes him, saves 222 and `after` runs; then the other copy saves.
-    // It writes nothing over that save: Victor is lost to it, and told once.
-    auto savedElsewhere =
-        [&](const std::function<void()>& mishap, ProfileMgr& taker, const std::function<void()>& after)
+    // anew (`mishap`) and `taker` takes him, saves `saved` and `after` runs; then the other copy
+    // saves. It writes nothing over that save: Victor is lost to it, and told once.
+    auto savedElsewhere = [&](const std::function<void()>& mishap, ProfileMgr& taker,
+                              const std::function<void()>& after, int32_t saved = 222)
     {
         Profile* victor = other->mCurProfile.get();
         Score(victor)->mScore = 11;
@@ -2758,19 +2758,37 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
         mishap();
         taker.SetCurProfile(taker.GetProfile("Victor", false));
         ASSERT_EQ(taker.mCurProfile->mName, "Victor");
-        Score(taker.mCurProfile)->mScore = 222;
+        Score(taker.mCurProfile)->mScore = saved;
         taker.mCurProfile->mDirty = true;
         taker.SaveCurProfileIfDirty();
         after();
         other->Save();
         EXPECT_EQ(other->mCurProfile, nullptr);
-        EXPECT_TRUE(victorHolds(222));
+        EXPECT_TRUE(victorHolds(saved));
         // What it had not saved is gone: a save through the pointer the game kept writes nothing.
         victor->mDirty = true;
         EXPECT_FALSE(victor->SaveIfDirty());
-        EXPECT_TRUE(victorHolds(222));
+        EXPECT_TRUE(victorHolds(saved));
     };
     auto deleteLockFile = [] { std::filesystem::remove(Profile::mProfileDir + "players.lock"); };
+    auto replaceLockFile = [] { WriteFileAtomically(Profile::mProfileDir + "players.lock", "", 0); };
+    // No copy gets a lock on a folder.
+    auto lockFileAFolder = [&]
+    {
+        deleteLockFile();
+        std::filesystem::create_directory(Profile::mProfileDir + "players.lock");
+    };
+    // players.lock deleted while the other copy holds progress of Victor's not saved yet (11), and
+    // Victor taken here and played on: the other copy's Victor.
+    auto takenHereAndPlayedOn = [&]
+    {
+        Profile* victor = other->mCurProfile.get();
+        Score(victor)->mScore = 11;
+        victor->mDirty = true;
+        deleteLockFile();
+        setVictor();
+        return victor;
+    };
     // The failed saves told since the last call, and why, joined by " + ".
     size_t failedSeen = 0;
     auto failedSaves = [&]
@@ -2864,7 +2882,7 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
          "again in the other copy's list he holds what this copy saved",
          [&]
          {
-             savedElsewhere([&] { WriteFileAtomically(Profile::mProfileDir + "players.lock", "", 0); }, mMgr,
+             savedElsewhere(replaceLockFile, mMgr,
                             [&] { mMgr.SetCurProfile(mMgr.GetProfile("Amy", false)); });
              Profile* victor = other->GetProfile("Victor", false);
              ASSERT_NE(Users(), nullptr);
@@ -2878,24 +2896,71 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
          "(SetCurProfile) loses him at that choice's pass, told once",
          [&]
          {
-             Profile* victor = other->mCurProfile.get();
-             Score(victor)->mScore = 11;
-             victor->mDirty = true;
-             deleteLockFile();
-             setVictor();
+             Profile* victor = takenHereAndPlayedOn();
              other->SetCurProfile(victor);
              EXPECT_EQ(other->mCurProfile, nullptr);
          },
          inUse, "Amy Bob Victor / ", "Victor"},
+        {"the same, chosen again in the other copy's list: lost at the pass of its Ok, told once, and the "
+         "list stays",
+         [&]
+         {
+             other->DoProfileDialog();
+             takenHereAndPlayedOn();
+             Users()->SetSelect("Victor");
+             Users()->ButtonDepress(DIALOG_BUTTON_YES);
+             EXPECT_EQ(other->mCurProfile, nullptr);
+         },
+         inUse, "Amy Bob Victor / Victor", "Victor"},
+        {"players.lock replaced twice over: lost to this copy, taken again in the other copy's list (his "
+         "file read again), and lost again the same way: told again",
+         [&]
+         {
+             for (int round = 0; round < 2; round++)
+             {
+                 SCOPED_TRACE(round);
+                 // Each round's save bytes of its own: the other copy read the last round's.
+                 savedElsewhere(
+                     replaceLockFile, mMgr, [&] { mMgr.SetCurProfile(mMgr.GetProfile("Amy", false)); },
+                     222 + round);
+                 ASSERT_NE(Users(), nullptr);
+                 Users()->SetSelect("Victor");
+                 Users()->ButtonDepress(DIALOG_BUTTON_YES);
+                 ASSERT_NE(other->mCurProfile, nullptr);
+                 EXPECT_EQ(other->mCurProfile->mName, "Victor");
+             }
+         },
+         inUse + " + " + inUse, "none", "Amy"},
+        {"Victor read here; the other copy saves him and lets him go: chosen here, he holds what it saved, "
+         "and his next save here is no save over one not read",
+         [&]
+         {
+             Profile* victor = mMgr.GetProfile("Victor", true);
+             Score(other->mCurProfile)->mScore = 222;
+             other->mCurProfile->mDirty = true;
+             other->SaveCurProfileIfDirty();
+             other->SetCurProfile(other->GetProfile("Bob", false));
+             choose();
+             ASSERT_EQ(mMgr.mCurProfile, victor);
+             EXPECT_EQ(Score(victor)->mScore, 222);
+             Score(victor)->mScore = 223;
+             victor->mDirty = true;
+             mMgr.SaveCurProfileIfDirty();
+             EXPECT_TRUE(victorHolds(223));
+         },
+         "", "none", "Victor"},
         {"players.lock a folder, so that no copy gets a lock: Victor taken here too and saved; the "
          "other copy's save writes nothing over it and loses him",
+         [&] { savedElsewhere(lockFileAFolder, mMgr, [] {}); }, inUse, "Amy Bob Victor / ", "Victor"},
+        {"the same with users.dat of a newer program, kept as it is: with neither a list nor a lock to "
+         "ask, the other copy's save still writes nothing over this copy's and loses him",
          [&]
          {
              savedElsewhere(
                  [&]
                  {
-                     deleteLockFile();
-                     std::filesystem::create_directory(Profile::mProfileDir + "players.lock");
+                     WriteFile(Profile::mProfileDir + "users.dat", BYTES("\x03\0\0\0\x09\0\0\0whatever"));
+                     lockFileAFolder();
                  },
                  mMgr, [] {});
          },
@@ -2908,9 +2973,8 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
              other.reset();
              Profile* victor = mMgr.GetProfile("Victor", true);
              failedSaves();
-             int stalled[2], go[2];
-             ASSERT_EQ(pipe(stalled), 0);
-             ASSERT_EQ(pipe(go), 0);
+             // The copy waits there, in its save, until the test lets it go on.
+             CopiesGate stalled;
              const pid_t copy = StartChild(
                  [&]
                  {
@@ -2924,15 +2988,13 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                      ScopedBeforeRename stall(
                          [&](const std::string& temp)
                          {
-                             char byte = 0;
                              if (temp.find("user3.dat") != std::string::npos)
-                                 (void)!(write(stalled[1], "x", 1) + read(go[0], &byte, 1));
+                                 stalled.Pass();
                              return true;
                          });
                      return playing.mCurProfile->SaveDetails() ? 0 : 1;
                  });
-             char byte = 0;
-             ASSERT_EQ(read(stalled[0], &byte, 1), 1);
+             ASSERT_TRUE(stalled.AllHere(1));
              // A copy starting meanwhile reads the list without waiting for it.
              {
                  ProfileMgr starting(&mApp, &ScoreProfile::Make);
@@ -2941,19 +3003,40 @@ TEST_F(ProfileDialogs, APlayerPlayedInAnotherCopyIsNotTakenUntilThatCopyLetsHimG
                  EXPECT_LT(std::chrono::steady_clock::now() - start, kTurnLockWait / 5);
                  EXPECT_EQ(List(starting), "1:Amy 2:Bob 3:Victor next 3");
              }
+             // Nor does it move a list found damaged meanwhile aside: that is left to a pass that
+             // has the lock.
+             {
+                 const std::string list = ReadFile(Profile::mProfileDir + "users.dat");
+                 WriteFile(Profile::mProfileDir + "users.dat", "damaged");
+                 ProfileMgr starting(&mApp, &ScoreProfile::Make);
+                 EXPECT_FALSE(starting.Load());
+                 EXPECT_EQ(ReadFile(Profile::mProfileDir + "users.dat"), "damaged");
+                 WriteFile(Profile::mProfileDir + "users.dat", list);
+             }
              Score(victor)->mScore = 222;
              victor->mDirty = true;
              const auto start = std::chrono::steady_clock::now();
              EXPECT_FALSE(victor->SaveDetails());
              EXPECT_GE(std::chrono::steady_clock::now() - start, kTurnLockWait);
              EXPECT_EQ(failedSaves(), "another copy of the program kept it locked too long");
-             EXPECT_EQ(write(go[1], "x", 1), 1);
+             // A pass kept waiting as long with nothing to save says nothing.
+             EXPECT_NE(mMgr.GetProfile("Bob", true), nullptr);
+             EXPECT_EQ(failedSaves(), "");
+             // A name typed meanwhile is the player's at once, no conflict, the failed save told; the
+             // list holds it from the next pass on.
+             mMgr.DoRenameProfileDialog("Bob");
+             Enter(PROFILE_DIALOG_RENAME, "Bert");
+             EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_RENAME), nullptr);
+             EXPECT_EQ(mApp.GetDialog(PROFILE_DIALOG_ERROR), nullptr);
+             EXPECT_EQ(failedSaves(), "another copy of the program kept it locked too long");
+             stalled.Open();
              EXPECT_EQ(ChildStatus(copy, true), 0);
              EXPECT_TRUE(victorHolds(11));
              EXPECT_FALSE(victor->SaveIfDirty());
              EXPECT_TRUE(victorHolds(11));
-             for (int fd : {stalled[0], stalled[1], go[0], go[1]})
-                 close(fd);
+             ProfileMgr later(&mApp, &ScoreProfile::Make);
+             later.Load();
+             EXPECT_EQ(List(later), "1:Amy 2:Bert 3:Victor next 3");
          },
          inUse, "none", "Amy"},
         {"the players' folder deleted and made again while this copy's save holds its lock (before a "

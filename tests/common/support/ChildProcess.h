@@ -3,6 +3,7 @@
 // every file), a limit that ends the process it is set in.
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -92,5 +93,57 @@ inline int RunAsOrdinaryUser(const std::function<int()>& body)
             return body();
         });
 }
+
+// A pipe by which a test and its child processes signal each other a byte at a time. A child forked
+// while an end is open holds that end too: a reader finds the end of the pipe only once every copy
+// of the write end is closed, the child's own included.
+class Pipe
+{
+public:
+    Pipe()
+    {
+        if (pipe(mEnds) != 0)
+            mEnds[0] = mEnds[1] = -1;
+    }
+    ~Pipe()
+    {
+        CloseReadEnd();
+        CloseWriteEnd();
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    bool Made() const { return mEnds[0] >= 0; }
+    bool Write(char byte) { return write(mEnds[1], &byte, 1) == 1; }
+    // The next byte, waited for `milliseconds` at most (-1: as long as it takes); false when none
+    // came, or every write end is closed.
+    bool Read(char* byte, int milliseconds)
+    {
+        pollfd readable = {mEnds[0], POLLIN, 0};
+        return Made() && poll(&readable, 1, milliseconds) == 1 && read(mEnds[0], byte, 1) == 1;
+    }
+    // Waits until every write end is closed, passing over what was written before.
+    bool ReadToEnd()
+    {
+        char byte = 0;
+        ssize_t got = 0;
+        while ((got = read(mEnds[0], &byte, 1)) == 1)
+        {
+        }
+        return got == 0;
+    }
+    void CloseReadEnd() { Close(&mEnds[0]); }
+    void CloseWriteEnd() { Close(&mEnds[1]); }
+
+private:
+    static void Close(int* fd)
+    {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+
+    int mEnds[2];
+};
 
 } // namespace Vaxo

@@ -5,9 +5,6 @@
 
 #include "common/support/ChildProcess.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <functional>
 #include <utility>
 #include <vector>
@@ -22,33 +19,30 @@ public:
     // should; the child then exits with 0 when every step did.
     explicit ChildSteps(std::vector<std::function<bool()>> steps)
     {
-        if (pipe(mGo) != 0 || pipe(mDone) != 0)
+        if (!mGo.Made() || !mDone.Made())
             return;
         mPid = StartChild(
             [this, steps = std::move(steps)]
             {
-                close(mGo[1]);
-                close(mDone[0]);
+                mGo.CloseWriteEnd();
+                mDone.CloseReadEnd();
                 bool all = true;
                 char byte = 0;
                 for (const std::function<bool()>& step : steps)
                 {
-                    if (read(mGo[0], &byte, 1) != 1)
+                    if (!mGo.Read(&byte, -1))
                         return 3;
                     const bool went = step();
                     all = all && went;
-                    if (write(mDone[1], went ? "1" : "0", 1) != 1)
+                    if (!mDone.Write(went ? '1' : '0'))
                         return 3;
                 }
                 // Lives on until the test lets it go.
-                while (read(mGo[0], &byte, 1) == 1)
-                {
-                }
+                mGo.ReadToEnd();
                 return all ? 0 : 1;
             });
-        close(mGo[0]);
-        close(mDone[1]);
-        mGo[0] = mDone[1] = -1;
+        mGo.CloseReadEnd();
+        mDone.CloseWriteEnd();
     }
     ~ChildSteps() { Quit(); }
     ChildSteps(const ChildSteps&) = delete;
@@ -59,28 +53,22 @@ public:
     bool Next()
     {
         char byte = 0;
-        pollfd done = {mDone[0], POLLIN, 0};
-        return mPid > 0 && write(mGo[1], "x", 1) == 1 && poll(&done, 1, 60000) == 1 &&
-               read(mDone[0], &byte, 1) == 1 && byte == '1';
+        return mPid > 0 && mGo.Write('x') && mDone.Read(&byte, 60000) && byte == '1';
     }
     // Lets the child end (a minute at most): its exit status, 0 when every step went as it should.
     int Quit()
     {
-        for (int* fd : {&mGo[0], &mGo[1], &mDone[0], &mDone[1]})
-        {
-            if (*fd >= 0)
-                close(*fd);
-            *fd = -1;
-        }
+        mGo.CloseWriteEnd();
+        mDone.CloseReadEnd();
         const int status = mPid > 0 ? WaitForChild(mPid, 60) : -1;
         mPid = -1;
         return status;
     }
 
 private:
+    Pipe mGo;
+    Pipe mDone;
     pid_t mPid = -1;
-    int mGo[2] = {-1, -1};
-    int mDone[2] = {-1, -1};
 };
 
 } // namespace Vaxo

@@ -2,8 +2,7 @@
 // them all go on at once, so that they do the next step at the same moment.
 #pragma once
 
-#include <poll.h>
-#include <unistd.h>
+#include "common/support/ChildProcess.h"
 
 namespace Vaxo
 {
@@ -11,37 +10,20 @@ namespace Vaxo
 class CopiesGate
 {
 public:
-    CopiesGate()
-    {
-        if (pipe(mArrived) != 0 || pipe(mGo) != 0)
-            mArrived[0] = mArrived[1] = mGo[0] = mGo[1] = -1;
-    }
-    ~CopiesGate()
-    {
-        for (int fd : {mArrived[0], mArrived[1], mGo[0], mGo[1]})
-            if (fd >= 0)
-                close(fd);
-    }
-    CopiesGate(const CopiesGate&) = delete;
-    CopiesGate& operator=(const CopiesGate&) = delete;
-
     // In a copy: says it is here, and waits until the test opens the gate.
     bool Pass()
     {
         // The copy's own end of the gate: the gate opens once the test's is closed too.
-        close(mGo[1]);
-        mGo[1] = -1;
-        char byte = 0;
-        return write(mArrived[1], "x", 1) == 1 && read(mGo[0], &byte, 1) == 0;
+        mGo.CloseWriteEnd();
+        return mArrived.Write('x') && mGo.ReadToEnd();
     }
     // In the test: waits for `copies` copies (a minute at most); false when they did not all come.
     // They wait on until Open.
     bool AllHere(int copies)
     {
         int here = 0;
-        pollfd arrived = {mArrived[0], POLLIN, 0};
         char byte = 0;
-        while (here < copies && poll(&arrived, 1, 60000) == 1 && read(mArrived[0], &byte, 1) == 1)
+        while (here < copies && mArrived.Read(&byte, 60000))
             here++;
         return here == copies;
     }
@@ -49,9 +31,7 @@ public:
     void Open()
     {
         // The last end closed: every copy's read, there or still to come, ends at once.
-        if (mGo[1] >= 0)
-            close(mGo[1]);
-        mGo[1] = -1;
+        mGo.CloseWriteEnd();
     }
     bool OpenWhenAllHere(int copies)
     {
@@ -61,8 +41,8 @@ public:
     }
 
 private:
-    int mArrived[2];
-    int mGo[2];
+    Pipe mArrived;
+    Pipe mGo;
 };
 
 } // namespace Vaxo
