@@ -12,11 +12,9 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <memory>
 #include <tuple>
 #include <vector>
-
-#include <unistd.h>
 
 using namespace Vaxo;
 
@@ -102,45 +100,29 @@ enum class Step
     kQuit,       // the window closed
 };
 
-// The turn files of a copy's steps: "turn<copy>_<step>" given by the test, "done..." once taken.
-std::string TurnFile(const std::string& home, const std::string& what, size_t copy, size_t step)
+// A copy's pipes: its turns, given by the test a byte a step, and what it says back (a byte once
+// it has read the settings, then one for each step taken but the quit).
+struct CopyPipes
 {
-    return home + what + std::to_string(copy) + "_" + std::to_string(step);
-}
-
-bool WaitForFile(const std::string& path)
-{
-    for (int waited = 0; waited < 60000; waited += 2)
-    {
-        if (access(path.c_str(), F_OK) == 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
-void MakeFile(const std::string& path)
-{
-    std::ofstream(path) << "";
-}
+    Pipe turns;
+    Pipe said;
+};
 
 // A copy's whole run as the program makes it: Init (the settings read), the main loop, in
 // which it takes its steps when told, Shutdown's and then the end of Start's saves, the
 // application's teardown and the store's close as the platform's end makes it.
-int RunCopy(AppTestEnv& env, size_t copy, const std::vector<Step>& steps)
+int RunCopy(AppTestEnv& env, CopyPipes& pipes, const std::vector<Step>& steps)
 {
     {
         VaxoAppBase app;
         InitNamed(app);
-        MakeFile(TurnFile(env.mHome, "started", copy, 0));
+        pipes.said.Write('s');
         size_t next = 0;
         env.mPlatform->mOnMessageLoop = [&]
         {
-            if (next == steps.size() || access(TurnFile(env.mHome, "turn", copy, next).c_str(), F_OK) != 0)
-            {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            char turn = 0;
+            if (next == steps.size() || !pipes.turns.Read(&turn, 1))
                 return;
-            }
             switch (steps[next])
             {
             case Step::kMusic: app.mMusicVolume = 0.31; break;
@@ -151,7 +133,7 @@ int RunCopy(AppTestEnv& env, size_t copy, const std::vector<Step>& steps)
             }
             // The quit is done once the copy has ended.
             if (steps[next] != Step::kQuit)
-                MakeFile(TurnFile(env.mHome, "done", copy, next));
+                pipes.said.Write('d');
             next++;
         };
         app.Start();
@@ -215,20 +197,23 @@ TEST(AppSettingsCopies, EveryCopyKeepsWhatTheOthersChangedThroughItsWholeRun)
             earlier.Shutdown();
         }
         std::vector<pid_t> copies;
+        std::vector<std::unique_ptr<CopyPipes>> pipes;
+        char said = 0;
         for (size_t copy = 0; copy < row.copies.size(); copy++)
         {
-            copies.push_back(StartChild([&, copy] { return RunCopy(env, copy, row.copies[copy]); }));
+            pipes.push_back(std::make_unique<CopyPipes>());
+            copies.push_back(StartChild([&, copy] { return RunCopy(env, *pipes[copy], row.copies[copy]); }));
             ASSERT_GE(copies.back(), 0);
             // Each has read the settings before any other takes a step.
-            ASSERT_TRUE(WaitForFile(TurnFile(env.mHome, "started", copy, 0)));
+            ASSERT_TRUE(pipes[copy]->said.Read(&said, 60000));
         }
         for (const auto& [copy, step] : row.order)
         {
-            MakeFile(TurnFile(env.mHome, "turn", copy, step));
+            ASSERT_TRUE(pipes[copy]->turns.Write('t'));
             if (row.copies[copy][step] == Step::kQuit)
                 EXPECT_EQ(WaitForChild(copies[copy], 60), 0) << copy;
             else
-                EXPECT_TRUE(WaitForFile(TurnFile(env.mHome, "done", copy, step))) << copy;
+                EXPECT_TRUE(pipes[copy]->said.Read(&said, 60000)) << copy;
         }
         RegistryResetForTest();
         RegistryFileOpen(store);

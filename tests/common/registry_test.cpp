@@ -922,14 +922,7 @@ TEST_F(RegistryTest, ASaveStalledBeforeItsRenameNeverPutsItsOlderMergeOverAnothe
             ASSERT_EQ(chmod(mDir.mPath.c_str(), 0777), 0);
         }
         auto asCopy = [ordinary](const std::function<int()>& body)
-        {
-            return [ordinary, body]
-            {
-                if (ordinary && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                    return 255;
-                return body();
-            };
-        };
+        { return ordinary ? AsOrdinaryUser(body) : body; };
         CopiesGate stalled;
         const pid_t copyA = StartChild(asCopy(
             [&]

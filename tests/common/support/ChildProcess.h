@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace Vaxo
 {
@@ -81,17 +82,23 @@ inline int RunInChild(const std::function<int()>& body)
     return WaitForChild(StartChild(body), 60);
 }
 
-// RunInChild as an ordinary user (uid and gid 65534) when this process runs as root, who
-// reads a file whatever its permissions say; 255 when the user could not be changed.
+// body for a child to run as an ordinary user (uid and gid 65534) when this process runs as
+// root, who reads a file whatever its permissions say; it answers 255 when the user could not
+// be changed.
+inline std::function<int()> AsOrdinaryUser(std::function<int()> body)
+{
+    return [body = std::move(body)]
+    {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            return 255;
+        return body();
+    };
+}
+
+// RunInChild as an ordinary user (AsOrdinaryUser).
 inline int RunAsOrdinaryUser(const std::function<int()>& body)
 {
-    return RunInChild(
-        [&]
-        {
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                return 255;
-            return body();
-        });
+    return RunInChild(AsOrdinaryUser(body));
 }
 
 // A pipe by which a test and its child processes signal each other a byte at a time. A child forked
