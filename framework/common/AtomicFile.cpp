@@ -21,6 +21,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -400,14 +401,57 @@ bool SameFile(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// The paths whose last wait ran out. The copy holding one seems stopped, and waiting for it
+// again would hold up every later save (a quit makes three) only to fail them all the same:
+// waits for it are short, until one has the lock. Short, not none: a wait given up on may
+// still be handed the lock, which it then lets go at once.
+constexpr std::chrono::milliseconds kWaitAfterOneRanOut(100);
+
+class WaitsRanOut
+{
+public:
+    static WaitsRanOut& Paths()
+    {
+        // Never destroyed: a thread may still wait while the program ends.
+        static WaitsRanOut* paths = new WaitsRanOut();
+        return *paths;
+    }
+    bool Has(const std::string& path)
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mPaths.count(path) != 0;
+    }
+    void Set(const std::string& path, bool ranOut)
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (ranOut)
+            mPaths.insert(path);
+        else
+            mPaths.erase(path);
+    }
+
+private:
+    std::mutex mMutex;
+    std::set<std::string> mPaths;
+};
+
 } // namespace
 
 TurnLock::TurnLock(const std::string& path, Target target, std::chrono::milliseconds wait) : mPath(path)
 {
+    if (wait > kWaitAfterOneRanOut && WaitsRanOut::Paths().Has(path))
+        wait = kWaitAfterOneRanOut;
+    Take(target, wait);
+    if (mFd >= 0 || (mError == EWOULDBLOCK && wait > kWaitAfterOneRanOut))
+        WaitsRanOut::Paths().Set(path, mFd < 0);
+}
+
+void TurnLock::Take(Target target, std::chrono::milliseconds wait)
+{
     const auto giveUp = std::chrono::steady_clock::now() + wait;
     for (;;)
     {
-        const int fd = OpenForLock(path, target);
+        const int fd = OpenForLock(mPath, target);
         if (fd < 0)
         {
             mError = errno;
@@ -417,7 +461,7 @@ TurnLock::TurnLock(const std::string& path, Target target, std::chrono::millisec
         struct stat locked;
         struct stat named;
         // Deleted or replaced while this copy waited: another may hold what the path names now.
-        if (mError == 0 && ::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        if (mError == 0 && ::fstat(fd, &locked) == 0 && ::stat(mPath.c_str(), &named) == 0 &&
             SameFile(locked, named))
         {
             mFd = fd;

@@ -105,7 +105,8 @@ public:
     // No lock, and none asked for (a demo played back touches no file): not held, no error.
     TurnLock() = default;
     // Opens path and waits at most `wait` for its lock. A path deleted or replaced meanwhile
-    // is opened again.
+    // is opened again. Once a wait for a path ran out (its holder seems stopped), waits for it
+    // are short (a tenth of a second) until one has the lock.
     TurnLock(const std::string& path, Target target, std::chrono::milliseconds wait = kTurnLockWait);
     ~TurnLock();
     TurnLock(const TurnLock&) = delete;
@@ -124,6 +125,8 @@ public:
     bool StillHeld() const;
 
 private:
+    void Take(Target target, std::chrono::milliseconds wait);
+
     std::string mPath;
     int mFd = -1;
     int mError = 0;

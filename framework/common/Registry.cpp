@@ -44,9 +44,6 @@ struct RegistryState
     // A file loading or a save could not use, for the application to tell the user about once.
     FileSetAside setAside;
     bool setAsidePending = false;
-    // A save waited the whole wait for another copy's lock: that copy seems stopped, and later
-    // saves try once without waiting until one has the lock.
-    bool lockWaitRanOut = false;
 };
 
 RegistryState& State()
@@ -592,13 +589,7 @@ bool RegistryFileClose(int* error, std::chrono::milliseconds wait)
     try
     {
         if (failure == 0)
-        {
-            failure = SaveStore(state, state.lockWaitRanOut ? std::chrono::milliseconds(0) : wait);
-            if (failure != EWOULDBLOCK)
-                state.lockWaitRanOut = false;
-            else if (wait.count() > 0)
-                state.lockWaitRanOut = true;
-        }
+            failure = SaveStore(state, wait);
     }
     catch (const AceException&)
     {
@@ -691,7 +682,6 @@ void RegistryResetForTest()
     state.path.clear();
     state.keepFile = 0;
     state.setAsidePending = false;
-    state.lockWaitRanOut = false;
 }
 
 } // namespace Vaxo

@@ -104,8 +104,8 @@ void RegistryFileOpen(const std::string& path);
 // a temporary file beside it, so a failed write leaves the old file whole; the
 // tree then holds the result. All under the TurnLock of "<path>.lock", waited
 // for at most `wait`, so copies saving at the same moment each apply their
-// changes; once a wait ran out, later saves try once without waiting until
-// one has the lock. The save fails (EWOULDBLOCK) when another copy held the
+// changes; once a wait ran out, later waits are short until one has the
+// lock (TurnLock). The save fails (EWOULDBLOCK) when another copy held the
 // lock throughout, and is made again on the file as it then is when, just
 // before the rename, the lock file was found deleted or replaced or the store
 // file changed (a copy without locks); where the system gives no lock, that

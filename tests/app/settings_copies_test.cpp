@@ -259,7 +259,7 @@ TEST(AppSettingsCopies, AStoppedCopyHoldingTheLockNeitherDelaysAStartNorIsWritte
                 env.mPlatform->mOnMessageLoop = [&] { app.Shutdown(); };
                 const auto quit = Clock::now();
                 app.Start();
-                // Shutdown's save waits once; the end's saves then try once.
+                // Shutdown's save waits once; the end's saves then wait a tenth of a second.
                 const auto quitting = Clock::now() - quit;
                 if (quitting < std::chrono::milliseconds(4500) || quitting > std::chrono::milliseconds(9000))
                     result |= 2;

@@ -266,7 +266,7 @@ TEST(TurnLock, WaitsForTheHolderGivesUpWhenTheWaitRunsOutAndFollowsThePath)
         kDeletedThenLetGo,
         kReplacedThenLetGo,
     };
-    // What the holder does while another waits 300 ms, then whether the waiter holds it and
+    // What the holder does while another waits half a second, then whether the waiter holds it and
     // its error.
     const std::tuple<const char*, Meanwhile, bool, int> rows[] = {
         {"held throughout", kHeldThroughout, false, EWOULDBLOCK},
@@ -274,7 +274,7 @@ TEST(TurnLock, WaitsForTheHolderGivesUpWhenTheWaitRunsOutAndFollowsThePath)
         {"deleted, then let go", kDeletedThenLetGo, true, 0},
         {"replaced, then let go", kReplacedThenLetGo, true, 0},
     };
-    constexpr std::chrono::milliseconds kWait(300);
+    constexpr std::chrono::milliseconds kWait(500);
     for (const auto& [what, meanwhile, held, error] : rows)
     {
         SCOPED_TRACE(what);
@@ -311,12 +311,30 @@ TEST(TurnLock, WaitsForTheHolderGivesUpWhenTheWaitRunsOutAndFollowsThePath)
         {
             EXPECT_GE(waited, kWait);
         }
+        if (!held)
+        {
+            // Its holder seems stopped: the next wait for the path is short (a tenth of a second).
+            const auto again = std::chrono::steady_clock::now();
+            TurnLock shortWait(path, TurnLock::Target::kFile, kWait);
+            EXPECT_TRUE(shortWait.HeldElsewhere());
+            EXPECT_LT(std::chrono::steady_clock::now() - again, kWait * 2 / 3);
+        }
         // Nobody else holds it once both let go: a copy that gave up keeps nothing.
         holder.reset();
         if (!held)
         {
-            TurnLock next(path, TurnLock::Target::kFile, kWait);
-            EXPECT_TRUE(next.Held());
+            auto next = std::make_unique<TurnLock>(path, TurnLock::Target::kFile, kWait);
+            EXPECT_TRUE(next->Held());
+            // Had again, the path's waits wait again.
+            std::thread letGo(
+                [&next, half = kWait / 2]
+                {
+                    std::this_thread::sleep_for(half);
+                    next.reset();
+                });
+            TurnLock after(path, TurnLock::Target::kFile, kWait);
+            letGo.join();
+            EXPECT_TRUE(after.Held());
         }
     }
 }
